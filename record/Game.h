@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+
+#include "interventions/modPause.h"
+#include "interventions/modPredicter.h"
+#include "plan/modTrain.h"
+#include "session/Identity.h"
+#include "session/modDatabase.h"
+#include "sim/Platform.h"
+#include "sim/modDelivery.h"
+
+namespace quarn {
+
+// The services a game runs on. The application passes the real ones; a test
+// passes a scripted toolkit, a manual clock and a fixed generator.
+struct Services {
+  Toolkit& toolkit;
+  TickCounter& ticks;
+  UniformRandom& random;
+  Database& db;
+};
+
+// Decision time of the running week, in milliseconds of the tick counter.
+struct DecisionTimes {
+  uint32_t WeekStartTime = 0;  // when the order box was opened for the week
+  uint32_t OrderPressTime = 0;  // when the order button was pressed
+};
+
+// All state of one game, owned by the main window. A test builds a fresh one
+// in a line.
+struct Game {
+  explicit Game(Services services) : services(services) {}
+
+  Services services;
+  Identity identity;
+  Plan plan;
+  TrainingState training;
+  Chain chain;
+  PauseState pauses;
+  PredicterState predicter;
+  DecisionTimes times;
+  int32_t CostSum = 0;  // cost of the experiment trials finished in this run
+};
+
+}  // namespace quarn

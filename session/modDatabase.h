@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <variant>
+
+#include "sim/Errors.h"
+#include "sim/Platform.h"
+#include "ui/Toolkit.h"
+
+namespace quarn {
+
+// The fixed password of every experiment database.
+inline constexpr const char* kDatabasePassword = "PqZt_*R*_k";
+
+// A value read from or written to a column. std::monostate is Null.
+using FieldValue = std::variant<std::monostate, int64_t, double, std::string>;
+
+// A column value with the typed reads the loaders use. The integer reads
+// round halves to even and raise OverflowError when the value does not fit;
+// a Null raises "Invalid use of Null" (94). Truth values read Null and zero as
+// false.
+class Field {
+ public:
+  Field(std::string name, FieldValue value) : name_(std::move(name)), value_(std::move(value)) {}
+  bool IsNull() const { return std::holds_alternative<std::monostate>(value_); }
+  int16_t AsInt16() const;
+  int32_t AsInt32() const;
+  double AsDouble() const;
+  std::string AsText() const;
+  bool AsBool() const;
+  const FieldValue& Value() const { return value_; }
+
+ private:
+  std::string name_;
+  FieldValue value_;
+};
+
+// A record set over a table or a SELECT text. Read-only sets are snapshots: a
+// static copy of the result. Writable sets are an updatable view of one table:
+// AddNew starts a row whose unassigned columns keep the table's defaults,
+// Update stores it. All rows stored under one open are committed together by
+// Close; a set destroyed without Close stores none of them.
+class Recordset {
+ public:
+  virtual ~Recordset() = default;
+  virtual bool Eof() const = 0;
+  virtual void MoveFirst() = 0;
+  virtual void MoveNext() = 0;
+  virtual void MoveLast() = 0;
+  virtual int32_t RecordCount() const = 0;
+  virtual Field Get(const std::string& column) const = 0;  // raises 3265 for an unknown column
+
+  virtual void AddNew() = 0;
+  virtual void Set(const std::string& column, FieldValue value) = 0;
+  virtual FieldValue Edited(const std::string& column) const = 0;  // a value set since AddNew
+  virtual void Update() = 0;
+  virtual void Close() = 0;
+};
+
+// The engine behind the record sets. The embedded SQLCipher engine is the
+// only one today; a server engine can be added behind the same interface.
+class DatabaseEngine {
+ public:
+  virtual ~DatabaseEngine() = default;
+  // Opens `path` and a record set over `source` (a table name or a SELECT
+  // text in the bracketed dialect). Failures raise QuarnError; 3265 means a
+  // table or column is not in the file.
+  virtual std::unique_ptr<Recordset> Open(const std::string& path, const std::string& source,
+                                          bool readOnly) = 0;
+};
+
+std::unique_ptr<DatabaseEngine> MakeSqlCipherEngine();
+
+// The module state of the database access: where the file is, the shared
+// retry budget of the writers, and the services the failure handling uses.
+struct Database {
+  Database(DatabaseEngine& engine, Toolkit& toolkit, UniformRandom& random)
+      : engine(engine), toolkit(toolkit), random(random) {}
+  DatabaseEngine& engine;
+  Toolkit& toolkit;
+  UniformRandom& random;
+  std::string DatabasePath;
+  int16_t DbWriteRetries = 0;
+};
+
+// Text put between single quotes in an SQL text: quotes doubled, so that a
+// value can never change the query.
+std::string SqlQuote(const std::string& text);
+
+// Opens the database and a record set over `source`, with the retry and
+// back-off handling of open failures.
+std::unique_ptr<Recordset> DbOpenRecordset(Database& db, const std::string& source, bool readOnly);
+
+// Releases the caller's record set (closing it first if still open).
+void DbClose(Database& db, std::unique_ptr<Recordset>& rs);
+
+// Decides what happens after a row of `rs` could not be stored: five
+// automatic retries per open, each moving the row's Trial (down through
+// `trainingTrialNo` in training, up by one otherwise), then the
+// Abort/Retry/Ignore question under `title`.
+MsgResult DbWriteRetry(Database& db, const std::string& title, Recordset& rs,
+                       const QuarnError& failure, bool trainingMode, int16_t& trainingTrialNo);
+
+}  // namespace quarn

@@ -1,0 +1,55 @@
+#include "sim/Numbers.h"
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+#include "sim/Errors.h"
+
+namespace quarn {
+
+namespace {
+
+template <typename Int>
+Int CheckedFromDouble(double value, const char* what) {
+  const double rounded = RoundHalfEven(value);
+  if (!(rounded >= static_cast<double>(std::numeric_limits<Int>::min()) &&
+        rounded <= static_cast<double>(std::numeric_limits<Int>::max()))) {
+    throw OverflowError(std::string(what) + " " + ShortestDecimal(value) + " does not fit");
+  }
+  return static_cast<Int>(rounded);
+}
+
+template <typename Int>
+Int CheckedFromInt64(int64_t value, const char* what) {
+  if (value < std::numeric_limits<Int>::min() || value > std::numeric_limits<Int>::max()) {
+    throw OverflowError(std::string(what) + " " + std::to_string(value) + " does not fit");
+  }
+  return static_cast<Int>(value);
+}
+
+}  // namespace
+
+double RoundHalfEven(double value) { return std::nearbyint(value); }
+
+int16_t ToInt16(double value, const char* what) { return CheckedFromDouble<int16_t>(value, what); }
+int32_t ToInt32(double value, const char* what) { return CheckedFromDouble<int32_t>(value, what); }
+int16_t Narrow16(int64_t value, const char* what) { return CheckedFromInt64<int16_t>(value, what); }
+int32_t Narrow32(int64_t value, const char* what) { return CheckedFromInt64<int32_t>(value, what); }
+
+std::string Decimal(int64_t value) { return std::to_string(value); }
+
+std::string ShortestDecimal(double value) {
+  std::ostringstream out;
+  out.precision(15);
+  out << value;
+  return out.str();
+}
+
+std::string TwoDigits(int value) {
+  std::string digits = std::to_string(value < 0 ? -value : value);
+  if (digits.size() < 2) digits.insert(0, "0");
+  return value < 0 ? "-" + digits : digits;
+}
+
+}  // namespace quarn

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <random>
+
+namespace quarn {
+
+// The millisecond tick counter: elapsed milliseconds, wrapping at 32 bits.
+class TickCounter {
+ public:
+  virtual ~TickCounter() = default;
+  virtual uint32_t Now() = 0;
+};
+
+// The uniform random generator on [0, 1), reseedable.
+class UniformRandom {
+ public:
+  virtual ~UniformRandom() = default;
+  // Reseeds from a tick count. Implementations mix in a draw counter so that
+  // two reseeds within the same millisecond still give different draws.
+  virtual void Reseed(uint32_t ticks) = 0;
+  virtual double Next() = 0;
+};
+
+class SteadyTickCounter final : public TickCounter {
+ public:
+  uint32_t Now() override;
+};
+
+class StandardUniformRandom final : public UniformRandom {
+ public:
+  StandardUniformRandom();
+  void Reseed(uint32_t ticks) override;
+  double Next() override;
+
+ private:
+  std::mt19937_64 engine_;
+  uint64_t draws_ = 0;
+};
+
+// Test doubles: a clock that only moves when told to, and a generator that
+// replays a fixed list of draws (cycling) and remembers its reseeds.
+class ManualTickCounter final : public TickCounter {
+ public:
+  uint32_t Now() override { return ticks; }
+  uint32_t ticks = 0;
+};
+
+}  // namespace quarn

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <deque>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ui/Toolkit.h"
+
+namespace quarn::testing {
+
+// A toolkit for tests: message boxes are recorded and answered from a queue
+// (an unexpected box fails loudly instead of blocking), sleeps are recorded
+// instead of waited, and EndApplication throws ApplicationEnd.
+class ScriptedToolkit : public Toolkit {
+ public:
+  struct Shown {
+    std::string prompt;
+    MsgStyle style;
+    std::string title;
+  };
+
+  MsgResult MsgBox(const std::string& prompt, MsgStyle style, const std::string& title) override {
+    shown.push_back({prompt, style, title});
+    if (answers.empty()) {
+      if (style == MsgStyle::OkOnly || style == MsgStyle::OkWarning) return MsgResult::Ok;
+      throw std::logic_error("unanswered message box: " + prompt);
+    }
+    MsgResult answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void DoEvents() override { ++doEvents; }
+  void Sleep(std::chrono::milliseconds duration) override { sleeps.push_back(duration); }
+  std::string AppFolder() override { return appFolder; }
+
+  const Shown& Last() const { return shown.back(); }
+
+  std::deque<MsgResult> answers;
+  std::vector<Shown> shown;
+  std::vector<std::chrono::milliseconds> sleeps;
+  int doEvents = 0;
+  std::string appFolder = ".";
+};
+
+// A generator that replays fixed draws (cycling) and records its reseeds.
+class FixedRandom : public UniformRandom {
+ public:
+  explicit FixedRandom(std::vector<double> draws = {0.5}) : draws(std::move(draws)) {}
+  void Reseed(uint32_t ticks) override { reseeds.push_back(ticks); }
+  double Next() override {
+    double value = draws[next % draws.size()];
+    ++next;
+    return value;
+  }
+  std::vector<double> draws;
+  std::vector<uint32_t> reseeds;
+  size_t next = 0;
+};
+
+}  // namespace quarn::testing
