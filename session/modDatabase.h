@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -92,6 +93,13 @@ std::string SqlQuote(const std::string& text);
 // Opens the database and a record set over `source`, with the retry and
 // back-off handling of open failures.
 std::unique_ptr<Recordset> DbOpenRecordset(Database& db, const std::string& source, bool readOnly);
+
+// The back-off after the n-th failed open counts Int(Rnd * 3000 + 1000) * n^2
+// steps; each step lasts kBackoffStep, so the wait grows from 10..40 ms at
+// n = 1 to 0.25..1 s at n = 5.
+inline constexpr std::chrono::microseconds kBackoffStep{10};
+int64_t DbBackoffCount(UniformRandom& random, int n);
+std::chrono::milliseconds DbBackoffDuration(int64_t count);
 
 // Releases the caller's record set (closing it first if still open).
 void DbClose(Database& db, std::unique_ptr<Recordset>& rs);

@@ -1,0 +1,356 @@
+#include <sqlcipher/sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "session/SqlCipher.h"
+#include "session/modDatabase.h"
+#include "sim/Numbers.h"
+
+namespace quarn {
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+QuarnError UnknownColumn(const std::string& column) {
+  return QuarnError(kErrItemNotFound, "Item not found in this collection (" + column + ")");
+}
+
+// A source without blanks that is not a statement names a whole table.
+bool IsTableName(const std::string& source) {
+  return !source.empty() && std::none_of(source.begin(), source.end(), [](char c) {
+    return std::isspace(static_cast<unsigned char>(c));
+  });
+}
+
+std::string SelectText(const std::string& source) {
+  if (IsTableName(source)) {
+    std::string table = source;
+    if (table.size() > 2 && table.front() == '[' && table.back() == ']') {
+      table = table.substr(1, table.size() - 2);
+    }
+    return "SELECT * FROM " + QuoteIdentifier(table);
+  }
+  return TranslateSql(source);
+}
+
+// A static copy of a query's result: the connection is closed again before
+// the caller sees the first row.
+class SnapshotRecordset final : public Recordset {
+ public:
+  SnapshotRecordset(const std::string& path, const std::string& source) {
+    SqlCipherConnection connection(path, OpenMode::ReadOnly);
+    const std::string sql = SelectText(source);
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(connection.Handle(), sql.c_str(), -1, &stmt, &tail);
+    if (rc != SQLITE_OK) connection.Fail(rc, sql);
+    // Only one statement: whatever follows the first ';' must be blank.
+    if (tail && std::any_of(tail, tail + std::strlen(tail), [](char c) {
+          return !std::isspace(static_cast<unsigned char>(c)) && c != ';';
+        })) {
+      sqlite3_finalize(stmt);
+      throw QuarnError(kErrDatabase + SQLITE_ERROR, "Characters found after end of SQL statement");
+    }
+    const int count = sqlite3_column_count(stmt);
+    for (int c = 0; c < count; ++c) {
+      const std::string name = sqlite3_column_name(stmt, c);
+      names_.push_back(name);
+      index_.emplace(Lower(name), c);  // the first of two equal names wins
+    }
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      std::vector<FieldValue> row;
+      row.reserve(count);
+      for (int c = 0; c < count; ++c) {
+        switch (sqlite3_column_type(stmt, c)) {
+          case SQLITE_INTEGER:
+            row.emplace_back(static_cast<int64_t>(sqlite3_column_int64(stmt, c)));
+            break;
+          case SQLITE_FLOAT:
+            row.emplace_back(sqlite3_column_double(stmt, c));
+            break;
+          case SQLITE_NULL:
+            row.emplace_back(std::monostate{});
+            break;
+          default:
+            row.emplace_back(
+                std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                            static_cast<size_t>(sqlite3_column_bytes(stmt, c))));
+            break;
+        }
+      }
+      rows_.push_back(std::move(row));
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) connection.Fail(rc, sql);
+  }
+
+  bool Eof() const override { return position_ >= rows_.size(); }
+  void MoveFirst() override {
+    NeedRows();
+    position_ = 0;
+  }
+  void MoveNext() override {
+    if (Eof()) throw QuarnError(kErrNoCurrentRecord, "No current record.");
+    ++position_;
+  }
+  void MoveLast() override {
+    NeedRows();
+    position_ = rows_.size() - 1;
+  }
+  int32_t RecordCount() const override { return static_cast<int32_t>(rows_.size()); }
+
+  Field Get(const std::string& column) const override {
+    auto found = index_.find(Lower(column));
+    if (found == index_.end()) throw UnknownColumn(column);
+    if (Eof()) throw QuarnError(kErrNoCurrentRecord, "No current record.");
+    return Field(names_[found->second], rows_[position_][found->second]);
+  }
+
+  void AddNew() override { ReadOnly(); }
+  void Set(const std::string&, FieldValue) override { ReadOnly(); }
+  FieldValue Edited(const std::string&) const override { return {}; }
+  void Update() override { ReadOnly(); }
+  void Close() override {}
+
+ private:
+  void NeedRows() const {
+    if (rows_.empty()) throw QuarnError(kErrNoCurrentRecord, "No current record.");
+  }
+  [[noreturn]] static void ReadOnly() {
+    throw QuarnError(3027, "Cannot update. Database or object is read-only.");
+  }
+
+  std::vector<std::string> names_;
+  std::map<std::string, int> index_;
+  std::vector<std::vector<FieldValue>> rows_;
+  size_t position_ = 0;
+};
+
+// Converts a value to what a column of the given affinity stores, the way a
+// typed database field would: numeric text becomes a number, a fraction put
+// into an integer column is rounded half to even, and text that is no number
+// is refused instead of being stored as text in a numeric column.
+FieldValue ConvertForColumn(const ColumnInfo& column, FieldValue value) {
+  auto refuse = [&](const std::string& what) -> QuarnError {
+    return QuarnError(kErrDataTypeConversion,
+                      "Data type conversion error (" + column.name + ": " + what + ")");
+  };
+  if (column.affinity == ColumnAffinity::Text) {
+    if (auto* i = std::get_if<int64_t>(&value)) return Decimal(*i);
+    if (auto* d = std::get_if<double>(&value)) return ShortestDecimal(*d);
+    return value;
+  }
+  if (column.affinity != ColumnAffinity::Integer && column.affinity != ColumnAffinity::Real) {
+    return value;
+  }
+  if (auto* text = std::get_if<std::string>(&value)) {
+    const char* begin = text->c_str();
+    while (std::isspace(static_cast<unsigned char>(*begin))) ++begin;
+    if (*begin == '\0') return std::monostate{};
+    errno = 0;
+    char* end = nullptr;
+    const long long asInt = std::strtoll(begin, &end, 10);
+    const char* rest = end;
+    while (std::isspace(static_cast<unsigned char>(*rest))) ++rest;
+    if (*rest == '\0' && errno == 0) {
+      value = static_cast<int64_t>(asInt);
+    } else {
+      const double asDouble = std::strtod(begin, &end);
+      rest = end;
+      while (std::isspace(static_cast<unsigned char>(*rest))) ++rest;
+      if (end == begin || *rest != '\0' || !std::isfinite(asDouble))
+        throw refuse("'" + *text + "'");
+      value = asDouble;
+    }
+  }
+  if (column.affinity == ColumnAffinity::Integer) {
+    if (auto* d = std::get_if<double>(&value)) {
+      const double rounded = RoundHalfEven(*d);
+      if (!(rounded >= -9.2e18 && rounded <= 9.2e18)) throw refuse(ShortestDecimal(*d));
+      value = static_cast<int64_t>(rounded);
+    }
+  }
+  return value;
+}
+
+// An updatable view of one table that only adds rows. The write lock is
+// taken at open (BEGIN IMMEDIATE, so the busy timeout applies); Close commits
+// every row stored under this open, destruction without Close rolls them back.
+class TableWriter final : public Recordset {
+ public:
+  TableWriter(const std::string& path, const std::string& table)
+      : connection_(path, OpenMode::ReadWrite), table_(StripBrackets(table)) {
+    columns_ = connection_.Columns(table_);
+    for (size_t c = 0; c < columns_.size(); ++c) index_.emplace(Lower(columns_[c].name), c);
+    connection_.Exec("BEGIN IMMEDIATE;");
+    inTransaction_ = true;
+  }
+
+  ~TableWriter() override {
+    for (auto& [key, stmt] : statements_) sqlite3_finalize(stmt);
+    if (inTransaction_) sqlite3_exec(connection_.Handle(), "ROLLBACK;", nullptr, nullptr, nullptr);
+  }
+
+  // A writer shows no existing rows: callers only add.
+  bool Eof() const override { return true; }
+  void MoveFirst() override { throw QuarnError(kErrNoCurrentRecord, "No current record."); }
+  void MoveNext() override { throw QuarnError(kErrNoCurrentRecord, "No current record."); }
+  void MoveLast() override { throw QuarnError(kErrNoCurrentRecord, "No current record."); }
+  int32_t RecordCount() const override { return 0; }
+  Field Get(const std::string& column) const override {
+    Column(column);
+    throw QuarnError(kErrNoCurrentRecord, "No current record.");
+  }
+
+  void AddNew() override {
+    NeedOpen();
+    editing_ = true;
+    buffer_.clear();
+  }
+
+  void Set(const std::string& column, FieldValue value) override {
+    const size_t c = Column(column);
+    NeedEditing();
+    buffer_[c] = ConvertForColumn(columns_[c], std::move(value));
+  }
+
+  FieldValue Edited(const std::string& column) const override {
+    auto found = buffer_.find(Column(column));
+    return found == buffer_.end() ? FieldValue{} : found->second;
+  }
+
+  void Update() override {
+    NeedEditing();
+    // Only the assigned columns are named, so the others take their defaults.
+    std::string key;
+    for (auto& [c, value] : buffer_) key += std::to_string(c) + ',';
+    sqlite3_stmt*& stmt = statements_[key];
+    if (!stmt) {
+      std::string sql = "INSERT INTO " + QuoteIdentifier(table_);
+      if (buffer_.empty()) {
+        sql += " DEFAULT VALUES;";
+      } else {
+        std::string names, marks;
+        for (auto& [c, value] : buffer_) {
+          names += (names.empty() ? "" : ",") + QuoteIdentifier(columns_[c].name);
+          marks += marks.empty() ? "?" : ",?";
+        }
+        sql += " (" + names + ") VALUES (" + marks + ");";
+      }
+      int rc = sqlite3_prepare_v2(connection_.Handle(), sql.c_str(), -1, &stmt, nullptr);
+      if (rc != SQLITE_OK) {
+        stmt = nullptr;
+        statements_.erase(key);
+        connection_.Fail(rc);
+      }
+    }
+    int slot = 1;
+    for (auto& [c, value] : buffer_) Bind(stmt, slot++, value);
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_DONE) {
+      // Most failures undo only this statement. A few (I/O, full disk) undo
+      // the whole transaction; then the rows stored earlier under this open
+      // are gone, and nothing after them may be committed in their place.
+      if (sqlite3_get_autocommit(connection_.Handle())) {
+        inTransaction_ = false;
+        broken_ = true;
+      }
+      connection_.Fail(rc);
+    }
+    editing_ = false;
+    buffer_.clear();
+  }
+
+  void Close() override {
+    if (closed_) return;
+    NeedOpen();
+    connection_.Exec("COMMIT;");
+    inTransaction_ = false;
+    closed_ = true;
+  }
+
+ private:
+  static std::string StripBrackets(const std::string& table) {
+    if (table.size() > 2 && table.front() == '[' && table.back() == ']') {
+      return table.substr(1, table.size() - 2);
+    }
+    return table;
+  }
+
+  size_t Column(const std::string& column) const {
+    auto found = index_.find(Lower(column));
+    if (found == index_.end()) throw UnknownColumn(column);
+    return found->second;
+  }
+
+  void NeedOpen() const {
+    if (broken_) {
+      throw QuarnError(kErrDatabase + SQLITE_ABORT,
+                       "The transaction was rolled back; no row of this open was stored");
+    }
+    if (closed_) throw QuarnError(kErrDatabase + SQLITE_MISUSE, "The record set is closed");
+  }
+
+  void NeedEditing() const {
+    NeedOpen();
+    if (!editing_) {
+      throw QuarnError(kErrUpdateWithoutAddNew, "Update or CancelUpdate without AddNew or Edit.");
+    }
+  }
+
+  static void Bind(sqlite3_stmt* stmt, int slot, const FieldValue& value) {
+    if (auto* i = std::get_if<int64_t>(&value)) {
+      sqlite3_bind_int64(stmt, slot, *i);
+    } else if (auto* d = std::get_if<double>(&value)) {
+      sqlite3_bind_double(stmt, slot, *d);
+    } else if (auto* s = std::get_if<std::string>(&value)) {
+      sqlite3_bind_text(stmt, slot, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+    } else {
+      sqlite3_bind_null(stmt, slot);
+    }
+  }
+
+  SqlCipherConnection connection_;
+  std::string table_;
+  std::vector<ColumnInfo> columns_;
+  std::map<std::string, size_t> index_;
+  std::map<size_t, FieldValue> buffer_;
+  std::map<std::string, sqlite3_stmt*> statements_;
+  bool editing_ = false;
+  bool inTransaction_ = false;
+  bool broken_ = false;
+  bool closed_ = false;
+};
+
+class SqlCipherEngine final : public DatabaseEngine {
+ public:
+  std::unique_ptr<Recordset> Open(const std::string& path, const std::string& source,
+                                  bool readOnly) override {
+    if (readOnly) return std::make_unique<SnapshotRecordset>(path, source);
+    if (!IsTableName(source)) {
+      throw QuarnError(kErrDatabase + SQLITE_ERROR,
+                       "A writable record set must name one table: " + source);
+    }
+    return std::make_unique<TableWriter>(path, source);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<DatabaseEngine> MakeSqlCipherEngine() {
+  return std::make_unique<SqlCipherEngine>();
+}
+
+}  // namespace quarn

@@ -1,0 +1,144 @@
+#include "session/modDatabase.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "sim/Numbers.h"
+
+namespace quarn {
+
+namespace {
+
+[[noreturn]] void NullUse() {
+  throw QuarnError(kErrInvalidUseOfNull, "Invalid use of Null");
+}
+
+// A number written as text, as a typed field would convert it.
+double NumberFromText(const std::string& text) {
+  const char* begin = text.c_str();
+  while (std::isspace(static_cast<unsigned char>(*begin))) ++begin;
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(begin, &end);
+  while (end && std::isspace(static_cast<unsigned char>(*end))) ++end;
+  if (end == begin || *end != '\0' || errno == ERANGE) {
+    throw QuarnError(kErrTypeMismatch, "Type mismatch: '" + text + "' is not a number");
+  }
+  return value;
+}
+
+}  // namespace
+
+int16_t Field::AsInt16() const {
+  if (auto* i = std::get_if<int64_t>(&value_)) return Narrow16(*i, name_.c_str());
+  return ToInt16(AsDouble(), name_.c_str());
+}
+
+int32_t Field::AsInt32() const {
+  if (auto* i = std::get_if<int64_t>(&value_)) return Narrow32(*i, name_.c_str());
+  return ToInt32(AsDouble(), name_.c_str());
+}
+
+double Field::AsDouble() const {
+  if (IsNull()) NullUse();
+  if (auto* i = std::get_if<int64_t>(&value_)) return static_cast<double>(*i);
+  if (auto* d = std::get_if<double>(&value_)) return *d;
+  return NumberFromText(std::get<std::string>(value_));
+}
+
+std::string Field::AsText() const {
+  if (IsNull()) NullUse();
+  if (auto* i = std::get_if<int64_t>(&value_)) return Decimal(*i);
+  if (auto* d = std::get_if<double>(&value_)) return ShortestDecimal(*d);
+  return std::get<std::string>(value_);
+}
+
+bool Field::AsBool() const {
+  if (IsNull()) return false;
+  if (auto* i = std::get_if<int64_t>(&value_)) return *i != 0;
+  if (auto* d = std::get_if<double>(&value_)) return *d != 0.0;
+  std::string text = std::get<std::string>(value_);
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (text == "true" || text == "yes" || text == "on") return true;
+  if (text == "false" || text == "no" || text == "off" || text.empty()) return false;
+  return NumberFromText(text) != 0.0;
+}
+
+std::string SqlQuote(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  for (char c : text) {
+    if (c == '\'') out.push_back('\'');
+    out.push_back(c);
+  }
+  return out;
+}
+
+int64_t DbBackoffCount(UniformRandom& random, int n) {
+  const auto base = static_cast<int64_t>(std::floor(random.Next() * 3000 + 1000));
+  return base * n * n;
+}
+
+std::chrono::milliseconds DbBackoffDuration(int64_t count) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(kBackoffStep * count);
+}
+
+std::unique_ptr<Recordset> DbOpenRecordset(Database& db, const std::string& source, bool readOnly) {
+  db.DbWriteRetries = 0;
+  int n = 0;
+  for (;;) {
+    try {
+      return db.engine.Open(db.DatabasePath, source, readOnly);
+    } catch (const QuarnError& failure) {
+      if (failure.Number() == kErrItemNotFound) {
+        db.toolkit.MsgBox(
+            "Please get the most updated database file of " + db.DatabasePath + "\r\n" + source,
+            MsgStyle::OkOnly,
+            "Error " + std::to_string(failure.Number()) + ": " + failure.Description());
+        db.toolkit.EndApplication();
+      }
+      ++n;
+      if (n > 5) {
+        MsgResult answer = db.toolkit.MsgBox(failure.Description() + " Retry? (No to quit)",
+                                             MsgStyle::YesNoQuestion);
+        if (answer == MsgResult::Yes) {
+          n = 1;
+        } else {
+          db.toolkit.EndApplication();
+        }
+      }
+    }
+    db.toolkit.DoEvents();
+    db.toolkit.Sleep(DbBackoffDuration(DbBackoffCount(db.random, n)));
+  }
+}
+
+void DbClose(Database&, std::unique_ptr<Recordset>& rs) {
+  std::unique_ptr<Recordset> released = std::move(rs);
+  if (released) released->Close();
+}
+
+MsgResult DbWriteRetry(Database& db, const std::string& title, Recordset& rs,
+                       const QuarnError& failure, bool trainingMode, int16_t& trainingTrialNo) {
+  if (db.DbWriteRetries < 5) {
+    ++db.DbWriteRetries;
+    if (trainingMode) {
+      trainingTrialNo = Narrow16(int64_t{trainingTrialNo} - 1, "TrainingTrialNo");
+      rs.Set("Trial", int64_t{trainingTrialNo});
+    } else {
+      Field trial("Trial", rs.Edited("Trial"));
+      const int64_t current = trial.IsNull() ? 0 : trial.AsInt32();
+      rs.Set("Trial", int64_t{Narrow16(current + 1, "Trial")});
+    }
+    return MsgResult::Retry;
+  }
+  MsgResult answer =
+      db.toolkit.MsgBox(std::to_string(failure.Number()) + ": " + failure.Description(),
+                        MsgStyle::AbortRetryIgnore, title);
+  db.DbWriteRetries = 0;
+  return answer;
+}
+
+}  // namespace quarn
