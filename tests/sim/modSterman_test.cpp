@@ -1,0 +1,159 @@
+#include "sim/modSterman.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "sim/Errors.h"
+#include "tests/sim/SimGame.h"
+
+namespace quarn::testing {
+namespace {
+
+TEST(Sterman, HoldsTheSteadyStateAndRecomputesOnADemandStep) {
+  TrialPlan t = SteadyTrial();
+  t.JumpWeek = 3;
+  SimGame g(t, {StermanPlayer(1, 1, 0.25)});
+  g.Start();
+  const StermanState& w = g.chain.Sterman[kWholesaler];
+  const StermanState& f = g.chain.Sterman[kFactory];
+  EXPECT_EQ(w.SupplyDelay, 3);
+  EXPECT_EQ(w.DesiredSupplyLine, 16);
+  EXPECT_EQ(w.StockTarget, 28.0);
+  EXPECT_EQ(f.SupplyDelay, 2);
+  EXPECT_EQ(f.StockTarget, 24.0);
+  // Week 1: supply line 4 + 0 + 8 against a target of 28 with stock 12.
+  EXPECT_EQ(StermanOrder(g.c, kWholesaler), 4);
+  EXPECT_EQ(StermanOrder(g.c, kFactory), 4);
+  EXPECT_EQ(w.ExpectedDemand, 0.0);
+
+  g.chain.CurrentWeek = 3;  // customer demand 8
+  g.role(kWholesaler).Demand = 6;
+  g.role(kWholesaler).OrderSlots = {100, 4};     // only the latest order counts
+  EXPECT_EQ(StermanOrder(g.c, kWholesaler), 8);  // (28 - 12 - 12) + 4.5 = 8.5 -> 8
+  EXPECT_EQ(w.ExpectedDemand, 4.5);
+  EXPECT_EQ(w.DesiredInventory, 0);
+  EXPECT_EQ(w.DesiredSupplyLine, 28);
+  EXPECT_EQ(w.StockTarget, 28.0);
+  g.role(kWholesaler).Demand = 10;
+  EXPECT_EQ(StermanOrder(g.c, kWholesaler), 10);  // redone: 4 + 5.5 = 9.5 -> 10
+  EXPECT_EQ(w.ExpectedDemand, 5.5);
+  g.role(kDistributor).Inventory = -5;           // the upstream backorder is on order too
+  EXPECT_EQ(StermanOrder(g.c, kWholesaler), 4);  // (28 - 12 - 17) + 5.5 = 4.5 -> 4
+  StermanOrder(g.c, kFactory);
+  EXPECT_EQ(f.DesiredSupplyLine, 20);  // 8 x 2 + 4
+
+  g.trial().WeeklyDemand[3] = 4;  // back at week 1's demand: nothing is recomputed
+  g.chain.CurrentWeek = 4;
+  g.role(kWholesaler).Demand = 40;
+  StermanOrder(g.c, kWholesaler);
+  EXPECT_EQ(w.ExpectedDemand, 5.5);
+}
+
+TEST(PlayerOrder, ClampsTheStermanValueBeforeAddingNoise) {
+  struct Case {
+    double epsilon;
+    int16_t maxNoise;
+    double draw;
+    int32_t order;
+  };
+  const Case cases[] = {
+      {25.7, 2, 0.5, 21},  // 25.7 -> MaxOrder 20, noise +1
+      {-3.2, 2, 0.0, 7},   // -> MinOrder 0, noise -1: negative, so IfZero
+      {-3.2, 0, 0.0, 0},   // exactly 0 is placed as 0
+      {4.5, 0, 0.0, 4},    // ties to even
+      {5.5, 0, 0.0, 6},
+  };
+  for (const Case& k : cases) {
+    TrialPlan t = SteadyTrial();
+    t.MaxOrder = 20;
+    t.MaxNoise = k.maxNoise;
+    PlayerStrategy p = StermanPlayer(0, 0);
+    p.Epsilon = k.epsilon;
+    p.IfZero = 7;
+    SimGame g(t, {p});
+    g.Start();
+    g.random.draws = {k.draw};
+    EXPECT_EQ(PlayerOrder(g.c, kRetailer), k.order) << k.epsilon << " noise " << k.maxNoise;
+  }
+}
+
+TEST(PlayerOrder, AddsDemandBackorderAndDelta) {
+  struct Case {
+    bool delta;
+    int32_t inventory, deltaInventory, order;
+  };
+  const Case cases[] = {
+      {false, -4, -3, 10},
+      {true, -4, -3, 19},  // 10 + 3 + 6
+      {true, 5, -3, 6},    // Delta needs a backorder
+      {true, -4, 2, 10},   // ... and a fall of the stock
+  };
+  for (const Case& k : cases) {
+    PlayerStrategy p = DemandPlayer();
+    p.BackOrder = true;
+    p.Delta = k.delta;
+    SimGame g(SteadyTrial(), {p});
+    g.Start();
+    RoleState& s = g.role(kWholesaler);
+    s.Demand = 6;
+    s.Inventory = k.inventory;
+    s.DeltaInventory = k.deltaInventory;
+    EXPECT_EQ(PlayerOrder(g.c, kWholesaler), k.order) << k.inventory << " " << k.deltaInventory;
+  }
+}
+
+TEST(PlayerOrder, NoiseIsEvenlySpreadAndReseedsFromTheTicks) {
+  TrialPlan t = SteadyTrial();
+  t.MaxNoise = 3;
+  PlayerStrategy none;  // no rule: the order is the noise alone
+  none.IfZero = -50;
+  SimGame g(t, {none});
+  g.Start();
+  g.random.reseeds.clear();
+  for (int k = 0; k < 6; ++k) {
+    g.random.draws = {k / 6.0 + 0.01};
+    g.random.next = 0;
+    g.ticks.ticks = 1000u + static_cast<uint32_t>(k);
+    EXPECT_EQ(PlayerOrder(g.c, kFactory), k == 0 ? -50 : k - 1);
+  }
+  EXPECT_EQ(g.random.reseeds, (std::vector<uint32_t>{1000, 1001, 1002, 1003, 1004, 1005}));
+
+  for (int16_t off : {0, -2}) {
+    g.trial().MaxNoise = off;
+    g.random.reseeds.clear();
+    g.random.next = 0;
+    EXPECT_EQ(PlayerOrder(g.c, kFactory), 0);
+    EXPECT_TRUE(g.random.reseeds.empty());
+    EXPECT_EQ(g.random.next, 0u);
+  }
+  g.trial().MaxNoise = 20000;  // 2 x MaxNoise does not fit 16 bits
+  EXPECT_THROW(PlayerOrder(g.c, kFactory), OverflowError);
+}
+
+TEST(PlayerOrder, StandardGeneratorGivesEveryNoiseValue) {
+  TrialPlan t = SteadyTrial();
+  t.MaxNoise = 2;
+  PlayerStrategy none;
+  none.IfZero = -1;  // keep -1 visible
+  SimGame g(t, {none});
+  g.Start();
+  StandardUniformRandom random;
+  ChainContext c{g.plan, g.chain, g.ticks, random, {}};
+  std::set<int32_t> seen;
+  for (uint32_t i = 0; i < 400; ++i) {
+    g.ticks.ticks = i / 7;  // several draws in the same millisecond
+    seen.insert(PlayerOrder(c, kFactory));
+  }
+  EXPECT_EQ(seen, (std::set<int32_t>{-1, 0, 1, 2}));
+}
+
+TEST(ResetSterman, RefusesATargetBeyond32Bits) {
+  TrialPlan t = SteadyTrial();
+  t.InitialDemand = 1000000000;  // x (SupplyDelay + 1) = 4e9
+  SimGame g(t);
+  EXPECT_THROW(g.Start(), OverflowError);
+}
+
+}  // namespace
+}  // namespace quarn::testing
