@@ -30,14 +30,26 @@ Int CheckedFromInt64(int64_t value, const char* what) {
 
 }  // namespace
 
-double RoundHalfEven(double value) { return std::nearbyint(value); }
+double RoundHalfEven(double value) {
+  return std::nearbyint(value);
+}
 
-int16_t ToInt16(double value, const char* what) { return CheckedFromDouble<int16_t>(value, what); }
-int32_t ToInt32(double value, const char* what) { return CheckedFromDouble<int32_t>(value, what); }
-int16_t Narrow16(int64_t value, const char* what) { return CheckedFromInt64<int16_t>(value, what); }
-int32_t Narrow32(int64_t value, const char* what) { return CheckedFromInt64<int32_t>(value, what); }
+int16_t ToInt16(double value, const char* what) {
+  return CheckedFromDouble<int16_t>(value, what);
+}
+int32_t ToInt32(double value, const char* what) {
+  return CheckedFromDouble<int32_t>(value, what);
+}
+int16_t Narrow16(int64_t value, const char* what) {
+  return CheckedFromInt64<int16_t>(value, what);
+}
+int32_t Narrow32(int64_t value, const char* what) {
+  return CheckedFromInt64<int32_t>(value, what);
+}
 
-std::string Decimal(int64_t value) { return std::to_string(value); }
+std::string Decimal(int64_t value) {
+  return std::to_string(value);
+}
 
 std::string ShortestDecimal(double value) {
   std::ostringstream out;
@@ -47,9 +59,12 @@ std::string ShortestDecimal(double value) {
 }
 
 std::string TwoDigits(int value) {
-  std::string digits = std::to_string(value < 0 ? -value : value);
-  if (digits.size() < 2) digits.insert(0, "0");
-  return value < 0 ? "-" + digits : digits;
+  // Built by appending: g++ 12 warns falsely (-Wrestrict) on an insert at 0.
+  const std::string digits = std::to_string(value < 0 ? -value : value);
+  std::string text = value < 0 ? "-" : "";
+  if (digits.size() < 2) text += '0';
+  text += digits;
+  return text;
 }
 
 }  // namespace quarn

@@ -11,7 +11,7 @@ namespace quarn {
 // ships to r + 1; the Retailer serves the customer.
 enum Role : int16_t { kFactory = 0, kDistributor = 1, kWholesaler = 2, kRetailer = 3 };
 constexpr int kRoleCount = 4;
-constexpr int16_t kNoSubject = -1;  // SubjectRole of a trial played by simulated players only
+constexpr int16_t kNoSubject = -1;      // SubjectRole of a trial played by simulated players only
 constexpr int16_t kSubjectPlayer = -1;  // RolePlayer of the participant's role
 
 // One planned trial.
