@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "session/SqlCipher.h"
+#include "tests/support/TestDatabase.h"
+
+namespace quarn {
+namespace {
+
+using testing::TestDatabase;
+
+int ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const QuarnError& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+TEST(TranslateSql, SplitsTableAndColumnOnlyOutsideLiterals) {
+  EXPECT_EQ(TranslateSql("SELECT * FROM tblBlock WHERE [tblBlock.Setting]='a' ORDER BY "
+                         "[tblBlock.RandomGroup] DESC,  [tblBlock.Index];"),
+            "SELECT * FROM tblBlock WHERE [tblBlock].[Setting]='a' ORDER BY "
+            "[tblBlock].[RandomGroup] DESC,  [tblBlock].[Index];");
+  EXPECT_EQ(TranslateSql("SELECT [Setting] FROM [tblBlock] WHERE Setting='[x.y] it''s'"),
+            "SELECT [Setting] FROM [tblBlock] WHERE Setting='[x.y] it''s'");
+}
+
+// The queries as the loaders build them, with values that hold quotes.
+TEST(Queries, CallerFormsWithQuotedValues) {
+  TestDatabase db;
+  const std::string setting = "O'Brien [v.2]";
+  db.Insert("tblBlock", {{"Setting", setting}, {"RandomGroup", 0}, {"Index", 1}, {"Delay", 1}});
+  db.Insert("tblBlock", {{"Setting", setting}, {"RandomGroup", 2}, {"Index", 5}, {"Delay", 2}});
+  db.Insert("tblBlock", {{"Setting", setting}, {"RandomGroup", 1}, {"Index", 1}, {"Delay", 3}});
+  db.Insert("tblBlock", {{"Setting", setting}, {"RandomGroup", 2}, {"Index", 3}, {"Delay", 4}});
+  db.Insert("tblBlock", {{"Setting", "Other"}, {"Delay", 9}});
+
+  auto blocks =
+      db.engine->Open(db.Path(),
+                      "SELECT * FROM tblBlock WHERE [tblBlock.Setting]='" + SqlQuote(setting) +
+                          "' ORDER BY [tblBlock.RandomGroup] DESC,  [tblBlock.Index];",
+                      true);
+  std::vector<int> delays;
+  for (; !blocks->Eof(); blocks->MoveNext()) delays.push_back(blocks->Get("delay").AsInt16());
+  EXPECT_EQ(delays, (std::vector<int>{4, 2, 3, 1}));
+  blocks->MoveLast();
+  EXPECT_EQ(blocks->RecordCount(), 4);
+  blocks->MoveFirst();
+  EXPECT_EQ(blocks->Get("Index").AsInt16(), 3);
+
+  auto settings = db.engine->Open(db.Path(), "SELECT DISTINCT [Setting] FROM [tblBlock]", true);
+  settings->MoveLast();
+  EXPECT_EQ(settings->RecordCount(), 2);
+
+  // A value can never widen the query.
+  auto injected = db.engine->Open(
+      db.Path(), "SELECT * FROM tblBlock WHERE Setting='" + SqlQuote("x' OR '1'='1") + "'", true);
+  EXPECT_TRUE(injected->Eof());
+  EXPECT_EQ(injected->RecordCount(), 0);
+  EXPECT_EQ(ErrorOf([&] { injected->MoveFirst(); }), kErrNoCurrentRecord);
+  EXPECT_EQ(ErrorOf([&] { injected->Get("Setting"); }), kErrNoCurrentRecord);
+
+  for (int trial : {2, -1, 4}) {
+    db.Insert("datRole", {{"Subject", "d'Arc"},
+                          {"Setting", setting},
+                          {"Trial", trial},
+                          {"Week", 1},
+                          {"Role", "Retailer"}});
+  }
+  auto latest = db.engine->Open(db.Path(),
+                                "SELECT * FROM [datRole] WHERE [datRole.Subject]='" +
+                                    SqlQuote("d'Arc") + "' AND [datRole.Setting]='" +
+                                    SqlQuote(setting) + "' ORDER BY [datRole.Trial] DESC",
+                                true);
+  EXPECT_EQ(latest->Get("Trial").AsInt16(), 4);
+
+  db.Insert("tblPause", {{"Setting", setting}, {"Trial", 4}, {"Password", "b"}});
+  db.Insert("tblPause", {{"Setting", setting}, {"Trial", 2}, {"Password", "a"}});
+  auto pauses = db.engine->Open(
+      db.Path(),
+      "SELECT * FROM tblPause WHERE Setting='" + SqlQuote(setting) + "' ORDER BY Trial Asc;", true);
+  EXPECT_EQ(pauses->Get("Password").AsText(), "a");
+
+  db.Insert("tblDisplayOption", {{"Option", "none"}, {"Cost", 0}});
+  auto option =
+      db.engine->Open(db.Path(), "SELECT * FROM tblDisplayOption WHERE Option='none';", true);
+  EXPECT_FALSE(option->Get("Cost").AsBool());
+  EXPECT_TRUE(option->Get("Demand").AsBool());
+  EXPECT_EQ(ErrorOf([&] { option->Get("Colour"); }), kErrItemNotFound);
+}
+
+TEST(Snapshot, IsAStaticCopyOverAReadOnlyConnection) {
+  TestDatabase db;
+  db.Insert("tblPlayer", {{"Name", "A"}});
+  auto snapshot = db.engine->Open(db.Path(), "tblPlayer", true);
+  db.Insert("tblPlayer", {{"Name", "B"}});
+  snapshot->MoveLast();
+  EXPECT_EQ(snapshot->RecordCount(), 1);
+  EXPECT_NE(ErrorOf([&] { snapshot->AddNew(); }), 0);
+
+  // Even a statement that would write fails on the read-only connection.
+  EXPECT_EQ(ErrorOf([&] { db.engine->Open(db.Path(), "DELETE FROM tblPlayer", true); }),
+            kErrDatabase + 8 /* SQLITE_READONLY */);
+  EXPECT_NE(ErrorOf([&] { db.engine->Open(db.Path(), "SELECT 1; DELETE FROM tblPlayer", true); }),
+            0);
+  EXPECT_EQ(db.Count("tblPlayer"), 2);
+}
+
+TEST(Writer, UnassignedColumnsKeepTheDefaultsAndValuesAreTyped) {
+  TestDatabase db;
+  auto rs = db.engine->Open(db.Path(), "datRole", false);
+  rs->AddNew();
+  rs->Set("Subject", std::string("S"));
+  rs->Set("Setting", std::string("A"));
+  rs->Set("Trial", 2.5);  // rounds half to even
+  rs->Set("Week", std::string("07"));
+  rs->Set("role", std::string("Factory"));
+  rs->Set("Order", int64_t{12});
+  EXPECT_EQ(std::get<int64_t>(rs->Edited("Week")), 7);
+  EXPECT_EQ(ErrorOf([&] { rs->Set("Delay4", int64_t{1}); }), kErrItemNotFound);
+  EXPECT_EQ(ErrorOf([&] { rs->Set("Inventory", std::string("lots")); }), kErrDataTypeConversion);
+  rs->Update();
+  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), kErrUpdateWithoutAddNew);
+  rs->Close();
+
+  auto rows = db.Rows("datRole");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(std::get<int64_t>(rows[0]["Trial"]), 2);
+  EXPECT_EQ(std::get<int64_t>(rows[0]["Training"]), 0);
+  EXPECT_EQ(std::get<int64_t>(rows[0]["User"]), 0);
+  EXPECT_EQ(std::get<int64_t>(rows[0]["Order"]), 12);
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(rows[0]["PNoise"]));
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(rows[0]["Delay2"]));
+
+  db.Insert("tblBlock", {{"Setting", "A"}});
+  auto block = db.Rows("tblBlock")[0];
+  EXPECT_EQ(std::get<std::string>(block["Input"]), "");
+  EXPECT_EQ(std::get<int64_t>(block["DatabaseOutput"]), 1);
+}
+
+TEST(Writer, RowsAreStoredOnlyByClose) {
+  TestDatabase db;
+  {
+    auto rs = db.engine->Open(db.Path(), "datUser", false);
+    rs->AddNew();
+    rs->Set("Subject", std::string("gone"));
+    rs->Update();
+  }
+  EXPECT_EQ(db.Count("datUser"), 0);
+
+  std::unique_ptr<Recordset> rs = db.engine->Open(db.Path(), "[datUser]", false);
+  rs->AddNew();
+  rs->Set("Subject", std::string("kept"));
+  rs->Set("Age", std::string("23"));
+  rs->Update();
+  rs->Close();
+  rs->Close();  // a second close is harmless
+  auto users = db.Rows("datUser");
+  ASSERT_EQ(users.size(), 1u);
+  EXPECT_EQ(std::get<int64_t>(users[0]["Age"]), 23);
+}
+
+TEST(Writer, NeverCreatesAMissingFile) {
+  TestDatabase db;
+  const std::string path = db.Folder() + "/nothing.mdb";
+  EXPECT_EQ(ErrorOf([&] { db.engine->Open(path, "datRole", false); }), kErrDatabase + 14);
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(Encryption, FileIsUnreadableWithoutThePassword) {
+  TestDatabase db;
+  db.Insert("tblPlayer", {{"Name", "UniqueMarkerName"}});
+  std::ifstream in(db.Path(), std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(bytes.find("SQLite format 3"), std::string::npos);
+  EXPECT_EQ(bytes.find("UniqueMarkerName"), std::string::npos);
+  EXPECT_EQ(bytes.find("tblPlayer"), std::string::npos);
+
+  // The sqlcipher shell opens it with the password alone.
+  const std::string command = "printf \"PRAGMA key='" + std::string(kDatabasePassword) +
+                              "'; SELECT Name FROM tblPlayer;\" | sqlcipher " + db.Path() +
+                              " 2>/dev/null";
+  FILE* shell = popen(command.c_str(), "r");
+  if (!shell) GTEST_SKIP();
+  char line[256] = {};
+  const bool read = fgets(line, sizeof line, shell) != nullptr;
+  const int status = pclose(shell);
+  if (status != 0 && !read) GTEST_SKIP() << "the sqlcipher shell is not available";
+  EXPECT_EQ(std::string(line), "UniqueMarkerName\n");
+}
+
+// Two processes write weeks into one file at once; the busy timeout makes
+// each wait for the other, and no row is lost.
+TEST(Concurrency, TwoProcessesWritingAtOnceLoseNothing) {
+  TestDatabase db;
+  constexpr int kWeeks = 40;
+  std::vector<pid_t> children;
+  for (const char* subject : {"P1", "P2"}) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int status = 0;
+      try {
+        auto engine = MakeSqlCipherEngine();
+        for (int week = 1; week <= kWeeks; ++week) {
+          auto rs = engine->Open(db.Path(), "datRole", false);
+          for (const char* role : {"Factory", "Distributor", "Wholesaler", "Retailer"}) {
+            rs->AddNew();
+            rs->Set("Subject", std::string(subject));
+            rs->Set("Setting", std::string("A"));
+            rs->Set("Trial", int64_t{1});
+            rs->Set("Week", int64_t{week});
+            rs->Set("Role", std::string(role));
+            rs->Update();
+          }
+          rs->Close();
+          // Readers in between, as the login and loaders do.
+          engine->Open(db.Path(), "SELECT * FROM datRole WHERE Subject='P1'", true);
+        }
+      } catch (...) {
+        status = 1;
+      }
+      _exit(status);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(db.Count("datRole"), 2 * kWeeks * 4);
+}
+
+}  // namespace
+}  // namespace quarn
