@@ -38,8 +38,8 @@ class StandardUniformRandom final : public UniformRandom {
   uint64_t draws_ = 0;
 };
 
-// Test doubles: a clock that only moves when told to, and a generator that
-// replays a fixed list of draws (cycling) and remembers its reseeds.
+// Test double: a clock that only moves when told to. The generator that
+// replays fixed draws, FixedRandom, is in tests/support/FixedRandom.h.
 class ManualTickCounter final : public TickCounter {
  public:
   uint32_t Now() override { return ticks; }
