@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/Errors.h"
-
 namespace quarn {
 namespace {
 
@@ -24,17 +22,6 @@ TEST(CheckTrialValues, ReportsEveryFaultWithItsValue) {
   EXPECT_EQ(faults[3].field + faults[3].value, "JumpWeek12");
   t.Input = "demand.txt";  // a file leaves JumpWeek unused
   EXPECT_EQ(CheckTrialValues(t).size(), 3u);
-}
-
-TEST(CurrentPlan, RefusesAnIndexOutsideThePlan) {
-  Plan plan;
-  plan.TrialPlans.resize(2);
-  plan.CurrentTrial = 1;
-  EXPECT_EQ(&CurrentPlan(plan), &plan.TrialPlans[1]);
-  for (int16_t bad : {2, -1}) {
-    plan.CurrentTrial = bad;
-    EXPECT_THROW(CurrentPlan(plan), QuarnError);
-  }
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "sim/Errors.h"
 #include "tests/sim/SimGame.h"
 
@@ -129,23 +127,6 @@ TEST(PlayerOrder, NoiseIsEvenlySpreadAndReseedsFromTheTicks) {
   }
   g.trial().MaxNoise = 20000;  // 2 x MaxNoise does not fit 16 bits
   EXPECT_THROW(PlayerOrder(g.c, kFactory), OverflowError);
-}
-
-TEST(PlayerOrder, StandardGeneratorGivesEveryNoiseValue) {
-  TrialPlan t = SteadyTrial();
-  t.MaxNoise = 2;
-  PlayerStrategy none;
-  none.IfZero = -1;  // keep -1 visible
-  SimGame g(t, {none});
-  g.Start();
-  StandardUniformRandom random;
-  ChainContext c{g.plan, g.chain, g.ticks, random, {}};
-  std::set<int32_t> seen;
-  for (uint32_t i = 0; i < 400; ++i) {
-    g.ticks.ticks = i / 7;  // several draws in the same millisecond
-    seen.insert(PlayerOrder(c, kFactory));
-  }
-  EXPECT_EQ(seen, (std::set<int32_t>{-1, 0, 1, 2}));
 }
 
 TEST(ResetSterman, RefusesATargetBeyond32Bits) {
