@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FixedRandom.h"
 #include "ui/Toolkit.h"
 
 namespace quarn::testing {
@@ -41,21 +42,6 @@ class ScriptedToolkit : public Toolkit {
   std::vector<std::chrono::milliseconds> sleeps;
   int doEvents = 0;
   std::string appFolder = ".";
-};
-
-// A generator that replays fixed draws (cycling) and records its reseeds.
-class FixedRandom : public UniformRandom {
- public:
-  explicit FixedRandom(std::vector<double> draws = {0.5}) : draws(std::move(draws)) {}
-  void Reseed(uint32_t ticks) override { reseeds.push_back(ticks); }
-  double Next() override {
-    double value = draws[next % draws.size()];
-    ++next;
-    return value;
-  }
-  std::vector<double> draws;
-  std::vector<uint32_t> reseeds;
-  size_t next = 0;
 };
 
 }  // namespace quarn::testing
