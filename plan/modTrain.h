@@ -4,6 +4,11 @@
 #include <functional>
 #include <string>
 
+#include "session/Identity.h"
+#include "session/modDatabase.h"
+#include "sim/TrialPlan.h"
+#include "ui/Toolkit.h"
+
 namespace quarn {
 
 // The training plan's state: whether training trials are played, their
@@ -20,5 +25,26 @@ struct TrainingState {
   int16_t TrainingTrialNo = 0;
   bool TrainingPassed = false;
 };
+
+// What training needs of the main window and the trial sequencing. Any hook
+// left empty is skipped.
+struct TrainingHooks {
+  std::function<void(const std::string&)> SetPlayerCaption;  // caption of fraPlayer
+  std::function<void(const std::string&)> ApplyDisplayConfiguration;
+  std::function<void()> NextTrial;
+};
+
+// Appends the setting's training trials (copies of its first tblTraining
+// row) behind the block trials and, when there are any, makes the first of
+// them current and tells the participant. A bad training row is refused
+// before anything is shown. Ends by applying the current trial's display
+// configuration.
+void LoadTraining(Database& db, Toolkit& toolkit, const Identity& identity, Plan& plan,
+                  TrainingState& training, const std::string& inputFolder,
+                  const TrainingHooks& hooks);
+
+// Hands the participant back to the experiment after the last training
+// trial and runs the trial sequencing.
+void EndTraining(Toolkit& toolkit, Plan& plan, TrainingState& training, const TrainingHooks& hooks);
 
 }  // namespace quarn

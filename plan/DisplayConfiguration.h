@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "session/modDatabase.h"
+#include "sim/TrialPlan.h"
+
+namespace quarn {
+
+// One role's display option: which of its figures are shown. When no option
+// row was found the role's controls are left as they are.
+struct RoleDisplay {
+  bool found = false;
+  std::string option;  // the option name looked up
+  bool RecentOrder = false;
+  bool BackOrder = false;
+  bool Inventory = false;
+  bool Satisfied = false;
+  bool Demand = false;
+  bool Cost = false;
+};
+
+// What a display configuration shows. When no configuration row was found
+// the truck rows and the total-cost panel are left as they are, and the
+// four options have been looked up under empty names.
+struct DisplayConfiguration {
+  bool found = false;
+  bool BottlesF = false;  // goods on their way into the Factory
+  bool TrucksFD = false;
+  bool TrucksDW = false;
+  bool TrucksWR = false;
+  bool TotalCost = false;
+  std::array<RoleDisplay, kRoleCount> roles;
+};
+
+// Reads the configuration `name` from tblDisplay and its four options from
+// tblDisplayOption. A Null yes/no value reads as false, a Null option name
+// as an empty one. Reads only; the window applies the result.
+DisplayConfiguration ReadDisplayConfiguration(Database& db, const std::string& name);
+
+// Reads one option row of tblDisplayOption (used for each role).
+RoleDisplay ReadDisplayOption(Database& db, const std::string& name);
+
+}  // namespace quarn
