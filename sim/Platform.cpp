@@ -1,6 +1,7 @@
 #include "sim/Platform.h"
 
 #include <chrono>
+#include <random>
 
 namespace quarn {
 
@@ -10,16 +11,27 @@ uint32_t SteadyTickCounter::Now() {
   return static_cast<uint32_t>(static_cast<uint64_t>(ms));  // wraps at 32 bits
 }
 
-StandardUniformRandom::StandardUniformRandom() : engine_(std::random_device{}()) {}
+namespace {
+
+uint64_t SplitMix64(uint64_t& state) {
+  uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+  return z ^ (z >> 31);
+}
+
+}  // namespace
+
+StandardUniformRandom::StandardUniformRandom() : state_(std::random_device{}()) {}
 
 void StandardUniformRandom::Reseed(uint32_t ticks) {
-  std::seed_seq seq{ticks, static_cast<uint32_t>(draws_), static_cast<uint32_t>(draws_ >> 32)};
-  engine_.seed(seq);
+  uint64_t mix = (static_cast<uint64_t>(ticks) << 32) ^ draws_;
+  state_ = SplitMix64(mix);
 }
 
 double StandardUniformRandom::Next() {
   ++draws_;
-  return static_cast<double>(engine_() >> 11) * 0x1.0p-53;  // 53 random bits, never 1.0
+  return static_cast<double>(SplitMix64(state_) >> 11) * 0x1.0p-53;  // 53 bits, never 1.0
 }
 
 }  // namespace quarn

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <random>
 
 namespace quarn {
 
@@ -27,6 +26,10 @@ class SteadyTickCounter final : public TickCounter {
   uint32_t Now() override;
 };
 
+// SplitMix64: a small, well-tested generator whose state is one word, so
+// reseeding before every noisy draw costs nothing. The seed mixes the tick
+// count with the number of draws taken, so two reseeds within one millisecond
+// still give different draws.
 class StandardUniformRandom final : public UniformRandom {
  public:
   StandardUniformRandom();
@@ -34,7 +37,7 @@ class StandardUniformRandom final : public UniformRandom {
   double Next() override;
 
  private:
-  std::mt19937_64 engine_;
+  uint64_t state_;
   uint64_t draws_ = 0;
 };
 
