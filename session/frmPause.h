@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "interventions/modPause.h"
+#include "session/SessionDialog.h"
+
+namespace quarn {
+
+// The scheduled pause: holds the game until the moderator types the pause's
+// password. It cannot be closed any other way.
+class frmPause : public SessionDialog {
+ public:
+  explicit frmPause(PauseState& pauses, QWidget* parent = nullptr);
+
+  void cmdContinue_Click();
+
+  QLabel* lblAlert;
+  QLineEdit* txtPassword;
+  QPushButton* cmdContinue;
+
+  // Escape and the title bar's close button do nothing.
+  void reject() override {}
+
+ private:
+  PauseState& pauses_;
+};
+
+}  // namespace quarn

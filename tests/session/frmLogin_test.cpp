@@ -1,0 +1,309 @@
+#include "session/frmLogin.h"
+
+#include <gtest/gtest.h>
+
+#include <QButtonGroup>
+
+#include "session/frmNewUser.h"
+#include "tests/session/SessionFixture.h"
+
+namespace quarn::testing {
+namespace {
+
+class LoginTest : public SessionTest {
+ protected:
+  LoginTest() {
+    db.Insert("tblBlock", {{"Setting", "Demo"}, {"Index", 1}});
+    db.Insert("tblBlock", {{"Setting", "Demo"}, {"Index", 2}});
+    db.Insert("tblBlock", {{"Setting", "O'Brien"}, {"Index", 1}});
+    login.Form_Load();
+    login.show();
+    QApplication::setActiveWindow(&login);
+  }
+
+  void Choose(const QString& subject, const QString& setting) {
+    login.txtSubjectID->clear();
+    QTest::keyClicks(login.txtSubjectID, subject);
+    login.cboSetting->setEditText(setting);
+  }
+
+  void ClickStart() { QTest::mouseClick(login.cmdStart, Qt::LeftButton); }
+
+  void AddRole(const char* subject, const char* setting, int trial) {
+    db.Insert("datRole", {{"Subject", subject},
+                          {"Setting", setting},
+                          {"Trial", trial},
+                          {"Training", trial < 1},
+                          {"Week", 1},
+                          {"Role", "Retailer"}});
+  }
+
+  frmLogin login{game};
+};
+
+TEST_F(LoginTest, LoadsSettingsAndKeepsStartDisabledForBlankId) {
+  EXPECT_EQ(login.windowTitle(), "Quarngame Login");
+  EXPECT_EQ(login.txtDatabase->text(), "quarn.mdb");
+  EXPECT_EQ(session.DatabasePath, appFolder.string() + "/data/quarn.mdb");
+  ASSERT_EQ(login.cboSetting->count(), 2);
+  EXPECT_EQ(login.cboSetting->itemText(0), "Demo");
+  EXPECT_EQ(login.cboSetting->itemText(1), "O'Brien");
+
+  EXPECT_FALSE(login.cmdStart->isEnabled());
+  QTest::keyClicks(login.txtSubjectID, "   ");
+  EXPECT_FALSE(login.cmdStart->isEnabled());
+  QTest::keyClicks(login.txtSubjectID, "a");
+  EXPECT_TRUE(login.cmdStart->isEnabled());
+  QTest::keyClick(login.txtSubjectID, Qt::Key_Backspace);
+  EXPECT_FALSE(login.cmdStart->isEnabled());
+}
+
+TEST_F(LoginTest, UserIdTakesAtMostTwentyOneCharactersUnlessSelected) {
+  QTest::keyClicks(login.txtSubjectID, QString(25, 'x'));
+  EXPECT_EQ(login.txtSubjectID->text().size(), 21);
+  QTest::keyClick(login.txtSubjectID, Qt::Key_Backspace);
+  EXPECT_EQ(login.txtSubjectID->text().size(), 20);
+  QTest::keyClicks(login.txtSubjectID, "yy");
+  EXPECT_EQ(login.txtSubjectID->text().size(), 21);
+  login.txtSubjectID->selectAll();
+  QTest::keyClicks(login.txtSubjectID, "z");
+  EXPECT_EQ(login.txtSubjectID->text(), "z");
+}
+
+TEST_F(LoginTest, OtherDatabaseWithoutSettingsKeepsTheList) {
+  TestDatabase other("empty.mdb");
+  std::filesystem::copy_file(other.Path(), std::filesystem::path(db.Folder()) / "empty.mdb");
+  login.txtDatabase->setText("  empty.mdb ");
+  login.txtDatabase->setFocus();
+  login.txtSubjectID->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(session.DatabasePath, appFolder.string() + "/data/empty.mdb");
+  EXPECT_EQ(login.cboSetting->count(), 2);
+}
+
+TEST_F(LoginTest, RefusesSettingsThatMatchNoItemExactly) {
+  for (const char* setting : {"demo", "", "Demo "}) {
+    Choose("S1", setting);
+    ClickStart();
+    EXPECT_EQ(toolkit.Last().prompt, "Need to choose a valid setting");
+    EXPECT_EQ(toolkit.Last().style, MsgStyle::OkOnly);
+    EXPECT_EQ(toolkit.Last().title, "");
+    EXPECT_TRUE(login.isVisible());
+    EXPECT_EQ(game.identity.SettingName, "");
+  }
+  EXPECT_EQ(toolkit.shown.size(), 3u);
+}
+
+TEST_F(LoginTest, RefusesUserIdsThatCannotNameAFile) {
+  for (const char* subject :
+       {"a/b", "a\\b", "c:d", "x*", "why?", "say\"hi\"", "<a>", "a|b", "..", "."}) {
+    toolkit.shown.clear();
+    Choose(subject, "Demo");
+    ClickStart();
+    ASSERT_EQ(toolkit.shown.size(), 1u) << subject;
+    EXPECT_EQ(toolkit.Last().style, MsgStyle::OkWarning);
+    EXPECT_EQ(toolkit.Last().title, "Login");
+    EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
+    EXPECT_TRUE(login.isVisible());
+  }
+  EXPECT_NE(SubjectIdFault("tab\there"), "");
+  EXPECT_EQ(SubjectIdFault("a.b"), "");
+  EXPECT_EQ(SubjectIdFault("Zoë O'Neil"), "");
+}
+
+TEST_F(LoginTest, KnownParticipantIsAskedToResumeAfterTheHighestTrial) {
+  db.Insert("datUser", {{"Subject", "S2"}, {"Setting", "Demo"}});
+  AddRole("S2", "Demo", -1);
+  AddRole("S2", "Demo", 3);
+  AddRole("S2", "Demo", 4);
+  AddRole("S2", "O'Brien", 9);
+  game.CostSum = 77;
+
+  toolkit.answers = {MsgResult::No};
+  Choose("  S2 ", "Demo");
+  ClickStart();
+  EXPECT_EQ(toolkit.Last().prompt, "Continue with user S2 on Trial 5?  Click No to change name");
+  EXPECT_EQ(toolkit.Last().style, MsgStyle::YesNo);
+  EXPECT_EQ(toolkit.Last().title, "Resume");
+  EXPECT_TRUE(login.isVisible());
+  EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
+  EXPECT_EQ(login.txtSubjectID->selectedText(), "  S2 ");
+
+  toolkit.answers = {MsgResult::Yes};
+  ClickStart();
+  EXPECT_FALSE(login.isVisible());
+  EXPECT_EQ(login.result(), QDialog::Accepted);
+  EXPECT_EQ(game.identity.SubjectID, "S2");
+  EXPECT_EQ(game.identity.SettingName, "Demo");
+  EXPECT_EQ(game.plan.CurrentTrial, 4);
+  EXPECT_EQ(game.CostSum, 0);
+}
+
+TEST_F(LoginTest, ParticipantWithoutExperimentRowsStartsAtTrialOne) {
+  db.Insert("datUser", {{"Subject", "T"}, {"Setting", "Demo"}});
+  AddRole("T", "Demo", -2);
+  AddRole("T", "Demo", -1);
+  toolkit.answers = {MsgResult::Yes};
+  Choose("T", "Demo");
+  ClickStart();
+  EXPECT_EQ(toolkit.Last().prompt, "Continue with user T on Trial 1?  Click No to change name");
+  EXPECT_EQ(game.plan.CurrentTrial, 0);
+
+  // No rows at all in this setting: trial 1 as well.
+  login.show();
+  toolkit.answers = {MsgResult::Yes};
+  Choose("T", "O'Brien");
+  ClickStart();
+  EXPECT_EQ(toolkit.Last().prompt, "Continue with user T on Trial 1?  Click No to change name");
+  EXPECT_EQ(game.identity.SettingName, "O'Brien");
+}
+
+TEST_F(LoginTest, SingleQuotesInIdAndSettingAreQueriedSafely) {
+  db.Insert("datUser", {{"Subject", "d'Arcy"}, {"Setting", "O'Brien"}});
+  AddRole("d'Arcy", "O'Brien", 2);
+  toolkit.answers = {MsgResult::Yes};
+  Choose("d'Arcy", "O'Brien");
+  ClickStart();
+  EXPECT_EQ(toolkit.Last().prompt,
+            "Continue with user d'Arcy on Trial 3?  Click No to change name");
+  EXPECT_EQ(game.plan.CurrentTrial, 2);
+}
+
+TEST_F(LoginTest, QuitAndTitleBarCloseEndTheApplication) {
+  QTest::mouseClick(login.cmdQuit, Qt::LeftButton);
+  EXPECT_THROW(login.RethrowPending(), ApplicationEnd);
+  EXPECT_FALSE(login.isVisible());
+
+  login.show();
+  login.close();
+  EXPECT_THROW(login.RethrowPending(), ApplicationEnd);
+
+  login.show();
+  QTest::keyClick(login.txtSubjectID, Qt::Key_Escape);
+  EXPECT_THROW(login.RethrowPending(), ApplicationEnd);
+}
+
+// The questionnaire, reached through the login as a participant meets it.
+class RegistrationTest : public LoginTest {
+ protected:
+  void Register(const char* subject, std::function<void(frmNewUser&)> fill) {
+    toolkit.answers = {MsgResult::Yes};
+    Choose(subject, "Demo");
+    OnNextModal([fill](QWidget* window) {
+      auto* form = dynamic_cast<frmNewUser*>(window);
+      ASSERT_NE(form, nullptr);
+      fill(*form);
+    });
+    ClickStart();
+    EXPECT_EQ(toolkit.shown.front().prompt, "User ID not found.  Register as a new user?");
+    EXPECT_EQ(toolkit.shown.front().style, MsgStyle::YesNoWarning);
+    EXPECT_EQ(toolkit.shown.front().title, "Login");
+  }
+};
+
+TEST_F(RegistrationTest, ChecksGenderThenAgeAndStoresTheRow) {
+  game.plan.CurrentTrial = 3;
+  Register("New1", [this](frmNewUser& form) {
+    EXPECT_EQ(form.windowTitle(), "New User Questionaire");
+    EXPECT_EQ(form.lblSubject->text(), "New1");
+    EXPECT_EQ(form.cboClass->count(), 6);
+    ASSERT_EQ(form.cboMajor->count(), 26);
+    EXPECT_EQ(form.cboMajor->itemText(2), "Civil & Environmental Engineering");
+    EXPECT_EQ(form.cboMajor->itemText(25), "Other");
+
+    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    EXPECT_EQ(toolkit.Last().prompt, "Please indicate gender");
+    EXPECT_EQ(toolkit.Last().style, MsgStyle::OkWarning);
+    EXPECT_EQ(toolkit.Last().title, "Gender Missing");
+    EXPECT_EQ(form.cboClass->currentText(), "Other");
+    EXPECT_EQ(form.cboMajor->currentText(), "Other");
+
+    QTest::mouseClick(form.optGender[1], Qt::LeftButton);
+    QTest::keyClicks(form.txtAge, "4x-");
+    EXPECT_EQ(form.txtAge->text(), "4");
+    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    EXPECT_EQ(toolkit.Last().prompt, "Please enter your age (I know you're older than 5)");
+    EXPECT_EQ(toolkit.Last().title, "Age Missing or Invalid");
+    EXPECT_TRUE(form.isVisible());
+
+    form.txtAge->clear();
+    QTest::keyClicks(form.txtAge, "057");  // the third digit is swallowed
+    EXPECT_EQ(form.txtAge->text(), "05");
+    QTest::keyClick(form.txtAge, Qt::Key_Return);  // Enter is OK
+  });
+  EXPECT_EQ(toolkit.shown.size(), 3u);
+  EXPECT_FALSE(login.isVisible());
+  EXPECT_EQ(login.result(), QDialog::Accepted);
+  EXPECT_EQ(game.plan.CurrentTrial, 0);
+
+  auto rows = db.Rows("SELECT * FROM datUser");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(std::get<std::string>(rows[0].at("Subject")), "New1");
+  EXPECT_EQ(std::get<std::string>(rows[0].at("Setting")), "Demo");
+  EXPECT_EQ(std::get<int64_t>(rows[0].at("Age")), 5);
+  EXPECT_EQ(std::get<std::string>(rows[0].at("Gender")), "Female");
+  EXPECT_EQ(std::get<std::string>(rows[0].at("SchoolYear")), "Other");
+  EXPECT_EQ(std::get<std::string>(rows[0].at("Major")), "Other");
+}
+
+TEST_F(RegistrationTest, StoresChosenClassAndMajor) {
+  Register("New2", [](frmNewUser& form) {
+    QTest::mouseClick(form.optGender[0], Qt::LeftButton);
+    QTest::keyClicks(form.txtAge, "23");
+    form.cboClass->setCurrentIndex(form.cboClass->findText("Junior"));
+    form.cboMajor->setCurrentIndex(form.cboMajor->findText("Social & Decision Sciences"));
+    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+  });
+  auto rows = db.Rows("SELECT * FROM datUser");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(std::get<std::string>(rows[0].at("Gender")), "Male");
+  EXPECT_EQ(std::get<int64_t>(rows[0].at("Age")), 23);
+  EXPECT_EQ(std::get<std::string>(rows[0].at("SchoolYear")), "Junior");
+  EXPECT_EQ(std::get<std::string>(rows[0].at("Major")), "Social & Decision Sciences");
+}
+
+TEST_F(RegistrationTest, CancelStoresNothingAndReturnsToTheUserId) {
+  Register("New3", [](frmNewUser& form) {
+    QTest::mouseClick(form.optGender[0], Qt::LeftButton);
+    QTest::keyClicks(form.txtAge, "30");
+    QTest::mouseClick(form.cmdCancel, Qt::LeftButton);
+  });
+  EXPECT_EQ(db.Count("datUser"), 0);
+  EXPECT_TRUE(login.isVisible());
+  EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
+
+  // Answering No to the registration question also keeps the window open.
+  toolkit.answers = {MsgResult::No};
+  ClickStart();
+  EXPECT_EQ(db.Count("datUser"), 0);
+  EXPECT_TRUE(login.isVisible());
+}
+
+TEST_F(RegistrationTest, NewParticipantAfterDecliningAKnownOneStartsAtTrialOne) {
+  db.Insert("datUser", {{"Subject", "Old"}, {"Setting", "Demo"}});
+  AddRole("Old", "Demo", 6);
+  toolkit.answers = {MsgResult::No};
+  Choose("Old", "Demo");
+  ClickStart();
+  EXPECT_EQ(game.plan.CurrentTrial, 6);
+  toolkit.shown.clear();
+
+  Register("Fresh", [](frmNewUser& form) {
+    QTest::mouseClick(form.optGender[0], Qt::LeftButton);
+    QTest::keyClicks(form.txtAge, "19");
+    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+  });
+  EXPECT_EQ(game.plan.CurrentTrial, 0);
+  EXPECT_EQ(game.identity.SubjectID, "Fresh");
+}
+
+TEST(LeadingNumberTest, ReadsTheLeadingNumber) {
+  EXPECT_EQ(LeadingNumber(""), 0);
+  EXPECT_EQ(LeadingNumber("07"), 7);
+  EXPECT_EQ(LeadingNumber(" 12abc"), 12);
+  EXPECT_EQ(LeadingNumber("abc"), 0);
+  EXPECT_EQ(LeadingNumber("4.9"), 4.9);
+  EXPECT_EQ(LeadingNumber("-"), 0);
+}
+
+}  // namespace
+}  // namespace quarn::testing
