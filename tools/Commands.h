@@ -1,0 +1,26 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quarn::admin {
+
+// A subcommand gets its arguments (without the command name) and returns the
+// process exit code. Failures are QuarnErrors, reported by main().
+using CommandFunction = int (*)(const std::vector<std::string>& args);
+
+#define QUARN_COMMAND(name, function, arguments, summary) \
+  int function(const std::vector<std::string>& args);
+#include "tools/Commands.def"
+#undef QUARN_COMMAND
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Throws a UsageError when `args` does not hold exactly `count` arguments.
+void ExpectArguments(const std::vector<std::string>& args, size_t count, const char* usage);
+
+}  // namespace quarn::admin
