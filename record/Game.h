@@ -5,6 +5,7 @@
 #include "interventions/modPause.h"
 #include "interventions/modPredicter.h"
 #include "plan/modTrain.h"
+#include "record/WallClock.h"
 #include "session/Identity.h"
 #include "session/modDatabase.h"
 #include "sim/Platform.h"
@@ -23,7 +24,7 @@ struct Services {
 
 // Decision time of the running week, in milliseconds of the tick counter.
 struct DecisionTimes {
-  uint32_t WeekStartTime = 0;  // when the order box was opened for the week
+  uint32_t WeekStartTime = 0;   // when the order box was opened for the week
   uint32_t OrderPressTime = 0;  // when the order button was pressed
 };
 
@@ -41,6 +42,8 @@ struct Game {
   PredicterState predicter;
   DecisionTimes times;
   int32_t CostSum = 0;  // cost of the experiment trials finished in this run
+  // Date and time of day of the output rows; tests point it at a fixed clock.
+  WallClock* clock = &SystemWallClock::Instance();
 };
 
 }  // namespace quarn

@@ -1,0 +1,334 @@
+#include "record/modRecord.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "sim/Numbers.h"
+
+namespace quarn {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int64_t kTrue = 1;
+constexpr int64_t kParticipantUser = 6;
+const char* const kRoleColumns[kRoleCount] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
+
+// Raised out of a row writer when the moderator chose Ignore: the writer
+// leaves at once and the record set is dropped without Close, which stores
+// none of the rows written under this open.
+struct WriteIgnored {};
+// Raised when the open must be written again from its first row.
+struct WriteRestart {};
+
+// A pipeline slot by index. The index is clamped into the pipeline, so that a
+// plan with an order delay of 0 reads its only slot instead of running off
+// the array.
+int32_t Slot(const std::vector<int32_t>& slots, int index) {
+  if (slots.empty()) return 0;
+  index = std::clamp(index, 0, static_cast<int>(slots.size()) - 1);
+  return slots[static_cast<size_t>(index)];
+}
+
+// OrderPressTime - WeekStartTime on the wrapping 32-bit tick counter.
+int32_t DecisionTime(const Game& game) {
+  return static_cast<int32_t>(game.times.OrderPressTime - game.times.WeekStartTime);
+}
+
+// Runs one step of an output write. A failure goes to DbWriteRetry: Retry
+// runs the step again, Ignore leaves the writer, Abort ends the application.
+template <class Step>
+void Attempt(Game& game, Recordset& rs, Step&& step) {
+  Toolkit& toolkit = game.services.toolkit;
+  for (;;) {
+    try {
+      step();
+      return;
+    } catch (const QuarnError& failure) {
+      MsgResult answer;
+      try {
+        answer = DbWriteRetry(game.services.db, kDatabaseOutputTitle, rs, failure,
+                              game.training.TrainingMode, game.training.TrainingTrialNo);
+      } catch (const QuarnError&) {
+        // The record set takes no more writes: its transaction was rolled
+        // back, or the failure came at the commit. Running the step again
+        // cannot succeed, so ask at once; Retry writes the whole open anew.
+        answer = toolkit.MsgBox(std::to_string(failure.Number()) + ": " + failure.Description(),
+                                MsgStyle::AbortRetryIgnore, kDatabaseOutputTitle);
+        if (answer == MsgResult::Retry) throw WriteRestart{};
+      }
+      if (answer == MsgResult::Abort) toolkit.EndApplication();
+      if (answer == MsgResult::Ignore) throw WriteIgnored{};
+    }
+  }
+}
+
+void Set(Game& game, Recordset& rs, const std::string& column, FieldValue value) {
+  Attempt(game, rs, [&] { rs.Set(column, value); });
+}
+
+// Subject, Setting, Trial and, in training, Training: the head of every
+// output row.
+void SetRowKey(Game& game, Recordset& rs) {
+  Set(game, rs, "Subject", game.identity.SubjectID);
+  Set(game, rs, "Setting", game.identity.SettingName);
+  Set(game, rs, "Trial", int64_t{RecordedTrialNo(game)});
+  if (game.training.TrainingMode) Set(game, rs, "Training", kTrue);
+}
+
+void WriteRoleRow(Game& game, Recordset& rs, int16_t r, int32_t transactionTime) {
+  const TrialPlan& trial = CurrentPlan(game.plan);
+  const RoleState& s = game.chain.Roles[static_cast<size_t>(r)];
+
+  Attempt(game, rs, [&] { rs.AddNew(); });
+  SetRowKey(game, rs);
+  Set(game, rs, "Week", int64_t{game.chain.CurrentWeek - 1});
+  Set(game, rs, "Role", s.RoleName);
+  if (r == trial.SubjectRole) Set(game, rs, "User", kParticipantUser);
+  if (!trial.Predicter.empty()) Set(game, rs, "PNoise", int64_t{game.predicter.PredictNoise});
+  Set(game, rs, "Order", int64_t{Slot(s.OrderSlots, 1)});
+  Set(game, rs, "DeltaInventory", int64_t{s.DeltaInventory});
+  Set(game, rs, "Inventory", int64_t{s.Inventory});
+  for (int k = 1; k <= trial.Delay; ++k) {
+    Set(game, rs, "Delay" + std::to_string(k), int64_t{Slot(s.DelaySlots, k - 1)});
+  }
+  Set(game, rs, "Demand", int64_t{s.Demand});
+  Set(game, rs, "Satisfied", int64_t{s.Satisfied});
+  Set(game, rs, "WeeklyCost", int64_t{s.WeeklyCost});
+  Set(game, rs, "TotalCost", int64_t{s.TotalCost});
+  Set(game, rs, "TransactionTime", int64_t{transactionTime});
+  // One reading for both, so that a row written at midnight cannot carry one
+  // day's date with the next day's time.
+  const LocalDateTime now = game.clock->Now();
+  Set(game, rs, "Date", FormatDate(now));
+  Set(game, rs, "TimeOfDay", FormatTimeOfDay(now));
+  Attempt(game, rs, [&] { rs.Update(); });
+}
+
+// Opens `table` for writing, runs `writeRows` and commits. On Ignore nothing
+// written under this open is stored.
+template <class WriteRows>
+void WriteOutput(Game& game, const std::string& table, WriteRows&& writeRows) {
+  Database& db = game.services.db;
+  for (;;) {
+    std::unique_ptr<Recordset> rs = DbOpenRecordset(db, table, false);
+    try {
+      writeRows(*rs);
+      Attempt(game, *rs, [&] { rs->Close(); });
+    } catch (const WriteIgnored&) {
+      return;  // dropped without Close: the open's rows are rolled back
+    } catch (const WriteRestart&) {
+      continue;
+    }
+    DbClose(db, rs);
+    return;
+  }
+}
+
+// The participant identifier as a file name: path separators and control
+// characters become "_", so that an identifier can neither leave the data
+// folder nor cut the name short.
+std::string FileNameOf(const std::string& subjectId) {
+  std::string name = subjectId;
+  for (char& c : name) {
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+  }
+  return name;
+}
+
+// Appends `text` to the file at `path`, creating its folder when missing.
+// Returns the system's reason when that fails, else an empty text. A failed
+// write is cut back off the file, so that a retry cannot leave half a line
+// behind.
+std::string AppendToFile(const fs::path& path, const std::string& text) {
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  if (ec)
+    return "The folder " + path.parent_path().string() + " cannot be created: " + ec.message();
+
+  const uintmax_t before = fs::exists(path, ec) ? fs::file_size(path, ec) : 0;
+  std::FILE* file = std::fopen(path.c_str(), "ab");
+  if (!file) return std::strerror(errno);
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const int writeError = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (written && closed) return {};
+  const int error = written ? errno : writeError;
+  if (!ec) fs::resize_file(path, before, ec);
+  return std::strerror(error);
+}
+
+// Adds the finished experiment trial's cost to CostSum. No trial played yet
+// (CurrentTrial -1) adds nothing.
+void AddTrialCost(Game& game) {
+  const Plan& plan = game.plan;
+  if (plan.CurrentTrial < 0 || static_cast<size_t>(plan.CurrentTrial) >= plan.TrialPlans.size()) {
+    return;
+  }
+  const double total =
+      game.CostSum + plan.TrialPlans[static_cast<size_t>(plan.CurrentTrial)].TotalCost;
+  game.CostSum = ToInt32(total, "CostSum");
+}
+
+}  // namespace
+
+int16_t RecordedTrialNo(const Game& game) {
+  if (game.training.TrainingMode) return game.training.TrainingTrialNo;
+  return Narrow16(int64_t{game.plan.CurrentTrial} + 1, "Trial");
+}
+
+void WriteRoleRecords(Game& game) {
+  if (!CurrentPlan(game.plan).DatabaseOutput) return;
+  const int32_t transactionTime = DecisionTime(game);
+  WriteOutput(game, "datRole", [&](Recordset& rs) {
+    for (int16_t r = 0; r < kRoleCount; ++r) WriteRoleRow(game, rs, r, transactionTime);
+  });
+}
+
+void WriteTrialRecord(Game& game) {
+  const std::vector<TrialPlan>& plans = game.plan.TrialPlans;
+  // Before the first trial there is nothing to record.
+  if (plans.empty() || game.plan.CurrentTrial < 0) return;
+  const size_t index = std::min(static_cast<size_t>(game.plan.CurrentTrial), plans.size() - 1);
+  const TrialPlan& trial = plans[index];
+  if (!trial.DatabaseOutput) return;
+
+  WriteOutput(game, "datTrial", [&](Recordset& rs) {
+    Attempt(game, rs, [&] { rs.AddNew(); });
+    SetRowKey(game, rs);
+    Set(game, rs, "Weeks", int64_t{trial.numweeks});
+    Set(game, rs, "Delay", int64_t{trial.Delay});
+    Set(game, rs, "Predicter", trial.Predicter);
+    Set(game, rs, "InventoryCost", trial.CostInventory);
+    Set(game, rs, "BackCost", trial.CostBackOrder);
+    Set(game, rs, "TransitCost", trial.CostTransit);
+    if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
+      const RoleState& s = game.chain.Roles[static_cast<size_t>(trial.SubjectRole)];
+      Set(game, rs, "EndCost", int64_t{s.TotalCost});
+    } else {
+      Set(game, rs, "EndCost", trial.TotalCost);
+    }
+    for (int r = 0; r < kRoleCount; ++r) {
+      Set(game, rs, kRoleColumns[r], game.chain.Roles[static_cast<size_t>(r)].PlayerName);
+    }
+    const LocalDateTime now = game.clock->Now();
+    Set(game, rs, "Date", FormatDate(now));
+    Set(game, rs, "Time", FormatTimeOfDay(now));
+    Attempt(game, rs, [&] { rs.Update(); });
+  });
+}
+
+std::string StageBlock(const Game& game, int16_t role) {
+  const TrialPlan& trial = CurrentPlan(game.plan);
+  const RoleState& s = game.chain.Roles[static_cast<size_t>(role)];
+  std::string block = s.RoleName + "," + s.PlayerName;
+  auto add = [&](int64_t value) { block += "," + Decimal(value); };
+  add(s.Demand);
+  add(Slot(s.OrderSlots, trial.OrderDelay - 1));
+  add(s.Satisfied);
+  add(s.DeltaInventory);
+  add(s.Inventory);
+  for (int k = 0; k < trial.Delay; ++k) add(Slot(s.DelaySlots, k));
+  add(s.WeeklyCost);
+  add(s.TotalCost);
+  return block;
+}
+
+std::string WeekLine(const Game& game) {
+  const TrialPlan& trial = CurrentPlan(game.plan);
+  std::string line = game.identity.SubjectID + "," + game.identity.SettingName;
+  auto add = [&](int64_t value) { line += "," + Decimal(value); };
+  add(RecordedTrialNo(game));
+  add(game.chain.CurrentWeek - 1);
+  add(trial.numweeks);
+  add(trial.Delay);
+  add(DecisionTime(game));
+  line += "," + (trial.Predicter.empty() ? std::string("NULL") : trial.Predicter);
+  add(game.predicter.PredictNoise);
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    if (r != trial.SubjectRole) line += "," + StageBlock(game, r);
+  }
+  if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
+    line += "," + StageBlock(game, trial.SubjectRole);
+  }
+  return line;
+}
+
+std::string WeekLinePath(Game& game) {
+  return (fs::path(game.services.toolkit.AppFolder()) / "data" /
+          (FileNameOf(game.identity.SubjectID) + ".txt"))
+      .string();
+}
+
+void WriteWeekLine(Game& game) {
+  const std::string line = WeekLine(game) + "\r\n";
+  const std::string path = WeekLinePath(game);
+  Toolkit& toolkit = game.services.toolkit;
+  for (;;) {
+    const std::string reason = AppendToFile(path, line);
+    if (reason.empty()) return;
+    const MsgResult answer = toolkit.MsgBox(
+        "The week's results could not be written to the text file " + path + "\r\n" + reason +
+            "\r\n" + "Retry writes them again, Ignore goes on without them, Abort ends the game.",
+        MsgStyle::AbortRetryIgnore, kTextOutputTitle);
+    if (answer == MsgResult::Abort) toolkit.EndApplication();
+    if (answer == MsgResult::Ignore) return;
+  }
+}
+
+void WeekClosed(Game& game) {
+  WriteWeekLine(game);
+  WriteRoleRecords(game);
+}
+
+ChainContext MakeChainContext(Game& game) {
+  return ChainContext{game.plan, game.chain, game.services.ticks, game.services.random,
+                      [&game] { WeekClosed(game); }};
+}
+
+void NextTrial(Game& game, TrialWindow& window) {
+  Plan& plan = game.plan;
+  TrainingState& training = game.training;
+
+  if (training.TrainingMode) {
+    // A failed training trial (TrainingPassed cleared) is played again.
+    if (training.TrainingPassed)
+      plan.CurrentTrial = Narrow16(plan.CurrentTrial + 1, "CurrentTrial");
+    training.TrainingPassed = true;
+    if (plan.CurrentTrial == training.PlanCount) {
+      TrainingHooks hooks;
+      hooks.SetPlayerCaption = [&window](const std::string& c) { window.SetPlayerCaption(c); };
+      hooks.ApplyDisplayConfiguration = [&window](const std::string& name) {
+        window.ApplyDisplayConfiguration(name);
+      };
+      hooks.NextTrial = [&game, &window] { NextTrial(game, window); };
+      EndTraining(game.services.toolkit, plan, training, hooks);
+      return;
+    }
+    training.TrainingTrialNo = Narrow16(training.TrainingTrialNo - 1, "TrainingTrialNo");
+    window.StartTrial();
+    return;
+  }
+
+  AddTrialCost(game);
+  if (plan.CurrentTrial < plan.TrialCount - 1) {
+    plan.CurrentTrial = Narrow16(plan.CurrentTrial + 1, "CurrentTrial");
+    window.StartTrial();
+    return;
+  }
+
+  const std::string count = Decimal(plan.TrialCount);
+  game.services.toolkit.MsgBox("Total cost sum over all " + count + " completed trial(s) is " +
+                                   Decimal(game.CostSum) + "\r\n" + "Alert your moderator.",
+                               MsgStyle::OkOnly, "All " + count + " Trial(s) Completed");
+  window.SetOrderCaption("Game Over");
+}
+
+}  // namespace quarn
