@@ -117,7 +117,9 @@ int16_t ResolvePlayer(const Plan& players, TrialPlan& trial, int16_t trialIndex,
   return kSubjectPlayer;
 }
 
-void ReadTrialColumns(RowReader& reader, const Plan& players, TrialPlan& trial, bool training) {
+bool ReadTrialColumns(RowReader& reader, const Plan& players, TrialPlan& trial, bool training) {
+  const size_t faultsBefore = reader.FaultCount();
+  size_t playerFaults = 0;
   trial.Delay = reader.Int16("Delay").value_or(0);
   trial.numweeks = reader.Int16(training ? "Weeks" : "numweeks").value_or(0);
   const std::string input = reader.TextOrEmpty("Input");
@@ -142,6 +144,7 @@ void ReadTrialColumns(RowReader& reader, const Plan& players, TrialPlan& trial, 
       fault.text = refusal;
       fault.title = "Error: tblBlock";
       reader.Add(std::move(fault));
+      ++playerFaults;
     }
   }
 
@@ -160,6 +163,7 @@ void ReadTrialColumns(RowReader& reader, const Plan& players, TrialPlan& trial, 
     trial.EnableProfit = reader.Truth("EnableProfit");
     trial.PricePerUnit = reader.Int16("PricePerUnit").value_or(0);
   }
+  return reader.FaultCount() == faultsBefore + playerFaults;
 }
 
 }  // namespace quarn

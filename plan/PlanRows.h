@@ -78,8 +78,10 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
 // Reads the columns of one plan row into `trial`, in the loaders' order,
 // resolving the four role columns with ResolvePlayer. Training rows take
 // numweeks from Weeks and OrderDelay from Delay, and have no EnableProfit or
-// PricePerUnit; block trials get OrderDelay 1.
-void ReadTrialColumns(RowReader& reader, const Plan& players, TrialPlan& trial, bool training);
+// PricePerUnit; block trials get OrderDelay 1. Returns false when a value
+// could not be converted (the fields then hold stand-ins, not worth
+// checking further); a refused player name does not count.
+bool ReadTrialColumns(RowReader& reader, const Plan& players, TrialPlan& trial, bool training);
 
 // The first tblTraining row of a setting, read as the training trial it
 // describes, placed at index `firstIndex` (the block trial count).

@@ -102,11 +102,9 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
     const int16_t runs = rs->Get("Runs").AsInt16();
     if (runs > 0) {
       const int16_t first = static_cast<int16_t>(result.trials.size());
-      const size_t faultsBefore = reader.FaultCount();
       reader.SetTrial(first);
       TrialPlan trial;
-      ReadTrialColumns(reader, players, trial, false);
-      if (reader.FaultCount() == faultsBefore) {
+      if (ReadTrialColumns(reader, players, trial, false)) {
         for (SettingFault& f : CheckLoadedTrial(trial, setting, "tblBlock", first, inputFolder)) {
           reader.Add(std::move(f));
         }

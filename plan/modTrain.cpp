@@ -37,9 +37,8 @@ TrainingRow ReadTrainingRow(Database& db, const Plan& players, const std::string
   row.Password = reader.Text("Password").value_or(std::string());
 
   const size_t faultsBefore = reader.FaultCount();
-  ReadTrialColumns(reader, players, row.trial, true);
-  if (reader.FaultCount() == faultsBefore) {
-    if (row.trial.SubjectRole == kNoSubject) {
+  if (ReadTrialColumns(reader, players, row.trial, true)) {
+    if (reader.FaultCount() == faultsBefore && row.trial.SubjectRole == kNoSubject) {
       reader.Add(reader.Refusal("Subject", "", "no role column of the training row names Subject"));
     }
     for (SettingFault& f :

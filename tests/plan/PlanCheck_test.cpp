@@ -80,7 +80,7 @@ TEST_F(PlanCheckTest, TrainingRowsAreCheckedBeforeTrainingIsAnnounced) {
 
 TEST_F(PlanCheckTest, CheckSettingListsEveryFault) {
   Block({{"Delay", 0}, {"JumpWeek", 30}});
-  Block({{"Runs", 2}, {"Factory", "Nobody"}});
+  Block({{"Runs", 2}, {"Factory", "Nobody"}, {"Delay", 5}});
   Block({{"DisplayOption", TestValue()}});
   Training({{"Runs", 0}});
   LoadPlayers(db, plan);
@@ -91,11 +91,12 @@ TEST_F(PlanCheckTest, CheckSettingListsEveryFault) {
                        "tblBlock: Setting Demo, trial 0: Delay 0 is outside 1 to 3",
                        "tblBlock: Setting Demo, trial 0: JumpWeek 30 is outside 1 to 12",
                        "tblBlock: Setting Demo, trial 1: Player strategy Nobody invalid on Trial 1",
+                       "tblBlock: Setting Demo, trial 1: Delay 5 is outside 1 to 3",
                        "tblBlock: Setting Demo, trial 3: DisplayOption: " +
-                           faults[3].text.substr(faults[3].text.find("DisplayOption: ") + 15),
+                           faults[4].text.substr(faults[4].text.find("DisplayOption: ") + 15),
                        "tblTraining: Setting Demo, trial 4: Runs 0 is below 1",
                    }));
-  EXPECT_EQ(faults[3].errorNumber, kErrInvalidUseOfNull);
+  EXPECT_EQ(faults[4].errorNumber, kErrInvalidUseOfNull);
   EXPECT_TRUE(toolkit.shown.empty());
 }
 
