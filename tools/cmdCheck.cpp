@@ -1,0 +1,83 @@
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <thread>
+
+#include "plan/PlanCheck.h"
+#include "plan/modSetup.h"
+#include "session/modDatabase.h"
+#include "tools/Commands.h"
+
+namespace quarn::admin {
+
+namespace {
+
+// Message boxes of the database layer go to standard error; a question is
+// answered No, so a database that cannot be opened ends the check.
+class ConsoleToolkit : public Toolkit {
+ public:
+  MsgResult MsgBox(const std::string& prompt, MsgStyle style, const std::string& title) override {
+    std::cerr << (title.empty() ? kAppTitle : title) << ": " << prompt << "\n";
+    switch (style) {
+      case MsgStyle::OkOnly:
+      case MsgStyle::OkWarning:
+        return MsgResult::Ok;
+      case MsgStyle::AbortRetryIgnore:
+        return MsgResult::Abort;
+      default:
+        return MsgResult::No;
+    }
+  }
+  void Sleep(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
+  std::string AppFolder() override { return "."; }
+};
+
+std::set<std::string> Settings(Database& db) {
+  std::set<std::string> settings;
+  for (const char* table : {"tblBlock", "tblTraining"}) {
+    auto rs =
+        DbOpenRecordset(db, std::string("SELECT DISTINCT [Setting] FROM [") + table + "]", true);
+    for (; !rs->Eof(); rs->MoveNext()) settings.insert(rs->Get("Setting").AsText());
+    DbClose(db, rs);
+  }
+  return settings;
+}
+
+}  // namespace
+
+int CmdCheck(const std::vector<std::string>& args) {
+  if (args.size() != 1 && args.size() != 2) ExpectArguments(args, 1, "check DATADIR [SETTING]");
+  namespace fs = std::filesystem;
+  fs::path dataDir = fs::absolute(args[0]).lexically_normal();
+  if (dataDir.filename().empty()) dataDir = dataDir.parent_path();
+  const fs::path file = dataDir / "quarn.mdb";
+  if (!fs::is_regular_file(file)) {
+    throw QuarnError(kErrFileNotFound, "The file " + file.string() + " was not found");
+  }
+  // The Input folder lies beside the data folder, below the application's folder.
+  const std::string inputFolder = (dataDir.parent_path() / "Input").string();
+
+  ConsoleToolkit toolkit;
+  StandardUniformRandom random;
+  std::unique_ptr<DatabaseEngine> engine = MakeSqlCipherEngine();
+  Database db(*engine, toolkit, random);
+  db.DatabasePath = file.string();
+
+  Plan players;
+  LoadPlayers(db, players);
+  const std::set<std::string> settings =
+      args.size() == 2 ? std::set<std::string>{args[1]} : Settings(db);
+
+  size_t faultCount = 0;
+  for (const std::string& setting : settings) {
+    for (const SettingFault& fault : CheckSetting(db, players, setting, inputFolder)) {
+      std::cout << DescribeFault(fault) << "\n";
+      ++faultCount;
+    }
+  }
+  std::cout << faultCount << (faultCount == 1 ? " fault" : " faults") << " in " << settings.size()
+            << (settings.size() == 1 ? " setting" : " settings") << "\n";
+  return faultCount == 0 ? 0 : 1;
+}
+
+}  // namespace quarn::admin
