@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+#include "record/Game.h"
+
+namespace quarn {
+
+// The main window's unload handler: asks whether to exit. No returns true
+// (cancel the close; nothing changes). Yes records the trial in progress, if
+// one is (the order button reads "Make Order" and a week has been played),
+// and ends the application through the toolkit.
+bool ConfirmExit(Game& game, const std::string& cmdOrderCaption);
+
+}  // namespace quarn
