@@ -1,0 +1,144 @@
+#pragma once
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <string>
+
+#include "record/Game.h"
+#include "record/TrialWindow.h"
+#include "ui/Pictures.h"
+#include "ui/Twips.h"
+
+namespace quarn {
+
+class frmMain;
+
+// The caption of the window as designed; the start-up appends the setting.
+inline constexpr const char* kMainCaption = "Korvi Lab: Quarn Game";
+
+// What the main window needs from the windows and the start-up around it.
+// A hook left empty is skipped.
+struct MainWindowHooks {
+  std::function<void()> Startup;       // the start-up again, after a refused trial start
+  std::function<void()> ShowPassword;  // the skip-training password window, not modal
+  std::function<void()> ShowPause;     // the pause window, modal: returns once it is closed
+};
+
+// The display frame: holds every figure and paints the goods path.
+class DisplayFrame : public QFrame {
+ public:
+  explicit DisplayFrame(QWidget* parent);
+  const std::array<PathLine*, 37>* lines = nullptr;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// The order box; passes its keys through frmMain::txtOrder_KeyPress.
+class OrderBox : public QLineEdit {
+ public:
+  OrderBox(frmMain& form, QWidget* parent);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  frmMain& form_;
+};
+
+// Shipment geometry, recomputed at every trial start (twips).
+struct ShipmentGeometry {
+  int16_t ShipmentPathLength = 0;
+  int16_t AnimationTickBase = 0;
+  int16_t TruckSlotMargin = 0;
+};
+
+// The main window. Controls keep their names (objectName, with "_index" for
+// control arrays) and their twips layout.
+class frmMain : public QWidget, public TrialWindow {
+ public:
+  explicit frmMain(Game& game, QWidget* parent = nullptr);
+
+  Game& game;
+  MainWindowHooks hooks;
+
+  // Form variables.
+  int16_t LoadPathLength = 0;
+  int16_t AnimationTicksLeft = 0;
+  ShipmentGeometry geometry;
+
+  // Controls.
+  DisplayFrame* fraDisplay = nullptr;
+  std::array<QFrame*, 12> fraTruck{};
+  std::array<PictureBox*, 12> imgTruck{};
+  std::array<QLabel*, 12> lblTruck{};
+  std::array<QLabel*, 12> lblIndex{};
+  std::array<QGroupBox*, 4> fraRole{};
+  std::array<PictureBox*, 4> imgRole{};
+  std::array<QLabel*, 4> lblRole{};
+  std::array<QLabel*, 4> tagCost{};
+  std::array<QLabel*, 4> lblSpent{};
+  std::array<QGroupBox*, 4> fraDetails{};
+  std::array<QLabel*, 4> lblOrder{}, tagOrder{};
+  std::array<QLabel*, 4> lblBackOrder{}, tagBackOrder{};
+  std::array<QLabel*, 4> lblInventory{}, tagInventory{};
+  std::array<QLabel*, 4> lblSatisfied{}, tagSatisfied{};
+  std::array<QLabel*, 4> lblDemand{}, tagDemand{};
+  QGroupBox* fraPlayer = nullptr;
+  QLabel* lblName = nullptr;
+  QLabel* lblSubject = nullptr;
+  QLabel* tagTrial = nullptr;
+  QLabel* lblTrial = nullptr;
+  QLabel* tagWeek = nullptr;
+  QLabel* lblWeek = nullptr;
+  OrderBox* txtOrder = nullptr;
+  QPushButton* cmdOrder = nullptr;
+  QGroupBox* fraTotalCost = nullptr;
+  QLabel* lblTotalCost = nullptr;
+  QLabel* tagTotalCost = nullptr;
+  QGroupBox* fraPredictor = nullptr;
+  QLabel* lblPrefix = nullptr;
+  QLabel* lblPredictWeeks = nullptr;
+  QLabel* lblSuffix = nullptr;
+  QLabel* lblPredict = nullptr;
+  std::array<Shape*, 3> shpLoad{};
+  std::array<Shape*, 3> shpTransfer{};
+  QTimer* tmrAnimation = nullptr;
+  std::array<PathLine*, 37> linPath{};
+
+  // TrialWindow.
+  void StartTrial() override;
+  void SetOrderCaption(const std::string& caption) override;
+  void SetPlayerCaption(const std::string& caption) override;
+  void ApplyDisplayConfiguration(const std::string& name) override;
+
+  // Event handlers.
+  void cmdOrder_Click();
+  // Returns the key code to pass on to the box, 0 to swallow the key.
+  int txtOrder_KeyPress(int keyAscii);
+  void txtOrder_Change();
+  void tmrAnimation_Timer();
+
+  // linPath(5)'s length, read once the window is laid out (start-up).
+  void SetLoadPathLength();
+
+  // Outlines the participant's role and figures (none for -1).
+  void MarkParticipantRole(int16_t role);
+
+  // The role names as the window shows them, Factory to Retailer.
+  std::array<std::string, kRoleCount> RoleNames() const;
+
+ private:
+  void BuildLayout();
+};
+
+}  // namespace quarn
