@@ -1,0 +1,123 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <functional>
+#include <string>
+
+#include "record/Game.h"
+#include "sim/Platform.h"
+#include "tests/support/ScriptedToolkit.h"
+#include "tests/support/TestDatabase.h"
+#include "ui/frmMain.h"
+
+namespace quarn::testing {
+
+// One QApplication for the whole test program.
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "ui_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) app_ = new QApplication(argc, argv);
+  }
+
+ private:
+  QApplication* app_ = nullptr;
+};
+
+// Lets a test look at the world at the moment a box is shown.
+class ProbeToolkit : public ScriptedToolkit {
+ public:
+  MsgResult MsgBox(const std::string& prompt, MsgStyle style, const std::string& title) override {
+    if (onBox) onBox(prompt);
+    return ScriptedToolkit::MsgBox(prompt, style, title);
+  }
+  std::function<void(const std::string&)> onBox;
+};
+
+// A chain that stays put when everybody orders the demand: demand, first
+// orders and pipelines 4, stock 12.
+inline TrialPlan SteadyTrial(int16_t delay, int16_t weeks, int16_t subject) {
+  TrialPlan t;
+  t.Delay = delay;
+  t.OrderDelay = 1;
+  t.numweeks = weeks;
+  t.InitialDemand = 4;
+  t.JumpWeek = static_cast<int16_t>(weeks + 1);
+  t.SecondDemand = 4;
+  t.RolePlayer = {0, 0, 0, 0};
+  t.SubjectRole = subject;
+  if (subject >= 0) t.RolePlayer[static_cast<size_t>(subject)] = kSubjectPlayer;
+  t.FirstOrder = 4;
+  t.MaxOrder = 1000;
+  t.InitInventory = 12;
+  t.InitDelayAmount = 4;
+  t.CostInventory = 0.5;
+  t.CostBackOrder = 1.0;
+  return t;
+}
+
+// A main window on a fresh game and database. The window is shown
+// (offscreen), the animation is driven by calling the tick handler.
+struct UiGame {
+  UiGame() {
+    toolkit.appFolder = db.Folder();
+    database.DatabasePath = db.Path();
+    game.identity.SubjectID = "S1";
+    game.identity.SettingName = "Lab";
+    PlayerStrategy follower;
+    follower.Name = "Follower";
+    follower.Demand = true;
+    game.plan.PlayerTable = {follower};
+    game.plan.PlayerCount = 1;
+    form.hooks.ShowPassword = [this] { ++passwordShown; };
+    form.hooks.ShowPause = [this] { ++pausesShown; };
+    form.hooks.Startup = [this] { ++startups; };
+    form.SetLoadPathLength();
+    form.show();
+  }
+
+  void SetTrials(std::vector<TrialPlan> trials) {
+    game.plan.TrialPlans = std::move(trials);
+    game.plan.TrialCount = static_cast<int16_t>(game.plan.TrialPlans.size());
+    game.plan.CurrentTrial = 0;
+  }
+
+  // Runs the animation to its end; returns the number of ticks. In a trial
+  // without a participant this plays every remaining week.
+  int Animate() {
+    int ticks = 0;
+    while (form.tmrAnimation->isActive() && ticks < 100000) {
+      form.tmrAnimation_Timer();
+      ++ticks;
+    }
+    return ticks;
+  }
+
+  // Types an order, presses Enter and lets the week's animation run.
+  int Order(const char* digits) {
+    QTest::keyClicks(form.txtOrder, digits);
+    QTest::keyClick(form.txtOrder, Qt::Key_Return);
+    return Animate();
+  }
+
+  std::string Text(const QLabel* label) const { return label->text().toStdString(); }
+  const RoleState& Role(int r) const { return game.chain.Roles[static_cast<size_t>(r)]; }
+
+  TestDatabase db;
+  ProbeToolkit toolkit;
+  ManualTickCounter ticks;
+  FixedRandom random;
+  Database database{*db.engine, toolkit, random};
+  Game game{Services{toolkit, ticks, random, database}};
+  frmMain form{game};
+  int passwordShown = 0;
+  int pausesShown = 0;
+  int startups = 0;
+};
+
+}  // namespace quarn::testing

@@ -1,0 +1,430 @@
+#include <gtest/gtest.h>
+
+#include "record/modRecord.h"
+#include "sim/Numbers.h"
+#include "tests/ui/UiFixture.h"
+#include "ui/modDisplay.h"
+
+namespace quarn {
+namespace {
+
+using testing::SteadyTrial;
+using testing::UiGame;
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new testing::QtEnvironment);
+
+std::string Num(int64_t value) {
+  return Decimal(value);
+}
+
+TEST(OrderBox, TakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSome) {
+  UiGame g;
+  g.SetTrials({SteadyTrial(2, 5, kRetailer)});
+  g.form.StartTrial();
+  QLineEdit* box = g.form.txtOrder;
+  ASSERT_TRUE(box->isEnabled());
+  EXPECT_FALSE(g.form.cmdOrder->isEnabled());
+
+  QTest::keyClicks(box, "0");
+  EXPECT_EQ(box->text(), "0");
+  EXPECT_TRUE(g.form.cmdOrder->isEnabled());
+  QTest::keyClicks(box, "7");
+  EXPECT_EQ(box->text(), "7") << "a lone 0 is replaced by the digit typed";
+  QTest::keyClicks(box, "0");
+  EXPECT_EQ(box->text(), "70");
+  QTest::keyClick(box, Qt::Key_Backspace);
+  QTest::keyClick(box, Qt::Key_Backspace);
+  EXPECT_EQ(box->text(), "");
+  EXPECT_FALSE(g.form.cmdOrder->isEnabled());
+
+  QTest::keyClicks(box, "12345");
+  EXPECT_EQ(box->text(), "1234");
+  box->clear();
+  QTest::keyClicks(box, "a-.+ xE,");
+  EXPECT_EQ(box->text(), "");
+  EXPECT_FALSE(g.form.cmdOrder->isEnabled());
+  box->insert("4x");  // the path a paste takes
+  EXPECT_EQ(box->text(), "");
+
+  QTest::keyClick(box, Qt::Key_Return);
+  EXPECT_EQ(g.game.chain.CurrentWeek, 1) << "Enter on an empty box does nothing";
+  EXPECT_FALSE(g.form.tmrAnimation->isActive());
+
+  QTest::keyClicks(box, "e");
+  EXPECT_EQ(g.passwordShown, 0);
+  g.game.training.TrainingMode = true;
+  QTest::keyClicks(box, "3e");
+  EXPECT_EQ(g.passwordShown, 1) << "in training, e opens the skip-training window";
+  EXPECT_EQ(box->text(), "3");
+  g.game.training.TrainingMode = false;
+
+  box->clear();
+  QTest::keyClicks(box, "0");
+  QTest::keyClick(box, Qt::Key_Return);
+  EXPECT_EQ(g.game.chain.CurrentWeek, 2);
+  EXPECT_EQ(GetSubjectOrder(g.game.chain), 0) << "a lone 0 is an order of 0";
+  EXPECT_FALSE(box->isEnabled());
+  EXPECT_FALSE(g.form.cmdOrder->isEnabled());
+  EXPECT_TRUE(g.form.tmrAnimation->isActive());
+}
+
+// Every figure of every role against the chain, week after week, in a trial
+// that runs into backorders; and the decision time of each week.
+TEST(WeekDisplay, ShowsTheChainAsItStandsAfterEachWeek) {
+  UiGame g;
+  TrialPlan trial = SteadyTrial(2, 6, kWholesaler);
+  trial.InitInventory = 2;
+  trial.CostTransit = 0.5;
+  g.SetTrials({trial});
+  g.ticks.ticks = 1000;
+  g.form.StartTrial();
+  EXPECT_EQ(Top(g.form.fraPlayer), 240 + 2640 * kWholesaler);
+  EXPECT_EQ(g.Text(g.form.lblTrial), "01 of 01");
+
+  bool sawBackorder = false;
+  for (int week = 1; week <= 6; ++week) {
+    EXPECT_EQ(g.Text(g.form.lblWeek), TwoDigits(week) + " of 06");
+    for (int r = 0; r < kRoleCount; ++r) {
+      const RoleState& role = g.Role(r);
+      SCOPED_TRACE("week " + Num(week) + " role " + Num(r));
+      EXPECT_EQ(g.Text(g.form.lblOrder[r]), Num(role.OrderSlots.back()));
+      EXPECT_EQ(g.Text(g.form.lblBackOrder[r]), Num(role.Inventory < 0 ? -role.Inventory : 0));
+      EXPECT_EQ(g.Text(g.form.lblInventory[r]), Num(role.Inventory < 0 ? 0 : role.Inventory));
+      EXPECT_EQ(g.Text(g.form.lblSatisfied[r]), Num(role.Satisfied));
+      EXPECT_EQ(g.Text(g.form.lblDemand[r]), Num(role.Demand));
+      EXPECT_EQ(g.Text(g.form.lblSpent[r]), Num(role.TotalCost));
+      sawBackorder = sawBackorder || role.Inventory < 0;
+    }
+    EXPECT_EQ(g.Text(g.form.lblTotalCost), ShortestDecimal(g.game.plan.TrialPlans[0].TotalCost));
+    EXPECT_EQ(g.game.times.WeekStartTime, g.ticks.ticks);
+
+    g.ticks.ticks += 2500;
+    QTest::keyClicks(g.form.txtOrder, week == 3 ? "9" : "0");
+    QTest::mouseClick(g.form.cmdOrder, Qt::LeftButton);
+    EXPECT_EQ(g.game.times.OrderPressTime, g.game.times.WeekStartTime + 2500);
+    g.Animate();
+  }
+  EXPECT_TRUE(sawBackorder);
+}
+
+TEST(WeekDisplay, CountersUseAtLeastTwoDigits) {
+  EXPECT_EQ(Counter(1, 52), "01 of 52");
+  EXPECT_EQ(Counter(100, 120), "100 of 120");
+
+  UiGame g;
+  g.SetTrials(std::vector<TrialPlan>(120, SteadyTrial(1, 104, kFactory)));
+  g.game.plan.CurrentTrial = 99;
+  g.form.StartTrial();
+  EXPECT_EQ(g.Text(g.form.lblTrial), "100 of 120");
+  EXPECT_EQ(g.Text(g.form.lblWeek), "01 of 104");
+}
+
+TEST(WeekDisplay, ForecastPanelFollowsThePredicter) {
+  UiGame g;
+  g.db.Insert("tblPredicter", {{"Predicter", "Two"}, {"Extent", 2}, {"Excess", 99}});
+  TrialPlan forecast = SteadyTrial(1, 4, kRetailer);
+  forecast.JumpWeek = 3;
+  forecast.SecondDemand = 8;
+  forecast.Predicter = "Two";
+  TrialPlan missing = SteadyTrial(1, 4, kRetailer);
+  missing.Predicter = "Nowhere";
+  g.SetTrials({forecast, missing});
+  g.form.StartTrial();
+  EXPECT_TRUE(Visible(g.form.fraPredictor));
+  EXPECT_EQ(g.Text(g.form.lblPredictWeeks), "2");
+  EXPECT_EQ(g.Text(g.form.lblPredict), "8") << "week 1 shows the demand of week 3";
+  g.Order("4");
+  g.Order("4");
+  EXPECT_EQ(g.Text(g.form.lblPredict), "99") << "week 3 looks past the last week";
+
+  g.game.plan.CurrentTrial = 1;
+  g.form.StartTrial();
+  EXPECT_FALSE(Visible(g.form.fraPredictor));
+  EXPECT_EQ(g.Text(g.form.lblPredictWeeks), "-1");
+  EXPECT_EQ(g.Text(g.form.lblPredict), "-1");
+}
+
+class Animation : public ::testing::TestWithParam<int> {};
+
+// Tick counts, the slot grid at the first and at later trials, which trucks
+// are relabelled on delivery, and the markers after the animation.
+TEST_P(Animation, DrivesEveryTruckOneSlotAndSnapsItOntoTheGrid) {
+  const int16_t delay = static_cast<int16_t>(GetParam());
+  const int expectedTicks[] = {0, 15, 8, 5};
+  const int firstMargin[] = {0, 2872, 1072, 472};
+  const int margin[] = {0, 2880, 1080, 480};
+  const double slot = 7200.0 / delay;
+  // Each truck ends one slot further on; the one that delivered starts again.
+
+  UiGame g;
+  g.SetTrials({SteadyTrial(delay, 3, kRetailer), SteadyTrial(delay, 3, kRetailer)});
+  g.form.StartTrial();
+  EXPECT_EQ(AnimationTickCount(g.form), expectedTicks[delay]);
+  EXPECT_EQ(g.form.geometry.TruckSlotMargin, firstMargin[delay]);
+
+  g.game.plan.CurrentTrial = 1;
+  g.form.StartTrial();
+  EXPECT_EQ(g.form.geometry.TruckSlotMargin, margin[delay]);
+  for (int k = 0; k < 12; ++k) {
+    g.form.lblTruck[k]->setText("?");
+    EXPECT_EQ(Visible(g.form.fraTruck[k]), k / 4 < delay) << "truck " << k;
+  }
+
+  EXPECT_EQ(g.Order("5"), expectedTicks[delay]);
+  EXPECT_FALSE(g.form.tmrAnimation->isActive());
+  for (int j = 0; j < delay; ++j) {
+    for (int r = 0; r < kRoleCount; ++r) {
+      const int k = r + 4 * j;
+      SCOPED_TRACE("truck " + Num(k));
+      EXPECT_EQ(Left(g.form.fraTruck[k]), margin[delay] + ((j + 1) % delay) * slot);
+      const bool delivered = j == delay - 1;
+      EXPECT_EQ(g.Text(g.form.lblTruck[k]), delivered ? Num(g.Role(r).DelaySlots.back()) : "?");
+    }
+  }
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(Visible(g.form.shpLoad[i]));
+    EXPECT_FALSE(Visible(g.form.shpTransfer[i]));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Delays, Animation, ::testing::Values(1, 2, 3));
+
+TEST(DisplayConfiguration, HidesWhatTheConfigurationSaysAndKeepsItHidden) {
+  UiGame g;
+  g.db.Insert("tblDisplay", {{"Configuration", "Mixed"},
+                             {"TrucksWR", 0},
+                             {"TotalCost", 0},
+                             {"Factory", "None"},
+                             {"Distributor", "All"},
+                             {"Wholesaler", "All"},
+                             {"Retailer", "All"}});
+  g.db.Insert("tblDisplayOption", {{"Option", "All"}});
+  g.db.Insert("tblDisplayOption", {{"Option", "None"},
+                                   {"RecentOrder", 0},
+                                   {"BackOrder", 0},
+                                   {"Inventory", 0},
+                                   {"Satisfied", 0},
+                                   {"Demand", 0},
+                                   {"Cost", 0}});
+  TrialPlan mixed = SteadyTrial(2, 5, kDistributor);
+  mixed.DisplayOption = "Mixed";
+  TrialPlan unknown = SteadyTrial(2, 5, kDistributor);
+  unknown.DisplayOption = "Nowhere";
+  g.SetTrials({mixed, unknown});
+  g.form.StartTrial();
+
+  auto& f = g.form;
+  for (QLabel* hidden :
+       {f.lblOrder[0], f.tagOrder[0], f.lblBackOrder[0], f.lblInventory[0], f.lblSatisfied[0],
+        f.lblDemand[0], f.tagDemand[0], f.lblSpent[0], f.tagCost[0]}) {
+    EXPECT_FALSE(Visible(hidden)) << hidden->objectName().toStdString();
+  }
+  EXPECT_TRUE(Visible(f.fraRole[0]) && Visible(f.lblRole[0]) && Visible(f.fraDetails[0]));
+  EXPECT_TRUE(Visible(f.lblOrder[1]) && Visible(f.lblSpent[1]) && Visible(f.tagCost[1]));
+  EXPECT_FALSE(Visible(f.fraTotalCost));
+
+  // The Retailer's trucks stay hidden and unmoved, week after week.
+  const double left3 = Left(f.fraTruck[3]), left7 = Left(f.fraTruck[7]);
+  f.lblTruck[3]->setText("?");
+  f.lblTruck[2]->setText("?");
+  for (int week = 0; week < 3; ++week) g.Order("4");
+  EXPECT_FALSE(Visible(f.fraTruck[3]) || Visible(f.fraTruck[7]) || Visible(f.fraTruck[11]));
+  EXPECT_EQ(Left(f.fraTruck[3]), left3);
+  EXPECT_EQ(Left(f.fraTruck[7]), left7);
+  EXPECT_EQ(g.Text(f.lblTruck[3]), "?");
+  EXPECT_NE(g.Text(f.lblTruck[2]), "?") << "a shown row's truck delivers and is relabelled";
+
+  // A configuration that is not found leaves everything as it was.
+  g.game.plan.CurrentTrial = 1;
+  g.form.StartTrial();
+  EXPECT_FALSE(Visible(f.lblOrder[0]));
+  EXPECT_FALSE(Visible(f.fraTruck[3]));
+  EXPECT_FALSE(Visible(f.fraTotalCost));
+}
+
+// Training: the Retailer's stock stays at 12 and its cost grows by 12 a week
+// while it orders 4; ordering 5 makes the stock grow.
+struct TrainingGame : UiGame {
+  TrainingGame(int32_t costLimit, int32_t bound) {
+    TrialPlan experiment = SteadyTrial(1, 6, kRetailer);
+    TrialPlan training = SteadyTrial(1, 6, kRetailer);
+    training.CostInventory = 1;
+    training.DatabaseOutput = true;
+    SetTrials({experiment, training});
+    game.plan.TrialCount = 1;
+    game.plan.CurrentTrial = 1;
+    game.training.TrainingMode = true;
+    game.training.TrainingRuns = 1;
+    game.training.PlanCount = 2;
+    game.training.TrainingTrialNo = -1;
+    game.training.TrainingPassed = true;
+    game.training.TrainingCostLimit = costLimit;
+    game.training.TrainingInventoryBound = bound;
+    toolkit.onBox = [this](const std::string& prompt) {
+      if (prompt.rfind("Training failed", 0) == 0) recordsAtFailure = db.Count("datTrial");
+    };
+  }
+  int Failures() const {
+    int n = 0;
+    for (const auto& box : toolkit.shown) n += box.prompt.rfind("Training failed", 0) == 0;
+    return n;
+  }
+  int recordsAtFailure = -1;
+};
+
+TEST(Training, CostAtTheLimitPassesAndOneUnitMoreRestartsTheTrial) {
+  TrainingGame g(24, 12);
+  g.form.StartTrial();
+  ASSERT_EQ(g.toolkit.shown.size(), 1u);
+  EXPECT_EQ(g.toolkit.Last().prompt,
+            "Keep your Inventory/Backorders below 12\r\nand your Cost below 24");
+  EXPECT_EQ(g.toolkit.Last().title, "Training Constraints");
+  EXPECT_EQ(g.Text(g.form.lblTrial), "-01 of 01");
+
+  g.Order("4");
+  g.Order("4");
+  EXPECT_EQ(g.Role(kRetailer).TotalCost, 24);
+  EXPECT_EQ(g.Failures(), 0) << "cost equal to the limit and stock equal to the bound pass";
+
+  g.Order("4");
+  ASSERT_EQ(g.Failures(), 1);
+  const auto& shown = g.toolkit.shown;
+  EXPECT_EQ(shown[shown.size() - 2].prompt,
+            "Training failed.  Cost ran above 24.  Restarting Trial");
+  EXPECT_EQ(shown.back().title, "Training Constraints") << "the restarted run reminds again";
+  EXPECT_EQ(g.recordsAtFailure, 0) << "the record follows the message";
+  EXPECT_EQ(g.db.Count("datTrial", "Trial=-1 AND Training<>0"), 1);
+  EXPECT_EQ(g.game.plan.CurrentTrial, 1);
+  EXPECT_EQ(g.game.training.TrainingTrialNo, -2);
+  EXPECT_EQ(g.game.chain.CurrentWeek, 1);
+  EXPECT_EQ(g.Role(kRetailer).TotalCost, 0);
+  EXPECT_TRUE(g.form.txtOrder->isEnabled());
+  EXPECT_EQ(g.Text(g.form.lblTrial), "-02 of 01");
+}
+
+TEST(Training, StockAboveTheBoundFailsAndCostIsNamedWhenBothBreak) {
+  // A free run finds the week in which the stock first passes 12.
+  int breachWeek = 0;
+  int32_t costThen = 0;
+  {
+    TrainingGame g(0, 0);
+    g.form.StartTrial();
+    for (int week = 2; week <= 6 && breachWeek == 0; ++week) {
+      g.Order("5");
+      if (g.Role(kRetailer).Inventory > 12) {
+        breachWeek = week;
+        costThen = g.Role(kRetailer).TotalCost;
+      }
+      EXPECT_GE(g.Role(kRetailer).Inventory, 12);
+    }
+    ASSERT_GT(breachWeek, 0);
+  }
+  {
+    TrainingGame g(100000, 12);
+    g.form.StartTrial();
+    for (int week = 2; week < breachWeek; ++week) g.Order("5");
+    EXPECT_EQ(g.Failures(), 0);
+    g.Order("5");
+    EXPECT_EQ(g.Failures(), 1);
+    EXPECT_EQ(g.toolkit.shown[g.toolkit.shown.size() - 2].prompt,
+              "Training failed.  Inventory/Backorder exceeded 12.  Restarting Trial");
+  }
+  {
+    TrainingGame g(costThen - 1, 12);
+    g.form.StartTrial();
+    for (int week = 2; week <= breachWeek; ++week) g.Order("5");
+    ASSERT_EQ(g.Failures(), 1);
+    EXPECT_EQ(g.toolkit.shown[g.toolkit.shown.size() - 2].prompt,
+              "Training failed.  Cost ran above " + Num(costThen - 1) + ".  Restarting Trial");
+  }
+}
+
+TEST(Training, NoLimitsMeansNoChecksAndNoReminder) {
+  TrainingGame g(0, 1);
+  g.form.StartTrial();
+  g.Order("9");
+  EXPECT_TRUE(g.toolkit.shown.empty());
+}
+
+TEST(EndTrial, RecordsTheTrialThenTellsTheParticipantsCost) {
+  UiGame g;
+  TrialPlan trial = SteadyTrial(2, 3, kRetailer);
+  trial.DatabaseOutput = true;
+  g.SetTrials({trial});
+  g.game.pauses.PauseList = {{1, "go"}};
+  g.game.pauses.PauseCount = 1;
+  int recordsAtBox = -1;
+  g.toolkit.onBox = [&](const std::string& prompt) {
+    if (prompt.rfind("End cost", 0) == 0) recordsAtBox = g.db.Count("datTrial");
+  };
+  g.form.StartTrial();
+  for (int week = 0; week < 3; ++week) g.Order("4");
+
+  ASSERT_FALSE(g.toolkit.shown.empty());
+  const std::string cost = Num(g.Role(kRetailer).TotalCost);
+  EXPECT_EQ(g.toolkit.Last().prompt, "End cost playing as Retailer: " + cost +
+                                         "\r\nPress the Next Trial button to continue");
+  EXPECT_EQ(g.toolkit.Last().title, "End Trial");
+  EXPECT_EQ(recordsAtBox, 1);
+  EXPECT_EQ(g.form.cmdOrder->text(), "Next Trial");
+  EXPECT_TRUE(g.form.cmdOrder->isEnabled());
+  EXPECT_FALSE(g.form.txtOrder->isEnabled());
+  EXPECT_EQ(g.form.txtOrder->text(), "");
+  EXPECT_EQ(g.Text(g.form.lblWeek), "03 of 03") << "the week caption keeps the last week";
+
+  bool displayHiddenDuringPause = false;
+  g.form.hooks.ShowPause = [&] {
+    ++g.pausesShown;
+    displayHiddenDuringPause = !Visible(g.form.fraDisplay) && !g.form.cmdOrder->isEnabled() &&
+                               g.form.cmdOrder->text() == "Make Order";
+  };
+  QTest::mouseClick(g.form.cmdOrder, Qt::LeftButton);
+  EXPECT_EQ(g.pausesShown, 1);
+  EXPECT_TRUE(displayHiddenDuringPause);
+  EXPECT_EQ(g.form.cmdOrder->text(), "Game Over");
+  EXPECT_FALSE(g.form.cmdOrder->isEnabled());
+}
+
+TEST(EndTrial, TrialWithoutParticipantPlaysItselfToNextTrial) {
+  UiGame g;
+  TrialPlan simulated = SteadyTrial(3, 4, kNoSubject);
+  simulated.SecondDemand = 7;
+  simulated.JumpWeek = 2;
+  g.SetTrials({simulated, SteadyTrial(3, 4, kFactory)});
+  g.form.StartTrial();
+  EXPECT_EQ(g.form.tmrAnimation->interval(), 1);
+  g.Animate();
+
+  EXPECT_EQ(g.game.chain.CurrentWeek, 5);
+  int64_t sum = 0;
+  for (int r = 0; r < kRoleCount; ++r) sum += g.Role(r).TotalCost;
+  EXPECT_GT(sum, 0);
+  EXPECT_EQ(g.toolkit.Last().prompt, "End total cost for all roles is " + Num(sum) +
+                                         "\r\nPress the Next Trial button to continue");
+  EXPECT_EQ(g.form.cmdOrder->text(), "Next Trial");
+
+  QTest::mouseClick(g.form.cmdOrder, Qt::LeftButton);
+  EXPECT_EQ(g.game.plan.CurrentTrial, 1);
+  EXPECT_EQ(g.Text(g.form.lblTrial), "02 of 02");
+  EXPECT_EQ(g.form.cmdOrder->text(), "Make Order");
+  EXPECT_TRUE(Visible(g.form.fraDisplay));
+  EXPECT_TRUE(g.form.txtOrder->isEnabled());
+  EXPECT_EQ(g.form.tmrAnimation->interval(), 20) << "a participant sees the designed pace";
+  EXPECT_EQ(Top(g.form.fraPlayer), 240);
+}
+
+TEST(StartTrial, RefusesWhenEveryTrialIsDone) {
+  UiGame g;
+  g.SetTrials({SteadyTrial(1, 4, kRetailer)});
+  g.game.plan.CurrentTrial = 1;
+  g.form.StartTrial();
+  ASSERT_EQ(g.toolkit.shown.size(), 1u);
+  EXPECT_EQ(g.toolkit.Last().prompt,
+            "Subject has already completed all trials in setting Lab.  Please relogin");
+  EXPECT_EQ(g.toolkit.Last().title, "");
+  EXPECT_EQ(g.startups, 1);
+  EXPECT_EQ(g.game.chain.CurrentWeek, 0);
+}
+
+}  // namespace
+}  // namespace quarn
