@@ -1,5 +1,6 @@
 #include "ui/frmMain.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QRegularExpressionValidator>
@@ -290,6 +291,14 @@ std::array<std::string, kRoleCount> frmMain::RoleNames() const {
   std::array<std::string, kRoleCount> names;
   for (int r = 0; r < kRoleCount; ++r) names[r] = lblRole[r]->text().toStdString();
   return names;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  if (hooks.ConfirmExit && hooks.ConfirmExit()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
 }
 
 void frmMain::MarkParticipantRole(int16_t role) {

@@ -29,6 +29,7 @@ struct MainWindowHooks {
   std::function<void()> Startup;       // the start-up again, after a refused trial start
   std::function<void()> ShowPassword;  // the skip-training password window, not modal
   std::function<void()> ShowPause;     // the pause window, modal: returns once it is closed
+  std::function<bool()> ConfirmExit;   // the unload question: true cancels the close
 };
 
 // The display frame: holds every figure and paints the goods path.
@@ -130,6 +131,9 @@ class frmMain : public QWidget, public TrialWindow {
 
   // linPath(5)'s length, read once the window is laid out (start-up).
   void SetLoadPathLength();
+
+  // Closing the window asks ConfirmExit first.
+  void closeEvent(QCloseEvent* event) override;
 
   // Outlines the participant's role and figures (none for -1).
   void MarkParticipantRole(int16_t role);

@@ -413,6 +413,21 @@ TEST(EndTrial, TrialWithoutParticipantPlaysItselfToNextTrial) {
   EXPECT_EQ(Top(g.form.fraPlayer), 240);
 }
 
+TEST(MainWindow, ClosingAsksFirstAndStaysOpenWhenCancelled) {
+  UiGame g;
+  int asked = 0;
+  bool cancel = true;
+  g.form.hooks.ConfirmExit = [&] {
+    ++asked;
+    return cancel;
+  };
+  EXPECT_FALSE(g.form.close());
+  EXPECT_TRUE(g.form.isVisible());
+  cancel = false;
+  EXPECT_TRUE(g.form.close());
+  EXPECT_EQ(asked, 2);
+}
+
 TEST(StartTrial, RefusesWhenEveryTrialIsDone) {
   UiGame g;
   g.SetTrials({SteadyTrial(1, 4, kRetailer)});
