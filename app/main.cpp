@@ -1,8 +1,20 @@
-#include "app/TemporaryStartup.h"
+#include <memory>
+
+#include "app/Startup.h"
+#include "record/Game.h"
+#include "session/modDatabase.h"
+#include "sim/Platform.h"
 #include "ui/QtToolkit.h"
 
 int main(int argc, char** argv) {
   quarn::QtToolkit toolkit;
   quarn::QuarnApplication app(argc, argv, toolkit);
-  return quarn::RunTemporaryStartup(app, toolkit);
+  quarn::SteadyTickCounter ticks;
+  quarn::StandardUniformRandom random;
+  std::unique_ptr<quarn::DatabaseEngine> engine = quarn::MakeSqlCipherEngine();
+  quarn::Database db(*engine, toolkit, random);
+  quarn::Game game(quarn::Services{toolkit, ticks, random, db});
+  quarn::Startup startup(game);
+  app.Guard([&startup] { startup.Form_Load(); });
+  return app.exec();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QEvent>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <deque>
 #include <filesystem>
 #include <functional>
 
@@ -23,6 +25,34 @@ inline void EnsureApplication() {
 inline void OnNextModal(std::function<void(QWidget*)> step) {
   QTimer::singleShot(0, [step] { step(QApplication::activeModalWidget()); });
 }
+
+// Steps for the modal windows a scenario opens, in order: each step runs on
+// the window named by it once that window is shown and its loop runs.
+class ModalScript : public QObject {
+ public:
+  ModalScript() { QApplication::instance()->installEventFilter(this); }
+  ~ModalScript() override { QApplication::instance()->removeEventFilter(this); }
+
+  void Then(const char* windowName, std::function<void(QWidget*)> step) {
+    steps_.push_back({windowName, std::move(step)});
+  }
+  bool Done() const { return steps_.empty(); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && !steps_.empty() && watched->isWidgetType() &&
+        watched->objectName() == steps_.front().first) {
+      auto* window = static_cast<QWidget*>(watched);
+      std::function<void(QWidget*)> step = std::move(steps_.front().second);
+      steps_.pop_front();
+      QTimer::singleShot(0, window, [window, step] { step(window); });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::deque<std::pair<QString, std::function<void(QWidget*)>>> steps_;
+};
 
 template <class T>
 T* Find(QWidget* window, const char* name) {

@@ -1,0 +1,336 @@
+#include "app/Startup.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/session/SessionFixture.h"
+
+namespace quarn::testing {
+namespace {
+
+using Columns = std::initializer_list<std::pair<const char*, TestValue>>;
+
+// A whole application on a test database: the real start-up, main window and
+// session windows, with the message boxes answered by the scripted toolkit.
+class StartupTest : public SessionTest {
+ protected:
+  StartupTest() {
+    db.Insert(
+        "tblPlayer",
+        {{"Name", "Sterman"}, {"Sterman", 1}, {"Alpha", 0.26}, {"Beta", 0.34}, {"Theta", 0.36}});
+    db.Insert("tblDisplay", {{"Configuration", "All"},
+                             {"Factory", "Everything"},
+                             {"Distributor", "Everything"},
+                             {"Wholesaler", "Everything"},
+                             {"Retailer", "Everything"}});
+    db.Insert("tblDisplayOption", {{"Option", "Everything"}});
+    startup.splashTime = std::chrono::milliseconds(1500);
+  }
+
+  void AddTrials(const char* setting, int count, int weeks) {
+    for (int i = 1; i <= count; ++i) {
+      db.Insert("tblBlock", {{"Setting", setting},
+                             {"Index", i},
+                             {"Delay", 2},
+                             {"numweeks", weeks},
+                             {"InitialDemand", 4},
+                             {"JumpWeek", 3},
+                             {"SecondDemand", 8},
+                             {"DisplayOption", "All"},
+                             {"Factory", "Sterman"},
+                             {"Distributor", "Sterman"},
+                             {"Wholesaler", "Sterman"},
+                             {"Retailer", "Subject"},
+                             {"FirstOrder", 4},
+                             {"MinOrder", 0},
+                             {"MaxOrder", 40},
+                             {"MaxNoise", 0},
+                             {"InitInventory", 12},
+                             {"InitDelayAmount", 4},
+                             {"CostInventory", 0.5},
+                             {"CostBackOrder", 1.0},
+                             {"CostTransit", 0.0}});
+    }
+  }
+
+  void AddTraining(const char* setting, int runs, const char* password) {
+    db.Insert("tblTraining", {{"Setting", setting},
+                              {"Runs", runs},
+                              {"Password", password},
+                              {"Delay", 1},
+                              {"Weeks", 6},
+                              {"InitialDemand", 4},
+                              {"JumpWeek", 3},
+                              {"SecondDemand", 4},
+                              {"DisplayOption", "All"},
+                              {"Factory", "Sterman"},
+                              {"Distributor", "Sterman"},
+                              {"Wholesaler", "Sterman"},
+                              {"Retailer", "Subject"},
+                              {"FirstOrder", 4},
+                              {"MinOrder", 0},
+                              {"MaxOrder", 40},
+                              {"MaxNoise", 0},
+                              {"InitInventory", 12},
+                              {"InitDelayAmount", 4},
+                              {"CostInventory", 0.5},
+                              {"CostBackOrder", 1.0},
+                              {"CostTransit", 0.0}});
+  }
+
+  // The login step of a known participant: User ID and setting, then Start
+  // (the resume question is answered Yes by the queue).
+  void LoginAs(const char* subject, const char* setting) {
+    script.Then("frmLogin", [subject, setting](QWidget* window) {
+      auto& login = *static_cast<frmLogin*>(window);
+      login.txtSubjectID->selectAll();
+      QTest::keyClicks(login.txtSubjectID, subject);
+      login.cboSetting->setEditText(setting);
+      QTest::mouseClick(login.cmdStart, Qt::LeftButton);
+    });
+  }
+
+  void Order(const char* digits) {
+    QTest::keyClicks(startup.form.txtOrder, digits);
+    QTest::mouseClick(startup.form.cmdOrder, Qt::LeftButton);
+    for (int tick = 0; tick < 1000 && startup.form.tmrAnimation->isActive(); ++tick) {
+      startup.form.tmrAnimation_Timer();
+    }
+    ASSERT_FALSE(startup.form.tmrAnimation->isActive());
+  }
+
+  int Shown(const std::string& prompt) const {
+    int n = 0;
+    for (const auto& box : toolkit.shown) n += box.prompt == prompt;
+    return n;
+  }
+
+  ModalScript script;
+  Startup startup{game};
+};
+
+TEST_F(StartupTest, LoginThenCaptionsThenTheFirstTrial) {
+  AddTrials("Demo", 2, 5);
+  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("P1", "Demo");
+  startup.Form_Load();
+
+  EXPECT_TRUE(script.Done());
+  ASSERT_EQ(toolkit.sleeps.size(), 1u);  // the splash, without a busy loop
+  EXPECT_EQ(toolkit.sleeps[0], std::chrono::milliseconds(1500));
+  EXPECT_TRUE(startup.form.isVisible());
+  EXPECT_FALSE(startup.login.isVisible());
+  EXPECT_EQ(startup.form.windowTitle(), "Korvi Lab: Quarn Game - Setting: Demo");
+  EXPECT_EQ(startup.form.lblSubject->text(), "P1");
+  EXPECT_EQ(game.plan.TrialCount, 2);
+  EXPECT_EQ(game.plan.CurrentTrial, 0);
+  EXPECT_EQ(game.chain.CurrentWeek, 1);
+  EXPECT_EQ(startup.form.cmdOrder->text(), "Make Order");
+}
+
+TEST_F(StartupTest, RefusedParticipantLogsInAgainUnderAFreshCaption) {
+  AddTrials("Short", 2, 5);
+  AddTrials("Demo", 1, 5);
+  db.Insert("datUser", {{"Subject", "Done"}, {"Setting", "Short"}});
+  db.Insert(
+      "datRole",
+      {{"Subject", "Done"}, {"Setting", "Short"}, {"Trial", 2}, {"Week", 5}, {"Role", "Retailer"}});
+  // Resume: Yes; the refusal: OK; resume in the other setting: Yes.
+  toolkit.answers = {MsgResult::Yes, MsgResult::Ok, MsgResult::Yes};
+  LoginAs("Done", "Short");
+  LoginAs("Done", "Demo");
+  startup.Form_Load();
+
+  EXPECT_TRUE(script.Done());
+  EXPECT_EQ(Shown("Continue with user Done on Trial 3?  Click No to change name"), 1);
+  EXPECT_EQ(Shown("Subject has already completed all trials in setting Short.  Please relogin"), 1);
+  EXPECT_EQ(startup.form.windowTitle(), "Korvi Lab: Quarn Game - Setting: Demo");
+  EXPECT_EQ(game.identity.SettingName, "Demo");
+  EXPECT_EQ(game.plan.CurrentTrial, 0);
+  EXPECT_EQ(game.chain.CurrentWeek, 1);
+}
+
+TEST_F(StartupTest, QuitOnTheLoginEndsTheApplication) {
+  AddTrials("Demo", 1, 5);
+  script.Then("frmLogin", [](QWidget* window) {
+    QTest::mouseClick(static_cast<frmLogin*>(window)->cmdQuit, Qt::LeftButton);
+  });
+  EXPECT_THROW(startup.Form_Load(), ApplicationEnd);
+}
+
+TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndStartsTheExperiment) {
+  AddTrials("Train", 2, 4);
+  AddTraining("Train", 3, "Skip");
+  db.Insert("datUser", {{"Subject", "T1"}, {"Setting", "Train"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("T1", "Train");
+  startup.Form_Load();
+  EXPECT_EQ(Shown("First, we will have some training trials..."), 1);
+  ASSERT_TRUE(game.training.TrainingMode);
+  EXPECT_EQ(game.plan.CurrentTrial, 2);
+  EXPECT_EQ(startup.form.fraPlayer->title(), "Training");
+
+  Order("5");
+  QTest::keyClicks(startup.form.txtOrder, "3e");
+  EXPECT_EQ(startup.form.txtOrder->text(), "3");
+  frmPassword& password = startup.password;
+  ASSERT_TRUE(password.isVisible());
+  EXPECT_EQ(password.windowTitle(), "Password to skip training");
+  EXPECT_EQ(password.txtPassword->echoMode(), QLineEdit::Password);
+
+  QTest::keyClicks(password.txtPassword, "skip");
+  QTest::mouseClick(password.cmdDone, Qt::LeftButton);
+  EXPECT_EQ(toolkit.Last().prompt, "Incorrect Password");
+  EXPECT_EQ(toolkit.Last().title, "");
+  EXPECT_TRUE(password.isVisible());
+  EXPECT_TRUE(game.training.TrainingMode);
+  EXPECT_EQ(db.Count("datTrial"), 0);
+
+  password.txtPassword->clear();
+  QTest::keyClicks(password.txtPassword, "Skip");
+  QTest::keyClick(password.txtPassword, Qt::Key_Return);
+  EXPECT_FALSE(password.isVisible());
+  EXPECT_EQ(Shown("The experiment will now begin"), 1);
+  EXPECT_FALSE(game.training.TrainingMode);
+  EXPECT_EQ(game.plan.CurrentTrial, 0);
+  EXPECT_EQ(game.chain.CurrentWeek, 1);
+  EXPECT_EQ(startup.form.fraPlayer->title(), "");
+
+  auto rows = db.Rows("SELECT Trial, Training, Weeks FROM datTrial");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(std::get<int64_t>(rows[0].at("Trial")), -1);
+  EXPECT_NE(std::get<int64_t>(rows[0].at("Training")), 0);
+  EXPECT_EQ(std::get<int64_t>(rows[0].at("Weeks")), 6);
+}
+
+TEST_F(StartupTest, CancelOrLosingTheFocusKeepsTraining) {
+  AddTrials("Train", 1, 4);
+  AddTraining("Train", 2, "Skip");
+  db.Insert("datUser", {{"Subject", "T2"}, {"Setting", "Train"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("T2", "Train");
+  startup.Form_Load();
+
+  frmPassword& password = startup.password;
+  QTest::keyClick(startup.form.txtOrder, 'e');
+  ASSERT_TRUE(password.isVisible());
+  QTest::keyClicks(password.txtPassword, "Sk");
+  QTest::mouseClick(password.cmdCancel, Qt::LeftButton);
+  EXPECT_FALSE(password.isVisible());
+
+  QTest::keyClick(startup.form.txtOrder, 'e');
+  ASSERT_TRUE(password.isVisible());
+  EXPECT_EQ(password.txtPassword->text(), "");
+  QApplication::setActiveWindow(&password);
+  QApplication::setActiveWindow(&startup.form);
+  EXPECT_FALSE(password.isVisible());
+  EXPECT_TRUE(game.training.TrainingMode);
+  EXPECT_EQ(db.Count("datTrial"), 0);
+}
+
+TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
+  AddTrials("Paused", 5, 1);
+  db.Insert("tblPause", {{"Setting", "Paused"}, {"Trial", 2}, {"Password", "two"}});
+  db.Insert("tblPause", {{"Setting", "Paused"}, {"Trial", 4}, {"Password", "Four"}});
+  db.Insert("datUser", {{"Subject", "P"}, {"Setting", "Paused"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("P", "Paused");
+  startup.Form_Load();
+
+  int pausesShown = 0;
+  auto pause = [&pausesShown](std::vector<const char*> attempts) {
+    return [&pausesShown, attempts](QWidget* window) {
+      ++pausesShown;
+      auto* box = window->findChild<QLineEdit*>("txtPassword");
+      for (const char* attempt : attempts) {
+        QTest::keyClicks(box, attempt);  // a refused attempt is selected and replaced
+        QTest::keyClick(box, Qt::Key_Return);
+      }
+    };
+  };
+  script.Then("frmPause", pause({"Four", "Two", "two"}));
+  script.Then("frmPause", pause({"two", "four", "Four"}));
+
+  const int expectedPauses[] = {0, 1, 1, 2, 2};
+  for (int trial = 0; trial < 5; ++trial) {
+    ASSERT_EQ(game.plan.CurrentTrial, trial);
+    Order("4");
+    ASSERT_EQ(startup.form.cmdOrder->text(), "Next Trial");
+    QTest::mouseClick(startup.form.cmdOrder, Qt::LeftButton);
+    EXPECT_EQ(pausesShown, expectedPauses[trial]) << "after trial " << trial + 1;
+  }
+  EXPECT_TRUE(script.Done());
+  EXPECT_EQ(game.pauses.NextPause, 2);
+  EXPECT_EQ(startup.form.cmdOrder->text(), "Game Over");
+}
+
+class ExitTest : public StartupTest {
+ protected:
+  ExitTest() {
+    AddTrials("Demo", 2, 6);
+    db.Insert("datUser", {{"Subject", "X"}, {"Setting", "Demo"}});
+    toolkit.answers = {MsgResult::Yes};
+    LoginAs("X", "Demo");
+    startup.Form_Load();
+    toolkit.shown.clear();
+  }
+
+  void ExpectExitQuestion() {
+    ASSERT_FALSE(toolkit.shown.empty());
+    EXPECT_EQ(toolkit.Last().prompt, "Are you sure you want to exit?");
+    EXPECT_EQ(toolkit.Last().style, MsgStyle::YesNo);
+    EXPECT_EQ(toolkit.Last().title, "Exiting Quarn Game. . .");
+  }
+};
+
+TEST_F(ExitTest, NoLeavesEverythingIncludingTheTypedOrder) {
+  Order("6");
+  QTest::keyClicks(startup.form.txtOrder, "12");
+  toolkit.answers = {MsgResult::No};
+  EXPECT_FALSE(startup.form.close());
+  ExpectExitQuestion();
+  EXPECT_TRUE(startup.form.isVisible());
+  EXPECT_EQ(startup.form.txtOrder->text(), "12");
+  EXPECT_TRUE(startup.form.cmdOrder->isEnabled());
+  EXPECT_EQ(game.chain.CurrentWeek, 2);
+  EXPECT_EQ(db.Count("datTrial"), 0);
+}
+
+TEST_F(ExitTest, ExitInWeekOneRecordsNothing) {
+  toolkit.answers = {MsgResult::Yes};
+  EXPECT_THROW(startup.form.close(), ApplicationEnd);
+  ExpectExitQuestion();
+  EXPECT_EQ(db.Count("datTrial"), 0);
+}
+
+TEST_F(ExitTest, ExitAfterTheThirdOrderRecordsThreeWeeks) {
+  Order("6");
+  Order("9");
+  Order("0");
+  toolkit.answers = {MsgResult::Yes};
+  EXPECT_THROW(startup.form.close(), ApplicationEnd);
+  ExpectExitQuestion();
+
+  auto trials = db.Rows("SELECT Trial, EndCost FROM datTrial");
+  ASSERT_EQ(trials.size(), 1u);
+  EXPECT_EQ(std::get<int64_t>(trials[0].at("Trial")), 1);
+  auto weeks = db.Rows(
+      "SELECT count(*) AS n, sum(WeeklyCost) AS cost FROM datRole WHERE Role='Retailer' AND "
+      "Trial=1");
+  EXPECT_EQ(std::get<int64_t>(weeks[0].at("n")), 3);
+  EXPECT_DOUBLE_EQ(std::get<double>(trials[0].at("EndCost")),
+                   static_cast<double>(std::get<int64_t>(weeks[0].at("cost"))));
+  EXPECT_EQ(game.chain.Roles[kRetailer].TotalCost, std::get<int64_t>(weeks[0].at("cost")));
+}
+
+TEST_F(ExitTest, ExitAfterTheTrialEndedAddsNoRow) {
+  for (const char* order : {"4", "4", "4", "4", "4", "4"}) Order(order);
+  ASSERT_EQ(startup.form.cmdOrder->text(), "Next Trial");
+  ASSERT_EQ(db.Count("datTrial"), 1);
+  toolkit.answers = {MsgResult::Yes};
+  EXPECT_THROW(startup.form.close(), ApplicationEnd);
+  EXPECT_EQ(db.Count("datTrial"), 1);
+}
+
+}  // namespace
+}  // namespace quarn::testing
