@@ -165,6 +165,8 @@ void frmMain::BuildLayout() {
   fraDisplay = Named(new DisplayFrame(this), "fraDisplay");
   fraDisplay->lines = &linPath;
   Place(fraDisplay, 240, 120, 15015, 11055);
+  // Nothing to show until the first trial is set up.
+  fraDisplay->hide();
   QWidget* d = fraDisplay;
 
   // The goods path.
