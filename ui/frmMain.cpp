@@ -158,6 +158,8 @@ frmMain::frmMain(Game& game, QWidget* parent) : QWidget(parent), game(game) {
   setStyleSheet(kStyle);
   setAttribute(Qt::WA_StyledBackground);
   BuildLayout();
+  // The start-up sets it again; the lines never move, so the value is the same.
+  SetLoadPathLength();
 }
 
 void frmMain::BuildLayout() {
