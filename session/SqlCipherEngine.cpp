@@ -192,6 +192,10 @@ class TableWriter final : public Recordset {
       : connection_(path, OpenMode::ReadWrite), table_(StripBrackets(table)) {
     columns_ = connection_.Columns(table_);
     for (size_t c = 0; c < columns_.size(); ++c) index_.emplace(Lower(columns_[c].name), c);
+    // FULL syncs the journal header separately and costs ~18 ms a week here;
+    // NORMAL still syncs journal and file before the commit completes, so a
+    // crash of the program never loses a committed week.
+    connection_.Exec("PRAGMA synchronous=NORMAL;");
     connection_.Exec("BEGIN IMMEDIATE;");
     inTransaction_ = true;
   }
@@ -242,8 +246,12 @@ class TableWriter final : public Recordset {
       } else {
         std::string names, marks;
         for (auto& [c, value] : buffer_) {
-          names += (names.empty() ? "" : ",") + QuoteIdentifier(columns_[c].name);
-          marks += marks.empty() ? "?" : ",?";
+          if (!names.empty()) {
+            names += ',';
+            marks += ',';
+          }
+          names += QuoteIdentifier(columns_[c].name);
+          marks += '?';
         }
         sql += " (" + names + ") VALUES (" + marks + ");";
       }
