@@ -1,6 +1,8 @@
 #include "session/frmSplash.h"
 
 #include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSysInfo>
 #include <QVBoxLayout>
 
@@ -54,6 +56,10 @@ frmSplash::frmSplash(QWidget* parent)
   outer->setContentsMargins(0, 0, 0, 0);
   outer->addWidget(frame);
   setFixedWidth(460);
+  adjustSize();
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
 }
 
 }  // namespace quarn

@@ -21,11 +21,6 @@ inline void EnsureApplication() {
   if (QApplication::instance() == nullptr) new QApplication(argc, argv);
 }
 
-// Runs `step` on the modal window that opens next, once its loop runs.
-inline void OnNextModal(std::function<void(QWidget*)> step) {
-  QTimer::singleShot(0, [step] { step(QApplication::activeModalWidget()); });
-}
-
 // Steps for the modal windows a scenario opens, in order: each step runs on
 // the window named by it once that window is shown and its loop runs.
 class ModalScript : public QObject {
@@ -53,13 +48,6 @@ class ModalScript : public QObject {
  private:
   std::deque<std::pair<QString, std::function<void(QWidget*)>>> steps_;
 };
-
-template <class T>
-T* Find(QWidget* window, const char* name) {
-  T* found = window->findChild<T*>(name);
-  if (found == nullptr) throw std::logic_error(std::string("no control ") + name);
-  return found;
-}
 
 // A game on a fresh database laid out as the application finds it: the
 // application folder holds data/quarn.mdb.

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QButtonGroup>
-
 #include "session/frmNewUser.h"
 #include "tests/session/SessionFixture.h"
 
@@ -70,16 +68,6 @@ TEST_F(LoginTest, UserIdTakesAtMostTwentyOneCharactersUnlessSelected) {
   EXPECT_EQ(login.txtSubjectID->text(), "z");
 }
 
-TEST_F(LoginTest, OtherDatabaseWithoutSettingsKeepsTheList) {
-  TestDatabase other("empty.mdb");
-  std::filesystem::copy_file(other.Path(), std::filesystem::path(db.Folder()) / "empty.mdb");
-  login.txtDatabase->setText("  empty.mdb ");
-  login.txtDatabase->setFocus();
-  login.txtSubjectID->setFocus(Qt::TabFocusReason);
-  EXPECT_EQ(session.DatabasePath, appFolder.string() + "/data/empty.mdb");
-  EXPECT_EQ(login.cboSetting->count(), 2);
-}
-
 TEST_F(LoginTest, RefusesSettingsThatMatchNoItemExactly) {
   for (const char* setting : {"demo", "", "Demo "}) {
     Choose("S1", setting);
@@ -110,30 +98,32 @@ TEST_F(LoginTest, RefusesUserIdsThatCannotNameAFile) {
   EXPECT_EQ(SubjectIdFault("Zoë O'Neil"), "");
 }
 
+// Quotes in the User ID and the setting go into the queries safely.
 TEST_F(LoginTest, KnownParticipantIsAskedToResumeAfterTheHighestTrial) {
-  db.Insert("datUser", {{"Subject", "S2"}, {"Setting", "Demo"}});
-  AddRole("S2", "Demo", -1);
-  AddRole("S2", "Demo", 3);
-  AddRole("S2", "Demo", 4);
-  AddRole("S2", "O'Brien", 9);
+  db.Insert("datUser", {{"Subject", "d'Arcy"}, {"Setting", "Demo"}});
+  AddRole("d'Arcy", "O'Brien", -1);
+  AddRole("d'Arcy", "O'Brien", 3);
+  AddRole("d'Arcy", "O'Brien", 4);
+  AddRole("d'Arcy", "Demo", 9);
   game.CostSum = 77;
 
   toolkit.answers = {MsgResult::No};
-  Choose("  S2 ", "Demo");
+  Choose("  d'Arcy ", "O'Brien");
   ClickStart();
-  EXPECT_EQ(toolkit.Last().prompt, "Continue with user S2 on Trial 5?  Click No to change name");
+  EXPECT_EQ(toolkit.Last().prompt,
+            "Continue with user d'Arcy on Trial 5?  Click No to change name");
   EXPECT_EQ(toolkit.Last().style, MsgStyle::YesNo);
   EXPECT_EQ(toolkit.Last().title, "Resume");
   EXPECT_TRUE(login.isVisible());
   EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
-  EXPECT_EQ(login.txtSubjectID->selectedText(), "  S2 ");
+  EXPECT_EQ(login.txtSubjectID->selectedText(), "  d'Arcy ");
 
   toolkit.answers = {MsgResult::Yes};
   ClickStart();
   EXPECT_FALSE(login.isVisible());
   EXPECT_EQ(login.result(), QDialog::Accepted);
-  EXPECT_EQ(game.identity.SubjectID, "S2");
-  EXPECT_EQ(game.identity.SettingName, "Demo");
+  EXPECT_EQ(game.identity.SubjectID, "d'Arcy");
+  EXPECT_EQ(game.identity.SettingName, "O'Brien");
   EXPECT_EQ(game.plan.CurrentTrial, 4);
   EXPECT_EQ(game.CostSum, 0);
 }
@@ -147,25 +137,6 @@ TEST_F(LoginTest, ParticipantWithoutExperimentRowsStartsAtTrialOne) {
   ClickStart();
   EXPECT_EQ(toolkit.Last().prompt, "Continue with user T on Trial 1?  Click No to change name");
   EXPECT_EQ(game.plan.CurrentTrial, 0);
-
-  // No rows at all in this setting: trial 1 as well.
-  login.show();
-  toolkit.answers = {MsgResult::Yes};
-  Choose("T", "O'Brien");
-  ClickStart();
-  EXPECT_EQ(toolkit.Last().prompt, "Continue with user T on Trial 1?  Click No to change name");
-  EXPECT_EQ(game.identity.SettingName, "O'Brien");
-}
-
-TEST_F(LoginTest, SingleQuotesInIdAndSettingAreQueriedSafely) {
-  db.Insert("datUser", {{"Subject", "d'Arcy"}, {"Setting", "O'Brien"}});
-  AddRole("d'Arcy", "O'Brien", 2);
-  toolkit.answers = {MsgResult::Yes};
-  Choose("d'Arcy", "O'Brien");
-  ClickStart();
-  EXPECT_EQ(toolkit.Last().prompt,
-            "Continue with user d'Arcy on Trial 3?  Click No to change name");
-  EXPECT_EQ(game.plan.CurrentTrial, 2);
 }
 
 TEST_F(LoginTest, QuitAndTitleBarCloseEndTheApplication) {
@@ -188,12 +159,10 @@ class RegistrationTest : public LoginTest {
   void Register(const char* subject, std::function<void(frmNewUser&)> fill) {
     toolkit.answers = {MsgResult::Yes};
     Choose(subject, "Demo");
-    OnNextModal([fill](QWidget* window) {
-      auto* form = dynamic_cast<frmNewUser*>(window);
-      ASSERT_NE(form, nullptr);
-      fill(*form);
-    });
+    ModalScript script;
+    script.Then("frmNewUser", [fill](QWidget* window) { fill(*static_cast<frmNewUser*>(window)); });
     ClickStart();
+    EXPECT_TRUE(script.Done());
     EXPECT_EQ(toolkit.shown.front().prompt, "User ID not found.  Register as a new user?");
     EXPECT_EQ(toolkit.shown.front().style, MsgStyle::YesNoWarning);
     EXPECT_EQ(toolkit.shown.front().title, "Login");
@@ -245,22 +214,6 @@ TEST_F(RegistrationTest, ChecksGenderThenAgeAndStoresTheRow) {
   EXPECT_EQ(std::get<std::string>(rows[0].at("Major")), "Other");
 }
 
-TEST_F(RegistrationTest, StoresChosenClassAndMajor) {
-  Register("New2", [](frmNewUser& form) {
-    QTest::mouseClick(form.optGender[0], Qt::LeftButton);
-    QTest::keyClicks(form.txtAge, "23");
-    form.cboClass->setCurrentIndex(form.cboClass->findText("Junior"));
-    form.cboMajor->setCurrentIndex(form.cboMajor->findText("Social & Decision Sciences"));
-    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
-  });
-  auto rows = db.Rows("SELECT * FROM datUser");
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(std::get<std::string>(rows[0].at("Gender")), "Male");
-  EXPECT_EQ(std::get<int64_t>(rows[0].at("Age")), 23);
-  EXPECT_EQ(std::get<std::string>(rows[0].at("SchoolYear")), "Junior");
-  EXPECT_EQ(std::get<std::string>(rows[0].at("Major")), "Social & Decision Sciences");
-}
-
 TEST_F(RegistrationTest, CancelStoresNothingAndReturnsToTheUserId) {
   Register("New3", [](frmNewUser& form) {
     QTest::mouseClick(form.optGender[0], Qt::LeftButton);
@@ -276,33 +229,6 @@ TEST_F(RegistrationTest, CancelStoresNothingAndReturnsToTheUserId) {
   ClickStart();
   EXPECT_EQ(db.Count("datUser"), 0);
   EXPECT_TRUE(login.isVisible());
-}
-
-TEST_F(RegistrationTest, NewParticipantAfterDecliningAKnownOneStartsAtTrialOne) {
-  db.Insert("datUser", {{"Subject", "Old"}, {"Setting", "Demo"}});
-  AddRole("Old", "Demo", 6);
-  toolkit.answers = {MsgResult::No};
-  Choose("Old", "Demo");
-  ClickStart();
-  EXPECT_EQ(game.plan.CurrentTrial, 6);
-  toolkit.shown.clear();
-
-  Register("Fresh", [](frmNewUser& form) {
-    QTest::mouseClick(form.optGender[0], Qt::LeftButton);
-    QTest::keyClicks(form.txtAge, "19");
-    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
-  });
-  EXPECT_EQ(game.plan.CurrentTrial, 0);
-  EXPECT_EQ(game.identity.SubjectID, "Fresh");
-}
-
-TEST(LeadingNumberTest, ReadsTheLeadingNumber) {
-  EXPECT_EQ(LeadingNumber(""), 0);
-  EXPECT_EQ(LeadingNumber("07"), 7);
-  EXPECT_EQ(LeadingNumber(" 12abc"), 12);
-  EXPECT_EQ(LeadingNumber("abc"), 0);
-  EXPECT_EQ(LeadingNumber("4.9"), 4.9);
-  EXPECT_EQ(LeadingNumber("-"), 0);
 }
 
 }  // namespace

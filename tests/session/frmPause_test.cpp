@@ -7,62 +7,49 @@
 namespace quarn::testing {
 namespace {
 
-class PauseTest : public ::testing::Test {
- protected:
-  PauseTest() {
-    EnsureApplication();
-    pauses.PauseList = {{2, "alpha"}, {4, "Beta"}};
-    pauses.PauseCount = 2;
-  }
+TEST(PauseTest, HoldsUntilEachPauseGetsItsOwnPasswordWithEnterAsContinue) {
+  EnsureApplication();
   PauseState pauses;
-};
+  pauses.PauseList = {{2, "alpha"}, {4, "Beta"}};
+  pauses.PauseCount = 2;
 
-TEST_F(PauseTest, ShowsTheAlertAndCannotBeClosedWithoutThePassword) {
-  frmPause window(pauses);
-  window.show();
-  EXPECT_EQ(window.lblAlert->text(),
-            "Please alert your moderator that you are ready for some questions.  When finished, "
-            "you will be informed of the password needed to continue.");
-  EXPECT_EQ(window.cmdContinue->text(), "Continue");
-  EXPECT_EQ(window.txtPassword->echoMode(), QLineEdit::Normal);
-  EXPECT_TRUE(window.txtPassword->alignment() & Qt::AlignHCenter);
+  frmPause first(pauses);
+  ModalScript script;
+  script.Then("frmPause", [&first](QWidget*) {
+    EXPECT_EQ(first.lblAlert->text(),
+              "Please alert your moderator that you are ready for some questions.  When "
+              "finished, you will be informed of the password needed to continue.");
+    EXPECT_EQ(first.cmdContinue->text(), "Continue");
+    EXPECT_EQ(first.txtPassword->echoMode(), QLineEdit::Normal);
+    EXPECT_TRUE(first.txtPassword->alignment() & Qt::AlignHCenter);
+    first.close();  // neither the title bar nor Escape ends a pause
+    QTest::keyClick(first.txtPassword, Qt::Key_Escape);
+    EXPECT_TRUE(first.isVisible());
 
-  window.close();
-  QTest::keyClick(window.txtPassword, Qt::Key_Escape);
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(pauses.NextPause, 0);
-}
+    // The later pause's password, and the right one in another case, are
+    // refused: the text is selected, so the next attempt replaces it.
+    for (const char* wrong : {"Beta", "Alpha"}) {
+      QTest::keyClicks(first.txtPassword, wrong);
+      QTest::mouseClick(first.cmdContinue, Qt::LeftButton);
+      EXPECT_TRUE(first.isVisible());
+      EXPECT_EQ(first.txtPassword->selectedText(), wrong);
+    }
+    QTest::keyClicks(first.txtPassword, "alpha");
+    QTest::keyClick(first.txtPassword, Qt::Key_Return);
+  });
+  EXPECT_EQ(first.RunModal(), QDialog::Accepted);
+  EXPECT_EQ(pauses.NextPause, 1);
 
-TEST_F(PauseTest, PasswordsEndThePausesInOrderWithEnterAsContinue) {
-  {
-    frmPause window(pauses);
-    OnNextModal([&window](QWidget*) {
-      // The second pause's password, and the right one in another case,
-      // are refused: the text is selected for the next attempt.
-      for (const char* wrong : {"Beta", "Alpha"}) {
-        QTest::keyClicks(window.txtPassword, wrong);
-        QTest::mouseClick(window.cmdContinue, Qt::LeftButton);
-        EXPECT_TRUE(window.isVisible());
-        EXPECT_EQ(window.txtPassword->selectedText(), wrong);
-      }
-      QTest::keyClicks(window.txtPassword, "alpha");  // replaces the selection
-      QTest::keyClick(window.txtPassword, Qt::Key_Return);
-    });
-    EXPECT_EQ(window.RunModal(), QDialog::Accepted);
-    EXPECT_EQ(pauses.NextPause, 1);
-  }
-  {
-    frmPause window(pauses);
-    OnNextModal([&window](QWidget*) {
-      QTest::keyClicks(window.txtPassword, "alpha");
-      QTest::keyClick(window.txtPassword, Qt::Key_Enter);
-      EXPECT_TRUE(window.isVisible());
-      QTest::keyClicks(window.txtPassword, "Beta");
-      QTest::keyClick(window.txtPassword, Qt::Key_Enter);
-    });
-    EXPECT_EQ(window.RunModal(), QDialog::Accepted);
-    EXPECT_EQ(pauses.NextPause, 2);
-  }
+  frmPause second(pauses);
+  script.Then("frmPause", [&second](QWidget*) {
+    QTest::keyClicks(second.txtPassword, "alpha");
+    QTest::keyClick(second.txtPassword, Qt::Key_Enter);
+    EXPECT_TRUE(second.isVisible());
+    QTest::keyClicks(second.txtPassword, "Beta");
+    QTest::keyClick(second.txtPassword, Qt::Key_Enter);
+  });
+  EXPECT_EQ(second.RunModal(), QDialog::Accepted);
+  EXPECT_EQ(pauses.NextPause, 2);
 }
 
 }  // namespace
