@@ -15,10 +15,11 @@ namespace quarn {
 
 MessageRequest MakeMessageRequest(const std::string& prompt, MsgStyle style,
                                   const std::string& title) {
-  MessageRequest request{prompt, style, title.empty() ? std::string(kAppTitle) : title};
-  for (size_t at = request.prompt.find("\r\n"); at != std::string::npos;
-       at = request.prompt.find("\r\n", at + 1)) {
-    request.prompt.replace(at, 2, "\n");
+  MessageRequest request{"", style, title.empty() ? std::string(kAppTitle) : title};
+  request.prompt.reserve(prompt.size());
+  for (size_t i = 0; i < prompt.size(); ++i) {
+    if (prompt[i] == '\r' && i + 1 < prompt.size() && prompt[i + 1] == '\n') continue;
+    request.prompt += prompt[i];
   }
   return request;
 }
