@@ -229,7 +229,10 @@ std::string StageBlock(const Game& game, int16_t role) {
   const TrialPlan& trial = CurrentPlan(game.plan);
   const RoleState& s = game.chain.Roles[static_cast<size_t>(role)];
   std::string block = s.RoleName + "," + s.PlayerName;
-  auto add = [&](int64_t value) { block += "," + Decimal(value); };
+  auto add = [&](int64_t value) {
+    block += ',';
+    block += Decimal(value);
+  };
   add(s.Demand);
   add(Slot(s.OrderSlots, trial.OrderDelay - 1));
   add(s.Satisfied);

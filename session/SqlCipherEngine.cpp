@@ -140,7 +140,8 @@ class SnapshotRecordset final : public Recordset {
 // typed database field would: numeric text becomes a number, a fraction put
 // into an integer column is rounded half to even, and text that is no number
 // is refused instead of being stored as text in a numeric column.
-FieldValue ConvertForColumn(const ColumnInfo& column, FieldValue value) {
+FieldValue ConvertForColumn(const ColumnInfo& column, const FieldValue& given) {
+  FieldValue value = given;
   auto refuse = [&](const std::string& what) -> QuarnError {
     return QuarnError(kErrDataTypeConversion,
                       "Data type conversion error (" + column.name + ": " + what + ")");
@@ -225,7 +226,7 @@ class TableWriter final : public Recordset {
   void Set(const std::string& column, FieldValue value) override {
     const size_t c = Column(column);
     NeedEditing();
-    buffer_[c] = ConvertForColumn(columns_[c], std::move(value));
+    buffer_[c] = ConvertForColumn(columns_[c], value);
   }
 
   FieldValue Edited(const std::string& column) const override {
