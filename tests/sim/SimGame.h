@@ -7,45 +7,16 @@
 #include "sim/modDelivery.h"
 #include "sim/modInit.h"
 #include "tests/support/FixedRandom.h"
+#include "tests/support/Trials.h"
 
 namespace quarn::testing {
 
-// A steady chain: demand, first orders and every pipeline slot 4, stock 12.
-inline TrialPlan SteadyTrial(int16_t weeks = 20) {
-  TrialPlan t;
-  t.Delay = 2;
-  t.OrderDelay = 1;
-  t.numweeks = weeks;
-  t.InitialDemand = 4;
-  t.JumpWeek = static_cast<int16_t>(weeks + 1);
-  t.SecondDemand = 8;
-  t.RolePlayer = {0, 0, 0, 0};
-  t.SubjectRole = kNoSubject;
-  t.FirstOrder = 4;
-  t.MinOrder = 0;
-  t.MaxOrder = 1000;
-  t.InitInventory = 12;
-  t.InitDelayAmount = 4;
-  t.CostInventory = 0.5;
-  t.CostBackOrder = 1.0;
-  return t;
-}
-
 inline PlayerStrategy StermanPlayer(double alpha = 1, double beta = 1, double theta = 0.5) {
-  PlayerStrategy p;
-  p.Name = "Sterman";
-  p.Sterman = true;
-  p.Alpha = alpha;
-  p.Beta = beta;
-  p.Theta = theta;
-  return p;
+  return {.Name = "Sterman", .Sterman = true, .Alpha = alpha, .Beta = beta, .Theta = theta};
 }
 
 inline PlayerStrategy DemandPlayer() {
-  PlayerStrategy p;
-  p.Name = "Follower";
-  p.Demand = true;
-  return p;
+  return {.Name = "Follower", .Demand = true};
 }
 
 // One trial, one chain, a clock that stands still and a replaying generator.

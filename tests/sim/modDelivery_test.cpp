@@ -10,17 +10,22 @@
 namespace quarn::testing {
 namespace {
 
+std::vector<int32_t> LatestOrders(SimGame& g) {
+  std::vector<int32_t> orders;
+  for (int r = 0; r < kRoleCount; ++r) orders.push_back(g.role(r).OrderSlots.back());
+  return orders;
+}
+
 TEST(ShipGoods, ServesDemandAndBackorderFromStockAndArrivals) {
-  struct Case {
+  const struct {
     int32_t inventory, arriving, demand, satisfied, delta, after;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {5, 4, 12, 9, -8, -3},  // short: ships all it has
       {-3, 10, 4, 7, 6, 3},   // backorder served with the week's demand
       {-3, 2, 4, 2, -2, -5},  // in backorder, arrivals ship straight through
       {12, 4, 4, 4, 0, 12},
   };
-  for (const Case& k : cases) {
+  for (const auto& k : cases) {
     SimGame g(SteadyTrial());
     g.Start();
     RoleState& s = g.role(kWholesaler);
@@ -28,43 +33,41 @@ TEST(ShipGoods, ServesDemandAndBackorderFromStockAndArrivals) {
     s.DelaySlots[0] = k.arriving;
     s.Demand = k.demand;
     ShipGoods(g.c, kWholesaler);
-    EXPECT_EQ(s.Received, k.arriving);
-    EXPECT_EQ(s.Satisfied, k.satisfied) << k.inventory << " " << k.arriving << " " << k.demand;
-    EXPECT_EQ(s.DeltaInventory, k.delta);
-    EXPECT_EQ(s.Inventory, k.after);
+    EXPECT_EQ(std::vector<int32_t>({s.Received, s.Satisfied, s.DeltaInventory, s.Inventory}),
+              std::vector<int32_t>({k.arriving, k.satisfied, k.delta, k.after}))
+        << k.inventory << " " << k.arriving << " " << k.demand;
   }
 }
 
 TEST(ChargeCost, RoundsStockCostToEvenBeforeAddingTransit) {
-  struct Case {
-    int32_t inventory;
-    std::vector<int32_t> transit;
+  const struct {
+    int32_t inventory, transit;
     double costTransit;
     int32_t weekly;
+  } cases[] = {
+      {5, 0, 0.5, 2},  // 2.5 -> 2
+      {7, 0, 0.5, 4},  // 3.5 -> 4
+      {-3, 0, 0.5, 3}, {4, 8, 0.5, 6},
+      {4, 8, 0.0, 2},  {5, 1, 0.5, 2},  // 2.5 -> 2, + 0.5 = 2.5 -> 2 (3 if rounded only once)
+      {1, 1, 1.5, 2},                   // 0.5 -> 0, + 1.5 = 1.5 -> 2
   };
-  const Case cases[] = {
-      {5, {0, 0}, 0.5, 2},  // 2.5 -> 2
-      {7, {0, 0}, 0.5, 4},  // 3.5 -> 4
-      {-3, {0, 0}, 0.5, 3}, {4, {4, 4}, 0.5, 6}, {4, {4, 4}, 0.0, 2},
-      {5, {1, 0}, 0.5, 2},  // 2.5 -> 2, + 0.5 = 2.5 -> 2 (3 if rounded only once)
-      {1, {1, 0}, 1.5, 2},  // 0.5 -> 0, + 1.5 = 1.5 -> 2
-  };
-  for (const Case& k : cases) {
+  for (const auto& k : cases) {
     SimGame g(SteadyTrial());
     g.trial().CostTransit = k.costTransit;
     g.Start();
     RoleState& s = g.role(kDistributor);
     s.Inventory = k.inventory;
-    s.DelaySlots = k.transit;
+    s.DelaySlots = {k.transit, 0};
     s.TotalCost = 10;
     ChargeCost(g.c, kDistributor);
-    EXPECT_EQ(s.WeeklyCost, k.weekly) << k.inventory << " transit " << k.transit[0];
+    EXPECT_EQ(s.WeeklyCost, k.weekly) << k.inventory << " transit " << k.transit;
     EXPECT_EQ(s.TotalCost, 10 + k.weekly);
   }
 }
 
-TEST(ChargeCost, RefusesTotalsBeyondTheirWidths) {
+TEST(ChargeCost, RefusesTotalsBeyondTheirWidthsAndChainsThatDoNotFitThePlan) {
   SimGame g(SteadyTrial());
+  EXPECT_THROW(StepWeek(g.c), QuarnError);  // never started: no pipelines
   g.Start();
   RoleState& s = g.role(kFactory);
   s.DelaySlots = {20000, 20000};  // fits 32 bits, not the 16-bit transit sum
@@ -75,77 +78,14 @@ TEST(ChargeCost, RefusesTotalsBeyondTheirWidths) {
   s.Inventory = 2147483647;
   g.trial().CostInventory = 2.0;
   EXPECT_THROW(ChargeCost(g.c, kFactory), OverflowError);
-  s.Inventory = 2147483647;
   s.DelaySlots = {1, 0};
   EXPECT_THROW(ShipGoods(g.c, kFactory), OverflowError);
-}
 
-// A chain where nothing moves unless the participant orders: no demand, no
-// goods in transit, plenty of stock, players that order 0.
-TrialPlan QuietTrial(int16_t delay, int16_t orderDelay, int16_t subject) {
-  TrialPlan t = SteadyTrial(14);
-  t.Delay = delay;
-  t.OrderDelay = orderDelay;
-  t.InitialDemand = t.SecondDemand = 0;
-  t.FirstOrder = 0;
-  t.InitDelayAmount = 0;
-  t.InitInventory = 100;
-  t.SubjectRole = subject;
-  t.RolePlayer[static_cast<size_t>(subject)] = kSubjectPlayer;
-  return t;
-}
-
-// Steps (1-based) in which `value` of the given stage was 10.
-struct Trace {
-  std::vector<int> demand[kRoleCount], received[kRoleCount];
-};
-
-Trace PlayPulse(SimGame& g, int pressWithOrder) {
-  Trace t;
-  int step = 0;
-  g.c.WeekClosed = [&] {
-    ++step;
-    for (int r = 0; r < kRoleCount; ++r) {
-      if (g.role(r).Demand == 10) t.demand[r].push_back(step);
-      if (g.role(r).Received == 10) t.received[r].push_back(step);
-    }
-  };
-  g.Start();
-  for (int p = 1; p <= g.trial().numweeks; ++p) g.Press(p == pressWithOrder ? 10 : 0);
-  return t;
-}
-
-TEST(WeekTiming, OrdersAndShipmentsTakeTheirDelays) {
-  PlayerStrategy idle;
-  idle.Name = "Idle";
-  for (int16_t delay = 1; delay <= 3; ++delay) {
-    for (int16_t orderDelay = 0; orderDelay <= 2; ++orderDelay) {
-      SCOPED_TRACE(::testing::Message() << "Delay " << delay << " OrderDelay " << orderDelay);
-      const int k = 3;  // the order is placed after step k
-      {
-        SimGame g(QuietTrial(delay, orderDelay, kDistributor), {idle});
-        const Trace t = PlayPulse(g, k);
-        EXPECT_EQ(t.demand[kFactory], std::vector<int>{k + orderDelay + 1});
-        EXPECT_EQ(t.received[kDistributor], std::vector<int>{k + orderDelay + 1 + delay});
-      }
-      {
-        SimGame g(QuietTrial(delay, orderDelay, kFactory), {idle});
-        const Trace t = PlayPulse(g, k);
-        EXPECT_EQ(t.received[kFactory], std::vector<int>{k + 1 + delay});  // own production
-        EXPECT_EQ(t.received[kDistributor], std::vector<int>{});
-      }
-      {
-        // An order placed at the end of a step, by a stage below the participant.
-        TrialPlan quiet = QuietTrial(delay, orderDelay, kFactory);
-        quiet.SecondDemand = 10;
-        quiet.JumpWeek = k;
-        SimGame g(std::move(quiet), {DemandPlayer()});
-        const Trace t = PlayPulse(g, 0);
-        ASSERT_FALSE(t.demand[kWholesaler].empty());
-        EXPECT_EQ(t.demand[kWholesaler].front(), k + orderDelay + 1);
-      }
-    }
-  }
+  g.trial().Delay = 3;  // changed under the running trial
+  EXPECT_THROW(StepWeek(g.c), QuarnError);
+  g.trial().Delay = 2;
+  g.chain.CurrentWeek = static_cast<int16_t>(g.trial().numweeks + 2);
+  EXPECT_THROW(SetIncomingOrder(g.c, kRetailer), QuarnError);  // no demand for that week
 }
 
 TEST(WhoOrders, StagesBelowTheParticipantDecideFirstRetailerFirst) {
@@ -156,34 +96,24 @@ TEST(WhoOrders, StagesBelowTheParticipantDecideFirstRetailerFirst) {
     SimGame g(t, {DemandPlayer()});
     g.random.draws = {0.0, 0.25, 0.5, 0.75};
     g.Start();
-    EXPECT_EQ(g.role(kRetailer).OrderSlots.back(), 3);
-    EXPECT_EQ(g.role(kWholesaler).OrderSlots.back(), 4);
-    EXPECT_EQ(g.role(kDistributor).OrderSlots.back(), 5);
-    EXPECT_EQ(g.role(kFactory).OrderSlots.back(), 6);
+    EXPECT_EQ(LatestOrders(g), (std::vector<int32_t>{6, 5, 4, 3}));
   }
   t.SubjectRole = kDistributor;
   t.RolePlayer[kDistributor] = kSubjectPlayer;
   SimGame g(t, {DemandPlayer()});
   g.random.draws = {0.0, 0.25, 0.5, 0.75};
   g.Start();
-  EXPECT_EQ(g.role(kRetailer).OrderSlots.back(), 3);
-  EXPECT_EQ(g.role(kWholesaler).OrderSlots.back(), 4);
-  EXPECT_EQ(g.role(kFactory).OrderSlots.back(), 4);  // FirstOrder: not decided yet
+  EXPECT_EQ(LatestOrders(g), (std::vector<int32_t>{4, 4, 4, 3}));  // Factory: not decided yet
   g.Press(9);
-  EXPECT_EQ(g.role(kDistributor).OrderSlots.back(), 9);
-  EXPECT_EQ(g.role(kFactory).OrderSlots.back(), 5);
-  EXPECT_EQ(g.role(kRetailer).OrderSlots.back(), 6);  // step 2 ran after the costs
-  EXPECT_EQ(g.role(kWholesaler).OrderSlots.back(), 3);
+  EXPECT_EQ(LatestOrders(g), (std::vector<int32_t>{5, 9, 3, 6}));  // step 2 ran after the costs
 }
 
 TEST(WhoOrders, EveryRoleDecidesUntilTheLastTwoPresses) {
   const int16_t weeks = 6;
   for (int16_t subject = kNoSubject; subject <= kRetailer; ++subject) {
     SCOPED_TRACE(::testing::Message() << "SubjectRole " << subject);
-    TrialPlan t = SteadyTrial(weeks);
+    TrialPlan t = SteadyTrial(weeks, subject);
     t.MaxNoise = 1;
-    t.SubjectRole = subject;
-    if (subject != kNoSubject) t.RolePlayer[static_cast<size_t>(subject)] = kSubjectPlayer;
     SimGame g(t, {DemandPlayer()});
     g.Start();
     EXPECT_EQ(g.random.reseeds.size(), static_cast<size_t>(3 - subject));
@@ -204,15 +134,93 @@ TEST(WhoOrders, EveryRoleDecidesUntilTheLastTwoPresses) {
   }
 }
 
-TEST(StepWeek, RefusesAChainThatDoesNotFitThePlan) {
-  SimGame g(SteadyTrial());
-  EXPECT_THROW(StepWeek(g.c), QuarnError);  // never started: no pipelines
-  g.Start();
-  g.trial().Delay = 3;  // changed under the running trial
-  EXPECT_THROW(StepWeek(g.c), QuarnError);
-  g.trial().Delay = 2;
-  g.chain.CurrentWeek = static_cast<int16_t>(g.trial().numweeks + 2);
-  EXPECT_THROW(SetIncomingOrder(g.c, kRetailer), QuarnError);  // no demand for that week
+TEST(WholeTrial, SteadyChainStaysSteady) {
+  for (const PlayerStrategy& p : {StermanPlayer(1, 1), DemandPlayer()}) {
+    SimGame g(SteadyTrial(30), {p});
+    int weeks = 0;
+    g.c.WeekClosed = [&] {
+      ++weeks;
+      for (int r = 0; r < kRoleCount; ++r) {
+        const RoleState& s = g.role(r);
+        EXPECT_EQ(std::vector<int32_t>(
+                      {s.Inventory, s.Received, s.Satisfied, s.OrderSlots.back(), s.WeeklyCost}),
+                  std::vector<int32_t>({12, 4, 4, 4, 6}));
+      }
+      EXPECT_EQ(g.trial().TotalCost, 4 * 6 * weeks);
+    };
+    g.Start();
+    for (int p = 0; p < 30; ++p) g.Press(4);
+    EXPECT_EQ(weeks, 30);
+  }
+}
+
+// Every delay, order delay and participant's role, with real noise: each
+// week's books balance, and orders and goods arrive exactly their delays later.
+TEST(WholeTrial, OrdersAndGoodsTakeTheirDelaysAndTheBooksBalance) {
+  for (int16_t delay = 1; delay <= 3; ++delay) {
+    for (int16_t orderDelay = 0; orderDelay <= 2; ++orderDelay) {
+      for (int16_t subject = kNoSubject; subject <= kRetailer; ++subject) {
+        SCOPED_TRACE(::testing::Message() << "Delay " << delay << " OrderDelay " << orderDelay
+                                          << " SubjectRole " << subject);
+        TrialPlan t = SteadyTrial(26, kNoSubject, delay);
+        t.OrderDelay = orderDelay;
+        t.JumpWeek = 5;
+        t.MaxNoise = static_cast<int16_t>(delay);
+        t.CostTransit = 0.5;
+        t.RolePlayer = {0, 1, 0, 2};
+        t.SubjectRole = subject;
+        if (subject != kNoSubject) t.RolePlayer[static_cast<size_t>(subject)] = kSubjectPlayer;
+        PlayerStrategy eager = StermanPlayer(0.5, 0.1, 0.6);
+        eager.BackOrder = true;
+        SimGame g(t, {StermanPlayer(0.26, 0.34, 0.36), eager, DemandPlayer()});
+        StandardUniformRandom random;
+        ChainContext c{g.plan, g.chain, g.ticks, random, {}};
+
+        // Per week and role; orders[s] is the latest order after week s
+        // (FirstOrder after week 0).
+        using Week = std::array<int32_t, kRoleCount>;
+        std::vector<Week> demand, received, satisfied, orders{{4, 4, 4, 4}};
+        Week lastInventory{12, 12, 12, 12}, costs{};
+        c.WeekClosed = [&] {
+          Week d, rc, sa, o;
+          double total = 0;
+          for (int r = 0; r < kRoleCount; ++r) {
+            const RoleState& s = g.role(r);
+            EXPECT_EQ(s.DeltaInventory, s.Received - s.Demand);
+            EXPECT_EQ(s.Inventory, lastInventory[r] + s.DeltaInventory);
+            lastInventory[r] = s.Inventory;
+            costs[r] += s.WeeklyCost;
+            EXPECT_EQ(s.TotalCost, costs[r]);
+            total += s.TotalCost;
+            d[r] = s.Demand, rc[r] = s.Received, sa[r] = s.Satisfied, o[r] = s.OrderSlots.back();
+          }
+          EXPECT_EQ(g.trial().TotalCost, total);
+          demand.push_back(d), received.push_back(rc), satisfied.push_back(sa), orders.push_back(o);
+        };
+        StartTrialChain(c, {"F", "D", "W", "R"}, ".");
+        for (int p = 1; p <= t.numweeks; ++p) {
+          g.ticks.ticks += 3;
+          ++g.chain.CurrentWeek;
+          SetSubjectOrder(g.chain, static_cast<int16_t>(p % 9));
+          CloseWeek(c);
+        }
+        ASSERT_EQ(demand.size(), static_cast<size_t>(t.numweeks));
+        for (size_t i = 0; i < demand.size(); ++i) {
+          const int s = static_cast<int>(i) + 1;
+          EXPECT_EQ(demand[i][kRetailer], g.trial().WeeklyDemand[i]);
+          const size_t placed = static_cast<size_t>(std::max(0, s - orderDelay - 1));
+          for (int r = 0; r < kRetailer; ++r) EXPECT_EQ(demand[i][r], orders[placed][r + 1]) << s;
+          for (int r = 1; r < kRoleCount; ++r) {
+            EXPECT_EQ(received[i][r], s <= delay ? 4 : satisfied[i - delay][r - 1]) << s;
+          }
+          const int produced = s - 1 - delay;  // the Factory's own production
+          EXPECT_EQ(received[i][kFactory],
+                    produced < 0 ? 4 : orders[static_cast<size_t>(produced)][kFactory])
+              << s;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
