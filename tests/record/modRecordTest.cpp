@@ -11,6 +11,7 @@
 #include "sim/modInit.h"
 #include "tests/support/ScriptedToolkit.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/Trials.h"
 
 namespace quarn {
 namespace {
@@ -115,16 +116,8 @@ class RecordTest : public ::testing::Test {
 
   // Steady at 4 a week, 8 from week 3 on.
   static TrialPlan Trial(int16_t weeks, int16_t delay, int16_t subjectRole) {
-    TrialPlan t;
-    t.numweeks = weeks;
-    t.Delay = delay;
-    t.OrderDelay = 1;
-    t.InitialDemand = t.FirstOrder = t.InitDelayAmount = 4;
+    TrialPlan t = testing::SteadyTrial(weeks, kNoSubject, delay);
     t.JumpWeek = 3;
-    t.SecondDemand = 8;
-    t.InitInventory = 12;
-    t.CostInventory = 0.5;
-    t.CostBackOrder = 1.0;
     t.CostTransit = 0.25;
     t.RolePlayer = {0, 1, 0, 1};
     t.SubjectRole = subjectRole;
@@ -330,8 +323,6 @@ TEST_F(RecordTest, WithoutDatabaseOutputOnlyTheTextIsWritten) {
   EXPECT_EQ(TextLines().size(), 2u);
 }
 
-// --- Failed database writes --------------------------------------------------
-
 TEST_F(RecordTest, ExistingKeysMoveTheRowToTheNextTrialWithoutAsking) {
   UsePlan({Trial(1, 1, kRetailer)});
   testDb.Insert(
@@ -359,6 +350,14 @@ TEST_F(RecordTest, RowsOfOneOpenShareFiveSilentRetriesThenTheModeratorDecides) {
   EXPECT_EQ(toolkit.Last().prompt, "3022: The changes were not successful");
   EXPECT_EQ(TrialByRole(),
             (Trials{{"Factory", 3}, {"Distributor", 1}, {"Wholesaler", 4}, {"Retailer", 1}}));
+}
+
+TEST_F(RecordTest, EveryWeekStartsWithAFullRetryBudget) {
+  UsePlan({Trial(2, 1, kRetailer)});
+  engine.updateFails = {true, true, true, false, false, false, false, true, true, true};
+  PlayTrial();
+  EXPECT_TRUE(toolkit.shown.empty());
+  EXPECT_EQ(testDb.Count("datRole"), 8);
 }
 
 TEST_F(RecordTest, IgnoreLosesTheWholeWeekAndAbortEnds) {
@@ -406,8 +405,6 @@ TEST_F(RecordTest, FailedCommitAsksAndRetryWritesTheWholeOpenAgain) {
   EXPECT_EQ(toolkit.Last().title, "Problems on weekly output to database");
 }
 
-// --- Text export ---------------------------------------------------------------
-
 TEST_F(RecordTest, FailedTextWriteAsksAndRetryWritesTheSameLine) {
   UsePlan({Trial(1, 1, kRetailer)});
   const fs::path file = fs::path(toolkit.appFolder) / "data" / "P17.txt";
@@ -432,8 +429,6 @@ TEST_F(RecordTest, FailedTextWriteAsksAndRetryWritesTheSameLine) {
   game.identity.SubjectID = "../P17";
   EXPECT_EQ(WeekLinePath(game), (fs::path(toolkit.appFolder) / "data" / ".._P17.txt").string());
 }
-
-// --- Trial sequencing -------------------------------------------------------------
 
 TEST_F(RecordTest, ThreeTrialsEndWithTheCostSumAndGameOver) {
   UsePlan({Trial(2, 1, kNoSubject), Trial(3, 2, kNoSubject), Trial(1, 1, kNoSubject)});
