@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "session/SqlCipher.h"
 #include "tests/support/TestDatabase.h"
+#include "tools/Commands.h"
 
 namespace quarn {
 namespace {
@@ -81,6 +83,55 @@ TEST(Csv, RefusalsNameTheLineAndStoreNothing) {
   TestDatabase db;
   std::istringstream in("Name\nA\n");
   EXPECT_THROW(ImportCsv(db.Path(), "tblNothing", in), QuarnError);
+}
+
+TEST(AdminDemo, BuildsBothSettingsAndRefusesToOverwrite) {
+  TestDatabase scratch;
+  const std::string dataDir = scratch.Folder() + "/app/data";
+  ASSERT_EQ(admin::CmdDemo({dataDir}), 0);
+  const std::string path = dataDir + "/quarn.mdb";
+  auto engine = MakeSqlCipherEngine();
+  auto count = [&](const std::string& sql) {
+    return engine->Open(path, "SELECT count(*) AS n FROM " + sql, true)->Get("n").AsInt32();
+  };
+  auto blocks = engine->Open(path,
+                             "SELECT * FROM tblBlock WHERE [tblBlock.Setting]='Demo' ORDER BY "
+                             "[tblBlock.RandomGroup] DESC,  [tblBlock.Index];",
+                             true);
+  std::vector<int> delays;
+  int subjects = 0;
+  for (; !blocks->Eof(); blocks->MoveNext()) {
+    delays.push_back(blocks->Get("Delay").AsInt16());
+    for (const char* role : {"Factory", "Distributor", "Wholesaler", "Retailer"}) {
+      const std::string player = blocks->Get(role).AsText();
+      subjects += player == "Subject";
+      if (player != "Subject") {
+        EXPECT_EQ(count("tblPlayer WHERE Name='" + SqlQuote(player) + "'"), 1);
+      }
+    }
+  }
+  EXPECT_EQ(delays, (std::vector<int>{1, 2, 3, 2}));
+  EXPECT_EQ(subjects, 4);
+  for (const char* where :
+       {"tblBlock WHERE Setting='Simulated' AND 'Subject' NOT IN (Factory, Distributor, "
+        "Wholesaler, Retailer)",
+        "tblTraining WHERE Setting='Demo' AND Runs=2 AND Password<>''",
+        "tblPause WHERE Setting='Demo' AND Trial=2 AND Password<>''",
+        "tblPlayer WHERE Sterman=1 AND Alpha=0.26 AND Beta=0.34 AND Theta=0.36",
+        "tblBlock b JOIN tblPredicter p ON p.Predicter=b.Predicter",
+        "tblBlock b JOIN tblDisplay d ON d.Configuration=b.DisplayOption "
+        "JOIN tblDisplayOption o ON o.Option=d.Factory WHERE o.Cost=0"}) {
+    EXPECT_GE(count(where), 1) << where;
+  }
+  EXPECT_EQ(count("tblBlock WHERE Setting='Simulated' AND 'Subject' IN "
+                  "(Factory, Distributor, Wholesaler, Retailer)"),
+            0);
+  auto input = engine->Open(path, "SELECT Input FROM tblBlock WHERE Input<>''", true);
+  EXPECT_TRUE(
+      std::filesystem::exists(scratch.Folder() + "/app/Input/" + input->Get("Input").AsText()));
+
+  EXPECT_THROW(admin::CmdDemo({dataDir}), QuarnError);
+  EXPECT_EQ(count("tblPlayer"), 4) << "the existing file is untouched";
 }
 
 }  // namespace

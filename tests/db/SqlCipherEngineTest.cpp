@@ -23,15 +23,6 @@ int ErrorOf(const std::function<void()>& action) {
   return 0;
 }
 
-TEST(TranslateSql, SplitsTableAndColumnOnlyOutsideLiterals) {
-  EXPECT_EQ(TranslateSql("SELECT * FROM tblBlock WHERE [tblBlock.Setting]='a' ORDER BY "
-                         "[tblBlock.RandomGroup] DESC,  [tblBlock.Index];"),
-            "SELECT * FROM tblBlock WHERE [tblBlock].[Setting]='a' ORDER BY "
-            "[tblBlock].[RandomGroup] DESC,  [tblBlock].[Index];");
-  EXPECT_EQ(TranslateSql("SELECT [Setting] FROM [tblBlock] WHERE Setting='[x.y] it''s'"),
-            "SELECT [Setting] FROM [tblBlock] WHERE Setting='[x.y] it''s'");
-}
-
 // The queries as the loaders build them, with values that hold quotes.
 TEST(Queries, CallerFormsWithQuotedValues) {
   TestDatabase db;

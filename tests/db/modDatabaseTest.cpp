@@ -16,6 +16,15 @@ using testing::FixedRandom;
 using testing::ScriptedToolkit;
 using testing::TestDatabase;
 
+int ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const QuarnError& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
 struct Session {
   explicit Session(const std::string& path, std::vector<double> draws = {0.0})
       : random(std::move(draws)), db(*engine, toolkit, random) {
@@ -28,12 +37,10 @@ struct Session {
 };
 
 TEST(Backoff, CountGrowsWithTheSquareOfTheFailureCount) {
-  FixedRandom low({0.0});
-  FixedRandom high({0.9999999});
-  EXPECT_EQ(DbBackoffCount(low, 1), 1000);
-  EXPECT_EQ(DbBackoffCount(high, 1), 3999);
-  EXPECT_EQ(DbBackoffCount(low, 5), 25000);
-  EXPECT_EQ(DbBackoffCount(high, 5), 99975);
+  FixedRandom low({0.0}), high({0.9999999});
+  EXPECT_EQ(std::vector<int64_t>({DbBackoffCount(low, 1), DbBackoffCount(high, 1),
+                                  DbBackoffCount(low, 5), DbBackoffCount(high, 5)}),
+            std::vector<int64_t>({1000, 3999, 25000, 99975}));
   EXPECT_EQ(DbBackoffDuration(1000), 10ms);
   EXPECT_LT(DbBackoffDuration(99975), 1s);
 }
@@ -132,144 +139,19 @@ TEST(OpenFailure, MissingTableOrColumnEndsWithTheUpdateMessage) {
   }
 }
 
-// The weekly writer's pattern: four rows under one open, each failed Update
-// handed to DbWriteRetry.
-struct WeekResult {
-  bool ignored = false;
-};
-
-WeekResult WriteWeek(Database& db, bool training, int16_t& trainingTrialNo) {
-  auto rs = DbOpenRecordset(db, "datRole", false);
-  for (const char* role : {"Factory", "Distributor", "Wholesaler", "Retailer"}) {
-    rs->AddNew();
-    rs->Set("Subject", std::string("S'1"));
-    rs->Set("Setting", std::string("Demo"));
-    if (training) {
-      rs->Set("Trial", int64_t{trainingTrialNo});
-      rs->Set("Training", int64_t{1});
-    } else {
-      rs->Set("Trial", int64_t{1});
-    }
-    rs->Set("Week", int64_t{1});
-    rs->Set("Role", std::string(role));
-    for (;;) {
-      try {
-        rs->Update();
-        break;
-      } catch (const QuarnError& failure) {
-        MsgResult answer = DbWriteRetry(db, "Problems on weekly output to database", *rs, failure,
-                                        training, trainingTrialNo);
-        if (answer == MsgResult::Abort) db.toolkit.EndApplication();
-        if (answer == MsgResult::Ignore) return {true};
-      }
-    }
-  }
-  rs->Close();
-  DbClose(db, rs);
-  return {};
-}
-
-void Occupy(TestDatabase& db, const char* role, std::initializer_list<int> trials) {
-  for (int trial : trials) {
-    db.Insert(
-        "datRole",
-        {{"Subject", "S'1"}, {"Setting", "Demo"}, {"Trial", trial}, {"Week", 1}, {"Role", role}});
-  }
-}
-
-TEST(WriteRetry, FourRowsShareFiveAutomaticRetriesAndTheBoxComesAtTheSixth) {
-  TestDatabase file;
-  Occupy(file, "Factory", {1, 2});           // two failures on row 1
-  Occupy(file, "Wholesaler", {1, 2, 3, 4});  // four on row 3
-  Session s(file.Path());
-  s.toolkit.answers = {MsgResult::Retry};
-  int16_t unused = 0;
-  WriteWeek(s.db, false, unused);
-
-  ASSERT_EQ(s.toolkit.shown.size(), 1u);
-  EXPECT_EQ(s.toolkit.shown[0].style, MsgStyle::AbortRetryIgnore);
-  EXPECT_EQ(s.toolkit.shown[0].title, "Problems on weekly output to database");
-  EXPECT_EQ(s.toolkit.shown[0].prompt.rfind(std::to_string(kErrDatabase + 19) + ": ", 0), 0u)
-      << s.toolkit.shown[0].prompt;
-  // Retry from the box repeats the Update with Trial 4 (taken), and that
-  // failure starts a fresh budget which moves the row on to Trial 5.
-  const std::string mine = "rowid>6";
-  auto rows = file.Rows("SELECT Role, Trial FROM datRole WHERE " + mine + " ORDER BY rowid");
-  ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(std::get<int64_t>(rows[0]["Trial"]), 3);
-  EXPECT_EQ(std::get<int64_t>(rows[1]["Trial"]), 1);
-  EXPECT_EQ(std::get<int64_t>(rows[2]["Trial"]), 5);
-  EXPECT_EQ(std::get<int64_t>(rows[3]["Trial"]), 1);
-}
-
-TEST(WriteRetry, TrainingMovesTheTrainingTrialNumberDown) {
-  TestDatabase file;
-  Occupy(file, "Factory", {-1, -2});
-  Session s(file.Path());
-  int16_t trainingTrialNo = -1;
-  WriteWeek(s.db, true, trainingTrialNo);
-  EXPECT_EQ(trainingTrialNo, -3);
-  EXPECT_TRUE(s.toolkit.shown.empty());
-  // The later rows of the week are written under the moved number too.
-  EXPECT_EQ(file.Count("datRole", "Training=1 AND Trial=-3"), 4);
-}
-
-TEST(WriteRetry, IgnoreAndAbortStoreNothingOfTheWeek) {
-  for (MsgResult answer : {MsgResult::Ignore, MsgResult::Abort}) {
-    TestDatabase file;
-    Occupy(file, "Distributor", {1, 2, 3, 4, 5, 6});
-    Session s(file.Path());
-    s.toolkit.answers = {answer};
-    int16_t unused = 0;
-    if (answer == MsgResult::Abort) {
-      EXPECT_THROW(WriteWeek(s.db, false, unused), ApplicationEnd);
-    } else {
-      EXPECT_TRUE(WriteWeek(s.db, false, unused).ignored);
-    }
-    EXPECT_EQ(s.toolkit.shown.size(), 1u);
-    EXPECT_EQ(file.Count("datRole"), 6) << "the Factory row stored before the failure is gone too";
-  }
-}
-
-TEST(WriteRetry, EveryOpenStartsWithAFullBudget) {
-  TestDatabase file;
-  Session s(file.Path());
-  s.db.DbWriteRetries = 5;
-  auto rs = DbOpenRecordset(s.db, "datRole", false);
-  EXPECT_EQ(s.db.DbWriteRetries, 0);
-  DbClose(s.db, rs);
-  EXPECT_EQ(rs, nullptr);
-}
-
-TEST(SqlQuote, DoublesSingleQuotes) {
-  EXPECT_EQ(SqlQuote("O'Brien's"), "O''Brien''s");
-  EXPECT_EQ(SqlQuote("plain"), "plain");
-}
-
 TEST(Field, TypedReads) {
   EXPECT_EQ(Field("a", 2.5).AsInt16(), 2);
   EXPECT_EQ(Field("a", 3.5).AsInt16(), 4);
   EXPECT_EQ(Field("a", std::string(" 12 ")).AsInt32(), 12);
-  EXPECT_THROW(Field("a", int64_t{40000}).AsInt16(), OverflowError);
-  for (auto read : {+[](const Field& f) { f.AsInt16(); }, +[](const Field& f) { f.AsDouble(); },
-                    +[](const Field& f) { f.AsText(); }}) {
-    try {
-      read(Field("a", std::monostate{}));
-      ADD_FAILURE() << "Null read without an error";
-    } catch (const QuarnError& e) {
-      EXPECT_EQ(e.Number(), kErrInvalidUseOfNull);
-    }
-  }
-  EXPECT_FALSE(Field("a", std::monostate{}).AsBool());
-  EXPECT_FALSE(Field("a", int64_t{0}).AsBool());
-  EXPECT_TRUE(Field("a", int64_t{-1}).AsBool());
   EXPECT_EQ(Field("a", int64_t{7}).AsText(), "7");
-  try {
-    Field("a", std::string("abc")).AsInt16();
-    ADD_FAILURE();
-  } catch (const QuarnError& e) {
-    EXPECT_EQ(e.Number(), kErrTypeMismatch);
-  }
+  EXPECT_THROW(Field("a", int64_t{40000}).AsInt16(), OverflowError);
+  const Field null("a", std::monostate{});
+  EXPECT_EQ(ErrorOf([&] { null.AsInt16(); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorOf([&] { null.AsDouble(); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorOf([&] { null.AsText(); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorOf([] { Field("a", std::string("abc")).AsInt16(); }), kErrTypeMismatch);
+  EXPECT_FALSE(null.AsBool() || Field("a", int64_t{0}).AsBool());
+  EXPECT_TRUE(Field("a", int64_t{-1}).AsBool());
 }
 
 }  // namespace
