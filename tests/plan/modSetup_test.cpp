@@ -1,6 +1,11 @@
 #include "plan/modSetup.h"
 
+#include <sstream>
+
+#include "plan/DisplayConfiguration.h"
+#include "plan/PlanCheck.h"
 #include "tests/plan/PlanFixture.h"
+#include "tools/Commands.h"
 
 namespace quarn::testing {
 namespace {
@@ -10,14 +15,6 @@ class SetupTest : public PlanTest {
   void Load() {
     LoadPlayers(db, plan);
     LoadBlocks(db, toolkit, identity, plan, file.Folder());
-  }
-  // Loads and expects a refusal; returns its text.
-  std::string Refused() {
-    EXPECT_THROW(Load(), ApplicationEnd);
-    EXPECT_FALSE(toolkit.shown.empty());
-    if (toolkit.shown.empty()) return "";
-    EXPECT_EQ(toolkit.Last().title, "Error: tblBlock");
-    return toolkit.Last().prompt;
   }
 };
 
@@ -36,28 +33,6 @@ TEST_F(SetupTest, PlayersLoadInTableOrderWithNullSwitchesFalse) {
   LoadPlayers(db, plan);
   EXPECT_EQ(plan.PlayerCount, 0);
   EXPECT_TRUE(plan.PlayerTable.empty());
-}
-
-TEST_F(SetupTest, PlayerNamesMatchIgnoringCaseOnly) {
-  plan.PlayerTable = {{"Alpha"}, {"ALPHA"}, {"Beta"}};
-  plan.PlayerCount = 3;
-  plan.TrialPlans.resize(4);
-  EXPECT_EQ(GetPlayerIndex(plan, toolkit, 0, "alpha", 0), 0);
-  EXPECT_EQ(GetPlayerIndex(plan, toolkit, 0, "BETA", 1), 2);
-  EXPECT_THROW(GetPlayerIndex(plan, toolkit, 3, "Beta ", 2), ApplicationEnd);
-  EXPECT_EQ(toolkit.Last().prompt, "Player strategy Beta  invalid on Trial 3");
-  EXPECT_EQ(toolkit.Last().title, "Error: tblBlock");
-  EXPECT_THROW(GetPlayerIndex(plan, toolkit, 1, "subject", 3), ApplicationEnd);
-  EXPECT_EQ(toolkit.Last().prompt, "Player strategy subject invalid on Trial 1");
-}
-
-TEST_F(SetupTest, SubjectTakesOneRolePerTrial) {
-  plan.TrialPlans.resize(2);
-  EXPECT_EQ(GetPlayerIndex(plan, toolkit, 0, "Subject", 3), -1);
-  EXPECT_EQ(GetPlayerIndex(plan, toolkit, 1, "Subject", 3), -1);
-  EXPECT_EQ(plan.TrialPlans[1].SubjectRole, 3);
-  EXPECT_THROW(GetPlayerIndex(plan, toolkit, 0, "Subject", 0), ApplicationEnd);
-  EXPECT_EQ(toolkit.Last().prompt, "Subject is playing multiple roles");
 }
 
 TEST_F(SetupTest, BlocksExpandRunsInRandomGroupThenIndexOrder) {
@@ -91,10 +66,8 @@ TEST_F(SetupTest, ColumnConversions) {
          {"Retailer", "Bot"}});
   Load();
   const TrialPlan& a = plan.TrialPlans[0];
-  EXPECT_EQ(a.Input, "");
-  EXPECT_EQ(a.Predicter, " ");
-  EXPECT_FALSE(a.DatabaseOutput);
-  EXPECT_FALSE(a.EnableProfit);
+  EXPECT_EQ(a.Input + "|" + a.Predicter, "| ");
+  EXPECT_FALSE(a.DatabaseOutput || a.EnableProfit);
   EXPECT_EQ(a.SubjectRole, 2);
   EXPECT_EQ(a.RolePlayer, (std::array<int16_t, 4>{0, 0, -1, 0}));
   EXPECT_EQ(a.OrderDelay, 1);
@@ -102,25 +75,32 @@ TEST_F(SetupTest, ColumnConversions) {
   EXPECT_DOUBLE_EQ(a.CostTransit, 0.75);
   EXPECT_TRUE(a.WeeklyDemand.empty());
   const TrialPlan& b = plan.TrialPlans[1];
-  EXPECT_EQ(b.Input, "series.txt");
-  EXPECT_EQ(b.Predicter, "");
+  EXPECT_EQ(b.Input + "|" + b.Predicter, "series.txt|");
   EXPECT_TRUE(b.DatabaseOutput);
   EXPECT_EQ(b.SubjectRole, -1);
   EXPECT_TRUE(toolkit.shown.empty());
 }
 
-TEST_F(SetupTest, RoleColumnRefusalsNameTheTrialIndex) {
-  Block({{"Runs", 3}});
-  Block({{"Distributor", "Nobody"}, {"Retailer", "nobody"}});
-  EXPECT_EQ(Refused(), "Player strategy Nobody invalid on Trial 3");
-}
-
-TEST_F(SetupTest, ParticipantInTwoRolesIsRefused) {
-  Block({{"Factory", "Subject"}});
-  EXPECT_EQ(Refused(), "Subject is playing multiple roles");
-}
-
-TEST_F(SetupTest, NullRoleColumnIsAnError) {
+// Names match a player ignoring case but not blanks; only "Subject" names
+// the participant, once per trial; a refusal names the trial's index.
+TEST_F(SetupTest, RoleColumnsAreCheckedAtLoadTime) {
+  const std::vector<std::pair<Columns, std::string>> cases = {
+      {{{"Distributor", "Nobody"}, {"Retailer", "nobody"}},
+       "Player strategy Nobody invalid on Trial 3"},
+      {{{"Factory", "Bot "}}, "Player strategy Bot  invalid on Trial 3"},
+      {{{"Retailer", "subject"}}, "Player strategy subject invalid on Trial 3"},
+      {{{"Factory", "Subject"}}, "Subject is playing multiple roles"},
+  };
+  for (const auto& [columns, complaint] : cases) {
+    file.Exec("DELETE FROM tblBlock");
+    Block({{"Runs", 3}});
+    Block(columns);
+    EXPECT_THROW(Load(), ApplicationEnd);
+    ASSERT_FALSE(toolkit.shown.empty());
+    EXPECT_EQ(toolkit.Last().title, "Error: tblBlock");
+    EXPECT_EQ(toolkit.Last().prompt, complaint);
+  }
+  file.Exec("DELETE FROM tblBlock");
   Block({{"Factory", TestValue()}});
   try {
     Load();
@@ -129,6 +109,166 @@ TEST_F(SetupTest, NullRoleColumnIsAnError) {
     EXPECT_EQ(e.Number(), kErrInvalidUseOfNull);
     EXPECT_NE(e.Description().find("Factory"), std::string::npos) << e.Description();
   }
+}
+
+class PlanCheckTest : public PlanTest {
+ protected:
+  // Loads the whole plan and returns the refusal shown, title first.
+  std::pair<std::string, std::string> Refusal() {
+    TrainingState training;
+    PauseState pauses;
+    ExperimentContext c{db, toolkit, identity, plan, training, pauses, file.Folder(), {}};
+    EXPECT_THROW(LoadExperiment(c), ApplicationEnd);
+    if (toolkit.shown.empty()) return {};
+    return {toolkit.Last().title, toolkit.Last().prompt};
+  }
+};
+
+TEST_F(PlanCheckTest, BlockValuesTheChainCannotUseAreRefused) {
+  WriteInput("bad.txt", "4,x\n");
+  const std::vector<std::pair<Columns, std::string>> cases = {
+      {{{"Delay", 0}}, "Delay 0 is outside 1 to 3"},
+      {{{"Delay", 4}}, "Delay 4 is outside 1 to 3"},
+      {{{"numweeks", 0}}, "numweeks 0 is below 1"},
+      {{{"JumpWeek", 13}}, "JumpWeek 13 is outside 1 to 12"},
+      {{{"JumpWeek", 0}}, "JumpWeek 0 is outside 1 to 12"},
+      {{{"numweeks", 40000}}, "numweeks 40000 does not fit in 16 bits"},
+      {{{"InitInventory", 3e9}}, "InitInventory 3000000000 does not fit in 32 bits"},
+      {{{"Runs", -1}}, "Runs -1 is below 0"},
+      {{{"Input", "missing.txt"}}, "Input missing.txt: Demand file"},
+      {{{"Input", "bad.txt"}}, "Input bad.txt: Demand file"},
+  };
+  for (const auto& [columns, complaint] : cases) {
+    file.Exec("DELETE FROM tblBlock");
+    toolkit.shown.clear();
+    Block({{"Runs", 2}});
+    Block(columns);
+    const auto [title, text] = Refusal();
+    EXPECT_EQ(title, "Error: tblBlock") << complaint;
+    EXPECT_EQ(text.rfind("Setting Demo, trial 2: " + complaint, 0), 0u) << text;
+  }
+  EXPECT_NE(toolkit.Last().prompt.find("not a number"), std::string::npos);
+}
+
+TEST_F(PlanCheckTest, SettingsWithoutTrialsAreRefused) {
+  identity.SettingName = "Empty";
+  EXPECT_EQ(Refusal().second, "Setting Empty: tblBlock has no rows for this setting");
+
+  identity.SettingName = "Demo";
+  Block({{"Runs", 0}});
+  EXPECT_EQ(Refusal().second, "Setting Demo: the rows of tblBlock make no trials");
+
+  Block({{"Runs", 20000}});
+  Block({{"Runs", 20000}});
+  EXPECT_EQ(Refusal().second,
+            "Setting Demo: the rows of tblBlock make 40000 trials, more than 32767");
+}
+
+TEST_F(PlanCheckTest, TrainingRowsAreCheckedBeforeTrainingIsAnnounced) {
+  Block();
+  const std::vector<std::pair<Columns, std::pair<std::string, std::string>>> cases = {
+      {{{"Runs", 0}}, {"Error: tblTraining", "Setting Demo, trial 1: Runs 0 is below 1"}},
+      {{{"Retailer", "Bot"}},
+       {"Error: tblTraining",
+        "Setting Demo, trial 1: no role column of the training row names Subject"}},
+      {{{"Weeks", 0}}, {"Error: tblTraining", "Setting Demo, trial 1: Weeks 0 is below 1"}},
+      {{{"Factory", "Nobody"}}, {"Error: tblBlock", "Player strategy Nobody invalid on Trial 1"}},
+  };
+  for (const auto& [columns, expected] : cases) {
+    file.Exec("DELETE FROM tblTraining");
+    toolkit.shown.clear();
+    Training(columns);
+    EXPECT_EQ(Refusal(), expected);
+    EXPECT_EQ(toolkit.shown.size(), 1u);  // no training message before the refusal
+  }
+}
+
+TEST_F(PlanCheckTest, CheckSettingListsEveryFault) {
+  Block({{"Delay", 0}, {"JumpWeek", 30}});
+  Block({{"Runs", 2}, {"Factory", "Nobody"}, {"Delay", 5}});
+  Block({{"DisplayOption", TestValue()}});
+  Training({{"Runs", 0}});
+  LoadPlayers(db, plan);
+  const std::vector<SettingFault> faults = CheckSetting(db, plan, "Demo", file.Folder());
+  std::vector<std::string> lines;
+  for (const SettingFault& f : faults) lines.push_back(DescribeFault(f));
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "tblBlock: Setting Demo, trial 0: Delay 0 is outside 1 to 3",
+                       "tblBlock: Setting Demo, trial 0: JumpWeek 30 is outside 1 to 12",
+                       "tblBlock: Setting Demo, trial 1: Player strategy Nobody invalid on Trial 1",
+                       "tblBlock: Setting Demo, trial 1: Delay 5 is outside 1 to 3",
+                       "tblBlock: Setting Demo, trial 3: DisplayOption: " +
+                           faults[4].text.substr(faults[4].text.find("DisplayOption: ") + 15),
+                       "tblTraining: Setting Demo, trial 4: Runs 0 is below 1",
+                   }));
+  EXPECT_EQ(faults[4].errorNumber, kErrInvalidUseOfNull);
+  EXPECT_TRUE(toolkit.shown.empty());
+}
+
+class CheckCommandTest : public PlanTest {
+ protected:
+  int Run(std::vector<std::string> args) {
+    std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
+    const int code = admin::CmdCheck(args);
+    std::cout.rdbuf(saved);
+    return code;
+  }
+  std::ostringstream out;
+};
+
+TEST_F(CheckCommandTest, ListsTheFaultsOfEverySettingAndFailsOnAny) {
+  Block();
+  Block({{"Setting", "Other"}, {"numweeks", 0}, {"JumpWeek", 1}});
+  Training({{"Setting", "TrainOnly"}});
+  EXPECT_EQ(Run({file.Folder()}), 1);
+  EXPECT_EQ(out.str(),
+            "tblBlock: Setting Other, trial 0: numweeks 0 is below 1\n"
+            "tblBlock: Setting TrainOnly: tblBlock has no rows for this setting\n"
+            "2 faults in 3 settings\n");
+
+  out.str("");
+  EXPECT_EQ(Run({file.Folder() + "/", "Demo"}), 0);
+  EXPECT_EQ(out.str(), "0 faults in 1 setting\n");
+}
+
+class DisplayTest : public PlanTest {
+ protected:
+  void Option(const char* name, int shown) {
+    Row("tblDisplayOption", {{"Option", name},
+                             {"RecentOrder", shown},
+                             {"BackOrder", shown},
+                             {"Inventory", shown},
+                             {"Satisfied", shown},
+                             {"Demand", shown},
+                             {"Cost", shown}});
+  }
+};
+
+TEST_F(DisplayTest, ConfigurationAndItsFourOptions) {
+  Option("None", 0);
+  Option("All", 1);
+  Row("tblDisplayOption", {{"Option", "Partial"}, {"Inventory", TestValue()}, {"Cost", 0}});
+  Row("tblDisplay", {{"Configuration", "Blind"},
+                     {"BottlesF", 0},
+                     {"TrucksFD", 1},
+                     {"TrucksDW", TestValue()},
+                     {"TrucksWR", 1},
+                     {"TotalCost", 0},
+                     {"Factory", "None"},
+                     {"Distributor", "All"},
+                     {"Wholesaler", "Partial"},
+                     {"Retailer", "Unknown"}});
+  const DisplayConfiguration c = ReadDisplayConfiguration(db, "Blind");
+  EXPECT_TRUE(c.found);
+  EXPECT_EQ(std::vector<bool>({c.BottlesF, c.TrucksFD, c.TrucksDW, c.TrucksWR, c.TotalCost}),
+            std::vector<bool>({false, true, false, true, false}));  // Null reads as false
+  EXPECT_TRUE(c.roles[0].found);
+  EXPECT_FALSE(c.roles[0].RecentOrder || c.roles[0].Cost || c.roles[0].Demand);
+  EXPECT_TRUE(c.roles[1].RecentOrder && c.roles[1].Cost && c.roles[1].Satisfied);
+  EXPECT_FALSE(c.roles[2].Inventory || c.roles[2].Cost);
+  EXPECT_TRUE(c.roles[2].BackOrder);
+  EXPECT_EQ(c.roles[3].option, "Unknown");
+  EXPECT_FALSE(c.roles[3].found);
 }
 
 }  // namespace
