@@ -124,7 +124,16 @@ SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode)
     }
     // The first read of the schema is what tells a wrong key or a file that
     // is no database.
-    Exec("SELECT count(*) FROM sqlite_master;");
+    const char* schemaRead = "SELECT count(*) FROM sqlite_master;";
+    if (mode == OpenMode::ReadOnly &&
+        sqlite3_exec(db_, schemaRead, nullptr, nullptr, nullptr) != SQLITE_OK &&
+        sqlite3_extended_errcode(db_) == SQLITE_READONLY_ROLLBACK) {
+      // A process that died while writing left a hot journal, which only a
+      // connection that may write can roll back. Without this, every read
+      // (the login's first of all) would be refused until some writer came.
+      SqlCipherConnection recovery(path, OpenMode::ReadWrite);
+    }
+    Exec(schemaRead);
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;

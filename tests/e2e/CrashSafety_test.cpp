@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include "tests/e2e/E2eSupport.h"
+
+namespace quarn::testing {
+namespace {
+
+int64_t HighestTrial(const TestDatabase& db, const std::string& subject) {
+  auto rows = db.Rows("SELECT max(Trial) AS t FROM datRole WHERE Subject='" + subject + "'");
+  return std::max<int64_t>(Int(rows[0], "t"), 0);
+}
+
+void ExpectWholeWeeks(const TestDatabase& db) {
+  auto check = db.Rows("PRAGMA integrity_check");
+  ASSERT_EQ(check.size(), 1u);
+  EXPECT_EQ(std::get<std::string>(check[0].at("integrity_check")), "ok");
+  EXPECT_EQ(db.Count("(SELECT Trial FROM datRole GROUP BY Subject, Setting, Trial, Week "
+                     "HAVING count(*) <> 4)"),
+            0);
+}
+
+// The experiment trial a run's output shows first, 0 when it shows none.
+int64_t FirstTrialPlayed(const std::string& output) {
+  const size_t at = output.find("\nTrial ");
+  return at == std::string::npos ? 0 : std::stoll(output.substr(at + 7));
+}
+
+// Pilots killed at random moments leave a sound file with whole weeks only,
+// and every later run resumes at the trial after the highest one recorded.
+// QUARN_CRASH_KILLS sets the number of kills (the soak test raises it),
+// QUARN_CRASH_SEED replays a run.
+TEST(CrashSafety, KilledPilotsLeaveWholeWeeksAndResumeAfterTheHighestTrial) {
+  const char* killsSet = std::getenv("QUARN_CRASH_KILLS");
+  const int kills = killsSet ? std::atoi(killsSet) : 20;
+  const char* seedSet = std::getenv("QUARN_CRASH_SEED");
+  const unsigned seed =
+      seedSet ? static_cast<unsigned>(std::atoll(seedSet)) : std::random_device{}();
+  SCOPED_TRACE("QUARN_CRASH_SEED=" + std::to_string(seed));
+  std::mt19937 random(seed);
+  // A whole run takes about 300 ms here: the kills fall into the start-up,
+  // the login, training and the experiment trials alike.
+  std::uniform_int_distribution<int> delayMs(5, 250);
+  const auto deadline = std::chrono::steady_clock::now() + kills * std::chrono::milliseconds(400);
+
+  DemoFolder demo;
+  const std::string output = demo.db.Folder() + "/pilot.out";
+  int subjectNo = 1;
+  std::string subject = "K1";
+  int killed = 0;
+  for (int kill = 0; kill < kills && std::chrono::steady_clock::now() < deadline; ++kill) {
+    const int64_t resumeAt = HighestTrial(demo.db, subject) + 1;
+    const pid_t pid = StartPilot(demo, subject, output);
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
+    ::kill(pid, SIGKILL);
+    const int status = WaitFor(pid);
+    const std::string shown = ReadFile(output);
+    ASSERT_TRUE(status == -SIGKILL || status == 0) << status << "\n" << shown;
+    killed += status == -SIGKILL;
+
+    if (shown.find("Resuming ") != std::string::npos) {
+      EXPECT_NE(shown.find("Resuming " + subject + " at trial " + std::to_string(resumeAt) + "\n"),
+                std::string::npos)
+          << shown;
+    }
+    const int64_t first = FirstTrialPlayed(shown);
+    if (first != 0) {
+      EXPECT_EQ(first, resumeAt) << shown;
+    }
+    ExpectWholeWeeks(demo.db);
+    if (HasFatalFailure()) return;
+    // The last trial is left for the uninterrupted run: a participant past
+    // it has nothing left to play.
+    if (status == 0 || HighestTrial(demo.db, subject) >= 3) {
+      subject = "K" + std::to_string(++subjectNo);
+    }
+  }
+  RecordProperty("killed", killed);
+  EXPECT_GE(killed, kills / 2);
+
+  const int64_t resumeAt = HighestTrial(demo.db, subject) + 1;
+  const pid_t pid = StartPilot(demo, subject, output);
+  const int status = WaitFor(pid);
+  const std::string shown = ReadFile(output);
+  EXPECT_EQ(status, 0) << shown;
+  if (resumeAt <= 4) {
+    EXPECT_EQ(FirstTrialPlayed(shown), resumeAt) << shown;
+    EXPECT_NE(shown.find("Game over: "), std::string::npos) << shown;
+  }
+  ExpectWholeWeeks(demo.db);
+}
+
+}  // namespace
+}  // namespace quarn::testing

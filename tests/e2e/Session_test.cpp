@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <tuple>
+
+#include "app/Pilot.h"
+#include "session/SqlCipher.h"
+#include "tests/e2e/E2eSupport.h"
+#include "tests/session/SessionFixture.h"
+
+namespace quarn::testing {
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+  return parts;
+}
+
+int Count(const std::vector<MessageRequest>& boxes, const std::string& prompt) {
+  int n = 0;
+  for (const MessageRequest& box : boxes) n += box.prompt == prompt;
+  return n;
+}
+
+// A new participant plays the demo setting through the real windows, from
+// the login to "Game Over": questionnaire, a training trial that fails on a
+// flood of orders and is played again, the pause after trial 2 and its
+// password, every experiment trial and the game-over message.
+TEST(DemoSession, FromLoginToGameOverEveryRecordAgrees) {
+  EnsureApplication();
+  DemoFolder demo;
+  // The demo's bound of 30 holds even against a flood of orders; 20 does not.
+  SqlCipherConnection(demo.db.Path(), OpenMode::ReadWrite)
+      .Exec("UPDATE tblTraining SET InventoryBounds=20");
+
+  PilotOptions options{demo.DataDir(), "Demo", "E2E", [](const Game& game) {
+                         const bool firstAttempt =
+                             game.training.TrainingMode && game.training.TrainingTrialNo == -1;
+                         return firstAttempt ? 9999 : DemandOrder(game);
+                       }};
+  std::ostringstream out, err;
+  const PilotReport report = RunPilot(options, out, err);
+  ASSERT_EQ(report.exitCode, 0) << out.str() << err.str();
+  EXPECT_EQ(err.str(), "");
+
+  const auto& boxes = report.boxes;
+  EXPECT_EQ(Count(boxes, "User ID not found.  Register as a new user?"), 1);
+  EXPECT_EQ(Count(boxes, "Training failed.  Inventory/Backorder exceeded 20.  Restarting Trial"),
+            1);
+  EXPECT_EQ(Count(boxes, "The experiment will now begin"), 1);
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes.back().title, "All 4 Trial(s) Completed");
+  EXPECT_NE(out.str().find("Pause after trial 2: password entered\n"), std::string::npos);
+  EXPECT_NE(out.str().find("Trial 4 of 4 (Delay 2, 20 weeks): cost "), std::string::npos);
+
+  TestDatabase& db = demo.db;
+  auto users = db.Rows("SELECT * FROM datUser");
+  ASSERT_EQ(users.size(), 1u);
+  EXPECT_EQ(std::get<std::string>(users[0].at("Subject")), "E2E");
+  EXPECT_EQ(std::get<std::string>(users[0].at("Setting")), "Demo");
+  EXPECT_EQ(std::get<std::string>(users[0].at("Major")), "Other");
+
+  // Trials in the order played: training numbers negative and falling, the
+  // failed attempt first; then the experiment.
+  const std::vector<int64_t> played = {-1, -2, -3, 1, 2, 3, 4};
+  const std::map<int64_t, std::pair<int64_t, int64_t>> plan = {
+      // trial: weeks, participant's role
+      {-2, {10, 3}}, {-3, {10, 3}}, {1, {20, 3}}, {2, {20, 2}}, {3, {20, 1}}, {4, {20, 0}}};
+  const char* const roleNames[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
+
+  auto trials = db.Rows("SELECT * FROM datTrial ORDER BY rowid");
+  ASSERT_EQ(trials.size(), played.size());
+  for (size_t i = 0; i < trials.size(); ++i) {
+    const TestRow& row = trials[i];
+    const int64_t trial = Int(row, "Trial");
+    EXPECT_EQ(trial, played[i]);
+    EXPECT_EQ(std::get<std::string>(row.at("Subject")), "E2E");
+    EXPECT_EQ(Int(row, "Training") != 0, trial < 0) << trial;
+    EXPECT_EQ(Int(row, "Weeks"), trial < 0 ? 10 : 20) << trial;
+    const int64_t role = trial < 0 ? 3 : plan.at(trial).second;
+    EXPECT_EQ(std::get<std::string>(row.at(roleNames[role])), "Subject") << trial;
+    // The trial's end cost is the participant's total in its last week.
+    auto last = db.Rows("SELECT TotalCost FROM datRole WHERE Trial=" + std::to_string(trial) +
+                        " AND User=6 ORDER BY Week DESC LIMIT 1");
+    ASSERT_EQ(last.size(), 1u) << trial;
+    EXPECT_EQ(Int(row, "EndCost"), Int(last[0], "TotalCost")) << trial;
+  }
+
+  // Every datRole row, by (Trial, Week, Role).
+  std::map<std::tuple<int64_t, int64_t, std::string>, TestRow> rows;
+  for (TestRow& row : db.Rows("SELECT * FROM datRole")) {
+    EXPECT_EQ(std::get<std::string>(row.at("Subject")), "E2E");
+    EXPECT_EQ(std::get<std::string>(row.at("Setting")), "Demo");
+    const int64_t trial = Int(row, "Trial");
+    EXPECT_EQ(Int(row, "Training") != 0, trial < 0);
+    rows[{trial, Int(row, "Week"), std::get<std::string>(row.at("Role"))}] = row;
+  }
+
+  // The text file: one line per week in the order played, each agreeing with
+  // that week's four rows value for value.
+  const std::vector<std::string> lines = Split(ReadFile(demo.TextFile("E2E")), '\n');
+  ASSERT_EQ(lines.size() * 4, rows.size());
+  std::vector<int64_t> seen;
+  int64_t week = 0;
+  for (const std::string& crlf : lines) {
+    ASSERT_EQ(crlf.back(), '\r');
+    const std::vector<std::string> f = Split(crlf.substr(0, crlf.size() - 1), ',');
+    ASSERT_GE(f.size(), 9u);
+    const int64_t trial = std::stoll(f[2]);
+    const int delay = std::stoi(f[5]);
+    ASSERT_EQ(f.size(), 9u + 4u * (9u + static_cast<size_t>(delay))) << crlf;
+    if (seen.empty() || seen.back() != trial) {
+      seen.push_back(trial);
+      week = 0;
+    }
+    EXPECT_EQ(std::stoll(f[3]), ++week) << crlf;
+    EXPECT_EQ(f[0] + "," + f[1], "E2E,Demo");
+    for (size_t b = 9; b < f.size(); b += 9u + static_cast<size_t>(delay)) {
+      auto found = rows.find({trial, week, f[b]});
+      ASSERT_NE(found, rows.end()) << crlf;
+      const TestRow& row = found->second;
+      EXPECT_EQ(Int(row, "User") == 6, f[b + 1] == "Subject") << crlf;
+      EXPECT_EQ(Int(row, "TransactionTime"), std::stoll(f[6])) << crlf;
+      EXPECT_EQ(Int(row, "Demand"), std::stoll(f[b + 2])) << crlf;
+      EXPECT_EQ(Int(row, "Satisfied"), std::stoll(f[b + 4])) << crlf;
+      EXPECT_EQ(Int(row, "DeltaInventory"), std::stoll(f[b + 5])) << crlf;
+      EXPECT_EQ(Int(row, "Inventory"), std::stoll(f[b + 6])) << crlf;
+      for (int k = 1; k <= delay; ++k) {
+        EXPECT_EQ(Int(row, ("Delay" + std::to_string(k)).c_str()), std::stoll(f[b + 6 + k]));
+      }
+      EXPECT_EQ(Int(row, "WeeklyCost"), std::stoll(f[b + 7 + delay])) << crlf;
+      EXPECT_EQ(Int(row, "TotalCost"), std::stoll(f[b + 8 + delay])) << crlf;
+      if (f[7] != "NULL") {
+        EXPECT_EQ(Int(row, "PNoise"), std::stoll(f[8])) << crlf;
+      }
+    }
+    if (trial != -1) {
+      EXPECT_LE(week, plan.at(trial).first);
+    }
+  }
+  EXPECT_EQ(seen, played);
+  for (const auto& [trial, shape] : plan) {
+    EXPECT_EQ(db.Count("datRole", "Trial=" + std::to_string(trial)), 4 * shape.first) << trial;
+  }
+  const int failedWeeks = db.Count("datRole", "Trial=-1") / 4;
+  EXPECT_GT(failedWeeks, 0);
+  EXPECT_LT(failedWeeks, 10);
+}
+
+TEST(PilotOrders, FileOfWholeNumbersRepeatsItsLastAndRefusesAnythingElse) {
+  TestDatabase scratch;
+  const std::string path = scratch.Folder() + "/orders.txt";
+  auto write = [&](const std::string& text) { std::ofstream(path, std::ios::binary) << text; };
+
+  write("4\r\n\n  12 \n9999\n");
+  OrderSource orders = OrdersFromList(ReadOrdersFile(path));
+  ScriptedToolkit toolkit;
+  FixedRandom random;
+  ManualTickCounter ticks;
+  Database session(*scratch.engine, toolkit, random);
+  const Game game(Services{toolkit, ticks, random, session});
+  std::vector<int> typed;
+  for (int i = 0; i < 5; ++i) typed.push_back(orders(game));
+  EXPECT_EQ(typed, (std::vector<int>{4, 12, 9999, 9999, 9999}));
+
+  for (const char* bad : {"4\n-1\n", "4\n10000\n", "4\n2.5\n", "4\nfour\n"}) {
+    write(bad);
+    try {
+      ReadOrdersFile(path);
+      ADD_FAILURE() << bad;
+    } catch (const QuarnError& error) {
+      EXPECT_EQ(error.Description().rfind("Line 2 of ", 0), 0u) << error.Description();
+    }
+  }
+  write("\n \n");
+  EXPECT_THROW(ReadOrdersFile(path), QuarnError);
+}
+
+}  // namespace
+}  // namespace quarn::testing
