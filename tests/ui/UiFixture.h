@@ -11,6 +11,7 @@
 #include "sim/Platform.h"
 #include "tests/support/ScriptedToolkit.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/Trials.h"
 #include "ui/frmMain.h"
 
 namespace quarn::testing {
@@ -39,28 +40,6 @@ class ProbeToolkit : public ScriptedToolkit {
   std::function<void(const std::string&)> onBox;
 };
 
-// A chain that stays put when everybody orders the demand: demand, first
-// orders and pipelines 4, stock 12.
-inline TrialPlan SteadyTrial(int16_t delay, int16_t weeks, int16_t subject) {
-  TrialPlan t;
-  t.Delay = delay;
-  t.OrderDelay = 1;
-  t.numweeks = weeks;
-  t.InitialDemand = 4;
-  t.JumpWeek = static_cast<int16_t>(weeks + 1);
-  t.SecondDemand = 4;
-  t.RolePlayer = {0, 0, 0, 0};
-  t.SubjectRole = subject;
-  if (subject >= 0) t.RolePlayer[static_cast<size_t>(subject)] = kSubjectPlayer;
-  t.FirstOrder = 4;
-  t.MaxOrder = 1000;
-  t.InitInventory = 12;
-  t.InitDelayAmount = 4;
-  t.CostInventory = 0.5;
-  t.CostBackOrder = 1.0;
-  return t;
-}
-
 // A main window on a fresh game and database. The window is shown
 // (offscreen), the animation is driven by calling the tick handler.
 struct UiGame {
@@ -69,10 +48,7 @@ struct UiGame {
     database.DatabasePath = db.Path();
     game.identity.SubjectID = "S1";
     game.identity.SettingName = "Lab";
-    PlayerStrategy follower;
-    follower.Name = "Follower";
-    follower.Demand = true;
-    game.plan.PlayerTable = {follower};
+    game.plan.PlayerTable = {{.Name = "Follower", .Demand = true}};
     game.plan.PlayerCount = 1;
     form.hooks.ShowPassword = [this] { ++passwordShown; };
     form.hooks.ShowPause = [this] { ++pausesShown; };

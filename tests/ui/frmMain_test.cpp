@@ -3,6 +3,7 @@
 #include "record/modRecord.h"
 #include "sim/Numbers.h"
 #include "tests/ui/UiFixture.h"
+#include "ui/QtToolkit.h"
 #include "ui/modDisplay.h"
 
 namespace quarn {
@@ -19,7 +20,7 @@ std::string Num(int64_t value) {
 
 TEST(OrderBox, TakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSome) {
   UiGame g;
-  g.SetTrials({SteadyTrial(2, 5, kRetailer)});
+  g.SetTrials({SteadyTrial(5, kRetailer, 2)});
   g.form.StartTrial();
   QLineEdit* box = g.form.txtOrder;
   ASSERT_TRUE(box->isEnabled());
@@ -72,7 +73,7 @@ TEST(OrderBox, TakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSome) {
 // that runs into backorders; and the decision time of each week.
 TEST(WeekDisplay, ShowsTheChainAsItStandsAfterEachWeek) {
   UiGame g;
-  TrialPlan trial = SteadyTrial(2, 6, kWholesaler);
+  TrialPlan trial = SteadyTrial(6, kWholesaler, 2);
   trial.InitInventory = 2;
   trial.CostTransit = 0.5;
   g.SetTrials({trial});
@@ -110,23 +111,16 @@ TEST(WeekDisplay, ShowsTheChainAsItStandsAfterEachWeek) {
 TEST(WeekDisplay, CountersUseAtLeastTwoDigits) {
   EXPECT_EQ(Counter(1, 52), "01 of 52");
   EXPECT_EQ(Counter(100, 120), "100 of 120");
-
-  UiGame g;
-  g.SetTrials(std::vector<TrialPlan>(120, SteadyTrial(1, 104, kFactory)));
-  g.game.plan.CurrentTrial = 99;
-  g.form.StartTrial();
-  EXPECT_EQ(g.Text(g.form.lblTrial), "100 of 120");
-  EXPECT_EQ(g.Text(g.form.lblWeek), "01 of 104");
 }
 
 TEST(WeekDisplay, ForecastPanelFollowsThePredicter) {
   UiGame g;
   g.db.Insert("tblPredicter", {{"Predicter", "Two"}, {"Extent", 2}, {"Excess", 99}});
-  TrialPlan forecast = SteadyTrial(1, 4, kRetailer);
+  TrialPlan forecast = SteadyTrial(4, kRetailer, 1);
   forecast.JumpWeek = 3;
   forecast.SecondDemand = 8;
   forecast.Predicter = "Two";
-  TrialPlan missing = SteadyTrial(1, 4, kRetailer);
+  TrialPlan missing = SteadyTrial(4, kRetailer, 1);
   missing.Predicter = "Nowhere";
   g.SetTrials({forecast, missing});
   g.form.StartTrial();
@@ -157,7 +151,7 @@ TEST_P(Animation, DrivesEveryTruckOneSlotAndSnapsItOntoTheGrid) {
   // Each truck ends one slot further on; the one that delivered starts again.
 
   UiGame g;
-  g.SetTrials({SteadyTrial(delay, 3, kRetailer), SteadyTrial(delay, 3, kRetailer)});
+  g.SetTrials({SteadyTrial(3, kRetailer, delay), SteadyTrial(3, kRetailer, delay)});
   g.form.StartTrial();
   EXPECT_EQ(AnimationTickCount(g.form), expectedTicks[delay]);
   EXPECT_EQ(g.form.geometry.TruckSlotMargin, firstMargin[delay]);
@@ -206,9 +200,9 @@ TEST(DisplayConfiguration, HidesWhatTheConfigurationSaysAndKeepsItHidden) {
                                    {"Satisfied", 0},
                                    {"Demand", 0},
                                    {"Cost", 0}});
-  TrialPlan mixed = SteadyTrial(2, 5, kDistributor);
+  TrialPlan mixed = SteadyTrial(5, kDistributor, 2);
   mixed.DisplayOption = "Mixed";
-  TrialPlan unknown = SteadyTrial(2, 5, kDistributor);
+  TrialPlan unknown = SteadyTrial(5, kDistributor, 2);
   unknown.DisplayOption = "Nowhere";
   g.SetTrials({mixed, unknown});
   g.form.StartTrial();
@@ -246,8 +240,8 @@ TEST(DisplayConfiguration, HidesWhatTheConfigurationSaysAndKeepsItHidden) {
 // while it orders 4; ordering 5 makes the stock grow.
 struct TrainingGame : UiGame {
   TrainingGame(int32_t costLimit, int32_t bound) {
-    TrialPlan experiment = SteadyTrial(1, 6, kRetailer);
-    TrialPlan training = SteadyTrial(1, 6, kRetailer);
+    TrialPlan experiment = SteadyTrial(6, kRetailer, 1);
+    TrialPlan training = SteadyTrial(6, kRetailer, 1);
     training.CostInventory = 1;
     training.DatabaseOutput = true;
     SetTrials({experiment, training});
@@ -302,45 +296,29 @@ TEST(Training, CostAtTheLimitPassesAndOneUnitMoreRestartsTheTrial) {
   EXPECT_EQ(g.Text(g.form.lblTrial), "-02 of 01");
 }
 
+// Ordering 5 makes the stock grow: a bound of 12 breaks first; with a cost
+// limit broken in the same week, the cost is named.
 TEST(Training, StockAboveTheBoundFailsAndCostIsNamedWhenBothBreak) {
-  // A free run finds the week in which the stock first passes 12.
-  int breachWeek = 0;
-  int32_t costThen = 0;
-  {
-    TrainingGame g(0, 0);
-    g.form.StartTrial();
-    for (int week = 2; week <= 6 && breachWeek == 0; ++week) {
-      g.Order("5");
-      if (g.Role(kRetailer).Inventory > 12) {
-        breachWeek = week;
-        costThen = g.Role(kRetailer).TotalCost;
-      }
-      EXPECT_GE(g.Role(kRetailer).Inventory, 12);
-    }
-    ASSERT_GT(breachWeek, 0);
-  }
-  {
+  int breachWeek = 0;  // the week whose order first takes the stock past 12
+  for (const bool costToo : {false, true}) {
     TrainingGame g(100000, 12);
     g.form.StartTrial();
-    for (int week = 2; week < breachWeek; ++week) g.Order("5");
-    EXPECT_EQ(g.Failures(), 0);
-    g.Order("5");
-    EXPECT_EQ(g.Failures(), 1);
-    EXPECT_EQ(g.toolkit.shown[g.toolkit.shown.size() - 2].prompt,
-              "Training failed.  Inventory/Backorder exceeded 12.  Restarting Trial");
-  }
-  {
-    TrainingGame g(costThen - 1, 12);
-    g.form.StartTrial();
-    for (int week = 2; week <= breachWeek; ++week) g.Order("5");
+    int32_t costBefore = 0;
+    while (g.Failures() == 0 && g.game.chain.CurrentWeek < 6) {
+      costBefore = g.Role(kRetailer).TotalCost;
+      if (!costToo) breachWeek = g.game.chain.CurrentWeek;
+      if (costToo && g.game.chain.CurrentWeek == breachWeek) {
+        g.game.training.TrainingCostLimit = costBefore;  // this week's cost breaks it too
+      }
+      g.Order("5");
+    }
     ASSERT_EQ(g.Failures(), 1);
     EXPECT_EQ(g.toolkit.shown[g.toolkit.shown.size() - 2].prompt,
-              "Training failed.  Cost ran above " + Num(costThen - 1) + ".  Restarting Trial");
+              costToo
+                  ? "Training failed.  Cost ran above " + Num(costBefore) + ".  Restarting Trial"
+                  : "Training failed.  Inventory/Backorder exceeded 12.  Restarting Trial");
   }
-}
-
-TEST(Training, NoLimitsMeansNoChecksAndNoReminder) {
-  TrainingGame g(0, 1);
+  TrainingGame g(0, 1);  // no limits: no checks and no reminder
   g.form.StartTrial();
   g.Order("9");
   EXPECT_TRUE(g.toolkit.shown.empty());
@@ -348,7 +326,7 @@ TEST(Training, NoLimitsMeansNoChecksAndNoReminder) {
 
 TEST(EndTrial, RecordsTheTrialThenTellsTheParticipantsCost) {
   UiGame g;
-  TrialPlan trial = SteadyTrial(2, 3, kRetailer);
+  TrialPlan trial = SteadyTrial(3, kRetailer, 2);
   trial.DatabaseOutput = true;
   g.SetTrials({trial});
   g.game.pauses.PauseList = {{1, "go"}};
@@ -387,10 +365,10 @@ TEST(EndTrial, RecordsTheTrialThenTellsTheParticipantsCost) {
 
 TEST(EndTrial, TrialWithoutParticipantPlaysItselfToNextTrial) {
   UiGame g;
-  TrialPlan simulated = SteadyTrial(3, 4, kNoSubject);
+  TrialPlan simulated = SteadyTrial(4, kNoSubject, 3);
   simulated.SecondDemand = 7;
   simulated.JumpWeek = 2;
-  g.SetTrials({simulated, SteadyTrial(3, 4, kFactory)});
+  g.SetTrials({simulated, SteadyTrial(4, kFactory, 3)});
   g.form.StartTrial();
   EXPECT_EQ(g.form.tmrAnimation->interval(), 1);
   g.Animate();
@@ -413,32 +391,21 @@ TEST(EndTrial, TrialWithoutParticipantPlaysItselfToNextTrial) {
   EXPECT_EQ(Top(g.form.fraPlayer), 240);
 }
 
-TEST(MainWindow, ClosingAsksFirstAndStaysOpenWhenCancelled) {
-  UiGame g;
-  int asked = 0;
-  bool cancel = true;
-  g.form.hooks.ConfirmExit = [&] {
-    ++asked;
-    return cancel;
+TEST(QtToolkit, EveryBoxPassesThroughOneEntryPointWithTitleAndLineBreaks) {
+  QtToolkit toolkit;
+  std::vector<MessageRequest> asked;
+  toolkit.answerer = [&](const MessageRequest& request) {
+    asked.push_back(request);
+    return MsgResult::Retry;
   };
-  EXPECT_FALSE(g.form.close());
-  EXPECT_TRUE(g.form.isVisible());
-  cancel = false;
-  EXPECT_TRUE(g.form.close());
-  EXPECT_EQ(asked, 2);
-}
-
-TEST(StartTrial, RefusesWhenEveryTrialIsDone) {
-  UiGame g;
-  g.SetTrials({SteadyTrial(1, 4, kRetailer)});
-  g.game.plan.CurrentTrial = 1;
-  g.form.StartTrial();
-  ASSERT_EQ(g.toolkit.shown.size(), 1u);
-  EXPECT_EQ(g.toolkit.Last().prompt,
-            "Subject has already completed all trials in setting Lab.  Please relogin");
-  EXPECT_EQ(g.toolkit.Last().title, "");
-  EXPECT_EQ(g.startups, 1);
-  EXPECT_EQ(g.game.chain.CurrentWeek, 0);
+  EXPECT_EQ(toolkit.MsgBox("first\r\nsecond", MsgStyle::AbortRetryIgnore), MsgResult::Retry);
+  EXPECT_EQ(toolkit.MsgBox("x", MsgStyle::YesNo, "Own Title"), MsgResult::Retry);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0].prompt, "first\nsecond");
+  EXPECT_EQ(asked[0].title, kAppTitle);
+  EXPECT_EQ(asked[0].style, MsgStyle::AbortRetryIgnore);
+  EXPECT_EQ(asked[1].title, "Own Title");
+  EXPECT_THROW(toolkit.EndApplication(3), ApplicationEnd);
 }
 
 }  // namespace
