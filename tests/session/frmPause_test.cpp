@@ -16,12 +16,6 @@ TEST(PauseTest, HoldsUntilEachPauseGetsItsOwnPasswordWithEnterAsContinue) {
   frmPause first(pauses);
   ModalScript script;
   script.Then("frmPause", [&first](QWidget*) {
-    EXPECT_EQ(first.lblAlert->text(),
-              "Please alert your moderator that you are ready for some questions.  When "
-              "finished, you will be informed of the password needed to continue.");
-    EXPECT_EQ(first.cmdContinue->text(), "Continue");
-    EXPECT_EQ(first.txtPassword->echoMode(), QLineEdit::Normal);
-    EXPECT_TRUE(first.txtPassword->alignment() & Qt::AlignHCenter);
     first.close();  // neither the title bar nor Escape ends a pause
     QTest::keyClick(first.txtPassword, Qt::Key_Escape);
     EXPECT_TRUE(first.isVisible());
