@@ -327,9 +327,22 @@ void frmMain::ApplyDisplayConfiguration(const std::string& name) {
   quarn::ApplyDisplayConfiguration(*this, name);
 }
 
+namespace {
+
+// Whether the participant has an experiment trial left to play. During
+// training that is the trial training hands over to: a participant who has
+// played every trial is refused before training, instead of replaying it and
+// ending on a game-over sum of nothing.
+bool HasTrialLeft(const Game& game) {
+  const int experimentTrial =
+      game.training.TrainingMode ? game.training.ResumeTrial + 1 : game.plan.CurrentTrial;
+  return experimentTrial < game.plan.TrialCount;
+}
+
+}  // namespace
+
 void frmMain::StartTrial() {
-  Plan& plan = game.plan;
-  if (!(plan.CurrentTrial < plan.TrialCount || game.training.TrainingMode)) {
+  if (!HasTrialLeft(game)) {
     game.services.toolkit.MsgBox("Subject has already completed all trials in setting " +
                                      game.identity.SettingName + ".  Please relogin",
                                  MsgStyle::OkOnly);

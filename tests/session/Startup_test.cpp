@@ -97,15 +97,18 @@ TEST_F(StartupTest, LoginThenCaptionsThenTheFirstTrial) {
       std::vector<int>({2, 0, 1}));
 }
 
+// Also with training in the setting: a participant with no trial left is
+// refused before training, instead of replaying it.
 TEST_F(StartupTest, RefusedParticipantLogsInAgainUnderAFreshCaption) {
   AddTrials("Short", 2, 5);
+  AddTraining("Short", 2, "pw");
   AddTrials("Demo", 1, 5);
   db.Insert("datUser", {{"Subject", "Done"}, {"Setting", "Short"}});
   db.Insert(
       "datRole",
       {{"Subject", "Done"}, {"Setting", "Short"}, {"Trial", 2}, {"Week", 5}, {"Role", "Retailer"}});
-  // Resume: Yes; the refusal: OK; resume in the other setting: Yes.
-  toolkit.answers = {MsgResult::Yes, MsgResult::Ok, MsgResult::Yes};
+  // Resume: Yes; the training notice and the refusal: OK; resume in the other setting: Yes.
+  toolkit.answers = {MsgResult::Yes, MsgResult::Ok, MsgResult::Ok, MsgResult::Yes};
   LoginAs("Done", "Short");
   LoginAs("Done", "Demo");
   startup.Form_Load();
@@ -117,6 +120,7 @@ TEST_F(StartupTest, RefusedParticipantLogsInAgainUnderAFreshCaption) {
   EXPECT_EQ(game.identity.SettingName, "Demo");
   EXPECT_EQ(game.plan.CurrentTrial, 0);
   EXPECT_EQ(game.chain.CurrentWeek, 1);
+  EXPECT_FALSE(game.training.TrainingMode);
 }
 
 TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndStartsTheExperiment) {
