@@ -252,6 +252,7 @@ struct TrainingGame : UiGame {
     game.training.PlanCount = 2;
     game.training.TrainingTrialNo = -1;
     game.training.TrainingPassed = true;
+    game.training.ResumeTrial = -1;  // a new participant: the experiment starts at trial 1
     game.training.TrainingCostLimit = costLimit;
     game.training.TrainingInventoryBound = bound;
     toolkit.onBox = [this](const std::string& prompt) {
