@@ -78,25 +78,6 @@ class StartupTest : public SessionTest {
   Startup startup{game};
 };
 
-TEST_F(StartupTest, LoginThenCaptionsThenTheFirstTrial) {
-  AddTrials("Demo", 2, 5);
-  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
-  toolkit.answers = {MsgResult::Yes};
-  LoginAs("P1", "Demo");
-  startup.Form_Load();
-
-  EXPECT_TRUE(script.Done());
-  ASSERT_EQ(toolkit.sleeps.size(), 1u);  // the splash, without a busy loop
-  EXPECT_EQ(toolkit.sleeps[0], std::chrono::milliseconds(1500));
-  EXPECT_TRUE(startup.form.isVisible());
-  EXPECT_FALSE(startup.login.isVisible());
-  EXPECT_EQ(startup.form.windowTitle(), "Korvi Lab: Quarn Game - Setting: Demo");
-  EXPECT_EQ(startup.form.lblSubject->text(), "P1");
-  EXPECT_EQ(
-      std::vector<int>({game.plan.TrialCount, game.plan.CurrentTrial, game.chain.CurrentWeek}),
-      std::vector<int>({2, 0, 1}));
-}
-
 // Also with training in the setting: a participant with no trial left is
 // refused before training, instead of replaying it.
 TEST_F(StartupTest, RefusedParticipantLogsInAgainUnderAFreshCaption) {
@@ -114,6 +95,10 @@ TEST_F(StartupTest, RefusedParticipantLogsInAgainUnderAFreshCaption) {
   startup.Form_Load();
 
   EXPECT_TRUE(script.Done());
+  EXPECT_EQ(toolkit.sleeps, std::vector(2, std::chrono::milliseconds(1500)));  // a splash per start
+  EXPECT_TRUE(startup.form.isVisible());
+  EXPECT_FALSE(startup.login.isVisible());
+  EXPECT_EQ(startup.form.lblSubject->text(), "Done");
   EXPECT_EQ(Shown("Continue with user Done on Trial 3?  Click No to change name"), 1);
   EXPECT_EQ(Shown("Subject has already completed all trials in setting Short.  Please relogin"), 1);
   EXPECT_EQ(startup.form.windowTitle(), "Korvi Lab: Quarn Game - Setting: Demo");
@@ -141,6 +126,17 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndStartsTheExperiment) {
   frmPassword& password = startup.password;
   ASSERT_TRUE(password.isVisible());
   EXPECT_EQ(password.txtPassword->echoMode(), QLineEdit::Password);
+  // Cancel, and losing the focus, keep training and clear the box.
+  QTest::keyClicks(password.txtPassword, "Sk");
+  QTest::mouseClick(password.cmdCancel, Qt::LeftButton);
+  EXPECT_FALSE(password.isVisible());
+  QTest::keyClick(startup.form.txtOrder, 'e');
+  ASSERT_TRUE(password.isVisible());
+  EXPECT_EQ(password.txtPassword->text(), "");
+  QApplication::setActiveWindow(&password);
+  QApplication::setActiveWindow(&startup.form);
+  EXPECT_FALSE(password.isVisible());
+  QTest::keyClick(startup.form.txtOrder, 'e');
 
   QTest::keyClicks(password.txtPassword, "skip");
   QTest::mouseClick(password.cmdDone, Qt::LeftButton);
@@ -163,31 +159,6 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndStartsTheExperiment) {
   EXPECT_EQ(db.Count("datTrial", "Trial=-1 AND Training<>0 AND Weeks=6"), 1);
 }
 
-TEST_F(StartupTest, CancelOrLosingTheFocusKeepsTraining) {
-  AddTrials("Train", 1, 4);
-  AddTraining("Train", 2, "Skip");
-  db.Insert("datUser", {{"Subject", "T2"}, {"Setting", "Train"}});
-  toolkit.answers = {MsgResult::Yes};
-  LoginAs("T2", "Train");
-  startup.Form_Load();
-
-  frmPassword& password = startup.password;
-  QTest::keyClick(startup.form.txtOrder, 'e');
-  ASSERT_TRUE(password.isVisible());
-  QTest::keyClicks(password.txtPassword, "Sk");
-  QTest::mouseClick(password.cmdCancel, Qt::LeftButton);
-  EXPECT_FALSE(password.isVisible());
-
-  QTest::keyClick(startup.form.txtOrder, 'e');
-  ASSERT_TRUE(password.isVisible());
-  EXPECT_EQ(password.txtPassword->text(), "");
-  QApplication::setActiveWindow(&password);
-  QApplication::setActiveWindow(&startup.form);
-  EXPECT_FALSE(password.isVisible());
-  EXPECT_TRUE(game.training.TrainingMode);
-  EXPECT_EQ(db.Count("datTrial"), 0);
-}
-
 TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
   AddTrials("Paused", 5, 1);
   db.Insert("tblPause", {{"Setting", "Paused"}, {"Trial", 2}, {"Password", "two"}});
@@ -198,18 +169,20 @@ TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
   startup.Form_Load();
 
   int pausesShown = 0;
-  auto pause = [&pausesShown](std::vector<const char*> attempts) {
-    return [&pausesShown, attempts](QWidget* window) {
+  auto pause = [&pausesShown](std::vector<const char*> attempts, Qt::Key enter) {
+    return [&pausesShown, attempts, enter](QWidget* window) {
       ++pausesShown;
+      window->close();  // neither the title bar nor Escape ends a pause
       auto* box = window->findChild<QLineEdit*>("txtPassword");
+      QTest::keyClick(box, Qt::Key_Escape);
       for (const char* attempt : attempts) {
         QTest::keyClicks(box, attempt);  // a refused attempt is selected and replaced
-        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClick(box, enter);
       }
     };
   };
-  script.Then("frmPause", pause({"Four", "two"}));
-  script.Then("frmPause", pause({"two", "Four"}));
+  script.Then("frmPause", pause({"Four", "Two", "two"}, Qt::Key_Return));
+  script.Then("frmPause", pause({"two", "Four"}, Qt::Key_Enter));
 
   const int expectedPauses[] = {0, 1, 1, 2, 2};
   for (int trial = 0; trial < 5; ++trial) {
