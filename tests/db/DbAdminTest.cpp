@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 
 #include "session/SqlCipher.h"
@@ -85,47 +86,25 @@ TEST(Csv, RefusalsNameTheLineAndStoreNothing) {
   EXPECT_THROW(ImportCsv(db.Path(), "tblNothing", in), QuarnError);
 }
 
+// The demo passes the plan check; its Simulated setting has no participant.
 TEST(AdminDemo, BuildsBothSettingsAndRefusesToOverwrite) {
   TestDatabase scratch;
   const std::string dataDir = scratch.Folder() + "/app/data";
   ASSERT_EQ(admin::CmdDemo({dataDir}), 0);
+  std::ostringstream checked;
+  std::streambuf* saved = std::cout.rdbuf(checked.rdbuf());
+  const int faults = admin::CmdCheck({dataDir});
+  std::cout.rdbuf(saved);
+  EXPECT_EQ(faults, 0) << checked.str();
   const std::string path = dataDir + "/quarn.mdb";
   auto engine = MakeSqlCipherEngine();
   auto count = [&](const std::string& sql) {
     return engine->Open(path, "SELECT count(*) AS n FROM " + sql, true)->Get("n").AsInt32();
   };
-  auto blocks = engine->Open(path,
-                             "SELECT * FROM tblBlock WHERE [tblBlock.Setting]='Demo' ORDER BY "
-                             "[tblBlock.RandomGroup] DESC,  [tblBlock.Index];",
-                             true);
-  std::vector<int> delays;
-  int subjects = 0;
-  for (; !blocks->Eof(); blocks->MoveNext()) {
-    delays.push_back(blocks->Get("Delay").AsInt16());
-    for (const char* role : {"Factory", "Distributor", "Wholesaler", "Retailer"}) {
-      const std::string player = blocks->Get(role).AsText();
-      subjects += player == "Subject";
-      if (player != "Subject") {
-        EXPECT_EQ(count("tblPlayer WHERE Name='" + SqlQuote(player) + "'"), 1);
-      }
-    }
-  }
-  EXPECT_EQ(delays, (std::vector<int>{1, 2, 3, 2}));
-  EXPECT_EQ(subjects, 4);
-  for (const char* where :
-       {"tblBlock WHERE Setting='Simulated' AND 'Subject' NOT IN (Factory, Distributor, "
-        "Wholesaler, Retailer)",
-        "tblTraining WHERE Setting='Demo' AND Runs=2 AND Password<>''",
-        "tblPause WHERE Setting='Demo' AND Trial=2 AND Password<>''",
-        "tblPlayer WHERE Sterman=1 AND Alpha=0.26 AND Beta=0.34 AND Theta=0.36",
-        "tblBlock b JOIN tblPredicter p ON p.Predicter=b.Predicter",
-        "tblBlock b JOIN tblDisplay d ON d.Configuration=b.DisplayOption "
-        "JOIN tblDisplayOption o ON o.Option=d.Factory WHERE o.Cost=0"}) {
-    EXPECT_GE(count(where), 1) << where;
-  }
   EXPECT_EQ(count("tblBlock WHERE Setting='Simulated' AND 'Subject' IN "
                   "(Factory, Distributor, Wholesaler, Retailer)"),
             0);
+  EXPECT_GE(count("tblBlock WHERE Setting='Simulated'"), 1);
   auto input = engine->Open(path, "SELECT Input FROM tblBlock WHERE Input<>''", true);
   EXPECT_TRUE(
       std::filesystem::exists(scratch.Folder() + "/app/Input/" + input->Get("Input").AsText()));

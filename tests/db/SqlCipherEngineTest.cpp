@@ -12,16 +12,8 @@
 namespace quarn {
 namespace {
 
+using testing::ErrorOf;
 using testing::TestDatabase;
-
-int ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const QuarnError& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 // The queries as the loaders build them, with values that hold quotes.
 TEST(Queries, CallerFormsWithQuotedValues) {
@@ -30,7 +22,6 @@ TEST(Queries, CallerFormsWithQuotedValues) {
   db.Insert("tblBlock", {{"Setting", setting}, {"RandomGroup", 0}, {"Index", 1}, {"Delay", 1}});
   db.Insert("tblBlock", {{"Setting", setting}, {"RandomGroup", 2}, {"Index", 5}, {"Delay", 2}});
   db.Insert("tblBlock", {{"Setting", setting}, {"RandomGroup", 1}, {"Index", 1}, {"Delay", 3}});
-  db.Insert("tblBlock", {{"Setting", setting}, {"RandomGroup", 2}, {"Index", 3}, {"Delay", 4}});
   db.Insert("tblBlock", {{"Setting", "Other"}, {"Delay", 9}});
 
   auto blocks =
@@ -40,15 +31,12 @@ TEST(Queries, CallerFormsWithQuotedValues) {
                       true);
   std::vector<int> delays;
   for (; !blocks->Eof(); blocks->MoveNext()) delays.push_back(blocks->Get("delay").AsInt16());
-  EXPECT_EQ(delays, (std::vector<int>{4, 2, 3, 1}));
+  EXPECT_EQ(delays, (std::vector<int>{2, 3, 1}));
   blocks->MoveLast();
-  EXPECT_EQ(blocks->RecordCount(), 4);
+  EXPECT_EQ(blocks->RecordCount(), 3);
   blocks->MoveFirst();
-  EXPECT_EQ(blocks->Get("Index").AsInt16(), 3);
-
-  auto settings = db.engine->Open(db.Path(), "SELECT DISTINCT [Setting] FROM [tblBlock]", true);
-  settings->MoveLast();
-  EXPECT_EQ(settings->RecordCount(), 2);
+  EXPECT_EQ(blocks->Get("Index").AsInt16(), 5);
+  EXPECT_EQ(ErrorOf([&] { blocks->Get("Colour"); }), kErrItemNotFound);
 
   // A value can never widen the query.
   auto injected = db.engine->Open(
@@ -57,34 +45,6 @@ TEST(Queries, CallerFormsWithQuotedValues) {
   EXPECT_EQ(injected->RecordCount(), 0);
   EXPECT_EQ(ErrorOf([&] { injected->MoveFirst(); }), kErrNoCurrentRecord);
   EXPECT_EQ(ErrorOf([&] { injected->Get("Setting"); }), kErrNoCurrentRecord);
-
-  for (int trial : {2, -1, 4}) {
-    db.Insert("datRole", {{"Subject", "d'Arc"},
-                          {"Setting", setting},
-                          {"Trial", trial},
-                          {"Week", 1},
-                          {"Role", "Retailer"}});
-  }
-  auto latest = db.engine->Open(db.Path(),
-                                "SELECT * FROM [datRole] WHERE [datRole.Subject]='" +
-                                    SqlQuote("d'Arc") + "' AND [datRole.Setting]='" +
-                                    SqlQuote(setting) + "' ORDER BY [datRole.Trial] DESC",
-                                true);
-  EXPECT_EQ(latest->Get("Trial").AsInt16(), 4);
-
-  db.Insert("tblPause", {{"Setting", setting}, {"Trial", 4}, {"Password", "b"}});
-  db.Insert("tblPause", {{"Setting", setting}, {"Trial", 2}, {"Password", "a"}});
-  auto pauses = db.engine->Open(
-      db.Path(),
-      "SELECT * FROM tblPause WHERE Setting='" + SqlQuote(setting) + "' ORDER BY Trial Asc;", true);
-  EXPECT_EQ(pauses->Get("Password").AsText(), "a");
-
-  db.Insert("tblDisplayOption", {{"Option", "none"}, {"Cost", 0}});
-  auto option =
-      db.engine->Open(db.Path(), "SELECT * FROM tblDisplayOption WHERE Option='none';", true);
-  EXPECT_FALSE(option->Get("Cost").AsBool());
-  EXPECT_TRUE(option->Get("Demand").AsBool());
-  EXPECT_EQ(ErrorOf([&] { option->Get("Colour"); }), kErrItemNotFound);
 }
 
 TEST(Snapshot, IsAStaticCopyOverAReadOnlyConnection) {
@@ -136,7 +96,7 @@ TEST(Writer, UnassignedColumnsKeepTheDefaultsAndValuesAreTyped) {
   EXPECT_EQ(std::get<int64_t>(block["DatabaseOutput"]), 1);
 }
 
-TEST(Writer, RowsAreStoredOnlyByClose) {
+TEST(Writer, RowsAreStoredOnlyByCloseIntoAnExistingFile) {
   TestDatabase db;
   {
     auto rs = db.engine->Open(db.Path(), "datUser", false);
@@ -156,11 +116,8 @@ TEST(Writer, RowsAreStoredOnlyByClose) {
   auto users = db.Rows("datUser");
   ASSERT_EQ(users.size(), 1u);
   EXPECT_EQ(std::get<int64_t>(users[0]["Age"]), 23);
-}
 
-TEST(Writer, NeverCreatesAMissingFile) {
-  TestDatabase db;
-  const std::string path = db.Folder() + "/nothing.mdb";
+  const std::string path = db.Folder() + "/nothing.mdb";  // never created by a writer
   EXPECT_EQ(ErrorOf([&] { db.engine->Open(path, "datRole", false); }), kErrDatabase + 14);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
@@ -173,18 +130,6 @@ TEST(Encryption, FileIsUnreadableWithoutThePassword) {
   EXPECT_EQ(bytes.find("SQLite format 3"), std::string::npos);
   EXPECT_EQ(bytes.find("UniqueMarkerName"), std::string::npos);
   EXPECT_EQ(bytes.find("tblPlayer"), std::string::npos);
-
-  // The sqlcipher shell opens it with the password alone.
-  const std::string command = "printf \"PRAGMA key='" + std::string(kDatabasePassword) +
-                              "'; SELECT Name FROM tblPlayer;\" | sqlcipher " + db.Path() +
-                              " 2>/dev/null";
-  FILE* shell = popen(command.c_str(), "r");
-  if (!shell) GTEST_SKIP();
-  char line[256] = {};
-  const bool read = fgets(line, sizeof line, shell) != nullptr;
-  const int status = pclose(shell);
-  if (status != 0 && !read) GTEST_SKIP() << "the sqlcipher shell is not available";
-  EXPECT_EQ(std::string(line), "UniqueMarkerName\n");
 }
 
 // Two processes write weeks into one file at once; the busy timeout makes

@@ -12,18 +12,10 @@ namespace quarn {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::ErrorOf;
 using testing::FixedRandom;
 using testing::ScriptedToolkit;
 using testing::TestDatabase;
-
-int ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const QuarnError& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 struct Session {
   explicit Session(const std::string& path, std::vector<double> draws = {0.0})
@@ -93,23 +85,6 @@ TEST(OpenFailure, WrongFileIsRetriedUntilTheRightOneIsInPlace) {
   EXPECT_EQ(rs->Get("Name").AsText(), "Anchor");
   EXPECT_EQ(toolkit.sleeps.size(), 3u);
   EXPECT_TRUE(toolkit.shown.empty());
-}
-
-TEST(OpenFailure, FileEncryptedWithAnotherPasswordTakesTheRetryPath) {
-  TestDatabase folder;
-  const std::string path = folder.Folder() + "/foreign.mdb";
-  const std::string command =
-      "printf \"PRAGMA key='not the password'; CREATE TABLE tblPlayer(Name);\" | sqlcipher " +
-      path + " >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0 || !std::filesystem::exists(path)) {
-    GTEST_SKIP() << "the sqlcipher shell is not available";
-  }
-  Session s(path);
-  s.toolkit.answers = {MsgResult::No};
-  EXPECT_THROW(DbOpenRecordset(s.db, "tblPlayer", true), ApplicationEnd);
-  ASSERT_EQ(s.toolkit.shown.size(), 1u);
-  EXPECT_EQ(s.toolkit.shown[0].style, MsgStyle::YesNoQuestion);
-  EXPECT_EQ(s.toolkit.sleeps.size(), 5u);
 }
 
 // A plan file from an older version lacks a table or a column: readers and

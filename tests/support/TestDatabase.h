@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <string>
@@ -42,6 +43,16 @@ struct TestValue {
 };
 
 using TestRow = std::map<std::string, FieldValue>;
+
+// The error number `action` raises, 0 when it raises none.
+inline int ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const QuarnError& e) {
+    return e.Number();
+  }
+  return 0;
+}
 
 class TestDatabase {
  public:
