@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/session/SessionFixture.h"
+#include "tests/support/PlanRows.h"
 
 namespace quarn::testing {
 namespace {
@@ -12,39 +13,21 @@ namespace {
 class StartupTest : public SessionTest {
  protected:
   StartupTest() {
-    db.Insert(
-        "tblPlayer",
-        {{"Name", "Sterman"}, {"Sterman", 1}, {"Alpha", 0.26}, {"Beta", 0.34}, {"Theta", 0.36}});
-    db.Insert("tblDisplay", {{"Configuration", "All"},
-                             {"Factory", "Everything"},
-                             {"Distributor", "Everything"},
-                             {"Wholesaler", "Everything"},
-                             {"Retailer", "Everything"}});
-    db.Insert("tblDisplayOption", {{"Option", "Everything"}});
+    db.Insert("tblPlayer",
+              {{"Name", "Bot"}, {"Sterman", 1}, {"Alpha", 0.26}, {"Beta", 0.34}, {"Theta", 0.36}});
     startup.splashTime = std::chrono::milliseconds(1500);
   }
 
-  // Every trial here: a steady chain of 4 units a week, the participant as
-  // the Retailer, the others played by the Sterman heuristic.
-  static constexpr const char* kColumns =
-      "InitialDemand, JumpWeek, DisplayOption, Factory, Distributor, Wholesaler, Retailer, "
-      "FirstOrder, MinOrder, MaxOrder, MaxNoise, InitInventory, InitDelayAmount, CostInventory, "
-      "CostBackOrder, CostTransit";
-  static constexpr const char* kValues =
-      "4, 3, 'All', 'Sterman', 'Sterman', 'Sterman', 'Subject', 4, 0, 40, 0, 12, 4, 0.5, 1.0, 0";
-
+  // The other roles are played by the Sterman heuristic.
   void AddTrials(const std::string& setting, int count, int weeks) {
     for (int i = 1; i <= count; ++i) {
-      db.Exec("INSERT INTO tblBlock (Setting, [Index], Delay, numweeks, SecondDemand, " +
-              std::string(kColumns) + ") VALUES ('" + setting + "', " + std::to_string(i) +
-              ", 2, " + std::to_string(weeks) + ", 8, " + kValues + ")");
+      db.Insert("tblBlock",
+                PlanRow(false, {{"Setting", setting}, {"Index", i}, {"numweeks", weeks}}));
     }
   }
-
   void AddTraining(const std::string& setting, int runs, const std::string& password) {
-    db.Exec("INSERT INTO tblTraining (Setting, Runs, Password, Delay, Weeks, SecondDemand, " +
-            std::string(kColumns) + ") VALUES ('" + setting + "', " + std::to_string(runs) + ", '" +
-            password + "', 1, 6, 4, " + kValues + ")");
+    db.Insert("tblTraining",
+              PlanRow(true, {{"Setting", setting}, {"Runs", runs}, {"Password", password}}));
   }
 
   // The login step of a known participant: User ID and setting, then Start

@@ -19,7 +19,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <initializer_list>
 #include <map>
 #include <string>
 #include <utility>
@@ -43,6 +42,7 @@ struct TestValue {
 };
 
 using TestRow = std::map<std::string, FieldValue>;
+using Columns = std::map<std::string, TestValue>;
 
 // The error number `action` raises, 0 when it raises none.
 inline int ErrorOf(const std::function<void()>& action) {
@@ -79,8 +79,7 @@ class TestDatabase {
   std::string Folder() const { return folder_.string(); }
 
   // Adds one row; columns left out keep the table's defaults.
-  void Insert(const std::string& table,
-              std::initializer_list<std::pair<const char*, TestValue>> values) {
+  void Insert(const std::string& table, const Columns& values) {
     auto rs = engine->Open(Path(), table, false);
     rs->AddNew();
     for (const auto& [column, value] : values) rs->Set(column, value.value);
