@@ -225,41 +225,52 @@ void WriteTrialRecord(Game& game) {
   });
 }
 
+namespace {
+
+// Appends ",field" to a line of the text export.
+void AddField(std::string& line, const std::string& field) {
+  line += ',';
+  line += field;
+}
+
+void AddField(std::string& line, int64_t value) {
+  AddField(line, Decimal(value));
+}
+
+}  // namespace
+
 std::string StageBlock(const Game& game, int16_t role) {
   const TrialPlan& trial = CurrentPlan(game.plan);
   const RoleState& s = game.chain.Roles[static_cast<size_t>(role)];
-  std::string block = s.RoleName + "," + s.PlayerName;
-  auto add = [&](int64_t value) {
-    block += ',';
-    block += Decimal(value);
-  };
-  add(s.Demand);
-  add(Slot(s.OrderSlots, trial.OrderDelay - 1));
-  add(s.Satisfied);
-  add(s.DeltaInventory);
-  add(s.Inventory);
-  for (int k = 0; k < trial.Delay; ++k) add(Slot(s.DelaySlots, k));
-  add(s.WeeklyCost);
-  add(s.TotalCost);
+  std::string block = s.RoleName;
+  AddField(block, s.PlayerName);
+  AddField(block, s.Demand);
+  AddField(block, Slot(s.OrderSlots, trial.OrderDelay - 1));
+  AddField(block, s.Satisfied);
+  AddField(block, s.DeltaInventory);
+  AddField(block, s.Inventory);
+  for (int k = 0; k < trial.Delay; ++k) AddField(block, Slot(s.DelaySlots, k));
+  AddField(block, s.WeeklyCost);
+  AddField(block, s.TotalCost);
   return block;
 }
 
 std::string WeekLine(const Game& game) {
   const TrialPlan& trial = CurrentPlan(game.plan);
-  std::string line = game.identity.SubjectID + "," + game.identity.SettingName;
-  auto add = [&](int64_t value) { line += "," + Decimal(value); };
-  add(RecordedTrialNo(game));
-  add(game.chain.CurrentWeek - 1);
-  add(trial.numweeks);
-  add(trial.Delay);
-  add(DecisionTime(game));
-  line += "," + (trial.Predicter.empty() ? std::string("NULL") : trial.Predicter);
-  add(game.predicter.PredictNoise);
+  std::string line = game.identity.SubjectID;
+  AddField(line, game.identity.SettingName);
+  AddField(line, RecordedTrialNo(game));
+  AddField(line, game.chain.CurrentWeek - 1);
+  AddField(line, trial.numweeks);
+  AddField(line, trial.Delay);
+  AddField(line, DecisionTime(game));
+  AddField(line, trial.Predicter.empty() ? std::string("NULL") : trial.Predicter);
+  AddField(line, game.predicter.PredictNoise);
   for (int16_t r = 0; r < kRoleCount; ++r) {
-    if (r != trial.SubjectRole) line += "," + StageBlock(game, r);
+    if (r != trial.SubjectRole) AddField(line, StageBlock(game, r));
   }
   if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
-    line += "," + StageBlock(game, trial.SubjectRole);
+    AddField(line, StageBlock(game, trial.SubjectRole));
   }
   return line;
 }
