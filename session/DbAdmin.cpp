@@ -216,4 +216,15 @@ int ImportCsv(const std::string& path, const std::string& table, std::istream& i
   return stored;
 }
 
+void InsertRows(const std::string& path, const std::string& table,
+                const std::vector<TableRow>& rows) {
+  auto rs = MakeSqlCipherEngine()->Open(path, table, false);
+  for (const TableRow& row : rows) {
+    rs->AddNew();
+    for (const auto& [column, value] : row) rs->Set(column, value);
+    rs->Update();
+  }
+  rs->Close();
+}
+
 }  // namespace quarn

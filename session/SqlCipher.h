@@ -6,6 +6,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "session/modDatabase.h"
@@ -87,5 +88,12 @@ void ExportCsv(const std::string& path, const std::string& table, std::ostream& 
 // of the wrong type refuses the whole file (QuarnError naming the line);
 // nothing of it is stored. Returns the number of rows stored.
 int ImportCsv(const std::string& path, const std::string& table, std::istream& in);
+
+// One row to insert: column names and their values.
+using TableRow = std::vector<std::pair<const char*, FieldValue>>;
+
+// Appends `rows` to `table` in one transaction (all of them or none).
+void InsertRows(const std::string& path, const std::string& table,
+                const std::vector<TableRow>& rows);
 
 }  // namespace quarn

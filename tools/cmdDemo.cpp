@@ -10,7 +10,7 @@ namespace quarn::admin {
 
 namespace {
 
-using Row = std::vector<std::pair<const char*, FieldValue>>;
+using Row = TableRow;
 
 FieldValue I(int64_t v) {
   return v;
@@ -20,16 +20,6 @@ FieldValue D(double v) {
 }
 FieldValue T(const char* v) {
   return std::string(v);
-}
-
-void Insert(const std::string& path, const std::string& table, const std::vector<Row>& rows) {
-  auto rs = MakeSqlCipherEngine()->Open(path, table, false);
-  for (const Row& row : rows) {
-    rs->AddNew();
-    for (const auto& [column, value] : row) rs->Set(column, value);
-    rs->Update();
-  }
-  rs->Close();
 }
 
 // Columns shared by every demo trial: a steady chain of 4 units a week with
@@ -62,23 +52,23 @@ void FillDemo(const std::string& path) {
 
   // Players: anchoring-and-adjustment players with the average estimates of
   // Sterman (1989) and a more aggressive variant, and two simple rules.
-  Insert(path, "tblPlayer",
-         {{{"Name", T("Sterman")},
-           {"Sterman", I(1)},
-           {"Alpha", D(0.26)},
-           {"Beta", D(0.34)},
-           {"Theta", D(0.36)},
-           {"Epsilon", D(0)}},
-          {{"Name", T("Aggressive")},
-           {"Sterman", I(1)},
-           {"Alpha", D(0.5)},
-           {"Beta", D(0.15)},
-           {"Theta", D(0.25)},
-           {"Epsilon", D(0)}},
-          {{"Name", T("Follower")}, {"Demand", I(1)}, {"BackOrder", I(1)}},
-          {{"Name", T("PassThrough")}, {"Demand", I(1)}}});
+  InsertRows(path, "tblPlayer",
+             {{{"Name", T("Sterman")},
+               {"Sterman", I(1)},
+               {"Alpha", D(0.26)},
+               {"Beta", D(0.34)},
+               {"Theta", D(0.36)},
+               {"Epsilon", D(0)}},
+              {{"Name", T("Aggressive")},
+               {"Sterman", I(1)},
+               {"Alpha", D(0.5)},
+               {"Beta", D(0.15)},
+               {"Theta", D(0.25)},
+               {"Epsilon", D(0)}},
+              {{"Name", T("Follower")}, {"Demand", I(1)}, {"BackOrder", I(1)}},
+              {{"Name", T("PassThrough")}, {"Demand", I(1)}}});
 
-  Insert(
+  InsertRows(
       path, "tblBlock",
       {Trial("Demo", 1, 1, 20, "ShowAll", Roles("Sterman", "Sterman", "Sterman", "Subject")),
        Trial("Demo", 2, 2, 20, "ShowAll", Roles("Sterman", "Follower", "Subject", "Sterman")),
@@ -96,37 +86,38 @@ void FillDemo(const std::string& path) {
         "UPDATE tblBlock SET Predicter='TwoWeeks' WHERE Setting='Demo' AND [Index]=3;");
   }
 
-  Insert(path, "tblTraining",
-         {{{"Setting", T("Demo")},
-           {"Runs", I(2)},
-           {"CostLimit", I(150)},
-           {"InventoryBounds", I(30)},
-           {"Password", T("skip")},
-           {"Delay", I(1)},
-           {"Weeks", I(10)},
-           {"InitialDemand", I(4)},
-           {"JumpWeek", I(4)},
-           {"SecondDemand", I(6)},
-           {"DisplayOption", T("ShowAll")},
-           {"Factory", T("Sterman")},
-           {"Distributor", T("Sterman")},
-           {"Wholesaler", T("Sterman")},
-           {"Retailer", T("Subject")},
-           {"FirstOrder", I(4)},
-           {"MinOrder", I(0)},
-           {"MaxOrder", I(40)},
-           {"MaxNoise", I(0)},
-           {"InitInventory", I(12)},
-           {"InitDelayAmount", I(4)},
-           {"CostInventory", D(0.5)},
-           {"CostBackOrder", D(1.0)},
-           {"CostTransit", D(0.0)},
-           {"DatabaseOutput", I(1)}}});
+  InsertRows(path, "tblTraining",
+             {{{"Setting", T("Demo")},
+               {"Runs", I(2)},
+               {"CostLimit", I(150)},
+               {"InventoryBounds", I(30)},
+               {"Password", T("skip")},
+               {"Delay", I(1)},
+               {"Weeks", I(10)},
+               {"InitialDemand", I(4)},
+               {"JumpWeek", I(4)},
+               {"SecondDemand", I(6)},
+               {"DisplayOption", T("ShowAll")},
+               {"Factory", T("Sterman")},
+               {"Distributor", T("Sterman")},
+               {"Wholesaler", T("Sterman")},
+               {"Retailer", T("Subject")},
+               {"FirstOrder", I(4)},
+               {"MinOrder", I(0)},
+               {"MaxOrder", I(40)},
+               {"MaxNoise", I(0)},
+               {"InitInventory", I(12)},
+               {"InitDelayAmount", I(4)},
+               {"CostInventory", D(0.5)},
+               {"CostBackOrder", D(1.0)},
+               {"CostTransit", D(0.0)},
+               {"DatabaseOutput", I(1)}}});
 
-  Insert(path, "tblPause",
-         {{{"Setting", T("Demo")}, {"Trial", I(2)}, {"Password", T("continue")}}});
-  Insert(path, "tblPredicter",
-         {{{"Predicter", T("TwoWeeks")}, {"Extent", I(2)}, {"Excess", I(8)}, {"MaxNoise", I(1)}}});
+  InsertRows(path, "tblPause",
+             {{{"Setting", T("Demo")}, {"Trial", I(2)}, {"Password", T("continue")}}});
+  InsertRows(
+      path, "tblPredicter",
+      {{{"Predicter", T("TwoWeeks")}, {"Extent", I(2)}, {"Excess", I(8)}, {"MaxNoise", I(1)}}});
 
   const Row all = Roles("Everything", "Everything", "Everything", "Everything");
   Row showAll = {{"Configuration", T("ShowAll")},
@@ -144,22 +135,22 @@ void FillDemo(const std::string& path) {
                        {"TotalCost", I(0)}};
   const Row hidden = Roles("Nothing", "Everything", "Everything", "Everything");
   factoryHidden.insert(factoryHidden.end(), hidden.begin(), hidden.end());
-  Insert(path, "tblDisplay", {showAll, factoryHidden});
-  Insert(path, "tblDisplayOption",
-         {{{"Option", T("Everything")},
-           {"RecentOrder", I(1)},
-           {"BackOrder", I(1)},
-           {"Inventory", I(1)},
-           {"Satisfied", I(1)},
-           {"Demand", I(1)},
-           {"Cost", I(1)}},
-          {{"Option", T("Nothing")},
-           {"RecentOrder", I(0)},
-           {"BackOrder", I(0)},
-           {"Inventory", I(0)},
-           {"Satisfied", I(0)},
-           {"Demand", I(0)},
-           {"Cost", I(0)}}});
+  InsertRows(path, "tblDisplay", {showAll, factoryHidden});
+  InsertRows(path, "tblDisplayOption",
+             {{{"Option", T("Everything")},
+               {"RecentOrder", I(1)},
+               {"BackOrder", I(1)},
+               {"Inventory", I(1)},
+               {"Satisfied", I(1)},
+               {"Demand", I(1)},
+               {"Cost", I(1)}},
+              {{"Option", T("Nothing")},
+               {"RecentOrder", I(0)},
+               {"BackOrder", I(0)},
+               {"Inventory", I(0)},
+               {"Satisfied", I(0)},
+               {"Demand", I(0)},
+               {"Cost", I(0)}}});
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace quarn;
 
-using Row = std::vector<std::pair<const char*, FieldValue>>;
+using Row = TableRow;
 
 class BenchToolkit : public QtToolkit {
  public:
@@ -41,26 +41,16 @@ class BenchToolkit : public QtToolkit {
   std::string folder_;
 };
 
-void Insert(const std::string& path, const std::string& table, const std::vector<Row>& rows) {
-  auto rs = MakeSqlCipherEngine()->Open(path, table, false);
-  for (const Row& row : rows) {
-    rs->AddNew();
-    for (const auto& [column, value] : row) rs->Set(column, value);
-    rs->Update();
-  }
-  rs->Close();
-}
-
 // Three 52-week trials with delay 2; the participant plays the Wholesaler
 // against anchoring-and-adjustment players; every week is stored.
 void WritePlan(const std::string& path) {
   CreateDatabase(path);
-  Insert(path, "tblPlayer",
-         {{{"Name", std::string("Sterman")},
-           {"Sterman", int64_t{1}},
-           {"Alpha", 0.26},
-           {"Beta", 0.34},
-           {"Theta", 0.36}}});
+  InsertRows(path, "tblPlayer",
+             {{{"Name", std::string("Sterman")},
+               {"Sterman", int64_t{1}},
+               {"Alpha", 0.26},
+               {"Beta", 0.34},
+               {"Theta", 0.36}}});
   std::vector<Row> trials;
   for (int64_t index = 1; index <= 3; ++index) {
     trials.push_back({{"Setting", std::string("Bench")},
@@ -86,8 +76,8 @@ void WritePlan(const std::string& path) {
                       {"CostTransit", 0.0},
                       {"DatabaseOutput", int64_t{1}}});
   }
-  Insert(path, "tblBlock", trials);
-  Insert(path, "tblDisplay", {{{"Configuration", std::string("ShowAll")}}});
+  InsertRows(path, "tblBlock", trials);
+  InsertRows(path, "tblDisplay", {{{"Configuration", std::string("ShowAll")}}});
 }
 
 void WeekTurn(benchmark::State& state) {
