@@ -61,12 +61,8 @@ class TestDatabase {
       : engine(MakeSqlCipherEngine()), folder_(NewFolder()), path_(folder_ / name) {
     // Every file is a copy of one template per process: copies share its
     // salt, so the key is derived once per test run instead of once per test.
-    static const std::filesystem::path templ = [] {
-      std::filesystem::path p = NewFolder() / "template.mdb";
-      CreateDatabase(p.string());
-      return p;
-    }();
-    std::filesystem::copy_file(templ, path_);
+    static const TemplateFile templ;
+    std::filesystem::copy_file(templ.path, path_);
   }
   ~TestDatabase() {
     std::error_code ignored;
@@ -119,6 +115,20 @@ class TestDatabase {
  private:
   std::filesystem::path folder_;
   std::filesystem::path path_;
+
+  // The template's folder goes when the test process ends (not when a forked
+  // child does).
+  struct TemplateFile {
+    TemplateFile() : path(NewFolder() / "template.mdb"), owner(::getpid()) {
+      CreateDatabase(path.string());
+    }
+    ~TemplateFile() {
+      std::error_code ignored;
+      if (::getpid() == owner) std::filesystem::remove_all(path.parent_path(), ignored);
+    }
+    std::filesystem::path path;
+    pid_t owner;
+  };
 
   static std::filesystem::path NewFolder() {
     static std::atomic<int> counter{0};
