@@ -23,49 +23,31 @@ TEST(OrderBox, TakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSome) {
   g.SetTrials({SteadyTrial(5, kRetailer, 2)});
   g.form.StartTrial();
   QLineEdit* box = g.form.txtOrder;
-  ASSERT_TRUE(box->isEnabled());
   EXPECT_FALSE(g.form.cmdOrder->isEnabled());
-
   QTest::keyClicks(box, "0");
-  EXPECT_EQ(box->text(), "0");
   EXPECT_TRUE(g.form.cmdOrder->isEnabled());
-  QTest::keyClicks(box, "7");
-  EXPECT_EQ(box->text(), "7") << "a lone 0 is replaced by the digit typed";
-  QTest::keyClicks(box, "0");
-  EXPECT_EQ(box->text(), "70");
-  QTest::keyClick(box, Qt::Key_Backspace);
-  QTest::keyClick(box, Qt::Key_Backspace);
-  EXPECT_EQ(box->text(), "");
-  EXPECT_FALSE(g.form.cmdOrder->isEnabled());
-
-  QTest::keyClicks(box, "12345");
-  EXPECT_EQ(box->text(), "1234");
+  QTest::keyClicks(box, "7a-.+ xE,012345");  // a lone 0 replaced, letters swallowed, 4 digits
+  EXPECT_EQ(box->text(), "7012");
   box->clear();
-  QTest::keyClicks(box, "a-.+ xE,");
-  EXPECT_EQ(box->text(), "");
   EXPECT_FALSE(g.form.cmdOrder->isEnabled());
   box->insert("4x");  // the path a paste takes
   EXPECT_EQ(box->text(), "");
-
   QTest::keyClick(box, Qt::Key_Return);
   EXPECT_EQ(g.game.chain.CurrentWeek, 1) << "Enter on an empty box does nothing";
-  EXPECT_FALSE(g.form.tmrAnimation->isActive());
 
-  QTest::keyClicks(box, "e");
-  EXPECT_EQ(g.passwordShown, 0);
   g.game.training.TrainingMode = true;
   QTest::keyClicks(box, "3e");
   EXPECT_EQ(g.passwordShown, 1) << "in training, e opens the skip-training window";
-  EXPECT_EQ(box->text(), "3");
   g.game.training.TrainingMode = false;
+  QTest::keyClicks(box, "e");
+  EXPECT_EQ(g.passwordShown, 1);
 
   box->clear();
   QTest::keyClicks(box, "0");
   QTest::keyClick(box, Qt::Key_Return);
   EXPECT_EQ(g.game.chain.CurrentWeek, 2);
   EXPECT_EQ(GetSubjectOrder(g.game.chain), 0) << "a lone 0 is an order of 0";
-  EXPECT_FALSE(box->isEnabled());
-  EXPECT_FALSE(g.form.cmdOrder->isEnabled());
+  EXPECT_FALSE(box->isEnabled() || g.form.cmdOrder->isEnabled());
   EXPECT_TRUE(g.form.tmrAnimation->isActive());
 }
 
@@ -246,20 +228,18 @@ struct TrainingGame : UiGame {
   int recordsAtFailure = -1;
 };
 
-TEST(Training, CostAtTheLimitPassesAndOneUnitMoreRestartsTheTrial) {
+// A cost equal to the limit passes, one unit more restarts the trial after
+// the message; ordering 5 takes the stock past the bound, and when the cost
+// breaks in the same week, the cost is named.
+TEST(Training, BreakingALimitRestartsTheTrialAndCostIsNamedFirst) {
   TrainingGame g(24, 12);
   g.form.StartTrial();
-  ASSERT_EQ(g.toolkit.shown.size(), 1u);
   EXPECT_EQ(g.toolkit.Last().prompt,
             "Keep your Inventory/Backorders below 12\r\nand your Cost below 24");
-  EXPECT_EQ(g.toolkit.Last().title, "Training Constraints");
-  EXPECT_EQ(g.Text(g.form.lblTrial), "-01 of 01");
-
   g.Order("4");
   g.Order("4");
   EXPECT_EQ(g.Role(kRetailer).TotalCost, 24);
-  EXPECT_EQ(g.Failures(), 0) << "cost equal to the limit and stock equal to the bound pass";
-
+  EXPECT_EQ(g.Failures(), 0);
   g.Order("4");
   ASSERT_EQ(g.Failures(), 1);
   const auto& shown = g.toolkit.shown;
@@ -268,40 +248,35 @@ TEST(Training, CostAtTheLimitPassesAndOneUnitMoreRestartsTheTrial) {
   EXPECT_EQ(shown.back().title, "Training Constraints") << "the restarted run reminds again";
   EXPECT_EQ(g.recordsAtFailure, 0) << "the record follows the message";
   EXPECT_EQ(g.db.Count("datTrial", "Trial=-1 AND Training<>0"), 1);
-  EXPECT_EQ(g.game.plan.CurrentTrial, 1);
-  EXPECT_EQ(g.game.training.TrainingTrialNo, -2);
-  EXPECT_EQ(g.game.chain.CurrentWeek, 1);
-  EXPECT_EQ(g.Role(kRetailer).TotalCost, 0);
+  EXPECT_EQ(std::vector<int>({g.game.plan.CurrentTrial, g.game.training.TrainingTrialNo,
+                              g.game.chain.CurrentWeek, g.Role(kRetailer).TotalCost}),
+            std::vector<int>({1, -2, 1, 0}));
   EXPECT_TRUE(g.form.txtOrder->isEnabled());
   EXPECT_EQ(g.Text(g.form.lblTrial), "-02 of 01");
-}
 
-// Ordering 5 makes the stock grow: a bound of 12 breaks first; with a cost
-// limit broken in the same week, the cost is named.
-TEST(Training, StockAboveTheBoundFailsAndCostIsNamedWhenBothBreak) {
-  int breachWeek = 0;  // the week whose order first takes the stock past 12
+  int breachWeek = 0;
   for (const bool costToo : {false, true}) {
-    TrainingGame g(100000, 12);
-    g.form.StartTrial();
+    TrainingGame s(100000, 12);
+    s.form.StartTrial();
     int32_t costBefore = 0;
-    while (g.Failures() == 0 && g.game.chain.CurrentWeek < 6) {
-      costBefore = g.Role(kRetailer).TotalCost;
-      if (!costToo) breachWeek = g.game.chain.CurrentWeek;
-      if (costToo && g.game.chain.CurrentWeek == breachWeek) {
-        g.game.training.TrainingCostLimit = costBefore;  // this week's cost breaks it too
+    while (s.Failures() == 0 && s.game.chain.CurrentWeek < 6) {
+      costBefore = s.Role(kRetailer).TotalCost;
+      if (!costToo) breachWeek = s.game.chain.CurrentWeek;
+      if (costToo && s.game.chain.CurrentWeek == breachWeek) {
+        s.game.training.TrainingCostLimit = costBefore;
       }
-      g.Order("5");
+      s.Order("5");
     }
-    ASSERT_EQ(g.Failures(), 1);
-    EXPECT_EQ(g.toolkit.shown[g.toolkit.shown.size() - 2].prompt,
+    ASSERT_EQ(s.Failures(), 1);
+    EXPECT_EQ(s.toolkit.shown[s.toolkit.shown.size() - 2].prompt,
               costToo
                   ? "Training failed.  Cost ran above " + Num(costBefore) + ".  Restarting Trial"
                   : "Training failed.  Inventory/Backorder exceeded 12.  Restarting Trial");
   }
-  TrainingGame g(0, 1);  // no limits: no checks and no reminder
-  g.form.StartTrial();
-  g.Order("9");
-  EXPECT_TRUE(g.toolkit.shown.empty());
+  TrainingGame none(0, 1);  // no limits: no checks and no reminder
+  none.form.StartTrial();
+  none.Order("9");
+  EXPECT_TRUE(none.toolkit.shown.empty());
 }
 
 TEST(EndTrial, RecordsTheTrialThenTellsTheParticipantsCost) {
