@@ -102,9 +102,8 @@ bool IsNull(const FieldValue& v) {
   return std::holds_alternative<std::monostate>(v);
 }
 
-class RecordTest : public ::testing::Test {
- protected:
-  RecordTest()
+struct Recorder {
+  Recorder()
       : engine(*testDb.engine), db(engine, toolkit, random), game({toolkit, ticks, random, db}) {
     db.DatabasePath = testDb.Path();
     toolkit.appFolder = (fs::path(testDb.Folder()) / "app").string();
@@ -176,6 +175,7 @@ class RecordTest : public ::testing::Test {
   Game game;
   std::vector<Chain> recorded;
 };
+class RecordTest : public ::testing::Test, public Recorder {};
 
 // The stage's figures as the text writes them, with the order of slot `orderSlot`.
 std::string Figures(const RoleState& s, size_t orderSlot) {
@@ -326,72 +326,72 @@ TEST_F(RecordTest, ExistingKeysMoveTheRowToTheNextTrialWithoutAsking) {
   EXPECT_EQ(testDb.Count("datTrial", "Trial=2 AND Weeks=1"), 1);
 }
 
-TEST_F(RecordTest, RowsOfOneOpenShareFiveSilentRetriesThenTheModeratorDecides) {
-  UsePlan({Trial(1, 1, kRetailer)});
-  // Two failures on the Factory row and four on the Wholesaler row: the
-  // sixth asks, and Retry stores the row under the Trial it has reached.
-  engine.updateFails = {true, true, false, false, true, true, true, true};
-  toolkit.answers = {MsgResult::Retry};
-  PlayTrial();
-  ASSERT_EQ(toolkit.shown.size(), 1u);
-  EXPECT_EQ(toolkit.Last().title, "Problems on weekly output to database");
-  EXPECT_EQ(toolkit.Last().style, MsgStyle::AbortRetryIgnore);
-  EXPECT_EQ(toolkit.Last().prompt, "3022: The changes were not successful");
-  EXPECT_EQ(TrialByRole(),
-            (Trials{{"Factory", 3}, {"Distributor", 1}, {"Wholesaler", 4}, {"Retailer", 1}}));
-}
-
-TEST_F(RecordTest, EveryWeekStartsWithAFullRetryBudget) {
-  UsePlan({Trial(2, 1, kRetailer)});
-  engine.updateFails = {true, true, true, false, false, false, false, true, true, true};
-  PlayTrial();
-  EXPECT_TRUE(toolkit.shown.empty());
-  EXPECT_EQ(testDb.Count("datRole"), 8);
-}
-
-TEST_F(RecordTest, IgnoreLosesTheWholeWeekAndAbortEnds) {
-  UsePlan({Trial(2, 1, kRetailer)});
-  engine.updateFails = {false, true, true, true, true, true, true};  // the 2nd row, six times
-  toolkit.answers = {MsgResult::Ignore};
-  PlayTrial();
-  EXPECT_EQ(testDb.Count("datRole"), 4);
-  EXPECT_EQ(testDb.Count("datRole", "Week=2"), 4);
-  EXPECT_EQ(TextLines().size(), 2u);
-
-  engine.updateFails = {false, false, true, true, true, true, true, true};
-  toolkit.answers = {MsgResult::Abort};
-  EXPECT_THROW(PlayTrial(), ApplicationEnd);
-  EXPECT_EQ(testDb.Count("datRole"), 4);
-}
-
-TEST_F(RecordTest, TrainingRetryLowersTheNumberForTheRestOfTheWeek) {
-  UsePlan({Trial(1, 1, kRetailer)});
-  game.training.TrainingMode = true;
-  game.training.TrainingTrialNo = -1;
-  engine.updateFails = {false, true};
-  PlayTrial();
-  EXPECT_EQ(TrialByRole(),
-            (Trials{{"Factory", -1}, {"Distributor", -2}, {"Wholesaler", -2}, {"Retailer", -2}}));
-  EXPECT_EQ(game.training.TrainingTrialNo, -2);
-}
-
-TEST_F(RecordTest, FailedCommitAsksAndRetryWritesTheWholeOpenAgain) {
-  UsePlan({Trial(1, 1, kRetailer)});
-  engine.closeFails = 1;
-  toolkit.answers = {MsgResult::Retry};
-  PlayTrial();
-  EXPECT_EQ(toolkit.Last().prompt, "3005: database is locked");
-  EXPECT_EQ(testDb.Count("datRole"), 4);
-  EXPECT_EQ(engine.opens, 2);
-
-  engine.closeFails = 1;
-  toolkit.answers = {MsgResult::Ignore};
-  WriteTrialRecord(game);
-  EXPECT_EQ(testDb.Count("datTrial"), 0);
-  engine.updateFails = std::deque<bool>(6, true);
-  toolkit.answers = {MsgResult::Abort};
-  EXPECT_THROW(WriteTrialRecord(game), ApplicationEnd);
-  EXPECT_EQ(toolkit.Last().title, "Problems on weekly output to database");
+// Every row of one open may fail five times silently; the sixth failure asks.
+// Retry stores the row under the Trial it has reached (in training, the
+// number is lowered for the rest of the week), Ignore loses the whole week,
+// Abort ends. A failed commit asks too, and Retry writes the open again.
+TEST(RecordFaults, RetriesAreSharedPerOpenThenTheModeratorDecides) {
+  const auto R = MsgResult::Retry, I = MsgResult::Ignore, A = MsgResult::Abort;
+  const std::string moved =
+      "Trial=CASE Role WHEN 'Factory' THEN 3 WHEN 'Wholesaler' THEN 4 ELSE 1 END";
+  const std::string lowered = "Trial=CASE Role WHEN 'Factory' THEN -1 ELSE -2 END";
+  const struct {
+    int16_t weeks;
+    bool training;
+    std::string updates;  // x: that Update call fails
+    int closeFails;
+    MsgResult answer;
+    int box;   // the error the one box names, 0 for none
+    int rows;  // all matching `where`
+    std::string where;
+    int opens;
+  } cases[] = {
+      {1, false, "xx..xxxx", 0, R, 3022, 4, moved, 1},
+      {2, false, "xxx....xxx", 0, R, 0, 8, "1=1", 2},
+      {2, false, ".xxxxxx", 0, I, 3022, 4, "Week=2", 2},
+      {1, false, "..xxxxxx", 0, A, 3022, 0, "1=1", 1},
+      {1, true, ".x", 0, R, 0, 4, lowered, 1},
+      {1, false, "", 1, R, 3005, 4, "1=1", 2},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.updates + " " + k.where);
+    Recorder r;
+    r.UsePlan({Recorder::Trial(k.weeks, 1, kRetailer)});
+    r.game.training.TrainingMode = k.training;
+    r.game.training.TrainingTrialNo = -1;
+    for (char u : k.updates) r.engine.updateFails.push_back(u == 'x');
+    r.engine.closeFails = k.closeFails;
+    r.toolkit.answers = {k.answer};
+    if (k.answer == MsgResult::Abort) {
+      EXPECT_THROW(r.PlayTrial(), ApplicationEnd);
+    } else {
+      r.PlayTrial();
+      EXPECT_EQ(r.TextLines().size(), static_cast<size_t>(k.weeks));
+    }
+    ASSERT_EQ(r.toolkit.shown.size(), k.box ? 1u : 0u);
+    if (k.box) {
+      EXPECT_EQ(r.toolkit.Last().prompt, k.box == 3022 ? "3022: The changes were not successful"
+                                                       : "3005: database is locked");
+      EXPECT_EQ(r.toolkit.Last().title, "Problems on weekly output to database");
+      EXPECT_EQ(r.toolkit.Last().style, MsgStyle::AbortRetryIgnore);
+    }
+    EXPECT_EQ(r.testDb.Count("datRole"), k.rows);
+    EXPECT_EQ(r.testDb.Count("datRole", k.where), k.rows);
+    EXPECT_EQ(r.engine.opens, k.opens);
+    if (k.training) {
+      EXPECT_EQ(r.game.training.TrainingTrialNo, -2);
+    }
+  }
+  Recorder r;  // the trial row shares the writer
+  r.UsePlan({Recorder::Trial(1, 1, kRetailer)});
+  r.PlayTrial();
+  r.engine.closeFails = 1;
+  r.toolkit.answers = {MsgResult::Ignore};
+  WriteTrialRecord(r.game);
+  EXPECT_EQ(r.testDb.Count("datTrial"), 0);
+  r.engine.updateFails = std::deque<bool>(6, true);
+  r.toolkit.answers = {MsgResult::Abort};
+  EXPECT_THROW(WriteTrialRecord(r.game), ApplicationEnd);
 }
 
 TEST_F(RecordTest, FailedTextWriteAsksAndRetryWritesTheSameLine) {
