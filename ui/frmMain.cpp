@@ -221,8 +221,8 @@ void frmMain::BuildLayout() {
     Place(imgRole[r], 120, 120, 2295, 1440);
     lblRole[r] = MakeLabel(fraRole[r], Indexed("lblRole", r), kRoleCaptions[r], 120, 1560, 2295,
                            495, "role", Qt::AlignCenter);
-    tagCost[r] = MakeLabel(fraRole[r], Indexed("tagCost", r), "Cost", 1995, 1920, 480, 240, "small",
-                           Qt::AlignRight | Qt::AlignVCenter);
+    tagCost[r] =
+        MakeLabel(fraRole[r], Indexed("tagCost", r), "Cost", 2040, 1920, 450, 240, "small");
     lblSpent[r] = MakeValue(d, Indexed("lblSpent", r), 9120, 2400 + kRowStep * r, 975, 375);
     lblSpent[r]->setProperty("figure", "spent");
 
