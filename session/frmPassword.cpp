@@ -17,6 +17,8 @@ frmPassword::frmPassword(Game& game, TrialWindow& window, QWidget* parent)
   txtPassword = new QLineEdit(this);
   txtPassword->setObjectName("txtPassword");
   txtPassword->setEchoMode(QLineEdit::Password);
+  // Each typed character shows as an asterisk, not the style's dot.
+  txtPassword->setStyleSheet("lineedit-password-character: 42;");
   cmdDone = new QPushButton("Done", this);
   cmdDone->setObjectName("cmdDone");
   cmdDone->setAutoDefault(false);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QStyle>
+
 #include "tests/session/SessionFixture.h"
 #include "tests/support/PlanRows.h"
 
@@ -109,6 +111,9 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndStartsTheExperiment) {
   frmPassword& password = startup.password;
   ASSERT_TRUE(password.isVisible());
   EXPECT_EQ(password.txtPassword->echoMode(), QLineEdit::Password);
+  EXPECT_EQ(password.txtPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
+                                                     password.txtPassword),
+            '*');
   // Cancel, and losing the focus, keep training and clear the box.
   QTest::keyClicks(password.txtPassword, "Sk");
   QTest::mouseClick(password.cmdCancel, Qt::LeftButton);
