@@ -73,7 +73,7 @@ void FillDemo(const std::string& path) {
       {Trial("Demo", 1, 1, 20, "ShowAll", Roles("Sterman", "Sterman", "Sterman", "Subject")),
        Trial("Demo", 2, 2, 20, "ShowAll", Roles("Sterman", "Follower", "Subject", "Sterman")),
        Trial("Demo", 3, 3, 20, "ShowAll", Roles("Sterman", "Subject", "Follower", "Sterman")),
-       Trial("Demo", 4, 2, 20, "FactoryHidden", Roles("Subject", "Sterman", "Sterman", "Sterman")),
+       Trial("Demo", 4, 2, 20, "RetailerHidden", Roles("Subject", "Sterman", "Sterman", "Sterman")),
        Trial("Simulated", 1, 2, 20, "ShowAll",
              Roles("Sterman", "Aggressive", "Follower", "Sterman")),
        Trial("Simulated", 2, 1, 20, "ShowAll",
@@ -127,15 +127,17 @@ void FillDemo(const std::string& path) {
                  {"TrucksWR", I(1)},
                  {"TotalCost", I(1)}};
   showAll.insert(showAll.end(), all.begin(), all.end());
-  Row factoryHidden = {{"Configuration", T("FactoryHidden")},
-                       {"BottlesF", I(0)},
-                       {"TrucksFD", I(1)},
-                       {"TrucksDW", I(1)},
-                       {"TrucksWR", I(1)},
-                       {"TotalCost", I(0)}};
-  const Row hidden = Roles("Nothing", "Everything", "Everything", "Everything");
-  factoryHidden.insert(factoryHidden.end(), hidden.begin(), hidden.end());
-  InsertRows(path, "tblDisplay", {showAll, factoryHidden});
+  // Trial 4: the participant runs the Factory without seeing the customer's
+  // end of the chain (the Retailer's figures, its incoming trucks, the total).
+  Row retailerHidden = {{"Configuration", T("RetailerHidden")},
+                        {"BottlesF", I(1)},
+                        {"TrucksFD", I(1)},
+                        {"TrucksDW", I(1)},
+                        {"TrucksWR", I(0)},
+                        {"TotalCost", I(0)}};
+  const Row hidden = Roles("Everything", "Everything", "Everything", "Nothing");
+  retailerHidden.insert(retailerHidden.end(), hidden.begin(), hidden.end());
+  InsertRows(path, "tblDisplay", {showAll, retailerHidden});
   InsertRows(path, "tblDisplayOption",
              {{{"Option", T("Everything")},
                {"RecentOrder", I(1)},
