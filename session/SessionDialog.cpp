@@ -49,6 +49,7 @@ bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event) {
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
     case Qt::Key_Escape:
+    case Qt::Key_Delete:  // X11 gives it the character 127, yet it types nothing
       return false;
     default:
       if (!key->text().isEmpty()) {

@@ -127,6 +127,10 @@ void OrderBox::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Backspace:
       code = 8;
       break;
+    case Qt::Key_Delete:
+      // X11 gives Delete the character 127; it edits and types nothing.
+      if (!event->matches(QKeySequence::Cut)) QLineEdit::keyPressEvent(event);
+      return;
     default:
       if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
           event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {

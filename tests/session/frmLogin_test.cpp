@@ -165,6 +165,11 @@ TEST_F(RegistrationTest, ChecksGenderThenAgeAndStoresTheRow) {
     form.txtAge->clear();
     QTest::keyClicks(form.txtAge, "057");  // the third digit is swallowed
     EXPECT_EQ(form.txtAge->text(), "05");
+    QTest::keyClick(form.txtAge, Qt::Key_Home);
+    // Delete, with the character X11 gives it, edits as Backspace does.
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
+    QApplication::sendEvent(form.txtAge, &del);
+    EXPECT_EQ(form.txtAge->text(), "5");
     QTest::keyClick(form.txtAge, Qt::Key_Return);  // Enter is OK
   });
   EXPECT_EQ(toolkit.shown.size(), 3u);

@@ -28,6 +28,10 @@ TEST(OrderBox, TakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSome) {
   EXPECT_TRUE(g.form.cmdOrder->isEnabled());
   QTest::keyClicks(box, "7a-.+ xE,012345");  // a lone 0 replaced, letters swallowed, 4 digits
   EXPECT_EQ(box->text(), "7012");
+  QTest::keyClick(box, Qt::Key_Home);
+  QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));  // as X11
+  QApplication::sendEvent(box, &del);
+  EXPECT_EQ(box->text(), "012") << "Delete edits as usual";
   box->clear();
   EXPECT_FALSE(g.form.cmdOrder->isEnabled());
   box->insert("4x");  // the path a paste takes
