@@ -13,12 +13,14 @@ frmPassword::frmPassword(Game& game, TrialWindow& window, QWidget* parent)
   setObjectName("frmPassword");
   setWindowTitle("Password to skip training");
   setModal(false);
+  // Each typed character shows as an asterisk, not the style's dot. Set on
+  // the window before the box exists: under the main window's style sheet a
+  // sheet of the box's own does not reach its password character.
+  setStyleSheet("QLineEdit { lineedit-password-character: 42; }");
 
   txtPassword = new QLineEdit(this);
   txtPassword->setObjectName("txtPassword");
   txtPassword->setEchoMode(QLineEdit::Password);
-  // Each typed character shows as an asterisk, not the style's dot.
-  txtPassword->setStyleSheet("lineedit-password-character: 42;");
   cmdDone = new QPushButton("Done", this);
   cmdDone->setObjectName("cmdDone");
   cmdDone->setAutoDefault(false);
