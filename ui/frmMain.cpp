@@ -272,6 +272,8 @@ void frmMain::BuildLayout() {
   lblPredict = MakeValue(fraPredictor, "lblPredict", 4080, 240, 615, 375, Qt::AlignCenter);
 
   // Load markers travel back along linPath(5 + i); transfer markers wait at its far end.
+  // The transfer markers' tops are not a whole row step apart.
+  const double kTransferTops[3] = {3000, 5760, 8400};
   for (int i = 0; i < 3; ++i) {
     shpLoad[i] = Named(new Shape(d, QColor(0xd9, 0xb2, 0x6f), QColor(0x8e, 0x66, 0x38)),
                        Indexed("shpLoad", i));
@@ -279,7 +281,7 @@ void frmMain::BuildLayout() {
     shpLoad[i]->hide();
     shpTransfer[i] = Named(new Shape(d, QColor(0xbf, 0xdc, 0xe8), QColor(0x3f, 0x8f, 0x8a)),
                            Indexed("shpTransfer", i));
-    Place(shpTransfer[i], 120, 3000 + kRowStep * i, 495, 495);
+    Place(shpTransfer[i], 120, kTransferTops[i], 495, 495);
     shpTransfer[i]->hide();
   }
 
