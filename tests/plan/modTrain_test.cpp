@@ -2,7 +2,6 @@
 
 #include <map>
 
-#include "interventions/modPause.h"
 #include "interventions/modPredicter.h"
 #include "plan/modSetup.h"
 #include "tests/plan/PlanFixture.h"
@@ -36,26 +35,17 @@ class TrainTest : public PlanTest {
   int nextTrials = 0;
 };
 
-TEST_F(TrainTest, SettingWithoutTrainingKeepsTheLoginTrial) {
-  Block({{"Runs", 2}});
-  Block({{"DisplayOption", "Second"}});
-  plan.CurrentTrial = 2;
-  Load();
-  EXPECT_FALSE(training.TrainingMode);
-  EXPECT_EQ(training.PlanCount, 0);
-  EXPECT_EQ(plan.TrialPlans.size(), 3u);
-  EXPECT_EQ(plan.CurrentTrial, 2);
-  EXPECT_TRUE(toolkit.shown.empty());
-  EXPECT_EQ(applied, (std::vector<std::string>{"Second"}));
-
-  applied.clear();  // a participant with no trial left: no display to apply
-  plan.CurrentTrial = 3;
-  Load();
-  EXPECT_TRUE(applied.empty());
-}
-
 TEST_F(TrainTest, TrainingTrialsFollowTheBlocksAndStartFirst) {
-  Block({{"Runs", 5}});
+  Block({{"Runs", 5}, {"DisplayOption", "Second"}});
+  plan.CurrentTrial = 2;
+  Load();  // no training: the login trial stays and its display is applied
+  EXPECT_FALSE(training.TrainingMode || training.PlanCount || !toolkit.shown.empty());
+  EXPECT_EQ(plan.CurrentTrial, 2);
+  plan.CurrentTrial = 5;  // no trial left: no display to apply
+  Load();
+  EXPECT_EQ(applied, (std::vector<std::string>{"Second"}));
+  applied.clear();
+
   Training({{"Delay", 3}, {"DisplayOption", "Train"}, {"Retailer", "Bot"}, {"Factory", "Subject"}});
   Training({{"Runs", 4}});  // only the first row counts
   plan.CurrentTrial = 3;
@@ -86,54 +76,17 @@ TEST_F(TrainTest, TrainingTrialsFollowTheBlocksAndStartFirst) {
   EXPECT_EQ(nextTrials, 1);
 }
 
+// A returning participant trains one below the lowest trial recorded.
 TEST_F(TrainTest, ReturningParticipantsTrainBelowTheirLowestTrial) {
   Block();
   Training();
-  Recorded("S1", 2);
-  Recorded("S1", -3);
-  Recorded("S2", -9);
+  for (auto [subject, trial] : {std::pair{"S1", 2}, {"S1", -3}, {"S2", -9}})
+    Recorded(subject, trial);
   Load();
   EXPECT_EQ(training.TrainingTrialNo, -4);
-
-  file.Exec("DELETE FROM datRole");
-  Recorded("S1", 1);
-  Recorded("S1", 4);
+  file.Exec("UPDATE datRole SET Trial=1 WHERE Trial=-3");
   Load();
   EXPECT_EQ(training.TrainingTrialNo, 0);
-}
-
-class PauseTest : public PlanTest {
- protected:
-  void Pause(const char* setting, int trial, const char* password) {
-    Row("tblPause", {{"Setting", setting}, {"Trial", trial}, {"Password", password}});
-  }
-  PauseState pauses;
-};
-
-TEST_F(PauseTest, PausesComeInTrialOrderWithTheirOwnPasswords) {
-  Pause("Demo", 4, "Second");
-  Pause("Demo", 2, "First");
-  Pause("Other", 1, "x");
-  LoadPauses(db, identity, pauses);
-  ASSERT_EQ(pauses.PauseCount, 2);
-
-  EXPECT_FALSE(PauseDue(pauses, 0));  // trial 1 just finished
-  EXPECT_TRUE(PauseDue(pauses, 1));
-  EXPECT_FALSE(CheckPausePassword(pauses, "first"));
-  EXPECT_FALSE(CheckPausePassword(pauses, "Second"));
-  EXPECT_TRUE(CheckPausePassword(pauses, "First"));
-  EXPECT_FALSE(PauseDue(pauses, 1));
-  EXPECT_FALSE(PauseDue(pauses, 2));
-  EXPECT_TRUE(PauseDue(pauses, 3));
-  EXPECT_TRUE(CheckPausePassword(pauses, "Second"));
-  EXPECT_FALSE(PauseDue(pauses, 3));
-  EXPECT_FALSE(CheckPausePassword(pauses, "Second"));  // nothing pending
-
-  // A setting without pauses keeps what was loaded, and NextPause never resets.
-  identity.SettingName = "None";
-  LoadPauses(db, identity, pauses);
-  EXPECT_EQ(pauses.PauseCount, 2);
-  EXPECT_EQ(pauses.NextPause, 2);
 }
 
 class PredicterTest : public PlanTest {
@@ -146,32 +99,23 @@ class PredicterTest : public PlanTest {
   TrialPlan trial;
 };
 
-TEST_F(PredicterTest, LoadsTheNamedRowOnly) {
-  Row("tblPredicter", {{"Predicter", "Ahead"}, {"Extent", 2}, {"Excess", -5}, {"MaxNoise", 3}});
-  state.PredictExtent = 9;
-  EXPECT_EQ(LoadPredicter(db, state, "Missing"), -1);
-  EXPECT_EQ(state.PredictExtent, 9);
-  EXPECT_EQ(LoadPredicter(db, state, "Ahead"), 2);
-  EXPECT_EQ(state.PredictExcess, -5);
-  EXPECT_EQ(state.PredictMaxNoise, 3);
-
-  db.DatabasePath = file.Folder() + "/no-such.mdb";  // any open would fail loudly
-  EXPECT_EQ(LoadPredicter(db, state, ""), -1);
-}
-
+// The named row only; no name opens nothing (the path would fail loudly).
 TEST_F(PredicterTest, ShowsTheDemandExtentWeeksAheadThenExcess) {
-  state = {2, -5, 0, 7};
-  EXPECT_EQ(PredictDemand(state, trial, 5, random), 107);
-  EXPECT_EQ(PredictDemand(state, trial, 18, random), 120);
-  EXPECT_EQ(PredictDemand(state, trial, 19, random), -5);
-  EXPECT_EQ(PredictDemand(state, trial, 21, random), -5);
-  EXPECT_EQ(LastPredictNoise(state), 7);  // no noise drawn
-  EXPECT_EQ(random.next, 0u);
-
+  Row("tblPredicter", {{"Predicter", "Ahead"}, {"Extent", 2}, {"Excess", -5}, {"MaxNoise", 3}});
+  EXPECT_EQ(LoadPredicter(db, state, "Missing"), -1);
+  EXPECT_EQ(LoadPredicter(db, state, "Ahead"), 2);
+  EXPECT_EQ(state.PredictMaxNoise, 3);
+  state.PredictMaxNoise = 0;
+  db.DatabasePath = file.Folder() + "/no-such.mdb";
+  EXPECT_EQ(LoadPredicter(db, state, ""), -1);
+  EXPECT_EQ(std::vector<int>({PredictDemand(state, trial, 5, random),
+                              PredictDemand(state, trial, 18, random),
+                              PredictDemand(state, trial, 19, random),
+                              PredictDemand(state, trial, 21, random), LastPredictNoise(state)}),
+            std::vector<int>({107, 120, -5, -5, 0}));
+  EXPECT_EQ(random.next, 0u);  // no noise drawn
   state.PredictExcess = 40000;
   EXPECT_THROW(PredictDemand(state, trial, 19, random), OverflowError);
-  state.PredictExtent = -3;
-  EXPECT_THROW(PredictDemand(state, trial, 1, random), QuarnError);
 }
 
 TEST_F(PredicterTest, NoiseOfOneSpreadsOverFourValues) {
