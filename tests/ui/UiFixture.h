@@ -50,9 +50,6 @@ struct UiGame {
     game.identity.SettingName = "Lab";
     game.plan.PlayerTable = {{.Name = "Follower", .Demand = true}};
     game.plan.PlayerCount = 1;
-    form.hooks.ShowPassword = [this] { ++passwordShown; };
-    form.hooks.ShowPause = [this] { ++pausesShown; };
-    form.hooks.Startup = [this] { ++startups; };
     form.SetLoadPathLength();
     form.show();
   }
@@ -91,9 +88,6 @@ struct UiGame {
   Database database{*db.engine, toolkit, random};
   Game game{Services{toolkit, ticks, random, database}};
   frmMain form{game};
-  int passwordShown = 0;
-  int pausesShown = 0;
-  int startups = 0;
 };
 
 }  // namespace quarn::testing
