@@ -43,11 +43,6 @@ TEST(Sterman, HoldsTheSteadyStateAndRecomputesOnADemandStep) {
   g.role(kWholesaler).Demand = 40;
   StermanOrder(g.c, kWholesaler);
   EXPECT_EQ(w.ExpectedDemand, 5.5);
-
-  TrialPlan huge = SteadyTrial();
-  huge.InitialDemand = 1000000000;  // x (SupplyDelay + 1) = 4e9: beyond 32 bits
-  SimGame h(huge);
-  EXPECT_THROW(h.Start(), OverflowError);
 }
 
 TEST(PlayerOrder, ClampsTheStermanValueBeforeAddingNoise) {
@@ -117,14 +112,6 @@ TEST(PlayerOrder, NoiseIsEvenlySpreadAndReseedsFromTheTicks) {
   }
   EXPECT_EQ(g.random.reseeds, (std::vector<uint32_t>{1000, 1001, 1002, 1003, 1004, 1005}));
 
-  for (int16_t off : {0, -2}) {
-    g.trial().MaxNoise = off;
-    g.random.reseeds.clear();
-    g.random.next = 0;
-    EXPECT_EQ(PlayerOrder(g.c, kFactory), 0);
-    EXPECT_TRUE(g.random.reseeds.empty());
-    EXPECT_EQ(g.random.next, 0u);
-  }
   g.trial().MaxNoise = 20000;  // 2 x MaxNoise does not fit 16 bits
   EXPECT_THROW(PlayerOrder(g.c, kFactory), OverflowError);
 }
