@@ -15,7 +15,6 @@ class StartupTest : public SessionTest {
   StartupTest() {
     db.Insert("tblPlayer",
               {{"Name", "Bot"}, {"Sterman", 1}, {"Alpha", 0.26}, {"Beta", 0.34}, {"Theta", 0.36}});
-    startup.splashTime = std::chrono::milliseconds(1500);
   }
 
   // The other roles are played by the Sterman heuristic.
@@ -71,27 +70,27 @@ TEST_F(StartupTest, RefusedParticipantLogsInAgainUnderAFreshCaption) {
   db.Insert(
       "datRole",
       {{"Subject", "Done"}, {"Setting", "Short"}, {"Trial", 2}, {"Week", 5}, {"Role", "Retailer"}});
-  // Resume: Yes; the training notice and the refusal: OK; resume in the other setting: Yes.
+  // Resume: Yes; training notice, refusal: OK; resume in the other setting: Yes.
   toolkit.answers = {MsgResult::Yes, MsgResult::Ok, MsgResult::Ok, MsgResult::Yes};
   LoginAs("Done", "Short");
   LoginAs("Done", "Demo");
   startup.Form_Load();
 
   EXPECT_TRUE(script.Done());
-  EXPECT_EQ(toolkit.sleeps, std::vector(2, std::chrono::milliseconds(1500)));  // a splash per start
-  EXPECT_TRUE(startup.form.isVisible());
-  EXPECT_FALSE(startup.login.isVisible());
-  EXPECT_EQ(startup.form.lblSubject->text(), "Done");
+  EXPECT_TRUE(startup.form.isVisible() && !startup.login.isVisible());
   EXPECT_EQ(Shown("Continue with user Done on Trial 3?  Click No to change name"), 1);
   EXPECT_EQ(Shown("Subject has already completed all trials in setting Short.  Please relogin"), 1);
   EXPECT_EQ(startup.form.windowTitle(), "Korvi Lab: Quarn Game - Setting: Demo");
-  EXPECT_EQ(game.identity.SettingName, "Demo");
-  EXPECT_EQ(game.plan.CurrentTrial, 0);
-  EXPECT_EQ(game.chain.CurrentWeek, 1);
+  EXPECT_EQ(game.plan.CurrentTrial + game.chain.CurrentWeek, 1);
   EXPECT_FALSE(game.training.TrainingMode);
+  toolkit.answers = {MsgResult::Yes};  // exit in week one: nothing recorded
+  EXPECT_THROW(startup.form.close(), ApplicationEnd);
+  EXPECT_EQ(db.Count("datTrial"), 0);
 }
 
-TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndStartsTheExperiment) {
+// Then the exit question: No keeps everything, the typed order too; Yes
+// after three orders records the trial with its three weeks' costs.
+TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks) {
   AddTrials("Train", 2, 4);
   AddTraining("Train", 3, "Skip");
   db.Insert("datUser", {{"Subject", "T1"}, {"Setting", "Train"}});
@@ -100,53 +99,48 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndStartsTheExperiment) {
   startup.Form_Load();
   EXPECT_EQ(Shown("First, we will have some training trials..."), 1);
   ASSERT_TRUE(game.training.TrainingMode);
-  EXPECT_EQ(game.plan.CurrentTrial, 2);
   EXPECT_EQ(startup.form.fraPlayer->title(), "Training");
 
   Order("5");
-  QTest::keyClicks(startup.form.txtOrder, "3e");
-  EXPECT_EQ(startup.form.txtOrder->text(), "3");
+  QTest::keyClick(startup.form.txtOrder, 'e');
   frmPassword& password = startup.password;
   ASSERT_TRUE(password.isVisible());
-  EXPECT_EQ(password.txtPassword->echoMode(), QLineEdit::Password);
-  // Cancel, and losing the focus, keep training and clear the box.
-  QTest::keyClicks(password.txtPassword, "Sk");
-  EXPECT_EQ(password.txtPassword->displayText(), "**");
-  QTest::mouseClick(password.cmdCancel, Qt::LeftButton);
-  EXPECT_FALSE(password.isVisible());
-  QTest::keyClick(startup.form.txtOrder, 'e');
-  ASSERT_TRUE(password.isVisible());
-  EXPECT_EQ(password.txtPassword->text(), "");
-  QApplication::setActiveWindow(&password);
-  QApplication::setActiveWindow(&startup.form);
-  EXPECT_FALSE(password.isVisible());
-  QTest::keyClick(startup.form.txtOrder, 'e');
-
   QTest::keyClicks(password.txtPassword, "skip");
+  EXPECT_EQ(password.txtPassword->displayText(), "****");
   QTest::mouseClick(password.cmdDone, Qt::LeftButton);
   EXPECT_EQ(toolkit.Last().prompt, "Incorrect Password");
-  EXPECT_TRUE(password.isVisible());
-  EXPECT_TRUE(game.training.TrainingMode);
+  EXPECT_TRUE(password.isVisible() && game.training.TrainingMode);
   EXPECT_EQ(db.Count("datTrial"), 0);
-
   password.txtPassword->clear();
   QTest::keyClicks(password.txtPassword, "Skip");
   QTest::keyClick(password.txtPassword, Qt::Key_Return);
-  EXPECT_FALSE(password.isVisible());
+  EXPECT_FALSE(password.isVisible() || game.training.TrainingMode);
   EXPECT_EQ(Shown("The experiment will now begin"), 1);
-  EXPECT_FALSE(game.training.TrainingMode);
-  EXPECT_EQ(game.plan.CurrentTrial, 0);
-  EXPECT_EQ(game.chain.CurrentWeek, 1);
+  EXPECT_EQ(game.plan.CurrentTrial + game.chain.CurrentWeek, 1);
   EXPECT_EQ(startup.form.fraPlayer->title(), "");
-
-  EXPECT_EQ(db.Count("datTrial"), 1);
   EXPECT_EQ(db.Count("datTrial", "Trial=-1 AND Training<>0 AND Weeks=6"), 1);
+
+  toolkit.answers = {MsgResult::No};
+  QTest::keyClicks(startup.form.txtOrder, "12");
+  EXPECT_FALSE(startup.form.close());
+  EXPECT_EQ(toolkit.Last().prompt, "Are you sure you want to exit?");
+  EXPECT_EQ(startup.form.txtOrder->text(), "12");
+  startup.form.txtOrder->clear();
+  for (const char* order : {"6", "9", "0"}) Order(order);
+  toolkit.answers = {MsgResult::Yes};
+  EXPECT_THROW(startup.form.close(), ApplicationEnd);
+  EXPECT_EQ(db.Count("datTrial"), 2);
+  const std::string retailer = "FROM datRole WHERE Role='Retailer' AND Trial=1";
+  EXPECT_EQ(db.Count("datTrial", "Trial=1 AND EndCost=(SELECT sum(WeeklyCost) " + retailer +
+                                     ") AND (SELECT count(*) " + retailer + ")=3"),
+            1);
 }
 
 TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
   AddTrials("Paused", 5, 1);
   db.Insert("tblPause", {{"Setting", "Paused"}, {"Trial", 2}, {"Password", "two"}});
   db.Insert("tblPause", {{"Setting", "Paused"}, {"Trial", 4}, {"Password", "Four"}});
+  db.Insert("tblPause", {{"Setting", "Other"}, {"Trial", 1}, {"Password", "x"}});
   db.Insert("datUser", {{"Subject", "P"}, {"Setting", "Paused"}});
   toolkit.answers = {MsgResult::Yes};
   LoginAs("P", "Paused");
@@ -159,9 +153,10 @@ TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
       window->close();  // neither the title bar nor Escape ends a pause
       auto* box = window->findChild<QLineEdit*>("txtPassword");
       QTest::keyClick(box, Qt::Key_Escape);
-      for (const char* attempt : attempts) {
-        QTest::keyClicks(box, attempt);  // a refused attempt is selected and replaced
+      for (size_t i = 0; i < attempts.size(); ++i) {
+        QTest::keyClicks(box, attempts[i]);  // a refused attempt is selected and replaced
         QTest::keyClick(box, enter);
+        EXPECT_EQ(window->isVisible(), i + 1 < attempts.size()) << attempts[i];
       }
     };
   };
@@ -179,49 +174,6 @@ TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
   EXPECT_TRUE(script.Done());
   EXPECT_EQ(game.pauses.NextPause, 2);
   EXPECT_EQ(startup.form.cmdOrder->text(), "Game Over");
-}
-
-// The exit question: No leaves everything, the typed order too; Yes after
-// the third order records the trial's three weeks, in week one nothing.
-TEST_F(StartupTest, ExitAsksFirstAndRecordsOnlyPlayedWeeks) {
-  AddTrials("Demo", 2, 6);
-  db.Insert("datUser", {{"Subject", "X"}, {"Setting", "Demo"}});
-  toolkit.answers = {MsgResult::Yes, MsgResult::No};
-  LoginAs("X", "Demo");
-  startup.Form_Load();
-  QTest::keyClicks(startup.form.txtOrder, "12");
-  EXPECT_FALSE(startup.form.close());
-  EXPECT_EQ(toolkit.Last().prompt, "Are you sure you want to exit?");
-  EXPECT_EQ(toolkit.Last().style, MsgStyle::YesNo);
-  EXPECT_EQ(toolkit.Last().title, "Exiting Quarn Game. . .");
-  EXPECT_TRUE(startup.form.isVisible());
-  EXPECT_EQ(startup.form.txtOrder->text(), "12");
-  startup.form.txtOrder->clear();
-  Order("6");
-  Order("9");
-  Order("0");
-  toolkit.answers = {MsgResult::Yes};
-  EXPECT_THROW(startup.form.close(), ApplicationEnd);
-  auto trials = db.Rows("SELECT Trial, EndCost FROM datTrial");
-  ASSERT_EQ(trials.size(), 1u);
-  EXPECT_EQ(std::get<int64_t>(trials[0].at("Trial")), 1);
-  auto weeks = db.Rows(
-      "SELECT count(*) AS n, sum(WeeklyCost) AS cost FROM datRole WHERE Role='Retailer' AND "
-      "Trial=1");
-  EXPECT_EQ(std::get<int64_t>(weeks[0].at("n")), 3);
-  EXPECT_DOUBLE_EQ(std::get<double>(trials[0].at("EndCost")),
-                   static_cast<double>(std::get<int64_t>(weeks[0].at("cost"))));
-}
-
-TEST_F(StartupTest, ExitInWeekOneRecordsNothing) {
-  AddTrials("Demo", 1, 6);
-  db.Insert("datUser", {{"Subject", "X"}, {"Setting", "Demo"}});
-  toolkit.answers = {MsgResult::Yes, MsgResult::Yes};
-  LoginAs("X", "Demo");
-  startup.Form_Load();
-  EXPECT_THROW(startup.form.close(), ApplicationEnd);
-  EXPECT_EQ(toolkit.Last().prompt, "Are you sure you want to exit?");
-  EXPECT_EQ(db.Count("datTrial"), 0);
 }
 
 }  // namespace
