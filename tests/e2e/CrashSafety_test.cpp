@@ -16,9 +16,8 @@ int64_t HighestTrial(const TestDatabase& db, const std::string& subject) {
 }
 
 void ExpectWholeWeeks(const TestDatabase& db) {
-  auto check = db.Rows("PRAGMA integrity_check");
-  ASSERT_EQ(check.size(), 1u);
-  EXPECT_EQ(std::get<std::string>(check[0].at("integrity_check")), "ok");
+  EXPECT_EQ(std::get<std::string>(db.Rows("PRAGMA integrity_check").at(0).at("integrity_check")),
+            "ok");
   EXPECT_EQ(db.Count("(SELECT Trial FROM datRole GROUP BY Subject, Setting, Trial, Week "
                      "HAVING count(*) <> 4)"),
             0);
@@ -49,9 +48,8 @@ TEST(CrashSafety, KilledPilotsLeaveWholeWeeksAndResumeAfterTheHighestTrial) {
 
   DemoFolder demo;
   const std::string output = demo.db.Folder() + "/pilot.out";
-  int subjectNo = 1;
+  int subjectNo = 1, killed = 0;
   std::string subject = "K1";
-  int killed = 0;
   for (int kill = 0; kill < kills && std::chrono::steady_clock::now() < deadline; ++kill) {
     const int64_t resumeAt = HighestTrial(demo.db, subject) + 1;
     const pid_t pid = StartPilot(demo, subject, output);
@@ -62,15 +60,8 @@ TEST(CrashSafety, KilledPilotsLeaveWholeWeeksAndResumeAfterTheHighestTrial) {
     ASSERT_TRUE(status == -SIGKILL || status == 0) << status << "\n" << shown;
     killed += status == -SIGKILL;
 
-    if (shown.find("Resuming ") != std::string::npos) {
-      EXPECT_NE(shown.find("Resuming " + subject + " at trial " + std::to_string(resumeAt) + "\n"),
-                std::string::npos)
-          << shown;
-    }
-    const int64_t first = FirstTrialPlayed(shown);
-    if (first != 0) {
-      EXPECT_EQ(first, resumeAt) << shown;
-    }
+    const int64_t first = FirstTrialPlayed(shown);  // 0: killed before the first trial
+    EXPECT_TRUE(first == 0 || first == resumeAt) << resumeAt << "\n" << shown;
     ExpectWholeWeeks(demo.db);
     if (HasFatalFailure()) return;
     // The last trial is left for the uninterrupted run: a participant past
