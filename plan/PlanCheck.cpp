@@ -38,15 +38,7 @@ std::vector<SettingFault> CheckLoadedTrial(const TrialPlan& trial, const std::st
   std::vector<SettingFault> faults;
   const auto add = [&](const std::string& field, const std::string& value,
                        const std::string& complaint) {
-    SettingFault fault;
-    fault.setting = setting;
-    fault.table = table;
-    fault.trial = index;
-    fault.field = field;
-    fault.value = value;
-    fault.text = FaultPrefix(setting, index) + complaint;
-    fault.title = "Error: " + table;
-    faults.push_back(std::move(fault));
+    faults.push_back(MakeRefusal(setting, table, index, field, value, complaint));
   };
   const std::vector<PlanFault> values = CheckTrialValues(trial);
   for (const PlanFault& f : values) {

@@ -38,17 +38,23 @@ RowReader::RowReader(const Recordset& rs, std::string setting, std::string table
       trial_(trial),
       faults_(faults) {}
 
-SettingFault RowReader::Refusal(const std::string& field, const std::string& value,
-                                const std::string& complaint) const {
+SettingFault MakeRefusal(const std::string& setting, const std::string& table, int16_t trial,
+                         const std::string& field, const std::string& value,
+                         const std::string& complaint) {
   SettingFault fault;
-  fault.setting = setting_;
-  fault.table = table_;
-  fault.trial = trial_;
+  fault.setting = setting;
+  fault.table = table;
+  fault.trial = trial;
   fault.field = field;
   fault.value = value;
-  fault.text = FaultPrefix(setting_, trial_) + complaint;
-  fault.title = "Error: " + table_;
+  fault.text = FaultPrefix(setting, trial) + complaint;
+  fault.title = "Error: " + table;
   return fault;
+}
+
+SettingFault RowReader::Refusal(const std::string& field, const std::string& value,
+                                const std::string& complaint) const {
+  return MakeRefusal(setting_, table_, trial_, field, value, complaint);
 }
 
 template <typename Read>

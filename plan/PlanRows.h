@@ -57,6 +57,12 @@ class RowReader {
 // "Setting Demo, trial 3: " (or "Setting Demo: " without a trial).
 std::string FaultPrefix(const std::string& setting, int16_t trial);
 
+// A refusal of `field` holding `value` in trial `trial` of a setting's
+// `table`, shown as the prefix above followed by `complaint`.
+SettingFault MakeRefusal(const std::string& setting, const std::string& table, int16_t trial,
+                         const std::string& field, const std::string& value,
+                         const std::string& complaint);
+
 // A column value as the moderator would write it.
 std::string FieldText(const FieldValue& value);
 
