@@ -115,11 +115,7 @@ BENCHMARK(LoginLookup)
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  quarn::bench::RunWindowBenchmarks(argc, argv);
   if (medians.count(1000) && medians.count(1000000) && medians[1000] > 0) {
     std::printf("login lookup, median at 1,000,000 rows / median at 1,000 rows: %.2f\n",
                 medians[1000000] / medians[1000]);

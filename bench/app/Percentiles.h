@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -47,6 +48,15 @@ void TimeIteration(benchmark::State& state, Durations& into, Work&& work) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
   into.Add(elapsed);
   state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+}
+
+// Runs the benchmarks of a window benchmark: the real widgets, offscreen.
+inline void RunWindowBenchmarks(int& argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
 }
 
 }  // namespace quarn::bench

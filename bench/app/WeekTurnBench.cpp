@@ -153,10 +153,6 @@ BENCHMARK(WeekTurn)->Iterations(1000)->UseManualTime()->Unit(benchmark::kMillise
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  quarn::bench::RunWindowBenchmarks(argc, argv);
   return 0;
 }
