@@ -1,8 +1,11 @@
 #include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <istream>
 #include <iterator>
@@ -10,6 +13,7 @@
 #include <set>
 
 #include "session/SqlCipher.h"
+#include "sim/PlainText.h"
 
 namespace quarn {
 
@@ -114,6 +118,47 @@ std::vector<CsvRecord> ParseCsv(const std::string& text) {
   return records;
 }
 
+// Whether `column` of `table` holds a name that is written into the
+// participants' comma-separated text lines.
+bool NamesATextLineField(const std::string& table, const std::string& column) {
+  const auto is = [](const std::string& a, const char* b) {
+    return a.size() == std::strlen(b) && std::equal(a.begin(), a.end(), b, [](char x, char y) {
+             return std::tolower(static_cast<unsigned char>(x)) ==
+                    std::tolower(static_cast<unsigned char>(y));
+           });
+  };
+  if (is(column, "Setting"))
+    return is(table, "tblBlock") || is(table, "tblTraining") || is(table, "tblPause");
+  if (is(column, "Name")) return is(table, "tblPlayer");
+  if (is(column, "Predicter")) {
+    return is(table, "tblBlock") || is(table, "tblTraining") || is(table, "tblPredicter");
+  }
+  return false;
+}
+
+// Refuses text that is not UTF-8, and names that would break the lines of
+// the participants' text files.
+void CheckTexts(const std::string& table, const std::vector<std::string>& names,
+                const CsvRecord& record) {
+  for (size_t c = 0; c < names.size() && c < record.fields.size(); ++c) {
+    const std::string& text = record.fields[c].text;
+    const std::string at = "column " + names[c] + ": ";
+    size_t bad = 0;
+    if (!IsUtf8(text, &bad)) {
+      throw Refusal(record.line, at + "byte " + std::to_string(bad + 1) +
+                                     " of the value is not UTF-8 text (save the file as UTF-8)");
+    }
+    if (NamesATextLineField(table, names[c])) {
+      const std::string fault = TextLineFault(text);
+      if (!fault.empty()) {
+        throw Refusal(record.line, at + "the name '" + Printable(text) + "' " + fault +
+                                       ", which would break the lines of the participants' "
+                                       "text files");
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void CreateDatabase(const std::string& path) {
@@ -169,7 +214,7 @@ void ExportCsv(const std::string& path, const std::string& table, std::ostream& 
 
 int ImportCsv(const std::string& path, const std::string& table, std::istream& in) {
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const std::vector<CsvRecord> records = ParseCsv(text);
+  const std::vector<CsvRecord> records = ParseCsv(std::string(WithoutByteOrderMark(text)));
   if (records.empty()) throw Refusal(1, "no header line");
 
   std::unique_ptr<Recordset> writer = MakeSqlCipherEngine()->Open(path, table, false);
@@ -177,6 +222,7 @@ int ImportCsv(const std::string& path, const std::string& table, std::istream& i
   std::vector<std::string> names;
   std::set<std::string> seen;
   for (const CsvValue& field : header.fields) {
+    if (!IsUtf8(field.text)) throw Refusal(header.line, "a column name that is not UTF-8 text");
     try {
       writer->Edited(field.text);  // raises 3265 for a column the table lacks
     } catch (const QuarnError& failure) {
@@ -196,6 +242,7 @@ int ImportCsv(const std::string& path, const std::string& table, std::istream& i
                                      " fields where the header has " +
                                      std::to_string(names.size()));
     }
+    CheckTexts(table, names, record);
     try {
       writer->AddNew();
       for (size_t c = 0; c < names.size(); ++c) {

@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string_view>
 
 #include "session/SqlCipher.h"
 #include "session/modDatabase.h"
 #include "sim/Numbers.h"
+#include "sim/PlainText.h"
 
 namespace quarn {
 
@@ -137,9 +139,11 @@ class SnapshotRecordset final : public Recordset {
 };
 
 // Converts a value to what a column of the given affinity stores, the way a
-// typed database field would: numeric text becomes a number, a fraction put
-// into an integer column is rounded half to even, and text that is no number
-// is refused instead of being stored as text in a numeric column.
+// typed database field would: numeric text becomes a number, and text that is
+// no plain decimal number (hexadecimal, "inf", "1e999") is refused instead of
+// being stored as text in a numeric column or read as something else. Text
+// put into an integer column must be a whole number ("2.5" is refused, not
+// rounded); a double written by the program is rounded half to even.
 FieldValue ConvertForColumn(const ColumnInfo& column, const FieldValue& given) {
   FieldValue value = given;
   auto refuse = [&](const std::string& what) -> QuarnError {
@@ -155,24 +159,29 @@ FieldValue ConvertForColumn(const ColumnInfo& column, const FieldValue& given) {
     return value;
   }
   if (auto* text = std::get_if<std::string>(&value)) {
-    const char* begin = text->c_str();
-    while (std::isspace(static_cast<unsigned char>(*begin))) ++begin;
-    if (*begin == '\0') return std::monostate{};
-    errno = 0;
-    char* end = nullptr;
-    const long long asInt = std::strtoll(begin, &end, 10);
-    const char* rest = end;
-    while (std::isspace(static_cast<unsigned char>(*rest))) ++rest;
-    if (*rest == '\0' && errno == 0) {
-      value = static_cast<int64_t>(asInt);
-    } else {
-      const double asDouble = std::strtod(begin, &end);
-      rest = end;
-      while (std::isspace(static_cast<unsigned char>(*rest))) ++rest;
-      if (end == begin || *rest != '\0' || !std::isfinite(asDouble))
-        throw refuse("'" + *text + "'");
-      value = asDouble;
+    std::string_view digits = *text;
+    while (!digits.empty() && std::isspace(static_cast<unsigned char>(digits.front()))) {
+      digits.remove_prefix(1);
     }
+    while (!digits.empty() && std::isspace(static_cast<unsigned char>(digits.back()))) {
+      digits.remove_suffix(1);
+    }
+    if (digits.empty()) return std::monostate{};
+    const std::string quoted = "'" + Printable(*text) + "'";
+    double asDouble = 0.0;
+    const DecimalParse parsed = ParseDecimal(digits, asDouble);
+    if (parsed != DecimalParse::kNumber) {
+      throw refuse(quoted +
+                   (parsed == DecimalParse::kOutOfRange ? " is out of range" : " is not a number"));
+    }
+    if (column.affinity == ColumnAffinity::Integer) {
+      if (!IsDecimalInteger(digits)) throw refuse(quoted + " is not a whole number");
+      errno = 0;
+      const long long asInt = std::strtoll(std::string(digits).c_str(), nullptr, 10);
+      if (errno == ERANGE) throw refuse(quoted + " is out of range");
+      return static_cast<int64_t>(asInt);
+    }
+    return asDouble;
   }
   if (column.affinity == ColumnAffinity::Integer) {
     if (auto* d = std::get_if<double>(&value)) {

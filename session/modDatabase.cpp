@@ -1,11 +1,11 @@
 #include "session/modDatabase.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
+#include <string_view>
 
 #include "sim/Numbers.h"
+#include "sim/PlainText.h"
 
 namespace quarn {
 
@@ -15,16 +15,20 @@ namespace {
   throw QuarnError(kErrInvalidUseOfNull, "Invalid use of Null");
 }
 
-// A number written as text, as a typed field would convert it.
+// A number written as text, as a typed field would convert it: plain
+// decimal only, blanks around it allowed. Hexadecimal, "inf", "nan" and
+// numbers beyond a double's range are refused rather than guessed at.
 double NumberFromText(const std::string& text) {
-  const char* begin = text.c_str();
-  while (std::isspace(static_cast<unsigned char>(*begin))) ++begin;
-  char* end = nullptr;
-  errno = 0;
-  const double value = std::strtod(begin, &end);
-  while (end && std::isspace(static_cast<unsigned char>(*end))) ++end;
-  if (end == begin || *end != '\0' || errno == ERANGE) {
-    throw QuarnError(kErrTypeMismatch, "Type mismatch: '" + text + "' is not a number");
+  std::string_view digits = text;
+  while (!digits.empty() && std::isspace(static_cast<unsigned char>(digits.front()))) {
+    digits.remove_prefix(1);
+  }
+  while (!digits.empty() && std::isspace(static_cast<unsigned char>(digits.back()))) {
+    digits.remove_suffix(1);
+  }
+  double value = 0.0;
+  if (ParseDecimal(digits, value) != DecimalParse::kNumber) {
+    throw QuarnError(kErrTypeMismatch, "Type mismatch: '" + Printable(text) + "' is not a number");
   }
   return value;
 }
@@ -44,7 +48,14 @@ int32_t Field::AsInt32() const {
 double Field::AsDouble() const {
   if (IsNull()) NullUse();
   if (auto* i = std::get_if<int64_t>(&value_)) return static_cast<double>(*i);
-  if (auto* d = std::get_if<double>(&value_)) return *d;
+  if (auto* d = std::get_if<double>(&value_)) {
+    // The engine stores an infinity written into a REAL column as it is.
+    if (!std::isfinite(*d)) {
+      throw QuarnError(kErrTypeMismatch,
+                       "Type mismatch: " + ShortestDecimal(*d) + " is not a finite number");
+    }
+    return *d;
+  }
   return NumberFromText(std::get<std::string>(value_));
 }
 

@@ -1,5 +1,7 @@
 #include "sim/Numbers.h"
 
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <sstream>
@@ -56,6 +58,36 @@ std::string ShortestDecimal(double value) {
   out.precision(15);
   out << value;
   return out.str();
+}
+
+DecimalParse ParseDecimal(std::string_view text, double& value) {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  // from_chars would also take "inf" and "nan"; a number starts with a digit
+  // or the point of a fraction.
+  if (text.empty() ||
+      !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.')) {
+    return DecimalParse::kNotNumber;
+  }
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
+  if (ptr != end) return DecimalParse::kNotNumber;
+  if (ec == std::errc::result_out_of_range) return DecimalParse::kOutOfRange;
+  if (ec != std::errc()) return DecimalParse::kNotNumber;
+  if (negative) value = -value;
+  return DecimalParse::kNumber;
+}
+
+bool IsDecimalInteger(std::string_view text) {
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
 }
 
 std::string TwoDigits(int value) {
