@@ -1,13 +1,11 @@
 #include "sim/modInit.h"
 
-#include <cctype>
-#include <charconv>
-#include <filesystem>
-#include <fstream>
 #include <string_view>
 #include <vector>
 
+#include "sim/InputFile.h"
 #include "sim/Numbers.h"
+#include "sim/PlainText.h"
 #include "sim/TrialPlan.h"
 
 namespace quarn {
@@ -21,90 +19,67 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-enum class Parsed { kNumber, kNotNumber, kOutOfRange };
-
-// A decimal number such as "12", "-3", "+4.5" or "1e3". Words that the
-// library would also take ("inf", "nan") are not numbers here.
-Parsed ParseNumber(std::string_view text, double& value) {
-  bool negative = false;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty() ||
-      !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.')) {
-    return Parsed::kNotNumber;
-  }
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
-  if (ptr != end) return Parsed::kNotNumber;
-  if (ec == std::errc::result_out_of_range) return Parsed::kOutOfRange;
-  if (ec != std::errc()) return Parsed::kNotNumber;
-  if (negative) value = -value;
-  return Parsed::kNumber;
-}
-
 std::string DemandPath(const TrialPlan& trial, const std::string& inputFolder) {
   return inputFolder + "/" + trial.Input;
 }
 
-// Reads the first `count` numbers of a demand file; fewer when the file holds
-// fewer. Numbers are separated by commas or line ends; blank lines are
-// skipped, but an empty field between commas is refused rather than read as
-// something, so that no week is silently shifted.
-std::vector<int32_t> ReadDemandFile(const std::string& path, size_t count) {
-  const std::string named = "Demand file \"" + path + "\"";
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
-    throw DemandFileError(kErrFileNotFound, named + " was not found");
-  }
-  std::ifstream in;
-  if (!std::filesystem::is_directory(path, ec)) in.open(path, std::ios::binary);
-  if (!in.is_open()) throw DemandFileError(kErrFileNotFound, named + " cannot be read");
-
+// The numbers of a demand file's text, read in order: separated by commas or
+// line ends; blank lines are skipped, but an empty field between commas is
+// refused rather than read as something, so that no week is silently
+// shifted. Refusals name the line and the field's place in it, never its
+// content. A leading byte-order mark is skipped.
+std::vector<int32_t> ParseDemandText(std::string_view text, const std::string& named,
+                                     size_t count) {
+  text = WithoutByteOrderMark(text);
   std::vector<int32_t> numbers;
-  std::string line;
   int64_t lineNo = 0;
-  while (numbers.size() < count && std::getline(in, line)) {
+  while (numbers.size() < count && !text.empty()) {
+    const size_t end = text.find('\n');
+    const std::string_view whole = Trim(text.substr(0, end));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     ++lineNo;
-    const std::string_view whole = Trim(line);
     if (whole.empty()) continue;
-    const std::string at = named + ", line " + Decimal(lineNo) + ": ";
     size_t start = 0;
-    while (numbers.size() < count) {
+    for (int64_t place = 1; numbers.size() < count; ++place) {
       const size_t comma = whole.find(',', start);
       const std::string_view field =
           Trim(whole.substr(start, comma == std::string_view::npos ? whole.npos : comma - start));
+      const std::string at = named + ", line " + Decimal(lineNo) + ", number " + Decimal(place);
       double value = 0.0;
-      switch (ParseNumber(field, value)) {
-        case Parsed::kNotNumber:
+      switch (field.empty() ? DecimalParse::kNotNumber : ParseDecimal(field, value)) {
+        case DecimalParse::kNotNumber:
           throw DemandFileError(kErrTypeMismatch,
-                                at +
-                                    (field.empty() ? std::string("an empty field")
-                                                   : "\"" + std::string(field) + "\"") +
-                                    " is not a number");
-        case Parsed::kOutOfRange:
-          throw DemandFileError(kErrOverflow,
-                                at + std::string(field) + " does not fit in a 32-bit integer");
-        case Parsed::kNumber:
+                                at + (field.empty() ? " is empty" : " is not a number"));
+        case DecimalParse::kOutOfRange:
+          throw DemandFileError(kErrOverflow, at + " does not fit in a 32-bit integer");
+        case DecimalParse::kNumber:
           break;
       }
       try {
         numbers.push_back(ToInt32(value, "Demand"));
       } catch (const OverflowError&) {
-        throw DemandFileError(kErrOverflow,
-                              at + std::string(field) + " does not fit in a 32-bit integer");
+        throw DemandFileError(kErrOverflow, at + " does not fit in a 32-bit integer");
       }
       if (comma == std::string_view::npos) break;
       start = comma + 1;
     }
   }
-  if (in.bad()) {
-    throw DemandFileError(kErrFileNotFound,
-                          named + " cannot be read after line " + Decimal(lineNo));
-  }
   if (numbers.empty()) throw DemandFileError(kErrInvalidPlan, named + " holds no numbers");
   return numbers;
+}
+
+// Reads the first `count` numbers of the trial's demand file; fewer when the
+// file holds fewer.
+std::vector<int32_t> ReadDemandFile(const TrialPlan& trial, const std::string& inputFolder,
+                                    size_t count) {
+  const std::string named = "Demand file \"" + Printable(DemandPath(trial, inputFolder)) + "\"";
+  std::string text;
+  try {
+    text = ReadInputFile(inputFolder, trial.Input, named);
+  } catch (const QuarnError& e) {
+    throw DemandFileError(e.Number(), e.Description());
+  }
+  return ParseDemandText(text, named, count);
 }
 
 std::string Describe(const std::vector<PlanFault>& faults) {
@@ -140,7 +115,7 @@ void BuildDemand(TrialPlan& trial, const std::string& inputFolder) {
       demand[static_cast<size_t>(i)] = trial.SecondDemand;
     }
   } else {
-    const std::vector<int32_t> numbers = ReadDemandFile(DemandPath(trial, inputFolder), weeks);
+    const std::vector<int32_t> numbers = ReadDemandFile(trial, inputFolder, weeks);
     for (size_t i = 0; i < weeks; ++i) {
       demand[i] = i < numbers.size() ? numbers[i] : trial.InitialDemand;
     }
@@ -152,7 +127,7 @@ void BuildDemand(TrialPlan& trial, const std::string& inputFolder) {
 void CheckDemandFile(const TrialPlan& trial, const std::string& inputFolder) {
   if (trial.Input.empty()) return;
   const size_t count = trial.numweeks > 0 ? static_cast<size_t>(trial.numweeks) : 1;
-  ReadDemandFile(DemandPath(trial, inputFolder), count);
+  ReadDemandFile(trial, inputFolder, count);
 }
 
 void StartTrialChain(ChainContext& c, const std::array<std::string, kRoleCount>& roleNames,
