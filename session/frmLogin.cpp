@@ -7,6 +7,7 @@
 
 #include "session/frmNewUser.h"
 #include "session/modDatabase.h"
+#include "sim/PlainText.h"
 
 namespace quarn {
 
@@ -42,12 +43,13 @@ void SelectAllAndFocus(QLineEdit* box) {
 }  // namespace
 
 std::string SubjectIdFault(const std::string& subjectId) {
-  static const std::string kForbidden = "/\\:*?\"<>|";
+  // A comma would shift the fields of the participant's text lines.
+  static const std::string kForbidden = "/\\:*?\"<>|,";
   bool onlyDots = !subjectId.empty();
   for (unsigned char c : subjectId) {
     if (c < 0x20 || c == 0x7F || kForbidden.find(static_cast<char>(c)) != std::string::npos) {
-      return "A User ID cannot hold any of the characters / \\ : * ? \" < > | or control "
-             "characters.  Please enter another User ID.";
+      return "A User ID cannot hold a comma, any of the characters / \\ : * ? \" < > | or "
+             "control characters.  Please enter another User ID.";
     }
     if (c != '.') onlyDots = false;
   }
@@ -176,6 +178,15 @@ void frmLogin::cmdStart_Click() {
     toolkit.MsgBox("Need to choose a valid setting", MsgStyle::OkOnly);
     cboSetting->setFocus(Qt::OtherFocusReason);
     cboSetting->lineEdit()->selectAll();
+    return;
+  }
+
+  if (const std::string fault = TextLineFault(identity.SettingName); !fault.empty()) {
+    toolkit.MsgBox("The setting name " + Printable(identity.SettingName) + " " + fault +
+                       ", which would break the lines of the participant's text file.  "
+                       "Please choose another setting.",
+                   MsgStyle::OkWarning, "Login");
+    cboSetting->setFocus(Qt::OtherFocusReason);
     return;
   }
 
