@@ -4,6 +4,7 @@
 
 #include "sim/Errors.h"
 #include "sim/Numbers.h"
+#include "sim/PlainText.h"
 
 namespace quarn {
 
@@ -18,47 +19,59 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
-std::string FaultPrefix(const std::string& setting, int16_t trial) {
-  if (trial < 0) return "Setting " + setting + ": ";
-  return "Setting " + setting + ", trial " + Decimal(trial) + ": ";
+std::string SettingPlace(const std::string& setting) {
+  return "Setting " + Printable(setting);
+}
+
+std::string BlockPlace(const std::string& setting, const Recordset& rs, int64_t firstTrial,
+                       int64_t runs) {
+  std::string place = SettingPlace(setting) + ", tblBlock row RandomGroup " +
+                      FieldText(rs.Get("RandomGroup").Value()) + ", Index " +
+                      FieldText(rs.Get("Index").Value());
+  if (runs == 1) return place + " (trial " + Decimal(firstTrial) + ")";
+  if (runs > 1) {
+    return place + " (trials " + Decimal(firstTrial) + " to " + Decimal(firstTrial + runs - 1) +
+           ")";
+  }
+  return place;
+}
+
+std::string TrainingPlace(const std::string& setting) {
+  return SettingPlace(setting) + ", tblTraining";
 }
 
 std::string FieldText(const FieldValue& value) {
   if (std::holds_alternative<int64_t>(value)) return Decimal(std::get<int64_t>(value));
   if (std::holds_alternative<double>(value)) return ShortestDecimal(std::get<double>(value));
-  if (std::holds_alternative<std::string>(value)) return std::get<std::string>(value);
+  if (std::holds_alternative<std::string>(value)) return Printable(std::get<std::string>(value));
   return "Null";
 }
 
-RowReader::RowReader(const Recordset& rs, std::string setting, std::string table, int16_t trial,
+RowReader::RowReader(const Recordset& rs, std::string table, std::string place, int16_t trial,
                      std::vector<SettingFault>& faults)
-    : rs_(rs),
-      setting_(std::move(setting)),
-      table_(std::move(table)),
-      trial_(trial),
-      faults_(faults) {}
+    : rs_(rs), table_(std::move(table)), place_(std::move(place)), trial_(trial), faults_(faults) {}
 
-SettingFault MakeRefusal(const std::string& setting, const std::string& table, int16_t trial,
+SettingFault MakeRefusal(const std::string& table, const std::string& place, int16_t trial,
                          const std::string& field, const std::string& value,
                          const std::string& complaint) {
   SettingFault fault;
-  fault.setting = setting;
   fault.table = table;
+  fault.place = place;
   fault.trial = trial;
   fault.field = field;
   fault.value = value;
-  fault.text = FaultPrefix(setting, trial) + complaint;
+  fault.text = place + ": " + complaint;
   fault.title = "Error: " + table;
   return fault;
 }
 
 SettingFault RowReader::Refusal(const std::string& field, const std::string& value,
                                 const std::string& complaint) const {
-  return MakeRefusal(setting_, table_, trial_, field, value, complaint);
+  return MakeRefusal(table_, place_, trial_, field, value, complaint);
 }
 
 template <typename Read>
-auto RowReader::Guarded(const std::string& column, const char* width, Read read)
+auto RowReader::Guarded(const std::string& column, const char* width, const char* kind, Read read)
     -> std::optional<decltype(read(std::declval<const Field&>()))> {
   std::string value;
   try {
@@ -68,7 +81,19 @@ auto RowReader::Guarded(const std::string& column, const char* width, Read read)
   } catch (const OverflowError&) {
     Add(Refusal(column, value, column + " " + value + " does not fit in " + width));
   } catch (const QuarnError& e) {
-    SettingFault fault = Refusal(column, value, column + ": " + e.Description());
+    std::string complaint;
+    switch (e.Number()) {
+      case kErrInvalidUseOfNull:
+        complaint = column + " is empty (Null)";
+        break;
+      case kErrTypeMismatch:
+        complaint = column + " '" + value + "' is not " + kind;
+        break;
+      default:
+        complaint = column + ": " + e.Description();
+        break;
+    }
+    SettingFault fault = Refusal(column, value, complaint);
     fault.errorNumber = e.Number();
     Add(std::move(fault));
   }
@@ -76,29 +101,31 @@ auto RowReader::Guarded(const std::string& column, const char* width, Read read)
 }
 
 std::optional<int16_t> RowReader::Int16(const std::string& column) {
-  return Guarded(column, "16 bits", [](const Field& f) { return f.AsInt16(); });
+  return Guarded(column, "16 bits", "a number", [](const Field& f) { return f.AsInt16(); });
 }
 
 std::optional<int32_t> RowReader::Int32(const std::string& column) {
-  return Guarded(column, "32 bits", [](const Field& f) { return f.AsInt32(); });
+  return Guarded(column, "32 bits", "a number", [](const Field& f) { return f.AsInt32(); });
 }
 
 std::optional<double> RowReader::Double(const std::string& column) {
-  return Guarded(column, "a number", [](const Field& f) { return f.AsDouble(); });
+  return Guarded(column, "a double", "a finite number",
+                 [](const Field& f) { return f.AsDouble(); });
 }
 
 std::optional<std::string> RowReader::Text(const std::string& column) {
-  return Guarded(column, "a text", [](const Field& f) { return f.AsText(); });
+  return Guarded(column, "a text", "a text", [](const Field& f) { return f.AsText(); });
 }
 
 std::string RowReader::TextOrEmpty(const std::string& column) {
-  return Guarded(column, "a text",
+  return Guarded(column, "a text", "a text",
                  [](const Field& f) { return f.IsNull() ? std::string() : f.AsText(); })
       .value_or(std::string());
 }
 
 bool RowReader::Truth(const std::string& column) {
-  return Guarded(column, "a truth value", [](const Field& f) { return f.AsBool(); })
+  return Guarded(column, "a yes/no value", "a yes/no value",
+                 [](const Field& f) { return f.AsBool(); })
       .value_or(false);
 }
 

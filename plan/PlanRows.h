@@ -16,16 +16,21 @@
 namespace quarn {
 
 // Reads typed columns of the current row of `rs`. A value that does not fit
-// its width, or cannot be converted at all, becomes a fault placed at the
-// reader's setting, table and trial, and the read gives nothing.
+// its width, or cannot be converted at all (a Null, text that is no number),
+// becomes a fault placed at the reader's row (its place, e.g. "Setting Demo,
+// tblBlock row RandomGroup 0, Index 2 (trial 3)") and the read gives nothing.
 class RowReader {
  public:
-  RowReader(const Recordset& rs, std::string setting, std::string table, int16_t trial,
+  RowReader(const Recordset& rs, std::string table, std::string place, int16_t trial,
             std::vector<SettingFault>& faults);
 
-  void SetTrial(int16_t trial) { trial_ = trial; }
+  void SetPlace(std::string place, int16_t trial) {
+    place_ = std::move(place);
+    trial_ = trial;
+  }
   int16_t Trial() const { return trial_; }
   const std::string& Table() const { return table_; }
+  const std::string& Place() const { return place_; }
 
   std::optional<int16_t> Int16(const std::string& column);
   std::optional<int32_t> Int32(const std::string& column);
@@ -34,7 +39,7 @@ class RowReader {
   std::string TextOrEmpty(const std::string& column);          // a Null reads as ""
   bool Truth(const std::string& column);                       // a Null reads as false
 
-  // A refusal placed at this reader's setting, table and trial.
+  // A refusal placed at this reader's row.
   SettingFault Refusal(const std::string& field, const std::string& value,
                        const std::string& complaint) const;
   void Add(SettingFault fault) { faults_.push_back(std::move(fault)); }
@@ -44,26 +49,33 @@ class RowReader {
 
  private:
   template <typename Read>
-  auto Guarded(const std::string& column, const char* width, Read read)
+  auto Guarded(const std::string& column, const char* width, const char* kind, Read read)
       -> std::optional<decltype(read(std::declval<const Field&>()))>;
 
   const Recordset& rs_;
-  std::string setting_;
   std::string table_;
+  std::string place_;
   int16_t trial_;
   std::vector<SettingFault>& faults_;
 };
 
-// "Setting Demo, trial 3: " (or "Setting Demo: " without a trial).
-std::string FaultPrefix(const std::string& setting, int16_t trial);
+// Where a fault lies, as the moderator finds it: "Setting Demo", "Setting
+// Demo, tblBlock row RandomGroup 0, Index 2 (trials 3 to 5)", "Setting Demo,
+// tblTraining". Unprintable characters of the names appear as their codes.
+std::string SettingPlace(const std::string& setting);
+std::string BlockPlace(const std::string& setting, const Recordset& rs, int64_t firstTrial,
+                       int64_t runs);
+std::string TrainingPlace(const std::string& setting);
 
-// A refusal of `field` holding `value` in trial `trial` of a setting's
-// `table`, shown as the prefix above followed by `complaint`.
-SettingFault MakeRefusal(const std::string& setting, const std::string& table, int16_t trial,
+// A refusal of `field` holding `value` in a row of `table`, shown as the
+// row's place, ": " and `complaint`. `trial` is the first trial concerned
+// (-1 for none).
+SettingFault MakeRefusal(const std::string& table, const std::string& place, int16_t trial,
                          const std::string& field, const std::string& value,
                          const std::string& complaint);
 
-// A column value as the moderator would write it.
+// A column value as the moderator would write it (unprintable characters as
+// their codes).
 std::string FieldText(const FieldValue& value);
 
 // Looks a role column's text up: the PlayerTable index of the first player
@@ -81,6 +93,16 @@ struct BlockRows {
 BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& setting,
                         const std::string& inputFolder);
 
+// Every row of tblPlayer, in the database's order, and every fault of them:
+// a Null or unconvertible value, a name that would break the text lines,
+// Sterman parameters too large to compute with. A row whose Name is Null is
+// left out.
+struct PlayerRows {
+  std::vector<PlayerStrategy> players;
+  std::vector<SettingFault> faults;
+};
+PlayerRows ReadPlayerRows(Database& db);
+
 // Reads the columns of one plan row into `trial`, in the loaders' order,
 // resolving the four role columns with ResolvePlayer. Training rows take
 // numweeks from Weeks and OrderDelay from Delay, and have no EnableProfit or
@@ -97,6 +119,7 @@ struct TrainingRow {
   int32_t CostLimit = 0;
   int32_t InventoryBound = 0;
   std::string Password;
+  int rowCount = 0;  // tblTraining rows of the setting (only the first counts)
   TrialPlan trial;
   std::vector<SettingFault> faults;
 };

@@ -7,38 +7,57 @@
 #include "plan/PlanRows.h"
 #include "sim/Errors.h"
 #include "sim/Numbers.h"
+#include "sim/PlainText.h"
 
 namespace quarn {
 
-void LoadPlayers(Database& db, Plan& plan) {
+PlayerRows ReadPlayerRows(Database& db) {
+  PlayerRows result;
   std::unique_ptr<Recordset> rs = DbOpenRecordset(db, "tblPlayer", true);
-  plan.PlayerTable.clear();
-  plan.PlayerCount = 0;
-  if (!rs->Eof()) {
-    rs->MoveLast();
-    const int16_t count = Narrow16(rs->RecordCount(), "PlayerCount");
-    rs->MoveFirst();
-    std::vector<PlayerStrategy> table;
-    table.reserve(count);
-    while (!rs->Eof()) {
-      PlayerStrategy player;
-      player.Name = rs->Get("Name").AsText();
-      player.Sterman = rs->Get("Sterman").AsBool();
-      player.Demand = rs->Get("Demand").AsBool();
-      player.BackOrder = rs->Get("BackOrder").AsBool();
-      player.Delta = rs->Get("Delta").AsBool();
-      player.IfZero = rs->Get("IfZero").AsInt16();
-      player.Alpha = rs->Get("Alpha").AsDouble();
-      player.Beta = rs->Get("Beta").AsDouble();
-      player.Epsilon = rs->Get("Epsilon").AsDouble();
-      player.Theta = rs->Get("Theta").AsDouble();
-      table.push_back(std::move(player));
-      rs->MoveNext();
+  RowReader reader(*rs, "tblPlayer", "tblPlayer", -1, result.faults);
+  int64_t row = 0;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    reader.SetPlace("tblPlayer row " + Decimal(++row), -1);
+    const std::optional<std::string> name = reader.Text("Name");
+    if (!name) continue;
+    reader.SetPlace("tblPlayer row " + Printable(*name), -1);
+    if (const std::string fault = TextLineFault(*name); !fault.empty()) {
+      reader.Add(reader.Refusal("Name", Printable(*name),
+                                "the name " + fault +
+                                    ", which would break the lines of the participants' text "
+                                    "files"));
     }
-    plan.PlayerTable = std::move(table);
-    plan.PlayerCount = Narrow16(static_cast<int64_t>(plan.PlayerTable.size()), "PlayerCount");
+    PlayerStrategy player;
+    player.Name = *name;
+    player.Sterman = reader.Truth("Sterman");
+    player.Demand = reader.Truth("Demand");
+    player.BackOrder = reader.Truth("BackOrder");
+    player.Delta = reader.Truth("Delta");
+    player.IfZero = reader.Int16("IfZero").value_or(0);
+    player.Alpha = reader.Double("Alpha").value_or(0.0);
+    player.Beta = reader.Double("Beta").value_or(0.0);
+    player.Epsilon = reader.Double("Epsilon").value_or(0.0);
+    player.Theta = reader.Double("Theta").value_or(0.0);
+    if (const std::string fault = StermanParameterFault(player); !fault.empty()) {
+      reader.Add(reader.Refusal("Alpha, Beta, Theta, Epsilon", "", fault));
+    }
+    result.players.push_back(std::move(player));
   }
   DbClose(db, rs);
+  if (result.players.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) {
+    result.faults.push_back(
+        MakeRefusal("tblPlayer", "tblPlayer", -1, "Name", "", "more than 32767 players"));
+  }
+  return result;
+}
+
+void LoadPlayers(Database& db, Plan& plan) {
+  PlayerRows rows = ReadPlayerRows(db);
+  if (const SettingFault* fault = FirstFault(rows.faults)) {
+    throw QuarnError(fault->errorNumber != 0 ? fault->errorNumber : kErrInvalidPlan, fault->text);
+  }
+  plan.PlayerTable = std::move(rows.players);
+  plan.PlayerCount = static_cast<int16_t>(plan.PlayerTable.size());
 }
 
 int16_t GetPlayerIndex(Plan& plan, Toolkit& toolkit, int16_t trial, const std::string& name,
@@ -56,6 +75,28 @@ int16_t GetPlayerIndex(Plan& plan, Toolkit& toolkit, int16_t trial, const std::s
   return index;
 }
 
+namespace {
+
+// The largest cost sum the game over can show.
+constexpr double kLargestCostSum = 2147483647.0;
+
+// The game adds the end costs of the experiment trials in 32 bits; a plan
+// whose trials could together go beyond that is refused.
+void CheckCostSum(const std::string& setting, double lowest, double highest,
+                  const std::string& costliest, double costliestHigh, int64_t trials,
+                  RowReader& reader) {
+  if (highest <= kLargestCostSum && lowest >= -kLargestCostSum - 1) return;
+  const double sum = highest > kLargestCostSum ? highest : lowest;
+  reader.SetPlace(SettingPlace(setting), -1);
+  reader.Add(reader.Refusal(
+      "numweeks, cost rates", ShortestDecimal(sum),
+      "the end costs of its " + Decimal(trials) + " trials can add up to " + ShortestDecimal(sum) +
+          ", beyond the 32 bits of the game's cost sum (2147483647); the costliest trials are " +
+          costliest + ", up to " + ShortestDecimal(costliestHigh) + " each"));
+}
+
+}  // namespace
+
 BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& setting,
                         const std::string& inputFolder) {
   BlockRows result;
@@ -63,14 +104,20 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
                             SqlQuote(setting) + "' ORDER BY [tblBlock.RandomGroup] DESC, " +
                             " [tblBlock.Index];";
   std::unique_ptr<Recordset> rs = DbOpenRecordset(db, query, true);
-  RowReader reader(*rs, setting, "tblBlock", -1, result.faults);
+  RowReader reader(*rs, "tblBlock", SettingPlace(setting), -1, result.faults);
+  if (const std::string fault = TextLineFault(setting); !fault.empty()) {
+    reader.Add(reader.Refusal("Setting", Printable(setting),
+                              "the setting name " + fault +
+                                  ", which would break the lines of the participants' text files"));
+  }
 
   // First pass: how many trials the rows make.
   int64_t total = 0;
   bool anyRow = false;
   while (!rs->Eof()) {
     anyRow = true;
-    reader.SetTrial(static_cast<int16_t>(std::min<int64_t>(total, INT16_MAX)));
+    reader.SetPlace(BlockPlace(setting, *rs, total, 0),
+                    static_cast<int16_t>(std::min<int64_t>(total, INT16_MAX)));
     const std::optional<int16_t> runs = reader.Int16("Runs");
     if (runs && *runs < 0) {
       reader.Add(reader.Refusal("Runs", Decimal(*runs), "Runs " + Decimal(*runs) + " is below 0"));
@@ -79,9 +126,10 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
     }
     rs->MoveNext();
   }
-  reader.SetTrial(-1);
+  reader.SetPlace(SettingPlace(setting), -1);
   if (!anyRow) {
-    reader.Add(reader.Refusal("Setting", setting, "tblBlock has no rows for this setting"));
+    reader.Add(
+        reader.Refusal("Setting", Printable(setting), "tblBlock has no rows for this setting"));
   } else if (total == 0 && result.faults.empty()) {
     reader.Add(reader.Refusal("Runs", "0", "the rows of tblBlock make no trials"));
   } else if (total > std::numeric_limits<int16_t>::max()) {
@@ -89,24 +137,41 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
         reader.Refusal("Runs", Decimal(total),
                        "the rows of tblBlock make " + Decimal(total) + " trials, more than 32767"));
   }
-  if (!result.faults.empty()) {
+  if (FirstFault(result.faults)) {
     DbClose(db, rs);
     return result;
   }
 
-  // Second pass: every row read once and copied Runs times; copies read from
-  // the same row would be equal anyway.
+  // Second pass: every row read and checked once and copied Runs times;
+  // copies read from the same row would be equal anyway.
   result.trials.reserve(static_cast<size_t>(total));
+  PlanReferences references(db);
+  double lowest = 0.0, highest = 0.0, costliestHigh = 0.0;
+  std::string costliest;
   rs->MoveFirst();
   while (!rs->Eof()) {
     const int16_t runs = rs->Get("Runs").AsInt16();
     if (runs > 0) {
       const int16_t first = static_cast<int16_t>(result.trials.size());
-      reader.SetTrial(first);
+      const std::string place = BlockPlace(setting, *rs, first, runs);
+      reader.SetPlace(place, first);
       TrialPlan trial;
       if (ReadTrialColumns(reader, players, trial, false)) {
-        for (SettingFault& f : CheckLoadedTrial(trial, setting, "tblBlock", first, inputFolder)) {
+        TrialPlan built = trial;
+        TrialBounds bounds;
+        for (SettingFault& f : CheckLoadedTrial(built, players.PlayerTable, "tblBlock", place,
+                                                first, inputFolder, bounds)) {
           reader.Add(std::move(f));
+        }
+        if (!built.WeeklyDemand.empty()) {
+          WarnAboutTrial(built, "tblBlock", place, first, result.faults);
+          references.CheckTrial(built, "tblBlock", place, first, result.faults);
+        }
+        lowest += runs * std::min(bounds.lowestCost, 0.0);
+        highest += runs * std::max(bounds.highestCost, 0.0);
+        if (bounds.highestCost > costliestHigh) {
+          costliestHigh = bounds.highestCost;
+          costliest = place;
         }
       }
       result.trials.insert(result.trials.end(), runs, trial);
@@ -114,6 +179,9 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
     rs->MoveNext();
   }
   DbClose(db, rs);
+  if (!FirstFault(result.faults)) {
+    CheckCostSum(setting, lowest, highest, costliest, costliestHigh, total, reader);
+  }
   return result;
 }
 
@@ -121,7 +189,7 @@ void LoadBlocks(Database& db, Toolkit& toolkit, const Identity& identity, Plan& 
                 const std::string& inputFolder) {
   plan.TrialCount = 0;
   BlockRows rows = ReadBlockRows(db, plan, identity.SettingName, inputFolder);
-  if (!rows.faults.empty()) RefusePlan(toolkit, rows.faults.front());
+  if (const SettingFault* fault = FirstFault(rows.faults)) RefusePlan(toolkit, *fault);
   plan.TrialPlans = std::move(rows.trials);
   plan.TrialCount = static_cast<int16_t>(plan.TrialPlans.size());
 }
@@ -129,6 +197,11 @@ void LoadBlocks(Database& db, Toolkit& toolkit, const Identity& identity, Plan& 
 void LoadExperiment(ExperimentContext& c) {
   LoadPlayers(c.db, c.plan);
   LoadBlocks(c.db, c.toolkit, c.identity, c.plan, c.inputFolder);
+  // The pauses are checked before training is announced, so that a refusal
+  // comes before anything is shown.
+  const std::vector<SettingFault> pauses =
+      CheckPauses(c.db, c.identity.SettingName, c.plan.TrialCount);
+  if (const SettingFault* fault = FirstFault(pauses)) RefusePlan(c.toolkit, *fault);
   LoadTraining(c.db, c.toolkit, c.identity, c.plan, c.training, c.inputFolder, c.hooks);
   LoadPauses(c.db, c.identity, c.pauses);
 }

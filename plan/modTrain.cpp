@@ -5,6 +5,7 @@
 #include "plan/PlanCheck.h"
 #include "plan/PlanRows.h"
 #include "sim/Numbers.h"
+#include "sim/PlainText.h"
 
 namespace quarn {
 
@@ -19,7 +20,19 @@ TrainingRow ReadTrainingRow(Database& db, const Plan& players, const std::string
     return row;
   }
   row.found = true;
-  RowReader reader(*rs, setting, "tblTraining", firstIndex, row.faults);
+  row.rowCount = rs->RecordCount();
+  const std::string place = TrainingPlace(setting);
+  RowReader reader(*rs, "tblTraining", place, firstIndex, row.faults);
+  const auto warn = [&](const std::string& field, const std::string& value,
+                        const std::string& complaint) {
+    SettingFault w = reader.Refusal(field, value, complaint);
+    w.warning = true;
+    reader.Add(std::move(w));
+  };
+  if (row.rowCount > 1) {
+    warn("Setting", Printable(setting),
+         Decimal(row.rowCount) + " tblTraining rows for this setting: only the first is used");
+  }
 
   const std::optional<int16_t> runs = reader.Int16("Runs");
   if (runs) {
@@ -32,19 +45,42 @@ TrainingRow ReadTrainingRow(Database& db, const Plan& players, const std::string
                          "Runs " + Decimal(*runs) + " makes the plan longer than 32767 trials"));
     }
   }
-  row.CostLimit = reader.Int32("CostLimit").value_or(0);
-  row.InventoryBound = reader.Int32("InventoryBounds").value_or(0);
-  row.Password = reader.Text("Password").value_or(std::string());
+  const std::optional<int32_t> costLimit = reader.Int32("CostLimit");
+  const std::optional<int32_t> inventoryBound = reader.Int32("InventoryBounds");
+  row.CostLimit = costLimit.value_or(0);
+  row.InventoryBound = inventoryBound.value_or(0);
+  const std::optional<std::string> password = reader.Text("Password");
+  row.Password = password.value_or(std::string());
+  if (costLimit && inventoryBound && (row.CostLimit == 0) != (row.InventoryBound == 0)) {
+    const bool cost = row.CostLimit != 0;
+    warn(cost ? "CostLimit" : "InventoryBounds", Decimal(cost ? row.CostLimit : row.InventoryBound),
+         std::string("only ") + (cost ? "CostLimit" : "InventoryBounds") +
+             " is set: training limits are checked only when both are, so none is");
+  }
 
   const size_t faultsBefore = reader.FaultCount();
   if (ReadTrialColumns(reader, players, row.trial, true)) {
     if (reader.FaultCount() == faultsBefore && row.trial.SubjectRole == kNoSubject) {
       reader.Add(reader.Refusal("Subject", "", "no role column of the training row names Subject"));
     }
-    for (SettingFault& f :
-         CheckLoadedTrial(row.trial, setting, "tblTraining", firstIndex, inputFolder)) {
+    TrialPlan built = row.trial;
+    TrialBounds bounds;
+    for (SettingFault& f : CheckLoadedTrial(built, players.PlayerTable, "tblTraining", place,
+                                            firstIndex, inputFolder, bounds)) {
       reader.Add(std::move(f));
     }
+    if (!built.WeeklyDemand.empty()) {
+      if (const std::optional<BoundFault> f =
+              TrainingWeekOneFault(built, row.CostLimit, row.InventoryBound)) {
+        reader.Add(reader.Refusal(f->field, f->value, f->complaint));
+      }
+      WarnAboutTrial(built, "tblTraining", place, firstIndex, row.faults);
+      PlanReferences references(db);
+      references.CheckTrial(built, "tblTraining", place, firstIndex, row.faults);
+    }
+  }
+  if (password && password->empty()) {
+    warn("Password", "", "Password is empty: anyone can skip the training with e and Enter");
   }
   DbClose(db, rs);
   return row;
@@ -71,7 +107,7 @@ void LoadTraining(Database& db, Toolkit& toolkit, const Identity& identity, Plan
                   TrainingState& training, const std::string& inputFolder,
                   const TrainingHooks& hooks) {
   TrainingRow row = ReadTrainingRow(db, plan, identity.SettingName, plan.TrialCount, inputFolder);
-  if (!row.faults.empty()) RefusePlan(toolkit, row.faults.front());
+  if (const SettingFault* fault = FirstFault(row.faults)) RefusePlan(toolkit, *fault);
 
   if (!row.found) {
     training.TrainingMode = false;

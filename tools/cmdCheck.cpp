@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "plan/PlanCheck.h"
+#include "plan/PlanRows.h"
 #include "plan/modSetup.h"
 #include "session/modDatabase.h"
 #include "tools/Commands.h"
@@ -34,7 +35,7 @@ class ConsoleToolkit : public Toolkit {
 
 std::set<std::string> Settings(Database& db) {
   std::set<std::string> settings;
-  for (const char* table : {"tblBlock", "tblTraining"}) {
+  for (const char* table : {"tblBlock", "tblTraining", "tblPause"}) {
     auto rs =
         DbOpenRecordset(db, std::string("SELECT DISTINCT [Setting] FROM [") + table + "]", true);
     for (; !rs->Eof(); rs->MoveNext()) settings.insert(rs->Get("Setting").AsText());
@@ -63,19 +64,26 @@ int CmdCheck(const std::vector<std::string>& args) {
   Database db(*engine, toolkit, random);
   db.DatabasePath = file.string();
 
+  PlayerRows rows = ReadPlayerRows(db);
   Plan players;
-  LoadPlayers(db, players);
+  players.PlayerTable = std::move(rows.players);
+  players.PlayerCount = static_cast<int16_t>(players.PlayerTable.size());
   const std::set<std::string> settings =
       args.size() == 2 ? std::set<std::string>{args[1]} : Settings(db);
 
-  size_t faultCount = 0;
+  std::vector<SettingFault> found = std::move(rows.faults);
   for (const std::string& setting : settings) {
-    for (const SettingFault& fault : CheckSetting(db, players, setting, inputFolder)) {
-      std::cout << DescribeFault(fault) << "\n";
-      ++faultCount;
-    }
+    std::vector<SettingFault> faults = CheckSetting(db, players, setting, inputFolder);
+    found.insert(found.end(), faults.begin(), faults.end());
   }
-  std::cout << faultCount << (faultCount == 1 ? " fault" : " faults") << " in " << settings.size()
+  size_t faultCount = 0;
+  for (const SettingFault& fault : found) {
+    std::cout << DescribeFault(fault) << "\n";
+    faultCount += fault.warning ? 0 : 1;
+  }
+  const size_t warningCount = found.size() - faultCount;
+  std::cout << faultCount << (faultCount == 1 ? " fault, " : " faults, ") << warningCount
+            << (warningCount == 1 ? " warning" : " warnings") << " in " << settings.size()
             << (settings.size() == 1 ? " setting" : " settings") << "\n";
   return faultCount == 0 ? 0 : 1;
 }

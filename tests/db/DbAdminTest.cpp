@@ -95,7 +95,7 @@ TEST(AdminDemo, PassesThePlanCheckAndRefusesToOverwrite) {
   std::streambuf* saved = std::cout.rdbuf(checked.rdbuf());
   EXPECT_EQ(admin::CmdCheck({dataDir}), 0);
   std::cout.rdbuf(saved);
-  EXPECT_EQ(checked.str(), "0 faults in 2 settings\n");
+  EXPECT_EQ(checked.str(), "0 faults, 0 warnings in 2 settings\n");
   auto engine = MakeSqlCipherEngine();
   const std::string path = dataDir + "/quarn.mdb";
   auto input = engine->Open(path, "SELECT Input FROM tblBlock WHERE Input<>''", true);

@@ -25,6 +25,12 @@ class PlanTest : public ::testing::Test {
     identity.SubjectID = "S1";
     identity.SettingName = "Demo";
     Row("tblPlayer", {{"Name", "Bot"}});
+    Row("tblDisplay", {{"Configuration", "Standard"},
+                       {"Factory", "Everything"},
+                       {"Distributor", "Everything"},
+                       {"Wholesaler", "Everything"},
+                       {"Retailer", "Everything"}});
+    Row("tblDisplayOption", {{"Option", "Everything"}});
   }
 
   void Row(const std::string& table, const Columns& values) { file.Insert(table, values); }

@@ -49,30 +49,54 @@ TEST_F(PlanTest, BlocksExpandRunsInRandomGroupThenIndexOrderAndConvert) {
 
 class PlanCheckTest : public PlanTest {
  protected:
-  // Loads the whole plan and returns the refusal shown, title first.
+  // Loads the whole plan and returns the refusal shown, title first; a value
+  // that cannot be converted at all is an error ("Error 94") instead.
   std::pair<std::string, std::string> Refusal() {
     TrainingState training;
     PauseState pauses;
     ExperimentContext c{db, toolkit, identity, plan, training, pauses, file.Folder(), {}};
-    EXPECT_THROW(LoadExperiment(c), ApplicationEnd);
+    try {
+      LoadExperiment(c);
+      ADD_FAILURE() << "the plan was accepted";
+    } catch (const ApplicationEnd&) {
+    } catch (const QuarnError& e) {
+      return {"Error " + std::to_string(e.Number()), e.Description()};
+    }
     if (toolkit.shown.empty()) return {};
     return {toolkit.Last().title, toolkit.Last().prompt};
   }
 };
 
 // Player names match ignoring case but not blanks; only "Subject" names the
-// participant, once per trial; a refusal names the trial's index.
-TEST_F(PlanCheckTest, BlockValuesTheChainCannotUseAreRefused) {
+// participant, once per trial; a refusal names the row and its trials.
+TEST_F(PlanCheckTest, BlockValuesThePlayCannotUseAreRefusedWithTheirRow) {
   WriteInput("bad.txt", "4,x\n");
-  const std::string trial3 = "Setting Demo, trial 3: ";
+  WriteInput("huge.txt", "4,2147483647\n");
+  const std::string row = "Setting Demo, tblBlock row RandomGroup 0, Index 2 (trial 3): ";
   const std::vector<std::pair<Columns, std::string>> cases = {
-      {{{"Delay", 4}}, trial3 + "Delay 4 is outside 1 to 3"},
-      {{{"numweeks", 0}}, trial3 + "numweeks 0 is below 1"},
-      {{{"JumpWeek", 13}}, trial3 + "JumpWeek 13 is outside 1 to 12"},
-      {{{"numweeks", 40000}}, trial3 + "numweeks 40000 does not fit in 16 bits"},
-      {{{"Runs", -1}}, trial3 + "Runs -1 is below 0"},
-      {{{"Input", "missing.txt"}}, trial3 + "Input missing.txt: Demand file"},
-      {{{"Input", "bad.txt"}}, trial3 + "Input bad.txt: Demand file"},
+      {{{"Delay", 4}}, row + "Delay 4 is outside 1 to 3"},
+      {{{"numweeks", 0}}, row + "numweeks 0 is below 1"},
+      {{{"JumpWeek", 13}}, row + "JumpWeek 13 is outside 1 to 12"},
+      {{{"numweeks", 40000}}, row + "numweeks 40000 does not fit in 16 bits"},
+      {{{"numweeks", 32767}, {"JumpWeek", 1}},
+       row + "numweeks 32767 is above 32766, the most weeks the week counter can play"},
+      {{{"MaxNoise", 16384}},
+       row + "MaxNoise 16384 is above 16383, the largest noise range the orders can hold"},
+      {{{"MaxNoise", TestValue()}}, row + "MaxNoise is empty (Null)"},
+      // Cells written with the sqlcipher shell: kept as text, or as a REAL infinity.
+      {{{"CostInventory", "SQL 'inf'"}}, row + "CostInventory 'inf' is not a finite number"},
+      {{{"CostBackOrder", "SQL 1e999"}}, row + "CostBackOrder 'inf' is not a finite number"},
+      {{{"MaxOrder", "SQL 'nan'"}}, row + "MaxOrder 'nan' is not a number"},
+      {{{"InitInventory", "SQL '0x10'"}}, row + "InitInventory '0x10' is not a number"},
+      {{{"Runs", -1}}, "Setting Demo, tblBlock row RandomGroup 0, Index 2: Runs -1 is below 0"},
+      {{{"Input", "missing.txt"}}, row + "Input missing.txt: Demand file"},
+      {{{"Input", "bad.txt"}}, row + "Input bad.txt: Demand file"},
+      {{{"Input", "../data/x"}}, row + "Input ../data/x: Demand file"},
+      {{{"Input", "huge.txt"}}, row + "the Retailer's total cost can reach 4294967268 in week 4"},
+      {{{"CostInventory", 1e300}}, row + "the Factory's inventory cost can reach"},
+      {{{"InitInventory", 2000000000}}, row + "the Factory's total cost can reach 3000000002"},
+      {{{"FirstOrder", 2000000000}}, row + "the goods on their way to the Factory can add up"},
+      {{{"InitialDemand", 1000000000}}, row + "the week 1 demand 1000000000 times 3"},
       {{{"Distributor", "Nobody"}, {"Retailer", "nobody"}},
        "Player strategy Nobody invalid on Trial 3"},
       {{{"Factory", "Bot "}}, "Player strategy Bot  invalid on Trial 3"},
@@ -81,15 +105,47 @@ TEST_F(PlanCheckTest, BlockValuesTheChainCannotUseAreRefused) {
   };
   for (const auto& [columns, complaint] : cases) {
     file.Exec("DELETE FROM tblBlock");
+    blockIndex = 0;
     toolkit.shown.clear();
     Block({{"Runs", 3}});
-    Block(columns);
+    Columns typed;
+    for (const auto& [column, value] : columns) {
+      const auto* text = std::get_if<std::string>(&value.value);
+      if (text && text->rfind("SQL ", 0) == 0) continue;
+      typed.emplace(column, value);
+    }
+    Block(typed);
+    for (const auto& [column, value] : columns) {
+      const auto* text = std::get_if<std::string>(&value.value);
+      if (text && text->rfind("SQL ", 0) == 0) {
+        file.Exec("UPDATE tblBlock SET " + column + "=" + text->substr(4) + " WHERE [Index]=2");
+      }
+    }
     const auto [title, text] = Refusal();
-    EXPECT_EQ(title, "Error: tblBlock") << complaint;
+    EXPECT_EQ(title.rfind("Error", 0), 0u) << complaint;
     EXPECT_EQ(text.rfind(complaint, 0), 0u) << text;
     if (complaint.find("bad.txt") != std::string::npos) {
-      EXPECT_NE(text.find("not a number"), std::string::npos);
+      EXPECT_NE(text.find("line 1, number 2 is not a number"), std::string::npos) << text;
     }
+  }
+}
+
+// The check and the start-up refuse the same rows; a value that cannot be
+// converted at all ends the start-up with an error that names the row.
+TEST_F(PlanCheckTest, UnconvertibleValuesEndTheStartUpWithTheirRowAndColumn) {
+  Block();
+  file.Exec("UPDATE tblBlock SET MaxOrder='0x10'");
+  TrainingState training;
+  PauseState pauses;
+  ExperimentContext c{db, toolkit, identity, plan, training, pauses, file.Folder(), {}};
+  try {
+    LoadExperiment(c);
+    ADD_FAILURE() << "accepted";
+  } catch (const QuarnError& e) {
+    EXPECT_EQ(e.Number(), kErrTypeMismatch);
+    EXPECT_EQ(e.Description(),
+              "Setting Demo, tblBlock row RandomGroup 0, Index 1 (trial 0): MaxOrder '0x10' is not "
+              "a number");
   }
 }
 
@@ -110,10 +166,19 @@ TEST_F(PlanCheckTest, SettingsWithoutTrialsAreRefused) {
 TEST_F(PlanCheckTest, TrainingRowsAreCheckedBeforeTrainingIsAnnounced) {
   Block();
   const std::vector<std::pair<Columns, std::pair<std::string, std::string>>> cases = {
-      {{{"Runs", 0}}, {"Error: tblTraining", "Setting Demo, trial 1: Runs 0 is below 1"}},
+      {{{"Runs", 0}}, {"Error: tblTraining", "Setting Demo, tblTraining: Runs 0 is below 1"}},
       {{{"Retailer", "Bot"}},
        {"Error: tblTraining",
-        "Setting Demo, trial 1: no role column of the training row names Subject"}},
+        "Setting Demo, tblTraining: no role column of the training row names Subject"}},
+      {{{"InventoryBounds", 10}},
+       {"Error: tblTraining",
+        "Setting Demo, tblTraining: every training trial fails at week 1, before anything is "
+        "ordered: the Retailer's inventory is 12 (InitInventory 12 + InitDelayAmount 4 - week 1 "
+        "demand 4), above InventoryBounds 10"}},
+      {{{"CostLimit", -1}},
+       {"Error: tblTraining",
+        "Setting Demo, tblTraining: every training trial fails at week 1, before anything is "
+        "ordered: CostLimit -1 is below the cost of 0 the participant has then"}},
       {{{"Factory", "Nobody"}}, {"Error: tblBlock", "Player strategy Nobody invalid on Trial 1"}},
   };
   for (const auto& [columns, expected] : cases) {
@@ -125,8 +190,9 @@ TEST_F(PlanCheckTest, TrainingRowsAreCheckedBeforeTrainingIsAnnounced) {
   }
 }
 
-// Every fault of a row, also behind a refused player name.
-TEST_F(PlanTest, CheckCommandListsTheFaultsOfEverySettingAndFailsOnAny) {
+// Every fault of every table, also behind a refused player name; warnings
+// are listed among them and counted, but do not fail the check.
+TEST_F(PlanTest, CheckCommandListsTheFaultsOfEveryTableAndFailsOnAny) {
   std::ostringstream out;
   auto Run = [&out](std::vector<std::string> args) {
     std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
@@ -134,22 +200,56 @@ TEST_F(PlanTest, CheckCommandListsTheFaultsOfEverySettingAndFailsOnAny) {
     std::cout.rdbuf(saved);
     return code;
   };
+  Row("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
   Block();
   Block({{"Setting", "Other"}, {"numweeks", 0}, {"JumpWeek", 1}, {"Runs", 2}});
   Block({{"Setting", "Other"}, {"Factory", "Nobody"}, {"Delay", 5}});
   Training({{"Setting", "Other"}, {"Runs", 0}});
+  Row("tblPause", {{"Setting", "Other"}, {"Trial", 1}, {"Password", TestValue()}});
   Training({{"Setting", "TrainOnly"}});
+  Block({{"Setting", "Warned"},
+         {"MinOrder", 5},
+         {"MaxOrder", 1},
+         {"CostTransit", -1.0},
+         {"Predicter", "Missing"},
+         {"DisplayOption", "Nowhere"}});
+  Training({{"Setting", "Warned"}, {"Password", ""}, {"InventoryBounds", 0}});
+  Row("tblPause", {{"Setting", "Warned"}, {"Trial", 2}, {"Password", "p"}});
   EXPECT_EQ(Run({file.Folder()}), 1);
-  EXPECT_EQ(out.str(),
-            "tblBlock: Setting Other, trial 0: numweeks 0 is below 1\n"
-            "tblBlock: Setting Other, trial 2: Player strategy Nobody invalid on Trial 2\n"
-            "tblBlock: Setting Other, trial 2: Delay 5 is outside 1 to 3\n"
-            "tblTraining: Setting Other, trial 3: Runs 0 is below 1\n"
-            "tblBlock: Setting TrainOnly: tblBlock has no rows for this setting\n"
-            "5 faults in 3 settings\n");
+  EXPECT_EQ(
+      out.str(),
+      "tblPlayer row Nully: Alpha is empty (Null)\n"
+      "Setting Other, tblBlock row RandomGroup 0, Index 2 (trials 0 to 1): numweeks 0 is "
+      "below 1\n"
+      "Setting Other, tblBlock row RandomGroup 0, Index 3 (trial 2): Player strategy Nobody "
+      "invalid on Trial 2\n"
+      "Setting Other, tblBlock row RandomGroup 0, Index 3 (trial 2): Delay 5 is outside 1 to "
+      "3\n"
+      "Setting Other, tblTraining: Runs 0 is below 1\n"
+      "Setting Other, tblPause row Trial 1: Password is empty (Null)\n"
+      "Setting TrainOnly: tblBlock has no rows for this setting\n"
+      "warning: Setting Warned, tblBlock row RandomGroup 0, Index 4 (trial 0): MaxOrder 1 is "
+      "below MinOrder 5: a Sterman player's order is then always one of the two\n"
+      "warning: Setting Warned, tblBlock row RandomGroup 0, Index 4 (trial 0): CostTransit -1 "
+      "is negative: the stages earn by it\n"
+      "warning: Setting Warned, tblBlock row RandomGroup 0, Index 4 (trial 0): Predicter "
+      "Missing names no tblPredicter row: the trial shows no forecast\n"
+      "warning: Setting Warned, tblBlock row RandomGroup 0, Index 4 (trial 0): DisplayOption "
+      "Nowhere names no tblDisplay row: the trial keeps the display of the trial before\n"
+      "warning: Setting Warned, tblTraining: only CostLimit is set: training limits are "
+      "checked only when both are, so none is\n"
+      "warning: Setting Warned, tblTraining: Password is empty: anyone can skip the training "
+      "with e and Enter\n"
+      "warning: Setting Warned, tblPause row Trial 2: the pause after trial 2 never comes: "
+      "the setting has trials 1 to 1, and it holds up every pause after it\n"
+      "7 faults, 7 warnings in 4 settings\n");
   out.str("");
-  EXPECT_EQ(Run({file.Folder() + "/", "Demo"}), 0);
-  EXPECT_EQ(out.str(), "0 faults in 1 setting\n");
+  EXPECT_EQ(Run({file.Folder() + "/", "Demo"}), 1);  // the player's fault counts for every setting
+  file.Exec("DELETE FROM tblPlayer WHERE Name='Nully'");
+  out.str("");
+  EXPECT_EQ(Run({file.Folder() + "/", "Warned"}), 0);
+  EXPECT_EQ(out.str().substr(out.str().rfind('\n', out.str().size() - 2) + 1),
+            "0 faults, 7 warnings in 1 setting\n");
 }
 
 TEST_F(PlanTest, DisplayConfigurationFoundAndNotFound) {
