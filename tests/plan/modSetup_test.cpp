@@ -149,6 +149,38 @@ TEST_F(PlanCheckTest, UnconvertibleValuesEndTheStartUpWithTheirRowAndColumn) {
   }
 }
 
+// The rows a trial names are checked when it names them: a forecast beyond
+// its widths, an empty column, a pause without a password.
+TEST_F(PlanCheckTest, PredicterAndPauseRowsThePlayCannotUseAreRefused) {
+  const std::string trial = "Setting Demo, tblBlock row RandomGroup 0, Index 1 (trial 0)";
+  const std::vector<std::pair<Columns, std::string>> cases = {
+      {{{"Extent", -5}, {"Excess", 8}},
+       trial + ", tblPredicter row Ahead: Extent -5 is below 0: the forecast would show weeks "
+               "before week 1"},
+      {{{"Extent", 2}, {"Excess", 99999}},
+       trial + ", tblPredicter row Ahead: Excess 99999 does not fit the forecast's 16 bits "
+               "(-32768 to 32767)"},
+      {{{"Extent", TestValue()}, {"Excess", 8}},
+       trial + ", tblPredicter row Ahead: Extent is empty (Null)"},
+      {{}, "Setting Demo, tblPause row Trial 1: Password is empty (Null)"},
+  };
+  for (const auto& [predicter, complaint] : cases) {
+    file.Exec("DELETE FROM tblBlock; DELETE FROM tblPredicter; DELETE FROM tblPause;");
+    blockIndex = 0;
+    toolkit.shown.clear();
+    if (predicter.empty()) {
+      Block();
+      Row("tblPause", {{"Setting", "Demo"}, {"Trial", 1}, {"Password", TestValue()}});
+    } else {
+      Block({{"Predicter", "Ahead"}});
+      Columns row = predicter;
+      row.emplace("Predicter", "Ahead");
+      Row("tblPredicter", row);
+    }
+    EXPECT_EQ(Refusal().second, complaint);
+  }
+}
+
 TEST_F(PlanCheckTest, SettingsWithoutTrialsAreRefused) {
   identity.SettingName = "Empty";
   EXPECT_EQ(Refusal().second, "Setting Empty: tblBlock has no rows for this setting");

@@ -59,6 +59,25 @@ TEST_F(LoginTest, LoadsSettingsTakesANonBlankIdAndRefusesWhatCannotBeUsed) {
   EXPECT_THROW(login.RethrowPending(), ApplicationEnd);
 }
 
+// A comma in either name would shift the fields of the text file's lines.
+TEST_F(LoginTest, RefusesNamesThatBreakTheTextFileLines) {
+  db.Insert("tblBlock", {{"Setting", "A,B"}, {"Index", 1}});
+  login.LoadSettings();
+  const std::vector<std::pair<QString, QString>> cases = {{"S1", "A,B"}, {"P,1", "Demo"}};
+  for (const auto& [subject, setting] : cases) {
+    toolkit.shown.clear();
+    login.txtSubjectID->clear();
+    QTest::keyClicks(login.txtSubjectID, subject);
+    login.cboSetting->lineEdit()->clear();
+    QTest::keyClicks(login.cboSetting->lineEdit(), setting);
+    ClickStart();
+    ASSERT_EQ(toolkit.shown.size(), 1u) << subject.toStdString();
+    EXPECT_NE(toolkit.Last().prompt.find("comma"), std::string::npos) << toolkit.Last().prompt;
+    EXPECT_TRUE(login.isVisible());
+  }
+  EXPECT_EQ(db.Count("datUser"), 0);
+}
+
 // Quotes in the User ID and the setting go into the queries safely.
 TEST_F(LoginTest, KnownParticipantIsAskedToResumeAfterTheHighestTrial) {
   db.Insert("datUser", {{"Subject", "d'Arcy"}, {"Setting", "Demo"}});

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "sim/InputFile.h"
 #include "tests/sim/SimGame.h"
 
 namespace quarn::testing {
@@ -93,6 +95,59 @@ TEST_F(DemandFile, PaddedCutOffOrRefusedWithFileAndLine) {
   EXPECT_THROW(g.Start(folder), DemandFileError);
   EXPECT_EQ(g.chain.CurrentWeek, 7);
   EXPECT_TRUE(g.role(kFactory).OrderSlots.empty());
+}
+
+// Input names a regular file inside the Input folder; nothing else is opened,
+// and a refusal never shows what a file holds.
+TEST_F(DemandFile, InputIsConfinedToRegularFilesInsideTheFolder) {
+  namespace fs = std::filesystem;
+  std::ofstream(folder + "/../quarn-secret.txt") << "root:x:0:0\n";
+  fs::create_directory(folder + "/sub");
+  std::ofstream(folder + "/sub/inner.txt") << "6\n";
+  fs::create_symlink(folder + "/../quarn-secret.txt", folder + "/out-link");
+  fs::create_symlink("/dev/zero", folder + "/zero-link");
+  fs::create_symlink("sub/inner.txt", folder + "/in-link");
+  ASSERT_EQ(mkfifo((folder + "/fifo").c_str(), 0600), 0);
+  std::ofstream(folder + "/big.txt") << std::string(kMaxInputBytes + 1, '4');
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"../quarn-secret.txt", "leads out of the Input folder (\"..\")"},
+      {folder + "/demand.txt", "is not a file name inside the Input folder"},
+      {"out-link", "leads out of the Input folder"},
+      {"zero-link", "leads out of the Input folder"},
+      {"fifo", "is not a regular file"},
+      {"sub", "is not a regular file"},
+      {"big.txt", "is larger than 1048576 bytes"},
+  };
+  for (const auto& [input, reason] : refused) {
+    TrialPlan t = Trial("1\n");
+    t.Input = input;
+    try {
+      CheckDemandFile(t, folder);
+      ADD_FAILURE() << "accepted " << input;
+    } catch (const DemandFileError& e) {
+      const std::string text = e.what();
+      EXPECT_NE(text.find(reason), std::string::npos) << text;
+      EXPECT_EQ(text.find("root:"), std::string::npos) << text;
+    }
+  }
+  for (const char* inside : {"sub/inner.txt", "in-link"}) {
+    TrialPlan t = Trial("1\n");
+    t.Input = inside;
+    BuildDemand(t, folder);
+    EXPECT_EQ(t.WeeklyDemand[0], 6) << inside;
+  }
+  fs::remove(folder + "/../quarn-secret.txt");
+}
+
+// What spreadsheets write first is skipped; the refusal names the place of
+// a bad number, not its text.
+TEST_F(DemandFile, ByteOrderMarkIsSkippedAndBadNumbersAreNamedByPlace) {
+  EXPECT_EQ(Build("\xEF\xBB\xBF"
+                  "5,6\n7\n"),
+            (std::vector<int32_t>{5, 6, 7, 9, 9}));
+  const std::string text = Refusal("1,2\n3,\x1b[31msecret\n").what();
+  EXPECT_NE(text.find("line 2, number 2 is not a number"), std::string::npos) << text;
+  EXPECT_EQ(text.find("secret"), std::string::npos) << text;
 }
 
 TEST(StartTrialChain, RefusesValuesTheArraysCannotHold) {

@@ -1,0 +1,145 @@
+#include "plan/PlanBounds.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "sim/modInit.h"
+#include "tests/sim/SimGame.h"
+
+namespace quarn::testing {
+namespace {
+
+// A typical trial: the participant at the Retailer, Sterman players at the
+// other roles, demand 4 stepping to 8, orders limited to tens.
+TrialPlan Typical(int16_t weeks = 52) {
+  TrialPlan t = SteadyTrial(weeks, kRetailer);
+  t.JumpWeek = 5;
+  t.MaxOrder = 40;
+  t.MaxNoise = 2;
+  t.RolePlayer = {0, 0, 0, kSubjectPlayer};
+  return t;
+}
+
+const std::vector<PlayerStrategy> kPlayers = {StermanPlayer(0.26, 0.34, 0.36)};
+
+bool Accepted(TrialPlan t) {
+  BuildDemand(t, ".");
+  return CheckTrialBounds(t, kPlayers, "numweeks").faults.empty();
+}
+
+// Plays the whole trial with every participant order `order` and the noise
+// draws `draws`; returns the error that ended it, or "".
+std::string Play(const TrialPlan& t, int16_t order, std::vector<double> draws) {
+  SimGame g(t, kPlayers);
+  g.random.draws = std::move(draws);
+  try {
+    g.Start();
+    for (int w = 1; w <= t.numweeks; ++w) g.Press(order);
+  } catch (const QuarnError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+struct Field {
+  const char* name;
+  std::function<void(TrialPlan&, int64_t)> set;
+  int64_t low, high;  // the accepted and the refused end of the search
+};
+
+// For each field, the largest value the check accepts (the others typical)
+// plays a whole trial without an error at either extreme of the
+// participant's orders and the noise; one more is refused.
+TEST(PlanBounds, LargestAcceptedValueOfEachFieldPlaysAWholeTrial) {
+  const std::vector<Field> fields = {
+      {"InitInventory", [](TrialPlan& t, int64_t v) { t.InitInventory = int32_t(v); }, 12,
+       1LL << 31},
+      {"InitDelayAmount", [](TrialPlan& t, int64_t v) { t.InitDelayAmount = int32_t(v); }, 4,
+       1LL << 31},
+      {"FirstOrder", [](TrialPlan& t, int64_t v) { t.FirstOrder = int32_t(v); }, 4, 1LL << 31},
+      {"SecondDemand", [](TrialPlan& t, int64_t v) { t.SecondDemand = int32_t(v); }, 8, 1LL << 31},
+      {"MaxOrder", [](TrialPlan& t, int64_t v) { t.MaxOrder = int32_t(v); }, 40, 1LL << 31},
+      {"MaxNoise", [](TrialPlan& t, int64_t v) { t.MaxNoise = int16_t(v); }, 2, 1LL << 15},
+      {"CostBackOrder (hundredths)",
+       [](TrialPlan& t, int64_t v) { t.CostBackOrder = double(v) / 100; }, 100, 1LL << 40},
+      {"numweeks without costs",
+       [](TrialPlan& t, int64_t v) {
+         t.numweeks = int16_t(v);
+         t.JumpWeek = 5;
+         t.CostInventory = t.CostBackOrder = 0;
+       },
+       52, 1LL << 15},
+  };
+  for (const Field& f : fields) {
+    int64_t low = f.low, high = f.high;
+    ASSERT_TRUE([&] {
+      TrialPlan t = Typical();
+      f.set(t, low);
+      return Accepted(t);
+    }()) << f.name;
+    while (high - low > 1) {
+      const int64_t mid = low + (high - low) / 2;
+      TrialPlan t = Typical();
+      f.set(t, mid);
+      (Accepted(t) ? low : high) = mid;
+    }
+    TrialPlan largest = Typical();
+    f.set(largest, low);
+    for (int16_t order : {int16_t{0}, int16_t{9999}}) {
+      for (double draw : {0.0, 0.9999999}) {
+        EXPECT_EQ(Play(largest, order, {draw}), "") << f.name << " " << low << " order " << order;
+      }
+    }
+    if (high < f.high) {
+      TrialPlan refused = Typical();
+      f.set(refused, high);
+      EXPECT_FALSE(Accepted(refused)) << f.name;
+    }
+  }
+}
+
+TEST(PlanBounds, TypicalPlansPass) {
+  for (int16_t weeks : {20, 52, 100}) {
+    TrialPlan t = Typical(weeks);
+    BuildDemand(t, ".");
+    const TrialBounds b = CheckTrialBounds(t, kPlayers, "numweeks");
+    EXPECT_TRUE(b.faults.empty()) << weeks << ": " << b.faults.front().complaint;
+    // A participant who always orders 9999 runs the Wholesaler's backorder
+    // cost up; ten such trials still fit the game's cost sum.
+    EXPECT_LT(b.highestCost * 10, 2147483647.0) << weeks;
+  }
+}
+
+// The last week's refresh shows Excess; a shown demand and its noise must
+// fit the forecast panel's 16 bits.
+TEST(PlanBounds, ForecastsBeyondTheirWidthsAreRefused) {
+  TrialPlan t = Typical(20);
+  BuildDemand(t, ".");
+  const std::vector<std::pair<Forecast, std::string>> cases = {
+      {{-5, 8, 0}, "Extent -5 is below 0"},
+      {{32760, 8, 0}, "Extent 32760 with numweeks 20 reaches beyond week 32767"},
+      {{2, 99999, 0}, "Excess 99999 does not fit"},
+      {{2, 32767, 1}, "Excess 32767 with the forecast's MaxNoise 1 does not fit"},
+      {{2, 8, 2000000000}, "MaxNoise 2000000000 is above 1073741823"},
+  };
+  for (const auto& [forecast, complaint] : cases) {
+    const std::vector<BoundFault> faults = CheckForecastBounds(forecast, t);
+    ASSERT_EQ(faults.size(), 1u) << complaint;
+    EXPECT_EQ(faults[0].complaint.rfind(complaint, 0), 0u) << faults[0].complaint;
+  }
+  EXPECT_TRUE(CheckForecastBounds({2, 32765, 1}, t).empty());
+  EXPECT_TRUE(CheckForecastBounds({32747, 8, 0}, t).empty());
+}
+
+TEST(PlanBounds, HugeStermanParametersAreRefused) {
+  EXPECT_EQ(StermanParameterFault(StermanPlayer(0.26, 0.34, 0.36)), "");
+  EXPECT_NE(StermanParameterFault(StermanPlayer(1e300, 1, 0.5)), "");
+  EXPECT_NE(StermanParameterFault(StermanPlayer(0, 1e308, 0.5)), "");
+  PlayerStrategy notSterman = StermanPlayer(1e300);
+  notSterman.Sterman = false;
+  EXPECT_EQ(StermanParameterFault(notSterman), "");
+}
+
+}  // namespace
+}  // namespace quarn::testing
