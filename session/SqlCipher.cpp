@@ -3,15 +3,19 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <sqlcipher/sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace quarn {
 
@@ -84,6 +88,29 @@ bool StartsWith(const char* text, const char* prefix) {
   return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
+// Why the database file at `path` cannot be written, or an empty text when
+// it can. A write needs a journal created beside the file, so the folder is
+// probed by creating a file in it: permission bits alone say nothing for a
+// process running as root, and nothing about a read-only file system.
+std::string UnwritableReason(const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::absolute(path).parent_path();
+  const std::string probe = (folder / ".quarn-write-test-XXXXXX").string();
+  std::vector<char> name(probe.begin(), probe.end());
+  name.push_back('\0');
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    return "The folder " + folder.string() + " cannot be written (" + std::strerror(errno) +
+           "): the experiment database in it cannot store anything";
+  }
+  ::close(fd);
+  ::unlink(name.data());
+  if (::access(path.c_str(), W_OK) != 0 && errno != ENOENT) {
+    return "The file " + path + " cannot be written (" + std::strerror(errno) + ")";
+  }
+  return "";
+}
+
 }  // namespace
 
 SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode) : path_(path) {
@@ -151,8 +178,16 @@ void SqlCipherConnection::Fail(int rc, const std::string& context) const {
   if (StartsWith(message, "no such table") || StartsWith(message, "no such column")) {
     throw QuarnError(kErrItemNotFound, "Item not found in this collection (" + text + ")");
   }
+  const int primary = rc & 0xff;
+  if (primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY) {
+    // SQLite says only "unable to open database file" when it cannot create
+    // its journal next to the file; the moderator needs to know which folder.
+    if (std::string reason = UnwritableReason(path_); !reason.empty()) {
+      throw QuarnError(kErrDatabase + primary, reason);
+    }
+  }
   if (!context.empty()) text += " (" + context + ")";
-  throw QuarnError(kErrDatabase + (rc & 0xff), text);
+  throw QuarnError(kErrDatabase + primary, text);
 }
 
 void SqlCipherConnection::Exec(const std::string& sql) {

@@ -132,5 +132,49 @@ TEST(Concurrency, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_EQ(db.Count("datRole"), 2 * kWeeks * 4);
 }
 
+// SQLite reports a folder it cannot create its journal in as "unable to open
+// database file"; the moderator is told which folder cannot be written. The
+// write runs in a child process that gives up root's rights, which would
+// write anywhere.
+TEST(Writer, NamesTheFolderThatCannotBeWritten) {
+  namespace fs = std::filesystem;
+  TestDatabase db;
+  fs::permissions(db.Path(), fs::perms::all);
+  fs::permissions(db.Folder(),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  int channel[2];
+  ASSERT_EQ(::pipe(channel), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(channel[0]);
+    std::string result = "stored";
+    if (::geteuid() == 0 && ::setuid(65534) != 0) result = "setuid failed";
+    try {
+      auto rs = db.engine->Open(db.Path(), "datUser", false);
+      rs->AddNew();
+      rs->Set("Subject", std::string("S1"));
+      rs->Update();
+      rs->Close();
+    } catch (const QuarnError& e) {
+      result = e.Description();
+    }
+    (void)!::write(channel[1], result.data(), result.size());
+    ::_exit(0);
+  }
+  ::close(channel[1]);
+  std::string message;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) message.append(buffer, n);
+  ::close(channel[0]);
+  ::waitpid(child, nullptr, 0);
+  fs::permissions(db.Folder(), fs::perms::owner_all);
+
+  EXPECT_EQ(
+      message.rfind("The folder " + db.Folder() + " cannot be written (Permission denied)", 0), 0u)
+      << message;
+  EXPECT_EQ(db.Count("datUser"), 0);
+}
+
 }  // namespace
 }  // namespace quarn
