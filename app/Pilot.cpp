@@ -116,7 +116,8 @@ class Pilot : public QObject {
 
   PilotToolkit toolkit_;
   SteadyTickCounter ticks_;
-  StandardUniformRandom random_;
+  StandardUniformRandom random_ =
+      options_.seed ? StandardUniformRandom(*options_.seed) : StandardUniformRandom();
   std::unique_ptr<DatabaseEngine> engine_ = MakeSqlCipherEngine();
   Database db_{*engine_, toolkit_, random_};
   Game game_{Services{toolkit_, ticks_, random_, db_}};

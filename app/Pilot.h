@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ struct PilotOptions {
   std::string setting;
   std::string subject;
   OrderSource orders;  // empty: DemandOrder
+  // Makes the noise of simulated players and forecasts repeatable.
+  std::optional<uint32_t> seed;
 };
 
 struct PilotReport {

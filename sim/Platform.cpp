@@ -24,8 +24,10 @@ uint64_t SplitMix64(uint64_t& state) {
 
 StandardUniformRandom::StandardUniformRandom() : state_(std::random_device{}()) {}
 
+StandardUniformRandom::StandardUniformRandom(uint32_t seed) : state_(seed), fixedSeed_(seed) {}
+
 void StandardUniformRandom::Reseed(uint32_t ticks) {
-  uint64_t mix = (static_cast<uint64_t>(ticks) << 32) ^ draws_;
+  uint64_t mix = (static_cast<uint64_t>(fixedSeed_.value_or(ticks)) << 32) ^ draws_;
   state_ = SplitMix64(mix);
 }
 

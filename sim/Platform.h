@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace quarn {
 
@@ -32,13 +33,18 @@ class SteadyTickCounter final : public TickCounter {
 // still give different draws.
 class StandardUniformRandom final : public UniformRandom {
  public:
+  // Seeded from the system; every reseed takes the tick count.
   StandardUniformRandom();
+  // Repeatable: reseeds take `seed` in place of the tick count, so a run with
+  // the same seed draws the same numbers (a pilot played again, for one).
+  explicit StandardUniformRandom(uint32_t seed);
   void Reseed(uint32_t ticks) override;
   double Next() override;
 
  private:
   uint64_t state_;
   uint64_t draws_ = 0;
+  std::optional<uint32_t> fixedSeed_;
 };
 
 // Test double: a clock that only moves when told to. The generator that

@@ -1,0 +1,22 @@
+#include "sim/Platform.h"
+
+#include <gtest/gtest.h>
+
+namespace quarn {
+namespace {
+
+TEST(StandardUniformRandom, SeededGeneratorRepeatsItsDrawsWhateverTheTickCount) {
+  StandardUniformRandom first(7);
+  StandardUniformRandom second(7);
+  for (uint32_t week = 0; week < 50; ++week) {
+    first.Reseed(week);
+    second.Reseed(week * 1000 + 3);
+    const double draw = first.Next();
+    EXPECT_EQ(draw, second.Next());
+    EXPECT_GE(draw, 0.0);
+    EXPECT_LT(draw, 1.0);
+  }
+}
+
+}  // namespace
+}  // namespace quarn
