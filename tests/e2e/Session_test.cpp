@@ -30,11 +30,15 @@ TEST(DemoSession, FromLoginToGameOverEveryRecordAgrees) {
   SqlCipherConnection(demo.db.Path(), OpenMode::ReadWrite)
       .Exec("UPDATE tblTraining SET InventoryBounds=20");
 
-  PilotOptions options{demo.DataDir(), "Demo", "E2E", [](const Game& game) {
+  PilotOptions options{demo.DataDir(),
+                       "Demo",
+                       "E2E",
+                       [](const Game& game) {
                          const bool firstAttempt =
                              game.training.TrainingMode && game.training.TrainingTrialNo == -1;
                          return firstAttempt ? 9999 : DemandOrder(game);
-                       }};
+                       },
+                       {}};
   std::ostringstream out, err;
   const PilotReport report = RunPilot(options, out, err);
   ASSERT_EQ(report.exitCode, 0) << out.str() << err.str();
