@@ -42,6 +42,16 @@ int32_t DecisionTime(const Game& game) {
   return static_cast<int32_t>(game.times.OrderPressTime - game.times.WeekStartTime);
 }
 
+// Asks at once what to do when an open's rows were lost: a silent retry of
+// the step cannot bring them back, so Retry writes the whole open anew.
+MsgResult AskAfterLostWrite(Toolkit& toolkit, const QuarnError& failure) {
+  const MsgResult answer =
+      toolkit.MsgBox(std::to_string(failure.Number()) + ": " + failure.Description(),
+                     MsgStyle::AbortRetryIgnore, kDatabaseOutputTitle);
+  if (answer == MsgResult::Retry) throw WriteRestart{};
+  return answer;
+}
+
 // Runs one step of an output write. A failure goes to DbWriteRetry: Retry
 // runs the step again, Ignore leaves the writer, Abort ends the application.
 template <class Step>
@@ -53,16 +63,16 @@ void Attempt(Game& game, Recordset& rs, Step&& step) {
       return;
     } catch (const QuarnError& failure) {
       MsgResult answer;
-      try {
-        answer = DbWriteRetry(game.services.db, kDatabaseOutputTitle, rs, failure,
-                              game.training.TrainingMode, game.training.TrainingTrialNo);
-      } catch (const QuarnError&) {
-        // The record set takes no more writes: its transaction was rolled
-        // back, or the failure came at the commit. Running the step again
-        // cannot succeed, so ask at once; Retry writes the whole open anew.
-        answer = toolkit.MsgBox(std::to_string(failure.Number()) + ": " + failure.Description(),
-                                MsgStyle::AbortRetryIgnore, kDatabaseOutputTitle);
-        if (answer == MsgResult::Retry) throw WriteRestart{};
+      if (failure.Number() == kErrWriteLost) {
+        answer = AskAfterLostWrite(toolkit, failure);
+      } else {
+        try {
+          answer = DbWriteRetry(game.services.db, kDatabaseOutputTitle, rs, failure,
+                                game.training.TrainingMode, game.training.TrainingTrialNo);
+        } catch (const QuarnError&) {
+          // The record set takes no more writes (moving the row's Trial failed).
+          answer = AskAfterLostWrite(toolkit, failure);
+        }
       }
       if (answer == MsgResult::Abort) toolkit.EndApplication();
       if (answer == MsgResult::Ignore) throw WriteIgnored{};

@@ -268,16 +268,7 @@ class TableWriter final : public Recordset {
     const int rc = sqlite3_step(stmt);
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    if (rc != SQLITE_DONE) {
-      // Most failures undo only this statement. A few (I/O, full disk) undo
-      // the whole transaction; then the rows stored earlier under this open
-      // are gone, and nothing after them may be committed in their place.
-      if (sqlite3_get_autocommit(connection_.Handle())) {
-        inTransaction_ = false;
-        broken_ = true;
-      }
-      connection_.Fail(rc);
-    }
+    if (rc != SQLITE_DONE) FailWrite(rc);
     editing_ = false;
     buffer_.clear();
   }
@@ -285,7 +276,12 @@ class TableWriter final : public Recordset {
   void Close() override {
     if (closed_) return;
     NeedOpen();
-    connection_.Exec("COMMIT;");
+    // A COMMIT that meets a lock keeps the transaction, so it can be tried
+    // again; one that failed otherwise may have rolled it back.
+    if (const int rc = sqlite3_exec(connection_.Handle(), "COMMIT;", nullptr, nullptr, nullptr);
+        rc != SQLITE_OK) {
+      FailWrite(rc);
+    }
     inTransaction_ = false;
     closed_ = true;
   }
@@ -304,9 +300,28 @@ class TableWriter final : public Recordset {
     return found->second;
   }
 
+  // Raises the failure of a write step: a key collision as such; a failure
+  // that rolled the transaction back (I/O, a full disk) as the loss of every
+  // row of this open, so that nothing after it is committed in their place.
+  [[noreturn]] void FailWrite(int rc) {
+    sqlite3* handle = connection_.Handle();
+    const int extended = sqlite3_extended_errcode(handle);
+    if (extended == SQLITE_CONSTRAINT_PRIMARYKEY || extended == SQLITE_CONSTRAINT_UNIQUE) {
+      throw QuarnError(kErrDuplicateKey, std::string("Duplicate value in index or primary key (") +
+                                             sqlite3_errmsg(handle) + ")");
+    }
+    if (sqlite3_get_autocommit(handle)) {
+      inTransaction_ = false;
+      broken_ = true;
+      throw QuarnError(kErrWriteLost,
+                       std::string(sqlite3_errmsg(handle)) + "; no row of this open was stored");
+    }
+    connection_.Fail(rc);
+  }
+
   void NeedOpen() const {
     if (broken_) {
-      throw QuarnError(kErrDatabase + SQLITE_ABORT,
+      throw QuarnError(kErrWriteLost,
                        "The transaction was rolled back; no row of this open was stored");
     }
     if (closed_) throw QuarnError(kErrDatabase + SQLITE_MISUSE, "The record set is closed");

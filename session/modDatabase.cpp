@@ -120,18 +120,31 @@ void DbClose(Database&, std::unique_ptr<Recordset>& rs) {
   if (released) released->Close();
 }
 
+namespace {
+
+// Files the edited row under another trial: the next lower training number,
+// or the row's Trial plus one.
+void MoveRowTrial(Recordset& rs, bool trainingMode, int16_t& trainingTrialNo) {
+  if (trainingMode) {
+    trainingTrialNo = Narrow16(int64_t{trainingTrialNo} - 1, "TrainingTrialNo");
+    rs.Set("Trial", int64_t{trainingTrialNo});
+    return;
+  }
+  Field trial("Trial", rs.Edited("Trial"));
+  const int64_t current = trial.IsNull() ? 0 : trial.AsInt32();
+  rs.Set("Trial", int64_t{Narrow16(current + 1, "Trial")});
+}
+
+}  // namespace
+
 MsgResult DbWriteRetry(Database& db, const std::string& title, Recordset& rs,
                        const QuarnError& failure, bool trainingMode, int16_t& trainingTrialNo) {
   if (db.DbWriteRetries < 5) {
     ++db.DbWriteRetries;
-    if (trainingMode) {
-      trainingTrialNo = Narrow16(int64_t{trainingTrialNo} - 1, "TrainingTrialNo");
-      rs.Set("Trial", int64_t{trainingTrialNo});
-    } else {
-      Field trial("Trial", rs.Edited("Trial"));
-      const int64_t current = trial.IsNull() ? 0 : trial.AsInt32();
-      rs.Set("Trial", int64_t{Narrow16(current + 1, "Trial")});
-    }
+    // Only a collision on the key is cured by another Trial. A lock or an I/O
+    // fault passes; moving the row would file the week under a trial that
+    // was never played, and the real one would collide later.
+    if (failure.Number() == kErrDuplicateKey) MoveRowTrial(rs, trainingMode, trainingTrialNo);
     return MsgResult::Retry;
   }
   MsgResult answer =

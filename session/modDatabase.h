@@ -15,6 +15,13 @@ namespace quarn {
 // The fixed password of every experiment database.
 inline constexpr const char* kDatabasePassword = "PqZt_*R*_k";
 
+// A row whose key is already in its table (the classic engine's "duplicate
+// value in index or primary key").
+inline constexpr int kErrDuplicateKey = 3022;
+// A write failed in a way that undid every row stored under its open (the
+// transaction was rolled back): the open has to be written again.
+inline constexpr int kErrWriteLost = kErrDatabase + 4;
+
 // A value read from or written to a column. std::monostate is Null.
 using FieldValue = std::variant<std::monostate, int64_t, double, std::string>;
 
@@ -105,9 +112,10 @@ std::chrono::milliseconds DbBackoffDuration(int64_t count);
 void DbClose(Database& db, std::unique_ptr<Recordset>& rs);
 
 // Decides what happens after a row of `rs` could not be stored: five
-// automatic retries per open, each moving the row's Trial (down through
-// `trainingTrialNo` in training, up by one otherwise), then the
-// Abort/Retry/Ignore question under `title`.
+// automatic retries per open, then the Abort/Retry/Ignore question under
+// `title`. A retry after a key collision first moves the row's Trial (down
+// through `trainingTrialNo` in training, up by one otherwise); any other
+// failure is retried with the row as it is.
 MsgResult DbWriteRetry(Database& db, const std::string& title, Recordset& rs,
                        const QuarnError& failure, bool trainingMode, int16_t& trainingTrialNo);
 
