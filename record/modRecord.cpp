@@ -209,6 +209,8 @@ void WriteTrialRecord(Game& game) {
   const size_t index = std::min(static_cast<size_t>(game.plan.CurrentTrial), plans.size() - 1);
   const TrialPlan& trial = plans[index];
   if (!trial.DatabaseOutput) return;
+  const TrialKey key{game.identity.SubjectID, game.identity.SettingName, RecordedTrialNo(game)};
+  if (game.LastRecordedTrial == key) return;
 
   WriteOutput(game, "datTrial", [&](Recordset& rs) {
     Attempt(game, rs, [&] { rs.AddNew(); });
@@ -233,6 +235,7 @@ void WriteTrialRecord(Game& game) {
     Set(game, rs, "Time", FormatTimeOfDay(now));
     Attempt(game, rs, [&] { rs.Update(); });
   });
+  game.LastRecordedTrial = key;
 }
 
 namespace {

@@ -25,7 +25,8 @@ int16_t RecordedTrialNo(const Game& game);
 void WriteRoleRecords(Game& game);
 
 // Stores the current trial's datTrial row, in the state the trial has now.
-// Does nothing when the trial's DatabaseOutput is off.
+// Does nothing when the trial's DatabaseOutput is off, or when this trial
+// (its Subject, Setting and Trial number) was recorded already.
 void WriteTrialRecord(Game& game);
 
 // The comma-separated fields of stage `role` for the week's text line.

@@ -404,6 +404,9 @@ void frmMain::txtOrder_Change() {
 }
 
 void frmMain::tmrAnimation_Timer() {
+  // A modal box runs its own event loop, in which the timer keeps firing: the
+  // week must not move on (or a trial end underneath an exit question).
+  if (game.services.toolkit.ModalOpen()) return;
   const TrialPlan& trial = CurrentPlan(game.plan);
   const double roadStart = linPath[0]->X1;
   const int slotCount = std::min<int>(trial.Delay, 3);

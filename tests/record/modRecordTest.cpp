@@ -219,6 +219,20 @@ TEST_F(RecordTest, TrainingRecordsCarryTheTrainingNumberAndFlag) {
   EXPECT_EQ(TextLines()[1].substr(0, 12), "P17,Beer,-3,");
 }
 
+// Its end, the exit question and the skip password may all come to record
+// one trial; the first one does.
+TEST_F(RecordTest, TrialIsRecordedOnceHoweverOftenItsRecordIsWritten) {
+  UsePlan({Trial(2, 1, kRetailer), Trial(2, 1, kRetailer)});
+  PlayTrial();
+  WriteTrialRecord(game);
+  WriteTrialRecord(game);
+  game.plan.CurrentTrial = 1;
+  PlayTrial();
+  WriteTrialRecord(game);
+  EXPECT_EQ(testDb.Count("datTrial"), 2);
+  EXPECT_EQ(testDb.Count("datTrial", "Trial IN (1, 2)"), 2);
+}
+
 // Output writes with failures injected into the record set.
 struct FaultCase {
   int16_t weeks;

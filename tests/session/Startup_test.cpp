@@ -50,6 +50,14 @@ class StartupTest : public SessionTest {
     ASSERT_FALSE(startup.form.tmrAnimation->isActive());
   }
 
+  // One tick of the animation timer, as its firing delivers it (a stopped
+  // timer does not fire).
+  void FireAnimationTimer() {
+    if (startup.form.tmrAnimation->isActive()) {
+      QMetaObject::invokeMethod(startup.form.tmrAnimation, "timeout");
+    }
+  }
+
   int Shown(const std::string& prompt) const {
     int n = 0;
     for (const auto& box : toolkit.shown) n += box.prompt == prompt;
@@ -134,6 +142,63 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks
   EXPECT_EQ(db.Count("datTrial", "Trial=1 AND EndCost=(SELECT sum(WeeklyCost) " + retailer +
                                      ") AND (SELECT count(*) " + retailer + ")=3"),
             1);
+}
+
+// Closing the window while the last week's trucks move: the exit question
+// holds the game, so the trial does not end underneath it, and Yes records
+// the trial once, as far as it was played.
+TEST_F(StartupTest, ClosingDuringTheLastWeeksAnimationRecordsTheTrialOnce) {
+  AddTrials("Two", 2, 2);
+  db.Insert("datUser", {{"Subject", "C"}, {"Setting", "Two"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("C", "Two");
+  startup.Form_Load();
+  Order("4");
+  QTest::keyClicks(startup.form.txtOrder, "4");
+  QTest::mouseClick(startup.form.cmdOrder, Qt::LeftButton);
+  ASSERT_TRUE(startup.form.tmrAnimation->isActive());
+
+  toolkit.whileOpen = [this](const ScriptedToolkit::Shown& box) {
+    if (box.prompt != "Are you sure you want to exit?") return;
+    for (int tick = 0; tick < 50; ++tick) FireAnimationTimer();
+  };
+  toolkit.answers = {MsgResult::Yes};
+  EXPECT_THROW(startup.form.close(), ApplicationEnd);
+  EXPECT_EQ(toolkit.Last().prompt, "Are you sure you want to exit?");
+  EXPECT_EQ(db.Count("datTrial"), 1);
+  EXPECT_EQ(db.Count("datTrial", "Trial=1"), 1);
+}
+
+// A trial without a participant plays itself week after week; under the
+// exit question it stands still, and after No it plays on.
+TEST_F(StartupTest, SelfPlayingTrialStandsStillUnderTheExitQuestion) {
+  db.Insert("tblBlock",
+            PlanRow(false, {{"Setting", "Auto"}, {"Retailer", "Bot"}, {"numweeks", 5}}));
+  db.Insert("datUser", {{"Subject", "A"}, {"Setting", "Auto"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("A", "Auto");
+  startup.Form_Load();
+  ASSERT_TRUE(startup.form.tmrAnimation->isActive());
+  const int week = game.chain.CurrentWeek, rows = db.Count("datRole");
+
+  int weekUnder = 0, rowsUnder = 0;
+  toolkit.whileOpen = [&](const ScriptedToolkit::Shown& box) {
+    if (box.prompt != "Are you sure you want to exit?") return;
+    for (int tick = 0; tick < 200; ++tick) FireAnimationTimer();
+    weekUnder = game.chain.CurrentWeek;
+    rowsUnder = db.Count("datRole");
+  };
+  toolkit.answers = {MsgResult::No};
+  EXPECT_FALSE(startup.form.close());
+  toolkit.whileOpen = nullptr;
+  EXPECT_EQ(weekUnder, week);
+  EXPECT_EQ(rowsUnder, rows);
+
+  for (int tick = 0; tick < 1000 && startup.form.cmdOrder->text() != "Next Trial"; ++tick) {
+    FireAnimationTimer();
+  }
+  EXPECT_EQ(game.chain.CurrentWeek, 6);
+  EXPECT_EQ(db.Count("datRole"), 20);
 }
 
 TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
