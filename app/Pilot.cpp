@@ -268,6 +268,11 @@ void Pilot::PlayUntilGameOver(frmMain& form) {
       form.tmrAnimation_Timer();
       continue;
     }
+    if (form.RestartPending()) {
+      // A failed training trial starts again from the event loop.
+      QCoreApplication::processEvents();
+      continue;
+    }
     const QString caption = form.cmdOrder->text();
     if (caption == "Game Over") return;
     if (caption == "Next Trial") {

@@ -311,6 +311,34 @@ void frmMain::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void frmMain::RestartTrainingTrial() {
+  txtOrder->setEnabled(false);
+  cmdOrder->setEnabled(false);
+  restartPending_ = true;
+  QMetaObject::invokeMethod(
+      this, [this] { RunPendingRestart(); }, Qt::QueuedConnection);
+}
+
+void frmMain::RunPendingRestart() {
+  // The skip password or a new login may have moved on already.
+  if (!restartPending_) return;
+  if (game.services.toolkit.ModalOpen()) {
+    constexpr int kRetryMs = 20;
+    QTimer::singleShot(kRetryMs, this, [this] { RunPendingRestart(); });
+    return;
+  }
+  restartPending_ = false;
+  NextTrial(game, *this);
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+  if (restartPending_ && game.training.TrainingMode && event->text() == "e") {
+    if (hooks.ShowPassword) hooks.ShowPassword();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 void frmMain::MarkParticipantRole(int16_t role) {
   for (int r = 0; r < kRoleCount; ++r) {
     for (QGroupBox* frame : {fraRole[r], fraDetails[r]}) {
@@ -348,6 +376,7 @@ bool HasTrialLeft(const Game& game) {
 }  // namespace
 
 void frmMain::StartTrial() {
+  restartPending_ = false;
   if (!HasTrialLeft(game)) {
     game.services.toolkit.MsgBox("Subject has already completed all trials in setting " +
                                      game.identity.SettingName + ".  Please relogin",

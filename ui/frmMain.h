@@ -135,14 +135,29 @@ class frmMain : public QWidget, public TrialWindow {
   // Closing the window asks ConfirmExit first.
   void closeEvent(QCloseEvent* event) override;
 
+  // Plays the failed training trial again once the event loop has run, so
+  // that restarts never nest, however often a trial fails before any order.
+  // Meanwhile no order can be given; the skip key and closing the window
+  // still work.
+  void RestartTrainingTrial();
+  bool RestartPending() const { return restartPending_; }
+
   // Outlines the participant's role and figures (none for -1).
   void MarkParticipantRole(int16_t role);
 
   // The role names as the window shows them, Factory to Retailer.
   std::array<std::string, kRoleCount> RoleNames() const;
 
+ protected:
+  // The skip key while a training restart is pending (the order box, where
+  // it is typed otherwise, is closed then).
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void BuildLayout();
+  void RunPendingRestart();
+
+  bool restartPending_ = false;
 };
 
 }  // namespace quarn

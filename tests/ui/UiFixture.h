@@ -60,14 +60,16 @@ struct UiGame {
     game.plan.CurrentTrial = 0;
   }
 
-  // Runs the animation to its end; returns the number of ticks. In a trial
-  // without a participant this plays every remaining week.
+  // Runs the animation to its end, then what the event loop would run next
+  // (a training restart); returns the number of ticks. In a trial without a
+  // participant this plays every remaining week.
   int Animate() {
     int ticks = 0;
     while (form.tmrAnimation->isActive() && ticks < 100000) {
       form.tmrAnimation_Timer();
       ++ticks;
     }
+    QCoreApplication::processEvents();
     return ticks;
   }
 

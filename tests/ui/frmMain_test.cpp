@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "record/modRecord.h"
+#include "session/ExitConfirmation.h"
+#include "session/frmPassword.h"
 #include "sim/Numbers.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/modDisplay.h"
@@ -238,6 +240,67 @@ TEST(Training, BreakingALimitRestartsTheTrialAndCostIsNamedFirst) {
   EXPECT_EQ(s.toolkit.shown[s.toolkit.shown.size() - 2].prompt,
             "Training failed.  Cost ran above " + Num(s.game.training.TrainingCostLimit) +
                 ".  Restarting Trial");
+}
+
+// A training trial whose stock starts above its bound fails before any
+// order, at every start. Each restart comes from the event loop: thousands
+// of them take no more stack than the first (nested, a few dozen would).
+TEST(Training, RestartsOfATrialThatFailsAtOnceNeverNest) {
+  TrainingGame g(100, 5);
+  g.game.plan.TrialPlans[1].DatabaseOutput = false;
+  int failures = 0;
+  uintptr_t lowest = UINTPTR_MAX, highest = 0;
+  g.toolkit.onBox = [&](const std::string& prompt) {
+    if (prompt.rfind("Training failed", 0) != 0) return;
+    ++failures;
+    const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    lowest = std::min(lowest, here);
+    highest = std::max(highest, here);
+    if (highest - lowest > 64 * 1024) throw std::runtime_error("restarts nest");
+  };
+  ASSERT_NO_THROW(g.form.StartTrial());
+  EXPECT_EQ(failures, 1);
+  while (failures < 2000) QCoreApplication::processEvents();
+  EXPECT_LT(highest - lowest, 4096u);
+  EXPECT_EQ(g.game.training.TrainingTrialNo, -2000);
+}
+
+// While such a trial restarts, the moderator can still skip training
+// between two restarts, with the key the order box takes otherwise.
+TEST(Training, SkipKeyWorksBetweenRestarts) {
+  TrainingGame g(100, 5);
+  frmPassword password(g.game, g.form, &g.form);
+  g.form.hooks.ShowPassword = [&password] { password.ShowDialog(); };
+  g.form.StartTrial();
+  g.Animate();
+  ASSERT_EQ(g.Failures(), 2);
+  EXPECT_FALSE(g.form.txtOrder->isEnabled() || g.form.cmdOrder->isEnabled());
+
+  QTest::keyClick(g.form.txtOrder, 'e');
+  ASSERT_TRUE(password.isVisible());
+  QTest::keyClick(password.txtPassword, Qt::Key_Return);  // the training password is empty
+  g.Animate();
+  EXPECT_EQ(g.Failures(), 2);
+  EXPECT_FALSE(g.game.training.TrainingMode);
+  EXPECT_EQ(g.game.plan.CurrentTrial, 0);
+  EXPECT_EQ(g.toolkit.Last().prompt, "The experiment will now begin");
+  EXPECT_EQ(g.db.Count("datTrial", "Training=1"), 2) << "each failed run recorded once";
+  EXPECT_TRUE(g.form.txtOrder->isEnabled());
+}
+
+// Likewise the window can be closed between two restarts; Yes ends the game
+// with the failed run recorded once.
+TEST(Training, WindowClosesBetweenRestarts) {
+  TrainingGame g(100, 5);
+  g.form.hooks.ConfirmExit = [&g] {
+    return ConfirmExit(g.game, [&g] { return g.form.cmdOrder->text().toStdString(); });
+  };
+  g.form.StartTrial();
+  g.toolkit.answers = {MsgResult::Yes};
+  EXPECT_THROW(g.form.close(), ApplicationEnd);
+  EXPECT_EQ(g.toolkit.Last().prompt, "Are you sure you want to exit?");
+  EXPECT_EQ(g.Failures(), 1);
+  EXPECT_EQ(g.db.Count("datTrial"), 1);
 }
 
 // A trial without a participant plays itself at full pace and names the
