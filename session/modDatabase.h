@@ -15,6 +15,12 @@ namespace quarn {
 // The fixed password of every experiment database.
 inline constexpr const char* kDatabasePassword = "PqZt_*R*_k";
 
+// A collation the engine offers to queries ("... WHERE Subject='x' COLLATE
+// CASEBLIND"): text compared without regard to letter case, beyond ASCII too
+// (Zoë and ZOË are equal). Files keep their own collations; this one exists
+// only on the application's connections.
+inline constexpr const char* kCaseBlindCollation = "CASEBLIND";
+
 // A row whose key is already in its table (the classic engine's "duplicate
 // value in index or primary key").
 inline constexpr int kErrDuplicateKey = 3022;

@@ -68,9 +68,10 @@ class StartupTest : public SessionTest {
   Startup startup{game};
 };
 
-// Also with training in the setting: a participant with no trial left is
-// refused before training, instead of replaying it.
-TEST_F(StartupTest, RefusedParticipantLogsInAgainUnderAFreshCaption) {
+// A participant with no trial left in a setting with training is told so at
+// login, before any training is shown; the login then takes another choice
+// and the main window's caption names it.
+TEST_F(StartupTest, ParticipantWithNoTrialLeftIsRefusedBeforeTraining) {
   AddTrials("Short", 2, 5);
   AddTraining("Short", 2, "pw");
   AddTrials("Demo", 1, 5);
@@ -78,16 +79,22 @@ TEST_F(StartupTest, RefusedParticipantLogsInAgainUnderAFreshCaption) {
   db.Insert(
       "datRole",
       {{"Subject", "Done"}, {"Setting", "Short"}, {"Trial", 2}, {"Week", 5}, {"Role", "Retailer"}});
-  // Resume: Yes; training notice, refusal: OK; resume in the other setting: Yes.
-  toolkit.answers = {MsgResult::Yes, MsgResult::Ok, MsgResult::Ok, MsgResult::Yes};
-  LoginAs("Done", "Short");
-  LoginAs("Done", "Demo");
+  toolkit.answers = {MsgResult::Ok, MsgResult::Yes};  // the refusal, the resume elsewhere
+  script.Then("frmLogin", [](QWidget* window) {
+    auto& login = *static_cast<frmLogin*>(window);
+    for (const char* setting : {"Short", "Demo"}) {
+      login.txtSubjectID->selectAll();
+      QTest::keyClicks(login.txtSubjectID, "Done");
+      login.cboSetting->setEditText(setting);
+      QTest::mouseClick(login.cmdStart, Qt::LeftButton);
+    }
+  });
   startup.Form_Load();
 
   EXPECT_TRUE(script.Done());
   EXPECT_TRUE(startup.form.isVisible() && !startup.login.isVisible());
-  EXPECT_EQ(Shown("Continue with user Done on Trial 3?  Click No to change name"), 1);
-  EXPECT_EQ(Shown("Subject has already completed all trials in setting Short.  Please relogin"), 1);
+  EXPECT_EQ(Shown("Done has completed all 2 trials of setting Short"), 1);
+  EXPECT_EQ(Shown("First, we will have some training trials..."), 0);
   EXPECT_EQ(startup.form.windowTitle(), "Korvi Lab: Quarn Game - Setting: Demo");
   EXPECT_EQ(game.plan.CurrentTrial + game.chain.CurrentWeek, 1);
   EXPECT_FALSE(game.training.TrainingMode);
@@ -199,6 +206,22 @@ TEST_F(StartupTest, SelfPlayingTrialStandsStillUnderTheExitQuestion) {
   }
   EXPECT_EQ(game.chain.CurrentWeek, 6);
   EXPECT_EQ(db.Count("datRole"), 20);
+}
+
+// A returning participant typed in another letter case plays on under the
+// User ID stored in datUser: the label, the rows and the text file.
+TEST_F(StartupTest, SessionGoesOnUnderTheStoredSpelling) {
+  AddTrials("Demo", 2, 3);
+  db.Insert("datUser", {{"Subject", "Kim"}, {"Setting", "Demo"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("KIM", "Demo");
+  startup.Form_Load();
+  EXPECT_EQ(startup.form.lblSubject->text(), "Kim");
+  Order("4");
+  EXPECT_EQ(db.Count("datRole", "Subject='Kim'"), 4);
+  EXPECT_EQ(db.Count("datUser"), 1);
+  EXPECT_TRUE(std::filesystem::exists(appFolder / "data" / "Kim.txt"));
+  EXPECT_FALSE(std::filesystem::exists(appFolder / "data" / "KIM.txt"));
 }
 
 TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
