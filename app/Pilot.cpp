@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/Startup.h"
+#include "record/modRecord.h"
 #include "session/frmNewUser.h"
 #include "session/frmPause.h"
 #include "session/modDatabase.h"
@@ -301,6 +302,7 @@ PilotReport Pilot::Run() {
     startup_->splashTime = std::chrono::milliseconds(0);
     startup_->Form_Load();
     PlayUntilGameOver(startup_->form);
+    ReleaseMark(game_);
     out_ << "Game over: total cost sum over all " << game_.plan.TrialCount
          << " completed trial(s) is " << game_.CostSum << std::endl;
     report_.exitCode = 0;

@@ -24,6 +24,7 @@ Startup::Startup(Game& game)
 
 void Startup::Form_Load() {
   Toolkit& toolkit = game.services.toolkit;
+  ReleaseMark(game);  // a new login: the participant of the last one plays no more
   {
     frmSplash splash;
     splash.show();

@@ -56,6 +56,9 @@ struct Game {
   // a failed training check, the skip password, the exit question); however
   // they meet, the trial is recorded once.
   std::optional<TrialKey> LastRecordedTrial;
+  // The mark that the participant plays on this workstation, from the login
+  // to the end of the session.
+  std::optional<PlayingMark> Mark;
   // Date and time of day of the output rows; tests point it at a fixed clock.
   WallClock* clock = &SystemWallClock::Instance();
 };

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "session/PlayingMark.h"
 #include "sim/Numbers.h"
 
 namespace quarn {
@@ -310,9 +311,43 @@ void WriteWeekLine(Game& game) {
   }
 }
 
+namespace {
+
+// Refreshes the participant's mark; ends the session when another
+// workstation holds the participant now, before this week is recorded
+// anywhere (two sessions of one participant would file their weeks under
+// each other's trials).
+void KeepMark(Game& game) {
+  if (!game.Mark) return;
+  const std::optional<PlayingMark> other =
+      RefreshParticipant(game.services.db, *game.Mark, game.clock->Seconds());
+  if (!other) return;
+  game.Mark.reset();
+  const std::string where = other->At.Host.empty()
+                                ? "is no longer marked as playing on this workstation"
+                                : "has been taken over by workstation " +
+                                      DescribeWorkstation(other->At) + " at " +
+                                      LocalTimeText(other->Since);
+  Toolkit& toolkit = game.services.toolkit;
+  toolkit.MsgBox(game.identity.SubjectID + " " + where + ".\r\nThis session ends here; trial " +
+                     Decimal(RecordedTrialNo(game)) + ", week " +
+                     Decimal(game.chain.CurrentWeek - 1) + " was not recorded.",
+                 MsgStyle::OkWarning);
+  toolkit.EndApplication(1);
+}
+
+}  // namespace
+
 void WeekClosed(Game& game) {
+  KeepMark(game);
   WriteWeekLine(game);
   WriteRoleRecords(game);
+}
+
+void ReleaseMark(Game& game) {
+  if (!game.Mark) return;
+  ReleaseParticipant(game.services.db, *game.Mark);
+  game.Mark.reset();
 }
 
 ChainContext MakeChainContext(Game& game) {

@@ -43,8 +43,14 @@ std::string WeekLinePath(Game& game);
 // write that fails is reported with an Abort/Retry/Ignore box.
 void WriteWeekLine(Game& game);
 
-// The records of a closed week: the text line, then the datRole rows.
+// The records of a closed week: the text line, then the datRole rows. The
+// participant's mark is refreshed first; when another workstation took the
+// participant over, the session ends there instead (status 1).
 void WeekClosed(Game& game);
+
+// Removes the session's participant mark, at a normal end or before another
+// login.
+void ReleaseMark(Game& game);
 
 // The week step's view of a game, with WeekClosed as its record writer. The
 // context refers to the game, which must outlive it.

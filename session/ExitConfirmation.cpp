@@ -11,6 +11,7 @@ bool ConfirmExit(Game& game, const std::function<std::string()>& cmdOrderCaption
     return true;
   }
   if (cmdOrderCaption() == "Make Order" && game.chain.CurrentWeek >= 2) WriteTrialRecord(game);
+  ReleaseMark(game);
   toolkit.EndApplication(0);
   return false;  // not reached: the application has ended
 }

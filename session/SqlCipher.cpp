@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <thread>
 
 namespace quarn {
 
@@ -144,7 +145,9 @@ bool StartsWith(const char* text, const char* prefix) {
 
 }  // namespace
 
-SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode) : path_(path) {
+SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode, BusyWaiter* waiter)
+    : path_(path) {
+  busy_.waiter = waiter;
   int flags = SQLITE_OPEN_NOMUTEX;
   switch (mode) {
     case OpenMode::ReadOnly:
@@ -168,7 +171,7 @@ SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode)
     throw QuarnError(kErrDatabase + rc, message + ": " + path);
   }
   try {
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_handler(db_, &SqlCipherConnection::WaitForLock, &busy_);
     sqlite3_create_collation_v2(db_, kCaseBlindCollation, SQLITE_UTF8, nullptr, CompareCaseBlind,
                                 nullptr);
     Exec(KeyStatement(path, mode));
@@ -199,6 +202,23 @@ SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode)
     db_ = nullptr;
     throw;
   }
+}
+
+// Instead of SQLite's own busy wait, which holds the thread for its whole
+// length, the wait goes by in short steps, each one a chance for the waiter
+// to keep the windows alive.
+int SqlCipherConnection::WaitForLock(void* state, int attempt) {
+  BusyState& busy = *static_cast<BusyState*>(state);
+  const auto now = std::chrono::steady_clock::now();
+  if (attempt == 0) busy.since = now;
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - busy.since);
+  if (waited >= kBusyTimeout) return 0;
+  if (busy.waiter) {
+    busy.waiter->Wait(waited);
+  } else {
+    std::this_thread::sleep_for(kBusyStep);
+  }
+  return 1;
 }
 
 SqlCipherConnection::~SqlCipherConnection() {

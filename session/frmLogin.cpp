@@ -7,6 +7,8 @@
 
 #include "plan/PlanCheck.h"
 #include "plan/modSetup.h"
+#include "record/modRecord.h"
+#include "session/PlayingMark.h"
 #include "session/frmNewUser.h"
 #include "session/modDatabase.h"
 #include "sim/Numbers.h"
@@ -240,7 +242,7 @@ void frmLogin::RegisterNewParticipant() {
     frmNewUser questionnaire(game_, this);
     questionnaire.Form_Load();
     questionnaire.RunModal();
-    if (questionnaire.Registered) {
+    if (questionnaire.Registered && MarkPlayingHere()) {
       accept();
       return;
     }
@@ -251,8 +253,15 @@ void frmLogin::RegisterNewParticipant() {
 void frmLogin::ResumeKnownParticipant(int16_t trialCount) {
   Toolkit& toolkit = game_.services.toolkit;
   const Identity& identity = game_.identity;
+  if (!MarkPlayingHere()) {
+    BackToSubjectId();
+    return;
+  }
+  // Read once the participant is marked: a workstation taken over may have
+  // played on until then.
   ReadResumeTrial();
   if (game_.plan.CurrentTrial >= trialCount) {
+    ReleaseMark(game_);
     const std::string trials =
         trialCount == 1 ? "the only trial" : "all " + std::to_string(trialCount) + " trials";
     toolkit.MsgBox(
@@ -268,7 +277,32 @@ void frmLogin::ResumeKnownParticipant(int16_t trialCount) {
     accept();
     return;
   }
+  ReleaseMark(game_);
   BackToSubjectId();
+}
+
+// Marks the participant as playing on this workstation. Another
+// workstation's mark that counts is named to the moderator, who may take the
+// participant over; No refuses the User ID, and nothing is written.
+bool frmLogin::MarkPlayingHere() {
+  Database& db = game_.services.db;
+  const Identity& identity = game_.identity;
+  ReleaseMark(game_);
+  const int64_t now = game_.clock->Seconds();
+  const PlayingMark mine{identity.SubjectID, identity.SettingName, ThisWorkstation(), now, now};
+  if (const std::optional<PlayingMark> other = ClaimParticipant(db, mine, now, false)) {
+    const std::string prompt = identity.SubjectID + " is playing at workstation " +
+                               DescribeWorkstation(other->At) + " since " +
+                               LocalTimeText(other->Since) + ".\r\nTake " + identity.SubjectID +
+                               " over on this workstation?  Answer Yes only if that session has "
+                               "ended.";
+    if (game_.services.toolkit.MsgBox(prompt, MsgStyle::YesNoWarning, "Login") != MsgResult::Yes) {
+      return false;
+    }
+    ClaimParticipant(db, mine, now, true);
+  }
+  game_.Mark = mine;
+  return true;
 }
 
 void frmLogin::BackToSubjectId() {

@@ -52,6 +52,7 @@ class frmLogin : public SessionDialog {
   void ReadResumeTrial();
   void RegisterNewParticipant();
   void ResumeKnownParticipant(int16_t trialCount);
+  bool MarkPlayingHere();
   void BackToSubjectId();
 
   Game& game_;

@@ -87,10 +87,17 @@ std::chrono::milliseconds DbBackoffDuration(int64_t count) {
 
 std::unique_ptr<Recordset> DbOpenRecordset(Database& db, const std::string& source, bool readOnly) {
   db.DbWriteRetries = 0;
+  std::unique_ptr<Recordset> rs;
+  DbRetrying(db, source, [&] { rs = db.engine.Open(db.DatabasePath, source, readOnly); });
+  return rs;
+}
+
+void DbRetrying(Database& db, const std::string& source, const std::function<void()>& attempt) {
   int n = 0;
   for (;;) {
     try {
-      return db.engine.Open(db.DatabasePath, source, readOnly);
+      attempt();
+      return;
     } catch (const QuarnError& failure) {
       if (failure.Number() == kErrItemNotFound) {
         db.toolkit.MsgBox(
@@ -113,6 +120,19 @@ std::unique_ptr<Recordset> DbOpenRecordset(Database& db, const std::string& sour
     db.toolkit.DoEvents();
     db.toolkit.Sleep(DbBackoffDuration(DbBackoffCount(db.random, n)));
   }
+}
+
+std::optional<PlayingMark> DatabaseEngine::MarkPlaying(
+    const std::string&, const PlayingMark&, const std::function<bool(const PlayingMark&)>&) {
+  throw QuarnError(kErrDatabase, "This database engine keeps no participant marks");
+}
+
+std::optional<PlayingMark> DatabaseEngine::TouchPlaying(const std::string&, const PlayingMark&) {
+  throw QuarnError(kErrDatabase, "This database engine keeps no participant marks");
+}
+
+void DatabaseEngine::ClearPlaying(const std::string&, const PlayingMark&) {
+  throw QuarnError(kErrDatabase, "This database engine keeps no participant marks");
 }
 
 void DbClose(Database&, std::unique_ptr<Recordset>& rs) {

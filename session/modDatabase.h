@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -73,6 +75,22 @@ class Recordset {
   virtual void Close() = 0;
 };
 
+// A running copy of the application: the computer's name and the process.
+struct Workstation {
+  std::string Host;
+  int64_t Process = 0;
+  bool operator==(const Workstation&) const = default;
+};
+
+// The mark of a participant playing at a workstation (a datPlaying row).
+struct PlayingMark {
+  std::string Subject;
+  std::string Setting;
+  Workstation At;
+  int64_t Since = 0;     // seconds since 1970: the login
+  int64_t LastWeek = 0;  // seconds since 1970: the last recorded week, the login before it
+};
+
 // The engine behind the record sets. The embedded SQLCipher engine is the
 // only one today; a server engine can be added behind the same interface.
 class DatabaseEngine {
@@ -83,9 +101,34 @@ class DatabaseEngine {
   // table or column is not in the file.
   virtual std::unique_ptr<Recordset> Open(const std::string& path, const std::string& source,
                                           bool readOnly) = 0;
+
+  // The participant marks, each operation one write transaction (a file
+  // from before the marks gets their table). MarkPlaying stores `mine`
+  // unless the participant's present mark is another one for which `keeps`
+  // is true: then that mark is returned and nothing is written.
+  virtual std::optional<PlayingMark> MarkPlaying(
+      const std::string& path, const PlayingMark& mine,
+      const std::function<bool(const PlayingMark&)>& keeps);
+  // Sets the LastWeek of `mine`. When the participant's mark is not `mine`
+  // any more, returns the present one (a mark without a workstation when
+  // there is none) and changes nothing.
+  virtual std::optional<PlayingMark> TouchPlaying(const std::string& path, const PlayingMark& mine);
+  // Removes `mine`; another workstation's mark stays.
+  virtual void ClearPlaying(const std::string& path, const PlayingMark& mine);
 };
 
-std::unique_ptr<DatabaseEngine> MakeSqlCipherEngine();
+// What a connection does while another program holds the file's lock: it is
+// told, between short waits, how long it has waited so far. The application
+// keeps its windows painted and says that it waits; without a waiter the
+// connection just sleeps.
+class BusyWaiter {
+ public:
+  virtual ~BusyWaiter() = default;
+  // Returns after a short wait (a few hundredths of a second).
+  virtual void Wait(std::chrono::milliseconds waitedSoFar) = 0;
+};
+
+std::unique_ptr<DatabaseEngine> MakeSqlCipherEngine(BusyWaiter* waiter = nullptr);
 
 // The module state of the database access: where the file is, the shared
 // retry budget of the writers, and the services the failure handling uses.
@@ -106,6 +149,11 @@ std::string SqlQuote(const std::string& text);
 // Opens the database and a record set over `source`, with the retry and
 // back-off handling of open failures.
 std::unique_ptr<Recordset> DbOpenRecordset(Database& db, const std::string& source, bool readOnly);
+
+// Runs `attempt` (a use of the database named by `source`) with the handling
+// DbOpenRecordset gives a failed open: five silent retries with a growing
+// back-off, then the question whether to retry or quit.
+void DbRetrying(Database& db, const std::string& source, const std::function<void()>& attempt);
 
 // The back-off after the n-th failed open counts Int(Rnd * 3000 + 1000) * n^2
 // steps; each step lasts kBackoffStep, so the wait grows from 10..40 ms at

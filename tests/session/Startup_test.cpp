@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "session/PlayingMark.h"
 #include "tests/session/SessionFixture.h"
 #include "tests/support/PlanRows.h"
 
@@ -222,6 +223,51 @@ TEST_F(StartupTest, SessionGoesOnUnderTheStoredSpelling) {
   EXPECT_EQ(db.Count("datUser"), 1);
   EXPECT_TRUE(std::filesystem::exists(appFolder / "data" / "Kim.txt"));
   EXPECT_FALSE(std::filesystem::exists(appFolder / "data" / "KIM.txt"));
+}
+
+// The login marks the participant as playing here, every recorded week
+// refreshes the mark, and a normal end clears it.
+TEST_F(StartupTest, EveryWeekRefreshesTheMarkAndTheEndClearsIt) {
+  AddTrials("Demo", 2, 3);
+  db.Insert("datUser", {{"Subject", "M"}, {"Setting", "Demo"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("M", "Demo");
+  startup.Form_Load();
+  const Workstation here = ThisWorkstation();
+  EXPECT_EQ(db.Count("datPlaying", "Subject='M' AND Setting='Demo' AND Host='" + here.Host +
+                                       "' AND Process=" + std::to_string(here.Process)),
+            1);
+  db.Exec("UPDATE datPlaying SET LastWeek=0;");
+  Order("4");
+  EXPECT_EQ(db.Count("datPlaying", "LastWeek >= strftime('%s', 'now') - 60"), 1);
+  toolkit.answers = {MsgResult::Yes};
+  EXPECT_THROW(startup.form.close(), ApplicationEnd);
+  EXPECT_EQ(db.Count("datPlaying"), 0);
+}
+
+// When another workstation took the participant over, this session ends at
+// its next week, which is recorded nowhere.
+TEST_F(StartupTest, SessionTakenOverElsewhereEndsAtItsNextWeek) {
+  AddTrials("Demo", 2, 3);
+  db.Insert("datUser", {{"Subject", "M"}, {"Setting", "Demo"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("M", "Demo");
+  startup.Form_Load();
+  Order("4");
+  db.Exec("UPDATE datPlaying SET Host='lab-9', Process=77, Since=0;");
+  QTest::keyClicks(startup.form.txtOrder, "4");
+  int code = 0;
+  try {
+    QTest::keyClick(startup.form.txtOrder, Qt::Key_Return);
+  } catch (const ApplicationEnd& end) {
+    code = end.Code();
+  }
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(toolkit.Last().prompt,
+            "M has been taken over by workstation lab-9 (process 77) at " + LocalTimeText(0) +
+                ".\r\nThis session ends here; trial 1, week 2 was not recorded.");
+  EXPECT_EQ(db.Count("datRole"), 4);
+  EXPECT_EQ(db.Count("datPlaying", "Host='lab-9'"), 1);
 }
 
 TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {

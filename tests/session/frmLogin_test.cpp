@@ -1,10 +1,14 @@
 #include "session/frmLogin.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <ctime>
 
+#include "session/PlayingMark.h"
 #include "session/frmNewUser.h"
 #include "tests/session/SessionFixture.h"
 #include "tests/support/PlanRows.h"
@@ -66,6 +70,27 @@ class LoginTest : public SessionTest {
   }
 
   void ClickStart() { QTest::mouseClick(login.cmdStart, Qt::LeftButton); }
+
+  // The mark of a participant playing at another workstation, refreshed by
+  // a week recorded `ago` seconds before now.
+  int64_t MarkElsewhere(const std::string& subject, const std::string& host, int64_t process,
+                        int64_t ago) {
+    const int64_t now = std::time(nullptr), since = now - ago - 60;
+    db.Insert("datPlaying", {{"Subject", subject},
+                             {"Setting", "Demo"},
+                             {"Host", host},
+                             {"Process", process},
+                             {"Since", since},
+                             {"LastWeek", now - ago}});
+    return since;
+  }
+
+  // Whether the participant's mark is this workstation's.
+  bool MarkedHere(const std::string& subject) const {
+    const Workstation here = ThisWorkstation();
+    return db.Count("datPlaying", "Subject='" + subject + "' AND Host='" + here.Host +
+                                      "' AND Process=" + std::to_string(here.Process)) == 1;
+  }
 
   int Asked(const std::string& prompt) const {
     int n = 0;
@@ -317,6 +342,76 @@ TEST_F(LoginTest, ParticipantWhoPlayedEveryTrialIsToldAtLogin) {
   EXPECT_NE(login.result(), QDialog::Accepted);
   EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
   EXPECT_EQ(db.Count("datUser"), 1);
+}
+
+// Another workstation plays the participant: the login says where and since
+// when, and No leaves its mark and the login as they were.
+TEST_F(LoginTest, IdPlayingAtAnotherWorkstationIsRefusedNamingIt) {
+  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  const int64_t since = MarkElsewhere("P1", "lab-7", 4711, 30);
+  toolkit.answers = {MsgResult::No};
+  Choose("p1", "Demo");
+  ClickStart();
+  ASSERT_EQ(toolkit.shown.size(), 1u);
+  EXPECT_EQ(toolkit.Last().prompt, "P1 is playing at workstation lab-7 (process 4711) since " +
+                                       LocalTimeText(since) +
+                                       ".\r\nTake P1 over on this workstation?  Answer Yes only "
+                                       "if that session has ended.");
+  EXPECT_EQ(toolkit.Last().title, "Login");
+  EXPECT_EQ(toolkit.Last().style, MsgStyle::YesNoWarning);
+  EXPECT_TRUE(login.isVisible());
+  EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
+  EXPECT_EQ(db.Count("datPlaying"), 1);
+  EXPECT_EQ(db.Count("datPlaying", "Host='lab-7' AND Process=4711"), 1);
+}
+
+TEST_F(LoginTest, ModeratorTakesTheIdOverKnowingly) {
+  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  MarkElsewhere("P1", "lab-7", 4711, 30);
+  toolkit.answers = {MsgResult::Yes, MsgResult::Yes};
+  Choose("P1", "Demo");
+  ClickStart();
+  EXPECT_EQ(toolkit.Last().title, "Resume");
+  EXPECT_EQ(login.result(), QDialog::Accepted);
+  EXPECT_EQ(db.Count("datPlaying"), 1);
+  EXPECT_TRUE(MarkedHere("P1"));
+}
+
+// A mark without a week for a quarter of an hour, or left on this computer
+// by a process that has ended, is taken without a question.
+TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const struct {
+    std::string subject, host;
+    int64_t process, ago;
+  } cases[] = {{"P1", "lab-7", 4711, kMarkStaleAfterSeconds + 1},
+               {"P2", ThisWorkstation().Host, ended, 30}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.subject);
+    db.Insert("datUser", {{"Subject", k.subject}, {"Setting", "Demo"}});
+    MarkElsewhere(k.subject, k.host, k.process, k.ago);
+    toolkit.shown.clear();
+    toolkit.answers = {MsgResult::Yes};
+    ShowAgain();
+    Choose(QString::fromStdString(k.subject), "Demo");
+    ClickStart();
+    ASSERT_EQ(toolkit.shown.size(), 1u);
+    EXPECT_EQ(toolkit.Last().title, "Resume");
+    EXPECT_TRUE(MarkedHere(k.subject));
+  }
+}
+
+// A file from before the marks gets their table at the first login.
+TEST_F(LoginTest, OlderFileWithoutTheMarksGetsThem) {
+  db.Exec("DROP TABLE datPlaying;");
+  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  toolkit.answers = {MsgResult::Yes};
+  Choose("P1", "Demo");
+  ClickStart();
+  EXPECT_EQ(login.result(), QDialog::Accepted);
+  EXPECT_TRUE(MarkedHere("P1"));
 }
 
 }  // namespace
