@@ -16,6 +16,7 @@
 #include "session/modDatabase.h"
 #include "sim/Numbers.h"
 #include "sim/Platform.h"
+#include "ui/DatabaseWaitNotice.h"
 
 namespace quarn {
 
@@ -118,7 +119,8 @@ class Pilot : public QObject {
   PilotToolkit toolkit_;
   SteadyTickCounter ticks_;
   StandardUniformRandom random_;
-  std::unique_ptr<DatabaseEngine> engine_ = MakeSqlCipherEngine();
+  DatabaseWaitNotice waitNotice_{toolkit_};
+  std::unique_ptr<DatabaseEngine> engine_ = MakeSqlCipherEngine(&waitNotice_);
   Database db_{*engine_, toolkit_, random_};
   Game game_{Services{toolkit_, ticks_, random_, db_}};
   std::unique_ptr<Startup> startup_;

@@ -75,7 +75,7 @@ void Attempt(Game& game, Recordset& rs, Step&& step) {
           answer = AskAfterLostWrite(toolkit, failure);
         }
       }
-      if (answer == MsgResult::Abort) toolkit.EndApplication();
+      if (answer == MsgResult::Abort) DbQuitUnstored(game.services.db);
       if (answer == MsgResult::Ignore) throw WriteIgnored{};
     }
   }
@@ -123,11 +123,35 @@ void WriteRoleRow(Game& game, Recordset& rs, int16_t r, int32_t transactionTime)
   Attempt(game, rs, [&] { rs.Update(); });
 }
 
-// Opens `table` for writing, runs `writeRows` and commits. On Ignore nothing
+// "Trial 3, week 12 of P1": the week just played.
+std::string WeekName(const Game& game) {
+  return std::string(game.training.TrainingMode ? "Training trial " : "Trial ") +
+         Decimal(RecordedTrialNo(game)) + ", week " + Decimal(game.chain.CurrentWeek - 1) + " of " +
+         game.identity.SubjectID;
+}
+
+// Names the write under way for as long as it lasts.
+class WriteInProgress {
+ public:
+  WriteInProgress(Database& db, std::string what) : db_(db) {
+    db_.WriteInProgress = std::move(what);
+  }
+  ~WriteInProgress() { db_.WriteInProgress.clear(); }
+  WriteInProgress(const WriteInProgress&) = delete;
+  WriteInProgress& operator=(const WriteInProgress&) = delete;
+
+ private:
+  Database& db_;
+};
+
+// Opens `table` for writing, runs `writeRows` and commits; `what` names the
+// rows for a message should the moderator give up on them. On Ignore nothing
 // written under this open is stored.
 template <class WriteRows>
-void WriteOutput(Game& game, const std::string& table, WriteRows&& writeRows) {
+void WriteOutput(Game& game, const std::string& table, const std::string& what,
+                 WriteRows&& writeRows) {
   Database& db = game.services.db;
+  const WriteInProgress writing(db, what);
   for (;;) {
     std::unique_ptr<Recordset> rs = DbOpenRecordset(db, table, false);
     try {
@@ -198,7 +222,7 @@ int16_t RecordedTrialNo(const Game& game) {
 void WriteRoleRecords(Game& game) {
   if (!CurrentPlan(game.plan).DatabaseOutput) return;
   const int32_t transactionTime = DecisionTime(game);
-  WriteOutput(game, "datRole", [&](Recordset& rs) {
+  WriteOutput(game, "datRole", WeekName(game), [&](Recordset& rs) {
     for (int16_t r = 0; r < kRoleCount; ++r) WriteRoleRow(game, rs, r, transactionTime);
   });
 }
@@ -213,29 +237,31 @@ void WriteTrialRecord(Game& game) {
   const TrialKey key{game.identity.SubjectID, game.identity.SettingName, RecordedTrialNo(game)};
   if (game.LastRecordedTrial == key) return;
 
-  WriteOutput(game, "datTrial", [&](Recordset& rs) {
-    Attempt(game, rs, [&] { rs.AddNew(); });
-    SetRowKey(game, rs);
-    Set(game, rs, "Weeks", int64_t{trial.numweeks});
-    Set(game, rs, "Delay", int64_t{trial.Delay});
-    Set(game, rs, "Predicter", trial.Predicter);
-    Set(game, rs, "InventoryCost", trial.CostInventory);
-    Set(game, rs, "BackCost", trial.CostBackOrder);
-    Set(game, rs, "TransitCost", trial.CostTransit);
-    if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
-      const RoleState& s = game.chain.Roles[static_cast<size_t>(trial.SubjectRole)];
-      Set(game, rs, "EndCost", int64_t{s.TotalCost});
-    } else {
-      Set(game, rs, "EndCost", trial.TotalCost);
-    }
-    for (int r = 0; r < kRoleCount; ++r) {
-      Set(game, rs, kRoleColumns[r], game.chain.Roles[static_cast<size_t>(r)].PlayerName);
-    }
-    const LocalDateTime now = game.clock->Now();
-    Set(game, rs, "Date", FormatDate(now));
-    Set(game, rs, "Time", FormatTimeOfDay(now));
-    Attempt(game, rs, [&] { rs.Update(); });
-  });
+  WriteOutput(game, "datTrial", "The record of trial " + Decimal(key.Trial) + " of " + key.Subject,
+              [&](Recordset& rs) {
+                Attempt(game, rs, [&] { rs.AddNew(); });
+                SetRowKey(game, rs);
+                Set(game, rs, "Weeks", int64_t{trial.numweeks});
+                Set(game, rs, "Delay", int64_t{trial.Delay});
+                Set(game, rs, "Predicter", trial.Predicter);
+                Set(game, rs, "InventoryCost", trial.CostInventory);
+                Set(game, rs, "BackCost", trial.CostBackOrder);
+                Set(game, rs, "TransitCost", trial.CostTransit);
+                if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
+                  const RoleState& s = game.chain.Roles[static_cast<size_t>(trial.SubjectRole)];
+                  Set(game, rs, "EndCost", int64_t{s.TotalCost});
+                } else {
+                  Set(game, rs, "EndCost", trial.TotalCost);
+                }
+                for (int r = 0; r < kRoleCount; ++r) {
+                  Set(game, rs, kRoleColumns[r],
+                      game.chain.Roles[static_cast<size_t>(r)].PlayerName);
+                }
+                const LocalDateTime now = game.clock->Now();
+                Set(game, rs, "Date", FormatDate(now));
+                Set(game, rs, "Time", FormatTimeOfDay(now));
+                Attempt(game, rs, [&] { rs.Update(); });
+              });
   game.LastRecordedTrial = key;
 }
 
@@ -306,7 +332,12 @@ void WriteWeekLine(Game& game) {
         "The week's results could not be written to the text file " + path + "\r\n" + reason +
             "\r\n" + "Retry writes them again, Ignore goes on without them, Abort ends the game.",
         MsgStyle::AbortRetryIgnore, kTextOutputTitle);
-    if (answer == MsgResult::Abort) toolkit.EndApplication();
+    if (answer == MsgResult::Abort) {
+      toolkit.MsgBox(
+          WeekName(game) + " was not written to the text file " + path + ".  The application ends.",
+          MsgStyle::OkWarning, kTextOutputTitle);
+      toolkit.EndApplication(1);
+    }
     if (answer == MsgResult::Ignore) return;
   }
 }

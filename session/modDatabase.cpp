@@ -113,13 +113,25 @@ void DbRetrying(Database& db, const std::string& source, const std::function<voi
         if (answer == MsgResult::Yes) {
           n = 1;
         } else {
-          db.toolkit.EndApplication();
+          DbQuitUnstored(db);
         }
       }
     }
+    // The game stands still while the window's events run here.
+    Toolkit::ModalScope waiting(db.toolkit);
     db.toolkit.DoEvents();
     db.toolkit.Sleep(DbBackoffDuration(DbBackoffCount(db.random, n)));
   }
+}
+
+void DbQuitUnstored(Database& db) {
+  if (!db.WriteInProgress.empty()) {
+    db.toolkit.MsgBox(
+        db.WriteInProgress + " was not stored in the database.  The application ends.",
+        MsgStyle::OkWarning, "Problems on weekly output to database");
+  }
+  db.toolkit.EndApplication(1);
+  throw ApplicationEnd(1);  // for a toolkit whose EndApplication returns
 }
 
 std::optional<PlayingMark> DatabaseEngine::MarkPlaying(

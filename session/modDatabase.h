@@ -140,7 +140,15 @@ struct Database {
   UniformRandom& random;
   std::string DatabasePath;
   int16_t DbWriteRetries = 0;
+  // What a write in progress would leave unstored ("Trial 2, week 7 of P1"),
+  // for the message when the moderator quits over its failure; empty while
+  // nothing is written.
+  std::string WriteInProgress;
 };
+
+// Ends the application after a failure the moderator gave up on, with status
+// 1 and, during a write, a message that says what was not stored.
+[[noreturn]] void DbQuitUnstored(Database& db);
 
 // Text put between single quotes in an SQL text: quotes doubled, so that a
 // value can never change the query.

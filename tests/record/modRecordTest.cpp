@@ -25,6 +25,7 @@ class FaultyEngine final : public DatabaseEngine {
   explicit FaultyEngine(DatabaseEngine& inner) : inner_(inner) {}
   std::unique_ptr<Recordset> Open(const std::string& path, const std::string& source,
                                   bool readOnly) override {
+    if (openFails > 0 && openFails--) throw QuarnError(kErrDatabase + 5, "database is locked");
     ++opens;
     return std::make_unique<FaultySet>(*this, inner_.Open(path, source, readOnly));
   }
@@ -34,6 +35,7 @@ class FaultyEngine final : public DatabaseEngine {
   // rolled the open's rows back.
   std::deque<char> updateFails;
   int closeFails = 0;  // the next Close calls that fail with a lock
+  int openFails = 0;   // the next opens that fail with a lock
 
  private:
   struct FaultySet final : Recordset {
@@ -261,9 +263,10 @@ void PlayWithFaults(const FaultCase& k) {
     r.PlayTrial();
     EXPECT_EQ(r.TextLines().size(), static_cast<size_t>(k.weeks));
   }
-  ASSERT_EQ(r.toolkit.shown.size(), k.box ? 1u : 0u);
+  // Abort is followed by the message of what was lost.
+  ASSERT_EQ(r.toolkit.shown.size(), (k.box ? 1u : 0u) + (k.answer == MsgResult::Abort ? 1u : 0u));
   if (k.box) {
-    const auto& box = r.toolkit.Last();
+    const auto& box = r.toolkit.shown[0];
     EXPECT_EQ(box.prompt.substr(0, box.prompt.find(':')), std::to_string(k.box));
     EXPECT_EQ(box.title, "Problems on weekly output to database");
     EXPECT_EQ(box.style, MsgStyle::AbortRetryIgnore);
@@ -327,6 +330,51 @@ TEST_F(RecordTest, RowAlreadyInTheFileMovesToTheNextTrial) {
   PlayTrial();
   EXPECT_TRUE(toolkit.shown.empty());
   EXPECT_EQ(testDb.Count("datRole", "Trial=CASE Role WHEN 'Wholesaler' THEN 2 ELSE 1 END"), 4);
+}
+
+// Giving up on a failed write (No to "Retry? (No to quit)", or Abort) ends
+// the application with status 1, saying which week or trial is missing.
+TEST(RecordFaults, QuittingOverAFailedWriteSaysWhatIsMissing) {
+  const struct {
+    int openFails;
+    std::string updates;
+    int closeFails;
+    bool blockTextFile;
+    MsgResult answer;
+    bool trialRecord;
+    std::string missing;
+  } cases[] = {
+      {6, "", 0, false, MsgResult::No, false,
+       "Trial 1, week 1 of P17 was not stored in the database."},
+      {0, "xxxxxx", 0, false, A, false, "Trial 1, week 1 of P17 was not stored in the database."},
+      {0, "", 6, false, A, true, "The record of trial 1 of P17 was not stored in the database."},
+      {0, "", 0, true, A, false, "Trial 1, week 1 of P17 was not written to the text file "},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.missing);
+    Recorder r;
+    r.UsePlan({Recorder::Trial(1, 1, kRetailer)});
+    if (k.trialRecord) r.PlayTrial();
+    if (k.blockTextFile) fs::create_directories(fs::path(WeekLinePath(r.game)));
+    r.engine.openFails = k.openFails;
+    r.engine.updateFails.assign(k.updates.begin(), k.updates.end());
+    r.engine.closeFails = k.closeFails;
+    r.toolkit.answers = {k.answer};
+    int code = 0;
+    try {
+      if (k.trialRecord) {
+        WriteTrialRecord(r.game);
+      } else {
+        r.PlayTrial();
+      }
+    } catch (const ApplicationEnd& end) {
+      code = end.Code();
+    }
+    EXPECT_EQ(code, 1);
+    const std::string& said = r.toolkit.Last().prompt;
+    EXPECT_EQ(said.substr(0, k.missing.size()), k.missing);
+    EXPECT_EQ(said.substr(said.size() - 24), ".  The application ends.");
+  }
 }
 
 TEST_F(RecordTest, FailedTextWriteAsksAndRetryWritesTheSameLine) {

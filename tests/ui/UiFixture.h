@@ -12,6 +12,7 @@
 #include "tests/support/ScriptedToolkit.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/Trials.h"
+#include "ui/DatabaseWaitNotice.h"
 #include "ui/frmMain.h"
 
 namespace quarn::testing {
@@ -87,7 +88,9 @@ struct UiGame {
   ProbeToolkit toolkit;
   ManualTickCounter ticks;
   FixedRandom random;
-  Database database{*db.engine, toolkit, random};
+  DatabaseWaitNotice waitNotice{toolkit};
+  std::unique_ptr<DatabaseEngine> engine = MakeSqlCipherEngine(&waitNotice);
+  Database database{*engine, toolkit, random};
   Game game{Services{toolkit, ticks, random, database}};
   frmMain form{game};
 };

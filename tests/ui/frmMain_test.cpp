@@ -2,6 +2,7 @@
 
 #include "record/modRecord.h"
 #include "session/ExitConfirmation.h"
+#include "session/SqlCipher.h"
 #include "session/frmPassword.h"
 #include "sim/Numbers.h"
 #include "tests/ui/UiFixture.h"
@@ -301,6 +302,56 @@ TEST(Training, WindowClosesBetweenRestarts) {
   EXPECT_EQ(g.toolkit.Last().prompt, "Are you sure you want to exit?");
   EXPECT_EQ(g.Failures(), 1);
   EXPECT_EQ(g.db.Count("datTrial"), 1);
+}
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    paints += event->type() == QEvent::Paint;
+    return false;
+  }
+  int paints = 0;
+};
+
+// Another program holds the file's lock while a week is written: the window
+// keeps painting and, after a second, says that it waits for the database
+// and for how long, while the game stands still as under any modal box. The
+// week is stored once the lock goes.
+TEST(DatabaseWait, LockedFileKeepsTheWindowPaintedAndSaysItWaits) {
+  UiGame g;
+  TrialPlan trial = SteadyTrial(3, kRetailer, 1);
+  trial.DatabaseOutput = true;
+  g.SetTrials({trial});
+  g.form.StartTrial();
+  SqlCipherConnection holder(g.db.Path(), OpenMode::ReadWrite);
+  holder.Exec("BEGIN IMMEDIATE;");
+
+  PaintCounter counter(&g.form);
+  std::string notice;
+  bool held = true, gameStoodStill = true;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    gameStoodStill = gameStoodStill && g.toolkit.ModalOpen();
+    g.form.update();  // as a window uncovered meanwhile asks
+    const QDialog* window = g.waitNotice.Window();
+    if (held && window && window->isVisible()) {
+      notice = window->findChild<QLabel*>("lblWaiting")->text().toStdString();
+      holder.Exec("COMMIT;");
+      held = false;
+    }
+  });
+  probe.start(50);
+  QTest::keyClicks(g.form.txtOrder, "4");
+  QTest::mouseClick(g.form.cmdOrder, Qt::LeftButton);
+  probe.stop();
+
+  EXPECT_FALSE(held);
+  EXPECT_EQ(notice, "Waiting for the database... 1 s");
+  EXPECT_GT(counter.paints, 5);
+  EXPECT_TRUE(gameStoodStill);
+  EXPECT_EQ(g.db.Count("datRole"), 4);
+  EXPECT_TRUE(g.toolkit.shown.empty());
 }
 
 // A trial without a participant plays itself at full pace and names the
