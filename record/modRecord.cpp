@@ -422,6 +422,7 @@ void NextTrial(Game& game, TrialWindow& window) {
                                    Decimal(game.CostSum) + "\r\n" + "Alert your moderator.",
                                MsgStyle::OkOnly, "All " + count + " Trial(s) Completed");
   window.SetOrderCaption("Game Over");
+  window.ShowClosingScreen();
 }
 
 }  // namespace quarn

@@ -58,7 +58,8 @@ ChainContext MakeChainContext(Game& game);
 
 // Moves on from the trial just finished: repeats or advances training, ends
 // training after its last trial, starts the next experiment trial, or ends
-// the game with the cost summary and the caption "Game Over".
+// the game with the cost summary, the caption "Game Over" and the closing
+// screen.
 void NextTrial(Game& game, TrialWindow& window);
 
 }  // namespace quarn

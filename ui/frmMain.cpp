@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QRegularExpressionValidator>
 #include <QStyle>
+#include <QVBoxLayout>
 
 #include "interventions/modPause.h"
 #include "record/modRecord.h"
@@ -43,6 +44,7 @@ QLabel[figure="truck"] { background: #ffffff; border-color: #7f8f9e; }
 QLabel[figure="role"] { font-size: 13pt; font-weight: bold; color: #2f4b63; }
 QLabel[figure="tag"] { color: #4f5d6a; }
 QLabel[figure="small"] { color: #4f5d6a; font-size: 8pt; }
+QLabel[figure="closing"] { font-size: 22pt; font-weight: bold; color: #2f4b63; }
 QLineEdit#txtOrder {
   font-size: 11pt; font-weight: bold; border: 1px solid #7f8f9e; border-radius: 3px;
   background: #ffffff;
@@ -285,12 +287,48 @@ void frmMain::BuildLayout() {
     shpTransfer[i]->hide();
   }
 
+  BuildClosingScreen();
+
   tmrAnimation = Named(new QTimer(this), "tmrAnimation");
   tmrAnimation->setInterval(20);
 
   connect(cmdOrder, &QPushButton::clicked, this, [this] { cmdOrder_Click(); });
   connect(txtOrder, &QLineEdit::textChanged, this, [this] { txtOrder_Change(); });
   connect(tmrAnimation, &QTimer::timeout, this, [this] { tmrAnimation_Timer(); });
+}
+
+void frmMain::BuildClosingScreen() {
+  fraClosing = Named(new QFrame(this), "fraClosing");
+  Place(fraClosing, 240, 120, 15015, 11055);
+  lblClosing = Named(new QLabel("The experiment is over.", fraClosing), "lblClosing");
+  lblClosing->setProperty("figure", "closing");
+  lblClosing->setAlignment(Qt::AlignCenter);
+  lblAlertModerator =
+      Named(new QLabel("Thank you for taking part.\nPlease alert your moderator.", fraClosing),
+            "lblAlertModerator");
+  lblAlertModerator->setProperty("figure", "role");
+  lblAlertModerator->setAlignment(Qt::AlignCenter);
+  auto* layout = new QVBoxLayout(fraClosing);
+  layout->addStretch(2);
+  layout->addWidget(lblClosing);
+  layout->addSpacing(ToPixels(360));
+  layout->addWidget(lblAlertModerator);
+  layout->addSpacing(ToPixels(600));
+  layout->addStretch(3);
+  fraClosing->hide();
+}
+
+void frmMain::ShowClosingScreen() {
+  fraDisplay->hide();
+  // The button the participant played with stays in sight, reading "Game
+  // Over"; nothing can be pressed any more.
+  const QSize button = cmdOrder->size();
+  cmdOrder->setEnabled(false);
+  cmdOrder->setFixedSize(button);
+  auto* layout = static_cast<QVBoxLayout*>(fraClosing->layout());
+  layout->insertWidget(layout->count() - 1, cmdOrder, 0, Qt::AlignHCenter);
+  cmdOrder->show();
+  fraClosing->show();
 }
 
 void frmMain::SetLoadPathLength() {

@@ -79,6 +79,10 @@ class frmMain : public QWidget, public TrialWindow {
 
   // Controls.
   DisplayFrame* fraDisplay = nullptr;
+  // The closing screen after the game; holds the order button then.
+  QFrame* fraClosing = nullptr;
+  QLabel* lblClosing = nullptr;
+  QLabel* lblAlertModerator = nullptr;
   std::array<QFrame*, 12> fraTruck{};
   std::array<PictureBox*, 12> imgTruck{};
   std::array<QLabel*, 12> lblTruck{};
@@ -120,6 +124,7 @@ class frmMain : public QWidget, public TrialWindow {
   void StartTrial() override;
   void SetOrderCaption(const std::string& caption) override;
   void SetPlayerCaption(const std::string& caption) override;
+  void ShowClosingScreen() override;
   void ApplyDisplayConfiguration(const std::string& name) override;
 
   // Event handlers.
@@ -155,6 +160,7 @@ class frmMain : public QWidget, public TrialWindow {
 
  private:
   void BuildLayout();
+  void BuildClosingScreen();
   void RunPendingRestart();
 
   bool restartPending_ = false;

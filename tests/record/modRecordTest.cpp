@@ -83,6 +83,8 @@ struct FakeWindow final : TrialWindow {
   }
   void SetOrderCaption(const std::string& c) override { orderCaption = c; }
   void SetPlayerCaption(const std::string&) override {}
+  void ShowClosingScreen() override { closing = true; }
+  bool closing = false;
   void ApplyDisplayConfiguration(const std::string&) override {}
   int starts = 0;
   std::function<void()> onStart;
@@ -430,6 +432,7 @@ TEST_F(RecordTest, ThreeTrialsEndWithTheCostSumAndGameOver) {
                                        std::to_string(game.CostSum) + "\r\nAlert your moderator.");
   EXPECT_EQ(toolkit.Last().title, "All 3 Trial(s) Completed");
   EXPECT_EQ(window.orderCaption, "Game Over");
+  EXPECT_TRUE(window.closing);
 }
 
 }  // namespace

@@ -397,5 +397,26 @@ TEST(EndTrial, SelfPlayThenParticipantTrialRecordBeforeTheMessage) {
   EXPECT_EQ(g.Text(g.form.lblWeek), "03 of 03") << "the week caption keeps the last week";
 }
 
+// After the game-over message the participant is not left before an empty
+// window: a closing screen says the experiment is over and asks them to
+// alert the moderator, above the button that now reads "Game Over".
+TEST(GameOver, LeavesAClosingScreenUntilTheWindowIsClosed) {
+  UiGame g;
+  g.SetTrials({SteadyTrial(1, kRetailer, 1)});
+  g.form.StartTrial();
+  g.Order("4");
+  QTest::mouseClick(g.form.cmdOrder, Qt::LeftButton);
+  EXPECT_EQ(g.toolkit.Last().title, "All 1 Trial(s) Completed");
+
+  EXPECT_FALSE(Visible(g.form.fraDisplay));
+  ASSERT_TRUE(g.form.fraClosing && g.form.fraClosing->isVisible());
+  EXPECT_EQ(g.Text(g.form.lblClosing), "The experiment is over.");
+  EXPECT_EQ(g.Text(g.form.lblAlertModerator),
+            "Thank you for taking part.\nPlease alert your moderator.");
+  EXPECT_TRUE(g.form.cmdOrder->isVisible());
+  EXPECT_FALSE(g.form.cmdOrder->isEnabled());
+  EXPECT_EQ(g.form.cmdOrder->text(), "Game Over");
+}
+
 }  // namespace
 }  // namespace quarn
