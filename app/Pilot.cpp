@@ -195,8 +195,11 @@ void Pilot::EnterPausePassword(frmPause& pause) {
 MsgResult Pilot::Retry(const MessageRequest& box, int& count, MsgResult again, MsgResult giveUp) {
   err_ << "pilot: " << box.title << ": " << box.prompt << std::endl;
   if (++count <= kRetries) return again;
+  // The box that asked tells what failed: the text file has a title of its own.
+  const std::string what = box.title == kTextOutputTitle ? "the text file could not be written"
+                                                         : "the database still failed";
   failure_ =
-      "the database still failed after " + std::to_string(kRetries) + " retries: " + box.prompt;
+      what + " after " + std::to_string(kRetries) + " retries (" + box.title + "): " + box.prompt;
   return giveUp;
 }
 
