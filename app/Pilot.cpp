@@ -10,11 +10,13 @@
 #include <memory>
 
 #include "app/Startup.h"
+#include "record/modRecord.h"
 #include "session/frmNewUser.h"
 #include "session/frmPause.h"
 #include "session/modDatabase.h"
 #include "sim/Numbers.h"
 #include "sim/Platform.h"
+#include "ui/DatabaseWaitNotice.h"
 
 namespace quarn {
 
@@ -118,7 +120,8 @@ class Pilot : public QObject {
   SteadyTickCounter ticks_;
   StandardUniformRandom random_ =
       options_.seed ? StandardUniformRandom(*options_.seed) : StandardUniformRandom();
-  std::unique_ptr<DatabaseEngine> engine_ = MakeSqlCipherEngine();
+  DatabaseWaitNotice waitNotice_{toolkit_};
+  std::unique_ptr<DatabaseEngine> engine_ = MakeSqlCipherEngine(&waitNotice_);
   Database db_{*engine_, toolkit_, random_};
   Game game_{Services{toolkit_, ticks_, random_, db_}};
   std::unique_ptr<Startup> startup_;
@@ -193,8 +196,11 @@ void Pilot::EnterPausePassword(frmPause& pause) {
 MsgResult Pilot::Retry(const MessageRequest& box, int& count, MsgResult again, MsgResult giveUp) {
   err_ << "pilot: " << box.title << ": " << box.prompt << std::endl;
   if (++count <= kRetries) return again;
+  // The box that asked tells what failed: the text file has a title of its own.
+  const std::string what = box.title == kTextOutputTitle ? "the text file could not be written"
+                                                         : "the database still failed";
   failure_ =
-      "the database still failed after " + std::to_string(kRetries) + " retries: " + box.prompt;
+      what + " after " + std::to_string(kRetries) + " retries (" + box.title + "): " + box.prompt;
   return giveUp;
 }
 
@@ -269,6 +275,11 @@ void Pilot::PlayUntilGameOver(frmMain& form) {
       form.tmrAnimation_Timer();
       continue;
     }
+    if (form.RestartPending()) {
+      // A failed training trial starts again from the event loop.
+      QCoreApplication::processEvents();
+      continue;
+    }
     const QString caption = form.cmdOrder->text();
     if (caption == "Game Over") return;
     if (caption == "Next Trial") {
@@ -297,6 +308,7 @@ PilotReport Pilot::Run() {
     startup_->splashTime = std::chrono::milliseconds(0);
     startup_->Form_Load();
     PlayUntilGameOver(startup_->form);
+    ReleaseMark(game_);
     out_ << "Game over: total cost sum over all " << game_.plan.TrialCount
          << " completed trial(s) is " << game_.CostSum << std::endl;
     report_.exitCode = 0;

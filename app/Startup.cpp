@@ -13,16 +13,18 @@ Startup::Startup(Game& game)
   form.hooks.Startup = [this] { Form_Load(); };
   form.hooks.ShowPassword = [this] { password.ShowDialog(); };
   form.hooks.ShowPause = [this] {
+    Toolkit::ModalScope paused(this->game.services.toolkit);
     frmPause pause(this->game.pauses, &form);
     pause.RunModal();
   };
   form.hooks.ConfirmExit = [this] {
-    return ConfirmExit(this->game, form.cmdOrder->text().toStdString());
+    return ConfirmExit(this->game, [this] { return form.cmdOrder->text().toStdString(); });
   };
 }
 
 void Startup::Form_Load() {
   Toolkit& toolkit = game.services.toolkit;
+  ReleaseMark(game);  // a new login: the participant of the last one plays no more
   {
     frmSplash splash;
     splash.show();

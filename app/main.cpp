@@ -4,6 +4,7 @@
 #include "record/Game.h"
 #include "session/modDatabase.h"
 #include "sim/Platform.h"
+#include "ui/DatabaseWaitNotice.h"
 #include "ui/QtToolkit.h"
 
 int main(int argc, char** argv) {
@@ -11,7 +12,8 @@ int main(int argc, char** argv) {
   quarn::QuarnApplication app(argc, argv, toolkit);
   quarn::SteadyTickCounter ticks;
   quarn::StandardUniformRandom random;
-  std::unique_ptr<quarn::DatabaseEngine> engine = quarn::MakeSqlCipherEngine();
+  quarn::DatabaseWaitNotice waitNotice(toolkit);
+  std::unique_ptr<quarn::DatabaseEngine> engine = quarn::MakeSqlCipherEngine(&waitNotice);
   quarn::Database db(*engine, toolkit, random);
   quarn::Game game(quarn::Services{toolkit, ticks, random, db});
   quarn::Startup startup(game);

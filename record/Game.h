@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "interventions/modPause.h"
 #include "interventions/modPredicter.h"
@@ -28,6 +30,14 @@ struct DecisionTimes {
   uint32_t OrderPressTime = 0;  // when the order button was pressed
 };
 
+// The key of a datTrial row: who, under which setting, which Trial number.
+struct TrialKey {
+  std::string Subject;
+  std::string Setting;
+  int16_t Trial = 0;
+  bool operator==(const TrialKey&) const = default;
+};
+
 // All state of one game, owned by the main window. A test builds a fresh one
 // in a line.
 struct Game {
@@ -42,6 +52,13 @@ struct Game {
   PredicterState predicter;
   DecisionTimes times;
   int32_t CostSum = 0;  // cost of the experiment trials finished in this run
+  // The trial recorded last. Several ways lead to a trial's record (its end,
+  // a failed training check, the skip password, the exit question); however
+  // they meet, the trial is recorded once.
+  std::optional<TrialKey> LastRecordedTrial;
+  // The mark that the participant plays on this workstation, from the login
+  // to the end of the session.
+  std::optional<PlayingMark> Mark;
   // Date and time of day of the output rows; tests point it at a fixed clock.
   WallClock* clock = &SystemWallClock::Instance();
 };

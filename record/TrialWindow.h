@@ -17,6 +17,9 @@ class TrialWindow {
   virtual void SetOrderCaption(const std::string& caption) = 0;
   // The caption of fraPlayer ("Training" during training, empty after).
   virtual void SetPlayerCaption(const std::string& caption) = 0;
+  // After the game-over message: what the participant sees until the
+  // moderator closes the window.
+  virtual void ShowClosingScreen() = 0;
   // Shows only what the named display configuration allows.
   virtual void ApplyDisplayConfiguration(const std::string& name) = 0;
 };

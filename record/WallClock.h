@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -22,6 +23,8 @@ class WallClock {
  public:
   virtual ~WallClock() = default;
   virtual LocalDateTime Now() = 0;
+  // Seconds since 1970 (UTC): times that workstations compare.
+  virtual int64_t Seconds() = 0;
 };
 
 class SystemWallClock final : public WallClock {
@@ -33,6 +36,7 @@ class SystemWallClock final : public WallClock {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
             local.tm_hour,        local.tm_min,     local.tm_sec};
   }
+  int64_t Seconds() override { return static_cast<int64_t>(std::time(nullptr)); }
   static SystemWallClock& Instance() {
     static SystemWallClock clock;
     return clock;
@@ -43,6 +47,17 @@ class FixedWallClock final : public WallClock {
  public:
   explicit FixedWallClock(LocalDateTime at = {}) : at(at) {}
   LocalDateTime Now() override { return at; }
+  int64_t Seconds() override {
+    std::tm local{};
+    local.tm_year = at.Year - 1900;
+    local.tm_mon = at.Month - 1;
+    local.tm_mday = at.Day;
+    local.tm_hour = at.Hour;
+    local.tm_min = at.Minute;
+    local.tm_sec = at.Second;
+    local.tm_isdst = -1;
+    return static_cast<int64_t>(std::mktime(&local));
+  }
   LocalDateTime at;
 };
 

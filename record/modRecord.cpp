@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "session/PlayingMark.h"
 #include "sim/Numbers.h"
 
 namespace quarn {
@@ -42,6 +43,16 @@ int32_t DecisionTime(const Game& game) {
   return static_cast<int32_t>(game.times.OrderPressTime - game.times.WeekStartTime);
 }
 
+// Asks at once what to do when an open's rows were lost: a silent retry of
+// the step cannot bring them back, so Retry writes the whole open anew.
+MsgResult AskAfterLostWrite(Toolkit& toolkit, const QuarnError& failure) {
+  const MsgResult answer =
+      toolkit.MsgBox(std::to_string(failure.Number()) + ": " + failure.Description(),
+                     MsgStyle::AbortRetryIgnore, kDatabaseOutputTitle);
+  if (answer == MsgResult::Retry) throw WriteRestart{};
+  return answer;
+}
+
 // Runs one step of an output write. A failure goes to DbWriteRetry: Retry
 // runs the step again, Ignore leaves the writer, Abort ends the application.
 template <class Step>
@@ -53,18 +64,18 @@ void Attempt(Game& game, Recordset& rs, Step&& step) {
       return;
     } catch (const QuarnError& failure) {
       MsgResult answer;
-      try {
-        answer = DbWriteRetry(game.services.db, kDatabaseOutputTitle, rs, failure,
-                              game.training.TrainingMode, game.training.TrainingTrialNo);
-      } catch (const QuarnError&) {
-        // The record set takes no more writes: its transaction was rolled
-        // back, or the failure came at the commit. Running the step again
-        // cannot succeed, so ask at once; Retry writes the whole open anew.
-        answer = toolkit.MsgBox(std::to_string(failure.Number()) + ": " + failure.Description(),
-                                MsgStyle::AbortRetryIgnore, kDatabaseOutputTitle);
-        if (answer == MsgResult::Retry) throw WriteRestart{};
+      if (failure.Number() == kErrWriteLost) {
+        answer = AskAfterLostWrite(toolkit, failure);
+      } else {
+        try {
+          answer = DbWriteRetry(game.services.db, kDatabaseOutputTitle, rs, failure,
+                                game.training.TrainingMode, game.training.TrainingTrialNo);
+        } catch (const QuarnError&) {
+          // The record set takes no more writes (moving the row's Trial failed).
+          answer = AskAfterLostWrite(toolkit, failure);
+        }
       }
-      if (answer == MsgResult::Abort) toolkit.EndApplication();
+      if (answer == MsgResult::Abort) DbQuitUnstored(game.services.db);
       if (answer == MsgResult::Ignore) throw WriteIgnored{};
     }
   }
@@ -112,11 +123,35 @@ void WriteRoleRow(Game& game, Recordset& rs, int16_t r, int32_t transactionTime)
   Attempt(game, rs, [&] { rs.Update(); });
 }
 
-// Opens `table` for writing, runs `writeRows` and commits. On Ignore nothing
+// "Trial 3, week 12 of P1": the week just played.
+std::string WeekName(const Game& game) {
+  return std::string(game.training.TrainingMode ? "Training trial " : "Trial ") +
+         Decimal(RecordedTrialNo(game)) + ", week " + Decimal(game.chain.CurrentWeek - 1) + " of " +
+         game.identity.SubjectID;
+}
+
+// Names the write under way for as long as it lasts.
+class WriteInProgress {
+ public:
+  WriteInProgress(Database& db, std::string what) : db_(db) {
+    db_.WriteInProgress = std::move(what);
+  }
+  ~WriteInProgress() { db_.WriteInProgress.clear(); }
+  WriteInProgress(const WriteInProgress&) = delete;
+  WriteInProgress& operator=(const WriteInProgress&) = delete;
+
+ private:
+  Database& db_;
+};
+
+// Opens `table` for writing, runs `writeRows` and commits; `what` names the
+// rows for a message should the moderator give up on them. On Ignore nothing
 // written under this open is stored.
 template <class WriteRows>
-void WriteOutput(Game& game, const std::string& table, WriteRows&& writeRows) {
+void WriteOutput(Game& game, const std::string& table, const std::string& what,
+                 WriteRows&& writeRows) {
   Database& db = game.services.db;
+  const WriteInProgress writing(db, what);
   for (;;) {
     std::unique_ptr<Recordset> rs = DbOpenRecordset(db, table, false);
     try {
@@ -187,7 +222,7 @@ int16_t RecordedTrialNo(const Game& game) {
 void WriteRoleRecords(Game& game) {
   if (!CurrentPlan(game.plan).DatabaseOutput) return;
   const int32_t transactionTime = DecisionTime(game);
-  WriteOutput(game, "datRole", [&](Recordset& rs) {
+  WriteOutput(game, "datRole", WeekName(game), [&](Recordset& rs) {
     for (int16_t r = 0; r < kRoleCount; ++r) WriteRoleRow(game, rs, r, transactionTime);
   });
 }
@@ -199,30 +234,35 @@ void WriteTrialRecord(Game& game) {
   const size_t index = std::min(static_cast<size_t>(game.plan.CurrentTrial), plans.size() - 1);
   const TrialPlan& trial = plans[index];
   if (!trial.DatabaseOutput) return;
+  const TrialKey key{game.identity.SubjectID, game.identity.SettingName, RecordedTrialNo(game)};
+  if (game.LastRecordedTrial == key) return;
 
-  WriteOutput(game, "datTrial", [&](Recordset& rs) {
-    Attempt(game, rs, [&] { rs.AddNew(); });
-    SetRowKey(game, rs);
-    Set(game, rs, "Weeks", int64_t{trial.numweeks});
-    Set(game, rs, "Delay", int64_t{trial.Delay});
-    Set(game, rs, "Predicter", trial.Predicter);
-    Set(game, rs, "InventoryCost", trial.CostInventory);
-    Set(game, rs, "BackCost", trial.CostBackOrder);
-    Set(game, rs, "TransitCost", trial.CostTransit);
-    if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
-      const RoleState& s = game.chain.Roles[static_cast<size_t>(trial.SubjectRole)];
-      Set(game, rs, "EndCost", int64_t{s.TotalCost});
-    } else {
-      Set(game, rs, "EndCost", trial.TotalCost);
-    }
-    for (int r = 0; r < kRoleCount; ++r) {
-      Set(game, rs, kRoleColumns[r], game.chain.Roles[static_cast<size_t>(r)].PlayerName);
-    }
-    const LocalDateTime now = game.clock->Now();
-    Set(game, rs, "Date", FormatDate(now));
-    Set(game, rs, "Time", FormatTimeOfDay(now));
-    Attempt(game, rs, [&] { rs.Update(); });
-  });
+  WriteOutput(game, "datTrial", "The record of trial " + Decimal(key.Trial) + " of " + key.Subject,
+              [&](Recordset& rs) {
+                Attempt(game, rs, [&] { rs.AddNew(); });
+                SetRowKey(game, rs);
+                Set(game, rs, "Weeks", int64_t{trial.numweeks});
+                Set(game, rs, "Delay", int64_t{trial.Delay});
+                Set(game, rs, "Predicter", trial.Predicter);
+                Set(game, rs, "InventoryCost", trial.CostInventory);
+                Set(game, rs, "BackCost", trial.CostBackOrder);
+                Set(game, rs, "TransitCost", trial.CostTransit);
+                if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
+                  const RoleState& s = game.chain.Roles[static_cast<size_t>(trial.SubjectRole)];
+                  Set(game, rs, "EndCost", int64_t{s.TotalCost});
+                } else {
+                  Set(game, rs, "EndCost", trial.TotalCost);
+                }
+                for (int r = 0; r < kRoleCount; ++r) {
+                  Set(game, rs, kRoleColumns[r],
+                      game.chain.Roles[static_cast<size_t>(r)].PlayerName);
+                }
+                const LocalDateTime now = game.clock->Now();
+                Set(game, rs, "Date", FormatDate(now));
+                Set(game, rs, "Time", FormatTimeOfDay(now));
+                Attempt(game, rs, [&] { rs.Update(); });
+              });
+  game.LastRecordedTrial = key;
 }
 
 namespace {
@@ -292,14 +332,53 @@ void WriteWeekLine(Game& game) {
         "The week's results could not be written to the text file " + path + "\r\n" + reason +
             "\r\n" + "Retry writes them again, Ignore goes on without them, Abort ends the game.",
         MsgStyle::AbortRetryIgnore, kTextOutputTitle);
-    if (answer == MsgResult::Abort) toolkit.EndApplication();
+    if (answer == MsgResult::Abort) {
+      toolkit.MsgBox(
+          WeekName(game) + " was not written to the text file " + path + ".  The application ends.",
+          MsgStyle::OkWarning, kTextOutputTitle);
+      toolkit.EndApplication(1);
+    }
     if (answer == MsgResult::Ignore) return;
   }
 }
 
+namespace {
+
+// Refreshes the participant's mark; ends the session when another
+// workstation holds the participant now, before this week is recorded
+// anywhere (two sessions of one participant would file their weeks under
+// each other's trials).
+void KeepMark(Game& game) {
+  if (!game.Mark) return;
+  const std::optional<PlayingMark> other =
+      RefreshParticipant(game.services.db, *game.Mark, game.clock->Seconds());
+  if (!other) return;
+  game.Mark.reset();
+  const std::string where = other->At.Host.empty()
+                                ? "is no longer marked as playing on this workstation"
+                                : "has been taken over by workstation " +
+                                      DescribeWorkstation(other->At) + " at " +
+                                      LocalTimeText(other->Since);
+  Toolkit& toolkit = game.services.toolkit;
+  toolkit.MsgBox(game.identity.SubjectID + " " + where + ".\r\nThis session ends here; trial " +
+                     Decimal(RecordedTrialNo(game)) + ", week " +
+                     Decimal(game.chain.CurrentWeek - 1) + " was not recorded.",
+                 MsgStyle::OkWarning);
+  toolkit.EndApplication(1);
+}
+
+}  // namespace
+
 void WeekClosed(Game& game) {
+  KeepMark(game);
   WriteWeekLine(game);
   WriteRoleRecords(game);
+}
+
+void ReleaseMark(Game& game) {
+  if (!game.Mark) return;
+  ReleaseParticipant(game.services.db, *game.Mark);
+  game.Mark.reset();
 }
 
 ChainContext MakeChainContext(Game& game) {
@@ -343,6 +422,7 @@ void NextTrial(Game& game, TrialWindow& window) {
                                    Decimal(game.CostSum) + "\r\n" + "Alert your moderator.",
                                MsgStyle::OkOnly, "All " + count + " Trial(s) Completed");
   window.SetOrderCaption("Game Over");
+  window.ShowClosingScreen();
 }
 
 }  // namespace quarn

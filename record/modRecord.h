@@ -25,7 +25,8 @@ int16_t RecordedTrialNo(const Game& game);
 void WriteRoleRecords(Game& game);
 
 // Stores the current trial's datTrial row, in the state the trial has now.
-// Does nothing when the trial's DatabaseOutput is off.
+// Does nothing when the trial's DatabaseOutput is off, or when this trial
+// (its Subject, Setting and Trial number) was recorded already.
 void WriteTrialRecord(Game& game);
 
 // The comma-separated fields of stage `role` for the week's text line.
@@ -42,8 +43,14 @@ std::string WeekLinePath(Game& game);
 // write that fails is reported with an Abort/Retry/Ignore box.
 void WriteWeekLine(Game& game);
 
-// The records of a closed week: the text line, then the datRole rows.
+// The records of a closed week: the text line, then the datRole rows. The
+// participant's mark is refreshed first; when another workstation took the
+// participant over, the session ends there instead (status 1).
 void WeekClosed(Game& game);
+
+// Removes the session's participant mark, at a normal end or before another
+// login.
+void ReleaseMark(Game& game);
 
 // The week step's view of a game, with WeekClosed as its record writer. The
 // context refers to the game, which must outlive it.
@@ -51,7 +58,8 @@ ChainContext MakeChainContext(Game& game);
 
 // Moves on from the trial just finished: repeats or advances training, ends
 // training after its last trial, starts the next experiment trial, or ends
-// the game with the cost summary and the caption "Game Over".
+// the game with the cost summary, the caption "Game Over" and the closing
+// screen.
 void NextTrial(Game& game, TrialWindow& window);
 
 }  // namespace quarn

@@ -1,9 +1,11 @@
 #include "session/SqlCipher.h"
 
+#include <locale.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <sqlcipher/sqlite3.h>
 #include <unistd.h>
+#include <wctype.h>
 
 #include <algorithm>
 #include <array>
@@ -15,6 +17,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace quarn {
@@ -84,6 +87,62 @@ std::string KeyStatement(const std::string& path, OpenMode mode) {
   return "PRAGMA key=\"x'" + CachedKeyHex(salt) + "'\";";
 }
 
+// The locale whose lower-case mapping folds letters for the case-blind
+// collation; null when the system lacks it (ASCII is folded then).
+locale_t Utf8Locale() {
+  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  return locale;
+}
+
+// The code point that starts at text[i], moving i past it. A byte that does
+// not start valid UTF-8 stands for itself, above the code points, so that
+// it equals only the same byte.
+char32_t NextCodePoint(const unsigned char* text, int size, int& i) {
+  const unsigned char lead = text[i];
+  const int length = lead < 0x80           ? 1
+                     : (lead >> 5) == 0x6  ? 2
+                     : (lead >> 4) == 0xE  ? 3
+                     : (lead >> 3) == 0x1E ? 4
+                                           : 0;
+  char32_t code = length == 1   ? lead
+                  : length == 2 ? lead & 0x1F
+                  : length == 3 ? lead & 0x0F
+                                : lead & 0x07;
+  bool valid = length > 0 && i + length <= size;
+  for (int k = 1; valid && k < length; ++k) {
+    valid = (text[i + k] & 0xC0) == 0x80;
+    code = (code << 6) | (text[i + k] & 0x3F);
+  }
+  const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  valid = valid && code >= smallest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+  if (!valid) {
+    ++i;
+    return 0x110000 + lead;
+  }
+  i += length;
+  return code;
+}
+
+char32_t FoldCase(char32_t code) {
+  if (code > 0x10FFFF) return code;
+  if (const locale_t locale = Utf8Locale()) {
+    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(code), locale));
+  }
+  return code < 0x80 ? static_cast<char32_t>(std::tolower(static_cast<int>(code))) : code;
+}
+
+int CompareCaseBlind(void*, int sizeA, const void* a, int sizeB, const void* b) {
+  const auto* textA = static_cast<const unsigned char*>(a);
+  const auto* textB = static_cast<const unsigned char*>(b);
+  int i = 0, j = 0;
+  while (i < sizeA && j < sizeB) {
+    const char32_t x = FoldCase(NextCodePoint(textA, sizeA, i));
+    const char32_t y = FoldCase(NextCodePoint(textB, sizeB, j));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return (i < sizeA) - (j < sizeB);
+}
+
 bool StartsWith(const char* text, const char* prefix) {
   return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
@@ -113,7 +172,9 @@ std::string UnwritableReason(const std::string& path) {
 
 }  // namespace
 
-SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode) : path_(path) {
+SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode, BusyWaiter* waiter)
+    : path_(path) {
+  busy_.waiter = waiter;
   int flags = SQLITE_OPEN_NOMUTEX;
   switch (mode) {
     case OpenMode::ReadOnly:
@@ -137,7 +198,9 @@ SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode)
     throw QuarnError(kErrDatabase + rc, message + ": " + path);
   }
   try {
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_handler(db_, &SqlCipherConnection::WaitForLock, &busy_);
+    sqlite3_create_collation_v2(db_, kCaseBlindCollation, SQLITE_UTF8, nullptr, CompareCaseBlind,
+                                nullptr);
     Exec(KeyStatement(path, mode));
 
     // With plain SQLite linked in by mistake, PRAGMA key is silently ignored
@@ -166,6 +229,23 @@ SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode)
     db_ = nullptr;
     throw;
   }
+}
+
+// Instead of SQLite's own busy wait, which holds the thread for its whole
+// length, the wait goes by in short steps, each one a chance for the waiter
+// to keep the windows alive.
+int SqlCipherConnection::WaitForLock(void* state, int attempt) {
+  BusyState& busy = *static_cast<BusyState*>(state);
+  const auto now = std::chrono::steady_clock::now();
+  if (attempt == 0) busy.since = now;
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - busy.since);
+  if (waited >= kBusyTimeout) return 0;
+  if (busy.waiter) {
+    busy.waiter->Wait(waited);
+  } else {
+    std::this_thread::sleep_for(kBusyStep);
+  }
+  return 1;
 }
 
 SqlCipherConnection::~SqlCipherConnection() {

@@ -4,6 +4,7 @@
 // administration helpers (creating a database, running DDL, CSV export and
 // import). Code above the database layer uses modDatabase.h instead.
 
+#include <chrono>
 #include <iosfwd>
 #include <string>
 #include <utility>
@@ -20,8 +21,10 @@ inline constexpr int kErrNoCurrentRecord = 3021;
 inline constexpr int kErrUpdateWithoutAddNew = 3020;
 inline constexpr int kErrDataTypeConversion = 3421;
 
-// How long a connection waits for another process's lock before it fails.
-inline constexpr int kBusyTimeoutMs = 10000;
+// How long a connection waits for another process's lock before it fails,
+// and how long it sleeps between two tries when nobody is told of the wait.
+inline constexpr std::chrono::milliseconds kBusyTimeout{10000};
+inline constexpr std::chrono::milliseconds kBusyStep{10};
 
 enum class OpenMode {
   ReadOnly,   // SQLITE_OPEN_READONLY
@@ -43,7 +46,9 @@ struct ColumnInfo {
 // code for anything else).
 class SqlCipherConnection {
  public:
-  SqlCipherConnection(const std::string& path, OpenMode mode);
+  // While another process holds the file's lock, `waiter` (if any) is told
+  // how long the connection has waited, between short waits of its own.
+  SqlCipherConnection(const std::string& path, OpenMode mode, BusyWaiter* waiter = nullptr);
   ~SqlCipherConnection();
   SqlCipherConnection(const SqlCipherConnection&) = delete;
   SqlCipherConnection& operator=(const SqlCipherConnection&) = delete;
@@ -61,8 +66,15 @@ class SqlCipherConnection {
   [[noreturn]] void Fail(int rc, const std::string& context = "") const;
 
  private:
+  struct BusyState {
+    BusyWaiter* waiter = nullptr;
+    std::chrono::steady_clock::time_point since;
+  };
+  static int WaitForLock(void* state, int attempt);
+
   sqlite3* db_ = nullptr;
   std::string path_;
+  BusyState busy_;
 };
 
 // Access-style SQL made digestible for SQLite: "[table.column]" becomes

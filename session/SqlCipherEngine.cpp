@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string_view>
 
 #include "session/SqlCipher.h"
@@ -49,8 +51,8 @@ std::string SelectText(const std::string& source) {
 // the caller sees the first row.
 class SnapshotRecordset final : public Recordset {
  public:
-  SnapshotRecordset(const std::string& path, const std::string& source) {
-    SqlCipherConnection connection(path, OpenMode::ReadOnly);
+  SnapshotRecordset(const std::string& path, const std::string& source, BusyWaiter* waiter) {
+    SqlCipherConnection connection(path, OpenMode::ReadOnly, waiter);
     const std::string sql = SelectText(source);
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
@@ -198,8 +200,8 @@ FieldValue ConvertForColumn(const ColumnInfo& column, const FieldValue& given) {
 // every row stored under this open, destruction without Close rolls them back.
 class TableWriter final : public Recordset {
  public:
-  TableWriter(const std::string& path, const std::string& table)
-      : connection_(path, OpenMode::ReadWrite), table_(StripBrackets(table)) {
+  TableWriter(const std::string& path, const std::string& table, BusyWaiter* waiter)
+      : connection_(path, OpenMode::ReadWrite, waiter), table_(StripBrackets(table)) {
     columns_ = connection_.Columns(table_);
     for (size_t c = 0; c < columns_.size(); ++c) index_.emplace(Lower(columns_[c].name), c);
     // FULL syncs the journal header separately and costs ~18 ms a week here;
@@ -277,16 +279,7 @@ class TableWriter final : public Recordset {
     const int rc = sqlite3_step(stmt);
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    if (rc != SQLITE_DONE) {
-      // Most failures undo only this statement. A few (I/O, full disk) undo
-      // the whole transaction; then the rows stored earlier under this open
-      // are gone, and nothing after them may be committed in their place.
-      if (sqlite3_get_autocommit(connection_.Handle())) {
-        inTransaction_ = false;
-        broken_ = true;
-      }
-      connection_.Fail(rc);
-    }
+    if (rc != SQLITE_DONE) FailWrite(rc);
     editing_ = false;
     buffer_.clear();
   }
@@ -294,7 +287,12 @@ class TableWriter final : public Recordset {
   void Close() override {
     if (closed_) return;
     NeedOpen();
-    connection_.Exec("COMMIT;");
+    // A COMMIT that meets a lock keeps the transaction, so it can be tried
+    // again; one that failed otherwise may have rolled it back.
+    if (const int rc = sqlite3_exec(connection_.Handle(), "COMMIT;", nullptr, nullptr, nullptr);
+        rc != SQLITE_OK) {
+      FailWrite(rc);
+    }
     inTransaction_ = false;
     closed_ = true;
   }
@@ -313,9 +311,28 @@ class TableWriter final : public Recordset {
     return found->second;
   }
 
+  // Raises the failure of a write step: a key collision as such; a failure
+  // that rolled the transaction back (I/O, a full disk) as the loss of every
+  // row of this open, so that nothing after it is committed in their place.
+  [[noreturn]] void FailWrite(int rc) {
+    sqlite3* handle = connection_.Handle();
+    const int extended = sqlite3_extended_errcode(handle);
+    if (extended == SQLITE_CONSTRAINT_PRIMARYKEY || extended == SQLITE_CONSTRAINT_UNIQUE) {
+      throw QuarnError(kErrDuplicateKey, std::string("Duplicate value in index or primary key (") +
+                                             sqlite3_errmsg(handle) + ")");
+    }
+    if (sqlite3_get_autocommit(handle)) {
+      inTransaction_ = false;
+      broken_ = true;
+      throw QuarnError(kErrWriteLost,
+                       std::string(sqlite3_errmsg(handle)) + "; no row of this open was stored");
+    }
+    connection_.Fail(rc);
+  }
+
   void NeedOpen() const {
     if (broken_) {
-      throw QuarnError(kErrDatabase + SQLITE_ABORT,
+      throw QuarnError(kErrWriteLost,
                        "The transaction was rolled back; no row of this open was stored");
     }
     if (closed_) throw QuarnError(kErrDatabase + SQLITE_MISUSE, "The record set is closed");
@@ -352,23 +369,135 @@ class TableWriter final : public Recordset {
   bool closed_ = false;
 };
 
+// One statement with its values bound, run to its end; the rows it gives are
+// passed to `row`.
+void Run(SqlCipherConnection& connection, const char* sql, const std::vector<FieldValue>& values,
+         const std::function<void(sqlite3_stmt*)>& row = {}) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(connection.Handle(), sql, -1, &stmt, nullptr);
+  if (rc != SQLITE_OK) connection.Fail(rc, sql);
+  for (size_t i = 0; i < values.size(); ++i) {
+    const int slot = static_cast<int>(i) + 1;
+    if (auto* n = std::get_if<int64_t>(&values[i])) {
+      sqlite3_bind_int64(stmt, slot, *n);
+    } else if (auto* t = std::get_if<std::string>(&values[i])) {
+      sqlite3_bind_text(stmt, slot, t->data(), static_cast<int>(t->size()), SQLITE_TRANSIENT);
+    } else {
+      sqlite3_bind_null(stmt, slot);
+    }
+  }
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    if (row) row(stmt);
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) connection.Fail(rc, sql);
+}
+
+std::string ColumnText(sqlite3_stmt* stmt, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  return text ? text : "";
+}
+
+// A write transaction on the marks' table, made first when the file lacks
+// it. The marks are no results: a refresh lost to a power cut costs
+// nothing, so the writes are not synced.
+class MarkTransaction {
+ public:
+  MarkTransaction(const std::string& path, BusyWaiter* waiter)
+      : connection(path, OpenMode::ReadWrite, waiter) {
+    connection.Exec("PRAGMA synchronous=OFF;");
+    connection.Exec("BEGIN IMMEDIATE;");
+    connection.Exec(
+        "CREATE TABLE IF NOT EXISTS datPlaying (Subject TEXT NOT NULL PRIMARY KEY, Setting TEXT, "
+        "Host TEXT NOT NULL, Process INTEGER NOT NULL, Since INTEGER NOT NULL, "
+        "LastWeek INTEGER NOT NULL);");
+  }
+  ~MarkTransaction() {
+    if (!done_) sqlite3_exec(connection.Handle(), "ROLLBACK;", nullptr, nullptr, nullptr);
+  }
+  void Commit() {
+    connection.Exec("COMMIT;");
+    done_ = true;
+  }
+
+  std::optional<PlayingMark> Present(const std::string& subject) {
+    std::optional<PlayingMark> present;
+    Run(connection,
+        "SELECT Subject, Setting, Host, Process, Since, LastWeek FROM datPlaying WHERE Subject=?;",
+        {subject}, [&](sqlite3_stmt* stmt) {
+          present = PlayingMark{ColumnText(stmt, 0),
+                                ColumnText(stmt, 1),
+                                {ColumnText(stmt, 2), sqlite3_column_int64(stmt, 3)},
+                                sqlite3_column_int64(stmt, 4),
+                                sqlite3_column_int64(stmt, 5)};
+        });
+    return present;
+  }
+
+  SqlCipherConnection connection;
+
+ private:
+  bool done_ = false;
+};
+
 class SqlCipherEngine final : public DatabaseEngine {
  public:
+  explicit SqlCipherEngine(BusyWaiter* waiter) : waiter_(waiter) {}
+
+  std::optional<PlayingMark> MarkPlaying(
+      const std::string& path, const PlayingMark& mine,
+      const std::function<bool(const PlayingMark&)>& keeps) override {
+    MarkTransaction marks(path, waiter_);
+    std::optional<PlayingMark> present = marks.Present(mine.Subject);
+    if (present && keeps(*present)) return present;
+    Run(marks.connection,
+        "INSERT OR REPLACE INTO datPlaying (Subject, Setting, Host, Process, Since, LastWeek) "
+        "VALUES (?, ?, ?, ?, ?, ?);",
+        {mine.Subject, mine.Setting, mine.At.Host, mine.At.Process, mine.Since, mine.LastWeek});
+    marks.Commit();
+    return std::nullopt;
+  }
+
+  std::optional<PlayingMark> TouchPlaying(const std::string& path,
+                                          const PlayingMark& mine) override {
+    MarkTransaction marks(path, waiter_);
+    Run(marks.connection,
+        "UPDATE datPlaying SET LastWeek=? WHERE Subject=? AND Host=? AND Process=?;",
+        {mine.LastWeek, mine.Subject, mine.At.Host, mine.At.Process});
+    if (sqlite3_changes(marks.connection.Handle()) == 1) {
+      marks.Commit();
+      return std::nullopt;
+    }
+    PlayingMark nobody;
+    nobody.Subject = mine.Subject;
+    return marks.Present(mine.Subject).value_or(nobody);
+  }
+
+  void ClearPlaying(const std::string& path, const PlayingMark& mine) override {
+    MarkTransaction marks(path, waiter_);
+    Run(marks.connection, "DELETE FROM datPlaying WHERE Subject=? AND Host=? AND Process=?;",
+        {mine.Subject, mine.At.Host, mine.At.Process});
+    marks.Commit();
+  }
+
   std::unique_ptr<Recordset> Open(const std::string& path, const std::string& source,
                                   bool readOnly) override {
-    if (readOnly) return std::make_unique<SnapshotRecordset>(path, source);
+    if (readOnly) return std::make_unique<SnapshotRecordset>(path, source, waiter_);
     if (!IsTableName(source)) {
       throw QuarnError(kErrDatabase + SQLITE_ERROR,
                        "A writable record set must name one table: " + source);
     }
-    return std::make_unique<TableWriter>(path, source);
+    return std::make_unique<TableWriter>(path, source, waiter_);
   }
+
+ private:
+  BusyWaiter* waiter_;
 };
 
 }  // namespace
 
-std::unique_ptr<DatabaseEngine> MakeSqlCipherEngine() {
-  return std::make_unique<SqlCipherEngine>();
+std::unique_ptr<DatabaseEngine> MakeSqlCipherEngine(BusyWaiter* waiter) {
+  return std::make_unique<SqlCipherEngine>(waiter);
 }
 
 }  // namespace quarn

@@ -5,8 +5,13 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 
+#include "plan/PlanCheck.h"
+#include "plan/modSetup.h"
+#include "record/modRecord.h"
+#include "session/PlayingMark.h"
 #include "session/frmNewUser.h"
 #include "session/modDatabase.h"
+#include "sim/Numbers.h"
 #include "sim/PlainText.h"
 
 namespace quarn {
@@ -66,6 +71,9 @@ frmLogin::frmLogin(Game& game, QWidget* parent) : SessionDialog(parent), game_(g
   lblUserID->setObjectName("lblUserID");
   txtSubjectID = new QLineEdit(this);
   txtSubjectID->setObjectName("txtSubjectID");
+  // The key filter stops typing at the limit; pasted, dropped and composed
+  // text is held to it here.
+  txtSubjectID->setMaxLength(kSubjectIdLength);
   lblSetup = new QLabel("Setup File:", this);
   lblSetup->setObjectName("lblSetup");
   txtDatabase = new QLineEdit(this);
@@ -78,6 +86,10 @@ frmLogin::frmLogin(Game& game, QWidget* parent) : SessionDialog(parent), game_(g
   // Enter in the box must not add the typed text to the list: only the
   // database's settings are valid choices.
   cboSetting->setInsertPolicy(QComboBox::NoInsert);
+  // The box's completer would replace a typed "demo" with an item "Demo"
+  // once typing ends: settings differing in letter case are different
+  // experiments, so the text stays as typed.
+  cboSetting->setCompleter(nullptr);
   cboSetting->setMinimumContentsLength(16);
   cmdStart = new QPushButton("Start", this);
   cmdStart->setObjectName("cmdStart");
@@ -163,82 +175,197 @@ std::string frmLogin::SettingText() const {
 }
 
 void frmLogin::cmdStart_Click() {
-  Identity& identity = game_.identity;
-  Toolkit& toolkit = game_.services.toolkit;
+  if (!TakeSetting() || !TakeSubjectId()) return;
+  const int16_t trialCount = CheckChosenPlan();
+  if (!FindParticipant()) {
+    game_.plan.CurrentTrial = 0;
+    RegisterNewParticipant();
+    return;
+  }
+  ResumeKnownParticipant(trialCount);
+}
 
+// SettingName: the item equal to the box's text, exactly as typed.
+bool frmLogin::TakeSetting() {
+  Identity& identity = game_.identity;
   identity.SettingName.clear();
   const QString typed = cboSetting->currentText();
   for (int i = 0; i < cboSetting->count(); ++i) {
     if (cboSetting->itemText(i) == typed) {
       identity.SettingName = typed.toStdString();
-      break;
+      return SettingNameFitsTextLines();
     }
   }
-  if (identity.SettingName.empty()) {
-    toolkit.MsgBox("Need to choose a valid setting", MsgStyle::OkOnly);
-    cboSetting->setFocus(Qt::OtherFocusReason);
-    cboSetting->lineEdit()->selectAll();
-    return;
-  }
+  game_.services.toolkit.MsgBox("Need to choose a valid setting", MsgStyle::OkOnly);
+  cboSetting->setFocus(Qt::OtherFocusReason);
+  cboSetting->lineEdit()->selectAll();
+  return false;
+}
 
-  if (const std::string fault = TextLineFault(identity.SettingName); !fault.empty()) {
-    toolkit.MsgBox("The setting name " + Printable(identity.SettingName) + " " + fault +
-                       ", which would break the lines of the participant's text file.  "
-                       "Please choose another setting.",
-                   MsgStyle::OkWarning, "Login");
-    cboSetting->setFocus(Qt::OtherFocusReason);
-    return;
-  }
+// A setting name with a comma or a line break would shift or split the
+// comma-separated lines of the participant's text file.
+bool frmLogin::SettingNameFitsTextLines() {
+  const std::string& setting = game_.identity.SettingName;
+  const std::string fault = TextLineFault(setting);
+  if (fault.empty()) return true;
+  game_.services.toolkit.MsgBox("The setting name " + Printable(setting) + " " + fault +
+                                    ", which would break the lines of the participant's text "
+                                    "file.  Please choose another setting.",
+                                MsgStyle::OkWarning, "Login");
+  cboSetting->setFocus(Qt::OtherFocusReason);
+  return false;
+}
 
+bool frmLogin::TakeSubjectId() {
+  Identity& identity = game_.identity;
   identity.SubjectID = TrimBlanks(txtSubjectID->text().toStdString());
   if (std::string fault = SubjectIdFault(identity.SubjectID); !fault.empty()) {
-    toolkit.MsgBox(fault, MsgStyle::OkWarning, "Login");
-    SelectAllAndFocus(txtSubjectID);
-    return;
+    game_.services.toolkit.MsgBox(fault, MsgStyle::OkWarning, "Login");
+    BackToSubjectId();
+    return false;
   }
+  return true;
+}
 
-  if (!LookupParticipant()) {
-    if (toolkit.MsgBox("User ID not found.  Register as a new user?", MsgStyle::YesNoWarning,
-                       "Login") == MsgResult::Yes) {
-      frmNewUser questionnaire(game_, this);
-      questionnaire.Form_Load();
-      questionnaire.RunModal();
-      if (questionnaire.Registered) {
-        accept();
-        return;
-      }
-    }
-  } else {
-    std::string prompt = "Continue with user " + identity.SubjectID + " on Trial " +
-                         std::to_string(game_.plan.CurrentTrial + 1) + "?  Click No to change name";
-    if (toolkit.MsgBox(prompt, MsgStyle::YesNo, "Resume") == MsgResult::Yes) {
+// Refuses a faulty plan of the chosen setting the way the start-up does (the
+// refusal ends the application), before the participant is looked up or
+// registered, so that nothing is written for a plan that cannot be played.
+// Returns the setting's number of experiment trials.
+int16_t frmLogin::CheckChosenPlan() {
+  Database& db = game_.services.db;
+  Toolkit& toolkit = game_.services.toolkit;
+  const std::string& setting = game_.identity.SettingName;
+  Plan players;
+  LoadPlayers(db, players);
+  const std::vector<SettingFault> faults =
+      CheckSetting(db, players, setting, toolkit.AppFolder() + "/Input");
+  if (const SettingFault* fault = FirstFault(faults)) RefusePlan(toolkit, *fault);
+
+  std::unique_ptr<Recordset> rs =
+      DbOpenRecordset(db,
+                      "SELECT sum([Runs]) AS Trials FROM [tblBlock] WHERE [tblBlock.Setting]='" +
+                          SqlQuote(setting) + "';",
+                      true);
+  const int16_t trials = Narrow16(rs->Get("Trials").AsInt32(), "Trials");
+  DbClose(db, rs);
+  return trials;
+}
+
+void frmLogin::RegisterNewParticipant() {
+  Toolkit& toolkit = game_.services.toolkit;
+  if (toolkit.MsgBox("User ID not found.  Register as a new user?", MsgStyle::YesNoWarning,
+                     "Login") == MsgResult::Yes) {
+    frmNewUser questionnaire(game_, this);
+    questionnaire.Form_Load();
+    questionnaire.RunModal();
+    if (questionnaire.Registered && MarkPlayingHere()) {
       accept();
       return;
     }
   }
+  BackToSubjectId();
+}
+
+void frmLogin::ResumeKnownParticipant(int16_t trialCount) {
+  Toolkit& toolkit = game_.services.toolkit;
+  const Identity& identity = game_.identity;
+  if (!MarkPlayingHere()) {
+    BackToSubjectId();
+    return;
+  }
+  // Read once the participant is marked: a workstation taken over may have
+  // played on until then.
+  ReadResumeTrial();
+  if (game_.plan.CurrentTrial >= trialCount) {
+    ReleaseMark(game_);
+    const std::string trials =
+        trialCount == 1 ? "the only trial" : "all " + std::to_string(trialCount) + " trials";
+    toolkit.MsgBox(
+        identity.SubjectID + " has completed " + trials + " of setting " + identity.SettingName,
+        MsgStyle::OkWarning, "Login");
+    BackToSubjectId();
+    return;
+  }
+  const std::string prompt = "Continue with user " + identity.SubjectID + " on Trial " +
+                             std::to_string(game_.plan.CurrentTrial + 1) +
+                             "?  Click No to change name";
+  if (toolkit.MsgBox(prompt, MsgStyle::YesNo, "Resume") == MsgResult::Yes) {
+    accept();
+    return;
+  }
+  ReleaseMark(game_);
+  BackToSubjectId();
+}
+
+// Marks the participant as playing on this workstation. Another
+// workstation's mark that counts is named to the moderator, who may take the
+// participant over; No refuses the User ID, and nothing is written.
+bool frmLogin::MarkPlayingHere() {
+  Database& db = game_.services.db;
+  const Identity& identity = game_.identity;
+  ReleaseMark(game_);
+  const int64_t now = game_.clock->Seconds();
+  const PlayingMark mine{identity.SubjectID, identity.SettingName, ThisWorkstation(), now, now};
+  if (const std::optional<PlayingMark> other = ClaimParticipant(db, mine, now, false)) {
+    const std::string prompt = identity.SubjectID + " is playing at workstation " +
+                               DescribeWorkstation(other->At) + " since " +
+                               LocalTimeText(other->Since) + ".\r\nTake " + identity.SubjectID +
+                               " over on this workstation?  Answer Yes only if that session has "
+                               "ended.";
+    if (game_.services.toolkit.MsgBox(prompt, MsgStyle::YesNoWarning, "Login") != MsgResult::Yes) {
+      return false;
+    }
+    ClaimParticipant(db, mine, now, true);
+  }
+  game_.Mark = mine;
+  return true;
+}
+
+void frmLogin::BackToSubjectId() {
   SelectAllAndFocus(txtSubjectID);
 }
 
 bool frmLogin::LookupParticipant() {
-  Database& db = game_.services.db;
-  const Identity& identity = game_.identity;
-  std::unique_ptr<Recordset> rs = DbOpenRecordset(
-      db, "SELECT * FROM [datUser] WHERE [datUser.Subject]='" + SqlQuote(identity.SubjectID) + "';",
-      true);
-  if (rs->Eof()) {
+  if (!FindParticipant()) {
     game_.plan.CurrentTrial = 0;
-    rs->Close();
-    DbClose(db, rs);
     return false;
   }
-  rs->Close();
-  DbClose(db, rs);
+  ReadResumeTrial();
+  return true;
+}
 
-  rs = DbOpenRecordset(db,
-                       "SELECT * FROM [datRole] WHERE [datRole.Subject]='" +
-                           SqlQuote(identity.SubjectID) + "' AND [datRole.Setting]='" +
-                           SqlQuote(identity.SettingName) + "' ORDER BY [datRole.Trial] DESC",
-                       true);
+// Looks the User ID up in datUser: as typed first (the key's index finds it
+// at once), then without regard to letter case, beyond ASCII too. A
+// participant found takes the spelling stored in datUser for the rest of the
+// session: rows, text file and label.
+bool frmLogin::FindParticipant() {
+  Database& db = game_.services.db;
+  Identity& identity = game_.identity;
+  const std::string subject = "'" + SqlQuote(identity.SubjectID) + "'";
+  for (const std::string& collation :
+       {std::string(), std::string(" COLLATE ") + kCaseBlindCollation}) {
+    std::unique_ptr<Recordset> rs = DbOpenRecordset(
+        db, "SELECT [Subject] FROM [datUser] WHERE [datUser.Subject]=" + subject + collation + ";",
+        true);
+    const bool found = !rs->Eof();
+    if (found) identity.SubjectID = rs->Get("Subject").AsText();
+    DbClose(db, rs);
+    if (found) return true;
+  }
+  return false;
+}
+
+// CurrentTrial: the trial after the highest one recorded for the
+// participant in the setting.
+void frmLogin::ReadResumeTrial() {
+  Database& db = game_.services.db;
+  const Identity& identity = game_.identity;
+  std::unique_ptr<Recordset> rs =
+      DbOpenRecordset(db,
+                      "SELECT * FROM [datRole] WHERE [datRole.Subject]='" +
+                          SqlQuote(identity.SubjectID) + "' AND [datRole.Setting]='" +
+                          SqlQuote(identity.SettingName) + "' ORDER BY [datRole.Trial] DESC",
+                      true);
   game_.CostSum = 0;
   game_.plan.CurrentTrial = 0;
   // Training rows carry Trial numbers below 1; a participant who has only
@@ -249,7 +376,6 @@ bool frmLogin::LookupParticipant() {
   }
   rs->Close();
   DbClose(db, rs);
-  return true;
 }
 
 }  // namespace quarn

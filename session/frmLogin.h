@@ -25,7 +25,8 @@ class frmLogin : public SessionDialog {
   void cmdStart_Click();
   void cmdQuit_Click();
   // Sets CurrentTrial (and CostSum for a known participant); returns whether
-  // the participant was found in datUser.
+  // the participant was found in datUser. A participant found under another
+  // letter case goes on under the spelling stored in datUser.
   bool LookupParticipant();
 
   // The text of the setting box, as the main window's caption shows it.
@@ -44,8 +45,22 @@ class frmLogin : public SessionDialog {
   void reject() override;
 
  private:
+  bool TakeSetting();
+  bool SettingNameFitsTextLines();
+  bool TakeSubjectId();
+  int16_t CheckChosenPlan();
+  bool FindParticipant();
+  void ReadResumeTrial();
+  void RegisterNewParticipant();
+  void ResumeKnownParticipant(int16_t trialCount);
+  bool MarkPlayingHere();
+  void BackToSubjectId();
+
   Game& game_;
 };
+
+// The longest User ID the box takes.
+inline constexpr int kSubjectIdLength = 21;
 
 // Why a User ID cannot be used, or empty when it can. The User ID names the
 // participant's text file, so it must be a name the file system can hold.

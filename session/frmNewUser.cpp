@@ -97,9 +97,11 @@ frmNewUser::frmNewUser(Game& game, QWidget* parent) : SessionDialog(parent), gam
   Label10 = NamedLabel("Label10", "Age:", this);
   txtAge = new QLineEdit(this);
   txtAge->setObjectName("txtAge");
-  // The age box takes typed digits only: no pasting or dropping past the filter.
+  // The age box takes typed digits only: no pasting or dropping past the
+  // filter, and no more than two whatever way text comes in.
   txtAge->setContextMenuPolicy(Qt::NoContextMenu);
   txtAge->setAcceptDrops(false);
+  txtAge->setMaxLength(2);
   optGender[0] = new QRadioButton("Male", this);
   optGender[0]->setObjectName("optGender_0");
   optGender[1] = new QRadioButton("Female", this);

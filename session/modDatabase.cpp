@@ -98,10 +98,17 @@ std::chrono::milliseconds DbBackoffDuration(int64_t count) {
 
 std::unique_ptr<Recordset> DbOpenRecordset(Database& db, const std::string& source, bool readOnly) {
   db.DbWriteRetries = 0;
+  std::unique_ptr<Recordset> rs;
+  DbRetrying(db, source, [&] { rs = db.engine.Open(db.DatabasePath, source, readOnly); });
+  return rs;
+}
+
+void DbRetrying(Database& db, const std::string& source, const std::function<void()>& attempt) {
   int n = 0;
   for (;;) {
     try {
-      return db.engine.Open(db.DatabasePath, source, readOnly);
+      attempt();
+      return;
     } catch (const QuarnError& failure) {
       if (failure.Number() == kErrItemNotFound) {
         db.toolkit.MsgBox(
@@ -117,13 +124,38 @@ std::unique_ptr<Recordset> DbOpenRecordset(Database& db, const std::string& sour
         if (answer == MsgResult::Yes) {
           n = 1;
         } else {
-          db.toolkit.EndApplication();
+          DbQuitUnstored(db);
         }
       }
     }
+    // The game stands still while the window's events run here.
+    Toolkit::ModalScope waiting(db.toolkit);
     db.toolkit.DoEvents();
     db.toolkit.Sleep(DbBackoffDuration(DbBackoffCount(db.random, n)));
   }
+}
+
+void DbQuitUnstored(Database& db) {
+  if (!db.WriteInProgress.empty()) {
+    db.toolkit.MsgBox(
+        db.WriteInProgress + " was not stored in the database.  The application ends.",
+        MsgStyle::OkWarning, "Problems on weekly output to database");
+  }
+  db.toolkit.EndApplication(1);
+  throw ApplicationEnd(1);  // for a toolkit whose EndApplication returns
+}
+
+std::optional<PlayingMark> DatabaseEngine::MarkPlaying(
+    const std::string&, const PlayingMark&, const std::function<bool(const PlayingMark&)>&) {
+  throw QuarnError(kErrDatabase, "This database engine keeps no participant marks");
+}
+
+std::optional<PlayingMark> DatabaseEngine::TouchPlaying(const std::string&, const PlayingMark&) {
+  throw QuarnError(kErrDatabase, "This database engine keeps no participant marks");
+}
+
+void DatabaseEngine::ClearPlaying(const std::string&, const PlayingMark&) {
+  throw QuarnError(kErrDatabase, "This database engine keeps no participant marks");
 }
 
 void DbClose(Database&, std::unique_ptr<Recordset>& rs) {
@@ -131,18 +163,31 @@ void DbClose(Database&, std::unique_ptr<Recordset>& rs) {
   if (released) released->Close();
 }
 
+namespace {
+
+// Files the edited row under another trial: the next lower training number,
+// or the row's Trial plus one.
+void MoveRowTrial(Recordset& rs, bool trainingMode, int16_t& trainingTrialNo) {
+  if (trainingMode) {
+    trainingTrialNo = Narrow16(int64_t{trainingTrialNo} - 1, "TrainingTrialNo");
+    rs.Set("Trial", int64_t{trainingTrialNo});
+    return;
+  }
+  Field trial("Trial", rs.Edited("Trial"));
+  const int64_t current = trial.IsNull() ? 0 : trial.AsInt32();
+  rs.Set("Trial", int64_t{Narrow16(current + 1, "Trial")});
+}
+
+}  // namespace
+
 MsgResult DbWriteRetry(Database& db, const std::string& title, Recordset& rs,
                        const QuarnError& failure, bool trainingMode, int16_t& trainingTrialNo) {
   if (db.DbWriteRetries < 5) {
     ++db.DbWriteRetries;
-    if (trainingMode) {
-      trainingTrialNo = Narrow16(int64_t{trainingTrialNo} - 1, "TrainingTrialNo");
-      rs.Set("Trial", int64_t{trainingTrialNo});
-    } else {
-      Field trial("Trial", rs.Edited("Trial"));
-      const int64_t current = trial.IsNull() ? 0 : trial.AsInt32();
-      rs.Set("Trial", int64_t{Narrow16(current + 1, "Trial")});
-    }
+    // Only a collision on the key is cured by another Trial. A lock or an I/O
+    // fault passes; moving the row would file the week under a trial that
+    // was never played, and the real one would collide later.
+    if (failure.Number() == kErrDuplicateKey) MoveRowTrial(rs, trainingMode, trainingTrialNo);
     return MsgResult::Retry;
   }
   MsgResult answer =

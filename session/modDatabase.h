@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -14,6 +16,19 @@ namespace quarn {
 
 // The fixed password of every experiment database.
 inline constexpr const char* kDatabasePassword = "PqZt_*R*_k";
+
+// A collation the engine offers to queries ("... WHERE Subject='x' COLLATE
+// CASEBLIND"): text compared without regard to letter case, beyond ASCII too
+// (Zoë and ZOË are equal). Files keep their own collations; this one exists
+// only on the application's connections.
+inline constexpr const char* kCaseBlindCollation = "CASEBLIND";
+
+// A row whose key is already in its table (the classic engine's "duplicate
+// value in index or primary key").
+inline constexpr int kErrDuplicateKey = 3022;
+// A write failed in a way that undid every row stored under its open (the
+// transaction was rolled back): the open has to be written again.
+inline constexpr int kErrWriteLost = kErrDatabase + 4;
 
 // A value read from or written to a column. std::monostate is Null.
 using FieldValue = std::variant<std::monostate, int64_t, double, std::string>;
@@ -60,6 +75,22 @@ class Recordset {
   virtual void Close() = 0;
 };
 
+// A running copy of the application: the computer's name and the process.
+struct Workstation {
+  std::string Host;
+  int64_t Process = 0;
+  bool operator==(const Workstation&) const = default;
+};
+
+// The mark of a participant playing at a workstation (a datPlaying row).
+struct PlayingMark {
+  std::string Subject;
+  std::string Setting;
+  Workstation At;
+  int64_t Since = 0;     // seconds since 1970: the login
+  int64_t LastWeek = 0;  // seconds since 1970: the last recorded week, the login before it
+};
+
 // The engine behind the record sets. The embedded SQLCipher engine is the
 // only one today; a server engine can be added behind the same interface.
 class DatabaseEngine {
@@ -70,9 +101,34 @@ class DatabaseEngine {
   // table or column is not in the file.
   virtual std::unique_ptr<Recordset> Open(const std::string& path, const std::string& source,
                                           bool readOnly) = 0;
+
+  // The participant marks, each operation one write transaction (a file
+  // from before the marks gets their table). MarkPlaying stores `mine`
+  // unless the participant's present mark is another one for which `keeps`
+  // is true: then that mark is returned and nothing is written.
+  virtual std::optional<PlayingMark> MarkPlaying(
+      const std::string& path, const PlayingMark& mine,
+      const std::function<bool(const PlayingMark&)>& keeps);
+  // Sets the LastWeek of `mine`. When the participant's mark is not `mine`
+  // any more, returns the present one (a mark without a workstation when
+  // there is none) and changes nothing.
+  virtual std::optional<PlayingMark> TouchPlaying(const std::string& path, const PlayingMark& mine);
+  // Removes `mine`; another workstation's mark stays.
+  virtual void ClearPlaying(const std::string& path, const PlayingMark& mine);
 };
 
-std::unique_ptr<DatabaseEngine> MakeSqlCipherEngine();
+// What a connection does while another program holds the file's lock: it is
+// told, between short waits, how long it has waited so far. The application
+// keeps its windows painted and says that it waits; without a waiter the
+// connection just sleeps.
+class BusyWaiter {
+ public:
+  virtual ~BusyWaiter() = default;
+  // Returns after a short wait (a few hundredths of a second).
+  virtual void Wait(std::chrono::milliseconds waitedSoFar) = 0;
+};
+
+std::unique_ptr<DatabaseEngine> MakeSqlCipherEngine(BusyWaiter* waiter = nullptr);
 
 // The module state of the database access: where the file is, the shared
 // retry budget of the writers, and the services the failure handling uses.
@@ -84,7 +140,15 @@ struct Database {
   UniformRandom& random;
   std::string DatabasePath;
   int16_t DbWriteRetries = 0;
+  // What a write in progress would leave unstored ("Trial 2, week 7 of P1"),
+  // for the message when the moderator quits over its failure; empty while
+  // nothing is written.
+  std::string WriteInProgress;
 };
+
+// Ends the application after a failure the moderator gave up on, with status
+// 1 and, during a write, a message that says what was not stored.
+[[noreturn]] void DbQuitUnstored(Database& db);
 
 // Text put between single quotes in an SQL text: quotes doubled, so that a
 // value can never change the query.
@@ -93,6 +157,11 @@ std::string SqlQuote(const std::string& text);
 // Opens the database and a record set over `source`, with the retry and
 // back-off handling of open failures.
 std::unique_ptr<Recordset> DbOpenRecordset(Database& db, const std::string& source, bool readOnly);
+
+// Runs `attempt` (a use of the database named by `source`) with the handling
+// DbOpenRecordset gives a failed open: five silent retries with a growing
+// back-off, then the question whether to retry or quit.
+void DbRetrying(Database& db, const std::string& source, const std::function<void()>& attempt);
 
 // The back-off after the n-th failed open counts Int(Rnd * 3000 + 1000) * n^2
 // steps; each step lasts kBackoffStep, so the wait grows from 10..40 ms at
@@ -105,9 +174,10 @@ std::chrono::milliseconds DbBackoffDuration(int64_t count);
 void DbClose(Database& db, std::unique_ptr<Recordset>& rs);
 
 // Decides what happens after a row of `rs` could not be stored: five
-// automatic retries per open, each moving the row's Trial (down through
-// `trainingTrialNo` in training, up by one otherwise), then the
-// Abort/Retry/Ignore question under `title`.
+// automatic retries per open, then the Abort/Retry/Ignore question under
+// `title`. A retry after a key collision first moves the row's Trial (down
+// through `trainingTrialNo` in training, up by one otherwise); any other
+// failure is retried with the row as it is.
 MsgResult DbWriteRetry(Database& db, const std::string& title, Recordset& rs,
                        const QuarnError& failure, bool trainingMode, int16_t& trainingTrialNo);
 

@@ -190,3 +190,16 @@ CREATE TABLE datTrial (
   Time TEXT,
   PRIMARY KEY (Subject, Setting, Trial)
 );
+
+-- Which workstation plays which participant: a participant plays on one
+-- workstation at a time. The login writes the mark, every recorded week
+-- refreshes LastWeek, a normal end removes it. Times are seconds since 1970
+-- (UTC). The application makes this table in a file that lacks it.
+CREATE TABLE datPlaying (
+  Subject TEXT NOT NULL PRIMARY KEY,
+  Setting TEXT,
+  Host TEXT NOT NULL,
+  Process INTEGER NOT NULL,
+  Since INTEGER NOT NULL,
+  LastWeek INTEGER NOT NULL
+);

@@ -25,6 +25,7 @@ MessageRequest MakeMessageRequest(const std::string& prompt, MsgStyle style,
 }
 
 MsgResult QtToolkit::MsgBox(const std::string& prompt, MsgStyle style, const std::string& title) {
+  ModalScope open(*this);
   MessageRequest request = MakeMessageRequest(prompt, style, title);
   if (answerer) return answerer(request);
   return Ask(request);

@@ -54,6 +54,28 @@ class Toolkit {
 
   // The folder that holds the application's executable, without a trailing slash.
   virtual std::string AppFolder() = 0;
+
+  // Whether a modal window of the session is open (a message box, the pause,
+  // the wait for a locked database). The game stands still meanwhile: the
+  // animation does not tick and no week is played, so that nothing changes
+  // under a question.
+  bool ModalOpen() const { return modalDepth_ > 0; }
+
+  // Counts a modal window as open for its lifetime. Every MsgBox
+  // implementation holds one while its box is up.
+  class ModalScope {
+   public:
+    explicit ModalScope(Toolkit& toolkit) : toolkit_(toolkit) { ++toolkit_.modalDepth_; }
+    ~ModalScope() { --toolkit_.modalDepth_; }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+   private:
+    Toolkit& toolkit_;
+  };
+
+ private:
+  int modalDepth_ = 0;
 };
 
 // The application's title, shown on message boxes that have none of their own.

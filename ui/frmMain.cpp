@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QRegularExpressionValidator>
 #include <QStyle>
+#include <QVBoxLayout>
 
 #include "interventions/modPause.h"
 #include "record/modRecord.h"
@@ -43,6 +44,7 @@ QLabel[figure="truck"] { background: #ffffff; border-color: #7f8f9e; }
 QLabel[figure="role"] { font-size: 13pt; font-weight: bold; color: #2f4b63; }
 QLabel[figure="tag"] { color: #4f5d6a; }
 QLabel[figure="small"] { color: #4f5d6a; font-size: 8pt; }
+QLabel[figure="closing"] { font-size: 22pt; font-weight: bold; color: #2f4b63; }
 QLineEdit#txtOrder {
   font-size: 11pt; font-weight: bold; border: 1px solid #7f8f9e; border-radius: 3px;
   background: #ffffff;
@@ -285,12 +287,48 @@ void frmMain::BuildLayout() {
     shpTransfer[i]->hide();
   }
 
+  BuildClosingScreen();
+
   tmrAnimation = Named(new QTimer(this), "tmrAnimation");
   tmrAnimation->setInterval(20);
 
   connect(cmdOrder, &QPushButton::clicked, this, [this] { cmdOrder_Click(); });
   connect(txtOrder, &QLineEdit::textChanged, this, [this] { txtOrder_Change(); });
   connect(tmrAnimation, &QTimer::timeout, this, [this] { tmrAnimation_Timer(); });
+}
+
+void frmMain::BuildClosingScreen() {
+  fraClosing = Named(new QFrame(this), "fraClosing");
+  Place(fraClosing, 240, 120, 15015, 11055);
+  lblClosing = Named(new QLabel("The experiment is over.", fraClosing), "lblClosing");
+  lblClosing->setProperty("figure", "closing");
+  lblClosing->setAlignment(Qt::AlignCenter);
+  lblAlertModerator =
+      Named(new QLabel("Thank you for taking part.\nPlease alert your moderator.", fraClosing),
+            "lblAlertModerator");
+  lblAlertModerator->setProperty("figure", "role");
+  lblAlertModerator->setAlignment(Qt::AlignCenter);
+  auto* layout = new QVBoxLayout(fraClosing);
+  layout->addStretch(2);
+  layout->addWidget(lblClosing);
+  layout->addSpacing(ToPixels(360));
+  layout->addWidget(lblAlertModerator);
+  layout->addSpacing(ToPixels(600));
+  layout->addStretch(3);
+  fraClosing->hide();
+}
+
+void frmMain::ShowClosingScreen() {
+  fraDisplay->hide();
+  // The button the participant played with stays in sight, reading "Game
+  // Over"; nothing can be pressed any more.
+  const QSize button = cmdOrder->size();
+  cmdOrder->setEnabled(false);
+  cmdOrder->setFixedSize(button);
+  auto* layout = static_cast<QVBoxLayout*>(fraClosing->layout());
+  layout->insertWidget(layout->count() - 1, cmdOrder, 0, Qt::AlignHCenter);
+  cmdOrder->show();
+  fraClosing->show();
 }
 
 void frmMain::SetLoadPathLength() {
@@ -309,6 +347,34 @@ void frmMain::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
+}
+
+void frmMain::RestartTrainingTrial() {
+  txtOrder->setEnabled(false);
+  cmdOrder->setEnabled(false);
+  restartPending_ = true;
+  QMetaObject::invokeMethod(
+      this, [this] { RunPendingRestart(); }, Qt::QueuedConnection);
+}
+
+void frmMain::RunPendingRestart() {
+  // The skip password or a new login may have moved on already.
+  if (!restartPending_) return;
+  if (game.services.toolkit.ModalOpen()) {
+    constexpr int kRetryMs = 20;
+    QTimer::singleShot(kRetryMs, this, [this] { RunPendingRestart(); });
+    return;
+  }
+  restartPending_ = false;
+  NextTrial(game, *this);
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+  if (restartPending_ && game.training.TrainingMode && event->text() == "e") {
+    if (hooks.ShowPassword) hooks.ShowPassword();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void frmMain::MarkParticipantRole(int16_t role) {
@@ -348,6 +414,7 @@ bool HasTrialLeft(const Game& game) {
 }  // namespace
 
 void frmMain::StartTrial() {
+  restartPending_ = false;
   if (!HasTrialLeft(game)) {
     game.services.toolkit.MsgBox("Subject has already completed all trials in setting " +
                                      game.identity.SettingName + ".  Please relogin",
@@ -404,6 +471,9 @@ void frmMain::txtOrder_Change() {
 }
 
 void frmMain::tmrAnimation_Timer() {
+  // A modal box runs its own event loop, in which the timer keeps firing: the
+  // week must not move on (or a trial end underneath an exit question).
+  if (game.services.toolkit.ModalOpen()) return;
   const TrialPlan& trial = CurrentPlan(game.plan);
   const double roadStart = linPath[0]->X1;
   const int slotCount = std::min<int>(trial.Delay, 3);

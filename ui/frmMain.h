@@ -79,6 +79,10 @@ class frmMain : public QWidget, public TrialWindow {
 
   // Controls.
   DisplayFrame* fraDisplay = nullptr;
+  // The closing screen after the game; holds the order button then.
+  QFrame* fraClosing = nullptr;
+  QLabel* lblClosing = nullptr;
+  QLabel* lblAlertModerator = nullptr;
   std::array<QFrame*, 12> fraTruck{};
   std::array<PictureBox*, 12> imgTruck{};
   std::array<QLabel*, 12> lblTruck{};
@@ -120,6 +124,7 @@ class frmMain : public QWidget, public TrialWindow {
   void StartTrial() override;
   void SetOrderCaption(const std::string& caption) override;
   void SetPlayerCaption(const std::string& caption) override;
+  void ShowClosingScreen() override;
   void ApplyDisplayConfiguration(const std::string& name) override;
 
   // Event handlers.
@@ -135,14 +140,30 @@ class frmMain : public QWidget, public TrialWindow {
   // Closing the window asks ConfirmExit first.
   void closeEvent(QCloseEvent* event) override;
 
+  // Plays the failed training trial again once the event loop has run, so
+  // that restarts never nest, however often a trial fails before any order.
+  // Meanwhile no order can be given; the skip key and closing the window
+  // still work.
+  void RestartTrainingTrial();
+  bool RestartPending() const { return restartPending_; }
+
   // Outlines the participant's role and figures (none for -1).
   void MarkParticipantRole(int16_t role);
 
   // The role names as the window shows them, Factory to Retailer.
   std::array<std::string, kRoleCount> RoleNames() const;
 
+ protected:
+  // The skip key while a training restart is pending (the order box, where
+  // it is typed otherwise, is closed then).
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void BuildLayout();
+  void BuildClosingScreen();
+  void RunPendingRestart();
+
+  bool restartPending_ = false;
 };
 
 }  // namespace quarn

@@ -152,7 +152,7 @@ bool CheckTrainingConstraints(frmMain& f) {
     toolkit.MsgBox("Training failed.  " + reason + ".  Restarting Trial", MsgStyle::OkOnly);
     game.training.TrainingPassed = false;
     WriteTrialRecord(game);
-    NextTrial(game, f);
+    f.RestartTrainingTrial();
     return true;
   }
   if (game.chain.CurrentWeek == 1) {

@@ -16,8 +16,8 @@ void SetupTrialDisplay(frmMain& f);
 // participant, makes the order itself).
 void RefreshWeekDisplay(frmMain& f);
 
-// True when the training trial failed and was handed to the trial
-// sequencing: the refresh must stop.
+// True when the training trial failed, was recorded and its restart is
+// pending: the refresh must stop.
 bool CheckTrainingConstraints(frmMain& f);
 
 // Closes the order box, records the trial, tells its cost and turns the

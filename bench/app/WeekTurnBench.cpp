@@ -1,6 +1,8 @@
 // The participant's week turn with database output on: from the press of
 // the order button to the start of the shipment animation (decision time,
-// week step, the text line, the four datRole rows, the next week's figures).
+// week step, the text line, the four datRole rows, the next week's figures),
+// without (argument 0) and with (1) the participant's mark that a login
+// makes, which every week refreshes.
 // Runs the real main window offscreen on a real encrypted file. The
 // animation is driven to its end between iterations, outside the timing.
 #include <benchmark/benchmark.h>
@@ -14,6 +16,7 @@
 #include "plan/modSetup.h"
 #include "record/Game.h"
 #include "record/modRecord.h"
+#include "session/PlayingMark.h"
 #include "session/SqlCipher.h"
 #include "session/modDatabase.h"
 #include "sim/Platform.h"
@@ -116,6 +119,11 @@ void WeekTurn(benchmark::State& state) {
                               folder.string() + "/Input",
                               hooks};
     LoadExperiment(context);
+    if (state.range(0) == 1) {
+      const int64_t now = game.clock->Seconds();
+      game.Mark = PlayingMark{game.identity.SubjectID, "Bench", ThisWorkstation(), now, now};
+      ClaimParticipant(db, *game.Mark, now, true);
+    }
     form.StartTrial();
   };
 
@@ -148,7 +156,8 @@ void WeekTurn(benchmark::State& state) {
   form.close();
   fs::remove_all(folder);
 }
-BENCHMARK(WeekTurn)->Iterations(1000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(WeekTurn)->ArgName("mark")->Arg(0)->Arg(1)->Iterations(1000)->UseManualTime()->Unit(
+    benchmark::kMillisecond);
 
 }  // namespace
 

@@ -139,5 +139,21 @@ TEST(DemoSession, FromLoginToGameOverEveryRecordAgrees) {
   EXPECT_LT(failedWeeks, 10);
 }
 
+// A text file that cannot be written is reported as what it is, not as a
+// database failure.
+TEST(PilotReport, NamesATextFileFailureAsSuch) {
+  EnsureApplication();
+  DemoFolder demo;
+  fs::create_directories(demo.TextFile("TXT"));  // a folder where the file belongs
+  std::ostringstream out, err;
+  const PilotReport report = RunPilot({demo.DataDir(), "Demo", "TXT", {}, {}}, out, err);
+  EXPECT_EQ(report.exitCode, 1);
+  EXPECT_NE(err.str().find("the session ended before Game Over: the text file could not be "
+                           "written after 3 retries (Problems on weekly output to text file): "),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(err.str().find("database"), std::string::npos) << err.str();
+}
+
 }  // namespace
 }  // namespace quarn::testing

@@ -41,5 +41,45 @@ TEST(Workstations, FourParticipantsAtOnceIntoOneFile) {
             0);
 }
 
+// One registered User ID started on two workstations at once: exactly one
+// plays it through; the other is refused at login, ends with a failure and
+// says why. The file holds one session's rows, under the setting's own
+// trials, and no write failed on the way.
+TEST(Workstations, OneUserIdOnTwoWorkstationsPlaysOnce) {
+  DemoFolder demo;
+  demo.db.Insert("datUser", {{"Subject", "TWIN"}, {"Setting", "Demo"}});
+  std::vector<std::string> outputs;
+  std::vector<pid_t> pids;
+  for (int i = 0; i < 2; ++i) {
+    outputs.push_back(demo.db.Folder() + "/twin" + std::to_string(i) + ".out");
+    pids.push_back(StartPilot(demo, "TWIN", outputs.back()));
+  }
+  std::vector<int> codes;
+  for (pid_t pid : pids) codes.push_back(WaitFor(pid));
+  const std::string shown = ReadFile(outputs[0]) + "\n----\n" + ReadFile(outputs[1]);
+  ASSERT_EQ(std::count(codes.begin(), codes.end(), 0), 1) << shown;
+  const std::string refused = ReadFile(outputs[codes[0] == 0 ? 1 : 0]);
+  EXPECT_NE(codes[0] + codes[1], 0) << shown;
+  // Refused at login while the other plays, or, had it come after the whole
+  // game, for want of trials.
+  EXPECT_TRUE(refused.find("the login refused: TWIN is playing at workstation ") !=
+                  std::string::npos ||
+              refused.find("TWIN has completed all 4 trials") != std::string::npos)
+      << refused;
+  EXPECT_EQ(shown.find("UNIQUE"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("Problems on weekly output"), std::string::npos) << shown;
+
+  auto played = demo.db.Rows(
+      "SELECT group_concat(t, ',') AS g FROM (SELECT Trial || ':' || count(*) || '/' || "
+      "(SELECT count(*) FROM datTrial d WHERE d.Trial=r.Trial) AS t FROM datRole r "
+      "GROUP BY Trial ORDER BY Trial)");
+  EXPECT_EQ(std::get<std::string>(played[0].at("g")),
+            "-2:40/1,-1:40/1,1:80/1,2:80/1,3:80/1,4:80/1");
+  EXPECT_EQ(demo.db.Count("datTrial"), 6);
+  const std::string text = ReadFile(demo.TextFile("TWIN"));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 100);
+  EXPECT_EQ(demo.db.Count("datPlaying"), 0) << "the winner's normal end clears its mark";
+}
+
 }  // namespace
 }  // namespace quarn::testing

@@ -25,12 +25,17 @@ class FaultyEngine final : public DatabaseEngine {
   explicit FaultyEngine(DatabaseEngine& inner) : inner_(inner) {}
   std::unique_ptr<Recordset> Open(const std::string& path, const std::string& source,
                                   bool readOnly) override {
+    if (openFails > 0 && openFails--) throw QuarnError(kErrDatabase + 5, "database is locked");
     ++opens;
     return std::make_unique<FaultySet>(*this, inner_.Open(path, source, readOnly));
   }
   int opens = 0;
-  std::deque<bool> updateFails;  // one entry per Update call
-  int closeFails = 0;
+  // One entry per Update call: '.' stores the row, 'k' fails as a key
+  // collision would, 'x' as a passing I/O fault would, 'l' as a fault that
+  // rolled the open's rows back.
+  std::deque<char> updateFails;
+  int closeFails = 0;  // the next Close calls that fail with a lock
+  int openFails = 0;   // the next opens that fail with a lock
 
  private:
   struct FaultySet final : Recordset {
@@ -45,9 +50,11 @@ class FaultyEngine final : public DatabaseEngine {
     void Set(const std::string& c, FieldValue v) override { in->Set(c, std::move(v)); }
     FieldValue Edited(const std::string& c) const override { return in->Edited(c); }
     void Update() override {
-      const bool fail = !e.updateFails.empty() && e.updateFails.front();
+      const char fault = e.updateFails.empty() ? '.' : e.updateFails.front();
       if (!e.updateFails.empty()) e.updateFails.pop_front();
-      if (fail) throw QuarnError(3022, "The changes were not successful");
+      if (fault == 'k') throw QuarnError(kErrDuplicateKey, "The changes were not successful");
+      if (fault == 'x') throw QuarnError(kErrDatabase + 10, "disk I/O error");
+      if (fault == 'l') throw QuarnError(kErrWriteLost, "disk I/O error; no row was stored");
       in->Update();
     }
     void Close() override {
@@ -76,6 +83,8 @@ struct FakeWindow final : TrialWindow {
   }
   void SetOrderCaption(const std::string& c) override { orderCaption = c; }
   void SetPlayerCaption(const std::string&) override {}
+  void ShowClosingScreen() override { closing = true; }
+  bool closing = false;
   void ApplyDisplayConfiguration(const std::string&) override {}
   int starts = 0;
   std::function<void()> onStart;
@@ -214,68 +223,160 @@ TEST_F(RecordTest, TrainingRecordsCarryTheTrainingNumberAndFlag) {
   EXPECT_EQ(TextLines()[1].substr(0, 12), "P17,Beer,-3,");
 }
 
+// Its end, the exit question and the skip password may all come to record
+// one trial; the first one does.
+TEST_F(RecordTest, TrialIsRecordedOnceHoweverOftenItsRecordIsWritten) {
+  UsePlan({Trial(2, 1, kRetailer), Trial(2, 1, kRetailer)});
+  PlayTrial();
+  WriteTrialRecord(game);
+  WriteTrialRecord(game);
+  game.plan.CurrentTrial = 1;
+  PlayTrial();
+  WriteTrialRecord(game);
+  EXPECT_EQ(testDb.Count("datTrial"), 2);
+  EXPECT_EQ(testDb.Count("datTrial", "Trial IN (1, 2)"), 2);
+}
+
+// Output writes with failures injected into the record set.
+struct FaultCase {
+  int16_t weeks;
+  bool training;
+  std::string updates;  // per Update call, as FaultyEngine::updateFails
+  int closeFails;
+  MsgResult answer;
+  int box;   // the error the one box names, 0 for none
+  int rows;  // all matching `where`
+  std::string where;
+  int opens;
+};
+
+void PlayWithFaults(const FaultCase& k) {
+  SCOPED_TRACE(k.updates + " " + k.where);
+  Recorder r;
+  r.UsePlan({Recorder::Trial(k.weeks, 1, kRetailer)});
+  r.game.training.TrainingMode = k.training;
+  r.game.training.TrainingTrialNo = -1;
+  r.engine.updateFails.assign(k.updates.begin(), k.updates.end());
+  r.engine.closeFails = k.closeFails;
+  r.toolkit.answers = {k.answer};
+  if (k.answer == MsgResult::Abort) {
+    EXPECT_THROW(r.PlayTrial(), ApplicationEnd);
+  } else {
+    r.PlayTrial();
+    EXPECT_EQ(r.TextLines().size(), static_cast<size_t>(k.weeks));
+  }
+  // Abort is followed by the message of what was lost.
+  ASSERT_EQ(r.toolkit.shown.size(), (k.box ? 1u : 0u) + (k.answer == MsgResult::Abort ? 1u : 0u));
+  if (k.box) {
+    const auto& box = r.toolkit.shown[0];
+    EXPECT_EQ(box.prompt.substr(0, box.prompt.find(':')), std::to_string(k.box));
+    EXPECT_EQ(box.title, "Problems on weekly output to database");
+    EXPECT_EQ(box.style, MsgStyle::AbortRetryIgnore);
+  }
+  EXPECT_EQ(r.testDb.Count("datRole"), k.rows);
+  EXPECT_EQ(r.testDb.Count("datRole", k.where), k.rows);
+  EXPECT_EQ(r.engine.opens, k.opens);
+}
+
+const auto R = MsgResult::Retry, I = MsgResult::Ignore, A = MsgResult::Abort;
+
 // Every row of one open may fail five times silently; the sixth failure asks.
-// Retry stores the row under the Trial it has reached (in training, the
-// number is lowered for the rest of the week), Ignore loses the whole week,
-// Abort ends. A failed commit asks too, and Retry writes the open again.
-TEST(RecordFaults, RetriesAreSharedPerOpenThenTheModeratorDecides) {
-  const auto R = MsgResult::Retry, I = MsgResult::Ignore, A = MsgResult::Abort;
+// A key collision moves the row's Trial at each retry (in training the
+// number is lowered for the rest of the week); Retry stores the row under
+// the Trial it has reached, Ignore loses the whole week, Abort ends. A
+// failure that lost the open's rows asks at once, and Retry writes the open
+// again.
+TEST(RecordFaults, KeyCollisionsMoveTheRowsTrialThenTheModeratorDecides) {
   const std::string moved =
       "Trial=CASE Role WHEN 'Factory' THEN 3 WHEN 'Wholesaler' THEN 4 ELSE 1 END";
   const std::string lowered = "Trial=CASE Role WHEN 'Factory' THEN -1 ELSE -2 END";
-  const struct {
-    int16_t weeks;
-    bool training;
-    std::string updates;  // x: that Update call fails
-    int closeFails;
-    MsgResult answer;
-    int box;   // the error the one box names, 0 for none
-    int rows;  // all matching `where`
-    std::string where;
-    int opens;
-  } cases[] = {
-      {1, false, "xx..xxxx", 0, R, 3022, 4, moved, 1},
-      {2, false, "xxx....xxx", 0, R, 0, 8, "1=1", 2},
-      {2, false, ".xxxxxx", 0, I, 3022, 4, "Week=2", 2},
-      {1, false, "..xxxxxx", 0, A, 3022, 0, "1=1", 1},
-      {1, true, ".x", 0, R, 0, 4, lowered, 1},
-      {1, false, "", 1, R, 3005, 4, "1=1", 2},
+  const FaultCase cases[] = {
+      {1, false, "kk..kkkk", 0, R, 3022, 4, moved, 1},
+      {2, false, "kkk....kkk", 0, R, 0, 8, "1=1", 2},
+      {2, false, ".kkkkkk", 0, I, 3022, 4, "Week=2", 2},
+      {1, false, "..kkkkkk", 0, A, 3022, 0, "1=1", 1},
+      {1, true, ".k", 0, R, 0, 4, lowered, 1},
+      {1, false, "..l", 0, R, kErrWriteLost, 4, "Trial=1", 2},
   };
-  for (const auto& k : cases) {
-    SCOPED_TRACE(k.updates + " " + k.where);
-    Recorder r;
-    r.UsePlan({Recorder::Trial(k.weeks, 1, kRetailer)});
-    r.game.training.TrainingMode = k.training;
-    r.game.training.TrainingTrialNo = -1;
-    for (char u : k.updates) r.engine.updateFails.push_back(u == 'x');
-    r.engine.closeFails = k.closeFails;
-    r.toolkit.answers = {k.answer};
-    if (k.answer == MsgResult::Abort) {
-      EXPECT_THROW(r.PlayTrial(), ApplicationEnd);
-    } else {
-      r.PlayTrial();
-      EXPECT_EQ(r.TextLines().size(), static_cast<size_t>(k.weeks));
-    }
-    ASSERT_EQ(r.toolkit.shown.size(), k.box ? 1u : 0u);
-    if (k.box) {
-      const auto& box = r.toolkit.Last();
-      EXPECT_EQ(
-          box.prompt + "|" + box.title,
-          (k.box == 3022 ? "3022: The changes were not successful" : "3005: database is locked") +
-              std::string("|Problems on weekly output to database"));
-      EXPECT_EQ(box.style, MsgStyle::AbortRetryIgnore);
-    }
-    EXPECT_EQ(r.testDb.Count("datRole"), k.rows);
-    EXPECT_EQ(r.testDb.Count("datRole", k.where), k.rows);
-    EXPECT_EQ(r.engine.opens, k.opens);
-    EXPECT_EQ(r.game.training.TrainingTrialNo, k.training ? -2 : -1);
-  }
+  for (const FaultCase& k : cases) PlayWithFaults(k);
+}
+
+// A lock or an I/O fault is no reason to file a row under another trial: the
+// same row is retried as it is, with the same budget and question.
+TEST(RecordFaults, OtherFailuresRetryTheSameRowUnderItsOwnTrial) {
+  const FaultCase cases[] = {
+      {1, false, "xx..xxx", 0, R, 0, 4, "Trial=1", 1},
+      {1, false, "xxxxxx", 0, R, 3010, 4, "Trial=1", 1},
+      {1, true, ".x", 0, R, 0, 4, "Trial=-1 AND Training=1", 1},
+      {1, false, "", 2, R, 0, 4, "Trial=1", 1},
+      {1, false, "", 6, A, 3005, 0, "1=1", 1},
+  };
+  for (const FaultCase& k : cases) PlayWithFaults(k);
+
   Recorder r;  // the trial row shares the writer
   r.UsePlan({Recorder::Trial(1, 1, kRetailer)});
   r.PlayTrial();
-  r.engine.closeFails = 1;
+  r.engine.closeFails = 6;
   r.toolkit.answers = {MsgResult::Abort};
   EXPECT_THROW(WriteTrialRecord(r.game), ApplicationEnd);
+  EXPECT_EQ(r.testDb.Count("datTrial"), 0);
+}
+
+// The key on datRole tells a row that is already in the file: it is filed
+// under the next trial, the week's other rows under their own.
+TEST_F(RecordTest, RowAlreadyInTheFileMovesToTheNextTrial) {
+  UsePlan({Trial(1, 1, kRetailer)});
+  testDb.Insert(
+      "datRole",
+      {{"Subject", "P17"}, {"Setting", "Beer"}, {"Trial", 1}, {"Week", 1}, {"Role", "Wholesaler"}});
+  PlayTrial();
+  EXPECT_TRUE(toolkit.shown.empty());
+  EXPECT_EQ(testDb.Count("datRole", "Trial=CASE Role WHEN 'Wholesaler' THEN 2 ELSE 1 END"), 4);
+}
+
+// Giving up on a failed write (No to "Retry? (No to quit)", or Abort) ends
+// the application with status 1, saying which week or trial is missing.
+TEST(RecordFaults, QuittingOverAFailedWriteSaysWhatIsMissing) {
+  const struct {
+    int openFails;
+    std::string updates;
+    int closeFails;
+    bool blockTextFile;
+    MsgResult answer;
+    bool trialRecord;
+    std::string missing;
+  } cases[] = {
+      {6, "", 0, false, MsgResult::No, false,
+       "Trial 1, week 1 of P17 was not stored in the database."},
+      {0, "xxxxxx", 0, false, A, false, "Trial 1, week 1 of P17 was not stored in the database."},
+      {0, "", 6, false, A, true, "The record of trial 1 of P17 was not stored in the database."},
+      {0, "", 0, true, A, false, "Trial 1, week 1 of P17 was not written to the text file "},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.missing);
+    Recorder r;
+    r.UsePlan({Recorder::Trial(1, 1, kRetailer)});
+    if (k.trialRecord) r.PlayTrial();
+    if (k.blockTextFile) fs::create_directories(fs::path(WeekLinePath(r.game)));
+    r.engine.openFails = k.openFails;
+    r.engine.updateFails.assign(k.updates.begin(), k.updates.end());
+    r.engine.closeFails = k.closeFails;
+    r.toolkit.answers = {k.answer};
+    int code = 0;
+    try {
+      if (k.trialRecord) {
+        WriteTrialRecord(r.game);
+      } else {
+        r.PlayTrial();
+      }
+    } catch (const ApplicationEnd& end) {
+      code = end.Code();
+    }
+    EXPECT_EQ(code, 1);
+    const std::string& said = r.toolkit.Last().prompt;
+    EXPECT_EQ(said.substr(0, k.missing.size()), k.missing);
+    EXPECT_EQ(said.substr(said.size() - 24), ".  The application ends.");
+  }
 }
 
 TEST_F(RecordTest, FailedTextWriteAsksAndRetryWritesTheSameLine) {
@@ -331,6 +432,7 @@ TEST_F(RecordTest, ThreeTrialsEndWithTheCostSumAndGameOver) {
                                        std::to_string(game.CostSum) + "\r\nAlert your moderator.");
   EXPECT_EQ(toolkit.Last().title, "All 3 Trial(s) Completed");
   EXPECT_EQ(window.orderCaption, "Game Over");
+  EXPECT_TRUE(window.closing);
 }
 
 }  // namespace

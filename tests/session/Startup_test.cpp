@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "session/PlayingMark.h"
 #include "tests/session/SessionFixture.h"
 #include "tests/support/PlanRows.h"
 
@@ -50,6 +51,14 @@ class StartupTest : public SessionTest {
     ASSERT_FALSE(startup.form.tmrAnimation->isActive());
   }
 
+  // One tick of the animation timer, as its firing delivers it (a stopped
+  // timer does not fire).
+  void FireAnimationTimer() {
+    if (startup.form.tmrAnimation->isActive()) {
+      QMetaObject::invokeMethod(startup.form.tmrAnimation, "timeout");
+    }
+  }
+
   int Shown(const std::string& prompt) const {
     int n = 0;
     for (const auto& box : toolkit.shown) n += box.prompt == prompt;
@@ -60,9 +69,10 @@ class StartupTest : public SessionTest {
   Startup startup{game};
 };
 
-// Also with training in the setting: a participant with no trial left is
-// refused before training, instead of replaying it.
-TEST_F(StartupTest, RefusedParticipantLogsInAgainUnderAFreshCaption) {
+// A participant with no trial left in a setting with training is told so at
+// login, before any training is shown; the login then takes another choice
+// and the main window's caption names it.
+TEST_F(StartupTest, ParticipantWithNoTrialLeftIsRefusedBeforeTraining) {
   AddTrials("Short", 2, 5);
   AddTraining("Short", 2, "pw");
   AddTrials("Demo", 1, 5);
@@ -70,16 +80,22 @@ TEST_F(StartupTest, RefusedParticipantLogsInAgainUnderAFreshCaption) {
   db.Insert(
       "datRole",
       {{"Subject", "Done"}, {"Setting", "Short"}, {"Trial", 2}, {"Week", 5}, {"Role", "Retailer"}});
-  // Resume: Yes; training notice, refusal: OK; resume in the other setting: Yes.
-  toolkit.answers = {MsgResult::Yes, MsgResult::Ok, MsgResult::Ok, MsgResult::Yes};
-  LoginAs("Done", "Short");
-  LoginAs("Done", "Demo");
+  toolkit.answers = {MsgResult::Ok, MsgResult::Yes};  // the refusal, the resume elsewhere
+  script.Then("frmLogin", [](QWidget* window) {
+    auto& login = *static_cast<frmLogin*>(window);
+    for (const char* setting : {"Short", "Demo"}) {
+      login.txtSubjectID->selectAll();
+      QTest::keyClicks(login.txtSubjectID, "Done");
+      login.cboSetting->setEditText(setting);
+      QTest::mouseClick(login.cmdStart, Qt::LeftButton);
+    }
+  });
   startup.Form_Load();
 
   EXPECT_TRUE(script.Done());
   EXPECT_TRUE(startup.form.isVisible() && !startup.login.isVisible());
-  EXPECT_EQ(Shown("Continue with user Done on Trial 3?  Click No to change name"), 1);
-  EXPECT_EQ(Shown("Subject has already completed all trials in setting Short.  Please relogin"), 1);
+  EXPECT_EQ(Shown("Done has completed all 2 trials of setting Short"), 1);
+  EXPECT_EQ(Shown("First, we will have some training trials..."), 0);
   EXPECT_EQ(startup.form.windowTitle(), "Korvi Lab: Quarn Game - Setting: Demo");
   EXPECT_EQ(game.plan.CurrentTrial + game.chain.CurrentWeek, 1);
   EXPECT_FALSE(game.training.TrainingMode);
@@ -134,6 +150,124 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks
   EXPECT_EQ(db.Count("datTrial", "Trial=1 AND EndCost=(SELECT sum(WeeklyCost) " + retailer +
                                      ") AND (SELECT count(*) " + retailer + ")=3"),
             1);
+}
+
+// Closing the window while the last week's trucks move: the exit question
+// holds the game, so the trial does not end underneath it, and Yes records
+// the trial once, as far as it was played.
+TEST_F(StartupTest, ClosingDuringTheLastWeeksAnimationRecordsTheTrialOnce) {
+  AddTrials("Two", 2, 2);
+  db.Insert("datUser", {{"Subject", "C"}, {"Setting", "Two"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("C", "Two");
+  startup.Form_Load();
+  Order("4");
+  QTest::keyClicks(startup.form.txtOrder, "4");
+  QTest::mouseClick(startup.form.cmdOrder, Qt::LeftButton);
+  ASSERT_TRUE(startup.form.tmrAnimation->isActive());
+
+  toolkit.whileOpen = [this](const ScriptedToolkit::Shown& box) {
+    if (box.prompt != "Are you sure you want to exit?") return;
+    for (int tick = 0; tick < 50; ++tick) FireAnimationTimer();
+  };
+  toolkit.answers = {MsgResult::Yes};
+  EXPECT_THROW(startup.form.close(), ApplicationEnd);
+  EXPECT_EQ(toolkit.Last().prompt, "Are you sure you want to exit?");
+  EXPECT_EQ(db.Count("datTrial"), 1);
+  EXPECT_EQ(db.Count("datTrial", "Trial=1"), 1);
+}
+
+// A trial without a participant plays itself week after week; under the
+// exit question it stands still, and after No it plays on.
+TEST_F(StartupTest, SelfPlayingTrialStandsStillUnderTheExitQuestion) {
+  db.Insert("tblBlock",
+            PlanRow(false, {{"Setting", "Auto"}, {"Retailer", "Bot"}, {"numweeks", 5}}));
+  db.Insert("datUser", {{"Subject", "A"}, {"Setting", "Auto"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("A", "Auto");
+  startup.Form_Load();
+  ASSERT_TRUE(startup.form.tmrAnimation->isActive());
+  const int week = game.chain.CurrentWeek, rows = db.Count("datRole");
+
+  int weekUnder = 0, rowsUnder = 0;
+  toolkit.whileOpen = [&](const ScriptedToolkit::Shown& box) {
+    if (box.prompt != "Are you sure you want to exit?") return;
+    for (int tick = 0; tick < 200; ++tick) FireAnimationTimer();
+    weekUnder = game.chain.CurrentWeek;
+    rowsUnder = db.Count("datRole");
+  };
+  toolkit.answers = {MsgResult::No};
+  EXPECT_FALSE(startup.form.close());
+  toolkit.whileOpen = nullptr;
+  EXPECT_EQ(weekUnder, week);
+  EXPECT_EQ(rowsUnder, rows);
+
+  for (int tick = 0; tick < 1000 && startup.form.cmdOrder->text() != "Next Trial"; ++tick) {
+    FireAnimationTimer();
+  }
+  EXPECT_EQ(game.chain.CurrentWeek, 6);
+  EXPECT_EQ(db.Count("datRole"), 20);
+}
+
+// A returning participant typed in another letter case plays on under the
+// User ID stored in datUser: the label, the rows and the text file.
+TEST_F(StartupTest, SessionGoesOnUnderTheStoredSpelling) {
+  AddTrials("Demo", 2, 3);
+  db.Insert("datUser", {{"Subject", "Kim"}, {"Setting", "Demo"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("KIM", "Demo");
+  startup.Form_Load();
+  EXPECT_EQ(startup.form.lblSubject->text(), "Kim");
+  Order("4");
+  EXPECT_EQ(db.Count("datRole", "Subject='Kim'"), 4);
+  EXPECT_EQ(db.Count("datUser"), 1);
+  EXPECT_TRUE(std::filesystem::exists(appFolder / "data" / "Kim.txt"));
+  EXPECT_FALSE(std::filesystem::exists(appFolder / "data" / "KIM.txt"));
+}
+
+// The login marks the participant as playing here, every recorded week
+// refreshes the mark, and a normal end clears it.
+TEST_F(StartupTest, EveryWeekRefreshesTheMarkAndTheEndClearsIt) {
+  AddTrials("Demo", 2, 3);
+  db.Insert("datUser", {{"Subject", "M"}, {"Setting", "Demo"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("M", "Demo");
+  startup.Form_Load();
+  const Workstation here = ThisWorkstation();
+  EXPECT_EQ(db.Count("datPlaying", "Subject='M' AND Setting='Demo' AND Host='" + here.Host +
+                                       "' AND Process=" + std::to_string(here.Process)),
+            1);
+  db.Exec("UPDATE datPlaying SET LastWeek=0;");
+  Order("4");
+  EXPECT_EQ(db.Count("datPlaying", "LastWeek >= strftime('%s', 'now') - 60"), 1);
+  toolkit.answers = {MsgResult::Yes};
+  EXPECT_THROW(startup.form.close(), ApplicationEnd);
+  EXPECT_EQ(db.Count("datPlaying"), 0);
+}
+
+// When another workstation took the participant over, this session ends at
+// its next week, which is recorded nowhere.
+TEST_F(StartupTest, SessionTakenOverElsewhereEndsAtItsNextWeek) {
+  AddTrials("Demo", 2, 3);
+  db.Insert("datUser", {{"Subject", "M"}, {"Setting", "Demo"}});
+  toolkit.answers = {MsgResult::Yes};
+  LoginAs("M", "Demo");
+  startup.Form_Load();
+  Order("4");
+  db.Exec("UPDATE datPlaying SET Host='lab-9', Process=77, Since=0;");
+  QTest::keyClicks(startup.form.txtOrder, "4");
+  int code = 0;
+  try {
+    QTest::keyClick(startup.form.txtOrder, Qt::Key_Return);
+  } catch (const ApplicationEnd& end) {
+    code = end.Code();
+  }
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(toolkit.Last().prompt,
+            "M has been taken over by workstation lab-9 (process 77) at " + LocalTimeText(0) +
+                ".\r\nThis session ends here; trial 1, week 2 was not recorded.");
+  EXPECT_EQ(db.Count("datRole"), 4);
+  EXPECT_EQ(db.Count("datPlaying", "Host='lab-9'"), 1);
 }
 
 TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {

@@ -1,31 +1,102 @@
 #include "session/frmLogin.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <ctime>
+
+#include "session/PlayingMark.h"
 #include "session/frmNewUser.h"
 #include "tests/session/SessionFixture.h"
+#include "tests/support/PlanRows.h"
 
 namespace quarn::testing {
 namespace {
 
 class LoginTest : public SessionTest {
  protected:
+  // Demo has two trials, O'Brien five.
   LoginTest() {
-    db.Insert("tblBlock", {{"Setting", "Demo"}, {"Index", 1}});
-    db.Insert("tblBlock", {{"Setting", "Demo"}, {"Index", 2}});
-    db.Insert("tblBlock", {{"Setting", "O'Brien"}, {"Index", 1}});
+    db.Insert("tblPlayer", {{"Name", "Bot"}, {"Demand", 1}});
+    db.Insert("tblBlock", PlanRow(false, {{"Index", 1}}));
+    db.Insert("tblBlock", PlanRow(false, {{"Index", 2}}));
+    db.Insert("tblBlock", PlanRow(false, {{"Setting", "O'Brien"}, {"Runs", 5}}));
     login.Form_Load();
+    ShowAgain();
+  }
+
+  void ShowAgain() {
     login.show();
     QApplication::setActiveWindow(&login);
   }
 
   void Choose(const QString& subject, const QString& setting) {
     login.txtSubjectID->clear();
-    QTest::keyClicks(login.txtSubjectID, subject);
+    TypeInto(login.txtSubjectID, subject);
     login.cboSetting->setEditText(setting);
   }
 
+  // Key by key, letters beyond ASCII included (QTest::keyClicks takes ASCII).
+  static void TypeInto(QWidget* box, const QString& text) {
+    for (QChar c : text) {
+      if (c.unicode() < 0x80) {
+        QTest::keyClick(box, c.toLatin1());
+      } else {
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+      }
+    }
+  }
+
+  // The setting as a participant types it: the box emptied and typed anew.
+  void TypeSetting(const QString& setting) {
+    login.cboSetting->setFocus();
+    QTest::keyClick(login.cboSetting, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(login.cboSetting, Qt::Key_Backspace);
+    QTest::keyClicks(login.cboSetting, setting);
+  }
+
+  // The ways typing in the setting box ends before Start.
+  enum class Finish { Enter, TabThenClick, Click };
+  void FinishAndStart(Finish finish) {
+    if (finish == Finish::Enter) {
+      QTest::keyClick(login.cboSetting, Qt::Key_Return);
+      return;
+    }
+    if (finish == Finish::TabThenClick) QTest::keyClick(login.cboSetting, Qt::Key_Tab);
+    ClickStart();
+  }
+
   void ClickStart() { QTest::mouseClick(login.cmdStart, Qt::LeftButton); }
+
+  // The mark of a participant playing at another workstation, refreshed by
+  // a week recorded `ago` seconds before now.
+  int64_t MarkElsewhere(const std::string& subject, const std::string& host, int64_t process,
+                        int64_t ago) {
+    const int64_t now = std::time(nullptr), since = now - ago - 60;
+    db.Insert("datPlaying", {{"Subject", subject},
+                             {"Setting", "Demo"},
+                             {"Host", host},
+                             {"Process", process},
+                             {"Since", since},
+                             {"LastWeek", now - ago}});
+    return since;
+  }
+
+  // Whether the participant's mark is this workstation's.
+  bool MarkedHere(const std::string& subject) const {
+    const Workstation here = ThisWorkstation();
+    return db.Count("datPlaying", "Subject='" + subject + "' AND Host='" + here.Host +
+                                      "' AND Process=" + std::to_string(here.Process)) == 1;
+  }
+
+  int Asked(const std::string& prompt) const {
+    int n = 0;
+    for (const auto& box : toolkit.shown) n += box.prompt == prompt;
+    return n;
+  }
 
   frmLogin login{game};
 };
@@ -167,6 +238,199 @@ TEST_F(LoginTest, RegistrationChecksGenderThenAgeAndStoresTheRow) {
                          "Subject='New1' AND Setting='Demo' AND Age=5 AND "
                          "Gender='Female' AND SchoolYear='Other' AND Major='Other'"),
             11);
+}
+
+// Qt's combo box would complete "demo" to the first item that matches apart
+// from letter case once typing ends; the setting is taken exactly as typed.
+TEST_F(LoginTest, TypedSettingIsTakenAsTypedBesideOneInOtherCase) {
+  db.Insert("tblBlock", PlanRow(false, {{"Setting", "demo"}}));
+  db.Insert("datUser", {{"Subject", "P"}, {"Setting", "demo"}});
+  login.txtDatabase_LostFocus();
+  for (Finish finish : {Finish::Enter, Finish::TabThenClick, Finish::Click}) {
+    SCOPED_TRACE(static_cast<int>(finish));
+    game.identity.SettingName.clear();
+    toolkit.answers = {MsgResult::Yes};
+    ShowAgain();
+    login.txtSubjectID->clear();
+    QTest::keyClicks(login.txtSubjectID, "P");
+    TypeSetting("demo");
+    FinishAndStart(finish);
+    EXPECT_EQ(login.result(), QDialog::Accepted);
+    EXPECT_EQ(game.identity.SettingName, "demo");
+    EXPECT_EQ(toolkit.Last().title, "Resume");
+  }
+}
+
+TEST_F(LoginTest, RefusesTypedSettingInOtherCase) {
+  for (Finish finish : {Finish::Enter, Finish::TabThenClick, Finish::Click}) {
+    SCOPED_TRACE(static_cast<int>(finish));
+    toolkit.shown.clear();
+    ShowAgain();
+    login.txtSubjectID->clear();
+    QTest::keyClicks(login.txtSubjectID, "P");
+    TypeSetting("demo");
+    FinishAndStart(finish);
+    ASSERT_EQ(toolkit.shown.size(), 1u);
+    EXPECT_EQ(toolkit.Last().prompt, "Need to choose a valid setting");
+    EXPECT_EQ(login.cboSetting->currentText(), "demo");
+    EXPECT_TRUE(login.isVisible());
+  }
+}
+
+// The key filter lets no 22nd character in; a paste or an input method's
+// text must not either (the User ID names the text file and fills the
+// questionnaire's width).
+TEST_F(LoginTest, UserIdKeepsItsLimitWhenPastedOrComposed) {
+  const QString longId(300, 'p');
+  QGuiApplication::clipboard()->setText(longId);
+  login.txtSubjectID->setFocus();
+  QTest::keyClick(login.txtSubjectID, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(login.txtSubjectID->text(), QString(21, 'p'));
+
+  login.txtSubjectID->clear();
+  QInputMethodEvent composed;
+  composed.setCommitString(longId);
+  QApplication::sendEvent(login.txtSubjectID, &composed);
+  EXPECT_EQ(login.txtSubjectID->text(), QString(21, 'p'));
+}
+
+// A returning participant typed in another letter case is the one stored,
+// not a new one; the session goes on under the stored spelling. Letters
+// beyond ASCII fold too.
+TEST_F(LoginTest, UserIdInOtherLetterCaseFindsTheStoredParticipant) {
+  db.Insert("datUser", {{"Subject", "Zoë"}, {"Setting", "Demo"}});
+  db.Insert("datUser", {{"Subject", "p1"}, {"Setting", "Demo"}});
+  db.Insert(
+      "datRole",
+      {{"Subject", "Zoë"}, {"Setting", "Demo"}, {"Trial", 1}, {"Week", 1}, {"Role", "Retailer"}});
+  const struct {
+    const char* typed;
+    std::string stored;
+    int trial;
+  } cases[] = {{"ZOË", "Zoë", 2}, {"zoë", "Zoë", 2}, {"P1", "p1", 1}, {"p1", "p1", 1}};
+  toolkit.whileOpen = [](const ScriptedToolkit::Shown& box) {
+    if (box.title == "Login") throw std::logic_error("not found: " + box.prompt);
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.typed);
+    toolkit.answers = {MsgResult::Yes};
+    ShowAgain();
+    Choose(k.typed, "Demo");
+    ClickStart();
+    EXPECT_EQ(toolkit.Last().prompt, "Continue with user " + k.stored + " on Trial " +
+                                         std::to_string(k.trial) + "?  Click No to change name");
+    EXPECT_EQ(game.identity.SubjectID, k.stored);
+    EXPECT_EQ(login.result(), QDialog::Accepted);
+  }
+  EXPECT_EQ(db.Count("datUser"), 2);
+}
+
+// The plan of the chosen setting is checked at Start, before the participant
+// is looked up or registered: a refused plan leaves nothing behind.
+TEST_F(LoginTest, RefusedPlanWritesNothing) {
+  db.Insert("tblBlock", PlanRow(false, {{"Setting", "Broken"}, {"Delay", 7}}));
+  login.txtDatabase_LostFocus();
+  toolkit.answers = {MsgResult::Yes};
+  ModalScript script;
+  script.Then("frmNewUser", [](QWidget* window) {
+    auto& form = *static_cast<frmNewUser*>(window);
+    QTest::mouseClick(form.optGender[0], Qt::LeftButton);
+    QTest::keyClicks(form.txtAge, "30");
+    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+  });
+  Choose("New", "Broken");
+  ClickStart();
+  EXPECT_THROW(login.RethrowPending(), ApplicationEnd);
+  ASSERT_EQ(toolkit.shown.size(), 1u);
+  EXPECT_NE(toolkit.Last().prompt.find("Delay 7"), std::string::npos) << toolkit.Last().prompt;
+  EXPECT_EQ(db.Count("datUser"), 0);
+}
+
+// Nothing is left to play: said at once, with the User ID as stored, and the
+// login waits for another one. Nothing is written, no training shown.
+TEST_F(LoginTest, ParticipantWhoPlayedEveryTrialIsToldAtLogin) {
+  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  db.Insert(
+      "datRole",
+      {{"Subject", "P1"}, {"Setting", "Demo"}, {"Trial", 2}, {"Week", 3}, {"Role", "Factory"}});
+  Choose("p1", "Demo");
+  ClickStart();
+  ASSERT_EQ(toolkit.shown.size(), 1u);
+  EXPECT_EQ(toolkit.Last().prompt, "P1 has completed all 2 trials of setting Demo");
+  EXPECT_TRUE(login.isVisible());
+  EXPECT_NE(login.result(), QDialog::Accepted);
+  EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
+  EXPECT_EQ(db.Count("datUser"), 1);
+}
+
+// Another workstation plays the participant: the login says where and since
+// when, and No leaves its mark and the login as they were.
+TEST_F(LoginTest, IdPlayingAtAnotherWorkstationIsRefusedNamingIt) {
+  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  const int64_t since = MarkElsewhere("P1", "lab-7", 4711, 30);
+  toolkit.answers = {MsgResult::No};
+  Choose("p1", "Demo");
+  ClickStart();
+  ASSERT_EQ(toolkit.shown.size(), 1u);
+  EXPECT_EQ(toolkit.Last().prompt, "P1 is playing at workstation lab-7 (process 4711) since " +
+                                       LocalTimeText(since) +
+                                       ".\r\nTake P1 over on this workstation?  Answer Yes only "
+                                       "if that session has ended.");
+  EXPECT_EQ(toolkit.Last().title, "Login");
+  EXPECT_EQ(toolkit.Last().style, MsgStyle::YesNoWarning);
+  EXPECT_TRUE(login.isVisible());
+  EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
+  EXPECT_EQ(db.Count("datPlaying"), 1);
+  EXPECT_EQ(db.Count("datPlaying", "Host='lab-7' AND Process=4711"), 1);
+}
+
+TEST_F(LoginTest, ModeratorTakesTheIdOverKnowingly) {
+  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  MarkElsewhere("P1", "lab-7", 4711, 30);
+  toolkit.answers = {MsgResult::Yes, MsgResult::Yes};
+  Choose("P1", "Demo");
+  ClickStart();
+  EXPECT_EQ(toolkit.Last().title, "Resume");
+  EXPECT_EQ(login.result(), QDialog::Accepted);
+  EXPECT_EQ(db.Count("datPlaying"), 1);
+  EXPECT_TRUE(MarkedHere("P1"));
+}
+
+// A mark without a week for a quarter of an hour, or left on this computer
+// by a process that has ended, is taken without a question.
+TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const struct {
+    std::string subject, host;
+    int64_t process, ago;
+  } cases[] = {{"P1", "lab-7", 4711, kMarkStaleAfterSeconds + 1},
+               {"P2", ThisWorkstation().Host, ended, 30}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.subject);
+    db.Insert("datUser", {{"Subject", k.subject}, {"Setting", "Demo"}});
+    MarkElsewhere(k.subject, k.host, k.process, k.ago);
+    toolkit.shown.clear();
+    toolkit.answers = {MsgResult::Yes};
+    ShowAgain();
+    Choose(QString::fromStdString(k.subject), "Demo");
+    ClickStart();
+    ASSERT_EQ(toolkit.shown.size(), 1u);
+    EXPECT_EQ(toolkit.Last().title, "Resume");
+    EXPECT_TRUE(MarkedHere(k.subject));
+  }
+}
+
+// A file from before the marks gets their table at the first login.
+TEST_F(LoginTest, OlderFileWithoutTheMarksGetsThem) {
+  db.Exec("DROP TABLE datPlaying;");
+  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  toolkit.answers = {MsgResult::Yes};
+  Choose("P1", "Demo");
+  ClickStart();
+  EXPECT_EQ(login.result(), QDialog::Accepted);
+  EXPECT_TRUE(MarkedHere("P1"));
 }
 
 }  // namespace

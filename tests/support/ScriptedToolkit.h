@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,7 +23,9 @@ class ScriptedToolkit : public Toolkit {
   };
 
   MsgResult MsgBox(const std::string& prompt, MsgStyle style, const std::string& title) override {
+    ModalScope open(*this);
     shown.push_back({prompt, style, title});
+    if (whileOpen) whileOpen(shown.back());
     if (answers.empty()) {
       if (style == MsgStyle::OkOnly || style == MsgStyle::OkWarning) return MsgResult::Ok;
       throw std::logic_error("unanswered message box: " + prompt);
@@ -37,6 +40,9 @@ class ScriptedToolkit : public Toolkit {
 
   const Shown& Last() const { return shown.back(); }
 
+  // Runs while a box is up, before it is answered: what the world does
+  // meanwhile (timers firing, another program writing).
+  std::function<void(const Shown&)> whileOpen;
   std::deque<MsgResult> answers;
   std::vector<Shown> shown;
   std::vector<std::chrono::milliseconds> sleeps;

@@ -12,6 +12,7 @@
 #include "tests/support/ScriptedToolkit.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/Trials.h"
+#include "ui/DatabaseWaitNotice.h"
 #include "ui/frmMain.h"
 
 namespace quarn::testing {
@@ -60,14 +61,16 @@ struct UiGame {
     game.plan.CurrentTrial = 0;
   }
 
-  // Runs the animation to its end; returns the number of ticks. In a trial
-  // without a participant this plays every remaining week.
+  // Runs the animation to its end, then what the event loop would run next
+  // (a training restart); returns the number of ticks. In a trial without a
+  // participant this plays every remaining week.
   int Animate() {
     int ticks = 0;
     while (form.tmrAnimation->isActive() && ticks < 100000) {
       form.tmrAnimation_Timer();
       ++ticks;
     }
+    QCoreApplication::processEvents();
     return ticks;
   }
 
@@ -85,7 +88,9 @@ struct UiGame {
   ProbeToolkit toolkit;
   ManualTickCounter ticks;
   FixedRandom random;
-  Database database{*db.engine, toolkit, random};
+  DatabaseWaitNotice waitNotice{toolkit};
+  std::unique_ptr<DatabaseEngine> engine = MakeSqlCipherEngine(&waitNotice);
+  Database database{*engine, toolkit, random};
   Game game{Services{toolkit, ticks, random, database}};
   frmMain form{game};
 };

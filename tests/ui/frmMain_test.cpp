@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "record/modRecord.h"
+#include "session/ExitConfirmation.h"
+#include "session/SqlCipher.h"
+#include "session/frmPassword.h"
 #include "sim/Numbers.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/modDisplay.h"
@@ -240,6 +243,117 @@ TEST(Training, BreakingALimitRestartsTheTrialAndCostIsNamedFirst) {
                 ".  Restarting Trial");
 }
 
+// A training trial whose stock starts above its bound fails before any
+// order, at every start. Each restart comes from the event loop: thousands
+// of them take no more stack than the first (nested, a few dozen would).
+TEST(Training, RestartsOfATrialThatFailsAtOnceNeverNest) {
+  TrainingGame g(100, 5);
+  g.game.plan.TrialPlans[1].DatabaseOutput = false;
+  int failures = 0;
+  uintptr_t lowest = UINTPTR_MAX, highest = 0;
+  g.toolkit.onBox = [&](const std::string& prompt) {
+    if (prompt.rfind("Training failed", 0) != 0) return;
+    ++failures;
+    const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    lowest = std::min(lowest, here);
+    highest = std::max(highest, here);
+    if (highest - lowest > 64 * 1024) throw std::runtime_error("restarts nest");
+  };
+  ASSERT_NO_THROW(g.form.StartTrial());
+  EXPECT_EQ(failures, 1);
+  while (failures < 2000) QCoreApplication::processEvents();
+  EXPECT_LT(highest - lowest, 4096u);
+  EXPECT_EQ(g.game.training.TrainingTrialNo, -2000);
+}
+
+// While such a trial restarts, the moderator can still skip training
+// between two restarts, with the key the order box takes otherwise.
+TEST(Training, SkipKeyWorksBetweenRestarts) {
+  TrainingGame g(100, 5);
+  frmPassword password(g.game, g.form, &g.form);
+  g.form.hooks.ShowPassword = [&password] { password.ShowDialog(); };
+  g.form.StartTrial();
+  g.Animate();
+  ASSERT_EQ(g.Failures(), 2);
+  EXPECT_FALSE(g.form.txtOrder->isEnabled() || g.form.cmdOrder->isEnabled());
+
+  QTest::keyClick(g.form.txtOrder, 'e');
+  ASSERT_TRUE(password.isVisible());
+  QTest::keyClick(password.txtPassword, Qt::Key_Return);  // the training password is empty
+  g.Animate();
+  EXPECT_EQ(g.Failures(), 2);
+  EXPECT_FALSE(g.game.training.TrainingMode);
+  EXPECT_EQ(g.game.plan.CurrentTrial, 0);
+  EXPECT_EQ(g.toolkit.Last().prompt, "The experiment will now begin");
+  EXPECT_EQ(g.db.Count("datTrial", "Training=1"), 2) << "each failed run recorded once";
+  EXPECT_TRUE(g.form.txtOrder->isEnabled());
+}
+
+// Likewise the window can be closed between two restarts; Yes ends the game
+// with the failed run recorded once.
+TEST(Training, WindowClosesBetweenRestarts) {
+  TrainingGame g(100, 5);
+  g.form.hooks.ConfirmExit = [&g] {
+    return ConfirmExit(g.game, [&g] { return g.form.cmdOrder->text().toStdString(); });
+  };
+  g.form.StartTrial();
+  g.toolkit.answers = {MsgResult::Yes};
+  EXPECT_THROW(g.form.close(), ApplicationEnd);
+  EXPECT_EQ(g.toolkit.Last().prompt, "Are you sure you want to exit?");
+  EXPECT_EQ(g.Failures(), 1);
+  EXPECT_EQ(g.db.Count("datTrial"), 1);
+}
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    paints += event->type() == QEvent::Paint;
+    return false;
+  }
+  int paints = 0;
+};
+
+// Another program holds the file's lock while a week is written: the window
+// keeps painting and, after a second, says that it waits for the database
+// and for how long, while the game stands still as under any modal box. The
+// week is stored once the lock goes.
+TEST(DatabaseWait, LockedFileKeepsTheWindowPaintedAndSaysItWaits) {
+  UiGame g;
+  TrialPlan trial = SteadyTrial(3, kRetailer, 1);
+  trial.DatabaseOutput = true;
+  g.SetTrials({trial});
+  g.form.StartTrial();
+  SqlCipherConnection holder(g.db.Path(), OpenMode::ReadWrite);
+  holder.Exec("BEGIN IMMEDIATE;");
+
+  PaintCounter counter(&g.form);
+  std::string notice;
+  bool held = true, gameStoodStill = true;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    gameStoodStill = gameStoodStill && g.toolkit.ModalOpen();
+    g.form.update();  // as a window uncovered meanwhile asks
+    const QDialog* window = g.waitNotice.Window();
+    if (held && window && window->isVisible()) {
+      notice = window->findChild<QLabel*>("lblWaiting")->text().toStdString();
+      holder.Exec("COMMIT;");
+      held = false;
+    }
+  });
+  probe.start(50);
+  QTest::keyClicks(g.form.txtOrder, "4");
+  QTest::mouseClick(g.form.cmdOrder, Qt::LeftButton);
+  probe.stop();
+
+  EXPECT_FALSE(held);
+  EXPECT_EQ(notice, "Waiting for the database... 1 s");
+  EXPECT_GT(counter.paints, 5);
+  EXPECT_TRUE(gameStoodStill);
+  EXPECT_EQ(g.db.Count("datRole"), 4);
+  EXPECT_TRUE(g.toolkit.shown.empty());
+}
+
 // A trial without a participant plays itself at full pace and names the
 // chain's cost; the next trial, with a participant, runs at the designed pace
 // and ends recording the trial before it names the participant's cost.
@@ -281,6 +395,27 @@ TEST(EndTrial, SelfPlayThenParticipantTrialRecordBeforeTheMessage) {
   EXPECT_EQ(g.form.cmdOrder->text(), "Next Trial");
   EXPECT_EQ(g.form.txtOrder->text(), "");
   EXPECT_EQ(g.Text(g.form.lblWeek), "03 of 03") << "the week caption keeps the last week";
+}
+
+// After the game-over message the participant is not left before an empty
+// window: a closing screen says the experiment is over and asks them to
+// alert the moderator, above the button that now reads "Game Over".
+TEST(GameOver, LeavesAClosingScreenUntilTheWindowIsClosed) {
+  UiGame g;
+  g.SetTrials({SteadyTrial(1, kRetailer, 1)});
+  g.form.StartTrial();
+  g.Order("4");
+  QTest::mouseClick(g.form.cmdOrder, Qt::LeftButton);
+  EXPECT_EQ(g.toolkit.Last().title, "All 1 Trial(s) Completed");
+
+  EXPECT_FALSE(Visible(g.form.fraDisplay));
+  ASSERT_TRUE(g.form.fraClosing && g.form.fraClosing->isVisible());
+  EXPECT_EQ(g.Text(g.form.lblClosing), "The experiment is over.");
+  EXPECT_EQ(g.Text(g.form.lblAlertModerator),
+            "Thank you for taking part.\nPlease alert your moderator.");
+  EXPECT_TRUE(g.form.cmdOrder->isVisible());
+  EXPECT_FALSE(g.form.cmdOrder->isEnabled());
+  EXPECT_EQ(g.form.cmdOrder->text(), "Game Over");
 }
 
 }  // namespace
