@@ -10,12 +10,14 @@
 #include <memory>
 
 #include "app/Startup.h"
+#include "base/Clock.h"
+#include "base/Numbers.h"
+#include "base/Random.h"
+#include "base/Text.h"
 #include "record/modRecord.h"
 #include "session/frmNewUser.h"
 #include "session/frmPause.h"
 #include "session/modDatabase.h"
-#include "sim/Numbers.h"
-#include "sim/Platform.h"
 #include "ui/DatabaseWaitNotice.h"
 
 namespace quarn {
@@ -71,11 +73,11 @@ std::string AppFolderOf(const std::string& dataDir) {
 
 // The toolkit of a pilot: the application folder is the data folder's
 // parent, and every end of the application before "Game Over" is a failure.
-class PilotToolkit : public QtToolkit {
+class PilotPrompter : public QtPrompter {
  public:
   std::string appFolder;
-  std::string AppFolder() override { return appFolder; }
-  [[noreturn]] void EndApplication(int code) override {
+  std::string applicationFolder() override { return appFolder; }
+  [[noreturn]] void endApplication(int code) override {
     throw ApplicationEnd(code == 0 ? 1 : code);
   }
 };
@@ -86,7 +88,7 @@ class Pilot : public QObject {
   Pilot(const PilotOptions& options, std::ostream& out, std::ostream& err)
       : options_(options), out_(out), err_(err) {
     toolkit_.appFolder = AppFolderOf(options.dataDir);
-    toolkit_.answerer = [this](const MessageRequest& box) { return Answer(box); };
+    toolkit_.answerer = [this](const MessageRequest& box) { return AnswerBox(box); };
     if (!options_.orders) options_.orders = DemandOrder;
     QCoreApplication::instance()->installEventFilter(this);
   }
@@ -98,8 +100,8 @@ class Pilot : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  MsgResult Answer(const MessageRequest& box);
-  MsgResult Retry(const MessageRequest& box, int& count, MsgResult again, MsgResult giveUp);
+  Answer AnswerBox(const MessageRequest& box);
+  Answer Retry(const MessageRequest& box, int& count, Answer again, Answer giveUp);
   [[noreturn]] void Fail(const std::string& reason);
   void FillLogin(frmLogin& login);
   void FillQuestionnaire(frmNewUser& questionnaire);
@@ -116,7 +118,7 @@ class Pilot : public QObject {
   int writeRetries_ = 0;
   int openRetries_ = 0;
 
-  PilotToolkit toolkit_;
+  PilotPrompter toolkit_;
   SteadyTickCounter ticks_;
   StandardUniformRandom random_ =
       options_.seed ? StandardUniformRandom(*options_.seed) : StandardUniformRandom();
@@ -129,7 +131,7 @@ class Pilot : public QObject {
 
 void Pilot::Fail(const std::string& reason) {
   if (failure_.empty()) failure_ = reason;
-  toolkit_.EndApplication(1);
+  toolkit_.endApplication(1);
 }
 
 bool Pilot::eventFilter(QObject* watched, QEvent* event) {
@@ -193,7 +195,7 @@ void Pilot::EnterPausePassword(frmPause& pause) {
   out_ << "Pause after trial " << game_.plan.CurrentTrial + 1 << ": password entered" << std::endl;
 }
 
-MsgResult Pilot::Retry(const MessageRequest& box, int& count, MsgResult again, MsgResult giveUp) {
+Answer Pilot::Retry(const MessageRequest& box, int& count, Answer again, Answer giveUp) {
   err_ << "pilot: " << box.title << ": " << box.prompt << std::endl;
   if (++count <= kRetries) return again;
   // The box that asked tells what failed: the text file has a title of its own.
@@ -204,31 +206,31 @@ MsgResult Pilot::Retry(const MessageRequest& box, int& count, MsgResult again, M
   return giveUp;
 }
 
-MsgResult Pilot::Answer(const MessageRequest& box) {
+Answer Pilot::AnswerBox(const MessageRequest& box) {
   report_.boxes.push_back(box);
   const std::string& prompt = box.prompt;
 
-  if (box.style == MsgStyle::AbortRetryIgnore) {
-    return Retry(box, writeRetries_, MsgResult::Retry, MsgResult::Abort);
+  if (box.style == PromptStyle::AbortRetryIgnore) {
+    return Retry(box, writeRetries_, Answer::Retry, Answer::Abort);
   }
   if (EndsWith(prompt, " Retry? (No to quit)")) {
-    return Retry(box, openRetries_, MsgResult::Yes, MsgResult::No);
+    return Retry(box, openRetries_, Answer::Yes, Answer::No);
   }
   if (StartsWith(prompt, "User ID not found.")) {
     out_ << "Registering " << options_.subject << " as a new participant" << std::endl;
-    return MsgResult::Yes;
+    return Answer::Yes;
   }
   if (box.title == "Resume") {
     out_ << "Resuming " << options_.subject << " at trial " << game_.plan.CurrentTrial + 1
          << std::endl;
-    return MsgResult::Yes;
+    return Answer::Yes;
   }
   if (StartsWith(prompt, "Training failed.  ")) {
     std::string reason = prompt.substr(18);
     reason = reason.substr(0, reason.find(".  "));
     out_ << "Training trial " << game_.training.TrainingTrialNo << ": failed after "
          << game_.chain.CurrentWeek - 1 << " week(s) (" << reason << "), played again" << std::endl;
-    return MsgResult::Ok;
+    return Answer::Ok;
   }
   if (StartsWith(prompt, "Subject has already completed all trials")) {
     Fail(options_.subject + " has already played every trial of " + options_.setting);
@@ -242,8 +244,8 @@ MsgResult Pilot::Answer(const MessageRequest& box) {
                         StartsWith(prompt, "First, we will have some training trials") ||
                         StartsWith(prompt, "Total cost sum over all ");
   if (!expected) err_ << "pilot: " << box.title << ": " << prompt << std::endl;
-  if (box.style == MsgStyle::OkOnly || box.style == MsgStyle::OkWarning) return MsgResult::Ok;
-  return MsgResult::No;
+  if (box.style == PromptStyle::Ok || box.style == PromptStyle::OkWarning) return Answer::Ok;
+  return Answer::No;
 }
 
 int32_t Pilot::TrialCost() const {
@@ -317,7 +319,7 @@ PilotReport Pilot::Run() {
          << (failure_.empty() ? std::string() : ": " + failure_) << std::endl;
     report_.exitCode = 1;
   } catch (const QuarnError& error) {
-    err_ << "pilot: error " << error.Number() << ": " << error.Description() << std::endl;
+    err_ << "pilot: error " << error.number() << ": " << error.description() << std::endl;
     report_.exitCode = 1;
   }
   return report_;
@@ -348,17 +350,17 @@ std::vector<int16_t> ReadOrdersFile(const std::string& path) {
   std::vector<int16_t> orders;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
-    const size_t first = line.find_first_not_of(" \t\r");
-    if (first == std::string::npos) continue;
-    const std::string text = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
-    const bool digits = text.size() <= 4 && std::all_of(text.begin(), text.end(), [](char c) {
-                          return c >= '0' && c <= '9';
-                        });
+    const std::string text(trimmed(line, " \t\r"));
+    if (text.empty()) continue;
+    // Digits only, as the order box takes them.
+    const ParsedNumber order = parseNumber(text);
+    const bool digits =
+        order.wholeForm && text.size() <= 4 && text.front() != '+' && text.front() != '-';
     if (!digits) {
       throw QuarnError(kErrTypeMismatch, "Line " + std::to_string(number) + " of " + path +
                                              " is not a whole number from 0 to 9999: " + text);
     }
-    orders.push_back(static_cast<int16_t>(std::stoi(text)));
+    orders.push_back(static_cast<int16_t>(*order.whole));
   }
   if (orders.empty()) throw QuarnError(kErrTypeMismatch, "The orders file " + path + " is empty");
   return orders;
@@ -369,7 +371,7 @@ PilotReport RunPilot(const PilotOptions& options, std::ostream& out, std::ostrea
     Pilot pilot(options, out, err);
     return pilot.Run();
   } catch (const QuarnError& error) {
-    err << "pilot: error " << error.Number() << ": " << error.Description() << std::endl;
+    err << "pilot: error " << error.number() << ": " << error.description() << std::endl;
     return PilotReport{};
   }
 }
@@ -387,10 +389,10 @@ int RunPilotApplication(const PilotOptions& options) {
   static char name[] = "quarngame-admin";
   static char* argv[] = {name, nullptr};
   // Reports of failures inside Qt's event dispatch go to standard error.
-  QtToolkit reports;
+  QtPrompter reports;
   reports.answerer = [](const MessageRequest& box) {
     std::cerr << "pilot: " << box.title << ": " << box.prompt << std::endl;
-    return MsgResult::Ok;
+    return Answer::Ok;
   };
   QuarnApplication app(argc, argv, reports);
   return RunPilot(options, std::cout, std::cerr).exitCode;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "record/Game.h"
-#include "ui/QtToolkit.h"
+#include "ui/QtPrompter.h"
 
 namespace quarn {
 

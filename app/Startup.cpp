@@ -13,7 +13,7 @@ Startup::Startup(Game& game)
   form.hooks.Startup = [this] { Form_Load(); };
   form.hooks.ShowPassword = [this] { password.ShowDialog(); };
   form.hooks.ShowPause = [this] {
-    Toolkit::ModalScope paused(this->game.services.toolkit);
+    Prompter::ModalScope paused(this->game.services.prompter);
     frmPause pause(this->game.pauses, &form);
     pause.RunModal();
   };
@@ -23,12 +23,12 @@ Startup::Startup(Game& game)
 }
 
 void Startup::Form_Load() {
-  Toolkit& toolkit = game.services.toolkit;
+  Prompter& toolkit = game.services.prompter;
   ReleaseMark(game);  // a new login: the participant of the last one plays no more
   {
     frmSplash splash;
     splash.show();
-    toolkit.Sleep(splashTime);  // events keep running, so the splash paints
+    toolkit.wait(splashTime);  // events keep running, so the splash paints
   }
   form.show();
 
@@ -56,7 +56,7 @@ void Startup::Form_Load() {
                             game.plan,
                             game.training,
                             game.pauses,
-                            toolkit.AppFolder() + "/Input",
+                            toolkit.applicationFolder() + "/Input",
                             hooks};
   LoadExperiment(context);
   form.StartTrial();

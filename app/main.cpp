@@ -1,14 +1,15 @@
 #include <memory>
 
 #include "app/Startup.h"
+#include "base/Clock.h"
+#include "base/Random.h"
 #include "record/Game.h"
 #include "session/modDatabase.h"
-#include "sim/Platform.h"
 #include "ui/DatabaseWaitNotice.h"
-#include "ui/QtToolkit.h"
+#include "ui/QtPrompter.h"
 
 int main(int argc, char** argv) {
-  quarn::QtToolkit toolkit;
+  quarn::QtPrompter toolkit;
   quarn::QuarnApplication app(argc, argv, toolkit);
   quarn::SteadyTickCounter ticks;
   quarn::StandardUniformRandom random;

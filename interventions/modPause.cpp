@@ -1,6 +1,6 @@
 #include "interventions/modPause.h"
 
-#include "sim/Numbers.h"
+#include "base/Numbers.h"
 
 namespace quarn {
 
@@ -15,7 +15,7 @@ void LoadPauses(Database& db, const Identity& identity, PauseState& pauses) {
     return;
   }
   rs->MoveLast();
-  const int16_t count = Narrow16(rs->RecordCount(), "PauseCount");
+  const int16_t count = narrow16(rs->RecordCount(), "PauseCount");
   rs->MoveFirst();
   std::vector<PauseEntry> list;
   list.reserve(count);

@@ -1,7 +1,7 @@
 #include "interventions/modPredicter.h"
 
-#include "sim/Errors.h"
-#include "sim/Numbers.h"
+#include "base/Errors.h"
+#include "base/Numbers.h"
 
 namespace quarn {
 
@@ -26,7 +26,7 @@ int16_t LoadPredicter(Database& db, PredicterState& state, const std::string& na
 int16_t PredictDemand(PredicterState& state, const TrialPlan& trial, int16_t currentWeek,
                       UniformRandom& random) {
   const int16_t i =
-      Narrow16(int64_t{state.PredictExtent} + currentWeek - 1, "Predicter week index");
+      narrow16(int64_t{state.PredictExtent} + currentWeek - 1, "Predicter week index");
   int64_t value = state.PredictExcess;
   if (i < trial.numweeks) {
     // A negative Extent can reach before week 1; that is an error, not a read
@@ -34,16 +34,16 @@ int16_t PredictDemand(PredicterState& state, const TrialPlan& trial, int16_t cur
     if (i < 0 || static_cast<size_t>(i) >= trial.WeeklyDemand.size()) {
       throw QuarnError(kErrSubscriptOutOfRange,
                        "Subscript out of range: the predicter asks for the demand of week " +
-                           Decimal(int64_t{i} + 1));
+                           decimal(int64_t{i} + 1));
     }
     value = trial.WeeklyDemand[static_cast<size_t>(i)];
   }
-  int16_t shown = Narrow16(value, "Predicted demand");
+  int16_t shown = narrow16(value, "Predicted demand");
   if (state.PredictMaxNoise > 0) {
-    const double u = random.Next();
+    const double u = random.next();
     const double maxNoise = state.PredictMaxNoise;
-    state.PredictNoise = ToInt32(u * (2.0 * maxNoise + 1.0) - maxNoise, "Predicter noise");
-    shown = Narrow16(int64_t{shown} + state.PredictNoise, "Predicted demand");
+    state.PredictNoise = toInt32(u * (2.0 * maxNoise + 1.0) - maxNoise, "Predicter noise");
+    shown = narrow16(int64_t{shown} + state.PredictNoise, "Predicted demand");
   }
   return shown;
 }

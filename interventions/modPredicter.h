@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/Clock.h"
+#include "base/Random.h"
 #include "session/modDatabase.h"
-#include "sim/Platform.h"
 #include "sim/TrialPlan.h"
 
 namespace quarn {

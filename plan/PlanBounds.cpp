@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "sim/Numbers.h"
+#include "base/Numbers.h"
 
 namespace quarn {
 
@@ -92,7 +92,7 @@ class ChainBounds {
   [[noreturn]] void Fail(const std::string& what, int role, int64_t week, int64_t value,
                          const char* width) const {
     throw Exceeded{"the " + std::string(kRoleNames[role]) + "'s " + what + " can reach " +
-                   Decimal(value) + " in week " + Decimal(week) + ", beyond " + width};
+                   decimal(value) + " in week " + decimal(week) + ", beyond " + width};
   }
 
   Range Fit32(Range r, const std::string& what, int role, int64_t week) const {
@@ -103,15 +103,15 @@ class ChainBounds {
 
   // A cost in double precision rounded to 32 bits, as the cost charge does.
   Range FitCost(double lo, double hi, const std::string& what, int role, int64_t week) const {
-    const double rlo = RoundHalfEven(lo);
-    const double rhi = RoundHalfEven(hi);
+    const double rlo = roundHalfEven(lo);
+    const double rhi = roundHalfEven(hi);
     if (!(rhi <= static_cast<double>(kMax32))) {
       throw Exceeded{"the " + std::string(kRoleNames[role]) + "'s " + what + " can reach " +
-                     ShortestDecimal(hi) + " in week " + Decimal(week) + ", beyond 2147483647"};
+                     shortestDecimal(hi) + " in week " + decimal(week) + ", beyond 2147483647"};
     }
     if (!(rlo >= static_cast<double>(kMin32))) {
       throw Exceeded{"the " + std::string(kRoleNames[role]) + "'s " + what + " can reach " +
-                     ShortestDecimal(lo) + " in week " + Decimal(week) + ", beyond -2147483648"};
+                     shortestDecimal(lo) + " in week " + decimal(week) + ", beyond -2147483648"};
     }
     return {static_cast<int64_t>(rlo), static_cast<int64_t>(rhi)};
   }
@@ -221,8 +221,8 @@ class ChainBounds {
       transit = transit + units;
       if (transit.hi > kMax16 || transit.lo < kMin16) {
         throw Exceeded{"the goods on their way to the " + std::string(kRoleNames[r]) +
-                       " can add up to " + Decimal(transit.hi > kMax16 ? transit.hi : transit.lo) +
-                       " in week " + Decimal(w) + ", beyond the 16 bits (-32768 to 32767) " +
+                       " can add up to " + decimal(transit.hi > kMax16 ? transit.hi : transit.lo) +
+                       " in week " + decimal(w) + ", beyond the 16 bits (-32768 to 32767) " +
                        "the transit count holds"};
       }
     }
@@ -246,12 +246,12 @@ std::string DemandFields(const TrialPlan& trial) {
 }
 
 std::string ChainFields(const TrialPlan& trial, const std::string& weeksField) {
-  return "InitInventory " + Decimal(trial.InitInventory) + ", InitDelayAmount " +
-         Decimal(trial.InitDelayAmount) + ", FirstOrder " + Decimal(trial.FirstOrder) +
-         ", MinOrder " + Decimal(trial.MinOrder) + ", MaxOrder " + Decimal(trial.MaxOrder) +
-         ", MaxNoise " + Decimal(trial.MaxNoise) + ", " + weeksField + " " +
-         Decimal(trial.numweeks) + ", cost rates " + ShortestDecimal(trial.CostInventory) + ", " +
-         ShortestDecimal(trial.CostBackOrder) + ", " + ShortestDecimal(trial.CostTransit) +
+  return "InitInventory " + decimal(trial.InitInventory) + ", InitDelayAmount " +
+         decimal(trial.InitDelayAmount) + ", FirstOrder " + decimal(trial.FirstOrder) +
+         ", MinOrder " + decimal(trial.MinOrder) + ", MaxOrder " + decimal(trial.MaxOrder) +
+         ", MaxNoise " + decimal(trial.MaxNoise) + ", " + weeksField + " " +
+         decimal(trial.numweeks) + ", cost rates " + shortestDecimal(trial.CostInventory) + ", " +
+         shortestDecimal(trial.CostBackOrder) + ", " + shortestDecimal(trial.CostTransit) +
          (trial.SubjectRole >= 0 ? ", participant orders up to 9999" : "");
 }
 
@@ -274,18 +274,18 @@ void CheckStermanTargets(const TrialPlan& trial, const std::vector<PlayerStrateg
   for (int64_t delay : {int64_t{trial.Delay}, longest}) {
     const int64_t line = anchor * (delay + 1);
     if (line > kMax32 || line < kMin32) {
-      faults.push_back({demand + ", Delay", Decimal(anchor),
-                        "the week 1 demand " + Decimal(anchor) + " times " + Decimal(delay + 1) +
-                            " weeks of delivery makes a desired supply line of " + Decimal(line) +
+      faults.push_back({demand + ", Delay", decimal(anchor),
+                        "the week 1 demand " + decimal(anchor) + " times " + decimal(delay + 1) +
+                            " weeks of delivery makes a desired supply line of " + decimal(line) +
                             ", beyond 32 bits"});
       return;
     }
     const int64_t target = line + trial.InitInventory;
     if (target > kMax32 || target < kMin32) {
-      faults.push_back({"InitInventory", Decimal(trial.InitInventory),
-                        "InitInventory " + Decimal(trial.InitInventory) +
-                            " plus the desired supply line " + Decimal(line) +
-                            " makes a stock target of " + Decimal(target) + ", beyond 32 bits"});
+      faults.push_back({"InitInventory", decimal(trial.InitInventory),
+                        "InitInventory " + decimal(trial.InitInventory) +
+                            " plus the desired supply line " + decimal(line) +
+                            " makes a stock target of " + decimal(target) + ", beyond 32 bits"});
       return;
     }
   }
@@ -295,10 +295,10 @@ void CheckStermanTargets(const TrialPlan& trial, const std::vector<PlayerStrateg
     if (d == anchor) continue;
     const int64_t line = d * longest + anchor;
     if (line > kMax32 || line < kMin32) {
-      faults.push_back({demand, Decimal(d),
-                        "the demand " + Decimal(d) + " of week " + Decimal(i + 1) + " times " +
-                            Decimal(longest) + " weeks of delay plus the week 1 demand makes a " +
-                            "desired supply line of " + Decimal(line) + ", beyond 32 bits"});
+      faults.push_back({demand, decimal(d),
+                        "the demand " + decimal(d) + " of week " + decimal(i + 1) + " times " +
+                            decimal(longest) + " weeks of delay plus the week 1 demand makes a " +
+                            "desired supply line of " + decimal(line) + ", beyond 32 bits"});
       return;
     }
   }
@@ -311,14 +311,14 @@ TrialBounds CheckTrialBounds(const TrialPlan& trial, const std::vector<PlayerStr
   TrialBounds bounds;
   std::vector<BoundFault>& faults = bounds.faults;
   if (trial.numweeks > kLargestWeeks) {
-    faults.push_back({weeksField, Decimal(trial.numweeks),
-                      weeksField + " " + Decimal(trial.numweeks) + " is above " +
-                          Decimal(kLargestWeeks) + ", the most weeks the week counter can play"});
+    faults.push_back({weeksField, decimal(trial.numweeks),
+                      weeksField + " " + decimal(trial.numweeks) + " is above " +
+                          decimal(kLargestWeeks) + ", the most weeks the week counter can play"});
   }
   if (trial.MaxNoise > kLargestMaxNoise) {
-    faults.push_back({"MaxNoise", Decimal(trial.MaxNoise),
-                      "MaxNoise " + Decimal(trial.MaxNoise) + " is above " +
-                          Decimal(kLargestMaxNoise) +
+    faults.push_back({"MaxNoise", decimal(trial.MaxNoise),
+                      "MaxNoise " + decimal(trial.MaxNoise) + " is above " +
+                          decimal(kLargestMaxNoise) +
                           ", the largest noise range the orders can hold"});
   }
   if (!faults.empty()) return bounds;
@@ -347,26 +347,26 @@ std::string StermanParameterFault(const PlayerStrategy& p) {
                        (std::abs(p.Theta) + std::abs(1 - p.Theta)) * kQuantity +
                        std::abs(p.Epsilon);
   if (bound < 1e300) return "";
-  return "the Sterman parameters Alpha " + ShortestDecimal(p.Alpha) + ", Beta " +
-         ShortestDecimal(p.Beta) + ", Theta " + ShortestDecimal(p.Theta) + " and Epsilon " +
-         ShortestDecimal(p.Epsilon) + " are too large for an order to be computed";
+  return "the Sterman parameters Alpha " + shortestDecimal(p.Alpha) + ", Beta " +
+         shortestDecimal(p.Beta) + ", Theta " + shortestDecimal(p.Theta) + " and Epsilon " +
+         shortestDecimal(p.Epsilon) + " are too large for an order to be computed";
 }
 
 std::vector<BoundFault> CheckForecastBounds(const Forecast& f, const TrialPlan& trial) {
   std::vector<BoundFault> faults;
   if (f.Extent < 0) {
-    faults.push_back({"Extent", Decimal(f.Extent),
-                      "Extent " + Decimal(f.Extent) +
+    faults.push_back({"Extent", decimal(f.Extent),
+                      "Extent " + decimal(f.Extent) +
                           " is below 0: the forecast would show weeks before week 1"});
   } else if (int64_t{f.Extent} + trial.numweeks > kMax16) {
-    faults.push_back({"Extent", Decimal(f.Extent),
-                      "Extent " + Decimal(f.Extent) + " with numweeks " + Decimal(trial.numweeks) +
+    faults.push_back({"Extent", decimal(f.Extent),
+                      "Extent " + decimal(f.Extent) + " with numweeks " + decimal(trial.numweeks) +
                           " reaches beyond week 32767"});
   }
   if (f.MaxNoise > kLargestForecastNoise) {
-    faults.push_back({"MaxNoise", Decimal(f.MaxNoise),
-                      "MaxNoise " + Decimal(f.MaxNoise) + " is above " +
-                          Decimal(kLargestForecastNoise) +
+    faults.push_back({"MaxNoise", decimal(f.MaxNoise),
+                      "MaxNoise " + decimal(f.MaxNoise) + " is above " +
+                          decimal(kLargestForecastNoise) +
                           ", the largest forecast noise range 32 bits hold"});
   }
   if (!faults.empty()) return faults;
@@ -376,17 +376,17 @@ std::vector<BoundFault> CheckForecastBounds(const Forecast& f, const TrialPlan& 
     const bool fits = value >= kMin16 && value <= kMax16;
     if (fits && value - below >= kMin16 && value + above <= kMax16) return true;
     faults.push_back(
-        {field, Decimal(value),
-         what + (fits ? " with the forecast's MaxNoise " + Decimal(f.MaxNoise) : std::string()) +
+        {field, decimal(value),
+         what + (fits ? " with the forecast's MaxNoise " + decimal(f.MaxNoise) : std::string()) +
              " does not fit the forecast's 16 bits (-32768 to 32767)"});
     return false;
   };
   // After the last week the panel always shows Excess.
-  if (!shown(f.Excess, "Excess", "Excess " + Decimal(f.Excess))) return faults;
+  if (!shown(f.Excess, "Excess", "Excess " + decimal(f.Excess))) return faults;
   for (int64_t i = f.Extent; i < trial.numweeks; ++i) {
     const int64_t d = trial.WeeklyDemand[static_cast<size_t>(i)];
     if (!shown(d, DemandFields(trial),
-               "the demand " + Decimal(d) + " of week " + Decimal(i + 1) + " it shows")) {
+               "the demand " + decimal(d) + " of week " + decimal(i + 1) + " it shows")) {
       break;
     }
   }
@@ -398,8 +398,8 @@ std::optional<BoundFault> TrainingWeekOneFault(const TrialPlan& trial, int32_t c
   if (costLimit == 0 || inventoryBound == 0 || trial.SubjectRole < 0) return std::nullopt;
   const std::string start = "every training trial fails at week 1, before anything is ordered: ";
   if (costLimit < 0) {
-    return BoundFault{"CostLimit", Decimal(costLimit),
-                      start + "CostLimit " + Decimal(costLimit) +
+    return BoundFault{"CostLimit", decimal(costLimit),
+                      start + "CostLimit " + decimal(costLimit) +
                           " is below the cost of 0 the participant has then"};
   }
   // Week 1 is simulated at the trial start: the first slot of the pipeline
@@ -408,14 +408,14 @@ std::optional<BoundFault> TrainingWeekOneFault(const TrialPlan& trial, int32_t c
   const int64_t demand = retailer ? trial.WeeklyDemand[0] : trial.FirstOrder;
   const int64_t inventory = int64_t{trial.InitInventory} + trial.InitDelayAmount - demand;
   if (std::abs(inventory) <= inventoryBound) return std::nullopt;
-  return BoundFault{"InventoryBounds, InitInventory", Decimal(inventoryBound),
+  return BoundFault{"InventoryBounds, InitInventory", decimal(inventoryBound),
                     start + "the " + kRoleNames[trial.SubjectRole] + "'s " +
-                        (inventory < 0 ? "backorder is " + Decimal(-inventory)
-                                       : "inventory is " + Decimal(inventory)) +
-                        " (InitInventory " + Decimal(trial.InitInventory) + " + InitDelayAmount " +
-                        Decimal(trial.InitDelayAmount) + " - " +
-                        (retailer ? "week 1 demand " : "FirstOrder ") + Decimal(demand) +
-                        "), above InventoryBounds " + Decimal(inventoryBound)};
+                        (inventory < 0 ? "backorder is " + decimal(-inventory)
+                                       : "inventory is " + decimal(inventory)) +
+                        " (InitInventory " + decimal(trial.InitInventory) + " + InitDelayAmount " +
+                        decimal(trial.InitDelayAmount) + " - " +
+                        (retailer ? "week 1 demand " : "FirstOrder ") + decimal(demand) +
+                        "), above InventoryBounds " + decimal(inventoryBound)};
 }
 
 }  // namespace quarn

@@ -2,18 +2,18 @@
 
 #include <algorithm>
 
+#include "base/Errors.h"
+#include "base/Numbers.h"
+#include "base/Text.h"
 #include "plan/PlanRows.h"
-#include "sim/Errors.h"
-#include "sim/Numbers.h"
-#include "sim/PlainText.h"
 #include "sim/modInit.h"
 
 namespace quarn {
 
-void RefusePlan(Toolkit& toolkit, const SettingFault& fault) {
+void RefusePlan(Prompter& toolkit, const SettingFault& fault) {
   if (fault.errorNumber != 0) throw QuarnError(fault.errorNumber, fault.text);
-  toolkit.MsgBox(fault.text, MsgStyle::OkOnly, fault.title);
-  toolkit.EndApplication();
+  toolkit.ask(fault.text, PromptStyle::Ok, fault.title);
+  toolkit.endApplication();
   throw ApplicationEnd(0);  // for a toolkit whose EndApplication returns
 }
 
@@ -38,7 +38,7 @@ std::string Complaint(const PlanFault& f, const TrialPlan& trial) {
   if (f.field == "Delay") return "is outside 1 to 3";
   if (f.field == "numweeks") return "is below 1";
   if (f.field == "OrderDelay") return "is below 0";
-  if (f.field == "JumpWeek") return "is outside 1 to " + Decimal(int64_t{trial.numweeks} + 2);
+  if (f.field == "JumpWeek") return "is outside 1 to " + decimal(int64_t{trial.numweeks} + 2);
   return "is not allowed";
 }
 
@@ -86,8 +86,8 @@ std::vector<SettingFault> CheckLoadedTrial(TrialPlan& trial,
   try {
     BuildDemand(trial, inputFolder);
   } catch (const QuarnError& e) {
-    add("Input", Printable(trial.Input),
-        "Input " + Printable(trial.Input) + ": " + e.Description());
+    add("Input", printable(trial.Input),
+        "Input " + printable(trial.Input) + ": " + e.description());
     return faults;
   }
   if (!PlayersResolved(trial, players)) return faults;
@@ -99,9 +99,9 @@ std::vector<SettingFault> CheckLoadedTrial(TrialPlan& trial,
 void WarnAboutTrial(const TrialPlan& trial, const std::string& table, const std::string& place,
                     int16_t index, std::vector<SettingFault>& out) {
   if (trial.MaxOrder < trial.MinOrder) {
-    out.push_back(Warning(table, place, index, "MaxOrder", Decimal(trial.MaxOrder),
-                          "MaxOrder " + Decimal(trial.MaxOrder) + " is below MinOrder " +
-                              Decimal(trial.MinOrder) +
+    out.push_back(Warning(table, place, index, "MaxOrder", decimal(trial.MaxOrder),
+                          "MaxOrder " + decimal(trial.MaxOrder) + " is below MinOrder " +
+                              decimal(trial.MinOrder) +
                               ": a Sterman player's order is then always one of the two"));
   }
   const std::pair<const char*, double> rates[] = {{"CostInventory", trial.CostInventory},
@@ -109,8 +109,8 @@ void WarnAboutTrial(const TrialPlan& trial, const std::string& table, const std:
                                                   {"CostTransit", trial.CostTransit}};
   for (const auto& [field, rate] : rates) {
     if (rate < 0) {
-      out.push_back(Warning(table, place, index, field, ShortestDecimal(rate),
-                            std::string(field) + " " + ShortestDecimal(rate) +
+      out.push_back(Warning(table, place, index, field, shortestDecimal(rate),
+                            std::string(field) + " " + shortestDecimal(rate) +
                                 " is negative: the stages earn by it"));
     }
   }
@@ -122,8 +122,8 @@ void WarnAboutTrial(const TrialPlan& trial, const std::string& table, const std:
                                     ? (i + 1 < trial.JumpWeek ? "InitialDemand" : "SecondDemand")
                                     : "Input";
       out.push_back(Warning(
-          table, place, index, field, Decimal(d),
-          "the customer demand is negative (" + Decimal(d) + " in week " + Decimal(i + 1) + ")"));
+          table, place, index, field, decimal(d),
+          "the customer demand is negative (" + decimal(d) + " in week " + decimal(i + 1) + ")"));
       break;
     }
   }
@@ -139,7 +139,7 @@ const PlanReferences::PredicterRow& PlanReferences::Predicter(const std::string&
       db_, "SELECT * FROM tblPredicter WHERE Predicter='" + SqlQuote(name) + "';", true);
   if (!rs->Eof()) {
     row.found = true;
-    RowReader reader(*rs, "tblPredicter", place + ", tblPredicter row " + Printable(name), index,
+    RowReader reader(*rs, "tblPredicter", place + ", tblPredicter row " + printable(name), index,
                      row.faults);
     const std::optional<int16_t> extent = reader.Int16("Extent");
     const std::optional<int32_t> excess = reader.Int32("Excess");
@@ -162,7 +162,7 @@ const PlanReferences::OptionRow& PlanReferences::Option(const std::string& name,
       db_, "SELECT * FROM tblDisplayOption WHERE Option='" + SqlQuote(name) + "';", true);
   if (!rs->Eof()) {
     row.found = true;
-    RowReader reader(*rs, "tblDisplayOption", place + ", tblDisplayOption row " + Printable(name),
+    RowReader reader(*rs, "tblDisplayOption", place + ", tblDisplayOption row " + printable(name),
                      index, row.faults);
     for (const char* figure : kFigures) {
       const size_t before = reader.FaultCount();
@@ -182,7 +182,7 @@ const PlanReferences::DisplayRow& PlanReferences::Display(const std::string& nam
       db_, "SELECT * FROM tblDisplay WHERE Configuration='" + SqlQuote(name) + "';", true);
   if (!rs->Eof()) {
     row.found = true;
-    RowReader reader(*rs, "tblDisplay", place + ", tblDisplay row " + Printable(name), index,
+    RowReader reader(*rs, "tblDisplay", place + ", tblDisplay row " + printable(name), index,
                      row.faults);
     for (const char* column : kTruckRows) reader.Truth(column);
     for (int r = 0; r < kRoleCount; ++r) row.options[r] = reader.TextOrEmpty(kRoleNames[r]);
@@ -202,8 +202,8 @@ void PlanReferences::CheckTrial(const TrialPlan& trial, const std::string& table
   };
 
   if (!trial.Predicter.empty()) {
-    const std::string shown = Printable(trial.Predicter);
-    if (const std::string fault = TextLineFault(trial.Predicter); !fault.empty()) {
+    const std::string shown = printable(trial.Predicter);
+    if (const std::string fault = textLineFault(trial.Predicter); !fault.empty()) {
       out.push_back(MakeRefusal(table, place, index, "Predicter", shown,
                                 "the Predicter name '" + shown + "' " + fault +
                                     ", which would break the lines of the participant's text "
@@ -224,7 +224,7 @@ void PlanReferences::CheckTrial(const TrialPlan& trial, const std::string& table
     }
   }
 
-  const std::string config = Printable(trial.DisplayOption);
+  const std::string config = printable(trial.DisplayOption);
   const DisplayRow& display = Display(trial.DisplayOption, place, index);
   report(display.faults, "display:" + trial.DisplayOption);
   if (!display.found) {
@@ -243,8 +243,8 @@ void PlanReferences::CheckTrial(const TrialPlan& trial, const std::string& table
     report(option.faults, "option:" + name);
     if (!option.found) {
       if (once("no option:" + trial.DisplayOption + ":" + kRoleNames[r])) {
-        out.push_back(Warning("tblDisplay", displayPlace, index, kRoleNames[r], Printable(name),
-                              "the display option '" + Printable(name) + "' of the " +
+        out.push_back(Warning("tblDisplay", displayPlace, index, kRoleNames[r], printable(name),
+                              "the display option '" + printable(name) + "' of the " +
                                   kRoleNames[r] +
                                   " names no tblDisplayOption row: its figures keep the "
                                   "visibility of the trial before"));
@@ -255,9 +255,9 @@ void PlanReferences::CheckTrial(const TrialPlan& trial, const std::string& table
         once("hidden:" + trial.DisplayOption + ":" + kRoleNames[r])) {
       std::string figures;
       for (const std::string& f : option.hidden) figures += (figures.empty() ? "" : ", ") + f;
-      out.push_back(Warning("tblDisplay", displayPlace, index, kRoleNames[r], Printable(name),
+      out.push_back(Warning("tblDisplay", displayPlace, index, kRoleNames[r], printable(name),
                             "the participant plays the " + std::string(kRoleNames[r]) +
-                                " but its display option '" + Printable(name) +
+                                " but its display option '" + printable(name) +
                                 "' hides the participant's own " + figures));
     }
   }
@@ -279,7 +279,7 @@ std::vector<SettingFault> CheckPauses(Database& db, const std::string& setting,
       faults.push_back(Warning("tblPause", reader.Place(), -1, "Trial", trialText,
                                "the pause after trial " + trialText +
                                    " never comes: the setting has trials 1 to " +
-                                   Decimal(trialCount) + ", and it holds up every pause after it"));
+                                   decimal(trialCount) + ", and it holds up every pause after it"));
     }
   }
   DbClose(db, rs);
@@ -291,8 +291,8 @@ std::vector<SettingFault> CheckSetting(Database& db, const Plan& players,
   std::vector<SettingFault> faults;
   int16_t trialCount = 0;
   const auto readFailed = [&](const std::string& table, const QuarnError& e) {
-    SettingFault fault = MakeRefusal(table, SettingPlace(setting), -1, "", "", e.Description());
-    fault.errorNumber = e.Number();
+    SettingFault fault = MakeRefusal(table, SettingPlace(setting), -1, "", "", e.description());
+    fault.errorNumber = e.number();
     faults.push_back(std::move(fault));
   };
   try {

@@ -32,7 +32,7 @@ struct SettingFault {
 
 // Shows the fault's refusal and ends the application (an error fault is
 // raised as a QuarnError instead, for the top of the event loop to report).
-[[noreturn]] void RefusePlan(Toolkit& toolkit, const SettingFault& fault);
+[[noreturn]] void RefusePlan(Prompter& toolkit, const SettingFault& fault);
 
 // The first entry of `faults` that is not a warning, or null.
 const SettingFault* FirstFault(const std::vector<SettingFault>& faults);

@@ -2,9 +2,9 @@
 
 #include <cctype>
 
-#include "sim/Errors.h"
-#include "sim/Numbers.h"
-#include "sim/PlainText.h"
+#include "base/Errors.h"
+#include "base/Numbers.h"
+#include "base/Text.h"
 
 namespace quarn {
 
@@ -12,15 +12,10 @@ namespace {
 
 const char* const kRoleColumns[kRoleCount] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 }  // namespace
 
 std::string SettingPlace(const std::string& setting) {
-  return "Setting " + Printable(setting);
+  return "Setting " + printable(setting);
 }
 
 std::string BlockPlace(const std::string& setting, const Recordset& rs, int64_t firstTrial,
@@ -28,9 +23,9 @@ std::string BlockPlace(const std::string& setting, const Recordset& rs, int64_t 
   std::string place = SettingPlace(setting) + ", tblBlock row RandomGroup " +
                       FieldText(rs.Get("RandomGroup").Value()) + ", Index " +
                       FieldText(rs.Get("Index").Value());
-  if (runs == 1) return place + " (trial " + Decimal(firstTrial) + ")";
+  if (runs == 1) return place + " (trial " + decimal(firstTrial) + ")";
   if (runs > 1) {
-    return place + " (trials " + Decimal(firstTrial) + " to " + Decimal(firstTrial + runs - 1) +
+    return place + " (trials " + decimal(firstTrial) + " to " + decimal(firstTrial + runs - 1) +
            ")";
   }
   return place;
@@ -41,9 +36,9 @@ std::string TrainingPlace(const std::string& setting) {
 }
 
 std::string FieldText(const FieldValue& value) {
-  if (std::holds_alternative<int64_t>(value)) return Decimal(std::get<int64_t>(value));
-  if (std::holds_alternative<double>(value)) return ShortestDecimal(std::get<double>(value));
-  if (std::holds_alternative<std::string>(value)) return Printable(std::get<std::string>(value));
+  if (std::holds_alternative<int64_t>(value)) return decimal(std::get<int64_t>(value));
+  if (std::holds_alternative<double>(value)) return shortestDecimal(std::get<double>(value));
+  if (std::holds_alternative<std::string>(value)) return printable(std::get<std::string>(value));
   return "Null";
 }
 
@@ -82,7 +77,7 @@ auto RowReader::Guarded(const std::string& column, const char* width, const char
     Add(Refusal(column, value, column + " " + value + " does not fit in " + width));
   } catch (const QuarnError& e) {
     std::string complaint;
-    switch (e.Number()) {
+    switch (e.number()) {
       case kErrInvalidUseOfNull:
         complaint = column + " is empty (Null)";
         break;
@@ -90,11 +85,11 @@ auto RowReader::Guarded(const std::string& column, const char* width, const char
         complaint = column + " '" + value + "' is not " + kind;
         break;
       default:
-        complaint = column + ": " + e.Description();
+        complaint = column + ": " + e.description();
         break;
     }
     SettingFault fault = Refusal(column, value, complaint);
-    fault.errorNumber = e.Number();
+    fault.errorNumber = e.number();
     Add(std::move(fault));
   }
   return std::nullopt;
@@ -140,13 +135,13 @@ int16_t ResolvePlayer(const Plan& players, TrialPlan& trial, int16_t trialIndex,
     trial.SubjectRole = role;
     return kSubjectPlayer;
   }
-  const std::string wanted = Lower(name);
+  const std::string wanted = toLowerAscii(name);
   const auto count =
       std::min<size_t>(std::max<int16_t>(players.PlayerCount, 0), players.PlayerTable.size());
   for (size_t i = 0; i < count; ++i) {
-    if (Lower(players.PlayerTable[i].Name) == wanted) return static_cast<int16_t>(i);
+    if (toLowerAscii(players.PlayerTable[i].Name) == wanted) return static_cast<int16_t>(i);
   }
-  refusal = "Player strategy " + name + " invalid on Trial " + Decimal(trialIndex);
+  refusal = "Player strategy " + name + " invalid on Trial " + decimal(trialIndex);
   return kSubjectPlayer;
 }
 

@@ -2,12 +2,12 @@
 
 #include <limits>
 
+#include "base/Errors.h"
+#include "base/Numbers.h"
+#include "base/Text.h"
 #include "interventions/modPause.h"
 #include "plan/PlanCheck.h"
 #include "plan/PlanRows.h"
-#include "sim/Errors.h"
-#include "sim/Numbers.h"
-#include "sim/PlainText.h"
 
 namespace quarn {
 
@@ -17,12 +17,12 @@ PlayerRows ReadPlayerRows(Database& db) {
   RowReader reader(*rs, "tblPlayer", "tblPlayer", -1, result.faults);
   int64_t row = 0;
   for (; !rs->Eof(); rs->MoveNext()) {
-    reader.SetPlace("tblPlayer row " + Decimal(++row), -1);
+    reader.SetPlace("tblPlayer row " + decimal(++row), -1);
     const std::optional<std::string> name = reader.Text("Name");
     if (!name) continue;
-    reader.SetPlace("tblPlayer row " + Printable(*name), -1);
-    if (const std::string fault = TextLineFault(*name); !fault.empty()) {
-      reader.Add(reader.Refusal("Name", Printable(*name),
+    reader.SetPlace("tblPlayer row " + printable(*name), -1);
+    if (const std::string fault = textLineFault(*name); !fault.empty()) {
+      reader.Add(reader.Refusal("Name", printable(*name),
                                 "the name " + fault +
                                     ", which would break the lines of the participants' text "
                                     "files"));
@@ -60,17 +60,17 @@ void LoadPlayers(Database& db, Plan& plan) {
   plan.PlayerCount = static_cast<int16_t>(plan.PlayerTable.size());
 }
 
-int16_t GetPlayerIndex(Plan& plan, Toolkit& toolkit, int16_t trial, const std::string& name,
+int16_t GetPlayerIndex(Plan& plan, Prompter& toolkit, int16_t trial, const std::string& name,
                        int16_t role) {
   if (trial < 0 || static_cast<size_t>(trial) >= plan.TrialPlans.size()) {
     throw QuarnError(kErrSubscriptOutOfRange,
-                     "Subscript out of range: trial " + Decimal(trial) + " is not in the plan");
+                     "Subscript out of range: trial " + decimal(trial) + " is not in the plan");
   }
   std::string refusal;
   const int16_t index = ResolvePlayer(plan, plan.TrialPlans[trial], trial, name, role, refusal);
   if (!refusal.empty()) {
-    toolkit.MsgBox(refusal, MsgStyle::OkOnly, "Error: tblBlock");
-    toolkit.EndApplication();
+    toolkit.ask(refusal, PromptStyle::Ok, "Error: tblBlock");
+    toolkit.endApplication();
   }
   return index;
 }
@@ -89,10 +89,10 @@ void CheckCostSum(const std::string& setting, double lowest, double highest,
   const double sum = highest > kLargestCostSum ? highest : lowest;
   reader.SetPlace(SettingPlace(setting), -1);
   reader.Add(reader.Refusal(
-      "numweeks, cost rates", ShortestDecimal(sum),
-      "the end costs of its " + Decimal(trials) + " trials can add up to " + ShortestDecimal(sum) +
+      "numweeks, cost rates", shortestDecimal(sum),
+      "the end costs of its " + decimal(trials) + " trials can add up to " + shortestDecimal(sum) +
           ", beyond the 32 bits of the game's cost sum (2147483647); the costliest trials are " +
-          costliest + ", up to " + ShortestDecimal(costliestHigh) + " each"));
+          costliest + ", up to " + shortestDecimal(costliestHigh) + " each"));
 }
 
 }  // namespace
@@ -105,8 +105,8 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
                             " [tblBlock.Index];";
   std::unique_ptr<Recordset> rs = DbOpenRecordset(db, query, true);
   RowReader reader(*rs, "tblBlock", SettingPlace(setting), -1, result.faults);
-  if (const std::string fault = TextLineFault(setting); !fault.empty()) {
-    reader.Add(reader.Refusal("Setting", Printable(setting),
+  if (const std::string fault = textLineFault(setting); !fault.empty()) {
+    reader.Add(reader.Refusal("Setting", printable(setting),
                               "the setting name " + fault +
                                   ", which would break the lines of the participants' text files"));
   }
@@ -120,7 +120,7 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
                     static_cast<int16_t>(std::min<int64_t>(total, INT16_MAX)));
     const std::optional<int16_t> runs = reader.Int16("Runs");
     if (runs && *runs < 0) {
-      reader.Add(reader.Refusal("Runs", Decimal(*runs), "Runs " + Decimal(*runs) + " is below 0"));
+      reader.Add(reader.Refusal("Runs", decimal(*runs), "Runs " + decimal(*runs) + " is below 0"));
     } else if (runs) {
       total += *runs;
     }
@@ -129,13 +129,13 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
   reader.SetPlace(SettingPlace(setting), -1);
   if (!anyRow) {
     reader.Add(
-        reader.Refusal("Setting", Printable(setting), "tblBlock has no rows for this setting"));
+        reader.Refusal("Setting", printable(setting), "tblBlock has no rows for this setting"));
   } else if (total == 0 && result.faults.empty()) {
     reader.Add(reader.Refusal("Runs", "0", "the rows of tblBlock make no trials"));
   } else if (total > std::numeric_limits<int16_t>::max()) {
     reader.Add(
-        reader.Refusal("Runs", Decimal(total),
-                       "the rows of tblBlock make " + Decimal(total) + " trials, more than 32767"));
+        reader.Refusal("Runs", decimal(total),
+                       "the rows of tblBlock make " + decimal(total) + " trials, more than 32767"));
   }
   if (FirstFault(result.faults)) {
     DbClose(db, rs);
@@ -185,7 +185,7 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
   return result;
 }
 
-void LoadBlocks(Database& db, Toolkit& toolkit, const Identity& identity, Plan& plan,
+void LoadBlocks(Database& db, Prompter& toolkit, const Identity& identity, Plan& plan,
                 const std::string& inputFolder) {
   plan.TrialCount = 0;
   BlockRows rows = ReadBlockRows(db, plan, identity.SettingName, inputFolder);

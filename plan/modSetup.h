@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <string>
 
+#include "base/Prompter.h"
 #include "interventions/modPause.h"
 #include "plan/modTrain.h"
 #include "session/Identity.h"
 #include "session/modDatabase.h"
 #include "sim/TrialPlan.h"
-#include "ui/Toolkit.h"
 
 namespace quarn {
 
@@ -20,19 +20,19 @@ void LoadPlayers(Database& db, Plan& plan);
 // player whose name matches apart from letter case, or -1 for "Subject"
 // (exactly), which becomes the trial's SubjectRole. An unknown name or a
 // second "Subject" in one trial is refused and ends the application.
-int16_t GetPlayerIndex(Plan& plan, Toolkit& toolkit, int16_t trial, const std::string& name,
+int16_t GetPlayerIndex(Plan& plan, Prompter& toolkit, int16_t trial, const std::string& name,
                        int16_t role);
 
 // Reads the setting's tblBlock rows into the block trials, each row expanded
 // into Runs equal trials, by RandomGroup descending then Index. The plan is
 // checked as it is read; the first fault is refused and ends the application.
-void LoadBlocks(Database& db, Toolkit& toolkit, const Identity& identity, Plan& plan,
+void LoadBlocks(Database& db, Prompter& toolkit, const Identity& identity, Plan& plan,
                 const std::string& inputFolder);
 
 // Everything the plan loading works on.
 struct ExperimentContext {
   Database& db;
-  Toolkit& toolkit;
+  Prompter& toolkit;
   const Identity& identity;
   Plan& plan;
   TrainingState& training;

@@ -2,10 +2,10 @@
 
 #include <limits>
 
+#include "base/Numbers.h"
+#include "base/Text.h"
 #include "plan/PlanCheck.h"
 #include "plan/PlanRows.h"
-#include "sim/Numbers.h"
-#include "sim/PlainText.h"
 
 namespace quarn {
 
@@ -30,19 +30,19 @@ TrainingRow ReadTrainingRow(Database& db, const Plan& players, const std::string
     reader.Add(std::move(w));
   };
   if (row.rowCount > 1) {
-    warn("Setting", Printable(setting),
-         Decimal(row.rowCount) + " tblTraining rows for this setting: only the first is used");
+    warn("Setting", printable(setting),
+         decimal(row.rowCount) + " tblTraining rows for this setting: only the first is used");
   }
 
   const std::optional<int16_t> runs = reader.Int16("Runs");
   if (runs) {
     row.Runs = *runs;
     if (*runs < 1) {
-      reader.Add(reader.Refusal("Runs", Decimal(*runs), "Runs " + Decimal(*runs) + " is below 1"));
+      reader.Add(reader.Refusal("Runs", decimal(*runs), "Runs " + decimal(*runs) + " is below 1"));
     } else if (int64_t{firstIndex} + *runs > std::numeric_limits<int16_t>::max()) {
       reader.Add(
-          reader.Refusal("Runs", Decimal(*runs),
-                         "Runs " + Decimal(*runs) + " makes the plan longer than 32767 trials"));
+          reader.Refusal("Runs", decimal(*runs),
+                         "Runs " + decimal(*runs) + " makes the plan longer than 32767 trials"));
     }
   }
   const std::optional<int32_t> costLimit = reader.Int32("CostLimit");
@@ -53,7 +53,7 @@ TrainingRow ReadTrainingRow(Database& db, const Plan& players, const std::string
   row.Password = password.value_or(std::string());
   if (costLimit && inventoryBound && (row.CostLimit == 0) != (row.InventoryBound == 0)) {
     const bool cost = row.CostLimit != 0;
-    warn(cost ? "CostLimit" : "InventoryBounds", Decimal(cost ? row.CostLimit : row.InventoryBound),
+    warn(cost ? "CostLimit" : "InventoryBounds", decimal(cost ? row.CostLimit : row.InventoryBound),
          std::string("only ") + (cost ? "CostLimit" : "InventoryBounds") +
              " is set: training limits are checked only when both are, so none is");
   }
@@ -96,14 +96,14 @@ int16_t FirstTrainingTrialNo(Database& db, const Identity& identity) {
                             SqlQuote(identity.SettingName) + "' ORDER BY [datRole.Trial]";
   std::unique_ptr<Recordset> rs = DbOpenRecordset(db, query, true);
   int16_t number = -1;
-  if (!rs->Eof()) number = Narrow16(int64_t{rs->Get("Trial").AsInt16()} - 1, "TrainingTrialNo");
+  if (!rs->Eof()) number = narrow16(int64_t{rs->Get("Trial").AsInt16()} - 1, "TrainingTrialNo");
   DbClose(db, rs);
   return number;
 }
 
 }  // namespace
 
-void LoadTraining(Database& db, Toolkit& toolkit, const Identity& identity, Plan& plan,
+void LoadTraining(Database& db, Prompter& toolkit, const Identity& identity, Plan& plan,
                   TrainingState& training, const std::string& inputFolder,
                   const TrainingHooks& hooks) {
   TrainingRow row = ReadTrainingRow(db, plan, identity.SettingName, plan.TrialCount, inputFolder);
@@ -124,12 +124,12 @@ void LoadTraining(Database& db, Toolkit& toolkit, const Identity& identity, Plan
     // The recorded number is read before anything is shown, so that the
     // database is not held open while the message waits.
     const int16_t trialNo = FirstTrainingTrialNo(db, identity);
-    training.ResumeTrial = Narrow16(int64_t{plan.CurrentTrial} - 1, "ResumeTrial");
+    training.ResumeTrial = narrow16(int64_t{plan.CurrentTrial} - 1, "ResumeTrial");
     plan.CurrentTrial = plan.TrialCount;
     training.TrainingPassed = true;
     training.TrainingTrialNo = trialNo;
     if (hooks.SetPlayerCaption) hooks.SetPlayerCaption("Training");
-    toolkit.MsgBox("First, we will have some training trials...", MsgStyle::OkOnly);
+    toolkit.ask("First, we will have some training trials...", PromptStyle::Ok);
   }
 
   // A participant who has played every trial has CurrentTrial behind the
@@ -141,10 +141,10 @@ void LoadTraining(Database& db, Toolkit& toolkit, const Identity& identity, Plan
   }
 }
 
-void EndTraining(Toolkit& toolkit, Plan& plan, TrainingState& training,
+void EndTraining(Prompter& toolkit, Plan& plan, TrainingState& training,
                  const TrainingHooks& hooks) {
   if (hooks.SetPlayerCaption) hooks.SetPlayerCaption("");
-  toolkit.MsgBox("The experiment will now begin", MsgStyle::OkOnly, "Training Complete");
+  toolkit.ask("The experiment will now begin", PromptStyle::Ok, "Training Complete");
   training.TrainingMode = false;
   plan.CurrentTrial = training.ResumeTrial;
   if (hooks.NextTrial) hooks.NextTrial();

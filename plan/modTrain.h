@@ -4,10 +4,10 @@
 #include <functional>
 #include <string>
 
+#include "base/Prompter.h"
 #include "session/Identity.h"
 #include "session/modDatabase.h"
 #include "sim/TrialPlan.h"
-#include "ui/Toolkit.h"
 
 namespace quarn {
 
@@ -39,12 +39,13 @@ struct TrainingHooks {
 // them current and tells the participant. A bad training row is refused
 // before anything is shown. Ends by applying the current trial's display
 // configuration.
-void LoadTraining(Database& db, Toolkit& toolkit, const Identity& identity, Plan& plan,
+void LoadTraining(Database& db, Prompter& toolkit, const Identity& identity, Plan& plan,
                   TrainingState& training, const std::string& inputFolder,
                   const TrainingHooks& hooks);
 
 // Hands the participant back to the experiment after the last training
 // trial and runs the trial sequencing.
-void EndTraining(Toolkit& toolkit, Plan& plan, TrainingState& training, const TrainingHooks& hooks);
+void EndTraining(Prompter& toolkit, Plan& plan, TrainingState& training,
+                 const TrainingHooks& hooks);
 
 }  // namespace quarn

@@ -4,13 +4,13 @@
 #include <optional>
 #include <string>
 
+#include "base/Clock.h"
+#include "base/Random.h"
 #include "interventions/modPause.h"
 #include "interventions/modPredicter.h"
 #include "plan/modTrain.h"
-#include "record/WallClock.h"
 #include "session/Identity.h"
 #include "session/modDatabase.h"
-#include "sim/Platform.h"
 #include "sim/modDelivery.h"
 
 namespace quarn {
@@ -18,7 +18,7 @@ namespace quarn {
 // The services a game runs on. The application passes the real ones; a test
 // passes a scripted toolkit, a manual clock and a fixed generator.
 struct Services {
-  Toolkit& toolkit;
+  Prompter& prompter;
   TickCounter& ticks;
   UniformRandom& random;
   Database& db;
@@ -60,7 +60,7 @@ struct Game {
   // to the end of the session.
   std::optional<PlayingMark> Mark;
   // Date and time of day of the output rows; tests point it at a fixed clock.
-  WallClock* clock = &SystemWallClock::Instance();
+  WallClock* clock = &SystemWallClock::instance();
 };
 
 }  // namespace quarn

@@ -9,8 +9,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/Numbers.h"
 #include "session/PlayingMark.h"
-#include "sim/Numbers.h"
 
 namespace quarn {
 
@@ -45,11 +45,10 @@ int32_t DecisionTime(const Game& game) {
 
 // Asks at once what to do when an open's rows were lost: a silent retry of
 // the step cannot bring them back, so Retry writes the whole open anew.
-MsgResult AskAfterLostWrite(Toolkit& toolkit, const QuarnError& failure) {
-  const MsgResult answer =
-      toolkit.MsgBox(std::to_string(failure.Number()) + ": " + failure.Description(),
-                     MsgStyle::AbortRetryIgnore, kDatabaseOutputTitle);
-  if (answer == MsgResult::Retry) throw WriteRestart{};
+Answer AskAfterLostWrite(Prompter& toolkit, const QuarnError& failure) {
+  const Answer answer = toolkit.ask(std::to_string(failure.number()) + ": " + failure.description(),
+                                    PromptStyle::AbortRetryIgnore, kDatabaseOutputTitle);
+  if (answer == Answer::Retry) throw WriteRestart{};
   return answer;
 }
 
@@ -57,14 +56,14 @@ MsgResult AskAfterLostWrite(Toolkit& toolkit, const QuarnError& failure) {
 // runs the step again, Ignore leaves the writer, Abort ends the application.
 template <class Step>
 void Attempt(Game& game, Recordset& rs, Step&& step) {
-  Toolkit& toolkit = game.services.toolkit;
+  Prompter& toolkit = game.services.prompter;
   for (;;) {
     try {
       step();
       return;
     } catch (const QuarnError& failure) {
-      MsgResult answer;
-      if (failure.Number() == kErrWriteLost) {
+      Answer answer;
+      if (failure.number() == kErrWriteLost) {
         answer = AskAfterLostWrite(toolkit, failure);
       } else {
         try {
@@ -75,8 +74,8 @@ void Attempt(Game& game, Recordset& rs, Step&& step) {
           answer = AskAfterLostWrite(toolkit, failure);
         }
       }
-      if (answer == MsgResult::Abort) DbQuitUnstored(game.services.db);
-      if (answer == MsgResult::Ignore) throw WriteIgnored{};
+      if (answer == Answer::Abort) DbQuitUnstored(game.services.db);
+      if (answer == Answer::Ignore) throw WriteIgnored{};
     }
   }
 }
@@ -117,16 +116,16 @@ void WriteRoleRow(Game& game, Recordset& rs, int16_t r, int32_t transactionTime)
   Set(game, rs, "TransactionTime", int64_t{transactionTime});
   // One reading for both, so that a row written at midnight cannot carry one
   // day's date with the next day's time.
-  const LocalDateTime now = game.clock->Now();
-  Set(game, rs, "Date", FormatDate(now));
-  Set(game, rs, "TimeOfDay", FormatTimeOfDay(now));
+  const LocalDateTime now = game.clock->now();
+  Set(game, rs, "Date", formatDate(now));
+  Set(game, rs, "TimeOfDay", formatTimeOfDay(now));
   Attempt(game, rs, [&] { rs.Update(); });
 }
 
 // "Trial 3, week 12 of P1": the week just played.
 std::string WeekName(const Game& game) {
   return std::string(game.training.TrainingMode ? "Training trial " : "Trial ") +
-         Decimal(RecordedTrialNo(game)) + ", week " + Decimal(game.chain.CurrentWeek - 1) + " of " +
+         decimal(RecordedTrialNo(game)) + ", week " + decimal(game.chain.CurrentWeek - 1) + " of " +
          game.identity.SubjectID;
 }
 
@@ -209,14 +208,14 @@ void AddTrialCost(Game& game) {
   }
   const double total =
       game.CostSum + plan.TrialPlans[static_cast<size_t>(plan.CurrentTrial)].TotalCost;
-  game.CostSum = ToInt32(total, "CostSum");
+  game.CostSum = toInt32(total, "CostSum");
 }
 
 }  // namespace
 
 int16_t RecordedTrialNo(const Game& game) {
   if (game.training.TrainingMode) return game.training.TrainingTrialNo;
-  return Narrow16(int64_t{game.plan.CurrentTrial} + 1, "Trial");
+  return narrow16(int64_t{game.plan.CurrentTrial} + 1, "Trial");
 }
 
 void WriteRoleRecords(Game& game) {
@@ -237,7 +236,7 @@ void WriteTrialRecord(Game& game) {
   const TrialKey key{game.identity.SubjectID, game.identity.SettingName, RecordedTrialNo(game)};
   if (game.LastRecordedTrial == key) return;
 
-  WriteOutput(game, "datTrial", "The record of trial " + Decimal(key.Trial) + " of " + key.Subject,
+  WriteOutput(game, "datTrial", "The record of trial " + decimal(key.Trial) + " of " + key.Subject,
               [&](Recordset& rs) {
                 Attempt(game, rs, [&] { rs.AddNew(); });
                 SetRowKey(game, rs);
@@ -257,9 +256,9 @@ void WriteTrialRecord(Game& game) {
                   Set(game, rs, kRoleColumns[r],
                       game.chain.Roles[static_cast<size_t>(r)].PlayerName);
                 }
-                const LocalDateTime now = game.clock->Now();
-                Set(game, rs, "Date", FormatDate(now));
-                Set(game, rs, "Time", FormatTimeOfDay(now));
+                const LocalDateTime now = game.clock->now();
+                Set(game, rs, "Date", formatDate(now));
+                Set(game, rs, "Time", formatTimeOfDay(now));
                 Attempt(game, rs, [&] { rs.Update(); });
               });
   game.LastRecordedTrial = key;
@@ -274,7 +273,7 @@ void AddField(std::string& line, const std::string& field) {
 }
 
 void AddField(std::string& line, int64_t value) {
-  AddField(line, Decimal(value));
+  AddField(line, decimal(value));
 }
 
 }  // namespace
@@ -316,7 +315,7 @@ std::string WeekLine(const Game& game) {
 }
 
 std::string WeekLinePath(Game& game) {
-  return (fs::path(game.services.toolkit.AppFolder()) / "data" /
+  return (fs::path(game.services.prompter.applicationFolder()) / "data" /
           (FileNameOf(game.identity.SubjectID) + ".txt"))
       .string();
 }
@@ -324,21 +323,21 @@ std::string WeekLinePath(Game& game) {
 void WriteWeekLine(Game& game) {
   const std::string line = WeekLine(game) + "\r\n";
   const std::string path = WeekLinePath(game);
-  Toolkit& toolkit = game.services.toolkit;
+  Prompter& toolkit = game.services.prompter;
   for (;;) {
     const std::string reason = AppendToFile(path, line);
     if (reason.empty()) return;
-    const MsgResult answer = toolkit.MsgBox(
+    const Answer answer = toolkit.ask(
         "The week's results could not be written to the text file " + path + "\r\n" + reason +
             "\r\n" + "Retry writes them again, Ignore goes on without them, Abort ends the game.",
-        MsgStyle::AbortRetryIgnore, kTextOutputTitle);
-    if (answer == MsgResult::Abort) {
-      toolkit.MsgBox(
+        PromptStyle::AbortRetryIgnore, kTextOutputTitle);
+    if (answer == Answer::Abort) {
+      toolkit.ask(
           WeekName(game) + " was not written to the text file " + path + ".  The application ends.",
-          MsgStyle::OkWarning, kTextOutputTitle);
-      toolkit.EndApplication(1);
+          PromptStyle::OkWarning, kTextOutputTitle);
+      toolkit.endApplication(1);
     }
-    if (answer == MsgResult::Ignore) return;
+    if (answer == Answer::Ignore) return;
   }
 }
 
@@ -351,7 +350,7 @@ namespace {
 void KeepMark(Game& game) {
   if (!game.Mark) return;
   const std::optional<PlayingMark> other =
-      RefreshParticipant(game.services.db, *game.Mark, game.clock->Seconds());
+      RefreshParticipant(game.services.db, *game.Mark, game.clock->seconds());
   if (!other) return;
   game.Mark.reset();
   const std::string where = other->At.Host.empty()
@@ -359,12 +358,12 @@ void KeepMark(Game& game) {
                                 : "has been taken over by workstation " +
                                       DescribeWorkstation(other->At) + " at " +
                                       LocalTimeText(other->Since);
-  Toolkit& toolkit = game.services.toolkit;
-  toolkit.MsgBox(game.identity.SubjectID + " " + where + ".\r\nThis session ends here; trial " +
-                     Decimal(RecordedTrialNo(game)) + ", week " +
-                     Decimal(game.chain.CurrentWeek - 1) + " was not recorded.",
-                 MsgStyle::OkWarning);
-  toolkit.EndApplication(1);
+  Prompter& toolkit = game.services.prompter;
+  toolkit.ask(game.identity.SubjectID + " " + where + ".\r\nThis session ends here; trial " +
+                  decimal(RecordedTrialNo(game)) + ", week " + decimal(game.chain.CurrentWeek - 1) +
+                  " was not recorded.",
+              PromptStyle::OkWarning);
+  toolkit.endApplication(1);
 }
 
 }  // namespace
@@ -393,7 +392,7 @@ void NextTrial(Game& game, TrialWindow& window) {
   if (training.TrainingMode) {
     // A failed training trial (TrainingPassed cleared) is played again.
     if (training.TrainingPassed)
-      plan.CurrentTrial = Narrow16(plan.CurrentTrial + 1, "CurrentTrial");
+      plan.CurrentTrial = narrow16(plan.CurrentTrial + 1, "CurrentTrial");
     training.TrainingPassed = true;
     if (plan.CurrentTrial == training.PlanCount) {
       TrainingHooks hooks;
@@ -402,25 +401,25 @@ void NextTrial(Game& game, TrialWindow& window) {
         window.ApplyDisplayConfiguration(name);
       };
       hooks.NextTrial = [&game, &window] { NextTrial(game, window); };
-      EndTraining(game.services.toolkit, plan, training, hooks);
+      EndTraining(game.services.prompter, plan, training, hooks);
       return;
     }
-    training.TrainingTrialNo = Narrow16(training.TrainingTrialNo - 1, "TrainingTrialNo");
+    training.TrainingTrialNo = narrow16(training.TrainingTrialNo - 1, "TrainingTrialNo");
     window.StartTrial();
     return;
   }
 
   AddTrialCost(game);
   if (plan.CurrentTrial < plan.TrialCount - 1) {
-    plan.CurrentTrial = Narrow16(plan.CurrentTrial + 1, "CurrentTrial");
+    plan.CurrentTrial = narrow16(plan.CurrentTrial + 1, "CurrentTrial");
     window.StartTrial();
     return;
   }
 
-  const std::string count = Decimal(plan.TrialCount);
-  game.services.toolkit.MsgBox("Total cost sum over all " + count + " completed trial(s) is " +
-                                   Decimal(game.CostSum) + "\r\n" + "Alert your moderator.",
-                               MsgStyle::OkOnly, "All " + count + " Trial(s) Completed");
+  const std::string count = decimal(plan.TrialCount);
+  game.services.prompter.ask("Total cost sum over all " + count + " completed trial(s) is " +
+                                 decimal(game.CostSum) + "\r\n" + "Alert your moderator.",
+                             PromptStyle::Ok, "All " + count + " Trial(s) Completed");
   window.SetOrderCaption("Game Over");
   window.ShowClosingScreen();
 }

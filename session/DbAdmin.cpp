@@ -12,8 +12,8 @@
 #include <ostream>
 #include <set>
 
+#include "base/Text.h"
 #include "session/SqlCipher.h"
-#include "sim/PlainText.h"
 
 namespace quarn {
 
@@ -121,12 +121,7 @@ std::vector<CsvRecord> ParseCsv(const std::string& text) {
 // Whether `column` of `table` holds a name that is written into the
 // participants' comma-separated text lines.
 bool NamesATextLineField(const std::string& table, const std::string& column) {
-  const auto is = [](const std::string& a, const char* b) {
-    return a.size() == std::strlen(b) && std::equal(a.begin(), a.end(), b, [](char x, char y) {
-             return std::tolower(static_cast<unsigned char>(x)) ==
-                    std::tolower(static_cast<unsigned char>(y));
-           });
-  };
+  const auto is = [](const std::string& a, const char* b) { return equalsIgnoringAsciiCase(a, b); };
   if (is(column, "Setting"))
     return is(table, "tblBlock") || is(table, "tblTraining") || is(table, "tblPause");
   if (is(column, "Name")) return is(table, "tblPlayer");
@@ -144,14 +139,14 @@ void CheckTexts(const std::string& table, const std::vector<std::string>& names,
     const std::string& text = record.fields[c].text;
     const std::string at = "column " + names[c] + ": ";
     size_t bad = 0;
-    if (!IsUtf8(text, &bad)) {
+    if (!isUtf8(text, &bad)) {
       throw Refusal(record.line, at + "byte " + std::to_string(bad + 1) +
                                      " of the value is not UTF-8 text (save the file as UTF-8)");
     }
     if (NamesATextLineField(table, names[c])) {
-      const std::string fault = TextLineFault(text);
+      const std::string fault = textLineFault(text);
       if (!fault.empty()) {
-        throw Refusal(record.line, at + "the name '" + Printable(text) + "' " + fault +
+        throw Refusal(record.line, at + "the name '" + printable(text) + "' " + fault +
                                        ", which would break the lines of the participants' "
                                        "text files");
       }
@@ -214,7 +209,7 @@ void ExportCsv(const std::string& path, const std::string& table, std::ostream& 
 
 int ImportCsv(const std::string& path, const std::string& table, std::istream& in) {
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const std::vector<CsvRecord> records = ParseCsv(std::string(WithoutByteOrderMark(text)));
+  const std::vector<CsvRecord> records = ParseCsv(std::string(withoutByteOrderMark(text)));
   if (records.empty()) throw Refusal(1, "no header line");
 
   std::unique_ptr<Recordset> writer = MakeSqlCipherEngine()->Open(path, table, false);
@@ -222,14 +217,13 @@ int ImportCsv(const std::string& path, const std::string& table, std::istream& i
   std::vector<std::string> names;
   std::set<std::string> seen;
   for (const CsvValue& field : header.fields) {
-    if (!IsUtf8(field.text)) throw Refusal(header.line, "a column name that is not UTF-8 text");
+    if (!isUtf8(field.text)) throw Refusal(header.line, "a column name that is not UTF-8 text");
     try {
       writer->Edited(field.text);  // raises 3265 for a column the table lacks
     } catch (const QuarnError& failure) {
-      throw Refusal(header.line, "unknown column '" + field.text + "'", failure.Number());
+      throw Refusal(header.line, "unknown column '" + field.text + "'", failure.number());
     }
-    std::string key = field.text;
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string key = toLowerAscii(field.text);
     if (!seen.insert(key).second) throw Refusal(header.line, "column '" + field.text + "' twice");
     names.push_back(field.text);
   }
@@ -255,7 +249,7 @@ int ImportCsv(const std::string& path, const std::string& table, std::istream& i
       }
       writer->Update();
     } catch (const QuarnError& failure) {
-      throw Refusal(record.line, failure.Description(), failure.Number());
+      throw Refusal(record.line, failure.description(), failure.number());
     }
     ++stored;
   }

@@ -5,14 +5,14 @@
 namespace quarn {
 
 bool ConfirmExit(Game& game, const std::function<std::string()>& cmdOrderCaption) {
-  Toolkit& toolkit = game.services.toolkit;
-  if (toolkit.MsgBox("Are you sure you want to exit?", MsgStyle::YesNo,
-                     "Exiting Quarn Game. . .") != MsgResult::Yes) {
+  Prompter& toolkit = game.services.prompter;
+  if (toolkit.ask("Are you sure you want to exit?", PromptStyle::YesNo,
+                  "Exiting Quarn Game. . .") != Answer::Yes) {
     return true;
   }
   if (cmdOrderCaption() == "Make Order" && game.chain.CurrentWeek >= 2) WriteTrialRecord(game);
   ReleaseMark(game);
-  toolkit.EndApplication(0);
+  toolkit.endApplication(0);
   return false;  // not reached: the application has ended
 }
 

@@ -62,11 +62,4 @@ bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event) {
   return filter_(ascii, key);
 }
 
-std::string TrimBlanks(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 }  // namespace quarn

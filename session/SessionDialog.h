@@ -48,7 +48,4 @@ class KeyPressFilter : public QObject {
   std::function<bool(int, QKeyEvent*)> filter_;
 };
 
-// Removes blanks at both ends, as the windows trim their entries.
-std::string TrimBlanks(const std::string& text);
-
 }  // namespace quarn

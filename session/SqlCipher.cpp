@@ -1,11 +1,9 @@
 #include "session/SqlCipher.h"
 
-#include <locale.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <sqlcipher/sqlite3.h>
 #include <unistd.h>
-#include <wctype.h>
 
 #include <algorithm>
 #include <array>
@@ -19,6 +17,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "base/Text.h"
 
 namespace quarn {
 
@@ -87,60 +87,10 @@ std::string KeyStatement(const std::string& path, OpenMode mode) {
   return "PRAGMA key=\"x'" + CachedKeyHex(salt) + "'\";";
 }
 
-// The locale whose lower-case mapping folds letters for the case-blind
-// collation; null when the system lacks it (ASCII is folded then).
-locale_t Utf8Locale() {
-  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  return locale;
-}
-
-// The code point that starts at text[i], moving i past it. A byte that does
-// not start valid UTF-8 stands for itself, above the code points, so that
-// it equals only the same byte.
-char32_t NextCodePoint(const unsigned char* text, int size, int& i) {
-  const unsigned char lead = text[i];
-  const int length = lead < 0x80           ? 1
-                     : (lead >> 5) == 0x6  ? 2
-                     : (lead >> 4) == 0xE  ? 3
-                     : (lead >> 3) == 0x1E ? 4
-                                           : 0;
-  char32_t code = length == 1   ? lead
-                  : length == 2 ? lead & 0x1F
-                  : length == 3 ? lead & 0x0F
-                                : lead & 0x07;
-  bool valid = length > 0 && i + length <= size;
-  for (int k = 1; valid && k < length; ++k) {
-    valid = (text[i + k] & 0xC0) == 0x80;
-    code = (code << 6) | (text[i + k] & 0x3F);
-  }
-  const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  valid = valid && code >= smallest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-  if (!valid) {
-    ++i;
-    return 0x110000 + lead;
-  }
-  i += length;
-  return code;
-}
-
-char32_t FoldCase(char32_t code) {
-  if (code > 0x10FFFF) return code;
-  if (const locale_t locale = Utf8Locale()) {
-    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(code), locale));
-  }
-  return code < 0x80 ? static_cast<char32_t>(std::tolower(static_cast<int>(code))) : code;
-}
-
-int CompareCaseBlind(void*, int sizeA, const void* a, int sizeB, const void* b) {
-  const auto* textA = static_cast<const unsigned char*>(a);
-  const auto* textB = static_cast<const unsigned char*>(b);
-  int i = 0, j = 0;
-  while (i < sizeA && j < sizeB) {
-    const char32_t x = FoldCase(NextCodePoint(textA, sizeA, i));
-    const char32_t y = FoldCase(NextCodePoint(textB, sizeB, j));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return (i < sizeA) - (j < sizeB);
+int compareCaseBlind(void*, int sizeA, const void* a, int sizeB, const void* b) {
+  return compareIgnoringCase(
+      std::string_view(static_cast<const char*>(a), static_cast<size_t>(sizeA)),
+      std::string_view(static_cast<const char*>(b), static_cast<size_t>(sizeB)));
 }
 
 bool StartsWith(const char* text, const char* prefix) {
@@ -199,7 +149,7 @@ SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode,
   }
   try {
     sqlite3_busy_handler(db_, &SqlCipherConnection::WaitForLock, &busy_);
-    sqlite3_create_collation_v2(db_, kCaseBlindCollation, SQLITE_UTF8, nullptr, CompareCaseBlind,
+    sqlite3_create_collation_v2(db_, kCaseBlindCollation, SQLITE_UTF8, nullptr, compareCaseBlind,
                                 nullptr);
     Exec(KeyStatement(path, mode));
 

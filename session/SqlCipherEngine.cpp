@@ -11,19 +11,14 @@
 #include <optional>
 #include <string_view>
 
+#include "base/Numbers.h"
+#include "base/Text.h"
 #include "session/SqlCipher.h"
 #include "session/modDatabase.h"
-#include "sim/Numbers.h"
-#include "sim/PlainText.h"
 
 namespace quarn {
 
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 QuarnError UnknownColumn(const std::string& column) {
   return QuarnError(kErrItemNotFound, "Item not found in this collection (" + column + ")");
@@ -69,7 +64,7 @@ class SnapshotRecordset final : public Recordset {
     for (int c = 0; c < count; ++c) {
       const std::string name = sqlite3_column_name(stmt, c);
       names_.push_back(name);
-      index_.emplace(Lower(name), c);  // the first of two equal names wins
+      index_.emplace(toLowerAscii(name), c);  // the first of two equal names wins
     }
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
       std::vector<FieldValue> row;
@@ -114,7 +109,7 @@ class SnapshotRecordset final : public Recordset {
   int32_t RecordCount() const override { return static_cast<int32_t>(rows_.size()); }
 
   Field Get(const std::string& column) const override {
-    auto found = index_.find(Lower(column));
+    auto found = index_.find(toLowerAscii(column));
     if (found == index_.end()) throw UnknownColumn(column);
     if (Eof()) throw QuarnError(kErrNoCurrentRecord, "No current record.");
     return Field(names_[found->second], rows_[position_][found->second]);
@@ -153,42 +148,33 @@ FieldValue ConvertForColumn(const ColumnInfo& column, const FieldValue& given) {
                       "Data type conversion error (" + column.name + ": " + what + ")");
   };
   if (column.affinity == ColumnAffinity::Text) {
-    if (auto* i = std::get_if<int64_t>(&value)) return Decimal(*i);
-    if (auto* d = std::get_if<double>(&value)) return ShortestDecimal(*d);
+    if (auto* i = std::get_if<int64_t>(&value)) return decimal(*i);
+    if (auto* d = std::get_if<double>(&value)) return shortestDecimal(*d);
     return value;
   }
   if (column.affinity != ColumnAffinity::Integer && column.affinity != ColumnAffinity::Real) {
     return value;
   }
   if (auto* text = std::get_if<std::string>(&value)) {
-    std::string_view digits = *text;
-    while (!digits.empty() && std::isspace(static_cast<unsigned char>(digits.front()))) {
-      digits.remove_prefix(1);
-    }
-    while (!digits.empty() && std::isspace(static_cast<unsigned char>(digits.back()))) {
-      digits.remove_suffix(1);
-    }
+    const std::string_view digits = trimSpace(*text);
     if (digits.empty()) return std::monostate{};
-    const std::string quoted = "'" + Printable(*text) + "'";
-    double asDouble = 0.0;
-    const DecimalParse parsed = ParseDecimal(digits, asDouble);
-    if (parsed != DecimalParse::kNumber) {
-      throw refuse(quoted +
-                   (parsed == DecimalParse::kOutOfRange ? " is out of range" : " is not a number"));
+    const std::string quoted = "'" + printable(*text) + "'";
+    const ParsedNumber parsed = parseNumber(digits);
+    if (parsed.kind != NumberKind::Number) {
+      throw refuse(quoted + (parsed.kind == NumberKind::OutOfRange ? " is out of range"
+                                                                   : " is not a number"));
     }
     if (column.affinity == ColumnAffinity::Integer) {
-      if (!IsDecimalInteger(digits)) throw refuse(quoted + " is not a whole number");
-      errno = 0;
-      const long long asInt = std::strtoll(std::string(digits).c_str(), nullptr, 10);
-      if (errno == ERANGE) throw refuse(quoted + " is out of range");
-      return static_cast<int64_t>(asInt);
+      if (!parsed.wholeForm) throw refuse(quoted + " is not a whole number");
+      if (!parsed.whole) throw refuse(quoted + " is out of range");
+      return *parsed.whole;
     }
-    return asDouble;
+    return parsed.value;
   }
   if (column.affinity == ColumnAffinity::Integer) {
     if (auto* d = std::get_if<double>(&value)) {
-      const double rounded = RoundHalfEven(*d);
-      if (!(rounded >= -9.2e18 && rounded <= 9.2e18)) throw refuse(ShortestDecimal(*d));
+      const double rounded = roundHalfEven(*d);
+      if (!(rounded >= -9.2e18 && rounded <= 9.2e18)) throw refuse(shortestDecimal(*d));
       value = static_cast<int64_t>(rounded);
     }
   }
@@ -203,7 +189,7 @@ class TableWriter final : public Recordset {
   TableWriter(const std::string& path, const std::string& table, BusyWaiter* waiter)
       : connection_(path, OpenMode::ReadWrite, waiter), table_(StripBrackets(table)) {
     columns_ = connection_.Columns(table_);
-    for (size_t c = 0; c < columns_.size(); ++c) index_.emplace(Lower(columns_[c].name), c);
+    for (size_t c = 0; c < columns_.size(); ++c) index_.emplace(toLowerAscii(columns_[c].name), c);
     // FULL syncs the journal header separately and costs ~18 ms a week here;
     // NORMAL still syncs journal and file before the commit completes, so a
     // crash of the program never loses a committed week.
@@ -306,7 +292,7 @@ class TableWriter final : public Recordset {
   }
 
   size_t Column(const std::string& column) const {
-    auto found = index_.find(Lower(column));
+    auto found = index_.find(toLowerAscii(column));
     if (found == index_.end()) throw UnknownColumn(column);
     return found->second;
   }

@@ -5,14 +5,14 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 
+#include "base/Numbers.h"
+#include "base/Text.h"
 #include "plan/PlanCheck.h"
 #include "plan/modSetup.h"
 #include "record/modRecord.h"
 #include "session/PlayingMark.h"
 #include "session/frmNewUser.h"
 #include "session/modDatabase.h"
-#include "sim/Numbers.h"
-#include "sim/PlainText.h"
 
 namespace quarn {
 
@@ -134,8 +134,8 @@ void frmLogin::Form_Load() {
 }
 
 void frmLogin::txtDatabase_LostFocus() {
-  game_.services.db.DatabasePath =
-      game_.services.toolkit.AppFolder() + "/data/" + TrimBlanks(txtDatabase->text().toStdString());
+  game_.services.db.DatabasePath = game_.services.prompter.applicationFolder() + "/data/" +
+                                   std::string(trimBlanks(txtDatabase->text().toStdString()));
   LoadSettings();
 }
 
@@ -159,11 +159,11 @@ void frmLogin::LoadSettings() {
 }
 
 void frmLogin::txtSubjectID_Change() {
-  cmdStart->setEnabled(!TrimBlanks(txtSubjectID->text().toStdString()).empty());
+  cmdStart->setEnabled(!trimBlanks(txtSubjectID->text().toStdString()).empty());
 }
 
 void frmLogin::cmdQuit_Click() {
-  game_.services.toolkit.EndApplication(0);
+  game_.services.prompter.endApplication(0);
 }
 
 void frmLogin::reject() {
@@ -196,7 +196,7 @@ bool frmLogin::TakeSetting() {
       return SettingNameFitsTextLines();
     }
   }
-  game_.services.toolkit.MsgBox("Need to choose a valid setting", MsgStyle::OkOnly);
+  game_.services.prompter.ask("Need to choose a valid setting", PromptStyle::Ok);
   cboSetting->setFocus(Qt::OtherFocusReason);
   cboSetting->lineEdit()->selectAll();
   return false;
@@ -206,21 +206,21 @@ bool frmLogin::TakeSetting() {
 // comma-separated lines of the participant's text file.
 bool frmLogin::SettingNameFitsTextLines() {
   const std::string& setting = game_.identity.SettingName;
-  const std::string fault = TextLineFault(setting);
+  const std::string fault = textLineFault(setting);
   if (fault.empty()) return true;
-  game_.services.toolkit.MsgBox("The setting name " + Printable(setting) + " " + fault +
-                                    ", which would break the lines of the participant's text "
-                                    "file.  Please choose another setting.",
-                                MsgStyle::OkWarning, "Login");
+  game_.services.prompter.ask("The setting name " + printable(setting) + " " + fault +
+                                  ", which would break the lines of the participant's text "
+                                  "file.  Please choose another setting.",
+                              PromptStyle::OkWarning, "Login");
   cboSetting->setFocus(Qt::OtherFocusReason);
   return false;
 }
 
 bool frmLogin::TakeSubjectId() {
   Identity& identity = game_.identity;
-  identity.SubjectID = TrimBlanks(txtSubjectID->text().toStdString());
+  identity.SubjectID = std::string(trimBlanks(txtSubjectID->text().toStdString()));
   if (std::string fault = SubjectIdFault(identity.SubjectID); !fault.empty()) {
-    game_.services.toolkit.MsgBox(fault, MsgStyle::OkWarning, "Login");
+    game_.services.prompter.ask(fault, PromptStyle::OkWarning, "Login");
     BackToSubjectId();
     return false;
   }
@@ -233,12 +233,12 @@ bool frmLogin::TakeSubjectId() {
 // Returns the setting's number of experiment trials.
 int16_t frmLogin::CheckChosenPlan() {
   Database& db = game_.services.db;
-  Toolkit& toolkit = game_.services.toolkit;
+  Prompter& toolkit = game_.services.prompter;
   const std::string& setting = game_.identity.SettingName;
   Plan players;
   LoadPlayers(db, players);
   const std::vector<SettingFault> faults =
-      CheckSetting(db, players, setting, toolkit.AppFolder() + "/Input");
+      CheckSetting(db, players, setting, toolkit.applicationFolder() + "/Input");
   if (const SettingFault* fault = FirstFault(faults)) RefusePlan(toolkit, *fault);
 
   std::unique_ptr<Recordset> rs =
@@ -246,15 +246,15 @@ int16_t frmLogin::CheckChosenPlan() {
                       "SELECT sum([Runs]) AS Trials FROM [tblBlock] WHERE [tblBlock.Setting]='" +
                           SqlQuote(setting) + "';",
                       true);
-  const int16_t trials = Narrow16(rs->Get("Trials").AsInt32(), "Trials");
+  const int16_t trials = narrow16(rs->Get("Trials").AsInt32(), "Trials");
   DbClose(db, rs);
   return trials;
 }
 
 void frmLogin::RegisterNewParticipant() {
-  Toolkit& toolkit = game_.services.toolkit;
-  if (toolkit.MsgBox("User ID not found.  Register as a new user?", MsgStyle::YesNoWarning,
-                     "Login") == MsgResult::Yes) {
+  Prompter& toolkit = game_.services.prompter;
+  if (toolkit.ask("User ID not found.  Register as a new user?", PromptStyle::YesNoWarning,
+                  "Login") == Answer::Yes) {
     frmNewUser questionnaire(game_, this);
     questionnaire.Form_Load();
     questionnaire.RunModal();
@@ -267,7 +267,7 @@ void frmLogin::RegisterNewParticipant() {
 }
 
 void frmLogin::ResumeKnownParticipant(int16_t trialCount) {
-  Toolkit& toolkit = game_.services.toolkit;
+  Prompter& toolkit = game_.services.prompter;
   const Identity& identity = game_.identity;
   if (!MarkPlayingHere()) {
     BackToSubjectId();
@@ -280,16 +280,16 @@ void frmLogin::ResumeKnownParticipant(int16_t trialCount) {
     ReleaseMark(game_);
     const std::string trials =
         trialCount == 1 ? "the only trial" : "all " + std::to_string(trialCount) + " trials";
-    toolkit.MsgBox(
+    toolkit.ask(
         identity.SubjectID + " has completed " + trials + " of setting " + identity.SettingName,
-        MsgStyle::OkWarning, "Login");
+        PromptStyle::OkWarning, "Login");
     BackToSubjectId();
     return;
   }
   const std::string prompt = "Continue with user " + identity.SubjectID + " on Trial " +
                              std::to_string(game_.plan.CurrentTrial + 1) +
                              "?  Click No to change name";
-  if (toolkit.MsgBox(prompt, MsgStyle::YesNo, "Resume") == MsgResult::Yes) {
+  if (toolkit.ask(prompt, PromptStyle::YesNo, "Resume") == Answer::Yes) {
     accept();
     return;
   }
@@ -304,7 +304,7 @@ bool frmLogin::MarkPlayingHere() {
   Database& db = game_.services.db;
   const Identity& identity = game_.identity;
   ReleaseMark(game_);
-  const int64_t now = game_.clock->Seconds();
+  const int64_t now = game_.clock->seconds();
   const PlayingMark mine{identity.SubjectID, identity.SettingName, ThisWorkstation(), now, now};
   if (const std::optional<PlayingMark> other = ClaimParticipant(db, mine, now, false)) {
     const std::string prompt = identity.SubjectID + " is playing at workstation " +
@@ -312,7 +312,7 @@ bool frmLogin::MarkPlayingHere() {
                                LocalTimeText(other->Since) + ".\r\nTake " + identity.SubjectID +
                                " over on this workstation?  Answer Yes only if that session has "
                                "ended.";
-    if (game_.services.toolkit.MsgBox(prompt, MsgStyle::YesNoWarning, "Login") != MsgResult::Yes) {
+    if (game_.services.prompter.ask(prompt, PromptStyle::YesNoWarning, "Login") != Answer::Yes) {
       return false;
     }
     ClaimParticipant(db, mine, now, true);

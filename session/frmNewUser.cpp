@@ -6,6 +6,8 @@
 #include <QVBoxLayout>
 #include <cctype>
 
+#include "base/Numbers.h"
+#include "base/Text.h"
 #include "session/modDatabase.h"
 
 namespace quarn {
@@ -56,34 +58,13 @@ QComboBox* NamedCombo(const char* name, QWidget* parent) {
 }
 
 void OtherIfBlank(QComboBox* box) {
-  if (TrimBlanks(box->currentText().toStdString()).empty()) {
+  if (trimBlanks(box->currentText().toStdString()).empty()) {
     box->setCurrentIndex(box->findText("Other"));
     box->setEditText("Other");
   }
 }
 
 }  // namespace
-
-double LeadingNumber(const std::string& text) {
-  size_t i = text.find_first_not_of(' ');
-  if (i == std::string::npos) return 0.0;
-  size_t start = i;
-  if (text[i] == '+' || text[i] == '-') ++i;
-  bool digits = false;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-    ++i;
-    digits = true;
-  }
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-      ++i;
-      digits = true;
-    }
-  }
-  if (!digits) return 0.0;
-  return std::stod(text.substr(start, i - start));
-}
 
 frmNewUser::frmNewUser(Game& game, QWidget* parent) : SessionDialog(parent), game_(game) {
   setObjectName("frmNewUser");
@@ -167,18 +148,20 @@ void frmNewUser::cmdCancel_Click() {
 }
 
 void frmNewUser::cmdOK_Click() {
-  Toolkit& toolkit = game_.services.toolkit;
+  Prompter& toolkit = game_.services.prompter;
   OtherIfBlank(cboClass);
   OtherIfBlank(cboMajor);
 
   if (!optGender[0]->isChecked() && !optGender[1]->isChecked()) {
-    toolkit.MsgBox("Please indicate gender", MsgStyle::OkWarning, "Gender Missing");
+    toolkit.ask("Please indicate gender", PromptStyle::OkWarning, "Gender Missing");
     return;
   }
+  // The box takes two typed digits at most.
   const std::string age = txtAge->text().toStdString();
-  if (LeadingNumber(age) < 5) {
-    toolkit.MsgBox("Please enter your age (I know you're older than 5)", MsgStyle::OkWarning,
-                   "Age Missing or Invalid");
+  const ParsedNumber ageNumber = parseNumber(age);
+  if (ageNumber.kind != NumberKind::Number || ageNumber.value < 5) {
+    toolkit.ask("Please enter your age (I know you're older than 5)", PromptStyle::OkWarning,
+                "Age Missing or Invalid");
     return;
   }
 
@@ -198,9 +181,9 @@ void frmNewUser::cmdOK_Click() {
     // Nothing was stored: the record set commits only on Close. The window
     // stays open with the entries as typed, so the moderator can try again.
     DbClose(db, rs);
-    toolkit.MsgBox("The participant could not be registered.\r\nError " +
-                       std::to_string(failure.Number()) + ": " + failure.Description(),
-                   MsgStyle::OkWarning, "New User Questionaire");
+    toolkit.ask("The participant could not be registered.\r\nError " +
+                    std::to_string(failure.number()) + ": " + failure.description(),
+                PromptStyle::OkWarning, "New User Questionaire");
     return;
   }
   DbClose(db, rs);

@@ -42,8 +42,4 @@ class frmNewUser : public SessionDialog {
   Game& game_;
 };
 
-// The value of the leading number of `text` (blanks skipped; 0 when there
-// is none), as an age is read.
-double LeadingNumber(const std::string& text);
-
 }  // namespace quarn

@@ -66,7 +66,7 @@ void frmPassword::cmdDone_Click() {
   }
   if (txtPassword->text().toStdString() != game_.training.TrainingPassword) {
     answering_ = true;
-    game_.services.toolkit.MsgBox("Incorrect Password", MsgStyle::OkOnly);
+    game_.services.prompter.ask("Incorrect Password", PromptStyle::Ok);
     answering_ = false;
     return;
   }

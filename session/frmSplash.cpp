@@ -6,7 +6,7 @@
 #include <QSysInfo>
 #include <QVBoxLayout>
 
-#include "ui/Toolkit.h"
+#include "base/Prompter.h"
 
 namespace quarn {
 

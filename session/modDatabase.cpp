@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string_view>
 
-#include "sim/Numbers.h"
-#include "sim/PlainText.h"
+#include "base/Numbers.h"
+#include "base/Text.h"
 
 namespace quarn {
 
@@ -19,30 +19,23 @@ namespace {
 // decimal only, blanks around it allowed. Hexadecimal, "inf", "nan" and
 // numbers beyond a double's range are refused rather than guessed at.
 double NumberFromText(const std::string& text) {
-  std::string_view digits = text;
-  while (!digits.empty() && std::isspace(static_cast<unsigned char>(digits.front()))) {
-    digits.remove_prefix(1);
+  const ParsedNumber parsed = parseNumber(trimSpace(text));
+  if (parsed.kind != NumberKind::Number) {
+    throw QuarnError(kErrTypeMismatch, "Type mismatch: '" + printable(text) + "' is not a number");
   }
-  while (!digits.empty() && std::isspace(static_cast<unsigned char>(digits.back()))) {
-    digits.remove_suffix(1);
-  }
-  double value = 0.0;
-  if (ParseDecimal(digits, value) != DecimalParse::kNumber) {
-    throw QuarnError(kErrTypeMismatch, "Type mismatch: '" + Printable(text) + "' is not a number");
-  }
-  return value;
+  return parsed.value;
 }
 
 }  // namespace
 
 int16_t Field::AsInt16() const {
-  if (auto* i = std::get_if<int64_t>(&value_)) return Narrow16(*i, name_.c_str());
-  return ToInt16(AsDouble(), name_.c_str());
+  if (auto* i = std::get_if<int64_t>(&value_)) return narrow16(*i, name_.c_str());
+  return toInt16(AsDouble(), name_.c_str());
 }
 
 int32_t Field::AsInt32() const {
-  if (auto* i = std::get_if<int64_t>(&value_)) return Narrow32(*i, name_.c_str());
-  return ToInt32(AsDouble(), name_.c_str());
+  if (auto* i = std::get_if<int64_t>(&value_)) return narrow32(*i, name_.c_str());
+  return toInt32(AsDouble(), name_.c_str());
 }
 
 double Field::AsDouble() const {
@@ -52,7 +45,7 @@ double Field::AsDouble() const {
     // The engine stores an infinity written into a REAL column as it is.
     if (!std::isfinite(*d)) {
       throw QuarnError(kErrTypeMismatch,
-                       "Type mismatch: " + ShortestDecimal(*d) + " is not a finite number");
+                       "Type mismatch: " + shortestDecimal(*d) + " is not a finite number");
     }
     return *d;
   }
@@ -61,8 +54,8 @@ double Field::AsDouble() const {
 
 std::string Field::AsText() const {
   if (IsNull()) NullUse();
-  if (auto* i = std::get_if<int64_t>(&value_)) return Decimal(*i);
-  if (auto* d = std::get_if<double>(&value_)) return ShortestDecimal(*d);
+  if (auto* i = std::get_if<int64_t>(&value_)) return decimal(*i);
+  if (auto* d = std::get_if<double>(&value_)) return shortestDecimal(*d);
   return std::get<std::string>(value_);
 }
 
@@ -70,8 +63,7 @@ bool Field::AsBool() const {
   if (IsNull()) return false;
   if (auto* i = std::get_if<int64_t>(&value_)) return *i != 0;
   if (auto* d = std::get_if<double>(&value_)) return *d != 0.0;
-  std::string text = std::get<std::string>(value_);
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string text = toLowerAscii(std::get<std::string>(value_));
   if (text == "true" || text == "yes" || text == "on") return true;
   if (text == "false" || text == "no" || text == "off" || text.empty()) return false;
   return NumberFromText(text) != 0.0;
@@ -88,7 +80,7 @@ std::string SqlQuote(const std::string& text) {
 }
 
 int64_t DbBackoffCount(UniformRandom& random, int n) {
-  const auto base = static_cast<int64_t>(std::floor(random.Next() * 3000 + 1000));
+  const auto base = static_cast<int64_t>(std::floor(random.next() * 3000 + 1000));
   return base * n * n;
 }
 
@@ -110,18 +102,18 @@ void DbRetrying(Database& db, const std::string& source, const std::function<voi
       attempt();
       return;
     } catch (const QuarnError& failure) {
-      if (failure.Number() == kErrItemNotFound) {
-        db.toolkit.MsgBox(
+      if (failure.number() == kErrItemNotFound) {
+        db.toolkit.ask(
             "Please get the most updated database file of " + db.DatabasePath + "\r\n" + source,
-            MsgStyle::OkOnly,
-            "Error " + std::to_string(failure.Number()) + ": " + failure.Description());
-        db.toolkit.EndApplication();
+            PromptStyle::Ok,
+            "Error " + std::to_string(failure.number()) + ": " + failure.description());
+        db.toolkit.endApplication();
       }
       ++n;
       if (n > 5) {
-        MsgResult answer = db.toolkit.MsgBox(failure.Description() + " Retry? (No to quit)",
-                                             MsgStyle::YesNoQuestion);
-        if (answer == MsgResult::Yes) {
+        Answer answer = db.toolkit.ask(failure.description() + " Retry? (No to quit)",
+                                       PromptStyle::YesNoQuestion);
+        if (answer == Answer::Yes) {
           n = 1;
         } else {
           DbQuitUnstored(db);
@@ -129,19 +121,18 @@ void DbRetrying(Database& db, const std::string& source, const std::function<voi
       }
     }
     // The game stands still while the window's events run here.
-    Toolkit::ModalScope waiting(db.toolkit);
-    db.toolkit.DoEvents();
-    db.toolkit.Sleep(DbBackoffDuration(DbBackoffCount(db.random, n)));
+    Prompter::ModalScope waiting(db.toolkit);
+    db.toolkit.processEvents();
+    db.toolkit.wait(DbBackoffDuration(DbBackoffCount(db.random, n)));
   }
 }
 
 void DbQuitUnstored(Database& db) {
   if (!db.WriteInProgress.empty()) {
-    db.toolkit.MsgBox(
-        db.WriteInProgress + " was not stored in the database.  The application ends.",
-        MsgStyle::OkWarning, "Problems on weekly output to database");
+    db.toolkit.ask(db.WriteInProgress + " was not stored in the database.  The application ends.",
+                   PromptStyle::OkWarning, "Problems on weekly output to database");
   }
-  db.toolkit.EndApplication(1);
+  db.toolkit.endApplication(1);
   throw ApplicationEnd(1);  // for a toolkit whose EndApplication returns
 }
 
@@ -169,30 +160,29 @@ namespace {
 // or the row's Trial plus one.
 void MoveRowTrial(Recordset& rs, bool trainingMode, int16_t& trainingTrialNo) {
   if (trainingMode) {
-    trainingTrialNo = Narrow16(int64_t{trainingTrialNo} - 1, "TrainingTrialNo");
+    trainingTrialNo = narrow16(int64_t{trainingTrialNo} - 1, "TrainingTrialNo");
     rs.Set("Trial", int64_t{trainingTrialNo});
     return;
   }
   Field trial("Trial", rs.Edited("Trial"));
   const int64_t current = trial.IsNull() ? 0 : trial.AsInt32();
-  rs.Set("Trial", int64_t{Narrow16(current + 1, "Trial")});
+  rs.Set("Trial", int64_t{narrow16(current + 1, "Trial")});
 }
 
 }  // namespace
 
-MsgResult DbWriteRetry(Database& db, const std::string& title, Recordset& rs,
-                       const QuarnError& failure, bool trainingMode, int16_t& trainingTrialNo) {
+Answer DbWriteRetry(Database& db, const std::string& title, Recordset& rs,
+                    const QuarnError& failure, bool trainingMode, int16_t& trainingTrialNo) {
   if (db.DbWriteRetries < 5) {
     ++db.DbWriteRetries;
     // Only a collision on the key is cured by another Trial. A lock or an I/O
     // fault passes; moving the row would file the week under a trial that
     // was never played, and the real one would collide later.
-    if (failure.Number() == kErrDuplicateKey) MoveRowTrial(rs, trainingMode, trainingTrialNo);
-    return MsgResult::Retry;
+    if (failure.number() == kErrDuplicateKey) MoveRowTrial(rs, trainingMode, trainingTrialNo);
+    return Answer::Retry;
   }
-  MsgResult answer =
-      db.toolkit.MsgBox(std::to_string(failure.Number()) + ": " + failure.Description(),
-                        MsgStyle::AbortRetryIgnore, title);
+  Answer answer = db.toolkit.ask(std::to_string(failure.number()) + ": " + failure.description(),
+                                 PromptStyle::AbortRetryIgnore, title);
   db.DbWriteRetries = 0;
   return answer;
 }

@@ -8,9 +8,10 @@
 #include <string>
 #include <variant>
 
-#include "sim/Errors.h"
-#include "sim/Platform.h"
-#include "ui/Toolkit.h"
+#include "base/Clock.h"
+#include "base/Errors.h"
+#include "base/Prompter.h"
+#include "base/Random.h"
 
 namespace quarn {
 
@@ -133,10 +134,10 @@ std::unique_ptr<DatabaseEngine> MakeSqlCipherEngine(BusyWaiter* waiter = nullptr
 // The module state of the database access: where the file is, the shared
 // retry budget of the writers, and the services the failure handling uses.
 struct Database {
-  Database(DatabaseEngine& engine, Toolkit& toolkit, UniformRandom& random)
+  Database(DatabaseEngine& engine, Prompter& toolkit, UniformRandom& random)
       : engine(engine), toolkit(toolkit), random(random) {}
   DatabaseEngine& engine;
-  Toolkit& toolkit;
+  Prompter& toolkit;
   UniformRandom& random;
   std::string DatabasePath;
   int16_t DbWriteRetries = 0;
@@ -178,7 +179,7 @@ void DbClose(Database& db, std::unique_ptr<Recordset>& rs);
 // `title`. A retry after a key collision first moves the row's Trial (down
 // through `trainingTrialNo` in training, up by one otherwise); any other
 // failure is retried with the row as it is.
-MsgResult DbWriteRetry(Database& db, const std::string& title, Recordset& rs,
-                       const QuarnError& failure, bool trainingMode, int16_t& trainingTrialNo);
+Answer DbWriteRetry(Database& db, const std::string& title, Recordset& rs,
+                    const QuarnError& failure, bool trainingMode, int16_t& trainingTrialNo);
 
 }  // namespace quarn

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "sim/Errors.h"
+#include "base/Errors.h"
 
 namespace quarn {
 

@@ -1,7 +1,7 @@
 #include "sim/TrialPlan.h"
 
-#include "sim/Errors.h"
-#include "sim/Numbers.h"
+#include "base/Errors.h"
+#include "base/Numbers.h"
 
 namespace quarn {
 
@@ -11,8 +11,8 @@ template <typename PlanT>
 auto& CurrentOf(PlanT& plan) {
   if (plan.CurrentTrial < 0 || static_cast<size_t>(plan.CurrentTrial) >= plan.TrialPlans.size()) {
     throw QuarnError(kErrSubscriptOutOfRange,
-                     "Current trial " + Decimal(plan.CurrentTrial) + " is not in the plan (" +
-                         Decimal(static_cast<int64_t>(plan.TrialPlans.size())) + " trials)");
+                     "Current trial " + decimal(plan.CurrentTrial) + " is not in the plan (" +
+                         decimal(static_cast<int64_t>(plan.TrialPlans.size())) + " trials)");
   }
   return plan.TrialPlans[static_cast<size_t>(plan.CurrentTrial)];
 }
@@ -30,11 +30,11 @@ std::vector<PlanFault> CheckTrialValues(const TrialPlan& trial) {
   std::vector<PlanFault> faults;
   // The main window draws three truck slots per path, so a longer delay has
   // nowhere to show its shipments.
-  if (trial.Delay < 1 || trial.Delay > 3) faults.push_back({"Delay", Decimal(trial.Delay)});
-  if (trial.OrderDelay < 0) faults.push_back({"OrderDelay", Decimal(trial.OrderDelay)});
-  if (trial.numweeks < 1) faults.push_back({"numweeks", Decimal(trial.numweeks)});
+  if (trial.Delay < 1 || trial.Delay > 3) faults.push_back({"Delay", decimal(trial.Delay)});
+  if (trial.OrderDelay < 0) faults.push_back({"OrderDelay", decimal(trial.OrderDelay)});
+  if (trial.numweeks < 1) faults.push_back({"numweeks", decimal(trial.numweeks)});
   if (trial.Input.empty() && (trial.JumpWeek < 1 || trial.JumpWeek > trial.numweeks + 2)) {
-    faults.push_back({"JumpWeek", Decimal(trial.JumpWeek)});
+    faults.push_back({"JumpWeek", decimal(trial.JumpWeek)});
   }
   return faults;
 }

@@ -1,7 +1,7 @@
 #include "sim/modDelivery.h"
 
-#include "sim/Errors.h"
-#include "sim/Numbers.h"
+#include "base/Errors.h"
+#include "base/Numbers.h"
 
 namespace quarn {
 
@@ -13,14 +13,14 @@ namespace {
 // out of bounds.
 RoleState& Stage(ChainContext& c, const TrialPlan& trial, int16_t role) {
   if (role < 0 || role >= kRoleCount) {
-    throw QuarnError(kErrSubscriptOutOfRange, "Role " + Decimal(role) + " is not 0 to 3");
+    throw QuarnError(kErrSubscriptOutOfRange, "Role " + decimal(role) + " is not 0 to 3");
   }
   RoleState& s = c.chain.Roles[static_cast<size_t>(role)];
   if (trial.Delay < 1 || s.DelaySlots.size() != static_cast<size_t>(trial.Delay) ||
       trial.OrderDelay < 0 || s.OrderSlots.size() != static_cast<size_t>(trial.OrderDelay) + 1) {
-    throw QuarnError(kErrSubscriptOutOfRange, "The pipelines of role " + Decimal(role) +
-                                                  " do not match Delay " + Decimal(trial.Delay) +
-                                                  " and OrderDelay " + Decimal(trial.OrderDelay));
+    throw QuarnError(kErrSubscriptOutOfRange, "The pipelines of role " + decimal(role) +
+                                                  " do not match Delay " + decimal(trial.Delay) +
+                                                  " and OrderDelay " + decimal(trial.OrderDelay));
   }
   return s;
 }
@@ -28,7 +28,7 @@ RoleState& Stage(ChainContext& c, const TrialPlan& trial, int16_t role) {
 void CheckSubjectRole(const TrialPlan& trial) {
   if (trial.SubjectRole < kNoSubject || trial.SubjectRole >= kRoleCount) {
     throw QuarnError(kErrSubscriptOutOfRange,
-                     "SubjectRole " + Decimal(trial.SubjectRole) + " is not -1 to 3");
+                     "SubjectRole " + decimal(trial.SubjectRole) + " is not -1 to 3");
   }
 }
 
@@ -72,7 +72,7 @@ void SetIncomingOrder(ChainContext& c, int16_t role) {
     const int64_t index = int64_t{c.chain.CurrentWeek} - 1;
     if (index < 0 || index >= static_cast<int64_t>(trial.WeeklyDemand.size())) {
       throw QuarnError(kErrSubscriptOutOfRange,
-                       "Week " + Decimal(c.chain.CurrentWeek) + " has no customer demand");
+                       "Week " + decimal(c.chain.CurrentWeek) + " has no customer demand");
     }
     s.Demand = trial.WeeklyDemand[static_cast<size_t>(index)];
   } else {
@@ -86,15 +86,15 @@ void ShipGoods(ChainContext& c, int16_t role) {
   int32_t available;
   int32_t required;
   if (s.Inventory >= 0) {
-    available = Narrow32(int64_t{s.Inventory} + s.Received, "Available units");
+    available = narrow32(int64_t{s.Inventory} + s.Received, "Available units");
     required = s.Demand;
   } else {
     available = s.Received;
-    required = Narrow32(int64_t{s.Demand} - s.Inventory, "Required units");
+    required = narrow32(int64_t{s.Demand} - s.Inventory, "Required units");
   }
   s.Satisfied = available < required ? available : required;
-  s.DeltaInventory = Narrow32(int64_t{s.Received} - s.Demand, "DeltaInventory");
-  s.Inventory = Narrow32(int64_t{s.Inventory} + s.DeltaInventory, "Inventory");
+  s.DeltaInventory = narrow32(int64_t{s.Received} - s.Demand, "DeltaInventory");
+  s.Inventory = narrow32(int64_t{s.Inventory} + s.DeltaInventory, "Inventory");
 }
 
 void AdvanceShipments(ChainContext& c, int16_t role) {
@@ -131,15 +131,15 @@ void ChargeCost(ChainContext& c, int16_t role) {
   RoleState& s = Stage(c, trial, role);
   const int32_t stock =
       s.Inventory >= 0
-          ? ToInt32(static_cast<double>(s.Inventory) * trial.CostInventory, "Inventory cost")
-          : ToInt32(static_cast<double>(-int64_t{s.Inventory}) * trial.CostBackOrder,
+          ? toInt32(static_cast<double>(s.Inventory) * trial.CostInventory, "Inventory cost")
+          : toInt32(static_cast<double>(-int64_t{s.Inventory}) * trial.CostBackOrder,
                     "Backorder cost");
   int16_t transit = 0;
   for (const int32_t units : s.DelaySlots) {
-    transit = Narrow16(int64_t{transit} + units, "Units in transit");
+    transit = narrow16(int64_t{transit} + units, "Units in transit");
   }
-  s.WeeklyCost = ToInt32(static_cast<double>(transit) * trial.CostTransit + stock, "WeeklyCost");
-  s.TotalCost = Narrow32(int64_t{s.TotalCost} + s.WeeklyCost, "TotalCost");
+  s.WeeklyCost = toInt32(static_cast<double>(transit) * trial.CostTransit + stock, "WeeklyCost");
+  s.TotalCost = narrow32(int64_t{s.TotalCost} + s.WeeklyCost, "TotalCost");
 }
 
 }  // namespace quarn

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/Platform.h"
+#include "base/Clock.h"
+#include "base/Random.h"
 #include "sim/TrialPlan.h"
 #include "sim/modSterman.h"
 

@@ -3,21 +3,17 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Numbers.h"
+#include "base/Text.h"
 #include "sim/InputFile.h"
-#include "sim/Numbers.h"
-#include "sim/PlainText.h"
 #include "sim/TrialPlan.h"
 
 namespace quarn {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  const auto blank = [](char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\f'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
+// Blanks around a demand file's fields and lines.
+constexpr std::string_view kFieldBlanks = " \t\r\f";
 
 std::string DemandPath(const TrialPlan& trial, const std::string& inputFolder) {
   return inputFolder + "/" + trial.Input;
@@ -30,12 +26,12 @@ std::string DemandPath(const TrialPlan& trial, const std::string& inputFolder) {
 // content. A leading byte-order mark is skipped.
 std::vector<int32_t> ParseDemandText(std::string_view text, const std::string& named,
                                      size_t count) {
-  text = WithoutByteOrderMark(text);
+  text = withoutByteOrderMark(text);
   std::vector<int32_t> numbers;
   int64_t lineNo = 0;
   while (numbers.size() < count && !text.empty()) {
     const size_t end = text.find('\n');
-    const std::string_view whole = Trim(text.substr(0, end));
+    const std::string_view whole = trimmed(text.substr(0, end), kFieldBlanks);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     ++lineNo;
     if (whole.empty()) continue;
@@ -43,20 +39,21 @@ std::vector<int32_t> ParseDemandText(std::string_view text, const std::string& n
     for (int64_t place = 1; numbers.size() < count; ++place) {
       const size_t comma = whole.find(',', start);
       const std::string_view field =
-          Trim(whole.substr(start, comma == std::string_view::npos ? whole.npos : comma - start));
-      const std::string at = named + ", line " + Decimal(lineNo) + ", number " + Decimal(place);
-      double value = 0.0;
-      switch (field.empty() ? DecimalParse::kNotNumber : ParseDecimal(field, value)) {
-        case DecimalParse::kNotNumber:
+          trimmed(whole.substr(start, comma == std::string_view::npos ? whole.npos : comma - start),
+                  kFieldBlanks);
+      const std::string at = named + ", line " + decimal(lineNo) + ", number " + decimal(place);
+      const ParsedNumber parsed = parseNumber(field);
+      switch (parsed.kind) {
+        case NumberKind::NotNumber:
           throw DemandFileError(kErrTypeMismatch,
                                 at + (field.empty() ? " is empty" : " is not a number"));
-        case DecimalParse::kOutOfRange:
+        case NumberKind::OutOfRange:
           throw DemandFileError(kErrOverflow, at + " does not fit in a 32-bit integer");
-        case DecimalParse::kNumber:
+        case NumberKind::Number:
           break;
       }
       try {
-        numbers.push_back(ToInt32(value, "Demand"));
+        numbers.push_back(toInt32(parsed.value, "Demand"));
       } catch (const OverflowError&) {
         throw DemandFileError(kErrOverflow, at + " does not fit in a 32-bit integer");
       }
@@ -72,12 +69,12 @@ std::vector<int32_t> ParseDemandText(std::string_view text, const std::string& n
 // file holds fewer.
 std::vector<int32_t> ReadDemandFile(const TrialPlan& trial, const std::string& inputFolder,
                                     size_t count) {
-  const std::string named = "Demand file \"" + Printable(DemandPath(trial, inputFolder)) + "\"";
+  const std::string named = "Demand file \"" + printable(DemandPath(trial, inputFolder)) + "\"";
   std::string text;
   try {
     text = ReadInputFile(inputFolder, trial.Input, named);
   } catch (const QuarnError& e) {
-    throw DemandFileError(e.Number(), e.Description());
+    throw DemandFileError(e.number(), e.description());
   }
   return ParseDemandText(text, named, count);
 }
@@ -135,13 +132,13 @@ void StartTrialChain(ChainContext& c, const std::array<std::string, kRoleCount>&
   TrialPlan& trial = CurrentPlan(c.plan);
   std::vector<PlanFault> faults = CheckTrialValues(trial);
   if (trial.SubjectRole < kNoSubject || trial.SubjectRole >= kRoleCount) {
-    faults.push_back({"SubjectRole", Decimal(trial.SubjectRole)});
+    faults.push_back({"SubjectRole", decimal(trial.SubjectRole)});
   } else {
     for (int16_t r = 0; r < kRoleCount; ++r) {
       const int16_t player = trial.RolePlayer[static_cast<size_t>(r)];
       if (r != trial.SubjectRole &&
           (player < 0 || static_cast<size_t>(player) >= c.plan.PlayerTable.size())) {
-        faults.push_back({"RolePlayer(" + Decimal(r) + ")", Decimal(player)});
+        faults.push_back({"RolePlayer(" + decimal(r) + ")", decimal(player)});
       }
     }
   }

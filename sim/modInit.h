@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "sim/Errors.h"
+#include "base/Errors.h"
 #include "sim/modDelivery.h"
 
 namespace quarn {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "sim/Errors.h"
-#include "sim/Numbers.h"
+#include "base/Errors.h"
+#include "base/Numbers.h"
 #include "sim/modDelivery.h"
 
 namespace quarn {
@@ -14,14 +14,14 @@ const PlayerStrategy& PlayerOf(const Plan& plan, const TrialPlan& trial, int16_t
   const int16_t index = trial.RolePlayer[static_cast<size_t>(role)];
   if (index < 0 || static_cast<size_t>(index) >= plan.PlayerTable.size()) {
     throw QuarnError(kErrSubscriptOutOfRange,
-                     "Role " + Decimal(role) + " has no simulated player (" + Decimal(index) + ")");
+                     "Role " + decimal(role) + " has no simulated player (" + decimal(index) + ")");
   }
   return plan.PlayerTable[static_cast<size_t>(index)];
 }
 
 void CheckRole(int16_t role) {
   if (role < 0 || role >= kRoleCount) {
-    throw QuarnError(kErrSubscriptOutOfRange, "Role " + Decimal(role) + " is not 0 to 3");
+    throw QuarnError(kErrSubscriptOutOfRange, "Role " + decimal(role) + " is not 0 to 3");
   }
 }
 
@@ -35,18 +35,18 @@ int32_t PlayerOrder(ChainContext& c, int16_t role) {
 
   int32_t noise = 0;
   if (trial.MaxNoise > 0) {
-    const int16_t span = Narrow16(2 * int64_t{trial.MaxNoise}, "2 x MaxNoise");
-    c.random.Reseed(c.ticks.Now());
-    const double u = c.random.Next();
+    const int16_t span = narrow16(2 * int64_t{trial.MaxNoise}, "2 x MaxNoise");
+    c.random.reseed(c.ticks.now());
+    const double u = c.random.next();
     // Int drops the fraction; u * span + 1 is at least 1, so floor is Int.
-    noise = Narrow32(int64_t{ToInt32(std::floor(u * span + 1), "Noise")} - 2, "Noise");
+    noise = narrow32(int64_t{toInt32(std::floor(u * span + 1), "Noise")} - 2, "Noise");
   }
   int32_t order = noise;
-  if (p.Sterman) order = Narrow32(int64_t{StermanOrder(c, role)} + order, "Order");
-  if (p.Demand) order = Narrow32(int64_t{order} + s.Demand, "Order");
-  if (p.BackOrder && s.Inventory < 0) order = Narrow32(int64_t{order} - s.Inventory, "Order");
+  if (p.Sterman) order = narrow32(int64_t{StermanOrder(c, role)} + order, "Order");
+  if (p.Demand) order = narrow32(int64_t{order} + s.Demand, "Order");
+  if (p.BackOrder && s.Inventory < 0) order = narrow32(int64_t{order} - s.Inventory, "Order");
   if (p.Delta && s.Inventory < 0 && s.DeltaInventory < 0) {
-    order = Narrow32(int64_t{order} - s.DeltaInventory + s.Demand, "Order");
+    order = narrow32(int64_t{order} - s.DeltaInventory + s.Demand, "Order");
   }
   if (order < 0) order = p.IfZero;
   return order;
@@ -62,12 +62,12 @@ void ResetSterman(ChainContext& c) {
     StermanState& st = c.chain.Sterman[static_cast<size_t>(r)];
     st.ExpectedDemand = 0.0;
     st.DesiredInventory = trial.InitInventory;
-    st.SupplyDelay = r > kFactory ? Narrow16(int64_t{trial.Delay} + trial.OrderDelay, "SupplyDelay")
+    st.SupplyDelay = r > kFactory ? narrow16(int64_t{trial.Delay} + trial.OrderDelay, "SupplyDelay")
                                   : trial.Delay;
     st.DesiredSupplyLine =
-        Narrow32(int64_t{anchor} * (int64_t{st.SupplyDelay} + 1), "DesiredSupplyLine");
+        narrow32(int64_t{anchor} * (int64_t{st.SupplyDelay} + 1), "DesiredSupplyLine");
     st.StockTarget = static_cast<double>(
-        Narrow32(int64_t{st.DesiredInventory} + st.DesiredSupplyLine, "StockTarget"));
+        narrow32(int64_t{st.DesiredInventory} + st.DesiredSupplyLine, "StockTarget"));
     st.AnchorDemand = anchor;
   }
 }
@@ -85,7 +85,7 @@ int32_t StermanOrder(ChainContext& c, int16_t role) {
   const int64_t week = int64_t{c.chain.CurrentWeek} - 1;
   if (week < 0 || week >= static_cast<int64_t>(trial.WeeklyDemand.size())) {
     throw QuarnError(kErrSubscriptOutOfRange,
-                     "Week " + Decimal(c.chain.CurrentWeek) + " has no customer demand");
+                     "Week " + decimal(c.chain.CurrentWeek) + " has no customer demand");
   }
   const int32_t d = trial.WeeklyDemand[static_cast<size_t>(week)];
   // The anchor stays at week 1's demand, so this is redone at every call
@@ -94,9 +94,9 @@ int32_t StermanOrder(ChainContext& c, int16_t role) {
     st.ExpectedDemand = p.Theta * s.Demand + (1 - p.Theta) * st.AnchorDemand;
     st.DesiredInventory = 0;
     st.DesiredSupplyLine =
-        Narrow32(int64_t{d} * st.SupplyDelay + st.AnchorDemand, "DesiredSupplyLine");
+        narrow32(int64_t{d} * st.SupplyDelay + st.AnchorDemand, "DesiredSupplyLine");
     st.StockTarget = static_cast<double>(
-        Narrow32(int64_t{st.DesiredInventory} + st.DesiredSupplyLine, "StockTarget"));
+        narrow32(int64_t{st.DesiredInventory} + st.DesiredSupplyLine, "StockTarget"));
   }
 
   int64_t transit = 0;
@@ -115,7 +115,7 @@ int32_t StermanOrder(ChainContext& c, int16_t role) {
   } else if (order > trial.MaxOrder) {
     order = trial.MaxOrder;
   }
-  return ToInt32(order, "Sterman order");
+  return toInt32(order, "Sterman order");
 }
 
 }  // namespace quarn

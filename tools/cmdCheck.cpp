@@ -15,22 +15,24 @@ namespace {
 
 // Message boxes of the database layer go to standard error; a question is
 // answered No, so a database that cannot be opened ends the check.
-class ConsoleToolkit : public Toolkit {
+class ConsolePrompter : public Prompter {
  public:
-  MsgResult MsgBox(const std::string& prompt, MsgStyle style, const std::string& title) override {
-    std::cerr << (title.empty() ? kAppTitle : title) << ": " << prompt << "\n";
-    switch (style) {
-      case MsgStyle::OkOnly:
-      case MsgStyle::OkWarning:
-        return MsgResult::Ok;
-      case MsgStyle::AbortRetryIgnore:
-        return MsgResult::Abort;
+  void wait(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
+  std::string applicationFolder() override { return "."; }
+
+ protected:
+  Answer present(const Prompt& prompt) override {
+    std::cerr << (prompt.title.empty() ? kAppTitle : prompt.title) << ": " << prompt.text << "\n";
+    switch (prompt.style) {
+      case PromptStyle::Ok:
+      case PromptStyle::OkWarning:
+        return Answer::Ok;
+      case PromptStyle::AbortRetryIgnore:
+        return Answer::Abort;
       default:
-        return MsgResult::No;
+        return Answer::No;
     }
   }
-  void Sleep(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
-  std::string AppFolder() override { return "."; }
 };
 
 std::set<std::string> Settings(Database& db) {
@@ -58,7 +60,7 @@ int CmdCheck(const std::vector<std::string>& args) {
   // The Input folder lies beside the data folder, below the application's folder.
   const std::string inputFolder = (dataDir.parent_path() / "Input").string();
 
-  ConsoleToolkit toolkit;
+  ConsolePrompter toolkit;
   StandardUniformRandom random;
   std::unique_ptr<DatabaseEngine> engine = MakeSqlCipherEngine();
   Database db(*engine, toolkit, random);

@@ -2,7 +2,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "sim/Errors.h"
+#include "base/Errors.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
       std::cerr << e.what() << "\n";
       return 2;
     } catch (const quarn::QuarnError& e) {
-      std::cerr << "quarngame-admin " << c.name << ": error " << e.Number() << ": "
-                << e.Description() << "\n";
+      std::cerr << "quarngame-admin " << c.name << ": error " << e.number() << ": "
+                << e.description() << "\n";
       return 1;
     } catch (const std::exception& e) {
       std::cerr << "quarngame-admin " << c.name << ": " << e.what() << "\n";

@@ -21,7 +21,7 @@ constexpr auto kSameWait = 2s;
 
 }  // namespace
 
-DatabaseWaitNotice::DatabaseWaitNotice(Toolkit& toolkit) : toolkit_(toolkit) {
+DatabaseWaitNotice::DatabaseWaitNotice(Prompter& toolkit) : toolkit_(toolkit) {
   hideTimer_.setSingleShot(true);
   QObject::connect(&hideTimer_, &QTimer::timeout, [this] {
     if (window_) window_->hide();
@@ -37,7 +37,7 @@ void DatabaseWaitNotice::Wait(std::chrono::milliseconds waitedSoFar) {
   if (now - since_ >= kShowAfter) Show(now - since_);
   hideTimer_.start(std::chrono::duration_cast<std::chrono::milliseconds>(kHideAfter));
 
-  Toolkit::ModalScope waiting(toolkit_);
+  Prompter::ModalScope waiting(toolkit_);
   QEventLoop loop;
   QTimer::singleShot(kStep, &loop, &QEventLoop::quit);
   loop.exec(QEventLoop::ExcludeUserInputEvents);

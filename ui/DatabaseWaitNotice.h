@@ -6,8 +6,8 @@
 #include <chrono>
 #include <memory>
 
+#include "base/Prompter.h"
 #include "session/modDatabase.h"
-#include "ui/Toolkit.h"
 
 namespace quarn {
 
@@ -19,7 +19,7 @@ namespace quarn {
 // the waits stop.
 class DatabaseWaitNotice : public BusyWaiter {
  public:
-  explicit DatabaseWaitNotice(Toolkit& toolkit);
+  explicit DatabaseWaitNotice(Prompter& toolkit);
   ~DatabaseWaitNotice() override;
 
   void Wait(std::chrono::milliseconds waitedSoFar) override;
@@ -31,7 +31,7 @@ class DatabaseWaitNotice : public BusyWaiter {
  private:
   void Show(std::chrono::steady_clock::duration waited);
 
-  Toolkit& toolkit_;
+  Prompter& toolkit_;
   std::unique_ptr<QDialog> window_;
   QLabel* label_ = nullptr;
   QTimer hideTimer_;

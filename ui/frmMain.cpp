@@ -7,9 +7,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "base/Numbers.h"
 #include "interventions/modPause.h"
 #include "record/modRecord.h"
-#include "sim/Numbers.h"
 #include "sim/modInit.h"
 #include "ui/modDisplay.h"
 
@@ -332,7 +332,7 @@ void frmMain::ShowClosingScreen() {
 }
 
 void frmMain::SetLoadPathLength() {
-  LoadPathLength = ToInt16(linPath[5]->X2 - linPath[5]->X1, "LoadPathLength");
+  LoadPathLength = toInt16(linPath[5]->X2 - linPath[5]->X1, "LoadPathLength");
 }
 
 std::array<std::string, kRoleCount> frmMain::RoleNames() const {
@@ -360,7 +360,7 @@ void frmMain::RestartTrainingTrial() {
 void frmMain::RunPendingRestart() {
   // The skip password or a new login may have moved on already.
   if (!restartPending_) return;
-  if (game.services.toolkit.ModalOpen()) {
+  if (game.services.prompter.modalOpen()) {
     constexpr int kRetryMs = 20;
     QTimer::singleShot(kRetryMs, this, [this] { RunPendingRestart(); });
     return;
@@ -416,24 +416,24 @@ bool HasTrialLeft(const Game& game) {
 void frmMain::StartTrial() {
   restartPending_ = false;
   if (!HasTrialLeft(game)) {
-    game.services.toolkit.MsgBox("Subject has already completed all trials in setting " +
-                                     game.identity.SettingName + ".  Please relogin",
-                                 MsgStyle::OkOnly);
+    game.services.prompter.ask("Subject has already completed all trials in setting " +
+                                   game.identity.SettingName + ".  Please relogin",
+                               PromptStyle::Ok);
     if (hooks.Startup) hooks.Startup();
     return;
   }
   ChainContext context = MakeChainContext(game);
-  StartTrialChain(context, RoleNames(), game.services.toolkit.AppFolder() + "/Input");
+  StartTrialChain(context, RoleNames(), game.services.prompter.applicationFolder() + "/Input");
   SetupTrialDisplay(*this);
 }
 
 void frmMain::cmdOrder_Click() {
-  game.times.OrderPressTime = game.services.ticks.Now();
+  game.times.OrderPressTime = game.services.ticks.now();
 
   if (cmdOrder->text() != "Next Trial") {
     cmdOrder->setEnabled(false);
     txtOrder->setEnabled(false);
-    game.chain.CurrentWeek = Narrow16(game.chain.CurrentWeek + 1, "CurrentWeek");
+    game.chain.CurrentWeek = narrow16(game.chain.CurrentWeek + 1, "CurrentWeek");
     // The box holds at most four characters: a participant's digits, or in a
     // trial without one a simulated order the chain does not use.
     bool number = false;
@@ -473,7 +473,7 @@ void frmMain::txtOrder_Change() {
 void frmMain::tmrAnimation_Timer() {
   // A modal box runs its own event loop, in which the timer keeps firing: the
   // week must not move on (or a trial end underneath an exit question).
-  if (game.services.toolkit.ModalOpen()) return;
+  if (game.services.prompter.modalOpen()) return;
   const TrialPlan& trial = CurrentPlan(game.plan);
   const double roadStart = linPath[0]->X1;
   const int slotCount = std::min<int>(trial.Delay, 3);
@@ -487,7 +487,7 @@ void frmMain::tmrAnimation_Timer() {
           // shipment that has just left the upstream role.
           const std::vector<int32_t>& pipeline = game.chain.Roles[r].DelaySlots;
           lblTruck[r + 4 * j]->setText(
-              QString::fromStdString(Decimal(pipeline.empty() ? 0 : pipeline.back())));
+              QString::fromStdString(decimal(pipeline.empty() ? 0 : pipeline.back())));
           truck->hide();
           SetLeft(truck, roadStart);
           truck->show();

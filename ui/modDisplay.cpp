@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/Numbers.h"
 #include "interventions/modPredicter.h"
 #include "plan/DisplayConfiguration.h"
 #include "record/modRecord.h"
-#include "sim/Numbers.h"
 #include "ui/frmMain.h"
 
 namespace quarn {
@@ -18,7 +18,7 @@ constexpr double kTruckWidth = 2160;  // width of a laid-out truck frame
 constexpr int kSlots = 3;             // truck slots per row on the window
 
 QString Text(int64_t value) {
-  return QString::fromStdString(Decimal(value));
+  return QString::fromStdString(decimal(value));
 }
 
 // Delay as far as the window can show it: three slots per row.
@@ -29,7 +29,7 @@ int SlotsUsed(const TrialPlan& trial) {
 }  // namespace
 
 std::string Counter(int value, int total) {
-  return TwoDigits(value) + " of " + TwoDigits(total);
+  return twoDigits(value) + " of " + twoDigits(total);
 }
 
 void SetupTrialDisplay(frmMain& f) {
@@ -95,7 +95,7 @@ void RefreshWeekDisplay(frmMain& f) {
     f.lblDemand[r]->setText(Text(role.Demand));
     f.lblSpent[r]->setText(Text(role.TotalCost));
   }
-  f.lblTotalCost->setText(QString::fromStdString(ShortestDecimal(trial.TotalCost)));
+  f.lblTotalCost->setText(QString::fromStdString(shortestDecimal(trial.TotalCost)));
 
   if (Visible(f.fraPredictor)) {
     f.lblPredict->setText(
@@ -109,7 +109,7 @@ void RefreshWeekDisplay(frmMain& f) {
   }
 
   f.lblWeek->setText(QString::fromStdString(Counter(chain.CurrentWeek, trial.numweeks)));
-  game.times.WeekStartTime = game.services.ticks.Now();
+  game.times.WeekStartTime = game.services.ticks.now();
 
   if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
     f.txtOrder->clear();
@@ -142,24 +142,23 @@ bool CheckTrainingConstraints(frmMain& f) {
   const RoleState& role = game.chain.Roles[p];
   std::string reason;
   if (role.TotalCost > training.TrainingCostLimit) {
-    reason = "Cost ran above " + Decimal(training.TrainingCostLimit);
+    reason = "Cost ran above " + decimal(training.TrainingCostLimit);
   } else if (std::llabs(role.Inventory) > training.TrainingInventoryBound) {
-    reason = "Inventory/Backorder exceeded " + Decimal(training.TrainingInventoryBound);
+    reason = "Inventory/Backorder exceeded " + decimal(training.TrainingInventoryBound);
   }
 
-  Toolkit& toolkit = game.services.toolkit;
+  Prompter& toolkit = game.services.prompter;
   if (!reason.empty()) {
-    toolkit.MsgBox("Training failed.  " + reason + ".  Restarting Trial", MsgStyle::OkOnly);
+    toolkit.ask("Training failed.  " + reason + ".  Restarting Trial", PromptStyle::Ok);
     game.training.TrainingPassed = false;
     WriteTrialRecord(game);
     f.RestartTrainingTrial();
     return true;
   }
   if (game.chain.CurrentWeek == 1) {
-    toolkit.MsgBox("Keep your Inventory/Backorders below " +
-                       Decimal(training.TrainingInventoryBound) + "\r\n" + "and your Cost below " +
-                       Decimal(training.TrainingCostLimit),
-                   MsgStyle::OkOnly, "Training Constraints");
+    toolkit.ask("Keep your Inventory/Backorders below " + decimal(training.TrainingInventoryBound) +
+                    "\r\n" + "and your Cost below " + decimal(training.TrainingCostLimit),
+                PromptStyle::Ok, "Training Constraints");
   }
   return false;
 }
@@ -183,12 +182,12 @@ void EndTrial(frmMain& f) {
     // Summed in 64 bits: four 32-bit totals need not fit in 32.
     int64_t sum = 0;
     for (const RoleState& role : game.chain.Roles) sum += role.TotalCost;
-    line = "End total cost for all roles is " + Decimal(sum);
+    line = "End total cost for all roles is " + decimal(sum);
   }
 
   WriteTrialRecord(game);
-  game.services.toolkit.MsgBox(line + "\r\n" + "Press the Next Trial button to continue",
-                               MsgStyle::OkOnly, "End Trial");
+  game.services.prompter.ask(line + "\r\n" + "Press the Next Trial button to continue",
+                             PromptStyle::Ok, "End Trial");
 }
 
 void ApplyDisplayConfiguration(frmMain& f, const std::string& name) {
@@ -224,10 +223,10 @@ void LayoutShipments(frmMain& f) {
   const TrialPlan& trial = CurrentPlan(f.game.plan);
   ShipmentGeometry& g = f.geometry;
   const double start = f.linPath[0]->X1;
-  g.ShipmentPathLength = ToInt16(Left(f.fraRole[0]) - start, "ShipmentPathLength");
-  g.AnimationTickBase = ToInt16(g.ShipmentPathLength / kTruckStep, "AnimationTickBase");
+  g.ShipmentPathLength = toInt16(Left(f.fraRole[0]) - start, "ShipmentPathLength");
+  g.AnimationTickBase = toInt16(g.ShipmentPathLength / kTruckStep, "AnimationTickBase");
   const double slot = static_cast<double>(g.ShipmentPathLength) / trial.Delay;
-  g.TruckSlotMargin = ToInt16((slot - Width(f.fraTruck[0])) / 2 + start, "TruckSlotMargin");
+  g.TruckSlotMargin = toInt16((slot - Width(f.fraTruck[0])) / 2 + start, "TruckSlotMargin");
 
   for (int j = 0; j < kSlots; ++j) {
     for (int r = 0; r < kRoleCount; ++r) {
@@ -243,7 +242,7 @@ void LayoutShipments(frmMain& f) {
 }
 
 int16_t AnimationTickCount(const frmMain& f) {
-  return ToInt16(static_cast<double>(f.geometry.AnimationTickBase) / CurrentPlan(f.game.plan).Delay,
+  return toInt16(static_cast<double>(f.geometry.AnimationTickBase) / CurrentPlan(f.game.plan).Delay,
                  "AnimationTickCount");
 }
 
@@ -257,12 +256,12 @@ void FinishShipmentAnimation(frmMain& f) {
   const TrialPlan& trial = CurrentPlan(f.game.plan);
   const ShipmentGeometry& g = f.geometry;
   const int64_t slot =
-      static_cast<int64_t>(RoundHalfEven(static_cast<double>(g.ShipmentPathLength) / trial.Delay));
+      static_cast<int64_t>(roundHalfEven(static_cast<double>(g.ShipmentPathLength) / trial.Delay));
   for (int j = 0; j < SlotsUsed(trial); ++j) {
     for (int r = 0; r < kRoleCount; ++r) {
       QFrame* truck = f.fraTruck[r + 4 * j];
       const double left = Left(truck);
-      const int64_t offset = static_cast<int64_t>(RoundHalfEven(left)) % slot;
+      const int64_t offset = static_cast<int64_t>(roundHalfEven(left)) % slot;
       SetLeft(truck, g.TruckSlotMargin + left - static_cast<double>(offset));
     }
   }

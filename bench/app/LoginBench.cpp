@@ -10,13 +10,14 @@
 #include <filesystem>
 #include <map>
 
+#include "base/Clock.h"
+#include "base/Random.h"
 #include "bench/app/Percentiles.h"
 #include "record/Game.h"
 #include "session/SqlCipher.h"
 #include "session/frmLogin.h"
 #include "session/modDatabase.h"
-#include "sim/Platform.h"
-#include "ui/QtToolkit.h"
+#include "ui/QtPrompter.h"
 
 namespace {
 
@@ -81,8 +82,8 @@ std::map<int64_t, double> medians;
 
 void LoginLookup(benchmark::State& state) {
   const int64_t rows = state.range(0);
-  QtToolkit toolkit;
-  toolkit.answerer = [](const MessageRequest&) { return MsgResult::Abort; };
+  QtPrompter toolkit;
+  toolkit.answerer = [](const MessageRequest&) { return Answer::Abort; };
   SteadyTickCounter ticks;
   StandardUniformRandom random;
   std::unique_ptr<DatabaseEngine> engine = MakeSqlCipherEngine();

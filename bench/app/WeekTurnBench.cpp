@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "base/Clock.h"
+#include "base/Random.h"
 #include "bench/app/Percentiles.h"
 #include "plan/modSetup.h"
 #include "record/Game.h"
@@ -19,8 +21,7 @@
 #include "session/PlayingMark.h"
 #include "session/SqlCipher.h"
 #include "session/modDatabase.h"
-#include "sim/Platform.h"
-#include "ui/QtToolkit.h"
+#include "ui/QtPrompter.h"
 #include "ui/frmMain.h"
 
 namespace {
@@ -30,15 +31,15 @@ using namespace quarn;
 
 using Row = TableRow;
 
-class BenchToolkit : public QtToolkit {
+class BenchToolkit : public QtPrompter {
  public:
   explicit BenchToolkit(std::string folder) : folder_(std::move(folder)) {
     // The end-of-trial message is answered at once; a failed write ends the run.
     answerer = [](const MessageRequest& box) {
-      return box.style == MsgStyle::AbortRetryIgnore ? MsgResult::Abort : MsgResult::Ok;
+      return box.style == PromptStyle::AbortRetryIgnore ? Answer::Abort : Answer::Ok;
     };
   }
-  std::string AppFolder() override { return folder_; }
+  std::string applicationFolder() override { return folder_; }
 
  private:
   std::string folder_;
@@ -120,7 +121,7 @@ void WeekTurn(benchmark::State& state) {
                               hooks};
     LoadExperiment(context);
     if (state.range(0) == 1) {
-      const int64_t now = game.clock->Seconds();
+      const int64_t now = game.clock->seconds();
       game.Mark = PlayingMark{game.identity.SubjectID, "Bench", ThisWorkstation(), now, now};
       ClaimParticipant(db, *game.Mark, now, true);
     }

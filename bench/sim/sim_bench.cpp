@@ -1,7 +1,8 @@
 // Whole 52-week trials of four simulated Sterman players with noise.
 #include <benchmark/benchmark.h>
 
-#include "sim/Platform.h"
+#include "base/Clock.h"
+#include "base/Random.h"
 #include "sim/modDelivery.h"
 #include "sim/modInit.h"
 

@@ -84,7 +84,7 @@ TEST(Csv, RefusalsNameTheLineAndStoreNothing) {
       ImportCsv(db.Path(), "tblPlayer", in);
       ADD_FAILURE() << "accepted: " << csv;
     } catch (const QuarnError& e) {
-      EXPECT_EQ(e.Description().rfind(line, 0), 0u) << e.Description();
+      EXPECT_EQ(e.description().rfind(line, 0), 0u) << e.description();
     }
     EXPECT_EQ(db.Count("tblPlayer"), 0) << csv;
   }

@@ -157,7 +157,7 @@ TEST(Writer, NamesTheFolderThatCannotBeWritten) {
       rs->Update();
       rs->Close();
     } catch (const QuarnError& e) {
-      result = e.Description();
+      result = e.description();
     }
     (void)!::write(channel[1], result.data(), result.size());
     ::_exit(0);

@@ -3,9 +3,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/Clock.h"
+#include "base/Random.h"
 #include "session/modDatabase.h"
-#include "sim/Platform.h"
-#include "tests/support/ScriptedToolkit.h"
+#include "tests/support/ScriptedPrompter.h"
 #include "tests/support/TestDatabase.h"
 
 namespace quarn {
@@ -14,15 +15,15 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ErrorOf;
 using testing::FixedRandom;
-using testing::ScriptedToolkit;
+using testing::ScriptedPrompter;
 using testing::TestDatabase;
 
 // A toolkit whose back-off lets time pass: a file can turn up during a wait.
-class FileAppearsToolkit : public ScriptedToolkit {
+class FileAppearsPrompter : public ScriptedPrompter {
  public:
   std::function<void()> onSleep;
-  void Sleep(std::chrono::milliseconds d) override {
-    ScriptedToolkit::Sleep(d);
+  void wait(std::chrono::milliseconds d) override {
+    ScriptedPrompter::wait(d);
     if (sleeps.size() == 3 && onSleep) onSleep();
   }
 };
@@ -33,7 +34,7 @@ struct Session {
     db.DatabasePath = path;
   }
   std::unique_ptr<DatabaseEngine> engine = MakeSqlCipherEngine();
-  FileAppearsToolkit toolkit;
+  FileAppearsPrompter toolkit;
   FixedRandom random;
   Database db;
 };
@@ -50,11 +51,11 @@ TEST(Backoff, CountGrowsWithTheSquareOfTheFailureCount) {
 TEST(OpenFailure, MissingFileAsksOnTheSixthFailureAndAgainOnTheFifthAfterYes) {
   TestDatabase folder;
   Session s(folder.Folder() + "/absent.mdb");
-  s.toolkit.answers = {MsgResult::Yes, MsgResult::No};
+  s.toolkit.answers = {Answer::Yes, Answer::No};
   EXPECT_THROW(DbOpenRecordset(s.db, "tblPlayer", true), ApplicationEnd);
 
   ASSERT_EQ(s.toolkit.shown.size(), 2u);
-  EXPECT_EQ(s.toolkit.shown[0].style, MsgStyle::YesNoQuestion);
+  EXPECT_EQ(s.toolkit.shown[0].style, PromptStyle::YesNoQuestion);
   EXPECT_EQ(s.toolkit.shown[0].title, "");
   EXPECT_NE(s.toolkit.shown[0].prompt.find(" Retry? (No to quit)"), std::string::npos);
   // Failures 1-5 back off with n = 1..5; the Yes after the sixth restarts at
@@ -99,7 +100,7 @@ TEST(OpenFailure, MissingTableOrColumnEndsWithTheUpdateMessage) {
     ASSERT_EQ(s.toolkit.shown.size(), 1u) << source;
     EXPECT_EQ(s.toolkit.shown[0].prompt,
               "Please get the most updated database file of " + db.Path() + "\r\n" + source);
-    EXPECT_EQ(s.toolkit.shown[0].style, MsgStyle::OkOnly);
+    EXPECT_EQ(s.toolkit.shown[0].style, PromptStyle::Ok);
     EXPECT_EQ(s.toolkit.shown[0].title.rfind("Error 3265: ", 0), 0u) << s.toolkit.shown[0].title;
     EXPECT_TRUE(s.toolkit.sleeps.empty());
   }

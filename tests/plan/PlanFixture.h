@@ -11,7 +11,7 @@
 #include "session/modDatabase.h"
 #include "sim/TrialPlan.h"
 #include "tests/support/PlanRows.h"
-#include "tests/support/ScriptedToolkit.h"
+#include "tests/support/ScriptedPrompter.h"
 #include "tests/support/TestDatabase.h"
 
 namespace quarn::testing {
@@ -48,7 +48,7 @@ class PlanTest : public ::testing::Test {
   }
 
   TestDatabase file;
-  ScriptedToolkit toolkit;
+  ScriptedPrompter toolkit;
   FixedRandom random;
   Database db{*file.engine, toolkit, random};
   Identity identity;

@@ -60,7 +60,7 @@ class PlanCheckTest : public PlanTest {
       ADD_FAILURE() << "the plan was accepted";
     } catch (const ApplicationEnd&) {
     } catch (const QuarnError& e) {
-      return {"Error " + std::to_string(e.Number()), e.Description()};
+      return {"Error " + std::to_string(e.number()), e.description()};
     }
     if (toolkit.shown.empty()) return {};
     return {toolkit.Last().title, toolkit.Last().prompt};
@@ -142,8 +142,8 @@ TEST_F(PlanCheckTest, UnconvertibleValuesEndTheStartUpWithTheirRowAndColumn) {
     LoadExperiment(c);
     ADD_FAILURE() << "accepted";
   } catch (const QuarnError& e) {
-    EXPECT_EQ(e.Number(), kErrTypeMismatch);
-    EXPECT_EQ(e.Description(),
+    EXPECT_EQ(e.number(), kErrTypeMismatch);
+    EXPECT_EQ(e.description(),
               "Setting Demo, tblBlock row RandomGroup 0, Index 1 (trial 0): MaxOrder '0x10' is not "
               "a number");
   }

@@ -113,7 +113,7 @@ TEST_F(PredicterTest, ShowsTheDemandExtentWeeksAheadThenExcess) {
                               PredictDemand(state, trial, 19, random),
                               PredictDemand(state, trial, 21, random), LastPredictNoise(state)}),
             std::vector<int>({107, 120, -5, -5, 0}));
-  EXPECT_EQ(random.next, 0u);  // no noise drawn
+  EXPECT_EQ(random.drawsTaken, 0u);  // no noise drawn
   state.PredictExcess = 40000;
   EXPECT_THROW(PredictDemand(state, trial, 19, random), OverflowError);
 }

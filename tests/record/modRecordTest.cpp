@@ -7,7 +7,8 @@
 
 #include "record/modRecord.h"
 #include "sim/modInit.h"
-#include "tests/support/ScriptedToolkit.h"
+#include "tests/support/FixedClocks.h"
+#include "tests/support/ScriptedPrompter.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/Trials.h"
 
@@ -15,6 +16,8 @@ namespace quarn {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FixedWallClock;
+using testing::ManualTickCounter;
 
 const std::array<std::string, kRoleCount> kRoleNames = {"Factory", "Distributor", "Wholesaler",
                                                         "Retailer"};
@@ -68,12 +71,14 @@ class FaultyEngine final : public DatabaseEngine {
 };
 
 // Message boxes may change the world before they are answered.
-struct HookedToolkit final : testing::ScriptedToolkit {
-  MsgResult MsgBox(const std::string& prompt, MsgStyle style, const std::string& title) override {
-    if (onBox) onBox();
-    return ScriptedToolkit::MsgBox(prompt, style, title);
-  }
+struct HookedPrompter final : testing::ScriptedPrompter {
   std::function<void()> onBox;
+
+ protected:
+  Answer present(const Prompt& prompt) override {
+    if (onBox) onBox();
+    return ScriptedPrompter::present(prompt);
+  }
 };
 
 struct FakeWindow final : TrialWindow {
@@ -148,7 +153,7 @@ struct Recorder {
 
   testing::TestDatabase testDb;
   FaultyEngine engine;
-  HookedToolkit toolkit;
+  HookedPrompter toolkit;
   ManualTickCounter ticks;
   testing::FixedRandom random;
   Database db;
@@ -243,7 +248,7 @@ struct FaultCase {
   bool training;
   std::string updates;  // per Update call, as FaultyEngine::updateFails
   int closeFails;
-  MsgResult answer;
+  Answer answer;
   int box;   // the error the one box names, 0 for none
   int rows;  // all matching `where`
   std::string where;
@@ -259,26 +264,26 @@ void PlayWithFaults(const FaultCase& k) {
   r.engine.updateFails.assign(k.updates.begin(), k.updates.end());
   r.engine.closeFails = k.closeFails;
   r.toolkit.answers = {k.answer};
-  if (k.answer == MsgResult::Abort) {
+  if (k.answer == Answer::Abort) {
     EXPECT_THROW(r.PlayTrial(), ApplicationEnd);
   } else {
     r.PlayTrial();
     EXPECT_EQ(r.TextLines().size(), static_cast<size_t>(k.weeks));
   }
   // Abort is followed by the message of what was lost.
-  ASSERT_EQ(r.toolkit.shown.size(), (k.box ? 1u : 0u) + (k.answer == MsgResult::Abort ? 1u : 0u));
+  ASSERT_EQ(r.toolkit.shown.size(), (k.box ? 1u : 0u) + (k.answer == Answer::Abort ? 1u : 0u));
   if (k.box) {
     const auto& box = r.toolkit.shown[0];
     EXPECT_EQ(box.prompt.substr(0, box.prompt.find(':')), std::to_string(k.box));
     EXPECT_EQ(box.title, "Problems on weekly output to database");
-    EXPECT_EQ(box.style, MsgStyle::AbortRetryIgnore);
+    EXPECT_EQ(box.style, PromptStyle::AbortRetryIgnore);
   }
   EXPECT_EQ(r.testDb.Count("datRole"), k.rows);
   EXPECT_EQ(r.testDb.Count("datRole", k.where), k.rows);
   EXPECT_EQ(r.engine.opens, k.opens);
 }
 
-const auto R = MsgResult::Retry, I = MsgResult::Ignore, A = MsgResult::Abort;
+const auto R = Answer::Retry, I = Answer::Ignore, A = Answer::Abort;
 
 // Every row of one open may fail five times silently; the sixth failure asks.
 // A key collision moves the row's Trial at each retry (in training the
@@ -317,7 +322,7 @@ TEST(RecordFaults, OtherFailuresRetryTheSameRowUnderItsOwnTrial) {
   r.UsePlan({Recorder::Trial(1, 1, kRetailer)});
   r.PlayTrial();
   r.engine.closeFails = 6;
-  r.toolkit.answers = {MsgResult::Abort};
+  r.toolkit.answers = {Answer::Abort};
   EXPECT_THROW(WriteTrialRecord(r.game), ApplicationEnd);
   EXPECT_EQ(r.testDb.Count("datTrial"), 0);
 }
@@ -342,11 +347,11 @@ TEST(RecordFaults, QuittingOverAFailedWriteSaysWhatIsMissing) {
     std::string updates;
     int closeFails;
     bool blockTextFile;
-    MsgResult answer;
+    Answer answer;
     bool trialRecord;
     std::string missing;
   } cases[] = {
-      {6, "", 0, false, MsgResult::No, false,
+      {6, "", 0, false, Answer::No, false,
        "Trial 1, week 1 of P17 was not stored in the database."},
       {0, "xxxxxx", 0, false, A, false, "Trial 1, week 1 of P17 was not stored in the database."},
       {0, "", 6, false, A, true, "The record of trial 1 of P17 was not stored in the database."},
@@ -370,7 +375,7 @@ TEST(RecordFaults, QuittingOverAFailedWriteSaysWhatIsMissing) {
         r.PlayTrial();
       }
     } catch (const ApplicationEnd& end) {
-      code = end.Code();
+      code = end.code();
     }
     EXPECT_EQ(code, 1);
     const std::string& said = r.toolkit.Last().prompt;
@@ -384,7 +389,7 @@ TEST_F(RecordTest, FailedTextWriteAsksAndRetryWritesTheSameLine) {
   const fs::path file = fs::path(toolkit.appFolder) / "data" / "P17.txt";
   fs::create_directories(file);  // a folder where the file belongs
   toolkit.onBox = [&] { fs::remove(file); };
-  toolkit.answers = {MsgResult::Retry};
+  toolkit.answers = {Answer::Retry};
   PlayTrial();
   ASSERT_EQ(toolkit.shown.size(), 1u);
   EXPECT_EQ(toolkit.Last().title, "Problems on weekly output to text file");

@@ -9,7 +9,8 @@
 #include <functional>
 
 #include "record/Game.h"
-#include "tests/support/ScriptedToolkit.h"
+#include "tests/support/FixedClocks.h"
+#include "tests/support/ScriptedPrompter.h"
 #include "tests/support/TestDatabase.h"
 
 namespace quarn::testing {
@@ -63,7 +64,7 @@ class SessionTest : public ::testing::Test {
   }
 
   TestDatabase db;
-  ScriptedToolkit toolkit;
+  ScriptedPrompter toolkit;
   FixedRandom random;
   ManualTickCounter ticks;
   Database session;

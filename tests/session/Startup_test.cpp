@@ -80,7 +80,7 @@ TEST_F(StartupTest, ParticipantWithNoTrialLeftIsRefusedBeforeTraining) {
   db.Insert(
       "datRole",
       {{"Subject", "Done"}, {"Setting", "Short"}, {"Trial", 2}, {"Week", 5}, {"Role", "Retailer"}});
-  toolkit.answers = {MsgResult::Ok, MsgResult::Yes};  // the refusal, the resume elsewhere
+  toolkit.answers = {Answer::Ok, Answer::Yes};  // the refusal, the resume elsewhere
   script.Then("frmLogin", [](QWidget* window) {
     auto& login = *static_cast<frmLogin*>(window);
     for (const char* setting : {"Short", "Demo"}) {
@@ -99,7 +99,7 @@ TEST_F(StartupTest, ParticipantWithNoTrialLeftIsRefusedBeforeTraining) {
   EXPECT_EQ(startup.form.windowTitle(), "Korvi Lab: Quarn Game - Setting: Demo");
   EXPECT_EQ(game.plan.CurrentTrial + game.chain.CurrentWeek, 1);
   EXPECT_FALSE(game.training.TrainingMode);
-  toolkit.answers = {MsgResult::Yes};  // exit in week one: nothing recorded
+  toolkit.answers = {Answer::Yes};  // exit in week one: nothing recorded
   EXPECT_THROW(startup.form.close(), ApplicationEnd);
   EXPECT_EQ(db.Count("datTrial"), 0);
 }
@@ -110,7 +110,7 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks
   AddTrials("Train", 2, 4);
   AddTraining("Train", 3, "Skip");
   db.Insert("datUser", {{"Subject", "T1"}, {"Setting", "Train"}});
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   LoginAs("T1", "Train");
   startup.Form_Load();
   EXPECT_EQ(Shown("First, we will have some training trials..."), 1);
@@ -136,14 +136,14 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks
   EXPECT_EQ(startup.form.fraPlayer->title(), "");
   EXPECT_EQ(db.Count("datTrial", "Trial=-1 AND Training<>0 AND Weeks=6"), 1);
 
-  toolkit.answers = {MsgResult::No};
+  toolkit.answers = {Answer::No};
   QTest::keyClicks(startup.form.txtOrder, "12");
   EXPECT_FALSE(startup.form.close());
   EXPECT_EQ(toolkit.Last().prompt, "Are you sure you want to exit?");
   EXPECT_EQ(startup.form.txtOrder->text(), "12");
   startup.form.txtOrder->clear();
   for (const char* order : {"6", "9", "0"}) Order(order);
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   EXPECT_THROW(startup.form.close(), ApplicationEnd);
   EXPECT_EQ(db.Count("datTrial"), 2);
   const std::string retailer = "FROM datRole WHERE Role='Retailer' AND Trial=1";
@@ -158,7 +158,7 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks
 TEST_F(StartupTest, ClosingDuringTheLastWeeksAnimationRecordsTheTrialOnce) {
   AddTrials("Two", 2, 2);
   db.Insert("datUser", {{"Subject", "C"}, {"Setting", "Two"}});
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   LoginAs("C", "Two");
   startup.Form_Load();
   Order("4");
@@ -166,11 +166,11 @@ TEST_F(StartupTest, ClosingDuringTheLastWeeksAnimationRecordsTheTrialOnce) {
   QTest::mouseClick(startup.form.cmdOrder, Qt::LeftButton);
   ASSERT_TRUE(startup.form.tmrAnimation->isActive());
 
-  toolkit.whileOpen = [this](const ScriptedToolkit::Shown& box) {
+  toolkit.whileOpen = [this](const ScriptedPrompter::Shown& box) {
     if (box.prompt != "Are you sure you want to exit?") return;
     for (int tick = 0; tick < 50; ++tick) FireAnimationTimer();
   };
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   EXPECT_THROW(startup.form.close(), ApplicationEnd);
   EXPECT_EQ(toolkit.Last().prompt, "Are you sure you want to exit?");
   EXPECT_EQ(db.Count("datTrial"), 1);
@@ -183,20 +183,20 @@ TEST_F(StartupTest, SelfPlayingTrialStandsStillUnderTheExitQuestion) {
   db.Insert("tblBlock",
             PlanRow(false, {{"Setting", "Auto"}, {"Retailer", "Bot"}, {"numweeks", 5}}));
   db.Insert("datUser", {{"Subject", "A"}, {"Setting", "Auto"}});
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   LoginAs("A", "Auto");
   startup.Form_Load();
   ASSERT_TRUE(startup.form.tmrAnimation->isActive());
   const int week = game.chain.CurrentWeek, rows = db.Count("datRole");
 
   int weekUnder = 0, rowsUnder = 0;
-  toolkit.whileOpen = [&](const ScriptedToolkit::Shown& box) {
+  toolkit.whileOpen = [&](const ScriptedPrompter::Shown& box) {
     if (box.prompt != "Are you sure you want to exit?") return;
     for (int tick = 0; tick < 200; ++tick) FireAnimationTimer();
     weekUnder = game.chain.CurrentWeek;
     rowsUnder = db.Count("datRole");
   };
-  toolkit.answers = {MsgResult::No};
+  toolkit.answers = {Answer::No};
   EXPECT_FALSE(startup.form.close());
   toolkit.whileOpen = nullptr;
   EXPECT_EQ(weekUnder, week);
@@ -214,7 +214,7 @@ TEST_F(StartupTest, SelfPlayingTrialStandsStillUnderTheExitQuestion) {
 TEST_F(StartupTest, SessionGoesOnUnderTheStoredSpelling) {
   AddTrials("Demo", 2, 3);
   db.Insert("datUser", {{"Subject", "Kim"}, {"Setting", "Demo"}});
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   LoginAs("KIM", "Demo");
   startup.Form_Load();
   EXPECT_EQ(startup.form.lblSubject->text(), "Kim");
@@ -230,7 +230,7 @@ TEST_F(StartupTest, SessionGoesOnUnderTheStoredSpelling) {
 TEST_F(StartupTest, EveryWeekRefreshesTheMarkAndTheEndClearsIt) {
   AddTrials("Demo", 2, 3);
   db.Insert("datUser", {{"Subject", "M"}, {"Setting", "Demo"}});
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   LoginAs("M", "Demo");
   startup.Form_Load();
   const Workstation here = ThisWorkstation();
@@ -240,7 +240,7 @@ TEST_F(StartupTest, EveryWeekRefreshesTheMarkAndTheEndClearsIt) {
   db.Exec("UPDATE datPlaying SET LastWeek=0;");
   Order("4");
   EXPECT_EQ(db.Count("datPlaying", "LastWeek >= strftime('%s', 'now') - 60"), 1);
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   EXPECT_THROW(startup.form.close(), ApplicationEnd);
   EXPECT_EQ(db.Count("datPlaying"), 0);
 }
@@ -250,7 +250,7 @@ TEST_F(StartupTest, EveryWeekRefreshesTheMarkAndTheEndClearsIt) {
 TEST_F(StartupTest, SessionTakenOverElsewhereEndsAtItsNextWeek) {
   AddTrials("Demo", 2, 3);
   db.Insert("datUser", {{"Subject", "M"}, {"Setting", "Demo"}});
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   LoginAs("M", "Demo");
   startup.Form_Load();
   Order("4");
@@ -260,7 +260,7 @@ TEST_F(StartupTest, SessionTakenOverElsewhereEndsAtItsNextWeek) {
   try {
     QTest::keyClick(startup.form.txtOrder, Qt::Key_Return);
   } catch (const ApplicationEnd& end) {
-    code = end.Code();
+    code = end.code();
   }
   EXPECT_EQ(code, 1);
   EXPECT_EQ(toolkit.Last().prompt,
@@ -276,7 +276,7 @@ TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
   db.Insert("tblPause", {{"Setting", "Paused"}, {"Trial", 4}, {"Password", "Four"}});
   db.Insert("tblPause", {{"Setting", "Other"}, {"Trial", 1}, {"Password", "x"}});
   db.Insert("datUser", {{"Subject", "P"}, {"Setting", "Paused"}});
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   LoginAs("P", "Paused");
   startup.Form_Load();
 

@@ -164,7 +164,7 @@ TEST_F(LoginTest, KnownParticipantIsAskedToResumeAfterTheHighestTrial) {
   }
   game.CostSum = 77;
 
-  toolkit.answers = {MsgResult::No};
+  toolkit.answers = {Answer::No};
   Choose("  d'Arcy ", "Demo");
   ClickStart();
   EXPECT_EQ(toolkit.Last().prompt,
@@ -174,7 +174,7 @@ TEST_F(LoginTest, KnownParticipantIsAskedToResumeAfterTheHighestTrial) {
   EXPECT_EQ(login.txtSubjectID->selectedText(), "  d'Arcy ");
 
   login.cboSetting->setEditText("O'Brien");
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   ClickStart();
   EXPECT_EQ(toolkit.Last().prompt,
             "Continue with user d'Arcy on Trial 5?  Click No to change name");
@@ -188,7 +188,7 @@ TEST_F(LoginTest, KnownParticipantIsAskedToResumeAfterTheHighestTrial) {
 // Cancel stores nothing and returns to the User ID.
 TEST_F(LoginTest, RegistrationChecksGenderThenAgeAndStoresTheRow) {
   auto Register = [this](const char* subject, std::function<void(frmNewUser&)> fill) {
-    toolkit.answers = {MsgResult::Yes};
+    toolkit.answers = {Answer::Yes};
     Choose(subject, "Demo");
     ModalScript script;
     script.Then("frmNewUser", [fill](QWidget* window) { fill(*static_cast<frmNewUser*>(window)); });
@@ -249,7 +249,7 @@ TEST_F(LoginTest, TypedSettingIsTakenAsTypedBesideOneInOtherCase) {
   for (Finish finish : {Finish::Enter, Finish::TabThenClick, Finish::Click}) {
     SCOPED_TRACE(static_cast<int>(finish));
     game.identity.SettingName.clear();
-    toolkit.answers = {MsgResult::Yes};
+    toolkit.answers = {Answer::Yes};
     ShowAgain();
     login.txtSubjectID->clear();
     QTest::keyClicks(login.txtSubjectID, "P");
@@ -308,12 +308,12 @@ TEST_F(LoginTest, UserIdInOtherLetterCaseFindsTheStoredParticipant) {
     std::string stored;
     int trial;
   } cases[] = {{"ZOË", "Zoë", 2}, {"zoë", "Zoë", 2}, {"P1", "p1", 1}, {"p1", "p1", 1}};
-  toolkit.whileOpen = [](const ScriptedToolkit::Shown& box) {
+  toolkit.whileOpen = [](const ScriptedPrompter::Shown& box) {
     if (box.title == "Login") throw std::logic_error("not found: " + box.prompt);
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.typed);
-    toolkit.answers = {MsgResult::Yes};
+    toolkit.answers = {Answer::Yes};
     ShowAgain();
     Choose(k.typed, "Demo");
     ClickStart();
@@ -330,7 +330,7 @@ TEST_F(LoginTest, UserIdInOtherLetterCaseFindsTheStoredParticipant) {
 TEST_F(LoginTest, RefusedPlanWritesNothing) {
   db.Insert("tblBlock", PlanRow(false, {{"Setting", "Broken"}, {"Delay", 7}}));
   login.txtDatabase_LostFocus();
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   ModalScript script;
   script.Then("frmNewUser", [](QWidget* window) {
     auto& form = *static_cast<frmNewUser*>(window);
@@ -368,7 +368,7 @@ TEST_F(LoginTest, ParticipantWhoPlayedEveryTrialIsToldAtLogin) {
 TEST_F(LoginTest, IdPlayingAtAnotherWorkstationIsRefusedNamingIt) {
   db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
   const int64_t since = MarkElsewhere("P1", "lab-7", 4711, 30);
-  toolkit.answers = {MsgResult::No};
+  toolkit.answers = {Answer::No};
   Choose("p1", "Demo");
   ClickStart();
   ASSERT_EQ(toolkit.shown.size(), 1u);
@@ -377,7 +377,7 @@ TEST_F(LoginTest, IdPlayingAtAnotherWorkstationIsRefusedNamingIt) {
                                        ".\r\nTake P1 over on this workstation?  Answer Yes only "
                                        "if that session has ended.");
   EXPECT_EQ(toolkit.Last().title, "Login");
-  EXPECT_EQ(toolkit.Last().style, MsgStyle::YesNoWarning);
+  EXPECT_EQ(toolkit.Last().style, PromptStyle::YesNoWarning);
   EXPECT_TRUE(login.isVisible());
   EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
   EXPECT_EQ(db.Count("datPlaying"), 1);
@@ -387,7 +387,7 @@ TEST_F(LoginTest, IdPlayingAtAnotherWorkstationIsRefusedNamingIt) {
 TEST_F(LoginTest, ModeratorTakesTheIdOverKnowingly) {
   db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
   MarkElsewhere("P1", "lab-7", 4711, 30);
-  toolkit.answers = {MsgResult::Yes, MsgResult::Yes};
+  toolkit.answers = {Answer::Yes, Answer::Yes};
   Choose("P1", "Demo");
   ClickStart();
   EXPECT_EQ(toolkit.Last().title, "Resume");
@@ -412,7 +412,7 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
     db.Insert("datUser", {{"Subject", k.subject}, {"Setting", "Demo"}});
     MarkElsewhere(k.subject, k.host, k.process, k.ago);
     toolkit.shown.clear();
-    toolkit.answers = {MsgResult::Yes};
+    toolkit.answers = {Answer::Yes};
     ShowAgain();
     Choose(QString::fromStdString(k.subject), "Demo");
     ClickStart();
@@ -426,7 +426,7 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
 TEST_F(LoginTest, OlderFileWithoutTheMarksGetsThem) {
   db.Exec("DROP TABLE datPlaying;");
   db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
-  toolkit.answers = {MsgResult::Yes};
+  toolkit.answers = {Answer::Yes};
   Choose("P1", "Demo");
   ClickStart();
   EXPECT_EQ(login.result(), QDialog::Accepted);

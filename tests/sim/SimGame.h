@@ -6,6 +6,7 @@
 
 #include "sim/modDelivery.h"
 #include "sim/modInit.h"
+#include "tests/support/FixedClocks.h"
 #include "tests/support/FixedRandom.h"
 #include "tests/support/Trials.h"
 

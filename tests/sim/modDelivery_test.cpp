@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "sim/Errors.h"
+#include "base/Errors.h"
 #include "tests/sim/SimGame.h"
 
 namespace quarn::testing {

@@ -80,15 +80,15 @@ TEST_F(DemandFile, PaddedCutOffOrRefusedWithFileAndLine) {
   EXPECT_EQ(Build("+3", 1), (std::vector<int32_t>{3, 3}));
 
   DemandFileError e = Refusal("1,2\n3,abc\n");
-  EXPECT_EQ(e.Number(), kErrTypeMismatch);
+  EXPECT_EQ(e.number(), kErrTypeMismatch);
   EXPECT_EQ(Line(e), "line 2");
   EXPECT_EQ(Line(Refusal("\n\n1,,2\n")), "line 3");
-  EXPECT_EQ(Refusal("0x10").Number(), kErrTypeMismatch);
+  EXPECT_EQ(Refusal("0x10").number(), kErrTypeMismatch);
   e = Refusal("1\n3000000000\n");
-  EXPECT_EQ(e.Number(), kErrOverflow);
+  EXPECT_EQ(e.number(), kErrOverflow);
   EXPECT_EQ(Line(e), "line 2");
-  EXPECT_EQ(Refusal("").Number(), kErrInvalidPlan);
-  EXPECT_EQ(Refusal("", "missing.txt").Number(), kErrFileNotFound);
+  EXPECT_EQ(Refusal("").number(), kErrInvalidPlan);
+  EXPECT_EQ(Refusal("", "missing.txt").number(), kErrFileNotFound);
 
   SimGame g(Trial("x"));
   g.chain.CurrentWeek = 7;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/Errors.h"
+#include "base/Errors.h"
 #include "tests/sim/SimGame.h"
 
 namespace quarn::testing {
@@ -106,7 +106,7 @@ TEST(PlayerOrder, NoiseIsEvenlySpreadAndReseedsFromTheTicks) {
   g.random.reseeds.clear();
   for (int k = 0; k < 6; ++k) {
     g.random.draws = {k / 6.0 + 0.01};
-    g.random.next = 0;
+    g.random.drawsTaken = 0;
     g.ticks.ticks = 1000u + static_cast<uint32_t>(k);
     EXPECT_EQ(PlayerOrder(g.c, kFactory), k == 0 ? -50 : k - 1);
   }

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "sim/Platform.h"
+#include "base/Random.h"
 
 namespace quarn::testing {
 
@@ -14,12 +14,12 @@ namespace quarn::testing {
 class FixedRandom final : public UniformRandom {
  public:
   explicit FixedRandom(std::vector<double> values = {0.5}) : draws(std::move(values)) {}
-  void Reseed(uint32_t ticks) override { reseeds.push_back(ticks); }
-  double Next() override { return draws[next++ % draws.size()]; }
+  void reseed(uint32_t ticks) override { reseeds.push_back(ticks); }
+  double next() override { return draws[drawsTaken++ % draws.size()]; }
 
   std::vector<double> draws;
   std::vector<uint32_t> reseeds;
-  size_t next = 0;  // how many draws were taken
+  size_t drawsTaken = 0;
 };
 
 }  // namespace quarn::testing

@@ -49,7 +49,7 @@ inline int ErrorOf(const std::function<void()>& action) {
   try {
     action();
   } catch (const QuarnError& e) {
-    return e.Number();
+    return e.number();
   }
   return 0;
 }

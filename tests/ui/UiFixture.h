@@ -7,9 +7,11 @@
 #include <functional>
 #include <string>
 
+#include "base/Clock.h"
+#include "base/Random.h"
 #include "record/Game.h"
-#include "sim/Platform.h"
-#include "tests/support/ScriptedToolkit.h"
+#include "tests/support/FixedClocks.h"
+#include "tests/support/ScriptedPrompter.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/Trials.h"
 #include "ui/DatabaseWaitNotice.h"
@@ -32,13 +34,15 @@ class QtEnvironment : public ::testing::Environment {
 };
 
 // Lets a test look at the world at the moment a box is shown.
-class ProbeToolkit : public ScriptedToolkit {
+class ProbePrompter : public ScriptedPrompter {
  public:
-  MsgResult MsgBox(const std::string& prompt, MsgStyle style, const std::string& title) override {
-    if (onBox) onBox(prompt);
-    return ScriptedToolkit::MsgBox(prompt, style, title);
-  }
   std::function<void(const std::string&)> onBox;
+
+ protected:
+  Answer present(const Prompt& prompt) override {
+    if (onBox) onBox(prompt.text);
+    return ScriptedPrompter::present(prompt);
+  }
 };
 
 // A main window on a fresh game and database. The window is shown
@@ -85,7 +89,7 @@ struct UiGame {
   const RoleState& Role(int r) const { return game.chain.Roles[static_cast<size_t>(r)]; }
 
   TestDatabase db;
-  ProbeToolkit toolkit;
+  ProbePrompter toolkit;
   ManualTickCounter ticks;
   FixedRandom random;
   DatabaseWaitNotice waitNotice{toolkit};

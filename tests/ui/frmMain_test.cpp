@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "base/Numbers.h"
 #include "record/modRecord.h"
 #include "session/ExitConfirmation.h"
 #include "session/SqlCipher.h"
 #include "session/frmPassword.h"
-#include "sim/Numbers.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/modDisplay.h"
 
@@ -17,7 +17,7 @@ using testing::UiGame;
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new testing::QtEnvironment);
 
 std::string Num(int64_t value) {
-  return Decimal(value);
+  return decimal(value);
 }
 
 TEST(OrderBox, TakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSome) {
@@ -65,7 +65,7 @@ TEST(WeekDisplay, ShowsTheChainAsItStandsAfterEachWeek) {
 
   bool sawBackorder = false;
   for (int week = 1; week <= 6; ++week) {
-    EXPECT_EQ(g.Text(g.form.lblWeek), TwoDigits(week) + " of 06");
+    EXPECT_EQ(g.Text(g.form.lblWeek), twoDigits(week) + " of 06");
     for (int r = 0; r < kRoleCount; ++r) {
       const RoleState& role = g.Role(r);
       SCOPED_TRACE("week " + Num(week) + " role " + Num(r));
@@ -77,7 +77,7 @@ TEST(WeekDisplay, ShowsTheChainAsItStandsAfterEachWeek) {
       EXPECT_EQ(g.Text(g.form.lblSpent[r]), Num(role.TotalCost));
       sawBackorder = sawBackorder || role.Inventory < 0;
     }
-    EXPECT_EQ(g.Text(g.form.lblTotalCost), ShortestDecimal(g.game.plan.TrialPlans[0].TotalCost));
+    EXPECT_EQ(g.Text(g.form.lblTotalCost), shortestDecimal(g.game.plan.TrialPlans[0].TotalCost));
     EXPECT_EQ(g.game.times.WeekStartTime, g.ticks.ticks);
 
     g.ticks.ticks += 2500;
@@ -297,7 +297,7 @@ TEST(Training, WindowClosesBetweenRestarts) {
     return ConfirmExit(g.game, [&g] { return g.form.cmdOrder->text().toStdString(); });
   };
   g.form.StartTrial();
-  g.toolkit.answers = {MsgResult::Yes};
+  g.toolkit.answers = {Answer::Yes};
   EXPECT_THROW(g.form.close(), ApplicationEnd);
   EXPECT_EQ(g.toolkit.Last().prompt, "Are you sure you want to exit?");
   EXPECT_EQ(g.Failures(), 1);
@@ -332,7 +332,7 @@ TEST(DatabaseWait, LockedFileKeepsTheWindowPaintedAndSaysItWaits) {
   bool held = true, gameStoodStill = true;
   QTimer probe;
   QObject::connect(&probe, &QTimer::timeout, [&] {
-    gameStoodStill = gameStoodStill && g.toolkit.ModalOpen();
+    gameStoodStill = gameStoodStill && g.toolkit.modalOpen();
     g.form.update();  // as a window uncovered meanwhile asks
     const QDialog* window = g.waitNotice.Window();
     if (held && window && window->isVisible()) {

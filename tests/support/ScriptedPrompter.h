@@ -6,48 +6,51 @@
 #include <string>
 #include <vector>
 
+#include "base/Prompter.h"
 #include "tests/support/FixedRandom.h"
-#include "ui/Toolkit.h"
 
 namespace quarn::testing {
 
 // A toolkit for tests: message boxes are recorded and answered from a queue
 // (an unexpected box fails loudly instead of blocking), sleeps are recorded
 // instead of waited, and EndApplication throws ApplicationEnd.
-class ScriptedToolkit : public Toolkit {
+class ScriptedPrompter : public Prompter {
  public:
   struct Shown {
     std::string prompt;
-    MsgStyle style;
+    PromptStyle style;
     std::string title;
+    PromptKind kind;
   };
 
-  MsgResult MsgBox(const std::string& prompt, MsgStyle style, const std::string& title) override {
-    ModalScope open(*this);
-    shown.push_back({prompt, style, title});
-    if (whileOpen) whileOpen(shown.back());
-    if (answers.empty()) {
-      if (style == MsgStyle::OkOnly || style == MsgStyle::OkWarning) return MsgResult::Ok;
-      throw std::logic_error("unanswered message box: " + prompt);
-    }
-    MsgResult answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  void DoEvents() override { ++doEvents; }
-  void Sleep(std::chrono::milliseconds duration) override { sleeps.push_back(duration); }
-  std::string AppFolder() override { return appFolder; }
-
   const Shown& Last() const { return shown.back(); }
+  void processEvents() override { ++doEvents; }
+  void wait(std::chrono::milliseconds duration) override { sleeps.push_back(duration); }
+  std::string applicationFolder() override { return appFolder; }
 
   // Runs while a box is up, before it is answered: what the world does
   // meanwhile (timers firing, another program writing).
   std::function<void(const Shown&)> whileOpen;
-  std::deque<MsgResult> answers;
+  std::deque<Answer> answers;
   std::vector<Shown> shown;
   std::vector<std::chrono::milliseconds> sleeps;
   int doEvents = 0;
   std::string appFolder = ".";
+
+ protected:
+  Answer present(const Prompt& prompt) override {
+    shown.push_back({prompt.text, prompt.style, prompt.title, prompt.kind});
+    if (whileOpen) whileOpen(shown.back());
+    if (answers.empty()) {
+      if (prompt.style == PromptStyle::Ok || prompt.style == PromptStyle::OkWarning) {
+        return Answer::Ok;
+      }
+      throw std::logic_error("unanswered message box: " + prompt.text);
+    }
+    Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
 };
 
 }  // namespace quarn::testing

@@ -4,45 +4,44 @@
 #include <functional>
 #include <string>
 
-#include "ui/Toolkit.h"
+#include "base/Prompter.h"
 
 namespace quarn {
 
 // What a message box asks: every box the application shows passes through
-// QtToolkit::Ask as one of these.
+// QtPrompter::Ask as one of these.
 struct MessageRequest {
   std::string prompt;  // "\r\n" already turned into line breaks
-  MsgStyle style;
+  PromptStyle style;
   std::string title;  // never empty: kAppTitle when the caller gave none
+  PromptKind kind = PromptKind::Message;
 };
 
-// The toolkit on Qt 6 Widgets.
-class QtToolkit : public Toolkit {
+// The Prompter on Qt 6 Widgets.
+class QtPrompter : public Prompter {
  public:
-  MsgResult MsgBox(const std::string& prompt, MsgStyle style,
-                   const std::string& title = "") override;
-  void DoEvents() override;
-  void Sleep(std::chrono::milliseconds duration) override;
-  std::string AppFolder() override;
+  void processEvents() override;
+  void wait(std::chrono::milliseconds duration) override;
+  std::string applicationFolder() override;
 
   // When set, boxes are answered by this function instead of being shown.
-  std::function<MsgResult(const MessageRequest&)> answerer;
+  std::function<Answer(const MessageRequest&)> answerer;
 
  protected:
+  Answer present(const Prompt& prompt) override;
   // The single place that shows a box and waits for the answer.
-  virtual MsgResult Ask(const MessageRequest& request);
+  virtual Answer Ask(const MessageRequest& request);
 };
 
-// Builds the request a call to MsgBox makes (title defaulted, line breaks).
-MessageRequest MakeMessageRequest(const std::string& prompt, MsgStyle style,
-                                  const std::string& title);
+// Builds the request a prompt makes (title defaulted, line breaks).
+MessageRequest MakeMessageRequest(const Prompt& prompt);
 
 // The application object. No exception ever crosses Qt's event loop: an
 // ApplicationEnd ends the process with its code; any other failure is shown
 // as "Error <number>: <description>" and then ends the process.
 class QuarnApplication : public QApplication {
  public:
-  QuarnApplication(int& argc, char** argv, Toolkit& toolkit);
+  QuarnApplication(int& argc, char** argv, Prompter& toolkit);
 
   bool notify(QObject* receiver, QEvent* event) override;
 
@@ -51,7 +50,7 @@ class QuarnApplication : public QApplication {
 
  private:
   [[noreturn]] void Fail(int number, const std::string& description);
-  Toolkit& toolkit_;
+  Prompter& toolkit_;
 };
 
 // Ends the process at once with `code`, after flushing the standard streams.

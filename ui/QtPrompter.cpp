@@ -1,4 +1,4 @@
-#include "ui/QtToolkit.h"
+#include "ui/QtPrompter.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -9,29 +9,29 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "sim/Errors.h"
+#include "base/Errors.h"
 
 namespace quarn {
 
-MessageRequest MakeMessageRequest(const std::string& prompt, MsgStyle style,
-                                  const std::string& title) {
-  MessageRequest request{"", style, title.empty() ? std::string(kAppTitle) : title};
-  request.prompt.reserve(prompt.size());
-  for (size_t i = 0; i < prompt.size(); ++i) {
-    if (prompt[i] == '\r' && i + 1 < prompt.size() && prompt[i + 1] == '\n') continue;
-    request.prompt += prompt[i];
+MessageRequest MakeMessageRequest(const Prompt& prompt) {
+  MessageRequest request{"", prompt.style,
+                         prompt.title.empty() ? std::string(kAppTitle) : prompt.title, prompt.kind};
+  const std::string& text = prompt.text;
+  request.prompt.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    request.prompt += text[i];
   }
   return request;
 }
 
-MsgResult QtToolkit::MsgBox(const std::string& prompt, MsgStyle style, const std::string& title) {
-  ModalScope open(*this);
-  MessageRequest request = MakeMessageRequest(prompt, style, title);
+Answer QtPrompter::present(const Prompt& prompt) {
+  MessageRequest request = MakeMessageRequest(prompt);
   if (answerer) return answerer(request);
   return Ask(request);
 }
 
-MsgResult QtToolkit::Ask(const MessageRequest& request) {
+Answer QtPrompter::Ask(const MessageRequest& request) {
   QMessageBox box;
   box.setWindowTitle(QString::fromStdString(request.title));
   box.setText(QString::fromStdString(request.prompt));
@@ -39,25 +39,25 @@ MsgResult QtToolkit::Ask(const MessageRequest& request) {
 
   using B = QMessageBox::StandardButton;
   switch (request.style) {
-    case MsgStyle::OkOnly:
+    case PromptStyle::Ok:
       box.setStandardButtons(B::Ok);
       break;
-    case MsgStyle::OkWarning:
+    case PromptStyle::OkWarning:
       box.setIcon(QMessageBox::Warning);
       box.setStandardButtons(B::Ok);
       break;
-    case MsgStyle::YesNo:
+    case PromptStyle::YesNo:
       box.setStandardButtons(B::Yes | B::No);
       break;
-    case MsgStyle::YesNoWarning:
+    case PromptStyle::YesNoWarning:
       box.setIcon(QMessageBox::Warning);
       box.setStandardButtons(B::Yes | B::No);
       break;
-    case MsgStyle::YesNoQuestion:
+    case PromptStyle::YesNoQuestion:
       box.setIcon(QMessageBox::Question);
       box.setStandardButtons(B::Yes | B::No);
       break;
-    case MsgStyle::AbortRetryIgnore:
+    case PromptStyle::AbortRetryIgnore:
       box.setIcon(QMessageBox::Warning);
       box.setStandardButtons(B::Abort | B::Retry | B::Ignore);
       // Escape or a stray Enter must not end the application: both retry.
@@ -68,37 +68,37 @@ MsgResult QtToolkit::Ask(const MessageRequest& request) {
 
   switch (box.exec()) {
     case B::Yes:
-      return MsgResult::Yes;
+      return Answer::Yes;
     case B::No:
-      return MsgResult::No;
+      return Answer::No;
     case B::Abort:
-      return MsgResult::Abort;
+      return Answer::Abort;
     case B::Retry:
-      return MsgResult::Retry;
+      return Answer::Retry;
     case B::Ignore:
-      return MsgResult::Ignore;
+      return Answer::Ignore;
     case B::Ok:
-      return MsgResult::Ok;
+      return Answer::Ok;
     default:
       // Closed by the window system without a button: the harmless answer.
-      if (request.style == MsgStyle::OkOnly || request.style == MsgStyle::OkWarning) {
-        return MsgResult::Ok;
+      if (request.style == PromptStyle::Ok || request.style == PromptStyle::OkWarning) {
+        return Answer::Ok;
       }
-      return request.style == MsgStyle::AbortRetryIgnore ? MsgResult::Retry : MsgResult::No;
+      return request.style == PromptStyle::AbortRetryIgnore ? Answer::Retry : Answer::No;
   }
 }
 
-void QtToolkit::DoEvents() {
+void QtPrompter::processEvents() {
   QCoreApplication::processEvents();
 }
 
-void QtToolkit::Sleep(std::chrono::milliseconds duration) {
+void QtPrompter::wait(std::chrono::milliseconds duration) {
   QEventLoop loop;
   QTimer::singleShot(duration, &loop, &QEventLoop::quit);
   loop.exec();
 }
 
-std::string QtToolkit::AppFolder() {
+std::string QtPrompter::applicationFolder() {
   return QCoreApplication::applicationDirPath().toStdString();
 }
 
@@ -109,7 +109,7 @@ void EndProcessNow(int code) {
   std::_Exit(code);
 }
 
-QuarnApplication::QuarnApplication(int& argc, char** argv, Toolkit& toolkit)
+QuarnApplication::QuarnApplication(int& argc, char** argv, Prompter& toolkit)
     : QApplication(argc, argv), toolkit_(toolkit) {}
 
 bool QuarnApplication::notify(QObject* receiver, QEvent* event) {
@@ -130,10 +130,10 @@ void QuarnApplication::Guard(const std::function<void()>& work) {
     return;
   } catch (const ApplicationEnd& end) {
     ending = true;
-    endCode = end.Code();
+    endCode = end.code();
   } catch (const QuarnError& error) {
-    number = error.Number();
-    description = error.Description();
+    number = error.number();
+    description = error.description();
   } catch (const std::exception& error) {
     number = 51;  // the classic runtime's "Internal error"
     description = error.what();
@@ -147,7 +147,7 @@ void QuarnApplication::Guard(const std::function<void()>& work) {
 
 void QuarnApplication::Fail(int number, const std::string& description) {
   try {
-    toolkit_.MsgBox("Error " + std::to_string(number) + ": " + description, MsgStyle::OkWarning);
+    toolkit_.ask("Error " + std::to_string(number) + ": " + description, PromptStyle::OkWarning);
   } catch (...) {
     // The report could not be shown; the process still ends.
   }

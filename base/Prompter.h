@@ -1,0 +1,95 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace quarn {
+
+// The buttons (and the icon) of a question.
+enum class PromptStyle {
+  Ok,
+  OkWarning,
+  YesNo,
+  YesNoWarning,
+  YesNoQuestion,
+  AbortRetryIgnore,
+};
+
+// The button pressed; the numbers are the classic button codes.
+enum class Answer : int16_t { Ok = 1, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+
+// What a question is about, so that code answering in a person's place (the
+// pilot, tests) can tell the questions apart without reading their text.
+enum class PromptKind {
+  Message,              // anything not named below
+  DatabaseOutdated,     // the file lacks a table or column: the application ends
+  DatabaseRetry,        // a database use keeps failing: retry or quit
+  DatabaseWriteFailed,  // a result row could not be stored: abort, retry or ignore
+  DatabaseNotStored,    // what a quit over a failed write leaves unstored
+};
+
+struct Prompt {
+  std::string text;  // "\r\n" breaks the line
+  PromptStyle style = PromptStyle::Ok;
+  std::string title;  // empty: the application's title
+  PromptKind kind = PromptKind::Message;
+};
+
+// How code below the windows asks a person something, waits and ends the
+// application. The application puts Qt behind it; tests put a scripted
+// double behind it that answers the questions.
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+
+  // Shows a modal question and returns the button pressed. The game stands
+  // still meanwhile (modalOpen() is true).
+  Answer ask(const Prompt& prompt);
+  Answer ask(const std::string& text, PromptStyle style, const std::string& title = "",
+             PromptKind kind = PromptKind::Message);
+
+  // Ends the application at once: throws ApplicationEnd.
+  [[noreturn]] virtual void endApplication(int code = 0);
+
+  // Lets pending window events run once.
+  virtual void processEvents() {}
+
+  // Waits without busying the processor.
+  virtual void wait(std::chrono::milliseconds duration) = 0;
+
+  // The folder that holds the application's executable, without a trailing
+  // slash.
+  virtual std::string applicationFolder() = 0;
+
+  // Whether a modal window of the session is open (a question, the pause,
+  // the wait for a locked database). The game stands still meanwhile: the
+  // animation does not tick and no week is played, so that nothing changes
+  // under a question.
+  bool modalOpen() const { return m_modalDepth > 0; }
+
+  // Counts a modal window as open for its lifetime.
+  class ModalScope {
+   public:
+    explicit ModalScope(Prompter& prompter) : m_prompter(prompter) { ++m_prompter.m_modalDepth; }
+    ~ModalScope() { --m_prompter.m_modalDepth; }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+   private:
+    Prompter& m_prompter;
+  };
+
+ protected:
+  // Shows the question and waits for the answer; ask() holds a ModalScope
+  // meanwhile.
+  virtual Answer present(const Prompt& prompt) = 0;
+
+ private:
+  int m_modalDepth = 0;
+};
+
+// The application's title, shown on questions that have none of their own.
+inline constexpr const char* kAppTitle = "Quarn Game";
+
+}  // namespace quarn

@@ -1,0 +1,30 @@
+#include "base/Random.h"
+
+#include <gtest/gtest.h>
+
+namespace quarn {
+namespace {
+
+TEST(StandardUniformRandom, SeededGeneratorRepeatsItsDrawsWhateverTheTickCount) {
+  StandardUniformRandom first(7);
+  StandardUniformRandom second(7);
+  for (uint32_t week = 0; week < 50; ++week) {
+    first.reseed(week);
+    second.reseed(week * 1000 + 3);
+    const double draw = first.next();
+    EXPECT_EQ(draw, second.next());
+    EXPECT_GE(draw, 0.0);
+    EXPECT_LT(draw, 1.0);
+  }
+}
+
+TEST(StandardUniformRandom, ReseedsWithinOneMillisecondDrawDifferently) {
+  StandardUniformRandom random;
+  random.reseed(1000);
+  const double first = random.next();
+  random.reseed(1000);
+  EXPECT_NE(random.next(), first);
+}
+
+}  // namespace
+}  // namespace quarn

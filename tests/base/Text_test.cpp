@@ -1,0 +1,53 @@
+#include "base/Text.h"
+
+#include <gtest/gtest.h>
+
+namespace quarn {
+namespace {
+
+TEST(Text, PrintableShowsWhatCannotBeSeenAsItsCode) {
+  EXPECT_EQ(printable("a\x1b[31mb"), "a\\x1b[31mb");
+  EXPECT_EQ(printable("\xEF\xBB\xBFZo\xC3\xAB"), "<U+FEFF>Zo\xC3\xAB");
+  EXPECT_EQ(printable("\xe9t\xe9"), "\\xe9t\\xe9");
+}
+
+TEST(Text, NamesThatWouldBreakATextLineAreNamed) {
+  EXPECT_EQ(textLineFault("Demo 2"), "");
+  EXPECT_EQ(textLineFault("a,b"), "holds a comma");
+  EXPECT_EQ(textLineFault("a\r\nb"), "holds a line break");
+  EXPECT_EQ(textLineFault("a\tb"), "holds the control character \\x09");
+  EXPECT_EQ(textLineFault("\xe9"), "holds bytes that are not UTF-8 text");
+}
+
+TEST(Text, Utf8CheckNamesTheFirstBadByte) {
+  size_t bad = 0;
+  EXPECT_TRUE(isUtf8("Zo\xC3\xAB"));
+  EXPECT_FALSE(isUtf8("ab\xC0\xAF", &bad));  // an overlong "/"
+  EXPECT_EQ(bad, 2u);
+  EXPECT_FALSE(isUtf8("\xED\xA0\x80"));  // a surrogate
+}
+
+TEST(Text, TrimsOnlyTheCharactersAsked) {
+  EXPECT_EQ(trimBlanks("  a b \t"), "a b \t");
+  EXPECT_EQ(trimSpace(" \t\v a b\r\n"), "a b");
+  EXPECT_EQ(trimmed("--x-", "-"), "x");
+  EXPECT_EQ(trimBlanks("   "), "");
+  EXPECT_EQ(withoutByteOrderMark("\xEF\xBB\xBFx"), "x");
+}
+
+TEST(Text, AsciiCaseFoldingLeavesOtherLettersAlone) {
+  EXPECT_TRUE(equalsIgnoringAsciiCase("Bot", "bOT"));
+  EXPECT_FALSE(equalsIgnoringAsciiCase("Zo\xC3\xAB", "ZO\xC3\x8B"));
+  EXPECT_EQ(toLowerAscii("ZO\xC3\x8B"), "zo\xC3\x8B");
+}
+
+TEST(Text, CaseBlindComparisonFoldsLettersBeyondAscii) {
+  EXPECT_EQ(compareIgnoringCase("Zo\xC3\xAB", "ZO\xC3\x8B"), 0);
+  EXPECT_EQ(compareIgnoringCase("p1", "P1"), 0);
+  EXPECT_LT(compareIgnoringCase("a", "B"), 0);
+  EXPECT_GT(compareIgnoringCase("ab", "A"), 0);
+  EXPECT_NE(compareIgnoringCase("\xe9", "\xc9"), 0);  // bytes that are not UTF-8 stay apart
+}
+
+}  // namespace
+}  // namespace quarn
