@@ -192,7 +192,7 @@ void Pilot::EnterPausePassword(frmPause& pause) {
     pause.done(QDialog::Rejected);
     return;
   }
-  out_ << "Pause after trial " << game_.plan.CurrentTrial + 1 << ": password entered" << std::endl;
+  out_ << "Pause after trial " << game_.plan.currentTrial + 1 << ": password entered" << std::endl;
 }
 
 Answer Pilot::Retry(const MessageRequest& box, int& count, Answer again, Answer giveUp) {
@@ -221,15 +221,15 @@ Answer Pilot::AnswerBox(const MessageRequest& box) {
     return Answer::Yes;
   }
   if (box.title == "Resume") {
-    out_ << "Resuming " << options_.subject << " at trial " << game_.plan.CurrentTrial + 1
+    out_ << "Resuming " << options_.subject << " at trial " << game_.plan.currentTrial + 1
          << std::endl;
     return Answer::Yes;
   }
   if (StartsWith(prompt, "Training failed.  ")) {
     std::string reason = prompt.substr(18);
     reason = reason.substr(0, reason.find(".  "));
-    out_ << "Training trial " << game_.training.TrainingTrialNo << ": failed after "
-         << game_.chain.CurrentWeek - 1 << " week(s) (" << reason << "), played again" << std::endl;
+    out_ << "Training trial " << game_.training.recordedTrial << ": failed after "
+         << game_.chain.currentWeek - 1 << " week(s) (" << reason << "), played again" << std::endl;
     return Answer::Ok;
   }
   if (StartsWith(prompt, "Subject has already completed all trials")) {
@@ -249,23 +249,23 @@ Answer Pilot::AnswerBox(const MessageRequest& box) {
 }
 
 int32_t Pilot::TrialCost() const {
-  const TrialPlan& trial = CurrentPlan(game_.plan);
-  if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
-    return game_.chain.Roles[static_cast<size_t>(trial.SubjectRole)].TotalCost;
+  const TrialPlan& trial = game_.plan.current();
+  if (trial.participantRole >= 0 && trial.participantRole < kRoleCount) {
+    return game_.chain.roles[static_cast<size_t>(trial.participantRole)].totalCost;
   }
   int64_t sum = 0;
-  for (const RoleState& role : game_.chain.Roles) sum += role.TotalCost;
+  for (const RoleState& role : game_.chain.roles) sum += role.totalCost;
   return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
 }
 
 void Pilot::ReportTrial() {
-  const TrialPlan& trial = CurrentPlan(game_.plan);
-  if (game_.training.TrainingMode) {
-    out_ << "Training trial " << game_.training.TrainingTrialNo;
+  const TrialPlan& trial = game_.plan.current();
+  if (game_.training.active) {
+    out_ << "Training trial " << game_.training.recordedTrial;
   } else {
-    out_ << "Trial " << game_.plan.CurrentTrial + 1 << " of " << game_.plan.TrialCount;
+    out_ << "Trial " << game_.plan.currentTrial + 1 << " of " << game_.plan.trialCount();
   }
-  out_ << " (Delay " << trial.Delay << ", " << trial.numweeks << " weeks): cost " << TrialCost()
+  out_ << " (Delay " << trial.delay << ", " << trial.weeks << " weeks): cost " << TrialCost()
        << std::endl;
 }
 
@@ -311,7 +311,7 @@ PilotReport Pilot::Run() {
     startup_->Form_Load();
     PlayUntilGameOver(startup_->form);
     ReleaseMark(game_);
-    out_ << "Game over: total cost sum over all " << game_.plan.TrialCount
+    out_ << "Game over: total cost sum over all " << game_.plan.trialCount()
          << " completed trial(s) is " << game_.CostSum << std::endl;
     report_.exitCode = 0;
   } catch (const ApplicationEnd&) {
@@ -328,9 +328,9 @@ PilotReport Pilot::Run() {
 }  // namespace
 
 int DemandOrder(const Game& game) {
-  const int16_t role = CurrentPlan(game.plan).SubjectRole;
+  const int16_t role = game.plan.current().participantRole;
   if (role < 0 || role >= kRoleCount) return 0;
-  const int32_t demand = game.chain.Roles[static_cast<size_t>(role)].Demand;
+  const int32_t demand = game.chain.roles[static_cast<size_t>(role)].demand;
   return std::clamp<int32_t>(demand, 0, kLargestOrder);
 }
 

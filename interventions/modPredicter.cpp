@@ -28,15 +28,15 @@ int16_t PredictDemand(PredicterState& state, const TrialPlan& trial, int16_t cur
   const int16_t i =
       narrow16(int64_t{state.PredictExtent} + currentWeek - 1, "Predicter week index");
   int64_t value = state.PredictExcess;
-  if (i < trial.numweeks) {
+  if (i < trial.weeks) {
     // A negative Extent can reach before week 1; that is an error, not a read
     // outside the series.
-    if (i < 0 || static_cast<size_t>(i) >= trial.WeeklyDemand.size()) {
+    if (i < 0 || static_cast<size_t>(i) >= trial.weeklyDemand.size()) {
       throw QuarnError(kErrSubscriptOutOfRange,
                        "Subscript out of range: the predicter asks for the demand of week " +
                            decimal(int64_t{i} + 1));
     }
-    value = trial.WeeklyDemand[static_cast<size_t>(i)];
+    value = trial.weeklyDemand[static_cast<size_t>(i)];
   }
   int16_t shown = narrow16(value, "Predicted demand");
   if (state.PredictMaxNoise > 0) {

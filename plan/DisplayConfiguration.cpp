@@ -4,8 +4,6 @@ namespace quarn {
 
 namespace {
 
-const char* const kOptionColumns[kRoleCount] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
-
 std::string TextOrEmpty(const Recordset& rs, const std::string& column) {
   const Field field = rs.Get(column);
   return field.IsNull() ? std::string() : field.AsText();
@@ -20,12 +18,12 @@ RoleDisplay ReadDisplayOption(Database& db, const std::string& name) {
       db, "SELECT * FROM tblDisplayOption WHERE Option='" + SqlQuote(name) + "';", true);
   if (!rs->Eof()) {
     role.found = true;
-    role.RecentOrder = rs->Get("RecentOrder").AsBool();
-    role.BackOrder = rs->Get("BackOrder").AsBool();
-    role.Inventory = rs->Get("Inventory").AsBool();
-    role.Satisfied = rs->Get("Satisfied").AsBool();
-    role.Demand = rs->Get("Demand").AsBool();
-    role.Cost = rs->Get("Cost").AsBool();
+    role.recentOrder = rs->Get("RecentOrder").AsBool();
+    role.backorder = rs->Get("BackOrder").AsBool();
+    role.inventory = rs->Get("Inventory").AsBool();
+    role.satisfied = rs->Get("Satisfied").AsBool();
+    role.demand = rs->Get("Demand").AsBool();
+    role.cost = rs->Get("Cost").AsBool();
   }
   DbClose(db, rs);
   return role;
@@ -38,12 +36,12 @@ DisplayConfiguration ReadDisplayConfiguration(Database& db, const std::string& n
       db, "SELECT * FROM tblDisplay WHERE Configuration='" + SqlQuote(name) + "';", true);
   if (!rs->Eof()) {
     config.found = true;
-    config.BottlesF = rs->Get("BottlesF").AsBool();
-    config.TrucksFD = rs->Get("TrucksFD").AsBool();
-    config.TrucksDW = rs->Get("TrucksDW").AsBool();
-    config.TrucksWR = rs->Get("TrucksWR").AsBool();
-    config.TotalCost = rs->Get("TotalCost").AsBool();
-    for (int r = 0; r < kRoleCount; ++r) options[r] = TextOrEmpty(*rs, kOptionColumns[r]);
+    config.factoryProduction = rs->Get("BottlesF").AsBool();
+    config.trucksToDistributor = rs->Get("TrucksFD").AsBool();
+    config.trucksToWholesaler = rs->Get("TrucksDW").AsBool();
+    config.trucksToRetailer = rs->Get("TrucksWR").AsBool();
+    config.totalCost = rs->Get("TotalCost").AsBool();
+    for (int r = 0; r < kRoleCount; ++r) options[r] = TextOrEmpty(*rs, roleColumn(r));
   }
   DbClose(db, rs);
   for (int r = 0; r < kRoleCount; ++r) config.roles[r] = ReadDisplayOption(db, options[r]);

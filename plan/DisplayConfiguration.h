@@ -13,12 +13,12 @@ namespace quarn {
 struct RoleDisplay {
   bool found = false;
   std::string option;  // the option name looked up
-  bool RecentOrder = false;
-  bool BackOrder = false;
-  bool Inventory = false;
-  bool Satisfied = false;
-  bool Demand = false;
-  bool Cost = false;
+  bool recentOrder = false;
+  bool backorder = false;
+  bool inventory = false;
+  bool satisfied = false;
+  bool demand = false;
+  bool cost = false;
 };
 
 // What a display configuration shows. When no configuration row was found
@@ -26,11 +26,11 @@ struct RoleDisplay {
 // four options have been looked up under empty names.
 struct DisplayConfiguration {
   bool found = false;
-  bool BottlesF = false;  // goods on their way into the Factory
-  bool TrucksFD = false;
-  bool TrucksDW = false;
-  bool TrucksWR = false;
-  bool TotalCost = false;
+  bool factoryProduction = false;    // BottlesF: goods on their way into the Factory
+  bool trucksToDistributor = false;  // TrucksFD
+  bool trucksToWholesaler = false;   // TrucksDW
+  bool trucksToRetailer = false;     // TrucksWR
+  bool totalCost = false;            // TotalCost: the total cost panel
   std::array<RoleDisplay, kRoleCount> roles;
 };
 

@@ -15,8 +15,6 @@ constexpr int64_t kMax32 = std::numeric_limits<int32_t>::max();
 constexpr int64_t kMin16 = std::numeric_limits<int16_t>::min();
 constexpr int64_t kMax16 = std::numeric_limits<int16_t>::max();
 
-const char* const kRoleNames[kRoleCount] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
-
 // Every value a quantity can take lies in [lo, hi].
 struct Range {
   int64_t lo = 0;
@@ -62,37 +60,38 @@ class ChainBounds {
 
   void Run() {
     Start();
-    for (int64_t press = 1; press <= trial_.numweeks; ++press) CloseWeek(press + 1);
+    for (int64_t press = 1; press <= trial_.weeks; ++press) closeWeek(press + 1);
   }
 
   Range EndCost() const {
     Range sum;
-    for (const Stage& s : stages_) sum = sum + s.TotalCost;
+    for (const Stage& s : stages_) sum = sum + s.totalCost;
     return sum;
   }
 
  private:
   struct Stage {
-    Range Inventory, DeltaInventory, Received, Demand, Satisfied, TotalCost;
-    std::vector<Range> OrderSlots, DelaySlots;
+    Range inventory, deltaInventory, received, demand, satisfied, totalCost;
+    std::vector<Range> orderSlots, delaySlots;
   };
 
   void Start() {
     for (int r = 0; r < kRoleCount; ++r) {
       Stage& s = stages_[r];
-      s.OrderSlots.assign(static_cast<size_t>(trial_.OrderDelay) + 1, Exactly(trial_.FirstOrder));
-      s.Inventory = s.DeltaInventory = Exactly(trial_.InitInventory);
-      s.Received = Exactly(trial_.InitDelayAmount);
-      s.DelaySlots.assign(static_cast<size_t>(trial_.Delay), Exactly(trial_.InitDelayAmount));
-      s.Demand = Exactly(r == kRetailer ? trial_.WeeklyDemand[0] : trial_.FirstOrder);
+      s.orderSlots.assign(static_cast<size_t>(trial_.orderDelay) + 1, Exactly(trial_.firstOrder));
+      s.inventory = s.deltaInventory = Exactly(trial_.initialInventory);
+      s.received = Exactly(trial_.initialShipment);
+      s.delaySlots.assign(static_cast<size_t>(trial_.delay), Exactly(trial_.initialShipment));
+      s.demand =
+          Exactly(r == roleIndex(Role::Retailer) ? trial_.weeklyDemand[0] : trial_.firstOrder);
     }
-    StepWeek(1);
+    stepWeek(1);
   }
 
   [[noreturn]] void Fail(const std::string& what, int role, int64_t week, int64_t value,
                          const char* width) const {
-    throw Exceeded{"the " + std::string(kRoleNames[role]) + "'s " + what + " can reach " +
-                   decimal(value) + " in week " + decimal(week) + ", beyond " + width};
+    throw Exceeded{"the " + roleName(role) + "'s " + what + " can reach " + decimal(value) +
+                   " in week " + decimal(week) + ", beyond " + width};
   }
 
   Range Fit32(Range r, const std::string& what, int role, int64_t week) const {
@@ -106,132 +105,134 @@ class ChainBounds {
     const double rlo = roundHalfEven(lo);
     const double rhi = roundHalfEven(hi);
     if (!(rhi <= static_cast<double>(kMax32))) {
-      throw Exceeded{"the " + std::string(kRoleNames[role]) + "'s " + what + " can reach " +
-                     shortestDecimal(hi) + " in week " + decimal(week) + ", beyond 2147483647"};
+      throw Exceeded{"the " + roleName(role) + "'s " + what + " can reach " + shortestDecimal(hi) +
+                     " in week " + decimal(week) + ", beyond 2147483647"};
     }
     if (!(rlo >= static_cast<double>(kMin32))) {
-      throw Exceeded{"the " + std::string(kRoleNames[role]) + "'s " + what + " can reach " +
-                     shortestDecimal(lo) + " in week " + decimal(week) + ", beyond -2147483648"};
+      throw Exceeded{"the " + roleName(role) + "'s " + what + " can reach " + shortestDecimal(lo) +
+                     " in week " + decimal(week) + ", beyond -2147483648"};
     }
     return {static_cast<int64_t>(rlo), static_cast<int64_t>(rhi)};
   }
 
-  void StepWeek(int64_t w) {
+  void stepWeek(int64_t w) {
     for (int r = 0; r < kRoleCount; ++r) {
       Stage& s = stages_[r];
-      s.Demand = r == kRetailer ? Exactly(trial_.WeeklyDemand[static_cast<size_t>(w - 1)])
-                                : stages_[r + 1].OrderSlots[0];
-      ShipGoods(r, w);
-      AdvanceShipments(r);
+      s.demand = r == roleIndex(Role::Retailer)
+                     ? Exactly(trial_.weeklyDemand[static_cast<size_t>(w - 1)])
+                     : stages_[r + 1].orderSlots[0];
+      shipGoods(r, w);
+      advanceShipments(r);
     }
-    for (int r = kRetailer; r > trial_.SubjectRole; --r) PlaceOrder(r, w);
+    for (int r = roleIndex(Role::Retailer); r > trial_.participantRole; --r) placeOrder(r, w);
   }
 
-  void CloseWeek(int64_t w) {
-    for (int r = trial_.SubjectRole; r >= 0; --r) PlaceOrder(r, w);
-    for (int r = 0; r < kRoleCount; ++r) ChargeCost(r, w);
-    if (w <= trial_.numweeks) StepWeek(w);
+  void closeWeek(int64_t w) {
+    for (int r = trial_.participantRole; r >= 0; --r) placeOrder(r, w);
+    for (int r = 0; r < kRoleCount; ++r) chargeCost(r, w);
+    if (w <= trial_.weeks) stepWeek(w);
   }
 
-  void ShipGoods(int r, int64_t w) {
+  void shipGoods(int r, int64_t w) {
     Stage& s = stages_[r];
-    s.Received = s.DelaySlots[0];
+    s.received = s.delaySlots[0];
     std::optional<Range> satisfied;
-    if (const std::optional<Range> stock = NonNegative(s.Inventory)) {
-      const Range available = Fit32(*stock + s.Received, "available stock", r, w);
-      satisfied = Min(available, s.Demand);
+    if (const std::optional<Range> stock = NonNegative(s.inventory)) {
+      const Range available = Fit32(*stock + s.received, "available stock", r, w);
+      satisfied = Min(available, s.demand);
     }
-    if (const std::optional<Range> backlog = Negative(s.Inventory)) {
-      const Range required = Fit32(s.Demand - *backlog, "demand with backorder", r, w);
-      const Range shipped = Min(s.Received, required);
+    if (const std::optional<Range> backlog = Negative(s.inventory)) {
+      const Range required = Fit32(s.demand - *backlog, "demand with backorder", r, w);
+      const Range shipped = Min(s.received, required);
       satisfied = satisfied ? Union(*satisfied, shipped) : shipped;
     }
-    s.Satisfied = *satisfied;
-    s.DeltaInventory = Fit32(s.Received - s.Demand, "change of inventory", r, w);
-    s.Inventory = Fit32(s.Inventory + s.DeltaInventory, "inventory or backorder", r, w);
+    s.satisfied = *satisfied;
+    s.deltaInventory = Fit32(s.received - s.demand, "change of inventory", r, w);
+    s.inventory = Fit32(s.inventory + s.deltaInventory, "inventory or backorder", r, w);
   }
 
-  void AdvanceShipments(int r) {
+  void advanceShipments(int r) {
     Stage& s = stages_[r];
-    std::rotate(s.DelaySlots.begin(), s.DelaySlots.begin() + 1, s.DelaySlots.end());
-    s.DelaySlots.back() = r > kFactory ? stages_[r - 1].Satisfied : s.OrderSlots.back();
+    std::rotate(s.delaySlots.begin(), s.delaySlots.begin() + 1, s.delaySlots.end());
+    s.delaySlots.back() =
+        r > roleIndex(Role::Factory) ? stages_[r - 1].satisfied : s.orderSlots.back();
   }
 
-  void PlaceOrder(int r, int64_t w) {
+  void placeOrder(int r, int64_t w) {
     Stage& s = stages_[r];
     Range order;
-    if (w >= trial_.numweeks) {
-      order = s.OrderSlots[0];
-    } else if (r == trial_.SubjectRole) {
+    if (w >= trial_.weeks) {
+      order = s.orderSlots[0];
+    } else if (r == trial_.participantRole) {
       order = {0, kLargestSubjectOrder};
     } else {
-      order = PlayerOrder(r, w);
+      order = playerOrder(r, w);
     }
-    std::rotate(s.OrderSlots.begin(), s.OrderSlots.begin() + 1, s.OrderSlots.end());
-    s.OrderSlots.back() = order;
+    std::rotate(s.orderSlots.begin(), s.orderSlots.begin() + 1, s.orderSlots.end());
+    s.orderSlots.back() = order;
   }
 
-  Range PlayerOrder(int r, int64_t w) const {
+  Range playerOrder(int r, int64_t w) const {
     const Stage& s = stages_[r];
-    const PlayerStrategy& p = players_[static_cast<size_t>(trial_.RolePlayer[r])];
-    Range order = trial_.MaxNoise > 0 ? Range{-1, 2 * int64_t{trial_.MaxNoise} - 2} : Range{};
-    if (p.Sterman) {
+    const PlayerStrategy& p = players_[static_cast<size_t>(trial_.rolePlayers[r])];
+    Range order = trial_.maxNoise > 0 ? Range{-1, 2 * int64_t{trial_.maxNoise} - 2} : Range{};
+    if (p.usesSterman) {
       // The rule's result is clamped to MinOrder and MaxOrder.
-      const Range sterman{std::min(trial_.MinOrder, trial_.MaxOrder),
-                          std::max(trial_.MinOrder, trial_.MaxOrder)};
+      const Range sterman{std::min(trial_.minOrder, trial_.maxOrder),
+                          std::max(trial_.minOrder, trial_.maxOrder)};
       order = Fit32(sterman + order, "order", r, w);
     }
-    if (p.Demand) order = Fit32(order + s.Demand, "order", r, w);
-    if (p.BackOrder) {
-      if (const std::optional<Range> backlog = Negative(s.Inventory)) {
+    if (p.addsDemand) order = Fit32(order + s.demand, "order", r, w);
+    if (p.addsBackorder) {
+      if (const std::optional<Range> backlog = Negative(s.inventory)) {
         const Range more = Fit32(order - *backlog, "order", r, w);
-        order = s.Inventory.hi >= 0 ? Union(order, more) : more;
+        order = s.inventory.hi >= 0 ? Union(order, more) : more;
       }
     }
-    if (p.Delta) {
-      const std::optional<Range> fall = Negative(s.DeltaInventory);
-      if (Negative(s.Inventory) && fall) {
-        const Range more = Fit32(order - *fall + s.Demand, "order", r, w);
-        order = s.Inventory.hi >= 0 || s.DeltaInventory.hi >= 0 ? Union(order, more) : more;
+    if (p.addsDelta) {
+      const std::optional<Range> fall = Negative(s.deltaInventory);
+      if (Negative(s.inventory) && fall) {
+        const Range more = Fit32(order - *fall + s.demand, "order", r, w);
+        order = s.inventory.hi >= 0 || s.deltaInventory.hi >= 0 ? Union(order, more) : more;
       }
     }
     if (order.lo < 0) {
-      const Range replaced = Exactly(p.IfZero);
+      const Range replaced = Exactly(p.orderIfNegative);
       order = order.hi >= 0 ? Union(Range{0, order.hi}, replaced) : replaced;
     }
     return order;
   }
 
-  void ChargeCost(int r, int64_t w) {
+  void chargeCost(int r, int64_t w) {
     Stage& s = stages_[r];
     std::optional<Range> stockCost;
-    if (const std::optional<Range> stock = NonNegative(s.Inventory)) {
-      const double a = static_cast<double>(stock->lo) * trial_.CostInventory;
-      const double b = static_cast<double>(stock->hi) * trial_.CostInventory;
+    if (const std::optional<Range> stock = NonNegative(s.inventory)) {
+      const double a = static_cast<double>(stock->lo) * trial_.inventoryCostRate;
+      const double b = static_cast<double>(stock->hi) * trial_.inventoryCostRate;
       stockCost = FitCost(std::min(a, b), std::max(a, b), "inventory cost", r, w);
     }
-    if (const std::optional<Range> backlog = Negative(s.Inventory)) {
-      const double a = -static_cast<double>(backlog->hi) * trial_.CostBackOrder;
-      const double b = -static_cast<double>(backlog->lo) * trial_.CostBackOrder;
+    if (const std::optional<Range> backlog = Negative(s.inventory)) {
+      const double a = -static_cast<double>(backlog->hi) * trial_.backorderCostRate;
+      const double b = -static_cast<double>(backlog->lo) * trial_.backorderCostRate;
       const Range cost = FitCost(std::min(a, b), std::max(a, b), "backorder cost", r, w);
       stockCost = stockCost ? Union(*stockCost, cost) : cost;
     }
     Range transit;
-    for (const Range& units : s.DelaySlots) {
+    for (const Range& units : s.delaySlots) {
       transit = transit + units;
       if (transit.hi > kMax16 || transit.lo < kMin16) {
-        throw Exceeded{"the goods on their way to the " + std::string(kRoleNames[r]) +
-                       " can add up to " + decimal(transit.hi > kMax16 ? transit.hi : transit.lo) +
-                       " in week " + decimal(w) + ", beyond the 16 bits (-32768 to 32767) " +
+        throw Exceeded{"the goods on their way to the " + roleName(r) + " can add up to " +
+                       decimal(transit.hi > kMax16 ? transit.hi : transit.lo) + " in week " +
+                       decimal(w) + ", beyond the 16 bits (-32768 to 32767) " +
                        "the transit count holds"};
       }
     }
-    const double a = static_cast<double>(transit.lo) * trial_.CostTransit;
-    const double b = static_cast<double>(transit.hi) * trial_.CostTransit;
+    const double a = static_cast<double>(transit.lo) * trial_.transitCostRate;
+    const double b = static_cast<double>(transit.hi) * trial_.transitCostRate;
     const Range weekly =
         FitCost(std::min(a, b) + static_cast<double>(stockCost->lo),
                 std::max(a, b) + static_cast<double>(stockCost->hi), "weekly cost", r, w);
-    s.TotalCost = Fit32(s.TotalCost + weekly, "total cost", r, w);
+    s.totalCost = Fit32(s.totalCost + weekly, "total cost", r, w);
   }
 
   const TrialPlan& trial_;
@@ -242,22 +243,23 @@ class ChainBounds {
 // The demand of week w (1-based) as a plan field: InitialDemand and
 // SecondDemand, or the demand file.
 std::string DemandFields(const TrialPlan& trial) {
-  return trial.Input.empty() ? "InitialDemand, SecondDemand" : "Input";
+  return trial.inputFile.empty() ? "InitialDemand, SecondDemand" : "Input";
 }
 
 std::string ChainFields(const TrialPlan& trial, const std::string& weeksField) {
-  return "InitInventory " + decimal(trial.InitInventory) + ", InitDelayAmount " +
-         decimal(trial.InitDelayAmount) + ", FirstOrder " + decimal(trial.FirstOrder) +
-         ", MinOrder " + decimal(trial.MinOrder) + ", MaxOrder " + decimal(trial.MaxOrder) +
-         ", MaxNoise " + decimal(trial.MaxNoise) + ", " + weeksField + " " +
-         decimal(trial.numweeks) + ", cost rates " + shortestDecimal(trial.CostInventory) + ", " +
-         shortestDecimal(trial.CostBackOrder) + ", " + shortestDecimal(trial.CostTransit) +
-         (trial.SubjectRole >= 0 ? ", participant orders up to 9999" : "");
+  return "InitInventory " + decimal(trial.initialInventory) + ", InitDelayAmount " +
+         decimal(trial.initialShipment) + ", FirstOrder " + decimal(trial.firstOrder) +
+         ", MinOrder " + decimal(trial.minOrder) + ", MaxOrder " + decimal(trial.maxOrder) +
+         ", MaxNoise " + decimal(trial.maxNoise) + ", " + weeksField + " " + decimal(trial.weeks) +
+         ", cost rates " + shortestDecimal(trial.inventoryCostRate) + ", " +
+         shortestDecimal(trial.backorderCostRate) + ", " + shortestDecimal(trial.transitCostRate) +
+         (trial.participantRole >= 0 ? ", participant orders up to 9999" : "");
 }
 
 bool UsesSterman(const TrialPlan& trial, const std::vector<PlayerStrategy>& players) {
   for (int r = 0; r < kRoleCount; ++r) {
-    if (r != trial.SubjectRole && players[static_cast<size_t>(trial.RolePlayer[r])].Sterman) {
+    if (r != trial.participantRole &&
+        players[static_cast<size_t>(trial.rolePlayers[r])].usesSterman) {
       return true;
     }
   }
@@ -268,10 +270,10 @@ bool UsesSterman(const TrialPlan& trial, const std::vector<PlayerStrategy>& play
 // Sterman player whenever the customer demand differs from week 1's.
 void CheckStermanTargets(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
                          std::vector<BoundFault>& faults) {
-  const int64_t anchor = trial.WeeklyDemand[0];
-  const int64_t longest = int64_t{trial.Delay} + trial.OrderDelay;
+  const int64_t anchor = trial.weeklyDemand[0];
+  const int64_t longest = int64_t{trial.delay} + trial.orderDelay;
   const std::string demand = DemandFields(trial);
-  for (int64_t delay : {int64_t{trial.Delay}, longest}) {
+  for (int64_t delay : {int64_t{trial.delay}, longest}) {
     const int64_t line = anchor * (delay + 1);
     if (line > kMax32 || line < kMin32) {
       faults.push_back({demand + ", Delay", decimal(anchor),
@@ -280,18 +282,18 @@ void CheckStermanTargets(const TrialPlan& trial, const std::vector<PlayerStrateg
                             ", beyond 32 bits"});
       return;
     }
-    const int64_t target = line + trial.InitInventory;
+    const int64_t target = line + trial.initialInventory;
     if (target > kMax32 || target < kMin32) {
-      faults.push_back({"InitInventory", decimal(trial.InitInventory),
-                        "InitInventory " + decimal(trial.InitInventory) +
+      faults.push_back({"InitInventory", decimal(trial.initialInventory),
+                        "InitInventory " + decimal(trial.initialInventory) +
                             " plus the desired supply line " + decimal(line) +
                             " makes a stock target of " + decimal(target) + ", beyond 32 bits"});
       return;
     }
   }
   if (!UsesSterman(trial, players)) return;
-  for (int64_t i = 0; i + 2 <= trial.numweeks; ++i) {
-    const int64_t d = trial.WeeklyDemand[static_cast<size_t>(i)];
+  for (int64_t i = 0; i + 2 <= trial.weeks; ++i) {
+    const int64_t d = trial.weeklyDemand[static_cast<size_t>(i)];
     if (d == anchor) continue;
     const int64_t line = d * longest + anchor;
     if (line > kMax32 || line < kMin32) {
@@ -310,14 +312,14 @@ TrialBounds CheckTrialBounds(const TrialPlan& trial, const std::vector<PlayerStr
                              const std::string& weeksField) {
   TrialBounds bounds;
   std::vector<BoundFault>& faults = bounds.faults;
-  if (trial.numweeks > kLargestWeeks) {
-    faults.push_back({weeksField, decimal(trial.numweeks),
-                      weeksField + " " + decimal(trial.numweeks) + " is above " +
+  if (trial.weeks > kLargestWeeks) {
+    faults.push_back({weeksField, decimal(trial.weeks),
+                      weeksField + " " + decimal(trial.weeks) + " is above " +
                           decimal(kLargestWeeks) + ", the most weeks the week counter can play"});
   }
-  if (trial.MaxNoise > kLargestMaxNoise) {
-    faults.push_back({"MaxNoise", decimal(trial.MaxNoise),
-                      "MaxNoise " + decimal(trial.MaxNoise) + " is above " +
+  if (trial.maxNoise > kLargestMaxNoise) {
+    faults.push_back({"MaxNoise", decimal(trial.maxNoise),
+                      "MaxNoise " + decimal(trial.maxNoise) + " is above " +
                           decimal(kLargestMaxNoise) +
                           ", the largest noise range the orders can hold"});
   }
@@ -339,52 +341,52 @@ TrialBounds CheckTrialBounds(const TrialPlan& trial, const std::vector<PlayerStr
 }
 
 std::string StermanParameterFault(const PlayerStrategy& p) {
-  if (!p.Sterman) return "";
+  if (!p.usesSterman) return "";
   // Every quantity of the chain fits in 32 bits, the supply line in five of
   // them; so the order's terms stay below this bound.
   constexpr double kQuantity = 2147483648.0;
-  const double bound = (2 * kQuantity + std::abs(p.Beta) * 5 * kQuantity) * std::abs(p.Alpha) +
-                       (std::abs(p.Theta) + std::abs(1 - p.Theta)) * kQuantity +
-                       std::abs(p.Epsilon);
+  const double bound = (2 * kQuantity + std::abs(p.beta) * 5 * kQuantity) * std::abs(p.alpha) +
+                       (std::abs(p.theta) + std::abs(1 - p.theta)) * kQuantity +
+                       std::abs(p.epsilon);
   if (bound < 1e300) return "";
-  return "the Sterman parameters Alpha " + shortestDecimal(p.Alpha) + ", Beta " +
-         shortestDecimal(p.Beta) + ", Theta " + shortestDecimal(p.Theta) + " and Epsilon " +
-         shortestDecimal(p.Epsilon) + " are too large for an order to be computed";
+  return "the Sterman parameters Alpha " + shortestDecimal(p.alpha) + ", Beta " +
+         shortestDecimal(p.beta) + ", Theta " + shortestDecimal(p.theta) + " and Epsilon " +
+         shortestDecimal(p.epsilon) + " are too large for an order to be computed";
 }
 
 std::vector<BoundFault> CheckForecastBounds(const Forecast& f, const TrialPlan& trial) {
   std::vector<BoundFault> faults;
-  if (f.Extent < 0) {
-    faults.push_back({"Extent", decimal(f.Extent),
-                      "Extent " + decimal(f.Extent) +
+  if (f.extent < 0) {
+    faults.push_back({"Extent", decimal(f.extent),
+                      "Extent " + decimal(f.extent) +
                           " is below 0: the forecast would show weeks before week 1"});
-  } else if (int64_t{f.Extent} + trial.numweeks > kMax16) {
-    faults.push_back({"Extent", decimal(f.Extent),
-                      "Extent " + decimal(f.Extent) + " with numweeks " + decimal(trial.numweeks) +
+  } else if (int64_t{f.extent} + trial.weeks > kMax16) {
+    faults.push_back({"Extent", decimal(f.extent),
+                      "Extent " + decimal(f.extent) + " with numweeks " + decimal(trial.weeks) +
                           " reaches beyond week 32767"});
   }
-  if (f.MaxNoise > kLargestForecastNoise) {
-    faults.push_back({"MaxNoise", decimal(f.MaxNoise),
-                      "MaxNoise " + decimal(f.MaxNoise) + " is above " +
+  if (f.maxNoise > kLargestForecastNoise) {
+    faults.push_back({"MaxNoise", decimal(f.maxNoise),
+                      "MaxNoise " + decimal(f.maxNoise) + " is above " +
                           decimal(kLargestForecastNoise) +
                           ", the largest forecast noise range 32 bits hold"});
   }
   if (!faults.empty()) return faults;
-  const int64_t below = f.MaxNoise > 0 ? f.MaxNoise : 0;
-  const int64_t above = f.MaxNoise > 0 ? int64_t{f.MaxNoise} + 1 : 0;
+  const int64_t below = f.maxNoise > 0 ? f.maxNoise : 0;
+  const int64_t above = f.maxNoise > 0 ? int64_t{f.maxNoise} + 1 : 0;
   const auto shown = [&](int64_t value, const std::string& field, const std::string& what) {
     const bool fits = value >= kMin16 && value <= kMax16;
     if (fits && value - below >= kMin16 && value + above <= kMax16) return true;
     faults.push_back(
         {field, decimal(value),
-         what + (fits ? " with the forecast's MaxNoise " + decimal(f.MaxNoise) : std::string()) +
+         what + (fits ? " with the forecast's MaxNoise " + decimal(f.maxNoise) : std::string()) +
              " does not fit the forecast's 16 bits (-32768 to 32767)"});
     return false;
   };
   // After the last week the panel always shows Excess.
-  if (!shown(f.Excess, "Excess", "Excess " + decimal(f.Excess))) return faults;
-  for (int64_t i = f.Extent; i < trial.numweeks; ++i) {
-    const int64_t d = trial.WeeklyDemand[static_cast<size_t>(i)];
+  if (!shown(f.excess, "Excess", "Excess " + decimal(f.excess))) return faults;
+  for (int64_t i = f.extent; i < trial.weeks; ++i) {
+    const int64_t d = trial.weeklyDemand[static_cast<size_t>(i)];
     if (!shown(d, DemandFields(trial),
                "the demand " + decimal(d) + " of week " + decimal(i + 1) + " it shows")) {
       break;
@@ -395,7 +397,7 @@ std::vector<BoundFault> CheckForecastBounds(const Forecast& f, const TrialPlan& 
 
 std::optional<BoundFault> TrainingWeekOneFault(const TrialPlan& trial, int32_t costLimit,
                                                int32_t inventoryBound) {
-  if (costLimit == 0 || inventoryBound == 0 || trial.SubjectRole < 0) return std::nullopt;
+  if (costLimit == 0 || inventoryBound == 0 || trial.participantRole < 0) return std::nullopt;
   const std::string start = "every training trial fails at week 1, before anything is ordered: ";
   if (costLimit < 0) {
     return BoundFault{"CostLimit", decimal(costLimit),
@@ -404,16 +406,16 @@ std::optional<BoundFault> TrainingWeekOneFault(const TrialPlan& trial, int32_t c
   }
   // Week 1 is simulated at the trial start: the first slot of the pipeline
   // arrives and the first demand is served.
-  const bool retailer = trial.SubjectRole == kRetailer;
-  const int64_t demand = retailer ? trial.WeeklyDemand[0] : trial.FirstOrder;
-  const int64_t inventory = int64_t{trial.InitInventory} + trial.InitDelayAmount - demand;
+  const bool retailer = trial.participantRole == roleIndex(Role::Retailer);
+  const int64_t demand = retailer ? trial.weeklyDemand[0] : trial.firstOrder;
+  const int64_t inventory = int64_t{trial.initialInventory} + trial.initialShipment - demand;
   if (std::abs(inventory) <= inventoryBound) return std::nullopt;
   return BoundFault{"InventoryBounds, InitInventory", decimal(inventoryBound),
-                    start + "the " + kRoleNames[trial.SubjectRole] + "'s " +
+                    start + "the " + roleName(trial.participantRole) + "'s " +
                         (inventory < 0 ? "backorder is " + decimal(-inventory)
                                        : "inventory is " + decimal(inventory)) +
-                        " (InitInventory " + decimal(trial.InitInventory) + " + InitDelayAmount " +
-                        decimal(trial.InitDelayAmount) + " - " +
+                        " (InitInventory " + decimal(trial.initialInventory) +
+                        " + InitDelayAmount " + decimal(trial.initialShipment) + " - " +
                         (retailer ? "week 1 demand " : "FirstOrder ") + decimal(demand) +
                         "), above InventoryBounds " + decimal(inventoryBound)};
 }

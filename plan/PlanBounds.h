@@ -42,7 +42,7 @@ struct TrialBounds {
   double highestCost = 0.0;
 };
 
-// Follows the trial through its weeks. `trial.WeeklyDemand` must hold the
+// Follows the trial through its weeks. `trial.weeklyDemand` must hold the
 // demand series (BuildDemand); `players` is the player table its RolePlayer
 // values index. `weeksField` is the name of the week count's column
 // (numweeks, or Weeks for training rows).
@@ -55,9 +55,9 @@ std::string StermanParameterFault(const PlayerStrategy& player);
 
 // A row of tblPredicter as the forecast uses it.
 struct Forecast {
-  int16_t Extent = 0;
-  int32_t Excess = 0;
-  int32_t MaxNoise = 0;
+  int16_t extent = 0;  // how many weeks ahead it shows the demand
+  int32_t excess = 0;  // what it shows beyond the trial's last week
+  int32_t maxNoise = 0;
 };
 
 // The forecast's faults for a trial with its demand series built: a horizon

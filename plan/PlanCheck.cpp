@@ -6,7 +6,7 @@
 #include "base/Numbers.h"
 #include "base/Text.h"
 #include "plan/PlanRows.h"
-#include "sim/modInit.h"
+#include "sim/DemandSeries.h"
 
 namespace quarn {
 
@@ -32,13 +32,11 @@ std::string DescribeFault(const SettingFault& fault) {
 
 namespace {
 
-const char* const kRoleNames[kRoleCount] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
-
-std::string Complaint(const PlanFault& f, const TrialPlan& trial) {
+std::string Complaint(const TrialValueFault& f, const TrialPlan& trial) {
   if (f.field == "Delay") return "is outside 1 to 3";
   if (f.field == "numweeks") return "is below 1";
   if (f.field == "OrderDelay") return "is below 0";
-  if (f.field == "JumpWeek") return "is outside 1 to " + decimal(int64_t{trial.numweeks} + 2);
+  if (f.field == "JumpWeek") return "is outside 1 to " + decimal(int64_t{trial.weeks} + 2);
   return "is not allowed";
 }
 
@@ -52,8 +50,8 @@ SettingFault Warning(const std::string& table, const std::string& place, int16_t
 
 bool PlayersResolved(const TrialPlan& trial, const std::vector<PlayerStrategy>& players) {
   for (int r = 0; r < kRoleCount; ++r) {
-    const int16_t p = trial.RolePlayer[r];
-    if (r != trial.SubjectRole && (p < 0 || static_cast<size_t>(p) >= players.size())) {
+    const int16_t p = trial.rolePlayers[r];
+    if (r != trial.participantRole && (p < 0 || static_cast<size_t>(p) >= players.size())) {
       return false;
     }
   }
@@ -77,17 +75,17 @@ std::vector<SettingFault> CheckLoadedTrial(TrialPlan& trial,
     faults.push_back(MakeRefusal(table, place, index, field, value, complaint));
   };
   const std::string weeks = table == "tblTraining" ? "Weeks" : "numweeks";
-  for (const PlanFault& f : CheckTrialValues(trial)) {
+  for (const TrialValueFault& f : checkTrialValues(trial)) {
     // Training rows call the week count Weeks.
     const std::string field = f.field == "numweeks" ? weeks : f.field;
     add(field, f.value, field + " " + f.value + " " + Complaint(f, trial));
   }
   if (!faults.empty()) return faults;
   try {
-    BuildDemand(trial, inputFolder);
+    buildDemand(trial, inputFolder);
   } catch (const QuarnError& e) {
-    add("Input", printable(trial.Input),
-        "Input " + printable(trial.Input) + ": " + e.description());
+    add("Input", printable(trial.inputFile),
+        "Input " + printable(trial.inputFile) + ": " + e.description());
     return faults;
   }
   if (!PlayersResolved(trial, players)) return faults;
@@ -98,15 +96,15 @@ std::vector<SettingFault> CheckLoadedTrial(TrialPlan& trial,
 
 void WarnAboutTrial(const TrialPlan& trial, const std::string& table, const std::string& place,
                     int16_t index, std::vector<SettingFault>& out) {
-  if (trial.MaxOrder < trial.MinOrder) {
-    out.push_back(Warning(table, place, index, "MaxOrder", decimal(trial.MaxOrder),
-                          "MaxOrder " + decimal(trial.MaxOrder) + " is below MinOrder " +
-                              decimal(trial.MinOrder) +
+  if (trial.maxOrder < trial.minOrder) {
+    out.push_back(Warning(table, place, index, "MaxOrder", decimal(trial.maxOrder),
+                          "MaxOrder " + decimal(trial.maxOrder) + " is below MinOrder " +
+                              decimal(trial.minOrder) +
                               ": a Sterman player's order is then always one of the two"));
   }
-  const std::pair<const char*, double> rates[] = {{"CostInventory", trial.CostInventory},
-                                                  {"CostBackOrder", trial.CostBackOrder},
-                                                  {"CostTransit", trial.CostTransit}};
+  const std::pair<const char*, double> rates[] = {{"CostInventory", trial.inventoryCostRate},
+                                                  {"CostBackOrder", trial.backorderCostRate},
+                                                  {"CostTransit", trial.transitCostRate}};
   for (const auto& [field, rate] : rates) {
     if (rate < 0) {
       out.push_back(Warning(table, place, index, field, shortestDecimal(rate),
@@ -114,12 +112,11 @@ void WarnAboutTrial(const TrialPlan& trial, const std::string& table, const std:
                                 " is negative: the stages earn by it"));
     }
   }
-  for (int64_t i = 0; i < trial.numweeks && static_cast<size_t>(i) < trial.WeeklyDemand.size();
-       ++i) {
-    const int32_t d = trial.WeeklyDemand[static_cast<size_t>(i)];
+  for (int64_t i = 0; i < trial.weeks && static_cast<size_t>(i) < trial.weeklyDemand.size(); ++i) {
+    const int32_t d = trial.weeklyDemand[static_cast<size_t>(i)];
     if (d < 0) {
-      const std::string field = trial.Input.empty()
-                                    ? (i + 1 < trial.JumpWeek ? "InitialDemand" : "SecondDemand")
+      const std::string field = trial.inputFile.empty()
+                                    ? (i + 1 < trial.jumpWeek ? "InitialDemand" : "SecondDemand")
                                     : "Input";
       out.push_back(Warning(
           table, place, index, field, decimal(d),
@@ -185,7 +182,7 @@ const PlanReferences::DisplayRow& PlanReferences::Display(const std::string& nam
     RowReader reader(*rs, "tblDisplay", place + ", tblDisplay row " + printable(name), index,
                      row.faults);
     for (const char* column : kTruckRows) reader.Truth(column);
-    for (int r = 0; r < kRoleCount; ++r) row.options[r] = reader.TextOrEmpty(kRoleNames[r]);
+    for (int r = 0; r < kRoleCount; ++r) row.options[r] = reader.TextOrEmpty(roleColumn(r));
   }
   DbClose(db_, rs);
   return row;
@@ -201,17 +198,17 @@ void PlanReferences::CheckTrial(const TrialPlan& trial, const std::string& table
     if (once(key)) out.insert(out.end(), faults.begin(), faults.end());
   };
 
-  if (!trial.Predicter.empty()) {
-    const std::string shown = printable(trial.Predicter);
-    if (const std::string fault = textLineFault(trial.Predicter); !fault.empty()) {
+  if (!trial.predicter.empty()) {
+    const std::string shown = printable(trial.predicter);
+    if (const std::string fault = textLineFault(trial.predicter); !fault.empty()) {
       out.push_back(MakeRefusal(table, place, index, "Predicter", shown,
                                 "the Predicter name '" + shown + "' " + fault +
                                     ", which would break the lines of the participant's text "
                                     "file"));
     }
-    const PredicterRow& row = Predicter(trial.Predicter, place, index);
-    report(row.faults, "predicter:" + trial.Predicter);
-    if (!row.found && once("no predicter:" + trial.Predicter)) {
+    const PredicterRow& row = Predicter(trial.predicter, place, index);
+    report(row.faults, "predicter:" + trial.predicter);
+    if (!row.found && once("no predicter:" + trial.predicter)) {
       out.push_back(Warning(
           table, place, index, "Predicter", shown,
           "Predicter " + shown + " names no tblPredicter row: the trial shows no forecast"));
@@ -224,11 +221,11 @@ void PlanReferences::CheckTrial(const TrialPlan& trial, const std::string& table
     }
   }
 
-  const std::string config = printable(trial.DisplayOption);
-  const DisplayRow& display = Display(trial.DisplayOption, place, index);
-  report(display.faults, "display:" + trial.DisplayOption);
+  const std::string config = printable(trial.displayOption);
+  const DisplayRow& display = Display(trial.displayOption, place, index);
+  report(display.faults, "display:" + trial.displayOption);
   if (!display.found) {
-    if (once("no display:" + trial.DisplayOption)) {
+    if (once("no display:" + trial.displayOption)) {
       out.push_back(Warning(table, place, index, "DisplayOption", config,
                             "DisplayOption " + config +
                                 " names no tblDisplay row: the trial keeps the display of the "
@@ -242,21 +239,20 @@ void PlanReferences::CheckTrial(const TrialPlan& trial, const std::string& table
     const OptionRow& option = Option(name, displayPlace, index);
     report(option.faults, "option:" + name);
     if (!option.found) {
-      if (once("no option:" + trial.DisplayOption + ":" + kRoleNames[r])) {
-        out.push_back(Warning("tblDisplay", displayPlace, index, kRoleNames[r], printable(name),
-                              "the display option '" + printable(name) + "' of the " +
-                                  kRoleNames[r] +
+      if (once("no option:" + trial.displayOption + ":" + roleName(r))) {
+        out.push_back(Warning("tblDisplay", displayPlace, index, roleName(r), printable(name),
+                              "the display option '" + printable(name) + "' of the " + roleName(r) +
                                   " names no tblDisplayOption row: its figures keep the "
                                   "visibility of the trial before"));
       }
       continue;
     }
-    if (r == trial.SubjectRole && !option.hidden.empty() &&
-        once("hidden:" + trial.DisplayOption + ":" + kRoleNames[r])) {
+    if (r == trial.participantRole && !option.hidden.empty() &&
+        once("hidden:" + trial.displayOption + ":" + roleName(r))) {
       std::string figures;
       for (const std::string& f : option.hidden) figures += (figures.empty() ? "" : ", ") + f;
-      out.push_back(Warning("tblDisplay", displayPlace, index, kRoleNames[r], printable(name),
-                            "the participant plays the " + std::string(kRoleNames[r]) +
+      out.push_back(Warning("tblDisplay", displayPlace, index, roleName(r), printable(name),
+                            "the participant plays the " + roleName(r) +
                                 " but its display option '" + printable(name) +
                                 "' hides the participant's own " + figures));
     }

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "plan/Plan.h"
 #include "plan/PlanBounds.h"
 #include "session/modDatabase.h"
-#include "sim/TrialPlan.h"
 
 namespace quarn {
 
@@ -44,7 +44,7 @@ std::string DescribeFault(const SettingFault& fault);
 // The checks of one loaded trial, read from a row of `table` at `place`:
 // the values the chain's arrays rely on (Delay, numweeks, JumpWeek), the
 // demand file, and every value the weeks can reach (PlanBounds). Fills
-// `trial.WeeklyDemand` (pass a copy) and `bounds` when the values allow.
+// `trial.weeklyDemand` (pass a copy) and `bounds` when the values allow.
 std::vector<SettingFault> CheckLoadedTrial(TrialPlan& trial,
                                            const std::vector<PlayerStrategy>& players,
                                            const std::string& table, const std::string& place,

@@ -8,11 +8,7 @@
 
 namespace quarn {
 
-namespace {
-
-const char* const kRoleColumns[kRoleCount] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
-
-}  // namespace
+namespace {}  // namespace
 
 std::string SettingPlace(const std::string& setting) {
   return "Setting " + printable(setting);
@@ -128,45 +124,43 @@ int16_t ResolvePlayer(const Plan& players, TrialPlan& trial, int16_t trialIndex,
                       const std::string& name, int16_t role, std::string& refusal) {
   refusal.clear();
   if (name == "Subject") {
-    if (trial.SubjectRole != kNoSubject) {
+    if (trial.participantRole != kNoParticipant) {
       refusal = "Subject is playing multiple roles";
-      return kSubjectPlayer;
+      return kParticipantPlayer;
     }
-    trial.SubjectRole = role;
-    return kSubjectPlayer;
+    trial.participantRole = role;
+    return kParticipantPlayer;
   }
   const std::string wanted = toLowerAscii(name);
-  const auto count =
-      std::min<size_t>(std::max<int16_t>(players.PlayerCount, 0), players.PlayerTable.size());
-  for (size_t i = 0; i < count; ++i) {
-    if (toLowerAscii(players.PlayerTable[i].Name) == wanted) return static_cast<int16_t>(i);
+  for (size_t i = 0; i < players.players.size(); ++i) {
+    if (toLowerAscii(players.players[i].name) == wanted) return static_cast<int16_t>(i);
   }
   refusal = "Player strategy " + name + " invalid on Trial " + decimal(trialIndex);
-  return kSubjectPlayer;
+  return kParticipantPlayer;
 }
 
 bool ReadTrialColumns(RowReader& reader, const Plan& players, TrialPlan& trial, bool training) {
   const size_t faultsBefore = reader.FaultCount();
   size_t playerFaults = 0;
-  trial.Delay = reader.Int16("Delay").value_or(0);
-  trial.numweeks = reader.Int16(training ? "Weeks" : "numweeks").value_or(0);
+  trial.delay = reader.Int16("Delay").value_or(0);
+  trial.weeks = reader.Int16(training ? "Weeks" : "numweeks").value_or(0);
   const std::string input = reader.TextOrEmpty("Input");
-  if (input.find_first_not_of(' ') != std::string::npos) trial.Input = input;
-  trial.InitialDemand = reader.Int32("InitialDemand").value_or(0);
-  trial.JumpWeek = reader.Int16("JumpWeek").value_or(0);
-  trial.SecondDemand = reader.Int32("SecondDemand").value_or(0);
-  trial.Predicter = reader.TextOrEmpty("Predicter");
-  trial.DisplayOption = reader.Text("DisplayOption").value_or(std::string());
+  if (input.find_first_not_of(' ') != std::string::npos) trial.inputFile = input;
+  trial.initialDemand = reader.Int32("InitialDemand").value_or(0);
+  trial.jumpWeek = reader.Int16("JumpWeek").value_or(0);
+  trial.secondDemand = reader.Int32("SecondDemand").value_or(0);
+  trial.predicter = reader.TextOrEmpty("Predicter");
+  trial.displayOption = reader.Text("DisplayOption").value_or(std::string());
 
-  trial.SubjectRole = kNoSubject;
-  trial.RolePlayer.fill(0);
+  trial.participantRole = kNoParticipant;
+  trial.rolePlayers.fill(0);
   for (int16_t role = 0; role < kRoleCount; ++role) {
-    const std::optional<std::string> name = reader.Text(kRoleColumns[role]);
+    const std::optional<std::string> name = reader.Text(roleColumn(role));
     if (!name) continue;
     std::string refusal;
-    trial.RolePlayer[role] = ResolvePlayer(players, trial, reader.Trial(), *name, role, refusal);
+    trial.rolePlayers[role] = ResolvePlayer(players, trial, reader.Trial(), *name, role, refusal);
     if (!refusal.empty()) {
-      SettingFault fault = reader.Refusal(kRoleColumns[role], *name, refusal);
+      SettingFault fault = reader.Refusal(roleColumn(role), *name, refusal);
       // The player refusals keep their own wording and title, also for
       // training rows.
       fault.text = refusal;
@@ -176,20 +170,20 @@ bool ReadTrialColumns(RowReader& reader, const Plan& players, TrialPlan& trial, 
     }
   }
 
-  trial.FirstOrder = reader.Int32("FirstOrder").value_or(0);
-  trial.MinOrder = reader.Int32("MinOrder").value_or(0);
-  trial.MaxOrder = reader.Int32("MaxOrder").value_or(0);
-  trial.OrderDelay = training ? trial.Delay : int16_t{1};
-  trial.MaxNoise = reader.Int16("MaxNoise").value_or(0);
-  trial.InitInventory = reader.Int32("InitInventory").value_or(0);
-  trial.InitDelayAmount = reader.Int32("InitDelayAmount").value_or(0);
-  trial.CostInventory = reader.Double("CostInventory").value_or(0.0);
-  trial.CostBackOrder = reader.Double("CostBackOrder").value_or(0.0);
-  trial.CostTransit = reader.Double("CostTransit").value_or(0.0);
-  trial.DatabaseOutput = reader.Truth("DatabaseOutput");
+  trial.firstOrder = reader.Int32("FirstOrder").value_or(0);
+  trial.minOrder = reader.Int32("MinOrder").value_or(0);
+  trial.maxOrder = reader.Int32("MaxOrder").value_or(0);
+  trial.orderDelay = training ? trial.delay : int16_t{1};
+  trial.maxNoise = reader.Int16("MaxNoise").value_or(0);
+  trial.initialInventory = reader.Int32("InitInventory").value_or(0);
+  trial.initialShipment = reader.Int32("InitDelayAmount").value_or(0);
+  trial.inventoryCostRate = reader.Double("CostInventory").value_or(0.0);
+  trial.backorderCostRate = reader.Double("CostBackOrder").value_or(0.0);
+  trial.transitCostRate = reader.Double("CostTransit").value_or(0.0);
+  trial.recordToDatabase = reader.Truth("DatabaseOutput");
   if (!training) {
-    trial.EnableProfit = reader.Truth("EnableProfit");
-    trial.PricePerUnit = reader.Int16("PricePerUnit").value_or(0);
+    trial.enableProfit = reader.Truth("EnableProfit");
+    trial.pricePerUnit = reader.Int16("PricePerUnit").value_or(0);
   }
   return reader.FaultCount() == faultsBefore + playerFaults;
 }

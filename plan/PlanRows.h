@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "plan/Plan.h"
 #include "plan/PlanCheck.h"
 #include "session/modDatabase.h"
-#include "sim/TrialPlan.h"
 
 namespace quarn {
 

@@ -28,16 +28,16 @@ PlayerRows ReadPlayerRows(Database& db) {
                                     "files"));
     }
     PlayerStrategy player;
-    player.Name = *name;
-    player.Sterman = reader.Truth("Sterman");
-    player.Demand = reader.Truth("Demand");
-    player.BackOrder = reader.Truth("BackOrder");
-    player.Delta = reader.Truth("Delta");
-    player.IfZero = reader.Int16("IfZero").value_or(0);
-    player.Alpha = reader.Double("Alpha").value_or(0.0);
-    player.Beta = reader.Double("Beta").value_or(0.0);
-    player.Epsilon = reader.Double("Epsilon").value_or(0.0);
-    player.Theta = reader.Double("Theta").value_or(0.0);
+    player.name = *name;
+    player.usesSterman = reader.Truth("Sterman");
+    player.addsDemand = reader.Truth("Demand");
+    player.addsBackorder = reader.Truth("BackOrder");
+    player.addsDelta = reader.Truth("Delta");
+    player.orderIfNegative = reader.Int16("IfZero").value_or(0);
+    player.alpha = reader.Double("Alpha").value_or(0.0);
+    player.beta = reader.Double("Beta").value_or(0.0);
+    player.epsilon = reader.Double("Epsilon").value_or(0.0);
+    player.theta = reader.Double("Theta").value_or(0.0);
     if (const std::string fault = StermanParameterFault(player); !fault.empty()) {
       reader.Add(reader.Refusal("Alpha, Beta, Theta, Epsilon", "", fault));
     }
@@ -56,23 +56,7 @@ void LoadPlayers(Database& db, Plan& plan) {
   if (const SettingFault* fault = FirstFault(rows.faults)) {
     throw QuarnError(fault->errorNumber != 0 ? fault->errorNumber : kErrInvalidPlan, fault->text);
   }
-  plan.PlayerTable = std::move(rows.players);
-  plan.PlayerCount = static_cast<int16_t>(plan.PlayerTable.size());
-}
-
-int16_t GetPlayerIndex(Plan& plan, Prompter& toolkit, int16_t trial, const std::string& name,
-                       int16_t role) {
-  if (trial < 0 || static_cast<size_t>(trial) >= plan.TrialPlans.size()) {
-    throw QuarnError(kErrSubscriptOutOfRange,
-                     "Subscript out of range: trial " + decimal(trial) + " is not in the plan");
-  }
-  std::string refusal;
-  const int16_t index = ResolvePlayer(plan, plan.TrialPlans[trial], trial, name, role, refusal);
-  if (!refusal.empty()) {
-    toolkit.ask(refusal, PromptStyle::Ok, "Error: tblBlock");
-    toolkit.endApplication();
-  }
-  return index;
+  plan.players = std::move(rows.players);
 }
 
 namespace {
@@ -159,11 +143,11 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
       if (ReadTrialColumns(reader, players, trial, false)) {
         TrialPlan built = trial;
         TrialBounds bounds;
-        for (SettingFault& f : CheckLoadedTrial(built, players.PlayerTable, "tblBlock", place,
-                                                first, inputFolder, bounds)) {
+        for (SettingFault& f : CheckLoadedTrial(built, players.players, "tblBlock", place, first,
+                                                inputFolder, bounds)) {
           reader.Add(std::move(f));
         }
-        if (!built.WeeklyDemand.empty()) {
+        if (!built.weeklyDemand.empty()) {
           WarnAboutTrial(built, "tblBlock", place, first, result.faults);
           references.CheckTrial(built, "tblBlock", place, first, result.faults);
         }
@@ -187,11 +171,10 @@ BlockRows ReadBlockRows(Database& db, const Plan& players, const std::string& se
 
 void LoadBlocks(Database& db, Prompter& toolkit, const Identity& identity, Plan& plan,
                 const std::string& inputFolder) {
-  plan.TrialCount = 0;
   BlockRows rows = ReadBlockRows(db, plan, identity.SettingName, inputFolder);
   if (const SettingFault* fault = FirstFault(rows.faults)) RefusePlan(toolkit, *fault);
-  plan.TrialPlans = std::move(rows.trials);
-  plan.TrialCount = static_cast<int16_t>(plan.TrialPlans.size());
+  plan.trials = std::move(rows.trials);
+  plan.trainingTrials.clear();
 }
 
 void LoadExperiment(ExperimentContext& c) {
@@ -200,7 +183,7 @@ void LoadExperiment(ExperimentContext& c) {
   // The pauses are checked before training is announced, so that a refusal
   // comes before anything is shown.
   const std::vector<SettingFault> pauses =
-      CheckPauses(c.db, c.identity.SettingName, c.plan.TrialCount);
+      CheckPauses(c.db, c.identity.SettingName, c.plan.trialCount());
   if (const SettingFault* fault = FirstFault(pauses)) RefusePlan(c.toolkit, *fault);
   LoadTraining(c.db, c.toolkit, c.identity, c.plan, c.training, c.inputFolder, c.hooks);
   LoadPauses(c.db, c.identity, c.pauses);

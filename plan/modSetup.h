@@ -5,23 +5,16 @@
 
 #include "base/Prompter.h"
 #include "interventions/modPause.h"
+#include "plan/Plan.h"
 #include "plan/modTrain.h"
 #include "session/Identity.h"
 #include "session/modDatabase.h"
-#include "sim/TrialPlan.h"
 
 namespace quarn {
 
 // Reads every row of tblPlayer into the player table, in the database's
-// order. An empty table leaves PlayerCount 0 and the table empty.
+// order. An empty table leaves the table empty.
 void LoadPlayers(Database& db, Plan& plan);
-
-// Turns a role column's text into a RolePlayer value: the index of the first
-// player whose name matches apart from letter case, or -1 for "Subject"
-// (exactly), which becomes the trial's SubjectRole. An unknown name or a
-// second "Subject" in one trial is refused and ends the application.
-int16_t GetPlayerIndex(Plan& plan, Prompter& toolkit, int16_t trial, const std::string& name,
-                       int16_t role);
 
 // Reads the setting's tblBlock rows into the block trials, each row expanded
 // into Runs equal trials, by RandomGroup descending then Index. The plan is

@@ -60,16 +60,16 @@ TrainingRow ReadTrainingRow(Database& db, const Plan& players, const std::string
 
   const size_t faultsBefore = reader.FaultCount();
   if (ReadTrialColumns(reader, players, row.trial, true)) {
-    if (reader.FaultCount() == faultsBefore && row.trial.SubjectRole == kNoSubject) {
+    if (reader.FaultCount() == faultsBefore && row.trial.participantRole == kNoParticipant) {
       reader.Add(reader.Refusal("Subject", "", "no role column of the training row names Subject"));
     }
     TrialPlan built = row.trial;
     TrialBounds bounds;
-    for (SettingFault& f : CheckLoadedTrial(built, players.PlayerTable, "tblTraining", place,
+    for (SettingFault& f : CheckLoadedTrial(built, players.players, "tblTraining", place,
                                             firstIndex, inputFolder, bounds)) {
       reader.Add(std::move(f));
     }
-    if (!built.WeeklyDemand.empty()) {
+    if (!built.weeklyDemand.empty()) {
       if (const std::optional<BoundFault> f =
               TrainingWeekOneFault(built, row.CostLimit, row.InventoryBound)) {
         reader.Add(reader.Refusal(f->field, f->value, f->complaint));
@@ -106,28 +106,25 @@ int16_t FirstTrainingTrialNo(Database& db, const Identity& identity) {
 void LoadTraining(Database& db, Prompter& toolkit, const Identity& identity, Plan& plan,
                   TrainingState& training, const std::string& inputFolder,
                   const TrainingHooks& hooks) {
-  TrainingRow row = ReadTrainingRow(db, plan, identity.SettingName, plan.TrialCount, inputFolder);
+  TrainingRow row = ReadTrainingRow(db, plan, identity.SettingName, plan.trialCount(), inputFolder);
   if (const SettingFault* fault = FirstFault(row.faults)) RefusePlan(toolkit, *fault);
 
   if (!row.found) {
-    training.TrainingMode = false;
+    training.active = false;
   } else {
-    training.TrainingMode = true;
-    training.TrainingRuns = row.Runs;
-    training.TrainingCostLimit = row.CostLimit;
-    training.TrainingInventoryBound = row.InventoryBound;
-    training.TrainingPassword = row.Password;
-    training.PlanCount = static_cast<int16_t>(plan.TrialCount + row.Runs);
-    plan.TrialPlans.resize(plan.TrialCount);
-    plan.TrialPlans.insert(plan.TrialPlans.end(), row.Runs, row.trial);
+    training.active = true;
+    training.costLimit = row.CostLimit;
+    training.inventoryBound = row.InventoryBound;
+    training.password = row.Password;
+    plan.trainingTrials.assign(static_cast<size_t>(row.Runs), row.trial);
 
     // The recorded number is read before anything is shown, so that the
     // database is not held open while the message waits.
     const int16_t trialNo = FirstTrainingTrialNo(db, identity);
-    training.ResumeTrial = narrow16(int64_t{plan.CurrentTrial} - 1, "ResumeTrial");
-    plan.CurrentTrial = plan.TrialCount;
-    training.TrainingPassed = true;
-    training.TrainingTrialNo = trialNo;
+    training.resumeTrial = narrow16(int64_t{plan.currentTrial} - 1, "ResumeTrial");
+    plan.currentTrial = plan.trialCount();
+    training.passed = true;
+    training.recordedTrial = trialNo;
     if (hooks.SetPlayerCaption) hooks.SetPlayerCaption("Training");
     toolkit.ask("First, we will have some training trials...", PromptStyle::Ok);
   }
@@ -135,9 +132,8 @@ void LoadTraining(Database& db, Prompter& toolkit, const Identity& identity, Pla
   // A participant who has played every trial has CurrentTrial behind the
   // plan; the trial start refuses that with its own message, so there is no
   // configuration to apply here.
-  if (hooks.ApplyDisplayConfiguration && plan.CurrentTrial >= 0 &&
-      static_cast<size_t>(plan.CurrentTrial) < plan.TrialPlans.size()) {
-    hooks.ApplyDisplayConfiguration(plan.TrialPlans[plan.CurrentTrial].DisplayOption);
+  if (hooks.ApplyDisplayConfiguration && plan.hasTrial(plan.currentTrial)) {
+    hooks.ApplyDisplayConfiguration(plan.current().displayOption);
   }
 }
 
@@ -145,8 +141,8 @@ void EndTraining(Prompter& toolkit, Plan& plan, TrainingState& training,
                  const TrainingHooks& hooks) {
   if (hooks.SetPlayerCaption) hooks.SetPlayerCaption("");
   toolkit.ask("The experiment will now begin", PromptStyle::Ok, "Training Complete");
-  training.TrainingMode = false;
-  plan.CurrentTrial = training.ResumeTrial;
+  training.active = false;
+  plan.currentTrial = training.resumeTrial;
   if (hooks.NextTrial) hooks.NextTrial();
 }
 

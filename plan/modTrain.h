@@ -5,9 +5,9 @@
 #include <string>
 
 #include "base/Prompter.h"
+#include "plan/Plan.h"
 #include "session/Identity.h"
 #include "session/modDatabase.h"
-#include "sim/TrialPlan.h"
 
 namespace quarn {
 
@@ -15,15 +15,13 @@ namespace quarn {
 // limits and password, where the participant goes back to afterwards, and
 // the Trial number under which the running training trial is recorded.
 struct TrainingState {
-  bool TrainingMode = false;
-  int16_t TrainingRuns = 0;
-  int32_t TrainingCostLimit = 0;
-  int32_t TrainingInventoryBound = 0;
-  std::string TrainingPassword;
-  int16_t PlanCount = 0;
-  int16_t ResumeTrial = 0;
-  int16_t TrainingTrialNo = 0;
-  bool TrainingPassed = false;
+  bool active = false;         // training trials are being played
+  int32_t costLimit = 0;       // CostLimit
+  int32_t inventoryBound = 0;  // InventoryBounds
+  std::string password;        // skips the rest of training
+  int16_t resumeTrial = 0;     // the experiment trial before the one training hands over to
+  int16_t recordedTrial = 0;   // the Trial number of the running training trial's records
+  bool passed = false;         // cleared by a failed training trial, which is then played again
 };
 
 // What training needs of the main window and the trial sequencing. Any hook

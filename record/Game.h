@@ -8,10 +8,11 @@
 #include "base/Random.h"
 #include "interventions/modPause.h"
 #include "interventions/modPredicter.h"
+#include "plan/Plan.h"
 #include "plan/modTrain.h"
 #include "session/Identity.h"
 #include "session/modDatabase.h"
-#include "sim/modDelivery.h"
+#include "sim/Chain.h"
 
 namespace quarn {
 

@@ -20,8 +20,6 @@ namespace fs = std::filesystem;
 
 constexpr int64_t kTrue = 1;
 constexpr int64_t kParticipantUser = 6;
-const char* const kRoleColumns[kRoleCount] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
-
 // Raised out of a row writer when the moderator chose Ignore: the writer
 // leaves at once and the record set is dropped without Close, which stores
 // none of the rows written under this open.
@@ -68,7 +66,7 @@ void Attempt(Game& game, Recordset& rs, Step&& step) {
       } else {
         try {
           answer = DbWriteRetry(game.services.db, kDatabaseOutputTitle, rs, failure,
-                                game.training.TrainingMode, game.training.TrainingTrialNo);
+                                game.training.active, game.training.recordedTrial);
         } catch (const QuarnError&) {
           // The record set takes no more writes (moving the row's Trial failed).
           answer = AskAfterLostWrite(toolkit, failure);
@@ -90,29 +88,29 @@ void SetRowKey(Game& game, Recordset& rs) {
   Set(game, rs, "Subject", game.identity.SubjectID);
   Set(game, rs, "Setting", game.identity.SettingName);
   Set(game, rs, "Trial", int64_t{RecordedTrialNo(game)});
-  if (game.training.TrainingMode) Set(game, rs, "Training", kTrue);
+  if (game.training.active) Set(game, rs, "Training", kTrue);
 }
 
 void WriteRoleRow(Game& game, Recordset& rs, int16_t r, int32_t transactionTime) {
-  const TrialPlan& trial = CurrentPlan(game.plan);
-  const RoleState& s = game.chain.Roles[static_cast<size_t>(r)];
+  const TrialPlan& trial = game.plan.current();
+  const RoleState& s = game.chain.roles[static_cast<size_t>(r)];
 
   Attempt(game, rs, [&] { rs.AddNew(); });
   SetRowKey(game, rs);
-  Set(game, rs, "Week", int64_t{game.chain.CurrentWeek - 1});
-  Set(game, rs, "Role", s.RoleName);
-  if (r == trial.SubjectRole) Set(game, rs, "User", kParticipantUser);
-  if (!trial.Predicter.empty()) Set(game, rs, "PNoise", int64_t{game.predicter.PredictNoise});
-  Set(game, rs, "Order", int64_t{Slot(s.OrderSlots, 1)});
-  Set(game, rs, "DeltaInventory", int64_t{s.DeltaInventory});
-  Set(game, rs, "Inventory", int64_t{s.Inventory});
-  for (int k = 1; k <= trial.Delay; ++k) {
-    Set(game, rs, "Delay" + std::to_string(k), int64_t{Slot(s.DelaySlots, k - 1)});
+  Set(game, rs, "Week", int64_t{game.chain.currentWeek - 1});
+  Set(game, rs, "Role", s.roleName);
+  if (r == trial.participantRole) Set(game, rs, "User", kParticipantUser);
+  if (!trial.predicter.empty()) Set(game, rs, "PNoise", int64_t{game.predicter.PredictNoise});
+  Set(game, rs, "Order", int64_t{Slot(s.orderSlots, 1)});
+  Set(game, rs, "DeltaInventory", int64_t{s.deltaInventory});
+  Set(game, rs, "Inventory", int64_t{s.inventory});
+  for (int k = 1; k <= trial.delay; ++k) {
+    Set(game, rs, "Delay" + std::to_string(k), int64_t{Slot(s.delaySlots, k - 1)});
   }
-  Set(game, rs, "Demand", int64_t{s.Demand});
-  Set(game, rs, "Satisfied", int64_t{s.Satisfied});
-  Set(game, rs, "WeeklyCost", int64_t{s.WeeklyCost});
-  Set(game, rs, "TotalCost", int64_t{s.TotalCost});
+  Set(game, rs, "Demand", int64_t{s.demand});
+  Set(game, rs, "Satisfied", int64_t{s.satisfied});
+  Set(game, rs, "WeeklyCost", int64_t{s.weeklyCost});
+  Set(game, rs, "TotalCost", int64_t{s.totalCost});
   Set(game, rs, "TransactionTime", int64_t{transactionTime});
   // One reading for both, so that a row written at midnight cannot carry one
   // day's date with the next day's time.
@@ -124,8 +122,8 @@ void WriteRoleRow(Game& game, Recordset& rs, int16_t r, int32_t transactionTime)
 
 // "Trial 3, week 12 of P1": the week just played.
 std::string WeekName(const Game& game) {
-  return std::string(game.training.TrainingMode ? "Training trial " : "Trial ") +
-         decimal(RecordedTrialNo(game)) + ", week " + decimal(game.chain.CurrentWeek - 1) + " of " +
+  return std::string(game.training.active ? "Training trial " : "Trial ") +
+         decimal(RecordedTrialNo(game)) + ", week " + decimal(game.chain.currentWeek - 1) + " of " +
          game.identity.SubjectID;
 }
 
@@ -203,23 +201,20 @@ std::string AppendToFile(const fs::path& path, const std::string& text) {
 // (CurrentTrial -1) adds nothing.
 void AddTrialCost(Game& game) {
   const Plan& plan = game.plan;
-  if (plan.CurrentTrial < 0 || static_cast<size_t>(plan.CurrentTrial) >= plan.TrialPlans.size()) {
-    return;
-  }
-  const double total =
-      game.CostSum + plan.TrialPlans[static_cast<size_t>(plan.CurrentTrial)].TotalCost;
+  if (!plan.hasTrial(plan.currentTrial)) return;
+  const double total = game.CostSum + plan.current().totalCost;
   game.CostSum = toInt32(total, "CostSum");
 }
 
 }  // namespace
 
 int16_t RecordedTrialNo(const Game& game) {
-  if (game.training.TrainingMode) return game.training.TrainingTrialNo;
-  return narrow16(int64_t{game.plan.CurrentTrial} + 1, "Trial");
+  if (game.training.active) return game.training.recordedTrial;
+  return narrow16(int64_t{game.plan.currentTrial} + 1, "Trial");
 }
 
 void WriteRoleRecords(Game& game) {
-  if (!CurrentPlan(game.plan).DatabaseOutput) return;
+  if (!game.plan.current().recordToDatabase) return;
   const int32_t transactionTime = DecisionTime(game);
   WriteOutput(game, "datRole", WeekName(game), [&](Recordset& rs) {
     for (int16_t r = 0; r < kRoleCount; ++r) WriteRoleRow(game, rs, r, transactionTime);
@@ -227,12 +222,12 @@ void WriteRoleRecords(Game& game) {
 }
 
 void WriteTrialRecord(Game& game) {
-  const std::vector<TrialPlan>& plans = game.plan.TrialPlans;
+  const Plan& plan = game.plan;
   // Before the first trial there is nothing to record.
-  if (plans.empty() || game.plan.CurrentTrial < 0) return;
-  const size_t index = std::min(static_cast<size_t>(game.plan.CurrentTrial), plans.size() - 1);
-  const TrialPlan& trial = plans[index];
-  if (!trial.DatabaseOutput) return;
+  if (plan.totalTrialCount() == 0 || plan.currentTrial < 0) return;
+  const TrialPlan& trial =
+      plan.trialAt(std::min<int>(plan.currentTrial, plan.totalTrialCount() - 1));
+  if (!trial.recordToDatabase) return;
   const TrialKey key{game.identity.SubjectID, game.identity.SettingName, RecordedTrialNo(game)};
   if (game.LastRecordedTrial == key) return;
 
@@ -240,21 +235,20 @@ void WriteTrialRecord(Game& game) {
               [&](Recordset& rs) {
                 Attempt(game, rs, [&] { rs.AddNew(); });
                 SetRowKey(game, rs);
-                Set(game, rs, "Weeks", int64_t{trial.numweeks});
-                Set(game, rs, "Delay", int64_t{trial.Delay});
-                Set(game, rs, "Predicter", trial.Predicter);
-                Set(game, rs, "InventoryCost", trial.CostInventory);
-                Set(game, rs, "BackCost", trial.CostBackOrder);
-                Set(game, rs, "TransitCost", trial.CostTransit);
-                if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
-                  const RoleState& s = game.chain.Roles[static_cast<size_t>(trial.SubjectRole)];
-                  Set(game, rs, "EndCost", int64_t{s.TotalCost});
+                Set(game, rs, "Weeks", int64_t{trial.weeks});
+                Set(game, rs, "Delay", int64_t{trial.delay});
+                Set(game, rs, "Predicter", trial.predicter);
+                Set(game, rs, "InventoryCost", trial.inventoryCostRate);
+                Set(game, rs, "BackCost", trial.backorderCostRate);
+                Set(game, rs, "TransitCost", trial.transitCostRate);
+                if (trial.participantRole >= 0 && trial.participantRole < kRoleCount) {
+                  const RoleState& s = game.chain.roles[static_cast<size_t>(trial.participantRole)];
+                  Set(game, rs, "EndCost", int64_t{s.totalCost});
                 } else {
-                  Set(game, rs, "EndCost", trial.TotalCost);
+                  Set(game, rs, "EndCost", trial.totalCost);
                 }
                 for (int r = 0; r < kRoleCount; ++r) {
-                  Set(game, rs, kRoleColumns[r],
-                      game.chain.Roles[static_cast<size_t>(r)].PlayerName);
+                  Set(game, rs, roleColumn(r), game.chain.roles[static_cast<size_t>(r)].playerName);
                 }
                 const LocalDateTime now = game.clock->now();
                 Set(game, rs, "Date", formatDate(now));
@@ -279,37 +273,37 @@ void AddField(std::string& line, int64_t value) {
 }  // namespace
 
 std::string StageBlock(const Game& game, int16_t role) {
-  const TrialPlan& trial = CurrentPlan(game.plan);
-  const RoleState& s = game.chain.Roles[static_cast<size_t>(role)];
-  std::string block = s.RoleName;
-  AddField(block, s.PlayerName);
-  AddField(block, s.Demand);
-  AddField(block, Slot(s.OrderSlots, trial.OrderDelay - 1));
-  AddField(block, s.Satisfied);
-  AddField(block, s.DeltaInventory);
-  AddField(block, s.Inventory);
-  for (int k = 0; k < trial.Delay; ++k) AddField(block, Slot(s.DelaySlots, k));
-  AddField(block, s.WeeklyCost);
-  AddField(block, s.TotalCost);
+  const TrialPlan& trial = game.plan.current();
+  const RoleState& s = game.chain.roles[static_cast<size_t>(role)];
+  std::string block = s.roleName;
+  AddField(block, s.playerName);
+  AddField(block, s.demand);
+  AddField(block, Slot(s.orderSlots, trial.orderDelay - 1));
+  AddField(block, s.satisfied);
+  AddField(block, s.deltaInventory);
+  AddField(block, s.inventory);
+  for (int k = 0; k < trial.delay; ++k) AddField(block, Slot(s.delaySlots, k));
+  AddField(block, s.weeklyCost);
+  AddField(block, s.totalCost);
   return block;
 }
 
 std::string WeekLine(const Game& game) {
-  const TrialPlan& trial = CurrentPlan(game.plan);
+  const TrialPlan& trial = game.plan.current();
   std::string line = game.identity.SubjectID;
   AddField(line, game.identity.SettingName);
   AddField(line, RecordedTrialNo(game));
-  AddField(line, game.chain.CurrentWeek - 1);
-  AddField(line, trial.numweeks);
-  AddField(line, trial.Delay);
+  AddField(line, game.chain.currentWeek - 1);
+  AddField(line, trial.weeks);
+  AddField(line, trial.delay);
   AddField(line, DecisionTime(game));
-  AddField(line, trial.Predicter.empty() ? std::string("NULL") : trial.Predicter);
+  AddField(line, trial.predicter.empty() ? std::string("NULL") : trial.predicter);
   AddField(line, game.predicter.PredictNoise);
   for (int16_t r = 0; r < kRoleCount; ++r) {
-    if (r != trial.SubjectRole) AddField(line, StageBlock(game, r));
+    if (r != trial.participantRole) AddField(line, StageBlock(game, r));
   }
-  if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
-    AddField(line, StageBlock(game, trial.SubjectRole));
+  if (trial.participantRole >= 0 && trial.participantRole < kRoleCount) {
+    AddField(line, StageBlock(game, trial.participantRole));
   }
   return line;
 }
@@ -360,7 +354,7 @@ void KeepMark(Game& game) {
                                       LocalTimeText(other->Since);
   Prompter& toolkit = game.services.prompter;
   toolkit.ask(game.identity.SubjectID + " " + where + ".\r\nThis session ends here; trial " +
-                  decimal(RecordedTrialNo(game)) + ", week " + decimal(game.chain.CurrentWeek - 1) +
+                  decimal(RecordedTrialNo(game)) + ", week " + decimal(game.chain.currentWeek - 1) +
                   " was not recorded.",
               PromptStyle::OkWarning);
   toolkit.endApplication(1);
@@ -381,20 +375,19 @@ void ReleaseMark(Game& game) {
 }
 
 ChainContext MakeChainContext(Game& game) {
-  return ChainContext{game.plan, game.chain, game.services.ticks, game.services.random,
-                      [&game] { WeekClosed(game); }};
+  return ChainContext{game.plan.current(), game.plan.players,    game.chain,
+                      game.services.ticks, game.services.random, [&game] { WeekClosed(game); }};
 }
 
 void NextTrial(Game& game, TrialWindow& window) {
   Plan& plan = game.plan;
   TrainingState& training = game.training;
 
-  if (training.TrainingMode) {
+  if (training.active) {
     // A failed training trial (TrainingPassed cleared) is played again.
-    if (training.TrainingPassed)
-      plan.CurrentTrial = narrow16(plan.CurrentTrial + 1, "CurrentTrial");
-    training.TrainingPassed = true;
-    if (plan.CurrentTrial == training.PlanCount) {
+    if (training.passed) plan.currentTrial = narrow16(plan.currentTrial + 1, "CurrentTrial");
+    training.passed = true;
+    if (plan.currentTrial == plan.totalTrialCount()) {
       TrainingHooks hooks;
       hooks.SetPlayerCaption = [&window](const std::string& c) { window.SetPlayerCaption(c); };
       hooks.ApplyDisplayConfiguration = [&window](const std::string& name) {
@@ -404,19 +397,19 @@ void NextTrial(Game& game, TrialWindow& window) {
       EndTraining(game.services.prompter, plan, training, hooks);
       return;
     }
-    training.TrainingTrialNo = narrow16(training.TrainingTrialNo - 1, "TrainingTrialNo");
+    training.recordedTrial = narrow16(training.recordedTrial - 1, "TrainingTrialNo");
     window.StartTrial();
     return;
   }
 
   AddTrialCost(game);
-  if (plan.CurrentTrial < plan.TrialCount - 1) {
-    plan.CurrentTrial = narrow16(plan.CurrentTrial + 1, "CurrentTrial");
+  if (plan.currentTrial < plan.trialCount() - 1) {
+    plan.currentTrial = narrow16(plan.currentTrial + 1, "CurrentTrial");
     window.StartTrial();
     return;
   }
 
-  const std::string count = decimal(plan.TrialCount);
+  const std::string count = decimal(plan.trialCount());
   game.services.prompter.ask("Total cost sum over all " + count + " completed trial(s) is " +
                                  decimal(game.CostSum) + "\r\n" + "Alert your moderator.",
                              PromptStyle::Ok, "All " + count + " Trial(s) Completed");

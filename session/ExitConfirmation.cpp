@@ -10,7 +10,7 @@ bool ConfirmExit(Game& game, const std::function<std::string()>& cmdOrderCaption
                   "Exiting Quarn Game. . .") != Answer::Yes) {
     return true;
   }
-  if (cmdOrderCaption() == "Make Order" && game.chain.CurrentWeek >= 2) WriteTrialRecord(game);
+  if (cmdOrderCaption() == "Make Order" && game.chain.currentWeek >= 2) WriteTrialRecord(game);
   ReleaseMark(game);
   toolkit.endApplication(0);
   return false;  // not reached: the application has ended

@@ -178,7 +178,7 @@ void frmLogin::cmdStart_Click() {
   if (!TakeSetting() || !TakeSubjectId()) return;
   const int16_t trialCount = CheckChosenPlan();
   if (!FindParticipant()) {
-    game_.plan.CurrentTrial = 0;
+    game_.plan.currentTrial = 0;
     RegisterNewParticipant();
     return;
   }
@@ -276,7 +276,7 @@ void frmLogin::ResumeKnownParticipant(int16_t trialCount) {
   // Read once the participant is marked: a workstation taken over may have
   // played on until then.
   ReadResumeTrial();
-  if (game_.plan.CurrentTrial >= trialCount) {
+  if (game_.plan.currentTrial >= trialCount) {
     ReleaseMark(game_);
     const std::string trials =
         trialCount == 1 ? "the only trial" : "all " + std::to_string(trialCount) + " trials";
@@ -287,7 +287,7 @@ void frmLogin::ResumeKnownParticipant(int16_t trialCount) {
     return;
   }
   const std::string prompt = "Continue with user " + identity.SubjectID + " on Trial " +
-                             std::to_string(game_.plan.CurrentTrial + 1) +
+                             std::to_string(game_.plan.currentTrial + 1) +
                              "?  Click No to change name";
   if (toolkit.ask(prompt, PromptStyle::YesNo, "Resume") == Answer::Yes) {
     accept();
@@ -327,7 +327,7 @@ void frmLogin::BackToSubjectId() {
 
 bool frmLogin::LookupParticipant() {
   if (!FindParticipant()) {
-    game_.plan.CurrentTrial = 0;
+    game_.plan.currentTrial = 0;
     return false;
   }
   ReadResumeTrial();
@@ -367,12 +367,12 @@ void frmLogin::ReadResumeTrial() {
                           SqlQuote(identity.SettingName) + "' ORDER BY [datRole.Trial] DESC",
                       true);
   game_.CostSum = 0;
-  game_.plan.CurrentTrial = 0;
+  game_.plan.currentTrial = 0;
   // Training rows carry Trial numbers below 1; a participant who has only
   // those starts at the first experiment trial.
   if (!rs->Eof()) {
     int16_t highest = rs->Get("Trial").AsInt16();
-    if (highest > 0) game_.plan.CurrentTrial = highest;
+    if (highest > 0) game_.plan.currentTrial = highest;
   }
   rs->Close();
   DbClose(db, rs);

@@ -60,18 +60,18 @@ void frmPassword::cmdCancel_Click() {
 void frmPassword::cmdDone_Click() {
   // Training may have ended while the dialog stood open; the jump to the last
   // training trial would then move the experiment's position.
-  if (!game_.training.TrainingMode) {
+  if (!game_.training.active) {
     cmdCancel_Click();
     return;
   }
-  if (txtPassword->text().toStdString() != game_.training.TrainingPassword) {
+  if (txtPassword->text().toStdString() != game_.training.password) {
     answering_ = true;
     game_.services.prompter.ask("Incorrect Password", PromptStyle::Ok);
     answering_ = false;
     return;
   }
-  game_.training.TrainingPassed = true;
-  game_.plan.CurrentTrial = static_cast<int16_t>(game_.training.PlanCount - 1);
+  game_.training.passed = true;
+  game_.plan.currentTrial = static_cast<int16_t>(game_.plan.totalTrialCount() - 1);
   cmdCancel_Click();
   WriteTrialRecord(game_);
   NextTrial(game_, window_);

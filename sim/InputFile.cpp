@@ -20,26 +20,26 @@ namespace fs = std::filesystem;
 // Closes the descriptor however the read ends.
 class Descriptor {
  public:
-  explicit Descriptor(int fd) : fd_(fd) {}
+  explicit Descriptor(int fd) : m_fd(fd) {}
   ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (m_fd >= 0) ::close(m_fd);
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
+  int get() const { return m_fd; }
 
  private:
-  int fd_;
+  int m_fd;
 };
 
-bool Inside(const fs::path& folder, const fs::path& file) {
+bool inside(const fs::path& folder, const fs::path& file) {
   const auto [f, p] = std::mismatch(folder.begin(), folder.end(), file.begin(), file.end());
   return f == folder.end() && p != file.end();
 }
 
 }  // namespace
 
-std::string ReadInputFile(const std::string& folder, const std::string& name,
+std::string readInputFile(const std::string& folder, const std::string& name,
                           const std::string& what) {
   const auto refuse = [&what](int number, const std::string& reason) {
     return QuarnError(number, what + " " + reason);
@@ -66,7 +66,7 @@ std::string ReadInputFile(const std::string& folder, const std::string& name,
     }
     throw refuse(kErrFileNotFound, "cannot be read (" + ec.message() + ")");
   }
-  if (!Inside(base, target)) throw refuse(kErrInvalidPlan, "leads out of the Input folder");
+  if (!inside(base, target)) throw refuse(kErrInvalidPlan, "leads out of the Input folder");
 
   // Opened without blocking, so that a FIFO cannot hang the reader before
   // the type check below refuses it.

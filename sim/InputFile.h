@@ -14,7 +14,7 @@ inline constexpr size_t kMaxInputBytes = 1 << 20;
 // folder, at most kMaxInputBytes long. Anything else is refused (QuarnError,
 // described as `what` followed by the reason) before a byte of it is read.
 // The reasons never quote the file's content.
-std::string ReadInputFile(const std::string& folder, const std::string& name,
+std::string readInputFile(const std::string& folder, const std::string& name,
                           const std::string& what);
 
 }  // namespace quarn

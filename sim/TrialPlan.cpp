@@ -1,42 +1,28 @@
 #include "sim/TrialPlan.h"
 
-#include "base/Errors.h"
 #include "base/Numbers.h"
 
 namespace quarn {
 
-namespace {
-
-template <typename PlanT>
-auto& CurrentOf(PlanT& plan) {
-  if (plan.CurrentTrial < 0 || static_cast<size_t>(plan.CurrentTrial) >= plan.TrialPlans.size()) {
-    throw QuarnError(kErrSubscriptOutOfRange,
-                     "Current trial " + decimal(plan.CurrentTrial) + " is not in the plan (" +
-                         decimal(static_cast<int64_t>(plan.TrialPlans.size())) + " trials)");
-  }
-  return plan.TrialPlans[static_cast<size_t>(plan.CurrentTrial)];
-}
-
-}  // namespace
-
-TrialPlan& CurrentPlan(Plan& plan) {
-  return CurrentOf(plan);
-}
-const TrialPlan& CurrentPlan(const Plan& plan) {
-  return CurrentOf(plan);
-}
-
-std::vector<PlanFault> CheckTrialValues(const TrialPlan& trial) {
-  std::vector<PlanFault> faults;
+std::vector<TrialValueFault> checkTrialValues(const TrialPlan& trial) {
+  std::vector<TrialValueFault> faults;
   // The main window draws three truck slots per path, so a longer delay has
   // nowhere to show its shipments.
-  if (trial.Delay < 1 || trial.Delay > 3) faults.push_back({"Delay", decimal(trial.Delay)});
-  if (trial.OrderDelay < 0) faults.push_back({"OrderDelay", decimal(trial.OrderDelay)});
-  if (trial.numweeks < 1) faults.push_back({"numweeks", decimal(trial.numweeks)});
-  if (trial.Input.empty() && (trial.JumpWeek < 1 || trial.JumpWeek > trial.numweeks + 2)) {
-    faults.push_back({"JumpWeek", decimal(trial.JumpWeek)});
+  if (trial.delay < 1 || trial.delay > 3) faults.push_back({"Delay", decimal(trial.delay)});
+  if (trial.orderDelay < 0) faults.push_back({"OrderDelay", decimal(trial.orderDelay)});
+  if (trial.weeks < 1) faults.push_back({"numweeks", decimal(trial.weeks)});
+  if (trial.inputFile.empty() && (trial.jumpWeek < 1 || trial.jumpWeek > trial.weeks + 2)) {
+    faults.push_back({"JumpWeek", decimal(trial.jumpWeek)});
   }
   return faults;
+}
+
+std::string describeTrialValueFaults(const std::vector<TrialValueFault>& faults) {
+  std::string text;
+  for (const TrialValueFault& f : faults) {
+    text += (text.empty() ? "" : ", ") + f.field + " = " + f.value;
+  }
+  return text;
 }
 
 }  // namespace quarn

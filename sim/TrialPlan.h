@@ -5,82 +5,75 @@
 #include <string>
 #include <vector>
 
+#include "base/Roles.h"
+
 namespace quarn {
 
-// Role indices, used in every per-role array: stage r orders from r - 1 and
-// ships to r + 1; the Retailer serves the customer.
-enum Role : int16_t { kFactory = 0, kDistributor = 1, kWholesaler = 2, kRetailer = 3 };
-constexpr int kRoleCount = 4;
-constexpr int16_t kNoSubject = -1;      // SubjectRole of a trial played by simulated players only
-constexpr int16_t kSubjectPlayer = -1;  // RolePlayer of the participant's role
+// The rolePlayers entry of the participant's role.
+inline constexpr int16_t kParticipantPlayer = -1;
 
-// One planned trial.
+// The parameters one trial runs on: a row of tblBlock or tblTraining, with
+// the players resolved. The comments give the plan column where its name
+// differs.
 struct TrialPlan {
-  std::vector<int32_t> WeeklyDemand;  // indices 0..numweeks, filled at trial start
-  int16_t Delay = 0;
-  int16_t numweeks = 0;
-  std::string Input;
-  int32_t InitialDemand = 0;
-  int16_t JumpWeek = 0;
-  int32_t SecondDemand = 0;
-  std::string Predicter;
-  std::string DisplayOption;
-  std::array<int16_t, kRoleCount> RolePlayer{};
-  int16_t SubjectRole = kNoSubject;
-  int32_t FirstOrder = 0;
-  int32_t MinOrder = 0;
-  int32_t MaxOrder = 0;
-  int16_t OrderDelay = 0;
-  int16_t MaxNoise = 0;
-  int32_t InitInventory = 0;
-  int32_t InitDelayAmount = 0;
-  double CostInventory = 0.0;
-  double CostBackOrder = 0.0;
-  double CostTransit = 0.0;
-  double TotalCost = 0.0;  // the trial's cost over all four stages
-  bool DatabaseOutput = false;
-  bool EnableProfit = false;
-  int16_t PricePerUnit = 0;
+  std::vector<int32_t> weeklyDemand;  // indices 0..weeks, filled at trial start
+  int16_t delay = 0;                  // weeks a shipment travels
+  int16_t weeks = 0;                  // numweeks (Weeks in tblTraining)
+  std::string inputFile;              // Input: a demand file, or empty for the step pattern
+  int32_t initialDemand = 0;
+  int16_t jumpWeek = 0;
+  int32_t secondDemand = 0;
+  std::string predicter;
+  std::string displayOption;
+  // RolePlayer: per role the index into the player table, kParticipantPlayer
+  // for the participant's role.
+  std::array<int16_t, kRoleCount> rolePlayers{};
+  int16_t participantRole = kNoParticipant;  // SubjectRole
+  int32_t firstOrder = 0;
+  int32_t minOrder = 0;
+  int32_t maxOrder = 0;
+  int16_t orderDelay = 0;  // weeks an order travels
+  int16_t maxNoise = 0;
+  int32_t initialInventory = 0;    // InitInventory
+  int32_t initialShipment = 0;     // InitDelayAmount
+  double inventoryCostRate = 0.0;  // CostInventory
+  double backorderCostRate = 0.0;  // CostBackOrder
+  double transitCostRate = 0.0;    // CostTransit
+  double totalCost = 0.0;          // the trial's cost over all four stages, kept by the week step
+  bool recordToDatabase = false;   // DatabaseOutput
+  bool enableProfit = false;
+  int16_t pricePerUnit = 0;
 };
 
-// One simulated player: a row of tblPlayer.
+// One simulated player: a row of tblPlayer. Its order is the sum of the
+// parts it uses, plus the trial's noise.
 struct PlayerStrategy {
-  std::string Name;
-  bool Sterman = false;
-  bool Demand = false;
-  bool BackOrder = false;
-  bool Delta = false;
-  int16_t IfZero = 0;
-  double Alpha = 0.0;
-  double Beta = 0.0;
-  double Epsilon = 0.0;
-  double Theta = 0.0;
+  std::string name;
+  bool usesSterman = false;     // Sterman: the anchoring-and-adjustment rule
+  bool addsDemand = false;      // Demand: the demand it faces
+  bool addsBackorder = false;   // BackOrder: its backorder
+  bool addsDelta = false;       // Delta: the fall of its stock, with a backorder
+  int16_t orderIfNegative = 0;  // IfZero: the order placed instead of a negative sum
+  double alpha = 0.0;
+  double beta = 0.0;
+  double epsilon = 0.0;
+  double theta = 0.0;
 };
 
-// The plan in memory: block trials at 0..TrialCount-1, training trials behind
-// them, and the player table the trials refer to.
-struct Plan {
-  std::vector<TrialPlan> TrialPlans;
-  int16_t TrialCount = 0;
-  int16_t CurrentTrial = 0;
-  std::vector<PlayerStrategy> PlayerTable;
-  int16_t PlayerCount = 0;
-};
-
-TrialPlan& CurrentPlan(Plan& plan);
-const TrialPlan& CurrentPlan(const Plan& plan);
-
-// A value of a trial that would break the chain's arrays: which field, and
-// the value it holds.
-struct PlanFault {
+// A value of a trial that would break the chain's arrays: which field (by
+// its plan column), and the value it holds.
+struct TrialValueFault {
   std::string field;
   std::string value;
 };
 
-// Checks the values the chain and the demand series index with: Delay 1 to 3,
-// OrderDelay 0 or more, numweeks 1 or more and, for the step pattern, JumpWeek
-// from 1 to numweeks + 2. Returns every fault found (empty when the trial is
-// sound).
-std::vector<PlanFault> CheckTrialValues(const TrialPlan& trial);
+// Checks the values the chain and the demand series index with: delay 1 to
+// 3, orderDelay 0 or more, weeks 1 or more and, for the step pattern,
+// jumpWeek from 1 to weeks + 2. Returns every fault found (empty when the
+// trial is sound).
+std::vector<TrialValueFault> checkTrialValues(const TrialPlan& trial);
+
+// "Delay = 4, numweeks = 0": the faults for a message.
+std::string describeTrialValueFaults(const std::vector<TrialValueFault>& faults);
 
 }  // namespace quarn

@@ -68,8 +68,7 @@ int CmdCheck(const std::vector<std::string>& args) {
 
   PlayerRows rows = ReadPlayerRows(db);
   Plan players;
-  players.PlayerTable = std::move(rows.players);
-  players.PlayerCount = static_cast<int16_t>(players.PlayerTable.size());
+  players.players = std::move(rows.players);
   const std::set<std::string> settings =
       args.size() == 2 ? std::set<std::string>{args[1]} : Settings(db);
 

@@ -10,7 +10,7 @@
 #include "base/Numbers.h"
 #include "interventions/modPause.h"
 #include "record/modRecord.h"
-#include "sim/modInit.h"
+#include "sim/TrialStart.h"
 #include "ui/modDisplay.h"
 
 namespace quarn {
@@ -18,7 +18,6 @@ namespace quarn {
 namespace {
 
 constexpr int kRowStep = 2640;  // twips between two roles' bands
-const char* const kRoleCaptions[kRoleCount] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
 const PictureKind kRolePictures[kRoleCount] = {PictureKind::Factory, PictureKind::Distributor,
                                                PictureKind::Wholesaler, PictureKind::Retailer};
 
@@ -225,8 +224,8 @@ void frmMain::BuildLayout() {
     fraRole[r] = MakeFrame(d, Indexed("fraRole", r), 7560, top, 2535, 2175);
     imgRole[r] = Named(new PictureBox(kRolePictures[r], fraRole[r]), Indexed("imgRole", r));
     Place(imgRole[r], 120, 120, 2295, 1440);
-    lblRole[r] = MakeLabel(fraRole[r], Indexed("lblRole", r), kRoleCaptions[r], 120, 1560, 2295,
-                           495, "role", Qt::AlignCenter);
+    lblRole[r] = MakeLabel(fraRole[r], Indexed("lblRole", r), QString::fromStdString(roleName(r)),
+                           120, 1560, 2295, 495, "role", Qt::AlignCenter);
     tagCost[r] =
         MakeLabel(fraRole[r], Indexed("tagCost", r), "Cost", 2040, 1920, 450, 240, "small");
     lblSpent[r] = MakeValue(d, Indexed("lblSpent", r), 9120, 2400 + kRowStep * r, 975, 375);
@@ -335,12 +334,6 @@ void frmMain::SetLoadPathLength() {
   LoadPathLength = toInt16(linPath[5]->X2 - linPath[5]->X1, "LoadPathLength");
 }
 
-std::array<std::string, kRoleCount> frmMain::RoleNames() const {
-  std::array<std::string, kRoleCount> names;
-  for (int r = 0; r < kRoleCount; ++r) names[r] = lblRole[r]->text().toStdString();
-  return names;
-}
-
 void frmMain::closeEvent(QCloseEvent* event) {
   if (hooks.ConfirmExit && hooks.ConfirmExit()) {
     event->ignore();
@@ -370,7 +363,7 @@ void frmMain::RunPendingRestart() {
 }
 
 void frmMain::keyPressEvent(QKeyEvent* event) {
-  if (restartPending_ && game.training.TrainingMode && event->text() == "e") {
+  if (restartPending_ && game.training.active && event->text() == "e") {
     if (hooks.ShowPassword) hooks.ShowPassword();
     return;
   }
@@ -407,8 +400,8 @@ namespace {
 // ending on a game-over sum of nothing.
 bool HasTrialLeft(const Game& game) {
   const int experimentTrial =
-      game.training.TrainingMode ? game.training.ResumeTrial + 1 : game.plan.CurrentTrial;
-  return experimentTrial < game.plan.TrialCount;
+      game.training.active ? game.training.resumeTrial + 1 : game.plan.currentTrial;
+  return experimentTrial < game.plan.trialCount();
 }
 
 }  // namespace
@@ -423,7 +416,7 @@ void frmMain::StartTrial() {
     return;
   }
   ChainContext context = MakeChainContext(game);
-  StartTrialChain(context, RoleNames(), game.services.prompter.applicationFolder() + "/Input");
+  startTrialChain(context, game.services.prompter.applicationFolder() + "/Input");
   SetupTrialDisplay(*this);
 }
 
@@ -433,14 +426,14 @@ void frmMain::cmdOrder_Click() {
   if (cmdOrder->text() != "Next Trial") {
     cmdOrder->setEnabled(false);
     txtOrder->setEnabled(false);
-    game.chain.CurrentWeek = narrow16(game.chain.CurrentWeek + 1, "CurrentWeek");
+    game.chain.currentWeek = narrow16(game.chain.currentWeek + 1, "CurrentWeek");
     // The box holds at most four characters: a participant's digits, or in a
     // trial without one a simulated order the chain does not use.
     bool number = false;
     const int order = txtOrder->text().trimmed().toInt(&number);
-    SetSubjectOrder(game.chain, static_cast<int16_t>(number ? order : 0));
+    game.chain.participantOrder = static_cast<int16_t>(number ? order : 0);
     ChainContext context = MakeChainContext(game);
-    CloseWeek(context);
+    closeWeek(context);
     StartShipmentAnimation(*this);
     return;
   }
@@ -448,7 +441,7 @@ void frmMain::cmdOrder_Click() {
   fraDisplay->hide();
   cmdOrder->setEnabled(false);
   cmdOrder->setText("Make Order");
-  if (PauseDue(game.pauses, game.plan.CurrentTrial) && hooks.ShowPause) hooks.ShowPause();
+  if (PauseDue(game.pauses, game.plan.currentTrial) && hooks.ShowPause) hooks.ShowPause();
   NextTrial(game, *this);
 }
 
@@ -458,7 +451,7 @@ int frmMain::txtOrder_KeyPress(int keyAscii) {
     return keyAscii;
   }
   if (keyAscii == 8) return keyAscii;
-  if (keyAscii == 'e' && game.training.TrainingMode) {
+  if (keyAscii == 'e' && game.training.active) {
     if (hooks.ShowPassword) hooks.ShowPassword();
     return 0;
   }
@@ -474,9 +467,9 @@ void frmMain::tmrAnimation_Timer() {
   // A modal box runs its own event loop, in which the timer keeps firing: the
   // week must not move on (or a trial end underneath an exit question).
   if (game.services.prompter.modalOpen()) return;
-  const TrialPlan& trial = CurrentPlan(game.plan);
+  const TrialPlan& trial = game.plan.current();
   const double roadStart = linPath[0]->X1;
-  const int slotCount = std::min<int>(trial.Delay, 3);
+  const int slotCount = std::min<int>(trial.delay, 3);
   for (int j = 0; j < slotCount; ++j) {
     for (int r = 0; r < kRoleCount; ++r) {
       QFrame* truck = fraTruck[r + 4 * j];
@@ -485,7 +478,7 @@ void frmMain::tmrAnimation_Timer() {
         if (Left(truck) >= Left(fraRole[r])) {
           // Delivered: the truck comes back to the start of the road with the
           // shipment that has just left the upstream role.
-          const std::vector<int32_t>& pipeline = game.chain.Roles[r].DelaySlots;
+          const std::vector<int32_t>& pipeline = game.chain.roles[r].delaySlots;
           lblTruck[r + 4 * j]->setText(
               QString::fromStdString(decimal(pipeline.empty() ? 0 : pipeline.back())));
           truck->hide();

@@ -150,9 +150,6 @@ class frmMain : public QWidget, public TrialWindow {
   // Outlines the participant's role and figures (none for -1).
   void MarkParticipantRole(int16_t role);
 
-  // The role names as the window shows them, Factory to Retailer.
-  std::array<std::string, kRoleCount> RoleNames() const;
-
  protected:
   // The skip key while a training restart is pending (the order box, where
   // it is typed otherwise, is closed then).

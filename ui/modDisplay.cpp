@@ -23,7 +23,7 @@ QString Text(int64_t value) {
 
 // Delay as far as the window can show it: three slots per row.
 int SlotsUsed(const TrialPlan& trial) {
-  return std::clamp<int>(trial.Delay, 0, kSlots);
+  return std::clamp<int>(trial.delay, 0, kSlots);
 }
 
 }  // namespace
@@ -34,19 +34,19 @@ std::string Counter(int value, int total) {
 
 void SetupTrialDisplay(frmMain& f) {
   Game& game = f.game;
-  TrialPlan& trial = CurrentPlan(game.plan);
+  TrialPlan& trial = game.plan.current();
 
-  if (game.training.TrainingMode) {
-    f.lblTrial->setText(
-        QString::fromStdString(Counter(game.training.TrainingTrialNo, game.training.TrainingRuns)));
+  if (game.training.active) {
+    f.lblTrial->setText(QString::fromStdString(
+        Counter(game.training.recordedTrial, static_cast<int>(game.plan.trainingTrials.size()))));
   } else {
     f.lblTrial->setText(
-        QString::fromStdString(Counter(game.plan.CurrentTrial + 1, game.plan.TrialCount)));
+        QString::fromStdString(Counter(game.plan.currentTrial + 1, game.plan.trialCount())));
   }
 
-  f.MarkParticipantRole(trial.SubjectRole);
-  if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
-    SetTop(f.fraPlayer, 240 + 2640 * trial.SubjectRole);
+  f.MarkParticipantRole(trial.participantRole);
+  if (trial.participantRole >= 0 && trial.participantRole < kRoleCount) {
+    SetTop(f.fraPlayer, 240 + 2640 * trial.participantRole);
     // A trial without a participant sped the timer up; a participant watches
     // the shipments at the designed pace again.
     f.tmrAnimation->setInterval(20);
@@ -56,12 +56,12 @@ void SetupTrialDisplay(frmMain& f) {
 
   for (int r = 0; r < kRoleCount; ++r) {
     for (int j = 0; j < SlotsUsed(trial); ++j)
-      f.lblTruck[r + 4 * j]->setText(Text(trial.InitDelayAmount));
+      f.lblTruck[r + 4 * j]->setText(Text(trial.initialShipment));
   }
 
-  ApplyDisplayConfiguration(f, trial.DisplayOption);
+  ApplyDisplayConfiguration(f, trial.displayOption);
 
-  const int16_t extent = LoadPredicter(game.services.db, game.predicter, trial.Predicter);
+  const int16_t extent = LoadPredicter(game.services.db, game.predicter, trial.predicter);
   if (extent != -1) {
     f.lblPredictWeeks->setText(Text(extent));
     f.fraPredictor->show();
@@ -78,40 +78,40 @@ void SetupTrialDisplay(frmMain& f) {
 
 void RefreshWeekDisplay(frmMain& f) {
   Game& game = f.game;
-  TrialPlan& trial = CurrentPlan(game.plan);
+  TrialPlan& trial = game.plan.current();
   Chain& chain = game.chain;
 
   for (int r = 0; r < kRoleCount; ++r) {
-    const RoleState& role = chain.Roles[r];
-    f.lblOrder[r]->setText(Text(role.OrderSlots.empty() ? 0 : role.OrderSlots.back()));
-    if (role.Inventory < 0) {
-      f.lblBackOrder[r]->setText(Text(-static_cast<int64_t>(role.Inventory)));
+    const RoleState& role = chain.roles[r];
+    f.lblOrder[r]->setText(Text(role.orderSlots.empty() ? 0 : role.orderSlots.back()));
+    if (role.inventory < 0) {
+      f.lblBackOrder[r]->setText(Text(-static_cast<int64_t>(role.inventory)));
       f.lblInventory[r]->setText("0");
     } else {
       f.lblBackOrder[r]->setText("0");
-      f.lblInventory[r]->setText(Text(role.Inventory));
+      f.lblInventory[r]->setText(Text(role.inventory));
     }
-    f.lblSatisfied[r]->setText(Text(role.Satisfied));
-    f.lblDemand[r]->setText(Text(role.Demand));
-    f.lblSpent[r]->setText(Text(role.TotalCost));
+    f.lblSatisfied[r]->setText(Text(role.satisfied));
+    f.lblDemand[r]->setText(Text(role.demand));
+    f.lblSpent[r]->setText(Text(role.totalCost));
   }
-  f.lblTotalCost->setText(QString::fromStdString(shortestDecimal(trial.TotalCost)));
+  f.lblTotalCost->setText(QString::fromStdString(shortestDecimal(trial.totalCost)));
 
   if (Visible(f.fraPredictor)) {
     f.lblPredict->setText(
-        Text(PredictDemand(game.predicter, trial, chain.CurrentWeek, game.services.random)));
+        Text(PredictDemand(game.predicter, trial, chain.currentWeek, game.services.random)));
   }
 
   if (CheckTrainingConstraints(f)) return;
-  if (chain.CurrentWeek > trial.numweeks) {
+  if (chain.currentWeek > trial.weeks) {
     EndTrial(f);
     return;
   }
 
-  f.lblWeek->setText(QString::fromStdString(Counter(chain.CurrentWeek, trial.numweeks)));
+  f.lblWeek->setText(QString::fromStdString(Counter(chain.currentWeek, trial.weeks)));
   game.times.WeekStartTime = game.services.ticks.now();
 
-  if (trial.SubjectRole >= 0 && trial.SubjectRole < kRoleCount) {
+  if (trial.participantRole >= 0 && trial.participantRole < kRoleCount) {
     f.txtOrder->clear();
     // Clearing a box that is already empty raises no change event; the
     // button must not stay pressable with nothing to submit.
@@ -122,8 +122,8 @@ void RefreshWeekDisplay(frmMain& f) {
   }
   // No participant: the Distributor's newest order goes into the box (the
   // chain does not use it) and the week is played at once.
-  const std::vector<int32_t>& orders = chain.Roles[kDistributor].OrderSlots;
-  const size_t index = static_cast<size_t>(std::max(trial.OrderDelay - 1, 0));
+  const std::vector<int32_t>& orders = chain.roles[roleIndex(Role::Distributor)].orderSlots;
+  const size_t index = static_cast<size_t>(std::max(trial.orderDelay - 1, 0));
   f.txtOrder->setText(Text(index < orders.size() ? orders[index] : 0));
   f.cmdOrder_Click();
 }
@@ -131,33 +131,32 @@ void RefreshWeekDisplay(frmMain& f) {
 bool CheckTrainingConstraints(frmMain& f) {
   Game& game = f.game;
   const TrainingState& training = game.training;
-  if (!training.TrainingMode || training.TrainingInventoryBound == 0 ||
-      training.TrainingCostLimit == 0) {
+  if (!training.active || training.inventoryBound == 0 || training.costLimit == 0) {
     return false;
   }
-  const int16_t p = CurrentPlan(game.plan).SubjectRole;
+  const int16_t p = game.plan.current().participantRole;
   // A training trial without a participant has nothing to check.
   if (p < 0 || p >= kRoleCount) return false;
 
-  const RoleState& role = game.chain.Roles[p];
+  const RoleState& role = game.chain.roles[p];
   std::string reason;
-  if (role.TotalCost > training.TrainingCostLimit) {
-    reason = "Cost ran above " + decimal(training.TrainingCostLimit);
-  } else if (std::llabs(role.Inventory) > training.TrainingInventoryBound) {
-    reason = "Inventory/Backorder exceeded " + decimal(training.TrainingInventoryBound);
+  if (role.totalCost > training.costLimit) {
+    reason = "Cost ran above " + decimal(training.costLimit);
+  } else if (std::llabs(role.inventory) > training.inventoryBound) {
+    reason = "Inventory/Backorder exceeded " + decimal(training.inventoryBound);
   }
 
   Prompter& toolkit = game.services.prompter;
   if (!reason.empty()) {
     toolkit.ask("Training failed.  " + reason + ".  Restarting Trial", PromptStyle::Ok);
-    game.training.TrainingPassed = false;
+    game.training.passed = false;
     WriteTrialRecord(game);
     f.RestartTrainingTrial();
     return true;
   }
-  if (game.chain.CurrentWeek == 1) {
-    toolkit.ask("Keep your Inventory/Backorders below " + decimal(training.TrainingInventoryBound) +
-                    "\r\n" + "and your Cost below " + decimal(training.TrainingCostLimit),
+  if (game.chain.currentWeek == 1) {
+    toolkit.ask("Keep your Inventory/Backorders below " + decimal(training.inventoryBound) +
+                    "\r\n" + "and your Cost below " + decimal(training.costLimit),
                 PromptStyle::Ok, "Training Constraints");
   }
   return false;
@@ -165,7 +164,7 @@ bool CheckTrainingConstraints(frmMain& f) {
 
 void EndTrial(frmMain& f) {
   Game& game = f.game;
-  const TrialPlan& trial = CurrentPlan(game.plan);
+  const TrialPlan& trial = game.plan.current();
 
   f.txtOrder->clear();
   f.txtOrder->setEnabled(false);
@@ -174,14 +173,14 @@ void EndTrial(frmMain& f) {
   f.cmdOrder->setFocus();
 
   std::string line;
-  const int16_t p = trial.SubjectRole;
+  const int16_t p = trial.participantRole;
   if (p >= 0 && p < kRoleCount) {
     line = "End cost playing as " + f.lblRole[p]->text().toStdString() + ": " +
            f.lblSpent[p]->text().toStdString();
   } else {
     // Summed in 64 bits: four 32-bit totals need not fit in 32.
     int64_t sum = 0;
-    for (const RoleState& role : game.chain.Roles) sum += role.TotalCost;
+    for (const RoleState& role : game.chain.roles) sum += role.totalCost;
     line = "End total cost for all roles is " + decimal(sum);
   }
 
@@ -194,14 +193,14 @@ void ApplyDisplayConfiguration(frmMain& f, const std::string& name) {
   Game& game = f.game;
   const DisplayConfiguration config = ReadDisplayConfiguration(game.services.db, name);
   if (config.found) {
-    const int slotCount = SlotsUsed(CurrentPlan(game.plan));
+    const int slotCount = SlotsUsed(game.plan.current());
     for (int j = 0; j < slotCount; ++j) {
-      f.fraTruck[4 * j]->setVisible(config.BottlesF);
-      f.fraTruck[4 * j + 1]->setVisible(config.TrucksFD);
-      f.fraTruck[4 * j + 2]->setVisible(config.TrucksDW);
-      f.fraTruck[4 * j + 3]->setVisible(config.TrucksWR);
+      f.fraTruck[4 * j]->setVisible(config.factoryProduction);
+      f.fraTruck[4 * j + 1]->setVisible(config.trucksToDistributor);
+      f.fraTruck[4 * j + 2]->setVisible(config.trucksToWholesaler);
+      f.fraTruck[4 * j + 3]->setVisible(config.trucksToRetailer);
     }
-    f.fraTotalCost->setVisible(config.TotalCost);
+    f.fraTotalCost->setVisible(config.totalCost);
   }
   for (int r = 0; r < kRoleCount; ++r) {
     const RoleDisplay& option = config.roles[r];
@@ -210,28 +209,28 @@ void ApplyDisplayConfiguration(frmMain& f, const std::string& name) {
       value->setVisible(visible);
       tag->setVisible(visible);
     };
-    show(f.lblOrder[r], f.tagOrder[r], option.RecentOrder);
-    show(f.lblBackOrder[r], f.tagBackOrder[r], option.BackOrder);
-    show(f.lblInventory[r], f.tagInventory[r], option.Inventory);
-    show(f.lblSatisfied[r], f.tagSatisfied[r], option.Satisfied);
-    show(f.lblDemand[r], f.tagDemand[r], option.Demand);
-    show(f.lblSpent[r], f.tagCost[r], option.Cost);
+    show(f.lblOrder[r], f.tagOrder[r], option.recentOrder);
+    show(f.lblBackOrder[r], f.tagBackOrder[r], option.backorder);
+    show(f.lblInventory[r], f.tagInventory[r], option.inventory);
+    show(f.lblSatisfied[r], f.tagSatisfied[r], option.satisfied);
+    show(f.lblDemand[r], f.tagDemand[r], option.demand);
+    show(f.lblSpent[r], f.tagCost[r], option.cost);
   }
 }
 
 void LayoutShipments(frmMain& f) {
-  const TrialPlan& trial = CurrentPlan(f.game.plan);
+  const TrialPlan& trial = f.game.plan.current();
   ShipmentGeometry& g = f.geometry;
   const double start = f.linPath[0]->X1;
   g.ShipmentPathLength = toInt16(Left(f.fraRole[0]) - start, "ShipmentPathLength");
   g.AnimationTickBase = toInt16(g.ShipmentPathLength / kTruckStep, "AnimationTickBase");
-  const double slot = static_cast<double>(g.ShipmentPathLength) / trial.Delay;
+  const double slot = static_cast<double>(g.ShipmentPathLength) / trial.delay;
   g.TruckSlotMargin = toInt16((slot - Width(f.fraTruck[0])) / 2 + start, "TruckSlotMargin");
 
   for (int j = 0; j < kSlots; ++j) {
     for (int r = 0; r < kRoleCount; ++r) {
       QFrame* truck = f.fraTruck[r + 4 * j];
-      if (j < trial.Delay) {
+      if (j < trial.delay) {
         SetWidth(truck, kTruckWidth);
         SetLeft(truck, g.TruckSlotMargin + j * slot);
       } else {
@@ -242,7 +241,7 @@ void LayoutShipments(frmMain& f) {
 }
 
 int16_t AnimationTickCount(const frmMain& f) {
-  return toInt16(static_cast<double>(f.geometry.AnimationTickBase) / CurrentPlan(f.game.plan).Delay,
+  return toInt16(static_cast<double>(f.geometry.AnimationTickBase) / f.game.plan.current().delay,
                  "AnimationTickCount");
 }
 
@@ -253,10 +252,10 @@ void StartShipmentAnimation(frmMain& f) {
 }
 
 void FinishShipmentAnimation(frmMain& f) {
-  const TrialPlan& trial = CurrentPlan(f.game.plan);
+  const TrialPlan& trial = f.game.plan.current();
   const ShipmentGeometry& g = f.geometry;
   const int64_t slot =
-      static_cast<int64_t>(roundHalfEven(static_cast<double>(g.ShipmentPathLength) / trial.Delay));
+      static_cast<int64_t>(roundHalfEven(static_cast<double>(g.ShipmentPathLength) / trial.delay));
   for (int j = 0; j < SlotsUsed(trial); ++j) {
     for (int r = 0; r < kRoleCount; ++r) {
       QFrame* truck = f.fraTruck[r + 4 * j];

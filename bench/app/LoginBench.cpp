@@ -95,7 +95,7 @@ void LoginLookup(benchmark::State& state) {
   frmLogin login(game);
 
   // The first open of a file derives its key; a lab pays that once a run.
-  if (!login.LookupParticipant() || game.plan.CurrentTrial != 2) {
+  if (!login.LookupParticipant() || game.plan.currentTrial != 2) {
     state.SkipWithError("the participant was not found at trial 2");
     return;
   }

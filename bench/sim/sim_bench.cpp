@@ -3,63 +3,66 @@
 
 #include "base/Clock.h"
 #include "base/Random.h"
-#include "sim/modDelivery.h"
-#include "sim/modInit.h"
+#include "sim/Chain.h"
+#include "sim/TrialStart.h"
 
 namespace {
 
 using namespace quarn;
 
-Plan FourStermanPlayers() {
-  Plan plan;
+std::vector<PlayerStrategy> ThreeStermanPlayers() {
+  std::vector<PlayerStrategy> players;
   for (const auto& [alpha, beta, theta] :
        {std::array{0.26, 0.34, 0.36}, std::array{0.5, 0.1, 0.6}, std::array{0.2, 0.8, 0.2}}) {
     PlayerStrategy p;
-    p.Name = "Sterman";
-    p.Sterman = true;
-    p.Alpha = alpha;
-    p.Beta = beta;
-    p.Theta = theta;
-    plan.PlayerTable.push_back(p);
+    p.name = "Sterman";
+    p.usesSterman = true;
+    p.alpha = alpha;
+    p.beta = beta;
+    p.theta = theta;
+    players.push_back(p);
   }
+  return players;
+}
+
+// Played by the three players alone, the Factory's twice.
+TrialPlan SimulatedTrial() {
   TrialPlan t;
-  t.numweeks = 52;
-  t.Delay = 2;
-  t.OrderDelay = 1;
-  t.InitialDemand = 4;
-  t.JumpWeek = 5;
-  t.SecondDemand = 8;
-  t.RolePlayer = {0, 1, 2, 0};
-  t.SubjectRole = kNoSubject;
-  t.FirstOrder = 4;
-  t.MaxOrder = 100;
-  t.MaxNoise = 2;
-  t.InitInventory = 12;
-  t.InitDelayAmount = 4;
-  t.CostInventory = 0.5;
-  t.CostBackOrder = 1.0;
-  plan.TrialPlans = {t};
-  return plan;
+  t.weeks = 52;
+  t.delay = 2;
+  t.orderDelay = 1;
+  t.initialDemand = 4;
+  t.jumpWeek = 5;
+  t.secondDemand = 8;
+  t.rolePlayers = {0, 1, 2, 0};
+  t.participantRole = kNoParticipant;
+  t.firstOrder = 4;
+  t.maxOrder = 100;
+  t.maxNoise = 2;
+  t.initialInventory = 12;
+  t.initialShipment = 4;
+  t.inventoryCostRate = 0.5;
+  t.backorderCostRate = 1.0;
+  return t;
 }
 
 void BM_WholeTrials(benchmark::State& state) {
-  Plan plan = FourStermanPlayers();
-  plan.TrialPlans[0].MaxNoise = static_cast<int16_t>(state.range(0));
+  const std::vector<PlayerStrategy> players = ThreeStermanPlayers();
+  TrialPlan trial = SimulatedTrial();
+  trial.maxNoise = static_cast<int16_t>(state.range(0));
   Chain chain;
   SteadyTickCounter ticks;
   StandardUniformRandom random;
-  ChainContext c{plan, chain, ticks, random, {}};
-  const std::array<std::string, kRoleCount> names{"Factory", "Distributor", "Wholesaler",
-                                                  "Retailer"};
+  ChainContext c{trial, players, chain, ticks, random, {}};
   int64_t weeks = 0;
   for (auto _ : state) {
-    StartTrialChain(c, names, "");
+    startTrialChain(c, "");
     for (int w = 0; w < 52; ++w) {
-      ++chain.CurrentWeek;
-      SetSubjectOrder(chain, 0);
-      CloseWeek(c);
+      ++chain.currentWeek;
+      chain.participantOrder = 0;
+      closeWeek(c);
     }
-    benchmark::DoNotOptimize(plan.TrialPlans[0].TotalCost);
+    benchmark::DoNotOptimize(trial.totalCost);
     weeks += 52;
   }
   state.counters["weeks"] =

@@ -35,7 +35,7 @@ TEST(DemoSession, FromLoginToGameOverEveryRecordAgrees) {
                        "E2E",
                        [](const Game& game) {
                          const bool firstAttempt =
-                             game.training.TrainingMode && game.training.TrainingTrialNo == -1;
+                             game.training.active && game.training.recordedTrial == -1;
                          return firstAttempt ? 9999 : DemandOrder(game);
                        },
                        {}};

@@ -4,7 +4,8 @@
 
 #include <functional>
 
-#include "sim/modInit.h"
+#include "base/Errors.h"
+#include "sim/DemandSeries.h"
 #include "tests/sim/SimGame.h"
 
 namespace quarn::testing {
@@ -14,17 +15,17 @@ namespace {
 // other roles, demand 4 stepping to 8, orders limited to tens.
 TrialPlan Typical(int16_t weeks = 52) {
   TrialPlan t = SteadyTrial(weeks, kRetailer);
-  t.JumpWeek = 5;
-  t.MaxOrder = 40;
-  t.MaxNoise = 2;
-  t.RolePlayer = {0, 0, 0, kSubjectPlayer};
+  t.jumpWeek = 5;
+  t.maxOrder = 40;
+  t.maxNoise = 2;
+  t.rolePlayers = {0, 0, 0, kParticipantPlayer};
   return t;
 }
 
 const std::vector<PlayerStrategy> kPlayers = {StermanPlayer(0.26, 0.34, 0.36)};
 
 bool Accepted(TrialPlan t) {
-  BuildDemand(t, ".");
+  buildDemand(t, ".");
   return CheckTrialBounds(t, kPlayers, "numweeks").faults.empty();
 }
 
@@ -35,7 +36,7 @@ std::string Play(const TrialPlan& t, int16_t order, std::vector<double> draws) {
   g.random.draws = std::move(draws);
   try {
     g.Start();
-    for (int w = 1; w <= t.numweeks; ++w) g.Press(order);
+    for (int w = 1; w <= t.weeks; ++w) g.Press(order);
   } catch (const QuarnError& e) {
     return e.what();
   }
@@ -53,21 +54,21 @@ struct Field {
 // participant's orders and the noise; one more is refused.
 TEST(PlanBounds, LargestAcceptedValueOfEachFieldPlaysAWholeTrial) {
   const std::vector<Field> fields = {
-      {"InitInventory", [](TrialPlan& t, int64_t v) { t.InitInventory = int32_t(v); }, 12,
+      {"InitInventory", [](TrialPlan& t, int64_t v) { t.initialInventory = int32_t(v); }, 12,
        1LL << 31},
-      {"InitDelayAmount", [](TrialPlan& t, int64_t v) { t.InitDelayAmount = int32_t(v); }, 4,
+      {"InitDelayAmount", [](TrialPlan& t, int64_t v) { t.initialShipment = int32_t(v); }, 4,
        1LL << 31},
-      {"FirstOrder", [](TrialPlan& t, int64_t v) { t.FirstOrder = int32_t(v); }, 4, 1LL << 31},
-      {"SecondDemand", [](TrialPlan& t, int64_t v) { t.SecondDemand = int32_t(v); }, 8, 1LL << 31},
-      {"MaxOrder", [](TrialPlan& t, int64_t v) { t.MaxOrder = int32_t(v); }, 40, 1LL << 31},
-      {"MaxNoise", [](TrialPlan& t, int64_t v) { t.MaxNoise = int16_t(v); }, 2, 1LL << 15},
+      {"FirstOrder", [](TrialPlan& t, int64_t v) { t.firstOrder = int32_t(v); }, 4, 1LL << 31},
+      {"SecondDemand", [](TrialPlan& t, int64_t v) { t.secondDemand = int32_t(v); }, 8, 1LL << 31},
+      {"MaxOrder", [](TrialPlan& t, int64_t v) { t.maxOrder = int32_t(v); }, 40, 1LL << 31},
+      {"MaxNoise", [](TrialPlan& t, int64_t v) { t.maxNoise = int16_t(v); }, 2, 1LL << 15},
       {"CostBackOrder (hundredths)",
-       [](TrialPlan& t, int64_t v) { t.CostBackOrder = double(v) / 100; }, 100, 1LL << 40},
+       [](TrialPlan& t, int64_t v) { t.backorderCostRate = double(v) / 100; }, 100, 1LL << 40},
       {"numweeks without costs",
        [](TrialPlan& t, int64_t v) {
-         t.numweeks = int16_t(v);
-         t.JumpWeek = 5;
-         t.CostInventory = t.CostBackOrder = 0;
+         t.weeks = int16_t(v);
+         t.jumpWeek = 5;
+         t.inventoryCostRate = t.backorderCostRate = 0;
        },
        52, 1LL << 15},
   };
@@ -102,7 +103,7 @@ TEST(PlanBounds, LargestAcceptedValueOfEachFieldPlaysAWholeTrial) {
 TEST(PlanBounds, TypicalPlansPass) {
   for (int16_t weeks : {20, 52, 100}) {
     TrialPlan t = Typical(weeks);
-    BuildDemand(t, ".");
+    buildDemand(t, ".");
     const TrialBounds b = CheckTrialBounds(t, kPlayers, "numweeks");
     EXPECT_TRUE(b.faults.empty()) << weeks << ": " << b.faults.front().complaint;
     // A participant who always orders 9999 runs the Wholesaler's backorder
@@ -115,7 +116,7 @@ TEST(PlanBounds, TypicalPlansPass) {
 // fit the forecast panel's 16 bits.
 TEST(PlanBounds, ForecastsBeyondTheirWidthsAreRefused) {
   TrialPlan t = Typical(20);
-  BuildDemand(t, ".");
+  buildDemand(t, ".");
   const std::vector<std::pair<Forecast, std::string>> cases = {
       {{-5, 8, 0}, "Extent -5 is below 0"},
       {{32760, 8, 0}, "Extent 32760 with numweeks 20 reaches beyond week 32767"},
@@ -137,7 +138,7 @@ TEST(PlanBounds, HugeStermanParametersAreRefused) {
   EXPECT_NE(StermanParameterFault(StermanPlayer(1e300, 1, 0.5)), "");
   EXPECT_NE(StermanParameterFault(StermanPlayer(0, 1e308, 0.5)), "");
   PlayerStrategy notSterman = StermanPlayer(1e300);
-  notSterman.Sterman = false;
+  notSterman.usesSterman = false;
   EXPECT_EQ(StermanParameterFault(notSterman), "");
 }
 

@@ -30,20 +30,21 @@ TEST_F(PlanTest, BlocksExpandRunsInRandomGroupThenIndexOrderAndConvert) {
   Block({{"Index", 3}, {"Input", "series.txt"}, {"DatabaseOutput", 3}, {"Retailer", "Bot"}});
   LoadPlayers(db, plan);
   LoadBlocks(db, toolkit, identity, plan, file.Folder());
-  ASSERT_EQ(plan.TrialCount, 8);
+  ASSERT_EQ(plan.trialCount(), 8);
   std::vector<int> noise;
-  for (const TrialPlan& t : plan.TrialPlans) noise.push_back(t.MaxNoise);
+  for (const TrialPlan& t : plan.trials) noise.push_back(t.maxNoise);
   EXPECT_EQ(noise, (std::vector<int>{2, 1, 1, 1, 3, 4, 0, 0}));
-  const TrialPlan& a = plan.TrialPlans[6];
-  EXPECT_EQ(a.Input + "|" + a.Predicter, "| ");
-  EXPECT_FALSE(a.DatabaseOutput || a.EnableProfit);
-  EXPECT_EQ(a.SubjectRole, 2);
-  EXPECT_EQ(a.RolePlayer, (std::array<int16_t, 4>{0, 0, -1, 0}));
-  EXPECT_EQ(a.InitInventory, 12);
-  EXPECT_TRUE(a.WeeklyDemand.empty());
-  const TrialPlan& b = plan.TrialPlans[7];
-  EXPECT_EQ(b.Input + "|" + b.Predicter + "|" + std::to_string(b.SubjectRole), "series.txt||-1");
-  EXPECT_TRUE(b.DatabaseOutput);
+  const TrialPlan& a = plan.trials[6];
+  EXPECT_EQ(a.inputFile + "|" + a.predicter, "| ");
+  EXPECT_FALSE(a.recordToDatabase || a.enableProfit);
+  EXPECT_EQ(a.participantRole, 2);
+  EXPECT_EQ(a.rolePlayers, (std::array<int16_t, 4>{0, 0, -1, 0}));
+  EXPECT_EQ(a.initialInventory, 12);
+  EXPECT_TRUE(a.weeklyDemand.empty());
+  const TrialPlan& b = plan.trials[7];
+  EXPECT_EQ(b.inputFile + "|" + b.predicter + "|" + std::to_string(b.participantRole),
+            "series.txt||-1");
+  EXPECT_TRUE(b.recordToDatabase);
   EXPECT_TRUE(toolkit.shown.empty());
 }
 
@@ -298,10 +299,11 @@ TEST_F(PlanTest, DisplayConfigurationFoundAndNotFound) {
                      {"Retailer", "Unknown"}});
   const DisplayConfiguration c = ReadDisplayConfiguration(db, "Blind");
   EXPECT_TRUE(c.found);
-  EXPECT_EQ(std::vector<bool>({c.BottlesF, c.TrucksFD, c.TrucksDW, c.TrucksWR, c.TotalCost}),
+  EXPECT_EQ(std::vector<bool>({c.factoryProduction, c.trucksToDistributor, c.trucksToWholesaler,
+                               c.trucksToRetailer, c.totalCost}),
             std::vector<bool>({false, true, false, true, false}));  // Null reads as false
-  EXPECT_TRUE(c.roles[1].found && c.roles[1].RecentOrder && c.roles[1].Cost);
-  EXPECT_FALSE(c.roles[2].Inventory || c.roles[2].Cost || !c.roles[2].BackOrder);
+  EXPECT_TRUE(c.roles[1].found && c.roles[1].recentOrder && c.roles[1].cost);
+  EXPECT_FALSE(c.roles[2].inventory || c.roles[2].cost || !c.roles[2].backorder);
   EXPECT_EQ(c.roles[3].option, "Unknown");
   EXPECT_FALSE(c.roles[3].found);
   EXPECT_FALSE(ReadDisplayConfiguration(db, "Missing").found);

@@ -37,30 +37,29 @@ class TrainTest : public PlanTest {
 
 TEST_F(TrainTest, TrainingTrialsFollowTheBlocksAndStartFirst) {
   Block({{"Runs", 5}, {"DisplayOption", "Second"}});
-  plan.CurrentTrial = 2;
+  plan.currentTrial = 2;
   Load();  // no training: the login trial stays and its display is applied
-  EXPECT_FALSE(training.TrainingMode || training.PlanCount || !toolkit.shown.empty());
-  EXPECT_EQ(plan.CurrentTrial, 2);
-  plan.CurrentTrial = 5;  // no trial left: no display to apply
+  EXPECT_FALSE(training.active || !plan.trainingTrials.empty() || !toolkit.shown.empty());
+  EXPECT_EQ(plan.currentTrial, 2);
+  plan.currentTrial = 5;  // no trial left: no display to apply
   Load();
   EXPECT_EQ(applied, (std::vector<std::string>{"Second"}));
   applied.clear();
 
   Training({{"Delay", 3}, {"DisplayOption", "Train"}, {"Retailer", "Bot"}, {"Factory", "Subject"}});
   Training({{"Runs", 4}});  // only the first row counts
-  plan.CurrentTrial = 3;
+  plan.currentTrial = 3;
   Load();
-  EXPECT_TRUE(training.TrainingMode && training.TrainingPassed);
-  EXPECT_EQ(
-      std::vector<int>({training.TrainingRuns, training.TrainingCostLimit,
-                        training.TrainingInventoryBound, training.PlanCount, training.ResumeTrial,
-                        training.TrainingTrialNo, plan.TrialCount, plan.CurrentTrial}),
-      std::vector<int>({2, 100, 50, 7, 2, -1, 5, 5}));
-  EXPECT_EQ(training.TrainingPassword, "skip");
-  ASSERT_EQ(plan.TrialPlans.size(), 7u);
-  const TrialPlan& t = plan.TrialPlans[6];
-  EXPECT_EQ(std::vector<int>({t.numweeks, t.OrderDelay, t.SubjectRole, t.EnableProfit,
-                              plan.TrialPlans[4].OrderDelay}),
+  EXPECT_TRUE(training.active && training.passed);
+  EXPECT_EQ(std::vector<int>({static_cast<int>(plan.trainingTrials.size()), training.costLimit,
+                              training.inventoryBound, plan.totalTrialCount(), training.resumeTrial,
+                              training.recordedTrial, plan.trialCount(), plan.currentTrial}),
+            std::vector<int>({2, 100, 50, 7, 2, -1, 5, 5}));
+  EXPECT_EQ(training.password, "skip");
+  ASSERT_EQ(plan.totalTrialCount(), 7);
+  const TrialPlan& t = plan.trialAt(6);
+  EXPECT_EQ(std::vector<int>({t.weeks, t.orderDelay, t.participantRole, t.enableProfit,
+                              plan.trialAt(4).orderDelay}),
             std::vector<int>({6, 3, 0, 0, 1}));
   EXPECT_EQ(captions, (std::vector<std::string>{"Training"}));
   ASSERT_EQ(toolkit.shown.size(), 1u);
@@ -70,8 +69,8 @@ TEST_F(TrainTest, TrainingTrialsFollowTheBlocksAndStartFirst) {
   EndTraining(toolkit, plan, training, hooks);
   EXPECT_EQ(toolkit.Last().prompt, "The experiment will now begin");
   EXPECT_EQ(toolkit.Last().title, "Training Complete");
-  EXPECT_FALSE(training.TrainingMode);
-  EXPECT_EQ(plan.CurrentTrial, 2);
+  EXPECT_FALSE(training.active);
+  EXPECT_EQ(plan.currentTrial, 2);
   EXPECT_EQ(captions.back(), "");
   EXPECT_EQ(nextTrials, 1);
 }
@@ -83,17 +82,17 @@ TEST_F(TrainTest, ReturningParticipantsTrainBelowTheirLowestTrial) {
   for (auto [subject, trial] : {std::pair{"S1", 2}, {"S1", -3}, {"S2", -9}})
     Recorded(subject, trial);
   Load();
-  EXPECT_EQ(training.TrainingTrialNo, -4);
+  EXPECT_EQ(training.recordedTrial, -4);
   file.Exec("UPDATE datRole SET Trial=1 WHERE Trial=-3");
   Load();
-  EXPECT_EQ(training.TrainingTrialNo, 0);
+  EXPECT_EQ(training.recordedTrial, 0);
 }
 
 class PredicterTest : public PlanTest {
  protected:
   PredicterTest() {
-    trial.numweeks = 20;
-    for (int w = 1; w <= 21; ++w) trial.WeeklyDemand.push_back(100 + w);  // week w at w - 1
+    trial.weeks = 20;
+    for (int w = 1; w <= 21; ++w) trial.weeklyDemand.push_back(100 + w);  // week w at w - 1
   }
   PredicterState state;
   TrialPlan trial;

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "record/modRecord.h"
-#include "sim/modInit.h"
+#include "sim/TrialStart.h"
 #include "tests/support/FixedClocks.h"
 #include "tests/support/ScriptedPrompter.h"
 #include "tests/support/TestDatabase.h"
@@ -17,10 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FixedWallClock;
+using testing::kRetailer;
+using testing::kWholesaler;
 using testing::ManualTickCounter;
-
-const std::array<std::string, kRoleCount> kRoleNames = {"Factory", "Distributor", "Wholesaler",
-                                                        "Retailer"};
 
 // The real engine, with Update and Close made to fail on chosen calls.
 class FaultyEngine final : public DatabaseEngine {
@@ -103,40 +102,37 @@ struct Recorder {
     toolkit.appFolder = (fs::path(testDb.Folder()) / "app").string();
     game.clock = &clock;
     game.identity = {"P17", "Beer"};
-    game.plan.PlayerTable = {{.Name = "Echo", .Demand = true},
-                             {.Name = "Catch-up", .Demand = true, .BackOrder = true}};
+    game.plan.players = {{.name = "Echo", .addsDemand = true},
+                         {.name = "Catch-up", .addsDemand = true, .addsBackorder = true}};
   }
 
   // Steady at 4 a week, 8 from week 3 on.
   static TrialPlan Trial(int16_t weeks, int16_t delay, int16_t subjectRole) {
-    TrialPlan t = testing::SteadyTrial(weeks, kNoSubject, delay);
-    t.JumpWeek = 3;
-    t.CostTransit = 0.25;
-    t.RolePlayer = {0, 1, 0, 1};
-    t.SubjectRole = subjectRole;
-    if (subjectRole >= 0) t.RolePlayer[static_cast<size_t>(subjectRole)] = kSubjectPlayer;
-    t.DatabaseOutput = true;
+    TrialPlan t = testing::SteadyTrial(weeks, kNoParticipant, delay);
+    t.jumpWeek = 3;
+    t.transitCostRate = 0.25;
+    t.rolePlayers = {0, 1, 0, 1};
+    t.participantRole = subjectRole;
+    if (subjectRole >= 0) t.rolePlayers[static_cast<size_t>(subjectRole)] = kParticipantPlayer;
+    t.recordToDatabase = true;
     return t;
   }
-  void UsePlan(std::vector<TrialPlan> trials) {
-    game.plan.TrialPlans = std::move(trials);
-    game.plan.TrialCount = static_cast<int16_t>(game.plan.TrialPlans.size());
-  }
+  void UsePlan(std::vector<TrialPlan> trials) { game.plan.trials = std::move(trials); }
 
   // Plays the current trial as the weekly turn does, keeping the chain as
   // each week was recorded.
   void PlayTrial(int16_t order = 7) {
     ChainContext c = MakeChainContext(game);
-    c.WeekClosed = [&, record = c.WeekClosed] {
+    c.weekClosed = [&, record = c.weekClosed] {
       recorded.push_back(game.chain);
       record();
     };
-    StartTrialChain(c, kRoleNames, testDb.Folder());
-    for (uint32_t w = 1; w <= static_cast<uint32_t>(CurrentPlan(game.plan).numweeks); ++w) {
+    startTrialChain(c, testDb.Folder());
+    for (uint32_t w = 1; w <= static_cast<uint32_t>(game.plan.current().weeks); ++w) {
       game.times = {1000 * w, 1000 * w + 250 + w};
-      ++game.chain.CurrentWeek;
-      SetSubjectOrder(game.chain, order);
-      CloseWeek(c);
+      ++game.chain.currentWeek;
+      game.chain.participantOrder = order;
+      closeWeek(c);
     }
   }
 
@@ -165,11 +161,11 @@ class RecordTest : public ::testing::Test, public Recorder {};
 
 // The stage's block as the text writes it.
 std::string Block(const RoleState& s) {
-  std::string b = s.RoleName + "," + s.PlayerName;
-  for (int64_t v : {s.Demand, s.OrderSlots[0], s.Satisfied, s.DeltaInventory, s.Inventory})
+  std::string b = s.roleName + "," + s.playerName;
+  for (int64_t v : {s.demand, s.orderSlots[0], s.satisfied, s.deltaInventory, s.inventory})
     b += "," + std::to_string(v);
-  for (int32_t v : s.DelaySlots) b += "," + std::to_string(v);
-  return b + "," + std::to_string(s.WeeklyCost) + "," + std::to_string(s.TotalCost);
+  for (int32_t v : s.delaySlots) b += "," + std::to_string(v);
+  return b + "," + std::to_string(s.weeklyCost) + "," + std::to_string(s.totalCost);
 }
 
 TEST_F(RecordTest, ParticipantAtRetailerRecordsEveryWeekAndTheTrial) {
@@ -185,7 +181,7 @@ TEST_F(RecordTest, ParticipantAtRetailerRecordsEveryWeekAndTheTrial) {
             "P17,Beer,1,1,3,2,251,NULL,0,Factory,Echo,4,4,4,0,12,4,4,8,8,"
             "Distributor,Catch-up,4,4,4,0,12,4,4,8,8,Wholesaler,Echo,4,4,4,0,12,4,4,8,8,"
             "Retailer,Subject,4,4,4,0,12,4,4,8,8");
-  const auto& s = recorded[2].Roles;
+  const auto& s = recorded[2].roles;
   EXPECT_EQ(std::count(lines[2].begin(), lines[2].end(), ','), 52);
   EXPECT_EQ(lines[2], "P17,Beer,1,3,3,2,253,NULL,0," + Block(s[0]) + "," + Block(s[1]) + "," +
                           Block(s[2]) + "," + Block(s[3]));
@@ -199,8 +195,8 @@ TEST_F(RecordTest, ParticipantAtRetailerRecordsEveryWeekAndTheTrial) {
 
   // The trial row carries the participant's own cost, not the chain's.
   WriteTrialRecord(game);
-  const int32_t endCost = game.chain.Roles[kRetailer].TotalCost;
-  ASSERT_NE(CurrentPlan(game.plan).TotalCost, endCost);
+  const int32_t endCost = game.chain.roles[kRetailer].totalCost;
+  ASSERT_NE(game.plan.current().totalCost, endCost);
   EXPECT_EQ(testDb.Count("datTrial",
                          "Subject='P17' AND Setting='Beer' AND Trial=1 AND Training=0 AND Weeks=3 "
                          "AND Delay=2 AND Predicter='' AND InventoryCost=0.5 AND BackCost=1.0 AND "
@@ -213,17 +209,17 @@ TEST_F(RecordTest, ParticipantAtRetailerRecordsEveryWeekAndTheTrial) {
 
 TEST_F(RecordTest, TrainingRecordsCarryTheTrainingNumberAndFlag) {
   TrialPlan training = Trial(3, 2, kWholesaler);
-  training.OrderDelay = 2;
+  training.orderDelay = 2;
   UsePlan({Trial(1, 1, kWholesaler), training});
-  game.plan.CurrentTrial = 1;
-  game.training.TrainingMode = true;
-  game.training.TrainingTrialNo = -3;
+  game.plan.currentTrial = 1;
+  game.training.active = true;
+  game.training.recordedTrial = -3;
   PlayTrial(7);
   WriteTrialRecord(game);
   EXPECT_EQ(testDb.Count("datRole", "Trial=-3 AND Training=1"), 12);
   EXPECT_EQ(testDb.Count("datTrial", "Trial=-3 AND Training=1"), 1);
   // In week 2 the pipeline holds 4, 7, 4: the row takes slot 1.
-  ASSERT_EQ(recorded[1].Roles[kWholesaler].OrderSlots, (std::vector<int32_t>{4, 7, 4}));
+  ASSERT_EQ(recorded[1].roles[kWholesaler].orderSlots, (std::vector<int32_t>{4, 7, 4}));
   EXPECT_EQ(testDb.Count("datRole", "Week=2 AND Role='Wholesaler' AND \"Order\"=7"), 1);
   EXPECT_EQ(TextLines()[1].substr(0, 12), "P17,Beer,-3,");
 }
@@ -235,7 +231,7 @@ TEST_F(RecordTest, TrialIsRecordedOnceHoweverOftenItsRecordIsWritten) {
   PlayTrial();
   WriteTrialRecord(game);
   WriteTrialRecord(game);
-  game.plan.CurrentTrial = 1;
+  game.plan.currentTrial = 1;
   PlayTrial();
   WriteTrialRecord(game);
   EXPECT_EQ(testDb.Count("datTrial"), 2);
@@ -259,8 +255,8 @@ void PlayWithFaults(const FaultCase& k) {
   SCOPED_TRACE(k.updates + " " + k.where);
   Recorder r;
   r.UsePlan({Recorder::Trial(k.weeks, 1, kRetailer)});
-  r.game.training.TrainingMode = k.training;
-  r.game.training.TrainingTrialNo = -1;
+  r.game.training.active = k.training;
+  r.game.training.recordedTrial = -1;
   r.engine.updateFails.assign(k.updates.begin(), k.updates.end());
   r.engine.closeFails = k.closeFails;
   r.toolkit.answers = {k.answer};
@@ -403,25 +399,25 @@ TEST_F(RecordTest, FailedTextWriteAsksAndRetryWritesTheSameLine) {
 // predicter; a trial without database output opens no database. The game
 // ends with the sum of the trials' costs.
 TEST_F(RecordTest, ThreeTrialsEndWithTheCostSumAndGameOver) {
-  TrialPlan forecast = Trial(2, 1, kNoSubject), quiet = Trial(1, 1, kNoSubject);
-  forecast.Predicter = "Ahead";
-  quiet.DatabaseOutput = false;
-  UsePlan({forecast, Trial(3, 2, kNoSubject), quiet});
+  TrialPlan forecast = Trial(2, 1, kNoParticipant), quiet = Trial(1, 1, kNoParticipant);
+  forecast.predicter = "Ahead";
+  quiet.recordToDatabase = false;
+  UsePlan({forecast, Trial(3, 2, kNoParticipant), quiet});
   game.predicter.PredictNoise = -3;
-  game.plan.CurrentTrial = -1;  // nothing played yet: adds nothing
+  game.plan.currentTrial = -1;  // nothing played yet: adds nothing
   FakeWindow window;
   window.onStart = [&] {
     const int opens = engine.opens;
     PlayTrial();
     WriteTrialRecord(game);
-    EXPECT_EQ(engine.opens == opens, game.plan.CurrentTrial == 2);
+    EXPECT_EQ(engine.opens == opens, game.plan.currentTrial == 2);
   };
   for (int i = 0; i < 4; ++i) NextTrial(game, window);
   double sum = 0;
-  for (const TrialPlan& t : game.plan.TrialPlans) {
-    sum += t.TotalCost;
-    EXPECT_EQ(testDb.Count("datTrial", "EndCost=" + std::to_string(t.TotalCost)),
-              t.DatabaseOutput ? 1 : 0);
+  for (const TrialPlan& t : game.plan.trials) {
+    sum += t.totalCost;
+    EXPECT_EQ(testDb.Count("datTrial", "EndCost=" + std::to_string(t.totalCost)),
+              t.recordToDatabase ? 1 : 0);
   }
   EXPECT_EQ(testDb.Count("datRole", "User=0 AND PNoise=-3 AND Trial=1"), 8);
   EXPECT_EQ(testDb.Count("datRole", "User=0 AND PNoise IS NULL AND Trial=2"), 12);

@@ -97,8 +97,8 @@ TEST_F(StartupTest, ParticipantWithNoTrialLeftIsRefusedBeforeTraining) {
   EXPECT_EQ(Shown("Done has completed all 2 trials of setting Short"), 1);
   EXPECT_EQ(Shown("First, we will have some training trials..."), 0);
   EXPECT_EQ(startup.form.windowTitle(), "Korvi Lab: Quarn Game - Setting: Demo");
-  EXPECT_EQ(game.plan.CurrentTrial + game.chain.CurrentWeek, 1);
-  EXPECT_FALSE(game.training.TrainingMode);
+  EXPECT_EQ(game.plan.currentTrial + game.chain.currentWeek, 1);
+  EXPECT_FALSE(game.training.active);
   toolkit.answers = {Answer::Yes};  // exit in week one: nothing recorded
   EXPECT_THROW(startup.form.close(), ApplicationEnd);
   EXPECT_EQ(db.Count("datTrial"), 0);
@@ -114,7 +114,7 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks
   LoginAs("T1", "Train");
   startup.Form_Load();
   EXPECT_EQ(Shown("First, we will have some training trials..."), 1);
-  ASSERT_TRUE(game.training.TrainingMode);
+  ASSERT_TRUE(game.training.active);
   EXPECT_EQ(startup.form.fraPlayer->title(), "Training");
 
   Order("5");
@@ -125,14 +125,14 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks
   EXPECT_EQ(password.txtPassword->displayText(), "****");
   QTest::mouseClick(password.cmdDone, Qt::LeftButton);
   EXPECT_EQ(toolkit.Last().prompt, "Incorrect Password");
-  EXPECT_TRUE(password.isVisible() && game.training.TrainingMode);
+  EXPECT_TRUE(password.isVisible() && game.training.active);
   EXPECT_EQ(db.Count("datTrial"), 0);
   password.txtPassword->clear();
   QTest::keyClicks(password.txtPassword, "Skip");
   QTest::keyClick(password.txtPassword, Qt::Key_Return);
-  EXPECT_FALSE(password.isVisible() || game.training.TrainingMode);
+  EXPECT_FALSE(password.isVisible() || game.training.active);
   EXPECT_EQ(Shown("The experiment will now begin"), 1);
-  EXPECT_EQ(game.plan.CurrentTrial + game.chain.CurrentWeek, 1);
+  EXPECT_EQ(game.plan.currentTrial + game.chain.currentWeek, 1);
   EXPECT_EQ(startup.form.fraPlayer->title(), "");
   EXPECT_EQ(db.Count("datTrial", "Trial=-1 AND Training<>0 AND Weeks=6"), 1);
 
@@ -187,13 +187,13 @@ TEST_F(StartupTest, SelfPlayingTrialStandsStillUnderTheExitQuestion) {
   LoginAs("A", "Auto");
   startup.Form_Load();
   ASSERT_TRUE(startup.form.tmrAnimation->isActive());
-  const int week = game.chain.CurrentWeek, rows = db.Count("datRole");
+  const int week = game.chain.currentWeek, rows = db.Count("datRole");
 
   int weekUnder = 0, rowsUnder = 0;
   toolkit.whileOpen = [&](const ScriptedPrompter::Shown& box) {
     if (box.prompt != "Are you sure you want to exit?") return;
     for (int tick = 0; tick < 200; ++tick) FireAnimationTimer();
-    weekUnder = game.chain.CurrentWeek;
+    weekUnder = game.chain.currentWeek;
     rowsUnder = db.Count("datRole");
   };
   toolkit.answers = {Answer::No};
@@ -205,7 +205,7 @@ TEST_F(StartupTest, SelfPlayingTrialStandsStillUnderTheExitQuestion) {
   for (int tick = 0; tick < 1000 && startup.form.cmdOrder->text() != "Next Trial"; ++tick) {
     FireAnimationTimer();
   }
-  EXPECT_EQ(game.chain.CurrentWeek, 6);
+  EXPECT_EQ(game.chain.currentWeek, 6);
   EXPECT_EQ(db.Count("datRole"), 20);
 }
 
@@ -299,7 +299,7 @@ TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
 
   const int expectedPauses[] = {0, 1, 1, 2, 2};
   for (int trial = 0; trial < 5; ++trial) {
-    ASSERT_EQ(game.plan.CurrentTrial, trial);
+    ASSERT_EQ(game.plan.currentTrial, trial);
     Order("4");
     ASSERT_EQ(startup.form.cmdOrder->text(), "Next Trial");
     QTest::mouseClick(startup.form.cmdOrder, Qt::LeftButton);

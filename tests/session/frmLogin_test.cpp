@@ -180,7 +180,7 @@ TEST_F(LoginTest, KnownParticipantIsAskedToResumeAfterTheHighestTrial) {
             "Continue with user d'Arcy on Trial 5?  Click No to change name");
   EXPECT_EQ(login.result(), QDialog::Accepted);
   EXPECT_EQ(game.identity.SubjectID + "/" + game.identity.SettingName, "d'Arcy/O'Brien");
-  EXPECT_EQ(game.plan.CurrentTrial, 4);
+  EXPECT_EQ(game.plan.currentTrial, 4);
   EXPECT_EQ(game.CostSum, 0);
 }
 
@@ -205,7 +205,7 @@ TEST_F(LoginTest, RegistrationChecksGenderThenAgeAndStoresTheRow) {
   EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
 
   toolkit.shown.clear();
-  game.plan.CurrentTrial = 3;
+  game.plan.currentTrial = 3;
   Register("New1", [this](frmNewUser& form) {
     QTest::mouseClick(form.cmdOK, Qt::LeftButton);
     EXPECT_EQ(toolkit.Last().prompt, "Please indicate gender");
@@ -232,7 +232,7 @@ TEST_F(LoginTest, RegistrationChecksGenderThenAgeAndStoresTheRow) {
   EXPECT_EQ(toolkit.shown.size(), 3u);
   EXPECT_EQ(toolkit.shown[0].prompt, "User ID not found.  Register as a new user?");
   EXPECT_EQ(login.result(), QDialog::Accepted);
-  EXPECT_EQ(game.plan.CurrentTrial, 0);
+  EXPECT_EQ(game.plan.currentTrial, 0);
   EXPECT_EQ(db.Count("datUser") * 10 +
                 db.Count("datUser",
                          "Subject='New1' AND Setting='Demo' AND Age=5 AND "

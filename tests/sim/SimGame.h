@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "sim/modDelivery.h"
-#include "sim/modInit.h"
+#include "sim/Chain.h"
+#include "sim/TrialStart.h"
 #include "tests/support/FixedClocks.h"
 #include "tests/support/FixedRandom.h"
 #include "tests/support/Trials.h"
@@ -13,40 +13,34 @@
 namespace quarn::testing {
 
 inline PlayerStrategy StermanPlayer(double alpha = 1, double beta = 1, double theta = 0.5) {
-  return {.Name = "Sterman", .Sterman = true, .Alpha = alpha, .Beta = beta, .Theta = theta};
+  return {.name = "Sterman", .usesSterman = true, .alpha = alpha, .beta = beta, .theta = theta};
 }
 
 inline PlayerStrategy DemandPlayer() {
-  return {.Name = "Follower", .Demand = true};
+  return {.name = "Follower", .addsDemand = true};
 }
 
 // One trial, one chain, a clock that stands still and a replaying generator.
 struct SimGame {
-  explicit SimGame(TrialPlan trial, std::vector<PlayerStrategy> players = {StermanPlayer()}) {
-    plan.TrialPlans = {std::move(trial)};
-    plan.TrialCount = 1;
-    plan.PlayerTable = std::move(players);
-    plan.PlayerCount = static_cast<int16_t>(plan.PlayerTable.size());
-  }
+  explicit SimGame(TrialPlan plan, std::vector<PlayerStrategy> table = {StermanPlayer()})
+      : trial(std::move(plan)), players(std::move(table)) {}
   SimGame(const SimGame&) = delete;
 
-  TrialPlan& trial() { return plan.TrialPlans[0]; }
-  RoleState& role(int r) { return chain.Roles[static_cast<size_t>(r)]; }
-  void Start(const std::string& inputFolder = ".") {
-    StartTrialChain(c, {"Factory", "Distributor", "Wholesaler", "Retailer"}, inputFolder);
-  }
+  RoleState& role(int r) { return chain.roles[static_cast<size_t>(r)]; }
+  void Start(const std::string& inputFolder = ".") { startTrialChain(c, inputFolder); }
   // One "Make Order" press.
   void Press(int16_t order = 0) {
-    ++chain.CurrentWeek;
-    SetSubjectOrder(chain, order);
-    CloseWeek(c);
+    ++chain.currentWeek;
+    chain.participantOrder = order;
+    closeWeek(c);
   }
 
-  Plan plan;
+  TrialPlan trial;
+  std::vector<PlayerStrategy> players;
   Chain chain;
   ManualTickCounter ticks;
   FixedRandom random;
-  ChainContext c{plan, chain, ticks, random, {}};
+  ChainContext c{trial, players, chain, ticks, random, {}};
 };
 
 }  // namespace quarn::testing

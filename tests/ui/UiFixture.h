@@ -53,16 +53,14 @@ struct UiGame {
     database.DatabasePath = db.Path();
     game.identity.SubjectID = "S1";
     game.identity.SettingName = "Lab";
-    game.plan.PlayerTable = {{.Name = "Follower", .Demand = true}};
-    game.plan.PlayerCount = 1;
+    game.plan.players = {{.name = "Follower", .addsDemand = true}};
     form.SetLoadPathLength();
     form.show();
   }
 
   void SetTrials(std::vector<TrialPlan> trials) {
-    game.plan.TrialPlans = std::move(trials);
-    game.plan.TrialCount = static_cast<int16_t>(game.plan.TrialPlans.size());
-    game.plan.CurrentTrial = 0;
+    game.plan.trials = std::move(trials);
+    game.plan.currentTrial = 0;
   }
 
   // Runs the animation to its end, then what the event loop would run next
@@ -86,7 +84,7 @@ struct UiGame {
   }
 
   std::string Text(const QLabel* label) const { return label->text().toStdString(); }
-  const RoleState& Role(int r) const { return game.chain.Roles[static_cast<size_t>(r)]; }
+  const RoleState& Role(int r) const { return game.chain.roles[static_cast<size_t>(r)]; }
 
   TestDatabase db;
   ProbePrompter toolkit;

@@ -11,6 +11,9 @@
 namespace quarn {
 namespace {
 
+using testing::kDistributor;
+using testing::kRetailer;
+using testing::kWholesaler;
 using testing::SteadyTrial;
 using testing::UiGame;
 
@@ -39,12 +42,12 @@ TEST(OrderBox, TakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSome) {
   box->insert("4x");  // the path a paste takes
   EXPECT_EQ(box->text(), "");
   QTest::keyClick(box, Qt::Key_Return);
-  EXPECT_EQ(g.game.chain.CurrentWeek, 1) << "Enter on an empty box does nothing";
+  EXPECT_EQ(g.game.chain.currentWeek, 1) << "Enter on an empty box does nothing";
 
   QTest::keyClicks(box, "0");
   QTest::keyClick(box, Qt::Key_Return);
-  EXPECT_EQ(g.game.chain.CurrentWeek, 2);
-  EXPECT_EQ(GetSubjectOrder(g.game.chain), 0) << "a lone 0 is an order of 0";
+  EXPECT_EQ(g.game.chain.currentWeek, 2);
+  EXPECT_EQ(g.game.chain.participantOrder, 0) << "a lone 0 is an order of 0";
   EXPECT_FALSE(box->isEnabled() || g.form.cmdOrder->isEnabled());
   EXPECT_TRUE(g.form.tmrAnimation->isActive());
 }
@@ -54,8 +57,8 @@ TEST(OrderBox, TakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSome) {
 TEST(WeekDisplay, ShowsTheChainAsItStandsAfterEachWeek) {
   UiGame g;
   TrialPlan trial = SteadyTrial(6, kWholesaler, 2);
-  trial.InitInventory = 2;
-  trial.CostTransit = 0.5;
+  trial.initialInventory = 2;
+  trial.transitCostRate = 0.5;
   g.SetTrials({trial});
   g.ticks.ticks = 1000;
   g.form.StartTrial();
@@ -69,15 +72,15 @@ TEST(WeekDisplay, ShowsTheChainAsItStandsAfterEachWeek) {
     for (int r = 0; r < kRoleCount; ++r) {
       const RoleState& role = g.Role(r);
       SCOPED_TRACE("week " + Num(week) + " role " + Num(r));
-      EXPECT_EQ(g.Text(g.form.lblOrder[r]), Num(role.OrderSlots.back()));
-      EXPECT_EQ(g.Text(g.form.lblBackOrder[r]), Num(role.Inventory < 0 ? -role.Inventory : 0));
-      EXPECT_EQ(g.Text(g.form.lblInventory[r]), Num(role.Inventory < 0 ? 0 : role.Inventory));
-      EXPECT_EQ(g.Text(g.form.lblSatisfied[r]), Num(role.Satisfied));
-      EXPECT_EQ(g.Text(g.form.lblDemand[r]), Num(role.Demand));
-      EXPECT_EQ(g.Text(g.form.lblSpent[r]), Num(role.TotalCost));
-      sawBackorder = sawBackorder || role.Inventory < 0;
+      EXPECT_EQ(g.Text(g.form.lblOrder[r]), Num(role.orderSlots.back()));
+      EXPECT_EQ(g.Text(g.form.lblBackOrder[r]), Num(role.inventory < 0 ? -role.inventory : 0));
+      EXPECT_EQ(g.Text(g.form.lblInventory[r]), Num(role.inventory < 0 ? 0 : role.inventory));
+      EXPECT_EQ(g.Text(g.form.lblSatisfied[r]), Num(role.satisfied));
+      EXPECT_EQ(g.Text(g.form.lblDemand[r]), Num(role.demand));
+      EXPECT_EQ(g.Text(g.form.lblSpent[r]), Num(role.totalCost));
+      sawBackorder = sawBackorder || role.inventory < 0;
     }
-    EXPECT_EQ(g.Text(g.form.lblTotalCost), shortestDecimal(g.game.plan.TrialPlans[0].TotalCost));
+    EXPECT_EQ(g.Text(g.form.lblTotalCost), shortestDecimal(g.game.plan.trials[0].totalCost));
     EXPECT_EQ(g.game.times.WeekStartTime, g.ticks.ticks);
 
     g.ticks.ticks += 2500;
@@ -116,7 +119,7 @@ TEST_P(Animation, DrivesEveryTruckOneSlotAndSnapsItOntoTheGrid) {
       SCOPED_TRACE("truck " + Num(k));
       EXPECT_EQ(Left(g.form.fraTruck[k]), margin[delay] + ((j + 1) % delay) * slot);
       const bool delivered = j == delay - 1;
-      EXPECT_EQ(g.Text(g.form.lblTruck[k]), delivered ? Num(g.Role(r).DelaySlots.back()) : "?");
+      EXPECT_EQ(g.Text(g.form.lblTruck[k]), delivered ? Num(g.Role(r).delaySlots.back()) : "?");
     }
   }
 }
@@ -138,10 +141,10 @@ TEST(DisplayConfiguration, HidesWhatTheConfigurationSaysAndKeepsItHidden) {
   g.db.Insert("tblDisplayOption", {{"Option", "All"}});
   g.db.Insert("tblDisplayOption", {{"Option", "None"}, {"Inventory", 0}, {"Cost", 0}});
   TrialPlan mixed = SteadyTrial(5, kDistributor, 2), unknown = mixed;
-  mixed.DisplayOption = "Mixed";
-  mixed.JumpWeek = 3;
-  mixed.Predicter = "Two";
-  unknown.DisplayOption = unknown.Predicter = "Nowhere";
+  mixed.displayOption = "Mixed";
+  mixed.jumpWeek = 3;
+  mixed.predicter = "Two";
+  unknown.displayOption = unknown.predicter = "Nowhere";
   g.SetTrials({mixed, unknown});
   g.form.StartTrial();
 
@@ -163,7 +166,7 @@ TEST(DisplayConfiguration, HidesWhatTheConfigurationSaysAndKeepsItHidden) {
   EXPECT_NE(g.Text(f.lblTruck[2]), "?") << "a shown row's truck delivers and is relabelled";
 
   // A configuration that is not found leaves everything as it was.
-  g.game.plan.CurrentTrial = 1;
+  g.game.plan.currentTrial = 1;
   g.form.StartTrial();
   EXPECT_FALSE(Visible(f.lblInventory[0]) || Visible(f.fraTruck[3]) || Visible(f.fraTotalCost) ||
                Visible(f.fraPredictor));
@@ -174,25 +177,23 @@ TEST(DisplayConfiguration, HidesWhatTheConfigurationSaysAndKeepsItHidden) {
 struct TrainingGame : UiGame {
   TrainingGame(int32_t costLimit, int32_t bound) {
     TrialPlan training = SteadyTrial(6, kRetailer, 1);
-    training.CostInventory = 1;
-    training.DatabaseOutput = true;
-    SetTrials({SteadyTrial(6, kRetailer, 1), training});
-    game.plan.TrialCount = 1;
-    game.plan.CurrentTrial = 1;
+    training.inventoryCostRate = 1;
+    training.recordToDatabase = true;
+    SetTrials({SteadyTrial(6, kRetailer, 1)});
+    game.plan.trainingTrials = {training};
+    game.plan.currentTrial = 1;
     // A new participant (ResumeTrial -1): the experiment starts at trial 1.
-    game.training = {.TrainingMode = true,
-                     .TrainingRuns = 1,
-                     .TrainingCostLimit = costLimit,
-                     .TrainingInventoryBound = bound,
-                     .TrainingPassword = "",
-                     .PlanCount = 2,
-                     .ResumeTrial = -1,
-                     .TrainingTrialNo = -1,
-                     .TrainingPassed = true};
+    game.training = {.active = true,
+                     .costLimit = costLimit,
+                     .inventoryBound = bound,
+                     .password = "",
+                     .resumeTrial = -1,
+                     .recordedTrial = -1,
+                     .passed = true};
     toolkit.onBox = [this](const std::string& prompt) {
       if (prompt.rfind("Training failed", 0) != 0) return;
       recordsAtFailure = db.Count("datTrial");
-      stockAtFailure = Role(kRetailer).Inventory;
+      stockAtFailure = Role(kRetailer).inventory;
     };
   }
   int Failures() const {
@@ -213,7 +214,7 @@ TEST(Training, BreakingALimitRestartsTheTrialAndCostIsNamedFirst) {
             "Keep your Inventory/Backorders below 12\r\nand your Cost below 24");
   g.Order("4");
   g.Order("4");
-  EXPECT_EQ(g.Role(kRetailer).TotalCost, 24);
+  EXPECT_EQ(g.Role(kRetailer).totalCost, 24);
   EXPECT_EQ(g.Failures(), 0);
   g.Order("4");
   ASSERT_EQ(g.Failures(), 1);
@@ -223,8 +224,8 @@ TEST(Training, BreakingALimitRestartsTheTrialAndCostIsNamedFirst) {
   EXPECT_EQ(shown.back().title, "Training Constraints") << "the restarted run reminds again";
   EXPECT_EQ(g.recordsAtFailure, 0) << "the record follows the message";
   EXPECT_EQ(g.db.Count("datTrial", "Trial=-1 AND Training<>0"), 1);
-  EXPECT_EQ(std::vector<int>({g.game.plan.CurrentTrial, g.game.training.TrainingTrialNo,
-                              g.game.chain.CurrentWeek, g.Role(kRetailer).TotalCost}),
+  EXPECT_EQ(std::vector<int>({g.game.plan.currentTrial, g.game.training.recordedTrial,
+                              g.game.chain.currentWeek, g.Role(kRetailer).totalCost}),
             std::vector<int>({1, -2, 1, 0}));
   EXPECT_TRUE(g.form.txtOrder->isEnabled());
   EXPECT_EQ(g.Text(g.form.lblTrial), "-02 of 01");
@@ -234,13 +235,13 @@ TEST(Training, BreakingALimitRestartsTheTrialAndCostIsNamedFirst) {
   s.form.StartTrial();
   for (int week = 1; week < 3; ++week) s.Order("5");
   ASSERT_EQ(s.Failures(), 0);
-  s.game.training.TrainingCostLimit = s.Role(kRetailer).TotalCost;
+  s.game.training.costLimit = s.Role(kRetailer).totalCost;
   s.Order("5");
   ASSERT_EQ(s.Failures(), 1);
   EXPECT_GT(s.stockAtFailure, 12);
-  EXPECT_EQ(s.toolkit.shown[s.toolkit.shown.size() - 2].prompt,
-            "Training failed.  Cost ran above " + Num(s.game.training.TrainingCostLimit) +
-                ".  Restarting Trial");
+  EXPECT_EQ(
+      s.toolkit.shown[s.toolkit.shown.size() - 2].prompt,
+      "Training failed.  Cost ran above " + Num(s.game.training.costLimit) + ".  Restarting Trial");
 }
 
 // A training trial whose stock starts above its bound fails before any
@@ -248,7 +249,7 @@ TEST(Training, BreakingALimitRestartsTheTrialAndCostIsNamedFirst) {
 // of them take no more stack than the first (nested, a few dozen would).
 TEST(Training, RestartsOfATrialThatFailsAtOnceNeverNest) {
   TrainingGame g(100, 5);
-  g.game.plan.TrialPlans[1].DatabaseOutput = false;
+  g.game.plan.trialAt(1).recordToDatabase = false;
   int failures = 0;
   uintptr_t lowest = UINTPTR_MAX, highest = 0;
   g.toolkit.onBox = [&](const std::string& prompt) {
@@ -263,7 +264,7 @@ TEST(Training, RestartsOfATrialThatFailsAtOnceNeverNest) {
   EXPECT_EQ(failures, 1);
   while (failures < 2000) QCoreApplication::processEvents();
   EXPECT_LT(highest - lowest, 4096u);
-  EXPECT_EQ(g.game.training.TrainingTrialNo, -2000);
+  EXPECT_EQ(g.game.training.recordedTrial, -2000);
 }
 
 // While such a trial restarts, the moderator can still skip training
@@ -282,8 +283,8 @@ TEST(Training, SkipKeyWorksBetweenRestarts) {
   QTest::keyClick(password.txtPassword, Qt::Key_Return);  // the training password is empty
   g.Animate();
   EXPECT_EQ(g.Failures(), 2);
-  EXPECT_FALSE(g.game.training.TrainingMode);
-  EXPECT_EQ(g.game.plan.CurrentTrial, 0);
+  EXPECT_FALSE(g.game.training.active);
+  EXPECT_EQ(g.game.plan.currentTrial, 0);
   EXPECT_EQ(g.toolkit.Last().prompt, "The experiment will now begin");
   EXPECT_EQ(g.db.Count("datTrial", "Training=1"), 2) << "each failed run recorded once";
   EXPECT_TRUE(g.form.txtOrder->isEnabled());
@@ -321,7 +322,7 @@ struct PaintCounter : QObject {
 TEST(DatabaseWait, LockedFileKeepsTheWindowPaintedAndSaysItWaits) {
   UiGame g;
   TrialPlan trial = SteadyTrial(3, kRetailer, 1);
-  trial.DatabaseOutput = true;
+  trial.recordToDatabase = true;
   g.SetTrials({trial});
   g.form.StartTrial();
   SqlCipherConnection holder(g.db.Path(), OpenMode::ReadWrite);
@@ -359,17 +360,17 @@ TEST(DatabaseWait, LockedFileKeepsTheWindowPaintedAndSaysItWaits) {
 // and ends recording the trial before it names the participant's cost.
 TEST(EndTrial, SelfPlayThenParticipantTrialRecordBeforeTheMessage) {
   UiGame g;
-  TrialPlan simulated = SteadyTrial(4, kNoSubject, 3), played = SteadyTrial(3, kRetailer, 2);
-  simulated.SecondDemand = 7;
-  simulated.JumpWeek = 2;
-  played.DatabaseOutput = true;
+  TrialPlan simulated = SteadyTrial(4, kNoParticipant, 3), played = SteadyTrial(3, kRetailer, 2);
+  simulated.secondDemand = 7;
+  simulated.jumpWeek = 2;
+  played.recordToDatabase = true;
   g.SetTrials({simulated, played});
   g.form.StartTrial();
   EXPECT_EQ(g.form.tmrAnimation->interval(), 1);
   g.Animate();
-  EXPECT_EQ(g.game.chain.CurrentWeek, 5);
+  EXPECT_EQ(g.game.chain.currentWeek, 5);
   int64_t sum = 0;
-  for (int r = 0; r < kRoleCount; ++r) sum += g.Role(r).TotalCost;
+  for (int r = 0; r < kRoleCount; ++r) sum += g.Role(r).totalCost;
   EXPECT_GT(sum, 0);
   EXPECT_EQ(g.toolkit.Last().prompt, "End total cost for all roles is " + Num(sum) +
                                          "\r\nPress the Next Trial button to continue");
@@ -378,7 +379,7 @@ TEST(EndTrial, SelfPlayThenParticipantTrialRecordBeforeTheMessage) {
   int recordsAtBox = -1;
   g.toolkit.onBox = [&](const std::string&) { recordsAtBox = g.db.Count("datTrial"); };
   QTest::mouseClick(g.form.cmdOrder, Qt::LeftButton);
-  EXPECT_EQ(g.game.plan.CurrentTrial, 1);
+  EXPECT_EQ(g.game.plan.currentTrial, 1);
   EXPECT_EQ(g.Text(g.form.lblTrial), "02 of 02");
   EXPECT_EQ(g.form.cmdOrder->text(), "Make Order");
   EXPECT_TRUE(Visible(g.form.fraDisplay) && g.form.txtOrder->isEnabled());
@@ -386,7 +387,7 @@ TEST(EndTrial, SelfPlayThenParticipantTrialRecordBeforeTheMessage) {
   EXPECT_EQ(Top(g.form.fraPlayer), 240 + 2640 * kRetailer);
   for (int week = 0; week < 3; ++week) g.Order("4");
 
-  const std::string cost = Num(g.Role(kRetailer).TotalCost);
+  const std::string cost = Num(g.Role(kRetailer).totalCost);
   EXPECT_EQ(g.toolkit.Last().prompt, "End cost playing as Retailer: " + cost +
                                          "\r\nPress the Next Trial button to continue");
   EXPECT_EQ(g.toolkit.Last().title, "End Trial");

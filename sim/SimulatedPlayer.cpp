@@ -1,0 +1,122 @@
+#include "sim/SimulatedPlayer.h"
+
+#include <cmath>
+
+#include "base/Errors.h"
+#include "base/Numbers.h"
+#include "sim/Chain.h"
+
+namespace quarn {
+
+namespace {
+
+const PlayerStrategy& playerOf(const ChainContext& c, int16_t role) {
+  const int16_t index = c.trial.rolePlayers[static_cast<size_t>(role)];
+  if (index < 0 || static_cast<size_t>(index) >= c.players.size()) {
+    throw QuarnError(kErrSubscriptOutOfRange,
+                     "Role " + decimal(role) + " has no simulated player (" + decimal(index) + ")");
+  }
+  return c.players[static_cast<size_t>(index)];
+}
+
+void checkRole(int16_t role) {
+  if (!isRole(role)) {
+    throw QuarnError(kErrSubscriptOutOfRange, "Role " + decimal(role) + " is not 0 to 3");
+  }
+}
+
+}  // namespace
+
+int32_t playerOrder(ChainContext& c, int16_t role) {
+  checkRole(role);
+  const TrialPlan& trial = c.trial;
+  const PlayerStrategy& p = playerOf(c, role);
+  const RoleState& s = c.chain.roles[static_cast<size_t>(role)];
+
+  int32_t noise = 0;
+  if (trial.maxNoise > 0) {
+    const int16_t span = narrow16(2 * int64_t{trial.maxNoise}, "2 x MaxNoise");
+    c.random.reseed(c.ticks.now());
+    const double u = c.random.next();
+    // Int drops the fraction; u * span + 1 is at least 1, so floor is Int.
+    noise = narrow32(int64_t{toInt32(std::floor(u * span + 1), "Noise")} - 2, "Noise");
+  }
+  int32_t order = noise;
+  if (p.usesSterman) order = narrow32(int64_t{stermanOrder(c, role)} + order, "Order");
+  if (p.addsDemand) order = narrow32(int64_t{order} + s.demand, "Order");
+  if (p.addsBackorder && s.inventory < 0) order = narrow32(int64_t{order} - s.inventory, "Order");
+  if (p.addsDelta && s.inventory < 0 && s.deltaInventory < 0) {
+    order = narrow32(int64_t{order} - s.deltaInventory + s.demand, "Order");
+  }
+  if (order < 0) order = p.orderIfNegative;
+  return order;
+}
+
+void resetSterman(ChainContext& c) {
+  const TrialPlan& trial = c.trial;
+  if (trial.weeklyDemand.empty()) {
+    throw QuarnError(kErrSubscriptOutOfRange, "The customer demand has not been built");
+  }
+  const int32_t anchor = trial.weeklyDemand[0];
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    StermanState& st = c.chain.sterman[static_cast<size_t>(r)];
+    st.expectedDemand = 0.0;
+    st.desiredInventory = trial.initialInventory;
+    st.supplyDelay = r > roleIndex(Role::Factory)
+                         ? narrow16(int64_t{trial.delay} + trial.orderDelay, "SupplyDelay")
+                         : trial.delay;
+    st.desiredSupplyLine =
+        narrow32(int64_t{anchor} * (int64_t{st.supplyDelay} + 1), "DesiredSupplyLine");
+    st.stockTarget = static_cast<double>(
+        narrow32(int64_t{st.desiredInventory} + st.desiredSupplyLine, "StockTarget"));
+    st.anchorDemand = anchor;
+  }
+}
+
+int32_t stermanOrder(ChainContext& c, int16_t role) {
+  checkRole(role);
+  const TrialPlan& trial = c.trial;
+  const PlayerStrategy& p = playerOf(c, role);
+  const RoleState& s = c.chain.roles[static_cast<size_t>(role)];
+  StermanState& st = c.chain.sterman[static_cast<size_t>(role)];
+  if (s.orderSlots.empty()) {
+    throw QuarnError(kErrSubscriptOutOfRange, "The trial has not been started");
+  }
+
+  const int64_t week = int64_t{c.chain.currentWeek} - 1;
+  if (week < 0 || week >= static_cast<int64_t>(trial.weeklyDemand.size())) {
+    throw QuarnError(kErrSubscriptOutOfRange,
+                     "Week " + decimal(c.chain.currentWeek) + " has no customer demand");
+  }
+  const int32_t d = trial.weeklyDemand[static_cast<size_t>(week)];
+  // The anchor stays at week 1's demand, so this is redone at every call
+  // while the customer demand differs from it.
+  if (d != st.anchorDemand) {
+    st.expectedDemand = p.theta * s.demand + (1 - p.theta) * st.anchorDemand;
+    st.desiredInventory = 0;
+    st.desiredSupplyLine =
+        narrow32(int64_t{d} * st.supplyDelay + st.anchorDemand, "DesiredSupplyLine");
+    st.stockTarget = static_cast<double>(
+        narrow32(int64_t{st.desiredInventory} + st.desiredSupplyLine, "StockTarget"));
+  }
+
+  int64_t transit = 0;
+  for (const int32_t units : s.delaySlots) transit += units;
+  double supplyLine = static_cast<double>(transit);
+  if (role > roleIndex(Role::Factory)) {
+    const RoleState& upstream = c.chain.roles[static_cast<size_t>(role - 1)];
+    supplyLine += static_cast<double>(s.orderSlots.back());
+    if (upstream.inventory < 0) supplyLine += -static_cast<double>(upstream.inventory);
+  }
+
+  double order = ((st.stockTarget - s.inventory) - p.beta * supplyLine) * p.alpha +
+                 st.expectedDemand + p.epsilon;
+  if (order < trial.minOrder) {
+    order = trial.minOrder;
+  } else if (order > trial.maxOrder) {
+    order = trial.maxOrder;
+  }
+  return toInt32(order, "Sterman order");
+}
+
+}  // namespace quarn

@@ -1,0 +1,64 @@
+#include "sim/TrialStart.h"
+
+#include <vector>
+
+#include "base/Numbers.h"
+#include "sim/DemandSeries.h"
+
+namespace quarn {
+
+namespace {
+
+// The faults of the values the chain's arrays and the player table rely on.
+std::vector<TrialValueFault> startFaults(const ChainContext& c) {
+  const TrialPlan& trial = c.trial;
+  std::vector<TrialValueFault> faults = checkTrialValues(trial);
+  if (trial.participantRole < kNoParticipant || trial.participantRole >= kRoleCount) {
+    faults.push_back({"SubjectRole", decimal(trial.participantRole)});
+    return faults;
+  }
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    const int16_t player = trial.rolePlayers[static_cast<size_t>(r)];
+    if (r != trial.participantRole &&
+        (player < 0 || static_cast<size_t>(player) >= c.players.size())) {
+      faults.push_back({"RolePlayer(" + decimal(r) + ")", decimal(player)});
+    }
+  }
+  return faults;
+}
+
+}  // namespace
+
+void startTrialChain(ChainContext& c, const std::string& inputFolder) {
+  TrialPlan& trial = c.trial;
+  if (const std::vector<TrialValueFault> faults = startFaults(c); !faults.empty()) {
+    throw QuarnError(kErrInvalidPlan,
+                     "The trial cannot start: " + describeTrialValueFaults(faults));
+  }
+
+  buildDemand(trial, inputFolder);  // may throw; nothing of the chain is touched yet
+
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    RoleState& s = c.chain.roles[static_cast<size_t>(r)];
+    s.roleName = roleName(r);
+    s.playerName =
+        r == trial.participantRole
+            ? "Subject"
+            : c.players[static_cast<size_t>(trial.rolePlayers[static_cast<size_t>(r)])].name;
+    s.orderSlots.assign(static_cast<size_t>(trial.orderDelay) + 1, trial.firstOrder);
+    s.inventory = trial.initialInventory;
+    s.deltaInventory = trial.initialInventory;
+    s.received = trial.initialShipment;
+    s.delaySlots.assign(static_cast<size_t>(trial.delay), trial.initialShipment);
+    s.demand = r == roleIndex(Role::Retailer) ? trial.weeklyDemand[0] : trial.firstOrder;
+    s.satisfied = 0;
+    s.weeklyCost = 0;
+    s.totalCost = 0;
+  }
+  trial.totalCost = 0.0;
+  c.chain.currentWeek = 1;
+  resetSterman(c);
+  stepWeek(c);
+}
+
+}  // namespace quarn

@@ -1,0 +1,125 @@
+#include "sim/DemandSeries.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/sim/SimGame.h"
+
+namespace quarn::testing {
+namespace {
+
+TEST(DemandSeries, StepPatternJumpsAtJumpWeekAndKeepsASpareSlot) {
+  TrialPlan t = SteadyTrial(4);
+  t.jumpWeek = 3;
+  buildDemand(t, "unused");
+  EXPECT_EQ(t.weeklyDemand, (std::vector<int32_t>{4, 4, 8, 8, 0}));
+  t.jumpWeek = 6;  // weeks + 2: the first part reaches the spare slot
+  buildDemand(t, "unused");
+  EXPECT_EQ(t.weeklyDemand, (std::vector<int32_t>{4, 4, 4, 4, 4}));
+}
+
+TEST(DemandSeries, RefusesAJumpWeekOutsideTheTrial) {
+  for (int16_t bad : {0, 7}) {
+    TrialPlan t = SteadyTrial(4);
+    t.jumpWeek = bad;
+    EXPECT_THROW(buildDemand(t, "unused"), QuarnError) << bad;
+  }
+}
+
+class DemandFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quarn-sim-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  // A trial on the file; jumpWeek is out of range, as a file leaves it unused.
+  TrialPlan Trial(const std::string& text, int16_t weeks = 4) {
+    std::ofstream(folder + "/demand.txt", std::ios::binary) << text;
+    TrialPlan t = SteadyTrial(weeks);
+    t.initialDemand = 9;
+    t.jumpWeek = 99;
+    t.inputFile = "demand.txt";
+    return t;
+  }
+  std::vector<int32_t> Build(const std::string& text, int16_t weeks = 4) {
+    TrialPlan t = Trial(text, weeks);
+    buildDemand(t, folder);
+    return t.weeklyDemand;
+  }
+  // The error a bad file raises; the trial's series must stay as it was.
+  DemandFileError Refusal(const std::string& text, const std::string& input = "demand.txt") {
+    TrialPlan t = Trial(text);
+    t.inputFile = input;
+    t.weeklyDemand = {42};
+    EXPECT_THROW(checkDemandFile(t, folder), DemandFileError);
+    try {
+      buildDemand(t, folder);
+    } catch (const DemandFileError& e) {
+      EXPECT_EQ(t.weeklyDemand, std::vector<int32_t>{42});
+      EXPECT_NE(std::string(e.what()).find(folder + "/" + input), std::string::npos) << e.what();
+      return e;
+    }
+    ADD_FAILURE() << "no error for " << text;
+    return DemandFileError(0, "");
+  }
+  static std::string Place(const DemandFileError& e) {
+    const std::string text = e.what();
+    return text.substr(text.find("line "), 16);
+  }
+
+  std::string folder;
+};
+
+TEST_F(DemandFile, ShortFilesArePaddedAndLongOnesCutOff) {
+  EXPECT_EQ(Build("5\n6\n7\n"), (std::vector<int32_t>{5, 6, 7, 9, 9}));
+  EXPECT_EQ(Build("1, 2,3\r\n\r\n4\r\n5,oops"), (std::vector<int32_t>{1, 2, 3, 4, 4}));
+  EXPECT_EQ(Build("+3", 1), (std::vector<int32_t>{3, 3}));
+}
+
+TEST_F(DemandFile, FractionsRoundHalfToEven) {
+  EXPECT_EQ(Build("2.5,3.5,-2.5,1e1"), (std::vector<int32_t>{2, 4, -2, 10, 10}));
+}
+
+TEST_F(DemandFile, ByteOrderMarkIsSkipped) {
+  EXPECT_EQ(Build("\xEF\xBB\xBF"
+                  "5,6\n7\n"),
+            (std::vector<int32_t>{5, 6, 7, 9, 9}));
+}
+
+TEST_F(DemandFile, RefusalsNameTheLineAndThePlaceInIt) {
+  const struct {
+    std::string text;
+    int error;
+    std::string place;
+  } cases[] = {
+      {"1,2\n3,abc\n", kErrTypeMismatch, "line 2, number 2"},
+      {"\n\n1,,2\n", kErrTypeMismatch, "line 3, number 2"},
+      {"0x10", kErrTypeMismatch, "line 1, number 1"},
+      {"1\n3000000000\n", kErrOverflow, "line 2, number 1"},
+  };
+  for (const auto& k : cases) {
+    const DemandFileError e = Refusal(k.text);
+    EXPECT_EQ(e.number(), k.error) << k.text;
+    EXPECT_EQ(Place(e), k.place) << e.what();
+  }
+}
+
+TEST_F(DemandFile, EmptyAndMissingFilesAreRefused) {
+  EXPECT_EQ(Refusal("").number(), kErrInvalidPlan);
+  EXPECT_EQ(Refusal("", "missing.txt").number(), kErrFileNotFound);
+}
+
+TEST_F(DemandFile, RefusalNeverQuotesTheFilesContent) {
+  const std::string text = Refusal("1,2\n3,\x1b[31msecret\n").what();
+  EXPECT_NE(text.find("line 2, number 2 is not a number"), std::string::npos) << text;
+  EXPECT_EQ(text.find("secret"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace quarn::testing
