@@ -14,10 +14,11 @@
 #include "base/Numbers.h"
 #include "base/Random.h"
 #include "base/Text.h"
+#include "db/DatabaseAccess.h"
+#include "db/SqlCipherStores.h"
 #include "record/modRecord.h"
 #include "session/frmNewUser.h"
 #include "session/frmPause.h"
-#include "session/modDatabase.h"
 #include "ui/DatabaseWaitNotice.h"
 
 namespace quarn {
@@ -32,11 +33,6 @@ constexpr int kRetries = 3;
 
 bool StartsWith(const std::string& text, const std::string& head) {
   return text.compare(0, head.size(), head) == 0;
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() &&
-         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // Types `text` into `box` key by key, through the box's own key handling.
@@ -123,8 +119,8 @@ class Pilot : public QObject {
   StandardUniformRandom random_ =
       options_.seed ? StandardUniformRandom(*options_.seed) : StandardUniformRandom();
   DatabaseWaitNotice waitNotice_{toolkit_};
-  std::unique_ptr<DatabaseEngine> engine_ = MakeSqlCipherEngine(&waitNotice_);
-  Database db_{*engine_, toolkit_, random_};
+  SqlCipherStores stores_{&waitNotice_};
+  DatabaseAccess db_{stores_, toolkit_, random_};
   Game game_{Services{toolkit_, ticks_, random_, db_}};
   std::unique_ptr<Startup> startup_;
 };
@@ -181,9 +177,9 @@ void Pilot::FillQuestionnaire(frmNewUser& questionnaire) {
 }
 
 void Pilot::EnterPausePassword(frmPause& pause) {
-  const PauseState& pauses = game_.pauses;
-  const size_t next = static_cast<size_t>(pauses.NextPause);
-  if (next < pauses.PauseList.size()) Type(pause.txtPassword, Q(pauses.PauseList[next].Password));
+  const PauseSchedule& schedule = game_.pauses;
+  const size_t next = static_cast<size_t>(schedule.nextPause);
+  if (next < schedule.pauses.size()) Type(pause.txtPassword, Q(schedule.pauses[next].password));
   pause.cmdContinue->click();
   if (pause.isVisible()) {
     // No way on without the password: leave the pause, and the run fails
@@ -213,7 +209,7 @@ Answer Pilot::AnswerBox(const MessageRequest& box) {
   if (box.style == PromptStyle::AbortRetryIgnore) {
     return Retry(box, writeRetries_, Answer::Retry, Answer::Abort);
   }
-  if (EndsWith(prompt, " Retry? (No to quit)")) {
+  if (box.kind == PromptKind::DatabaseRetry) {
     return Retry(box, openRetries_, Answer::Yes, Answer::No);
   }
   if (StartsWith(prompt, "User ID not found.")) {

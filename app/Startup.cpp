@@ -1,6 +1,6 @@
 #include "app/Startup.h"
 
-#include "plan/modSetup.h"
+#include "record/ExperimentLoading.h"
 #include "record/modRecord.h"
 #include "session/ExitConfirmation.h"
 #include "session/frmPause.h"
@@ -58,7 +58,7 @@ void Startup::Form_Load() {
                             game.pauses,
                             toolkit.applicationFolder() + "/Input",
                             hooks};
-  LoadExperiment(context);
+  loadExperiment(context);
   form.StartTrial();
 }
 

@@ -3,8 +3,9 @@
 #include "app/Startup.h"
 #include "base/Clock.h"
 #include "base/Random.h"
+#include "db/DatabaseAccess.h"
+#include "db/SqlCipherStores.h"
 #include "record/Game.h"
-#include "session/modDatabase.h"
 #include "ui/DatabaseWaitNotice.h"
 #include "ui/QtPrompter.h"
 
@@ -14,8 +15,8 @@ int main(int argc, char** argv) {
   quarn::SteadyTickCounter ticks;
   quarn::StandardUniformRandom random;
   quarn::DatabaseWaitNotice waitNotice(toolkit);
-  std::unique_ptr<quarn::DatabaseEngine> engine = quarn::MakeSqlCipherEngine(&waitNotice);
-  quarn::Database db(*engine, toolkit, random);
+  quarn::SqlCipherStores stores(&waitNotice);
+  quarn::DatabaseAccess db(stores, toolkit, random);
   quarn::Game game(quarn::Services{toolkit, ticks, random, db});
   quarn::Startup startup(game);
   app.Guard([&startup] { startup.Form_Load(); });

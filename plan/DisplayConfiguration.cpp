@@ -4,47 +4,41 @@ namespace quarn {
 
 namespace {
 
-std::string TextOrEmpty(const Recordset& rs, const std::string& column) {
-  const Field field = rs.Get(column);
-  return field.IsNull() ? std::string() : field.AsText();
+std::string textOrEmpty(const Row& row, const std::string& column) {
+  const Cell cell = row.cell(column);
+  return cell.isNull() ? std::string() : cell.toText();
 }
 
 }  // namespace
 
-RoleDisplay ReadDisplayOption(Database& db, const std::string& name) {
+RoleDisplay readDisplayOption(PlanTables& tables, const std::string& name) {
   RoleDisplay role;
   role.option = name;
-  std::unique_ptr<Recordset> rs = DbOpenRecordset(
-      db, "SELECT * FROM tblDisplayOption WHERE Option='" + SqlQuote(name) + "';", true);
-  if (!rs->Eof()) {
+  if (const std::optional<Row> row = tables.displayOption(name)) {
     role.found = true;
-    role.recentOrder = rs->Get("RecentOrder").AsBool();
-    role.backorder = rs->Get("BackOrder").AsBool();
-    role.inventory = rs->Get("Inventory").AsBool();
-    role.satisfied = rs->Get("Satisfied").AsBool();
-    role.demand = rs->Get("Demand").AsBool();
-    role.cost = rs->Get("Cost").AsBool();
+    role.recentOrder = row->cell("RecentOrder").toBool();
+    role.backorder = row->cell("BackOrder").toBool();
+    role.inventory = row->cell("Inventory").toBool();
+    role.satisfied = row->cell("Satisfied").toBool();
+    role.demand = row->cell("Demand").toBool();
+    role.cost = row->cell("Cost").toBool();
   }
-  DbClose(db, rs);
   return role;
 }
 
-DisplayConfiguration ReadDisplayConfiguration(Database& db, const std::string& name) {
+DisplayConfiguration readDisplayConfiguration(PlanTables& tables, const std::string& name) {
   DisplayConfiguration config;
   std::array<std::string, kRoleCount> options;
-  std::unique_ptr<Recordset> rs = DbOpenRecordset(
-      db, "SELECT * FROM tblDisplay WHERE Configuration='" + SqlQuote(name) + "';", true);
-  if (!rs->Eof()) {
+  if (const std::optional<Row> row = tables.displayConfiguration(name)) {
     config.found = true;
-    config.factoryProduction = rs->Get("BottlesF").AsBool();
-    config.trucksToDistributor = rs->Get("TrucksFD").AsBool();
-    config.trucksToWholesaler = rs->Get("TrucksDW").AsBool();
-    config.trucksToRetailer = rs->Get("TrucksWR").AsBool();
-    config.totalCost = rs->Get("TotalCost").AsBool();
-    for (int r = 0; r < kRoleCount; ++r) options[r] = TextOrEmpty(*rs, roleColumn(r));
+    config.factoryProduction = row->cell("BottlesF").toBool();
+    config.trucksToDistributor = row->cell("TrucksFD").toBool();
+    config.trucksToWholesaler = row->cell("TrucksDW").toBool();
+    config.trucksToRetailer = row->cell("TrucksWR").toBool();
+    config.totalCost = row->cell("TotalCost").toBool();
+    for (int r = 0; r < kRoleCount; ++r) options[r] = textOrEmpty(*row, roleColumn(r));
   }
-  DbClose(db, rs);
-  for (int r = 0; r < kRoleCount; ++r) config.roles[r] = ReadDisplayOption(db, options[r]);
+  for (int r = 0; r < kRoleCount; ++r) config.roles[r] = readDisplayOption(tables, options[r]);
   return config;
 }
 

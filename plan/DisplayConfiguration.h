@@ -3,8 +3,8 @@
 #include <array>
 #include <string>
 
-#include "session/modDatabase.h"
-#include "sim/TrialPlan.h"
+#include "base/Roles.h"
+#include "plan/PlanTables.h"
 
 namespace quarn {
 
@@ -37,9 +37,9 @@ struct DisplayConfiguration {
 // Reads the configuration `name` from tblDisplay and its four options from
 // tblDisplayOption. A Null yes/no value reads as false, a Null option name
 // as an empty one. Reads only; the window applies the result.
-DisplayConfiguration ReadDisplayConfiguration(Database& db, const std::string& name);
+DisplayConfiguration readDisplayConfiguration(PlanTables& tables, const std::string& name);
 
 // Reads one option row of tblDisplayOption (used for each role).
-RoleDisplay ReadDisplayOption(Database& db, const std::string& name);
+RoleDisplay readDisplayOption(PlanTables& tables, const std::string& name);
 
 }  // namespace quarn

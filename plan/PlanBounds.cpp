@@ -21,7 +21,7 @@ struct Range {
   int64_t hi = 0;
 };
 
-Range Exactly(int64_t v) {
+Range exactly(int64_t v) {
   return {v, v};
 }
 Range operator+(Range a, Range b) {
@@ -30,18 +30,18 @@ Range operator+(Range a, Range b) {
 Range operator-(Range a, Range b) {
   return {a.lo - b.hi, a.hi - b.lo};
 }
-Range Union(Range a, Range b) {
+Range unite(Range a, Range b) {
   return {std::min(a.lo, b.lo), std::max(a.hi, b.hi)};
 }
-Range Min(Range a, Range b) {
+Range min(Range a, Range b) {
   return {std::min(a.lo, b.lo), std::min(a.hi, b.hi)};
 }
 // The part of `r` at or above 0, and the part below it.
-std::optional<Range> NonNegative(Range r) {
+std::optional<Range> nonNegative(Range r) {
   if (r.hi < 0) return std::nullopt;
   return Range{std::max<int64_t>(r.lo, 0), r.hi};
 }
-std::optional<Range> Negative(Range r) {
+std::optional<Range> negative(Range r) {
   if (r.lo >= 0) return std::nullopt;
   return Range{r.lo, std::min<int64_t>(r.hi, -1)};
 }
@@ -56,16 +56,16 @@ struct Exceeded {
 class ChainBounds {
  public:
   ChainBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players)
-      : trial_(trial), players_(players) {}
+      : m_trial(trial), m_players(players) {}
 
-  void Run() {
-    Start();
-    for (int64_t press = 1; press <= trial_.weeks; ++press) closeWeek(press + 1);
+  void run() {
+    start();
+    for (int64_t press = 1; press <= m_trial.weeks; ++press) closeWeek(press + 1);
   }
 
-  Range EndCost() const {
+  Range endCost() const {
     Range sum;
-    for (const Stage& s : stages_) sum = sum + s.totalCost;
+    for (const Stage& s : m_stages) sum = sum + s.totalCost;
     return sum;
   }
 
@@ -75,33 +75,33 @@ class ChainBounds {
     std::vector<Range> orderSlots, delaySlots;
   };
 
-  void Start() {
+  void start() {
     for (int r = 0; r < kRoleCount; ++r) {
-      Stage& s = stages_[r];
-      s.orderSlots.assign(static_cast<size_t>(trial_.orderDelay) + 1, Exactly(trial_.firstOrder));
-      s.inventory = s.deltaInventory = Exactly(trial_.initialInventory);
-      s.received = Exactly(trial_.initialShipment);
-      s.delaySlots.assign(static_cast<size_t>(trial_.delay), Exactly(trial_.initialShipment));
+      Stage& s = m_stages[r];
+      s.orderSlots.assign(static_cast<size_t>(m_trial.orderDelay) + 1, exactly(m_trial.firstOrder));
+      s.inventory = s.deltaInventory = exactly(m_trial.initialInventory);
+      s.received = exactly(m_trial.initialShipment);
+      s.delaySlots.assign(static_cast<size_t>(m_trial.delay), exactly(m_trial.initialShipment));
       s.demand =
-          Exactly(r == roleIndex(Role::Retailer) ? trial_.weeklyDemand[0] : trial_.firstOrder);
+          exactly(r == roleIndex(Role::Retailer) ? m_trial.weeklyDemand[0] : m_trial.firstOrder);
     }
     stepWeek(1);
   }
 
-  [[noreturn]] void Fail(const std::string& what, int role, int64_t week, int64_t value,
+  [[noreturn]] void fail(const std::string& what, int role, int64_t week, int64_t value,
                          const char* width) const {
     throw Exceeded{"the " + roleName(role) + "'s " + what + " can reach " + decimal(value) +
                    " in week " + decimal(week) + ", beyond " + width};
   }
 
-  Range Fit32(Range r, const std::string& what, int role, int64_t week) const {
-    if (r.hi > kMax32) Fail(what, role, week, r.hi, "2147483647");
-    if (r.lo < kMin32) Fail(what, role, week, r.lo, "-2147483648");
+  Range fit32(Range r, const std::string& what, int role, int64_t week) const {
+    if (r.hi > kMax32) fail(what, role, week, r.hi, "2147483647");
+    if (r.lo < kMin32) fail(what, role, week, r.lo, "-2147483648");
     return r;
   }
 
   // A cost in double precision rounded to 32 bits, as the cost charge does.
-  Range FitCost(double lo, double hi, const std::string& what, int role, int64_t week) const {
+  Range fitCost(double lo, double hi, const std::string& what, int role, int64_t week) const {
     const double rlo = roundHalfEven(lo);
     const double rhi = roundHalfEven(hi);
     if (!(rhi <= static_cast<double>(kMax32))) {
@@ -117,53 +117,53 @@ class ChainBounds {
 
   void stepWeek(int64_t w) {
     for (int r = 0; r < kRoleCount; ++r) {
-      Stage& s = stages_[r];
+      Stage& s = m_stages[r];
       s.demand = r == roleIndex(Role::Retailer)
-                     ? Exactly(trial_.weeklyDemand[static_cast<size_t>(w - 1)])
-                     : stages_[r + 1].orderSlots[0];
+                     ? exactly(m_trial.weeklyDemand[static_cast<size_t>(w - 1)])
+                     : m_stages[r + 1].orderSlots[0];
       shipGoods(r, w);
       advanceShipments(r);
     }
-    for (int r = roleIndex(Role::Retailer); r > trial_.participantRole; --r) placeOrder(r, w);
+    for (int r = roleIndex(Role::Retailer); r > m_trial.participantRole; --r) placeOrder(r, w);
   }
 
   void closeWeek(int64_t w) {
-    for (int r = trial_.participantRole; r >= 0; --r) placeOrder(r, w);
+    for (int r = m_trial.participantRole; r >= 0; --r) placeOrder(r, w);
     for (int r = 0; r < kRoleCount; ++r) chargeCost(r, w);
-    if (w <= trial_.weeks) stepWeek(w);
+    if (w <= m_trial.weeks) stepWeek(w);
   }
 
   void shipGoods(int r, int64_t w) {
-    Stage& s = stages_[r];
+    Stage& s = m_stages[r];
     s.received = s.delaySlots[0];
     std::optional<Range> satisfied;
-    if (const std::optional<Range> stock = NonNegative(s.inventory)) {
-      const Range available = Fit32(*stock + s.received, "available stock", r, w);
-      satisfied = Min(available, s.demand);
+    if (const std::optional<Range> stock = nonNegative(s.inventory)) {
+      const Range available = fit32(*stock + s.received, "available stock", r, w);
+      satisfied = min(available, s.demand);
     }
-    if (const std::optional<Range> backlog = Negative(s.inventory)) {
-      const Range required = Fit32(s.demand - *backlog, "demand with backorder", r, w);
-      const Range shipped = Min(s.received, required);
-      satisfied = satisfied ? Union(*satisfied, shipped) : shipped;
+    if (const std::optional<Range> backlog = negative(s.inventory)) {
+      const Range required = fit32(s.demand - *backlog, "demand with backorder", r, w);
+      const Range shipped = min(s.received, required);
+      satisfied = satisfied ? unite(*satisfied, shipped) : shipped;
     }
     s.satisfied = *satisfied;
-    s.deltaInventory = Fit32(s.received - s.demand, "change of inventory", r, w);
-    s.inventory = Fit32(s.inventory + s.deltaInventory, "inventory or backorder", r, w);
+    s.deltaInventory = fit32(s.received - s.demand, "change of inventory", r, w);
+    s.inventory = fit32(s.inventory + s.deltaInventory, "inventory or backorder", r, w);
   }
 
   void advanceShipments(int r) {
-    Stage& s = stages_[r];
+    Stage& s = m_stages[r];
     std::rotate(s.delaySlots.begin(), s.delaySlots.begin() + 1, s.delaySlots.end());
     s.delaySlots.back() =
-        r > roleIndex(Role::Factory) ? stages_[r - 1].satisfied : s.orderSlots.back();
+        r > roleIndex(Role::Factory) ? m_stages[r - 1].satisfied : s.orderSlots.back();
   }
 
   void placeOrder(int r, int64_t w) {
-    Stage& s = stages_[r];
+    Stage& s = m_stages[r];
     Range order;
-    if (w >= trial_.weeks) {
+    if (w >= m_trial.weeks) {
       order = s.orderSlots[0];
-    } else if (r == trial_.participantRole) {
+    } else if (r == m_trial.participantRole) {
       order = {0, kLargestSubjectOrder};
     } else {
       order = playerOrder(r, w);
@@ -173,49 +173,49 @@ class ChainBounds {
   }
 
   Range playerOrder(int r, int64_t w) const {
-    const Stage& s = stages_[r];
-    const PlayerStrategy& p = players_[static_cast<size_t>(trial_.rolePlayers[r])];
-    Range order = trial_.maxNoise > 0 ? Range{-1, 2 * int64_t{trial_.maxNoise} - 2} : Range{};
+    const Stage& s = m_stages[r];
+    const PlayerStrategy& p = m_players[static_cast<size_t>(m_trial.rolePlayers[r])];
+    Range order = m_trial.maxNoise > 0 ? Range{-1, 2 * int64_t{m_trial.maxNoise} - 2} : Range{};
     if (p.usesSterman) {
       // The rule's result is clamped to MinOrder and MaxOrder.
-      const Range sterman{std::min(trial_.minOrder, trial_.maxOrder),
-                          std::max(trial_.minOrder, trial_.maxOrder)};
-      order = Fit32(sterman + order, "order", r, w);
+      const Range sterman{std::min(m_trial.minOrder, m_trial.maxOrder),
+                          std::max(m_trial.minOrder, m_trial.maxOrder)};
+      order = fit32(sterman + order, "order", r, w);
     }
-    if (p.addsDemand) order = Fit32(order + s.demand, "order", r, w);
+    if (p.addsDemand) order = fit32(order + s.demand, "order", r, w);
     if (p.addsBackorder) {
-      if (const std::optional<Range> backlog = Negative(s.inventory)) {
-        const Range more = Fit32(order - *backlog, "order", r, w);
-        order = s.inventory.hi >= 0 ? Union(order, more) : more;
+      if (const std::optional<Range> backlog = negative(s.inventory)) {
+        const Range more = fit32(order - *backlog, "order", r, w);
+        order = s.inventory.hi >= 0 ? unite(order, more) : more;
       }
     }
     if (p.addsDelta) {
-      const std::optional<Range> fall = Negative(s.deltaInventory);
-      if (Negative(s.inventory) && fall) {
-        const Range more = Fit32(order - *fall + s.demand, "order", r, w);
-        order = s.inventory.hi >= 0 || s.deltaInventory.hi >= 0 ? Union(order, more) : more;
+      const std::optional<Range> fall = negative(s.deltaInventory);
+      if (negative(s.inventory) && fall) {
+        const Range more = fit32(order - *fall + s.demand, "order", r, w);
+        order = s.inventory.hi >= 0 || s.deltaInventory.hi >= 0 ? unite(order, more) : more;
       }
     }
     if (order.lo < 0) {
-      const Range replaced = Exactly(p.orderIfNegative);
-      order = order.hi >= 0 ? Union(Range{0, order.hi}, replaced) : replaced;
+      const Range replaced = exactly(p.orderIfNegative);
+      order = order.hi >= 0 ? unite(Range{0, order.hi}, replaced) : replaced;
     }
     return order;
   }
 
   void chargeCost(int r, int64_t w) {
-    Stage& s = stages_[r];
+    Stage& s = m_stages[r];
     std::optional<Range> stockCost;
-    if (const std::optional<Range> stock = NonNegative(s.inventory)) {
-      const double a = static_cast<double>(stock->lo) * trial_.inventoryCostRate;
-      const double b = static_cast<double>(stock->hi) * trial_.inventoryCostRate;
-      stockCost = FitCost(std::min(a, b), std::max(a, b), "inventory cost", r, w);
+    if (const std::optional<Range> stock = nonNegative(s.inventory)) {
+      const double a = static_cast<double>(stock->lo) * m_trial.inventoryCostRate;
+      const double b = static_cast<double>(stock->hi) * m_trial.inventoryCostRate;
+      stockCost = fitCost(std::min(a, b), std::max(a, b), "inventory cost", r, w);
     }
-    if (const std::optional<Range> backlog = Negative(s.inventory)) {
-      const double a = -static_cast<double>(backlog->hi) * trial_.backorderCostRate;
-      const double b = -static_cast<double>(backlog->lo) * trial_.backorderCostRate;
-      const Range cost = FitCost(std::min(a, b), std::max(a, b), "backorder cost", r, w);
-      stockCost = stockCost ? Union(*stockCost, cost) : cost;
+    if (const std::optional<Range> backlog = negative(s.inventory)) {
+      const double a = -static_cast<double>(backlog->hi) * m_trial.backorderCostRate;
+      const double b = -static_cast<double>(backlog->lo) * m_trial.backorderCostRate;
+      const Range cost = fitCost(std::min(a, b), std::max(a, b), "backorder cost", r, w);
+      stockCost = stockCost ? unite(*stockCost, cost) : cost;
     }
     Range transit;
     for (const Range& units : s.delaySlots) {
@@ -227,26 +227,26 @@ class ChainBounds {
                        "the transit count holds"};
       }
     }
-    const double a = static_cast<double>(transit.lo) * trial_.transitCostRate;
-    const double b = static_cast<double>(transit.hi) * trial_.transitCostRate;
+    const double a = static_cast<double>(transit.lo) * m_trial.transitCostRate;
+    const double b = static_cast<double>(transit.hi) * m_trial.transitCostRate;
     const Range weekly =
-        FitCost(std::min(a, b) + static_cast<double>(stockCost->lo),
+        fitCost(std::min(a, b) + static_cast<double>(stockCost->lo),
                 std::max(a, b) + static_cast<double>(stockCost->hi), "weekly cost", r, w);
-    s.totalCost = Fit32(s.totalCost + weekly, "total cost", r, w);
+    s.totalCost = fit32(s.totalCost + weekly, "total cost", r, w);
   }
 
-  const TrialPlan& trial_;
-  const std::vector<PlayerStrategy>& players_;
-  Stage stages_[kRoleCount];
+  const TrialPlan& m_trial;
+  const std::vector<PlayerStrategy>& m_players;
+  Stage m_stages[kRoleCount];
 };
 
 // The demand of week w (1-based) as a plan field: InitialDemand and
 // SecondDemand, or the demand file.
-std::string DemandFields(const TrialPlan& trial) {
+std::string demandFields(const TrialPlan& trial) {
   return trial.inputFile.empty() ? "InitialDemand, SecondDemand" : "Input";
 }
 
-std::string ChainFields(const TrialPlan& trial, const std::string& weeksField) {
+std::string chainFields(const TrialPlan& trial, const std::string& weeksField) {
   return "InitInventory " + decimal(trial.initialInventory) + ", InitDelayAmount " +
          decimal(trial.initialShipment) + ", FirstOrder " + decimal(trial.firstOrder) +
          ", MinOrder " + decimal(trial.minOrder) + ", MaxOrder " + decimal(trial.maxOrder) +
@@ -256,7 +256,7 @@ std::string ChainFields(const TrialPlan& trial, const std::string& weeksField) {
          (trial.participantRole >= 0 ? ", participant orders up to 9999" : "");
 }
 
-bool UsesSterman(const TrialPlan& trial, const std::vector<PlayerStrategy>& players) {
+bool usesSterman(const TrialPlan& trial, const std::vector<PlayerStrategy>& players) {
   for (int r = 0; r < kRoleCount; ++r) {
     if (r != trial.participantRole &&
         players[static_cast<size_t>(trial.rolePlayers[r])].usesSterman) {
@@ -268,11 +268,11 @@ bool UsesSterman(const TrialPlan& trial, const std::vector<PlayerStrategy>& play
 
 // The Sterman targets computed at every trial start, and recomputed by a
 // Sterman player whenever the customer demand differs from week 1's.
-void CheckStermanTargets(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+void checkStermanTargets(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
                          std::vector<BoundFault>& faults) {
   const int64_t anchor = trial.weeklyDemand[0];
   const int64_t longest = int64_t{trial.delay} + trial.orderDelay;
-  const std::string demand = DemandFields(trial);
+  const std::string demand = demandFields(trial);
   for (int64_t delay : {int64_t{trial.delay}, longest}) {
     const int64_t line = anchor * (delay + 1);
     if (line > kMax32 || line < kMin32) {
@@ -291,7 +291,7 @@ void CheckStermanTargets(const TrialPlan& trial, const std::vector<PlayerStrateg
       return;
     }
   }
-  if (!UsesSterman(trial, players)) return;
+  if (!usesSterman(trial, players)) return;
   for (int64_t i = 0; i + 2 <= trial.weeks; ++i) {
     const int64_t d = trial.weeklyDemand[static_cast<size_t>(i)];
     if (d == anchor) continue;
@@ -308,7 +308,7 @@ void CheckStermanTargets(const TrialPlan& trial, const std::vector<PlayerStrateg
 
 }  // namespace
 
-TrialBounds CheckTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
                              const std::string& weeksField) {
   TrialBounds bounds;
   std::vector<BoundFault>& faults = bounds.faults;
@@ -324,23 +324,23 @@ TrialBounds CheckTrialBounds(const TrialPlan& trial, const std::vector<PlayerStr
                           ", the largest noise range the orders can hold"});
   }
   if (!faults.empty()) return bounds;
-  CheckStermanTargets(trial, players, faults);
+  checkStermanTargets(trial, players, faults);
   if (!faults.empty()) return bounds;
   ChainBounds chain(trial, players);
   try {
-    chain.Run();
+    chain.run();
   } catch (const Exceeded& e) {
     faults.push_back({"InitInventory, InitDelayAmount, FirstOrder, MaxOrder, cost rates", "",
-                      e.complaint + " (" + ChainFields(trial, weeksField) + ")"});
+                      e.complaint + " (" + chainFields(trial, weeksField) + ")"});
     return bounds;
   }
-  const Range cost = chain.EndCost();
+  const Range cost = chain.endCost();
   bounds.lowestCost = static_cast<double>(cost.lo);
   bounds.highestCost = static_cast<double>(cost.hi);
   return bounds;
 }
 
-std::string StermanParameterFault(const PlayerStrategy& p) {
+std::string stermanParameterFault(const PlayerStrategy& p) {
   if (!p.usesSterman) return "";
   // Every quantity of the chain fits in 32 bits, the supply line in five of
   // them; so the order's terms stay below this bound.
@@ -354,7 +354,7 @@ std::string StermanParameterFault(const PlayerStrategy& p) {
          shortestDecimal(p.epsilon) + " are too large for an order to be computed";
 }
 
-std::vector<BoundFault> CheckForecastBounds(const Forecast& f, const TrialPlan& trial) {
+std::vector<BoundFault> checkForecastBounds(const Forecast& f, const TrialPlan& trial) {
   std::vector<BoundFault> faults;
   if (f.extent < 0) {
     faults.push_back({"Extent", decimal(f.extent),
@@ -387,7 +387,7 @@ std::vector<BoundFault> CheckForecastBounds(const Forecast& f, const TrialPlan& 
   if (!shown(f.excess, "Excess", "Excess " + decimal(f.excess))) return faults;
   for (int64_t i = f.extent; i < trial.weeks; ++i) {
     const int64_t d = trial.weeklyDemand[static_cast<size_t>(i)];
-    if (!shown(d, DemandFields(trial),
+    if (!shown(d, demandFields(trial),
                "the demand " + decimal(d) + " of week " + decimal(i + 1) + " it shows")) {
       break;
     }
@@ -395,7 +395,7 @@ std::vector<BoundFault> CheckForecastBounds(const Forecast& f, const TrialPlan& 
   return faults;
 }
 
-std::optional<BoundFault> TrainingWeekOneFault(const TrialPlan& trial, int32_t costLimit,
+std::optional<BoundFault> trainingWeekOneFault(const TrialPlan& trial, int32_t costLimit,
                                                int32_t inventoryBound) {
   if (costLimit == 0 || inventoryBound == 0 || trial.participantRole < 0) return std::nullopt;
   const std::string start = "every training trial fails at week 1, before anything is ordered: ";

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "plan/Predicter.h"
 #include "sim/TrialPlan.h"
 
 namespace quarn {
@@ -43,32 +44,25 @@ struct TrialBounds {
 };
 
 // Follows the trial through its weeks. `trial.weeklyDemand` must hold the
-// demand series (BuildDemand); `players` is the player table its RolePlayer
+// demand series (buildDemand); `players` is the player table its RolePlayer
 // values index. `weeksField` is the name of the week count's column
 // (numweeks, or Weeks for training rows).
-TrialBounds CheckTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
                              const std::string& weeksField);
 
 // Why a Sterman player's parameters are too large for its order to be
 // computed (an infinite or undefined result), or empty.
-std::string StermanParameterFault(const PlayerStrategy& player);
-
-// A row of tblPredicter as the forecast uses it.
-struct Forecast {
-  int16_t extent = 0;  // how many weeks ahead it shows the demand
-  int32_t excess = 0;  // what it shows beyond the trial's last week
-  int32_t maxNoise = 0;
-};
+std::string stermanParameterFault(const PlayerStrategy& player);
 
 // The forecast's faults for a trial with its demand series built: a horizon
 // before week 1 or beyond the week counter, or a shown value (with its
 // noise) that does not fit the panel's 16 bits.
-std::vector<BoundFault> CheckForecastBounds(const Forecast& forecast, const TrialPlan& trial);
+std::vector<BoundFault> checkForecastBounds(const Forecast& forecast, const TrialPlan& trial);
 
 // A training row whose limits are broken at week 1, before the participant
 // can order anything, so that every run of it fails at once. Both limits
 // must be non-zero for the check to run. Empty when the row can be played.
-std::optional<BoundFault> TrainingWeekOneFault(const TrialPlan& trial, int32_t costLimit,
+std::optional<BoundFault> trainingWeekOneFault(const TrialPlan& trial, int32_t costLimit,
                                                int32_t inventoryBound);
 
 }  // namespace quarn

@@ -5,34 +5,14 @@
 #include "base/Errors.h"
 #include "base/Numbers.h"
 #include "base/Text.h"
-#include "plan/PlanRows.h"
+#include "plan/RowReader.h"
 #include "sim/DemandSeries.h"
 
 namespace quarn {
 
-void RefusePlan(Prompter& toolkit, const SettingFault& fault) {
-  if (fault.errorNumber != 0) throw QuarnError(fault.errorNumber, fault.text);
-  toolkit.ask(fault.text, PromptStyle::Ok, fault.title);
-  toolkit.endApplication();
-  throw ApplicationEnd(0);  // for a toolkit whose EndApplication returns
-}
-
-const SettingFault* FirstFault(const std::vector<SettingFault>& faults) {
-  for (const SettingFault& f : faults) {
-    if (!f.warning) return &f;
-  }
-  return nullptr;
-}
-
-std::string DescribeFault(const SettingFault& fault) {
-  std::string line = fault.text;
-  if (line.compare(0, fault.place.size(), fault.place) != 0) line = fault.place + ": " + line;
-  return fault.warning ? "warning: " + line : line;
-}
-
 namespace {
 
-std::string Complaint(const TrialValueFault& f, const TrialPlan& trial) {
+std::string complaint(const TrialValueFault& f, const TrialPlan& trial) {
   if (f.field == "Delay") return "is outside 1 to 3";
   if (f.field == "numweeks") return "is below 1";
   if (f.field == "OrderDelay") return "is below 0";
@@ -40,15 +20,7 @@ std::string Complaint(const TrialValueFault& f, const TrialPlan& trial) {
   return "is not allowed";
 }
 
-SettingFault Warning(const std::string& table, const std::string& place, int16_t index,
-                     const std::string& field, const std::string& value,
-                     const std::string& complaint) {
-  SettingFault w = MakeRefusal(table, place, index, field, value, complaint);
-  w.warning = true;
-  return w;
-}
-
-bool PlayersResolved(const TrialPlan& trial, const std::vector<PlayerStrategy>& players) {
+bool playersResolved(const TrialPlan& trial, const std::vector<PlayerStrategy>& players) {
   for (int r = 0; r < kRoleCount; ++r) {
     const int16_t p = trial.rolePlayers[r];
     if (r != trial.participantRole && (p < 0 || static_cast<size_t>(p) >= players.size())) {
@@ -64,21 +36,21 @@ const char* const kTruckRows[] = {"BottlesF", "TrucksFD", "TrucksDW", "TrucksWR"
 
 }  // namespace
 
-std::vector<SettingFault> CheckLoadedTrial(TrialPlan& trial,
-                                           const std::vector<PlayerStrategy>& players,
-                                           const std::string& table, const std::string& place,
-                                           int16_t index, const std::string& inputFolder,
-                                           TrialBounds& bounds) {
-  std::vector<SettingFault> faults;
+std::vector<PlanFault> checkLoadedTrial(TrialPlan& trial,
+                                        const std::vector<PlayerStrategy>& players,
+                                        const std::string& table, const std::string& place,
+                                        int16_t index, const std::string& inputFolder,
+                                        TrialBounds& bounds) {
+  std::vector<PlanFault> faults;
   const auto add = [&](const std::string& field, const std::string& value,
                        const std::string& complaint) {
-    faults.push_back(MakeRefusal(table, place, index, field, value, complaint));
+    faults.push_back(makeRefusal(table, place, index, field, value, complaint));
   };
   const std::string weeks = table == "tblTraining" ? "Weeks" : "numweeks";
   for (const TrialValueFault& f : checkTrialValues(trial)) {
     // Training rows call the week count Weeks.
     const std::string field = f.field == "numweeks" ? weeks : f.field;
-    add(field, f.value, field + " " + f.value + " " + Complaint(f, trial));
+    add(field, f.value, field + " " + f.value + " " + complaint(f, trial));
   }
   if (!faults.empty()) return faults;
   try {
@@ -88,28 +60,28 @@ std::vector<SettingFault> CheckLoadedTrial(TrialPlan& trial,
         "Input " + printable(trial.inputFile) + ": " + e.description());
     return faults;
   }
-  if (!PlayersResolved(trial, players)) return faults;
-  bounds = CheckTrialBounds(trial, players, weeks);
+  if (!playersResolved(trial, players)) return faults;
+  bounds = checkTrialBounds(trial, players, weeks);
   for (const BoundFault& f : bounds.faults) add(f.field, f.value, f.complaint);
   return faults;
 }
 
-void WarnAboutTrial(const TrialPlan& trial, const std::string& table, const std::string& place,
-                    int16_t index, std::vector<SettingFault>& out) {
+void warnAboutTrial(const TrialPlan& trial, const std::string& table, const std::string& place,
+                    int16_t index, std::vector<PlanFault>& out) {
   if (trial.maxOrder < trial.minOrder) {
-    out.push_back(Warning(table, place, index, "MaxOrder", decimal(trial.maxOrder),
-                          "MaxOrder " + decimal(trial.maxOrder) + " is below MinOrder " +
-                              decimal(trial.minOrder) +
-                              ": a Sterman player's order is then always one of the two"));
+    out.push_back(makeWarning(table, place, index, "MaxOrder", decimal(trial.maxOrder),
+                              "MaxOrder " + decimal(trial.maxOrder) + " is below MinOrder " +
+                                  decimal(trial.minOrder) +
+                                  ": a Sterman player's order is then always one of the two"));
   }
   const std::pair<const char*, double> rates[] = {{"CostInventory", trial.inventoryCostRate},
                                                   {"CostBackOrder", trial.backorderCostRate},
                                                   {"CostTransit", trial.transitCostRate}};
   for (const auto& [field, rate] : rates) {
     if (rate < 0) {
-      out.push_back(Warning(table, place, index, field, shortestDecimal(rate),
-                            std::string(field) + " " + shortestDecimal(rate) +
-                                " is negative: the stages earn by it"));
+      out.push_back(makeWarning(table, place, index, field, shortestDecimal(rate),
+                                std::string(field) + " " + shortestDecimal(rate) +
+                                    " is negative: the stages earn by it"));
     }
   }
   for (int64_t i = 0; i < trial.weeks && static_cast<size_t>(i) < trial.weeklyDemand.size(); ++i) {
@@ -118,7 +90,7 @@ void WarnAboutTrial(const TrialPlan& trial, const std::string& table, const std:
       const std::string field = trial.inputFile.empty()
                                     ? (i + 1 < trial.jumpWeek ? "InitialDemand" : "SecondDemand")
                                     : "Input";
-      out.push_back(Warning(
+      out.push_back(makeWarning(
           table, place, index, field, decimal(d),
           "the customer demand is negative (" + decimal(d) + " in week " + decimal(i + 1) + ")"));
       break;
@@ -126,189 +98,151 @@ void WarnAboutTrial(const TrialPlan& trial, const std::string& table, const std:
   }
 }
 
-const PlanReferences::PredicterRow& PlanReferences::Predicter(const std::string& name,
+const PlanReferences::PredicterRow& PlanReferences::predicter(const std::string& name,
                                                               const std::string& place,
                                                               int16_t index) {
-  auto found = predicters_.find(name);
-  if (found != predicters_.end()) return found->second;
-  PredicterRow& row = predicters_[name];
-  std::unique_ptr<Recordset> rs = DbOpenRecordset(
-      db_, "SELECT * FROM tblPredicter WHERE Predicter='" + SqlQuote(name) + "';", true);
-  if (!rs->Eof()) {
+  auto found = m_predicters.find(name);
+  if (found != m_predicters.end()) return found->second;
+  PredicterRow& row = m_predicters[name];
+  if (const std::optional<Row> found = m_tables.predicter(name)) {
     row.found = true;
-    RowReader reader(*rs, "tblPredicter", place + ", tblPredicter row " + printable(name), index,
+    RowReader reader("tblPredicter", place + ", tblPredicter row " + printable(name), index,
                      row.faults);
-    const std::optional<int16_t> extent = reader.Int16("Extent");
-    const std::optional<int32_t> excess = reader.Int32("Excess");
-    const std::optional<int32_t> noise = reader.Int32("MaxNoise");
+    reader.setRow(*found);
+    const std::optional<int16_t> extent = reader.int16("Extent");
+    const std::optional<int32_t> excess = reader.int32("Excess");
+    const std::optional<int32_t> noise = reader.int32("MaxNoise");
     if (extent && excess && noise) {
       row.readable = true;
       row.forecast = {*extent, *excess, *noise};
     }
   }
-  DbClose(db_, rs);
   return row;
 }
 
-const PlanReferences::OptionRow& PlanReferences::Option(const std::string& name,
+const PlanReferences::OptionRow& PlanReferences::option(const std::string& name,
                                                         const std::string& place, int16_t index) {
-  auto found = options_.find(name);
-  if (found != options_.end()) return found->second;
-  OptionRow& row = options_[name];
-  std::unique_ptr<Recordset> rs = DbOpenRecordset(
-      db_, "SELECT * FROM tblDisplayOption WHERE Option='" + SqlQuote(name) + "';", true);
-  if (!rs->Eof()) {
+  auto found = m_options.find(name);
+  if (found != m_options.end()) return found->second;
+  OptionRow& row = m_options[name];
+  if (const std::optional<Row> found = m_tables.displayOption(name)) {
     row.found = true;
-    RowReader reader(*rs, "tblDisplayOption", place + ", tblDisplayOption row " + printable(name),
-                     index, row.faults);
+    RowReader reader("tblDisplayOption", place + ", tblDisplayOption row " + printable(name), index,
+                     row.faults);
+    reader.setRow(*found);
     for (const char* figure : kFigures) {
-      const size_t before = reader.FaultCount();
-      if (!reader.Truth(figure) && reader.FaultCount() == before) row.hidden.push_back(figure);
+      const size_t before = reader.faultCount();
+      if (!reader.truth(figure) && reader.faultCount() == before) row.hidden.push_back(figure);
     }
   }
-  DbClose(db_, rs);
   return row;
 }
 
-const PlanReferences::DisplayRow& PlanReferences::Display(const std::string& name,
+const PlanReferences::DisplayRow& PlanReferences::display(const std::string& name,
                                                           const std::string& place, int16_t index) {
-  auto found = displays_.find(name);
-  if (found != displays_.end()) return found->second;
-  DisplayRow& row = displays_[name];
-  std::unique_ptr<Recordset> rs = DbOpenRecordset(
-      db_, "SELECT * FROM tblDisplay WHERE Configuration='" + SqlQuote(name) + "';", true);
-  if (!rs->Eof()) {
+  auto found = m_displays.find(name);
+  if (found != m_displays.end()) return found->second;
+  DisplayRow& row = m_displays[name];
+  if (const std::optional<Row> found = m_tables.displayConfiguration(name)) {
     row.found = true;
-    RowReader reader(*rs, "tblDisplay", place + ", tblDisplay row " + printable(name), index,
+    RowReader reader("tblDisplay", place + ", tblDisplay row " + printable(name), index,
                      row.faults);
-    for (const char* column : kTruckRows) reader.Truth(column);
-    for (int r = 0; r < kRoleCount; ++r) row.options[r] = reader.TextOrEmpty(roleColumn(r));
+    reader.setRow(*found);
+    for (const char* column : kTruckRows) reader.truth(column);
+    for (int r = 0; r < kRoleCount; ++r) row.options[r] = reader.textOrEmpty(roleColumn(r));
   }
-  DbClose(db_, rs);
   return row;
 }
 
-void PlanReferences::CheckTrial(const TrialPlan& trial, const std::string& table,
+void PlanReferences::checkTrial(const TrialPlan& trial, const std::string& table,
                                 const std::string& place, int16_t index,
-                                std::vector<SettingFault>& out) {
+                                std::vector<PlanFault>& out) {
   // Faults and warnings of a named row are listed once, at the first trial
   // that names it; a fault refuses the plan there anyway.
-  const auto once = [this](const std::string& key) { return reported_.insert(key).second; };
-  const auto report = [&](const std::vector<SettingFault>& faults, const std::string& key) {
+  const auto once = [this](const std::string& key) { return m_reported.insert(key).second; };
+  const auto report = [&](const std::vector<PlanFault>& faults, const std::string& key) {
     if (once(key)) out.insert(out.end(), faults.begin(), faults.end());
   };
 
   if (!trial.predicter.empty()) {
     const std::string shown = printable(trial.predicter);
     if (const std::string fault = textLineFault(trial.predicter); !fault.empty()) {
-      out.push_back(MakeRefusal(table, place, index, "Predicter", shown,
+      out.push_back(makeRefusal(table, place, index, "Predicter", shown,
                                 "the Predicter name '" + shown + "' " + fault +
                                     ", which would break the lines of the participant's text "
                                     "file"));
     }
-    const PredicterRow& row = Predicter(trial.predicter, place, index);
+    const PredicterRow& row = predicter(trial.predicter, place, index);
     report(row.faults, "predicter:" + trial.predicter);
     if (!row.found && once("no predicter:" + trial.predicter)) {
-      out.push_back(Warning(
+      out.push_back(makeWarning(
           table, place, index, "Predicter", shown,
           "Predicter " + shown + " names no tblPredicter row: the trial shows no forecast"));
     }
     if (row.readable) {
-      for (const BoundFault& f : CheckForecastBounds(row.forecast, trial)) {
-        out.push_back(MakeRefusal("tblPredicter", place + ", tblPredicter row " + shown, index,
+      for (const BoundFault& f : checkForecastBounds(row.forecast, trial)) {
+        out.push_back(makeRefusal("tblPredicter", place + ", tblPredicter row " + shown, index,
                                   f.field, f.value, f.complaint));
       }
     }
   }
 
   const std::string config = printable(trial.displayOption);
-  const DisplayRow& display = Display(trial.displayOption, place, index);
-  report(display.faults, "display:" + trial.displayOption);
-  if (!display.found) {
+  const DisplayRow& displayRow = display(trial.displayOption, place, index);
+  report(displayRow.faults, "display:" + trial.displayOption);
+  if (!displayRow.found) {
     if (once("no display:" + trial.displayOption)) {
-      out.push_back(Warning(table, place, index, "DisplayOption", config,
-                            "DisplayOption " + config +
-                                " names no tblDisplay row: the trial keeps the display of the "
-                                "trial before"));
+      out.push_back(makeWarning(table, place, index, "DisplayOption", config,
+                                "DisplayOption " + config +
+                                    " names no tblDisplay row: the trial keeps the display of the "
+                                    "trial before"));
     }
     return;
   }
   const std::string displayPlace = place + ", tblDisplay row " + config;
   for (int r = 0; r < kRoleCount; ++r) {
-    const std::string& name = display.options[r];
-    const OptionRow& option = Option(name, displayPlace, index);
-    report(option.faults, "option:" + name);
-    if (!option.found) {
+    const std::string& name = displayRow.options[r];
+    const OptionRow& optionRow = option(name, displayPlace, index);
+    report(optionRow.faults, "option:" + name);
+    if (!optionRow.found) {
       if (once("no option:" + trial.displayOption + ":" + roleName(r))) {
-        out.push_back(Warning("tblDisplay", displayPlace, index, roleName(r), printable(name),
-                              "the display option '" + printable(name) + "' of the " + roleName(r) +
-                                  " names no tblDisplayOption row: its figures keep the "
-                                  "visibility of the trial before"));
+        out.push_back(makeWarning("tblDisplay", displayPlace, index, roleName(r), printable(name),
+                                  "the display option '" + printable(name) + "' of the " +
+                                      roleName(r) +
+                                      " names no tblDisplayOption row: its figures keep the "
+                                      "visibility of the trial before"));
       }
       continue;
     }
-    if (r == trial.participantRole && !option.hidden.empty() &&
+    if (r == trial.participantRole && !optionRow.hidden.empty() &&
         once("hidden:" + trial.displayOption + ":" + roleName(r))) {
       std::string figures;
-      for (const std::string& f : option.hidden) figures += (figures.empty() ? "" : ", ") + f;
-      out.push_back(Warning("tblDisplay", displayPlace, index, roleName(r), printable(name),
-                            "the participant plays the " + roleName(r) +
-                                " but its display option '" + printable(name) +
-                                "' hides the participant's own " + figures));
+      for (const std::string& f : optionRow.hidden) figures += (figures.empty() ? "" : ", ") + f;
+      out.push_back(makeWarning("tblDisplay", displayPlace, index, roleName(r), printable(name),
+                                "the participant plays the " + roleName(r) +
+                                    " but its display option '" + printable(name) +
+                                    "' hides the participant's own " + figures));
     }
   }
 }
 
-std::vector<SettingFault> CheckPauses(Database& db, const std::string& setting,
-                                      int16_t trialCount) {
-  std::vector<SettingFault> faults;
-  std::unique_ptr<Recordset> rs = DbOpenRecordset(
-      db, "SELECT * FROM tblPause WHERE Setting='" + SqlQuote(setting) + "' ORDER BY Trial Asc;",
-      true);
-  RowReader reader(*rs, "tblPause", SettingPlace(setting) + ", tblPause", -1, faults);
-  for (; !rs->Eof(); rs->MoveNext()) {
-    const std::string trialText = FieldText(rs->Get("Trial").Value());
-    reader.SetPlace(SettingPlace(setting) + ", tblPause row Trial " + trialText, -1);
-    const std::optional<int16_t> trial = reader.Int16("Trial");
-    reader.Text("Password");
+std::vector<PlanFault> checkPauses(PlanTables& tables, const std::string& setting,
+                                   int16_t trialCount) {
+  std::vector<PlanFault> faults;
+  const Rows rows = tables.pauseRows(setting);
+  RowReader reader("tblPause", settingPlace(setting) + ", tblPause", -1, faults);
+  for (const Row& row : rows) {
+    const std::string trialText = cellText(row.cell("Trial").value());
+    reader.setRow(row);
+    reader.setPlace(settingPlace(setting) + ", tblPause row Trial " + trialText, -1);
+    const std::optional<int16_t> trial = reader.int16("Trial");
+    reader.text("Password");
     if (trial && trialCount > 0 && (*trial < 1 || *trial > trialCount)) {
-      faults.push_back(Warning("tblPause", reader.Place(), -1, "Trial", trialText,
-                               "the pause after trial " + trialText +
-                                   " never comes: the setting has trials 1 to " +
-                                   decimal(trialCount) + ", and it holds up every pause after it"));
+      faults.push_back(makeWarning(
+          "tblPause", reader.place(), -1, "Trial", trialText,
+          "the pause after trial " + trialText + " never comes: the setting has trials 1 to " +
+              decimal(trialCount) + ", and it holds up every pause after it"));
     }
-  }
-  DbClose(db, rs);
-  return faults;
-}
-
-std::vector<SettingFault> CheckSetting(Database& db, const Plan& players,
-                                       const std::string& setting, const std::string& inputFolder) {
-  std::vector<SettingFault> faults;
-  int16_t trialCount = 0;
-  const auto readFailed = [&](const std::string& table, const QuarnError& e) {
-    SettingFault fault = MakeRefusal(table, SettingPlace(setting), -1, "", "", e.description());
-    fault.errorNumber = e.number();
-    faults.push_back(std::move(fault));
-  };
-  try {
-    BlockRows blocks = ReadBlockRows(db, players, setting, inputFolder);
-    trialCount = static_cast<int16_t>(blocks.trials.size());
-    faults = std::move(blocks.faults);
-  } catch (const QuarnError& e) {
-    readFailed("tblBlock", e);
-  }
-  try {
-    TrainingRow training = ReadTrainingRow(db, players, setting, trialCount, inputFolder);
-    faults.insert(faults.end(), training.faults.begin(), training.faults.end());
-  } catch (const QuarnError& e) {
-    readFailed("tblTraining", e);
-  }
-  try {
-    std::vector<SettingFault> pauses = CheckPauses(db, setting, trialCount);
-    faults.insert(faults.end(), pauses.begin(), pauses.end());
-  } catch (const QuarnError& e) {
-    readFailed("tblPause", e);
   }
   return faults;
 }

@@ -6,23 +6,24 @@
 
 #include "base/Clock.h"
 #include "base/Random.h"
-#include "interventions/modPause.h"
-#include "interventions/modPredicter.h"
+#include "db/DatabaseAccess.h"
+#include "db/PlayingMark.h"
+#include "plan/PauseSchedule.h"
 #include "plan/Plan.h"
-#include "plan/modTrain.h"
-#include "session/Identity.h"
-#include "session/modDatabase.h"
+#include "plan/Predicter.h"
+#include "plan/Training.h"
+#include "record/Identity.h"
 #include "sim/Chain.h"
 
 namespace quarn {
 
 // The services a game runs on. The application passes the real ones; a test
-// passes a scripted toolkit, a manual clock and a fixed generator.
+// passes a scripted prompter, a manual clock and a fixed generator.
 struct Services {
   Prompter& prompter;
   TickCounter& ticks;
   UniformRandom& random;
-  Database& db;
+  DatabaseAccess& db;
 };
 
 // Decision time of the running week, in milliseconds of the tick counter.
@@ -49,7 +50,7 @@ struct Game {
   Plan plan;
   TrainingState training;
   Chain chain;
-  PauseState pauses;
+  PauseSchedule pauses;
   PredicterState predicter;
   DecisionTimes times;
   int32_t CostSum = 0;  // cost of the experiment trials finished in this run

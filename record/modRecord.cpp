@@ -10,22 +10,13 @@
 #include <vector>
 
 #include "base/Numbers.h"
-#include "session/PlayingMark.h"
+#include "record/ExperimentLoading.h"
 
 namespace quarn {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int64_t kTrue = 1;
-constexpr int64_t kParticipantUser = 6;
-// Raised out of a row writer when the moderator chose Ignore: the writer
-// leaves at once and the record set is dropped without Close, which stores
-// none of the rows written under this open.
-struct WriteIgnored {};
-// Raised when the open must be written again from its first row.
-struct WriteRestart {};
 
 // A pipeline slot by index. The index is clamped into the pipeline, so that a
 // plan with an order delay of 0 reads its only slot instead of running off
@@ -41,83 +32,49 @@ int32_t DecisionTime(const Game& game) {
   return static_cast<int32_t>(game.times.OrderPressTime - game.times.WeekStartTime);
 }
 
-// Asks at once what to do when an open's rows were lost: a silent retry of
-// the step cannot bring them back, so Retry writes the whole open anew.
-Answer AskAfterLostWrite(Prompter& toolkit, const QuarnError& failure) {
-  const Answer answer = toolkit.ask(std::to_string(failure.number()) + ": " + failure.description(),
-                                    PromptStyle::AbortRetryIgnore, kDatabaseOutputTitle);
-  if (answer == Answer::Retry) throw WriteRestart{};
-  return answer;
-}
-
-// Runs one step of an output write. A failure goes to DbWriteRetry: Retry
-// runs the step again, Ignore leaves the writer, Abort ends the application.
-template <class Step>
-void Attempt(Game& game, Recordset& rs, Step&& step) {
-  Prompter& toolkit = game.services.prompter;
-  for (;;) {
-    try {
-      step();
-      return;
-    } catch (const QuarnError& failure) {
-      Answer answer;
-      if (failure.number() == kErrWriteLost) {
-        answer = AskAfterLostWrite(toolkit, failure);
-      } else {
-        try {
-          answer = DbWriteRetry(game.services.db, kDatabaseOutputTitle, rs, failure,
-                                game.training.active, game.training.recordedTrial);
-        } catch (const QuarnError&) {
-          // The record set takes no more writes (moving the row's Trial failed).
-          answer = AskAfterLostWrite(toolkit, failure);
-        }
-      }
-      if (answer == Answer::Abort) DbQuitUnstored(game.services.db);
-      if (answer == Answer::Ignore) throw WriteIgnored{};
+// The Trial numbers of the game's records: the running trial's number, and
+// where a row goes when its key is taken: the next lower training number
+// (for the rest of the training trial), or the row's Trial plus one.
+class RecordNumbering final : public TrialNumbering {
+ public:
+  explicit RecordNumbering(Game& game) : m_game(game) {}
+  int16_t trial() const override { return RecordedTrialNo(m_game); }
+  int16_t afterCollision(int16_t rowTrial) override {
+    TrainingState& training = m_game.training;
+    if (training.active) {
+      training.recordedTrial = narrow16(int64_t{training.recordedTrial} - 1, "TrainingTrialNo");
+      return training.recordedTrial;
     }
+    return narrow16(int64_t{rowTrial} + 1, "Trial");
   }
-}
 
-void Set(Game& game, Recordset& rs, const std::string& column, FieldValue value) {
-  Attempt(game, rs, [&] { rs.Set(column, value); });
-}
+ private:
+  Game& m_game;
+};
 
-// Subject, Setting, Trial and, in training, Training: the head of every
-// output row.
-void SetRowKey(Game& game, Recordset& rs) {
-  Set(game, rs, "Subject", game.identity.SubjectID);
-  Set(game, rs, "Setting", game.identity.SettingName);
-  Set(game, rs, "Trial", int64_t{RecordedTrialNo(game)});
-  if (game.training.active) Set(game, rs, "Training", kTrue);
-}
-
-void WriteRoleRow(Game& game, Recordset& rs, int16_t r, int32_t transactionTime) {
+WeekRow RoleRow(const Game& game, int16_t r, int32_t transactionTime, const LocalDateTime& now) {
   const TrialPlan& trial = game.plan.current();
   const RoleState& s = game.chain.roles[static_cast<size_t>(r)];
-
-  Attempt(game, rs, [&] { rs.AddNew(); });
-  SetRowKey(game, rs);
-  Set(game, rs, "Week", int64_t{game.chain.currentWeek - 1});
-  Set(game, rs, "Role", s.roleName);
-  if (r == trial.participantRole) Set(game, rs, "User", kParticipantUser);
-  if (!trial.predicter.empty()) Set(game, rs, "PNoise", int64_t{game.predicter.PredictNoise});
-  Set(game, rs, "Order", int64_t{Slot(s.orderSlots, 1)});
-  Set(game, rs, "DeltaInventory", int64_t{s.deltaInventory});
-  Set(game, rs, "Inventory", int64_t{s.inventory});
-  for (int k = 1; k <= trial.delay; ++k) {
-    Set(game, rs, "Delay" + std::to_string(k), int64_t{Slot(s.delaySlots, k - 1)});
-  }
-  Set(game, rs, "Demand", int64_t{s.demand});
-  Set(game, rs, "Satisfied", int64_t{s.satisfied});
-  Set(game, rs, "WeeklyCost", int64_t{s.weeklyCost});
-  Set(game, rs, "TotalCost", int64_t{s.totalCost});
-  Set(game, rs, "TransactionTime", int64_t{transactionTime});
-  // One reading for both, so that a row written at midnight cannot carry one
-  // day's date with the next day's time.
-  const LocalDateTime now = game.clock->now();
-  Set(game, rs, "Date", formatDate(now));
-  Set(game, rs, "TimeOfDay", formatTimeOfDay(now));
-  Attempt(game, rs, [&] { rs.Update(); });
+  WeekRow row;
+  row.subject = game.identity.SubjectID;
+  row.setting = game.identity.SettingName;
+  row.training = game.training.active;
+  row.week = narrow16(int64_t{game.chain.currentWeek} - 1, "Week");
+  row.role = s.roleName;
+  row.participant = r == trial.participantRole;
+  if (!trial.predicter.empty()) row.predicterNoise = game.predicter.noise;
+  row.order = Slot(s.orderSlots, 1);
+  row.deltaInventory = s.deltaInventory;
+  row.inventory = s.inventory;
+  for (int k = 0; k < trial.delay; ++k) row.delaySlots.push_back(Slot(s.delaySlots, k));
+  row.demand = s.demand;
+  row.satisfied = s.satisfied;
+  row.weeklyCost = s.weeklyCost;
+  row.totalCost = s.totalCost;
+  row.transactionTime = transactionTime;
+  row.date = formatDate(now);
+  row.timeOfDay = formatTimeOfDay(now);
+  return row;
 }
 
 // "Trial 3, week 12 of P1": the week just played.
@@ -125,43 +82,6 @@ std::string WeekName(const Game& game) {
   return std::string(game.training.active ? "Training trial " : "Trial ") +
          decimal(RecordedTrialNo(game)) + ", week " + decimal(game.chain.currentWeek - 1) + " of " +
          game.identity.SubjectID;
-}
-
-// Names the write under way for as long as it lasts.
-class WriteInProgress {
- public:
-  WriteInProgress(Database& db, std::string what) : db_(db) {
-    db_.WriteInProgress = std::move(what);
-  }
-  ~WriteInProgress() { db_.WriteInProgress.clear(); }
-  WriteInProgress(const WriteInProgress&) = delete;
-  WriteInProgress& operator=(const WriteInProgress&) = delete;
-
- private:
-  Database& db_;
-};
-
-// Opens `table` for writing, runs `writeRows` and commits; `what` names the
-// rows for a message should the moderator give up on them. On Ignore nothing
-// written under this open is stored.
-template <class WriteRows>
-void WriteOutput(Game& game, const std::string& table, const std::string& what,
-                 WriteRows&& writeRows) {
-  Database& db = game.services.db;
-  const WriteInProgress writing(db, what);
-  for (;;) {
-    std::unique_ptr<Recordset> rs = DbOpenRecordset(db, table, false);
-    try {
-      writeRows(*rs);
-      Attempt(game, *rs, [&] { rs->Close(); });
-    } catch (const WriteIgnored&) {
-      return;  // dropped without Close: the open's rows are rolled back
-    } catch (const WriteRestart&) {
-      continue;
-    }
-    DbClose(db, rs);
-    return;
-  }
 }
 
 // The participant identifier as a file name: path separators and control
@@ -216,9 +136,13 @@ int16_t RecordedTrialNo(const Game& game) {
 void WriteRoleRecords(Game& game) {
   if (!game.plan.current().recordToDatabase) return;
   const int32_t transactionTime = DecisionTime(game);
-  WriteOutput(game, "datRole", WeekName(game), [&](Recordset& rs) {
-    for (int16_t r = 0; r < kRoleCount; ++r) WriteRoleRow(game, rs, r, transactionTime);
-  });
+  // One reading for the date and the time of day, so that a row written at
+  // midnight cannot carry one day's date with the next day's time.
+  const LocalDateTime now = game.clock->now();
+  std::array<WeekRow, kRoleCount> rows;
+  for (int16_t r = 0; r < kRoleCount; ++r) rows[r] = RoleRow(game, r, transactionTime, now);
+  RecordNumbering numbering(game);
+  game.services.db.writeWeek(rows, WeekName(game), numbering);
 }
 
 void WriteTrialRecord(Game& game) {
@@ -231,30 +155,28 @@ void WriteTrialRecord(Game& game) {
   const TrialKey key{game.identity.SubjectID, game.identity.SettingName, RecordedTrialNo(game)};
   if (game.LastRecordedTrial == key) return;
 
-  WriteOutput(game, "datTrial", "The record of trial " + decimal(key.Trial) + " of " + key.Subject,
-              [&](Recordset& rs) {
-                Attempt(game, rs, [&] { rs.AddNew(); });
-                SetRowKey(game, rs);
-                Set(game, rs, "Weeks", int64_t{trial.weeks});
-                Set(game, rs, "Delay", int64_t{trial.delay});
-                Set(game, rs, "Predicter", trial.predicter);
-                Set(game, rs, "InventoryCost", trial.inventoryCostRate);
-                Set(game, rs, "BackCost", trial.backorderCostRate);
-                Set(game, rs, "TransitCost", trial.transitCostRate);
-                if (trial.participantRole >= 0 && trial.participantRole < kRoleCount) {
-                  const RoleState& s = game.chain.roles[static_cast<size_t>(trial.participantRole)];
-                  Set(game, rs, "EndCost", int64_t{s.totalCost});
-                } else {
-                  Set(game, rs, "EndCost", trial.totalCost);
-                }
-                for (int r = 0; r < kRoleCount; ++r) {
-                  Set(game, rs, roleColumn(r), game.chain.roles[static_cast<size_t>(r)].playerName);
-                }
-                const LocalDateTime now = game.clock->now();
-                Set(game, rs, "Date", formatDate(now));
-                Set(game, rs, "Time", formatTimeOfDay(now));
-                Attempt(game, rs, [&] { rs.Update(); });
-              });
+  TrialRow row;
+  row.subject = key.Subject;
+  row.setting = key.Setting;
+  row.training = game.training.active;
+  row.weeks = trial.weeks;
+  row.delay = trial.delay;
+  row.predicter = trial.predicter;
+  row.inventoryCostRate = trial.inventoryCostRate;
+  row.backorderCostRate = trial.backorderCostRate;
+  row.transitCostRate = trial.transitCostRate;
+  row.endCost = hasParticipant(trial.participantRole)
+                    ? game.chain.roles[static_cast<size_t>(trial.participantRole)].totalCost
+                    : trial.totalCost;
+  for (int r = 0; r < kRoleCount; ++r) {
+    row.players[static_cast<size_t>(r)] = game.chain.roles[static_cast<size_t>(r)].playerName;
+  }
+  const LocalDateTime now = game.clock->now();
+  row.date = formatDate(now);
+  row.time = formatTimeOfDay(now);
+  RecordNumbering numbering(game);
+  game.services.db.writeTrial(
+      row, "The record of trial " + decimal(key.Trial) + " of " + key.Subject, numbering);
   game.LastRecordedTrial = key;
 }
 
@@ -298,7 +220,7 @@ std::string WeekLine(const Game& game) {
   AddField(line, trial.delay);
   AddField(line, DecisionTime(game));
   AddField(line, trial.predicter.empty() ? std::string("NULL") : trial.predicter);
-  AddField(line, game.predicter.PredictNoise);
+  AddField(line, game.predicter.noise);
   for (int16_t r = 0; r < kRoleCount; ++r) {
     if (r != trial.participantRole) AddField(line, StageBlock(game, r));
   }
@@ -344,14 +266,14 @@ namespace {
 void KeepMark(Game& game) {
   if (!game.Mark) return;
   const std::optional<PlayingMark> other =
-      RefreshParticipant(game.services.db, *game.Mark, game.clock->seconds());
+      game.services.db.refreshParticipant(*game.Mark, game.clock->seconds());
   if (!other) return;
   game.Mark.reset();
-  const std::string where = other->At.Host.empty()
+  const std::string where = other->at.host.empty()
                                 ? "is no longer marked as playing on this workstation"
                                 : "has been taken over by workstation " +
-                                      DescribeWorkstation(other->At) + " at " +
-                                      LocalTimeText(other->Since);
+                                      describeWorkstation(other->at) + " at " +
+                                      localTimeText(other->since);
   Prompter& toolkit = game.services.prompter;
   toolkit.ask(game.identity.SubjectID + " " + where + ".\r\nThis session ends here; trial " +
                   decimal(RecordedTrialNo(game)) + ", week " + decimal(game.chain.currentWeek - 1) +
@@ -370,7 +292,7 @@ void WeekClosed(Game& game) {
 
 void ReleaseMark(Game& game) {
   if (!game.Mark) return;
-  ReleaseParticipant(game.services.db, *game.Mark);
+  game.services.db.releaseParticipant(*game.Mark);
   game.Mark.reset();
 }
 
@@ -394,7 +316,7 @@ void NextTrial(Game& game, TrialWindow& window) {
         window.ApplyDisplayConfiguration(name);
       };
       hooks.NextTrial = [&game, &window] { NextTrial(game, window); };
-      EndTraining(game.services.prompter, plan, training, hooks);
+      endTraining(game.services.prompter, plan, training, hooks);
       return;
     }
     training.recordedTrial = narrow16(training.recordedTrial - 1, "TrainingTrialNo");

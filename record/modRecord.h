@@ -8,9 +8,6 @@
 
 namespace quarn {
 
-// Title of the box that asks what to do after an output row could not be
-// stored (weekly rows and trial rows alike).
-inline constexpr const char* kDatabaseOutputTitle = "Problems on weekly output to database";
 // Title of the box that asks what to do after the week's text line could not
 // be written.
 inline constexpr const char* kTextOutputTitle = "Problems on weekly output to text file";

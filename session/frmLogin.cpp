@@ -7,12 +7,10 @@
 
 #include "base/Numbers.h"
 #include "base/Text.h"
-#include "plan/PlanCheck.h"
-#include "plan/modSetup.h"
+#include "plan/SettingCheck.h"
+#include "record/ExperimentLoading.h"
 #include "record/modRecord.h"
-#include "session/PlayingMark.h"
 #include "session/frmNewUser.h"
-#include "session/modDatabase.h"
 
 namespace quarn {
 
@@ -134,28 +132,23 @@ void frmLogin::Form_Load() {
 }
 
 void frmLogin::txtDatabase_LostFocus() {
-  game_.services.db.DatabasePath = game_.services.prompter.applicationFolder() + "/data/" +
-                                   std::string(trimBlanks(txtDatabase->text().toStdString()));
+  game_.services.db.setLocation(game_.services.prompter.applicationFolder() + "/data/" +
+                                std::string(trimBlanks(txtDatabase->text().toStdString())));
   LoadSettings();
 }
 
 void frmLogin::LoadSettings() {
-  Database& db = game_.services.db;
-  std::unique_ptr<Recordset> rs =
-      DbOpenRecordset(db, "SELECT DISTINCT [Setting] FROM [tblBlock]", true);
-  if (!rs->Eof()) {
+  const std::vector<std::string> settings = game_.services.db.settings();
+  if (!settings.empty()) {
     // Clearing the list would also clear what is typed in the box; keep it.
     QString typed = cboSetting->currentText();
     cboSetting->clear();
-    while (!rs->Eof()) {
-      cboSetting->addItem(QString::fromStdString(rs->Get("Setting").AsText()));
-      rs->MoveNext();
+    for (const std::string& setting : settings) {
+      cboSetting->addItem(QString::fromStdString(setting));
     }
     cboSetting->setCurrentIndex(-1);
     cboSetting->setEditText(typed);
   }
-  rs->Close();
-  DbClose(db, rs);
 }
 
 void frmLogin::txtSubjectID_Change() {
@@ -232,23 +225,15 @@ bool frmLogin::TakeSubjectId() {
 // registered, so that nothing is written for a plan that cannot be played.
 // Returns the setting's number of experiment trials.
 int16_t frmLogin::CheckChosenPlan() {
-  Database& db = game_.services.db;
-  Prompter& toolkit = game_.services.prompter;
+  DatabaseAccess& db = game_.services.db;
+  Prompter& prompter = game_.services.prompter;
   const std::string& setting = game_.identity.SettingName;
   Plan players;
-  LoadPlayers(db, players);
-  const std::vector<SettingFault> faults =
-      CheckSetting(db, players, setting, toolkit.applicationFolder() + "/Input");
-  if (const SettingFault* fault = FirstFault(faults)) RefusePlan(toolkit, *fault);
-
-  std::unique_ptr<Recordset> rs =
-      DbOpenRecordset(db,
-                      "SELECT sum([Runs]) AS Trials FROM [tblBlock] WHERE [tblBlock.Setting]='" +
-                          SqlQuote(setting) + "';",
-                      true);
-  const int16_t trials = narrow16(rs->Get("Trials").AsInt32(), "Trials");
-  DbClose(db, rs);
-  return trials;
+  loadPlayers(db.planTables(), players);
+  const std::vector<PlanFault> faults = checkSetting(db.planTables(), players.players, setting,
+                                                     prompter.applicationFolder() + "/Input");
+  if (const PlanFault* fault = firstFault(faults)) refusePlan(prompter, *fault);
+  return db.blockTrialCount(setting);
 }
 
 void frmLogin::RegisterNewParticipant() {
@@ -301,21 +286,21 @@ void frmLogin::ResumeKnownParticipant(int16_t trialCount) {
 // workstation's mark that counts is named to the moderator, who may take the
 // participant over; No refuses the User ID, and nothing is written.
 bool frmLogin::MarkPlayingHere() {
-  Database& db = game_.services.db;
+  DatabaseAccess& db = game_.services.db;
   const Identity& identity = game_.identity;
   ReleaseMark(game_);
   const int64_t now = game_.clock->seconds();
-  const PlayingMark mine{identity.SubjectID, identity.SettingName, ThisWorkstation(), now, now};
-  if (const std::optional<PlayingMark> other = ClaimParticipant(db, mine, now, false)) {
+  const PlayingMark mine{identity.SubjectID, identity.SettingName, thisWorkstation(), now, now};
+  if (const std::optional<PlayingMark> other = db.claimParticipant(mine, now, false)) {
     const std::string prompt = identity.SubjectID + " is playing at workstation " +
-                               DescribeWorkstation(other->At) + " since " +
-                               LocalTimeText(other->Since) + ".\r\nTake " + identity.SubjectID +
+                               describeWorkstation(other->at) + " since " +
+                               localTimeText(other->since) + ".\r\nTake " + identity.SubjectID +
                                " over on this workstation?  Answer Yes only if that session has "
                                "ended.";
     if (game_.services.prompter.ask(prompt, PromptStyle::YesNoWarning, "Login") != Answer::Yes) {
       return false;
     }
-    ClaimParticipant(db, mine, now, true);
+    db.claimParticipant(mine, now, true);
   }
   game_.Mark = mine;
   return true;
@@ -339,43 +324,23 @@ bool frmLogin::LookupParticipant() {
 // participant found takes the spelling stored in datUser for the rest of the
 // session: rows, text file and label.
 bool frmLogin::FindParticipant() {
-  Database& db = game_.services.db;
   Identity& identity = game_.identity;
-  const std::string subject = "'" + SqlQuote(identity.SubjectID) + "'";
-  for (const std::string& collation :
-       {std::string(), std::string(" COLLATE ") + kCaseBlindCollation}) {
-    std::unique_ptr<Recordset> rs = DbOpenRecordset(
-        db, "SELECT [Subject] FROM [datUser] WHERE [datUser.Subject]=" + subject + collation + ";",
-        true);
-    const bool found = !rs->Eof();
-    if (found) identity.SubjectID = rs->Get("Subject").AsText();
-    DbClose(db, rs);
-    if (found) return true;
-  }
-  return false;
+  const std::optional<std::string> stored = game_.services.db.findParticipant(identity.SubjectID);
+  if (stored) identity.SubjectID = *stored;
+  return stored.has_value();
 }
 
 // CurrentTrial: the trial after the highest one recorded for the
 // participant in the setting.
 void frmLogin::ReadResumeTrial() {
-  Database& db = game_.services.db;
   const Identity& identity = game_.identity;
-  std::unique_ptr<Recordset> rs =
-      DbOpenRecordset(db,
-                      "SELECT * FROM [datRole] WHERE [datRole.Subject]='" +
-                          SqlQuote(identity.SubjectID) + "' AND [datRole.Setting]='" +
-                          SqlQuote(identity.SettingName) + "' ORDER BY [datRole.Trial] DESC",
-                      true);
+  const std::optional<int16_t> highest =
+      game_.services.db.highestTrial(identity.SubjectID, identity.SettingName);
   game_.CostSum = 0;
   game_.plan.currentTrial = 0;
   // Training rows carry Trial numbers below 1; a participant who has only
   // those starts at the first experiment trial.
-  if (!rs->Eof()) {
-    int16_t highest = rs->Get("Trial").AsInt16();
-    if (highest > 0) game_.plan.currentTrial = highest;
-  }
-  rs->Close();
-  DbClose(db, rs);
+  if (highest && *highest > 0) game_.plan.currentTrial = *highest;
 }
 
 }  // namespace quarn

@@ -8,7 +8,6 @@
 
 #include "base/Numbers.h"
 #include "base/Text.h"
-#include "session/modDatabase.h"
 
 namespace quarn {
 
@@ -165,28 +164,24 @@ void frmNewUser::cmdOK_Click() {
     return;
   }
 
-  Database& db = game_.services.db;
-  std::unique_ptr<Recordset> rs = DbOpenRecordset(db, "datUser", false);
+  ParticipantRow row;
+  row.subject = game_.identity.SubjectID;
+  row.setting = game_.identity.SettingName;
+  row.age = ageNumber.whole;
+  row.gender = optGender[0]->isChecked() ? "Male" : "Female";
+  row.schoolYear = cboClass->currentText().toStdString();
+  row.major = cboMajor->currentText().toStdString();
   try {
-    rs->AddNew();
-    rs->Set("Subject", game_.identity.SubjectID);
-    rs->Set("Setting", game_.identity.SettingName);
-    rs->Set("Age", age);
-    rs->Set("Gender", std::string(optGender[0]->isChecked() ? "Male" : "Female"));
-    rs->Set("SchoolYear", cboClass->currentText().toStdString());
-    rs->Set("Major", cboMajor->currentText().toStdString());
-    rs->Update();
-    rs->Close();
+    game_.services.db.registerParticipant(row);
   } catch (const QuarnError& failure) {
-    // Nothing was stored: the record set commits only on Close. The window
-    // stays open with the entries as typed, so the moderator can try again.
-    DbClose(db, rs);
+    // Nothing was stored: the row is committed with its write only. The
+    // window stays open with the entries as typed, so the moderator can try
+    // again.
     toolkit.ask("The participant could not be registered.\r\nError " +
                     std::to_string(failure.number()) + ": " + failure.description(),
                 PromptStyle::OkWarning, "New User Questionaire");
     return;
   }
-  DbClose(db, rs);
 
   Registered = true;
   accept();

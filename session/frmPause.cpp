@@ -2,9 +2,12 @@
 
 #include <QVBoxLayout>
 
+#include "base/Prompter.h"
+
 namespace quarn {
 
-frmPause::frmPause(PauseState& pauses, QWidget* parent) : SessionDialog(parent), pauses_(pauses) {
+frmPause::frmPause(PauseSchedule& pauses, QWidget* parent)
+    : SessionDialog(parent), pauses_(pauses) {
   setObjectName("frmPause");
   setWindowTitle(kAppTitle);
   setModal(true);
@@ -38,7 +41,7 @@ frmPause::frmPause(PauseState& pauses, QWidget* parent) : SessionDialog(parent),
 }
 
 void frmPause::cmdContinue_Click() {
-  if (CheckPausePassword(pauses_, txtPassword->text().toStdString())) {
+  if (checkPausePassword(pauses_, txtPassword->text().toStdString())) {
     accept();
     return;
   }

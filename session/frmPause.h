@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "interventions/modPause.h"
+#include "plan/PauseSchedule.h"
 #include "session/SessionDialog.h"
 
 namespace quarn {
@@ -13,7 +13,7 @@ namespace quarn {
 // password. It cannot be closed any other way.
 class frmPause : public SessionDialog {
  public:
-  explicit frmPause(PauseState& pauses, QWidget* parent = nullptr);
+  explicit frmPause(PauseSchedule& pauses, QWidget* parent = nullptr);
 
   void cmdContinue_Click();
 
@@ -25,7 +25,7 @@ class frmPause : public SessionDialog {
   void reject() override {}
 
  private:
-  PauseState& pauses_;
+  PauseSchedule& pauses_;
 };
 
 }  // namespace quarn

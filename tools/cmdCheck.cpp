@@ -3,10 +3,11 @@
 #include <set>
 #include <thread>
 
-#include "plan/PlanCheck.h"
-#include "plan/PlanRows.h"
-#include "plan/modSetup.h"
-#include "session/modDatabase.h"
+#include "base/Random.h"
+#include "db/DatabaseAccess.h"
+#include "db/SqlCipherStores.h"
+#include "plan/PlanReaders.h"
+#include "plan/SettingCheck.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
@@ -35,17 +36,6 @@ class ConsolePrompter : public Prompter {
   }
 };
 
-std::set<std::string> Settings(Database& db) {
-  std::set<std::string> settings;
-  for (const char* table : {"tblBlock", "tblTraining", "tblPause"}) {
-    auto rs =
-        DbOpenRecordset(db, std::string("SELECT DISTINCT [Setting] FROM [") + table + "]", true);
-    for (; !rs->Eof(); rs->MoveNext()) settings.insert(rs->Get("Setting").AsText());
-    DbClose(db, rs);
-  }
-  return settings;
-}
-
 }  // namespace
 
 int CmdCheck(const std::vector<std::string>& args) {
@@ -60,26 +50,24 @@ int CmdCheck(const std::vector<std::string>& args) {
   // The Input folder lies beside the data folder, below the application's folder.
   const std::string inputFolder = (dataDir.parent_path() / "Input").string();
 
-  ConsolePrompter toolkit;
+  ConsolePrompter prompter;
   StandardUniformRandom random;
-  std::unique_ptr<DatabaseEngine> engine = MakeSqlCipherEngine();
-  Database db(*engine, toolkit, random);
-  db.DatabasePath = file.string();
+  SqlCipherStores stores(nullptr, file.string());
+  DatabaseAccess db(stores, prompter, random);
 
-  PlayerRows rows = ReadPlayerRows(db);
-  Plan players;
-  players.players = std::move(rows.players);
+  PlayerRows rows = readPlayers(db.planTables());
   const std::set<std::string> settings =
-      args.size() == 2 ? std::set<std::string>{args[1]} : Settings(db);
+      args.size() == 2 ? std::set<std::string>{args[1]} : db.plannedSettings();
 
-  std::vector<SettingFault> found = std::move(rows.faults);
+  std::vector<PlanFault> found = std::move(rows.faults);
   for (const std::string& setting : settings) {
-    std::vector<SettingFault> faults = CheckSetting(db, players, setting, inputFolder);
+    std::vector<PlanFault> faults =
+        checkSetting(db.planTables(), rows.players, setting, inputFolder);
     found.insert(found.end(), faults.begin(), faults.end());
   }
   size_t faultCount = 0;
-  for (const SettingFault& fault : found) {
-    std::cout << DescribeFault(fault) << "\n";
+  for (const PlanFault& fault : found) {
+    std::cout << describeFault(fault) << "\n";
     faultCount += fault.warning ? 0 : 1;
   }
   const size_t warningCount = found.size() - faultCount;

@@ -1,6 +1,7 @@
 #include <iostream>
 
-#include "session/SqlCipher.h"
+#include "base/Errors.h"
+#include "db/DatabaseAdmin.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
@@ -11,7 +12,7 @@ void ExpectArguments(const std::vector<std::string>& args, size_t count, const c
 
 int CmdCreate(const std::vector<std::string>& args) {
   ExpectArguments(args, 1, "create FILE");
-  CreateDatabase(args[0]);
+  createDatabase(args[0]);
   std::cout << "created " << args[0] << "\n";
   return 0;
 }

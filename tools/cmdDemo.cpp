@@ -3,7 +3,9 @@
 #include <iostream>
 #include <utility>
 
-#include "session/SqlCipher.h"
+#include "base/Errors.h"
+#include "db/DatabaseAdmin.h"
+#include "db/TableWriter.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
@@ -12,19 +14,20 @@ namespace {
 
 using Row = TableRow;
 
-FieldValue I(int64_t v) {
+CellValue I(int64_t v) {
   return v;
 }
-FieldValue D(double v) {
+CellValue D(double v) {
   return v;
 }
-FieldValue T(const char* v) {
+CellValue T(const char* v) {
   return std::string(v);
 }
 
 // Columns shared by every demo trial: a steady chain of 4 units a week with
 // 12 in stock, inventory at 0.50 and backorder at 1.00 a unit per week.
-Row Trial(const char* setting, int index, int delay, int weeks, const char* display, Row roles) {
+Row Trial(const char* setting, int index, int delay, int weeks, const char* display, Row roles,
+          Row more = {}) {
   Row row = {{"Setting", T(setting)},   {"RandomGroup", I(0)},
              {"Index", I(index)},       {"Runs", I(1)},
              {"Delay", I(delay)},       {"numweeks", I(weeks)},
@@ -36,6 +39,7 @@ Row Trial(const char* setting, int index, int delay, int weeks, const char* disp
              {"CostInventory", D(0.5)}, {"CostBackOrder", D(1.0)},
              {"CostTransit", D(0.0)},   {"DatabaseOutput", I(1)}};
   row.insert(row.end(), roles.begin(), roles.end());
+  row.insert(row.end(), more.begin(), more.end());
   return row;
 }
 
@@ -48,11 +52,11 @@ Row Roles(const char* factory, const char* distributor, const char* wholesaler,
 }
 
 void FillDemo(const std::string& path) {
-  CreateDatabase(path);
+  createDatabase(path);
 
   // Players: anchoring-and-adjustment players with the average estimates of
   // Sterman (1989) and a more aggressive variant, and two simple rules.
-  InsertRows(path, "tblPlayer",
+  insertRows(path, "tblPlayer",
              {{{"Name", T("Sterman")},
                {"Sterman", I(1)},
                {"Alpha", D(0.26)},
@@ -68,25 +72,21 @@ void FillDemo(const std::string& path) {
               {{"Name", T("Follower")}, {"Demand", I(1)}, {"BackOrder", I(1)}},
               {{"Name", T("PassThrough")}, {"Demand", I(1)}}});
 
-  InsertRows(
+  insertRows(
       path, "tblBlock",
       {Trial("Demo", 1, 1, 20, "ShowAll", Roles("Sterman", "Sterman", "Sterman", "Subject")),
-       Trial("Demo", 2, 2, 20, "ShowAll", Roles("Sterman", "Follower", "Subject", "Sterman")),
-       Trial("Demo", 3, 3, 20, "ShowAll", Roles("Sterman", "Subject", "Follower", "Sterman")),
+       // Trial 2 reads its demand from a file, trial 3 shows a forecast.
+       Trial("Demo", 2, 2, 20, "ShowAll", Roles("Sterman", "Follower", "Subject", "Sterman"),
+             {{"Input", T("demo-demand.txt")}}),
+       Trial("Demo", 3, 3, 20, "ShowAll", Roles("Sterman", "Subject", "Follower", "Sterman"),
+             {{"Predicter", T("TwoWeeks")}}),
        Trial("Demo", 4, 2, 20, "RetailerHidden", Roles("Subject", "Sterman", "Sterman", "Sterman")),
        Trial("Simulated", 1, 2, 20, "ShowAll",
              Roles("Sterman", "Aggressive", "Follower", "Sterman")),
        Trial("Simulated", 2, 1, 20, "ShowAll",
              Roles("PassThrough", "Follower", "Sterman", "Aggressive"))});
-  // Trial 2 reads its demand from a file, trial 3 shows a forecast.
-  {
-    SqlCipherConnection connection(path, OpenMode::ReadWrite);
-    connection.Exec(
-        "UPDATE tblBlock SET Input='demo-demand.txt' WHERE Setting='Demo' AND [Index]=2;"
-        "UPDATE tblBlock SET Predicter='TwoWeeks' WHERE Setting='Demo' AND [Index]=3;");
-  }
 
-  InsertRows(path, "tblTraining",
+  insertRows(path, "tblTraining",
              {{{"Setting", T("Demo")},
                {"Runs", I(2)},
                {"CostLimit", I(150)},
@@ -113,9 +113,9 @@ void FillDemo(const std::string& path) {
                {"CostTransit", D(0.0)},
                {"DatabaseOutput", I(1)}}});
 
-  InsertRows(path, "tblPause",
+  insertRows(path, "tblPause",
              {{{"Setting", T("Demo")}, {"Trial", I(2)}, {"Password", T("continue")}}});
-  InsertRows(
+  insertRows(
       path, "tblPredicter",
       {{{"Predicter", T("TwoWeeks")}, {"Extent", I(2)}, {"Excess", I(8)}, {"MaxNoise", I(1)}}});
 
@@ -137,8 +137,8 @@ void FillDemo(const std::string& path) {
                         {"TotalCost", I(0)}};
   const Row hidden = Roles("Everything", "Everything", "Everything", "Nothing");
   retailerHidden.insert(retailerHidden.end(), hidden.begin(), hidden.end());
-  InsertRows(path, "tblDisplay", {showAll, retailerHidden});
-  InsertRows(path, "tblDisplayOption",
+  insertRows(path, "tblDisplay", {showAll, retailerHidden});
+  insertRows(path, "tblDisplayOption",
              {{{"Option", T("Everything")},
                {"RecentOrder", I(1)},
                {"BackOrder", I(1)},

@@ -1,13 +1,14 @@
 #include <iostream>
 
-#include "session/SqlCipher.h"
+#include "base/Errors.h"
+#include "db/DatabaseAdmin.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
 
 int CmdExport(const std::vector<std::string>& args) {
   ExpectArguments(args, 2, "export FILE TABLE");
-  ExportCsv(args[0], args[1], std::cout);
+  exportCsv(args[0], args[1], std::cout);
   return 0;
 }
 

@@ -1,7 +1,8 @@
 #include <fstream>
 #include <iostream>
 
-#include "session/SqlCipher.h"
+#include "base/Errors.h"
+#include "db/DatabaseAdmin.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
@@ -10,7 +11,7 @@ int CmdImport(const std::vector<std::string>& args) {
   ExpectArguments(args, 3, "import FILE TABLE CSVFILE");
   std::ifstream csv(args[2], std::ios::binary);
   if (!csv) throw QuarnError(kErrFileNotFound, "File not found: " + args[2]);
-  const int stored = ImportCsv(args[0], args[1], csv);
+  const int stored = importCsv(args[0], args[1], csv);
   std::cout << stored << " rows stored in " << args[1] << "\n";
   return 0;
 }

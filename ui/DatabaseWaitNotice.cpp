@@ -30,7 +30,7 @@ DatabaseWaitNotice::DatabaseWaitNotice(Prompter& toolkit) : toolkit_(toolkit) {
 
 DatabaseWaitNotice::~DatabaseWaitNotice() = default;
 
-void DatabaseWaitNotice::Wait(std::chrono::milliseconds waitedSoFar) {
+void DatabaseWaitNotice::wait(std::chrono::milliseconds waitedSoFar) {
   const Clock::time_point now = Clock::now();
   if (lastWait_ == Clock::time_point{} || now - lastWait_ > kSameWait) since_ = now - waitedSoFar;
   lastWait_ = now;

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "base/Prompter.h"
-#include "session/modDatabase.h"
+#include "db/SqlCipherConnection.h"
 
 namespace quarn {
 
@@ -22,7 +22,7 @@ class DatabaseWaitNotice : public BusyWaiter {
   explicit DatabaseWaitNotice(Prompter& toolkit);
   ~DatabaseWaitNotice() override;
 
-  void Wait(std::chrono::milliseconds waitedSoFar) override;
+  void wait(std::chrono::milliseconds waitedSoFar) override;
 
   // The notice ("frmWaiting", its text in "lblWaiting"); made at the first
   // wait that lasts.

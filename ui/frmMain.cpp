@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "base/Numbers.h"
-#include "interventions/modPause.h"
+#include "plan/PauseSchedule.h"
 #include "record/modRecord.h"
 #include "sim/TrialStart.h"
 #include "ui/modDisplay.h"
@@ -441,7 +441,7 @@ void frmMain::cmdOrder_Click() {
   fraDisplay->hide();
   cmdOrder->setEnabled(false);
   cmdOrder->setText("Make Order");
-  if (PauseDue(game.pauses, game.plan.currentTrial) && hooks.ShowPause) hooks.ShowPause();
+  if (pauseDue(game.pauses, game.plan.currentTrial) && hooks.ShowPause) hooks.ShowPause();
   NextTrial(game, *this);
 }
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "base/Numbers.h"
-#include "interventions/modPredicter.h"
 #include "plan/DisplayConfiguration.h"
+#include "plan/Predicter.h"
 #include "record/modRecord.h"
 #include "ui/frmMain.h"
 
@@ -61,7 +61,8 @@ void SetupTrialDisplay(frmMain& f) {
 
   ApplyDisplayConfiguration(f, trial.displayOption);
 
-  const int16_t extent = LoadPredicter(game.services.db, game.predicter, trial.predicter);
+  const int16_t extent =
+      loadPredicter(game.services.db.planTables(), game.predicter, trial.predicter);
   if (extent != -1) {
     f.lblPredictWeeks->setText(Text(extent));
     f.fraPredictor->show();
@@ -99,7 +100,7 @@ void RefreshWeekDisplay(frmMain& f) {
 
   if (Visible(f.fraPredictor)) {
     f.lblPredict->setText(
-        Text(PredictDemand(game.predicter, trial, chain.currentWeek, game.services.random)));
+        Text(predictDemand(game.predicter, trial, chain.currentWeek, game.services.random)));
   }
 
   if (CheckTrainingConstraints(f)) return;
@@ -136,15 +137,9 @@ bool CheckTrainingConstraints(frmMain& f) {
   }
   const int16_t p = game.plan.current().participantRole;
   // A training trial without a participant has nothing to check.
-  if (p < 0 || p >= kRoleCount) return false;
+  if (!hasParticipant(p)) return false;
 
-  const RoleState& role = game.chain.roles[p];
-  std::string reason;
-  if (role.totalCost > training.costLimit) {
-    reason = "Cost ran above " + decimal(training.costLimit);
-  } else if (std::llabs(role.inventory) > training.inventoryBound) {
-    reason = "Inventory/Backorder exceeded " + decimal(training.inventoryBound);
-  }
+  const std::string reason = trainingLimitBroken(training, game.chain.roles[p]);
 
   Prompter& toolkit = game.services.prompter;
   if (!reason.empty()) {
@@ -191,7 +186,7 @@ void EndTrial(frmMain& f) {
 
 void ApplyDisplayConfiguration(frmMain& f, const std::string& name) {
   Game& game = f.game;
-  const DisplayConfiguration config = ReadDisplayConfiguration(game.services.db, name);
+  const DisplayConfiguration config = readDisplayConfiguration(game.services.db.planTables(), name);
   if (config.found) {
     const int slotCount = SlotsUsed(game.plan.current());
     for (int j = 0; j < slotCount; ++j) {

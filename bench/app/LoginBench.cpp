@@ -1,8 +1,7 @@
 // The login lookup of a returning participant (frmLogin::LookupParticipant:
-// the datUser row, then the participant's datRole rows of the setting,
-// highest Trial first) in a file with 1,000 and in one with 1,000,000 datRole
-// rows, side by side. The files are kept in the temporary folder and reused
-// by later runs.
+// the datUser row, then the participant's highest Trial of the setting) in a file with 1,000 and in
+// one with 1,000,000 datRole rows, side by side. The files are kept in the temporary folder and
+// reused by later runs.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -13,10 +12,12 @@
 #include "base/Clock.h"
 #include "base/Random.h"
 #include "bench/app/Percentiles.h"
+#include "db/DatabaseAccess.h"
+#include "db/DatabaseAdmin.h"
+#include "db/SqlCipherStores.h"
+#include "db/TableWriter.h"
 #include "record/Game.h"
-#include "session/SqlCipher.h"
 #include "session/frmLogin.h"
-#include "session/modDatabase.h"
 #include "ui/QtPrompter.h"
 
 namespace {
@@ -44,36 +45,52 @@ std::string LookedUpParticipant(int64_t rows) {
   return ParticipantId((rows / kRowsPerSession) / 2 * kSessionSize + 1);
 }
 
+const char* const kRoles[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
+
+// Row i: session i / 640; within it, step (trial and week) by step, the
+// four participants' four roles each.
+WeekRow RowNumber(int64_t i) {
+  const int64_t session = i / kRowsPerSession, k = i % kRowsPerSession;
+  WeekRow row;
+  row.subject = ParticipantId(session * kSessionSize + (k % 16) / 4);
+  row.setting = "Lab";
+  row.trial = static_cast<int16_t>(k / 16 / 20 + 1);
+  row.week = static_cast<int16_t>(k / 16 % 20 + 1);
+  row.role = kRoles[k % 4];
+  row.participant = k % 4 == 2;
+  row.order = static_cast<int32_t>(4 + i % 7);
+  row.deltaInventory = static_cast<int32_t>(i % 5 - 2);
+  row.inventory = static_cast<int32_t>(12 - i % 9);
+  row.delaySlots = {4, 4};
+  row.demand = static_cast<int32_t>(4 + i % 5);
+  row.satisfied = static_cast<int32_t>(4 + i % 3);
+  row.weeklyCost = static_cast<int32_t>(i % 13);
+  row.totalCost = static_cast<int32_t>(i % 997);
+  row.transactionTime = static_cast<int32_t>(1500 + i % 4000);
+  row.date = "2024-05-14";
+  row.timeOfDay = "10:31:07";
+  return row;
+}
+
 std::string FileWithRows(int64_t rows) {
   const fs::path file =
       fs::temp_directory_path() / ("quarn-bench-login-" + std::to_string(rows) + ".mdb");
   if (fs::exists(file)) return file.string();
   const fs::path partial = file.string() + ".partial";
   fs::remove(partial);
-  CreateDatabase(partial.string());
+  createDatabase(partial.string());
+  SqlCipherStores stores(nullptr, partial.string());
   {
-    SqlCipherConnection connection(partial.string(), OpenMode::ReadWrite);
-    const std::string n = std::to_string(rows);
-    const std::string session = std::to_string(kRowsPerSession);
-    const std::string size = std::to_string(kSessionSize);
-    // Row i: session i / 640; within it, step (trial and week) by step, the
-    // four participants' four roles each.
-    std::string sql = "BEGIN;";
-    sql += "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " + n;
-    sql += " - 1), r(i, s, k) AS (SELECT i, i / " + session + ", i % " + session;
-    sql += " FROM n) INSERT INTO datRole (Subject, Setting, Trial, Week, Role, User, [Order],";
-    sql += " DeltaInventory, Inventory, Delay1, Delay2, Demand, Satisfied, WeeklyCost, TotalCost,";
-    sql += " TransactionTime, Date, TimeOfDay) SELECT printf('P%06d', s * " + size;
-    sql += " + (k % 16) / 4), 'Lab', k / 16 / 20 + 1, k / 16 % 20 + 1,";
-    sql += " CASE k % 4 WHEN 0 THEN 'Factory' WHEN 1 THEN 'Distributor' WHEN 2 THEN 'Wholesaler'";
-    sql += " ELSE 'Retailer' END, CASE k % 4 WHEN 2 THEN 6 ELSE 0 END, 4 + i % 7, i % 5 - 2,";
-    sql += " 12 - i % 9, 4, 4, 4 + i % 5, 4 + i % 3, i % 13, i % 997, 1500 + i % 4000,";
-    sql += " '2024-05-14', '10:31:07' FROM r;";
-    sql += "INSERT INTO datUser (Subject, Setting, Age) SELECT DISTINCT Subject, 'Lab', 21";
-    sql += " FROM datRole;";
-    sql += "COMMIT;";
-    connection.Exec(sql);
+    auto writer = stores.results().openWeekRows();
+    for (int64_t i = 0; i < rows; ++i) writer->insert(RowNumber(i));
+    writer->commit();
   }
+  std::vector<TableRow> participants;
+  for (int64_t n = 0; n < (rows + kRowsPerSession - 1) / kRowsPerSession * kSessionSize; ++n) {
+    participants.push_back(
+        {{"Subject", ParticipantId(n)}, {"Setting", std::string("Lab")}, {"Age", int64_t{21}}});
+  }
+  insertRows(partial.string(), "datUser", participants);
   fs::rename(partial, file);
   return file.string();
 }
@@ -86,9 +103,8 @@ void LoginLookup(benchmark::State& state) {
   toolkit.answerer = [](const MessageRequest&) { return Answer::Abort; };
   SteadyTickCounter ticks;
   StandardUniformRandom random;
-  std::unique_ptr<DatabaseEngine> engine = MakeSqlCipherEngine();
-  Database db(*engine, toolkit, random);
-  db.DatabasePath = FileWithRows(rows);
+  SqlCipherStores stores(nullptr, FileWithRows(rows));
+  DatabaseAccess db(stores, toolkit, random);
   Game game(Services{toolkit, ticks, random, db});
   game.identity.SubjectID = LookedUpParticipant(rows);
   game.identity.SettingName = "Lab";

@@ -15,12 +15,16 @@
 #include "base/Clock.h"
 #include "base/Random.h"
 #include "bench/app/Percentiles.h"
-#include "plan/modSetup.h"
+#include "db/DatabaseAccess.h"
+#include "db/DatabaseAdmin.h"
+#include "db/PlayingMark.h"
+#include "db/SqlCipherStores.h"
+#include "db/TableWriter.h"
+#include "plan/PlanReaders.h"
+#include "record/ExperimentLoading.h"
 #include "record/Game.h"
 #include "record/modRecord.h"
-#include "session/PlayingMark.h"
-#include "session/SqlCipher.h"
-#include "session/modDatabase.h"
+#include "tests/support/TestDatabase.h"
 #include "ui/QtPrompter.h"
 #include "ui/frmMain.h"
 
@@ -48,8 +52,8 @@ class BenchToolkit : public QtPrompter {
 // Three 52-week trials with delay 2; the participant plays the Wholesaler
 // against anchoring-and-adjustment players; every week is stored.
 void WritePlan(const std::string& path) {
-  CreateDatabase(path);
-  InsertRows(path, "tblPlayer",
+  createDatabase(path);
+  insertRows(path, "tblPlayer",
              {{{"Name", std::string("Sterman")},
                {"Sterman", int64_t{1}},
                {"Alpha", 0.26},
@@ -80,8 +84,8 @@ void WritePlan(const std::string& path) {
                       {"CostTransit", 0.0},
                       {"DatabaseOutput", int64_t{1}}});
   }
-  InsertRows(path, "tblBlock", trials);
-  InsertRows(path, "tblDisplay", {{{"Configuration", std::string("ShowAll")}}});
+  insertRows(path, "tblBlock", trials);
+  insertRows(path, "tblDisplay", {{{"Configuration", std::string("ShowAll")}}});
 }
 
 void WeekTurn(benchmark::State& state) {
@@ -95,9 +99,8 @@ void WeekTurn(benchmark::State& state) {
   BenchToolkit toolkit(folder.string());
   SteadyTickCounter ticks;
   StandardUniformRandom random;
-  std::unique_ptr<DatabaseEngine> engine = MakeSqlCipherEngine();
-  Database db(*engine, toolkit, random);
-  db.DatabasePath = file;
+  SqlCipherStores stores(nullptr, file);
+  DatabaseAccess db(stores, toolkit, random);
   Game game(Services{toolkit, ticks, random, db});
   frmMain form(game);
   form.show();
@@ -119,11 +122,11 @@ void WeekTurn(benchmark::State& state) {
                               game.pauses,
                               folder.string() + "/Input",
                               hooks};
-    LoadExperiment(context);
+    loadExperiment(context);
     if (state.range(0) == 1) {
       const int64_t now = game.clock->seconds();
-      game.Mark = PlayingMark{game.identity.SubjectID, "Bench", ThisWorkstation(), now, now};
-      ClaimParticipant(db, *game.Mark, now, true);
+      game.Mark = PlayingMark{game.identity.SubjectID, "Bench", thisWorkstation(), now, now};
+      db.claimParticipant(*game.Mark, now, true);
     }
     form.StartTrial();
   };
@@ -152,8 +155,9 @@ void WeekTurn(benchmark::State& state) {
   }
   durations.Report(state);
   state.counters["participants"] = participant;
-  auto stored = engine->Open(file, "SELECT count(*) AS n FROM datRole", true);
-  if (stored->Get("n").AsInt32() != 4 * weeks) state.SkipWithError("weeks missing in datRole");
+  if (testing::CountRows(file, "datRole") != 4 * weeks) {
+    state.SkipWithError("weeks missing in datRole");
+  }
   form.close();
   fs::remove_all(folder);
 }

@@ -72,7 +72,7 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 inline int64_t Int(const TestRow& row, const char* column) {
-  const FieldValue& value = row.at(column);
+  const CellValue& value = row.at(column);
   if (const auto* i = std::get_if<int64_t>(&value)) return *i;
   if (const auto* d = std::get_if<double>(&value)) return static_cast<int64_t>(*d);
   return 0;  // Null

@@ -5,7 +5,7 @@
 #include <tuple>
 
 #include "app/Pilot.h"
-#include "session/SqlCipher.h"
+#include "db/SqlCipherConnection.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/session/SessionFixture.h"
 
@@ -27,8 +27,7 @@ TEST(DemoSession, FromLoginToGameOverEveryRecordAgrees) {
   EnsureApplication();
   DemoFolder demo;
   // The demo's bound of 30 holds even against a flood of orders; 20 does not.
-  SqlCipherConnection(demo.db.Path(), OpenMode::ReadWrite)
-      .Exec("UPDATE tblTraining SET InventoryBounds=20");
+  demo.db.Exec("UPDATE tblTraining SET InventoryBounds=20");
 
   PilotOptions options{demo.DataDir(),
                        "Demo",

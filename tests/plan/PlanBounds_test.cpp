@@ -26,7 +26,7 @@ const std::vector<PlayerStrategy> kPlayers = {StermanPlayer(0.26, 0.34, 0.36)};
 
 bool Accepted(TrialPlan t) {
   buildDemand(t, ".");
-  return CheckTrialBounds(t, kPlayers, "numweeks").faults.empty();
+  return checkTrialBounds(t, kPlayers, "numweeks").faults.empty();
 }
 
 // Plays the whole trial with every participant order `order` and the noise
@@ -104,7 +104,7 @@ TEST(PlanBounds, TypicalPlansPass) {
   for (int16_t weeks : {20, 52, 100}) {
     TrialPlan t = Typical(weeks);
     buildDemand(t, ".");
-    const TrialBounds b = CheckTrialBounds(t, kPlayers, "numweeks");
+    const TrialBounds b = checkTrialBounds(t, kPlayers, "numweeks");
     EXPECT_TRUE(b.faults.empty()) << weeks << ": " << b.faults.front().complaint;
     // A participant who always orders 9999 runs the Wholesaler's backorder
     // cost up; ten such trials still fit the game's cost sum.
@@ -125,21 +125,21 @@ TEST(PlanBounds, ForecastsBeyondTheirWidthsAreRefused) {
       {{2, 8, 2000000000}, "MaxNoise 2000000000 is above 1073741823"},
   };
   for (const auto& [forecast, complaint] : cases) {
-    const std::vector<BoundFault> faults = CheckForecastBounds(forecast, t);
+    const std::vector<BoundFault> faults = checkForecastBounds(forecast, t);
     ASSERT_EQ(faults.size(), 1u) << complaint;
     EXPECT_EQ(faults[0].complaint.rfind(complaint, 0), 0u) << faults[0].complaint;
   }
-  EXPECT_TRUE(CheckForecastBounds({2, 32765, 1}, t).empty());
-  EXPECT_TRUE(CheckForecastBounds({32747, 8, 0}, t).empty());
+  EXPECT_TRUE(checkForecastBounds({2, 32765, 1}, t).empty());
+  EXPECT_TRUE(checkForecastBounds({32747, 8, 0}, t).empty());
 }
 
 TEST(PlanBounds, HugeStermanParametersAreRefused) {
-  EXPECT_EQ(StermanParameterFault(StermanPlayer(0.26, 0.34, 0.36)), "");
-  EXPECT_NE(StermanParameterFault(StermanPlayer(1e300, 1, 0.5)), "");
-  EXPECT_NE(StermanParameterFault(StermanPlayer(0, 1e308, 0.5)), "");
+  EXPECT_EQ(stermanParameterFault(StermanPlayer(0.26, 0.34, 0.36)), "");
+  EXPECT_NE(stermanParameterFault(StermanPlayer(1e300, 1, 0.5)), "");
+  EXPECT_NE(stermanParameterFault(StermanPlayer(0, 1e308, 0.5)), "");
   PlayerStrategy notSterman = StermanPlayer(1e300);
   notSterman.usesSterman = false;
-  EXPECT_EQ(StermanParameterFault(notSterman), "");
+  EXPECT_EQ(stermanParameterFault(notSterman), "");
 }
 
 }  // namespace

@@ -4,26 +4,20 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
-#include "session/Identity.h"
-#include "session/modDatabase.h"
-#include "sim/TrialPlan.h"
+#include "plan/PlanFault.h"
+#include "plan/PlanReaders.h"
 #include "tests/support/PlanRows.h"
-#include "tests/support/ScriptedPrompter.h"
 #include "tests/support/TestDatabase.h"
 
 namespace quarn::testing {
 
-// A fresh database with one sound setting "Demo" to bend, and the state the
-// loaders fill.
+// A fresh database with one sound setting "Demo" to bend; the readers read
+// it through its plan store.
 class PlanTest : public ::testing::Test {
  protected:
   PlanTest() {
-    db.DatabasePath = file.Path();
-    identity.SubjectID = "S1";
-    identity.SettingName = "Demo";
     Row("tblPlayer", {{"Name", "Bot"}});
     Row("tblDisplay", {{"Configuration", "Standard"},
                        {"Factory", "Everything"},
@@ -47,12 +41,26 @@ class PlanTest : public ::testing::Test {
     std::ofstream(std::filesystem::path(file.Folder()) / name) << text;
   }
 
+  PlanTables& tables() { return file.stores.plan(); }
+  std::vector<PlayerStrategy> Players() { return readPlayers(tables()).players; }
+  BlockRows Blocks(const std::string& setting = "Demo") {
+    return readBlocks(tables(), Players(), setting, file.Folder());
+  }
+  TrainingRow TrainingOf(int16_t firstIndex, const std::string& setting = "Demo") {
+    return readTraining(tables(), Players(), setting, firstIndex, file.Folder());
+  }
+
+  // The first fault as the game shows it: its title and text, or for a
+  // value that cannot be converted at all "Error <number>" and the text.
+  static std::pair<std::string, std::string> Refusal(const std::vector<PlanFault>& faults) {
+    const PlanFault* fault = firstFault(faults);
+    if (!fault) return {};
+    if (fault->errorNumber != 0)
+      return {"Error " + std::to_string(fault->errorNumber), fault->text};
+    return {fault->title, fault->text};
+  }
+
   TestDatabase file;
-  ScriptedPrompter toolkit;
-  FixedRandom random;
-  Database db{*file.engine, toolkit, random};
-  Identity identity;
-  Plan plan;
   int blockIndex = 0;
 };
 

@@ -55,7 +55,7 @@ class ModalScript : public QObject {
 class SessionTest : public ::testing::Test {
  protected:
   SessionTest()
-      : session(*db.engine, toolkit, random), game(Services{toolkit, ticks, random, session}) {
+      : session(db.stores, toolkit, random), game(Services{toolkit, ticks, random, session}) {
     EnsureApplication();
     appFolder = std::filesystem::path(db.Folder()) / "app";
     std::filesystem::create_directories(appFolder);
@@ -67,7 +67,7 @@ class SessionTest : public ::testing::Test {
   ScriptedPrompter toolkit;
   FixedRandom random;
   ManualTickCounter ticks;
-  Database session;
+  DatabaseAccess session;
   Game game;
   std::filesystem::path appFolder;
 };

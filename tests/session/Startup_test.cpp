@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "session/PlayingMark.h"
+#include "db/PlayingMark.h"
 #include "tests/session/SessionFixture.h"
 #include "tests/support/PlanRows.h"
 
@@ -233,9 +233,9 @@ TEST_F(StartupTest, EveryWeekRefreshesTheMarkAndTheEndClearsIt) {
   toolkit.answers = {Answer::Yes};
   LoginAs("M", "Demo");
   startup.Form_Load();
-  const Workstation here = ThisWorkstation();
-  EXPECT_EQ(db.Count("datPlaying", "Subject='M' AND Setting='Demo' AND Host='" + here.Host +
-                                       "' AND Process=" + std::to_string(here.Process)),
+  const Workstation here = thisWorkstation();
+  EXPECT_EQ(db.Count("datPlaying", "Subject='M' AND Setting='Demo' AND Host='" + here.host +
+                                       "' AND Process=" + std::to_string(here.process)),
             1);
   db.Exec("UPDATE datPlaying SET LastWeek=0;");
   Order("4");
@@ -264,7 +264,7 @@ TEST_F(StartupTest, SessionTakenOverElsewhereEndsAtItsNextWeek) {
   }
   EXPECT_EQ(code, 1);
   EXPECT_EQ(toolkit.Last().prompt,
-            "M has been taken over by workstation lab-9 (process 77) at " + LocalTimeText(0) +
+            "M has been taken over by workstation lab-9 (process 77) at " + localTimeText(0) +
                 ".\r\nThis session ends here; trial 1, week 2 was not recorded.");
   EXPECT_EQ(db.Count("datRole"), 4);
   EXPECT_EQ(db.Count("datPlaying", "Host='lab-9'"), 1);
@@ -306,7 +306,7 @@ TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
     EXPECT_EQ(pausesShown, expectedPauses[trial]) << "after trial " << trial + 1;
   }
   EXPECT_TRUE(script.Done());
-  EXPECT_EQ(game.pauses.NextPause, 2);
+  EXPECT_EQ(game.pauses.nextPause, 2);
   EXPECT_EQ(startup.form.cmdOrder->text(), "Game Over");
 }
 

@@ -8,7 +8,7 @@
 #include <QInputMethodEvent>
 #include <ctime>
 
-#include "session/PlayingMark.h"
+#include "db/PlayingMark.h"
 #include "session/frmNewUser.h"
 #include "tests/session/SessionFixture.h"
 #include "tests/support/PlanRows.h"
@@ -87,9 +87,9 @@ class LoginTest : public SessionTest {
 
   // Whether the participant's mark is this workstation's.
   bool MarkedHere(const std::string& subject) const {
-    const Workstation here = ThisWorkstation();
-    return db.Count("datPlaying", "Subject='" + subject + "' AND Host='" + here.Host +
-                                      "' AND Process=" + std::to_string(here.Process)) == 1;
+    const Workstation here = thisWorkstation();
+    return db.Count("datPlaying", "Subject='" + subject + "' AND Host='" + here.host +
+                                      "' AND Process=" + std::to_string(here.process)) == 1;
   }
 
   int Asked(const std::string& prompt) const {
@@ -102,7 +102,7 @@ class LoginTest : public SessionTest {
 };
 
 TEST_F(LoginTest, LoadsSettingsTakesANonBlankIdAndRefusesWhatCannotBeUsed) {
-  EXPECT_EQ(session.DatabasePath, appFolder.string() + "/data/quarn.mdb");
+  EXPECT_EQ(session.location(), appFolder.string() + "/data/quarn.mdb");
   ASSERT_EQ(login.cboSetting->count(), 2);
   EXPECT_EQ(login.cboSetting->itemText(1), "O'Brien");
   EXPECT_FALSE(login.cmdStart->isEnabled());
@@ -373,7 +373,7 @@ TEST_F(LoginTest, IdPlayingAtAnotherWorkstationIsRefusedNamingIt) {
   ClickStart();
   ASSERT_EQ(toolkit.shown.size(), 1u);
   EXPECT_EQ(toolkit.Last().prompt, "P1 is playing at workstation lab-7 (process 4711) since " +
-                                       LocalTimeText(since) +
+                                       localTimeText(since) +
                                        ".\r\nTake P1 over on this workstation?  Answer Yes only "
                                        "if that session has ended.");
   EXPECT_EQ(toolkit.Last().title, "Login");
@@ -406,7 +406,7 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
     std::string subject, host;
     int64_t process, ago;
   } cases[] = {{"P1", "lab-7", 4711, kMarkStaleAfterSeconds + 1},
-               {"P2", ThisWorkstation().Host, ended, 30}};
+               {"P2", thisWorkstation().host, ended, 30}};
   for (const auto& k : cases) {
     SCOPED_TRACE(k.subject);
     db.Insert("datUser", {{"Subject", k.subject}, {"Setting", "Demo"}});

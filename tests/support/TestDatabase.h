@@ -7,8 +7,7 @@
 //   EXPECT_EQ(db.Count("datRole", "Subject='S1'"), 4);
 //   auto rows = db.Rows("SELECT Trial FROM datRole ORDER BY Trial");
 //   EXPECT_EQ(std::get<int64_t>(rows[0].at("Trial")), 1);
-//   quarn::Database session(*db.engine, toolkit, random);
-//   session.DatabasePath = db.Path();
+//   quarn::DatabaseAccess access(db.stores, prompter, random);
 //
 // The folder and the file are removed when the object goes out of scope.
 // Link the test with quarn_db.
@@ -24,8 +23,11 @@
 #include <utility>
 #include <vector>
 
-#include "session/SqlCipher.h"
-#include "session/modDatabase.h"
+#include "base/Errors.h"
+#include "db/DatabaseAdmin.h"
+#include "db/SqlCipherConnection.h"
+#include "db/SqlCipherStores.h"
+#include "db/TableWriter.h"
 
 namespace quarn::testing {
 
@@ -38,10 +40,10 @@ struct TestValue {
   TestValue(bool v) : value(int64_t{v ? 1 : 0}) {}
   TestValue(const char* v) : value(std::string(v)) {}
   TestValue(std::string v) : value(std::move(v)) {}
-  FieldValue value;
+  CellValue value;
 };
 
-using TestRow = std::map<std::string, FieldValue>;
+using TestRow = std::map<std::string, CellValue>;
 using Columns = std::map<std::string, TestValue>;
 
 // The error number `action` raises, 0 when it raises none.
@@ -54,73 +56,82 @@ inline int ErrorOf(const std::function<void()>& action) {
   return 0;
 }
 
+// The number of rows of `table` in the file at `path`, optionally restricted
+// by a WHERE clause.
+inline int CountRows(const std::string& path, const std::string& table,
+                     const std::string& where = "") {
+  SqlCipherConnection connection(path, OpenMode::ReadOnly);
+  const quarn::Rows rows = connection.query("SELECT count(*) AS n FROM " + table +
+                                            (where.empty() ? "" : " WHERE " + where));
+  return static_cast<int>(std::get<int64_t>(rows.front().values().front()));
+}
+
 class TestDatabase {
  public:
   // Creates `name` (default quarn.mdb) with the full schema in a new folder.
   explicit TestDatabase(const std::string& name = "quarn.mdb")
-      : engine(MakeSqlCipherEngine()), folder_(NewFolder()), path_(folder_ / name) {
+      : m_folder(NewFolder()), m_path(m_folder / name), stores(nullptr, m_path.string()) {
     // Every file is a copy of one template per process: copies share its
     // salt, so the key is derived once per test run instead of once per test.
     static const TemplateFile templ;
-    std::filesystem::copy_file(templ.path, path_);
+    std::filesystem::copy_file(templ.path, m_path);
   }
   ~TestDatabase() {
     std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
+    std::filesystem::remove_all(m_folder, ignored);
   }
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
 
-  std::string Path() const { return path_.string(); }
-  std::string Folder() const { return folder_.string(); }
+  std::string Path() const { return m_path.string(); }
+  std::string Folder() const { return m_folder.string(); }
 
   // Adds one row; columns left out keep the table's defaults.
-  void Insert(const std::string& table, const Columns& values) {
-    auto rs = engine->Open(Path(), table, false);
-    rs->AddNew();
-    for (const auto& [column, value] : values) rs->Set(column, value.value);
-    rs->Update();
-    rs->Close();
+  void Insert(const std::string& table, const Columns& values) const {
+    TableRow row;
+    for (const auto& [column, value] : values) row.emplace_back(column, value.value);
+    insertRows(Path(), table, {row});
   }
 
   // Every row of a SELECT (or a bare table name), columns by name.
   std::vector<TestRow> Rows(const std::string& select) const {
-    auto rs = engine->Open(Path(), select, true);
+    SqlCipherConnection connection(Path(), OpenMode::ReadOnly);
     std::vector<TestRow> rows;
-    std::vector<std::string> names = ColumnNames(select);
-    for (; !rs->Eof(); rs->MoveNext()) {
-      TestRow row;
-      for (const std::string& name : names) row[name] = rs->Get(name).Value();
-      rows.push_back(std::move(row));
+    for (const Row& row : connection.query(SelectText(select))) {
+      TestRow named;
+      for (size_t c = 0; c < row.values().size(); ++c) {
+        named[row.columns().names()[c]] = row.values()[c];
+      }
+      rows.push_back(std::move(named));
     }
     return rows;
   }
 
   // The number of rows of `table`, optionally restricted by a WHERE clause.
   int Count(const std::string& table, const std::string& where = "") const {
-    auto rs = engine->Open(
-        Path(), "SELECT count(*) AS n FROM " + table + (where.empty() ? "" : " WHERE " + where),
-        true);
-    return static_cast<int>(std::get<int64_t>(rs->Get("n").Value()));
+    return CountRows(Path(), table, where);
   }
 
   // Runs SQL directly (DDL such as DROP TABLE, to build a damaged file).
-  void Exec(const std::string& sql) {
+  void Exec(const std::string& sql) const {
     SqlCipherConnection connection(Path(), OpenMode::ReadWrite);
-    connection.Exec(sql);
+    connection.executeScript(sql);
   }
 
-  std::unique_ptr<DatabaseEngine> engine;
+ private:
+  std::filesystem::path m_folder;
+  std::filesystem::path m_path;
+
+ public:
+  // The stores over this file, for a DatabaseAccess.
+  SqlCipherStores stores;
 
  private:
-  std::filesystem::path folder_;
-  std::filesystem::path path_;
-
   // The template's folder goes when the test process ends (not when a forked
   // child does).
   struct TemplateFile {
     TemplateFile() : path(NewFolder() / "template.mdb"), owner(::getpid()) {
-      CreateDatabase(path.string());
+      createDatabase(path.string());
     }
     ~TemplateFile() {
       std::error_code ignored;
@@ -130,6 +141,10 @@ class TestDatabase {
     pid_t owner;
   };
 
+  static std::string SelectText(const std::string& select) {
+    return select.find(' ') == std::string::npos ? "SELECT * FROM " + select : select;
+  }
+
   static std::filesystem::path NewFolder() {
     static std::atomic<int> counter{0};
     std::filesystem::path folder =
@@ -138,14 +153,6 @@ class TestDatabase {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;
-  }
-
-  // The result's column names, from a table's schema or the query's header.
-  std::vector<std::string> ColumnNames(const std::string& select) const {
-    SqlCipherConnection connection(Path(), OpenMode::ReadOnly);
-    return connection.ResultColumns(select.find(' ') == std::string::npos
-                                        ? "SELECT * FROM " + QuoteIdentifier(select)
-                                        : select);
   }
 };
 

@@ -50,7 +50,6 @@ class ProbePrompter : public ScriptedPrompter {
 struct UiGame {
   UiGame() {
     toolkit.appFolder = db.Folder();
-    database.DatabasePath = db.Path();
     game.identity.SubjectID = "S1";
     game.identity.SettingName = "Lab";
     game.plan.players = {{.name = "Follower", .addsDemand = true}};
@@ -91,8 +90,8 @@ struct UiGame {
   ManualTickCounter ticks;
   FixedRandom random;
   DatabaseWaitNotice waitNotice{toolkit};
-  std::unique_ptr<DatabaseEngine> engine = MakeSqlCipherEngine(&waitNotice);
-  Database database{*engine, toolkit, random};
+  SqlCipherStores stores{&waitNotice, db.Path()};
+  DatabaseAccess database{stores, toolkit, random};
   Game game{Services{toolkit, ticks, random, database}};
   frmMain form{game};
 };

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "base/Numbers.h"
+#include "db/SqlCipherConnection.h"
 #include "record/modRecord.h"
 #include "session/ExitConfirmation.h"
-#include "session/SqlCipher.h"
 #include "session/frmPassword.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/modDisplay.h"
@@ -326,7 +326,7 @@ TEST(DatabaseWait, LockedFileKeepsTheWindowPaintedAndSaysItWaits) {
   g.SetTrials({trial});
   g.form.StartTrial();
   SqlCipherConnection holder(g.db.Path(), OpenMode::ReadWrite);
-  holder.Exec("BEGIN IMMEDIATE;");
+  holder.executeScript("BEGIN IMMEDIATE;");
 
   PaintCounter counter(&g.form);
   std::string notice;
@@ -338,7 +338,7 @@ TEST(DatabaseWait, LockedFileKeepsTheWindowPaintedAndSaysItWaits) {
     const QDialog* window = g.waitNotice.Window();
     if (held && window && window->isVisible()) {
       notice = window->findChild<QLabel*>("lblWaiting")->text().toStdString();
-      holder.Exec("COMMIT;");
+      holder.executeScript("COMMIT;");
       held = false;
     }
   });

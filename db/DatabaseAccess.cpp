@@ -1,0 +1,269 @@
+#include "db/DatabaseAccess.h"
+
+#include <cmath>
+
+#include "base/Errors.h"
+#include "db/DbError.h"
+
+namespace quarn {
+
+namespace {
+
+constexpr int kSilentRetries = 5;
+
+// Raised out of a write when the moderator chose Ignore: the writer is
+// dropped without commit, which stores none of its rows.
+struct WriteIgnored {};
+// Raised when the open must be written again from its first row.
+struct WriteRestart {};
+
+// Names the write under way for as long as it lasts.
+class WriteNaming {
+ public:
+  WriteNaming(std::string& slot, std::string what) : m_slot(slot) { m_slot = std::move(what); }
+  ~WriteNaming() { m_slot.clear(); }
+  WriteNaming(const WriteNaming&) = delete;
+  WriteNaming& operator=(const WriteNaming&) = delete;
+
+ private:
+  std::string& m_slot;
+};
+
+std::string errorText(const QuarnError& failure) {
+  return std::to_string(failure.number()) + ": " + failure.description();
+}
+
+}  // namespace
+
+int64_t backoffCount(UniformRandom& random, int n) {
+  const auto base = static_cast<int64_t>(std::floor(random.next() * 3000 + 1000));
+  return base * n * n;
+}
+
+std::chrono::milliseconds backoffDuration(int64_t count) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(kBackoffStep * count);
+}
+
+DatabaseAccess::DatabaseAccess(Stores& stores, Prompter& prompter, UniformRandom& random)
+    : m_stores(stores), m_prompter(prompter), m_random(random) {}
+
+void DatabaseAccess::retrying(const std::function<void()>& use) {
+  int n = 0;
+  for (;;) {
+    try {
+      use();
+      return;
+    } catch (const QuarnError& failure) {
+      if (failure.number() == kErrItemNotFound) {
+        const auto* dbError = dynamic_cast<const DbError*>(&failure);
+        m_prompter.ask("Please get the most updated database file of " + location() + "\r\n" +
+                           (dbError ? dbError->source() : std::string()),
+                       PromptStyle::Ok, "Error " + errorText(failure),
+                       PromptKind::DatabaseOutdated);
+        m_prompter.endApplication();
+        throw ApplicationEnd(0);  // for a Prompter whose endApplication returns
+      }
+      ++n;
+      if (n > kSilentRetries) {
+        const Answer answer =
+            m_prompter.ask(failure.description() + " Retry? (No to quit)",
+                           PromptStyle::YesNoQuestion, "", PromptKind::DatabaseRetry);
+        if (answer != Answer::Yes) quitUnstored();
+        n = 1;
+      }
+    }
+    // The game stands still while the window's events run here.
+    Prompter::ModalScope waiting(m_prompter);
+    m_prompter.processEvents();
+    m_prompter.wait(backoffDuration(backoffCount(m_random, n)));
+  }
+}
+
+void DatabaseAccess::quitUnstored() {
+  if (!m_writeInProgress.empty()) {
+    m_prompter.ask(m_writeInProgress + " was not stored in the database.  The application ends.",
+                   PromptStyle::OkWarning, kDatabaseOutputTitle, PromptKind::DatabaseNotStored);
+  }
+  m_prompter.endApplication(1);
+  throw ApplicationEnd(1);  // for a Prompter whose endApplication returns
+}
+
+std::vector<std::string> DatabaseAccess::settings() {
+  return read([&] { return m_stores.plan().settings(); });
+}
+
+std::set<std::string> DatabaseAccess::plannedSettings() {
+  return read([&] { return m_stores.plan().plannedSettings(); });
+}
+
+int16_t DatabaseAccess::blockTrialCount(const std::string& setting) {
+  return read([&] { return m_stores.plan().blockTrialCount(setting); });
+}
+
+std::optional<std::string> DatabaseAccess::findParticipant(const std::string& subject) {
+  return read([&] { return m_stores.participants().findParticipant(subject); });
+}
+
+std::optional<int16_t> DatabaseAccess::highestTrial(const std::string& subject,
+                                                    const std::string& setting) {
+  return read([&] { return m_stores.participants().highestTrial(subject, setting); });
+}
+
+std::optional<int16_t> DatabaseAccess::lowestTrial(const std::string& subject,
+                                                   const std::string& setting) {
+  return read([&] { return m_stores.participants().lowestTrial(subject, setting); });
+}
+
+void DatabaseAccess::registerParticipant(const ParticipantRow& row) {
+  std::unique_ptr<RowWriter<ParticipantRow>> writer =
+      read([&] { return m_stores.participants().openRegistration(); });
+  writer->insert(row);
+  writer->commit();
+}
+
+std::optional<PlayingMark> DatabaseAccess::claimParticipant(const PlayingMark& mine, int64_t now,
+                                                            bool takeOver) {
+  return read([&] {
+    return m_stores.participants().markPlaying(mine, [&](const PlayingMark& present) {
+      return !takeOver && markCounts(present, mine.at, now);
+    });
+  });
+}
+
+std::optional<PlayingMark> DatabaseAccess::refreshParticipant(PlayingMark& mine, int64_t now) {
+  mine.lastWeek = now;
+  try {
+    return m_stores.participants().touchPlaying(mine);
+  } catch (const QuarnError&) {
+    return std::nullopt;
+  }
+}
+
+void DatabaseAccess::releaseParticipant(const PlayingMark& mine) {
+  try {
+    m_stores.participants().clearPlaying(mine);
+  } catch (const QuarnError&) {
+  }
+}
+
+void DatabaseAccess::writeWeek(const std::array<WeekRow, kRoleCount>& rows, const std::string& what,
+                               TrialNumbering& numbering) {
+  writeRows<WeekRow>([&] { return m_stores.results().openWeekRows(); },
+                     std::vector<WeekRow>(rows.begin(), rows.end()), what, numbering);
+}
+
+void DatabaseAccess::writeTrial(const TrialRow& row, const std::string& what,
+                                TrialNumbering& numbering) {
+  writeRows<TrialRow>([&] { return m_stores.results().openTrialRows(); }, {row}, what, numbering);
+}
+
+template <class RowT>
+void DatabaseAccess::writeRows(const std::function<std::unique_ptr<RowWriter<RowT>>()>& open,
+                               const std::vector<RowT>& rows, const std::string& what,
+                               TrialNumbering& numbering) {
+  const WriteNaming naming(m_writeInProgress, what);
+  for (;;) {
+    std::unique_ptr<RowWriter<RowT>> writer = read(open);
+    WriteBudget budget;
+    try {
+      for (RowT row : rows) {
+        row.trial = numbering.trial();
+        attempt(
+            budget, [&] { writer->insert(row); }, &row.trial, numbering);
+      }
+      attempt(
+          budget, [&] { writer->commit(); }, nullptr, numbering);
+    } catch (const WriteIgnored&) {
+      return;  // dropped without commit: the open's rows are rolled back
+    } catch (const WriteRestart&) {
+      continue;
+    }
+    return;
+  }
+}
+
+// Runs one step of a write. A failure goes to writeRetry: Retry runs the
+// step again, Ignore leaves the write, Abort ends the application.
+void DatabaseAccess::attempt(WriteBudget& budget, const std::function<void()>& step,
+                             int16_t* rowTrial, TrialNumbering& numbering) {
+  for (;;) {
+    try {
+      step();
+      return;
+    } catch (const QuarnError& failure) {
+      Answer answer;
+      if (failure.number() == kErrWriteLost) {
+        answer = askAfterLostWrite(failure);
+      } else {
+        try {
+          answer = writeRetry(budget, failure, rowTrial, numbering);
+        } catch (const QuarnError&) {
+          // The row's Trial could not be moved any further.
+          answer = askAfterLostWrite(failure);
+        }
+      }
+      if (answer == Answer::Abort) quitUnstored();
+      if (answer == Answer::Ignore) throw WriteIgnored{};
+    }
+  }
+}
+
+// Five silent retries per open, then the question. Only a collision on the
+// key is cured by another Trial: a lock or an I/O fault passes, and moving
+// the row would file the week under a trial that was never played, whose
+// real rows would collide later.
+Answer DatabaseAccess::writeRetry(WriteBudget& budget, const QuarnError& failure, int16_t* rowTrial,
+                                  TrialNumbering& numbering) {
+  if (budget.retries < kSilentRetries) {
+    ++budget.retries;
+    if (failure.number() == kErrDuplicateKey && rowTrial) {
+      *rowTrial = numbering.afterCollision(*rowTrial);
+    }
+    return Answer::Retry;
+  }
+  const Answer answer = m_prompter.ask(errorText(failure), PromptStyle::AbortRetryIgnore,
+                                       kDatabaseOutputTitle, PromptKind::DatabaseWriteFailed);
+  budget.retries = 0;
+  return answer;
+}
+
+// After a write that lost the open's rows a silent retry of the step cannot
+// bring them back: the question comes at once, and Retry writes the whole
+// open anew.
+Answer DatabaseAccess::askAfterLostWrite(const QuarnError& failure) {
+  const Answer answer = m_prompter.ask(errorText(failure), PromptStyle::AbortRetryIgnore,
+                                       kDatabaseOutputTitle, PromptKind::DatabaseWriteFailed);
+  if (answer == Answer::Retry) throw WriteRestart{};
+  return answer;
+}
+
+Rows DatabaseAccess::GuardedPlanTables::players() {
+  return m_access.read([&] { return store().players(); });
+}
+
+Rows DatabaseAccess::GuardedPlanTables::blockRows(const std::string& setting) {
+  return m_access.read([&] { return store().blockRows(setting); });
+}
+
+Rows DatabaseAccess::GuardedPlanTables::trainingRows(const std::string& setting) {
+  return m_access.read([&] { return store().trainingRows(setting); });
+}
+
+Rows DatabaseAccess::GuardedPlanTables::pauseRows(const std::string& setting) {
+  return m_access.read([&] { return store().pauseRows(setting); });
+}
+
+std::optional<Row> DatabaseAccess::GuardedPlanTables::predicter(const std::string& name) {
+  return m_access.read([&] { return store().predicter(name); });
+}
+
+std::optional<Row> DatabaseAccess::GuardedPlanTables::displayConfiguration(
+    const std::string& name) {
+  return m_access.read([&] { return store().displayConfiguration(name); });
+}
+
+std::optional<Row> DatabaseAccess::GuardedPlanTables::displayOption(const std::string& name) {
+  return m_access.read([&] { return store().displayOption(name); });
+}
+
+}  // namespace quarn

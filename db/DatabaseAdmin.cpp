@@ -1,0 +1,260 @@
+#include "db/DatabaseAdmin.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <istream>
+#include <iterator>
+#include <ostream>
+#include <set>
+#include <vector>
+
+#include "base/Text.h"
+#include "db/DbError.h"
+#include "db/Schema.h"
+#include "db/SqlCipherConnection.h"
+#include "db/SqlTranslation.h"
+#include "db/TableWriter.h"
+
+namespace quarn {
+
+namespace {
+
+// The shortest text that reads back as the same double.
+std::string roundTripDouble(double value) {
+  char buffer[32];
+  for (int precision = 15; precision <= 17; ++precision) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
+    if (std::strtod(buffer, nullptr) == value) break;
+  }
+  return buffer;
+}
+
+std::string csvField(const std::string& text, bool forceQuotes) {
+  bool quote = forceQuotes || text.find_first_of(",\"\r\n") != std::string::npos ||
+               (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+  if (!quote) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+  return out;
+}
+
+struct CsvValue {
+  std::string text;
+  bool quoted = false;
+};
+
+struct CsvRecord {
+  int line = 0;  // the line the record starts on
+  std::vector<CsvValue> fields;
+};
+
+QuarnError refusal(int line, const std::string& what, int number = kErrDatabase) {
+  return QuarnError(number, "line " + std::to_string(line) + ": " + what);
+}
+
+// RFC 4180 records; a quoted field may span lines. Blank lines are skipped.
+std::vector<CsvRecord> parseCsv(const std::string& text) {
+  std::vector<CsvRecord> records;
+  size_t i = 0;
+  int line = 1;
+  while (i < text.size()) {
+    if (text[i] == '\n' || (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+      i += text[i] == '\r' ? 2 : 1;
+      ++line;
+      continue;
+    }
+    CsvRecord record;
+    record.line = line;
+    for (;;) {
+      CsvValue field;
+      if (i < text.size() && text[i] == '"') {
+        field.quoted = true;
+        ++i;
+        for (;;) {
+          if (i >= text.size()) throw refusal(record.line, "a quoted field is not closed");
+          if (text[i] == '"') {
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+              field.text.push_back('"');
+              i += 2;
+              continue;
+            }
+            ++i;
+            break;
+          }
+          if (text[i] == '\n') ++line;
+          field.text.push_back(text[i++]);
+        }
+        if (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r') {
+          throw refusal(line, "text after a closing quote");
+        }
+      } else {
+        while (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r') {
+          if (text[i] == '"') throw refusal(line, "a quote inside an unquoted field");
+          field.text.push_back(text[i++]);
+        }
+      }
+      record.fields.push_back(std::move(field));
+      if (i < text.size() && text[i] == ',') {
+        ++i;
+        continue;
+      }
+      if (i < text.size() && text[i] == '\r') {
+        if (i + 1 >= text.size() || text[i + 1] != '\n')
+          throw refusal(line, "a lone carriage return");
+        ++i;
+      }
+      if (i < text.size()) {
+        ++i;  // the line feed
+        ++line;
+      }
+      break;
+    }
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
+// Whether `column` of `table` holds a name that is written into the
+// participants' comma-separated text lines.
+bool namesATextLineField(const std::string& table, const std::string& column) {
+  const auto is = [](const std::string& a, const char* b) { return equalsIgnoringAsciiCase(a, b); };
+  if (is(column, "Setting"))
+    return is(table, "tblBlock") || is(table, "tblTraining") || is(table, "tblPause");
+  if (is(column, "Name")) return is(table, "tblPlayer");
+  if (is(column, "Predicter")) {
+    return is(table, "tblBlock") || is(table, "tblTraining") || is(table, "tblPredicter");
+  }
+  return false;
+}
+
+// Refuses text that is not UTF-8, and names that would break the lines of
+// the participants' text files.
+void checkTexts(const std::string& table, const std::vector<std::string>& names,
+                const CsvRecord& record) {
+  for (size_t c = 0; c < names.size() && c < record.fields.size(); ++c) {
+    const std::string& text = record.fields[c].text;
+    const std::string at = "column " + names[c] + ": ";
+    size_t bad = 0;
+    if (!isUtf8(text, &bad)) {
+      throw refusal(record.line, at + "byte " + std::to_string(bad + 1) +
+                                     " of the value is not UTF-8 text (save the file as UTF-8)");
+    }
+    if (namesATextLineField(table, names[c])) {
+      const std::string fault = textLineFault(text);
+      if (!fault.empty()) {
+        throw refusal(record.line, at + "the name '" + printable(text) + "' " + fault +
+                                       ", which would break the lines of the participants' "
+                                       "text files");
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void createDatabase(const std::string& path) {
+  if (std::filesystem::exists(path)) {
+    throw QuarnError(kErrDatabase, "The file " + path + " already exists");
+  }
+  try {
+    SqlCipherConnection connection(path, OpenMode::Create);
+    connection.executeScript(std::string("BEGIN;\n") + schemaSql() + "\nCOMMIT;");
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    throw;
+  }
+}
+
+void exportCsv(const std::string& path, const std::string& table, std::ostream& out) {
+  SqlCipherConnection connection(path, OpenMode::ReadOnly);
+  const std::vector<ColumnInfo> columns = connection.columns(table);
+  for (size_t c = 0; c < columns.size(); ++c) {
+    out << (c ? "," : "") << csvField(columns[c].name, false);
+  }
+  out << "\r\n";
+  const std::string sql = "SELECT * FROM " + quoteIdentifier(table) + " ORDER BY rowid;";
+  sqlite3_stmt* stmt = connection.prepare(sql);
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    for (size_t c = 0; c < columns.size(); ++c) {
+      const int col = static_cast<int>(c);
+      if (c) out << ',';
+      switch (sqlite3_column_type(stmt, col)) {
+        case SQLITE_NULL:
+          break;
+        case SQLITE_INTEGER:
+          out << sqlite3_column_int64(stmt, col);
+          break;
+        case SQLITE_FLOAT:
+          out << roundTripDouble(sqlite3_column_double(stmt, col));
+          break;
+        default:
+          out << csvField(std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col)),
+                                      static_cast<size_t>(sqlite3_column_bytes(stmt, col))),
+                          sqlite3_column_bytes(stmt, col) == 0);
+          break;
+      }
+    }
+    out << "\r\n";
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) connection.fail(rc, sql);
+}
+
+int importCsv(const std::string& path, const std::string& table, std::istream& in) {
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::vector<CsvRecord> records = parseCsv(std::string(withoutByteOrderMark(text)));
+  if (records.empty()) throw refusal(1, "no header line");
+
+  TableWriter writer(path, table);
+  const CsvRecord& header = records.front();
+  std::vector<std::string> names;
+  std::set<std::string> seen;
+  for (const CsvValue& field : header.fields) {
+    if (!isUtf8(field.text)) throw refusal(header.line, "a column name that is not UTF-8 text");
+    try {
+      writer.column(field.text);
+    } catch (const QuarnError& failure) {
+      throw refusal(header.line, "unknown column '" + field.text + "'", failure.number());
+    }
+    if (!seen.insert(toLowerAscii(field.text)).second) {
+      throw refusal(header.line, "column '" + field.text + "' twice");
+    }
+    names.push_back(field.text);
+  }
+
+  int stored = 0;
+  for (size_t r = 1; r < records.size(); ++r) {
+    const CsvRecord& record = records[r];
+    if (record.fields.size() != names.size()) {
+      throw refusal(record.line, std::to_string(record.fields.size()) +
+                                     " fields where the header has " +
+                                     std::to_string(names.size()));
+    }
+    checkTexts(table, names, record);
+    TableRow row;
+    for (size_t c = 0; c < names.size(); ++c) {
+      const CsvValue& value = record.fields[c];
+      row.emplace_back(names[c],
+                       value.text.empty() && !value.quoted ? CellValue{} : CellValue{value.text});
+    }
+    try {
+      writer.insert(row);
+    } catch (const QuarnError& failure) {
+      throw refusal(record.line, failure.description(), failure.number());
+    }
+    ++stored;
+  }
+  writer.commit();
+  return stored;
+}
+
+}  // namespace quarn

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "db/SqlCipherConnection.h"
+
+namespace quarn {
+
+// A write transaction that adds rows to one table. The write lock is taken
+// at the start (BEGIN IMMEDIATE, so the busy timeout applies); commit()
+// stores every row added, destruction without commit() none of them. A
+// table the file lacks is refused at the start (3265).
+class InsertTransaction {
+ public:
+  InsertTransaction(const std::string& path, const std::string& table, BusyWaiter* waiter);
+  ~InsertTransaction();
+  InsertTransaction(const InsertTransaction&) = delete;
+  InsertTransaction& operator=(const InsertTransaction&) = delete;
+
+  const std::string& table() const { return m_table; }
+  const std::vector<ColumnInfo>& columns() const { return m_columns; }
+
+  // Runs one INSERT with `params` bound; each text is prepared once. A key
+  // that is taken raises kErrDuplicateKey; a failure that rolled the
+  // transaction back raises kErrWriteLost, and so does every call after it.
+  void insert(const std::string& sql, const SqlParams& params);
+  // A second commit does nothing. A commit that meets a lock keeps the
+  // transaction, so that it can be tried again.
+  void commit();
+
+ private:
+  [[noreturn]] void failWrite(int rc, const std::string& sql);
+  void needOpen() const;
+
+  SqlCipherConnection m_connection;
+  std::string m_table;
+  std::vector<ColumnInfo> m_columns;
+  std::map<std::string, sqlite3_stmt*> m_statements;
+  bool m_inTransaction = false;
+  bool m_broken = false;
+  bool m_committed = false;
+};
+
+}  // namespace quarn

@@ -1,0 +1,47 @@
+#include "db/PlayingMark.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <ctime>
+
+namespace quarn {
+
+namespace {
+
+bool processRuns(int64_t process) {
+  if (process <= 0 || process > INT_MAX) return false;
+  return ::kill(static_cast<pid_t>(process), 0) == 0 || errno == EPERM;
+}
+
+}  // namespace
+
+Workstation thisWorkstation() {
+  char host[256] = {};
+  if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+  return {host, static_cast<int64_t>(::getpid())};
+}
+
+bool markCounts(const PlayingMark& other, const Workstation& here, int64_t now) {
+  if (other.at == here) return false;
+  if (now - other.lastWeek > kMarkStaleAfterSeconds) return false;
+  if (other.at.host == here.host && !processRuns(other.at.process)) return false;
+  return true;
+}
+
+std::string describeWorkstation(const Workstation& at) {
+  return at.host + " (process " + std::to_string(at.process) + ")";
+}
+
+std::string localTimeText(int64_t seconds) {
+  const std::time_t time = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  localtime_r(&time, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+}  // namespace quarn

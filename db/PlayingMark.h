@@ -1,0 +1,48 @@
+#pragma once
+
+// A participant plays on one workstation at a time. The login marks the
+// participant as playing here (datPlaying), every recorded week refreshes the
+// mark, a normal end removes it. Another workstation's mark keeps the
+// participant from being played here while it counts; the moderator may take
+// the participant over knowingly.
+
+#include <cstdint>
+#include <string>
+
+namespace quarn {
+
+// A running copy of the application: the computer's name and the process.
+struct Workstation {
+  std::string host;
+  int64_t process = 0;
+  bool operator==(const Workstation&) const = default;
+};
+
+// The mark of a participant playing at a workstation (a datPlaying row).
+struct PlayingMark {
+  std::string subject;
+  std::string setting;
+  Workstation at;
+  int64_t since = 0;     // seconds since 1970: the login
+  int64_t lastWeek = 0;  // seconds since 1970: the last recorded week, the login before it
+};
+
+// A mark without a recorded week for this long no longer counts: its program
+// was killed, or its computer switched off.
+inline constexpr int64_t kMarkStaleAfterSeconds = 15 * 60;
+
+// This copy of the application.
+Workstation thisWorkstation();
+
+// Whether `other` keeps its participant from being played at `here` at
+// `now` (seconds since 1970): it is not here's own mark, it is not stale,
+// and, made on this computer, its process still runs.
+bool markCounts(const PlayingMark& other, const Workstation& here, int64_t now);
+
+// "lab-3 (process 4711)".
+std::string describeWorkstation(const Workstation& at);
+
+// "2024-03-05 14:07:09", the local time of `seconds` since 1970.
+std::string localTimeText(int64_t seconds);
+
+}  // namespace quarn

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/Roles.h"
+#include "db/RowWriter.h"
+
+namespace quarn {
+
+// One stage's week: a row of datRole. The comments give the column where its
+// name differs.
+struct WeekRow {
+  std::string subject;
+  std::string setting;
+  int16_t trial = 0;
+  bool training = false;
+  int16_t week = 0;
+  std::string role;
+  bool participant = false;               // User: 6 for the participant's stage, else 0
+  std::optional<int32_t> predicterNoise;  // PNoise: only in a trial with a predicter
+  int32_t order = 0;
+  int32_t deltaInventory = 0;
+  int32_t inventory = 0;
+  std::vector<int32_t> delaySlots;  // Delay1 to Delay3, as many as the trial's delay
+  int32_t demand = 0;
+  int32_t satisfied = 0;
+  int32_t weeklyCost = 0;
+  int32_t totalCost = 0;
+  int32_t transactionTime = 0;  // the decision time in milliseconds
+  std::string date;             // YYYY-MM-DD
+  std::string timeOfDay;        // HH:MM:SS
+};
+
+// One trial: a row of datTrial.
+struct TrialRow {
+  std::string subject;
+  std::string setting;
+  int16_t trial = 0;
+  bool training = false;
+  int16_t weeks = 0;
+  int16_t delay = 0;
+  std::string predicter;
+  double inventoryCostRate = 0.0;  // InventoryCost
+  double backorderCostRate = 0.0;  // BackCost
+  double transitCostRate = 0.0;    // TransitCost
+  double endCost = 0.0;
+  std::array<std::string, kRoleCount> players;  // Factory ... Retailer: who played each role
+  std::string date;
+  std::string time;
+};
+
+// The results: datRole and datTrial.
+class ResultStore {
+ public:
+  virtual ~ResultStore() = default;
+  virtual std::unique_ptr<RowWriter<WeekRow>> openWeekRows() = 0;
+  virtual std::unique_ptr<RowWriter<TrialRow>> openTrialRows() = 0;
+};
+
+}  // namespace quarn

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "db/ParticipantStore.h"
+#include "db/SqlCipherFile.h"
+
+namespace quarn {
+
+// The participants of an encrypted file.
+class SqlCipherParticipantStore final : public ParticipantStore {
+ public:
+  explicit SqlCipherParticipantStore(const SqlCipherFile& file) : m_file(file) {}
+
+  std::optional<std::string> findParticipant(const std::string& subject) override;
+  std::optional<int16_t> highestTrial(const std::string& subject,
+                                      const std::string& setting) override;
+  std::optional<int16_t> lowestTrial(const std::string& subject,
+                                     const std::string& setting) override;
+  std::unique_ptr<RowWriter<ParticipantRow>> openRegistration() override;
+  std::optional<PlayingMark> markPlaying(
+      const PlayingMark& mine, const std::function<bool(const PlayingMark&)>& keeps) override;
+  std::optional<PlayingMark> touchPlaying(const PlayingMark& mine) override;
+  void clearPlaying(const PlayingMark& mine) override;
+
+ private:
+  std::optional<int16_t> recordedTrial(const std::string& sql, const std::string& subject,
+                                       const std::string& setting);
+
+  const SqlCipherFile& m_file;
+};
+
+}  // namespace quarn

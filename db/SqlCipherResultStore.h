@@ -1,0 +1,20 @@
+#pragma once
+
+#include "db/ResultStore.h"
+#include "db/SqlCipherFile.h"
+
+namespace quarn {
+
+// The results of an encrypted file.
+class SqlCipherResultStore final : public ResultStore {
+ public:
+  explicit SqlCipherResultStore(const SqlCipherFile& file) : m_file(file) {}
+
+  std::unique_ptr<RowWriter<WeekRow>> openWeekRows() override;
+  std::unique_ptr<RowWriter<TrialRow>> openTrialRows() override;
+
+ private:
+  const SqlCipherFile& m_file;
+};
+
+}  // namespace quarn

@@ -1,0 +1,8 @@
+#include "db/SqlCipherStores.h"
+
+namespace quarn {
+
+SqlCipherStores::SqlCipherStores(BusyWaiter* waiter, std::string path)
+    : m_file{std::move(path), waiter} {}
+
+}  // namespace quarn

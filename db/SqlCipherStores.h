@@ -1,0 +1,30 @@
+#pragma once
+
+#include "db/SqlCipherParticipantStore.h"
+#include "db/SqlCipherPlanStore.h"
+#include "db/SqlCipherResultStore.h"
+#include "db/Stores.h"
+
+namespace quarn {
+
+// The three stores over one encrypted file. Each use connects anew, so that
+// nothing is held open between two uses and another workstation can write.
+class SqlCipherStores final : public Stores {
+ public:
+  // While another program holds the file's lock, `waiter` (if any) is told.
+  explicit SqlCipherStores(BusyWaiter* waiter = nullptr, std::string path = "");
+
+  PlanStore& plan() override { return m_plan; }
+  ParticipantStore& participants() override { return m_participants; }
+  ResultStore& results() override { return m_results; }
+  std::string location() const override { return m_file.path; }
+  void setLocation(const std::string& location) override { m_file.path = location; }
+
+ private:
+  SqlCipherFile m_file;
+  SqlCipherPlanStore m_plan{m_file};
+  SqlCipherParticipantStore m_participants{m_file};
+  SqlCipherResultStore m_results{m_file};
+};
+
+}  // namespace quarn

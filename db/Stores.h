@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "db/ParticipantStore.h"
+#include "db/PlanStore.h"
+#include "db/ResultStore.h"
+
+namespace quarn {
+
+// The three stores of one experiment database, and where it is. All SQL of
+// the product lies behind them. The encrypted file is the first
+// implementation (SqlCipherStores); a server engine implements the same.
+class Stores {
+ public:
+  virtual ~Stores() = default;
+  virtual PlanStore& plan() = 0;
+  virtual ParticipantStore& participants() = 0;
+  virtual ResultStore& results() = 0;
+  // Where the database is (a file's path), as messages name it.
+  virtual std::string location() const = 0;
+  virtual void setLocation(const std::string& location) = 0;
+};
+
+}  // namespace quarn

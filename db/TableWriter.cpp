@@ -1,0 +1,94 @@
+#include "db/TableWriter.h"
+
+#include <map>
+
+#include "base/Numbers.h"
+#include "base/Text.h"
+#include "db/DbError.h"
+#include "db/SqlTranslation.h"
+
+namespace quarn {
+
+CellValue convertForColumn(const ColumnInfo& column, const CellValue& given) {
+  CellValue value = given;
+  auto refuse = [&](const std::string& what) {
+    return DbError(DbErrorKind::Other, kErrDataTypeConversion,
+                   "Data type conversion error (" + column.name + ": " + what + ")");
+  };
+  if (column.affinity == ColumnAffinity::Text) {
+    if (auto* i = std::get_if<int64_t>(&value)) return decimal(*i);
+    if (auto* d = std::get_if<double>(&value)) return shortestDecimal(*d);
+    return value;
+  }
+  if (column.affinity != ColumnAffinity::Integer && column.affinity != ColumnAffinity::Real) {
+    return value;
+  }
+  if (auto* text = std::get_if<std::string>(&value)) {
+    const std::string_view digits = trimSpace(*text);
+    if (digits.empty()) return std::monostate{};
+    const std::string quoted = "'" + printable(*text) + "'";
+    const ParsedNumber parsed = parseNumber(digits);
+    if (parsed.kind != NumberKind::Number) {
+      throw refuse(quoted + (parsed.kind == NumberKind::OutOfRange ? " is out of range"
+                                                                   : " is not a number"));
+    }
+    if (column.affinity == ColumnAffinity::Integer) {
+      if (!parsed.wholeForm) throw refuse(quoted + " is not a whole number");
+      if (!parsed.whole) throw refuse(quoted + " is out of range");
+      return *parsed.whole;
+    }
+    return parsed.value;
+  }
+  if (column.affinity == ColumnAffinity::Integer) {
+    if (auto* d = std::get_if<double>(&value)) {
+      const double rounded = roundHalfEven(*d);
+      if (!(rounded >= -9.2e18 && rounded <= 9.2e18)) throw refuse(shortestDecimal(*d));
+      value = static_cast<int64_t>(rounded);
+    }
+  }
+  return value;
+}
+
+TableWriter::TableWriter(const std::string& path, const std::string& table, BusyWaiter* waiter)
+    : m_transaction(path, table, waiter) {}
+
+const ColumnInfo& TableWriter::column(const std::string& name) const {
+  for (const ColumnInfo& c : m_transaction.columns()) {
+    if (equalsIgnoringAsciiCase(c.name, name)) return c;
+  }
+  throw DbError(DbErrorKind::ItemNotFound, kErrItemNotFound,
+                "Item not found in this collection (" + name + ")", m_transaction.table());
+}
+
+void TableWriter::insert(const TableRow& row) {
+  // Only the assigned columns are named, so the others take their defaults;
+  // a column assigned twice takes the last value.
+  std::map<std::string, CellValue> values;
+  for (const auto& [name, value] : row) {
+    const ColumnInfo& c = column(name);
+    values[c.name] = convertForColumn(c, value);
+  }
+  std::string sql = "INSERT INTO " + quoteIdentifier(m_transaction.table());
+  SqlParams params;
+  if (values.empty()) {
+    sql += " DEFAULT VALUES;";
+  } else {
+    std::string names, marks;
+    for (auto& [name, value] : values) {
+      names += (names.empty() ? "" : ",") + quoteIdentifier(name);
+      marks += marks.empty() ? "?" : ",?";
+      params.push_back(value);
+    }
+    sql += " (" + names + ") VALUES (" + marks + ");";
+  }
+  m_transaction.insert(sql, params);
+}
+
+void insertRows(const std::string& path, const std::string& table,
+                const std::vector<TableRow>& rows) {
+  TableWriter writer(path, table);
+  for (const TableRow& row : rows) writer.insert(row);
+  writer.commit();
+}
+
+}  // namespace quarn

@@ -1,0 +1,303 @@
+#include "plan/PlanReaders.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "base/Errors.h"
+#include "base/Numbers.h"
+#include "base/Text.h"
+#include "plan/PlanBounds.h"
+#include "plan/PlanCheck.h"
+
+namespace quarn {
+
+namespace {
+
+// The largest cost sum the game over can show.
+constexpr double kLargestCostSum = 2147483647.0;
+
+// A name that would break the lines of the participants' text files.
+std::string textLineComplaint(const std::string& what, const std::string& fault) {
+  return what + " " + fault + ", which would break the lines of the participants' text files";
+}
+
+// The game adds the end costs of the experiment trials in 32 bits; a plan
+// whose trials could together go beyond that is refused.
+void checkCostSum(const std::string& setting, double lowest, double highest,
+                  const std::string& costliest, double costliestHigh, int64_t trials,
+                  RowReader& reader) {
+  if (highest <= kLargestCostSum && lowest >= -kLargestCostSum - 1) return;
+  const double sum = highest > kLargestCostSum ? highest : lowest;
+  reader.setPlace(settingPlace(setting), -1);
+  reader.add(reader.refusal(
+      "numweeks, cost rates", shortestDecimal(sum),
+      "the end costs of its " + decimal(trials) + " trials can add up to " + shortestDecimal(sum) +
+          ", beyond the 32 bits of the game's cost sum (2147483647); the costliest trials are " +
+          costliest + ", up to " + shortestDecimal(costliestHigh) + " each"));
+}
+
+// How many trials the rows make, with every fault of their Runs.
+int64_t countBlockTrials(const Rows& rows, const std::string& setting, RowReader& reader) {
+  int64_t total = 0;
+  for (const Row& row : rows) {
+    reader.setRow(row);
+    reader.setPlace(blockPlace(setting, row, total, 0),
+                    static_cast<int16_t>(std::min<int64_t>(total, INT16_MAX)));
+    const std::optional<int16_t> runs = reader.int16("Runs");
+    if (runs && *runs < 0) {
+      reader.add(reader.refusal("Runs", decimal(*runs), "Runs " + decimal(*runs) + " is below 0"));
+    } else if (runs) {
+      total += *runs;
+    }
+  }
+  reader.setPlace(settingPlace(setting), -1);
+  if (rows.empty()) {
+    reader.add(
+        reader.refusal("Setting", printable(setting), "tblBlock has no rows for this setting"));
+  } else if (total == 0 && reader.faultCount() == 0) {
+    reader.add(reader.refusal("Runs", "0", "the rows of tblBlock make no trials"));
+  } else if (total > std::numeric_limits<int16_t>::max()) {
+    reader.add(
+        reader.refusal("Runs", decimal(total),
+                       "the rows of tblBlock make " + decimal(total) + " trials, more than 32767"));
+  }
+  return total;
+}
+
+}  // namespace
+
+int16_t resolvePlayer(const std::vector<PlayerStrategy>& players, TrialPlan& trial,
+                      int16_t trialIndex, const std::string& name, int16_t role,
+                      std::string& refusal) {
+  refusal.clear();
+  if (name == "Subject") {
+    if (trial.participantRole != kNoParticipant) {
+      refusal = "Subject is playing multiple roles";
+      return kParticipantPlayer;
+    }
+    trial.participantRole = role;
+    return kParticipantPlayer;
+  }
+  for (size_t i = 0; i < players.size(); ++i) {
+    if (equalsIgnoringAsciiCase(players[i].name, name)) return static_cast<int16_t>(i);
+  }
+  refusal = "Player strategy " + name + " invalid on Trial " + decimal(trialIndex);
+  return kParticipantPlayer;
+}
+
+bool readTrialColumns(RowReader& reader, const std::vector<PlayerStrategy>& players,
+                      TrialPlan& trial, bool training) {
+  const size_t faultsBefore = reader.faultCount();
+  size_t playerFaults = 0;
+  trial.delay = reader.int16("Delay").value_or(0);
+  trial.weeks = reader.int16(training ? "Weeks" : "numweeks").value_or(0);
+  const std::string input = reader.textOrEmpty("Input");
+  if (input.find_first_not_of(' ') != std::string::npos) trial.inputFile = input;
+  trial.initialDemand = reader.int32("InitialDemand").value_or(0);
+  trial.jumpWeek = reader.int16("JumpWeek").value_or(0);
+  trial.secondDemand = reader.int32("SecondDemand").value_or(0);
+  trial.predicter = reader.textOrEmpty("Predicter");
+  trial.displayOption = reader.text("DisplayOption").value_or(std::string());
+
+  trial.participantRole = kNoParticipant;
+  trial.rolePlayers.fill(0);
+  for (int16_t role = 0; role < kRoleCount; ++role) {
+    const std::optional<std::string> name = reader.text(roleColumn(role));
+    if (!name) continue;
+    std::string refusal;
+    trial.rolePlayers[static_cast<size_t>(role)] =
+        resolvePlayer(players, trial, reader.trial(), *name, role, refusal);
+    if (!refusal.empty()) {
+      PlanFault fault = reader.refusal(roleColumn(role), *name, refusal);
+      // The player refusals keep their own wording and title, also for
+      // training rows.
+      fault.text = refusal;
+      fault.title = "Error: tblBlock";
+      reader.add(std::move(fault));
+      ++playerFaults;
+    }
+  }
+
+  trial.firstOrder = reader.int32("FirstOrder").value_or(0);
+  trial.minOrder = reader.int32("MinOrder").value_or(0);
+  trial.maxOrder = reader.int32("MaxOrder").value_or(0);
+  trial.orderDelay = training ? trial.delay : int16_t{1};
+  trial.maxNoise = reader.int16("MaxNoise").value_or(0);
+  trial.initialInventory = reader.int32("InitInventory").value_or(0);
+  trial.initialShipment = reader.int32("InitDelayAmount").value_or(0);
+  trial.inventoryCostRate = reader.real("CostInventory").value_or(0.0);
+  trial.backorderCostRate = reader.real("CostBackOrder").value_or(0.0);
+  trial.transitCostRate = reader.real("CostTransit").value_or(0.0);
+  trial.recordToDatabase = reader.truth("DatabaseOutput");
+  if (!training) {
+    trial.enableProfit = reader.truth("EnableProfit");
+    trial.pricePerUnit = reader.int16("PricePerUnit").value_or(0);
+  }
+  return reader.faultCount() == faultsBefore + playerFaults;
+}
+
+PlayerRows readPlayers(PlanTables& tables) {
+  PlayerRows result;
+  const Rows rows = tables.players();
+  RowReader reader("tblPlayer", "tblPlayer", -1, result.faults);
+  int64_t number = 0;
+  for (const Row& row : rows) {
+    reader.setRow(row);
+    reader.setPlace("tblPlayer row " + decimal(++number), -1);
+    const std::optional<std::string> name = reader.text("Name");
+    if (!name) continue;
+    reader.setPlace("tblPlayer row " + printable(*name), -1);
+    if (const std::string fault = textLineFault(*name); !fault.empty()) {
+      reader.add(reader.refusal("Name", printable(*name), textLineComplaint("the name", fault)));
+    }
+    PlayerStrategy player;
+    player.name = *name;
+    player.usesSterman = reader.truth("Sterman");
+    player.addsDemand = reader.truth("Demand");
+    player.addsBackorder = reader.truth("BackOrder");
+    player.addsDelta = reader.truth("Delta");
+    player.orderIfNegative = reader.int16("IfZero").value_or(0);
+    player.alpha = reader.real("Alpha").value_or(0.0);
+    player.beta = reader.real("Beta").value_or(0.0);
+    player.epsilon = reader.real("Epsilon").value_or(0.0);
+    player.theta = reader.real("Theta").value_or(0.0);
+    if (const std::string fault = stermanParameterFault(player); !fault.empty()) {
+      reader.add(reader.refusal("Alpha, Beta, Theta, Epsilon", "", fault));
+    }
+    result.players.push_back(std::move(player));
+  }
+  if (result.players.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) {
+    result.faults.push_back(
+        makeRefusal("tblPlayer", "tblPlayer", -1, "Name", "", "more than 32767 players"));
+  }
+  return result;
+}
+
+BlockRows readBlocks(PlanTables& tables, const std::vector<PlayerStrategy>& players,
+                     const std::string& setting, const std::string& inputFolder) {
+  BlockRows result;
+  const Rows rows = tables.blockRows(setting);
+  RowReader reader("tblBlock", settingPlace(setting), -1, result.faults);
+  if (const std::string fault = textLineFault(setting); !fault.empty()) {
+    reader.add(reader.refusal("Setting", printable(setting),
+                              textLineComplaint("the setting name", fault)));
+  }
+  const int64_t total = countBlockTrials(rows, setting, reader);
+  if (firstFault(result.faults)) return result;
+
+  // Every row read and checked once and copied Runs times; copies read from
+  // the same row would be equal anyway.
+  result.trials.reserve(static_cast<size_t>(total));
+  PlanReferences references(tables);
+  double lowest = 0.0, highest = 0.0, costliestHigh = 0.0;
+  std::string costliest;
+  for (const Row& row : rows) {
+    const int16_t runs = row.cell("Runs").toInt16();
+    if (runs <= 0) continue;
+    const int16_t first = static_cast<int16_t>(result.trials.size());
+    const std::string place = blockPlace(setting, row, first, runs);
+    reader.setRow(row);
+    reader.setPlace(place, first);
+    TrialPlan trial;
+    if (readTrialColumns(reader, players, trial, false)) {
+      TrialPlan built = trial;
+      TrialBounds bounds;
+      for (PlanFault& f :
+           checkLoadedTrial(built, players, "tblBlock", place, first, inputFolder, bounds)) {
+        reader.add(std::move(f));
+      }
+      if (!built.weeklyDemand.empty()) {
+        warnAboutTrial(built, "tblBlock", place, first, result.faults);
+        references.checkTrial(built, "tblBlock", place, first, result.faults);
+      }
+      lowest += runs * std::min(bounds.lowestCost, 0.0);
+      highest += runs * std::max(bounds.highestCost, 0.0);
+      if (bounds.highestCost > costliestHigh) {
+        costliestHigh = bounds.highestCost;
+        costliest = place;
+      }
+    }
+    result.trials.insert(result.trials.end(), runs, trial);
+  }
+  if (!firstFault(result.faults)) {
+    checkCostSum(setting, lowest, highest, costliest, costliestHigh, total, reader);
+  }
+  return result;
+}
+
+TrainingRow readTraining(PlanTables& tables, const std::vector<PlayerStrategy>& players,
+                         const std::string& setting, int16_t firstIndex,
+                         const std::string& inputFolder) {
+  TrainingRow training;
+  const Rows rows = tables.trainingRows(setting);
+  if (rows.empty()) return training;
+  training.found = true;
+  training.rowCount = rows.size();
+  const std::string place = trainingPlace(setting);
+  RowReader reader("tblTraining", place, firstIndex, training.faults);
+  reader.setRow(rows.front());
+  const auto warn = [&](const std::string& field, const std::string& value,
+                        const std::string& complaint) {
+    PlanFault w = reader.refusal(field, value, complaint);
+    w.warning = true;
+    reader.add(std::move(w));
+  };
+  if (training.rowCount > 1) {
+    warn("Setting", printable(setting),
+         decimal(static_cast<int64_t>(training.rowCount)) +
+             " tblTraining rows for this setting: only the first is used");
+  }
+
+  const std::optional<int16_t> runs = reader.int16("Runs");
+  if (runs) {
+    training.runs = *runs;
+    if (*runs < 1) {
+      reader.add(reader.refusal("Runs", decimal(*runs), "Runs " + decimal(*runs) + " is below 1"));
+    } else if (int64_t{firstIndex} + *runs > std::numeric_limits<int16_t>::max()) {
+      reader.add(
+          reader.refusal("Runs", decimal(*runs),
+                         "Runs " + decimal(*runs) + " makes the plan longer than 32767 trials"));
+    }
+  }
+  const std::optional<int32_t> costLimit = reader.int32("CostLimit");
+  const std::optional<int32_t> inventoryBound = reader.int32("InventoryBounds");
+  training.costLimit = costLimit.value_or(0);
+  training.inventoryBound = inventoryBound.value_or(0);
+  const std::optional<std::string> password = reader.text("Password");
+  training.password = password.value_or(std::string());
+  if (costLimit && inventoryBound && (training.costLimit == 0) != (training.inventoryBound == 0)) {
+    const bool cost = training.costLimit != 0;
+    warn(cost ? "CostLimit" : "InventoryBounds",
+         decimal(cost ? training.costLimit : training.inventoryBound),
+         std::string("only ") + (cost ? "CostLimit" : "InventoryBounds") +
+             " is set: training limits are checked only when both are, so none is");
+  }
+
+  const size_t faultsBefore = reader.faultCount();
+  if (readTrialColumns(reader, players, training.trial, true)) {
+    if (reader.faultCount() == faultsBefore && training.trial.participantRole == kNoParticipant) {
+      reader.add(reader.refusal("Subject", "", "no role column of the training row names Subject"));
+    }
+    TrialPlan built = training.trial;
+    TrialBounds bounds;
+    for (PlanFault& f :
+         checkLoadedTrial(built, players, "tblTraining", place, firstIndex, inputFolder, bounds)) {
+      reader.add(std::move(f));
+    }
+    if (!built.weeklyDemand.empty()) {
+      if (const std::optional<BoundFault> f =
+              trainingWeekOneFault(built, training.costLimit, training.inventoryBound)) {
+        reader.add(reader.refusal(f->field, f->value, f->complaint));
+      }
+      warnAboutTrial(built, "tblTraining", place, firstIndex, training.faults);
+      PlanReferences references(tables);
+      references.checkTrial(built, "tblTraining", place, firstIndex, training.faults);
+    }
+  }
+  if (password && password->empty()) {
+    warn("Password", "", "Password is empty: anyone can skip the training with e and Enter");
+  }
+  return training;
+}
+
+}  // namespace quarn

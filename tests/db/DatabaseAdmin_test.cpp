@@ -1,0 +1,107 @@
+#include "db/DatabaseAdmin.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "tests/support/TestDatabase.h"
+
+namespace quarn {
+namespace {
+
+using testing::TestDatabase;
+
+std::string Export(const TestDatabase& db, const std::string& table) {
+  std::ostringstream out;
+  exportCsv(db.Path(), table, out);
+  return out.str();
+}
+
+TEST(CreateDatabase, RefusesToOverwriteAFile) {
+  TestDatabase db;
+  db.Insert("tblPlayer", {{"Name", "UniqueMarkerName"}});
+  EXPECT_THROW(createDatabase(db.Path()), QuarnError);
+  EXPECT_EQ(db.Count("tblPlayer"), 1) << "the existing file is untouched";
+}
+
+// The file holds every table and cannot be read without the password.
+TEST(CreateDatabase, HoldsEveryTableEncrypted) {
+  TestDatabase db;
+  db.Insert("tblPlayer", {{"Name", "UniqueMarkerName"}});
+  for (const char* table : {"tblBlock", "tblTraining", "tblDisplay", "tblDisplayOption", "tblPause",
+                            "tblPredicter", "datUser", "datRole", "datTrial"}) {
+    EXPECT_EQ(db.Count(table), 0) << table;
+  }
+  std::ifstream in(db.Path(), std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  for (const char* plain : {"SQLite format 3", "UniqueMarkerName", "tblPlayer"}) {
+    EXPECT_EQ(bytes.find(plain), std::string::npos) << plain;
+  }
+}
+
+TEST(Csv, ExportThenImportGivesTheSameTable) {
+  TestDatabase source;
+  source.Insert("tblPlayer", {{"Name", "say \"hi\""}, {"Alpha", 0.1}, {"IfZero", -3}});
+  source.Insert("tblPlayer", {{"Name", ""}, {"Alpha", testing::TestValue{}}, {"Sterman", true}});
+  source.Insert("tblPlayer", {{"Name", " padded "}, {"Beta", 1e-300}});
+  source.Insert("tblDisplay", {{"Configuration", "say \"hi\", then\r\nleave"}});
+  const std::string csv = Export(source, "tblPlayer");
+  EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
+            "Name,Sterman,Demand,BackOrder,Delta,IfZero,Alpha,Beta,Epsilon,Theta");
+
+  TestDatabase target;
+  for (const char* table : {"tblPlayer", "tblDisplay"}) {
+    std::istringstream in(Export(source, table));
+    EXPECT_GT(importCsv(target.Path(), table, in), 0);
+    EXPECT_EQ(Export(target, table), Export(source, table));
+  }
+  EXPECT_EQ(target.Count("tblPlayer", "Name='' AND Alpha IS NULL"), 1);
+}
+
+// Defaults for the columns left out; a spreadsheet's byte-order mark is skipped.
+TEST(Csv, ImportTakesTheDefaultsOfColumnsLeftOut) {
+  TestDatabase target;
+  std::istringstream partial("\xEF\xBB\xBFSetting,Delay\nA,2\n\"B\",3\n");
+  EXPECT_EQ(importCsv(target.Path(), "tblBlock", partial), 2);
+  EXPECT_EQ(target.Count("tblBlock", "Runs=1 AND DatabaseOutput=1 AND Input=''"), 2);
+}
+
+TEST(Csv, ImportRefusalsNameTheLineAndStoreNothing) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Name,Colour\nA,red\n", "line 1: unknown column 'Colour'"},
+      {"Name,Alpha\nA,0.5\nB,high\n", "line 3: "},
+      {"Name,Alpha\nA,0.5\n\"B\",1\nC\n", "line 4: 1 fields where the header has 2"},
+      {"Name,IfZero\nA,0x2\n",
+       "line 2: Data type conversion error (IfZero: '0x2' is not a number)"},
+      {"Name,IfZero\nA,2.5\n",
+       "line 2: Data type conversion error (IfZero: '2.5' is not a whole number)"},
+      {"Name,Alpha\nA,1e999\n",
+       "line 2: Data type conversion error (Alpha: '1e999' is out of range)"},
+      {"Name\nA\n\xe9t\xe9\n", "line 3: column Name: byte 1 of the value is not UTF-8 text"},
+      {"Name\n\"a,b\"\n", "line 2: column Name: the name 'a,b' holds a comma"},
+  };
+  for (const auto& [csv, line] : cases) {
+    TestDatabase db;
+    std::istringstream in(csv);
+    try {
+      importCsv(db.Path(), "tblPlayer", in);
+      ADD_FAILURE() << "accepted: " << csv;
+    } catch (const QuarnError& e) {
+      EXPECT_EQ(e.description().rfind(line, 0), 0u) << e.description();
+    }
+    EXPECT_EQ(db.Count("tblPlayer"), 0) << csv;
+  }
+}
+
+TEST(Csv, ImportRefusesATableTheFileLacks) {
+  TestDatabase db;
+  std::istringstream in("Name\nA\n");
+  EXPECT_THROW(importCsv(db.Path(), "tblNothing", in), QuarnError);
+}
+
+}  // namespace
+}  // namespace quarn

@@ -1,0 +1,139 @@
+#include "db/InsertTransaction.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "db/DbError.h"
+#include "tests/support/TestDatabase.h"
+
+namespace quarn {
+namespace {
+
+using testing::ErrorOf;
+using testing::TestDatabase;
+
+const std::string kInsertUser = R"(INSERT INTO "datUser" ("Subject") VALUES (?))";
+
+TEST(InsertTransaction, RowsAreStoredOnlyByCommit) {
+  TestDatabase db;
+  {
+    InsertTransaction dropped(db.Path(), "datUser", nullptr);
+    dropped.insert(kInsertUser, {std::string("gone")});
+  }
+  InsertTransaction kept(db.Path(), "datUser", nullptr);
+  kept.insert(kInsertUser, {std::string("S1")});
+  EXPECT_EQ(db.Count("datUser"), 0);
+  kept.commit();
+  kept.commit();  // a second commit is harmless
+  EXPECT_EQ(db.Rows("datUser").size(), 1u);
+  EXPECT_EQ(db.Count("datUser", "Subject='S1'"), 1);
+}
+
+TEST(InsertTransaction, TakenKeyIsAKeyCollision) {
+  TestDatabase db;
+  db.Insert("datUser", {{"Subject", "S1"}});
+  InsertTransaction writer(db.Path(), "datUser", nullptr);
+  EXPECT_EQ(ErrorOf([&] { writer.insert(kInsertUser, {std::string("S1")}); }), kErrDuplicateKey);
+  writer.insert(kInsertUser, {std::string("S2")});  // the transaction goes on
+  writer.commit();
+  EXPECT_EQ(db.Count("datUser"), 2);
+}
+
+TEST(InsertTransaction, MissingTableIsRefusedAtTheStart) {
+  TestDatabase db;
+  db.Exec("DROP TABLE datTrial;");
+  EXPECT_EQ(ErrorOf([&] { InsertTransaction(db.Path(), "datTrial", nullptr); }), kErrItemNotFound);
+}
+
+TEST(InsertTransaction, NeverCreatesAFile) {
+  TestDatabase db;
+  const std::string path = db.Folder() + "/nothing.mdb";
+  EXPECT_EQ(ErrorOf([&] { InsertTransaction(path, "datRole", nullptr); }),
+            kErrDatabase + 14 /* SQLITE_CANTOPEN */);
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// Two processes write weeks into one file at once; the busy timeout makes
+// each wait for the other, and no row is lost.
+TEST(InsertTransaction, TwoProcessesWritingAtOnceLoseNothing) {
+  TestDatabase db;
+  constexpr int kWeeks = 40;
+  const std::string insert =
+      R"(INSERT INTO "datRole" ("Subject", "Setting", "Trial", "Week", "Role") VALUES (?, 'A', 1, ?, ?))";
+  std::vector<pid_t> children;
+  for (const char* subject : {"P1", "P2"}) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      try {
+        for (int week = 1; week <= kWeeks; ++week) {
+          InsertTransaction writer(db.Path(), "datRole", nullptr);
+          for (int r = 0; r < kRoleCount; ++r) {
+            writer.insert(insert, {std::string(subject), int64_t{week}, roleName(r)});
+          }
+          writer.commit();
+          // Readers in between, as the login and loaders do.
+          SqlCipherConnection(db.Path(), OpenMode::ReadOnly).query(R"(SELECT * FROM "datRole")");
+        }
+        _exit(0);
+      } catch (...) {
+        _exit(1);
+      }
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(db.Count("datRole"), 2 * kWeeks * 4);
+}
+
+// SQLite reports a folder it cannot create its journal in as "unable to open
+// database file"; the moderator is told which folder cannot be written. The
+// write runs in a child process that gives up root's rights, which would
+// write anywhere.
+TEST(InsertTransaction, NamesTheFolderThatCannotBeWritten) {
+  namespace fs = std::filesystem;
+  TestDatabase db;
+  fs::permissions(db.Path(), fs::perms::all);
+  fs::permissions(db.Folder(),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  int channel[2];
+  ASSERT_EQ(::pipe(channel), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(channel[0]);
+    std::string result = "stored";
+    if (::geteuid() == 0 && ::setuid(65534) != 0) result = "setuid failed";
+    try {
+      InsertTransaction writer(db.Path(), "datUser", nullptr);
+      writer.insert(kInsertUser, {std::string("S1")});
+      writer.commit();
+    } catch (const QuarnError& e) {
+      result = e.description();
+    }
+    (void)!::write(channel[1], result.data(), result.size());
+    ::_exit(0);
+  }
+  ::close(channel[1]);
+  std::string message;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) message.append(buffer, n);
+  ::close(channel[0]);
+  ::waitpid(child, nullptr, 0);
+  fs::permissions(db.Folder(), fs::perms::owner_all);
+
+  EXPECT_EQ(
+      message.rfind("The folder " + db.Folder() + " cannot be written (Permission denied)", 0), 0u)
+      << message;
+  EXPECT_EQ(db.Count("datUser"), 0);
+}
+
+}  // namespace
+}  // namespace quarn

@@ -1,0 +1,89 @@
+#include "db/SqlCipherResultStore.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/TestDatabase.h"
+
+namespace quarn {
+namespace {
+
+using testing::TestDatabase;
+
+WeekRow Week() {
+  WeekRow row;
+  row.subject = "P1";
+  row.setting = "A";
+  row.trial = 2;
+  row.week = 7;
+  row.role = "Retailer";
+  row.order = 5;
+  row.deltaInventory = -1;
+  row.inventory = 11;
+  row.delaySlots = {4, 6};
+  row.demand = 8;
+  row.satisfied = 8;
+  row.weeklyCost = 6;
+  row.totalCost = 40;
+  row.transactionTime = 1250;
+  row.date = "2024-03-05";
+  row.timeOfDay = "14:07:09";
+  return row;
+}
+
+// Columns the row does not fill are Null or 0, as the table's defaults make
+// them: User and Training 0, PNoise and the slots beyond the delay Null.
+TEST(SqlCipherResultStore, WeekRowFillsItsColumns) {
+  TestDatabase db;
+  auto writer = db.stores.results().openWeekRows();
+  writer->insert(Week());
+  WeekRow participant = Week();
+  participant.role = "Factory";
+  participant.participant = true;
+  participant.training = true;
+  participant.predicterNoise = -2;
+  writer->insert(participant);
+  writer->commit();
+  EXPECT_EQ(db.Count("datRole",
+                     "Role='Retailer' AND User=0 AND Training=0 AND PNoise IS NULL AND [Order]=5 "
+                     "AND DeltaInventory=-1 AND Inventory=11 AND Delay1=4 AND Delay2=6 AND Delay3 "
+                     "IS NULL AND Demand=8 AND Satisfied=8 AND WeeklyCost=6 AND TotalCost=40 AND "
+                     "TransactionTime=1250 AND Date='2024-03-05' AND TimeOfDay='14:07:09'"),
+            1);
+  EXPECT_EQ(db.Count("datRole", "Role='Factory' AND User=6 AND Training=1 AND PNoise=-2"), 1);
+}
+
+TEST(SqlCipherResultStore, TrialRowFillsItsColumns) {
+  TestDatabase db;
+  TrialRow row;
+  row.subject = "P1";
+  row.setting = "A";
+  row.trial = -3;
+  row.training = true;
+  row.weeks = 20;
+  row.delay = 2;
+  row.inventoryCostRate = 0.5;
+  row.backorderCostRate = 1.0;
+  row.transitCostRate = 0.25;
+  row.endCost = 96;
+  row.players = {"Echo", "Subject", "Echo", "Catch-up"};
+  row.date = "2024-03-05";
+  row.time = "14:07:09";
+  auto writer = db.stores.results().openTrialRows();
+  writer->insert(row);
+  writer->commit();
+  EXPECT_EQ(db.Count("datTrial",
+                     "Trial=-3 AND Training=1 AND Weeks=20 AND Delay=2 AND Predicter='' AND "
+                     "InventoryCost=0.5 AND BackCost=1.0 AND TransitCost=0.25 AND EndCost=96 AND "
+                     "Factory='Echo' AND Distributor='Subject' AND Retailer='Catch-up' AND "
+                     "Time='14:07:09'"),
+            1);
+}
+
+TEST(SqlCipherResultStore, RowsAreStoredOnlyByCommit) {
+  TestDatabase db;
+  db.stores.results().openWeekRows()->insert(Week());
+  EXPECT_EQ(db.Count("datRole"), 0);
+}
+
+}  // namespace
+}  // namespace quarn

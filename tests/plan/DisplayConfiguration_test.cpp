@@ -1,0 +1,46 @@
+#include "plan/DisplayConfiguration.h"
+
+#include "tests/plan/PlanFixture.h"
+
+namespace quarn::testing {
+namespace {
+
+class DisplayTest : public PlanTest {
+ protected:
+  DisplayTest() {
+    Row("tblDisplayOption", {{"Option", "All"}, {"RecentOrder", 1}, {"Inventory", 1}, {"Cost", 1}});
+    Row("tblDisplayOption", {{"Option", "Partial"}, {"Inventory", TestValue()}, {"Cost", 0}});
+    Row("tblDisplay", {{"Configuration", "Blind"},
+                       {"BottlesF", 0},
+                       {"TrucksFD", 1},
+                       {"TrucksDW", TestValue()},
+                       {"TrucksWR", 1},
+                       {"TotalCost", 0},
+                       {"Distributor", "All"},
+                       {"Wholesaler", "Partial"},
+                       {"Retailer", "Unknown"}});
+  }
+};
+
+TEST_F(DisplayTest, ConfigurationSaysWhichTrucksAndTotalsShow) {
+  const DisplayConfiguration c = readDisplayConfiguration(tables(), "Blind");
+  EXPECT_TRUE(c.found);
+  EXPECT_EQ(std::vector<bool>({c.factoryProduction, c.trucksToDistributor, c.trucksToWholesaler,
+                               c.trucksToRetailer, c.totalCost}),
+            std::vector<bool>({false, true, false, true, false}));  // Null reads as false
+}
+
+TEST_F(DisplayTest, EachRolesOptionSaysWhichFiguresShow) {
+  const DisplayConfiguration c = readDisplayConfiguration(tables(), "Blind");
+  EXPECT_TRUE(c.roles[1].found && c.roles[1].recentOrder && c.roles[1].cost);
+  EXPECT_FALSE(c.roles[2].inventory || c.roles[2].cost || !c.roles[2].backorder);
+  EXPECT_EQ(c.roles[3].option, "Unknown");
+  EXPECT_FALSE(c.roles[3].found);
+}
+
+TEST_F(DisplayTest, UnknownConfigurationIsNotFound) {
+  EXPECT_FALSE(readDisplayConfiguration(tables(), "Missing").found);
+}
+
+}  // namespace
+}  // namespace quarn::testing

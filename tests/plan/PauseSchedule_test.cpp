@@ -1,0 +1,35 @@
+#include "plan/PauseSchedule.h"
+
+#include "tests/plan/PlanFixture.h"
+
+namespace quarn::testing {
+namespace {
+
+TEST_F(PlanTest, PausesLoadInTrialOrderAndNoneKeepTheSchedule) {
+  Row("tblPause", {{"Setting", "Demo"}, {"Trial", 4}, {"Password", "four"}});
+  Row("tblPause", {{"Setting", "Demo"}, {"Trial", 2}, {"Password", "two"}});
+  PauseSchedule schedule;
+  schedule.nextPause = 1;
+  loadPauses(tables(), "Demo", schedule);
+  ASSERT_EQ(schedule.pauses.size(), 2u);
+  EXPECT_EQ(schedule.pauses[0].afterTrial, 2);
+  EXPECT_EQ(schedule.nextPause, 1) << "nothing resets the next pause";
+  loadPauses(tables(), "Other", schedule);
+  EXPECT_EQ(schedule.pauses.size(), 2u);
+}
+
+TEST(PauseSchedule, TheNextPauseIsDueAfterItsTrialAndPassedByItsPassword) {
+  PauseSchedule schedule{{{2, "two"}, {4, "four"}}, 0};
+  EXPECT_FALSE(pauseDue(schedule, 0));
+  EXPECT_TRUE(pauseDue(schedule, 1));
+  EXPECT_FALSE(checkPausePassword(schedule, "Two")) << "the password's letter case counts";
+  EXPECT_FALSE(checkPausePassword(schedule, "four"));
+  EXPECT_TRUE(checkPausePassword(schedule, "two"));
+  EXPECT_TRUE(pauseDue(schedule, 3));
+  EXPECT_TRUE(checkPausePassword(schedule, "four"));
+  EXPECT_FALSE(pauseDue(schedule, 3));
+  EXPECT_FALSE(checkPausePassword(schedule, "four")) << "no pause is pending";
+}
+
+}  // namespace
+}  // namespace quarn::testing

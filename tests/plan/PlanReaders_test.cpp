@@ -1,0 +1,220 @@
+#include "plan/PlanReaders.h"
+
+#include "tests/plan/PlanFixture.h"
+
+namespace quarn::testing {
+namespace {
+
+TEST_F(PlanTest, BlockRowsExpandIntoRunsTrialsInPlayOrder) {
+  Block({{"RandomGroup", 2}, {"Index", 5}, {"Runs", 3}, {"MaxNoise", 1}});
+  Block({{"RandomGroup", 0}, {"Index", 1}, {"MaxNoise", 4}});
+  Block({{"RandomGroup", 1}, {"Index", 2}, {"Runs", 0}, {"MaxNoise", 9}});
+  Block({{"RandomGroup", 1}, {"Index", 1}, {"MaxNoise", 3}});
+  Block({{"RandomGroup", 2}, {"Index", 1}, {"MaxNoise", 2}});
+  Block({{"Setting", "Other"}, {"MaxNoise", 7}});
+  const BlockRows rows = Blocks();
+  EXPECT_TRUE(rows.faults.empty());
+  std::vector<int> noise;
+  for (const TrialPlan& t : rows.trials) noise.push_back(t.maxNoise);
+  EXPECT_EQ(noise, (std::vector<int>{2, 1, 1, 1, 3, 4}));
+}
+
+// Blank Input and Predicter stay as they are; Null truth values read false;
+// players match apart from letter case; numbers round half to even. The
+// demand is built at the trial start, not here.
+TEST_F(PlanTest, RowValuesAreReadAsThePlayUsesThem) {
+  WriteInput("series.txt", "5,6,7\n");
+  Block({{"Input", "   "},
+         {"Predicter", " "},
+         {"DatabaseOutput", TestValue()},
+         {"EnableProfit", TestValue()},
+         {"Wholesaler", "Subject"},
+         {"Retailer", "BOT"},
+         {"InitInventory", 12.5}});
+  Block({{"Input", "series.txt"}, {"DatabaseOutput", 3}, {"Retailer", "Bot"}});
+  const BlockRows rows = Blocks();
+  ASSERT_EQ(rows.trials.size(), 2u);
+  const TrialPlan& a = rows.trials[0];
+  EXPECT_EQ(a.inputFile + "|" + a.predicter, "| ");
+  EXPECT_FALSE(a.recordToDatabase || a.enableProfit);
+  EXPECT_EQ(a.participantRole, 2);
+  EXPECT_EQ(a.rolePlayers, (std::array<int16_t, 4>{0, 0, kParticipantPlayer, 0}));
+  EXPECT_EQ(a.initialInventory, 12);
+  EXPECT_EQ(a.orderDelay, 1);
+  EXPECT_TRUE(a.weeklyDemand.empty());
+  const TrialPlan& b = rows.trials[1];
+  EXPECT_EQ(b.inputFile + "|" + b.predicter + "|" + std::to_string(b.participantRole),
+            "series.txt||-1");
+  EXPECT_TRUE(b.recordToDatabase);
+}
+
+// Player names match ignoring case but not blanks; only "Subject" names the
+// participant, once per trial; a refusal names the row and its trials.
+TEST_F(PlanTest, BlockValuesThePlayCannotUseAreRefusedWithTheirRow) {
+  WriteInput("bad.txt", "4,x\n");
+  WriteInput("huge.txt", "4,2147483647\n");
+  const std::string row = "Setting Demo, tblBlock row RandomGroup 0, Index 2 (trial 3): ";
+  const std::vector<std::pair<Columns, std::string>> cases = {
+      {{{"Delay", 4}}, row + "Delay 4 is outside 1 to 3"},
+      {{{"numweeks", 0}}, row + "numweeks 0 is below 1"},
+      {{{"JumpWeek", 13}}, row + "JumpWeek 13 is outside 1 to 12"},
+      {{{"numweeks", 40000}}, row + "numweeks 40000 does not fit in 16 bits"},
+      {{{"numweeks", 32767}, {"JumpWeek", 1}},
+       row + "numweeks 32767 is above 32766, the most weeks the week counter can play"},
+      {{{"MaxNoise", 16384}},
+       row + "MaxNoise 16384 is above 16383, the largest noise range the orders can hold"},
+      {{{"MaxNoise", TestValue()}}, row + "MaxNoise is empty (Null)"},
+      // Cells written with the sqlcipher shell: kept as text, or as a REAL infinity.
+      {{{"CostInventory", "SQL 'inf'"}}, row + "CostInventory 'inf' is not a finite number"},
+      {{{"CostBackOrder", "SQL 1e999"}}, row + "CostBackOrder 'inf' is not a finite number"},
+      {{{"MaxOrder", "SQL 'nan'"}}, row + "MaxOrder 'nan' is not a number"},
+      {{{"InitInventory", "SQL '0x10'"}}, row + "InitInventory '0x10' is not a number"},
+      {{{"Runs", -1}}, "Setting Demo, tblBlock row RandomGroup 0, Index 2: Runs -1 is below 0"},
+      {{{"Input", "missing.txt"}}, row + "Input missing.txt: Demand file"},
+      {{{"Input", "bad.txt"}}, row + "Input bad.txt: Demand file"},
+      {{{"Input", "../data/x"}}, row + "Input ../data/x: Demand file"},
+      {{{"Input", "huge.txt"}}, row + "the Retailer's total cost can reach 4294967268 in week 4"},
+      {{{"CostInventory", 1e300}}, row + "the Factory's inventory cost can reach"},
+      {{{"InitInventory", 2000000000}}, row + "the Factory's total cost can reach 3000000002"},
+      {{{"FirstOrder", 2000000000}}, row + "the goods on their way to the Factory can add up"},
+      {{{"InitialDemand", 1000000000}}, row + "the week 1 demand 1000000000 times 3"},
+      {{{"Distributor", "Nobody"}, {"Retailer", "nobody"}},
+       "Player strategy Nobody invalid on Trial 3"},
+      {{{"Factory", "Bot "}}, "Player strategy Bot  invalid on Trial 3"},
+      {{{"Retailer", "subject"}}, "Player strategy subject invalid on Trial 3"},
+      {{{"Factory", "Subject"}}, "Subject is playing multiple roles"},
+  };
+  for (const auto& [columns, complaint] : cases) {
+    file.Exec("DELETE FROM tblBlock");
+    blockIndex = 0;
+    Block({{"Runs", 3}});
+    Columns typed;
+    for (const auto& [column, value] : columns) {
+      const auto* text = std::get_if<std::string>(&value.value);
+      if (text && text->rfind("SQL ", 0) == 0) continue;
+      typed.emplace(column, value);
+    }
+    Block(typed);
+    for (const auto& [column, value] : columns) {
+      const auto* text = std::get_if<std::string>(&value.value);
+      if (text && text->rfind("SQL ", 0) == 0) {
+        file.Exec("UPDATE tblBlock SET " + column + "=" + text->substr(4) + " WHERE [Index]=2");
+      }
+    }
+    const auto [title, text] = Refusal(Blocks().faults);
+    EXPECT_EQ(title.rfind("Error", 0), 0u) << complaint;
+    EXPECT_EQ(text.rfind(complaint, 0), 0u) << text;
+    if (complaint.find("bad.txt") != std::string::npos) {
+      EXPECT_NE(text.find("line 1, number 2 is not a number"), std::string::npos) << text;
+    }
+  }
+}
+
+// A value that cannot be converted at all is an error (its number, not a
+// refusal box) that names the row and the column.
+TEST_F(PlanTest, UnconvertibleValueIsAnErrorNamingItsRowAndColumn) {
+  Block();
+  file.Exec("UPDATE tblBlock SET MaxOrder='0x10'");
+  EXPECT_EQ(Refusal(Blocks().faults),
+            std::make_pair(std::string("Error 13"),
+                           std::string("Setting Demo, tblBlock row RandomGroup 0, Index 1 (trial "
+                                       "0): MaxOrder '0x10' is not a number")));
+}
+
+// The rows a trial names are checked when it names them.
+TEST_F(PlanTest, PredicterRowsThePlayCannotUseAreRefused) {
+  const std::string place =
+      "Setting Demo, tblBlock row RandomGroup 0, Index 1 (trial 0), tblPredicter row Ahead: ";
+  const std::vector<std::pair<Columns, std::string>> cases = {
+      {{{"Extent", -5}, {"Excess", 8}},
+       place + "Extent -5 is below 0: the forecast would show weeks before week 1"},
+      {{{"Extent", 2}, {"Excess", 99999}},
+       place + "Excess 99999 does not fit the forecast's 16 bits (-32768 to 32767)"},
+      {{{"Extent", TestValue()}, {"Excess", 8}}, place + "Extent is empty (Null)"},
+  };
+  for (const auto& [predicter, complaint] : cases) {
+    file.Exec("DELETE FROM tblBlock; DELETE FROM tblPredicter;");
+    blockIndex = 0;
+    Block({{"Predicter", "Ahead"}});
+    Columns row = predicter;
+    row.emplace("Predicter", "Ahead");
+    Row("tblPredicter", row);
+    EXPECT_EQ(Refusal(Blocks().faults).second, complaint);
+  }
+}
+
+TEST_F(PlanTest, SettingWithoutTrialsIsRefused) {
+  EXPECT_EQ(Refusal(Blocks("Empty").faults).second,
+            "Setting Empty: tblBlock has no rows for this setting");
+  Block({{"Runs", 0}});
+  EXPECT_EQ(Refusal(Blocks().faults).second, "Setting Demo: the rows of tblBlock make no trials");
+}
+
+TEST_F(PlanTest, SettingOfMoreThan32767TrialsIsRefused) {
+  Block({{"Runs", 20000}});
+  Block({{"Runs", 20000}});
+  EXPECT_EQ(Refusal(Blocks().faults).second,
+            "Setting Demo: the rows of tblBlock make 40000 trials, more than 32767");
+}
+
+TEST_F(PlanTest, SettingNameThatBreaksTextLinesIsRefused) {
+  Block({{"Setting", "De,mo"}});
+  EXPECT_EQ(Refusal(Blocks("De,mo").faults).second,
+            "Setting De,mo: the setting name holds a comma, which would break the lines of the "
+            "participants' text files");
+}
+
+// Training rows take weeks from Weeks and the order delay from Delay; only
+// the first row of a setting counts.
+TEST_F(PlanTest, TrainingRowIsReadAsATrialBehindTheBlocks) {
+  Training({{"Delay", 3}, {"Retailer", "Bot"}, {"Factory", "Subject"}});
+  Training({{"Runs", 4}});
+  const TrainingRow row = TrainingOf(5);
+  EXPECT_TRUE(row.found);
+  EXPECT_EQ(
+      std::vector<int>({row.runs, row.costLimit, row.inventoryBound, static_cast<int>(row.rowCount),
+                        row.trial.weeks, row.trial.orderDelay, row.trial.participantRole}),
+      std::vector<int>({2, 100, 50, 2, 6, 3, 0}));
+  EXPECT_EQ(row.password, "skip");
+  EXPECT_TRUE(firstFault(row.faults) == nullptr);
+  EXPECT_FALSE(TrainingOf(5, "Other").found);
+}
+
+TEST_F(PlanTest, TrainingValuesThePlayCannotUseAreRefused) {
+  const std::vector<std::pair<Columns, std::pair<std::string, std::string>>> cases = {
+      {{{"Runs", 0}}, {"Error: tblTraining", "Setting Demo, tblTraining: Runs 0 is below 1"}},
+      {{{"Retailer", "Bot"}},
+       {"Error: tblTraining",
+        "Setting Demo, tblTraining: no role column of the training row names Subject"}},
+      {{{"InventoryBounds", 10}},
+       {"Error: tblTraining",
+        "Setting Demo, tblTraining: every training trial fails at week 1, before anything is "
+        "ordered: the Retailer's inventory is 12 (InitInventory 12 + InitDelayAmount 4 - week 1 "
+        "demand 4), above InventoryBounds 10"}},
+      {{{"CostLimit", -1}},
+       {"Error: tblTraining",
+        "Setting Demo, tblTraining: every training trial fails at week 1, before anything is "
+        "ordered: CostLimit -1 is below the cost of 0 the participant has then"}},
+      {{{"Factory", "Nobody"}}, {"Error: tblBlock", "Player strategy Nobody invalid on Trial 1"}},
+  };
+  for (const auto& [columns, expected] : cases) {
+    file.Exec("DELETE FROM tblTraining");
+    Training(columns);
+    EXPECT_EQ(Refusal(TrainingOf(1).faults), expected);
+  }
+}
+
+TEST_F(PlanTest, PlayerTableFaultsNameTheirRow) {
+  Row("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
+  Row("tblPlayer", {{"Name", "Huge"}, {"Sterman", 1}, {"Alpha", 1e300}});
+  Row("tblPlayer", {{"Name", "a,b"}});
+  const PlayerRows rows = readPlayers(tables());
+  std::vector<std::string> texts;
+  for (const PlanFault& f : rows.faults) texts.push_back(f.text.substr(0, f.text.find(':')));
+  EXPECT_EQ(texts, (std::vector<std::string>{"tblPlayer row Nully", "tblPlayer row Huge",
+                                             "tblPlayer row a,b"}));
+  EXPECT_EQ(rows.players.size(), 4u);
+}
+
+}  // namespace
+}  // namespace quarn::testing

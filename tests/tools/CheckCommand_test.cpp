@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "tests/support/PlanRows.h"
+#include "tests/support/TestDatabase.h"
+#include "tools/Commands.h"
+
+namespace quarn::testing {
+namespace {
+
+// A database with the rows a plan needs; `check` runs on its folder.
+class CheckCommand : public ::testing::Test {
+ protected:
+  CheckCommand() {
+    Row("tblPlayer", {{"Name", "Bot"}});
+    Row("tblDisplay", {{"Configuration", "Standard"},
+                       {"Factory", "Everything"},
+                       {"Distributor", "Everything"},
+                       {"Wholesaler", "Everything"},
+                       {"Retailer", "Everything"}});
+    Row("tblDisplayOption", {{"Option", "Everything"}});
+  }
+  void Row(const std::string& table, const Columns& values) { file.Insert(table, values); }
+  void Block(Columns overrides = {}) {
+    overrides.emplace("Index", ++blockIndex);
+    Row("tblBlock", PlanRow(false, overrides));
+  }
+  void Training(const Columns& overrides = {}) { Row("tblTraining", PlanRow(true, overrides)); }
+  int Run(const std::vector<std::string>& args) {
+    out.str("");
+    std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
+    const int code = admin::CmdCheck(args);
+    std::cout.rdbuf(saved);
+    return code;
+  }
+
+  TestDatabase file;
+  std::ostringstream out;
+  int blockIndex = 0;
+};
+
+// Every fault of every table, also behind a refused player name; warnings
+// are listed among them and counted, but do not fail the check.
+TEST_F(CheckCommand, ListsTheFaultsOfEveryTableAndFailsOnAny) {
+  Row("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
+  Block();
+  Block({{"Setting", "Other"}, {"numweeks", 0}, {"JumpWeek", 1}, {"Runs", 2}});
+  Block({{"Setting", "Other"}, {"Factory", "Nobody"}, {"Delay", 5}});
+  Training({{"Setting", "Other"}, {"Runs", 0}});
+  Row("tblPause", {{"Setting", "Other"}, {"Trial", 1}, {"Password", TestValue()}});
+  Training({{"Setting", "TrainOnly"}});
+  Block({{"Setting", "Warned"},
+         {"MinOrder", 5},
+         {"MaxOrder", 1},
+         {"CostTransit", -1.0},
+         {"Predicter", "Missing"},
+         {"DisplayOption", "Nowhere"}});
+  Training({{"Setting", "Warned"}, {"Password", ""}, {"InventoryBounds", 0}});
+  Row("tblPause", {{"Setting", "Warned"}, {"Trial", 2}, {"Password", "p"}});
+  EXPECT_EQ(Run({file.Folder()}), 1);
+  EXPECT_EQ(
+      out.str(),
+      "tblPlayer row Nully: Alpha is empty (Null)\n"
+      "Setting Other, tblBlock row RandomGroup 0, Index 2 (trials 0 to 1): numweeks 0 is "
+      "below 1\n"
+      "Setting Other, tblBlock row RandomGroup 0, Index 3 (trial 2): Player strategy Nobody "
+      "invalid on Trial 2\n"
+      "Setting Other, tblBlock row RandomGroup 0, Index 3 (trial 2): Delay 5 is outside 1 to "
+      "3\n"
+      "Setting Other, tblTraining: Runs 0 is below 1\n"
+      "Setting Other, tblPause row Trial 1: Password is empty (Null)\n"
+      "Setting TrainOnly: tblBlock has no rows for this setting\n"
+      "warning: Setting Warned, tblBlock row RandomGroup 0, Index 4 (trial 0): MaxOrder 1 is "
+      "below MinOrder 5: a Sterman player's order is then always one of the two\n"
+      "warning: Setting Warned, tblBlock row RandomGroup 0, Index 4 (trial 0): CostTransit -1 "
+      "is negative: the stages earn by it\n"
+      "warning: Setting Warned, tblBlock row RandomGroup 0, Index 4 (trial 0): Predicter "
+      "Missing names no tblPredicter row: the trial shows no forecast\n"
+      "warning: Setting Warned, tblBlock row RandomGroup 0, Index 4 (trial 0): DisplayOption "
+      "Nowhere names no tblDisplay row: the trial keeps the display of the trial before\n"
+      "warning: Setting Warned, tblTraining: only CostLimit is set: training limits are "
+      "checked only when both are, so none is\n"
+      "warning: Setting Warned, tblTraining: Password is empty: anyone can skip the training "
+      "with e and Enter\n"
+      "warning: Setting Warned, tblPause row Trial 2: the pause after trial 2 never comes: "
+      "the setting has trials 1 to 1, and it holds up every pause after it\n"
+      "7 faults, 7 warnings in 4 settings\n");
+}
+
+// One setting is checked alone; the player table's faults count for it too.
+TEST_F(CheckCommand, ChecksOneSettingWithThePlayerTable) {
+  Row("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
+  Block({{"Setting", "Warned"}, {"MinOrder", 5}, {"MaxOrder", 1}});
+  EXPECT_EQ(Run({file.Folder() + "/", "Warned"}), 1);
+  file.Exec("DELETE FROM tblPlayer WHERE Name='Nully'");
+
+  EXPECT_EQ(Run({file.Folder() + "/", "Warned"}), 0);
+  EXPECT_EQ(out.str().substr(out.str().rfind('\n', out.str().size() - 2) + 1),
+            "0 faults, 1 warning in 1 setting\n");
+}
+
+}  // namespace
+}  // namespace quarn::testing
