@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "base/Errors.h"
-#include "base/Roles.h"
-
 namespace quarn {
 namespace {
 
@@ -29,25 +26,6 @@ TEST(Prompter, GameStandsStillWhileAQuestionIsUp) {
   EXPECT_TRUE(prompter.modalWhileShown);
   EXPECT_FALSE(prompter.modalOpen());
   EXPECT_EQ(prompter.shown.kind, PromptKind::Message);
-}
-
-TEST(Prompter, EndingTheApplicationCarriesItsCode) {
-  ObservingPrompter prompter;
-  try {
-    prompter.endApplication(3);
-    FAIL();
-  } catch (const ApplicationEnd& end) {
-    EXPECT_EQ(end.code(), 3);
-  }
-}
-
-TEST(Roles, TableNamesEveryRoleAndKnowsTheParticipant) {
-  EXPECT_EQ(roleName(roleIndex(Role::Factory)), "Factory");
-  EXPECT_EQ(roleColumn(roleIndex(Role::Retailer)), "Retailer");
-  EXPECT_THROW(roleName(4), QuarnError);
-  EXPECT_TRUE(hasParticipant(roleIndex(Role::Wholesaler)));
-  EXPECT_FALSE(hasParticipant(kNoParticipant));
-  EXPECT_FALSE(hasParticipant(4));
 }
 
 }  // namespace

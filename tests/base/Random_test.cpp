@@ -18,13 +18,5 @@ TEST(StandardUniformRandom, SeededGeneratorRepeatsItsDrawsWhateverTheTickCount) 
   }
 }
 
-TEST(StandardUniformRandom, ReseedsWithinOneMillisecondDrawDifferently) {
-  StandardUniformRandom random;
-  random.reseed(1000);
-  const double first = random.next();
-  random.reseed(1000);
-  EXPECT_NE(random.next(), first);
-}
-
 }  // namespace
 }  // namespace quarn

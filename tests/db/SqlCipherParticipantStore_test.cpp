@@ -69,13 +69,5 @@ TEST(SqlCipherParticipantStore, MarksAreClaimedRefreshedAndCleared) {
   EXPECT_EQ(db.Count("datPlaying"), 0);
 }
 
-TEST(SqlCipherParticipantStore, FileWithoutTheMarksTableGetsIt) {
-  TestDatabase db;
-  db.Exec("DROP TABLE datPlaying;");
-  EXPECT_FALSE(db.stores.participants().markPlaying({"P1", "A", {"lab-1", 42}, 1, 1},
-                                                    [](const PlayingMark&) { return true; }));
-  EXPECT_EQ(db.Count("datPlaying"), 1);
-}
-
 }  // namespace
 }  // namespace quarn

@@ -52,33 +52,6 @@ TEST(SqlCipherResultStore, WeekRowFillsItsColumns) {
   EXPECT_EQ(db.Count("datRole", "Role='Factory' AND User=6 AND Training=1 AND PNoise=-2"), 1);
 }
 
-TEST(SqlCipherResultStore, TrialRowFillsItsColumns) {
-  TestDatabase db;
-  TrialRow row;
-  row.subject = "P1";
-  row.setting = "A";
-  row.trial = -3;
-  row.training = true;
-  row.weeks = 20;
-  row.delay = 2;
-  row.inventoryCostRate = 0.5;
-  row.backorderCostRate = 1.0;
-  row.transitCostRate = 0.25;
-  row.endCost = 96;
-  row.players = {"Echo", "Subject", "Echo", "Catch-up"};
-  row.date = "2024-03-05";
-  row.time = "14:07:09";
-  auto writer = db.stores.results().openTrialRows();
-  writer->insert(row);
-  writer->commit();
-  EXPECT_EQ(db.Count("datTrial",
-                     "Trial=-3 AND Training=1 AND Weeks=20 AND Delay=2 AND Predicter='' AND "
-                     "InventoryCost=0.5 AND BackCost=1.0 AND TransitCost=0.25 AND EndCost=96 AND "
-                     "Factory='Echo' AND Distributor='Subject' AND Retailer='Catch-up' AND "
-                     "Time='14:07:09'"),
-            1);
-}
-
 TEST(SqlCipherResultStore, RowsAreStoredOnlyByCommit) {
   TestDatabase db;
   db.stores.results().openWeekRows()->insert(Week());

@@ -18,13 +18,6 @@ TEST(Cell, IntegerReadsRoundHalfToEvenAndRefuseWhatDoesNotFit) {
   EXPECT_THROW(Cell("a", int64_t{40000}).toInt16(), OverflowError);
 }
 
-TEST(Cell, TextThatIsNoPlainNumberIsATypeMismatch) {
-  for (const char* text : {"abc", "0x10", "inf", "nan", ""}) {
-    EXPECT_EQ(ErrorOf([&] { Cell("a", std::string(text)).toDouble(); }), kErrTypeMismatch) << text;
-  }
-  EXPECT_EQ(ErrorOf([] { Cell("a", INFINITY).toDouble(); }), kErrTypeMismatch);
-}
-
 TEST(Cell, NullIsAnInvalidUseButFalseAsATruthValue) {
   const Cell null("a", std::monostate{});
   EXPECT_EQ(ErrorOf([&] { null.toText(); }), kErrInvalidUseOfNull);

@@ -28,11 +28,5 @@ TEST(Training, LimitsCountOnlyWhenBothAreSet) {
   }
 }
 
-TEST(Training, FirstTrainingTrialIsOneBelowTheLowestRecorded) {
-  EXPECT_EQ(firstTrainingTrial(std::nullopt), -1);
-  EXPECT_EQ(firstTrainingTrial(-3), -4);
-  EXPECT_EQ(firstTrainingTrial(1), 0);
-}
-
 }  // namespace
 }  // namespace quarn

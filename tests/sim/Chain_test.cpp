@@ -86,14 +86,6 @@ TEST(ChargeCost, RefusesCostsBeyondTheirWidths) {
   }
 }
 
-TEST(ShipGoods, RefusesStockBeyond32Bits) {
-  SimGame g(SteadyTrial());
-  g.Start();
-  g.role(kFactory).inventory = 2147483647;
-  g.role(kFactory).delaySlots = {1, 0};
-  EXPECT_THROW(shipGoods(g.c, kFactory), OverflowError);
-}
-
 TEST(StepWeek, RefusesAChainThatWasNeverStarted) {
   SimGame g(SteadyTrial());
   EXPECT_THROW(stepWeek(g.c), QuarnError);

@@ -3,31 +3,15 @@
 #include <iostream>
 #include <sstream>
 
-#include "tests/support/PlanRows.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/plan/PlanFixture.h"
 #include "tools/Commands.h"
 
 namespace quarn::testing {
 namespace {
 
-// A database with the rows a plan needs; `check` runs on its folder.
-class CheckCommand : public ::testing::Test {
+// `check` on the folder of a plan test's database.
+class CheckCommand : public PlanTest {
  protected:
-  CheckCommand() {
-    Row("tblPlayer", {{"Name", "Bot"}});
-    Row("tblDisplay", {{"Configuration", "Standard"},
-                       {"Factory", "Everything"},
-                       {"Distributor", "Everything"},
-                       {"Wholesaler", "Everything"},
-                       {"Retailer", "Everything"}});
-    Row("tblDisplayOption", {{"Option", "Everything"}});
-  }
-  void Row(const std::string& table, const Columns& values) { file.Insert(table, values); }
-  void Block(Columns overrides = {}) {
-    overrides.emplace("Index", ++blockIndex);
-    Row("tblBlock", PlanRow(false, overrides));
-  }
-  void Training(const Columns& overrides = {}) { Row("tblTraining", PlanRow(true, overrides)); }
   int Run(const std::vector<std::string>& args) {
     out.str("");
     std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
@@ -35,10 +19,7 @@ class CheckCommand : public ::testing::Test {
     std::cout.rdbuf(saved);
     return code;
   }
-
-  TestDatabase file;
   std::ostringstream out;
-  int blockIndex = 0;
 };
 
 // Every fault of every table, also behind a refused player name; warnings
