@@ -155,7 +155,7 @@ void WeekTurn(benchmark::State& state) {
   }
   durations.Report(state);
   state.counters["participants"] = participant;
-  if (testing::CountRows(file, "datRole") != 4 * weeks) {
+  if (testing::countRows(file, "datRole") != 4 * weeks) {
     state.SkipWithError("weeks missing in datRole");
   }
   form.close();

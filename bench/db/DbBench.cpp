@@ -34,11 +34,11 @@ BENCHMARK(WeekWrite)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggre
 
 void OneRowRead(benchmark::State& state) {
   quarn::testing::TestDatabase db;
-  db.Insert("datUser", {{"Subject", "S1"}, {"Setting", "Demo"}, {"Age", 21}});
+  db.insert("datUser", {{"Subject", "S1"}, {"Setting", "Demo"}, {"Age", 21}});
   for (int i = 0; i < 200; ++i) {
     std::string subject = std::to_string(i);
     subject.insert(0, 1, 'X');
-    db.Insert("datUser", {{"Subject", subject}});
+    db.insert("datUser", {{"Subject", subject}});
   }
   for (auto _ : state) {
     benchmark::DoNotOptimize(db.stores.participants().findParticipant("S1"));

@@ -56,7 +56,7 @@ struct Numbering final : TrialNumbering {
 struct Writes {
   Writes() { prompter.answers.clear(); }
 
-  void Week(int16_t week) {
+  void writeWeek(int16_t week) {
     std::array<WeekRow, kRoleCount> rows;
     for (int r = 0; r < kRoleCount; ++r) {
       rows[r].subject = "P17";
@@ -89,7 +89,7 @@ TEST(Backoff, CountGrowsWithTheSquareOfTheFailureCount) {
 // n = 1, and failures 7-10 run n = 2..5 before the eleventh asks again.
 TEST(ReadPolicy, AsksOnTheSixthFailureAndAgainOnTheFifthAfterYes) {
   TestDatabase folder;
-  Access a(folder.Folder() + "/absent.mdb");
+  Access a(folder.folder() + "/absent.mdb");
   a.prompter.answers = {Answer::Yes, Answer::No};
   EXPECT_THROW(a.access.settings(), ApplicationEnd);
 
@@ -107,13 +107,13 @@ TEST(ReadPolicy, AsksOnTheSixthFailureAndAgainOnTheFifthAfterYes) {
 
 TEST(ReadPolicy, WrongFileIsRetriedUntilTheRightOneIsInPlace) {
   TestDatabase good;
-  good.Insert("tblBlock", {{"Setting", "Anchor"}});
-  const std::string path = good.Folder() + "/other.mdb";
+  good.insert("tblBlock", {{"Setting", "Anchor"}});
+  const std::string path = good.folder() + "/other.mdb";
   std::ofstream(path, std::ios::binary) << std::string(4096, 'x');  // not a database
 
   Access a(path);
   a.prompter.onWait = [&] {
-    std::filesystem::copy_file(good.Path(), path,
+    std::filesystem::copy_file(good.path(), path,
                                std::filesystem::copy_options::overwrite_existing);
   };
   EXPECT_EQ(a.access.settings(), std::vector<std::string>{"Anchor"});
@@ -139,12 +139,12 @@ TEST(ReadPolicy, MissingTableOrColumnEndsWithTheUpdateMessage) {
   for (const auto& k : cases) {
     SCOPED_TRACE(k.drop);
     TestDatabase db;
-    db.Exec(k.drop);
-    Access a(db.Path());
+    db.exec(k.drop);
+    Access a(db.path());
     EXPECT_THROW(k.use(a.access), ApplicationEnd);
     ASSERT_EQ(a.prompter.shown.size(), 1u);
     EXPECT_EQ(a.prompter.shown[0].prompt,
-              "Please get the most updated database file of " + db.Path() + "\r\n" + k.source);
+              "Please get the most updated database file of " + db.path() + "\r\n" + k.source);
     EXPECT_EQ(a.prompter.shown[0].style, PromptStyle::Ok);
     EXPECT_EQ(a.prompter.shown[0].title.rfind("Error 3265: ", 0), 0u) << a.prompter.shown[0].title;
     EXPECT_TRUE(a.prompter.sleeps.empty());
@@ -155,20 +155,20 @@ TEST(ReadPolicy, MissingTableOrColumnEndsWithTheUpdateMessage) {
 TEST(WritePolicy, SixthFailureOfAnOpenAsksTheFifthDoesNot) {
   Writes fifth;
   fifth.faulty.insertFaults = {'x', 'x', 'x', 'x', 'x'};
-  fifth.Week(1);
+  fifth.writeWeek(1);
   EXPECT_TRUE(fifth.prompter.shown.empty());
-  EXPECT_EQ(fifth.file.Count("datRole"), 4);
+  EXPECT_EQ(fifth.file.count("datRole"), 4);
 
   Writes sixth;
   sixth.faulty.insertFaults = {'x', 'x', 'x', 'x', 'x', 'x'};
   sixth.prompter.answers = {R};
-  sixth.Week(1);
+  sixth.writeWeek(1);
   ASSERT_EQ(sixth.prompter.shown.size(), 1u);
-  EXPECT_EQ(sixth.prompter.Last().prompt, "3010: disk I/O error");
-  EXPECT_EQ(sixth.prompter.Last().title, "Problems on weekly output to database");
-  EXPECT_EQ(sixth.prompter.Last().style, PromptStyle::AbortRetryIgnore);
-  EXPECT_EQ(sixth.prompter.Last().kind, PromptKind::DatabaseWriteFailed);
-  EXPECT_EQ(sixth.file.Count("datRole"), 4);
+  EXPECT_EQ(sixth.prompter.last().prompt, "3010: disk I/O error");
+  EXPECT_EQ(sixth.prompter.last().title, "Problems on weekly output to database");
+  EXPECT_EQ(sixth.prompter.last().style, PromptStyle::AbortRetryIgnore);
+  EXPECT_EQ(sixth.prompter.last().kind, PromptKind::DatabaseWriteFailed);
+  EXPECT_EQ(sixth.file.count("datRole"), 4);
 }
 
 // The five retries are shared by the rows of one open and renewed by the
@@ -188,9 +188,9 @@ TEST(WritePolicy, RetriesAreSharedByTheRowsOfOneOpen) {
     Writes w;
     w.faulty.insertFaults.assign(k.faults.begin(), k.faults.end());
     w.prompter.answers = {R};
-    for (int16_t week = 1; week <= k.weeks; ++week) w.Week(week);
+    for (int16_t week = 1; week <= k.weeks; ++week) w.writeWeek(week);
     EXPECT_EQ(w.prompter.shown.size(), k.boxes);
-    EXPECT_EQ(w.file.Count("datRole", "Trial=1"), 4 * k.weeks);
+    EXPECT_EQ(w.file.count("datRole", "Trial=1"), 4 * k.weeks);
   }
 }
 
@@ -200,10 +200,10 @@ TEST(WritePolicy, KeyCollisionMovesTheRowsTrial) {
   Writes w;
   w.faulty.insertFaults = {'k', 'k', '.', '.', 'k', 'k', 'k', 'k'};
   w.prompter.answers = {R};
-  w.Week(1);
-  EXPECT_EQ(w.prompter.Last().prompt.substr(0, 5), "3022:");
+  w.writeWeek(1);
+  EXPECT_EQ(w.prompter.last().prompt.substr(0, 5), "3022:");
   EXPECT_EQ(
-      w.file.Count("datRole",
+      w.file.count("datRole",
                    "Trial=CASE Role WHEN 'Factory' THEN 3 WHEN 'Wholesaler' THEN 4 ELSE 1 END"),
       4);
 }
@@ -214,9 +214,9 @@ TEST(WritePolicy, TrainingCollisionLowersTheNumberForTheRestOfTheWeek) {
   w.numbering.current = -1;
   w.numbering.training = true;
   w.faulty.insertFaults = {'.', 'k'};
-  w.Week(1);
+  w.writeWeek(1);
   EXPECT_TRUE(w.prompter.shown.empty());
-  EXPECT_EQ(w.file.Count("datRole",
+  EXPECT_EQ(w.file.count("datRole",
                          "Training=1 AND Trial=CASE Role WHEN 'Factory' THEN -1 "
                          "ELSE -2 END"),
             4);
@@ -228,18 +228,18 @@ TEST(WritePolicy, OtherFailuresRetryTheRowUnderItsOwnTrial) {
   w.numbering.current = -1;
   w.numbering.training = true;
   w.faulty.insertFaults = {'.', 'x'};
-  w.Week(1);
-  EXPECT_EQ(w.file.Count("datRole", "Trial=-1"), 4);
+  w.writeWeek(1);
+  EXPECT_EQ(w.file.count("datRole", "Trial=-1"), 4);
 }
 
 TEST(WritePolicy, IgnoreDropsTheWholeOpen) {
   Writes w;
   w.faulty.insertFaults = {'.', 'k', 'k', 'k', 'k', 'k', 'k'};
   w.prompter.answers = {I};
-  w.Week(1);
-  w.Week(2);
-  EXPECT_EQ(w.file.Count("datRole"), 4);
-  EXPECT_EQ(w.file.Count("datRole", "Week=2"), 4);
+  w.writeWeek(1);
+  w.writeWeek(2);
+  EXPECT_EQ(w.file.count("datRole"), 4);
+  EXPECT_EQ(w.file.count("datRole", "Week=2"), 4);
   EXPECT_EQ(w.faulty.opens, 2);
 }
 
@@ -248,19 +248,19 @@ TEST(WritePolicy, LostWriteAsksAtOnceAndRetryWritesTheOpenAgain) {
   Writes w;
   w.faulty.insertFaults = {'.', '.', 'l'};
   w.prompter.answers = {R};
-  w.Week(1);
+  w.writeWeek(1);
   ASSERT_EQ(w.prompter.shown.size(), 1u);
-  EXPECT_EQ(w.prompter.Last().prompt.substr(0, 5), std::to_string(kErrWriteLost) + ":");
-  EXPECT_EQ(w.file.Count("datRole", "Trial=1"), 4);
+  EXPECT_EQ(w.prompter.last().prompt.substr(0, 5), std::to_string(kErrWriteLost) + ":");
+  EXPECT_EQ(w.file.count("datRole", "Trial=1"), 4);
   EXPECT_EQ(w.faulty.opens, 2);
 }
 
 TEST(WritePolicy, FailedCommitIsRetriedLikeARow) {
   Writes w;
   w.faulty.commitFails = 2;
-  w.Week(1);
+  w.writeWeek(1);
   EXPECT_TRUE(w.prompter.shown.empty());
-  EXPECT_EQ(w.file.Count("datRole"), 4);
+  EXPECT_EQ(w.file.count("datRole"), 4);
 }
 
 // Giving up (Abort, or No to the question after failed opens) ends the
@@ -284,15 +284,15 @@ TEST(WritePolicy, GivingUpEndsSayingWhatWasNotStored) {
     w.prompter.answers = {k.answer};
     int code = 0;
     try {
-      w.Week(1);
+      w.writeWeek(1);
     } catch (const ApplicationEnd& end) {
       code = end.code();
     }
     EXPECT_EQ(code, 1);
-    EXPECT_EQ(w.prompter.Last().prompt,
+    EXPECT_EQ(w.prompter.last().prompt,
               "Trial 1, week 1 of P17 was not stored in the database.  The application ends.");
-    EXPECT_EQ(w.prompter.Last().kind, PromptKind::DatabaseNotStored);
-    EXPECT_EQ(w.file.Count("datRole"), 0);
+    EXPECT_EQ(w.prompter.last().kind, PromptKind::DatabaseNotStored);
+    EXPECT_EQ(w.file.count("datRole"), 0);
   }
 }
 
@@ -300,13 +300,13 @@ TEST(WritePolicy, GivingUpEndsSayingWhatWasNotStored) {
 // goes back to the questionnaire, and nothing is stored.
 TEST(Registration, RowThatCannotBeStoredIsLeftToTheCaller) {
   TestDatabase db;
-  Access a(db.Path());
+  Access a(db.path());
   ParticipantRow row;
   row.subject = "P1";
   row.age = 30;
   a.access.registerParticipant(row);
-  EXPECT_EQ(testing::ErrorOf([&] { a.access.registerParticipant(row); }), kErrDuplicateKey);
-  EXPECT_EQ(db.Count("datUser"), 1);
+  EXPECT_EQ(testing::errorOf([&] { a.access.registerParticipant(row); }), kErrDuplicateKey);
+  EXPECT_EQ(db.count("datUser"), 1);
   EXPECT_TRUE(a.prompter.shown.empty());
 }
 

@@ -15,28 +15,28 @@ namespace {
 
 using testing::TestDatabase;
 
-std::string Export(const TestDatabase& db, const std::string& table) {
+std::string exportOf(const TestDatabase& db, const std::string& table) {
   std::ostringstream out;
-  exportCsv(db.Path(), table, out);
+  exportCsv(db.path(), table, out);
   return out.str();
 }
 
 TEST(CreateDatabase, RefusesToOverwriteAFile) {
   TestDatabase db;
-  db.Insert("tblPlayer", {{"Name", "UniqueMarkerName"}});
-  EXPECT_THROW(createDatabase(db.Path()), QuarnError);
-  EXPECT_EQ(db.Count("tblPlayer"), 1) << "the existing file is untouched";
+  db.insert("tblPlayer", {{"Name", "UniqueMarkerName"}});
+  EXPECT_THROW(createDatabase(db.path()), QuarnError);
+  EXPECT_EQ(db.count("tblPlayer"), 1) << "the existing file is untouched";
 }
 
 // The file holds every table and cannot be read without the password.
 TEST(CreateDatabase, HoldsEveryTableEncrypted) {
   TestDatabase db;
-  db.Insert("tblPlayer", {{"Name", "UniqueMarkerName"}});
+  db.insert("tblPlayer", {{"Name", "UniqueMarkerName"}});
   for (const char* table : {"tblBlock", "tblTraining", "tblDisplay", "tblDisplayOption", "tblPause",
                             "tblPredicter", "datUser", "datRole", "datTrial"}) {
-    EXPECT_EQ(db.Count(table), 0) << table;
+    EXPECT_EQ(db.count(table), 0) << table;
   }
-  std::ifstream in(db.Path(), std::ios::binary);
+  std::ifstream in(db.path(), std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   for (const char* plain : {"SQLite format 3", "UniqueMarkerName", "tblPlayer"}) {
     EXPECT_EQ(bytes.find(plain), std::string::npos) << plain;
@@ -45,29 +45,29 @@ TEST(CreateDatabase, HoldsEveryTableEncrypted) {
 
 TEST(Csv, ExportThenImportGivesTheSameTable) {
   TestDatabase source;
-  source.Insert("tblPlayer", {{"Name", "say \"hi\""}, {"Alpha", 0.1}, {"IfZero", -3}});
-  source.Insert("tblPlayer", {{"Name", ""}, {"Alpha", testing::TestValue{}}, {"Sterman", true}});
-  source.Insert("tblPlayer", {{"Name", " padded "}, {"Beta", 1e-300}});
-  source.Insert("tblDisplay", {{"Configuration", "say \"hi\", then\r\nleave"}});
-  const std::string csv = Export(source, "tblPlayer");
+  source.insert("tblPlayer", {{"Name", "say \"hi\""}, {"Alpha", 0.1}, {"IfZero", -3}});
+  source.insert("tblPlayer", {{"Name", ""}, {"Alpha", testing::TestValue{}}, {"Sterman", true}});
+  source.insert("tblPlayer", {{"Name", " padded "}, {"Beta", 1e-300}});
+  source.insert("tblDisplay", {{"Configuration", "say \"hi\", then\r\nleave"}});
+  const std::string csv = exportOf(source, "tblPlayer");
   EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
             "Name,Sterman,Demand,BackOrder,Delta,IfZero,Alpha,Beta,Epsilon,Theta");
 
   TestDatabase target;
   for (const char* table : {"tblPlayer", "tblDisplay"}) {
-    std::istringstream in(Export(source, table));
-    EXPECT_GT(importCsv(target.Path(), table, in), 0);
-    EXPECT_EQ(Export(target, table), Export(source, table));
+    std::istringstream in(exportOf(source, table));
+    EXPECT_GT(importCsv(target.path(), table, in), 0);
+    EXPECT_EQ(exportOf(target, table), exportOf(source, table));
   }
-  EXPECT_EQ(target.Count("tblPlayer", "Name='' AND Alpha IS NULL"), 1);
+  EXPECT_EQ(target.count("tblPlayer", "Name='' AND Alpha IS NULL"), 1);
 }
 
 // Defaults for the columns left out; a spreadsheet's byte-order mark is skipped.
 TEST(Csv, ImportTakesTheDefaultsOfColumnsLeftOut) {
   TestDatabase target;
   std::istringstream partial("\xEF\xBB\xBFSetting,Delay\nA,2\n\"B\",3\n");
-  EXPECT_EQ(importCsv(target.Path(), "tblBlock", partial), 2);
-  EXPECT_EQ(target.Count("tblBlock", "Runs=1 AND DatabaseOutput=1 AND Input=''"), 2);
+  EXPECT_EQ(importCsv(target.path(), "tblBlock", partial), 2);
+  EXPECT_EQ(target.count("tblBlock", "Runs=1 AND DatabaseOutput=1 AND Input=''"), 2);
 }
 
 TEST(Csv, ImportRefusalsNameTheLineAndStoreNothing) {
@@ -88,19 +88,19 @@ TEST(Csv, ImportRefusalsNameTheLineAndStoreNothing) {
     TestDatabase db;
     std::istringstream in(csv);
     try {
-      importCsv(db.Path(), "tblPlayer", in);
+      importCsv(db.path(), "tblPlayer", in);
       ADD_FAILURE() << "accepted: " << csv;
     } catch (const QuarnError& e) {
       EXPECT_EQ(e.description().rfind(line, 0), 0u) << e.description();
     }
-    EXPECT_EQ(db.Count("tblPlayer"), 0) << csv;
+    EXPECT_EQ(db.count("tblPlayer"), 0) << csv;
   }
 }
 
 TEST(Csv, ImportRefusesATableTheFileLacks) {
   TestDatabase db;
   std::istringstream in("Name\nA\n");
-  EXPECT_THROW(importCsv(db.Path(), "tblNothing", in), QuarnError);
+  EXPECT_THROW(importCsv(db.path(), "tblNothing", in), QuarnError);
 }
 
 }  // namespace

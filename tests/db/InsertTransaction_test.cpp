@@ -12,7 +12,7 @@
 namespace quarn {
 namespace {
 
-using testing::ErrorOf;
+using testing::errorOf;
 using testing::TestDatabase;
 
 const std::string kInsertUser = R"(INSERT INTO "datUser" ("Subject") VALUES (?))";
@@ -20,38 +20,38 @@ const std::string kInsertUser = R"(INSERT INTO "datUser" ("Subject") VALUES (?))
 TEST(InsertTransaction, RowsAreStoredOnlyByCommit) {
   TestDatabase db;
   {
-    InsertTransaction dropped(db.Path(), "datUser", nullptr);
+    InsertTransaction dropped(db.path(), "datUser", nullptr);
     dropped.insert(kInsertUser, {std::string("gone")});
   }
-  InsertTransaction kept(db.Path(), "datUser", nullptr);
+  InsertTransaction kept(db.path(), "datUser", nullptr);
   kept.insert(kInsertUser, {std::string("S1")});
-  EXPECT_EQ(db.Count("datUser"), 0);
+  EXPECT_EQ(db.count("datUser"), 0);
   kept.commit();
   kept.commit();  // a second commit is harmless
-  EXPECT_EQ(db.Rows("datUser").size(), 1u);
-  EXPECT_EQ(db.Count("datUser", "Subject='S1'"), 1);
+  EXPECT_EQ(db.rows("datUser").size(), 1u);
+  EXPECT_EQ(db.count("datUser", "Subject='S1'"), 1);
 }
 
 TEST(InsertTransaction, TakenKeyIsAKeyCollision) {
   TestDatabase db;
-  db.Insert("datUser", {{"Subject", "S1"}});
-  InsertTransaction writer(db.Path(), "datUser", nullptr);
-  EXPECT_EQ(ErrorOf([&] { writer.insert(kInsertUser, {std::string("S1")}); }), kErrDuplicateKey);
+  db.insert("datUser", {{"Subject", "S1"}});
+  InsertTransaction writer(db.path(), "datUser", nullptr);
+  EXPECT_EQ(errorOf([&] { writer.insert(kInsertUser, {std::string("S1")}); }), kErrDuplicateKey);
   writer.insert(kInsertUser, {std::string("S2")});  // the transaction goes on
   writer.commit();
-  EXPECT_EQ(db.Count("datUser"), 2);
+  EXPECT_EQ(db.count("datUser"), 2);
 }
 
 TEST(InsertTransaction, MissingTableIsRefusedAtTheStart) {
   TestDatabase db;
-  db.Exec("DROP TABLE datTrial;");
-  EXPECT_EQ(ErrorOf([&] { InsertTransaction(db.Path(), "datTrial", nullptr); }), kErrItemNotFound);
+  db.exec("DROP TABLE datTrial;");
+  EXPECT_EQ(errorOf([&] { InsertTransaction(db.path(), "datTrial", nullptr); }), kErrItemNotFound);
 }
 
 TEST(InsertTransaction, NeverCreatesAFile) {
   TestDatabase db;
-  const std::string path = db.Folder() + "/nothing.mdb";
-  EXPECT_EQ(ErrorOf([&] { InsertTransaction(path, "datRole", nullptr); }),
+  const std::string path = db.folder() + "/nothing.mdb";
+  EXPECT_EQ(errorOf([&] { InsertTransaction(path, "datRole", nullptr); }),
             kErrDatabase + 14 /* SQLITE_CANTOPEN */);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
@@ -70,13 +70,13 @@ TEST(InsertTransaction, TwoProcessesWritingAtOnceLoseNothing) {
     if (pid == 0) {
       try {
         for (int week = 1; week <= kWeeks; ++week) {
-          InsertTransaction writer(db.Path(), "datRole", nullptr);
+          InsertTransaction writer(db.path(), "datRole", nullptr);
           for (int r = 0; r < kRoleCount; ++r) {
             writer.insert(insert, {std::string(subject), int64_t{week}, roleName(r)});
           }
           writer.commit();
           // Readers in between, as the login and loaders do.
-          SqlCipherConnection(db.Path(), OpenMode::ReadOnly).query(R"(SELECT * FROM "datRole")");
+          SqlCipherConnection(db.path(), OpenMode::ReadOnly).query(R"(SELECT * FROM "datRole")");
         }
         _exit(0);
       } catch (...) {
@@ -90,7 +90,7 @@ TEST(InsertTransaction, TwoProcessesWritingAtOnceLoseNothing) {
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  EXPECT_EQ(db.Count("datRole"), 2 * kWeeks * 4);
+  EXPECT_EQ(db.count("datRole"), 2 * kWeeks * 4);
 }
 
 // SQLite reports a folder it cannot create its journal in as "unable to open
@@ -100,8 +100,8 @@ TEST(InsertTransaction, TwoProcessesWritingAtOnceLoseNothing) {
 TEST(InsertTransaction, NamesTheFolderThatCannotBeWritten) {
   namespace fs = std::filesystem;
   TestDatabase db;
-  fs::permissions(db.Path(), fs::perms::all);
-  fs::permissions(db.Folder(),
+  fs::permissions(db.path(), fs::perms::all);
+  fs::permissions(db.folder(),
                   fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   int channel[2];
@@ -112,7 +112,7 @@ TEST(InsertTransaction, NamesTheFolderThatCannotBeWritten) {
     std::string result = "stored";
     if (::geteuid() == 0 && ::setuid(65534) != 0) result = "setuid failed";
     try {
-      InsertTransaction writer(db.Path(), "datUser", nullptr);
+      InsertTransaction writer(db.path(), "datUser", nullptr);
       writer.insert(kInsertUser, {std::string("S1")});
       writer.commit();
     } catch (const QuarnError& e) {
@@ -127,12 +127,12 @@ TEST(InsertTransaction, NamesTheFolderThatCannotBeWritten) {
   for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) message.append(buffer, n);
   ::close(channel[0]);
   ::waitpid(child, nullptr, 0);
-  fs::permissions(db.Folder(), fs::perms::owner_all);
+  fs::permissions(db.folder(), fs::perms::owner_all);
 
   EXPECT_EQ(
-      message.rfind("The folder " + db.Folder() + " cannot be written (Permission denied)", 0), 0u)
+      message.rfind("The folder " + db.folder() + " cannot be written (Permission denied)", 0), 0u)
       << message;
-  EXPECT_EQ(db.Count("datUser"), 0);
+  EXPECT_EQ(db.count("datUser"), 0);
 }
 
 }  // namespace

@@ -10,43 +10,43 @@
 namespace quarn {
 namespace {
 
-using testing::ErrorOf;
+using testing::errorOf;
 using testing::TestDatabase;
 
 TEST(SqlCipherConnection, BindsValuesThatHoldQuotesAndBrackets) {
   TestDatabase db;
   const std::string setting = "O'Brien [v.2]";
-  db.Insert("tblBlock", {{"Setting", setting}, {"Delay", 2}});
-  db.Insert("tblBlock", {{"Setting", "Other"}, {"Delay", 9}});
-  SqlCipherConnection connection(db.Path(), OpenMode::ReadOnly);
+  db.insert("tblBlock", {{"Setting", setting}, {"Delay", 2}});
+  db.insert("tblBlock", {{"Setting", "Other"}, {"Delay", 9}});
+  SqlCipherConnection connection(db.path(), OpenMode::ReadOnly);
   const Rows rows = connection.query(R"(SELECT * FROM "tblBlock" WHERE "Setting" = ?)", {setting});
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].cell("delay").toInt16(), 2) << "columns are found in any letter case";
-  EXPECT_EQ(ErrorOf([&] { rows[0].cell("Colour"); }), kErrItemNotFound);
+  EXPECT_EQ(errorOf([&] { rows[0].cell("Colour"); }), kErrItemNotFound);
 }
 
 TEST(SqlCipherConnection, ValueNeverWidensTheQuery) {
   TestDatabase db;
-  db.Insert("tblBlock", {{"Setting", "A"}});
-  SqlCipherConnection connection(db.Path(), OpenMode::ReadOnly);
+  db.insert("tblBlock", {{"Setting", "A"}});
+  SqlCipherConnection connection(db.path(), OpenMode::ReadOnly);
   EXPECT_TRUE(connection.query(R"(SELECT * FROM "tblBlock" WHERE "Setting" = ?)", {"x' OR '1'='1"})
                   .empty());
 }
 
 TEST(SqlCipherConnection, ReadOnlyConnectionWritesNothing) {
   TestDatabase db;
-  db.Insert("tblPlayer", {{"Name", "A"}});
-  SqlCipherConnection connection(db.Path(), OpenMode::ReadOnly);
-  EXPECT_EQ(ErrorOf([&] { connection.execute(R"(DELETE FROM "tblPlayer")"); }),
+  db.insert("tblPlayer", {{"Name", "A"}});
+  SqlCipherConnection connection(db.path(), OpenMode::ReadOnly);
+  EXPECT_EQ(errorOf([&] { connection.execute(R"(DELETE FROM "tblPlayer")"); }),
             kErrDatabase + 8 /* SQLITE_READONLY */);
-  EXPECT_NE(ErrorOf([&] { connection.query(R"(SELECT 1; DELETE FROM "tblPlayer")"); }), 0);
-  EXPECT_EQ(db.Count("tblPlayer"), 1);
+  EXPECT_NE(errorOf([&] { connection.query(R"(SELECT 1; DELETE FROM "tblPlayer")"); }), 0);
+  EXPECT_EQ(db.count("tblPlayer"), 1);
 }
 
 // The message after an outdated file names the statement.
 TEST(SqlCipherConnection, MissingTableIsItemNotFoundNamingTheStatement) {
   TestDatabase db;
-  SqlCipherConnection connection(db.Path(), OpenMode::ReadOnly);
+  SqlCipherConnection connection(db.path(), OpenMode::ReadOnly);
   const std::string sql = R"(SELECT "Colour" FROM "tblPlayer")";
   try {
     connection.query(sql);
@@ -60,8 +60,8 @@ TEST(SqlCipherConnection, MissingTableIsItemNotFoundNamingTheStatement) {
 
 TEST(SqlCipherConnection, CaseBlindCollationFoldsLettersBeyondAscii) {
   TestDatabase db;
-  db.Insert("datUser", {{"Subject", "Zo\xC3\xAB"}});
-  SqlCipherConnection connection(db.Path(), OpenMode::ReadOnly);
+  db.insert("datUser", {{"Subject", "Zo\xC3\xAB"}});
+  SqlCipherConnection connection(db.path(), OpenMode::ReadOnly);
   const std::string sql =
       std::string(R"(SELECT "Subject" FROM "datUser" WHERE "Subject" = ? COLLATE )") +
       kCaseBlindCollation;
@@ -71,9 +71,9 @@ TEST(SqlCipherConnection, CaseBlindCollationFoldsLettersBeyondAscii) {
 
 TEST(SqlCipherConnection, RefusesAFileThatIsNoDatabase) {
   TestDatabase db;
-  const std::string path = db.Folder() + "/garbage.mdb";
+  const std::string path = db.folder() + "/garbage.mdb";
   std::ofstream(path, std::ios::binary) << std::string(4096, 'x');
-  EXPECT_NE(ErrorOf([&] { SqlCipherConnection(path, OpenMode::ReadOnly); }), 0);
+  EXPECT_NE(errorOf([&] { SqlCipherConnection(path, OpenMode::ReadOnly); }), 0);
 }
 
 }  // namespace

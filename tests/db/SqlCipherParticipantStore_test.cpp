@@ -11,7 +11,7 @@ using testing::TestDatabase;
 
 TEST(SqlCipherParticipantStore, FindsTheStoredSpellingInAnyLetterCase) {
   TestDatabase db;
-  db.Insert("datUser", {{"Subject", "Zo\xC3\xAB"}});
+  db.insert("datUser", {{"Subject", "Zo\xC3\xAB"}});
   ParticipantStore& participants = db.stores.participants();
   EXPECT_EQ(participants.findParticipant("ZO\xC3\x8B"), "Zo\xC3\xAB");
   EXPECT_EQ(participants.findParticipant("Zo\xC3\xAB"), "Zo\xC3\xAB");
@@ -22,7 +22,7 @@ TEST(SqlCipherParticipantStore, HighestAndLowestTrialAreThoseOfTheSetting) {
   TestDatabase db;
   const std::pair<const char*, int> rows[] = {{"A", 3}, {"A", -2}, {"A", 1}, {"B", 9}};
   for (const auto& [setting, trial] : rows) {
-    db.Insert("datRole", {{"Subject", "P1"},
+    db.insert("datRole", {{"Subject", "P1"},
                           {"Setting", setting},
                           {"Trial", trial},
                           {"Week", 1},
@@ -40,7 +40,7 @@ TEST(SqlCipherParticipantStore, RegistrationStoresTheQuestionnaire) {
   auto writer = db.stores.participants().openRegistration();
   writer->insert({"P1", "A", 30, "Female", "Other", "Physics"});
   writer->commit();
-  EXPECT_EQ(db.Count("datUser",
+  EXPECT_EQ(db.count("datUser",
                      "Subject='P1' AND Setting='A' AND Age=30 AND Gender='Female' "
                      "AND SchoolYear='Other' AND Major='Physics'"),
             1);
@@ -63,10 +63,10 @@ TEST(SqlCipherParticipantStore, MarksAreClaimedRefreshedAndCleared) {
   PlayingMark later = mine;
   later.lastWeek = 99;
   EXPECT_FALSE(participants.touchPlaying(later));
-  EXPECT_EQ(db.Count("datPlaying", "Host='lab-1' AND LastWeek=99"), 1);
+  EXPECT_EQ(db.count("datPlaying", "Host='lab-1' AND LastWeek=99"), 1);
   participants.clearPlaying(elsewhere);  // another workstation's mark stays
   participants.clearPlaying(mine);
-  EXPECT_EQ(db.Count("datPlaying"), 0);
+  EXPECT_EQ(db.count("datPlaying"), 0);
 }
 
 }  // namespace

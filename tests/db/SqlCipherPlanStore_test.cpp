@@ -9,7 +9,7 @@ namespace {
 
 using testing::TestDatabase;
 
-std::vector<int> Delays(const Rows& rows) {
+std::vector<int> delaysOf(const Rows& rows) {
   std::vector<int> delays;
   for (const Row& row : rows) delays.push_back(row.cell("Delay").toInt16());
   return delays;
@@ -17,17 +17,17 @@ std::vector<int> Delays(const Rows& rows) {
 
 TEST(SqlCipherPlanStore, BlockRowsComeByRandomGroupDescendingThenIndex) {
   TestDatabase db;
-  db.Insert("tblBlock", {{"Setting", "A"}, {"RandomGroup", 0}, {"Index", 1}, {"Delay", 1}});
-  db.Insert("tblBlock", {{"Setting", "A"}, {"RandomGroup", 2}, {"Index", 5}, {"Delay", 2}});
-  db.Insert("tblBlock", {{"Setting", "A"}, {"RandomGroup", 1}, {"Index", 1}, {"Delay", 3}});
-  db.Insert("tblBlock", {{"Setting", "A"}, {"RandomGroup", 2}, {"Index", 4}, {"Delay", 4}});
-  db.Insert("tblBlock", {{"Setting", "a"}, {"Delay", 9}});
-  EXPECT_EQ(Delays(db.stores.plan().blockRows("A")), (std::vector<int>{4, 2, 3, 1}));
+  db.insert("tblBlock", {{"Setting", "A"}, {"RandomGroup", 0}, {"Index", 1}, {"Delay", 1}});
+  db.insert("tblBlock", {{"Setting", "A"}, {"RandomGroup", 2}, {"Index", 5}, {"Delay", 2}});
+  db.insert("tblBlock", {{"Setting", "A"}, {"RandomGroup", 1}, {"Index", 1}, {"Delay", 3}});
+  db.insert("tblBlock", {{"Setting", "A"}, {"RandomGroup", 2}, {"Index", 4}, {"Delay", 4}});
+  db.insert("tblBlock", {{"Setting", "a"}, {"Delay", 9}});
+  EXPECT_EQ(delaysOf(db.stores.plan().blockRows("A")), (std::vector<int>{4, 2, 3, 1}));
 }
 
 TEST(SqlCipherPlanStore, PausesComeByTrial) {
   TestDatabase db;
-  for (int trial : {4, 2, 3}) db.Insert("tblPause", {{"Setting", "A"}, {"Trial", trial}});
+  for (int trial : {4, 2, 3}) db.insert("tblPause", {{"Setting", "A"}, {"Trial", trial}});
   std::vector<int> trials;
   for (const Row& row : db.stores.plan().pauseRows("A"))
     trials.push_back(row.cell("Trial").toInt16());
@@ -36,10 +36,10 @@ TEST(SqlCipherPlanStore, PausesComeByTrial) {
 
 TEST(SqlCipherPlanStore, NamedRowsAreFoundByTheirNameExactly) {
   TestDatabase db;
-  db.Insert("tblPredicter", {{"Predicter", "Ahead"}, {"Extent", 2}});
-  db.Insert("tblPredicter", {{"Predicter", "Ahead"}, {"Extent", 3}});
-  db.Insert("tblDisplay", {{"Configuration", "All"}});
-  db.Insert("tblDisplayOption", {{"Option", "Every'thing"}});
+  db.insert("tblPredicter", {{"Predicter", "Ahead"}, {"Extent", 2}});
+  db.insert("tblPredicter", {{"Predicter", "Ahead"}, {"Extent", 3}});
+  db.insert("tblDisplay", {{"Configuration", "All"}});
+  db.insert("tblDisplayOption", {{"Option", "Every'thing"}});
   PlanStore& plan = db.stores.plan();
   EXPECT_EQ(plan.predicter("Ahead")->cell("Extent").toInt16(), 2) << "the first row counts";
   EXPECT_FALSE(plan.predicter("ahead"));
@@ -50,18 +50,18 @@ TEST(SqlCipherPlanStore, NamedRowsAreFoundByTheirNameExactly) {
 
 TEST(SqlCipherPlanStore, SettingsAreListedOnce) {
   TestDatabase db;
-  for (const char* setting : {"B", "A", "B"}) db.Insert("tblBlock", {{"Setting", setting}});
-  db.Insert("tblTraining", {{"Setting", "T"}});
-  db.Insert("tblPause", {{"Setting", "P"}, {"Trial", 1}});
+  for (const char* setting : {"B", "A", "B"}) db.insert("tblBlock", {{"Setting", setting}});
+  db.insert("tblTraining", {{"Setting", "T"}});
+  db.insert("tblPause", {{"Setting", "P"}, {"Trial", 1}});
   EXPECT_EQ(db.stores.plan().settings(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(db.stores.plan().plannedSettings(), (std::set<std::string>{"A", "B", "P", "T"}));
 }
 
 TEST(SqlCipherPlanStore, BlockTrialCountSumsTheRuns) {
   TestDatabase db;
-  db.Insert("tblBlock", {{"Setting", "A"}, {"Runs", 3}});
-  db.Insert("tblBlock", {{"Setting", "A"}, {"Runs", 2}});
-  db.Insert("tblBlock", {{"Setting", "B"}, {"Runs", 7}});
+  db.insert("tblBlock", {{"Setting", "A"}, {"Runs", 3}});
+  db.insert("tblBlock", {{"Setting", "A"}, {"Runs", 2}});
+  db.insert("tblBlock", {{"Setting", "B"}, {"Runs", 7}});
   EXPECT_EQ(db.stores.plan().blockTrialCount("A"), 5);
 }
 

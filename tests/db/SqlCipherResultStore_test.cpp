@@ -9,7 +9,7 @@ namespace {
 
 using testing::TestDatabase;
 
-WeekRow Week() {
+WeekRow aWeekRow() {
   WeekRow row;
   row.subject = "P1";
   row.setting = "A";
@@ -35,27 +35,27 @@ WeekRow Week() {
 TEST(SqlCipherResultStore, WeekRowFillsItsColumns) {
   TestDatabase db;
   auto writer = db.stores.results().openWeekRows();
-  writer->insert(Week());
-  WeekRow participant = Week();
+  writer->insert(aWeekRow());
+  WeekRow participant = aWeekRow();
   participant.role = "Factory";
   participant.participant = true;
   participant.training = true;
   participant.predicterNoise = -2;
   writer->insert(participant);
   writer->commit();
-  EXPECT_EQ(db.Count("datRole",
+  EXPECT_EQ(db.count("datRole",
                      "Role='Retailer' AND User=0 AND Training=0 AND PNoise IS NULL AND [Order]=5 "
                      "AND DeltaInventory=-1 AND Inventory=11 AND Delay1=4 AND Delay2=6 AND Delay3 "
                      "IS NULL AND Demand=8 AND Satisfied=8 AND WeeklyCost=6 AND TotalCost=40 AND "
                      "TransactionTime=1250 AND Date='2024-03-05' AND TimeOfDay='14:07:09'"),
             1);
-  EXPECT_EQ(db.Count("datRole", "Role='Factory' AND User=6 AND Training=1 AND PNoise=-2"), 1);
+  EXPECT_EQ(db.count("datRole", "Role='Factory' AND User=6 AND Training=1 AND PNoise=-2"), 1);
 }
 
 TEST(SqlCipherResultStore, RowsAreStoredOnlyByCommit) {
   TestDatabase db;
-  db.stores.results().openWeekRows()->insert(Week());
-  EXPECT_EQ(db.Count("datRole"), 0);
+  db.stores.results().openWeekRows()->insert(aWeekRow());
+  EXPECT_EQ(db.count("datRole"), 0);
 }
 
 }  // namespace

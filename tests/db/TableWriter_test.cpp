@@ -8,7 +8,7 @@
 namespace quarn {
 namespace {
 
-using testing::ErrorOf;
+using testing::errorOf;
 using testing::TestDatabase;
 
 // Numbers from text and doubles into integer columns are converted as a
@@ -51,14 +51,14 @@ TEST(TableWriter, RefusesTextThatIsNoNumberOfItsColumn) {
 
 TEST(TableWriter, ColumnsLeftOutTakeTheirDefaults) {
   TestDatabase db;
-  insertRows(db.Path(), "datRole",
+  insertRows(db.path(), "datRole",
              {{{"Subject", std::string("S")},
                {"setting", std::string("A")},
                {"Trial", int64_t{2}},
                {"Week", std::string("07")},
                {"Role", std::string("Factory")},
                {"Order", int64_t{12}}}});
-  EXPECT_EQ(db.Count("datRole",
+  EXPECT_EQ(db.count("datRole",
                      "Trial=2 AND Week=7 AND Training=0 AND User=0 AND [Order]=12 "
                      "AND PNoise IS NULL AND Delay2 IS NULL"),
             1);
@@ -66,8 +66,8 @@ TEST(TableWriter, ColumnsLeftOutTakeTheirDefaults) {
 
 TEST(TableWriter, UnknownColumnIsItemNotFound) {
   TestDatabase db;
-  TableWriter writer(db.Path(), "datRole");
-  EXPECT_EQ(ErrorOf([&] { writer.insert({{"Delay4", int64_t{1}}}); }), kErrItemNotFound);
+  TableWriter writer(db.path(), "datRole");
+  EXPECT_EQ(errorOf([&] { writer.insert({{"Delay4", int64_t{1}}}); }), kErrItemNotFound);
 }
 
 }  // namespace

@@ -11,14 +11,14 @@ namespace quarn::testing {
 namespace {
 
 int64_t HighestTrial(const TestDatabase& db, const std::string& subject) {
-  auto rows = db.Rows("SELECT max(Trial) AS t FROM datRole WHERE Subject='" + subject + "'");
+  auto rows = db.rows("SELECT max(Trial) AS t FROM datRole WHERE Subject='" + subject + "'");
   return std::max<int64_t>(Int(rows[0], "t"), 0);
 }
 
 void ExpectWholeWeeks(const TestDatabase& db) {
-  EXPECT_EQ(std::get<std::string>(db.Rows("PRAGMA integrity_check").at(0).at("integrity_check")),
+  EXPECT_EQ(std::get<std::string>(db.rows("PRAGMA integrity_check").at(0).at("integrity_check")),
             "ok");
-  EXPECT_EQ(db.Count("(SELECT Trial FROM datRole GROUP BY Subject, Setting, Trial, Week "
+  EXPECT_EQ(db.count("(SELECT Trial FROM datRole GROUP BY Subject, Setting, Trial, Week "
                      "HAVING count(*) <> 4)"),
             0);
 }
@@ -47,7 +47,7 @@ TEST(CrashSafety, KilledPilotsLeaveWholeWeeksAndResumeAfterTheHighestTrial) {
   const auto deadline = std::chrono::steady_clock::now() + kills * std::chrono::milliseconds(400);
 
   DemoFolder demo;
-  const std::string output = demo.db.Folder() + "/pilot.out";
+  const std::string output = demo.db.folder() + "/pilot.out";
   int subjectNo = 1, killed = 0;
   std::string subject = "K1";
   for (int kill = 0; kill < kills && std::chrono::steady_clock::now() < deadline; ++kill) {

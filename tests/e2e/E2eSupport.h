@@ -24,12 +24,12 @@ namespace fs = std::filesystem;
 class DemoFolder {
  public:
   DemoFolder() {
-    const fs::path made = fs::path(db.Folder()) / "made" / "data";
+    const fs::path made = fs::path(db.folder()) / "made" / "data";
     admin::CmdDemo({made.string()});
-    fs::copy_file(made / "quarn.mdb", db.Path(), fs::copy_options::overwrite_existing);
-    app = fs::path(db.Folder()) / "app";
+    fs::copy_file(made / "quarn.mdb", db.path(), fs::copy_options::overwrite_existing);
+    app = fs::path(db.folder()) / "app";
     fs::create_directories(app);
-    fs::create_directory_symlink(db.Folder(), app / "data");
+    fs::create_directory_symlink(db.folder(), app / "data");
     fs::copy(made.parent_path() / "Input", app / "Input");
   }
 

@@ -27,7 +27,7 @@ TEST(DemoSession, FromLoginToGameOverEveryRecordAgrees) {
   EnsureApplication();
   DemoFolder demo;
   // The demo's bound of 30 holds even against a flood of orders; 20 does not.
-  demo.db.Exec("UPDATE tblTraining SET InventoryBounds=20");
+  demo.db.exec("UPDATE tblTraining SET InventoryBounds=20");
 
   PilotOptions options{demo.DataDir(),
                        "Demo",
@@ -57,17 +57,17 @@ TEST(DemoSession, FromLoginToGameOverEveryRecordAgrees) {
   EXPECT_NE(out.str().find("Trial 4 of 4 (Delay 2, 20 weeks): cost "), std::string::npos);
 
   TestDatabase& db = demo.db;
-  EXPECT_EQ(db.Count("datUser") + db.Count("datTrial", "Subject<>'E2E'") +
-                db.Count("datRole", "Subject<>'E2E' OR Setting<>'Demo'"),
+  EXPECT_EQ(db.count("datUser") + db.count("datTrial", "Subject<>'E2E'") +
+                db.count("datRole", "Subject<>'E2E' OR Setting<>'Demo'"),
             1);
-  EXPECT_EQ(db.Count("datUser", "Subject='E2E' AND Setting='Demo' AND Major='Other'"), 1);
+  EXPECT_EQ(db.count("datUser", "Subject='E2E' AND Setting='Demo' AND Major='Other'"), 1);
 
   // Trials in the order played: training numbers negative and falling, the
   // failed attempt first; then the experiment.
   const std::vector<int64_t> played = {-1, -2, -3, 1, 2, 3, 4};
   const char* const roleNames[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
 
-  auto trials = db.Rows("SELECT * FROM datTrial ORDER BY rowid");
+  auto trials = db.rows("SELECT * FROM datTrial ORDER BY rowid");
   ASSERT_EQ(trials.size(), played.size());
   for (size_t i = 0; i < trials.size(); ++i) {
     const TestRow& row = trials[i];
@@ -78,7 +78,7 @@ TEST(DemoSession, FromLoginToGameOverEveryRecordAgrees) {
     const int64_t role = trial < 0 ? 3 : 4 - trial;  // Retailer first, Factory last
     EXPECT_EQ(std::get<std::string>(row.at(roleNames[role])), "Subject") << trial;
     // The trial's end cost is the participant's total in its last week.
-    EXPECT_EQ(db.Count("datRole", "Trial=" + std::to_string(trial) + " AND User=6 AND TotalCost=" +
+    EXPECT_EQ(db.count("datRole", "Trial=" + std::to_string(trial) + " AND User=6 AND TotalCost=" +
                                       std::to_string(Int(row, "EndCost")) +
                                       " AND Week=(SELECT max(Week) FROM datRole WHERE Trial=" +
                                       std::to_string(trial) + ")"),
@@ -88,7 +88,7 @@ TEST(DemoSession, FromLoginToGameOverEveryRecordAgrees) {
 
   // Every datRole row, by (Trial, Week, Role).
   std::map<std::tuple<int64_t, int64_t, std::string>, TestRow> rows;
-  for (TestRow& row : db.Rows("SELECT * FROM datRole")) {
+  for (TestRow& row : db.rows("SELECT * FROM datRole")) {
     const int64_t trial = Int(row, "Trial");
     EXPECT_EQ(Int(row, "Training") != 0, trial < 0);
     rows[{trial, Int(row, "Week"), std::get<std::string>(row.at("Role"))}] = row;
@@ -131,9 +131,9 @@ TEST(DemoSession, FromLoginToGameOverEveryRecordAgrees) {
   EXPECT_EQ(seen, played);
   for (int64_t trial : played) {
     if (trial == -1) continue;
-    EXPECT_EQ(db.Count("datRole", "Trial=" + std::to_string(trial)), trial < 0 ? 40 : 80) << trial;
+    EXPECT_EQ(db.count("datRole", "Trial=" + std::to_string(trial)), trial < 0 ? 40 : 80) << trial;
   }
-  const int failedWeeks = db.Count("datRole", "Trial=-1") / 4;
+  const int failedWeeks = db.count("datRole", "Trial=-1") / 4;
   EXPECT_GT(failedWeeks, 0);
   EXPECT_LT(failedWeeks, 10);
 }

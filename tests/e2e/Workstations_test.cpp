@@ -13,10 +13,10 @@ TEST(Workstations, FourParticipantsAtOnceIntoOneFile) {
   const std::vector<std::string> subjects = {"W1", "W2", "W3", "W4"};
   std::vector<pid_t> pids;
   for (const std::string& subject : subjects) {
-    pids.push_back(StartPilot(demo, subject, demo.db.Folder() + "/" + subject + ".out"));
+    pids.push_back(StartPilot(demo, subject, demo.db.folder() + "/" + subject + ".out"));
   }
   for (size_t i = 0; i < pids.size(); ++i) {
-    EXPECT_EQ(WaitFor(pids[i]), 0) << ReadFile(demo.db.Folder() + "/" + subjects[i] + ".out");
+    EXPECT_EQ(WaitFor(pids[i]), 0) << ReadFile(demo.db.folder() + "/" + subjects[i] + ".out");
   }
 
   // Per trial: rows, distinct weeks, last week, the trial row; training
@@ -26,8 +26,8 @@ TEST(Workstations, FourParticipantsAtOnceIntoOneFile) {
       "3:80/20/20/1,4:80/20/20/1";
   for (const std::string& s : subjects) {
     const std::string who = "Subject='" + s + "' AND Setting='Demo'";
-    EXPECT_EQ(demo.db.Count("datUser", "Subject='" + s + "'"), 1) << s;
-    auto played = demo.db.Rows(
+    EXPECT_EQ(demo.db.count("datUser", "Subject='" + s + "'"), 1) << s;
+    auto played = demo.db.rows(
         "SELECT group_concat(t, ',') AS g FROM (SELECT Trial || ':' || count(*) || '/' || "
         "count(DISTINCT Week) || '/' || max(Week) || '/' || (SELECT count(*) FROM datTrial d "
         "WHERE d.Trial=r.Trial AND d." +
@@ -36,7 +36,7 @@ TEST(Workstations, FourParticipantsAtOnceIntoOneFile) {
     const std::string text = ReadFile(demo.TextFile(s));
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 100) << s;
   }
-  EXPECT_EQ(demo.db.Count("(SELECT Subject FROM datRole GROUP BY Subject, Setting, Trial, Week, "
+  EXPECT_EQ(demo.db.count("(SELECT Subject FROM datRole GROUP BY Subject, Setting, Trial, Week, "
                           "Role HAVING count(*) > 1)"),
             0);
 }
@@ -47,11 +47,11 @@ TEST(Workstations, FourParticipantsAtOnceIntoOneFile) {
 // trials, and no write failed on the way.
 TEST(Workstations, OneUserIdOnTwoWorkstationsPlaysOnce) {
   DemoFolder demo;
-  demo.db.Insert("datUser", {{"Subject", "TWIN"}, {"Setting", "Demo"}});
+  demo.db.insert("datUser", {{"Subject", "TWIN"}, {"Setting", "Demo"}});
   std::vector<std::string> outputs;
   std::vector<pid_t> pids;
   for (int i = 0; i < 2; ++i) {
-    outputs.push_back(demo.db.Folder() + "/twin" + std::to_string(i) + ".out");
+    outputs.push_back(demo.db.folder() + "/twin" + std::to_string(i) + ".out");
     pids.push_back(StartPilot(demo, "TWIN", outputs.back()));
   }
   std::vector<int> codes;
@@ -69,16 +69,16 @@ TEST(Workstations, OneUserIdOnTwoWorkstationsPlaysOnce) {
   EXPECT_EQ(shown.find("UNIQUE"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("Problems on weekly output"), std::string::npos) << shown;
 
-  auto played = demo.db.Rows(
+  auto played = demo.db.rows(
       "SELECT group_concat(t, ',') AS g FROM (SELECT Trial || ':' || count(*) || '/' || "
       "(SELECT count(*) FROM datTrial d WHERE d.Trial=r.Trial) AS t FROM datRole r "
       "GROUP BY Trial ORDER BY Trial)");
   EXPECT_EQ(std::get<std::string>(played[0].at("g")),
             "-2:40/1,-1:40/1,1:80/1,2:80/1,3:80/1,4:80/1");
-  EXPECT_EQ(demo.db.Count("datTrial"), 6);
+  EXPECT_EQ(demo.db.count("datTrial"), 6);
   const std::string text = ReadFile(demo.TextFile("TWIN"));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 100);
-  EXPECT_EQ(demo.db.Count("datPlaying"), 0) << "the winner's normal end clears its mark";
+  EXPECT_EQ(demo.db.count("datPlaying"), 0) << "the winner's normal end clears its mark";
 }
 
 }  // namespace

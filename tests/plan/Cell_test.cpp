@@ -10,7 +10,7 @@
 namespace quarn {
 namespace {
 
-using testing::ErrorOf;
+using testing::errorOf;
 
 TEST(Cell, IntegerReadsRoundHalfToEvenAndRefuseWhatDoesNotFit) {
   EXPECT_EQ(Cell("a", 2.5).toInt16(), 2);
@@ -20,8 +20,8 @@ TEST(Cell, IntegerReadsRoundHalfToEvenAndRefuseWhatDoesNotFit) {
 
 TEST(Cell, NullIsAnInvalidUseButFalseAsATruthValue) {
   const Cell null("a", std::monostate{});
-  EXPECT_EQ(ErrorOf([&] { null.toText(); }), kErrInvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([&] { null.toInt16(); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(errorOf([&] { null.toText(); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(errorOf([&] { null.toInt16(); }), kErrInvalidUseOfNull);
   EXPECT_FALSE(null.toBool());
 }
 
@@ -38,7 +38,7 @@ TEST(Row, FindsColumnsInAnyLetterCaseAndRefusesUnknownOnes) {
       std::make_shared<const ColumnNames>(std::vector<std::string>{"Name", "name"});
   const Row row(columns, {std::string("first"), std::string("second")});
   EXPECT_EQ(row.cell("NAME").toText(), "first") << "the first of two equal names wins";
-  EXPECT_EQ(ErrorOf([&] { row.cell("Colour"); }), kErrItemNotFound);
+  EXPECT_EQ(errorOf([&] { row.cell("Colour"); }), kErrItemNotFound);
 }
 
 }  // namespace

@@ -8,17 +8,18 @@ namespace {
 class DisplayTest : public PlanTest {
  protected:
   DisplayTest() {
-    Row("tblDisplayOption", {{"Option", "All"}, {"RecentOrder", 1}, {"Inventory", 1}, {"Cost", 1}});
-    Row("tblDisplayOption", {{"Option", "Partial"}, {"Inventory", TestValue()}, {"Cost", 0}});
-    Row("tblDisplay", {{"Configuration", "Blind"},
-                       {"BottlesF", 0},
-                       {"TrucksFD", 1},
-                       {"TrucksDW", TestValue()},
-                       {"TrucksWR", 1},
-                       {"TotalCost", 0},
-                       {"Distributor", "All"},
-                       {"Wholesaler", "Partial"},
-                       {"Retailer", "Unknown"}});
+    insertRow("tblDisplayOption",
+              {{"Option", "All"}, {"RecentOrder", 1}, {"Inventory", 1}, {"Cost", 1}});
+    insertRow("tblDisplayOption", {{"Option", "Partial"}, {"Inventory", TestValue()}, {"Cost", 0}});
+    insertRow("tblDisplay", {{"Configuration", "Blind"},
+                             {"BottlesF", 0},
+                             {"TrucksFD", 1},
+                             {"TrucksDW", TestValue()},
+                             {"TrucksWR", 1},
+                             {"TotalCost", 0},
+                             {"Distributor", "All"},
+                             {"Wholesaler", "Partial"},
+                             {"Retailer", "Unknown"}});
   }
 };
 

@@ -6,8 +6,8 @@ namespace quarn::testing {
 namespace {
 
 TEST_F(PlanTest, PausesLoadInTrialOrderAndNoneKeepTheSchedule) {
-  Row("tblPause", {{"Setting", "Demo"}, {"Trial", 4}, {"Password", "four"}});
-  Row("tblPause", {{"Setting", "Demo"}, {"Trial", 2}, {"Password", "two"}});
+  insertRow("tblPause", {{"Setting", "Demo"}, {"Trial", 4}, {"Password", "four"}});
+  insertRow("tblPause", {{"Setting", "Demo"}, {"Trial", 2}, {"Password", "two"}});
   PauseSchedule schedule;
   schedule.nextPause = 1;
   loadPauses(tables(), "Demo", schedule);

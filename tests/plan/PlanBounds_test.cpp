@@ -13,8 +13,8 @@ namespace {
 
 // A typical trial: the participant at the Retailer, Sterman players at the
 // other roles, demand 4 stepping to 8, orders limited to tens.
-TrialPlan Typical(int16_t weeks = 52) {
-  TrialPlan t = SteadyTrial(weeks, kRetailer);
+TrialPlan typical(int16_t weeks = 52) {
+  TrialPlan t = steadyTrial(weeks, kRetailer);
   t.jumpWeek = 5;
   t.maxOrder = 40;
   t.maxNoise = 2;
@@ -22,21 +22,21 @@ TrialPlan Typical(int16_t weeks = 52) {
   return t;
 }
 
-const std::vector<PlayerStrategy> kPlayers = {StermanPlayer(0.26, 0.34, 0.36)};
+const std::vector<PlayerStrategy> kPlayers = {stermanPlayer(0.26, 0.34, 0.36)};
 
-bool Accepted(TrialPlan t) {
+bool accepted(TrialPlan t) {
   buildDemand(t, ".");
   return checkTrialBounds(t, kPlayers, "numweeks").faults.empty();
 }
 
 // Plays the whole trial with every participant order `order` and the noise
 // draws `draws`; returns the error that ended it, or "".
-std::string Play(const TrialPlan& t, int16_t order, std::vector<double> draws) {
+std::string play(const TrialPlan& t, int16_t order, std::vector<double> draws) {
   SimGame g(t, kPlayers);
   g.random.draws = std::move(draws);
   try {
-    g.Start();
-    for (int w = 1; w <= t.weeks; ++w) g.Press(order);
+    g.start();
+    for (int w = 1; w <= t.weeks; ++w) g.press(order);
   } catch (const QuarnError& e) {
     return e.what();
   }
@@ -75,34 +75,34 @@ TEST(PlanBounds, LargestAcceptedValueOfEachFieldPlaysAWholeTrial) {
   for (const Field& f : fields) {
     int64_t low = f.low, high = f.high;
     ASSERT_TRUE([&] {
-      TrialPlan t = Typical();
+      TrialPlan t = typical();
       f.set(t, low);
-      return Accepted(t);
+      return accepted(t);
     }()) << f.name;
     while (high - low > 1) {
       const int64_t mid = low + (high - low) / 2;
-      TrialPlan t = Typical();
+      TrialPlan t = typical();
       f.set(t, mid);
-      (Accepted(t) ? low : high) = mid;
+      (accepted(t) ? low : high) = mid;
     }
-    TrialPlan largest = Typical();
+    TrialPlan largest = typical();
     f.set(largest, low);
     for (int16_t order : {int16_t{0}, int16_t{9999}}) {
       for (double draw : {0.0, 0.9999999}) {
-        EXPECT_EQ(Play(largest, order, {draw}), "") << f.name << " " << low << " order " << order;
+        EXPECT_EQ(play(largest, order, {draw}), "") << f.name << " " << low << " order " << order;
       }
     }
     if (high < f.high) {
-      TrialPlan refused = Typical();
+      TrialPlan refused = typical();
       f.set(refused, high);
-      EXPECT_FALSE(Accepted(refused)) << f.name;
+      EXPECT_FALSE(accepted(refused)) << f.name;
     }
   }
 }
 
 TEST(PlanBounds, TypicalPlansPass) {
   for (int16_t weeks : {20, 52, 100}) {
-    TrialPlan t = Typical(weeks);
+    TrialPlan t = typical(weeks);
     buildDemand(t, ".");
     const TrialBounds b = checkTrialBounds(t, kPlayers, "numweeks");
     EXPECT_TRUE(b.faults.empty()) << weeks << ": " << b.faults.front().complaint;
@@ -115,7 +115,7 @@ TEST(PlanBounds, TypicalPlansPass) {
 // The last week's refresh shows Excess; a shown demand and its noise must
 // fit the forecast panel's 16 bits.
 TEST(PlanBounds, ForecastsBeyondTheirWidthsAreRefused) {
-  TrialPlan t = Typical(20);
+  TrialPlan t = typical(20);
   buildDemand(t, ".");
   const std::vector<std::pair<Forecast, std::string>> cases = {
       {{-5, 8, 0}, "Extent -5 is below 0"},
@@ -134,10 +134,10 @@ TEST(PlanBounds, ForecastsBeyondTheirWidthsAreRefused) {
 }
 
 TEST(PlanBounds, HugeStermanParametersAreRefused) {
-  EXPECT_EQ(stermanParameterFault(StermanPlayer(0.26, 0.34, 0.36)), "");
-  EXPECT_NE(stermanParameterFault(StermanPlayer(1e300, 1, 0.5)), "");
-  EXPECT_NE(stermanParameterFault(StermanPlayer(0, 1e308, 0.5)), "");
-  PlayerStrategy notSterman = StermanPlayer(1e300);
+  EXPECT_EQ(stermanParameterFault(stermanPlayer(0.26, 0.34, 0.36)), "");
+  EXPECT_NE(stermanParameterFault(stermanPlayer(1e300, 1, 0.5)), "");
+  EXPECT_NE(stermanParameterFault(stermanPlayer(0, 1e308, 0.5)), "");
+  PlayerStrategy notSterman = stermanPlayer(1e300);
   notSterman.usesSterman = false;
   EXPECT_EQ(stermanParameterFault(notSterman), "");
 }

@@ -18,41 +18,43 @@ namespace quarn::testing {
 class PlanTest : public ::testing::Test {
  protected:
   PlanTest() {
-    Row("tblPlayer", {{"Name", "Bot"}});
-    Row("tblDisplay", {{"Configuration", "Standard"},
-                       {"Factory", "Everything"},
-                       {"Distributor", "Everything"},
-                       {"Wholesaler", "Everything"},
-                       {"Retailer", "Everything"}});
-    Row("tblDisplayOption", {{"Option", "Everything"}});
+    insertRow("tblPlayer", {{"Name", "Bot"}});
+    insertRow("tblDisplay", {{"Configuration", "Standard"},
+                             {"Factory", "Everything"},
+                             {"Distributor", "Everything"},
+                             {"Wholesaler", "Everything"},
+                             {"Retailer", "Everything"}});
+    insertRow("tblDisplayOption", {{"Option", "Everything"}});
   }
 
-  void Row(const std::string& table, const Columns& values) { file.Insert(table, values); }
+  void insertRow(const std::string& table, const Columns& values) { file.insert(table, values); }
 
   // Rows get rising Index values, so that rows of one RandomGroup load in
   // the order they are written here.
-  void Block(Columns overrides = {}) {
+  void addBlock(Columns overrides = {}) {
     overrides.emplace("Index", ++blockIndex);
-    Row("tblBlock", PlanRow(false, overrides));
+    insertRow("tblBlock", planRow(false, overrides));
   }
-  void Training(const Columns& overrides = {}) { Row("tblTraining", PlanRow(true, overrides)); }
+  void addTraining(const Columns& overrides = {}) {
+    insertRow("tblTraining", planRow(true, overrides));
+  }
 
-  void WriteInput(const std::string& name, const std::string& text) {
-    std::ofstream(std::filesystem::path(file.Folder()) / name) << text;
+  void writeInput(const std::string& name, const std::string& text) {
+    std::ofstream(std::filesystem::path(file.folder()) / name) << text;
   }
 
   PlanTables& tables() { return file.stores.plan(); }
-  std::vector<PlayerStrategy> Players() { return readPlayers(tables()).players; }
-  BlockRows Blocks(const std::string& setting = "Demo") {
-    return readBlocks(tables(), Players(), setting, file.Folder());
+  std::vector<PlayerStrategy> players() { return readPlayers(tables()).players; }
+  BlockRows blocks(const std::string& setting = "Demo") {
+    return readBlocks(tables(), players(), setting, file.folder());
   }
-  TrainingRow TrainingOf(int16_t firstIndex, const std::string& setting = "Demo") {
-    return readTraining(tables(), Players(), setting, firstIndex, file.Folder());
+  TrainingRow trainingOf(int16_t firstIndex, const std::string& setting = "Demo") {
+    return readTraining(tables(), players(), setting, firstIndex, file.folder());
   }
 
   // The first fault as the game shows it: its title and text, or for a
   // value that cannot be converted at all "Error <number>" and the text.
-  static std::pair<std::string, std::string> Refusal(const std::vector<PlanFault>& faults) {
+  static std::pair<std::string, std::string> refusal(const std::vector<PlanFault>& faults) {
     const PlanFault* fault = firstFault(faults);
     if (!fault) return {};
     if (fault->errorNumber != 0)

@@ -6,13 +6,13 @@ namespace quarn::testing {
 namespace {
 
 TEST_F(PlanTest, BlockRowsExpandIntoRunsTrialsInPlayOrder) {
-  Block({{"RandomGroup", 2}, {"Index", 5}, {"Runs", 3}, {"MaxNoise", 1}});
-  Block({{"RandomGroup", 0}, {"Index", 1}, {"MaxNoise", 4}});
-  Block({{"RandomGroup", 1}, {"Index", 2}, {"Runs", 0}, {"MaxNoise", 9}});
-  Block({{"RandomGroup", 1}, {"Index", 1}, {"MaxNoise", 3}});
-  Block({{"RandomGroup", 2}, {"Index", 1}, {"MaxNoise", 2}});
-  Block({{"Setting", "Other"}, {"MaxNoise", 7}});
-  const BlockRows rows = Blocks();
+  addBlock({{"RandomGroup", 2}, {"Index", 5}, {"Runs", 3}, {"MaxNoise", 1}});
+  addBlock({{"RandomGroup", 0}, {"Index", 1}, {"MaxNoise", 4}});
+  addBlock({{"RandomGroup", 1}, {"Index", 2}, {"Runs", 0}, {"MaxNoise", 9}});
+  addBlock({{"RandomGroup", 1}, {"Index", 1}, {"MaxNoise", 3}});
+  addBlock({{"RandomGroup", 2}, {"Index", 1}, {"MaxNoise", 2}});
+  addBlock({{"Setting", "Other"}, {"MaxNoise", 7}});
+  const BlockRows rows = blocks();
   EXPECT_TRUE(rows.faults.empty());
   std::vector<int> noise;
   for (const TrialPlan& t : rows.trials) noise.push_back(t.maxNoise);
@@ -23,16 +23,16 @@ TEST_F(PlanTest, BlockRowsExpandIntoRunsTrialsInPlayOrder) {
 // players match apart from letter case; numbers round half to even. The
 // demand is built at the trial start, not here.
 TEST_F(PlanTest, RowValuesAreReadAsThePlayUsesThem) {
-  WriteInput("series.txt", "5,6,7\n");
-  Block({{"Input", "   "},
-         {"Predicter", " "},
-         {"DatabaseOutput", TestValue()},
-         {"EnableProfit", TestValue()},
-         {"Wholesaler", "Subject"},
-         {"Retailer", "BOT"},
-         {"InitInventory", 12.5}});
-  Block({{"Input", "series.txt"}, {"DatabaseOutput", 3}, {"Retailer", "Bot"}});
-  const BlockRows rows = Blocks();
+  writeInput("series.txt", "5,6,7\n");
+  addBlock({{"Input", "   "},
+            {"Predicter", " "},
+            {"DatabaseOutput", TestValue()},
+            {"EnableProfit", TestValue()},
+            {"Wholesaler", "Subject"},
+            {"Retailer", "BOT"},
+            {"InitInventory", 12.5}});
+  addBlock({{"Input", "series.txt"}, {"DatabaseOutput", 3}, {"Retailer", "Bot"}});
+  const BlockRows rows = blocks();
   ASSERT_EQ(rows.trials.size(), 2u);
   const TrialPlan& a = rows.trials[0];
   EXPECT_EQ(a.inputFile + "|" + a.predicter, "| ");
@@ -51,8 +51,8 @@ TEST_F(PlanTest, RowValuesAreReadAsThePlayUsesThem) {
 // Player names match ignoring case but not blanks; only "Subject" names the
 // participant, once per trial; a refusal names the row and its trials.
 TEST_F(PlanTest, BlockValuesThePlayCannotUseAreRefusedWithTheirRow) {
-  WriteInput("bad.txt", "4,x\n");
-  WriteInput("huge.txt", "4,2147483647\n");
+  writeInput("bad.txt", "4,x\n");
+  writeInput("huge.txt", "4,2147483647\n");
   const std::string row = "Setting Demo, tblBlock row RandomGroup 0, Index 2 (trial 3): ";
   const std::vector<std::pair<Columns, std::string>> cases = {
       {{{"Delay", 4}}, row + "Delay 4 is outside 1 to 3"},
@@ -85,23 +85,23 @@ TEST_F(PlanTest, BlockValuesThePlayCannotUseAreRefusedWithTheirRow) {
       {{{"Factory", "Subject"}}, "Subject is playing multiple roles"},
   };
   for (const auto& [columns, complaint] : cases) {
-    file.Exec("DELETE FROM tblBlock");
+    file.exec("DELETE FROM tblBlock");
     blockIndex = 0;
-    Block({{"Runs", 3}});
+    addBlock({{"Runs", 3}});
     Columns typed;
     for (const auto& [column, value] : columns) {
       const auto* text = std::get_if<std::string>(&value.value);
       if (text && text->rfind("SQL ", 0) == 0) continue;
       typed.emplace(column, value);
     }
-    Block(typed);
+    addBlock(typed);
     for (const auto& [column, value] : columns) {
       const auto* text = std::get_if<std::string>(&value.value);
       if (text && text->rfind("SQL ", 0) == 0) {
-        file.Exec("UPDATE tblBlock SET " + column + "=" + text->substr(4) + " WHERE [Index]=2");
+        file.exec("UPDATE tblBlock SET " + column + "=" + text->substr(4) + " WHERE [Index]=2");
       }
     }
-    const auto [title, text] = Refusal(Blocks().faults);
+    const auto [title, text] = refusal(blocks().faults);
     EXPECT_EQ(title.rfind("Error", 0), 0u) << complaint;
     EXPECT_EQ(text.rfind(complaint, 0), 0u) << text;
     if (complaint.find("bad.txt") != std::string::npos) {
@@ -113,9 +113,9 @@ TEST_F(PlanTest, BlockValuesThePlayCannotUseAreRefusedWithTheirRow) {
 // A value that cannot be converted at all is an error (its number, not a
 // refusal box) that names the row and the column.
 TEST_F(PlanTest, UnconvertibleValueIsAnErrorNamingItsRowAndColumn) {
-  Block();
-  file.Exec("UPDATE tblBlock SET MaxOrder='0x10'");
-  EXPECT_EQ(Refusal(Blocks().faults),
+  addBlock();
+  file.exec("UPDATE tblBlock SET MaxOrder='0x10'");
+  EXPECT_EQ(refusal(blocks().faults),
             std::make_pair(std::string("Error 13"),
                            std::string("Setting Demo, tblBlock row RandomGroup 0, Index 1 (trial "
                                        "0): MaxOrder '0x10' is not a number")));
@@ -133,33 +133,33 @@ TEST_F(PlanTest, PredicterRowsThePlayCannotUseAreRefused) {
       {{{"Extent", TestValue()}, {"Excess", 8}}, place + "Extent is empty (Null)"},
   };
   for (const auto& [predicter, complaint] : cases) {
-    file.Exec("DELETE FROM tblBlock; DELETE FROM tblPredicter;");
+    file.exec("DELETE FROM tblBlock; DELETE FROM tblPredicter;");
     blockIndex = 0;
-    Block({{"Predicter", "Ahead"}});
+    addBlock({{"Predicter", "Ahead"}});
     Columns row = predicter;
     row.emplace("Predicter", "Ahead");
-    Row("tblPredicter", row);
-    EXPECT_EQ(Refusal(Blocks().faults).second, complaint);
+    insertRow("tblPredicter", row);
+    EXPECT_EQ(refusal(blocks().faults).second, complaint);
   }
 }
 
 TEST_F(PlanTest, SettingWithoutTrialsIsRefused) {
-  EXPECT_EQ(Refusal(Blocks("Empty").faults).second,
+  EXPECT_EQ(refusal(blocks("Empty").faults).second,
             "Setting Empty: tblBlock has no rows for this setting");
-  Block({{"Runs", 0}});
-  EXPECT_EQ(Refusal(Blocks().faults).second, "Setting Demo: the rows of tblBlock make no trials");
+  addBlock({{"Runs", 0}});
+  EXPECT_EQ(refusal(blocks().faults).second, "Setting Demo: the rows of tblBlock make no trials");
 }
 
 TEST_F(PlanTest, SettingOfMoreThan32767TrialsIsRefused) {
-  Block({{"Runs", 20000}});
-  Block({{"Runs", 20000}});
-  EXPECT_EQ(Refusal(Blocks().faults).second,
+  addBlock({{"Runs", 20000}});
+  addBlock({{"Runs", 20000}});
+  EXPECT_EQ(refusal(blocks().faults).second,
             "Setting Demo: the rows of tblBlock make 40000 trials, more than 32767");
 }
 
 TEST_F(PlanTest, SettingNameThatBreaksTextLinesIsRefused) {
-  Block({{"Setting", "De,mo"}});
-  EXPECT_EQ(Refusal(Blocks("De,mo").faults).second,
+  addBlock({{"Setting", "De,mo"}});
+  EXPECT_EQ(refusal(blocks("De,mo").faults).second,
             "Setting De,mo: the setting name holds a comma, which would break the lines of the "
             "participants' text files");
 }
@@ -167,9 +167,9 @@ TEST_F(PlanTest, SettingNameThatBreaksTextLinesIsRefused) {
 // Training rows take weeks from Weeks and the order delay from Delay; only
 // the first row of a setting counts.
 TEST_F(PlanTest, TrainingRowIsReadAsATrialBehindTheBlocks) {
-  Training({{"Delay", 3}, {"Retailer", "Bot"}, {"Factory", "Subject"}});
-  Training({{"Runs", 4}});
-  const TrainingRow row = TrainingOf(5);
+  addTraining({{"Delay", 3}, {"Retailer", "Bot"}, {"Factory", "Subject"}});
+  addTraining({{"Runs", 4}});
+  const TrainingRow row = trainingOf(5);
   EXPECT_TRUE(row.found);
   EXPECT_EQ(
       std::vector<int>({row.runs, row.costLimit, row.inventoryBound, static_cast<int>(row.rowCount),
@@ -177,7 +177,7 @@ TEST_F(PlanTest, TrainingRowIsReadAsATrialBehindTheBlocks) {
       std::vector<int>({2, 100, 50, 2, 6, 3, 0}));
   EXPECT_EQ(row.password, "skip");
   EXPECT_TRUE(firstFault(row.faults) == nullptr);
-  EXPECT_FALSE(TrainingOf(5, "Other").found);
+  EXPECT_FALSE(trainingOf(5, "Other").found);
 }
 
 TEST_F(PlanTest, TrainingValuesThePlayCannotUseAreRefused) {
@@ -198,16 +198,16 @@ TEST_F(PlanTest, TrainingValuesThePlayCannotUseAreRefused) {
       {{{"Factory", "Nobody"}}, {"Error: tblBlock", "Player strategy Nobody invalid on Trial 1"}},
   };
   for (const auto& [columns, expected] : cases) {
-    file.Exec("DELETE FROM tblTraining");
-    Training(columns);
-    EXPECT_EQ(Refusal(TrainingOf(1).faults), expected);
+    file.exec("DELETE FROM tblTraining");
+    addTraining(columns);
+    EXPECT_EQ(refusal(trainingOf(1).faults), expected);
   }
 }
 
 TEST_F(PlanTest, PlayerTableFaultsNameTheirRow) {
-  Row("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
-  Row("tblPlayer", {{"Name", "Huge"}, {"Sterman", 1}, {"Alpha", 1e300}});
-  Row("tblPlayer", {{"Name", "a,b"}});
+  insertRow("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
+  insertRow("tblPlayer", {{"Name", "Huge"}, {"Sterman", 1}, {"Alpha", 1e300}});
+  insertRow("tblPlayer", {{"Name", "a,b"}});
   const PlayerRows rows = readPlayers(tables());
   std::vector<std::string> texts;
   for (const PlanFault& f : rows.faults) texts.push_back(f.text.substr(0, f.text.find(':')));

@@ -18,16 +18,16 @@ class LoadTest : public PlanTest {
     hooks.ApplyDisplayConfiguration = [this](const std::string& c) { applied.push_back(c); };
     hooks.NextTrial = [this] { ++nextTrials; };
   }
-  void Load() {
-    ExperimentContext c{db, prompter, identity, plan, training, pauses, file.Folder(), hooks};
+  void load() {
+    ExperimentContext c{db, prompter, identity, plan, training, pauses, file.folder(), hooks};
     loadExperiment(c);
   }
-  void Recorded(const char* subject, int trial) {
-    Row("datRole", {{"Subject", subject},
-                    {"Setting", "Demo"},
-                    {"Trial", trial},
-                    {"Week", 1},
-                    {"Role", "Retailer"}});
+  void addRecorded(const char* subject, int trial) {
+    insertRow("datRole", {{"Subject", subject},
+                          {"Setting", "Demo"},
+                          {"Trial", trial},
+                          {"Week", 1},
+                          {"Role", "Retailer"}});
   }
 
   ScriptedPrompter prompter;
@@ -45,21 +45,22 @@ class LoadTest : public PlanTest {
 // Without training the login's trial stays and its display is applied; a
 // participant with no trial left has no display to apply.
 TEST_F(LoadTest, WithoutTrainingTheLoginsTrialStays) {
-  Block({{"Runs", 5}, {"DisplayOption", "Second"}});
+  addBlock({{"Runs", 5}, {"DisplayOption", "Second"}});
   plan.currentTrial = 2;
-  Load();
+  load();
   EXPECT_FALSE(training.active || !plan.trainingTrials.empty() || !prompter.shown.empty());
   EXPECT_EQ(plan.currentTrial, 2);
   plan.currentTrial = 5;
-  Load();
+  load();
   EXPECT_EQ(applied, (std::vector<std::string>{"Second"}));
 }
 
 TEST_F(LoadTest, TrainingTrialsFollowTheBlocksAndStartFirst) {
-  Block({{"Runs", 5}});
-  Training({{"Delay", 3}, {"DisplayOption", "Train"}, {"Retailer", "Bot"}, {"Factory", "Subject"}});
+  addBlock({{"Runs", 5}});
+  addTraining(
+      {{"Delay", 3}, {"DisplayOption", "Train"}, {"Retailer", "Bot"}, {"Factory", "Subject"}});
   plan.currentTrial = 3;
-  Load();
+  load();
   EXPECT_TRUE(training.active && training.passed);
   EXPECT_EQ(std::vector<int>({training.costLimit, training.inventoryBound, plan.totalTrialCount(),
                               training.resumeTrial, training.recordedTrial, plan.trialCount(),
@@ -68,18 +69,18 @@ TEST_F(LoadTest, TrainingTrialsFollowTheBlocksAndStartFirst) {
   EXPECT_EQ(plan.trialAt(6).orderDelay, 3);
   EXPECT_EQ(captions, (std::vector<std::string>{"Training"}));
   ASSERT_EQ(prompter.shown.size(), 1u);
-  EXPECT_EQ(prompter.Last().prompt, "First, we will have some training trials...");
+  EXPECT_EQ(prompter.last().prompt, "First, we will have some training trials...");
   EXPECT_EQ(applied, (std::vector<std::string>{"Train"}));
 }
 
 TEST_F(LoadTest, EndOfTrainingHandsBackToTheExperiment) {
-  Block({{"Runs", 5}});
-  Training();
+  addBlock({{"Runs", 5}});
+  addTraining();
   plan.currentTrial = 3;
-  Load();
+  load();
   endTraining(prompter, plan, training, hooks);
-  EXPECT_EQ(prompter.Last().prompt, "The experiment will now begin");
-  EXPECT_EQ(prompter.Last().title, "Training Complete");
+  EXPECT_EQ(prompter.last().prompt, "The experiment will now begin");
+  EXPECT_EQ(prompter.last().title, "Training Complete");
   EXPECT_FALSE(training.active);
   EXPECT_EQ(plan.currentTrial, 2);
   EXPECT_EQ(captions.back(), "");
@@ -88,34 +89,34 @@ TEST_F(LoadTest, EndOfTrainingHandsBackToTheExperiment) {
 
 // A returning participant trains one below the lowest trial recorded.
 TEST_F(LoadTest, ReturningParticipantsTrainBelowTheirLowestTrial) {
-  Block();
-  Training();
+  addBlock();
+  addTraining();
   for (auto [subject, trial] : {std::pair{"S1", 2}, {"S1", -3}, {"S2", -9}}) {
-    Recorded(subject, trial);
+    addRecorded(subject, trial);
   }
-  Load();
+  load();
   EXPECT_EQ(training.recordedTrial, -4);
-  file.Exec("UPDATE datRole SET Trial=1 WHERE Trial=-3");
-  Load();
+  file.exec("UPDATE datRole SET Trial=1 WHERE Trial=-3");
+  load();
   EXPECT_EQ(training.recordedTrial, 0);
 }
 
 // A bad training row, or a pause that cannot be read, is refused before
 // training is announced; the refusal ends the application.
 TEST_F(LoadTest, RefusalComesBeforeTrainingIsAnnounced) {
-  Block();
-  Training({{"Runs", 0}});
-  EXPECT_THROW(Load(), ApplicationEnd);
+  addBlock();
+  addTraining({{"Runs", 0}});
+  EXPECT_THROW(load(), ApplicationEnd);
   ASSERT_EQ(prompter.shown.size(), 1u);
-  EXPECT_EQ(prompter.Last().title, "Error: tblTraining");
-  EXPECT_EQ(prompter.Last().prompt, "Setting Demo, tblTraining: Runs 0 is below 1");
+  EXPECT_EQ(prompter.last().title, "Error: tblTraining");
+  EXPECT_EQ(prompter.last().prompt, "Setting Demo, tblTraining: Runs 0 is below 1");
 }
 
 TEST_F(LoadTest, UnconvertibleValueEndsTheStartUpWithAnError) {
-  Block();
-  file.Exec("UPDATE tblBlock SET MaxOrder='0x10'");
+  addBlock();
+  file.exec("UPDATE tblBlock SET MaxOrder='0x10'");
   try {
-    Load();
+    load();
     ADD_FAILURE() << "accepted";
   } catch (const QuarnError& e) {
     EXPECT_EQ(e.number(), kErrTypeMismatch);

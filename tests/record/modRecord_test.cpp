@@ -52,7 +52,7 @@ struct FakeWindow final : TrialWindow {
 struct Recorder {
   Recorder()
       : faulty(testDb.stores), db(faulty, toolkit, random), game({toolkit, ticks, random, db}) {
-    toolkit.appFolder = (fs::path(testDb.Folder()) / "app").string();
+    toolkit.appFolder = (fs::path(testDb.folder()) / "app").string();
     game.clock = &clock;
     game.identity = {"P17", "Beer"};
     game.plan.players = {{.name = "Echo", .addsDemand = true},
@@ -61,7 +61,7 @@ struct Recorder {
 
   // Steady at 4 a week, 8 from week 3 on.
   static TrialPlan Trial(int16_t weeks, int16_t delay, int16_t subjectRole) {
-    TrialPlan t = testing::SteadyTrial(weeks, kNoParticipant, delay);
+    TrialPlan t = testing::steadyTrial(weeks, kNoParticipant, delay);
     t.jumpWeek = 3;
     t.transitCostRate = 0.25;
     t.rolePlayers = {0, 1, 0, 1};
@@ -80,7 +80,7 @@ struct Recorder {
       recorded.push_back(game.chain);
       record();
     };
-    startTrialChain(c, testDb.Folder());
+    startTrialChain(c, testDb.folder());
     for (uint32_t w = 1; w <= static_cast<uint32_t>(game.plan.current().weeks); ++w) {
       game.times = {1000 * w, 1000 * w + 250 + w};
       ++game.chain.currentWeek;
@@ -138,8 +138,8 @@ TEST_F(RecordTest, ParticipantAtRetailerRecordsEveryWeekAndTheTrial) {
   EXPECT_EQ(std::count(lines[2].begin(), lines[2].end(), ','), 52);
   EXPECT_EQ(lines[2], "P17,Beer,1,3,3,2,253,NULL,0," + Block(s[0]) + "," + Block(s[1]) + "," +
                           Block(s[2]) + "," + Block(s[3]));
-  EXPECT_EQ(testDb.Count("datRole", "Week=1 AND Role='Retailer' AND \"Order\"=7"), 1);
-  EXPECT_EQ(testDb.Count("datRole",
+  EXPECT_EQ(testDb.count("datRole", "Week=1 AND Role='Retailer' AND \"Order\"=7"), 1);
+  EXPECT_EQ(testDb.count("datRole",
                          "Subject='P17' AND Setting='Beer' AND Trial=1 AND Training=0 AND "
                          "User=(CASE Role WHEN 'Retailer' THEN 6 ELSE 0 END) AND PNoise IS NULL "
                          "AND Delay3 IS NULL AND TransactionTime=250+Week AND Date='2024-03-05' "
@@ -150,7 +150,7 @@ TEST_F(RecordTest, ParticipantAtRetailerRecordsEveryWeekAndTheTrial) {
   WriteTrialRecord(game);
   const int32_t endCost = game.chain.roles[kRetailer].totalCost;
   ASSERT_NE(game.plan.current().totalCost, endCost);
-  EXPECT_EQ(testDb.Count("datTrial",
+  EXPECT_EQ(testDb.count("datTrial",
                          "Subject='P17' AND Setting='Beer' AND Trial=1 AND Training=0 AND Weeks=3 "
                          "AND Delay=2 AND Predicter='' AND InventoryCost=0.5 AND BackCost=1.0 AND "
                          "TransitCost=0.25 AND Factory='Echo' AND Distributor='Catch-up' AND "
@@ -169,11 +169,11 @@ TEST_F(RecordTest, TrainingRecordsCarryTheTrainingNumberAndFlag) {
   game.training.recordedTrial = -3;
   PlayTrial(7);
   WriteTrialRecord(game);
-  EXPECT_EQ(testDb.Count("datRole", "Trial=-3 AND Training=1"), 12);
-  EXPECT_EQ(testDb.Count("datTrial", "Trial=-3 AND Training=1"), 1);
+  EXPECT_EQ(testDb.count("datRole", "Trial=-3 AND Training=1"), 12);
+  EXPECT_EQ(testDb.count("datTrial", "Trial=-3 AND Training=1"), 1);
   // In week 2 the pipeline holds 4, 7, 4: the row takes slot 1.
   ASSERT_EQ(recorded[1].roles[kWholesaler].orderSlots, (std::vector<int32_t>{4, 7, 4}));
-  EXPECT_EQ(testDb.Count("datRole", "Week=2 AND Role='Wholesaler' AND \"Order\"=7"), 1);
+  EXPECT_EQ(testDb.count("datRole", "Week=2 AND Role='Wholesaler' AND \"Order\"=7"), 1);
   EXPECT_EQ(TextLines()[1].substr(0, 12), "P17,Beer,-3,");
 }
 
@@ -187,20 +187,20 @@ TEST_F(RecordTest, TrialIsRecordedOnceHoweverOftenItsRecordIsWritten) {
   game.plan.currentTrial = 1;
   PlayTrial();
   WriteTrialRecord(game);
-  EXPECT_EQ(testDb.Count("datTrial"), 2);
-  EXPECT_EQ(testDb.Count("datTrial", "Trial IN (1, 2)"), 2);
+  EXPECT_EQ(testDb.count("datTrial"), 2);
+  EXPECT_EQ(testDb.count("datTrial", "Trial IN (1, 2)"), 2);
 }
 
 // The key on datRole tells a row that is already in the file: it is filed
 // under the next trial, the week's other rows under their own.
 TEST_F(RecordTest, RowAlreadyInTheFileMovesToTheNextTrial) {
   UsePlan({Trial(1, 1, kRetailer)});
-  testDb.Insert(
+  testDb.insert(
       "datRole",
       {{"Subject", "P17"}, {"Setting", "Beer"}, {"Trial", 1}, {"Week", 1}, {"Role", "Wholesaler"}});
   PlayTrial();
   EXPECT_TRUE(toolkit.shown.empty());
-  EXPECT_EQ(testDb.Count("datRole", "Trial=CASE Role WHEN 'Wholesaler' THEN 2 ELSE 1 END"), 4);
+  EXPECT_EQ(testDb.count("datRole", "Trial=CASE Role WHEN 'Wholesaler' THEN 2 ELSE 1 END"), 4);
 }
 
 // Giving up on a failed write (No to "Retry? (No to quit)", or Abort) ends
@@ -243,7 +243,7 @@ TEST(RecordFaults, QuittingOverAFailedWriteSaysWhatIsMissing) {
       code = end.code();
     }
     EXPECT_EQ(code, 1);
-    const std::string& said = r.toolkit.Last().prompt;
+    const std::string& said = r.toolkit.last().prompt;
     EXPECT_EQ(said.substr(0, k.missing.size()), k.missing);
     EXPECT_EQ(said.substr(said.size() - 24), ".  The application ends.");
   }
@@ -257,10 +257,10 @@ TEST_F(RecordTest, FailedTextWriteAsksAndRetryWritesTheSameLine) {
   toolkit.answers = {Answer::Retry};
   PlayTrial();
   ASSERT_EQ(toolkit.shown.size(), 1u);
-  EXPECT_EQ(toolkit.Last().title, "Problems on weekly output to text file");
-  EXPECT_NE(toolkit.Last().prompt.find(file.string() + "\r\nIs a directory"), std::string::npos);
+  EXPECT_EQ(toolkit.last().title, "Problems on weekly output to text file");
+  EXPECT_NE(toolkit.last().prompt.find(file.string() + "\r\nIs a directory"), std::string::npos);
   EXPECT_EQ(TextLines(), std::vector<std::string>{WeekLine(game)});
-  EXPECT_EQ(testDb.Count("datRole"), 4);
+  EXPECT_EQ(testDb.count("datRole"), 4);
 }
 
 // Trials without a participant: no User on the rows, the chain's sum as
@@ -285,12 +285,12 @@ TEST_F(RecordTest, ThreeTrialsEndWithTheCostSumAndGameOver) {
   double sum = 0;
   for (const TrialPlan& t : game.plan.trials) {
     sum += t.totalCost;
-    EXPECT_EQ(testDb.Count("datTrial", "EndCost=" + std::to_string(t.totalCost)),
+    EXPECT_EQ(testDb.count("datTrial", "EndCost=" + std::to_string(t.totalCost)),
               t.recordToDatabase ? 1 : 0);
   }
-  EXPECT_EQ(testDb.Count("datRole", "User=0 AND PNoise=-3 AND Trial=1"), 8);
-  EXPECT_EQ(testDb.Count("datRole", "User=0 AND PNoise IS NULL AND Trial=2"), 12);
-  EXPECT_EQ(testDb.Count("datRole"), 20);
+  EXPECT_EQ(testDb.count("datRole", "User=0 AND PNoise=-3 AND Trial=1"), 8);
+  EXPECT_EQ(testDb.count("datRole", "User=0 AND PNoise IS NULL AND Trial=2"), 12);
+  EXPECT_EQ(testDb.count("datRole"), 20);
   const auto lines = TextLines();
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[0].substr(0, 30), "P17,Beer,1,1,2,1,251,Ahead,-3,");
@@ -298,9 +298,9 @@ TEST_F(RecordTest, ThreeTrialsEndWithTheCostSumAndGameOver) {
   EXPECT_EQ(window.starts, 3);
   EXPECT_EQ(game.CostSum, sum);
   ASSERT_EQ(toolkit.shown.size(), 1u);
-  EXPECT_EQ(toolkit.Last().prompt, "Total cost sum over all 3 completed trial(s) is " +
+  EXPECT_EQ(toolkit.last().prompt, "Total cost sum over all 3 completed trial(s) is " +
                                        std::to_string(game.CostSum) + "\r\nAlert your moderator.");
-  EXPECT_EQ(toolkit.Last().title, "All 3 Trial(s) Completed");
+  EXPECT_EQ(toolkit.last().title, "All 3 Trial(s) Completed");
   EXPECT_EQ(window.orderCaption, "Game Over");
   EXPECT_TRUE(window.closing);
 }

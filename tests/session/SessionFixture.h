@@ -57,9 +57,9 @@ class SessionTest : public ::testing::Test {
   SessionTest()
       : session(db.stores, toolkit, random), game(Services{toolkit, ticks, random, session}) {
     EnsureApplication();
-    appFolder = std::filesystem::path(db.Folder()) / "app";
+    appFolder = std::filesystem::path(db.folder()) / "app";
     std::filesystem::create_directories(appFolder);
-    std::filesystem::create_directory_symlink(db.Folder(), appFolder / "data");
+    std::filesystem::create_directory_symlink(db.folder(), appFolder / "data");
     toolkit.appFolder = appFolder.string();
   }
 

@@ -14,20 +14,20 @@ namespace {
 class StartupTest : public SessionTest {
  protected:
   StartupTest() {
-    db.Insert("tblPlayer",
+    db.insert("tblPlayer",
               {{"Name", "Bot"}, {"Sterman", 1}, {"Alpha", 0.26}, {"Beta", 0.34}, {"Theta", 0.36}});
   }
 
   // The other roles are played by the Sterman heuristic.
   void AddTrials(const std::string& setting, int count, int weeks) {
     for (int i = 1; i <= count; ++i) {
-      db.Insert("tblBlock",
-                PlanRow(false, {{"Setting", setting}, {"Index", i}, {"numweeks", weeks}}));
+      db.insert("tblBlock",
+                planRow(false, {{"Setting", setting}, {"Index", i}, {"numweeks", weeks}}));
     }
   }
   void AddTraining(const std::string& setting, int runs, const std::string& password) {
-    db.Insert("tblTraining",
-              PlanRow(true, {{"Setting", setting}, {"Runs", runs}, {"Password", password}}));
+    db.insert("tblTraining",
+              planRow(true, {{"Setting", setting}, {"Runs", runs}, {"Password", password}}));
   }
 
   // The login step of a known participant: User ID and setting, then Start
@@ -76,8 +76,8 @@ TEST_F(StartupTest, ParticipantWithNoTrialLeftIsRefusedBeforeTraining) {
   AddTrials("Short", 2, 5);
   AddTraining("Short", 2, "pw");
   AddTrials("Demo", 1, 5);
-  db.Insert("datUser", {{"Subject", "Done"}, {"Setting", "Short"}});
-  db.Insert(
+  db.insert("datUser", {{"Subject", "Done"}, {"Setting", "Short"}});
+  db.insert(
       "datRole",
       {{"Subject", "Done"}, {"Setting", "Short"}, {"Trial", 2}, {"Week", 5}, {"Role", "Retailer"}});
   toolkit.answers = {Answer::Ok, Answer::Yes};  // the refusal, the resume elsewhere
@@ -101,7 +101,7 @@ TEST_F(StartupTest, ParticipantWithNoTrialLeftIsRefusedBeforeTraining) {
   EXPECT_FALSE(game.training.active);
   toolkit.answers = {Answer::Yes};  // exit in week one: nothing recorded
   EXPECT_THROW(startup.form.close(), ApplicationEnd);
-  EXPECT_EQ(db.Count("datTrial"), 0);
+  EXPECT_EQ(db.count("datTrial"), 0);
 }
 
 // Then the exit question: No keeps everything, the typed order too; Yes
@@ -109,7 +109,7 @@ TEST_F(StartupTest, ParticipantWithNoTrialLeftIsRefusedBeforeTraining) {
 TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks) {
   AddTrials("Train", 2, 4);
   AddTraining("Train", 3, "Skip");
-  db.Insert("datUser", {{"Subject", "T1"}, {"Setting", "Train"}});
+  db.insert("datUser", {{"Subject", "T1"}, {"Setting", "Train"}});
   toolkit.answers = {Answer::Yes};
   LoginAs("T1", "Train");
   startup.Form_Load();
@@ -124,9 +124,9 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks
   QTest::keyClicks(password.txtPassword, "skip");
   EXPECT_EQ(password.txtPassword->displayText(), "****");
   QTest::mouseClick(password.cmdDone, Qt::LeftButton);
-  EXPECT_EQ(toolkit.Last().prompt, "Incorrect Password");
+  EXPECT_EQ(toolkit.last().prompt, "Incorrect Password");
   EXPECT_TRUE(password.isVisible() && game.training.active);
-  EXPECT_EQ(db.Count("datTrial"), 0);
+  EXPECT_EQ(db.count("datTrial"), 0);
   password.txtPassword->clear();
   QTest::keyClicks(password.txtPassword, "Skip");
   QTest::keyClick(password.txtPassword, Qt::Key_Return);
@@ -134,20 +134,20 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks
   EXPECT_EQ(Shown("The experiment will now begin"), 1);
   EXPECT_EQ(game.plan.currentTrial + game.chain.currentWeek, 1);
   EXPECT_EQ(startup.form.fraPlayer->title(), "");
-  EXPECT_EQ(db.Count("datTrial", "Trial=-1 AND Training<>0 AND Weeks=6"), 1);
+  EXPECT_EQ(db.count("datTrial", "Trial=-1 AND Training<>0 AND Weeks=6"), 1);
 
   toolkit.answers = {Answer::No};
   QTest::keyClicks(startup.form.txtOrder, "12");
   EXPECT_FALSE(startup.form.close());
-  EXPECT_EQ(toolkit.Last().prompt, "Are you sure you want to exit?");
+  EXPECT_EQ(toolkit.last().prompt, "Are you sure you want to exit?");
   EXPECT_EQ(startup.form.txtOrder->text(), "12");
   startup.form.txtOrder->clear();
   for (const char* order : {"6", "9", "0"}) Order(order);
   toolkit.answers = {Answer::Yes};
   EXPECT_THROW(startup.form.close(), ApplicationEnd);
-  EXPECT_EQ(db.Count("datTrial"), 2);
+  EXPECT_EQ(db.count("datTrial"), 2);
   const std::string retailer = "FROM datRole WHERE Role='Retailer' AND Trial=1";
-  EXPECT_EQ(db.Count("datTrial", "Trial=1 AND EndCost=(SELECT sum(WeeklyCost) " + retailer +
+  EXPECT_EQ(db.count("datTrial", "Trial=1 AND EndCost=(SELECT sum(WeeklyCost) " + retailer +
                                      ") AND (SELECT count(*) " + retailer + ")=3"),
             1);
 }
@@ -157,7 +157,7 @@ TEST_F(StartupTest, SkipPasswordRecordsTheTrainingTrialAndExitRecordsPlayedWeeks
 // the trial once, as far as it was played.
 TEST_F(StartupTest, ClosingDuringTheLastWeeksAnimationRecordsTheTrialOnce) {
   AddTrials("Two", 2, 2);
-  db.Insert("datUser", {{"Subject", "C"}, {"Setting", "Two"}});
+  db.insert("datUser", {{"Subject", "C"}, {"Setting", "Two"}});
   toolkit.answers = {Answer::Yes};
   LoginAs("C", "Two");
   startup.Form_Load();
@@ -172,29 +172,29 @@ TEST_F(StartupTest, ClosingDuringTheLastWeeksAnimationRecordsTheTrialOnce) {
   };
   toolkit.answers = {Answer::Yes};
   EXPECT_THROW(startup.form.close(), ApplicationEnd);
-  EXPECT_EQ(toolkit.Last().prompt, "Are you sure you want to exit?");
-  EXPECT_EQ(db.Count("datTrial"), 1);
-  EXPECT_EQ(db.Count("datTrial", "Trial=1"), 1);
+  EXPECT_EQ(toolkit.last().prompt, "Are you sure you want to exit?");
+  EXPECT_EQ(db.count("datTrial"), 1);
+  EXPECT_EQ(db.count("datTrial", "Trial=1"), 1);
 }
 
 // A trial without a participant plays itself week after week; under the
 // exit question it stands still, and after No it plays on.
 TEST_F(StartupTest, SelfPlayingTrialStandsStillUnderTheExitQuestion) {
-  db.Insert("tblBlock",
-            PlanRow(false, {{"Setting", "Auto"}, {"Retailer", "Bot"}, {"numweeks", 5}}));
-  db.Insert("datUser", {{"Subject", "A"}, {"Setting", "Auto"}});
+  db.insert("tblBlock",
+            planRow(false, {{"Setting", "Auto"}, {"Retailer", "Bot"}, {"numweeks", 5}}));
+  db.insert("datUser", {{"Subject", "A"}, {"Setting", "Auto"}});
   toolkit.answers = {Answer::Yes};
   LoginAs("A", "Auto");
   startup.Form_Load();
   ASSERT_TRUE(startup.form.tmrAnimation->isActive());
-  const int week = game.chain.currentWeek, rows = db.Count("datRole");
+  const int week = game.chain.currentWeek, rows = db.count("datRole");
 
   int weekUnder = 0, rowsUnder = 0;
   toolkit.whileOpen = [&](const ScriptedPrompter::Shown& box) {
     if (box.prompt != "Are you sure you want to exit?") return;
     for (int tick = 0; tick < 200; ++tick) FireAnimationTimer();
     weekUnder = game.chain.currentWeek;
-    rowsUnder = db.Count("datRole");
+    rowsUnder = db.count("datRole");
   };
   toolkit.answers = {Answer::No};
   EXPECT_FALSE(startup.form.close());
@@ -206,21 +206,21 @@ TEST_F(StartupTest, SelfPlayingTrialStandsStillUnderTheExitQuestion) {
     FireAnimationTimer();
   }
   EXPECT_EQ(game.chain.currentWeek, 6);
-  EXPECT_EQ(db.Count("datRole"), 20);
+  EXPECT_EQ(db.count("datRole"), 20);
 }
 
 // A returning participant typed in another letter case plays on under the
 // User ID stored in datUser: the label, the rows and the text file.
 TEST_F(StartupTest, SessionGoesOnUnderTheStoredSpelling) {
   AddTrials("Demo", 2, 3);
-  db.Insert("datUser", {{"Subject", "Kim"}, {"Setting", "Demo"}});
+  db.insert("datUser", {{"Subject", "Kim"}, {"Setting", "Demo"}});
   toolkit.answers = {Answer::Yes};
   LoginAs("KIM", "Demo");
   startup.Form_Load();
   EXPECT_EQ(startup.form.lblSubject->text(), "Kim");
   Order("4");
-  EXPECT_EQ(db.Count("datRole", "Subject='Kim'"), 4);
-  EXPECT_EQ(db.Count("datUser"), 1);
+  EXPECT_EQ(db.count("datRole", "Subject='Kim'"), 4);
+  EXPECT_EQ(db.count("datUser"), 1);
   EXPECT_TRUE(std::filesystem::exists(appFolder / "data" / "Kim.txt"));
   EXPECT_FALSE(std::filesystem::exists(appFolder / "data" / "KIM.txt"));
 }
@@ -229,32 +229,32 @@ TEST_F(StartupTest, SessionGoesOnUnderTheStoredSpelling) {
 // refreshes the mark, and a normal end clears it.
 TEST_F(StartupTest, EveryWeekRefreshesTheMarkAndTheEndClearsIt) {
   AddTrials("Demo", 2, 3);
-  db.Insert("datUser", {{"Subject", "M"}, {"Setting", "Demo"}});
+  db.insert("datUser", {{"Subject", "M"}, {"Setting", "Demo"}});
   toolkit.answers = {Answer::Yes};
   LoginAs("M", "Demo");
   startup.Form_Load();
   const Workstation here = thisWorkstation();
-  EXPECT_EQ(db.Count("datPlaying", "Subject='M' AND Setting='Demo' AND Host='" + here.host +
+  EXPECT_EQ(db.count("datPlaying", "Subject='M' AND Setting='Demo' AND Host='" + here.host +
                                        "' AND Process=" + std::to_string(here.process)),
             1);
-  db.Exec("UPDATE datPlaying SET LastWeek=0;");
+  db.exec("UPDATE datPlaying SET LastWeek=0;");
   Order("4");
-  EXPECT_EQ(db.Count("datPlaying", "LastWeek >= strftime('%s', 'now') - 60"), 1);
+  EXPECT_EQ(db.count("datPlaying", "LastWeek >= strftime('%s', 'now') - 60"), 1);
   toolkit.answers = {Answer::Yes};
   EXPECT_THROW(startup.form.close(), ApplicationEnd);
-  EXPECT_EQ(db.Count("datPlaying"), 0);
+  EXPECT_EQ(db.count("datPlaying"), 0);
 }
 
 // When another workstation took the participant over, this session ends at
 // its next week, which is recorded nowhere.
 TEST_F(StartupTest, SessionTakenOverElsewhereEndsAtItsNextWeek) {
   AddTrials("Demo", 2, 3);
-  db.Insert("datUser", {{"Subject", "M"}, {"Setting", "Demo"}});
+  db.insert("datUser", {{"Subject", "M"}, {"Setting", "Demo"}});
   toolkit.answers = {Answer::Yes};
   LoginAs("M", "Demo");
   startup.Form_Load();
   Order("4");
-  db.Exec("UPDATE datPlaying SET Host='lab-9', Process=77, Since=0;");
+  db.exec("UPDATE datPlaying SET Host='lab-9', Process=77, Since=0;");
   QTest::keyClicks(startup.form.txtOrder, "4");
   int code = 0;
   try {
@@ -263,19 +263,19 @@ TEST_F(StartupTest, SessionTakenOverElsewhereEndsAtItsNextWeek) {
     code = end.code();
   }
   EXPECT_EQ(code, 1);
-  EXPECT_EQ(toolkit.Last().prompt,
+  EXPECT_EQ(toolkit.last().prompt,
             "M has been taken over by workstation lab-9 (process 77) at " + localTimeText(0) +
                 ".\r\nThis session ends here; trial 1, week 2 was not recorded.");
-  EXPECT_EQ(db.Count("datRole"), 4);
-  EXPECT_EQ(db.Count("datPlaying", "Host='lab-9'"), 1);
+  EXPECT_EQ(db.count("datRole"), 4);
+  EXPECT_EQ(db.count("datPlaying", "Host='lab-9'"), 1);
 }
 
 TEST_F(StartupTest, PausesAfterTrialsTwoAndFourWantTheirPasswordsInOrder) {
   AddTrials("Paused", 5, 1);
-  db.Insert("tblPause", {{"Setting", "Paused"}, {"Trial", 2}, {"Password", "two"}});
-  db.Insert("tblPause", {{"Setting", "Paused"}, {"Trial", 4}, {"Password", "Four"}});
-  db.Insert("tblPause", {{"Setting", "Other"}, {"Trial", 1}, {"Password", "x"}});
-  db.Insert("datUser", {{"Subject", "P"}, {"Setting", "Paused"}});
+  db.insert("tblPause", {{"Setting", "Paused"}, {"Trial", 2}, {"Password", "two"}});
+  db.insert("tblPause", {{"Setting", "Paused"}, {"Trial", 4}, {"Password", "Four"}});
+  db.insert("tblPause", {{"Setting", "Other"}, {"Trial", 1}, {"Password", "x"}});
+  db.insert("datUser", {{"Subject", "P"}, {"Setting", "Paused"}});
   toolkit.answers = {Answer::Yes};
   LoginAs("P", "Paused");
   startup.Form_Load();

@@ -20,10 +20,10 @@ class LoginTest : public SessionTest {
  protected:
   // Demo has two trials, O'Brien five.
   LoginTest() {
-    db.Insert("tblPlayer", {{"Name", "Bot"}, {"Demand", 1}});
-    db.Insert("tblBlock", PlanRow(false, {{"Index", 1}}));
-    db.Insert("tblBlock", PlanRow(false, {{"Index", 2}}));
-    db.Insert("tblBlock", PlanRow(false, {{"Setting", "O'Brien"}, {"Runs", 5}}));
+    db.insert("tblPlayer", {{"Name", "Bot"}, {"Demand", 1}});
+    db.insert("tblBlock", planRow(false, {{"Index", 1}}));
+    db.insert("tblBlock", planRow(false, {{"Index", 2}}));
+    db.insert("tblBlock", planRow(false, {{"Setting", "O'Brien"}, {"Runs", 5}}));
     login.Form_Load();
     ShowAgain();
   }
@@ -76,7 +76,7 @@ class LoginTest : public SessionTest {
   int64_t MarkElsewhere(const std::string& subject, const std::string& host, int64_t process,
                         int64_t ago) {
     const int64_t now = std::time(nullptr), since = now - ago - 60;
-    db.Insert("datPlaying", {{"Subject", subject},
+    db.insert("datPlaying", {{"Subject", subject},
                              {"Setting", "Demo"},
                              {"Host", host},
                              {"Process", process},
@@ -88,7 +88,7 @@ class LoginTest : public SessionTest {
   // Whether the participant's mark is this workstation's.
   bool MarkedHere(const std::string& subject) const {
     const Workstation here = thisWorkstation();
-    return db.Count("datPlaying", "Subject='" + subject + "' AND Host='" + here.host +
+    return db.count("datPlaying", "Subject='" + subject + "' AND Host='" + here.host +
                                       "' AND Process=" + std::to_string(here.process)) == 1;
   }
 
@@ -121,7 +121,7 @@ TEST_F(LoginTest, LoadsSettingsTakesANonBlankIdAndRefusesWhatCannotBeUsed) {
     Choose(subject, setting);
     ClickStart();
     ASSERT_EQ(toolkit.shown.size(), 1u) << subject.toStdString();
-    EXPECT_EQ(toolkit.Last().prompt == "Need to choose a valid setting", subject == "S1");
+    EXPECT_EQ(toolkit.last().prompt == "Need to choose a valid setting", subject == "S1");
     EXPECT_TRUE(login.isVisible());
   }
   EXPECT_NE(SubjectIdFault("tab\there"), "");
@@ -132,7 +132,7 @@ TEST_F(LoginTest, LoadsSettingsTakesANonBlankIdAndRefusesWhatCannotBeUsed) {
 
 // A comma in either name would shift the fields of the text file's lines.
 TEST_F(LoginTest, RefusesNamesThatBreakTheTextFileLines) {
-  db.Insert("tblBlock", {{"Setting", "A,B"}, {"Index", 1}});
+  db.insert("tblBlock", {{"Setting", "A,B"}, {"Index", 1}});
   login.LoadSettings();
   const std::vector<std::pair<QString, QString>> cases = {{"S1", "A,B"}, {"P,1", "Demo"}};
   for (const auto& [subject, setting] : cases) {
@@ -143,19 +143,19 @@ TEST_F(LoginTest, RefusesNamesThatBreakTheTextFileLines) {
     QTest::keyClicks(login.cboSetting->lineEdit(), setting);
     ClickStart();
     ASSERT_EQ(toolkit.shown.size(), 1u) << subject.toStdString();
-    EXPECT_NE(toolkit.Last().prompt.find("comma"), std::string::npos) << toolkit.Last().prompt;
+    EXPECT_NE(toolkit.last().prompt.find("comma"), std::string::npos) << toolkit.last().prompt;
     EXPECT_TRUE(login.isVisible());
   }
-  EXPECT_EQ(db.Count("datUser"), 0);
+  EXPECT_EQ(db.count("datUser"), 0);
 }
 
 // Quotes in the User ID and the setting go into the queries safely.
 TEST_F(LoginTest, KnownParticipantIsAskedToResumeAfterTheHighestTrial) {
-  db.Insert("datUser", {{"Subject", "d'Arcy"}, {"Setting", "Demo"}});
+  db.insert("datUser", {{"Subject", "d'Arcy"}, {"Setting", "Demo"}});
   // In Demo training rows only: trial 1.
   for (auto [setting, trial] :
        {std::pair{"O'Brien", -1}, {"O'Brien", 3}, {"O'Brien", 4}, {"Demo", -2}}) {
-    db.Insert("datRole", {{"Subject", "d'Arcy"},
+    db.insert("datRole", {{"Subject", "d'Arcy"},
                           {"Setting", setting},
                           {"Trial", trial},
                           {"Training", trial < 1},
@@ -167,7 +167,7 @@ TEST_F(LoginTest, KnownParticipantIsAskedToResumeAfterTheHighestTrial) {
   toolkit.answers = {Answer::No};
   Choose("  d'Arcy ", "Demo");
   ClickStart();
-  EXPECT_EQ(toolkit.Last().prompt,
+  EXPECT_EQ(toolkit.last().prompt,
             "Continue with user d'Arcy on Trial 1?  Click No to change name");
   EXPECT_TRUE(login.isVisible());
   EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
@@ -176,7 +176,7 @@ TEST_F(LoginTest, KnownParticipantIsAskedToResumeAfterTheHighestTrial) {
   login.cboSetting->setEditText("O'Brien");
   toolkit.answers = {Answer::Yes};
   ClickStart();
-  EXPECT_EQ(toolkit.Last().prompt,
+  EXPECT_EQ(toolkit.last().prompt,
             "Continue with user d'Arcy on Trial 5?  Click No to change name");
   EXPECT_EQ(login.result(), QDialog::Accepted);
   EXPECT_EQ(game.identity.SubjectID + "/" + game.identity.SettingName, "d'Arcy/O'Brien");
@@ -200,7 +200,7 @@ TEST_F(LoginTest, RegistrationChecksGenderThenAgeAndStoresTheRow) {
     QTest::keyClicks(form.txtAge, "30");
     QTest::mouseClick(form.cmdCancel, Qt::LeftButton);
   });
-  EXPECT_EQ(db.Count("datUser"), 0);
+  EXPECT_EQ(db.count("datUser"), 0);
   EXPECT_TRUE(login.isVisible());
   EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
 
@@ -208,7 +208,7 @@ TEST_F(LoginTest, RegistrationChecksGenderThenAgeAndStoresTheRow) {
   game.plan.currentTrial = 3;
   Register("New1", [this](frmNewUser& form) {
     QTest::mouseClick(form.cmdOK, Qt::LeftButton);
-    EXPECT_EQ(toolkit.Last().prompt, "Please indicate gender");
+    EXPECT_EQ(toolkit.last().prompt, "Please indicate gender");
     EXPECT_EQ(form.cboClass->currentText(), "Other");
     EXPECT_EQ(form.cboMajor->currentText(), "Other");
 
@@ -216,7 +216,7 @@ TEST_F(LoginTest, RegistrationChecksGenderThenAgeAndStoresTheRow) {
     QTest::keyClicks(form.txtAge, "4x-");
     EXPECT_EQ(form.txtAge->text(), "4");
     QTest::mouseClick(form.cmdOK, Qt::LeftButton);
-    EXPECT_EQ(toolkit.Last().prompt, "Please enter your age (I know you're older than 5)");
+    EXPECT_EQ(toolkit.last().prompt, "Please enter your age (I know you're older than 5)");
     EXPECT_TRUE(form.isVisible());
 
     form.txtAge->clear();
@@ -233,8 +233,8 @@ TEST_F(LoginTest, RegistrationChecksGenderThenAgeAndStoresTheRow) {
   EXPECT_EQ(toolkit.shown[0].prompt, "User ID not found.  Register as a new user?");
   EXPECT_EQ(login.result(), QDialog::Accepted);
   EXPECT_EQ(game.plan.currentTrial, 0);
-  EXPECT_EQ(db.Count("datUser") * 10 +
-                db.Count("datUser",
+  EXPECT_EQ(db.count("datUser") * 10 +
+                db.count("datUser",
                          "Subject='New1' AND Setting='Demo' AND Age=5 AND "
                          "Gender='Female' AND SchoolYear='Other' AND Major='Other'"),
             11);
@@ -243,8 +243,8 @@ TEST_F(LoginTest, RegistrationChecksGenderThenAgeAndStoresTheRow) {
 // Qt's combo box would complete "demo" to the first item that matches apart
 // from letter case once typing ends; the setting is taken exactly as typed.
 TEST_F(LoginTest, TypedSettingIsTakenAsTypedBesideOneInOtherCase) {
-  db.Insert("tblBlock", PlanRow(false, {{"Setting", "demo"}}));
-  db.Insert("datUser", {{"Subject", "P"}, {"Setting", "demo"}});
+  db.insert("tblBlock", planRow(false, {{"Setting", "demo"}}));
+  db.insert("datUser", {{"Subject", "P"}, {"Setting", "demo"}});
   login.txtDatabase_LostFocus();
   for (Finish finish : {Finish::Enter, Finish::TabThenClick, Finish::Click}) {
     SCOPED_TRACE(static_cast<int>(finish));
@@ -257,7 +257,7 @@ TEST_F(LoginTest, TypedSettingIsTakenAsTypedBesideOneInOtherCase) {
     FinishAndStart(finish);
     EXPECT_EQ(login.result(), QDialog::Accepted);
     EXPECT_EQ(game.identity.SettingName, "demo");
-    EXPECT_EQ(toolkit.Last().title, "Resume");
+    EXPECT_EQ(toolkit.last().title, "Resume");
   }
 }
 
@@ -271,7 +271,7 @@ TEST_F(LoginTest, RefusesTypedSettingInOtherCase) {
     TypeSetting("demo");
     FinishAndStart(finish);
     ASSERT_EQ(toolkit.shown.size(), 1u);
-    EXPECT_EQ(toolkit.Last().prompt, "Need to choose a valid setting");
+    EXPECT_EQ(toolkit.last().prompt, "Need to choose a valid setting");
     EXPECT_EQ(login.cboSetting->currentText(), "demo");
     EXPECT_TRUE(login.isVisible());
   }
@@ -298,9 +298,9 @@ TEST_F(LoginTest, UserIdKeepsItsLimitWhenPastedOrComposed) {
 // not a new one; the session goes on under the stored spelling. Letters
 // beyond ASCII fold too.
 TEST_F(LoginTest, UserIdInOtherLetterCaseFindsTheStoredParticipant) {
-  db.Insert("datUser", {{"Subject", "Zoë"}, {"Setting", "Demo"}});
-  db.Insert("datUser", {{"Subject", "p1"}, {"Setting", "Demo"}});
-  db.Insert(
+  db.insert("datUser", {{"Subject", "Zoë"}, {"Setting", "Demo"}});
+  db.insert("datUser", {{"Subject", "p1"}, {"Setting", "Demo"}});
+  db.insert(
       "datRole",
       {{"Subject", "Zoë"}, {"Setting", "Demo"}, {"Trial", 1}, {"Week", 1}, {"Role", "Retailer"}});
   const struct {
@@ -317,18 +317,18 @@ TEST_F(LoginTest, UserIdInOtherLetterCaseFindsTheStoredParticipant) {
     ShowAgain();
     Choose(k.typed, "Demo");
     ClickStart();
-    EXPECT_EQ(toolkit.Last().prompt, "Continue with user " + k.stored + " on Trial " +
+    EXPECT_EQ(toolkit.last().prompt, "Continue with user " + k.stored + " on Trial " +
                                          std::to_string(k.trial) + "?  Click No to change name");
     EXPECT_EQ(game.identity.SubjectID, k.stored);
     EXPECT_EQ(login.result(), QDialog::Accepted);
   }
-  EXPECT_EQ(db.Count("datUser"), 2);
+  EXPECT_EQ(db.count("datUser"), 2);
 }
 
 // The plan of the chosen setting is checked at Start, before the participant
 // is looked up or registered: a refused plan leaves nothing behind.
 TEST_F(LoginTest, RefusedPlanWritesNothing) {
-  db.Insert("tblBlock", PlanRow(false, {{"Setting", "Broken"}, {"Delay", 7}}));
+  db.insert("tblBlock", planRow(false, {{"Setting", "Broken"}, {"Delay", 7}}));
   login.txtDatabase_LostFocus();
   toolkit.answers = {Answer::Yes};
   ModalScript script;
@@ -342,57 +342,57 @@ TEST_F(LoginTest, RefusedPlanWritesNothing) {
   ClickStart();
   EXPECT_THROW(login.RethrowPending(), ApplicationEnd);
   ASSERT_EQ(toolkit.shown.size(), 1u);
-  EXPECT_NE(toolkit.Last().prompt.find("Delay 7"), std::string::npos) << toolkit.Last().prompt;
-  EXPECT_EQ(db.Count("datUser"), 0);
+  EXPECT_NE(toolkit.last().prompt.find("Delay 7"), std::string::npos) << toolkit.last().prompt;
+  EXPECT_EQ(db.count("datUser"), 0);
 }
 
 // Nothing is left to play: said at once, with the User ID as stored, and the
 // login waits for another one. Nothing is written, no training shown.
 TEST_F(LoginTest, ParticipantWhoPlayedEveryTrialIsToldAtLogin) {
-  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
-  db.Insert(
+  db.insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  db.insert(
       "datRole",
       {{"Subject", "P1"}, {"Setting", "Demo"}, {"Trial", 2}, {"Week", 3}, {"Role", "Factory"}});
   Choose("p1", "Demo");
   ClickStart();
   ASSERT_EQ(toolkit.shown.size(), 1u);
-  EXPECT_EQ(toolkit.Last().prompt, "P1 has completed all 2 trials of setting Demo");
+  EXPECT_EQ(toolkit.last().prompt, "P1 has completed all 2 trials of setting Demo");
   EXPECT_TRUE(login.isVisible());
   EXPECT_NE(login.result(), QDialog::Accepted);
   EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
-  EXPECT_EQ(db.Count("datUser"), 1);
+  EXPECT_EQ(db.count("datUser"), 1);
 }
 
 // Another workstation plays the participant: the login says where and since
 // when, and No leaves its mark and the login as they were.
 TEST_F(LoginTest, IdPlayingAtAnotherWorkstationIsRefusedNamingIt) {
-  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  db.insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
   const int64_t since = MarkElsewhere("P1", "lab-7", 4711, 30);
   toolkit.answers = {Answer::No};
   Choose("p1", "Demo");
   ClickStart();
   ASSERT_EQ(toolkit.shown.size(), 1u);
-  EXPECT_EQ(toolkit.Last().prompt, "P1 is playing at workstation lab-7 (process 4711) since " +
+  EXPECT_EQ(toolkit.last().prompt, "P1 is playing at workstation lab-7 (process 4711) since " +
                                        localTimeText(since) +
                                        ".\r\nTake P1 over on this workstation?  Answer Yes only "
                                        "if that session has ended.");
-  EXPECT_EQ(toolkit.Last().title, "Login");
-  EXPECT_EQ(toolkit.Last().style, PromptStyle::YesNoWarning);
+  EXPECT_EQ(toolkit.last().title, "Login");
+  EXPECT_EQ(toolkit.last().style, PromptStyle::YesNoWarning);
   EXPECT_TRUE(login.isVisible());
   EXPECT_EQ(login.focusWidget(), login.txtSubjectID);
-  EXPECT_EQ(db.Count("datPlaying"), 1);
-  EXPECT_EQ(db.Count("datPlaying", "Host='lab-7' AND Process=4711"), 1);
+  EXPECT_EQ(db.count("datPlaying"), 1);
+  EXPECT_EQ(db.count("datPlaying", "Host='lab-7' AND Process=4711"), 1);
 }
 
 TEST_F(LoginTest, ModeratorTakesTheIdOverKnowingly) {
-  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  db.insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
   MarkElsewhere("P1", "lab-7", 4711, 30);
   toolkit.answers = {Answer::Yes, Answer::Yes};
   Choose("P1", "Demo");
   ClickStart();
-  EXPECT_EQ(toolkit.Last().title, "Resume");
+  EXPECT_EQ(toolkit.last().title, "Resume");
   EXPECT_EQ(login.result(), QDialog::Accepted);
-  EXPECT_EQ(db.Count("datPlaying"), 1);
+  EXPECT_EQ(db.count("datPlaying"), 1);
   EXPECT_TRUE(MarkedHere("P1"));
 }
 
@@ -409,7 +409,7 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
                {"P2", thisWorkstation().host, ended, 30}};
   for (const auto& k : cases) {
     SCOPED_TRACE(k.subject);
-    db.Insert("datUser", {{"Subject", k.subject}, {"Setting", "Demo"}});
+    db.insert("datUser", {{"Subject", k.subject}, {"Setting", "Demo"}});
     MarkElsewhere(k.subject, k.host, k.process, k.ago);
     toolkit.shown.clear();
     toolkit.answers = {Answer::Yes};
@@ -417,15 +417,15 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
     Choose(QString::fromStdString(k.subject), "Demo");
     ClickStart();
     ASSERT_EQ(toolkit.shown.size(), 1u);
-    EXPECT_EQ(toolkit.Last().title, "Resume");
+    EXPECT_EQ(toolkit.last().title, "Resume");
     EXPECT_TRUE(MarkedHere(k.subject));
   }
 }
 
 // A file from before the marks gets their table at the first login.
 TEST_F(LoginTest, OlderFileWithoutTheMarksGetsThem) {
-  db.Exec("DROP TABLE datPlaying;");
-  db.Insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
+  db.exec("DROP TABLE datPlaying;");
+  db.insert("datUser", {{"Subject", "P1"}, {"Setting", "Demo"}});
   toolkit.answers = {Answer::Yes};
   Choose("P1", "Demo");
   ClickStart();

@@ -10,7 +10,7 @@
 namespace quarn::testing {
 namespace {
 
-std::vector<int32_t> LatestOrders(SimGame& g) {
+std::vector<int32_t> latestOrders(SimGame& g) {
   std::vector<int32_t> orders;
   for (int r = 0; r < kRoleCount; ++r) orders.push_back(g.role(r).orderSlots.back());
   return orders;
@@ -26,8 +26,8 @@ TEST(ShipGoods, ServesWhatItCanAndCarriesTheBackorder) {
       {3, 6, 4, 4, 5},
   };
   for (const auto& k : cases) {
-    SimGame g(SteadyTrial());
-    g.Start();
+    SimGame g(steadyTrial());
+    g.start();
     RoleState& s = g.role(kWholesaler);
     s.inventory = k.inventory;
     s.delaySlots = {k.arriving, 0};
@@ -52,9 +52,9 @@ TEST(ChargeCost, RoundsTheStockCostBeforeAddingTheTransitCost) {
       {5, 9, 0.5, 6},  // 2 + 4.5 = 6.5 -> 6 (7 if rounded once)
   };
   for (const auto& k : cases) {
-    SimGame g(SteadyTrial());
+    SimGame g(steadyTrial());
     g.trial.transitCostRate = k.transitRate;
-    g.Start();
+    g.start();
     RoleState& s = g.role(kWholesaler);
     s.inventory = k.inventory;
     s.delaySlots = {k.inTransit, 0};
@@ -76,8 +76,8 @@ TEST(ChargeCost, RefusesCostsBeyondTheirWidths) {
       {{0, 0}, 2147483647, 2.0},       // nor its inventory cost
   };
   for (const auto& k : cases) {
-    SimGame g(SteadyTrial());
-    g.Start();
+    SimGame g(steadyTrial());
+    g.start();
     RoleState& s = g.role(kFactory);
     s.delaySlots = k.delaySlots;
     s.inventory = k.inventory;
@@ -87,7 +87,7 @@ TEST(ChargeCost, RefusesCostsBeyondTheirWidths) {
 }
 
 TEST(StepWeek, RefusesAChainThatWasNeverStarted) {
-  SimGame g(SteadyTrial());
+  SimGame g(steadyTrial());
   EXPECT_THROW(stepWeek(g.c), QuarnError);
 }
 
@@ -95,14 +95,14 @@ TEST(StepWeek, RefusesAChainThatWasNeverStarted) {
 // stages below the participant decide at the start, Retailer first, the
 // others after the participant's order.
 TEST(CloseWeek, StagesBelowTheParticipantDecideFirstRetailerFirst) {
-  TrialPlan t = SteadyTrial(20, kDistributor);
+  TrialPlan t = steadyTrial(20, kDistributor);
   t.maxNoise = 2;
-  SimGame g(t, {DemandPlayer()});
+  SimGame g(t, {demandPlayer()});
   g.random.draws = {0.0, 0.25, 0.5, 0.75};
-  g.Start();
-  EXPECT_EQ(LatestOrders(g), (std::vector<int32_t>{4, 4, 4, 3}));  // Factory: not decided yet
-  g.Press(9);
-  EXPECT_EQ(LatestOrders(g), (std::vector<int32_t>{5, 9, 3, 6}));  // step 2 ran after the costs
+  g.start();
+  EXPECT_EQ(latestOrders(g), (std::vector<int32_t>{4, 4, 4, 3}));  // Factory: not decided yet
+  g.press(9);
+  EXPECT_EQ(latestOrders(g), (std::vector<int32_t>{5, 9, 3, 6}));  // step 2 ran after the costs
 }
 
 // In the last two presses the pipelines only turn over: nobody decides.
@@ -110,16 +110,16 @@ TEST(CloseWeek, EveryRoleOrdersUntilTheLastTwoPresses) {
   const int16_t weeks = 6;
   for (int16_t participant = kNoParticipant; participant <= kRetailer; ++participant) {
     SCOPED_TRACE(::testing::Message() << "participantRole " << participant);
-    SimGame g(SteadyTrial(weeks, participant), {DemandPlayer()});
+    SimGame g(steadyTrial(weeks, participant), {demandPlayer()});
     g.trial.maxNoise = 1;
-    g.Start();
+    g.start();
     EXPECT_EQ(g.random.reseeds.size(), static_cast<size_t>(3 - participant));
     const size_t simulated = participant == kNoParticipant ? 4 : 3;
     for (int p = 1; p <= weeks; ++p) {
       const size_t before = g.random.reseeds.size();
       const int32_t turnover =
           participant == kNoParticipant ? 0 : g.role(participant).orderSlots.front();
-      g.Press(static_cast<int16_t>(90 + p));
+      g.press(static_cast<int16_t>(90 + p));
       EXPECT_EQ(g.random.reseeds.size() - before, p <= weeks - 2 ? simulated : 0) << p;
       if (participant != kNoParticipant) {
         EXPECT_EQ(g.role(participant).orderSlots.back(), p <= weeks - 2 ? 90 + p : turnover);
@@ -139,8 +139,8 @@ struct PlayedTrial {
 
 // Plays a trial of every delay, order delay and participant's role with
 // real noise, checking each closed week's books.
-PlayedTrial Play(int16_t delay, int16_t orderDelay, int16_t participant) {
-  TrialPlan t = SteadyTrial(26, kNoParticipant, delay);
+PlayedTrial play(int16_t delay, int16_t orderDelay, int16_t participant) {
+  TrialPlan t = steadyTrial(26, kNoParticipant, delay);
   t.orderDelay = orderDelay;
   t.jumpWeek = 5;
   t.maxNoise = delay;
@@ -150,9 +150,9 @@ PlayedTrial Play(int16_t delay, int16_t orderDelay, int16_t participant) {
   if (participant != kNoParticipant) {
     t.rolePlayers[static_cast<size_t>(participant)] = kParticipantPlayer;
   }
-  PlayerStrategy eager = StermanPlayer(0.5, 0.1, 0.6);
+  PlayerStrategy eager = stermanPlayer(0.5, 0.1, 0.6);
   eager.addsBackorder = true;
-  SimGame g(t, {StermanPlayer(0.26, 0.34, 0.36), eager, DemandPlayer()});
+  SimGame g(t, {stermanPlayer(0.26, 0.34, 0.36), eager, demandPlayer()});
   StandardUniformRandom random;
   ChainContext c{g.trial, g.players, g.chain, g.ticks, random, {}};
 
@@ -192,20 +192,20 @@ PlayedTrial Play(int16_t delay, int16_t orderDelay, int16_t participant) {
 // Runs `check` on a trial played for every delay, order delay and
 // participant's role.
 template <class Check>
-void ForEveryChain(Check check) {
+void forEveryChain(Check check) {
   for (int16_t delay = 1; delay <= 3; ++delay) {
     for (int16_t orderDelay = 0; orderDelay <= 2; ++orderDelay) {
       for (int16_t participant = kNoParticipant; participant <= kRetailer; ++participant) {
         SCOPED_TRACE(::testing::Message() << "Delay " << delay << " OrderDelay " << orderDelay
                                           << " participantRole " << participant);
-        check(Play(delay, orderDelay, participant), delay, orderDelay);
+        check(play(delay, orderDelay, participant), delay, orderDelay);
       }
     }
   }
 }
 
 TEST(WholeTrial, EveryWeeksBooksBalance) {
-  ForEveryChain([](const PlayedTrial& played, int, int) {
+  forEveryChain([](const PlayedTrial& played, int, int) {
     EXPECT_EQ(played.demand.size(), 26u);
     EXPECT_TRUE(played.balanceFaults.empty()) << played.balanceFaults.front();
   });
@@ -214,7 +214,7 @@ TEST(WholeTrial, EveryWeeksBooksBalance) {
 // Orders reach the stage upstream orderDelay + 1 weeks after they are
 // placed, goods the stage downstream `delay` weeks after they are shipped.
 TEST(WholeTrial, OrdersAndGoodsArriveTheirDelaysLater) {
-  ForEveryChain([](const PlayedTrial& p, int delay, int orderDelay) {
+  forEveryChain([](const PlayedTrial& p, int delay, int orderDelay) {
     for (size_t i = 0; i < p.demand.size(); ++i) {
       const int s = static_cast<int>(i) + 1;
       EXPECT_EQ(p.demand[i][kRetailer], p.customerDemand[i]);

@@ -12,7 +12,7 @@ namespace quarn::testing {
 namespace {
 
 TEST(DemandSeries, StepPatternJumpsAtJumpWeekAndKeepsASpareSlot) {
-  TrialPlan t = SteadyTrial(4);
+  TrialPlan t = steadyTrial(4);
   t.jumpWeek = 3;
   buildDemand(t, "unused");
   EXPECT_EQ(t.weeklyDemand, (std::vector<int32_t>{4, 4, 8, 8, 0}));
@@ -23,7 +23,7 @@ TEST(DemandSeries, StepPatternJumpsAtJumpWeekAndKeepsASpareSlot) {
 
 TEST(DemandSeries, RefusesAJumpWeekOutsideTheTrial) {
   for (int16_t bad : {0, 7}) {
-    TrialPlan t = SteadyTrial(4);
+    TrialPlan t = steadyTrial(4);
     t.jumpWeek = bad;
     EXPECT_THROW(buildDemand(t, "unused"), QuarnError) << bad;
   }
@@ -39,22 +39,22 @@ class DemandFile : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(folder); }
 
   // A trial on the file; jumpWeek is out of range, as a file leaves it unused.
-  TrialPlan Trial(const std::string& text, int16_t weeks = 4) {
+  TrialPlan trialOn(const std::string& text, int16_t weeks = 4) {
     std::ofstream(folder + "/demand.txt", std::ios::binary) << text;
-    TrialPlan t = SteadyTrial(weeks);
+    TrialPlan t = steadyTrial(weeks);
     t.initialDemand = 9;
     t.jumpWeek = 99;
     t.inputFile = "demand.txt";
     return t;
   }
-  std::vector<int32_t> Build(const std::string& text, int16_t weeks = 4) {
-    TrialPlan t = Trial(text, weeks);
+  std::vector<int32_t> build(const std::string& text, int16_t weeks = 4) {
+    TrialPlan t = trialOn(text, weeks);
     buildDemand(t, folder);
     return t.weeklyDemand;
   }
   // The error a bad file raises; the trial's series must stay as it was.
-  DemandFileError Refusal(const std::string& text, const std::string& input = "demand.txt") {
-    TrialPlan t = Trial(text);
+  DemandFileError refusal(const std::string& text, const std::string& input = "demand.txt") {
+    TrialPlan t = trialOn(text);
     t.inputFile = input;
     t.weeklyDemand = {42};
     EXPECT_THROW(checkDemandFile(t, folder), DemandFileError);
@@ -68,7 +68,7 @@ class DemandFile : public ::testing::Test {
     ADD_FAILURE() << "no error for " << text;
     return DemandFileError(0, "");
   }
-  static std::string Place(const DemandFileError& e) {
+  static std::string placeOf(const DemandFileError& e) {
     const std::string text = e.what();
     return text.substr(text.find("line "), 16);
   }
@@ -77,17 +77,17 @@ class DemandFile : public ::testing::Test {
 };
 
 TEST_F(DemandFile, ShortFilesArePaddedAndLongOnesCutOff) {
-  EXPECT_EQ(Build("5\n6\n7\n"), (std::vector<int32_t>{5, 6, 7, 9, 9}));
-  EXPECT_EQ(Build("1, 2,3\r\n\r\n4\r\n5,oops"), (std::vector<int32_t>{1, 2, 3, 4, 4}));
-  EXPECT_EQ(Build("+3", 1), (std::vector<int32_t>{3, 3}));
+  EXPECT_EQ(build("5\n6\n7\n"), (std::vector<int32_t>{5, 6, 7, 9, 9}));
+  EXPECT_EQ(build("1, 2,3\r\n\r\n4\r\n5,oops"), (std::vector<int32_t>{1, 2, 3, 4, 4}));
+  EXPECT_EQ(build("+3", 1), (std::vector<int32_t>{3, 3}));
 }
 
 TEST_F(DemandFile, FractionsRoundHalfToEven) {
-  EXPECT_EQ(Build("2.5,3.5,-2.5,1e1"), (std::vector<int32_t>{2, 4, -2, 10, 10}));
+  EXPECT_EQ(build("2.5,3.5,-2.5,1e1"), (std::vector<int32_t>{2, 4, -2, 10, 10}));
 }
 
 TEST_F(DemandFile, ByteOrderMarkIsSkipped) {
-  EXPECT_EQ(Build("\xEF\xBB\xBF"
+  EXPECT_EQ(build("\xEF\xBB\xBF"
                   "5,6\n7\n"),
             (std::vector<int32_t>{5, 6, 7, 9, 9}));
 }
@@ -104,19 +104,19 @@ TEST_F(DemandFile, RefusalsNameTheLineAndThePlaceInIt) {
       {"1\n3000000000\n", kErrOverflow, "line 2, number 1"},
   };
   for (const auto& k : cases) {
-    const DemandFileError e = Refusal(k.text);
+    const DemandFileError e = refusal(k.text);
     EXPECT_EQ(e.number(), k.error) << k.text;
-    EXPECT_EQ(Place(e), k.place) << e.what();
+    EXPECT_EQ(placeOf(e), k.place) << e.what();
   }
 }
 
 TEST_F(DemandFile, EmptyAndMissingFilesAreRefused) {
-  EXPECT_EQ(Refusal("").number(), kErrInvalidPlan);
-  EXPECT_EQ(Refusal("", "missing.txt").number(), kErrFileNotFound);
+  EXPECT_EQ(refusal("").number(), kErrInvalidPlan);
+  EXPECT_EQ(refusal("", "missing.txt").number(), kErrFileNotFound);
 }
 
 TEST_F(DemandFile, RefusalNeverQuotesTheFilesContent) {
-  const std::string text = Refusal("1,2\n3,\x1b[31msecret\n").what();
+  const std::string text = refusal("1,2\n3,\x1b[31msecret\n").what();
   EXPECT_NE(text.find("line 2, number 2 is not a number"), std::string::npos) << text;
   EXPECT_EQ(text.find("secret"), std::string::npos) << text;
 }

@@ -12,24 +12,24 @@
 
 namespace quarn::testing {
 
-inline PlayerStrategy StermanPlayer(double alpha = 1, double beta = 1, double theta = 0.5) {
+inline PlayerStrategy stermanPlayer(double alpha = 1, double beta = 1, double theta = 0.5) {
   return {.name = "Sterman", .usesSterman = true, .alpha = alpha, .beta = beta, .theta = theta};
 }
 
-inline PlayerStrategy DemandPlayer() {
+inline PlayerStrategy demandPlayer() {
   return {.name = "Follower", .addsDemand = true};
 }
 
 // One trial, one chain, a clock that stands still and a replaying generator.
 struct SimGame {
-  explicit SimGame(TrialPlan plan, std::vector<PlayerStrategy> table = {StermanPlayer()})
+  explicit SimGame(TrialPlan plan, std::vector<PlayerStrategy> table = {stermanPlayer()})
       : trial(std::move(plan)), players(std::move(table)) {}
   SimGame(const SimGame&) = delete;
 
   RoleState& role(int r) { return chain.roles[static_cast<size_t>(r)]; }
-  void Start(const std::string& inputFolder = ".") { startTrialChain(c, inputFolder); }
+  void start(const std::string& inputFolder = ".") { startTrialChain(c, inputFolder); }
   // One "Make Order" press.
-  void Press(int16_t order = 0) {
+  void press(int16_t order = 0) {
     ++chain.currentWeek;
     chain.participantOrder = order;
     closeWeek(c);

@@ -11,14 +11,14 @@ namespace {
 // Demand 4 stepping to 8 in week 3; a Sterman player with theta 0.25.
 class StermanTest : public ::testing::Test {
  protected:
-  StermanTest() : g(Trial(), {StermanPlayer(1, 1, 0.25)}) { g.Start(); }
+  StermanTest() : g(Trial(), {stermanPlayer(1, 1, 0.25)}) { g.start(); }
   static TrialPlan Trial() {
-    TrialPlan t = SteadyTrial();
+    TrialPlan t = steadyTrial();
     t.jumpWeek = 3;
     return t;
   }
   // Week 3: customer demand 8, the Wholesaler faced 6.
-  void InWeekThree() {
+  void inWeekThree() {
     g.chain.currentWeek = 3;
     g.role(kWholesaler).demand = 6;
     g.role(kWholesaler).orderSlots = {100, 4};  // only the latest order counts
@@ -40,7 +40,7 @@ TEST_F(StermanTest, StartsFromTheSteadyState) {
 }
 
 TEST_F(StermanTest, RecomputesItsTargetsWhileTheDemandDiffersFromWeekOne) {
-  InWeekThree();
+  inWeekThree();
   EXPECT_EQ(stermanOrder(g.c, kWholesaler), 8);  // (28 - 12 - 12) + 4.5 = 8.5 -> 8
   EXPECT_EQ(std::vector<double>({w.expectedDemand, w.desiredInventory * 1.0,
                                  w.desiredSupplyLine * 1.0, w.stockTarget}),
@@ -53,14 +53,14 @@ TEST_F(StermanTest, RecomputesItsTargetsWhileTheDemandDiffersFromWeekOne) {
 }
 
 TEST_F(StermanTest, CountsTheUpstreamBackorderInItsSupplyLine) {
-  InWeekThree();
+  inWeekThree();
   g.role(kWholesaler).demand = 10;
   g.role(kDistributor).inventory = -5;
   EXPECT_EQ(stermanOrder(g.c, kWholesaler), 4);  // (28 - 12 - 17) + 5.5 = 4.5 -> 4
 }
 
 TEST_F(StermanTest, KeepsItsTargetsOnceTheDemandIsBackAtWeekOne) {
-  InWeekThree();
+  inWeekThree();
   stermanOrder(g.c, kWholesaler);
   g.trial.weeklyDemand[3] = 4;
   g.chain.currentWeek = 4;
@@ -83,14 +83,14 @@ TEST(PlayerOrder, ClampsTheStermanValueBeforeAddingNoise) {
       {5.5, 0, 0.0, 6},
   };
   for (const auto& k : cases) {
-    TrialPlan t = SteadyTrial();
+    TrialPlan t = steadyTrial();
     t.maxOrder = 20;
     t.maxNoise = k.maxNoise;
-    PlayerStrategy p = StermanPlayer(0, 0);
+    PlayerStrategy p = stermanPlayer(0, 0);
     p.epsilon = k.epsilon;
     p.orderIfNegative = 7;
     SimGame g(t, {p});
-    g.Start();
+    g.start();
     g.random.draws = {k.draw};
     EXPECT_EQ(playerOrder(g.c, kRetailer), k.order) << k.epsilon << " noise " << k.maxNoise;
   }
@@ -107,11 +107,11 @@ TEST(PlayerOrder, AddsDemandBackorderAndTheFallOfStock) {
       {true, -4, 2, 10},   // ... and only when the stock fell
   };
   for (const auto& k : cases) {
-    PlayerStrategy p = DemandPlayer();
+    PlayerStrategy p = demandPlayer();
     p.addsBackorder = true;
     p.addsDelta = k.delta;
-    SimGame g(SteadyTrial(), {p});
-    g.Start();
+    SimGame g(steadyTrial(), {p});
+    g.start();
     RoleState& s = g.role(kWholesaler);
     s.demand = 6;
     s.inventory = k.inventory;
@@ -123,12 +123,12 @@ TEST(PlayerOrder, AddsDemandBackorderAndTheFallOfStock) {
 // A player without a rule orders the noise alone: -1 to maxNoise - 1,
 // each equally likely, drawn after a reseed from the tick count.
 TEST(PlayerOrder, NoiseIsEvenlySpreadAndReseedsFromTheTicks) {
-  TrialPlan t = SteadyTrial();
+  TrialPlan t = steadyTrial();
   t.maxNoise = 3;
   PlayerStrategy none;
   none.orderIfNegative = -50;
   SimGame g(t, {none});
-  g.Start();
+  g.start();
   g.random.reseeds.clear();
   for (int k = 0; k < 6; ++k) {
     g.random.draws = {k / 6.0 + 0.01};
@@ -140,8 +140,8 @@ TEST(PlayerOrder, NoiseIsEvenlySpreadAndReseedsFromTheTicks) {
 }
 
 TEST(PlayerOrder, RefusesANoiseRangeBeyond16Bits) {
-  SimGame g(SteadyTrial(), {PlayerStrategy{}});
-  g.Start();
+  SimGame g(steadyTrial(), {PlayerStrategy{}});
+  g.start();
   g.trial.maxNoise = 20000;  // 2 x maxNoise does not fit 16 bits
   EXPECT_THROW(playerOrder(g.c, kFactory), OverflowError);
 }

@@ -9,11 +9,11 @@ namespace quarn::testing {
 namespace {
 
 TEST(TrialStart, SetsEveryStageUpFromThePlanAndPlaysWeekOne) {
-  TrialPlan t = SteadyTrial(10, kDistributor, 3);
+  TrialPlan t = steadyTrial(10, kDistributor, 3);
   t.orderDelay = 2;
   t.rolePlayers = {0, kParticipantPlayer, 0, 0};
-  SimGame g(t, {DemandPlayer()});
-  g.Start();
+  SimGame g(t, {demandPlayer()});
+  g.start();
   for (int r = 0; r < kRoleCount; ++r) {
     const RoleState& s = g.role(r);
     EXPECT_EQ(s.roleName, roleName(r));
@@ -30,22 +30,22 @@ TEST(TrialStart, RefusesValuesTheArraysCannotHoldAndTouchesNothing) {
   for (auto spoil : {+[](TrialPlan& t) { t.delay = 4; }, +[](TrialPlan& t) { t.orderDelay = -1; },
                      +[](TrialPlan& t) { t.rolePlayers[2] = 1; },
                      +[](TrialPlan& t) { t.participantRole = 4; }}) {
-    TrialPlan t = SteadyTrial();
+    TrialPlan t = steadyTrial();
     spoil(t);
     SimGame g(t);
     g.chain.currentWeek = 7;
-    EXPECT_THROW(g.Start(), QuarnError);
+    EXPECT_THROW(g.start(), QuarnError);
     EXPECT_EQ(g.chain.currentWeek, 7);
     EXPECT_TRUE(g.role(kFactory).orderSlots.empty());
   }
 }
 
 TEST(TrialStart, BadDemandFileLeavesTheChainAlone) {
-  TrialPlan t = SteadyTrial();
+  TrialPlan t = steadyTrial();
   t.inputFile = "no-such-demand.txt";
   SimGame g(t);
   g.chain.currentWeek = 7;
-  EXPECT_THROW(g.Start("."), QuarnError);
+  EXPECT_THROW(g.start("."), QuarnError);
   EXPECT_EQ(g.chain.currentWeek, 7);
   EXPECT_TRUE(g.role(kFactory).orderSlots.empty());
 }

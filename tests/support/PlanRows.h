@@ -7,7 +7,7 @@ namespace quarn::testing {
 // A sound row of setting Demo for tblBlock, or for tblTraining when
 // `training`: demand 4 stepping to 8 in week 3, the participant as the
 // Retailer, player Bot at the other roles; `overrides` replace columns.
-inline Columns PlanRow(bool training, const Columns& overrides = {}) {
+inline Columns planRow(bool training, const Columns& overrides = {}) {
   Columns row = {{"Setting", "Demo"},     {"Delay", 2},           {"InitialDemand", 4},
                  {"JumpWeek", 3},         {"SecondDemand", 8},    {"DisplayOption", "Standard"},
                  {"Factory", "Bot"},      {"Distributor", "Bot"}, {"Wholesaler", "Bot"},

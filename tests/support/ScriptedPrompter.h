@@ -23,7 +23,7 @@ class ScriptedPrompter : public Prompter {
     PromptKind kind;
   };
 
-  const Shown& Last() const { return shown.back(); }
+  const Shown& last() const { return shown.back(); }
   void processEvents() override { ++doEvents; }
   void wait(std::chrono::milliseconds duration) override { sleeps.push_back(duration); }
   std::string applicationFolder() override { return appFolder; }

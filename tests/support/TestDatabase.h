@@ -3,9 +3,9 @@
 // A fresh experiment database for a test, in its own temporary folder:
 //
 //   quarn::testing::TestDatabase db;                       // schema, no rows
-//   db.Insert("tblBlock", {{"Setting", "A"}, {"Runs", 3}, {"Delay", 2}});
-//   EXPECT_EQ(db.Count("datRole", "Subject='S1'"), 4);
-//   auto rows = db.Rows("SELECT Trial FROM datRole ORDER BY Trial");
+//   db.insert("tblBlock", {{"Setting", "A"}, {"Runs", 3}, {"Delay", 2}});
+//   EXPECT_EQ(db.count("datRole", "Subject='S1'"), 4);
+//   auto rows = db.rows("SELECT Trial FROM datRole ORDER BY Trial");
 //   EXPECT_EQ(std::get<int64_t>(rows[0].at("Trial")), 1);
 //   quarn::DatabaseAccess access(db.stores, prompter, random);
 //
@@ -47,7 +47,7 @@ using TestRow = std::map<std::string, CellValue>;
 using Columns = std::map<std::string, TestValue>;
 
 // The error number `action` raises, 0 when it raises none.
-inline int ErrorOf(const std::function<void()>& action) {
+inline int errorOf(const std::function<void()>& action) {
   try {
     action();
   } catch (const QuarnError& e) {
@@ -58,7 +58,7 @@ inline int ErrorOf(const std::function<void()>& action) {
 
 // The number of rows of `table` in the file at `path`, optionally restricted
 // by a WHERE clause.
-inline int CountRows(const std::string& path, const std::string& table,
+inline int countRows(const std::string& path, const std::string& table,
                      const std::string& where = "") {
   SqlCipherConnection connection(path, OpenMode::ReadOnly);
   const quarn::Rows rows = connection.query("SELECT count(*) AS n FROM " + table +
@@ -70,7 +70,7 @@ class TestDatabase {
  public:
   // Creates `name` (default quarn.mdb) with the full schema in a new folder.
   explicit TestDatabase(const std::string& name = "quarn.mdb")
-      : m_folder(NewFolder()), m_path(m_folder / name), stores(nullptr, m_path.string()) {
+      : m_folder(newFolder()), m_path(m_folder / name), stores(nullptr, m_path.string()) {
     // Every file is a copy of one template per process: copies share its
     // salt, so the key is derived once per test run instead of once per test.
     static const TemplateFile templ;
@@ -83,21 +83,21 @@ class TestDatabase {
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
 
-  std::string Path() const { return m_path.string(); }
-  std::string Folder() const { return m_folder.string(); }
+  std::string path() const { return m_path.string(); }
+  std::string folder() const { return m_folder.string(); }
 
   // Adds one row; columns left out keep the table's defaults.
-  void Insert(const std::string& table, const Columns& values) const {
+  void insert(const std::string& table, const Columns& values) const {
     TableRow row;
     for (const auto& [column, value] : values) row.emplace_back(column, value.value);
-    insertRows(Path(), table, {row});
+    insertRows(path(), table, {row});
   }
 
   // Every row of a SELECT (or a bare table name), columns by name.
-  std::vector<TestRow> Rows(const std::string& select) const {
-    SqlCipherConnection connection(Path(), OpenMode::ReadOnly);
+  std::vector<TestRow> rows(const std::string& select) const {
+    SqlCipherConnection connection(path(), OpenMode::ReadOnly);
     std::vector<TestRow> rows;
-    for (const Row& row : connection.query(SelectText(select))) {
+    for (const Row& row : connection.query(selectText(select))) {
       TestRow named;
       for (size_t c = 0; c < row.values().size(); ++c) {
         named[row.columns().names()[c]] = row.values()[c];
@@ -108,13 +108,13 @@ class TestDatabase {
   }
 
   // The number of rows of `table`, optionally restricted by a WHERE clause.
-  int Count(const std::string& table, const std::string& where = "") const {
-    return CountRows(Path(), table, where);
+  int count(const std::string& table, const std::string& where = "") const {
+    return countRows(path(), table, where);
   }
 
   // Runs SQL directly (DDL such as DROP TABLE, to build a damaged file).
-  void Exec(const std::string& sql) const {
-    SqlCipherConnection connection(Path(), OpenMode::ReadWrite);
+  void exec(const std::string& sql) const {
+    SqlCipherConnection connection(path(), OpenMode::ReadWrite);
     connection.executeScript(sql);
   }
 
@@ -130,7 +130,7 @@ class TestDatabase {
   // The template's folder goes when the test process ends (not when a forked
   // child does).
   struct TemplateFile {
-    TemplateFile() : path(NewFolder() / "template.mdb"), owner(::getpid()) {
+    TemplateFile() : path(newFolder() / "template.mdb"), owner(::getpid()) {
       createDatabase(path.string());
     }
     ~TemplateFile() {
@@ -141,11 +141,11 @@ class TestDatabase {
     pid_t owner;
   };
 
-  static std::string SelectText(const std::string& select) {
+  static std::string selectText(const std::string& select) {
     return select.find(' ') == std::string::npos ? "SELECT * FROM " + select : select;
   }
 
-  static std::filesystem::path NewFolder() {
+  static std::filesystem::path newFolder() {
     static std::atomic<int> counter{0};
     std::filesystem::path folder =
         std::filesystem::temp_directory_path() /

@@ -14,7 +14,7 @@ inline constexpr int16_t kRetailer = roleIndex(Role::Retailer);
 // A chain that stays put when everybody orders the demand: demand, first
 // orders and every pipeline slot 4, stock 12. The demand steps to 8 only
 // when a test moves jumpWeek into the trial.
-inline TrialPlan SteadyTrial(int16_t weeks = 20, int16_t participant = kNoParticipant,
+inline TrialPlan steadyTrial(int16_t weeks = 20, int16_t participant = kNoParticipant,
                              int16_t delay = 2) {
   TrialPlan t;
   t.delay = delay;

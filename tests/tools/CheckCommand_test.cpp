@@ -12,7 +12,7 @@ namespace {
 // `check` on the folder of a plan test's database.
 class CheckCommand : public PlanTest {
  protected:
-  int Run(const std::vector<std::string>& args) {
+  int run(const std::vector<std::string>& args) {
     out.str("");
     std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
     const int code = admin::CmdCheck(args);
@@ -25,22 +25,22 @@ class CheckCommand : public PlanTest {
 // Every fault of every table, also behind a refused player name; warnings
 // are listed among them and counted, but do not fail the check.
 TEST_F(CheckCommand, ListsTheFaultsOfEveryTableAndFailsOnAny) {
-  Row("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
-  Block();
-  Block({{"Setting", "Other"}, {"numweeks", 0}, {"JumpWeek", 1}, {"Runs", 2}});
-  Block({{"Setting", "Other"}, {"Factory", "Nobody"}, {"Delay", 5}});
-  Training({{"Setting", "Other"}, {"Runs", 0}});
-  Row("tblPause", {{"Setting", "Other"}, {"Trial", 1}, {"Password", TestValue()}});
-  Training({{"Setting", "TrainOnly"}});
-  Block({{"Setting", "Warned"},
-         {"MinOrder", 5},
-         {"MaxOrder", 1},
-         {"CostTransit", -1.0},
-         {"Predicter", "Missing"},
-         {"DisplayOption", "Nowhere"}});
-  Training({{"Setting", "Warned"}, {"Password", ""}, {"InventoryBounds", 0}});
-  Row("tblPause", {{"Setting", "Warned"}, {"Trial", 2}, {"Password", "p"}});
-  EXPECT_EQ(Run({file.Folder()}), 1);
+  insertRow("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
+  addBlock();
+  addBlock({{"Setting", "Other"}, {"numweeks", 0}, {"JumpWeek", 1}, {"Runs", 2}});
+  addBlock({{"Setting", "Other"}, {"Factory", "Nobody"}, {"Delay", 5}});
+  addTraining({{"Setting", "Other"}, {"Runs", 0}});
+  insertRow("tblPause", {{"Setting", "Other"}, {"Trial", 1}, {"Password", TestValue()}});
+  addTraining({{"Setting", "TrainOnly"}});
+  addBlock({{"Setting", "Warned"},
+            {"MinOrder", 5},
+            {"MaxOrder", 1},
+            {"CostTransit", -1.0},
+            {"Predicter", "Missing"},
+            {"DisplayOption", "Nowhere"}});
+  addTraining({{"Setting", "Warned"}, {"Password", ""}, {"InventoryBounds", 0}});
+  insertRow("tblPause", {{"Setting", "Warned"}, {"Trial", 2}, {"Password", "p"}});
+  EXPECT_EQ(run({file.folder()}), 1);
   EXPECT_EQ(
       out.str(),
       "tblPlayer row Nully: Alpha is empty (Null)\n"
@@ -72,12 +72,12 @@ TEST_F(CheckCommand, ListsTheFaultsOfEveryTableAndFailsOnAny) {
 
 // One setting is checked alone; the player table's faults count for it too.
 TEST_F(CheckCommand, ChecksOneSettingWithThePlayerTable) {
-  Row("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
-  Block({{"Setting", "Warned"}, {"MinOrder", 5}, {"MaxOrder", 1}});
-  EXPECT_EQ(Run({file.Folder() + "/", "Warned"}), 1);
-  file.Exec("DELETE FROM tblPlayer WHERE Name='Nully'");
+  insertRow("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
+  addBlock({{"Setting", "Warned"}, {"MinOrder", 5}, {"MaxOrder", 1}});
+  EXPECT_EQ(run({file.folder() + "/", "Warned"}), 1);
+  file.exec("DELETE FROM tblPlayer WHERE Name='Nully'");
 
-  EXPECT_EQ(Run({file.Folder() + "/", "Warned"}), 0);
+  EXPECT_EQ(run({file.folder() + "/", "Warned"}), 0);
   EXPECT_EQ(out.str().substr(out.str().rfind('\n', out.str().size() - 2) + 1),
             "0 faults, 1 warning in 1 setting\n");
 }

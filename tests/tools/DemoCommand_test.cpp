@@ -15,19 +15,19 @@ using testing::TestDatabase;
 // The demo passes the plan check, its demand file in place.
 TEST(DemoCommand, MakesADemoThatPassesThePlanCheck) {
   TestDatabase scratch;
-  const std::string dataDir = scratch.Folder() + "/app/data";
+  const std::string dataDir = scratch.folder() + "/app/data";
   ASSERT_EQ(admin::CmdDemo({dataDir}), 0);
   std::ostringstream checked;
   std::streambuf* saved = std::cout.rdbuf(checked.rdbuf());
   EXPECT_EQ(admin::CmdCheck({dataDir}), 0);
   std::cout.rdbuf(saved);
   EXPECT_EQ(checked.str(), "0 faults, 0 warnings in 2 settings\n");
-  EXPECT_TRUE(std::filesystem::exists(scratch.Folder() + "/app/Input/demo-demand.txt"));
+  EXPECT_TRUE(std::filesystem::exists(scratch.folder() + "/app/Input/demo-demand.txt"));
 }
 
 TEST(DemoCommand, RefusesToOverwriteADatabase) {
   TestDatabase scratch;
-  const std::string dataDir = scratch.Folder() + "/app/data";
+  const std::string dataDir = scratch.folder() + "/app/data";
   ASSERT_EQ(admin::CmdDemo({dataDir}), 0);
   EXPECT_THROW(admin::CmdDemo({dataDir}), QuarnError);
   SqlCipherConnection demo(dataDir + "/quarn.mdb", OpenMode::ReadOnly);

@@ -49,7 +49,7 @@ class ProbePrompter : public ScriptedPrompter {
 // (offscreen), the animation is driven by calling the tick handler.
 struct UiGame {
   UiGame() {
-    toolkit.appFolder = db.Folder();
+    toolkit.appFolder = db.folder();
     game.identity.SubjectID = "S1";
     game.identity.SettingName = "Lab";
     game.plan.players = {{.name = "Follower", .addsDemand = true}};
@@ -90,7 +90,7 @@ struct UiGame {
   ManualTickCounter ticks;
   FixedRandom random;
   DatabaseWaitNotice waitNotice{toolkit};
-  SqlCipherStores stores{&waitNotice, db.Path()};
+  SqlCipherStores stores{&waitNotice, db.path()};
   DatabaseAccess database{stores, toolkit, random};
   Game game{Services{toolkit, ticks, random, database}};
   frmMain form{game};

@@ -14,7 +14,7 @@ namespace {
 using testing::kDistributor;
 using testing::kRetailer;
 using testing::kWholesaler;
-using testing::SteadyTrial;
+using testing::steadyTrial;
 using testing::UiGame;
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new testing::QtEnvironment);
@@ -25,7 +25,7 @@ std::string Num(int64_t value) {
 
 TEST(OrderBox, TakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSome) {
   UiGame g;
-  g.SetTrials({SteadyTrial(5, kRetailer, 2)});
+  g.SetTrials({steadyTrial(5, kRetailer, 2)});
   g.form.StartTrial();
   QLineEdit* box = g.form.txtOrder;
   EXPECT_FALSE(g.form.cmdOrder->isEnabled());
@@ -56,7 +56,7 @@ TEST(OrderBox, TakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSome) {
 // that runs into backorders; and the decision time of each week.
 TEST(WeekDisplay, ShowsTheChainAsItStandsAfterEachWeek) {
   UiGame g;
-  TrialPlan trial = SteadyTrial(6, kWholesaler, 2);
+  TrialPlan trial = steadyTrial(6, kWholesaler, 2);
   trial.initialInventory = 2;
   trial.transitCostRate = 0.5;
   g.SetTrials({trial});
@@ -103,7 +103,7 @@ TEST_P(Animation, DrivesEveryTruckOneSlotAndSnapsItOntoTheGrid) {
   // Each truck ends one slot further on; the one that delivered starts again.
 
   UiGame g;
-  g.SetTrials({SteadyTrial(3, kRetailer, delay)});
+  g.SetTrials({steadyTrial(3, kRetailer, delay)});
   g.form.StartTrial();
   EXPECT_EQ(AnimationTickCount(g.form), expectedTicks[delay]);
   for (int k = 0; k < 12; ++k) {
@@ -130,17 +130,17 @@ INSTANTIATE_TEST_SUITE_P(Delays, Animation, ::testing::Values(1, 2, 3));
 // predicter hides it and leaves the rest as it was.
 TEST(DisplayConfiguration, HidesWhatTheConfigurationSaysAndKeepsItHidden) {
   UiGame g;
-  g.db.Insert("tblPredicter", {{"Predicter", "Two"}, {"Extent", 2}, {"Excess", 0}});
-  g.db.Insert("tblDisplay", {{"Configuration", "Mixed"},
+  g.db.insert("tblPredicter", {{"Predicter", "Two"}, {"Extent", 2}, {"Excess", 0}});
+  g.db.insert("tblDisplay", {{"Configuration", "Mixed"},
                              {"TrucksWR", 0},
                              {"TotalCost", 0},
                              {"Factory", "None"},
                              {"Distributor", "All"},
                              {"Wholesaler", "All"},
                              {"Retailer", "All"}});
-  g.db.Insert("tblDisplayOption", {{"Option", "All"}});
-  g.db.Insert("tblDisplayOption", {{"Option", "None"}, {"Inventory", 0}, {"Cost", 0}});
-  TrialPlan mixed = SteadyTrial(5, kDistributor, 2), unknown = mixed;
+  g.db.insert("tblDisplayOption", {{"Option", "All"}});
+  g.db.insert("tblDisplayOption", {{"Option", "None"}, {"Inventory", 0}, {"Cost", 0}});
+  TrialPlan mixed = steadyTrial(5, kDistributor, 2), unknown = mixed;
   mixed.displayOption = "Mixed";
   mixed.jumpWeek = 3;
   mixed.predicter = "Two";
@@ -176,10 +176,10 @@ TEST(DisplayConfiguration, HidesWhatTheConfigurationSaysAndKeepsItHidden) {
 // while it orders 4; ordering 5 makes the stock grow.
 struct TrainingGame : UiGame {
   TrainingGame(int32_t costLimit, int32_t bound) {
-    TrialPlan training = SteadyTrial(6, kRetailer, 1);
+    TrialPlan training = steadyTrial(6, kRetailer, 1);
     training.inventoryCostRate = 1;
     training.recordToDatabase = true;
-    SetTrials({SteadyTrial(6, kRetailer, 1)});
+    SetTrials({steadyTrial(6, kRetailer, 1)});
     game.plan.trainingTrials = {training};
     game.plan.currentTrial = 1;
     // A new participant (ResumeTrial -1): the experiment starts at trial 1.
@@ -192,7 +192,7 @@ struct TrainingGame : UiGame {
                      .passed = true};
     toolkit.onBox = [this](const std::string& prompt) {
       if (prompt.rfind("Training failed", 0) != 0) return;
-      recordsAtFailure = db.Count("datTrial");
+      recordsAtFailure = db.count("datTrial");
       stockAtFailure = Role(kRetailer).inventory;
     };
   }
@@ -210,7 +210,7 @@ struct TrainingGame : UiGame {
 TEST(Training, BreakingALimitRestartsTheTrialAndCostIsNamedFirst) {
   TrainingGame g(24, 12);
   g.form.StartTrial();
-  EXPECT_EQ(g.toolkit.Last().prompt,
+  EXPECT_EQ(g.toolkit.last().prompt,
             "Keep your Inventory/Backorders below 12\r\nand your Cost below 24");
   g.Order("4");
   g.Order("4");
@@ -223,7 +223,7 @@ TEST(Training, BreakingALimitRestartsTheTrialAndCostIsNamedFirst) {
             "Training failed.  Cost ran above 24.  Restarting Trial");
   EXPECT_EQ(shown.back().title, "Training Constraints") << "the restarted run reminds again";
   EXPECT_EQ(g.recordsAtFailure, 0) << "the record follows the message";
-  EXPECT_EQ(g.db.Count("datTrial", "Trial=-1 AND Training<>0"), 1);
+  EXPECT_EQ(g.db.count("datTrial", "Trial=-1 AND Training<>0"), 1);
   EXPECT_EQ(std::vector<int>({g.game.plan.currentTrial, g.game.training.recordedTrial,
                               g.game.chain.currentWeek, g.Role(kRetailer).totalCost}),
             std::vector<int>({1, -2, 1, 0}));
@@ -285,8 +285,8 @@ TEST(Training, SkipKeyWorksBetweenRestarts) {
   EXPECT_EQ(g.Failures(), 2);
   EXPECT_FALSE(g.game.training.active);
   EXPECT_EQ(g.game.plan.currentTrial, 0);
-  EXPECT_EQ(g.toolkit.Last().prompt, "The experiment will now begin");
-  EXPECT_EQ(g.db.Count("datTrial", "Training=1"), 2) << "each failed run recorded once";
+  EXPECT_EQ(g.toolkit.last().prompt, "The experiment will now begin");
+  EXPECT_EQ(g.db.count("datTrial", "Training=1"), 2) << "each failed run recorded once";
   EXPECT_TRUE(g.form.txtOrder->isEnabled());
 }
 
@@ -300,9 +300,9 @@ TEST(Training, WindowClosesBetweenRestarts) {
   g.form.StartTrial();
   g.toolkit.answers = {Answer::Yes};
   EXPECT_THROW(g.form.close(), ApplicationEnd);
-  EXPECT_EQ(g.toolkit.Last().prompt, "Are you sure you want to exit?");
+  EXPECT_EQ(g.toolkit.last().prompt, "Are you sure you want to exit?");
   EXPECT_EQ(g.Failures(), 1);
-  EXPECT_EQ(g.db.Count("datTrial"), 1);
+  EXPECT_EQ(g.db.count("datTrial"), 1);
 }
 
 // Counts the paint events a widget receives.
@@ -321,11 +321,11 @@ struct PaintCounter : QObject {
 // week is stored once the lock goes.
 TEST(DatabaseWait, LockedFileKeepsTheWindowPaintedAndSaysItWaits) {
   UiGame g;
-  TrialPlan trial = SteadyTrial(3, kRetailer, 1);
+  TrialPlan trial = steadyTrial(3, kRetailer, 1);
   trial.recordToDatabase = true;
   g.SetTrials({trial});
   g.form.StartTrial();
-  SqlCipherConnection holder(g.db.Path(), OpenMode::ReadWrite);
+  SqlCipherConnection holder(g.db.path(), OpenMode::ReadWrite);
   holder.executeScript("BEGIN IMMEDIATE;");
 
   PaintCounter counter(&g.form);
@@ -351,7 +351,7 @@ TEST(DatabaseWait, LockedFileKeepsTheWindowPaintedAndSaysItWaits) {
   EXPECT_EQ(notice, "Waiting for the database... 1 s");
   EXPECT_GT(counter.paints, 5);
   EXPECT_TRUE(gameStoodStill);
-  EXPECT_EQ(g.db.Count("datRole"), 4);
+  EXPECT_EQ(g.db.count("datRole"), 4);
   EXPECT_TRUE(g.toolkit.shown.empty());
 }
 
@@ -360,7 +360,7 @@ TEST(DatabaseWait, LockedFileKeepsTheWindowPaintedAndSaysItWaits) {
 // and ends recording the trial before it names the participant's cost.
 TEST(EndTrial, SelfPlayThenParticipantTrialRecordBeforeTheMessage) {
   UiGame g;
-  TrialPlan simulated = SteadyTrial(4, kNoParticipant, 3), played = SteadyTrial(3, kRetailer, 2);
+  TrialPlan simulated = steadyTrial(4, kNoParticipant, 3), played = steadyTrial(3, kRetailer, 2);
   simulated.secondDemand = 7;
   simulated.jumpWeek = 2;
   played.recordToDatabase = true;
@@ -372,12 +372,12 @@ TEST(EndTrial, SelfPlayThenParticipantTrialRecordBeforeTheMessage) {
   int64_t sum = 0;
   for (int r = 0; r < kRoleCount; ++r) sum += g.Role(r).totalCost;
   EXPECT_GT(sum, 0);
-  EXPECT_EQ(g.toolkit.Last().prompt, "End total cost for all roles is " + Num(sum) +
+  EXPECT_EQ(g.toolkit.last().prompt, "End total cost for all roles is " + Num(sum) +
                                          "\r\nPress the Next Trial button to continue");
   EXPECT_EQ(g.form.cmdOrder->text(), "Next Trial");
 
   int recordsAtBox = -1;
-  g.toolkit.onBox = [&](const std::string&) { recordsAtBox = g.db.Count("datTrial"); };
+  g.toolkit.onBox = [&](const std::string&) { recordsAtBox = g.db.count("datTrial"); };
   QTest::mouseClick(g.form.cmdOrder, Qt::LeftButton);
   EXPECT_EQ(g.game.plan.currentTrial, 1);
   EXPECT_EQ(g.Text(g.form.lblTrial), "02 of 02");
@@ -388,9 +388,9 @@ TEST(EndTrial, SelfPlayThenParticipantTrialRecordBeforeTheMessage) {
   for (int week = 0; week < 3; ++week) g.Order("4");
 
   const std::string cost = Num(g.Role(kRetailer).totalCost);
-  EXPECT_EQ(g.toolkit.Last().prompt, "End cost playing as Retailer: " + cost +
+  EXPECT_EQ(g.toolkit.last().prompt, "End cost playing as Retailer: " + cost +
                                          "\r\nPress the Next Trial button to continue");
-  EXPECT_EQ(g.toolkit.Last().title, "End Trial");
+  EXPECT_EQ(g.toolkit.last().title, "End Trial");
   EXPECT_EQ(recordsAtBox, 1);
   EXPECT_TRUE(g.form.cmdOrder->isEnabled() && !g.form.txtOrder->isEnabled());
   EXPECT_EQ(g.form.cmdOrder->text(), "Next Trial");
@@ -403,11 +403,11 @@ TEST(EndTrial, SelfPlayThenParticipantTrialRecordBeforeTheMessage) {
 // alert the moderator, above the button that now reads "Game Over".
 TEST(GameOver, LeavesAClosingScreenUntilTheWindowIsClosed) {
   UiGame g;
-  g.SetTrials({SteadyTrial(1, kRetailer, 1)});
+  g.SetTrials({steadyTrial(1, kRetailer, 1)});
   g.form.StartTrial();
   g.Order("4");
   QTest::mouseClick(g.form.cmdOrder, Qt::LeftButton);
-  EXPECT_EQ(g.toolkit.Last().title, "All 1 Trial(s) Completed");
+  EXPECT_EQ(g.toolkit.last().title, "All 1 Trial(s) Completed");
 
   EXPECT_FALSE(Visible(g.form.fraDisplay));
   ASSERT_TRUE(g.form.fraClosing && g.form.fraClosing->isVisible());
