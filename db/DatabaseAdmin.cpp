@@ -1,7 +1,5 @@
 #include "db/DatabaseAdmin.h"
 
-#include <sqlcipher/sqlite3.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include "db/SqlCipherConnection.h"
 #include "db/SqlTranslation.h"
 #include "db/TableWriter.h"
+#include "db/postgres/PgSchema.h"
 
 namespace quarn {
 
@@ -173,48 +172,40 @@ void createDatabase(const std::string& path) {
   }
 }
 
-void exportCsv(const std::string& path, const std::string& table, std::ostream& out) {
-  SqlCipherConnection connection(path, OpenMode::ReadOnly);
-  const std::vector<ColumnInfo> columns = connection.columns(table);
+void createDatabase(const DatabaseChoice& choice) {
+  if (choice.engine == DatabaseEngine::File) return createDatabase(choice.file);
+  PgConnection server(choice.connectionString());
+  createSchema(server);
+}
+
+void exportCsv(DatabaseTables& db, const std::string& table, std::ostream& out) {
+  const std::vector<ColumnInfo> columns = db.columns(table);
   for (size_t c = 0; c < columns.size(); ++c) {
     out << (c ? "," : "") << csvField(columns[c].name, false);
   }
   out << "\r\n";
-  const std::string sql = "SELECT * FROM " + quoteIdentifier(table) + " ORDER BY rowid;";
-  sqlite3_stmt* stmt = connection.prepare(sql);
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    for (size_t c = 0; c < columns.size(); ++c) {
-      const int col = static_cast<int>(c);
+  forEachRow(db, table, columns, [&](const std::vector<CellValue>& row) {
+    for (size_t c = 0; c < row.size(); ++c) {
       if (c) out << ',';
-      switch (sqlite3_column_type(stmt, col)) {
-        case SQLITE_NULL:
-          break;
-        case SQLITE_INTEGER:
-          out << sqlite3_column_int64(stmt, col);
-          break;
-        case SQLITE_FLOAT:
-          out << roundTripDouble(sqlite3_column_double(stmt, col));
-          break;
-        default:
-          out << csvField(std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col)),
-                                      static_cast<size_t>(sqlite3_column_bytes(stmt, col))),
-                          sqlite3_column_bytes(stmt, col) == 0);
-          break;
+      if (const auto* whole = std::get_if<int64_t>(&row[c])) {
+        out << *whole;
+      } else if (const auto* real = std::get_if<double>(&row[c])) {
+        out << roundTripDouble(*real);
+      } else if (const auto* text = std::get_if<std::string>(&row[c])) {
+        out << csvField(*text, text->empty());
       }
     }
     out << "\r\n";
-  }
-  sqlite3_finalize(stmt);
-  if (rc != SQLITE_DONE) connection.fail(rc, sql);
+  });
 }
 
-int importCsv(const std::string& path, const std::string& table, std::istream& in) {
+int importCsv(DatabaseTables& db, const std::string& table, std::istream& in) {
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   const std::vector<CsvRecord> records = parseCsv(std::string(withoutByteOrderMark(text)));
   if (records.empty()) throw refusal(1, "no header line");
 
-  TableWriter writer(path, table);
+  const std::unique_ptr<TableTransaction> write = db.beginWrite();
+  TableWriter writer(*write, table, db.columns(table));
   const CsvRecord& header = records.front();
   std::vector<std::string> names;
   std::set<std::string> seen;
@@ -253,7 +244,7 @@ int importCsv(const std::string& path, const std::string& table, std::istream& i
     }
     ++stored;
   }
-  writer.commit();
+  write->commit();
   return stored;
 }
 

@@ -1,25 +1,33 @@
 #pragma once
 
-// The administration of experiment database files: making one, and moving
-// tables in and out as CSV.
+// The administration of experiment databases: making one, and moving tables
+// in and out as CSV, on either engine.
 
 #include <iosfwd>
 #include <string>
+
+#include "db/DatabaseChoice.h"
+#include "db/DatabaseTables.h"
 
 namespace quarn {
 
 // Creates a new encrypted database at `path` holding the schema. Refuses to
 // overwrite an existing file.
 void createDatabase(const std::string& path);
+// Creates the chosen database: a new file, or the experiment's tables on the
+// server (in the connection's current schema), refused when any of them
+// exists.
+void createDatabase(const DatabaseChoice& choice);
 
 // Writes `table` as CSV (RFC 4180: header row, CRLF line ends, fields quoted
-// when needed). Null is an empty field; an empty text is "".
-void exportCsv(const std::string& path, const std::string& table, std::ostream& out);
+// when needed), its rows in the order they were inserted. Null is an empty
+// field; an empty text is "". Both engines write the same table alike.
+void exportCsv(DatabaseTables& db, const std::string& table, std::ostream& out);
 
 // Appends the rows of a CSV text (same form as exportCsv writes) to `table`.
 // The header names the columns. A broken line, an unknown column or a value
 // of the wrong type refuses the whole file (QuarnError naming the line);
 // nothing of it is stored. Returns the number of rows stored.
-int importCsv(const std::string& path, const std::string& table, std::istream& in);
+int importCsv(DatabaseTables& db, const std::string& table, std::istream& in);
 
 }  // namespace quarn

@@ -8,8 +8,13 @@ namespace quarn {
 
 InsertTransaction::InsertTransaction(const std::string& path, const std::string& table,
                                      BusyWaiter* waiter)
-    : m_connection(path, OpenMode::ReadWrite, waiter), m_table(table) {
+    : InsertTransaction(path, waiter) {
+  m_table = table;
   m_columns = m_connection.columns(m_table);
+}
+
+InsertTransaction::InsertTransaction(const std::string& path, BusyWaiter* waiter)
+    : m_connection(path, OpenMode::ReadWrite, waiter) {
   // FULL syncs the journal header separately and costs ~18 ms a week here;
   // NORMAL still syncs journal and file before the commit completes, so a
   // crash of the program never loses a committed week.

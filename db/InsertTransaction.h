@@ -15,6 +15,8 @@ namespace quarn {
 class InsertTransaction {
  public:
   InsertTransaction(const std::string& path, const std::string& table, BusyWaiter* waiter);
+  // A transaction for rows of any table; nothing is checked at the start.
+  InsertTransaction(const std::string& path, BusyWaiter* waiter);
   ~InsertTransaction();
   InsertTransaction(const InsertTransaction&) = delete;
   InsertTransaction& operator=(const InsertTransaction&) = delete;

@@ -9,15 +9,13 @@
 #include <vector>
 
 #include "db/KeyCache.h"
+#include "db/QueryRunner.h"
 #include "plan/Cell.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace quarn {
-
-// The values bound to a statement's parameters (`?`), in order.
-using SqlParams = std::vector<CellValue>;
 
 // What a connection does while another program holds the file's lock: it is
 // told, between short waits, how long it has waited so far. The application

@@ -1,39 +1,11 @@
 #include "db/SqlCipherParticipantStore.h"
 
-#include "db/InsertTransaction.h"
+#include "db/SqlCipherRowWriter.h"
+#include "db/StoreSql.h"
 
 namespace quarn {
 
 namespace {
-
-std::string textOrEmpty(const Row& row, const char* column) {
-  const Cell cell = row.cell(column);
-  return cell.isNull() ? std::string() : cell.toText();
-}
-
-int64_t wholeOrZero(const Row& row, const char* column) {
-  const Cell cell = row.cell(column);
-  const auto* value = std::get_if<int64_t>(&cell.value());
-  return value ? *value : 0;
-}
-
-class RegistrationWriter final : public RowWriter<ParticipantRow> {
- public:
-  explicit RegistrationWriter(const SqlCipherFile& file)
-      : m_transaction(file.path, "datUser", file.waiter) {}
-
-  void insert(const ParticipantRow& row) override {
-    m_transaction.insert(
-        R"(INSERT INTO "datUser" ("Subject", "Setting", "Age", "Gender", "SchoolYear", "Major")
-           VALUES (?, ?, ?, ?, ?, ?))",
-        {row.subject, row.setting, row.age ? CellValue{*row.age} : CellValue{}, row.gender,
-         row.schoolYear, row.major});
-  }
-  void commit() override { m_transaction.commit(); }
-
- private:
-  InsertTransaction m_transaction;
-};
 
 // A write transaction on the marks' table, made first when the file lacks
 // it. The marks are no results: a refresh lost to a power cut costs
@@ -53,17 +25,9 @@ class MarkTransaction {
   SqlCipherConnection& connection() { return m_connection; }
 
   std::optional<PlayingMark> present(const std::string& subject) {
-    const Rows rows = m_connection.query(
-        R"(SELECT "Subject", "Setting", "Host", "Process", "Since", "LastWeek"
-           FROM "datPlaying" WHERE "Subject" = ?)",
-        {subject});
+    const Rows rows = m_connection.query(kSelectMark, {subject});
     if (rows.empty()) return std::nullopt;
-    const Row& row = rows.front();
-    return PlayingMark{textOrEmpty(row, "Subject"),
-                       textOrEmpty(row, "Setting"),
-                       {textOrEmpty(row, "Host"), wholeOrZero(row, "Process")},
-                       wholeOrZero(row, "Since"),
-                       wholeOrZero(row, "LastWeek")};
+    return markOf(rows.front());
   }
 
  private:
@@ -86,32 +50,19 @@ std::optional<std::string> SqlCipherParticipantStore::findParticipant(const std:
   return std::nullopt;
 }
 
-std::optional<int16_t> SqlCipherParticipantStore::recordedTrial(const std::string& sql,
-                                                                const std::string& subject,
-                                                                const std::string& setting) {
-  SqlCipherConnection connection(m_file.path, OpenMode::ReadOnly, m_file.waiter);
-  const Rows rows = connection.query(sql, {subject, setting});
-  const Cell trial = rows.front().cell("Trial");
-  if (trial.isNull()) return std::nullopt;
-  return trial.toInt16();
-}
-
 std::optional<int16_t> SqlCipherParticipantStore::highestTrial(const std::string& subject,
                                                                const std::string& setting) {
-  return recordedTrial(
-      R"(SELECT max("Trial") AS "Trial" FROM "datRole" WHERE "Subject" = ? AND "Setting" = ?)",
-      subject, setting);
+  return quarn::highestTrial(m_reads, subject, setting);
 }
 
 std::optional<int16_t> SqlCipherParticipantStore::lowestTrial(const std::string& subject,
                                                               const std::string& setting) {
-  return recordedTrial(
-      R"(SELECT min("Trial") AS "Trial" FROM "datRole" WHERE "Subject" = ? AND "Setting" = ?)",
-      subject, setting);
+  return quarn::lowestTrial(m_reads, subject, setting);
 }
 
 std::unique_ptr<RowWriter<ParticipantRow>> SqlCipherParticipantStore::openRegistration() {
-  return std::make_unique<RegistrationWriter>(m_file);
+  return std::make_unique<SqlCipherRowWriter<ParticipantRow>>(
+      m_file, "datUser", kInsertParticipantRow, participantRowParams);
 }
 
 std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(
@@ -119,21 +70,15 @@ std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(
   MarkTransaction marks(m_file);
   std::optional<PlayingMark> present = marks.present(mine.subject);
   if (present && keeps(*present)) return present;
-  marks.connection().execute(R"(DELETE FROM "datPlaying" WHERE "Subject" = ?)", {mine.subject});
-  marks.connection().execute(
-      R"(INSERT INTO "datPlaying" ("Subject", "Setting", "Host", "Process", "Since", "LastWeek")
-         VALUES (?, ?, ?, ?, ?, ?))",
-      {mine.subject, mine.setting, mine.at.host, mine.at.process, mine.since, mine.lastWeek});
+  marks.connection().execute(kDeleteMarkOfSubject, {mine.subject});
+  marks.connection().execute(kInsertMark, markParams(mine));
   marks.commit();
   return std::nullopt;
 }
 
 std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const PlayingMark& mine) {
   MarkTransaction marks(m_file);
-  const int changed = marks.connection().execute(
-      R"(UPDATE "datPlaying" SET "LastWeek" = ?
-         WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)",
-      {mine.lastWeek, mine.subject, mine.at.host, mine.at.process});
+  const int changed = marks.connection().execute(kTouchMark, touchParams(mine));
   if (changed == 1) {
     marks.commit();
     return std::nullopt;
@@ -145,9 +90,7 @@ std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const Playing
 
 void SqlCipherParticipantStore::clearPlaying(const PlayingMark& mine) {
   MarkTransaction marks(m_file);
-  marks.connection().execute(
-      R"(DELETE FROM "datPlaying" WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)",
-      {mine.subject, mine.at.host, mine.at.process});
+  marks.connection().execute(kDeleteMark, markKeyParams(mine));
   marks.commit();
 }
 

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "db/ParticipantStore.h"
-#include "db/SqlCipherFile.h"
+#include "db/SqlCipherReads.h"
 
 namespace quarn {
 
 // The participants of an encrypted file.
 class SqlCipherParticipantStore final : public ParticipantStore {
  public:
-  explicit SqlCipherParticipantStore(const SqlCipherFile& file) : m_file(file) {}
+  explicit SqlCipherParticipantStore(const SqlCipherFile& file) : m_file(file), m_reads(file) {}
 
   std::optional<std::string> findParticipant(const std::string& subject) override;
   std::optional<int16_t> highestTrial(const std::string& subject,
@@ -22,10 +22,8 @@ class SqlCipherParticipantStore final : public ParticipantStore {
   void clearPlaying(const PlayingMark& mine) override;
 
  private:
-  std::optional<int16_t> recordedTrial(const std::string& sql, const std::string& subject,
-                                       const std::string& setting);
-
   const SqlCipherFile& m_file;
+  SqlCipherReads m_reads;
 };
 
 }  // namespace quarn

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "db/ActivityMonitor.h"
 #include "db/SqlCipherParticipantStore.h"
-#include "db/SqlCipherPlanStore.h"
+#include "db/SqlCipherReads.h"
 #include "db/SqlCipherResultStore.h"
+#include "db/SqlPlanStore.h"
 #include "db/Stores.h"
 
 namespace quarn {
@@ -17,14 +19,17 @@ class SqlCipherStores final : public Stores {
   PlanStore& plan() override { return m_plan; }
   ParticipantStore& participants() override { return m_participants; }
   ResultStore& results() override { return m_results; }
+  ActivityMonitor& monitor() { return m_monitor; }
   std::string location() const override { return m_file.path; }
   void setLocation(const std::string& location) override { m_file.path = location; }
 
  private:
   SqlCipherFile m_file;
-  SqlCipherPlanStore m_plan{m_file};
+  SqlCipherReads m_reads{m_file};
+  SqlPlanStore m_plan{m_reads};
   SqlCipherParticipantStore m_participants{m_file};
   SqlCipherResultStore m_results{m_file};
+  SqlActivityMonitor m_monitor{m_reads};
 };
 
 }  // namespace quarn

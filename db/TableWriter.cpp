@@ -5,6 +5,7 @@
 #include "base/Numbers.h"
 #include "base/Text.h"
 #include "db/DbError.h"
+#include "db/SqlCipherTables.h"
 #include "db/SqlTranslation.h"
 
 namespace quarn {
@@ -49,15 +50,16 @@ CellValue convertForColumn(const ColumnInfo& column, const CellValue& given) {
   return value;
 }
 
-TableWriter::TableWriter(const std::string& path, const std::string& table, BusyWaiter* waiter)
-    : m_transaction(path, table, waiter) {}
+TableWriter::TableWriter(TableTransaction& write, std::string table,
+                         std::vector<ColumnInfo> columns)
+    : m_write(write), m_table(std::move(table)), m_columns(std::move(columns)) {}
 
 const ColumnInfo& TableWriter::column(const std::string& name) const {
-  for (const ColumnInfo& c : m_transaction.columns()) {
+  for (const ColumnInfo& c : m_columns) {
     if (equalsIgnoringAsciiCase(c.name, name)) return c;
   }
   throw DbError(DbErrorKind::ItemNotFound, kErrItemNotFound,
-                "Item not found in this collection (" + name + ")", m_transaction.table());
+                "Item not found in this collection (" + name + ")", m_table);
 }
 
 void TableWriter::insert(const TableRow& row) {
@@ -68,10 +70,10 @@ void TableWriter::insert(const TableRow& row) {
     const ColumnInfo& c = column(name);
     values[c.name] = convertForColumn(c, value);
   }
-  std::string sql = "INSERT INTO " + quoteIdentifier(m_transaction.table());
+  std::string sql = "INSERT INTO " + quoteIdentifier(m_table);
   SqlParams params;
   if (values.empty()) {
-    sql += " DEFAULT VALUES;";
+    sql += " DEFAULT VALUES";
   } else {
     std::string names, marks;
     for (auto& [name, value] : values) {
@@ -79,16 +81,22 @@ void TableWriter::insert(const TableRow& row) {
       marks += marks.empty() ? "?" : ",?";
       params.push_back(value);
     }
-    sql += " (" + names + ") VALUES (" + marks + ");";
+    sql += " (" + names + ") VALUES (" + marks + ")";
   }
-  m_transaction.insert(sql, params);
+  m_write.insert(m_table, sql, params);
+}
+
+void insertRows(DatabaseTables& db, const std::string& table, const std::vector<TableRow>& rows) {
+  const std::unique_ptr<TableTransaction> write = db.beginWrite();
+  TableWriter writer(*write, table, db.columns(table));
+  for (const TableRow& row : rows) writer.insert(row);
+  write->commit();
 }
 
 void insertRows(const std::string& path, const std::string& table,
                 const std::vector<TableRow>& rows) {
-  TableWriter writer(path, table);
-  for (const TableRow& row : rows) writer.insert(row);
-  writer.commit();
+  SqlCipherTables file(path);
+  insertRows(file, table, rows);
 }
 
 }  // namespace quarn

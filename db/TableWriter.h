@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "db/InsertTransaction.h"
+#include "db/DatabaseTables.h"
 
 namespace quarn {
 
@@ -19,24 +19,28 @@ using TableRow = std::vector<std::pair<std::string, CellValue>>;
 // rounded half to even. Blank text in a numeric column is Null.
 CellValue convertForColumn(const ColumnInfo& column, const CellValue& value);
 
-// Adds rows of any table, by column name, for the administration (CSV
-// import, the demo) and tests: one transaction, all rows or none.
+// Adds rows of one table, by column name, within a write transaction of the
+// administration (CSV import, copies, the demo) and of tests.
 class TableWriter {
  public:
-  TableWriter(const std::string& path, const std::string& table, BusyWaiter* waiter = nullptr);
+  // `columns`: the table's columns, as DatabaseTables::columns gives them.
+  TableWriter(TableTransaction& write, std::string table, std::vector<ColumnInfo> columns);
 
   // The column `name` (in any letter case); 3265 when the table lacks it.
   const ColumnInfo& column(const std::string& name) const;
   // Adds a row: the named columns take the values as convertForColumn makes
   // them, the others their defaults.
   void insert(const TableRow& row);
-  void commit() { m_transaction.commit(); }
 
  private:
-  InsertTransaction m_transaction;
+  TableTransaction& m_write;
+  std::string m_table;
+  std::vector<ColumnInfo> m_columns;
 };
 
-// Appends `rows` to `table` of the file at `path` in one transaction.
+// Appends `rows` to `table` in one transaction.
+void insertRows(DatabaseTables& db, const std::string& table, const std::vector<TableRow>& rows);
+// The same in the file at `path`.
 void insertRows(const std::string& path, const std::string& table,
                 const std::vector<TableRow>& rows);
 

@@ -169,6 +169,9 @@ CREATE TABLE datRole (
   TimeOfDay TEXT,
   PRIMARY KEY (Subject, Setting, Trial, Week, Role)
 );
+-- The moderator's live view (quarngame-admin watch) finds the weeks recorded
+-- lately by it.
+CREATE INDEX idxRoleTime ON datRole (Date, TimeOfDay);
 
 CREATE TABLE datTrial (
   Subject TEXT NOT NULL,

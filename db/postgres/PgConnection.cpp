@@ -170,6 +170,14 @@ const PgValue& PgResult::at(size_t row, std::string_view column) const {
                 "Item not found in this collection (" + std::string(column) + ")");
 }
 
+Rows rowsOf(PgResult result) {
+  const auto columns = std::make_shared<const ColumnNames>(std::move(result.columns));
+  Rows rows;
+  rows.reserve(result.rows.size());
+  for (std::vector<PgValue>& values : result.rows) rows.emplace_back(columns, std::move(values));
+  return rows;
+}
+
 PgConnection::PgConnection(const std::string& connectionString) {
   checkConnectionString(connectionString);
   // Later entries override earlier ones, and the string (expanded in place of
@@ -199,21 +207,33 @@ PgConnection::~PgConnection() {
 PgResult PgConnection::exec(const std::string& sql, const std::vector<PgValue>& params) {
   const ParameterTexts texts(params);
   return take(PQexecParams(m_conn, sql.c_str(), texts.count(), nullptr, texts.values(), nullptr,
-                           nullptr, 0));
+                           nullptr, 0),
+              sql);
 }
 
 void PgConnection::prepare(const std::string& name, const std::string& sql) {
-  take(PQprepare(m_conn, name.c_str(), sql.c_str(), 0, nullptr));
+  take(PQprepare(m_conn, name.c_str(), sql.c_str(), 0, nullptr), sql);
 }
 
 PgResult PgConnection::execPrepared(const std::string& name, const std::vector<PgValue>& params) {
   const ParameterTexts texts(params);
   return take(
-      PQexecPrepared(m_conn, name.c_str(), texts.count(), texts.values(), nullptr, nullptr, 0));
+      PQexecPrepared(m_conn, name.c_str(), texts.count(), texts.values(), nullptr, nullptr, 0),
+      name);
 }
 
 void PgConnection::execScript(const std::string& sql) {
-  take(PQexec(m_conn, sql.c_str()));
+  take(PQexec(m_conn, sql.c_str()), "");
+}
+
+void PgConnection::prepareOnce(const std::string& name, const std::string& sql) {
+  if (m_prepared.count(name)) return;
+  prepare(name, sql);
+  m_prepared.insert(name);
+}
+
+bool PgConnection::broken() const {
+  return PQstatus(m_conn) == CONNECTION_BAD;
 }
 
 bool PgConnection::usesTls() const {
@@ -239,10 +259,10 @@ std::string PgConnection::where() const {
   return "host " + host() + ", port " + port();
 }
 
-PgResult PgConnection::take(PGresult* raw) const {
+PgResult PgConnection::take(PGresult* raw, const std::string& sql) const {
   const ResultPtr result(raw);
   const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(result.get());
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(result.get(), sql);
 
   PgResult out;
   out.commandTag = PQcmdStatus(result.get());
@@ -260,24 +280,25 @@ PgResult PgConnection::take(PGresult* raw) const {
   return out;
 }
 
-void PgConnection::fail(const PGresult* result) const {
+void PgConnection::fail(const PGresult* result, const std::string& sql) const {
   const char* sqlState = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   if (PQstatus(m_conn) == CONNECTION_BAD) {
     throw PgError(PgErrorKind::ConnectionFailure, sqlState ? sqlState : "",
                   "The connection to the database server at " + where() +
-                      " was lost: " + oneLine(PQerrorMessage(m_conn)));
+                      " was lost: " + oneLine(PQerrorMessage(m_conn)),
+                  sql);
   }
-  if (!sqlState) throw PgError(PgErrorKind::Other, "", oneLine(PQerrorMessage(m_conn)));
+  if (!sqlState) throw PgError(PgErrorKind::Other, "", oneLine(PQerrorMessage(m_conn)), sql);
 
   const PgErrorKind kind = classifySqlState(sqlState);
   std::string message = oneLine(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
   if (kind == PgErrorKind::MissingItem) {
-    throw PgError(kind, sqlState, "Item not found in this collection (" + message + ")");
+    throw PgError(kind, sqlState, "Item not found in this collection (" + message + ")", sql);
   }
   if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)) {
     message += ". " + oneLine(detail);
   }
-  throw PgError(kind, sqlState, message + " (SQLSTATE " + sqlState + ")");
+  throw PgError(kind, sqlState, message + " (SQLSTATE " + sqlState + ")", sql);
 }
 
 PgTransaction::PgTransaction(PgConnection& connection) : m_connection(connection) {

@@ -13,10 +13,12 @@
 // ($1::bigint) where nothing tells. Failures raise PgError.
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
+
+#include "plan/Cell.h"
 
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;
@@ -26,7 +28,7 @@ namespace quarn {
 // A parameter or a cell of a result. std::monostate is Null. Result cells are
 // integers for the server's integer and boolean types, doubles for its
 // floating-point and numeric types, and text for everything else.
-using PgValue = std::variant<std::monostate, int64_t, double, std::string>;
+using PgValue = CellValue;
 
 struct PgResult {
   std::vector<std::string> columns;
@@ -38,6 +40,9 @@ struct PgResult {
   // error 3265 when the result has no such column.
   const PgValue& at(size_t row, std::string_view column) const;
 };
+
+// The rows of a result as the stores return rows of either engine.
+Rows rowsOf(PgResult result);
 
 class PgConnection {
  public:
@@ -60,17 +65,23 @@ class PgConnection {
   // Runs several statements without parameters, such as a schema.
   void execScript(const std::string& sql);
 
+  // Prepares `sql` under `name` unless this connection has done so already.
+  void prepareOnce(const std::string& name, const std::string& sql);
+
   bool usesTls() const;
   bool inTransaction() const;
+  // Whether the link to the server is lost: nothing more can run on it.
+  bool broken() const;
   std::string host() const;
   std::string port() const;
 
  private:
-  PgResult take(PGresult* result) const;
-  [[noreturn]] void fail(const PGresult* result) const;
+  PgResult take(PGresult* result, const std::string& sql) const;
+  [[noreturn]] void fail(const PGresult* result, const std::string& sql) const;
   std::string where() const;
 
   PGconn* m_conn = nullptr;
+  std::set<std::string> m_prepared;
 };
 
 // A transaction that rolls back unless committed: a week whose rows are not

@@ -6,8 +6,28 @@ namespace quarn {
 
 namespace {
 
+DbErrorKind dbKindOf(PgErrorKind kind) {
+  switch (kind) {
+    case PgErrorKind::KeyCollision:
+      return DbErrorKind::KeyCollision;
+    case PgErrorKind::RetryableConflict:
+      return DbErrorKind::Busy;
+    case PgErrorKind::MissingItem:
+      return DbErrorKind::ItemNotFound;
+    default:
+      return DbErrorKind::Other;
+  }
+}
+
 int errorNumber(PgErrorKind kind) {
-  return kind == PgErrorKind::MissingItem ? kErrItemNotFound : kErrDatabase;
+  switch (kind) {
+    case PgErrorKind::KeyCollision:
+      return kErrDuplicateKey;
+    case PgErrorKind::MissingItem:
+      return kErrItemNotFound;
+    default:
+      return kErrDatabase;
+  }
 }
 
 }  // namespace
@@ -25,7 +45,10 @@ PgErrorKind classifySqlState(std::string_view sqlState) {
   return PgErrorKind::Other;
 }
 
-PgError::PgError(PgErrorKind kind, std::string sqlState, const std::string& description)
-    : QuarnError(errorNumber(kind), description), m_kind(kind), m_sqlState(std::move(sqlState)) {}
+PgError::PgError(PgErrorKind kind, std::string sqlState, const std::string& description,
+                 std::string source)
+    : DbError(dbKindOf(kind), errorNumber(kind), description, std::move(source)),
+      m_pgKind(kind),
+      m_sqlState(std::move(sqlState)) {}
 
 }  // namespace quarn

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/Errors.h"
+#include "db/DbError.h"
 
 namespace quarn {
 
@@ -20,17 +20,20 @@ enum class PgErrorKind {
 
 PgErrorKind classifySqlState(std::string_view sqlState);
 
-// A failed connection or statement. Its number is 3265 for a missing table or
-// column, like the file engine's, and kErrDatabase for everything else.
-class PgError : public QuarnError {
+// A failed connection or statement, as a DbError of the kind and number the
+// file engine gives the same failure: a key collision is kErrDuplicateKey, a
+// missing table or column 3265, a conflict Busy; everything else is
+// kErrDatabase. `source` is the statement it happened on.
+class PgError : public DbError {
  public:
-  PgError(PgErrorKind kind, std::string sqlState, const std::string& description);
-  PgErrorKind kind() const { return m_kind; }
+  PgError(PgErrorKind kind, std::string sqlState, const std::string& description,
+          std::string source = "");
+  PgErrorKind pgKind() const { return m_pgKind; }
   // Empty when the failure came from the client library, not the server.
   const std::string& sqlState() const { return m_sqlState; }
 
  private:
-  PgErrorKind m_kind;
+  PgErrorKind m_pgKind;
   std::string m_sqlState;
 };
 

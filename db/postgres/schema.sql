@@ -15,6 +15,10 @@
 -- both engines. It is the last column, so that the columns before it stand
 -- where they stand in the file.
 --
+-- Beyond the file's indexes the server has two that stand in for what the
+-- file does without one: the case-blind lookup of a User ID and the lookup
+-- of a row by its rowid.
+--
 -- The tables are created in the connection's current schema (the first one of
 -- its search_path), so one database can hold several experiments.
 
@@ -150,6 +154,10 @@ CREATE TABLE "datUser" (
   "Major" text,
   rowid bigint GENERATED ALWAYS AS IDENTITY
 );
+-- The login finds a User ID without regard to letter case, beyond ASCII
+-- too (Zoë is ZOË), whatever the database's own locale: ICU's root locale
+-- lowers the letters of every script.
+CREATE INDEX "idxUserSubjectCaseBlind" ON "datUser" (lower("Subject" COLLATE "und-x-icu"));
 
 CREATE TABLE "datRole" (
   "Subject" text NOT NULL,
@@ -176,6 +184,10 @@ CREATE TABLE "datRole" (
   rowid bigint GENERATED ALWAYS AS IDENTITY,
   PRIMARY KEY ("Subject", "Setting", "Trial", "Week", "Role")
 );
+CREATE INDEX "idxRoleTime" ON "datRole" ("Date", "TimeOfDay");
+-- The file finds a row by its rowid at once; so does the server by this
+-- index (the live view's latest week of each participant).
+CREATE INDEX "idxRoleRowid" ON "datRole" (rowid);
 
 CREATE TABLE "datTrial" (
   "Subject" text NOT NULL,

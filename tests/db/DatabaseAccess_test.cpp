@@ -131,7 +131,7 @@ TEST(ReadPolicy, MissingTableOrColumnEndsWithTheUpdateMessage) {
     std::string source;
   } cases[] = {
       {"DROP TABLE tblPause;", [](DatabaseAccess& a) { a.planTables().pauseRows("A"); },
-       R"(SELECT * FROM "tblPause" WHERE "Setting" = ? ORDER BY "Trial")"},
+       R"(SELECT * FROM "tblPause" WHERE "Setting" = ? ORDER BY "Trial", rowid)"},
       {"DROP TABLE datTrial;", [&](DatabaseAccess& a) { a.writeTrial({}, "", numbering); },
        "datTrial"},
       {"DROP TABLE datUser;", [](DatabaseAccess& a) { a.registerParticipant({}); }, "datUser"},

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "db/SqlCipherTables.h"
 #include "tests/support/TestDatabase.h"
 
 namespace quarn {
@@ -15,9 +16,13 @@ namespace {
 
 using testing::TestDatabase;
 
+std::unique_ptr<DatabaseTables> tablesOf(const TestDatabase& db) {
+  return std::make_unique<SqlCipherTables>(db.path());
+}
+
 std::string exportOf(const TestDatabase& db, const std::string& table) {
   std::ostringstream out;
-  exportCsv(db.path(), table, out);
+  exportCsv(*tablesOf(db), table, out);
   return out.str();
 }
 
@@ -56,7 +61,7 @@ TEST(Csv, ExportThenImportGivesTheSameTable) {
   TestDatabase target;
   for (const char* table : {"tblPlayer", "tblDisplay"}) {
     std::istringstream in(exportOf(source, table));
-    EXPECT_GT(importCsv(target.path(), table, in), 0);
+    EXPECT_GT(importCsv(*tablesOf(target), table, in), 0);
     EXPECT_EQ(exportOf(target, table), exportOf(source, table));
   }
   EXPECT_EQ(target.count("tblPlayer", "Name='' AND Alpha IS NULL"), 1);
@@ -66,7 +71,7 @@ TEST(Csv, ExportThenImportGivesTheSameTable) {
 TEST(Csv, ImportTakesTheDefaultsOfColumnsLeftOut) {
   TestDatabase target;
   std::istringstream partial("\xEF\xBB\xBFSetting,Delay\nA,2\n\"B\",3\n");
-  EXPECT_EQ(importCsv(target.path(), "tblBlock", partial), 2);
+  EXPECT_EQ(importCsv(*tablesOf(target), "tblBlock", partial), 2);
   EXPECT_EQ(target.count("tblBlock", "Runs=1 AND DatabaseOutput=1 AND Input=''"), 2);
 }
 
@@ -88,7 +93,7 @@ TEST(Csv, ImportRefusalsNameTheLineAndStoreNothing) {
     TestDatabase db;
     std::istringstream in(csv);
     try {
-      importCsv(db.path(), "tblPlayer", in);
+      importCsv(*tablesOf(db), "tblPlayer", in);
       ADD_FAILURE() << "accepted: " << csv;
     } catch (const QuarnError& e) {
       EXPECT_EQ(e.description().rfind(line, 0), 0u) << e.description();
@@ -100,7 +105,7 @@ TEST(Csv, ImportRefusalsNameTheLineAndStoreNothing) {
 TEST(Csv, ImportRefusesATableTheFileLacks) {
   TestDatabase db;
   std::istringstream in("Name\nA\n");
-  EXPECT_THROW(importCsv(db.path(), "tblNothing", in), QuarnError);
+  EXPECT_THROW(importCsv(*tablesOf(db), "tblNothing", in), QuarnError);
 }
 
 }  // namespace

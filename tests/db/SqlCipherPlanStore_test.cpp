@@ -1,7 +1,6 @@
-#include "db/SqlCipherPlanStore.h"
-
 #include <gtest/gtest.h>
 
+#include "db/SqlPlanStore.h"
 #include "tests/support/TestDatabase.h"
 
 namespace quarn {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "db/DbError.h"
+#include "db/SqlCipherTables.h"
 #include "tests/support/TestDatabase.h"
 
 namespace quarn {
@@ -66,7 +67,9 @@ TEST(TableWriter, ColumnsLeftOutTakeTheirDefaults) {
 
 TEST(TableWriter, UnknownColumnIsItemNotFound) {
   TestDatabase db;
-  TableWriter writer(db.path(), "datRole");
+  SqlCipherTables tables(db.path());
+  const std::unique_ptr<TableTransaction> write = tables.beginWrite();
+  TableWriter writer(*write, "datRole", tables.columns("datRole"));
   EXPECT_EQ(errorOf([&] { writer.insert({{"Delay4", int64_t{1}}}); }), kErrItemNotFound);
 }
 

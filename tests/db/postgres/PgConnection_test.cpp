@@ -61,7 +61,7 @@ TEST(PgConnection, UnreachableServerMessageNamesHostPortAndReason) {
   const std::string port = closedPort();
   const auto error = pgErrorOf([&] { PgConnection db("postgresql://127.0.0.1:" + port + "/x"); });
   ASSERT_TRUE(error);
-  EXPECT_EQ(error->kind(), PgErrorKind::ConnectionFailure);
+  EXPECT_EQ(error->pgKind(), PgErrorKind::ConnectionFailure);
   const std::string message = error->description();
   EXPECT_NE(message.find("host 127.0.0.1, port " + port + ":"), std::string::npos) << message;
   EXPECT_NE(message.find("Connection refused"), std::string::npos) << message;
@@ -80,7 +80,7 @@ TEST(PgConnection, OnlyReachesTlsOnlyServerOverTls) {
     });
     EXPECT_EQ(error.has_value(), !c.connects);
     if (error) {
-      EXPECT_EQ(error->kind(), PgErrorKind::ConnectionFailure);
+      EXPECT_EQ(error->pgKind(), PgErrorKind::ConnectionFailure);
       EXPECT_NE(error->description().find("no encryption"), std::string::npos)
           << error->description();
     }
@@ -184,7 +184,7 @@ TEST(PgConnection, RefusesTextWithNulCharacter) {
   PgConnection db(testServerUri());
   const auto error = pgErrorOf([&] { db.exec("SELECT $1", {std::string("ab\0cd", 5)}); });
   ASSERT_TRUE(error);
-  EXPECT_EQ(error->kind(), PgErrorKind::Other);
+  EXPECT_EQ(error->pgKind(), PgErrorKind::Other);
 }
 
 TEST(PgConnection, PreparedStatementTakesNewParametersOnEachRun) {
@@ -210,28 +210,35 @@ TEST(PgConnection, ClassifiesServerErrorsBySqlState) {
     return std::string("DO $$ BEGIN RAISE EXCEPTION 'raised' USING ERRCODE = '") + sqlState +
            "'; END $$";
   };
+  // The kinds and numbers are those of the file engine's failures, which
+  // the retry policy tells apart.
   struct Case {
     std::string sql;
     PgErrorKind kind;
+    DbErrorKind dbKind;
     int number;
   };
+  using Pg = PgErrorKind;
+  using Db = DbErrorKind;
   const std::vector<Case> cases = {
-      {"INSERT INTO keyed VALUES ('S1')", PgErrorKind::KeyCollision, kErrDatabase},
-      {"SELECT * FROM missing", PgErrorKind::MissingItem, kErrItemNotFound},
-      {"SELECT missing FROM keyed", PgErrorKind::MissingItem, kErrItemNotFound},
-      {raise("40001"), PgErrorKind::RetryableConflict, kErrDatabase},
-      {raise("40P01"), PgErrorKind::RetryableConflict, kErrDatabase},
-      {raise("08006"), PgErrorKind::ConnectionFailure, kErrDatabase},
-      {raise("57P01"), PgErrorKind::ConnectionFailure, kErrDatabase},
-      {raise("23502"), PgErrorKind::Other, kErrDatabase},  // another integrity error
-      {"SELEC 1", PgErrorKind::Other, kErrDatabase},
+      {"INSERT INTO keyed VALUES ('S1')", Pg::KeyCollision, Db::KeyCollision, kErrDuplicateKey},
+      {"SELECT * FROM missing", Pg::MissingItem, Db::ItemNotFound, kErrItemNotFound},
+      {"SELECT missing FROM keyed", Pg::MissingItem, Db::ItemNotFound, kErrItemNotFound},
+      {raise("40001"), Pg::RetryableConflict, Db::Busy, kErrDatabase},
+      {raise("40P01"), Pg::RetryableConflict, Db::Busy, kErrDatabase},
+      {raise("08006"), Pg::ConnectionFailure, Db::Other, kErrDatabase},
+      {raise("57P01"), Pg::ConnectionFailure, Db::Other, kErrDatabase},
+      {raise("23502"), Pg::Other, Db::Other, kErrDatabase},  // another integrity error
+      {"SELEC 1", Pg::Other, Db::Other, kErrDatabase},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sql);
     const auto error = pgErrorOf([&] { scratch.db.exec(c.sql); });
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), c.kind) << error->description();
+    EXPECT_EQ(error->pgKind(), c.kind) << error->description();
+    EXPECT_EQ(error->kind(), c.dbKind);
     EXPECT_EQ(error->number(), c.number);
+    EXPECT_EQ(error->source(), c.sql);
   }
 }
 
@@ -242,7 +249,7 @@ TEST(PgConnection, LostConnectionIsConnectionFailure) {
                  {std::get<int64_t>(victim.exec("SELECT pg_backend_pid()").rows.at(0).at(0))});
   const auto error = pgErrorOf([&] { victim.exec("SELECT 1"); });
   ASSERT_TRUE(error);
-  EXPECT_EQ(error->kind(), PgErrorKind::ConnectionFailure) << error->description();
+  EXPECT_EQ(error->pgKind(), PgErrorKind::ConnectionFailure) << error->description();
   EXPECT_NE(error->description().find("host 127.0.0.1, port "), std::string::npos);
 }
 

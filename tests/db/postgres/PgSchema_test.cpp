@@ -123,7 +123,7 @@ TableLines serverSchema(PgConnection& db) {
     for (const auto& index : indexes.rows) {
       // indexdef: CREATE INDEX "name" ON schema."table" USING btree ("a", "b")
       std::string definition = text(index[1]);
-      definition = definition.substr(definition.rfind('('));
+      definition = definition.substr(definition.find(" USING btree ") + 13);
       std::erase(definition, '"');
       lines.push_back("index " + text(index[0]) + " " + definition);
     }
@@ -143,6 +143,11 @@ TEST(PgSchema, CreatesEveryTableAsInTheFile) {
                                   [](const std::string& line) { return line.starts_with("key"); });
     lines.insert(key, "rowid bigint not null");
   }
+  // The server's own indexes, for what the file does without one.
+  auto& roleLines = expected.at("datRole");
+  roleLines.insert(roleLines.end() - 1, "index idxRoleRowid (rowid)");
+  expected.at("datUser").push_back(
+      "index idxUserSubjectCaseBlind (lower((Subject COLLATE und-x-icu)))");
   const TableLines actual = serverSchema(scratch.db);
   EXPECT_EQ(actual.size(), expected.size());
   for (const auto& [table, lines] : expected) {

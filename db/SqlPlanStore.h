@@ -1,15 +1,15 @@
 #pragma once
 
 #include "db/PlanStore.h"
-#include "db/SqlCipherFile.h"
+#include "db/QueryRunner.h"
 
 namespace quarn {
 
-// The plan tables of an encrypted file. Every read opens its own read-only
-// connection and takes a static copy of its result.
-class SqlCipherPlanStore final : public PlanStore {
+// The plan tables, on either engine: every read is one query through
+// `reads`, and rows of equal order come in the order they were inserted.
+class SqlPlanStore final : public PlanStore {
  public:
-  explicit SqlCipherPlanStore(const SqlCipherFile& file) : m_file(file) {}
+  explicit SqlPlanStore(QueryRunner& reads) : m_reads(reads) {}
 
   Rows players() override;
   Rows blockRows(const std::string& setting) override;
@@ -23,10 +23,9 @@ class SqlCipherPlanStore final : public PlanStore {
   int16_t blockTrialCount(const std::string& setting) override;
 
  private:
-  Rows read(const std::string& sql, const SqlParams& params = {});
   std::optional<Row> first(const std::string& sql, const std::string& name);
 
-  const SqlCipherFile& m_file;
+  QueryRunner& m_reads;
 };
 
 }  // namespace quarn

@@ -1,0 +1,58 @@
+#pragma once
+
+// Which experiment database a workstation or a command uses: an encrypted
+// file, or a PostgreSQL server.
+//
+// The login's "Setup File" box (relative to the data folder):
+//   postgresql://host/db   that server (postgres:// too)
+//   lab.conf               the server that the settings file data/lab.conf names
+//   quarn.mdb              the box's default: the server of data/quarn.conf when
+//                          that file exists (the installation's choice), else
+//                          the file data/quarn.mdb
+//   anything else          that file in data/
+//
+// A settings file holds one connection URI or keyword string, on one line or
+// spread over several; lines starting with # and blank lines are skipped. It
+// never holds a password: libpq takes one from PGPASSWORD, ~/.pgpass or the
+// service file, and a connection string with a password is refused.
+
+#include <string>
+#include <string_view>
+
+namespace quarn {
+
+inline constexpr const char* kDefaultDatabaseFile = "quarn.mdb";
+inline constexpr const char* kServerSettingsFile = "quarn.conf";
+
+enum class DatabaseEngine { File, Server };
+
+struct DatabaseChoice {
+  DatabaseEngine engine = DatabaseEngine::File;
+  std::string file;          // File: the database file's path
+  std::string connection;    // Server: a connection URI or keyword string given as such
+  std::string settingsFile;  // Server: the settings file that names it, read at each connect
+
+  // What messages name: the file, the connection string, or the settings file.
+  std::string location() const;
+  // Server: the connection URI or keyword string (read from the settings
+  // file, if that is where it stands).
+  std::string connectionString() const;
+  bool operator==(const DatabaseChoice&) const = default;
+};
+
+// Whether `text` is a PostgreSQL connection URI.
+bool isConnectionUri(std::string_view text);
+
+// What the login uses, from the data folder and the text of its box.
+DatabaseChoice chooseDatabase(const std::string& dataFolder, const std::string& setupText);
+
+// What a command of quarngame-admin uses, from its argument: a connection URI
+// or keyword string, a settings file (*.conf), a data folder (its quarn.conf
+// when there is one, else its quarn.mdb), or a database file.
+DatabaseChoice chooseAdminDatabase(const std::string& argument);
+
+// The connection string of a settings file. A file that cannot be read or
+// names nothing raises a DbError naming it.
+std::string readServerSettings(const std::string& path);
+
+}  // namespace quarn

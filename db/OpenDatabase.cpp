@@ -1,0 +1,76 @@
+#include "db/OpenDatabase.h"
+
+#include "db/SqlCipherStores.h"
+#include "db/SqlCipherTables.h"
+#include "db/postgres/PgStores.h"
+#include "db/postgres/PgTables.h"
+
+namespace quarn {
+
+namespace {
+
+template <class StoresT>
+class OwnMonitor final : public ActivityMonitor {
+ public:
+  template <class... Args>
+  explicit OwnMonitor(Args&&... args) : m_stores(std::forward<Args>(args)...) {}
+  std::vector<LatestWeek> latestWeeks(const std::string& date,
+                                      const std::string& timeOfDay) override {
+    return m_stores.monitor().latestWeeks(date, timeOfDay);
+  }
+  std::vector<PlayingMark> playingMarks() override { return m_stores.monitor().playingMarks(); }
+
+ private:
+  StoresT m_stores;
+};
+
+std::function<std::string()> connectionOf(const DatabaseChoice& choice) {
+  return [choice] { return choice.connectionString(); };
+}
+
+}  // namespace
+
+std::unique_ptr<Stores> openStores(const DatabaseChoice& choice, BusyWaiter* waiter) {
+  if (choice.engine == DatabaseEngine::File) {
+    return std::make_unique<SqlCipherStores>(waiter, choice.file);
+  }
+  return std::make_unique<PgStores>(choice.location(), connectionOf(choice));
+}
+
+std::unique_ptr<Stores> openStores(const std::string& dataFolder, const std::string& setupText,
+                                   BusyWaiter* waiter) {
+  return openStores(chooseDatabase(dataFolder, setupText), waiter);
+}
+
+std::unique_ptr<ActivityMonitor> openMonitor(const DatabaseChoice& choice) {
+  if (choice.engine == DatabaseEngine::File) {
+    return std::make_unique<OwnMonitor<SqlCipherStores>>(nullptr, choice.file);
+  }
+  return std::make_unique<OwnMonitor<PgStores>>(choice.location(), connectionOf(choice));
+}
+
+std::unique_ptr<DatabaseTables> openTables(const DatabaseChoice& choice) {
+  if (choice.engine == DatabaseEngine::File) return std::make_unique<SqlCipherTables>(choice.file);
+  return std::make_unique<PgTables>(choice.location(), connectionOf(choice));
+}
+
+ChosenStores::ChosenStores(BusyWaiter* waiter)
+    : m_waiter(waiter), m_current(openStores(m_choice, waiter)) {}
+
+void ChosenStores::choose(const std::string& dataFolder, const std::string& setupText) {
+  choose(chooseDatabase(dataFolder, setupText));
+}
+
+void ChosenStores::choose(const DatabaseChoice& choice) {
+  if (choice == m_choice) return;
+  m_current = openStores(choice, m_waiter);
+  m_choice = choice;
+}
+
+void ChosenStores::setLocation(const std::string& location) {
+  DatabaseChoice file;
+  file.file = location;
+  choose(file);
+}
+
+}  // namespace quarn

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "db/ActivityMonitor.h"
+#include "db/DatabaseChoice.h"
+#include "db/DatabaseTables.h"
+#include "db/SqlCipherConnection.h"
+#include "db/Stores.h"
+
+namespace quarn {
+
+// The stores of the chosen database. Nothing is opened yet: the first use
+// opens the file or connects to the server, and its failure (a missing file,
+// a server that cannot be reached, a settings file that names nothing) comes
+// from that use, where DatabaseAccess retries and asks. `waiter` is told
+// while another program holds the file's lock.
+std::unique_ptr<Stores> openStores(const DatabaseChoice& choice, BusyWaiter* waiter = nullptr);
+// The same from the login's data folder and the text of its "Setup File" box.
+std::unique_ptr<Stores> openStores(const std::string& dataFolder, const std::string& setupText,
+                                   BusyWaiter* waiter = nullptr);
+
+// The reads of the moderator's live view, on the chosen database.
+std::unique_ptr<ActivityMonitor> openMonitor(const DatabaseChoice& choice);
+
+// The chosen database as whole tables, for its administration.
+std::unique_ptr<DatabaseTables> openTables(const DatabaseChoice& choice);
+
+// Stores that follow the login's choice: the application hands them to its
+// DatabaseAccess once, and the login chooses the database behind them.
+class ChosenStores final : public Stores {
+ public:
+  explicit ChosenStores(BusyWaiter* waiter = nullptr);
+
+  // Uses the database `chooseDatabase` picks; the same choice again keeps
+  // the open stores (and their connections).
+  void choose(const std::string& dataFolder, const std::string& setupText);
+  void choose(const DatabaseChoice& choice);
+  const DatabaseChoice& choice() const { return m_choice; }
+
+  PlanStore& plan() override { return m_current->plan(); }
+  ParticipantStore& participants() override { return m_current->participants(); }
+  ResultStore& results() override { return m_current->results(); }
+  std::string location() const override { return m_current->location(); }
+  // The file at `location`.
+  void setLocation(const std::string& location) override;
+
+ private:
+  BusyWaiter* m_waiter;
+  DatabaseChoice m_choice;
+  std::unique_ptr<Stores> m_current;
+};
+
+}  // namespace quarn

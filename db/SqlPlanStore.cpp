@@ -1,0 +1,86 @@
+#include "db/SqlPlanStore.h"
+
+#include <algorithm>
+
+#include "base/Numbers.h"
+
+namespace quarn {
+
+namespace {
+
+std::vector<std::string> settingsOf(const Rows& rows) {
+  std::vector<std::string> settings;
+  for (const Row& row : rows) settings.push_back(row.cell("Setting").toText());
+  return settings;
+}
+
+}  // namespace
+
+std::optional<Row> SqlPlanStore::first(const std::string& sql, const std::string& name) {
+  Rows rows = m_reads.query(sql, {name});
+  if (rows.empty()) return std::nullopt;
+  return std::move(rows.front());
+}
+
+Rows SqlPlanStore::players() {
+  return m_reads.query(R"(SELECT * FROM "tblPlayer" ORDER BY rowid)");
+}
+
+Rows SqlPlanStore::blockRows(const std::string& setting) {
+  return m_reads.query(
+      R"(SELECT * FROM "tblBlock" WHERE "Setting" = ?
+         ORDER BY "RandomGroup" DESC, "Index", rowid)",
+      {setting});
+}
+
+Rows SqlPlanStore::trainingRows(const std::string& setting) {
+  return m_reads.query(R"(SELECT * FROM "tblTraining" WHERE "Setting" = ? ORDER BY rowid)",
+                       {setting});
+}
+
+Rows SqlPlanStore::pauseRows(const std::string& setting) {
+  return m_reads.query(R"(SELECT * FROM "tblPause" WHERE "Setting" = ? ORDER BY "Trial", rowid)",
+                       {setting});
+}
+
+std::optional<Row> SqlPlanStore::predicter(const std::string& name) {
+  return first(R"(SELECT * FROM "tblPredicter" WHERE "Predicter" = ? ORDER BY rowid LIMIT 1)",
+               name);
+}
+
+std::optional<Row> SqlPlanStore::displayConfiguration(const std::string& name) {
+  return first(R"(SELECT * FROM "tblDisplay" WHERE "Configuration" = ? ORDER BY rowid LIMIT 1)",
+               name);
+}
+
+std::optional<Row> SqlPlanStore::displayOption(const std::string& name) {
+  return first(R"(SELECT * FROM "tblDisplayOption" WHERE "Option" = ? ORDER BY rowid LIMIT 1)",
+               name);
+}
+
+// Sorted here, byte by byte, so that both engines list them alike whatever
+// collation the server's database has.
+std::vector<std::string> SqlPlanStore::settings() {
+  std::vector<std::string> settings =
+      settingsOf(m_reads.query(R"(SELECT DISTINCT "Setting" FROM "tblBlock")"));
+  std::sort(settings.begin(), settings.end());
+  return settings;
+}
+
+std::set<std::string> SqlPlanStore::plannedSettings() {
+  std::set<std::string> settings;
+  for (const char* sql : {R"(SELECT DISTINCT "Setting" FROM "tblBlock")",
+                          R"(SELECT DISTINCT "Setting" FROM "tblTraining")",
+                          R"(SELECT DISTINCT "Setting" FROM "tblPause")"}) {
+    for (std::string& setting : settingsOf(m_reads.query(sql))) settings.insert(std::move(setting));
+  }
+  return settings;
+}
+
+int16_t SqlPlanStore::blockTrialCount(const std::string& setting) {
+  const Rows rows = m_reads.query(
+      R"(SELECT sum("Runs") AS "Trials" FROM "tblBlock" WHERE "Setting" = ?)", {setting});
+  return narrow16(rows.front().cell("Trials").toInt32(), "Trials");
+}
+
+}  // namespace quarn

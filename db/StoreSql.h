@@ -1,0 +1,60 @@
+#pragma once
+
+// The SQL that the stores of both engines run alike, and the parameters each
+// row binds to it. Names stand in double quotes and values are `?`
+// parameters; each engine turns the text into its own dialect.
+
+#include <optional>
+
+#include "db/ParticipantStore.h"
+#include "db/QueryRunner.h"
+#include "db/ResultStore.h"
+
+namespace quarn {
+
+inline constexpr const char* kInsertWeekRow =
+    R"(INSERT INTO "datRole" ("Subject", "Setting", "Trial", "Training", "Week", "Role", "User",
+         "PNoise", "Order", "DeltaInventory", "Inventory", "Delay1", "Delay2", "Delay3", "Demand",
+         "Satisfied", "WeeklyCost", "TotalCost", "TransactionTime", "Date", "TimeOfDay")
+       VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))";
+SqlParams weekRowParams(const WeekRow& row);
+
+inline constexpr const char* kInsertTrialRow =
+    R"(INSERT INTO "datTrial" ("Subject", "Setting", "Trial", "Training", "Weeks", "Delay",
+         "Predicter", "InventoryCost", "BackCost", "TransitCost", "EndCost", "Factory",
+         "Distributor", "Wholesaler", "Retailer", "Date", "Time")
+       VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))";
+SqlParams trialRowParams(const TrialRow& row);
+
+inline constexpr const char* kInsertParticipantRow =
+    R"(INSERT INTO "datUser" ("Subject", "Setting", "Age", "Gender", "SchoolYear", "Major")
+       VALUES (?, ?, ?, ?, ?, ?))";
+SqlParams participantRowParams(const ParticipantRow& row);
+
+// The workstation marks (datPlaying).
+inline constexpr const char* kSelectMark =
+    R"(SELECT "Subject", "Setting", "Host", "Process", "Since", "LastWeek"
+       FROM "datPlaying" WHERE "Subject" = ?)";
+inline constexpr const char* kDeleteMarkOfSubject = R"(DELETE FROM "datPlaying" WHERE "Subject" = ?)";
+inline constexpr const char* kInsertMark =
+    R"(INSERT INTO "datPlaying" ("Subject", "Setting", "Host", "Process", "Since", "LastWeek")
+       VALUES (?, ?, ?, ?, ?, ?))";
+SqlParams markParams(const PlayingMark& mark);
+inline constexpr const char* kTouchMark =
+    R"(UPDATE "datPlaying" SET "LastWeek" = ?
+       WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
+SqlParams touchParams(const PlayingMark& mark);
+inline constexpr const char* kDeleteMark =
+    R"(DELETE FROM "datPlaying" WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
+SqlParams markKeyParams(const PlayingMark& mark);
+// A mark as kSelectMark reads it.
+PlayingMark markOf(const Row& row);
+
+// The highest and the lowest Trial the participant has recorded in the
+// setting (datRole), through `reads`.
+std::optional<int16_t> highestTrial(QueryRunner& reads, const std::string& subject,
+                                    const std::string& setting);
+std::optional<int16_t> lowestTrial(QueryRunner& reads, const std::string& subject,
+                                   const std::string& setting);
+
+}  // namespace quarn

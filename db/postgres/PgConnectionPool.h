@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/postgres/PgConnection.h"
+
+namespace quarn {
+
+// The connections of one workstation to its server: made when a use needs
+// one, kept for the next use, and dropped when they broke, so that the use
+// after a lost connection connects anew. One connection serves one use at a
+// time (a read, or a transaction from its start to its end).
+class PgConnectionPool {
+ public:
+  // `connectionString` is asked for every connection made, so that a
+  // settings file corrected in the meantime counts at the next try.
+  explicit PgConnectionPool(std::function<std::string()> connectionString)
+      : m_connectionString(std::move(connectionString)) {}
+
+  // A connection for one use, given back at its end unless it broke or was
+  // left inside a transaction.
+  class Lease {
+   public:
+    Lease(PgConnectionPool& pool, std::unique_ptr<PgConnection> connection)
+        : m_pool(&pool), m_connection(std::move(connection)) {}
+    ~Lease();
+    Lease(Lease&& other) noexcept = default;
+    Lease& operator=(Lease&&) = delete;
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+
+    PgConnection& operator*() const { return *m_connection; }
+    PgConnection* operator->() const { return m_connection.get(); }
+
+   private:
+    PgConnectionPool* m_pool;
+    std::unique_ptr<PgConnection> m_connection;
+  };
+
+  // Raises the connection's failure when no idle connection is left and a
+  // new one cannot be made.
+  Lease lease();
+  // Drops the idle connections; the next use connects with `connectionString`.
+  void reset(std::function<std::string()> connectionString);
+
+ private:
+  std::function<std::string()> m_connectionString;
+  std::vector<std::unique_ptr<PgConnection>> m_idle;
+};
+
+}  // namespace quarn

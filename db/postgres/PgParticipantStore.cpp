@@ -1,0 +1,103 @@
+#include "db/postgres/PgParticipantStore.h"
+
+#include "base/Text.h"
+#include "db/StoreSql.h"
+#include "db/postgres/PgError.h"
+#include "db/postgres/PgRowWriter.h"
+#include "db/postgres/PgSql.h"
+
+namespace quarn {
+
+namespace {
+
+const PgInsertTarget kParticipantRows{"datUser", kInsertParticipantRow, {{"Subject", 0}}};
+
+// Two logins that race for one participant may both find no mark and both
+// add theirs; the second addition then collides, and that claim starts over
+// and finds the first one's mark.
+constexpr int kClaimAttempts = 3;
+
+PgResult run(PgConnection& db, const char* sql, const SqlParams& params) {
+  return db.exec(numberedParameters(sql), params);
+}
+
+}  // namespace
+
+// One query: the ICU root locale lowers letters of every script whatever the
+// database's locale (its index serves the search), the row of exactly this
+// spelling sorts first, and the rows the server found are held to the same
+// comparison the file makes.
+std::optional<std::string> PgParticipantStore::findParticipant(const std::string& subject) {
+  const Rows rows = m_reads.query(
+      R"(SELECT "Subject" FROM "datUser"
+         WHERE lower("Subject" COLLATE "und-x-icu") = lower(? COLLATE "und-x-icu")
+         ORDER BY "Subject" = ? DESC, rowid)",
+      {subject, subject});
+  for (const Row& row : rows) {
+    std::string found = row.cell("Subject").toText();
+    if (compareIgnoringCase(found, subject) == 0) return found;
+  }
+  return std::nullopt;
+}
+
+std::optional<int16_t> PgParticipantStore::highestTrial(const std::string& subject,
+                                                        const std::string& setting) {
+  return quarn::highestTrial(m_reads, subject, setting);
+}
+
+std::optional<int16_t> PgParticipantStore::lowestTrial(const std::string& subject,
+                                                       const std::string& setting) {
+  return quarn::lowestTrial(m_reads, subject, setting);
+}
+
+std::unique_ptr<RowWriter<ParticipantRow>> PgParticipantStore::openRegistration() {
+  return std::make_unique<PgRowWriter<ParticipantRow>>(m_pool, kParticipantRows,
+                                                       participantRowParams);
+}
+
+std::optional<PlayingMark> PgParticipantStore::presentMark(PgConnection& db,
+                                                           const std::string& subject, bool lock) {
+  const PgResult rows =
+      db.exec(numberedParameters(std::string(kSelectMark) + (lock ? " FOR UPDATE" : "")),
+              {subject});
+  if (rows.rows.empty()) return std::nullopt;
+  return markOf(rowsOf(rows).front());
+}
+
+// The present mark is locked while it is judged, so that a second claim
+// waits for the first one's decision.
+std::optional<PlayingMark> PgParticipantStore::markPlaying(
+    const PlayingMark& mine, const std::function<bool(const PlayingMark&)>& keeps) {
+  for (int attempt = 1;; ++attempt) {
+    const PgConnectionPool::Lease db = m_pool.lease();
+    PgTransaction claim(*db);
+    if (std::optional<PlayingMark> present = presentMark(*db, mine.subject, true);
+        present && keeps(*present)) {
+      return present;
+    }
+    run(*db, kDeleteMarkOfSubject, {mine.subject});
+    try {
+      run(*db, kInsertMark, markParams(mine));
+    } catch (const PgError& failure) {
+      if (failure.pgKind() == PgErrorKind::KeyCollision && attempt < kClaimAttempts) continue;
+      throw;
+    }
+    claim.commit();
+    return std::nullopt;
+  }
+}
+
+std::optional<PlayingMark> PgParticipantStore::touchPlaying(const PlayingMark& mine) {
+  const PgConnectionPool::Lease db = m_pool.lease();
+  if (run(*db, kTouchMark, touchParams(mine)).affectedRows == 1) return std::nullopt;
+  PlayingMark nobody;
+  nobody.subject = mine.subject;
+  return presentMark(*db, mine.subject, false).value_or(nobody);
+}
+
+void PgParticipantStore::clearPlaying(const PlayingMark& mine) {
+  const PgConnectionPool::Lease db = m_pool.lease();
+  run(*db, kDeleteMark, markKeyParams(mine));
+}
+
+}  // namespace quarn

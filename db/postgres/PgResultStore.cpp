@@ -1,0 +1,28 @@
+#include "db/postgres/PgResultStore.h"
+
+#include "db/StoreSql.h"
+#include "db/postgres/PgRowWriter.h"
+
+namespace quarn {
+
+namespace {
+
+// The keys' columns and their places among the INSERT's parameters.
+const PgInsertTarget kWeekRows{
+    "datRole",
+    kInsertWeekRow,
+    {{"Subject", 0}, {"Setting", 1}, {"Trial", 2}, {"Week", 4}, {"Role", 5}}};
+const PgInsertTarget kTrialRows{
+    "datTrial", kInsertTrialRow, {{"Subject", 0}, {"Setting", 1}, {"Trial", 2}}};
+
+}  // namespace
+
+std::unique_ptr<RowWriter<WeekRow>> PgResultStore::openWeekRows() {
+  return std::make_unique<PgRowWriter<WeekRow>>(m_pool, kWeekRows, weekRowParams);
+}
+
+std::unique_ptr<RowWriter<TrialRow>> PgResultStore::openTrialRows() {
+  return std::make_unique<PgRowWriter<TrialRow>>(m_pool, kTrialRows, trialRowParams);
+}
+
+}  // namespace quarn

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "db/ResultStore.h"
+#include "db/postgres/PgConnectionPool.h"
+
+namespace quarn {
+
+// The results on a server.
+class PgResultStore final : public ResultStore {
+ public:
+  explicit PgResultStore(PgConnectionPool& pool) : m_pool(pool) {}
+
+  std::unique_ptr<RowWriter<WeekRow>> openWeekRows() override;
+  std::unique_ptr<RowWriter<TrialRow>> openTrialRows() override;
+
+ private:
+  PgConnectionPool& m_pool;
+};
+
+}  // namespace quarn
