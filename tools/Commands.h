@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "db/DatabaseChoice.h"
+
 namespace quarn::admin {
 
 // A subcommand gets its arguments (without the command name) and returns the
@@ -21,6 +23,10 @@ class UsageError : public std::runtime_error {
 };
 
 // Throws a UsageError when `args` does not hold exactly `count` arguments.
-void ExpectArguments(const std::vector<std::string>& args, size_t count, const char* usage);
+void expectArguments(const std::vector<std::string>& args, size_t count, const char* usage);
+
+// The database a DATABASE argument names (see chooseAdminDatabase); a file
+// that does not exist is refused (kErrFileNotFound).
+DatabaseChoice existingDatabase(const std::string& argument);
 
 }  // namespace quarn::admin

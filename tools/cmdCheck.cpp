@@ -38,8 +38,8 @@ class ConsolePrompter : public Prompter {
 
 }  // namespace
 
-int CmdCheck(const std::vector<std::string>& args) {
-  if (args.size() != 1 && args.size() != 2) ExpectArguments(args, 1, "check DATADIR [SETTING]");
+int cmdCheck(const std::vector<std::string>& args) {
+  if (args.size() != 1 && args.size() != 2) expectArguments(args, 1, "check DATADIR [SETTING]");
   namespace fs = std::filesystem;
   fs::path dataDir = fs::absolute(args[0]).lexically_normal();
   if (dataDir.filename().empty()) dataDir = dataDir.parent_path();

@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <iostream>
 
 #include "base/Errors.h"
@@ -6,14 +7,23 @@
 
 namespace quarn::admin {
 
-void ExpectArguments(const std::vector<std::string>& args, size_t count, const char* usage) {
+void expectArguments(const std::vector<std::string>& args, size_t count, const char* usage) {
   if (args.size() != count) throw UsageError(std::string("usage: quarngame-admin ") + usage);
 }
 
-int CmdCreate(const std::vector<std::string>& args) {
-  ExpectArguments(args, 1, "create FILE");
-  createDatabase(args[0]);
-  std::cout << "created " << args[0] << "\n";
+DatabaseChoice existingDatabase(const std::string& argument) {
+  const DatabaseChoice choice = chooseAdminDatabase(argument);
+  if (choice.engine == DatabaseEngine::File && !std::filesystem::is_regular_file(choice.file)) {
+    throw QuarnError(kErrFileNotFound, "The file " + choice.file + " was not found");
+  }
+  return choice;
+}
+
+int cmdCreate(const std::vector<std::string>& args) {
+  expectArguments(args, 1, "create DATABASE");
+  const DatabaseChoice choice = chooseAdminDatabase(args[0]);
+  createDatabase(choice);
+  std::cout << "created " << choice.location() << "\n";
   return 0;
 }
 

@@ -157,8 +157,8 @@ void FillDemo(const std::string& path) {
 
 }  // namespace
 
-int CmdDemo(const std::vector<std::string>& args) {
-  ExpectArguments(args, 1, "demo DATADIR");
+int cmdDemo(const std::vector<std::string>& args) {
+  expectArguments(args, 1, "demo DATADIR");
   namespace fs = std::filesystem;
   const fs::path dataDir = fs::absolute(args[0]);
   const fs::path file = dataDir / "quarn.mdb";

@@ -1,14 +1,14 @@
 #include <iostream>
 
-#include "base/Errors.h"
 #include "db/DatabaseAdmin.h"
+#include "db/OpenDatabase.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
 
-int CmdExport(const std::vector<std::string>& args) {
-  ExpectArguments(args, 2, "export FILE TABLE");
-  exportCsv(args[0], args[1], std::cout);
+int cmdExport(const std::vector<std::string>& args) {
+  expectArguments(args, 2, "export DATABASE TABLE");
+  exportCsv(*openTables(existingDatabase(args[0])), args[1], std::cout);
   return 0;
 }
 

@@ -3,15 +3,16 @@
 
 #include "base/Errors.h"
 #include "db/DatabaseAdmin.h"
+#include "db/OpenDatabase.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
 
-int CmdImport(const std::vector<std::string>& args) {
-  ExpectArguments(args, 3, "import FILE TABLE CSVFILE");
+int cmdImport(const std::vector<std::string>& args) {
+  expectArguments(args, 3, "import DATABASE TABLE CSVFILE");
   std::ifstream csv(args[2], std::ios::binary);
   if (!csv) throw QuarnError(kErrFileNotFound, "File not found: " + args[2]);
-  const int stored = importCsv(args[0], args[1], csv);
+  const int stored = importCsv(*openTables(existingDatabase(args[0])), args[1], csv);
   std::cout << stored << " rows stored in " << args[1] << "\n";
   return 0;
 }

@@ -21,7 +21,7 @@ uint32_t SeedOf(const std::string& text) {
 
 }  // namespace
 
-int CmdPilot(const std::vector<std::string>& args) {
+int cmdPilot(const std::vector<std::string>& args) {
   if (args.size() < 3 || args.size() % 2 == 0) throw UsageError(kUsage);
   PilotOptions options{args[0], args[1], args[2], {}, {}};
   for (size_t i = 3; i < args.size(); i += 2) {

@@ -25,7 +25,7 @@ class DemoFolder {
  public:
   DemoFolder() {
     const fs::path made = fs::path(db.folder()) / "made" / "data";
-    admin::CmdDemo({made.string()});
+    admin::cmdDemo({made.string()});
     fs::copy_file(made / "quarn.mdb", db.path(), fs::copy_options::overwrite_existing);
     app = fs::path(db.folder()) / "app";
     fs::create_directories(app);

@@ -15,7 +15,7 @@ class CheckCommand : public PlanTest {
   int run(const std::vector<std::string>& args) {
     out.str("");
     std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
-    const int code = admin::CmdCheck(args);
+    const int code = admin::cmdCheck(args);
     std::cout.rdbuf(saved);
     return code;
   }

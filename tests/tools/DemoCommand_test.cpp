@@ -16,10 +16,10 @@ using testing::TestDatabase;
 TEST(DemoCommand, MakesADemoThatPassesThePlanCheck) {
   TestDatabase scratch;
   const std::string dataDir = scratch.folder() + "/app/data";
-  ASSERT_EQ(admin::CmdDemo({dataDir}), 0);
+  ASSERT_EQ(admin::cmdDemo({dataDir}), 0);
   std::ostringstream checked;
   std::streambuf* saved = std::cout.rdbuf(checked.rdbuf());
-  EXPECT_EQ(admin::CmdCheck({dataDir}), 0);
+  EXPECT_EQ(admin::cmdCheck({dataDir}), 0);
   std::cout.rdbuf(saved);
   EXPECT_EQ(checked.str(), "0 faults, 0 warnings in 2 settings\n");
   EXPECT_TRUE(std::filesystem::exists(scratch.folder() + "/app/Input/demo-demand.txt"));
@@ -28,8 +28,8 @@ TEST(DemoCommand, MakesADemoThatPassesThePlanCheck) {
 TEST(DemoCommand, RefusesToOverwriteADatabase) {
   TestDatabase scratch;
   const std::string dataDir = scratch.folder() + "/app/data";
-  ASSERT_EQ(admin::CmdDemo({dataDir}), 0);
-  EXPECT_THROW(admin::CmdDemo({dataDir}), QuarnError);
+  ASSERT_EQ(admin::cmdDemo({dataDir}), 0);
+  EXPECT_THROW(admin::cmdDemo({dataDir}), QuarnError);
   SqlCipherConnection demo(dataDir + "/quarn.mdb", OpenMode::ReadOnly);
   EXPECT_EQ(demo.query(R"(SELECT * FROM "tblPlayer")").size(), 4u) << "the file is untouched";
 }
