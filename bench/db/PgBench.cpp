@@ -1,11 +1,13 @@
 // The week's write (four datRole rows in one transaction) and the login's
-// lookup (a participant's latest trial in a setting, among 14,400 rows) on the
-// encrypted file and on a PostgreSQL server: median and 99th percentile per
-// operation, in the counters p50_ms and p99_ms.
+// lookup (the participant's User ID, then the highest trial in the setting,
+// among 14,400 rows) through the stores, on the encrypted file and on a
+// PostgreSQL server: median and 99th percentile per operation, in the
+// counters p50_ms and p99_ms.
 //
-// The file is opened for every operation, as the application does today; the
-// server keeps one connection, as an engine would, with prepared statements.
-// The server is QUARN_PG_BENCH_CONNECTION if set; otherwise a throw-away one
+// The file's stores open the file for every operation, as the application
+// does; the server's stores keep their connections between operations. The
+// server is QUARN_PG_BENCH_CONNECTION if set (its tables go into a schema of
+// their own, dropped at the end); otherwise a throw-away one
 // (scripts/pg-test-server, fsync on) is started for the run and measured over
 // TCP with TLS, like a lab's server, and over its local socket.
 #include <benchmark/benchmark.h>
@@ -16,25 +18,28 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "db/DatabaseAdmin.h"
+#include "db/DatabaseCopy.h"
+#include "db/OpenDatabase.h"
+#include "db/SqlCipherTables.h"
 #include "db/postgres/PgConnection.h"
-#include "db/postgres/PgSchema.h"
+#include "db/postgres/PgStores.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {
 
-using quarn::PgConnection;
-using quarn::PgValue;
+using quarn::Stores;
 
 constexpr const char* kRoles[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
 constexpr int kSubjects = 40;
 constexpr int kTrials = 3;
 constexpr int kWeeks = 30;
+constexpr int kIterations = 1000;
 
 class Durations {
  public:
@@ -64,8 +69,6 @@ class Durations {
   std::vector<double> m_ms;
 };
 
-// --- the encrypted file
-
 quarn::WeekRow weekRow(const std::string& subject, int16_t trial, int16_t week, const char* role) {
   quarn::WeekRow row;
   row.subject = subject;
@@ -73,14 +76,21 @@ quarn::WeekRow weekRow(const std::string& subject, int16_t trial, int16_t week, 
   row.trial = trial;
   row.week = week;
   row.role = role;
+  row.participant = std::string(role) == "Retailer";
   row.order = row.inventory = row.demand = row.weeklyCost = row.totalCost = 4;
   row.date = "2024-01-01";
   row.timeOfDay = "12:00:00";
   return row;
 }
 
-void fillFile(quarn::testing::TestDatabase& db) {
-  auto writer = db.stores.results().openWeekRows();
+// 40 participants, each with three trials of 30 weeks.
+void fill(Stores& stores) {
+  auto registration = stores.participants().openRegistration();
+  for (int subject = 1; subject <= kSubjects; ++subject) {
+    registration->insert({"S" + std::to_string(subject), "Demo", 21, "", "", ""});
+  }
+  registration->commit();
+  auto writer = stores.results().openWeekRows();
   for (int subject = 1; subject <= kSubjects; ++subject) {
     for (int16_t trial = 1; trial <= kTrials; ++trial) {
       for (int16_t week = 1; week <= kWeeks; ++week) {
@@ -93,93 +103,28 @@ void fillFile(quarn::testing::TestDatabase& db) {
   writer->commit();
 }
 
-void fileWeekWrite(benchmark::State& state) {
-  quarn::testing::TestDatabase db;
-  fillFile(db);
+void weekWrite(benchmark::State& state, Stores* stores) {
+  static int runs = 0;  // each run writes the weeks of a participant of its own
+  const std::string subject = "Bench" + std::to_string(++runs);
   Durations durations;
   int16_t week = 0;
   for (auto _ : state) {
     ++week;
     durations.time(state, [&] {
-      auto writer = db.stores.results().openWeekRows();
-      for (const char* role : kRoles) writer->insert(weekRow("Bench", 1, week, role));
+      auto writer = stores->results().openWeekRows();
+      for (const char* role : kRoles) writer->insert(weekRow(subject, 1, week, role));
       writer->commit();
     });
   }
   durations.report(state);
 }
 
-void fileLookup(benchmark::State& state) {
-  quarn::testing::TestDatabase db;
-  fillFile(db);
+void loginLookup(benchmark::State& state, Stores* stores) {
   Durations durations;
   for (auto _ : state) {
     durations.time(state, [&] {
-      benchmark::DoNotOptimize(db.stores.participants().highestTrial("S7", "Demo"));
-    });
-  }
-  durations.report(state);
-}
-
-// --- the server
-
-struct Server {
-  std::vector<std::pair<std::string, std::string>> connections;  // (label, connection string)
-  std::string schema = "quarn_bench_" + std::to_string(getpid());
-  std::string throwAwayDir;  // empty for a server given by the caller
-};
-
-void useSchema(PgConnection& db, const Server& server) {
-  db.exec("SET search_path TO " + server.schema);
-}
-
-void fillServer(const Server& server) {
-  PgConnection db(server.connections.front().second);
-  db.exec("CREATE SCHEMA " + server.schema);
-  useSchema(db, server);
-  quarn::createSchema(db);
-  db.exec(
-      R"(INSERT INTO "datRole" ("Subject", "Setting", "Trial", "Week", "Role")
-         SELECT 'S' || s, 'Demo', t, w, r FROM generate_series(1, $1::integer) s,
-           generate_series(1, $2::integer) t, generate_series(1, $3::integer) w,
-           unnest(ARRAY['Factory', 'Distributor', 'Wholesaler', 'Retailer']) r)",
-      {int64_t{kSubjects}, int64_t{kTrials}, int64_t{kWeeks}});
-  db.exec("ANALYZE");
-}
-
-void serverWeekWrite(benchmark::State& state, const Server& server, const std::string& connection) {
-  PgConnection db(connection);
-  useSchema(db, server);
-  db.prepare("week", R"(INSERT INTO "datRole" ("Subject", "Setting", "Trial", "Week", "Role",
-    "Order", "Inventory", "Demand", "WeeklyCost", "TotalCost", "Date", "TimeOfDay")
-    VALUES ($1, 'Demo', 1, $2, $3, 4, 4, 4, 4, 4, '2024-01-01', '12:00:00'))");
-  static int runs = 0;  // each run writes weeks of a participant of its own
-  const std::string subject = "Bench" + std::to_string(++runs);
-  Durations durations;
-  int64_t week = 0;
-  for (auto _ : state) {
-    ++week;
-    durations.time(state, [&] {
-      quarn::PgTransaction transaction(db);
-      for (const char* role : kRoles) {
-        db.execPrepared("week", {subject, week, std::string(role)});
-      }
-      transaction.commit();
-    });
-  }
-  durations.report(state);
-}
-
-void serverLookup(benchmark::State& state, const Server& server, const std::string& connection) {
-  PgConnection db(connection);
-  useSchema(db, server);
-  db.prepare("latest", R"(SELECT "Trial" FROM "datRole" WHERE "Subject" = $1 AND "Setting" = $2
-    ORDER BY "Trial" DESC LIMIT 1)");
-  Durations durations;
-  for (auto _ : state) {
-    durations.time(state, [&] {
-      const auto result = db.execPrepared("latest", {std::string("S7"), std::string("Demo")});
-      benchmark::DoNotOptimize(std::get<int64_t>(result.rows.at(0).at(0)));
+      const std::optional<std::string> subject = stores->participants().findParticipant("S7");
+      benchmark::DoNotOptimize(stores->participants().highestTrial(subject.value(), "Demo"));
     });
   }
   durations.report(state);
@@ -196,10 +141,21 @@ std::string run(const std::string& command) {
   return output;
 }
 
+struct Server {
+  std::vector<std::pair<std::string, std::string>> connections;  // (label, connection string)
+  std::string schema;        // a server given by the caller: the run's own schema
+  std::string throwAwayDir;  // a throw-away server: its folder
+};
+
 Server startServer() {
   Server server;
   if (const char* given = std::getenv("QUARN_PG_BENCH_CONNECTION"); given && *given) {
     server.connections.emplace_back("server", given);
+    server.schema = "quarn_bench_" + std::to_string(getpid());
+    quarn::PgConnection db(given);
+    db.exec("CREATE SCHEMA " + server.schema);
+    // Every connection of this process works in that schema.
+    setenv("PGOPTIONS", ("-c search_path=" + server.schema).c_str(), 1);
     return server;
   }
   server.throwAwayDir = "/tmp/quarn-pg-bench-" + std::to_string(getpid());
@@ -221,8 +177,36 @@ void stopServer(const Server& server) {
     run(std::string(QUARN_PG_TEST_SERVER) + " stop " + server.throwAwayDir);
     return;
   }
-  PgConnection db(server.connections.front().second);
+  quarn::PgConnection db(server.connections.front().second);
   db.exec("DROP SCHEMA " + server.schema + " CASCADE");
+}
+
+// The server's tables, holding the same rows as the file.
+void fillServer(const Server& server, const std::string& file) {
+  const std::string& connection = server.connections.front().second;
+  const quarn::DatabaseChoice choice{quarn::DatabaseEngine::Server, "", connection, ""};
+  quarn::createDatabase(choice);
+  quarn::SqlCipherTables source(file);
+  quarn::copyDatabase(source, *quarn::openTables(choice));
+  quarn::PgConnection db(connection);
+  db.exec("ANALYZE");
+}
+
+void registerBoth(const char* operation, void (*benchmark)(benchmark::State&, Stores*),
+                  Stores& file, const std::vector<std::unique_ptr<quarn::PgStores>>& servers,
+                  const Server& server) {
+  benchmark::RegisterBenchmark((std::string(operation) + "/file").c_str(), benchmark, &file)
+      ->Iterations(kIterations)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  for (size_t i = 0; i < servers.size(); ++i) {
+    benchmark::RegisterBenchmark(
+        (std::string(operation) + "/" + server.connections[i].first).c_str(), benchmark,
+        servers[i].get())
+        ->Iterations(kIterations)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+  }
 }
 
 }  // namespace
@@ -230,32 +214,19 @@ void stopServer(const Server& server) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   const Server server = startServer();
-  fillServer(server);
+  quarn::testing::TestDatabase file;
+  fill(file.stores);
+  fillServer(server, file.path());
 
-  constexpr int kIterations = 1000;
-  benchmark::RegisterBenchmark("WeekWrite/file", fileWeekWrite)
-      ->Iterations(kIterations)
-      ->UseManualTime()
-      ->Unit(benchmark::kMillisecond);
+  std::vector<std::unique_ptr<quarn::PgStores>> servers;
   for (const auto& [label, connection] : server.connections) {
-    benchmark::RegisterBenchmark(("WeekWrite/" + label).c_str(), serverWeekWrite, server,
-                                 connection)
-        ->Iterations(kIterations)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
+    servers.push_back(std::make_unique<quarn::PgStores>(connection));
   }
-  benchmark::RegisterBenchmark("Lookup/file", fileLookup)
-      ->Iterations(kIterations)
-      ->UseManualTime()
-      ->Unit(benchmark::kMillisecond);
-  for (const auto& [label, connection] : server.connections) {
-    benchmark::RegisterBenchmark(("Lookup/" + label).c_str(), serverLookup, server, connection)
-        ->Iterations(kIterations)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-  }
+  registerBoth("WeekWrite", weekWrite, file.stores, servers, server);
+  registerBoth("LoginLookup", loginLookup, file.stores, servers, server);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  servers.clear();
   stopServer(server);
   return 0;
 }
