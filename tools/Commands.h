@@ -29,4 +29,9 @@ void expectArguments(const std::vector<std::string>& args, size_t count, const c
 // that does not exist is refused (kErrFileNotFound).
 DatabaseChoice existingDatabase(const std::string& argument);
 
+// Where the Input files of the database a DATADIR|SERVER argument names lie:
+// beside the data folder (or the settings file's folder), below the
+// application's folder; for a connection string, in the current folder.
+std::string inputFolderOf(const std::string& argument);
+
 }  // namespace quarn::admin

@@ -64,8 +64,9 @@ std::string durationText(int64_t seconds) {
 
 // The characters of UTF-8 text: every byte that does not continue one.
 size_t displayWidth(const std::string& text) {
-  return static_cast<size_t>(std::count_if(
-      text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
 }
 
 std::string padded(const std::string& text, size_t width) {
@@ -128,8 +129,14 @@ std::vector<WatchLine> watchLines(ActivityMonitor& monitor, int64_t now,
   for (const LatestWeek& week : monitor.latestWeeks(sinceDate, sinceTime)) {
     if (!wanted(week.setting)) continue;
     WatchLine& line = lines[{week.subject, week.setting}];
-    line = {week.subject, week.setting, trialText(week), std::to_string(week.week), 0,
-            week.totalCost ? std::to_string(*week.totalCost) : "-", "-", false};
+    line = {week.subject,
+            week.setting,
+            trialText(week),
+            std::to_string(week.week),
+            0,
+            week.totalCost ? std::to_string(*week.totalCost) : "-",
+            "-",
+            false};
     line.secondsSince = now - secondsOf(week.date, week.timeOfDay).value_or(now);
   }
   // A participant who logged in lately and has no week recorded yet.
@@ -169,8 +176,7 @@ std::string formatWatch(const std::vector<WatchLine>& lines, const WatchOptions&
     while (!line.empty() && line.back() == ' ') line.pop_back();
     text += line + "\n";
   }
-  text += std::to_string(lines.size()) +
-          (lines.size() == 1 ? " participant" : " participants") +
+  text += std::to_string(lines.size()) + (lines.size() == 1 ? " participant" : " participants") +
           " active in the last hour; SILENT: a workstation with no week recorded for more "
           "than " +
           std::to_string(options.limitSeconds) + " s\n";
@@ -193,7 +199,8 @@ int runWatch(const WatchOptions& options, ActivityMonitor& monitor, const std::s
       shown = "cannot read the database: " + failure.description() + "\n";
     }
     if (terminal) {
-      out << "\x1b[H\x1b[2J" << "Quarn Game: " << location << "  " << localTimeText(now)
+      out << "\x1b[H\x1b[2J"
+          << "Quarn Game: " << location << "  " << localTimeText(now)
           << "  (every second; Ctrl-C ends)\n\n";
     } else {
       out << localTimeText(now) << "  " << location << "\n";

@@ -1,11 +1,11 @@
-#include <filesystem>
 #include <iostream>
+#include <memory>
 #include <set>
 #include <thread>
 
 #include "base/Random.h"
 #include "db/DatabaseAccess.h"
-#include "db/SqlCipherStores.h"
+#include "db/OpenDatabase.h"
 #include "plan/PlanReaders.h"
 #include "plan/SettingCheck.h"
 #include "tools/Commands.h"
@@ -39,21 +39,15 @@ class ConsolePrompter : public Prompter {
 }  // namespace
 
 int cmdCheck(const std::vector<std::string>& args) {
-  if (args.size() != 1 && args.size() != 2) expectArguments(args, 1, "check DATADIR [SETTING]");
-  namespace fs = std::filesystem;
-  fs::path dataDir = fs::absolute(args[0]).lexically_normal();
-  if (dataDir.filename().empty()) dataDir = dataDir.parent_path();
-  const fs::path file = dataDir / "quarn.mdb";
-  if (!fs::is_regular_file(file)) {
-    throw QuarnError(kErrFileNotFound, "The file " + file.string() + " was not found");
+  if (args.size() != 1 && args.size() != 2) {
+    expectArguments(args, 1, "check DATADIR|SERVER [SETTING]");
   }
-  // The Input folder lies beside the data folder, below the application's folder.
-  const std::string inputFolder = (dataDir.parent_path() / "Input").string();
+  const std::unique_ptr<Stores> stores = openStores(existingDatabase(args[0]));
+  const std::string inputFolder = inputFolderOf(args[0]);
 
   ConsolePrompter prompter;
   StandardUniformRandom random;
-  SqlCipherStores stores(nullptr, file.string());
-  DatabaseAccess db(stores, prompter, random);
+  DatabaseAccess db(*stores, prompter, random);
 
   PlayerRows rows = readPlayers(db.planTables());
   const std::set<std::string> settings =

@@ -40,8 +40,9 @@ int cmdCopy(const std::vector<std::string>& args) {
   created.keep();
   for (const CopiedTable& table : copied) {
     std::cout << table.table << ": "
-              << (table.alreadyThere ? "the same " + std::to_string(table.rows) + " rows already there"
-                                     : std::to_string(table.rows) + " rows copied")
+              << (table.alreadyThere
+                      ? "the same " + std::to_string(table.rows) + " rows already there"
+                      : std::to_string(table.rows) + " rows copied")
               << "\n";
   }
   std::cout << "copied " << source.location() << " into " << target.location() << "\n";

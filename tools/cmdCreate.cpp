@@ -19,6 +19,18 @@ DatabaseChoice existingDatabase(const std::string& argument) {
   return choice;
 }
 
+std::string inputFolderOf(const std::string& argument) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path folder = fs::absolute(argument).lexically_normal();
+  if (folder.filename().empty()) folder = folder.parent_path();
+  if (fs::is_directory(folder, error)) return (folder.parent_path() / "Input").string();
+  if (fs::is_regular_file(folder, error)) {
+    return (folder.parent_path().parent_path() / "Input").string();
+  }
+  return (fs::current_path() / "Input").string();
+}
+
 int cmdCreate(const std::vector<std::string>& args) {
   expectArguments(args, 1, "create DATABASE");
   const DatabaseChoice choice = chooseAdminDatabase(args[0]);

@@ -1,10 +1,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <utility>
 
 #include "base/Errors.h"
 #include "db/DatabaseAdmin.h"
+#include "db/OpenDatabase.h"
+#include "db/SqlCipherTables.h"
 #include "db/TableWriter.h"
 #include "tools/Commands.h"
 
@@ -51,29 +54,31 @@ Row Roles(const char* factory, const char* distributor, const char* wholesaler,
           {"Retailer", T(retailer)}};
 }
 
-void FillDemo(const std::string& path) {
-  createDatabase(path);
+// The demo's plan rows, by table, in the order they are written.
+std::vector<std::pair<const char*, std::vector<Row>>> demoRows() {
+  std::vector<std::pair<const char*, std::vector<Row>>> tables;
+  const auto add = [&](const char* table, std::vector<Row> rows) {
+    tables.emplace_back(table, std::move(rows));
+  };
 
   // Players: anchoring-and-adjustment players with the average estimates of
   // Sterman (1989) and a more aggressive variant, and two simple rules.
-  insertRows(path, "tblPlayer",
-             {{{"Name", T("Sterman")},
-               {"Sterman", I(1)},
-               {"Alpha", D(0.26)},
-               {"Beta", D(0.34)},
-               {"Theta", D(0.36)},
-               {"Epsilon", D(0)}},
-              {{"Name", T("Aggressive")},
-               {"Sterman", I(1)},
-               {"Alpha", D(0.5)},
-               {"Beta", D(0.15)},
-               {"Theta", D(0.25)},
-               {"Epsilon", D(0)}},
-              {{"Name", T("Follower")}, {"Demand", I(1)}, {"BackOrder", I(1)}},
-              {{"Name", T("PassThrough")}, {"Demand", I(1)}}});
+  add("tblPlayer", {{{"Name", T("Sterman")},
+                     {"Sterman", I(1)},
+                     {"Alpha", D(0.26)},
+                     {"Beta", D(0.34)},
+                     {"Theta", D(0.36)},
+                     {"Epsilon", D(0)}},
+                    {{"Name", T("Aggressive")},
+                     {"Sterman", I(1)},
+                     {"Alpha", D(0.5)},
+                     {"Beta", D(0.15)},
+                     {"Theta", D(0.25)},
+                     {"Epsilon", D(0)}},
+                    {{"Name", T("Follower")}, {"Demand", I(1)}, {"BackOrder", I(1)}},
+                    {{"Name", T("PassThrough")}, {"Demand", I(1)}}});
 
-  insertRows(
-      path, "tblBlock",
+  add("tblBlock",
       {Trial("Demo", 1, 1, 20, "ShowAll", Roles("Sterman", "Sterman", "Sterman", "Subject")),
        // Trial 2 reads its demand from a file, trial 3 shows a forecast.
        Trial("Demo", 2, 2, 20, "ShowAll", Roles("Sterman", "Follower", "Subject", "Sterman"),
@@ -86,37 +91,34 @@ void FillDemo(const std::string& path) {
        Trial("Simulated", 2, 1, 20, "ShowAll",
              Roles("PassThrough", "Follower", "Sterman", "Aggressive"))});
 
-  insertRows(path, "tblTraining",
-             {{{"Setting", T("Demo")},
-               {"Runs", I(2)},
-               {"CostLimit", I(150)},
-               {"InventoryBounds", I(30)},
-               {"Password", T("skip")},
-               {"Delay", I(1)},
-               {"Weeks", I(10)},
-               {"InitialDemand", I(4)},
-               {"JumpWeek", I(4)},
-               {"SecondDemand", I(6)},
-               {"DisplayOption", T("ShowAll")},
-               {"Factory", T("Sterman")},
-               {"Distributor", T("Sterman")},
-               {"Wholesaler", T("Sterman")},
-               {"Retailer", T("Subject")},
-               {"FirstOrder", I(4)},
-               {"MinOrder", I(0)},
-               {"MaxOrder", I(40)},
-               {"MaxNoise", I(0)},
-               {"InitInventory", I(12)},
-               {"InitDelayAmount", I(4)},
-               {"CostInventory", D(0.5)},
-               {"CostBackOrder", D(1.0)},
-               {"CostTransit", D(0.0)},
-               {"DatabaseOutput", I(1)}}});
+  add("tblTraining", {{{"Setting", T("Demo")},
+                       {"Runs", I(2)},
+                       {"CostLimit", I(150)},
+                       {"InventoryBounds", I(30)},
+                       {"Password", T("skip")},
+                       {"Delay", I(1)},
+                       {"Weeks", I(10)},
+                       {"InitialDemand", I(4)},
+                       {"JumpWeek", I(4)},
+                       {"SecondDemand", I(6)},
+                       {"DisplayOption", T("ShowAll")},
+                       {"Factory", T("Sterman")},
+                       {"Distributor", T("Sterman")},
+                       {"Wholesaler", T("Sterman")},
+                       {"Retailer", T("Subject")},
+                       {"FirstOrder", I(4)},
+                       {"MinOrder", I(0)},
+                       {"MaxOrder", I(40)},
+                       {"MaxNoise", I(0)},
+                       {"InitInventory", I(12)},
+                       {"InitDelayAmount", I(4)},
+                       {"CostInventory", D(0.5)},
+                       {"CostBackOrder", D(1.0)},
+                       {"CostTransit", D(0.0)},
+                       {"DatabaseOutput", I(1)}}});
 
-  insertRows(path, "tblPause",
-             {{{"Setting", T("Demo")}, {"Trial", I(2)}, {"Password", T("continue")}}});
-  insertRows(
-      path, "tblPredicter",
+  add("tblPause", {{{"Setting", T("Demo")}, {"Trial", I(2)}, {"Password", T("continue")}}});
+  add("tblPredicter",
       {{{"Predicter", T("TwoWeeks")}, {"Extent", I(2)}, {"Excess", I(8)}, {"MaxNoise", I(1)}}});
 
   const Row all = Roles("Everything", "Everything", "Everything", "Everything");
@@ -137,31 +139,40 @@ void FillDemo(const std::string& path) {
                         {"TotalCost", I(0)}};
   const Row hidden = Roles("Everything", "Everything", "Everything", "Nothing");
   retailerHidden.insert(retailerHidden.end(), hidden.begin(), hidden.end());
-  insertRows(path, "tblDisplay", {showAll, retailerHidden});
-  insertRows(path, "tblDisplayOption",
-             {{{"Option", T("Everything")},
-               {"RecentOrder", I(1)},
-               {"BackOrder", I(1)},
-               {"Inventory", I(1)},
-               {"Satisfied", I(1)},
-               {"Demand", I(1)},
-               {"Cost", I(1)}},
-              {{"Option", T("Nothing")},
-               {"RecentOrder", I(0)},
-               {"BackOrder", I(0)},
-               {"Inventory", I(0)},
-               {"Satisfied", I(0)},
-               {"Demand", I(0)},
-               {"Cost", I(0)}}});
+  add("tblDisplay", {showAll, retailerHidden});
+  add("tblDisplayOption", {{{"Option", T("Everything")},
+                            {"RecentOrder", I(1)},
+                            {"BackOrder", I(1)},
+                            {"Inventory", I(1)},
+                            {"Satisfied", I(1)},
+                            {"Demand", I(1)},
+                            {"Cost", I(1)}},
+                           {{"Option", T("Nothing")},
+                            {"RecentOrder", I(0)},
+                            {"BackOrder", I(0)},
+                            {"Inventory", I(0)},
+                            {"Satisfied", I(0)},
+                            {"Demand", I(0)},
+                            {"Cost", I(0)}}});
+  return tables;
 }
 
-}  // namespace
+void fillDemo(DatabaseTables& db) {
+  const auto tables = demoRows();
+  std::vector<std::vector<ColumnInfo>> columns;
+  for (const auto& [table, rows] : tables) columns.push_back(db.columns(table));
+  const std::unique_ptr<TableTransaction> write = db.beginWrite();
+  for (size_t t = 0; t < tables.size(); ++t) {
+    TableWriter writer(*write, tables[t].first, columns[t]);
+    for (const Row& row : tables[t].second) writer.insert(row);
+  }
+  write->commit();
+}
 
-int cmdDemo(const std::vector<std::string>& args) {
-  expectArguments(args, 1, "demo DATADIR");
+std::string makeDemoFile(const std::string& dataFolder) {
   namespace fs = std::filesystem;
-  const fs::path dataDir = fs::absolute(args[0]);
-  const fs::path file = dataDir / "quarn.mdb";
+  const fs::path dataDir = fs::absolute(dataFolder);
+  const fs::path file = dataDir / kDefaultDatabaseFile;
   if (fs::exists(file)) {
     throw QuarnError(kErrDatabase, "The file " + file.string() + " already exists");
   }
@@ -171,23 +182,45 @@ int cmdDemo(const std::vector<std::string>& args) {
   const fs::path partial = dataDir / "quarn.mdb.partial";
   fs::remove(partial);
   try {
-    FillDemo(partial.string());
+    createDatabase(partial.string());
+    SqlCipherTables tables(partial.string());
+    fillDemo(tables);
   } catch (...) {
     fs::remove(partial);
     throw;
   }
   fs::rename(partial, file);
+  return file.string();
+}
 
-  // The Input folder lies beside the data folder, below the application's folder.
-  const fs::path inputDir = dataDir.parent_path() / "Input";
-  fs::create_directories(inputDir);
-  const fs::path demand = inputDir / "demo-demand.txt";
+// The tables are made first (refused when the server holds any of them), then
+// filled in one transaction.
+std::string makeDemoOnServer(const DatabaseChoice& choice) {
+  createDatabase(choice);
+  fillDemo(*openTables(choice));
+  return choice.location();
+}
+
+std::string writeDemandFile(const std::string& inputFolder) {
+  namespace fs = std::filesystem;
+  fs::create_directories(inputFolder);
+  const fs::path demand = fs::path(inputFolder) / "demo-demand.txt";
   if (!fs::exists(demand)) {
     std::ofstream out(demand);
     out << "4,4,4,4,6,6,8,8,8,8\n10,10,8,8,6,6,6,6,6,6\n";
   }
-  std::cout << "created " << file.string() << " (settings Demo and Simulated) and "
-            << demand.string() << "\n";
+  return demand.string();
+}
+
+}  // namespace
+
+int cmdDemo(const std::vector<std::string>& args) {
+  expectArguments(args, 1, "demo DATADIR|SERVER");
+  const DatabaseChoice choice = chooseAdminDatabase(args[0]);
+  const std::string made =
+      choice.engine == DatabaseEngine::Server ? makeDemoOnServer(choice) : makeDemoFile(args[0]);
+  const std::string demand = writeDemandFile(inputFolderOf(args[0]));
+  std::cout << "created " << made << " (settings Demo and Simulated) and " << demand << "\n";
   return 0;
 }
 
