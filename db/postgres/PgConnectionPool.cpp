@@ -9,10 +9,12 @@ PgConnectionPool::Lease::~Lease() {
 }
 
 PgConnectionPool::Lease PgConnectionPool::lease() {
-  if (m_idle.empty()) return Lease(*this, std::make_unique<PgConnection>(m_connectionString()));
+  if (m_idle.empty()) {
+    return Lease(*this, std::make_unique<PgConnection>(m_connectionString()), false);
+  }
   std::unique_ptr<PgConnection> connection = std::move(m_idle.back());
   m_idle.pop_back();
-  return Lease(*this, std::move(connection));
+  return Lease(*this, std::move(connection), true);
 }
 
 void PgConnectionPool::reset(std::function<std::string()> connectionString) {

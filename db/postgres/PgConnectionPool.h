@@ -24,8 +24,8 @@ class PgConnectionPool {
   // left inside a transaction.
   class Lease {
    public:
-    Lease(PgConnectionPool& pool, std::unique_ptr<PgConnection> connection)
-        : m_pool(&pool), m_connection(std::move(connection)) {}
+    Lease(PgConnectionPool& pool, std::unique_ptr<PgConnection> connection, bool kept)
+        : m_pool(&pool), m_connection(std::move(connection)), m_kept(kept) {}
     ~Lease();
     Lease(Lease&& other) noexcept = default;
     Lease& operator=(Lease&&) = delete;
@@ -34,10 +34,14 @@ class PgConnectionPool {
 
     PgConnection& operator*() const { return *m_connection; }
     PgConnection* operator->() const { return m_connection.get(); }
+    // Whether the connection was kept from an earlier use (and so may have
+    // been lost in the meantime without anybody noticing).
+    bool kept() const { return m_kept; }
 
    private:
     PgConnectionPool* m_pool;
     std::unique_ptr<PgConnection> m_connection;
+    bool m_kept;
   };
 
   // Raises the connection's failure when no idle connection is left and a
@@ -45,6 +49,9 @@ class PgConnectionPool {
   Lease lease();
   // Drops the idle connections; the next use connects with `connectionString`.
   void reset(std::function<std::string()> connectionString);
+  // Drops the idle connections: after one was found lost, the others
+  // (a restarted server, a broken network link) most likely are too.
+  void dropIdle() { m_idle.clear(); }
 
  private:
   std::function<std::string()> m_connectionString;

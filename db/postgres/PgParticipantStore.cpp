@@ -57,9 +57,8 @@ std::unique_ptr<RowWriter<ParticipantRow>> PgParticipantStore::openRegistration(
 
 std::optional<PlayingMark> PgParticipantStore::presentMark(PgConnection& db,
                                                            const std::string& subject, bool lock) {
-  const PgResult rows =
-      db.exec(numberedParameters(std::string(kSelectMark) + (lock ? " FOR UPDATE" : "")),
-              {subject});
+  const PgResult rows = db.exec(
+      numberedParameters(std::string(kSelectMark) + (lock ? " FOR UPDATE" : "")), {subject});
   if (rows.rows.empty()) return std::nullopt;
   return markOf(rowsOf(rows).front());
 }
@@ -71,11 +70,12 @@ std::optional<PlayingMark> PgParticipantStore::markPlaying(
   for (int attempt = 1;; ++attempt) {
     const PgConnectionPool::Lease db = m_pool.lease();
     PgTransaction claim(*db);
-    if (std::optional<PlayingMark> present = presentMark(*db, mine.subject, true);
-        present && keeps(*present)) {
-      return present;
-    }
-    run(*db, kDeleteMarkOfSubject, {mine.subject});
+    const std::optional<PlayingMark> present = presentMark(*db, mine.subject, true);
+    if (present && keeps(*present)) return present;
+    // Only the mark judged (and locked) goes: a mark another login added in
+    // the meantime makes the insert below collide instead of being removed
+    // unseen.
+    if (present) run(*db, kDeleteMark, markKeyParams(*present));
     try {
       run(*db, kInsertMark, markParams(mine));
     } catch (const PgError& failure) {
