@@ -128,8 +128,8 @@ std::vector<CopiedTable> copyDatabase(DatabaseTables& source, DatabaseTables& ta
   }
   if (!refusals.empty()) {
     throw DbError(DbErrorKind::KeyCollision, kErrDuplicateKey,
-                  "Nothing was copied: " + target.location() +
-                      " already holds rows of the source" + refusals);
+                  "Nothing was copied: " + target.location() + " already holds rows of the source" +
+                      refusals);
   }
   const std::unique_ptr<TableTransaction> write = target.beginWrite();
   std::vector<CopiedTable> copied;

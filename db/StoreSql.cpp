@@ -85,7 +85,7 @@ SqlParams trialRowParams(const TrialRow& r) {
 }
 
 SqlParams participantRowParams(const ParticipantRow& row) {
-  return {row.subject, row.setting, row.age ? CellValue{*row.age} : CellValue{},
+  return {row.subject, row.setting,    row.age ? CellValue{*row.age} : CellValue{},
           row.gender,  row.schoolYear, row.major};
 }
 

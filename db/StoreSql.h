@@ -35,7 +35,8 @@ SqlParams participantRowParams(const ParticipantRow& row);
 inline constexpr const char* kSelectMark =
     R"(SELECT "Subject", "Setting", "Host", "Process", "Since", "LastWeek"
        FROM "datPlaying" WHERE "Subject" = ?)";
-inline constexpr const char* kDeleteMarkOfSubject = R"(DELETE FROM "datPlaying" WHERE "Subject" = ?)";
+inline constexpr const char* kDeleteMarkOfSubject =
+    R"(DELETE FROM "datPlaying" WHERE "Subject" = ?)";
 inline constexpr const char* kInsertMark =
     R"(INSERT INTO "datPlaying" ("Subject", "Setting", "Host", "Process", "Since", "LastWeek")
        VALUES (?, ?, ?, ?, ?, ?))";

@@ -22,8 +22,7 @@ class PgParticipantStore final : public ParticipantStore {
   void clearPlaying(const PlayingMark& mine) override;
 
  private:
-  std::optional<PlayingMark> presentMark(PgConnection& db, const std::string& subject,
-                                         bool lock);
+  std::optional<PlayingMark> presentMark(PgConnection& db, const std::string& subject, bool lock);
 
   PgConnectionPool& m_pool;
   PgReads m_reads;

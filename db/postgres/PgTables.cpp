@@ -48,8 +48,8 @@ std::vector<ColumnInfo> PgTables::columns(const std::string& table) {
   }
   std::vector<ColumnInfo> columns;
   for (const Row& row : rows) {
-    columns.push_back({row.cell("column_name").toText(),
-                       affinityOf(row.cell("data_type").toText())});
+    columns.push_back(
+        {row.cell("column_name").toText(), affinityOf(row.cell("data_type").toText())});
   }
   return columns;
 }

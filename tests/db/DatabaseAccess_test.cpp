@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "db/postgres/PgStores.h"
 #include "tests/support/FaultyStores.h"
 #include "tests/support/FixedRandom.h"
 #include "tests/support/ScriptedPrompter.h"
@@ -103,6 +104,22 @@ TEST(ReadPolicy, AsksOnTheSixthFailureAndAgainOnTheFifthAfterYes) {
   EXPECT_EQ(a.prompter.sleeps, expected);
   EXPECT_EQ(a.prompter.doEvents, 10);
   EXPECT_FALSE(std::filesystem::exists(a.access.location())) << "a reader never creates the file";
+}
+
+// A server that cannot be reached is treated like a missing file; the
+// question names the server and the reason.
+TEST(ReadPolicy, UnreachableServerIsRetriedThenAskedNamingTheHost) {
+  PgStores stores("host=127.0.0.1 port=1 dbname=quarn connect_timeout=2");
+  ScriptedPrompter prompter;
+  FixedRandom random{{0.0}};
+  DatabaseAccess access(stores, prompter, random);
+  prompter.answers = {Answer::No};
+  EXPECT_THROW(access.settings(), ApplicationEnd);
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(prompter.last().kind, PromptKind::DatabaseRetry);
+  EXPECT_NE(prompter.last().prompt.find("127.0.0.1"), std::string::npos) << prompter.last().prompt;
+  EXPECT_NE(prompter.last().prompt.find("refused"), std::string::npos) << prompter.last().prompt;
+  EXPECT_EQ(prompter.sleeps.size(), 5u);
 }
 
 TEST(ReadPolicy, WrongFileIsRetriedUntilTheRightOneIsInPlace) {

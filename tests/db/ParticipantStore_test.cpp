@@ -1,56 +1,89 @@
-#include "db/SqlCipherParticipantStore.h"
+#include "db/ParticipantStore.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/support/TestDatabase.h"
+#include <latch>
+#include <thread>
 
-namespace quarn {
+#include "db/DbError.h"
+#include "tests/support/EngineDatabases.h"
+
+namespace quarn::testing {
 namespace {
 
-using testing::TestDatabase;
+template <class Engine>
+class ParticipantStoreTest : public ::testing::Test {
+ protected:
+  ParticipantStore& participants() { return db.stores().participants(); }
+  Engine db;
+};
+TYPED_TEST_SUITE(ParticipantStoreTest, Engines, EngineNames);
 
-TEST(SqlCipherParticipantStore, FindsTheStoredSpellingInAnyLetterCase) {
-  TestDatabase db;
-  db.insert("datUser", {{"Subject", "Zo\xC3\xAB"}});
-  ParticipantStore& participants = db.stores.participants();
+TYPED_TEST(ParticipantStoreTest, FindsTheStoredSpellingInAnyLetterCase) {
+  this->db.insert("datUser", {{"Subject", "Zo\xC3\xAB"}});
+  this->db.insert("datUser", {{"Subject", "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"}});  // Иван
+  ParticipantStore& participants = this->participants();
   EXPECT_EQ(participants.findParticipant("ZO\xC3\x8B"), "Zo\xC3\xAB");
   EXPECT_EQ(participants.findParticipant("Zo\xC3\xAB"), "Zo\xC3\xAB");
+  EXPECT_EQ(participants.findParticipant("\xD0\x98\xD0\x92\xD0\x90\xD0\x9D"),  // ИВАН
+            "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD");
   EXPECT_FALSE(participants.findParticipant("Zoe"));
+  EXPECT_FALSE(participants.findParticipant("Zo"));
 }
 
-TEST(SqlCipherParticipantStore, HighestAndLowestTrialAreThoseOfTheSetting) {
-  TestDatabase db;
+// Of several spellings, the one typed wins; else the first one registered.
+TYPED_TEST(ParticipantStoreTest, ExactSpellingComesBeforeOtherCases) {
+  for (const char* subject : {"ANNA", "anna"}) this->db.insert("datUser", {{"Subject", subject}});
+  EXPECT_EQ(this->participants().findParticipant("anna"), "anna");
+  EXPECT_EQ(this->participants().findParticipant("ANNA"), "ANNA");
+  EXPECT_EQ(this->participants().findParticipant("Anna"), "ANNA");
+}
+
+TYPED_TEST(ParticipantStoreTest, HighestAndLowestTrialAreThoseOfTheSetting) {
   const std::pair<const char*, int> rows[] = {{"A", 3}, {"A", -2}, {"A", 1}, {"B", 9}};
   for (const auto& [setting, trial] : rows) {
-    db.insert("datRole", {{"Subject", "P1"},
-                          {"Setting", setting},
-                          {"Trial", trial},
-                          {"Week", 1},
-                          {"Role", "Retailer"}});
+    this->db.insert("datRole", {{"Subject", "P1"},
+                                {"Setting", setting},
+                                {"Trial", trial},
+                                {"Week", 1},
+                                {"Role", "Retailer"}});
   }
-  ParticipantStore& participants = db.stores.participants();
+  ParticipantStore& participants = this->participants();
   EXPECT_EQ(participants.highestTrial("P1", "A"), 3);
   EXPECT_EQ(participants.lowestTrial("P1", "A"), -2);
   EXPECT_FALSE(participants.highestTrial("P2", "A"));
+  EXPECT_FALSE(participants.highestTrial("p1", "A")) << "the User ID as stored, exactly";
   EXPECT_FALSE(participants.lowestTrial("P1", "C"));
 }
 
-TEST(SqlCipherParticipantStore, RegistrationStoresTheQuestionnaire) {
-  TestDatabase db;
-  auto writer = db.stores.participants().openRegistration();
+TYPED_TEST(ParticipantStoreTest, RegistrationStoresTheQuestionnaire) {
+  auto writer = this->participants().openRegistration();
   writer->insert({"P1", "A", 30, "Female", "Other", "Physics"});
+  writer->insert({"P2", "A", std::nullopt, "", "", ""});
   writer->commit();
-  EXPECT_EQ(db.count("datUser",
-                     "Subject='P1' AND Setting='A' AND Age=30 AND Gender='Female' "
-                     "AND SchoolYear='Other' AND Major='Physics'"),
+  EXPECT_EQ(this->db.count("datUser", R"("Subject" = 'P1' AND "Setting" = 'A' AND "Age" = 30
+      AND "Gender" = 'Female' AND "SchoolYear" = 'Other' AND "Major" = 'Physics')"),
             1);
+  EXPECT_EQ(this->db.count("datUser", R"("Subject" = 'P2' AND "Age" IS NULL)"), 1);
+}
+
+TYPED_TEST(ParticipantStoreTest, RegisteringATakenUserIdIsAKeyCollision) {
+  this->db.insert("datUser", {{"Subject", "P1"}});
+  auto writer = this->participants().openRegistration();
+  try {
+    writer->insert({"P1", "B", 20, "", "", ""});
+    FAIL() << "a second P1 was stored";
+  } catch (const DbError& failure) {
+    EXPECT_EQ(failure.kind(), DbErrorKind::KeyCollision);
+    EXPECT_EQ(failure.number(), kErrDuplicateKey);
+  }
+  EXPECT_EQ(this->db.count("datUser", R"("Setting" IS NULL)"), 1) << "the first one is untouched";
 }
 
 // The present mark is kept when it counts; otherwise mine replaces it. A
 // refresh of a mark that was taken over names the new one.
-TEST(SqlCipherParticipantStore, MarksAreClaimedRefreshedAndCleared) {
-  TestDatabase db;
-  ParticipantStore& participants = db.stores.participants();
+TYPED_TEST(ParticipantStoreTest, MarksAreClaimedRefreshedAndCleared) {
+  ParticipantStore& participants = this->participants();
   const PlayingMark elsewhere{"P1", "A", {"lab-7", 4711}, 10, 20};
   const PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30};
   participants.markPlaying(elsewhere, [](const PlayingMark&) { return false; });
@@ -63,11 +96,37 @@ TEST(SqlCipherParticipantStore, MarksAreClaimedRefreshedAndCleared) {
   PlayingMark later = mine;
   later.lastWeek = 99;
   EXPECT_FALSE(participants.touchPlaying(later));
-  EXPECT_EQ(db.count("datPlaying", "Host='lab-1' AND LastWeek=99"), 1);
+  EXPECT_EQ(this->db.count("datPlaying", R"("Host" = 'lab-1' AND "LastWeek" = 99)"), 1);
   participants.clearPlaying(elsewhere);  // another workstation's mark stays
+  EXPECT_EQ(this->db.count("datPlaying"), 1);
   participants.clearPlaying(mine);
-  EXPECT_EQ(db.count("datPlaying"), 0);
+  EXPECT_EQ(this->db.count("datPlaying"), 0);
+}
+
+// Workstations that claim one participant at the same moment, each through
+// stores of its own: exactly one of them wins, the others see its mark.
+TYPED_TEST(ParticipantStoreTest, RacingClaimsHaveOneWinner) {
+  constexpr int kWorkstations = 4;
+  std::vector<std::unique_ptr<Stores>> stations;
+  for (int s = 0; s < kWorkstations; ++s) stations.push_back(openStores(this->db.choice()));
+  for (const char* subject : {"P1", "P2", "P3", "P4", "P5"}) {
+    std::latch start(kWorkstations);
+    std::atomic<int> winners{0};
+    std::vector<std::thread> claims;
+    for (int s = 0; s < kWorkstations; ++s) {
+      claims.emplace_back([&, s] {
+        const PlayingMark mine{subject, "A", {"lab-" + std::to_string(s), 100 + s}, 1, 1};
+        start.arrive_and_wait();
+        const auto present =
+            stations[s]->participants().markPlaying(mine, [](const PlayingMark&) { return true; });
+        if (!present) ++winners;
+      });
+    }
+    for (std::thread& claim : claims) claim.join();
+    EXPECT_EQ(winners, 1) << subject;
+  }
+  EXPECT_EQ(this->db.count("datPlaying"), 5);
 }
 
 }  // namespace
-}  // namespace quarn
+}  // namespace quarn::testing

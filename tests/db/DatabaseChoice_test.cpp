@@ -1,0 +1,100 @@
+#include "db/DatabaseChoice.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "db/DbError.h"
+#include "tests/support/TestDatabase.h"
+
+namespace quarn {
+namespace {
+
+using testing::TestDatabase;
+
+DatabaseChoice file(const std::string& path) {
+  return {DatabaseEngine::File, path, "", ""};
+}
+DatabaseChoice connection(const std::string& text) {
+  return {DatabaseEngine::Server, "", text, ""};
+}
+DatabaseChoice settings(const std::string& path) {
+  return {DatabaseEngine::Server, "", "", path};
+}
+
+void write(const std::string& path, const std::string& text) {
+  std::ofstream(path) << text;
+}
+
+TEST(DatabaseChoice, LoginBoxNamesAFileInTheDataFolderUnlessItNamesAServer) {
+  TestDatabase folder;
+  const std::string data = folder.folder();
+  const struct {
+    const char* box;
+    DatabaseChoice chosen;
+  } cases[] = {
+      {"quarn.mdb", file(data + "/quarn.mdb")},
+      {"pilot.mdb", file(data + "/pilot.mdb")},
+      {"postgresql://lab/quarn", connection("postgresql://lab/quarn")},
+      {"  POSTGRES://lab/quarn ", connection("POSTGRES://lab/quarn")},
+      {"lab.conf", settings(data + "/lab.conf")},
+      {"LAB.CONF", settings(data + "/LAB.CONF")},
+  };
+  for (const auto& c : cases) EXPECT_EQ(chooseDatabase(data, c.box), c.chosen) << c.box;
+}
+
+// data/quarn.conf chooses the server for the installation: the box's
+// default then means the server; another file named in the box stays a file.
+TEST(DatabaseChoice, QuarnConfTurnsTheDefaultBoxIntoTheServer) {
+  TestDatabase folder;
+  const std::string data = folder.folder();
+  write(data + "/quarn.conf", "postgresql://lab/quarn\n");
+  EXPECT_EQ(chooseDatabase(data, "quarn.mdb"), settings(data + "/quarn.conf"));
+  EXPECT_EQ(chooseDatabase(data, "pilot.mdb"), file(data + "/pilot.mdb"));
+}
+
+TEST(DatabaseChoice, AdminArgumentNamesAConnectionAFolderOrAFile) {
+  TestDatabase withConf, plain;
+  write(withConf.folder() + "/quarn.conf", "host=lab dbname=quarn\n");
+  const struct {
+    std::string argument;
+    DatabaseChoice chosen;
+  } cases[] = {
+      {"postgresql://lab/quarn", connection("postgresql://lab/quarn")},
+      {"host=lab dbname=quarn", connection("host=lab dbname=quarn")},
+      {withConf.folder(), settings(withConf.folder() + "/quarn.conf")},
+      {plain.folder(), file(plain.folder() + "/quarn.mdb")},
+      {plain.path(), file(plain.path())},
+      {"/elsewhere/lab.conf", settings("/elsewhere/lab.conf")},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(chooseAdminDatabase(c.argument), c.chosen) << c.argument;
+  }
+}
+
+TEST(DatabaseChoice, SettingsFileSkipsCommentsAndJoinsItsLines) {
+  TestDatabase folder;
+  const std::string path = folder.folder() + "/quarn.conf";
+  write(path, "# the lab's server\n\n  host=lab-server\n# the database\ndbname=quarn  \n");
+  EXPECT_EQ(readServerSettings(path), "host=lab-server dbname=quarn");
+  EXPECT_EQ(settings(path).connectionString(), "host=lab-server dbname=quarn");
+}
+
+// Raised at the use, where DatabaseAccess retries and asks.
+TEST(DatabaseChoice, SettingsFileThatNamesNothingOrIsMissingIsAFailureNamingIt) {
+  TestDatabase folder;
+  const std::string empty = folder.folder() + "/empty.conf";
+  write(empty, "# nothing yet\n\n");
+  for (const std::string& path : {empty, folder.folder() + "/absent.conf"}) {
+    try {
+      readServerSettings(path);
+      ADD_FAILURE() << path;
+    } catch (const DbError& failure) {
+      EXPECT_NE(failure.description().find(path), std::string::npos) << failure.description();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quarn
