@@ -1,4 +1,5 @@
 #include <charconv>
+#include <iostream>
 
 #include "app/Pilot.h"
 #include "tools/Commands.h"
@@ -26,14 +27,14 @@ int CmdPilot(const std::vector<std::string>& args) {
   PilotOptions options{args[0], args[1], args[2], {}, {}};
   for (size_t i = 3; i < args.size(); i += 2) {
     if (args[i] == "--orders") {
-      options.orders = OrdersFromList(ReadOrdersFile(args[i + 1]));
+      options.orders = ordersFromList(readOrdersFile(args[i + 1]));
     } else if (args[i] == "--seed") {
       options.seed = SeedOf(args[i + 1]);
     } else {
       throw UsageError(kUsage);
     }
   }
-  return RunPilotApplication(options);
+  return runPilot(options, std::cout, std::cerr).exitCode;
 }
 
 }  // namespace quarn::admin

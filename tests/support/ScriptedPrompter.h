@@ -26,7 +26,6 @@ class ScriptedPrompter : public Prompter {
   const Shown& last() const { return shown.back(); }
   void processEvents() override { ++doEvents; }
   void wait(std::chrono::milliseconds duration) override { sleeps.push_back(duration); }
-  std::string applicationFolder() override { return appFolder; }
 
   // Runs while a box is up, before it is answered: what the world does
   // meanwhile (timers firing, another program writing).
@@ -35,7 +34,6 @@ class ScriptedPrompter : public Prompter {
   std::vector<Shown> shown;
   std::vector<std::chrono::milliseconds> sleeps;
   int doEvents = 0;
-  std::string appFolder = ".";
 
  protected:
   Answer present(const Prompt& prompt) override {
