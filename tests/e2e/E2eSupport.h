@@ -1,0 +1,81 @@
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestDatabase.h"
+#include "tools/Commands.h"
+
+namespace quarn::testing {
+
+namespace fs = std::filesystem;
+
+// The demo experiment laid out as the application finds it: <app>/data holds
+// quarn.mdb, <app>/Input the demand file. The data folder is the test
+// database's folder, so `db` reads what the sessions wrote.
+class DemoFolder {
+ public:
+  DemoFolder() {
+    const fs::path made = fs::path(db.folder()) / "made" / "data";
+    admin::CmdDemo({made.string()});
+    fs::copy_file(made / "quarn.mdb", db.path(), fs::copy_options::overwrite_existing);
+    app = fs::path(db.folder()) / "app";
+    fs::create_directories(app);
+    fs::create_directory_symlink(db.folder(), app / "data");
+    fs::copy(made.parent_path() / "Input", app / "Input");
+  }
+
+  std::string dataDir() const { return (app / "data").string(); }
+  std::string textFile(const std::string& subject) const {
+    return (app / "data" / (subject + ".txt")).string();
+  }
+
+  TestDatabase db;
+  fs::path app;
+};
+
+// `quarngame-admin pilot` on the demo setting, as a process of its own with
+// its output in `outFile`.
+inline pid_t startPilot(const DemoFolder& demo, const std::string& subject,
+                        const std::string& outFile) {
+  const std::string dataDir = demo.dataDir();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, 1);
+    ::dup2(fd, 2);
+    ::execl(QUARN_ADMIN_TOOL, QUARN_ADMIN_TOOL, "pilot", dataDir.c_str(), "Demo", subject.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// The exit code of a finished process, or -signal when a signal ended it.
+inline int waitFor(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline int64_t intOf(const TestRow& row, const char* column) {
+  const CellValue& value = row.at(column);
+  if (const auto* i = std::get_if<int64_t>(&value)) return *i;
+  if (const auto* d = std::get_if<double>(&value)) return static_cast<int64_t>(*d);
+  return 0;  // Null
+}
+
+}  // namespace quarn::testing
