@@ -336,5 +336,54 @@ TEST_F(GameSessionTest, SessionTakenOverElsewhereEndsAtItsNextWeek) {
   EXPECT_EQ(db.count("datPlaying", "Host='lab-9'"), 1);
 }
 
+TEST_F(GameSessionTest, TrialIsRecordedBeforeItsCostIsSaid) {
+  addTrials("Demo", 1, 1);
+  addParticipant("P", "Demo");
+  ASSERT_TRUE(start("P", "Demo"));
+  int recordsAtMessage = -1;
+  prompter.whileOpen = [&](const ScriptedPrompter::Shown& box) {
+    if (box.kind == PromptKind::TrialEnded) recordsAtMessage = db.count("datTrial");
+  };
+  playTrial();
+  EXPECT_EQ(recordsAtMessage, 1);
+}
+
+TEST_F(GameSessionTest, SelfPlayedTrialEndsNamingTheChainsCost) {
+  db.insert("tblBlock", planRow(false, {{"Retailer", "Bot"}, {"numweeks", 2}}));
+  addParticipant("A", "Demo");
+  ASSERT_TRUE(start("A", "Demo"));
+  while (session.phase() == Phase::Animating) session.animationFinished();
+  int64_t sum = 0;
+  for (const RoleState& role : state().chain.roles) sum += role.totalCost;
+  EXPECT_EQ(prompter.last().prompt, "End total cost for all roles is " + decimal(sum) +
+                                        "\r\nPress the Next Trial button to continue");
+  EXPECT_EQ(prompter.last().title, "End Trial");
+}
+
+// A cost equal to the limit passes; the failure is said before the failed
+// trial is recorded.
+TEST_F(GameSessionTest, TrainingFailsOnceTheCostRunsAboveItsLimit) {
+  addTrials("Train", 1, 4);
+  addTraining("Train", {{"CostLimit", 12}});  // the Retailer's stock costs 6 a week
+  addParticipant("T", "Train");
+  ASSERT_TRUE(start("T", "Train"));
+  int32_t costAtFailure = 0;
+  int recordsAtFailure = -1;
+  prompter.whileOpen = [&](const ScriptedPrompter::Shown& box) {
+    if (box.kind != PromptKind::TrainingFailed) return;
+    costAtFailure = state().chain.roles[roleIndex(Role::Retailer)].totalCost;
+    recordsAtFailure = db.count("datTrial");
+  };
+  playWeek();
+  playWeek();
+  EXPECT_EQ(state().chain.roles[roleIndex(Role::Retailer)].totalCost, 12);
+  EXPECT_EQ(session.phase(), Phase::WeekOpen);
+  playWeek();
+  EXPECT_EQ(session.phase(), Phase::RestartPending);
+  EXPECT_GT(costAtFailure, 12);
+  EXPECT_EQ(recordsAtFailure, 0);
+  EXPECT_EQ(prompter.last().prompt, "Training failed.  Cost ran above 12.  Restarting Trial");
+}
+
 }  // namespace
 }  // namespace quarn::testing
