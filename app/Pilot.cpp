@@ -1,25 +1,20 @@
 #include "app/Pilot.h"
 
-#include <QCoreApplication>
-#include <QKeyEvent>
-#include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <memory>
+#include <ostream>
+#include <thread>
 
-#include "app/Startup.h"
 #include "base/Clock.h"
 #include "base/Numbers.h"
 #include "base/Random.h"
 #include "base/Text.h"
 #include "db/DatabaseAccess.h"
-#include "db/SqlCipherStores.h"
-#include "record/modRecord.h"
-#include "session/frmNewUser.h"
-#include "session/frmPause.h"
-#include "ui/DatabaseWaitNotice.h"
+#include "db/OpenDatabase.h"
+#include "game/WeekRecorder.h"
 
 namespace quarn {
 
@@ -28,31 +23,13 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kLargestOrder = 9999;  // what the four-character order box holds
-// Database failures are retried this often in a row before the pilot gives up.
+// Database and text file failures are retried this often in a row before
+// the pilot gives up.
 constexpr int kRetries = 3;
-
-bool StartsWith(const std::string& text, const std::string& head) {
-  return text.compare(0, head.size(), head) == 0;
-}
-
-// Types `text` into `box` key by key, through the box's own key handling.
-void Type(QWidget* box, const QString& text) {
-  for (QChar c : text) {
-    const int key = c.toUpper().unicode();
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
-    QCoreApplication::sendEvent(box, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
-    QCoreApplication::sendEvent(box, &release);
-  }
-}
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 // The application folder, laid out as the application finds it: the data
 // folder below it, named "data".
-std::string AppFolderOf(const std::string& dataDir) {
+std::string appFolderOf(const std::string& dataDir) {
   fs::path data = fs::absolute(dataDir).lexically_normal();
   if (data.filename().empty()) data = data.parent_path();
   if (data.filename() != "data") {
@@ -60,279 +37,281 @@ std::string AppFolderOf(const std::string& dataDir) {
                                            " is not named data: the application reads its "
                                            "database and writes its text files in data/");
   }
-  if (!fs::is_regular_file(data / "quarn.mdb")) {
+  // data/quarn.conf puts the database on a server.
+  if (!fs::is_regular_file(data / kDefaultDatabaseFile) &&
+      !fs::is_regular_file(data / kServerSettingsFile)) {
     throw QuarnError(kErrFileNotFound,
-                     "The file " + (data / "quarn.mdb").string() + " was not found");
+                     "The file " + (data / kDefaultDatabaseFile).string() + " was not found");
   }
   return data.parent_path().string();
 }
 
-// The toolkit of a pilot: the application folder is the data folder's
-// parent, and every end of the application before "Game Over" is a failure.
-class PilotPrompter : public QtPrompter {
+// Whether the login's User ID box takes `subject` as typed: no more than its
+// length (in the box's UTF-16 units) and no control characters.
+bool userIdBoxTakes(const std::string& subject) {
+  int units = 0;
+  for (unsigned char c : subject) {
+    if (c < 0x20 || c == 0x7F) return false;
+    if ((c & 0xC0) != 0x80) units += c >= 0xF0 ? 2 : 1;  // a 4-byte character is a pair
+  }
+  return units <= kSubjectIdLength;
+}
+
+// The Prompter of a pilot: every question goes to the pilot's moderator,
+// waits sleep, and every end of the application before the game is over is
+// a failure.
+class PilotPrompter final : public Prompter {
  public:
-  std::string appFolder;
-  std::string applicationFolder() override { return appFolder; }
+  std::function<Answer(const Prompt&)> moderator;
+  void wait(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
   [[noreturn]] void endApplication(int code) override {
     throw ApplicationEnd(code == 0 ? 1 : code);
+  }
+
+ protected:
+  Answer present(const Prompt& prompt) override { return moderator(prompt); }
+};
+
+// The participant's part on the screen: the questionnaire.
+class PilotView final : public GameView {
+ public:
+  std::string failure;
+  std::optional<Questionnaire> askQuestionnaire(
+      const std::string&, const std::optional<Questionnaire>& previous) override {
+    if (previous) {
+      failure = "the questionnaire did not accept its entries";
+      return std::nullopt;
+    }
+    // Class status and major left blank: the questionnaire answers "Other".
+    return Questionnaire{30, "Female", "Other", "Other"};
   }
 };
 
 // The moderator and the participant of one pilot run.
-class Pilot : public QObject {
+class Pilot {
  public:
   Pilot(const PilotOptions& options, std::ostream& out, std::ostream& err)
-      : options_(options), out_(out), err_(err) {
-    toolkit_.appFolder = AppFolderOf(options.dataDir);
-    toolkit_.answerer = [this](const MessageRequest& box) { return AnswerBox(box); };
-    if (!options_.orders) options_.orders = DemandOrder;
-    QCoreApplication::instance()->installEventFilter(this);
+      : m_options(options), m_out(out), m_err(err), m_appFolder(appFolderOf(options.dataDir)) {
+    if (!m_options.orders) m_options.orders = demandOrder;
+    m_prompter.moderator = [this](const Prompt& prompt) { return answer(prompt); };
+    m_session.setView(&m_view);
   }
-  ~Pilot() override { QCoreApplication::instance()->removeEventFilter(this); }
 
-  PilotReport Run();
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  PilotReport run();
 
  private:
-  Answer AnswerBox(const MessageRequest& box);
-  Answer Retry(const MessageRequest& box, int& count, Answer again, Answer giveUp);
-  [[noreturn]] void Fail(const std::string& reason);
-  void FillLogin(frmLogin& login);
-  void FillQuestionnaire(frmNewUser& questionnaire);
-  void EnterPausePassword(frmPause& pause);
-  void PlayUntilGameOver(frmMain& form);
-  void ReportTrial();
-  int32_t TrialCost() const;
+  Answer answer(const Prompt& prompt);
+  Answer retry(const Prompt& prompt, int& count, Answer again, Answer giveUp,
+               const std::string& what);
+  [[noreturn]] void fail(const std::string& reason);
+  void logIn();
+  void playUntilGameOver();
+  void submitOrder();
+  void enterPausePassword();
+  void reportTrial();
+  std::string trainingFailure() const;
+  int32_t trialCost() const;
+  const GameState& state() const { return m_session.state(); }
 
-  PilotOptions options_;
-  std::ostream& out_;
-  std::ostream& err_;
-  PilotReport report_;
-  std::string failure_;  // why the run ended early, once known
-  int writeRetries_ = 0;
-  int openRetries_ = 0;
+  PilotOptions m_options;
+  std::ostream& m_out;
+  std::ostream& m_err;
+  std::string m_appFolder;
+  PilotReport m_report;
+  std::string m_failure;  // why the run ended early, once known
+  int m_writeRetries = 0;
+  int m_openRetries = 0;
 
-  PilotPrompter toolkit_;
-  SteadyTickCounter ticks_;
-  StandardUniformRandom random_ =
-      options_.seed ? StandardUniformRandom(*options_.seed) : StandardUniformRandom();
-  DatabaseWaitNotice waitNotice_{toolkit_};
-  SqlCipherStores stores_{&waitNotice_};
-  DatabaseAccess db_{stores_, toolkit_, random_};
-  Game game_{Services{toolkit_, ticks_, random_, db_}};
-  std::unique_ptr<Startup> startup_;
+  PilotPrompter m_prompter;
+  SteadyTickCounter m_ticks;
+  StandardUniformRandom m_random =
+      m_options.seed ? StandardUniformRandom(*m_options.seed) : StandardUniformRandom();
+  ChosenStores m_stores;
+  DatabaseAccess m_db{m_stores, m_prompter, m_random};
+  GameSession m_session{
+      GameServices{m_prompter, m_ticks, m_random, SystemWallClock::instance(), m_db, m_appFolder}};
+  PilotView m_view;
 };
 
-void Pilot::Fail(const std::string& reason) {
-  if (failure_.empty()) failure_ = reason;
-  toolkit_.endApplication(1);
+void Pilot::fail(const std::string& reason) {
+  if (m_failure.empty()) m_failure = reason;
+  m_prompter.endApplication(1);
 }
 
-bool Pilot::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Show && watched->isWidgetType()) {
-    // The modal windows are filled in once their loop runs.
-    if (watched->objectName() == "frmLogin") {
-      auto* window = static_cast<frmLogin*>(watched);
-      QTimer::singleShot(0, window, [this, window] { FillLogin(*window); });
-    } else if (watched->objectName() == "frmNewUser") {
-      auto* window = static_cast<frmNewUser*>(watched);
-      QTimer::singleShot(0, window, [this, window] { FillQuestionnaire(*window); });
-    } else if (watched->objectName() == "frmPause") {
-      auto* window = static_cast<frmPause*>(watched);
-      QTimer::singleShot(0, window, [this, window] { EnterPausePassword(*window); });
-    }
-  }
-  return QObject::eventFilter(watched, event);
-}
-
-void Pilot::FillLogin(frmLogin& login) {
-  login.txtSubjectID->clear();
-  Type(login.txtSubjectID, Q(options_.subject));
-  if (login.txtSubjectID->text() != Q(options_.subject)) {
-    failure_ = "the login's User ID box does not take \"" + options_.subject + "\"";
-    login.cmdQuit->click();
-    return;
-  }
-  login.cboSetting->setEditText(Q(options_.setting));
-  login.cmdStart->click();
-  // Still open without an error: the login refused the entry and waits for
-  // another, which a pilot does not have.
-  if (login.isVisible()) {
-    if (failure_.empty()) failure_ = "the login window did not accept the entry";
-    login.cmdQuit->click();
-  }
-}
-
-void Pilot::FillQuestionnaire(frmNewUser& questionnaire) {
-  Type(questionnaire.txtAge, "30");
-  questionnaire.optGender[1]->click();
-  // Class status and major stay blank: the questionnaire stores "Other".
-  questionnaire.cmdOK->click();
-  if (questionnaire.isVisible()) {
-    if (failure_.empty()) failure_ = "the questionnaire did not accept its entries";
-    questionnaire.cmdCancel->click();
-  }
-}
-
-void Pilot::EnterPausePassword(frmPause& pause) {
-  const PauseSchedule& schedule = game_.pauses;
-  const size_t next = static_cast<size_t>(schedule.nextPause);
-  if (next < schedule.pauses.size()) Type(pause.txtPassword, Q(schedule.pauses[next].password));
-  pause.cmdContinue->click();
-  if (pause.isVisible()) {
-    // No way on without the password: leave the pause, and the run fails
-    // once the press that showed it returns.
-    failure_ = "the pause did not take its password";
-    pause.done(QDialog::Rejected);
-    return;
-  }
-  out_ << "Pause after trial " << game_.plan.currentTrial + 1 << ": password entered" << std::endl;
-}
-
-Answer Pilot::Retry(const MessageRequest& box, int& count, Answer again, Answer giveUp) {
-  err_ << "pilot: " << box.title << ": " << box.prompt << std::endl;
+Answer Pilot::retry(const Prompt& prompt, int& count, Answer again, Answer giveUp,
+                    const std::string& what) {
+  const std::string title = shownTitle(prompt), text = shownText(prompt);
+  m_err << "pilot: " << title << ": " << text << std::endl;
   if (++count <= kRetries) return again;
-  // The box that asked tells what failed: the text file has a title of its own.
-  const std::string what = box.title == kTextOutputTitle ? "the text file could not be written"
-                                                         : "the database still failed";
-  failure_ =
-      what + " after " + std::to_string(kRetries) + " retries (" + box.title + "): " + box.prompt;
+  m_failure = what + " after " + std::to_string(kRetries) + " retries (" + title + "): " + text;
   return giveUp;
 }
 
-Answer Pilot::AnswerBox(const MessageRequest& box) {
-  report_.boxes.push_back(box);
-  const std::string& prompt = box.prompt;
-
-  if (box.style == PromptStyle::AbortRetryIgnore) {
-    return Retry(box, writeRetries_, Answer::Retry, Answer::Abort);
+Answer Pilot::answer(const Prompt& prompt) {
+  m_report.prompts.push_back(prompt);
+  const std::string& subject = m_options.subject;
+  switch (prompt.kind) {
+    case PromptKind::TextWriteFailed:
+      return retry(prompt, m_writeRetries, Answer::Retry, Answer::Abort,
+                   "the text file could not be written");
+    case PromptKind::DatabaseWriteFailed:
+      return retry(prompt, m_writeRetries, Answer::Retry, Answer::Abort,
+                   "the database still failed");
+    case PromptKind::DatabaseRetry:
+      return retry(prompt, m_openRetries, Answer::Yes, Answer::No, "the database still failed");
+    case PromptKind::RegisterNewUser:
+      m_out << "Registering " << subject << " as a new participant" << std::endl;
+      return Answer::Yes;
+    case PromptKind::Resume:
+      m_out << "Resuming " << subject << " at trial " << state().plan.currentTrial + 1 << std::endl;
+      return Answer::Yes;
+    case PromptKind::TrainingFailed:
+      m_out << "Training trial " << state().training.recordedTrial << ": failed after "
+            << state().chain.currentWeek - 1 << " week(s) (" << trainingFailure()
+            << "), played again" << std::endl;
+      return Answer::Ok;
+    case PromptKind::NoTrialLeft:
+      fail(subject + " has already played every trial of " + m_options.setting);
+    case PromptKind::InvalidSetting:
+    case PromptKind::SettingBreaksTextLines:
+    case PromptKind::SubjectIdRefused:
+    case PromptKind::TakeOver:
+    case PromptKind::CompletedAll:
+    case PromptKind::RegistrationFailed:
+      fail("the login refused: " + shownText(prompt));
+    case PromptKind::TrainingIntro:
+    case PromptKind::TrainingConstraints:
+    case PromptKind::TrainingComplete:
+    case PromptKind::TrialEnded:
+    case PromptKind::GameOver:
+      return Answer::Ok;
+    default:
+      m_err << "pilot: " << shownTitle(prompt) << ": " << shownText(prompt) << std::endl;
+      if (prompt.style == PromptStyle::Ok || prompt.style == PromptStyle::OkWarning) {
+        return Answer::Ok;
+      }
+      return Answer::No;
   }
-  if (box.kind == PromptKind::DatabaseRetry) {
-    return Retry(box, openRetries_, Answer::Yes, Answer::No);
-  }
-  if (StartsWith(prompt, "User ID not found.")) {
-    out_ << "Registering " << options_.subject << " as a new participant" << std::endl;
-    return Answer::Yes;
-  }
-  if (box.title == "Resume") {
-    out_ << "Resuming " << options_.subject << " at trial " << game_.plan.currentTrial + 1
-         << std::endl;
-    return Answer::Yes;
-  }
-  if (StartsWith(prompt, "Training failed.  ")) {
-    std::string reason = prompt.substr(18);
-    reason = reason.substr(0, reason.find(".  "));
-    out_ << "Training trial " << game_.training.recordedTrial << ": failed after "
-         << game_.chain.currentWeek - 1 << " week(s) (" << reason << "), played again" << std::endl;
-    return Answer::Ok;
-  }
-  if (StartsWith(prompt, "Subject has already completed all trials")) {
-    Fail(options_.subject + " has already played every trial of " + options_.setting);
-  }
-  if (box.title == "Login" || prompt == "Need to choose a valid setting" ||
-      StartsWith(prompt, "The participant could not be registered")) {
-    Fail("the login refused: " + prompt);
-  }
-  const bool expected = box.title == "End Trial" || box.title == "Training Constraints" ||
-                        box.title == "Training Complete" ||
-                        StartsWith(prompt, "First, we will have some training trials") ||
-                        StartsWith(prompt, "Total cost sum over all ");
-  if (!expected) err_ << "pilot: " << box.title << ": " << prompt << std::endl;
-  if (box.style == PromptStyle::Ok || box.style == PromptStyle::OkWarning) return Answer::Ok;
-  return Answer::No;
 }
 
-int32_t Pilot::TrialCost() const {
-  const TrialPlan& trial = game_.plan.current();
-  if (trial.participantRole >= 0 && trial.participantRole < kRoleCount) {
-    return game_.chain.roles[static_cast<size_t>(trial.participantRole)].totalCost;
+// Why the running training trial failed, as its message says.
+std::string Pilot::trainingFailure() const {
+  const int16_t role = state().plan.current().participantRole;
+  return trainingLimitBroken(state().training, state().chain.roles[static_cast<size_t>(role)]);
+}
+
+int32_t Pilot::trialCost() const {
+  const TrialPlan& trial = state().plan.current();
+  if (hasParticipant(trial.participantRole)) {
+    return state().chain.roles[static_cast<size_t>(trial.participantRole)].totalCost;
   }
   int64_t sum = 0;
-  for (const RoleState& role : game_.chain.roles) sum += role.totalCost;
+  for (const RoleState& role : state().chain.roles) sum += role.totalCost;
   return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
 }
 
-void Pilot::ReportTrial() {
-  const TrialPlan& trial = game_.plan.current();
-  if (game_.training.active) {
-    out_ << "Training trial " << game_.training.recordedTrial;
+void Pilot::reportTrial() {
+  const TrialPlan& trial = state().plan.current();
+  if (state().training.active) {
+    m_out << "Training trial " << state().training.recordedTrial;
   } else {
-    out_ << "Trial " << game_.plan.currentTrial + 1 << " of " << game_.plan.trialCount();
+    m_out << "Trial " << state().plan.currentTrial + 1 << " of " << state().plan.trialCount();
   }
-  out_ << " (Delay " << trial.delay << ", " << trial.weeks << " weeks): cost " << TrialCost()
-       << std::endl;
+  m_out << " (Delay " << trial.delay << ", " << trial.weeks << " weeks): cost " << trialCost()
+        << std::endl;
 }
 
-void Pilot::PlayUntilGameOver(frmMain& form) {
+void Pilot::logIn() {
+  if (!userIdBoxTakes(m_options.subject)) {
+    fail("the login's User ID box does not take \"" + m_options.subject + "\"");
+  }
+  m_session.openDatabase("quarn.mdb");
+  if (m_session.logIn({m_options.subject, m_options.setting}) != LoginResult::LoggedIn) {
+    fail(m_view.failure.empty() ? "the login window did not accept the entry" : m_view.failure);
+  }
+  if (!m_session.startGame()) fail("the game did not start");
+}
+
+void Pilot::enterPausePassword() {
+  const PauseSchedule& schedule = state().pauses;
+  const size_t next = static_cast<size_t>(schedule.nextPause);
+  const std::string password = next < schedule.pauses.size() ? schedule.pauses[next].password : "";
+  const int finished = state().plan.currentTrial + 1;
+  if (!m_session.answerPause(password)) fail("the pause did not take its password");
+  m_out << "Pause after trial " << finished << ": password entered" << std::endl;
+}
+
+// The participant's wait: from the order to the week computed and stored.
+void Pilot::submitOrder() {
+  const int order = std::clamp(m_options.orders(m_session), 0, kLargestOrder);
+  const auto start = std::chrono::steady_clock::now();
+  m_session.submitOrder(order);
+  m_report.weekMilliseconds.push_back(
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+}
+
+void Pilot::playUntilGameOver() {
   for (;;) {
-    if (!failure_.empty()) Fail(failure_);
-    if (form.tmrAnimation->isActive()) {
-      // The animation's ticks, without waiting for the timer.
-      form.tmrAnimation_Timer();
-      continue;
+    if (!m_failure.empty()) fail(m_failure);
+    switch (m_session.phase()) {
+      case Phase::Animating:
+        m_session.animationFinished();
+        break;
+      case Phase::RestartPending:
+        m_session.runPendingRestart();
+        break;
+      case Phase::TrialOver:
+        reportTrial();
+        m_session.nextTrial();
+        break;
+      case Phase::Paused:
+        enterPausePassword();
+        break;
+      case Phase::WeekOpen:
+        m_writeRetries = 0;
+        m_openRetries = 0;
+        submitOrder();
+        break;
+      case Phase::GameOver:
+        return;
+      default:
+        fail("the main window waits for nothing a participant can do");
     }
-    if (form.RestartPending()) {
-      // A failed training trial starts again from the event loop.
-      QCoreApplication::processEvents();
-      continue;
-    }
-    const QString caption = form.cmdOrder->text();
-    if (caption == "Game Over") return;
-    if (caption == "Next Trial") {
-      ReportTrial();
-      form.cmdOrder->click();
-      continue;
-    }
-    if (!form.txtOrder->isEnabled()) Fail("the main window waits for nothing a participant can do");
-
-    const int order = std::clamp(options_.orders(game_), 0, kLargestOrder);
-    const QString digits = QString::number(order);
-    form.txtOrder->clear();
-    Type(form.txtOrder, digits);
-    if (form.txtOrder->text() != digits || !form.cmdOrder->isEnabled()) {
-      Fail("the order box did not take the order " + digits.toStdString());
-    }
-    writeRetries_ = 0;
-    openRetries_ = 0;
-    form.cmdOrder->click();
   }
 }
 
-PilotReport Pilot::Run() {
+PilotReport Pilot::run() {
   try {
-    startup_ = std::make_unique<Startup>(game_);
-    startup_->splashTime = std::chrono::milliseconds(0);
-    startup_->Form_Load();
-    PlayUntilGameOver(startup_->form);
-    ReleaseMark(game_);
-    out_ << "Game over: total cost sum over all " << game_.plan.trialCount()
-         << " completed trial(s) is " << game_.CostSum << std::endl;
-    report_.exitCode = 0;
+    logIn();
+    playUntilGameOver();
+    m_session.endSession();
+    m_out << "Game over: total cost sum over all " << state().plan.trialCount()
+          << " completed trial(s) is " << state().costSum << std::endl;
+    m_report.exitCode = 0;
   } catch (const ApplicationEnd&) {
-    err_ << "pilot: the session ended before Game Over"
-         << (failure_.empty() ? std::string() : ": " + failure_) << std::endl;
-    report_.exitCode = 1;
+    m_err << "pilot: the session ended before Game Over"
+          << (m_failure.empty() ? std::string() : ": " + m_failure) << std::endl;
+    m_report.exitCode = 1;
   } catch (const QuarnError& error) {
-    err_ << "pilot: error " << error.number() << ": " << error.description() << std::endl;
-    report_.exitCode = 1;
+    m_err << "pilot: error " << error.number() << ": " << error.description() << std::endl;
+    m_report.exitCode = 1;
   }
-  return report_;
+  return m_report;
 }
 
 }  // namespace
 
-int DemandOrder(const Game& game) {
-  const int16_t role = game.plan.current().participantRole;
-  if (role < 0 || role >= kRoleCount) return 0;
-  const int32_t demand = game.chain.roles[static_cast<size_t>(role)].demand;
+int demandOrder(const GameSession& session) {
+  const GameState& state = session.state();
+  const int16_t role = state.plan.current().participantRole;
+  if (!hasParticipant(role)) return 0;
+  const int32_t demand = state.chain.roles[static_cast<size_t>(role)].demand;
   return std::clamp<int32_t>(demand, 0, kLargestOrder);
 }
 
-OrderSource OrdersFromList(std::vector<int16_t> orders) {
+OrderSource ordersFromList(std::vector<int16_t> orders) {
   auto played = std::make_shared<size_t>(0);
-  return [orders = std::move(orders), played](const Game&) -> int {
+  return [orders = std::move(orders), played](const GameSession&) -> int {
     if (orders.empty()) return 0;
     const size_t index = std::min(*played, orders.size() - 1);
     ++*played;
@@ -340,7 +319,7 @@ OrderSource OrdersFromList(std::vector<int16_t> orders) {
   };
 }
 
-std::vector<int16_t> ReadOrdersFile(const std::string& path) {
+std::vector<int16_t> readOrdersFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw QuarnError(kErrFileNotFound, "The orders file " + path + " cannot be read");
   std::vector<int16_t> orders;
@@ -362,36 +341,14 @@ std::vector<int16_t> ReadOrdersFile(const std::string& path) {
   return orders;
 }
 
-PilotReport RunPilot(const PilotOptions& options, std::ostream& out, std::ostream& err) {
+PilotReport runPilot(const PilotOptions& options, std::ostream& out, std::ostream& err) {
   try {
     Pilot pilot(options, out, err);
-    return pilot.Run();
+    return pilot.run();
   } catch (const QuarnError& error) {
     err << "pilot: error " << error.number() << ": " << error.description() << std::endl;
     return PilotReport{};
   }
-}
-
-int RunPilotApplication(const PilotOptions& options) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // The offscreen platform's notes (no window manager hints, no runtime
-  // folder) would bury the progress; only real failures are let through.
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) {
-      std::cerr << "Qt: " << message.toStdString() << std::endl;
-    }
-  });
-  static int argc = 1;
-  static char name[] = "quarngame-admin";
-  static char* argv[] = {name, nullptr};
-  // Reports of failures inside Qt's event dispatch go to standard error.
-  QtPrompter reports;
-  reports.answerer = [](const MessageRequest& box) {
-    std::cerr << "pilot: " << box.title << ": " << box.prompt << std::endl;
-    return Answer::Ok;
-  };
-  QuarnApplication app(argc, argv, reports);
-  return RunPilot(options, std::cout, std::cerr).exitCode;
 }
 
 }  // namespace quarn

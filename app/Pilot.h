@@ -7,49 +7,50 @@
 #include <string>
 #include <vector>
 
-#include "record/Game.h"
-#include "ui/QtPrompter.h"
+#include "base/Prompter.h"
+#include "game/GameSession.h"
 
 namespace quarn {
 
-// A pilot plays a whole setting through the application's own windows, with
-// a moderator who answers every message box and a participant who types the
-// orders. A researcher runs it to try a plan before inviting participants.
+// A pilot plays a whole setting through the game's own moves, with a
+// moderator who answers every question by its kind and a participant who
+// makes the orders; no window is shown. A researcher runs it to try a plan
+// before inviting participants.
 
-// The order the participant types in the week the game is in (0..9999).
-using OrderSource = std::function<int(const Game&)>;
+// The order the participant makes in the week the game is in (0..9999).
+using OrderSource = std::function<int(const GameSession&)>;
 
 // Orders the participant's stage what it was asked for this week (its
 // Demand), within what the order box can hold.
-int DemandOrder(const Game& game);
+int demandOrder(const GameSession& session);
 
 // Orders from a list, one per week played; the last one is repeated once the
 // list runs out.
-OrderSource OrdersFromList(std::vector<int16_t> orders);
+OrderSource ordersFromList(std::vector<int16_t> orders);
 
 // Reads an orders file: one whole number 0..9999 a line; blank lines are
 // skipped. Anything else is refused with a QuarnError naming the line.
-std::vector<int16_t> ReadOrdersFile(const std::string& path);
+std::vector<int16_t> readOrdersFile(const std::string& path);
 
 struct PilotOptions {
   std::string dataDir;  // the application's data folder; its parent is the application folder
   std::string setting;
   std::string subject;
-  OrderSource orders;  // empty: DemandOrder
+  OrderSource orders;  // empty: demandOrder
   // Makes the noise of simulated players and forecasts repeatable.
   std::optional<uint32_t> seed;
 };
 
 struct PilotReport {
-  int exitCode = 1;                   // 0 once the game is over
-  std::vector<MessageRequest> boxes;  // every message box, in order
+  int exitCode = 1;             // 0 once the game is over
+  std::vector<Prompt> prompts;  // every question asked, in order
+  // How long each week played took from the order to the week computed and
+  // stored, in milliseconds, in order.
+  std::vector<double> weekMilliseconds;
 };
 
-// Plays the setting in the running QApplication, from the login to "Game
-// Over". Progress goes to `out`, failures to `err`.
-PilotReport RunPilot(const PilotOptions& options, std::ostream& out, std::ostream& err);
-
-// The same as a process of its own: makes the (offscreen) application first.
-int RunPilotApplication(const PilotOptions& options);
+// Plays the setting from the login to the end of the game. Progress goes to
+// `out`, failures to `err`.
+PilotReport runPilot(const PilotOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace quarn

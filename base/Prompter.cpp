@@ -18,4 +18,19 @@ void Prompter::endApplication(int code) {
   throw ApplicationEnd(code);
 }
 
+std::string shownTitle(const Prompt& prompt) {
+  return prompt.title.empty() ? std::string(kAppTitle) : prompt.title;
+}
+
+std::string shownText(const Prompt& prompt) {
+  const std::string& text = prompt.text;
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    shown += text[i];
+  }
+  return shown;
+}
+
 }  // namespace quarn

@@ -22,11 +22,38 @@ enum class Answer : int16_t { Ok = 1, Abort = 3, Retry = 4, Ignore = 5, Yes = 6,
 // What a question is about, so that code answering in a person's place (the
 // pilot, tests) can tell the questions apart without reading their text.
 enum class PromptKind {
-  Message,              // anything not named below
+  Message,  // anything not named below
+  Error,    // a failure the application ends on: "Error <number>: ..."
+  // The database.
   DatabaseOutdated,     // the file lacks a table or column: the application ends
   DatabaseRetry,        // a database use keeps failing: retry or quit
   DatabaseWriteFailed,  // a result row could not be stored: abort, retry or ignore
   DatabaseNotStored,    // what a quit over a failed write leaves unstored
+  // The participant's text file.
+  TextWriteFailed,  // a week's line could not be written: abort, retry or ignore
+  TextNotWritten,   // what an abort over the text file leaves unwritten
+  // The login.
+  InvalidSetting,           // the setting is not one of the file's
+  SettingBreaksTextLines,   // the setting's name would break the text file's lines
+  SubjectIdRefused,         // the User ID cannot name a text file
+  PlanRefused,              // the setting's plan has a fault: the application ends
+  RegisterNewUser,          // an unknown User ID: register it?
+  QuestionnaireIncomplete,  // gender or age missing
+  RegistrationFailed,       // the questionnaire's row could not be stored
+  TakeOver,                 // the User ID plays at another workstation: take it over?
+  CompletedAll,             // the participant has played every trial
+  Resume,                   // a known User ID: continue at the next trial?
+  // The game.
+  TrainingIntro,        // training trials come first
+  TrainingConstraints,  // the limits a training trial must keep
+  TrainingFailed,       // a limit was broken: the trial is played again
+  TrainingComplete,     // the experiment begins
+  NoTrialLeft,          // no trial left to start: log in again
+  TrialEnded,           // the trial's end cost
+  GameOver,             // the cost sum over all trials
+  IncorrectPassword,    // the skip-training password was wrong
+  ConfirmExit,          // closing the window: exit?
+  TakenOverElsewhere,   // another workstation took the participant over: the end
 };
 
 struct Prompt {
@@ -58,10 +85,6 @@ class Prompter {
   // Waits without busying the processor.
   virtual void wait(std::chrono::milliseconds duration) = 0;
 
-  // The folder that holds the application's executable, without a trailing
-  // slash.
-  virtual std::string applicationFolder() = 0;
-
   // Whether a modal window of the session is open (a question, the pause,
   // the wait for a locked database). The game stands still meanwhile: the
   // animation does not tick and no week is played, so that nothing changes
@@ -91,5 +114,10 @@ class Prompter {
 
 // The application's title, shown on questions that have none of their own.
 inline constexpr const char* kAppTitle = "Quarn Game";
+
+// The title a prompt is shown under: its own, or else the application's.
+std::string shownTitle(const Prompt& prompt);
+// The text a prompt shows, its "\r\n" line breaks as "\n".
+std::string shownText(const Prompt& prompt);
 
 }  // namespace quarn

@@ -58,6 +58,10 @@ class DatabaseAccess {
 
   // Where the database is (a file's path); the login sets it.
   void setLocation(const std::string& location) { m_stores.setLocation(location); }
+  // The database the login's "Setup File" box names (see Stores::choose).
+  void useDatabase(const std::string& dataFolder, const std::string& setupText) {
+    m_stores.choose(dataFolder, setupText);
+  }
   std::string location() const { return m_stores.location(); }
   Stores& stores() { return m_stores; }
 

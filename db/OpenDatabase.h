@@ -35,7 +35,7 @@ class ChosenStores final : public Stores {
 
   // Uses the database `chooseDatabase` picks; the same choice again keeps
   // the open stores (and their connections).
-  void choose(const std::string& dataFolder, const std::string& setupText);
+  void choose(const std::string& dataFolder, const std::string& setupText) override;
   void choose(const DatabaseChoice& choice);
   const DatabaseChoice& choice() const { return m_choice; }
 

@@ -20,6 +20,12 @@ class Stores {
   // Where the database is (a file's path), as messages name it.
   virtual std::string location() const = 0;
   virtual void setLocation(const std::string& location) = 0;
+  // Uses the database that the login's "Setup File" box names. Stores of
+  // one engine take the box as a file in `dataFolder`; ChosenStores (in
+  // db/OpenDatabase.h) may choose a server (see chooseDatabase).
+  virtual void choose(const std::string& dataFolder, const std::string& setupText) {
+    setLocation(dataFolder + "/" + setupText);
+  }
 };
 
 }  // namespace quarn

@@ -19,7 +19,6 @@ namespace {
 class ConsolePrompter : public Prompter {
  public:
   void wait(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
-  std::string applicationFolder() override { return "."; }
 
  protected:
   Answer present(const Prompt& prompt) override {

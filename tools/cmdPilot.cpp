@@ -1,4 +1,7 @@
 #include <charconv>
+#include <fstream>
+#include <iostream>
+#include <stdexcept>
 
 #include "app/Pilot.h"
 #include "tools/Commands.h"
@@ -8,7 +11,8 @@ namespace quarn::admin {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quarngame-admin pilot DATADIR SETTING SUBJECT [--orders FILE] [--seed N]";
+    "usage: quarngame-admin pilot DATADIR SETTING SUBJECT [--orders FILE] [--seed N] "
+    "[--week-times FILE]";
 
 uint32_t SeedOf(const std::string& text) {
   uint32_t seed = 0;
@@ -19,21 +23,33 @@ uint32_t SeedOf(const std::string& text) {
   return seed;
 }
 
+// One line per week played: how long it took, in milliseconds.
+void writeWeekTimes(const std::string& path, const std::vector<double>& milliseconds) {
+  std::ofstream out(path);
+  for (double ms : milliseconds) out << ms << "\n";
+  if (!out) throw std::runtime_error("the file " + path + " cannot be written");
+}
+
 }  // namespace
 
 int cmdPilot(const std::vector<std::string>& args) {
   if (args.size() < 3 || args.size() % 2 == 0) throw UsageError(kUsage);
   PilotOptions options{args[0], args[1], args[2], {}, {}};
+  std::string weekTimes;
   for (size_t i = 3; i < args.size(); i += 2) {
     if (args[i] == "--orders") {
-      options.orders = OrdersFromList(ReadOrdersFile(args[i + 1]));
+      options.orders = ordersFromList(readOrdersFile(args[i + 1]));
     } else if (args[i] == "--seed") {
       options.seed = SeedOf(args[i + 1]);
+    } else if (args[i] == "--week-times") {
+      weekTimes = args[i + 1];
     } else {
       throw UsageError(kUsage);
     }
   }
-  return RunPilotApplication(options);
+  const PilotReport report = runPilot(options, std::cout, std::cerr);
+  if (!weekTimes.empty()) writeWeekTimes(weekTimes, report.weekMilliseconds);
+  return report.exitCode;
 }
 
 }  // namespace quarn::admin

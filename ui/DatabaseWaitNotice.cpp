@@ -21,10 +21,10 @@ constexpr auto kSameWait = 2s;
 
 }  // namespace
 
-DatabaseWaitNotice::DatabaseWaitNotice(Prompter& toolkit) : toolkit_(toolkit) {
-  hideTimer_.setSingleShot(true);
-  QObject::connect(&hideTimer_, &QTimer::timeout, [this] {
-    if (window_) window_->hide();
+DatabaseWaitNotice::DatabaseWaitNotice(Prompter& prompter) : m_prompter(prompter) {
+  m_hideTimer.setSingleShot(true);
+  QObject::connect(&m_hideTimer, &QTimer::timeout, [this] {
+    if (m_window) m_window->hide();
   });
 }
 
@@ -32,34 +32,35 @@ DatabaseWaitNotice::~DatabaseWaitNotice() = default;
 
 void DatabaseWaitNotice::wait(std::chrono::milliseconds waitedSoFar) {
   const Clock::time_point now = Clock::now();
-  if (lastWait_ == Clock::time_point{} || now - lastWait_ > kSameWait) since_ = now - waitedSoFar;
-  lastWait_ = now;
-  if (now - since_ >= kShowAfter) Show(now - since_);
-  hideTimer_.start(std::chrono::duration_cast<std::chrono::milliseconds>(kHideAfter));
+  if (m_lastWait == Clock::time_point{} || now - m_lastWait > kSameWait)
+    m_since = now - waitedSoFar;
+  m_lastWait = now;
+  if (now - m_since >= kShowAfter) show(now - m_since);
+  m_hideTimer.start(std::chrono::duration_cast<std::chrono::milliseconds>(kHideAfter));
 
-  Prompter::ModalScope waiting(toolkit_);
+  Prompter::ModalScope waiting(m_prompter);
   QEventLoop loop;
   QTimer::singleShot(kStep, &loop, &QEventLoop::quit);
   loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-void DatabaseWaitNotice::Show(Clock::duration waited) {
-  if (!window_) {
-    window_ = std::make_unique<QDialog>();
-    window_->setObjectName("frmWaiting");
-    window_->setWindowTitle(kAppTitle);
-    window_->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    window_->setWindowModality(Qt::ApplicationModal);
-    label_ = new QLabel(window_.get());
-    label_->setObjectName("lblWaiting");
-    label_->setMinimumWidth(280);
-    label_->setAlignment(Qt::AlignCenter);
-    auto* layout = new QVBoxLayout(window_.get());
-    layout->addWidget(label_);
+void DatabaseWaitNotice::show(Clock::duration waited) {
+  if (!m_window) {
+    m_window = std::make_unique<QDialog>();
+    m_window->setObjectName("frmWaiting");
+    m_window->setWindowTitle(kAppTitle);
+    m_window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    m_window->setWindowModality(Qt::ApplicationModal);
+    m_label = new QLabel(m_window.get());
+    m_label->setObjectName("lblWaiting");
+    m_label->setMinimumWidth(280);
+    m_label->setAlignment(Qt::AlignCenter);
+    auto* layout = new QVBoxLayout(m_window.get());
+    layout->addWidget(m_label);
   }
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
-  label_->setText(QString("Waiting for the database... %1 s").arg(seconds));
-  if (!window_->isVisible()) window_->show();
+  m_label->setText(QString("Waiting for the database... %1 s").arg(seconds));
+  if (!m_window->isVisible()) m_window->show();
 }
 
 }  // namespace quarn

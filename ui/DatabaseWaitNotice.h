@@ -19,24 +19,24 @@ namespace quarn {
 // the waits stop.
 class DatabaseWaitNotice : public BusyWaiter {
  public:
-  explicit DatabaseWaitNotice(Prompter& toolkit);
+  explicit DatabaseWaitNotice(Prompter& prompter);
   ~DatabaseWaitNotice() override;
 
   void wait(std::chrono::milliseconds waitedSoFar) override;
 
   // The notice ("frmWaiting", its text in "lblWaiting"); made at the first
   // wait that lasts.
-  QDialog* Window() const { return window_.get(); }
+  QDialog* window() const { return m_window.get(); }
 
  private:
-  void Show(std::chrono::steady_clock::duration waited);
+  void show(std::chrono::steady_clock::duration waited);
 
-  Prompter& toolkit_;
-  std::unique_ptr<QDialog> window_;
-  QLabel* label_ = nullptr;
-  QTimer hideTimer_;
-  std::chrono::steady_clock::time_point since_;
-  std::chrono::steady_clock::time_point lastWait_;
+  Prompter& m_prompter;
+  std::unique_ptr<QDialog> m_window;
+  QLabel* m_label = nullptr;
+  QTimer m_hideTimer;
+  std::chrono::steady_clock::time_point m_since;
+  std::chrono::steady_clock::time_point m_lastWait;
 };
 
 }  // namespace quarn

@@ -18,31 +18,31 @@ const QColor kCrate(0xc9, 0x9a, 0x5b);
 const QColor kGround(0x9a, 0xa8, 0x8e);
 
 // Draws in a 100 x 60 design box, scaled and centred into `area`.
-void FitDesignBox(QPainter& p, const QRectF& area, double w = 100, double h = 60) {
+void fitDesignBox(QPainter& p, const QRectF& area, double w = 100, double h = 60) {
   const double scale = std::min(area.width() / w, area.height() / h);
   p.translate(area.center().x() - w * scale / 2, area.center().y() - h * scale / 2);
   p.scale(scale, scale);
 }
 
-void Pen(QPainter& p, const QColor& color = kOutline, double width = 1.2) {
+void usePen(QPainter& p, const QColor& color = kOutline, double width = 1.2) {
   p.setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 }
 
-void Ground(QPainter& p) {
-  Pen(p, kGround, 1.5);
+void drawGround(QPainter& p) {
+  usePen(p, kGround, 1.5);
   p.drawLine(QPointF(2, 56), QPointF(98, 56));
 }
 
-void Window(QPainter& p, double x, double y, double w, double h) {
-  Pen(p);
+void drawWindow(QPainter& p, double x, double y, double w, double h) {
+  usePen(p);
   p.setBrush(kGlass);
   p.drawRect(QRectF(x, y, w, h));
 }
 
-void DrawFactory(QPainter& p) {
-  Ground(p);
+void drawFactory(QPainter& p) {
+  drawGround(p);
   // Chimney and smoke.
-  Pen(p);
+  usePen(p);
   p.setBrush(kBrick);
   p.drawRect(QRectF(74, 8, 8, 26));
   p.setPen(Qt::NoPen);
@@ -61,22 +61,22 @@ void DrawFactory(QPainter& p) {
   hall.lineTo(90, 28);
   hall.lineTo(90, 56);
   hall.closeSubpath();
-  Pen(p);
+  usePen(p);
   p.setBrush(kWall);
   p.drawPath(hall);
   // Roof glazing on the steep faces.
-  Pen(p, kRoof, 2);
+  usePen(p, kRoof, 2);
   for (int i = 0; i < 3; ++i) p.drawLine(QPointF(32 + i * 22, 19), QPointF(32 + i * 22, 27));
-  for (int i = 0; i < 4; ++i) Window(p, 15 + i * 14, 35, 8, 7);
+  for (int i = 0; i < 4; ++i) drawWindow(p, 15 + i * 14, 35, 8, 7);
   // Gate.
-  Pen(p);
+  usePen(p);
   p.setBrush(kRoof);
   p.drawRect(QRectF(72, 40, 12, 16));
 }
 
-void DrawDistributor(QPainter& p) {
-  Ground(p);
-  Pen(p);
+void drawDistributor(QPainter& p) {
+  drawGround(p);
+  usePen(p);
   p.setBrush(kWall);
   p.drawRect(QRectF(6, 22, 88, 34));
   p.setBrush(kTeal);
@@ -84,29 +84,29 @@ void DrawDistributor(QPainter& p) {
   // Three loading docks with roll-up doors.
   for (int i = 0; i < 3; ++i) {
     const double x = 14 + i * 26;
-    Pen(p);
+    usePen(p);
     p.setBrush(QColor(0xd4, 0xdb, 0xe1));
     p.drawRect(QRectF(x, 34, 18, 22));
-    Pen(p, QColor(0x9a, 0xa6, 0xb1), 0.8);
+    usePen(p, QColor(0x9a, 0xa6, 0xb1), 0.8);
     for (double y = 38; y < 56; y += 4) p.drawLine(QPointF(x + 1, y), QPointF(x + 17, y));
   }
   // Sign board.
-  Pen(p);
+  usePen(p);
   p.setBrush(kSand);
   p.drawRoundedRect(QRectF(36, 25, 28, 6), 1.5, 1.5);
 }
 
-void Box(QPainter& p, double x, double y, double s) {
-  Pen(p);
+void drawBox(QPainter& p, double x, double y, double s) {
+  usePen(p);
   p.setBrush(kCrate);
   p.drawRect(QRectF(x, y, s, s));
-  Pen(p, QColor(0x8e, 0x66, 0x38), 0.8);
+  usePen(p, QColor(0x8e, 0x66, 0x38), 0.8);
   p.drawLine(QPointF(x, y), QPointF(x + s, y + s));
   p.drawLine(QPointF(x + s, y), QPointF(x, y + s));
 }
 
-void DrawWholesaler(QPainter& p) {
-  Ground(p);
+void drawWholesaler(QPainter& p) {
+  drawGround(p);
   QPainterPath shed;
   shed.moveTo(8, 56);
   shed.lineTo(8, 28);
@@ -114,27 +114,27 @@ void DrawWholesaler(QPainter& p) {
   shed.lineTo(68, 28);
   shed.lineTo(68, 56);
   shed.closeSubpath();
-  Pen(p);
+  usePen(p);
   p.setBrush(kWall);
   p.drawPath(shed);
-  Pen(p, kRoof, 3);
+  usePen(p, kRoof, 3);
   p.drawLine(QPointF(6, 29), QPointF(38, 12));
   p.drawLine(QPointF(38, 12), QPointF(70, 29));
   // Big sliding door.
-  Pen(p);
+  usePen(p);
   p.setBrush(kRoof);
   p.drawRect(QRectF(24, 34, 28, 22));
-  Pen(p, kWall, 1);
+  usePen(p, kWall, 1);
   p.drawLine(QPointF(38, 35), QPointF(38, 56));
   // Stacked crates outside.
-  Box(p, 72, 44, 12);
-  Box(p, 85, 44, 12);
-  Box(p, 78.5, 32, 12);
+  drawBox(p, 72, 44, 12);
+  drawBox(p, 85, 44, 12);
+  drawBox(p, 78.5, 32, 12);
 }
 
-void DrawRetailer(QPainter& p) {
-  Ground(p);
-  Pen(p);
+void drawRetailer(QPainter& p) {
+  drawGround(p);
+  usePen(p);
   p.setBrush(kWall);
   p.drawRect(QRectF(14, 20, 72, 36));
   p.setBrush(kRoof);
@@ -148,12 +148,12 @@ void DrawRetailer(QPainter& p) {
     stripe.lineTo(x + 9.5, 26);
     stripe.arcTo(QRectF(x, 23, 9.5, 6), 0, -180);
     stripe.closeSubpath();
-    Pen(p);
+    usePen(p);
     p.setBrush(i % 2 == 0 ? kBrick : QColor(0xf7, 0xf3, 0xea));
     p.drawPath(stripe);
   }
   // Display window with goods, and the door.
-  Window(p, 20, 32, 36, 18);
+  drawWindow(p, 20, 32, 36, 18);
   p.setPen(Qt::NoPen);
   p.setBrush(kSand);
   p.drawRect(QRectF(24, 42, 7, 8));
@@ -161,15 +161,15 @@ void DrawRetailer(QPainter& p) {
   p.drawRect(QRectF(33, 38, 6, 12));
   p.setBrush(kBrick);
   p.drawEllipse(QRectF(42, 43, 8, 7));
-  Pen(p);
+  usePen(p);
   p.setBrush(kTeal);
   p.drawRect(QRectF(64, 34, 14, 22));
   p.setBrush(kSand);
   p.drawEllipse(QPointF(75, 46), 1.2, 1.2);
 }
 
-void Wheel(QPainter& p, double x, double y) {
-  Pen(p);
+void drawWheel(QPainter& p, double x, double y) {
+  usePen(p);
   p.setBrush(QColor(0x33, 0x3d, 0x47));
   p.drawEllipse(QPointF(x, y), 6.5, 6.5);
   p.setBrush(QColor(0xc8, 0xcf, 0xd6));
@@ -178,8 +178,8 @@ void Wheel(QPainter& p, double x, double y) {
 
 // Laid out for the truck frame (2175 x 1215 twips, about 145 x 81): the
 // quantity label sits on the cargo box, so the box is kept plain and light.
-void DrawTruck(QPainter& p) {
-  Pen(p);
+void drawTruck(QPainter& p) {
+  usePen(p);
   p.setBrush(QColor(0xf7, 0xf3, 0xea));
   p.drawRoundedRect(QRectF(4, 6, 60, 40), 2, 2);
   QPainterPath cab;
@@ -201,12 +201,12 @@ void DrawTruck(QPainter& p) {
   p.drawPath(glass);
   p.setBrush(QColor(0x52, 0x5f, 0x6b));
   p.drawRect(QRectF(2, 46, 93, 4));
-  Wheel(p, 18, 51);
-  Wheel(p, 48, 51);
-  Wheel(p, 80, 51);
+  drawWheel(p, 18, 51);
+  drawWheel(p, 48, 51);
+  drawWheel(p, 80, 51);
 }
 
-void Bottle(QPainter& p, double x, const QColor& color) {
+void drawBottle(QPainter& p, double x, const QColor& color) {
   QPainterPath bottle;
   bottle.moveTo(x, 36);
   bottle.lineTo(x, 18);
@@ -217,7 +217,7 @@ void Bottle(QPainter& p, double x, const QColor& color) {
   bottle.quadTo(x + 10, 13, x + 10, 18);
   bottle.lineTo(x + 10, 36);
   bottle.closeSubpath();
-  Pen(p);
+  usePen(p);
   p.setBrush(color);
   p.drawPath(bottle);
   p.setBrush(QColor(0xf7, 0xf3, 0xea));
@@ -225,10 +225,10 @@ void Bottle(QPainter& p, double x, const QColor& color) {
 }
 
 // A crate of bottles on a pallet, with a plain front panel for the quantity.
-void DrawBottleCrate(QPainter& p) {
+void drawBottleCrate(QPainter& p) {
   const QColor glass[] = {QColor(0x6f, 0xa8, 0x7e), QColor(0x8a, 0x6a, 0x4a)};
-  for (int i = 0; i < 5; ++i) Bottle(p, 22 + i * 11.5, glass[i % 2]);
-  Pen(p);
+  for (int i = 0; i < 5; ++i) drawBottle(p, 22 + i * 11.5, glass[i % 2]);
+  usePen(p);
   p.setBrush(kCrate);
   p.drawRect(QRectF(18, 24, 64, 26));
   p.setBrush(QColor(0xf7, 0xf3, 0xea));
@@ -242,40 +242,40 @@ void DrawBottleCrate(QPainter& p) {
 
 }  // namespace
 
-void DrawPicture(QPainter& painter, PictureKind kind, const QRectF& area) {
+void drawPicture(QPainter& painter, PictureKind kind, const QRectF& area) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
-  FitDesignBox(painter, area);
+  fitDesignBox(painter, area);
   switch (kind) {
     case PictureKind::Factory:
-      DrawFactory(painter);
+      drawFactory(painter);
       break;
     case PictureKind::Distributor:
-      DrawDistributor(painter);
+      drawDistributor(painter);
       break;
     case PictureKind::Wholesaler:
-      DrawWholesaler(painter);
+      drawWholesaler(painter);
       break;
     case PictureKind::Retailer:
-      DrawRetailer(painter);
+      drawRetailer(painter);
       break;
     case PictureKind::Truck:
-      DrawTruck(painter);
+      drawTruck(painter);
       break;
     case PictureKind::BottleCrate:
-      DrawBottleCrate(painter);
+      drawBottleCrate(painter);
       break;
   }
   painter.restore();
 }
 
-PictureBox::PictureBox(PictureKind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
+PictureBox::PictureBox(PictureKind kind, QWidget* parent) : QWidget(parent), m_kind(kind) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  DrawPicture(painter, kind_, QRectF(rect()));
+  drawPicture(painter, m_kind, QRectF(rect()));
 }
 
 }  // namespace quarn

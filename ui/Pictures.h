@@ -14,19 +14,19 @@ enum class PictureKind {
   BottleCrate,  // the goods coming out of production, on the Factory's row
 };
 
-void DrawPicture(QPainter& painter, PictureKind kind, const QRectF& area);
+void drawPicture(QPainter& painter, PictureKind kind, const QRectF& area);
 
 // An image control: shows a fixed picture, nothing else.
 class PictureBox : public QWidget {
  public:
   PictureBox(PictureKind kind, QWidget* parent);
-  PictureKind Kind() const { return kind_; }
+  PictureKind kind() const { return m_kind; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  PictureKind kind_;
+  PictureKind m_kind;
 };
 
 }  // namespace quarn

@@ -13,25 +13,17 @@
 
 namespace quarn {
 
-MessageRequest MakeMessageRequest(const Prompt& prompt) {
-  MessageRequest request{"", prompt.style,
-                         prompt.title.empty() ? std::string(kAppTitle) : prompt.title, prompt.kind};
-  const std::string& text = prompt.text;
-  request.prompt.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    request.prompt += text[i];
-  }
-  return request;
+MessageRequest messageRequest(const Prompt& prompt) {
+  return MessageRequest{shownText(prompt), prompt.style, shownTitle(prompt), prompt.kind};
 }
 
 Answer QtPrompter::present(const Prompt& prompt) {
-  MessageRequest request = MakeMessageRequest(prompt);
+  const MessageRequest request = messageRequest(prompt);
   if (answerer) return answerer(request);
-  return Ask(request);
+  return showBox(request);
 }
 
-Answer QtPrompter::Ask(const MessageRequest& request) {
+Answer QtPrompter::showBox(const MessageRequest& request) {
   QMessageBox box;
   box.setWindowTitle(QString::fromStdString(request.title));
   box.setText(QString::fromStdString(request.prompt));
@@ -98,27 +90,23 @@ void QtPrompter::wait(std::chrono::milliseconds duration) {
   loop.exec();
 }
 
-std::string QtPrompter::applicationFolder() {
-  return QCoreApplication::applicationDirPath().toStdString();
-}
-
-void EndProcessNow(int code) {
+void endProcessNow(int code) {
   std::cout.flush();
   std::cerr.flush();
   std::fflush(nullptr);
   std::_Exit(code);
 }
 
-QuarnApplication::QuarnApplication(int& argc, char** argv, Prompter& toolkit)
-    : QApplication(argc, argv), toolkit_(toolkit) {}
+QuarnApplication::QuarnApplication(int& argc, char** argv, Prompter& prompter)
+    : QApplication(argc, argv), m_prompter(prompter) {}
 
 bool QuarnApplication::notify(QObject* receiver, QEvent* event) {
   bool handled = false;
-  Guard([&] { handled = QApplication::notify(receiver, event); });
+  guard([&] { handled = QApplication::notify(receiver, event); });
   return handled;
 }
 
-void QuarnApplication::Guard(const std::function<void()>& work) {
+void QuarnApplication::guard(const std::function<void()>& work) {
   // The catch blocks only record what happened: the report is shown once the
   // stack has unwound, outside any handler.
   int endCode = 0;
@@ -141,18 +129,19 @@ void QuarnApplication::Guard(const std::function<void()>& work) {
     number = 51;
     description = "Internal error";
   }
-  if (ending) EndProcessNow(endCode);
-  Fail(number, description);
+  if (ending) endProcessNow(endCode);
+  fail(number, description);
 }
 
-void QuarnApplication::Fail(int number, const std::string& description) {
+void QuarnApplication::fail(int number, const std::string& description) {
   try {
-    toolkit_.ask("Error " + std::to_string(number) + ": " + description, PromptStyle::OkWarning);
+    m_prompter.ask("Error " + std::to_string(number) + ": " + description, PromptStyle::OkWarning,
+                   "", PromptKind::Error);
   } catch (...) {
     // The report could not be shown; the process still ends.
   }
   std::cerr << "Error " << number << ": " << description << std::endl;
-  EndProcessNow(1);
+  endProcessNow(1);
 }
 
 }  // namespace quarn

@@ -9,7 +9,7 @@
 namespace quarn {
 
 // What a message box asks: every box the application shows passes through
-// QtPrompter::Ask as one of these.
+// QtPrompter::showBox as one of these.
 struct MessageRequest {
   std::string prompt;  // "\r\n" already turned into line breaks
   PromptStyle style;
@@ -22,7 +22,6 @@ class QtPrompter : public Prompter {
  public:
   void processEvents() override;
   void wait(std::chrono::milliseconds duration) override;
-  std::string applicationFolder() override;
 
   // When set, boxes are answered by this function instead of being shown.
   std::function<Answer(const MessageRequest&)> answerer;
@@ -30,30 +29,30 @@ class QtPrompter : public Prompter {
  protected:
   Answer present(const Prompt& prompt) override;
   // The single place that shows a box and waits for the answer.
-  virtual Answer Ask(const MessageRequest& request);
+  virtual Answer showBox(const MessageRequest& request);
 };
 
-// Builds the request a prompt makes (title defaulted, line breaks).
-MessageRequest MakeMessageRequest(const Prompt& prompt);
+// The request a prompt makes (title defaulted, line breaks).
+MessageRequest messageRequest(const Prompt& prompt);
 
 // The application object. No exception ever crosses Qt's event loop: an
 // ApplicationEnd ends the process with its code; any other failure is shown
 // as "Error <number>: <description>" and then ends the process.
 class QuarnApplication : public QApplication {
  public:
-  QuarnApplication(int& argc, char** argv, Prompter& toolkit);
+  QuarnApplication(int& argc, char** argv, Prompter& prompter);
 
   bool notify(QObject* receiver, QEvent* event) override;
 
   // Runs `work` (start-up code outside the event loop) under the same rules.
-  void Guard(const std::function<void()>& work);
+  void guard(const std::function<void()>& work);
 
  private:
-  [[noreturn]] void Fail(int number, const std::string& description);
-  Prompter& toolkit_;
+  [[noreturn]] void fail(int number, const std::string& description);
+  Prompter& m_prompter;
 };
 
 // Ends the process at once with `code`, after flushing the standard streams.
-[[noreturn]] void EndProcessNow(int code);
+[[noreturn]] void endProcessNow(int code);
 
 }  // namespace quarn

@@ -11,72 +11,72 @@ struct Rect {
   double left, top, width, height;
 };
 
-Rect Get(const QWidget* w) {
+Rect twipsRect(const QWidget* w) {
   return {w->property("twLeft").toDouble(), w->property("twTop").toDouble(),
           w->property("twWidth").toDouble(), w->property("twHeight").toDouble()};
 }
 
-void Set(QWidget* w, const Rect& r) {
+void setTwipsRect(QWidget* w, const Rect& r) {
   w->setProperty("twLeft", r.left);
   w->setProperty("twTop", r.top);
   w->setProperty("twWidth", r.width);
   w->setProperty("twHeight", r.height);
   // Both edges are rounded, so neighbouring controls never overlap by a pixel.
-  const int x = ToPixels(r.left), y = ToPixels(r.top);
-  w->setGeometry(x, y, ToPixels(r.left + r.width) - x, ToPixels(r.top + r.height) - y);
+  const int x = toPixels(r.left), y = toPixels(r.top);
+  w->setGeometry(x, y, toPixels(r.left + r.width) - x, toPixels(r.top + r.height) - y);
 }
 
 }  // namespace
 
-int ToPixels(double twips) {
+int toPixels(double twips) {
   return static_cast<int>(std::lround(twips / kTwipsPerPixel));
 }
 
-void Place(QWidget* widget, double left, double top, double width, double height) {
-  Set(widget, {left, top, width, height});
+void place(QWidget* widget, double left, double top, double width, double height) {
+  setTwipsRect(widget, {left, top, width, height});
 }
 
-double Left(const QWidget* widget) {
-  return Get(widget).left;
+double leftOf(const QWidget* widget) {
+  return twipsRect(widget).left;
 }
-double Top(const QWidget* widget) {
-  return Get(widget).top;
+double topOf(const QWidget* widget) {
+  return twipsRect(widget).top;
 }
-double Width(const QWidget* widget) {
-  return Get(widget).width;
+double widthOf(const QWidget* widget) {
+  return twipsRect(widget).width;
 }
-double Height(const QWidget* widget) {
-  return Get(widget).height;
+double heightOf(const QWidget* widget) {
+  return twipsRect(widget).height;
 }
 
-void SetLeft(QWidget* widget, double left) {
-  Rect r = Get(widget);
+void setLeft(QWidget* widget, double left) {
+  Rect r = twipsRect(widget);
   r.left = left;
-  Set(widget, r);
+  setTwipsRect(widget, r);
 }
 
-void SetTop(QWidget* widget, double top) {
-  Rect r = Get(widget);
+void setTop(QWidget* widget, double top) {
+  Rect r = twipsRect(widget);
   r.top = top;
-  Set(widget, r);
+  setTwipsRect(widget, r);
 }
 
-void SetWidth(QWidget* widget, double width) {
-  Rect r = Get(widget);
+void setWidth(QWidget* widget, double width) {
+  Rect r = twipsRect(widget);
   r.width = width;
-  Set(widget, r);
+  setTwipsRect(widget, r);
 }
 
 Shape::Shape(QWidget* parent, QColor fill, QColor border)
-    : QWidget(parent), fill_(fill), border_(border) {
+    : QWidget(parent), m_fill(fill), m_border(border) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void Shape::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(border_, 1.5));
-  p.setBrush(fill_);
+  p.setPen(QPen(m_border, 1.5));
+  p.setBrush(m_fill);
   p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);
 }
 

@@ -10,21 +10,21 @@ namespace quarn {
 // pixel, 15 twips to a pixel.
 inline constexpr double kTwipsPerPixel = 15.0;
 
-int ToPixels(double twips);
+int toPixels(double twips);
 
 // Places `widget` at a twips position and size (relative to its parent).
-void Place(QWidget* widget, double left, double top, double width, double height);
+void place(QWidget* widget, double left, double top, double width, double height);
 
-double Left(const QWidget* widget);
-double Top(const QWidget* widget);
-double Width(const QWidget* widget);
-double Height(const QWidget* widget);
-void SetLeft(QWidget* widget, double left);
-void SetTop(QWidget* widget, double top);
-void SetWidth(QWidget* widget, double width);
+double leftOf(const QWidget* widget);
+double topOf(const QWidget* widget);
+double widthOf(const QWidget* widget);
+double heightOf(const QWidget* widget);
+void setLeft(QWidget* widget, double left);
+void setTop(QWidget* widget, double top);
+void setWidth(QWidget* widget, double width);
 
-// A control's own Visible flag, whether or not its container is shown.
-inline bool Visible(const QWidget* widget) {
+// A control's own isShown flag, whether or not its container is shown.
+inline bool isShown(const QWidget* widget) {
   return !widget->isHidden();
 }
 
@@ -33,8 +33,8 @@ inline bool Visible(const QWidget* widget) {
 class PathLine : public QObject {
  public:
   PathLine(QObject* parent, double x1, double y1, double x2, double y2)
-      : QObject(parent), X1(x1), Y1(y1), X2(x2), Y2(y2) {}
-  double X1, Y1, X2, Y2;
+      : QObject(parent), x1(x1), y1(y1), x2(x2), y2(y2) {}
+  double x1, y1, x2, y2;
   bool visible = true;
 };
 
@@ -47,7 +47,7 @@ class Shape : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QColor fill_, border_;
+  QColor m_fill, m_border;
 };
 
 }  // namespace quarn

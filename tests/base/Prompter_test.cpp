@@ -8,7 +8,6 @@ namespace {
 class ObservingPrompter : public Prompter {
  public:
   void wait(std::chrono::milliseconds) override {}
-  std::string applicationFolder() override { return "."; }
   bool modalWhileShown = false;
   Prompt shown;
 
@@ -26,6 +25,12 @@ TEST(Prompter, GameStandsStillWhileAQuestionIsUp) {
   EXPECT_TRUE(prompter.modalWhileShown);
   EXPECT_FALSE(prompter.modalOpen());
   EXPECT_EQ(prompter.shown.kind, PromptKind::Message);
+}
+
+TEST(Prompter, ShowsLineBreaksAndTheApplicationsTitle) {
+  const Prompt prompt{"One\r\nTwo\rThree", PromptStyle::Ok, ""};
+  EXPECT_EQ(shownText(prompt), "One\nTwo\rThree");
+  EXPECT_EQ(shownTitle(prompt), "Quarn Game");
 }
 
 }  // namespace

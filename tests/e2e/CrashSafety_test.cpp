@@ -10,12 +10,12 @@
 namespace quarn::testing {
 namespace {
 
-int64_t HighestTrial(const TestDatabase& db, const std::string& subject) {
+int64_t highestTrial(const TestDatabase& db, const std::string& subject) {
   auto rows = db.rows("SELECT max(Trial) AS t FROM datRole WHERE Subject='" + subject + "'");
-  return std::max<int64_t>(Int(rows[0], "t"), 0);
+  return std::max<int64_t>(intOf(rows[0], "t"), 0);
 }
 
-void ExpectWholeWeeks(const TestDatabase& db) {
+void expectWholeWeeks(const TestDatabase& db) {
   EXPECT_EQ(std::get<std::string>(db.rows("PRAGMA integrity_check").at(0).at("integrity_check")),
             "ok");
   EXPECT_EQ(db.count("(SELECT Trial FROM datRole GROUP BY Subject, Setting, Trial, Week "
@@ -24,7 +24,7 @@ void ExpectWholeWeeks(const TestDatabase& db) {
 }
 
 // The experiment trial a run's output shows first, 0 when it shows none.
-int64_t FirstTrialPlayed(const std::string& output) {
+int64_t firstTrialPlayed(const std::string& output) {
   const size_t at = output.find("\nTrial ");
   return at == std::string::npos ? 0 : std::stoll(output.substr(at + 7));
 }
@@ -51,38 +51,38 @@ TEST(CrashSafety, KilledPilotsLeaveWholeWeeksAndResumeAfterTheHighestTrial) {
   int subjectNo = 1, killed = 0;
   std::string subject = "K1";
   for (int kill = 0; kill < kills && std::chrono::steady_clock::now() < deadline; ++kill) {
-    const int64_t resumeAt = HighestTrial(demo.db, subject) + 1;
-    const pid_t pid = StartPilot(demo, subject, output);
+    const int64_t resumeAt = highestTrial(demo.db, subject) + 1;
+    const pid_t pid = startPilot(demo, subject, output);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
     ::kill(pid, SIGKILL);
-    const int status = WaitFor(pid);
-    const std::string shown = ReadFile(output);
+    const int status = waitFor(pid);
+    const std::string shown = readFile(output);
     ASSERT_TRUE(status == -SIGKILL || status == 0) << status << "\n" << shown;
     killed += status == -SIGKILL;
 
-    const int64_t first = FirstTrialPlayed(shown);  // 0: killed before the first trial
+    const int64_t first = firstTrialPlayed(shown);  // 0: killed before the first trial
     EXPECT_TRUE(first == 0 || first == resumeAt) << resumeAt << "\n" << shown;
-    ExpectWholeWeeks(demo.db);
+    expectWholeWeeks(demo.db);
     if (HasFatalFailure()) return;
     // The last trial is left for the uninterrupted run: a participant past
     // it has nothing left to play.
-    if (status == 0 || HighestTrial(demo.db, subject) >= 3) {
+    if (status == 0 || highestTrial(demo.db, subject) >= 3) {
       subject = "K" + std::to_string(++subjectNo);
     }
   }
   RecordProperty("killed", killed);
   EXPECT_GE(killed, kills / 2);
 
-  const int64_t resumeAt = HighestTrial(demo.db, subject) + 1;
-  const pid_t pid = StartPilot(demo, subject, output);
-  const int status = WaitFor(pid);
-  const std::string shown = ReadFile(output);
+  const int64_t resumeAt = highestTrial(demo.db, subject) + 1;
+  const pid_t pid = startPilot(demo, subject, output);
+  const int status = waitFor(pid);
+  const std::string shown = readFile(output);
   EXPECT_EQ(status, 0) << shown;
   if (resumeAt <= 4) {
-    EXPECT_EQ(FirstTrialPlayed(shown), resumeAt) << shown;
+    EXPECT_EQ(firstTrialPlayed(shown), resumeAt) << shown;
     EXPECT_NE(shown.find("Game over: "), std::string::npos) << shown;
   }
-  ExpectWholeWeeks(demo.db);
+  expectWholeWeeks(demo.db);
 }
 
 }  // namespace

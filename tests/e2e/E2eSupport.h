@@ -33,8 +33,8 @@ class DemoFolder {
     fs::copy(made.parent_path() / "Input", app / "Input");
   }
 
-  std::string DataDir() const { return (app / "data").string(); }
-  std::string TextFile(const std::string& subject) const {
+  std::string dataDir() const { return (app / "data").string(); }
+  std::string textFile(const std::string& subject) const {
     return (app / "data" / (subject + ".txt")).string();
   }
 
@@ -44,9 +44,9 @@ class DemoFolder {
 
 // `quarngame-admin pilot` on the demo setting, as a process of its own with
 // its output in `outFile`.
-inline pid_t StartPilot(const DemoFolder& demo, const std::string& subject,
+inline pid_t startPilot(const DemoFolder& demo, const std::string& subject,
                         const std::string& outFile) {
-  const std::string dataDir = demo.DataDir();
+  const std::string dataDir = demo.dataDir();
   const pid_t pid = ::fork();
   if (pid == 0) {
     const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -60,18 +60,18 @@ inline pid_t StartPilot(const DemoFolder& demo, const std::string& subject,
 }
 
 // The exit code of a finished process, or -signal when a signal ended it.
-inline int WaitFor(pid_t pid) {
+inline int waitFor(pid_t pid) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
-inline std::string ReadFile(const std::string& path) {
+inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline int64_t Int(const TestRow& row, const char* column) {
+inline int64_t intOf(const TestRow& row, const char* column) {
   const CellValue& value = row.at(column);
   if (const auto* i = std::get_if<int64_t>(&value)) return *i;
   if (const auto* d = std::get_if<double>(&value)) return static_cast<int64_t>(*d);

@@ -13,10 +13,10 @@ TEST(Workstations, FourParticipantsAtOnceIntoOneFile) {
   const std::vector<std::string> subjects = {"W1", "W2", "W3", "W4"};
   std::vector<pid_t> pids;
   for (const std::string& subject : subjects) {
-    pids.push_back(StartPilot(demo, subject, demo.db.folder() + "/" + subject + ".out"));
+    pids.push_back(startPilot(demo, subject, demo.db.folder() + "/" + subject + ".out"));
   }
   for (size_t i = 0; i < pids.size(); ++i) {
-    EXPECT_EQ(WaitFor(pids[i]), 0) << ReadFile(demo.db.folder() + "/" + subjects[i] + ".out");
+    EXPECT_EQ(waitFor(pids[i]), 0) << readFile(demo.db.folder() + "/" + subjects[i] + ".out");
   }
 
   // Per trial: rows, distinct weeks, last week, the trial row; training
@@ -33,7 +33,7 @@ TEST(Workstations, FourParticipantsAtOnceIntoOneFile) {
         "WHERE d.Trial=r.Trial AND d." +
         who + ") AS t FROM datRole r WHERE r." + who + " GROUP BY Trial ORDER BY Trial)");
     EXPECT_EQ(std::get<std::string>(played[0].at("g")), perTrial) << s;
-    const std::string text = ReadFile(demo.TextFile(s));
+    const std::string text = readFile(demo.textFile(s));
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 100) << s;
   }
   EXPECT_EQ(demo.db.count("(SELECT Subject FROM datRole GROUP BY Subject, Setting, Trial, Week, "
@@ -52,13 +52,13 @@ TEST(Workstations, OneUserIdOnTwoWorkstationsPlaysOnce) {
   std::vector<pid_t> pids;
   for (int i = 0; i < 2; ++i) {
     outputs.push_back(demo.db.folder() + "/twin" + std::to_string(i) + ".out");
-    pids.push_back(StartPilot(demo, "TWIN", outputs.back()));
+    pids.push_back(startPilot(demo, "TWIN", outputs.back()));
   }
   std::vector<int> codes;
-  for (pid_t pid : pids) codes.push_back(WaitFor(pid));
-  const std::string shown = ReadFile(outputs[0]) + "\n----\n" + ReadFile(outputs[1]);
+  for (pid_t pid : pids) codes.push_back(waitFor(pid));
+  const std::string shown = readFile(outputs[0]) + "\n----\n" + readFile(outputs[1]);
   ASSERT_EQ(std::count(codes.begin(), codes.end(), 0), 1) << shown;
-  const std::string refused = ReadFile(outputs[codes[0] == 0 ? 1 : 0]);
+  const std::string refused = readFile(outputs[codes[0] == 0 ? 1 : 0]);
   EXPECT_NE(codes[0] + codes[1], 0) << shown;
   // Refused at login while the other plays, or, had it come after the whole
   // game, for want of trials.
@@ -76,7 +76,7 @@ TEST(Workstations, OneUserIdOnTwoWorkstationsPlaysOnce) {
   EXPECT_EQ(std::get<std::string>(played[0].at("g")),
             "-2:40/1,-1:40/1,1:80/1,2:80/1,3:80/1,4:80/1");
   EXPECT_EQ(demo.db.count("datTrial"), 6);
-  const std::string text = ReadFile(demo.TextFile("TWIN"));
+  const std::string text = readFile(demo.textFile("TWIN"));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 100);
   EXPECT_EQ(demo.db.count("datPlaying"), 0) << "the winner's normal end clears its mark";
 }

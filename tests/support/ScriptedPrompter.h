@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,9 +12,10 @@
 
 namespace quarn::testing {
 
-// A toolkit for tests: message boxes are recorded and answered from a queue
-// (an unexpected box fails loudly instead of blocking), sleeps are recorded
-// instead of waited, and EndApplication throws ApplicationEnd.
+// A prompter for tests: questions are recorded and answered by their kind
+// (byKind) or else from a queue (an unexpected question fails loudly instead
+// of blocking), waits are recorded instead of waited, and endApplication
+// throws ApplicationEnd.
 class ScriptedPrompter : public Prompter {
  public:
   struct Shown {
@@ -24,23 +26,28 @@ class ScriptedPrompter : public Prompter {
   };
 
   const Shown& last() const { return shown.back(); }
+  int count(PromptKind kind) const {
+    int n = 0;
+    for (const Shown& box : shown) n += box.kind == kind;
+    return n;
+  }
   void processEvents() override { ++doEvents; }
   void wait(std::chrono::milliseconds duration) override { sleeps.push_back(duration); }
-  std::string applicationFolder() override { return appFolder; }
 
   // Runs while a box is up, before it is answered: what the world does
   // meanwhile (timers firing, another program writing).
   std::function<void(const Shown&)> whileOpen;
+  std::map<PromptKind, Answer> byKind;
   std::deque<Answer> answers;
   std::vector<Shown> shown;
   std::vector<std::chrono::milliseconds> sleeps;
   int doEvents = 0;
-  std::string appFolder = ".";
 
  protected:
   Answer present(const Prompt& prompt) override {
     shown.push_back({prompt.text, prompt.style, prompt.title, prompt.kind});
     if (whileOpen) whileOpen(shown.back());
+    if (auto answer = byKind.find(prompt.kind); answer != byKind.end()) return answer->second;
     if (answers.empty()) {
       if (prompt.style == PromptStyle::Ok || prompt.style == PromptStyle::OkWarning) {
         return Answer::Ok;

@@ -1,0 +1,75 @@
+#include "game/ExperimentLoading.h"
+
+#include "base/Errors.h"
+#include "base/Numbers.h"
+#include "plan/PlanCheck.h"
+#include "plan/PlanReaders.h"
+
+namespace quarn {
+
+namespace {
+
+std::string inputFolder(const GameServices& services) {
+  return services.appFolder + "/Input";
+}
+
+void loadBlocks(GameServices& services, GameState& state) {
+  Plan& plan = state.plan;
+  BlockRows rows = readBlocks(services.db.planTables(), plan.players, state.identity.setting,
+                              inputFolder(services));
+  if (const PlanFault* fault = firstFault(rows.faults)) refusePlan(services.prompter, *fault);
+  plan.trials = std::move(rows.trials);
+  plan.trainingTrials.clear();
+}
+
+bool loadTraining(GameServices& services, GameState& state) {
+  Plan& plan = state.plan;
+  TrainingState& training = state.training;
+  const Identity& identity = state.identity;
+  TrainingRow row = readTraining(services.db.planTables(), plan.players, identity.setting,
+                                 plan.trialCount(), inputFolder(services));
+  if (const PlanFault* fault = firstFault(row.faults)) refusePlan(services.prompter, *fault);
+  if (!row.found) {
+    training.active = false;
+    return false;
+  }
+  training.active = true;
+  training.costLimit = row.costLimit;
+  training.inventoryBound = row.inventoryBound;
+  training.password = row.password;
+  plan.trainingTrials.assign(static_cast<size_t>(row.runs), row.trial);
+  training.recordedTrial =
+      firstTrainingTrial(services.db.lowestTrial(identity.subject, identity.setting));
+  training.resumeTrial = narrow16(int64_t{plan.currentTrial} - 1, "ResumeTrial");
+  plan.currentTrial = plan.trialCount();
+  training.passed = true;
+  return true;
+}
+
+}  // namespace
+
+void refusePlan(Prompter& prompter, const PlanFault& fault) {
+  if (fault.errorNumber != 0) throw QuarnError(fault.errorNumber, fault.text);
+  prompter.ask(fault.text, PromptStyle::Ok, fault.title, PromptKind::PlanRefused);
+  prompter.endApplication();
+  throw ApplicationEnd(0);  // for a Prompter whose endApplication returns
+}
+
+void loadPlayers(PlanTables& tables, Plan& plan) {
+  PlayerRows rows = readPlayers(tables);
+  if (const PlanFault* fault = firstFault(rows.faults)) {
+    throw QuarnError(fault->errorNumber != 0 ? fault->errorNumber : kErrInvalidPlan, fault->text);
+  }
+  plan.players = std::move(rows.players);
+}
+
+bool loadExperimentPlan(GameServices& services, GameState& state) {
+  loadPlayers(services.db.planTables(), state.plan);
+  loadBlocks(services, state);
+  const std::vector<PlanFault> pauses =
+      checkPauses(services.db.planTables(), state.identity.setting, state.plan.trialCount());
+  if (const PlanFault* fault = firstFault(pauses)) refusePlan(services.prompter, *fault);
+  return loadTraining(services, state);
+}
+
+}  // namespace quarn

@@ -1,0 +1,351 @@
+#include "game/GameSession.h"
+
+#include <algorithm>
+
+#include "base/Numbers.h"
+#include "base/Text.h"
+#include "game/ExperimentLoading.h"
+#include "game/WorkstationMark.h"
+#include "sim/TrialStart.h"
+
+namespace quarn {
+
+namespace {
+
+constexpr int kLargestOrder = 9999;  // what the four-character order box holds
+
+}  // namespace
+
+GameSession::GameSession(GameServices services) : m_services(std::move(services)) {}
+
+void GameSession::setView(GameView* view) {
+  m_view = view ? view : &m_noView;
+}
+
+const std::vector<std::string>& GameSession::openDatabase(const std::string& fileName) {
+  m_services.db.useDatabase(m_services.appFolder + "/data", std::string(trimBlanks(fileName)));
+  std::vector<std::string> settings = m_services.db.settings();
+  if (!settings.empty()) m_settings = std::move(settings);
+  return m_settings;
+}
+
+LoginResult GameSession::logIn(const LoginRequest& request) {
+  if (m_phase != Phase::LoggedOut) return LoginResult::RetrySubject;
+  const LoginResult result = quarn::logIn(m_services, m_state, *m_view, m_settings, request);
+  if (result == LoginResult::LoggedIn) m_phase = Phase::LoggedIn;
+  return result;
+}
+
+bool GameSession::startGame() {
+  if (m_phase != Phase::LoggedIn) return false;
+  const Identity& identity = m_state.identity;
+  m_view->sessionStarted(identity.subject, identity.setting);
+  if (loadExperimentPlan(m_services, m_state)) {
+    m_view->trainingChanged(true);
+    m_services.prompter.ask("First, we will have some training trials...", PromptStyle::Ok, "",
+                            PromptKind::TrainingIntro);
+  }
+  loadPauses(m_services.db.planTables(), identity.setting, m_state.pauses);
+  // Training is announced before this refusal, as it always was.
+  if (!hasTrialLeft()) {
+    m_services.prompter.ask("Subject has already completed all trials in setting " +
+                                identity.setting + ".  Please relogin",
+                            PromptStyle::Ok, "", PromptKind::NoTrialLeft);
+    releaseWorkstation(m_services, m_state);
+    m_phase = Phase::LoggedOut;
+    return false;
+  }
+  startTrial();
+  return true;
+}
+
+void GameSession::submitOrder(int order) {
+  if (m_phase == Phase::WeekOpen) playWeek(order);
+}
+
+void GameSession::animationFinished() {
+  if (m_phase == Phase::Animating) refreshWeek();
+}
+
+bool GameSession::runPendingRestart() {
+  if (m_phase != Phase::RestartPending) return true;
+  if (held()) return false;
+  advance();
+  return true;
+}
+
+void GameSession::nextTrial() {
+  if (m_phase != Phase::TrialOver) return;
+  m_view->trialClosed();
+  if (pauseDue(m_state.pauses, m_state.plan.currentTrial)) {
+    m_phase = Phase::Paused;
+    m_view->pauseStarted();
+    return;
+  }
+  advance();
+}
+
+bool GameSession::answerPause(const std::string& password) {
+  if (m_phase != Phase::Paused || !checkPausePassword(m_state.pauses, password)) return false;
+  advance();
+  return true;
+}
+
+bool GameSession::skipTraining(const std::string& password) {
+  TrainingState& training = m_state.training;
+  if (!training.active || (m_phase != Phase::WeekOpen && m_phase != Phase::RestartPending)) {
+    return false;
+  }
+  if (password != training.password) {
+    m_services.prompter.ask("Incorrect Password", PromptStyle::Ok, "",
+                            PromptKind::IncorrectPassword);
+    return false;
+  }
+  training.passed = true;
+  m_state.plan.currentTrial = static_cast<int16_t>(m_state.plan.totalTrialCount() - 1);
+  m_view->trainingSkipped();
+  m_recorder.writeTrialRecord();
+  advance();
+  return true;
+}
+
+bool GameSession::requestExit() {
+  if (m_services.prompter.ask("Are you sure you want to exit?", PromptStyle::YesNo,
+                              "Exiting Quarn Game. . .", PromptKind::ConfirmExit) != Answer::Yes) {
+    return false;
+  }
+  if (trialInProgress()) m_recorder.writeTrialRecord();
+  endSession();
+  return true;
+}
+
+void GameSession::endSession() {
+  releaseWorkstation(m_services, m_state);
+}
+
+void GameSession::quit() {
+  m_services.prompter.endApplication(0);
+  throw ApplicationEnd(0);  // for a Prompter whose endApplication returns
+}
+
+// Starts the trial at currentTrial from week 1 and opens its first week.
+void GameSession::startTrial() {
+  ChainContext context = chainContext();
+  startTrialChain(context, m_services.appFolder + "/Input");
+  m_view->trialStarted(trialDisplay());
+  refreshWeek();
+}
+
+TrialDisplay GameSession::trialDisplay() {
+  const Plan& plan = m_state.plan;
+  const TrialPlan& trial = plan.current();
+  TrialDisplay display;
+  display.counter = m_state.training.active
+                        ? counterText(m_state.training.recordedTrial,
+                                      static_cast<int>(plan.trainingTrials.size()))
+                        : counterText(plan.currentTrial + 1, plan.trialCount());
+  display.participantRole = trial.participantRole;
+  display.delay = trial.delay;
+  display.initialShipment = trial.initialShipment;
+  display.display = readDisplayConfiguration(m_services.db.planTables(), trial.displayOption);
+  display.forecastWeeks =
+      loadPredicter(m_services.db.planTables(), m_state.predicter, trial.predicter);
+  m_forecastShown = display.forecastWeeks != -1;
+  return display;
+}
+
+// After a week (or at the trial's start): the figures, the training limits,
+// then the trial's end or the next week.
+void GameSession::refreshWeek() {
+  m_view->figuresChanged(weekFigures());
+  if (trainingFailed()) return;
+  if (m_state.chain.currentWeek > m_state.plan.current().weeks) {
+    endTrial();
+    return;
+  }
+  openWeek();
+}
+
+WeekFigures GameSession::weekFigures() {
+  const TrialPlan& trial = m_state.plan.current();
+  const Chain& chain = m_state.chain;
+  WeekFigures figures;
+  for (size_t r = 0; r < kRoleCount; ++r) {
+    const RoleState& role = chain.roles[r];
+    RoleFigures& shown = figures.roles[r];
+    shown.recentOrder = role.orderSlots.empty() ? 0 : role.orderSlots.back();
+    shown.backorder = role.inventory < 0 ? -int64_t{role.inventory} : 0;
+    shown.inventory = role.inventory < 0 ? 0 : role.inventory;
+    shown.satisfied = role.satisfied;
+    shown.demand = role.demand;
+    shown.totalCost = role.totalCost;
+  }
+  figures.totalCost = trial.totalCost;
+  if (m_forecastShown) {
+    figures.forecast =
+        predictDemand(m_state.predicter, trial, chain.currentWeek, m_services.random);
+  }
+  return figures;
+}
+
+// A training trial that broke its limits is recorded and played again; the
+// restart waits for runPendingRestart(), so that restarts never nest.
+bool GameSession::trainingFailed() {
+  TrainingState& training = m_state.training;
+  if (!training.active || training.inventoryBound == 0 || training.costLimit == 0) return false;
+  const int16_t p = m_state.plan.current().participantRole;
+  if (!hasParticipant(p)) return false;
+  Prompter& prompter = m_services.prompter;
+  const std::string reason =
+      trainingLimitBroken(training, m_state.chain.roles[static_cast<size_t>(p)]);
+  if (!reason.empty()) {
+    prompter.ask("Training failed.  " + reason + ".  Restarting Trial", PromptStyle::Ok, "",
+                 PromptKind::TrainingFailed);
+    training.passed = false;
+    m_recorder.writeTrialRecord();
+    m_phase = Phase::RestartPending;
+    m_view->trainingRestartPending();
+    return true;
+  }
+  if (m_state.chain.currentWeek == 1) {
+    prompter.ask("Keep your Inventory/Backorders below " + decimal(training.inventoryBound) +
+                     "\r\n" + "and your Cost below " + decimal(training.costLimit),
+                 PromptStyle::Ok, "Training Constraints", PromptKind::TrainingConstraints);
+  }
+  return false;
+}
+
+// Opens the week for the participant's order; a trial without a participant
+// plays the week at once.
+void GameSession::openWeek() {
+  const TrialPlan& trial = m_state.plan.current();
+  const Chain& chain = m_state.chain;
+  m_state.times.weekStart = m_services.ticks.now();
+  m_phase = Phase::WeekOpen;
+  WeekOpening week{counterText(chain.currentWeek, trial.weeks), std::nullopt};
+  if (hasParticipant(trial.participantRole)) {
+    m_view->weekOpened(week);
+    return;
+  }
+  const std::vector<int32_t>& orders = chain.roles[roleIndex(Role::Distributor)].orderSlots;
+  const size_t index = static_cast<size_t>(std::max(trial.orderDelay - 1, 0));
+  week.simulatedOrder = index < orders.size() ? orders[index] : 0;
+  m_view->weekOpened(week);
+  playWeek(*week.simulatedOrder);
+}
+
+// Closes the week with the order (recording it) and hands the shipments to
+// the view's animation.
+void GameSession::playWeek(int order) {
+  Chain& chain = m_state.chain;
+  m_state.times.orderPress = m_services.ticks.now();
+  m_phase = Phase::Animating;
+  chain.currentWeek = narrow16(chain.currentWeek + 1, "CurrentWeek");
+  chain.participantOrder = static_cast<int16_t>(std::clamp(order, 0, kLargestOrder));
+  ChainContext context = chainContext();
+  closeWeek(context);
+  Shipments shipments;
+  for (size_t r = 0; r < kRoleCount; ++r) {
+    const std::vector<int32_t>& pipeline = chain.roles[r].delaySlots;
+    shipments.departing[r] = pipeline.empty() ? 0 : pipeline.back();
+  }
+  m_view->animationStarted(shipments);
+}
+
+// The trial's last week is played: the trial is recorded, then its cost is
+// told.
+void GameSession::endTrial() {
+  const TrialPlan& trial = m_state.plan.current();
+  m_phase = Phase::TrialOver;
+  m_view->trialEnded();
+  std::string line;
+  const int16_t p = trial.participantRole;
+  if (hasParticipant(p)) {
+    line = "End cost playing as " + roleName(p) + ": " +
+           decimal(m_state.chain.roles[static_cast<size_t>(p)].totalCost);
+  } else {
+    // Summed in 64 bits: four 32-bit totals need not fit in 32.
+    int64_t sum = 0;
+    for (const RoleState& role : m_state.chain.roles) sum += role.totalCost;
+    line = "End total cost for all roles is " + decimal(sum);
+  }
+  m_recorder.writeTrialRecord();
+  m_services.prompter.ask(line + "\r\n" + "Press the Next Trial button to continue",
+                          PromptStyle::Ok, "End Trial", PromptKind::TrialEnded);
+}
+
+// Moves on from the trial just finished: plays a failed training trial
+// again, goes to the next training trial, ends training after its last
+// one, starts the next experiment trial, or ends the game.
+void GameSession::advance() {
+  Plan& plan = m_state.plan;
+  TrainingState& training = m_state.training;
+  for (;;) {
+    if (training.active) {
+      if (training.passed) plan.currentTrial = narrow16(plan.currentTrial + 1, "CurrentTrial");
+      training.passed = true;
+      if (plan.currentTrial == plan.totalTrialCount()) {
+        endTraining();
+        continue;
+      }
+      training.recordedTrial = narrow16(training.recordedTrial - 1, "TrainingTrialNo");
+      startTrial();
+      return;
+    }
+    // The experiment trial just finished adds its cost; none yet adds nothing.
+    if (plan.hasTrial(plan.currentTrial)) {
+      m_state.costSum = toInt32(m_state.costSum + plan.current().totalCost, "CostSum");
+    }
+    if (plan.currentTrial < plan.trialCount() - 1) {
+      plan.currentTrial = narrow16(plan.currentTrial + 1, "CurrentTrial");
+      startTrial();
+      return;
+    }
+    endGame();
+    return;
+  }
+}
+
+// Hands the participant back to the experiment after the last training trial.
+void GameSession::endTraining() {
+  m_view->trainingChanged(false);
+  m_services.prompter.ask("The experiment will now begin", PromptStyle::Ok, "Training Complete",
+                          PromptKind::TrainingComplete);
+  m_state.training.active = false;
+  m_state.plan.currentTrial = m_state.training.resumeTrial;
+}
+
+void GameSession::endGame() {
+  const std::string count = decimal(m_state.plan.trialCount());
+  m_phase = Phase::GameOver;
+  m_services.prompter.ask("Total cost sum over all " + count + " completed trial(s) is " +
+                              decimal(m_state.costSum) + "\r\n" + "Alert your moderator.",
+                          PromptStyle::Ok, "All " + count + " Trial(s) Completed",
+                          PromptKind::GameOver);
+  m_view->gameOver();
+}
+
+// Whether the participant has an experiment trial left. During training that
+// is the trial training hands over to.
+bool GameSession::hasTrialLeft() const {
+  const TrainingState& training = m_state.training;
+  const int experimentTrial =
+      training.active ? training.resumeTrial + 1 : m_state.plan.currentTrial;
+  return experimentTrial < m_state.plan.trialCount();
+}
+
+// A trial left in the middle: at least one week played, not yet at its end.
+bool GameSession::trialInProgress() const {
+  const bool playing =
+      m_phase == Phase::WeekOpen || m_phase == Phase::Animating || m_phase == Phase::RestartPending;
+  return playing && m_state.chain.currentWeek >= 2;
+}
+
+ChainContext GameSession::chainContext() {
+  Plan& plan = m_state.plan;
+  return ChainContext{plan.current(),   plan.players,      m_state.chain,
+                      m_services.ticks, m_services.random, [this] {
+                        m_recorder.weekClosed(); }};
+}
+
+}  // namespace quarn

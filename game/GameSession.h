@@ -1,0 +1,126 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "game/GameState.h"
+#include "game/GameView.h"
+#include "game/Login.h"
+#include "game/WeekRecorder.h"
+
+namespace quarn {
+
+// Where the game stands. The windows choose their captions from it; the
+// pilot and the tests read it to know what the game waits for.
+enum class Phase {
+  LoggedOut,       // waiting for a login
+  LoggedIn,        // the login succeeded; startGame() loads the plan
+  WeekOpen,        // waiting for the participant's order
+  Animating,       // the week was played; the view shows the shipments
+  RestartPending,  // a failed training trial waits to be played again
+  TrialOver,       // the trial's last week was played; waiting for nextTrial()
+  Paused,          // a scheduled pause waits for its password
+  GameOver,        // every trial was played
+};
+
+// The game controller: owns one participant's game and offers the moves of
+// the participant and the moderator. It tells the view what to show
+// (GameView), asks questions through the Prompter and records every week
+// and trial through the DatabaseAccess service and the text file. A move
+// made in a phase that does not take it does nothing.
+//
+// The game never calls itself back through the view: the animation, a
+// training restart and the next trial each return to the caller, who makes
+// the next move (the window from its event loop, the pilot from its loop).
+class GameSession {
+ public:
+  explicit GameSession(GameServices services);
+
+  // The view told of every change; without one nothing is shown.
+  void setView(GameView* view);
+
+  // Chooses the database (a file in the data folder, or the server the box
+  // or data/quarn.conf names) and returns the settings it offers: those of
+  // the last database that had any.
+  const std::vector<std::string>& openDatabase(const std::string& fileName);
+
+  // LoggedOut -> LoggedIn: see logIn() in game/Login.h.
+  LoginResult logIn(const LoginRequest& request);
+
+  // LoggedIn -> the first trial. Loads the setting's plan (a fault ends the
+  // application), announces training, and starts the participant's trial.
+  // When the participant has no trial left, says so and goes back to
+  // LoggedOut for another login: returns false.
+  bool startGame();
+
+  // WeekOpen -> Animating: the participant's order (0 to 9999) closes the
+  // week, which is recorded, and the view animates its shipments.
+  void submitOrder(int order);
+
+  // Animating -> the next week (WeekOpen, or Animating again when the trial
+  // plays itself), TrialOver after the last week, or RestartPending when a
+  // training trial broke its limits.
+  void animationFinished();
+
+  // RestartPending -> the failed training trial again. Returns false, and
+  // does nothing, while a question is open: the game stands still under it.
+  bool runPendingRestart();
+
+  // TrialOver -> Paused when a pause is due, else the next trial (or the end
+  // of training, or GameOver).
+  void nextTrial();
+
+  // Paused -> the next trial when `password` is the pause's; false else.
+  bool answerPause(const std::string& password);
+
+  // The moderator's password that skips the rest of training (WeekOpen or
+  // RestartPending, during training). The trial in progress is recorded and
+  // the experiment begins: true. A wrong password is said: false.
+  bool skipTraining(const std::string& password);
+
+  // Closing the window: asks. Yes records the trial in progress (as far as
+  // it was played, once), ends the session and returns true: the caller
+  // ends the application. No changes nothing.
+  bool requestExit();
+
+  // The normal end of the session: the workstation's mark is removed.
+  void endSession();
+
+  // The login's Quit: the application ends.
+  [[noreturn]] void quit();
+
+  Phase phase() const { return m_phase; }
+  // Whether a question is open: the game stands still meanwhile.
+  bool held() const { return m_services.prompter.modalOpen(); }
+  bool inTraining() const { return m_state.training.active; }
+  const GameState& state() const { return m_state; }
+  // The Trial number under which the running trial is recorded.
+  int16_t recordedTrial() const { return m_recorder.recordedTrial(); }
+
+ private:
+  void startTrial();
+  TrialDisplay trialDisplay();
+  void refreshWeek();
+  WeekFigures weekFigures();
+  bool trainingFailed();
+  void openWeek();
+  void playWeek(int order);
+  void endTrial();
+  void advance();
+  void endTraining();
+  void endGame();
+  bool hasTrialLeft() const;
+  bool trialInProgress() const;
+  ChainContext chainContext();
+
+  GameServices m_services;
+  GameState m_state;
+  WeekRecorder m_recorder{m_services, m_state};
+  GameView m_noView;
+  GameView* m_view = &m_noView;
+  std::vector<std::string> m_settings;
+  Phase m_phase = Phase::LoggedOut;
+  bool m_forecastShown = false;
+};
+
+}  // namespace quarn

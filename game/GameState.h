@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/Clock.h"
+#include "base/Prompter.h"
+#include "base/Random.h"
+#include "db/DatabaseAccess.h"
+#include "db/PlayingMark.h"
+#include "plan/PauseSchedule.h"
+#include "plan/Plan.h"
+#include "plan/Predicter.h"
+#include "plan/Training.h"
+#include "sim/Chain.h"
+
+namespace quarn {
+
+// The services a game runs on. The application passes the real ones; a test
+// passes a scripted prompter, fixed clocks and a fixed generator.
+struct GameServices {
+  Prompter& prompter;
+  TickCounter& ticks;
+  UniformRandom& random;
+  WallClock& clock;  // the date and time of the records, the workstation marks
+  DatabaseAccess& db;
+  std::string appFolder;  // holds data/ (text files) and Input/ (demand files)
+};
+
+// Who plays under which setting: set by the login, written into every record.
+struct Identity {
+  std::string subject;  // the User ID as datUser stores it
+  std::string setting;
+};
+
+// The decision time of the running week, in milliseconds of the tick counter.
+struct DecisionTimes {
+  uint32_t weekStart = 0;   // when the order box opened
+  uint32_t orderPress = 0;  // when the order was made
+  // orderPress - weekStart on the wrapping 32-bit counter.
+  int32_t elapsed() const { return static_cast<int32_t>(orderPress - weekStart); }
+};
+
+// The key of a datTrial row.
+struct TrialKey {
+  std::string subject;
+  std::string setting;
+  int16_t trial = 0;
+  bool operator==(const TrialKey&) const = default;
+};
+
+// Everything one game holds; GameSession owns it.
+struct GameState {
+  Identity identity;
+  Plan plan;
+  TrainingState training;
+  Chain chain;
+  PauseSchedule pauses;
+  PredicterState predicter;
+  DecisionTimes times;
+  int32_t costSum = 0;  // the end costs of the experiment trials finished in this run
+  // The trial recorded last. Its end, a failed training check, the skip
+  // password and the exit question may each come to record a trial; it is
+  // recorded once.
+  std::optional<TrialKey> lastRecordedTrial;
+  // That the participant plays on this workstation, from the login to the end.
+  std::optional<PlayingMark> mark;
+};
+
+}  // namespace quarn

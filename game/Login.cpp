@@ -1,0 +1,180 @@
+#include "game/Login.h"
+
+#include <algorithm>
+
+#include "base/Text.h"
+#include "game/ExperimentLoading.h"
+#include "game/WorkstationMark.h"
+#include "plan/SettingCheck.h"
+
+namespace quarn {
+
+namespace {
+
+class Login {
+ public:
+  Login(GameServices& services, GameState& state, GameView& view)
+      : m_services(services), m_state(state), m_view(view) {}
+
+  LoginResult run(const std::vector<std::string>& settings, const LoginRequest& request) {
+    if (!takeSetting(settings, request.setting)) return LoginResult::RetrySetting;
+    if (!takeSubject(request.subject)) return LoginResult::RetrySubject;
+    const int16_t trialCount = checkChosenPlan();
+    if (!findParticipant()) {
+      m_state.plan.currentTrial = 0;
+      return registerNewParticipant() ? LoginResult::LoggedIn : LoginResult::RetrySubject;
+    }
+    return resumeKnownParticipant(trialCount) ? LoginResult::LoggedIn : LoginResult::RetrySubject;
+  }
+
+ private:
+  Answer ask(const std::string& text, PromptStyle style, const std::string& title,
+             PromptKind kind) {
+    return m_services.prompter.ask(text, style, title, kind);
+  }
+
+  // The setting exactly as offered: "demo" is not "Demo".
+  bool takeSetting(const std::vector<std::string>& settings, const std::string& typed) {
+    std::string& setting = m_state.identity.setting;
+    setting.clear();
+    if (std::find(settings.begin(), settings.end(), typed) == settings.end()) {
+      ask("Need to choose a valid setting", PromptStyle::Ok, "", PromptKind::InvalidSetting);
+      return false;
+    }
+    setting = typed;
+    // A comma or a line break would shift or split the text file's lines.
+    const std::string fault = textLineFault(setting);
+    if (fault.empty()) return true;
+    ask("The setting name " + printable(setting) + " " + fault +
+            ", which would break the lines of the participant's text file.  Please choose "
+            "another setting.",
+        PromptStyle::OkWarning, "Login", PromptKind::SettingBreaksTextLines);
+    return false;
+  }
+
+  bool takeSubject(const std::string& typed) {
+    std::string& subject = m_state.identity.subject;
+    subject = std::string(trimBlanks(typed));
+    const std::string fault = subjectIdFault(subject);
+    if (fault.empty()) return true;
+    ask(fault, PromptStyle::OkWarning, "Login", PromptKind::SubjectIdRefused);
+    return false;
+  }
+
+  // Refuses a faulty plan the way the game's start does (the refusal ends
+  // the application) before the participant is looked up or registered, so
+  // that nothing is written for a plan that cannot be played. Returns the
+  // setting's number of experiment trials.
+  int16_t checkChosenPlan() {
+    DatabaseAccess& db = m_services.db;
+    const std::string& setting = m_state.identity.setting;
+    Plan players;
+    loadPlayers(db.planTables(), players);
+    const std::vector<PlanFault> faults =
+        checkSetting(db.planTables(), players.players, setting, m_services.appFolder + "/Input");
+    if (const PlanFault* fault = firstFault(faults)) refusePlan(m_services.prompter, *fault);
+    return db.blockTrialCount(setting);
+  }
+
+  // The User ID as datUser holds it: as typed, or else without regard to
+  // letter case. A participant found goes on under the stored spelling.
+  bool findParticipant() {
+    std::string& subject = m_state.identity.subject;
+    const std::optional<std::string> stored = m_services.db.findParticipant(subject);
+    if (stored) subject = *stored;
+    return stored.has_value();
+  }
+
+  bool registerNewParticipant() {
+    if (ask("User ID not found.  Register as a new user?", PromptStyle::YesNoWarning, "Login",
+            PromptKind::RegisterNewUser) != Answer::Yes) {
+      return false;
+    }
+    return storeQuestionnaire() && claimWorkstation(m_services, m_state);
+  }
+
+  // Asks the questionnaire until its row is stored or it is cancelled. A row
+  // that cannot be stored leaves nothing behind; the answers are offered
+  // again, so that the moderator can try once more.
+  bool storeQuestionnaire() {
+    const Identity& identity = m_state.identity;
+    std::optional<Questionnaire> answers;
+    for (;;) {
+      answers = m_view.askQuestionnaire(identity.subject, answers);
+      if (!answers) return false;
+      const ParticipantRow row{identity.subject, identity.setting,    answers->age,
+                               answers->gender,  answers->schoolYear, answers->major};
+      try {
+        m_services.db.registerParticipant(row);
+        return true;
+      } catch (const QuarnError& failure) {
+        ask("The participant could not be registered.\r\nError " +
+                std::to_string(failure.number()) + ": " + failure.description(),
+            PromptStyle::OkWarning, "New User Questionaire", PromptKind::RegistrationFailed);
+      }
+    }
+  }
+
+  bool resumeKnownParticipant(int16_t trialCount) {
+    const Identity& identity = m_state.identity;
+    if (!claimWorkstation(m_services, m_state)) return false;
+    // Read once the participant is marked: a workstation taken over may have
+    // played on until then.
+    readResumeTrial();
+    const int16_t trial = m_state.plan.currentTrial;
+    if (trial >= trialCount) {
+      releaseWorkstation(m_services, m_state);
+      const std::string trials =
+          trialCount == 1 ? "the only trial" : "all " + std::to_string(trialCount) + " trials";
+      ask(identity.subject + " has completed " + trials + " of setting " + identity.setting,
+          PromptStyle::OkWarning, "Login", PromptKind::CompletedAll);
+      return false;
+    }
+    if (ask("Continue with user " + identity.subject + " on Trial " + std::to_string(trial + 1) +
+                "?  Click No to change name",
+            PromptStyle::YesNo, "Resume", PromptKind::Resume) == Answer::Yes) {
+      return true;
+    }
+    releaseWorkstation(m_services, m_state);
+    return false;
+  }
+
+  // The trial after the highest one recorded for the participant in the
+  // setting. Training rows carry Trial numbers below 1; a participant who has
+  // only those starts at the first experiment trial.
+  void readResumeTrial() {
+    const Identity& identity = m_state.identity;
+    const std::optional<int16_t> highest =
+        m_services.db.highestTrial(identity.subject, identity.setting);
+    m_state.costSum = 0;
+    m_state.plan.currentTrial = highest && *highest > 0 ? *highest : 0;
+  }
+
+  GameServices& m_services;
+  GameState& m_state;
+  GameView& m_view;
+};
+
+}  // namespace
+
+std::string subjectIdFault(const std::string& subjectId) {
+  // A comma would shift the fields of the participant's text lines.
+  static const std::string kForbidden = "/\\:*?\"<>|,";
+  bool onlyDots = !subjectId.empty();
+  for (unsigned char c : subjectId) {
+    if (c < 0x20 || c == 0x7F || kForbidden.find(static_cast<char>(c)) != std::string::npos) {
+      return "A User ID cannot hold a comma, any of the characters / \\ : * ? \" < > | or "
+             "control characters.  Please enter another User ID.";
+    }
+    if (c != '.') onlyDots = false;
+  }
+  if (onlyDots) return "A User ID cannot be made of dots only.  Please enter another User ID.";
+  return "";
+}
+
+LoginResult logIn(GameServices& services, GameState& state, GameView& view,
+                  const std::vector<std::string>& settings, const LoginRequest& request) {
+  return Login(services, state, view).run(settings, request);
+}
+
+}  // namespace quarn

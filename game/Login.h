@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "game/GameState.h"
+#include "game/GameView.h"
+
+namespace quarn {
+
+// The longest User ID the login takes.
+inline constexpr int kSubjectIdLength = 21;
+
+// Why a User ID cannot be used, or empty when it can. The User ID names the
+// participant's text file and stands in its comma-separated lines.
+std::string subjectIdFault(const std::string& subjectId);
+
+// What the login window forwards when Start is pressed.
+struct LoginRequest {
+  std::string subject;  // as typed; blanks at either end are dropped
+  std::string setting;  // as typed or chosen
+};
+
+enum class LoginResult {
+  LoggedIn,
+  RetrySubject,  // the User ID was refused, or the participant turned back
+  RetrySetting,  // the setting was refused
+};
+
+// The login: takes the setting exactly as one of `settings`, takes the User
+// ID, refuses a faulty plan before anything is written, then either
+// registers a new participant (the questionnaire through `view`) or finds a
+// known one without regard to letter case (who goes on under the stored
+// spelling) and asks to resume after the highest trial recorded. A
+// participant who has played every trial is refused. The participant is
+// marked as playing on this workstation. Every refusal is said through the
+// Prompter.
+LoginResult logIn(GameServices& services, GameState& state, GameView& view,
+                  const std::vector<std::string>& settings, const LoginRequest& request);
+
+}  // namespace quarn

@@ -1,0 +1,98 @@
+#include "game/TextExport.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "base/Numbers.h"
+
+namespace quarn {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void addField(std::string& line, const std::string& field) {
+  line += ',';
+  line += field;
+}
+
+void addField(std::string& line, int64_t value) {
+  addField(line, decimal(value));
+}
+
+}  // namespace
+
+int32_t slotAt(const std::vector<int32_t>& slots, int index) {
+  if (slots.empty()) return 0;
+  index = std::clamp(index, 0, static_cast<int>(slots.size()) - 1);
+  return slots[static_cast<size_t>(index)];
+}
+
+std::string stageBlock(const GameState& state, int16_t role) {
+  const TrialPlan& trial = state.plan.current();
+  const RoleState& s = state.chain.roles[static_cast<size_t>(role)];
+  std::string block = s.roleName;
+  addField(block, s.playerName);
+  addField(block, s.demand);
+  addField(block, slotAt(s.orderSlots, trial.orderDelay - 1));
+  addField(block, s.satisfied);
+  addField(block, s.deltaInventory);
+  addField(block, s.inventory);
+  for (int k = 0; k < trial.delay; ++k) addField(block, slotAt(s.delaySlots, k));
+  addField(block, s.weeklyCost);
+  addField(block, s.totalCost);
+  return block;
+}
+
+std::string weekLine(const GameState& state, int16_t recordedTrial) {
+  const TrialPlan& trial = state.plan.current();
+  std::string line = state.identity.subject;
+  addField(line, state.identity.setting);
+  addField(line, recordedTrial);
+  addField(line, state.chain.currentWeek - 1);
+  addField(line, trial.weeks);
+  addField(line, trial.delay);
+  addField(line, state.times.elapsed());
+  addField(line, trial.predicter.empty() ? std::string("NULL") : trial.predicter);
+  addField(line, state.predicter.noise);
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    if (r != trial.participantRole) addField(line, stageBlock(state, r));
+  }
+  if (hasParticipant(trial.participantRole)) {
+    addField(line, stageBlock(state, trial.participantRole));
+  }
+  return line;
+}
+
+std::string textFilePath(const std::string& appFolder, const std::string& subject) {
+  std::string name = subject;
+  for (char& c : name) {
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+  }
+  return (fs::path(appFolder) / "data" / (name + ".txt")).string();
+}
+
+std::string appendToFile(const std::string& path, const std::string& text) {
+  const fs::path file(path);
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  if (ec) {
+    return "The folder " + file.parent_path().string() + " cannot be created: " + ec.message();
+  }
+  const uintmax_t before = fs::exists(file, ec) ? fs::file_size(file, ec) : 0;
+  std::FILE* out = std::fopen(file.c_str(), "ab");
+  if (!out) return std::strerror(errno);
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  const int writeError = errno;
+  const bool closed = std::fclose(out) == 0;
+  if (written && closed) return {};
+  const int error = written ? errno : writeError;
+  if (!ec) fs::resize_file(file, before, ec);
+  return std::strerror(error);
+}
+
+}  // namespace quarn

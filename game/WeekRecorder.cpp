@@ -1,0 +1,145 @@
+#include "game/WeekRecorder.h"
+
+#include <algorithm>
+#include <array>
+
+#include "base/Numbers.h"
+#include "game/TextExport.h"
+#include "game/WorkstationMark.h"
+
+namespace quarn {
+
+namespace {
+
+// The Trial numbers of the game's records, and where a row goes when its
+// key is taken: the next lower training number (for the rest of the training
+// trial), or the row's Trial plus one.
+class RecordNumbering final : public TrialNumbering {
+ public:
+  RecordNumbering(const WeekRecorder& recorder, TrainingState& training)
+      : m_recorder(recorder), m_training(training) {}
+  int16_t trial() const override { return m_recorder.recordedTrial(); }
+  int16_t afterCollision(int16_t rowTrial) override {
+    if (m_training.active) {
+      m_training.recordedTrial = narrow16(int64_t{m_training.recordedTrial} - 1, "TrainingTrialNo");
+      return m_training.recordedTrial;
+    }
+    return narrow16(int64_t{rowTrial} + 1, "Trial");
+  }
+
+ private:
+  const WeekRecorder& m_recorder;
+  TrainingState& m_training;
+};
+
+WeekRow roleRow(const GameState& state, int16_t r, const LocalDateTime& now) {
+  const TrialPlan& trial = state.plan.current();
+  const RoleState& s = state.chain.roles[static_cast<size_t>(r)];
+  WeekRow row;
+  row.subject = state.identity.subject;
+  row.setting = state.identity.setting;
+  row.training = state.training.active;
+  row.week = narrow16(int64_t{state.chain.currentWeek} - 1, "Week");
+  row.role = s.roleName;
+  row.participant = r == trial.participantRole;
+  if (!trial.predicter.empty()) row.predicterNoise = state.predicter.noise;
+  row.order = slotAt(s.orderSlots, 1);
+  row.deltaInventory = s.deltaInventory;
+  row.inventory = s.inventory;
+  for (int k = 0; k < trial.delay; ++k) row.delaySlots.push_back(slotAt(s.delaySlots, k));
+  row.demand = s.demand;
+  row.satisfied = s.satisfied;
+  row.weeklyCost = s.weeklyCost;
+  row.totalCost = s.totalCost;
+  row.transactionTime = state.times.elapsed();
+  row.date = formatDate(now);
+  row.timeOfDay = formatTimeOfDay(now);
+  return row;
+}
+
+}  // namespace
+
+int16_t WeekRecorder::recordedTrial() const {
+  if (m_state.training.active) return m_state.training.recordedTrial;
+  return narrow16(int64_t{m_state.plan.currentTrial} + 1, "Trial");
+}
+
+std::string WeekRecorder::weekName() const {
+  return std::string(m_state.training.active ? "Training trial " : "Trial ") +
+         decimal(recordedTrial()) + ", week " + decimal(m_state.chain.currentWeek - 1) + " of " +
+         m_state.identity.subject;
+}
+
+void WeekRecorder::weekClosed() {
+  keepWorkstation(m_services, m_state, recordedTrial());
+  writeWeekLine();
+  writeWeekRows();
+}
+
+void WeekRecorder::writeWeekLine() {
+  const std::string line = weekLine(m_state, recordedTrial()) + "\r\n";
+  const std::string path = textFilePath(m_services.appFolder, m_state.identity.subject);
+  Prompter& prompter = m_services.prompter;
+  for (;;) {
+    const std::string reason = appendToFile(path, line);
+    if (reason.empty()) return;
+    const Answer answer = prompter.ask(
+        "The week's results could not be written to the text file " + path + "\r\n" + reason +
+            "\r\n" + "Retry writes them again, Ignore goes on without them, Abort ends the game.",
+        PromptStyle::AbortRetryIgnore, kTextOutputTitle, PromptKind::TextWriteFailed);
+    if (answer == Answer::Abort) {
+      prompter.ask(
+          weekName() + " was not written to the text file " + path + ".  The application ends.",
+          PromptStyle::OkWarning, kTextOutputTitle, PromptKind::TextNotWritten);
+      prompter.endApplication(1);
+    }
+    if (answer == Answer::Ignore) return;
+  }
+}
+
+void WeekRecorder::writeWeekRows() {
+  if (!m_state.plan.current().recordToDatabase) return;
+  // One reading for the date and the time of day, so that a row written at
+  // midnight cannot carry one day's date with the next day's time.
+  const LocalDateTime now = m_services.clock.now();
+  std::array<WeekRow, kRoleCount> rows;
+  for (int16_t r = 0; r < kRoleCount; ++r) rows[r] = roleRow(m_state, r, now);
+  RecordNumbering numbering(*this, m_state.training);
+  m_services.db.writeWeek(rows, weekName(), numbering);
+}
+
+void WeekRecorder::writeTrialRecord() {
+  const Plan& plan = m_state.plan;
+  if (plan.totalTrialCount() == 0 || plan.currentTrial < 0) return;
+  const TrialPlan& trial =
+      plan.trialAt(std::min<int>(plan.currentTrial, plan.totalTrialCount() - 1));
+  if (!trial.recordToDatabase) return;
+  const TrialKey key{m_state.identity.subject, m_state.identity.setting, recordedTrial()};
+  if (m_state.lastRecordedTrial == key) return;
+
+  const Chain& chain = m_state.chain;
+  TrialRow row;
+  row.subject = key.subject;
+  row.setting = key.setting;
+  row.training = m_state.training.active;
+  row.weeks = trial.weeks;
+  row.delay = trial.delay;
+  row.predicter = trial.predicter;
+  row.inventoryCostRate = trial.inventoryCostRate;
+  row.backorderCostRate = trial.backorderCostRate;
+  row.transitCostRate = trial.transitCostRate;
+  // The participant's own cost; the whole chain's when the trial plays itself.
+  row.endCost = hasParticipant(trial.participantRole)
+                    ? chain.roles[static_cast<size_t>(trial.participantRole)].totalCost
+                    : trial.totalCost;
+  for (size_t r = 0; r < kRoleCount; ++r) row.players[r] = chain.roles[r].playerName;
+  const LocalDateTime now = m_services.clock.now();
+  row.date = formatDate(now);
+  row.time = formatTimeOfDay(now);
+  RecordNumbering numbering(*this, m_state.training);
+  m_services.db.writeTrial(row, "The record of trial " + decimal(key.trial) + " of " + key.subject,
+                           numbering);
+  m_state.lastRecordedTrial = key;
+}
+
+}  // namespace quarn

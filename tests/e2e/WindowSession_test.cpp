@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <deque>
+#include <functional>
+
+#include "app/Application.h"
+#include "tests/e2e/E2eSupport.h"
+#include "ui/QtPrompter.h"
+
+namespace quarn::testing {
+namespace {
+
+void ensureApplication() {
+  static int argc = 1;
+  static char name[] = "e2e_tests";
+  static char* argv[] = {name, nullptr};
+  if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+}
+
+// Steps for the modal windows a session opens, in order: each runs on the
+// window of its name once that window is shown and its loop runs.
+class ModalScript : public QObject {
+ public:
+  ModalScript() { QApplication::instance()->installEventFilter(this); }
+  ~ModalScript() override { QApplication::instance()->removeEventFilter(this); }
+
+  void then(const char* windowName, std::function<void(QWidget*)> step) {
+    m_steps.push_back({windowName, std::move(step)});
+  }
+  bool done() const { return m_steps.empty(); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && !m_steps.empty() && watched->isWidgetType() &&
+        watched->objectName() == m_steps.front().first) {
+      auto* window = static_cast<QWidget*>(watched);
+      std::function<void(QWidget*)> step = std::move(m_steps.front().second);
+      m_steps.pop_front();
+      QTimer::singleShot(0, window, [window, step] { step(window); });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::deque<std::pair<QString, std::function<void(QWidget*)>>> m_steps;
+};
+
+template <class W>
+W* control(const QObject& window, const QString& name) {
+  W* found = window.findChild<W*>(name);
+  EXPECT_NE(found, nullptr) << name.toStdString();
+  return found;
+}
+
+// A new participant plays the demo setting through the real windows, with
+// key presses and mouse clicks only, from the login to the closing screen:
+// the questionnaire, the training trials, the pause after trial 2 and its
+// password, every experiment trial. The moderator answers every message box.
+TEST(WindowSession, DemoFromLoginToTheClosingScreen) {
+  ensureApplication();
+  DemoFolder demo;
+  QtPrompter prompter;
+  std::vector<PromptKind> asked;
+  prompter.answerer = [&asked](const MessageRequest& request) {
+    asked.push_back(request.kind);
+    return request.kind == PromptKind::RegisterNewUser ? Answer::Yes : Answer::Ok;
+  };
+  Application application(prompter, demo.app.string());
+  application.splashTime = std::chrono::milliseconds(0);
+
+  ModalScript script;
+  script.then("frmLogin", [](QWidget* login) {
+    QTest::keyClicks(control<QLineEdit>(*login, "txtSubjectID"), "W1");
+    QTest::keyClicks(control<QComboBox>(*login, "cboSetting"), "Demo");
+    QTest::mouseClick(control<QPushButton>(*login, "cmdStart"), Qt::LeftButton);
+  });
+  script.then("frmNewUser", [](QWidget* questionnaire) {
+    QTest::mouseClick(control<QWidget>(*questionnaire, "optGender_0"), Qt::LeftButton);
+    QTest::keyClicks(control<QLineEdit>(*questionnaire, "txtAge"), "30");
+    QTest::mouseClick(control<QPushButton>(*questionnaire, "cmdOK"), Qt::LeftButton);
+  });
+  script.then("frmPause", [](QWidget* pause) {
+    auto* password = control<QLineEdit>(*pause, "txtPassword");
+    QTest::keyClicks(password, "continue");
+    QTest::keyClick(password, Qt::Key_Return);
+  });
+  application.start();
+
+  MainWindow& window = application.mainWindow();
+  GameSession& session = application.session();
+  auto* orderBox = control<QLineEdit>(window, "txtOrder");
+  auto* orderButton = control<QPushButton>(window, "cmdOrder");
+  auto* timer = control<QTimer>(window, "tmrAnimation");
+  for (int step = 0; step < 100000 && session.phase() != Phase::GameOver; ++step) {
+    switch (session.phase()) {
+      case Phase::WeekOpen: {
+        // The participant orders the demand the window shows for their stage.
+        const int16_t role = session.state().plan.current().participantRole;
+        const QString demand = control<QLabel>(window, QString("lblDemand_%1").arg(role))->text();
+        QTest::keyClicks(orderBox, demand);
+        QTest::keyClick(orderBox, Qt::Key_Return);
+        break;
+      }
+      case Phase::Animating:
+        QMetaObject::invokeMethod(timer, "timeout");
+        break;
+      case Phase::TrialOver:
+        QTest::mouseClick(orderButton, Qt::LeftButton);
+        break;
+      default:
+        QCoreApplication::processEvents();
+    }
+  }
+  ASSERT_EQ(session.phase(), Phase::GameOver);
+  EXPECT_TRUE(script.done());
+  EXPECT_TRUE(control<QWidget>(window, "fraClosing")->isVisible());
+  EXPECT_EQ(orderButton->text(), "Game Over");
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), PromptKind::TrialEnded), 6);
+  EXPECT_EQ(asked.back(), PromptKind::GameOver);
+
+  const TestDatabase& db = demo.db;
+  EXPECT_EQ(db.count("datUser", "Subject='W1' AND Gender='Male' AND Age=30"), 1);
+  EXPECT_EQ(db.count("datTrial", "Subject='W1' AND Training<>0"), 2);
+  EXPECT_EQ(db.count("datTrial", "Subject='W1' AND Trial BETWEEN 1 AND 4"), 4);
+  EXPECT_EQ(db.count("datRole", "Trial>0"), 4 * 4 * 20);
+  const std::string text = readFile(demo.textFile("W1"));
+  EXPECT_EQ(static_cast<int>(std::count(text.begin(), text.end(), '\n')), db.count("datRole") / 4);
+  session.endSession();
+  EXPECT_EQ(db.count("datPlaying"), 0);
+}
+
+}  // namespace
+}  // namespace quarn::testing

@@ -1,0 +1,134 @@
+#pragma once
+
+// A game on a fresh database laid out as the application finds it (the
+// application folder holds data/quarn.mdb), with a view that records what it
+// is told and a prompter that answers by kind:
+//
+//   addTrials("Demo", 2, 3);
+//   ASSERT_TRUE(start("P1", "Demo"));
+//   playWeek(4);
+//   EXPECT_EQ(session.phase(), Phase::WeekOpen);
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "base/Clock.h"
+#include "game/GameSession.h"
+#include "tests/support/FixedClocks.h"
+#include "tests/support/FixedRandom.h"
+#include "tests/support/PlanRows.h"
+#include "tests/support/ScriptedPrompter.h"
+#include "tests/support/TestDatabase.h"
+
+namespace quarn::testing {
+
+// A view without a window: it keeps what the game told it.
+class RecordingView final : public GameView {
+ public:
+  void sessionStarted(const std::string& subject, const std::string&) override {
+    shownSubject = subject;
+  }
+  void trainingChanged(bool inTraining) override { training.push_back(inTraining); }
+  void trialStarted(const TrialDisplay& trial) override { trials.push_back(trial); }
+  void figuresChanged(const WeekFigures& shown) override { figures = shown; }
+  void weekOpened(const WeekOpening& week) override { weeks.push_back(week); }
+  void animationStarted(const Shipments& shown) override {
+    shipments = shown;
+    ++animations;
+  }
+  void trainingRestartPending() override { ++restartsPending; }
+  void trialEnded() override { ++trialsEnded; }
+  void pauseStarted() override { ++pauses; }
+  void gameOver() override { ++gameOvers; }
+  std::optional<Questionnaire> askQuestionnaire(const std::string&,
+                                                const std::optional<Questionnaire>&) override {
+    ++questionnaires;
+    return questionnaire;
+  }
+
+  std::optional<Questionnaire> questionnaire = Questionnaire{30, "Female", "Other", "Other"};
+  std::string shownSubject;
+  std::vector<bool> training;
+  std::vector<TrialDisplay> trials;
+  WeekFigures figures;
+  std::vector<WeekOpening> weeks;
+  Shipments shipments;
+  int animations = 0, restartsPending = 0, trialsEnded = 0, pauses = 0, gameOvers = 0,
+      questionnaires = 0;
+};
+
+class GameTest : public ::testing::Test {
+ protected:
+  GameTest() {
+    std::filesystem::create_directories(appFolder);
+    std::filesystem::create_directory_symlink(db.folder(), appFolder / "data");
+    db.insert("tblPlayer",
+              {{"Name", "Bot"}, {"Sterman", 1}, {"Alpha", 0.26}, {"Beta", 0.34}, {"Theta", 0.36}});
+    prompter.byKind = {{PromptKind::Resume, Answer::Yes},
+                       {PromptKind::RegisterNewUser, Answer::Yes},
+                       {PromptKind::ConfirmExit, Answer::Yes}};
+    session.setView(&view);
+  }
+
+  void addTrials(const std::string& setting, int count, int weeks) {
+    for (int i = 1; i <= count; ++i) {
+      db.insert("tblBlock",
+                planRow(false, {{"Setting", setting}, {"Index", i}, {"numweeks", weeks}}));
+    }
+  }
+  void addTraining(const std::string& setting, Columns overrides = {}) {
+    overrides["Setting"] = setting;
+    db.insert("tblTraining", planRow(true, overrides));
+  }
+  void addParticipant(const std::string& subject, const std::string& setting) {
+    db.insert("datUser", {{"Subject", subject}, {"Setting", setting}});
+  }
+
+  LoginResult logIn(const std::string& subject, const std::string& setting) {
+    session.openDatabase("quarn.mdb");
+    return session.logIn({subject, setting});
+  }
+  // Logs in and starts the game.
+  bool start(const std::string& subject, const std::string& setting) {
+    return logIn(subject, setting) == LoginResult::LoggedIn && session.startGame();
+  }
+
+  // The order of the open week and the end of its animation.
+  void playWeek(int order = 4) {
+    ASSERT_EQ(session.phase(), Phase::WeekOpen);
+    session.submitOrder(order);
+    session.animationFinished();
+  }
+  void playTrial(int order = 4) {
+    while (session.phase() == Phase::WeekOpen) playWeek(order);
+  }
+
+  std::vector<std::string> textLines(const std::string& subject) const {
+    std::ifstream in(appFolder / "data" / (subject + ".txt"), std::ios::binary);
+    const std::string all(std::istreambuf_iterator<char>(in), {});
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = all.find("\r\n", at)) != std::string::npos; at = end + 2) {
+      lines.push_back(all.substr(at, end - at));
+    }
+    return lines;
+  }
+
+  const GameState& state() const { return session.state(); }
+
+  TestDatabase db;
+  std::filesystem::path appFolder = std::filesystem::path(db.folder()) / "app";
+  ScriptedPrompter prompter;
+  ManualTickCounter ticks;
+  FixedRandom random;
+  DatabaseAccess access{db.stores, prompter, random};
+  GameSession session{GameServices{prompter, ticks, random, SystemWallClock::instance(), access,
+                                   appFolder.string()}};
+  RecordingView view;
+};
+
+}  // namespace quarn::testing

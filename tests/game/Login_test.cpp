@@ -1,0 +1,246 @@
+#include "game/Login.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "db/PlayingMark.h"
+#include "tests/game/GameFixture.h"
+
+namespace quarn::testing {
+namespace {
+
+// Demo has two trials, O'Brien five.
+class LoginTest : public GameTest {
+ protected:
+  LoginTest() {
+    addTrials("Demo", 2, 3);
+    db.insert("tblBlock", planRow(false, {{"Setting", "O'Brien"}, {"Runs", 5}}));
+  }
+
+  // The mark of a participant playing at another workstation, refreshed by a
+  // week recorded `ago` seconds before now.
+  int64_t markElsewhere(const std::string& subject, const std::string& host, int64_t process,
+                        int64_t ago) {
+    const int64_t now = std::time(nullptr), since = now - ago - 60;
+    db.insert("datPlaying", {{"Subject", subject},
+                             {"Setting", "Demo"},
+                             {"Host", host},
+                             {"Process", process},
+                             {"Since", since},
+                             {"LastWeek", now - ago}});
+    return since;
+  }
+  bool markedHere(const std::string& subject) const {
+    const Workstation here = thisWorkstation();
+    return db.count("datPlaying", "Subject='" + subject + "' AND Host='" + here.host +
+                                      "' AND Process=" + std::to_string(here.process)) == 1;
+  }
+  void addRecorded(const std::string& subject, const std::string& setting, int trial) {
+    db.insert("datRole", {{"Subject", subject},
+                          {"Setting", setting},
+                          {"Trial", trial},
+                          {"Training", trial < 1},
+                          {"Week", 1},
+                          {"Role", "Retailer"}});
+  }
+};
+
+TEST_F(LoginTest, OpeningTheDatabaseListsItsSettings) {
+  EXPECT_EQ(session.openDatabase(" quarn.mdb "), (std::vector<std::string>{"Demo", "O'Brien"}));
+  EXPECT_EQ(access.location(), appFolder.string() + "/data/quarn.mdb");
+}
+
+TEST_F(LoginTest, RefusesSettingNotOfferedExactly) {
+  for (const char* setting : {"demo", "", "Demo ", "O'Brien?"}) {
+    SCOPED_TRACE(setting);
+    prompter.shown.clear();
+    EXPECT_EQ(logIn("S1", setting), LoginResult::RetrySetting);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.last().prompt, "Need to choose a valid setting");
+  }
+  EXPECT_EQ(db.count("datUser"), 0);
+}
+
+TEST_F(LoginTest, RefusesUserIdThatCannotNameAFile) {
+  for (const char* subject : {"a/b", "a\\b", "c:d", "x*", "why?", "<a|b>", "..", "tab\there"}) {
+    SCOPED_TRACE(subject);
+    prompter.shown.clear();
+    EXPECT_EQ(logIn(subject, "Demo"), LoginResult::RetrySubject);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.last().kind, PromptKind::SubjectIdRefused);
+  }
+  EXPECT_EQ(subjectIdFault("Zoë O'Neil.b"), "");
+  EXPECT_EQ(db.count("datUser"), 0);
+}
+
+// A comma in either name would shift the fields of the text file's lines.
+TEST_F(LoginTest, RefusesNamesThatBreakTheTextFileLines) {
+  db.insert("tblBlock", {{"Setting", "A,B"}, {"Index", 1}});
+  EXPECT_EQ(logIn("S1", "A,B"), LoginResult::RetrySetting);
+  EXPECT_NE(prompter.last().prompt.find("comma"), std::string::npos) << prompter.last().prompt;
+  EXPECT_EQ(logIn("P,1", "Demo"), LoginResult::RetrySubject);
+  EXPECT_NE(prompter.last().prompt.find("comma"), std::string::npos) << prompter.last().prompt;
+  EXPECT_EQ(db.count("datUser"), 0);
+}
+
+TEST_F(LoginTest, BlanksAroundTheUserIdAreDropped) {
+  addParticipant("d'Arcy", "Demo");
+  EXPECT_EQ(logIn("  d'Arcy ", "Demo"), LoginResult::LoggedIn);
+  EXPECT_EQ(state().identity.subject, "d'Arcy");
+}
+
+// Training rows (Trial below 1) do not count; quotes go into the queries safely.
+TEST_F(LoginTest, KnownParticipantResumesAfterTheHighestTrial) {
+  addParticipant("d'Arcy", "Demo");
+  for (int trial : {-1, 3, 4}) addRecorded("d'Arcy", "O'Brien", trial);
+  addRecorded("d'Arcy", "Demo", -2);
+  EXPECT_EQ(logIn("d'Arcy", "O'Brien"), LoginResult::LoggedIn);
+  EXPECT_EQ(prompter.last().prompt,
+            "Continue with user d'Arcy on Trial 5?  Click No to change name");
+  EXPECT_EQ(state().identity.setting, "O'Brien");
+  EXPECT_EQ(state().plan.currentTrial, 4);
+  EXPECT_EQ(state().costSum, 0);
+}
+
+TEST_F(LoginTest, ResumeAnsweredNoReturnsToTheUserIdAndLeavesNoMark) {
+  addParticipant("P1", "Demo");
+  prompter.byKind[PromptKind::Resume] = Answer::No;
+  EXPECT_EQ(logIn("P1", "Demo"), LoginResult::RetrySubject);
+  EXPECT_EQ(prompter.last().prompt, "Continue with user P1 on Trial 1?  Click No to change name");
+  EXPECT_EQ(db.count("datPlaying"), 0);
+  EXPECT_EQ(session.phase(), Phase::LoggedOut);
+}
+
+TEST_F(LoginTest, NewParticipantIsRegisteredWithTheQuestionnaireAnswers) {
+  view.questionnaire = Questionnaire{5, "Female", "Other", "Other"};
+  EXPECT_EQ(logIn("New1", "Demo"), LoginResult::LoggedIn);
+  EXPECT_EQ(prompter.shown[0].prompt, "User ID not found.  Register as a new user?");
+  EXPECT_EQ(db.count("datUser",
+                     "Subject='New1' AND Setting='Demo' AND Age=5 AND "
+                     "Gender='Female' AND SchoolYear='Other' AND Major='Other'"),
+            1);
+  EXPECT_EQ(state().plan.currentTrial, 0);
+  EXPECT_TRUE(markedHere("New1"));
+}
+
+TEST_F(LoginTest, CancelledQuestionnaireStoresNothing) {
+  view.questionnaire.reset();
+  EXPECT_EQ(logIn("New3", "Demo"), LoginResult::RetrySubject);
+  EXPECT_EQ(view.questionnaires, 1);
+  EXPECT_EQ(db.count("datUser") + db.count("datPlaying"), 0);
+}
+
+TEST_F(LoginTest, UnknownUserIdNotRegisteredReturnsToIt) {
+  prompter.byKind[PromptKind::RegisterNewUser] = Answer::No;
+  EXPECT_EQ(logIn("New2", "Demo"), LoginResult::RetrySubject);
+  EXPECT_EQ(view.questionnaires, 0);
+  EXPECT_EQ(db.count("datUser"), 0);
+}
+
+// Letters beyond ASCII fold too; the session goes on under the stored spelling.
+TEST_F(LoginTest, UserIdInOtherLetterCaseFindsTheStoredParticipant) {
+  addParticipant("Zoë", "Demo");
+  addParticipant("p1", "Demo");
+  addRecorded("Zoë", "Demo", 1);
+  const struct {
+    const char* typed;
+    std::string stored;
+    int trial;
+  } cases[] = {{"ZOË", "Zoë", 2}, {"zoë", "Zoë", 2}, {"P1", "p1", 1}, {"p1", "p1", 1}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.typed);
+    GameSession fresh{GameServices{prompter, ticks, random, SystemWallClock::instance(), access,
+                                   appFolder.string()}};
+    fresh.openDatabase("quarn.mdb");
+    EXPECT_EQ(fresh.logIn({k.typed, "Demo"}), LoginResult::LoggedIn);
+    EXPECT_EQ(prompter.last().prompt, "Continue with user " + k.stored + " on Trial " +
+                                          std::to_string(k.trial) + "?  Click No to change name");
+    EXPECT_EQ(fresh.state().identity.subject, k.stored);
+    fresh.endSession();
+  }
+  EXPECT_EQ(prompter.count(PromptKind::RegisterNewUser), 0);
+  EXPECT_EQ(db.count("datUser"), 2);
+}
+
+// The plan is checked before the participant is looked up or registered.
+TEST_F(LoginTest, RefusedPlanWritesNothing) {
+  db.insert("tblBlock", planRow(false, {{"Setting", "Broken"}, {"Delay", 7}}));
+  EXPECT_THROW(logIn("New", "Broken"), ApplicationEnd);
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_NE(prompter.last().prompt.find("Delay 7"), std::string::npos) << prompter.last().prompt;
+  EXPECT_EQ(view.questionnaires, 0);
+  EXPECT_EQ(db.count("datUser"), 0);
+}
+
+// Said with the User ID as stored, before any training is announced.
+TEST_F(LoginTest, ParticipantWhoPlayedEveryTrialIsRefused) {
+  addTraining("Demo");
+  addParticipant("P1", "Demo");
+  addRecorded("P1", "Demo", 2);
+  EXPECT_EQ(logIn("p1", "Demo"), LoginResult::RetrySubject);
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(prompter.last().prompt, "P1 has completed all 2 trials of setting Demo");
+  EXPECT_EQ(db.count("datPlaying"), 0);
+}
+
+TEST_F(LoginTest, IdPlayingAtAnotherWorkstationIsRefusedNamingIt) {
+  addParticipant("P1", "Demo");
+  const int64_t since = markElsewhere("P1", "lab-7", 4711, 30);
+  prompter.answers = {Answer::No};
+  EXPECT_EQ(logIn("p1", "Demo"), LoginResult::RetrySubject);
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(prompter.last().prompt, "P1 is playing at workstation lab-7 (process 4711) since " +
+                                        localTimeText(since) +
+                                        ".\r\nTake P1 over on this workstation?  Answer Yes only "
+                                        "if that session has ended.");
+  EXPECT_EQ(prompter.last().kind, PromptKind::TakeOver);
+  EXPECT_EQ(prompter.last().style, PromptStyle::YesNoWarning);
+  EXPECT_EQ(db.count("datPlaying", "Host='lab-7' AND Process=4711"), 1);
+  EXPECT_EQ(db.count("datPlaying"), 1);
+}
+
+TEST_F(LoginTest, ModeratorTakesTheIdOverKnowingly) {
+  addParticipant("P1", "Demo");
+  markElsewhere("P1", "lab-7", 4711, 30);
+  prompter.byKind[PromptKind::TakeOver] = Answer::Yes;
+  EXPECT_EQ(logIn("P1", "Demo"), LoginResult::LoggedIn);
+  EXPECT_EQ(db.count("datPlaying"), 1);
+  EXPECT_TRUE(markedHere("P1"));
+}
+
+// A mark without a week for a quarter of an hour, or left on this computer
+// by a process that has ended, is taken without a question.
+TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const struct {
+    std::string subject, host;
+    int64_t process, ago;
+  } cases[] = {{"P1", "lab-7", 4711, kMarkStaleAfterSeconds + 1},
+               {"P2", thisWorkstation().host, ended, 30}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.subject);
+    addParticipant(k.subject, "Demo");
+    markElsewhere(k.subject, k.host, k.process, k.ago);
+    GameSession fresh{GameServices{prompter, ticks, random, SystemWallClock::instance(), access,
+                                   appFolder.string()}};
+    fresh.openDatabase("quarn.mdb");
+    EXPECT_EQ(fresh.logIn({k.subject, "Demo"}), LoginResult::LoggedIn);
+    EXPECT_EQ(prompter.count(PromptKind::TakeOver), 0);
+    EXPECT_TRUE(markedHere(k.subject));
+  }
+}
+
+TEST_F(LoginTest, OlderFileWithoutTheMarksGetsThem) {
+  db.exec("DROP TABLE datPlaying;");
+  addParticipant("P1", "Demo");
+  EXPECT_EQ(logIn("P1", "Demo"), LoginResult::LoggedIn);
+  EXPECT_TRUE(markedHere("P1"));
+}
+
+}  // namespace
+}  // namespace quarn::testing

@@ -1,0 +1,158 @@
+#include "ui/LoginWindow.h"
+
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+
+#include "base/Text.h"
+#include "ui/KeyFilter.h"
+
+namespace quarn {
+
+namespace {
+
+// Runs `handler` when `target` loses the focus to another control of the same
+// window (not when the window itself is deactivated, e.g. by a message box).
+class LostFocusFilter : public QObject {
+ public:
+  LostFocusFilter(QObject* target, std::function<void()> handler)
+      : QObject(target), m_handler(std::move(handler)) {
+    target->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::FocusOut) {
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) m_handler();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> m_handler;
+};
+
+template <class Widget>
+Widget* named(Widget* widget, const char* name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
+}  // namespace
+
+LoginWindow::LoginWindow(GameSession& session, QWidget* parent)
+    : GuardedDialog(parent), m_session(session) {
+  setObjectName("frmLogin");
+  setWindowTitle("Quarngame Login");
+  setModal(true);
+
+  auto* subjectLabel = named(new QLabel("User ID:", this), "lblUserID");
+  m_subjectBox = named(new QLineEdit(this), "txtSubjectID");
+  // The key filter stops typing at the limit; pasted, dropped and composed
+  // text is held to it here.
+  m_subjectBox->setMaxLength(kSubjectIdLength);
+  auto* databaseLabel = named(new QLabel("Setup File:", this), "lblSetup");
+  m_databaseBox = named(new QLineEdit(this), "txtDatabase");
+  auto* settingLabel = named(new QLabel("Setting:", this), "lblSetting");
+  m_settingBox = named(new QComboBox(this), "cboSetting");
+  m_settingBox->setEditable(true);
+  // Enter in the box must not add the typed text to the list: only the
+  // database's settings are valid choices.
+  m_settingBox->setInsertPolicy(QComboBox::NoInsert);
+  // The box's completer would replace a typed "demo" with an item "Demo"
+  // once typing ends: settings differing in letter case are different
+  // experiments, so the text stays as typed.
+  m_settingBox->setCompleter(nullptr);
+  m_settingBox->setMinimumContentsLength(16);
+  m_startButton = named(new QPushButton("Start", this), "cmdStart");
+  m_startButton->setDefault(true);
+  m_quitButton = named(new QPushButton("Quit", this), "cmdQuit");
+  m_quitButton->setAutoDefault(false);
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(subjectLabel, 0, 0);
+  grid->addWidget(m_subjectBox, 0, 1);
+  grid->addWidget(databaseLabel, 1, 0);
+  grid->addWidget(m_databaseBox, 1, 1);
+  grid->addWidget(settingLabel, 2, 0);
+  grid->addWidget(m_settingBox, 2, 1);
+  auto* buttons = new QHBoxLayout();
+  buttons->addStretch();
+  buttons->addWidget(m_startButton);
+  buttons->addWidget(m_quitButton);
+  grid->addLayout(buttons, 3, 0, 1, 2);
+  setTabOrder(m_subjectBox, m_settingBox);
+  setTabOrder(m_settingBox, m_startButton);
+  setTabOrder(m_startButton, m_quitButton);
+  setTabOrder(m_quitButton, m_databaseBox);
+
+  connect(m_subjectBox, &QLineEdit::textChanged, this, [this] {
+    m_startButton->setEnabled(!trimBlanks(m_subjectBox->text().toStdString()).empty());
+  });
+  connect(m_startButton, &QPushButton::clicked, this, [this] { guard([this] { start(); }); });
+  connect(m_quitButton, &QPushButton::clicked, this,
+          [this] { guard([this] { m_session.quit(); }); });
+  new LostFocusFilter(m_databaseBox, [this] { guard([this] { openDatabase(); }); });
+  new KeyFilter(m_subjectBox, [this](const TypedKey& key) {
+    return key.kind == TypedKey::Kind::Character &&
+           m_subjectBox->text().size() >= kSubjectIdLength && !m_subjectBox->hasSelectedText();
+  });
+}
+
+void LoginWindow::load() {
+  m_databaseBox->setText("quarn.mdb");
+  openDatabase();
+  m_subjectBox->clear();
+  m_startButton->setEnabled(false);
+  m_subjectBox->setFocus(Qt::OtherFocusReason);
+}
+
+void LoginWindow::reject() {
+  guard([this] { m_session.quit(); });
+}
+
+void LoginWindow::openDatabase() {
+  showSettings(m_session.openDatabase(m_databaseBox->text().toStdString()));
+}
+
+void LoginWindow::showSettings(const std::vector<std::string>& settings) {
+  if (settings.empty()) return;
+  // Clearing the list would also clear what is typed in the box; keep it.
+  const QString typed = m_settingBox->currentText();
+  m_settingBox->clear();
+  for (const std::string& setting : settings)
+    m_settingBox->addItem(QString::fromStdString(setting));
+  m_settingBox->setCurrentIndex(-1);
+  m_settingBox->setEditText(typed);
+}
+
+void LoginWindow::start() {
+  const LoginRequest request{m_subjectBox->text().toStdString(),
+                             m_settingBox->currentText().toStdString()};
+  switch (m_session.logIn(request)) {
+    case LoginResult::LoggedIn:
+      accept();
+      break;
+    case LoginResult::RetrySubject:
+      backToSubject();
+      break;
+    case LoginResult::RetrySetting:
+      backToSetting();
+      break;
+  }
+}
+
+void LoginWindow::backToSubject() {
+  m_subjectBox->setFocus(Qt::OtherFocusReason);
+  m_subjectBox->selectAll();
+}
+
+void LoginWindow::backToSetting() {
+  m_settingBox->setFocus(Qt::OtherFocusReason);
+  m_settingBox->lineEdit()->selectAll();
+}
+
+}  // namespace quarn

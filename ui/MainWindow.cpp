@@ -1,0 +1,539 @@
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "base/Numbers.h"
+#include "ui/PauseWindow.h"
+#include "ui/QuestionnaireWindow.h"
+
+namespace quarn {
+
+namespace {
+
+constexpr int kRowStep = 2640;         // twips between two roles' bands
+constexpr int kDesignedInterval = 20;  // ms between two ticks a participant watches
+constexpr int kRestartRetryMs = 20;    // a restart held by a question tries again this often
+const PictureKind kRolePictures[kRoleCount] = {PictureKind::Factory, PictureKind::Distributor,
+                                               PictureKind::Wholesaler, PictureKind::Retailer};
+
+const char* const kStyle = R"(
+QWidget#frmMain { background: #eef1f4; }
+QFrame#fraDisplay { background: #eef1f4; border: none; }
+QLabel { color: #26323d; }
+QGroupBox {
+  background: #ffffff; border: 1px solid #c3ccd5; border-radius: 6px; margin-top: 0px;
+}
+QGroupBox::title {
+  subcontrol-origin: border; subcontrol-position: top left; left: 8px; top: -1px;
+  padding: 0 4px; color: #a0522d; font-weight: bold;
+}
+QGroupBox#fraPlayer { background: #f3f8f7; border: 2px solid #3f8f8a; }
+QGroupBox[participant="true"] { border: 2px solid #3f8f8a; }
+QLabel[boxed="true"] {
+  background: #ffffff; border: 1px solid #a9b5c0; border-radius: 3px; padding: 0 4px;
+  font-weight: bold;
+}
+QLabel[figure="spent"] { background: #fff8ea; border-color: #d9b26f; }
+QLabel[figure="truck"] { background: #ffffff; border-color: #7f8f9e; }
+QLabel[figure="role"] { font-size: 13pt; font-weight: bold; color: #2f4b63; }
+QLabel[figure="tag"] { color: #4f5d6a; }
+QLabel[figure="small"] { color: #4f5d6a; font-size: 8pt; }
+QLabel[figure="closing"] { font-size: 22pt; font-weight: bold; color: #2f4b63; }
+QLineEdit#txtOrder {
+  font-size: 11pt; font-weight: bold; border: 1px solid #7f8f9e; border-radius: 3px;
+  background: #ffffff;
+}
+QLineEdit#txtOrder:disabled { background: #e6eaee; }
+QPushButton#cmdOrder {
+  font-weight: bold; font-size: 10pt; color: #ffffff; background: #3f8f8a;
+  border: 1px solid #2f6f6b; border-radius: 5px;
+}
+QPushButton#cmdOrder:hover { background: #367e79; }
+QPushButton#cmdOrder:focus { border: 2px solid #1f4f4c; }
+QPushButton#cmdOrder:disabled { color: #eef1f4; background: #a7b9b8; border-color: #a7b9b8; }
+)";
+
+template <typename W>
+W* named(W* widget, const QString& name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
+// The object name of a control array's element: "lblSpent_2".
+QString indexed(const char* name, int index) {
+  return QString("%1_%2").arg(name).arg(index);
+}
+
+QString text(int64_t value) {
+  return QString::fromStdString(decimal(value));
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, double left,
+                  double top, double width, double height, const char* figure = nullptr,
+                  Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+  auto* label = named(new QLabel(caption, parent), name);
+  label->setAlignment(align);
+  if (figure) label->setProperty("figure", figure);
+  place(label, left, top, width, height);
+  return label;
+}
+
+// A boxed figure, right-aligned unless told otherwise.
+QLabel* makeValue(QWidget* parent, const QString& name, double left, double top, double width,
+                  double height, Qt::Alignment align = Qt::AlignRight | Qt::AlignVCenter) {
+  QLabel* label = makeLabel(parent, name, "0", left, top, width, height, nullptr, align);
+  label->setProperty("boxed", true);
+  return label;
+}
+
+QGroupBox* makeFrame(QWidget* parent, const QString& name, double left, double top, double width,
+                     double height) {
+  auto* frame = named(new QGroupBox(parent), name);
+  place(frame, left, top, width, height);
+  return frame;
+}
+
+}  // namespace
+
+DisplayFrame::DisplayFrame(QWidget* parent, const std::array<PathLine*, 37>& lines)
+    : QFrame(parent), m_lines(lines) {}
+
+void DisplayFrame::paintEvent(QPaintEvent* event) {
+  QFrame::paintEvent(event);
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(0x8f, 0xa3, 0xb5), 2, Qt::SolidLine, Qt::RoundCap));
+  const auto px = [](double twips) { return twips / kTwipsPerPixel; };
+  for (const PathLine* line : m_lines) {
+    if (line && line->visible) {
+      p.drawLine(QPointF(px(line->x1), px(line->y1)), QPointF(px(line->x2), px(line->y2)));
+    }
+  }
+}
+
+void MainWindow::Figure::setVisible(bool visible) const {
+  value->setVisible(visible);
+  tag->setVisible(visible);
+}
+
+MainWindow::MainWindow(GameSession& session, Prompter& prompter, QWidget* parent)
+    : QWidget(parent), m_session(session), m_prompter(prompter) {
+  setObjectName("frmMain");
+  setWindowTitle(kMainCaption);
+  setStyleSheet(kStyle);
+  setAttribute(Qt::WA_StyledBackground);
+  buildLayout();
+  m_skipDialog = new SkipTrainingDialog(session, this);
+}
+
+void MainWindow::buildLayout() {
+  setFixedSize(toPixels(15495), toPixels(11415));
+  m_display = named(new DisplayFrame(this, m_path), "fraDisplay");
+  place(m_display, 240, 120, 15015, 11055);
+  // Nothing to show until the first trial is set up.
+  m_display->hide();
+  buildPath();
+  buildTrucks();
+  buildRoles();
+  buildPlayerPanel();
+  buildClosingScreen();
+
+  ShipmentControls shipments{m_trucks, m_truckLabels, m_loads, m_transfers, {}, 0, 0};
+  for (int r = 0; r < kRoleCount; ++r) shipments.roles[r] = m_roles[r].frame;
+  shipments.roadStart = m_path[0]->x1;
+  shipments.loadPathLength = toInt16(m_path[5]->x2 - m_path[5]->x1, "LoadPathLength");
+  m_animation.emplace(shipments);
+
+  m_animationTimer = named(new QTimer(this), "tmrAnimation");
+  m_animationTimer->setInterval(kDesignedInterval);
+
+  connect(m_orderButton, &QPushButton::clicked, this, [this] { onOrderButtonClicked(); });
+  connect(m_orderBox, &QLineEdit::textChanged, this,
+          [this] { m_orderButton->setEnabled(!m_orderBox->text().trimmed().isEmpty()); });
+  connect(m_animationTimer, &QTimer::timeout, this, [this] { onAnimationTick(); });
+}
+
+// The goods path: a road per role from the left to its role, arrowheads,
+// and the order roads back up the chain.
+void MainWindow::buildPath() {
+  const auto line = [&](int i, double x1, double y1, double x2, double y2) {
+    m_path[i] = named(new PathLine(m_display, x1, y1, x2, y2), indexed("linPath", i));
+  };
+  line(0, 360, 240, 360, 1320);
+  for (int r = 0; r < kRoleCount; ++r) {
+    const double y = 1320 + kRowStep * r;
+    line(1 + r, 360, y, 8880, y);
+    line(11 + r, 8880, y, 8880, r == 3 ? 10680 : 2760 + kRowStep * r);
+    // Arrowheads of 120-twip strokes pointing down.
+    line(15 + 2 * r, 275, y - 85, 360, y);
+    line(16 + 2 * r, 445, y - 85, 360, y);
+    const double yd = 2760 + kRowStep * r;
+    line(23 + 2 * r, 8795, yd - 85, 8880, yd);
+    line(24 + 2 * r, 8965, yd - 85, 8880, yd);
+  }
+  for (int i = 0; i < 3; ++i) {
+    const double y = 2760 + kRowStep * i;
+    line(5 + i, 360, y, 8880, y);
+    line(8 + i, 360, y, 360, 3960 + kRowStep * i);
+    line(31 + 2 * i, 445, y - 85, 360, y);
+    line(32 + 2 * i, 445, y + 85, 360, y);
+  }
+  // Load markers travel back along linPath(5 + i); transfer markers wait at
+  // its far end. The transfer markers' tops are not a whole row step apart.
+  const double kTransferTops[3] = {3000, 5760, 8400};
+  for (int i = 0; i < 3; ++i) {
+    m_loads[i] = named(new Shape(m_display, QColor(0xd9, 0xb2, 0x6f), QColor(0x8e, 0x66, 0x38)),
+                       indexed("shpLoad", i));
+    place(m_loads[i], 8520, 2520 + kRowStep * i, 375, 375);
+    m_loads[i]->hide();
+    m_transfers[i] = named(new Shape(m_display, QColor(0xbf, 0xdc, 0xe8), QColor(0x3f, 0x8f, 0x8a)),
+                           indexed("shpTransfer", i));
+    place(m_transfers[i], 120, kTransferTops[i], 495, 495);
+    m_transfers[i]->hide();
+  }
+}
+
+// Three truck slots per road.
+void MainWindow::buildTrucks() {
+  for (int j = 0; j < 3; ++j) {
+    for (int r = 0; r < kRoleCount; ++r) {
+      const int k = r + 4 * j;
+      auto* frame = named(new QFrame(m_display), indexed("fraTruck", k));
+      place(frame, 480 + 2400 * j, 720 + kRowStep * r, 2175, 1215);
+      auto* picture =
+          named(new PictureBox(r == 0 ? PictureKind::BottleCrate : PictureKind::Truck, frame),
+                indexed("imgTruck", k));
+      place(picture, 0, 0, 2175, 1215);
+      m_truckLabels[k] =
+          r == 0 ? makeValue(frame, indexed("lblTruck", k), 720, 600, 600, 300, Qt::AlignCenter)
+                 : makeValue(frame, indexed("lblTruck", k), 360, 240, 855, 375, Qt::AlignCenter);
+      m_truckLabels[k]->setProperty("figure", "truck");
+      makeLabel(frame, indexed("lblIndex", k), "", 2175 - 375, 0, 375, 375);
+      m_trucks[k] = frame;
+    }
+  }
+}
+
+void MainWindow::buildRoles() {
+  for (int r = 0; r < kRoleCount; ++r) {
+    RoleControls& role = m_roles[r];
+    const double top = 240 + kRowStep * r;
+    role.frame = makeFrame(m_display, indexed("fraRole", r), 7560, top, 2535, 2175);
+    auto* picture = named(new PictureBox(kRolePictures[r], role.frame), indexed("imgRole", r));
+    place(picture, 120, 120, 2295, 1440);
+    makeLabel(role.frame, indexed("lblRole", r), QString::fromStdString(roleName(r)), 120, 1560,
+              2295, 495, "role", Qt::AlignCenter);
+    role.cost.tag =
+        makeLabel(role.frame, indexed("tagCost", r), "Cost", 2040, 1920, 450, 240, "small");
+    role.cost.value =
+        makeValue(m_display, indexed("lblSpent", r), 9120, 2400 + kRowStep * r, 975, 375);
+    role.cost.value->setProperty("figure", "spent");
+
+    role.details = makeFrame(m_display, indexed("fraDetails", r), 10200, top, 2655, 2535);
+    const auto figure = [&](const char* value, const char* tag, const char* caption, double y) {
+      return Figure{makeValue(role.details, indexed(value, r), 120, y, 735, 375),
+                    makeLabel(role.details, indexed(tag, r), caption, 960, y, 1620, 375, "tag")};
+    };
+    role.order = figure("lblOrder", "tagOrder", "Recent Order", 240);
+    role.backorder = figure("lblBackOrder", "tagBackOrder", "Back Order", 720);
+    role.inventory = figure("lblInventory", "tagInventory", "Inventory", 1080);
+    role.satisfied = figure("lblSatisfied", "tagSatisfied", "Last Satisfied", 1680);
+    role.demand = figure("lblDemand", "tagDemand", "Demand", 2040);
+  }
+}
+
+// The participant's panel, the total cost and the forecast.
+void MainWindow::buildPlayerPanel() {
+  m_playerFrame = makeFrame(m_display, "fraPlayer", 12960, 240, 1935, 2535);
+  makeLabel(m_playerFrame, "lblName", "Name:", 120, 240, 660, 315, "tag");
+  m_subjectLabel = makeLabel(m_playerFrame, "lblSubject", "", 780, 240, 1095, 315);
+  m_subjectLabel->setStyleSheet("font-weight: bold;");
+  makeLabel(m_playerFrame, "tagTrial", "Trial:", 120, 600, 660, 315, "tag");
+  m_trialCounter = makeLabel(m_playerFrame, "lblTrial", "01 of 01", 780, 600, 1095, 315);
+  makeLabel(m_playerFrame, "tagWeek", "Week:", 120, 960, 660, 315, "tag");
+  m_weekCounter = makeLabel(m_playerFrame, "lblWeek", "01 of 52", 780, 960, 1095, 315);
+  m_orderBox =
+      new OrderBox(m_playerFrame, [this](const TypedKey& key) { return filterOrderKey(key); });
+  place(m_orderBox, 120, 1320, 1695, 375);
+  m_orderButton = named(new QPushButton("Make Order", m_playerFrame), "cmdOrder");
+  m_orderButton->setAutoDefault(true);
+  place(m_orderButton, 120, 1800, 1695, 615);
+
+  m_totalCostFrame = makeFrame(m_display, "fraTotalCost", 120, 9960, 2415, 735);
+  m_totalCost = makeValue(m_totalCostFrame, "lblTotalCost", 120, 240, 975, 375);
+  makeLabel(m_totalCostFrame, "tagTotalCost", "Total Cost", 1200, 240, 1095, 375, "tag");
+
+  m_forecastFrame = makeFrame(m_display, "fraPredictor", 2640, 9960, 4815, 735);
+  makeLabel(m_forecastFrame, "lblPrefix", "In", 120, 240, 330, 375, "tag");
+  m_forecastWeeks =
+      makeValue(m_forecastFrame, "lblPredictWeeks", 480, 240, 420, 375, Qt::AlignCenter);
+  makeLabel(m_forecastFrame, "lblSuffix", "weeks, demand to Retailer is", 960, 240, 3060, 375,
+            "tag");
+  m_forecast = makeValue(m_forecastFrame, "lblPredict", 4080, 240, 615, 375, Qt::AlignCenter);
+}
+
+void MainWindow::buildClosingScreen() {
+  m_closingScreen = named(new QFrame(this), "fraClosing");
+  place(m_closingScreen, 240, 120, 15015, 11055);
+  auto* over = named(new QLabel("The experiment is over.", m_closingScreen), "lblClosing");
+  over->setProperty("figure", "closing");
+  over->setAlignment(Qt::AlignCenter);
+  auto* alert =
+      named(new QLabel("Thank you for taking part.\nPlease alert your moderator.", m_closingScreen),
+            "lblAlertModerator");
+  alert->setProperty("figure", "role");
+  alert->setAlignment(Qt::AlignCenter);
+  auto* layout = new QVBoxLayout(m_closingScreen);
+  layout->addStretch(2);
+  layout->addWidget(over);
+  layout->addSpacing(toPixels(360));
+  layout->addWidget(alert);
+  layout->addSpacing(toPixels(600));
+  layout->addStretch(3);
+  m_closingScreen->hide();
+}
+
+void MainWindow::sessionStarted(const std::string& subject, const std::string& setting) {
+  m_subjectLabel->setText(QString::fromStdString(subject));
+  setWindowTitle(QString(kMainCaption) + " - Setting: " + QString::fromStdString(setting));
+}
+
+void MainWindow::trainingChanged(bool inTraining) {
+  m_playerFrame->setTitle(inTraining ? "Training" : "");
+}
+
+void MainWindow::trialStarted(const TrialDisplay& trial) {
+  m_trialCounter->setText(QString::fromStdString(trial.counter));
+  markParticipantRole(trial.participantRole);
+  if (trial.playsItself()) {
+    m_animationTimer->setInterval(1);
+  } else {
+    setTop(m_playerFrame, 240 + kRowStep * trial.participantRole);
+    // A trial without a participant sped the timer up; a participant watches
+    // the shipments at the designed pace again.
+    m_animationTimer->setInterval(kDesignedInterval);
+  }
+  const int slotCount = std::clamp<int>(trial.delay, 0, 3);
+  for (int r = 0; r < kRoleCount; ++r) {
+    for (int j = 0; j < slotCount; ++j)
+      m_truckLabels[r + 4 * j]->setText(text(trial.initialShipment));
+  }
+  applyDisplayConfiguration(trial.display, trial.delay);
+  if (trial.forecastWeeks != -1) {
+    m_forecastWeeks->setText(text(trial.forecastWeeks));
+    m_forecastFrame->show();
+  } else {
+    m_forecastWeeks->setText("-1");
+    m_forecast->setText("-1");
+    m_forecastFrame->hide();
+  }
+  m_animation->layOut(trial.delay);
+  m_display->show();
+}
+
+void MainWindow::figuresChanged(const WeekFigures& figures) {
+  for (int r = 0; r < kRoleCount; ++r) {
+    const RoleFigures& shown = figures.roles[r];
+    const RoleControls& role = m_roles[r];
+    role.order.value->setText(text(shown.recentOrder));
+    role.backorder.value->setText(text(shown.backorder));
+    role.inventory.value->setText(text(shown.inventory));
+    role.satisfied.value->setText(text(shown.satisfied));
+    role.demand.value->setText(text(shown.demand));
+    role.cost.value->setText(text(shown.totalCost));
+  }
+  m_totalCost->setText(QString::fromStdString(shortestDecimal(figures.totalCost)));
+  if (figures.forecast) m_forecast->setText(text(*figures.forecast));
+}
+
+void MainWindow::weekOpened(const WeekOpening& week) {
+  m_weekCounter->setText(QString::fromStdString(week.counter));
+  if (week.simulatedOrder) {
+    m_orderBox->setText(text(*week.simulatedOrder));
+    return;
+  }
+  openOrderBox();
+}
+
+void MainWindow::openOrderBox() {
+  m_orderBox->clear();
+  // Clearing a box that is already empty raises no change event; the button
+  // must not stay pressable with nothing to submit.
+  m_orderButton->setEnabled(false);
+  m_orderBox->setEnabled(true);
+  m_orderBox->setFocus();
+}
+
+void MainWindow::animationStarted(const Shipments& shipments) {
+  m_orderButton->setEnabled(false);
+  m_orderBox->setEnabled(false);
+  m_animation->start(shipments);
+  m_animationTimer->start();
+}
+
+void MainWindow::onAnimationTick() {
+  // A question runs its own event loop, in which the timer keeps firing: the
+  // week must not move on under it (nor a trial end under the exit question).
+  if (m_session.held()) return;
+  if (!m_animation->tick()) return;
+  m_animationTimer->stop();
+  m_session.animationFinished();
+}
+
+void MainWindow::trainingRestartPending() {
+  m_orderBox->setEnabled(false);
+  m_orderButton->setEnabled(false);
+  QMetaObject::invokeMethod(
+      this, [this] { runPendingRestart(); }, Qt::QueuedConnection);
+}
+
+// The restart runs from the event loop, so that restarts never nest however
+// often a trial fails before any order; a question open meanwhile holds it.
+void MainWindow::runPendingRestart() {
+  if (!m_session.runPendingRestart()) {
+    QTimer::singleShot(kRestartRetryMs, this, [this] { runPendingRestart(); });
+  }
+}
+
+void MainWindow::trialEnded() {
+  m_orderBox->clear();
+  m_orderBox->setEnabled(false);
+  m_orderButton->setEnabled(true);
+  m_orderButton->setText("Next Trial");
+  m_orderButton->setFocus();
+}
+
+void MainWindow::trialClosed() {
+  m_display->hide();
+  m_orderButton->setEnabled(false);
+  m_orderButton->setText("Make Order");
+}
+
+void MainWindow::pauseStarted() {
+  Prompter::ModalScope paused(m_prompter);
+  PauseWindow pause(m_session, this);
+  pause.runModal();
+}
+
+void MainWindow::trainingSkipped() {
+  m_skipDialog->cancel();
+}
+
+void MainWindow::gameOver() {
+  m_orderButton->setText("Game Over");
+  showClosingScreen();
+}
+
+std::optional<Questionnaire> MainWindow::askQuestionnaire(
+    const std::string& subject, const std::optional<Questionnaire>& previous) {
+  QWidget* parent = QApplication::activeModalWidget();
+  QuestionnaireWindow questionnaire(m_prompter, subject, previous, parent ? parent : this);
+  return questionnaire.ask();
+}
+
+void MainWindow::onOrderButtonClicked() {
+  switch (m_session.phase()) {
+    case Phase::WeekOpen: {
+      // The box holds at most four digits.
+      bool number = false;
+      const int order = m_orderBox->text().trimmed().toInt(&number);
+      m_orderButton->setEnabled(false);
+      m_orderBox->setEnabled(false);
+      m_session.submitOrder(number ? order : 0);
+      break;
+    }
+    case Phase::TrialOver:
+      m_session.nextTrial();
+      break;
+    default:
+      break;
+  }
+}
+
+// Digits go in (a lone 0 is typed over), Backspace edits, Enter orders, and
+// during training "e" opens the moderator's skip dialog; nothing else.
+bool MainWindow::filterOrderKey(const TypedKey& key) {
+  if (key.isDigit()) {
+    if (m_orderBox->text() == "0") m_orderBox->clear();
+    return false;
+  }
+  if (key.kind == TypedKey::Kind::Backspace) return false;
+  if (key.is('e') && m_session.inTraining()) {
+    m_skipDialog->showDialog();
+    return true;
+  }
+  if (key.kind == TypedKey::Kind::Enter && m_orderButton->isEnabled()) onOrderButtonClicked();
+  return true;
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  if (m_session.phase() == Phase::RestartPending && m_session.inTraining() &&
+      event->text() == "e") {
+    m_skipDialog->showDialog();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!m_session.requestExit()) {
+    event->ignore();
+    return;
+  }
+  m_session.quit();
+}
+
+void MainWindow::markParticipantRole(int16_t role) {
+  for (int r = 0; r < kRoleCount; ++r) {
+    for (QGroupBox* frame : {m_roles[r].frame, m_roles[r].details}) {
+      frame->setProperty("participant", r == role);
+      frame->style()->unpolish(frame);
+      frame->style()->polish(frame);
+    }
+  }
+}
+
+// Shows the truck rows, the total cost and each role's figures as the
+// configuration says; what was not found stays as it is.
+void MainWindow::applyDisplayConfiguration(const DisplayConfiguration& config, int16_t delay) {
+  if (config.found) {
+    const bool rows[kRoleCount] = {config.factoryProduction, config.trucksToDistributor,
+                                   config.trucksToWholesaler, config.trucksToRetailer};
+    const int slotCount = std::clamp<int>(delay, 0, 3);
+    for (int j = 0; j < slotCount; ++j) {
+      for (int r = 0; r < kRoleCount; ++r) m_trucks[4 * j + r]->setVisible(rows[r]);
+    }
+    m_totalCostFrame->setVisible(config.totalCost);
+  }
+  for (int r = 0; r < kRoleCount; ++r) {
+    const RoleDisplay& option = config.roles[r];
+    if (!option.found) continue;
+    const RoleControls& role = m_roles[r];
+    role.order.setVisible(option.recentOrder);
+    role.backorder.setVisible(option.backorder);
+    role.inventory.setVisible(option.inventory);
+    role.satisfied.setVisible(option.satisfied);
+    role.demand.setVisible(option.demand);
+    role.cost.setVisible(option.cost);
+  }
+}
+
+void MainWindow::showClosingScreen() {
+  m_display->hide();
+  // The button the participant played with stays in sight, reading "Game
+  // Over"; nothing can be pressed any more.
+  const QSize button = m_orderButton->size();
+  m_orderButton->setEnabled(false);
+  m_orderButton->setFixedSize(button);
+  auto* layout = static_cast<QVBoxLayout*>(m_closingScreen->layout());
+  layout->insertWidget(layout->count() - 1, m_orderButton, 0, Qt::AlignHCenter);
+  m_orderButton->show();
+  m_closingScreen->show();
+}
+
+}  // namespace quarn
