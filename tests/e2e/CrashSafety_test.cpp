@@ -10,17 +10,21 @@
 namespace quarn::testing {
 namespace {
 
-int64_t highestTrial(const TestDatabase& db, const std::string& subject) {
-  auto rows = db.rows("SELECT max(Trial) AS t FROM datRole WHERE Subject='" + subject + "'");
-  return std::max<int64_t>(intOf(rows[0], "t"), 0);
+int64_t highestTrial(EngineDatabase& db, const std::string& subject) {
+  return std::max<int64_t>(db.stores().participants().highestTrial(subject, "Demo").value_or(0), 0);
 }
 
-void expectWholeWeeks(const TestDatabase& db) {
-  EXPECT_EQ(std::get<std::string>(db.rows("PRAGMA integrity_check").at(0).at("integrity_check")),
-            "ok");
-  EXPECT_EQ(db.count("(SELECT Trial FROM datRole GROUP BY Subject, Setting, Trial, Week "
-                     "HAVING count(*) <> 4)"),
-            0);
+// No week with fewer (or more) than its four rows; the file also sound.
+void expectWholeWeeks(DemoFolder& demo) {
+  if (!demo.server) {
+    EXPECT_EQ(
+        std::get<std::string>(demo.db.rows("PRAGMA integrity_check").at(0).at("integrity_check")),
+        "ok");
+  }
+  const Rows torn = demo.played().tables().reads().query(
+      R"(SELECT count(*) AS "n" FROM (SELECT "Trial" FROM "datRole"
+         GROUP BY "Subject", "Setting", "Trial", "Week" HAVING count(*) <> 4) AS "torn")");
+  EXPECT_EQ(torn.front().cell("n").toInt32(), 0);
 }
 
 // The experiment trial a run's output shows first, 0 when it shows none.
@@ -29,11 +33,11 @@ int64_t firstTrialPlayed(const std::string& output) {
   return at == std::string::npos ? 0 : std::stoll(output.substr(at + 7));
 }
 
-// Pilots killed at random moments leave a sound file with whole weeks only,
-// and every later run resumes at the trial after the highest one recorded.
-// QUARN_CRASH_KILLS sets the number of kills (the soak test raises it),
-// QUARN_CRASH_SEED replays a run.
-TEST(CrashSafety, KilledPilotsLeaveWholeWeeksAndResumeAfterTheHighestTrial) {
+// Pilots killed at random moments leave a sound database with whole weeks
+// only, and every later run resumes at the trial after the highest one
+// recorded. QUARN_CRASH_KILLS sets the number of kills (the soak test raises
+// it), QUARN_CRASH_SEED replays a run.
+void killPilotsAtRandomMoments(DemoFolder& demo) {
   const char* killsSet = std::getenv("QUARN_CRASH_KILLS");
   const int kills = killsSet ? std::atoi(killsSet) : 20;
   const char* seedSet = std::getenv("QUARN_CRASH_SEED");
@@ -46,12 +50,11 @@ TEST(CrashSafety, KilledPilotsLeaveWholeWeeksAndResumeAfterTheHighestTrial) {
   std::uniform_int_distribution<int> delayMs(5, 250);
   const auto deadline = std::chrono::steady_clock::now() + kills * std::chrono::milliseconds(400);
 
-  DemoFolder demo;
   const std::string output = demo.db.folder() + "/pilot.out";
   int subjectNo = 1, killed = 0;
   std::string subject = "K1";
   for (int kill = 0; kill < kills && std::chrono::steady_clock::now() < deadline; ++kill) {
-    const int64_t resumeAt = highestTrial(demo.db, subject) + 1;
+    const int64_t resumeAt = highestTrial(demo.played(), subject) + 1;
     const pid_t pid = startPilot(demo, subject, output);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
     ::kill(pid, SIGKILL);
@@ -62,18 +65,18 @@ TEST(CrashSafety, KilledPilotsLeaveWholeWeeksAndResumeAfterTheHighestTrial) {
 
     const int64_t first = firstTrialPlayed(shown);  // 0: killed before the first trial
     EXPECT_TRUE(first == 0 || first == resumeAt) << resumeAt << "\n" << shown;
-    expectWholeWeeks(demo.db);
-    if (HasFatalFailure()) return;
+    expectWholeWeeks(demo);
+    if (::testing::Test::HasFatalFailure()) return;
     // The last trial is left for the uninterrupted run: a participant past
     // it has nothing left to play.
-    if (status == 0 || highestTrial(demo.db, subject) >= 3) {
+    if (status == 0 || highestTrial(demo.played(), subject) >= 3) {
       subject = "K" + std::to_string(++subjectNo);
     }
   }
-  RecordProperty("killed", killed);
+  ::testing::Test::RecordProperty("killed", killed);
   EXPECT_GE(killed, kills / 2);
 
-  const int64_t resumeAt = highestTrial(demo.db, subject) + 1;
+  const int64_t resumeAt = highestTrial(demo.played(), subject) + 1;
   const pid_t pid = startPilot(demo, subject, output);
   const int status = waitFor(pid);
   const std::string shown = readFile(output);
@@ -82,7 +85,20 @@ TEST(CrashSafety, KilledPilotsLeaveWholeWeeksAndResumeAfterTheHighestTrial) {
     EXPECT_EQ(firstTrialPlayed(shown), resumeAt) << shown;
     EXPECT_NE(shown.find("Game over: "), std::string::npos) << shown;
   }
-  expectWholeWeeks(demo.db);
+  expectWholeWeeks(demo);
+}
+
+TEST(CrashSafety, KilledPilotsLeaveWholeWeeksAndResumeAfterTheHighestTrial) {
+  DemoFolder demo;
+  killPilotsAtRandomMoments(demo);
+}
+
+TEST(CrashSafety, KilledPilotsLeaveWholeWeeksOnAServerAndResumeAfterTheHighestTrial) {
+  DemoFolder demo;
+  demo.moveToServer();
+  killPilotsAtRandomMoments(demo);
+  EXPECT_EQ(demo.db.count("datRole"), 0) << "the sessions played into the file";
+  EXPECT_GT(demo.server->count("datRole"), 0);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "db/DatabaseCopy.h"
+#include "tests/support/EngineDatabases.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/Commands.h"
 
@@ -33,6 +35,30 @@ class DemoFolder {
     fs::copy(made.parent_path() / "Input", app / "Input");
   }
 
+  // Copies the demo (as the test has changed it) to a schema of its own on
+  // the test server, and names that in data/quarn.conf: from now on the
+  // sessions play into the server. quarn.mdb stays for resultsToFile.
+  void moveToServer() {
+    server = std::make_unique<ServerDatabase>();
+    SqlCipherTables file(db.path());
+    copyDatabase(file, server->tables());
+    std::ofstream(fs::path(db.folder()) / "quarn.conf") << server->connection() << "\n";
+  }
+
+  // The sessions' results copied from the server into quarn.mdb, so that
+  // `db` reads them as if they had been played into the file.
+  void resultsToFile() {
+    SqlCipherTables file(db.path());
+    copyDatabase(server->tables(), file);
+  }
+
+  // Where the sessions play: the file, or the server after moveToServer.
+  EngineDatabase& played() {
+    if (server) return *server;
+    if (!m_file) m_file = std::make_unique<FileTables>(db);
+    return *m_file;
+  }
+
   std::string dataDir() const { return (app / "data").string(); }
   std::string textFile(const std::string& subject) const {
     return (app / "data" / (subject + ".txt")).string();
@@ -40,6 +66,22 @@ class DemoFolder {
 
   TestDatabase db;
   fs::path app;
+  std::unique_ptr<ServerDatabase> server;
+
+ private:
+  // The demo file as an EngineDatabase.
+  class FileTables final : public EngineDatabase {
+   public:
+    explicit FileTables(TestDatabase& file) : m_file(file), m_tables(file.path()) {}
+    DatabaseChoice choice() const override { return {DatabaseEngine::File, m_file.path(), "", ""}; }
+    Stores& stores() override { return m_file.stores; }
+    DatabaseTables& tables() override { return m_tables; }
+
+   private:
+    TestDatabase& m_file;
+    SqlCipherTables m_tables;
+  };
+  std::unique_ptr<FileTables> m_file;
 };
 
 // `quarngame-admin pilot` on the demo setting, as a process of its own with
