@@ -136,5 +136,33 @@ TEST(WindowSession, DemoFromLoginToTheClosingScreen) {
   EXPECT_EQ(db.count("datPlaying"), 0);
 }
 
+// The moderator types the name of a settings file into the login's Setup
+// File box: the setting list is then the server's.
+TEST(WindowSession, SetupFileBoxNamingASettingsFileListsTheServersSettings) {
+  ensureApplication();
+  DemoFolder demo;
+  ServerDatabase server;
+  server.insert("tblBlock", {{"Setting", "OnServer"}, {"Runs", 1}});
+  std::ofstream(demo.dataDir() + "/lab.conf") << "# the lab server\n"
+                                              << server.connection() << "\n";
+  QtPrompter prompter;
+  prompter.answerer = [](const MessageRequest&) { return Answer::Ok; };
+  Application application(prompter, demo.app.string());
+  LoginWindow& login = application.loginWindow();
+  login.load();
+  login.show();
+  QApplication::setActiveWindow(&login);
+  auto* settingBox = control<QComboBox>(login, "cboSetting");
+  ASSERT_EQ(settingBox->count(), 2) << "the demo file's Demo and Simulated";
+
+  auto* databaseBox = control<QLineEdit>(login, "txtDatabase");
+  databaseBox->setFocus();
+  QTest::keyClick(databaseBox, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(databaseBox, "lab.conf");
+  QTest::keyClick(databaseBox, Qt::Key_Tab);
+  ASSERT_EQ(settingBox->count(), 1);
+  EXPECT_EQ(settingBox->itemText(0), "OnServer");
+}
+
 }  // namespace
 }  // namespace quarn::testing
