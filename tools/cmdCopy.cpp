@@ -39,10 +39,9 @@ int cmdCopy(const std::vector<std::string>& args) {
   const std::vector<CopiedTable> copied = copyDatabase(*openTables(source), *openTables(target));
   created.keep();
   for (const CopiedTable& table : copied) {
+    const std::string rows = std::to_string(table.rows) + (table.rows == 1 ? " row" : " rows");
     std::cout << table.table << ": "
-              << (table.alreadyThere
-                      ? "the same " + std::to_string(table.rows) + " rows already there"
-                      : std::to_string(table.rows) + " rows copied")
+              << (table.alreadyThere ? "the same " + rows + " already there" : rows + " copied")
               << "\n";
   }
   std::cout << "copied " << source.location() << " into " << target.location() << "\n";

@@ -1,0 +1,274 @@
+// Many workstations at once: 16 and then 32 pilot processes
+// (`quarngame-admin pilot`) play the demo setting into one database, once an
+// encrypted file and once a PostgreSQL server. For each run it prints the
+// rows expected against the rows stored (none may be lost, doubled or moved
+// to another trial) and the time each participant waited for a week to be
+// computed and stored, in milliseconds: the median over every week played,
+// and the median and 99th percentile of the slowest participant (the one
+// with the highest 99th percentile).
+//
+//   bench_workstations [--tool PATH] [--counts 16,32] [--engines file,server]
+//
+// The server is QUARN_PG_BENCH_CONNECTION if set (each run in a schema of
+// its own, dropped at the end); otherwise a throw-away one
+// (scripts/pg-test-server) is started for the run and stopped after it.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "db/DatabaseChoice.h"
+#include "db/OpenDatabase.h"
+#include "db/postgres/PgConnection.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The demo setting as a pilot plays it: two training trials of 10 weeks,
+// then four trials of 20, four rows (one per role) a week.
+const std::map<int64_t, int64_t> kWeeksPerTrial = {{-2, 10}, {-1, 10}, {1, 20},
+                                                   {2, 20},  {3, 20},  {4, 20}};
+constexpr int kRoles = 4;
+
+std::string run(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    if (pclose(pipe) != 0) output.clear();
+  }
+  while (!output.empty() && output.back() == '\n') output.pop_back();
+  return output;
+}
+
+void runOrFail(const std::string& command) {
+  if (std::system((command + " >/dev/null").c_str()) != 0) {
+    std::cerr << "failed: " << command << "\n";
+    std::exit(1);
+  }
+}
+
+std::string quoted(const std::string& text) {
+  return "'" + text + "'";
+}
+
+struct Server {
+  std::string connection;    // as given, or the throw-away server's
+  std::string throwAwayDir;  // empty for a server given by the caller
+};
+
+Server startServer() {
+  if (const char* given = std::getenv("QUARN_PG_BENCH_CONNECTION"); given && *given) {
+    return {given, ""};
+  }
+  Server server{"", "/tmp/quarn-pg-workstations-" + std::to_string(getpid())};
+  const std::string uri =
+      run(std::string(QUARN_PG_TEST_SERVER) + " start " + server.throwAwayDir + " 2>&1");
+  if (uri.rfind("postgresql://", 0) != 0) {
+    std::cerr << "The throw-away server did not start: " << uri << "\n";
+    std::exit(1);
+  }
+  server.connection = uri;
+  return server;
+}
+
+// The connection with `schema` as the search path of every session.
+std::string inSchema(const std::string& connection, const std::string& schema) {
+  if (quarn::isConnectionUri(connection)) {
+    return connection + (connection.find('?') == std::string::npos ? "?" : "&") +
+           "options=-csearch_path%3D" + schema;
+  }
+  return connection + " options='-c search_path=" + schema + "'";
+}
+
+double quantile(std::vector<double> values, double q) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const auto rank = static_cast<size_t>(std::ceil(q * static_cast<double>(values.size())));
+  return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
+}
+
+std::vector<double> readTimes(const std::string& path) {
+  std::vector<double> times;
+  std::ifstream in(path);
+  for (double ms; in >> ms;) times.push_back(ms);
+  return times;
+}
+
+struct Outcome {
+  int64_t expected = 0, stored = 0, lost = 0, doubled = 0, moved = 0;
+  int failedPilots = 0;
+  double seconds = 0;
+  double weekMedian = 0, slowestMedian = 0, slowestP99 = 0;
+};
+
+// Compares the datRole rows of the pilots' participants with what they
+// played.
+void countRows(quarn::DatabaseTables& db, const std::vector<std::string>& subjects,
+               Outcome& outcome) {
+  using Key = std::tuple<std::string, int64_t, int64_t, std::string>;
+  std::map<Key, int> stored;
+  const std::vector<quarn::ColumnInfo> columns = {{"Subject", quarn::ColumnAffinity::Text},
+                                                  {"Trial", quarn::ColumnAffinity::Integer},
+                                                  {"Week", quarn::ColumnAffinity::Integer},
+                                                  {"Role", quarn::ColumnAffinity::Text}};
+  quarn::forEachRow(db, "datRole", columns, [&](const std::vector<quarn::CellValue>& row) {
+    ++stored[{std::get<std::string>(row[0]), std::get<int64_t>(row[1]), std::get<int64_t>(row[2]),
+              std::get<std::string>(row[3])}];
+  });
+  std::set<Key> expected;
+  for (const std::string& subject : subjects) {
+    for (const auto& [trial, weeks] : kWeeksPerTrial) {
+      for (int64_t week = 1; week <= weeks; ++week) {
+        for (const char* role : {"Factory", "Distributor", "Wholesaler", "Retailer"}) {
+          expected.insert({subject, trial, week, role});
+        }
+      }
+    }
+  }
+  outcome.expected = static_cast<int64_t>(expected.size());
+  for (const auto& [key, count] : stored) {
+    outcome.stored += count;
+    outcome.doubled += count - 1;
+    if (!expected.count(key)) outcome.moved += 1;
+  }
+  for (const Key& key : expected) outcome.lost += stored.count(key) ? 0 : 1;
+}
+
+pid_t startPilot(const std::string& tool, const fs::path& dataDir, const std::string& subject,
+                 const fs::path& folder) {
+  const std::string out = (folder / (subject + ".out")).string();
+  const std::string times = (folder / (subject + ".times")).string();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, 1);
+    ::dup2(fd, 2);
+    ::execl(tool.c_str(), tool.c_str(), "pilot", dataDir.c_str(), "Demo", subject.c_str(),
+            "--week-times", times.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// One run: `count` pilots into a new demo database on `engine`.
+Outcome runPilots(const std::string& tool, const Server& server, const std::string& engine,
+                  int count) {
+  const fs::path folder =
+      fs::temp_directory_path() /
+      ("quarn-workstations-" + std::to_string(getpid()) + "-" + engine + std::to_string(count));
+  fs::remove_all(folder);
+  const fs::path dataDir = folder / "app" / "data";
+  runOrFail(quoted(tool) + " demo " + quoted(dataDir.string()));
+  const std::string schema = "workstations_" + engine + std::to_string(count);
+  if (engine == "server") {
+    quarn::PgConnection db(server.connection);
+    db.exec("SET client_min_messages TO warning");
+    db.exec("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
+    db.exec("CREATE SCHEMA " + schema);
+    std::ofstream(dataDir / "quarn.conf") << inSchema(server.connection, schema) << "\n";
+    runOrFail(quoted(tool) + " create " + quoted(dataDir.string()));
+    runOrFail(quoted(tool) + " copy " + quoted((dataDir / "quarn.mdb").string()) + " " +
+              quoted(dataDir.string()));
+    fs::rename(dataDir / "quarn.mdb", dataDir / "demo.mdb");  // the pilots use the server only
+  }
+
+  std::vector<std::string> subjects;
+  for (int i = 1; i <= count; ++i) subjects.push_back("W" + std::to_string(i));
+  Outcome outcome;
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<pid_t> pids;
+  for (const std::string& subject : subjects) {
+    pids.push_back(startPilot(tool, dataDir, subject, folder));
+  }
+  for (pid_t pid : pids) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++outcome.failedPilots;
+  }
+  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  countRows(*quarn::openTables(quarn::chooseAdminDatabase(dataDir.string())), subjects, outcome);
+  std::vector<double> all;
+  for (const std::string& subject : subjects) {
+    const std::vector<double> times = readTimes((folder / (subject + ".times")).string());
+    all.insert(all.end(), times.begin(), times.end());
+    const double p99 = quantile(times, 0.99);
+    if (p99 >= outcome.slowestP99) {
+      outcome.slowestP99 = p99;
+      outcome.slowestMedian = quantile(times, 0.5);
+    }
+  }
+  outcome.weekMedian = quantile(all, 0.5);
+  if (outcome.failedPilots == 0) fs::remove_all(folder);
+  if (engine == "server") {
+    quarn::PgConnection db(server.connection);
+    db.exec("SET client_min_messages TO warning");
+    db.exec("DROP SCHEMA " + schema + " CASCADE");
+  }
+  return outcome;
+}
+
+std::vector<std::string> listOf(const std::string& text) {
+  std::vector<std::string> items;
+  std::stringstream in(text);
+  for (std::string item; std::getline(in, item, ',');) items.push_back(item);
+  return items;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string tool = QUARN_ADMIN_TOOL;
+  std::vector<std::string> counts = {"16", "32"}, engines = {"file", "server"};
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--tool") {
+      tool = argv[i + 1];
+    } else if (option == "--counts") {
+      counts = listOf(argv[i + 1]);
+    } else if (option == "--engines") {
+      engines = listOf(argv[i + 1]);
+    } else {
+      std::cerr << "usage: " << argv[0]
+                << " [--tool PATH] [--counts 16,32] [--engines file,server]\n";
+      return 2;
+    }
+  }
+  const Server server = startServer();
+  std::cout << "| workstations | engine | rows expected | rows stored | lost | doubled | moved "
+               "| pilots failed | seconds | week median ms | slowest participant median ms | "
+               "slowest participant p99 ms |\n"
+               "|---|---|---|---|---|---|---|---|---|---|---|---|\n";
+  for (const std::string& count : counts) {
+    for (const std::string& engine : engines) {
+      const Outcome o = runPilots(tool, server, engine, std::stoi(count));
+      std::printf(
+          "| %s | %s | %lld | %lld | %lld | %lld | %lld | %d | %.1f | %.2f | %.2f | %.2f |\n",
+          count.c_str(), engine.c_str(), static_cast<long long>(o.expected),
+          static_cast<long long>(o.stored), static_cast<long long>(o.lost),
+          static_cast<long long>(o.doubled), static_cast<long long>(o.moved), o.failedPilots,
+          o.seconds, o.weekMedian, o.slowestMedian, o.slowestP99);
+      std::fflush(stdout);
+    }
+  }
+  if (!server.throwAwayDir.empty()) {
+    run(std::string(QUARN_PG_TEST_SERVER) + " stop " + server.throwAwayDir);
+  }
+  return 0;
+}
