@@ -24,7 +24,9 @@ const Command kCommands[] = {
 
 void PrintHelp(std::ostream& out) {
   out << "Usage: quarngame-admin COMMAND ARGUMENTS...\n"
-         "Administration of Quarn Game experiment databases (encrypted SQLCipher files).\n\n"
+         "Administration of Quarn Game experiment databases: encrypted SQLCipher files, or\n"
+         "a PostgreSQL server (a connection URI or keyword string, a *.conf settings file,\n"
+         "or a data folder whose quarn.conf names one).\n\n"
          "Commands:\n";
   for (const Command& c : kCommands) {
     std::string head = std::string(c.name) + " " + c.arguments;
