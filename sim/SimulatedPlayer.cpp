@@ -100,14 +100,8 @@ int32_t stermanOrder(ChainContext& c, int16_t role) {
         narrow32(int64_t{st.desiredInventory} + st.desiredSupplyLine, "StockTarget"));
   }
 
-  int64_t transit = 0;
-  for (const int32_t units : s.delaySlots) transit += units;
-  double supplyLine = static_cast<double>(transit);
-  if (role > roleIndex(Role::Factory)) {
-    const RoleState& upstream = c.chain.roles[static_cast<size_t>(role - 1)];
-    supplyLine += static_cast<double>(s.orderSlots.back());
-    if (upstream.inventory < 0) supplyLine += -static_cast<double>(upstream.inventory);
-  }
+  const double supplyLine = stermanSupplyLine(
+      s, role > roleIndex(Role::Factory) ? &c.chain.roles[static_cast<size_t>(role - 1)] : nullptr);
 
   double order = ((st.stockTarget - s.inventory) - p.beta * supplyLine) * p.alpha +
                  st.expectedDemand + p.epsilon;
@@ -117,6 +111,20 @@ int32_t stermanOrder(ChainContext& c, int16_t role) {
     order = trial.maxOrder;
   }
   return toInt32(order, "Sterman order");
+}
+
+double stermanSupplyLine(const RoleState& stage, const RoleState* upstream) {
+  int64_t transit = 0;
+  for (const int32_t units : stage.delaySlots) transit += units;
+  double supplyLine = static_cast<double>(transit);
+  if (upstream != nullptr) {
+    if (stage.orderSlots.empty()) {
+      throw QuarnError(kErrSubscriptOutOfRange, "The stage has no order slots");
+    }
+    supplyLine += static_cast<double>(stage.orderSlots.back());
+    if (upstream->inventory < 0) supplyLine += -static_cast<double>(upstream->inventory);
+  }
+  return supplyLine;
 }
 
 }  // namespace quarn

@@ -5,6 +5,7 @@
 namespace quarn {
 
 struct ChainContext;
+struct RoleState;
 
 // The anchoring-and-adjustment rule's own state for one stage.
 struct StermanState {
@@ -22,5 +23,12 @@ int32_t playerOrder(ChainContext& c, int16_t role);
 void resetSterman(ChainContext& c);
 // The Sterman rule's order for `role`, clamped to minOrder..maxOrder.
 int32_t stermanOrder(ChainContext& c, int16_t role);
+
+// The supply line the Sterman rule weighs with beta: the units in transit to
+// `stage`, plus, for a stage with a supplier (`upstream`; null for the
+// Factory, which produces), its latest order and the supplier's backorder.
+// Only the last order slot counts. The fitted decision rules compute their
+// supply line from the recorded weeks through this same function.
+double stermanSupplyLine(const RoleState& stage, const RoleState* upstream);
 
 }  // namespace quarn
