@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 #include "analysis/Measures.h"
 #include "sim/Chain.h"
@@ -182,6 +183,33 @@ std::optional<RuleFit> fitAnchoringRule(std::span<const DecisionWeek> weeks) {
   const double total = populationVariance(orders) * static_cast<double>(orders.size());
   if (total > 0.0) fit.rSquared = 1.0 - bestValue / total;
   return fit;
+}
+
+std::vector<ParticipantFit> fitParticipants(const std::vector<RecordedTrial>& trials) {
+  std::vector<ParticipantFit> fits;
+  for (const RecordedTrial& trial : trials) {
+    if (!hasParticipant(trial.participantRole)) continue;
+    fits.push_back({&trial, fitAnchoringRule(decisionWeeks(trial, trial.participantRole))});
+  }
+  return fits;
+}
+
+void writeFitsCsv(std::ostream& out, const std::vector<ParticipantFit>& fits) {
+  out << "Subject,Setting,Trial,Stage,WeeksUsed,Theta,Alpha,Beta,DesiredStock,RSquared,RMSE\r\n";
+  for (const ParticipantFit& f : fits) {
+    const RecordedTrial& t = *f.trial;
+    out << csvText(t.subject) << ',' << csvText(t.setting) << ',' << t.trial << ','
+        << roleName(t.participantRole) << ',';
+    if (f.fit) {
+      const AnchoringParameters& e = f.fit->estimate;
+      out << f.fit->weeksUsed << ',' << csvNumber(e.theta) << ',' << csvNumber(e.alpha) << ','
+          << csvNumber(e.beta) << ',' << csvNumber(e.desiredStock) << ','
+          << csvNumber(f.fit->rSquared) << ',' << csvNumber(f.fit->rmse);
+    } else {
+      out << decisionWeeks(t, t.participantRole).size() << ",,,,,,";
+    }
+    out << "\r\n";
+  }
 }
 
 }  // namespace quarn

@@ -12,6 +12,7 @@
 // records at the moment the order was placed.
 
 #include <cstddef>
+#include <iosfwd>
 #include <optional>
 #include <span>
 #include <vector>
@@ -64,5 +65,18 @@ struct RuleFit {
 // ceiling far above anything the weeks show), from several starting points;
 // empty when there are fewer than kMinimumFitWeeks weeks.
 std::optional<RuleFit> fitAnchoringRule(std::span<const DecisionWeek> weeks);
+
+// The participant's rule of one recorded trial.
+struct ParticipantFit {
+  const RecordedTrial* trial = nullptr;
+  std::optional<RuleFit> fit;  // empty when the trial has too few decision weeks
+};
+
+// One fit per trial that has a participant, in the trials' order.
+std::vector<ParticipantFit> fitParticipants(const std::vector<RecordedTrial>& trials);
+
+// One row per fit under a header row (CSV, RFC 4180); the estimates of a
+// trial with too few weeks are empty.
+void writeFitsCsv(std::ostream& out, const std::vector<ParticipantFit>& fits);
 
 }  // namespace quarn
