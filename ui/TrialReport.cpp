@@ -211,7 +211,8 @@ std::string fileStem(const std::string& name) {
                       c == '-' || c == '_' || c == '.';
     stem += safe ? c : '_';
   }
-  while (!stem.empty() && stem.front() == '.') stem.front() = '_';  // no hidden or ".." names
+  // No hidden files, no "." or "..".
+  for (size_t i = 0; i < stem.size() && stem[i] == '.'; ++i) stem[i] = '_';
   return stem.empty() ? "_" : stem;
 }
 
