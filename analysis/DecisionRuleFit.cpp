@@ -145,32 +145,57 @@ double localSearch(const Problem& problem, std::array<double, 4>& x) {
   return value;
 }
 
+// Where the local searches start: the best points of a coarse grid over
+// the whole box (the squared error has flat stretches, at alpha 0 above all,
+// where a search started far off stalls), and each parameter low and high
+// with S' around the stock plus a share of the supply line, where a steady
+// chain holds it.
+std::vector<std::array<double, 4>> startingPoints(const Problem& problem) {
+  constexpr size_t kFromGrid = 8;
+  std::vector<std::pair<double, std::array<double, 4>>> grid;
+  for (int t = 0; t <= 10; ++t) {
+    for (int a = 0; a <= 20; ++a) {
+      for (int b = 0; b <= 10; ++b) {
+        for (int s = 0; s <= 20; ++s) {
+          const std::array<double, 4> x{t / 10.0, a / 20.0, b / 10.0, s / 2.0};
+          grid.emplace_back(squaredError(problem.parameters(x.data()), problem.weeks), x);
+        }
+      }
+    }
+  }
+  std::partial_sort(grid.begin(), grid.begin() + kFromGrid, grid.end(),
+                    [](const auto& l, const auto& r) { return l.first < r.first; });
+  std::vector<std::array<double, 4>> points;
+  for (size_t i = 0; i < kFromGrid; ++i) points.push_back(grid[i].second);
+
+  const double stock = std::max(0.0, average(problem.weeks, &DecisionWeek::stock));
+  const double line = std::max(0.0, average(problem.weeks, &DecisionWeek::supplyLine));
+  for (const double theta : {0.25, 0.75}) {
+    for (const double alpha : {0.25, 0.75}) {
+      for (const double beta : {0.25, 0.75}) {
+        for (const double share : {0.25, 0.75}) {
+          points.push_back(
+              {theta, alpha, beta, std::clamp((stock + share * line) / problem.scale, 0.0, 10.0)});
+        }
+      }
+    }
+  }
+  return points;
+}
+
 }  // namespace
 
 std::optional<RuleFit> fitAnchoringRule(std::span<const DecisionWeek> weeks) {
   if (weeks.size() < kMinimumFitWeeks) return std::nullopt;
   Problem problem{weeks, desiredStockCeiling(weeks) / 10.0};
 
-  // Starting points: each parameter low and high in its range; S' around
-  // the stock plus a share of the supply line, where a steady chain has it.
-  const double stock = std::max(0.0, average(weeks, &DecisionWeek::stock));
-  const double line = std::max(0.0, average(weeks, &DecisionWeek::supplyLine));
-  const std::array<double, 2> stocks{(stock + 0.25 * line) / problem.scale,
-                                     (stock + 0.75 * line) / problem.scale};
   std::array<double, 4> best{};
   double bestValue = std::numeric_limits<double>::infinity();
-  for (const double theta : {0.25, 0.75}) {
-    for (const double alpha : {0.25, 0.75}) {
-      for (const double beta : {0.25, 0.75}) {
-        for (const double s : stocks) {
-          std::array<double, 4> x{theta, alpha, beta, std::clamp(s, 0.0, 10.0)};
-          const double value = localSearch(problem, x);
-          if (value < bestValue) {
-            bestValue = value;
-            best = x;
-          }
-        }
-      }
+  for (std::array<double, 4> x : startingPoints(problem)) {
+    const double value = localSearch(problem, x);
+    if (value < bestValue) {
+      bestValue = value;
+      best = x;
     }
   }
 

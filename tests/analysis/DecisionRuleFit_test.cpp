@@ -102,6 +102,22 @@ TEST(DecisionRuleFit, RecoversKnownParameters) {
   }
 }
 
+TEST(DecisionRuleFit, FindsTheLeastErrorBeyondAFlatStretchAtAlphaZero) {
+  // A participant's Wholesaler weeks whose orders follow no rule closely:
+  // local searches from the middle of the box stall at alpha 0, where beta
+  // and S' have no effect. A grid over the box reaches a squared error of
+  // 305.7 at theta 0, alpha 0.05, beta 1, S' 74.
+  const std::vector<DecisionWeek> weeks = {
+      {4, 12, 12, 4},  {4, 12, 12, 4},  {3, 13, 12, 5}, {3, 14, 13, 8},    {3, 15, 17, 12},
+      {3, 16, 25, 14}, {7, 14, 34, 10}, {8, 14, 36, 6}, {11, 14, 31, 2},   {11, 7, 29, 0},
+      {11, 1, 24, 0},  {11, -2, 16, 4}, {13, -4, 9, 9}, {13, -12, 13, 12}, {9, -21, 25, 12},
+      {9, -26, 33, 8}, {6, -23, 32, 4}, {6, -17, 24, 4}};
+  const std::optional<RuleFit> fit = fitAnchoringRule(weeks);
+  ASSERT_TRUE(fit);
+  EXPECT_LE(fit->rmse * fit->rmse * 18, 305.7);
+  EXPECT_GT(fit->estimate.alpha, 0.0);
+}
+
 TEST(DecisionRuleFit, RefusesFewerWeeksThanItNeeds) {
   const std::vector<DecisionWeek> weeks(kMinimumFitWeeks - 1, {4, 12, 8, 4});
   EXPECT_FALSE(fitAnchoringRule(weeks));
