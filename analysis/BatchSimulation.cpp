@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -78,18 +79,45 @@ std::vector<TrialPlan> trialsWithPlayer(std::vector<TrialPlan> trials, int16_t p
   return trials;
 }
 
-TrialOutcome playTrial(TrialPlan& trial, const std::vector<PlayerStrategy>& players,
-                       const std::string& inputFolder, TickCounter& ticks, UniformRandom& random) {
+// What one worker keeps from run to run: its own copy of the trials (a start
+// writes the demand and the cost into its trial), which of them have their
+// demand series built, and the chain and recorded weeks whose storage every
+// run reuses.
+struct Worker {
+  std::vector<TrialPlan> trials;
+  std::vector<bool> demandBuilt;
   Chain chain;
   RecordedTrial recorded;
+};
+
+// Copies each closed week into the recorded weeks, over the previous run's.
+struct WeekRecorder {
+  void operator()() {
+    if (closed == recorded.weeks.size()) recorded.weeks.emplace_back();
+    recordWeek(chain, static_cast<int16_t>(chain.currentWeek - 1), recorded.weeks[closed++]);
+  }
+  const Chain& chain;
+  RecordedTrial& recorded;
+  size_t closed = 0;
+};
+
+TrialOutcome playTrial(Worker& worker, size_t index, const std::vector<PlayerStrategy>& players,
+                       const std::string& inputFolder, TickCounter& ticks, UniformRandom& random) {
+  TrialPlan& trial = worker.trials[index];
+  Chain& chain = worker.chain;
+  RecordedTrial& recorded = worker.recorded;
   recorded.participantRole = trial.participantRole;
   recorded.plannedWeeks = trial.weeks;
   recorded.delay = trial.delay;
-  ChainContext c{
-      trial, players, chain, ticks, random, [&] {
-        recorded.weeks.push_back(recordWeek(chain, static_cast<int16_t>(chain.currentWeek - 1)));
-      }};
-  startTrialChain(c, inputFolder);
+  WeekRecorder recorder{chain, recorded};
+  ChainContext c{trial, players, chain, ticks, random, std::ref(recorder)};
+  // The demand file, if any, is read at the trial's first start only.
+  if (worker.demandBuilt[index]) {
+    restartTrialChain(c);
+  } else {
+    startTrialChain(c, inputFolder);
+    worker.demandBuilt[index] = true;
+  }
   for (int16_t week = 1; week <= trial.weeks; ++week) {
     ++chain.currentWeek;
     int32_t order = 0;
@@ -101,6 +129,7 @@ TrialOutcome playTrial(TrialPlan& trial, const std::vector<PlayerStrategy>& play
     chain.participantOrder = narrow16(order, "The simulated participant's order");
     closeWeek(c);
   }
+  recorded.weeks.resize(recorder.closed);
   const TrialMeasures measures = measureTrial(recorded);
   TrialOutcome outcome;
   for (size_t r = 0; r < kRoleCount; ++r) {
@@ -110,14 +139,13 @@ TrialOutcome playTrial(TrialPlan& trial, const std::vector<PlayerStrategy>& play
   return outcome;
 }
 
-std::vector<TrialOutcome> playRun(std::vector<TrialPlan>& trials,
-                                  const std::vector<PlayerStrategy>& players,
-                                  const BatchRequest& request, int run) {
+std::vector<TrialOutcome> playRun(Worker& worker, const BatchRequest& request, int run) {
   StillTickCounter ticks;
   StandardUniformRandom random(runSeed(request.seed, static_cast<uint64_t>(run)));
   std::vector<TrialOutcome> outcomes;
-  for (TrialPlan& trial : trials) {
-    outcomes.push_back(playTrial(trial, players, request.inputFolder, ticks, random));
+  outcomes.reserve(worker.trials.size());
+  for (size_t t = 0; t < worker.trials.size(); ++t) {
+    outcomes.push_back(playTrial(worker, t, request.players, request.inputFolder, ticks, random));
   }
   return outcomes;
 }
@@ -165,11 +193,10 @@ std::vector<TrialSummary> simulateSetting(const BatchRequest& request) {
   std::mutex mutex;  // guards failure, done and the progress calls
   int done = 0;
   auto work = [&] {
-    // A trial start writes the demand and the cost into its trial.
-    std::vector<TrialPlan> own = trials;
+    Worker worker{trials, std::vector<bool>(trials.size(), false), {}, {}};
     for (int run = next++; run < runs && !failed; run = next++) {
       try {
-        outcomes[static_cast<size_t>(run)] = playRun(own, request.players, request, run);
+        outcomes[static_cast<size_t>(run)] = playRun(worker, request, run);
       } catch (...) {
         const std::lock_guard lock(mutex);
         if (!failure) failure = std::current_exception();

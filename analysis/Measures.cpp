@@ -39,6 +39,7 @@ StageMeasures measureStage(const RecordedTrial& trial, size_t role, size_t decis
   m.totalCost = trial.weeks.back().stages[role].totalCost;
   m.meanWeeklyCost = static_cast<double>(m.totalCost) / static_cast<double>(trial.weeks.size());
   std::vector<double> orders;
+  orders.reserve(decisionWeeks);
   for (size_t i = 0; i < decisionWeeks; ++i) orders.push_back(trial.weeks[i].stages[role].order);
   if (!orders.empty()) {
     m.meanOrder = mean(orders);
@@ -62,6 +63,7 @@ TrialMeasures measureTrial(const RecordedTrial& trial) {
   measures.recordedWeeks = trial.weeks.size();
   measures.decisionWeeks = decisionWeekCount(trial);
   std::vector<double> demand;
+  demand.reserve(measures.decisionWeeks);
   for (size_t i = 0; i < measures.decisionWeeks; ++i) demand.push_back(customerDemand(trial, i));
   for (size_t r = 0; r < kRoleCount; ++r) {
     measures.stages[r] = measureStage(trial, r, measures.decisionWeeks, demand);

@@ -18,6 +18,11 @@ size_t decisionWeekCount(const RecordedTrial& trial) {
 
 RecordedWeek recordWeek(const Chain& chain, int16_t week) {
   RecordedWeek recorded;
+  recordWeek(chain, week, recorded);
+  return recorded;
+}
+
+void recordWeek(const Chain& chain, int16_t week, RecordedWeek& recorded) {
   recorded.week = week;
   for (size_t r = 0; r < kRoleCount; ++r) {
     const RoleState& s = chain.roles[r];
@@ -32,7 +37,6 @@ RecordedWeek recordWeek(const Chain& chain, int16_t week) {
     stage.weeklyCost = s.weeklyCost;
     stage.totalCost = s.totalCost;
   }
-  return recorded;
 }
 
 }  // namespace quarn

@@ -60,5 +60,7 @@ size_t decisionWeekCount(const RecordedTrial& trial);
 // The rows the game records for the week just closed, read from the chain as
 // the weekly records store them (Order is the stage's order slot 1).
 RecordedWeek recordWeek(const Chain& chain, int16_t week);
+// The same written over `into`, reusing its storage.
+void recordWeek(const Chain& chain, int16_t week, RecordedWeek& into);
 
 }  // namespace quarn
