@@ -1,8 +1,12 @@
 #include "analysis/BatchSimulation.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "tests/sim/SimGame.h"
 
@@ -80,6 +84,24 @@ TEST(BatchSimulation, PlaysTheTrialAsTheGameDoesWithTheParticipantsOrders) {
   }
   EXPECT_EQ(table[0].stages[kWholesaler].player, "PassThrough");
   EXPECT_EQ(table[1].participantRole, kNoParticipant);
+}
+
+// The demand file is read at the trial's first start; the runs after it play
+// on the same demand even when the file is gone.
+TEST(BatchSimulation, ReadsADemandFileOnlyAtTheTrialsFirstStart) {
+  std::string folder = (std::filesystem::temp_directory_path() / "quarn-batch-XXXXXX").string();
+  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  const auto writeDemand = [&] { std::ofstream(folder + "/demand.txt") << "4\n4\n9\n12\n3\n7\n"; };
+  BatchRequest request = twoTrials(2, 6, 5, 1);
+  request.trials[0].inputFile = "demand.txt";
+  request.inputFolder = folder;
+  writeDemand();
+  const std::vector<double> withFile = figures(simulateSetting(request));
+
+  request.progress = [&](int) { std::filesystem::remove(folder + "/demand.txt"); };
+  writeDemand();
+  EXPECT_EQ(figures(simulateSetting(request)), withFile);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(BatchSimulation, SummarisesWithSampleDeviationAndInterpolatedQuantiles) {
