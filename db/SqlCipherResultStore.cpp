@@ -93,7 +93,117 @@ SqlParams trialParams(const TrialRow& r) {
   return params;
 }
 
+int32_t wholeOrZero(const Row& row, const char* column) {
+  const Cell cell = row.cell(column);
+  return cell.isNull() ? 0 : cell.toInt32();
+}
+
+int16_t shortOrZero(const Row& row, const char* column) {
+  const Cell cell = row.cell(column);
+  return cell.isNull() ? int16_t{0} : cell.toInt16();
+}
+
+double realOrZero(const Row& row, const char* column) {
+  const Cell cell = row.cell(column);
+  return cell.isNull() ? 0.0 : cell.toDouble();
+}
+
+std::string textOrEmpty(const Row& row, const char* column) {
+  const Cell cell = row.cell(column);
+  return cell.isNull() ? std::string() : cell.toText();
+}
+
+WeekRow weekRowOf(const Row& row) {
+  WeekRow r;
+  r.subject = textOrEmpty(row, "Subject");
+  r.setting = textOrEmpty(row, "Setting");
+  r.trial = shortOrZero(row, "Trial");
+  r.training = row.cell("Training").toBool();
+  r.week = shortOrZero(row, "Week");
+  r.role = textOrEmpty(row, "Role");
+  r.participant = wholeOrZero(row, "User") == kParticipantUser;
+  if (!row.cell("PNoise").isNull()) r.predicterNoise = row.cell("PNoise").toInt32();
+  r.order = wholeOrZero(row, "Order");
+  r.deltaInventory = wholeOrZero(row, "DeltaInventory");
+  r.inventory = wholeOrZero(row, "Inventory");
+  for (const char* slot : {"Delay1", "Delay2", "Delay3"}) {
+    const Cell cell = row.cell(slot);
+    if (cell.isNull()) break;
+    r.delaySlots.push_back(cell.toInt32());
+  }
+  r.demand = wholeOrZero(row, "Demand");
+  r.satisfied = wholeOrZero(row, "Satisfied");
+  r.weeklyCost = wholeOrZero(row, "WeeklyCost");
+  r.totalCost = wholeOrZero(row, "TotalCost");
+  r.transactionTime = wholeOrZero(row, "TransactionTime");
+  r.date = textOrEmpty(row, "Date");
+  r.timeOfDay = textOrEmpty(row, "TimeOfDay");
+  return r;
+}
+
+TrialRow trialRowOf(const Row& row) {
+  TrialRow r;
+  r.subject = textOrEmpty(row, "Subject");
+  r.setting = textOrEmpty(row, "Setting");
+  r.trial = shortOrZero(row, "Trial");
+  r.training = row.cell("Training").toBool();
+  r.weeks = shortOrZero(row, "Weeks");
+  r.delay = shortOrZero(row, "Delay");
+  r.predicter = textOrEmpty(row, "Predicter");
+  r.inventoryCostRate = realOrZero(row, "InventoryCost");
+  r.backorderCostRate = realOrZero(row, "BackCost");
+  r.transitCostRate = realOrZero(row, "TransitCost");
+  r.endCost = realOrZero(row, "EndCost");
+  for (int role = 0; role < kRoleCount; ++role) {
+    r.players[static_cast<size_t>(role)] = textOrEmpty(row, roleColumn(role).c_str());
+  }
+  r.date = textOrEmpty(row, "Date");
+  r.time = textOrEmpty(row, "Time");
+  return r;
+}
+
+constexpr const char* kExperimentRows =
+    R"( WHERE "Training" = 0 AND "Subject" = ? AND "Setting" = ?)";
+
 }  // namespace
+
+std::vector<RecordedSession> SqlCipherResultStore::recordedSessions(const std::string& setting,
+                                                                    const std::string& subject) {
+  std::string sql = R"(SELECT DISTINCT "Subject", "Setting" FROM "datRole" WHERE "Training" = 0)";
+  SqlParams params;
+  if (!setting.empty()) {
+    sql += R"( AND "Setting" = ?)";
+    params.emplace_back(setting);
+  }
+  if (!subject.empty()) {
+    sql += R"( AND "Subject" = ?)";
+    params.emplace_back(subject);
+  }
+  sql += R"( ORDER BY "Subject", "Setting")";
+  SqlCipherConnection connection(m_file.path, OpenMode::ReadOnly, m_file.waiter);
+  std::vector<RecordedSession> sessions;
+  for (const Row& row : connection.query(sql, params)) {
+    sessions.push_back({textOrEmpty(row, "Subject"), textOrEmpty(row, "Setting")});
+  }
+  return sessions;
+}
+
+RecordedRows SqlCipherResultStore::recordedRows(const RecordedSession& session) {
+  SqlCipherConnection connection(m_file.path, OpenMode::ReadOnly, m_file.waiter);
+  const SqlParams params{session.subject, session.setting};
+  RecordedRows rows;
+  for (const Row& row : connection.query(
+           std::string(R"(SELECT * FROM "datTrial")") + kExperimentRows + R"( ORDER BY "Trial")",
+           params)) {
+    rows.trials.push_back(trialRowOf(row));
+  }
+  for (const Row& row : connection.query(std::string(R"(SELECT * FROM "datRole")") +
+                                             kExperimentRows + R"( ORDER BY "Trial", "Week")",
+                                         params)) {
+    rows.weeks.push_back(weekRowOf(row));
+  }
+  return rows;
+}
 
 std::unique_ptr<RowWriter<WeekRow>> SqlCipherResultStore::openWeekRows() {
   return std::make_unique<SqlCipherRowWriter<WeekRow>>(m_file, "datRole", kInsertWeekRow,
