@@ -114,6 +114,15 @@ std::optional<int16_t> DatabaseAccess::lowestTrial(const std::string& subject,
   return read([&] { return m_stores.participants().lowestTrial(subject, setting); });
 }
 
+std::vector<RecordedSession> DatabaseAccess::recordedSessions(const std::string& setting,
+                                                              const std::string& subject) {
+  return read([&] { return m_stores.results().recordedSessions(setting, subject); });
+}
+
+RecordedRows DatabaseAccess::recordedRows(const RecordedSession& session) {
+  return read([&] { return m_stores.results().recordedRows(session); });
+}
+
 void DatabaseAccess::registerParticipant(const ParticipantRow& row) {
   std::unique_ptr<RowWriter<ParticipantRow>> writer =
       read([&] { return m_stores.participants().openRegistration(); });

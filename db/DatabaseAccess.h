@@ -83,6 +83,11 @@ class DatabaseAccess {
   std::optional<std::string> findParticipant(const std::string& subject);
   std::optional<int16_t> highestTrial(const std::string& subject, const std::string& setting);
   std::optional<int16_t> lowestTrial(const std::string& subject, const std::string& setting);
+  // The recorded experiment trials (ResultStore), read under the read policy.
+  std::vector<RecordedSession> recordedSessions(const std::string& setting,
+                                                const std::string& subject);
+  RecordedRows recordedRows(const RecordedSession& session);
+
   // Stores a new participant. Only the open has the read policy: a row that
   // cannot be stored raises its error to the caller, and nothing is stored.
   void registerParticipant(const ParticipantRow& row);

@@ -34,6 +34,8 @@ struct WeekRow {
   int32_t transactionTime = 0;  // the decision time in milliseconds
   std::string date;             // YYYY-MM-DD
   std::string timeOfDay;        // HH:MM:SS
+
+  friend bool operator==(const WeekRow&, const WeekRow&) = default;
 };
 
 // One trial: a row of datTrial.
@@ -52,6 +54,20 @@ struct TrialRow {
   std::array<std::string, kRoleCount> players;  // Factory ... Retailer: who played each role
   std::string date;
   std::string time;
+
+  friend bool operator==(const TrialRow&, const TrialRow&) = default;
+};
+
+// A participant and a setting with recorded experiment trials.
+struct RecordedSession {
+  std::string subject;
+  std::string setting;
+};
+
+// The experiment trials of one participant in one setting, as recorded.
+struct RecordedRows {
+  std::vector<TrialRow> trials;  // datTrial, by trial
+  std::vector<WeekRow> weeks;    // datRole, by trial and week
 };
 
 // The results: datRole and datTrial.
@@ -60,6 +76,17 @@ class ResultStore {
   virtual ~ResultStore() = default;
   virtual std::unique_ptr<RowWriter<WeekRow>> openWeekRows() = 0;
   virtual std::unique_ptr<RowWriter<TrialRow>> openTrialRows() = 0;
+
+  // The participants and settings with experiment (not training) rows in
+  // datRole, by participant, then setting. An empty setting or subject takes
+  // all; any other matches exactly.
+  virtual std::vector<RecordedSession> recordedSessions(const std::string& setting,
+                                                        const std::string& subject) = 0;
+  // The experiment rows of one participant in one setting. Reading a file a
+  // participant at a time keeps a large file's rows out of memory all at
+  // once. Null numbers read as 0, Null text as empty; delaySlots end at the
+  // first Null slot.
+  virtual RecordedRows recordedRows(const RecordedSession& session) = 0;
 };
 
 }  // namespace quarn

@@ -1,5 +1,6 @@
 #include "db/SqlCipherResultStore.h"
 
+#include "db/SqlCipherReads.h"
 #include "db/SqlCipherRowWriter.h"
 #include "db/StoreSql.h"
 
@@ -13,6 +14,17 @@ std::unique_ptr<RowWriter<WeekRow>> SqlCipherResultStore::openWeekRows() {
 std::unique_ptr<RowWriter<TrialRow>> SqlCipherResultStore::openTrialRows() {
   return std::make_unique<SqlCipherRowWriter<TrialRow>>(m_file, "datTrial", kInsertTrialRow,
                                                         trialRowParams);
+}
+
+std::vector<RecordedSession> SqlCipherResultStore::recordedSessions(const std::string& setting,
+                                                                    const std::string& subject) {
+  SqlCipherReads reads(m_file);
+  return quarn::recordedSessions(reads, setting, subject);
+}
+
+RecordedRows SqlCipherResultStore::recordedRows(const RecordedSession& session) {
+  SqlCipherReads reads(m_file);
+  return quarn::recordedRows(reads, session);
 }
 
 }  // namespace quarn

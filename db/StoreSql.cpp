@@ -1,5 +1,10 @@
 #include "db/StoreSql.h"
 
+#include <algorithm>
+#include <tuple>
+
+#include "base/Roles.h"
+
 namespace quarn {
 
 namespace {
@@ -29,6 +34,73 @@ std::optional<int16_t> recordedTrial(QueryRunner& reads, const std::string& sql,
   if (trial.isNull()) return std::nullopt;
   return trial.toInt16();
 }
+
+int32_t int32OrZero(const Row& row, const char* column) {
+  const Cell cell = row.cell(column);
+  return cell.isNull() ? 0 : cell.toInt32();
+}
+
+int16_t int16OrZero(const Row& row, const char* column) {
+  const Cell cell = row.cell(column);
+  return cell.isNull() ? int16_t{0} : cell.toInt16();
+}
+
+double realOrZero(const Row& row, const char* column) {
+  const Cell cell = row.cell(column);
+  return cell.isNull() ? 0.0 : cell.toDouble();
+}
+
+WeekRow weekRowOf(const Row& row) {
+  WeekRow r;
+  r.subject = textOrEmpty(row, "Subject");
+  r.setting = textOrEmpty(row, "Setting");
+  r.trial = int16OrZero(row, "Trial");
+  r.training = row.cell("Training").toBool();
+  r.week = int16OrZero(row, "Week");
+  r.role = textOrEmpty(row, "Role");
+  r.participant = int32OrZero(row, "User") == kParticipantUser;
+  if (!row.cell("PNoise").isNull()) r.predicterNoise = row.cell("PNoise").toInt32();
+  r.order = int32OrZero(row, "Order");
+  r.deltaInventory = int32OrZero(row, "DeltaInventory");
+  r.inventory = int32OrZero(row, "Inventory");
+  for (const char* slot : {"Delay1", "Delay2", "Delay3"}) {
+    const Cell cell = row.cell(slot);
+    if (cell.isNull()) break;
+    r.delaySlots.push_back(cell.toInt32());
+  }
+  r.demand = int32OrZero(row, "Demand");
+  r.satisfied = int32OrZero(row, "Satisfied");
+  r.weeklyCost = int32OrZero(row, "WeeklyCost");
+  r.totalCost = int32OrZero(row, "TotalCost");
+  r.transactionTime = int32OrZero(row, "TransactionTime");
+  r.date = textOrEmpty(row, "Date");
+  r.timeOfDay = textOrEmpty(row, "TimeOfDay");
+  return r;
+}
+
+TrialRow trialRowOf(const Row& row) {
+  TrialRow r;
+  r.subject = textOrEmpty(row, "Subject");
+  r.setting = textOrEmpty(row, "Setting");
+  r.trial = int16OrZero(row, "Trial");
+  r.training = row.cell("Training").toBool();
+  r.weeks = int16OrZero(row, "Weeks");
+  r.delay = int16OrZero(row, "Delay");
+  r.predicter = textOrEmpty(row, "Predicter");
+  r.inventoryCostRate = realOrZero(row, "InventoryCost");
+  r.backorderCostRate = realOrZero(row, "BackCost");
+  r.transitCostRate = realOrZero(row, "TransitCost");
+  r.endCost = realOrZero(row, "EndCost");
+  for (int role = 0; role < kRoleCount; ++role) {
+    r.players[static_cast<size_t>(role)] = textOrEmpty(row, roleColumn(role).c_str());
+  }
+  r.date = textOrEmpty(row, "Date");
+  r.time = textOrEmpty(row, "Time");
+  return r;
+}
+
+constexpr const char* kExperimentRows =
+    R"( WHERE "Training" = 0 AND "Subject" = ? AND "Setting" = ?)";
 
 }  // namespace
 
@@ -123,6 +195,46 @@ std::optional<int16_t> lowestTrial(QueryRunner& reads, const std::string& subjec
       reads,
       R"(SELECT min("Trial") AS "Trial" FROM "datRole" WHERE "Subject" = ? AND "Setting" = ?)",
       subject, setting);
+}
+
+// Sorted here, byte by byte, so that both engines list them alike whatever
+// collation the server's database has.
+std::vector<RecordedSession> recordedSessions(QueryRunner& reads, const std::string& setting,
+                                              const std::string& subject) {
+  std::string sql = R"(SELECT DISTINCT "Subject", "Setting" FROM "datRole" WHERE "Training" = 0)";
+  SqlParams params;
+  if (!setting.empty()) {
+    sql += R"( AND "Setting" = ?)";
+    params.emplace_back(setting);
+  }
+  if (!subject.empty()) {
+    sql += R"( AND "Subject" = ?)";
+    params.emplace_back(subject);
+  }
+  std::vector<RecordedSession> sessions;
+  for (const Row& row : reads.query(sql, params)) {
+    sessions.push_back({textOrEmpty(row, "Subject"), textOrEmpty(row, "Setting")});
+  }
+  std::sort(sessions.begin(), sessions.end(), [](const auto& a, const auto& b) {
+    return std::tie(a.subject, a.setting) < std::tie(b.subject, b.setting);
+  });
+  return sessions;
+}
+
+RecordedRows recordedRows(QueryRunner& reads, const RecordedSession& session) {
+  const SqlParams params{session.subject, session.setting};
+  RecordedRows rows;
+  for (const Row& row : reads.query(
+           std::string(R"(SELECT * FROM "datTrial")") + kExperimentRows + R"( ORDER BY "Trial")",
+           params)) {
+    rows.trials.push_back(trialRowOf(row));
+  }
+  for (const Row& row : reads.query(std::string(R"(SELECT * FROM "datRole")") + kExperimentRows +
+                                        R"( ORDER BY "Trial", "Week", rowid)",
+                                    params)) {
+    rows.weeks.push_back(weekRowOf(row));
+  }
+  return rows;
 }
 
 }  // namespace quarn

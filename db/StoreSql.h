@@ -5,6 +5,8 @@
 // parameters; each engine turns the text into its own dialect.
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "db/ParticipantStore.h"
 #include "db/QueryRunner.h"
@@ -57,5 +59,10 @@ std::optional<int16_t> highestTrial(QueryRunner& reads, const std::string& subje
                                     const std::string& setting);
 std::optional<int16_t> lowestTrial(QueryRunner& reads, const std::string& subject,
                                    const std::string& setting);
+
+// The recorded experiment trials (see ResultStore), through `reads`.
+std::vector<RecordedSession> recordedSessions(QueryRunner& reads, const std::string& setting,
+                                              const std::string& subject);
+RecordedRows recordedRows(QueryRunner& reads, const RecordedSession& session);
 
 }  // namespace quarn

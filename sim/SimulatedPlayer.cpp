@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 #include "base/Numbers.h"
 #include "sim/Chain.h"
+#include "sim/CheckedInts.h"
 
 namespace quarn {
 
@@ -25,9 +26,54 @@ void checkRole(int16_t role) {
   }
 }
 
+// The Sterman rule's order for `role`, played by `p` (the role checked and
+// its player found by the caller).
+int32_t stermanOrderOf(ChainContext& c, int16_t role, const PlayerStrategy& p) {
+  const TrialPlan& trial = c.trial;
+  const RoleState& s = c.chain.roles[static_cast<size_t>(role)];
+  StermanState& st = c.chain.sterman[static_cast<size_t>(role)];
+  if (s.orderSlots.empty()) {
+    throw QuarnError(kErrSubscriptOutOfRange, "The trial has not been started");
+  }
+
+  const int64_t week = int64_t{c.chain.currentWeek} - 1;
+  if (week < 0 || week >= static_cast<int64_t>(trial.weeklyDemand.size())) {
+    throw QuarnError(kErrSubscriptOutOfRange,
+                     "Week " + decimal(c.chain.currentWeek) + " has no customer demand");
+  }
+  const int32_t d = trial.weeklyDemand[static_cast<size_t>(week)];
+  // The anchor stays at week 1's demand, so this is redone at every call
+  // while the customer demand differs from it.
+  if (d != st.anchorDemand) {
+    st.expectedDemand = p.theta * s.demand + (1 - p.theta) * st.anchorDemand;
+    st.desiredInventory = 0;
+    st.desiredSupplyLine =
+        fit32(int64_t{d} * st.supplyDelay + st.anchorDemand, "DesiredSupplyLine");
+    st.stockTarget = static_cast<double>(
+        fit32(int64_t{st.desiredInventory} + st.desiredSupplyLine, "StockTarget"));
+  }
+
+  const double supplyLine = stermanSupplyLine(
+      s, role > roleIndex(Role::Factory) ? &c.chain.roles[static_cast<size_t>(role - 1)] : nullptr);
+
+  double order = ((st.stockTarget - s.inventory) - p.beta * supplyLine) * p.alpha +
+                 st.expectedDemand + p.epsilon;
+  if (order < trial.minOrder) {
+    order = trial.minOrder;
+  } else if (order > trial.maxOrder) {
+    order = trial.maxOrder;
+  }
+  return round32(order, "Sterman order");
+}
+
 }  // namespace
 
 int32_t playerOrder(ChainContext& c, int16_t role) {
+  OrderRoundTicks ticks(c.ticks);
+  return playerOrder(c, role, ticks);
+}
+
+int32_t playerOrder(ChainContext& c, int16_t role, OrderRoundTicks& ticks) {
   checkRole(role);
   const TrialPlan& trial = c.trial;
   const PlayerStrategy& p = playerOf(c, role);
@@ -35,18 +81,24 @@ int32_t playerOrder(ChainContext& c, int16_t role) {
 
   int32_t noise = 0;
   if (trial.maxNoise > 0) {
-    const int16_t span = narrow16(2 * int64_t{trial.maxNoise}, "2 x MaxNoise");
-    c.random.reseed(c.ticks.now());
+    const int16_t span = fit16(2 * int64_t{trial.maxNoise}, "2 x MaxNoise");
+    c.random.reseed(ticks.now());
     const double u = c.random.next();
-    // Int drops the fraction; u * span + 1 is at least 1, so floor is Int.
-    noise = narrow32(int64_t{toInt32(std::floor(u * span + 1), "Noise")} - 2, "Noise");
+    // Int drops the fraction. For a draw in [0, 1), u * span + 1 lies in
+    // [1, span + 1), where truncation is the floor; anything else takes the
+    // checked way.
+    if (u >= 0.0 && u < 1.0) [[likely]] {
+      noise = static_cast<int32_t>(static_cast<int64_t>(u * span + 1) - 2);
+    } else {
+      noise = fit32(int64_t{round32(std::floor(u * span + 1), "Noise")} - 2, "Noise");
+    }
   }
   int32_t order = noise;
-  if (p.usesSterman) order = narrow32(int64_t{stermanOrder(c, role)} + order, "Order");
-  if (p.addsDemand) order = narrow32(int64_t{order} + s.demand, "Order");
-  if (p.addsBackorder && s.inventory < 0) order = narrow32(int64_t{order} - s.inventory, "Order");
+  if (p.usesSterman) order = fit32(int64_t{stermanOrderOf(c, role, p)} + order, "Order");
+  if (p.addsDemand) order = fit32(int64_t{order} + s.demand, "Order");
+  if (p.addsBackorder && s.inventory < 0) order = fit32(int64_t{order} - s.inventory, "Order");
   if (p.addsDelta && s.inventory < 0 && s.deltaInventory < 0) {
-    order = narrow32(int64_t{order} - s.deltaInventory + s.demand, "Order");
+    order = fit32(int64_t{order} - s.deltaInventory + s.demand, "Order");
   }
   if (order < 0) order = p.orderIfNegative;
   return order;
@@ -75,48 +127,21 @@ void resetSterman(ChainContext& c) {
 
 int32_t stermanOrder(ChainContext& c, int16_t role) {
   checkRole(role);
-  const TrialPlan& trial = c.trial;
-  const PlayerStrategy& p = playerOf(c, role);
-  const RoleState& s = c.chain.roles[static_cast<size_t>(role)];
-  StermanState& st = c.chain.sterman[static_cast<size_t>(role)];
-  if (s.orderSlots.empty()) {
-    throw QuarnError(kErrSubscriptOutOfRange, "The trial has not been started");
-  }
+  return stermanOrderOf(c, role, playerOf(c, role));
+}
 
-  const int64_t week = int64_t{c.chain.currentWeek} - 1;
-  if (week < 0 || week >= static_cast<int64_t>(trial.weeklyDemand.size())) {
-    throw QuarnError(kErrSubscriptOutOfRange,
-                     "Week " + decimal(c.chain.currentWeek) + " has no customer demand");
-  }
-  const int32_t d = trial.weeklyDemand[static_cast<size_t>(week)];
-  // The anchor stays at week 1's demand, so this is redone at every call
-  // while the customer demand differs from it.
-  if (d != st.anchorDemand) {
-    st.expectedDemand = p.theta * s.demand + (1 - p.theta) * st.anchorDemand;
-    st.desiredInventory = 0;
-    st.desiredSupplyLine =
-        narrow32(int64_t{d} * st.supplyDelay + st.anchorDemand, "DesiredSupplyLine");
-    st.stockTarget = static_cast<double>(
-        narrow32(int64_t{st.desiredInventory} + st.desiredSupplyLine, "StockTarget"));
-  }
-
+double stermanSupplyLine(const RoleState& stage, const RoleState* upstream) {
   int64_t transit = 0;
-  for (const int32_t units : s.delaySlots) transit += units;
+  for (const int32_t units : stage.delaySlots) transit += units;
   double supplyLine = static_cast<double>(transit);
-  if (role > roleIndex(Role::Factory)) {
-    const RoleState& upstream = c.chain.roles[static_cast<size_t>(role - 1)];
-    supplyLine += static_cast<double>(s.orderSlots.back());
-    if (upstream.inventory < 0) supplyLine += -static_cast<double>(upstream.inventory);
+  if (upstream != nullptr) {
+    if (stage.orderSlots.empty()) {
+      throw QuarnError(kErrSubscriptOutOfRange, "The stage has no order slots");
+    }
+    supplyLine += static_cast<double>(stage.orderSlots.back());
+    if (upstream->inventory < 0) supplyLine += -static_cast<double>(upstream->inventory);
   }
-
-  double order = ((st.stockTarget - s.inventory) - p.beta * supplyLine) * p.alpha +
-                 st.expectedDemand + p.epsilon;
-  if (order < trial.minOrder) {
-    order = trial.minOrder;
-  } else if (order > trial.maxOrder) {
-    order = trial.maxOrder;
-  }
-  return toInt32(order, "Sterman order");
+  return supplyLine;
 }
 
 }  // namespace quarn

@@ -27,17 +27,17 @@ std::vector<TrialValueFault> startFaults(const ChainContext& c) {
   return faults;
 }
 
-}  // namespace
-
-void startTrialChain(ChainContext& c, const std::string& inputFolder) {
-  TrialPlan& trial = c.trial;
+void refuseFaults(const ChainContext& c) {
   if (const std::vector<TrialValueFault> faults = startFaults(c); !faults.empty()) {
     throw QuarnError(kErrInvalidPlan,
                      "The trial cannot start: " + describeTrialValueFaults(faults));
   }
+}
 
-  buildDemand(trial, inputFolder);  // may throw; nothing of the chain is touched yet
-
+// Resets the four stages, the week and the Sterman state on the trial's
+// demand series, and simulates week 1.
+void startOnDemand(ChainContext& c) {
+  TrialPlan& trial = c.trial;
   for (int16_t r = 0; r < kRoleCount; ++r) {
     RoleState& s = c.chain.roles[static_cast<size_t>(r)];
     s.roleName = roleName(r);
@@ -59,6 +59,24 @@ void startTrialChain(ChainContext& c, const std::string& inputFolder) {
   c.chain.currentWeek = 1;
   resetSterman(c);
   stepWeek(c);
+}
+
+}  // namespace
+
+void startTrialChain(ChainContext& c, const std::string& inputFolder) {
+  refuseFaults(c);
+  buildDemand(c.trial, inputFolder);  // may throw; nothing of the chain is touched yet
+  startOnDemand(c);
+}
+
+void restartTrialChain(ChainContext& c) {
+  refuseFaults(c);
+  const TrialPlan& trial = c.trial;
+  if (trial.weeklyDemand.size() != static_cast<size_t>(trial.weeks) + 1) {
+    throw QuarnError(kErrInvalidPlan, "The trial cannot start again: its customer demand of " +
+                                          decimal(trial.weeks) + " weeks has not been built");
+  }
+  startOnDemand(c);
 }
 
 }  // namespace quarn

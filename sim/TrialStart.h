@@ -12,4 +12,9 @@ namespace quarn {
 // the chain is touched.
 void startTrialChain(ChainContext& c, const std::string& inputFolder);
 
+// Starts the trial again on the customer demand its last start built,
+// without reading its demand file again (for trials played many times). A
+// trial whose demand series does not have its weeks plus one is refused.
+void restartTrialChain(ChainContext& c);
+
 }  // namespace quarn

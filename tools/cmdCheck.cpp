@@ -1,7 +1,6 @@
 #include <iostream>
 #include <memory>
 #include <set>
-#include <thread>
 
 #include "base/Random.h"
 #include "db/DatabaseAccess.h"
@@ -9,33 +8,9 @@
 #include "plan/PlanReaders.h"
 #include "plan/SettingCheck.h"
 #include "tools/Commands.h"
+#include "tools/ConsolePrompter.h"
 
 namespace quarn::admin {
-
-namespace {
-
-// Message boxes of the database layer go to standard error; a question is
-// answered No, so a database that cannot be opened ends the check.
-class ConsolePrompter : public Prompter {
- public:
-  void wait(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
-
- protected:
-  Answer present(const Prompt& prompt) override {
-    std::cerr << (prompt.title.empty() ? kAppTitle : prompt.title) << ": " << prompt.text << "\n";
-    switch (prompt.style) {
-      case PromptStyle::Ok:
-      case PromptStyle::OkWarning:
-        return Answer::Ok;
-      case PromptStyle::AbortRetryIgnore:
-        return Answer::Abort;
-      default:
-        return Answer::No;
-    }
-  }
-};
-
-}  // namespace
 
 int cmdCheck(const std::vector<std::string>& args) {
   if (args.size() != 1 && args.size() != 2) {

@@ -1,13 +1,19 @@
-// The login lookup of a returning participant (frmLogin::LookupParticipant:
-// the datUser row, then the participant's highest Trial of the setting) in a file with 1,000 and in
-// one with 1,000,000 datRole rows, side by side. The files are kept in the temporary folder and
-// reused by later runs.
+// The login of a returning participant in a file with 1,000 and in one with
+// 1,000,000 datRole rows, side by side:
+// - LoginLookup: the lookup the login makes through DatabaseAccess and the
+//   stores (the datUser row without regard to letter case, then the
+//   participant's highest Trial of the setting);
+// - LogIn: GameSession::logIn, the whole move (the setting, the plan check,
+//   the lookup, the workstation mark, the resume question answered Yes); the
+//   mark is removed again outside the timing.
+// The files are kept in the temporary folder and reused by later runs.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <string>
 
 #include "base/Clock.h"
 #include "base/Random.h"
@@ -16,8 +22,7 @@
 #include "db/DatabaseAdmin.h"
 #include "db/SqlCipherStores.h"
 #include "db/TableWriter.h"
-#include "record/Game.h"
-#include "session/frmLogin.h"
+#include "game/GameSession.h"
 #include "ui/QtPrompter.h"
 
 namespace {
@@ -72,13 +77,44 @@ WeekRow RowNumber(int64_t i) {
   return row;
 }
 
-std::string FileWithRows(int64_t rows) {
-  const fs::path file =
-      fs::temp_directory_path() / ("quarn-bench-login-" + std::to_string(rows) + ".mdb");
-  if (fs::exists(file)) return file.string();
+// The plan of setting Lab: three trials, the participant at the Wholesaler.
+void WritePlan(const std::string& path) {
+  insertRows(path, "tblPlayer", {{{"Name", std::string("Bot")}, {"Demand", int64_t{1}}}});
+  insertRows(path, "tblBlock",
+             {{{"Setting", std::string("Lab")},
+               {"Index", int64_t{1}},
+               {"Runs", int64_t{3}},
+               {"Delay", int64_t{2}},
+               {"numweeks", int64_t{20}},
+               {"InitialDemand", int64_t{4}},
+               {"JumpWeek", int64_t{5}},
+               {"SecondDemand", int64_t{8}},
+               {"DisplayOption", std::string("Standard")},
+               {"Factory", std::string("Bot")},
+               {"Distributor", std::string("Bot")},
+               {"Wholesaler", std::string("Subject")},
+               {"Retailer", std::string("Bot")},
+               {"FirstOrder", int64_t{4}},
+               {"MinOrder", int64_t{0}},
+               {"MaxOrder", int64_t{100}},
+               {"MaxNoise", int64_t{0}},
+               {"InitInventory", int64_t{12}},
+               {"InitDelayAmount", int64_t{4}},
+               {"CostInventory", 0.5},
+               {"CostBackOrder", 1.0},
+               {"CostTransit", 0.0}}});
+}
+
+// The application folder whose data/quarn.mdb holds `rows` datRole rows.
+std::string FolderWithRows(int64_t rows) {
+  const fs::path folder = fs::temp_directory_path() / ("quarn-bench-login-" + std::to_string(rows));
+  const fs::path file = folder / "data" / "quarn.mdb";
+  if (fs::exists(file)) return folder.string();
   const fs::path partial = file.string() + ".partial";
+  fs::create_directories(file.parent_path());
   fs::remove(partial);
   createDatabase(partial.string());
+  WritePlan(partial.string());
   SqlCipherStores stores(nullptr, partial.string());
   {
     auto writer = stores.results().openWeekRows();
@@ -92,50 +128,90 @@ std::string FileWithRows(int64_t rows) {
   }
   insertRows(partial.string(), "datUser", participants);
   fs::rename(partial, file);
-  return file.string();
+  return folder.string();
 }
 
-std::map<int64_t, double> medians;
+// The services of one login, on the file of `rows` rows.
+struct LoginServices {
+  explicit LoginServices(int64_t rows) : folder(FolderWithRows(rows)) {
+    prompter.answerer = [](const MessageRequest& box) {
+      return box.kind == PromptKind::Resume ? Answer::Yes : Answer::Abort;
+    };
+    db.setLocation(folder + "/data/quarn.mdb");
+  }
+  GameServices services() {
+    return {prompter, ticks, random, SystemWallClock::instance(), db, folder};
+  }
+
+  std::string folder;
+  QtPrompter prompter;
+  SteadyTickCounter ticks;
+  StandardUniformRandom random;
+  SqlCipherStores stores;
+  DatabaseAccess db{stores, prompter, random};
+};
+
+std::map<std::string, std::map<int64_t, double>> medians;
 
 void LoginLookup(benchmark::State& state) {
   const int64_t rows = state.range(0);
-  QtPrompter toolkit;
-  toolkit.answerer = [](const MessageRequest&) { return Answer::Abort; };
-  SteadyTickCounter ticks;
-  StandardUniformRandom random;
-  SqlCipherStores stores(nullptr, FileWithRows(rows));
-  DatabaseAccess db(stores, toolkit, random);
-  Game game(Services{toolkit, ticks, random, db});
-  game.identity.SubjectID = LookedUpParticipant(rows);
-  game.identity.SettingName = "Lab";
-  frmLogin login(game);
-
+  LoginServices login(rows);
+  // The subject as typed: the lookup finds it without regard to letter case.
+  std::string typed = LookedUpParticipant(rows);
+  typed[0] = 'p';
+  auto lookUp = [&] {
+    const std::optional<std::string> stored = login.db.findParticipant(typed);
+    return stored ? login.db.highestTrial(*stored, "Lab") : std::nullopt;
+  };
   // The first open of a file derives its key; a lab pays that once a run.
-  if (!login.LookupParticipant() || game.plan.currentTrial != 2) {
+  if (lookUp() != std::optional<int16_t>{2}) {
     state.SkipWithError("the participant was not found at trial 2");
     return;
   }
   bench::Durations durations;
+  for (auto _ : state) bench::TimeIteration(state, durations, [&] { lookUp(); });
+  durations.Report(state);
+  medians["lookup"][rows] = durations.Quantile(0.5);
+}
+
+void LogIn(benchmark::State& state) {
+  const int64_t rows = state.range(0);
+  LoginServices login(rows);
+  const std::string subject = LookedUpParticipant(rows);
+  bench::Durations durations;
   for (auto _ : state) {
-    bench::TimeIteration(state, durations, [&] { login.LookupParticipant(); });
+    GameSession session(login.services());
+    session.openDatabase("quarn.mdb");
+    LoginResult result = LoginResult::RetrySubject;
+    bench::TimeIteration(state, durations, [&] { result = session.logIn({subject, "Lab"}); });
+    if (result != LoginResult::LoggedIn || session.state().plan.currentTrial != 2) {
+      state.SkipWithError("the participant did not log in at trial 2");
+      return;
+    }
+    session.endSession();
   }
   durations.Report(state);
-  medians[rows] = durations.Quantile(0.5);
+  medians["logIn"][rows] = durations.Quantile(0.5);
 }
+
 BENCHMARK(LoginLookup)
     ->Arg(1000)
     ->Arg(1000000)
     ->Iterations(500)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(LogIn)->Arg(1000)->Arg(1000000)->Iterations(200)->UseManualTime()->Unit(
+    benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   quarn::bench::RunWindowBenchmarks(argc, argv);
-  if (medians.count(1000) && medians.count(1000000) && medians[1000] > 0) {
-    std::printf("login lookup, median at 1,000,000 rows / median at 1,000 rows: %.2f\n",
-                medians[1000000] / medians[1000]);
+  for (auto& [what, byRows] : medians) {
+    if (byRows.count(1000) && byRows.count(1000000) && byRows[1000] > 0) {
+      std::printf("%s, median at 1,000,000 rows / median at 1,000 rows: %.2f\n", what.c_str(),
+                  byRows[1000000] / byRows[1000]);
+    }
   }
   return 0;
 }

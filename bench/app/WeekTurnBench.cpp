@@ -1,56 +1,57 @@
-// The participant's week turn with database output on: from the press of
-// the order button to the start of the shipment animation (decision time,
-// week step, the text line, the four datRole rows, the next week's figures),
-// without (argument 0) and with (1) the participant's mark that a login
-// makes, which every week refreshes.
-// Runs the real main window offscreen on a real encrypted file. The
-// animation is driven to its end between iterations, outside the timing.
+// The participant's week turn with database output on: from the click on the
+// order button to the start of the shipment animation (MainWindow closes the
+// box and calls GameSession::submitOrder: decision time, week step, the
+// workstation mark's refresh, the text line, the four datRole rows), without
+// (argument 0) and with (1) the participant's workstation mark.
+// The real main window runs offscreen on a real encrypted file as the game's
+// view; the order is typed with key events and the click is a mouse event.
+// The animation is driven to its end between iterations, outside the timing;
+// trials and participants follow each other through the game's moves.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
 #include <filesystem>
-#include <utility>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "base/Clock.h"
 #include "base/Random.h"
 #include "bench/app/Percentiles.h"
 #include "db/DatabaseAccess.h"
 #include "db/DatabaseAdmin.h"
-#include "db/PlayingMark.h"
 #include "db/SqlCipherStores.h"
 #include "db/TableWriter.h"
-#include "plan/PlanReaders.h"
-#include "record/ExperimentLoading.h"
-#include "record/Game.h"
-#include "record/modRecord.h"
+#include "game/GameSession.h"
 #include "tests/support/TestDatabase.h"
+#include "ui/MainWindow.h"
 #include "ui/QtPrompter.h"
-#include "ui/frmMain.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace quarn;
 
-using Row = TableRow;
+constexpr int kParticipants = 30;
 
-class BenchToolkit : public QtPrompter {
- public:
-  explicit BenchToolkit(std::string folder) : folder_(std::move(folder)) {
-    // The end-of-trial message is answered at once; a failed write ends the run.
-    answerer = [](const MessageRequest& box) {
-      return box.style == PromptStyle::AbortRetryIgnore ? Answer::Abort : Answer::Ok;
-    };
-  }
-  std::string applicationFolder() override { return folder_; }
-
- private:
-  std::string folder_;
-};
+// Answers every box at once: a returning participant resumes, messages are
+// acknowledged, and a failed write ends the run.
+void AnswerAtOnce(QtPrompter& prompter) {
+  prompter.answerer = [](const MessageRequest& box) {
+    if (box.kind == PromptKind::Resume) return Answer::Yes;
+    if (box.style == PromptStyle::AbortRetryIgnore) return Answer::Abort;
+    return Answer::Ok;
+  };
+}
 
 // Three 52-week trials with delay 2; the participant plays the Wholesaler
-// against anchoring-and-adjustment players; every week is stored.
+// against anchoring-and-adjustment players; every week is stored. The
+// participants B1, B2, ... are registered, so that a login resumes them.
 void WritePlan(const std::string& path) {
   createDatabase(path);
   insertRows(path, "tblPlayer",
@@ -59,7 +60,7 @@ void WritePlan(const std::string& path) {
                {"Alpha", 0.26},
                {"Beta", 0.34},
                {"Theta", 0.36}}});
-  std::vector<Row> trials;
+  std::vector<TableRow> trials;
   for (int64_t index = 1; index <= 3; ++index) {
     trials.push_back({{"Setting", std::string("Bench")},
                       {"Index", index},
@@ -86,9 +87,16 @@ void WritePlan(const std::string& path) {
   }
   insertRows(path, "tblBlock", trials);
   insertRows(path, "tblDisplay", {{{"Configuration", std::string("ShowAll")}}});
+  std::vector<TableRow> participants;
+  for (int n = 1; n <= kParticipants; ++n) {
+    participants.push_back(
+        {{"Subject", "B" + std::to_string(n)}, {"Setting", std::string("Bench")}});
+  }
+  insertRows(path, "datUser", participants);
 }
 
 void WeekTurn(benchmark::State& state) {
+  const bool withMark = state.range(0) == 1;
   const fs::path folder =
       fs::temp_directory_path() / ("quarn-bench-week-" + std::to_string(::getpid()));
   fs::remove_all(folder);
@@ -96,58 +104,56 @@ void WeekTurn(benchmark::State& state) {
   const std::string file = (folder / "data" / "quarn.mdb").string();
   WritePlan(file);
 
-  BenchToolkit toolkit(folder.string());
+  QtPrompter prompter;
+  AnswerAtOnce(prompter);
   SteadyTickCounter ticks;
   StandardUniformRandom random;
   SqlCipherStores stores(nullptr, file);
-  DatabaseAccess db(stores, toolkit, random);
-  Game game(Services{toolkit, ticks, random, db});
-  frmMain form(game);
-  form.show();
+  DatabaseAccess db(stores, prompter, random);
+  const GameServices services{prompter, ticks,          random, SystemWallClock::instance(),
+                              db,       folder.string()};
 
+  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<GameSession> session;
   int participant = 0;
-  auto newParticipant = [&] {
-    game.identity.SubjectID.assign(1, 'B');
-    game.identity.SubjectID += std::to_string(++participant);
-    game.identity.SettingName = "Bench";
-    game.plan = Plan{};
-    game.CostSum = 0;
-    TrainingHooks hooks;
-    hooks.NextTrial = [&] { NextTrial(game, form); };
-    ExperimentContext context{db,
-                              toolkit,
-                              game.identity,
-                              game.plan,
-                              game.training,
-                              game.pauses,
-                              folder.string() + "/Input",
-                              hooks};
-    loadExperiment(context);
-    if (state.range(0) == 1) {
-      const int64_t now = game.clock->seconds();
-      game.Mark = PlayingMark{game.identity.SubjectID, "Bench", thisWorkstation(), now, now};
-      db.claimParticipant(*game.Mark, now, true);
-    }
-    form.StartTrial();
+  // A new participant logs in and starts; without the mark, the end of the
+  // session removes it at once and the weeks run without its refresh.
+  auto nextParticipant = [&] {
+    if (window) window->close();
+    window.reset();
+    session = std::make_unique<GameSession>(services);
+    window = std::make_unique<MainWindow>(*session, prompter);
+    session->setView(window.get());
+    window->show();
+    session->openDatabase("quarn.mdb");
+    const std::string subject = "B" + std::to_string(++participant);
+    return participant <= kParticipants &&
+           session->logIn({subject, "Bench"}) == LoginResult::LoggedIn && session->startGame() &&
+           (withMark || (session->endSession(), true));
   };
 
   bench::Durations durations;
   int64_t weeks = 0;
   try {
-    newParticipant();
+    if (!nextParticipant()) state.SkipWithError("the first participant did not start");
     for (auto _ : state) {
-      form.txtOrder->setText(QString::number(4 + weeks % 5));
-      bench::TimeIteration(state, durations, [&] { form.cmdOrder_Click(); });
-      if (!form.tmrAnimation->isActive()) {
-        state.SkipWithError("the press did not start the animation");
+      auto* orderBox = window->findChild<QLineEdit*>("txtOrder");
+      auto* orderButton = window->findChild<QPushButton*>("cmdOrder");
+      auto* animation = window->findChild<QTimer*>("tmrAnimation");
+      QTest::keyClicks(orderBox, QString::number(4 + weeks % 5));
+      bench::TimeIteration(state, durations,
+                           [&] { QTest::mouseClick(orderButton, Qt::LeftButton); });
+      if (session->phase() != Phase::Animating || !animation->isActive()) {
+        state.SkipWithError("the click did not start the animation");
         break;
       }
       ++weeks;
-      while (form.tmrAnimation->isActive()) form.tmrAnimation_Timer();
+      while (animation->isActive()) QMetaObject::invokeMethod(animation, "timeout");
       QApplication::processEvents();  // the repaint the week's figures asked for
-      if (form.cmdOrder->text() == "Next Trial") {
-        form.cmdOrder_Click();
-        if (form.cmdOrder->text() == "Game Over") newParticipant();
+      if (session->phase() == Phase::TrialOver) session->nextTrial();
+      if (session->phase() == Phase::GameOver && !nextParticipant()) {
+        state.SkipWithError("no participant left to play");
+        break;
       }
     }
   } catch (const ApplicationEnd&) {
@@ -158,7 +164,12 @@ void WeekTurn(benchmark::State& state) {
   if (testing::countRows(file, "datRole") != 4 * weeks) {
     state.SkipWithError("weeks missing in datRole");
   }
-  form.close();
+  if (withMark == (testing::countRows(file, "datPlaying") == 0)) {
+    state.SkipWithError("the workstation mark is not as asked");
+  }
+  if (window) window->close();
+  window.reset();
+  session.reset();
   fs::remove_all(folder);
 }
 BENCHMARK(WeekTurn)->ArgName("mark")->Arg(0)->Arg(1)->Iterations(1000)->UseManualTime()->Unit(

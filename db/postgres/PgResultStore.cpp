@@ -1,6 +1,7 @@
 #include "db/postgres/PgResultStore.h"
 
 #include "db/StoreSql.h"
+#include "db/postgres/PgReads.h"
 #include "db/postgres/PgRowWriter.h"
 
 namespace quarn {
@@ -23,6 +24,17 @@ std::unique_ptr<RowWriter<WeekRow>> PgResultStore::openWeekRows() {
 
 std::unique_ptr<RowWriter<TrialRow>> PgResultStore::openTrialRows() {
   return std::make_unique<PgRowWriter<TrialRow>>(m_pool, kTrialRows, trialRowParams);
+}
+
+std::vector<RecordedSession> PgResultStore::recordedSessions(const std::string& setting,
+                                                             const std::string& subject) {
+  PgReads reads(m_pool);
+  return quarn::recordedSessions(reads, setting, subject);
+}
+
+RecordedRows PgResultStore::recordedRows(const RecordedSession& session) {
+  PgReads reads(m_pool);
+  return quarn::recordedRows(reads, session);
 }
 
 }  // namespace quarn

@@ -12,6 +12,9 @@ class PgResultStore final : public ResultStore {
 
   std::unique_ptr<RowWriter<WeekRow>> openWeekRows() override;
   std::unique_ptr<RowWriter<TrialRow>> openTrialRows() override;
+  std::vector<RecordedSession> recordedSessions(const std::string& setting,
+                                                const std::string& subject) override;
+  RecordedRows recordedRows(const RecordedSession& session) override;
 
  private:
   PgConnectionPool& m_pool;

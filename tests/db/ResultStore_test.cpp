@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "db/DbError.h"
 #include "tests/support/EngineDatabases.h"
 
@@ -120,6 +122,124 @@ TYPED_TEST(ResultStoreTest, TakenKeyIsAKeyCollisionAndTheOpenGoesOn) {
   EXPECT_EQ(this->db.count("datRole", R"("Trial" = 2 AND "Order" = 5)"), 3);
   EXPECT_EQ(this->db.count("datRole", R"("Trial" = 3 AND "Role" = 'Wholesaler')"), 1);
   EXPECT_EQ(this->db.count("datRole"), 5);
+}
+
+TrialRow aTrialRow(int16_t trial = 2) {
+  TrialRow row;
+  row.subject = "P1";
+  row.setting = "A";
+  row.trial = trial;
+  row.weeks = 20;
+  row.delay = 2;
+  row.predicter = "Smooth";
+  row.inventoryCostRate = 0.5;
+  row.backorderCostRate = 1.0;
+  row.transitCostRate = 0.25;
+  row.endCost = 312.5;
+  row.players = {"Sterman", "Subject", "Follower", "Sterman"};
+  row.date = "2024-03-05";
+  row.time = "14:07:09";
+  return row;
+}
+
+template <class RowT>
+void store(std::unique_ptr<RowWriter<RowT>> writer, const std::vector<RowT>& rows) {
+  for (const RowT& row : rows) writer->insert(row);
+  writer->commit();
+}
+
+// Trials by number; weeks by trial and week, and within a week in the order
+// they were written.
+TYPED_TEST(ResultStoreTest, RecordedRowsReadBackTheRowsWrittenInOrder) {
+  WeekRow participant = aWeekRow("Factory");
+  participant.participant = true;
+  participant.predicterNoise = -2;
+  participant.delaySlots = {1, 2, 3};
+  WeekRow earlier = aWeekRow();
+  earlier.week = 6;
+  WeekRow firstTrial = aWeekRow("Wholesaler", 1);
+  store(this->results().openWeekRows(), {aWeekRow(), participant, earlier, firstTrial});
+  store(this->results().openTrialRows(), {aTrialRow(2), aTrialRow(1)});
+
+  const RecordedRows rows = this->results().recordedRows({"P1", "A"});
+  EXPECT_EQ(rows.trials, std::vector<TrialRow>({aTrialRow(1), aTrialRow(2)}));
+  EXPECT_EQ(rows.weeks, std::vector<WeekRow>({firstTrial, earlier, aWeekRow(), participant}));
+}
+
+TYPED_TEST(ResultStoreTest, RecordedRowsLeaveOutTrainingAndOtherSessions) {
+  WeekRow training = aWeekRow();
+  training.trial = -1;
+  training.training = true;
+  WeekRow otherSetting = aWeekRow();
+  otherSetting.setting = "B";
+  WeekRow otherSubject = aWeekRow();
+  otherSubject.subject = "p1";
+  store(this->results().openWeekRows(), {aWeekRow(), training, otherSetting, otherSubject});
+  TrialRow trainingTrial = aTrialRow(-1);
+  trainingTrial.training = true;
+  store(this->results().openTrialRows(), {aTrialRow(), trainingTrial});
+
+  const RecordedRows rows = this->results().recordedRows({"P1", "A"});
+  EXPECT_EQ(rows.trials, std::vector<TrialRow>({aTrialRow()}));
+  EXPECT_EQ(rows.weeks, std::vector<WeekRow>({aWeekRow()}));
+}
+
+TYPED_TEST(ResultStoreTest, RecordedRowsReadNullsAsZeroAndEmpty) {
+  this->db.insert("datRole", {{"Subject", "P1"},
+                              {"Setting", "A"},
+                              {"Trial", 1},
+                              {"Week", 1},
+                              {"Role", "Retailer"},
+                              {"Delay1", 4},
+                              {"Delay3", 9}});
+  this->db.insert("datTrial", {{"Subject", "P1"}, {"Setting", "A"}, {"Trial", 1}});
+  const RecordedRows rows = this->results().recordedRows({"P1", "A"});
+  ASSERT_EQ(rows.weeks.size(), 1u);
+  const WeekRow& w = rows.weeks[0];
+  EXPECT_EQ(std::vector<int32_t>({w.order, w.inventory, w.demand, w.totalCost}),
+            std::vector<int32_t>({0, 0, 0, 0}));
+  EXPECT_FALSE(w.predicterNoise);
+  EXPECT_EQ(w.delaySlots, std::vector<int32_t>({4}));  // the slots end at the first Null
+  EXPECT_EQ(w.date, "");
+  ASSERT_EQ(rows.trials.size(), 1u);
+  EXPECT_EQ(rows.trials[0].weeks, 0);
+  EXPECT_EQ(rows.trials[0].endCost, 0.0);
+  EXPECT_EQ(rows.trials[0].players[0], "");
+}
+
+// Listed byte by byte (upper case before lower case) on both engines,
+// whatever collation the server's database has.
+TYPED_TEST(ResultStoreTest, RecordedSessionsFilterBySettingAndSubjectAndLeaveOutTraining) {
+  std::vector<WeekRow> rows;
+  for (const auto& [subject, setting, training] :
+       std::vector<std::tuple<std::string, std::string, bool>>{{"s3", "A", false},
+                                                               {"S1", "A", false},
+                                                               {"S1", "T", true},
+                                                               {"S1", "B'x", false},
+                                                               {"S2", "A", false}}) {
+    WeekRow row = aWeekRow();
+    row.subject = subject;
+    row.setting = setting;
+    row.training = training;
+    rows.push_back(row);
+  }
+  store(this->results().openWeekRows(), rows);
+  struct Case {
+    std::string setting, subject, sessions;
+  };
+  for (const Case& c : std::vector<Case>{{"", "", "S1/A S1/B'x S2/A s3/A"},
+                                         {"A", "", "S1/A S2/A s3/A"},
+                                         {"A", "S1", "S1/A"},
+                                         {"B'x", "", "S1/B'x"},
+                                         {"", "S2", "S2/A"},
+                                         {"T", "", ""},
+                                         {"a", "", ""}}) {
+    std::string found;
+    for (const RecordedSession& s : this->results().recordedSessions(c.setting, c.subject)) {
+      found += (found.empty() ? "" : " ") + s.subject + "/" + s.setting;
+    }
+    EXPECT_EQ(found, c.sessions) << "setting '" << c.setting << "', subject '" << c.subject << "'";
+  }
 }
 
 }  // namespace

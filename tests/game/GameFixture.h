@@ -27,6 +27,17 @@
 
 namespace quarn::testing {
 
+// The lines of a participant's text file, without their CR LF ends.
+inline std::vector<std::string> textFileLines(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string all(std::istreambuf_iterator<char>(in), {});
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = all.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    lines.push_back(all.substr(at, end - at));
+  }
+  return lines;
+}
+
 // A view without a window: it keeps what the game told it.
 class RecordingView final : public GameView {
  public:
@@ -97,6 +108,25 @@ class GameTest : public ::testing::Test {
   bool start(const std::string& subject, const std::string& setting) {
     return logIn(subject, setting) == LoginResult::LoggedIn && session.startGame();
   }
+  // Registers P for `count` trials of setting Demo and starts them.
+  void startDemo(int count, int weeks) {
+    addTrials("Demo", count, weeks);
+    addParticipant("P", "Demo");
+    ASSERT_TRUE(start("P", "Demo"));
+  }
+  // Registers T for setting Train: one trial, then training as `overrides` say.
+  void startTraining(const Columns& overrides) {
+    addTrials("Train", 1, 4);
+    addTraining("Train", overrides);
+    addParticipant("T", "Train");
+    ASSERT_TRUE(start("T", "Train"));
+  }
+  // A game on a fresh controller of the same services, e.g. for the cases of
+  // a table.
+  GameSession freshSession() {
+    return GameSession{GameServices{prompter, ticks, random, SystemWallClock::instance(), access,
+                                    appFolder.string()}};
+  }
 
   // The order of the open week and the end of its animation.
   void playWeek(int order = 4) {
@@ -109,13 +139,7 @@ class GameTest : public ::testing::Test {
   }
 
   std::vector<std::string> textLines(const std::string& subject) const {
-    std::ifstream in(appFolder / "data" / (subject + ".txt"), std::ios::binary);
-    const std::string all(std::istreambuf_iterator<char>(in), {});
-    std::vector<std::string> lines;
-    for (size_t at = 0, end; (end = all.find("\r\n", at)) != std::string::npos; at = end + 2) {
-      lines.push_back(all.substr(at, end - at));
-    }
-    return lines;
+    return textFileLines(appFolder / "data" / (subject + ".txt"));
   }
 
   const GameState& state() const { return session.state(); }

@@ -3,16 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "game/TextExport.h"
 #include "sim/TrialStart.h"
+#include "tests/game/GameFixture.h"
 #include "tests/support/FaultyStores.h"
-#include "tests/support/FixedClocks.h"
-#include "tests/support/FixedRandom.h"
-#include "tests/support/ScriptedPrompter.h"
-#include "tests/support/TestDatabase.h"
 #include "tests/support/Trials.h"
 
 namespace quarn::testing {
@@ -59,13 +54,7 @@ class WeekRecorderTest : public ::testing::Test {
   }
 
   std::vector<std::string> textLines() const {
-    std::ifstream in(textFilePath(appFolder, "P17"), std::ios::binary);
-    const std::string all(std::istreambuf_iterator<char>(in), {});
-    std::vector<std::string> lines;
-    for (size_t at = 0, end; (end = all.find("\r\n", at)) != std::string::npos; at = end + 2) {
-      lines.push_back(all.substr(at, end - at));
-    }
-    return lines;
+    return textFileLines(textFilePath(appFolder, "P17"));
   }
 
   // Runs `action` and returns the status the application ended with, 0 when

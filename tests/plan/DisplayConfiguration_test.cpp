@@ -23,12 +23,13 @@ class DisplayTest : public PlanTest {
   }
 };
 
-TEST_F(DisplayTest, ConfigurationSaysWhichTrucksAndTotalsShow) {
+TEST_F(DisplayTest, NamedConfigurationSaysWhichTrucksAndTotalsShow) {
   const DisplayConfiguration c = readDisplayConfiguration(tables(), "Blind");
   EXPECT_TRUE(c.found);
   EXPECT_EQ(std::vector<bool>({c.factoryProduction, c.trucksToDistributor, c.trucksToWholesaler,
                                c.trucksToRetailer, c.totalCost}),
             std::vector<bool>({false, true, false, true, false}));  // Null reads as false
+  EXPECT_FALSE(readDisplayConfiguration(tables(), "Missing").found);
 }
 
 TEST_F(DisplayTest, EachRolesOptionSaysWhichFiguresShow) {
@@ -37,10 +38,6 @@ TEST_F(DisplayTest, EachRolesOptionSaysWhichFiguresShow) {
   EXPECT_FALSE(c.roles[2].inventory || c.roles[2].cost || !c.roles[2].backorder);
   EXPECT_EQ(c.roles[3].option, "Unknown");
   EXPECT_FALSE(c.roles[3].found);
-}
-
-TEST_F(DisplayTest, UnknownConfigurationIsNotFound) {
-  EXPECT_FALSE(readDisplayConfiguration(tables(), "Missing").found);
 }
 
 }  // namespace

@@ -121,47 +121,44 @@ TEST_F(PlanTest, UnconvertibleValueIsAnErrorNamingItsRowAndColumn) {
                                        "0): MaxOrder '0x10' is not a number")));
 }
 
-// The rows a trial names are checked when it names them.
+// The rows a trial names are checked when it names them (the bounds
+// themselves are PlanBounds' own); the refusal names both rows.
 TEST_F(PlanTest, PredicterRowsThePlayCannotUseAreRefused) {
   const std::string place =
       "Setting Demo, tblBlock row RandomGroup 0, Index 1 (trial 0), tblPredicter row Ahead: ";
-  const std::vector<std::pair<Columns, std::string>> cases = {
-      {{{"Extent", -5}, {"Excess", 8}},
-       place + "Extent -5 is below 0: the forecast would show weeks before week 1"},
-      {{{"Extent", 2}, {"Excess", 99999}},
-       place + "Excess 99999 does not fit the forecast's 16 bits (-32768 to 32767)"},
-      {{{"Extent", TestValue()}, {"Excess", 8}}, place + "Extent is empty (Null)"},
+  const std::vector<std::pair<TestValue, std::string>> cases = {
+      {-5, place + "Extent -5 is below 0: the forecast would show weeks before week 1"},
+      {TestValue(), place + "Extent is empty (Null)"},
   };
-  for (const auto& [predicter, complaint] : cases) {
+  for (const auto& [extent, complaint] : cases) {
     file.exec("DELETE FROM tblBlock; DELETE FROM tblPredicter;");
     blockIndex = 0;
     addBlock({{"Predicter", "Ahead"}});
-    Columns row = predicter;
-    row.emplace("Predicter", "Ahead");
-    insertRow("tblPredicter", row);
+    insertRow("tblPredicter", {{"Predicter", "Ahead"}, {"Extent", extent}, {"Excess", 8}});
     EXPECT_EQ(refusal(blocks().faults).second, complaint);
   }
 }
 
-TEST_F(PlanTest, SettingWithoutTrialsIsRefused) {
-  EXPECT_EQ(refusal(blocks("Empty").faults).second,
-            "Setting Empty: tblBlock has no rows for this setting");
-  addBlock({{"Runs", 0}});
-  EXPECT_EQ(refusal(blocks().faults).second, "Setting Demo: the rows of tblBlock make no trials");
-}
-
-TEST_F(PlanTest, SettingOfMoreThan32767TrialsIsRefused) {
-  addBlock({{"Runs", 20000}});
-  addBlock({{"Runs", 20000}});
-  EXPECT_EQ(refusal(blocks().faults).second,
-            "Setting Demo: the rows of tblBlock make 40000 trials, more than 32767");
-}
-
-TEST_F(PlanTest, SettingNameThatBreaksTextLinesIsRefused) {
-  addBlock({{"Setting", "De,mo"}});
-  EXPECT_EQ(refusal(blocks("De,mo").faults).second,
-            "Setting De,mo: the setting name holds a comma, which would break the lines of the "
-            "participants' text files");
+TEST_F(PlanTest, SettingWithoutPlayableTrialsIsRefused) {
+  const struct {
+    const char* setting;
+    int runs;  // of each of two rows, or no rows when 0
+    std::string complaint;
+  } cases[] = {
+      {"Empty", -1, "Setting Empty: tblBlock has no rows for this setting"},
+      {"Demo", 0, "Setting Demo: the rows of tblBlock make no trials"},
+      {"Demo", 20000, "Setting Demo: the rows of tblBlock make 40000 trials, more than 32767"},
+      {"De,mo", 1,
+       "Setting De,mo: the setting name holds a comma, which would break the lines of the "
+       "participants' text files"},
+  };
+  for (const auto& k : cases) {
+    file.exec("DELETE FROM tblBlock");
+    for (int row = 0; row < 2 && k.runs >= 0; ++row) {
+      addBlock({{"Setting", k.setting}, {"Runs", k.runs}});
+    }
+    EXPECT_EQ(refusal(blocks(k.setting).faults).second, k.complaint);
+  }
 }
 
 // Training rows take weeks from Weeks and the order delay from Delay; only

@@ -20,16 +20,13 @@ class PredicterTest : public PlanTest {
   FixedRandom random;
 };
 
+// No name reads nothing (a file that is not there would fail loudly).
 TEST_F(PredicterTest, LoadsTheNamedRowOnly) {
   insertRow("tblPredicter",
             {{"Predicter", "Ahead"}, {"Extent", 2}, {"Excess", -5}, {"MaxNoise", 3}});
   EXPECT_EQ(loadPredicter(tables(), state, "Missing"), -1);
   EXPECT_EQ(loadPredicter(tables(), state, "Ahead"), 2);
   EXPECT_EQ(state.forecast.maxNoise, 3);
-}
-
-// No name reads nothing (a file that is not there would fail loudly).
-TEST_F(PredicterTest, EmptyNameReadsNothing) {
   file.stores.setLocation(file.folder() + "/no-such.mdb");
   EXPECT_EQ(loadPredicter(tables(), state, ""), -1);
 }

@@ -91,6 +91,52 @@ TEST(StepWeek, RefusesAChainThatWasNeverStarted) {
   EXPECT_THROW(stepWeek(g.c), QuarnError);
 }
 
+TEST(CloseWeek, RefusesAChangedStageBeforeTouchingAnyStage) {
+  SimGame g(steadyTrial());
+  g.start();
+  g.role(kRetailer).delaySlots.push_back(0);
+  const int32_t factoryCost = g.role(kFactory).totalCost;
+  const std::vector<int32_t> orders = latestOrders(g);
+  EXPECT_THROW(g.press(), QuarnError);
+  EXPECT_EQ(g.role(kFactory).totalCost, factoryCost);
+  EXPECT_EQ(latestOrders(g), orders);
+}
+
+// Counts its readings; the time stands still.
+class CountingTicks final : public TickCounter {
+ public:
+  uint32_t now() override {
+    ++readings;
+    return 1000;
+  }
+  int readings = 0;
+};
+
+// A round of orders (the week's step, or the close of the week up to the
+// participant) reads the clock once, at its first noisy order.
+TEST(CloseWeek, ReadsTheClockOncePerRoundOfNoisyOrders) {
+  const struct {
+    int16_t participant, maxNoise;
+    int atStart, perPress;
+  } cases[] = {
+      {kNoParticipant, 2, 1, 1},  // four orders in the step
+      {kWholesaler, 2, 1, 2},     // Retailer in the step; Distributor and Factory at the close
+      {kFactory, 2, 1, 1},        // nobody orders at the close
+      {kWholesaler, 0, 0, 0},     // no noise, no reading
+  };
+  for (const auto& k : cases) {
+    SimGame g(steadyTrial(20, k.participant), {demandPlayer()});
+    g.trial.maxNoise = k.maxNoise;
+    CountingTicks ticks;
+    ChainContext c{g.trial, g.players, g.chain, ticks, g.random, {}};
+    startTrialChain(c, ".");
+    EXPECT_EQ(ticks.readings, k.atStart) << k.participant << " noise " << k.maxNoise;
+    ++g.chain.currentWeek;
+    closeWeek(c);
+    EXPECT_EQ(ticks.readings - k.atStart, k.perPress) << k.participant << " noise " << k.maxNoise;
+  }
+}
+
 // Draws 0, .25, .5, .75 give noise -1, 0, 1, 2, one per decision: the
 // stages below the participant decide at the start, Retailer first, the
 // others after the participant's order.

@@ -80,6 +80,13 @@ class FaultyStores final : public Stores, private ResultStore {
   std::unique_ptr<RowWriter<TrialRow>> openTrialRows() override {
     return open(&ResultStore::openTrialRows);
   }
+  std::vector<RecordedSession> recordedSessions(const std::string& setting,
+                                                const std::string& subject) override {
+    return m_inner.results().recordedSessions(setting, subject);
+  }
+  RecordedRows recordedRows(const RecordedSession& session) override {
+    return m_inner.results().recordedRows(session);
+  }
 
   Stores& m_inner;
 };

@@ -123,9 +123,6 @@ TEST_F(MainWindowTest, SelfPlayingTrialStandsStillUnderTheExitQuestion) {
   prompter.whileOpen = nullptr;
   EXPECT_EQ(weekUnder, week);
   EXPECT_EQ(rowsUnder, rows);
-  for (int weeks = 0; weeks < 5; ++weeks) finishAnimation();
-  EXPECT_EQ(session.phase(), Phase::TrialOver);
-  EXPECT_EQ(db.count("datRole"), 20);
 }
 
 TEST_F(MainWindowTest, ExitAnsweredNoKeepsTheTypedOrder) {
@@ -136,22 +133,6 @@ TEST_F(MainWindowTest, ExitAnsweredNoKeepsTheTypedOrder) {
   EXPECT_FALSE(window.close());
   EXPECT_EQ(prompter.shown.back().prompt, "Are you sure you want to exit?");
   EXPECT_EQ(orderBox->text(), "12");
-}
-
-TEST_F(MainWindowTest, ClosingDuringTheLastWeeksAnimationRecordsTheTrialOnce) {
-  addTrials("Two", 2, 2);
-  startAs("C", "Two");
-  order("4");
-  QTest::keyClicks(orderBox, "4");
-  QTest::mouseClick(orderButton, Qt::LeftButton);
-  ASSERT_TRUE(timer->isActive());
-  prompter.whileOpen = [this](const MessageRequest&) {
-    for (int tick = 0; tick < 50; ++tick) QMetaObject::invokeMethod(timer, "timeout");
-  };
-  EXPECT_THROW(window.close(), ApplicationEnd);
-  EXPECT_EQ(prompter.shown.back().kind, PromptKind::ConfirmExit);
-  EXPECT_EQ(db.count("datTrial"), 1);
-  EXPECT_EQ(db.count("datTrial", "Trial=1"), 1);
 }
 
 TEST_F(MainWindowTest, NextTrialButtonStartsTheNextTrial) {
@@ -301,7 +282,8 @@ TEST_F(MainWindowTest, SkipKeyWorksWhileARestartIsPending) {
   EXPECT_TRUE(orderBox->isEnabled());
 }
 
-TEST_F(MainWindowTest, ClosingWhileARestartIsPendingRecordsTheFailedTrialOnce) {
+// Here with a training restart pending: the failed trial is recorded once.
+TEST_F(MainWindowTest, ClosingAnsweredYesRecordsTheTrialAndEndsTheApplication) {
   addTrials("Train", 1, 4);
   db.insert("tblTraining", planRow(true, {{"Setting", "Train"}, {"CostLimit", 1}}));
   startAs("T", "Train");

@@ -52,11 +52,6 @@ TEST_F(QuestionnaireWindowTest, AgeTakesTwoDigitsOnly) {
     ageBox->selectAll();
     QTest::keyClicks(ageBox, "057");
     EXPECT_EQ(ageBox->text(), "05");
-    QTest::keyClick(ageBox, Qt::Key_Home);
-    // Delete, with the character X11 gives it, edits as usual.
-    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
-    QApplication::sendEvent(ageBox, &del);
-    EXPECT_EQ(ageBox->text(), "5");
     click("cmdCancel");
   });
 }

@@ -1,0 +1,71 @@
+#pragma once
+
+// A setting's experiment trials played many times in memory, the
+// participant's stage taken by a simulated player, to see what end costs and
+// amplification a design leads to before anyone plays it.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/TrialPlan.h"
+
+namespace quarn {
+
+struct Distribution {
+  size_t count = 0;  // values summarised
+  double mean = 0.0;
+  std::optional<double> sd;  // sample standard deviation over the runs; empty for one run
+  double q05 = 0.0;
+  double q50 = 0.0;
+  double q95 = 0.0;
+};
+
+// Mean, sample standard deviation and the 5, 50 and 95 % quantiles
+// (interpolated between the two nearest order statistics); empty for no values.
+std::optional<Distribution> summarise(std::vector<double> values);
+
+// The linear-interpolation quantile of sorted values (p from 0 to 1).
+double quantile(std::span<const double> sorted, double p);
+
+struct StageSummary {
+  std::string player;
+  std::optional<Distribution> endCost;
+  // Runs whose customer demand varied; empty when it never did.
+  std::optional<Distribution> amplification;
+};
+
+struct TrialSummary {
+  int16_t trial = 0;  // numbered from 1, as the records number experiment trials
+  int16_t participantRole = kNoParticipant;
+  std::array<StageSummary, kRoleCount> stages;
+};
+
+struct BatchRequest {
+  std::vector<PlayerStrategy> players;  // tblPlayer, which the trials' rolePlayers index
+  std::vector<TrialPlan> trials;        // the setting's block trials, in play order
+  std::string inputFolder;
+  int16_t player = 0;  // index into players of the player on the participant's stage
+  int runs = 1;
+  uint64_t seed = 0;
+  int jobs = 1;
+  // Told after every finished run, from any worker thread, with the number of
+  // runs done so far. Calls do not overlap.
+  std::function<void(int done)> progress;
+};
+
+// Each run gets its own generator, seeded from the seed and the run's index,
+// so the results do not depend on how many threads share the runs.
+uint32_t runSeed(uint64_t seed, uint64_t run);
+
+// Plays every block trial `runs` times, the participant's stage ordering
+// where the participant would: after the week's step, when the week is
+// closed, before the stages upstream. Nothing is recorded anywhere. Errors
+// of a run (a value leaving its width) end the batch with that error.
+std::vector<TrialSummary> simulateSetting(const BatchRequest& request);
+
+}  // namespace quarn

@@ -1,0 +1,66 @@
+#pragma once
+
+// A played trial as the datRole and datTrial rows record it: the input of the
+// measures, the fitted decision rules and the charts.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/Roles.h"
+
+namespace quarn {
+
+struct Chain;
+
+// One stage's row of one week.
+struct RecordedStage {
+  int32_t order = 0;  // the order the stage placed after the week's step
+  int32_t deltaInventory = 0;
+  int32_t inventory = 0;            // net inventory; negative is the backorder
+  std::vector<int32_t> delaySlots;  // Delay1..delay<delay>: units on the way to the stage
+  int32_t demand = 0;               // the units ordered from the stage this week
+  int32_t satisfied = 0;
+  int32_t weeklyCost = 0;
+  int32_t totalCost = 0;
+};
+
+// The four rows of one week, by role.
+struct RecordedWeek {
+  int16_t week = 0;
+  std::array<RecordedStage, kRoleCount> stages;
+};
+
+struct RecordedTrial {
+  std::string subject;
+  std::string setting;
+  int16_t trial = 0;
+  bool training = false;
+  int16_t participantRole = kNoParticipant;  // the stage whose rows carry User 6
+  int16_t delay = 0;
+  // The weeks the trial was planned to run; the recorded weeks are fewer when
+  // the participant left early.
+  int16_t plannedWeeks = 0;
+  std::array<std::string, kRoleCount> players;  // who played each stage ("Subject" or a name)
+  std::vector<RecordedWeek> weeks;              // in week order
+  int skippedWeeks = 0;                         // weeks left out because a stage's row was missing
+};
+
+// The customer demand of the week at `index` of `trial.weeks`: the Retailer's
+// incoming order.
+int32_t customerDemand(const RecordedTrial& trial, size_t index);
+
+// How many of the recorded weeks (from the first) carry orders that reach the
+// chain. The orders of the planned trial's last two weeks never do: the game
+// only turns the pipelines over then.
+size_t decisionWeekCount(const RecordedTrial& trial);
+
+// The rows the game records for the week just closed, read from the chain as
+// the weekly records store them (Order is the stage's order slot 1).
+RecordedWeek recordWeek(const Chain& chain, int16_t week);
+// The same written over `into`, reusing its storage.
+void recordWeek(const Chain& chain, int16_t week, RecordedWeek& into);
+
+}  // namespace quarn

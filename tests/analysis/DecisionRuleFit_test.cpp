@@ -1,0 +1,136 @@
+#include "analysis/DecisionRuleFit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "sim/SimulatedPlayer.h"
+#include "tests/sim/SimGame.h"
+
+namespace quarn::testing {
+namespace {
+
+// A stage played by the anchoring-and-adjustment rule with known
+// parameters, in a chain whose other stages are the game's own players: the
+// participant's orders of each week are computed from the stage's state, as
+// the rule prescribes, typed as whole numbers and recorded as the game
+// records them.
+struct KnownRulePlay {
+  RecordedTrial recorded;
+  std::vector<DecisionWeek> seen;  // what the rule saw each week, from the live chain
+};
+
+KnownRulePlay playKnownRule(const AnchoringParameters& p, int16_t role, int16_t delay) {
+  TrialPlan t = steadyTrial(48, role, delay);
+  // Demand steps from 20 to 40 in week 6.
+  t.initialDemand = t.firstOrder = t.initialShipment = 20;
+  t.initialInventory = 60;
+  t.maxOrder = 5000;
+  t.jumpWeek = 6;
+  t.secondDemand = 40;
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    if (r != role) t.rolePlayers[static_cast<size_t>(r)] = static_cast<int16_t>(r % 2);
+  }
+  SimGame game(t, {stermanPlayer(0.26, 0.34, 0.36), stermanPlayer(0.5, 0.15, 0.25)});
+  KnownRulePlay play;
+  play.recorded.participantRole = role;
+  play.recorded.plannedWeeks = t.weeks;
+  play.recorded.delay = delay;
+  game.c.weekClosed = [&] {
+    play.recorded.weeks.push_back(
+        recordWeek(game.chain, static_cast<int16_t>(game.chain.currentWeek - 1)));
+  };
+  game.start();
+  double expected = game.role(role).demand;
+  for (int16_t week = 1; week <= t.weeks; ++week) {
+    const RoleState& s = game.role(role);
+    const double supplyLine =
+        stermanSupplyLine(s, role > kFactory ? &game.role(role - 1) : nullptr);
+    expected = p.theta * s.demand + (1 - p.theta) * expected;
+    const double order =
+        std::max(0.0, expected + p.alpha * (p.desiredStock - s.inventory - p.beta * supplyLine));
+    play.seen.push_back({static_cast<double>(s.demand), static_cast<double>(s.inventory),
+                         supplyLine, std::nearbyint(order)});
+    game.press(static_cast<int16_t>(std::clamp(std::nearbyint(order), 0.0, 9999.0)));
+  }
+  play.seen.resize(static_cast<size_t>(t.weeks - 2));  // the decision weeks
+  return play;
+}
+
+struct KnownCase {
+  AnchoringParameters p;
+  int16_t role;
+  int16_t delay;
+};
+
+const std::vector<KnownCase> kKnownCases = {
+    {{0.36, 0.26, 0.34, 70.0}, kRetailer, 2},  {{0.25, 0.5, 0.15, 90.0}, kWholesaler, 1},
+    {{0.8, 0.3, 0.8, 140.0}, kDistributor, 3}, {{0.5, 0.7, 0.5, 100.0}, kFactory, 2},
+    {{0.2, 0.4, 1.0, 160.0}, kWholesaler, 3},
+};
+
+TEST(DecisionRuleFit, RebuildsFromTheRecordsTheStateEachOrderWasPlacedOn) {
+  for (const KnownCase& c : kKnownCases) {
+    const KnownRulePlay play = playKnownRule(c.p, c.role, c.delay);
+    const std::vector<DecisionWeek> rebuilt = decisionWeeks(play.recorded, c.role);
+    ASSERT_EQ(rebuilt.size(), play.seen.size());
+    for (size_t i = 0; i < rebuilt.size(); ++i) {
+      EXPECT_EQ(rebuilt[i].receivedDemand, play.seen[i].receivedDemand) << i;
+      EXPECT_EQ(rebuilt[i].stock, play.seen[i].stock) << i;
+      EXPECT_EQ(rebuilt[i].supplyLine, play.seen[i].supplyLine)
+          << "role " << c.role << ", week " << i + 1;
+      EXPECT_EQ(rebuilt[i].order, play.seen[i].order) << i;
+    }
+  }
+}
+
+TEST(DecisionRuleFit, RecoversKnownParameters) {
+  for (const KnownCase& c : kKnownCases) {
+    const KnownRulePlay play = playKnownRule(c.p, c.role, c.delay);
+    const std::optional<RuleFit> fit = fitAnchoringRule(decisionWeeks(play.recorded, c.role));
+    ASSERT_TRUE(fit);
+    const AnchoringParameters& e = fit->estimate;
+    const std::string at = "role " + std::to_string(c.role) + ", delay " + std::to_string(c.delay);
+    EXPECT_NEAR(e.theta, c.p.theta, 0.05) << at;
+    EXPECT_NEAR(e.alpha, c.p.alpha, 0.05) << at;
+    EXPECT_NEAR(e.beta, c.p.beta, 0.05) << at;
+    EXPECT_NEAR(e.desiredStock, c.p.desiredStock, 0.05 * c.p.desiredStock) << at;
+    EXPECT_EQ(fit->weeksUsed, 46u);
+    EXPECT_GT(*fit->rSquared, 0.99) << at;
+    EXPECT_LT(fit->rmse, 0.5) << at;  // only the rounding to whole orders is left
+  }
+}
+
+TEST(DecisionRuleFit, FindsTheLeastErrorBeyondAFlatStretchAtAlphaZero) {
+  // A participant's Wholesaler weeks whose orders follow no rule closely:
+  // local searches from the middle of the box stall at alpha 0, where beta
+  // and S' have no effect. A grid over the box reaches a squared error of
+  // 305.7 at theta 0, alpha 0.05, beta 1, S' 74.
+  const std::vector<DecisionWeek> weeks = {
+      {4, 12, 12, 4},  {4, 12, 12, 4},  {3, 13, 12, 5}, {3, 14, 13, 8},    {3, 15, 17, 12},
+      {3, 16, 25, 14}, {7, 14, 34, 10}, {8, 14, 36, 6}, {11, 14, 31, 2},   {11, 7, 29, 0},
+      {11, 1, 24, 0},  {11, -2, 16, 4}, {13, -4, 9, 9}, {13, -12, 13, 12}, {9, -21, 25, 12},
+      {9, -26, 33, 8}, {6, -23, 32, 4}, {6, -17, 24, 4}};
+  const std::optional<RuleFit> fit = fitAnchoringRule(weeks);
+  ASSERT_TRUE(fit);
+  EXPECT_LE(fit->rmse * fit->rmse * 18, 305.7);
+  EXPECT_GT(fit->estimate.alpha, 0.0);
+}
+
+TEST(DecisionRuleFit, RefusesFewerWeeksThanItNeeds) {
+  const std::vector<DecisionWeek> weeks(kMinimumFitWeeks - 1, {4, 12, 8, 4});
+  EXPECT_FALSE(fitAnchoringRule(weeks));
+}
+
+TEST(DecisionRuleFit, LeavesRSquaredEmptyForOrdersThatNeverChange) {
+  std::vector<DecisionWeek> weeks;
+  for (int i = 0; i < 10; ++i) weeks.push_back({4, 12.0 - i, 8, 4});
+  const std::optional<RuleFit> fit = fitAnchoringRule(weeks);
+  ASSERT_TRUE(fit);
+  EXPECT_FALSE(fit->rSquared);
+  EXPECT_LT(fit->rmse, 1e-3);
+}
+
+}  // namespace
+}  // namespace quarn::testing

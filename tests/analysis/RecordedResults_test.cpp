@@ -1,0 +1,102 @@
+#include "analysis/RecordedResults.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/Trials.h"
+
+namespace quarn::testing {
+namespace {
+
+// The four rows of one week, their figures derived from the week and the
+// role so that every field can be checked; `roles` leaves stages out.
+void addWeek(RecordedRows& rows, int16_t trial, int16_t week, int delay, int participant,
+             std::vector<int> roles = {0, 1, 2, 3}) {
+  for (const int r : roles) {
+    WeekRow row;
+    row.subject = "O'Brien";
+    row.setting = "A";
+    row.trial = trial;
+    row.week = week;
+    row.role = roleName(r);
+    row.participant = r == participant;
+    row.order = 10 * week + r;
+    row.deltaInventory = -r;
+    row.inventory = 12 - week * r;
+    for (int k = 1; k <= delay; ++k) row.delaySlots.push_back(20 * k + r);
+    row.demand = 4 + r;
+    row.satisfied = 3;
+    row.weeklyCost = week + r;
+    row.totalCost = 100 * week + r;
+    rows.weeks.push_back(row);
+  }
+}
+
+TrialRow trialRow(int16_t trial, int16_t weeks, int16_t delay) {
+  TrialRow row;
+  row.subject = "O'Brien";
+  row.setting = "A";
+  row.trial = trial;
+  row.weeks = weeks;
+  row.delay = delay;
+  row.players = {"Sterman", "Subject", "Follower", "Sterman"};
+  return row;
+}
+
+TEST(RecordedResults, ReadsEachWeeksStagesAndTheTrialRow) {
+  RecordedRows rows;
+  rows.trials = {trialRow(1, 20, 2)};
+  for (int16_t week = 1; week <= 3; ++week) addWeek(rows, 1, week, 2, kDistributor);
+  const std::vector<RecordedTrial> trials = recordedTrials(rows);
+  ASSERT_EQ(trials.size(), 1u);
+  const RecordedTrial& t = trials[0];
+  EXPECT_EQ(t.subject, "O'Brien");
+  EXPECT_EQ(t.plannedWeeks, 20);
+  EXPECT_EQ(t.delay, 2);
+  EXPECT_EQ(t.participantRole, kDistributor);
+  EXPECT_EQ(t.players[kWholesaler], "Follower");
+  ASSERT_EQ(t.weeks.size(), 3u);
+  const RecordedStage& s = t.weeks[2].stages[kWholesaler];
+  EXPECT_EQ(t.weeks[2].week, 3);
+  EXPECT_EQ(std::vector<int32_t>({s.order, s.deltaInventory, s.inventory, s.demand, s.satisfied,
+                                  s.weeklyCost, s.totalCost}),
+            std::vector<int32_t>({32, -2, 6, 6, 3, 5, 302}));
+  EXPECT_EQ(s.delaySlots, std::vector<int32_t>({22, 42}));
+}
+
+TEST(RecordedResults, ListsTrialsByNumberWithTheirOwnParticipant) {
+  RecordedRows rows;
+  addWeek(rows, 2, 1, 1, kRetailer);
+  addWeek(rows, 1, 1, 1, kFactory);
+  addWeek(rows, 3, 1, 1, kNoParticipant);
+  const std::vector<RecordedTrial> trials = recordedTrials(rows);
+  ASSERT_EQ(trials.size(), 3u);
+  EXPECT_EQ(std::vector<int>({trials[0].trial, trials[1].trial, trials[2].trial}),
+            std::vector<int>({1, 2, 3}));
+  EXPECT_EQ(std::vector<int>(
+                {trials[0].participantRole, trials[1].participantRole, trials[2].participantRole}),
+            std::vector<int>({kFactory, kRetailer, kNoParticipant}));
+}
+
+TEST(RecordedResults, LeavesOutAWeekMissingAStage) {
+  RecordedRows rows;
+  addWeek(rows, 1, 1, 1, kRetailer);
+  addWeek(rows, 1, 2, 1, kRetailer, {0, 1, 3});
+  addWeek(rows, 1, 3, 1, kRetailer);
+  const RecordedTrial t = recordedTrials(rows)[0];
+  ASSERT_EQ(t.weeks.size(), 2u);
+  EXPECT_EQ(t.weeks[1].week, 3);
+  EXPECT_EQ(t.skippedWeeks, 1);
+}
+
+TEST(RecordedResults, TakesDelayAndWeeksFromTheWeeklyRowsWithoutATrialRow) {
+  RecordedRows rows;
+  for (int16_t week = 1; week <= 4; ++week) addWeek(rows, 1, week, 3, kNoParticipant);
+  const RecordedTrial t = recordedTrials(rows)[0];
+  EXPECT_EQ(t.subject, "O'Brien");
+  EXPECT_EQ(t.delay, 3);
+  EXPECT_EQ(t.plannedWeeks, 4);
+  EXPECT_EQ(t.participantRole, kNoParticipant);
+}
+
+}  // namespace
+}  // namespace quarn::testing

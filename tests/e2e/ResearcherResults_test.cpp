@@ -1,0 +1,83 @@
+// The researcher's commands on a demo session played by the pilot.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "tests/e2e/E2eSupport.h"
+
+namespace quarn::testing {
+namespace {
+
+// Runs an in-process command and returns what it printed.
+std::string printed(int (*command)(const std::vector<std::string>&),
+                    const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
+  const int code = command(args);
+  std::cout.rdbuf(saved);
+  EXPECT_EQ(code, 0);
+  return out.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> split;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) split.push_back(line);
+  return split;
+}
+
+int runTool(const std::vector<std::string>& args) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::vector<char*> argv{const_cast<char*>(QUARN_ADMIN_TOOL)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(QUARN_ADMIN_TOOL, argv.data());
+    ::_exit(127);
+  }
+  return waitFor(pid);
+}
+
+TEST(ResearcherResults, ReportFitAndSimulateReadAPilotedDemo) {
+  DemoFolder demo;
+  ASSERT_EQ(waitFor(startPilot(demo, "P1", demo.db.folder() + "/pilot.out")), 0)
+      << readFile(demo.db.folder() + "/pilot.out");
+
+  const std::vector<std::string> fit = lines(printed(admin::cmdFit, {demo.db.path()}));
+  ASSERT_EQ(fit.size(), 5u);  // the header and one row per experiment trial
+  EXPECT_EQ(fit[4].substr(0, 30), "P1       Demo     4      Facto");
+
+  // The demand file lies in the Input folder beside the data folder.
+  const std::vector<std::string> table =
+      lines(printed(admin::cmdSimulate, {demo.dataDir() + "/quarn.mdb", "Demo", "--as", "Sterman",
+                                         "--runs", "5", "--seed", "1"}));
+  ASSERT_EQ(table.size(), 4u + 16u);  // two lines of title, a blank, the header, 4 x 4 rows
+  EXPECT_NE(table[0].find("seed 1"), std::string::npos);
+
+  const std::string out = demo.db.folder() + "/report";
+  ASSERT_EQ(runTool({"report", demo.db.path(), "--out", out}), 0);
+  EXPECT_TRUE(fs::exists(out + "/index.html"));
+  EXPECT_TRUE(fs::exists(out + "/P1.pdf"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(out + "/pictures"), fs::directory_iterator()), 16);
+  // The participant's total cost in measures.csv is the trial's end cost.
+  const std::vector<std::string> measures = lines(readFile(out + "/measures.csv"));
+  ASSERT_EQ(measures.size(), 1u + 16u);
+  for (const TestRow& row :
+       demo.db.rows("SELECT Trial, EndCost FROM datTrial WHERE Training=0 ORDER BY Trial")) {
+    const std::string prefix = "P1,Demo," + std::to_string(intOf(row, "Trial")) + ",";
+    size_t found = 0;
+    for (const std::string& line : measures) {
+      if (line.rfind(prefix, 0) == 0 && line.find(",Subject,1,") != std::string::npos) {
+        EXPECT_NE(line.find(",20,18," + std::to_string(intOf(row, "EndCost")) + ","),
+                  std::string::npos)
+            << line;
+        ++found;
+      }
+    }
+    EXPECT_EQ(found, 1u) << prefix;
+  }
+}
+
+}  // namespace
+}  // namespace quarn::testing

@@ -1,0 +1,32 @@
+#include <QApplication>
+#include <iostream>
+
+#include "analysis/RecordedResults.h"
+#include "tools/CommandDatabase.h"
+#include "tools/Commands.h"
+#include "tools/Options.h"
+#include "ui/TrialReport.h"
+
+namespace quarn::admin {
+
+int cmdReport(const std::vector<std::string>& args) {
+  constexpr const char* kUsage = "report DATABASE [--setting S] [--subject ID] --out DIR";
+  const ParsedArguments a = parseArguments(args, {"--setting", "--subject", "--out"}, 1, kUsage);
+  if (!a.has("--out")) throw UsageError(std::string("usage: quarngame-admin ") + kUsage);
+  CommandDatabase db(a.positional[0]);
+  const std::vector<RecordedTrial> trials =
+      recordedTrials(db.access(), a.option("--setting"), a.option("--subject"));
+  // The pictures are drawn without a screen.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  int argc = 1;
+  char name[] = "quarngame-admin";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  const ReportCounts counts = writeReport(trials, a.option("--out"), a.positional[0]);
+  std::cout << "wrote " << a.option("--out") << "/index.html: " << counts.participants
+            << " participants, " << counts.trials << " trials, " << counts.pictures
+            << " pictures, measures.csv, fits.csv and one PDF per participant\n";
+  return 0;
+}
+
+}  // namespace quarn::admin

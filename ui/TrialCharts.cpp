@@ -1,0 +1,274 @@
+#include "ui/TrialCharts.h"
+
+#include <QGraphicsScene>
+#include <QPainter>
+#include <QPen>
+#include <QtCharts/QBarCategoryAxis>
+#include <QtCharts/QBarSet>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QStackedBarSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
+
+namespace quarn {
+
+namespace {
+
+QString stageName(int role) {
+  return QString::fromStdString(roleName(role));
+}
+
+// The stage's name in a legend, marked when the participant played it.
+QString stageLabel(const RecordedTrial& trial, int role) {
+  return role == trial.participantRole ? stageName(role) + QStringLiteral(" (participant)")
+                                       : stageName(role);
+}
+
+QLineSeries* lineSeries(const QString& name, const QColor& colour,
+                        Qt::PenStyle style = Qt::SolidLine) {
+  auto* series = new QLineSeries;
+  series->setName(name);
+  QPen pen(colour);
+  pen.setWidthF(2.0);
+  pen.setStyle(style);
+  series->setPen(pen);
+  return series;
+}
+
+// A line of one figure of a stage over the recorded weeks.
+template <typename Figure>
+QLineSeries* stageSeries(const RecordedTrial& trial, int role, const QString& name,
+                         const QColor& colour, Figure figure, Qt::PenStyle style = Qt::SolidLine) {
+  QLineSeries* series = lineSeries(name, colour, style);
+  for (const RecordedWeek& week : trial.weeks) {
+    series->append(week.week, figure(week.stages[static_cast<size_t>(role)]));
+  }
+  return series;
+}
+
+QLineSeries* customerDemandSeries(const RecordedTrial& trial) {
+  return stageSeries(
+      trial, roleIndex(Role::Retailer), QStringLiteral("Customer demand"), Qt::black,
+      [](const RecordedStage& s) { return s.demand; }, Qt::DashLine);
+}
+
+std::unique_ptr<QChart> newChart(const QString& title) {
+  auto chart = std::make_unique<QChart>();
+  chart->setTitle(title);
+  QFont font = chart->titleFont();
+  font.setPointSizeF(font.pointSizeF() * 1.2);
+  font.setBold(true);
+  chart->setTitleFont(font);
+  chart->legend()->setAlignment(Qt::AlignBottom);
+  chart->setBackgroundRoundness(0);
+  chart->setMargins(QMargins(6, 6, 6, 6));
+  return chart;
+}
+
+// Week axis below, quantity axis at the left with `label`; the quantity
+// axis always shows zero, so that stock and backlog read at a glance.
+void addWeekAxes(QChart& chart, const RecordedTrial& trial, const QString& label) {
+  auto* weeks = new QValueAxis;
+  weeks->setTitleText(QStringLiteral("Week"));
+  weeks->setLabelFormat(QStringLiteral("%d"));
+  const int last = trial.weeks.empty() ? 1 : std::max<int>(trial.weeks.back().week, 2);
+  weeks->setRange(1, last);
+  weeks->setTickType(QValueAxis::TicksDynamic);
+  weeks->setTickAnchor(0);
+  weeks->setTickInterval(last > 40 ? 10 : last > 12 ? 2 : 1);
+  auto* units = new QValueAxis;
+  units->setTitleText(label);
+  units->setLabelFormat(QStringLiteral("%d"));
+  double low = 0.0, high = 1.0;
+  for (QAbstractSeries* s : chart.series()) {
+    for (const QPointF& p : static_cast<QXYSeries*>(s)->points()) {
+      low = std::min(low, p.y());
+      high = std::max(high, p.y());
+    }
+  }
+  units->setRange(low, high);
+  units->applyNiceNumbers();
+  chart.addAxis(weeks, Qt::AlignBottom);
+  chart.addAxis(units, Qt::AlignLeft);
+  for (QAbstractSeries* s : chart.series()) {
+    s->attachAxis(weeks);
+    s->attachAxis(units);
+  }
+}
+
+std::unique_ptr<QChart> ordersChart(const RecordedTrial& trial) {
+  auto chart = newChart(chartTitle(TrialChart::Orders, trial));
+  for (int r = 0; r < kRoleCount; ++r) {
+    chart->addSeries(stageSeries(trial, r, stageLabel(trial, r), stageColour(r),
+                                 [](const RecordedStage& s) { return s.order; }));
+  }
+  chart->addSeries(customerDemandSeries(trial));
+  addWeekAxes(*chart, trial, QStringLiteral("Units ordered"));
+  return chart;
+}
+
+std::unique_ptr<QChart> inventoryChart(const RecordedTrial& trial) {
+  auto chart = newChart(chartTitle(TrialChart::Inventory, trial));
+  for (int r = 0; r < kRoleCount; ++r) {
+    chart->addSeries(stageSeries(trial, r, stageLabel(trial, r), stageColour(r),
+                                 [](const RecordedStage& s) { return s.inventory; }));
+  }
+  QLineSeries* zero = lineSeries(QStringLiteral("Zero"), Qt::gray, Qt::DotLine);
+  if (!trial.weeks.empty()) {
+    zero->append(trial.weeks.front().week, 0);
+    zero->append(trial.weeks.back().week, 0);
+  }
+  chart->addSeries(zero);
+  addWeekAxes(*chart, trial, QStringLiteral("Net inventory (units)"));
+  // The zero line needs no legend entry.
+  chart->legend()->markers(zero).first()->setVisible(false);
+  return chart;
+}
+
+std::unique_ptr<QChart> participantChart(const RecordedTrial& trial) {
+  const int role = trial.participantRole;
+  if (role == kNoParticipant) {
+    auto chart = newChart(chartTitle(TrialChart::Participant, trial));
+    addWeekAxes(*chart, trial, QStringLiteral("Units"));
+    return chart;
+  }
+  auto chart = newChart(chartTitle(TrialChart::Participant, trial));
+  chart->addSeries(stageSeries(trial, role, QStringLiteral("Orders placed"), stageColour(role),
+                               [](const RecordedStage& s) { return s.order; }));
+  chart->addSeries(stageSeries(
+      trial, role, QStringLiteral("Demand received"), Qt::black,
+      [](const RecordedStage& s) { return s.demand; }, Qt::DashLine));
+  addWeekAxes(*chart, trial, QStringLiteral("Units"));
+  return chart;
+}
+
+// One bar per stage in the stage's colour: a stacked series whose sets hold
+// one stage each.
+std::unique_ptr<QChart> costChart(const RecordedTrial& trial) {
+  auto chart = newChart(chartTitle(TrialChart::Costs, trial));
+  auto* series = new QStackedBarSeries;
+  QStringList categories;
+  double high = 1.0;
+  for (int r = 0; r < kRoleCount; ++r) {
+    const int32_t cost =
+        trial.weeks.empty() ? 0 : trial.weeks.back().stages[static_cast<size_t>(r)].totalCost;
+    categories << QStringLiteral("%1 %2").arg(stageName(r)).arg(cost);
+    auto* set = new QBarSet(stageLabel(trial, r));
+    set->setColor(stageColour(r));
+    set->setBorderColor(stageColour(r));
+    for (int i = 0; i < kRoleCount; ++i) *set << (i == r ? cost : 0);
+    series->append(set);
+    high = std::max<double>(high, cost);
+  }
+  series->setBarWidth(0.6);
+  chart->addSeries(series);
+  auto* stages = new QBarCategoryAxis;
+  stages->append(categories);
+  auto* costs = new QValueAxis;
+  costs->setTitleText(QStringLiteral("Total cost"));
+  costs->setLabelFormat(QStringLiteral("%d"));
+  costs->setRange(0, high);
+  costs->applyNiceNumbers();
+  chart->addAxis(stages, Qt::AlignBottom);
+  chart->addAxis(costs, Qt::AlignLeft);
+  series->attachAxis(stages);
+  series->attachAxis(costs);
+  chart->legend()->setVisible(false);
+  return chart;
+}
+
+}  // namespace
+
+QString chartKey(TrialChart kind) {
+  switch (kind) {
+    case TrialChart::Orders:
+      return QStringLiteral("orders");
+    case TrialChart::Inventory:
+      return QStringLiteral("inventory");
+    case TrialChart::Participant:
+      return QStringLiteral("participant");
+    case TrialChart::Costs:
+      break;
+  }
+  return QStringLiteral("costs");
+}
+
+QColor stageColour(int role) {
+  static const std::array<QColor, kRoleCount> colours{
+      QColor(0x00, 0x72, 0xB2), QColor(0xE6, 0x9F, 0x00), QColor(0x00, 0x9E, 0x73),
+      QColor(0xCC, 0x79, 0xA7)};
+  return colours[static_cast<size_t>(std::clamp(role, 0, kRoleCount - 1))];
+}
+
+QString trialHeading(const RecordedTrial& trial) {
+  const QString who =
+      trial.participantRole == kNoParticipant
+          ? QStringLiteral("no participant")
+          : QStringLiteral("participant as %1").arg(stageName(trial.participantRole));
+  return QStringLiteral("Setting %1, trial %2: %3, %4 weeks, delay %5")
+      .arg(QString::fromStdString(trial.setting))
+      .arg(trial.trial)
+      .arg(who)
+      .arg(trial.weeks.size())
+      .arg(trial.delay);
+}
+
+QString chartTitle(TrialChart kind, const RecordedTrial& trial) {
+  switch (kind) {
+    case TrialChart::Orders:
+      return QStringLiteral("Orders of each stage per week");
+    case TrialChart::Inventory:
+      return QStringLiteral("Inventory of each stage per week (backlog below zero)");
+    case TrialChart::Participant:
+      return trial.participantRole == kNoParticipant
+                 ? QStringLiteral("No participant in this trial")
+                 : QStringLiteral("The participant's orders (%1) and the demand received")
+                       .arg(stageName(trial.participantRole));
+    case TrialChart::Costs:
+      break;
+  }
+  return trial.participantRole == kNoParticipant
+             ? QStringLiteral("Cost of each stage over the trial")
+             : QStringLiteral("Cost of each stage over the trial (participant: %1)")
+                   .arg(stageName(trial.participantRole));
+}
+
+std::unique_ptr<QChart> makeChart(TrialChart kind, const RecordedTrial& trial) {
+  switch (kind) {
+    case TrialChart::Orders:
+      return ordersChart(trial);
+    case TrialChart::Inventory:
+      return inventoryChart(trial);
+    case TrialChart::Participant:
+      return participantChart(trial);
+    case TrialChart::Costs:
+      break;
+  }
+  return costChart(trial);
+}
+
+void paintChart(QChart& chart, QPainter& painter, const QRectF& target, double width) {
+  QGraphicsScene scene;
+  scene.addItem(&chart);
+  chart.setGeometry(QRectF(0, 0, width, width * target.height() / target.width()));
+  scene.setSceneRect(chart.geometry());
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  scene.render(&painter, target, chart.geometry());
+  painter.restore();
+  scene.removeItem(&chart);  // the caller owns the chart
+}
+
+QImage renderChart(TrialChart kind, const RecordedTrial& trial, QSize size) {
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  std::unique_ptr<QChart> chart = makeChart(kind, trial);
+  paintChart(*chart, painter, QRectF(QPointF(0, 0), QSizeF(size)), size.width());
+  return image;
+}
+
+}  // namespace quarn
