@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <filesystem>
 
 #include "analysis/RecordedResults.h"
 #include "tools/CommandDatabase.h"
@@ -9,13 +8,12 @@
 namespace quarn::admin {
 
 int cmdDebrief(const std::vector<std::string>& args) {
-  expectArguments(args, 2, "debrief DATADIR SUBJECT");
-  const std::string file = (std::filesystem::path(args[0]) / "quarn.mdb").string();
-  CommandDatabase db(file);
+  expectArguments(args, 2, "debrief DATADIR|SERVER SUBJECT");
+  CommandDatabase db(args[0]);
   std::vector<RecordedTrial> trials = recordedTrials(db.access(), "", args[1]);
   if (trials.empty()) {
     throw QuarnError(kErrFileNotFound,
-                     "No experiment trial of " + args[1] + " is recorded in " + file);
+                     "No experiment trial of " + args[1] + " is recorded in " + db.location());
   }
   int argc = 1;
   char name[] = "quarngame-admin";

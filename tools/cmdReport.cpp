@@ -22,7 +22,7 @@ int cmdReport(const std::vector<std::string>& args) {
   char name[] = "quarngame-admin";
   char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
-  const ReportCounts counts = writeReport(trials, a.option("--out"), a.positional[0]);
+  const ReportCounts counts = writeReport(trials, a.option("--out"), db.location());
   std::cout << "wrote " << a.option("--out") << "/index.html: " << counts.participants
             << " participants, " << counts.trials << " trials, " << counts.pictures
             << " pictures, measures.csv, fits.csv and one PDF per participant\n";

@@ -1,6 +1,5 @@
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -117,12 +116,8 @@ int cmdSimulate(const std::vector<std::string>& args) {
       parseArguments(args, {"--as", "--runs", "--seed", "--jobs", "--csv"}, 2, kUsage);
   if (!a.has("--as") || !a.has("--runs"))
     throw UsageError(std::string("usage: quarngame-admin ") + kUsage);
-  namespace fs = std::filesystem;
-  const fs::path file = fs::absolute(a.positional[0]).lexically_normal();
-  // The Input folder lies beside the data folder, below the application's folder.
-  const std::string inputFolder = (file.parent_path().parent_path() / "Input").string();
-
-  CommandDatabase db(file.string());
+  const std::string inputFolder = inputFolderOf(a.positional[0]);
+  CommandDatabase db(a.positional[0]);
   SettingPlan plan = loadSetting(db.access(), a.positional[1], inputFolder);
   BatchRequest request;
   request.player = playerIndex(plan.players, a.option("--as"));

@@ -79,5 +79,20 @@ TEST(ResearcherResults, ReportFitAndSimulateReadAPilotedDemo) {
   }
 }
 
+// The data folder's quarn.conf names the server the pilot played into; fit
+// reads the same table from it as from the file the results are copied to.
+TEST(ResearcherResults, FitOnAServerAgreesWithTheSameSessionInAFile) {
+  DemoFolder demo;
+  demo.moveToServer();
+  ASSERT_EQ(waitFor(startPilot(demo, "P1", demo.db.folder() + "/pilot.out")), 0)
+      << readFile(demo.db.folder() + "/pilot.out");
+
+  const std::string onServer = printed(admin::cmdFit, {demo.dataDir()});
+  demo.resultsToFile();
+  const std::string inFile = printed(admin::cmdFit, {demo.db.path()});
+  EXPECT_EQ(lines(onServer).size(), 5u) << onServer;
+  EXPECT_EQ(onServer, inFile);
+}
+
 }  // namespace
 }  // namespace quarn::testing
