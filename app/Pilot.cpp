@@ -118,7 +118,8 @@ class Pilot {
   std::ostream& m_err;
   std::string m_appFolder;
   PilotReport m_report;
-  std::string m_failure;  // why the run ended early, once known
+  std::chrono::steady_clock::time_point m_lastOrder;  // when the previous order was made
+  std::string m_failure;                              // why the run ended early, once known
   int m_writeRetries = 0;
   int m_openRetries = 0;
 
@@ -244,7 +245,11 @@ void Pilot::enterPausePassword() {
 // The participant's wait: from the order to the week computed and stored.
 void Pilot::submitOrder() {
   const int order = std::clamp(m_options.orders(m_session), 0, kLargestOrder);
+  if (m_options.pace.count() > 0) {
+    std::this_thread::sleep_until(m_lastOrder + m_options.pace);
+  }
   const auto start = std::chrono::steady_clock::now();
+  m_lastOrder = start;
   m_session.submitOrder(order);
   m_report.weekMilliseconds.push_back(
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());

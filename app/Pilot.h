@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -39,6 +40,9 @@ struct PilotOptions {
   OrderSource orders;  // empty: demandOrder
   // Makes the noise of simulated players and forecasts repeatable.
   std::optional<uint32_t> seed;
+  // The least time from one order to the next, as a participant takes who
+  // watches the shipments and thinks; 0 plays as fast as the game goes.
+  std::chrono::milliseconds pace{0};
 };
 
 struct PilotReport {

@@ -1,4 +1,5 @@
 #include <charconv>
+#include <chrono>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
@@ -12,7 +13,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quarngame-admin pilot DATADIR SETTING SUBJECT [--orders FILE] [--seed N] "
-    "[--week-times FILE]";
+    "[--week-times FILE] [--pace MS]";
 
 uint32_t SeedOf(const std::string& text) {
   uint32_t seed = 0;
@@ -21,6 +22,18 @@ uint32_t SeedOf(const std::string& text) {
     throw UsageError("pilot: the seed must be a whole number from 0 to 4294967295, not " + text);
   }
   return seed;
+}
+
+// The least milliseconds from one order to the next: at most a minute.
+std::chrono::milliseconds paceOf(const std::string& text) {
+  int milliseconds = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), milliseconds);
+  if (error != std::errc() || end != text.data() + text.size() || milliseconds < 0 ||
+      milliseconds > 60000) {
+    throw UsageError(
+        "pilot: the pace must be a whole number of milliseconds from 0 to 60000, not " + text);
+  }
+  return std::chrono::milliseconds(milliseconds);
 }
 
 // One line per week played: how long it took, in milliseconds.
@@ -34,13 +47,15 @@ void writeWeekTimes(const std::string& path, const std::vector<double>& millisec
 
 int cmdPilot(const std::vector<std::string>& args) {
   if (args.size() < 3 || args.size() % 2 == 0) throw UsageError(kUsage);
-  PilotOptions options{args[0], args[1], args[2], {}, {}};
+  PilotOptions options{args[0], args[1], args[2], {}, {}, {}};
   std::string weekTimes;
   for (size_t i = 3; i < args.size(); i += 2) {
     if (args[i] == "--orders") {
       options.orders = ordersFromList(readOrdersFile(args[i + 1]));
     } else if (args[i] == "--seed") {
       options.seed = SeedOf(args[i + 1]);
+    } else if (args[i] == "--pace") {
+      options.pace = paceOf(args[i + 1]);
     } else if (args[i] == "--week-times") {
       weekTimes = args[i + 1];
     } else {

@@ -39,6 +39,7 @@ void expectTheDemoPlayedThrough(DemoFolder& demo) {
                              session.inTraining() && session.recordedTrial() == -1;
                          return firstAttempt ? 9999 : demandOrder(session);
                        },
+                       {},
                        {}};
   std::ostringstream out, err;
   const PilotReport report = runPilot(options, out, err);
