@@ -187,20 +187,6 @@ TEST(PgConnection, RefusesTextWithNulCharacter) {
   EXPECT_EQ(error->pgKind(), PgErrorKind::Other);
 }
 
-TEST(PgConnection, PreparedStatementTakesNewParametersOnEachRun) {
-  ScratchSchema scratch;
-  scratch.db.exec("CREATE TABLE weeks (week bigint, role text)");
-  scratch.db.prepare("addWeek", "INSERT INTO weeks VALUES ($1, $2)");
-  for (const char* role : {"Factory", "Distributor", "Wholesaler", "Retailer"}) {
-    scratch.db.execPrepared("addWeek", {int64_t{7}, std::string(role)});
-  }
-  const PgResult rows =
-      scratch.db.exec("SELECT role FROM weeks WHERE week = $1 ORDER BY role", {int64_t{7}});
-  ASSERT_EQ(rows.rows.size(), 4u);
-  EXPECT_EQ(rows.at(0, "role"), PgValue(std::string("Distributor")));
-  EXPECT_EQ(rows.at(3, "role"), PgValue(std::string("Wholesaler")));
-}
-
 TEST(PgConnection, ClassifiesServerErrorsBySqlState) {
   ScratchSchema scratch;
   scratch.db.exec("CREATE TABLE keyed (k text PRIMARY KEY)");
@@ -251,20 +237,6 @@ TEST(PgConnection, LostConnectionIsConnectionFailure) {
   ASSERT_TRUE(error);
   EXPECT_EQ(error->pgKind(), PgErrorKind::ConnectionFailure) << error->description();
   EXPECT_NE(error->description().find("host 127.0.0.1, port "), std::string::npos);
-}
-
-TEST(PgTransaction, RollsBackUnlessCommitted) {
-  ScratchSchema scratch;
-  scratch.db.exec("CREATE TABLE weeks (week bigint)");
-  {
-    PgTransaction week(scratch.db);
-    scratch.db.exec("INSERT INTO weeks VALUES (1), (2)");
-  }
-  EXPECT_EQ(scratch.count("weeks"), 0);
-  PgTransaction week(scratch.db);
-  scratch.db.exec("INSERT INTO weeks VALUES (3)");
-  week.commit();
-  EXPECT_EQ(scratch.count("weeks"), 1);
 }
 
 TEST(PgTransaction, CommitAfterFailedStatementRaisesAndStoresNothing) {
