@@ -50,21 +50,6 @@ TEST(TableWriter, RefusesTextThatIsNoNumberOfItsColumn) {
   }
 }
 
-TEST(TableWriter, ColumnsLeftOutTakeTheirDefaults) {
-  TestDatabase db;
-  insertRows(db.path(), "datRole",
-             {{{"Subject", std::string("S")},
-               {"setting", std::string("A")},
-               {"Trial", int64_t{2}},
-               {"Week", std::string("07")},
-               {"Role", std::string("Factory")},
-               {"Order", int64_t{12}}}});
-  EXPECT_EQ(db.count("datRole",
-                     "Trial=2 AND Week=7 AND Training=0 AND User=0 AND [Order]=12 "
-                     "AND PNoise IS NULL AND Delay2 IS NULL"),
-            1);
-}
-
 TEST(TableWriter, UnknownColumnIsItemNotFound) {
   TestDatabase db;
   SqlCipherTables tables(db.path());
