@@ -93,11 +93,11 @@ class TestDatabase {
     insertRows(path(), table, {row});
   }
 
-  // Every row of a SELECT (or a bare table name), columns by name.
+  // Every row of a SELECT, columns by name.
   std::vector<TestRow> rows(const std::string& select) const {
     SqlCipherConnection connection(path(), OpenMode::ReadOnly);
     std::vector<TestRow> rows;
-    for (const Row& row : connection.query(selectText(select))) {
+    for (const Row& row : connection.query(select)) {
       TestRow named;
       for (size_t c = 0; c < row.values().size(); ++c) {
         named[row.columns().names()[c]] = row.values()[c];
@@ -140,10 +140,6 @@ class TestDatabase {
     std::filesystem::path path;
     pid_t owner;
   };
-
-  static std::string selectText(const std::string& select) {
-    return select.find(' ') == std::string::npos ? "SELECT * FROM " + select : select;
-  }
 
   static std::filesystem::path newFolder() {
     static std::atomic<int> counter{0};
