@@ -2,53 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "db/postgres/PgError.h"
 #include "tests/db/postgres/TestServer.h"
-#include "tests/support/EngineDatabases.h"
 
 namespace quarn {
 namespace {
 
 using testing::pgErrorOf;
 using testing::ScratchSchema;
-
-std::string csvOf(testing::EngineDatabase& db, const std::string& table) {
-  std::ostringstream out;
-  exportCsv(db.tables(), table, out);
-  return out.str();
-}
-
-// A row of every table with only the columns it cannot do without: each
-// other column takes the table's default, the same on both engines.
-TEST(PgSchema, TablesHaveTheFilesColumnsInOrderAndItsDefaults) {
-  using Columns = testing::Columns;
-  const std::map<std::string, Columns> needed = {
-      {"tblPlayer", {{"Name", "A"}}},
-      {"tblBlock", {{"Setting", "A"}}},
-      {"tblTraining", {{"Setting", "A"}}},
-      {"tblDisplay", {{"Configuration", "A"}}},
-      {"tblDisplayOption", {{"Option", "A"}}},
-      {"tblPause", {{"Setting", "A"}, {"Trial", 1}}},
-      {"tblPredicter", {{"Predicter", "A"}}},
-      {"datUser", {{"Subject", "A"}}},
-      {"datRole", {{"Subject", "A"}, {"Setting", "A"}, {"Trial", 1}, {"Week", 1}, {"Role", "R"}}},
-      {"datTrial", {{"Subject", "A"}, {"Setting", "A"}, {"Trial", 1}}},
-      {"datPlaying",
-       {{"Subject", "A"}, {"Host", "h"}, {"Process", 1}, {"Since", 1}, {"LastWeek", 1}}},
-  };
-  testing::FileDatabase file;
-  testing::ServerDatabase server;
-  for (const char* table : kExperimentTables) {
-    file.insert(table, needed.at(table));
-    server.insert(table, needed.at(table));
-    EXPECT_EQ(csvOf(server, table), csvOf(file, table)) << table;
-  }
-}
 
 TEST(PgSchema, RefusesWhenAnyTableExistsAndCreatesNothing) {
   struct Case {
