@@ -7,13 +7,6 @@ namespace quarn {
 
 namespace {
 
-int16_t stageOf(const std::string& role) {
-  for (int16_t r = 0; r < kRoleCount; ++r) {
-    if (role == roleName(r)) return r;
-  }
-  return -1;
-}
-
 RecordedStage stageOf(const WeekRow& row) {
   RecordedStage stage;
   stage.order = row.order;
@@ -66,7 +59,7 @@ RecordedTrial trialOf(const TrialRow& row) {
 std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows) {
   std::map<int16_t, TrialWeeks> byTrial;
   for (const WeekRow& row : rows.weeks) {
-    const int16_t role = stageOf(row.role);
+    const int16_t role = roleIndexOfName(row.role);
     if (role < 0) continue;
     TrialWeeks& trial = byTrial[row.trial];
     WeekRows& week = trial.weeks[row.week];

@@ -20,6 +20,13 @@ const std::string& roleName(int index) {
   return kRoleNames[static_cast<size_t>(index)];
 }
 
+int16_t roleIndexOfName(const std::string& name) {
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    if (kRoleNames[static_cast<size_t>(r)] == name) return r;
+  }
+  return -1;
+}
+
 const std::string& roleColumn(int index) {
   return roleName(index);
 }

@@ -34,6 +34,10 @@ constexpr bool hasParticipant(int participantRole) {
 // "Factory", "Distributor", "Wholesaler", "Retailer". `index` must be a role.
 const std::string& roleName(int index);
 
+// The index of the role named `name` (as roleName gives it), or -1 when no
+// role has that name.
+int16_t roleIndexOfName(const std::string& name);
+
 // The plan column that names the role's player (tblBlock, tblTraining), and
 // the column of its display option (tblDisplay): the same text as its name.
 const std::string& roleColumn(int index);

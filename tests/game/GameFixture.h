@@ -19,6 +19,7 @@
 
 #include "base/Clock.h"
 #include "game/GameSession.h"
+#include "tests/support/AppFolderPlan.h"
 #include "tests/support/FixedClocks.h"
 #include "tests/support/FixedRandom.h"
 #include "tests/support/PlanRows.h"
@@ -73,31 +74,13 @@ class RecordingView final : public GameView {
       questionnaires = 0;
 };
 
-class GameTest : public ::testing::Test {
+class GameTest : public ::testing::Test, protected AppFolderPlan {
  protected:
   GameTest() {
-    std::filesystem::create_directories(appFolder);
-    std::filesystem::create_directory_symlink(db.folder(), appFolder / "data");
-    db.insert("tblPlayer",
-              {{"Name", "Bot"}, {"Sterman", 1}, {"Alpha", 0.26}, {"Beta", 0.34}, {"Theta", 0.36}});
     prompter.byKind = {{PromptKind::Resume, Answer::Yes},
                        {PromptKind::RegisterNewUser, Answer::Yes},
                        {PromptKind::ConfirmExit, Answer::Yes}};
     session.setView(&view);
-  }
-
-  void addTrials(const std::string& setting, int count, int weeks) {
-    for (int i = 1; i <= count; ++i) {
-      db.insert("tblBlock",
-                planRow(false, {{"Setting", setting}, {"Index", i}, {"numweeks", weeks}}));
-    }
-  }
-  void addTraining(const std::string& setting, Columns overrides = {}) {
-    overrides["Setting"] = setting;
-    db.insert("tblTraining", planRow(true, overrides));
-  }
-  void addParticipant(const std::string& subject, const std::string& setting) {
-    db.insert("datUser", {{"Subject", subject}, {"Setting", setting}});
   }
 
   LoginResult logIn(const std::string& subject, const std::string& setting) {
@@ -144,8 +127,6 @@ class GameTest : public ::testing::Test {
 
   const GameState& state() const { return session.state(); }
 
-  TestDatabase db;
-  std::filesystem::path appFolder = std::filesystem::path(db.folder()) / "app";
   ScriptedPrompter prompter;
   ManualTickCounter ticks;
   FixedRandom random;

@@ -17,6 +17,7 @@
 
 #include "base/Clock.h"
 #include "game/GameSession.h"
+#include "tests/support/AppFolderPlan.h"
 #include "tests/support/FixedClocks.h"
 #include "tests/support/FixedRandom.h"
 #include "tests/support/PlanRows.h"
@@ -60,27 +61,12 @@ class AnsweringPrompter final : public QtPrompter {
   std::vector<MessageRequest> shown;
 };
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public ::testing::Test, protected AppFolderPlan {
  protected:
   WindowTest() {
-    std::filesystem::create_directories(appFolder);
-    std::filesystem::create_directory_symlink(db.folder(), appFolder / "data");
-    db.insert("tblPlayer",
-              {{"Name", "Bot"}, {"Sterman", 1}, {"Alpha", 0.26}, {"Beta", 0.34}, {"Theta", 0.36}});
     prompter.byKind = {{PromptKind::Resume, Answer::Yes},
                        {PromptKind::RegisterNewUser, Answer::Yes},
                        {PromptKind::ConfirmExit, Answer::Yes}};
-  }
-
-  void addTrials(const std::string& setting, int count, int weeks, Columns overrides = {}) {
-    for (int i = 1; i <= count; ++i) {
-      Columns row = planRow(false, {{"Setting", setting}, {"Index", i}, {"numweeks", weeks}});
-      for (const auto& [column, value] : overrides) row[column] = value;
-      db.insert("tblBlock", row);
-    }
-  }
-  void addParticipant(const std::string& subject, const std::string& setting) {
-    db.insert("datUser", {{"Subject", subject}, {"Setting", setting}});
   }
 
   template <class W>
@@ -90,8 +76,6 @@ class WindowTest : public ::testing::Test {
     return found;
   }
 
-  TestDatabase db;
-  std::filesystem::path appFolder = std::filesystem::path(db.folder()) / "app";
   AnsweringPrompter prompter;
   ManualTickCounter ticks;
   FixedRandom random;
