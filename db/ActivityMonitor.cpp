@@ -12,7 +12,7 @@ namespace {
 // week (by the key).
 constexpr const char* kLatestWeeks =
     R"(SELECT r."Subject", r."Setting", r."Trial", r."Training", r."Week", r."Date",
-              r."TimeOfDay", p."TotalCost"
+              r."TimeOfDay", p."TotalCost", p."Role" AS "ParticipantRole"
        FROM "datRole" AS r
        LEFT JOIN "datRole" AS p ON p."Subject" = r."Subject" AND p."Setting" = r."Setting"
          AND p."Trial" = r."Trial" AND p."Week" = r."Week" AND p."User" = 6
@@ -39,6 +39,7 @@ std::vector<LatestWeek> SqlActivityMonitor::latestWeeks(const std::string& date,
     week.date = text(row.cell("Date"));
     week.timeOfDay = text(row.cell("TimeOfDay"));
     if (const Cell cost = row.cell("TotalCost"); !cost.isNull()) week.totalCost = cost.toInt32();
+    week.role = text(row.cell("ParticipantRole"));
     weeks.push_back(std::move(week));
   }
   return weeks;
@@ -47,9 +48,7 @@ std::vector<LatestWeek> SqlActivityMonitor::latestWeeks(const std::string& date,
 std::vector<PlayingMark> SqlActivityMonitor::playingMarks() {
   try {
     std::vector<PlayingMark> marks;
-    for (const Row& row : m_reads.query(
-             R"(SELECT "Subject", "Setting", "Host", "Process", "Since", "LastWeek"
-                FROM "datPlaying")")) {
+    for (const Row& row : m_reads.query(R"(SELECT * FROM "datPlaying")")) {
       marks.push_back(markOf(row));
     }
     return marks;

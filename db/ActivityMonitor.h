@@ -22,6 +22,7 @@ struct LatestWeek {
   // The participant's stage's TotalCost that week; none when every stage
   // was played by simulated players.
   std::optional<int64_t> totalCost;
+  std::string role;  // the participant's stage; empty as for totalCost
 };
 
 // What the moderator's live view reads, on either engine.

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <ctime>
+#include <utility>
 
 namespace quarn {
 
@@ -16,7 +17,28 @@ bool processRuns(int64_t process) {
   return ::kill(static_cast<pid_t>(process), 0) == 0 || errno == EPERM;
 }
 
+constexpr std::pair<PlayState, const char*> kStateWords[] = {
+    {PlayState::LoggedIn, "login"},     {PlayState::Choosing, "order"},
+    {PlayState::Watching, "shipment"},  {PlayState::TrialOver, "trial-end"},
+    {PlayState::Restarting, "restart"}, {PlayState::Paused, "pause"},
+    {PlayState::Finished, "finished"},
+};
+
 }  // namespace
+
+std::string playStateWord(PlayState state) {
+  for (const auto& [known, word] : kStateWords) {
+    if (known == state) return word;
+  }
+  return {};
+}
+
+std::optional<PlayState> playStateOf(const std::string& word) {
+  for (const auto& [state, known] : kStateWords) {
+    if (word == known) return state;
+  }
+  return std::nullopt;
+}
 
 Workstation thisWorkstation() {
   char host[256] = {};

@@ -7,6 +7,7 @@
 // the participant over knowingly.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace quarn {
@@ -18,17 +19,54 @@ struct Workstation {
   bool operator==(const Workstation&) const = default;
 };
 
+// What a participant is doing, as the moderator's live view tells it.
+enum class PlayState {
+  LoggedIn,    // logged in, the first trial not started yet
+  Choosing,    // the order box is open
+  Watching,    // the week's shipments move
+  TrialOver,   // the trial's end message, then the Next Trial button
+  Restarting,  // a failed training trial is about to start again
+  Paused,      // a scheduled pause waits for its password
+  Finished,    // every trial was played; the closing screen
+};
+
+// The word a state is stored as ("order", "pause", ...); none for a word
+// this version does not know.
+std::string playStateWord(PlayState state);
+std::optional<PlayState> playStateOf(const std::string& word);
+
+// Where the participant stands, as the mark holds it for the live view.
+struct PlayActivity {
+  // Empty in a mark written by an application that did not say.
+  std::optional<PlayState> state;
+  int64_t stateSince = 0;  // seconds since 1970
+  int16_t trial = 0;       // the Trial its rows are recorded under (training below 0); 0: none
+  int16_t week = 0;        // the week being played, 1 to weeks
+  int16_t weeks = 0;
+  std::string role;             // the participant's stage; empty when the trial plays itself
+  std::optional<int64_t> cost;  // the participant's cost so far in the trial
+  bool operator==(const PlayActivity&) const = default;
+};
+
 // The mark of a participant playing at a workstation (a datPlaying row).
 struct PlayingMark {
   std::string subject;
   std::string setting;
   Workstation at;
-  int64_t since = 0;     // seconds since 1970: the login
-  int64_t lastWeek = 0;  // seconds since 1970: the last recorded week, the login before it
+  int64_t since = 0;  // seconds since 1970: the login
+  // Seconds since 1970: the mark's last refresh (column LastWeek): a
+  // recorded week, a change of state, or the running application's timer.
+  int64_t lastWeek = 0;
+  PlayActivity activity;
 };
 
-// A mark without a recorded week for this long no longer counts: its program
-// was killed, or its computer switched off.
+// How often a running application refreshes its mark while nothing else
+// does: a mark older than a few of these belongs to a workstation that is
+// gone (killed, switched off, or hanging).
+inline constexpr int64_t kMarkRefreshSeconds = 15;
+
+// A mark not refreshed for this long no longer counts: its program was
+// killed, or its computer switched off.
 inline constexpr int64_t kMarkStaleAfterSeconds = 15 * 60;
 
 // This copy of the application.

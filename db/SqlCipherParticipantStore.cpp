@@ -1,5 +1,7 @@
 #include "db/SqlCipherParticipantStore.h"
 
+#include <set>
+
 #include "db/SqlCipherRowWriter.h"
 #include "db/StoreSql.h"
 
@@ -7,21 +9,54 @@ namespace quarn {
 
 namespace {
 
+// A file declares its whole numbers INTEGER, whatever their size.
+std::string fileType(const MarkColumn& column) {
+  return std::string(column.type) == "TEXT" ? "TEXT" : "INTEGER";
+}
+
+std::string createMarksSql() {
+  std::string sql =
+      R"(CREATE TABLE IF NOT EXISTS "datPlaying" ("Subject" TEXT NOT NULL PRIMARY KEY,
+           "Setting" TEXT, "Host" TEXT NOT NULL, "Process" INTEGER NOT NULL,
+           "Since" INTEGER NOT NULL, "LastWeek" INTEGER NOT NULL)";
+  for (const MarkColumn& column : kMarkActivityColumns) {
+    sql += std::string(", \"") + column.name + "\" " + fileType(column);
+  }
+  return sql + ")";
+}
+
 // A write transaction on the marks' table, made first when the file lacks
-// it. The marks are no results: a refresh lost to a power cut costs
-// nothing, so the writes are not synced.
+// it; a table from before the activity columns gets them once per store.
+// The marks are no results: a refresh lost to a power cut costs nothing, so
+// the writes are not synced.
 class MarkTransaction {
  public:
-  explicit MarkTransaction(const SqlCipherFile& file)
+  MarkTransaction(const SqlCipherFile& file, bool& columnsChecked)
       : m_connection(file.path, OpenMode::ReadWrite, file.waiter) {
     m_connection.executeScript("PRAGMA synchronous=OFF;");
+    // The table's definition is committed on its own: a claim that finds
+    // another mark writes nothing else.
+    if (!columnsChecked) {
+      m_connection.execute(createMarksSql());
+      addMissingColumns();
+      columnsChecked = true;
+    }
     m_transaction.emplace(m_connection);
-    m_connection.execute(
-        R"(CREATE TABLE IF NOT EXISTS "datPlaying" ("Subject" TEXT NOT NULL PRIMARY KEY,
-             "Setting" TEXT, "Host" TEXT NOT NULL, "Process" INTEGER NOT NULL,
-             "Since" INTEGER NOT NULL, "LastWeek" INTEGER NOT NULL))");
+    m_connection.execute(createMarksSql());
   }
   void commit() { m_transaction->commit(); }
+
+  void addMissingColumns() {
+    std::set<std::string> present;
+    for (const Row& row : m_connection.query(R"(PRAGMA table_info("datPlaying"))")) {
+      present.insert(row.cell("name").toText());
+    }
+    for (const MarkColumn& column : kMarkActivityColumns) {
+      if (present.count(column.name)) continue;
+      m_connection.execute(std::string(R"(ALTER TABLE "datPlaying" ADD COLUMN ")") + column.name +
+                           "\" " + fileType(column));
+    }
+  }
   SqlCipherConnection& connection() { return m_connection; }
 
   std::optional<PlayingMark> present(const std::string& subject) {
@@ -67,18 +102,18 @@ std::unique_ptr<RowWriter<ParticipantRow>> SqlCipherParticipantStore::openRegist
 
 std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(
     const PlayingMark& mine, const std::function<bool(const PlayingMark&)>& keeps) {
-  MarkTransaction marks(m_file);
+  MarkTransaction marks(m_file, m_markColumnsChecked);
   std::optional<PlayingMark> present = marks.present(mine.subject);
   if (present && keeps(*present)) return present;
   marks.connection().execute(kDeleteMarkOfSubject, {mine.subject});
-  marks.connection().execute(kInsertMark, markParams(mine));
+  marks.connection().execute(insertMarkSql(true), markParams(mine, true));
   marks.commit();
   return std::nullopt;
 }
 
 std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const PlayingMark& mine) {
-  MarkTransaction marks(m_file);
-  const int changed = marks.connection().execute(kTouchMark, touchParams(mine));
+  MarkTransaction marks(m_file, m_markColumnsChecked);
+  const int changed = marks.connection().execute(touchMarkSql(true), touchParams(mine, true));
   if (changed == 1) {
     marks.commit();
     return std::nullopt;
@@ -89,7 +124,7 @@ std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const Playing
 }
 
 void SqlCipherParticipantStore::clearPlaying(const PlayingMark& mine) {
-  MarkTransaction marks(m_file);
+  MarkTransaction marks(m_file, m_markColumnsChecked);
   marks.connection().execute(kDeleteMark, markKeyParams(mine));
   marks.commit();
 }

@@ -24,6 +24,7 @@ class SqlCipherParticipantStore final : public ParticipantStore {
  private:
   const SqlCipherFile& m_file;
   SqlCipherReads m_reads;
+  bool m_markColumnsChecked = false;
 };
 
 }  // namespace quarn

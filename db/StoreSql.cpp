@@ -161,12 +161,91 @@ SqlParams participantRowParams(const ParticipantRow& row) {
           row.gender,  row.schoolYear, row.major};
 }
 
-SqlParams markParams(const PlayingMark& mark) {
-  return {mark.subject, mark.setting, mark.at.host, mark.at.process, mark.since, mark.lastWeek};
+namespace {
+
+void addActivity(SqlParams& params, const PlayActivity& activity) {
+  params.emplace_back(activity.state ? CellValue{playStateWord(*activity.state)} : CellValue{});
+  params.emplace_back(activity.stateSince);
+  params.emplace_back(int64_t{activity.trial});
+  params.emplace_back(int64_t{activity.week});
+  params.emplace_back(int64_t{activity.weeks});
+  params.emplace_back(activity.role);
+  params.emplace_back(activity.cost ? CellValue{*activity.cost} : CellValue{});
 }
 
-SqlParams touchParams(const PlayingMark& mark) {
-  return {mark.lastWeek, mark.subject, mark.at.host, mark.at.process};
+std::optional<Cell> cellIfAny(const Row& row, const char* column) {
+  if (!row.columns().find(column)) return std::nullopt;
+  Cell cell = row.cell(column);
+  if (cell.isNull()) return std::nullopt;
+  return cell;
+}
+
+std::optional<int64_t> int64IfAny(const Row& row, const char* column) {
+  const std::optional<Cell> cell = cellIfAny(row, column);
+  if (!cell) return std::nullopt;
+  const auto* value = std::get_if<int64_t>(&cell->value());
+  if (value) return *value;
+  return int64_t{cell->toInt32()};
+}
+
+int16_t int16IfAny(const Row& row, const char* column) {
+  const std::optional<Cell> cell = cellIfAny(row, column);
+  return cell ? cell->toInt16() : 0;
+}
+
+PlayActivity activityOf(const Row& row) {
+  PlayActivity activity;
+  if (const std::optional<Cell> state = cellIfAny(row, "State")) {
+    activity.state = playStateOf(state->toText());
+  }
+  activity.stateSince = int64IfAny(row, "StateSince").value_or(0);
+  activity.trial = int16IfAny(row, "Trial");
+  activity.week = int16IfAny(row, "Week");
+  activity.weeks = int16IfAny(row, "Weeks");
+  if (const std::optional<Cell> role = cellIfAny(row, "Role")) activity.role = role->toText();
+  activity.cost = int64IfAny(row, "Cost");
+  return activity;
+}
+
+}  // namespace
+
+std::string insertMarkSql(bool withActivity) {
+  std::string columns = R"("Subject", "Setting", "Host", "Process", "Since", "LastWeek")";
+  std::string values = "?, ?, ?, ?, ?, ?";
+  if (withActivity) {
+    for (const MarkColumn& column : kMarkActivityColumns) {
+      columns += std::string(", \"") + column.name + "\"";
+      values += ", ?";
+    }
+  }
+  return R"(INSERT INTO "datPlaying" ()" + columns + ") VALUES (" + values + ")";
+}
+
+SqlParams markParams(const PlayingMark& mark, bool withActivity) {
+  SqlParams params{mark.subject,    mark.setting, mark.at.host,
+                   mark.at.process, mark.since,   mark.lastWeek};
+  if (withActivity) addActivity(params, mark.activity);
+  return params;
+}
+
+std::string touchMarkSql(bool withActivity) {
+  std::string set = R"("LastWeek" = ?)";
+  if (withActivity) {
+    for (const MarkColumn& column : kMarkActivityColumns) {
+      set += std::string(", \"") + column.name + "\" = ?";
+    }
+  }
+  return R"(UPDATE "datPlaying" SET )" + set +
+         R"( WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
+}
+
+SqlParams touchParams(const PlayingMark& mark, bool withActivity) {
+  SqlParams params{mark.lastWeek};
+  if (withActivity) addActivity(params, mark.activity);
+  params.emplace_back(mark.subject);
+  params.emplace_back(mark.at.host);
+  params.emplace_back(mark.at.process);
+  return params;
 }
 
 SqlParams markKeyParams(const PlayingMark& mark) {
@@ -178,7 +257,8 @@ PlayingMark markOf(const Row& row) {
                      textOrEmpty(row, "Setting"),
                      {textOrEmpty(row, "Host"), wholeOrZero(row, "Process")},
                      wholeOrZero(row, "Since"),
-                     wholeOrZero(row, "LastWeek")};
+                     wholeOrZero(row, "LastWeek"),
+                     activityOf(row)};
 }
 
 std::optional<int16_t> highestTrial(QueryRunner& reads, const std::string& subject,

@@ -33,20 +33,23 @@ inline constexpr const char* kInsertParticipantRow =
        VALUES (?, ?, ?, ?, ?, ?))";
 SqlParams participantRowParams(const ParticipantRow& row);
 
-// The workstation marks (datPlaying).
-inline constexpr const char* kSelectMark =
-    R"(SELECT "Subject", "Setting", "Host", "Process", "Since", "LastWeek"
-       FROM "datPlaying" WHERE "Subject" = ?)";
+// The workstation marks (datPlaying). A file or server from before the
+// marks told what the participant does lacks the activity columns: the
+// stores add them (kMarkActivityColumns), or else write the marks without.
+inline constexpr const char* kSelectMark = R"(SELECT * FROM "datPlaying" WHERE "Subject" = ?)";
 inline constexpr const char* kDeleteMarkOfSubject =
     R"(DELETE FROM "datPlaying" WHERE "Subject" = ?)";
-inline constexpr const char* kInsertMark =
-    R"(INSERT INTO "datPlaying" ("Subject", "Setting", "Host", "Process", "Since", "LastWeek")
-       VALUES (?, ?, ?, ?, ?, ?))";
-SqlParams markParams(const PlayingMark& mark);
-inline constexpr const char* kTouchMark =
-    R"(UPDATE "datPlaying" SET "LastWeek" = ?
-       WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
-SqlParams touchParams(const PlayingMark& mark);
+struct MarkColumn {
+  const char* name;
+  const char* type;  // as both engines take it
+};
+inline constexpr MarkColumn kMarkActivityColumns[] = {
+    {"State", "TEXT"},    {"StateSince", "BIGINT"}, {"Trial", "INTEGER"}, {"Week", "INTEGER"},
+    {"Weeks", "INTEGER"}, {"Role", "TEXT"},         {"Cost", "BIGINT"}};
+std::string insertMarkSql(bool withActivity);
+SqlParams markParams(const PlayingMark& mark, bool withActivity);
+std::string touchMarkSql(bool withActivity);
+SqlParams touchParams(const PlayingMark& mark, bool withActivity);
 inline constexpr const char* kDeleteMark =
     R"(DELETE FROM "datPlaying" WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
 SqlParams markKeyParams(const PlayingMark& mark);

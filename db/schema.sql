@@ -197,12 +197,22 @@ CREATE TABLE datTrial (
 -- Which workstation plays which participant: a participant plays on one
 -- workstation at a time. The login writes the mark, every recorded week
 -- refreshes LastWeek, a normal end removes it. Times are seconds since 1970
--- (UTC). The application makes this table in a file that lacks it.
+-- (UTC). The running application also refreshes it every 15 seconds with
+-- what the participant does (State since StateSince, Trial, Week of Weeks,
+-- Role, Cost so far) for the live view. The application makes this table,
+-- and those columns, in a file that lacks them.
 CREATE TABLE datPlaying (
   Subject TEXT NOT NULL PRIMARY KEY,
   Setting TEXT,
   Host TEXT NOT NULL,
   Process INTEGER NOT NULL,
   Since INTEGER NOT NULL,
-  LastWeek INTEGER NOT NULL
+  LastWeek INTEGER NOT NULL,
+  State TEXT,
+  StateSince INTEGER,
+  Trial INTEGER,
+  Week INTEGER,
+  Weeks INTEGER,
+  Role TEXT,
+  Cost INTEGER
 );

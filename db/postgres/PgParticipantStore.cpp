@@ -17,7 +17,7 @@ const PgInsertTarget kParticipantRows{"datUser", kInsertParticipantRow, {{"Subje
 // and finds the first one's mark.
 constexpr int kClaimAttempts = 3;
 
-PgResult run(PgConnection& db, const char* sql, const SqlParams& params) {
+PgResult run(PgConnection& db, const std::string& sql, const SqlParams& params) {
   return db.exec(numberedParameters(sql), params);
 }
 
@@ -63,11 +63,39 @@ std::optional<PlayingMark> PgParticipantStore::presentMark(PgConnection& db,
   return markOf(rowsOf(rows).front());
 }
 
+// A server set up before the marks told what the participant does gets the
+// activity columns once; a role that may not alter the table writes the
+// marks as before.
+bool PgParticipantStore::withActivity() {
+  if (m_withActivity) return *m_withActivity;
+  std::string sql = R"(ALTER TABLE "datPlaying")";
+  const char* separator = " ";
+  for (const MarkColumn& column : kMarkActivityColumns) {
+    sql +=
+        std::string(separator) + "ADD COLUMN IF NOT EXISTS \"" + column.name + "\" " + column.type;
+    separator = ", ";
+  }
+  try {
+    const PgConnectionPool::Lease db = m_pool.lease();
+    // Altering takes the table's strongest lock: only when a column lacks.
+    const PgResult present = db->exec(
+        R"(SELECT 1 FROM information_schema.columns
+           WHERE table_schema = current_schema() AND table_name = 'datPlaying'
+             AND column_name = 'Cost')");
+    if (present.rows.empty()) db->exec(sql);
+    m_withActivity = true;
+  } catch (const PgError&) {
+    m_withActivity = false;
+  }
+  return *m_withActivity;
+}
+
 // The present mark is locked while it is judged, so that a second claim
 // waits for the first one's decision.
 std::optional<PlayingMark> PgParticipantStore::markPlaying(
     const PlayingMark& mine, const std::function<bool(const PlayingMark&)>& keeps) {
   for (int attempt = 1;; ++attempt) {
+    const bool activity = withActivity();
     const PgConnectionPool::Lease db = m_pool.lease();
     PgTransaction claim(*db);
     const std::optional<PlayingMark> present = presentMark(*db, mine.subject, true);
@@ -77,7 +105,7 @@ std::optional<PlayingMark> PgParticipantStore::markPlaying(
     // unseen.
     if (present) run(*db, kDeleteMark, markKeyParams(*present));
     try {
-      run(*db, kInsertMark, markParams(mine));
+      run(*db, insertMarkSql(activity), markParams(mine, activity));
     } catch (const PgError& failure) {
       if (failure.pgKind() == PgErrorKind::KeyCollision && attempt < kClaimAttempts) continue;
       throw;
@@ -88,8 +116,11 @@ std::optional<PlayingMark> PgParticipantStore::markPlaying(
 }
 
 std::optional<PlayingMark> PgParticipantStore::touchPlaying(const PlayingMark& mine) {
+  const bool activity = withActivity();
   const PgConnectionPool::Lease db = m_pool.lease();
-  if (run(*db, kTouchMark, touchParams(mine)).affectedRows == 1) return std::nullopt;
+  if (run(*db, touchMarkSql(activity), touchParams(mine, activity)).affectedRows == 1) {
+    return std::nullopt;
+  }
   PlayingMark nobody;
   nobody.subject = mine.subject;
   return presentMark(*db, mine.subject, false).value_or(nobody);

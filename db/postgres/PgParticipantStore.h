@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "db/ParticipantStore.h"
 #include "db/postgres/PgReads.h"
 
@@ -23,9 +25,11 @@ class PgParticipantStore final : public ParticipantStore {
 
  private:
   std::optional<PlayingMark> presentMark(PgConnection& db, const std::string& subject, bool lock);
+  bool withActivity();
 
   PgConnectionPool& m_pool;
   PgReads m_reads;
+  std::optional<bool> m_withActivity;  // whether datPlaying has (or got) the activity columns
 };
 
 }  // namespace quarn

@@ -218,5 +218,12 @@ CREATE TABLE "datPlaying" (
   "Process" bigint NOT NULL,
   "Since" bigint NOT NULL,
   "LastWeek" bigint NOT NULL,
+  "State" text,
+  "StateSince" bigint,
+  "Trial" integer,
+  "Week" integer,
+  "Weeks" integer,
+  "Role" text,
+  "Cost" bigint,
   rowid bigint GENERATED ALWAYS AS IDENTITY
 );

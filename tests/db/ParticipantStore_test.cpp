@@ -4,8 +4,11 @@
 
 #include <latch>
 #include <thread>
+#include <type_traits>
 
 #include "db/DbError.h"
+#include "db/SqlCipherConnection.h"
+#include "db/postgres/PgConnection.h"
 #include "tests/support/EngineDatabases.h"
 
 namespace quarn::testing {
@@ -15,6 +18,14 @@ template <class Engine>
 class ParticipantStoreTest : public ::testing::Test {
  protected:
   ParticipantStore& participants() { return db.stores().participants(); }
+  // Runs a statement without a result (a table's definition).
+  void execute(const std::string& sql) {
+    if constexpr (std::is_same_v<Engine, FileDatabase>) {
+      SqlCipherConnection(db.choice().file, OpenMode::ReadWrite).executeScript(sql);
+    } else {
+      PgConnection(db.connection()).exec(sql);
+    }
+  }
   Engine db;
 };
 TYPED_TEST_SUITE(ParticipantStoreTest, Engines, EngineNames);
@@ -84,8 +95,8 @@ TYPED_TEST(ParticipantStoreTest, RegisteringATakenUserIdIsAKeyCollision) {
 // refresh of a mark that was taken over names the new one.
 TYPED_TEST(ParticipantStoreTest, MarksAreClaimedRefreshedAndCleared) {
   ParticipantStore& participants = this->participants();
-  const PlayingMark elsewhere{"P1", "A", {"lab-7", 4711}, 10, 20};
-  const PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30};
+  const PlayingMark elsewhere{"P1", "A", {"lab-7", 4711}, 10, 20, {}};
+  const PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30, {}};
   participants.markPlaying(elsewhere, [](const PlayingMark&) { return false; });
   const auto kept = participants.markPlaying(mine, [](const PlayingMark&) { return true; });
   ASSERT_TRUE(kept);
@@ -103,6 +114,26 @@ TYPED_TEST(ParticipantStoreTest, MarksAreClaimedRefreshedAndCleared) {
   EXPECT_EQ(this->db.count("datPlaying"), 0);
 }
 
+// A marks table from before the activity columns gets them at the first
+// mark, which then carries what the participant does.
+TYPED_TEST(ParticipantStoreTest, MarksTableFromBeforeTheActivityGetsItsColumns) {
+  this->execute(R"(DROP TABLE "datPlaying")");
+  this->execute(
+      R"(CREATE TABLE "datPlaying" ("Subject" TEXT NOT NULL PRIMARY KEY, "Setting" TEXT,
+           "Host" TEXT NOT NULL, "Process" BIGINT NOT NULL, "Since" BIGINT NOT NULL,
+           "LastWeek" BIGINT NOT NULL))");
+  PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30, {}};
+  mine.activity = {PlayState::Paused, 25, -2, 3, 10, "Retailer", 77};
+  ASSERT_FALSE(this->participants().markPlaying(mine, [](const PlayingMark&) { return true; }));
+  mine.activity.week = 4;
+  ASSERT_FALSE(this->participants().touchPlaying(mine));
+  PlayingMark other{"P1", "A", {"lab-2", 43}, 30, 30, {}};
+  const auto present =
+      this->participants().markPlaying(other, [](const PlayingMark&) { return true; });
+  ASSERT_TRUE(present);
+  EXPECT_EQ(present->activity, mine.activity);
+}
+
 // Workstations that claim one participant at the same moment, each through
 // stores of its own: exactly one of them wins, the others see its mark.
 TYPED_TEST(ParticipantStoreTest, RacingClaimsHaveOneWinner) {
@@ -115,7 +146,7 @@ TYPED_TEST(ParticipantStoreTest, RacingClaimsHaveOneWinner) {
     std::vector<std::thread> claims;
     for (int s = 0; s < kWorkstations; ++s) {
       claims.emplace_back([&, s] {
-        const PlayingMark mine{subject, "A", {"lab-" + std::to_string(s), 100 + s}, 1, 1};
+        const PlayingMark mine{subject, "A", {"lab-" + std::to_string(s), 100 + s}, 1, 1, {}};
         start.arrive_and_wait();
         const auto present =
             stations[s]->participants().markPlaying(mine, [](const PlayingMark&) { return true; });
