@@ -9,6 +9,8 @@ Application::Application(Prompter& prompter, const std::string& appFolder)
       m_session(
           GameServices{prompter, m_ticks, m_random, SystemWallClock::instance(), m_db, appFolder}) {
   m_session.setView(&m_mainWindow);
+  m_markTimer.setInterval(std::chrono::seconds(kMarkRefreshSeconds));
+  QObject::connect(&m_markTimer, &QTimer::timeout, [this] { m_session.keepAlive(); });
 }
 
 void Application::start() {
@@ -26,7 +28,10 @@ void Application::start() {
       m_loginLoaded = true;
     }
     m_loginWindow.runModal();
-    if (m_session.startGame()) return;
+    if (m_session.startGame()) {
+      m_markTimer.start();
+      return;
+    }
   }
 }
 

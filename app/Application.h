@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <chrono>
 #include <string>
 
@@ -44,6 +45,9 @@ class Application {
   GameSession m_session;
   MainWindow m_mainWindow{m_session, m_prompter};
   LoginWindow m_loginWindow{m_session, &m_mainWindow};
+  // Refreshes the workstation's mark while the game runs, so that the live
+  // view tells a participant who thinks from a workstation that is gone.
+  QTimer m_markTimer;
   bool m_loginLoaded = false;
 };
 

@@ -171,12 +171,15 @@ Answer Pilot::answer(const Prompt& prompt) {
             << state().chain.currentWeek - 1 << " week(s) (" << trainingFailure()
             << "), played again" << std::endl;
       return Answer::Ok;
+    case PromptKind::TakeOver:
+      if (!m_options.takeOver) fail("the login refused: " + shownText(prompt));
+      m_out << "Taking " << subject << " over from another workstation" << std::endl;
+      return Answer::Yes;
     case PromptKind::NoTrialLeft:
       fail(subject + " has already played every trial of " + m_options.setting);
     case PromptKind::InvalidSetting:
     case PromptKind::SettingBreaksTextLines:
     case PromptKind::SubjectIdRefused:
-    case PromptKind::TakeOver:
     case PromptKind::CompletedAll:
     case PromptKind::RegistrationFailed:
       fail("the login refused: " + shownText(prompt));

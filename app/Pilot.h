@@ -43,6 +43,9 @@ struct PilotOptions {
   // The least time from one order to the next, as a participant takes who
   // watches the shipments and thinks; 0 plays as fast as the game goes.
   std::chrono::milliseconds pace{0};
+  // Whether the moderator takes over a participant who plays at another
+  // workstation (else the login is refused).
+  bool takeOver = false;
 };
 
 struct PilotReport {

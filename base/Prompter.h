@@ -33,6 +33,7 @@ enum class PromptKind {
   TextWriteFailed,  // a week's line could not be written: abort, retry or ignore
   TextNotWritten,   // what an abort over the text file leaves unwritten
   // The login.
+  SetupFileMissing,         // the "Setup File" box names no file: correct it
   InvalidSetting,           // the setting is not one of the file's
   SettingBreaksTextLines,   // the setting's name would break the text file's lines
   SubjectIdRefused,         // the User ID cannot name a text file
@@ -61,6 +62,9 @@ struct Prompt {
   PromptStyle style = PromptStyle::Ok;
   std::string title;  // empty: the application's title
   PromptKind kind = PromptKind::Message;
+  // Enter (and a box closed without a button) answers No: for a question
+  // whose Yes cannot be undone.
+  bool noByDefault = false;
 };
 
 // How code below the windows asks a person something, waits and ends the

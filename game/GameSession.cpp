@@ -1,9 +1,11 @@
 #include "game/GameSession.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "base/Numbers.h"
 #include "base/Text.h"
+#include "db/DatabaseChoice.h"
 #include "game/ExperimentLoading.h"
 #include "game/WorkstationMark.h"
 #include "sim/TrialStart.h"
@@ -23,7 +25,28 @@ void GameSession::setView(GameView* view) {
 }
 
 const std::vector<std::string>& GameSession::openDatabase(const std::string& fileName) {
-  m_services.db.useDatabase(m_services.appFolder + "/data", std::string(trimBlanks(fileName)));
+  if (!useDatabase(fileName)) return m_settings;
+  return readSettings();
+}
+
+bool GameSession::useDatabase(const std::string& fileName) {
+  const std::string dataFolder = m_services.appFolder + "/data";
+  const std::string text(trimBlanks(fileName));
+  const DatabaseChoice choice = chooseDatabase(dataFolder, text);
+  const std::string& named =
+      choice.engine == DatabaseEngine::File ? choice.file : choice.settingsFile;
+  std::error_code error;
+  if (!named.empty() && !std::filesystem::is_regular_file(named, error)) {
+    m_services.prompter.ask(
+        "There is no file " + named + ".\r\nPlease correct the name in the Setup File box.",
+        PromptStyle::OkWarning, "Login", PromptKind::SetupFileMissing);
+    return false;
+  }
+  m_services.db.useDatabase(dataFolder, text);
+  return true;
+}
+
+const std::vector<std::string>& GameSession::readSettings() {
   std::vector<std::string> settings = m_services.db.settings();
   if (!settings.empty()) m_settings = std::move(settings);
   return m_settings;
@@ -79,6 +102,7 @@ void GameSession::nextTrial() {
   m_view->trialClosed();
   if (pauseDue(m_state.pauses, m_state.plan.currentTrial)) {
     m_phase = Phase::Paused;
+    noteActivity(PlayState::Paused);
     m_view->pauseStarted();
     return;
   }
@@ -101,6 +125,7 @@ bool GameSession::skipTraining(const std::string& password) {
                             PromptKind::IncorrectPassword);
     return false;
   }
+  noteActivity(playState(), trialRecordLost());
   training.passed = true;
   m_state.plan.currentTrial = static_cast<int16_t>(m_state.plan.totalTrialCount() - 1);
   m_view->trainingSkipped();
@@ -114,13 +139,21 @@ bool GameSession::requestExit() {
                               "Exiting Quarn Game. . .", PromptKind::ConfirmExit) != Answer::Yes) {
     return false;
   }
-  if (trialInProgress()) m_recorder.writeTrialRecord();
+  // A session taken over elsewhere ends here without writing anything.
+  const bool inProgress = trialInProgress();
+  noteActivity(playState(), inProgress ? trialRecordLost() : "");
+  if (inProgress) m_recorder.writeTrialRecord();
   endSession();
   return true;
 }
 
 void GameSession::endSession() {
   releaseWorkstation(m_services, m_state);
+}
+
+void GameSession::keepAlive() {
+  if (held() || !m_state.mark) return;
+  noteActivity(playState());
 }
 
 void GameSession::quit() {
@@ -202,6 +235,7 @@ bool GameSession::trainingFailed() {
     prompter.ask("Training failed.  " + reason + ".  Restarting Trial", PromptStyle::Ok, "",
                  PromptKind::TrainingFailed);
     training.passed = false;
+    noteActivity(PlayState::Restarting, trialRecordLost());
     m_recorder.writeTrialRecord();
     m_phase = Phase::RestartPending;
     m_view->trainingRestartPending();
@@ -224,6 +258,7 @@ void GameSession::openWeek() {
   m_phase = Phase::WeekOpen;
   WeekOpening week{counterText(chain.currentWeek, trial.weeks), std::nullopt};
   if (hasParticipant(trial.participantRole)) {
+    noteActivity(PlayState::Choosing);
     m_view->weekOpened(week);
     return;
   }
@@ -269,6 +304,7 @@ void GameSession::endTrial() {
     for (const RoleState& role : m_state.chain.roles) sum += role.totalCost;
     line = "End total cost for all roles is " + decimal(sum);
   }
+  noteActivity(PlayState::TrialOver, trialRecordLost());
   m_recorder.writeTrialRecord();
   m_services.prompter.ask(line + "\r\n" + "Press the Next Trial button to continue",
                           PromptStyle::Ok, "End Trial", PromptKind::TrialEnded);
@@ -318,6 +354,7 @@ void GameSession::endTraining() {
 void GameSession::endGame() {
   const std::string count = decimal(m_state.plan.trialCount());
   m_phase = Phase::GameOver;
+  noteActivity(PlayState::Finished);
   m_services.prompter.ask("Total cost sum over all " + count + " completed trial(s) is " +
                               decimal(m_state.costSum) + "\r\n" + "Alert your moderator.",
                           PromptStyle::Ok, "All " + count + " Trial(s) Completed",
@@ -339,6 +376,37 @@ bool GameSession::trialInProgress() const {
   const bool playing =
       m_phase == Phase::WeekOpen || m_phase == Phase::Animating || m_phase == Phase::RestartPending;
   return playing && m_state.chain.currentWeek >= 2;
+}
+
+PlayState GameSession::playState() const {
+  switch (m_phase) {
+    case Phase::WeekOpen:
+      return PlayState::Choosing;
+    case Phase::Animating:
+      return PlayState::Watching;
+    case Phase::RestartPending:
+      return PlayState::Restarting;
+    case Phase::TrialOver:
+      return PlayState::TrialOver;
+    case Phase::Paused:
+      return PlayState::Paused;
+    case Phase::GameOver:
+      return PlayState::Finished;
+    case Phase::LoggedOut:
+    case Phase::LoggedIn:
+      break;
+  }
+  return PlayState::LoggedIn;
+}
+
+// Refreshes the workstation's mark; a participant taken over elsewhere ends
+// the session before anything more is written.
+void GameSession::noteActivity(PlayState now, const std::string& unrecorded) {
+  keepWorkstation(m_services, m_state, now, recordedTrial(), unrecorded);
+}
+
+std::string GameSession::trialRecordLost() const {
+  return "the record of trial " + decimal(recordedTrial()) + " was not stored";
 }
 
 ChainContext GameSession::chainContext() {

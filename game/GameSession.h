@@ -43,6 +43,16 @@ class GameSession {
   // or data/quarn.conf names) and returns the settings it offers: those of
   // the last database that had any.
   const std::vector<std::string>& openDatabase(const std::string& fileName);
+  // Chooses the database as openDatabase() does, reading nothing yet. A box
+  // that names a file (or a settings file) that does not exist is refused
+  // with a message, and the database in use stays: false.
+  bool useDatabase(const std::string& fileName);
+  // The settings of the database in use, read now: those of the last
+  // database that had any.
+  const std::vector<std::string>& readSettings();
+  // Which database is in use: its file's path, or the server's host, port
+  // and database.
+  std::string databaseInUse() const { return m_services.db.description(); }
 
   // LoggedOut -> LoggedIn: see logIn() in game/Login.h.
   LoginResult logIn(const LoginRequest& request);
@@ -86,6 +96,12 @@ class GameSession {
   // The normal end of the session: the workstation's mark is removed.
   void endSession();
 
+  // The running application's sign of life, on a timer: refreshes the
+  // workstation's mark with what the participant does now. Does nothing
+  // while a question is open. A participant taken over elsewhere ends the
+  // session here (see keepWorkstation).
+  void keepAlive();
+
   // The login's Quit: the application ends.
   [[noreturn]] void quit();
 
@@ -111,6 +127,9 @@ class GameSession {
   void endGame();
   bool hasTrialLeft() const;
   bool trialInProgress() const;
+  PlayState playState() const;
+  void noteActivity(PlayState now, const std::string& unrecorded = "");
+  std::string trialRecordLost() const;
   ChainContext chainContext();
 
   GameServices m_services;

@@ -90,7 +90,17 @@ class Login {
             PromptKind::RegisterNewUser) != Answer::Yes) {
       return false;
     }
-    return storeQuestionnaire() && claimWorkstation(m_services, m_state);
+    if (!storeQuestionnaire()) return false;
+    switch (claimWorkstation(m_services, m_state)) {
+      case Claim::Marked:
+        return true;
+      case Claim::TakeOverAgreed:
+        completeTakeOver(m_services, m_state);
+        return true;
+      case Claim::Refused:
+        break;
+    }
+    return false;
   }
 
   // Asks the questionnaire until its row is stored or it is cancelled. A row
@@ -115,28 +125,40 @@ class Login {
     }
   }
 
+  // A participant marked at another workstation is taken over only once the
+  // resume is confirmed: backing out at either question leaves that session
+  // playing.
   bool resumeKnownParticipant(int16_t trialCount) {
     const Identity& identity = m_state.identity;
-    if (!claimWorkstation(m_services, m_state)) return false;
-    // Read once the participant is marked: a workstation taken over may have
-    // played on until then.
+    const Claim claim = claimWorkstation(m_services, m_state);
+    if (claim == Claim::Refused) return false;
     readResumeTrial();
-    const int16_t trial = m_state.plan.currentTrial;
-    if (trial >= trialCount) {
+    if (refuseCompleted(trialCount)) return false;
+    if (ask("Continue with user " + identity.subject + " on Trial " +
+                std::to_string(m_state.plan.currentTrial + 1) + "?  Click No to change name",
+            PromptStyle::YesNo, "Resume", PromptKind::Resume) != Answer::Yes) {
       releaseWorkstation(m_services, m_state);
-      const std::string trials =
-          trialCount == 1 ? "the only trial" : "all " + std::to_string(trialCount) + " trials";
-      ask(identity.subject + " has completed " + trials + " of setting " + identity.setting,
-          PromptStyle::OkWarning, "Login", PromptKind::CompletedAll);
       return false;
     }
-    if (ask("Continue with user " + identity.subject + " on Trial " + std::to_string(trial + 1) +
-                "?  Click No to change name",
-            PromptStyle::YesNo, "Resume", PromptKind::Resume) == Answer::Yes) {
-      return true;
+    if (claim == Claim::TakeOverAgreed) {
+      completeTakeOver(m_services, m_state);
+      // Read again now that the participant is marked here: the session
+      // taken over may have played on until then.
+      readResumeTrial();
+      if (refuseCompleted(trialCount)) return false;
     }
+    return true;
+  }
+
+  bool refuseCompleted(int16_t trialCount) {
+    const Identity& identity = m_state.identity;
+    if (m_state.plan.currentTrial < trialCount) return false;
     releaseWorkstation(m_services, m_state);
-    return false;
+    const std::string trials =
+        trialCount == 1 ? "the only trial" : "all " + std::to_string(trialCount) + " trials";
+    ask(identity.subject + " has completed " + trials + " of setting " + identity.setting,
+        PromptStyle::OkWarning, "Login", PromptKind::CompletedAll);
+    return true;
   }
 
   // The trial after the highest one recorded for the participant in the

@@ -71,7 +71,9 @@ std::string WeekRecorder::weekName() const {
 }
 
 void WeekRecorder::weekClosed() {
-  keepWorkstation(m_services, m_state, recordedTrial());
+  keepWorkstation(m_services, m_state, PlayState::Watching, recordedTrial(),
+                  "trial " + decimal(recordedTrial()) + ", week " +
+                      decimal(m_state.chain.currentWeek - 1) + " was not recorded");
   writeWeekLine();
   writeWeekRows();
 }

@@ -1,34 +1,77 @@
 #include "game/WorkstationMark.h"
 
 #include "base/Numbers.h"
+#include "base/Roles.h"
 
 namespace quarn {
 
-bool claimWorkstation(GameServices& services, GameState& state) {
-  const Identity& identity = state.identity;
-  releaseWorkstation(services, state);
+namespace {
+
+PlayingMark newMark(GameServices& services, const GameState& state) {
   const int64_t now = services.clock.seconds();
-  const PlayingMark mine{identity.subject, identity.setting, thisWorkstation(), now, now};
-  if (const std::optional<PlayingMark> other = services.db.claimParticipant(mine, now, false)) {
-    const std::string question = identity.subject + " is playing at workstation " +
-                                 describeWorkstation(other->at) + " since " +
-                                 localTimeText(other->since) + ".\r\nTake " + identity.subject +
-                                 " over on this workstation?  Answer Yes only if that session "
-                                 "has ended.";
-    if (services.prompter.ask(question, PromptStyle::YesNoWarning, "Login", PromptKind::TakeOver) !=
-        Answer::Yes) {
-      return false;
-    }
-    services.db.claimParticipant(mine, now, true);
-  }
-  state.mark = mine;
-  return true;
+  PlayingMark mark{state.identity.subject, state.identity.setting, thisWorkstation(), now, now, {}};
+  mark.activity.state = PlayState::LoggedIn;
+  mark.activity.stateSince = now;
+  return mark;
 }
 
-void keepWorkstation(GameServices& services, GameState& state, int16_t recordedTrial) {
+}  // namespace
+
+Claim claimWorkstation(GameServices& services, GameState& state) {
+  const Identity& identity = state.identity;
+  releaseWorkstation(services, state);
+  const PlayingMark mine = newMark(services, state);
+  if (const std::optional<PlayingMark> other =
+          services.db.claimParticipant(mine, mine.since, false)) {
+    Prompt question{identity.subject + " is playing at workstation " +
+                        describeWorkstation(other->at) + " since " + localTimeText(other->since) +
+                        ".\r\nTake " + identity.subject +
+                        " over on this workstation?  Answer Yes only if that session has ended.",
+                    PromptStyle::YesNoWarning, "Login", PromptKind::TakeOver};
+    question.noByDefault = true;
+    return services.prompter.ask(question) == Answer::Yes ? Claim::TakeOverAgreed : Claim::Refused;
+  }
+  state.mark = mine;
+  return Claim::Marked;
+}
+
+void completeTakeOver(GameServices& services, GameState& state) {
+  const PlayingMark mine = newMark(services, state);
+  services.db.claimParticipant(mine, mine.since, true);
+  state.mark = mine;
+}
+
+PlayActivity activityOf(const GameState& state, PlayState now, int16_t recordedTrial, int64_t at,
+                        const PlayActivity& previous) {
+  PlayActivity activity;
+  activity.state = now;
+  const Plan& plan = state.plan;
+  if (now != PlayState::LoggedIn && plan.hasTrial(plan.currentTrial)) {
+    const TrialPlan& trial = plan.current();
+    const int16_t p = trial.participantRole;
+    activity.trial = recordedTrial;
+    activity.weeks = trial.weeks;
+    // The open week is being chosen; in every other state the week before
+    // it was the last one played.
+    const int week = state.chain.currentWeek - (now == PlayState::Choosing ? 0 : 1);
+    activity.week = static_cast<int16_t>(week < 0 ? 0 : week);
+    if (hasParticipant(p)) {
+      activity.role = roleName(p);
+      activity.cost = state.chain.roles[static_cast<size_t>(p)].totalCost;
+    }
+  }
+  const bool same = previous.state == activity.state && previous.trial == activity.trial &&
+                    previous.week == activity.week;
+  activity.stateSince = same ? previous.stateSince : at;
+  return activity;
+}
+
+void keepWorkstation(GameServices& services, GameState& state, PlayState now, int16_t recordedTrial,
+                     const std::string& unrecorded) {
   if (!state.mark) return;
-  const std::optional<PlayingMark> other =
-      services.db.refreshParticipant(*state.mark, services.clock.seconds());
+  const int64_t at = services.clock.seconds();
+  state.mark->activity = activityOf(state, now, recordedTrial, at, state.mark->activity);
+  const std::optional<PlayingMark> other = services.db.refreshParticipant(*state.mark, at);
   if (!other) return;
   state.mark.reset();
   const std::string where = other->at.host.empty()
@@ -36,9 +79,8 @@ void keepWorkstation(GameServices& services, GameState& state, int16_t recordedT
                                 : "has been taken over by workstation " +
                                       describeWorkstation(other->at) + " at " +
                                       localTimeText(other->since);
-  services.prompter.ask(state.identity.subject + " " + where +
-                            ".\r\nThis session ends here; trial " + decimal(recordedTrial) +
-                            ", week " + decimal(state.chain.currentWeek - 1) + " was not recorded.",
+  services.prompter.ask(state.identity.subject + " " + where + ".\r\nThis session ends here" +
+                            (unrecorded.empty() ? "." : "; " + unrecorded + "."),
                         PromptStyle::OkWarning, "", PromptKind::TakenOverElsewhere);
   services.prompter.endApplication(1);
 }

@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quarngame-admin pilot DATADIR SETTING SUBJECT [--orders FILE] [--seed N] "
-    "[--week-times FILE] [--pace MS]";
+    "[--week-times FILE] [--pace MS] [--take-over yes|no]";
 
 uint32_t SeedOf(const std::string& text) {
   uint32_t seed = 0;
@@ -56,6 +56,8 @@ int cmdPilot(const std::vector<std::string>& args) {
       options.seed = SeedOf(args[i + 1]);
     } else if (args[i] == "--pace") {
       options.pace = paceOf(args[i + 1]);
+    } else if (args[i] == "--take-over" && (args[i + 1] == "yes" || args[i + 1] == "no")) {
+      options.takeOver = args[i + 1] == "yes";
     } else if (args[i] == "--week-times") {
       weekTimes = args[i + 1];
     } else {

@@ -14,7 +14,8 @@
 namespace quarn {
 
 MessageRequest messageRequest(const Prompt& prompt) {
-  return MessageRequest{shownText(prompt), prompt.style, shownTitle(prompt), prompt.kind};
+  return MessageRequest{shownText(prompt), prompt.style, shownTitle(prompt), prompt.kind,
+                        prompt.noByDefault};
 }
 
 Answer QtPrompter::present(const Prompt& prompt) {
@@ -57,6 +58,8 @@ Answer QtPrompter::showBox(const MessageRequest& request) {
       box.setEscapeButton(B::Retry);
       break;
   }
+
+  if (request.noByDefault) box.setDefaultButton(B::No);
 
   switch (box.exec()) {
     case B::Yes:

@@ -15,6 +15,7 @@ struct MessageRequest {
   PromptStyle style;
   std::string title;  // never empty: kAppTitle when the caller gave none
   PromptKind kind = PromptKind::Message;
+  bool noByDefault = false;  // Enter presses No
 };
 
 // The Prompter on Qt 6 Widgets.

@@ -86,16 +86,20 @@ class DemoFolder {
 
 // `quarngame-admin pilot` on the demo setting, as a process of its own with
 // its output in `outFile`.
+// `options` follow the pilot's arguments ("--pace", "100").
 inline pid_t startPilot(const DemoFolder& demo, const std::string& subject,
-                        const std::string& outFile) {
-  const std::string dataDir = demo.dataDir();
+                        const std::string& outFile, const std::vector<std::string>& options = {}) {
+  std::vector<std::string> args = {QUARN_ADMIN_TOOL, "pilot", demo.dataDir(), "Demo", subject};
+  args.insert(args.end(), options.begin(), options.end());
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
     const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(fd, 1);
     ::dup2(fd, 2);
-    ::execl(QUARN_ADMIN_TOOL, QUARN_ADMIN_TOOL, "pilot", dataDir.c_str(), "Demo", subject.c_str(),
-            static_cast<char*>(nullptr));
+    ::execv(QUARN_ADMIN_TOOL, argv.data());
     ::_exit(127);
   }
   return pid;

@@ -1,9 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <set>
+#include <thread>
+
 #include "tests/e2e/E2eSupport.h"
 
 namespace quarn::testing {
 namespace {
+
+// The lines of a text file, without their CR LF ends; a last line without
+// its end is kept as it is.
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    lines.push_back(text.substr(at, end - at));
+  }
+  if (at < text.size()) lines.push_back(text.substr(at));
+  return lines;
+}
 
 // Four workstations play four participants into one database file at the
 // same time. Each finds every row of its own, once, under the Trial numbers
@@ -80,6 +96,53 @@ TEST(Workstations, OneUserIdOnTwoWorkstationsPlaysOnce) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 100);
   EXPECT_EQ(demo.db.count("datPlaying"), 0) << "the winner's normal end clears its mark";
 }
+
+// A participant taken over from a workstation that still plays, on the file
+// and on the server: the first session ends at its next write with status 1
+// and writes nothing after it; the second plays the game to its end. Every
+// week is recorded once, in the database and in the text file (the two
+// workstations share the data folder here), and every line is whole.
+class TakeOver : public ::testing::TestWithParam<bool> {};
+
+TEST_P(TakeOver, FirstSessionStopsOnceTheSecondResumed) {
+  DemoFolder demo;
+  if (GetParam()) demo.moveToServer();
+  const std::string firstOut = demo.db.folder() + "/first.out";
+  const std::string secondOut = demo.db.folder() + "/second.out";
+  const pid_t first = startPilot(demo, "MOVE", firstOut, {"--pace", "100"});
+  // The first plays a few weeks before the moderator takes the participant over.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (demo.played().count("datRole", R"("Subject" = 'MOVE')") < 4 * 5 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const pid_t second = startPilot(demo, "MOVE", secondOut, {"--take-over", "yes"});
+  const int secondCode = waitFor(second);
+  const int firstCode = waitFor(first);
+  const std::string shown = readFile(firstOut) + "\n----\n" + readFile(secondOut);
+  EXPECT_EQ(secondCode, 0) << shown;
+  EXPECT_EQ(firstCode, 1) << shown;
+  EXPECT_NE(readFile(firstOut).find("MOVE has been taken over by workstation "), std::string::npos)
+      << shown;
+  if (GetParam()) demo.resultsToFile();
+
+  EXPECT_EQ(demo.db.count("(SELECT Subject FROM datRole GROUP BY Subject, Setting, Trial, Week, "
+                          "Role HAVING count(*) > 1)"),
+            0);
+  const int participantWeeks = demo.db.count("datRole", "User=6");
+  const std::vector<std::string> lines = linesOf(readFile(demo.textFile("MOVE")));
+  EXPECT_EQ(static_cast<int>(lines.size()), participantWeeks);
+  std::set<std::string> weeks;
+  for (const std::string& line : lines) {
+    EXPECT_TRUE(line.starts_with("MOVE,Demo,")) << line;
+    weeks.insert(line.substr(0, line.find(',', line.find(',', 10) + 1)));
+  }
+  EXPECT_EQ(weeks.size(), lines.size()) << "a week written twice";
+  EXPECT_EQ(demo.db.count("datPlaying"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, TakeOver, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Server" : "File"; });
 
 }  // namespace
 }  // namespace quarn::testing

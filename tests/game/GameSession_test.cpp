@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "base/Numbers.h"
 #include "db/PlayingMark.h"
 #include "tests/game/GameFixture.h"
@@ -286,22 +288,96 @@ TEST_F(GameSessionTest, EveryWeekRefreshesTheMarkAndTheEndClearsIt) {
   EXPECT_EQ(db.count("datPlaying"), 0);
 }
 
-TEST_F(GameSessionTest, SessionTakenOverElsewhereEndsAtItsNextWeek) {
-  startDemo(2, 3);
-  playWeek();
-  db.exec("UPDATE datPlaying SET Host='lab-9', Process=77, Since=0;");
-  int code = 0;
-  try {
-    session.submitOrder(4);
-  } catch (const ApplicationEnd& end) {
-    code = end.code();
+// Whichever way the session goes on after another workstation took the
+// participant over, it says so, ends with status 1 and writes nothing more:
+// no week, no line, no trial record.
+TEST_F(GameSessionTest, SessionTakenOverElsewhereWritesNothingMore) {
+  const struct {
+    const char* path;
+    std::function<void(GameSession&)> move;
+    const char* unrecorded;
+  } cases[] = {
+      {"order", [](GameSession& s) { s.submitOrder(4); }, "; trial 1, week 2 was not recorded."},
+      {"closing", [](GameSession& s) { s.requestExit(); },
+       "; the record of trial 1 was not stored."},
+      {"timer", [](GameSession& s) { s.keepAlive(); }, "."},
+  };
+  addTrials("Demo", 2, 3);
+  addParticipant("P", "Demo");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    db.exec("DELETE FROM datRole; DELETE FROM datTrial; DELETE FROM datPlaying;");
+    std::filesystem::remove(appFolder / "data" / "P.txt");
+    GameSession game = freshSession();
+    game.openDatabase("quarn.mdb");
+    ASSERT_EQ(game.logIn({"P", "Demo"}), LoginResult::LoggedIn);
+    ASSERT_TRUE(game.startGame());
+    game.submitOrder(4);
+    game.animationFinished();
+    db.exec("UPDATE datPlaying SET Host='lab-9', Process=77, Since=0;");
+    int code = 0;
+    try {
+      c.move(game);
+    } catch (const ApplicationEnd& end) {
+      code = end.code();
+    }
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(prompter.last().kind, PromptKind::TakenOverElsewhere);
+    EXPECT_EQ(prompter.last().prompt,
+              "P has been taken over by workstation lab-9 (process 77) at " + localTimeText(0) +
+                  ".\r\nThis session ends here" + c.unrecorded);
+    EXPECT_EQ(db.count("datRole"), 4);
+    EXPECT_EQ(db.count("datTrial"), 0);
+    EXPECT_EQ(textLines("P").size(), 1u);
+    EXPECT_EQ(db.count("datPlaying", "Host='lab-9'"), 1);
   }
-  EXPECT_EQ(code, 1);
-  EXPECT_EQ(prompter.last().prompt,
-            "P has been taken over by workstation lab-9 (process 77) at " + localTimeText(0) +
-                ".\r\nThis session ends here; trial 1, week 2 was not recorded.");
-  EXPECT_EQ(db.count("datRole"), 4);
-  EXPECT_EQ(db.count("datPlaying", "Host='lab-9'"), 1);
+}
+
+// The mark tells the live view what the participant does: the state, since
+// when, the trial, the week of how many, the stage and the cost so far.
+TEST_F(GameSessionTest, MarkTellsWhatTheParticipantDoes) {
+  addTrials("Demo", 2, 2);
+  addParticipant("P", "Demo");
+  const auto mark = [&] {
+    const auto rows = db.rows(
+        "SELECT State || ' ' || Trial || ' ' || Week || '/' || Weeks || ' ' || Role || ' ' || "
+        "ifnull(Cost, '-') AS m FROM datPlaying");
+    return rows.empty() ? std::string("none") : std::get<std::string>(rows[0].at("m"));
+  };
+  const struct {
+    const char* step;
+    std::function<void()> move;
+    const char* expected;
+  } steps[] = {
+      {"login", [&] { ASSERT_EQ(logIn("P", "Demo"), LoginResult::LoggedIn); }, "login 0 0/0  -"},
+      {"first week", [&] { session.startGame(); }, "order 1 1/2 Retailer 0"},
+      {"order", [&] { session.submitOrder(4); }, "shipment 1 1/2 Retailer 6"},
+      {"second week", [&] { session.animationFinished(); }, "order 1 2/2 Retailer 6"},
+      {"trial end", [&] { playWeek(); }, "trial-end 1 2/2 Retailer 12"},
+      {"game over",
+       [&] {
+         session.nextTrial();
+         playTrial();
+         session.nextTrial();
+       },
+       "finished 2 2/2 Retailer 12"},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.step);
+    step.move();
+    EXPECT_EQ(mark(), step.expected);
+  }
+}
+
+// The timer's refresh keeps the time the state began while the participant
+// thinks, and moves the mark's last sign of life.
+TEST_F(GameSessionTest, KeepAliveRefreshesTheMarkKeepingTheStateStart) {
+  startDemo(2, 3);
+  const auto since = db.rows("SELECT StateSince FROM datPlaying")[0].at("StateSince");
+  db.exec("UPDATE datPlaying SET LastWeek=5;");
+  session.keepAlive();
+  EXPECT_EQ(db.count("datPlaying", "LastWeek >= strftime('%s', 'now') - 60 AND State='order'"), 1);
+  EXPECT_EQ(db.rows("SELECT StateSince FROM datPlaying")[0].at("StateSince"), since);
 }
 
 }  // namespace

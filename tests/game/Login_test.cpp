@@ -177,6 +177,40 @@ TEST_F(LoginTest, IdPlayingAtAnotherWorkstationAsksNamingIt) {
   EXPECT_TRUE(markedHere("P1"));
 }
 
+// The other workstation's session is ended only once the take-over is
+// complete: turning back at the resume question leaves its mark (and so its
+// session) as it was. Yes is no default for a question that ends a session.
+TEST_F(LoginTest, TakeOverWaitsForTheResume) {
+  addParticipant("P1", "Demo");
+  markElsewhere("P1", "lab-7", 4711, 30);
+  prompter.byKind[PromptKind::TakeOver] = Answer::Yes;
+  prompter.byKind[PromptKind::Resume] = Answer::No;
+  EXPECT_EQ(logIn("P1", "Demo"), LoginResult::RetrySubject);
+  EXPECT_TRUE(prompter.shown.front().noByDefault);
+  EXPECT_EQ(db.count("datPlaying", "Host='lab-7' AND Process=4711"), 1);
+  EXPECT_FALSE(markedHere("P1"));
+  prompter.byKind[PromptKind::Resume] = Answer::Yes;
+  EXPECT_EQ(logIn("P1", "Demo"), LoginResult::LoggedIn);
+  EXPECT_EQ(db.count("datPlaying"), 1);
+  EXPECT_TRUE(markedHere("P1"));
+}
+
+// A name in the "Setup File" box that names no file is refused, and the
+// database in use stays, with its settings.
+TEST_F(LoginTest, SetupFileThatDoesNotExistIsRefused) {
+  ASSERT_EQ(session.openDatabase("quarn.mdb").size(), 2u);
+  for (const char* name : {"nope.mdb", "lab.conf", ""}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(session.useDatabase(name));
+    EXPECT_EQ(prompter.last().kind, PromptKind::SetupFileMissing);
+    EXPECT_EQ(access.location(), appFolder.string() + "/data/quarn.mdb");
+  }
+  EXPECT_EQ(prompter.last().prompt,
+            "There is no file " + appFolder.string() +
+                "/data/.\r\nPlease correct the name in the Setup File box.");
+  EXPECT_EQ(session.readSettings(), (std::vector<std::string>{"Demo", "O'Brien"}));
+}
+
 // A mark without a week for a quarter of an hour, or left on this computer
 // by a process that has ended, is taken without a question.
 TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {

@@ -23,6 +23,7 @@ class ScriptedPrompter : public Prompter {
     PromptStyle style;
     std::string title;
     PromptKind kind;
+    bool noByDefault = false;
   };
 
   const Shown& last() const { return shown.back(); }
@@ -45,7 +46,7 @@ class ScriptedPrompter : public Prompter {
 
  protected:
   Answer present(const Prompt& prompt) override {
-    shown.push_back({prompt.text, prompt.style, prompt.title, prompt.kind});
+    shown.push_back({prompt.text, prompt.style, prompt.title, prompt.kind, prompt.noByDefault});
     if (whileOpen) whileOpen(shown.back());
     if (auto answer = byKind.find(prompt.kind); answer != byKind.end()) return answer->second;
     if (answers.empty()) {
