@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <thread>
 #include <utility>
@@ -44,10 +45,6 @@ std::optional<int64_t> secondsOf(const std::string& date, const std::string& tim
   return static_cast<int64_t>(seconds);
 }
 
-std::string trialText(const LatestWeek& week) {
-  return (week.training ? "training " : "") + std::to_string(week.trial);
-}
-
 // "0:07", "12:30", "1:02:03".
 std::string durationText(int64_t seconds) {
   seconds = std::max<int64_t>(seconds, 0);
@@ -75,7 +72,59 @@ std::string padded(const std::string& text, size_t width) {
 }
 
 constexpr const char* kUsage =
-    "usage: quarngame-admin watch DATABASE [SETTING] [--once] [--limit SECONDS]";
+    "usage: quarngame-admin watch DATABASE [SETTING] [--once] [--json] [--limit SECONDS]";
+
+std::string trialText(const WatchLine& line) {
+  if (line.trial == 0) return "-";
+  return (line.trial < 0 ? "training " : "") + std::to_string(line.trial);
+}
+
+std::string weekText(const WatchLine& line) {
+  if (line.week == 0) return "-";
+  return std::to_string(line.week) + (line.weeks > 0 ? " of " + std::to_string(line.weeks) : "");
+}
+
+WatchLine fromWeek(const LatestWeek& week, int64_t now) {
+  WatchLine line;
+  line.subject = week.subject;
+  line.setting = week.setting;
+  line.trial = week.trial;
+  line.week = week.week;
+  line.role = week.role;
+  line.cost = week.totalCost;
+  line.state = "closed";
+  line.quietSeconds = now - secondsOf(week.date, week.timeOfDay).value_or(now);
+  line.stateSeconds = line.quietSeconds;
+  return line;
+}
+
+WatchLine fromMark(const PlayingMark& mark, int64_t now, int64_t limitSeconds) {
+  const PlayActivity& activity = mark.activity;
+  WatchLine line;
+  line.subject = mark.subject;
+  line.setting = mark.setting;
+  line.trial = activity.trial;
+  line.week = activity.week;
+  line.weeks = activity.weeks;
+  line.role = activity.role;
+  line.cost = activity.cost;
+  line.state = activity.state ? playStateWord(*activity.state) : "playing";
+  line.stateSeconds = activity.state ? now - activity.stateSince : now - mark.since;
+  line.workstation = describeWorkstation(mark.at);
+  line.quietSeconds = now - mark.lastWeek;
+  line.gone = line.quietSeconds > limitSeconds;
+  return line;
+}
+
+// A mark written by an application that does not say what the participant
+// does takes the trial, week and cost from the latest recorded week.
+void fillFromWeek(WatchLine& line, const WatchLine& recorded) {
+  if (line.state != "playing") return;
+  line.trial = recorded.trial;
+  line.week = recorded.week;
+  line.role = recorded.role;
+  line.cost = recorded.cost;
+}
 
 int64_t limitOf(const std::string& text) {
   int64_t seconds = 0;
@@ -89,7 +138,9 @@ int64_t limitOf(const std::string& text) {
 }
 
 std::string view(const WatchOptions& options, ActivityMonitor& monitor, int64_t now) {
-  return formatWatch(watchLines(monitor, now, options), options);
+  const std::vector<WatchLine> lines = watchLines(monitor, now, options);
+  if (options.json) return formatWatchJson(lines, localTimeText(now));
+  return formatWatch(lines, options);
 }
 
 }  // namespace
@@ -100,6 +151,8 @@ WatchOptions parseWatchArguments(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--once") {
       options.once = true;
+    } else if (args[i] == "--json") {
+      options.json = true;
     } else if (args[i] == "--limit" && i + 1 < args.size()) {
       options.limitSeconds = limitOf(args[++i]);
     } else if (args[i].starts_with("--")) {
@@ -120,52 +173,51 @@ std::vector<WatchLine> watchLines(ActivityMonitor& monitor, int64_t now,
   const auto wanted = [&](const std::string& setting) {
     return options.setting.empty() || setting == options.setting;
   };
-  std::map<std::pair<std::string, std::string>, PlayingMark> marks;
-  for (PlayingMark& mark : monitor.playingMarks()) {
-    if (wanted(mark.setting)) marks[{mark.subject, mark.setting}] = std::move(mark);
-  }
-
-  std::map<std::pair<std::string, std::string>, WatchLine> lines;
+  std::map<std::pair<std::string, std::string>, WatchLine> recorded;
   for (const LatestWeek& week : monitor.latestWeeks(sinceDate, sinceTime)) {
-    if (!wanted(week.setting)) continue;
-    WatchLine& line = lines[{week.subject, week.setting}];
-    line = {week.subject,
-            week.setting,
-            trialText(week),
-            std::to_string(week.week),
-            0,
-            week.totalCost ? std::to_string(*week.totalCost) : "-",
-            "-",
-            false};
-    line.secondsSince = now - secondsOf(week.date, week.timeOfDay).value_or(now);
+    if (wanted(week.setting)) recorded[{week.subject, week.setting}] = fromWeek(week, now);
   }
-  // A participant who logged in lately and has no week recorded yet.
-  for (const auto& [key, mark] : marks) {
-    if (lines.count(key) || now - mark.lastWeek > kActiveWithinSeconds) continue;
-    lines[key] = {mark.subject, mark.setting, "-", "-", now - mark.lastWeek, "-", "-", false};
+  std::map<std::pair<std::string, std::string>, WatchLine> lines = recorded;
+  for (const PlayingMark& mark : monitor.playingMarks()) {
+    if (!wanted(mark.setting) || now - mark.lastWeek > kActiveWithinSeconds) continue;
+    const std::pair<std::string, std::string> key{mark.subject, mark.setting};
+    WatchLine line = fromMark(mark, now, options.limitSeconds);
+    if (const auto week = recorded.find(key); week != recorded.end()) {
+      fillFromWeek(line, week->second);
+    }
+    lines[key] = std::move(line);
   }
   std::vector<WatchLine> sorted;
-  for (auto& [key, line] : lines) {
-    if (const auto mark = marks.find(key); mark != marks.end()) {
-      line.workstation = describeWorkstation(mark->second.at);
-      line.silent = line.secondsSince > options.limitSeconds;
-    }
-    sorted.push_back(std::move(line));
-  }
+  for (auto& [key, line] : lines) sorted.push_back(std::move(line));
   return sorted;
 }
 
+std::string stateText(const WatchLine& line) {
+  const std::string lasting = " for " + durationText(line.stateSeconds);
+  if (line.state == "login") return "logged in";
+  if (line.state == "order") return "choosing an order" + lasting;
+  if (line.state == "shipment") return "watching the shipment";
+  if (line.state == "trial-end") return "at the trial's end";
+  if (line.state == "restart") return "restarting the training trial";
+  if (line.state == "pause") return "in a pause" + lasting;
+  if (line.state == "finished") return "finished";
+  if (line.state == "closed") return "closed " + durationText(line.stateSeconds) + " ago";
+  return "playing";
+}
+
 std::string formatWatch(const std::vector<WatchLine>& lines, const WatchOptions& options) {
-  using Cells = std::array<std::string, 8>;
+  using Cells = std::array<std::string, 9>;
   std::vector<Cells> table = {
-      {"User ID", "Setting", "Trial", "Week", "Last week", "Cost", "Workstation", ""}};
+      {"User ID", "Setting", "Trial", "Week", "Role", "State", "Cost", "Workstation", ""}};
   for (const WatchLine& line : lines) {
-    table.push_back({line.subject, line.setting, line.trial, line.week,
-                     durationText(line.secondsSince) + " ago", line.cost, line.workstation,
-                     line.silent ? "SILENT" : ""});
+    table.push_back({line.subject, line.setting, trialText(line), weekText(line),
+                     line.role.empty() ? "-" : line.role, stateText(line),
+                     line.cost ? std::to_string(*line.cost) : "-",
+                     line.workstation.empty() ? "-" : line.workstation,
+                     line.gone ? "GONE " + durationText(line.quietSeconds) : ""});
   }
   const size_t columns = table.front().size();
-  std::array<size_t, 8> widths{};
+  std::array<size_t, 9> widths{};
   for (const Cells& row : table) {
     for (size_t c = 0; c < columns; ++c) widths[c] = std::max(widths[c], displayWidth(row[c]));
   }
@@ -177,9 +229,38 @@ std::string formatWatch(const std::vector<WatchLine>& lines, const WatchOptions&
     text += line + "\n";
   }
   text += std::to_string(lines.size()) + (lines.size() == 1 ? " participant" : " participants") +
-          " active in the last hour; SILENT: a workstation with no week recorded for more "
-          "than " +
-          std::to_string(options.limitSeconds) + " s\n";
+          " playing or active in the last hour; GONE: a workstation silent for more than " +
+          std::to_string(options.limitSeconds) + " s (a running one speaks every " +
+          std::to_string(kMarkRefreshSeconds) + " s)\n";
+  return text;
+}
+
+std::string formatWatchJson(const std::vector<WatchLine>& lines, const std::string& time) {
+  std::string text;
+  for (const WatchLine& line : lines) {
+    const auto orNull = [](auto value, bool known) {
+      return known ? nlohmann::ordered_json(value) : nlohmann::ordered_json(nullptr);
+    };
+    const nlohmann::ordered_json object = {
+        {"time", time},
+        {"subject", line.subject},
+        {"setting", line.setting},
+        {"trial", orNull(line.trial, line.trial != 0)},
+        {"training", line.trial < 0},
+        {"week", orNull(line.week, line.week != 0)},
+        {"weeks", orNull(line.weeks, line.weeks != 0)},
+        {"role", orNull(line.role, !line.role.empty())},
+        {"state", line.state},
+        {"stateSeconds", line.stateSeconds},
+        {"cost", line.cost ? nlohmann::ordered_json(*line.cost) : nlohmann::ordered_json(nullptr)},
+        {"workstation", orNull(line.workstation, !line.workstation.empty())},
+        {"quietSeconds", line.quietSeconds},
+        {"gone", line.gone},
+    };
+    // Text that is not UTF-8 is written with replacement characters rather
+    // than refused.
+    text += object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  }
   return text;
 }
 
@@ -187,7 +268,8 @@ int runWatch(const WatchOptions& options, ActivityMonitor& monitor, const std::s
              WallClock& clock, std::ostream& out, bool terminal) {
   if (options.once) {
     const int64_t now = clock.seconds();
-    out << localTimeText(now) << "  " << location << "\n" << view(options, monitor, now);
+    if (!options.json) out << localTimeText(now) << "  " << location << "\n";
+    out << view(options, monitor, now);
     return 0;
   }
   for (;;) {
@@ -196,7 +278,17 @@ int runWatch(const WatchOptions& options, ActivityMonitor& monitor, const std::s
     try {
       shown = view(options, monitor, now);
     } catch (const QuarnError& failure) {
-      shown = "cannot read the database: " + failure.description() + "\n";
+      shown = options.json ? nlohmann::ordered_json(
+                                 {{"time", localTimeText(now)}, {"error", failure.description()}})
+                                     .dump(-1, ' ', false,
+                                           nlohmann::ordered_json::error_handler_t::replace) +
+                                 "\n"
+                           : "cannot read the database: " + failure.description() + "\n";
+    }
+    if (options.json) {
+      out << shown << std::flush;
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+      continue;
     }
     if (terminal) {
       out << "\x1b[H\x1b[2J"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "tests/support/EngineDatabases.h"
@@ -34,11 +36,14 @@ class WatchTest : public ::testing::Test {
                             {"TimeOfDay", time}});
     }
   }
-  void mark(const char* subject, const char* setting, const char* host, int64_t secondsAgo) {
+  // A mark refreshed `secondsAgo`; `state` empty: an application that does
+  // not say what the participant does.
+  void mark(const char* subject, const char* setting, const char* host, int64_t secondsAgo,
+            std::optional<PlayState> state = std::nullopt, int16_t week = 0, int64_t stateFor = 0) {
     const int64_t now = clock.seconds();
-    db.stores().participants().markPlaying(
-        {subject, setting, {host, 42}, now - 600, now - secondsAgo},
-        [](const PlayingMark&) { return false; });
+    PlayingMark mark{subject, setting, {host, 42}, now - 600, now - secondsAgo, {}};
+    if (state) mark.activity = {state, now - stateFor, 2, week, 20, "Retailer", 77};
+    db.stores().participants().markPlaying(mark, [](const PlayingMark&) { return false; });
   }
   std::vector<admin::WatchLine> lines(const std::string& setting = "") {
     admin::WatchOptions options;
@@ -58,12 +63,14 @@ std::vector<std::string> subjectsOf(const std::vector<admin::WatchLine>& lines) 
 }
 
 // Into a file or a pipe: no screen control, the time and the database
-// above the table.
+// above the table. A workstation gone quiet is told apart from one whose
+// participant thinks; a participant without a mark closed the session.
 TYPED_TEST(WatchTest, OnceWritesAPlainTableUnderTheTime) {
   this->week("P1", "A", 2, 6, "14:09:00", 35);
   this->week("P1", "A", 2, 7, "14:09:30");
   this->week("Zo\xC3\xAB", "A", -2, 3, "14:05:00", 12);
-  this->mark("P1", "A", "lab-1", 30);
+  this->week("P3", "A", 4, 20, "13:55:00", 90);
+  this->mark("P1", "A", "lab-1", 10, PlayState::Choosing, 8, 300);
   this->mark("Zo\xC3\xAB", "A", "lab-2", 300);
   admin::WatchOptions options;
   options.once = true;
@@ -71,14 +78,73 @@ TYPED_TEST(WatchTest, OnceWritesAPlainTableUnderTheTime) {
   EXPECT_EQ(admin::runWatch(options, *openMonitor(this->db.choice()), "the lab's server",
                             this->clock, out, false),
             0);
+  EXPECT_EQ(
+      out.str(),
+      "2024-03-05 14:10:00  the lab's server\n"
+      "User ID  Setting  Trial        Week     Role      State                       Cost  "
+      "Workstation\n"
+      "P1       A        2            8 of 20  Retailer  choosing an order for 5:00  77    "
+      "lab-1 (process 42)\n"
+      "P3       A        4            20       Retailer  closed 15:00 ago            90    -\n"
+      "Zo\xC3\xAB      A        training -2  3        Retailer  playing                     12    "
+      "lab-2 (process 42)  GONE 5:00\n"
+      "3 participants playing or active in the last hour; GONE: a workstation silent for "
+      "more than 60 s (a running one speaks every 15 s)\n");
+}
+
+// Each state of a marked participant in words.
+TYPED_TEST(WatchTest, SaysWhatEachParticipantDoes) {
+  const struct {
+    const char* subject;
+    PlayState state;
+    const char* shown;
+  } cases[] = {
+      {"S1", PlayState::LoggedIn, "logged in"},
+      {"S2", PlayState::Choosing, "choosing an order for 0:42"},
+      {"S3", PlayState::Watching, "watching the shipment"},
+      {"S4", PlayState::TrialOver, "at the trial's end"},
+      {"S5", PlayState::Restarting, "restarting the training trial"},
+      {"S6", PlayState::Paused, "in a pause for 0:42"},
+      {"S7", PlayState::Finished, "finished"},
+  };
+  for (const auto& c : cases) this->mark(c.subject, "A", "lab-1", 5, c.state, 3, 42);
+  const std::vector<admin::WatchLine> shown = this->lines();
+  ASSERT_EQ(shown.size(), std::size(cases));
+  for (size_t i = 0; i < shown.size(); ++i) {
+    EXPECT_EQ(admin::stateText(shown[i]), cases[i].shown) << cases[i].subject;
+    EXPECT_FALSE(shown[i].gone) << cases[i].subject;
+  }
+}
+
+// A participant thinking for minutes keeps a workstation that speaks; one
+// whose refreshes stopped beyond the limit is gone.
+TYPED_TEST(WatchTest, GoneOnlyWhenTheRefreshesStop) {
+  this->mark("THINKS", "A", "lab-1", 14, PlayState::Choosing, 3, 600);
+  this->mark("STOPPED", "A", "lab-2", 61, PlayState::Choosing, 3, 61);
+  const std::vector<admin::WatchLine> shown = this->lines();
+  ASSERT_EQ(subjectsOf(shown), (std::vector<std::string>{"STOPPED/A", "THINKS/A"}));
+  EXPECT_TRUE(shown[0].gone);
+  EXPECT_FALSE(shown[1].gone);
+}
+
+// --json: one object a line, with the view's time; unknown values are null.
+TYPED_TEST(WatchTest, JsonLinesCarryTheSameAsTheTable) {
+  this->mark("P1", "A", "lab-1", 10, PlayState::Paused, 20, 90);
+  this->mark("P2", "A", "lab-2", 20);
+  admin::WatchOptions options = admin::parseWatchArguments({"db", "--once", "--json"});
+  std::ostringstream out;
+  admin::runWatch(options, *openMonitor(this->db.choice()), "db", this->clock, out, false);
   EXPECT_EQ(out.str(),
-            "2024-03-05 14:10:00  the lab's server\n"
-            "User ID  Setting  Trial        Week  Last week  Cost  Workstation\n"
-            "P1       A        2            7     0:30 ago   40    lab-1 (process 42)\n"
-            "Zo\xC3\xAB      A        training -2  3     5:00 ago   12    lab-2 (process 42)  "
-            "SILENT\n"
-            "2 participants active in the last hour; SILENT: a workstation with no week "
-            "recorded for more than 120 s\n");
+            R"j({"time":"2024-03-05 14:10:00","subject":"P1","setting":"A","trial":2,)j"
+            R"j("training":false,"week":20,"weeks":20,"role":"Retailer","state":"pause",)j"
+            R"j("stateSeconds":90,"cost":77,"workstation":"lab-1 (process 42)",)j"
+            R"j("quietSeconds":10,"gone":false})j"
+            "\n"
+            R"j({"time":"2024-03-05 14:10:00","subject":"P2","setting":"A","trial":null,)j"
+            R"j("training":false,"week":null,"weeks":null,"role":null,"state":"playing",)j"
+            R"j("stateSeconds":600,"cost":null,"workstation":"lab-2 (process 42)",)j"
+            R"j("quietSeconds":20,"gone":false})j"
+            "\n");
 }
 
 TYPED_TEST(WatchTest, LeavesOutWhoRecordedNothingForAnHour) {
@@ -96,14 +162,13 @@ TYPED_TEST(WatchTest, ShowsTheSettingAskedForOnly) {
   EXPECT_EQ(subjectsOf(this->lines()), (std::vector<std::string>{"P1/A", "P1/B", "P2/B"}));
 }
 
-// Logged in, no week yet: the line counts from the login's mark.
+// Logged in, no week yet: listed from the login's mark.
 TYPED_TEST(WatchTest, ListsALoginWithoutAWeekYet) {
-  this->mark("P9", "A", "lab-3", 200);
+  this->mark("P9", "A", "lab-3", 5, PlayState::LoggedIn);
   const std::vector<admin::WatchLine> shown = this->lines();
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].trial, "-");
-  EXPECT_EQ(shown[0].secondsSince, 200);
-  EXPECT_TRUE(shown[0].silent);
+  EXPECT_EQ(shown[0].state, "login");
+  EXPECT_EQ(shown[0].workstation, "lab-3 (process 42)");
 }
 
 }  // namespace
