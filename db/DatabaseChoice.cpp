@@ -1,6 +1,9 @@
 #include "db/DatabaseChoice.h"
 
+#include <libpq-fe.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -45,6 +48,48 @@ std::string DatabaseChoice::location() const {
 
 std::string DatabaseChoice::connectionString() const {
   return settingsFile.empty() ? connection : readServerSettings(settingsFile);
+}
+
+namespace {
+
+// The host, port and database a connection string names, each as libpq
+// takes it when the string leaves it out.
+std::string describeServer(const std::string& connection) {
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(connection.c_str(), &error);
+  if (!options) {
+    PQfreemem(error);
+    return "server " + connection;
+  }
+  std::string host, address, port, database, user;
+  for (PQconninfoOption* option = options; option->keyword; ++option) {
+    const std::string keyword = option->keyword;
+    const std::string value =
+        option->val
+            ? option->val
+            : (option->envvar && std::getenv(option->envvar) ? std::getenv(option->envvar) : "");
+    if (keyword == "host") host = value;
+    if (keyword == "hostaddr") address = value;
+    if (keyword == "port") port = value;
+    if (keyword == "dbname") database = value;
+    if (keyword == "user") user = value;
+  }
+  PQconninfoFree(options);
+  if (host.empty()) host = address.empty() ? "the local socket" : address;
+  if (port.empty()) port = "5432";
+  if (database.empty()) database = user.empty() ? "of the login user" : user;
+  return "server " + host + ":" + port + ", database " + database;
+}
+
+}  // namespace
+
+std::string DatabaseChoice::description() const {
+  if (engine == DatabaseEngine::File) return file;
+  try {
+    return describeServer(connectionString());
+  } catch (const QuarnError& failure) {
+    return "server named in " + settingsFile + " (" + failure.description() + ")";
+  }
 }
 
 bool isConnectionUri(std::string_view text) {

@@ -37,6 +37,9 @@ struct DatabaseChoice {
   // Server: the connection URI or keyword string (read from the settings
   // file, if that is where it stands).
   std::string connectionString() const;
+  // For the moderator: the file's path, or the server's host, port and
+  // database ("server lab-3:5432, database quarn").
+  std::string description() const;
   bool operator==(const DatabaseChoice&) const = default;
 };
 

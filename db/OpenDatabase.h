@@ -43,6 +43,7 @@ class ChosenStores final : public Stores {
   ParticipantStore& participants() override { return m_current->participants(); }
   ResultStore& results() override { return m_current->results(); }
   std::string location() const override { return m_current->location(); }
+  std::string description() const override { return m_choice.description(); }
   // The file at `location`.
   void setLocation(const std::string& location) override;
 

@@ -20,6 +20,9 @@ class Stores {
   // Where the database is (a file's path), as messages name it.
   virtual std::string location() const = 0;
   virtual void setLocation(const std::string& location) = 0;
+  // Which database this is, for the moderator: the file's path, or the
+  // server's host, port and database.
+  virtual std::string description() const { return location(); }
   // Uses the database that the login's "Setup File" box names. Stores of
   // one engine take the box as a file in `dataFolder`; ChosenStores (in
   // db/OpenDatabase.h) may choose a server (see chooseDatabase).

@@ -49,8 +49,12 @@ void DatabaseWaitNotice::show(Clock::duration waited) {
     m_window = std::make_unique<QDialog>();
     m_window->setObjectName("frmWaiting");
     m_window->setWindowTitle(kAppTitle);
-    m_window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    m_window->setWindowModality(Qt::ApplicationModal);
+    m_window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                             Qt::WindowStaysOnTopHint);
+    // Not modal: a modal window would make Qt drop the main window's close
+    // request; the game stands still under the wait all the same, and the
+    // request is asked once the wait is over.
+    m_window->setWindowModality(Qt::NonModal);
     m_label = new QLabel(m_window.get());
     m_label->setObjectName("lblWaiting");
     m_label->setMinimumWidth(280);

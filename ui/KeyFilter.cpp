@@ -16,13 +16,18 @@ std::optional<TypedKey> typedKey(const QKeyEvent& event) {
     case Qt::Key_Escape:
     case Qt::Key_Delete:  // X11 gives it the character 127, yet it types nothing
       return std::nullopt;
-    default:
-      if (!event.text().isEmpty()) return TypedKey{TypedKey::Kind::Character, event.text().at(0)};
+    default: {
+      const bool withControl =
+          (event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) != Qt::NoModifier;
+      if (!event.text().isEmpty()) {
+        return TypedKey{TypedKey::Kind::Character, event.text().at(0), withControl};
+      }
       // Ctrl+V types a control character, and a filter may refuse it.
       if (event.matches(QKeySequence::Paste)) {
-        return TypedKey{TypedKey::Kind::Character, QChar(0x16)};
+        return TypedKey{TypedKey::Kind::Character, QChar(0x16), true};
       }
       return std::nullopt;
+    }
   }
 }
 

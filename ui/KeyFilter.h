@@ -14,6 +14,9 @@ struct TypedKey {
   enum class Kind { Character, Backspace, Enter };
   Kind kind = Kind::Character;
   QChar character;  // of a Character; Ctrl+V counts as the control character 0x16
+  // Pressed with Ctrl (or Meta): an editing command such as Ctrl+A rather
+  // than typing; Ctrl+V is one too.
+  bool withControl = false;
 
   bool isDigit() const {
     return kind == Kind::Character && character >= QChar('0') && character <= QChar('9');

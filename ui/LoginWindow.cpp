@@ -56,6 +56,10 @@ LoginWindow::LoginWindow(GameSession& session, QWidget* parent)
   m_subjectBox->setMaxLength(kSubjectIdLength);
   auto* databaseLabel = named(new QLabel("Setup File:", this), "lblSetup");
   m_databaseBox = named(new QLineEdit(this), "txtDatabase");
+  // The database in use, so that the moderator sees it before the start.
+  m_databaseInUse = named(new QLabel(this), "lblDatabaseInUse");
+  m_databaseInUse->setTextFormat(Qt::PlainText);
+  m_databaseInUse->setWordWrap(true);
   auto* settingLabel = named(new QLabel("Setting:", this), "lblSetting");
   m_settingBox = named(new QComboBox(this), "cboSetting");
   m_settingBox->setEditable(true);
@@ -77,13 +81,14 @@ LoginWindow::LoginWindow(GameSession& session, QWidget* parent)
   grid->addWidget(m_subjectBox, 0, 1);
   grid->addWidget(databaseLabel, 1, 0);
   grid->addWidget(m_databaseBox, 1, 1);
-  grid->addWidget(settingLabel, 2, 0);
-  grid->addWidget(m_settingBox, 2, 1);
+  grid->addWidget(m_databaseInUse, 2, 1);
+  grid->addWidget(settingLabel, 3, 0);
+  grid->addWidget(m_settingBox, 3, 1);
   auto* buttons = new QHBoxLayout();
   buttons->addStretch();
   buttons->addWidget(m_startButton);
   buttons->addWidget(m_quitButton);
-  grid->addLayout(buttons, 3, 0, 1, 2);
+  grid->addLayout(buttons, 4, 0, 1, 2);
   setTabOrder(m_subjectBox, m_settingBox);
   setTabOrder(m_settingBox, m_startButton);
   setTabOrder(m_startButton, m_quitButton);
@@ -96,18 +101,20 @@ LoginWindow::LoginWindow(GameSession& session, QWidget* parent)
   connect(m_quitButton, &QPushButton::clicked, this,
           [this] { guard([this] { m_session.quit(); }); });
   new LostFocusFilter(m_databaseBox, [this] { guard([this] { openDatabase(); }); });
+  // Ctrl+A, Ctrl+C and the like edit rather than type: they pass in a full
+  // box; a paste is held to the limit by the box itself.
   new KeyFilter(m_subjectBox, [this](const TypedKey& key) {
-    return key.kind == TypedKey::Kind::Character &&
+    return key.kind == TypedKey::Kind::Character && !key.withControl &&
            m_subjectBox->text().size() >= kSubjectIdLength && !m_subjectBox->hasSelectedText();
   });
 }
 
 void LoginWindow::load() {
   m_databaseBox->setText("quarn.mdb");
-  openDatabase();
   m_subjectBox->clear();
   m_startButton->setEnabled(false);
   m_subjectBox->setFocus(Qt::OtherFocusReason);
+  openDatabase();  // a missing file takes the focus to its box
 }
 
 void LoginWindow::reject() {
@@ -115,7 +122,15 @@ void LoginWindow::reject() {
 }
 
 void LoginWindow::openDatabase() {
-  showSettings(m_session.openDatabase(m_databaseBox->text().toStdString()));
+  if (!m_session.useDatabase(m_databaseBox->text().toStdString())) {
+    // Once the focus has moved on: taken back in the middle of the move, the
+    // box would lose its selection.
+    QMetaObject::invokeMethod(
+        this, [this] { backToDatabase(); }, Qt::QueuedConnection);
+    return;
+  }
+  m_databaseInUse->setText("In use: " + QString::fromStdString(m_session.databaseInUse()));
+  showSettings(m_session.readSettings());
 }
 
 void LoginWindow::showSettings(const std::vector<std::string>& settings) {
@@ -148,6 +163,11 @@ void LoginWindow::start() {
 void LoginWindow::backToSubject() {
   m_subjectBox->setFocus(Qt::OtherFocusReason);
   m_subjectBox->selectAll();
+}
+
+void LoginWindow::backToDatabase() {
+  m_databaseBox->setFocus(Qt::OtherFocusReason);
+  m_databaseBox->selectAll();
 }
 
 void LoginWindow::backToSetting() {

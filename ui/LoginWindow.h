@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <string>
@@ -31,10 +32,12 @@ class LoginWindow : public GuardedDialog {
   void start();
   void backToSubject();
   void backToSetting();
+  void backToDatabase();
 
   GameSession& m_session;
   QLineEdit* m_subjectBox;
   QLineEdit* m_databaseBox;
+  QLabel* m_databaseInUse;
   QComboBox* m_settingBox;
   QPushButton* m_startButton;
   QPushButton* m_quitButton;

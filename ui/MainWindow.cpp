@@ -481,11 +481,33 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // A request made while a question or a database wait holds the game is
+  // asked once it is over: asking now would record the trial in the middle
+  // of the week's writes.
+  if (m_session.held()) {
+    event->ignore();
+    if (!m_exitPending) {
+      m_exitPending = true;
+      askExitWhenFree();
+    }
+    return;
+  }
   if (!m_session.requestExit()) {
     event->ignore();
     return;
   }
   m_session.quit();
+}
+
+void MainWindow::askExitWhenFree() {
+  QTimer::singleShot(kRestartRetryMs, this, [this] {
+    if (m_session.held()) {
+      askExitWhenFree();
+      return;
+    }
+    m_exitPending = false;
+    close();
+  });
 }
 
 void MainWindow::markParticipantRole(int16_t role) {

@@ -93,6 +93,7 @@ class MainWindow : public QWidget, public GameView {
   void markParticipantRole(int16_t role);
   void applyDisplayConfiguration(const DisplayConfiguration& config, int16_t delay);
   void showClosingScreen();
+  void askExitWhenFree();
 
   GameSession& m_session;
   Prompter& m_prompter;
@@ -118,6 +119,7 @@ class MainWindow : public QWidget, public GameView {
   QTimer* m_animationTimer = nullptr;
   std::optional<ShipmentAnimation> m_animation;
   SkipTrainingDialog* m_skipDialog = nullptr;
+  bool m_exitPending = false;  // a close request waits for the game to be free
 };
 
 }  // namespace quarn

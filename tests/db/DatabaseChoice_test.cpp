@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include "db/DbError.h"
 #include "tests/support/TestDatabase.h"
@@ -94,6 +97,31 @@ TEST(DatabaseChoice, SettingsFileThatNamesNothingOrIsMissingIsAFailureNamingIt) 
       EXPECT_NE(failure.description().find(path), std::string::npos) << failure.description();
     }
   }
+}
+
+// What the login window shows the moderator: a file's path, or the
+// server's host, port and database, libpq's defaults filled in.
+TEST(DatabaseChoice, DescriptionNamesTheFileOrTheServersHostPortAndDatabase) {
+  // libpq's defaults come from the environment: none for these cases.
+  std::vector<std::pair<std::string, std::string>> saved;
+  for (const char* name : {"PGHOST", "PGHOSTADDR", "PGPORT", "PGDATABASE"}) {
+    if (const char* value = std::getenv(name)) saved.emplace_back(name, value);
+    ::unsetenv(name);
+  }
+  const struct {
+    DatabaseChoice choice;
+    std::string shown;
+  } cases[] = {
+      {{DatabaseEngine::File, "/lab/data/quarn.mdb", "", ""}, "/lab/data/quarn.mdb"},
+      {{DatabaseEngine::Server, "", "postgresql://quarn@lab-3:5433/exp1", ""},
+       "server lab-3:5433, database exp1"},
+      {{DatabaseEngine::Server, "", "host=lab-3 dbname=exp1 user=quarn", ""},
+       "server lab-3:5432, database exp1"},
+      {{DatabaseEngine::Server, "", "postgresql://quarn@/exp1", ""},
+       "server the local socket:5432, database exp1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.choice.description(), c.shown) << c.shown;
+  for (const auto& [name, value] : saved) ::setenv(name.c_str(), value.c_str(), 1);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QInputMethodEvent>
+#include <QLabel>
 
 #include "tests/ui/WindowFixture.h"
 
@@ -79,6 +80,45 @@ TEST_F(LoginWindowTest, UserIdKeepsItsLimitWhenPastedOrComposed) {
   composed.setCommitString(longId);
   QApplication::sendEvent(subjectBox, &composed);
   EXPECT_EQ(subjectBox->text(), QString(21, 'p'));
+}
+
+// Ctrl+A and the other editing keys are no typing: a full box takes them.
+TEST_F(LoginWindowTest, CtrlASelectsInAFullUserIdBox) {
+  QTest::keyClicks(subjectBox, QString(21, 'x'));
+  QTest::keyClick(subjectBox, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(subjectBox->selectedText(), QString(21, 'x'));
+  QTest::keyClicks(subjectBox, "P7");
+  EXPECT_EQ(subjectBox->text(), "P7");
+}
+
+// The moderator sees which database the workstation uses before the start.
+TEST_F(LoginWindowTest, ShowsTheDatabaseInUseUnderTheSetupFileBox) {
+  EXPECT_EQ(control<QLabel>(login, "lblDatabaseInUse")->text().toStdString(),
+            "In use: " + appFolder.string() + "/data/quarn.mdb");
+}
+
+// A typo in the Setup File box is said, and the box is offered for
+// correction with the database in use kept; the corrected name is taken.
+TEST_F(LoginWindowTest, SetupFileThatDoesNotExistGoesBackToItsBox) {
+  auto* databaseBox = control<QLineEdit>(login, "txtDatabase");
+  auto* inUse = control<QLabel>(login, "lblDatabaseInUse");
+  const QString shownBefore = inUse->text();
+  databaseBox->setFocus();
+  QTest::keyClick(databaseBox, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(databaseBox, "nope.mdb");
+  QTest::keyClick(databaseBox, Qt::Key_Tab);
+  EXPECT_EQ(prompter.count(PromptKind::SetupFileMissing), 1);
+  QTRY_COMPARE(login.focusWidget(), databaseBox);
+  EXPECT_EQ(databaseBox->selectedText(), "nope.mdb");
+  EXPECT_EQ(inUse->text(), shownBefore);
+  EXPECT_EQ(settingBox->count(), 1);
+
+  QTest::keyClicks(databaseBox, "quarn.mdb");
+  QTest::keyClick(databaseBox, Qt::Key_Tab);
+  QApplication::processEvents();
+  EXPECT_EQ(prompter.count(PromptKind::SetupFileMissing), 1);
+  EXPECT_NE(login.focusWidget(), databaseBox);
+  EXPECT_EQ(inUse->text(), shownBefore);
 }
 
 // Qt's combo box would complete "demo" to "Demo" once typing ends.

@@ -135,6 +135,28 @@ TEST_F(MainWindowTest, ExitAnsweredNoKeepsTheTypedOrder) {
   EXPECT_EQ(orderBox->text(), "12");
 }
 
+// A close request while a question holds the game (a message, or the wait
+// for a database another program holds) is asked once the game is free,
+// never dropped and never under the question.
+TEST_F(MainWindowTest, CloseRequestUnderAQuestionIsAskedOnceItIsAnswered) {
+  addTrials("Demo", 2, 1);
+  startAs("P", "Demo");
+  bool closed = true;
+  prompter.whileOpen = [&](const MessageRequest& box) {
+    if (box.kind == PromptKind::TrialEnded) closed = window.close();
+  };
+  prompter.byKind[PromptKind::ConfirmExit] = Answer::No;
+  order("5");
+  prompter.whileOpen = nullptr;
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(prompter.count(PromptKind::ConfirmExit), 0);
+  QTRY_COMPARE_WITH_TIMEOUT(prompter.count(PromptKind::ConfirmExit), 1, 2000);
+  EXPECT_EQ(prompter.shown.back().kind, PromptKind::ConfirmExit);
+  EXPECT_TRUE(window.isVisible());
+  QTest::qWait(100);
+  EXPECT_EQ(prompter.count(PromptKind::ConfirmExit), 1);
+}
+
 TEST_F(MainWindowTest, NextTrialButtonStartsTheNextTrial) {
   addTrials("Demo", 2, 1);
   startAs("P", "Demo");
