@@ -3,8 +3,10 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -36,36 +38,53 @@ std::string hex(const unsigned char* data, size_t size) {
   return out;
 }
 
-std::string deriveKeyHex(const Salt& salt) {
+std::string deriveKeyHex(const std::string& password, const Salt& salt) {
   std::array<unsigned char, kKeyBytes> key{};
-  if (PKCS5_PBKDF2_HMAC_SHA1(kDatabasePassword, static_cast<int>(std::strlen(kDatabasePassword)),
-                             salt.data(), static_cast<int>(salt.size()), kKdfIterations,
+  if (PKCS5_PBKDF2_HMAC_SHA1(password.data(), static_cast<int>(password.size()), salt.data(),
+                             static_cast<int>(salt.size()), kKdfIterations,
                              static_cast<int>(key.size()), key.data()) != 1) {
     throw QuarnError(kErrDatabase, "Key derivation failed");
   }
   return hex(key.data(), key.size());
 }
 
-// Raw key (hex) by salt (hex). A file replaced by another one has another
-// salt, so a stale entry can never be used for it.
-std::string cachedKeyHex(const Salt& salt) {
+// Raw key (hex) by password and salt (hex). A file replaced by another one
+// has another salt, so a stale entry can never be used for it.
+std::string cachedKeyHex(const std::string& password, const Salt& salt) {
   static std::mutex mutex;
-  static std::map<std::string, std::string> keys;
+  static std::map<std::pair<std::string, std::string>, std::string> keys;
   const std::string saltHex = hex(salt.data(), salt.size());
   {
     std::lock_guard<std::mutex> lock(mutex);
-    auto found = keys.find(saltHex);
+    auto found = keys.find({password, saltHex});
     if (found != keys.end()) return found->second + saltHex;
   }
-  std::string keyHex = deriveKeyHex(salt);
+  std::string keyHex = deriveKeyHex(password, salt);
   std::lock_guard<std::mutex> lock(mutex);
-  keys.emplace(saltHex, keyHex);
+  keys.emplace(std::make_pair(password, saltHex), keyHex);
   return keyHex + saltHex;
+}
+
+// The passwords to try by file, the one that worked last first; a file not
+// named here has the fixed password only.
+std::mutex passwordsMutex;
+std::map<std::string, std::vector<std::string>> passwordsByFile;
+
+std::string fileKey(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  return error ? path : canonical.string();
+}
+
+std::string quoted(const std::string& password) {
+  std::string text = "'";
+  for (char c : password) text += c == '\'' ? std::string("''") : std::string(1, c);
+  return text + "'";
 }
 
 }  // namespace
 
-std::string keyStatement(const std::string& path, OpenMode mode) {
+std::string keyStatement(const std::string& path, OpenMode mode, const std::string& password) {
   Salt salt{};
   bool haveSalt = false;
   if (mode == OpenMode::Create) {
@@ -75,8 +94,32 @@ std::string keyStatement(const std::string& path, OpenMode mode) {
     haveSalt = file.read(reinterpret_cast<char*>(salt.data()), salt.size()).gcount() ==
                static_cast<std::streamsize>(salt.size());
   }
-  if (!haveSalt) return std::string("PRAGMA key='") + kDatabasePassword + "';";
-  return "PRAGMA key=\"x'" + cachedKeyHex(salt) + "'\";";
+  if (!haveSalt) return "PRAGMA key=" + quoted(password) + ";";
+  return "PRAGMA key=\"x'" + cachedKeyHex(password, salt) + "'\";";
+}
+
+void usePassphrase(const std::string& path, const std::string& passphrase) {
+  std::lock_guard<std::mutex> lock(passwordsMutex);
+  passwordsByFile[fileKey(path)] = {passphrase, kDatabasePassword};
+}
+
+std::vector<std::string> passwordsFor(const std::string& path) {
+  std::lock_guard<std::mutex> lock(passwordsMutex);
+  // The application's own files: no lookup of the path at every open.
+  if (passwordsByFile.empty()) return {kDatabasePassword};
+  const auto found = passwordsByFile.find(fileKey(path));
+  if (found == passwordsByFile.end()) return {kDatabasePassword};
+  return found->second;
+}
+
+void passwordWorked(const std::string& path, const std::string& password) {
+  std::lock_guard<std::mutex> lock(passwordsMutex);
+  if (passwordsByFile.empty()) return;
+  const auto found = passwordsByFile.find(fileKey(path));
+  if (found == passwordsByFile.end()) return;
+  std::vector<std::string>& passwords = found->second;
+  const auto at = std::find(passwords.begin(), passwords.end(), password);
+  if (at != passwords.end()) std::rotate(passwords.begin(), at, at + 1);
 }
 
 }  // namespace quarn

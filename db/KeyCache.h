@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace quarn {
 
@@ -20,6 +21,19 @@ enum class OpenMode {
 // otherwise (an empty or truncated file, which SQLite then reports in its own
 // way). The key is derived from the password once per salt and process:
 // every open after the first skips the derivation's ~45 ms.
-std::string keyStatement(const std::string& path, OpenMode mode);
+std::string keyStatement(const std::string& path, OpenMode mode,
+                         const std::string& password = kDatabasePassword);
+
+// An archive of the lab's own: the file at `path` is encrypted with
+// `passphrase` instead of the fixed password, which is published. From now
+// on this process makes that file (a new one) with the passphrase and opens
+// it with the passphrase or, failing that, the fixed password.
+void usePassphrase(const std::string& path, const std::string& passphrase);
+
+// The passwords to try for the file at `path`, in order: the one that
+// opened it last first.
+std::vector<std::string> passwordsFor(const std::string& path);
+// The password that opened the file at `path`, tried first from now on.
+void passwordWorked(const std::string& path, const std::string& password);
 
 }  // namespace quarn

@@ -91,6 +91,23 @@ SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode,
       flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
       break;
   }
+  // A file of the lab's own passphrase may be opened with it or the fixed
+  // password: a wrong one reads as "file is not a database".
+  const std::vector<std::string> passwords = passwordsFor(path);
+  for (size_t i = 0;; ++i) {
+    try {
+      open(flags, mode, passwords[i]);
+      passwordWorked(path, passwords[i]);
+      return;
+    } catch (const DbError& failure) {
+      const bool wrongKey = failure.number() == kErrDatabase + SQLITE_NOTADB;
+      if (!wrongKey || mode == OpenMode::Create || i + 1 == passwords.size()) throw;
+    }
+  }
+}
+
+void SqlCipherConnection::open(int flags, OpenMode mode, const std::string& password) {
+  const std::string& path = m_path;
   int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string message = m_db ? sqlite3_errmsg(m_db) : "out of memory";
@@ -102,7 +119,7 @@ SqlCipherConnection::SqlCipherConnection(const std::string& path, OpenMode mode,
     sqlite3_busy_handler(m_db, &SqlCipherConnection::waitForLock, &m_busy);
     sqlite3_create_collation_v2(m_db, kCaseBlindCollation, SQLITE_UTF8, nullptr, compareCaseBlind,
                                 nullptr);
-    executeScript(keyStatement(path, mode));
+    executeScript(keyStatement(path, mode, password));
 
     // With plain SQLite linked in by mistake, PRAGMA key is silently ignored
     // and the file would be written unencrypted.

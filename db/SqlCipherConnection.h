@@ -92,6 +92,7 @@ class SqlCipherConnection {
     std::chrono::steady_clock::time_point since;
   };
   static int waitForLock(void* state, int attempt);
+  void open(int flags, OpenMode mode, const std::string& password);
 
   sqlite3* m_db = nullptr;
   std::string m_path;

@@ -5,6 +5,8 @@
 #include "db/DatabaseCopy.h"
 #include "db/OpenDatabase.h"
 #include "tools/Commands.h"
+#include "tools/Options.h"
+#include "tools/Passphrase.h"
 
 namespace quarn::admin {
 
@@ -32,9 +34,14 @@ class NewTargetFile {
 }  // namespace
 
 int cmdCopy(const std::vector<std::string>& args) {
-  expectArguments(args, 2, "copy SOURCE TARGET");
-  const DatabaseChoice source = existingDatabase(args[0]);
-  const DatabaseChoice target = chooseAdminDatabase(args[1]);
+  const ParsedArguments a =
+      parseArguments(args, {"--passphrase-file"}, 2, "copy SOURCE TARGET [--passphrase-file FILE]");
+  const DatabaseChoice source = existingDatabase(a.positional[0]);
+  const DatabaseChoice target = chooseAdminDatabase(a.positional[1]);
+  // A new target file is the lab's archive: made with the passphrase. An
+  // archive given as the source, or as an existing target, opens with it.
+  usePassphraseFile(a.option("--passphrase-file"), source);
+  usePassphraseFile(a.option("--passphrase-file"), target);
   NewTargetFile created(target);
   const std::vector<CopiedTable> copied = copyDatabase(*openTables(source), *openTables(target));
   created.keep();

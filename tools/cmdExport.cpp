@@ -3,12 +3,17 @@
 #include "db/DatabaseAdmin.h"
 #include "db/OpenDatabase.h"
 #include "tools/Commands.h"
+#include "tools/Options.h"
+#include "tools/Passphrase.h"
 
 namespace quarn::admin {
 
 int cmdExport(const std::vector<std::string>& args) {
-  expectArguments(args, 2, "export DATABASE TABLE");
-  exportCsv(*openTables(existingDatabase(args[0])), args[1], std::cout);
+  const ParsedArguments a = parseArguments(args, {"--passphrase-file"}, 2,
+                                           "export DATABASE TABLE [--passphrase-file FILE]");
+  const DatabaseChoice database = existingDatabase(a.positional[0]);
+  usePassphraseFile(a.option("--passphrase-file"), database);
+  exportCsv(*openTables(database), a.positional[1], std::cout);
   return 0;
 }
 

@@ -5,14 +5,18 @@
 #include "tools/CommandDatabase.h"
 #include "tools/Commands.h"
 #include "tools/Options.h"
+#include "tools/Passphrase.h"
 #include "ui/TrialReport.h"
 
 namespace quarn::admin {
 
 int cmdReport(const std::vector<std::string>& args) {
-  constexpr const char* kUsage = "report DATABASE [--setting S] [--subject ID] --out DIR";
-  const ParsedArguments a = parseArguments(args, {"--setting", "--subject", "--out"}, 1, kUsage);
+  constexpr const char* kUsage =
+      "report DATABASE [--setting S] [--subject ID] --out DIR [--passphrase-file FILE]";
+  const ParsedArguments a =
+      parseArguments(args, {"--setting", "--subject", "--out", "--passphrase-file"}, 1, kUsage);
   if (!a.has("--out")) throw UsageError(std::string("usage: quarngame-admin ") + kUsage);
+  usePassphraseFile(a.option("--passphrase-file"), existingDatabase(a.positional[0]));
   CommandDatabase db(a.positional[0]);
   const std::vector<RecordedTrial> trials =
       recordedTrials(db.access(), a.option("--setting"), a.option("--subject"));
