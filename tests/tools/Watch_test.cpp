@@ -38,7 +38,7 @@ class WatchTest : public ::testing::Test {
     const int64_t now = clock.seconds();
     db.stores().participants().markPlaying(
         {subject, setting, {host, 42}, now - 600, now - secondsAgo},
-        [](const PlayingMark&) { return false; });
+        [](const PlayingMark&, std::optional<int64_t>) { return false; });
   }
   std::vector<admin::WatchLine> lines(const std::string& setting = "") {
     admin::WatchOptions options;
