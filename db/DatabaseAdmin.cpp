@@ -15,6 +15,7 @@
 #include "db/SqlCipherConnection.h"
 #include "db/SqlTranslation.h"
 #include "db/TableWriter.h"
+#include "db/postgres/PgRoles.h"
 #include "db/postgres/PgSchema.h"
 
 namespace quarn {
@@ -158,6 +159,11 @@ void checkTexts(const std::string& table, const std::vector<std::string>& names,
 
 }  // namespace
 
+namespace {
+constexpr const char* kFileHasNoRoles =
+    "An encrypted file has no roles: whoever holds its key may do everything";
+}  // namespace
+
 void createDatabase(const std::string& path) {
   if (std::filesystem::exists(path)) {
     throw QuarnError(kErrDatabase, "The file " + path + " already exists");
@@ -172,10 +178,20 @@ void createDatabase(const std::string& path) {
   }
 }
 
-void createDatabase(const DatabaseChoice& choice) {
-  if (choice.engine == DatabaseEngine::File) return createDatabase(choice.file);
+void createDatabase(const DatabaseChoice& choice, const std::string& workstationRole) {
+  if (choice.engine == DatabaseEngine::File) {
+    if (!workstationRole.empty()) throw QuarnError(kErrDatabase, kFileHasNoRoles);
+    return createDatabase(choice.file);
+  }
   PgConnection server(choice.connectionString());
   createSchema(server);
+  if (!workstationRole.empty()) grantWorkstationRole(server, workstationRole);
+}
+
+void grantWorkstation(const DatabaseChoice& choice, const std::string& role) {
+  if (choice.engine == DatabaseEngine::File) throw QuarnError(kErrDatabase, kFileHasNoRoles);
+  PgConnection server(choice.connectionString());
+  grantWorkstationRole(server, role);
 }
 
 void exportCsv(DatabaseTables& db, const std::string& table, std::ostream& out) {
