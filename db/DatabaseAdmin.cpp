@@ -238,6 +238,13 @@ int importCsv(DatabaseTables& db, const std::string& table, std::istream& in) {
     names.push_back(field.text);
   }
 
+  // The line of each row handed to the writer, for a failure that an engine
+  // reports for a row written earlier.
+  std::vector<int> lines;
+  const auto lineOf = [&](const QuarnError& failure, int current) {
+    const auto* rowError = dynamic_cast<const TableRowError*>(&failure);
+    return rowError && rowError->row() < lines.size() ? lines[rowError->row()] : current;
+  };
   int stored = 0;
   for (size_t r = 1; r < records.size(); ++r) {
     const CsvRecord& record = records[r];
@@ -253,14 +260,20 @@ int importCsv(DatabaseTables& db, const std::string& table, std::istream& in) {
       row.emplace_back(names[c],
                        value.text.empty() && !value.quoted ? CellValue{} : CellValue{value.text});
     }
+    lines.push_back(record.line);
     try {
       writer.insert(row);
     } catch (const QuarnError& failure) {
-      throw refusal(record.line, failure.description(), failure.number());
+      throw refusal(lineOf(failure, record.line), failure.description(), failure.number());
     }
     ++stored;
   }
-  write->commit();
+  try {
+    write->commit();
+  } catch (const QuarnError& failure) {
+    if (!dynamic_cast<const TableRowError*>(&failure)) throw;
+    throw refusal(lineOf(failure, 0), failure.description(), failure.number());
+  }
   return stored;
 }
 
