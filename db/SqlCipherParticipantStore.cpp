@@ -99,6 +99,7 @@ std::unique_ptr<RowWriter<ParticipantRow>> SqlCipherParticipantStore::openRegist
 
 std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(const PlayingMark& mine,
                                                                   const MarkJudge& keeps) {
+  m_file.pendingTouch.reset();
   MarkTransaction marks(m_file);
   std::optional<PlayingMark> present = marks.present(mine.subject);
   if (present && keeps(*present, std::nullopt)) return present;
@@ -108,19 +109,38 @@ std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(const PlayingM
   return std::nullopt;
 }
 
+// The refresh is checked here (a read) and stored with the week's rows that
+// follow it. One that no week's rows took along (a trial without database
+// output) is stored on its own at the next refresh.
 std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const PlayingMark& mine) {
-  MarkTransaction marks(m_file);
-  const int changed = marks.connection().execute(kTouchMark, touchParams(mine));
-  if (changed == 1) {
+  if (m_file.pendingTouch) {
+    MarkTransaction marks(m_file);
+    storePendingTouch(m_file, marks.connection());
     marks.commit();
-    return std::nullopt;
+  }
+  SqlCipherConnection connection(m_file.path, OpenMode::ReadOnly, m_file.waiter);
+  const Rows rows = connection.query(caseBlind(kSelectMark), {mine.subject});
+  if (!rows.empty()) {
+    const PlayingMark present = markOf(rows.front());
+    if (present.subject == mine.subject && present.at == mine.at) {
+      m_file.pendingTouch = mine;
+      return std::nullopt;
+    }
+    return present;
   }
   PlayingMark nobody;
   nobody.subject = mine.subject;
-  return marks.present(mine.subject).value_or(nobody);
+  return nobody;
+}
+
+void storePendingTouch(const SqlCipherFile& file, SqlCipherConnection& connection) {
+  if (!file.pendingTouch) return;
+  connection.execute(kTouchMark, touchParams(*file.pendingTouch));
+  file.pendingTouch.reset();
 }
 
 void SqlCipherParticipantStore::clearPlaying(const PlayingMark& mine) {
+  m_file.pendingTouch.reset();
   MarkTransaction marks(m_file);
   marks.connection().execute(kDeleteMark, markKeyParams(mine));
   marks.commit();
