@@ -193,8 +193,19 @@ RecordedRows DatabaseAccess::recordedRows(const RecordedSession& session) {
 void DatabaseAccess::registerParticipant(const ParticipantRow& row) {
   std::unique_ptr<RowWriter<ParticipantRow>> writer =
       read([&] { return m_stores.participants().openRegistration(); });
-  writer->insert(row);
-  writer->commit();
+  Outage outage;
+  for (const std::function<void()>& step : std::initializer_list<std::function<void()>>{
+           [&] { writer->insert(row); }, [&] { writer->commit(); }}) {
+    for (;;) {
+      try {
+        step();
+        break;
+      } catch (const QuarnError& failure) {
+        if (!isKind(failure, DbErrorKind::ConnectionLost)) throw;
+        waitForServer(outage, failure);
+      }
+    }
+  }
 }
 
 std::optional<PlayingMark> DatabaseAccess::claimParticipant(const PlayingMark& mine, int64_t now,

@@ -102,8 +102,9 @@ class DatabaseAccess {
                                                 const std::string& subject);
   RecordedRows recordedRows(const RecordedSession& session);
 
-  // Stores a new participant. Only the open has the read policy: a row that
-  // cannot be stored raises its error to the caller, and nothing is stored.
+  // Stores a new participant. Only the open has the read policy, and a lost
+  // server is waited for: a row that cannot be stored raises its error to
+  // the caller, and nothing is stored.
   void registerParticipant(const ParticipantRow& row);
 
   // Marks `mine` as playing here, the check and the mark in one write

@@ -144,6 +144,7 @@ TYPED_TEST(ParticipantStoreTest, MarksAreClaimedRefreshedAndCleared) {
   PlayingMark later = mine;
   later.lastWeek = 99;
   EXPECT_FALSE(participants.touchPlaying(later));
+  this->db.stores().results().openWeekRows()->commit();  // a file stores it with a week
   // A server dates the refresh by its own clock.
   EXPECT_EQ(this->db.count("datPlaying", kServer<TypeParam>
                                              ? R"("Host" = 'lab-1' AND "LastWeek" > 1000000000)"
@@ -153,6 +154,34 @@ TYPED_TEST(ParticipantStoreTest, MarksAreClaimedRefreshedAndCleared) {
   EXPECT_EQ(this->db.count("datPlaying"), 1);
   participants.clearPlaying(mine);
   EXPECT_EQ(this->db.count("datPlaying"), 0);
+}
+
+// On a file a week costs one synced commit: the mark's refresh waits for the
+// week's rows and goes into their transaction; a refresh that no week took
+// along is stored by the next one.
+TEST(FileMarks, RefreshIsStoredWithTheNextWeeksRows) {
+  FileDatabase db;
+  ParticipantStore& participants = db.stores().participants();
+  PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30};
+  ASSERT_FALSE(participants.markPlaying(mine, keepAny));
+  mine.lastWeek = 99;
+  EXPECT_FALSE(participants.touchPlaying(mine));
+  EXPECT_EQ(db.count("datPlaying", R"("LastWeek" = 30)"), 1) << "not written on its own";
+  auto week = db.stores().results().openWeekRows();
+  WeekRow row;
+  row.subject = "P1";
+  row.setting = "A";
+  row.week = 1;
+  row.role = "Factory";
+  week->insert(row);
+  week->commit();
+  EXPECT_EQ(db.count("datPlaying", R"("LastWeek" = 99)"), 1);
+
+  mine.lastWeek = 120;
+  EXPECT_FALSE(participants.touchPlaying(mine));  // a week without rows follows
+  mine.lastWeek = 150;
+  EXPECT_FALSE(participants.touchPlaying(mine));
+  EXPECT_EQ(db.count("datPlaying", R"("LastWeek" = 120)"), 1);
 }
 
 // Two workstations (two processes) register one User ID in two letter cases
