@@ -45,7 +45,7 @@ TEST(ResearcherResults, ReportFitAndSimulateReadAPilotedDemo) {
       << readFile(demo.db.folder() + "/pilot.out");
 
   const std::vector<std::string> fit = lines(printed(admin::cmdFit, {demo.db.path()}));
-  ASSERT_EQ(fit.size(), 5u);  // the header and one row per experiment trial
+  ASSERT_EQ(fit.size(), 7u);  // the header, one row per experiment trial, a blank and the note
   EXPECT_EQ(fit[4].substr(0, 30), "P1       Demo     4      Facto");
 
   // The demand file lies in the Input folder beside the data folder.
@@ -59,7 +59,11 @@ TEST(ResearcherResults, ReportFitAndSimulateReadAPilotedDemo) {
   ASSERT_EQ(runTool({"report", demo.db.path(), "--out", out}), 0);
   EXPECT_TRUE(fs::exists(out + "/index.html"));
   EXPECT_TRUE(fs::exists(out + "/P1.pdf"));
-  EXPECT_EQ(std::distance(fs::directory_iterator(out + "/pictures"), fs::directory_iterator()), 16);
+  EXPECT_TRUE(fs::exists(out + "/overview.pdf"));
+  // Four per trial; the amplification by stage and the class's orders in
+  // each of the four trials.
+  EXPECT_EQ(std::distance(fs::directory_iterator(out + "/pictures"), fs::directory_iterator()),
+            16 + 1 + 4);
   // The participant's total cost in measures.csv is the trial's end cost.
   const std::vector<std::string> measures = lines(readFile(out + "/measures.csv"));
   ASSERT_EQ(measures.size(), 1u + 16u);
@@ -90,7 +94,7 @@ TEST(ResearcherResults, FitOnAServerAgreesWithTheSameSessionInAFile) {
   const std::string onServer = printed(admin::cmdFit, {demo.dataDir()});
   demo.resultsToFile();
   const std::string inFile = printed(admin::cmdFit, {demo.db.path()});
-  EXPECT_EQ(lines(onServer).size(), 5u) << onServer;
+  EXPECT_EQ(lines(onServer).size(), 7u) << onServer;
   EXPECT_EQ(onServer, inFile);
 }
 
