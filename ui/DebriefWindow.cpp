@@ -25,12 +25,34 @@ constexpr std::array<TrialChart, 4> kDebriefCharts{TrialChart::Orders, TrialChar
                                                    TrialChart::Participant,
                                                    TrialChart::CumulativeCosts};
 
+// What a chart's title loses of the chart's width: the chart's margins and
+// the space the title item keeps free on either side.
+constexpr int kTitleMargin = 64;
+
 QString text(const char* source) {
   return QCoreApplication::translate("DebriefWindow", source);
 }
 
 QString stageName(int role) {
   return QString::fromStdString(roleName(role));
+}
+
+// Titles short enough for 18-pixel text in half of a 1024-pixel screen.
+QString debriefTitle(TrialChart kind, const RecordedTrial& trial) {
+  switch (kind) {
+    case TrialChart::Orders:
+      return text("Orders of each stage");
+    case TrialChart::Inventory:
+      return text("Inventory (backlog below zero)");
+    case TrialChart::Participant:
+      if (!hasParticipant(trial.participantRole)) break;
+      return text("%1 (participant): orders and demand").arg(stageName(trial.participantRole));
+    case TrialChart::CumulativeCosts:
+      return text("Cost so far: stages and chain");
+    case TrialChart::Costs:
+      break;
+  }
+  return chartTitle(kind, trial);
 }
 
 // One legend for the stage lines of every chart: the colours are the same
@@ -48,12 +70,13 @@ QString legendText(const RecordedTrial& trial) {
   return entries.join(QStringLiteral("&nbsp;&nbsp;&nbsp; "));
 }
 
-// The chart's fonts at `pixels`, its title shrunk until it fits `width`.
+// The chart's fonts at `pixels`, its title shrunk until it fits a chart
+// `width` wide (the title has the width less the chart's margins).
 void scaleChartFonts(QChart& chart, int pixels, int width) {
   QFont title = chart.titleFont();
   title.setPixelSize(static_cast<int>(std::lround(pixels * 1.1)));
   while (title.pixelSize() > 8 &&
-         QFontMetrics(title).horizontalAdvance(chart.title()) > width - 16) {
+         QFontMetrics(title).horizontalAdvance(chart.title()) > width - kTitleMargin) {
     title.setPixelSize(title.pixelSize() - 1);
   }
   chart.setTitleFont(title);
@@ -139,6 +162,10 @@ DebriefWindow::DebriefWindow(const std::string& subject, std::vector<RecordedTri
     m_views[i] = new QChartView;
     m_views[i]->setObjectName(QStringLiteral("chart") + key.at(0).toUpper() + key.mid(1));
     m_views[i]->setRenderHint(QPainter::Antialiasing);
+    // The views take what the grid gives them: the charts' own wishes
+    // (titles and labels at projector size) must not widen the window
+    // beyond the screen.
+    m_views[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     m_views[i]->setMinimumSize(240, 160);
     grid->addWidget(m_views[i], static_cast<int>(i / 2), static_cast<int>(i % 2));
   }
@@ -204,9 +231,9 @@ void DebriefWindow::scaleFonts() {
     f.setPixelSize(pixels);
     setFont(f);  // the children take it
   }
-  // The grid's column is what each chart has; its views may not be laid
-  // out yet.
-  const int chartWidth = std::max(240, width() / 2 - 16);
+  // Half the window is what each chart has (the grid's spacing aside);
+  // the views themselves may not be laid out yet.
+  const int chartWidth = std::max(240, width() / 2 - 20);
   for (QChartView* view : m_views) {
     if (view->chart()) scaleChartFonts(*view->chart(), m_fontPixels, chartWidth);
   }
@@ -224,6 +251,7 @@ void DebriefWindow::showTrial(int index) {
   for (size_t i = 0; i < kDebriefCharts.size(); ++i) {
     QChart* old = m_views[i]->chart();
     std::unique_ptr<QChart> chart = makeChart(kDebriefCharts[i], trial);
+    chart->setTitle(debriefTitle(kDebriefCharts[i], trial));
     // The stage lines are named in the one legend above the charts.
     if (kDebriefCharts[i] != TrialChart::Participant) chart->legend()->setVisible(false);
     m_views[i]->setChart(chart.release());  // the view owns it

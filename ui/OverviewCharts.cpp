@@ -7,8 +7,10 @@
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 #include "ui/TrialCharts.h"
 
@@ -47,24 +49,42 @@ std::unique_ptr<QChart> makeAmplificationChart(
     const std::array<std::optional<StageSpread>, kRoleCount>& spreads) {
   auto chart = newOverviewChart(QStringLiteral(
       "Amplification of the orders at each stage (variance of orders / variance of demand)"));
+  // Ratios run from below 1 to thousands: a logarithmic axis from the power
+  // of ten below the smallest ratio above 0 to the one above the largest;
+  // a ratio of 0 (orders that never changed) stands at the bottom.
+  double smallest = 1.0, largest = 1.0;
+  for (const std::optional<StageSpread>& s : spreads) {
+    if (!s) continue;
+    for (const double v : s->values) {
+      if (v > 0.0) smallest = std::min(smallest, v);
+    }
+    largest = std::max(largest, s->high);
+  }
+  const double bottom = std::pow(10.0, std::floor(std::log10(smallest)));
+  const double top = std::pow(10.0, std::ceil(std::log10(largest) + 1e-9));
+  const auto drawn = [&](double v) { return std::max(v, bottom); };
   auto* series = new QBoxPlotSeries;
   QStringList stages;
-  double high = 1.0;
   for (int r = 0; r < kRoleCount; ++r) {
     const QString name = QString::fromStdString(roleName(r));
     stages << name;
     const std::optional<StageSpread>& s = spreads[static_cast<size_t>(r)];
-    auto* box =
-        s ? new QBoxSet(s->low, s->q25, s->median, s->q75, s->high, name) : new QBoxSet(name);
+    auto* box = s ? new QBoxSet(drawn(s->low), drawn(s->q25), drawn(s->median), drawn(s->q75),
+                                drawn(s->high), name)
+                  : new QBoxSet(name);
     box->setBrush(stageColour(r));
+    box->setPen(QPen(Qt::black, 1.5));
     series->append(box);
-    if (s) high = std::max(high, s->high);
   }
   chart->addSeries(series);
   auto* categories = new QBarCategoryAxis;
   categories->append(stages);
-  QValueAxis* ratio =
-      quantityAxis(QStringLiteral("Amplification ratio"), 0.0, high, QStringLiteral("%g"));
+  auto* ratio = new QLogValueAxis;
+  ratio->setTitleText(QStringLiteral("Amplification ratio (logarithmic)"));
+  ratio->setBase(10.0);
+  ratio->setLabelFormat(QStringLiteral("%g"));
+  ratio->setRange(bottom, top);
+  ratio->setMinorTickCount(0);
   chart->addAxis(categories, Qt::AlignBottom);
   chart->addAxis(ratio, Qt::AlignLeft);
   series->attachAxis(categories);

@@ -15,7 +15,8 @@
 
 namespace quarn {
 
-// One box per stage (extremes, quartiles, median), Factory at the left.
+// One box per stage (extremes, quartiles, median), Factory at the left, on a
+// logarithmic axis.
 std::unique_ptr<QChart> makeAmplificationChart(
     const std::array<std::optional<StageSpread>, kRoleCount>& spreads);
 
