@@ -27,6 +27,14 @@ std::vector<std::string> lines(const std::string& text) {
   return split;
 }
 
+// The field at `index` of a CSV line without quoted fields.
+std::string field(const std::string& line, size_t index) {
+  std::istringstream in(line);
+  std::string value;
+  for (size_t i = 0; i <= index; ++i) std::getline(in, value, ',');
+  return value;
+}
+
 int runTool(const std::vector<std::string>& args) {
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -52,8 +60,11 @@ TEST(ResearcherResults, ReportFitAndSimulateReadAPilotedDemo) {
   const std::vector<std::string> table =
       lines(printed(admin::cmdSimulate, {demo.dataDir() + "/quarn.mdb", "Demo", "--as", "Sterman",
                                          "--runs", "5", "--seed", "1"}));
-  ASSERT_EQ(table.size(), 4u + 16u);  // two lines of title, a blank, the header, 4 x 4 rows
+  // Two lines of title, a blank, the header, 4 x 4 rows; the demo has no
+  // noise, which a blank and a line say.
+  ASSERT_EQ(table.size(), 4u + 16u + 2u);
   EXPECT_NE(table[0].find("seed 1"), std::string::npos);
+  EXPECT_EQ(table.back().rfind("Every run came out the same", 0), 0u);
 
   const std::string out = demo.db.folder() + "/report";
   ASSERT_EQ(runTool({"report", demo.db.path(), "--out", out}), 0);
@@ -72,10 +83,16 @@ TEST(ResearcherResults, ReportFitAndSimulateReadAPilotedDemo) {
     const std::string prefix = "P1,Demo," + std::to_string(intOf(row, "Trial")) + ",";
     size_t found = 0;
     for (const std::string& line : measures) {
-      if (line.rfind(prefix, 0) == 0 && line.find(",Subject,1,") != std::string::npos) {
+      // The participant's row has Participant (the sixth field) 1; the
+      // trial is complete and its treatment comes from the demo's plan.
+      if (line.rfind(prefix, 0) == 0 && field(line, 5) == "1") {
         EXPECT_NE(line.find(",20,18," + std::to_string(intOf(row, "EndCost")) + ","),
                   std::string::npos)
             << line;
+        EXPECT_EQ(field(line, 16), "20") << line;       // PlannedWeeks
+        EXPECT_FALSE(field(line, 17).empty()) << line;  // DemandSource
+        EXPECT_FALSE(field(line, 19).empty()) << line;  // DisplayOption
+        EXPECT_EQ(field(line, 24), "1") << line;        // Complete
         ++found;
       }
     }
