@@ -156,7 +156,8 @@ DebriefWindow::DebriefWindow(const std::string& subject, std::vector<RecordedTri
   choose->addWidget(m_previous);
   choose->addWidget(m_next);
 
-  auto* grid = new QGridLayout;
+  m_grid = new QGridLayout;
+  auto* grid = m_grid;
   for (size_t i = 0; i < kDebriefCharts.size(); ++i) {
     const QString key = chartKey(kDebriefCharts[i]);
     m_views[i] = new QChartView;
@@ -258,6 +259,15 @@ void DebriefWindow::showTrial(int index) {
     delete old;
     m_views[i]->setVisible(kDebriefCharts[i] != TrialChart::Participant ||
                            hasParticipant(trial.participantRole));
+  }
+  // Without the participant's chart the cumulative costs take the whole
+  // lower row rather than leave a quarter of the screen empty.
+  QChartView* cumulative = m_views.back();
+  m_grid->removeWidget(cumulative);
+  if (hasParticipant(trial.participantRole)) {
+    m_grid->addWidget(cumulative, 1, 1);
+  } else {
+    m_grid->addWidget(cumulative, 1, 0, 1, 2);
   }
   m_summary->setText(debriefSummary(trial, m_places[static_cast<size_t>(index)]));
   m_legend->setText(legendText(trial));

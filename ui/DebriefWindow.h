@@ -10,6 +10,7 @@
 #include "ui/TrialCharts.h"
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QPushButton;
 class QChartView;
@@ -56,6 +57,7 @@ class DebriefWindow : public QWidget {
   QPushButton* m_next;
   QLabel* m_summary;
   QLabel* m_legend;
+  QGridLayout* m_grid;
   std::array<QChartView*, 4> m_views{};
 };
 

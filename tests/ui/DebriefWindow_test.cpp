@@ -79,10 +79,20 @@ TEST(DebriefWindow, ShowsEveryChartOfTheTrial) {
 }
 
 TEST(DebriefWindow, HidesTheParticipantChartOfATrialWithoutOne) {
-  DebriefWindow window("S1", {sampleTrial(1, 0, kNoParticipant)});
+  DebriefWindow window("S1", {sampleTrial(1, 0, kNoParticipant), sampleTrial(2, 0)});
   window.show();
-  EXPECT_FALSE(window.findChild<QChartView*>("chartParticipant")->isVisible());
-  EXPECT_TRUE(window.findChild<QChartView*>("chartOrders")->isVisible());
+  auto* participant = window.findChild<QChartView*>("chartParticipant");
+  auto* orders = window.findChild<QChartView*>("chartOrders");
+  auto* cumulative = window.findChild<QChartView*>("chartCumulative");
+  EXPECT_FALSE(participant->isVisible());
+  EXPECT_TRUE(orders->isVisible());
+  QApplication::processEvents();
+  // The cumulative costs take the lower row whole.
+  EXPECT_GT(cumulative->width(), orders->width() * 3 / 2);
+  QTest::mouseClick(window.findChild<QPushButton*>("cmdNext"), Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_TRUE(participant->isVisible());
+  EXPECT_LT(cumulative->width(), orders->width() * 3 / 2);
 }
 
 TEST(DebriefWindow, StepsWithTheArrowKeysAndSwitchesFullScreen) {
