@@ -44,6 +44,8 @@ class ChosenStores final : public Stores {
   ResultStore& results() override { return m_current->results(); }
   std::string location() const override { return m_current->location(); }
   std::string description() const override { return m_choice.description(); }
+  // The settings file's outage limit, or else the default.
+  std::chrono::milliseconds outageLimit() const override;
   // The file at `location`.
   void setLocation(const std::string& location) override;
 

@@ -152,7 +152,11 @@ void GameSession::endSession() {
 }
 
 void GameSession::keepAlive() {
-  if (held() || !m_state.mark) return;
+  if (!m_state.mark) return;
+  if (held()) {
+    refreshWorkstation(m_services, m_state, playState(), recordedTrial());
+    return;
+  }
   noteActivity(playState());
 }
 

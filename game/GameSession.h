@@ -97,9 +97,10 @@ class GameSession {
   void endSession();
 
   // The running application's sign of life, on a timer: refreshes the
-  // workstation's mark with what the participant does now. Does nothing
-  // while a question is open. A participant taken over elsewhere ends the
-  // session here (see keepWorkstation).
+  // workstation's mark with what the participant does now, also while a
+  // question or the pause window is open (the participant reads it). A
+  // participant taken over elsewhere ends the session here (see
+  // keepWorkstation), once no question is open.
   void keepAlive();
 
   // The login's Quit: the application ends.

@@ -85,6 +85,14 @@ void keepWorkstation(GameServices& services, GameState& state, PlayState now, in
   services.prompter.endApplication(1);
 }
 
+bool refreshWorkstation(GameServices& services, GameState& state, PlayState now,
+                        int16_t recordedTrial) {
+  if (!state.mark) return false;
+  const int64_t at = services.clock.seconds();
+  state.mark->activity = activityOf(state, now, recordedTrial, at, state.mark->activity);
+  return !services.db.refreshParticipant(*state.mark, at);
+}
+
 void releaseWorkstation(GameServices& services, GameState& state) {
   if (!state.mark) return;
   services.db.releaseParticipant(*state.mark);

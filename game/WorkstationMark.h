@@ -42,6 +42,12 @@ PlayActivity activityOf(const GameState& state, PlayState now, int16_t recordedT
 void keepWorkstation(GameServices& services, GameState& state, PlayState now, int16_t recordedTrial,
                      const std::string& unrecorded);
 
+// Refreshes the mark as keepWorkstation() does, but only says whether the
+// participant is still marked here: for a refresh under an open question,
+// which must not end the session in the middle of it.
+bool refreshWorkstation(GameServices& services, GameState& state, PlayState now,
+                        int16_t recordedTrial);
+
 // Removes the session's mark, at a normal end or before another login.
 void releaseWorkstation(GameServices& services, GameState& state);
 

@@ -21,6 +21,56 @@ PgResult run(PgConnection& db, const std::string& sql, const SqlParams& params) 
   return db.exec(numberedParameters(sql), params);
 }
 
+// The marks are dated by the server's clock, never by a workstation's: two
+// workstations whose clocks differ still judge a mark's age alike.
+constexpr const char* kServerNow = "SELECT extract(epoch FROM clock_timestamp())::bigint AS now";
+constexpr const char* kSelectMarkCaseBlind =
+    R"(SELECT * FROM "datPlaying"
+       WHERE lower("Subject" COLLATE "und-x-icu") = lower(? COLLATE "und-x-icu"))";
+constexpr const char* kServerEpoch = "extract(epoch FROM now())::bigint";
+
+// The mark's insert, dated by the server, with what the participant does
+// when the table has the columns for it.
+std::string insertMarkNow(bool withActivity) {
+  std::string columns = R"("Subject", "Setting", "Host", "Process", "Since", "LastWeek")";
+  std::string values = std::string("?, ?, ?, ?, ") + kServerEpoch + ", " + kServerEpoch;
+  if (withActivity) {
+    for (const MarkColumn& column : kMarkActivityColumns) {
+      columns += std::string(", \"") + column.name + "\"";
+      values += ", ?";
+    }
+  }
+  return R"(INSERT INTO "datPlaying" ()" + columns + ") VALUES (" + values + ")";
+}
+
+// The refresh, dated by the server.
+std::string touchMarkNow(bool withActivity) {
+  std::string set = std::string(R"("LastWeek" = )") + kServerEpoch;
+  if (withActivity) {
+    for (const MarkColumn& column : kMarkActivityColumns) {
+      set += std::string(", \"") + column.name + "\" = ?";
+    }
+  }
+  return R"(UPDATE "datPlaying" SET )" + set +
+         R"( WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
+}
+
+SqlParams withoutTimes(const PlayingMark& mark, bool withActivity) {
+  SqlParams params{mark.subject, mark.setting, mark.at.host, mark.at.process};
+  if (!withActivity) return params;
+  // markParams() ends with the activity, after the two times.
+  const SqlParams all = markParams(mark, true);
+  params.insert(params.end(), all.begin() + 6, all.end());
+  return params;
+}
+
+SqlParams touchNowParams(const PlayingMark& mark, bool withActivity) {
+  // touchParams() starts with the time that the server gives here.
+  SqlParams params = touchParams(mark, withActivity);
+  params.erase(params.begin());
+  return params;
+}
+
 }  // namespace
 
 // One query: the ICU root locale lowers letters of every script whatever the
@@ -57,8 +107,9 @@ std::unique_ptr<RowWriter<ParticipantRow>> PgParticipantStore::openRegistration(
 
 std::optional<PlayingMark> PgParticipantStore::presentMark(PgConnection& db,
                                                            const std::string& subject, bool lock) {
-  const PgResult rows = db.exec(
-      numberedParameters(std::string(kSelectMark) + (lock ? " FOR UPDATE" : "")), {subject});
+  const PgResult rows =
+      db.exec(numberedParameters(std::string(kSelectMarkCaseBlind) + (lock ? " FOR UPDATE" : "")),
+              {subject});
   if (rows.rows.empty()) return std::nullopt;
   return markOf(rowsOf(rows).front());
 }
@@ -76,13 +127,14 @@ bool PgParticipantStore::withActivity() {
     separator = ", ";
   }
   try {
-    const PgConnectionPool::Lease db = m_pool.lease();
-    // Altering takes the table's strongest lock: only when a column lacks.
-    const PgResult present = db->exec(
-        R"(SELECT 1 FROM information_schema.columns
-           WHERE table_schema = current_schema() AND table_name = 'datPlaying'
-             AND column_name = 'Cost')");
-    if (present.rows.empty()) db->exec(sql);
+    m_pool.run([&](PgConnection& db) {
+      // Altering takes the table's strongest lock: only when a column lacks.
+      const PgResult present = db.exec(
+          R"(SELECT 1 FROM information_schema.columns
+             WHERE table_schema = current_schema() AND table_name = 'datPlaying'
+               AND column_name = 'Cost')");
+      if (present.rows.empty()) db.exec(sql);
+    });
     m_withActivity = true;
   } catch (const PgError&) {
     m_withActivity = false;
@@ -92,43 +144,66 @@ bool PgParticipantStore::withActivity() {
 
 // The present mark is locked while it is judged, so that a second claim
 // waits for the first one's decision.
-std::optional<PlayingMark> PgParticipantStore::markPlaying(
-    const PlayingMark& mine, const std::function<bool(const PlayingMark&)>& keeps) {
+std::optional<PlayingMark> PgParticipantStore::markPlaying(const PlayingMark& mine,
+                                                           const MarkJudge& keeps) {
+  struct Claim {
+    bool collided = false;             // another login added a mark meanwhile
+    std::optional<PlayingMark> other;  // the mark that keeps the participant
+  };
+  const bool activity = withActivity();
   for (int attempt = 1;; ++attempt) {
-    const bool activity = withActivity();
-    const PgConnectionPool::Lease db = m_pool.lease();
-    PgTransaction claim(*db);
-    const std::optional<PlayingMark> present = presentMark(*db, mine.subject, true);
-    if (present && keeps(*present)) return present;
-    // Only the mark judged (and locked) goes: a mark another login added in
-    // the meantime makes the insert below collide instead of being removed
-    // unseen.
-    if (present) run(*db, kDeleteMark, markKeyParams(*present));
-    try {
-      run(*db, insertMarkSql(activity), markParams(mine, activity));
-    } catch (const PgError& failure) {
-      if (failure.pgKind() == PgErrorKind::KeyCollision && attempt < kClaimAttempts) continue;
-      throw;
-    }
-    claim.commit();
-    return std::nullopt;
+    const Claim claim = m_pool.run([&](PgConnection& db) -> Claim {
+      PgTransaction transaction(db);
+      const std::optional<PlayingMark> present = presentMark(db, mine.subject, true);
+      if (present) {
+        const int64_t now = std::get<int64_t>(db.exec(kServerNow).rows.at(0).at(0));
+        if (keeps(*present, now)) return {false, present};
+        // Only the mark judged (and locked) goes: a mark another login added
+        // in the meantime makes the insert below collide instead of being
+        // removed unseen.
+        run(db, kDeleteMark, markKeyParams(*present));
+      }
+      try {
+        run(db, insertMarkNow(activity), withoutTimes(mine, activity));
+      } catch (const PgError& failure) {
+        if (failure.pgKind() == PgErrorKind::KeyCollision && attempt < kClaimAttempts) {
+          return {true, std::nullopt};
+        }
+        throw;
+      }
+      transaction.commit();
+      return {};
+    });
+    if (!claim.collided) return claim.other;
   }
 }
 
 std::optional<PlayingMark> PgParticipantStore::touchPlaying(const PlayingMark& mine) {
-  const bool activity = withActivity();
-  const PgConnectionPool::Lease db = m_pool.lease();
-  if (run(*db, touchMarkSql(activity), touchParams(mine, activity)).affectedRows == 1) {
-    return std::nullopt;
+  try {
+    return touch(mine, withActivity());
+  } catch (const PgError& failure) {
+    // A workstation role granted its rights before the marks said what the
+    // participant does may update LastWeek only: the refresh must not be
+    // lost for that (an unrefreshed mark stops keeping the participant).
+    if (failure.sqlState() != "42501" || !withActivity()) throw;
+    m_withActivity = false;
+    return touch(mine, false);
   }
-  PlayingMark nobody;
-  nobody.subject = mine.subject;
-  return presentMark(*db, mine.subject, false).value_or(nobody);
+}
+
+std::optional<PlayingMark> PgParticipantStore::touch(const PlayingMark& mine, bool activity) {
+  return m_pool.run([&](PgConnection& db) -> std::optional<PlayingMark> {
+    if (run(db, touchMarkNow(activity), touchNowParams(mine, activity)).affectedRows == 1) {
+      return std::nullopt;
+    }
+    PlayingMark nobody;
+    nobody.subject = mine.subject;
+    return presentMark(db, mine.subject, false).value_or(nobody);
+  });
 }
 
 void PgParticipantStore::clearPlaying(const PlayingMark& mine) {
-  const PgConnectionPool::Lease db = m_pool.lease();
-  run(*db, kDeleteMark, markKeyParams(mine));
+  m_pool.run([&](PgConnection& db) { run(db, kDeleteMark, markKeyParams(mine)); });
 }
 
 }  // namespace quarn

@@ -18,14 +18,14 @@ class PgParticipantStore final : public ParticipantStore {
   std::optional<int16_t> lowestTrial(const std::string& subject,
                                      const std::string& setting) override;
   std::unique_ptr<RowWriter<ParticipantRow>> openRegistration() override;
-  std::optional<PlayingMark> markPlaying(
-      const PlayingMark& mine, const std::function<bool(const PlayingMark&)>& keeps) override;
+  std::optional<PlayingMark> markPlaying(const PlayingMark& mine, const MarkJudge& keeps) override;
   std::optional<PlayingMark> touchPlaying(const PlayingMark& mine) override;
   void clearPlaying(const PlayingMark& mine) override;
 
  private:
   std::optional<PlayingMark> presentMark(PgConnection& db, const std::string& subject, bool lock);
   bool withActivity();
+  std::optional<PlayingMark> touch(const PlayingMark& mine, bool activity);
 
   PgConnectionPool& m_pool;
   PgReads m_reads;

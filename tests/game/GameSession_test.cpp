@@ -380,5 +380,20 @@ TEST_F(GameSessionTest, KeepAliveRefreshesTheMarkKeepingTheStateStart) {
   EXPECT_EQ(db.rows("SELECT StateSince FROM datPlaying")[0].at("StateSince"), since);
 }
 
+// A participant reading the trial's end message (or sitting in a pause) is
+// no frozen workstation: the timer refreshes the mark under the question.
+TEST_F(GameSessionTest, KeepAliveUnderAQuestionStillRefreshesTheMark) {
+  startDemo(2, 1);
+  db.exec("UPDATE datPlaying SET LastWeek=5;");
+  int refreshed = 0;
+  prompter.whileOpen = [&](const ScriptedPrompter::Shown& box) {
+    if (box.kind != PromptKind::TrialEnded) return;
+    session.keepAlive();
+    refreshed = db.count("datPlaying", "LastWeek > 5 AND State='trial-end'");
+  };
+  playWeek();
+  EXPECT_EQ(refreshed, 1);
+}
+
 }  // namespace
 }  // namespace quarn::testing

@@ -37,13 +37,23 @@ class WatchTest : public ::testing::Test {
     }
   }
   // A mark refreshed `secondsAgo`; `state` empty: an application that does
-  // not say what the participant does.
+  // not say what the participant does. Stored as a row: a server would date
+  // a mark made through the stores by its own clock, not by the test's.
   void mark(const char* subject, const char* setting, const char* host, int64_t secondsAgo,
             std::optional<PlayState> state = std::nullopt, int16_t week = 0, int64_t stateFor = 0) {
     const int64_t now = clock.seconds();
-    PlayingMark mark{subject, setting, {host, 42}, now - 600, now - secondsAgo, {}};
-    if (state) mark.activity = {state, now - stateFor, 2, week, 20, "Retailer", 77};
-    db.stores().participants().markPlaying(mark, [](const PlayingMark&) { return false; });
+    Columns row = {{"Subject", subject},     {"Setting", setting}, {"Host", host},
+                   {"Process", int64_t{42}}, {"Since", now - 600}, {"LastWeek", now - secondsAgo}};
+    if (state) {
+      row.insert({{"State", playStateWord(*state)},
+                  {"StateSince", now - stateFor},
+                  {"Trial", 2},
+                  {"Week", int{week}},
+                  {"Weeks", 20},
+                  {"Role", "Retailer"},
+                  {"Cost", 77}});
+    }
+    db.insert("datPlaying", row);
   }
   std::vector<admin::WatchLine> lines(const std::string& setting = "") {
     admin::WatchOptions options;
