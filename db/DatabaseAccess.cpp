@@ -262,6 +262,10 @@ Rows DatabaseAccess::GuardedPlanTables::pauseRows(const std::string& setting) {
   return m_access.read([&] { return store().pauseRows(setting); });
 }
 
+std::string DatabaseAccess::GuardedPlanTables::settingLanguage(const std::string& setting) {
+  return m_access.read([&] { return store().settingLanguage(setting); });
+}
+
 std::optional<Row> DatabaseAccess::GuardedPlanTables::predicter(const std::string& name) {
   return m_access.read([&] { return store().predicter(name); });
 }

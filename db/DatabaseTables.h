@@ -15,8 +15,8 @@ namespace quarn {
 
 // The experiment's tables, in the order a copy writes them.
 inline constexpr const char* kExperimentTables[] = {
-    "tblPlayer",    "tblBlock", "tblTraining", "tblDisplay", "tblDisplayOption", "tblPause",
-    "tblPredicter", "datUser",  "datRole",     "datTrial",   "datPlaying"};
+    "tblPlayer",  "tblBlock",     "tblTraining", "tblDisplay", "tblDisplayOption", "tblPause",
+    "tblSetting", "tblPredicter", "datUser",     "datRole",    "datTrial",         "datPlaying"};
 
 // One write transaction over any tables: all of its rows or none.
 class TableTransaction {

@@ -1,5 +1,6 @@
 #include "ui/DatabaseWaitNotice.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QVBoxLayout>
 
@@ -59,7 +60,9 @@ void DatabaseWaitNotice::show(Clock::duration waited) {
     layout->addWidget(m_label);
   }
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
-  m_label->setText(QString("Waiting for the database... %1 s").arg(seconds));
+  m_label->setText(
+      QCoreApplication::translate("DatabaseWaitNotice", "Waiting for the database... %1 s")
+          .arg(seconds));
   if (!m_window->isVisible()) m_window->show();
 }
 
