@@ -15,9 +15,10 @@ namespace quarn {
 
 namespace {
 
-constexpr int kRowStep = 2640;         // twips between two roles' bands
-constexpr int kDesignedInterval = 20;  // ms between two ticks a participant watches
-constexpr int kRestartRetryMs = 20;    // a restart held by a question tries again this often
+constexpr int kRowStep = 2640;                  // twips between two roles' bands
+constexpr int kDesignedInterval = 20;           // ms between two ticks a participant watches
+constexpr double kSmallestCaptionPoints = 6.5;  // a shrunk caption stays readable
+constexpr int kRestartRetryMs = 20;  // a restart held by a question tries again this often
 const PictureKind kRolePictures[kRoleCount] = {PictureKind::Factory, PictureKind::Distributor,
                                                PictureKind::Wholesaler, PictureKind::Retailer};
 
@@ -137,6 +138,7 @@ MainWindow::MainWindow(GameSession& session, Prompter& prompter, QWidget* parent
   setStyleSheet(kStyle);
   setAttribute(Qt::WA_StyledBackground);
   buildLayout();
+  fitCaptions();
   m_skipDialog = new SkipTrainingDialog(session, this);
 }
 
@@ -593,6 +595,31 @@ void MainWindow::changeEvent(QEvent* event) {
     }
   }
   m_orderButton->setText(tr(m_orderCaption));
+  fitCaptions();
+}
+
+// A translated caption can be longer than the English one its place was
+// made for: its font then shrinks until the caption fits (English captions
+// fit as they are and keep their font).
+void MainWindow::fitCaptions() {
+  for (QLabel* label : findChildren<QLabel*>()) {
+    const QString figure = label->property("figure").toString();
+    const bool caption = figure == "tag" || figure == "small" || figure == "role";
+    if (!caption || label->text().contains('\n')) continue;
+    label->setStyleSheet("");
+    label->ensurePolished();
+    QFont font = label->font();
+    const int room = label->contentsRect().width();
+    double size = font.pointSizeF();
+    while (size > kSmallestCaptionPoints &&
+           QFontMetrics(font).horizontalAdvance(label->text()) > room) {
+      size -= 0.5;
+      font.setPointSizeF(size);
+    }
+    if (size != label->font().pointSizeF()) {
+      label->setStyleSheet(QString("font-size: %1pt;").arg(size));
+    }
+  }
 }
 
 }  // namespace quarn

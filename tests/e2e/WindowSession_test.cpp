@@ -232,9 +232,9 @@ TEST(WindowSession, GermanSettingSpeaksGermanAndRecordsInEnglish) {
     return r.kind == PromptKind::TrialEnded;
   });
   ASSERT_NE(trialEnd, asked.end());
-  EXPECT_EQ(trialEnd->title, "Ende des Durchgangs");
+  EXPECT_EQ(trialEnd->title, "Ende der Runde");
   EXPECT_EQ(trialEnd->prompt.rfind("Ihre Gesamtkosten als ", 0), 0u) << trialEnd->prompt;
-  EXPECT_EQ(asked.back().title, "Alle 4 Durchg\u00e4nge gespielt");
+  EXPECT_EQ(asked.back().title, "Alle 4 Runden gespielt");
 
   const TestDatabase& db = demo.db;
   EXPECT_EQ(db.count("datUser", "Subject='G1' AND Gender='Male' AND Major='Computer Science'"), 1);

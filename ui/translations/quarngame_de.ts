@@ -21,11 +21,11 @@ Das Demo-Experiment dort anlegen?</translation>
     <name>GameSession</name>
     <message>
         <source>First, we will have some training trials...</source>
-        <translation>Zuerst spielen wir einige Übungsdurchgänge...</translation>
+        <translation>Zuerst spielen wir einige Übungsrunden...</translation>
     </message>
     <message>
         <source>Subject has already completed all trials in setting %1.  Please relogin</source>
-        <translation>Der Teilnehmer hat bereits alle Durchgänge der Einstellung %1 gespielt.  Bitte neu anmelden</translation>
+        <translation>Der Teilnehmer hat bereits alle Runden der Einstellung %1 gespielt.  Bitte neu anmelden</translation>
     </message>
     <message>
         <source>Incorrect Password</source>
@@ -41,7 +41,7 @@ Das Demo-Experiment dort anlegen?</translation>
     </message>
     <message>
         <source>Training failed.  %1.  Restarting Trial</source>
-        <translation>Übung nicht bestanden.  %1.  Der Durchgang beginnt von vorn</translation>
+        <translation>Übung nicht bestanden.  %1.  Die Runde beginnt von vorn</translation>
     </message>
     <message>
         <source>Keep your Inventory/Backorders below %1<byte value="xd"/>
@@ -63,11 +63,11 @@ und Ihre Kosten unter %2</translation>
     </message>
     <message>
         <source>Press the Next Trial button to continue</source>
-        <translation>Klicken Sie auf „Nächster Durchgang“, um fortzufahren</translation>
+        <translation>Klicken Sie auf „Nächste Runde“, um fortzufahren</translation>
     </message>
     <message>
         <source>End Trial</source>
-        <translation>Ende des Durchgangs</translation>
+        <translation>Ende der Runde</translation>
     </message>
     <message>
         <source>The experiment will now begin</source>
@@ -80,12 +80,12 @@ und Ihre Kosten unter %2</translation>
     <message>
         <source>Total cost sum over all %1 completed trial(s) is %2<byte value="xd"/>
 Alert your moderator.</source>
-        <translation>Die Summe der Kosten über alle %1 gespielten Durchgänge beträgt %2<byte value="xd"/>
+        <translation>Die Summe der Kosten über alle %1 gespielten Runden beträgt %2<byte value="xd"/>
 Bitte melden Sie sich bei der Versuchsleitung.</translation>
     </message>
     <message>
         <source>All %1 Trial(s) Completed</source>
-        <translation>Alle %1 Durchgänge gespielt</translation>
+        <translation>Alle %1 Runden gespielt</translation>
     </message>
 </context>
 <context>
@@ -118,15 +118,15 @@ Fehler %1: %2</translation>
     </message>
     <message>
         <source>%1 has completed the only trial of setting %2</source>
-        <translation>%1 hat den einzigen Durchgang der Einstellung %2 bereits gespielt</translation>
+        <translation>%1 hat die einzige Runde der Einstellung %2 bereits gespielt</translation>
     </message>
     <message>
         <source>%1 has completed all %3 trials of setting %2</source>
-        <translation>%1 hat alle %3 Durchgänge der Einstellung %2 bereits gespielt</translation>
+        <translation>%1 hat alle %3 Runden der Einstellung %2 bereits gespielt</translation>
     </message>
     <message>
         <source>Continue with user %1 on Trial %2?  Click No to change name</source>
-        <translation>Mit Teilnehmer %1 bei Durchgang %2 fortfahren?  „Nein“ ändert die Kennung</translation>
+        <translation>Mit Teilnehmer %1 bei Runde %2 fortfahren?  „Nein“ ändert die Kennung</translation>
     </message>
     <message>
         <source>Resume</source>
@@ -208,7 +208,7 @@ Fehler %1: %2</translation>
     </message>
     <message>
         <source>Trial:</source>
-        <translation>Durchgang:</translation>
+        <translation>Runde:</translation>
     </message>
     <message>
         <source>Week:</source>
@@ -250,7 +250,7 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
     </message>
     <message>
         <source>Next Trial</source>
-        <translation>Nächster Durchgang</translation>
+        <translation>Nächste Runde</translation>
     </message>
     <message>
         <source>Game Over</source>
