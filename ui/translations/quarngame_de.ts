@@ -13,8 +13,16 @@ Das Demo-Experiment dort anlegen?</translation>
 <context>
     <name>DatabaseWaitNotice</name>
     <message>
-        <source>Waiting for the database... %1 s</source>
-        <translation>Warten auf die Datenbank... %1 s</translation>
+        <source>the database</source>
+        <translation>die Datenbank</translation>
+    </message>
+    <message>
+        <source>the lab server</source>
+        <translation>den Laborserver</translation>
+    </message>
+    <message>
+        <source>Waiting for %1... %2 s</source>
+        <translation>Warten auf %1... %2 s</translation>
     </message>
 </context>
 <context>

@@ -13,8 +13,16 @@ Make the demo experiment there?</source>
 <context>
     <name>DatabaseWaitNotice</name>
     <message>
-        <source>Waiting for the database... %1 s</source>
-        <translation>Esperando a la base de datos... %1 s</translation>
+        <source>the database</source>
+        <translation>la base de datos</translation>
+    </message>
+    <message>
+        <source>the lab server</source>
+        <translation>el servidor del laboratorio</translation>
+    </message>
+    <message>
+        <source>Waiting for %1... %2 s</source>
+        <translation>Esperando a %1... %2 s</translation>
     </message>
 </context>
 <context>
