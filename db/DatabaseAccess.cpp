@@ -84,8 +84,8 @@ void DatabaseAccess::retrying(const std::function<void()>& use) {
                            (dbError ? dbError->source() : std::string()),
                        PromptStyle::Ok, "Error " + errorText(failure),
                        PromptKind::DatabaseOutdated);
-        m_prompter.endApplication();
-        throw ApplicationEnd(0);  // for a Prompter whose endApplication returns
+        m_prompter.endApplication(1);
+        throw ApplicationEnd(1);  // for a Prompter whose endApplication returns
       }
       ++n;
       if (n > kSilentRetries) {

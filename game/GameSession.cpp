@@ -11,12 +11,6 @@
 
 namespace quarn {
 
-namespace {
-
-constexpr int kLargestOrder = 9999;  // what the four-character order box holds
-
-}  // namespace
-
 GameSession::GameSession(GameServices services) : m_services(std::move(services)) {}
 
 void GameSession::setView(GameView* view) {
@@ -65,8 +59,16 @@ bool GameSession::startGame() {
   return true;
 }
 
-void GameSession::submitOrder(int order) {
-  if (m_phase == Phase::WeekOpen) playWeek(order);
+bool GameSession::submitOrder(int order) {
+  if (m_phase != Phase::WeekOpen) return false;
+  const int16_t largest = m_state.plan.current().largestOrder;
+  if (order > largest) {
+    m_services.prompter.ask("Orders in this trial are at most " + decimal(largest),
+                            PromptStyle::OkWarning, "", PromptKind::OrderAboveLimit);
+    return false;
+  }
+  playWeek(order);
+  return true;
 }
 
 void GameSession::animationFinished() {
@@ -255,7 +257,8 @@ void GameSession::playWeek(int order) {
   m_state.times.orderPress = m_services.ticks.now();
   m_phase = Phase::Animating;
   chain.currentWeek = narrow16(chain.currentWeek + 1, "CurrentWeek");
-  chain.participantOrder = static_cast<int16_t>(std::clamp(order, 0, kLargestOrder));
+  chain.participantOrder =
+      static_cast<int16_t>(std::clamp<int>(order, 0, kLargestParticipantOrder));
   ChainContext context = chainContext();
   closeWeek(context);
   Shipments shipments;
