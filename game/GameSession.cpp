@@ -63,7 +63,9 @@ bool GameSession::submitOrder(int order) {
   if (m_phase != Phase::WeekOpen) return false;
   const int16_t largest = m_state.plan.current().largestOrder;
   if (order > largest) {
-    m_services.prompter.ask("Orders in this trial are at most " + decimal(largest),
+    m_services.prompter.ask(withArguments(m_services.prompter.translate(
+                                              "GameSession", "Orders in this trial are at most %1"),
+                                          {decimal(largest)}),
                             PromptStyle::OkWarning, "", PromptKind::OrderAboveLimit);
     return false;
   }

@@ -95,6 +95,10 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
         <source>All %1 Trial(s) Completed</source>
         <translation>Alle %1 Runden gespielt</translation>
     </message>
+    <message>
+        <source>Orders in this trial are at most %1</source>
+        <translation>In dieser Runde kann höchstens %1 bestellt werden</translation>
+    </message>
 </context>
 <context>
     <name>Login</name>

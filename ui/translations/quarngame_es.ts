@@ -95,6 +95,10 @@ Avise a la persona que dirige la sesión.</translation>
         <source>All %1 Trial(s) Completed</source>
         <translation>Completadas las %1 rondas</translation>
     </message>
+    <message>
+        <source>Orders in this trial are at most %1</source>
+        <translation>En esta ronda se pueden pedir como máximo %1</translation>
+    </message>
 </context>
 <context>
     <name>Login</name>
