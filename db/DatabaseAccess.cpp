@@ -47,21 +47,41 @@ std::chrono::milliseconds backoffDuration(int64_t count) {
 DatabaseAccess::DatabaseAccess(Stores& stores, Prompter& prompter, UniformRandom& random)
     : m_stores(stores), m_prompter(prompter), m_random(random) {}
 
+void DatabaseAccess::upgradeOnFirstUse() {
+  const std::string here = location();
+  if (m_upToDate == here) return;
+  const std::optional<SchemaUpgrade> upgrade = m_stores.upgradeSchema();
+  m_upToDate = here;
+  if (upgrade) {
+    m_prompter.ask(describeUpgrade(*upgrade, here), PromptStyle::Ok, "", PromptKind::Message);
+  }
+}
+
+void DatabaseAccess::endOnFailure(const QuarnError& failure, const std::string& text,
+                                  PromptKind kind) {
+  m_prompter.ask(text, PromptStyle::Ok, "Error " + errorText(failure), kind);
+  m_prompter.endApplication();
+  throw ApplicationEnd(0);  // for a Prompter whose endApplication returns
+}
+
 void DatabaseAccess::retrying(const std::function<void()>& use) {
   int n = 0;
   for (;;) {
     try {
+      upgradeOnFirstUse();
       use();
       return;
     } catch (const QuarnError& failure) {
       if (failure.number() == kErrItemNotFound) {
         const auto* dbError = dynamic_cast<const DbError*>(&failure);
-        m_prompter.ask("Please get the most updated database file of " + location() + "\r\n" +
-                           (dbError ? dbError->source() : std::string()),
-                       PromptStyle::Ok, "Error " + errorText(failure),
-                       PromptKind::DatabaseOutdated);
-        m_prompter.endApplication();
-        throw ApplicationEnd(0);  // for a Prompter whose endApplication returns
+        endOnFailure(failure,
+                     "Please get the most updated database file of " + location() + "\r\n" +
+                         (dbError ? dbError->source() : std::string()),
+                     PromptKind::DatabaseOutdated);
+      }
+      if (failure.number() == kErrUnrecognizedFormat) {
+        // Like an outdated file, the database does not fit this program.
+        endOnFailure(failure, failure.description(), PromptKind::DatabaseOutdated);
       }
       ++n;
       if (n > kSilentRetries) {

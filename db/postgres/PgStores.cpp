@@ -1,5 +1,7 @@
 #include "db/postgres/PgStores.h"
 
+#include "db/postgres/PgSchema.h"
+
 namespace quarn {
 
 PgStores::PgStores(std::string location, std::function<std::string()> connectionString)
@@ -11,6 +13,10 @@ PgStores::PgStores(const std::string& connectionString)
 void PgStores::setLocation(const std::string& location) {
   m_location = location;
   m_pool.reset([location] { return location; });
+}
+
+std::optional<SchemaUpgrade> PgStores::upgradeSchema() {
+  return upgradeServer(*m_pool.lease());
 }
 
 }  // namespace quarn

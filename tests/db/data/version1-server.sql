@@ -1,3 +1,6 @@
+-- Version 1 of the schema, kept as the program wrote it then: the upgrade
+-- tests start from it (make-version1-file, SchemaUpgrade_test).
+--
 -- The experiment database of Quarn Game on a PostgreSQL server: the same
 -- tables, columns, defaults, keys and indexes as the encrypted file's schema
 -- (db/schema.sql), which explains the columns and their defaults.
