@@ -6,10 +6,8 @@
 
 #include "base/Errors.h"
 #include "db/DatabaseAdmin.h"
-#include "db/OpenDatabase.h"
-#include "db/SqlCipherTables.h"
 #include "db/TableWriter.h"
-#include "tools/Commands.h"
+#include "tools/CommandDatabase.h"
 
 namespace quarn::admin {
 
@@ -183,8 +181,8 @@ std::string makeDemoFile(const std::string& dataFolder) {
   fs::remove(partial);
   try {
     createDatabase(partial.string());
-    SqlCipherTables tables(partial.string());
-    fillDemo(tables);
+    CommandDatabase made(partial.string());
+    fillDemo(made.tables());
   } catch (...) {
     fs::remove(partial);
     throw;
@@ -195,10 +193,11 @@ std::string makeDemoFile(const std::string& dataFolder) {
 
 // The tables are made first (refused when the server holds any of them), then
 // filled in one transaction.
-std::string makeDemoOnServer(const DatabaseChoice& choice) {
-  createDatabase(choice);
-  fillDemo(*openTables(choice));
-  return choice.location();
+std::string makeDemoOnServer(const std::string& argument) {
+  createDatabase(chooseAdminDatabase(argument));
+  CommandDatabase made(argument);
+  fillDemo(made.tables());
+  return made.location();
 }
 
 std::string writeDemandFile(const std::string& inputFolder) {
@@ -218,7 +217,7 @@ int cmdDemo(const std::vector<std::string>& args) {
   expectArguments(args, 1, "demo DATADIR|SERVER");
   const DatabaseChoice choice = chooseAdminDatabase(args[0]);
   const std::string made =
-      choice.engine == DatabaseEngine::Server ? makeDemoOnServer(choice) : makeDemoFile(args[0]);
+      choice.engine == DatabaseEngine::Server ? makeDemoOnServer(args[0]) : makeDemoFile(args[0]);
   const std::string demand = writeDemandFile(inputFolderOf(args[0]));
   std::cout << "created " << made << " (settings Demo and Simulated) and " << demand << "\n";
   return 0;
