@@ -6,15 +6,11 @@
 #include "base/Text.h"
 #include "game/ExperimentLoading.h"
 #include "game/WorkstationMark.h"
+#include "plan/PlanBounds.h"
 #include "sim/TrialStart.h"
+#include "sim/WeekPress.h"
 
 namespace quarn {
-
-namespace {
-
-constexpr int kLargestOrder = 9999;  // what the four-character order box holds
-
-}  // namespace
 
 GameSession::GameSession(GameServices services) : m_services(std::move(services)) {}
 
@@ -240,10 +236,9 @@ void GameSession::playWeek(int order) {
   Chain& chain = m_state.chain;
   m_state.times.orderPress = m_services.ticks.now();
   m_phase = Phase::Animating;
-  chain.currentWeek = narrow16(chain.currentWeek + 1, "CurrentWeek");
-  chain.participantOrder = static_cast<int16_t>(std::clamp(order, 0, kLargestOrder));
   ChainContext context = chainContext();
-  closeWeek(context);
+  pressWeek(context,
+            [&] { return static_cast<int16_t>(std::clamp(order, 0, kLargestSubjectOrder)); });
   Shipments shipments;
   for (size_t r = 0; r < kRoleCount; ++r) {
     const std::vector<int32_t>& pipeline = chain.roles[r].delaySlots;
