@@ -55,8 +55,9 @@ struct Exceeded {
 // same order, each narrowing checked where the week step checks it.
 class ChainBounds {
  public:
-  ChainBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players)
-      : m_trial(trial), m_players(players) {}
+  ChainBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+              const WeekRangesSink* eachWeek)
+      : m_trial(trial), m_players(players), m_eachWeek(eachWeek) {}
 
   void run() {
     start();
@@ -130,7 +131,28 @@ class ChainBounds {
   void closeWeek(int64_t w) {
     for (int r = m_trial.participantRole; r >= 0; --r) placeOrder(r, w);
     for (int r = 0; r < kRoleCount; ++r) chargeCost(r, w);
+    if (m_eachWeek) tellWeek(w);
     if (w <= m_trial.weeks) stepWeek(w);
+  }
+
+  void tellWeek(int64_t w) const {
+    const auto told = [](Range r) { return ValueRange{r.lo, r.hi}; };
+    std::array<StageRanges, kRoleCount> stages;
+    for (int r = 0; r < kRoleCount; ++r) {
+      const Stage& s = m_stages[r];
+      StageRanges& out = stages[static_cast<size_t>(r)];
+      out = {told(s.inventory),
+             told(s.deltaInventory),
+             told(s.received),
+             told(s.demand),
+             told(s.satisfied),
+             told(s.totalCost),
+             {},
+             {}};
+      for (const Range& slot : s.orderSlots) out.orderSlots.push_back(told(slot));
+      for (const Range& slot : s.delaySlots) out.delaySlots.push_back(told(slot));
+    }
+    (*m_eachWeek)(w, stages);
   }
 
   void shipGoods(int r, int64_t w) {
@@ -237,6 +259,7 @@ class ChainBounds {
 
   const TrialPlan& m_trial;
   const std::vector<PlayerStrategy>& m_players;
+  const WeekRangesSink* m_eachWeek;
   Stage m_stages[kRoleCount];
 };
 
@@ -310,6 +333,11 @@ void checkStermanTargets(const TrialPlan& trial, const std::vector<PlayerStrateg
 
 TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
                              const std::string& weeksField) {
+  return checkTrialBounds(trial, players, weeksField, nullptr);
+}
+
+TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+                             const std::string& weeksField, const WeekRangesSink& eachWeek) {
   TrialBounds bounds;
   std::vector<BoundFault>& faults = bounds.faults;
   if (trial.weeks > kLargestWeeks) {
@@ -326,7 +354,7 @@ TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStr
   if (!faults.empty()) return bounds;
   checkStermanTargets(trial, players, faults);
   if (!faults.empty()) return bounds;
-  ChainBounds chain(trial, players);
+  ChainBounds chain(trial, players, eachWeek ? &eachWeek : nullptr);
   try {
     chain.run();
   } catch (const Exceeded& e) {

@@ -7,7 +7,9 @@
 // a cost in some week is refused when it is loaded instead of ending a
 // session in front of a participant.
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,12 +45,33 @@ struct TrialBounds {
   double highestCost = 0.0;
 };
 
+// The values one figure of a stage can take: every value in [lo, hi].
+struct ValueRange {
+  int64_t lo = 0;
+  int64_t hi = 0;
+  bool holds(int64_t value) const { return lo <= value && value <= hi; }
+};
+
+// The ranges of one stage's figures when a week closes (its costs charged,
+// before the next week's shipments), as the check follows the week step.
+struct StageRanges {
+  ValueRange inventory, deltaInventory, received, demand, satisfied, totalCost;
+  std::vector<ValueRange> orderSlots, delaySlots;
+};
+// Told each closed week: the week counter at the close, and the four stages.
+using WeekRangesSink =
+    std::function<void(int64_t week, const std::array<StageRanges, kRoleCount>& stages)>;
+
 // Follows the trial through its weeks. `trial.weeklyDemand` must hold the
 // demand series (buildDemand); `players` is the player table its RolePlayer
 // values index. `weeksField` is the name of the week count's column
 // (numweeks, or Weeks for training rows).
 TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
                              const std::string& weeksField);
+// The same, telling `eachWeek` the ranges it followed (for tests that hold
+// play against them).
+TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+                             const std::string& weeksField, const WeekRangesSink& eachWeek);
 
 // Why a Sterman player's parameters are too large for its order to be
 // computed (an infinite or undefined result), or empty.
