@@ -10,6 +10,7 @@
 
 #include "analysis/Measures.h"
 #include "analysis/RecordedTrial.h"
+#include "analysis/Statistics.h"
 #include "base/Clock.h"
 #include "base/Errors.h"
 #include "base/Numbers.h"
@@ -34,11 +35,10 @@ std::optional<Distribution> summarise(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   Distribution d;
   d.count = values.size();
-  d.mean = mean(values);
-  if (values.size() > 1) {
-    const double n = static_cast<double>(values.size());
-    d.sd = std::sqrt(populationVariance(values) * n / (n - 1.0));
-  }
+  // Equal values give their value and a spread of exactly 0, without the
+  // rounding of a sum.
+  d.mean = values.front() == values.back() ? values.front() : mean(values);
+  d.sd = sampleSd(values);
   d.q05 = quantile(values, 0.05);
   d.q50 = quantile(values, 0.50);
   d.q95 = quantile(values, 0.95);
@@ -168,6 +168,8 @@ std::vector<TrialSummary> summariseRuns(const std::vector<TrialPlan>& trials,
         if (outcome.amplification[r]) ratios.push_back(*outcome.amplification[r]);
       }
       summary.stages[r].endCost = summarise(costs);
+      std::sort(costs.begin(), costs.end());
+      summary.stages[r].endCosts = std::move(costs);
       summary.stages[r].amplification = summarise(ratios);
     }
     summaries.push_back(std::move(summary));
@@ -214,6 +216,23 @@ std::vector<TrialSummary> simulateSetting(const BatchRequest& request) {
   for (std::thread& w : workers) w.join();
   if (failure) std::rethrow_exception(failure);
   return summariseRuns(trials, request.players, outcomes);
+}
+
+bool everyRunIdentical(const std::vector<TrialSummary>& table) {
+  bool anyRuns = false;
+  for (const TrialSummary& trial : table) {
+    for (const StageSummary& stage : trial.stages) {
+      const auto same = [](const std::optional<Distribution>& d) {
+        return !d || d->sd.value_or(0.0) == 0.0;
+      };
+      if (stage.endCosts.size() > 1) anyRuns = true;
+      if (stage.endCosts.size() < 2 || stage.endCosts.front() != stage.endCosts.back() ||
+          !same(stage.amplification)) {
+        return false;
+      }
+    }
+  }
+  return anyRuns;
 }
 
 }  // namespace quarn

@@ -34,6 +34,7 @@ double quantile(std::span<const double> sorted, double p);
 
 struct StageSummary {
   std::string player;
+  std::vector<double> endCosts;  // every run's end cost, from the lowest
   std::optional<Distribution> endCost;
   // Runs whose customer demand varied; empty when it never did.
   std::optional<Distribution> amplification;
@@ -67,5 +68,10 @@ uint32_t runSeed(uint64_t seed, uint64_t run);
 // closed, before the stages upstream. Nothing is recorded anywhere. Errors
 // of a run (a value leaving its width) end the batch with that error.
 std::vector<TrialSummary> simulateSetting(const BatchRequest& request);
+
+// Whether every run came out the same: every stage's end cost and
+// amplification equal in all runs (a setting without noise). False for
+// fewer than two runs.
+bool everyRunIdentical(const std::vector<TrialSummary>& table);
 
 }  // namespace quarn

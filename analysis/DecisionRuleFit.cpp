@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <ostream>
+#include <thread>
 
 #include "analysis/Measures.h"
+#include "analysis/Statistics.h"
 #include "sim/Chain.h"
 #include "sim/SimulatedPlayer.h"
 
@@ -185,6 +188,36 @@ std::vector<std::array<double, 4>> startingPoints(const Problem& problem) {
 
 }  // namespace
 
+bool isIdentified(const AnchoringParameters& estimate, double desiredStockCeiling,
+                  bool hasStandardErrors) {
+  return hasStandardErrors && estimate.alpha >= kNegligibleAlpha &&
+         estimate.desiredStock < 0.99 * desiredStockCeiling;
+}
+
+std::optional<AnchoringParameters> fitStandardErrors(const AnchoringParameters& p,
+                                                     std::span<const DecisionWeek> weeks) {
+  constexpr size_t kParameters = 4;
+  const std::array<double AnchoringParameters::*, kParameters> fields{
+      &AnchoringParameters::theta, &AnchoringParameters::alpha, &AnchoringParameters::beta,
+      &AnchoringParameters::desiredStock};
+  const size_t n = weeks.size();
+  // Central differences, each parameter stepped in proportion to its size.
+  std::vector<double> jacobian(n * kParameters);
+  for (size_t c = 0; c < kParameters; ++c) {
+    const double step = 1e-6 * std::max(1.0, std::abs(p.*fields[c]));
+    AnchoringParameters up = p, down = p;
+    up.*fields[c] += step;
+    down.*fields[c] -= step;
+    const std::vector<double> high = predictedOrders(up, weeks);
+    const std::vector<double> low = predictedOrders(down, weeks);
+    for (size_t i = 0; i < n; ++i) jacobian[i * kParameters + c] = (high[i] - low[i]) / (2 * step);
+  }
+  const std::optional<std::vector<double>> errors =
+      leastSquaresStandardErrors(jacobian, n, kParameters, squaredError(p, weeks));
+  if (!errors) return std::nullopt;
+  return AnchoringParameters{(*errors)[0], (*errors)[1], (*errors)[2], (*errors)[3]};
+}
+
 std::optional<RuleFit> fitAnchoringRule(std::span<const DecisionWeek> weeks) {
   if (weeks.size() < kMinimumFitWeeks) return std::nullopt;
   Problem problem{weeks, desiredStockCeiling(weeks) / 10.0};
@@ -203,6 +236,10 @@ std::optional<RuleFit> fitAnchoringRule(std::span<const DecisionWeek> weeks) {
   fit.estimate = problem.parameters(best.data());
   fit.weeksUsed = weeks.size();
   fit.rmse = std::sqrt(bestValue / static_cast<double>(weeks.size()));
+  fit.desiredStockCeiling = problem.scale * 10.0;
+  fit.standardErrors = fitStandardErrors(fit.estimate, weeks);
+  fit.identified =
+      isIdentified(fit.estimate, fit.desiredStockCeiling, fit.standardErrors.has_value());
   std::vector<double> orders;
   for (const DecisionWeek& w : weeks) orders.push_back(w.order);
   const double total = populationVariance(orders) * static_cast<double>(orders.size());
@@ -210,17 +247,32 @@ std::optional<RuleFit> fitAnchoringRule(std::span<const DecisionWeek> weeks) {
   return fit;
 }
 
-std::vector<ParticipantFit> fitParticipants(const std::vector<RecordedTrial>& trials) {
+std::vector<ParticipantFit> fitParticipants(const std::vector<RecordedTrial>& trials, int jobs) {
   std::vector<ParticipantFit> fits;
   for (const RecordedTrial& trial : trials) {
-    if (!hasParticipant(trial.participantRole)) continue;
-    fits.push_back({&trial, fitAnchoringRule(decisionWeeks(trial, trial.participantRole))});
+    if (hasParticipant(trial.participantRole)) fits.push_back({&trial, std::nullopt});
   }
+  // The fits share nothing: each worker takes the next one not yet taken.
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i = next++; i < fits.size(); i = next++) {
+      const RecordedTrial& trial = *fits[i].trial;
+      fits[i].fit = fitAnchoringRule(decisionWeeks(trial, trial.participantRole));
+    }
+  };
+  {
+    std::vector<std::jthread> workers;
+    const int threads =
+        std::clamp<int>(jobs, 1, static_cast<int>(std::max<size_t>(fits.size(), 1)));
+    for (int j = 1; j < threads; ++j) workers.emplace_back(work);
+    work();
+  }  // joined here, before the fits are handed back
   return fits;
 }
 
 void writeFitsCsv(std::ostream& out, const std::vector<ParticipantFit>& fits) {
-  out << "Subject,Setting,Trial,Stage,WeeksUsed,Theta,Alpha,Beta,DesiredStock,RSquared,RMSE\r\n";
+  out << "Subject,Setting,Trial,Stage,WeeksUsed,Theta,Alpha,Beta,DesiredStock,RSquared,RMSE,"
+         "Identified,ThetaSe,AlphaSe,BetaSe,DesiredStockSe\n";
   for (const ParticipantFit& f : fits) {
     const RecordedTrial& t = *f.trial;
     out << csvText(t.subject) << ',' << csvText(t.setting) << ',' << t.trial << ','
@@ -229,11 +281,17 @@ void writeFitsCsv(std::ostream& out, const std::vector<ParticipantFit>& fits) {
       const AnchoringParameters& e = f.fit->estimate;
       out << f.fit->weeksUsed << ',' << csvNumber(e.theta) << ',' << csvNumber(e.alpha) << ','
           << csvNumber(e.beta) << ',' << csvNumber(e.desiredStock) << ','
-          << csvNumber(f.fit->rSquared) << ',' << csvNumber(f.fit->rmse);
+          << csvNumber(f.fit->rSquared) << ',' << csvNumber(f.fit->rmse) << ','
+          << (f.fit->identified ? 1 : 0);
+      const std::optional<AnchoringParameters>& se = f.fit->standardErrors;
+      for (const auto field : {&AnchoringParameters::theta, &AnchoringParameters::alpha,
+                               &AnchoringParameters::beta, &AnchoringParameters::desiredStock}) {
+        out << ',' << (se ? csvNumber((*se).*field) : "");
+      }
     } else {
-      out << decisionWeeks(t, t.participantRole).size() << ",,,,,,";
+      out << decisionWeeks(t, t.participantRole).size() << ",,,,,,,0,,,,";
     }
-    out << "\r\n";
+    out << "\n";
   }
 }
 

@@ -54,12 +54,33 @@ std::vector<double> predictedOrders(const AnchoringParameters& p,
 // Fewer weeks than this leave the four parameters undetermined.
 inline constexpr size_t kMinimumFitWeeks = 6;
 
+// Alpha below this counts as 0: the orders follow the expected demand
+// alone, and beta and S' have nothing to act on.
+inline constexpr double kNegligibleAlpha = 0.01;
+
 struct RuleFit {
   AnchoringParameters estimate;
   std::optional<double> rSquared;  // empty when the orders never change
   double rmse = 0.0;
   size_t weeksUsed = 0;
+  double desiredStockCeiling = 0.0;  // the upper bound S' was searched within
+  // From the Jacobian of the rule's orders at the estimate; empty when the
+  // weeks do not determine every parameter.
+  std::optional<AnchoringParameters> standardErrors;
+  // False when alpha is near 0, S' is at its ceiling or the standard errors
+  // cannot be had: then alpha, beta and S' are not determined by the orders.
+  bool identified = false;
 };
+
+// Whether the estimates of a fit are determined (see RuleFit::identified).
+bool isIdentified(const AnchoringParameters& estimate, double desiredStockCeiling,
+                  bool hasStandardErrors);
+
+// The standard errors of the four parameters at `p`, from the numerical
+// Jacobian of the rule's orders over the weeks; empty when they are not
+// determined.
+std::optional<AnchoringParameters> fitStandardErrors(const AnchoringParameters& p,
+                                                     std::span<const DecisionWeek> weeks);
 
 // Least squares within the bounds (theta, alpha, beta in 0..1, S' from 0 to a
 // ceiling far above anything the weeks show), from several starting points;
@@ -72,8 +93,9 @@ struct ParticipantFit {
   std::optional<RuleFit> fit;  // empty when the trial has too few decision weeks
 };
 
-// One fit per trial that has a participant, in the trials' order.
-std::vector<ParticipantFit> fitParticipants(const std::vector<RecordedTrial>& trials);
+// One fit per trial that has a participant, in the trials' order; `jobs`
+// threads share the fits.
+std::vector<ParticipantFit> fitParticipants(const std::vector<RecordedTrial>& trials, int jobs = 1);
 
 // One row per fit under a header row (CSV, RFC 4180); the estimates of a
 // trial with too few weeks are empty.

@@ -87,9 +87,17 @@ std::string csvText(const std::string& text) {
 
 void writeMeasuresCsv(std::ostream& out, const std::vector<RecordedTrial>& trials) {
   out << "Subject,Setting,Trial,Stage,Player,Participant,Weeks,DecisionWeeks,TotalCost,"
-         "MeanWeeklyCost,MeanOrder,SdOrder,AmplificationRatio,PeakBacklog,WeeksInBacklog\r\n";
+         "MeanWeeklyCost,MeanOrder,SdOrder,AmplificationRatio,PeakBacklog,WeeksInBacklog,"
+         "Delay,PlannedWeeks,DemandSource,Predicter,DisplayOption,FactoryPlayer,"
+         "DistributorPlayer,WholesalerPlayer,RetailerPlayer,Complete,ChainCost\n";
   for (const RecordedTrial& trial : trials) {
     const TrialMeasures measures = measureTrial(trial);
+    std::string treatment = "," + std::to_string(trial.delay) + "," +
+                            std::to_string(trial.plannedWeeks) + "," + csvText(trial.demandSource) +
+                            "," + csvText(trial.predicter) + "," + csvText(trial.displayOption);
+    for (const std::string& player : trial.players) treatment += "," + csvText(player);
+    treatment +=
+        "," + std::string(isComplete(trial) ? "1" : "0") + "," + std::to_string(chainCost(trial));
     for (size_t r = 0; r < kRoleCount; ++r) {
       const StageMeasures& m = measures.stages[r];
       out << csvText(trial.subject) << ',' << csvText(trial.setting) << ',' << trial.trial << ','
@@ -98,7 +106,7 @@ void writeMeasuresCsv(std::ostream& out, const std::vector<RecordedTrial>& trial
           << ',' << measures.decisionWeeks << ',' << m.totalCost << ','
           << csvNumber(m.meanWeeklyCost) << ',' << csvNumber(m.meanOrder) << ','
           << csvNumber(m.sdOrder) << ',' << csvNumber(m.amplification) << ',' << m.peakBacklog
-          << ',' << m.weeksInBacklog << "\r\n";
+          << ',' << m.weeksInBacklog << treatment << "\n";
     }
   }
 }

@@ -46,7 +46,9 @@ struct TrialMeasures {
 
 TrialMeasures measureTrial(const RecordedTrial& trial);
 
-// One tidy row per trial and stage, under a header row (CSV, RFC 4180).
+// One tidy row per trial and stage, under a header row (CSV as RFC 4180
+// quotes it, lines ended by LF), with the trial's treatment, whether it is
+// complete and the chain's cost repeated on each of its rows.
 void writeMeasuresCsv(std::ostream& out, const std::vector<RecordedTrial>& trials);
 
 // A number as the CSV files write it: the shortest text that reads back to

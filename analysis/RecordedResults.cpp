@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+
+#include "base/Errors.h"
+#include "base/Text.h"
+#include "plan/PlanReaders.h"
 
 namespace quarn {
 
@@ -17,6 +22,7 @@ RecordedStage stageOf(const WeekRow& row) {
   stage.satisfied = row.satisfied;
   stage.weeklyCost = row.weeklyCost;
   stage.totalCost = row.totalCost;
+  stage.decisionTime = row.transactionTime;
   return stage;
 }
 
@@ -95,15 +101,78 @@ std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows) {
   return trials;
 }
 
+std::string demandSource(const TrialPlan& trial) {
+  if (!trial.inputFile.empty()) return trial.inputFile;
+  return "step " + std::to_string(trial.initialDemand) + " to " +
+         std::to_string(trial.secondDemand) + " in week " + std::to_string(trial.jumpWeek);
+}
+
+std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows,
+                                          const std::vector<TrialPlan>& plan) {
+  std::vector<RecordedTrial> trials = recordedTrials(rows);
+  for (RecordedTrial& trial : trials) {
+    if (trial.trial < 1 || static_cast<size_t>(trial.trial) > plan.size()) continue;
+    const TrialPlan& planned = plan[static_cast<size_t>(trial.trial - 1)];
+    const bool hasTrialRow =
+        std::any_of(rows.trials.begin(), rows.trials.end(),
+                    [&](const TrialRow& row) { return row.trial == trial.trial; });
+    if (!hasTrialRow) trial.plannedWeeks = std::max(trial.plannedWeeks, planned.weeks);
+    trial.demandSource = demandSource(planned);
+    trial.predicter = planned.predicter;
+    trial.displayOption = planned.displayOption;
+  }
+  return trials;
+}
+
+namespace {
+
+// The setting's block trials, or none when the plan cannot be read: the
+// results stand without them.
+std::vector<TrialPlan> plannedTrials(DatabaseAccess& db, const std::string& setting,
+                                     const std::string& inputFolder) {
+  const PlayerRows players = readPlayers(db.planTables());
+  return readBlocks(db.planTables(), players.players, setting, inputFolder).trials;
+}
+
+}  // namespace
+
 std::vector<RecordedTrial> recordedTrials(DatabaseAccess& db, const std::string& setting,
-                                          const std::string& subject) {
+                                          const std::string& subject,
+                                          const std::string& inputFolder) {
   std::vector<RecordedTrial> trials;
+  std::map<std::string, std::vector<TrialPlan>> plans;
   for (const RecordedSession& session : db.recordedSessions(setting, subject)) {
-    for (RecordedTrial& trial : recordedTrials(db.recordedRows(session))) {
+    auto [plan, added] = plans.try_emplace(session.setting);
+    if (added) plan->second = plannedTrials(db, session.setting, inputFolder);
+    for (RecordedTrial& trial : recordedTrials(db.recordedRows(session), plan->second)) {
       trials.push_back(std::move(trial));
     }
   }
   return trials;
+}
+
+RecordedNames recordedNames(DatabaseAccess& db) {
+  RecordedNames names;
+  std::set<std::string> subjects, settings;
+  for (const RecordedSession& session : db.recordedSessions("", "")) {
+    if (subjects.insert(session.subject).second) names.subjects.push_back(session.subject);
+    if (settings.insert(session.setting).second) names.settings.push_back(session.setting);
+  }
+  return names;
+}
+
+std::string recordedName(const std::vector<std::string>& known, const std::string& typed,
+                         const std::string& what) {
+  if (typed.empty()) return typed;
+  // An exact match first: two recorded names may differ in letter case only.
+  if (std::find(known.begin(), known.end(), typed) != known.end()) return typed;
+  for (const std::string& name : known) {
+    if (equalsIgnoringAsciiCase(name, typed)) return name;
+  }
+  std::string list;
+  for (const std::string& name : known) list += (list.empty() ? "" : ", ") + name;
+  throw QuarnError(kErrItemNotFound, "No " + what + " " + typed + " is recorded" +
+                                         (known.empty() ? "" : "; recorded: " + list));
 }
 
 }  // namespace quarn

@@ -9,6 +9,7 @@
 #include "analysis/RecordedTrial.h"
 #include "db/DatabaseAccess.h"
 #include "db/ResultStore.h"
+#include "sim/TrialPlan.h"
 
 namespace quarn {
 
@@ -19,10 +20,36 @@ namespace quarn {
 // stage is ignored. Trials without weekly rows are not listed.
 std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows);
 
+// The same, completed from the setting's block trials (in play order, so
+// that trial N is plan[N - 1]): the treatment of every trial, and the planned
+// weeks of a trial without a datTrial row, which a session ended before the
+// trial did leaves behind.
+std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows,
+                                          const std::vector<TrialPlan>& plan);
+
+// How the trial's customer demand is made: the demand file's name, or
+// "step 4 to 8 in week 5".
+std::string demandSource(const TrialPlan& trial);
+
 // The experiment trials (not training) recorded in the database, by
 // participant, setting and trial number; an empty setting or subject takes
 // all. Reads under the data layer's read policy.
 std::vector<RecordedTrial> recordedTrials(DatabaseAccess& db, const std::string& setting = "",
-                                          const std::string& subject = "");
+                                          const std::string& subject = "",
+                                          const std::string& inputFolder = "");
+
+// The participants and settings with recorded experiment trials, each name
+// once, in the order the store lists them.
+struct RecordedNames {
+  std::vector<std::string> subjects;
+  std::vector<std::string> settings;
+};
+RecordedNames recordedNames(DatabaseAccess& db);
+
+// The recorded name that `typed` names apart from the letter case of ASCII
+// letters (as the login matches IDs); an empty `typed` stays empty. Raises
+// QuarnError naming the known ones when there is none.
+std::string recordedName(const std::vector<std::string>& known, const std::string& typed,
+                         const std::string& what);
 
 }  // namespace quarn

@@ -16,6 +16,23 @@ size_t decisionWeekCount(const RecordedTrial& trial) {
                              trial.weeks.begin());
 }
 
+bool isComplete(const RecordedTrial& trial) {
+  if (trial.plannedWeeks <= 0) return false;
+  const size_t required = static_cast<size_t>(std::max(trial.plannedWeeks - 2, 1));
+  if (trial.weeks.size() < required) return false;
+  for (size_t i = 0; i < required; ++i) {
+    if (trial.weeks[i].week != static_cast<int16_t>(i + 1)) return false;
+  }
+  return true;
+}
+
+int64_t chainCost(const RecordedTrial& trial) {
+  if (trial.weeks.empty()) return 0;
+  int64_t sum = 0;
+  for (const RecordedStage& stage : trial.weeks.back().stages) sum += stage.totalCost;
+  return sum;
+}
+
 RecordedWeek recordWeek(const Chain& chain, int16_t week) {
   RecordedWeek recorded;
   recordWeek(chain, week, recorded);

@@ -25,6 +25,7 @@ struct RecordedStage {
   int32_t satisfied = 0;
   int32_t weeklyCost = 0;
   int32_t totalCost = 0;
+  int32_t decisionTime = 0;  // TransactionTime: milliseconds the order took to type
 };
 
 // The four rows of one week, by role.
@@ -44,8 +45,13 @@ struct RecordedTrial {
   // the participant left early.
   int16_t plannedWeeks = 0;
   std::array<std::string, kRoleCount> players;  // who played each stage ("Subject" or a name)
-  std::vector<RecordedWeek> weeks;              // in week order
-  int skippedWeeks = 0;                         // weeks left out because a stage's row was missing
+  // The treatment as the setting's plan describes the trial; empty when the
+  // plan no longer holds it.
+  std::string demandSource;  // the demand file, or "step A to B in week W"
+  std::string predicter;
+  std::string displayOption;
+  std::vector<RecordedWeek> weeks;  // in week order
+  int skippedWeeks = 0;             // weeks left out because a stage's row was missing
 };
 
 // The customer demand of the week at `index` of `trial.weeks`: the Retailer's
@@ -56,6 +62,13 @@ int32_t customerDemand(const RecordedTrial& trial, size_t index);
 // chain. The orders of the planned trial's last two weeks never do: the game
 // only turns the pipelines over then.
 size_t decisionWeekCount(const RecordedTrial& trial);
+
+// Whether every planned decision week (1 to plannedWeeks - 2) is recorded:
+// false for a trial left early and for one missing a week's rows.
+bool isComplete(const RecordedTrial& trial);
+
+// The sum of the four stages' costs in the last recorded week.
+int64_t chainCost(const RecordedTrial& trial);
 
 // The rows the game records for the week just closed, read from the chain as
 // the weekly records store them (Order is the stage's order slot 1).

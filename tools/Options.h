@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <string>
@@ -22,16 +23,22 @@ struct ParsedArguments {
   bool has(const std::string& name) const { return options.count(name) != 0; }
 };
 
-// Options not in `known`, an option given twice or without its value, or a
-// count of positional arguments other than `positional` raise UsageError
-// with `usage`.
+// Options not in `known` or `flags`, an option given twice or without its
+// value, or a count of positional arguments other than `positional` raise
+// UsageError with `usage`. A flag takes no value; has() tells it was given.
 inline ParsedArguments parseArguments(const std::vector<std::string>& args,
                                       const std::vector<std::string>& known, size_t positional,
-                                      const std::string& usage) {
+                                      const std::string& usage,
+                                      const std::vector<std::string>& flags = {}) {
   ParsedArguments parsed;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i].rfind("--", 0) != 0) {
       parsed.positional.push_back(args[i]);
+      continue;
+    }
+    if (std::find(flags.begin(), flags.end(), args[i]) != flags.end()) {
+      if (parsed.options.count(args[i]) != 0) throw UsageError("usage: quarngame-admin " + usage);
+      parsed.options[args[i]] = "";
       continue;
     }
     bool isKnown = false;

@@ -23,9 +23,21 @@ std::vector<std::vector<std::string>> fitTable(const std::vector<ParticipantFit>
                                     roleName(t.participantRole)};
     if (f.fit) {
       const AnchoringParameters& e = f.fit->estimate;
-      row.insert(row.end(), {std::to_string(f.fit->weeksUsed), figure(&e.theta, 3),
-                             figure(&e.alpha, 3), figure(&e.beta, 3), figure(&e.desiredStock, 1),
-                             figure(f.fit->rSquared, 3), figure(&f.fit->rmse, 2)});
+      const std::optional<AnchoringParameters>& se = f.fit->standardErrors;
+      // An estimate with its standard error: "0.412 (0.031)".
+      const auto value = [&](double AnchoringParameters::*field, int decimals) {
+        std::string text = figure(&(e.*field), decimals);
+        if (se) text += " (" + figure(&((*se).*field), decimals) + ")";
+        return text;
+      };
+      const std::string notDetermined = "not determined";
+      const bool identified = f.fit->identified;
+      row.insert(row.end(),
+                 {std::to_string(f.fit->weeksUsed), value(&AnchoringParameters::theta, 3),
+                  identified ? value(&AnchoringParameters::alpha, 3) : notDetermined,
+                  identified ? value(&AnchoringParameters::beta, 3) : notDetermined,
+                  identified ? value(&AnchoringParameters::desiredStock, 1) : notDetermined,
+                  figure(f.fit->rSquared, 3), figure(&f.fit->rmse, 2)});
     } else {
       row.insert(row.end(), {"too few", "-", "-", "-", "-", "-", "-"});
     }
@@ -34,13 +46,20 @@ std::vector<std::vector<std::string>> fitTable(const std::vector<ParticipantFit>
   return rows;
 }
 
+constexpr const char* kNotDeterminedNote =
+    "Standard errors in brackets. \"not determined\": alpha is near 0 or S' at its ceiling, so "
+    "the orders follow the expected demand alone and alpha, beta and S' cannot be told from "
+    "them.";
+
 }  // namespace
 
 int cmdFit(const std::vector<std::string>& args) {
   const ParsedArguments a = parseArguments(args, {"--setting", "--subject", "--csv"}, 1, kUsage);
   CommandDatabase db(a.positional[0]);
+  const RecordedNames names = recordedNames(db.access());
   const std::vector<RecordedTrial> trials =
-      recordedTrials(db.access(), a.option("--setting"), a.option("--subject"));
+      recordedTrials(db.access(), recordedName(names.settings, a.option("--setting"), "setting"),
+                     recordedName(names.subjects, a.option("--subject"), "participant"));
   const std::vector<ParticipantFit> fits = fitParticipants(trials);
   if (fits.empty()) {
     std::cout << "No experiment trial with a participant is recorded"
@@ -48,6 +67,7 @@ int cmdFit(const std::vector<std::string>& args) {
     return 0;
   }
   printTable(std::cout, fitTable(fits), 4);
+  std::cout << "\n" << kNotDeterminedNote << "\n";
   if (a.has("--csv")) {
     std::ofstream csv(a.option("--csv"), std::ios::binary);
     writeFitsCsv(csv, fits);

@@ -6,11 +6,12 @@
 
 #include "analysis/BatchSimulation.h"
 #include "analysis/Measures.h"
+#include "analysis/RecordedResults.h"
 #include "base/Text.h"
-#include "plan/PlanReaders.h"
 #include "tools/CommandDatabase.h"
 #include "tools/Commands.h"
 #include "tools/Options.h"
+#include "tools/SettingPlan.h"
 #include "tools/TextTable.h"
 
 namespace quarn::admin {
@@ -19,34 +20,6 @@ namespace {
 
 constexpr const char* kUsage =
     "simulate DATABASE SETTING --as PLAYER --runs N [--seed S] [--jobs J] [--csv FILE]";
-
-// The players and the setting's block trials, refused as the game refuses
-// them.
-struct SettingPlan {
-  std::vector<PlayerStrategy> players;
-  std::vector<TrialPlan> trials;
-};
-
-SettingPlan loadSetting(DatabaseAccess& db, const std::string& setting,
-                        const std::string& inputFolder) {
-  PlayerRows players = readPlayers(db.planTables());
-  BlockRows blocks = readBlocks(db.planTables(), players.players, setting, inputFolder);
-  for (const std::vector<PlanFault>* faults : {&players.faults, &blocks.faults}) {
-    if (const PlanFault* fault = firstFault(*faults)) {
-      throw QuarnError(kErrInvalidPlan, fault->text + " (quarngame-admin check lists every fault)");
-    }
-  }
-  return {std::move(players.players), std::move(blocks.trials)};
-}
-
-// The player named as the role columns name one: apart from the letter case
-// of ASCII letters.
-int16_t playerIndex(const std::vector<PlayerStrategy>& players, const std::string& name) {
-  for (size_t i = 0; i < players.size(); ++i) {
-    if (equalsIgnoringAsciiCase(players[i].name, name)) return static_cast<int16_t>(i);
-  }
-  throw QuarnError(kErrInvalidPlan, "tblPlayer has no player named " + name);
-}
 
 // A bar on standard error that redraws itself on one line.
 std::function<void(int)> progressBar(int runs) {
@@ -118,7 +91,13 @@ int cmdSimulate(const std::vector<std::string>& args) {
     throw UsageError(std::string("usage: quarngame-admin ") + kUsage);
   const std::string inputFolder = inputFolderOf(a.positional[0]);
   CommandDatabase db(a.positional[0]);
-  SettingPlan plan = loadSetting(db.access(), a.positional[1], inputFolder);
+  const std::string setting = recordedName(db.access().settings(), a.positional[1], "setting");
+  SettingPlan plan = loadSetting(db.access(), setting, inputFolder);
+  if (!hasParticipantStage(plan.trials)) {
+    throw QuarnError(kErrInvalidPlan, "The setting " + setting +
+                                          " has no participant's stage for --as to play: every "
+                                          "stage is played by its simulated player");
+  }
   BatchRequest request;
   request.player = playerIndex(plan.players, a.option("--as"));
   request.players = std::move(plan.players);
@@ -132,16 +111,20 @@ int cmdSimulate(const std::vector<std::string>& args) {
   if (::isatty(STDERR_FILENO)) request.progress = progressBar(request.runs);
 
   const std::vector<TrialSummary> table = simulateSetting(request);
-  std::cout << "Setting " << a.positional[1] << ": " << request.runs << " runs of " << table.size()
+  std::cout << "Setting " << setting << ": " << request.runs << " runs of " << table.size()
             << (table.size() == 1 ? " trial" : " trials") << ", "
             << request.players[static_cast<size_t>(request.player)].name
             << " on the participant's stage (*), seed " << request.seed << "\n"
             << "End cost of each stage; amplification = variance of its orders / variance of "
                "the customer demand\n\n";
   printTable(std::cout, summaryTable(table), 3);
+  if (everyRunIdentical(table)) {
+    std::cout << "\nEvery run came out the same: the setting has no noise, so one run tells "
+                 "all.\n";
+  }
   if (a.has("--csv")) {
     std::ofstream csv(a.option("--csv"), std::ios::binary);
-    writeSummaryCsv(csv, a.positional[1], table);
+    writeSummaryCsv(csv, setting, table);
     if (!csv.flush()) throw QuarnError(kErrFileNotFound, "Cannot write " + a.option("--csv"));
   }
   return 0;

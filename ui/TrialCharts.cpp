@@ -11,6 +11,7 @@
 #include <QtCharts/QStackedBarSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 namespace quarn {
 
@@ -67,6 +68,14 @@ std::unique_ptr<QChart> newChart(const QString& title) {
   return chart;
 }
 
+void setQuantityScale(QValueAxis& axis, double low, double high) {
+  const AxisScale scale = quantityScale(low, high);
+  axis.setRange(scale.low, scale.high);
+  axis.setTickType(QValueAxis::TicksDynamic);
+  axis.setTickAnchor(0);
+  axis.setTickInterval(scale.step);
+}
+
 // Week axis below, quantity axis at the left with `label`; the quantity
 // axis always shows zero, so that stock and backlog read at a glance.
 void addWeekAxes(QChart& chart, const RecordedTrial& trial, const QString& label) {
@@ -81,15 +90,14 @@ void addWeekAxes(QChart& chart, const RecordedTrial& trial, const QString& label
   auto* units = new QValueAxis;
   units->setTitleText(label);
   units->setLabelFormat(QStringLiteral("%d"));
-  double low = 0.0, high = 1.0;
+  double low = 0.0, high = 0.0;
   for (QAbstractSeries* s : chart.series()) {
     for (const QPointF& p : static_cast<QXYSeries*>(s)->points()) {
       low = std::min(low, p.y());
       high = std::max(high, p.y());
     }
   }
-  units->setRange(low, high);
-  units->applyNiceNumbers();
+  setQuantityScale(*units, low, high);
   chart.addAxis(weeks, Qt::AlignBottom);
   chart.addAxis(units, Qt::AlignLeft);
   for (QAbstractSeries* s : chart.series()) {
@@ -100,11 +108,12 @@ void addWeekAxes(QChart& chart, const RecordedTrial& trial, const QString& label
 
 std::unique_ptr<QChart> ordersChart(const RecordedTrial& trial) {
   auto chart = newChart(chartTitle(TrialChart::Orders, trial));
+  // The demand first: a stage that passes it on is drawn over it.
+  chart->addSeries(customerDemandSeries(trial));
   for (int r = 0; r < kRoleCount; ++r) {
     chart->addSeries(stageSeries(trial, r, stageLabel(trial, r), stageColour(r),
                                  [](const RecordedStage& s) { return s.order; }));
   }
-  chart->addSeries(customerDemandSeries(trial));
   addWeekAxes(*chart, trial, QStringLiteral("Units ordered"));
   return chart;
 }
@@ -135,11 +144,16 @@ std::unique_ptr<QChart> participantChart(const RecordedTrial& trial) {
     return chart;
   }
   auto chart = newChart(chartTitle(TrialChart::Participant, trial));
-  chart->addSeries(stageSeries(trial, role, QStringLiteral("Orders placed"), stageColour(role),
-                               [](const RecordedStage& s) { return s.order; }));
+  // The demand first and the orders over it with a marker on every week, so
+  // that orders equal to the demand stay in sight.
   chart->addSeries(stageSeries(
       trial, role, QStringLiteral("Demand received"), Qt::black,
       [](const RecordedStage& s) { return s.demand; }, Qt::DashLine));
+  QLineSeries* orders = stageSeries(trial, role, QStringLiteral("Orders placed"), stageColour(role),
+                                    [](const RecordedStage& s) { return s.order; });
+  orders->setPointsVisible(true);
+  orders->setMarkerSize(6.0);
+  chart->addSeries(orders);
   addWeekAxes(*chart, trial, QStringLiteral("Units"));
   return chart;
 }
@@ -150,7 +164,7 @@ std::unique_ptr<QChart> costChart(const RecordedTrial& trial) {
   auto chart = newChart(chartTitle(TrialChart::Costs, trial));
   auto* series = new QStackedBarSeries;
   QStringList categories;
-  double high = 1.0;
+  double high = 0.0;
   for (int r = 0; r < kRoleCount; ++r) {
     const int32_t cost =
         trial.weeks.empty() ? 0 : trial.weeks.back().stages[static_cast<size_t>(r)].totalCost;
@@ -169,8 +183,7 @@ std::unique_ptr<QChart> costChart(const RecordedTrial& trial) {
   auto* costs = new QValueAxis;
   costs->setTitleText(QStringLiteral("Total cost"));
   costs->setLabelFormat(QStringLiteral("%d"));
-  costs->setRange(0, high);
-  costs->applyNiceNumbers();
+  setQuantityScale(*costs, 0, high);
   chart->addAxis(stages, Qt::AlignBottom);
   chart->addAxis(costs, Qt::AlignLeft);
   series->attachAxis(stages);
@@ -179,7 +192,62 @@ std::unique_ptr<QChart> costChart(const RecordedTrial& trial) {
   return chart;
 }
 
+// Each stage's cost so far, week by week, and the chain's in bold black.
+std::unique_ptr<QChart> cumulativeCostChart(const RecordedTrial& trial) {
+  auto chart = newChart(chartTitle(TrialChart::CumulativeCosts, trial));
+  for (int r = 0; r < kRoleCount; ++r) {
+    chart->addSeries(stageSeries(trial, r, stageLabel(trial, r), stageColour(r),
+                                 [](const RecordedStage& s) { return s.totalCost; }));
+  }
+  QLineSeries* chain = lineSeries(QStringLiteral("Chain"), Qt::black);
+  QPen pen = chain->pen();
+  pen.setWidthF(3.5);
+  chain->setPen(pen);
+  for (const RecordedWeek& week : trial.weeks) {
+    int64_t sum = 0;
+    for (const RecordedStage& stage : week.stages) sum += stage.totalCost;
+    chain->append(week.week, static_cast<double>(sum));
+  }
+  chart->addSeries(chain);
+  addWeekAxes(*chart, trial, QStringLiteral("Cost so far"));
+  return chart;
+}
+
 }  // namespace
+
+std::vector<TrialChart> trialCharts(const RecordedTrial& trial) {
+  std::vector<TrialChart> kinds;
+  for (const TrialChart kind : kTrialCharts) {
+    if (kind != TrialChart::Participant || hasParticipant(trial.participantRole)) {
+      kinds.push_back(kind);
+    }
+  }
+  return kinds;
+}
+
+AxisScale quantityScale(double low, double high) {
+  // About five steps of 1, 2 or 5 times a power of ten, never below 1: the
+  // figures are whole units.
+  const double span = std::max(high - low, 1.0);
+  const double raw = span / 5.0;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  double step = power;
+  for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+    step = factor * power;
+    if (step >= raw) break;
+  }
+  step = std::max(step, 1.0);
+  AxisScale scale;
+  scale.step = step;
+  scale.low = std::floor(low / step) * step;
+  // A step of room above the highest value when it lies on (or just under)
+  // a tick.
+  scale.high = std::ceil(high / step) * step;
+  if (scale.high - high < 0.05 * (scale.high - scale.low) || scale.high <= scale.low) {
+    scale.high += step;
+  }
+  return scale;
+}
 
 QString chartKey(TrialChart kind) {
   switch (kind) {
@@ -189,6 +257,8 @@ QString chartKey(TrialChart kind) {
       return QStringLiteral("inventory");
     case TrialChart::Participant:
       return QStringLiteral("participant");
+    case TrialChart::CumulativeCosts:
+      return QStringLiteral("cumulative");
     case TrialChart::Costs:
       break;
   }
@@ -226,6 +296,8 @@ QString chartTitle(TrialChart kind, const RecordedTrial& trial) {
                  ? QStringLiteral("No participant in this trial")
                  : QStringLiteral("The participant's orders (%1) and the demand received")
                        .arg(stageName(trial.participantRole));
+    case TrialChart::CumulativeCosts:
+      return QStringLiteral("Cost so far of each stage and of the chain");
     case TrialChart::Costs:
       break;
   }
@@ -243,6 +315,8 @@ std::unique_ptr<QChart> makeChart(TrialChart kind, const RecordedTrial& trial) {
       return inventoryChart(trial);
     case TrialChart::Participant:
       return participantChart(trial);
+    case TrialChart::CumulativeCosts:
+      return cumulativeCostChart(trial);
     case TrialChart::Costs:
       break;
   }

@@ -12,6 +12,7 @@
 #include <QtCharts/QChart>
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "analysis/RecordedTrial.h"
 
@@ -19,13 +20,27 @@ class QPainter;
 
 namespace quarn {
 
-enum class TrialChart { Orders, Inventory, Participant, Costs };
+enum class TrialChart { Orders, Inventory, Participant, Costs, CumulativeCosts };
 inline constexpr std::array<TrialChart, 4> kTrialCharts{TrialChart::Orders, TrialChart::Inventory,
                                                         TrialChart::Participant, TrialChart::Costs};
 
+// The charts of kTrialCharts a trial has: a trial without a participant has
+// no participant chart.
+std::vector<TrialChart> trialCharts(const RecordedTrial& trial);
+
 // A short name for files and object names: "orders", "inventory",
-// "participant", "costs".
+// "participant", "costs", "cumulative".
 QString chartKey(TrialChart kind);
+
+// A quantity axis from `low` to `high` (data values) on whole, round steps
+// with room above the highest value, so that a line at the top stays clear
+// of the frame: the range and the step between ticks.
+struct AxisScale {
+  double low = 0.0;
+  double high = 0.0;
+  double step = 1.0;
+};
+AxisScale quantityScale(double low, double high);
 
 // The stage's colour in every chart (readable for colour-blind viewers).
 QColor stageColour(int role);

@@ -1,17 +1,30 @@
 #include "ui/TrialReport.h"
 
+#include <unistd.h>
+
+#include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSvgGenerator>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <map>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "analysis/DecisionRuleFit.h"
 #include "analysis/Measures.h"
+#include "analysis/PanelData.h"
 #include "base/Errors.h"
+#include "ui/OverviewCharts.h"
 #include "ui/TrialCharts.h"
 
 namespace quarn {
@@ -21,6 +34,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr QSize kPictureSize(800, 450);
+// Qt's PNG quality: 100 is no compression, 0 the most; 80 is zlib level 1.
+constexpr int kPngQuality = 80;
 
 std::string html(const std::string& text) {
   std::string out;
@@ -57,40 +72,6 @@ std::string figure(std::optional<double> value, int decimals) {
   return out.str();
 }
 
-// One participant's trials, in the order given.
-struct Participant {
-  std::string subject;
-  std::string stem;  // unique among the participants
-  std::vector<const RecordedTrial*> trials;
-};
-
-std::vector<Participant> byParticipant(const std::vector<RecordedTrial>& trials) {
-  std::vector<Participant> participants;
-  std::map<std::string, size_t> index;
-  std::map<std::string, int> stems;
-  for (const RecordedTrial& t : trials) {
-    auto [at, added] = index.try_emplace(t.subject, participants.size());
-    if (added) {
-      std::string stem = fileStem(t.subject);
-      if (const int seen = stems[stem]++; seen > 0) stem += "-" + std::to_string(seen + 1);
-      participants.push_back({t.subject, stem, {}});
-    }
-    participants[at->second].trials.push_back(&t);
-  }
-  return participants;
-}
-
-std::string pictureName(const Participant& p, const RecordedTrial& t, TrialChart kind) {
-  return p.stem + "-" + fileStem(t.setting) + "-trial" + std::to_string(t.trial) + "-" +
-         chartKey(kind).toStdString() + ".png";
-}
-
-void writeText(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  if (!out.flush()) throw QuarnError(kErrFileNotFound, "Cannot write " + path.string());
-}
-
 std::string measuresTable(const RecordedTrial& t, const TrialMeasures& m) {
   std::ostringstream out;
   out << "<table>\n<tr><th>Stage</th><th>Player</th><th>Total cost</th><th>Mean weekly cost</th>"
@@ -116,11 +97,26 @@ std::string fitText(const RecordedTrial& t, const std::optional<RuleFit>& fit) {
            " decision weeks.</p>\n";
   }
   const AnchoringParameters& e = fit->estimate;
-  return "<p class=\"fit\">Fitted decision rule of the participant: theta " + figure(e.theta, 3) +
-         ", alpha " + figure(e.alpha, 3) + ", beta " + figure(e.beta, 3) +
-         ", desired stock S&prime; " + figure(e.desiredStock, 1) + "; R&sup2; " +
+  const std::optional<AnchoringParameters>& se = fit->standardErrors;
+  const auto estimate = [&](double AnchoringParameters::*field, int decimals, bool determined) {
+    if (!determined) return std::string("not determined");
+    std::string text = figure(e.*field, decimals);
+    if (se) text += " (SE " + figure((*se).*field, decimals) + ")";
+    return text;
+  };
+  const bool identified = fit->identified;
+  return "<p class=\"fit\">Fitted decision rule of the participant: theta " +
+         estimate(&AnchoringParameters::theta, 3, true) + ", alpha " +
+         estimate(&AnchoringParameters::alpha, 3, identified) + ", beta " +
+         estimate(&AnchoringParameters::beta, 3, identified) + ", desired stock S&prime; " +
+         estimate(&AnchoringParameters::desiredStock, 1, identified) + "; R&sup2; " +
          figure(fit->rSquared, 3) + ", RMSE " + figure(fit->rmse, 2) + " over " +
-         std::to_string(fit->weeksUsed) + " weeks.</p>\n";
+         std::to_string(fit->weeksUsed) + " weeks." +
+         (identified ? ""
+                     : " The orders follow the expected demand alone (alpha near 0 or "
+                       "S&prime; at its ceiling): alpha, beta and S&prime; are not "
+                       "determined.") +
+         "</p>\n";
 }
 
 constexpr const char* kStyle =
@@ -133,7 +129,8 @@ table { border-collapse: collapse; margin: .8em 0; font-size: .9em; }
 th, td { border: 1px solid #ccc; padding: .25em .6em; text-align: right; }
 th:first-child, td:first-child, th:nth-child(2), td:nth-child(2) { text-align: left; }
 tr.participant { font-weight: bold; background: #f3f3f3; }
-.note { color: #555; font-size: .9em; })";
+.note { color: #555; font-size: .9em; }
+td.incomplete { color: #888; })";
 
 // The measures of a trial as lines of text for the PDF page.
 std::vector<QString> measureLines(const RecordedTrial& t, const TrialMeasures& m) {
@@ -159,47 +156,556 @@ std::vector<QString> measureLines(const RecordedTrial& t, const TrialMeasures& m
   return lines;
 }
 
-void writePdf(const fs::path& path, const Participant& p) {
-  QPdfWriter pdf(QString::fromStdString(path.string()));
-  pdf.setResolution(96);
-  pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-  pdf.setTitle(QStringLiteral("Quarn Game: participant %1").arg(QString::fromStdString(p.subject)));
-  pdf.setCreator(QStringLiteral("Quarn Game"));
-  QPainter painter(&pdf);
-  if (!painter.isActive()) throw QuarnError(kErrFileNotFound, "Cannot write " + path.string());
-  const QRectF page = painter.viewport();
+// One participant's trials, in the order given.
+struct Participant {
+  std::string subject;
+  std::string stem;  // unique among the participants
+  std::vector<const RecordedTrial*> trials;
+};
+
+std::vector<Participant> byParticipant(const std::vector<RecordedTrial>& trials) {
+  std::vector<Participant> participants;
+  std::map<std::string, size_t> index;
+  std::map<std::string, int> stems;
+  for (const RecordedTrial& t : trials) {
+    auto [at, added] = index.try_emplace(t.subject, participants.size());
+    if (added) {
+      std::string stem = fileStem(t.subject);
+      if (const int seen = stems[stem]++; seen > 0) stem += "-" + std::to_string(seen + 1);
+      participants.push_back({t.subject, stem, {}});
+    }
+    participants[at->second].trials.push_back(&t);
+  }
+  return participants;
+}
+
+std::string pictureStem(const Participant& p, const RecordedTrial& t, TrialChart kind) {
+  return p.stem + "-" + fileStem(t.setting) + "-trial" + std::to_string(t.trial) + "-" +
+         chartKey(kind).toStdString();
+}
+
+void writeText(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  if (!out.flush()) throw QuarnError(kErrFileNotFound, "Cannot write " + path.string());
+}
+
+template <typename Writer>
+void writeData(const fs::path& path, Writer writer) {
+  std::ostringstream text;
+  writer(text);
+  writeText(path, text.str());
+}
+
+std::string roleText(int16_t role) {
+  return hasParticipant(role) ? roleName(role) : std::string("-");
+}
+
+// The report is written here and moved to the target only when complete:
+// a failure leaves the target as it was and no half-written folder behind.
+class StagingFolder {
+ public:
+  StagingFolder(const fs::path& target, bool replace) : m_target(target) {
+    std::error_code error;
+    if (fs::exists(m_target) && !fs::is_directory(m_target)) {
+      throw QuarnError(kErrFileNotFound, m_target.string() + " is a file, not a folder");
+    }
+    if (fs::is_directory(m_target) && !fs::is_empty(m_target, error) && !replace) {
+      throw QuarnError(kErrFileNotFound, "The folder " + m_target.string() +
+                                             " holds files already; --replace writes the "
+                                             "report in their place");
+    }
+    const fs::path parent = m_target.parent_path().empty() ? fs::path(".") : m_target.parent_path();
+    fs::create_directories(parent);
+    m_path =
+        parent / ("." + m_target.filename().string() + ".writing-" + std::to_string(::getpid()));
+    fs::remove_all(m_path);
+    fs::create_directories(m_path / "pictures");
+  }
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+  ~StagingFolder() {
+    std::error_code ignored;
+    if (!m_committed) fs::remove_all(m_path, ignored);
+  }
+
+  const fs::path& path() const { return m_path; }
+
+  // Puts the written folder in the target's place; the earlier folder, if
+  // any, goes only once the new one stands.
+  void commit() {
+    const fs::path old = m_path.string() + "-old";
+    const bool hadTarget = fs::exists(m_target);
+    if (hadTarget) fs::rename(m_target, old);
+    try {
+      fs::rename(m_path, m_target);
+    } catch (...) {
+      if (hadTarget) fs::rename(old, m_target);
+      throw;
+    }
+    m_committed = true;
+    std::error_code ignored;
+    if (hadTarget) fs::remove_all(old, ignored);
+  }
+
+ private:
+  fs::path m_target;
+  fs::path m_path;
+  bool m_committed = false;
+};
+
+// Worker threads that encode and write the drawn pictures while the next
+// ones are drawn. At most `limit` jobs wait, which bounds the memory the
+// pictures take. The first failure is raised by finish().
+class FileJobs {
+ public:
+  FileJobs(int threads, size_t limit) : m_limit(limit) {
+    for (int i = 0; i < std::max(threads, 1); ++i) m_threads.emplace_back([this] { work(); });
+  }
+  FileJobs(const FileJobs&) = delete;
+  FileJobs& operator=(const FileJobs&) = delete;
+  ~FileJobs() { stop(); }
+
+  void add(std::function<void()> job) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_jobs.size() < m_limit || m_failure; });
+    if (m_failure) std::rethrow_exception(m_failure);
+    m_jobs.push_back(std::move(job));
+    m_changed.notify_all();
+  }
+
+  void finish() {
+    stop();
+    if (m_failure) std::rethrow_exception(m_failure);
+  }
+
+ private:
+  void work() {
+    for (;;) {
+      std::function<void()> job;
+      {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_jobs.empty() || m_stopping; });
+        if (m_jobs.empty()) return;
+        job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        m_changed.notify_all();
+      }
+      try {
+        job();
+      } catch (...) {
+        const std::lock_guard lock(m_mutex);
+        if (!m_failure) m_failure = std::current_exception();
+        m_jobs.clear();
+        m_changed.notify_all();
+      }
+    }
+  }
+
+  void stop() {
+    {
+      const std::lock_guard lock(m_mutex);
+      m_stopping = true;
+      m_changed.notify_all();
+    }
+    for (std::thread& t : m_threads) {
+      if (t.joinable()) t.join();
+    }
+  }
+
+  size_t m_limit;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::deque<std::function<void()>> m_jobs;
+  std::exception_ptr m_failure;
+  bool m_stopping = false;
+  std::vector<std::thread> m_threads;
+};
+
+// Encoded in memory and written as any other file, so that a failed write
+// (a full disk) is seen: the image writers do not always tell.
+void writeBytes(const fs::path& path, const QByteArray& bytes) {
+  writeText(path, std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+void saveImage(const QImage& image, const fs::path& path) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  // Light compression: the default zlib level took most of the report's
+  // time for files a few per cent smaller.
+  if (!image.save(&buffer, "PNG", kPngQuality)) {
+    throw QuarnError(kErrFileNotFound, "Cannot write " + path.string());
+  }
+  writeBytes(path, bytes);
+}
+
+// Draws charts once per picture and hands the images to the file jobs.
+class PictureSink {
+ public:
+  PictureSink(const fs::path& folder, bool svg, bool doubleSize, FileJobs& jobs)
+      : m_folder(folder), m_svg(svg), m_doubleSize(doubleSize), m_jobs(jobs) {}
+
+  // Writes `stem`.png (and `stem`@2x.png, `stem`.svg) of `chart`; returns
+  // the HTML of the picture.
+  std::string write(QChart& chart, const std::string& stem, const QString& title) {
+    for (const int scale : {1, 2}) {
+      if (scale == 2 && !m_doubleSize) break;
+      // Opaque: three channels to encode, not four.
+      QImage image(kPictureSize * scale, QImage::Format_RGB32);
+      image.fill(Qt::white);
+      {
+        QPainter painter(&image);
+        paintChart(chart, painter, QRectF(QPointF(0, 0), QSizeF(image.size())),
+                   kPictureSize.width());
+      }
+      const fs::path path = m_folder / (stem + (scale == 1 ? ".png" : "@2x.png"));
+      m_jobs.add([image = std::move(image), path] { saveImage(image, path); });
+    }
+    if (m_svg) writeSvg(chart, m_folder / (stem + ".svg"), title);
+    ++m_count;
+    const std::string srcset = m_doubleSize ? " srcset=\"pictures/" + html(stem) +
+                                                  ".png 1x, pictures/" + html(stem) + "@2x.png 2x\""
+                                            : "";
+    return "<img src=\"pictures/" + html(stem) + ".png\"" + srcset + " alt=\"" +
+           html(title.toStdString()) + "\" width=\"" + std::to_string(kPictureSize.width()) +
+           "\" height=\"" + std::to_string(kPictureSize.height()) + "\">\n";
+  }
+
+  int count() const { return m_count; }
+
+ private:
+  static void writeSvg(QChart& chart, const fs::path& path, const QString& title) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(kPictureSize);
+    svg.setViewBox(QRect(QPoint(0, 0), kPictureSize));
+    svg.setTitle(title);
+    {
+      QPainter painter(&svg);
+      if (!painter.isActive()) throw QuarnError(kErrFileNotFound, "Cannot write " + path.string());
+      painter.fillRect(QRect(QPoint(0, 0), kPictureSize), Qt::white);
+      paintChart(chart, painter, QRectF(QPointF(0, 0), QSizeF(kPictureSize)), kPictureSize.width());
+    }
+    writeBytes(path, bytes);
+  }
+
+  fs::path m_folder;
+  bool m_svg;
+  bool m_doubleSize;
+  FileJobs& m_jobs;
+  int m_count = 0;
+};
+
+// A PDF document of landscape A4 pages drawn at 96 dots per inch.
+class PdfDocument {
+ public:
+  PdfDocument(const fs::path& path, const QString& title)
+      : m_path(path), m_buffer(&m_bytes), m_writer(&m_buffer) {
+    m_buffer.open(QIODevice::WriteOnly);
+    m_writer.setResolution(96);
+    m_writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    m_writer.setTitle(title);
+    m_writer.setCreator(QStringLiteral("Quarn Game"));
+    m_painter.begin(&m_writer);
+    if (!m_painter.isActive()) throw QuarnError(kErrFileNotFound, "Cannot write " + path.string());
+  }
+
+  QPainter& painter() { return m_painter; }
+  QRectF page() const { return m_painter.viewport(); }
+  void newPage() { m_writer.newPage(); }
+
+  void heading(const QString& text, double y = 0) {
+    QFont font = m_painter.font();
+    font.setPointSizeF(13);
+    font.setBold(true);
+    m_painter.setFont(font);
+    m_painter.drawText(QRectF(0, y, page().width(), 24), Qt::AlignLeft | Qt::AlignVCenter, text);
+  }
+
+  // Lines of fixed-width text from `top`, `lineHeight` apart; returns the
+  // next line's top.
+  double lines(const std::vector<QString>& lines, double left, double top, double pointSize = 8.5) {
+    QFont mono(QStringLiteral("DejaVu Sans Mono"));
+    mono.setStyleHint(QFont::Monospace);
+    mono.setPointSizeF(pointSize);
+    m_painter.setFont(mono);
+    const double lineHeight = pointSize * 1.9;
+    for (const QString& line : lines) {
+      m_painter.drawText(QPointF(left, top + lineHeight * 0.75), line);
+      top += lineHeight;
+    }
+    return top;
+  }
+
+  // Ends the document and writes the file.
+  void close() {
+    m_painter.end();
+    writeBytes(m_path, m_bytes);
+  }
+
+ private:
+  fs::path m_path;
+  QByteArray m_bytes;
+  QBuffer m_buffer;
+  QPdfWriter m_writer;
+  QPainter m_painter;
+};
+
+void writeParticipantPdf(const fs::path& path, const Participant& p) {
+  PdfDocument pdf(
+      path, QStringLiteral("Quarn Game: participant %1").arg(QString::fromStdString(p.subject)));
+  const QRectF page = pdf.page();
   bool first = true;
   for (const RecordedTrial* t : p.trials) {
     if (!first) pdf.newPage();
     first = false;
-    QFont heading = painter.font();
-    heading.setPointSizeF(13);
-    heading.setBold(true);
-    painter.setFont(heading);
-    painter.drawText(QRectF(0, 0, page.width(), 24), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Participant %1. %2")
-                         .arg(QString::fromStdString(p.subject), trialHeading(*t)));
+    pdf.heading(QStringLiteral("Participant %1. %2")
+                    .arg(QString::fromStdString(p.subject), trialHeading(*t)));
     const double tableHeight = 110;
     const double chartsTop = 30;
     const double w = page.width() / 2, h = (page.height() - chartsTop - tableHeight) / 2;
-    for (size_t i = 0; i < kTrialCharts.size(); ++i) {
-      std::unique_ptr<QChart> chart = makeChart(kTrialCharts[i], *t);
-      paintChart(*chart, painter,
+    const std::vector<TrialChart> kinds = trialCharts(*t);
+    for (size_t i = 0; i < kinds.size(); ++i) {
+      std::unique_ptr<QChart> chart = makeChart(kinds[i], *t);
+      paintChart(*chart, pdf.painter(),
                  QRectF(static_cast<double>(i % 2) * w, chartsTop + static_cast<double>(i / 2) * h,
                         w - 4, h - 4),
                  kPictureSize.width());
     }
-    QFont mono(QStringLiteral("DejaVu Sans Mono"));
-    mono.setStyleHint(QFont::Monospace);
-    mono.setPointSizeF(8.5);
-    painter.setFont(mono);
-    double y = page.height() - tableHeight + 8;
-    for (const QString& line : measureLines(*t, measureTrial(*t))) {
-      painter.drawText(QPointF(0, y + 12), line);
-      y += 16;
+    pdf.lines(measureLines(*t, measureTrial(*t)), 0, page.height() - tableHeight + 8);
+  }
+  pdf.close();
+}
+
+std::string number(std::optional<double> value, int decimals) {
+  return value ? figure(value, decimals) : "&ndash;";
+}
+
+std::string intervalText(const std::optional<ValueSummary>& s, int decimals) {
+  if (!s || !s->interval) return "&ndash;";
+  return figure(s->interval->low, decimals) + " to " + figure(s->interval->high, decimals);
+}
+
+std::string summaryTable(const std::vector<TreatmentRow>& rows, const SummaryOptions& options) {
+  std::ostringstream out;
+  out << "<table>\n<tr><th>Setting</th><th>Trial</th><th>Stage</th>";
+  for (const std::string& column : options.by) out << "<th>" << html(column) << "</th>";
+  out << "<th>n</th><th>Cost mean</th><th>median</th><th>SD</th><th>95 % interval</th>"
+         "<th>Amplification mean</th><th>median</th><th>SD</th><th>95 % interval</th></tr>\n";
+  for (const TreatmentRow& row : rows) {
+    out << "<tr><td>" << html(row.setting) << "</td><td>" << row.trial << "</td><td>"
+        << roleText(row.role) << "</td>";
+    for (const std::string& value : row.byValues) out << "<td>" << html(value) << "</td>";
+    const auto cells = [&](const std::optional<ValueSummary>& s, int decimals) {
+      out << "<td>" << number(s ? std::optional(s->mean) : std::nullopt, decimals) << "</td><td>"
+          << number(s ? std::optional(s->median) : std::nullopt, decimals) << "</td><td>"
+          << number(s ? s->sd : std::nullopt, decimals) << "</td><td>" << intervalText(s, decimals)
+          << "</td>";
+    };
+    out << "<td>" << (row.cost ? row.cost->n : 0) << "</td>";
+    cells(row.cost, 1);
+    cells(row.amplification, 2);
+    out << "</tr>\n";
+  }
+  out << "</table>\n<p class=\"note\">Complete trials only; the interval is of the mean ("
+      << html(intervalMethod(options) == "t" ? "Student's t"
+                                             : "percentile " + intervalMethod(options))
+      << "). Every row is in <a href=\"summary.csv\">summary.csv</a>.</p>\n";
+  return out.str();
+}
+
+std::string leagueTable(const LeagueTable& table, bool simulated) {
+  std::ostringstream out;
+  out << "<table>\n<tr><th>Rank</th><th>Participant</th><th>Stage</th><th>Cost</th>"
+         "<th>Chain cost</th>"
+      << (simulated ? "<th>Percentile among simulated players</th>" : "") << "</tr>\n";
+  for (const LeagueEntry& e : table.entries) {
+    out << "<tr><td" << (e.rank ? "" : " class=\"incomplete\"") << ">"
+        << (e.rank ? std::to_string(*e.rank) : "incomplete") << "</td><td>" << html(e.subject)
+        << "</td><td>" << roleText(e.role) << "</td><td>" << e.cost << "</td><td>" << e.chainCost
+        << "</td>" << (simulated ? "<td>" + number(e.percentile, 0) + "</td>" : "") << "</tr>\n";
+  }
+  out << "</table>\n";
+  return out.str();
+}
+
+std::vector<QString> leagueLines(const LeagueTable& table, bool simulated) {
+  std::vector<QString> lines = {
+      QStringLiteral("Rank  Participant           Stage            Cost   Chain cost") +
+      (simulated ? QStringLiteral("   Percentile") : QString())};
+  for (const LeagueEntry& e : table.entries) {
+    QString line = QStringLiteral("%1  %2 %3%4%5")
+                       .arg(e.rank ? QString::number(*e.rank) : QStringLiteral("-"), -4)
+                       .arg(QString::fromStdString(e.subject).left(20), -21)
+                       .arg(QString::fromStdString(roleText(e.role)), -12)
+                       .arg(e.cost, 9)
+                       .arg(e.chainCost, 13);
+    if (simulated) {
+      line += QStringLiteral("%1").arg(
+          e.percentile ? QString::number(*e.percentile, 'f', 0) : QStringLiteral("-"), 13);
+    }
+    if (!e.complete) line += QStringLiteral("   (incomplete)");
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<QString> summaryLines(const std::vector<TreatmentRow>& rows,
+                                  const SummaryOptions& options) {
+  const auto f = [](std::optional<double> v, int d) {
+    return v ? QString::number(*v, 'f', d) : QStringLiteral("-");
+  };
+  const auto interval = [&](const std::optional<ValueSummary>& s, int d) {
+    return s && s->interval
+               ? f(s->interval->low, d) + QStringLiteral(" to ") + f(s->interval->high, d)
+               : QStringLiteral("-");
+  };
+  QString by;
+  for (const std::string& column : options.by) {
+    by += QStringLiteral("%1").arg(QString::fromStdString(column).left(14), -15);
+  }
+  std::vector<QString> lines = {
+      QStringLiteral("Setting     Trial Stage       ") + by +
+      QStringLiteral("  n   Cost mean  95 % interval          Ampl. mean  95 % interval")};
+  for (const TreatmentRow& row : rows) {
+    QString values;
+    for (const std::string& value : row.byValues) {
+      values += QStringLiteral("%1").arg(QString::fromStdString(value).left(14), -15);
+    }
+    lines.push_back(
+        QStringLiteral("%1%2 %3%4%5%6  %7%8  %9")
+            .arg(QString::fromStdString(row.setting).left(11), -12)
+            .arg(row.trial, 5)
+            .arg(QString::fromStdString(roleText(row.role)), -12)
+            .arg(values)
+            .arg(row.cost ? static_cast<int>(row.cost->n) : 0, 3)
+            .arg(f(row.cost ? std::optional(row.cost->mean) : std::nullopt, 1), 12)
+            .arg(interval(row.cost, 1), -22)
+            .arg(f(row.amplification ? std::optional(row.amplification->mean) : std::nullopt, 2),
+                 10)
+            .arg(interval(row.amplification, 2)));
+  }
+  return lines;
+}
+
+// The trials of each setting and trial number with a participant, every
+// participant's, in the order of the league tables.
+std::vector<std::vector<const RecordedTrial*>> classTrials(const std::vector<RecordedTrial>& trials,
+                                                           const std::vector<LeagueTable>& tables) {
+  std::vector<std::vector<const RecordedTrial*>> classes;
+  for (const LeagueTable& table : tables) {
+    std::vector<const RecordedTrial*> members;
+    for (const RecordedTrial& t : trials) {
+      if (t.setting == table.setting && t.trial == table.trial &&
+          hasParticipant(t.participantRole) && !t.weeks.empty()) {
+        members.push_back(&t);
+      }
+    }
+    classes.push_back(std::move(members));
+  }
+  return classes;
+}
+
+struct Overview {
+  std::vector<LeagueTable> tables;
+  std::vector<TreatmentRow> summary;
+  std::array<std::optional<StageSpread>, kRoleCount> amplification;
+  std::vector<std::vector<const RecordedTrial*>> classes;
+};
+
+void writeOverviewPdf(const fs::path& path, const std::vector<RecordedTrial>& trials,
+                      const Overview& o, const ReportOptions& options) {
+  PdfDocument pdf(path, QStringLiteral("Quarn Game: study overview"));
+  const QRectF page = pdf.page();
+  pdf.heading(QStringLiteral("Study overview: %1 participants, %2 experiment trials (%3)")
+                  .arg(byParticipant(trials).size())
+                  .arg(trials.size())
+                  .arg(QString::fromStdString(options.source)));
+  const double chartHeight = page.height() * 0.5;
+  std::unique_ptr<QChart> bullwhip = makeAmplificationChart(o.amplification);
+  paintChart(*bullwhip, pdf.painter(), QRectF(0, 30, page.width() * 0.62, chartHeight),
+             kPictureSize.width());
+  pdf.lines(
+      {QStringLiteral("Each box spans the middle half of"),
+       QStringLiteral("the stage's amplification ratios"),
+       QStringLiteral("over every complete trial, the"),
+       QStringLiteral("line its median, the whiskers the"),
+       QStringLiteral("lowest and highest. A ratio above"),
+       QStringLiteral("1: the orders swung more than the"), QStringLiteral("customer demand.")},
+      page.width() * 0.65, 60, 10);
+  double y =
+      pdf.lines({QStringLiteral("Treatment summaries (participant's stage, complete "
+                                "trials; interval of the mean: ") +
+                 QString::fromStdString(intervalMethod(options.summary)) + QStringLiteral(")")},
+                0, chartHeight + 40, 9);
+  for (const QString& line : summaryLines(o.summary, options.summary)) {
+    if (y > page.height() - 20) {
+      pdf.newPage();
+      y = 0;
+    }
+    y = pdf.lines({line}, 0, y);
+  }
+  const bool simulated = !options.simulated.empty();
+  for (size_t i = 0; i < o.tables.size(); ++i) {
+    pdf.newPage();
+    const LeagueTable& table = o.tables[i];
+    pdf.heading(QStringLiteral("Setting %1, trial %2")
+                    .arg(QString::fromStdString(table.setting))
+                    .arg(table.trial));
+    std::unique_ptr<QChart> chart = makeClassOrdersChart(o.classes[i]);
+    paintChart(*chart, pdf.painter(), QRectF(0, 30, page.width() * 0.55, page.height() * 0.55),
+               kPictureSize.width());
+    double top = 30;
+    for (const QString& line : leagueLines(table, simulated)) {
+      if (top > page.height() - 14) {
+        pdf.newPage();
+        top = 0;
+      }
+      top = pdf.lines({line}, page.width() * 0.57, top, 7.5);
     }
   }
+  pdf.close();
+}
+
+SimulatedCosts const* simulatedFor(const ReportOptions& options, const LeagueTable& table) {
+  const auto found = options.simulated.find({table.setting, table.trial});
+  return found == options.simulated.end() ? nullptr : &found->second;
+}
+
+std::string overviewSection(const Overview& o, const ReportOptions& options,
+                            PictureSink& pictures) {
+  std::ostringstream page;
+  page << "<h2 id=\"overview\">Study overview</h2>\n<p class=\"note\">The same on paper: "
+          "<a href=\"overview.pdf\">overview.pdf</a>.</p>\n";
+  if (o.tables.empty()) page << "<p>No experiment trial with a participant is recorded.</p>\n";
+  page << "<h3>Amplification by stage</h3>\n";
+  std::unique_ptr<QChart> bullwhip = makeAmplificationChart(o.amplification);
+  page << pictures.write(*bullwhip, "overview-amplification", bullwhip->title());
+  page << "<p class=\"note\">Each box spans the middle half of the stage's amplification ratios "
+          "over every complete trial, the line is the median, the whiskers reach the lowest and "
+          "highest.</p>\n";
+  page << "<h3>Treatment summaries</h3>\n" << summaryTable(o.summary, options.summary);
+  for (size_t i = 0; i < o.tables.size(); ++i) {
+    const LeagueTable& table = o.tables[i];
+    page << "<h3>Setting " << html(table.setting) << ", trial " << table.trial << "</h3>\n";
+    std::unique_ptr<QChart> chart = makeClassOrdersChart(o.classes[i]);
+    page << pictures.write(
+        *chart,
+        "overview-" + fileStem(table.setting) + "-trial" + std::to_string(table.trial) + "-orders",
+        chart->title());
+    const SimulatedCosts* simulated = simulatedFor(options, table);
+    page << leagueTable(table, simulated != nullptr);
+    if (simulated) {
+      page << "<p class=\"note\">Percentile: the share of " << simulated->costs.size()
+           << " simulated runs with " << html(simulated->player)
+           << " on the participant's stage that ended with a lower cost.</p>\n";
+    }
+  }
+  return page.str();
 }
 
 }  // namespace
@@ -217,72 +723,93 @@ std::string fileStem(const std::string& name) {
 }
 
 ReportCounts writeReport(const std::vector<RecordedTrial>& trials, const std::string& folder,
-                         const std::string& source) {
-  const fs::path dir(folder);
-  fs::create_directories(dir / "pictures");
+                         const ReportOptions& options) {
+  StagingFolder staging(fs::path(folder), options.replace);
+  const fs::path dir = staging.path();
   ReportCounts counts;
 
-  {
-    std::ostringstream csv;
-    writeMeasuresCsv(csv, trials);
-    writeText(dir / "measures.csv", csv.str());
-  }
-  const std::vector<ParticipantFit> fits = fitParticipants(trials);
-  {
-    std::ostringstream csv;
-    writeFitsCsv(csv, fits);
-    writeText(dir / "fits.csv", csv.str());
-  }
-  std::map<const RecordedTrial*, std::optional<RuleFit>> fitOf;
-  for (const ParticipantFit& f : fits) fitOf[f.trial] = f.fit;
+  writeData(dir / "measures.csv", [&](std::ostream& out) { writeMeasuresCsv(out, trials); });
+  writeData(dir / "weeks.csv", [&](std::ostream& out) { writeWeeksCsv(out, trials); });
+  writeData(dir / "codebook.md", [&](std::ostream& out) { writeCodebook(out); });
+  // The fits run beside the drawing; their text joins the page at the end.
+  std::future<std::vector<ParticipantFit>> fitting =
+      std::async(std::launch::async, [&] { return fitParticipants(trials, 1); });
+  Overview overview;
+  overview.summary = summariseTreatments(trials, options.summary);
+  writeData(dir / "summary.csv",
+            [&](std::ostream& out) { writeSummaryCsv(out, overview.summary, options.summary); });
+  overview.tables = leagueTables(trials, options.simulated);
+  overview.amplification = amplificationByStage(trials);
+  overview.classes = classTrials(trials, overview.tables);
 
+  FileJobs jobs(options.jobs, 16);
+  PictureSink pictures(dir / "pictures", options.svg, options.doubleSize, jobs);
   const std::vector<Participant> participants = byParticipant(trials);
+  // The page in pieces, each but the last followed by its trial's fit.
+  std::vector<std::pair<std::string, const RecordedTrial*>> pieces;
   std::ostringstream page;
   page << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
        << "<title>Quarn Game results</title>\n<style>\n"
        << kStyle << "\n</style>\n</head>\n<body>\n"
-       << "<h1>Quarn Game results</h1>\n<p class=\"note\">From " << html(source) << ": "
+       << "<h1>Quarn Game results</h1>\n<p class=\"note\">From " << html(options.source) << ": "
        << participants.size() << " participants, " << trials.size()
        << " experiment trials. The measures of every stage are in <a href=\"measures.csv\">"
-          "measures.csv</a>, the fitted decision rules in <a href=\"fits.csv\">fits.csv</a>.</p>\n";
+          "measures.csv</a>, every week in <a href=\"weeks.csv\">weeks.csv</a>, the fitted "
+          "decision rules in <a href=\"fits.csv\">fits.csv</a>, the treatment summaries in "
+          "<a href=\"summary.csv\">summary.csv</a>; <a href=\"codebook.md\">codebook.md</a> "
+          "explains every column.</p>\n";
   if (participants.empty()) page << "<p>No experiment trial is recorded.</p>\n";
-  page << "<ul>\n";
+  page << "<ul>\n<li><a href=\"#overview\">Study overview</a></li>\n";
   for (size_t i = 0; i < participants.size(); ++i) {
     const Participant& p = participants[i];
     page << "<li><a href=\"#p" << i + 1 << "\">" << html(p.subject) << "</a>: " << p.trials.size()
          << (p.trials.size() == 1 ? " trial" : " trials") << " (<a href=\"" << html(p.stem)
          << ".pdf\">PDF</a>)</li>\n";
   }
-  page << "</ul>\n";
+  page << "</ul>\n" << overviewSection(overview, options, pictures);
+  writeOverviewPdf(dir / "overview.pdf", trials, overview, options);
 
   for (size_t i = 0; i < participants.size(); ++i) {
     const Participant& p = participants[i];
     page << "<h2 id=\"p" << i + 1 << "\">Participant " << html(p.subject) << "</h2>\n";
     for (const RecordedTrial* t : p.trials) {
-      page << "<h3>" << html(trialHeading(*t).toStdString()) << "</h3>\n<div class=\"charts\">\n";
-      for (const TrialChart kind : kTrialCharts) {
-        const std::string name = pictureName(p, *t, kind);
-        const QImage image = renderChart(kind, *t, kPictureSize);
-        if (!image.save(QString::fromStdString((dir / "pictures" / name).string()), "PNG")) {
-          throw QuarnError(kErrFileNotFound, "Cannot write " + (dir / "pictures" / name).string());
-        }
-        ++counts.pictures;
-        page << "<img src=\"pictures/" << html(name) << "\" alt=\""
-             << html(chartTitle(kind, *t).toStdString()) << "\" width=\"" << kPictureSize.width()
-             << "\" height=\"" << kPictureSize.height() << "\">\n";
+      page << "<h3>" << html(trialHeading(*t).toStdString()) << "</h3>\n";
+      if (!isComplete(*t)) {
+        page << "<p class=\"note\">Incomplete: " << t->weeks.size() << " of " << t->plannedWeeks
+             << " planned weeks recorded.</p>\n";
       }
-      page << "</div>\n" << measuresTable(*t, measureTrial(*t)) << fitText(*t, fitOf[t]);
+      page << "<div class=\"charts\">\n";
+      for (const TrialChart kind : trialCharts(*t)) {
+        std::unique_ptr<QChart> chart = makeChart(kind, *t);
+        page << pictures.write(*chart, pictureStem(p, *t, kind), chartTitle(kind, *t));
+      }
+      page << "</div>\n" << measuresTable(*t, measureTrial(*t));
+      pieces.push_back({page.str(), t});
+      page.str("");
       if (t->skippedWeeks > 0) {
         page << "<p class=\"note\">" << t->skippedWeeks
              << " recorded weeks lacked a stage's row and are left out.</p>\n";
       }
       ++counts.trials;
     }
-    writePdf(dir / (p.stem + ".pdf"), p);
+    writeParticipantPdf(dir / (p.stem + ".pdf"), p);
     ++counts.participants;
   }
   page << "</body>\n</html>\n";
-  writeText(dir / "index.html", page.str());
+  pieces.push_back({page.str(), nullptr});
+  jobs.finish();
+  const std::vector<ParticipantFit> fits = fitting.get();
+  writeData(dir / "fits.csv", [&](std::ostream& out) { writeFitsCsv(out, fits); });
+  std::map<const RecordedTrial*, std::optional<RuleFit>> fitOf;
+  for (const ParticipantFit& f : fits) fitOf[f.trial] = f.fit;
+  std::string index;
+  for (const auto& [text, trial] : pieces) {
+    index += text;
+    if (trial) index += fitText(*trial, fitOf[trial]);
+  }
+  writeText(dir / "index.html", index);
+  counts.pictures = pictures.count();
+  staging.commit();
   return counts;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -113,6 +114,24 @@ TEST(BatchSimulation, SummarisesWithSampleDeviationAndInterpolatedQuantiles) {
   EXPECT_DOUBLE_EQ(d.q95, 4.8);
   EXPECT_FALSE(summarise({7})->sd);
   EXPECT_FALSE(summarise({}));
+}
+
+TEST(BatchSimulation, GivesAnExactZeroSpreadAndSaysSoWhenEveryRunIsTheSame) {
+  const std::vector<TrialSummary> still = simulateSetting(twoTrials(0, 20, 1, 2));
+  for (const TrialSummary& t : still) {
+    for (const StageSummary& s : t.stages) EXPECT_EQ(s.endCost->sd, 0.0);
+  }
+  EXPECT_TRUE(everyRunIdentical(still));
+  EXPECT_FALSE(everyRunIdentical(simulateSetting(twoTrials(2, 20, 1, 2))));
+  EXPECT_FALSE(everyRunIdentical(simulateSetting(twoTrials(0, 1, 1, 1))));
+}
+
+TEST(BatchSimulation, KeepsEveryRunsEndCostInOrder) {
+  const std::vector<TrialSummary> table = simulateSetting(twoTrials(2, 30, 5, 2));
+  const StageSummary& stage = table[0].stages[kWholesaler];
+  ASSERT_EQ(stage.endCosts.size(), 30u);
+  EXPECT_TRUE(std::is_sorted(stage.endCosts.begin(), stage.endCosts.end()));
+  EXPECT_DOUBLE_EQ(stage.endCosts.front(), quantile(stage.endCosts, 0.0));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/Statistics.h"
 #include "sim/SimulatedPlayer.h"
 #include "tests/sim/SimGame.h"
 
@@ -130,6 +131,82 @@ TEST(DecisionRuleFit, LeavesRSquaredEmptyForOrdersThatNeverChange) {
   ASSERT_TRUE(fit);
   EXPECT_FALSE(fit->rSquared);
   EXPECT_LT(fit->rmse, 1e-3);
+}
+
+TEST(DecisionRuleFit, GivesStandardErrorsOfTheKnownRulesParameters) {
+  for (const KnownCase& c : kKnownCases) {
+    const KnownRulePlay play = playKnownRule(c.p, c.role, c.delay);
+    const std::optional<RuleFit> fit = fitAnchoringRule(decisionWeeks(play.recorded, c.role));
+    ASSERT_TRUE(fit);
+    const std::string at = "role " + std::to_string(c.role) + ", delay " + std::to_string(c.delay);
+    EXPECT_TRUE(fit->identified) << at;
+    ASSERT_TRUE(fit->standardErrors) << at;
+    // Only the rounding to whole orders is left: the estimates are tight.
+    EXPECT_LT(fit->standardErrors->alpha, 0.05) << at;
+    EXPECT_LT(fit->standardErrors->desiredStock, 0.05 * c.p.desiredStock) << at;
+  }
+}
+
+// With theta 1 the expected demand is the demand received, and the rule's
+// derivatives are plain: d/dtheta = D_t - D_(t-1), d/dalpha = S' - stock -
+// beta x line, d/dbeta = -alpha x line, d/dS' = alpha.
+TEST(DecisionRuleFit, StandardErrorsFollowTheRulesJacobian) {
+  const AnchoringParameters p{1.0, 0.4, 0.5, 50.0};
+  const std::vector<double> demand = {4, 6, 5, 8, 7, 9, 6, 10, 8, 5};
+  const std::vector<double> stock = {12, 10, 7, 9, 3, -2, 4, 8, 1, 6};
+  const std::vector<double> line = {8, 9, 12, 10, 14, 11, 13, 9, 12, 10};
+  const std::vector<double> noise = {1, -2, 0.5, 1.5, -1, 2, -0.5, -1.5, 1, -1};
+  std::vector<DecisionWeek> weeks;
+  std::vector<double> jacobian;
+  double squares = 0.0;
+  for (size_t i = 0; i < demand.size(); ++i) {
+    const double rule = demand[i] + p.alpha * (p.desiredStock - stock[i] - p.beta * line[i]);
+    weeks.push_back({demand[i], stock[i], line[i], rule + noise[i]});
+    squares += noise[i] * noise[i];
+    jacobian.insert(jacobian.end(),
+                    {i == 0 ? 0.0 : demand[i] - demand[i - 1],
+                     p.desiredStock - stock[i] - p.beta * line[i], -p.alpha * line[i], p.alpha});
+  }
+  const std::vector<double> expected =
+      *leastSquaresStandardErrors(jacobian, demand.size(), 4, squares);
+  const AnchoringParameters se = *fitStandardErrors(p, weeks);
+  EXPECT_NEAR(se.theta, expected[0], 1e-5 * expected[0]);
+  EXPECT_NEAR(se.alpha, expected[1], 1e-5 * expected[1]);
+  EXPECT_NEAR(se.beta, expected[2], 1e-5 * expected[2]);
+  EXPECT_NEAR(se.desiredStock, expected[3], 1e-5 * expected[3]);
+}
+
+TEST(DecisionRuleFit, CallsADemandChasersRuleNotDetermined) {
+  // Orders equal to the demand received, whatever the stock: theta 1,
+  // alpha 0, and nothing tells beta or S'.
+  std::vector<DecisionWeek> weeks;
+  const std::vector<double> demand = {4, 4, 8, 8, 8, 12, 12, 6, 6, 6, 9, 9};
+  for (size_t i = 0; i < demand.size(); ++i) {
+    weeks.push_back({demand[i], 12.0 - 3.0 * static_cast<double>(i), 8, demand[i]});
+  }
+  const std::optional<RuleFit> fit = fitAnchoringRule(weeks);
+  ASSERT_TRUE(fit);
+  EXPECT_NEAR(fit->estimate.theta, 1.0, 1e-6);
+  EXPECT_LT(fit->estimate.alpha, kNegligibleAlpha);
+  EXPECT_FALSE(fit->identified);
+}
+
+TEST(DecisionRuleFit, IsIdentifiedOnlyWithAlphaAwayFromZeroAndSBelowItsCeiling) {
+  struct Case {
+    AnchoringParameters estimate;
+    bool errors;
+    bool identified;
+  };
+  const std::vector<Case> cases = {
+      {{0.5, 0.3, 0.5, 60}, true, true},
+      {{0.5, 0.003, 0.5, 60}, true, false},
+      {{0.5, 0.3, 0.5, 2995}, true, false},
+      {{0.5, 0.3, 0.5, 60}, false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(isIdentified(c.estimate, 3000.0, c.errors), c.identified)
+        << c.estimate.alpha << " " << c.estimate.desiredStock;
+  }
 }
 
 }  // namespace

@@ -104,23 +104,42 @@ TEST(Measures, LeavesOrderMeasuresEmptyWithoutDecisionWeeks) {
   EXPECT_EQ(w.peakBacklog, 3);
 }
 
-TEST(Measures, WritesOneTidyRowPerTrialAndStage) {
+TEST(Measures, WritesOneTidyRowPerTrialAndStageWithItsTreatment) {
   RecordedTrial trial = handComputedTrial();
   trial.subject = "Ann, \"B\"";
+  trial.delay = 2;
+  trial.demandSource = "step 4 to 8 in week 3";
+  trial.predicter = "Mean";
+  trial.displayOption = "Full";
   std::ostringstream csv;
   writeMeasuresCsv(csv, {trial});
+  EXPECT_EQ(csv.str().find('\r'), std::string::npos);  // LF line ends
   std::istringstream lines(csv.str());
   std::vector<std::string> rows;
   for (std::string line; std::getline(lines, line);) rows.push_back(line);
   ASSERT_EQ(rows.size(), 5u);
   EXPECT_EQ(rows[0],
             "Subject,Setting,Trial,Stage,Player,Participant,Weeks,DecisionWeeks,TotalCost,"
-            "MeanWeeklyCost,MeanOrder,SdOrder,AmplificationRatio,PeakBacklog,WeeksInBacklog\r");
-  EXPECT_EQ(
-      rows[3],
-      "\"Ann, \"\"B\"\"\",Demo,2,Wholesaler,Subject,1,6,4,18,3,8,3.1622776601683795,2.5,7,3\r");
+            "MeanWeeklyCost,MeanOrder,SdOrder,AmplificationRatio,PeakBacklog,WeeksInBacklog,"
+            "Delay,PlannedWeeks,DemandSource,Predicter,DisplayOption,FactoryPlayer,"
+            "DistributorPlayer,WholesalerPlayer,RetailerPlayer,Complete,ChainCost");
+  const std::string treatment =
+      ",2,6,step 4 to 8 in week 3,Mean,Full,Sterman,Follower,Subject,Sterman,1,18";
+  EXPECT_EQ(rows[3],
+            "\"Ann, \"\"B\"\"\",Demo,2,Wholesaler,Subject,1,6,4,18,3,8,3.1622776601683795,2.5,7,3" +
+                treatment);
   // The Factory never ordered and the demand varied: a ratio of 0.
-  EXPECT_EQ(rows[1], "\"Ann, \"\"B\"\"\",Demo,2,Factory,Sterman,0,6,4,0,0,0,0,0,0,0\r");
+  EXPECT_EQ(rows[1], "\"Ann, \"\"B\"\"\",Demo,2,Factory,Sterman,0,6,4,0,0,0,0,0,0,0" + treatment);
+}
+
+TEST(Measures, MarksATrialLeftEarlyAsIncomplete) {
+  std::ostringstream csv;
+  writeMeasuresCsv(csv, {wholesalerTrial(20, {{4, 4, 12, 6}, {4, 6, 3, 8}, {8, 10, -2, 10}})});
+  std::istringstream lines(csv.str());
+  std::string header, row;
+  std::getline(lines, header);
+  std::getline(lines, row);
+  EXPECT_EQ(row.substr(row.rfind(",0,")), ",0,10");  // Complete 0, the chain's cost 10
 }
 
 }  // namespace

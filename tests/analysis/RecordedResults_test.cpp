@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Errors.h"
 #include "tests/support/Trials.h"
 
 namespace quarn::testing {
@@ -96,6 +97,57 @@ TEST(RecordedResults, TakesDelayAndWeeksFromTheWeeklyRowsWithoutATrialRow) {
   EXPECT_EQ(t.delay, 3);
   EXPECT_EQ(t.plannedWeeks, 4);
   EXPECT_EQ(t.participantRole, kNoParticipant);
+}
+
+// A session ended in week 9 of a 20-week trial leaves no datTrial row: the
+// plan's length makes it incomplete, and all nine weeks are decision weeks.
+TEST(RecordedResults, TakesThePlannedLengthOfATrialLeftWithoutATrialRowFromThePlan) {
+  RecordedRows rows;
+  for (int16_t week = 1; week <= 9; ++week) addWeek(rows, 2, week, 2, 1);
+  for (int16_t week = 1; week <= 6; ++week) addWeek(rows, 1, week, 2, 1);
+  rows.trials.push_back(trialRow(1, 6, 2));
+  TrialPlan first = steadyTrial(6, kDistributor);
+  first.predicter = "Mean";
+  first.displayOption = "Full";
+  TrialPlan second = steadyTrial(20, kDistributor);
+  second.inputFile = "demand.txt";
+  const std::vector<RecordedTrial> trials = recordedTrials(rows, {first, second});
+  ASSERT_EQ(trials.size(), 2u);
+  EXPECT_EQ(trials[1].plannedWeeks, 20);
+  EXPECT_EQ(decisionWeekCount(trials[1]), 9u);
+  EXPECT_FALSE(isComplete(trials[1]));
+  EXPECT_EQ(trials[1].demandSource, "demand.txt");
+  EXPECT_TRUE(isComplete(trials[0]));
+  EXPECT_EQ(trials[0].demandSource, "step 4 to 8 in week 7");
+  EXPECT_EQ(trials[0].predicter, "Mean");
+  EXPECT_EQ(trials[0].displayOption, "Full");
+}
+
+TEST(RecordedResults, KeepsTheTrialRowsLengthOverThePlans) {
+  RecordedRows rows;
+  for (int16_t week = 1; week <= 4; ++week) addWeek(rows, 1, week, 2, 1);
+  rows.trials.push_back(trialRow(1, 6, 2));
+  EXPECT_EQ(recordedTrials(rows, {steadyTrial(30, kDistributor)})[0].plannedWeeks, 6);
+}
+
+TEST(RecordedResults, MatchesARecordedNameApartFromLetterCase) {
+  const std::vector<std::string> known = {"P1", "p2", "P2", "Demo"};
+  struct Case {
+    std::string typed, found;
+  };
+  for (const Case& c :
+       std::vector<Case>{{"p1", "P1"}, {"P2", "P2"}, {"p2", "p2"}, {"DEMO", "Demo"}, {"", ""}}) {
+    EXPECT_EQ(recordedName(known, c.typed, "participant"), c.found) << c.typed;
+  }
+}
+
+TEST(RecordedResults, RefusesAnUnknownNameNamingTheKnownOnes) {
+  try {
+    recordedName({"P1", "P2"}, "Nobody", "participant");
+    FAIL() << "an unknown name was taken";
+  } catch (const QuarnError& e) {
+    EXPECT_EQ(e.description(), "No participant Nobody is recorded; recorded: P1, P2");
+  }
 }
 
 }  // namespace

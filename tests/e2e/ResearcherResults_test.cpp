@@ -27,6 +27,14 @@ std::vector<std::string> lines(const std::string& text) {
   return split;
 }
 
+// The field at `index` of a CSV line without quoted fields.
+std::string field(const std::string& line, size_t index) {
+  std::istringstream in(line);
+  std::string value;
+  for (size_t i = 0; i <= index; ++i) std::getline(in, value, ',');
+  return value;
+}
+
 int runTool(const std::vector<std::string>& args) {
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -45,21 +53,28 @@ TEST(ResearcherResults, ReportFitAndSimulateReadAPilotedDemo) {
       << readFile(demo.db.folder() + "/pilot.out");
 
   const std::vector<std::string> fit = lines(printed(admin::cmdFit, {demo.db.path()}));
-  ASSERT_EQ(fit.size(), 5u);  // the header and one row per experiment trial
+  ASSERT_EQ(fit.size(), 7u);  // the header, one row per experiment trial, a blank and the note
   EXPECT_EQ(fit[4].substr(0, 30), "P1       Demo     4      Facto");
 
   // The demand file lies in the Input folder beside the data folder.
   const std::vector<std::string> table =
       lines(printed(admin::cmdSimulate, {demo.dataDir() + "/quarn.mdb", "Demo", "--as", "Sterman",
                                          "--runs", "5", "--seed", "1"}));
-  ASSERT_EQ(table.size(), 4u + 16u);  // two lines of title, a blank, the header, 4 x 4 rows
+  // Two lines of title, a blank, the header, 4 x 4 rows; the demo has no
+  // noise, which a blank and a line say.
+  ASSERT_EQ(table.size(), 4u + 16u + 2u);
   EXPECT_NE(table[0].find("seed 1"), std::string::npos);
+  EXPECT_EQ(table.back().rfind("Every run came out the same", 0), 0u);
 
   const std::string out = demo.db.folder() + "/report";
   ASSERT_EQ(runTool({"report", demo.db.path(), "--out", out}), 0);
   EXPECT_TRUE(fs::exists(out + "/index.html"));
   EXPECT_TRUE(fs::exists(out + "/P1.pdf"));
-  EXPECT_EQ(std::distance(fs::directory_iterator(out + "/pictures"), fs::directory_iterator()), 16);
+  EXPECT_TRUE(fs::exists(out + "/overview.pdf"));
+  // Four per trial; the amplification by stage and the class's orders in
+  // each of the four trials.
+  EXPECT_EQ(std::distance(fs::directory_iterator(out + "/pictures"), fs::directory_iterator()),
+            16 + 1 + 4);
   // The participant's total cost in measures.csv is the trial's end cost.
   const std::vector<std::string> measures = lines(readFile(out + "/measures.csv"));
   ASSERT_EQ(measures.size(), 1u + 16u);
@@ -68,10 +83,16 @@ TEST(ResearcherResults, ReportFitAndSimulateReadAPilotedDemo) {
     const std::string prefix = "P1,Demo," + std::to_string(intOf(row, "Trial")) + ",";
     size_t found = 0;
     for (const std::string& line : measures) {
-      if (line.rfind(prefix, 0) == 0 && line.find(",Subject,1,") != std::string::npos) {
+      // The participant's row has Participant (the sixth field) 1; the
+      // trial is complete and its treatment comes from the demo's plan.
+      if (line.rfind(prefix, 0) == 0 && field(line, 5) == "1") {
         EXPECT_NE(line.find(",20,18," + std::to_string(intOf(row, "EndCost")) + ","),
                   std::string::npos)
             << line;
+        EXPECT_EQ(field(line, 16), "20") << line;       // PlannedWeeks
+        EXPECT_FALSE(field(line, 17).empty()) << line;  // DemandSource
+        EXPECT_FALSE(field(line, 19).empty()) << line;  // DisplayOption
+        EXPECT_EQ(field(line, 24), "1") << line;        // Complete
         ++found;
       }
     }
@@ -90,7 +111,7 @@ TEST(ResearcherResults, FitOnAServerAgreesWithTheSameSessionInAFile) {
   const std::string onServer = printed(admin::cmdFit, {demo.dataDir()});
   demo.resultsToFile();
   const std::string inFile = printed(admin::cmdFit, {demo.db.path()});
-  EXPECT_EQ(lines(onServer).size(), 5u) << onServer;
+  EXPECT_EQ(lines(onServer).size(), 7u) << onServer;
   EXPECT_EQ(onServer, inFile);
 }
 

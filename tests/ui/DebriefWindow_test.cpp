@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -28,7 +29,11 @@ struct Debriefing {
   // trial's offset.
   double factoryFirstOrder() {
     QChart* chart = find<QChartView>("chartOrders")->chart();
-    return static_cast<QLineSeries*>(chart->series().first())->at(0).y();
+    for (QAbstractSeries* s : chart->series()) {
+      if (s->name() == "Factory") return static_cast<QLineSeries*>(s)->at(0).y();
+    }
+    ADD_FAILURE() << "no Factory line";
+    return -1;
   }
   DebriefWindow window;
 };
@@ -64,11 +69,88 @@ TEST(DebriefWindow, StepsThroughTrialsWithTheButtons) {
 
 TEST(DebriefWindow, ShowsEveryChartOfTheTrial) {
   Debriefing d;
-  for (const char* name : {"chartOrders", "chartInventory", "chartParticipant", "chartCosts"}) {
+  for (const char* name :
+       {"chartOrders", "chartInventory", "chartParticipant", "chartCumulative"}) {
     QChartView* view = d.find<QChartView>(name);
     ASSERT_NE(view, nullptr);
     EXPECT_FALSE(view->chart()->series().isEmpty()) << name;
+    EXPECT_TRUE(view->isVisible()) << name;
   }
+}
+
+TEST(DebriefWindow, HidesTheParticipantChartOfATrialWithoutOne) {
+  DebriefWindow window("S1", {sampleTrial(1, 0, kNoParticipant), sampleTrial(2, 0)});
+  window.show();
+  auto* participant = window.findChild<QChartView*>("chartParticipant");
+  auto* orders = window.findChild<QChartView*>("chartOrders");
+  auto* cumulative = window.findChild<QChartView*>("chartCumulative");
+  EXPECT_FALSE(participant->isVisible());
+  EXPECT_TRUE(orders->isVisible());
+  QApplication::processEvents();
+  // The cumulative costs take the lower row whole.
+  EXPECT_GT(cumulative->width(), orders->width() * 3 / 2);
+  QTest::mouseClick(window.findChild<QPushButton*>("cmdNext"), Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_TRUE(participant->isVisible());
+  EXPECT_LT(cumulative->width(), orders->width() * 3 / 2);
+}
+
+TEST(DebriefWindow, StepsWithTheArrowKeysAndSwitchesFullScreen) {
+  Debriefing d;
+  auto* box = d.find<QComboBox>("cboTrial");
+  box->setFocus();
+  QTest::keyClick(box, Qt::Key_Right);
+  QTest::keyClick(box, Qt::Key_Right);
+  EXPECT_EQ(d.window.shownTrial(), 2);
+  QTest::keyClick(box, Qt::Key_Right);  // the last trial: nothing moves
+  EXPECT_EQ(d.window.shownTrial(), 2);
+  QTest::keyClick(box, Qt::Key_Left);
+  EXPECT_EQ(d.window.shownTrial(), 1);
+  QTest::keyClick(box, Qt::Key_F11);
+  EXPECT_TRUE(d.window.windowState() & Qt::WindowFullScreen);
+  QTest::keyClick(box, Qt::Key_Escape);
+  EXPECT_FALSE(d.window.windowState() & Qt::WindowFullScreen);
+  EXPECT_TRUE(d.window.isVisible());
+  QTest::keyClick(box, Qt::Key_Escape);  // not full screen: the window closes
+  EXPECT_FALSE(d.window.isVisible());
+}
+
+// At 1024 x 768, a projector's size, the text grows with the window and
+// every chart title still fits its chart.
+TEST(DebriefWindow, ScalesItsTextToAProjectorAndKeepsTitlesWhole) {
+  Debriefing d;
+  d.window.resize(1024, 768);
+  EXPECT_LE(d.window.minimumSizeHint().width(), 1024);
+  EXPECT_LE(d.window.minimumSizeHint().height(), 768);
+  EXPECT_EQ(d.window.size(), QSize(1024, 768));
+  EXPECT_EQ(DebriefWindow::fontPixels(768), 18);
+  EXPECT_EQ(d.find<QLabel>("lblSummary")->font().pixelSize(), 18);
+  for (const char* name :
+       {"chartOrders", "chartInventory", "chartParticipant", "chartCumulative"}) {
+    QChart* chart = d.find<QChartView>(name)->chart();
+    // The title item keeps its margins free within the chart's.
+    EXPECT_LE(QFontMetrics(chart->titleFont()).horizontalAdvance(chart->title()),
+              1024 / 2 - 20 - 64)
+        << name;
+    EXPECT_GE(chart->titleFont().pixelSize(), 12) << name;
+  }
+  d.window.resize(1920, 1080);
+  EXPECT_GT(d.find<QLabel>("lblSummary")->font().pixelSize(), 18);
+}
+
+// The customer demand is 2 + week; orders of 3 x week swing three times as
+// wide (standard deviation), nine times in variance. The stages end with
+// 1, 101, 201 and 301.
+TEST(DebriefWindow, SummarySaysTheChainTotalThePlaceAndTheRatioOfDeviations) {
+  RecordedTrial trial = sampleTrial(2, 1);
+  for (RecordedWeek& w : trial.weeks) w.stages[kWholesaler].order = 3 * w.week;
+  const QString text = debriefSummary(trial, ClassPlace{3, 30});
+  EXPECT_TRUE(text.contains("Chain total: 604."));
+  EXPECT_TRUE(text.contains("Place in the class: 3 of 30 (the lowest cost first)."));
+  EXPECT_TRUE(
+      text.contains("The participant's orders varied 3.0 times as much as the customer "
+                    "demand (standard deviation)."));
+  EXPECT_FALSE(debriefSummary(trial, std::nullopt).contains("Place"));
 }
 
 }  // namespace

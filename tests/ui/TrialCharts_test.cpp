@@ -26,11 +26,12 @@ QStringList Names(const QChart& chart) {
 
 TEST(TrialCharts, OrdersChartDrawsEveryStageAndTheCustomerDemand) {
   const auto chart = makeChart(TrialChart::Orders, sampleTrial(1, 0));
-  EXPECT_EQ(Names(*chart), QStringList({"Factory", "Distributor", "Wholesaler (participant)",
-                                        "Retailer", "Customer demand"}));
-  EXPECT_EQ(Ys(chart->series()[1]), std::vector<double>({11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
-  EXPECT_EQ(Ys(chart->series()[4]), std::vector<double>({3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-  EXPECT_EQ(static_cast<QLineSeries*>(chart->series()[2])->pen().color(), stageColour(kWholesaler));
+  // The demand first, so that a stage passing it on is drawn over it.
+  EXPECT_EQ(Names(*chart), QStringList({"Customer demand", "Factory", "Distributor",
+                                        "Wholesaler (participant)", "Retailer"}));
+  EXPECT_EQ(Ys(chart->series()[2]), std::vector<double>({11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
+  EXPECT_EQ(Ys(chart->series()[0]), std::vector<double>({3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+  EXPECT_EQ(static_cast<QLineSeries*>(chart->series()[3])->pen().color(), stageColour(kWholesaler));
 }
 
 TEST(TrialCharts, InventoryChartShowsTheBacklogBelowZero) {
@@ -42,18 +43,51 @@ TEST(TrialCharts, InventoryChartShowsTheBacklogBelowZero) {
   EXPECT_EQ(units->titleText(), "Net inventory (units)");
 }
 
-TEST(TrialCharts, ParticipantChartSetsOrdersAgainstTheDemandReceived) {
+TEST(TrialCharts, ParticipantChartDrawsTheOrdersOverTheDemandWithMarkers) {
   const auto chart = makeChart(TrialChart::Participant, sampleTrial(1, 0, kRetailer));
   EXPECT_EQ(chart->title(), "The participant's orders (Retailer) and the demand received");
-  EXPECT_EQ(Names(*chart), QStringList({"Orders placed", "Demand received"}));
-  EXPECT_EQ(Ys(chart->series()[0]).front(), 31);
-  EXPECT_EQ(Ys(chart->series()[1]).front(), 3);
+  // Drawn last, so on top of a demand line they equal.
+  EXPECT_EQ(Names(*chart), QStringList({"Demand received", "Orders placed"}));
+  EXPECT_EQ(Ys(chart->series()[1]).front(), 31);
+  EXPECT_EQ(Ys(chart->series()[0]).front(), 3);
+  EXPECT_TRUE(static_cast<QLineSeries*>(chart->series()[1])->pointsVisible());
 }
 
-TEST(TrialCharts, ParticipantChartSaysSoWhenNobodyPlayed) {
-  const auto chart = makeChart(TrialChart::Participant, sampleTrial(1, 0, kNoParticipant));
-  EXPECT_EQ(chart->title(), "No participant in this trial");
-  EXPECT_TRUE(chart->series().isEmpty());
+TEST(TrialCharts, TrialWithoutAParticipantHasNoParticipantChart) {
+  EXPECT_EQ(
+      trialCharts(sampleTrial(1, 0, kNoParticipant)),
+      (std::vector<TrialChart>{TrialChart::Orders, TrialChart::Inventory, TrialChart::Costs}));
+  EXPECT_EQ(trialCharts(sampleTrial(1, 0)).size(), kTrialCharts.size());
+}
+
+// Whole steps of 1, 2 or 5 times a power of ten, and room above the
+// highest value: a line at the top never runs on the frame.
+TEST(TrialCharts, QuantityScaleHasRoundStepsAndHeadroom) {
+  struct Case {
+    double low, high;
+    AxisScale scale;
+  };
+  const std::vector<Case> cases = {
+      {0, 0, {0, 1, 1}},    // nothing to show: no ticks of 0.2 written as 0
+      {0, 20, {0, 25, 5}},  // 20 lies on a tick: one more step
+      {0, 23, {0, 25, 5}},      {0, 24.5, {0, 30, 5}},  // too close under 25
+      {-37, 12, {-40, 20, 10}}, {0, 3, {0, 4, 1}},     {0, 1840, {0, 2000, 500}},
+  };
+  for (const Case& c : cases) {
+    const AxisScale s = quantityScale(c.low, c.high);
+    EXPECT_EQ(s.low, c.scale.low) << c.low << ".." << c.high;
+    EXPECT_EQ(s.high, c.scale.high) << c.low << ".." << c.high;
+    EXPECT_EQ(s.step, c.scale.step) << c.low << ".." << c.high;
+  }
+}
+
+TEST(TrialCharts, CumulativeCostChartAddsTheChainInBold) {
+  const auto chart = makeChart(TrialChart::CumulativeCosts, sampleTrial(1, 7));
+  ASSERT_EQ(chart->series().size(), kRoleCount + 1);
+  // Stage r ends at 100 r + 7: the chain at 600 + 28.
+  EXPECT_EQ(Ys(chart->series()[kRoleCount]).back(), 628);
+  EXPECT_GT(static_cast<QLineSeries*>(chart->series()[kRoleCount])->pen().widthF(),
+            static_cast<QLineSeries*>(chart->series()[0])->pen().widthF());
 }
 
 TEST(TrialCharts, CostChartHasOneBarPerStageInItsColour) {

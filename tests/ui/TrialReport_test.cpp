@@ -1,13 +1,16 @@
 #include "ui/TrialReport.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QImage>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "base/Errors.h"
 #include "tests/ui/ChartsFixture.h"
 
 namespace quarn::testing {
@@ -25,6 +28,16 @@ struct ReportFolder {
   fs::path path;
 };
 
+ReportOptions from(const std::string& source) {
+  ReportOptions options;
+  options.source = source;
+  return options;
+}
+
+void writeText(const fs::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
 std::string readFile(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   std::ostringstream text;
@@ -36,11 +49,13 @@ TEST(TrialReport, WritesPicturesPdfsIndexAndMeasures) {
   ReportFolder out;
   RecordedTrial other = sampleTrial(1, 3);
   other.subject = "S2";
-  const ReportCounts counts =
-      writeReport({sampleTrial(1, 0), sampleTrial(2, 1), other}, out.path.string(), "lab.mdb");
+  const ReportCounts counts = writeReport({sampleTrial(1, 0), sampleTrial(2, 1), other},
+                                          out.path.string(), from("lab.mdb"));
   EXPECT_EQ(counts.participants, 2);
   EXPECT_EQ(counts.trials, 3);
-  EXPECT_EQ(counts.pictures, 12);
+  // Four per trial; the amplification by stage and the class's orders in
+  // trials 1 and 2.
+  EXPECT_EQ(counts.pictures, 12 + 3);
   const std::string index = readFile(out.path / "index.html");
   for (const char* chart : {"orders", "inventory", "participant", "costs"}) {
     const std::string name = std::string("S1-Lab-trial2-") + chart + ".png";
@@ -62,13 +77,84 @@ TEST(TrialReport, KeepsNamesInsideTheFolderAndEscapedOnThePage) {
   RecordedTrial trial = sampleTrial(1, 0);
   trial.subject = "../<b>Ann";
   trial.setting = "a/b";
-  writeReport({trial}, out.path.string(), "lab.mdb");
+  writeReport({trial}, out.path.string(), from("lab.mdb"));
   EXPECT_TRUE(fs::exists(out.path / "____b_Ann.pdf"));
   EXPECT_TRUE(fs::exists(out.path / "pictures" / "____b_Ann-a_b-trial1-orders.png"));
   EXPECT_FALSE(fs::exists(out.path.parent_path() / "<b>Ann.pdf"));
   const std::string index = readFile(out.path / "index.html");
   EXPECT_NE(index.find("Participant ../&lt;b&gt;Ann"), std::string::npos);
   EXPECT_EQ(index.find("<b>Ann"), std::string::npos);
+}
+
+TEST(TrialReport, WritesTheStudyOverviewAndTheAnalysisFiles) {
+  ReportFolder out;
+  RecordedTrial other = sampleTrial(1, 3);
+  other.subject = "S2";
+  ReportOptions options = from("lab.mdb");
+  options.svg = true;
+  options.doubleSize = true;
+  options.simulated[{"Lab", 1}] = {"Sterman", {100, 200, 300, 400}};
+  writeReport({sampleTrial(1, 0), other}, out.path.string(), options);
+  EXPECT_EQ(readFile(out.path / "overview.pdf").substr(0, 5), "%PDF-");
+  for (const char* file : {"weeks.csv", "summary.csv", "codebook.md"}) {
+    EXPECT_TRUE(fs::exists(out.path / file)) << file;
+  }
+  EXPECT_NE(readFile(out.path / "pictures" / "overview-amplification.svg").find("<svg"),
+            std::string::npos);
+  EXPECT_EQ(QImage(QString::fromStdString(
+                       (out.path / "pictures" / "S1-Lab-trial1-orders@2x.png").string()))
+                .size(),
+            QSize(1600, 900));
+  const std::string index = readFile(out.path / "index.html");
+  EXPECT_NE(index.find("Study overview"), std::string::npos);
+  EXPECT_NE(index.find("overview-Lab-trial1-orders.png"), std::string::npos);
+  // S1's Wholesaler cost 200 ranks first; 1 of 4 runs lower, 1 equal.
+  EXPECT_NE(index.find("<tr><td>1</td><td>S1</td><td>Wholesaler</td><td>200</td><td>600</td>"
+                       "<td>38</td></tr>"),
+            std::string::npos);
+}
+
+TEST(TrialReport, DrawsNoParticipantChartForATrialWithoutOne) {
+  ReportFolder out;
+  const ReportCounts counts =
+      writeReport({sampleTrial(1, 0, kNoParticipant)}, out.path.string(), from("lab.mdb"));
+  EXPECT_EQ(counts.pictures, 3 + 1);  // and the amplification by stage
+  EXPECT_FALSE(fs::exists(out.path / "pictures" / "S1-Lab-trial1-participant.png"));
+}
+
+TEST(TrialReport, RefusesAFolderHoldingFilesUnlessToldToReplaceThem) {
+  ReportFolder out;
+  fs::create_directories(out.path);
+  writeText(out.path / "old.png", "earlier run");
+  EXPECT_THROW(writeReport({sampleTrial(1, 0)}, out.path.string(), from("lab.mdb")), QuarnError);
+  EXPECT_TRUE(fs::exists(out.path / "old.png"));
+  ReportOptions options = from("lab.mdb");
+  options.replace = true;
+  writeReport({sampleTrial(1, 0)}, out.path.string(), options);
+  EXPECT_FALSE(fs::exists(out.path / "old.png"));  // no earlier file beside the new index
+  EXPECT_TRUE(fs::exists(out.path / "index.html"));
+}
+
+// A full disk: no file may grow past 200 kB. The report fails and leaves
+// neither a half-written folder nor its temporary one behind.
+TEST(TrialReport, LeavesNothingBehindWhenAFileCannotBeWritten) {
+  ReportFolder out;
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 200 * 1024;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::vector<RecordedTrial> many;
+  for (int16_t t = 1; t <= 30; ++t) many.push_back(sampleTrial(t, t));
+  EXPECT_THROW(writeReport(many, out.path.string(), from("lab.mdb")), QuarnError);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_FALSE(fs::exists(out.path));
+  for (const auto& entry : fs::directory_iterator(out.path.parent_path())) {
+    EXPECT_EQ(entry.path().filename().string().find("." + out.path.filename().string()),
+              std::string::npos)
+        << entry.path();
+  }
 }
 
 TEST(TrialReport, FileStemKeepsOnlySafeCharacters) {
