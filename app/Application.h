@@ -40,7 +40,7 @@ class Application {
   StandardUniformRandom m_random;
   DatabaseWaitNotice m_waitNotice{m_prompter};
   ChosenStores m_stores{&m_waitNotice};
-  DatabaseAccess m_db{m_stores, m_prompter, m_random};
+  DatabaseAccess m_db{m_stores, m_prompter, m_random, &m_waitNotice};
   GameSession m_session;
   MainWindow m_mainWindow{m_session, m_prompter};
   LoginWindow m_loginWindow{m_session, &m_mainWindow};

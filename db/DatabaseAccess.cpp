@@ -1,5 +1,6 @@
 #include "db/DatabaseAccess.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/Errors.h"
@@ -33,6 +34,18 @@ std::string errorText(const QuarnError& failure) {
   return std::to_string(failure.number()) + ": " + failure.description();
 }
 
+bool isKind(const QuarnError& failure, DbErrorKind kind) {
+  const auto* dbError = dynamic_cast<const DbError*>(&failure);
+  return dbError && dbError->kind() == kind;
+}
+
+// The pause before the n-th try to reach a lost server: short at first, so
+// that a blip passes unnoticed, then a try a second.
+std::chrono::milliseconds outagePause(int tries) {
+  return std::min<std::chrono::milliseconds>(std::chrono::milliseconds(100) * tries,
+                                             std::chrono::seconds(1));
+}
+
 }  // namespace
 
 int64_t backoffCount(UniformRandom& random, int n) {
@@ -44,8 +57,13 @@ std::chrono::milliseconds backoffDuration(int64_t count) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(kBackoffStep * count);
 }
 
-DatabaseAccess::DatabaseAccess(Stores& stores, Prompter& prompter, UniformRandom& random)
-    : m_stores(stores), m_prompter(prompter), m_random(random) {}
+DatabaseAccess::DatabaseAccess(Stores& stores, Prompter& prompter, UniformRandom& random,
+                               BusyWaiter* waiter)
+    : m_stores(stores), m_prompter(prompter), m_random(random), m_waiter(waiter) {}
+
+std::chrono::milliseconds DatabaseAccess::outageLimit() const {
+  return m_outageLimit ? *m_outageLimit : m_stores.outageLimit();
+}
 
 void DatabaseAccess::upgradeOnFirstUse() {
   const std::string here = location();
@@ -66,12 +84,18 @@ void DatabaseAccess::endOnFailure(const QuarnError& failure, const std::string& 
 
 void DatabaseAccess::retrying(const std::function<void()>& use) {
   int n = 0;
+  Outage outage;
   for (;;) {
     try {
       upgradeOnFirstUse();
       use();
       return;
     } catch (const QuarnError& failure) {
+      if (isKind(failure, DbErrorKind::Refused)) refuse(failure);
+      if (isKind(failure, DbErrorKind::ConnectionLost)) {
+        waitForServer(outage, failure);
+        continue;
+      }
       if (failure.number() == kErrItemNotFound) {
         const auto* dbError = dynamic_cast<const DbError*>(&failure);
         endOnFailure(failure,
@@ -97,6 +121,49 @@ void DatabaseAccess::retrying(const std::function<void()>& use) {
     m_prompter.processEvents();
     m_prompter.wait(backoffDuration(backoffCount(m_random, n)));
   }
+}
+
+// Tries the server again after a short pause, the waiting notice up and the
+// game standing still; once the outage has lasted the limit, asks the
+// moderator, who may wait for as long again or end the application.
+void DatabaseAccess::waitForServer(Outage& outage, const QuarnError& failure) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  if (!outage.since) outage.since = start;
+  // The pauses count in full even where the prompter's wait was cut short.
+  auto waited = [&] {
+    return std::max(outage.paused, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       Clock::now() - *outage.since));
+  };
+  if (waited() >= outageLimit()) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited()).count();
+    const std::string waiting =
+        m_writeInProgress.empty() ? "" : m_writeInProgress + " is waiting to be stored.\r\n";
+    const Answer answer = m_prompter.ask("The lab server has not answered for " +
+                                             std::to_string(seconds) + " s.\r\n" + waiting + "(" +
+                                             failure.description() + ")\r\nRetry? (No to quit)",
+                                         PromptStyle::YesNoQuestion, "", PromptKind::DatabaseRetry);
+    if (answer != Answer::Yes) quitUnstored();
+    outage = Outage{Clock::now()};
+    return;
+  }
+  const std::chrono::milliseconds pause = outagePause(++outage.tries);
+  Prompter::ModalScope waiting(m_prompter);
+  if (m_waiter) {
+    do {
+      m_waiter->waitForServer(waited());
+    } while (Clock::now() - start < pause);
+  } else {
+    m_prompter.processEvents();
+    m_prompter.wait(pause);
+  }
+  outage.paused += pause;
+}
+
+// Says a failure that no retry mends, once, and ends the application.
+void DatabaseAccess::refuse(const QuarnError& failure) {
+  m_prompter.ask(failure.description(), PromptStyle::OkWarning, "", PromptKind::DatabaseRefused);
+  quitUnstored();
 }
 
 void DatabaseAccess::quitUnstored() {
@@ -146,16 +213,30 @@ RecordedRows DatabaseAccess::recordedRows(const RecordedSession& session) {
 void DatabaseAccess::registerParticipant(const ParticipantRow& row) {
   std::unique_ptr<RowWriter<ParticipantRow>> writer =
       read([&] { return m_stores.participants().openRegistration(); });
-  writer->insert(row);
-  writer->commit();
+  Outage outage;
+  for (const std::function<void()>& step : std::initializer_list<std::function<void()>>{
+           [&] { writer->insert(row); }, [&] { writer->commit(); }}) {
+    for (;;) {
+      try {
+        step();
+        break;
+      } catch (const QuarnError& failure) {
+        if (!isKind(failure, DbErrorKind::ConnectionLost)) throw;
+        waitForServer(outage, failure);
+      }
+    }
+  }
 }
 
 std::optional<PlayingMark> DatabaseAccess::claimParticipant(const PlayingMark& mine, int64_t now,
                                                             bool takeOver) {
   return read([&] {
-    return m_stores.participants().markPlaying(mine, [&](const PlayingMark& present) {
-      return !takeOver && markCounts(present, mine.at, now);
-    });
+    return m_stores.participants().markPlaying(
+        mine, [&](const PlayingMark& present, std::optional<int64_t> sharedNow) {
+          if (takeOver) return false;
+          if (sharedNow) return markCounts(present, mine.at, *sharedNow, MarkClock::Shared);
+          return markCounts(present, mine.at, now, MarkClock::EachComputer);
+        });
   });
 }
 
@@ -220,6 +301,14 @@ void DatabaseAccess::attempt(WriteBudget& budget, const std::function<void()>& s
       step();
       return;
     } catch (const QuarnError& failure) {
+      if (isKind(failure, DbErrorKind::Refused)) refuse(failure);
+      if (isKind(failure, DbErrorKind::ConnectionLost)) {
+        // The step is tried again on a new connection; a commit whose
+        // answer was lost looks first whether the server stored it.
+        waitForServer(budget.outage, failure);
+        continue;
+      }
+      budget.outage = Outage{};
       Answer answer;
       if (failure.number() == kErrWriteLost) {
         answer = askAfterLostWrite(failure);

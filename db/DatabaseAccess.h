@@ -13,6 +13,7 @@
 #include "base/Errors.h"
 #include "base/Prompter.h"
 #include "base/Random.h"
+#include "db/SqlCipherConnection.h"
 #include "db/Stores.h"
 
 namespace quarn {
@@ -56,9 +57,22 @@ std::chrono::milliseconds backoffDuration(int64_t count);
 // asks Abort (the end), Retry or Ignore (the open's rows are dropped). A
 // failure that lost the open's rows asks at once, and Retry writes the open
 // again.
+//
+// A lost server (no connection, or a link that broke) is no failure of the
+// use: reads and writes alike are tried again in short steps, with the
+// waiting notice up, for the outage limit; only then is the moderator asked,
+// naming what waits to be stored. A failure that no retry can mend (a login
+// the server refuses, a connection string refused here) is said once, and
+// the application ends.
 class DatabaseAccess {
  public:
-  DatabaseAccess(Stores& stores, Prompter& prompter, UniformRandom& random);
+  // `waiter` (if any) shows that the application waits for the server.
+  DatabaseAccess(Stores& stores, Prompter& prompter, UniformRandom& random,
+                 BusyWaiter* waiter = nullptr);
+
+  // The outage limit: the stores' (a settings file's) unless set here.
+  std::chrono::milliseconds outageLimit() const;
+  void setOutageLimit(std::chrono::milliseconds limit) { m_outageLimit = limit; }
 
   // Where the database is (a file's path); the login sets it.
   void setLocation(const std::string& location) { m_stores.setLocation(location); }
@@ -92,8 +106,9 @@ class DatabaseAccess {
                                                 const std::string& subject);
   RecordedRows recordedRows(const RecordedSession& session);
 
-  // Stores a new participant. Only the open has the read policy: a row that
-  // cannot be stored raises its error to the caller, and nothing is stored.
+  // Stores a new participant. Only the open has the read policy, and a lost
+  // server is waited for: a row that cannot be stored raises its error to
+  // the caller, and nothing is stored.
   void registerParticipant(const ParticipantRow& row);
 
   // Marks `mine` as playing here, the check and the mark in one write
@@ -136,14 +151,24 @@ class DatabaseAccess {
     PlanStore& store() { return m_access.m_stores.plan(); }
     DatabaseAccess& m_access;
   };
+  // A lost server being waited for: since when, how many tries so far, and
+  // the pauses between them.
+  struct Outage {
+    std::optional<std::chrono::steady_clock::time_point> since;
+    int tries = 0;
+    std::chrono::milliseconds paused{0};
+  };
   struct WriteBudget {
     int retries = 0;
+    Outage outage;
   };
 
   void retrying(const std::function<void()>& use);
   void upgradeOnFirstUse();
   [[noreturn]] void endOnFailure(const QuarnError& failure, const std::string& text,
                                  PromptKind kind);
+  void waitForServer(Outage& outage, const QuarnError& failure);
+  [[noreturn]] void refuse(const QuarnError& failure);
   template <class RowT>
   void writeRows(const std::function<std::unique_ptr<RowWriter<RowT>>()>& open,
                  const std::vector<RowT>& rows, const std::string& what, TrialNumbering& numbering);
@@ -156,6 +181,8 @@ class DatabaseAccess {
   Stores& m_stores;
   Prompter& m_prompter;
   UniformRandom& m_random;
+  BusyWaiter* m_waiter;
+  std::optional<std::chrono::milliseconds> m_outageLimit;
   GuardedPlanTables m_planTables{*this};
   // The database whose schema is known to be up to date.
   std::optional<std::string> m_upToDate;

@@ -15,6 +15,7 @@
 #include "db/SqlCipherConnection.h"
 #include "db/SqlTranslation.h"
 #include "db/TableWriter.h"
+#include "db/postgres/PgRoles.h"
 #include "db/postgres/PgSchema.h"
 
 namespace quarn {
@@ -158,6 +159,11 @@ void checkTexts(const std::string& table, const std::vector<std::string>& names,
 
 }  // namespace
 
+namespace {
+constexpr const char* kFileHasNoRoles =
+    "An encrypted file has no roles: whoever holds its key may do everything";
+}  // namespace
+
 void createDatabase(const std::string& path) {
   if (std::filesystem::exists(path)) {
     throw QuarnError(kErrDatabase, "The file " + path + " already exists");
@@ -176,10 +182,20 @@ void createDatabase(const std::string& path) {
   }
 }
 
-void createDatabase(const DatabaseChoice& choice) {
-  if (choice.engine == DatabaseEngine::File) return createDatabase(choice.file);
+void createDatabase(const DatabaseChoice& choice, const std::string& workstationRole) {
+  if (choice.engine == DatabaseEngine::File) {
+    if (!workstationRole.empty()) throw QuarnError(kErrDatabase, kFileHasNoRoles);
+    return createDatabase(choice.file);
+  }
   PgConnection server(choice.connectionString());
   createSchema(server);
+  if (!workstationRole.empty()) grantWorkstationRole(server, workstationRole);
+}
+
+void grantWorkstation(const DatabaseChoice& choice, const std::string& role) {
+  if (choice.engine == DatabaseEngine::File) throw QuarnError(kErrDatabase, kFileHasNoRoles);
+  PgConnection server(choice.connectionString());
+  grantWorkstationRole(server, role);
 }
 
 void exportCsv(DatabaseTables& db, const std::string& table, std::ostream& out) {
@@ -226,6 +242,13 @@ int importCsv(DatabaseTables& db, const std::string& table, std::istream& in) {
     names.push_back(field.text);
   }
 
+  // The line of each row handed to the writer, for a failure that an engine
+  // reports for a row written earlier.
+  std::vector<int> lines;
+  const auto lineOf = [&](const QuarnError& failure, int current) {
+    const auto* rowError = dynamic_cast<const TableRowError*>(&failure);
+    return rowError && rowError->row() < lines.size() ? lines[rowError->row()] : current;
+  };
   int stored = 0;
   for (size_t r = 1; r < records.size(); ++r) {
     const CsvRecord& record = records[r];
@@ -241,14 +264,20 @@ int importCsv(DatabaseTables& db, const std::string& table, std::istream& in) {
       row.emplace_back(names[c],
                        value.text.empty() && !value.quoted ? CellValue{} : CellValue{value.text});
     }
+    lines.push_back(record.line);
     try {
       writer.insert(row);
     } catch (const QuarnError& failure) {
-      throw refusal(record.line, failure.description(), failure.number());
+      throw refusal(lineOf(failure, record.line), failure.description(), failure.number());
     }
     ++stored;
   }
-  write->commit();
+  try {
+    write->commit();
+  } catch (const QuarnError& failure) {
+    if (!dynamic_cast<const TableRowError*>(&failure)) throw;
+    throw refusal(lineOf(failure, 0), failure.description(), failure.number());
+  }
   return stored;
 }
 

@@ -16,8 +16,12 @@ namespace quarn {
 void createDatabase(const std::string& path);
 // Creates the chosen database: a new file, or the experiment's tables on the
 // server (in the connection's current schema), refused when any of them
-// exists.
-void createDatabase(const DatabaseChoice& choice);
+// exists. On a server the connecting role owns the tables; a
+// `workstationRole` given gets the workstation's rights on them
+// (grantWorkstationRole). A file has no roles.
+void createDatabase(const DatabaseChoice& choice, const std::string& workstationRole = "");
+// Gives an existing role the workstation's rights on the server's tables.
+void grantWorkstation(const DatabaseChoice& choice, const std::string& role);
 
 // Writes `table` as CSV (RFC 4180: header row, CRLF line ends, fields quoted
 // when needed), its rows in the order they were inserted. Null is an empty

@@ -1,11 +1,14 @@
 #include "db/DatabaseChoice.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "base/Text.h"
+#include "db/ConnectionSecrets.h"
 #include "db/DbError.h"
 
 namespace quarn {
@@ -36,15 +39,63 @@ std::string inFolder(const std::string& folder, std::string_view name) {
   return folder + "/" + std::string(name);
 }
 
+constexpr std::string_view kOutageLimitKey = "outage_limit";
+
+// The lines of a settings file that say something, trimmed.
+std::vector<std::string> settingsLines(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) {
+    throw DbError(DbErrorKind::Other, kErrFileNotFound,
+                  "The settings file " + path + " cannot be read (" + std::strerror(errno) + ")");
+  }
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    const std::string_view content = trimSpace(line);
+    if (!content.empty() && content.front() != '#') lines.emplace_back(content);
+  }
+  return lines;
+}
+
+// The value of an "outage_limit = N" line.
+std::optional<std::string_view> outageLimitText(std::string_view line) {
+  if (!line.starts_with(kOutageLimitKey)) return std::nullopt;
+  std::string_view rest = trimSpace(line.substr(kOutageLimitKey.size()));
+  if (!rest.starts_with('=')) return std::nullopt;
+  return trimSpace(rest.substr(1));
+}
+
 }  // namespace
+
+std::optional<std::chrono::seconds> readOutageLimit(const std::string& path) {
+  for (const std::string& line : settingsLines(path)) {
+    const std::optional<std::string_view> text = outageLimitText(line);
+    if (!text) continue;
+    int seconds = -1;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), seconds);
+    if (error != std::errc() || end != text->data() + text->size() || seconds < 0) {
+      throw DbError(DbErrorKind::Refused, kErrDatabase,
+                    "The settings file " + path + " sets the outage limit to \"" +
+                        std::string(*text) + "\": write a whole number of seconds");
+    }
+    return std::chrono::seconds(seconds);
+  }
+  return std::nullopt;
+}
 
 std::string DatabaseChoice::location() const {
   if (engine == DatabaseEngine::File) return file;
-  return settingsFile.empty() ? connection : settingsFile;
+  return settingsFile.empty() ? redactConnectionString(connection) : settingsFile;
+}
+
+std::optional<std::chrono::seconds> DatabaseChoice::outageLimit() const {
+  if (engine != DatabaseEngine::Server || settingsFile.empty()) return std::nullopt;
+  return readOutageLimit(settingsFile);
 }
 
 std::string DatabaseChoice::connectionString() const {
-  return settingsFile.empty() ? connection : readServerSettings(settingsFile);
+  if (settingsFile.empty()) return connection;
+  readOutageLimit(settingsFile);  // a faulty limit is refused before any connection
+  return readServerSettings(settingsFile);
 }
 
 bool isConnectionUri(std::string_view text) {
@@ -80,16 +131,9 @@ DatabaseChoice chooseAdminDatabase(const std::string& argument) {
 }
 
 std::string readServerSettings(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) {
-    throw DbError(DbErrorKind::Other, kErrFileNotFound,
-                  "The settings file " + path + " cannot be read (" + std::strerror(errno) + ")");
-  }
   std::string connection;
-  for (std::string line; std::getline(in, line);) {
-    const std::string_view content = trimSpace(line);
-    if (content.empty() || content.front() == '#') continue;
-    connection += (connection.empty() ? "" : " ") + std::string(content);
+  for (const std::string& line : settingsLines(path)) {
+    if (!outageLimitText(line)) connection += (connection.empty() ? "" : " ") + line;
   }
   if (connection.empty()) {
     throw DbError(DbErrorKind::Other, kErrDatabase,

@@ -14,8 +14,12 @@
 // A settings file holds one connection URI or keyword string, on one line or
 // spread over several; lines starting with # and blank lines are skipped. It
 // never holds a password: libpq takes one from PGPASSWORD, ~/.pgpass or the
-// service file, and a connection string with a password is refused.
+// service file, and a connection string with a password is refused. A line
+// "outage_limit = 90" is no part of the connection: it sets how many seconds
+// a lost server is waited for before the moderator is asked (default 60).
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,11 +36,14 @@ struct DatabaseChoice {
   std::string connection;    // Server: a connection URI or keyword string given as such
   std::string settingsFile;  // Server: the settings file that names it, read at each connect
 
-  // What messages name: the file, the connection string, or the settings file.
+  // What messages name: the file, the connection string without its
+  // password, or the settings file.
   std::string location() const;
   // Server: the connection URI or keyword string (read from the settings
   // file, if that is where it stands).
   std::string connectionString() const;
+  // Server: the settings file's outage limit, if it sets one.
+  std::optional<std::chrono::seconds> outageLimit() const;
   bool operator==(const DatabaseChoice&) const = default;
 };
 
@@ -54,5 +61,8 @@ DatabaseChoice chooseAdminDatabase(const std::string& argument);
 // The connection string of a settings file. A file that cannot be read or
 // names nothing raises a DbError naming it.
 std::string readServerSettings(const std::string& path);
+// The outage limit a settings file sets; a value that is no whole number of
+// seconds raises a DbError naming the file.
+std::optional<std::chrono::seconds> readOutageLimit(const std::string& path);
 
 }  // namespace quarn

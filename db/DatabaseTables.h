@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "db/DbError.h"
 #include "db/QueryRunner.h"
 #include "db/SqlCipherConnection.h"
 
@@ -18,12 +19,27 @@ inline constexpr const char* kExperimentTables[] = {
     "tblPlayer",    "tblBlock", "tblTraining", "tblDisplay", "tblDisplayOption", "tblPause",
     "tblPredicter", "datUser",  "datRole",     "datTrial",   "datPlaying"};
 
+// A failure of a row written earlier in a transaction: the row's place
+// among the transaction's rows (0 for the first).
+class TableRowError : public DbError {
+ public:
+  TableRowError(const DbError& failure, size_t row)
+      : DbError(failure.kind(), failure.number(), failure.description(), failure.source()),
+        m_row(row) {}
+  size_t row() const { return m_row; }
+
+ private:
+  size_t m_row;
+};
+
 // One write transaction over any tables: all of its rows or none.
 class TableTransaction {
  public:
   virtual ~TableTransaction() = default;
   // Runs one INSERT of the stores' dialect ("Names", `?` parameters) into
-  // `table`. A key that is taken raises kErrDuplicateKey.
+  // `table`. A key that is taken raises kErrDuplicateKey. An engine may send
+  // rows to the database in batches: a row's failure then comes from a later
+  // insert or from the commit, as a TableRowError naming the row.
   virtual void insert(const std::string& table, const std::string& sql,
                       const SqlParams& params) = 0;
   virtual void commit() = 0;

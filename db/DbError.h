@@ -24,6 +24,8 @@ enum class DbErrorKind {
   ItemNotFound,    // a table or column is not in the database (kErrItemNotFound)
   ReadOnlyFolder,  // the folder or file cannot be written
   WriteLost,       // the transaction was rolled back (kErrWriteLost)
+  ConnectionLost,  // the server cannot be reached, or the link to it broke
+  Refused,         // no retry can mend it: a refused login, a refused connection string
   Other,
 };
 

@@ -23,6 +23,8 @@ class InsertTransaction {
 
   const std::string& table() const { return m_table; }
   const std::vector<ColumnInfo>& columns() const { return m_columns; }
+  // The transaction's connection, for reads under its write lock.
+  SqlCipherConnection& connection() { return m_connection; }
 
   // Runs one INSERT with `params` bound; each text is prepared once. A key
   // that is taken raises kErrDuplicateKey; a failure that rolled the

@@ -78,6 +78,15 @@ void ChosenStores::choose(const DatabaseChoice& choice) {
   m_choice = choice;
 }
 
+std::chrono::milliseconds ChosenStores::outageLimit() const {
+  try {
+    if (const std::optional<std::chrono::seconds> limit = m_choice.outageLimit()) return *limit;
+  } catch (const QuarnError&) {
+    // The connection refuses the faulty value itself; until then the default holds.
+  }
+  return kDefaultOutageLimit;
+}
+
 void ChosenStores::setLocation(const std::string& location) {
   DatabaseChoice file;
   file.file = location;

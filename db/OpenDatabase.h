@@ -46,6 +46,8 @@ class ChosenStores final : public Stores {
   ParticipantStore& participants() override { return m_current->participants(); }
   ResultStore& results() override { return m_current->results(); }
   std::string location() const override { return m_current->location(); }
+  // The settings file's outage limit, or else the default.
+  std::chrono::milliseconds outageLimit() const override;
   // The file at `location`.
   void setLocation(const std::string& location) override;
   std::optional<SchemaUpgrade> upgradeSchema() override { return m_current->upgradeSchema(); }

@@ -42,9 +42,16 @@ class ParticipantStore {
   // The marks, each operation one write transaction (a file from before the
   // marks gets their table). markPlaying stores `mine` unless the
   // participant's present mark is another one for which `keeps` is true:
-  // then that mark is returned and nothing is written.
-  virtual std::optional<PlayingMark> markPlaying(
-      const PlayingMark& mine, const std::function<bool(const PlayingMark&)>& keeps) = 0;
+  // then that mark is returned and nothing is written. `keeps` is given the
+  // store's own time (seconds since 1970) when it has a clock that every
+  // workstation shares (a server's); the store then dates the marks it
+  // writes by that clock too, whatever since and lastWeek `mine` carries.
+  // A User ID is one participant whatever its letter case: the marks of
+  // "CaseRace" and "caserace" are one mark.
+  using MarkJudge =
+      std::function<bool(const PlayingMark& present, std::optional<int64_t> sharedNow)>;
+  virtual std::optional<PlayingMark> markPlaying(const PlayingMark& mine,
+                                                 const MarkJudge& keeps) = 0;
   // Sets the lastWeek of `mine`. When the participant's mark is not `mine`
   // any more, returns the present one (a mark without a workstation when
   // there is none) and changes nothing.

@@ -24,11 +24,12 @@ Workstation thisWorkstation() {
   return {host, static_cast<int64_t>(::getpid())};
 }
 
-bool markCounts(const PlayingMark& other, const Workstation& here, int64_t now) {
+bool markCounts(const PlayingMark& other, const Workstation& here, int64_t now, MarkClock clock) {
   if (other.at == here) return false;
-  if (now - other.lastWeek > kMarkStaleAfterSeconds) return false;
-  if (other.at.host == here.host && !processRuns(other.at.process)) return false;
-  return true;
+  const bool sameComputer = other.at.host == here.host;
+  if (sameComputer && !processRuns(other.at.process)) return false;
+  const bool ageKnown = clock == MarkClock::Shared || sameComputer;
+  return !(ageKnown && now - other.lastWeek > kMarkStaleAfterSeconds);
 }
 
 std::string describeWorkstation(const Workstation& at) {

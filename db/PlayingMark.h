@@ -34,10 +34,21 @@ inline constexpr int64_t kMarkStaleAfterSeconds = 15 * 60;
 // This copy of the application.
 Workstation thisWorkstation();
 
+// Whose clock dates the marks. A server dates and judges every mark by its
+// own clock. A file has no clock of its own, and two computers' clocks may
+// differ by any amount: a mark there is aged only by the computer that made
+// it.
+enum class MarkClock { Shared, EachComputer };
+
 // Whether `other` keeps its participant from being played at `here` at
-// `now` (seconds since 1970): it is not here's own mark, it is not stale,
-// and, made on this computer, its process still runs.
-bool markCounts(const PlayingMark& other, const Workstation& here, int64_t now);
+// `now` (seconds since 1970, on `clock`): it is not here's own mark, and,
+// made on this computer, its process still runs; it is not stale, where its
+// age can be told (always on the shared clock; on each computer's clock only
+// for the marks of this computer). So on a file another computer's mark
+// counts until its session ends or the moderator takes the participant over:
+// a workstation whose clock runs ahead cannot take a participant unasked.
+bool markCounts(const PlayingMark& other, const Workstation& here, int64_t now,
+                MarkClock clock = MarkClock::Shared);
 
 // "lab-3 (process 4711)".
 std::string describeWorkstation(const Workstation& at);

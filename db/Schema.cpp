@@ -26,8 +26,9 @@ namespace {
 //     and the delay slots beyond a trial's delay stay Null: not recorded.
 //
 // Versions: 1 is every database made before the version was recorded;
-// 2 records it (sysSchema) and gives every file the workstation marks
-// (datPlaying), which older files made only at their first login.
+// 2 records it (sysSchema), gives every file the workstation marks
+// (datPlaying), which older files made only at their first login, and makes
+// the server's case-blind User IDs unique (datUser and the marks).
 constexpr ColumnType kInt = ColumnType::Integer;
 constexpr ColumnType kReal = ColumnType::Real;
 constexpr ColumnType kText = ColumnType::Text;
@@ -199,10 +200,14 @@ Schema describeSchema() {
       {"idxRoleTime", "datRole", R"("Date", "TimeOfDay")"},
       // The login finds a User ID without regard to letter case, beyond
       // ASCII too (Zoë is ZOË), whatever the server's own locale: ICU's root
-      // locale lowers the letters of every script. The file compares with
-      // its connections' own collation instead.
-      {"idxUserSubjectCaseBlind", "datUser", R"(lower("Subject" COLLATE "und-x-icu"))", false, 1,
+      // locale lowers the letters of every script. The index is unique:
+      // "CaseRace" and "caserace" are one participant, also when two
+      // workstations register them at the same moment; so is the mark. The
+      // file compares with its connections' own collation instead.
+      {"idxUserSubjectCaseBlind", "datUser", R"(lower("Subject" COLLATE "und-x-icu"))", true, 2,
        DatabaseEngine::Server},
+      {"idxPlayingSubjectCaseBlind", "datPlaying", R"(lower("Subject" COLLATE "und-x-icu"))", true,
+       2, DatabaseEngine::Server},
       // The file finds a row by its rowid at once; so does the server by
       // this index (the live view's latest week of each participant).
       {"idxRoleRowid", "datRole", "rowid", false, 1, DatabaseEngine::Server},
@@ -265,10 +270,9 @@ std::string createTable(const TableSpec& table, DatabaseEngine engine, bool ifMi
          " (\n  " + join(parts, ",\n  ") + "\n)";
 }
 
-std::string createIndex(const IndexSpec& index, bool ifMissing) {
-  return std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " +
-         (ifMissing ? "IF NOT EXISTS " : "") + quoted(index.name) + " ON " + quoted(index.table) +
-         " (" + index.keys + ")";
+std::string createIndex(const IndexSpec& index) {
+  return std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " + quoted(index.name) +
+         " ON " + quoted(index.table) + " (" + index.keys + ")";
 }
 
 bool onEngine(const IndexSpec& index, DatabaseEngine engine) {
@@ -293,7 +297,7 @@ std::vector<std::string> createStatements(const Schema& schema, DatabaseEngine e
     statements.push_back(createTable(table, engine, false, schema.version));
   }
   for (const IndexSpec& index : schema.indexes) {
-    if (onEngine(index, engine)) statements.push_back(createIndex(index, false));
+    if (onEngine(index, engine)) statements.push_back(createIndex(index));
   }
   statements.push_back(recordVersion(schema.version));
   return statements;
@@ -317,7 +321,9 @@ std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine 
     }
     for (const IndexSpec& index : schema.indexes) {
       if (index.since == version && onEngine(index, engine)) {
-        statements.push_back(createIndex(index, true));
+        // An index of that name from before is made anew in its new form.
+        statements.push_back("DROP INDEX IF EXISTS " + quoted(index.name));
+        statements.push_back(createIndex(index));
       }
     }
   }

@@ -26,6 +26,8 @@ class BusyWaiter {
   virtual ~BusyWaiter() = default;
   // Returns after a short wait (a few hundredths of a second).
   virtual void wait(std::chrono::milliseconds waitedSoFar) = 0;
+  // The same while the lab server cannot be reached.
+  virtual void waitForServer(std::chrono::milliseconds waitedSoFar) { wait(waitedSoFar); }
 };
 
 // How long a connection waits for another process's lock before it fails,

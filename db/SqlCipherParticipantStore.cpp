@@ -1,11 +1,44 @@
 #include "db/SqlCipherParticipantStore.h"
 
-#include "db/SqlCipherRowWriter.h"
+#include "db/DbError.h"
+#include "db/InsertTransaction.h"
 #include "db/StoreSql.h"
 
 namespace quarn {
 
 namespace {
+
+// `sql`, whose last condition is "Subject" = ?, without regard to letter case.
+std::string caseBlind(const char* sql) {
+  return std::string(sql) + " COLLATE " + kCaseBlindCollation;
+}
+
+// A new participant's row, stored unless datUser holds the User ID in any
+// letter case. The check runs under the transaction's write lock, so two
+// workstations registering "CaseRace" and "caserace" at once are one after
+// the other: the second one finds the first one's row. (No index does it:
+// the collation exists only on the application's connections, and an index
+// on it would leave the file unwritable for the sqlcipher shell.)
+class Registration final : public RowWriter<ParticipantRow> {
+ public:
+  explicit Registration(const SqlCipherFile& file)
+      : m_transaction(file.path, "datUser", file.waiter) {}
+  void insert(const ParticipantRow& row) override {
+    const Rows taken = m_transaction.connection().query(
+        caseBlind(R"(SELECT "Subject" FROM "datUser" WHERE "Subject" = ?)"), {row.subject});
+    if (!taken.empty()) {
+      throw DbError(DbErrorKind::KeyCollision, kErrDuplicateKey,
+                    "Duplicate value in index or primary key (datUser.Subject: " +
+                        taken.front().cell("Subject").toText() + ", in another letter case)",
+                    "datUser");
+    }
+    m_transaction.insert(kInsertParticipantRow, participantRowParams(row));
+  }
+  void commit() override { m_transaction.commit(); }
+
+ private:
+  InsertTransaction m_transaction;
+};
 
 // A write transaction on the marks' table. The marks are no results: a
 // refresh lost to a power cut costs nothing, so the writes are not synced.
@@ -20,7 +53,7 @@ class MarkTransaction {
   SqlCipherConnection& connection() { return m_connection; }
 
   std::optional<PlayingMark> present(const std::string& subject) {
-    const Rows rows = m_connection.query(kSelectMark, {subject});
+    const Rows rows = m_connection.query(caseBlind(kSelectMark), {subject});
     if (rows.empty()) return std::nullopt;
     return markOf(rows.front());
   }
@@ -56,34 +89,53 @@ std::optional<int16_t> SqlCipherParticipantStore::lowestTrial(const std::string&
 }
 
 std::unique_ptr<RowWriter<ParticipantRow>> SqlCipherParticipantStore::openRegistration() {
-  return std::make_unique<SqlCipherRowWriter<ParticipantRow>>(
-      m_file, "datUser", kInsertParticipantRow, participantRowParams);
+  return std::make_unique<Registration>(m_file);
 }
 
-std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(
-    const PlayingMark& mine, const std::function<bool(const PlayingMark&)>& keeps) {
+std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(const PlayingMark& mine,
+                                                                  const MarkJudge& keeps) {
+  m_file.pendingTouch.reset();
   MarkTransaction marks(m_file);
   std::optional<PlayingMark> present = marks.present(mine.subject);
-  if (present && keeps(*present)) return present;
-  marks.connection().execute(kDeleteMarkOfSubject, {mine.subject});
+  if (present && keeps(*present, std::nullopt)) return present;
+  marks.connection().execute(caseBlind(kDeleteMarkOfSubject), {mine.subject});
   marks.connection().execute(kInsertMark, markParams(mine));
   marks.commit();
   return std::nullopt;
 }
 
+// The refresh is checked here (a read) and stored with the week's rows that
+// follow it. One that no week's rows took along (a trial without database
+// output) is stored on its own at the next refresh.
 std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const PlayingMark& mine) {
-  MarkTransaction marks(m_file);
-  const int changed = marks.connection().execute(kTouchMark, touchParams(mine));
-  if (changed == 1) {
+  if (m_file.pendingTouch) {
+    MarkTransaction marks(m_file);
+    storePendingTouch(m_file, marks.connection());
     marks.commit();
-    return std::nullopt;
+  }
+  SqlCipherConnection connection(m_file.path, OpenMode::ReadOnly, m_file.waiter);
+  const Rows rows = connection.query(caseBlind(kSelectMark), {mine.subject});
+  if (!rows.empty()) {
+    const PlayingMark present = markOf(rows.front());
+    if (present.subject == mine.subject && present.at == mine.at) {
+      m_file.pendingTouch = mine;
+      return std::nullopt;
+    }
+    return present;
   }
   PlayingMark nobody;
   nobody.subject = mine.subject;
-  return marks.present(mine.subject).value_or(nobody);
+  return nobody;
+}
+
+void storePendingTouch(const SqlCipherFile& file, SqlCipherConnection& connection) {
+  if (!file.pendingTouch) return;
+  connection.execute(kTouchMark, touchParams(*file.pendingTouch));
+  file.pendingTouch.reset();
 }
 
 void SqlCipherParticipantStore::clearPlaying(const PlayingMark& mine) {
+  m_file.pendingTouch.reset();
   MarkTransaction marks(m_file);
   marks.connection().execute(kDeleteMark, markKeyParams(mine));
   marks.commit();

@@ -1,14 +1,43 @@
 #include "db/SqlCipherResultStore.h"
 
+#include "db/DbError.h"
+#include "db/InsertTransaction.h"
 #include "db/SqlCipherReads.h"
 #include "db/SqlCipherRowWriter.h"
 #include "db/StoreSql.h"
 
 namespace quarn {
 
+namespace {
+
+// A week's four rows, and the workstation mark's refresh that waits for them,
+// in one transaction. A refresh that fails (a file from before the marks)
+// is dropped: it must not cost the week.
+class WeekRows final : public RowWriter<WeekRow> {
+ public:
+  explicit WeekRows(const SqlCipherFile& file)
+      : m_file(file), m_transaction(file.path, "datRole", file.waiter) {}
+  void insert(const WeekRow& row) override {
+    m_transaction.insert(kInsertWeekRow, weekRowParams(row));
+  }
+  void commit() override {
+    try {
+      storePendingTouch(m_file, m_transaction.connection());
+    } catch (const DbError&) {
+      m_file.pendingTouch.reset();
+    }
+    m_transaction.commit();
+  }
+
+ private:
+  const SqlCipherFile& m_file;
+  InsertTransaction m_transaction;
+};
+
+}  // namespace
+
 std::unique_ptr<RowWriter<WeekRow>> SqlCipherResultStore::openWeekRows() {
-  return std::make_unique<SqlCipherRowWriter<WeekRow>>(m_file, "datRole", kInsertWeekRow,
-                                                       weekRowParams);
+  return std::make_unique<WeekRows>(m_file);
 }
 
 std::unique_ptr<RowWriter<TrialRow>> SqlCipherResultStore::openTrialRows() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "db/ParticipantStore.h"
@@ -8,6 +9,10 @@
 #include "db/SchemaUpgrade.h"
 
 namespace quarn {
+
+// How long a lost server is waited for, in short tries behind the waiting
+// notice, before the moderator is asked (unless the settings file says).
+inline constexpr std::chrono::seconds kDefaultOutageLimit{60};
 
 // The three stores of one experiment database, and where it is. All SQL of
 // the product lies behind them. The encrypted file is the first
@@ -31,6 +36,8 @@ class Stores {
   // the upgrade done, if any. Refuses a database newer than the program
   // (kErrUnrecognizedFormat).
   virtual std::optional<SchemaUpgrade> upgradeSchema() { return std::nullopt; }
+  // How long a lost server is waited for before the moderator is asked.
+  virtual std::chrono::milliseconds outageLimit() const { return kDefaultOutageLimit; }
 };
 
 }  // namespace quarn

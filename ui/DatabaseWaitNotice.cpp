@@ -31,11 +31,19 @@ DatabaseWaitNotice::DatabaseWaitNotice(Prompter& prompter) : m_prompter(prompter
 DatabaseWaitNotice::~DatabaseWaitNotice() = default;
 
 void DatabaseWaitNotice::wait(std::chrono::milliseconds waitedSoFar) {
+  waitFor("the database", waitedSoFar);
+}
+
+void DatabaseWaitNotice::waitForServer(std::chrono::milliseconds waitedSoFar) {
+  waitFor("the lab server", waitedSoFar);
+}
+
+void DatabaseWaitNotice::waitFor(const char* what, std::chrono::milliseconds waitedSoFar) {
   const Clock::time_point now = Clock::now();
   if (m_lastWait == Clock::time_point{} || now - m_lastWait > kSameWait)
     m_since = now - waitedSoFar;
   m_lastWait = now;
-  if (now - m_since >= kShowAfter) show(now - m_since);
+  if (now - m_since >= kShowAfter) show(what, now - m_since);
   m_hideTimer.start(std::chrono::duration_cast<std::chrono::milliseconds>(kHideAfter));
 
   Prompter::ModalScope waiting(m_prompter);
@@ -44,7 +52,7 @@ void DatabaseWaitNotice::wait(std::chrono::milliseconds waitedSoFar) {
   loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-void DatabaseWaitNotice::show(Clock::duration waited) {
+void DatabaseWaitNotice::show(const char* what, Clock::duration waited) {
   if (!m_window) {
     m_window = std::make_unique<QDialog>();
     m_window->setObjectName("frmWaiting");
@@ -59,7 +67,7 @@ void DatabaseWaitNotice::show(Clock::duration waited) {
     layout->addWidget(m_label);
   }
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
-  m_label->setText(QString("Waiting for the database... %1 s").arg(seconds));
+  m_label->setText(QString("Waiting for %1... %2 s").arg(what).arg(seconds));
   if (!m_window->isVisible()) m_window->show();
 }
 

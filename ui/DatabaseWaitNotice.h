@@ -23,13 +23,15 @@ class DatabaseWaitNotice : public BusyWaiter {
   ~DatabaseWaitNotice() override;
 
   void wait(std::chrono::milliseconds waitedSoFar) override;
+  void waitForServer(std::chrono::milliseconds waitedSoFar) override;
 
   // The notice ("frmWaiting", its text in "lblWaiting"); made at the first
   // wait that lasts.
   QDialog* window() const { return m_window.get(); }
 
  private:
-  void show(std::chrono::steady_clock::duration waited);
+  void waitFor(const char* what, std::chrono::milliseconds waitedSoFar);
+  void show(const char* what, std::chrono::steady_clock::duration waited);
 
   Prompter& m_prompter;
   std::unique_ptr<QDialog> m_window;

@@ -3,9 +3,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/postgres/PgConnection.h"
+#include "db/postgres/PgError.h"
 
 namespace quarn {
 
@@ -47,6 +49,24 @@ class PgConnectionPool {
   // Raises the connection's failure when no idle connection is left and a
   // new one cannot be made.
   Lease lease();
+  // Runs `use` on a leased connection. When a kept connection turns out to
+  // be lost (the server restarted since its last use), the idle ones are
+  // dropped and `use` runs once more on a new connection: for uses that a
+  // lost connection leaves undone (a read, a whole transaction), so that a
+  // use after an outage does not fail on one stale connection after another.
+  template <class Use>
+  auto run(Use&& use) -> decltype(use(std::declval<PgConnection&>())) {
+    for (;;) {
+      const Lease db = lease();
+      try {
+        return use(*db);
+      } catch (const PgError& failure) {
+        if (failure.pgKind() != PgErrorKind::ConnectionFailure || !db.kept()) throw;
+        dropIdle();
+      }
+    }
+  }
+
   // Drops the idle connections; the next use connects with `connectionString`.
   void reset(std::function<std::string()> connectionString);
   // Drops the idle connections: after one was found lost, the others

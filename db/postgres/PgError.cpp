@@ -14,6 +14,10 @@ DbErrorKind dbKindOf(PgErrorKind kind) {
       return DbErrorKind::Busy;
     case PgErrorKind::MissingItem:
       return DbErrorKind::ItemNotFound;
+    case PgErrorKind::ConnectionFailure:
+      return DbErrorKind::ConnectionLost;
+    case PgErrorKind::Refused:
+      return DbErrorKind::Refused;
     default:
       return DbErrorKind::Other;
   }
@@ -42,6 +46,9 @@ PgErrorKind classifySqlState(std::string_view sqlState) {
     return PgErrorKind::ConnectionFailure;
   }
   if (sqlState == "42P01" || sqlState == "42703") return PgErrorKind::MissingItem;
+  // 28000, 28P01: the server refuses the login (no pg_hba entry, a wrong
+  // password); 3D000: no such database. Asking again changes nothing.
+  if (sqlState.starts_with("28") || sqlState == "3D000") return PgErrorKind::Refused;
   return PgErrorKind::Other;
 }
 

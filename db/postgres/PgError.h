@@ -15,6 +15,7 @@ enum class PgErrorKind {
   RetryableConflict,  // 40001, 40P01: serialization failure or deadlock; run it again
   ConnectionFailure,  // class 08, a server shutting down, or a connection that broke
   MissingItem,        // 42P01, 42703: no such table or column (error 3265)
+  Refused,            // a login the server refuses, a connection string refused here
   Other,
 };
 

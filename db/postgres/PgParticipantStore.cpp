@@ -21,6 +21,24 @@ PgResult run(PgConnection& db, const char* sql, const SqlParams& params) {
   return db.exec(numberedParameters(sql), params);
 }
 
+// The marks are dated by the server's clock, never by a workstation's: two
+// workstations whose clocks differ still judge a mark's age alike.
+constexpr const char* kServerNow = "SELECT extract(epoch FROM clock_timestamp())::bigint AS now";
+constexpr const char* kSelectMarkCaseBlind =
+    R"(SELECT "Subject", "Setting", "Host", "Process", "Since", "LastWeek"
+       FROM "datPlaying"
+       WHERE lower("Subject" COLLATE "und-x-icu") = lower(? COLLATE "und-x-icu"))";
+constexpr const char* kInsertMarkNow =
+    R"(INSERT INTO "datPlaying" ("Subject", "Setting", "Host", "Process", "Since", "LastWeek")
+       VALUES (?, ?, ?, ?, extract(epoch FROM now())::bigint, extract(epoch FROM now())::bigint))";
+constexpr const char* kTouchMarkNow =
+    R"(UPDATE "datPlaying" SET "LastWeek" = extract(epoch FROM now())::bigint
+       WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
+
+SqlParams withoutTimes(const PlayingMark& mark) {
+  return {mark.subject, mark.setting, mark.at.host, mark.at.process};
+}
+
 }  // namespace
 
 // One query: the ICU root locale lowers letters of every script whatever the
@@ -57,47 +75,59 @@ std::unique_ptr<RowWriter<ParticipantRow>> PgParticipantStore::openRegistration(
 
 std::optional<PlayingMark> PgParticipantStore::presentMark(PgConnection& db,
                                                            const std::string& subject, bool lock) {
-  const PgResult rows = db.exec(
-      numberedParameters(std::string(kSelectMark) + (lock ? " FOR UPDATE" : "")), {subject});
+  const PgResult rows =
+      db.exec(numberedParameters(std::string(kSelectMarkCaseBlind) + (lock ? " FOR UPDATE" : "")),
+              {subject});
   if (rows.rows.empty()) return std::nullopt;
   return markOf(rowsOf(rows).front());
 }
 
 // The present mark is locked while it is judged, so that a second claim
 // waits for the first one's decision.
-std::optional<PlayingMark> PgParticipantStore::markPlaying(
-    const PlayingMark& mine, const std::function<bool(const PlayingMark&)>& keeps) {
+std::optional<PlayingMark> PgParticipantStore::markPlaying(const PlayingMark& mine,
+                                                           const MarkJudge& keeps) {
+  struct Claim {
+    bool collided = false;             // another login added a mark meanwhile
+    std::optional<PlayingMark> other;  // the mark that keeps the participant
+  };
   for (int attempt = 1;; ++attempt) {
-    const PgConnectionPool::Lease db = m_pool.lease();
-    PgTransaction claim(*db);
-    const std::optional<PlayingMark> present = presentMark(*db, mine.subject, true);
-    if (present && keeps(*present)) return present;
-    // Only the mark judged (and locked) goes: a mark another login added in
-    // the meantime makes the insert below collide instead of being removed
-    // unseen.
-    if (present) run(*db, kDeleteMark, markKeyParams(*present));
-    try {
-      run(*db, kInsertMark, markParams(mine));
-    } catch (const PgError& failure) {
-      if (failure.pgKind() == PgErrorKind::KeyCollision && attempt < kClaimAttempts) continue;
-      throw;
-    }
-    claim.commit();
-    return std::nullopt;
+    const Claim claim = m_pool.run([&](PgConnection& db) -> Claim {
+      PgTransaction transaction(db);
+      const std::optional<PlayingMark> present = presentMark(db, mine.subject, true);
+      if (present) {
+        const int64_t now = std::get<int64_t>(db.exec(kServerNow).rows.at(0).at(0));
+        if (keeps(*present, now)) return {false, present};
+        // Only the mark judged (and locked) goes: a mark another login added
+        // in the meantime makes the insert below collide instead of being
+        // removed unseen.
+        run(db, kDeleteMark, markKeyParams(*present));
+      }
+      try {
+        run(db, kInsertMarkNow, withoutTimes(mine));
+      } catch (const PgError& failure) {
+        if (failure.pgKind() == PgErrorKind::KeyCollision && attempt < kClaimAttempts) {
+          return {true, std::nullopt};
+        }
+        throw;
+      }
+      transaction.commit();
+      return {};
+    });
+    if (!claim.collided) return claim.other;
   }
 }
 
 std::optional<PlayingMark> PgParticipantStore::touchPlaying(const PlayingMark& mine) {
-  const PgConnectionPool::Lease db = m_pool.lease();
-  if (run(*db, kTouchMark, touchParams(mine)).affectedRows == 1) return std::nullopt;
-  PlayingMark nobody;
-  nobody.subject = mine.subject;
-  return presentMark(*db, mine.subject, false).value_or(nobody);
+  return m_pool.run([&](PgConnection& db) -> std::optional<PlayingMark> {
+    if (run(db, kTouchMarkNow, markKeyParams(mine)).affectedRows == 1) return std::nullopt;
+    PlayingMark nobody;
+    nobody.subject = mine.subject;
+    return presentMark(db, mine.subject, false).value_or(nobody);
+  });
 }
 
 void PgParticipantStore::clearPlaying(const PlayingMark& mine) {
-  const PgConnectionPool::Lease db = m_pool.lease();
-  run(*db, kDeleteMark, markKeyParams(mine));
+  m_pool.run([&](PgConnection& db) { run(db, kDeleteMark, markKeyParams(mine)); });
 }
 
 }  // namespace quarn

@@ -16,8 +16,7 @@ class PgParticipantStore final : public ParticipantStore {
   std::optional<int16_t> lowestTrial(const std::string& subject,
                                      const std::string& setting) override;
   std::unique_ptr<RowWriter<ParticipantRow>> openRegistration() override;
-  std::optional<PlayingMark> markPlaying(
-      const PlayingMark& mine, const std::function<bool(const PlayingMark&)>& keeps) override;
+  std::optional<PlayingMark> markPlaying(const PlayingMark& mine, const MarkJudge& keeps) override;
   std::optional<PlayingMark> touchPlaying(const PlayingMark& mine) override;
   void clearPlaying(const PlayingMark& mine) override;
 

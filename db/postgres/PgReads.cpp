@@ -1,6 +1,5 @@
 #include "db/postgres/PgReads.h"
 
-#include "db/postgres/PgError.h"
 #include "db/postgres/PgSql.h"
 
 namespace quarn {
@@ -9,15 +8,7 @@ namespace quarn {
 // lost is made once more on a new connection instead of failing.
 Rows PgReads::query(const std::string& sql, const SqlParams& params) {
   const std::string numbered = numberedParameters(sql);
-  for (;;) {
-    const PgConnectionPool::Lease db = m_pool.lease();
-    try {
-      return rowsOf(db->exec(numbered, params));
-    } catch (const PgError& failure) {
-      if (failure.pgKind() != PgErrorKind::ConnectionFailure || !db.kept()) throw;
-      m_pool.dropIdle();
-    }
-  }
+  return m_pool.run([&](PgConnection& db) { return rowsOf(db.exec(numbered, params)); });
 }
 
 }  // namespace quarn

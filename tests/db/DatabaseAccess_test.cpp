@@ -106,20 +106,49 @@ TEST(ReadPolicy, AsksOnTheSixthFailureAndAgainOnTheFifthAfterYes) {
   EXPECT_FALSE(std::filesystem::exists(a.access.location())) << "a reader never creates the file";
 }
 
-// A server that cannot be reached is treated like a missing file; the
-// question names the server and the reason.
-TEST(ReadPolicy, UnreachableServerIsRetriedThenAskedNamingTheHost) {
+// A server that cannot be reached is waited for in short steps for the
+// outage limit, then the moderator is asked, naming the server and the
+// reason.
+TEST(ReadPolicy, UnreachableServerIsWaitedForThenAskedNamingTheHost) {
   PgStores stores("host=127.0.0.1 port=1 dbname=quarn connect_timeout=2");
   ScriptedPrompter prompter;
   FixedRandom random{{0.0}};
   DatabaseAccess access(stores, prompter, random);
+  access.setOutageLimit(1s);
   prompter.answers = {Answer::No};
   EXPECT_THROW(access.settings(), ApplicationEnd);
   ASSERT_EQ(prompter.shown.size(), 1u);
   EXPECT_EQ(prompter.last().kind, PromptKind::DatabaseRetry);
-  EXPECT_NE(prompter.last().prompt.find("127.0.0.1"), std::string::npos) << prompter.last().prompt;
-  EXPECT_NE(prompter.last().prompt.find("refused"), std::string::npos) << prompter.last().prompt;
-  EXPECT_EQ(prompter.sleeps.size(), 5u);
+  for (const char* part : {"has not answered for 1 s", "127.0.0.1", "refused", "Retry?"}) {
+    EXPECT_NE(prompter.last().prompt.find(part), std::string::npos) << prompter.last().prompt;
+  }
+  const std::vector<std::chrono::milliseconds> pauses = {100ms, 200ms, 300ms, 400ms};
+  EXPECT_EQ(prompter.sleeps, pauses);
+}
+
+// What no retry mends is said once, without Retry, and ends the application.
+TEST(ReadPolicy, RefusedConnectionIsSaidOnceWithoutRetry) {
+  const struct {
+    std::string connection;
+    std::string said;
+  } cases[] = {
+      {"host=127.0.0.1 port=1 dbname=quarn password=Hunter2xyz", "holds a password"},
+      {"host=127.0.0.1 port=1 dbname='host=x password=Hunter2xyz'", "another connection string"},
+  };
+  for (const auto& c : cases) {
+    PgStores stores(c.connection);
+    ScriptedPrompter prompter;
+    FixedRandom random{{0.0}};
+    DatabaseAccess access(stores, prompter, random);
+    EXPECT_THROW(access.settings(), ApplicationEnd);
+    ASSERT_EQ(prompter.shown.size(), 1u) << c.connection;
+    EXPECT_EQ(prompter.last().kind, PromptKind::DatabaseRefused);
+    EXPECT_EQ(prompter.last().style, PromptStyle::OkWarning);
+    EXPECT_NE(prompter.last().prompt.find(c.said), std::string::npos) << prompter.last().prompt;
+    EXPECT_EQ(prompter.last().prompt.find("Hunter2xyz"), std::string::npos);
+    EXPECT_EQ(access.location().find("Hunter2xyz"), std::string::npos) << access.location();
+    EXPECT_TRUE(prompter.sleeps.empty());
+  }
 }
 
 TEST(ReadPolicy, WrongFileIsRetriedUntilTheRightOneIsInPlace) {
@@ -273,6 +302,34 @@ TEST(WritePolicy, OtherFailuresRetryTheRowUnderItsOwnTrial) {
   w.faulty.insertFaults = {'.', 'x'};
   w.writeWeek(1);
   EXPECT_EQ(w.file.count("datRole", "Trial=-1"), 4);
+}
+
+// A lost server is waited for with growing pauses, far beyond the five quick
+// retries of other failures, and the row keeps its trial.
+TEST(WritePolicy, LostServerIsWaitedForWithoutAskingOrMovingTheRow) {
+  Writes w;
+  w.faulty.insertFaults = {'.', 'c', 'c', 'c', 'c', 'c', 'c', 'c', 'c', 'c', 'c', 'c', 'c'};
+  w.writeWeek(1);
+  EXPECT_TRUE(w.prompter.shown.empty());
+  EXPECT_EQ(w.file.count("datRole", "Trial=1"), 4);
+  ASSERT_EQ(w.prompter.sleeps.size(), 12u);
+  EXPECT_EQ(w.prompter.sleeps.front(), 100ms);
+  EXPECT_EQ(w.prompter.sleeps.back(), 1s);
+}
+
+// Past the outage limit the moderator is told which week waits.
+TEST(WritePolicy, OutageBeyondTheLimitAsksNamingTheWaitingWeek) {
+  Writes w;
+  w.access.setOutageLimit(300ms);
+  w.faulty.insertFaults = {'c', 'c', 'c'};
+  w.prompter.answers = {Answer::Yes};
+  w.writeWeek(4);
+  ASSERT_EQ(w.prompter.shown.size(), 1u);
+  EXPECT_EQ(w.prompter.last().kind, PromptKind::DatabaseRetry);
+  EXPECT_NE(w.prompter.last().prompt.find("Trial 1, week 4 of P17 is waiting to be stored"),
+            std::string::npos)
+      << w.prompter.last().prompt;
+  EXPECT_EQ(w.file.count("datRole", "Week=4"), 4);
 }
 
 TEST(WritePolicy, IgnoreDropsTheWholeOpen) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "tests/e2e/E2eSupport.h"
 
 namespace quarn::testing {
@@ -79,6 +82,53 @@ TEST(Workstations, OneUserIdOnTwoWorkstationsPlaysOnce) {
   const std::string text = readFile(demo.textFile("TWIN"));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 100);
   EXPECT_EQ(demo.db.count("datPlaying"), 0) << "the winner's normal end clears its mark";
+}
+
+// The pilot on the demo as a process whose clock runs `offset` ahead
+// (libfaketime's faketime, e.g. "+20m"; empty: the real clock).
+pid_t startPilotAt(const DemoFolder& demo, const std::string& subject, const std::string& outFile,
+                   const std::string& offset) {
+  const std::string dataDir = demo.dataDir();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, 1);
+    ::dup2(fd, 2);
+    if (offset.empty()) {
+      ::execl(QUARN_ADMIN_TOOL, QUARN_ADMIN_TOOL, "pilot", dataDir.c_str(), "Demo", subject.c_str(),
+              "--pace", "40", static_cast<char*>(nullptr));
+    } else {
+      ::execlp("faketime", "faketime", "-f", offset.c_str(), QUARN_ADMIN_TOOL, "pilot",
+               dataDir.c_str(), "Demo", subject.c_str(), static_cast<char*>(nullptr));
+    }
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// A workstation whose clock runs 20 minutes ahead logs in a participant who
+// is playing at another workstation on the server: the server's clock says
+// the other one's mark is fresh, so the login is refused, and the game
+// there goes on to its end.
+TEST(Workstations, ClockAheadCannotTakeAPlayingParticipantOnAServer) {
+  DemoFolder demo;
+  demo.moveToServer();
+  const std::string playing = demo.db.folder() + "/playing.out";
+  const std::string skewed = demo.db.folder() + "/skewed.out";
+  const pid_t first = startPilotAt(demo, "SKEW", playing, "");
+  // Logged in and some weeks played (the pace keeps it playing for seconds).
+  for (int i = 0; i < 100 && demo.server->count("datRole") < 40; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_GE(demo.server->count("datRole"), 40) << readFile(playing);
+  const pid_t second = startPilotAt(demo, "SKEW", skewed, "+20m");
+  const int secondCode = waitFor(second);
+  EXPECT_EQ(waitFor(first), 0) << readFile(playing);
+  EXPECT_NE(secondCode, 0) << readFile(skewed);
+  EXPECT_NE(readFile(skewed).find("the login refused: SKEW is playing at workstation "),
+            std::string::npos)
+      << readFile(skewed);
+  EXPECT_EQ(demo.server->count("datRole"), 400);
 }
 
 }  // namespace

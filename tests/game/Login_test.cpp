@@ -186,7 +186,7 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
   const struct {
     std::string subject, host;
     int64_t process, ago;
-  } cases[] = {{"P1", "lab-7", 4711, kMarkStaleAfterSeconds + 1},
+  } cases[] = {{"P1", thisWorkstation().host, getppid(), kMarkStaleAfterSeconds + 1},
                {"P2", thisWorkstation().host, ended, 30}};
   for (const auto& k : cases) {
     SCOPED_TRACE(k.subject);

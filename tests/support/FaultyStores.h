@@ -28,7 +28,7 @@ class FaultyStores final : public Stores, private ResultStore {
 
   // One entry per insert: '.' stores the row, 'k' fails as a key collision
   // would, 'x' as a passing I/O fault would, 'l' as a fault that rolled the
-  // transaction's rows back.
+  // transaction's rows back, 'c' as a lost link to a server would.
   std::deque<char> insertFaults;
   int commitFails = 0;  // the next commits that fail with a lock
   int openFails = 0;    // the next opens of a writer that fail with a lock
@@ -48,6 +48,9 @@ class FaultyStores final : public Stores, private ResultStore {
                       "The changes were not successful");
       }
       if (fault == 'x') throw DbError(DbErrorKind::Other, kErrDatabase + 10, "disk I/O error");
+      if (fault == 'c') {
+        throw DbError(DbErrorKind::ConnectionLost, kErrDatabase, "server closed the connection");
+      }
       if (fault == 'l') {
         throw DbError(DbErrorKind::WriteLost, kErrWriteLost, "disk I/O error; no row was stored");
       }

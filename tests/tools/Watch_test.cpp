@@ -35,10 +35,15 @@ class WatchTest : public ::testing::Test {
     }
   }
   void mark(const char* subject, const char* setting, const char* host, int64_t secondsAgo) {
+    // Stored as a row: a server would date a mark made through the stores
+    // by its own clock, not by the test's.
     const int64_t now = clock.seconds();
-    db.stores().participants().markPlaying(
-        {subject, setting, {host, 42}, now - 600, now - secondsAgo},
-        [](const PlayingMark&) { return false; });
+    db.insert("datPlaying", {{"Subject", subject},
+                             {"Setting", setting},
+                             {"Host", host},
+                             {"Process", int64_t{42}},
+                             {"Since", now - 600},
+                             {"LastWeek", now - secondsAgo}});
   }
   std::vector<admin::WatchLine> lines(const std::string& setting = "") {
     admin::WatchOptions options;

@@ -53,7 +53,8 @@ TEST(PgConnection, OnlyReachesTlsOnlyServerOverTls) {
     });
     EXPECT_EQ(error.has_value(), !c.connects);
     if (error) {
-      EXPECT_EQ(error->pgKind(), PgErrorKind::ConnectionFailure);
+      // No pg_hba.conf entry lets it in: no retry would.
+      EXPECT_EQ(error->pgKind(), PgErrorKind::Refused);
       EXPECT_NE(error->description().find("no encryption"), std::string::npos)
           << error->description();
     }
@@ -73,6 +74,11 @@ TEST(PgConnection, RefusesPasswordInConnectionStringWithoutShowingIt) {
       // Strings libpq cannot read: its reason quotes the piece it stumbled on.
       {"postgresql://postgres:%zz" + secret + "@127.0.0.1/x", "not valid"},
       {testServerKeywords("password='" + secret), "not valid"},
+      {testServerKeywords("PASSWORD=" + secret), "not valid"},
+      // A second string nested in dbname would reach the server as a name.
+      {testServerKeywords("dbname='host=127.0.0.1 password=" + secret + "'"), "another connection"},
+      {"postgresql://127.0.0.1:" + port + "/user%3Dpostgres%20password%3D" + secret,
+       "another connection"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.connectionString);
@@ -81,6 +87,26 @@ TEST(PgConnection, RefusesPasswordInConnectionStringWithoutShowingIt) {
     const std::string message = error->description();
     EXPECT_NE(message.find(c.messagePart), std::string::npos) << message;
     EXPECT_EQ(message.find(secret), std::string::npos) << message;
+    EXPECT_EQ(error->pgKind(), PgErrorKind::Refused);
+  }
+}
+
+// A login the server refuses is no outage: no retry would let it in.
+TEST(PgConnection, RefusedLoginIsToldFromAnOutage) {
+  struct Case {
+    std::string connectionString;
+    PgErrorKind kind;
+  };
+  const std::vector<Case> cases = {
+      {testServerKeywords("user=no_such_role_quarn"), PgErrorKind::Refused},
+      {testServerKeywords("dbname=no_such_database_quarn"), PgErrorKind::Refused},
+      {"host=127.0.0.1 port=1 dbname=quarn", PgErrorKind::ConnectionFailure},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.connectionString);
+    const auto error = pgErrorOf([&] { PgConnection db(c.connectionString); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->pgKind(), c.kind) << error->description();
   }
 }
 
@@ -185,8 +211,9 @@ TEST(PgConnection, ClassifiesServerErrorsBySqlState) {
       {"SELECT missing FROM keyed", Pg::MissingItem, Db::ItemNotFound, kErrItemNotFound},
       {raise("40001"), Pg::RetryableConflict, Db::Busy, kErrDatabase},
       {raise("40P01"), Pg::RetryableConflict, Db::Busy, kErrDatabase},
-      {raise("08006"), Pg::ConnectionFailure, Db::Other, kErrDatabase},
-      {raise("57P01"), Pg::ConnectionFailure, Db::Other, kErrDatabase},
+      {raise("08006"), Pg::ConnectionFailure, Db::ConnectionLost, kErrDatabase},
+      {raise("57P01"), Pg::ConnectionFailure, Db::ConnectionLost, kErrDatabase},
+      {raise("28P01"), Pg::Refused, Db::Refused, kErrDatabase},
       {raise("23502"), Pg::Other, Db::Other, kErrDatabase},  // another integrity error
       {"SELEC 1", Pg::Other, Db::Other, kErrDatabase},
   };

@@ -1,0 +1,137 @@
+#include "db/postgres/PgRoles.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "db/DatabaseAdmin.h"
+#include "db/postgres/PgStores.h"
+#include "tests/support/EngineDatabases.h"
+
+namespace quarn::testing {
+namespace {
+
+// A login role of its own, given the workstation's rights on the test's
+// tables, and dropped at the end.
+struct WorkstationRole {
+  explicit WorkstationRole(const ServerDatabase& db)
+      : name("ws_" + std::to_string(getpid())), connection(db.connection() + " user=" + name) {
+    PgConnection admin(testServerUri());
+    admin.exec("DROP ROLE IF EXISTS " + name);
+    admin.exec("CREATE ROLE " + name + " LOGIN");
+    grantWorkstation(db.choice(), name);
+  }
+  ~WorkstationRole() {
+    try {
+      PgConnection admin(testServerUri());
+      admin.exec("DROP OWNED BY " + name);
+      admin.exec("DROP ROLE " + name);
+    } catch (const PgError&) {
+      // The throw-away server goes with its roles.
+    }
+  }
+  std::string name;
+  std::string connection;
+};
+
+WeekRow weekRow(int16_t week, int role) {
+  WeekRow row;
+  row.subject = "P1";
+  row.setting = "A";
+  row.trial = 1;
+  row.week = week;
+  row.role = roleName(role);
+  return row;
+}
+
+// Everything a session does, through the stores, as the workstation role.
+TEST(WorkstationRole, PlaysAWholeSession) {
+  ServerDatabase db;
+  db.insert("tblBlock", {{"Setting", "A"}});
+  db.insert("tblPlayer", {{"Name", "Sterman"}});
+  WorkstationRole role(db);
+  PgStores station(role.connection);
+
+  EXPECT_EQ(station.plan().settings(), std::vector<std::string>{"A"});
+  EXPECT_EQ(station.plan().blockRows("A").size(), 1u);
+  EXPECT_EQ(station.plan().players().size(), 1u);
+  EXPECT_FALSE(station.participants().findParticipant("P1"));
+  auto registration = station.participants().openRegistration();
+  registration->insert({"P1", "A", 21, "F", "2", "Economics"});
+  registration->commit();
+  EXPECT_EQ(station.participants().findParticipant("p1"), "P1");
+  const PlayingMark mine{"P1", "A", {"lab-1", 4711}, 0, 0};
+  EXPECT_FALSE(station.participants().markPlaying(
+      mine, [](const PlayingMark&, std::optional<int64_t>) { return true; }));
+  for (int16_t week = 1; week <= 3; ++week) {
+    auto weekRows = station.results().openWeekRows();
+    for (int r = 0; r < kRoleCount; ++r) weekRows->insert(weekRow(week, r));
+    weekRows->commit();
+    EXPECT_FALSE(station.participants().touchPlaying(mine));
+  }
+  TrialRow trial;
+  trial.subject = "P1";
+  trial.setting = "A";
+  trial.trial = 1;
+  auto trialRows = station.results().openTrialRows();
+  trialRows->insert(trial);
+  trialRows->commit();
+  EXPECT_EQ(station.participants().highestTrial("P1", "A"), 1);
+  station.participants().clearPlaying(mine);
+
+  EXPECT_EQ(db.count("datRole"), 12);
+  EXPECT_EQ(db.count("datTrial"), 1);
+  EXPECT_EQ(db.count("datPlaying"), 0);
+}
+
+TEST(WorkstationRole, IsRefusedWhatNoSessionDoes) {
+  ServerDatabase db;
+  db.insert("tblBlock", {{"Setting", "A"}});
+  db.insert("datUser", {{"Subject", "P1"}, {"Age", int64_t{21}}});
+  db.insert("datRole", {{"Subject", "P1"},
+                        {"Setting", "A"},
+                        {"Trial", int64_t{1}},
+                        {"Week", int64_t{1}},
+                        {"Role", "Factory"}});
+  db.insert("datPlaying", {{"Subject", "P1"},
+                           {"Host", "lab-1"},
+                           {"Process", int64_t{1}},
+                           {"Since", int64_t{1}},
+                           {"LastWeek", int64_t{1}}});
+  WorkstationRole role(db);
+  PgConnection station(role.connection);
+  for (const char* sql : {
+           R"(UPDATE "datRole" SET "Order" = 99)",
+           R"(DELETE FROM "datRole")",
+           R"(DELETE FROM "datUser")",
+           R"(UPDATE "datUser" SET "Setting" = 'B')",
+           R"(SELECT "Age" FROM "datUser")",
+           R"(SELECT * FROM "datUser")",
+           R"(UPDATE "tblBlock" SET "Runs" = 5)",
+           R"(INSERT INTO "tblBlock" ("Setting") VALUES ('B'))",
+           R"(DELETE FROM "tblBlock")",
+           R"(DROP TABLE "datTrial")",
+           R"(TRUNCATE "datRole")",
+           R"(CREATE TABLE "extra" (x int))",
+           R"(UPDATE "datPlaying" SET "Host" = 'elsewhere')",
+       }) {
+    SCOPED_TRACE(sql);
+    const auto error = pgErrorOf([&] { station.exec(sql); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->sqlState(), "42501") << error->description();  // insufficient_privilege
+  }
+  EXPECT_EQ(db.count("datRole"), 1);
+  EXPECT_EQ(db.count("datUser"), 1);
+  EXPECT_EQ(db.count("tblBlock"), 1);
+}
+
+TEST(WorkstationRole, GrantRefusesARoleThatIsMissingOrASuperuser) {
+  ServerDatabase db;
+  for (const char* role : {"no_such_role_quarn", "postgres"}) {
+    SCOPED_TRACE(role);
+    EXPECT_THROW(grantWorkstation(db.choice(), role), PgError);
+  }
+}
+
+}  // namespace
+}  // namespace quarn::testing
