@@ -22,7 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kLargestOrder = 9999;  // what the four-character order box holds
 // Database and text file failures are retried this often in a row before
 // the pilot gives up.
 constexpr int kRetries = 3;
@@ -107,6 +106,7 @@ class Pilot {
   void logIn();
   void playUntilGameOver();
   void submitOrder();
+  void skipTraining();
   void enterPausePassword();
   void reportTrial();
   std::string trainingFailure() const;
@@ -119,7 +119,8 @@ class Pilot {
   std::string m_appFolder;
   PilotReport m_report;
   std::chrono::steady_clock::time_point m_lastOrder;  // when the previous order was made
-  std::string m_failure;                              // why the run ended early, once known
+  int m_lastOrderMade = 0;
+  std::string m_failure;  // why the run ended early, once known
   int m_writeRetries = 0;
   int m_openRetries = 0;
 
@@ -171,6 +172,8 @@ Answer Pilot::answer(const Prompt& prompt) {
             << state().chain.currentWeek - 1 << " week(s) (" << trainingFailure()
             << "), played again" << std::endl;
       return Answer::Ok;
+    case PromptKind::OrderAboveLimit:
+      fail("the order " + std::to_string(m_lastOrderMade) + " was refused: " + shownText(prompt));
     case PromptKind::NoTrialLeft:
       fail(subject + " has already played every trial of " + m_options.setting);
     case PromptKind::InvalidSetting:
@@ -242,14 +245,22 @@ void Pilot::enterPausePassword() {
   m_out << "Pause after trial " << finished << ": password entered" << std::endl;
 }
 
+void Pilot::skipTraining() {
+  if (!m_session.skipTraining(state().training.password)) {
+    fail("the training did not take its password");
+  }
+  m_out << "Training skipped: password entered" << std::endl;
+}
+
 // The participant's wait: from the order to the week computed and stored.
 void Pilot::submitOrder() {
-  const int order = std::clamp(m_options.orders(m_session), 0, kLargestOrder);
+  const int order = std::clamp<int>(m_options.orders(m_session), 0, kLargestParticipantOrder);
   if (m_options.pace.count() > 0) {
     std::this_thread::sleep_until(m_lastOrder + m_options.pace);
   }
   const auto start = std::chrono::steady_clock::now();
   m_lastOrder = start;
+  m_lastOrderMade = order;
   m_session.submitOrder(order);
   m_report.weekMilliseconds.push_back(
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
@@ -275,7 +286,11 @@ void Pilot::playUntilGameOver() {
       case Phase::WeekOpen:
         m_writeRetries = 0;
         m_openRetries = 0;
-        submitOrder();
+        if (m_options.skipTraining && m_session.inTraining()) {
+          skipTraining();
+        } else {
+          submitOrder();
+        }
         break;
       case Phase::GameOver:
         return;
@@ -311,7 +326,7 @@ int demandOrder(const GameSession& session) {
   const int16_t role = state.plan.current().participantRole;
   if (!hasParticipant(role)) return 0;
   const int32_t demand = state.chain.roles[static_cast<size_t>(role)].demand;
-  return std::clamp<int32_t>(demand, 0, kLargestOrder);
+  return std::clamp<int32_t>(demand, 0, kLargestParticipantOrder);
 }
 
 OrderSource ordersFromList(std::vector<int16_t> orders) {

@@ -25,8 +25,8 @@ using OrderSource = std::function<int(const GameSession&)>;
 // Demand), within what the order box can hold.
 int demandOrder(const GameSession& session);
 
-// Orders from a list, one per week played; the last one is repeated once the
-// list runs out.
+// Orders from a list, one per week played, training weeks included; the last
+// one is repeated once the list runs out.
 OrderSource ordersFromList(std::vector<int16_t> orders);
 
 // Reads an orders file: one whole number 0..9999 a line; blank lines are
@@ -43,6 +43,9 @@ struct PilotOptions {
   // The least time from one order to the next, as a participant takes who
   // watches the shipments and thinks; 0 plays as fast as the game goes.
   std::chrono::milliseconds pace{0};
+  // Types the training password at the first training week, as a moderator
+  // does, so that only the experiment trials are played.
+  bool skipTraining = false;
 };
 
 struct PilotReport {

@@ -45,6 +45,7 @@ enum class PromptKind {
   CompletedAll,             // the participant has played every trial
   Resume,                   // a known User ID: continue at the next trial?
   // The game.
+  OrderAboveLimit,      // the order is above what the trial takes: the week stays open
   TrainingIntro,        // training trials come first
   TrainingConstraints,  // the limits a training trial must keep
   TrainingFailed,       // a limit was broken: the trial is played again

@@ -78,8 +78,8 @@ void DatabaseAccess::upgradeOnFirstUse() {
 void DatabaseAccess::endOnFailure(const QuarnError& failure, const std::string& text,
                                   PromptKind kind) {
   m_prompter.ask(text, PromptStyle::Ok, "Error " + errorText(failure), kind);
-  m_prompter.endApplication();
-  throw ApplicationEnd(0);  // for a Prompter whose endApplication returns
+  m_prompter.endApplication(1);
+  throw ApplicationEnd(1);  // for a Prompter whose endApplication returns
 }
 
 void DatabaseAccess::retrying(const std::function<void()>& use) {

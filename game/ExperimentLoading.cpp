@@ -51,8 +51,8 @@ bool loadTraining(GameServices& services, GameState& state) {
 void refusePlan(Prompter& prompter, const PlanFault& fault) {
   if (fault.errorNumber != 0) throw QuarnError(fault.errorNumber, fault.text);
   prompter.ask(fault.text, PromptStyle::Ok, fault.title, PromptKind::PlanRefused);
-  prompter.endApplication();
-  throw ApplicationEnd(0);  // for a Prompter whose endApplication returns
+  prompter.endApplication(1);
+  throw ApplicationEnd(1);  // for a Prompter whose endApplication returns
 }
 
 void loadPlayers(PlanTables& tables, Plan& plan) {

@@ -6,7 +6,6 @@
 #include "base/Text.h"
 #include "game/ExperimentLoading.h"
 #include "game/WorkstationMark.h"
-#include "plan/PlanBounds.h"
 #include "sim/TrialStart.h"
 #include "sim/WeekPress.h"
 
@@ -55,8 +54,16 @@ bool GameSession::startGame() {
   return true;
 }
 
-void GameSession::submitOrder(int order) {
-  if (m_phase == Phase::WeekOpen) playWeek(order);
+bool GameSession::submitOrder(int order) {
+  if (m_phase != Phase::WeekOpen) return false;
+  const int16_t largest = m_state.plan.current().largestOrder;
+  if (order > largest) {
+    m_services.prompter.ask("Orders in this trial are at most " + decimal(largest),
+                            PromptStyle::OkWarning, "", PromptKind::OrderAboveLimit);
+    return false;
+  }
+  playWeek(order);
+  return true;
 }
 
 void GameSession::animationFinished() {
@@ -237,8 +244,9 @@ void GameSession::playWeek(int order) {
   m_state.times.orderPress = m_services.ticks.now();
   m_phase = Phase::Animating;
   ChainContext context = chainContext();
-  pressWeek(context,
-            [&] { return static_cast<int16_t>(std::clamp(order, 0, kLargestSubjectOrder)); });
+  pressWeek(context, [&] {
+    return static_cast<int16_t>(std::clamp<int>(order, 0, kLargestParticipantOrder));
+  });
   Shipments shipments;
   for (size_t r = 0; r < kRoleCount; ++r) {
     const std::vector<int32_t>& pipeline = chain.roles[r].delaySlots;

@@ -54,8 +54,10 @@ class GameSession {
   bool startGame();
 
   // WeekOpen -> Animating: the participant's order (0 to 9999) closes the
-  // week, which is recorded, and the view animates its shipments.
-  void submitOrder(int order);
+  // week, which is recorded, and the view animates its shipments. An order
+  // above the trial's largest order is refused with a message and the week
+  // stays open: returns false.
+  bool submitOrder(int order);
 
   // Animating -> the next week (WeekOpen, or Animating again when the trial
   // plays itself), TrialOver after the last week, or RestartPending when a

@@ -4,7 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#include "base/Errors.h"
 #include "base/Numbers.h"
+#include "sim/Chain.h"
+#include "sim/TrialStart.h"
 
 namespace quarn {
 
@@ -48,16 +51,36 @@ std::optional<Range> negative(Range r) {
 
 // A value of the range that leaves its width, found in some week.
 struct Exceeded {
-  std::string complaint;
+  int role = 0;      // kNoParticipant: the trial's end cost against its share
+  std::string what;  // "inventory or backorder", "order", "weekly cost", ...
+  int64_t week = 0;
+  std::string value;  // the value it can reach
+  std::string limit;  // the end of the width it passes
+
+  std::string complaint() const {
+    if (role == kNoParticipant) {
+      return "the trial's end cost can reach " + value + ", beyond " + limit;
+    }
+    return "the " + roleName(role) + "'s " + what + " can reach " + value + " in week " +
+           decimal(week) + ", beyond " + limit;
+  }
+  // What overflows, in a moderator's words: "the Factory's backorder".
+  std::string quantity() const {
+    if (role == kNoParticipant) return "the game's cost sum over all trials";
+    std::string named = what;
+    if (what == "inventory or backorder") named = value.front() == '-' ? "backorder" : "inventory";
+    return "the " + roleName(role) + "'s " + named;
+  }
 };
 
 // The chain of one trial as ranges: the same steps as the week step, in the
-// same order, each narrowing checked where the week step checks it.
+// same order, each narrowing checked where the week step narrows a value it
+// keeps. The participant orders anything from 0 to `largestOrder`.
 class ChainBounds {
  public:
   ChainBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
-              const WeekRangesSink* eachWeek)
-      : m_trial(trial), m_players(players), m_eachWeek(eachWeek) {}
+              int64_t largestOrder, const WeekRangesSink* eachWeek = nullptr)
+      : m_trial(trial), m_players(players), m_largestOrder(largestOrder), m_eachWeek(eachWeek) {}
 
   void run() {
     start();
@@ -89,29 +112,21 @@ class ChainBounds {
     stepWeek(1);
   }
 
-  [[noreturn]] void fail(const std::string& what, int role, int64_t week, int64_t value,
-                         const char* width) const {
-    throw Exceeded{"the " + roleName(role) + "'s " + what + " can reach " + decimal(value) +
-                   " in week " + decimal(week) + ", beyond " + width};
-  }
-
-  Range fit32(Range r, const std::string& what, int role, int64_t week) const {
-    if (r.hi > kMax32) fail(what, role, week, r.hi, "2147483647");
-    if (r.lo < kMin32) fail(what, role, week, r.lo, "-2147483648");
+  Range fit32(Range r, const char* what, int role, int64_t week) const {
+    if (r.hi > kMax32) throw Exceeded{role, what, week, decimal(r.hi), "2147483647"};
+    if (r.lo < kMin32) throw Exceeded{role, what, week, decimal(r.lo), "-2147483648"};
     return r;
   }
 
   // A cost in double precision rounded to 32 bits, as the cost charge does.
-  Range fitCost(double lo, double hi, const std::string& what, int role, int64_t week) const {
+  Range fitCost(double lo, double hi, const char* what, int role, int64_t week) const {
     const double rlo = roundHalfEven(lo);
     const double rhi = roundHalfEven(hi);
     if (!(rhi <= static_cast<double>(kMax32))) {
-      throw Exceeded{"the " + roleName(role) + "'s " + what + " can reach " + shortestDecimal(hi) +
-                     " in week " + decimal(week) + ", beyond 2147483647"};
+      throw Exceeded{role, what, week, shortestDecimal(hi), "2147483647"};
     }
     if (!(rlo >= static_cast<double>(kMin32))) {
-      throw Exceeded{"the " + roleName(role) + "'s " + what + " can reach " + shortestDecimal(lo) +
-                     " in week " + decimal(week) + ", beyond -2147483648"};
+      throw Exceeded{role, what, week, shortestDecimal(lo), "-2147483648"};
     }
     return {static_cast<int64_t>(rlo), static_cast<int64_t>(rhi)};
   }
@@ -155,20 +170,20 @@ class ChainBounds {
     (*m_eachWeek)(w, stages);
   }
 
+  // The stock available and the units required are only compared: the
+  // shipment is the value narrowed.
   void shipGoods(int r, int64_t w) {
     Stage& s = m_stages[r];
     s.received = s.delaySlots[0];
     std::optional<Range> satisfied;
     if (const std::optional<Range> stock = nonNegative(s.inventory)) {
-      const Range available = fit32(*stock + s.received, "available stock", r, w);
-      satisfied = min(available, s.demand);
+      satisfied = min(*stock + s.received, s.demand);
     }
     if (const std::optional<Range> backlog = negative(s.inventory)) {
-      const Range required = fit32(s.demand - *backlog, "demand with backorder", r, w);
-      const Range shipped = min(s.received, required);
+      const Range shipped = min(s.received, s.demand - *backlog);
       satisfied = satisfied ? unite(*satisfied, shipped) : shipped;
     }
-    s.satisfied = *satisfied;
+    s.satisfied = fit32(*satisfied, "shipment", r, w);
     s.deltaInventory = fit32(s.received - s.demand, "change of inventory", r, w);
     s.inventory = fit32(s.inventory + s.deltaInventory, "inventory or backorder", r, w);
   }
@@ -186,7 +201,7 @@ class ChainBounds {
     if (w >= m_trial.weeks) {
       order = s.orderSlots[0];
     } else if (r == m_trial.participantRole) {
-      order = {0, kLargestSubjectOrder};
+      order = {0, m_largestOrder};
     } else {
       order = playerOrder(r, w);
     }
@@ -194,35 +209,36 @@ class ChainBounds {
     s.orderSlots.back() = order;
   }
 
+  // The rule's parts are added up in 64 bits; the order placed is narrowed.
   Range playerOrder(int r, int64_t w) const {
     const Stage& s = m_stages[r];
     const PlayerStrategy& p = m_players[static_cast<size_t>(m_trial.rolePlayers[r])];
     Range order = m_trial.maxNoise > 0 ? Range{-1, 2 * int64_t{m_trial.maxNoise} - 2} : Range{};
     if (p.usesSterman) {
       // The rule's result is clamped to MinOrder and MaxOrder.
-      const Range sterman{std::min(m_trial.minOrder, m_trial.maxOrder),
-                          std::max(m_trial.minOrder, m_trial.maxOrder)};
-      order = fit32(sterman + order, "order", r, w);
+      order = order + Range{std::min(m_trial.minOrder, m_trial.maxOrder),
+                            std::max(m_trial.minOrder, m_trial.maxOrder)};
     }
-    if (p.addsDemand) order = fit32(order + s.demand, "order", r, w);
+    if (p.addsDemand) order = order + s.demand;
     if (p.addsBackorder) {
       if (const std::optional<Range> backlog = negative(s.inventory)) {
-        const Range more = fit32(order - *backlog, "order", r, w);
+        const Range more = order - *backlog;
         order = s.inventory.hi >= 0 ? unite(order, more) : more;
       }
     }
     if (p.addsDelta) {
       const std::optional<Range> fall = negative(s.deltaInventory);
       if (negative(s.inventory) && fall) {
-        const Range more = fit32(order - *fall + s.demand, "order", r, w);
+        const Range more = order - *fall + s.demand;
         order = s.inventory.hi >= 0 || s.deltaInventory.hi >= 0 ? unite(order, more) : more;
       }
     }
     if (order.lo < 0) {
       const Range replaced = exactly(p.orderIfNegative);
-      order = order.hi >= 0 ? unite(Range{0, order.hi}, replaced) : replaced;
+      if (order.hi < 0) return replaced;
+      order = unite(Range{0, order.hi}, replaced);
     }
-    return order;
+    return fit32(order, "order", r, w);
   }
 
   void chargeCost(int r, int64_t w) {
@@ -239,16 +255,9 @@ class ChainBounds {
       const Range cost = fitCost(std::min(a, b), std::max(a, b), "backorder cost", r, w);
       stockCost = stockCost ? unite(*stockCost, cost) : cost;
     }
+    // The goods in transit only feed the transit cost.
     Range transit;
-    for (const Range& units : s.delaySlots) {
-      transit = transit + units;
-      if (transit.hi > kMax16 || transit.lo < kMin16) {
-        throw Exceeded{"the goods on their way to the " + roleName(r) + " can add up to " +
-                       decimal(transit.hi > kMax16 ? transit.hi : transit.lo) + " in week " +
-                       decimal(w) + ", beyond the 16 bits (-32768 to 32767) " +
-                       "the transit count holds"};
-      }
-    }
+    for (const Range& units : s.delaySlots) transit = transit + units;
     const double a = static_cast<double>(transit.lo) * m_trial.transitCostRate;
     const double b = static_cast<double>(transit.hi) * m_trial.transitCostRate;
     const Range weekly =
@@ -259,9 +268,53 @@ class ChainBounds {
 
   const TrialPlan& m_trial;
   const std::vector<PlayerStrategy>& m_players;
+  const int64_t m_largestOrder;
   const WeekRangesSink* m_eachWeek;
   Stage m_stages[kRoleCount];
 };
+
+// The end cost of the trial with participant orders up to `largestOrder`,
+// or what leaves its width.
+struct ChainRun {
+  std::optional<Exceeded> exceeded;
+  Range endCost;
+};
+
+ChainRun followChain(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+                     int64_t largestOrder, std::optional<double> costShare) {
+  ChainBounds chain(trial, players, largestOrder);
+  try {
+    chain.run();
+  } catch (const Exceeded& e) {
+    return {e, {}};
+  }
+  const Range cost = chain.endCost();
+  if (costShare) {
+    const double beyond = cost.hi > *costShare ? cost.hi : cost.lo < -*costShare ? cost.lo : 0;
+    if (beyond != 0) {
+      return {Exceeded{kNoParticipant, "end cost", trial.weeks, shortestDecimal(beyond),
+                       "its share " + shortestDecimal(*costShare) +
+                           " of the game's cost sum (2147483647 over all trials)"},
+              {}};
+    }
+  }
+  return {std::nullopt, cost};
+}
+
+}  // namespace
+
+bool followWeekRanges(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+                      int64_t largestOrder, const WeekRangesSink& eachWeek) {
+  ChainBounds chain(trial, players, largestOrder, &eachWeek);
+  try {
+    chain.run();
+  } catch (const Exceeded&) {
+    return false;
+  }
+  return true;
+}
+
+namespace {
 
 // The demand of week w (1-based) as a plan field: InitialDemand and
 // SecondDemand, or the demand file.
@@ -269,14 +322,57 @@ std::string demandFields(const TrialPlan& trial) {
   return trial.inputFile.empty() ? "InitialDemand, SecondDemand" : "Input";
 }
 
-std::string chainFields(const TrialPlan& trial, const std::string& weeksField) {
+std::string chainFields(const TrialPlan& trial, const std::string& weeksField,
+                        int64_t largestOrder) {
   return "InitInventory " + decimal(trial.initialInventory) + ", InitDelayAmount " +
          decimal(trial.initialShipment) + ", FirstOrder " + decimal(trial.firstOrder) +
          ", MinOrder " + decimal(trial.minOrder) + ", MaxOrder " + decimal(trial.maxOrder) +
          ", MaxNoise " + decimal(trial.maxNoise) + ", " + weeksField + " " + decimal(trial.weeks) +
          ", cost rates " + shortestDecimal(trial.inventoryCostRate) + ", " +
          shortestDecimal(trial.backorderCostRate) + ", " + shortestDecimal(trial.transitCostRate) +
-         (trial.participantRole >= 0 ? ", participant orders up to 9999" : "");
+         (!hasParticipant(trial.participantRole) ? std::string()
+          : largestOrder == 0                    ? ", participant orders 0"
+                              : ", participant orders up to " + decimal(largestOrder));
+}
+
+const char* const kChainFields = "InitInventory, InitDelayAmount, FirstOrder, MaxOrder, cost rates";
+
+// The largest participant order in 0..kLargestParticipantOrder under which
+// the chain keeps every width, by bisection: a larger bound widens every
+// range, so the orders that are safe form one interval from 0. Empty when
+// even orders of 0 are not safe.
+struct SafeOrder {
+  std::optional<int64_t> largest;
+  Range safeCost;          // the end cost at the largest safe order
+  Exceeded exceededAbove;  // what leaves its width just above it
+};
+
+SafeOrder findLargestSafeOrder(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+                               const ChainRun& atLargest, std::optional<double> costShare) {
+  SafeOrder found;
+  ChainRun atZero = followChain(trial, players, 0, costShare);
+  if (atZero.exceeded) {
+    found.exceededAbove = *atZero.exceeded;
+    return found;
+  }
+  int64_t safe = 0, unsafe = kLargestParticipantOrder;
+  Range safeCost = atZero.endCost;
+  Exceeded above = *atLargest.exceeded;
+  while (unsafe - safe > 1) {
+    const int64_t middle = safe + (unsafe - safe) / 2;
+    ChainRun run = followChain(trial, players, middle, costShare);
+    if (run.exceeded) {
+      unsafe = middle;
+      above = *run.exceeded;
+    } else {
+      safe = middle;
+      safeCost = run.endCost;
+    }
+  }
+  found.largest = safe;
+  found.safeCost = safeCost;
+  found.exceededAbove = above;
+  return found;
 }
 
 bool usesSterman(const TrialPlan& trial, const std::vector<PlayerStrategy>& players) {
@@ -331,40 +427,68 @@ void checkStermanTargets(const TrialPlan& trial, const std::vector<PlayerStrateg
 
 }  // namespace
 
-TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
-                             const std::string& weeksField) {
-  return checkTrialBounds(trial, players, weeksField, nullptr);
+int32_t ordinaryOrderLimit(const TrialPlan& trial) {
+  int64_t largestDemand = 0;
+  const size_t weeks = std::min(trial.weeklyDemand.size(), static_cast<size_t>(trial.weeks));
+  for (size_t i = 0; i < weeks; ++i)
+    largestDemand = std::max<int64_t>(largestDemand, trial.weeklyDemand[i]);
+  const int64_t ordinary = largestDemand > 0 ? 10 * largestDemand : 100;
+  return static_cast<int32_t>(std::min<int64_t>(ordinary, kLargestParticipantOrder));
 }
 
 TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
-                             const std::string& weeksField, const WeekRangesSink& eachWeek) {
+                             const std::string& weeksField, std::optional<double> costShare) {
   TrialBounds bounds;
   std::vector<BoundFault>& faults = bounds.faults;
   if (trial.weeks > kLargestWeeks) {
     faults.push_back({weeksField, decimal(trial.weeks),
                       weeksField + " " + decimal(trial.weeks) + " is above " +
                           decimal(kLargestWeeks) + ", the most weeks the week counter can play"});
-  }
-  if (trial.maxNoise > kLargestMaxNoise) {
-    faults.push_back({"MaxNoise", decimal(trial.maxNoise),
-                      "MaxNoise " + decimal(trial.maxNoise) + " is above " +
-                          decimal(kLargestMaxNoise) +
-                          ", the largest noise range the orders can hold"});
-  }
-  if (!faults.empty()) return bounds;
-  checkStermanTargets(trial, players, faults);
-  if (!faults.empty()) return bounds;
-  ChainBounds chain(trial, players, eachWeek ? &eachWeek : nullptr);
-  try {
-    chain.run();
-  } catch (const Exceeded& e) {
-    faults.push_back({"InitInventory, InitDelayAmount, FirstOrder, MaxOrder, cost rates", "",
-                      e.complaint + " (" + chainFields(trial, weeksField) + ")"});
     return bounds;
   }
-  const Range cost = chain.endCost();
-  bounds.lowestCost = static_cast<double>(cost.lo);
-  bounds.highestCost = static_cast<double>(cost.hi);
+  checkStermanTargets(trial, players, faults);
+  if (!faults.empty()) return bounds;
+
+  const auto keepCost = [&bounds](Range cost) {
+    bounds.lowestCost = static_cast<double>(cost.lo);
+    bounds.highestCost = static_cast<double>(cost.hi);
+  };
+  const ChainRun atLargest = followChain(trial, players, kLargestParticipantOrder, costShare);
+  if (!atLargest.exceeded) {
+    keepCost(atLargest.endCost);
+    return bounds;
+  }
+  if (!hasParticipant(trial.participantRole)) {
+    faults.push_back(
+        {kChainFields, "",
+         atLargest.exceeded->complaint() + " (" + chainFields(trial, weeksField, 0) + ")"});
+    return bounds;
+  }
+  const SafeOrder safe = findLargestSafeOrder(trial, players, atLargest, costShare);
+  if (!safe.largest) {
+    faults.push_back(
+        {kChainFields, "",
+         safe.exceededAbove.complaint() + " (" + chainFields(trial, weeksField, 0) + ")"});
+    return bounds;
+  }
+  const std::string limit = decimal(*safe.largest);
+  const std::string overflow =
+      "orders above " + limit + " could overflow " + safe.exceededAbove.quantity() +
+      (safe.exceededAbove.role == kNoParticipant ? std::string()
+                                                 : " in week " + decimal(safe.exceededAbove.week));
+  const int32_t ordinary = ordinaryOrderLimit(trial);
+  if (*safe.largest < ordinary) {
+    faults.push_back({kChainFields, limit,
+                      overflow + ", and ordinary play needs orders up to " + decimal(ordinary) +
+                          " (ten times the largest customer demand, at least 100) (" +
+                          chainFields(trial, weeksField, *safe.largest + 1) + ")"});
+    return bounds;
+  }
+  bounds.largestSafeOrder = static_cast<int16_t>(*safe.largest);
+  bounds.warnings.push_back(
+      {kChainFields, limit,
+       overflow + "; the game accepts orders up to " + limit + " in this trial"});
+  keepCost(safe.safeCost);
   return bounds;
 }
 
@@ -423,29 +547,88 @@ std::vector<BoundFault> checkForecastBounds(const Forecast& f, const TrialPlan& 
   return faults;
 }
 
-std::optional<BoundFault> trainingWeekOneFault(const TrialPlan& trial, int32_t costLimit,
-                                               int32_t inventoryBound) {
-  if (costLimit == 0 || inventoryBound == 0 || trial.participantRole < 0) return std::nullopt;
+namespace {
+
+// Neither the clock nor the draws change what week 1 costs: noise only
+// changes orders, and orders reach the stocks from week 2 on.
+class StillTicks final : public TickCounter {
+ public:
+  uint32_t now() override { return 0; }
+};
+class MiddleDraws final : public UniformRandom {
+ public:
+  void reseed(uint32_t) override {}
+  double next() override { return 0.5; }
+};
+
+struct WeekOne {
+  RoleState started;  // the participant's stage at the trial start
+  RoleState charged;  // the same after the first week's cost
+};
+
+// The participant's stage through the real week step: the trial started on
+// its demand, and the first week closed with an order of 0.
+std::optional<WeekOne> playWeekOne(TrialPlan trial, const std::vector<PlayerStrategy>& players) {
+  Chain chain;
+  StillTicks ticks;
+  MiddleDraws draws;
+  ChainContext context{trial, players, chain, ticks, draws, {}};
+  const auto stage = [&] { return chain.roles[static_cast<size_t>(trial.participantRole)]; };
+  try {
+    restartTrialChain(context);
+    WeekOne week;
+    week.started = stage();
+    chain.currentWeek = 2;
+    chain.participantOrder = 0;
+    closeWeek(context);
+    week.charged = stage();
+    return week;
+  } catch (const QuarnError&) {
+    return std::nullopt;  // the plan's bounds refuse it
+  }
+}
+
+}  // namespace
+
+std::optional<BoundFault> trainingWeekOneFault(const TrialPlan& trial,
+                                               const std::vector<PlayerStrategy>& players,
+                                               int32_t costLimit, int32_t inventoryBound) {
+  if (costLimit == 0 || inventoryBound == 0 || !hasParticipant(trial.participantRole)) {
+    return std::nullopt;
+  }
   const std::string start = "every training trial fails at week 1, before anything is ordered: ";
   if (costLimit < 0) {
     return BoundFault{"CostLimit", decimal(costLimit),
                       start + "CostLimit " + decimal(costLimit) +
                           " is below the cost of 0 the participant has then"};
   }
-  // Week 1 is simulated at the trial start: the first slot of the pipeline
-  // arrives and the first demand is served.
-  const bool retailer = trial.participantRole == roleIndex(Role::Retailer);
-  const int64_t demand = retailer ? trial.weeklyDemand[0] : trial.firstOrder;
-  const int64_t inventory = int64_t{trial.initialInventory} + trial.initialShipment - demand;
-  if (std::abs(inventory) <= inventoryBound) return std::nullopt;
-  return BoundFault{"InventoryBounds, InitInventory", decimal(inventoryBound),
-                    start + "the " + roleName(trial.participantRole) + "'s " +
-                        (inventory < 0 ? "backorder is " + decimal(-inventory)
-                                       : "inventory is " + decimal(inventory)) +
-                        " (InitInventory " + decimal(trial.initialInventory) +
-                        " + InitDelayAmount " + decimal(trial.initialShipment) + " - " +
-                        (retailer ? "week 1 demand " : "FirstOrder ") + decimal(demand) +
-                        "), above InventoryBounds " + decimal(inventoryBound)};
+  const std::optional<WeekOne> week = playWeekOne(trial, players);
+  if (!week) return std::nullopt;
+  const std::string role = roleName(trial.participantRole);
+  const int64_t inventory = week->started.inventory;
+  if (std::llabs(inventory) > inventoryBound) {
+    const bool retailer = trial.participantRole == roleIndex(Role::Retailer);
+    return BoundFault{
+        "InventoryBounds, InitInventory", decimal(inventoryBound),
+        start + "the " + role + "'s " +
+            (inventory < 0 ? "backorder is " + decimal(-inventory)
+                           : "inventory is " + decimal(inventory)) +
+            " (InitInventory " + decimal(trial.initialInventory) + " + InitDelayAmount " +
+            decimal(trial.initialShipment) + " - " + (retailer ? "week 1 demand " : "FirstOrder ") +
+            decimal(week->started.demand) + "), above InventoryBounds " + decimal(inventoryBound)};
+  }
+  const int32_t cost = week->charged.totalCost;
+  if (cost <= costLimit) return std::nullopt;
+  return BoundFault{"CostLimit", decimal(costLimit),
+                    "every training trial fails at week 1, whatever is ordered: the " + role +
+                        "'s cost of week 1 is " + decimal(cost) + " (" +
+                        (inventory < 0 ? "backorder " + decimal(-inventory) + " at CostBackOrder " +
+                                             shortestDecimal(trial.backorderCostRate)
+                                       : "inventory " + decimal(inventory) + " at CostInventory " +
+                                             shortestDecimal(trial.inventoryCostRate)) +
+                        ", goods in transit at CostTransit " +
+                        shortestDecimal(trial.transitCostRate) + "), above CostLimit " +
+                        decimal(costLimit)};
 }
 
 }  // namespace quarn

@@ -53,17 +53,29 @@ std::vector<PlanFault> checkLoadedTrial(TrialPlan& trial,
     add(field, f.value, field + " " + f.value + " " + complaint(f, trial));
   }
   if (!faults.empty()) return faults;
+  std::vector<std::string> fractions;
   try {
-    buildDemand(trial, inputFolder);
+    buildDemand(trial, inputFolder, &fractions);
   } catch (const QuarnError& e) {
     add("Input", printable(trial.inputFile),
         "Input " + printable(trial.inputFile) + ": " + e.description());
     return faults;
   }
+  for (const std::string& fraction : fractions) {
+    faults.push_back(
+        makeWarning(table, place, index, "Input", printable(trial.inputFile), fraction));
+  }
   if (!playersResolved(trial, players)) return faults;
   bounds = checkTrialBounds(trial, players, weeks);
   for (const BoundFault& f : bounds.faults) add(f.field, f.value, f.complaint);
   return faults;
+}
+
+void warnAboutBounds(const TrialBounds& bounds, const std::string& table, const std::string& place,
+                     int16_t index, std::vector<PlanFault>& out) {
+  for (const BoundFault& f : bounds.warnings) {
+    out.push_back(makeWarning(table, place, index, f.field, f.value, f.complaint));
+  }
 }
 
 void warnAboutTrial(const TrialPlan& trial, const std::string& table, const std::string& place,

@@ -28,6 +28,11 @@ std::vector<PlanFault> checkLoadedTrial(TrialPlan& trial,
                                         int16_t index, const std::string& inputFolder,
                                         TrialBounds& bounds);
 
+// The warnings of a trial's bounds: orders limited below what the order box
+// holds.
+void warnAboutBounds(const TrialBounds& bounds, const std::string& table, const std::string& place,
+                     int16_t index, std::vector<PlanFault>& out);
+
 // Values of a trial row that are legal but almost always a mistake:
 // MaxOrder below MinOrder, negative cost rates, negative demand. The trial's
 // demand series must be built.

@@ -1,6 +1,7 @@
 #include "plan/PlanReaders.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "base/Errors.h"
@@ -22,19 +23,78 @@ std::string textLineComplaint(const std::string& what, const std::string& fault)
   return what + " " + fault + ", which would break the lines of the participants' text files";
 }
 
-// The game adds the end costs of the experiment trials in 32 bits; a plan
-// whose trials could together go beyond that is refused.
-void checkCostSum(const std::string& setting, double lowest, double highest,
-                  const std::string& costliest, double costliestHigh, int64_t trials,
-                  RowReader& reader) {
-  if (highest <= kLargestCostSum && lowest >= -kLargestCostSum - 1) return;
-  const double sum = highest > kLargestCostSum ? highest : lowest;
+// A block row's trials as the game's cost sum sees them.
+struct BoundedRow {
+  TrialPlan built;  // with its demand series
+  std::string place;
+  int16_t first = 0;
+  int16_t runs = 0;
+  TrialBounds bounds;
+
+  double largestCost() const { return std::max(bounds.highestCost, -bounds.lowestCost); }
+};
+
+struct CostSum {
+  double lowest = 0.0, highest = 0.0;
+  const BoundedRow* costliest = nullptr;
+
+  bool fits() const { return highest <= kLargestCostSum && lowest >= -kLargestCostSum - 1; }
+};
+
+CostSum addUpCosts(const std::vector<BoundedRow>& rows) {
+  CostSum sum;
+  for (const BoundedRow& row : rows) {
+    sum.lowest += row.runs * std::min(row.bounds.lowestCost, 0.0);
+    sum.highest += row.runs * std::max(row.bounds.highestCost, 0.0);
+    if (!sum.costliest || row.bounds.highestCost > sum.costliest->bounds.highestCost) {
+      sum.costliest = &row;
+    }
+  }
+  return sum;
+}
+
+// The game adds the end costs of the experiment trials in 32 bits. Trials
+// whose largest orders could make the sum overflow get a share of it each
+// (the rest once the cheaper trials' costs are counted) and orders limited
+// to what keeps them within it; a plan whose trials go beyond the sum even
+// so (costs that no order limit holds, or limits below ordinary play) is
+// refused.
+void shareCostSum(const std::string& setting, const std::vector<PlayerStrategy>& players,
+                  int64_t trials, std::vector<BoundedRow>& rows, RowReader& reader) {
+  const CostSum sum = addUpCosts(rows);
+  if (sum.fits() || trials <= 0) return;
+  const double evenShare = std::floor(kLargestCostSum / static_cast<double>(trials));
+  double cheapCost = 0.0;
+  int64_t costlyTrials = 0;
+  for (const BoundedRow& row : rows) {
+    if (row.largestCost() <= evenShare) {
+      cheapCost += row.runs * row.largestCost();
+    } else {
+      costlyTrials += row.runs;
+    }
+  }
+  const double share =
+      std::floor((kLargestCostSum - cheapCost) / static_cast<double>(costlyTrials));
+  std::vector<BoundedRow> shared = rows;
+  bool held = true;
+  for (BoundedRow& row : shared) {
+    if (row.largestCost() <= evenShare) continue;
+    row.bounds = checkTrialBounds(row.built, players, "numweeks", share);
+    held = held && row.bounds.faults.empty();
+  }
+  if (held && addUpCosts(shared).fits()) {
+    rows = std::move(shared);
+    return;
+  }
+  const double beyond = sum.highest > kLargestCostSum ? sum.highest : sum.lowest;
   reader.setPlace(settingPlace(setting), -1);
   reader.add(reader.refusal(
-      "numweeks, cost rates", shortestDecimal(sum),
-      "the end costs of its " + decimal(trials) + " trials can add up to " + shortestDecimal(sum) +
+      "numweeks, cost rates", shortestDecimal(beyond),
+      "the end costs of its " + decimal(trials) + " trials can add up to " +
+          shortestDecimal(beyond) +
           ", beyond the 32 bits of the game's cost sum (2147483647); the costliest trials are " +
-          costliest + ", up to " + shortestDecimal(costliestHigh) + " each"));
+          sum.costliest->place + ", up to " + shortestDecimal(sum.costliest->bounds.highestCost) +
+          " each"));
 }
 
 // How many trials the rows make, with every fault of their Runs.
@@ -187,8 +247,7 @@ BlockRows readBlocks(PlanTables& tables, const std::vector<PlayerStrategy>& play
   // the same row would be equal anyway.
   result.trials.reserve(static_cast<size_t>(total));
   PlanReferences references(tables);
-  double lowest = 0.0, highest = 0.0, costliestHigh = 0.0;
-  std::string costliest;
+  std::vector<BoundedRow> bounded;
   for (const Row& row : rows) {
     const int16_t runs = row.cell("Runs").toInt16();
     if (runs <= 0) continue;
@@ -198,27 +257,26 @@ BlockRows readBlocks(PlanTables& tables, const std::vector<PlayerStrategy>& play
     reader.setPlace(place, first);
     TrialPlan trial;
     if (readTrialColumns(reader, players, trial, false)) {
-      TrialPlan built = trial;
-      TrialBounds bounds;
-      for (PlanFault& f :
-           checkLoadedTrial(built, players, "tblBlock", place, first, inputFolder, bounds)) {
+      BoundedRow checked{trial, place, first, runs, {}};
+      for (PlanFault& f : checkLoadedTrial(checked.built, players, "tblBlock", place, first,
+                                           inputFolder, checked.bounds)) {
         reader.add(std::move(f));
       }
-      if (!built.weeklyDemand.empty()) {
-        warnAboutTrial(built, "tblBlock", place, first, result.faults);
-        references.checkTrial(built, "tblBlock", place, first, result.faults);
-      }
-      lowest += runs * std::min(bounds.lowestCost, 0.0);
-      highest += runs * std::max(bounds.highestCost, 0.0);
-      if (bounds.highestCost > costliestHigh) {
-        costliestHigh = bounds.highestCost;
-        costliest = place;
+      if (!checked.built.weeklyDemand.empty()) {
+        warnAboutTrial(checked.built, "tblBlock", place, first, result.faults);
+        references.checkTrial(checked.built, "tblBlock", place, first, result.faults);
+        bounded.push_back(std::move(checked));
       }
     }
     result.trials.insert(result.trials.end(), runs, trial);
   }
-  if (!firstFault(result.faults)) {
-    checkCostSum(setting, lowest, highest, costliest, costliestHigh, total, reader);
+  if (firstFault(result.faults)) return result;
+  shareCostSum(setting, players, total, bounded, reader);
+  for (const BoundedRow& row : bounded) {
+    warnAboutBounds(row.bounds, "tblBlock", row.place, row.first, result.faults);
+    for (int16_t i = 0; i < row.runs; ++i) {
+      result.trials[static_cast<size_t>(row.first + i)].largestOrder = row.bounds.largestSafeOrder;
+    }
   }
   return result;
 }
@@ -282,9 +340,11 @@ TrainingRow readTraining(PlanTables& tables, const std::vector<PlayerStrategy>& 
          checkLoadedTrial(built, players, "tblTraining", place, firstIndex, inputFolder, bounds)) {
       reader.add(std::move(f));
     }
+    training.trial.largestOrder = bounds.largestSafeOrder;
+    warnAboutBounds(bounds, "tblTraining", place, firstIndex, training.faults);
     if (!built.weeklyDemand.empty()) {
       if (const std::optional<BoundFault> f =
-              trainingWeekOneFault(built, training.costLimit, training.inventoryBound)) {
+              trainingWeekOneFault(built, players, training.costLimit, training.inventoryBound)) {
         reader.add(reader.refusal(f->field, f->value, f->complaint));
       }
       warnAboutTrial(built, "tblTraining", place, firstIndex, training.faults);

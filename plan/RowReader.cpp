@@ -1,5 +1,7 @@
 #include "plan/RowReader.h"
 
+#include <algorithm>
+
 #include "base/Errors.h"
 #include "base/Numbers.h"
 #include "base/Text.h"
@@ -30,6 +32,11 @@ std::string trainingPlace(const std::string& setting) {
 RowReader::RowReader(std::string table, std::string place, int16_t trial,
                      std::vector<PlanFault>& faults)
     : m_table(std::move(table)), m_place(std::move(place)), m_trial(trial), m_faults(faults) {}
+
+size_t RowReader::faultCount() const {
+  return static_cast<size_t>(std::count_if(m_faults.begin(), m_faults.end(),
+                                           [](const PlanFault& f) { return !f.warning; }));
+}
 
 PlanFault RowReader::refusal(const std::string& field, const std::string& value,
                              const std::string& complaint) const {
@@ -66,12 +73,32 @@ auto RowReader::guarded(const std::string& column, const char* width, const char
   return std::nullopt;
 }
 
+// A whole-number column holding a fraction is played rounded (halves to
+// even); files may rely on it, so it is kept, and said.
+template <typename Whole>
+void RowReader::warnAboutFraction(const std::string& column, std::optional<Whole> read) {
+  if (!read) return;
+  const double held = m_row->cell(column).toDouble();
+  if (held == static_cast<double>(*read)) return;
+  PlanFault warning = refusal(column, shortestDecimal(held),
+                              column + " " + shortestDecimal(held) +
+                                  " is not a whole number: it plays as " + decimal(*read));
+  warning.warning = true;
+  add(std::move(warning));
+}
+
 std::optional<int16_t> RowReader::int16(const std::string& column) {
-  return guarded(column, "16 bits", "a number", [](const Cell& c) { return c.toInt16(); });
+  const std::optional<int16_t> read =
+      guarded(column, "16 bits", "a number", [](const Cell& c) { return c.toInt16(); });
+  warnAboutFraction(column, read);
+  return read;
 }
 
 std::optional<int32_t> RowReader::int32(const std::string& column) {
-  return guarded(column, "32 bits", "a number", [](const Cell& c) { return c.toInt32(); });
+  const std::optional<int32_t> read =
+      guarded(column, "32 bits", "a number", [](const Cell& c) { return c.toInt32(); });
+  warnAboutFraction(column, read);
+  return read;
 }
 
 std::optional<double> RowReader::real(const std::string& column) {

@@ -41,10 +41,13 @@ class RowReader {
                     const std::string& complaint) const;
   void add(PlanFault fault) { m_faults.push_back(std::move(fault)); }
 
-  // Number of faults recorded so far (by every reader sharing the list).
-  size_t faultCount() const { return m_faults.size(); }
+  // Number of faults recorded so far (by every reader sharing the list),
+  // warnings left out: a read that only warned has still succeeded.
+  size_t faultCount() const;
 
  private:
+  template <typename Whole>
+  void warnAboutFraction(const std::string& column, std::optional<Whole> read);
   template <typename Read>
   auto guarded(const std::string& column, const char* width, const char* kind, Read read)
       -> std::optional<decltype(read(std::declval<const Cell&>()))>;

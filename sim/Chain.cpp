@@ -93,18 +93,20 @@ void takeIncomingOrder(ChainContext& c, int16_t role) {
   }
 }
 
+// What a stage can ship and what it is asked for are only compared, never
+// kept: they are computed in 64 bits, and only the shipment is narrowed.
 void ship(RoleState& s) {
   s.received = s.delaySlots[0];
-  int32_t available;
-  int32_t required;
+  int64_t available;
+  int64_t required;
   if (s.inventory >= 0) {
-    available = fit32(int64_t{s.inventory} + s.received, "Available units");
+    available = int64_t{s.inventory} + s.received;
     required = s.demand;
   } else {
     available = s.received;
-    required = fit32(int64_t{s.demand} - s.inventory, "Required units");
+    required = int64_t{s.demand} - s.inventory;
   }
-  s.satisfied = available < required ? available : required;
+  s.satisfied = fit32(available < required ? available : required, "Satisfied");
   s.deltaInventory = fit32(int64_t{s.received} - s.demand, "DeltaInventory");
   s.inventory = fit32(int64_t{s.inventory} + s.deltaInventory, "Inventory");
 }
@@ -137,10 +139,10 @@ void charge(const TrialPlan& trial, RoleState& s) {
           ? round32(static_cast<double>(s.inventory) * trial.inventoryCostRate, "Inventory cost")
           : round32(static_cast<double>(-int64_t{s.inventory}) * trial.backorderCostRate,
                     "Backorder cost");
-  int16_t transit = 0;
-  for (const int32_t units : s.delaySlots) {
-    transit = fit16(int64_t{transit} + units, "Units in transit");
-  }
+  // The goods in transit only feed the transit cost: 64 bits hold any sum of
+  // the pipeline's 32-bit slots.
+  int64_t transit = 0;
+  for (const int32_t units : s.delaySlots) transit += units;
   s.weeklyCost =
       round32(static_cast<double>(transit) * trial.transitCostRate + stock, "WeeklyCost");
   s.totalCost = fit32(int64_t{s.totalCost} + s.weeklyCost, "TotalCost");

@@ -23,8 +23,8 @@ std::string demandPath(const TrialPlan& trial, const std::string& inputFolder) {
 // refused rather than read as something, so that no week is silently
 // shifted. Refusals name the line and the field's place in it, never its
 // content. A leading byte-order mark is skipped.
-std::vector<int32_t> parseDemandText(std::string_view text, const std::string& named,
-                                     size_t count) {
+std::vector<int32_t> parseDemandText(std::string_view text, const std::string& named, size_t count,
+                                     std::vector<std::string>* fractions) {
   text = withoutByteOrderMark(text);
   std::vector<int32_t> numbers;
   int64_t lineNo = 0;
@@ -56,6 +56,10 @@ std::vector<int32_t> parseDemandText(std::string_view text, const std::string& n
       } catch (const OverflowError&) {
         throw DemandFileError(kErrOverflow, at + " does not fit in a 32-bit integer");
       }
+      if (fractions && parsed.value != static_cast<double>(numbers.back())) {
+        fractions->push_back(at + ": " + shortestDecimal(parsed.value) +
+                             " is not a whole number: it plays as " + decimal(numbers.back()));
+      }
       if (comma == std::string_view::npos) break;
       start = comma + 1;
     }
@@ -67,7 +71,7 @@ std::vector<int32_t> parseDemandText(std::string_view text, const std::string& n
 // Reads the first `count` numbers of the trial's demand file; fewer when the
 // file holds fewer.
 std::vector<int32_t> readDemandFile(const TrialPlan& trial, const std::string& inputFolder,
-                                    size_t count) {
+                                    size_t count, std::vector<std::string>* fractions = nullptr) {
   const std::string named = "Demand file \"" + printable(demandPath(trial, inputFolder)) + "\"";
   std::string text;
   try {
@@ -75,7 +79,7 @@ std::vector<int32_t> readDemandFile(const TrialPlan& trial, const std::string& i
   } catch (const QuarnError& e) {
     throw DemandFileError(e.number(), e.description());
   }
-  return parseDemandText(text, named, count);
+  return parseDemandText(text, named, count, fractions);
 }
 
 // The faults that would make buildDemand index outside the demand series.
@@ -92,7 +96,8 @@ void requireDemandValues(const TrialPlan& trial) {
 
 }  // namespace
 
-void buildDemand(TrialPlan& trial, const std::string& inputFolder) {
+void buildDemand(TrialPlan& trial, const std::string& inputFolder,
+                 std::vector<std::string>* fractions) {
   requireDemandValues(trial);
   const auto weeks = static_cast<size_t>(trial.weeks);
   std::vector<int32_t> demand(weeks + 1, 0);
@@ -104,7 +109,7 @@ void buildDemand(TrialPlan& trial, const std::string& inputFolder) {
       demand[static_cast<size_t>(i)] = trial.secondDemand;
     }
   } else {
-    const std::vector<int32_t> numbers = readDemandFile(trial, inputFolder, weeks);
+    const std::vector<int32_t> numbers = readDemandFile(trial, inputFolder, weeks, fractions);
     for (size_t i = 0; i < weeks; ++i) {
       demand[i] = i < numbers.size() ? numbers[i] : trial.initialDemand;
     }

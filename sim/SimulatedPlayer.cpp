@@ -81,7 +81,8 @@ int32_t playerOrder(ChainContext& c, int16_t role, OrderRoundTicks& ticks) {
 
   int32_t noise = 0;
   if (trial.maxNoise > 0) {
-    const int16_t span = fit16(2 * int64_t{trial.maxNoise}, "2 x MaxNoise");
+    // Any MaxNoise of its 16 bits makes a span and a noise that fit 32.
+    const int64_t span = 2 * int64_t{trial.maxNoise};
     c.random.reseed(ticks.now());
     const double u = c.random.next();
     // Int drops the fraction. For a draw in [0, 1), u * span + 1 lies in
@@ -93,15 +94,16 @@ int32_t playerOrder(ChainContext& c, int16_t role, OrderRoundTicks& ticks) {
       noise = fit32(int64_t{round32(std::floor(u * span + 1), "Noise")} - 2, "Noise");
     }
   }
-  int32_t order = noise;
-  if (p.usesSterman) order = fit32(int64_t{stermanOrderOf(c, role, p)} + order, "Order");
-  if (p.addsDemand) order = fit32(int64_t{order} + s.demand, "Order");
-  if (p.addsBackorder && s.inventory < 0) order = fit32(int64_t{order} - s.inventory, "Order");
+  // The parts are added up in 64 bits; only the order placed is narrowed.
+  int64_t order = noise;
+  if (p.usesSterman) order += stermanOrderOf(c, role, p);
+  if (p.addsDemand) order += s.demand;
+  if (p.addsBackorder && s.inventory < 0) order -= s.inventory;
   if (p.addsDelta && s.inventory < 0 && s.deltaInventory < 0) {
-    order = fit32(int64_t{order} - s.deltaInventory + s.demand, "Order");
+    order += int64_t{s.demand} - s.deltaInventory;
   }
-  if (order < 0) order = p.orderIfNegative;
-  return order;
+  if (order < 0) return p.orderIfNegative;
+  return fit32(order, "Order");
 }
 
 void resetSterman(ChainContext& c) {

@@ -12,6 +12,10 @@ namespace quarn {
 // The rolePlayers entry of the participant's role.
 inline constexpr int16_t kParticipantPlayer = -1;
 
+// The largest order the participant can type: the order box holds four
+// digits.
+inline constexpr int16_t kLargestParticipantOrder = 9999;
+
 // The parameters one trial runs on: a row of tblBlock or tblTraining, with
 // the players resolved. The comments give the plan column where its name
 // differs.
@@ -43,6 +47,10 @@ struct TrialPlan {
   bool recordToDatabase = false;   // DatabaseOutput
   bool enableProfit = false;
   int16_t pricePerUnit = 0;
+  // The largest order the game takes from the participant in this trial:
+  // larger ones could overflow a stored or shown value (the plan check's
+  // largest safe order).
+  int16_t largestOrder = kLargestParticipantOrder;
 };
 
 // One simulated player: a row of tblPlayer. Its order is the sum of the

@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quarngame-admin pilot DATADIR SETTING SUBJECT [--orders FILE] [--seed N] "
-    "[--week-times FILE] [--pace MS]";
+    "[--week-times FILE] [--pace MS] [--skip-training]";
 
 uint32_t SeedOf(const std::string& text) {
   uint32_t seed = 0;
@@ -46,18 +46,24 @@ void writeWeekTimes(const std::string& path, const std::vector<double>& millisec
 }  // namespace
 
 int cmdPilot(const std::vector<std::string>& args) {
-  if (args.size() < 3 || args.size() % 2 == 0) throw UsageError(kUsage);
+  if (args.size() < 3) throw UsageError(kUsage);
   PilotOptions options{args[0], args[1], args[2], {}, {}, {}};
   std::string weekTimes;
-  for (size_t i = 3; i < args.size(); i += 2) {
-    if (args[i] == "--orders") {
-      options.orders = ordersFromList(readOrdersFile(args[i + 1]));
-    } else if (args[i] == "--seed") {
-      options.seed = SeedOf(args[i + 1]);
-    } else if (args[i] == "--pace") {
-      options.pace = paceOf(args[i + 1]);
-    } else if (args[i] == "--week-times") {
-      weekTimes = args[i + 1];
+  for (size_t i = 3; i < args.size(); ++i) {
+    if (args[i] == "--skip-training") {
+      options.skipTraining = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) throw UsageError(kUsage);
+    const std::string& value = args[++i];
+    if (args[i - 1] == "--orders") {
+      options.orders = ordersFromList(readOrdersFile(value));
+    } else if (args[i - 1] == "--seed") {
+      options.seed = SeedOf(value);
+    } else if (args[i - 1] == "--pace") {
+      options.pace = paceOf(value);
+    } else if (args[i - 1] == "--week-times") {
+      weekTimes = value;
     } else {
       throw UsageError(kUsage);
     }

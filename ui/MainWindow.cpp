@@ -372,6 +372,15 @@ void MainWindow::openOrderBox() {
   m_orderBox->setFocus();
 }
 
+// A refused order stays in the box, selected, so that typing replaces it.
+void MainWindow::reopenOrderBox() {
+  if (m_session.phase() != Phase::WeekOpen) return;
+  m_orderBox->setEnabled(true);
+  m_orderButton->setEnabled(!m_orderBox->text().trimmed().isEmpty());
+  m_orderBox->setFocus();
+  m_orderBox->selectAll();
+}
+
 void MainWindow::animationStarted(const Shipments& shipments) {
   m_orderButton->setEnabled(false);
   m_orderBox->setEnabled(false);
@@ -447,7 +456,7 @@ void MainWindow::onOrderButtonClicked() {
       const int order = m_orderBox->text().trimmed().toInt(&number);
       m_orderButton->setEnabled(false);
       m_orderBox->setEnabled(false);
-      m_session.submitOrder(number ? order : 0);
+      if (!m_session.submitOrder(number ? order : 0)) reopenOrderBox();
       break;
     }
     case Phase::TrialOver:

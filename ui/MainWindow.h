@@ -90,6 +90,7 @@ class MainWindow : public QWidget, public GameView {
   void onAnimationTick();
   void runPendingRestart();
   void openOrderBox();
+  void reopenOrderBox();
   void markParticipantRole(int16_t role);
   void applyDisplayConfiguration(const DisplayConfiguration& config, int16_t delay);
   void showClosingScreen();

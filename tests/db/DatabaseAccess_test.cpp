@@ -61,7 +61,7 @@ struct Writes {
     std::array<WeekRow, kRoleCount> rows;
     for (int r = 0; r < kRoleCount; ++r) {
       rows[r].subject = "P17";
-      rows[r].setting = "Beer";
+      rows[r].setting = "Study";
       rows[r].training = numbering.training;
       rows[r].week = week;
       rows[r].role = roleName(r);

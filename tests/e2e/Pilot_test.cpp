@@ -158,6 +158,38 @@ TEST(Pilot, PlaysTheDemoIntoAServerAndEveryRecordAgrees) {
   expectTheDemoPlayedThrough(demo);
 }
 
+// The moderator's password ends training at its first week: the orders file
+// starts with the experiment's first week, and only its trials are played.
+TEST(Pilot, SkipTrainingPlaysTheExperimentTrialsAlone) {
+  DemoFolder demo;
+  PilotOptions options{demo.dataDir(), "Demo", "SKIP", ordersFromList({7, 5}), {}, {}};
+  options.skipTraining = true;
+  std::ostringstream out, err;
+  const PilotReport report = runPilot(options, out, err);
+  ASSERT_EQ(report.exitCode, 0) << out.str() << err.str();
+  EXPECT_NE(out.str().find("Training skipped: password entered\n"), std::string::npos);
+  EXPECT_EQ(demo.db.count("datRole", "Training<>0"), 0);
+  EXPECT_EQ(demo.db.count("datTrial", "Training<>0"), 1);
+  EXPECT_EQ(demo.db.count("datRole", "Trial=1 AND Week=1 AND User=6 AND \"Order\"=7"), 1);
+  EXPECT_EQ(demo.db.count("datRole", "Trial=4 AND User=6"), 20);
+}
+
+// An order above a trial's largest safe order is not played: the pilot ends
+// with status 1, naming the order and the limit, and nothing of it is stored.
+TEST(Pilot, OrderAboveTheTrialsLargestOrderEndsThePilotNamingBoth) {
+  DemoFolder demo;
+  demo.db.exec("UPDATE tblBlock SET CostBackOrder=1000");
+  PilotOptions options{demo.dataDir(), "Demo", "FLOOD", ordersFromList({9999}), {}, {}};
+  options.skipTraining = true;
+  std::ostringstream out, err;
+  const PilotReport report = runPilot(options, out, err);
+  EXPECT_EQ(report.exitCode, 1);
+  EXPECT_NE(err.str().find("the order 9999 was refused: Orders in this trial are at most "),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(demo.db.count("datRole", "Training=0"), 0);
+}
+
 // A text file that cannot be written is reported as what it is, not as a
 // database failure.
 TEST(Pilot, NamesATextFileFailureAsSuch) {

@@ -36,6 +36,31 @@ TEST_F(GameSessionTest, OrderClosesTheWeekAndRecordsIt) {
   EXPECT_EQ(textLines("P").size(), 1u);
 }
 
+// Cost rates so high that the largest orders could run the costs out of
+// their widths: orders above the trial's largest safe order are refused
+// with a message, nothing is written, and the week stays open; the largest
+// safe order plays the whole trial.
+TEST_F(GameSessionTest, OrderAboveTheTrialsLargestOrderIsRefusedAndTheWeekStaysOpen) {
+  addTrials("Demo", 1, 52, {{"CostBackOrder", 1000.0}});
+  addParticipant("P", "Demo");
+  ASSERT_TRUE(start("P", "Demo"));
+  const int largest = state().plan.current().largestOrder;
+  ASSERT_GT(largest, 80);
+  ASSERT_LT(largest, kLargestParticipantOrder);
+  EXPECT_FALSE(session.submitOrder(largest + 1));
+  EXPECT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_EQ(prompter.last().kind, PromptKind::OrderAboveLimit);
+  EXPECT_EQ(prompter.last().prompt, "Orders in this trial are at most " + std::to_string(largest));
+  EXPECT_EQ(db.count("datRole"), 0);
+  EXPECT_TRUE(textLines("P").empty());
+  playTrial(largest);
+  EXPECT_EQ(session.phase(), Phase::TrialOver);
+  EXPECT_EQ(db.count("datRole"), 4 * 52);
+  EXPECT_EQ(
+      db.count("datRole", "Role='Retailer' AND Week=1 AND \"Order\"=" + std::to_string(largest)),
+      1);
+}
+
 TEST_F(GameSessionTest, AnimationFinishedOpensTheNextWeek) {
   startDemo(1, 3);
   playWeek();
@@ -85,7 +110,7 @@ TEST_F(GameSessionTest, ExitRecordsTheTrialInProgressOnce) {
   } cases[] = {{"first week", 0, false, false, 0},
                {"last animation", 1, true, false, 1},
                {"trial over", 2, false, false, 1},
-               {"restart pending", 1, false, true, 1}};
+               {"restart pending", 2, false, true, 1}};
   for (const auto& k : cases) {
     SCOPED_TRACE(k.name);
     db.exec(
@@ -93,7 +118,7 @@ TEST_F(GameSessionTest, ExitRecordsTheTrialInProgressOnce) {
         "DELETE FROM datRole; DELETE FROM datTrial; DELETE FROM datPlaying;");
     GameSession game = freshSession();
     addTrials("Demo", 2, 2);
-    if (k.training) addTraining("Demo", {{"CostLimit", 1}});
+    if (k.training) addTraining("Demo", {{"CostLimit", 7}});  // broken in week 2
     addParticipant("X", "Demo");
     game.openDatabase("quarn.mdb");
     ASSERT_EQ(game.logIn({"X", "Demo"}), LoginResult::LoggedIn);
@@ -222,7 +247,8 @@ TEST_F(GameSessionTest, FailedTrainingTrialIsRecordedAndPlayedAgainUnderTheNextN
 }
 
 TEST_F(GameSessionTest, RestartWaitsWhileAQuestionIsOpen) {
-  startTraining({{"CostLimit", 1}});  // broken in the first week: the stock costs 6
+  startTraining({{"CostLimit", 7}});  // the stock costs 6 a week: broken in week 2
+  playWeek();
   playWeek();
   ASSERT_EQ(session.phase(), Phase::RestartPending);
   bool restartedUnderQuestion = true;
@@ -237,8 +263,9 @@ TEST_F(GameSessionTest, RestartWaitsWhileAQuestionIsOpen) {
 
 // Each restart returns to the caller, however many there are.
 TEST_F(GameSessionTest, RestartsOfATrialThatKeepsFailingNeverNest) {
-  startTraining({{"CostLimit", 1}});
+  startTraining({{"CostLimit", 7}});
   for (int restart = 0; restart < 40; ++restart) {
+    playWeek();
     playWeek();
     ASSERT_TRUE(session.runPendingRestart());
   }

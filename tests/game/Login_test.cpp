@@ -136,10 +136,16 @@ TEST_F(LoginTest, RegistrationTurnedDownReturnsToTheUserIdStoringNothing) {
   EXPECT_EQ(db.count("datUser") + db.count("datPlaying"), 0);
 }
 
-// The plan is checked before the participant is looked up or registered.
-TEST_F(LoginTest, RefusedPlanWritesNothing) {
+// The plan is checked before the participant is looked up or registered;
+// the application ends on the refusal as on any error, with status 1.
+TEST_F(LoginTest, RefusedPlanWritesNothingAndEndsWithStatusOne) {
   db.insert("tblBlock", planRow(false, {{"Setting", "Broken"}, {"Delay", 7}}));
-  EXPECT_THROW(logIn("New", "Broken"), ApplicationEnd);
+  try {
+    logIn("New", "Broken");
+    ADD_FAILURE() << "the refused plan did not end the application";
+  } catch (const ApplicationEnd& end) {
+    EXPECT_EQ(end.code(), 1);
+  }
   ASSERT_EQ(prompter.shown.size(), 1u);
   EXPECT_NE(prompter.last().prompt.find("Delay 7"), std::string::npos) << prompter.last().prompt;
   EXPECT_EQ(view.questionnaires, 0);

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 class WeekRecorderTest : public ::testing::Test {
  protected:
   WeekRecorderTest() {
-    state.identity = {"P17", "Beer"};
+    state.identity = {"P17", "Study"};
     state.plan.players = {{.name = "Echo", .addsDemand = true},
                           {.name = "Catch-up", .addsDemand = true, .addsBackorder = true}};
   }
@@ -100,11 +100,11 @@ TEST_F(WeekRecorderTest, WritesEveryWeeksLineToTheTextFile) {
   const std::vector<std::string> lines = textLines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0],
-            "P17,Beer,1,1,3,2,251,NULL,0,Factory,Echo,4,4,4,0,12,4,4,8,8,"
+            "P17,Study,1,1,3,2,251,NULL,0,Factory,Echo,4,4,4,0,12,4,4,8,8,"
             "Distributor,Catch-up,4,4,4,0,12,4,4,8,8,Wholesaler,Echo,4,4,4,0,12,4,4,8,8,"
             "Retailer,Subject,4,4,4,0,12,4,4,8,8");
   const auto& s = recorded[2].roles;
-  EXPECT_EQ(lines[2], "P17,Beer,1,3,3,2,253,NULL,0," + block(s[0]) + "," + block(s[1]) + "," +
+  EXPECT_EQ(lines[2], "P17,Study,1,3,3,2,253,NULL,0," + block(s[0]) + "," + block(s[1]) + "," +
                           block(s[2]) + "," + block(s[3]));
 }
 
@@ -113,7 +113,7 @@ TEST_F(WeekRecorderTest, StoresEveryWeeksFourRows) {
   playTrial(7);
   EXPECT_EQ(testDb.count("datRole", "Week=1 AND Role='Retailer' AND \"Order\"=7"), 1);
   EXPECT_EQ(testDb.count("datRole",
-                         "Subject='P17' AND Setting='Beer' AND Trial=1 AND Training=0 AND "
+                         "Subject='P17' AND Setting='Study' AND Trial=1 AND Training=0 AND "
                          "User=(CASE Role WHEN 'Retailer' THEN 6 ELSE 0 END) AND PNoise IS NULL "
                          "AND Delay3 IS NULL AND TransactionTime=250+Week AND Date='2024-03-05' "
                          "AND TimeOfDay='14:07:09'"),
@@ -128,7 +128,7 @@ TEST_F(WeekRecorderTest, TrialRecordCarriesTheParticipantsCost) {
   const int32_t endCost = state.chain.roles[kRetailer].totalCost;
   ASSERT_NE(state.plan.current().totalCost, endCost);
   EXPECT_EQ(testDb.count("datTrial",
-                         "Subject='P17' AND Setting='Beer' AND Trial=1 AND Training=0 AND Weeks=3 "
+                         "Subject='P17' AND Setting='Study' AND Trial=1 AND Training=0 AND Weeks=3 "
                          "AND Delay=2 AND Predicter='' AND InventoryCost=0.5 AND BackCost=1.0 AND "
                          "TransitCost=0.25 AND Factory='Echo' AND Distributor='Catch-up' AND "
                          "Wholesaler='Echo' AND Retailer='Subject' AND Date='2024-03-05' AND "
@@ -156,7 +156,7 @@ TEST_F(WeekRecorderTest, ForecastNoiseIsStoredOnlyWhereTheTrialHasAPredicter) {
   playTrial();
   EXPECT_EQ(testDb.count("datRole", "PNoise=-3 AND Trial=1"), 4);
   EXPECT_EQ(testDb.count("datRole", "PNoise IS NULL AND Trial=2"), 4);
-  EXPECT_EQ(textLines()[0].substr(0, 30), "P17,Beer,1,1,1,1,251,Ahead,-3,");
+  EXPECT_EQ(textLines()[0].substr(0, 31), "P17,Study,1,1,1,1,251,Ahead,-3,");
 }
 
 TEST_F(WeekRecorderTest, TrialWithoutDatabaseOutputOpensNoDatabase) {
@@ -183,7 +183,7 @@ TEST_F(WeekRecorderTest, TrainingRecordsCarryTheTrainingNumberAndFlag) {
   // In week 2 the pipeline holds 4, 7, 4: the row takes slot 1.
   ASSERT_EQ(recorded[1].roles[kWholesaler].orderSlots, (std::vector<int32_t>{4, 7, 4}));
   EXPECT_EQ(testDb.count("datRole", "Week=2 AND Role='Wholesaler' AND \"Order\"=7"), 1);
-  EXPECT_EQ(textLines()[1].substr(0, 12), "P17,Beer,-3,");
+  EXPECT_EQ(textLines()[1].substr(0, 13), "P17,Study,-3,");
 }
 
 // Its end, the exit question and the skip password may all come to record
@@ -203,9 +203,11 @@ TEST_F(WeekRecorderTest, TrialIsRecordedOnceHoweverOftenItsRecordIsWritten) {
 // The week's other rows stay under their own trial.
 TEST_F(WeekRecorderTest, RowAlreadyInTheFileMovesToTheNextTrial) {
   state.plan.trials = {trial(1, 1, kRetailer)};
-  testDb.insert(
-      "datRole",
-      {{"Subject", "P17"}, {"Setting", "Beer"}, {"Trial", 1}, {"Week", 1}, {"Role", "Wholesaler"}});
+  testDb.insert("datRole", {{"Subject", "P17"},
+                            {"Setting", "Study"},
+                            {"Trial", 1},
+                            {"Week", 1},
+                            {"Role", "Wholesaler"}});
   playTrial();
   EXPECT_TRUE(prompter.shown.empty());
   EXPECT_EQ(testDb.count("datRole", "Trial=CASE Role WHEN 'Wholesaler' THEN 2 ELSE 1 END"), 4);

@@ -24,15 +24,20 @@ TrialPlan typical(int16_t weeks = 52) {
 
 const std::vector<PlayerStrategy> kPlayers = {stermanPlayer(0.26, 0.34, 0.36)};
 
-bool accepted(TrialPlan t) {
+TrialBounds boundsOf(TrialPlan& t, const std::vector<PlayerStrategy>& players = kPlayers) {
   buildDemand(t, ".");
-  return checkTrialBounds(t, kPlayers, "numweeks").faults.empty();
+  return checkTrialBounds(t, players, "numweeks");
+}
+
+bool accepted(TrialPlan t) {
+  return boundsOf(t).faults.empty();
 }
 
 // Plays the whole trial with every participant order `order` and the noise
 // draws `draws`; returns the error that ended it, or "".
-std::string play(const TrialPlan& t, int16_t order, std::vector<double> draws) {
-  SimGame g(t, kPlayers);
+std::string play(const TrialPlan& t, int16_t order, std::vector<double> draws,
+                 const std::vector<PlayerStrategy>& players = kPlayers) {
+  SimGame g(t, players);
   g.random.draws = std::move(draws);
   try {
     g.start();
@@ -87,7 +92,8 @@ TEST(PlanBounds, LargestAcceptedValueOfEachFieldPlaysAWholeTrial) {
     }
     TrialPlan largest = typical();
     f.set(largest, low);
-    for (int16_t order : {int16_t{0}, int16_t{9999}}) {
+    const int16_t safeOrder = boundsOf(largest).largestSafeOrder;
+    for (int16_t order : {int16_t{0}, safeOrder}) {
       for (double draw : {0.0, 0.9999999}) {
         EXPECT_EQ(play(largest, order, {draw}), "") << f.name << " " << low << " order " << order;
       }
@@ -97,6 +103,97 @@ TEST(PlanBounds, LargestAcceptedValueOfEachFieldPlaysAWholeTrial) {
       f.set(refused, high);
       EXPECT_FALSE(accepted(refused)) << f.name;
     }
+  }
+}
+
+// Plans of the shapes labs write: every delay, short and long trials, no,
+// steady, stepping and large demand, players that pass on the demand or the
+// backorder or anchor and adjust, small and large order limits, no and high
+// cost rates, the participant at every stage. None is refused, and each
+// plays through at its largest safe order.
+TEST(PlanBounds, PlansOfTheShapeLabsWritePass) {
+  const std::vector<std::vector<PlayerStrategy>> tables = {
+      {demandPlayer()},
+      {{.name = "Chaser", .addsDemand = true, .addsBackorder = true}},
+      {stermanPlayer(0.26, 0.34, 0.36)},
+  };
+  int refused = 0, plans = 0;
+  for (int16_t delay : {1, 2, 3}) {
+    for (int16_t weeks : {2, 12, 30}) {
+      for (int32_t demand : {0, 4, 16}) {
+        for (const auto& players : tables) {
+          for (int16_t role = 0; role < kRoleCount; ++role) {
+            for (int32_t maxOrder : {8, 60}) {
+              for (double rate : {0.0, 2.5}) {
+                TrialPlan t = steadyTrial(weeks, role, delay);
+                for (int r = 0; r < kRoleCount; ++r) {
+                  if (r != role) t.rolePlayers[static_cast<size_t>(r)] = 0;
+                }
+                t.initialDemand = demand;
+                t.secondDemand = 2 * demand;
+                t.jumpWeek = 3;
+                t.initialInventory = 13;
+                t.initialShipment = 8;
+                t.maxOrder = maxOrder;
+                t.inventoryCostRate = t.backorderCostRate = t.transitCostRate = rate;
+                const TrialBounds b = boundsOf(t, players);
+                ++plans;
+                if (!b.faults.empty()) {
+                  ++refused;
+                  ADD_FAILURE() << b.faults.front().complaint;
+                  continue;
+                }
+                EXPECT_EQ(play(t, b.largestSafeOrder, {0.9999999}, players), "");
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(refused, 0) << "of " << plans;
+}
+
+// Cost rates so high that a participant ordering the most could run the
+// cost sums out of 32 bits: the orders are limited, not the plan refused,
+// while ordinary play (ten times the demand) stays possible; a rate that
+// leaves less than that is refused.
+TEST(PlanBounds, OrdersThatCouldOverflowAreLimitedAndOrdinaryPlayIsKept) {
+  TrialPlan limited = typical();
+  limited.backorderCostRate = 400;
+  const TrialBounds warned = boundsOf(limited);
+  ASSERT_TRUE(warned.faults.empty()) << warned.faults.front().complaint;
+  const std::string n = std::to_string(warned.largestSafeOrder);
+  EXPECT_GT(warned.largestSafeOrder, ordinaryOrderLimit(limited));
+  EXPECT_LT(warned.largestSafeOrder, kLargestParticipantOrder);
+  ASSERT_EQ(warned.warnings.size(), 1u);
+  const std::string& text = warned.warnings[0].complaint;
+  EXPECT_EQ(text.rfind("orders above " + n + " could overflow the ", 0), 0u) << text;
+  EXPECT_NE(text.find("; the game accepts orders up to " + n + " in this trial"), std::string::npos)
+      << text;
+  for (double draw : {0.0, 0.9999999}) {
+    EXPECT_EQ(play(limited, warned.largestSafeOrder, {draw}), "") << draw;
+  }
+
+  TrialPlan refused = typical();
+  refused.backorderCostRate = 40000;
+  const TrialBounds b = boundsOf(refused);
+  ASSERT_EQ(b.faults.size(), 1u);
+  EXPECT_NE(b.faults[0].complaint.find("and ordinary play needs orders up to 80 (ten times the "
+                                       "largest customer demand, at least 100)"),
+            std::string::npos)
+      << b.faults[0].complaint;
+}
+
+TEST(PlanBounds, OrdinaryPlayIsTenTimesTheLargestDemand) {
+  const std::vector<std::pair<int32_t, int32_t>> cases = {
+      {0, 100}, {4, 40}, {16, 160}, {5000, 9999}};
+  for (const auto& [demand, limit] : cases) {
+    TrialPlan t = typical(12);
+    t.initialDemand = demand / 2;
+    t.secondDemand = demand;
+    buildDemand(t, ".");
+    EXPECT_EQ(ordinaryOrderLimit(t), limit) << demand;
   }
 }
 

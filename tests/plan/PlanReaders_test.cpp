@@ -61,8 +61,7 @@ TEST_F(PlanTest, BlockValuesThePlayCannotUseAreRefusedWithTheirRow) {
       {{{"numweeks", 40000}}, row + "numweeks 40000 does not fit in 16 bits"},
       {{{"numweeks", 32767}, {"JumpWeek", 1}},
        row + "numweeks 32767 is above 32766, the most weeks the week counter can play"},
-      {{{"MaxNoise", 16384}},
-       row + "MaxNoise 16384 is above 16383, the largest noise range the orders can hold"},
+      {{{"MaxNoise", 40000}}, row + "MaxNoise 40000 does not fit in 16 bits"},
       {{{"MaxNoise", TestValue()}}, row + "MaxNoise is empty (Null)"},
       // Cells written with the sqlcipher shell: kept as text, or as a REAL infinity.
       {{{"CostInventory", "SQL 'inf'"}}, row + "CostInventory 'inf' is not a finite number"},
@@ -76,7 +75,11 @@ TEST_F(PlanTest, BlockValuesThePlayCannotUseAreRefusedWithTheirRow) {
       {{{"Input", "huge.txt"}}, row + "the Retailer's total cost can reach 4294967268 in week 4"},
       {{{"CostInventory", 1e300}}, row + "the Factory's inventory cost can reach"},
       {{{"InitInventory", 2000000000}}, row + "the Factory's total cost can reach 3000000002"},
-      {{{"FirstOrder", 2000000000}}, row + "the goods on their way to the Factory can add up"},
+      {{{"FirstOrder", 2000000000}},
+       row + "the Factory's inventory or backorder can reach -3999999980 in week 2, beyond "
+             "-2147483648 (InitInventory 12, InitDelayAmount 4, FirstOrder 2000000000, MinOrder "
+             "0, MaxOrder 99, MaxNoise 0, numweeks 10, cost rates 0.5, 1, 0, participant orders "
+             "0)"},
       {{{"InitialDemand", 1000000000}}, row + "the week 1 demand 1000000000 times 3"},
       {{{"Distributor", "Nobody"}, {"Retailer", "nobody"}},
        "Player strategy Nobody invalid on Trial 3"},
@@ -103,7 +106,7 @@ TEST_F(PlanTest, BlockValuesThePlayCannotUseAreRefusedWithTheirRow) {
     }
     const auto [title, text] = refusal(blocks().faults);
     EXPECT_EQ(title.rfind("Error", 0), 0u) << complaint;
-    EXPECT_EQ(text.rfind(complaint, 0), 0u) << text;
+    EXPECT_EQ(text.rfind(complaint, 0), 0u) << complaint << "\n" << text;
     if (complaint.find("bad.txt") != std::string::npos) {
       EXPECT_NE(text.find("line 1, number 2 is not a number"), std::string::npos) << text;
     }
@@ -192,6 +195,16 @@ TEST_F(PlanTest, TrainingValuesThePlayCannotUseAreRefused) {
        {"Error: tblTraining",
         "Setting Demo, tblTraining: every training trial fails at week 1, before anything is "
         "ordered: CostLimit -1 is below the cost of 0 the participant has then"}},
+      {{{"CostLimit", 1}, {"InventoryBounds", 100}},
+       {"Error: tblTraining",
+        "Setting Demo, tblTraining: every training trial fails at week 1, whatever is ordered: "
+        "the Retailer's cost of week 1 is 6 (inventory 12 at CostInventory 0.5, goods in transit "
+        "at CostTransit 0), above CostLimit 1"}},
+      {{{"InitialDemand", 40}, {"CostLimit", 20}, {"InventoryBounds", 100}},
+       {"Error: tblTraining",
+        "Setting Demo, tblTraining: every training trial fails at week 1, whatever is ordered: "
+        "the Retailer's cost of week 1 is 24 (backorder 24 at CostBackOrder 1, goods in transit "
+        "at CostTransit 0), above CostLimit 20"}},
       {{{"Factory", "Nobody"}}, {"Error: tblBlock", "Player strategy Nobody invalid on Trial 1"}},
   };
   for (const auto& [columns, expected] : cases) {
@@ -199,6 +212,63 @@ TEST_F(PlanTest, TrainingValuesThePlayCannotUseAreRefused) {
     addTraining(columns);
     EXPECT_EQ(refusal(trainingOf(1).faults), expected);
   }
+}
+
+// A training row whose first week costs exactly its limit can be passed.
+TEST_F(PlanTest, TrainingWhoseFirstWeekCostsItsLimitIsPlayable) {
+  addTraining({{"CostLimit", 6}, {"InventoryBounds", 100}});
+  EXPECT_EQ(firstFault(trainingOf(1).faults), nullptr);
+}
+
+// Files may rely on the rounding of a fraction where a whole number is used
+// (halves to even): it is kept, and every such value is named with the value
+// it plays as.
+TEST_F(PlanTest, FractionsWhereWholeNumbersAreUsedAreWarnedWithWhatTheyPlayAs) {
+  writeInput("halves.txt", "4.5,5.5\n6.5\n");
+  addBlock({{"Input", "halves.txt"}, {"numweeks", 3}});
+  file.exec("UPDATE tblBlock SET Delay=2.5, InitInventory=12.5");
+  const BlockRows rows = blocks();
+  EXPECT_EQ(firstFault(rows.faults), nullptr);
+  std::vector<std::string> warnings;
+  for (const PlanFault& f : rows.faults) warnings.push_back(describeFault(f));
+  const std::string row = "warning: Setting Demo, tblBlock row RandomGroup 0, Index 1 (trial 0): ";
+  const std::string demand = row + "Demand file \"" + file.folder() + "/halves.txt\", ";
+  EXPECT_EQ(warnings, (std::vector<std::string>{
+                          row + "Delay 2.5 is not a whole number: it plays as 2",
+                          row + "InitInventory 12.5 is not a whole number: it plays as 12",
+                          demand + "line 1, number 1: 4.5 is not a whole number: it plays as 4",
+                          demand + "line 1, number 2: 5.5 is not a whole number: it plays as 6",
+                          demand + "line 2, number 1: 6.5 is not a whole number: it plays as 6",
+                      }));
+  ASSERT_EQ(rows.trials.size(), 1u);
+  EXPECT_EQ(rows.trials[0].delay, 2);
+}
+
+// Trials whose largest orders could each be played but together could run
+// the game's cost sum out of its 32 bits share it: their orders are limited
+// (and said), ordinary play stays possible. Where even that cannot hold the
+// sum, the plan is refused.
+TEST_F(PlanTest, TrialsShareTheGamesCostSumThroughTheirOrderLimits) {
+  addBlock({{"Runs", 12}, {"numweeks", 52}, {"CostBackOrder", 50.0}});
+  BlockRows rows = blocks();
+  ASSERT_EQ(firstFault(rows.faults), nullptr) << refusal(rows.faults).second;
+  ASSERT_EQ(rows.trials.size(), 12u);
+  const int16_t largest = rows.trials[0].largestOrder;
+  EXPECT_LT(largest, kLargestParticipantOrder);
+  EXPECT_GE(largest, 80);
+  ASSERT_FALSE(rows.faults.empty());
+  EXPECT_NE(rows.faults.back().text.find("orders above " + std::to_string(largest) +
+                                         " could overflow the game's cost sum over all trials; "
+                                         "the game accepts orders up to " +
+                                         std::to_string(largest) + " in this trial"),
+            std::string::npos)
+      << rows.faults.back().text;
+
+  file.exec("UPDATE tblBlock SET CostBackOrder=5000");
+  rows = blocks();
+  EXPECT_NE(refusal(rows.faults).second.find("the end costs of its 12 trials can add up to"),
+            std::string::npos)
+      << refusal(rows.faults).second;
 }
 
 TEST_F(PlanTest, PlayerTableFaultsNameTheirRow) {

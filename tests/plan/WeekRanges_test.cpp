@@ -150,7 +150,7 @@ class WeekRanges : public ::testing::Test {
   }
 
   // Plays `plan` once, with the participant's orders drawn from 0 to the
-  // largest; the first value that leaves its range, or empty. `checked`
+  // largest the game takes; the first value that leaves its range, or empty. `checked`
   // tells whether the plan passed the check (a plan refused is not played).
   std::string play(RandomPlan& plan, Draw& draw, bool& checked) {
     Chain chain;
@@ -162,16 +162,21 @@ class WeekRanges : public ::testing::Test {
                      if (fault.empty()) fault = outsideItsRange(chain, weeks);
                    }};
     startTrialChain(c, m_folder);
-    const TrialBounds bounds =
-        checkTrialBounds(plan.trial, plan.players, plan.weeksField,
-                         [&](int64_t week, const std::array<StageRanges, kRoleCount>& stages) {
-                           weeks[week] = stages;
-                         });
+    const TrialBounds bounds = checkTrialBounds(plan.trial, plan.players, plan.weeksField);
     checked = bounds.faults.empty();
     if (!checked) return "";
+    // The game takes orders up to the trial's largest safe order.
+    const int largest = bounds.largestSafeOrder;
+    if (!followWeekRanges(plan.trial, plan.players, largest,
+                          [&](int64_t week, const std::array<StageRanges, kRoleCount>& stages) {
+                            weeks[week] = stages;
+                          })) {
+      return "the ranges up to the largest safe order " + std::to_string(largest) +
+             " leave their widths";
+    }
     playToEnd(c, [&] {
-      return static_cast<int16_t>(draw.chance(0.3) ? (draw.chance(0.5) ? 0 : kLargestSubjectOrder)
-                                                   : draw.whole(0, kLargestSubjectOrder));
+      return static_cast<int16_t>(draw.chance(0.3) ? (draw.chance(0.5) ? 0 : largest)
+                                                   : draw.whole(0, largest));
     });
     if (fault.empty() && !(plan.trial.totalCost >= bounds.lowestCost &&
                            plan.trial.totalCost <= bounds.highestCost)) {

@@ -71,7 +71,6 @@ TEST(ChargeCost, RefusesCostsBeyondTheirWidths) {
     int32_t inventory;
     double inventoryRate;
   } cases[] = {
-      {{20000, 20000}, 0, 0.5},        // fits 32 bits, not the 16-bit transit sum
       {{0, 0}, -2147483647 - 1, 0.5},  // its backorder does not fit 32 bits
       {{0, 0}, 2147483647, 2.0},       // nor its inventory cost
   };
@@ -84,6 +83,34 @@ TEST(ChargeCost, RefusesCostsBeyondTheirWidths) {
     g.trial.inventoryCostRate = k.inventoryRate;
     EXPECT_THROW(chargeCost(g.c, kFactory), OverflowError) << k.inventory;
   }
+}
+
+// The goods in transit only feed the transit cost: their sum may pass what
+// 16 bits hold (the whole pipeline of a Delay 3 trial at 20,000 a slot).
+TEST(ChargeCost, TransitCostCountsEveryUnitOnItsWay) {
+  SimGame g(steadyTrial(20, kNoParticipant, 3));
+  g.trial.transitCostRate = 0.5;
+  g.start();
+  RoleState& s = g.role(kFactory);
+  s.delaySlots = {20000, 20000, 20001};
+  s.inventory = 0;
+  s.totalCost = 0;
+  chargeCost(g.c, kFactory);
+  EXPECT_EQ(s.weeklyCost, 30000);  // 60,001 x 0.5 = 30,000.5, to even
+}
+
+// What a stage can ship is compared with what it is asked for in 64 bits:
+// a full stock receiving more still ships just the demand.
+TEST(ShipGoods, ShipsTheDemandFromAStockNearTheTopOfItsWidth) {
+  SimGame g(steadyTrial());
+  g.start();
+  RoleState& s = g.role(kWholesaler);
+  s.inventory = 2147483600;
+  s.delaySlots = {100, 0};
+  s.demand = 130;
+  shipGoods(g.c, kWholesaler);
+  EXPECT_EQ(s.satisfied, 130);
+  EXPECT_EQ(s.inventory, 2147483570);
 }
 
 TEST(StepWeek, RefusesAChainThatWasNeverStarted) {

@@ -82,8 +82,17 @@ TEST_F(DemandFile, ShortFilesArePaddedAndLongOnesCutOff) {
   EXPECT_EQ(build("+3", 1), (std::vector<int32_t>{3, 3}));
 }
 
-TEST_F(DemandFile, FractionsRoundHalfToEven) {
+TEST_F(DemandFile, FractionsRoundHalfToEvenAndAreNamed) {
   EXPECT_EQ(build("2.5,3.5,-2.5,1e1"), (std::vector<int32_t>{2, 4, -2, 10, 10}));
+  TrialPlan t = trialOn("4.5,5.5\n6.5\n7\n");
+  std::vector<std::string> fractions;
+  buildDemand(t, folder, &fractions);
+  EXPECT_EQ(t.weeklyDemand, (std::vector<int32_t>{4, 6, 6, 7, 7}));
+  const std::string file = "Demand file \"" + folder + "/demand.txt\", ";
+  EXPECT_EQ(fractions, (std::vector<std::string>{
+                           file + "line 1, number 1: 4.5 is not a whole number: it plays as 4",
+                           file + "line 1, number 2: 5.5 is not a whole number: it plays as 6",
+                           file + "line 2, number 1: 6.5 is not a whole number: it plays as 6"}));
 }
 
 TEST_F(DemandFile, ByteOrderMarkIsSkipped) {

@@ -139,11 +139,39 @@ TEST(PlayerOrder, NoiseIsEvenlySpreadAndReseedsFromTheTicks) {
   EXPECT_EQ(g.random.reseeds, (std::vector<uint32_t>{1000, 1001, 1002, 1003, 1004, 1005}));
 }
 
-TEST(PlayerOrder, RefusesANoiseRangeBeyond16Bits) {
+// The noise range 2 x MaxNoise is only an intermediate: any MaxNoise of its
+// 16 bits draws from it.
+TEST(PlayerOrder, DrawsFromTheWholeNoiseRangeOfTheLargestMaxNoise) {
   SimGame g(steadyTrial(), {PlayerStrategy{}});
   g.start();
-  g.trial.maxNoise = 20000;  // 2 x maxNoise does not fit 16 bits
-  EXPECT_THROW(playerOrder(g.c, kFactory), OverflowError);
+  g.trial.maxNoise = 32767;
+  const std::vector<std::pair<double, int32_t>> draws = {
+      {0.0, -1}, {0.5, 32766}, {0.9999999, 65532}};
+  for (const auto& [draw, noise] : draws) {
+    g.random.draws = {draw};
+    g.random.drawsTaken = 0;
+    EXPECT_EQ(playerOrder(g.c, kFactory), noise < 0 ? 0 : noise) << draw;
+  }
+}
+
+// The rules add up in 64 bits: a sum below the 32 bits gives IfZero like
+// any negative sum; only an order placed beyond them is refused.
+TEST(PlayerOrder, SumsBeyond32BitsAreRightAndOnlyTheOrderIsNarrowed) {
+  PlayerStrategy player = stermanPlayer();
+  player.addsDemand = player.addsBackorder = true;
+  player.orderIfNegative = 7;
+  TrialPlan t = steadyTrial();
+  t.minOrder = t.maxOrder = -2000000000;
+  SimGame g(t, {player});
+  g.start();
+  RoleState& s = g.role(kFactory);
+  s.demand = -2000000000;
+  s.inventory = 1;
+  EXPECT_EQ(playerOrder(g.c, kFactory), 7);  // -4e9: below 0
+  g.trial.minOrder = g.trial.maxOrder = 2000000000;
+  s.demand = 100;
+  s.inventory = -2000000000;
+  EXPECT_THROW(playerOrder(g.c, kFactory), OverflowError);  // 4e9 + 100 as an order
 }
 
 }  // namespace

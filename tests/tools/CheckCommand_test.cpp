@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -81,6 +83,39 @@ TEST_F(CheckCommand, ListsTheFaultsOfEveryTableAndFailsOnAny) {
       "warning: Setting Warned, tblPause row Trial 2: the pause after trial 2 never comes: "
       "the setting has trials 1 to 1, and it holds up every pause after it\n"
       "7 faults, 7 warnings in 4 settings\n");
+}
+
+// A plan of the shape labs write, which the participant ordering 9999 every
+// week could once overflow: Delay 3, a demand file of values up to 16,
+// players upstream that pass the demand and the backorder on, a training
+// row. Nothing in it is wrong, and the check says so.
+TEST_F(CheckCommand, PassesALongDelayPlanWithADemandFileAndPlayersPassingTheDemandOn) {
+  insertRow("tblPlayer", {{"Name", "Passer"}, {"Demand", 1}});
+  insertRow("tblPlayer", {{"Name", "Chaser"}, {"Demand", 1}, {"BackOrder", 1}});
+  // The application folder holds data/ (the test's database) and Input/.
+  const std::filesystem::path app = std::filesystem::path(file.folder()) / "app";
+  std::filesystem::create_directories(app / "Input");
+  std::filesystem::create_directory_symlink(file.folder(), app / "data");
+  std::ofstream(app / "Input" / "ramp.txt")
+      << "4,6,8,10,12,14,16,16,12,8\n4,4,8,16,16,16,8,8,8,8\n";
+  const Columns shape = {{"Setting", "Lab"},       {"Delay", 3},
+                         {"Input", "ramp.txt"},    {"numweeks", 27},
+                         {"Factory", "Passer"},    {"Distributor", "Chaser"},
+                         {"Wholesaler", "Passer"}, {"Retailer", "Subject"},
+                         {"InitInventory", 13},    {"InitDelayAmount", 8},
+                         {"MaxOrder", 60},         {"CostInventory", 1.5},
+                         {"CostBackOrder", 1.0},   {"CostTransit", 1.5}};
+  addBlock(shape);
+  Columns factory = shape;
+  factory["Factory"] = "Subject";
+  factory["Retailer"] = "Chaser";
+  addBlock(factory);
+  Columns training = shape;
+  training.erase("numweeks");
+  training["Weeks"] = 10;
+  addTraining(training);
+  EXPECT_EQ(run({(app / "data").string(), "Lab"}), 0) << out.str();
+  EXPECT_EQ(out.str(), "0 faults, 0 warnings in 1 setting\n");
 }
 
 // One setting is checked alone; the player table's faults count for it too.

@@ -65,6 +65,29 @@ TEST_F(MainWindowTest, OrderBoxTakesOnlyDigitsAndEnablesTheButtonWhileItHoldsSom
   EXPECT_FALSE(orderButton->isEnabled());
 }
 
+// The refused order stays in the open box, selected, so the next digits
+// typed replace it; nothing is recorded until an order within the limit.
+TEST_F(MainWindowTest, OrderAboveTheTrialsLimitIsRefusedAndTheBoxStaysOpen) {
+  addTrials("Demo", 1, 52, {{"CostBackOrder", 1000.0}});
+  startAs("P", "Demo");
+  const int largest = session.state().plan.current().largestOrder;
+  ASSERT_LT(largest, 9999);
+  QTest::keyClicks(orderBox, "9999");
+  QTest::keyClick(orderBox, Qt::Key_Return);
+  ASSERT_EQ(prompter.count(PromptKind::OrderAboveLimit), 1);
+  EXPECT_EQ(prompter.shown.back().prompt,
+            "Orders in this trial are at most " + std::to_string(largest));
+  EXPECT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_TRUE(orderBox->isEnabled());
+  EXPECT_EQ(window.focusWidget(), orderBox);
+  EXPECT_EQ(orderBox->selectedText(), "9999");
+  EXPECT_EQ(db.count("datRole"), 0);
+  QTest::keyClicks(orderBox, "12");
+  QTest::mouseClick(orderButton, Qt::LeftButton);
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_EQ(db.count("datRole", "Role='Retailer' AND \"Order\"=12"), 1);
+}
+
 TEST_F(MainWindowTest, EnterOnAnEmptyBoxOrdersNothing) {
   addTrials("Demo", 1, 5);
   startAs("P", "Demo");
@@ -265,8 +288,10 @@ TEST_F(MainWindowTest, DisplayConfigurationHidesWhatItSays) {
 // moderator's key and the window's close button still work.
 TEST_F(MainWindowTest, SkipKeyWorksWhileARestartIsPending) {
   addTrials("Train", 1, 4);
-  db.insert("tblTraining", planRow(true, {{"Setting", "Train"}, {"CostLimit", 1}}));
+  // The stock costs 6 a week: the second week breaks the limit.
+  db.insert("tblTraining", planRow(true, {{"Setting", "Train"}, {"CostLimit", 7}}));
   startAs("T", "Train");
+  order("4");
   order("4");
   ASSERT_EQ(session.phase(), Phase::RestartPending);
   EXPECT_FALSE(orderBox->isEnabled() || orderButton->isEnabled());
@@ -285,8 +310,10 @@ TEST_F(MainWindowTest, SkipKeyWorksWhileARestartIsPending) {
 // Here with a training restart pending: the failed trial is recorded once.
 TEST_F(MainWindowTest, ClosingAnsweredYesRecordsTheTrialAndEndsTheApplication) {
   addTrials("Train", 1, 4);
-  db.insert("tblTraining", planRow(true, {{"Setting", "Train"}, {"CostLimit", 1}}));
+  // The stock costs 6 a week: the second week breaks the limit.
+  db.insert("tblTraining", planRow(true, {{"Setting", "Train"}, {"CostLimit", 7}}));
   startAs("T", "Train");
+  order("4");
   order("4");
   ASSERT_EQ(session.phase(), Phase::RestartPending);
   EXPECT_THROW(window.close(), ApplicationEnd);
