@@ -40,19 +40,14 @@ class Registration final : public RowWriter<ParticipantRow> {
   InsertTransaction m_transaction;
 };
 
-// A write transaction on the marks' table, made first when the file lacks
-// it. The marks are no results: a refresh lost to a power cut costs
-// nothing, so the writes are not synced.
+// A write transaction on the marks' table. The marks are no results: a
+// refresh lost to a power cut costs nothing, so the writes are not synced.
 class MarkTransaction {
  public:
   explicit MarkTransaction(const SqlCipherFile& file)
       : m_connection(file.path, OpenMode::ReadWrite, file.waiter) {
     m_connection.executeScript("PRAGMA synchronous=OFF;");
     m_transaction.emplace(m_connection);
-    m_connection.execute(
-        R"(CREATE TABLE IF NOT EXISTS "datPlaying" ("Subject" TEXT NOT NULL PRIMARY KEY,
-             "Setting" TEXT, "Host" TEXT NOT NULL, "Process" INTEGER NOT NULL,
-             "Since" INTEGER NOT NULL, "LastWeek" INTEGER NOT NULL))");
   }
   void commit() { m_transaction->commit(); }
   SqlCipherConnection& connection() { return m_connection; }

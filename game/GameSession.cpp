@@ -8,6 +8,7 @@
 #include "game/ExperimentLoading.h"
 #include "game/WorkstationMark.h"
 #include "sim/TrialStart.h"
+#include "sim/WeekPress.h"
 
 namespace quarn {
 
@@ -258,11 +259,10 @@ void GameSession::playWeek(int order) {
   Chain& chain = m_state.chain;
   m_state.times.orderPress = m_services.ticks.now();
   m_phase = Phase::Animating;
-  chain.currentWeek = narrow16(chain.currentWeek + 1, "CurrentWeek");
-  chain.participantOrder =
-      static_cast<int16_t>(std::clamp<int>(order, 0, kLargestParticipantOrder));
   ChainContext context = chainContext();
-  closeWeek(context);
+  pressWeek(context, [&] {
+    return static_cast<int16_t>(std::clamp<int>(order, 0, kLargestParticipantOrder));
+  });
   Shipments shipments;
   for (size_t r = 0; r < kRoleCount; ++r) {
     const std::vector<int32_t>& pipeline = chain.roles[r].delaySlots;

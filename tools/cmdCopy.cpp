@@ -3,8 +3,7 @@
 
 #include "db/DatabaseAdmin.h"
 #include "db/DatabaseCopy.h"
-#include "db/OpenDatabase.h"
-#include "tools/Commands.h"
+#include "tools/CommandDatabase.h"
 
 namespace quarn::admin {
 
@@ -33,10 +32,10 @@ class NewTargetFile {
 
 int cmdCopy(const std::vector<std::string>& args) {
   expectArguments(args, 2, "copy SOURCE TARGET");
-  const DatabaseChoice source = existingDatabase(args[0]);
-  const DatabaseChoice target = chooseAdminDatabase(args[1]);
-  NewTargetFile created(target);
-  const std::vector<CopiedTable> copied = copyDatabase(*openTables(source), *openTables(target));
+  CommandDatabase source(args[0]);
+  NewTargetFile created(chooseAdminDatabase(args[1]));
+  CommandDatabase target(args[1]);
+  const std::vector<CopiedTable> copied = copyDatabase(source.tables(), target.tables());
   created.keep();
   for (const CopiedTable& table : copied) {
     const std::string rows = std::to_string(table.rows) + (table.rows == 1 ? " row" : " rows");

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "base/Numbers.h"
+#include "ui/MainWindowLayout.h"
 #include "ui/PauseWindow.h"
 #include "ui/QuestionnaireWindow.h"
 
@@ -15,7 +16,7 @@ namespace quarn {
 
 namespace {
 
-constexpr int kRowStep = 2640;                  // twips between two roles' bands
+constexpr double kRowStep = layout::kRoleBandStep;
 constexpr int kDesignedInterval = 20;           // ms between two ticks a participant watches
 constexpr double kSmallestCaptionPoints = 6.5;  // a shrunk caption stays readable
 constexpr int kRestartRetryMs = 20;  // a restart held by a question tries again this often
@@ -101,10 +102,13 @@ QLabel* makeValue(QWidget* parent, const QString& name, double left, double top,
   return label;
 }
 
-QGroupBox* makeFrame(QWidget* parent, const QString& name, double left, double top, double width,
-                     double height) {
+void place(QWidget* widget, const layout::TwipsRect& region) {
+  quarn::place(widget, region.left, region.top, region.width, region.height);
+}
+
+QGroupBox* makeFrame(QWidget* parent, const QString& name, const layout::TwipsRect& region) {
   auto* frame = named(new QGroupBox(parent), name);
-  place(frame, left, top, width, height);
+  place(frame, region);
   return frame;
 }
 
@@ -143,9 +147,9 @@ MainWindow::MainWindow(GameSession& session, Prompter& prompter, QWidget* parent
 }
 
 void MainWindow::buildLayout() {
-  setFixedSize(toPixels(15495), toPixels(11415));
+  setFixedSize(toPixels(layout::kWindow.width), toPixels(layout::kWindow.height));
   m_display = named(new DisplayFrame(this, m_path), "fraDisplay");
-  place(m_display, 240, 120, 15015, 11055);
+  place(m_display, layout::kDisplay);
   // Nothing to show until the first trial is set up.
   m_display->hide();
   buildPath();
@@ -233,8 +237,7 @@ void MainWindow::buildTrucks() {
 void MainWindow::buildRoles() {
   for (int r = 0; r < kRoleCount; ++r) {
     RoleControls& role = m_roles[r];
-    const double top = 240 + kRowStep * r;
-    role.frame = makeFrame(m_display, indexed("fraRole", r), 7560, top, 2535, 2175);
+    role.frame = makeFrame(m_display, indexed("fraRole", r), layout::roleFrame(r));
     auto* picture = named(new PictureBox(kRolePictures[r], role.frame), indexed("imgRole", r));
     place(picture, 120, 120, 2295, 1440);
     makeLabel(role.frame, indexed("lblRole", r),
@@ -246,7 +249,7 @@ void MainWindow::buildRoles() {
         makeValue(m_display, indexed("lblSpent", r), 9120, 2400 + kRowStep * r, 975, 375);
     role.cost.value->setProperty("figure", "spent");
 
-    role.details = makeFrame(m_display, indexed("fraDetails", r), 10200, top, 2655, 2535);
+    role.details = makeFrame(m_display, indexed("fraDetails", r), layout::roleDetails(r));
     const auto figure = [&](const char* value, const char* tag, const QString& caption, double y) {
       return Figure{makeValue(role.details, indexed(value, r), 120, y, 735, 375),
                     makeLabel(role.details, indexed(tag, r), caption, 960, y, 1620, 375, "tag")};
@@ -261,7 +264,7 @@ void MainWindow::buildRoles() {
 
 // The participant's panel, the total cost and the forecast.
 void MainWindow::buildPlayerPanel() {
-  m_playerFrame = makeFrame(m_display, "fraPlayer", 12960, 240, 1935, 2535);
+  m_playerFrame = makeFrame(m_display, "fraPlayer", layout::kPlayerPanel);
   makeLabel(m_playerFrame, "lblName", tr("Name:"), 120, 240, 660, 315, "tag");
   m_subjectLabel = makeLabel(m_playerFrame, "lblSubject", "", 780, 240, 1095, 315);
   m_subjectLabel->setStyleSheet("font-weight: bold;");
@@ -278,11 +281,11 @@ void MainWindow::buildPlayerPanel() {
   m_orderButton->setAutoDefault(true);
   place(m_orderButton, 120, 1800, 1695, 615);
 
-  m_totalCostFrame = makeFrame(m_display, "fraTotalCost", 120, 9960, 2415, 735);
+  m_totalCostFrame = makeFrame(m_display, "fraTotalCost", layout::kTotalCost);
   m_totalCost = makeValue(m_totalCostFrame, "lblTotalCost", 120, 240, 975, 375);
   makeLabel(m_totalCostFrame, "tagTotalCost", tr("Total Cost"), 1200, 240, 1095, 375, "tag");
 
-  m_forecastFrame = makeFrame(m_display, "fraPredictor", 2640, 9960, 4815, 735);
+  m_forecastFrame = makeFrame(m_display, "fraPredictor", layout::kForecast);
   makeLabel(m_forecastFrame, "lblPrefix", tr("In"), 120, 240, 330, 375, "tag");
   m_forecastWeeks =
       makeValue(m_forecastFrame, "lblPredictWeeks", 480, 240, 420, 375, Qt::AlignCenter);
@@ -293,7 +296,7 @@ void MainWindow::buildPlayerPanel() {
 
 void MainWindow::buildClosingScreen() {
   m_closingScreen = named(new QFrame(this), "fraClosing");
-  place(m_closingScreen, 240, 120, 15015, 11055);
+  place(m_closingScreen, layout::kDisplay);
   auto* over = named(new QLabel(tr("The experiment is over."), m_closingScreen), "lblClosing");
   over->setProperty("figure", "closing");
   over->setAlignment(Qt::AlignCenter);

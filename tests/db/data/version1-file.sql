@@ -1,3 +1,6 @@
+-- Version 1 of the schema, kept as the program wrote it then: the upgrade
+-- tests start from it (make-version1-file, SchemaUpgrade_test).
+--
 -- The experiment database of Quarn Game.
 --
 -- Types: whole numbers INTEGER, rates and parameters REAL, names TEXT.
