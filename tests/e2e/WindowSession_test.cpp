@@ -180,6 +180,8 @@ TEST(WindowSession, SetupFileBoxNamingASettingsFileListsTheServersSettings) {
 TEST(WindowSession, GermanSettingSpeaksGermanAndRecordsInEnglish) {
   ensureApplication();
   DemoFolder demo;
+  // The table is optional; the lab adds it to a database that lacks it.
+  demo.db.exec("CREATE TABLE tblSetting (Setting TEXT NOT NULL, Language TEXT)");
   demo.db.insert("tblSetting", {{"Setting", "Demo"}, {"Language", "de"}});
   QtPrompter prompter;
   std::vector<MessageRequest> asked;
