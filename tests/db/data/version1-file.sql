@@ -131,15 +131,6 @@ CREATE TABLE tblPause (
 );
 CREATE INDEX idxPauseSetting ON tblPause (Setting, Trial);
 
--- The participants' language of a setting, e.g. de. Optional: a file
--- without the table, or a setting without a row, plays in the language
--- chosen at the start.
-CREATE TABLE tblSetting (
-  Setting TEXT NOT NULL,
-  Language TEXT
-);
-CREATE INDEX idxSetting ON tblSetting (Setting);
-
 CREATE TABLE tblPredicter (
   Predicter TEXT NOT NULL,
   Extent INTEGER,

@@ -139,13 +139,6 @@ CREATE TABLE "tblPause" (
 );
 CREATE INDEX "idxPauseSetting" ON "tblPause" ("Setting", "Trial");
 
-CREATE TABLE "tblSetting" (
-  "Setting" text NOT NULL,
-  "Language" text,
-  rowid bigint GENERATED ALWAYS AS IDENTITY
-);
-CREATE INDEX "idxSetting" ON "tblSetting" ("Setting");
-
 CREATE TABLE "tblPredicter" (
   "Predicter" text NOT NULL,
   "Extent" bigint,
