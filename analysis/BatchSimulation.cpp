@@ -18,6 +18,7 @@
 #include "sim/Chain.h"
 #include "sim/SimulatedPlayer.h"
 #include "sim/TrialStart.h"
+#include "sim/WeekPress.h"
 
 namespace quarn {
 
@@ -91,7 +92,7 @@ struct Worker {
 };
 
 // Copies each closed week into the recorded weeks, over the previous run's.
-struct WeekRecorder {
+struct ClosedWeekCopier {
   void operator()() {
     if (closed == recorded.weeks.size()) recorded.weeks.emplace_back();
     recordWeek(chain, static_cast<int16_t>(chain.currentWeek - 1), recorded.weeks[closed++]);
@@ -109,8 +110,8 @@ TrialOutcome playTrial(Worker& worker, size_t index, const std::vector<PlayerStr
   recorded.participantRole = trial.participantRole;
   recorded.plannedWeeks = trial.weeks;
   recorded.delay = trial.delay;
-  WeekRecorder recorder{chain, recorded};
-  ChainContext c{trial, players, chain, ticks, random, std::ref(recorder)};
+  ClosedWeekCopier copier{chain, recorded};
+  ChainContext c{trial, players, chain, ticks, random, std::ref(copier)};
   // The demand file, if any, is read at the trial's first start only.
   if (worker.demandBuilt[index]) {
     restartTrialChain(c);
@@ -118,18 +119,16 @@ TrialOutcome playTrial(Worker& worker, size_t index, const std::vector<PlayerStr
     startTrialChain(c, inputFolder);
     worker.demandBuilt[index] = true;
   }
-  for (int16_t week = 1; week <= trial.weeks; ++week) {
-    ++chain.currentWeek;
+  playToEnd(c, [&] {
     int32_t order = 0;
     // On the last two presses the participant's entry does not reach the
     // chain, and the player is not asked.
     if (hasParticipant(trial.participantRole) && chain.currentWeek < trial.weeks) {
       order = playerOrder(c, trial.participantRole);
     }
-    chain.participantOrder = narrow16(order, "The simulated participant's order");
-    closeWeek(c);
-  }
-  recorded.weeks.resize(recorder.closed);
+    return narrow16(order, "The simulated participant's order");
+  });
+  recorded.weeks.resize(copier.closed);
   const TrialMeasures measures = measureTrial(recorded);
   TrialOutcome outcome;
   for (size_t r = 0; r < kRoleCount; ++r) {

@@ -1,16 +1,37 @@
 #include "app/Application.h"
 
+#include <QCoreApplication>
+
+#include "base/Text.h"
+#include "db/DemoExperiment.h"
 #include "ui/SplashWindow.h"
 
 namespace quarn {
 
 Application::Application(Prompter& prompter, const std::string& appFolder)
     : m_prompter(prompter),
+      m_appFolder(appFolder),
       m_session(
           GameServices{prompter, m_ticks, m_random, SystemWallClock::instance(), m_db, appFolder}) {
   m_session.setView(&m_mainWindow);
   m_markTimer.setInterval(std::chrono::seconds(kMarkRefreshSeconds));
   QObject::connect(&m_markTimer, &QTimer::timeout, [this] { m_session.keepAlive(); });
+  m_mainWindow.onLanguageChosen = [this](const std::string& language) {
+    m_translations.useSettingLanguage(language);
+  };
+  m_loginWindow.showFolder(appFolder);
+}
+
+void Application::offerDemo() {
+  const std::string question =
+      QCoreApplication::translate("Application",
+                                  "The folder %1 holds no experiment database yet.\r\n"
+                                  "Make the demo experiment there?")
+          .arg(QString::fromStdString(m_appFolder))
+          .toStdString();
+  if (m_prompter.ask(question, PromptStyle::YesNoQuestion) != Answer::Yes) return;
+  makeDemoFile(m_appFolder + "/data");
+  writeDemandFile(m_appFolder + "/Input");
 }
 
 void Application::start() {

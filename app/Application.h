@@ -13,6 +13,7 @@
 #include "ui/DatabaseWaitNotice.h"
 #include "ui/LoginWindow.h"
 #include "ui/MainWindow.h"
+#include "ui/Translations.h"
 
 namespace quarn {
 
@@ -23,6 +24,10 @@ class Application {
   // `appFolder` holds data/ (the database, the text files) and Input/.
   Application(Prompter& prompter, const std::string& appFolder);
 
+  // Makes the demo experiment in the folder's data/ and Input/ when the
+  // moderator agrees; for a new folder without a database.
+  void offerDemo();
+
   // The start-up: the splash, the main window, the login, then the game.
   // When the participant has no trial left, the splash and the login come
   // again.
@@ -32,11 +37,16 @@ class Application {
   std::chrono::milliseconds splashTime{1500};
 
   GameSession& session() { return m_session; }
+  // The participants' language: English until useStartLanguage() is called.
+  Translations& translations() { return m_translations; }
   MainWindow& mainWindow() { return m_mainWindow; }
   LoginWindow& loginWindow() { return m_loginWindow; }
 
  private:
   Prompter& m_prompter;
+  std::string m_appFolder;
+  // Declared before the windows, so that it outlives them.
+  Translations m_translations;
   SteadyTickCounter m_ticks;
   StandardUniformRandom m_random;
   DatabaseWaitNotice m_waitNotice{m_prompter};

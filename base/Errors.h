@@ -13,6 +13,7 @@ inline constexpr int kErrSubscriptOutOfRange = 9;
 inline constexpr int kErrTypeMismatch = 13;
 inline constexpr int kErrInternal = 51;
 inline constexpr int kErrFileNotFound = 53;
+inline constexpr int kErrPathAccess = 75;
 inline constexpr int kErrInvalidUseOfNull = 94;
 inline constexpr int kErrInvalidPlan = 1001;
 inline constexpr int kErrDatabase = 3000;

@@ -85,6 +85,11 @@ class Prompter {
   // Ends the application at once: throws ApplicationEnd.
   [[noreturn]] virtual void endApplication(int code = 0);
 
+  // `text`, written in English, in the participants' language: the
+  // translation of `context` installed in the windows, else the text itself.
+  // What is recorded (rows, text files) never passes through it.
+  virtual std::string translate(const char* /*context*/, const char* text) const { return text; }
+
   // Lets pending window events run once.
   virtual void processEvents() {}
 
@@ -117,6 +122,11 @@ class Prompter {
  private:
   int m_modalDepth = 0;
 };
+
+// Marks a text for the translators without translating it here (the
+// translation tools read it like QT_TRANSLATE_NOOP); Prompter::translate()
+// translates it where it is shown.
+#define QUARN_TRANSLATABLE(context, text) text
 
 // The application's title, shown on questions that have none of their own.
 inline constexpr const char* kAppTitle = "Quarn Game";

@@ -3,13 +3,15 @@
 #include <array>
 
 #include "base/Errors.h"
+#include "base/Prompter.h"
 
 namespace quarn {
 
 namespace {
 
-const std::array<std::string, kRoleCount> kRoleNames = {"Factory", "Distributor", "Wholesaler",
-                                                        "Retailer"};
+const std::array<std::string, kRoleCount> kRoleNames = {
+    QUARN_TRANSLATABLE("Roles", "Factory"), QUARN_TRANSLATABLE("Roles", "Distributor"),
+    QUARN_TRANSLATABLE("Roles", "Wholesaler"), QUARN_TRANSLATABLE("Roles", "Retailer")};
 
 }  // namespace
 
@@ -25,6 +27,10 @@ int16_t roleIndexOfName(const std::string& name) {
     if (kRoleNames[static_cast<size_t>(r)] == name) return r;
   }
   return -1;
+}
+
+std::string translatedRoleName(const Prompter& prompter, int index) {
+  return prompter.translate("Roles", roleName(index).c_str());
 }
 
 const std::string& roleColumn(int index) {

@@ -5,6 +5,8 @@
 
 namespace quarn {
 
+class Prompter;
+
 // The four stages of the chain. Stage r orders from r - 1 and ships to
 // r + 1; the Retailer serves the customer. Per-role arrays are indexed by
 // roleIndex(role), Factory first.
@@ -33,6 +35,8 @@ constexpr bool hasParticipant(int participantRole) {
 // The role's name as the window shows it and the records store it:
 // "Factory", "Distributor", "Wholesaler", "Retailer". `index` must be a role.
 const std::string& roleName(int index);
+// The role's name as the participant reads it (the records keep roleName).
+std::string translatedRoleName(const Prompter& prompter, int index);
 
 // The index of the role named `name` (as roleName gives it), or -1 when no
 // role has that name.

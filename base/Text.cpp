@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/Prompter.h"
+
 namespace quarn {
 
 namespace {
@@ -104,10 +106,10 @@ std::string_view withoutByteOrderMark(std::string_view text) {
 }
 
 std::string textLineFault(std::string_view name) {
-  if (!isUtf8(name)) return "holds bytes that are not UTF-8 text";
+  if (!isUtf8(name)) return QUARN_TRANSLATABLE("Text", "holds bytes that are not UTF-8 text");
   for (unsigned char c : name) {
-    if (c == ',') return "holds a comma";
-    if (c == '\r' || c == '\n') return "holds a line break";
+    if (c == ',') return QUARN_TRANSLATABLE("Text", "holds a comma");
+    if (c == '\r' || c == '\n') return QUARN_TRANSLATABLE("Text", "holds a line break");
     if (c < 0x20 || c == 0x7F) return "holds the control character " + byteCode(c);
   }
   return "";
@@ -177,6 +179,23 @@ int compareIgnoringCase(std::string_view a, std::string_view b) {
     if (x != y) return x < y ? -1 : 1;
   }
   return (i < a.size()) - (j < b.size());
+}
+
+std::string withArguments(std::string_view pattern, const std::vector<std::string>& arguments) {
+  std::string result;
+  result.reserve(pattern.size());
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const bool marker = pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' &&
+                        pattern[i + 1] <= '9';
+    const size_t index = marker ? static_cast<size_t>(pattern[i + 1] - '1') : 0;
+    if (marker && index < arguments.size()) {
+      result += arguments[index];
+      ++i;
+    } else {
+      result += pattern[i];
+    }
+  }
+  return result;
 }
 
 }  // namespace quarn

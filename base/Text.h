@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarn {
 
@@ -41,5 +42,10 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 // and ZOË are equal): -1, 0 or 1. A byte that does not start a well-formed
 // character stands for itself and equals only the same byte.
 int compareIgnoringCase(std::string_view a, std::string_view b);
+
+// `pattern` with %1 ... %9 replaced by the arguments, in one pass (a "%2" in
+// an argument stays as it is); a translated text may put them in another
+// order.
+std::string withArguments(std::string_view pattern, const std::vector<std::string>& arguments);
 
 }  // namespace quarn

@@ -65,11 +65,29 @@ std::chrono::milliseconds DatabaseAccess::outageLimit() const {
   return m_outageLimit ? *m_outageLimit : m_stores.outageLimit();
 }
 
+void DatabaseAccess::upgradeOnFirstUse() {
+  const std::string here = location();
+  if (m_upToDate == here) return;
+  const std::optional<SchemaUpgrade> upgrade = m_stores.upgradeSchema();
+  m_upToDate = here;
+  if (upgrade) {
+    m_prompter.ask(describeUpgrade(*upgrade, here), PromptStyle::Ok, "", PromptKind::Message);
+  }
+}
+
+void DatabaseAccess::endOnFailure(const QuarnError& failure, const std::string& text,
+                                  PromptKind kind) {
+  m_prompter.ask(text, PromptStyle::Ok, "Error " + errorText(failure), kind);
+  m_prompter.endApplication(1);
+  throw ApplicationEnd(1);  // for a Prompter whose endApplication returns
+}
+
 void DatabaseAccess::retrying(const std::function<void()>& use) {
   int n = 0;
   Outage outage;
   for (;;) {
     try {
+      upgradeOnFirstUse();
       use();
       return;
     } catch (const QuarnError& failure) {
@@ -80,12 +98,14 @@ void DatabaseAccess::retrying(const std::function<void()>& use) {
       }
       if (failure.number() == kErrItemNotFound) {
         const auto* dbError = dynamic_cast<const DbError*>(&failure);
-        m_prompter.ask("Please get the most updated database file of " + location() + "\r\n" +
-                           (dbError ? dbError->source() : std::string()),
-                       PromptStyle::Ok, "Error " + errorText(failure),
-                       PromptKind::DatabaseOutdated);
-        m_prompter.endApplication(1);
-        throw ApplicationEnd(1);  // for a Prompter whose endApplication returns
+        endOnFailure(failure,
+                     "Please get the most updated database file of " + location() + "\r\n" +
+                         (dbError ? dbError->source() : std::string()),
+                     PromptKind::DatabaseOutdated);
+      }
+      if (failure.number() == kErrUnrecognizedFormat) {
+        // Like an outdated file, the database does not fit this program.
+        endOnFailure(failure, failure.description(), PromptKind::DatabaseOutdated);
       }
       ++n;
       if (n > kSilentRetries) {
@@ -349,6 +369,10 @@ Rows DatabaseAccess::GuardedPlanTables::trainingRows(const std::string& setting)
 
 Rows DatabaseAccess::GuardedPlanTables::pauseRows(const std::string& setting) {
   return m_access.read([&] { return store().pauseRows(setting); });
+}
+
+std::string DatabaseAccess::GuardedPlanTables::settingLanguage(const std::string& setting) {
+  return m_access.read([&] { return store().settingLanguage(setting); });
 }
 
 std::optional<Row> DatabaseAccess::GuardedPlanTables::predicter(const std::string& name) {

@@ -42,6 +42,10 @@ std::chrono::milliseconds backoffDuration(int64_t count);
 // every use of the stores, retries what fails, asks the moderator through
 // the Prompter and ends the application when told to.
 //
+// The first use of a database upgrades it when it is older than the program
+// (see Stores::upgradeSchema) and says so once; a database newer than the
+// program ends the application at once with the reason.
+//
 // Reads (and the opens of writes) fail over to five silent retries with a
 // growing back-off, then the question "<description> Retry? (No to quit)"
 // (Yes: five more, No: the end); a table or column the file lacks (3265)
@@ -141,6 +145,7 @@ class DatabaseAccess {
     Rows trainingRows(const std::string& setting) override;
     Rows pauseRows(const std::string& setting) override;
     std::optional<Row> predicter(const std::string& name) override;
+    std::string settingLanguage(const std::string& setting) override;
     std::optional<Row> displayConfiguration(const std::string& name) override;
     std::optional<Row> displayOption(const std::string& name) override;
 
@@ -161,6 +166,9 @@ class DatabaseAccess {
   };
 
   void retrying(const std::function<void()>& use);
+  void upgradeOnFirstUse();
+  [[noreturn]] void endOnFailure(const QuarnError& failure, const std::string& text,
+                                 PromptKind kind);
   void waitForServer(Outage& outage, const QuarnError& failure);
   [[noreturn]] void refuse(const QuarnError& failure);
   template <class RowT>
@@ -178,6 +186,8 @@ class DatabaseAccess {
   BusyWaiter* m_waiter;
   std::optional<std::chrono::milliseconds> m_outageLimit;
   GuardedPlanTables m_planTables{*this};
+  // The database whose schema is known to be up to date.
+  std::optional<std::string> m_upToDate;
   // What a write in progress would leave unstored; empty while nothing is
   // written.
   std::string m_writeInProgress;

@@ -170,7 +170,11 @@ void createDatabase(const std::string& path) {
   }
   try {
     SqlCipherConnection connection(path, OpenMode::Create);
-    connection.executeScript(std::string("BEGIN;\n") + schemaSql() + "\nCOMMIT;");
+    std::string script = "BEGIN;\n";
+    for (const std::string& statement : createStatements(currentSchema(), DatabaseEngine::File)) {
+      script += translateSql(statement) + ";\n";
+    }
+    connection.executeScript(script + "COMMIT;");
   } catch (...) {
     std::error_code ignored;
     std::filesystem::remove(path, ignored);

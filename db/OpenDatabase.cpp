@@ -1,7 +1,9 @@
 #include "db/OpenDatabase.h"
 
+#include "db/SchemaUpgrade.h"
 #include "db/SqlCipherStores.h"
 #include "db/SqlCipherTables.h"
+#include "db/postgres/PgSchema.h"
 #include "db/postgres/PgStores.h"
 #include "db/postgres/PgTables.h"
 
@@ -52,6 +54,15 @@ std::unique_ptr<ActivityMonitor> openMonitor(const DatabaseChoice& choice) {
 std::unique_ptr<DatabaseTables> openTables(const DatabaseChoice& choice) {
   if (choice.engine == DatabaseEngine::File) return std::make_unique<SqlCipherTables>(choice.file);
   return std::make_unique<PgTables>(choice.location(), connectionOf(choice));
+}
+
+int schemaVersionOf(const DatabaseChoice& choice) {
+  if (choice.engine == DatabaseEngine::File) {
+    SqlCipherConnection connection(choice.file, OpenMode::ReadOnly);
+    return fileSchemaVersion(connection);
+  }
+  PgConnection connection(choice.connectionString());
+  return serverSchemaVersion(connection);
 }
 
 ChosenStores::ChosenStores(BusyWaiter* waiter)

@@ -27,6 +27,9 @@ std::unique_ptr<ActivityMonitor> openMonitor(const DatabaseChoice& choice);
 // The chosen database as whole tables, for its administration.
 std::unique_ptr<DatabaseTables> openTables(const DatabaseChoice& choice);
 
+// The schema version the chosen database records (see db/SchemaUpgrade.h).
+int schemaVersionOf(const DatabaseChoice& choice);
+
 // Stores that follow the login's choice: the application hands them to its
 // DatabaseAccess once, and the login chooses the database behind them.
 class ChosenStores final : public Stores {
@@ -48,6 +51,7 @@ class ChosenStores final : public Stores {
   std::chrono::milliseconds outageLimit() const override;
   // The file at `location`.
   void setLocation(const std::string& location) override;
+  std::optional<SchemaUpgrade> upgradeSchema() override { return m_current->upgradeSchema(); }
 
  private:
   BusyWaiter* m_waiter;

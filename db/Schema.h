@@ -1,9 +1,93 @@
 #pragma once
 
+// The tables of an experiment database, described once: every column with
+// its type, default and NOT NULL, the keys and the indexes, each with the
+// schema version that brought it. Both engines' CREATE statements and the
+// upgrade of an older database are made from this description.
+//
+// To add a column or an index: add its line with `since` set to a new
+// version, and raise that version in currentSchema(). An index changed in a
+// later version takes that version as its `since`: the upgrade makes it anew. A new column goes at
+// the end of its table (an upgrade can only append it there) and needs a
+// default or no NOT NULL, so that the rows already stored read the default.
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "db/DatabaseChoice.h"
+
 namespace quarn {
 
-// The schema of an experiment database (db/schema.sql), embedded in the
-// binary.
-const char* schemaSql();
+enum class ColumnType { Integer, Real, Text };
+
+struct ColumnSpec {
+  ColumnSpec(std::string name, ColumnType type, std::optional<std::string> defaultValue = {},
+             bool notNull = false, int since = 1)
+      : name(std::move(name)),
+        type(type),
+        defaultValue(std::move(defaultValue)),
+        notNull(notNull),
+        since(since) {}
+  std::string name;
+  ColumnType type;
+  std::optional<std::string> defaultValue;  // as SQL: 0, 1, ''
+  bool notNull = false;
+  int since = 1;
+};
+
+struct TableSpec {
+  TableSpec(std::string name, std::vector<ColumnSpec> columns,
+            std::vector<std::string> primaryKey = {}, int since = 1)
+      : name(std::move(name)),
+        columns(std::move(columns)),
+        primaryKey(std::move(primaryKey)),
+        since(since) {}
+  std::string name;
+  std::vector<ColumnSpec> columns;
+  std::vector<std::string> primaryKey;
+  int since = 1;
+};
+
+struct IndexSpec {
+  IndexSpec(std::string name, std::string table, std::string keys, bool unique = false,
+            int since = 1, std::optional<DatabaseEngine> onlyOn = {})
+      : name(std::move(name)),
+        table(std::move(table)),
+        keys(std::move(keys)),
+        unique(unique),
+        since(since),
+        onlyOn(onlyOn) {}
+  std::string name;
+  std::string table;
+  std::string keys;  // as SQL, names in double quotes
+  bool unique = false;
+  int since = 1;
+  std::optional<DatabaseEngine> onlyOn;  // an index one engine needs and the other does without
+};
+
+struct Schema {
+  int version = 0;
+  std::vector<TableSpec> tables;
+  std::vector<IndexSpec> indexes;
+};
+
+// The schema this program writes and reads.
+const Schema& currentSchema();
+
+// The table that holds the schema version of a database: one row, one column.
+inline constexpr const char* kVersionTable = "sysSchema";
+
+// The statements that create every table and index of `schema` on `engine`
+// and record its version.
+std::vector<std::string> createStatements(const Schema& schema, DatabaseEngine engine);
+// The statements that bring a database of version `from` to `schema.version`:
+// the tables, columns and indexes that came later, and the new version.
+std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine engine, int from);
+
+// The described column `column` of `table`, if there is one.
+const ColumnSpec* findColumn(const Schema& schema, const std::string& table,
+                             const std::string& column);
 
 }  // namespace quarn

@@ -1,7 +1,5 @@
 #include "db/SqlCipherParticipantStore.h"
 
-#include <set>
-
 #include "db/DbError.h"
 #include "db/InsertTransaction.h"
 #include "db/StoreSql.h"
@@ -42,54 +40,17 @@ class Registration final : public RowWriter<ParticipantRow> {
   InsertTransaction m_transaction;
 };
 
-// A file declares its whole numbers INTEGER, whatever their size.
-std::string fileType(const MarkColumn& column) {
-  return std::string(column.type) == "TEXT" ? "TEXT" : "INTEGER";
-}
-
-std::string createMarksSql() {
-  std::string sql =
-      R"(CREATE TABLE IF NOT EXISTS "datPlaying" ("Subject" TEXT NOT NULL PRIMARY KEY,
-           "Setting" TEXT, "Host" TEXT NOT NULL, "Process" INTEGER NOT NULL,
-           "Since" INTEGER NOT NULL, "LastWeek" INTEGER NOT NULL)";
-  for (const MarkColumn& column : kMarkActivityColumns) {
-    sql += std::string(", \"") + column.name + "\" " + fileType(column);
-  }
-  return sql + ")";
-}
-
-// A write transaction on the marks' table, made first when the file lacks
-// it; a table from before the activity columns gets them once per store.
-// The marks are no results: a refresh lost to a power cut costs nothing, so
-// the writes are not synced.
+// A write transaction on the marks' table. The marks are no results: a
+// refresh lost to a power cut costs nothing, so the writes are not synced.
 class MarkTransaction {
  public:
-  explicit MarkTransaction(const SqlCipherFile& file, bool* columnsChecked = nullptr)
+  explicit MarkTransaction(const SqlCipherFile& file)
       : m_connection(file.path, OpenMode::ReadWrite, file.waiter) {
     m_connection.executeScript("PRAGMA synchronous=OFF;");
-    // The table's definition is committed on its own: a claim that finds
-    // another mark writes nothing else.
-    if (columnsChecked && !*columnsChecked) {
-      m_connection.execute(createMarksSql());
-      addMissingColumns();
-      *columnsChecked = true;
-    }
     m_transaction.emplace(m_connection);
-    m_connection.execute(createMarksSql());
   }
   void commit() { m_transaction->commit(); }
 
-  void addMissingColumns() {
-    std::set<std::string> present;
-    for (const Row& row : m_connection.query(R"(PRAGMA table_info("datPlaying"))")) {
-      present.insert(row.cell("name").toText());
-    }
-    for (const MarkColumn& column : kMarkActivityColumns) {
-      if (present.count(column.name)) continue;
-      m_connection.execute(std::string(R"(ALTER TABLE "datPlaying" ADD COLUMN ")") + column.name +
-                           "\" " + fileType(column));
-    }
-  }
   SqlCipherConnection& connection() { return m_connection; }
 
   std::optional<PlayingMark> present(const std::string& subject) {
@@ -135,11 +96,11 @@ std::unique_ptr<RowWriter<ParticipantRow>> SqlCipherParticipantStore::openRegist
 std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(const PlayingMark& mine,
                                                                   const MarkJudge& keeps) {
   m_file.pendingTouch.reset();
-  MarkTransaction marks(m_file, &m_markColumnsChecked);
+  MarkTransaction marks(m_file);
   std::optional<PlayingMark> present = marks.present(mine.subject);
   if (present && keeps(*present, std::nullopt)) return present;
   marks.connection().execute(caseBlind(kDeleteMarkOfSubject), {mine.subject});
-  marks.connection().execute(insertMarkSql(true), markParams(mine, true));
+  marks.connection().execute(insertMarkSql(), markParams(mine));
   marks.commit();
   return std::nullopt;
 }
@@ -177,7 +138,7 @@ std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const Playing
 
 void storePendingTouch(const SqlCipherFile& file, SqlCipherConnection& connection) {
   if (!file.pendingTouch) return;
-  connection.execute(touchMarkSql(true), touchParams(*file.pendingTouch, true));
+  connection.execute(touchMarkSql(), touchParams(*file.pendingTouch));
   file.pendingTouch.reset();
 }
 

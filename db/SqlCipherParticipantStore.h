@@ -23,7 +23,6 @@ class SqlCipherParticipantStore final : public ParticipantStore {
  private:
   const SqlCipherFile& m_file;
   SqlCipherReads m_reads;
-  bool m_markColumnsChecked = false;
 };
 
 }  // namespace quarn

@@ -22,6 +22,9 @@ class SqlCipherStores final : public Stores {
   ActivityMonitor& monitor() { return m_monitor; }
   std::string location() const override { return m_file.path; }
   void setLocation(const std::string& location) override { m_file.path = location; }
+  std::optional<SchemaUpgrade> upgradeSchema() override {
+    return upgradeFile(m_file.path, m_file.waiter);
+  }
 
  private:
   SqlCipherFile m_file;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "base/Errors.h"
 #include "base/Numbers.h"
+#include "base/Text.h"
 
 namespace quarn {
 
@@ -56,6 +58,13 @@ std::optional<Row> SqlPlanStore::displayConfiguration(const std::string& name) {
 std::optional<Row> SqlPlanStore::displayOption(const std::string& name) {
   return first(R"(SELECT * FROM "tblDisplayOption" WHERE "Option" = ? ORDER BY rowid LIMIT 1)",
                name);
+}
+
+std::string SqlPlanStore::settingLanguage(const std::string& setting) {
+  const std::optional<Row> row = first(
+      R"(SELECT "Language" FROM "tblSetting" WHERE "Setting" = ? ORDER BY rowid LIMIT 1)", setting);
+  if (!row || row->cell("Language").isNull()) return "";
+  return std::string(trimSpace(row->cell("Language").toText()));
 }
 
 // Sorted here, byte by byte, so that both engines list them alike whatever

@@ -209,39 +209,33 @@ PlayActivity activityOf(const Row& row) {
 
 }  // namespace
 
-std::string insertMarkSql(bool withActivity) {
+std::string insertMarkSql() {
   std::string columns = R"("Subject", "Setting", "Host", "Process", "Since", "LastWeek")";
   std::string values = "?, ?, ?, ?, ?, ?";
-  if (withActivity) {
-    for (const MarkColumn& column : kMarkActivityColumns) {
-      columns += std::string(", \"") + column.name + "\"";
-      values += ", ?";
-    }
+  for (const char* column : kMarkActivityColumns) {
+    columns += std::string(", \"") + column + "\"";
+    values += ", ?";
   }
   return R"(INSERT INTO "datPlaying" ()" + columns + ") VALUES (" + values + ")";
 }
 
-SqlParams markParams(const PlayingMark& mark, bool withActivity) {
+SqlParams markParams(const PlayingMark& mark) {
   SqlParams params{mark.subject,    mark.setting, mark.at.host,
                    mark.at.process, mark.since,   mark.lastWeek};
-  if (withActivity) addActivity(params, mark.activity);
+  addActivity(params, mark.activity);
   return params;
 }
 
-std::string touchMarkSql(bool withActivity) {
+std::string touchMarkSql() {
   std::string set = R"("LastWeek" = ?)";
-  if (withActivity) {
-    for (const MarkColumn& column : kMarkActivityColumns) {
-      set += std::string(", \"") + column.name + "\" = ?";
-    }
-  }
+  for (const char* column : kMarkActivityColumns) set += std::string(", \"") + column + "\" = ?";
   return R"(UPDATE "datPlaying" SET )" + set +
          R"( WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
 }
 
-SqlParams touchParams(const PlayingMark& mark, bool withActivity) {
+SqlParams touchParams(const PlayingMark& mark) {
   SqlParams params{mark.lastWeek};
-  if (withActivity) addActivity(params, mark.activity);
+  addActivity(params, mark.activity);
   params.emplace_back(mark.subject);
   params.emplace_back(mark.at.host);
   params.emplace_back(mark.at.process);

@@ -33,23 +33,17 @@ inline constexpr const char* kInsertParticipantRow =
        VALUES (?, ?, ?, ?, ?, ?))";
 SqlParams participantRowParams(const ParticipantRow& row);
 
-// The workstation marks (datPlaying). A file or server from before the
-// marks told what the participant does lacks the activity columns: the
-// stores add them (kMarkActivityColumns), or else write the marks without.
+// The workstation marks (datPlaying): who plays where, and what the
+// participant does there (the activity columns, for the live view).
 inline constexpr const char* kSelectMark = R"(SELECT * FROM "datPlaying" WHERE "Subject" = ?)";
 inline constexpr const char* kDeleteMarkOfSubject =
     R"(DELETE FROM "datPlaying" WHERE "Subject" = ?)";
-struct MarkColumn {
-  const char* name;
-  const char* type;  // as both engines take it
-};
-inline constexpr MarkColumn kMarkActivityColumns[] = {
-    {"State", "TEXT"},    {"StateSince", "BIGINT"}, {"Trial", "INTEGER"}, {"Week", "INTEGER"},
-    {"Weeks", "INTEGER"}, {"Role", "TEXT"},         {"Cost", "BIGINT"}};
-std::string insertMarkSql(bool withActivity);
-SqlParams markParams(const PlayingMark& mark, bool withActivity);
-std::string touchMarkSql(bool withActivity);
-SqlParams touchParams(const PlayingMark& mark, bool withActivity);
+inline constexpr const char* kMarkActivityColumns[] = {"State", "StateSince", "Trial", "Week",
+                                                       "Weeks", "Role",       "Cost"};
+std::string insertMarkSql();
+SqlParams markParams(const PlayingMark& mark);
+std::string touchMarkSql();
+SqlParams touchParams(const PlayingMark& mark);
 inline constexpr const char* kDeleteMark =
     R"(DELETE FROM "datPlaying" WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
 SqlParams markKeyParams(const PlayingMark& mark);

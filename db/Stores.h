@@ -6,6 +6,7 @@
 #include "db/ParticipantStore.h"
 #include "db/PlanStore.h"
 #include "db/ResultStore.h"
+#include "db/SchemaUpgrade.h"
 
 namespace quarn {
 
@@ -34,6 +35,10 @@ class Stores {
   virtual void choose(const std::string& dataFolder, const std::string& setupText) {
     setLocation(dataFolder + "/" + setupText);
   }
+  // Upgrades an older database to the schema this program writes; returns
+  // the upgrade done, if any. Refuses a database newer than the program
+  // (kErrUnrecognizedFormat).
+  virtual std::optional<SchemaUpgrade> upgradeSchema() { return std::nullopt; }
   // How long a lost server is waited for before the moderator is asked.
   virtual std::chrono::milliseconds outageLimit() const { return kDefaultOutageLimit; }
 };

@@ -4,11 +4,13 @@
 #include <filesystem>
 
 #include "base/Numbers.h"
+#include "base/Roles.h"
 #include "base/Text.h"
 #include "db/DatabaseChoice.h"
 #include "game/ExperimentLoading.h"
 #include "game/WorkstationMark.h"
 #include "sim/TrialStart.h"
+#include "sim/WeekPress.h"
 
 namespace quarn {
 
@@ -31,9 +33,13 @@ bool GameSession::useDatabase(const std::string& fileName) {
       choice.engine == DatabaseEngine::File ? choice.file : choice.settingsFile;
   std::error_code error;
   if (!named.empty() && !std::filesystem::is_regular_file(named, error)) {
+    const Prompter& prompter = m_services.prompter;
     m_services.prompter.ask(
-        "There is no file " + named + ".\r\nPlease correct the name in the Setup File box.",
-        PromptStyle::OkWarning, "Login", PromptKind::SetupFileMissing);
+        withArguments(prompter.translate("GameSession",
+                                         "There is no file %1.\r\n"
+                                         "Please correct the name in the Setup File box."),
+                      {named}),
+        PromptStyle::OkWarning, prompter.translate("Login", "Login"), PromptKind::SetupFileMissing);
     return false;
   }
   m_services.db.useDatabase(dataFolder, text);
@@ -59,15 +65,20 @@ bool GameSession::startGame() {
   m_view->sessionStarted(identity.subject, identity.setting);
   if (loadExperimentPlan(m_services, m_state)) {
     m_view->trainingChanged(true);
-    m_services.prompter.ask("First, we will have some training trials...", PromptStyle::Ok, "",
-                            PromptKind::TrainingIntro);
+    m_services.prompter.ask(
+        m_services.prompter.translate("GameSession", "First, we will have some training trials..."),
+        PromptStyle::Ok, "", PromptKind::TrainingIntro);
   }
   loadPauses(m_services.db.planTables(), identity.setting, m_state.pauses);
   // Training is announced before this refusal, as it always was.
   if (!hasTrialLeft()) {
-    m_services.prompter.ask("Subject has already completed all trials in setting " +
-                                identity.setting + ".  Please relogin",
-                            PromptStyle::Ok, "", PromptKind::NoTrialLeft);
+    m_services.prompter.ask(
+        withArguments(
+            m_services.prompter.translate(
+                "GameSession",
+                "Subject has already completed all trials in setting %1.  Please relogin"),
+            {identity.setting}),
+        PromptStyle::Ok, "", PromptKind::NoTrialLeft);
     releaseWorkstation(m_services, m_state);
     m_phase = Phase::LoggedOut;
     return false;
@@ -80,7 +91,9 @@ bool GameSession::submitOrder(int order) {
   if (m_phase != Phase::WeekOpen) return false;
   const int16_t largest = m_state.plan.current().largestOrder;
   if (order > largest) {
-    m_services.prompter.ask("Orders in this trial are at most " + decimal(largest),
+    m_services.prompter.ask(withArguments(m_services.prompter.translate(
+                                              "GameSession", "Orders in this trial are at most %1"),
+                                          {decimal(largest)}),
                             PromptStyle::OkWarning, "", PromptKind::OrderAboveLimit);
     return false;
   }
@@ -123,8 +136,8 @@ bool GameSession::skipTraining(const std::string& password) {
     return false;
   }
   if (password != training.password) {
-    m_services.prompter.ask("Incorrect Password", PromptStyle::Ok, "",
-                            PromptKind::IncorrectPassword);
+    m_services.prompter.ask(m_services.prompter.translate("GameSession", "Incorrect Password"),
+                            PromptStyle::Ok, "", PromptKind::IncorrectPassword);
     return false;
   }
   noteActivity(playState(), trialRecordLost());
@@ -137,8 +150,11 @@ bool GameSession::skipTraining(const std::string& password) {
 }
 
 bool GameSession::requestExit() {
-  if (m_services.prompter.ask("Are you sure you want to exit?", PromptStyle::YesNo,
-                              "Exiting Quarn Game. . .", PromptKind::ConfirmExit) != Answer::Yes) {
+  const Prompter& prompter = m_services.prompter;
+  if (m_services.prompter.ask(prompter.translate("GameSession", "Are you sure you want to exit?"),
+                              PromptStyle::YesNo,
+                              prompter.translate("GameSession", "Exiting Quarn Game. . ."),
+                              PromptKind::ConfirmExit) != Answer::Yes) {
     return false;
   }
   // A session taken over elsewhere ends here without writing anything.
@@ -236,10 +252,12 @@ bool GameSession::trainingFailed() {
   if (!hasParticipant(p)) return false;
   Prompter& prompter = m_services.prompter;
   const std::string reason =
-      trainingLimitBroken(training, m_state.chain.roles[static_cast<size_t>(p)]);
+      trainingLimitBroken(training, m_state.chain.roles[static_cast<size_t>(p)], &prompter);
   if (!reason.empty()) {
-    prompter.ask("Training failed.  " + reason + ".  Restarting Trial", PromptStyle::Ok, "",
-                 PromptKind::TrainingFailed);
+    prompter.ask(
+        withArguments(prompter.translate("GameSession", "Training failed.  %1.  Restarting Trial"),
+                      {reason}),
+        PromptStyle::Ok, "", PromptKind::TrainingFailed);
     training.passed = false;
     noteActivity(PlayState::Restarting, trialRecordLost());
     m_recorder.writeTrialRecord();
@@ -248,9 +266,12 @@ bool GameSession::trainingFailed() {
     return true;
   }
   if (m_state.chain.currentWeek == 1) {
-    prompter.ask("Keep your Inventory/Backorders below " + decimal(training.inventoryBound) +
-                     "\r\n" + "and your Cost below " + decimal(training.costLimit),
-                 PromptStyle::Ok, "Training Constraints", PromptKind::TrainingConstraints);
+    prompter.ask(withArguments(prompter.translate("GameSession",
+                                                  "Keep your Inventory/Backorders below %1\r\n"
+                                                  "and your Cost below %2"),
+                               {decimal(training.inventoryBound), decimal(training.costLimit)}),
+                 PromptStyle::Ok, prompter.translate("GameSession", "Training Constraints"),
+                 PromptKind::TrainingConstraints);
   }
   return false;
 }
@@ -281,11 +302,10 @@ void GameSession::playWeek(int order) {
   Chain& chain = m_state.chain;
   m_state.times.orderPress = m_services.ticks.now();
   m_phase = Phase::Animating;
-  chain.currentWeek = narrow16(chain.currentWeek + 1, "CurrentWeek");
-  chain.participantOrder =
-      static_cast<int16_t>(std::clamp<int>(order, 0, kLargestParticipantOrder));
   ChainContext context = chainContext();
-  closeWeek(context);
+  pressWeek(context, [&] {
+    return static_cast<int16_t>(std::clamp<int>(order, 0, kLargestParticipantOrder));
+  });
   Shipments shipments;
   for (size_t r = 0; r < kRoleCount; ++r) {
     const std::vector<int32_t>& pipeline = chain.roles[r].delaySlots;
@@ -300,21 +320,25 @@ void GameSession::endTrial() {
   const TrialPlan& trial = m_state.plan.current();
   m_phase = Phase::TrialOver;
   m_view->trialEnded();
+  const Prompter& prompter = m_services.prompter;
   std::string line;
   const int16_t p = trial.participantRole;
   if (hasParticipant(p)) {
-    line = "End cost playing as " + roleName(p) + ": " +
-           decimal(m_state.chain.roles[static_cast<size_t>(p)].totalCost);
+    line = withArguments(prompter.translate("GameSession", "End cost playing as %1: %2"),
+                         {translatedRoleName(prompter, p),
+                          decimal(m_state.chain.roles[static_cast<size_t>(p)].totalCost)});
   } else {
     // Summed in 64 bits: four 32-bit totals need not fit in 32.
     int64_t sum = 0;
     for (const RoleState& role : m_state.chain.roles) sum += role.totalCost;
-    line = "End total cost for all roles is " + decimal(sum);
+    line = withArguments(prompter.translate("GameSession", "End total cost for all roles is %1"),
+                         {decimal(sum)});
   }
   noteActivity(PlayState::TrialOver, trialRecordLost());
   m_recorder.writeTrialRecord();
-  m_services.prompter.ask(line + "\r\n" + "Press the Next Trial button to continue",
-                          PromptStyle::Ok, "End Trial", PromptKind::TrialEnded);
+  m_services.prompter.ask(
+      line + "\r\n" + prompter.translate("GameSession", "Press the Next Trial button to continue"),
+      PromptStyle::Ok, prompter.translate("GameSession", "End Trial"), PromptKind::TrialEnded);
 }
 
 // Moves on from the trial just finished: plays a failed training trial
@@ -352,7 +376,9 @@ void GameSession::advance() {
 // Hands the participant back to the experiment after the last training trial.
 void GameSession::endTraining() {
   m_view->trainingChanged(false);
-  m_services.prompter.ask("The experiment will now begin", PromptStyle::Ok, "Training Complete",
+  const Prompter& prompter = m_services.prompter;
+  m_services.prompter.ask(prompter.translate("GameSession", "The experiment will now begin"),
+                          PromptStyle::Ok, prompter.translate("GameSession", "Training Complete"),
                           PromptKind::TrainingComplete);
   m_state.training.active = false;
   m_state.plan.currentTrial = m_state.training.resumeTrial;
@@ -362,10 +388,15 @@ void GameSession::endGame() {
   const std::string count = decimal(m_state.plan.trialCount());
   m_phase = Phase::GameOver;
   noteActivity(PlayState::Finished);
-  m_services.prompter.ask("Total cost sum over all " + count + " completed trial(s) is " +
-                              decimal(m_state.costSum) + "\r\n" + "Alert your moderator.",
-                          PromptStyle::Ok, "All " + count + " Trial(s) Completed",
-                          PromptKind::GameOver);
+  const Prompter& prompter = m_services.prompter;
+  m_services.prompter.ask(
+      withArguments(prompter.translate("GameSession",
+                                       "Total cost sum over all %1 completed trial(s) is %2\r\n"
+                                       "Alert your moderator."),
+                    {count, decimal(m_state.costSum)}),
+      PromptStyle::Ok,
+      withArguments(prompter.translate("GameSession", "All %1 Trial(s) Completed"), {count}),
+      PromptKind::GameOver);
   m_view->gameOver();
 }
 

@@ -72,6 +72,10 @@ class GameView {
  public:
   virtual ~GameView() = default;
 
+  // The login took a setting whose participants read `language` (tblSetting,
+  // e.g. "de"); empty: the language chosen at the start. Comes before the
+  // questionnaire.
+  virtual void languageChosen(const std::string& /*language*/) {}
   // The login succeeded: who plays under which setting.
   virtual void sessionStarted(const std::string& /*subject*/, const std::string& /*setting*/) {}
   // Training trials begin, or end.

@@ -20,6 +20,9 @@ class Login {
     if (!takeSetting(settings, request.setting)) return LoginResult::RetrySetting;
     if (!takeSubject(request.subject)) return LoginResult::RetrySubject;
     const int16_t trialCount = checkChosenPlan();
+    // The participant reads the rest (the questionnaire first) in the
+    // setting's language; the records stay in English.
+    m_view.languageChosen(m_services.db.planTables().settingLanguage(m_state.identity.setting));
     if (!findParticipant()) {
       m_state.plan.currentTrial = 0;
       return registerNewParticipant() ? LoginResult::LoggedIn : LoginResult::RetrySubject;
@@ -32,23 +35,28 @@ class Login {
              PromptKind kind) {
     return m_services.prompter.ask(text, style, title, kind);
   }
+  std::string translate(const char* context, const char* text) const {
+    return m_services.prompter.translate(context, text);
+  }
 
   // The setting exactly as offered: "demo" is not "Demo".
   bool takeSetting(const std::vector<std::string>& settings, const std::string& typed) {
     std::string& setting = m_state.identity.setting;
     setting.clear();
     if (std::find(settings.begin(), settings.end(), typed) == settings.end()) {
-      ask("Need to choose a valid setting", PromptStyle::Ok, "", PromptKind::InvalidSetting);
+      ask(translate("Login", "Need to choose a valid setting"), PromptStyle::Ok, "",
+          PromptKind::InvalidSetting);
       return false;
     }
     setting = typed;
     // A comma or a line break would shift or split the text file's lines.
     const std::string fault = textLineFault(setting);
     if (fault.empty()) return true;
-    ask("The setting name " + printable(setting) + " " + fault +
-            ", which would break the lines of the participant's text file.  Please choose "
-            "another setting.",
-        PromptStyle::OkWarning, "Login", PromptKind::SettingBreaksTextLines);
+    ask(withArguments(translate("Login",
+                                "The setting name %1 %2, which would break the lines of the "
+                                "participant's text file.  Please choose another setting."),
+                      {printable(setting), translate("Text", fault.c_str())}),
+        PromptStyle::OkWarning, translate("Login", "Login"), PromptKind::SettingBreaksTextLines);
     return false;
   }
 
@@ -57,7 +65,8 @@ class Login {
     subject = std::string(trimBlanks(typed));
     const std::string fault = subjectIdFault(subject);
     if (fault.empty()) return true;
-    ask(fault, PromptStyle::OkWarning, "Login", PromptKind::SubjectIdRefused);
+    ask(translate("Login", fault.c_str()), PromptStyle::OkWarning, translate("Login", "Login"),
+        PromptKind::SubjectIdRefused);
     return false;
   }
 
@@ -86,7 +95,8 @@ class Login {
   }
 
   bool registerNewParticipant() {
-    if (ask("User ID not found.  Register as a new user?", PromptStyle::YesNoWarning, "Login",
+    if (ask(translate("Login", "User ID not found.  Register as a new user?"),
+            PromptStyle::YesNoWarning, translate("Login", "Login"),
             PromptKind::RegisterNewUser) != Answer::Yes) {
       return false;
     }
@@ -118,9 +128,11 @@ class Login {
         m_services.db.registerParticipant(row);
         return true;
       } catch (const QuarnError& failure) {
-        ask("The participant could not be registered.\r\nError " +
-                std::to_string(failure.number()) + ": " + failure.description(),
-            PromptStyle::OkWarning, "New User Questionaire", PromptKind::RegistrationFailed);
+        ask(withArguments(
+                translate("Login", "The participant could not be registered.\r\nError %1: %2"),
+                {std::to_string(failure.number()), failure.description()}),
+            PromptStyle::OkWarning, translate("Login", "New User Questionaire"),
+            PromptKind::RegistrationFailed);
       }
     }
   }
@@ -134,9 +146,10 @@ class Login {
     if (claim == Claim::Refused) return false;
     readResumeTrial();
     if (refuseCompleted(trialCount)) return false;
-    if (ask("Continue with user " + identity.subject + " on Trial " +
-                std::to_string(m_state.plan.currentTrial + 1) + "?  Click No to change name",
-            PromptStyle::YesNo, "Resume", PromptKind::Resume) != Answer::Yes) {
+    if (ask(withArguments(
+                translate("Login", "Continue with user %1 on Trial %2?  Click No to change name"),
+                {identity.subject, std::to_string(m_state.plan.currentTrial + 1)}),
+            PromptStyle::YesNo, translate("Login", "Resume"), PromptKind::Resume) != Answer::Yes) {
       releaseWorkstation(m_services, m_state);
       return false;
     }
@@ -154,10 +167,13 @@ class Login {
     const Identity& identity = m_state.identity;
     if (m_state.plan.currentTrial < trialCount) return false;
     releaseWorkstation(m_services, m_state);
-    const std::string trials =
-        trialCount == 1 ? "the only trial" : "all " + std::to_string(trialCount) + " trials";
-    ask(identity.subject + " has completed " + trials + " of setting " + identity.setting,
-        PromptStyle::OkWarning, "Login", PromptKind::CompletedAll);
+    const std::string text =
+        trialCount == 1
+            ? withArguments(translate("Login", "%1 has completed the only trial of setting %2"),
+                            {identity.subject, identity.setting})
+            : withArguments(translate("Login", "%1 has completed all %3 trials of setting %2"),
+                            {identity.subject, identity.setting, std::to_string(trialCount)});
+    ask(text, PromptStyle::OkWarning, translate("Login", "Login"), PromptKind::CompletedAll);
     return true;
   }
 
@@ -185,12 +201,16 @@ std::string subjectIdFault(const std::string& subjectId) {
   bool onlyDots = !subjectId.empty();
   for (unsigned char c : subjectId) {
     if (c < 0x20 || c == 0x7F || kForbidden.find(static_cast<char>(c)) != std::string::npos) {
-      return "A User ID cannot hold a comma, any of the characters / \\ : * ? \" < > | or "
-             "control characters.  Please enter another User ID.";
+      return QUARN_TRANSLATABLE("Login",
+                                "A User ID cannot hold a comma, any of the characters / \\ : * ? "
+                                "\" < > | or control characters.  Please enter another User ID.");
     }
     if (c != '.') onlyDots = false;
   }
-  if (onlyDots) return "A User ID cannot be made of dots only.  Please enter another User ID.";
+  if (onlyDots) {
+    return QUARN_TRANSLATABLE(
+        "Login", "A User ID cannot be made of dots only.  Please enter another User ID.");
+  }
   return "";
 }
 

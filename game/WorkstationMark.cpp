@@ -2,6 +2,7 @@
 
 #include "base/Numbers.h"
 #include "base/Roles.h"
+#include "base/Text.h"
 
 namespace quarn {
 
@@ -23,11 +24,15 @@ Claim claimWorkstation(GameServices& services, GameState& state) {
   const PlayingMark mine = newMark(services, state);
   if (const std::optional<PlayingMark> other =
           services.db.claimParticipant(mine, mine.since, false)) {
-    Prompt question{identity.subject + " is playing at workstation " +
-                        describeWorkstation(other->at) + " since " + localTimeText(other->since) +
-                        ".\r\nTake " + identity.subject +
-                        " over on this workstation?  Answer Yes only if that session has ended.",
-                    PromptStyle::YesNoWarning, "Login", PromptKind::TakeOver};
+    const Prompter& prompter = services.prompter;
+    Prompt question{
+        withArguments(
+            prompter.translate("WorkstationMark",
+                               "%1 is playing at workstation %2 since %3.\r\n"
+                               "Take %1 over on this workstation?  Answer "
+                               "Yes only if that session has ended."),
+            {identity.subject, describeWorkstation(other->at), localTimeText(other->since)}),
+        PromptStyle::YesNoWarning, prompter.translate("Login", "Login"), PromptKind::TakeOver};
     question.noByDefault = true;
     return services.prompter.ask(question) == Answer::Yes ? Claim::TakeOverAgreed : Claim::Refused;
   }

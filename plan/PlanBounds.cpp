@@ -79,8 +79,8 @@ struct Exceeded {
 class ChainBounds {
  public:
   ChainBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
-              int64_t largestOrder)
-      : m_trial(trial), m_players(players), m_largestOrder(largestOrder) {}
+              int64_t largestOrder, const WeekRangesSink* eachWeek = nullptr)
+      : m_trial(trial), m_players(players), m_largestOrder(largestOrder), m_eachWeek(eachWeek) {}
 
   void run() {
     start();
@@ -146,7 +146,28 @@ class ChainBounds {
   void closeWeek(int64_t w) {
     for (int r = m_trial.participantRole; r >= 0; --r) placeOrder(r, w);
     for (int r = 0; r < kRoleCount; ++r) chargeCost(r, w);
+    if (m_eachWeek) tellWeek(w);
     if (w <= m_trial.weeks) stepWeek(w);
+  }
+
+  void tellWeek(int64_t w) const {
+    const auto told = [](Range r) { return ValueRange{r.lo, r.hi}; };
+    std::array<StageRanges, kRoleCount> stages;
+    for (int r = 0; r < kRoleCount; ++r) {
+      const Stage& s = m_stages[r];
+      StageRanges& out = stages[static_cast<size_t>(r)];
+      out = {told(s.inventory),
+             told(s.deltaInventory),
+             told(s.received),
+             told(s.demand),
+             told(s.satisfied),
+             told(s.totalCost),
+             {},
+             {}};
+      for (const Range& slot : s.orderSlots) out.orderSlots.push_back(told(slot));
+      for (const Range& slot : s.delaySlots) out.delaySlots.push_back(told(slot));
+    }
+    (*m_eachWeek)(w, stages);
   }
 
   // The stock available and the units required are only compared: the
@@ -248,6 +269,7 @@ class ChainBounds {
   const TrialPlan& m_trial;
   const std::vector<PlayerStrategy>& m_players;
   const int64_t m_largestOrder;
+  const WeekRangesSink* m_eachWeek;
   Stage m_stages[kRoleCount];
 };
 
@@ -278,6 +300,21 @@ ChainRun followChain(const TrialPlan& trial, const std::vector<PlayerStrategy>& 
   }
   return {std::nullopt, cost};
 }
+
+}  // namespace
+
+bool followWeekRanges(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+                      int64_t largestOrder, const WeekRangesSink& eachWeek) {
+  ChainBounds chain(trial, players, largestOrder, &eachWeek);
+  try {
+    chain.run();
+  } catch (const Exceeded&) {
+    return false;
+  }
+  return true;
+}
+
+namespace {
 
 // The demand of week w (1-based) as a plan field: InitialDemand and
 // SecondDemand, or the demand file.

@@ -9,7 +9,9 @@
 // play could leave a width, so that a lab never meets a refusal it cannot
 // act on; a lower limit than the order box's is a warning.
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,6 +50,23 @@ struct TrialBounds {
   double highestCost = 0.0;
 };
 
+// The values one figure of a stage can take: every value in [lo, hi].
+struct ValueRange {
+  int64_t lo = 0;
+  int64_t hi = 0;
+  bool holds(int64_t value) const { return lo <= value && value <= hi; }
+};
+
+// The ranges of one stage's figures when a week closes (its costs charged,
+// before the next week's shipments), as the check follows the week step.
+struct StageRanges {
+  ValueRange inventory, deltaInventory, received, demand, satisfied, totalCost;
+  std::vector<ValueRange> orderSlots, delaySlots;
+};
+// Told each closed week: the week counter at the close, and the four stages.
+using WeekRangesSink =
+    std::function<void(int64_t week, const std::array<StageRanges, kRoleCount>& stages)>;
+
 // The orders ordinary play needs: ten times the trial's largest customer
 // demand, 100 when the demand is never above 0, and never more than the
 // order box holds. A trial whose largest safe order is below it is refused.
@@ -62,6 +81,13 @@ int32_t ordinaryOrderLimit(const TrialPlan& trial);
 TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
                              const std::string& weeksField,
                              std::optional<double> costShare = std::nullopt);
+
+// Follows the trial once, as checkTrialBounds does, with participant orders
+// from 0 to `largestOrder`, telling `eachWeek` the ranges of every closed
+// week (for tests that hold play against them). False when a value can
+// leave its width.
+bool followWeekRanges(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
+                      int64_t largestOrder, const WeekRangesSink& eachWeek);
 
 // Why a Sterman player's parameters are too large for its order to be
 // computed (an infinite or undefined result), or empty.

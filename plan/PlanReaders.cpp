@@ -9,6 +9,7 @@
 #include "base/Text.h"
 #include "plan/PlanBounds.h"
 #include "plan/PlanCheck.h"
+#include "sim/PlayerRules.h"
 
 namespace quarn {
 
@@ -212,10 +213,7 @@ PlayerRows readPlayers(PlanTables& tables) {
     }
     PlayerStrategy player;
     player.name = *name;
-    player.usesSterman = reader.truth("Sterman");
-    player.addsDemand = reader.truth("Demand");
-    player.addsBackorder = reader.truth("BackOrder");
-    player.addsDelta = reader.truth("Delta");
+    for (PlayerRule rule : kPlayerRules) setRule(player, rule, reader.truth(ruleColumn(rule)));
     player.orderIfNegative = reader.int16("IfZero").value_or(0);
     player.alpha = reader.real("Alpha").value_or(0.0);
     player.beta = reader.real("Beta").value_or(0.0);

@@ -25,6 +25,9 @@ class PlanTables {
   virtual std::optional<Row> predicter(const std::string& name) = 0;
   virtual std::optional<Row> displayConfiguration(const std::string& name) = 0;
   virtual std::optional<Row> displayOption(const std::string& name) = 0;
+  // The participants' language of the setting (tblSetting), e.g. "de"; empty
+  // when the database names none (or lacks the table).
+  virtual std::string settingLanguage(const std::string& /*setting*/) { return ""; }
 };
 
 }  // namespace quarn

@@ -1,6 +1,7 @@
 #include "plan/SettingCheck.h"
 
 #include "base/Errors.h"
+#include "base/Languages.h"
 #include "plan/PlanCheck.h"
 #include "plan/PlanReaders.h"
 #include "plan/RowReader.h"
@@ -34,6 +35,20 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
     faults.insert(faults.end(), pauses.begin(), pauses.end());
   } catch (const QuarnError& e) {
     readFailed("tblPause", e);
+  }
+  try {
+    const std::string language = tables.settingLanguage(setting);
+    if (!language.empty() && !isTranslatedLanguage(language)) {
+      std::string known;
+      for (const std::string& l : translatedLanguages()) known += (known.empty() ? "" : ", ") + l;
+      faults.push_back(makeRefusal("tblSetting", settingPlace(setting) + ", tblSetting", -1,
+                                   "Language", language,
+                                   "the participants' texts have no translation into this "
+                                   "language (there are " +
+                                       known + ")"));
+    }
+  } catch (const QuarnError& e) {
+    readFailed("tblSetting", e);
   }
   return faults;
 }

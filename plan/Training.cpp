@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include "base/Numbers.h"
+#include "base/Prompter.h"
+#include "base/Text.h"
 
 namespace quarn {
 
@@ -11,11 +13,19 @@ int16_t firstTrainingTrial(std::optional<int16_t> lowestRecorded) {
   return narrow16(int64_t{*lowestRecorded} - 1, "TrainingTrialNo");
 }
 
-std::string trainingLimitBroken(const TrainingState& training, const RoleState& stage) {
+std::string trainingLimitBroken(const TrainingState& training, const RoleState& stage,
+                                const Prompter* shownTo) {
+  const auto text = [shownTo](const char* english, int64_t limit) {
+    return withArguments(shownTo ? shownTo->translate("Training", english) : english,
+                         {decimal(limit)});
+  };
   if (training.inventoryBound == 0 || training.costLimit == 0) return "";
-  if (stage.totalCost > training.costLimit) return "Cost ran above " + decimal(training.costLimit);
+  if (stage.totalCost > training.costLimit) {
+    return text(QUARN_TRANSLATABLE("Training", "Cost ran above %1"), training.costLimit);
+  }
   if (std::llabs(stage.inventory) > training.inventoryBound) {
-    return "Inventory/Backorder exceeded " + decimal(training.inventoryBound);
+    return text(QUARN_TRANSLATABLE("Training", "Inventory/Backorder exceeded %1"),
+                training.inventoryBound);
   }
   return "";
 }

@@ -8,6 +8,8 @@
 
 namespace quarn {
 
+class Prompter;
+
 // The training plan's state: whether training trials are played, their
 // limits and password, where the participant goes back to afterwards, and
 // the Trial number under which the running training trial is recorded.
@@ -27,7 +29,9 @@ int16_t firstTrainingTrial(std::optional<int16_t> lowestRecorded);
 
 // Why the participant's stage `stage` breaks the training limits, or empty
 // when it keeps them ("Cost ran above 150", "Inventory/Backorder exceeded
-// 30"). The limits count only when both are set.
-std::string trainingLimitBroken(const TrainingState& training, const RoleState& stage);
+// 30"). The limits count only when both are set. With `shownTo`, in the
+// language of the prompts it shows.
+std::string trainingLimitBroken(const TrainingState& training, const RoleState& stage,
+                                const Prompter* shownTo = nullptr);
 
 }  // namespace quarn

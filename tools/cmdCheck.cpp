@@ -2,13 +2,9 @@
 #include <memory>
 #include <set>
 
-#include "base/Random.h"
-#include "db/DatabaseAccess.h"
-#include "db/OpenDatabase.h"
 #include "plan/PlanReaders.h"
 #include "plan/SettingCheck.h"
-#include "tools/Commands.h"
-#include "tools/ConsolePrompter.h"
+#include "tools/CommandDatabase.h"
 
 namespace quarn::admin {
 
@@ -16,12 +12,10 @@ int cmdCheck(const std::vector<std::string>& args) {
   if (args.size() != 1 && args.size() != 2) {
     expectArguments(args, 1, "check DATADIR|SERVER [SETTING]");
   }
-  const std::unique_ptr<Stores> stores = openStores(existingDatabase(args[0]));
+  CommandDatabase database(args[0]);
+  DatabaseAccess& db = database.access();
   const std::string inputFolder = inputFolderOf(args[0]);
-
-  ConsolePrompter prompter;
-  StandardUniformRandom random;
-  DatabaseAccess db(*stores, prompter, random);
+  std::cout << database.location() << ": schema version " << database.schemaVersion() << "\n";
 
   PlayerRows rows = readPlayers(db.planTables());
   const std::set<std::string> settings =

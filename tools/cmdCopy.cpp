@@ -3,8 +3,7 @@
 
 #include "db/DatabaseAdmin.h"
 #include "db/DatabaseCopy.h"
-#include "db/OpenDatabase.h"
-#include "tools/Commands.h"
+#include "tools/CommandDatabase.h"
 #include "tools/Options.h"
 #include "tools/Passphrase.h"
 
@@ -36,14 +35,16 @@ class NewTargetFile {
 int cmdCopy(const std::vector<std::string>& args) {
   const ParsedArguments a =
       parseArguments(args, {"--passphrase-file"}, 2, "copy SOURCE TARGET [--passphrase-file FILE]");
-  const DatabaseChoice source = existingDatabase(a.positional[0]);
-  const DatabaseChoice target = chooseAdminDatabase(a.positional[1]);
   // A new target file is the lab's archive: made with the passphrase. An
   // archive given as the source, or as an existing target, opens with it.
-  usePassphraseFile(a.option("--passphrase-file"), source);
-  usePassphraseFile(a.option("--passphrase-file"), target);
-  NewTargetFile created(target);
-  const std::vector<CopiedTable> copied = copyDatabase(*openTables(source), *openTables(target));
+  const std::string passphraseFile = a.option("--passphrase-file");
+  usePassphraseFile(passphraseFile, existingDatabase(a.positional[0]));
+  const DatabaseChoice targetChoice = chooseAdminDatabase(a.positional[1]);
+  usePassphraseFile(passphraseFile, targetChoice);
+  CommandDatabase source(a.positional[0]);
+  NewTargetFile created(targetChoice);
+  CommandDatabase target(a.positional[1]);
+  const std::vector<CopiedTable> copied = copyDatabase(source.tables(), target.tables());
   created.keep();
   for (const CopiedTable& table : copied) {
     const std::string rows = std::to_string(table.rows) + (table.rows == 1 ? " row" : " rows");

@@ -3,8 +3,7 @@
 
 #include "base/Errors.h"
 #include "db/DatabaseAdmin.h"
-#include "db/OpenDatabase.h"
-#include "tools/Commands.h"
+#include "tools/CommandDatabase.h"
 
 namespace quarn::admin {
 
@@ -12,7 +11,8 @@ int cmdImport(const std::vector<std::string>& args) {
   expectArguments(args, 3, "import DATABASE TABLE CSVFILE");
   std::ifstream csv(args[2], std::ios::binary);
   if (!csv) throw QuarnError(kErrFileNotFound, "File not found: " + args[2]);
-  const int stored = importCsv(*openTables(existingDatabase(args[0])), args[1], csv);
+  CommandDatabase db(args[0]);
+  const int stored = importCsv(db.tables(), args[1], csv);
   std::cout << stored << " rows stored in " << args[1] << "\n";
   return 0;
 }

@@ -2,17 +2,15 @@
 
 #include <iostream>
 
-#include "db/OpenDatabase.h"
-#include "tools/Commands.h"
+#include "tools/CommandDatabase.h"
 #include "tools/Watch.h"
 
 namespace quarn::admin {
 
 int cmdWatch(const std::vector<std::string>& args) {
   const WatchOptions options = parseWatchArguments(args);
-  const DatabaseChoice choice = existingDatabase(options.database);
-  const std::unique_ptr<ActivityMonitor> monitor = openMonitor(choice);
-  return runWatch(options, *monitor, choice.location(), SystemWallClock::instance(), std::cout,
+  CommandDatabase db(options.database);
+  return runWatch(options, db.monitor(), db.location(), SystemWallClock::instance(), std::cout,
                   ::isatty(STDOUT_FILENO) == 1);
 }
 

@@ -1,8 +1,9 @@
-#include <cstring>
 #include <iostream>
 #include <stdexcept>
 
+#include "base/AppFolder.h"
 #include "base/Errors.h"
+#include "base/Version.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
@@ -22,8 +23,8 @@ const Command kCommands[] = {
 #undef QUARN_COMMAND
 };
 
-void PrintHelp(std::ostream& out) {
-  out << "Usage: quarngame-admin COMMAND ARGUMENTS...\n"
+void PrintHelp(std::ostream& out, const AppFolder& folder) {
+  out << "Usage: quarngame-admin [--folder DIR] COMMAND ARGUMENTS...\n"
          "Administration of Quarn Game experiment databases: encrypted SQLCipher files, or\n"
          "a PostgreSQL server (a connection URI or keyword string, a *.conf settings file,\n"
          "or a data folder whose quarn.conf names one).\n\n"
@@ -33,7 +34,14 @@ void PrintHelp(std::ostream& out) {
     out << "  " << head << std::string(head.size() < 28 ? 28 - head.size() : 1, ' ') << c.summary
         << "\n";
   }
-  out << "\n  --help                      show this text\n";
+  out << "\n  --folder DIR                the application folder (data/ and Input/) of a demo\n"
+         "                              made without DATADIR; else QUARN_FOLDER, else the\n"
+         "                              program's folder when it holds data/, else\n"
+         "                              $XDG_DATA_HOME/quarngame, the folder quarngame uses\n"
+         "  --version                   show the version\n"
+         "  --help                      show this text\n"
+         "\nFolder in use: "
+      << folder.path << " (" << describeSource(folder.source) << ")\n";
 }
 
 }  // namespace
@@ -41,15 +49,32 @@ void PrintHelp(std::ostream& out) {
 }  // namespace quarn::admin
 
 int main(int argc, char** argv) {
+  using namespace quarn;
   using namespace quarn::admin;
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    PrintHelp(argc < 2 ? std::cerr : std::cout);
-    return argc < 2 ? 2 : 0;
+  std::vector<std::string> words(argv + 1, argv + argc);
+  std::string folderOption;
+  if (words.size() >= 2 && words[0] == "--folder") {
+    folderOption = words[1];
+    words.erase(words.begin(), words.begin() + 2);
   }
-  const std::vector<std::string> args(argv + 2, argv + argc);
+  const AppFolder folder = chooseAppFolder(folderInputs(folderOption, executableFolder()));
+  if (words.empty() || words[0] == "--help" || words[0] == "-h") {
+    PrintHelp(words.empty() ? std::cerr : std::cout, folder);
+    return words.empty() ? 2 : 0;
+  }
+  if (words[0] == "--version") {
+    std::cout << "quarngame-admin " << quarnVersion() << "\n";
+    return 0;
+  }
+  std::vector<std::string> args(words.begin() + 1, words.end());
   for (const Command& c : kCommands) {
-    if (c.name != std::string(argv[1])) continue;
+    if (c.name != words[0]) continue;
     try {
+      // The demo without DATADIR goes into the application folder's data/.
+      if (c.function == &cmdDemo && args.empty()) {
+        prepareAppFolder(folder.path);
+        args.push_back(folder.path + "/data");
+      }
       return c.function(args);
     } catch (const UsageError& e) {
       std::cerr << e.what() << "\n";
@@ -63,6 +88,6 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::cerr << "quarngame-admin: unknown command '" << argv[1] << "' (see --help)\n";
+  std::cerr << "quarngame-admin: unknown command '" << words[0] << "' (see --help)\n";
   return 2;
 }

@@ -1,5 +1,6 @@
 #include "ui/DatabaseWaitNotice.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QVBoxLayout>
 
@@ -31,11 +32,11 @@ DatabaseWaitNotice::DatabaseWaitNotice(Prompter& prompter) : m_prompter(prompter
 DatabaseWaitNotice::~DatabaseWaitNotice() = default;
 
 void DatabaseWaitNotice::wait(std::chrono::milliseconds waitedSoFar) {
-  waitFor("the database", waitedSoFar);
+  waitFor(QT_TRANSLATE_NOOP("DatabaseWaitNotice", "the database"), waitedSoFar);
 }
 
 void DatabaseWaitNotice::waitForServer(std::chrono::milliseconds waitedSoFar) {
-  waitFor("the lab server", waitedSoFar);
+  waitFor(QT_TRANSLATE_NOOP("DatabaseWaitNotice", "the lab server"), waitedSoFar);
 }
 
 void DatabaseWaitNotice::waitFor(const char* what, std::chrono::milliseconds waitedSoFar) {
@@ -71,7 +72,9 @@ void DatabaseWaitNotice::show(const char* what, Clock::duration waited) {
     layout->addWidget(m_label);
   }
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
-  m_label->setText(QString("Waiting for %1... %2 s").arg(what).arg(seconds));
+  m_label->setText(QCoreApplication::translate("DatabaseWaitNotice", "Waiting for %1... %2 s")
+                       .arg(QCoreApplication::translate("DatabaseWaitNotice", what))
+                       .arg(seconds));
   if (!m_window->isVisible()) m_window->show();
 }
 

@@ -46,21 +46,21 @@ Widget* named(Widget* widget, const char* name) {
 LoginWindow::LoginWindow(GameSession& session, QWidget* parent)
     : GuardedDialog(parent), m_session(session) {
   setObjectName("frmLogin");
-  setWindowTitle("Quarngame Login");
+  setWindowTitle(tr("Quarngame Login"));
   setModal(true);
 
-  auto* subjectLabel = named(new QLabel("User ID:", this), "lblUserID");
+  auto* subjectLabel = named(new QLabel(tr("User ID:"), this), "lblUserID");
   m_subjectBox = named(new QLineEdit(this), "txtSubjectID");
   // The key filter stops typing at the limit; pasted, dropped and composed
   // text is held to it here.
   m_subjectBox->setMaxLength(kSubjectIdLength);
-  auto* databaseLabel = named(new QLabel("Setup File:", this), "lblSetup");
+  auto* databaseLabel = named(new QLabel(tr("Setup File:"), this), "lblSetup");
   m_databaseBox = named(new QLineEdit(this), "txtDatabase");
   // The database in use, so that the moderator sees it before the start.
   m_databaseInUse = named(new QLabel(this), "lblDatabaseInUse");
   m_databaseInUse->setTextFormat(Qt::PlainText);
   m_databaseInUse->setWordWrap(true);
-  auto* settingLabel = named(new QLabel("Setting:", this), "lblSetting");
+  auto* settingLabel = named(new QLabel(tr("Setting:"), this), "lblSetting");
   m_settingBox = named(new QComboBox(this), "cboSetting");
   m_settingBox->setEditable(true);
   // Enter in the box must not add the typed text to the list: only the
@@ -71,9 +71,9 @@ LoginWindow::LoginWindow(GameSession& session, QWidget* parent)
   // experiments, so the text stays as typed.
   m_settingBox->setCompleter(nullptr);
   m_settingBox->setMinimumContentsLength(16);
-  m_startButton = named(new QPushButton("Start", this), "cmdStart");
+  m_startButton = named(new QPushButton(tr("Start"), this), "cmdStart");
   m_startButton->setDefault(true);
-  m_quitButton = named(new QPushButton("Quit", this), "cmdQuit");
+  m_quitButton = named(new QPushButton(tr("Quit"), this), "cmdQuit");
   m_quitButton->setAutoDefault(false);
 
   auto* grid = new QGridLayout(this);
@@ -89,6 +89,11 @@ LoginWindow::LoginWindow(GameSession& session, QWidget* parent)
   buttons->addWidget(m_startButton);
   buttons->addWidget(m_quitButton);
   grid->addLayout(buttons, 4, 0, 1, 2);
+  // The application folder in use, in a line of its own below the buttons.
+  m_folderLabel = named(new QLabel(this), "lblFolder");
+  m_folderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_folderLabel->setStyleSheet("color: #4f5d6a;");
+  grid->addWidget(m_folderLabel, 5, 0, 1, 2);
   setTabOrder(m_subjectBox, m_settingBox);
   setTabOrder(m_settingBox, m_startButton);
   setTabOrder(m_startButton, m_quitButton);
@@ -117,6 +122,29 @@ void LoginWindow::load() {
   openDatabase();  // a missing file takes the focus to its box
 }
 
+void LoginWindow::showFolder(const std::string& folder) {
+  m_folder = folder;
+  m_folderLabel->setText(tr("Folder: %1").arg(QString::fromStdString(folder)));
+}
+
+void LoginWindow::changeEvent(QEvent* event) {
+  GuardedDialog::changeEvent(event);
+  if (event->type() != QEvent::LanguageChange) return;
+  setWindowTitle(tr("Quarngame Login"));
+  const std::pair<const char*, const char*> captions[] = {
+      {"lblUserID", QT_TR_NOOP("User ID:")},
+      {"lblSetup", QT_TR_NOOP("Setup File:")},
+      {"lblSetting", QT_TR_NOOP("Setting:")},
+  };
+  for (const auto& [name, caption] : captions) {
+    if (auto* label = findChild<QLabel*>(name)) label->setText(tr(caption));
+  }
+  m_startButton->setText(tr("Start"));
+  m_quitButton->setText(tr("Quit"));
+  if (!m_folder.empty()) showFolder(m_folder);
+  if (!m_databaseInUse->text().isEmpty()) showDatabaseInUse();
+}
+
 void LoginWindow::reject() {
   guard([this] { m_session.quit(); });
 }
@@ -129,8 +157,12 @@ void LoginWindow::openDatabase() {
         this, [this] { backToDatabase(); }, Qt::QueuedConnection);
     return;
   }
-  m_databaseInUse->setText("In use: " + QString::fromStdString(m_session.databaseInUse()));
+  showDatabaseInUse();
   showSettings(m_session.readSettings());
+}
+
+void LoginWindow::showDatabaseInUse() {
+  m_databaseInUse->setText(tr("In use: %1").arg(QString::fromStdString(m_session.databaseInUse())));
 }
 
 void LoginWindow::showSettings(const std::vector<std::string>& settings) {

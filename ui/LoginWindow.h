@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +17,8 @@ namespace quarn {
 // participant's User ID. Start hands them to the game's login and closes the
 // window once it succeeded; a refusal returns to the box to correct.
 class LoginWindow : public GuardedDialog {
+  Q_DECLARE_TR_FUNCTIONS(LoginWindow)
+
  public:
   explicit LoginWindow(GameSession& session, QWidget* parent = nullptr);
 
@@ -23,11 +26,19 @@ class LoginWindow : public GuardedDialog {
   // settings, an empty User ID.
   void load();
 
+  // Names the application folder (data/ and Input/) in use.
+  void showFolder(const std::string& folder);
+
   // Escape and the title bar's close button both mean Quit.
   void reject() override;
 
+ protected:
+  // A setting's language, installed during the login: the captions again.
+  void changeEvent(QEvent* event) override;
+
  private:
   void openDatabase();
+  void showDatabaseInUse();
   void showSettings(const std::vector<std::string>& settings);
   void start();
   void backToSubject();
@@ -41,6 +52,8 @@ class LoginWindow : public GuardedDialog {
   QComboBox* m_settingBox;
   QPushButton* m_startButton;
   QPushButton* m_quitButton;
+  QLabel* m_folderLabel;
+  std::string m_folder;
 };
 
 }  // namespace quarn

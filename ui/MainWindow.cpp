@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "base/Numbers.h"
+#include "ui/MainWindowLayout.h"
 #include "ui/PauseWindow.h"
 #include "ui/QuestionnaireWindow.h"
 
@@ -15,9 +16,10 @@ namespace quarn {
 
 namespace {
 
-constexpr int kRowStep = 2640;         // twips between two roles' bands
-constexpr int kDesignedInterval = 20;  // ms between two ticks a participant watches
-constexpr int kRestartRetryMs = 20;    // a restart held by a question tries again this often
+constexpr double kRowStep = layout::kRoleBandStep;
+constexpr int kDesignedInterval = 20;           // ms between two ticks a participant watches
+constexpr double kSmallestCaptionPoints = 6.5;  // a shrunk caption stays readable
+constexpr int kRestartRetryMs = 20;  // a restart held by a question tries again this often
 const PictureKind kRolePictures[kRoleCount] = {PictureKind::Factory, PictureKind::Distributor,
                                                PictureKind::Wholesaler, PictureKind::Retailer};
 
@@ -73,6 +75,15 @@ QString text(int64_t value) {
   return QString::fromStdString(decimal(value));
 }
 
+// The game's counter ("02 of 04") in the window's language.
+QString shownCounter(const std::string& counter) {
+  const size_t of = counter.find(" of ");
+  if (of == std::string::npos) return QString::fromStdString(counter);
+  return QCoreApplication::translate("MainWindow", "%1 of %2")
+      .arg(QString::fromStdString(counter.substr(0, of)),
+           QString::fromStdString(counter.substr(of + 4)));
+}
+
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, double left,
                   double top, double width, double height, const char* figure = nullptr,
                   Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
@@ -91,10 +102,13 @@ QLabel* makeValue(QWidget* parent, const QString& name, double left, double top,
   return label;
 }
 
-QGroupBox* makeFrame(QWidget* parent, const QString& name, double left, double top, double width,
-                     double height) {
+void place(QWidget* widget, const layout::TwipsRect& region) {
+  quarn::place(widget, region.left, region.top, region.width, region.height);
+}
+
+QGroupBox* makeFrame(QWidget* parent, const QString& name, const layout::TwipsRect& region) {
   auto* frame = named(new QGroupBox(parent), name);
-  place(frame, left, top, width, height);
+  place(frame, region);
   return frame;
 }
 
@@ -128,13 +142,14 @@ MainWindow::MainWindow(GameSession& session, Prompter& prompter, QWidget* parent
   setStyleSheet(kStyle);
   setAttribute(Qt::WA_StyledBackground);
   buildLayout();
+  fitCaptions();
   m_skipDialog = new SkipTrainingDialog(session, this);
 }
 
 void MainWindow::buildLayout() {
-  setFixedSize(toPixels(15495), toPixels(11415));
+  setFixedSize(toPixels(layout::kWindow.width), toPixels(layout::kWindow.height));
   m_display = named(new DisplayFrame(this, m_path), "fraDisplay");
-  place(m_display, 240, 120, 15015, 11055);
+  place(m_display, layout::kDisplay);
   // Nothing to show until the first trial is set up.
   m_display->hide();
   buildPath();
@@ -222,70 +237,72 @@ void MainWindow::buildTrucks() {
 void MainWindow::buildRoles() {
   for (int r = 0; r < kRoleCount; ++r) {
     RoleControls& role = m_roles[r];
-    const double top = 240 + kRowStep * r;
-    role.frame = makeFrame(m_display, indexed("fraRole", r), 7560, top, 2535, 2175);
+    role.frame = makeFrame(m_display, indexed("fraRole", r), layout::roleFrame(r));
     auto* picture = named(new PictureBox(kRolePictures[r], role.frame), indexed("imgRole", r));
     place(picture, 120, 120, 2295, 1440);
-    makeLabel(role.frame, indexed("lblRole", r), QString::fromStdString(roleName(r)), 120, 1560,
-              2295, 495, "role", Qt::AlignCenter);
+    makeLabel(role.frame, indexed("lblRole", r),
+              QCoreApplication::translate("Roles", roleName(r).c_str()), 120, 1560, 2295, 495,
+              "role", Qt::AlignCenter);
     role.cost.tag =
-        makeLabel(role.frame, indexed("tagCost", r), "Cost", 2040, 1920, 450, 240, "small");
+        makeLabel(role.frame, indexed("tagCost", r), tr("Cost"), 2040, 1920, 450, 240, "small");
     role.cost.value =
         makeValue(m_display, indexed("lblSpent", r), 9120, 2400 + kRowStep * r, 975, 375);
     role.cost.value->setProperty("figure", "spent");
 
-    role.details = makeFrame(m_display, indexed("fraDetails", r), 10200, top, 2655, 2535);
-    const auto figure = [&](const char* value, const char* tag, const char* caption, double y) {
+    role.details = makeFrame(m_display, indexed("fraDetails", r), layout::roleDetails(r));
+    const auto figure = [&](const char* value, const char* tag, const QString& caption, double y) {
       return Figure{makeValue(role.details, indexed(value, r), 120, y, 735, 375),
                     makeLabel(role.details, indexed(tag, r), caption, 960, y, 1620, 375, "tag")};
     };
-    role.order = figure("lblOrder", "tagOrder", "Recent Order", 240);
-    role.backorder = figure("lblBackOrder", "tagBackOrder", "Back Order", 720);
-    role.inventory = figure("lblInventory", "tagInventory", "Inventory", 1080);
-    role.satisfied = figure("lblSatisfied", "tagSatisfied", "Last Satisfied", 1680);
-    role.demand = figure("lblDemand", "tagDemand", "Demand", 2040);
+    role.order = figure("lblOrder", "tagOrder", tr("Recent Order"), 240);
+    role.backorder = figure("lblBackOrder", "tagBackOrder", tr("Back Order"), 720);
+    role.inventory = figure("lblInventory", "tagInventory", tr("Inventory"), 1080);
+    role.satisfied = figure("lblSatisfied", "tagSatisfied", tr("Last Satisfied"), 1680);
+    role.demand = figure("lblDemand", "tagDemand", tr("Demand"), 2040);
   }
 }
 
 // The participant's panel, the total cost and the forecast.
 void MainWindow::buildPlayerPanel() {
-  m_playerFrame = makeFrame(m_display, "fraPlayer", 12960, 240, 1935, 2535);
-  makeLabel(m_playerFrame, "lblName", "Name:", 120, 240, 660, 315, "tag");
+  m_playerFrame = makeFrame(m_display, "fraPlayer", layout::kPlayerPanel);
+  makeLabel(m_playerFrame, "lblName", tr("Name:"), 120, 240, 660, 315, "tag");
   m_subjectLabel = makeLabel(m_playerFrame, "lblSubject", "", 780, 240, 1095, 315);
   m_subjectLabel->setStyleSheet("font-weight: bold;");
-  makeLabel(m_playerFrame, "tagTrial", "Trial:", 120, 600, 660, 315, "tag");
-  m_trialCounter = makeLabel(m_playerFrame, "lblTrial", "01 of 01", 780, 600, 1095, 315);
-  makeLabel(m_playerFrame, "tagWeek", "Week:", 120, 960, 660, 315, "tag");
-  m_weekCounter = makeLabel(m_playerFrame, "lblWeek", "01 of 52", 780, 960, 1095, 315);
+  makeLabel(m_playerFrame, "tagTrial", tr("Trial:"), 120, 600, 660, 315, "tag");
+  m_trialCounter =
+      makeLabel(m_playerFrame, "lblTrial", shownCounter("01 of 01"), 780, 600, 1095, 315);
+  makeLabel(m_playerFrame, "tagWeek", tr("Week:"), 120, 960, 660, 315, "tag");
+  m_weekCounter =
+      makeLabel(m_playerFrame, "lblWeek", shownCounter("01 of 52"), 780, 960, 1095, 315);
   m_orderBox =
       new OrderBox(m_playerFrame, [this](const TypedKey& key) { return filterOrderKey(key); });
   place(m_orderBox, 120, 1320, 1695, 375);
-  m_orderButton = named(new QPushButton("Make Order", m_playerFrame), "cmdOrder");
+  m_orderButton = named(new QPushButton(tr("Make Order"), m_playerFrame), "cmdOrder");
   m_orderButton->setAutoDefault(true);
   place(m_orderButton, 120, 1800, 1695, 615);
 
-  m_totalCostFrame = makeFrame(m_display, "fraTotalCost", 120, 9960, 2415, 735);
+  m_totalCostFrame = makeFrame(m_display, "fraTotalCost", layout::kTotalCost);
   m_totalCost = makeValue(m_totalCostFrame, "lblTotalCost", 120, 240, 975, 375);
-  makeLabel(m_totalCostFrame, "tagTotalCost", "Total Cost", 1200, 240, 1095, 375, "tag");
+  makeLabel(m_totalCostFrame, "tagTotalCost", tr("Total Cost"), 1200, 240, 1095, 375, "tag");
 
-  m_forecastFrame = makeFrame(m_display, "fraPredictor", 2640, 9960, 4815, 735);
-  makeLabel(m_forecastFrame, "lblPrefix", "In", 120, 240, 330, 375, "tag");
+  m_forecastFrame = makeFrame(m_display, "fraPredictor", layout::kForecast);
+  makeLabel(m_forecastFrame, "lblPrefix", tr("In"), 120, 240, 330, 375, "tag");
   m_forecastWeeks =
       makeValue(m_forecastFrame, "lblPredictWeeks", 480, 240, 420, 375, Qt::AlignCenter);
-  makeLabel(m_forecastFrame, "lblSuffix", "weeks, demand to Retailer is", 960, 240, 3060, 375,
+  makeLabel(m_forecastFrame, "lblSuffix", tr("weeks, demand to Retailer is"), 960, 240, 3060, 375,
             "tag");
   m_forecast = makeValue(m_forecastFrame, "lblPredict", 4080, 240, 615, 375, Qt::AlignCenter);
 }
 
 void MainWindow::buildClosingScreen() {
   m_closingScreen = named(new QFrame(this), "fraClosing");
-  place(m_closingScreen, 240, 120, 15015, 11055);
-  auto* over = named(new QLabel("The experiment is over.", m_closingScreen), "lblClosing");
+  place(m_closingScreen, layout::kDisplay);
+  auto* over = named(new QLabel(tr("The experiment is over."), m_closingScreen), "lblClosing");
   over->setProperty("figure", "closing");
   over->setAlignment(Qt::AlignCenter);
-  auto* alert =
-      named(new QLabel("Thank you for taking part.\nPlease alert your moderator.", m_closingScreen),
-            "lblAlertModerator");
+  auto* alert = named(
+      new QLabel(tr("Thank you for taking part.\nPlease alert your moderator."), m_closingScreen),
+      "lblAlertModerator");
   alert->setProperty("figure", "role");
   alert->setAlignment(Qt::AlignCenter);
   auto* layout = new QVBoxLayout(m_closingScreen);
@@ -300,15 +317,15 @@ void MainWindow::buildClosingScreen() {
 
 void MainWindow::sessionStarted(const std::string& subject, const std::string& setting) {
   m_subjectLabel->setText(QString::fromStdString(subject));
-  setWindowTitle(QString(kMainCaption) + " - Setting: " + QString::fromStdString(setting));
+  setWindowTitle(tr("%1 - Setting: %2").arg(kMainCaption, QString::fromStdString(setting)));
 }
 
 void MainWindow::trainingChanged(bool inTraining) {
-  m_playerFrame->setTitle(inTraining ? "Training" : "");
+  m_playerFrame->setTitle(inTraining ? tr("Training") : "");
 }
 
 void MainWindow::trialStarted(const TrialDisplay& trial) {
-  m_trialCounter->setText(QString::fromStdString(trial.counter));
+  m_trialCounter->setText(shownCounter(trial.counter));
   markParticipantRole(trial.participantRole);
   if (trial.playsItself()) {
     m_animationTimer->setInterval(1);
@@ -352,7 +369,7 @@ void MainWindow::figuresChanged(const WeekFigures& figures) {
 }
 
 void MainWindow::weekOpened(const WeekOpening& week) {
-  m_weekCounter->setText(QString::fromStdString(week.counter));
+  m_weekCounter->setText(shownCounter(week.counter));
   if (week.simulatedOrder) {
     m_orderBox->setText(text(*week.simulatedOrder));
     return;
@@ -413,14 +430,14 @@ void MainWindow::trialEnded() {
   m_orderBox->clear();
   m_orderBox->setEnabled(false);
   m_orderButton->setEnabled(true);
-  m_orderButton->setText("Next Trial");
+  captionOrderButton(QT_TR_NOOP("Next Trial"));
   m_orderButton->setFocus();
 }
 
 void MainWindow::trialClosed() {
   m_display->hide();
   m_orderButton->setEnabled(false);
-  m_orderButton->setText("Make Order");
+  captionOrderButton(QT_TR_NOOP("Make Order"));
 }
 
 void MainWindow::pauseStarted() {
@@ -434,7 +451,7 @@ void MainWindow::trainingSkipped() {
 }
 
 void MainWindow::gameOver() {
-  m_orderButton->setText("Game Over");
+  captionOrderButton(QT_TR_NOOP("Game Over"));
   showClosingScreen();
 }
 
@@ -565,6 +582,78 @@ void MainWindow::showClosingScreen() {
   layout->insertWidget(layout->count() - 1, m_orderButton, 0, Qt::AlignHCenter);
   m_orderButton->show();
   m_closingScreen->show();
+}
+
+void MainWindow::captionOrderButton(const char* caption) {
+  m_orderCaption = caption;
+  m_orderButton->setText(tr(caption));
+}
+
+void MainWindow::languageChosen(const std::string& language) {
+  if (onLanguageChosen) onLanguageChosen(language);
+}
+
+// A new language (a setting's, at the login): the captions the window keeps
+// from its start are shown again in it; the others come with the game's
+// next events.
+void MainWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::LanguageChange) return;
+  const std::pair<const char*, const char*> captions[] = {
+      {"lblName", QT_TR_NOOP("Name:")},
+      {"tagTrial", QT_TR_NOOP("Trial:")},
+      {"tagWeek", QT_TR_NOOP("Week:")},
+      {"tagTotalCost", QT_TR_NOOP("Total Cost")},
+      {"lblPrefix", QT_TR_NOOP("In")},
+      {"lblSuffix", QT_TR_NOOP("weeks, demand to Retailer is")},
+      {"lblClosing", QT_TR_NOOP("The experiment is over.")},
+      {"lblAlertModerator", QT_TR_NOOP("Thank you for taking part.\nPlease alert your moderator.")},
+  };
+  for (const auto& [name, caption] : captions) {
+    if (auto* label = findChild<QLabel*>(name)) label->setText(tr(caption));
+  }
+  const std::pair<const char*, const char*> roleCaptions[] = {
+      {"tagCost", QT_TR_NOOP("Cost")},
+      {"tagOrder", QT_TR_NOOP("Recent Order")},
+      {"tagBackOrder", QT_TR_NOOP("Back Order")},
+      {"tagInventory", QT_TR_NOOP("Inventory")},
+      {"tagSatisfied", QT_TR_NOOP("Last Satisfied")},
+      {"tagDemand", QT_TR_NOOP("Demand")},
+  };
+  for (int r = 0; r < kRoleCount; ++r) {
+    for (const auto& [name, caption] : roleCaptions) {
+      if (auto* label = findChild<QLabel*>(indexed(name, r))) label->setText(tr(caption));
+    }
+    if (auto* label = findChild<QLabel*>(indexed("lblRole", r))) {
+      label->setText(QCoreApplication::translate("Roles", roleName(r).c_str()));
+    }
+  }
+  m_orderButton->setText(tr(m_orderCaption));
+  fitCaptions();
+}
+
+// A translated caption can be longer than the English one its place was
+// made for: its font then shrinks until the caption fits (English captions
+// fit as they are and keep their font).
+void MainWindow::fitCaptions() {
+  for (QLabel* label : findChildren<QLabel*>()) {
+    const QString figure = label->property("figure").toString();
+    const bool caption = figure == "tag" || figure == "small" || figure == "role";
+    if (!caption || label->text().contains('\n')) continue;
+    label->setStyleSheet("");
+    label->ensurePolished();
+    QFont font = label->font();
+    const int room = label->contentsRect().width();
+    double size = font.pointSizeF();
+    while (size > kSmallestCaptionPoints &&
+           QFontMetrics(font).horizontalAdvance(label->text()) > room) {
+      size -= 0.5;
+      font.setPointSizeF(size);
+    }
+    if (size != label->font().pointSizeF()) {
+      label->setStyleSheet(QString("font-size: %1pt;").arg(size));
+    }
+  }
 }
 
 }  // namespace quarn

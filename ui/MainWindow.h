@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -7,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "base/Prompter.h"
@@ -39,6 +41,8 @@ class DisplayFrame : public QFrame {
 // keep their object names ("cmdOrder", "lblSpent_2", ...) and their twips
 // layout.
 class MainWindow : public QWidget, public GameView {
+  Q_DECLARE_TR_FUNCTIONS(MainWindow)
+
  public:
   MainWindow(GameSession& session, Prompter& prompter, QWidget* parent = nullptr);
 
@@ -57,15 +61,22 @@ class MainWindow : public QWidget, public GameView {
   void gameOver() override;
   std::optional<Questionnaire> askQuestionnaire(
       const std::string& subject, const std::optional<Questionnaire>& previous) override;
+  void languageChosen(const std::string& language) override;
+
+  // Installs the language a setting names (the application's translations).
+  std::function<void(const std::string&)> onLanguageChosen;
 
  protected:
   // Closing the window asks the game first.
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
   // The skip key while a training restart is pending (the order box, where
   // it is typed otherwise, is closed then).
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void captionOrderButton(const char* caption);
+  void fitCaptions();
   // A figure and its caption, shown and hidden together.
   struct Figure {
     QLabel* value = nullptr;
@@ -111,6 +122,7 @@ class MainWindow : public QWidget, public GameView {
   QLabel* m_weekCounter = nullptr;
   OrderBox* m_orderBox = nullptr;
   QPushButton* m_orderButton = nullptr;
+  const char* m_orderCaption = "Make Order";  // untranslated
   QGroupBox* m_totalCostFrame = nullptr;
   QLabel* m_totalCost = nullptr;
   QGroupBox* m_forecastFrame = nullptr;

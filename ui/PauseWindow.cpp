@@ -17,8 +17,8 @@ PauseWindow::PauseWindow(GameSession& session, QWidget* parent)
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
   auto* alert = new QLabel(
-      "Please alert your moderator that you are ready for some questions.  When finished, you "
-      "will be informed of the password needed to continue.",
+      tr("Please alert your moderator that you are ready for some questions.  When finished, you "
+         "will be informed of the password needed to continue."),
       this);
   alert->setObjectName("lblAlert");
   alert->setWordWrap(true);
@@ -26,7 +26,7 @@ PauseWindow::PauseWindow(GameSession& session, QWidget* parent)
   m_passwordBox = new QLineEdit(this);
   m_passwordBox->setObjectName("txtPassword");
   m_passwordBox->setAlignment(Qt::AlignCenter);
-  auto* continueButton = new QPushButton("Continue", this);
+  auto* continueButton = new QPushButton(tr("Continue"), this);
   continueButton->setObjectName("cmdContinue");
   continueButton->setDefault(true);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QLineEdit>
 
 #include "game/GameSession.h"
@@ -10,6 +11,8 @@ namespace quarn {
 // The scheduled pause (frmPause): holds the game until the moderator types
 // the pause's password. It cannot be closed any other way.
 class PauseWindow : public GuardedDialog {
+  Q_DECLARE_TR_FUNCTIONS(PauseWindow)
+
  public:
   explicit PauseWindow(GameSession& session, QWidget* parent = nullptr);
 

@@ -13,6 +13,29 @@
 
 namespace quarn {
 
+namespace {
+
+// The buttons' captions in the participants' language; in English they read
+// as the toolkit's own.
+void translateButtons(QMessageBox& box) {
+  using B = QMessageBox::StandardButton;
+  const std::pair<B, const char*> captions[] = {
+      {B::Ok, QT_TRANSLATE_NOOP("QtPrompter", "OK")},
+      {B::Yes, QT_TRANSLATE_NOOP("QtPrompter", "&Yes")},
+      {B::No, QT_TRANSLATE_NOOP("QtPrompter", "&No")},
+      {B::Abort, QT_TRANSLATE_NOOP("QtPrompter", "Abort")},
+      {B::Retry, QT_TRANSLATE_NOOP("QtPrompter", "Retry")},
+      {B::Ignore, QT_TRANSLATE_NOOP("QtPrompter", "Ignore")},
+  };
+  for (const auto& [button, caption] : captions) {
+    if (QAbstractButton* shown = box.button(button)) {
+      shown->setText(QCoreApplication::translate("QtPrompter", caption));
+    }
+  }
+}
+
+}  // namespace
+
 MessageRequest messageRequest(const Prompt& prompt) {
   return MessageRequest{shownText(prompt), prompt.style, shownTitle(prompt), prompt.kind,
                         prompt.noByDefault};
@@ -60,7 +83,7 @@ Answer QtPrompter::showBox(const MessageRequest& request) {
   }
 
   if (request.noByDefault) box.setDefaultButton(B::No);
-
+  translateButtons(box);
   switch (box.exec()) {
     case B::Yes:
       return Answer::Yes;
@@ -81,6 +104,10 @@ Answer QtPrompter::showBox(const MessageRequest& request) {
       }
       return request.style == PromptStyle::AbortRetryIgnore ? Answer::Retry : Answer::No;
   }
+}
+
+std::string QtPrompter::translate(const char* context, const char* text) const {
+  return QCoreApplication::translate(context, text).toStdString();
 }
 
 void QtPrompter::processEvents() {

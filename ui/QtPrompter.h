@@ -21,6 +21,7 @@ struct MessageRequest {
 // The Prompter on Qt 6 Widgets.
 class QtPrompter : public Prompter {
  public:
+  std::string translate(const char* context, const char* text) const override;
   void processEvents() override;
   void wait(std::chrono::milliseconds duration) override;
 

@@ -14,36 +14,45 @@ namespace quarn {
 
 namespace {
 
-const char* const kClasses[] = {"Freshmen", "Sophomore", "Junior", "Senior", "Graduate", "Other"};
+// The answers offered; the records keep them in English, whatever the
+// language the window shows them in.
+const char* const kClasses[] = {QUARN_TRANSLATABLE("Questionnaire", "Freshmen"),
+                                QUARN_TRANSLATABLE("Questionnaire", "Sophomore"),
+                                QUARN_TRANSLATABLE("Questionnaire", "Junior"),
+                                QUARN_TRANSLATABLE("Questionnaire", "Senior"),
+                                QUARN_TRANSLATABLE("Questionnaire", "Graduate"),
+                                QUARN_TRANSLATABLE("Questionnaire", "Other")};
 
-const char* const kMajors[] = {"Art",
-                               "Chemical Engineering",
-                               "Civil & Environmental Engineering",
-                               "Electrical & Computer Engineering",
-                               "Engineering & Public Policy",
-                               "Mechanical Engineering",
-                               "Materials Science & Engineering",
-                               "Architecture",
-                               "Design",
-                               "Drama",
-                               "Music",
-                               "Economics",
-                               "English",
-                               "History",
-                               "Modern Languages",
-                               "Philosophy",
-                               "Psychology",
-                               "Social & Decision Sciences",
-                               "Statistics",
-                               "Industrial Management",
-                               "Biological Sciences",
-                               "Chemistry",
-                               "Mathematical Sciences",
-                               "Physics",
-                               "Computer Science",
-                               "Other"};
+const char* const kMajors[] = {
+    QUARN_TRANSLATABLE("Questionnaire", "Art"),
+    QUARN_TRANSLATABLE("Questionnaire", "Chemical Engineering"),
+    QUARN_TRANSLATABLE("Questionnaire", "Civil & Environmental Engineering"),
+    QUARN_TRANSLATABLE("Questionnaire", "Electrical & Computer Engineering"),
+    QUARN_TRANSLATABLE("Questionnaire", "Engineering & Public Policy"),
+    QUARN_TRANSLATABLE("Questionnaire", "Mechanical Engineering"),
+    QUARN_TRANSLATABLE("Questionnaire", "Materials Science & Engineering"),
+    QUARN_TRANSLATABLE("Questionnaire", "Architecture"),
+    QUARN_TRANSLATABLE("Questionnaire", "Design"),
+    QUARN_TRANSLATABLE("Questionnaire", "Drama"),
+    QUARN_TRANSLATABLE("Questionnaire", "Music"),
+    QUARN_TRANSLATABLE("Questionnaire", "Economics"),
+    QUARN_TRANSLATABLE("Questionnaire", "English"),
+    QUARN_TRANSLATABLE("Questionnaire", "History"),
+    QUARN_TRANSLATABLE("Questionnaire", "Modern Languages"),
+    QUARN_TRANSLATABLE("Questionnaire", "Philosophy"),
+    QUARN_TRANSLATABLE("Questionnaire", "Psychology"),
+    QUARN_TRANSLATABLE("Questionnaire", "Social & Decision Sciences"),
+    QUARN_TRANSLATABLE("Questionnaire", "Statistics"),
+    QUARN_TRANSLATABLE("Questionnaire", "Industrial Management"),
+    QUARN_TRANSLATABLE("Questionnaire", "Biological Sciences"),
+    QUARN_TRANSLATABLE("Questionnaire", "Chemistry"),
+    QUARN_TRANSLATABLE("Questionnaire", "Mathematical Sciences"),
+    QUARN_TRANSLATABLE("Questionnaire", "Physics"),
+    QUARN_TRANSLATABLE("Questionnaire", "Computer Science"),
+    QUARN_TRANSLATABLE("Questionnaire", "Other")};
 
-const char* const kGenders[] = {"Male", "Female"};
+const char* const kGenders[] = {QUARN_TRANSLATABLE("Questionnaire", "Male"),
+                                QUARN_TRANSLATABLE("Questionnaire", "Female")};
 
 QLabel* namedLabel(const char* name, const QString& caption, QWidget* parent) {
   auto* label = new QLabel(caption, parent);
@@ -57,18 +66,29 @@ QComboBox* namedList(const char* name, const char* const (&items)[N], QWidget* p
   box->setObjectName(name);
   box->setEditable(true);
   box->setInsertPolicy(QComboBox::NoInsert);
-  for (const char* item : items) box->addItem(item);
+  for (const char* item : items) {
+    box->addItem(QCoreApplication::translate("Questionnaire", item), QString(item));
+  }
   box->setCurrentIndex(-1);
   return box;
 }
 
-// A box left blank answers "Other".
+// A box left blank answers "Other". An offered answer is recorded in
+// English; a typed one as typed.
 std::string answerOf(QComboBox* box) {
   if (trimBlanks(box->currentText().toStdString()).empty()) {
-    box->setCurrentIndex(box->findText("Other"));
-    box->setEditText("Other");
+    box->setCurrentIndex(box->findData(QString("Other")));
+    box->setEditText(box->itemText(box->currentIndex()));
   }
+  const int offered = box->findText(box->currentText(), Qt::MatchExactly);
+  if (offered >= 0) return box->itemData(offered).toString().toStdString();
   return box->currentText().toStdString();
+}
+
+// A recorded answer as the box shows it.
+QString shownAnswer(QComboBox* box, const std::string& answer) {
+  const int offered = box->findData(QString::fromStdString(answer));
+  return offered >= 0 ? box->itemText(offered) : QString::fromStdString(answer);
 }
 
 }  // namespace
@@ -78,14 +98,14 @@ QuestionnaireWindow::QuestionnaireWindow(Prompter& prompter, const std::string& 
                                          QWidget* parent)
     : GuardedDialog(parent), m_prompter(prompter) {
   setObjectName("frmNewUser");
-  setWindowTitle("New User Questionaire");
+  setWindowTitle(tr("New User Questionaire"));
   setModal(true);
 
-  auto* intro =
-      namedLabel("Label6", "Please provide some background information for our experiment.", this);
-  auto* subjectTag = namedLabel("lblSubjectID", "Subject ID:", this);
+  auto* intro = namedLabel(
+      "Label6", tr("Please provide some background information for our experiment."), this);
+  auto* subjectTag = namedLabel("lblSubjectID", tr("Subject ID:"), this);
   auto* subjectLabel = namedLabel("lblSubject", QString::fromStdString(subject), this);
-  auto* ageLabel = namedLabel("Label10", "Age:", this);
+  auto* ageLabel = namedLabel("Label10", tr("Age:"), this);
   m_ageBox = new QLineEdit(this);
   m_ageBox->setObjectName("txtAge");
   // The age box takes typed digits only: no pasting or dropping past the
@@ -95,18 +115,19 @@ QuestionnaireWindow::QuestionnaireWindow(Prompter& prompter, const std::string& 
   m_ageBox->setMaxLength(2);
   auto* genders = new QButtonGroup(this);
   for (int i = 0; i < 2; ++i) {
-    m_genders[i] = new QRadioButton(kGenders[i], this);
+    m_genders[i] =
+        new QRadioButton(QCoreApplication::translate("Questionnaire", kGenders[i]), this);
     m_genders[i]->setObjectName(QString("optGender_%1").arg(i));
     genders->addButton(m_genders[i], i);
   }
-  auto* classLabel = namedLabel("Label4", "Class Status:", this);
+  auto* classLabel = namedLabel("Label4", tr("Class Status:"), this);
   m_classBox = namedList("cboClass", kClasses, this);
-  auto* majorLabel = namedLabel("Label5", "Major:", this);
+  auto* majorLabel = namedLabel("Label5", tr("Major:"), this);
   m_majorBox = namedList("cboMajor", kMajors, this);
-  auto* okButton = new QPushButton("OK", this);
+  auto* okButton = new QPushButton(tr("OK"), this);
   okButton->setObjectName("cmdOK");
   okButton->setAutoDefault(false);
-  auto* cancelButton = new QPushButton("Cancel", this);
+  auto* cancelButton = new QPushButton(tr("Cancel"), this);
   cancelButton->setObjectName("cmdCancel");
   cancelButton->setAutoDefault(false);
 
@@ -153,8 +174,8 @@ std::optional<Questionnaire> QuestionnaireWindow::ask() {
 void QuestionnaireWindow::fillIn(const Questionnaire& answers) {
   if (answers.age) m_ageBox->setText(QString::number(*answers.age));
   for (int i = 0; i < 2; ++i) m_genders[i]->setChecked(answers.gender == kGenders[i]);
-  m_classBox->setEditText(QString::fromStdString(answers.schoolYear));
-  m_majorBox->setEditText(QString::fromStdString(answers.major));
+  m_classBox->setEditText(shownAnswer(m_classBox, answers.schoolYear));
+  m_majorBox->setEditText(shownAnswer(m_majorBox, answers.major));
 }
 
 void QuestionnaireWindow::takeAnswers() {
@@ -162,15 +183,16 @@ void QuestionnaireWindow::takeAnswers() {
   answers.schoolYear = answerOf(m_classBox);
   answers.major = answerOf(m_majorBox);
   if (!m_genders[0]->isChecked() && !m_genders[1]->isChecked()) {
-    m_prompter.ask("Please indicate gender", PromptStyle::OkWarning, "Gender Missing",
-                   PromptKind::QuestionnaireIncomplete);
+    m_prompter.ask(tr("Please indicate gender").toStdString(), PromptStyle::OkWarning,
+                   tr("Gender Missing").toStdString(), PromptKind::QuestionnaireIncomplete);
     return;
   }
   // The box takes two typed digits at most.
   const ParsedNumber age = parseNumber(m_ageBox->text().toStdString());
   if (age.kind != NumberKind::Number || age.value < 5) {
-    m_prompter.ask("Please enter your age (I know you're older than 5)", PromptStyle::OkWarning,
-                   "Age Missing or Invalid", PromptKind::QuestionnaireIncomplete);
+    m_prompter.ask(tr("Please enter your age (I know you're older than 5)").toStdString(),
+                   PromptStyle::OkWarning, tr("Age Missing or Invalid").toStdString(),
+                   PromptKind::QuestionnaireIncomplete);
     return;
   }
   answers.age = age.whole;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +19,8 @@ namespace quarn {
 // status and major. OK takes the answers once gender and age are given;
 // the game stores them.
 class QuestionnaireWindow : public GuardedDialog {
+  Q_DECLARE_TR_FUNCTIONS(QuestionnaireWindow)
+
  public:
   // `previous` fills the boxes again after a row that could not be stored.
   QuestionnaireWindow(Prompter& prompter, const std::string& subject,

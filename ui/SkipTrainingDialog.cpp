@@ -12,7 +12,7 @@ namespace quarn {
 SkipTrainingDialog::SkipTrainingDialog(GameSession& session, QWidget* parent)
     : GuardedDialog(parent), m_session(session) {
   setObjectName("frmPassword");
-  setWindowTitle("Password to skip training");
+  setWindowTitle(tr("Password to skip training"));
   setModal(false);
   // Each typed character shows as an asterisk, not the style's dot. Set on
   // the window before the box exists: under the main window's style sheet a
@@ -22,10 +22,10 @@ SkipTrainingDialog::SkipTrainingDialog(GameSession& session, QWidget* parent)
   m_passwordBox = new QLineEdit(this);
   m_passwordBox->setObjectName("txtPassword");
   m_passwordBox->setEchoMode(QLineEdit::Password);
-  auto* doneButton = new QPushButton("Done", this);
+  auto* doneButton = new QPushButton(tr("Done"), this);
   doneButton->setObjectName("cmdDone");
   doneButton->setAutoDefault(false);
-  auto* cancelButton = new QPushButton("Cancel", this);
+  auto* cancelButton = new QPushButton(tr("Cancel"), this);
   cancelButton->setObjectName("cmdCancel");
   cancelButton->setAutoDefault(false);
 

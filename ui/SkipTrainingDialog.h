@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QLineEdit>
 
 #include "game/GameSession.h"
@@ -11,6 +12,8 @@ namespace quarn {
 // Shown without blocking the main window; closes itself when it loses the
 // focus.
 class SkipTrainingDialog : public GuardedDialog {
+  Q_DECLARE_TR_FUNCTIONS(SkipTrainingDialog)
+
  public:
   explicit SkipTrainingDialog(GameSession& session, QWidget* parent = nullptr);
 

@@ -8,12 +8,9 @@
 #include <QVBoxLayout>
 
 #include "base/Prompter.h"
+#include "base/Version.h"
 
 namespace quarn {
-
-const char* quarnVersion() {
-  return QUARN_VERSION;
-}
 
 SplashWindow::SplashWindow(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
@@ -31,16 +28,16 @@ SplashWindow::SplashWindow(QWidget* parent)
   big.setPointSize(big.pointSize() * 2);
   big.setBold(true);
   productName->setFont(big);
-  auto* version = new QLabel(QString("Version ") + quarnVersion(), frame);
+  auto* version = new QLabel(tr("Version %1").arg(quarnVersion()), frame);
   version->setObjectName("lblVersion");
-  auto* platform = new QLabel(
-      QString("For %1, with Qt %2").arg(QSysInfo::prettyProductName(), qVersion()), frame);
+  auto* platform =
+      new QLabel(tr("For %1, with Qt %2").arg(QSysInfo::prettyProductName(), qVersion()), frame);
   platform->setObjectName("lblPlatform");
   auto* credits = new QLabel(
-      "A supply-chain ordering game for laboratory studies of dynamic decision making, "
-      "written by the Quarn Game developers.\n\n"
-      "For research and teaching use. Results recorded with it belong to the study that "
-      "collected them; participants take part under that study's consent procedure.",
+      tr("A supply-chain ordering game for laboratory studies of dynamic decision making, "
+         "written by the Quarn Game developers.\n\n"
+         "For research and teaching use. Results recorded with it belong to the study that "
+         "collected them; participants take part under that study's consent procedure."),
       frame);
   credits->setObjectName("lblCredits");
   credits->setWordWrap(true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QWidget>
 
 namespace quarn {
@@ -7,11 +8,10 @@ namespace quarn {
 // The window shown while the application starts (frmSplash): product name,
 // version, platform, and the credits and research-use notice.
 class SplashWindow : public QWidget {
+  Q_DECLARE_TR_FUNCTIONS(SplashWindow)
+
  public:
   explicit SplashWindow(QWidget* parent = nullptr);
 };
-
-// The application's version, as the build states it.
-const char* quarnVersion();
 
 }  // namespace quarn

@@ -29,44 +29,40 @@ constexpr const char* kSelectMarkCaseBlind =
        WHERE lower("Subject" COLLATE "und-x-icu") = lower(? COLLATE "und-x-icu"))";
 constexpr const char* kServerEpoch = "extract(epoch FROM now())::bigint";
 
-// The mark's insert, dated by the server, with what the participant does
-// when the table has the columns for it.
-std::string insertMarkNow(bool withActivity) {
+// The mark's insert, dated by the server.
+std::string insertMarkNow() {
   std::string columns = R"("Subject", "Setting", "Host", "Process", "Since", "LastWeek")";
   std::string values = std::string("?, ?, ?, ?, ") + kServerEpoch + ", " + kServerEpoch;
-  if (withActivity) {
-    for (const MarkColumn& column : kMarkActivityColumns) {
-      columns += std::string(", \"") + column.name + "\"";
-      values += ", ?";
-    }
+  for (const char* column : kMarkActivityColumns) {
+    columns += std::string(", \"") + column + "\"";
+    values += ", ?";
   }
   return R"(INSERT INTO "datPlaying" ()" + columns + ") VALUES (" + values + ")";
 }
 
-// The refresh, dated by the server.
+// The refresh, dated by the server, with what the participant does unless
+// the role may update LastWeek only.
 std::string touchMarkNow(bool withActivity) {
   std::string set = std::string(R"("LastWeek" = )") + kServerEpoch;
   if (withActivity) {
-    for (const MarkColumn& column : kMarkActivityColumns) {
-      set += std::string(", \"") + column.name + "\" = ?";
-    }
+    for (const char* column : kMarkActivityColumns) set += std::string(", \"") + column + "\" = ?";
   }
   return R"(UPDATE "datPlaying" SET )" + set +
          R"( WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
 }
 
-SqlParams withoutTimes(const PlayingMark& mark, bool withActivity) {
+SqlParams withoutTimes(const PlayingMark& mark) {
   SqlParams params{mark.subject, mark.setting, mark.at.host, mark.at.process};
-  if (!withActivity) return params;
   // markParams() ends with the activity, after the two times.
-  const SqlParams all = markParams(mark, true);
+  const SqlParams all = markParams(mark);
   params.insert(params.end(), all.begin() + 6, all.end());
   return params;
 }
 
 SqlParams touchNowParams(const PlayingMark& mark, bool withActivity) {
+  if (!withActivity) return markKeyParams(mark);
   // touchParams() starts with the time that the server gives here.
-  SqlParams params = touchParams(mark, withActivity);
+  SqlParams params = touchParams(mark);
   params.erase(params.begin());
   return params;
 }
@@ -114,34 +110,6 @@ std::optional<PlayingMark> PgParticipantStore::presentMark(PgConnection& db,
   return markOf(rowsOf(rows).front());
 }
 
-// A server set up before the marks told what the participant does gets the
-// activity columns once; a role that may not alter the table writes the
-// marks as before.
-bool PgParticipantStore::withActivity() {
-  if (m_withActivity) return *m_withActivity;
-  std::string sql = R"(ALTER TABLE "datPlaying")";
-  const char* separator = " ";
-  for (const MarkColumn& column : kMarkActivityColumns) {
-    sql +=
-        std::string(separator) + "ADD COLUMN IF NOT EXISTS \"" + column.name + "\" " + column.type;
-    separator = ", ";
-  }
-  try {
-    m_pool.run([&](PgConnection& db) {
-      // Altering takes the table's strongest lock: only when a column lacks.
-      const PgResult present = db.exec(
-          R"(SELECT 1 FROM information_schema.columns
-             WHERE table_schema = current_schema() AND table_name = 'datPlaying'
-               AND column_name = 'Cost')");
-      if (present.rows.empty()) db.exec(sql);
-    });
-    m_withActivity = true;
-  } catch (const PgError&) {
-    m_withActivity = false;
-  }
-  return *m_withActivity;
-}
-
 // The present mark is locked while it is judged, so that a second claim
 // waits for the first one's decision.
 std::optional<PlayingMark> PgParticipantStore::markPlaying(const PlayingMark& mine,
@@ -150,7 +118,6 @@ std::optional<PlayingMark> PgParticipantStore::markPlaying(const PlayingMark& mi
     bool collided = false;             // another login added a mark meanwhile
     std::optional<PlayingMark> other;  // the mark that keeps the participant
   };
-  const bool activity = withActivity();
   for (int attempt = 1;; ++attempt) {
     const Claim claim = m_pool.run([&](PgConnection& db) -> Claim {
       PgTransaction transaction(db);
@@ -164,7 +131,7 @@ std::optional<PlayingMark> PgParticipantStore::markPlaying(const PlayingMark& mi
         run(db, kDeleteMark, markKeyParams(*present));
       }
       try {
-        run(db, insertMarkNow(activity), withoutTimes(mine, activity));
+        run(db, insertMarkNow(), withoutTimes(mine));
       } catch (const PgError& failure) {
         if (failure.pgKind() == PgErrorKind::KeyCollision && attempt < kClaimAttempts) {
           return {true, std::nullopt};
@@ -180,13 +147,14 @@ std::optional<PlayingMark> PgParticipantStore::markPlaying(const PlayingMark& mi
 
 std::optional<PlayingMark> PgParticipantStore::touchPlaying(const PlayingMark& mine) {
   try {
-    return touch(mine, withActivity());
+    return touch(mine, !m_refreshesLastWeekOnly);
   } catch (const PgError& failure) {
     // A workstation role granted its rights before the marks said what the
-    // participant does may update LastWeek only: the refresh must not be
-    // lost for that (an unrefreshed mark stops keeping the participant).
-    if (failure.sqlState() != "42501" || !withActivity()) throw;
-    m_withActivity = false;
+    // participant does may update LastWeek only (until `grant` is run
+    // again): the refresh must not be lost for that, since an unrefreshed
+    // mark stops keeping the participant.
+    if (failure.sqlState() != "42501" || m_refreshesLastWeekOnly) throw;
+    m_refreshesLastWeekOnly = true;
     return touch(mine, false);
   }
 }

@@ -24,12 +24,11 @@ class PgParticipantStore final : public ParticipantStore {
 
  private:
   std::optional<PlayingMark> presentMark(PgConnection& db, const std::string& subject, bool lock);
-  bool withActivity();
   std::optional<PlayingMark> touch(const PlayingMark& mine, bool activity);
 
   PgConnectionPool& m_pool;
   PgReads m_reads;
-  std::optional<bool> m_withActivity;  // whether datPlaying has (or got) the activity columns
+  bool m_refreshesLastWeekOnly = false;  // a role granted before the activity columns
 };
 
 }  // namespace quarn

@@ -1,5 +1,6 @@
 #include "db/postgres/PgRoles.h"
 
+#include "db/Schema.h"
 #include "db/postgres/PgError.h"
 
 namespace quarn {
@@ -41,10 +42,11 @@ void grantWorkstationRole(PgConnection& connection, const std::string& role) {
   const std::string to = " TO " + quotedIdentifier(role);
 
   PgTransaction transaction(connection);
-  connection.exec(std::string("REVOKE ALL ON ") + kPlanTables + ", " + kResultTables + " FROM " +
-                  quotedIdentifier(role));
+  connection.exec(std::string("REVOKE ALL ON ") + kPlanTables + ", " + kResultTables + ", " +
+                  quotedIdentifier(kVersionTable) + " FROM " + quotedIdentifier(role));
   connection.exec("GRANT USAGE ON SCHEMA " + schema + to);
-  connection.exec(std::string("GRANT SELECT ON ") + kPlanTables + to);
+  connection.exec(std::string("GRANT SELECT ON ") + kPlanTables + ", " +
+                  quotedIdentifier(kVersionTable) + to);
   // The login reads a participant's User ID and setting; the questionnaire's
   // answers (age, gender, year, major) are for the moderator's eyes only.
   connection.exec(R"(GRANT SELECT ("Subject", "Setting", rowid),

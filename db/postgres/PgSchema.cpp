@@ -4,10 +4,29 @@
 
 namespace quarn {
 
-void createSchema(PgConnection& connection) {
+namespace {
+
+bool serverHasTable(PgConnection& connection, const std::string& table) {
+  return !connection
+              .exec(
+                  "SELECT 1 FROM pg_tables WHERE schemaname = current_schema() AND "
+                  "tablename = $1",
+                  {table})
+              .rows.empty();
+}
+
+std::string script(const std::vector<std::string>& statements) {
+  std::string text;
+  for (const std::string& statement : statements) text += statement + ";\n";
+  return text;
+}
+
+}  // namespace
+
+void createSchema(PgConnection& connection, const Schema& schema) {
   PgTransaction transaction(connection);
   try {
-    connection.execScript(pgSchemaSql());
+    connection.execScript(script(createStatements(schema, DatabaseEngine::Server)));
   } catch (const PgError& e) {
     if (e.sqlState() != "42P07") throw;  // duplicate_table
     throw PgError(PgErrorKind::Other, e.sqlState(),
@@ -15,6 +34,33 @@ void createSchema(PgConnection& connection) {
                       e.description() + ")");
   }
   transaction.commit();
+}
+
+int serverSchemaVersion(PgConnection& connection, const Schema& schema) {
+  const bool hasVersionTable = serverHasTable(connection, kVersionTable);
+  std::optional<int64_t> stored;
+  if (hasVersionTable) {
+    const PgResult result =
+        connection.exec(std::string(R"(SELECT max("Version") FROM ")") + kVersionTable + "\"");
+    if (const auto* version = std::get_if<int64_t>(&result.rows.at(0).at(0))) stored = *version;
+  }
+  return recordedVersion(hasVersionTable, serverHasTable(connection, "datUser"), stored,
+                         "on the server", schema);
+}
+
+std::optional<SchemaUpgrade> upgradeServer(PgConnection& connection, const Schema& schema) {
+  if (const int version = serverSchemaVersion(connection, schema);
+      version == 0 || version == schema.version) {
+    return std::nullopt;
+  }
+  PgTransaction transaction(connection);
+  // One upgrade of a schema at a time: the lock is held to the commit.
+  connection.exec("SELECT pg_advisory_xact_lock(hashtext(current_schema()))");
+  const int version = serverSchemaVersion(connection, schema);
+  if (version == 0 || version == schema.version) return std::nullopt;
+  connection.execScript(script(upgradeStatements(schema, DatabaseEngine::Server, version)));
+  transaction.commit();
+  return SchemaUpgrade{version, schema.version, ""};
 }
 
 }  // namespace quarn

@@ -1,15 +1,23 @@
 #pragma once
 
+#include <optional>
+
+#include "db/Schema.h"
+#include "db/SchemaUpgrade.h"
 #include "db/postgres/PgConnection.h"
 
 namespace quarn {
 
-// The experiment's tables on a server (db/postgres/schema.sql, embedded in the
-// binary).
-const char* pgSchemaSql();
-
 // Creates every table and index in the connection's current schema, all or
 // nothing. Refuses, creating nothing, when any of them exists already.
-void createSchema(PgConnection& connection);
+void createSchema(PgConnection& connection, const Schema& schema = currentSchema());
+
+// The schema version of the experiment's tables in the connection's current
+// schema (see fileSchemaVersion).
+int serverSchemaVersion(PgConnection& connection, const Schema& schema = currentSchema());
+// Upgrades them to `schema` in one transaction. Two workstations that upgrade
+// at once take turns; the second finds nothing left to do.
+std::optional<SchemaUpgrade> upgradeServer(PgConnection& connection,
+                                           const Schema& schema = currentSchema());
 
 }  // namespace quarn

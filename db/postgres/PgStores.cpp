@@ -1,6 +1,7 @@
 #include "db/postgres/PgStores.h"
 
 #include "db/ConnectionSecrets.h"
+#include "db/postgres/PgSchema.h"
 
 namespace quarn {
 
@@ -13,6 +14,10 @@ PgStores::PgStores(const std::string& connectionString)
 void PgStores::setLocation(const std::string& location) {
   m_location = redactConnectionString(location);
   m_pool.reset([location] { return location; });
+}
+
+std::optional<SchemaUpgrade> PgStores::upgradeSchema() {
+  return upgradeServer(*m_pool.lease());
 }
 
 }  // namespace quarn

@@ -31,6 +31,7 @@ class PgStores final : public Stores {
   std::string location() const override { return m_location; }
   // Another server: `location` is its connection string.
   void setLocation(const std::string& location) override;
+  std::optional<SchemaUpgrade> upgradeSchema() override;
 
  private:
   std::string m_location;

@@ -49,5 +49,20 @@ TEST(Text, CaseBlindComparisonFoldsLettersBeyondAscii) {
   EXPECT_NE(compareIgnoringCase("\xe9", "\xc9"), 0);  // bytes that are not UTF-8 stay apart
 }
 
+TEST(Text, ArgumentsFillTheirMarkersInOnePass) {
+  struct Case {
+    const char* pattern;
+    std::vector<std::string> arguments;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"Continue with user %1 on Trial %2?", {"P1", "3"}, "Continue with user P1 on Trial 3?"},
+      {"Versuch %2 von %1", {"P1", "3"}, "Versuch 3 von P1"},
+      {"%1 and %2", {"%2", "x"}, "%2 and x"},  // an argument is not read again
+      {"100% of %1, %3 left", {"a"}, "100% of a, %3 left"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(withArguments(c.pattern, c.arguments), c.expected);
+}
+
 }  // namespace
 }  // namespace quarn

@@ -197,6 +197,32 @@ TEST(ReadPolicy, MissingTableOrColumnEndsWithTheUpdateMessage) {
   }
 }
 
+TEST(SchemaPolicy, OlderFileIsUpgradedAtTheFirstUseAndSaidOnce) {
+  TestDatabase db;
+  db.exec(R"(DROP TABLE "sysSchema"; DROP TABLE "datPlaying"; DROP TABLE "tblSetting";)");
+  Access a(db.path());
+  a.access.settings();
+  a.access.plannedSettings();
+  ASSERT_EQ(a.prompter.shown.size(), 1u);
+  EXPECT_EQ(a.prompter.shown[0].prompt,
+            "The database " + db.path() + " was upgraded from schema version 1 to " +
+                std::to_string(currentSchema().version) + ". The file as it was is kept as " +
+                db.path() + ".bak-1.");
+  EXPECT_TRUE(std::filesystem::exists(db.path() + ".bak-1"));
+}
+
+TEST(SchemaPolicy, NewerFileEndsWithTheReasonAtOnce) {
+  TestDatabase db;
+  db.exec(R"(UPDATE "sysSchema" SET "Version" = 99)");
+  Access a(db.path());
+  EXPECT_THROW(a.access.settings(), ApplicationEnd);
+  ASSERT_EQ(a.prompter.shown.size(), 1u);
+  EXPECT_EQ(a.prompter.shown[0].kind, PromptKind::DatabaseOutdated);
+  EXPECT_NE(a.prompter.shown[0].prompt.find("schema version 99, newer than this Quarn Game"),
+            std::string::npos);
+  EXPECT_TRUE(a.prompter.sleeps.empty());
+}
+
 // The pinned boundary: five failures of one open are retried silently.
 TEST(WritePolicy, SixthFailureOfAnOpenAsksTheFifthDoesNot) {
   Writes fifth;

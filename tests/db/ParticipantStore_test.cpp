@@ -265,14 +265,8 @@ TEST(ServerMarks, StaleByTheServersClockEvenForALaggingWorkstation) {
   EXPECT_EQ(db.count("datPlaying", R"("Host" = 'lab-1')"), 1);
 }
 
-// A marks table from before the activity columns gets them at the first
-// mark, which then carries what the participant does.
-TYPED_TEST(ParticipantStoreTest, MarksTableFromBeforeTheActivityGetsItsColumns) {
-  this->execute(R"(DROP TABLE "datPlaying")");
-  this->execute(
-      R"(CREATE TABLE "datPlaying" ("Subject" TEXT NOT NULL PRIMARY KEY, "Setting" TEXT,
-           "Host" TEXT NOT NULL, "Process" BIGINT NOT NULL, "Since" BIGINT NOT NULL,
-           "LastWeek" BIGINT NOT NULL))");
+// A mark carries what the participant does, as claimed and as refreshed.
+TYPED_TEST(ParticipantStoreTest, MarkCarriesWhatTheParticipantDoes) {
   PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30, {}};
   mine.activity = {PlayState::Paused, 25, -2, 3, 10, "Retailer", 77};
   ASSERT_FALSE(this->participants().markPlaying(mine, keepAny));

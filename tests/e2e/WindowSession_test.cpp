@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -59,6 +60,35 @@ W* control(const QObject& window, const QString& name) {
   return found;
 }
 
+// Plays the session's trials through the main window with key presses and
+// clicks, each week ordering the demand the window shows for the stage.
+void playToTheEnd(Application& application) {
+  MainWindow& window = application.mainWindow();
+  GameSession& session = application.session();
+  auto* orderBox = control<QLineEdit>(window, "txtOrder");
+  auto* orderButton = control<QPushButton>(window, "cmdOrder");
+  auto* timer = control<QTimer>(window, "tmrAnimation");
+  for (int step = 0; step < 100000 && session.phase() != Phase::GameOver; ++step) {
+    switch (session.phase()) {
+      case Phase::WeekOpen: {
+        const int16_t role = session.state().plan.current().participantRole;
+        const QString demand = control<QLabel>(window, QString("lblDemand_%1").arg(role))->text();
+        QTest::keyClicks(orderBox, demand);
+        QTest::keyClick(orderBox, Qt::Key_Return);
+        break;
+      }
+      case Phase::Animating:
+        QMetaObject::invokeMethod(timer, "timeout");
+        break;
+      case Phase::TrialOver:
+        QTest::mouseClick(orderButton, Qt::LeftButton);
+        break;
+      default:
+        QCoreApplication::processEvents();
+    }
+  }
+}
+
 // A new participant plays the demo setting through the real windows, with
 // key presses and mouse clicks only, from the login to the closing screen:
 // the questionnaire, the training trials, the pause after trial 2 and its
@@ -93,31 +123,10 @@ TEST(WindowSession, DemoFromLoginToTheClosingScreen) {
   });
   application.start();
 
+  playToTheEnd(application);
   MainWindow& window = application.mainWindow();
   GameSession& session = application.session();
-  auto* orderBox = control<QLineEdit>(window, "txtOrder");
   auto* orderButton = control<QPushButton>(window, "cmdOrder");
-  auto* timer = control<QTimer>(window, "tmrAnimation");
-  for (int step = 0; step < 100000 && session.phase() != Phase::GameOver; ++step) {
-    switch (session.phase()) {
-      case Phase::WeekOpen: {
-        // The participant orders the demand the window shows for their stage.
-        const int16_t role = session.state().plan.current().participantRole;
-        const QString demand = control<QLabel>(window, QString("lblDemand_%1").arg(role))->text();
-        QTest::keyClicks(orderBox, demand);
-        QTest::keyClick(orderBox, Qt::Key_Return);
-        break;
-      }
-      case Phase::Animating:
-        QMetaObject::invokeMethod(timer, "timeout");
-        break;
-      case Phase::TrialOver:
-        QTest::mouseClick(orderButton, Qt::LeftButton);
-        break;
-      default:
-        QCoreApplication::processEvents();
-    }
-  }
   ASSERT_EQ(session.phase(), Phase::GameOver);
   EXPECT_TRUE(script.done());
   EXPECT_TRUE(control<QWidget>(window, "fraClosing")->isVisible());
@@ -162,6 +171,79 @@ TEST(WindowSession, SetupFileBoxNamingASettingsFileListsTheServersSettings) {
   QTest::keyClick(databaseBox, Qt::Key_Tab);
   ASSERT_EQ(settingBox->count(), 1);
   EXPECT_EQ(settingBox->itemText(0), "OnServer");
+}
+
+// A setting whose tblSetting row names German: from the login on, the
+// questionnaire, the main window, its messages and the closing screen speak
+// German, while every record (the questionnaire's answers, the role names,
+// the text file) stays in English.
+TEST(WindowSession, GermanSettingSpeaksGermanAndRecordsInEnglish) {
+  ensureApplication();
+  DemoFolder demo;
+  demo.db.insert("tblSetting", {{"Setting", "Demo"}, {"Language", "de"}});
+  QtPrompter prompter;
+  std::vector<MessageRequest> asked;
+  prompter.answerer = [&asked](const MessageRequest& request) {
+    asked.push_back(request);
+    return request.kind == PromptKind::RegisterNewUser ? Answer::Yes : Answer::Ok;
+  };
+  Application application(prompter, demo.app.string());
+  application.splashTime = std::chrono::milliseconds(0);
+  MainWindow& window = application.mainWindow();
+  QString questionnaireTitle;
+  QString firstTrialCaption;
+
+  ModalScript script;
+  script.then("frmLogin", [](QWidget* login) {
+    EXPECT_EQ(control<QPushButton>(*login, "cmdStart")->text(), "Start");  // English until then
+    QTest::keyClicks(control<QLineEdit>(*login, "txtSubjectID"), "G1");
+    QTest::keyClicks(control<QComboBox>(*login, "cboSetting"), "Demo");
+    QTest::mouseClick(control<QPushButton>(*login, "cmdStart"), Qt::LeftButton);
+  });
+  script.then("frmNewUser", [&](QWidget* questionnaire) {
+    questionnaireTitle = questionnaire->windowTitle();
+    auto* male = control<QAbstractButton>(*questionnaire, "optGender_0");
+    EXPECT_EQ(male->text(), "M\u00e4nnlich");
+    QTest::mouseClick(male, Qt::LeftButton);
+    QTest::keyClicks(control<QLineEdit>(*questionnaire, "txtAge"), "30");
+    QTest::keyClicks(control<QComboBox>(*questionnaire, "cboMajor"), "Informatik");
+    QTest::mouseClick(control<QPushButton>(*questionnaire, "cmdOK"), Qt::LeftButton);
+  });
+  script.then("frmPause", [](QWidget* pause) {
+    EXPECT_EQ(control<QPushButton>(*pause, "cmdContinue")->text(), "Weiter");
+    auto* password = control<QLineEdit>(*pause, "txtPassword");
+    QTest::keyClicks(password, "continue");
+    QTest::keyClick(password, Qt::Key_Return);
+  });
+  application.start();
+  firstTrialCaption = control<QPushButton>(window, "cmdOrder")->text();
+  EXPECT_EQ(control<QLabel>(window, "lblRole_3")->text(), "Einzelh\u00e4ndler");
+  EXPECT_EQ(control<QLabel>(window, "tagDemand_0")->text(), "Nachfrage");
+  EXPECT_EQ(control<QLabel>(window, "lblWeek")->text(), "01 von 10");
+  playToTheEnd(application);
+
+  ASSERT_EQ(application.session().phase(), Phase::GameOver);
+  EXPECT_TRUE(script.done());
+  EXPECT_EQ(questionnaireTitle, "Fragebogen f\u00fcr neue Teilnehmer");
+  EXPECT_EQ(firstTrialCaption, "Bestellen");
+  EXPECT_EQ(control<QPushButton>(window, "cmdOrder")->text(), "Spielende");
+  EXPECT_EQ(control<QLabel>(window, "lblClosing")->text(), "Das Experiment ist beendet.");
+  const auto trialEnd = std::find_if(asked.begin(), asked.end(), [](const MessageRequest& r) {
+    return r.kind == PromptKind::TrialEnded;
+  });
+  ASSERT_NE(trialEnd, asked.end());
+  EXPECT_EQ(trialEnd->title, "Ende der Runde");
+  EXPECT_EQ(trialEnd->prompt.rfind("Ihre Gesamtkosten als ", 0), 0u) << trialEnd->prompt;
+  EXPECT_EQ(asked.back().title, "Alle 4 Runden gespielt");
+
+  const TestDatabase& db = demo.db;
+  EXPECT_EQ(db.count("datUser", "Subject='G1' AND Gender='Male' AND Major='Computer Science'"), 1);
+  EXPECT_EQ(db.count("datRole", "Role NOT IN ('Factory','Distributor','Wholesaler','Retailer')"),
+            0);
+  EXPECT_EQ(db.count("datRole", "Trial>0"), 4 * 4 * 20);
+  const std::string text = readFile(demo.textFile("G1"));
+  EXPECT_EQ(text.find("\xc3"), std::string::npos);  // no German letter in the text file
+  application.session().endSession();
 }
 
 }  // namespace

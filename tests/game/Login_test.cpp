@@ -240,11 +240,16 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
   }
 }
 
-TEST_F(LoginTest, OlderFileWithoutTheMarksGetsThem) {
-  db.exec("DROP TABLE datPlaying;");
+// A file from before the schema recorded its version, and before the marks.
+TEST_F(LoginTest, OlderFileIsUpgradedOnceAndGetsTheMarks) {
+  db.exec("DROP TABLE datPlaying; DROP TABLE sysSchema;");
   addParticipant("P1", "Demo");
   EXPECT_EQ(logIn("P1", "Demo"), LoginResult::LoggedIn);
   EXPECT_TRUE(markedHere("P1"));
+  int upgraded = 0;
+  for (const auto& shown : prompter.shown)
+    upgraded += shown.prompt.find("was upgraded") != std::string::npos;
+  EXPECT_EQ(upgraded, 1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "sim/Chain.h"
 #include "sim/TrialStart.h"
+#include "sim/WeekPress.h"
 #include "tests/support/FixedClocks.h"
 #include "tests/support/FixedRandom.h"
 #include "tests/support/Trials.h"
@@ -30,9 +31,7 @@ struct SimGame {
   void start(const std::string& inputFolder = ".") { startTrialChain(c, inputFolder); }
   // One "Make Order" press.
   void press(int16_t order = 0) {
-    ++chain.currentWeek;
-    chain.participantOrder = order;
-    closeWeek(c);
+    pressWeek(c, [order] { return order; });
   }
 
   TrialPlan trial;

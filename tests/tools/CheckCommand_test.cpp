@@ -5,6 +5,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "db/Schema.h"
 #include "tests/plan/PlanFixture.h"
 #include "tools/Commands.h"
 
@@ -21,8 +22,20 @@ class CheckCommand : public PlanTest {
     std::cout.rdbuf(saved);
     return code;
   }
+  // What the check found, after the line that names the schema version.
+  std::string findings() const {
+    const std::string text = out.str();
+    return text.substr(text.find('\n') + 1);
+  }
   std::ostringstream out;
 };
+
+TEST_F(CheckCommand, ReportsTheSchemaVersionFirst) {
+  addBlock();
+  run({file.folder()});
+  const std::string first = out.str().substr(0, out.str().find('\n'));
+  EXPECT_EQ(first, file.path() + ": schema version " + std::to_string(currentSchema().version));
+}
 
 // Every fault of every table, also behind a refused player name; warnings
 // are listed among them and counted, but do not fail the check.
@@ -44,7 +57,7 @@ TEST_F(CheckCommand, ListsTheFaultsOfEveryTableAndFailsOnAny) {
   insertRow("tblPause", {{"Setting", "Warned"}, {"Trial", 2}, {"Password", "p"}});
   EXPECT_EQ(run({file.folder()}), 1);
   EXPECT_EQ(
-      out.str(),
+      findings(),
       "tblPlayer row Nully: Alpha is empty (Null)\n"
       "Setting Other, tblBlock row RandomGroup 0, Index 2 (trials 0 to 1): numweeks 0 is "
       "below 1\n"
@@ -102,7 +115,7 @@ TEST_F(CheckCommand, PassesALongDelayPlanWithADemandFileAndPlayersPassingTheDema
   training["Weeks"] = 10;
   addTraining(training);
   EXPECT_EQ(run({(app / "data").string(), "Lab"}), 0) << out.str();
-  EXPECT_EQ(out.str(), "0 faults, 0 warnings in 1 setting\n");
+  EXPECT_EQ(findings(), "0 faults, 0 warnings in 1 setting\n");
 }
 
 // One setting is checked alone; the player table's faults count for it too.

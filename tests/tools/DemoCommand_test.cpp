@@ -21,7 +21,8 @@ TEST(DemoCommand, MakesADemoThatPassesThePlanCheck) {
   std::streambuf* saved = std::cout.rdbuf(checked.rdbuf());
   EXPECT_EQ(admin::cmdCheck({dataDir}), 0);
   std::cout.rdbuf(saved);
-  EXPECT_EQ(checked.str(), "0 faults, 0 warnings in 2 settings\n");
+  const std::string findings = checked.str().substr(checked.str().find('\n') + 1);
+  EXPECT_EQ(findings, "0 faults, 0 warnings in 2 settings\n");
   EXPECT_TRUE(std::filesystem::exists(scratch.folder() + "/app/Input/demo-demand.txt"));
 }
 

@@ -1,3 +1,6 @@
+-- Version 1 of the schema, kept as the program wrote it then: the upgrade
+-- tests start from it (make-version1-file, SchemaUpgrade_test).
+--
 -- The experiment database of Quarn Game.
 --
 -- Types: whole numbers INTEGER, rates and parameters REAL, names TEXT.
@@ -197,22 +200,12 @@ CREATE TABLE datTrial (
 -- Which workstation plays which participant: a participant plays on one
 -- workstation at a time. The login writes the mark, every recorded week
 -- refreshes LastWeek, a normal end removes it. Times are seconds since 1970
--- (UTC). The running application also refreshes it every 15 seconds with
--- what the participant does (State since StateSince, Trial, Week of Weeks,
--- Role, Cost so far) for the live view. The application makes this table,
--- and those columns, in a file that lacks them.
+-- (UTC). The application makes this table in a file that lacks it.
 CREATE TABLE datPlaying (
   Subject TEXT NOT NULL PRIMARY KEY,
   Setting TEXT,
   Host TEXT NOT NULL,
   Process INTEGER NOT NULL,
   Since INTEGER NOT NULL,
-  LastWeek INTEGER NOT NULL,
-  State TEXT,
-  StateSince INTEGER,
-  Trial INTEGER,
-  Week INTEGER,
-  Weeks INTEGER,
-  Role TEXT,
-  Cost INTEGER
+  LastWeek INTEGER NOT NULL
 );

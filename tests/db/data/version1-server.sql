@@ -1,3 +1,6 @@
+-- Version 1 of the schema, kept as the program wrote it then: the upgrade
+-- tests start from it (make-version1-file, SchemaUpgrade_test).
+--
 -- The experiment database of Quarn Game on a PostgreSQL server: the same
 -- tables, columns, defaults, keys and indexes as the encrypted file's schema
 -- (db/schema.sql), which explains the columns and their defaults.
@@ -15,9 +18,9 @@
 -- both engines. It is the last column, so that the columns before it stand
 -- where they stand in the file.
 --
--- Beyond the file's indexes the server has some that stand in for what the
--- file does without one: the case-blind User ID (of datUser and of the
--- marks) and the lookup of a row by its rowid.
+-- Beyond the file's indexes the server has two that stand in for what the
+-- file does without one: the case-blind lookup of a User ID and the lookup
+-- of a row by its rowid.
 --
 -- The tables are created in the connection's current schema (the first one of
 -- its search_path), so one database can hold several experiments.
@@ -156,10 +159,8 @@ CREATE TABLE "datUser" (
 );
 -- The login finds a User ID without regard to letter case, beyond ASCII
 -- too (Zoë is ZOË), whatever the database's own locale: ICU's root locale
--- lowers the letters of every script. The index is unique: "CaseRace" and
--- "caserace" are one participant, also when two workstations register them
--- at the same moment.
-CREATE UNIQUE INDEX "idxUserSubjectCaseBlind" ON "datUser" (lower("Subject" COLLATE "und-x-icu"));
+-- lowers the letters of every script.
+CREATE INDEX "idxUserSubjectCaseBlind" ON "datUser" (lower("Subject" COLLATE "und-x-icu"));
 
 CREATE TABLE "datRole" (
   "Subject" text NOT NULL,
@@ -220,15 +221,5 @@ CREATE TABLE "datPlaying" (
   "Process" bigint NOT NULL,
   "Since" bigint NOT NULL,
   "LastWeek" bigint NOT NULL,
-  "State" text,
-  "StateSince" bigint,
-  "Trial" integer,
-  "Week" integer,
-  "Weeks" integer,
-  "Role" text,
-  "Cost" bigint,
   rowid bigint GENERATED ALWAYS AS IDENTITY
 );
--- One mark per participant, whatever the letter case of the User ID.
-CREATE UNIQUE INDEX "idxPlayingSubjectCaseBlind"
-  ON "datPlaying" (lower("Subject" COLLATE "und-x-icu"));

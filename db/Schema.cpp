@@ -1,0 +1,360 @@
+#include "db/Schema.h"
+
+#include "base/Text.h"
+
+namespace quarn {
+
+namespace {
+
+// Types: whole numbers Integer (64 bits on both engines), rates and
+// parameters Real, names Text. Yes/no columns are Integer, 0 for no and any
+// other value for yes. Dates are Text in the form YYYY-MM-DD, times of day
+// Text HH:MM:SS.
+//
+// Defaults. Columns whose absence would make a plan ambiguous (delays, weeks,
+// demand, stocks, cost rates, role columns) have none, so that a forgotten
+// value is reported by the plan loader instead of being guessed. Defaults are
+// given where one value is the plain meaning of "not set":
+//   * yes/no switches of players and trials default to 0 (off), except
+//     DatabaseOutput, which defaults to 1 so that a forgotten column never
+//     loses a participant's results;
+//   * display switches default to 1 (shown);
+//   * Input and Predicter default to '' (step demand, no forecast);
+//   * RandomGroup and Index default to 0, Runs to 1; player parameters to 0;
+//   * in the output tables Training defaults to 0 (an experiment trial) and
+//     User to 0 (a simulated stage; the participant's row carries 6). PNoise
+//     and the delay slots beyond a trial's delay stay Null: not recorded.
+//
+// Versions: 1 is every database made before the version was recorded;
+// 2 records it (sysSchema), gives every file the workstation marks
+// (datPlaying), which older files made only at their first login, and makes
+// the server's case-blind User IDs unique (datUser and the marks); 3 adds
+// what the participant does to the marks (for the live view) and the
+// participants' language of a setting (tblSetting).
+constexpr ColumnType kInt = ColumnType::Integer;
+constexpr ColumnType kReal = ColumnType::Real;
+constexpr ColumnType kText = ColumnType::Text;
+constexpr bool kNotNull = true;
+const std::optional<std::string> kNone;
+
+// The columns a block row and a training row share, from Delay on.
+std::vector<ColumnSpec> trialColumns(const std::string& weeks) {
+  return {
+      {"Delay", kInt},
+      {weeks, kInt},
+      {"Input", kText, "''"},
+      {"InitialDemand", kInt},
+      {"JumpWeek", kInt},
+      {"SecondDemand", kInt},
+      {"Predicter", kText, "''"},
+      {"DisplayOption", kText},
+      {"Factory", kText},
+      {"Distributor", kText},
+      {"Wholesaler", kText},
+      {"Retailer", kText},
+      {"FirstOrder", kInt},
+      {"MinOrder", kInt},
+      {"MaxOrder", kInt},
+      {"MaxNoise", kInt},
+      {"InitInventory", kInt},
+      {"InitDelayAmount", kInt},
+      {"CostInventory", kReal},
+      {"CostBackOrder", kReal},
+      {"CostTransit", kReal},
+      {"DatabaseOutput", kInt, "1"},
+  };
+}
+
+std::vector<ColumnSpec> joined(std::vector<ColumnSpec> head, const std::vector<ColumnSpec>& tail) {
+  head.insert(head.end(), tail.begin(), tail.end());
+  return head;
+}
+
+Schema describeSchema() {
+  Schema schema;
+  schema.version = 3;
+  schema.tables = {
+      {"tblBlock", joined({{"Setting", kText, kNone, kNotNull},
+                           {"RandomGroup", kInt, "0", kNotNull},
+                           {"Index", kInt, "0", kNotNull},
+                           {"Runs", kInt, "1", kNotNull}},
+                          joined(trialColumns("numweeks"),
+                                 {{"EnableProfit", kInt, "0"}, {"PricePerUnit", kInt, "0"}}))},
+      {"tblPlayer",
+       {{"Name", kText, kNone, kNotNull},
+        {"Sterman", kInt, "0"},
+        {"Demand", kInt, "0"},
+        {"BackOrder", kInt, "0"},
+        {"Delta", kInt, "0"},
+        {"IfZero", kInt, "0"},
+        {"Alpha", kReal, "0"},
+        {"Beta", kReal, "0"},
+        {"Epsilon", kReal, "0"},
+        {"Theta", kReal, "0"}}},
+      {"tblTraining", joined({{"Setting", kText, kNone, kNotNull},
+                              {"Runs", kInt},
+                              {"CostLimit", kInt, "0"},
+                              {"InventoryBounds", kInt, "0"},
+                              {"Password", kText}},
+                             trialColumns("Weeks"))},
+      {"tblDisplay",
+       {{"Configuration", kText, kNone, kNotNull},
+        {"BottlesF", kInt, "1"},
+        {"TrucksFD", kInt, "1"},
+        {"TrucksDW", kInt, "1"},
+        {"TrucksWR", kInt, "1"},
+        {"TotalCost", kInt, "1"},
+        {"Factory", kText},
+        {"Distributor", kText},
+        {"Wholesaler", kText},
+        {"Retailer", kText}}},
+      {"tblDisplayOption",
+       {{"Option", kText, kNone, kNotNull},
+        {"RecentOrder", kInt, "1"},
+        {"BackOrder", kInt, "1"},
+        {"Inventory", kInt, "1"},
+        {"Satisfied", kInt, "1"},
+        {"Demand", kInt, "1"},
+        {"Cost", kInt, "1"}}},
+      {"tblPause",
+       {{"Setting", kText, kNone, kNotNull},
+        {"Trial", kInt, kNone, kNotNull},
+        {"Password", kText}}},
+      {"tblPredicter",
+       {{"Predicter", kText, kNone, kNotNull},
+        {"Extent", kInt},
+        {"Excess", kInt},
+        {"MaxNoise", kInt, "0"}}},
+      // The participants' language of a setting ("de", "es"); a setting
+      // without a row plays in the language chosen at the start.
+      {"tblSetting", {{"Setting", kText, kNone, kNotNull}, {"Language", kText}}, {}, 3},
+      {"datUser",
+       {{"Subject", kText, kNone, kNotNull},
+        {"Setting", kText},
+        {"Age", kInt},
+        {"Gender", kText},
+        {"SchoolYear", kText},
+        {"Major", kText}},
+       {"Subject"}},
+      {"datRole",
+       {{"Subject", kText, kNone, kNotNull},
+        {"Setting", kText, kNone, kNotNull},
+        {"Trial", kInt, kNone, kNotNull},
+        {"Training", kInt, "0", kNotNull},
+        {"Week", kInt, kNone, kNotNull},
+        {"Role", kText, kNone, kNotNull},
+        {"User", kInt, "0"},
+        {"PNoise", kInt},
+        {"Order", kInt},
+        {"DeltaInventory", kInt},
+        {"Inventory", kInt},
+        {"Delay1", kInt},
+        {"Delay2", kInt},
+        {"Delay3", kInt},
+        {"Demand", kInt},
+        {"Satisfied", kInt},
+        {"WeeklyCost", kInt},
+        {"TotalCost", kInt},
+        {"TransactionTime", kInt},
+        {"Date", kText},
+        {"TimeOfDay", kText}},
+       {"Subject", "Setting", "Trial", "Week", "Role"}},
+      {"datTrial",
+       {{"Subject", kText, kNone, kNotNull},
+        {"Setting", kText, kNone, kNotNull},
+        {"Trial", kInt, kNone, kNotNull},
+        {"Training", kInt, "0", kNotNull},
+        {"Weeks", kInt},
+        {"Delay", kInt},
+        {"Predicter", kText},
+        {"InventoryCost", kReal},
+        {"BackCost", kReal},
+        {"TransitCost", kReal},
+        {"EndCost", kReal},
+        {"Factory", kText},
+        {"Distributor", kText},
+        {"Wholesaler", kText},
+        {"Retailer", kText},
+        {"Date", kText},
+        {"Time", kText}},
+       {"Subject", "Setting", "Trial"}},
+      // Which workstation plays which participant: a participant plays on
+      // one workstation at a time. The login writes the mark, every recorded
+      // week refreshes LastWeek, a normal end removes it. Times are seconds
+      // since 1970 (UTC). The rest tells the live view what the participant
+      // does (State, since StateSince) and where in the game.
+      {"datPlaying",
+       {{"Subject", kText, kNone, kNotNull},
+        {"Setting", kText},
+        {"Host", kText, kNone, kNotNull},
+        {"Process", kInt, kNone, kNotNull},
+        {"Since", kInt, kNone, kNotNull},
+        {"LastWeek", kInt, kNone, kNotNull},
+        {"State", kText, kNone, false, 3},
+        {"StateSince", kInt, kNone, false, 3},
+        {"Trial", kInt, kNone, false, 3},
+        {"Week", kInt, kNone, false, 3},
+        {"Weeks", kInt, kNone, false, 3},
+        {"Role", kText, kNone, false, 3},
+        {"Cost", kInt, kNone, false, 3}},
+       {"Subject"},
+       2},
+      {kVersionTable, {{"Version", kInt, kNone, kNotNull}}, {}, 2},
+  };
+  schema.indexes = {
+      {"idxBlockSetting", "tblBlock", R"("Setting", "RandomGroup", "Index")"},
+      {"idxTrainingSetting", "tblTraining", R"("Setting")"},
+      {"idxDisplayConfiguration", "tblDisplay", R"("Configuration")"},
+      {"idxDisplayOption", "tblDisplayOption", R"("Option")"},
+      {"idxPauseSetting", "tblPause", R"("Setting", "Trial")"},
+      {"idxPredicter", "tblPredicter", R"("Predicter")"},
+      {"idxSettingLanguage", "tblSetting", R"("Setting")", false, 3},
+      // The moderator's live view (quarngame-admin watch) finds the weeks
+      // recorded lately by it.
+      {"idxRoleTime", "datRole", R"("Date", "TimeOfDay")"},
+      // The login finds a User ID without regard to letter case, beyond
+      // ASCII too (Zoë is ZOË), whatever the server's own locale: ICU's root
+      // locale lowers the letters of every script. The index is unique:
+      // "CaseRace" and "caserace" are one participant, also when two
+      // workstations register them at the same moment; so is the mark. The
+      // file compares with its connections' own collation instead.
+      {"idxUserSubjectCaseBlind", "datUser", R"(lower("Subject" COLLATE "und-x-icu"))", true, 2,
+       DatabaseEngine::Server},
+      {"idxPlayingSubjectCaseBlind", "datPlaying", R"(lower("Subject" COLLATE "und-x-icu"))", true,
+       2, DatabaseEngine::Server},
+      // The file finds a row by its rowid at once; so does the server by
+      // this index (the live view's latest week of each participant).
+      {"idxRoleRowid", "datRole", "rowid", false, 1, DatabaseEngine::Server},
+  };
+  return schema;
+}
+
+std::string quoted(const std::string& name) {
+  return "\"" + name + "\"";
+}
+
+std::string join(const std::vector<std::string>& parts, const std::string& separator) {
+  std::string text;
+  for (size_t i = 0; i < parts.size(); ++i) text += (i ? separator : "") + parts[i];
+  return text;
+}
+
+std::string typeName(ColumnType type, DatabaseEngine engine) {
+  const bool file = engine == DatabaseEngine::File;
+  switch (type) {
+    case ColumnType::Integer:
+      return file ? "INTEGER" : "bigint";
+    case ColumnType::Real:
+      return file ? "REAL" : "double precision";
+    case ColumnType::Text:
+      return file ? "TEXT" : "text";
+  }
+  return "";
+}
+
+std::string columnDefinition(const ColumnSpec& column, DatabaseEngine engine) {
+  std::string text = quoted(column.name) + " " + typeName(column.type, engine);
+  if (column.notNull) text += " NOT NULL";
+  if (column.defaultValue) text += " DEFAULT " + *column.defaultValue;
+  return text;
+}
+
+// The file returns a plan table's rows in the order they were inserted
+// (SQLite's hidden rowid), and that order means something, e.g. the order
+// of a setting's training trials. A server table has no such order: an
+// updated row moves. Every server table therefore numbers its rows as they
+// are inserted, under the same name, so that "ORDER BY rowid" means the same
+// on both engines.
+constexpr const char* kServerRowid = "rowid bigint GENERATED ALWAYS AS IDENTITY";
+
+// Creates `table` with the columns it had at `version`.
+std::string createTable(const TableSpec& table, DatabaseEngine engine, bool ifMissing,
+                        int version) {
+  std::vector<std::string> parts;
+  for (const ColumnSpec& column : table.columns) {
+    if (column.since <= version) parts.push_back(columnDefinition(column, engine));
+  }
+  if (engine == DatabaseEngine::Server) parts.push_back(kServerRowid);
+  if (!table.primaryKey.empty()) {
+    std::vector<std::string> keys;
+    for (const std::string& key : table.primaryKey) keys.push_back(quoted(key));
+    parts.push_back("PRIMARY KEY (" + join(keys, ", ") + ")");
+  }
+  return std::string("CREATE TABLE ") + (ifMissing ? "IF NOT EXISTS " : "") + quoted(table.name) +
+         " (\n  " + join(parts, ",\n  ") + "\n)";
+}
+
+std::string createIndex(const IndexSpec& index) {
+  return std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " + quoted(index.name) +
+         " ON " + quoted(index.table) + " (" + index.keys + ")";
+}
+
+bool onEngine(const IndexSpec& index, DatabaseEngine engine) {
+  return !index.onlyOn || *index.onlyOn == engine;
+}
+
+std::string recordVersion(int version) {
+  return "INSERT INTO " + quoted(kVersionTable) + " (\"Version\") VALUES (" +
+         std::to_string(version) + ")";
+}
+
+}  // namespace
+
+const Schema& currentSchema() {
+  static const Schema schema = describeSchema();
+  return schema;
+}
+
+std::vector<std::string> createStatements(const Schema& schema, DatabaseEngine engine) {
+  std::vector<std::string> statements;
+  for (const TableSpec& table : schema.tables) {
+    statements.push_back(createTable(table, engine, false, schema.version));
+  }
+  for (const IndexSpec& index : schema.indexes) {
+    if (onEngine(index, engine)) statements.push_back(createIndex(index));
+  }
+  statements.push_back(recordVersion(schema.version));
+  return statements;
+}
+
+std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine engine, int from) {
+  std::vector<std::string> statements;
+  for (int version = from + 1; version <= schema.version; ++version) {
+    for (const TableSpec& table : schema.tables) {
+      if (table.since == version) {
+        // A table older files may hold already keeps its rows.
+        statements.push_back(createTable(table, engine, true, version));
+        continue;
+      }
+      if (table.since > version) continue;
+      for (const ColumnSpec& column : table.columns) {
+        if (column.since != version) continue;
+        statements.push_back("ALTER TABLE " + quoted(table.name) + " ADD COLUMN " +
+                             columnDefinition(column, engine));
+      }
+    }
+    for (const IndexSpec& index : schema.indexes) {
+      if (index.since == version && onEngine(index, engine)) {
+        // An index of that name from before is made anew in its new form.
+        statements.push_back("DROP INDEX IF EXISTS " + quoted(index.name));
+        statements.push_back(createIndex(index));
+      }
+    }
+  }
+  statements.push_back("DELETE FROM " + quoted(kVersionTable));
+  statements.push_back(recordVersion(schema.version));
+  return statements;
+}
+
+const ColumnSpec* findColumn(const Schema& schema, const std::string& table,
+                             const std::string& column) {
+  for (const TableSpec& t : schema.tables) {
+    if (!equalsIgnoringAsciiCase(t.name, table)) continue;
+    for (const ColumnSpec& c : t.columns) {
+      if (equalsIgnoringAsciiCase(c.name, column)) return &c;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace quarn

@@ -1,0 +1,17 @@
+#include "sim/WeekPress.h"
+
+#include "base/Numbers.h"
+
+namespace quarn {
+
+void pressWeek(ChainContext& c, const std::function<int16_t()>& participantOrder) {
+  c.chain.currentWeek = narrow16(int64_t{c.chain.currentWeek} + 1, "CurrentWeek");
+  c.chain.participantOrder = participantOrder();
+  closeWeek(c);
+}
+
+void playToEnd(ChainContext& c, const std::function<int16_t()>& participantOrder) {
+  for (int16_t week = 1; week <= c.trial.weeks; ++week) pressWeek(c, participantOrder);
+}
+
+}  // namespace quarn

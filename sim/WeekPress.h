@@ -1,0 +1,20 @@
+#pragma once
+
+// The press of "Make Order", written once for the game, the batch
+// simulation and the tests.
+
+#include <cstdint>
+#include <functional>
+
+#include "sim/Chain.h"
+
+namespace quarn {
+
+// One press: the week counter moves on, then the week closes with the
+// participant's order, which `participantOrder` gives once the counter has
+// moved (a simulated participant orders for the new week).
+void pressWeek(ChainContext& c, const std::function<int16_t()>& participantOrder);
+// Presses once for every week of the started trial, to its end.
+void playToEnd(ChainContext& c, const std::function<int16_t()>& participantOrder);
+
+}  // namespace quarn

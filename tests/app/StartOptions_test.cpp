@@ -1,0 +1,51 @@
+#include "app/StartOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace quarn {
+namespace {
+
+TEST(StartOptions, TakesItsOwnOptionsAndLeavesTheRestToQt) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string folder;
+    std::string language;
+    std::vector<std::string> qtArguments;
+  };
+  const Case cases[] = {
+      {{"quarngame"}, "", "", {"quarngame"}},
+      {{"quarngame", "--folder", "/lab", "--language", "de"}, "/lab", "de", {"quarngame"}},
+      {{"quarngame", "--folder=/lab one", "--language=es"}, "/lab one", "es", {"quarngame"}},
+      {{"quarngame", "-platform", "offscreen", "--folder", "/lab"},
+       "/lab",
+       "",
+       {"quarngame", "-platform", "offscreen"}},
+  };
+  for (const Case& c : cases) {
+    const StartOptions options = parseStartOptions(c.arguments);
+    EXPECT_EQ(options.folder, c.folder);
+    EXPECT_EQ(options.language, c.language);
+    EXPECT_EQ(options.qtArguments, c.qtArguments);
+    EXPECT_EQ(options.error, "");
+  }
+}
+
+TEST(StartOptions, AnOptionWithoutItsValueIsAnError) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"quarngame", "--folder"},
+        std::vector<std::string>{"quarngame", "--language="}}) {
+    EXPECT_NE(parseStartOptions(arguments).error, "") << arguments.back();
+  }
+}
+
+TEST(StartOptions, HelpNamesTheFolderInUseAndHowItWasChosen) {
+  const std::string help = startHelp({"/home/lab/.local/share/quarngame", FolderSource::UserData});
+  EXPECT_NE(help.find("Folder in use: /home/lab/.local/share/quarngame (the user's data folder)"),
+            std::string::npos)
+      << help;
+  EXPECT_TRUE(parseStartOptions({"quarngame", "--help"}).help);
+  EXPECT_TRUE(parseStartOptions({"quarngame", "--version"}).version);
+}
+
+}  // namespace
+}  // namespace quarn

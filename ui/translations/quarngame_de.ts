@@ -1,0 +1,594 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>Application</name>
+    <message>
+        <source>The folder %1 holds no experiment database yet.<byte value="xd"/>
+Make the demo experiment there?</source>
+        <translation>Der Ordner %1 enthält noch keine Experimentdatenbank.<byte value="xd"/>
+Das Demo-Experiment dort anlegen?</translation>
+    </message>
+</context>
+<context>
+    <name>DatabaseWaitNotice</name>
+    <message>
+        <source>the database</source>
+        <translation>die Datenbank</translation>
+    </message>
+    <message>
+        <source>the lab server</source>
+        <translation>den Laborserver</translation>
+    </message>
+    <message>
+        <source>Waiting for %1... %2 s</source>
+        <translation>Warten auf %1... %2 s</translation>
+    </message>
+</context>
+<context>
+    <name>GameSession</name>
+    <message>
+        <source>First, we will have some training trials...</source>
+        <translation>Zuerst spielen wir einige Übungsrunden...</translation>
+    </message>
+    <message>
+        <source>Subject has already completed all trials in setting %1.  Please relogin</source>
+        <translation>Der Teilnehmer hat bereits alle Runden der Einstellung %1 gespielt.  Bitte neu anmelden</translation>
+    </message>
+    <message>
+        <source>Incorrect Password</source>
+        <translation>Falsches Passwort</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to exit?</source>
+        <translation>Wollen Sie das Spiel wirklich beenden?</translation>
+    </message>
+    <message>
+        <source>Exiting Quarn Game. . .</source>
+        <translation>Quarn Game wird beendet. . .</translation>
+    </message>
+    <message>
+        <source>Training failed.  %1.  Restarting Trial</source>
+        <translation>Übung nicht bestanden.  %1.  Die Runde beginnt von vorn</translation>
+    </message>
+    <message>
+        <source>Keep your Inventory/Backorders below %1<byte value="xd"/>
+and your Cost below %2</source>
+        <translation>Halten Sie Ihren Lagerbestand/Ihre Rückstände unter %1<byte value="xd"/>
+und Ihre Kosten unter %2</translation>
+    </message>
+    <message>
+        <source>Training Constraints</source>
+        <translation>Vorgaben für die Übung</translation>
+    </message>
+    <message>
+        <source>End cost playing as %1: %2</source>
+        <translation>Ihre Gesamtkosten als %1: %2</translation>
+    </message>
+    <message>
+        <source>End total cost for all roles is %1</source>
+        <translation>Die Gesamtkosten aller Stufen betragen %1</translation>
+    </message>
+    <message>
+        <source>Press the Next Trial button to continue</source>
+        <translation>Klicken Sie auf „Nächste Runde“, um fortzufahren</translation>
+    </message>
+    <message>
+        <source>End Trial</source>
+        <translation>Ende der Runde</translation>
+    </message>
+    <message>
+        <source>The experiment will now begin</source>
+        <translation>Jetzt beginnt das Experiment</translation>
+    </message>
+    <message>
+        <source>Training Complete</source>
+        <translation>Übung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Total cost sum over all %1 completed trial(s) is %2<byte value="xd"/>
+Alert your moderator.</source>
+        <translation>Die Summe der Kosten über alle %1 gespielten Runden beträgt %2<byte value="xd"/>
+Bitte melden Sie sich bei der Versuchsleitung.</translation>
+    </message>
+    <message>
+        <source>All %1 Trial(s) Completed</source>
+        <translation>Alle %1 Runden gespielt</translation>
+    </message>
+    <message>
+        <source>Orders in this trial are at most %1</source>
+        <translation>In dieser Runde kann höchstens %1 bestellt werden</translation>
+    </message>
+    <message>
+        <source>There is no file %1.<byte value="xd"/>
+Please correct the name in the Setup File box.</source>
+        <translation>Es gibt keine Datei %1.<byte value="xd"/>
+Bitte korrigieren Sie den Namen im Feld „Datenbankdatei“.</translation>
+    </message>
+</context>
+<context>
+    <name>Login</name>
+    <message>
+        <source>Need to choose a valid setting</source>
+        <translation>Bitte wählen Sie eine gültige Einstellung</translation>
+    </message>
+    <message>
+        <source>The setting name %1 %2, which would break the lines of the participant&apos;s text file.  Please choose another setting.</source>
+        <translation>Der Name der Einstellung %1 %2; das würde die Zeilen der Textdatei des Teilnehmers zerbrechen.  Bitte wählen Sie eine andere Einstellung.</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>Anmeldung</translation>
+    </message>
+    <message>
+        <source>User ID not found.  Register as a new user?</source>
+        <translation>Benutzerkennung nicht gefunden.  Als neuen Teilnehmer registrieren?</translation>
+    </message>
+    <message>
+        <source>The participant could not be registered.<byte value="xd"/>
+Error %1: %2</source>
+        <translation>Der Teilnehmer konnte nicht registriert werden.<byte value="xd"/>
+Fehler %1: %2</translation>
+    </message>
+    <message>
+        <source>New User Questionaire</source>
+        <translation>Fragebogen für neue Teilnehmer</translation>
+    </message>
+    <message>
+        <source>%1 has completed the only trial of setting %2</source>
+        <translation>%1 hat die einzige Runde der Einstellung %2 bereits gespielt</translation>
+    </message>
+    <message>
+        <source>%1 has completed all %3 trials of setting %2</source>
+        <translation>%1 hat alle %3 Runden der Einstellung %2 bereits gespielt</translation>
+    </message>
+    <message>
+        <source>Continue with user %1 on Trial %2?  Click No to change name</source>
+        <translation>Mit Teilnehmer %1 bei Runde %2 fortfahren?  „Nein“ ändert die Kennung</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>Fortsetzen</translation>
+    </message>
+    <message>
+        <source>A User ID cannot hold a comma, any of the characters / \ : * ? &quot; &lt; &gt; | or control characters.  Please enter another User ID.</source>
+        <translation>Eine Benutzerkennung darf kein Komma, keines der Zeichen / \ : * ? &quot; &lt; &gt; | und keine Steuerzeichen enthalten.  Bitte geben Sie eine andere Kennung ein.</translation>
+    </message>
+    <message>
+        <source>A User ID cannot be made of dots only.  Please enter another User ID.</source>
+        <translation>Eine Benutzerkennung darf nicht nur aus Punkten bestehen.  Bitte geben Sie eine andere Kennung ein.</translation>
+    </message>
+</context>
+<context>
+    <name>LoginWindow</name>
+    <message>
+        <source>Quarngame Login</source>
+        <translation>Quarn Game – Anmeldung</translation>
+    </message>
+    <message>
+        <source>User ID:</source>
+        <translation>Benutzerkennung:</translation>
+    </message>
+    <message>
+        <source>Setup File:</source>
+        <translation>Datenbankdatei:</translation>
+    </message>
+    <message>
+        <source>Setting:</source>
+        <translation>Einstellung:</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Folder: %1</source>
+        <translation>Ordner: %1</translation>
+    </message>
+    <message>
+        <source>In use: %1</source>
+        <translation>In Gebrauch: %1</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+    <message>
+        <source>Cost</source>
+        <translation>Kosten</translation>
+    </message>
+    <message>
+        <source>Recent Order</source>
+        <translation>Letzte Bestellung</translation>
+    </message>
+    <message>
+        <source>Back Order</source>
+        <translation>Rückstand</translation>
+    </message>
+    <message>
+        <source>Inventory</source>
+        <translation>Lagerbestand</translation>
+    </message>
+    <message>
+        <source>Last Satisfied</source>
+        <translation>Zuletzt geliefert</translation>
+    </message>
+    <message>
+        <source>Demand</source>
+        <translation>Nachfrage</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>Trial:</source>
+        <translation>Runde:</translation>
+    </message>
+    <message>
+        <source>Week:</source>
+        <translation>Woche:</translation>
+    </message>
+    <message>
+        <source>Make Order</source>
+        <translation>Bestellen</translation>
+    </message>
+    <message>
+        <source>Total Cost</source>
+        <translation>Gesamtkosten</translation>
+    </message>
+    <message>
+        <source>In</source>
+        <translation>In</translation>
+    </message>
+    <message>
+        <source>weeks, demand to Retailer is</source>
+        <translation>Wochen beträgt die Nachfrage beim Einzelhändler</translation>
+    </message>
+    <message>
+        <source>The experiment is over.</source>
+        <translation>Das Experiment ist beendet.</translation>
+    </message>
+    <message>
+        <source>Thank you for taking part.
+Please alert your moderator.</source>
+        <translation>Vielen Dank für Ihre Teilnahme.
+Bitte melden Sie sich bei der Versuchsleitung.</translation>
+    </message>
+    <message>
+        <source>%1 - Setting: %2</source>
+        <translation>%1 – Einstellung: %2</translation>
+    </message>
+    <message>
+        <source>Training</source>
+        <translation>Übung</translation>
+    </message>
+    <message>
+        <source>Next Trial</source>
+        <translation>Nächste Runde</translation>
+    </message>
+    <message>
+        <source>Game Over</source>
+        <translation>Spielende</translation>
+    </message>
+</context>
+<context>
+    <name>PauseWindow</name>
+    <message>
+        <source>Please alert your moderator that you are ready for some questions.  When finished, you will be informed of the password needed to continue.</source>
+        <translation>Bitte sagen Sie der Versuchsleitung, dass Sie für einige Fragen bereit sind.  Danach erhalten Sie das Passwort, mit dem es weitergeht.</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation>Weiter</translation>
+    </message>
+</context>
+<context>
+    <name>QtPrompter</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>&amp;Yes</source>
+        <translation>&amp;Ja</translation>
+    </message>
+    <message>
+        <source>&amp;No</source>
+        <translation>&amp;Nein</translation>
+    </message>
+    <message>
+        <source>Abort</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>Wiederholen</translation>
+    </message>
+    <message>
+        <source>Ignore</source>
+        <translation>Ignorieren</translation>
+    </message>
+</context>
+<context>
+    <name>Questionnaire</name>
+    <message>
+        <source>Freshmen</source>
+        <translation>1. Studienjahr</translation>
+    </message>
+    <message>
+        <source>Sophomore</source>
+        <translation>2. Studienjahr</translation>
+    </message>
+    <message>
+        <source>Junior</source>
+        <translation>3. Studienjahr</translation>
+    </message>
+    <message>
+        <source>Senior</source>
+        <translation>4. Studienjahr</translation>
+    </message>
+    <message>
+        <source>Graduate</source>
+        <translation>Master/Promotion</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Anderes</translation>
+    </message>
+    <message>
+        <source>Art</source>
+        <translation>Kunst</translation>
+    </message>
+    <message>
+        <source>Chemical Engineering</source>
+        <translation>Chemieingenieurwesen</translation>
+    </message>
+    <message>
+        <source>Civil &amp; Environmental Engineering</source>
+        <translation>Bau- und Umweltingenieurwesen</translation>
+    </message>
+    <message>
+        <source>Electrical &amp; Computer Engineering</source>
+        <translation>Elektro- und Informationstechnik</translation>
+    </message>
+    <message>
+        <source>Engineering &amp; Public Policy</source>
+        <translation>Technik und Politik</translation>
+    </message>
+    <message>
+        <source>Mechanical Engineering</source>
+        <translation>Maschinenbau</translation>
+    </message>
+    <message>
+        <source>Materials Science &amp; Engineering</source>
+        <translation>Materialwissenschaft und Werkstofftechnik</translation>
+    </message>
+    <message>
+        <source>Architecture</source>
+        <translation>Architektur</translation>
+    </message>
+    <message>
+        <source>Design</source>
+        <translation>Design</translation>
+    </message>
+    <message>
+        <source>Drama</source>
+        <translation>Theater</translation>
+    </message>
+    <message>
+        <source>Music</source>
+        <translation>Musik</translation>
+    </message>
+    <message>
+        <source>Economics</source>
+        <translation>Volkswirtschaftslehre</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>Anglistik</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>Geschichte</translation>
+    </message>
+    <message>
+        <source>Modern Languages</source>
+        <translation>Moderne Sprachen</translation>
+    </message>
+    <message>
+        <source>Philosophy</source>
+        <translation>Philosophie</translation>
+    </message>
+    <message>
+        <source>Psychology</source>
+        <translation>Psychologie</translation>
+    </message>
+    <message>
+        <source>Social &amp; Decision Sciences</source>
+        <translation>Sozial- und Entscheidungswissenschaften</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>Statistik</translation>
+    </message>
+    <message>
+        <source>Industrial Management</source>
+        <translation>Wirtschaftsingenieurwesen</translation>
+    </message>
+    <message>
+        <source>Biological Sciences</source>
+        <translation>Biologie</translation>
+    </message>
+    <message>
+        <source>Chemistry</source>
+        <translation>Chemie</translation>
+    </message>
+    <message>
+        <source>Mathematical Sciences</source>
+        <translation>Mathematik</translation>
+    </message>
+    <message>
+        <source>Physics</source>
+        <translation>Physik</translation>
+    </message>
+    <message>
+        <source>Computer Science</source>
+        <translation>Informatik</translation>
+    </message>
+    <message>
+        <source>Male</source>
+        <translation>Männlich</translation>
+    </message>
+    <message>
+        <source>Female</source>
+        <translation>Weiblich</translation>
+    </message>
+</context>
+<context>
+    <name>QuestionnaireWindow</name>
+    <message>
+        <source>New User Questionaire</source>
+        <translation>Fragebogen für neue Teilnehmer</translation>
+    </message>
+    <message>
+        <source>Please provide some background information for our experiment.</source>
+        <translation>Bitte geben Sie für unser Experiment einige Angaben zu Ihrer Person an.</translation>
+    </message>
+    <message>
+        <source>Subject ID:</source>
+        <translation>Teilnehmerkennung:</translation>
+    </message>
+    <message>
+        <source>Age:</source>
+        <translation>Alter:</translation>
+    </message>
+    <message>
+        <source>Class Status:</source>
+        <translation>Studienjahr:</translation>
+    </message>
+    <message>
+        <source>Major:</source>
+        <translation>Studienfach:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Please indicate gender</source>
+        <translation>Bitte geben Sie Ihr Geschlecht an</translation>
+    </message>
+    <message>
+        <source>Gender Missing</source>
+        <translation>Geschlecht fehlt</translation>
+    </message>
+    <message>
+        <source>Please enter your age (I know you&apos;re older than 5)</source>
+        <translation>Bitte geben Sie Ihr Alter ein (mindestens 5 Jahre)</translation>
+    </message>
+    <message>
+        <source>Age Missing or Invalid</source>
+        <translation>Alter fehlt oder ist ungültig</translation>
+    </message>
+</context>
+<context>
+    <name>Roles</name>
+    <message>
+        <source>Factory</source>
+        <translation>Fabrik</translation>
+    </message>
+    <message>
+        <source>Distributor</source>
+        <translation>Verteiler</translation>
+    </message>
+    <message>
+        <source>Wholesaler</source>
+        <translation>Großhändler</translation>
+    </message>
+    <message>
+        <source>Retailer</source>
+        <translation>Einzelhändler</translation>
+    </message>
+</context>
+<context>
+    <name>SkipTrainingDialog</name>
+    <message>
+        <source>Password to skip training</source>
+        <translation>Passwort zum Überspringen der Übung</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>SplashWindow</name>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>For %1, with Qt %2</source>
+        <translation>Für %1, mit Qt %2</translation>
+    </message>
+    <message>
+        <source>A supply-chain ordering game for laboratory studies of dynamic decision making, written by the Quarn Game developers.
+
+For research and teaching use. Results recorded with it belong to the study that collected them; participants take part under that study&apos;s consent procedure.</source>
+        <translation>Ein Bestellspiel über eine Lieferkette für Laborstudien zum dynamischen Entscheiden, geschrieben von den Entwicklern von Quarn Game.
+
+Für Forschung und Lehre. Die damit erhobenen Ergebnisse gehören der Studie, die sie erhoben hat; die Teilnehmenden nehmen nach deren Einwilligungsverfahren teil.</translation>
+    </message>
+</context>
+<context>
+    <name>Text</name>
+    <message>
+        <source>holds bytes that are not UTF-8 text</source>
+        <translation>enthält Bytes, die kein UTF-8-Text sind</translation>
+    </message>
+    <message>
+        <source>holds a comma</source>
+        <translation>enthält ein Komma</translation>
+    </message>
+    <message>
+        <source>holds a line break</source>
+        <translation>enthält einen Zeilenumbruch</translation>
+    </message>
+</context>
+<context>
+    <name>Training</name>
+    <message>
+        <source>Cost ran above %1</source>
+        <translation>Die Kosten stiegen über %1</translation>
+    </message>
+    <message>
+        <source>Inventory/Backorder exceeded %1</source>
+        <translation>Lagerbestand/Rückstand überschritt %1</translation>
+    </message>
+</context>
+<context>
+    <name>WorkstationMark</name>
+    <message>
+        <source>%1 is playing at workstation %2 since %3.<byte value="xd"/>
+Take %1 over on this workstation?  Answer Yes only if that session has ended.</source>
+        <translation>%1 spielt seit %3 am Arbeitsplatz %2.<byte value="xd"/>
+%1 an diesem Arbeitsplatz übernehmen?  Antworten Sie nur dann mit Ja, wenn die dortige Sitzung beendet ist.</translation>
+    </message>
+</context>
+</TS>
