@@ -23,7 +23,8 @@ std::string complaint(const TrialValueFault& f, const TrialPlan& trial) {
 bool playersResolved(const TrialPlan& trial, const std::vector<PlayerStrategy>& players) {
   for (int r = 0; r < kRoleCount; ++r) {
     const int16_t p = trial.rolePlayers[r];
-    if (r != trial.participantRole && (p < 0 || static_cast<size_t>(p) >= players.size())) {
+    if (!isTypedStage(trial, static_cast<int16_t>(r)) &&
+        (p < 0 || static_cast<size_t>(p) >= players.size())) {
       return false;
     }
   }
