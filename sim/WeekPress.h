@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "sim/Chain.h"
 
@@ -20,6 +21,11 @@ void pressWeek(ChainContext& c, const std::function<int16_t()>& participantOrder
 // entries are not read). Every member's workstation presses with the same
 // orders, so all compute the same chain whichever stage is their own.
 void pressTeamWeek(ChainContext& c, const std::array<int16_t, kRoleCount>& typedOrders);
+// The seed of a team trial's noise: the same for every member's workstation
+// and for a workstation that starts again and replays the typed orders, and
+// different for every team and trial. A team trial's generator takes it as
+// its fixed seed (StandardUniformRandom(seed)) from the trial's start.
+uint32_t teamNoiseSeed(const std::string& setting, const std::string& team, int16_t trial);
 // Presses once for every week of the started trial, to its end.
 void playToEnd(ChainContext& c, const std::function<int16_t()>& participantOrder);
 

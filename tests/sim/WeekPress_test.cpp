@@ -81,7 +81,7 @@ TEST(TeamWeek, EveryMembersWorkstationComputesTheSameChain) {
     plan.maxNoise = 3;
     std::vector<std::unique_ptr<Workstation>> stations;
     for (int16_t m = 1; m <= teamSize(plan); ++m) {
-      stations.push_back(std::make_unique<Workstation>(plan, m, 4711));
+      stations.push_back(std::make_unique<Workstation>(plan, m, teamNoiseSeed("Beer", "Blue", 1)));
       stations.back()->game.ticks.ticks = 1000u * static_cast<uint32_t>(m);  // clocks differ
       startTrialChain(stations.back()->c, ".");
     }
@@ -192,6 +192,17 @@ TEST(TeamWeek, OnlyStagesDownstreamOfEveryMemberDecideWhenTheWeekOpens) {
   EXPECT_EQ(g.random.reseeds.size(), 1u);  // the Retailer
   pressTeamWeek(g.c, {0, 5, 6, 0});
   EXPECT_EQ(g.random.reseeds.size(), 3u);  // the Factory at the close, the Retailer at the opening
+}
+
+// The seed is computed the same way on every workstation and in every
+// build: its values are pinned; teams and trials get seeds of their own.
+TEST(TeamNoiseSeed, IsFixedPerSettingTeamAndTrial) {
+  EXPECT_EQ(teamNoiseSeed("Beer", "Blue", 1), teamNoiseSeed("Beer", "Blue", 1));
+  EXPECT_EQ(teamNoiseSeed("Beer", "Blue", 1), 1068986854u);
+  const std::vector<uint32_t> others = {
+      teamNoiseSeed("Beer", "Blue", 2), teamNoiseSeed("Beer", "Red", 1),
+      teamNoiseSeed("Bee", "rBlue", 1), teamNoiseSeed("Other", "Blue", 1)};
+  for (const uint32_t seed : others) EXPECT_NE(seed, teamNoiseSeed("Beer", "Blue", 1));
 }
 
 }  // namespace
