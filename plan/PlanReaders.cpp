@@ -158,6 +158,21 @@ size_t checkTeamColumns(RowReader& reader, TrialPlan& trial) {
   return 0;
 }
 
+// A training trial's limits hold for every member of a training team, each
+// at the member's own stage: the first stage whose week 1 breaks them.
+std::optional<BoundFault> trainingWeekOneFaultOfAnyone(const TrialPlan& trial,
+                                                       const std::vector<PlayerStrategy>& players,
+                                                       int32_t costLimit, int32_t inventoryBound) {
+  if (!isTeamTrial(trial)) return trainingWeekOneFault(trial, players, costLimit, inventoryBound);
+  for (int16_t member = 1; member <= teamSize(trial); ++member) {
+    if (std::optional<BoundFault> f =
+            trainingWeekOneFault(forMember(trial, member), players, costLimit, inventoryBound)) {
+      return f;
+    }
+  }
+  return std::nullopt;
+}
+
 // Who plays a trial, as the rows of a setting must agree on it.
 std::string playedBy(const TrialPlan& trial) {
   if (isTeamTrial(trial)) return "a team of " + decimal(teamSize(trial));
@@ -429,8 +444,8 @@ TrainingRow readTraining(PlanTables& tables, const std::vector<PlayerStrategy>& 
     training.trial.largestOrder = bounds.largestSafeOrder;
     warnAboutBounds(bounds, "tblTraining", place, firstIndex, training.faults);
     if (!built.weeklyDemand.empty()) {
-      if (const std::optional<BoundFault> f =
-              trainingWeekOneFault(built, players, training.costLimit, training.inventoryBound)) {
+      if (const std::optional<BoundFault> f = trainingWeekOneFaultOfAnyone(
+              built, players, training.costLimit, training.inventoryBound)) {
         reader.add(reader.refusal(f->field, f->value, f->complaint));
       }
       warnAboutTrial(built, "tblTraining", place, firstIndex, training.faults);

@@ -265,6 +265,16 @@ TEST_F(PlanTest, TrainingValuesThePlayCannotUseAreRefused) {
         "the Retailer's cost of week 1 is 24 (backorder 24 at CostBackOrder 1, goods in transit "
         "at CostTransit 0), above CostLimit 20"}},
       {{{"Factory", "Nobody"}}, {"Error: tblBlock", "Player strategy Nobody invalid on Trial 1"}},
+      // A training team: member 1 at the Factory keeps the limit, member 2 does not.
+      {{{"Factory", "Subject1"},
+        {"Retailer", "Subject2"},
+        {"InitialDemand", 40},
+        {"CostLimit", 20},
+        {"InventoryBounds", 100}},
+       {"Error: tblTraining",
+        "Setting Demo, tblTraining: every training trial fails at week 1, whatever is ordered: "
+        "the Retailer's cost of week 1 is 24 (backorder 24 at CostBackOrder 1, goods in transit "
+        "at CostTransit 0), above CostLimit 20"}},
   };
   for (const auto& [columns, expected] : cases) {
     file.exec("DELETE FROM tblTraining");

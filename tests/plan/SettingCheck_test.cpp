@@ -59,6 +59,27 @@ TEST_F(SettingCheckTest, TrainingRowNeedsTheBlocksTeamOrOneParticipant) {
   }
 }
 
+// Every member sees the own stage's figures: an option hiding them is
+// warned about for each member's stage.
+TEST_F(SettingCheckTest, DisplayHidingAMembersOwnFiguresIsWarnedAbout) {
+  insertRow("tblDisplay", {{"Configuration", "Blind"},
+                           {"Factory", "NoStock"},
+                           {"Distributor", "NoStock"},
+                           {"Wholesaler", "Everything"},
+                           {"Retailer", "NoStock"}});
+  insertRow("tblDisplayOption", {{"Option", "NoStock"}, {"Inventory", 0}});
+  addBlock({{"Factory", "Subject2"}, {"Retailer", "Subject1"}, {"DisplayOption", "Blind"}});
+  std::vector<std::string> warnings;
+  for (const PlanFault& f : check(PlanHome::LabServer)) {
+    if (f.warning) warnings.push_back(f.text.substr(f.text.find(": ") + 2));
+  }
+  EXPECT_EQ(warnings, (std::vector<std::string>{
+                          "team member 2 plays the Factory but its display option 'NoStock' hides "
+                          "the member's own Inventory",
+                          "team member 1 plays the Retailer but its display option 'NoStock' "
+                          "hides the member's own Inventory"}));
+}
+
 TEST_F(SettingCheckTest, TeamSettingIsToldByItsRoleColumns) {
   addBlock();
   EXPECT_FALSE(namesTeamMembers(tables(), "Demo"));
