@@ -5,6 +5,7 @@
 #include "base/Text.h"
 #include "game/ExperimentLoading.h"
 #include "game/WorkstationMark.h"
+#include "plan/RowReader.h"
 #include "plan/SettingCheck.h"
 
 namespace quarn {
@@ -70,6 +71,15 @@ class Login {
     return false;
   }
 
+  // A team setting is planned and checked, but a workstation plays one
+  // participant's chain only: it is refused before anything is written.
+  [[noreturn]] void refuseTeamSetting(const std::string& setting) {
+    refusePlan(m_services.prompter,
+               makeRefusal("tblBlock", settingPlace(setting), -1, "Subject1 .. Subject4", "",
+                           "the setting is played by teams (Subject1 .. Subject4), which this "
+                           "version of the game does not play at a workstation"));
+  }
+
   // Refuses a faulty plan the way the game's start does (the refusal ends
   // the application) before the participant is looked up or registered, so
   // that nothing is written for a plan that cannot be played. Returns the
@@ -79,8 +89,10 @@ class Login {
     const std::string& setting = m_state.identity.setting;
     Plan players;
     loadPlayers(db.planTables(), players);
+    if (namesTeamMembers(db.planTables(), setting)) refuseTeamSetting(setting);
     const std::vector<PlanFault> faults =
-        checkSetting(db.planTables(), players.players, setting, m_services.appFolder + "/Input");
+        checkSetting(db.planTables(), players.players, setting, m_services.appFolder + "/Input",
+                     PlanHome::LabServer);
     if (const PlanFault* fault = firstFault(faults)) refusePlan(m_services.prompter, *fault);
     return db.blockTrialCount(setting);
   }

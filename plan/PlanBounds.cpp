@@ -75,12 +75,17 @@ struct Exceeded {
 
 // The chain of one trial as ranges: the same steps as the week step, in the
 // same order, each narrowing checked where the week step narrows a value it
-// keeps. The participant orders anything from 0 to `largestOrder`.
+// keeps. The participant (every team member) orders anything from 0 to
+// `largestOrder`.
 class ChainBounds {
  public:
   ChainBounds(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
               int64_t largestOrder, const WeekRangesSink* eachWeek = nullptr)
-      : m_trial(trial), m_players(players), m_largestOrder(largestOrder), m_eachWeek(eachWeek) {}
+      : m_trial(trial),
+        m_players(players),
+        m_largestOrder(largestOrder),
+        m_lastTyped(lastTypedStage(trial)),
+        m_eachWeek(eachWeek) {}
 
   void run() {
     start();
@@ -140,11 +145,11 @@ class ChainBounds {
       shipGoods(r, w);
       advanceShipments(r);
     }
-    for (int r = roleIndex(Role::Retailer); r > m_trial.participantRole; --r) placeOrder(r, w);
+    for (int r = roleIndex(Role::Retailer); r > m_lastTyped; --r) placeOrder(r, w);
   }
 
   void closeWeek(int64_t w) {
-    for (int r = m_trial.participantRole; r >= 0; --r) placeOrder(r, w);
+    for (int r = m_lastTyped; r >= 0; --r) placeOrder(r, w);
     for (int r = 0; r < kRoleCount; ++r) chargeCost(r, w);
     if (m_eachWeek) tellWeek(w);
     if (w <= m_trial.weeks) stepWeek(w);
@@ -200,7 +205,7 @@ class ChainBounds {
     Range order;
     if (w >= m_trial.weeks) {
       order = s.orderSlots[0];
-    } else if (r == m_trial.participantRole) {
+    } else if (isTypedStage(m_trial, static_cast<int16_t>(r))) {
       order = {0, m_largestOrder};
     } else {
       order = playerOrder(r, w);
@@ -269,6 +274,7 @@ class ChainBounds {
   const TrialPlan& m_trial;
   const std::vector<PlayerStrategy>& m_players;
   const int64_t m_largestOrder;
+  const int m_lastTyped;  // the most downstream stage a person orders for
   const WeekRangesSink* m_eachWeek;
   Stage m_stages[kRoleCount];
 };
@@ -377,7 +383,7 @@ SafeOrder findLargestSafeOrder(const TrialPlan& trial, const std::vector<PlayerS
 
 bool usesSterman(const TrialPlan& trial, const std::vector<PlayerStrategy>& players) {
   for (int r = 0; r < kRoleCount; ++r) {
-    if (r != trial.participantRole &&
+    if (!isTypedStage(trial, static_cast<int16_t>(r)) &&
         players[static_cast<size_t>(trial.rolePlayers[r])].usesSterman) {
       return true;
     }

@@ -23,7 +23,8 @@ std::string complaint(const TrialValueFault& f, const TrialPlan& trial) {
 bool playersResolved(const TrialPlan& trial, const std::vector<PlayerStrategy>& players) {
   for (int r = 0; r < kRoleCount; ++r) {
     const int16_t p = trial.rolePlayers[r];
-    if (r != trial.participantRole && (p < 0 || static_cast<size_t>(p) >= players.size())) {
+    if (!isTypedStage(trial, static_cast<int16_t>(r)) &&
+        (p < 0 || static_cast<size_t>(p) >= players.size())) {
       return false;
     }
   }
@@ -226,14 +227,17 @@ void PlanReferences::checkTrial(const TrialPlan& trial, const std::string& table
       }
       continue;
     }
-    if (r == trial.participantRole && !optionRow.hidden.empty() &&
+    if (isTypedStage(trial, static_cast<int16_t>(r)) && !optionRow.hidden.empty() &&
         once("hidden:" + trial.displayOption + ":" + roleName(r))) {
       std::string figures;
       for (const std::string& f : optionRow.hidden) figures += (figures.empty() ? "" : ", ") + f;
+      const int16_t member = trial.stageMembers[static_cast<size_t>(r)];
+      const std::string who = member != 0 ? "team member " + decimal(member) : "the participant";
       out.push_back(makeWarning("tblDisplay", displayPlace, index, roleName(r), printable(name),
-                                "the participant plays the " + roleName(r) +
-                                    " but its display option '" + printable(name) +
-                                    "' hides the participant's own " + figures));
+                                who + " plays the " + roleName(r) + " but its display option '" +
+                                    printable(name) + "' hides " +
+                                    (member != 0 ? "the member's" : "the participant's") + " own " +
+                                    figures));
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "base/Errors.h"
 #include "base/Numbers.h"
@@ -125,12 +126,107 @@ int64_t countBlockTrials(const Rows& rows, const std::string& setting, RowReader
   return total;
 }
 
+// A row's team: not together with Subject, and its members numbered from
+// 1 without gaps. Member 1's stage becomes the trial's participantRole (each
+// member's workstation takes its own, see forMember). Returns the number of
+// faults added.
+size_t checkTeamColumns(RowReader& reader, TrialPlan& trial) {
+  const int16_t size = teamSize(trial);
+  if (size == 0) return 0;
+  const auto refuse = [&](const std::string& complaint) {
+    PlanFault fault = reader.refusal("Subject1 .. Subject4", "", complaint);
+    fault.title = "Error: tblBlock";
+    reader.add(std::move(fault));
+    return size_t{1};
+  };
+  if (trial.participantRole != kNoParticipant) {
+    return refuse(
+        "Subject and team members (Subject1 .. Subject4) in one row: a row is played "
+        "either by one participant or by a team");
+  }
+  for (int16_t member = 1; member <= size; ++member) {
+    if (memberStage(trial, member) == kNoParticipant) {
+      std::string named;
+      for (const int16_t m : trial.stageMembers) {
+        if (m != 0) named += (named.empty() ? "" : ", ") + std::string("Subject") + decimal(m);
+      }
+      return refuse("the team members are not numbered from 1 without gaps (" + named +
+                    "): Subject" + decimal(member) + " is missing");
+    }
+  }
+  trial.participantRole = memberStage(trial, 1);
+  return 0;
+}
+
+// A training trial's limits hold for every member of a training team, each
+// at the member's own stage: the first stage whose week 1 breaks them.
+std::optional<BoundFault> trainingWeekOneFaultOfAnyone(const TrialPlan& trial,
+                                                       const std::vector<PlayerStrategy>& players,
+                                                       int32_t costLimit, int32_t inventoryBound) {
+  if (!isTeamTrial(trial)) return trainingWeekOneFault(trial, players, costLimit, inventoryBound);
+  for (int16_t member = 1; member <= teamSize(trial); ++member) {
+    if (std::optional<BoundFault> f =
+            trainingWeekOneFault(forMember(trial, member), players, costLimit, inventoryBound)) {
+      return f;
+    }
+  }
+  return std::nullopt;
+}
+
+// Who plays a trial, as the rows of a setting must agree on it.
+std::string playedBy(const TrialPlan& trial) {
+  if (isTeamTrial(trial)) return "a team of " + decimal(teamSize(trial));
+  return "one participant alone (Subject)";
+}
+
+// The rows of a setting that people play all need the same team: the same
+// number of members, or one participant alone in every row. Rows that the
+// simulated players play alone need nobody.
+class TeamAgreement {
+ public:
+  void checkRow(const TrialPlan& trial, const std::string& place, RowReader& reader) {
+    if (!hasParticipant(trial.participantRole)) return;
+    if (!m_first) {
+      m_first = trial;
+      m_place = place;
+      return;
+    }
+    if (teamSize(trial) == teamSize(*m_first)) return;
+    PlanFault fault =
+        reader.refusal("Subject1 .. Subject4", "",
+                       "this row is played by " + playedBy(trial) + ", " + m_place + " by " +
+                           playedBy(*m_first) + ": the rows of a setting need the same team");
+    fault.title = "Error: tblBlock";
+    reader.add(std::move(fault));
+  }
+
+ private:
+  std::optional<TrialPlan> m_first;
+  std::string m_place;
+};
+
 }  // namespace
+
+int16_t teamMemberOf(const std::string& name) {
+  if (name.size() == 8 && name.compare(0, 7, "Subject") == 0 && name[7] >= '1' &&
+      name[7] <= '0' + kLargestTeam) {
+    return static_cast<int16_t>(name[7] - '0');
+  }
+  return 0;
+}
 
 int16_t resolvePlayer(const std::vector<PlayerStrategy>& players, TrialPlan& trial,
                       int16_t trialIndex, const std::string& name, int16_t role,
                       std::string& refusal) {
   refusal.clear();
+  if (const int16_t member = teamMemberOf(name); member != 0) {
+    if (memberStage(trial, member) != kNoParticipant) {
+      refusal = name + " is playing multiple roles";
+      return kParticipantPlayer;
+    }
+    trial.stageMembers[static_cast<size_t>(role)] = member;
+    return kParticipantPlayer;
+  }
   if (name == "Subject") {
     if (trial.participantRole != kNoParticipant) {
       refusal = "Subject is playing multiple roles";
@@ -161,6 +257,7 @@ bool readTrialColumns(RowReader& reader, const std::vector<PlayerStrategy>& play
   trial.displayOption = reader.text("DisplayOption").value_or(std::string());
 
   trial.participantRole = kNoParticipant;
+  trial.stageMembers.fill(0);
   trial.rolePlayers.fill(0);
   for (int16_t role = 0; role < kRoleCount; ++role) {
     const std::optional<std::string> name = reader.text(roleColumn(role));
@@ -178,6 +275,8 @@ bool readTrialColumns(RowReader& reader, const std::vector<PlayerStrategy>& play
       ++playerFaults;
     }
   }
+
+  if (playerFaults == 0) playerFaults += checkTeamColumns(reader, trial);
 
   trial.firstOrder = reader.int32("FirstOrder").value_or(0);
   trial.minOrder = reader.int32("MinOrder").value_or(0);
@@ -248,6 +347,7 @@ BlockRows readBlocks(PlanTables& tables, const std::vector<PlayerStrategy>& play
   result.trials.reserve(static_cast<size_t>(total));
   PlanReferences references(tables);
   std::vector<BoundedRow> bounded;
+  TeamAgreement team;
   for (const Row& row : rows) {
     const int16_t runs = row.cell("Runs").toInt16();
     if (runs <= 0) continue;
@@ -257,6 +357,7 @@ BlockRows readBlocks(PlanTables& tables, const std::vector<PlayerStrategy>& play
     reader.setPlace(place, first);
     TrialPlan trial;
     if (readTrialColumns(reader, players, trial, false)) {
+      team.checkRow(trial, place, reader);
       BoundedRow checked{trial, place, first, runs, {}};
       for (PlanFault& f : checkLoadedTrial(checked.built, players, "tblBlock", place, first,
                                            inputFolder, checked.bounds)) {
@@ -343,8 +444,8 @@ TrainingRow readTraining(PlanTables& tables, const std::vector<PlayerStrategy>& 
     training.trial.largestOrder = bounds.largestSafeOrder;
     warnAboutBounds(bounds, "tblTraining", place, firstIndex, training.faults);
     if (!built.weeklyDemand.empty()) {
-      if (const std::optional<BoundFault> f =
-              trainingWeekOneFault(built, players, training.costLimit, training.inventoryBound)) {
+      if (const std::optional<BoundFault> f = trainingWeekOneFaultOfAnyone(
+              built, players, training.costLimit, training.inventoryBound)) {
         reader.add(reader.refusal(f->field, f->value, f->complaint));
       }
       warnAboutTrial(built, "tblTraining", place, firstIndex, training.faults);

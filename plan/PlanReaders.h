@@ -16,21 +16,26 @@
 
 namespace quarn {
 
+// The team member a role column names: 1 to 4 for "Subject1" .. "Subject4"
+// (exactly), 0 for any other text.
+int16_t teamMemberOf(const std::string& name);
+
 // Looks a role column's text up: the index of the first player whose name
 // matches apart from the letter case of ASCII letters, or kParticipantPlayer
-// for "Subject" (exactly), which then becomes the trial's participantRole.
-// An unknown name or a second "Subject" in one trial is refused: `refusal`
-// receives its text.
+// for "Subject" (exactly), which then becomes the trial's participantRole,
+// and for a team member ("Subject1" .. "Subject4"), whose stage it notes in
+// the trial's stageMembers. An unknown name, a second "Subject" or a member
+// named twice in one trial is refused: `refusal` receives its text.
 int16_t resolvePlayer(const std::vector<PlayerStrategy>& players, TrialPlan& trial,
                       int16_t trialIndex, const std::string& name, int16_t role,
                       std::string& refusal);
 
 // Reads the columns of one plan row into `trial`, resolving the four role
-// columns with resolvePlayer. Training rows take weeks from Weeks and
-// orderDelay from Delay, and have no EnableProfit or PricePerUnit; block
-// trials get orderDelay 1. Returns false when a value could not be
-// converted (the fields then hold stand-ins, not worth checking further); a
-// refused player name does not count.
+// columns with resolvePlayer and refusing a row that names Subject together
+// with team members, or members not numbered from 1 without gaps. Training rows take weeks from
+// Weeks and orderDelay from Delay, and have no EnableProfit or PricePerUnit; block trials get
+// orderDelay 1. Returns false when a value could not be converted (the fields then hold stand-ins,
+// not worth checking further); a refused player name does not count.
 bool readTrialColumns(RowReader& reader, const std::vector<PlayerStrategy>& players,
                       TrialPlan& trial, bool training);
 

@@ -1,16 +1,66 @@
 #include "plan/SettingCheck.h"
 
+#include <algorithm>
+
 #include "base/Errors.h"
 #include "base/Languages.h"
+#include "base/Numbers.h"
 #include "plan/PlanCheck.h"
 #include "plan/PlanReaders.h"
 #include "plan/RowReader.h"
 
 namespace quarn {
 
+namespace {
+
+// The training row's team against the blocks': a training row that names
+// members must name as many as the blocks' rows (a training row naming
+// Subject is played by each member alone).
+void checkTrainingTeam(const std::string& setting, const std::vector<TrialPlan>& blocks,
+                       const TrainingRow& training, std::vector<PlanFault>& faults) {
+  if (!training.found || !isTeamTrial(training.trial)) return;
+  const auto team = std::find_if(blocks.begin(), blocks.end(), [](const TrialPlan& t) {
+    return hasParticipant(t.participantRole);
+  });
+  const int16_t trainingSize = teamSize(training.trial);
+  if (team == blocks.end() || teamSize(*team) == trainingSize) return;
+  const std::string blocksNeed = isTeamTrial(*team) ? "a team of " + decimal(teamSize(*team))
+                                                    : "one participant alone (Subject)";
+  PlanFault fault = makeRefusal("tblTraining", trainingPlace(setting),
+                                training.trial.participantRole, "Subject1 .. Subject4", "",
+                                "the training row is played by a team of " + decimal(trainingSize) +
+                                    ", the rows of tblBlock by " + blocksNeed +
+                                    ": the rows of a setting need the same team");
+  faults.push_back(std::move(fault));
+}
+
+}  // namespace
+
+bool hasTeamTrial(const std::vector<TrialPlan>& trials) {
+  return std::any_of(trials.begin(), trials.end(),
+                     [](const TrialPlan& t) { return isTeamTrial(t); });
+}
+
+bool namesTeamMembers(PlanTables& tables, const std::string& setting) {
+  const auto names = [](const Rows& rows) {
+    for (const Row& row : rows) {
+      for (int16_t r = 0; r < kRoleCount; ++r) {
+        const Cell cell = row.cell(roleColumn(r));
+        const std::string* text = std::get_if<std::string>(&cell.value());
+        if (text && teamMemberOf(*text) != 0) return true;
+      }
+    }
+    return false;
+  };
+  return names(tables.blockRows(setting)) || names(tables.trainingRows(setting));
+}
+
 std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<PlayerStrategy>& players,
-                                    const std::string& setting, const std::string& inputFolder) {
+                                    const std::string& setting, const std::string& inputFolder,
+                                    PlanHome home) {
   std::vector<PlanFault> faults;
+  std::vector<TrialPlan> blockTrials;
+  bool team = false;
   int16_t trialCount = 0;
   const auto readFailed = [&](const std::string& table, const QuarnError& e) {
     PlanFault fault = makeRefusal(table, settingPlace(setting), -1, "", "", e.description());
@@ -21,12 +71,16 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
     BlockRows blocks = readBlocks(tables, players, setting, inputFolder);
     trialCount = static_cast<int16_t>(blocks.trials.size());
     faults = std::move(blocks.faults);
+    blockTrials = std::move(blocks.trials);
+    team = hasTeamTrial(blockTrials);
   } catch (const QuarnError& e) {
     readFailed("tblBlock", e);
   }
   try {
     TrainingRow training = readTraining(tables, players, setting, trialCount, inputFolder);
     faults.insert(faults.end(), training.faults.begin(), training.faults.end());
+    checkTrainingTeam(setting, blockTrials, training, faults);
+    team = team || (training.found && isTeamTrial(training.trial));
   } catch (const QuarnError& e) {
     readFailed("tblTraining", e);
   }
@@ -49,6 +103,10 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
     }
   } catch (const QuarnError& e) {
     readFailed("tblSetting", e);
+  }
+  if (team && home == PlanHome::File) {
+    faults.push_back(makeRefusal("tblBlock", settingPlace(setting), -1, "Subject1 .. Subject4", "",
+                                 kTeamNeedsServer));
   }
   return faults;
 }

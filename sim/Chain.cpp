@@ -127,6 +127,8 @@ void order(ChainContext& c, int16_t role, OrderRoundTicks& ticks) {
     units = s.orderSlots[0];  // the trial is ending: the pipeline only turns over
   } else if (role == trial.participantRole) {
     units = c.chain.participantOrder;
+  } else if (trial.stageMembers[static_cast<size_t>(role)] != 0) {
+    units = c.chain.memberOrders[static_cast<size_t>(role)];
   } else {
     units = playerOrder(c, role, ticks);
   }
@@ -159,20 +161,22 @@ void stepWeek(ChainContext& c) {
     moveShipments(c, r);
   }
   OrderRoundTicks ticks(c.ticks);
-  for (int16_t r = kRetailer; r > c.trial.participantRole; --r) order(c, r, ticks);
+  const int16_t lastTyped = lastTypedStage(c.trial);
+  for (int16_t r = kRetailer; r > lastTyped; --r) order(c, r, ticks);
 }
 
 void closeWeek(ChainContext& c) {
   TrialPlan& trial = c.trial;
   checkParticipantRole(trial);
-  // The participant's stage and those downstream order first, then every
-  // stage is charged: the stages are checked in that order.
-  for (int16_t r = trial.participantRole; r >= 0; --r) checkPipelines(trial, roleAt(c, r), r);
-  for (int16_t r = static_cast<int16_t>(trial.participantRole + 1); r < kRoleCount; ++r) {
+  // The most downstream typed stage and those upstream of it order first,
+  // then every stage is charged: the stages are checked in that order.
+  const int16_t lastTyped = lastTypedStage(trial);
+  for (int16_t r = lastTyped; r >= 0; --r) checkPipelines(trial, roleAt(c, r), r);
+  for (int16_t r = static_cast<int16_t>(lastTyped + 1); r < kRoleCount; ++r) {
     checkPipelines(trial, roleAt(c, r), r);
   }
   OrderRoundTicks ticks(c.ticks);
-  for (int16_t r = trial.participantRole; r >= 0; --r) order(c, r, ticks);
+  for (int16_t r = lastTyped; r >= 0; --r) order(c, r, ticks);
   trial.totalCost = 0.0;
   for (int16_t r = 0; r < kRoleCount; ++r) {
     RoleState& s = roleAt(c, r);

@@ -34,6 +34,9 @@ struct Chain {
   std::array<StermanState, kRoleCount> sterman;
   int16_t currentWeek = 0;  // 1 at trial start, raised by each order
   int16_t participantOrder = 0;
+  // In a team trial, the orders the other members typed for the closing
+  // week, by stage (the participant's own is participantOrder).
+  std::array<int16_t, kRoleCount> memberOrders{};
 };
 
 // Everything a week step works on: the running trial's parameters, the

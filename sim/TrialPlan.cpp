@@ -4,6 +4,40 @@
 
 namespace quarn {
 
+bool isTeamTrial(const TrialPlan& trial) {
+  return teamSize(trial) > 0;
+}
+
+int16_t teamSize(const TrialPlan& trial) {
+  int16_t size = 0;
+  for (const int16_t member : trial.stageMembers) size += member != 0 ? 1 : 0;
+  return size;
+}
+
+int16_t memberStage(const TrialPlan& trial, int16_t member) {
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    if (member != 0 && trial.stageMembers[static_cast<size_t>(r)] == member) return r;
+  }
+  return kNoParticipant;
+}
+
+bool isTypedStage(const TrialPlan& trial, int16_t role) {
+  return role == trial.participantRole ||
+         (isRole(role) && trial.stageMembers[static_cast<size_t>(role)] != 0);
+}
+
+int16_t lastTypedStage(const TrialPlan& trial) {
+  for (int16_t r = kRoleCount - 1; r > trial.participantRole; --r) {
+    if (trial.stageMembers[static_cast<size_t>(r)] != 0) return r;
+  }
+  return trial.participantRole;
+}
+
+TrialPlan forMember(TrialPlan trial, int16_t member) {
+  trial.participantRole = memberStage(trial, member);
+  return trial;
+}
+
 std::vector<TrialValueFault> checkTrialValues(const TrialPlan& trial) {
   std::vector<TrialValueFault> faults;
   // The main window draws three truck slots per path, so a longer delay has

@@ -16,6 +16,9 @@ inline constexpr int16_t kParticipantPlayer = -1;
 // digits.
 inline constexpr int16_t kLargestParticipantOrder = 9999;
 
+// A team has one member per stage at most.
+inline constexpr int16_t kLargestTeam = kRoleCount;
+
 // The parameters one trial runs on: a row of tblBlock or tblTraining, with
 // the players resolved. The comments give the plan column where its name
 // differs.
@@ -33,6 +36,11 @@ struct TrialPlan {
   // for the participant's role.
   std::array<int16_t, kRoleCount> rolePlayers{};
   int16_t participantRole = kNoParticipant;  // SubjectRole
+  // Subject1 .. Subject4: per role the team member (1 to 4) who plays it, 0
+  // where none does. A trial whose stages name members is a team trial; its
+  // participantRole is the stage of the member this workstation plays
+  // (member 1's as read from the plan, see forMember).
+  std::array<int16_t, kRoleCount> stageMembers{};
   int32_t firstOrder = 0;
   int32_t minOrder = 0;
   int32_t maxOrder = 0;
@@ -67,6 +75,21 @@ struct PlayerStrategy {
   double epsilon = 0.0;
   double theta = 0.0;
 };
+
+// Whether members of a team play the trial's stages.
+bool isTeamTrial(const TrialPlan& trial);
+// The number of stages that team members play (0 for a trial without a team).
+int16_t teamSize(const TrialPlan& trial);
+// The stage member `member` (1 to 4) plays, or kNoParticipant.
+int16_t memberStage(const TrialPlan& trial, int16_t member);
+// Whether a person orders for stage `role`: the participant, or a member.
+bool isTypedStage(const TrialPlan& trial, int16_t role);
+// The most downstream stage a person orders for, or kNoParticipant. The week
+// opens with the simulated stages downstream of it and closes with the rest.
+int16_t lastTypedStage(const TrialPlan& trial);
+// A team trial as the workstation of `member` plays it: its participantRole
+// is that member's stage.
+TrialPlan forMember(TrialPlan trial, int16_t member);
 
 // A value of a trial that would break the chain's arrays: which field (by
 // its plan column), and the value it holds.

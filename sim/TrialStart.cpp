@@ -19,7 +19,7 @@ std::vector<TrialValueFault> startFaults(const ChainContext& c) {
   }
   for (int16_t r = 0; r < kRoleCount; ++r) {
     const int16_t player = trial.rolePlayers[static_cast<size_t>(r)];
-    if (r != trial.participantRole &&
+    if (!isTypedStage(trial, r) &&
         (player < 0 || static_cast<size_t>(player) >= c.players.size())) {
       faults.push_back({"RolePlayer(" + decimal(r) + ")", decimal(player)});
     }
@@ -34,6 +34,17 @@ void refuseFaults(const ChainContext& c) {
   }
 }
 
+// The participant's own stage is "Subject"; another member's stage is named
+// for the plan column that gave it (Subject2), so the records tell them apart.
+std::string stagePlayerName(const ChainContext& c, int16_t r) {
+  const TrialPlan& trial = c.trial;
+  if (r == trial.participantRole) return "Subject";
+  if (const int16_t member = trial.stageMembers[static_cast<size_t>(r)]; member != 0) {
+    return "Subject" + decimal(member);
+  }
+  return c.players[static_cast<size_t>(trial.rolePlayers[static_cast<size_t>(r)])].name;
+}
+
 // Resets the four stages, the week and the Sterman state on the trial's
 // demand series, and simulates week 1.
 void startOnDemand(ChainContext& c) {
@@ -41,10 +52,7 @@ void startOnDemand(ChainContext& c) {
   for (int16_t r = 0; r < kRoleCount; ++r) {
     RoleState& s = c.chain.roles[static_cast<size_t>(r)];
     s.roleName = roleName(r);
-    s.playerName =
-        r == trial.participantRole
-            ? "Subject"
-            : c.players[static_cast<size_t>(trial.rolePlayers[static_cast<size_t>(r)])].name;
+    s.playerName = stagePlayerName(c, r);
     s.orderSlots.assign(static_cast<size_t>(trial.orderDelay) + 1, trial.firstOrder);
     s.inventory = trial.initialInventory;
     s.deltaInventory = trial.initialInventory;

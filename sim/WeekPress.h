@@ -3,8 +3,10 @@
 // The press of "Make Order", written once for the game, the batch
 // simulation and the tests.
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "sim/Chain.h"
 
@@ -14,6 +16,16 @@ namespace quarn {
 // participant's order, which `participantOrder` gives once the counter has
 // moved (a simulated participant orders for the new week).
 void pressWeek(ChainContext& c, const std::function<int16_t()>& participantOrder);
+// The press that closes a team trial's week once every member has ordered:
+// `typedOrders` holds each member's order at the member's stage (other
+// entries are not read). Every member's workstation presses with the same
+// orders, so all compute the same chain whichever stage is their own.
+void pressTeamWeek(ChainContext& c, const std::array<int16_t, kRoleCount>& typedOrders);
+// The seed of a team trial's noise: the same for every member's workstation
+// and for a workstation that starts again and replays the typed orders, and
+// different for every team and trial. A team trial's generator takes it as
+// its fixed seed (StandardUniformRandom(seed)) from the trial's start.
+uint32_t teamNoiseSeed(const std::string& setting, const std::string& team, int16_t trial);
 // Presses once for every week of the started trial, to its end.
 void playToEnd(ChainContext& c, const std::function<int16_t()>& participantOrder);
 

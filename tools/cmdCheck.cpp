@@ -21,10 +21,12 @@ int cmdCheck(const std::vector<std::string>& args) {
   const std::set<std::string> settings =
       args.size() == 2 ? std::set<std::string>{args[1]} : db.plannedSettings();
 
+  const PlanHome home =
+      database.choice().engine == DatabaseEngine::Server ? PlanHome::LabServer : PlanHome::File;
   std::vector<PlanFault> found = std::move(rows.faults);
   for (const std::string& setting : settings) {
     std::vector<PlanFault> faults =
-        checkSetting(db.planTables(), rows.players, setting, inputFolder);
+        checkSetting(db.planTables(), rows.players, setting, inputFolder, home);
     found.insert(found.end(), faults.begin(), faults.end());
   }
   size_t faultCount = 0;

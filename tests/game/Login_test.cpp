@@ -152,6 +152,19 @@ TEST_F(LoginTest, RefusedPlanWritesNothingAndEndsWithStatusOne) {
   EXPECT_EQ(db.count("datUser"), 0);
 }
 
+// A workstation plays one participant's chain: a team setting is refused
+// at the login, before anyone is registered.
+TEST_F(LoginTest, TeamSettingIsRefusedWritingNothing) {
+  db.insert(
+      "tblBlock",
+      planRow(false, {{"Setting", "Team"}, {"Factory", "Subject2"}, {"Retailer", "Subject1"}}));
+  EXPECT_THROW(logIn("New", "Team"), ApplicationEnd);
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_NE(prompter.last().prompt.find("played by teams"), std::string::npos)
+      << prompter.last().prompt;
+  EXPECT_EQ(db.count("datUser"), 0);
+}
+
 // Said with the User ID as stored, before any training is announced.
 TEST_F(LoginTest, ParticipantWhoPlayedEveryTrialIsRefused) {
   addTraining("Demo");

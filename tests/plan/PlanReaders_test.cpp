@@ -1,6 +1,7 @@
 #include "plan/PlanReaders.h"
 
 #include "tests/plan/PlanFixture.h"
+#include "tests/support/Trials.h"
 
 namespace quarn::testing {
 namespace {
@@ -164,6 +165,64 @@ TEST_F(PlanTest, SettingWithoutPlayableTrialsIsRefused) {
   }
 }
 
+// Subject1 .. Subject4 name team members; rows may give them different
+// stages. Member 1's stage is the trial's participantRole as read.
+TEST_F(PlanTest, TeamMembersPlayTheStagesTheirColumnsName) {
+  addBlock({{"Factory", "Subject2"}, {"Retailer", "Subject1"}});
+  addBlock({{"Factory", "Subject1"}, {"Retailer", "Subject2"}, {"Runs", 2}});
+  const BlockRows rows = blocks();
+  ASSERT_EQ(firstFault(rows.faults), nullptr) << rows.faults.front().text;
+  ASSERT_EQ(rows.trials.size(), 3u);
+  const TrialPlan& a = rows.trials[0];
+  EXPECT_EQ(a.stageMembers, (std::array<int16_t, 4>{2, 0, 0, 1}));
+  EXPECT_EQ(a.rolePlayers, (std::array<int16_t, 4>{kParticipantPlayer, 0, 0, kParticipantPlayer}));
+  EXPECT_EQ(a.participantRole, kRetailer);
+  EXPECT_EQ(rows.trials[2].stageMembers, (std::array<int16_t, 4>{1, 0, 0, 2}));
+  EXPECT_EQ(rows.trials[2].participantRole, kFactory);
+}
+
+// A row's team and a setting's rows must agree on who plays; a name that is
+// no member (Subject5) is a player name like any other.
+TEST_F(PlanTest, TeamRowsThePlayCannotUseAreRefused) {
+  const std::string row = "Setting Demo, tblBlock row RandomGroup 0, Index 2 (trial 3): ";
+  const std::vector<std::pair<Columns, std::string>> cases = {
+      {{{"Factory", "Subject1"}, {"Retailer", "Subject1"}}, "Subject1 is playing multiple roles"},
+      {{{"Factory", "Subject1"}},
+       row + "Subject and team members (Subject1 .. Subject4) in one row"},
+      {{{"Factory", "Subject1"}, {"Wholesaler", "Subject3"}, {"Retailer", "Bot"}},
+       row + "the team members are not numbered from 1 without gaps (Subject1, Subject3): "
+             "Subject2 is missing"},
+      {{{"Factory", "Subject2"}, {"Retailer", "Bot"}},
+       row + "the team members are not numbered from 1 without gaps (Subject2): Subject1 is "
+             "missing"},
+      {{{"Factory", "Subject5"}, {"Retailer", "Bot"}},
+       "Player strategy Subject5 invalid on Trial 3"},
+      {{{"Factory", "Subject1"}, {"Retailer", "Subject2"}},
+       row + "this row is played by a team of 2, Setting Demo, tblBlock row RandomGroup 0, Index "
+             "1 (trials 0 to 2) by one participant alone (Subject): the rows of a setting need "
+             "the same team"},
+  };
+  for (const auto& [columns, complaint] : cases) {
+    file.exec("DELETE FROM tblBlock");
+    blockIndex = 0;
+    addBlock({{"Runs", 3}});
+    addBlock(columns);
+    const auto [title, text] = refusal(blocks().faults);
+    EXPECT_EQ(title, "Error: tblBlock") << complaint;
+    EXPECT_EQ(text.rfind(complaint, 0), 0u) << complaint << "\n" << text;
+  }
+}
+
+TEST_F(PlanTest, RowsOfTeamsOfDifferentSizesAreRefused) {
+  addBlock({{"Factory", "Subject2"}, {"Retailer", "Subject1"}});
+  addBlock({{"Factory", "Subject2"}, {"Distributor", "Subject3"}, {"Retailer", "Subject1"}});
+  addBlock({{"Retailer", "Bot"}});  // the simulated players alone: nobody needed
+  EXPECT_EQ(refusal(blocks().faults).second,
+            "Setting Demo, tblBlock row RandomGroup 0, Index 2 (trial 1): this row is played by "
+            "a team of 3, Setting Demo, tblBlock row RandomGroup 0, Index 1 (trial 0) by a team "
+            "of 2: the rows of a setting need the same team");
+}
+
 // Training rows take weeks from Weeks and the order delay from Delay; only
 // the first row of a setting counts.
 TEST_F(PlanTest, TrainingRowIsReadAsATrialBehindTheBlocks) {
@@ -206,6 +265,16 @@ TEST_F(PlanTest, TrainingValuesThePlayCannotUseAreRefused) {
         "the Retailer's cost of week 1 is 24 (backorder 24 at CostBackOrder 1, goods in transit "
         "at CostTransit 0), above CostLimit 20"}},
       {{{"Factory", "Nobody"}}, {"Error: tblBlock", "Player strategy Nobody invalid on Trial 1"}},
+      // A training team: member 1 at the Factory keeps the limit, member 2 does not.
+      {{{"Factory", "Subject1"},
+        {"Retailer", "Subject2"},
+        {"InitialDemand", 40},
+        {"CostLimit", 20},
+        {"InventoryBounds", 100}},
+       {"Error: tblTraining",
+        "Setting Demo, tblTraining: every training trial fails at week 1, whatever is ordered: "
+        "the Retailer's cost of week 1 is 24 (backorder 24 at CostBackOrder 1, goods in transit "
+        "at CostTransit 0), above CostLimit 20"}},
   };
   for (const auto& [columns, expected] : cases) {
     file.exec("DELETE FROM tblTraining");

@@ -99,6 +99,16 @@ RandomPlan drawPlan(Draw& draw, const std::vector<std::string>& demandFiles) {
     t.rolePlayers[static_cast<size_t>(r)] =
         r == t.participantRole ? kParticipantPlayer : static_cast<int16_t>(draw.whole(0, 3));
   }
+  // Some trials are played by a team: more stages ordered by people.
+  if (hasParticipant(t.participantRole) && draw.chance(0.3)) {
+    int16_t members = 1;
+    t.stageMembers[static_cast<size_t>(t.participantRole)] = members;
+    for (int16_t r = 0; r < kRoleCount; ++r) {
+      if (r == t.participantRole || !draw.chance(0.5)) continue;
+      t.stageMembers[static_cast<size_t>(r)] = ++members;
+      t.rolePlayers[static_cast<size_t>(r)] = kParticipantPlayer;
+    }
+  }
   return plan;
 }
 
@@ -174,10 +184,19 @@ class WeekRanges : public ::testing::Test {
       return "the ranges up to the largest safe order " + std::to_string(largest) +
              " leave their widths";
     }
-    playToEnd(c, [&] {
+    const auto typed = [&] {
       return static_cast<int16_t>(draw.chance(0.3) ? (draw.chance(0.5) ? 0 : largest)
                                                    : draw.whole(0, largest));
-    });
+    };
+    if (isTeamTrial(plan.trial)) {
+      for (int16_t week = 1; week <= plan.trial.weeks; ++week) {
+        std::array<int16_t, kRoleCount> orders{};
+        for (int16_t& order : orders) order = typed();
+        pressTeamWeek(c, orders);
+      }
+    } else {
+      playToEnd(c, typed);
+    }
     if (fault.empty() && !(plan.trial.totalCost >= bounds.lowestCost &&
                            plan.trial.totalCost <= bounds.highestCost)) {
       fault = "the end cost " + std::to_string(plan.trial.totalCost) + " is outside " +
@@ -191,9 +210,10 @@ class WeekRanges : public ::testing::Test {
   std::vector<std::string> m_demandFiles;
 };
 
-TEST_F(WeekRanges, HoldEveryValueOfPlayForPlayersOfEveryRule) {
+TEST_F(WeekRanges, HoldEveryValueOfPlayForPlayersOfEveryRuleAndTeams) {
   constexpr int kPlans = 600;
   int played = 0;
+  int playedTeams = 0;
   std::map<PlayerRule, int> playedRules;
   for (uint32_t seed = 1; seed <= kPlans; ++seed) {
     Draw draw(seed);
@@ -203,8 +223,9 @@ TEST_F(WeekRanges, HoldEveryValueOfPlayForPlayersOfEveryRule) {
     ASSERT_EQ(fault, "") << "plan " << seed;
     if (!checked) continue;
     ++played;
+    playedTeams += isTeamTrial(plan.trial) ? 1 : 0;
     for (int r = 0; r < kRoleCount; ++r) {
-      if (r == plan.trial.participantRole) continue;
+      if (isTypedStage(plan.trial, static_cast<int16_t>(r))) continue;
       const PlayerStrategy& player =
           plan.players[static_cast<size_t>(plan.trial.rolePlayers[static_cast<size_t>(r)])];
       for (PlayerRule rule : kPlayerRules) playedRules[rule] += follows(player, rule);
@@ -213,6 +234,7 @@ TEST_F(WeekRanges, HoldEveryValueOfPlayForPlayersOfEveryRule) {
   // Participants ordering up to the largest order make some plans too big
   // for the transit count; those are refused, not played.
   EXPECT_GT(played, kPlans / 2);
+  EXPECT_GT(playedTeams, kPlans / 20);
   for (PlayerRule rule : kPlayerRules) {
     EXPECT_GT(playedRules[rule], kPlans / 2) << ruleColumn(rule);
   }

@@ -130,5 +130,15 @@ TEST_F(CheckCommand, ChecksOneSettingWithThePlayerTable) {
             "0 faults, 1 warning in 1 setting\n");
 }
 
+// A team setting is planned for the lab server: in a data folder's file
+// the check refuses it.
+TEST_F(CheckCommand, RefusesATeamSettingInADatabaseFile) {
+  addBlock({{"Factory", "Subject2"}, {"Retailer", "Subject1"}});
+  EXPECT_EQ(run({file.folder()}), 1);
+  EXPECT_EQ(findings(),
+            "Setting Demo: Team settings need the lab server (see README)\n"
+            "1 fault, 0 warnings in 1 setting\n");
+}
+
 }  // namespace
 }  // namespace quarn::testing
