@@ -28,7 +28,7 @@ enum class PromptKind {
   DatabaseOutdated,     // the file lacks a table or column: the application ends
   DatabaseRetry,        // a database use keeps failing: retry or quit
   DatabaseWriteFailed,  // a result row could not be stored: abort, retry or ignore
-  DatabaseNotStored,    // what a quit over a failed write leaves unstored
+  DatabaseNotStored,    // what a quit over a failed write leaves (or may leave) unstored
   DatabaseRefused,      // a failure no retry mends (a refused login): said once, then the end
   // The participant's text file.
   TextWriteFailed,  // a week's line could not be written: abort, retry or ignore

@@ -18,16 +18,26 @@ struct WriteIgnored {};
 // Raised when the open must be written again from its first row.
 struct WriteRestart {};
 
-// Names the write under way for as long as it lasts.
+// Names the write under way, and how to learn whether it is stored, for as
+// long as it lasts.
 class WriteNaming {
  public:
-  WriteNaming(std::string& slot, std::string what) : m_slot(slot) { m_slot = std::move(what); }
-  ~WriteNaming() { m_slot.clear(); }
+  WriteNaming(std::string& slot, std::string what, std::function<std::optional<bool>()>& check,
+              std::function<std::optional<bool>()> stored)
+      : m_slot(slot), m_check(check) {
+    m_slot = std::move(what);
+    m_check = std::move(stored);
+  }
+  ~WriteNaming() {
+    m_slot.clear();
+    m_check = nullptr;
+  }
   WriteNaming(const WriteNaming&) = delete;
   WriteNaming& operator=(const WriteNaming&) = delete;
 
  private:
   std::string& m_slot;
+  std::function<std::optional<bool>()>& m_check;
 };
 
 std::string errorText(const QuarnError& failure) {
@@ -166,10 +176,24 @@ void DatabaseAccess::refuse(const QuarnError& failure) {
   quitUnstored();
 }
 
+// A write whose commit went out but whose answer was lost may be stored:
+// the server is asked once more before anything is said, and what it cannot
+// confirm either way is said as such.
 void DatabaseAccess::quitUnstored() {
   if (!m_writeInProgress.empty()) {
-    m_prompter.ask(m_writeInProgress + " was not stored in the database.  The application ends.",
-                   PromptStyle::OkWarning, kDatabaseOutputTitle, PromptKind::DatabaseNotStored);
+    const std::optional<bool> stored = m_writeStored ? m_writeStored() : false;
+    std::string text;
+    if (!stored) {
+      text = m_writeInProgress +
+             " may not have been stored in the database: the lab server's answer to it was "
+             "lost, and the server cannot be reached to look it up.  The application ends.";
+    } else if (!*stored) {
+      text = m_writeInProgress + " was not stored in the database.  The application ends.";
+    }
+    if (!text.empty()) {
+      m_prompter.ask(text, PromptStyle::OkWarning, kDatabaseOutputTitle,
+                     PromptKind::DatabaseNotStored);
+    }
   }
   m_prompter.endApplication(1);
   throw ApplicationEnd(1);  // for a Prompter whose endApplication returns
@@ -271,9 +295,13 @@ template <class RowT>
 void DatabaseAccess::writeRows(const std::function<std::unique_ptr<RowWriter<RowT>>()>& open,
                                const std::vector<RowT>& rows, const std::string& what,
                                TrialNumbering& numbering) {
-  const WriteNaming naming(m_writeInProgress, what);
+  std::unique_ptr<RowWriter<RowT>> writer;
+  const WriteNaming naming(m_writeInProgress, what, m_writeStored, [&]() -> std::optional<bool> {
+    return writer ? writer->storedDespiteLostCommit() : false;
+  });
   for (;;) {
-    std::unique_ptr<RowWriter<RowT>> writer = read(open);
+    writer.reset();  // an earlier try's transaction ends before the next opens
+    writer = read(open);
     WriteBudget budget;
     try {
       for (RowT row : rows) {

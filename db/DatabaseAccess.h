@@ -132,7 +132,9 @@ class DatabaseAccess {
   void writeTrial(const TrialRow& row, const std::string& what, TrialNumbering& numbering);
 
   // Ends the application after a failure the moderator gave up on, with
-  // status 1 and, during a write, a message that says what was not stored.
+  // status 1 and, during a write, a message that says what was not stored
+  // (or may not be: a commit whose answer was lost with a server that cannot
+  // be asked). Nothing is said of a write that the server stored after all.
   [[noreturn]] void quitUnstored();
 
  private:
@@ -188,8 +190,10 @@ class DatabaseAccess {
   // The database whose schema is known to be up to date.
   std::optional<std::string> m_upToDate;
   // What a write in progress would leave unstored; empty while nothing is
-  // written.
+  // written. And whether its rows are stored (see
+  // RowWriter::storedDespiteLostCommit).
   std::string m_writeInProgress;
+  std::function<std::optional<bool>()> m_writeStored;
 };
 
 }  // namespace quarn

@@ -8,24 +8,33 @@ namespace quarn {
 
 InsertTransaction::InsertTransaction(const std::string& path, const std::string& table,
                                      BusyWaiter* waiter)
-    : InsertTransaction(path, waiter) {
-  m_table = table;
-  m_columns = m_connection.columns(m_table);
+    : InsertTransaction(std::make_unique<SqlCipherConnection>(path, OpenMode::ReadWrite, waiter),
+                        table) {}
+
+InsertTransaction::InsertTransaction(std::unique_ptr<SqlCipherConnection> connection,
+                                     const std::string& table)
+    : m_connection(std::move(connection)), m_table(table) {
+  begin();
+  m_columns = m_connection->columns(m_table);
 }
 
 InsertTransaction::InsertTransaction(const std::string& path, BusyWaiter* waiter)
-    : m_connection(path, OpenMode::ReadWrite, waiter) {
+    : m_connection(std::make_unique<SqlCipherConnection>(path, OpenMode::ReadWrite, waiter)) {
+  begin();
+}
+
+void InsertTransaction::begin() {
   // FULL syncs the journal header separately and costs ~18 ms a week here;
   // NORMAL still syncs journal and file before the commit completes, so a
   // crash of the program never loses a committed week.
-  m_connection.executeScript("PRAGMA synchronous=NORMAL;");
-  m_connection.executeScript("BEGIN IMMEDIATE;");
+  m_connection->executeScript("PRAGMA synchronous=NORMAL;");
+  m_connection->executeScript("BEGIN IMMEDIATE;");
   m_inTransaction = true;
 }
 
 InsertTransaction::~InsertTransaction() {
   for (auto& [sql, statement] : m_statements) sqlite3_finalize(statement);
-  if (m_inTransaction) sqlite3_exec(m_connection.handle(), "ROLLBACK;", nullptr, nullptr, nullptr);
+  if (m_inTransaction) sqlite3_exec(m_connection->handle(), "ROLLBACK;", nullptr, nullptr, nullptr);
 }
 
 void InsertTransaction::insert(const std::string& sql, const SqlParams& params) {
@@ -33,7 +42,7 @@ void InsertTransaction::insert(const std::string& sql, const SqlParams& params) 
   sqlite3_stmt*& statement = m_statements[sql];
   if (!statement) {
     try {
-      statement = m_connection.prepare(sql);
+      statement = m_connection->prepare(sql);
     } catch (...) {
       m_statements.erase(sql);
       throw;
@@ -49,7 +58,7 @@ void InsertTransaction::insert(const std::string& sql, const SqlParams& params) 
 void InsertTransaction::commit() {
   if (m_committed) return;
   needOpen();
-  if (const int rc = sqlite3_exec(m_connection.handle(), "COMMIT;", nullptr, nullptr, nullptr);
+  if (const int rc = sqlite3_exec(m_connection->handle(), "COMMIT;", nullptr, nullptr, nullptr);
       rc != SQLITE_OK) {
     failWrite(rc, "COMMIT");
   }
@@ -61,7 +70,7 @@ void InsertTransaction::commit() {
 // back (I/O, a full disk) as the loss of every row of this transaction, so
 // that nothing after it is committed in their place.
 void InsertTransaction::failWrite(int rc, const std::string& sql) {
-  sqlite3* handle = m_connection.handle();
+  sqlite3* handle = m_connection->handle();
   const int extended = sqlite3_extended_errcode(handle);
   if (extended == SQLITE_CONSTRAINT_PRIMARYKEY || extended == SQLITE_CONSTRAINT_UNIQUE) {
     throw DbError(
@@ -76,7 +85,7 @@ void InsertTransaction::failWrite(int rc, const std::string& sql) {
                   std::string(sqlite3_errmsg(handle)) + "; no row of this open was stored",
                   m_table);
   }
-  m_connection.fail(rc, sql);
+  m_connection->fail(rc, sql);
 }
 
 void InsertTransaction::needOpen() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ namespace quarn {
 class InsertTransaction {
  public:
   InsertTransaction(const std::string& path, const std::string& table, BusyWaiter* waiter);
+  // The same on a connection opened before (for a read just made on it).
+  InsertTransaction(std::unique_ptr<SqlCipherConnection> connection, const std::string& table);
   // A transaction for rows of any table; nothing is checked at the start.
   InsertTransaction(const std::string& path, BusyWaiter* waiter);
   ~InsertTransaction();
@@ -24,7 +27,7 @@ class InsertTransaction {
   const std::string& table() const { return m_table; }
   const std::vector<ColumnInfo>& columns() const { return m_columns; }
   // The transaction's connection, for reads under its write lock.
-  SqlCipherConnection& connection() { return m_connection; }
+  SqlCipherConnection& connection() { return *m_connection; }
 
   // Runs one INSERT with `params` bound; each text is prepared once. A key
   // that is taken raises kErrDuplicateKey; a failure that rolled the
@@ -37,8 +40,9 @@ class InsertTransaction {
  private:
   [[noreturn]] void failWrite(int rc, const std::string& sql);
   void needOpen() const;
+  void begin();
 
-  SqlCipherConnection m_connection;
+  std::unique_ptr<SqlCipherConnection> m_connection;
   std::string m_table;
   std::vector<ColumnInfo> m_columns;
   std::map<std::string, sqlite3_stmt*> m_statements;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,7 +17,15 @@ struct SqlCipherFile {
   // A workstation mark's refresh that waits for the next week's rows: it is
   // stored in their transaction, so that a week costs one synced commit.
   mutable std::optional<PlayingMark> pendingTouch;
+  // The connection on which that refresh was checked, handed on to the
+  // week's rows: a week turn opens the file once. It holds no lock while
+  // it waits.
+  mutable std::unique_ptr<SqlCipherConnection> checkedConnection;
 };
+
+// The connection `file`'s refresh was checked on, or a new one when there
+// is none (or it is to another file); the file keeps none afterwards.
+std::unique_ptr<SqlCipherConnection> takeCheckedConnection(const SqlCipherFile& file);
 
 // Stores `file`'s pending mark refresh on `connection`, inside its open
 // write transaction; the refresh is no longer pending afterwards.

@@ -95,6 +95,7 @@ std::unique_ptr<RowWriter<ParticipantRow>> SqlCipherParticipantStore::openRegist
 std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(const PlayingMark& mine,
                                                                   const MarkJudge& keeps) {
   m_file.pendingTouch.reset();
+  m_file.checkedConnection.reset();
   MarkTransaction marks(m_file);
   std::optional<PlayingMark> present = marks.present(mine.subject);
   if (present && keeps(*present, std::nullopt)) return present;
@@ -105,20 +106,24 @@ std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(const PlayingM
 }
 
 // The refresh is checked here (a read) and stored with the week's rows that
-// follow it. One that no week's rows took along (a trial without database
-// output) is stored on its own at the next refresh.
+// follow it, on the connection of the check. One that no week's rows took
+// along (a trial without database output) is stored on its own at the next
+// refresh.
 std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const PlayingMark& mine) {
+  m_file.checkedConnection.reset();
   if (m_file.pendingTouch) {
     MarkTransaction marks(m_file);
     storePendingTouch(m_file, marks.connection());
     marks.commit();
   }
-  SqlCipherConnection connection(m_file.path, OpenMode::ReadOnly, m_file.waiter);
-  const Rows rows = connection.query(caseBlind(kSelectMark), {mine.subject});
+  auto connection =
+      std::make_unique<SqlCipherConnection>(m_file.path, OpenMode::ReadWrite, m_file.waiter);
+  const Rows rows = connection->query(caseBlind(kSelectMark), {mine.subject});
   if (!rows.empty()) {
     const PlayingMark present = markOf(rows.front());
     if (present.subject == mine.subject && present.at == mine.at) {
       m_file.pendingTouch = mine;
+      m_file.checkedConnection = std::move(connection);
       return std::nullopt;
     }
     return present;
@@ -134,8 +139,16 @@ void storePendingTouch(const SqlCipherFile& file, SqlCipherConnection& connectio
   file.pendingTouch.reset();
 }
 
+std::unique_ptr<SqlCipherConnection> takeCheckedConnection(const SqlCipherFile& file) {
+  std::unique_ptr<SqlCipherConnection> connection = std::move(file.checkedConnection);
+  if (connection && connection->path() == file.path) return connection;
+  connection.reset();
+  return std::make_unique<SqlCipherConnection>(file.path, OpenMode::ReadWrite, file.waiter);
+}
+
 void SqlCipherParticipantStore::clearPlaying(const PlayingMark& mine) {
   m_file.pendingTouch.reset();
+  m_file.checkedConnection.reset();
   MarkTransaction marks(m_file);
   marks.connection().execute(kDeleteMark, markKeyParams(mine));
   marks.commit();

@@ -16,7 +16,7 @@ namespace {
 class WeekRows final : public RowWriter<WeekRow> {
  public:
   explicit WeekRows(const SqlCipherFile& file)
-      : m_file(file), m_transaction(file.path, "datRole", file.waiter) {}
+      : m_file(file), m_transaction(takeCheckedConnection(file), "datRole") {}
   void insert(const WeekRow& row) override {
     m_transaction.insert(kInsertWeekRow, weekRowParams(row));
   }

@@ -3,6 +3,6 @@
 namespace quarn {
 
 SqlCipherStores::SqlCipherStores(BusyWaiter* waiter, std::string path)
-    : m_file{std::move(path), waiter, std::nullopt} {}
+    : m_file{std::move(path), waiter, std::nullopt, nullptr} {}
 
 }  // namespace quarn

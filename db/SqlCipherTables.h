@@ -9,7 +9,7 @@ namespace quarn {
 class SqlCipherTables final : public DatabaseTables {
  public:
   explicit SqlCipherTables(std::string path, BusyWaiter* waiter = nullptr)
-      : m_file{std::move(path), waiter, std::nullopt} {}
+      : m_file{std::move(path), waiter, std::nullopt, nullptr} {}
 
   std::string location() const override { return m_file.path; }
   QueryRunner& reads() override { return m_reads; }

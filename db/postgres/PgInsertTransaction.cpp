@@ -94,6 +94,29 @@ void PgInsertTransaction::commit() {
   finish();
 }
 
+std::optional<bool> PgInsertTransaction::storedDespiteLostCommit() {
+  if (m_committed) return true;
+  if (!m_commitUnknown) return false;
+  // A connection kept from before the outage may be lost as well: one more
+  // try on a new one before the server counts as unreachable.
+  for (int tries = 0; tries < 2; ++tries) {
+    try {
+      const bool stored = storedAlready();
+      m_commitUnknown = false;
+      if (stored) finish();
+      return stored;
+    } catch (const PgError& failure) {
+      m_lease.reset();
+      if (failure.pgKind() != PgErrorKind::ConnectionFailure) return std::nullopt;
+      m_pool.dropIdle();
+    } catch (const QuarnError&) {
+      m_lease.reset();
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
 // Whether the server holds the first row inserted: the rows of one
 // transaction are stored all together or not at all.
 bool PgInsertTransaction::storedAlready() {

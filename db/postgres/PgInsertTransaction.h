@@ -45,6 +45,10 @@ class PgInsertTransaction {
   void insert(const SqlParams& params);
   // A second commit does nothing.
   void commit();
+  // Whether the rows are stored: true after a commit, false before one; after
+  // a commit whose answer was lost, the server is asked (on a new connection),
+  // and nothing comes back when it cannot be reached.
+  std::optional<bool> storedDespiteLostCommit();
 
  private:
   void connect();

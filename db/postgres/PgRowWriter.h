@@ -15,6 +15,9 @@ class PgRowWriter final : public RowWriter<RowT> {
 
   void insert(const RowT& row) override { m_transaction.insert(m_params(row)); }
   void commit() override { m_transaction.commit(); }
+  std::optional<bool> storedDespiteLostCommit() override {
+    return m_transaction.storedDespiteLostCommit();
+  }
 
  private:
   PgInsertTransaction m_transaction;

@@ -62,6 +62,9 @@ class FaultyStores final : public Stores, private ResultStore {
       }
       m_inner->commit();
     }
+    std::optional<bool> storedDespiteLostCommit() override {
+      return m_inner->storedDespiteLostCommit();
+    }
 
    private:
     FaultyStores& m_owner;

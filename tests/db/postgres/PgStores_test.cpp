@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "db/DatabaseAccess.h"
 #include "db/DbError.h"
+#include "tests/db/postgres/CuttingRelay.h"
 #include "tests/support/EngineDatabases.h"
+#include "tests/support/FixedRandom.h"
+#include "tests/support/ScriptedPrompter.h"
 
 namespace quarn::testing {
 namespace {
@@ -53,6 +57,66 @@ TEST(PgStores, WeekWriteAfterLostConnectionIsStoredOnceByTheNextTry) {
   writer->insert(row);
   writer->commit();
   EXPECT_EQ(db.count("datRole"), 2);
+}
+
+struct TrialOne final : TrialNumbering {
+  int16_t trial() const override { return 1; }
+  int16_t afterCollision(int16_t rowTrial) override { return static_cast<int16_t>(rowTrial + 1); }
+};
+
+// A week written through the application's database access over a link
+// that loses the answer to its COMMIT after the server stored it; the
+// server then stays away past the outage limit, and the moderator ends the
+// session at the question.
+struct LostCommit {
+  explicit LostCommit(const ServerDatabase& db) : stores(relay.through(db.connection())) {
+    access.setOutageLimit(std::chrono::milliseconds(300));
+    prompter.byKind[PromptKind::DatabaseRetry] = Answer::No;
+    relay.cutAfterNextCommit();
+  }
+
+  void writeWeek() {
+    std::array<WeekRow, kRoleCount> rows;
+    for (int r = 0; r < kRoleCount; ++r) {
+      rows[r].subject = "P1";
+      rows[r].setting = "A";
+      rows[r].week = 1;
+      rows[r].role = roleName(r);
+    }
+    access.writeWeek(rows, "Trial 1, week 1 of P1", numbering);
+  }
+
+  CuttingRelay relay;
+  PgStores stores;
+  ScriptedPrompter prompter;
+  FixedRandom random{{0.0}};
+  DatabaseAccess access{stores, prompter, random};
+  TrialOne numbering;
+};
+
+TEST(PgStores, EndingAfterALostCommitSaysNothingOfAWeekTheServerStored) {
+  ServerDatabase db;
+  LostCommit session(db);
+  session.prompter.whileOpen = [&](const ScriptedPrompter::Shown& box) {
+    if (box.kind == PromptKind::DatabaseRetry) session.relay.setReachable(true);
+  };
+  EXPECT_THROW(session.writeWeek(), ApplicationEnd);
+  ASSERT_TRUE(session.relay.cut());
+  EXPECT_EQ(session.prompter.count(PromptKind::DatabaseNotStored), 0);
+  EXPECT_EQ(db.count("datRole"), 4);
+}
+
+TEST(PgStores, EndingAfterALostCommitWithTheServerAwaySaysTheWeekMayNotBeStored) {
+  ServerDatabase db;
+  LostCommit session(db);
+  EXPECT_THROW(session.writeWeek(), ApplicationEnd);
+  ASSERT_TRUE(session.relay.cut());
+  EXPECT_EQ(session.prompter.last().kind, PromptKind::DatabaseNotStored);
+  EXPECT_EQ(session.prompter.last().prompt,
+            "Trial 1, week 1 of P1 may not have been stored in the database: the lab server's "
+            "answer to it was lost, and the server cannot be reached to look it up.  The "
+            "application ends.");
+  EXPECT_EQ(db.count("datRole"), 4);
 }
 
 }  // namespace
