@@ -28,7 +28,8 @@ namespace {
 // Versions: 1 is every database made before the version was recorded;
 // 2 records it (sysSchema), gives every file the workstation marks
 // (datPlaying), which older files made only at their first login, and makes
-// the server's case-blind User IDs unique (datUser and the marks); 3 adds
+// the server's case-blind User IDs unique (datUser and the marks); 3 keeps
+// the teams of team settings (datTeamMember, datTeamOrder, datTeam); 4 adds
 // what the participant does to the marks (for the live view) and the
 // participants' language of a setting (tblSetting).
 constexpr ColumnType kInt = ColumnType::Integer;
@@ -72,7 +73,7 @@ std::vector<ColumnSpec> joined(std::vector<ColumnSpec> head, const std::vector<C
 
 Schema describeSchema() {
   Schema schema;
-  schema.version = 3;
+  schema.version = 4;
   schema.tables = {
       {"tblBlock", joined({{"Setting", kText, kNone, kNotNull},
                            {"RandomGroup", kInt, "0", kNotNull},
@@ -127,7 +128,7 @@ Schema describeSchema() {
         {"MaxNoise", kInt, "0"}}},
       // The participants' language of a setting ("de", "es"); a setting
       // without a row plays in the language chosen at the start.
-      {"tblSetting", {{"Setting", kText, kNone, kNotNull}, {"Language", kText}}, {}, 3},
+      {"tblSetting", {{"Setting", kText, kNone, kNotNull}, {"Language", kText}}, {}, 4},
       {"datUser",
        {{"Subject", kText, kNone, kNotNull},
         {"Setting", kText},
@@ -190,16 +191,53 @@ Schema describeSchema() {
         {"Process", kInt, kNone, kNotNull},
         {"Since", kInt, kNone, kNotNull},
         {"LastWeek", kInt, kNone, kNotNull},
-        {"State", kText, kNone, false, 3},
-        {"StateSince", kInt, kNone, false, 3},
-        {"Trial", kInt, kNone, false, 3},
-        {"Week", kInt, kNone, false, 3},
-        {"Weeks", kInt, kNone, false, 3},
-        {"Role", kText, kNone, false, 3},
-        {"Cost", kInt, kNone, false, 3}},
+        {"State", kText, kNone, false, 4},
+        {"StateSince", kInt, kNone, false, 4},
+        {"Trial", kInt, kNone, false, 4},
+        {"Week", kInt, kNone, false, 4},
+        {"Weeks", kInt, kNone, false, 4},
+        {"Role", kText, kNone, false, 4},
+        {"Cost", kInt, kNone, false, 4}},
        {"Subject"},
        2},
       {kVersionTable, {{"Version", kInt, kNone, kNotNull}}, {}, 2},
+      // The members of a team of a team setting: Member 1 to 4 by arrival,
+      // or as the moderator fixed them beforehand (Fixed 1) while nobody had
+      // joined yet.
+      {"datTeamMember",
+       {{"Setting", kText, kNone, kNotNull},
+        {"Team", kText, kNone, kNotNull},
+        {"Member", kInt, kNone, kNotNull},
+        {"Subject", kText, kNone, kNotNull},
+        {"Fixed", kInt, "0"}},
+       {"Setting", "Team", "Member"},
+       3},
+      // Every order a team member typed, as typed: a member's workstation
+      // that starts again replays them, and the week is played once all
+      // members of the team have one.
+      {"datTeamOrder",
+       {{"Setting", kText, kNone, kNotNull},
+        {"Team", kText, kNone, kNotNull},
+        {"Trial", kInt, kNone, kNotNull},
+        {"Training", kInt, "0", kNotNull},
+        {"Week", kInt, kNone, kNotNull},
+        {"Member", kInt, kNone, kNotNull},
+        {"Order", kInt},
+        {"Subject", kText},
+        {"TransactionTime", kInt}},
+       {"Setting", "Team", "Trial", "Training", "Week", "Member"},
+       3},
+      // Who played which stage of a team trial: ties the members' records
+      // (datRole, datTrial under their own User IDs) together.
+      {"datTeam",
+       {{"Setting", kText, kNone, kNotNull},
+        {"Team", kText, kNone, kNotNull},
+        {"Trial", kInt, kNone, kNotNull},
+        {"Member", kInt, kNone, kNotNull},
+        {"Role", kText},
+        {"Subject", kText}},
+       {"Setting", "Team", "Trial", "Member"},
+       3},
   };
   schema.indexes = {
       {"idxBlockSetting", "tblBlock", R"("Setting", "RandomGroup", "Index")"},
@@ -208,7 +246,7 @@ Schema describeSchema() {
       {"idxDisplayOption", "tblDisplayOption", R"("Option")"},
       {"idxPauseSetting", "tblPause", R"("Setting", "Trial")"},
       {"idxPredicter", "tblPredicter", R"("Predicter")"},
-      {"idxSettingLanguage", "tblSetting", R"("Setting")", false, 3},
+      {"idxSettingLanguage", "tblSetting", R"("Setting")", false, 4},
       // The moderator's live view (quarngame-admin watch) finds the weeks
       // recorded lately by it.
       {"idxRoleTime", "datRole", R"("Date", "TimeOfDay")"},
@@ -225,6 +263,8 @@ Schema describeSchema() {
       // The file finds a row by its rowid at once; so does the server by
       // this index (the live view's latest week of each participant).
       {"idxRoleRowid", "datRole", "rowid", false, 1, DatabaseEngine::Server},
+      // A participant is one member of a team.
+      {"idxTeamMemberSubject", "datTeamMember", R"("Setting", "Team", "Subject")", true, 3},
   };
   return schema;
 }
