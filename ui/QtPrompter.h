@@ -15,6 +15,8 @@ struct MessageRequest {
   PromptStyle style;
   std::string title;  // never empty: kAppTitle when the caller gave none
   PromptKind kind = PromptKind::Message;
+  // Polled while the box is up: an answer closes it (Prompt::answeredBy).
+  std::function<std::optional<Answer>()> answeredBy = nullptr;
 };
 
 // The Prompter on Qt 6 Widgets.
