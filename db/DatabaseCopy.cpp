@@ -19,6 +19,9 @@ const std::map<std::string, std::vector<std::string>> kKeys = {
     {"datRole", {"Subject", "Setting", "Trial", "Week", "Role"}},
     {"datTrial", {"Subject", "Setting", "Trial"}},
     {"datPlaying", {"Subject"}},
+    {"datTeamMember", {"Setting", "Team", "Member"}},
+    {"datTeamOrder", {"Setting", "Team", "Trial", "Training", "Week", "Member"}},
+    {"datTeam", {"Setting", "Team", "Trial", "Member"}},
 };
 
 std::vector<ColumnInfo> keyColumns(const std::string& table) {

@@ -45,6 +45,7 @@ class ChosenStores final : public Stores {
   PlanStore& plan() override { return m_current->plan(); }
   ParticipantStore& participants() override { return m_current->participants(); }
   ResultStore& results() override { return m_current->results(); }
+  TeamStore& teams() override { return m_current->teams(); }
   std::string location() const override { return m_current->location(); }
   // The settings file's outage limit, or else the default.
   std::chrono::milliseconds outageLimit() const override;

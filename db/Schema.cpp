@@ -28,7 +28,8 @@ namespace {
 // Versions: 1 is every database made before the version was recorded;
 // 2 records it (sysSchema), gives every file the workstation marks
 // (datPlaying), which older files made only at their first login, and makes
-// the server's case-blind User IDs unique (datUser and the marks).
+// the server's case-blind User IDs unique (datUser and the marks); 3 keeps
+// the teams of team settings (datTeamMember, datTeamOrder, datTeam).
 constexpr ColumnType kInt = ColumnType::Integer;
 constexpr ColumnType kReal = ColumnType::Real;
 constexpr ColumnType kText = ColumnType::Text;
@@ -70,7 +71,7 @@ std::vector<ColumnSpec> joined(std::vector<ColumnSpec> head, const std::vector<C
 
 Schema describeSchema() {
   Schema schema;
-  schema.version = 2;
+  schema.version = 3;
   schema.tables = {
       {"tblBlock", joined({{"Setting", kText, kNone, kNotNull},
                            {"RandomGroup", kInt, "0", kNotNull},
@@ -187,6 +188,43 @@ Schema describeSchema() {
        {"Subject"},
        2},
       {kVersionTable, {{"Version", kInt, kNone, kNotNull}}, {}, 2},
+      // The members of a team of a team setting: Member 1 to 4 by arrival,
+      // or as the moderator fixed them beforehand (Fixed 1) while nobody had
+      // joined yet.
+      {"datTeamMember",
+       {{"Setting", kText, kNone, kNotNull},
+        {"Team", kText, kNone, kNotNull},
+        {"Member", kInt, kNone, kNotNull},
+        {"Subject", kText, kNone, kNotNull},
+        {"Fixed", kInt, "0"}},
+       {"Setting", "Team", "Member"},
+       3},
+      // Every order a team member typed, as typed: a member's workstation
+      // that starts again replays them, and the week is played once all
+      // members of the team have one.
+      {"datTeamOrder",
+       {{"Setting", kText, kNone, kNotNull},
+        {"Team", kText, kNone, kNotNull},
+        {"Trial", kInt, kNone, kNotNull},
+        {"Training", kInt, "0", kNotNull},
+        {"Week", kInt, kNone, kNotNull},
+        {"Member", kInt, kNone, kNotNull},
+        {"Order", kInt},
+        {"Subject", kText},
+        {"TransactionTime", kInt}},
+       {"Setting", "Team", "Trial", "Training", "Week", "Member"},
+       3},
+      // Who played which stage of a team trial: ties the members' records
+      // (datRole, datTrial under their own User IDs) together.
+      {"datTeam",
+       {{"Setting", kText, kNone, kNotNull},
+        {"Team", kText, kNone, kNotNull},
+        {"Trial", kInt, kNone, kNotNull},
+        {"Member", kInt, kNone, kNotNull},
+        {"Role", kText},
+        {"Subject", kText}},
+       {"Setting", "Team", "Trial", "Member"},
+       3},
   };
   schema.indexes = {
       {"idxBlockSetting", "tblBlock", R"("Setting", "RandomGroup", "Index")"},
@@ -211,6 +249,8 @@ Schema describeSchema() {
       // The file finds a row by its rowid at once; so does the server by
       // this index (the live view's latest week of each participant).
       {"idxRoleRowid", "datRole", "rowid", false, 1, DatabaseEngine::Server},
+      // A participant is one member of a team.
+      {"idxTeamMemberSubject", "datTeamMember", R"("Setting", "Team", "Subject")", true, 3},
   };
   return schema;
 }

@@ -8,6 +8,7 @@
 #include "db/PlanStore.h"
 #include "db/ResultStore.h"
 #include "db/SchemaUpgrade.h"
+#include "db/TeamStore.h"
 
 namespace quarn {
 
@@ -15,7 +16,7 @@ namespace quarn {
 // notice, before the moderator is asked (unless the settings file says).
 inline constexpr std::chrono::seconds kDefaultOutageLimit{60};
 
-// The three stores of one experiment database, and where it is. All SQL of
+// The stores of one experiment database, and where it is. All SQL of
 // the product lies behind them. The encrypted file is the first
 // implementation (SqlCipherStores); a server engine implements the same.
 class Stores {
@@ -24,6 +25,12 @@ class Stores {
   virtual PlanStore& plan() = 0;
   virtual ParticipantStore& participants() = 0;
   virtual ResultStore& results() = 0;
+  // The teams of team settings: only a server keeps them; a file's store
+  // refuses every use.
+  virtual TeamStore& teams() {
+    static FileTeamStore file;
+    return file;
+  }
   // Where the database is (a file's path), as messages name it.
   virtual std::string location() const = 0;
   virtual void setLocation(const std::string& location) = 0;

@@ -1,6 +1,7 @@
 #include "db/postgres/PgConnection.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <cctype>
 #include <charconv>
@@ -248,6 +249,25 @@ void PgConnection::prepareOnce(const std::string& name, const std::string& sql) 
   if (m_prepared.count(name)) return;
   prepare(name, sql);
   m_prepared.insert(name);
+}
+
+std::vector<std::string> PgConnection::waitForNotifications(std::chrono::milliseconds timeout) {
+  std::vector<std::string> payloads;
+  const auto takeArrived = [&] {
+    if (PQconsumeInput(m_conn) == 0) {
+      throw PgError(PgErrorKind::ConnectionFailure, "",
+                    "The link to the server broke (" + where() + "): " + PQerrorMessage(m_conn));
+    }
+    while (PGnotify* note = PQnotifies(m_conn)) {
+      payloads.emplace_back(note->extra);
+      PQfreemem(note);
+    }
+  };
+  takeArrived();
+  if (!payloads.empty()) return payloads;
+  pollfd socket{PQsocket(m_conn), POLLIN, 0};
+  if (::poll(&socket, 1, static_cast<int>(timeout.count())) > 0) takeArrived();
+  return payloads;
 }
 
 bool PgConnection::broken() const {

@@ -12,6 +12,7 @@
 // text. The server infers each parameter's type from where it stands; cast it
 // ($1::bigint) where nothing tells. Failures raise PgError.
 
+#include <chrono>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -67,6 +68,10 @@ class PgConnection {
 
   // Prepares `sql` under `name` unless this connection has done so already.
   void prepareOnce(const std::string& name, const std::string& sql);
+
+  // Waits up to `timeout` for a notification on a channel this connection
+  // listens to (LISTEN); the payloads that came, none when the time passed.
+  std::vector<std::string> waitForNotifications(std::chrono::milliseconds timeout);
 
   bool usesTls() const;
   bool inTransaction() const;

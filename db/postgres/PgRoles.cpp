@@ -10,7 +10,8 @@ namespace {
 constexpr const char* kPlanTables =
     R"("tblBlock", "tblPlayer", "tblTraining", "tblDisplay", "tblDisplayOption", "tblPause",
        "tblPredicter")";
-constexpr const char* kResultTables = R"("datUser", "datRole", "datTrial", "datPlaying")";
+constexpr const char* kResultTables =
+    R"("datUser", "datRole", "datTrial", "datPlaying", "datTeamMember", "datTeamOrder", "datTeam")";
 
 }  // namespace
 
@@ -55,6 +56,9 @@ void grantWorkstationRole(PgConnection& connection, const std::string& role) {
                   to);
   connection.exec(R"(GRANT SELECT, INSERT ON "datRole", "datTrial")" + to);
   connection.exec(R"(GRANT SELECT, INSERT, DELETE, UPDATE ("LastWeek") ON "datPlaying")" + to);
+  // A team's members join it and store their orders; nothing of a team is
+  // changed or taken back from a workstation.
+  connection.exec(R"(GRANT SELECT, INSERT ON "datTeamMember", "datTeamOrder", "datTeam")" + to);
   transaction.commit();
 }
 

@@ -10,6 +10,7 @@
 #include "db/postgres/PgParticipantStore.h"
 #include "db/postgres/PgReads.h"
 #include "db/postgres/PgResultStore.h"
+#include "db/postgres/PgTeamStore.h"
 
 namespace quarn {
 
@@ -27,6 +28,7 @@ class PgStores final : public Stores {
   PlanStore& plan() override { return m_plan; }
   ParticipantStore& participants() override { return m_participants; }
   ResultStore& results() override { return m_results; }
+  TeamStore& teams() override { return m_teams; }
   ActivityMonitor& monitor() { return m_monitor; }
   std::string location() const override { return m_location; }
   // Another server: `location` is its connection string.
@@ -42,6 +44,7 @@ class PgStores final : public Stores {
   SqlPlanStore m_plan{m_reads};
   PgParticipantStore m_participants{m_pool};
   PgResultStore m_results{m_pool};
+  PgTeamStore m_teams;
   SqlActivityMonitor m_monitor{m_reads};
 };
 

@@ -37,6 +37,25 @@ void fillExperiment(EngineDatabase& db) {
             {{"Subject", "Zo\xC3\xAB"}, {"Setting", "A"}, {"Trial", 1}, {"EndCost", 2.5}});
   db.insert("datPlaying",
             {{"Subject", "P2"}, {"Host", "lab-1"}, {"Process", 42}, {"Since", 1}, {"LastWeek", 2}});
+  // A team of two: its members, an order each has typed, who played where.
+  for (int member = 1; member <= 2; ++member) {
+    const std::string subject = member == 1 ? "Zo\xC3\xAB" : "P2";
+    db.insert("datTeamMember",
+              {{"Setting", "A"}, {"Team", "Blue"}, {"Member", member}, {"Subject", subject}});
+    db.insert("datTeamOrder", {{"Setting", "A"},
+                               {"Team", "Blue"},
+                               {"Trial", 1},
+                               {"Week", 1},
+                               {"Member", member},
+                               {"Order", 4 + member},
+                               {"Subject", subject}});
+    db.insert("datTeam", {{"Setting", "A"},
+                          {"Team", "Blue"},
+                          {"Trial", 1},
+                          {"Member", member},
+                          {"Role", member == 1 ? "Retailer" : "Factory"},
+                          {"Subject", subject}});
+  }
 }
 
 TEST(DatabaseCopy, FileToServerAndBackKeepsEveryRowInOrder) {

@@ -134,8 +134,12 @@ struct Version1Names {
 TYPED_TEST_SUITE(SchemaUpgradeTest, Version1Databases, Version1Names);
 
 TYPED_TEST(SchemaUpgradeTest, KeepsEveryRecord) {
+  // Every table the version 1 database holds (the later versions' tables
+  // come with the upgrade).
   std::map<std::string, std::string> before;
-  for (const char* table : kExperimentTables) before[table] = this->csvOf(table);
+  for (const char* table : kExperimentTables) {
+    if (hasTable(*openTables(this->old.choice()), table)) before[table] = this->csvOf(table);
+  }
   ASSERT_EQ(schemaVersionOf(this->old.choice()), 1);
 
   const std::optional<SchemaUpgrade> done = this->upgrade();
@@ -144,10 +148,11 @@ TYPED_TEST(SchemaUpgradeTest, KeepsEveryRecord) {
   EXPECT_EQ(done->from, 1);
   EXPECT_EQ(done->to, currentSchema().version);
   EXPECT_EQ(schemaVersionOf(this->old.choice()), currentSchema().version);
-  for (const char* table : kExperimentTables) {
-    EXPECT_EQ(this->csvOf(table), before[table]) << table;
-    EXPECT_NE(before[table].find("\r\n"), before[table].rfind("\r\n")) << table << " has no row";
+  for (const auto& [table, rows] : before) {
+    EXPECT_EQ(this->csvOf(table), rows) << table;
+    EXPECT_NE(rows.find("\r\n"), rows.rfind("\r\n")) << table << " has no row";
   }
+  EXPECT_GE(before.size(), 11u);
 }
 
 TYPED_TEST(SchemaUpgradeTest, GivesTheSchemaOfANewDatabase) {

@@ -78,6 +78,9 @@ TEST(WorkstationRole, PlaysAWholeSession) {
   trialRows->commit();
   EXPECT_EQ(station.participants().highestTrial("P1", "A"), 1);
   station.participants().clearPlaying(mine);
+  EXPECT_EQ(station.teams().join({"A", "Blue"}, "P1", 2).member, 1);
+  EXPECT_TRUE(station.teams().storeOrder({"A", "Blue"}, {1, false, 1, 1, 4, "P1", 900}));
+  EXPECT_TRUE(station.teams().waitForChange({"A", "Blue"}, std::chrono::milliseconds(0)));
 
   EXPECT_EQ(db.count("datRole"), 12);
   EXPECT_EQ(db.count("datTrial"), 1);
@@ -114,6 +117,8 @@ TEST(WorkstationRole, IsRefusedWhatNoSessionDoes) {
            R"(TRUNCATE "datRole")",
            R"(CREATE TABLE "extra" (x int))",
            R"(UPDATE "datPlaying" SET "Host" = 'elsewhere')",
+           R"(UPDATE "datTeamMember" SET "Member" = 1)",
+           R"(DELETE FROM "datTeamOrder")",
        }) {
     SCOPED_TRACE(sql);
     const auto error = pgErrorOf([&] { station.exec(sql); });

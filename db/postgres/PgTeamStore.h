@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "db/TeamStore.h"
+#include "db/postgres/PgConnectionPool.h"
+
+namespace quarn {
+
+// The teams on a server. A change of a team (a member joining, an order
+// stored) is told to the team's waiting members by a notification on the
+// channel quarn_team, whose payload names the setting and the team.
+class PgTeamStore final : public TeamStore {
+ public:
+  // `connectionString` gives the waiting members' listening connection.
+  PgTeamStore(PgConnectionPool& pool, std::function<std::string()> connectionString)
+      : m_pool(pool), m_connectionString(std::move(connectionString)) {}
+
+  TeamJoin join(const TeamKey& key, const std::string& subject, int16_t size) override;
+  void fixMembers(const TeamKey& key, const std::vector<std::string>& subjects) override;
+  std::vector<TeamMember> members(const TeamKey& key) override;
+  bool storeOrder(const TeamKey& key, const TypedOrder& order) override;
+  std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) override;
+  // The first wait only starts listening and returns at once as if woken,
+  // so that the caller looks again: a change between its last look and the
+  // listening is not missed, and none after it is.
+  bool waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) override;
+  // Another server: the listening connection is made anew.
+  void reset(std::function<std::string()> connectionString);
+
+ private:
+  PgConnectionPool& m_pool;
+  std::function<std::string()> m_connectionString;
+  std::unique_ptr<PgConnection> m_listener;
+};
+
+}  // namespace quarn

@@ -1,0 +1,150 @@
+#include "db/postgres/PgTeamStore.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "db/DbError.h"
+#include "db/postgres/PgStores.h"
+#include "tests/support/EngineDatabases.h"
+
+namespace quarn::testing {
+namespace {
+
+using std::chrono::milliseconds;
+
+const TeamKey kBlue{"Beer", "Blue"};
+
+TypedOrder typed(int16_t week, int16_t member, int32_t order, bool training = false) {
+  return {1, training, week, member, order, "P" + std::to_string(member), 1500};
+}
+
+std::vector<int16_t> numbersOf(const std::vector<TeamMember>& members) {
+  std::vector<int16_t> numbers;
+  for (const TeamMember& m : members) numbers.push_back(m.member);
+  return numbers;
+}
+
+TEST(PgTeamStore, MembersJoinInOrderOfArrivalUpToTheTeamsSize) {
+  ServerDatabase db;
+  TeamStore& teams = db.stores().teams();
+  EXPECT_EQ(teams.join(kBlue, "P07", 2).member, 1);
+  EXPECT_EQ(teams.join({"Beer", "Red"}, "P99", 2).member, 1);  // another team counts apart
+  EXPECT_EQ(teams.join(kBlue, "P12", 2).member, 2);
+  EXPECT_EQ(teams.join(kBlue, "P07", 2).member, 1);  // back after a restart: the same number
+  const TeamJoin late = teams.join(kBlue, "P20", 2);
+  EXPECT_FALSE(late.member);
+  EXPECT_TRUE(late.full);
+  EXPECT_EQ(teams.members(kBlue), (std::vector<TeamMember>{{1, "P07", false}, {2, "P12", false}}));
+}
+
+// The moderator's order gives the numbers; nobody else joins such a team.
+TEST(PgTeamStore, FixedMembersKeepTheirNumbersAndTakeNobodyElse) {
+  ServerDatabase db;
+  TeamStore& teams = db.stores().teams();
+  teams.fixMembers(kBlue, {"P3", "P1", "P2"});
+  EXPECT_EQ(teams.join(kBlue, "P1", 3).member, 2);
+  EXPECT_EQ(teams.join(kBlue, "P3", 3).member, 1);
+  EXPECT_TRUE(teams.join(kBlue, "P9", 4).full);
+  EXPECT_EQ(numbersOf(teams.members(kBlue)), (std::vector<int16_t>{1, 2, 3}));
+}
+
+TEST(PgTeamStore, FixingIsRefusedOnceAnyoneJoinedOrForAFaultyList) {
+  ServerDatabase db;
+  TeamStore& teams = db.stores().teams();
+  teams.join(kBlue, "P5", 4);
+  const struct {
+    std::vector<std::string> subjects;
+    std::string why;
+  } cases[] = {
+      {{"P1", "P2"}, "it has members already (P5)"},
+      {{"P1", "P1"}, "P1 is named twice"},
+      {{"P1", "P2", "P3", "P4", "P6"}, "a team has 1 to 4 members, not 5"},
+      {{}, "a team has 1 to 4 members, not 0"},
+  };
+  for (const auto& k : cases) {
+    try {
+      teams.fixMembers(kBlue, k.subjects);
+      ADD_FAILURE() << k.why;
+    } catch (const DbError& refusal) {
+      EXPECT_EQ(refusal.description(),
+                "The members of team Blue of setting Beer cannot be fixed: " + k.why);
+    }
+  }
+  EXPECT_EQ(numbersOf(teams.members(kBlue)), (std::vector<int16_t>{1}));
+}
+
+// Workstations that join at the same moment get distinct numbers, and no
+// more than the team's size join.
+TEST(PgTeamStore, SimultaneousJoinsGetDistinctNumbers) {
+  ServerDatabase db;
+  std::vector<std::future<TeamJoin>> joins;
+  for (int i = 0; i < 6; ++i) {
+    joins.push_back(std::async(std::launch::async, [&db, i] {
+      PgStores station(db.connection());
+      return station.teams().join(kBlue, "P" + std::to_string(i), 4);
+    }));
+  }
+  std::vector<int16_t> numbers;
+  int full = 0;
+  for (auto& join : joins) {
+    const TeamJoin joined = join.get();
+    if (joined.member) numbers.push_back(*joined.member);
+    full += joined.full ? 1 : 0;
+  }
+  std::sort(numbers.begin(), numbers.end());
+  EXPECT_EQ(numbers, (std::vector<int16_t>{1, 2, 3, 4}));
+  EXPECT_EQ(full, 2);
+}
+
+// An order sent again (its answer lost) is not doubled: the first counts.
+TEST(PgTeamStore, AnOrderIsStoredOnceAsTyped) {
+  ServerDatabase db;
+  TeamStore& teams = db.stores().teams();
+  EXPECT_TRUE(teams.storeOrder(kBlue, typed(1, 2, 8)));
+  EXPECT_TRUE(teams.storeOrder(kBlue, typed(1, 1, 5)));
+  EXPECT_FALSE(teams.storeOrder(kBlue, typed(1, 2, 9)));
+  EXPECT_TRUE(teams.storeOrder(kBlue, typed(1, 2, 3, true)));  // a training trial's week
+  EXPECT_EQ(teams.orders(kBlue, 1, false),
+            (std::vector<TypedOrder>{typed(1, 1, 5), typed(1, 2, 8)}));
+  EXPECT_EQ(teams.orders(kBlue, 1, true), (std::vector<TypedOrder>{typed(1, 2, 3, true)}));
+  EXPECT_EQ(db.count("datTeamOrder"), 3);
+}
+
+// The server wakes a waiting member when another member's order of its team
+// is stored; another team's order does not.
+TEST(PgTeamStore, WaitingMemberIsWokenByItsTeamsChangesOnly) {
+  ServerDatabase db;
+  PgStores waiting(db.connection());
+  PgStores other(db.connection());
+  EXPECT_TRUE(waiting.teams().waitForChange(kBlue, milliseconds(0)));  // starts listening
+
+  other.teams().storeOrder({"Beer", "Red"}, typed(1, 1, 4));
+  EXPECT_FALSE(waiting.teams().waitForChange(kBlue, milliseconds(300)));
+
+  const auto start = std::chrono::steady_clock::now();
+  std::thread member([&] {
+    std::this_thread::sleep_for(milliseconds(100));
+    other.teams().storeOrder(kBlue, typed(1, 2, 4));
+  });
+  EXPECT_TRUE(waiting.teams().waitForChange(kBlue, milliseconds(5000)));
+  member.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(2000));
+  EXPECT_FALSE(waiting.teams().waitForChange(kBlue, milliseconds(100)));  // nothing since
+}
+
+TEST(TeamStore, AFileRefusesTeamsNamingTheServer) {
+  FileDatabase file;
+  try {
+    file.stores().teams().join(kBlue, "P1", 2);
+    ADD_FAILURE() << "a file joined a team";
+  } catch (const DbError& refusal) {
+    EXPECT_EQ(refusal.description(), "Team settings need the lab server (see README)");
+  }
+}
+
+}  // namespace
+}  // namespace quarn::testing
