@@ -6,6 +6,9 @@ namespace quarn {
 
 Answer Prompter::ask(const Prompt& prompt) {
   ModalScope open(*this);
+  if (prompt.answeredBy) {
+    if (const std::optional<Answer> answer = prompt.answeredBy()) return *answer;
+  }
   return present(prompt);
 }
 

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace quarn {
@@ -67,7 +69,14 @@ struct Prompt {
   // Enter (and a box closed without a button) answers No: for a question
   // whose Yes cannot be undone.
   bool noByDefault = false;
+  // A question that events may answer while it is open (the lab server is
+  // back): asked about as the question opens and then every
+  // kAnsweredByPoll while it stays; the first answer it gives closes the
+  // question as if that button had been pressed. It must return at once.
+  std::function<std::optional<Answer>()> answeredBy = nullptr;
 };
+
+inline constexpr std::chrono::milliseconds kAnsweredByPoll{250};
 
 // How code below the windows asks a person something, waits and ends the
 // application. The application puts Qt behind it; tests put a scripted
@@ -76,8 +85,9 @@ class Prompter {
  public:
   virtual ~Prompter() = default;
 
-  // Shows a modal question and returns the button pressed. The game stands
-  // still meanwhile (modalOpen() is true).
+  // Shows a modal question and returns the button pressed, or the answer
+  // its answeredBy gave. The game stands still meanwhile (modalOpen() is
+  // true).
   Answer ask(const Prompt& prompt);
   Answer ask(const std::string& text, PromptStyle style, const std::string& title = "",
              PromptKind kind = PromptKind::Message);
@@ -116,7 +126,8 @@ class Prompter {
 
  protected:
   // Shows the question and waits for the answer; ask() holds a ModalScope
-  // meanwhile.
+  // meanwhile, and has asked answeredBy once before (a prompter that shows
+  // the question for a while polls it on).
   virtual Answer present(const Prompt& prompt) = 0;
 
  private:

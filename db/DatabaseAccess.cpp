@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <memory>
+#include <thread>
 
 #include "base/Errors.h"
 #include "db/DbError.h"
@@ -47,6 +50,32 @@ std::string errorText(const QuarnError& failure) {
 bool isKind(const QuarnError& failure, DbErrorKind kind) {
   const auto* dbError = dynamic_cast<const DbError*>(&failure);
   return dbError && dbError->kind() == kind;
+}
+
+// A lost server, or a file another program holds: neither is a fault of
+// the use, which goes on once the database answers again.
+bool isWaitedFor(const QuarnError& failure) {
+  return isKind(failure, DbErrorKind::ConnectionLost) || isKind(failure, DbErrorKind::Busy);
+}
+
+// A question's answeredBy that runs `check` on a thread of its own, one run
+// after the other, and answers Yes once a run found the database answering.
+// A run holds only what `check` holds, so it may outlive the question.
+std::function<std::optional<Answer>()> answeredOnceBack(std::function<bool()> check) {
+  if (!check) return {};
+  auto running = std::make_shared<std::future<bool>>();
+  return [check = std::move(check), running]() -> std::optional<Answer> {
+    if (running->valid()) {
+      if (running->wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        return std::nullopt;
+      }
+      if (running->get()) return Answer::Yes;
+    }
+    std::packaged_task<bool()> run(check);
+    *running = run.get_future();
+    std::thread(std::move(run)).detach();
+    return std::nullopt;
+  };
 }
 
 // The pause before the n-th try to reach a lost server: short at first, so
@@ -96,14 +125,15 @@ void DatabaseAccess::retrying(const std::function<void()>& use) {
   int n = 0;
   Outage outage;
   for (;;) {
+    const auto tryStart = std::chrono::steady_clock::now();
     try {
       upgradeOnFirstUse();
       use();
       return;
     } catch (const QuarnError& failure) {
       if (isKind(failure, DbErrorKind::Refused)) refuse(failure);
-      if (isKind(failure, DbErrorKind::ConnectionLost)) {
-        waitForServer(outage, failure);
+      if (isWaitedFor(failure)) {
+        waitForDatabase(outage, failure, tryStart);
         continue;
       }
       if (failure.number() == kErrItemNotFound) {
@@ -133,27 +163,30 @@ void DatabaseAccess::retrying(const std::function<void()>& use) {
   }
 }
 
-// Tries the server again after a short pause, the waiting notice up and the
-// game standing still; once the outage has lasted the limit, asks the
-// moderator, who may wait for as long again or end the application.
-void DatabaseAccess::waitForServer(Outage& outage, const QuarnError& failure) {
+// Tries the database again after a short pause, the waiting notice up and
+// the game standing still, counting from the start of the first try that
+// failed (a try of a held file has waited for its lock already); once that
+// has lasted the limit, asks the moderator, who may wait for as long again
+// or end the application. The question closes by itself, and the wait goes
+// on, as soon as the database answers again.
+void DatabaseAccess::waitForDatabase(Outage& outage, const QuarnError& failure,
+                                     std::chrono::steady_clock::time_point tryStart) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
-  if (!outage.since) outage.since = start;
+  if (!outage.since) outage.since = tryStart;
   // The pauses count in full even where the prompter's wait was cut short.
   auto waited = [&] {
     return std::max(outage.paused, std::chrono::duration_cast<std::chrono::milliseconds>(
                                        Clock::now() - *outage.since));
   };
+  const bool server = isKind(failure, DbErrorKind::ConnectionLost);
   if (waited() >= outageLimit()) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited()).count();
-    const std::string waiting =
-        m_writeInProgress.empty() ? "" : m_writeInProgress + " is waiting to be stored.\r\n";
-    const Answer answer = m_prompter.ask("The lab server has not answered for " +
-                                             std::to_string(seconds) + " s.\r\n" + waiting + "(" +
-                                             failure.description() + ")\r\nRetry? (No to quit)",
-                                         PromptStyle::YesNoQuestion, "", PromptKind::DatabaseRetry);
-    if (answer != Answer::Yes) quitUnstored();
+    Prompt question;
+    question.text = outageQuestion(failure, server, waited());
+    question.style = PromptStyle::YesNoQuestion;
+    question.kind = PromptKind::DatabaseRetry;
+    question.answeredBy = answeredOnceBack(m_stores.answerCheck());
+    if (m_prompter.ask(question) != Answer::Yes) quitUnstored();
     outage = Outage{Clock::now()};
     return;
   }
@@ -161,13 +194,35 @@ void DatabaseAccess::waitForServer(Outage& outage, const QuarnError& failure) {
   Prompter::ModalScope waiting(m_prompter);
   if (m_waiter) {
     do {
-      m_waiter->waitForServer(waited());
+      if (server) {
+        m_waiter->waitForServer(waited());
+      } else {
+        m_waiter->wait(waited());
+      }
     } while (Clock::now() - start < pause);
   } else {
     m_prompter.processEvents();
     m_prompter.wait(pause);
   }
   outage.paused += pause;
+}
+
+// What the moderator is asked after the limit: what does not answer, for how
+// long, what waits to be stored; the server's own reason names its host.
+std::string DatabaseAccess::outageQuestion(const QuarnError& failure, bool server,
+                                           std::chrono::milliseconds waited) const {
+  const std::string seconds =
+      std::to_string(std::chrono::duration_cast<std::chrono::seconds>(waited).count());
+  const std::string waiting =
+      m_writeInProgress.empty() ? "" : m_writeInProgress + " is waiting to be stored.\r\n";
+  if (server) {
+    return "The lab server has not answered for " + seconds + " s.\r\n" + waiting + "(" +
+           failure.description() + ")\r\nRetry? (No to quit)";
+  }
+  return "The database " + location() + " has been in use by another program for " + seconds +
+         " s.\r\n" + waiting +
+         "Close the other program (a database shell, a copy or a backup) and answer Yes to go "
+         "on.\r\nRetry? (No to quit)";
 }
 
 // Says a failure that no retry mends, once, and ends the application.
@@ -245,8 +300,8 @@ void DatabaseAccess::registerParticipant(const ParticipantRow& row) {
         step();
         break;
       } catch (const QuarnError& failure) {
-        if (!isKind(failure, DbErrorKind::ConnectionLost)) throw;
-        waitForServer(outage, failure);
+        if (!isWaitedFor(failure)) throw;
+        waitForDatabase(outage, failure, std::chrono::steady_clock::now());
       }
     }
   }
@@ -325,15 +380,16 @@ void DatabaseAccess::writeRows(const std::function<std::unique_ptr<RowWriter<Row
 void DatabaseAccess::attempt(WriteBudget& budget, const std::function<void()>& step,
                              int16_t* rowTrial, TrialNumbering& numbering) {
   for (;;) {
+    const auto tryStart = std::chrono::steady_clock::now();
     try {
       step();
       return;
     } catch (const QuarnError& failure) {
       if (isKind(failure, DbErrorKind::Refused)) refuse(failure);
-      if (isKind(failure, DbErrorKind::ConnectionLost)) {
-        // The step is tried again on a new connection; a commit whose
-        // answer was lost looks first whether the server stored it.
-        waitForServer(budget.outage, failure);
+      if (isWaitedFor(failure)) {
+        // The step is tried again (on a new connection to a server); a
+        // commit whose answer was lost looks first whether it was stored.
+        waitForDatabase(budget.outage, failure, tryStart);
         continue;
       }
       budget.outage = Outage{};

@@ -58,10 +58,12 @@ std::chrono::milliseconds backoffDuration(int64_t count);
 // failure that lost the open's rows asks at once, and Retry writes the open
 // again.
 //
-// A lost server (no connection, or a link that broke) is no failure of the
-// use: reads and writes alike are tried again in short steps, with the
-// waiting notice up, for the outage limit; only then is the moderator asked,
-// naming what waits to be stored. A failure that no retry can mend (a login
+// A lost server (no connection, or a link that broke) and a file that
+// another program holds are no failure of the use: reads and writes alike
+// are tried again in short steps, with the waiting notice up, for the
+// outage limit (a file's: the default); only then is the moderator asked,
+// in words, naming what waits to be stored. The question closes by itself
+// once the database answers again (Stores::answerCheck). A failure that no retry can mend (a login
 // the server refuses, a connection string refused here) is said once, and
 // the application ends.
 class DatabaseAccess {
@@ -171,7 +173,10 @@ class DatabaseAccess {
   void upgradeOnFirstUse();
   [[noreturn]] void endOnFailure(const QuarnError& failure, const std::string& text,
                                  PromptKind kind);
-  void waitForServer(Outage& outage, const QuarnError& failure);
+  void waitForDatabase(Outage& outage, const QuarnError& failure,
+                       std::chrono::steady_clock::time_point tryStart);
+  std::string outageQuestion(const QuarnError& failure, bool server,
+                             std::chrono::milliseconds waited) const;
   [[noreturn]] void refuse(const QuarnError& failure);
   template <class RowT>
   void writeRows(const std::function<std::unique_ptr<RowWriter<RowT>>()>& open,

@@ -53,6 +53,7 @@ class ChosenStores final : public Stores {
   // The file at `location`.
   void setLocation(const std::string& location) override;
   std::optional<SchemaUpgrade> upgradeSchema() override { return m_current->upgradeSchema(); }
+  std::function<bool()> answerCheck() const override { return m_current->answerCheck(); }
 
  private:
   BusyWaiter* m_waiter;

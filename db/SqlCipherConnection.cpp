@@ -149,6 +149,10 @@ void SqlCipherConnection::open(int flags, OpenMode mode, const std::string& pass
   }
 }
 
+std::chrono::milliseconds BusyWaiter::lockPatience() const {
+  return kBusyTimeout;
+}
+
 // Instead of SQLite's own busy wait, which holds the thread for its whole
 // length, the wait goes by in short steps, each one a chance for the waiter
 // to keep the windows alive.
@@ -157,7 +161,7 @@ int SqlCipherConnection::waitForLock(void* state, int attempt) {
   const auto now = std::chrono::steady_clock::now();
   if (attempt == 0) busy.since = now;
   const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - busy.since);
-  if (waited >= kBusyTimeout) return 0;
+  if (waited >= (busy.waiter ? busy.waiter->lockPatience() : kBusyTimeout)) return 0;
   if (busy.waiter) {
     busy.waiter->wait(waited);
   } else {
@@ -326,6 +330,16 @@ SqlTransaction::~SqlTransaction() {
 void SqlTransaction::commit() {
   m_connection.executeScript("COMMIT;");
   m_open = false;
+}
+
+bool fileTakesWrites(const std::string& path) {
+  try {
+    SqlCipherConnection connection(path, OpenMode::ReadWrite);
+    connection.executeScript("BEGIN IMMEDIATE; ROLLBACK;");
+    return true;
+  } catch (const QuarnError&) {
+    return false;
+  }
 }
 
 }  // namespace quarn

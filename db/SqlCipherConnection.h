@@ -28,6 +28,11 @@ class BusyWaiter {
   virtual void wait(std::chrono::milliseconds waitedSoFar) = 0;
   // The same while the lab server cannot be reached.
   virtual void waitForServer(std::chrono::milliseconds waitedSoFar) { wait(waitedSoFar); }
+  // How long one use waits for the lock before it fails (kBusyTimeout). A
+  // waiter whose uses are tried again until a give-up time of their own
+  // (the application's, see DatabaseAccess) keeps each try short, so that
+  // the give-up comes when it is due.
+  virtual std::chrono::milliseconds lockPatience() const;
 };
 
 // How long a connection waits for another process's lock before it fails,
@@ -118,5 +123,11 @@ class SqlTransaction {
   SqlCipherConnection& m_connection;
   bool m_open = true;
 };
+
+// Whether the file at `path` can be opened and written now: no other
+// program holds its lock (waited for as long as a connection waits). A
+// write transaction of this process counts as well: while one waits to
+// commit, the file does not take writes.
+bool fileTakesWrites(const std::string& path);
 
 }  // namespace quarn

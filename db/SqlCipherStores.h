@@ -25,6 +25,9 @@ class SqlCipherStores final : public Stores {
   std::optional<SchemaUpgrade> upgradeSchema() override {
     return upgradeFile(m_file.path, m_file.waiter);
   }
+  std::function<bool()> answerCheck() const override {
+    return [path = m_file.path] { return fileTakesWrites(path); };
+  }
 
  private:
   SqlCipherFile m_file;

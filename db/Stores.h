@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "db/ParticipantStore.h"
@@ -46,8 +47,13 @@ class Stores {
   // the upgrade done, if any. Refuses a database newer than the program
   // (kErrUnrecognizedFormat).
   virtual std::optional<SchemaUpgrade> upgradeSchema() { return std::nullopt; }
-  // How long a lost server is waited for before the moderator is asked.
+  // How long a lost server (or a file another program holds) is waited for
+  // before the moderator is asked.
   virtual std::chrono::milliseconds outageLimit() const { return kDefaultOutageLimit; }
+  // Whether the database answers now (the server takes a connection, the
+  // file can be written): a check that any thread may run, holding nothing
+  // of the stores. Empty where there is none.
+  virtual std::function<bool()> answerCheck() const { return {}; }
 };
 
 }  // namespace quarn

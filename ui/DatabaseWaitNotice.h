@@ -24,6 +24,9 @@ class DatabaseWaitNotice : public BusyWaiter {
 
   void wait(std::chrono::milliseconds waitedSoFar) override;
   void waitForServer(std::chrono::milliseconds waitedSoFar) override;
+  // The application's database access tries a held file again, behind this
+  // notice, until its give-up time: one try waits a second.
+  std::chrono::milliseconds lockPatience() const override { return std::chrono::seconds(1); }
 
   // The notice ("frmWaiting", its text in "lblWaiting"); made at the first
   // wait that lasts.

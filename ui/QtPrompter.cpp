@@ -34,11 +34,31 @@ void translateButtons(QMessageBox& box) {
   }
 }
 
+// The button that gives `answer`.
+int buttonOf(Answer answer) {
+  using B = QMessageBox::StandardButton;
+  switch (answer) {
+    case Answer::Ok:
+      return B::Ok;
+    case Answer::Abort:
+      return B::Abort;
+    case Answer::Retry:
+      return B::Retry;
+    case Answer::Ignore:
+      return B::Ignore;
+    case Answer::Yes:
+      return B::Yes;
+    case Answer::No:
+      return B::No;
+  }
+  return B::NoButton;
+}
+
 }  // namespace
 
 MessageRequest messageRequest(const Prompt& prompt) {
-  return MessageRequest{shownText(prompt), prompt.style, shownTitle(prompt), prompt.kind,
-                        prompt.noByDefault};
+  return MessageRequest{shownText(prompt), prompt.style,       shownTitle(prompt),
+                        prompt.kind,       prompt.noByDefault, prompt.answeredBy};
 }
 
 Answer QtPrompter::present(const Prompt& prompt) {
@@ -84,6 +104,16 @@ Answer QtPrompter::showBox(const MessageRequest& request) {
 
   if (request.noByDefault) box.setDefaultButton(B::No);
   translateButtons(box);
+  QTimer poll;
+  if (request.answeredBy) {
+    QObject::connect(&poll, &QTimer::timeout, &box, [&] {
+      if (const std::optional<Answer> answer = request.answeredBy()) {
+        poll.stop();
+        box.done(buttonOf(*answer));
+      }
+    });
+    poll.start(kAnsweredByPoll);
+  }
   switch (box.exec()) {
     case B::Yes:
       return Answer::Yes;

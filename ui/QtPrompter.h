@@ -16,6 +16,8 @@ struct MessageRequest {
   std::string title;  // never empty: kAppTitle when the caller gave none
   PromptKind kind = PromptKind::Message;
   bool noByDefault = false;  // Enter presses No
+  // Polled while the box is up: an answer closes it (Prompt::answeredBy).
+  std::function<std::optional<Answer>()> answeredBy = nullptr;
 };
 
 // The Prompter on Qt 6 Widgets.

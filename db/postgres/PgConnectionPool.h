@@ -67,6 +67,8 @@ class PgConnectionPool {
     }
   }
 
+  // The connection string a new connection would use now.
+  std::string connectionString() const { return m_connectionString(); }
   // Drops the idle connections; the next use connects with `connectionString`.
   void reset(std::function<std::string()> connectionString);
   // Drops the idle connections: after one was found lost, the others

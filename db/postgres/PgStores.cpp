@@ -19,6 +19,17 @@ void PgStores::setLocation(const std::string& location) {
   m_teams.reset([location] { return location; });
 }
 
+std::function<bool()> PgStores::answerCheck() const {
+  return [connection = m_pool.connectionString()] {
+    try {
+      PgConnection probe(connection);
+      return true;
+    } catch (const QuarnError&) {
+      return false;
+    }
+  };
+}
+
 std::optional<SchemaUpgrade> PgStores::upgradeSchema() {
   return upgradeServer(*m_pool.lease());
 }

@@ -34,6 +34,8 @@ class PgStores final : public Stores {
   // Another server: `location` is its connection string.
   void setLocation(const std::string& location) override;
   std::optional<SchemaUpgrade> upgradeSchema() override;
+  // The server takes a connection.
+  std::function<bool()> answerCheck() const override;
 
  private:
   std::string m_location;

@@ -355,11 +355,34 @@ TEST(WritePolicy, LostWriteAsksAtOnceAndRetryWritesTheOpenAgain) {
   EXPECT_EQ(w.faulty.opens, 2);
 }
 
-TEST(WritePolicy, FailedCommitIsRetriedLikeARow) {
+// A file another program holds is waited for like a lost server, for the
+// one limit; the question then says so in words, and closes by itself once
+// the file can be written again.
+TEST(WritePolicy, HeldFileIsWaitedForUntilTheLimitThenAskedInPlainWords) {
   Writes w;
-  w.faulty.commitFails = 2;
+  w.access.setOutageLimit(300ms);
+  w.faulty.commitFails = 4;
+  w.prompter.answers = {Answer::Yes};
   w.writeWeek(1);
-  EXPECT_TRUE(w.prompter.shown.empty());
+  ASSERT_EQ(w.prompter.shown.size(), 1u);
+  EXPECT_EQ(w.prompter.last().kind, PromptKind::DatabaseRetry);
+  EXPECT_EQ(w.prompter.last().prompt.find("database is locked"), std::string::npos);
+  EXPECT_NE(w.prompter.last().prompt.find(w.file.path() +
+                                          " has been in use by another program for 0 s.\r\n"
+                                          "Trial 1, week 1 of P17 is waiting to be stored."),
+            std::string::npos)
+      << w.prompter.last().prompt;
+  EXPECT_EQ(w.file.count("datRole"), 4);
+}
+
+TEST(WritePolicy, HeldFileQuestionClosesByItselfOnceTheFileIsFree) {
+  Writes w;
+  w.access.setOutageLimit(300ms);
+  w.faulty.openFails = 4;
+  w.faulty.answersAgain = true;
+  w.prompter.byKind[PromptKind::DatabaseRetry] = Answer::No;
+  w.prompter.answeredByWait = 5s;
+  w.writeWeek(1);
   EXPECT_EQ(w.file.count("datRole"), 4);
 }
 
@@ -372,12 +395,13 @@ TEST(WritePolicy, GivingUpEndsSayingWhatWasNotStored) {
     int commitFails;
     Answer answer;
   } cases[] = {
-      {6, "", 0, Answer::No},
+      {30, "", 0, Answer::No},
       {0, "xxxxxx", 0, A},
-      {0, "", 6, A},
+      {0, "", 30, Answer::No},
   };
   for (const auto& k : cases) {
     Writes w;
+    w.access.setOutageLimit(300ms);
     w.faulty.openFails = k.openFails;
     w.faulty.insertFaults.assign(k.faults.begin(), k.faults.end());
     w.faulty.commitFails = k.commitFails;

@@ -215,7 +215,8 @@ TEST_F(WeekRecorderTest, RowAlreadyInTheFileMovesToTheNextTrial) {
 
 TEST_F(WeekRecorderTest, QuittingOverAFailedWeekWriteSaysWhichWeekIsMissing) {
   state.plan.trials = {trial(1, 1, kRetailer)};
-  faulty.openFails = 6;
+  db.setOutageLimit(std::chrono::milliseconds(300));
+  faulty.openFails = 30;
   prompter.answers = {Answer::No};
   EXPECT_EQ(endCodeOf([&] { playTrial(); }), 1);
   EXPECT_EQ(
@@ -226,8 +227,9 @@ TEST_F(WeekRecorderTest, QuittingOverAFailedWeekWriteSaysWhichWeekIsMissing) {
 TEST_F(WeekRecorderTest, QuittingOverAFailedTrialWriteSaysWhichTrialIsMissing) {
   state.plan.trials = {trial(1, 1, kRetailer)};
   playTrial();
-  faulty.commitFails = 6;
-  prompter.answers = {Answer::Abort};
+  db.setOutageLimit(std::chrono::milliseconds(300));
+  faulty.commitFails = 30;
+  prompter.answers = {Answer::No};
   EXPECT_EQ(endCodeOf([&] { recorder.writeTrialRecord(); }), 1);
   EXPECT_EQ(prompter.last().prompt.rfind(
                 "The record of trial 1 of P17 was not stored in the database.", 0),

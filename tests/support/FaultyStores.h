@@ -25,6 +25,11 @@ class FaultyStores final : public Stores, private ResultStore {
   ResultStore& results() override { return *this; }
   std::string location() const override { return m_inner.location(); }
   void setLocation(const std::string& location) override { m_inner.setLocation(location); }
+  // The inner database's check when answersAgain, else none.
+  std::function<bool()> answerCheck() const override {
+    return answersAgain ? m_inner.answerCheck() : std::function<bool()>();
+  }
+  bool answersAgain = false;
 
   // One entry per insert: '.' stores the row, 'k' fails as a key collision
   // would, 'x' as a passing I/O fault would, 'l' as a fault that rolled the

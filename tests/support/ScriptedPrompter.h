@@ -3,8 +3,10 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/Prompter.h"
@@ -39,6 +41,7 @@ class ScriptedPrompter : public Prompter {
   // meanwhile (timers firing, another program writing).
   std::function<void(const Shown&)> whileOpen;
   std::map<PromptKind, Answer> byKind;
+  std::chrono::milliseconds answeredByWait{0};
   std::deque<Answer> answers;
   std::vector<Shown> shown;
   std::vector<std::chrono::milliseconds> sleeps;
@@ -48,6 +51,15 @@ class ScriptedPrompter : public Prompter {
   Answer present(const Prompt& prompt) override {
     shown.push_back({prompt.text, prompt.style, prompt.title, prompt.kind, prompt.noByDefault});
     if (whileOpen) whileOpen(shown.back());
+    // What happened meanwhile may answer the question by itself: it is
+    // polled for answeredByWait (real time) before the scripted answer.
+    if (prompt.answeredBy) {
+      const auto until = std::chrono::steady_clock::now() + answeredByWait;
+      do {
+        if (const std::optional<Answer> answer = prompt.answeredBy()) return *answer;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      } while (std::chrono::steady_clock::now() < until);
+    }
     if (auto answer = byKind.find(prompt.kind); answer != byKind.end()) return answer->second;
     if (answers.empty()) {
       if (prompt.style == PromptStyle::Ok || prompt.style == PromptStyle::OkWarning) {

@@ -64,15 +64,13 @@ struct TrialOne final : TrialNumbering {
   int16_t afterCollision(int16_t rowTrial) override { return static_cast<int16_t>(rowTrial + 1); }
 };
 
-// A week written through the application's database access over a link
-// that loses the answer to its COMMIT after the server stored it; the
-// server then stays away past the outage limit, and the moderator ends the
-// session at the question.
-struct LostCommit {
-  explicit LostCommit(const ServerDatabase& db) : stores(relay.through(db.connection())) {
+// A week written through the application's database access over a relay
+// that can lose the server (see CuttingRelay); the moderator ends the
+// session at the outage question.
+struct RelayedSession {
+  explicit RelayedSession(const ServerDatabase& db) : stores(relay.through(db.connection())) {
     access.setOutageLimit(std::chrono::milliseconds(300));
     prompter.byKind[PromptKind::DatabaseRetry] = Answer::No;
-    relay.cutAfterNextCommit();
   }
 
   void writeWeek() {
@@ -94,9 +92,24 @@ struct LostCommit {
   TrialOne numbering;
 };
 
+// The moderator would end the session; the server comes back first.
+TEST(PgStores, OutageQuestionClosesByItselfWhenTheServerIsBack) {
+  ServerDatabase db;
+  RelayedSession session(db);
+  session.relay.setReachable(false);
+  session.prompter.answeredByWait = std::chrono::seconds(5);
+  session.prompter.whileOpen = [&](const ScriptedPrompter::Shown&) {
+    session.relay.setReachable(true);
+  };
+  session.writeWeek();
+  EXPECT_EQ(session.prompter.count(PromptKind::DatabaseRetry), 1);
+  EXPECT_EQ(db.count("datRole"), 4);
+}
+
 TEST(PgStores, EndingAfterALostCommitSaysNothingOfAWeekTheServerStored) {
   ServerDatabase db;
-  LostCommit session(db);
+  RelayedSession session(db);
+  session.relay.cutAfterNextCommit();
   session.prompter.whileOpen = [&](const ScriptedPrompter::Shown& box) {
     if (box.kind == PromptKind::DatabaseRetry) session.relay.setReachable(true);
   };
@@ -108,7 +121,8 @@ TEST(PgStores, EndingAfterALostCommitSaysNothingOfAWeekTheServerStored) {
 
 TEST(PgStores, EndingAfterALostCommitWithTheServerAwaySaysTheWeekMayNotBeStored) {
   ServerDatabase db;
-  LostCommit session(db);
+  RelayedSession session(db);
+  session.relay.cutAfterNextCommit();
   EXPECT_THROW(session.writeWeek(), ApplicationEnd);
   ASSERT_TRUE(session.relay.cut());
   EXPECT_EQ(session.prompter.last().kind, PromptKind::DatabaseNotStored);
