@@ -13,8 +13,8 @@
 #include "base/Errors.h"
 #include "base/Prompter.h"
 #include "base/Random.h"
-#include "db/SqlCipherConnection.h"
 #include "db/Stores.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
 
 namespace quarn {
 

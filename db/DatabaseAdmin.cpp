@@ -12,11 +12,11 @@
 #include "base/Text.h"
 #include "db/DbError.h"
 #include "db/Schema.h"
-#include "db/SqlCipherConnection.h"
-#include "db/SqlTranslation.h"
 #include "db/TableWriter.h"
 #include "db/postgres/PgRoles.h"
 #include "db/postgres/PgSchema.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
+#include "db/sqlcipher/SqlTranslation.h"
 
 namespace quarn {
 

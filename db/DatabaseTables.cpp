@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "db/DbError.h"
-#include "db/SqlTranslation.h"
+#include "db/sqlcipher/SqlTranslation.h"
 
 namespace quarn {
 

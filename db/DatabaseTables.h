@@ -10,7 +10,7 @@
 
 #include "db/DbError.h"
 #include "db/QueryRunner.h"
-#include "db/SqlCipherConnection.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
 
 namespace quarn {
 

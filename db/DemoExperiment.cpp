@@ -8,8 +8,8 @@
 #include "base/Errors.h"
 #include "db/DatabaseAdmin.h"
 #include "db/OpenDatabase.h"
-#include "db/SqlCipherTables.h"
 #include "db/TableWriter.h"
+#include "db/sqlcipher/SqlCipherTables.h"
 
 namespace quarn {
 

@@ -1,11 +1,11 @@
 #include "db/OpenDatabase.h"
 
 #include "db/SchemaUpgrade.h"
-#include "db/SqlCipherStores.h"
-#include "db/SqlCipherTables.h"
 #include "db/postgres/PgSchema.h"
 #include "db/postgres/PgStores.h"
 #include "db/postgres/PgTables.h"
+#include "db/sqlcipher/SqlCipherStores.h"
+#include "db/sqlcipher/SqlCipherTables.h"
 
 namespace quarn {
 

@@ -6,8 +6,8 @@
 #include "db/ActivityMonitor.h"
 #include "db/DatabaseChoice.h"
 #include "db/DatabaseTables.h"
-#include "db/SqlCipherConnection.h"
 #include "db/Stores.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
 
 namespace quarn {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "db/Schema.h"
-#include "db/SqlCipherConnection.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
 
 namespace quarn {
 

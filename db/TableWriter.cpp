@@ -5,8 +5,8 @@
 #include "base/Numbers.h"
 #include "base/Text.h"
 #include "db/DbError.h"
-#include "db/SqlCipherTables.h"
-#include "db/SqlTranslation.h"
+#include "db/sqlcipher/SqlCipherTables.h"
+#include "db/sqlcipher/SqlTranslation.h"
 
 namespace quarn {
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "base/Prompter.h"
-#include "db/SqlCipherConnection.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
 
 namespace quarn {
 

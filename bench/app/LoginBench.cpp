@@ -20,8 +20,8 @@
 #include "bench/app/Percentiles.h"
 #include "db/DatabaseAccess.h"
 #include "db/DatabaseAdmin.h"
-#include "db/SqlCipherStores.h"
 #include "db/TableWriter.h"
+#include "db/sqlcipher/SqlCipherStores.h"
 #include "game/GameSession.h"
 #include "ui/QtPrompter.h"
 

@@ -26,9 +26,9 @@
 #include "db/DatabaseAdmin.h"
 #include "db/DatabaseCopy.h"
 #include "db/OpenDatabase.h"
-#include "db/SqlCipherTables.h"
 #include "db/postgres/PgConnection.h"
 #include "db/postgres/PgStores.h"
+#include "db/sqlcipher/SqlCipherTables.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {

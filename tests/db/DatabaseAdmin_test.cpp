@@ -8,7 +8,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "db/SqlCipherTables.h"
+#include "db/sqlcipher/SqlCipherTables.h"
 #include "tests/support/TestDatabase.h"
 
 namespace quarn {

@@ -1,4 +1,4 @@
-#include "db/InsertTransaction.h"
+#include "db/sqlcipher/InsertTransaction.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

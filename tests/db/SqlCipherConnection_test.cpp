@@ -1,4 +1,4 @@
-#include "db/SqlCipherConnection.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "db/DbError.h"
-#include "db/SqlCipherTables.h"
+#include "db/sqlcipher/SqlCipherTables.h"
 #include "tests/support/TestDatabase.h"
 
 namespace quarn {

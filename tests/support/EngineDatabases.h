@@ -21,8 +21,8 @@
 
 #include "db/DatabaseAdmin.h"
 #include "db/OpenDatabase.h"
-#include "db/SqlCipherTables.h"
 #include "db/TableWriter.h"
+#include "db/sqlcipher/SqlCipherTables.h"
 #include "tests/db/postgres/TestServer.h"
 #include "tests/support/TestDatabase.h"
 

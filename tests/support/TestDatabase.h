@@ -25,9 +25,9 @@
 
 #include "base/Errors.h"
 #include "db/DatabaseAdmin.h"
-#include "db/SqlCipherConnection.h"
-#include "db/SqlCipherStores.h"
 #include "db/TableWriter.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
+#include "db/sqlcipher/SqlCipherStores.h"
 
 namespace quarn::testing {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "db/InsertTransaction.h"
 #include "db/RowWriter.h"
-#include "db/SqlCipherFile.h"
+#include "db/sqlcipher/InsertTransaction.h"
+#include "db/sqlcipher/SqlCipherFile.h"
 
 namespace quarn {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "db/QueryRunner.h"
-#include "db/SqlCipherFile.h"
+#include "db/sqlcipher/SqlCipherFile.h"
 
 namespace quarn {
 

@@ -1,4 +1,4 @@
-#include "db/SqlCipherStores.h"
+#include "db/sqlcipher/SqlCipherStores.h"
 
 namespace quarn {
 

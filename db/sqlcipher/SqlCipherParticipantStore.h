@@ -1,7 +1,7 @@
 #pragma once
 
 #include "db/ParticipantStore.h"
-#include "db/SqlCipherReads.h"
+#include "db/sqlcipher/SqlCipherReads.h"
 
 namespace quarn {
 

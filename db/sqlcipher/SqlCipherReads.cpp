@@ -1,4 +1,4 @@
-#include "db/SqlCipherReads.h"
+#include "db/sqlcipher/SqlCipherReads.h"
 
 namespace quarn {
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "db/ActivityMonitor.h"
-#include "db/SqlCipherParticipantStore.h"
-#include "db/SqlCipherReads.h"
-#include "db/SqlCipherResultStore.h"
 #include "db/SqlPlanStore.h"
 #include "db/Stores.h"
+#include "db/sqlcipher/SqlCipherParticipantStore.h"
+#include "db/sqlcipher/SqlCipherReads.h"
+#include "db/sqlcipher/SqlCipherResultStore.h"
 
 namespace quarn {
 

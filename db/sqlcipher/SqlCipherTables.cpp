@@ -1,6 +1,6 @@
-#include "db/SqlCipherTables.h"
+#include "db/sqlcipher/SqlCipherTables.h"
 
-#include "db/InsertTransaction.h"
+#include "db/sqlcipher/InsertTransaction.h"
 
 namespace quarn {
 

@@ -1,4 +1,4 @@
-#include "db/KeyCache.h"
+#include "db/sqlcipher/KeyCache.h"
 
 #include <openssl/evp.h>
 #include <openssl/rand.h>

@@ -1,8 +1,8 @@
-#include "db/SqlCipherParticipantStore.h"
+#include "db/sqlcipher/SqlCipherParticipantStore.h"
 
 #include "db/DbError.h"
-#include "db/InsertTransaction.h"
 #include "db/StoreSql.h"
+#include "db/sqlcipher/InsertTransaction.h"
 
 namespace quarn {
 

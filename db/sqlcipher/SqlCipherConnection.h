@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "db/KeyCache.h"
 #include "db/QueryRunner.h"
+#include "db/sqlcipher/KeyCache.h"
 #include "plan/Cell.h"
 
 struct sqlite3;

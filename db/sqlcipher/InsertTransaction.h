@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "db/SqlCipherConnection.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
 
 namespace quarn {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "db/PlayingMark.h"
-#include "db/SqlCipherConnection.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
 
 namespace quarn {
 

@@ -1,4 +1,4 @@
-#include "db/SqlTranslation.h"
+#include "db/sqlcipher/SqlTranslation.h"
 
 #include <algorithm>
 

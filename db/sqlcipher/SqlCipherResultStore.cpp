@@ -1,10 +1,10 @@
-#include "db/SqlCipherResultStore.h"
+#include "db/sqlcipher/SqlCipherResultStore.h"
 
 #include "db/DbError.h"
-#include "db/InsertTransaction.h"
-#include "db/SqlCipherReads.h"
-#include "db/SqlCipherRowWriter.h"
 #include "db/StoreSql.h"
+#include "db/sqlcipher/InsertTransaction.h"
+#include "db/sqlcipher/SqlCipherReads.h"
+#include "db/sqlcipher/SqlCipherRowWriter.h"
 
 namespace quarn {
 

@@ -1,4 +1,4 @@
-#include "db/SqlCipherConnection.h"
+#include "db/sqlcipher/SqlCipherConnection.h"
 
 #include <sqlcipher/sqlite3.h>
 #include <unistd.h>
@@ -15,7 +15,7 @@
 
 #include "base/Text.h"
 #include "db/DbError.h"
-#include "db/SqlTranslation.h"
+#include "db/sqlcipher/SqlTranslation.h"
 
 namespace quarn {
 
