@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "db/KeyCache.h"
+#include "db/sqlcipher/KeyCache.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
