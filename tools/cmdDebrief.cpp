@@ -4,17 +4,20 @@
 #include "analysis/StudyOverview.h"
 #include "tools/CommandDatabase.h"
 #include "tools/Commands.h"
+#include "tools/Options.h"
 #include "ui/DebriefWindow.h"
+#include "ui/Translations.h"
 
 namespace quarn::admin {
 
 int cmdDebrief(const std::vector<std::string>& args) {
-  expectArguments(args, 2, "debrief DATADIR|SERVER SUBJECT");
-  const std::string inputFolder = inputFolderOf(args[0]);
-  CommandDatabase db(args[0]);
+  const ParsedArguments a =
+      parseArguments(args, {"--language"}, 2, "debrief DATADIR|SERVER SUBJECT [--language CODE]");
+  const std::string inputFolder = inputFolderOf(a.positional[0]);
+  CommandDatabase db(a.positional[0]);
   // The ID as the login takes it: apart from letter case.
   const std::string subject =
-      recordedName(recordedNames(db.access()).subjects, args[1], "participant");
+      recordedName(recordedNames(db.access()).subjects, a.positional[1], "participant");
   // Every participant's trials, for the participant's place in the class.
   const std::vector<RecordedTrial> everyone = recordedTrials(db.access(), "", "", inputFolder);
   const std::vector<LeagueTable> tables = leagueTables(everyone);
@@ -33,6 +36,11 @@ int cmdDebrief(const std::vector<std::string>& args) {
   char name[] = "quarngame-admin";
   char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
+  // The participant's language, as at the game: the setting's, else the
+  // one asked for, else the system's.
+  Translations translations;
+  translations.useStartLanguage(a.option("--language"));
+  translations.useSettingLanguage(db.access().planTables().settingLanguage(trials.front().setting));
   DebriefWindow window(subject, std::move(trials), std::move(places));
   window.show();
   return app.exec();

@@ -34,21 +34,22 @@ QString text(const char* source) {
 }
 
 QString stageName(int role) {
-  return QString::fromStdString(roleName(role));
+  return QCoreApplication::translate("Roles", roleName(role).c_str());
 }
 
 // Titles short enough for 18-pixel text in half of a 1024-pixel screen.
 QString debriefTitle(TrialChart kind, const RecordedTrial& trial) {
   switch (kind) {
     case TrialChart::Orders:
-      return text("Orders of each stage");
+      return text(QT_TRANSLATE_NOOP("DebriefWindow", "Orders of each stage"));
     case TrialChart::Inventory:
-      return text("Inventory (backlog below zero)");
+      return text(QT_TRANSLATE_NOOP("DebriefWindow", "Inventory (backlog below zero)"));
     case TrialChart::Participant:
       if (!hasParticipant(trial.participantRole)) break;
-      return text("%1 (participant): orders and demand").arg(stageName(trial.participantRole));
+      return text(QT_TRANSLATE_NOOP("DebriefWindow", "%1 (participant): orders and demand"))
+          .arg(stageName(trial.participantRole));
     case TrialChart::CumulativeCosts:
-      return text("Cost so far: stages and chain");
+      return text(QT_TRANSLATE_NOOP("DebriefWindow", "Cost so far: stages and chain"));
     case TrialChart::Costs:
       break;
   }
@@ -61,12 +62,14 @@ QString legendText(const RecordedTrial& trial) {
   QStringList entries;
   for (int r = 0; r < kRoleCount; ++r) {
     QString name = stageName(r);
-    if (r == trial.participantRole) name = text("%1 (participant)").arg(name);
+    if (r == trial.participantRole)
+      name = text(QT_TRANSLATE_NOOP("DebriefWindow", "%1 (participant)")).arg(name);
     entries << QStringLiteral("<span style=\"color:%1\">&#9632;</span>&nbsp;%2")
                    .arg(stageColour(r).name(), name.toHtmlEscaped());
   }
-  entries << text("- - customer demand").toHtmlEscaped()
-          << QStringLiteral("<b>&#9473;</b>&nbsp;") + text("chain").toHtmlEscaped();
+  entries << text(QT_TRANSLATE_NOOP("DebriefWindow", "- - customer demand")).toHtmlEscaped()
+          << QStringLiteral("<b>&#9473;</b>&nbsp;") +
+                 text(QT_TRANSLATE_NOOP("DebriefWindow", "chain")).toHtmlEscaped();
   return entries.join(QStringLiteral("&nbsp;&nbsp;&nbsp; "));
 }
 
@@ -98,20 +101,22 @@ QString debriefSummary(const RecordedTrial& trial, const std::optional<ClassPlac
     costs << QStringLiteral("%1 %2").arg(stageName(static_cast<int>(r))).arg(m.stages[r].totalCost);
   }
   QStringList lines = {trialHeading(trial) + QStringLiteral("."),
-                       text("Costs: %1. Chain total: %2.")
+                       text(QT_TRANSLATE_NOOP("DebriefWindow", "Costs: %1. Chain total: %2."))
                            .arg(costs.join(QStringLiteral(", ")))
                            .arg(chainCost(trial))};
   if (place) {
-    lines << text("Place in the class: %1 of %2 (the lowest cost first).")
+    lines << text(QT_TRANSLATE_NOOP("DebriefWindow",
+                                    "Place in the class: %1 of %2 (the lowest cost first)."))
                  .arg(place->rank)
                  .arg(place->ranked);
   }
   if (hasParticipant(trial.participantRole)) {
     const StageMeasures& own = m.stages[static_cast<size_t>(trial.participantRole)];
     if (own.amplification) {
-      lines << text(
-                   "The participant's orders varied %1 times as much as the customer demand "
-                   "(standard deviation).")
+      lines << text(QT_TRANSLATE_NOOP(
+                        "DebriefWindow",
+                        "The participant's orders varied %1 times as much as the customer demand "
+                        "(standard deviation)."))
                    .arg(std::sqrt(*own.amplification), 0, 'f', 1);
     }
   }
@@ -128,17 +133,20 @@ DebriefWindow::DebriefWindow(const std::string& subject, std::vector<RecordedTri
                              std::vector<std::optional<ClassPlace>> places, QWidget* parent)
     : QWidget(parent), m_trials(std::move(trials)), m_places(std::move(places)) {
   setObjectName(QStringLiteral("frmDebrief"));
-  setWindowTitle(text("Quarn Game: debriefing of %1").arg(QString::fromStdString(subject)));
+  setWindowTitle(text(QT_TRANSLATE_NOOP("DebriefWindow", "Quarn Game: debriefing of %1"))
+                     .arg(QString::fromStdString(subject)));
   m_places.resize(m_trials.size());
 
   m_trialBox = new QComboBox;
   m_trialBox->setObjectName(QStringLiteral("cboTrial"));
   for (const RecordedTrial& t : m_trials) {
-    m_trialBox->addItem(text("%1, trial %2").arg(QString::fromStdString(t.setting)).arg(t.trial));
+    m_trialBox->addItem(text(QT_TRANSLATE_NOOP("DebriefWindow", "%1, trial %2"))
+                            .arg(QString::fromStdString(t.setting))
+                            .arg(t.trial));
   }
-  m_previous = new QPushButton(text("Previous trial"));
+  m_previous = new QPushButton(text(QT_TRANSLATE_NOOP("DebriefWindow", "Previous trial")));
   m_previous->setObjectName(QStringLiteral("cmdPrevious"));
-  m_next = new QPushButton(text("Next trial"));
+  m_next = new QPushButton(text(QT_TRANSLATE_NOOP("DebriefWindow", "Next trial")));
   m_next->setObjectName(QStringLiteral("cmdNext"));
   m_summary = new QLabel;
   m_summary->setObjectName(QStringLiteral("lblSummary"));
@@ -149,7 +157,7 @@ DebriefWindow::DebriefWindow(const std::string& subject, std::vector<RecordedTri
   m_legend->setWordWrap(true);
 
   auto* choose = new QHBoxLayout;
-  auto* label = new QLabel(text("&Trial:"));
+  auto* label = new QLabel(text(QT_TRANSLATE_NOOP("DebriefWindow", "&Trial:")));
   label->setBuddy(m_trialBox);
   choose->addWidget(label);
   choose->addWidget(m_trialBox, 1);
@@ -242,7 +250,8 @@ void DebriefWindow::scaleFonts() {
 
 void DebriefWindow::showTrial(int index) {
   if (index < 0 || static_cast<size_t>(index) >= m_trials.size()) {
-    m_summary->setText(text("No experiment trial is recorded."));
+    m_summary->setText(
+        text(QT_TRANSLATE_NOOP("DebriefWindow", "No experiment trial is recorded.")));
     m_previous->setEnabled(false);
     m_next->setEnabled(false);
     return;

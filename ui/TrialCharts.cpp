@@ -1,5 +1,6 @@
 #include "ui/TrialCharts.h"
 
+#include <QCoreApplication>
 #include <QGraphicsScene>
 #include <QPainter>
 #include <QPen>
@@ -17,14 +18,21 @@ namespace quarn {
 
 namespace {
 
+// A text of the charts in the language in use (English when no translation
+// is installed, as for the report).
+QString chartText(const char* source) {
+  return QCoreApplication::translate("TrialCharts", source);
+}
+
 QString stageName(int role) {
-  return QString::fromStdString(roleName(role));
+  return QCoreApplication::translate("Roles", roleName(role).c_str());
 }
 
 // The stage's name in a legend, marked when the participant played it.
 QString stageLabel(const RecordedTrial& trial, int role) {
-  return role == trial.participantRole ? stageName(role) + QStringLiteral(" (participant)")
-                                       : stageName(role);
+  return role == trial.participantRole
+             ? stageName(role) + chartText(QT_TRANSLATE_NOOP("TrialCharts", " (participant)"))
+             : stageName(role);
 }
 
 QLineSeries* lineSeries(const QString& name, const QColor& colour,
@@ -51,7 +59,8 @@ QLineSeries* stageSeries(const RecordedTrial& trial, int role, const QString& na
 
 QLineSeries* customerDemandSeries(const RecordedTrial& trial) {
   return stageSeries(
-      trial, roleIndex(Role::Retailer), QStringLiteral("Customer demand"), Qt::black,
+      trial, roleIndex(Role::Retailer),
+      chartText(QT_TRANSLATE_NOOP("TrialCharts", "Customer demand")), Qt::black,
       [](const RecordedStage& s) { return s.demand; }, Qt::DashLine);
 }
 
@@ -80,7 +89,7 @@ void setQuantityScale(QValueAxis& axis, double low, double high) {
 // axis always shows zero, so that stock and backlog read at a glance.
 void addWeekAxes(QChart& chart, const RecordedTrial& trial, const QString& label) {
   auto* weeks = new QValueAxis;
-  weeks->setTitleText(QStringLiteral("Week"));
+  weeks->setTitleText(chartText(QT_TRANSLATE_NOOP("TrialCharts", "Week")));
   weeks->setLabelFormat(QStringLiteral("%d"));
   const int last = trial.weeks.empty() ? 1 : std::max<int>(trial.weeks.back().week, 2);
   weeks->setRange(1, last);
@@ -114,7 +123,7 @@ std::unique_ptr<QChart> ordersChart(const RecordedTrial& trial) {
     chart->addSeries(stageSeries(trial, r, stageLabel(trial, r), stageColour(r),
                                  [](const RecordedStage& s) { return s.order; }));
   }
-  addWeekAxes(*chart, trial, QStringLiteral("Units ordered"));
+  addWeekAxes(*chart, trial, chartText(QT_TRANSLATE_NOOP("TrialCharts", "Units ordered")));
   return chart;
 }
 
@@ -124,13 +133,14 @@ std::unique_ptr<QChart> inventoryChart(const RecordedTrial& trial) {
     chart->addSeries(stageSeries(trial, r, stageLabel(trial, r), stageColour(r),
                                  [](const RecordedStage& s) { return s.inventory; }));
   }
-  QLineSeries* zero = lineSeries(QStringLiteral("Zero"), Qt::gray, Qt::DotLine);
+  QLineSeries* zero =
+      lineSeries(chartText(QT_TRANSLATE_NOOP("TrialCharts", "Zero")), Qt::gray, Qt::DotLine);
   if (!trial.weeks.empty()) {
     zero->append(trial.weeks.front().week, 0);
     zero->append(trial.weeks.back().week, 0);
   }
   chart->addSeries(zero);
-  addWeekAxes(*chart, trial, QStringLiteral("Net inventory (units)"));
+  addWeekAxes(*chart, trial, chartText(QT_TRANSLATE_NOOP("TrialCharts", "Net inventory (units)")));
   // The zero line needs no legend entry.
   chart->legend()->markers(zero).first()->setVisible(false);
   return chart;
@@ -140,21 +150,22 @@ std::unique_ptr<QChart> participantChart(const RecordedTrial& trial) {
   const int role = trial.participantRole;
   if (role == kNoParticipant) {
     auto chart = newChart(chartTitle(TrialChart::Participant, trial));
-    addWeekAxes(*chart, trial, QStringLiteral("Units"));
+    addWeekAxes(*chart, trial, chartText(QT_TRANSLATE_NOOP("TrialCharts", "Units")));
     return chart;
   }
   auto chart = newChart(chartTitle(TrialChart::Participant, trial));
   // The demand first and the orders over it with a marker on every week, so
   // that orders equal to the demand stay in sight.
   chart->addSeries(stageSeries(
-      trial, role, QStringLiteral("Demand received"), Qt::black,
+      trial, role, chartText(QT_TRANSLATE_NOOP("TrialCharts", "Demand received")), Qt::black,
       [](const RecordedStage& s) { return s.demand; }, Qt::DashLine));
-  QLineSeries* orders = stageSeries(trial, role, QStringLiteral("Orders placed"), stageColour(role),
-                                    [](const RecordedStage& s) { return s.order; });
+  QLineSeries* orders =
+      stageSeries(trial, role, chartText(QT_TRANSLATE_NOOP("TrialCharts", "Orders placed")),
+                  stageColour(role), [](const RecordedStage& s) { return s.order; });
   orders->setPointsVisible(true);
   orders->setMarkerSize(6.0);
   chart->addSeries(orders);
-  addWeekAxes(*chart, trial, QStringLiteral("Units"));
+  addWeekAxes(*chart, trial, chartText(QT_TRANSLATE_NOOP("TrialCharts", "Units")));
   return chart;
 }
 
@@ -181,7 +192,7 @@ std::unique_ptr<QChart> costChart(const RecordedTrial& trial) {
   auto* stages = new QBarCategoryAxis;
   stages->append(categories);
   auto* costs = new QValueAxis;
-  costs->setTitleText(QStringLiteral("Total cost"));
+  costs->setTitleText(chartText(QT_TRANSLATE_NOOP("TrialCharts", "Total cost")));
   costs->setLabelFormat(QStringLiteral("%d"));
   setQuantityScale(*costs, 0, high);
   chart->addAxis(stages, Qt::AlignBottom);
@@ -199,7 +210,7 @@ std::unique_ptr<QChart> cumulativeCostChart(const RecordedTrial& trial) {
     chart->addSeries(stageSeries(trial, r, stageLabel(trial, r), stageColour(r),
                                  [](const RecordedStage& s) { return s.totalCost; }));
   }
-  QLineSeries* chain = lineSeries(QStringLiteral("Chain"), Qt::black);
+  QLineSeries* chain = lineSeries(chartText(QT_TRANSLATE_NOOP("TrialCharts", "Chain")), Qt::black);
   QPen pen = chain->pen();
   pen.setWidthF(3.5);
   chain->setPen(pen);
@@ -209,7 +220,7 @@ std::unique_ptr<QChart> cumulativeCostChart(const RecordedTrial& trial) {
     chain->append(week.week, static_cast<double>(sum));
   }
   chart->addSeries(chain);
-  addWeekAxes(*chart, trial, QStringLiteral("Cost so far"));
+  addWeekAxes(*chart, trial, chartText(QT_TRANSLATE_NOOP("TrialCharts", "Cost so far")));
   return chart;
 }
 
@@ -273,11 +284,11 @@ QColor stageColour(int role) {
 }
 
 QString trialHeading(const RecordedTrial& trial) {
-  const QString who =
-      trial.participantRole == kNoParticipant
-          ? QStringLiteral("no participant")
-          : QStringLiteral("participant as %1").arg(stageName(trial.participantRole));
-  return QStringLiteral("Setting %1, trial %2: %3, %4 weeks, delay %5")
+  const QString who = trial.participantRole == kNoParticipant
+                          ? chartText(QT_TRANSLATE_NOOP("TrialCharts", "no participant"))
+                          : chartText(QT_TRANSLATE_NOOP("TrialCharts", "participant as %1"))
+                                .arg(stageName(trial.participantRole));
+  return chartText(QT_TRANSLATE_NOOP("TrialCharts", "Setting %1, trial %2: %3, %4 weeks, delay %5"))
       .arg(QString::fromStdString(trial.setting))
       .arg(trial.trial)
       .arg(who)
@@ -288,22 +299,27 @@ QString trialHeading(const RecordedTrial& trial) {
 QString chartTitle(TrialChart kind, const RecordedTrial& trial) {
   switch (kind) {
     case TrialChart::Orders:
-      return QStringLiteral("Orders of each stage per week");
+      return chartText(QT_TRANSLATE_NOOP("TrialCharts", "Orders of each stage per week"));
     case TrialChart::Inventory:
-      return QStringLiteral("Inventory of each stage per week (backlog below zero)");
+      return chartText(QT_TRANSLATE_NOOP("TrialCharts",
+                                         "Inventory of each stage per week (backlog below zero)"));
     case TrialChart::Participant:
       return trial.participantRole == kNoParticipant
-                 ? QStringLiteral("No participant in this trial")
-                 : QStringLiteral("The participant's orders (%1) and the demand received")
+                 ? chartText(QT_TRANSLATE_NOOP("TrialCharts", "No participant in this trial"))
+                 : chartText(
+                       QT_TRANSLATE_NOOP("TrialCharts",
+                                         "The participant's orders (%1) and the demand received"))
                        .arg(stageName(trial.participantRole));
     case TrialChart::CumulativeCosts:
-      return QStringLiteral("Cost so far of each stage and of the chain");
+      return chartText(
+          QT_TRANSLATE_NOOP("TrialCharts", "Cost so far of each stage and of the chain"));
     case TrialChart::Costs:
       break;
   }
   return trial.participantRole == kNoParticipant
-             ? QStringLiteral("Cost of each stage over the trial")
-             : QStringLiteral("Cost of each stage over the trial (participant: %1)")
+             ? chartText(QT_TRANSLATE_NOOP("TrialCharts", "Cost of each stage over the trial"))
+             : chartText(QT_TRANSLATE_NOOP("TrialCharts",
+                                           "Cost of each stage over the trial (participant: %1)"))
                    .arg(stageName(trial.participantRole));
 }
 

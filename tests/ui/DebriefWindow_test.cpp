@@ -11,6 +11,7 @@
 #include <QtCharts/QLineSeries>
 
 #include "tests/ui/ChartsFixture.h"
+#include "ui/Translations.h"
 
 namespace quarn::testing {
 namespace {
@@ -151,6 +152,21 @@ TEST(DebriefWindow, SummarySaysTheChainTotalThePlaceAndTheRatioOfDeviations) {
       text.contains("The participant's orders varied 3.0 times as much as the customer "
                     "demand (standard deviation)."));
   EXPECT_FALSE(debriefSummary(trial, std::nullopt).contains("Place"));
+}
+
+// A class debriefed in German reads the window, the charts and the stage
+// names in German, as the game spoke to them.
+TEST(DebriefWindow, SpeaksTheParticipantsLanguage) {
+  Translations translations;
+  ASSERT_TRUE(translations.use("de"));
+  Debriefing d;
+  EXPECT_EQ(d.find<QPushButton>("cmdNext")->text(), "Nächste Runde");
+  QChart* orders = d.find<QChartView>("chartOrders")->chart();
+  EXPECT_EQ(orders->title(), "Bestellungen jeder Stufe");
+  QStringList names;
+  for (QAbstractSeries* s : orders->series()) names << s->name();
+  EXPECT_TRUE(names.contains("Fabrik")) << names.join(", ").toStdString();
+  EXPECT_TRUE(d.find<QLabel>("lblSummary")->text().startsWith("Einstellung Lab, Runde 1"));
 }
 
 }  // namespace

@@ -26,6 +26,73 @@ Das Demo-Experiment dort anlegen?</translation>
     </message>
 </context>
 <context>
+    <name>DebriefWindow</name>
+    <message>
+        <source>Orders of each stage</source>
+        <translation>Bestellungen jeder Stufe</translation>
+    </message>
+    <message>
+        <source>Inventory (backlog below zero)</source>
+        <translation>Lagerbestand (Rückstand unter null)</translation>
+    </message>
+    <message>
+        <source>%1 (participant): orders and demand</source>
+        <translation>%1 (Teilnehmer): Bestellungen und Nachfrage</translation>
+    </message>
+    <message>
+        <source>Cost so far: stages and chain</source>
+        <translation>Bisherige Kosten: Stufen und Kette</translation>
+    </message>
+    <message>
+        <source>%1 (participant)</source>
+        <translation>%1 (Teilnehmer)</translation>
+    </message>
+    <message>
+        <source>- - customer demand</source>
+        <translation>- - Kundennachfrage</translation>
+    </message>
+    <message>
+        <source>chain</source>
+        <translation>Kette</translation>
+    </message>
+    <message>
+        <source>Costs: %1. Chain total: %2.</source>
+        <translation>Kosten: %1. Kette gesamt: %2.</translation>
+    </message>
+    <message>
+        <source>Place in the class: %1 of %2 (the lowest cost first).</source>
+        <translation>Platz in der Gruppe: %1 von %2 (die niedrigsten Kosten zuerst).</translation>
+    </message>
+    <message>
+        <source>The participant&apos;s orders varied %1 times as much as the customer demand (standard deviation).</source>
+        <translation>Die Bestellungen des Teilnehmers schwankten %1-mal so stark wie die Kundennachfrage (Standardabweichung).</translation>
+    </message>
+    <message>
+        <source>Quarn Game: debriefing of %1</source>
+        <translation>Quarn Game: Nachbesprechung von %1</translation>
+    </message>
+    <message>
+        <source>%1, trial %2</source>
+        <translation>%1, Runde %2</translation>
+    </message>
+    <message>
+        <source>Previous trial</source>
+        <translation>Vorherige Runde</translation>
+    </message>
+    <message>
+        <source>Next trial</source>
+        <translation>Nächste Runde</translation>
+    </message>
+    <message>
+        <source>&amp;Trial:</source>
+        <translation>&amp;Runde:</translation>
+    </message>
+    <message>
+        <source>No experiment trial is recorded.</source>
+        <translation>Es ist keine Versuchsrunde aufgezeichnet.</translation>
+    </message>
+</context>
+<context>
     <name>GameSession</name>
     <message>
         <source>First, we will have some training trials...</source>
@@ -580,6 +647,97 @@ Für Forschung und Lehre. Die damit erhobenen Ergebnisse gehören der Studie, di
     <message>
         <source>Inventory/Backorder exceeded %1</source>
         <translation>Lagerbestand/Rückstand überschritt %1</translation>
+    </message>
+</context>
+<context>
+    <name>TrialCharts</name>
+    <message>
+        <source> (participant)</source>
+        <translation> (Teilnehmer)</translation>
+    </message>
+    <message>
+        <source>Customer demand</source>
+        <translation>Kundennachfrage</translation>
+    </message>
+    <message>
+        <source>Week</source>
+        <translation>Woche</translation>
+    </message>
+    <message>
+        <source>Units ordered</source>
+        <translation>Bestellte Einheiten</translation>
+    </message>
+    <message>
+        <source>Zero</source>
+        <translation>Null</translation>
+    </message>
+    <message>
+        <source>Net inventory (units)</source>
+        <translation>Nettobestand (Einheiten)</translation>
+    </message>
+    <message>
+        <source>Units</source>
+        <translation>Einheiten</translation>
+    </message>
+    <message>
+        <source>Demand received</source>
+        <translation>Erhaltene Nachfrage</translation>
+    </message>
+    <message>
+        <source>Orders placed</source>
+        <translation>Aufgegebene Bestellungen</translation>
+    </message>
+    <message>
+        <source>Total cost</source>
+        <translation>Gesamtkosten</translation>
+    </message>
+    <message>
+        <source>Chain</source>
+        <translation>Kette</translation>
+    </message>
+    <message>
+        <source>Cost so far</source>
+        <translation>Bisherige Kosten</translation>
+    </message>
+    <message>
+        <source>no participant</source>
+        <translation>kein Teilnehmer</translation>
+    </message>
+    <message>
+        <source>participant as %1</source>
+        <translation>Teilnehmer als %1</translation>
+    </message>
+    <message>
+        <source>Setting %1, trial %2: %3, %4 weeks, delay %5</source>
+        <translation>Einstellung %1, Runde %2: %3, %4 Wochen, Lieferzeit %5</translation>
+    </message>
+    <message>
+        <source>Orders of each stage per week</source>
+        <translation>Bestellungen jeder Stufe pro Woche</translation>
+    </message>
+    <message>
+        <source>Inventory of each stage per week (backlog below zero)</source>
+        <translation>Lagerbestand jeder Stufe pro Woche (Rückstand unter null)</translation>
+    </message>
+    <message>
+        <source>No participant in this trial</source>
+        <translation>Kein Teilnehmer in dieser Runde</translation>
+    </message>
+    <message>
+        <source>The participant&apos;s orders (%1) and the demand received</source>
+        <translation>Die Bestellungen des Teilnehmers (%1) und die erhaltene Nachfrage</translation>
+    </message>
+    <message>
+        <source>Cost so far of each stage and of the chain</source>
+        <translation>Bisherige Kosten jeder Stufe und der Kette</translation>
+    </message>
+    <message>
+        <source>Cost of each stage over the trial</source>
+        <translation>Kosten jeder Stufe über die Runde</translation>
+    </message>
+    <message>
+        <source>Cost of each stage over the trial (participant: %1)</source>
+        <translation>Kosten jeder Stufe über die Runde (Teilnehmer: %1)</translation>
     </message>
 </context>
 <context>

@@ -26,6 +26,73 @@ Make the demo experiment there?</source>
     </message>
 </context>
 <context>
+    <name>DebriefWindow</name>
+    <message>
+        <source>Orders of each stage</source>
+        <translation>Pedidos de cada etapa</translation>
+    </message>
+    <message>
+        <source>Inventory (backlog below zero)</source>
+        <translation>Inventario (pedidos pendientes bajo cero)</translation>
+    </message>
+    <message>
+        <source>%1 (participant): orders and demand</source>
+        <translation>%1 (participante): pedidos y demanda</translation>
+    </message>
+    <message>
+        <source>Cost so far: stages and chain</source>
+        <translation>Coste acumulado: etapas y cadena</translation>
+    </message>
+    <message>
+        <source>%1 (participant)</source>
+        <translation>%1 (participante)</translation>
+    </message>
+    <message>
+        <source>- - customer demand</source>
+        <translation>- - demanda del cliente</translation>
+    </message>
+    <message>
+        <source>chain</source>
+        <translation>cadena</translation>
+    </message>
+    <message>
+        <source>Costs: %1. Chain total: %2.</source>
+        <translation>Costes: %1. Total de la cadena: %2.</translation>
+    </message>
+    <message>
+        <source>Place in the class: %1 of %2 (the lowest cost first).</source>
+        <translation>Puesto en la clase: %1 de %2 (primero el coste más bajo).</translation>
+    </message>
+    <message>
+        <source>The participant&apos;s orders varied %1 times as much as the customer demand (standard deviation).</source>
+        <translation>Los pedidos del participante variaron %1 veces más que la demanda del cliente (desviación estándar).</translation>
+    </message>
+    <message>
+        <source>Quarn Game: debriefing of %1</source>
+        <translation>Quarn Game: análisis final de %1</translation>
+    </message>
+    <message>
+        <source>%1, trial %2</source>
+        <translation>%1, ronda %2</translation>
+    </message>
+    <message>
+        <source>Previous trial</source>
+        <translation>Ronda anterior</translation>
+    </message>
+    <message>
+        <source>Next trial</source>
+        <translation>Ronda siguiente</translation>
+    </message>
+    <message>
+        <source>&amp;Trial:</source>
+        <translation>&amp;Ronda:</translation>
+    </message>
+    <message>
+        <source>No experiment trial is recorded.</source>
+        <translation>No hay ninguna ronda del experimento registrada.</translation>
+    </message>
+</context>
+<context>
     <name>GameSession</name>
     <message>
         <source>First, we will have some training trials...</source>
@@ -580,6 +647,97 @@ Para uso en investigación y docencia. Los resultados registrados pertenecen al 
     <message>
         <source>Inventory/Backorder exceeded %1</source>
         <translation>El inventario/pendiente superó %1</translation>
+    </message>
+</context>
+<context>
+    <name>TrialCharts</name>
+    <message>
+        <source> (participant)</source>
+        <translation> (participante)</translation>
+    </message>
+    <message>
+        <source>Customer demand</source>
+        <translation>Demanda del cliente</translation>
+    </message>
+    <message>
+        <source>Week</source>
+        <translation>Semana</translation>
+    </message>
+    <message>
+        <source>Units ordered</source>
+        <translation>Unidades pedidas</translation>
+    </message>
+    <message>
+        <source>Zero</source>
+        <translation>Cero</translation>
+    </message>
+    <message>
+        <source>Net inventory (units)</source>
+        <translation>Inventario neto (unidades)</translation>
+    </message>
+    <message>
+        <source>Units</source>
+        <translation>Unidades</translation>
+    </message>
+    <message>
+        <source>Demand received</source>
+        <translation>Demanda recibida</translation>
+    </message>
+    <message>
+        <source>Orders placed</source>
+        <translation>Pedidos realizados</translation>
+    </message>
+    <message>
+        <source>Total cost</source>
+        <translation>Coste total</translation>
+    </message>
+    <message>
+        <source>Chain</source>
+        <translation>Cadena</translation>
+    </message>
+    <message>
+        <source>Cost so far</source>
+        <translation>Coste acumulado</translation>
+    </message>
+    <message>
+        <source>no participant</source>
+        <translation>sin participante</translation>
+    </message>
+    <message>
+        <source>participant as %1</source>
+        <translation>participante como %1</translation>
+    </message>
+    <message>
+        <source>Setting %1, trial %2: %3, %4 weeks, delay %5</source>
+        <translation>Configuración %1, ronda %2: %3, %4 semanas, retraso %5</translation>
+    </message>
+    <message>
+        <source>Orders of each stage per week</source>
+        <translation>Pedidos de cada etapa por semana</translation>
+    </message>
+    <message>
+        <source>Inventory of each stage per week (backlog below zero)</source>
+        <translation>Inventario de cada etapa por semana (pedidos pendientes bajo cero)</translation>
+    </message>
+    <message>
+        <source>No participant in this trial</source>
+        <translation>Ningún participante en esta ronda</translation>
+    </message>
+    <message>
+        <source>The participant&apos;s orders (%1) and the demand received</source>
+        <translation>Los pedidos del participante (%1) y la demanda recibida</translation>
+    </message>
+    <message>
+        <source>Cost so far of each stage and of the chain</source>
+        <translation>Coste acumulado de cada etapa y de la cadena</translation>
+    </message>
+    <message>
+        <source>Cost of each stage over the trial</source>
+        <translation>Coste de cada etapa en la ronda</translation>
+    </message>
+    <message>
+        <source>Cost of each stage over the trial (participant: %1)</source>
+        <translation>Coste de cada etapa en la ronda (participante: %1)</translation>
     </message>
 </context>
 <context>
