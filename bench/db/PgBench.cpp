@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/db/ThrowAwayServer.h"
 #include "db/DatabaseAdmin.h"
 #include "db/DatabaseCopy.h"
 #include "db/OpenDatabase.h"
@@ -130,56 +131,34 @@ void loginLookup(benchmark::State& state, Stores* stores) {
   durations.report(state);
 }
 
-std::string run(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    if (pclose(pipe) != 0) output.clear();
-  }
-  while (!output.empty() && output.back() == '\n') output.pop_back();
-  return output;
-}
-
+// The server's connections, each measured: the given one (in a schema of
+// the run's own), or the throw-away server's over TCP with TLS and over its
+// socket.
 struct Server {
+  quarn::bench::ThrowAwayServer server{QUARN_PG_TEST_SERVER, "bench"};
   std::vector<std::pair<std::string, std::string>> connections;  // (label, connection string)
-  std::string schema;        // a server given by the caller: the run's own schema
-  std::string throwAwayDir;  // a throw-away server: its folder
+  std::string schema;  // a server given by the caller: the run's own schema
+
+  Server() {
+    const std::string& uri = server.connection();
+    if (server.folder().empty()) {
+      connections.emplace_back("server", uri);
+      schema = "quarn_bench_" + std::to_string(getpid());
+      quarn::PgConnection(uri).exec("CREATE SCHEMA " + schema);
+      // Every connection of this process works in that schema.
+      setenv("PGOPTIONS", ("-c search_path=" + schema).c_str(), 1);
+      return;
+    }
+    const std::string port = uri.substr(uri.rfind(':') + 1, uri.rfind('/') - uri.rfind(':') - 1);
+    connections.emplace_back("tcp_tls", uri);
+    connections.emplace_back(
+        "socket", "host=" + server.folder() + " port=" + port + " dbname=quarn_test user=postgres");
+  }
+  ~Server() {
+    if (!schema.empty())
+      quarn::PgConnection(server.connection()).exec("DROP SCHEMA " + schema + " CASCADE");
+  }
 };
-
-Server startServer() {
-  Server server;
-  if (const char* given = std::getenv("QUARN_PG_BENCH_CONNECTION"); given && *given) {
-    server.connections.emplace_back("server", given);
-    server.schema = "quarn_bench_" + std::to_string(getpid());
-    quarn::PgConnection db(given);
-    db.exec("CREATE SCHEMA " + server.schema);
-    // Every connection of this process works in that schema.
-    setenv("PGOPTIONS", ("-c search_path=" + server.schema).c_str(), 1);
-    return server;
-  }
-  server.throwAwayDir = "/tmp/quarn-pg-bench-" + std::to_string(getpid());
-  const std::string uri =
-      run(std::string(QUARN_PG_TEST_SERVER) + " start " + server.throwAwayDir + " 2>&1");
-  if (uri.rfind("postgresql://", 0) != 0) {
-    std::fprintf(stderr, "The throw-away server did not start: %s\n", uri.c_str());
-    std::exit(1);
-  }
-  const std::string port = uri.substr(uri.rfind(':') + 1, uri.rfind('/') - uri.rfind(':') - 1);
-  server.connections.emplace_back("tcp_tls", uri);
-  server.connections.emplace_back("socket", "host=" + server.throwAwayDir + " port=" + port +
-                                                " dbname=quarn_test user=postgres");
-  return server;
-}
-
-void stopServer(const Server& server) {
-  if (!server.throwAwayDir.empty()) {
-    run(std::string(QUARN_PG_TEST_SERVER) + " stop " + server.throwAwayDir);
-    return;
-  }
-  quarn::PgConnection db(server.connections.front().second);
-  db.exec("DROP SCHEMA " + server.schema + " CASCADE");
-}
 
 // The server's tables, holding the same rows as the file.
 void fillServer(const Server& server, const std::string& file) {
@@ -213,7 +192,7 @@ void registerBoth(const char* operation, void (*benchmark)(benchmark::State&, St
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const Server server = startServer();
+  const Server server;
   quarn::testing::TestDatabase file;
   fill(file.stores);
   fillServer(server, file.path());
@@ -227,6 +206,5 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   servers.clear();
-  stopServer(server);
   return 0;
 }

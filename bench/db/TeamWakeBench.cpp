@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/db/ThrowAwayServer.h"
 #include "db/DatabaseAdmin.h"
 #include "db/DatabaseChoice.h"
 #include "db/postgres/PgConnection.h"
@@ -40,40 +41,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kTeams = 8;
 constexpr int kMembers = 4;
 constexpr int kWeeks = 20;
-
-std::string run(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    if (pclose(pipe) != 0) output.clear();
-  }
-  while (!output.empty() && output.back() == '\n') output.pop_back();
-  return output;
-}
-
-struct Server {
-  std::string connection;    // as given, or the throw-away server's
-  std::string throwAwayDir;  // empty for a server given by the caller
-};
-
-Server startServer() {
-  if (const char* given = std::getenv("QUARN_PG_BENCH_CONNECTION"); given && *given) {
-    const std::string schema = "quarn_teams_" + std::to_string(getpid());
-    quarn::PgConnection(given).exec("CREATE SCHEMA " + schema);
-    setenv("PGOPTIONS", ("-c search_path=" + schema).c_str(), 1);
-    return {given, ""};
-  }
-  Server server{"", "/tmp/quarn-pg-teams-" + std::to_string(getpid())};
-  const std::string uri =
-      run(std::string(QUARN_PG_TEST_SERVER) + " start " + server.throwAwayDir + " 2>&1");
-  if (uri.rfind("postgresql://", 0) != 0) {
-    std::cerr << "The throw-away server did not start: " << uri << "\n";
-    std::exit(1);
-  }
-  server.connection = uri;
-  return server;
-}
 
 double quantile(std::vector<double> values, double q) {
   if (values.empty()) return 0;
@@ -155,8 +122,15 @@ void playMember(const std::string& connection, int team, int member, WeekComplet
 }  // namespace
 
 int main() {
-  const Server server = startServer();
-  const quarn::DatabaseChoice choice{quarn::DatabaseEngine::Server, "", server.connection, ""};
+  const quarn::bench::ThrowAwayServer server(QUARN_PG_TEST_SERVER, "teams");
+  if (server.folder().empty()) {
+    // A lab's own server: every connection of this run works in a schema of
+    // its own.
+    const std::string schema = "quarn_teams_" + std::to_string(getpid());
+    quarn::PgConnection(server.connection()).exec("CREATE SCHEMA " + schema);
+    setenv("PGOPTIONS", ("-c search_path=" + schema).c_str(), 1);
+  }
+  const quarn::DatabaseChoice choice{quarn::DatabaseEngine::Server, "", server.connection(), ""};
   quarn::createDatabase(choice);
 
   WeekCompletion completion;
@@ -165,7 +139,7 @@ int main() {
   std::vector<std::thread> members;
   for (int team = 0; team < kTeams; ++team) {
     for (int member = 1; member <= kMembers; ++member) {
-      members.emplace_back(playMember, server.connection, team, member, std::ref(completion),
+      members.emplace_back(playMember, server.connection(), team, member, std::ref(completion),
                            std::ref(results));
     }
   }
@@ -175,7 +149,7 @@ int main() {
   // Every typed order read back through the store: rows, and distinct keys.
   int64_t stored = 0;
   int64_t distinct = 0;
-  quarn::PgStores reader(server.connection);
+  quarn::PgStores reader(server.connection());
   for (int team = 0; team < kTeams; ++team) {
     const std::vector<quarn::TypedOrder> orders =
         reader.teams().orders({"Bench", "Team" + std::to_string(team)}, 1, false);
@@ -195,8 +169,5 @@ int main() {
       results.resentStored.load(), results.failures.load(), seconds, quantile(results.wakeMs, 0.5),
       quantile(results.wakeMs, 0.99), quantile(results.wakeMs, 1.0));
 
-  if (!server.throwAwayDir.empty()) {
-    run(std::string(QUARN_PG_TEST_SERVER) + " stop " + server.throwAwayDir);
-  }
   return results.failures.load() == 0 ? 0 : 1;
 }

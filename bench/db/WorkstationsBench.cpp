@@ -38,6 +38,7 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/db/ThrowAwayServer.h"
 #include "db/DatabaseChoice.h"
 #include "db/OpenDatabase.h"
 #include "db/postgres/PgConnection.h"
@@ -52,17 +53,6 @@ const std::map<int64_t, int64_t> kWeeksPerTrial = {{-2, 10}, {-1, 10}, {1, 20},
                                                    {2, 20},  {3, 20},  {4, 20}};
 constexpr int kRoles = 4;
 
-std::string run(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    if (pclose(pipe) != 0) output.clear();
-  }
-  while (!output.empty() && output.back() == '\n') output.pop_back();
-  return output;
-}
-
 void runOrFail(const std::string& command) {
   if (std::system((command + " >/dev/null").c_str()) != 0) {
     std::cerr << "failed: " << command << "\n";
@@ -72,26 +62,6 @@ void runOrFail(const std::string& command) {
 
 std::string quoted(const std::string& text) {
   return "'" + text + "'";
-}
-
-struct Server {
-  std::string connection;    // as given, or the throw-away server's
-  std::string throwAwayDir;  // empty for a server given by the caller
-};
-
-Server startServer() {
-  if (const char* given = std::getenv("QUARN_PG_BENCH_CONNECTION"); given && *given) {
-    return {given, ""};
-  }
-  Server server{"", "/tmp/quarn-pg-workstations-" + std::to_string(getpid())};
-  const std::string uri =
-      run(std::string(QUARN_PG_TEST_SERVER) + " start " + server.throwAwayDir + " 2>&1");
-  if (uri.rfind("postgresql://", 0) != 0) {
-    std::cerr << "The throw-away server did not start: " << uri << "\n";
-    std::exit(1);
-  }
-  server.connection = uri;
-  return server;
 }
 
 // The connection with `schema` as the search path of every session.
@@ -174,8 +144,8 @@ pid_t startPilot(const std::string& tool, const fs::path& dataDir, const std::st
 }
 
 // One run: `count` pilots into a new demo database on `engine`.
-Outcome runPilots(const std::string& tool, const Server& server, const std::string& engine,
-                  int count, const std::string& pace) {
+Outcome runPilots(const std::string& tool, const quarn::bench::ThrowAwayServer& server,
+                  const std::string& engine, int count, const std::string& pace) {
   const fs::path folder =
       fs::temp_directory_path() /
       ("quarn-workstations-" + std::to_string(getpid()) + "-" + engine + std::to_string(count));
@@ -184,11 +154,11 @@ Outcome runPilots(const std::string& tool, const Server& server, const std::stri
   runOrFail(quoted(tool) + " demo " + quoted(dataDir.string()));
   const std::string schema = "workstations_" + engine + std::to_string(count);
   if (engine == "server") {
-    quarn::PgConnection db(server.connection);
+    quarn::PgConnection db(server.connection());
     db.exec("SET client_min_messages TO warning");
     db.exec("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
     db.exec("CREATE SCHEMA " + schema);
-    std::ofstream(dataDir / "quarn.conf") << inSchema(server.connection, schema) << "\n";
+    std::ofstream(dataDir / "quarn.conf") << inSchema(server.connection(), schema) << "\n";
     runOrFail(quoted(tool) + " create " + quoted(dataDir.string()));
     runOrFail(quoted(tool) + " copy " + quoted((dataDir / "quarn.mdb").string()) + " " +
               quoted(dataDir.string()));
@@ -224,7 +194,7 @@ Outcome runPilots(const std::string& tool, const Server& server, const std::stri
   outcome.weekMedian = quantile(all, 0.5);
   if (outcome.failedPilots == 0) fs::remove_all(folder);
   if (engine == "server") {
-    quarn::PgConnection db(server.connection);
+    quarn::PgConnection db(server.connection());
     db.exec("SET client_min_messages TO warning");
     db.exec("DROP SCHEMA " + schema + " CASCADE");
   }
@@ -260,7 +230,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  const Server server = startServer();
+  const quarn::bench::ThrowAwayServer server(QUARN_PG_TEST_SERVER, "workstations");
   std::cout
       << "| workstations | engine | pace ms | rows expected | rows stored | lost | doubled | moved "
          "| pilots failed | seconds | week median ms | slowest participant median ms | "
@@ -280,9 +250,6 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
       }
     }
-  }
-  if (!server.throwAwayDir.empty()) {
-    run(std::string(QUARN_PG_TEST_SERVER) + " stop " + server.throwAwayDir);
   }
   return 0;
 }
