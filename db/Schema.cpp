@@ -31,7 +31,11 @@ namespace {
 // the server's case-blind User IDs unique (datUser and the marks); 3 keeps
 // the teams of team settings (datTeamMember, datTeamOrder, datTeam); 4 adds
 // what the participant does to the marks (for the live view) and the
-// participants' language of a setting (tblSetting).
+// participants' language of a setting (tblSetting); 5 gives each mark a
+// secret that only its own workstation knows (Token, so that a workstation
+// can refresh and remove only its own marks), dates a team's typed orders
+// by the server's clock (Stored) and records a member replaced by a
+// simulated player (datTeam's Player and FromWeek).
 constexpr ColumnType kInt = ColumnType::Integer;
 constexpr ColumnType kReal = ColumnType::Real;
 constexpr ColumnType kText = ColumnType::Text;
@@ -73,7 +77,7 @@ std::vector<ColumnSpec> joined(std::vector<ColumnSpec> head, const std::vector<C
 
 Schema describeSchema() {
   Schema schema;
-  schema.version = 4;
+  schema.version = 5;
   schema.tables = {
       {"tblBlock", joined({{"Setting", kText, kNone, kNotNull},
                            {"RandomGroup", kInt, "0", kNotNull},
@@ -197,7 +201,8 @@ Schema describeSchema() {
         {"Week", kInt, kNone, false, 4},
         {"Weeks", kInt, kNone, false, 4},
         {"Role", kText, kNone, false, 4},
-        {"Cost", kInt, kNone, false, 4}},
+        {"Cost", kInt, kNone, false, 4},
+        {"Token", kText, kNone, false, 5}},
        {"Subject"},
        2},
       {kVersionTable, {{"Version", kInt, kNone, kNotNull}}, {}, 2},
@@ -224,18 +229,23 @@ Schema describeSchema() {
         {"Member", kInt, kNone, kNotNull},
         {"Order", kInt},
         {"Subject", kText},
-        {"TransactionTime", kInt}},
+        {"TransactionTime", kInt},
+        {"Stored", kInt, kNone, false, 5}},
        {"Setting", "Team", "Trial", "Training", "Week", "Member"},
        3},
       // Who played which stage of a team trial: ties the members' records
-      // (datRole, datTrial under their own User IDs) together.
+      // (datRole, datTrial under their own User IDs) together. A member the
+      // moderator replaced is played by the simulated player Player from
+      // week FromWeek to the trial's end.
       {"datTeam",
        {{"Setting", kText, kNone, kNotNull},
         {"Team", kText, kNone, kNotNull},
         {"Trial", kInt, kNone, kNotNull},
         {"Member", kInt, kNone, kNotNull},
         {"Role", kText},
-        {"Subject", kText}},
+        {"Subject", kText},
+        {"Player", kText, kNone, false, 5},
+        {"FromWeek", kInt, kNone, false, 5}},
        {"Setting", "Team", "Trial", "Member"},
        3},
   };

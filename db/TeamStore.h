@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,27 @@ struct TypedOrder {
   friend bool operator==(const TypedOrder&, const TypedOrder&) = default;
 };
 
+// Who plays a member's stage in one experiment trial of a team: a row of
+// datTeam. `player` names the simulated player that plays the stage from
+// week `fromWeek` to the trial's end, when the moderator replaced the member.
+struct TeamTrialMember {
+  int16_t trial = 0;
+  int16_t member = 0;
+  std::string role;
+  std::string subject;
+  std::string player;
+  int16_t fromWeek = 0;
+
+  friend bool operator==(const TeamTrialMember&, const TeamTrialMember&) = default;
+};
+
+// What a replacement needs to know of a trial of the setting: its number of
+// weeks and the stage the member plays in it.
+struct MemberTrialShape {
+  int16_t weeks = 0;
+  std::string role;
+};
+
 // What joining a team came to.
 struct TeamJoin {
   std::optional<int16_t> member;  // the member number, or none when refused
@@ -68,6 +90,22 @@ class TeamStore {
   // The team's typed orders of one trial, by week, then member.
   virtual std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) = 0;
 
+  // Records that `row.member` plays `row.role` in the team's trial
+  // `row.trial`; a row that is there already (the member's, or the
+  // moderator's replacement) is kept as it is.
+  virtual void recordMember(const TeamKey& key, const TeamTrialMember& row) = 0;
+  // The replaced members of the team's experiment trial `trial`.
+  virtual std::vector<TeamTrialMember> replacements(const TeamKey& key, int16_t trial) = 0;
+  // Replaces `member` by the simulated player `player` from the first week
+  // the member has not ordered yet, in the team's latest experiment trial
+  // (the next one, as `shapeOf` tells, when the member ordered all of its
+  // weeks), to that trial's end; under the team's lock, so that no order of
+  // the member is stored for those weeks afterwards (storeOrder returns
+  // false). Wakes the team's waiting members. Returns the replacement.
+  virtual TeamTrialMember replace(
+      const TeamKey& key, int16_t member, const std::string& player,
+      const std::function<MemberTrialShape(int16_t trial)>& shapeOf) = 0;
+
   // Waits until the team changes (a member joins, or an order is stored) or
   // `timeout` has passed; true when woken by a change. The server wakes the
   // waiting members itself: nothing is polled.
@@ -83,6 +121,12 @@ class FileTeamStore final : public TeamStore {
   std::vector<TeamMember> members(const TeamKey&) override { refuse(); }
   bool storeOrder(const TeamKey&, const TypedOrder&) override { refuse(); }
   std::vector<TypedOrder> orders(const TeamKey&, int16_t, bool) override { refuse(); }
+  void recordMember(const TeamKey&, const TeamTrialMember&) override { refuse(); }
+  std::vector<TeamTrialMember> replacements(const TeamKey&, int16_t) override { refuse(); }
+  TeamTrialMember replace(const TeamKey&, int16_t, const std::string&,
+                          const std::function<MemberTrialShape(int16_t)>&) override {
+    refuse();
+  }
   bool waitForChange(const TeamKey&, std::chrono::milliseconds) override { refuse(); }
 
  private:

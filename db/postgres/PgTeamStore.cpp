@@ -153,6 +153,40 @@ std::vector<TypedOrder> PgTeamStore::orders(const TeamKey& key, int16_t trial, b
   return orders;
 }
 
+void PgTeamStore::recordMember(const TeamKey& key, const TeamTrialMember& row) {
+  m_pool.run([&](PgConnection& db) {
+    run(db,
+        R"(INSERT INTO "datTeam" ("Setting", "Team", "Trial", "Member", "Role", "Subject")
+           VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING)",
+        {key.setting, key.team, int64_t{row.trial}, int64_t{row.member}, row.role, row.subject});
+  });
+}
+
+std::vector<TeamTrialMember> PgTeamStore::replacements(const TeamKey& key, int16_t trial) {
+  const Rows rows = m_pool.run([&](PgConnection& db) {
+    return rowsOf(run(db,
+                      R"(SELECT "Trial", "Member", "Role", "Subject", "Player", "FromWeek"
+                         FROM "datTeam"
+                         WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
+                               AND "Player" IS NOT NULL
+                         ORDER BY "Member")",
+                      {key.setting, key.team, int64_t{trial}}));
+  });
+  std::vector<TeamTrialMember> replaced;
+  for (const Row& row : rows) {
+    replaced.push_back({row.cell("Trial").toInt16(), row.cell("Member").toInt16(),
+                        row.cell("Role").toText(), row.cell("Subject").toText(),
+                        row.cell("Player").toText(), row.cell("FromWeek").toInt16()});
+  }
+  return replaced;
+}
+
+TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t, const std::string&,
+                                     const std::function<MemberTrialShape(int16_t)>&) {
+  throw DbError(DbErrorKind::Refused, kErrDatabase,
+                "Replacing a member of team " + key.team + " is not built yet");
+}
+
 bool PgTeamStore::waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) {
   if (!m_listener || m_listener->broken()) {
     m_listener.reset();

@@ -23,6 +23,10 @@ class PgTeamStore final : public TeamStore {
   std::vector<TeamMember> members(const TeamKey& key) override;
   bool storeOrder(const TeamKey& key, const TypedOrder& order) override;
   std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) override;
+  void recordMember(const TeamKey& key, const TeamTrialMember& row) override;
+  std::vector<TeamTrialMember> replacements(const TeamKey& key, int16_t trial) override;
+  TeamTrialMember replace(const TeamKey& key, int16_t member, const std::string& player,
+                          const std::function<MemberTrialShape(int16_t trial)>& shapeOf) override;
   // The first wait only starts listening and returns at once as if woken,
   // so that the caller looks again: a change between its last look and the
   // listening is not missed, and none after it is.

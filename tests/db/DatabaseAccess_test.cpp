@@ -199,7 +199,8 @@ TEST(ReadPolicy, MissingTableOrColumnEndsWithTheUpdateMessage) {
 
 TEST(SchemaPolicy, OlderFileIsUpgradedAtTheFirstUseAndSaidOnce) {
   TestDatabase db;
-  db.exec(R"(DROP TABLE "sysSchema"; DROP TABLE "datPlaying"; DROP TABLE "tblSetting";)");
+  db.exec(R"(DROP TABLE "sysSchema"; DROP TABLE "datPlaying"; DROP TABLE "tblSetting";
+             DROP TABLE "datTeamMember"; DROP TABLE "datTeamOrder"; DROP TABLE "datTeam";)");
   Access a(db.path());
   a.access.settings();
   a.access.plannedSettings();
