@@ -21,7 +21,7 @@ constexpr std::pair<PlayState, const char*> kStateWords[] = {
     {PlayState::LoggedIn, "login"},     {PlayState::Choosing, "order"},
     {PlayState::Watching, "shipment"},  {PlayState::TrialOver, "trial-end"},
     {PlayState::Restarting, "restart"}, {PlayState::Paused, "pause"},
-    {PlayState::Finished, "finished"},
+    {PlayState::Finished, "finished"},  {PlayState::WaitingForTeam, "team"},
 };
 
 }  // namespace

@@ -21,13 +21,14 @@ struct Workstation {
 
 // What a participant is doing, as the moderator's live view tells it.
 enum class PlayState {
-  LoggedIn,    // logged in, the first trial not started yet
-  Choosing,    // the order box is open
-  Watching,    // the week's shipments move
-  TrialOver,   // the trial's end message, then the Next Trial button
-  Restarting,  // a failed training trial is about to start again
-  Paused,      // a scheduled pause waits for its password
-  Finished,    // every trial was played; the closing screen
+  LoggedIn,        // logged in, the first trial not started yet
+  Choosing,        // the order box is open
+  Watching,        // the week's shipments move
+  TrialOver,       // the trial's end message, then the Next Trial button
+  Restarting,      // a failed training trial is about to start again
+  Paused,          // a scheduled pause waits for its password
+  Finished,        // every trial was played; the closing screen
+  WaitingForTeam,  // a team member waits for the team to form or to order
 };
 
 // The word a state is stored as ("order", "pause", ...); none for a word
