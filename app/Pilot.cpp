@@ -14,6 +14,7 @@
 #include "base/Text.h"
 #include "db/DatabaseAccess.h"
 #include "db/OpenDatabase.h"
+#include "game/TeamPlay.h"
 #include "game/WeekRecorder.h"
 
 namespace quarn {
@@ -106,6 +107,7 @@ class Pilot {
   void logIn();
   void playUntilGameOver();
   void submitOrder();
+  void noteTeamMoment(const char* what);
   void skipTraining();
   void enterPausePassword();
   void reportTrial();
@@ -118,6 +120,7 @@ class Pilot {
   std::ostream& m_err;
   std::string m_appFolder;
   PilotReport m_report;
+  std::ofstream m_teamTimes;
   std::chrono::steady_clock::time_point m_lastOrder;  // when the previous order was made
   int m_lastOrderMade = 0;
   std::string m_failure;  // why the run ended early, once known
@@ -181,6 +184,8 @@ Answer Pilot::answer(const Prompt& prompt) {
     case PromptKind::NoTrialLeft:
       fail(subject + " has already played every trial of " + m_options.setting);
     case PromptKind::InvalidSetting:
+    case PromptKind::TeamNameNeeded:
+    case PromptKind::TeamFull:
     case PromptKind::SettingBreaksTextLines:
     case PromptKind::SubjectIdRefused:
     case PromptKind::CompletedAll:
@@ -233,7 +238,8 @@ void Pilot::logIn() {
     fail("the login's User ID box does not take \"" + m_options.subject + "\"");
   }
   m_session.openDatabase("quarn.mdb");
-  if (m_session.logIn({m_options.subject, m_options.setting}) != LoginResult::LoggedIn) {
+  if (m_session.logIn({m_options.subject, m_options.setting, m_options.team}) !=
+      LoginResult::LoggedIn) {
     fail(m_view.failure.empty() ? "the login window did not accept the entry" : m_view.failure);
   }
   if (!m_session.startGame()) fail("the game did not start");
@@ -264,9 +270,23 @@ void Pilot::submitOrder() {
   const auto start = std::chrono::steady_clock::now();
   m_lastOrder = start;
   m_lastOrderMade = order;
+  noteTeamMoment("order");
   m_session.submitOrder(order);
   m_report.weekMilliseconds.push_back(
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+}
+
+// A team week's moment as the benchmark of team play reads it: what
+// happened, the trial and week, and the wall clock in microseconds (the
+// pilots of a team run on one computer and share its clock).
+void Pilot::noteTeamMoment(const char* what) {
+  if (m_options.teamTimes.empty() || !playsTeamTrial(state())) return;
+  if (!m_teamTimes.is_open()) m_teamTimes.open(m_options.teamTimes, std::ios::app);
+  const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::system_clock::now().time_since_epoch());
+  m_teamTimes << what << ' ' << state().plan.currentTrial + 1 << ' ' << state().chain.currentWeek
+              << ' ' << now.count() << '\n'
+              << std::flush;
 }
 
 void Pilot::playUntilGameOver() {
@@ -286,7 +306,11 @@ void Pilot::playUntilGameOver() {
       case Phase::Paused:
         enterPausePassword();
         break;
+      case Phase::WaitingForTeam:
+        m_session.pollTeam(std::chrono::milliseconds(500));
+        break;
       case Phase::WeekOpen:
+        noteTeamMoment("open");
         m_writeRetries = 0;
         m_openRetries = 0;
         if (m_options.skipTraining && m_session.inTraining()) {

@@ -49,6 +49,12 @@ struct PilotOptions {
   // Types the training password at the first training week, as a moderator
   // does, so that only the experiment trials are played.
   bool skipTraining = false;
+  // A team setting's team: the pilot plays one member of it. Pilots of one
+  // team, each a process, play the team's trials together.
+  std::string team;
+  // Where the moments of each team week go: when this member's order was
+  // stored and when its next week opened (see bench_teams).
+  std::string teamTimes;
 };
 
 struct PilotReport {

@@ -47,6 +47,8 @@ enum class PromptKind {
   TakeOver,                 // the User ID plays at another workstation: take it over?
   CompletedAll,             // the participant has played every trial
   Resume,                   // a known User ID: continue at the next trial?
+  TeamNameNeeded,           // a team setting without a team name
+  TeamFull,                 // the team named has all its members
   // The game.
   OrderAboveLimit,      // the order is above what the trial takes: the week stays open
   TrainingIntro,        // training trials come first

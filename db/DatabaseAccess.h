@@ -104,6 +104,11 @@ class DatabaseAccess {
   std::optional<std::string> findParticipant(const std::string& subject);
   std::optional<int16_t> highestTrial(const std::string& subject, const std::string& setting);
   std::optional<int16_t> lowestTrial(const std::string& subject, const std::string& setting);
+  std::optional<int16_t> highestWeek(const std::string& subject, const std::string& setting,
+                                     int16_t trial);
+  // The teams of team settings; every call a read under the read policy
+  // (the team store's writes are made so that doing them again is harmless).
+  TeamStore& teams() { return m_stores.teams(); }
   // The recorded experiment trials (ResultStore), read under the read policy.
   std::vector<RecordedSession> recordedSessions(const std::string& setting,
                                                 const std::string& subject);

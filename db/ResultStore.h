@@ -21,7 +21,8 @@ struct WeekRow {
   bool training = false;
   int16_t week = 0;
   std::string role;
-  bool participant = false;               // User: 6 for the participant's stage, else 0
+  bool participant = false;  // User: 6 for the participant's stage
+  bool teamMember = false;   // User: 7 for a stage another member of the participant's team plays
   std::optional<int32_t> predicterNoise;  // PNoise: only in a trial with a predicter
   int32_t order = 0;
   int32_t deltaInventory = 0;

@@ -10,6 +10,7 @@ namespace quarn {
 namespace {
 
 constexpr int64_t kParticipantUser = 6;
+constexpr int64_t kTeamMemberUser = 7;
 constexpr size_t kDelayColumns = 3;
 
 CellValue truth(bool value) {
@@ -59,6 +60,7 @@ WeekRow weekRowOf(const Row& row) {
   r.week = int16OrZero(row, "Week");
   r.role = textOrEmpty(row, "Role");
   r.participant = int32OrZero(row, "User") == kParticipantUser;
+  r.teamMember = int32OrZero(row, "User") == kTeamMemberUser;
   if (!row.cell("PNoise").isNull()) r.predicterNoise = row.cell("PNoise").toInt32();
   r.order = int32OrZero(row, "Order");
   r.deltaInventory = int32OrZero(row, "DeltaInventory");
@@ -113,7 +115,9 @@ SqlParams weekRowParams(const WeekRow& r) {
   params.push_back(truth(r.training));
   params.emplace_back(int64_t{r.week});
   params.emplace_back(r.role);
-  params.emplace_back(r.participant ? kParticipantUser : int64_t{0});
+  params.emplace_back(r.participant  ? kParticipantUser
+                      : r.teamMember ? kTeamMemberUser
+                                     : int64_t{0});
   if (r.predicterNoise) {
     params.emplace_back(int64_t{*r.predicterNoise});
   } else {
@@ -269,6 +273,16 @@ std::optional<int16_t> lowestTrial(QueryRunner& reads, const std::string& subjec
       reads,
       R"(SELECT min("Trial") AS "Trial" FROM "datRole" WHERE "Subject" = ? AND "Setting" = ?)",
       subject, setting);
+}
+
+std::optional<int16_t> highestWeek(QueryRunner& reads, const std::string& subject,
+                                   const std::string& setting, int16_t trial) {
+  const Rows rows = reads.query(R"(SELECT max("Week") AS "Week" FROM "datRole"
+                                   WHERE "Subject" = ? AND "Setting" = ? AND "Trial" = ?)",
+                                {subject, setting, int64_t{trial}});
+  const Cell week = rows.front().cell("Week");
+  if (week.isNull()) return std::nullopt;
+  return week.toInt16();
 }
 
 // Sorted here, byte by byte, so that both engines list them alike whatever

@@ -19,6 +19,12 @@ void loadBlocks(GameServices& services, GameState& state) {
                               inputFolder(services));
   if (const PlanFault* fault = firstFault(rows.faults)) refusePlan(services.prompter, *fault);
   plan.trials = std::move(rows.trials);
+  // A team member's workstation plays its own member's stage.
+  if (state.team.active()) {
+    for (TrialPlan& trial : plan.trials) {
+      if (isTeamTrial(trial)) trial = forMember(std::move(trial), state.team.member);
+    }
+  }
   plan.trainingTrials.clear();
 }
 

@@ -8,7 +8,9 @@
 #include "base/Text.h"
 #include "db/DatabaseChoice.h"
 #include "game/ExperimentLoading.h"
+#include "game/TeamPlay.h"
 #include "game/WorkstationMark.h"
+#include "plan/SettingCheck.h"
 #include "sim/TrialStart.h"
 #include "sim/WeekPress.h"
 
@@ -50,6 +52,11 @@ const std::vector<std::string>& GameSession::readSettings() {
   std::vector<std::string> settings = m_services.db.settings();
   if (!settings.empty()) m_settings = std::move(settings);
   return m_settings;
+}
+
+bool GameSession::isTeamSetting(const std::string& setting) {
+  if (std::find(m_settings.begin(), m_settings.end(), setting) == m_settings.end()) return false;
+  return namesTeamMembers(m_services.db.planTables(), setting);
 }
 
 LoginResult GameSession::logIn(const LoginRequest& request) {
@@ -96,6 +103,13 @@ bool GameSession::submitOrder(int order) {
                                           {decimal(largest)}),
                             PromptStyle::OkWarning, "", PromptKind::OrderAboveLimit);
     return false;
+  }
+  if (playsTeamTrial(m_state)) {
+    m_state.times.orderPress = m_services.ticks.now();
+    storeMemberOrder(m_services, m_state, m_state.chain.currentWeek, static_cast<int16_t>(order),
+                     m_state.times.elapsed());
+    waitForTeamWeek();
+    return true;
   }
   playWeek(order);
   return true;
@@ -157,8 +171,10 @@ bool GameSession::requestExit() {
                               PromptKind::ConfirmExit) != Answer::Yes) {
     return false;
   }
-  // A session taken over elsewhere ends here without writing anything.
-  const bool inProgress = trialInProgress();
+  // A session taken over elsewhere ends here without writing anything. A
+  // team trial is not recorded half-played: the member goes on with it at
+  // the next login.
+  const bool inProgress = trialInProgress() && !playsTeamTrial(m_state);
   noteActivity(playState(), inProgress ? trialRecordLost() : "");
   if (inProgress) m_recorder.writeTrialRecord();
   endSession();
@@ -185,6 +201,11 @@ void GameSession::quit() {
 
 // Starts the trial at currentTrial from week 1 and opens its first week.
 void GameSession::startTrial() {
+  if (playsTeamTrial(m_state)) {
+    startTeamTrial();
+    return;
+  }
+  m_teamRandom.reset();
   ChainContext context = chainContext();
   startTrialChain(context, m_services.appFolder + "/Input");
   m_view->trialStarted(trialDisplay());
@@ -284,6 +305,11 @@ void GameSession::openWeek() {
   m_state.times.weekStart = m_services.ticks.now();
   m_phase = Phase::WeekOpen;
   WeekOpening week{counterText(chain.currentWeek, trial.weeks), std::nullopt};
+  if (playsTeamTrial(m_state) && memberDone(m_state, chain.currentWeek)) {
+    m_view->weekOpened(week);
+    waitForTeamWeek();
+    return;
+  }
   if (hasParticipant(trial.participantRole)) {
     noteActivity(PlayState::Choosing);
     m_view->weekOpened(week);
@@ -299,16 +325,20 @@ void GameSession::openWeek() {
 // Closes the week with the order (recording it) and hands the shipments to
 // the view's animation.
 void GameSession::playWeek(int order) {
-  Chain& chain = m_state.chain;
   m_state.times.orderPress = m_services.ticks.now();
   m_phase = Phase::Animating;
   ChainContext context = chainContext();
   pressWeek(context, [&] {
     return static_cast<int16_t>(std::clamp<int>(order, 0, kLargestParticipantOrder));
   });
+  animateWeek();
+}
+
+// Hands the week's shipments to the view's animation.
+void GameSession::animateWeek() {
   Shipments shipments;
   for (size_t r = 0; r < kRoleCount; ++r) {
-    const std::vector<int32_t>& pipeline = chain.roles[r].delaySlots;
+    const std::vector<int32_t>& pipeline = m_state.chain.roles[r].delaySlots;
     shipments.departing[r] = pipeline.empty() ? 0 : pipeline.back();
   }
   m_view->animationStarted(shipments);
@@ -411,8 +441,9 @@ bool GameSession::hasTrialLeft() const {
 
 // A trial left in the middle: at least one week played, not yet at its end.
 bool GameSession::trialInProgress() const {
-  const bool playing =
-      m_phase == Phase::WeekOpen || m_phase == Phase::Animating || m_phase == Phase::RestartPending;
+  const bool playing = m_phase == Phase::WeekOpen || m_phase == Phase::Animating ||
+                       m_phase == Phase::RestartPending ||
+                       (m_phase == Phase::WaitingForTeam && !m_teamForming);
   return playing && m_state.chain.currentWeek >= 2;
 }
 
@@ -430,6 +461,8 @@ PlayState GameSession::playState() const {
       return PlayState::Paused;
     case Phase::GameOver:
       return PlayState::Finished;
+    case Phase::WaitingForTeam:
+      return PlayState::WaitingForTeam;
     case Phase::LoggedOut:
     case Phase::LoggedIn:
       break;
@@ -449,9 +482,108 @@ std::string GameSession::trialRecordLost() const {
 
 ChainContext GameSession::chainContext() {
   Plan& plan = m_state.plan;
-  return ChainContext{plan.current(),   plan.players,      m_state.chain,
-                      m_services.ticks, m_services.random, [this] {
-                        m_recorder.weekClosed(); }};
+  UniformRandom& random =
+      m_teamRandom ? static_cast<UniformRandom&>(*m_teamRandom) : m_services.random;
+  return ChainContext{plan.current(),   plan.players, m_state.chain,
+                      m_services.ticks, random,       [this] { m_recorder.weekClosed(); }};
+}
+
+bool GameSession::pollTeam(std::chrono::milliseconds wait) {
+  if (m_phase != Phase::WaitingForTeam || held()) return false;
+  const TeamKey& key = m_state.team.key;
+  const bool changed =
+      m_services.db.read([&] { return m_services.db.teams().waitForChange(key, wait); });
+  // A change missed (a listening connection lost and made anew) is found by
+  // the next look a while later.
+  constexpr auto kLookAnyway = std::chrono::seconds(2);
+  if (!changed && std::chrono::steady_clock::now() - m_lastTeamLook < kLookAnyway) return false;
+  return lookAtTeam();
+}
+
+bool GameSession::lookAtTeam() {
+  m_lastTeamLook = std::chrono::steady_clock::now();
+  if (!m_teamForming) return lookAtTeamWeek();
+  if (!readTeamMembers(m_services, m_state)) {
+    m_view->teamWaiting(teamFormingText(m_services.prompter, m_state.team));
+    return false;
+  }
+  m_teamForming = false;
+  m_view->teamWaiting("");
+  startTeamTrial();
+  return true;
+}
+
+// A team trial starts once the team is complete. Every member's workstation
+// computes the whole chain from the typed orders; one that starts again
+// (after a crash, or at another workstation) replays the weeks played so far
+// and records those it had not recorded yet.
+void GameSession::startTeamTrial() {
+  if (!readTeamMembers(m_services, m_state)) {
+    m_teamForming = true;
+    m_phase = Phase::WaitingForTeam;
+    m_lastTeamLook = std::chrono::steady_clock::now();
+    noteActivity(PlayState::WaitingForTeam);
+    m_view->teamWaiting(teamFormingText(m_services.prompter, m_state.team));
+    return;
+  }
+  const Identity& identity = m_state.identity;
+  m_teamRandom.emplace(
+      teamNoiseSeed(identity.setting, m_state.team.key.team, teamTrialNumber(m_state)));
+  ChainContext context = chainContext();
+  startTrialChain(context, m_services.appFolder + "/Input");
+  recordTeamTrial(m_services, m_state);
+  m_state.team.recordedWeeks =
+      m_services.db.highestWeek(identity.subject, identity.setting, recordedTrial()).value_or(0);
+  readTeamTrial(m_services, m_state);
+  m_view->trialStarted(trialDisplay());
+  replayStoredTeamWeeks();
+  refreshWeek();
+}
+
+void GameSession::replayStoredTeamWeeks() {
+  const int16_t weeks = m_state.plan.current().weeks;
+  while (m_state.chain.currentWeek <= weeks) {
+    const auto orders = completeTeamWeek(m_state, m_state.chain.currentWeek);
+    if (!orders) return;
+    pressTeam(*orders);
+  }
+}
+
+void GameSession::waitForTeamWeek() {
+  m_phase = Phase::WaitingForTeam;
+  m_teamForming = false;
+  noteActivity(PlayState::WaitingForTeam);
+  lookAtTeamWeek();
+}
+
+// Plays the open week once every member has ordered it; else says whom the
+// team waits for.
+bool GameSession::lookAtTeamWeek() {
+  m_lastTeamLook = std::chrono::steady_clock::now();
+  readTeamTrial(m_services, m_state);
+  const int16_t week = m_state.chain.currentWeek;
+  if (const auto orders = completeTeamWeek(m_state, week)) {
+    m_view->teamWaiting("");
+    playTeamWeek(*orders);
+    return true;
+  }
+  m_view->teamWaiting(teamWaitingText(m_services.prompter, stagesToOrder(m_state, week)));
+  return false;
+}
+
+// Closes the open week with every member's typed order; this member's
+// decision time is the one stored with its order.
+void GameSession::pressTeam(const std::array<int16_t, kRoleCount>& orders) {
+  const int16_t own = m_state.plan.current().participantRole;
+  m_state.times = {0, static_cast<uint32_t>(m_state.team.decisionTimes[static_cast<size_t>(own)])};
+  ChainContext context = chainContext();
+  pressTeamWeek(context, orders);
+}
+
+void GameSession::playTeamWeek(const std::array<int16_t, kRoleCount>& orders) {
+  m_phase = Phase::Animating;
+  pressTeam(orders);
+  animateWeek();
 }
 
 }  // namespace quarn

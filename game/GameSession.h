@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/Random.h"
 #include "game/GameState.h"
 #include "game/GameView.h"
 #include "game/Login.h"
@@ -20,6 +23,7 @@ enum class Phase {
   RestartPending,  // a failed training trial waits to be played again
   TrialOver,       // the trial's last week was played; waiting for nextTrial()
   Paused,          // a scheduled pause waits for its password
+  WaitingForTeam,  // a team member waits for the team to form or to order
   GameOver,        // every trial was played
 };
 
@@ -50,6 +54,8 @@ class GameSession {
   // The settings of the database in use, read now: those of the last
   // database that had any.
   const std::vector<std::string>& readSettings();
+  // Whether `setting` is one of the offered settings and is played by teams.
+  bool isTeamSetting(const std::string& setting);
   // Which database is in use: its file's path, or the server's host, port
   // and database.
   std::string databaseInUse() const { return m_services.db.description(); }
@@ -105,6 +111,13 @@ class GameSession {
   // keepWorkstation), once no question is open.
   void keepAlive();
 
+  // WaitingForTeam: waits up to `wait` for the team's next change and looks
+  // at the team when it changed (or a while has passed since the last look):
+  // a complete team starts its trial, a complete week is played. The window
+  // calls it from a short timer without waiting; the pilot waits in it.
+  // Returns whether the game moved on.
+  bool pollTeam(std::chrono::milliseconds wait);
+
   // The login's Quit: the application ends.
   [[noreturn]] void quit();
 
@@ -124,6 +137,7 @@ class GameSession {
   bool trainingFailed();
   void openWeek();
   void playWeek(int order);
+  void animateWeek();
   void endTrial();
   void advance();
   void endTraining();
@@ -134,6 +148,13 @@ class GameSession {
   void noteActivity(PlayState now, const std::string& unrecorded = "");
   std::string trialRecordLost() const;
   ChainContext chainContext();
+  void startTeamTrial();
+  void replayStoredTeamWeeks();
+  void waitForTeamWeek();
+  bool lookAtTeam();
+  bool lookAtTeamWeek();
+  void pressTeam(const std::array<int16_t, kRoleCount>& orders);
+  void playTeamWeek(const std::array<int16_t, kRoleCount>& orders);
 
   GameServices m_services;
   GameState m_state;
@@ -143,6 +164,11 @@ class GameSession {
   std::vector<std::string> m_settings;
   Phase m_phase = Phase::LoggedOut;
   bool m_forecastShown = false;
+  // A team trial's simulated players draw from the team's own generator, so
+  // that every member's workstation computes the same noise.
+  std::optional<StandardUniformRandom> m_teamRandom;
+  bool m_teamForming = false;  // waiting for members, not for orders
+  std::chrono::steady_clock::time_point m_lastTeamLook;
 };
 
 }  // namespace quarn

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "base/Random.h"
 #include "db/DatabaseAccess.h"
 #include "db/PlayingMark.h"
+#include "db/TeamStore.h"
 #include "plan/PauseSchedule.h"
 #include "plan/Plan.h"
 #include "plan/Predicter.h"
@@ -50,6 +52,25 @@ struct TrialKey {
   bool operator==(const TrialKey&) const = default;
 };
 
+// A member's session in a team setting: the team, the member's number, and
+// what the workstation last read of the team's members and typed orders.
+struct TeamSession {
+  TeamKey key;         // the team's name is empty outside a team setting
+  int16_t member = 0;  // 1 to 4
+  int16_t size = 0;    // the team's number of members
+  std::vector<TeamMember> members;
+  // The running trial's typed orders and replaced members, as last read.
+  std::vector<TypedOrder> orders;
+  std::vector<TeamTrialMember> replaced;
+  // The weeks of the running trial whose records this member has stored
+  // already (a workstation that starts again replays them unrecorded).
+  int16_t recordedWeeks = 0;
+  // The decision time of each stage's typed order in the week just closed.
+  std::array<int32_t, kRoleCount> decisionTimes{};
+
+  bool active() const { return !key.team.empty(); }
+};
+
 // Everything one game holds; GameSession owns it.
 struct GameState {
   Identity identity;
@@ -66,6 +87,7 @@ struct GameState {
   std::optional<TrialKey> lastRecordedTrial;
   // That the participant plays on this workstation, from the login to the end.
   std::optional<PlayingMark> mark;
+  TeamSession team;
 };
 
 }  // namespace quarn

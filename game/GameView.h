@@ -98,6 +98,9 @@ class GameView {
   virtual void pauseStarted() {}
   // The skip-training password was taken.
   virtual void trainingSkipped() {}
+  // A team member waits for the team: `text` says for whom ("Waiting for
+  // the Factory and the Retailer..."); empty once the team goes on.
+  virtual void teamWaiting(const std::string& /*text*/) {}
   // Every trial is played: the closing screen.
   virtual void gameOver() {}
   // Asks a new participant's questionnaire; nothing when it is cancelled.

@@ -4,7 +4,9 @@
 
 #include "base/Text.h"
 #include "game/ExperimentLoading.h"
+#include "game/TeamPlay.h"
 #include "game/WorkstationMark.h"
+#include "plan/PlanReaders.h"
 #include "plan/RowReader.h"
 #include "plan/SettingCheck.h"
 
@@ -21,14 +23,17 @@ class Login {
     if (!takeSetting(settings, request.setting)) return LoginResult::RetrySetting;
     if (!takeSubject(request.subject)) return LoginResult::RetrySubject;
     const int16_t trialCount = checkChosenPlan();
+    if (!takeTeam(request.team)) return LoginResult::RetrySubject;
     // The participant reads the rest (the questionnaire first) in the
     // setting's language; the records stay in English.
     m_view.languageChosen(m_services.db.planTables().settingLanguage(m_state.identity.setting));
     if (!findParticipant()) {
       m_state.plan.currentTrial = 0;
-      return registerNewParticipant() ? LoginResult::LoggedIn : LoginResult::RetrySubject;
+      return registerNewParticipant() && joinTeam() ? LoginResult::LoggedIn
+                                                    : LoginResult::RetrySubject;
     }
-    return resumeKnownParticipant(trialCount) ? LoginResult::LoggedIn : LoginResult::RetrySubject;
+    return resumeKnownParticipant(trialCount) && joinTeam() ? LoginResult::LoggedIn
+                                                            : LoginResult::RetrySubject;
   }
 
  private:
@@ -71,15 +76,6 @@ class Login {
     return false;
   }
 
-  // A team setting is planned and checked, but a workstation plays one
-  // participant's chain only: it is refused before anything is written.
-  [[noreturn]] void refuseTeamSetting(const std::string& setting) {
-    refusePlan(m_services.prompter,
-               makeRefusal("tblBlock", settingPlace(setting), -1, "Subject1 .. Subject4", "",
-                           "the setting is played by teams (Subject1 .. Subject4), which this "
-                           "version of the game does not play at a workstation"));
-  }
-
   // Refuses a faulty plan the way the game's start does (the refusal ends
   // the application) before the participant is looked up or registered, so
   // that nothing is written for a plan that cannot be played. Returns the
@@ -89,12 +85,58 @@ class Login {
     const std::string& setting = m_state.identity.setting;
     Plan players;
     loadPlayers(db.planTables(), players);
-    if (namesTeamMembers(db.planTables(), setting)) refuseTeamSetting(setting);
     const std::vector<PlanFault> faults =
         checkSetting(db.planTables(), players.players, setting, m_services.appFolder + "/Input",
                      PlanHome::LabServer);
     if (const PlanFault* fault = firstFault(faults)) refusePlan(m_services.prompter, *fault);
+    m_blocks =
+        readBlocks(db.planTables(), players.players, setting, m_services.appFolder + "/Input")
+            .trials;
     return db.blockTrialCount(setting);
+  }
+
+  // A team setting needs the team's name; any other setting ignores the box.
+  bool takeTeam(const std::string& typed) {
+    TeamSession& team = m_state.team;
+    team = TeamSession{};
+    if (!hasTeamTrial(m_blocks)) return true;
+    const std::string name(trimBlanks(typed));
+    const std::string fault = textLineFault(name);
+    if (name.empty() || !fault.empty()) {
+      ask(translate("Login",
+                    "This setting is played by teams.  Please type your team's name in the "
+                    "Team box."),
+          PromptStyle::OkWarning, translate("Login", "Login"), PromptKind::TeamNameNeeded);
+      return false;
+    }
+    team.key = {m_state.identity.setting, name};
+    team.size = teamSize(m_blocks.front());
+    return true;
+  }
+
+  // Joins the team named at the login: the member number kept from an
+  // earlier login or fixed by the moderator, else the next one free.
+  bool joinTeam() {
+    TeamSession& team = m_state.team;
+    if (!team.active()) return true;
+    DatabaseAccess& db = m_services.db;
+    const TeamJoin joined =
+        db.read([&] { return db.teams().join(team.key, m_state.identity.subject, team.size); });
+    if (joined.member) {
+      team.member = *joined.member;
+      return true;
+    }
+    releaseWorkstation(m_services, m_state);
+    readTeamMembers(m_services, m_state);
+    std::vector<std::string> members;
+    for (const TeamMember& m : team.members) members.push_back(m.subject);
+    std::string list;
+    for (const std::string& m : members) list += (list.empty() ? "" : ", ") + m;
+    ask(withArguments(translate("Login", "Team %1 is full: its members are %2."),
+                      {team.key.team, list}),
+        PromptStyle::OkWarning, translate("Login", "Login"), PromptKind::TeamFull);
+    team = TeamSession{};
+    return false;
   }
 
   // The User ID as datUser holds it: as typed, or else without regard to
@@ -198,11 +240,26 @@ class Login {
         m_services.db.highestTrial(identity.subject, identity.setting);
     m_state.costSum = 0;
     m_state.plan.currentTrial = highest && *highest > 0 ? *highest : 0;
+    if (m_state.team.active() && m_state.plan.currentTrial > 0) resumeTeamTrialLeft();
+  }
+
+  // A team member whose last trial was left in the middle goes on with it:
+  // the team waits at its open week.
+  void resumeTeamTrialLeft() {
+    const Identity& identity = m_state.identity;
+    const int16_t last = m_state.plan.currentTrial;
+    if (static_cast<size_t>(last) > m_blocks.size()) return;
+    const std::optional<int16_t> week =
+        m_services.db.highestWeek(identity.subject, identity.setting, last);
+    if (week.value_or(0) < m_blocks[static_cast<size_t>(last - 1)].weeks) {
+      m_state.plan.currentTrial = static_cast<int16_t>(last - 1);
+    }
   }
 
   GameServices& m_services;
   GameState& m_state;
   GameView& m_view;
+  std::vector<TrialPlan> m_blocks;  // the setting's experiment trials
 };
 
 }  // namespace

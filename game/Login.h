@@ -19,6 +19,7 @@ std::string subjectIdFault(const std::string& subjectId);
 struct LoginRequest {
   std::string subject;  // as typed; blanks at either end are dropped
   std::string setting;  // as typed or chosen
+  std::string team;     // a team setting's team name, as typed; blanks at either end are dropped
 };
 
 enum class LoginResult {
@@ -33,8 +34,10 @@ enum class LoginResult {
 // known one without regard to letter case (who goes on under the stored
 // spelling) and asks to resume after the highest trial recorded. A
 // participant who has played every trial is refused. The participant is
-// marked as playing on this workstation. Every refusal is said through the
-// Prompter.
+// marked as playing on this workstation. In a team setting the participant
+// then joins the team named (a full team refuses), and a member whose team
+// trial was left in the middle goes on with it. Every refusal is said
+// through the Prompter.
 LoginResult logIn(GameServices& services, GameState& state, GameView& view,
                   const std::vector<std::string>& settings, const LoginRequest& request);
 

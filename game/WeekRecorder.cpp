@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/Numbers.h"
+#include "game/TeamPlay.h"
 #include "game/TextExport.h"
 #include "game/WorkstationMark.h"
 
@@ -41,7 +42,11 @@ WeekRow roleRow(const GameState& state, int16_t r, const LocalDateTime& now) {
   row.training = state.training.active;
   row.week = narrow16(int64_t{state.chain.currentWeek} - 1, "Week");
   row.role = s.roleName;
-  row.participant = r == trial.participantRole;
+  const TeamSession& team = state.team;
+  const bool replaced = team.active() && stageReplaced(state, r, row.week);
+  row.participant = r == trial.participantRole && !replaced;
+  row.teamMember = team.active() && r != trial.participantRole &&
+                   trial.stageMembers[static_cast<size_t>(r)] != 0 && !replaced;
   if (!trial.predicter.empty()) row.predicterNoise = state.predicter.noise;
   row.order = slotAt(s.orderSlots, 1);
   row.deltaInventory = s.deltaInventory;
@@ -51,7 +56,9 @@ WeekRow roleRow(const GameState& state, int16_t r, const LocalDateTime& now) {
   row.satisfied = s.satisfied;
   row.weeklyCost = s.weeklyCost;
   row.totalCost = s.totalCost;
-  row.transactionTime = state.times.elapsed();
+  // Another member's stage carries that member's decision time.
+  row.transactionTime =
+      row.teamMember ? team.decisionTimes[static_cast<size_t>(r)] : state.times.elapsed();
   row.date = formatDate(now);
   row.timeOfDay = formatTimeOfDay(now);
   return row;
@@ -71,6 +78,11 @@ std::string WeekRecorder::weekName() const {
 }
 
 void WeekRecorder::weekClosed() {
+  // A team member's workstation that starts again replays the weeks it has
+  // recorded already.
+  if (playsTeamTrial(m_state) && m_state.chain.currentWeek - 1 <= m_state.team.recordedWeeks) {
+    return;
+  }
   keepWorkstation(m_services, m_state, PlayState::Watching, recordedTrial(),
                   "trial " + decimal(recordedTrial()) + ", week " +
                       decimal(m_state.chain.currentWeek - 1) + " was not recorded");

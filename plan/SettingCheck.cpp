@@ -13,25 +13,15 @@ namespace quarn {
 
 namespace {
 
-// The training row's team against the blocks': a training row that names
-// members must name as many as the blocks' rows (a training row naming
-// Subject is played by each member alone).
-void checkTrainingTeam(const std::string& setting, const std::vector<TrialPlan>& blocks,
-                       const TrainingRow& training, std::vector<PlanFault>& faults) {
+// Each member of a team trains alone, at the stage the training row gives
+// Subject: a training row that names members is refused.
+void checkTrainingTeam(const std::string& setting, const TrainingRow& training,
+                       std::vector<PlanFault>& faults) {
   if (!training.found || !isTeamTrial(training.trial)) return;
-  const auto team = std::find_if(blocks.begin(), blocks.end(), [](const TrialPlan& t) {
-    return hasParticipant(t.participantRole);
-  });
-  const int16_t trainingSize = teamSize(training.trial);
-  if (team == blocks.end() || teamSize(*team) == trainingSize) return;
-  const std::string blocksNeed = isTeamTrial(*team) ? "a team of " + decimal(teamSize(*team))
-                                                    : "one participant alone (Subject)";
-  PlanFault fault = makeRefusal("tblTraining", trainingPlace(setting),
-                                training.trial.participantRole, "Subject1 .. Subject4", "",
-                                "the training row is played by a team of " + decimal(trainingSize) +
-                                    ", the rows of tblBlock by " + blocksNeed +
-                                    ": the rows of a setting need the same team");
-  faults.push_back(std::move(fault));
+  faults.push_back(makeRefusal("tblTraining", trainingPlace(setting),
+                               training.trial.participantRole, "Subject1 .. Subject4", "",
+                               "the training row names team members, but each member of a team "
+                               "trains alone: name Subject in the training row"));
 }
 
 }  // namespace
@@ -79,7 +69,7 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
   try {
     TrainingRow training = readTraining(tables, players, setting, trialCount, inputFolder);
     faults.insert(faults.end(), training.faults.begin(), training.faults.end());
-    checkTrainingTeam(setting, blockTrials, training, faults);
+    checkTrainingTeam(setting, training, faults);
     team = team || (training.found && isTeamTrial(training.trial));
   } catch (const QuarnError& e) {
     readFailed("tblTraining", e);

@@ -119,12 +119,21 @@ void moveShipments(ChainContext& c, int16_t role) {
                                         : s.orderSlots.back());
 }
 
+// Whether a simulated player orders for the member of `role` in the week
+// being closed (currentWeek - 1).
+bool replacedMember(const Chain& chain, int16_t role) {
+  const int16_t from = chain.replacedFromWeek[static_cast<size_t>(role)];
+  return from != 0 && chain.currentWeek - 1 >= from;
+}
+
 void order(ChainContext& c, int16_t role, OrderRoundTicks& ticks) {
   const TrialPlan& trial = c.trial;
   RoleState& s = roleAt(c, role);
   int32_t units;
   if (c.chain.currentWeek >= trial.weeks) {
     units = s.orderSlots[0];  // the trial is ending: the pipeline only turns over
+  } else if (replacedMember(c.chain, role)) {
+    units = playerOrder(c, role, ticks);
   } else if (role == trial.participantRole) {
     units = c.chain.participantOrder;
   } else if (trial.stageMembers[static_cast<size_t>(role)] != 0) {

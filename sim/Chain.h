@@ -37,6 +37,10 @@ struct Chain {
   // In a team trial, the orders the other members typed for the closing
   // week, by stage (the participant's own is participantOrder).
   std::array<int16_t, kRoleCount> memberOrders{};
+  // In a team trial, per stage the first week that a simulated player (the
+  // stage's rolePlayers entry) orders for a member the moderator replaced;
+  // 0 where nobody was replaced.
+  std::array<int16_t, kRoleCount> replacedFromWeek{};
 };
 
 // Everything a week step works on: the running trial's parameters, the

@@ -65,6 +65,8 @@ void startOnDemand(ChainContext& c) {
   }
   trial.totalCost = 0.0;
   c.chain.currentWeek = 1;
+  c.chain.memberOrders = {};
+  c.chain.replacedFromWeek = {};
   resetSterman(c);
   stepWeek(c);
 }

@@ -13,7 +13,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quarngame-admin pilot DATADIR SETTING SUBJECT [--orders FILE] [--seed N] "
-    "[--week-times FILE] [--pace MS] [--skip-training] [--take-over yes|no]";
+    "[--week-times FILE] [--pace MS] [--skip-training] [--take-over yes|no] [--team NAME] "
+    "[--team-times FILE]";
 
 uint32_t SeedOf(const std::string& text) {
   uint32_t seed = 0;
@@ -47,7 +48,10 @@ void writeWeekTimes(const std::string& path, const std::vector<double>& millisec
 
 int cmdPilot(const std::vector<std::string>& args) {
   if (args.size() < 3) throw UsageError(kUsage);
-  PilotOptions options{args[0], args[1], args[2], {}, {}, {}};
+  PilotOptions options;
+  options.dataDir = args[0];
+  options.setting = args[1];
+  options.subject = args[2];
   std::string weekTimes;
   for (size_t i = 3; i < args.size(); ++i) {
     if (args[i] == "--skip-training") {
@@ -64,6 +68,10 @@ int cmdPilot(const std::vector<std::string>& args) {
       options.pace = paceOf(value);
     } else if (args[i - 1] == "--take-over" && (value == "yes" || value == "no")) {
       options.takeOver = value == "yes";
+    } else if (args[i - 1] == "--team") {
+      options.team = value;
+    } else if (args[i - 1] == "--team-times") {
+      options.teamTimes = value;
     } else if (args[i - 1] == "--week-times") {
       weekTimes = value;
     } else {

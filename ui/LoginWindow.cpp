@@ -71,6 +71,13 @@ LoginWindow::LoginWindow(GameSession& session, QWidget* parent)
   // experiments, so the text stays as typed.
   m_settingBox->setCompleter(nullptr);
   m_settingBox->setMinimumContentsLength(16);
+  // A team setting's members type their team's name here.
+  auto* teamLabel = named(new QLabel(tr("Team:"), this), "lblTeam");
+  m_teamBox = named(new QLineEdit(this), "txtTeam");
+  m_teamBox->setMaxLength(kSubjectIdLength);
+  m_teamBox->setEnabled(false);
+  connect(m_settingBox, &QComboBox::currentTextChanged, this,
+          [this](const QString& setting) { enableTeamBox(setting); });
   m_startButton = named(new QPushButton(tr("Start"), this), "cmdStart");
   m_startButton->setDefault(true);
   m_quitButton = named(new QPushButton(tr("Quit"), this), "cmdQuit");
@@ -84,18 +91,21 @@ LoginWindow::LoginWindow(GameSession& session, QWidget* parent)
   grid->addWidget(m_databaseInUse, 2, 1);
   grid->addWidget(settingLabel, 3, 0);
   grid->addWidget(m_settingBox, 3, 1);
+  grid->addWidget(teamLabel, 4, 0);
+  grid->addWidget(m_teamBox, 4, 1);
   auto* buttons = new QHBoxLayout();
   buttons->addStretch();
   buttons->addWidget(m_startButton);
   buttons->addWidget(m_quitButton);
-  grid->addLayout(buttons, 4, 0, 1, 2);
+  grid->addLayout(buttons, 5, 0, 1, 2);
   // The application folder in use, in a line of its own below the buttons.
   m_folderLabel = named(new QLabel(this), "lblFolder");
   m_folderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   m_folderLabel->setStyleSheet("color: #4f5d6a;");
-  grid->addWidget(m_folderLabel, 5, 0, 1, 2);
+  grid->addWidget(m_folderLabel, 6, 0, 1, 2);
   setTabOrder(m_subjectBox, m_settingBox);
-  setTabOrder(m_settingBox, m_startButton);
+  setTabOrder(m_settingBox, m_teamBox);
+  setTabOrder(m_teamBox, m_startButton);
   setTabOrder(m_startButton, m_quitButton);
   setTabOrder(m_quitButton, m_databaseBox);
 
@@ -176,9 +186,14 @@ void LoginWindow::showSettings(const std::vector<std::string>& settings) {
   m_settingBox->setEditText(typed);
 }
 
+void LoginWindow::enableTeamBox(const QString& setting) {
+  m_teamBox->setEnabled(m_session.isTeamSetting(setting.toStdString()));
+}
+
 void LoginWindow::start() {
   const LoginRequest request{m_subjectBox->text().toStdString(),
-                             m_settingBox->currentText().toStdString()};
+                             m_settingBox->currentText().toStdString(),
+                             m_teamBox->isEnabled() ? m_teamBox->text().toStdString() : ""};
   switch (m_session.logIn(request)) {
     case LoginResult::LoggedIn:
       accept();

@@ -37,6 +37,7 @@ class LoginWindow : public GuardedDialog {
   void changeEvent(QEvent* event) override;
 
  private:
+  void enableTeamBox(const QString& setting);
   void openDatabase();
   void showDatabaseInUse();
   void showSettings(const std::vector<std::string>& settings);
@@ -50,6 +51,7 @@ class LoginWindow : public GuardedDialog {
   QLineEdit* m_databaseBox;
   QLabel* m_databaseInUse;
   QComboBox* m_settingBox;
+  QLineEdit* m_teamBox;
   QPushButton* m_startButton;
   QPushButton* m_quitButton;
   QLabel* m_folderLabel;

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "base/Numbers.h"
 #include "ui/MainWindowLayout.h"
@@ -18,6 +19,7 @@ namespace {
 
 constexpr double kRowStep = layout::kRoleBandStep;
 constexpr int kDesignedInterval = 20;           // ms between two ticks a participant watches
+constexpr int kTeamLookInterval = 20;           // ms between two looks at a waited-for team
 constexpr double kSmallestCaptionPoints = 6.5;  // a shrunk caption stays readable
 constexpr int kRestartRetryMs = 20;  // a restart held by a question tries again this often
 const PictureKind kRolePictures[kRoleCount] = {PictureKind::Factory, PictureKind::Distributor,
@@ -281,6 +283,19 @@ void MainWindow::buildPlayerPanel() {
   m_orderButton->setAutoDefault(true);
   place(m_orderButton, 120, 1800, 1695, 615);
 
+  m_teamWaiting = named(new QLabel(m_display), "lblTeamWaiting");
+  m_teamWaiting->setWordWrap(true);
+  m_teamWaiting->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  m_teamWaiting->setStyleSheet("font-weight: bold; color: #1f4f4c;");
+  place(m_teamWaiting, layout::kTeamWaiting);
+  m_teamWaiting->hide();
+  // A team member waiting for the team looks at it often: each look waits
+  // for nothing and reads nothing unless the server told of a change.
+  m_teamTimer = named(new QTimer(this), "tmrTeam");
+  m_teamTimer->setInterval(kTeamLookInterval);
+  connect(m_teamTimer, &QTimer::timeout, this,
+          [this] { m_session.pollTeam(std::chrono::milliseconds(0)); });
+
   m_totalCostFrame = makeFrame(m_display, "fraTotalCost", layout::kTotalCost);
   m_totalCost = makeValue(m_totalCostFrame, "lblTotalCost", 120, 240, 975, 375);
   makeLabel(m_totalCostFrame, "tagTotalCost", tr("Total Cost"), 1200, 240, 1095, 375, "tag");
@@ -393,6 +408,18 @@ void MainWindow::reopenOrderBox() {
   m_orderButton->setEnabled(!m_orderBox->text().trimmed().isEmpty());
   m_orderBox->setFocus();
   m_orderBox->selectAll();
+}
+
+void MainWindow::teamWaiting(const std::string& waiting) {
+  m_teamWaiting->setText(QString::fromStdString(waiting));
+  m_teamWaiting->setVisible(!waiting.empty());
+  if (waiting.empty()) {
+    m_teamTimer->stop();
+    return;
+  }
+  m_orderBox->setEnabled(false);
+  m_orderButton->setEnabled(false);
+  if (!m_teamTimer->isActive()) m_teamTimer->start();
 }
 
 void MainWindow::animationStarted(const Shipments& shipments) {

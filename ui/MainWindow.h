@@ -59,6 +59,7 @@ class MainWindow : public QWidget, public GameView {
   void pauseStarted() override;
   void trainingSkipped() override;
   void gameOver() override;
+  void teamWaiting(const std::string& waiting) override;
   std::optional<Questionnaire> askQuestionnaire(
       const std::string& subject, const std::optional<Questionnaire>& previous) override;
   void languageChosen(const std::string& language) override;
@@ -130,6 +131,8 @@ class MainWindow : public QWidget, public GameView {
   QLabel* m_forecast = nullptr;
   QFrame* m_closingScreen = nullptr;
   QTimer* m_animationTimer = nullptr;
+  QLabel* m_teamWaiting = nullptr;
+  QTimer* m_teamTimer = nullptr;
   std::optional<ShipmentAnimation> m_animation;
   SkipTrainingDialog* m_skipDialog = nullptr;
   bool m_exitPending = false;  // a close request waits for the game to be free

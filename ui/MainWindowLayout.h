@@ -52,12 +52,16 @@ inline constexpr TwipsRect kPlayerPanel{12960, 240, 1935, 2535};
 inline constexpr TwipsRect kTotalCost{120, 9960, 2415, 735};
 inline constexpr TwipsRect kForecast{2640, 9960, 4815, 735};
 
-// Room nothing covers yet: beside the role figures below the participant's
-// panel, and below the forecast's row.
-inline constexpr TwipsRect kFreeBesidePlayerPanel{12960, 2880, 1935, 7800};
+// A team member's waiting notice, below the participant's panel.
+inline constexpr TwipsRect kTeamWaiting{12960, 2880, 1935, 1920};
+// Room nothing covers yet: beside the role figures below the waiting
+// notice, and below the forecast's row.
+inline constexpr TwipsRect kFreeBesidePlayerPanel{12960, 4920, 1935, 5760};
 inline constexpr TwipsRect kFreeBottomRow{120, 10800, 7335, 240};
 
 static_assert(inside(kDisplay, kWindow));
+static_assert(inside(kTeamWaiting, kDisplay) && !overlap(kTeamWaiting, kPlayerPanel) &&
+              !overlap(kTeamWaiting, kFreeBesidePlayerPanel));
 static_assert(inside(kPlayerPanel, kDisplay) && inside(kFreeBesidePlayerPanel, kDisplay));
 static_assert(inside(kTotalCost, kDisplay) && inside(kForecast, kDisplay));
 static_assert(inside(kFreeBottomRow, kDisplay) && inside(roleDetails(3), kDisplay));

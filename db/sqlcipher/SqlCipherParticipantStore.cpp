@@ -89,6 +89,12 @@ std::optional<int16_t> SqlCipherParticipantStore::lowestTrial(const std::string&
   return quarn::lowestTrial(m_reads, subject, setting);
 }
 
+std::optional<int16_t> SqlCipherParticipantStore::highestWeek(const std::string& subject,
+                                                              const std::string& setting,
+                                                              int16_t trial) {
+  return quarn::highestWeek(m_reads, subject, setting, trial);
+}
+
 std::unique_ptr<RowWriter<ParticipantRow>> SqlCipherParticipantStore::openRegistration() {
   return std::make_unique<Registration>(m_file);
 }

@@ -38,18 +38,18 @@ TEST_F(SettingCheckTest, SingleParticipantSettingInAFilePasses) {
   EXPECT_EQ(firstComplaint(PlanHome::File), "");
 }
 
-// A training row names as many members as the blocks, or Subject: then
-// each member trains alone.
-TEST_F(SettingCheckTest, TrainingRowNeedsTheBlocksTeamOrOneParticipant) {
+// Each member of a team trains alone: the training row names Subject.
+TEST_F(SettingCheckTest, TrainingRowOfATeamSettingNamesSubject) {
+  const std::string refused =
+      "Setting Demo, tblTraining: the training row names team members, but each member of a "
+      "team trains alone: name Subject in the training row";
   const struct {
     Columns training;
     std::string complaint;
   } cases[] = {
       {{}, ""},
-      {{{"Factory", "Subject1"}, {"Retailer", "Subject2"}}, ""},
-      {{{"Factory", "Subject1"}, {"Distributor", "Subject2"}, {"Retailer", "Subject3"}},
-       "Setting Demo, tblTraining: the training row is played by a team of 3, the rows of "
-       "tblBlock by a team of 2: the rows of a setting need the same team"},
+      {{{"Factory", "Subject1"}, {"Retailer", "Subject2"}}, refused},
+      {{{"Factory", "Subject1"}, {"Distributor", "Subject2"}, {"Retailer", "Subject3"}}, refused},
   };
   addTeamBlock();
   for (const auto& k : cases) {

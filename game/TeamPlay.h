@@ -1,0 +1,61 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "game/GameState.h"
+
+namespace quarn {
+
+// The team side of a team member's game: what the workstation reads of its
+// team and stores for it. Every member's workstation computes the whole
+// chain itself from the typed orders, so reading them is all a week needs.
+
+// Whether the running trial is a team trial that this session plays as a
+// member (training is played alone unless its row names members).
+bool playsTeamTrial(const GameState& state);
+
+// The number under which the team stores the running trial's orders: the
+// experiment trial's place in the setting, counted from 1.
+int16_t teamTrialNumber(const GameState& state);
+
+// Reads the team's members; true once the team has all of them.
+bool readTeamMembers(GameServices& services, GameState& state);
+
+// "Waiting for your team: 2 of 4 here (P07, P12)".
+std::string teamFormingText(const Prompter& prompter, const TeamSession& team);
+
+// Reads the running trial's typed orders and replaced members, and lets a
+// simulated player order for each replaced member from the week it was
+// replaced.
+void readTeamTrial(GameServices& service, GameState& state);
+
+// The typed orders of `week` by stage once every member's stage has one (or
+// a simulated player orders for it); nothing while one is missing.
+std::optional<std::array<int16_t, kRoleCount>> completeTeamWeek(GameState& state, int16_t week);
+
+// The stages whose members have not ordered `week` yet, upstream first.
+std::vector<int16_t> stagesToOrder(const GameState& state, int16_t week);
+
+// "Waiting for the Factory and the Retailer...".
+std::string teamWaitingText(const Prompter& prompter, const std::vector<int16_t>& stages);
+
+// Whether this member's order of `week` is stored, or a simulated player
+// orders for this member in `week`: either way the member does not order.
+bool memberDone(const GameState& state, int16_t week);
+
+// Stores this member's order of `week` as typed, with its decision time.
+void storeMemberOrder(GameServices& services, GameState& state, int16_t week, int16_t order,
+                      int32_t decisionTime);
+
+// Records that this member plays its stage in the running trial (datTeam),
+// and names the other members' stages for their User IDs.
+void recordTeamTrial(GameServices& services, GameState& state);
+
+// Whether a simulated player orders for the member of `stage` in `week`.
+bool stageReplaced(const GameState& state, int16_t stage, int16_t week);
+
+}  // namespace quarn
