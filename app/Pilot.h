@@ -51,10 +51,10 @@ struct PilotOptions {
   bool skipTraining = false;
   // A team setting's team: the pilot plays one member of it. Pilots of one
   // team, each a process, play the team's trials together.
-  std::string team;
+  std::string team{};
   // Where the moments of each team week go: when this member's order was
   // stored and when its next week opened (see bench_teams).
-  std::string teamTimes;
+  std::string teamTimes{};
 };
 
 struct PilotReport {

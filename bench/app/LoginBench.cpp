@@ -183,7 +183,7 @@ void LogIn(benchmark::State& state) {
     GameSession session(login.services());
     session.openDatabase("quarn.mdb");
     LoginResult result = LoginResult::RetrySubject;
-    bench::TimeIteration(state, durations, [&] { result = session.logIn({subject, "Lab"}); });
+    bench::TimeIteration(state, durations, [&] { result = session.logIn({subject, "Lab", ""}); });
     if (result != LoginResult::LoggedIn || session.state().plan.currentTrial != 2) {
       state.SkipWithError("the participant did not log in at trial 2");
       return;

@@ -85,7 +85,7 @@ class GameTest : public ::testing::Test, protected AppFolderPlan {
 
   LoginResult logIn(const std::string& subject, const std::string& setting) {
     session.openDatabase("quarn.mdb");
-    return session.logIn({subject, setting});
+    return session.logIn({subject, setting, ""});
   }
   // Logs in and starts the game.
   bool start(const std::string& subject, const std::string& setting) {

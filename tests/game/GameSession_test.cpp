@@ -123,7 +123,7 @@ TEST_F(GameSessionTest, ExitRecordsTheTrialInProgressOnce) {
     if (k.training) addTraining("Demo", {{"CostLimit", 7}});  // broken in week 2
     addParticipant("X", "Demo");
     game.openDatabase("quarn.mdb");
-    ASSERT_EQ(game.logIn({"X", "Demo"}), LoginResult::LoggedIn);
+    ASSERT_EQ(game.logIn({"X", "Demo", ""}), LoginResult::LoggedIn);
     ASSERT_TRUE(game.startGame());
     for (int week = 0; week < k.weeks; ++week) {
       game.submitOrder(4);
@@ -337,7 +337,7 @@ TEST_F(GameSessionTest, SessionTakenOverElsewhereWritesNothingMore) {
     std::filesystem::remove(appFolder / "data" / "P.txt");
     GameSession game = freshSession();
     game.openDatabase("quarn.mdb");
-    ASSERT_EQ(game.logIn({"P", "Demo"}), LoginResult::LoggedIn);
+    ASSERT_EQ(game.logIn({"P", "Demo", ""}), LoginResult::LoggedIn);
     ASSERT_TRUE(game.startGame());
     game.submitOrder(4);
     game.animationFinished();

@@ -130,7 +130,7 @@ TEST_F(LoginTest, RegistrationTurnedDownReturnsToTheUserIdStoringNothing) {
     view.questionnaire.reset();
     fresh.setView(&view);
     fresh.openDatabase("quarn.mdb");
-    EXPECT_EQ(fresh.logIn({"New2", "Demo"}), LoginResult::RetrySubject);
+    EXPECT_EQ(fresh.logIn({"New2", "Demo", ""}), LoginResult::RetrySubject);
   }
   EXPECT_EQ(view.questionnaires, 1);
   EXPECT_EQ(db.count("datUser") + db.count("datPlaying"), 0);
@@ -247,7 +247,7 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
     markElsewhere(k.subject, k.host, k.process, k.ago);
     GameSession fresh = freshSession();
     fresh.openDatabase("quarn.mdb");
-    EXPECT_EQ(fresh.logIn({k.subject, "Demo"}), LoginResult::LoggedIn);
+    EXPECT_EQ(fresh.logIn({k.subject, "Demo", ""}), LoginResult::LoggedIn);
     EXPECT_EQ(prompter.count(PromptKind::TakeOver), 0);
     EXPECT_TRUE(markedHere(k.subject));
   }

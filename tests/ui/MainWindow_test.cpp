@@ -24,7 +24,7 @@ class MainWindowTest : public WindowTest {
   void startAs(const std::string& subject, const std::string& setting) {
     addParticipant(subject, setting);
     session.openDatabase("quarn.mdb");
-    ASSERT_EQ(session.logIn({subject, setting}), LoginResult::LoggedIn);
+    ASSERT_EQ(session.logIn({subject, setting, ""}), LoginResult::LoggedIn);
     ASSERT_TRUE(session.startGame());
   }
 
@@ -262,7 +262,7 @@ TEST_F(MainWindowTest, AnimationTakesFewerTicksForLongerDelays) {
     const std::string setting = "D" + std::to_string(delay);
     addParticipant("P" + setting, setting);
     game.openDatabase("quarn.mdb");
-    ASSERT_EQ(game.logIn({"P" + setting, setting}), LoginResult::LoggedIn);
+    ASSERT_EQ(game.logIn({"P" + setting, setting, ""}), LoginResult::LoggedIn);
     ASSERT_TRUE(game.startGame());
     for (int k = 0; k < 12; ++k) {
       const std::string truck = "fraTruck_" + std::to_string(k);

@@ -17,7 +17,7 @@ class PauseWindowTest : public WindowTest {
     db.insert("tblPause", {{"Setting", "Paused"}, {"Trial", 1}, {"Password", "two"}});
     addParticipant("P", "Paused");
     session.openDatabase("quarn.mdb");
-    session.logIn({"P", "Paused"});
+    session.logIn({"P", "Paused", ""});
     session.startGame();
     session.submitOrder(4);
     session.animationFinished();
