@@ -280,6 +280,11 @@ std::optional<int16_t> DatabaseAccess::lowestTrial(const std::string& subject,
   return read([&] { return m_stores.participants().lowestTrial(subject, setting); });
 }
 
+bool DatabaseAccess::trialRecorded(const std::string& subject, const std::string& setting,
+                                   int16_t trial) {
+  return read([&] { return m_stores.participants().trialRecorded(subject, setting, trial); });
+}
+
 std::optional<int16_t> DatabaseAccess::highestWeek(const std::string& subject,
                                                    const std::string& setting, int16_t trial) {
   return read([&] { return m_stores.participants().highestWeek(subject, setting, trial); });

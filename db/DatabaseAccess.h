@@ -104,6 +104,7 @@ class DatabaseAccess {
   std::optional<std::string> findParticipant(const std::string& subject);
   std::optional<int16_t> highestTrial(const std::string& subject, const std::string& setting);
   std::optional<int16_t> lowestTrial(const std::string& subject, const std::string& setting);
+  bool trialRecorded(const std::string& subject, const std::string& setting, int16_t trial);
   std::optional<int16_t> highestWeek(const std::string& subject, const std::string& setting,
                                      int16_t trial);
   // The teams of team settings; every call a read under the read policy

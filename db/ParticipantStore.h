@@ -36,6 +36,9 @@ class ParticipantStore {
                                               const std::string& setting) = 0;
   virtual std::optional<int16_t> lowestTrial(const std::string& subject,
                                              const std::string& setting) = 0;
+  // Whether datTrial holds the participant's row of one trial.
+  virtual bool trialRecorded(const std::string& subject, const std::string& setting,
+                             int16_t trial) = 0;
   // The highest Week recorded in datRole for the participant in one trial.
   virtual std::optional<int16_t> highestWeek(const std::string& subject, const std::string& setting,
                                              int16_t trial) = 0;

@@ -285,6 +285,14 @@ std::optional<int16_t> highestWeek(QueryRunner& reads, const std::string& subjec
   return week.toInt16();
 }
 
+bool trialRecorded(QueryRunner& reads, const std::string& subject, const std::string& setting,
+                   int16_t trial) {
+  const Rows rows = reads.query(R"(SELECT count(*) AS "n" FROM "datTrial"
+                                   WHERE "Subject" = ? AND "Setting" = ? AND "Trial" = ?)",
+                                {subject, setting, int64_t{trial}});
+  return rows.front().cell("n").toInt32() > 0;
+}
+
 // Sorted here, byte by byte, so that both engines list them alike whatever
 // collation the server's database has.
 std::vector<RecordedSession> recordedSessions(QueryRunner& reads, const std::string& setting,

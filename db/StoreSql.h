@@ -56,6 +56,10 @@ std::optional<int16_t> highestTrial(QueryRunner& reads, const std::string& subje
                                     const std::string& setting);
 std::optional<int16_t> lowestTrial(QueryRunner& reads, const std::string& subject,
                                    const std::string& setting);
+// Whether the participant's datTrial row of one trial of the setting is
+// stored.
+bool trialRecorded(QueryRunner& reads, const std::string& subject, const std::string& setting,
+                   int16_t trial);
 // The highest Week the participant has recorded in one trial of the setting.
 std::optional<int16_t> highestWeek(QueryRunner& reads, const std::string& subject,
                                    const std::string& setting, int16_t trial);

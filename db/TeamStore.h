@@ -72,6 +72,9 @@ class TeamStore {
  public:
   virtual ~TeamStore() = default;
 
+  // Whether teams can be kept here: a lab server's store.
+  virtual bool keepsTeams() const { return true; }
+
   // Joins `subject` to the team of `size` members: the member number the
   // subject already has (fixed or from an earlier login), else the next free
   // one in order of arrival. A team whose members were fixed, or that has
@@ -116,6 +119,7 @@ class TeamStore {
 // settings need the lab server.
 class FileTeamStore final : public TeamStore {
  public:
+  bool keepsTeams() const override { return false; }
   TeamJoin join(const TeamKey&, const std::string&, int16_t) override { refuse(); }
   void fixMembers(const TeamKey&, const std::vector<std::string>&) override { refuse(); }
   std::vector<TeamMember> members(const TeamKey&) override { refuse(); }

@@ -85,9 +85,9 @@ class Login {
     const std::string& setting = m_state.identity.setting;
     Plan players;
     loadPlayers(db.planTables(), players);
-    const std::vector<PlanFault> faults =
-        checkSetting(db.planTables(), players.players, setting, m_services.appFolder + "/Input",
-                     PlanHome::LabServer);
+    const PlanHome home = db.teams().keepsTeams() ? PlanHome::LabServer : PlanHome::File;
+    const std::vector<PlanFault> faults = checkSetting(db.planTables(), players.players, setting,
+                                                       m_services.appFolder + "/Input", home);
     if (const PlanFault* fault = firstFault(faults)) refusePlan(m_services.prompter, *fault);
     m_blocks =
         readBlocks(db.planTables(), players.players, setting, m_services.appFolder + "/Input")
@@ -243,15 +243,16 @@ class Login {
     if (m_state.team.active() && m_state.plan.currentTrial > 0) resumeTeamTrialLeft();
   }
 
-  // A team member whose last trial was left in the middle goes on with it:
-  // the team waits at its open week.
+  // A team member whose last trial was left in the middle (or not recorded
+  // at its end) goes on with it: the team waits at its open week.
   void resumeTeamTrialLeft() {
     const Identity& identity = m_state.identity;
     const int16_t last = m_state.plan.currentTrial;
     if (static_cast<size_t>(last) > m_blocks.size()) return;
     const std::optional<int16_t> week =
         m_services.db.highestWeek(identity.subject, identity.setting, last);
-    if (week.value_or(0) < m_blocks[static_cast<size_t>(last - 1)].weeks) {
+    if (week.value_or(0) < m_blocks[static_cast<size_t>(last - 1)].weeks ||
+        !m_services.db.trialRecorded(identity.subject, identity.setting, last)) {
       m_state.plan.currentTrial = static_cast<int16_t>(last - 1);
     }
   }

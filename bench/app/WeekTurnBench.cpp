@@ -128,8 +128,8 @@ void WeekTurn(benchmark::State& state) {
     session->openDatabase("quarn.mdb");
     const std::string subject = "B" + std::to_string(++participant);
     return participant <= kParticipants &&
-           session->logIn({subject, "Bench", ""}) == LoginResult::LoggedIn && session->startGame() &&
-           (withMark || (session->endSession(), true));
+           session->logIn({subject, "Bench", ""}) == LoginResult::LoggedIn &&
+           session->startGame() && (withMark || (session->endSession(), true));
   };
 
   bench::Durations durations;

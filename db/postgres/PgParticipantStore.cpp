@@ -96,6 +96,11 @@ std::optional<int16_t> PgParticipantStore::lowestTrial(const std::string& subjec
   return quarn::lowestTrial(m_reads, subject, setting);
 }
 
+bool PgParticipantStore::trialRecorded(const std::string& subject, const std::string& setting,
+                                       int16_t trial) {
+  return quarn::trialRecorded(m_reads, subject, setting, trial);
+}
+
 std::optional<int16_t> PgParticipantStore::highestWeek(const std::string& subject,
                                                        const std::string& setting, int16_t trial) {
   return quarn::highestWeek(m_reads, subject, setting, trial);

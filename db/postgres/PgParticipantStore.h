@@ -17,6 +17,8 @@ class PgParticipantStore final : public ParticipantStore {
                                       const std::string& setting) override;
   std::optional<int16_t> lowestTrial(const std::string& subject,
                                      const std::string& setting) override;
+  bool trialRecorded(const std::string& subject, const std::string& setting,
+                     int16_t trial) override;
   std::optional<int16_t> highestWeek(const std::string& subject, const std::string& setting,
                                      int16_t trial) override;
   std::unique_ptr<RowWriter<ParticipantRow>> openRegistration() override;

@@ -89,6 +89,11 @@ std::optional<int16_t> SqlCipherParticipantStore::lowestTrial(const std::string&
   return quarn::lowestTrial(m_reads, subject, setting);
 }
 
+bool SqlCipherParticipantStore::trialRecorded(const std::string& subject,
+                                              const std::string& setting, int16_t trial) {
+  return quarn::trialRecorded(m_reads, subject, setting, trial);
+}
+
 std::optional<int16_t> SqlCipherParticipantStore::highestWeek(const std::string& subject,
                                                               const std::string& setting,
                                                               int16_t trial) {

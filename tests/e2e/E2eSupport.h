@@ -87,9 +87,10 @@ class DemoFolder {
 // `quarngame-admin pilot` on the demo setting, as a process of its own with
 // its output in `outFile`.
 // `options` follow the pilot's arguments ("--pace", "100").
-inline pid_t startPilot(const DemoFolder& demo, const std::string& subject,
-                        const std::string& outFile, const std::vector<std::string>& options = {}) {
-  std::vector<std::string> args = {QUARN_ADMIN_TOOL, "pilot", demo.dataDir(), "Demo", subject};
+inline pid_t startPilotOf(const DemoFolder& demo, const std::string& setting,
+                          const std::string& subject, const std::string& outFile,
+                          const std::vector<std::string>& options = {}) {
+  std::vector<std::string> args = {QUARN_ADMIN_TOOL, "pilot", demo.dataDir(), setting, subject};
   args.insert(args.end(), options.begin(), options.end());
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
@@ -103,6 +104,11 @@ inline pid_t startPilot(const DemoFolder& demo, const std::string& subject,
     ::_exit(127);
   }
   return pid;
+}
+
+inline pid_t startPilot(const DemoFolder& demo, const std::string& subject,
+                        const std::string& outFile, const std::vector<std::string>& options = {}) {
+  return startPilotOf(demo, "Demo", subject, outFile, options);
 }
 
 // The exit code of a finished process, or -signal when a signal ended it.

@@ -152,15 +152,15 @@ TEST_F(LoginTest, RefusedPlanWritesNothingAndEndsWithStatusOne) {
   EXPECT_EQ(db.count("datUser"), 0);
 }
 
-// A workstation plays one participant's chain: a team setting is refused
+// Teams play on the lab server only: a team setting in a file is refused
 // at the login, before anyone is registered.
-TEST_F(LoginTest, TeamSettingIsRefusedWritingNothing) {
+TEST_F(LoginTest, TeamSettingInAFileIsRefusedWritingNothing) {
   db.insert(
       "tblBlock",
       planRow(false, {{"Setting", "Team"}, {"Factory", "Subject2"}, {"Retailer", "Subject1"}}));
   EXPECT_THROW(logIn("New", "Team"), ApplicationEnd);
   ASSERT_EQ(prompter.shown.size(), 1u);
-  EXPECT_NE(prompter.last().prompt.find("played by teams"), std::string::npos)
+  EXPECT_NE(prompter.last().prompt.find("Team settings need the lab server"), std::string::npos)
       << prompter.last().prompt;
   EXPECT_EQ(db.count("datUser"), 0);
 }
@@ -255,7 +255,9 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
 
 // A file from before the schema recorded its version, and before the marks.
 TEST_F(LoginTest, OlderFileIsUpgradedOnceAndGetsTheMarks) {
-  db.exec("DROP TABLE datPlaying; DROP TABLE sysSchema;");
+  db.exec(
+      "DROP TABLE datPlaying; DROP TABLE sysSchema; DROP TABLE datTeamMember; "
+      "DROP TABLE datTeamOrder; DROP TABLE datTeam;");
   addParticipant("P1", "Demo");
   EXPECT_EQ(logIn("P1", "Demo"), LoginResult::LoggedIn);
   EXPECT_TRUE(markedHere("P1"));

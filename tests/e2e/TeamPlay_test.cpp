@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <thread>
+#include <tuple>
+
+#include "plan/PlanReaders.h"
+#include "sim/TrialStart.h"
+#include "sim/WeekPress.h"
+#include "tests/e2e/E2eSupport.h"
+#include "tests/support/FixedClocks.h"
+
+namespace quarn::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Where a week's figures stand: trial, week, stage.
+using WeekStage = std::tuple<int, int, std::string>;
+// What is compared of a stage's week: Inventory, Demand, Satisfied,
+// WeeklyCost, TotalCost, Delay1.
+using Figures = std::array<int64_t, 6>;
+
+// Team settings beside the demo's: the demo's first two trials, shortened,
+// with members on the stages `stages` names (Subject1 first), each member
+// training alone (the pilots skip it).
+void addTeamSetting(TestDatabase& db, const std::string& setting,
+                    const std::vector<std::string>& stages, int weeks) {
+  static const char* kStages[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
+  std::string assignments;
+  for (size_t m = 0; m < stages.size(); ++m) {
+    assignments += ", \"" + stages[m] + "\" = 'Subject" + std::to_string(m + 1) + "'";
+  }
+  std::string others;
+  for (const char* stage : kStages) {
+    if (std::find(stages.begin(), stages.end(), stage) == stages.end()) {
+      others += ", \"" + std::string(stage) + "\" = 'Sterman'";
+    }
+  }
+  db.exec(
+      "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" <= 2;"
+      "UPDATE b SET Setting = '" +
+      setting + "', numweeks = " + std::to_string(weeks) + assignments + others +
+      ";"
+      "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;"
+      "CREATE TEMP TABLE t AS SELECT * FROM tblTraining WHERE Setting = 'Demo';"
+      "UPDATE t SET Setting = '" +
+      setting + "'; INSERT INTO tblTraining SELECT * FROM t; DROP TABLE t;");
+}
+
+pid_t startMember(const DemoFolder& demo, const std::string& setting, const std::string& subject,
+                  const std::string& team, const std::string& out, const std::string& pace = "0") {
+  return startPilotOf(demo, setting, subject, out,
+                      {"--team", team, "--skip-training", "--pace", pace});
+}
+
+// The figures the team's week step gives from the orders the team stored,
+// computed here from the plan alone: the independent account of the rows.
+std::map<WeekStage, Figures> teamModel(Stores& stores, const std::string& setting,
+                                       const std::string& team, const std::string& inputFolder) {
+  const std::vector<PlayerStrategy> players = readPlayers(stores.plan()).players;
+  const std::vector<TrialPlan> blocks =
+      readBlocks(stores.plan(), players, setting, inputFolder).trials;
+  std::map<WeekStage, Figures> figures;
+  for (size_t t = 0; t < blocks.size(); ++t) {
+    const int16_t trialNumber = static_cast<int16_t>(t + 1);
+    TrialPlan trial = forMember(blocks[t], 1);
+    Chain chain;
+    ManualTickCounter ticks;
+    StandardUniformRandom random(teamNoiseSeed(setting, team, trialNumber));
+    ChainContext c{trial, players, chain, ticks, random, [&] {
+                     const int week = chain.currentWeek - 1;
+                     for (int16_t r = 0; r < kRoleCount; ++r) {
+                       const RoleState& s = chain.roles[static_cast<size_t>(r)];
+                       figures[{trialNumber, week, s.roleName}] = {s.inventory, s.demand,
+                                                                   s.satisfied, s.weeklyCost,
+                                                                   s.totalCost, s.delaySlots.at(0)};
+                     }
+                   }};
+    startTrialChain(c, inputFolder);
+    const TeamKey key{setting, team};
+    for (const TeamTrialMember& replaced : stores.teams().replacements(key, trialNumber)) {
+      const size_t stage = static_cast<size_t>(memberStage(trial, replaced.member));
+      chain.replacedFromWeek[stage] = replaced.fromWeek;
+      for (size_t p = 0; p < players.size(); ++p) {
+        if (players[p].name == replaced.player) trial.rolePlayers[stage] = static_cast<int16_t>(p);
+      }
+    }
+    const std::vector<TypedOrder> orders = stores.teams().orders(key, trialNumber, false);
+    for (int16_t week = 1; week <= trial.weeks; ++week) {
+      std::array<int16_t, kRoleCount> typed{};
+      for (const TypedOrder& order : orders) {
+        if (order.week == week) {
+          typed[static_cast<size_t>(memberStage(trial, order.member))] =
+              static_cast<int16_t>(order.order);
+        }
+      }
+      pressTeamWeek(c, typed);
+    }
+  }
+  return figures;
+}
+
+// A member's experiment rows in datRole, by trial, week and stage.
+std::map<WeekStage, Figures> memberRows(DemoFolder& demo, const std::string& setting,
+                                        const std::string& subject) {
+  const Rows rows = demo.server->tables().reads().query(
+      R"(SELECT "Trial", "Week", "Role", "Inventory", "Demand", "Satisfied", "WeeklyCost",
+                "TotalCost", "Delay1"
+         FROM "datRole" WHERE "Setting" = ? AND "Subject" = ? AND "Training" = 0)",
+      {setting, subject});
+  std::map<WeekStage, Figures> figures;
+  for (const Row& row : rows) {
+    figures[{row.cell("Trial").toInt32(), row.cell("Week").toInt32(), row.cell("Role").toText()}] =
+        {row.cell("Inventory").toInt32(), row.cell("Demand").toInt32(),
+         row.cell("Satisfied").toInt32(), row.cell("WeeklyCost").toInt32(),
+         row.cell("TotalCost").toInt32(), row.cell("Delay1").toInt32()};
+  }
+  return figures;
+}
+
+int64_t countOf(DemoFolder& demo, const std::string& sql, const SqlParams& params) {
+  return demo.server->tables().reads().query(sql, params).front().cell("n").toInt32();
+}
+
+// Every member recorded every week of both trials once, with the figures the
+// week step gives from the orders the team typed.
+void expectTeamRecords(DemoFolder& demo, const std::string& setting, const std::string& team,
+                       const std::vector<std::string>& members, int weeks) {
+  const std::map<WeekStage, Figures> model =
+      teamModel(demo.server->stores(), setting, team, (demo.app / "Input").string());
+  ASSERT_EQ(model.size(), static_cast<size_t>(2 * weeks * kRoleCount));
+  for (const std::string& member : members) {
+    EXPECT_EQ(memberRows(demo, setting, member), model) << member << " of team " << team;
+    EXPECT_EQ(countOf(demo,
+                      R"(SELECT count(*) AS "n" FROM "datRole"
+                         WHERE "Setting" = ? AND "Subject" = ? AND "Training" = 0)",
+                      {setting, member}),
+              2 * weeks * kRoleCount)
+        << member << ": no week doubled or moved";
+    EXPECT_EQ(countOf(demo,
+                      R"(SELECT count(*) AS "n" FROM "datTrial"
+                         WHERE "Setting" = ? AND "Subject" = ? AND "Training" = 0)",
+                      {setting, member}),
+              2);
+  }
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datTeam" WHERE "Setting" = ?
+                                AND "Team" = ?)",
+                    {setting, team}),
+            static_cast<int64_t>(2 * members.size()));
+}
+
+std::vector<std::string> memberIds(const std::string& prefix, size_t count) {
+  std::vector<std::string> ids;
+  for (size_t m = 1; m <= count; ++m) ids.push_back(prefix + std::to_string(m));
+  return ids;
+}
+
+class TeamPlay : public ::testing::Test {
+ protected:
+  std::string out(const std::string& subject) const {
+    return demo.db.folder() + "/" + subject + ".out";
+  }
+  // Runs one pilot per member and expects each to play to the end.
+  void playTeam(const std::string& setting, const std::string& team,
+                const std::vector<std::string>& members) {
+    std::vector<pid_t> pids;
+    for (const std::string& m : members)
+      pids.push_back(startMember(demo, setting, m, team, out(m)));
+    for (size_t i = 0; i < pids.size(); ++i) {
+      EXPECT_EQ(waitFor(pids[i]), 0) << readFile(out(members[i]));
+    }
+  }
+
+  DemoFolder demo;
+};
+
+// Teams of two, three and four play the week step with the orders their
+// members typed, each member's stage as the plan gives it.
+TEST_F(TeamPlay, TeamsOfTwoThreeAndFourRecordTheWeekStepOfTheirOrders) {
+  const std::map<std::string, std::vector<std::string>> settings = {
+      {"Pair", {"Retailer", "Factory"}},
+      {"Trio", {"Wholesaler", "Retailer", "Distributor"}},
+      {"Four", {"Factory", "Distributor", "Wholesaler", "Retailer"}},
+  };
+  for (const auto& [setting, stages] : settings) addTeamSetting(demo.db, setting, stages, 5);
+  demo.moveToServer();
+  for (const auto& [setting, stages] : settings) {
+    const std::vector<std::string> members = memberIds(setting.substr(0, 1), stages.size());
+    playTeam(setting, "Blue", members);
+    expectTeamRecords(demo, setting, "Blue", members, 5);
+  }
+}
+
+// Eight teams of four at once: every member's week is stored once.
+TEST_F(TeamPlay, EightTeamsOfFourAtOnceStoreEveryWeekOnce) {
+  addTeamSetting(demo.db, "Four", {"Factory", "Distributor", "Wholesaler", "Retailer"}, 3);
+  demo.moveToServer();
+  std::vector<pid_t> pids;
+  std::vector<std::string> subjects;
+  for (int t = 1; t <= 8; ++t) {
+    for (const std::string& m : memberIds("T" + std::to_string(t) + "M", 4)) {
+      subjects.push_back(m);
+      pids.push_back(startMember(demo, "Four", m, "Team" + std::to_string(t), out(m)));
+    }
+  }
+  for (size_t i = 0; i < pids.size(); ++i) {
+    EXPECT_EQ(waitFor(pids[i]), 0) << readFile(out(subjects[i]));
+  }
+  for (int t = 1; t <= 8; ++t) {
+    expectTeamRecords(demo, "Four", "Team" + std::to_string(t),
+                      memberIds("T" + std::to_string(t) + "M", 4), 3);
+  }
+}
+
+// A member killed at random moments comes back (the login resumes the trial
+// left in the middle) and the team plays to its end: no week lost or
+// doubled at either member.
+TEST_F(TeamPlay, KilledMemberReturnsAndTheTeamPlaysToItsEnd) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 8);
+  demo.moveToServer();
+  const pid_t steady = startMember(demo, "Pair", "K1", "Red", out("K1"), "80");
+  std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<int> moment(150, 500);
+  for (int kill = 0; kill < 3; ++kill) {
+    const pid_t member = startMember(demo, "Pair", "K2", "Red", out("K2-" + std::to_string(kill)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+    ::kill(member, SIGKILL);
+    waitFor(member);
+  }
+  const pid_t returned = startMember(demo, "Pair", "K2", "Red", out("K2"));
+  EXPECT_EQ(waitFor(returned), 0) << readFile(out("K2"));
+  EXPECT_EQ(waitFor(steady), 0) << readFile(out("K1"));
+  expectTeamRecords(demo, "Pair", "Red", {"K1", "K2"}, 8);
+}
+
+}  // namespace
+}  // namespace quarn::testing
