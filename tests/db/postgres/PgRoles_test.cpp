@@ -56,6 +56,7 @@ TEST(WorkstationRole, PlaysAWholeSession) {
   EXPECT_EQ(station.plan().settings(), std::vector<std::string>{"A"});
   EXPECT_EQ(station.plan().blockRows("A").size(), 1u);
   EXPECT_EQ(station.plan().players().size(), 1u);
+  EXPECT_EQ(station.plan().settingLanguage("A"), "");
   EXPECT_FALSE(station.participants().findParticipant("P1"));
   auto registration = station.participants().openRegistration();
   registration->insert({"P1", "A", 21, "F", "2", "Economics"});
