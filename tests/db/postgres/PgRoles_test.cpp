@@ -171,6 +171,19 @@ TEST(WorkstationRole, ChangesOnlyTheMarkWhoseSecretItHolds) {
   EXPECT_EQ(db.count("datPlaying"), 0);
 }
 
+// The moderator's live view reads the marks without their secrets, so
+// that it runs with a workstation's connection too.
+TEST(WorkstationRole, SeesTheLiveView) {
+  ServerDatabase db;
+  WorkstationRole role(db);
+  PgStores station(role.connection);
+  const PlayingMark mine{"P1", "A", {"lab-1", 4711}, 0, 0, {}, "secret-mine"};
+  ASSERT_FALSE(station.participants().markPlaying(mine, keepAny));
+  const std::vector<PlayingMark> marks = station.monitor().playingMarks();
+  ASSERT_EQ(marks.size(), 1u);
+  EXPECT_EQ(marks[0].at, mine.at);
+}
+
 // A take-over replaces only the mark that was judged: when another
 // workstation took the participant over between the judging and the
 // replacement, its newer mark stays and is judged in turn.
