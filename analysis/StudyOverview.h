@@ -19,7 +19,7 @@ namespace quarn {
 
 // The trials with every participant renamed P01, P02 ... in the order of
 // their IDs (wider numbers past 99), so that the same database always gives
-// the same names.
+// the same names; team members too, where a team trial names them.
 std::vector<RecordedTrial> anonymised(std::vector<RecordedTrial> trials);
 
 // The end costs of the participant's stage over many simulated runs of a
@@ -63,7 +63,8 @@ struct ClassPlace {
 std::optional<ClassPlace> classPlace(const std::vector<LeagueTable>& tables,
                                      const RecordedTrial& trial);
 
-// The amplification ratios of one stage over every complete trial, and
+// The amplification ratios of one stage over every complete chain played
+// (a team trial once, see playedChains), and
 // their quartiles, mean and 95 % t interval.
 struct StageSpread {
   std::vector<double> values;

@@ -121,6 +121,9 @@ int cmdReport(const std::vector<std::string>& args) {
   const std::string setting = recordedName(names.settings, a.option("--setting"), "setting");
   const std::string subject = recordedName(names.subjects, a.option("--subject"), "participant");
   std::vector<RecordedTrial> trials = recordedTrials(db.access(), setting, subject, inputFolder);
+  // A team trial's members recorded it each under their own ID; datTeam
+  // tells which records belong together.
+  joinTeams(trials, recordedTeamRows(db.tables()));
   if (trials.empty() && !subject.empty() && !setting.empty()) {
     throw QuarnError(
         kErrItemNotFound,
