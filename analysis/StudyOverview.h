@@ -23,10 +23,12 @@ namespace quarn {
 std::vector<RecordedTrial> anonymised(std::vector<RecordedTrial> trials);
 
 // The end costs of the participant's stage over many simulated runs of a
-// setting's trial, from the lowest, and who played the stage.
+// setting's trial, from the lowest, who played the stage and which stage it
+// is (none: whichever stage the participant played).
 struct SimulatedCosts {
   std::string player;
   std::vector<double> costs;
+  int16_t role = kNoParticipant;
 };
 using SimulatedCostsByTrial = std::map<std::pair<std::string, int16_t>, SimulatedCosts>;
 

@@ -68,8 +68,8 @@ SimulatedCostsByTrial simulatedCosts(DatabaseAccess& db, const std::vector<Recor
     const std::string name = request.players[static_cast<size_t>(request.player)].name;
     for (const TrialSummary& t : simulateSetting(request)) {
       if (!hasParticipant(t.participantRole)) continue;
-      simulated[{setting, t.trial}] = {name,
-                                       t.stages[static_cast<size_t>(t.participantRole)].endCosts};
+      simulated[{setting, t.trial}] = {
+          name, t.stages[static_cast<size_t>(t.participantRole)].endCosts, t.participantRole};
     }
   }
   return simulated;

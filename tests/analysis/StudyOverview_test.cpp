@@ -67,12 +67,19 @@ TEST(StudyOverview, RanksCompleteTrialsByCostWithTiesSharingARank) {
 
 TEST(StudyOverview, SetsEachCostAmongTheSimulatedRuns) {
   SimulatedCostsByTrial simulated;
-  simulated[{"Lab", 1}] = {"Sterman", {50, 100, 150, 200, 250, 300, 350, 400}};
+  simulated[{"Lab", 1}] = {"Sterman", {50, 100, 150, 200, 250, 300, 350, 400}, kRetailer};
   const std::vector<LeagueTable> tables =
       leagueTables({played("A", 1, 100), played("B", 1, 275), played("C", 2, 1)}, simulated);
   EXPECT_DOUBLE_EQ(*tables[0].entries[0].percentile, 18.75);  // 1 below, 1 equal of 8
   EXPECT_DOUBLE_EQ(*tables[0].entries[1].percentile, 62.5);   // 5 below
   EXPECT_FALSE(tables[1].entries[0].percentile);              // trial 2 was not simulated
+}
+
+TEST(StudyOverview, SetsNoCostAmongSimulatedRunsOfAnotherStage) {
+  SimulatedCostsByTrial simulated;
+  simulated[{"Lab", 1}] = {"Sterman", {50, 100, 150, 200}, kFactory};
+  const std::vector<LeagueTable> tables = leagueTables({played("A", 1, 100)}, simulated);
+  EXPECT_FALSE(tables[0].entries[0].percentile);  // A played the Retailer
 }
 
 TEST(StudyOverview, SpreadsTheAmplificationOfEachStage) {
