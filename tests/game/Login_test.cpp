@@ -253,7 +253,8 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
   }
 }
 
-// A file from before the schema recorded its version, and before the marks.
+// A file from before the schema recorded its version, and before the marks
+// (and the teams, which came later still).
 TEST_F(LoginTest, OlderFileIsUpgradedOnceAndGetsTheMarks) {
   db.exec(
       "DROP TABLE datPlaying; DROP TABLE sysSchema; DROP TABLE datTeamMember; "
