@@ -4,6 +4,7 @@
 
 #include "base/Errors.h"
 #include "base/Numbers.h"
+#include "base/Text.h"
 #include "db/StoreSql.h"
 #include "db/postgres/PgError.h"
 #include "db/postgres/PgSql.h"
@@ -72,6 +73,67 @@ void checkFixable(const TeamKey& key, const std::vector<std::string>& subjects) 
   }
 }
 
+// The week from which the member is replaced in the team's experiment trial
+// `trial`, or kNotReplaced.
+constexpr int64_t kNotReplaced = 1 << 20;
+
+int64_t replacedFrom(PgConnection& db, const TeamKey& key, int16_t trial, int16_t member) {
+  const Rows rows = rowsOf(run(db,
+                               R"(SELECT "FromWeek" FROM "datTeam"
+                                  WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
+                                        AND "Member" = ? AND "Player" IS NOT NULL)",
+                               {key.setting, key.team, int64_t{trial}, int64_t{member}}));
+  if (rows.empty()) return kNotReplaced;
+  const Cell from = rows.front().cell("FromWeek");
+  return from.isNull() ? 1 : from.toInt32();
+}
+
+[[noreturn]] void refuseReplacing(const TeamKey& key, int16_t member, const std::string& why) {
+  throw DbError(DbErrorKind::Refused, kErrDatabase,
+                "Member " + decimal(int64_t{member}) + " of team " + key.team + " of setting " +
+                    key.setting + " cannot be replaced: " + why);
+}
+
+std::string memberSubject(PgConnection& db, const TeamKey& key, int16_t member) {
+  for (const TeamMember& m : readMembers(db, key)) {
+    if (m.member == member) return m.subject;
+  }
+  refuseReplacing(key, member, "the team has no such member");
+}
+
+// Role columns name players apart from the letter case of ASCII letters.
+void checkPlayerExists(PgConnection& db, const TeamKey& key, const std::string& player) {
+  const Rows rows =
+      rowsOf(run(db, R"(SELECT "Name" FROM "tblPlayer" WHERE "Name" IS NOT NULL)", {}));
+  for (const Row& row : rows) {
+    if (equalsIgnoringAsciiCase(row.cell("Name").toText(), player)) return;
+  }
+  throw DbError(DbErrorKind::Refused, kErrDatabase,
+                "Team " + key.team + " of setting " + key.setting + " cannot be given the player " +
+                    player + ": tblPlayer has no player of that name");
+}
+
+// The team's latest experiment trial among its typed orders; 1 before any.
+int16_t latestTrial(PgConnection& db, const TeamKey& key) {
+  const Rows rows = rowsOf(run(db,
+                               R"(SELECT max("Trial") AS "Trial" FROM "datTeamOrder"
+                                  WHERE "Setting" = ? AND "Team" = ? AND "Training" = 0)",
+                               {key.setting, key.team}));
+  const Cell trial = rows.front().cell("Trial");
+  return trial.isNull() ? int16_t{1} : trial.toInt16();
+}
+
+// The member's highest week ordered in the experiment trial; 0 before any.
+int64_t highestOrderedWeek(PgConnection& db, const TeamKey& key, int16_t trial, int16_t member) {
+  const Rows rows = rowsOf(run(db,
+                               R"(SELECT max("Week") AS "Week" FROM "datTeamOrder"
+                                  WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
+                                        AND "Training" = 0 AND "Member" = ?)",
+                               {key.setting, key.team, int64_t{trial}, int64_t{member}}));
+  const Cell week = rows.front().cell("Week");
+  return week.isNull() ? 0 : week.toInt32();
+}
+
 }  // namespace
 
 TeamJoin PgTeamStore::join(const TeamKey& key, const std::string& subject, int16_t size) {
@@ -117,12 +179,19 @@ std::vector<TeamMember> PgTeamStore::members(const TeamKey& key) {
 bool PgTeamStore::storeOrder(const TeamKey& key, const TypedOrder& order) {
   return m_pool.run([&](PgConnection& db) {
     PgTransaction transaction(db);
+    // Under the team's lock: a replacement made at the same moment either
+    // comes first, and the order is refused, or sees the order stored.
+    lockTeam(db, key);
+    if (!order.training && replacedFrom(db, key, order.trial, order.member) <= order.week) {
+      return false;
+    }
     const PgResult stored =
         run(db,
             R"(INSERT INTO "datTeamOrder" ("Setting", "Team", "Trial",
                                      "Training", "Week", "Member", "Order", "Subject",
-                                     "TransactionTime")
-                                   VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)
+                                     "TransactionTime", "Stored")
+                                   VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?,
+                                           extract(epoch from now())::bigint)
                                    ON CONFLICT DO NOTHING)",
             {key.setting, key.team, int64_t{order.trial}, int64_t{order.training ? 1 : 0},
              int64_t{order.week}, int64_t{order.member}, int64_t{order.order}, order.subject,
@@ -181,10 +250,38 @@ std::vector<TeamTrialMember> PgTeamStore::replacements(const TeamKey& key, int16
   return replaced;
 }
 
-TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t, const std::string&,
-                                     const std::function<MemberTrialShape(int16_t)>&) {
-  throw DbError(DbErrorKind::Refused, kErrDatabase,
-                "Replacing a member of team " + key.team + " is not built yet");
+TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t member, const std::string& player,
+                                     const std::function<MemberTrialShape(int16_t)>& shapeOf) {
+  return m_pool.run([&](PgConnection& db) {
+    PgTransaction transaction(db);
+    lockTeam(db, key);
+    const std::string subject = memberSubject(db, key, member);
+    checkPlayerExists(db, key, player);
+    TeamTrialMember row{latestTrial(db, key), member, "", subject, player, 0};
+    row.fromWeek = static_cast<int16_t>(highestOrderedWeek(db, key, row.trial, member) + 1);
+    MemberTrialShape shape = shapeOf(row.trial);
+    if (row.fromWeek > shape.weeks) {
+      row.trial = static_cast<int16_t>(row.trial + 1);
+      row.fromWeek = 1;
+      shape = shapeOf(row.trial);
+    }
+    row.role = shape.role;
+    if (replacedFrom(db, key, row.trial, member) != kNotReplaced) {
+      refuseReplacing(key, member,
+                      "it is replaced in trial " + decimal(int64_t{row.trial}) + " already");
+    }
+    run(db,
+        R"(INSERT INTO "datTeam" ("Setting", "Team", "Trial", "Member", "Role", "Subject",
+                                  "Player", "FromWeek")
+           VALUES (?, ?, ?, ?, ?, ?, ?, ?)
+           ON CONFLICT ("Setting", "Team", "Trial", "Member")
+           DO UPDATE SET "Player" = excluded."Player", "FromWeek" = excluded."FromWeek")",
+        {key.setting, key.team, int64_t{row.trial}, int64_t{member}, row.role, row.subject,
+         row.player, int64_t{row.fromWeek}});
+    notifyTeam(db, key);
+    transaction.commit();
+    return row;
+  });
 }
 
 bool PgTeamStore::waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) {
