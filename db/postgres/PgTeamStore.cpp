@@ -31,6 +31,12 @@ void lockTeam(PgConnection& db, const TeamKey& key) {
   run(db, "SELECT pg_advisory_xact_lock(hashtext(?))", {payloadOf(key)});
 }
 
+// Orders hold the team's lock shared: a replacement (which holds it alone)
+// waits for the orders being stored, and they for it.
+void lockTeamShared(PgConnection& db, const TeamKey& key) {
+  run(db, "SELECT pg_advisory_xact_lock_shared(hashtext(?))", {payloadOf(key)});
+}
+
 void notifyTeam(PgConnection& db, const TeamKey& key) {
   run(db, "SELECT pg_notify(?, ?)", {std::string(kChannel), payloadOf(key)});
 }
@@ -179,23 +185,30 @@ std::vector<TeamMember> PgTeamStore::members(const TeamKey& key) {
 bool PgTeamStore::storeOrder(const TeamKey& key, const TypedOrder& order) {
   return m_pool.run([&](PgConnection& db) {
     PgTransaction transaction(db);
-    // Under the team's lock: a replacement made at the same moment either
-    // comes first, and the order is refused, or sees the order stored.
-    lockTeam(db, key);
-    if (!order.training && replacedFrom(db, key, order.trial, order.member) <= order.week) {
-      return false;
-    }
+    // A replacement made at the same moment either comes first, and the
+    // order is refused, or sees the order stored. The members' orders share
+    // the lock: they do not wait for each other.
+    lockTeamShared(db, key);
+    // Stored unless the member is replaced in that experiment trial from
+    // this week on (a training order never is).
     const PgResult stored =
         run(db,
             R"(INSERT INTO "datTeamOrder" ("Setting", "Team", "Trial",
                                      "Training", "Week", "Member", "Order", "Subject",
                                      "TransactionTime", "Stored")
-                                   VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?,
-                                           extract(epoch from now())::bigint)
+                                   SELECT ?, ?, CAST(? AS bigint), CAST(? AS bigint),
+                                          CAST(? AS bigint), CAST(? AS bigint), CAST(? AS bigint),
+                                          ?, CAST(? AS bigint), extract(epoch from now())::bigint
+                                   WHERE NOT EXISTS (
+                                     SELECT 1 FROM "datTeam"
+                                     WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
+                                           AND "Member" = ? AND "Player" IS NOT NULL
+                                           AND "FromWeek" <= ? AND CAST(? AS bigint) = 0)
                                    ON CONFLICT DO NOTHING)",
             {key.setting, key.team, int64_t{order.trial}, int64_t{order.training ? 1 : 0},
              int64_t{order.week}, int64_t{order.member}, int64_t{order.order}, order.subject,
-             int64_t{order.transactionTime}});
+             int64_t{order.transactionTime}, key.setting, key.team, int64_t{order.trial},
+             int64_t{order.member}, int64_t{order.week}, int64_t{order.training ? 1 : 0}});
     if (stored.affectedRows == 1) notifyTeam(db, key);
     transaction.commit();
     return stored.affectedRows == 1;
