@@ -79,19 +79,15 @@ void checkFixable(const TeamKey& key, const std::vector<std::string>& subjects) 
   }
 }
 
-// The week from which the member is replaced in the team's experiment trial
-// `trial`, or kNotReplaced.
-constexpr int64_t kNotReplaced = 1 << 20;
-
-int64_t replacedFrom(PgConnection& db, const TeamKey& key, int16_t trial, int16_t member) {
-  const Rows rows = rowsOf(run(db,
-                               R"(SELECT "FromWeek" FROM "datTeam"
-                                  WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
-                                        AND "Member" = ? AND "Player" IS NOT NULL)",
-                               {key.setting, key.team, int64_t{trial}, int64_t{member}}));
-  if (rows.empty()) return kNotReplaced;
-  const Cell from = rows.front().cell("FromWeek");
-  return from.isNull() ? 1 : from.toInt32();
+// Whether a simulated player plays the member's stage in the team's
+// experiment trial `trial`.
+bool isReplaced(PgConnection& db, const TeamKey& key, int16_t trial, int16_t member) {
+  return !rowsOf(run(db,
+                     R"(SELECT 1 AS "Found" FROM "datTeam"
+                        WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
+                              AND "Member" = ? AND "Player" IS NOT NULL)",
+                     {key.setting, key.team, int64_t{trial}, int64_t{member}}))
+              .empty();
 }
 
 [[noreturn]] void refuseReplacing(const TeamKey& key, int16_t member, const std::string& why) {
@@ -279,7 +275,7 @@ TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t member, const s
       shape = shapeOf(row.trial);
     }
     row.role = shape.role;
-    if (replacedFrom(db, key, row.trial, member) != kNotReplaced) {
+    if (isReplaced(db, key, row.trial, member)) {
       refuseReplacing(key, member,
                       "it is replaced in trial " + decimal(int64_t{row.trial}) + " already");
     }
