@@ -89,7 +89,7 @@ void writeMeasuresCsv(std::ostream& out, const std::vector<RecordedTrial>& trial
   out << "Subject,Setting,Trial,Stage,Player,Participant,Weeks,DecisionWeeks,TotalCost,"
          "MeanWeeklyCost,MeanOrder,SdOrder,AmplificationRatio,PeakBacklog,WeeksInBacklog,"
          "Delay,PlannedWeeks,DemandSource,Predicter,DisplayOption,FactoryPlayer,"
-         "DistributorPlayer,WholesalerPlayer,RetailerPlayer,Complete,ChainCost\n";
+         "DistributorPlayer,WholesalerPlayer,RetailerPlayer,Complete,ChainCost,Team,Member\n";
   for (const RecordedTrial& trial : trials) {
     const TrialMeasures measures = measureTrial(trial);
     std::string treatment = "," + std::to_string(trial.delay) + "," +
@@ -98,6 +98,8 @@ void writeMeasuresCsv(std::ostream& out, const std::vector<RecordedTrial>& trial
     for (const std::string& player : trial.players) treatment += "," + csvText(player);
     treatment +=
         "," + std::string(isComplete(trial) ? "1" : "0") + "," + std::to_string(chainCost(trial));
+    treatment += "," + csvText(trial.team) + "," +
+                 (isTeamTrial(trial) ? std::to_string(trial.member) : std::string());
     for (size_t r = 0; r < kRoleCount; ++r) {
       const StageMeasures& m = measures.stages[r];
       out << csvText(trial.subject) << ',' << csvText(trial.setting) << ',' << trial.trial << ','

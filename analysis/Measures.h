@@ -48,7 +48,8 @@ TrialMeasures measureTrial(const RecordedTrial& trial);
 
 // One tidy row per trial and stage, under a header row (CSV as RFC 4180
 // quotes it, lines ended by LF), with the trial's treatment, whether it is
-// complete and the chain's cost repeated on each of its rows.
+// complete and the chain's cost repeated on each of its rows; last the team
+// and the member number of a team member's records (empty otherwise).
 void writeMeasuresCsv(std::ostream& out, const std::vector<RecordedTrial>& trials);
 
 // A number as the CSV files write it: the shortest text that reads back to

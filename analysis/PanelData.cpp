@@ -75,6 +75,8 @@ downstream). Only experiment trials are included, never training.
 | FactoryPlayer, DistributorPlayer, WholesalerPlayer, RetailerPlayer | text | who played each stage |
 | Complete | 0/1 | 1 when every planned decision week is recorded; 0 for a trial left early or missing a week |
 | ChainCost | cost | the four stages' TotalCost together |
+| Team | text | the team's name in a team trial, else empty; each member's records have rows of their own, with Participant 1 on the member's stage and the other members' IDs as Player of their stages |
+| Member | number | the member number (1 to 4) in the team, empty outside a team trial |
 
 ## weeks.csv: one row per participant, setting, trial, week and stage
 

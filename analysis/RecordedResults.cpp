@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
+#include <tuple>
 
 #include "base/Errors.h"
 #include "base/Text.h"
@@ -149,6 +151,71 @@ std::vector<RecordedTrial> recordedTrials(DatabaseAccess& db, const std::string&
     }
   }
   return trials;
+}
+
+void joinTeams(std::vector<RecordedTrial>& trials, const std::vector<TeamRow>& rows) {
+  using TeamTrial = std::tuple<std::string, std::string, int16_t>;  // setting, team, trial
+  std::map<TeamTrial, std::vector<TeamSeat>> seats;
+  for (const TeamRow& row : rows) seats[{row.setting, row.team, row.trial}].push_back(row.seat);
+  for (auto& [key, members] : seats) {
+    std::sort(members.begin(), members.end(),
+              [](const TeamSeat& a, const TeamSeat& b) { return a.member < b.member; });
+  }
+  for (RecordedTrial& trial : trials) {
+    for (const TeamRow& row : rows) {
+      if (row.setting != trial.setting || row.trial != trial.trial ||
+          row.seat.subject != trial.subject) {
+        continue;
+      }
+      trial.team = row.team;
+      trial.member = row.seat.member;
+      trial.seats = seats[{row.setting, row.team, row.trial}];
+      break;
+    }
+  }
+}
+
+std::vector<TeamRow> recordedTeamRows(DatabaseTables& tables) {
+  if (!hasTable(tables, "datTeam")) return {};
+  const std::vector<ColumnInfo> all = tables.columns("datTeam");
+  const std::vector<std::string> wanted = {"Setting", "Team",    "Trial",  "Member",
+                                           "Role",    "Subject", "Player", "FromWeek"};
+  std::vector<ColumnInfo> columns;
+  for (const std::string& name : wanted) {
+    const auto found = std::find_if(all.begin(), all.end(), [&](const ColumnInfo& c) {
+      return equalsIgnoringAsciiCase(c.name, name);
+    });
+    // A database without Player and FromWeek replaced nobody.
+    if (found != all.end()) columns.push_back(*found);
+  }
+  auto names = std::make_shared<const ColumnNames>([&] {
+    std::vector<std::string> list;
+    for (const ColumnInfo& c : columns) list.push_back(c.name);
+    return list;
+  }());
+  std::vector<TeamRow> rows;
+  forEachRow(tables, "datTeam", columns, [&](const std::vector<CellValue>& values) {
+    const Row read(names, values);
+    const auto text = [&](const char* column) {
+      return names->find(column) && !read.cell(column).isNull() ? read.cell(column).toText()
+                                                                : std::string();
+    };
+    const auto number = [&](const char* column) {
+      return names->find(column) && !read.cell(column).isNull() ? read.cell(column).toInt16()
+                                                                : int16_t{0};
+    };
+    TeamRow row;
+    row.setting = text("Setting");
+    row.team = text("Team");
+    row.trial = number("Trial");
+    row.seat.member = number("Member");
+    row.seat.role = roleIndexOfName(text("Role"));
+    row.seat.subject = text("Subject");
+    row.seat.player = text("Player");
+    row.seat.fromWeek = row.seat.player.empty() ? int16_t{0} : number("FromWeek");
+    rows.push_back(std::move(row));
+  });
+  return rows;
 }
 
 RecordedNames recordedNames(DatabaseAccess& db) {

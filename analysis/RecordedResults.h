@@ -8,6 +8,7 @@
 
 #include "analysis/RecordedTrial.h"
 #include "db/DatabaseAccess.h"
+#include "db/DatabaseTables.h"
 #include "db/ResultStore.h"
 #include "sim/TrialPlan.h"
 
@@ -37,6 +38,23 @@ std::string demandSource(const TrialPlan& trial);
 std::vector<RecordedTrial> recordedTrials(DatabaseAccess& db, const std::string& setting = "",
                                           const std::string& subject = "",
                                           const std::string& inputFolder = "");
+
+// A row of datTeam: who played a stage of a team's experiment trial.
+struct TeamRow {
+  std::string setting;
+  std::string team;
+  int16_t trial = 0;
+  TeamSeat seat;
+};
+
+// Marks the records of every member of a team trial (a row of `rows` names
+// the member's ID, setting and trial) with the team, the member and every
+// member of the team in that trial. Records no row names stay one
+// participant's.
+void joinTeams(std::vector<RecordedTrial>& trials, const std::vector<TeamRow>& rows);
+
+// Every row of datTeam; none when the database has no such table.
+std::vector<TeamRow> recordedTeamRows(DatabaseTables& tables);
 
 // The participants and settings with recorded experiment trials, each name
 // once, in the order the store lists them.

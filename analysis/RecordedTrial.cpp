@@ -1,6 +1,8 @@
 #include "analysis/RecordedTrial.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 #include "sim/Chain.h"
 
@@ -31,6 +33,63 @@ int64_t chainCost(const RecordedTrial& trial) {
   int64_t sum = 0;
   for (const RecordedStage& stage : trial.weeks.back().stages) sum += stage.totalCost;
   return sum;
+}
+
+bool isTeamTrial(const RecordedTrial& trial) {
+  return !trial.team.empty();
+}
+
+const TeamSeat* seatOf(const RecordedTrial& trial, int role) {
+  for (const TeamSeat& seat : trial.seats) {
+    if (seat.role == role) return &seat;
+  }
+  return nullptr;
+}
+
+namespace {
+
+bool sameTeamTrial(const RecordedTrial& a, const RecordedTrial& b) {
+  return a.team == b.team && a.setting == b.setting && a.trial == b.trial;
+}
+
+// Of two members' records of one team trial, the one that tells more of
+// the chain.
+bool tellsMore(const RecordedTrial& a, const RecordedTrial& b) {
+  if (a.weeks.size() != b.weeks.size()) return a.weeks.size() > b.weeks.size();
+  return a.member < b.member;
+}
+
+}  // namespace
+
+std::vector<const RecordedTrial*> playedChains(const std::vector<RecordedTrial>& trials) {
+  std::vector<const RecordedTrial*> chains;
+  std::map<std::tuple<std::string, std::string, int16_t>, size_t> teamChain;
+  for (const RecordedTrial& t : trials) {
+    if (!isTeamTrial(t)) {
+      chains.push_back(&t);
+      continue;
+    }
+    const auto [at, added] = teamChain.try_emplace({t.setting, t.team, t.trial}, chains.size());
+    if (added) {
+      chains.push_back(&t);
+    } else if (tellsMore(t, *chains[at->second])) {
+      chains[at->second] = &t;
+    }
+  }
+  return chains;
+}
+
+std::vector<const RecordedTrial*> memberRecords(const std::vector<RecordedTrial>& trials,
+                                                const RecordedTrial& chain) {
+  if (!isTeamTrial(chain)) return {&chain};
+  std::vector<const RecordedTrial*> members;
+  for (const RecordedTrial& t : trials) {
+    if (isTeamTrial(t) && sameTeamTrial(t, chain)) members.push_back(&t);
+  }
+  std::stable_sort(
+      members.begin(), members.end(),
+      [](const RecordedTrial* a, const RecordedTrial* b) { return a->member < b->member; });
+  return members;
 }
 
 RecordedWeek recordWeek(const Chain& chain, int16_t week) {

@@ -34,6 +34,19 @@ struct RecordedWeek {
   std::array<RecordedStage, kRoleCount> stages;
 };
 
+// A member of a team trial: who played which stage, and the simulated player
+// that took the stage over from week `fromWeek` on when the moderator
+// replaced the member (none otherwise).
+struct TeamSeat {
+  int16_t member = 0;  // 1 to 4
+  int16_t role = kNoParticipant;
+  std::string subject;
+  std::string player;
+  int16_t fromWeek = 0;
+
+  friend bool operator==(const TeamSeat&, const TeamSeat&) = default;
+};
+
 struct RecordedTrial {
   std::string subject;
   std::string setting;
@@ -52,7 +65,30 @@ struct RecordedTrial {
   std::string displayOption;
   std::vector<RecordedWeek> weeks;  // in week order
   int skippedWeeks = 0;             // weeks left out because a stage's row was missing
+  // A team trial, recorded once per member under the member's own ID: the
+  // team's name, the member these records are of, and every member of the
+  // team in this trial by member number. Empty for one participant's trial.
+  std::string team;
+  int16_t member = 0;
+  std::vector<TeamSeat> seats;
 };
+
+bool isTeamTrial(const RecordedTrial& trial);
+
+// The member playing `role` in a team trial, or null.
+const TeamSeat* seatOf(const RecordedTrial& trial, int role);
+
+// The chains the trials played, each once: every trial of one participant,
+// and of a team trial the member's records with the most weeks (the lowest
+// member number of equals), in the order the trials come. The members'
+// records of one team trial hold the same figures of the chain; the
+// member's records stop where the member left.
+std::vector<const RecordedTrial*> playedChains(const std::vector<RecordedTrial>& trials);
+
+// The records of every member of the team trial `chain` belongs to, by
+// member number; `chain` alone for one participant's trial.
+std::vector<const RecordedTrial*> memberRecords(const std::vector<RecordedTrial>& trials,
+                                                const RecordedTrial& chain);
 
 // The customer demand of the week at `index` of `trial.weeks`: the Retailer's
 // incoming order.

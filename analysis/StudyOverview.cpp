@@ -11,14 +11,28 @@ namespace quarn {
 
 std::vector<RecordedTrial> anonymised(std::vector<RecordedTrial> trials) {
   std::set<std::string> subjects;
-  for (const RecordedTrial& t : trials) subjects.insert(t.subject);
+  for (const RecordedTrial& t : trials) {
+    subjects.insert(t.subject);
+    // A member replaced before recording a week has no records of its own.
+    for (const TeamSeat& seat : t.seats) subjects.insert(seat.subject);
+  }
   const size_t width = std::max<size_t>(2, std::to_string(subjects.size()).size());
   std::map<std::string, std::string> names;
   for (const std::string& subject : subjects) {
     std::string number = std::to_string(names.size() + 1);
     names[subject] = "P" + std::string(width - number.size(), '0') + number;
   }
-  for (RecordedTrial& t : trials) t.subject = names[t.subject];
+  for (RecordedTrial& t : trials) {
+    t.subject = names[t.subject];
+    // A team trial names the members in the stages' players too.
+    for (TeamSeat& seat : t.seats) {
+      if (hasParticipant(seat.role)) {
+        std::string& player = t.players[static_cast<size_t>(seat.role)];
+        if (player == seat.subject) player = names[seat.subject];
+      }
+      seat.subject = names[seat.subject];
+    }
+  }
   return trials;
 }
 
@@ -36,8 +50,11 @@ std::vector<LeagueTable> leagueTables(const std::vector<RecordedTrial>& trials,
     entry.cost = t.weeks.back().stages[static_cast<size_t>(t.participantRole)].totalCost;
     entry.chainCost = chainCost(t);
     entry.complete = isComplete(t);
+    // Costs of another stage say nothing of this one: the members of a team
+    // play stages of their own.
     if (const auto found = simulated.find({t.setting, t.trial});
-        found != simulated.end() && entry.complete) {
+        found != simulated.end() && entry.complete &&
+        (found->second.role == kNoParticipant || found->second.role == entry.role)) {
       entry.percentile = percentileRank(found->second.costs, static_cast<double>(entry.cost));
     }
     table.entries.push_back(std::move(entry));
@@ -75,7 +92,9 @@ std::optional<ClassPlace> classPlace(const std::vector<LeagueTable>& tables,
 std::array<std::optional<StageSpread>, kRoleCount> amplificationByStage(
     const std::vector<RecordedTrial>& trials) {
   std::array<std::vector<double>, kRoleCount> values;
-  for (const RecordedTrial& t : trials) {
+  // A team's chain counts once, however many members recorded it.
+  for (const RecordedTrial* chain : playedChains(trials)) {
+    const RecordedTrial& t = *chain;
     if (!isComplete(t)) continue;
     const TrialMeasures m = measureTrial(t);
     for (size_t r = 0; r < kRoleCount; ++r) {

@@ -19,14 +19,16 @@ namespace quarn {
 
 // The trials with every participant renamed P01, P02 ... in the order of
 // their IDs (wider numbers past 99), so that the same database always gives
-// the same names.
+// the same names; team members too, where a team trial names them.
 std::vector<RecordedTrial> anonymised(std::vector<RecordedTrial> trials);
 
 // The end costs of the participant's stage over many simulated runs of a
-// setting's trial, from the lowest, and who played the stage.
+// setting's trial, from the lowest, who played the stage and which stage it
+// is (none: whichever stage the participant played).
 struct SimulatedCosts {
   std::string player;
   std::vector<double> costs;
+  int16_t role = kNoParticipant;
 };
 using SimulatedCostsByTrial = std::map<std::pair<std::string, int16_t>, SimulatedCosts>;
 
@@ -63,7 +65,8 @@ struct ClassPlace {
 std::optional<ClassPlace> classPlace(const std::vector<LeagueTable>& tables,
                                      const RecordedTrial& trial);
 
-// The amplification ratios of one stage over every complete trial, and
+// The amplification ratios of one stage over every complete chain played
+// (a team trial once, see playedChains), and
 // their quartiles, mean and 95 % t interval.
 struct StageSpread {
   std::vector<double> values;

@@ -1,6 +1,12 @@
 #include "base/Random.h"
 
+#include <sys/random.h>
+
+#include <cerrno>
 #include <random>
+#include <vector>
+
+#include "base/Errors.h"
 
 namespace quarn {
 
@@ -27,6 +33,24 @@ void StandardUniformRandom::reseed(uint32_t ticks) {
 double StandardUniformRandom::next() {
   ++m_draws;
   return static_cast<double>(splitMix64(m_state) >> 11) * 0x1.0p-53;  // 53 bits, never 1.0
+}
+
+std::string systemSecret(size_t bytes) {
+  std::vector<unsigned char> drawn(bytes);
+  size_t filled = 0;
+  while (filled < bytes) {
+    const ssize_t got = ::getrandom(drawn.data() + filled, bytes - filled, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) throw QuarnError(kErrInternal, "The system's random source gave nothing");
+    filled += static_cast<size_t>(got);
+  }
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string secret;
+  for (const unsigned char byte : drawn) {
+    secret += kDigits[byte >> 4];
+    secret += kDigits[byte & 0xF];
+  }
+  return secret;
 }
 
 }  // namespace quarn

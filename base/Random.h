@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace quarn {
 
@@ -34,5 +36,10 @@ class StandardUniformRandom final : public UniformRandom {
   uint64_t m_draws = 0;
   std::optional<uint32_t> m_fixedSeed;
 };
+
+// `bytes` bytes from the operating system's random source, as lowercase hex
+// digits: a secret that another program cannot guess. Raises QuarnError when
+// the source gives nothing.
+std::string systemSecret(size_t bytes = 16);
 
 }  // namespace quarn

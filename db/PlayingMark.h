@@ -59,6 +59,9 @@ struct PlayingMark {
   // recorded week, a change of state, or the running application's timer.
   int64_t lastWeek = 0;
   PlayActivity activity;
+  // The secret of the workstation that made the mark: only it may refresh
+  // or remove the mark on a server. Never read back from there.
+  std::string token;
 };
 
 // How often a running application refreshes its mark while nothing else

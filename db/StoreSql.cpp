@@ -1,6 +1,7 @@
 #include "db/StoreSql.h"
 
 #include <algorithm>
+#include <iterator>
 #include <tuple>
 
 #include "base/Roles.h"
@@ -161,8 +162,6 @@ SqlParams participantRowParams(const ParticipantRow& row) {
           row.gender,  row.schoolYear, row.major};
 }
 
-namespace {
-
 void addActivity(SqlParams& params, const PlayActivity& activity) {
   params.emplace_back(activity.state ? CellValue{playStateWord(*activity.state)} : CellValue{});
   params.emplace_back(activity.stateSince);
@@ -172,6 +171,8 @@ void addActivity(SqlParams& params, const PlayActivity& activity) {
   params.emplace_back(activity.role);
   params.emplace_back(activity.cost ? CellValue{*activity.cost} : CellValue{});
 }
+
+namespace {
 
 std::optional<Cell> cellIfAny(const Row& row, const char* column) {
   if (!row.columns().find(column)) return std::nullopt;
@@ -209,20 +210,24 @@ PlayActivity activityOf(const Row& row) {
 
 }  // namespace
 
-std::string insertMarkSql() {
+std::string markColumnsSql() {
   std::string columns = R"("Subject", "Setting", "Host", "Process", "Since", "LastWeek")";
-  std::string values = "?, ?, ?, ?, ?, ?";
-  for (const char* column : kMarkActivityColumns) {
-    columns += std::string(", \"") + column + "\"";
-    values += ", ?";
-  }
-  return R"(INSERT INTO "datPlaying" ()" + columns + ") VALUES (" + values + ")";
+  for (const char* column : kMarkActivityColumns) columns += std::string(", \"") + column + "\"";
+  return columns;
+}
+
+std::string insertMarkSql() {
+  std::string values = "?, ?, ?, ?, ?, ?, ?";
+  for (size_t c = 0; c < std::size(kMarkActivityColumns); ++c) values += ", ?";
+  return R"(INSERT INTO "datPlaying" ()" + markColumnsSql() + R"(, "Token") VALUES ()" + values +
+         ")";
 }
 
 SqlParams markParams(const PlayingMark& mark) {
   SqlParams params{mark.subject,    mark.setting, mark.at.host,
                    mark.at.process, mark.since,   mark.lastWeek};
   addActivity(params, mark.activity);
+  params.emplace_back(mark.token);
   return params;
 }
 
@@ -252,7 +257,8 @@ PlayingMark markOf(const Row& row) {
                      {textOrEmpty(row, "Host"), wholeOrZero(row, "Process")},
                      wholeOrZero(row, "Since"),
                      wholeOrZero(row, "LastWeek"),
-                     activityOf(row)};
+                     activityOf(row),
+                     {}};  // a mark read is someone's: its secret stays unread
 }
 
 std::optional<int16_t> highestTrial(QueryRunner& reads, const std::string& subject,

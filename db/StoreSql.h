@@ -40,8 +40,12 @@ inline constexpr const char* kDeleteMarkOfSubject =
     R"(DELETE FROM "datPlaying" WHERE "Subject" = ?)";
 inline constexpr const char* kMarkActivityColumns[] = {"State", "StateSince", "Trial", "Week",
                                                        "Weeks", "Role",       "Cost"};
+// The columns a workstation may read: all but the mark's secret (Token).
+std::string markColumnsSql();
 std::string insertMarkSql();
 SqlParams markParams(const PlayingMark& mark);
+// What the participant does, as kMarkActivityColumns list it.
+void addActivity(SqlParams& params, const PlayActivity& activity);
 std::string touchMarkSql();
 SqlParams touchParams(const PlayingMark& mark);
 inline constexpr const char* kDeleteMark =

@@ -1,6 +1,7 @@
 #include "game/WorkstationMark.h"
 
 #include "base/Numbers.h"
+#include "base/Random.h"
 #include "base/Roles.h"
 #include "base/Text.h"
 
@@ -10,7 +11,8 @@ namespace {
 
 PlayingMark newMark(GameServices& services, const GameState& state) {
   const int64_t now = services.clock.seconds();
-  PlayingMark mark{state.identity.subject, state.identity.setting, thisWorkstation(), now, now, {}};
+  PlayingMark mark{state.identity.subject, state.identity.setting, thisWorkstation(), now, now, {},
+                   systemSecret()};
   mark.activity.state = PlayState::LoggedIn;
   mark.activity.stateSince = now;
   return mark;

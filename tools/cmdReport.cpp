@@ -68,8 +68,8 @@ SimulatedCostsByTrial simulatedCosts(DatabaseAccess& db, const std::vector<Recor
     const std::string name = request.players[static_cast<size_t>(request.player)].name;
     for (const TrialSummary& t : simulateSetting(request)) {
       if (!hasParticipant(t.participantRole)) continue;
-      simulated[{setting, t.trial}] = {name,
-                                       t.stages[static_cast<size_t>(t.participantRole)].endCosts};
+      simulated[{setting, t.trial}] = {
+          name, t.stages[static_cast<size_t>(t.participantRole)].endCosts, t.participantRole};
     }
   }
   return simulated;
@@ -121,6 +121,9 @@ int cmdReport(const std::vector<std::string>& args) {
   const std::string setting = recordedName(names.settings, a.option("--setting"), "setting");
   const std::string subject = recordedName(names.subjects, a.option("--subject"), "participant");
   std::vector<RecordedTrial> trials = recordedTrials(db.access(), setting, subject, inputFolder);
+  // A team trial's members recorded it each under their own ID; datTeam
+  // tells which records belong together.
+  joinTeams(trials, recordedTeamRows(db.tables()));
   if (trials.empty() && !subject.empty() && !setting.empty()) {
     throw QuarnError(
         kErrItemNotFound,

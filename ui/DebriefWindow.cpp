@@ -50,6 +50,7 @@ QString debriefTitle(TrialChart kind, const RecordedTrial& trial) {
           .arg(stageName(trial.participantRole));
     case TrialChart::CumulativeCosts:
       return text(QT_TRANSLATE_NOOP("DebriefWindow", "Cost so far: stages and chain"));
+    case TrialChart::Team:
     case TrialChart::Costs:
       break;
   }

@@ -28,8 +28,35 @@ QString stageName(int role) {
   return QCoreApplication::translate("Roles", roleName(role).c_str());
 }
 
-// The stage's name in a legend, marked when the participant played it.
+// A team member as the charts name it: "P07 (member 1)".
+QString memberName(const TeamSeat& seat) {
+  return chartText(QT_TRANSLATE_NOOP("TrialCharts", "%1 (member %2)"))
+      .arg(QString::fromStdString(seat.subject))
+      .arg(seat.member);
+}
+
+// Who played a stage that no member played.
+QString simulatedName(const RecordedTrial& trial, int role) {
+  const std::string& player = trial.players[static_cast<size_t>(role)];
+  return player.empty() ? chartText(QT_TRANSLATE_NOOP("TrialCharts", "Simulated"))
+                        : QString::fromStdString(player);
+}
+
+// The stage's name in a legend, marked when the participant played it; in a
+// team trial "Factory: P07 (member 1)", and the simulated player that
+// replaced the member from a week on.
 QString stageLabel(const RecordedTrial& trial, int role) {
+  if (isTeamTrial(trial)) {
+    const TeamSeat* seat = seatOf(trial, role);
+    if (!seat) return stageName(role);
+    QString label = stageName(role) + QStringLiteral(": ") + memberName(*seat);
+    if (!seat->player.empty()) {
+      label += chartText(QT_TRANSLATE_NOOP("TrialCharts", ", %1 from week %2"))
+                   .arg(QString::fromStdString(seat->player))
+                   .arg(seat->fromWeek);
+    }
+    return label;
+  }
   return role == trial.participantRole
              ? stageName(role) + chartText(QT_TRANSLATE_NOOP("TrialCharts", " (participant)"))
              : stageName(role);
@@ -53,6 +80,20 @@ QLineSeries* stageSeries(const RecordedTrial& trial, int role, const QString& na
   QLineSeries* series = lineSeries(name, colour, style);
   for (const RecordedWeek& week : trial.weeks) {
     series->append(week.week, figure(week.stages[static_cast<size_t>(role)]));
+  }
+  return series;
+}
+
+// The same over the weeks from `first` up to but not including `end`.
+template <typename Figure>
+QLineSeries* stageSeriesOfWeeks(const RecordedTrial& trial, int role, const QString& name,
+                                const QColor& colour, Figure figure, Qt::PenStyle style, int first,
+                                int end) {
+  QLineSeries* series = lineSeries(name, colour, style);
+  for (const RecordedWeek& week : trial.weeks) {
+    if (week.week >= first && week.week < end) {
+      series->append(week.week, figure(week.stages[static_cast<size_t>(role)]));
+    }
   }
   return series;
 }
@@ -127,6 +168,52 @@ std::unique_ptr<QChart> ordersChart(const RecordedTrial& trial) {
   return chart;
 }
 
+// The team's orders as the classic picture of a team: one line a person,
+// bold with a marker each week, one a simulated player, dotted, each in its
+// stage's colour, over the customer demand. A replaced member's line ends
+// where the simulated player's begins.
+std::unique_ptr<QChart> teamChart(const RecordedTrial& trial) {
+  auto chart = newChart(chartTitle(TrialChart::Team, trial));
+  chart->addSeries(customerDemandSeries(trial));
+  const auto order = [](const RecordedStage& s) { return s.order; };
+  constexpr int kAllWeeks = 1 << 16;
+  for (int r = 0; r < kRoleCount; ++r) {
+    const TeamSeat* seat = seatOf(trial, r);
+    if (!seat) {
+      chart->addSeries(stageSeriesOfWeeks(trial, r,
+                                          chartText(QT_TRANSLATE_NOOP("TrialCharts", "%1 (%2)"))
+                                              .arg(simulatedName(trial, r), stageName(r)),
+                                          stageColour(r), order, Qt::DotLine, 1, kAllWeeks));
+      continue;
+    }
+    const int replacedFrom = seat->player.empty() ? kAllWeeks : seat->fromWeek;
+    QLineSeries* person =
+        stageSeriesOfWeeks(trial, r,
+                           chartText(QT_TRANSLATE_NOOP("TrialCharts", "%1 (%2, member %3)"))
+                               .arg(QString::fromStdString(seat->subject), stageName(r))
+                               .arg(seat->member),
+                           stageColour(r), order, Qt::SolidLine, 1, replacedFrom);
+    QPen pen = person->pen();
+    pen.setWidthF(3.0);
+    person->setPen(pen);
+    person->setPointsVisible(true);
+    person->setMarkerSize(5.0);
+    chart->addSeries(person);
+    if (!seat->player.empty()) {
+      chart->addSeries(
+          stageSeriesOfWeeks(trial, r,
+                             chartText(QT_TRANSLATE_NOOP("TrialCharts", "%1 (%2 from week %3)"))
+                                 .arg(QString::fromStdString(seat->player), stageName(r))
+                                 .arg(seat->fromWeek),
+                             stageColour(r), order, Qt::DotLine, replacedFrom, kAllWeeks));
+    }
+  }
+  addWeekAxes(*chart, trial, chartText(QT_TRANSLATE_NOOP("TrialCharts", "Units ordered")));
+  // Up to seven names: in one row below they would be cut short.
+  chart->legend()->setAlignment(Qt::AlignRight);
+  return chart;
+}
+
 std::unique_ptr<QChart> inventoryChart(const RecordedTrial& trial) {
   auto chart = newChart(chartTitle(TrialChart::Inventory, trial));
   for (int r = 0; r < kRoleCount; ++r) {
@@ -179,7 +266,11 @@ std::unique_ptr<QChart> costChart(const RecordedTrial& trial) {
   for (int r = 0; r < kRoleCount; ++r) {
     const int32_t cost =
         trial.weeks.empty() ? 0 : trial.weeks.back().stages[static_cast<size_t>(r)].totalCost;
-    categories << QStringLiteral("%1 %2").arg(stageName(r)).arg(cost);
+    const TeamSeat* seat = seatOf(trial, r);
+    categories << (seat ? QStringLiteral("%1 (%2) %3")
+                              .arg(stageName(r), QString::fromStdString(seat->subject))
+                              .arg(cost)
+                        : QStringLiteral("%1 %2").arg(stageName(r)).arg(cost));
     auto* set = new QBarSet(stageLabel(trial, r));
     set->setColor(stageColour(r));
     set->setBorderColor(stageColour(r));
@@ -227,6 +318,7 @@ std::unique_ptr<QChart> cumulativeCostChart(const RecordedTrial& trial) {
 }  // namespace
 
 std::vector<TrialChart> trialCharts(const RecordedTrial& trial) {
+  if (isTeamTrial(trial)) return {kTeamTrialCharts.begin(), kTeamTrialCharts.end()};
   std::vector<TrialChart> kinds;
   for (const TrialChart kind : kTrialCharts) {
     if (kind != TrialChart::Participant || hasParticipant(trial.participantRole)) {
@@ -270,6 +362,8 @@ QString chartKey(TrialChart kind) {
       return QStringLiteral("participant");
     case TrialChart::CumulativeCosts:
       return QStringLiteral("cumulative");
+    case TrialChart::Team:
+      return QStringLiteral("team");
     case TrialChart::Costs:
       break;
   }
@@ -283,8 +377,25 @@ QColor stageColour(int role) {
   return colours[static_cast<size_t>(std::clamp(role, 0, kRoleCount - 1))];
 }
 
+namespace {
+
+// "team Red (P07 as Factory, P12 as Retailer)".
+QString teamText(const RecordedTrial& trial) {
+  QStringList members;
+  for (const TeamSeat& seat : trial.seats) {
+    if (!hasParticipant(seat.role)) continue;
+    members << chartText(QT_TRANSLATE_NOOP("TrialCharts", "%1 as %2"))
+                   .arg(QString::fromStdString(seat.subject), stageName(seat.role));
+  }
+  return chartText(QT_TRANSLATE_NOOP("TrialCharts", "team %1 (%2)"))
+      .arg(QString::fromStdString(trial.team), members.join(QStringLiteral(", ")));
+}
+
+}  // namespace
+
 QString trialHeading(const RecordedTrial& trial) {
-  const QString who = trial.participantRole == kNoParticipant
+  const QString who = isTeamTrial(trial) ? teamText(trial)
+                      : trial.participantRole == kNoParticipant
                           ? chartText(QT_TRANSLATE_NOOP("TrialCharts", "no participant"))
                           : chartText(QT_TRANSLATE_NOOP("TrialCharts", "participant as %1"))
                                 .arg(stageName(trial.participantRole));
@@ -313,8 +424,14 @@ QString chartTitle(TrialChart kind, const RecordedTrial& trial) {
     case TrialChart::CumulativeCosts:
       return chartText(
           QT_TRANSLATE_NOOP("TrialCharts", "Cost so far of each stage and of the chain"));
+    case TrialChart::Team:
+      return chartText(QT_TRANSLATE_NOOP(
+          "TrialCharts", "The team's orders per week: each line a person or a simulated player"));
     case TrialChart::Costs:
       break;
+  }
+  if (isTeamTrial(trial)) {
+    return chartText(QT_TRANSLATE_NOOP("TrialCharts", "Cost of each stage over the trial"));
   }
   return trial.participantRole == kNoParticipant
              ? chartText(QT_TRANSLATE_NOOP("TrialCharts", "Cost of each stage over the trial"))
@@ -333,6 +450,8 @@ std::unique_ptr<QChart> makeChart(TrialChart kind, const RecordedTrial& trial) {
       return participantChart(trial);
     case TrialChart::CumulativeCosts:
       return cumulativeCostChart(trial);
+    case TrialChart::Team:
+      return teamChart(trial);
     case TrialChart::Costs:
       break;
   }

@@ -20,16 +20,21 @@ class QPainter;
 
 namespace quarn {
 
-enum class TrialChart { Orders, Inventory, Participant, Costs, CumulativeCosts };
+enum class TrialChart { Orders, Inventory, Participant, Costs, CumulativeCosts, Team };
 inline constexpr std::array<TrialChart, 4> kTrialCharts{TrialChart::Orders, TrialChart::Inventory,
                                                         TrialChart::Participant, TrialChart::Costs};
 
+// The charts of a team trial: the team's orders, each line a person or a
+// simulated player, first; the orders by stage would only repeat them.
+inline constexpr std::array<TrialChart, 4> kTeamTrialCharts{
+    TrialChart::Team, TrialChart::Inventory, TrialChart::Costs, TrialChart::CumulativeCosts};
+
 // The charts of kTrialCharts a trial has: a trial without a participant has
-// no participant chart.
+// no participant chart. A team trial has kTeamTrialCharts.
 std::vector<TrialChart> trialCharts(const RecordedTrial& trial);
 
 // A short name for files and object names: "orders", "inventory",
-// "participant", "costs", "cumulative".
+// "participant", "costs", "cumulative", "team".
 QString chartKey(TrialChart kind);
 
 // A quantity axis from `low` to `high` (data values) on whole, round steps
@@ -45,7 +50,9 @@ AxisScale quantityScale(double low, double high);
 // The stage's colour in every chart (readable for colour-blind viewers).
 QColor stageColour(int role);
 
-// "Setting Demo, trial 2: participant as Wholesaler, 20 weeks, delay 2".
+// "Setting Demo, trial 2: participant as Wholesaler, 20 weeks, delay 2";
+// of a team trial "Setting Demo, trial 2: team Red (P07 as Factory, P12 as
+// Retailer), 20 weeks, delay 2".
 QString trialHeading(const RecordedTrial& trial);
 
 // The chart's title, as it stands above the chart.

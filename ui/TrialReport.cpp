@@ -17,6 +17,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -72,6 +73,23 @@ std::string figure(std::optional<double> value, int decimals) {
   return out.str();
 }
 
+// Whether a person played the stage: the participant, or a team's member.
+bool playedByPerson(const RecordedTrial& t, int role) {
+  return isTeamTrial(t) ? seatOf(t, role) != nullptr : role == t.participantRole;
+}
+
+// Who played the stage, for the measures' table: in a team trial the
+// member, "P07 (member 1)", and the player that replaced the member.
+std::string playerText(const RecordedTrial& t, int role) {
+  const TeamSeat* seat = isTeamTrial(t) ? seatOf(t, role) : nullptr;
+  if (!seat) return t.players[static_cast<size_t>(role)];
+  std::string text = seat->subject + " (member " + std::to_string(seat->member) + ")";
+  if (!seat->player.empty()) {
+    text += ", " + seat->player + " from week " + std::to_string(seat->fromWeek);
+  }
+  return text;
+}
+
 std::string measuresTable(const RecordedTrial& t, const TrialMeasures& m) {
   std::ostringstream out;
   out << "<table>\n<tr><th>Stage</th><th>Player</th><th>Total cost</th><th>Mean weekly cost</th>"
@@ -79,22 +97,26 @@ std::string measuresTable(const RecordedTrial& t, const TrialMeasures& m) {
          "<th>Weeks in backlog</th></tr>\n";
   for (size_t r = 0; r < kRoleCount; ++r) {
     const StageMeasures& s = m.stages[r];
-    out << "<tr" << (static_cast<int>(r) == t.participantRole ? " class=\"participant\"" : "")
-        << "><td>" << roleName(static_cast<int>(r)) << "</td><td>" << html(t.players[r])
-        << "</td><td>" << s.totalCost << "</td><td>" << figure(s.meanWeeklyCost, 2) << "</td><td>"
-        << figure(s.meanOrder, 1) << "</td><td>" << figure(s.sdOrder, 2) << "</td><td>"
-        << figure(s.amplification, 2) << "</td><td>" << s.peakBacklog << "</td><td>"
-        << s.weeksInBacklog << "</td></tr>\n";
+    out << "<tr" << (playedByPerson(t, static_cast<int>(r)) ? " class=\"participant\"" : "")
+        << "><td>" << roleName(static_cast<int>(r)) << "</td><td>"
+        << html(playerText(t, static_cast<int>(r))) << "</td><td>" << s.totalCost << "</td><td>"
+        << figure(s.meanWeeklyCost, 2) << "</td><td>" << figure(s.meanOrder, 1) << "</td><td>"
+        << figure(s.sdOrder, 2) << "</td><td>" << figure(s.amplification, 2) << "</td><td>"
+        << s.peakBacklog << "</td><td>" << s.weeksInBacklog << "</td></tr>\n";
   }
   out << "</table>\n";
   return out.str();
 }
 
+// The fitted rule of the participant; of a team member, the member's rule
+// named "of P07 (Factory)".
 std::string fitText(const RecordedTrial& t, const std::optional<RuleFit>& fit) {
   if (t.participantRole == kNoParticipant) return "";
+  const std::string member =
+      isTeamTrial(t) ? " of " + html(t.subject) + " (" + roleName(t.participantRole) + ")" : "";
   if (!fit) {
-    return "<p class=\"fit\">Fitted decision rule: fewer than " + std::to_string(kMinimumFitWeeks) +
-           " decision weeks.</p>\n";
+    return "<p class=\"fit\">Fitted decision rule" + member + ": fewer than " +
+           std::to_string(kMinimumFitWeeks) + " decision weeks.</p>\n";
   }
   const AnchoringParameters& e = fit->estimate;
   const std::optional<AnchoringParameters>& se = fit->standardErrors;
@@ -105,7 +127,8 @@ std::string fitText(const RecordedTrial& t, const std::optional<RuleFit>& fit) {
     return text;
   };
   const bool identified = fit->identified;
-  return "<p class=\"fit\">Fitted decision rule of the participant: theta " +
+  return "<p class=\"fit\">Fitted decision rule" +
+         (member.empty() ? " of the participant" : member) + ": theta " +
          estimate(&AnchoringParameters::theta, 3, true) + ", alpha " +
          estimate(&AnchoringParameters::alpha, 3, identified) + ", beta " +
          estimate(&AnchoringParameters::beta, 3, identified) + ", desired stock S&prime; " +
@@ -143,7 +166,11 @@ std::vector<QString> measureLines(const RecordedTrial& t, const TrialMeasures& m
   for (size_t r = 0; r < kRoleCount; ++r) {
     const StageMeasures& s = m.stages[r];
     QString stage = QString::fromStdString(roleName(static_cast<int>(r)));
-    if (static_cast<int>(r) == t.participantRole) stage += QStringLiteral(" (participant)");
+    if (const TeamSeat* seat = isTeamTrial(t) ? seatOf(t, static_cast<int>(r)) : nullptr) {
+      stage += QStringLiteral(" (%1)").arg(QString::fromStdString(seat->subject));
+    } else if (static_cast<int>(r) == t.participantRole) {
+      stage += QStringLiteral(" (participant)");
+    }
     lines.push_back(QStringLiteral("%1%2%3%4%5%6%7")
                         .arg(stage, -28)
                         .arg(s.totalCost, 12)
@@ -156,27 +183,85 @@ std::vector<QString> measureLines(const RecordedTrial& t, const TrialMeasures& m
   return lines;
 }
 
-// One participant's trials, in the order given.
+// One participant's trials, in the order given, or one team's: a team trial
+// is drawn once, from the records of the member that tell the most of it.
 struct Participant {
-  std::string subject;
-  std::string stem;  // unique among the participants
+  std::string subject;  // the participant, or the team
+  std::string stem;     // unique among the participants and teams
   std::vector<const RecordedTrial*> trials;
 };
 
-std::vector<Participant> byParticipant(const std::vector<RecordedTrial>& trials) {
-  std::vector<Participant> participants;
-  std::map<std::string, size_t> index;
-  std::map<std::string, int> stems;
-  for (const RecordedTrial& t : trials) {
-    auto [at, added] = index.try_emplace(t.subject, participants.size());
-    if (added) {
-      std::string stem = fileStem(t.subject);
-      if (const int seen = stems[stem]++; seen > 0) stem += "-" + std::to_string(seen + 1);
-      participants.push_back({t.subject, stem, {}});
-    }
-    participants[at->second].trials.push_back(&t);
+struct Team {
+  Participant drawn;  // the team's trials, one each
+  std::string setting;
+  std::vector<TeamSeat> members;  // everyone who played for the team, by member number
+};
+
+// Names each file stem once: a second "Ann" becomes "Ann-2".
+class Stems {
+ public:
+  std::string unique(const std::string& name) {
+    std::string stem = fileStem(name);
+    if (const int seen = m_seen[stem]++; seen > 0) stem += "-" + std::to_string(seen + 1);
+    return stem;
   }
-  return participants;
+
+ private:
+  std::map<std::string, int> m_seen;
+};
+
+// The participants with trials of their own, and the teams.
+struct Sections {
+  std::vector<Participant> participants;
+  std::vector<Team> teams;
+};
+
+Sections bySection(const std::vector<RecordedTrial>& trials) {
+  Sections sections;
+  Stems stems;
+  std::map<std::string, size_t> participantAt;
+  std::map<std::pair<std::string, std::string>, size_t> teamAt;
+  for (const RecordedTrial* t : playedChains(trials)) {
+    if (!isTeamTrial(*t)) {
+      auto [at, added] = participantAt.try_emplace(t->subject, sections.participants.size());
+      if (added) sections.participants.push_back({t->subject, stems.unique(t->subject), {}});
+      sections.participants[at->second].trials.push_back(t);
+      continue;
+    }
+    auto [at, added] = teamAt.try_emplace({t->setting, t->team}, sections.teams.size());
+    if (added) {
+      sections.teams.push_back({{t->team, stems.unique("team-" + t->team), {}}, t->setting, {}});
+    }
+    Team& team = sections.teams[at->second];
+    team.drawn.trials.push_back(t);
+    for (const TeamSeat& seat : t->seats) {
+      const bool known = std::any_of(team.members.begin(), team.members.end(), [&](const auto& m) {
+        return m.member == seat.member && m.subject == seat.subject;
+      });
+      if (!known) team.members.push_back(seat);
+    }
+  }
+  for (Team& team : sections.teams) {
+    std::stable_sort(team.members.begin(), team.members.end(),
+                     [](const TeamSeat& a, const TeamSeat& b) { return a.member < b.member; });
+  }
+  return sections;
+}
+
+size_t subjectCount(const std::vector<RecordedTrial>& trials) {
+  std::set<std::string> subjects;
+  for (const RecordedTrial& t : trials) subjects.insert(t.subject);
+  return subjects.size();
+}
+
+// "P07 (member 1), P12 (member 2)".
+std::string memberList(const Team& team) {
+  std::string list;
+  for (const TeamSeat& seat : team.members) {
+    list +=
+        (list.empty() ? "" : ", ") + seat.subject + " (member " + std::to_string(seat.member) + ")";
+  }
+  return list;
 }
 
 std::string pictureStem(const Participant& p, const RecordedTrial& t, TrialChart kind) {
@@ -455,16 +540,20 @@ class PdfDocument {
   QPainter m_painter;
 };
 
-void writeParticipantPdf(const fs::path& path, const Participant& p) {
-  PdfDocument pdf(
-      path, QStringLiteral("Quarn Game: participant %1").arg(QString::fromStdString(p.subject)));
+// One page per trial of a participant or a team (`what`: "participant",
+// "team").
+void writeParticipantPdf(const fs::path& path, const Participant& p,
+                         const QString& what = QStringLiteral("participant")) {
+  const QString title = what == QStringLiteral("team") ? QStringLiteral("Team %1. %2")
+                                                       : QStringLiteral("Participant %1. %2");
+  PdfDocument pdf(path,
+                  QStringLiteral("Quarn Game: %1 %2").arg(what, QString::fromStdString(p.subject)));
   const QRectF page = pdf.page();
   bool first = true;
   for (const RecordedTrial* t : p.trials) {
     if (!first) pdf.newPage();
     first = false;
-    pdf.heading(QStringLiteral("Participant %1. %2")
-                    .arg(QString::fromStdString(p.subject), trialHeading(*t)));
+    pdf.heading(title.arg(QString::fromStdString(p.subject), trialHeading(*t)));
     const double tableHeight = 110;
     const double chartsTop = 30;
     const double w = page.width() / 2, h = (page.height() - chartsTop - tableHeight) / 2;
@@ -622,8 +711,8 @@ void writeOverviewPdf(const fs::path& path, const std::vector<RecordedTrial>& tr
   PdfDocument pdf(path, QStringLiteral("Quarn Game: study overview"));
   const QRectF page = pdf.page();
   pdf.heading(QStringLiteral("Study overview: %1 participants, %2 experiment trials (%3)")
-                  .arg(byParticipant(trials).size())
-                  .arg(trials.size())
+                  .arg(subjectCount(trials))
+                  .arg(playedChains(trials).size())
                   .arg(QString::fromStdString(options.source)));
   const double chartHeight = page.height() * 0.5;
   std::unique_ptr<QChart> bullwhip = makeAmplificationChart(o.amplification);
@@ -744,21 +833,23 @@ ReportCounts writeReport(const std::vector<RecordedTrial>& trials, const std::st
 
   FileJobs jobs(options.jobs, 16);
   PictureSink pictures(dir / "pictures", options.svg, options.doubleSize, jobs);
-  const std::vector<Participant> participants = byParticipant(trials);
-  // The page in pieces, each but the last followed by its trial's fit.
-  std::vector<std::pair<std::string, const RecordedTrial*>> pieces;
+  const Sections sections = bySection(trials);
+  const std::vector<Participant>& participants = sections.participants;
+  // The page in pieces, each but the last followed by the fits of its trial's
+  // participants.
+  std::vector<std::pair<std::string, std::vector<const RecordedTrial*>>> pieces;
   std::ostringstream page;
   page << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
        << "<title>Quarn Game results</title>\n<style>\n"
        << kStyle << "\n</style>\n</head>\n<body>\n"
        << "<h1>Quarn Game results</h1>\n<p class=\"note\">From " << html(options.source) << ": "
-       << participants.size() << " participants, " << trials.size()
+       << subjectCount(trials) << " participants, " << playedChains(trials).size()
        << " experiment trials. The measures of every stage are in <a href=\"measures.csv\">"
           "measures.csv</a>, every week in <a href=\"weeks.csv\">weeks.csv</a>, the fitted "
           "decision rules in <a href=\"fits.csv\">fits.csv</a>, the treatment summaries in "
           "<a href=\"summary.csv\">summary.csv</a>; <a href=\"codebook.md\">codebook.md</a> "
           "explains every column.</p>\n";
-  if (participants.empty()) page << "<p>No experiment trial is recorded.</p>\n";
+  if (trials.empty()) page << "<p>No experiment trial is recorded.</p>\n";
   page << "<ul>\n<li><a href=\"#overview\">Study overview</a></li>\n";
   for (size_t i = 0; i < participants.size(); ++i) {
     const Participant& p = participants[i];
@@ -766,46 +857,63 @@ ReportCounts writeReport(const std::vector<RecordedTrial>& trials, const std::st
          << (p.trials.size() == 1 ? " trial" : " trials") << " (<a href=\"" << html(p.stem)
          << ".pdf\">PDF</a>)</li>\n";
   }
+  for (size_t i = 0; i < sections.teams.size(); ++i) {
+    const Team& team = sections.teams[i];
+    page << "<li><a href=\"#t" << i + 1 << "\">Team " << html(team.drawn.subject)
+         << "</a>, setting " << html(team.setting) << ": " << html(memberList(team)) << "; "
+         << team.drawn.trials.size() << (team.drawn.trials.size() == 1 ? " trial" : " trials")
+         << " (<a href=\"" << html(team.drawn.stem) << ".pdf\">PDF</a>)</li>\n";
+  }
   page << "</ul>\n" << overviewSection(overview, options, pictures);
   writeOverviewPdf(dir / "overview.pdf", trials, overview, options);
 
+  const auto drawTrial = [&](const Participant& owner, const RecordedTrial* t) {
+    page << "<h3>" << html(trialHeading(*t).toStdString()) << "</h3>\n";
+    if (!isComplete(*t)) {
+      page << "<p class=\"note\">Incomplete: " << t->weeks.size() << " of " << t->plannedWeeks
+           << " planned weeks recorded.</p>\n";
+    }
+    page << "<div class=\"charts\">\n";
+    for (const TrialChart kind : trialCharts(*t)) {
+      std::unique_ptr<QChart> chart = makeChart(kind, *t);
+      page << pictures.write(*chart, pictureStem(owner, *t, kind), chartTitle(kind, *t));
+    }
+    page << "</div>\n" << measuresTable(*t, measureTrial(*t));
+    pieces.push_back({page.str(), memberRecords(trials, *t)});
+    page.str("");
+    if (t->skippedWeeks > 0) {
+      page << "<p class=\"note\">" << t->skippedWeeks
+           << " recorded weeks lacked a stage's row and are left out.</p>\n";
+    }
+    ++counts.trials;
+  };
   for (size_t i = 0; i < participants.size(); ++i) {
     const Participant& p = participants[i];
     page << "<h2 id=\"p" << i + 1 << "\">Participant " << html(p.subject) << "</h2>\n";
-    for (const RecordedTrial* t : p.trials) {
-      page << "<h3>" << html(trialHeading(*t).toStdString()) << "</h3>\n";
-      if (!isComplete(*t)) {
-        page << "<p class=\"note\">Incomplete: " << t->weeks.size() << " of " << t->plannedWeeks
-             << " planned weeks recorded.</p>\n";
-      }
-      page << "<div class=\"charts\">\n";
-      for (const TrialChart kind : trialCharts(*t)) {
-        std::unique_ptr<QChart> chart = makeChart(kind, *t);
-        page << pictures.write(*chart, pictureStem(p, *t, kind), chartTitle(kind, *t));
-      }
-      page << "</div>\n" << measuresTable(*t, measureTrial(*t));
-      pieces.push_back({page.str(), t});
-      page.str("");
-      if (t->skippedWeeks > 0) {
-        page << "<p class=\"note\">" << t->skippedWeeks
-             << " recorded weeks lacked a stage's row and are left out.</p>\n";
-      }
-      ++counts.trials;
-    }
+    for (const RecordedTrial* t : p.trials) drawTrial(p, t);
     writeParticipantPdf(dir / (p.stem + ".pdf"), p);
-    ++counts.participants;
   }
+  for (size_t i = 0; i < sections.teams.size(); ++i) {
+    const Team& team = sections.teams[i];
+    page << "<h2 id=\"t" << i + 1 << "\">Team " << html(team.drawn.subject) << ", setting "
+         << html(team.setting) << "</h2>\n<p class=\"note\">Members: " << html(memberList(team))
+         << ". Each member's records have rows of their own in measures.csv and weeks.csv; the "
+            "charts are drawn once for the team.</p>\n";
+    for (const RecordedTrial* t : team.drawn.trials) drawTrial(team.drawn, t);
+    writeParticipantPdf(dir / (team.drawn.stem + ".pdf"), team.drawn, QStringLiteral("team"));
+  }
+  counts.participants = static_cast<int>(subjectCount(trials));
   page << "</body>\n</html>\n";
-  pieces.push_back({page.str(), nullptr});
+  pieces.push_back({page.str(), {}});
   jobs.finish();
   const std::vector<ParticipantFit> fits = fitting.get();
   writeData(dir / "fits.csv", [&](std::ostream& out) { writeFitsCsv(out, fits); });
   std::map<const RecordedTrial*, std::optional<RuleFit>> fitOf;
   for (const ParticipantFit& f : fits) fitOf[f.trial] = f.fit;
   std::string index;
-  for (const auto& [text, trial] : pieces) {
+  for (const auto& [text, members] : pieces) {
     index += text;
-    if (trial) index += fitText(*trial, fitOf[trial]);
+    for (const RecordedTrial* member : members) index += fitText(*member, fitOf[member]);
   }
   writeText(dir / "index.html", index);
   counts.pictures = pictures.count();

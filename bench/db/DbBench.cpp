@@ -13,7 +13,7 @@ namespace {
 void WeekWrite(benchmark::State& state) {
   quarn::testing::TestDatabase db;
   const bool marked = state.range(0) == 1;
-  quarn::PlayingMark mine{"S1", "Demo", quarn::thisWorkstation(), 1, 1, {}};
+  quarn::PlayingMark mine{"S1", "Demo", quarn::thisWorkstation(), 1, 1, {}, "secret-mine"};
   if (marked) {
     db.stores.participants().markPlaying(mine,
                                          [](const quarn::PlayingMark&, auto) { return false; });

@@ -12,59 +12,63 @@ namespace {
 
 const PgInsertTarget kParticipantRows{"datUser", kInsertParticipantRow, {{"Subject", 0}}};
 
-// Two logins that race for one participant may both find no mark and both
-// add theirs; the second addition then collides, and that claim starts over
-// and finds the first one's mark.
+// Two logins that race for one participant may both find no mark, or both
+// find the same one: the second claim then finds that its addition collides
+// or that the mark it saw is gone, and starts over with the first one's mark.
 constexpr int kClaimAttempts = 3;
 
 PgResult run(PgConnection& db, const std::string& sql, const SqlParams& params) {
   return db.exec(numberedParameters(sql), params);
 }
 
+bool succeeded(const PgResult& result) {
+  return std::get<int64_t>(result.rows.at(0).at(0)) != 0;
+}
+
 // The marks are dated by the server's clock, never by a workstation's: two
 // workstations whose clocks differ still judge a mark's age alike.
 constexpr const char* kServerNow = "SELECT extract(epoch FROM clock_timestamp())::bigint AS now";
-constexpr const char* kSelectMarkCaseBlind =
-    R"(SELECT * FROM "datPlaying"
+
+std::string selectMarkCaseBlind() {
+  return "SELECT " + markColumnsSql() + R"( FROM "datPlaying"
        WHERE lower("Subject" COLLATE "und-x-icu") = lower(? COLLATE "und-x-icu"))";
-constexpr const char* kServerEpoch = "extract(epoch FROM now())::bigint";
-
-// The mark's insert, dated by the server.
-std::string insertMarkNow() {
-  std::string columns = R"("Subject", "Setting", "Host", "Process", "Since", "LastWeek")";
-  std::string values = std::string("?, ?, ?, ?, ") + kServerEpoch + ", " + kServerEpoch;
-  for (const char* column : kMarkActivityColumns) {
-    columns += std::string(", \"") + column + "\"";
-    values += ", ?";
-  }
-  return R"(INSERT INTO "datPlaying" ()" + columns + ") VALUES (" + values + ")";
 }
 
-// The refresh, dated by the server, with what the participant does unless
-// the role may update LastWeek only.
-std::string touchMarkNow(bool withActivity) {
-  std::string set = std::string(R"("LastWeek" = )") + kServerEpoch;
-  if (withActivity) {
-    for (const char* column : kMarkActivityColumns) set += std::string(", \"") + column + "\" = ?";
-  }
-  return R"(UPDATE "datPlaying" SET )" + set +
-         R"( WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
+// The marks are changed only through the functions that createMarkFunctions()
+// makes: a workstation's role has no right to change datPlaying itself.
+constexpr const char* kActivityArguments =
+    "?, ?::bigint, ?::bigint, ?::bigint, ?::bigint, ?, ?::bigint";
+
+std::string newMarkArguments() {
+  return std::string("?, ?, ?, ?::bigint, ") + kActivityArguments + ", ?";
 }
 
-SqlParams withoutTimes(const PlayingMark& mark) {
+SqlParams newMarkParams(const PlayingMark& mark) {
   SqlParams params{mark.subject, mark.setting, mark.at.host, mark.at.process};
-  // markParams() ends with the activity, after the two times.
-  const SqlParams all = markParams(mark);
-  params.insert(params.end(), all.begin() + 6, all.end());
+  addActivity(params, mark.activity);
+  params.emplace_back(mark.token);
   return params;
 }
 
-SqlParams touchNowParams(const PlayingMark& mark, bool withActivity) {
-  if (!withActivity) return markKeyParams(mark);
-  // touchParams() starts with the time that the server gives here.
-  SqlParams params = touchParams(mark);
-  params.erase(params.begin());
-  return params;
+bool claimMark(PgConnection& db, const PlayingMark& mine) {
+  return succeeded(
+      run(db, "SELECT quarn_claim_mark(" + newMarkArguments() + ")", newMarkParams(mine)));
+}
+
+bool takeOverMark(PgConnection& db, const PlayingMark& seen, const PlayingMark& mine) {
+  SqlParams params{seen.subject, seen.at.host, seen.at.process, seen.since};
+  const SqlParams mark = newMarkParams(mine);
+  params.insert(params.end(), mark.begin(), mark.end());
+  return succeeded(
+      run(db, "SELECT quarn_take_over_mark(?, ?, ?::bigint, ?::bigint, " + newMarkArguments() + ")",
+          params));
+}
+
+bool refreshMark(PgConnection& db, const PlayingMark& mine) {
+  SqlParams params{mine.subject, mine.token};
+  addActivity(params, mine.activity);
+  return succeeded(
+      run(db, std::string("SELECT quarn_refresh_mark(?, ?, ") + kActivityArguments + ")", params));
 }
 
 }  // namespace
@@ -102,76 +106,53 @@ std::unique_ptr<RowWriter<ParticipantRow>> PgParticipantStore::openRegistration(
 }
 
 std::optional<PlayingMark> PgParticipantStore::presentMark(PgConnection& db,
-                                                           const std::string& subject, bool lock) {
-  const PgResult rows =
-      db.exec(numberedParameters(std::string(kSelectMarkCaseBlind) + (lock ? " FOR UPDATE" : "")),
-              {subject});
+                                                           const std::string& subject) {
+  const PgResult rows = run(db, selectMarkCaseBlind(), {subject});
   if (rows.rows.empty()) return std::nullopt;
   return markOf(rowsOf(rows).front());
 }
 
-// The present mark is locked while it is judged, so that a second claim
-// waits for the first one's decision.
+// A present mark is judged here and replaced only if it is still the mark
+// judged: a mark that another login added or renewed in the meantime is
+// never removed unseen.
 std::optional<PlayingMark> PgParticipantStore::markPlaying(const PlayingMark& mine,
                                                            const MarkJudge& keeps) {
   struct Claim {
-    bool collided = false;             // another login added a mark meanwhile
+    bool raced = false;                // another login changed the mark meanwhile
     std::optional<PlayingMark> other;  // the mark that keeps the participant
   };
   for (int attempt = 1;; ++attempt) {
     const Claim claim = m_pool.run([&](PgConnection& db) -> Claim {
-      PgTransaction transaction(db);
-      const std::optional<PlayingMark> present = presentMark(db, mine.subject, true);
+      const std::optional<PlayingMark> present = presentMark(db, mine.subject);
       if (present) {
         const int64_t now = std::get<int64_t>(db.exec(kServerNow).rows.at(0).at(0));
         if (keeps(*present, now)) return {false, present};
-        // Only the mark judged (and locked) goes: a mark another login added
-        // in the meantime makes the insert below collide instead of being
-        // removed unseen.
-        run(db, kDeleteMark, markKeyParams(*present));
+        return {!takeOverMark(db, *present, mine), std::nullopt};
       }
-      try {
-        run(db, insertMarkNow(), withoutTimes(mine));
-      } catch (const PgError& failure) {
-        if (failure.pgKind() == PgErrorKind::KeyCollision && attempt < kClaimAttempts) {
-          return {true, std::nullopt};
-        }
-        throw;
-      }
-      transaction.commit();
-      return {};
+      return {!claimMark(db, mine), std::nullopt};
     });
-    if (!claim.collided) return claim.other;
+    if (!claim.raced) return claim.other;
+    if (attempt == kClaimAttempts) {
+      throw PgError(
+          PgErrorKind::KeyCollision, "23505",
+          "The workstation mark of " + mine.subject + " changed at every attempt to claim it");
+    }
   }
 }
 
 std::optional<PlayingMark> PgParticipantStore::touchPlaying(const PlayingMark& mine) {
-  try {
-    return touch(mine, !m_refreshesLastWeekOnly);
-  } catch (const PgError& failure) {
-    // A workstation role granted its rights before the marks said what the
-    // participant does may update LastWeek only (until `grant` is run
-    // again): the refresh must not be lost for that, since an unrefreshed
-    // mark stops keeping the participant.
-    if (failure.sqlState() != "42501" || m_refreshesLastWeekOnly) throw;
-    m_refreshesLastWeekOnly = true;
-    return touch(mine, false);
-  }
-}
-
-std::optional<PlayingMark> PgParticipantStore::touch(const PlayingMark& mine, bool activity) {
   return m_pool.run([&](PgConnection& db) -> std::optional<PlayingMark> {
-    if (run(db, touchMarkNow(activity), touchNowParams(mine, activity)).affectedRows == 1) {
-      return std::nullopt;
-    }
+    if (refreshMark(db, mine)) return std::nullopt;
     PlayingMark nobody;
     nobody.subject = mine.subject;
-    return presentMark(db, mine.subject, false).value_or(nobody);
+    return presentMark(db, mine.subject).value_or(nobody);
   });
 }
 
 void PgParticipantStore::clearPlaying(const PlayingMark& mine) {
-  m_pool.run([&](PgConnection& db) { run(db, kDeleteMark, markKeyParams(mine)); });
+  m_pool.run([&](PgConnection& db) {
+    run(db, "SELECT quarn_release_mark(?, ?)", {mine.subject, mine.token});
+  });
 }
 
 }  // namespace quarn

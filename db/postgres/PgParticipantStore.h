@@ -23,12 +23,10 @@ class PgParticipantStore final : public ParticipantStore {
   void clearPlaying(const PlayingMark& mine) override;
 
  private:
-  std::optional<PlayingMark> presentMark(PgConnection& db, const std::string& subject, bool lock);
-  std::optional<PlayingMark> touch(const PlayingMark& mine, bool activity);
+  std::optional<PlayingMark> presentMark(PgConnection& db, const std::string& subject);
 
   PgConnectionPool& m_pool;
   PgReads m_reads;
-  bool m_refreshesLastWeekOnly = false;  // a role granted before the activity columns
 };
 
 }  // namespace quarn

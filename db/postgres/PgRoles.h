@@ -21,8 +21,37 @@ namespace quarn {
 //   datUser         SELECT of Subject and Setting (not the questionnaire's
 //                   answers), INSERT
 //   datRole/Trial   SELECT, INSERT (never UPDATE or DELETE)
-//   datPlaying      SELECT, INSERT, DELETE, UPDATE of LastWeek only
+//   datPlaying      SELECT of every column but the marks' secrets (Token);
+//                   changed only through the mark functions below (EXECUTE)
+//
+// The mark functions are made anew first (createMarkFunctions).
 void grantWorkstationRole(PgConnection& connection, const std::string& role);
+
+// Makes (or replaces) the functions through which the marks are changed, in
+// the connection's current schema, owned by the owner of datPlaying and
+// executable by nobody else until a role is granted them. They run with
+// their owner's rights, so a workstation role without any right to change
+// datPlaying itself can still claim and keep its marks; but only its own
+// (whose secret it holds) or the one it has just seen (take-over).
+//
+//   quarn_claim_mark       adds a mark; false when the participant has one
+//   quarn_take_over_mark   replaces the seen mark (Subject, Host, Process,
+//                          Since) by a new one; false when that mark is gone
+//                          or was replaced meanwhile
+//   quarn_refresh_mark     dates the mark of (Subject, Token) by the server's
+//                          clock with what the participant does; false when
+//                          there is no such mark
+//   quarn_release_mark     removes the mark of (Subject, Token)
+//
+// Every mark they write is dated by the server's clock. Whether a present
+// mark still counts is judged by the caller, not here.
+void createMarkFunctions(PgConnection& connection);
+
+// Gives every role that holds the rights an earlier `grant` gave a
+// workstation (adding marks directly, not changing results) the rights of
+// today's grantWorkstationRole(), within the caller's transaction: an
+// upgrade leaves no workstation with rights it no longer needs.
+void renewWorkstationRoles(PgConnection& connection);
 
 // `name` as an SQL identifier, in double quotes.
 std::string quotedIdentifier(const std::string& name);

@@ -1,6 +1,7 @@
 #include "db/postgres/PgSchema.h"
 
 #include "db/postgres/PgError.h"
+#include "db/postgres/PgRoles.h"
 
 namespace quarn {
 
@@ -27,6 +28,7 @@ void createSchema(PgConnection& connection, const Schema& schema) {
   PgTransaction transaction(connection);
   try {
     connection.execScript(script(createStatements(schema, DatabaseEngine::Server)));
+    createMarkFunctions(connection);
   } catch (const PgError& e) {
     if (e.sqlState() != "42P07") throw;  // duplicate_table
     throw PgError(PgErrorKind::Other, e.sqlState(),
@@ -59,6 +61,10 @@ std::optional<SchemaUpgrade> upgradeServer(PgConnection& connection, const Schem
   const int version = serverSchemaVersion(connection, schema);
   if (version == 0 || version == schema.version) return std::nullopt;
   connection.execScript(script(upgradeStatements(schema, DatabaseEngine::Server, version)));
+  // The marks are changed only through their functions now; a workstation
+  // role granted before may no longer change them directly.
+  createMarkFunctions(connection);
+  renewWorkstationRoles(connection);
   transaction.commit();
   return SchemaUpgrade{version, schema.version, ""};
 }

@@ -8,15 +8,18 @@
 
 namespace quarn {
 
-// Creates every table and index in the connection's current schema, all or
-// nothing. Refuses, creating nothing, when any of them exists already.
+// Creates every table and index in the connection's current schema, and the
+// functions that change the marks (createMarkFunctions), all or nothing.
+// Refuses, creating nothing, when any of the tables exists already.
 void createSchema(PgConnection& connection, const Schema& schema = currentSchema());
 
 // The schema version of the experiment's tables in the connection's current
 // schema (see fileSchemaVersion).
 int serverSchemaVersion(PgConnection& connection, const Schema& schema = currentSchema());
-// Upgrades them to `schema` in one transaction. Two workstations that upgrade
-// at once take turns; the second finds nothing left to do.
+// Upgrades them to `schema` in one transaction, makes the mark functions
+// anew and gives the workstation roles of an earlier grant today's rights
+// (renewWorkstationRoles). Two workstations that upgrade at once take turns;
+// the second finds nothing left to do.
 std::optional<SchemaUpgrade> upgradeServer(PgConnection& connection,
                                            const Schema& schema = currentSchema());
 

@@ -122,9 +122,10 @@ TEST(Measures, WritesOneTidyRowPerTrialAndStageWithItsTreatment) {
             "Subject,Setting,Trial,Stage,Player,Participant,Weeks,DecisionWeeks,TotalCost,"
             "MeanWeeklyCost,MeanOrder,SdOrder,AmplificationRatio,PeakBacklog,WeeksInBacklog,"
             "Delay,PlannedWeeks,DemandSource,Predicter,DisplayOption,FactoryPlayer,"
-            "DistributorPlayer,WholesalerPlayer,RetailerPlayer,Complete,ChainCost");
+            "DistributorPlayer,WholesalerPlayer,RetailerPlayer,Complete,ChainCost,Team,Member");
+  // One participant's trial: no team, no member.
   const std::string treatment =
-      ",2,6,step 4 to 8 in week 3,Mean,Full,Sterman,Follower,Subject,Sterman,1,18";
+      ",2,6,step 4 to 8 in week 3,Mean,Full,Sterman,Follower,Subject,Sterman,1,18,,";
   EXPECT_EQ(rows[3],
             "\"Ann, \"\"B\"\"\",Demo,2,Wholesaler,Subject,1,6,4,18,3,8,3.1622776601683795,2.5,7,3" +
                 treatment);
@@ -139,7 +140,29 @@ TEST(Measures, MarksATrialLeftEarlyAsIncomplete) {
   std::string header, row;
   std::getline(lines, header);
   std::getline(lines, row);
-  EXPECT_EQ(row.substr(row.rfind(",0,")), ",0,10");  // Complete 0, the chain's cost 10
+  EXPECT_EQ(row.substr(row.rfind(",0,")), ",0,10,,");  // Complete 0, the chain's cost 10
+}
+
+TEST(Measures, NamesTheTeamAndTheMemberOnAMembersRows) {
+  RecordedTrial trial = handComputedTrial();
+  trial.subject = "P12";
+  trial.team = "Red, blue";
+  trial.member = 2;
+  trial.players[kWholesaler] = "P12";
+  trial.players[kFactory] = "P07";
+  trial.seats = {{1, kFactory, "P07", "", 0}, {2, kWholesaler, "P12", "", 0}};
+  std::ostringstream csv;
+  writeMeasuresCsv(csv, {trial});
+  std::istringstream lines(csv.str());
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(lines, line);) rows.push_back(line);
+  ASSERT_EQ(rows.size(), 5u);
+  // The member's own stage is the participant's; the other member's is named.
+  EXPECT_EQ(rows[3].substr(0, 28), "P12,Demo,2,Wholesaler,P12,1,");
+  EXPECT_EQ(rows[1].substr(0, 24), "P12,Demo,2,Factory,P07,0");
+  for (size_t r = 1; r < rows.size(); ++r) {
+    EXPECT_EQ(rows[r].substr(rows[r].size() - 14), ",\"Red, blue\",2") << rows[r];
+  }
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "base/Errors.h"
+#include "db/sqlcipher/SqlCipherTables.h"
+#include "tests/support/TeamRecords.h"
+#include "tests/support/TestDatabase.h"
 #include "tests/support/Trials.h"
 
 namespace quarn::testing {
@@ -148,6 +151,76 @@ TEST(RecordedResults, RefusesAnUnknownNameNamingTheKnownOnes) {
   } catch (const QuarnError& e) {
     EXPECT_EQ(e.description(), "No participant Nobody is recorded; recorded: P1, P2");
   }
+}
+
+TEST(RecordedResults, JoinsTheRecordsOfEveryMemberOfATeamTrial) {
+  struct Case {
+    std::vector<TeamMemberPlan> members;
+  };
+  const std::vector<Case> cases = {
+      {{{"P07", kFactory}, {"P12", kRetailer}}},
+      {{{"P07", kRetailer}, {"P12", kWholesaler}, {"P03", kDistributor}, {"P20", kFactory}}},
+  };
+  for (const Case& c : cases) {
+    const TeamTrialRows rows = teamTrialRows("Red", 2, c.members);
+    const std::vector<RecordedTrial> trials = teamTrialRecords(rows);
+    ASSERT_EQ(trials.size(), c.members.size());
+    for (size_t i = 0; i < trials.size(); ++i) {
+      const RecordedTrial& t = trials[i];
+      SCOPED_TRACE(t.subject);
+      EXPECT_EQ(t.subject, c.members[i].subject);
+      EXPECT_EQ(t.team, "Red");
+      EXPECT_EQ(t.member, static_cast<int16_t>(i + 1));
+      // Each member is the participant of its own stage.
+      EXPECT_EQ(t.participantRole, c.members[i].role);
+      ASSERT_EQ(t.seats.size(), c.members.size());
+      for (size_t m = 0; m < c.members.size(); ++m) {
+        EXPECT_EQ(t.seats[m].subject, c.members[m].subject);
+        EXPECT_EQ(t.seats[m].role, c.members[m].role);
+      }
+    }
+  }
+}
+
+TEST(RecordedResults, LeavesAParticipantsOwnTrialOutOfItsTeam) {
+  TeamTrialRows rows = teamTrialRows("Red", 2, {{"P07", kFactory}, {"P12", kRetailer}});
+  // P07 also played trial 1 alone.
+  for (int16_t week = 1; week <= 3; ++week) {
+    addWeek(rows.byMember[0], 1, week, 2, kDistributor);
+  }
+  for (WeekRow& row : rows.byMember[0].weeks) row.subject = "P07";
+  const std::vector<RecordedTrial> trials = teamTrialRecords(rows);
+  ASSERT_EQ(trials.size(), 3u);
+  EXPECT_EQ(trials[0].trial, 1);
+  EXPECT_FALSE(isTeamTrial(trials[0]));
+  EXPECT_TRUE(trials[0].seats.empty());
+  EXPECT_TRUE(isTeamTrial(trials[1]));
+}
+
+TEST(RecordedResults, ReadsTheTeamRowsOfADatabaseFile) {
+  TestDatabase db;
+  db.insert("datTeam", {{"Setting", "Lab"},
+                        {"Team", "Red"},
+                        {"Trial", 2},
+                        {"Member", 1},
+                        {"Role", "Factory"},
+                        {"Subject", "P07"}});
+  db.insert("datTeam", {{"Setting", "Lab"},
+                        {"Team", "Red"},
+                        {"Trial", 2},
+                        {"Member", 2},
+                        {"Role", "Retailer"},
+                        {"Subject", "P12"},
+                        {"Player", "Sterman"},
+                        {"FromWeek", 6}});
+  SqlCipherTables tables(db.path());
+  const std::vector<TeamRow> rows = recordedTeamRows(tables);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].setting, "Lab");
+  EXPECT_EQ(rows[0].team, "Red");
+  EXPECT_EQ(rows[0].trial, 2);
+  EXPECT_EQ(rows[0].seat, (TeamSeat{1, kFactory, "P07", "", 0}));
+  EXPECT_EQ(rows[1].seat, (TeamSeat{2, kRetailer, "P12", "Sterman", 6}));
 }
 
 }  // namespace

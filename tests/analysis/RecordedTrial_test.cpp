@@ -47,5 +47,38 @@ TEST(RecordedTrial, ChainCostSumsTheStagesInTheLastWeek) {
   EXPECT_EQ(chainCost(recorded(6, {})), 0);
 }
 
+// A member's records of team `team`'s trial 1 with `weeks` weeks.
+RecordedTrial memberRecord(const std::string& team, int16_t member, int16_t weeks) {
+  std::vector<int16_t> numbers;
+  for (int16_t w = 1; w <= weeks; ++w) numbers.push_back(w);
+  RecordedTrial t = recorded(10, numbers);
+  t.subject = "M" + std::to_string(member);
+  t.setting = "Lab";
+  t.trial = 1;
+  t.team = team;
+  t.member = member;
+  return t;
+}
+
+TEST(RecordedTrial, TakesEachTeamTrialOnceFromTheMemberThatRecordedTheMost) {
+  RecordedTrial alone = recorded(10, {1, 2});
+  alone.subject = "S1";
+  const std::vector<RecordedTrial> trials = {
+      memberRecord("Red", 1, 4),  // replaced in week 5
+      alone,
+      memberRecord("Red", 2, 10),
+      memberRecord("Blue", 1, 10),
+      memberRecord("Red", 3, 10),
+  };
+  const std::vector<const RecordedTrial*> chains = playedChains(trials);
+  ASSERT_EQ(chains.size(), 3u);
+  EXPECT_EQ(chains[0], &trials[2]);  // Red, in the place of its first record
+  EXPECT_EQ(chains[1], &trials[1]);
+  EXPECT_EQ(chains[2], &trials[3]);
+  const std::vector<const RecordedTrial*> red = memberRecords(trials, *chains[0]);
+  EXPECT_EQ(red, (std::vector<const RecordedTrial*>{&trials[0], &trials[2], &trials[4]}));
+  EXPECT_EQ(memberRecords(trials, alone).size(), 1u);
+}
+
 }  // namespace
 }  // namespace quarn::testing

@@ -67,12 +67,19 @@ TEST(StudyOverview, RanksCompleteTrialsByCostWithTiesSharingARank) {
 
 TEST(StudyOverview, SetsEachCostAmongTheSimulatedRuns) {
   SimulatedCostsByTrial simulated;
-  simulated[{"Lab", 1}] = {"Sterman", {50, 100, 150, 200, 250, 300, 350, 400}};
+  simulated[{"Lab", 1}] = {"Sterman", {50, 100, 150, 200, 250, 300, 350, 400}, kRetailer};
   const std::vector<LeagueTable> tables =
       leagueTables({played("A", 1, 100), played("B", 1, 275), played("C", 2, 1)}, simulated);
   EXPECT_DOUBLE_EQ(*tables[0].entries[0].percentile, 18.75);  // 1 below, 1 equal of 8
   EXPECT_DOUBLE_EQ(*tables[0].entries[1].percentile, 62.5);   // 5 below
   EXPECT_FALSE(tables[1].entries[0].percentile);              // trial 2 was not simulated
+}
+
+TEST(StudyOverview, SetsNoCostAmongSimulatedRunsOfAnotherStage) {
+  SimulatedCostsByTrial simulated;
+  simulated[{"Lab", 1}] = {"Sterman", {50, 100, 150, 200}, kFactory};
+  const std::vector<LeagueTable> tables = leagueTables({played("A", 1, 100)}, simulated);
+  EXPECT_FALSE(tables[0].entries[0].percentile);  // A played the Retailer
 }
 
 TEST(StudyOverview, SpreadsTheAmplificationOfEachStage) {
@@ -87,6 +94,56 @@ TEST(StudyOverview, SpreadsTheAmplificationOfEachStage) {
   EXPECT_DOUBLE_EQ(distributor.q75, 10);
   EXPECT_DOUBLE_EQ(distributor.mean, 8);
   EXPECT_DOUBLE_EQ(spreads[kFactory]->high, 4);
+}
+
+// `subject`'s records of team Red's trial 1: the same chain as played(),
+// the member on `role`.
+RecordedTrial memberOfRed(const std::string& subject, int16_t member, int16_t role,
+                          const std::vector<TeamSeat>& seats, size_t weeks = 4) {
+  RecordedTrial t = played(subject, 1, 1, weeks, 3);
+  t.participantRole = role;
+  t.team = "Red";
+  t.member = member;
+  t.seats = seats;
+  for (const TeamSeat& seat : seats) t.players[static_cast<size_t>(seat.role)] = seat.subject;
+  return t;
+}
+
+TEST(StudyOverview, AnonymisesTeamMembersWhereverTheTrialNamesThem) {
+  const std::vector<TeamSeat> seats = {{1, kFactory, "zoe", "", 0},
+                                       {2, kRetailer, "Adam", "Sterman", 3}};
+  const std::vector<RecordedTrial> renamed = anonymised(
+      {memberOfRed("zoe", 1, kFactory, seats), memberOfRed("Adam", 2, kRetailer, seats, 2)});
+  for (const RecordedTrial& t : renamed) {
+    SCOPED_TRACE(t.subject);
+    EXPECT_EQ(t.seats[0].subject, "P02");
+    EXPECT_EQ(t.seats[1].subject, "P01");
+    EXPECT_EQ(t.seats[1].player, "Sterman");
+    EXPECT_EQ(t.players[kFactory], "P02");
+    EXPECT_EQ(t.players[kRetailer], "P01");
+  }
+  EXPECT_EQ(renamed[0].subject, "P02");
+}
+
+TEST(StudyOverview, CountsATeamsChainOnceInTheAmplificationByStage) {
+  const std::vector<TeamSeat> seats = {{1, kFactory, "A", "", 0}, {2, kRetailer, "B", "", 0}};
+  const auto spreads =
+      amplificationByStage({memberOfRed("A", 1, kFactory, seats),
+                            memberOfRed("B", 2, kRetailer, seats), played("C", 1, 1, 4, 5)});
+  EXPECT_EQ(spreads[kDistributor]->values, (std::vector<double>{4, 16}));
+}
+
+TEST(StudyOverview, RanksEachMemberAsTheParticipantOfItsOwnStage) {
+  const std::vector<TeamSeat> seats = {{1, kFactory, "A", "", 0}, {2, kRetailer, "B", "", 0}};
+  const std::vector<LeagueTable> tables =
+      leagueTables({memberOfRed("A", 1, kFactory, seats), memberOfRed("B", 2, kRetailer, seats)});
+  ASSERT_EQ(tables.size(), 1u);
+  ASSERT_EQ(tables[0].entries.size(), 2u);
+  EXPECT_EQ(tables[0].entries[0].subject, "B");  // the Retailer's cost of 1
+  EXPECT_EQ(tables[0].entries[0].role, kRetailer);
+  EXPECT_EQ(tables[0].entries[1].subject, "A");
+  EXPECT_EQ(tables[0].entries[1].role, kFactory);
+  EXPECT_EQ(tables[0].entries[1].cost, 10);
 }
 
 }  // namespace

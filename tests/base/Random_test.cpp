@@ -18,5 +18,12 @@ TEST(StandardUniformRandom, SeededGeneratorRepeatsItsDrawsWhateverTheTickCount) 
   }
 }
 
+TEST(SystemSecret, IsHexOfTheAskedLengthAndNeverRepeats) {
+  const std::string first = systemSecret(16);
+  EXPECT_EQ(first.size(), 32u);
+  EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), std::string::npos) << first;
+  EXPECT_NE(first, systemSecret(16));
+}
+
 }  // namespace
 }  // namespace quarn

@@ -139,8 +139,8 @@ TYPED_TEST(ParticipantStoreTest, RegisteringATakenUserIdIsAKeyCollision) {
 // refresh of a mark that was taken over names the new one.
 TYPED_TEST(ParticipantStoreTest, MarksAreClaimedRefreshedAndCleared) {
   ParticipantStore& participants = this->participants();
-  const PlayingMark elsewhere{"P1", "A", {"lab-7", 4711}, 10, 20, {}};
-  const PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30, {}};
+  const PlayingMark elsewhere{"P1", "A", {"lab-7", 4711}, 10, 20, {}, "secret-elsewhere"};
+  const PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30, {}, "secret-mine"};
   participants.markPlaying(elsewhere,
                            [](const PlayingMark&, std::optional<int64_t>) { return false; });
   const auto kept = participants.markPlaying(
@@ -172,7 +172,7 @@ TYPED_TEST(ParticipantStoreTest, MarksAreClaimedRefreshedAndCleared) {
 TEST(FileMarks, RefreshIsStoredWithTheNextWeeksRows) {
   FileDatabase db;
   ParticipantStore& participants = db.stores().participants();
-  PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30, {}};
+  PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30, {}, "secret-mine"};
   ASSERT_FALSE(participants.markPlaying(mine, keepAny));
   mine.lastWeek = 99;
   EXPECT_FALSE(participants.touchPlaying(mine));
@@ -222,8 +222,8 @@ TYPED_TEST(ParticipantStoreTest, UserIdInTwoCasesRegistersOnceUnderARace) {
 // A mark is the participant's whatever the letter case it is claimed in.
 TYPED_TEST(ParticipantStoreTest, MarksOfOneUserIdInTwoCasesAreOne) {
   ParticipantStore& participants = this->participants();
-  const PlayingMark first{"CaseRace", "A", {"lab-1", 101}, 1, 1, {}};
-  const PlayingMark second{"caserace", "A", {"lab-2", 102}, 1, 1, {}};
+  const PlayingMark first{"CaseRace", "A", {"lab-1", 101}, 1, 1, {}, "secret-first"};
+  const PlayingMark second{"caserace", "A", {"lab-2", 102}, 1, 1, {}, "secret-second"};
   EXPECT_FALSE(participants.markPlaying(first, keepAny));
   const auto present = participants.markPlaying(second, keepAny);
   ASSERT_TRUE(present);
@@ -239,8 +239,8 @@ TYPED_TEST(ParticipantStoreTest, SkewedClockCannotTakeAPlayingParticipant) {
   FixedRandom random;
   DatabaseAccess access(this->db.stores(), prompter, random);
   const int64_t now = std::time(nullptr);
-  const PlayingMark playing{"P1", "A", {"lab-7", 4711}, now - 600, now - 60, {}};
-  const PlayingMark mine{"P1", "A", {"lab-1", 42}, 0, 0, {}};
+  const PlayingMark playing{"P1", "A", {"lab-7", 4711}, now - 600, now - 60, {}, "secret-playing"};
+  const PlayingMark mine{"P1", "A", {"lab-1", 42}, 0, 0, {}, "secret-mine"};
   ASSERT_FALSE(access.claimParticipant(playing, now - 60, false));
   constexpr int64_t kAhead = 20 * 60;
   const auto other = access.claimParticipant(mine, now + kAhead, false);
@@ -257,22 +257,24 @@ TEST(ServerMarks, StaleByTheServersClockEvenForALaggingWorkstation) {
   FixedRandom random;
   DatabaseAccess access(db.stores(), prompter, random);
   const int64_t now = std::time(nullptr);
-  ASSERT_FALSE(access.claimParticipant({"P1", "A", {"lab-7", 4711}, 0, 0, {}}, now, false));
+  ASSERT_FALSE(
+      access.claimParticipant({"P1", "A", {"lab-7", 4711}, 0, 0, {}, "secret-7"}, now, false));
   PgConnection admin(db.connection());
   admin.exec(R"(UPDATE "datPlaying" SET "LastWeek" = "LastWeek" - 20 * 60)");
   constexpr int64_t kBehind = 20 * 60;
-  EXPECT_FALSE(access.claimParticipant({"P1", "A", {"lab-1", 42}, 0, 0, {}}, now - kBehind, false));
+  EXPECT_FALSE(access.claimParticipant({"P1", "A", {"lab-1", 42}, 0, 0, {}, "secret-1"},
+                                       now - kBehind, false));
   EXPECT_EQ(db.count("datPlaying", R"("Host" = 'lab-1')"), 1);
 }
 
 // A mark carries what the participant does, as claimed and as refreshed.
 TYPED_TEST(ParticipantStoreTest, MarkCarriesWhatTheParticipantDoes) {
-  PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30, {}};
+  PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30, {}, "secret-mine"};
   mine.activity = {PlayState::Paused, 25, -2, 3, 10, "Retailer", 77};
   ASSERT_FALSE(this->participants().markPlaying(mine, keepAny));
   mine.activity.week = 4;
   ASSERT_FALSE(this->participants().touchPlaying(mine));
-  PlayingMark other{"P1", "A", {"lab-2", 43}, 30, 30, {}};
+  PlayingMark other{"P1", "A", {"lab-2", 43}, 30, 30, {}, "secret-other"};
   const auto present = this->participants().markPlaying(other, keepAny);
   ASSERT_TRUE(present);
   EXPECT_EQ(present->activity, mine.activity);
@@ -290,7 +292,8 @@ TYPED_TEST(ParticipantStoreTest, RacingClaimsHaveOneWinner) {
     std::vector<std::thread> claims;
     for (int s = 0; s < kWorkstations; ++s) {
       claims.emplace_back([&, s] {
-        const PlayingMark mine{subject, "A", {"lab-" + std::to_string(s), 100 + s}, 1, 1, {}};
+        const PlayingMark mine{subject, "A", {"lab-" + std::to_string(s), 100 + s}, 1,
+                               1,       {},  "secret-" + std::to_string(s)};
         start.arrive_and_wait();
         const auto present = stations[s]->participants().markPlaying(mine, keepAny);
         if (!present) ++winners;

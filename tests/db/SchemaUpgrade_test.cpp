@@ -37,8 +37,9 @@ std::string textOf(const Rows& rows) {
 }
 
 // Every table's columns (type, NOT NULL, default, key) and every index, as
-// the engine reports them. The server keeps its own rowid column last,
-// wherever an upgrade appended columns after it.
+// the engine reports them; on the server also its functions (arguments,
+// settings, body, owner's rights, who may run them). The server keeps its
+// own rowid column last, wherever an upgrade appended columns after it.
 std::string schemaText(DatabaseTables& db, DatabaseEngine engine) {
   if (engine == DatabaseEngine::File) {
     std::string columns;
@@ -58,7 +59,14 @@ std::string schemaText(DatabaseTables& db, DatabaseEngine engine) {
                 ORDER BY table_name, column_name = 'rowid', ordinal_position)")) +
          textOf(db.reads().query(
              R"(SELECT tablename, indexname, replace(indexdef, current_schema() || '.', '')
-                FROM pg_indexes WHERE schemaname = current_schema() ORDER BY 1, 2)"));
+                FROM pg_indexes WHERE schemaname = current_schema() ORDER BY 1, 2)")) +
+         textOf(db.reads().query(
+             R"(SELECT p.proname, pg_get_function_identity_arguments(p.oid), p.prosecdef,
+                       replace(array_to_string(p.proconfig, ','), current_schema(), ''),
+                       md5(p.prosrc), p.proowner = c.relowner,
+                       has_function_privilege('public', p.oid, 'EXECUTE')
+                FROM pg_proc p JOIN pg_class c ON c.oid = '"datPlaying"'::regclass
+                WHERE p.pronamespace = current_schema()::regnamespace ORDER BY 1)"));
 }
 
 // A database as the program wrote it before versions were recorded, with a
@@ -229,6 +237,34 @@ TYPED_TEST(SchemaUpgradeTest, AddedColumnReadsItsDefaultInOlderRows) {
   const Rows players = openStores(this->old.choice())->plan().players();
   ASSERT_EQ(players.size(), 2u);
   for (const Row& player : players) EXPECT_EQ(player.cell("Patience").toInt32(), 3);
+}
+
+// A workstation role that an earlier `grant` gave the right to change the
+// marks directly keeps only what today's grant gives: the mark functions.
+TEST(ServerUpgrade, LeavesAnEarlierWorkstationRoleTodaysRightsOnly) {
+  Version1Server old;
+  const std::string role = "ws_upgrade_" + std::to_string(getpid());
+  PgConnection admin(testing::testServerUri());
+  admin.exec("DROP ROLE IF EXISTS " + role);
+  admin.exec("CREATE ROLE " + role + " LOGIN");
+  old.exec(R"(GRANT SELECT, INSERT, DELETE, UPDATE ("LastWeek") ON "datPlaying" TO )" + role +
+           R"(; GRANT SELECT, INSERT ON "datRole" TO )" + role +
+           R"(; GRANT SELECT ON "tblBlock" TO )" + role);
+
+  ASSERT_TRUE(openStores(old.choice())->upgradeSchema());
+
+  const std::string station = old.choice().connectionString() + " user=" + role;
+  const PlayingMark mine{"P9", "A", {"lab-1", 1}, 0, 0, {}, "secret-1"};
+  EXPECT_FALSE(
+      openStores({DatabaseEngine::Server, "", station, ""})
+          ->participants()
+          .markPlaying(mine, [](const PlayingMark&, std::optional<int64_t>) { return true; }));
+  const auto refused =
+      testing::pgErrorOf([&] { PgConnection(station).exec(R"(DELETE FROM "datPlaying")"); });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->sqlState(), "42501");
+  admin.exec("DROP OWNED BY " + role);
+  admin.exec("DROP ROLE " + role);
 }
 
 TEST(FileUpgrade, KeepsTheFileAsItWasBesideIt) {

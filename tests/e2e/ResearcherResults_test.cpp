@@ -115,5 +115,49 @@ TEST(ResearcherResults, FitOnAServerAgreesWithTheSameSessionInAFile) {
   EXPECT_EQ(onServer, inFile);
 }
 
+// Two piloted participants whose trial 2 datTeam ties into team Red: the
+// report reads datTeam from the file and from the server alike. (The
+// pilots played alone; this checks how the report finds a team's records,
+// not the team's play.)
+TEST(ResearcherResults, ReportFindsTheMembersOfATeamTrialInFileAndServer) {
+  DemoFolder demo;
+  for (const char* subject : {"P1", "P2"}) {
+    ASSERT_EQ(waitFor(startPilot(demo, subject, demo.db.folder() + "/pilot.out")), 0)
+        << readFile(demo.db.folder() + "/pilot.out");
+  }
+  demo.db.insert("datTeam", {{"Setting", "Demo"},
+                             {"Team", "Red"},
+                             {"Trial", 2},
+                             {"Member", 1},
+                             {"Role", "Factory"},
+                             {"Subject", "P1"}});
+  demo.db.insert("datTeam", {{"Setting", "Demo"},
+                             {"Team", "Red"},
+                             {"Trial", 2},
+                             {"Member", 2},
+                             {"Role", "Retailer"},
+                             {"Subject", "P2"},
+                             {"Player", "Sterman"},
+                             {"FromWeek", 12}});
+  const auto check = [&](const std::string& database, const std::string& out) {
+    ASSERT_EQ(runTool({"report", database, "--out", out, "--runs", "0"}), 0);
+    EXPECT_TRUE(fs::exists(out + "/pictures/team-Red-Demo-trial2-team.png"));
+    EXPECT_FALSE(fs::exists(out + "/pictures/P1-Demo-trial2-orders.png"));
+    EXPECT_TRUE(fs::exists(out + "/pictures/P1-Demo-trial3-orders.png"));
+    int teamRows = 0;
+    for (const std::string& line : lines(readFile(out + "/measures.csv"))) {
+      if (line.find(",Demo,2,") == std::string::npos) continue;
+      EXPECT_EQ(line.substr(line.size() - 6), line.rfind("P1,", 0) == 0 ? ",Red,1" : ",Red,2");
+      ++teamRows;
+    }
+    EXPECT_EQ(teamRows, 8);
+    EXPECT_NE(readFile(out + "/index.html").find("P2 (member 2), Sterman from week 12"),
+              std::string::npos);
+  };
+  check(demo.db.path(), demo.db.folder() + "/from-file");
+  demo.moveToServer();
+  check(demo.dataDir(), demo.db.folder() + "/from-server");
+}
+
 }  // namespace
 }  // namespace quarn::testing

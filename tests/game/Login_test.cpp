@@ -253,9 +253,12 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
   }
 }
 
-// A file from before the schema recorded its version, and before the marks.
+// A file from before the schema recorded its version, and before the marks
+// (and the teams, which came later still).
 TEST_F(LoginTest, OlderFileIsUpgradedOnceAndGetsTheMarks) {
-  db.exec("DROP TABLE datPlaying; DROP TABLE sysSchema;");
+  db.exec(
+      "DROP TABLE datPlaying; DROP TABLE sysSchema; DROP TABLE datTeamMember; "
+      "DROP TABLE datTeamOrder; DROP TABLE datTeam;");
   addParticipant("P1", "Demo");
   EXPECT_EQ(logIn("P1", "Demo"), LoginResult::LoggedIn);
   EXPECT_TRUE(markedHere("P1"));

@@ -7,6 +7,7 @@
 #include <QtCharts/QStackedBarSeries>
 #include <QtCharts/QValueAxis>
 
+#include "tests/support/TeamRecords.h"
 #include "tests/ui/ChartsFixture.h"
 
 namespace quarn::testing {
@@ -112,6 +113,53 @@ TEST(TrialCharts, RendersAPictureOfTheRequestedSize) {
     for (int x = 0; x < image.width(); x += 4) drawn += image.pixelColor(x, y) != Qt::white;
   }
   EXPECT_GT(drawn, 200);
+}
+
+// Team Red's trial 2: P07 on the Factory, P12 on the Retailer replaced by
+// Sterman from week 6; the chain as P07 recorded it.
+RecordedTrial redTrial() {
+  const std::vector<RecordedTrial> members = teamTrialRecords(
+      teamTrialRows("Red", 2, {{"P07", kFactory}, {"P12", kRetailer, "Sterman", 6}}));
+  return *playedChains(members).front();
+}
+
+std::vector<double> Xs(QAbstractSeries* series) {
+  std::vector<double> xs;
+  for (const QPointF& p : static_cast<QXYSeries*>(series)->points()) xs.push_back(p.x());
+  return xs;
+}
+
+TEST(TrialCharts, TeamChartDrawsEachPersonAndSimulatedPlayerOverTheDemand) {
+  const auto chart = makeChart(TrialChart::Team, redTrial());
+  EXPECT_EQ(Names(*chart),
+            QStringList({"Customer demand", "P07 (Factory, member 1)", "Sterman (Distributor)",
+                         "Sterman (Wholesaler)", "P12 (Retailer, member 2)",
+                         "Sterman (Retailer from week 6)"}));
+  EXPECT_EQ(Ys(chart->series()[1]), std::vector<double>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  // The replaced member's line ends where the simulated player's begins.
+  EXPECT_EQ(Xs(chart->series()[4]), std::vector<double>({1, 2, 3, 4, 5}));
+  EXPECT_EQ(Xs(chart->series()[5]), std::vector<double>({6, 7, 8, 9, 10}));
+  EXPECT_EQ(Ys(chart->series()[5]).front(), 36);
+  const auto* person = static_cast<QLineSeries*>(chart->series()[1]);
+  const auto* simulated = static_cast<QLineSeries*>(chart->series()[2]);
+  EXPECT_TRUE(person->pointsVisible());
+  EXPECT_EQ(simulated->pen().style(), Qt::DotLine);
+  EXPECT_EQ(simulated->pen().color(), stageColour(kDistributor));
+}
+
+TEST(TrialCharts, TeamTrialMarksEveryMembersStageAndDrawsTheTeamChartFirst) {
+  const RecordedTrial red = redTrial();
+  EXPECT_EQ(trialCharts(red),
+            (std::vector<TrialChart>{TrialChart::Team, TrialChart::Inventory, TrialChart::Costs,
+                                     TrialChart::CumulativeCosts}));
+  EXPECT_EQ(Names(*makeChart(TrialChart::Inventory, red)).mid(0, 4),
+            QStringList({"Factory: P07 (member 1)", "Distributor", "Wholesaler",
+                         "Retailer: P12 (member 2), Sterman from week 6"}));
+  EXPECT_EQ(trialHeading(red),
+            "Setting Lab, trial 2: team Red (P07 as Factory, P12 as Retailer), 10 weeks, delay 2");
+  const auto costs = makeChart(TrialChart::Costs, red);
+  const auto* bars = static_cast<QStackedBarSeries*>(costs->series().first());
+  EXPECT_EQ(bars->barSets()[0]->label(), "Factory: P07 (member 1)");
 }
 
 }  // namespace

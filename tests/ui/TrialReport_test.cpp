@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "base/Errors.h"
+#include "tests/support/TeamRecords.h"
 #include "tests/ui/ChartsFixture.h"
 
 namespace quarn::testing {
@@ -93,7 +94,7 @@ TEST(TrialReport, WritesTheStudyOverviewAndTheAnalysisFiles) {
   ReportOptions options = from("lab.mdb");
   options.svg = true;
   options.doubleSize = true;
-  options.simulated[{"Lab", 1}] = {"Sterman", {100, 200, 300, 400}};
+  options.simulated[{"Lab", 1}] = {"Sterman", {100, 200, 300, 400}, kWholesaler};
   writeReport({sampleTrial(1, 0), other}, out.path.string(), options);
   EXPECT_EQ(readFile(out.path / "overview.pdf").substr(0, 5), "%PDF-");
   for (const char* file : {"weeks.csv", "summary.csv", "codebook.md"}) {
@@ -163,6 +164,88 @@ TEST(TrialReport, FileStemKeepsOnlySafeCharacters) {
       {".hidden", "_hidden"}, {"a/b\\c", "a_b_c"},    {"", "_"},
       {"x-1_y.z", "x-1_y.z"}, {"Zoë", "Zo__"}};
   for (const auto& [name, stem] : cases) EXPECT_EQ(fileStem(name), stem) << name;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(TrialReport, DrawsATeamTrialOnceWithTheTeamChartFirst) {
+  struct Case {
+    std::vector<TeamMemberPlan> members;
+  };
+  const std::vector<Case> cases = {
+      {{{"P07", kFactory}, {"P12", kRetailer}}},
+      {{{"P07", kRetailer}, {"P12", kWholesaler}, {"P03", kDistributor}, {"P20", kFactory}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.members.size());
+    ReportFolder out;
+    const std::vector<RecordedTrial> trials = teamTrialRecords(teamTrialRows("Red", 2, c.members));
+    const ReportCounts counts = writeReport(trials, out.path.string(), from("lab.mdb"));
+    EXPECT_EQ(counts.trials, 1);
+    EXPECT_EQ(counts.participants, static_cast<int>(c.members.size()));
+    // The trial's four, the amplification by stage and the class's orders.
+    EXPECT_EQ(counts.pictures, 4 + 2);
+    const std::string index = readFile(out.path / "index.html");
+    const size_t section = index.find("<h2 id=\"t1\">Team Red, setting Lab</h2>");
+    ASSERT_NE(section, std::string::npos);
+    EXPECT_EQ(index.find("<img", section),
+              index.find("src=\"pictures/team-Red-Lab-trial2-team.png", section) -
+                  std::string("<img ").size());
+    for (const char* chart : {"team", "inventory", "costs", "cumulative"}) {
+      EXPECT_TRUE(fs::exists(out.path / "pictures" /
+                             ("team-Red-Lab-trial2-" + std::string(chart) + ".png")))
+          << chart;
+    }
+    for (const TeamMemberPlan& m : c.members) {
+      EXPECT_FALSE(fs::exists(out.path / (m.subject + ".pdf"))) << m.subject;
+      EXPECT_NE(index.find("Fitted decision rule of " + m.subject + " ("), std::string::npos);
+    }
+    EXPECT_EQ(index.find("<h2 id=\"p1\">"), std::string::npos);  // no participant drawn alone
+    EXPECT_EQ(readFile(out.path / "team-Red.pdf").substr(0, 5), "%PDF-");
+    const std::vector<std::string> measures = linesOf(readFile(out.path / "measures.csv"));
+    ASSERT_EQ(measures.size(), 1 + 4 * c.members.size());
+    for (size_t i = 1; i < measures.size(); ++i) {
+      const std::string member = std::to_string((i - 1) / 4 + 1);
+      EXPECT_EQ(measures[i].substr(measures[i].rfind(",Red,")), ",Red," + member) << measures[i];
+    }
+  }
+}
+
+TEST(TrialReport, ShowsAReplacedMemberAsThePlayerFromItsWeek) {
+  ReportFolder out;
+  writeReport(teamTrialRecords(
+                  teamTrialRows("Red", 2, {{"P07", kFactory}, {"P12", kRetailer, "Sterman", 6}})),
+              out.path.string(), from("lab.mdb"));
+  const std::string index = readFile(out.path / "index.html");
+  EXPECT_NE(index.find("<td>P12 (member 2), Sterman from week 6</td>"), std::string::npos);
+  // Drawn from the records of the member that stayed: every week.
+  EXPECT_NE(index.find("team Red (P07 as Factory, P12 as Retailer), 10 weeks"), std::string::npos);
+  EXPECT_EQ(index.find("Incomplete:"), std::string::npos);
+}
+
+TEST(TrialReport, DrawsAParticipantsOwnTrialsAsBeforeBesideATeam) {
+  ReportFolder out;
+  std::vector<RecordedTrial> trials =
+      teamTrialRecords(teamTrialRows("Red", 2, {{"S1", kFactory}, {"P12", kRetailer}}));
+  trials.push_back(sampleTrial(1, 0));  // S1 alone in trial 1
+  const ReportCounts counts = writeReport(trials, out.path.string(), from("lab.mdb"));
+  EXPECT_EQ(counts.trials, 2);
+  EXPECT_EQ(counts.participants, 2);
+  const std::string index = readFile(out.path / "index.html");
+  EXPECT_NE(index.find("<h2 id=\"p1\">Participant S1</h2>"), std::string::npos);
+  for (const char* chart : {"orders", "inventory", "participant", "costs"}) {
+    EXPECT_TRUE(
+        fs::exists(out.path / "pictures" / ("S1-Lab-trial1-" + std::string(chart) + ".png")))
+        << chart;
+  }
+  EXPECT_FALSE(fs::exists(out.path / "pictures" / "S1-Lab-trial2-orders.png"));
+  EXPECT_TRUE(fs::exists(out.path / "S1.pdf"));
+  EXPECT_TRUE(fs::exists(out.path / "team-Red.pdf"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <vector>
 
 #include "db/DatabaseAdmin.h"
 #include "db/postgres/PgStores.h"
@@ -60,7 +61,7 @@ TEST(WorkstationRole, PlaysAWholeSession) {
   registration->insert({"P1", "A", 21, "F", "2", "Economics"});
   registration->commit();
   EXPECT_EQ(station.participants().findParticipant("p1"), "P1");
-  const PlayingMark mine{"P1", "A", {"lab-1", 4711}, 0, 0, {}};
+  const PlayingMark mine{"P1", "A", {"lab-1", 4711}, 0, 0, {}, "secret-mine"};
   EXPECT_FALSE(station.participants().markPlaying(
       mine, [](const PlayingMark&, std::optional<int64_t>) { return true; }));
   for (int16_t week = 1; week <= 3; ++week) {
@@ -117,6 +118,12 @@ TEST(WorkstationRole, IsRefusedWhatNoSessionDoes) {
            R"(TRUNCATE "datRole")",
            R"(CREATE TABLE "extra" (x int))",
            R"(UPDATE "datPlaying" SET "Host" = 'elsewhere')",
+           R"(UPDATE "datPlaying" SET "LastWeek" = 0)",
+           R"(DELETE FROM "datPlaying")",
+           R"(INSERT INTO "datPlaying" ("Subject", "Host", "Process", "Since", "LastWeek")
+              VALUES ('P2', 'lab-2', 2, 2, 2))",
+           R"(SELECT "Token" FROM "datPlaying")",
+           R"(SELECT * FROM "datPlaying")",
            R"(UPDATE "datTeamMember" SET "Member" = 1)",
            R"(DELETE FROM "datTeamOrder")",
        }) {
@@ -128,6 +135,69 @@ TEST(WorkstationRole, IsRefusedWhatNoSessionDoes) {
   EXPECT_EQ(db.count("datRole"), 1);
   EXPECT_EQ(db.count("datUser"), 1);
   EXPECT_EQ(db.count("tblBlock"), 1);
+  EXPECT_EQ(db.count("datPlaying", R"("Host" = 'lab-1' AND "LastWeek" = 1)"), 1);
+}
+
+bool keepAny(const PlayingMark&, std::optional<int64_t>) {
+  return true;
+}
+
+// Every workstation shares the role: what tells one workstation's mark from
+// another's is the secret only the claiming workstation knows.
+TEST(WorkstationRole, ChangesOnlyTheMarkWhoseSecretItHolds) {
+  ServerDatabase db;
+  WorkstationRole role(db);
+  PgStores station(role.connection);
+  const PlayingMark mine{"P1", "A", {"lab-1", 4711}, 0, 0, {}, "secret-mine"};
+  ASSERT_FALSE(station.participants().markPlaying(mine, keepAny));
+  PgConnection admin(db.connection());
+  admin.exec(R"(UPDATE "datPlaying" SET "LastWeek" = 1)");
+
+  PgStores other(role.connection);
+  PlayingMark guessed = mine;  // the same workstation's name, a wrong secret
+  guessed.token = "secret-guessed";
+  guessed.activity.week = 9;
+  const auto present = other.participants().touchPlaying(guessed);
+  ASSERT_TRUE(present);
+  EXPECT_EQ(present->at, mine.at);
+  EXPECT_TRUE(present->token.empty()) << "a secret is never read back";
+  other.participants().clearPlaying(guessed);
+  EXPECT_EQ(db.count("datPlaying", R"("LastWeek" = 1 AND "Week" = 0)"), 1);
+
+  EXPECT_FALSE(station.participants().touchPlaying(mine));
+  EXPECT_EQ(db.count("datPlaying", R"("LastWeek" > 1)"), 1);
+  station.participants().clearPlaying(mine);
+  EXPECT_EQ(db.count("datPlaying"), 0);
+}
+
+// A take-over replaces only the mark that was judged: when another
+// workstation took the participant over between the judging and the
+// replacement, its newer mark stays and is judged in turn.
+TEST(WorkstationRole, TakeOverKeepsAMarkThatChangedSinceItWasSeen) {
+  ServerDatabase db;
+  WorkstationRole role(db);
+  PgStores first(role.connection);
+  PgStores second(role.connection);
+  PgStores third(role.connection);
+  const PlayingMark gone{"P1", "A", {"lab-1", 1}, 0, 0, {}, "secret-1"};
+  const PlayingMark newer{"P1", "A", {"lab-2", 2}, 0, 0, {}, "secret-2"};
+  const PlayingMark mine{"P1", "A", {"lab-3", 3}, 0, 0, {}, "secret-3"};
+  ASSERT_FALSE(first.participants().markPlaying(gone, keepAny));
+  std::vector<std::string> judged;
+  const auto present =
+      third.participants().markPlaying(mine, [&](const PlayingMark& seen, std::optional<int64_t>) {
+        judged.push_back(seen.at.host);
+        if (judged.size() > 1) return true;
+        // Meanwhile the second workstation takes the participant over.
+        EXPECT_FALSE(second.participants().markPlaying(
+            newer, [](const PlayingMark&, std::optional<int64_t>) { return false; }));
+        return false;
+      });
+  ASSERT_TRUE(present);
+  EXPECT_EQ(present->at, newer.at);
+  EXPECT_EQ(judged, (std::vector<std::string>{"lab-1", "lab-2"}));
+  EXPECT_EQ(db.count("datPlaying", R"("Host" = 'lab-2')"), 1);
+  EXPECT_EQ(db.count("datPlaying"), 1);
 }
 
 TEST(WorkstationRole, GrantRefusesARoleThatIsMissingOrASuperuser) {
