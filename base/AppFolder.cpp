@@ -64,7 +64,8 @@ void prepareAppFolder(const std::string& path) {
 
 bool lacksDatabase(const std::string& path) {
   std::error_code ec;
-  return !fs::exists(fs::path(path) / "data" / "quarn.mdb", ec);
+  const fs::path data = fs::path(path) / "data";
+  return !fs::exists(data / "quarn.mdb", ec) && !fs::exists(data / "quarn.conf", ec);
 }
 
 std::string describeSource(FolderSource source) {

@@ -38,7 +38,8 @@ AppFolder chooseAppFolder(const FolderInputs& inputs);
 // QuarnError when they cannot be made.
 void prepareAppFolder(const std::string& path);
 
-// Whether data/ holds no experiment database yet.
+// Whether data/ holds no experiment database yet: neither a file
+// (quarn.mdb) nor the settings that name the lab's server (quarn.conf).
 bool lacksDatabase(const std::string& path);
 
 // "--folder", "QUARN_FOLDER", ...: how the folder was chosen, for --help and

@@ -130,7 +130,8 @@ std::vector<TeamActivity> SqlActivityMonitor::teams() {
 std::vector<PlayingMark> SqlActivityMonitor::playingMarks() {
   try {
     std::vector<PlayingMark> marks;
-    for (const Row& row : m_reads.query(R"(SELECT * FROM "datPlaying")")) {
+    // Not the marks' secrets, which a workstation's role may not read.
+    for (const Row& row : m_reads.query("SELECT " + markColumnsSql() + R"( FROM "datPlaying")")) {
       marks.push_back(markOf(row));
     }
     return marks;

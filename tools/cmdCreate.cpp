@@ -14,7 +14,11 @@ int cmdCreate(const std::vector<std::string>& args) {
   const DatabaseChoice choice = chooseAdminDatabase(args[0]);
   const std::string role = args.size() == 3 ? args[2] : "";
   createDatabase(choice, role);
-  std::cout << "created " << choice.location() << "\n";
+  // A server's connection is named by its settings file: that file is not
+  // what was made.
+  std::cout << (choice.engine == DatabaseEngine::Server ? "created the experiment's tables on "
+                                                        : "created ")
+            << choice.location() << "\n";
   if (!role.empty()) std::cout << "granted the workstation's rights to " << role << "\n";
   return 0;
 }

@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kPlanTables =
     R"("tblBlock", "tblPlayer", "tblTraining", "tblDisplay", "tblDisplayOption", "tblPause",
-       "tblPredicter")";
+       "tblSetting", "tblPredicter")";
 constexpr const char* kResultTables =
     R"("datUser", "datRole", "datTrial", "datPlaying", "datTeamMember", "datTeamOrder", "datTeam")";
 

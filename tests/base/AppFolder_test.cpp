@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "base/Errors.h"
 
@@ -79,6 +80,17 @@ TEST_F(AppFolderChoice, PreparingMakesDataAndInputOnFirstStart) {
   EXPECT_TRUE(fs::is_directory(folder + "/Input"));
   EXPECT_TRUE(lacksDatabase(folder));
   prepareAppFolder(folder);  // a second start finds them as they are
+}
+
+// A workstation of a lab server has its settings file and no database file:
+// it has a database, and is not offered the demo.
+TEST_F(AppFolderChoice, FolderWithADatabaseFileOrServerSettingsHasADatabase) {
+  for (const char* file : {"quarn.mdb", "quarn.conf"}) {
+    const std::string folder = at(std::string("with-") + file);
+    prepareAppFolder(folder);
+    std::ofstream(folder + "/data/" + file) << "\n";
+    EXPECT_FALSE(lacksDatabase(folder)) << file;
+  }
 }
 
 TEST_F(AppFolderChoice, PreparingAFolderThatCannotBeMadeFails) {

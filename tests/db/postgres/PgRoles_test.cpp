@@ -56,6 +56,7 @@ TEST(WorkstationRole, PlaysAWholeSession) {
   EXPECT_EQ(station.plan().settings(), std::vector<std::string>{"A"});
   EXPECT_EQ(station.plan().blockRows("A").size(), 1u);
   EXPECT_EQ(station.plan().players().size(), 1u);
+  EXPECT_EQ(station.plan().settingLanguage("A"), "");
   EXPECT_FALSE(station.participants().findParticipant("P1"));
   auto registration = station.participants().openRegistration();
   registration->insert({"P1", "A", 21, "F", "2", "Economics"});
@@ -168,6 +169,19 @@ TEST(WorkstationRole, ChangesOnlyTheMarkWhoseSecretItHolds) {
   EXPECT_EQ(db.count("datPlaying", R"("LastWeek" > 1)"), 1);
   station.participants().clearPlaying(mine);
   EXPECT_EQ(db.count("datPlaying"), 0);
+}
+
+// The moderator's live view reads the marks without their secrets, so
+// that it runs with a workstation's connection too.
+TEST(WorkstationRole, SeesTheLiveView) {
+  ServerDatabase db;
+  WorkstationRole role(db);
+  PgStores station(role.connection);
+  const PlayingMark mine{"P1", "A", {"lab-1", 4711}, 0, 0, {}, "secret-mine"};
+  ASSERT_FALSE(station.participants().markPlaying(mine, keepAny));
+  const std::vector<PlayingMark> marks = station.monitor().playingMarks();
+  ASSERT_EQ(marks.size(), 1u);
+  EXPECT_EQ(marks[0].at, mine.at);
 }
 
 // A take-over replaces only the mark that was judged: when another
