@@ -7,6 +7,7 @@
 
 #include "db/PlayingMark.h"
 #include "db/QueryRunner.h"
+#include "db/TeamStore.h"
 
 namespace quarn {
 
@@ -25,6 +26,26 @@ struct LatestWeek {
   std::string role;  // the participant's stage; empty as for totalCost
 };
 
+// A member's order of a team's latest week, dated by the server's clock.
+struct StoredOrder {
+  int16_t member = 0;
+  std::optional<int64_t> stored;  // seconds since 1970; none for an order from before the dates
+};
+
+// A team of a team setting as the live view sees it: its members, the
+// latest week any member ordered, and its replaced members.
+struct TeamActivity {
+  TeamKey key;
+  std::vector<TeamMember> members;  // by member number
+  // The team's latest trial with a typed order (its experiment trials come
+  // after its training trials); trial 0 before any order.
+  int16_t trial = 0;
+  bool training = false;
+  int16_t week = 0;                       // the latest week of that trial with an order
+  std::vector<StoredOrder> ordered;       // that week's orders, by member
+  std::vector<TeamTrialMember> replaced;  // the replacements in that experiment trial or later
+};
+
 // What the moderator's live view reads, on either engine.
 class ActivityMonitor {
  public:
@@ -35,6 +56,8 @@ class ActivityMonitor {
                                               const std::string& timeOfDay) = 0;
   // Every workstation mark (datPlaying); none in a file that keeps none.
   virtual std::vector<PlayingMark> playingMarks() = 0;
+  // Every team of a team setting, by setting and team; none in a file.
+  virtual std::vector<TeamActivity> teams() = 0;
 };
 
 // The monitor's reads, the same SQL on both engines.
@@ -44,6 +67,7 @@ class SqlActivityMonitor final : public ActivityMonitor {
   std::vector<LatestWeek> latestWeeks(const std::string& date,
                                       const std::string& timeOfDay) override;
   std::vector<PlayingMark> playingMarks() override;
+  std::vector<TeamActivity> teams() override;
 
  private:
   QueryRunner& m_reads;

@@ -21,6 +21,7 @@ class OwnMonitor final : public ActivityMonitor {
     return m_stores.monitor().latestWeeks(date, timeOfDay);
   }
   std::vector<PlayingMark> playingMarks() override { return m_stores.monitor().playingMarks(); }
+  std::vector<TeamActivity> teams() override { return m_stores.monitor().teams(); }
 
  private:
   StoresT m_stores;

@@ -86,9 +86,11 @@ class TeamStore {
   // The team's members by member number.
   virtual std::vector<TeamMember> members(const TeamKey& key) = 0;
 
-  // Stores an order as typed and wakes the team's waiting members. Returns
-  // false when that member's order of that week is stored already: the first
-  // one counts, so an order sent again after a lost answer is not doubled.
+  // Stores an order as typed, dated by the server's clock, and wakes the
+  // team's waiting members. Returns false when that member's order of that
+  // week is stored already (the first one counts, so an order sent again
+  // after a lost answer is not doubled), or when a simulated player replaces
+  // the member in that experiment trial from that week on: nothing is stored.
   virtual bool storeOrder(const TeamKey& key, const TypedOrder& order) = 0;
   // The team's typed orders of one trial, by week, then member.
   virtual std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) = 0;

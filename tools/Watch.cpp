@@ -7,12 +7,15 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <thread>
 #include <utility>
 
 #include "base/Errors.h"
+#include "base/Roles.h"
+#include "plan/PlanReaders.h"
 #include "tools/Commands.h"
 
 namespace quarn::admin {
@@ -137,12 +140,6 @@ int64_t limitOf(const std::string& text) {
   return seconds;
 }
 
-std::string view(const WatchOptions& options, ActivityMonitor& monitor, int64_t now) {
-  const std::vector<WatchLine> lines = watchLines(monitor, now, options);
-  if (options.json) return formatWatchJson(lines, localTimeText(now));
-  return formatWatch(lines, options);
-}
-
 }  // namespace
 
 WatchOptions parseWatchArguments(const std::vector<std::string>& args) {
@@ -167,29 +164,214 @@ WatchOptions parseWatchArguments(const std::vector<std::string>& args) {
   return options;
 }
 
-std::vector<WatchLine> watchLines(ActivityMonitor& monitor, int64_t now,
-                                  const WatchOptions& options) {
+namespace {
+
+using LineKey = std::pair<std::string, std::string>;  // User ID and setting
+
+// Every participant with a mark, or a week recorded in the last hour.
+std::map<LineKey, WatchLine> activeLines(ActivityMonitor& monitor, int64_t now,
+                                         const WatchOptions& options) {
   const auto [sinceDate, sinceTime] = localDateAndTime(now - kActiveWithinSeconds);
   const auto wanted = [&](const std::string& setting) {
     return options.setting.empty() || setting == options.setting;
   };
-  std::map<std::pair<std::string, std::string>, WatchLine> recorded;
+  std::map<LineKey, WatchLine> recorded;
   for (const LatestWeek& week : monitor.latestWeeks(sinceDate, sinceTime)) {
     if (wanted(week.setting)) recorded[{week.subject, week.setting}] = fromWeek(week, now);
   }
-  std::map<std::pair<std::string, std::string>, WatchLine> lines = recorded;
+  std::map<LineKey, WatchLine> lines = recorded;
   for (const PlayingMark& mark : monitor.playingMarks()) {
     if (!wanted(mark.setting) || now - mark.lastWeek > kActiveWithinSeconds) continue;
-    const std::pair<std::string, std::string> key{mark.subject, mark.setting};
+    const LineKey key{mark.subject, mark.setting};
     WatchLine line = fromMark(mark, now, options.limitSeconds);
     if (const auto week = recorded.find(key); week != recorded.end()) {
       fillFromWeek(line, week->second);
     }
     lines[key] = std::move(line);
   }
-  std::vector<WatchLine> sorted;
-  for (auto& [key, line] : lines) sorted.push_back(std::move(line));
-  return sorted;
+  return lines;
+}
+
+const TeamTrialMember* replacementOf(const TeamActivity& team, int16_t member) {
+  for (const TeamTrialMember& r : team.replaced) {
+    if (r.member == member) return &r;
+  }
+  return nullptr;
+}
+
+// Whether the simulated player orders for `member` in the team's week.
+bool replacedIn(const WatchMember& member, const WatchTeam& team, int16_t week) {
+  return !member.replacedBy.empty() && !team.training && member.replacedTrial == team.trial &&
+         member.replacedWeek <= week;
+}
+
+// The members, each with its line taken out of `lines`.
+void takeMembers(const TeamActivity& activity, std::map<LineKey, WatchLine>& lines,
+                 WatchTeam& team) {
+  for (const TeamMember& m : activity.members) {
+    WatchMember member;
+    member.member = m.member;
+    const auto line = lines.find({m.subject, activity.key.setting});
+    member.active = line != lines.end();
+    member.here = member.active || !m.fixed;
+    if (member.active) {
+      member.line = std::move(line->second);
+      lines.erase(line);
+    } else {
+      member.line.subject = m.subject;
+      member.line.setting = activity.key.setting;
+    }
+    if (const TeamTrialMember* replaced = replacementOf(activity, m.member)) {
+      member.replacedBy = replaced->player;
+      member.replacedTrial = replaced->trial;
+      member.replacedWeek = replaced->fromWeek;
+      if (member.line.role.empty()) member.line.role = replaced->role;
+    }
+    team.here = static_cast<int16_t>(team.here + (member.here ? 1 : 0));
+    team.weeks = std::max(team.weeks, member.line.weeks);
+    team.members.push_back(std::move(member));
+  }
+}
+
+// The open week: the latest week with an order until every member still
+// playing has ordered it, then the week after it.
+void placeOpenWeek(const TeamActivity& activity, int64_t now, WatchTeam& team) {
+  team.trial = activity.trial;
+  team.training = activity.training;
+  std::optional<int64_t> first, last;
+  std::vector<int16_t> orderedMembers;
+  for (const StoredOrder& order : activity.ordered) {
+    orderedMembers.push_back(order.member);
+    if (!order.stored) continue;
+    first = std::min(first.value_or(*order.stored), *order.stored);
+    last = std::max(last.value_or(*order.stored), *order.stored);
+  }
+  const auto hasOrdered = [&](const WatchMember& m) {
+    return std::find(orderedMembers.begin(), orderedMembers.end(), m.member) !=
+           orderedMembers.end();
+  };
+  const bool weekPlayed =
+      activity.trial != 0 &&
+      std::all_of(team.members.begin(), team.members.end(), [&](const WatchMember& m) {
+        return hasOrdered(m) || replacedIn(m, team, activity.week);
+      });
+  team.trialOver = weekPlayed && team.weeks > 0 && activity.week >= team.weeks;
+  team.week =
+      weekPlayed && !team.trialOver ? static_cast<int16_t>(activity.week + 1) : activity.week;
+  const std::optional<int64_t> since = weekPlayed ? last : first;
+  if (since) {
+    team.waitingSince = *since;
+    team.waitingSeconds = now - *since;
+  }
+  if (team.trialOver || team.forming()) return;
+  for (const WatchMember& m : team.members) {
+    if (activity.trial != 0 && replacedIn(m, team, team.week)) continue;
+    if (!weekPlayed && hasOrdered(m)) {
+      team.ordered.push_back(m.line.subject);
+    } else {
+      team.waitingFor.push_back(m.line.subject);
+    }
+  }
+}
+
+struct View {
+  std::vector<WatchLine> participants;
+  std::vector<WatchTeam> teams;
+};
+
+View readView(ActivityMonitor& monitor, int64_t now, const WatchOptions& options,
+              const TeamSizes& sizes) {
+  std::map<LineKey, WatchLine> lines = activeLines(monitor, now, options);
+  View view;
+  for (const TeamActivity& activity : monitor.teams()) {
+    if (!options.setting.empty() && activity.key.setting != options.setting) continue;
+    WatchTeam team;
+    team.team = activity.key.team;
+    team.setting = activity.key.setting;
+    takeMembers(activity, lines, team);
+    team.size = sizes ? sizes(team.setting) : 0;
+    if (team.size == 0) team.size = static_cast<int16_t>(team.members.size());
+    placeOpenWeek(activity, now, team);
+    const bool anyoneHere = std::any_of(team.members.begin(), team.members.end(),
+                                        [](const WatchMember& m) { return m.active; });
+    const bool orderedLately = team.waitingSeconds && *team.waitingSeconds <= kActiveWithinSeconds;
+    if (anyoneHere || orderedLately) view.teams.push_back(std::move(team));
+  }
+  for (auto& [key, line] : lines) view.participants.push_back(std::move(line));
+  return view;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
+}
+
+std::string teamTrialText(const WatchTeam& team) {
+  if (team.trial == 0) return "-";
+  return (team.training ? "training " : "") + std::to_string(team.trial);
+}
+
+std::string memberStateText(const WatchMember& member, const WatchTeam& team) {
+  if (!member.replacedBy.empty()) {
+    const bool thisTrial = !team.training && member.replacedTrial == team.trial;
+    return "replaced by " + member.replacedBy + " from " +
+           (thisTrial ? "" : "trial " + std::to_string(member.replacedTrial) + ", ") + "week " +
+           std::to_string(member.replacedWeek);
+  }
+  return member.active ? stateText(member.line) : "no workstation";
+}
+
+}  // namespace
+
+TeamSizes planTeamSizes(PlanTables& tables) {
+  auto known = std::make_shared<std::map<std::string, int16_t>>();
+  return [&tables, known](const std::string& setting) {
+    if (const auto found = known->find(setting); found != known->end()) return found->second;
+    int16_t size = 0;
+    for (const Rows& rows : {tables.blockRows(setting), tables.trainingRows(setting)}) {
+      for (const Row& row : rows) {
+        for (int16_t r = 0; r < kRoleCount; ++r) {
+          const Cell cell = row.cell(roleColumn(r));
+          if (const std::string* text = std::get_if<std::string>(&cell.value())) {
+            size = std::max(size, teamMemberOf(*text));
+          }
+        }
+      }
+    }
+    (*known)[setting] = size;
+    return size;
+  };
+}
+
+std::vector<WatchLine> watchLines(ActivityMonitor& monitor, int64_t now,
+                                  const WatchOptions& options) {
+  return readView(monitor, now, options, {}).participants;
+}
+
+std::vector<WatchTeam> watchTeams(ActivityMonitor& monitor, int64_t now,
+                                  const WatchOptions& options, const TeamSizes& sizes) {
+  return readView(monitor, now, options, sizes).teams;
+}
+
+std::string teamStateText(const WatchTeam& team) {
+  if (team.forming()) {
+    std::vector<std::string> here;
+    for (const WatchMember& m : team.members) {
+      if (m.here) here.push_back(m.line.subject);
+    }
+    return "Waiting for your team: " + std::to_string(team.here) + " of " +
+           std::to_string(team.size) + " here" + (here.empty() ? "" : " (" + joined(here) + ")");
+  }
+  if (team.trialOver) return "the trial's last week is played";
+  if (team.waitingFor.empty()) return "every member has ordered";
+  std::string text = "waiting for " + joined(team.waitingFor);
+  if (team.waitingSince) {
+    text += " since " + localDateAndTime(*team.waitingSince).second + " (" +
+            durationText(*team.waitingSeconds) + ")";
+  }
+  if (!team.ordered.empty()) text += "; ordered: " + joined(team.ordered);
+  return text;
 }
 
 std::string stateText(const WatchLine& line) {
@@ -202,10 +384,60 @@ std::string stateText(const WatchLine& line) {
   if (line.state == "pause") return "in a pause" + lasting;
   if (line.state == "finished") return "finished";
   if (line.state == "closed") return "closed " + durationText(line.stateSeconds) + " ago";
+  if (line.state == "team") return "waiting for the team" + lasting;
   return "playing";
 }
 
-std::string formatWatch(const std::vector<WatchLine>& lines, const WatchOptions& options) {
+namespace {
+
+// Rows of cells as text columns, each two spaces wider than its widest cell.
+template <size_t N>
+std::string columnsText(const std::vector<std::array<std::string, N>>& table) {
+  std::array<size_t, N> widths{};
+  for (const auto& row : table) {
+    for (size_t c = 0; c < N; ++c) widths[c] = std::max(widths[c], displayWidth(row[c]));
+  }
+  std::string text;
+  for (const auto& row : table) {
+    std::string line;
+    for (size_t c = 0; c < N; ++c) line += padded(row[c], widths[c] + 2);
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    text += line + "\n";
+  }
+  return text;
+}
+
+std::string goneText(const WatchLine& line) {
+  return line.gone ? "GONE " + durationText(line.quietSeconds) : "";
+}
+
+std::string teamsText(const std::vector<WatchTeam>& teams) {
+  using Cells = std::array<std::string, 9>;
+  std::vector<Cells> table = {
+      {"Team", "Setting", "Trial", "Week", "Member", "Role", "State", "Workstation", ""}};
+  for (const WatchTeam& team : teams) {
+    const std::string week = team.week == 0
+                                 ? "-"
+                                 : std::to_string(team.week) +
+                                       (team.weeks > 0 ? " of " + std::to_string(team.weeks) : "");
+    table.push_back(
+        {team.team, team.setting, teamTrialText(team), week, "", "", teamStateText(team), "", ""});
+    for (const WatchMember& m : team.members) {
+      table.push_back({"", "", "", "", std::to_string(m.member) + " " + m.line.subject,
+                       m.line.role.empty() ? "-" : m.line.role, memberStateText(m, team),
+                       m.line.workstation.empty() ? "-" : m.line.workstation, goneText(m.line)});
+    }
+  }
+  return columnsText(table) + std::to_string(teams.size()) +
+         (teams.size() == 1 ? " team" : " teams") +
+         " of team settings seen in the last hour; a team's week is played once every member "
+         "has ordered\n";
+}
+
+}  // namespace
+
+std::string formatWatch(const std::vector<WatchLine>& lines, const WatchOptions& options,
+                        const std::vector<WatchTeam>& teams) {
   using Cells = std::array<std::string, 9>;
   std::vector<Cells> table = {
       {"User ID", "Setting", "Trial", "Week", "Role", "State", "Cost", "Workstation", ""}};
@@ -213,29 +445,69 @@ std::string formatWatch(const std::vector<WatchLine>& lines, const WatchOptions&
     table.push_back({line.subject, line.setting, trialText(line), weekText(line),
                      line.role.empty() ? "-" : line.role, stateText(line),
                      line.cost ? std::to_string(*line.cost) : "-",
-                     line.workstation.empty() ? "-" : line.workstation,
-                     line.gone ? "GONE " + durationText(line.quietSeconds) : ""});
+                     line.workstation.empty() ? "-" : line.workstation, goneText(line)});
   }
-  const size_t columns = table.front().size();
-  std::array<size_t, 9> widths{};
-  for (const Cells& row : table) {
-    for (size_t c = 0; c < columns; ++c) widths[c] = std::max(widths[c], displayWidth(row[c]));
-  }
-  std::string text;
-  for (const Cells& row : table) {
-    std::string line;
-    for (size_t c = 0; c < columns; ++c) line += padded(row[c], widths[c] + 2);
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    text += line + "\n";
-  }
+  std::string text = columnsText(table);
   text += std::to_string(lines.size()) + (lines.size() == 1 ? " participant" : " participants") +
           " playing or active in the last hour; GONE: a workstation silent for more than " +
           std::to_string(options.limitSeconds) + " s (a running one speaks every " +
           std::to_string(kMarkRefreshSeconds) + " s)\n";
+  if (!teams.empty()) text += "\n" + teamsText(teams);
   return text;
 }
 
-std::string formatWatchJson(const std::vector<WatchLine>& lines, const std::string& time) {
+namespace {
+
+// A text as JSON, null when empty.
+nlohmann::ordered_json textOrNull(const std::string& text) {
+  return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+}
+
+nlohmann::ordered_json teamJson(const WatchTeam& team, const std::string& time) {
+  nlohmann::ordered_json members = nlohmann::ordered_json::array();
+  for (const WatchMember& m : team.members) {
+    nlohmann::ordered_json member = nlohmann::ordered_json::object();
+    member["member"] = m.member;
+    member["subject"] = m.line.subject;
+    member["role"] = textOrNull(m.line.role);
+    member["state"] = textOrNull(m.active ? m.line.state : "");
+    member["workstation"] = textOrNull(m.line.workstation);
+    member["gone"] = m.line.gone;
+    member["replacedBy"] = textOrNull(m.replacedBy);
+    members.push_back(std::move(member));
+  }
+  const auto orNull = [](int64_t value) {
+    return value != 0 ? nlohmann::ordered_json(value) : nlohmann::ordered_json(nullptr);
+  };
+  return {
+      {"time", time},
+      {"team", team.team},
+      {"setting", team.setting},
+      {"size", team.size},
+      {"here", team.here},
+      {"trial", orNull(team.trial)},
+      {"training", team.training},
+      {"week", orNull(team.week)},
+      {"weeks", orNull(team.weeks)},
+      {"ordered", team.ordered},
+      {"waitingFor", team.waitingFor},
+      {"waitingSeconds",
+       team.waitingSeconds ? nlohmann::ordered_json(*team.waitingSeconds) : nullptr},
+      {"state", teamStateText(team)},
+      {"members", members},
+  };
+}
+
+std::string jsonLine(const nlohmann::ordered_json& object) {
+  // Text that is not UTF-8 is written with replacement characters rather
+  // than refused.
+  return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace
+
+std::string formatWatchJson(const std::vector<WatchLine>& lines, const std::string& time,
+                            const std::vector<WatchTeam>& teams) {
   std::string text;
   for (const WatchLine& line : lines) {
     const auto orNull = [](auto value, bool known) {
@@ -257,26 +529,36 @@ std::string formatWatchJson(const std::vector<WatchLine>& lines, const std::stri
         {"quietSeconds", line.quietSeconds},
         {"gone", line.gone},
     };
-    // Text that is not UTF-8 is written with replacement characters rather
-    // than refused.
-    text += object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    text += jsonLine(object);
   }
+  for (const WatchTeam& team : teams) text += jsonLine(teamJson(team, time));
   return text;
 }
 
+namespace {
+
+std::string view(const WatchOptions& options, ActivityMonitor& monitor, int64_t now,
+                 const TeamSizes& sizes) {
+  const View seen = readView(monitor, now, options, sizes);
+  if (options.json) return formatWatchJson(seen.participants, localTimeText(now), seen.teams);
+  return formatWatch(seen.participants, options, seen.teams);
+}
+
+}  // namespace
+
 int runWatch(const WatchOptions& options, ActivityMonitor& monitor, const std::string& location,
-             WallClock& clock, std::ostream& out, bool terminal) {
+             WallClock& clock, std::ostream& out, bool terminal, const TeamSizes& sizes) {
   if (options.once) {
     const int64_t now = clock.seconds();
     if (!options.json) out << localTimeText(now) << "  " << location << "\n";
-    out << view(options, monitor, now);
+    out << view(options, monitor, now, sizes);
     return 0;
   }
   for (;;) {
     const int64_t now = clock.seconds();
     std::string shown;
     try {
-      shown = view(options, monitor, now);
+      shown = view(options, monitor, now, sizes);
     } catch (const QuarnError& failure) {
       shown = options.json ? nlohmann::ordered_json(
                                  {{"time", localTimeText(now)}, {"error", failure.description()}})

@@ -4,6 +4,7 @@
 // hour, from the database's latest weeks and workstation marks.
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "base/Clock.h"
 #include "db/ActivityMonitor.h"
+#include "plan/PlanTables.h"
 
 namespace quarn::admin {
 
@@ -50,25 +52,94 @@ struct WatchLine {
   bool gone = false;  // a marked workstation that stopped refreshing for longer than the limit
 };
 
-// The lines at `now` (seconds since 1970), by User ID and setting.
+// The number of members the teams of a setting have (0: not a team
+// setting), as its plan names them.
+using TeamSizes = std::function<int16_t(const std::string& setting)>;
+
+// The team sizes the plan tables give: the highest member number a role
+// column of the setting's rows names, each setting read once.
+TeamSizes planTeamSizes(PlanTables& tables);
+
+// A member of a team as the live view shows it: the member's mark (or
+// latest week) as a participant's line, and what the team's week needs of
+// the member.
+struct WatchMember {
+  int16_t member = 0;
+  WatchLine line;
+  bool active = false;  // has a mark, or recorded a week in the last hour
+  bool here = false;    // active, or joined the team by logging in
+  // The simulated player the moderator put in the member's place, from
+  // trial `replacedTrial`, week `replacedWeek`.
+  std::string replacedBy;
+  int16_t replacedTrial = 0;
+  int16_t replacedWeek = 0;
+};
+
+// A team of a team setting: who is there and, once it is complete, the week
+// it plays and whose orders it waits for.
+struct WatchTeam {
+  std::string team;
+  std::string setting;
+  int16_t size = 0;  // the members the setting's teams have
+  std::vector<WatchMember> members;
+  // The members there: each one who joined by logging in, and each one the
+  // moderator fixed who has a mark or recorded a week.
+  int16_t here = 0;
+  // The open week: the week the next order closes. Trial 0 before the
+  // team's first order; `trialOver` once the trial's last week was played.
+  int16_t trial = 0;
+  bool training = false;
+  int16_t week = 0;
+  int16_t weeks = 0;  // 0: not known
+  bool trialOver = false;
+  std::vector<std::string> ordered;     // the User IDs whose order of the open week is stored
+  std::vector<std::string> waitingFor;  // the User IDs the open week waits for
+  // Since when the team waits (seconds since 1970, and for how long): its
+  // first order of the open week, or the week played before; none when not
+  // known.
+  std::optional<int64_t> waitingSince;
+  std::optional<int64_t> waitingSeconds;
+
+  // Until its first order a team forms; the members wait for each other.
+  bool forming() const { return trial == 0 && here < size; }
+};
+
+// The lines at `now` (seconds since 1970), by User ID and setting; the
+// members of a team are left to watchTeams.
 std::vector<WatchLine> watchLines(ActivityMonitor& monitor, int64_t now,
                                   const WatchOptions& options);
+
+// The teams seen in the last hour (a member with a mark or a recorded week,
+// or an order stored), by setting and team. The Stored times are the
+// server's: the lab's computers are taken to share its clock.
+std::vector<WatchTeam> watchTeams(ActivityMonitor& monitor, int64_t now,
+                                  const WatchOptions& options, const TeamSizes& sizes);
+
+// "Waiting for your team: 2 of 4 here (P07, P12)", or where the complete
+// team's week stands.
+std::string teamStateText(const WatchTeam& team);
 
 // What the participant does, in words: "choosing an order for 0:42".
 std::string stateText(const WatchLine& line);
 
-// The lines as a table under its header row.
-std::string formatWatch(const std::vector<WatchLine>& lines, const WatchOptions& options);
+// The lines as a table under its header row; the teams, if any, in a table
+// of their own below, each member under its team.
+std::string formatWatch(const std::vector<WatchLine>& lines, const WatchOptions& options,
+                        const std::vector<WatchTeam>& teams = {});
 
-// The lines as JSON, one object a line, each with the view's time.
-std::string formatWatchJson(const std::vector<WatchLine>& lines, const std::string& time);
+// The lines as JSON, one object a line, each with the view's time; then one
+// object per team.
+std::string formatWatchJson(const std::vector<WatchLine>& lines, const std::string& time,
+                            const std::vector<WatchTeam>& teams = {});
 
 // Shows the lines every second until the process is ended, or once. On a
 // terminal each view replaces the one before (the screen is cleared); into a
 // file or a pipe the views follow each other, each under a line with its
 // time. As JSON the lines of every view follow each other, without headers. A failure to read ends
 // a single view; while watching, it is shown in place of the lines and the next second tries again.
+// `sizes` tells the team settings' team sizes (none: each team counts its
+// members as complete).
 int runWatch(const WatchOptions& options, ActivityMonitor& monitor, const std::string& location,
-             WallClock& clock, std::ostream& out, bool terminal);
+             WallClock& clock, std::ostream& out, bool terminal, const TeamSizes& sizes = {});
 
 }  // namespace quarn::admin

@@ -4,6 +4,7 @@
 
 #include "base/Errors.h"
 #include "base/Numbers.h"
+#include "base/Text.h"
 #include "db/StoreSql.h"
 #include "db/postgres/PgError.h"
 #include "db/postgres/PgSql.h"
@@ -28,6 +29,12 @@ PgResult run(PgConnection& db, const char* sql, const SqlParams& params) {
 // are counted under this lock, held to the end of the transaction.
 void lockTeam(PgConnection& db, const TeamKey& key) {
   run(db, "SELECT pg_advisory_xact_lock(hashtext(?))", {payloadOf(key)});
+}
+
+// Orders hold the team's lock shared: a replacement (which holds it alone)
+// waits for the orders being stored, and they for it.
+void lockTeamShared(PgConnection& db, const TeamKey& key) {
+  run(db, "SELECT pg_advisory_xact_lock_shared(hashtext(?))", {payloadOf(key)});
 }
 
 void notifyTeam(PgConnection& db, const TeamKey& key) {
@@ -70,6 +77,63 @@ void checkFixable(const TeamKey& key, const std::vector<std::string>& subjects) 
   for (const std::string& subject : subjects) {
     if (!seen.insert(subject).second) refuseFixing(key, subject + " is named twice");
   }
+}
+
+// Whether a simulated player plays the member's stage in the team's
+// experiment trial `trial`.
+bool isReplaced(PgConnection& db, const TeamKey& key, int16_t trial, int16_t member) {
+  return !rowsOf(run(db,
+                     R"(SELECT 1 AS "Found" FROM "datTeam"
+                        WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
+                              AND "Member" = ? AND "Player" IS NOT NULL)",
+                     {key.setting, key.team, int64_t{trial}, int64_t{member}}))
+              .empty();
+}
+
+[[noreturn]] void refuseReplacing(const TeamKey& key, int16_t member, const std::string& why) {
+  throw DbError(DbErrorKind::Refused, kErrDatabase,
+                "Member " + decimal(int64_t{member}) + " of team " + key.team + " of setting " +
+                    key.setting + " cannot be replaced: " + why);
+}
+
+std::string memberSubject(PgConnection& db, const TeamKey& key, int16_t member) {
+  for (const TeamMember& m : readMembers(db, key)) {
+    if (m.member == member) return m.subject;
+  }
+  refuseReplacing(key, member, "the team has no such member");
+}
+
+// Role columns name players apart from the letter case of ASCII letters.
+void checkPlayerExists(PgConnection& db, const TeamKey& key, const std::string& player) {
+  const Rows rows =
+      rowsOf(run(db, R"(SELECT "Name" FROM "tblPlayer" WHERE "Name" IS NOT NULL)", {}));
+  for (const Row& row : rows) {
+    if (equalsIgnoringAsciiCase(row.cell("Name").toText(), player)) return;
+  }
+  throw DbError(DbErrorKind::Refused, kErrDatabase,
+                "Team " + key.team + " of setting " + key.setting + " cannot be given the player " +
+                    player + ": tblPlayer has no player of that name");
+}
+
+// The team's latest experiment trial among its typed orders; 1 before any.
+int16_t latestTrial(PgConnection& db, const TeamKey& key) {
+  const Rows rows = rowsOf(run(db,
+                               R"(SELECT max("Trial") AS "Trial" FROM "datTeamOrder"
+                                  WHERE "Setting" = ? AND "Team" = ? AND "Training" = 0)",
+                               {key.setting, key.team}));
+  const Cell trial = rows.front().cell("Trial");
+  return trial.isNull() ? int16_t{1} : trial.toInt16();
+}
+
+// The member's highest week ordered in the experiment trial; 0 before any.
+int64_t highestOrderedWeek(PgConnection& db, const TeamKey& key, int16_t trial, int16_t member) {
+  const Rows rows = rowsOf(run(db,
+                               R"(SELECT max("Week") AS "Week" FROM "datTeamOrder"
+                                  WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
+                                        AND "Training" = 0 AND "Member" = ?)",
+                               {key.setting, key.team, int64_t{trial}, int64_t{member}}));
+  const Cell week = rows.front().cell("Week");
+  return week.isNull() ? 0 : week.toInt32();
 }
 
 }  // namespace
@@ -117,16 +181,30 @@ std::vector<TeamMember> PgTeamStore::members(const TeamKey& key) {
 bool PgTeamStore::storeOrder(const TeamKey& key, const TypedOrder& order) {
   return m_pool.run([&](PgConnection& db) {
     PgTransaction transaction(db);
+    // A replacement made at the same moment either comes first, and the
+    // order is refused, or sees the order stored. The members' orders share
+    // the lock: they do not wait for each other.
+    lockTeamShared(db, key);
+    // Stored unless the member is replaced in that experiment trial from
+    // this week on (a training order never is).
     const PgResult stored =
         run(db,
             R"(INSERT INTO "datTeamOrder" ("Setting", "Team", "Trial",
                                      "Training", "Week", "Member", "Order", "Subject",
-                                     "TransactionTime")
-                                   VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)
+                                     "TransactionTime", "Stored")
+                                   SELECT ?, ?, CAST(? AS bigint), CAST(? AS bigint),
+                                          CAST(? AS bigint), CAST(? AS bigint), CAST(? AS bigint),
+                                          ?, CAST(? AS bigint), extract(epoch from now())::bigint
+                                   WHERE NOT EXISTS (
+                                     SELECT 1 FROM "datTeam"
+                                     WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
+                                           AND "Member" = ? AND "Player" IS NOT NULL
+                                           AND "FromWeek" <= ? AND CAST(? AS bigint) = 0)
                                    ON CONFLICT DO NOTHING)",
             {key.setting, key.team, int64_t{order.trial}, int64_t{order.training ? 1 : 0},
              int64_t{order.week}, int64_t{order.member}, int64_t{order.order}, order.subject,
-             int64_t{order.transactionTime}});
+             int64_t{order.transactionTime}, key.setting, key.team, int64_t{order.trial},
+             int64_t{order.member}, int64_t{order.week}, int64_t{order.training ? 1 : 0}});
     if (stored.affectedRows == 1) notifyTeam(db, key);
     transaction.commit();
     return stored.affectedRows == 1;
@@ -181,10 +259,38 @@ std::vector<TeamTrialMember> PgTeamStore::replacements(const TeamKey& key, int16
   return replaced;
 }
 
-TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t, const std::string&,
-                                     const std::function<MemberTrialShape(int16_t)>&) {
-  throw DbError(DbErrorKind::Refused, kErrDatabase,
-                "Replacing a member of team " + key.team + " is not built yet");
+TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t member, const std::string& player,
+                                     const std::function<MemberTrialShape(int16_t)>& shapeOf) {
+  return m_pool.run([&](PgConnection& db) {
+    PgTransaction transaction(db);
+    lockTeam(db, key);
+    const std::string subject = memberSubject(db, key, member);
+    checkPlayerExists(db, key, player);
+    TeamTrialMember row{latestTrial(db, key), member, "", subject, player, 0};
+    row.fromWeek = static_cast<int16_t>(highestOrderedWeek(db, key, row.trial, member) + 1);
+    MemberTrialShape shape = shapeOf(row.trial);
+    if (row.fromWeek > shape.weeks) {
+      row.trial = static_cast<int16_t>(row.trial + 1);
+      row.fromWeek = 1;
+      shape = shapeOf(row.trial);
+    }
+    row.role = shape.role;
+    if (isReplaced(db, key, row.trial, member)) {
+      refuseReplacing(key, member,
+                      "it is replaced in trial " + decimal(int64_t{row.trial}) + " already");
+    }
+    run(db,
+        R"(INSERT INTO "datTeam" ("Setting", "Team", "Trial", "Member", "Role", "Subject",
+                                  "Player", "FromWeek")
+           VALUES (?, ?, ?, ?, ?, ?, ?, ?)
+           ON CONFLICT ("Setting", "Team", "Trial", "Member")
+           DO UPDATE SET "Player" = excluded."Player", "FromWeek" = excluded."FromWeek")",
+        {key.setting, key.team, int64_t{row.trial}, int64_t{member}, row.role, row.subject,
+         row.player, int64_t{row.fromWeek}});
+    notifyTeam(db, key);
+    transaction.commit();
+    return row;
+  });
 }
 
 bool PgTeamStore::waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) {

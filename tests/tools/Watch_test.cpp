@@ -8,6 +8,7 @@
 
 #include "tests/support/EngineDatabases.h"
 #include "tests/support/FixedClocks.h"
+#include "tests/support/PlanRows.h"
 #include "tools/Commands.h"
 
 namespace quarn::testing {
@@ -179,6 +180,195 @@ TYPED_TEST(WatchTest, ListsALoginWithoutAWeekYet) {
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].state, "login");
   EXPECT_EQ(shown[0].workstation, "lab-3 (process 42)");
+}
+
+// Two teams of the four-member setting "Four" around 2024-03-05 14:10:00:
+// their members' marks and typed orders as the workstations store them, the
+// orders then dated by the test's clock instead of the server's.
+class TeamWatch : public ::testing::Test {
+ protected:
+  TeamWatch() : clock(LocalDateTime{2024, 3, 5, 14, 10, 0}) {
+    db.insert("tblBlock", planRow(false, {{"Setting", "Four"},
+                                          {"Factory", "Subject4"},
+                                          {"Distributor", "Subject3"},
+                                          {"Wholesaler", "Subject2"},
+                                          {"Retailer", "Subject1"}}));
+  }
+  // The member waits for the team, or (`state`) does something else.
+  void mark(const char* subject, const char* host, const char* role, int16_t week,
+            int64_t secondsAgo = 5, PlayState state = PlayState::WaitingForTeam) {
+    const int64_t now = clock.seconds();
+    db.insert("datPlaying", {{"Subject", subject},
+                             {"Setting", "Four"},
+                             {"Host", host},
+                             {"Process", int64_t{42}},
+                             {"Since", now - 600},
+                             {"LastWeek", now - secondsAgo},
+                             {"State", playStateWord(state)},
+                             {"StateSince", now - 30},
+                             {"Trial", 1},
+                             {"Week", int{week}},
+                             {"Weeks", 20},
+                             {"Role", role},
+                             {"Cost", 10}});
+  }
+  void order(const TeamKey& key, int16_t trial, int16_t week, int16_t member, int64_t secondsAgo) {
+    db.stores().teams().storeOrder(key, {trial, false, week, member, 4, "", 900});
+    PgConnection(db.connection())
+        .exec(R"(UPDATE "datTeamOrder" SET "Stored" = )" +
+              std::to_string(clock.seconds() - secondsAgo) + R"( WHERE "Team" = ')" + key.team +
+              R"(' AND "Trial" = )" + std::to_string(trial) + R"( AND "Week" = )" +
+              std::to_string(week) + R"( AND "Member" = )" + std::to_string(member));
+  }
+  // Four members who joined; every member ordered week 1, and all but
+  // `missing` ordered week 2 and wait with a mark.
+  void playingTeam(const TeamKey& key, int16_t missing) {
+    const char* roles[] = {"Retailer", "Wholesaler", "Distributor", "Factory"};
+    for (int16_t m = 1; m <= 4; ++m) {
+      const std::string subject = key.team + "-" + std::to_string(m);
+      db.stores().teams().join(key, subject, 4);
+      order(key, 1, 1, m, 300);
+      if (m != missing) order(key, 1, 2, m, 60 - 10 * m);
+      if (m != missing)
+        mark(subject.c_str(), ("lab-" + std::to_string(m)).c_str(), roles[m - 1], 2);
+    }
+  }
+  void recordedWeek(const char* subject, const char* setting) {
+    db.insert("datRole", {{"Subject", subject},
+                          {"Setting", setting},
+                          {"Trial", 1},
+                          {"Week", 1},
+                          {"Role", "Retailer"},
+                          {"User", 6},
+                          {"TotalCost", 8},
+                          {"Date", "2024-03-05"},
+                          {"TimeOfDay", "14:05:00"}});
+  }
+  std::vector<admin::WatchTeam> teams() {
+    return admin::watchTeams(*openMonitor(db.choice()), clock.seconds(), {},
+                             admin::planTeamSizes(db.stores().plan()));
+  }
+
+  ServerDatabase db;
+  FixedWallClock clock;
+};
+
+// One team still forming, one waiting for a member whose workstation went
+// quiet: each member under its team, none among the single participants
+// (Red-1 recorded a week too).
+TEST_F(TeamWatch, ListsEachTeamWithItsMembersAndWhomItWaitsFor) {
+  const TeamKey forming{"Four", "Blue"};
+  db.stores().teams().join(forming, "P07", 4);
+  db.stores().teams().join(forming, "P12", 4);
+  mark("P07", "lab-7", "Retailer", 0);
+  mark("P12", "lab-8", "Wholesaler", 0);
+  playingTeam({"Four", "Red"}, 3);
+  mark("Red-3", "lab-3", "Distributor", 2, 200, PlayState::Choosing);
+  recordedWeek("Red-1", "Four");
+  recordedWeek("P1", "Solo");
+  admin::WatchOptions options;
+  options.once = true;
+  std::ostringstream out;
+  admin::runWatch(options, *openMonitor(db.choice()), "the lab's server", clock, out, false,
+                  admin::planTeamSizes(db.stores().plan()));
+  EXPECT_EQ(
+      out.str(),
+      "2024-03-05 14:10:00  the lab's server\n"
+      "User ID  Setting  Trial  Week  Role      State            Cost  Workstation\n"
+      "P1       Solo     1      1     Retailer  closed 5:00 ago  8     -\n"
+      "1 participant playing or active in the last hour; GONE: a workstation silent for more "
+      "than 60 s (a running one speaks every 15 s)\n"
+      "\n"
+      "Team  Setting  Trial  Week     Member   Role         State                            "
+      "                                      Workstation\n"
+      "Blue  Four     -      -                              Waiting for your team: 2 of 4 here "
+      "(P07, P12)\n"
+      "                               1 P07    Retailer     waiting for the team for 0:30    "
+      "                                      lab-7 (process 42)\n"
+      "                               2 P12    Wholesaler   waiting for the team for 0:30    "
+      "                                      lab-8 (process 42)\n"
+      "Red   Four     1      2 of 20                        waiting for Red-3 since 14:09:10 "
+      "(0:50); ordered: Red-1, Red-2, Red-4\n"
+      "                               1 Red-1  Retailer     waiting for the team for 0:30    "
+      "                                      lab-1 (process 42)\n"
+      "                               2 Red-2  Wholesaler   waiting for the team for 0:30    "
+      "                                      lab-2 (process 42)\n"
+      "                               3 Red-3  Distributor  choosing an order for 0:30       "
+      "                                      lab-3 (process 42)  GONE 3:20\n"
+      "                               4 Red-4  Factory      waiting for the team for 0:30    "
+      "                                      lab-4 (process 42)\n"
+      "2 teams of team settings seen in the last hour; a team's week is played once every "
+      "member has ordered\n");
+}
+
+// The open week waits for every member still playing: a replaced member is
+// not waited for, a week every member ordered opens the next one, and the
+// last week ordered ends the trial.
+TEST_F(TeamWatch, TheOpenWeekWaitsForTheMembersStillPlaying) {
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  playingTeam({"Four", "AllIn"}, 0);
+  playingTeam({"Four", "Replaced"}, 3);
+  const auto fromWeek2 = [](int16_t) { return MemberTrialShape{20, "Distributor"}; };
+  db.stores().teams().replace({"Four", "Replaced"}, 3, "Passer", fromWeek2);
+  playingTeam({"Four", "Waits"}, 2);
+  for (int16_t m = 1; m <= 4; ++m) {
+    db.stores().teams().join({"Four", "Over"}, "Over-" + std::to_string(m), 4);
+    order({"Four", "Over"}, 1, 20, m, 5);
+  }
+  mark("Over-1", "lab-9", "Retailer", 20);
+  const struct {
+    const char* team;
+    int16_t week;
+    bool trialOver;
+    std::vector<std::string> ordered;
+    std::vector<std::string> waitingFor;
+    std::optional<int64_t> waitingSeconds;
+  } cases[] = {
+      {"AllIn", 3, false, {}, {"AllIn-1", "AllIn-2", "AllIn-3", "AllIn-4"}, 20},
+      {"Over", 20, true, {}, {}, 5},
+      {"Replaced", 3, false, {}, {"Replaced-1", "Replaced-2", "Replaced-4"}, 20},
+      {"Waits", 2, false, {"Waits-1", "Waits-3", "Waits-4"}, {"Waits-2"}, 50},
+  };
+  const std::vector<admin::WatchTeam> shown = teams();
+  ASSERT_EQ(shown.size(), std::size(cases));
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const auto& c = cases[i];
+    EXPECT_EQ(shown[i].team, c.team);
+    EXPECT_EQ(shown[i].week, c.week) << c.team;
+    EXPECT_EQ(shown[i].trialOver, c.trialOver) << c.team;
+    EXPECT_EQ(shown[i].ordered, c.ordered) << c.team;
+    EXPECT_EQ(shown[i].waitingFor, c.waitingFor) << c.team;
+    EXPECT_EQ(shown[i].waitingSeconds, c.waitingSeconds) << c.team;
+  }
+  EXPECT_EQ(admin::teamStateText(shown[1]), "the trial's last week is played");
+}
+
+// A team the moderator fixed counts as here only the members that have a
+// workstation; a team with nobody here and no recent order is not shown.
+TEST_F(TeamWatch, AFixedTeamCountsTheMembersWithAWorkstation) {
+  db.stores().teams().fixMembers({"Four", "Fixed"}, {"P1", "P2", "P3", "P4"});
+  db.stores().teams().fixMembers({"Four", "Nobody"}, {"P5", "P6", "P7", "P8"});
+  mark("P3", "lab-3", "Distributor", 0);
+  const std::vector<admin::WatchTeam> shown = teams();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(admin::teamStateText(shown[0]), "Waiting for your team: 1 of 4 here (P3)");
+}
+
+// --json: a team is one object after the participants' lines.
+TEST_F(TeamWatch, JsonLinesCarryTheTeams) {
+  db.stores().teams().join({"Four", "Blue"}, "P07", 4);
+  mark("P07", "lab-7", "Retailer", 0);
+  std::ostringstream out;
+  admin::runWatch(admin::parseWatchArguments({"db", "--once", "--json"}), *openMonitor(db.choice()),
+                  "db", clock, out, false, admin::planTeamSizes(db.stores().plan()));
+  EXPECT_EQ(out.str(),
+            R"j({"time":"2024-03-05 14:10:00","team":"Blue","setting":"Four","size":4,"here":1,)j"
+            R"j("trial":null,"training":false,"week":null,"weeks":20,"ordered":[],)j"
+            R"j("waitingFor":[],"waitingSeconds":null,)j"
+            R"j("state":"Waiting for your team: 1 of 4 here (P07)","members":[{"member":1,)j"
+            R"j("subject":"P07","role":"Retailer","state":"team",)j"
+            R"j("workstation":"lab-7 (process 42)","gone":false,"replacedBy":null}]})j"
+            "\n");
 }
 
 }  // namespace

@@ -136,6 +136,117 @@ TEST(PgTeamStore, WaitingMemberIsWokenByItsTeamsChangesOnly) {
   EXPECT_FALSE(waiting.teams().waitForChange(kBlue, milliseconds(100)));  // nothing since
 }
 
+// Every trial of the replacement tests: three weeks, member 2 on the
+// Retailer's stage.
+MemberTrialShape threeWeeks(int16_t) {
+  return {3, "Retailer"};
+}
+
+TypedOrder inTrial(int16_t trial, int16_t week, int16_t member, bool training = false) {
+  TypedOrder order = typed(week, member, 4, training);
+  order.trial = trial;
+  return order;
+}
+
+// The replacement starts at the member's first week without an order in
+// the team's latest experiment trial, or with the next trial once the
+// member ordered every week of it.
+TEST(PgTeamStore, AReplacementStartsAtTheFirstWeekTheMemberHasNotOrdered) {
+  ServerDatabase db;
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  TeamStore& teams = db.stores().teams();
+  const struct {
+    const char* team;
+    std::vector<TypedOrder> orders;
+    int16_t trial;
+    int16_t fromWeek;
+  } cases[] = {
+      {"NoOrders", {}, 1, 1},
+      {"MidTrial", {inTrial(1, 1, 2), inTrial(1, 2, 2), inTrial(1, 2, 1)}, 1, 3},
+      {"TrialDone", {inTrial(1, 1, 2), inTrial(1, 2, 2), inTrial(1, 3, 2)}, 2, 1},
+      {"TeamAhead", {inTrial(1, 1, 2), inTrial(2, 1, 1)}, 2, 1},
+      {"TrainingOnly", {inTrial(1, 1, 2, true), inTrial(1, 2, 2, true)}, 1, 1},
+  };
+  for (const auto& c : cases) {
+    const TeamKey key{"Beer", c.team};
+    teams.fixMembers(key, {"P1", "P2"});
+    for (const TypedOrder& order : c.orders) teams.storeOrder(key, order);
+    const TeamTrialMember expected{c.trial, 2, "Retailer", "P2", "Passer", c.fromWeek};
+    EXPECT_EQ(teams.replace(key, 2, "Passer", threeWeeks), expected) << c.team;
+    EXPECT_EQ(teams.replacements(key, c.trial), std::vector<TeamTrialMember>{expected}) << c.team;
+  }
+}
+
+// Once replaced, the member's orders of that trial from the replacement's
+// week on are not stored; the other members', the member's training and the
+// next trial's are.
+TEST(PgTeamStore, AReplacedMembersLaterOrdersAreRefused) {
+  ServerDatabase db;
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  TeamStore& teams = db.stores().teams();
+  teams.fixMembers(kBlue, {"P1", "P2"});
+  teams.recordMember(kBlue, {1, 2, "Retailer", "P2", "", 0});
+  teams.storeOrder(kBlue, inTrial(1, 1, 2));
+  teams.replace(kBlue, 2, "Passer", threeWeeks);
+  EXPECT_FALSE(teams.storeOrder(kBlue, inTrial(1, 2, 2)));
+  EXPECT_FALSE(teams.storeOrder(kBlue, inTrial(1, 3, 2)));
+  EXPECT_TRUE(teams.storeOrder(kBlue, inTrial(1, 2, 1)));
+  EXPECT_TRUE(teams.storeOrder(kBlue, inTrial(1, 2, 2, true)));
+  EXPECT_TRUE(teams.storeOrder(kBlue, inTrial(2, 1, 2)));
+  EXPECT_EQ(db.count("datTeamOrder", R"("Member" = 2 AND "Trial" = 1 AND "Training" = 0)"), 1);
+  EXPECT_EQ(db.count("datTeam"), 1);  // the member's own row took the replacement
+}
+
+// Orders are dated by the server's clock, which every workstation shares.
+TEST(PgTeamStore, StoredOrdersCarryTheServersTime) {
+  ServerDatabase db;
+  db.stores().teams().storeOrder(kBlue, typed(1, 1, 5));
+  EXPECT_EQ(db.count("datTeamOrder", R"(abs("Stored" - extract(epoch from now())) < 60)"), 1);
+}
+
+TEST(PgTeamStore, ReplacingIsRefusedForAnUnknownMemberOrPlayerAndTwiceInATrial) {
+  ServerDatabase db;
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  TeamStore& teams = db.stores().teams();
+  teams.fixMembers(kBlue, {"P1", "P2"});
+  teams.replace(kBlue, 1, "passer", threeWeeks);
+  const struct {
+    int16_t member;
+    const char* player;
+    const char* refusal;
+  } cases[] = {
+      {3, "Passer",
+       "Member 3 of team Blue of setting Beer cannot be replaced: "
+       "the team has no such member"},
+      {2, "Nobody",
+       "Team Blue of setting Beer cannot be given the player Nobody: "
+       "tblPlayer has no player of that name"},
+      {1, "Passer",
+       "Member 1 of team Blue of setting Beer cannot be replaced: "
+       "it is replaced in trial 1 already"},
+  };
+  for (const auto& c : cases) {
+    try {
+      teams.replace(kBlue, c.member, c.player, threeWeeks);
+      ADD_FAILURE() << c.refusal;
+    } catch (const DbError& refusal) {
+      EXPECT_EQ(refusal.description(), c.refusal);
+    }
+  }
+  EXPECT_EQ(teams.replacements(kBlue, 1).size(), 1u);
+}
+
+// The members waiting for the replaced one go on at once.
+TEST(PgTeamStore, AReplacementWakesTheWaitingMembers) {
+  ServerDatabase db;
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  db.stores().teams().fixMembers(kBlue, {"P1", "P2"});
+  PgStores waiting(db.connection());
+  EXPECT_TRUE(waiting.teams().waitForChange(kBlue, milliseconds(0)));  // starts listening
+  db.stores().teams().replace(kBlue, 2, "Passer", threeWeeks);
+  EXPECT_TRUE(waiting.teams().waitForChange(kBlue, milliseconds(5000)));
+}
+
 TEST(TeamStore, AFileRefusesTeamsNamingTheServer) {
   FileDatabase file;
   try {

@@ -1,0 +1,108 @@
+#include <iostream>
+
+#include "base/Numbers.h"
+#include "base/Roles.h"
+#include "db/TeamStore.h"
+#include "plan/SettingCheck.h"
+#include "tools/CommandDatabase.h"
+#include "tools/Options.h"
+#include "tools/SettingPlan.h"
+
+namespace quarn::admin {
+
+namespace {
+
+// A team setting's trials and the number of members its teams have.
+struct TeamSetting {
+  SettingPlan plan;
+  int16_t size = 0;
+};
+
+// Teams live on the lab server only, and only a setting whose rows name
+// members has them.
+TeamSetting loadTeamSetting(CommandDatabase& database, const std::string& argument,
+                            const std::string& setting) {
+  if (database.choice().engine == DatabaseEngine::File) {
+    throw QuarnError(kErrDatabase, kTeamNeedsServer);
+  }
+  TeamSetting team{loadSetting(database.access(), setting, inputFolderOf(argument)), 0};
+  for (const TrialPlan& trial : team.plan.trials) {
+    if (isTeamTrial(trial)) {
+      team.size = teamSize(trial);
+      return team;
+    }
+  }
+  throw QuarnError(kErrInvalidPlan, "Setting " + setting +
+                                        " is not played by teams: no row of tblBlock names "
+                                        "Subject1 .. Subject4");
+}
+
+std::string teamName(const TeamKey& key) {
+  return "team " + key.team + " of setting " + key.setting;
+}
+
+// The member's stage and weeks in the team's experiment trial `trial`
+// (counted from 1 in the setting's play order).
+MemberTrialShape shapeOf(const TeamSetting& team, const TeamKey& key, int16_t member,
+                         int16_t trial) {
+  if (trial < 1 || static_cast<size_t>(trial) > team.plan.trials.size()) {
+    throw QuarnError(kErrDatabase, "Member " + decimal(int64_t{member}) + " of " + teamName(key) +
+                                       " has played every trial: nothing is left to replace");
+  }
+  const TrialPlan& plan = team.plan.trials[static_cast<size_t>(trial - 1)];
+  const int16_t stage = memberStage(plan, member);
+  if (stage == kNoParticipant) {
+    throw QuarnError(kErrInvalidPlan, "Member " + decimal(int64_t{member}) +
+                                          " plays no stage in trial " + decimal(int64_t{trial}) +
+                                          " of setting " + key.setting);
+  }
+  return {plan.weeks, roleName(stage)};
+}
+
+}  // namespace
+
+int cmdTeam(const std::vector<std::string>& args) {
+  if (args.size() < 4)
+    throw UsageError("usage: quarngame-admin team DATABASE SETTING TEAM USERID1 ...");
+  CommandDatabase database(args[0]);
+  const TeamKey key{args[1], args[2]};
+  const TeamSetting team = loadTeamSetting(database, args[0], key.setting);
+  const std::vector<std::string> subjects(args.begin() + 3, args.end());
+  if (static_cast<int64_t>(subjects.size()) != team.size) {
+    throw QuarnError(kErrInvalidPlan, "The teams of setting " + key.setting + " have " +
+                                          decimal(int64_t{team.size}) + " members, not " +
+                                          decimal(static_cast<int64_t>(subjects.size())));
+  }
+  database.access().stores().teams().fixMembers(key, subjects);
+  std::cout << "Team " << key.team << " of setting " << key.setting << ":";
+  for (size_t i = 0; i < subjects.size(); ++i) {
+    std::cout << (i == 0 ? " " : ", ") << "member " << i + 1 << " " << subjects[i];
+  }
+  std::cout << "\n";
+  return 0;
+}
+
+int cmdReplace(const std::vector<std::string>& args) {
+  expectArguments(args, 5, "replace DATABASE SETTING TEAM MEMBER PLAYER");
+  CommandDatabase database(args[0]);
+  const TeamKey key{args[1], args[2]};
+  const TeamSetting team = loadTeamSetting(database, args[0], key.setting);
+  int16_t member = 0;
+  try {
+    member = wholeNumber<int16_t>(args[3], "MEMBER", 1, team.size);
+  } catch (const UsageError& wrong) {
+    throw QuarnError(kErrInvalidPlan, std::string(wrong.what()) + " (the teams of setting " +
+                                          key.setting + " have " + decimal(int64_t{team.size}) +
+                                          " members)");
+  }
+  const std::string& player =
+      team.plan.players[static_cast<size_t>(playerIndex(team.plan.players, args[4]))].name;
+  const TeamTrialMember replaced = database.access().stores().teams().replace(
+      key, member, player, [&](int16_t trial) { return shapeOf(team, key, member, trial); });
+  std::cout << "Member " << replaced.member << " (" << replaced.subject << ") of team " << key.team
+            << " is played by " << replaced.player << " from trial " << replaced.trial << ", week "
+            << replaced.fromWeek << " to the trial's end\n";
+  return 0;
+}
+
+}  // namespace quarn::admin
