@@ -27,7 +27,7 @@ using Figures = std::array<int64_t, 6>;
 // with members on the stages `stages` names (Subject1 first), each member
 // training alone (the pilots skip it).
 void addTeamSetting(TestDatabase& db, const std::string& setting,
-                    const std::vector<std::string>& stages, int weeks) {
+                    const std::vector<std::string>& stages, int weeks, int trials = 2) {
   static const char* kStages[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
   std::string assignments;
   for (size_t m = 0; m < stages.size(); ++m) {
@@ -39,15 +39,16 @@ void addTeamSetting(TestDatabase& db, const std::string& setting,
       others += ", \"" + std::string(stage) + "\" = 'Sterman'";
     }
   }
-  db.exec(
-      "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" <= 2;"
-      "UPDATE b SET Setting = '" +
-      setting + "', numweeks = " + std::to_string(weeks) + assignments + others +
-      ";"
-      "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;"
-      "CREATE TEMP TABLE t AS SELECT * FROM tblTraining WHERE Setting = 'Demo';"
-      "UPDATE t SET Setting = '" +
-      setting + "'; INSERT INTO tblTraining SELECT * FROM t; DROP TABLE t;");
+  db.exec("CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" <= " +
+          std::to_string(trials) +
+          ";"
+          "UPDATE b SET Setting = '" +
+          setting + "', numweeks = " + std::to_string(weeks) + assignments + others +
+          ";"
+          "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;"
+          "CREATE TEMP TABLE t AS SELECT * FROM tblTraining WHERE Setting = 'Demo';"
+          "UPDATE t SET Setting = '" +
+          setting + "'; INSERT INTO tblTraining SELECT * FROM t; DROP TABLE t;");
 }
 
 pid_t startMember(const DemoFolder& demo, const std::string& setting, const std::string& subject,
@@ -128,28 +129,28 @@ int64_t countOf(DemoFolder& demo, const std::string& sql, const SqlParams& param
 // Every member recorded every week of both trials once, with the figures the
 // week step gives from the orders the team typed.
 void expectTeamRecords(DemoFolder& demo, const std::string& setting, const std::string& team,
-                       const std::vector<std::string>& members, int weeks) {
+                       const std::vector<std::string>& members, int weeks, int trials = 2) {
   const std::map<WeekStage, Figures> model =
       teamModel(demo.server->stores(), setting, team, (demo.app / "Input").string());
-  ASSERT_EQ(model.size(), static_cast<size_t>(2 * weeks * kRoleCount));
+  ASSERT_EQ(model.size(), static_cast<size_t>(trials * weeks * kRoleCount));
   for (const std::string& member : members) {
     EXPECT_EQ(memberRows(demo, setting, member), model) << member << " of team " << team;
     EXPECT_EQ(countOf(demo,
                       R"(SELECT count(*) AS "n" FROM "datRole"
                          WHERE "Setting" = ? AND "Subject" = ? AND "Training" = 0)",
                       {setting, member}),
-              2 * weeks * kRoleCount)
+              trials * weeks * kRoleCount)
         << member << ": no week doubled or moved";
     EXPECT_EQ(countOf(demo,
                       R"(SELECT count(*) AS "n" FROM "datTrial"
                          WHERE "Setting" = ? AND "Subject" = ? AND "Training" = 0)",
                       {setting, member}),
-              2);
+              trials);
   }
   EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datTeam" WHERE "Setting" = ?
                                 AND "Team" = ?)",
                     {setting, team}),
-            static_cast<int64_t>(2 * members.size()));
+            static_cast<int64_t>(trials * members.size()));
 }
 
 std::vector<std::string> memberIds(const std::string& prefix, size_t count) {
@@ -234,6 +235,61 @@ TEST_F(TeamPlay, KilledMemberReturnsAndTheTeamPlaysToItsEnd) {
   EXPECT_EQ(waitFor(returned), 0) << readFile(out("K2"));
   EXPECT_EQ(waitFor(steady), 0) << readFile(out("K1"));
   expectTeamRecords(demo, "Pair", "Red", {"K1", "K2"}, 8);
+}
+
+// A member who does not come back is replaced by a simulated player for the
+// rest of the trial: the team plays to its end, the player orders for the
+// member's stage from the first week the member had not ordered, and the
+// records say so.
+TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 12, 1);
+  demo.moveToServer();
+  const pid_t steady = startMember(demo, "Pair", "G1", "Green", out("G1"), "60");
+  const pid_t gone = startMember(demo, "Pair", "G2", "Green", out("G2"));
+  // The member leaves once it has ordered a few weeks.
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (countOf(demo, R"(SELECT count(*) AS "n" FROM "datTeamOrder" WHERE "Subject" = ?)",
+                 {std::string("G2")}) < 3 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(20ms);
+  }
+  ::kill(gone, SIGKILL);
+  waitFor(gone);
+  const std::string replace = std::string(QUARN_ADMIN_TOOL) + " replace " + demo.dataDir() +
+                              " Pair Green 2 Sterman > " + out("replace") + " 2>&1";
+  ASSERT_EQ(std::system(replace.c_str()), 0) << readFile(out("replace"));
+  EXPECT_EQ(waitFor(steady), 0) << readFile(out("G1"));
+
+  const Rows replaced = demo.server->tables().reads().query(
+      R"(SELECT "Player", "FromWeek" FROM "datTeam" WHERE "Team" = 'Green' AND "Member" = 2)");
+  ASSERT_EQ(replaced.size(), 1u);
+  EXPECT_EQ(replaced.front().cell("Player").toText(), "Sterman");
+  const int fromWeek = replaced.front().cell("FromWeek").toInt32();
+  EXPECT_NE(readFile(out("replace"))
+                .find("is played by Sterman from trial 1, week " + std::to_string(fromWeek)),
+            std::string::npos);
+  const std::map<WeekStage, Figures> model =
+      teamModel(demo.server->stores(), "Pair", "Green", (demo.app / "Input").string());
+  EXPECT_EQ(memberRows(demo, "Pair", "G1"), model);
+  EXPECT_EQ(countOf(demo,
+                    R"(SELECT count(*) AS "n" FROM "datRole" WHERE "Subject" = 'G1'
+                       AND "Role" = 'Factory' AND "User" = 7 AND "Week" < ?)",
+                    {int64_t{fromWeek}}),
+            fromWeek - 1)
+      << "the member's own weeks";
+  EXPECT_EQ(countOf(demo,
+                    R"(SELECT count(*) AS "n" FROM "datRole" WHERE "Subject" = 'G1'
+                       AND "Role" = 'Factory' AND "User" = 0 AND "Week" >= ?)",
+                    {int64_t{fromWeek}}),
+            12 - fromWeek + 1)
+      << "the simulated player's weeks";
+  EXPECT_EQ(demo.server->tables()
+                .reads()
+                .query(R"(SELECT "Factory" FROM "datTrial" WHERE "Subject" = 'G1')")
+                .front()
+                .cell("Factory")
+                .toText(),
+            "Sterman");
 }
 
 }  // namespace
