@@ -552,8 +552,9 @@ void GameSession::replayStoredTeamWeeks() {
 void GameSession::waitForTeamWeek() {
   m_phase = Phase::WaitingForTeam;
   m_teamForming = false;
-  noteActivity(PlayState::WaitingForTeam);
-  lookAtTeamWeek();
+  // The last member to order plays the week at once: its mark says so with
+  // the week's records instead of first saying that it waits.
+  if (!lookAtTeamWeek()) noteActivity(PlayState::WaitingForTeam);
 }
 
 // Plays the open week once every member has ordered it; else says whom the

@@ -5,7 +5,7 @@
 // percentile over every team week, and the datRole rows expected against the
 // rows stored (none may be lost or doubled).
 //
-//   bench_teams [--tool PATH] [--teams 8] [--weeks 10] [--pace 300]
+//   bench_teams [--tool PATH] [--teams 8] [--weeks 10] [--pace 300] [--keep yes|no]
 //
 // The pace is the least time from one order to the next of a pilot (300 ms is
 // what the window's shipment animation alone takes). The pilots of a team run
@@ -172,6 +172,7 @@ using TrialWeek = std::pair<int, int>;
 struct Moments {
   std::map<TrialWeek, int64_t> lastOrder;  // the team's last order of the week
   std::map<TrialWeek, int64_t> lastOpen;   // the week open at every member
+  int64_t firstOpen = 0;                   // when the slowest member first had a week open
 };
 
 void readMoments(const std::string& path, Moments& team) {
@@ -179,11 +180,14 @@ void readMoments(const std::string& path, Moments& team) {
   std::string what;
   int trial = 0, week = 0;
   int64_t micros = 0;
+  int64_t first = 0;
   while (in >> what >> trial >> week >> micros) {
+    if (first == 0) first = micros;
     auto& latest = what == "order" ? team.lastOrder : team.lastOpen;
     int64_t& slot = latest[{trial, week}];
     slot = std::max(slot, micros);
   }
+  team.firstOpen = std::max(team.firstOpen, first);
 }
 
 }  // namespace
@@ -192,6 +196,7 @@ int main(int argc, char** argv) {
   std::string tool = QUARN_ADMIN_TOOL;
   int teams = 8, weeks = 10;
   std::string pace = "300";
+  bool keep = false;  // the pilots' output and moments stay for a look
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--tool") {
@@ -200,10 +205,13 @@ int main(int argc, char** argv) {
       teams = std::atoi(argv[i + 1]);
     } else if (option == "--weeks") {
       weeks = std::atoi(argv[i + 1]);
+    } else if (option == "--keep") {
+      keep = argv[i + 1] == std::string("yes");
     } else if (option == "--pace") {
       pace = argv[i + 1];
     } else {
-      std::cerr << "usage: " << argv[0] << " [--tool PATH] [--teams 8] [--weeks 10] [--pace 300]\n";
+      std::cerr << "usage: " << argv[0]
+                << " [--tool PATH] [--teams 8] [--weeks 10] [--pace 300] [--keep yes|no]\n";
       return 2;
     }
   }
@@ -243,17 +251,25 @@ int main(int argc, char** argv) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  std::vector<double> latencies;
+  // Every team week, and those played once every pilot of the run was
+  // playing: the first weeks share the computer with the other pilots' logins.
+  std::vector<Moments> moments(static_cast<size_t>(teams));
+  int64_t allPlaying = 0;
   for (int t = 1; t <= teams; ++t) {
-    Moments team;
     for (int m = 1; m <= kMembers; ++m) {
       readMoments((folder / ("T" + std::to_string(t) + "M" + std::to_string(m) + ".team")).string(),
-                  team);
+                  moments[static_cast<size_t>(t - 1)]);
     }
+    allPlaying = std::max(allPlaying, moments[static_cast<size_t>(t - 1)].firstOpen);
+  }
+  std::vector<double> latencies, steady;
+  for (const Moments& team : moments) {
     for (const auto& [trialWeek, ordered] : team.lastOrder) {
       const auto next = team.lastOpen.find({trialWeek.first, trialWeek.second + 1});
       if (next == team.lastOpen.end()) continue;  // the trial's last week
-      latencies.push_back(static_cast<double>(next->second - ordered) / 1000.0);
+      const double ms = static_cast<double>(next->second - ordered) / 1000.0;
+      latencies.push_back(ms);
+      if (ordered > allPlaying) steady.push_back(ms);
     }
   }
   const std::map<RowKey, int> stored =
@@ -280,17 +296,20 @@ int main(int argc, char** argv) {
   for (const RowKey& key : expectedKeys) lost += stored.count(key) ? 0 : 1;
   const auto expected = static_cast<int64_t>(expectedKeys.size());
   std::cout << "| teams x members | weeks | pace ms | team weeks | last order -> every member's "
-               "next week: median ms | p99 ms | max ms | rows expected | rows stored | lost | "
-               "doubled | moved | pilots failed | seconds |\n"
-               "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n";
+               "next week: median ms | p99 ms | max ms | once all play: weeks | median ms | p99 "
+               "ms | rows expected | rows stored | lost | doubled | moved | pilots failed | "
+               "seconds |\n"
+               "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n";
   std::printf(
-      "| %d x %d | %d x %d | %s | %zu | %.1f | %.1f | %.1f | %lld | %lld | %lld | %lld | "
-      "%lld | %d | %.1f |\n",
+      "| %d x %d | %d x %d | %s | %zu | %.1f | %.1f | %.1f | %zu | %.1f | %.1f | %lld | %lld | "
+      "%lld | %lld | %lld | %d | %.1f |\n",
       teams, kMembers, kTrials, weeks, pace.c_str(), latencies.size(), quantile(latencies, 0.5),
-      quantile(latencies, 0.99), quantile(latencies, 1.0), static_cast<long long>(expected),
-      static_cast<long long>(storedCount), static_cast<long long>(lost),
-      static_cast<long long>(doubled), static_cast<long long>(moved), failed, seconds);
-  if (failed == 0) fs::remove_all(folder);
+      quantile(latencies, 0.99), quantile(latencies, 1.0), steady.size(), quantile(steady, 0.5),
+      quantile(steady, 0.99), static_cast<long long>(expected), static_cast<long long>(storedCount),
+      static_cast<long long>(lost), static_cast<long long>(doubled), static_cast<long long>(moved),
+      failed, seconds);
+  if (failed == 0 && !keep) fs::remove_all(folder);
+  if (keep) std::cout << "pilots' files kept in " << folder.string() << "\n";
   owner.exec("DROP SCHEMA " + schema + " CASCADE");
   return failed == 0 ? 0 : 1;
 }

@@ -172,6 +172,22 @@ Please correct the name in the Setup File box.</source>
         <translation>Es gibt keine Datei %1.<byte value="xd"/>
 Bitte korrigieren Sie den Namen im Feld „Datenbankdatei“.</translation>
     </message>
+    <message>
+        <source>Waiting for your team: %1 of %2 here (%3)</source>
+        <translation>Warten auf Ihr Team: %1 von %2 da (%3)</translation>
+    </message>
+    <message>
+        <source>Waiting for the %1...</source>
+        <translation>Warten auf: %1...</translation>
+    </message>
+    <message>
+        <source>Waiting for the %1 and the %2...</source>
+        <translation>Warten auf: %1 und %2...</translation>
+    </message>
+    <message>
+        <source>Waiting for the %1, the %2 and the %3...</source>
+        <translation>Warten auf: %1, %2 und %3...</translation>
+    </message>
 </context>
 <context>
     <name>Login</name>
@@ -225,6 +241,14 @@ Fehler %1: %2</translation>
         <source>A User ID cannot be made of dots only.  Please enter another User ID.</source>
         <translation>Eine Benutzerkennung darf nicht nur aus Punkten bestehen.  Bitte geben Sie eine andere Kennung ein.</translation>
     </message>
+    <message>
+        <source>This setting is played by teams.  Please type your team&apos;s name in the Team box.</source>
+        <translation>Diese Einstellung wird in Teams gespielt.  Bitte geben Sie den Namen Ihres Teams im Feld Team ein.</translation>
+    </message>
+    <message>
+        <source>Team %1 is full: its members are %2.</source>
+        <translation>Das Team %1 ist vollständig: seine Mitglieder sind %2.</translation>
+    </message>
 </context>
 <context>
     <name>LoginWindow</name>
@@ -259,6 +283,10 @@ Fehler %1: %2</translation>
     <message>
         <source>In use: %1</source>
         <translation>In Gebrauch: %1</translation>
+    </message>
+    <message>
+        <source>Team:</source>
+        <translation>Team:</translation>
     </message>
 </context>
 <context>
@@ -738,6 +766,42 @@ Für Forschung und Lehre. Die damit erhobenen Ergebnisse gehören der Studie, di
     <message>
         <source>Cost of each stage over the trial (participant: %1)</source>
         <translation>Kosten jeder Stufe über die Runde (Teilnehmer: %1)</translation>
+    </message>
+    <message>
+        <source>%1 (member %2)</source>
+        <translation>%1 (Mitglied %2)</translation>
+    </message>
+    <message>
+        <source>Simulated</source>
+        <translation>Simuliert</translation>
+    </message>
+    <message>
+        <source>, %1 from week %2</source>
+        <translation>, %1 ab Woche %2</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 (%2, member %3)</source>
+        <translation>%1 (%2, Mitglied %3)</translation>
+    </message>
+    <message>
+        <source>%1 (%2 from week %3)</source>
+        <translation>%1 (%2 ab Woche %3)</translation>
+    </message>
+    <message>
+        <source>%1 as %2</source>
+        <translation>%1 als %2</translation>
+    </message>
+    <message>
+        <source>team %1 (%2)</source>
+        <translation>Team %1 (%2)</translation>
+    </message>
+    <message>
+        <source>The team&apos;s orders per week: each line a person or a simulated player</source>
+        <translation>Die Bestellungen des Teams je Woche: jede Linie eine Person oder ein simulierter Spieler</translation>
     </message>
 </context>
 <context>

@@ -172,6 +172,22 @@ Please correct the name in the Setup File box.</source>
         <translation>No existe el archivo %1.<byte value="xd"/>
 Corrija el nombre en el campo «Archivo de datos».</translation>
     </message>
+    <message>
+        <source>Waiting for your team: %1 of %2 here (%3)</source>
+        <translation>Esperando a su equipo: %1 de %2 presentes (%3)</translation>
+    </message>
+    <message>
+        <source>Waiting for the %1...</source>
+        <translation>Esperando a: %1...</translation>
+    </message>
+    <message>
+        <source>Waiting for the %1 and the %2...</source>
+        <translation>Esperando a: %1 y %2...</translation>
+    </message>
+    <message>
+        <source>Waiting for the %1, the %2 and the %3...</source>
+        <translation>Esperando a: %1, %2 y %3...</translation>
+    </message>
 </context>
 <context>
     <name>Login</name>
@@ -225,6 +241,14 @@ Error %1: %2</translation>
         <source>A User ID cannot be made of dots only.  Please enter another User ID.</source>
         <translation>Un ID de usuario no puede estar formado solo por puntos.  Introduzca otro ID de usuario.</translation>
     </message>
+    <message>
+        <source>This setting is played by teams.  Please type your team&apos;s name in the Team box.</source>
+        <translation>Esta configuración se juega en equipos.  Escriba el nombre de su equipo en el campo Equipo.</translation>
+    </message>
+    <message>
+        <source>Team %1 is full: its members are %2.</source>
+        <translation>El equipo %1 está completo: sus miembros son %2.</translation>
+    </message>
 </context>
 <context>
     <name>LoginWindow</name>
@@ -259,6 +283,10 @@ Error %1: %2</translation>
     <message>
         <source>In use: %1</source>
         <translation>En uso: %1</translation>
+    </message>
+    <message>
+        <source>Team:</source>
+        <translation>Equipo:</translation>
     </message>
 </context>
 <context>
@@ -738,6 +766,42 @@ Para uso en investigación y docencia. Los resultados registrados pertenecen al 
     <message>
         <source>Cost of each stage over the trial (participant: %1)</source>
         <translation>Coste de cada etapa en la ronda (participante: %1)</translation>
+    </message>
+    <message>
+        <source>%1 (member %2)</source>
+        <translation>%1 (miembro %2)</translation>
+    </message>
+    <message>
+        <source>Simulated</source>
+        <translation>Simulado</translation>
+    </message>
+    <message>
+        <source>, %1 from week %2</source>
+        <translation>, %1 desde la semana %2</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 (%2, member %3)</source>
+        <translation>%1 (%2, miembro %3)</translation>
+    </message>
+    <message>
+        <source>%1 (%2 from week %3)</source>
+        <translation>%1 (%2 desde la semana %3)</translation>
+    </message>
+    <message>
+        <source>%1 as %2</source>
+        <translation>%1 como %2</translation>
+    </message>
+    <message>
+        <source>team %1 (%2)</source>
+        <translation>equipo %1 (%2)</translation>
+    </message>
+    <message>
+        <source>The team&apos;s orders per week: each line a person or a simulated player</source>
+        <translation>Los pedidos del equipo por semana: cada línea una persona o un jugador simulado</translation>
     </message>
 </context>
 <context>
