@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/db/PilotRuns.h"
 #include "bench/db/ThrowAwayServer.h"
 #include "db/DatabaseAdmin.h"
 #include "db/DatabaseChoice.h"
@@ -42,12 +43,7 @@ constexpr int kTeams = 8;
 constexpr int kMembers = 4;
 constexpr int kWeeks = 20;
 
-double quantile(std::vector<double> values, double q) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const auto rank = static_cast<size_t>(std::ceil(q * static_cast<double>(values.size())));
-  return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
-}
+using quarn::bench::quantile;
 
 // When each team's week was complete on the server: the return of the last
 // of its four stores.

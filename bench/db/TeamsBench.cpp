@@ -33,6 +33,7 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/db/PilotRuns.h"
 #include "bench/db/ThrowAwayServer.h"
 #include "db/DatabaseChoice.h"
 #include "db/OpenDatabase.h"
@@ -41,35 +42,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using quarn::bench::inSchema;
+using quarn::bench::quantile;
+using quarn::bench::runOrFail;
+using quarn::bench::shellQuoted;
 
 constexpr int kMembers = 4;
 constexpr int kTrials = 2;
-
-void runOrFail(const std::string& command) {
-  if (std::system((command + " >/dev/null").c_str()) != 0) {
-    std::cerr << "failed: " << command << "\n";
-    std::exit(1);
-  }
-}
-
-std::string shellQuoted(const std::string& text) {
-  return "'" + text + "'";
-}
-
-std::string inSchema(const std::string& connection, const std::string& schema) {
-  if (quarn::isConnectionUri(connection)) {
-    return connection + (connection.find('?') == std::string::npos ? "?" : "&") +
-           "options=-csearch_path%3D" + schema;
-  }
-  return connection + " options='-c search_path=" + schema + "'";
-}
-
-double quantile(std::vector<double> values, double q) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const auto rank = static_cast<size_t>(std::ceil(q * static_cast<double>(values.size())));
-  return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
-}
 
 // A CSV line's fields; a field in double quotes may hold commas.
 std::vector<std::string> fieldsOf(const std::string& line) {
@@ -151,19 +130,10 @@ std::map<RowKey, int> storedRows(quarn::DatabaseTables& db) {
 
 pid_t startMember(const std::string& tool, const fs::path& dataDir, const std::string& subject,
                   const std::string& team, const fs::path& folder, const std::string& pace) {
-  const std::string out = (folder / (subject + ".out")).string();
-  const std::string times = (folder / (subject + ".team")).string();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(fd, 1);
-    ::dup2(fd, 2);
-    ::execl(tool.c_str(), tool.c_str(), "pilot", dataDir.c_str(), "Four", subject.c_str(), "--team",
-            team.c_str(), "--skip-training", "--pace", pace.c_str(), "--team-times", times.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  return pid;
+  return quarn::bench::startProcess(
+      {tool, "pilot", dataDir.string(), "Four", subject, "--team", team, "--skip-training",
+       "--pace", pace, "--team-times", (folder / (subject + ".team")).string()},
+      (folder / (subject + ".out")).string());
 }
 
 // Trial and week of a moment a pilot wrote.

@@ -38,6 +38,7 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/db/PilotRuns.h"
 #include "bench/db/ThrowAwayServer.h"
 #include "db/DatabaseChoice.h"
 #include "db/OpenDatabase.h"
@@ -46,39 +47,16 @@
 namespace {
 
 namespace fs = std::filesystem;
+using quarn::bench::inSchema;
+using quarn::bench::quantile;
+using quarn::bench::runOrFail;
+using quarn::bench::shellQuoted;
 
 // The demo setting as a pilot plays it: two training trials of 10 weeks,
 // then four trials of 20, four rows (one per role) a week.
 const std::map<int64_t, int64_t> kWeeksPerTrial = {{-2, 10}, {-1, 10}, {1, 20},
                                                    {2, 20},  {3, 20},  {4, 20}};
 constexpr int kRoles = 4;
-
-void runOrFail(const std::string& command) {
-  if (std::system((command + " >/dev/null").c_str()) != 0) {
-    std::cerr << "failed: " << command << "\n";
-    std::exit(1);
-  }
-}
-
-std::string quoted(const std::string& text) {
-  return "'" + text + "'";
-}
-
-// The connection with `schema` as the search path of every session.
-std::string inSchema(const std::string& connection, const std::string& schema) {
-  if (quarn::isConnectionUri(connection)) {
-    return connection + (connection.find('?') == std::string::npos ? "?" : "&") +
-           "options=-csearch_path%3D" + schema;
-  }
-  return connection + " options='-c search_path=" + schema + "'";
-}
-
-double quantile(std::vector<double> values, double q) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const auto rank = static_cast<size_t>(std::ceil(q * static_cast<double>(values.size())));
-  return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
-}
 
 std::vector<double> readTimes(const std::string& path) {
   std::vector<double> times;
@@ -129,18 +107,10 @@ void countRows(quarn::DatabaseTables& db, const std::vector<std::string>& subjec
 
 pid_t startPilot(const std::string& tool, const fs::path& dataDir, const std::string& subject,
                  const fs::path& folder, const std::string& pace) {
-  const std::string out = (folder / (subject + ".out")).string();
-  const std::string times = (folder / (subject + ".times")).string();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(fd, 1);
-    ::dup2(fd, 2);
-    ::execl(tool.c_str(), tool.c_str(), "pilot", dataDir.c_str(), "Demo", subject.c_str(),
-            "--week-times", times.c_str(), "--pace", pace.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  return pid;
+  return quarn::bench::startProcess(
+      {tool, "pilot", dataDir.string(), "Demo", subject, "--week-times",
+       (folder / (subject + ".times")).string(), "--pace", pace},
+      (folder / (subject + ".out")).string());
 }
 
 // One run: `count` pilots into a new demo database on `engine`.
@@ -151,7 +121,7 @@ Outcome runPilots(const std::string& tool, const quarn::bench::ThrowAwayServer& 
       ("quarn-workstations-" + std::to_string(getpid()) + "-" + engine + std::to_string(count));
   fs::remove_all(folder);
   const fs::path dataDir = folder / "app" / "data";
-  runOrFail(quoted(tool) + " demo " + quoted(dataDir.string()));
+  runOrFail(shellQuoted(tool) + " demo " + shellQuoted(dataDir.string()));
   const std::string schema = "workstations_" + engine + std::to_string(count);
   if (engine == "server") {
     quarn::PgConnection db(server.connection());
@@ -159,9 +129,9 @@ Outcome runPilots(const std::string& tool, const quarn::bench::ThrowAwayServer& 
     db.exec("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
     db.exec("CREATE SCHEMA " + schema);
     std::ofstream(dataDir / "quarn.conf") << inSchema(server.connection(), schema) << "\n";
-    runOrFail(quoted(tool) + " create " + quoted(dataDir.string()));
-    runOrFail(quoted(tool) + " copy " + quoted((dataDir / "quarn.mdb").string()) + " " +
-              quoted(dataDir.string()));
+    runOrFail(shellQuoted(tool) + " create " + shellQuoted(dataDir.string()));
+    runOrFail(shellQuoted(tool) + " copy " + shellQuoted((dataDir / "quarn.mdb").string()) + " " +
+              shellQuoted(dataDir.string()));
     fs::rename(dataDir / "quarn.mdb", dataDir / "demo.mdb");  // the pilots use the server only
   }
 
