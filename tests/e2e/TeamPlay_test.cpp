@@ -244,6 +244,10 @@ TEST_F(TeamPlay, KilledMemberReturnsAndTheTeamPlaysToItsEnd) {
 TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
   addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 12, 1);
   demo.moveToServer();
+  // Member numbers fixed beforehand: by arrival, G2 could be member 1.
+  const std::string fix = std::string(QUARN_ADMIN_TOOL) + " team " + demo.dataDir() +
+                          " Pair Green G1 G2 > " + out("team") + " 2>&1";
+  ASSERT_EQ(std::system(fix.c_str()), 0) << readFile(out("team"));
   const pid_t steady = startMember(demo, "Pair", "G1", "Green", out("G1"), "60");
   const pid_t gone = startMember(demo, "Pair", "G2", "Green", out("G2"));
   // The member leaves once it has ordered a few weeks.
