@@ -260,6 +260,7 @@ TEST_F(TeamPlay, KilledMemberReturnsAndTheTeamPlaysToItsEnd) {
 TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
   addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 12, 1);
   demo.moveToServer();
+  // Member numbers fixed beforehand: by arrival, G2 could be member 1.
   const std::string fix = std::string(QUARN_ADMIN_TOOL) + " team " + demo.dataDir() +
                           " Pair Green G1 G2 > " + out("team") + " 2>&1";
   ASSERT_EQ(std::system(fix.c_str()), 0) << readFile(out("team"));

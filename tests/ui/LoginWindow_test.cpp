@@ -108,7 +108,7 @@ TEST_F(LoginWindowTest, SetupFileThatDoesNotExistGoesBackToItsBox) {
   QTest::keyClicks(databaseBox, "nope.mdb");
   QTest::keyClick(databaseBox, Qt::Key_Tab);
   EXPECT_EQ(prompter.count(PromptKind::SetupFileMissing), 1);
-  QTRY_COMPARE(login.focusWidget(), databaseBox);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return login.focusWidget() == databaseBox; }, 1000));
   EXPECT_EQ(databaseBox->selectedText(), "nope.mdb");
   EXPECT_EQ(inUse->text(), shownBefore);
   EXPECT_EQ(settingBox->count(), 1);

@@ -173,7 +173,7 @@ TEST_F(MainWindowTest, CloseRequestUnderAQuestionIsAskedOnceItIsAnswered) {
   prompter.whileOpen = nullptr;
   EXPECT_FALSE(closed);
   EXPECT_EQ(prompter.count(PromptKind::ConfirmExit), 0);
-  QTRY_COMPARE_WITH_TIMEOUT(prompter.count(PromptKind::ConfirmExit), 1, 2000);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return prompter.count(PromptKind::ConfirmExit) == 1; }, 2000));
   EXPECT_EQ(prompter.shown.back().kind, PromptKind::ConfirmExit);
   EXPECT_TRUE(window.isVisible());
   QTest::qWait(100);
