@@ -345,7 +345,11 @@ void MainWindow::trialStarted(const TrialDisplay& trial) {
   if (trial.playsItself()) {
     m_animationTimer->setInterval(1);
   } else {
-    setTop(m_playerFrame, 240 + kRowStep * trial.participantRole);
+    const double panelTop = 240 + kRowStep * trial.participantRole;
+    setTop(m_playerFrame, panelTop);
+    setTop(m_teamWaiting, trial.participantRole == 0
+                              ? panelTop + layout::kPlayerPanel.height + layout::kTeamWaitingGap
+                              : panelTop - layout::kTeamWaiting.height - layout::kTeamWaitingGap);
     // A trial without a participant sped the timer up; a participant watches
     // the shipments at the designed pace again.
     m_animationTimer->setInterval(kDesignedInterval);

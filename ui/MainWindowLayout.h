@@ -52,11 +52,13 @@ inline constexpr TwipsRect kPlayerPanel{12960, 240, 1935, 2535};
 inline constexpr TwipsRect kTotalCost{120, 9960, 2415, 735};
 inline constexpr TwipsRect kForecast{2640, 9960, 4815, 735};
 
-// A team member's waiting notice, below the participant's panel.
-inline constexpr TwipsRect kTeamWaiting{12960, 2880, 1935, 1920};
+// A team member's waiting notice: below the participant's panel while the
+// panel stands in the Factory's band (as here), above it in the other bands.
+inline constexpr TwipsRect kTeamWaiting{12960, 2880, 1935, 1200};
+inline constexpr double kTeamWaitingGap = 105;
 // Room nothing covers yet: beside the role figures below the waiting
 // notice, and below the forecast's row.
-inline constexpr TwipsRect kFreeBesidePlayerPanel{12960, 4920, 1935, 5760};
+inline constexpr TwipsRect kFreeBesidePlayerPanel{12960, 4200, 1935, 6480};
 inline constexpr TwipsRect kFreeBottomRow{120, 10800, 7335, 240};
 
 static_assert(inside(kDisplay, kWindow));
