@@ -304,7 +304,11 @@ void Pilot::playUntilGameOver() {
         m_session.nextTrial();
         break;
       case Phase::Paused:
-        enterPausePassword();
+        if (m_options.waitAtPauses && state().team.active()) {
+          m_session.pollTeam(std::chrono::milliseconds(500));
+        } else {
+          enterPausePassword();
+        }
         break;
       case Phase::WaitingForTeam:
         m_session.pollTeam(std::chrono::milliseconds(500));

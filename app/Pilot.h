@@ -55,6 +55,9 @@ struct PilotOptions {
   // Where the moments of each team week go: when this member's order was
   // stored and when its next week opened (see bench_teams).
   std::string teamTimes{};
+  // A team member's moderator who leaves the pauses to another member's:
+  // the pilot waits until the team has passed each pause.
+  bool waitAtPauses = false;
 };
 
 struct PilotReport {

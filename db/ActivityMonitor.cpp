@@ -29,12 +29,13 @@ constexpr const char* kLatestWeeks =
 constexpr const char* kLatestTeamWeeks =
     R"(WITH "kind" AS (
          SELECT "Setting", "Team", min("Training") AS "Training"
-         FROM "datTeamOrder" GROUP BY "Setting", "Team"),
+         FROM "datTeamOrder" WHERE "Week" > 0 GROUP BY "Setting", "Team"),
        "trial" AS (
          SELECT o."Setting", o."Team", o."Training", max(o."Trial") AS "Trial"
          FROM "datTeamOrder" AS o
          JOIN "kind" AS k ON o."Setting" = k."Setting" AND o."Team" = k."Team"
            AND o."Training" = k."Training"
+         WHERE o."Week" > 0
          GROUP BY o."Setting", o."Team", o."Training"),
        "week" AS (
          SELECT o."Setting", o."Team", o."Training", o."Trial", max(o."Week") AS "Week"

@@ -140,6 +140,7 @@ void GameSession::nextTrial() {
 
 bool GameSession::answerPause(const std::string& password) {
   if (m_phase != Phase::Paused || !checkPausePassword(m_state.pauses, password)) return false;
+  if (m_state.team.active()) passTeamPause(m_services, m_state);
   advance();
   return true;
 }
@@ -489,7 +490,10 @@ ChainContext GameSession::chainContext() {
 }
 
 bool GameSession::pollTeam(std::chrono::milliseconds wait) {
-  if (m_phase != Phase::WaitingForTeam || held()) return false;
+  // A team's pause is passed by any member's moderator; the pause window
+  // itself is the question open meanwhile.
+  const bool teamPause = m_phase == Phase::Paused && m_state.team.active();
+  if (!teamPause && (m_phase != Phase::WaitingForTeam || held())) return false;
   const TeamKey& key = m_state.team.key;
   const bool changed =
       m_services.db.read([&] { return m_services.db.teams().waitForChange(key, wait); });
@@ -497,7 +501,16 @@ bool GameSession::pollTeam(std::chrono::milliseconds wait) {
   // the next look a while later.
   constexpr auto kLookAnyway = std::chrono::seconds(2);
   if (!changed && std::chrono::steady_clock::now() - m_lastTeamLook < kLookAnyway) return false;
+  if (teamPause) return lookAtTeamPause();
   return lookAtTeam();
+}
+
+bool GameSession::lookAtTeamPause() {
+  m_lastTeamLook = std::chrono::steady_clock::now();
+  if (!teamPausePassed(m_services, m_state)) return false;
+  passPause(m_state.pauses);
+  advance();
+  return true;
 }
 
 bool GameSession::lookAtTeam() {

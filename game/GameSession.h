@@ -111,9 +111,11 @@ class GameSession {
   // keepWorkstation), once no question is open.
   void keepAlive();
 
-  // WaitingForTeam: waits up to `wait` for the team's next change and looks
+  // WaitingForTeam, or Paused in a team setting: waits up to `wait` for the
+  // team's next change and looks
   // at the team when it changed (or a while has passed since the last look):
-  // a complete team starts its trial, a complete week is played. The window
+  // a complete team starts its trial, a complete week is played, a pause that
+  // another member's moderator passed is passed here too. The window
   // calls it from a short timer without waiting; the pilot waits in it.
   // Returns whether the game moved on.
   bool pollTeam(std::chrono::milliseconds wait);
@@ -152,6 +154,7 @@ class GameSession {
   void replayStoredTeamWeeks();
   void waitForTeamWeek();
   bool lookAtTeam();
+  bool lookAtTeamPause();
   bool lookAtTeamWeek();
   void pressTeam(const std::array<int16_t, kRoleCount>& orders);
   void playTeamWeek(const std::array<int16_t, kRoleCount>& orders);

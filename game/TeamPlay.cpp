@@ -85,6 +85,30 @@ void readTeamTrial(GameServices& services, GameState& state) {
   }
 }
 
+namespace {
+
+// The team's number of the trial after the one just finished.
+int16_t nextTeamTrialNumber(const GameState& state) {
+  return narrow16(int64_t{state.plan.currentTrial} + 2, "Trial");
+}
+
+}  // namespace
+
+void passTeamPause(GameServices& services, GameState& state) {
+  TeamSession& team = state.team;
+  const TypedOrder passed{nextTeamTrialNumber(state), false, 0, team.member, 0,
+                          state.identity.subject,     0};
+  services.db.read([&] { return services.db.teams().storeOrder(team.key, passed); });
+}
+
+bool teamPausePassed(GameServices& services, GameState& state) {
+  TeamSession& team = state.team;
+  const std::vector<TypedOrder> orders = services.db.read(
+      [&] { return services.db.teams().orders(team.key, nextTeamTrialNumber(state), false); });
+  return std::any_of(orders.begin(), orders.end(),
+                     [](const TypedOrder& order) { return order.week == 0; });
+}
+
 bool stageReplaced(const GameState& state, int16_t stage, int16_t week) {
   const int16_t from = state.chain.replacedFromWeek[static_cast<size_t>(stage)];
   return from != 0 && week >= from;

@@ -55,6 +55,12 @@ void storeMemberOrder(GameServices& services, GameState& state, int16_t week, in
 // and names the other members' stages for their User IDs.
 void recordTeamTrial(GameServices& services, GameState& state);
 
+// A pause before the next trial holds the whole team: any member's moderator
+// passes it for all. The pause passed is stored as an order of week 0 of the
+// next trial; teamPausePassed tells whether any member stored it.
+void passTeamPause(GameServices& services, GameState& state);
+bool teamPausePassed(GameServices& services, GameState& state);
+
 // Whether a simulated player orders for the member of `stage` in `week`.
 bool stageReplaced(const GameState& state, int16_t stage, int16_t week);
 

@@ -32,6 +32,10 @@ bool pauseDue(const PauseSchedule& schedule, int16_t currentTrial) {
   return pause && int32_t{currentTrial} + 1 == pause->afterTrial;
 }
 
+void passPause(PauseSchedule& schedule) {
+  if (nextPause(schedule)) ++schedule.nextPause;
+}
+
 bool checkPausePassword(PauseSchedule& schedule, const std::string& text) {
   const Pause* pause = nextPause(schedule);
   if (!pause || text != pause->password) return false;

@@ -29,6 +29,9 @@ void loadPauses(PlanTables& tables, const std::string& setting, PauseSchedule& s
 // Whether the trial just finished (0-based index) is the next pause's trial.
 bool pauseDue(const PauseSchedule& schedule, int16_t currentTrial);
 
+// Passes the next pause as if its password had been typed: another member of
+// the team passed it.
+void passPause(PauseSchedule& schedule);
 // True, and the pause is passed, when `text` is the next pause's password
 // exactly (case-sensitive). False when no pause is pending.
 bool checkPausePassword(PauseSchedule& schedule, const std::string& text);

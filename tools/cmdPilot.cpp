@@ -14,7 +14,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: quarngame-admin pilot DATADIR SETTING SUBJECT [--orders FILE] [--seed N] "
     "[--week-times FILE] [--pace MS] [--skip-training] [--take-over yes|no] [--team NAME] "
-    "[--team-times FILE]";
+    "[--team-times FILE] [--wait-at-pauses]";
 
 uint32_t SeedOf(const std::string& text) {
   uint32_t seed = 0;
@@ -56,6 +56,10 @@ int cmdPilot(const std::vector<std::string>& args) {
   for (size_t i = 3; i < args.size(); ++i) {
     if (args[i] == "--skip-training") {
       options.skipTraining = true;
+      continue;
+    }
+    if (args[i] == "--wait-at-pauses") {
+      options.waitAtPauses = true;
       continue;
     }
     if (i + 1 >= args.size()) throw UsageError(kUsage);

@@ -2,12 +2,18 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "base/Prompter.h"
 #include "ui/KeyFilter.h"
 
 namespace quarn {
+
+namespace {
+constexpr int kTeamPauseLookMs = 50;
+}  // namespace
 
 PauseWindow::PauseWindow(GameSession& session, QWidget* parent)
     : GuardedDialog(parent), m_session(session) {
@@ -36,6 +42,18 @@ PauseWindow::PauseWindow(GameSession& session, QWidget* parent)
   layout->addWidget(continueButton, 0, Qt::AlignHCenter);
 
   connect(continueButton, &QPushButton::clicked, this, [this] { guard([this] { goOn(); }); });
+  // In a team setting another member's moderator may pass the pause for the
+  // whole team: the window closes once the game has gone on.
+  auto* teamTimer = new QTimer(this);
+  teamTimer->setObjectName("tmrTeamPause");
+  teamTimer->setInterval(kTeamPauseLookMs);
+  connect(teamTimer, &QTimer::timeout, this, [this] {
+    guard([this] {
+      m_session.pollTeam(std::chrono::milliseconds(0));
+      if (m_session.phase() != Phase::Paused) accept();
+    });
+  });
+  teamTimer->start();
   new KeyFilter(m_passwordBox, [this](const TypedKey& key) {
     if (key.kind != TypedKey::Kind::Enter) return false;
     guard([this] { goOn(); });

@@ -312,5 +312,21 @@ TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
             "Sterman");
 }
 
+// A pause holds the whole team, and one member's moderator passes it for
+// all: the member whose pilot types no password goes on with the team.
+TEST_F(TeamPlay, OneModeratorsPasswordPassesThePauseForTheWholeTeam) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3);
+  demo.db.exec("INSERT INTO tblPause (Setting, Trial, Password) VALUES ('Pair', 1, 'go on')");
+  demo.moveToServer();
+  const pid_t typing = startMember(demo, "Pair", "Q1", "Pause", out("Q1"));
+  const pid_t waiting = startPilotOf(demo, "Pair", "Q2", out("Q2"),
+                                     {"--team", "Pause", "--skip-training", "--wait-at-pauses"});
+  EXPECT_EQ(waitAtMost(typing), 0) << readFile(out("Q1"));
+  EXPECT_EQ(waitAtMost(waiting), 0) << readFile(out("Q2"));
+  EXPECT_NE(readFile(out("Q1")).find("Pause after trial 1: password entered"), std::string::npos);
+  EXPECT_EQ(readFile(out("Q2")).find("Pause after trial"), std::string::npos);
+  expectTeamRecords(demo, "Pair", "Pause", {"Q1", "Q2"}, 3);
+}
+
 }  // namespace
 }  // namespace quarn::testing
