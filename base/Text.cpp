@@ -198,4 +198,13 @@ std::string withArguments(std::string_view pattern, const std::vector<std::strin
   return result;
 }
 
+std::string joinText(const std::vector<std::string>& parts, std::string_view separator) {
+  std::string text;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) text += separator;
+    text += parts[i];
+  }
+  return text;
+}
+
 }  // namespace quarn

@@ -43,6 +43,9 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 // character stands for itself and equals only the same byte.
 int compareIgnoringCase(std::string_view a, std::string_view b);
 
+// The parts one after another, `separator` between each two.
+std::string joinText(const std::vector<std::string>& parts, std::string_view separator);
+
 // `pattern` with %1 ... %9 replaced by the arguments, in one pass (a "%2" in
 // an argument stays as it is); a translated text may put them in another
 // order.

@@ -107,7 +107,7 @@ class DatabaseAccess {
   bool trialRecorded(const std::string& subject, const std::string& setting, int16_t trial);
   std::optional<int16_t> highestWeek(const std::string& subject, const std::string& setting,
                                      int16_t trial);
-  // The teams of team settings; every call a read under the read policy
+  // The teams of team settings. The caller runs each use under read()
   // (the team store's writes are made so that doing them again is harmless).
   TeamStore& teams() { return m_stores.teams(); }
   // The recorded experiment trials (ResultStore), read under the read policy.

@@ -283,12 +283,6 @@ std::string quoted(const std::string& name) {
   return "\"" + name + "\"";
 }
 
-std::string join(const std::vector<std::string>& parts, const std::string& separator) {
-  std::string text;
-  for (size_t i = 0; i < parts.size(); ++i) text += (i ? separator : "") + parts[i];
-  return text;
-}
-
 std::string typeName(ColumnType type, DatabaseEngine engine) {
   const bool file = engine == DatabaseEngine::File;
   switch (type) {
@@ -328,10 +322,10 @@ std::string createTable(const TableSpec& table, DatabaseEngine engine, bool ifMi
   if (!table.primaryKey.empty()) {
     std::vector<std::string> keys;
     for (const std::string& key : table.primaryKey) keys.push_back(quoted(key));
-    parts.push_back("PRIMARY KEY (" + join(keys, ", ") + ")");
+    parts.push_back("PRIMARY KEY (" + joinText(keys, ", ") + ")");
   }
   return std::string("CREATE TABLE ") + (ifMissing ? "IF NOT EXISTS " : "") + quoted(table.name) +
-         " (\n  " + join(parts, ",\n  ") + "\n)";
+         " (\n  " + joinText(parts, ",\n  ") + "\n)";
 }
 
 std::string createIndex(const IndexSpec& index) {

@@ -130,10 +130,8 @@ class Login {
     readTeamMembers(m_services, m_state);
     std::vector<std::string> members;
     for (const TeamMember& m : team.members) members.push_back(m.subject);
-    std::string list;
-    for (const std::string& m : members) list += (list.empty() ? "" : ", ") + m;
     ask(withArguments(translate("Login", "Team %1 is full: its members are %2."),
-                      {team.key.team, list}),
+                      {team.key.team, joinText(members, ", ")}),
         PromptStyle::OkWarning, translate("Login", "Login"), PromptKind::TeamFull);
     team = TeamSession{};
     return false;

@@ -26,12 +26,6 @@ int16_t playerIndex(const Plan& plan, const std::string& name) {
                                         " who replaces a team member is not in tblPlayer");
 }
 
-std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
-  std::string text;
-  for (const std::string& part : parts) text += (text.empty() ? "" : separator) + part;
-  return text;
-}
-
 std::string subjectOf(const TeamSession& team, int16_t member) {
   for (const TeamMember& m : team.members) {
     if (m.member == member) return m.subject;
@@ -62,7 +56,7 @@ std::string teamFormingText(const Prompter& prompter, const TeamSession& team) {
   for (const TeamMember& m : team.members) here.push_back(m.subject);
   return withArguments(
       prompter.translate("GameSession", "Waiting for your team: %1 of %2 here (%3)"),
-      {decimal(here.size()), decimal(team.size), joined(here, ", ")});
+      {decimal(here.size()), decimal(team.size), joinText(here, ", ")});
 }
 
 void readTeamTrial(GameServices& services, GameState& state) {
@@ -156,7 +150,8 @@ std::string teamWaitingText(const Prompter& prompter, const std::vector<int16_t>
     default:
       return withArguments(
           prompter.translate("GameSession", "Waiting for the %1, the %2 and the %3..."),
-          {joined({names.begin(), names.end() - 2}, ", "), names[names.size() - 2], names.back()});
+          {joinText({names.begin(), names.end() - 2}, ", "), names[names.size() - 2],
+           names.back()});
   }
 }
 

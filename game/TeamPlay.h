@@ -31,7 +31,7 @@ std::string teamFormingText(const Prompter& prompter, const TeamSession& team);
 // Reads the running trial's typed orders and replaced members, and lets a
 // simulated player order for each replaced member from the week it was
 // replaced.
-void readTeamTrial(GameServices& service, GameState& state);
+void readTeamTrial(GameServices& services, GameState& state);
 
 // The typed orders of `week` by stage once every member's stage has one (or
 // a simulated player orders for it); nothing while one is missing.

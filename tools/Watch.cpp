@@ -15,6 +15,7 @@
 
 #include "base/Errors.h"
 #include "base/Roles.h"
+#include "base/Text.h"
 #include "plan/PlanReaders.h"
 #include "tools/Commands.h"
 
@@ -301,12 +302,6 @@ View readView(ActivityMonitor& monitor, int64_t now, const WatchOptions& options
   return view;
 }
 
-std::string joined(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-  return text;
-}
-
 std::string teamTrialText(const WatchTeam& team) {
   if (team.trial == 0) return "-";
   return (team.training ? "training " : "") + std::to_string(team.trial);
@@ -361,16 +356,17 @@ std::string teamStateText(const WatchTeam& team) {
       if (m.here) here.push_back(m.line.subject);
     }
     return "Waiting for your team: " + std::to_string(team.here) + " of " +
-           std::to_string(team.size) + " here" + (here.empty() ? "" : " (" + joined(here) + ")");
+           std::to_string(team.size) + " here" +
+           (here.empty() ? "" : " (" + joinText(here, ", ") + ")");
   }
   if (team.trialOver) return "the trial's last week is played";
   if (team.waitingFor.empty()) return "every member has ordered";
-  std::string text = "waiting for " + joined(team.waitingFor);
+  std::string text = "waiting for " + joinText(team.waitingFor, ", ");
   if (team.waitingSince) {
     text += " since " + localDateAndTime(*team.waitingSince).second + " (" +
             durationText(*team.waitingSeconds) + ")";
   }
-  if (!team.ordered.empty()) text += "; ordered: " + joined(team.ordered);
+  if (!team.ordered.empty()) text += "; ordered: " + joinText(team.ordered, ", ");
   return text;
 }
 

@@ -3,9 +3,6 @@
 // What the benchmarks that run `quarngame-admin` processes share: running a
 // command, a server connection in a schema of its own, and quantiles.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -14,6 +11,7 @@
 #include <vector>
 
 #include "db/DatabaseChoice.h"
+#include "tests/support/Processes.h"
 
 namespace quarn::bench {
 
@@ -39,22 +37,7 @@ inline std::string inSchema(const std::string& connection, const std::string& sc
   return connection + " options='-c search_path=" + schema + "'";
 }
 
-// Starts `args` (the program first) as a process of its own, its output and
-// errors going to `outFile`.
-inline pid_t startProcess(std::vector<std::string> args, const std::string& outFile) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(fd, 1);
-    ::dup2(fd, 2);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  return pid;
-}
+using testing::startProcess;
 
 // The q-quantile (0 < q <= 1) by the nearest rank; 0 for no values.
 inline double quantile(std::vector<double> values, double q) {

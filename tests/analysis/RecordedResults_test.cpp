@@ -154,29 +154,22 @@ TEST(RecordedResults, RefusesAnUnknownNameNamingTheKnownOnes) {
 }
 
 TEST(RecordedResults, JoinsTheRecordsOfEveryMemberOfATeamTrial) {
-  struct Case {
-    std::vector<TeamMemberPlan> members;
-  };
-  const std::vector<Case> cases = {
-      {{{"P07", kFactory}, {"P12", kRetailer}}},
-      {{{"P07", kRetailer}, {"P12", kWholesaler}, {"P03", kDistributor}, {"P20", kFactory}}},
-  };
-  for (const Case& c : cases) {
-    const TeamTrialRows rows = teamTrialRows("Red", 2, c.members);
+  for (const std::vector<TeamMemberPlan>& members : pairAndFourTeams()) {
+    const TeamTrialRows rows = teamTrialRows("Red", 2, members);
     const std::vector<RecordedTrial> trials = teamTrialRecords(rows);
-    ASSERT_EQ(trials.size(), c.members.size());
+    ASSERT_EQ(trials.size(), members.size());
     for (size_t i = 0; i < trials.size(); ++i) {
       const RecordedTrial& t = trials[i];
       SCOPED_TRACE(t.subject);
-      EXPECT_EQ(t.subject, c.members[i].subject);
+      EXPECT_EQ(t.subject, members[i].subject);
       EXPECT_EQ(t.team, "Red");
       EXPECT_EQ(t.member, static_cast<int16_t>(i + 1));
       // Each member is the participant of its own stage.
-      EXPECT_EQ(t.participantRole, c.members[i].role);
-      ASSERT_EQ(t.seats.size(), c.members.size());
-      for (size_t m = 0; m < c.members.size(); ++m) {
-        EXPECT_EQ(t.seats[m].subject, c.members[m].subject);
-        EXPECT_EQ(t.seats[m].role, c.members[m].role);
+      EXPECT_EQ(t.participantRole, members[i].role);
+      ASSERT_EQ(t.seats.size(), members.size());
+      for (size_t m = 0; m < members.size(); ++m) {
+        EXPECT_EQ(t.seats[m].subject, members[m].subject);
+        EXPECT_EQ(t.seats[m].role, members[m].role);
       }
     }
   }

@@ -13,6 +13,7 @@
 
 #include "db/DatabaseCopy.h"
 #include "tests/support/EngineDatabases.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/Commands.h"
 
@@ -92,18 +93,7 @@ inline pid_t startPilotOf(const DemoFolder& demo, const std::string& setting,
                           const std::vector<std::string>& options = {}) {
   std::vector<std::string> args = {QUARN_ADMIN_TOOL, "pilot", demo.dataDir(), setting, subject};
   args.insert(args.end(), options.begin(), options.end());
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(fd, 1);
-    ::dup2(fd, 2);
-    ::execv(QUARN_ADMIN_TOOL, argv.data());
-    ::_exit(127);
-  }
-  return pid;
+  return startProcess(std::move(args), outFile);
 }
 
 inline pid_t startPilot(const DemoFolder& demo, const std::string& subject,

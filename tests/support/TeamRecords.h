@@ -24,6 +24,18 @@ struct TeamMemberPlan {
   int16_t fromWeek = 0;  // the first week that player played
 };
 
+// Two teams the team tests play: of two members, and of four whose member
+// numbers do not follow the stages.
+inline std::vector<std::vector<TeamMemberPlan>> pairAndFourTeams() {
+  return {
+      {{"P07", roleIndex(Role::Factory)}, {"P12", roleIndex(Role::Retailer)}},
+      {{"P07", roleIndex(Role::Retailer)},
+       {"P12", roleIndex(Role::Wholesaler)},
+       {"P03", roleIndex(Role::Distributor)},
+       {"P20", roleIndex(Role::Factory)}},
+  };
+}
+
 // A 10-week team trial of `members` (member 1 first) in setting "Lab": stage
 // r orders 10 r + week and ends with a cost of 100 r, every member sees the
 // same chain. A replaced member's own records stop before `fromWeek`, and it

@@ -174,20 +174,13 @@ std::vector<std::string> linesOf(const std::string& text) {
 }
 
 TEST(TrialReport, DrawsATeamTrialOnceWithTheTeamChartFirst) {
-  struct Case {
-    std::vector<TeamMemberPlan> members;
-  };
-  const std::vector<Case> cases = {
-      {{{"P07", kFactory}, {"P12", kRetailer}}},
-      {{{"P07", kRetailer}, {"P12", kWholesaler}, {"P03", kDistributor}, {"P20", kFactory}}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.members.size());
+  for (const std::vector<TeamMemberPlan>& members : pairAndFourTeams()) {
+    SCOPED_TRACE(members.size());
     ReportFolder out;
-    const std::vector<RecordedTrial> trials = teamTrialRecords(teamTrialRows("Red", 2, c.members));
+    const std::vector<RecordedTrial> trials = teamTrialRecords(teamTrialRows("Red", 2, members));
     const ReportCounts counts = writeReport(trials, out.path.string(), from("lab.mdb"));
     EXPECT_EQ(counts.trials, 1);
-    EXPECT_EQ(counts.participants, static_cast<int>(c.members.size()));
+    EXPECT_EQ(counts.participants, static_cast<int>(members.size()));
     // The trial's four, the amplification by stage and the class's orders.
     EXPECT_EQ(counts.pictures, 4 + 2);
     const std::string index = readFile(out.path / "index.html");
@@ -201,14 +194,14 @@ TEST(TrialReport, DrawsATeamTrialOnceWithTheTeamChartFirst) {
                              ("team-Red-Lab-trial2-" + std::string(chart) + ".png")))
           << chart;
     }
-    for (const TeamMemberPlan& m : c.members) {
+    for (const TeamMemberPlan& m : members) {
       EXPECT_FALSE(fs::exists(out.path / (m.subject + ".pdf"))) << m.subject;
       EXPECT_NE(index.find("Fitted decision rule of " + m.subject + " ("), std::string::npos);
     }
     EXPECT_EQ(index.find("<h2 id=\"p1\">"), std::string::npos);  // no participant drawn alone
     EXPECT_EQ(readFile(out.path / "team-Red.pdf").substr(0, 5), "%PDF-");
     const std::vector<std::string> measures = linesOf(readFile(out.path / "measures.csv"));
-    ASSERT_EQ(measures.size(), 1 + 4 * c.members.size());
+    ASSERT_EQ(measures.size(), 1 + 4 * members.size());
     for (size_t i = 1; i < measures.size(); ++i) {
       const std::string member = std::to_string((i - 1) / 4 + 1);
       EXPECT_EQ(measures[i].substr(measures[i].rfind(",Red,")), ",Red," + member) << measures[i];
