@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include <QtTest/QTest>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "app/Application.h"
@@ -40,59 +42,68 @@ QString textOf(const QObject& window, const QString& name) {
   return label == nullptr ? QString() : label->text();
 }
 
-// Answers the windows a new participant's login opens: the login itself
-// (User ID, setting, team) and the questionnaire. Runs as the window shows.
-class LoginAnswers : public QObject {
+// Runs `step` on every window named `name` once it is shown and its own
+// event loop runs, for as long as this object lives.
+class WhenShown : public QObject {
  public:
-  LoginAnswers(QString subject, QString setting, QString team)
-      : m_subject(std::move(subject)), m_setting(std::move(setting)), m_team(std::move(team)) {
+  WhenShown(QString name, std::function<void(QWidget&)> step)
+      : m_name(std::move(name)), m_step(std::move(step)) {
     QApplication::instance()->installEventFilter(this);
   }
-  ~LoginAnswers() override { QApplication::instance()->removeEventFilter(this); }
+  ~WhenShown() override { QApplication::instance()->removeEventFilter(this); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::Show || !watched->isWidgetType()) {
-      return QObject::eventFilter(watched, event);
-    }
-    auto* window = static_cast<QWidget*>(watched);
-    if (window->objectName() == "frmLogin") {
-      QTimer::singleShot(0, window, [this, window] { logIn(*window); });
-    } else if (window->objectName() == "frmNewUser") {
-      QTimer::singleShot(0, window, [window] { answerQuestionnaire(*window); });
+    if (event->type() == QEvent::Show && watched->isWidgetType() &&
+        watched->objectName() == m_name) {
+      auto* window = static_cast<QWidget*>(watched);
+      QTimer::singleShot(0, window, [step = m_step, window] { step(*window); });
     }
     return QObject::eventFilter(watched, event);
   }
 
  private:
-  void logIn(QWidget& login) const {
-    QTest::keyClicks(control<QLineEdit>(login, "txtSubjectID"), m_subject);
-    QTest::keyClicks(control<QComboBox>(login, "cboSetting"), m_setting);
-    auto* team = control<QLineEdit>(login, "txtTeam");
-    EXPECT_TRUE(team->isEnabled());
-    QTest::keyClicks(team, m_team);
-    QTest::mouseClick(control<QPushButton>(login, "cmdStart"), Qt::LeftButton);
-  }
-  static void answerQuestionnaire(QWidget& questionnaire) {
-    QTest::mouseClick(control<QWidget>(questionnaire, "optGender_1"), Qt::LeftButton);
-    QTest::keyClicks(control<QLineEdit>(questionnaire, "txtAge"), "24");
-    QTest::mouseClick(control<QPushButton>(questionnaire, "cmdOK"), Qt::LeftButton);
-  }
-
-  QString m_subject;
-  QString m_setting;
-  QString m_team;
+  QString m_name;
+  std::function<void(QWidget&)> m_step;
 };
 
-// A team setting of two on the lab server: the demo's first trial, shortened
-// to a few weeks, member 1 at the Retailer, member 2 at the Factory, the
-// other stages simulated; no training.
+// The login window's answers: `subject` joins team Blue of the setting Pair.
+void logIn(QWidget& login, const QString& subject) {
+  QTest::keyClicks(control<QLineEdit>(login, "txtSubjectID"), subject);
+  QTest::keyClicks(control<QComboBox>(login, "cboSetting"), "Pair");
+  auto* team = control<QLineEdit>(login, "txtTeam");
+  EXPECT_TRUE(team->isEnabled());
+  QTest::keyClicks(team, "Blue");
+  QTest::mouseClick(control<QPushButton>(login, "cmdStart"), Qt::LeftButton);
+}
+
+void answerQuestionnaire(QWidget& questionnaire) {
+  QTest::mouseClick(control<QWidget>(questionnaire, "optGender_1"), Qt::LeftButton);
+  QTest::keyClicks(control<QLineEdit>(questionnaire, "txtAge"), "24");
+  QTest::mouseClick(control<QPushButton>(questionnaire, "cmdOK"), Qt::LeftButton);
+}
+
+constexpr char kPausePassword[] = "go on";
+
+// Types `password` into a pause window and presses Enter.
+void typePassword(QWidget& pause, const QString& password) {
+  auto* box = control<QLineEdit>(pause, "txtPassword");
+  QTest::keyClicks(box, password);
+  QTest::keyClick(box, Qt::Key_Return);
+}
+
+// A team setting of two on the lab server: the demo's first two trials,
+// shortened to a few weeks, member 1 at the Retailer, member 2 at the
+// Factory, the other stages simulated; a pause after the first trial; no
+// training.
 void addPairSetting(TestDatabase& db) {
   db.exec(
-      "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" = 1;"
-      "UPDATE b SET Setting = 'Pair', numweeks = 4, \"Retailer\" = 'Subject1',"
+      "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" <= 2;"
+      "UPDATE b SET Setting = 'Pair', numweeks = 3, \"Retailer\" = 'Subject1',"
       " \"Factory\" = 'Subject2', \"Distributor\" = 'Sterman', \"Wholesaler\" = 'Sterman';"
       "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
+  db.exec(std::string("INSERT INTO tblPause (Setting, Trial, Password) VALUES ('Pair', 1, '") +
+          kPausePassword + "')");
 }
 
 // One member's workstation: the application as the program builds it, with
@@ -105,7 +116,8 @@ struct Member {
       return request.kind == PromptKind::RegisterNewUser ? Answer::Yes : Answer::Ok;
     };
     application.splashTime = std::chrono::milliseconds(0);
-    LoginAnswers answers(subject, "Pair", "Blue");
+    WhenShown login("frmLogin", [subject](QWidget& window) { logIn(window, subject); });
+    WhenShown questionnaire("frmNewUser", answerQuestionnaire);
     application.start();
   }
   MainWindow& window() { return application.mainWindow(); }
@@ -116,6 +128,11 @@ struct Member {
     auto* box = control<QLineEdit>(window(), "txtOrder");
     QTest::keyClicks(box, order);
     QTest::keyClick(box, Qt::Key_Return);
+  }
+
+  // Clicks the button that reads Next Trial once a trial is over.
+  void pressNextTrial() {
+    QTest::mouseClick(control<QPushButton>(window(), "cmdOrder"), Qt::LeftButton);
   }
 
   // Runs the shipment's animation to its end at once, as its timer would.
@@ -149,13 +166,41 @@ class TeamWindows : public ::testing::Test {
     ASSERT_EQ(factory->session().phase(), Phase::WeekOpen);
   }
 
+  // Member 1 orders first and waits for the team; member 2's order then
+  // completes the week.
+  void bothOrder(const QString& retailerOrder, const QString& factoryOrder) {
+    retailer->order(retailerOrder);
+    ASSERT_TRUE(waitingShown(retailer->window()));
+    factory->order(factoryOrder);
+  }
+
+  // Lets the event loop run until both windows, their animations run to the
+  // end, show what `shown` looks for.
+  void untilBoth(const std::function<bool(Member&)>& shown) {
+    const auto settled = [&](Member& m) {
+      m.finishAnimation();
+      return shown(m);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settled(*retailer) && settled(*factory); }, 10000));
+  }
+
   // Lets the event loop run until both windows show the week `week` open.
   void untilBothAt(const QString& week) {
-    const auto atWeek = [&](Member& m) {
-      m.finishAnimation();
+    untilBoth([&](Member& m) {
       return m.session().phase() == Phase::WeekOpen && textOf(m.window(), "lblWeek") == week;
+    });
+  }
+
+  // Both members order every week of the open trial until it is over.
+  void playTrialToItsEnd() {
+    const auto weekDone = [](Member& m) {
+      return m.session().phase() == Phase::WeekOpen || m.session().phase() == Phase::TrialOver;
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return atWeek(*retailer) && atWeek(*factory); }, 10000));
+    for (int week = 0; week < 10 && !HasFailure() && retailer->session().phase() == Phase::WeekOpen;
+         ++week) {
+      bothOrder("8", "9");
+      untilBoth(weekDone);
+    }
   }
 
   DemoFolder demo;
@@ -200,15 +245,53 @@ TEST_F(TeamWindows, OtherMemberSeesTheWeekOpenWithoutTheFirstOrder) {
 // shows the other's order in that stage's Recent Order.
 TEST_F(TeamWindows, BothWindowsGoOnOnceEveryMemberOrdered) {
   const QString firstWeek = textOf(retailer->window(), "lblWeek");
-  retailer->order("17");
-  ASSERT_TRUE(waitingShown(retailer->window()));
-  factory->order("23");
+  bothOrder("17", "23");
 
   untilBothAt(QString(firstWeek).replace(0, 2, "02"));
   EXPECT_FALSE(control<QLabel>(retailer->window(), "lblTeamWaiting")->isVisible());
   EXPECT_TRUE(control<QLineEdit>(retailer->window(), "txtOrder")->isEnabled());
   EXPECT_EQ(textOf(factory->window(), QString("lblOrder_%1").arg(kRetailer)), "17");
   EXPECT_EQ(textOf(retailer->window(), QString("lblOrder_%1").arg(kFactory)), "23");
+}
+
+// The pause after a trial holds the whole team: the password typed at one
+// member's pause window passes it for both, the other member's pause window
+// closes by itself, and both games go on with the next trial.
+TEST_F(TeamWindows, PausePassedAtOneWindowClosesTheOtherMembersPauseWindow) {
+  playTrialToItsEnd();
+  ASSERT_EQ(retailer->session().phase(), Phase::TrialOver);
+  ASSERT_EQ(factory->session().phase(), Phase::TrialOver);
+
+  // Each pause window runs its own modal loop, the factory's inside the
+  // retailer's: the steps run from those loops as the windows show.
+  bool bothPaused = false;
+  bool factoryHeldAfterPassword = false;
+  WhenShown pauses("frmPause", [&](QWidget& pause) {
+    if (pause.parentWidget() == &retailer->window()) {
+      factory->pressNextTrial();
+      if (pause.isVisible()) {
+        ADD_FAILURE() << "the retailer's pause is still open";
+        typePassword(pause, kPausePassword);
+      }
+      return;
+    }
+    auto* retailerPause = control<QDialog>(retailer->window(), "frmPause");
+    bothPaused = retailerPause->isVisible() && pause.isVisible();
+    typePassword(*retailerPause, kPausePassword);
+    factoryHeldAfterPassword = factory->session().phase() == Phase::Paused;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !pause.isVisible(); }, 5000));
+    if (pause.isVisible()) typePassword(pause, kPausePassword);  // lets its loop end all the same
+  });
+  retailer->pressNextTrial();
+
+  EXPECT_TRUE(bothPaused);
+  EXPECT_TRUE(factoryHeldAfterPassword);
+  untilBoth([](Member& m) {
+    return m.session().phase() == Phase::WeekOpen && textOf(m.window(), "lblTrial") == "02 of 02" &&
+           textOf(m.window(), "lblWeek") == "01 of 03";
+  });
+  EXPECT_TRUE(control<QLineEdit>(factory->window(), "txtOrder")->isEnabled());
+  EXPECT_TRUE(control<QLineEdit>(retailer->window(), "txtOrder")->isEnabled());
 }
 
 // While a second team forms (one pilot of two members here), the watch
