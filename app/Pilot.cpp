@@ -208,8 +208,7 @@ Answer Pilot::answer(const Prompt& prompt) {
 
 // Why the running training trial failed, as its message says.
 std::string Pilot::trainingFailure() const {
-  const int16_t role = state().plan.current().participantRole;
-  return trainingLimitBroken(state().training, state().chain.roles[static_cast<size_t>(role)]);
+  return brokenTrainingLimit(state(), nullptr);
 }
 
 int32_t Pilot::trialCost() const {

@@ -219,7 +219,11 @@ Schema describeSchema() {
        3},
       // Every order a team member typed, as typed: a member's workstation
       // that starts again replays them, and the week is played once all
-      // members of the team have one.
+      // members of the team have one. Orders of week 0 are marks: in an
+      // experiment trial, the pause before it passed; in training played
+      // together (Training 1), a member beginning the team's training trial
+      // Trial (Order: which one of the plan; TransactionTime: the member's
+      // Trial number for it), and with Trial 0 the team's training over.
       {"datTeamOrder",
        {{"Setting", kText, kNone, kNotNull},
         {"Team", kText, kNone, kNotNull},

@@ -58,6 +58,24 @@ struct MemberTrialShape {
   std::string role;
 };
 
+// How far a team has come in training played together. Each member's
+// workstation stores an order of week 0 when it begins a training trial:
+// Trial is the team's count of training trials begun, Order which training
+// trial of the plan it is, TransactionTime the Trial number under which the
+// member records it. One of Trial 0 says that the team's training is over
+// (played to its end, or skipped by a moderator's password).
+struct TeamTraining {
+  int16_t attempt = 0;  // the latest training trial a member began; 0 before any
+  int16_t run = 0;      // which training trial of the plan that one is, from 0
+  bool over = false;
+  // The latest training trial the asking member began, which training
+  // trial of the plan it is, and the Trial number the member records it
+  // under; all 0 before any.
+  int16_t ownAttempt = 0;
+  int16_t ownRun = 0;
+  int16_t ownTrial = 0;
+};
+
 // What joining a team came to.
 struct TeamJoin {
   std::optional<int16_t> member;  // the member number, or none when refused
@@ -95,6 +113,10 @@ class TeamStore {
   // The team's typed orders of one trial, by week, then member.
   virtual std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) = 0;
 
+  // How far the team, and `member` in it, has come in training played
+  // together.
+  virtual TeamTraining training(const TeamKey& key, int16_t member) = 0;
+
   // Records that `row.member` plays `row.role` in the team's trial
   // `row.trial`; a row that is there already (the member's, or the
   // moderator's replacement) is kept as it is.
@@ -127,6 +149,7 @@ class FileTeamStore final : public TeamStore {
   std::vector<TeamMember> members(const TeamKey&) override { refuse(); }
   bool storeOrder(const TeamKey&, const TypedOrder&) override { refuse(); }
   std::vector<TypedOrder> orders(const TeamKey&, int16_t, bool) override { refuse(); }
+  TeamTraining training(const TeamKey&, int16_t) override { refuse(); }
   void recordMember(const TeamKey&, const TeamTrialMember&) override { refuse(); }
   std::vector<TeamTrialMember> replacements(const TeamKey&, int16_t) override { refuse(); }
   TeamTrialMember replace(const TeamKey&, int16_t, const std::string&,

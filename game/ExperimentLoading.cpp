@@ -2,6 +2,7 @@
 
 #include "base/Errors.h"
 #include "base/Numbers.h"
+#include "game/TeamPlay.h"
 #include "plan/PlanCheck.h"
 #include "plan/PlanReaders.h"
 
@@ -43,12 +44,22 @@ bool loadTraining(GameServices& services, GameState& state) {
   training.costLimit = row.costLimit;
   training.inventoryBound = row.inventoryBound;
   training.password = row.password;
+  const bool together = isTeamTrial(row.trial) && state.team.active();
+  if (together) row.trial = forMember(std::move(row.trial), state.team.member);
   plan.trainingTrials.assign(static_cast<size_t>(row.runs), row.trial);
   training.recordedTrial =
       firstTrainingTrial(services.db.lowestTrial(identity.subject, identity.setting));
   training.resumeTrial = narrow16(int64_t{plan.currentTrial} - 1, "ResumeTrial");
-  plan.currentTrial = plan.trialCount();
+  training.attempt = 1;
   training.passed = true;
+  plan.currentTrial = plan.trialCount();
+  // A team trains once, together: a member who comes back goes on where the
+  // team is, and past training once the team is through it.
+  if (together && !joinTeamTraining(services, state)) {
+    training.active = false;
+    plan.currentTrial = narrow16(int64_t{training.resumeTrial} + 1, "CurrentTrial");
+    return false;
+  }
   return true;
 }
 

@@ -155,13 +155,20 @@ bool GameSession::skipTraining(const std::string& password) {
                             PromptStyle::Ok, "", PromptKind::IncorrectPassword);
     return false;
   }
+  if (trainsWithTeam(m_state)) endTeamTraining(m_services, m_state);
+  leaveTraining();
+  return true;
+}
+
+// Ends training at once: the trial in progress is recorded and the
+// experiment begins.
+void GameSession::leaveTraining() {
   noteActivity(playState(), trialRecordLost());
-  training.passed = true;
+  m_state.training.passed = true;
   m_state.plan.currentTrial = static_cast<int16_t>(m_state.plan.totalTrialCount() - 1);
   m_view->trainingSkipped();
   m_recorder.writeTrialRecord();
   advance();
-  return true;
 }
 
 bool GameSession::requestExit() {
@@ -270,11 +277,11 @@ WeekFigures GameSession::weekFigures() {
 bool GameSession::trainingFailed() {
   TrainingState& training = m_state.training;
   if (!training.active || training.inventoryBound == 0 || training.costLimit == 0) return false;
-  const int16_t p = m_state.plan.current().participantRole;
-  if (!hasParticipant(p)) return false;
+  if (!hasParticipant(m_state.plan.current().participantRole)) return false;
   Prompter& prompter = m_services.prompter;
-  const std::string reason =
-      trainingLimitBroken(training, m_state.chain.roles[static_cast<size_t>(p)], &prompter);
+  // A team training together restarts when any member's stage breaks the
+  // limits: every member's workstation finds the same.
+  const std::string reason = brokenTrainingLimit(m_state, &prompter);
   if (!reason.empty()) {
     prompter.ask(
         withArguments(prompter.translate("GameSession", "Training failed.  %1.  Restarting Trial"),
@@ -387,6 +394,12 @@ void GameSession::advance() {
         continue;
       }
       training.recordedTrial = narrow16(training.recordedTrial - 1, "TrainingTrialNo");
+      training.attempt = narrow16(training.attempt + 1, "TrainingAttempt");
+      // Another member's moderator may have ended the team's training.
+      if (trainsWithTeam(m_state) && teamTrainingOver(m_services, m_state)) {
+        endTraining();
+        continue;
+      }
       startTrial();
       return;
     }
@@ -406,6 +419,7 @@ void GameSession::advance() {
 
 // Hands the participant back to the experiment after the last training trial.
 void GameSession::endTraining() {
+  if (trainsWithTeam(m_state)) endTeamTraining(m_services, m_state);
   m_view->trainingChanged(false);
   const Prompter& prompter = m_services.prompter;
   m_services.prompter.ask(prompter.translate("GameSession", "The experiment will now begin"),
@@ -493,7 +507,11 @@ bool GameSession::pollTeam(std::chrono::milliseconds wait) {
   // A team's pause is passed by any member's moderator; the pause window
   // itself is the question open meanwhile.
   const bool teamPause = m_phase == Phase::Paused && m_state.team.active();
-  if (!teamPause && (m_phase != Phase::WaitingForTeam || held())) return false;
+  // While the week is open in training played together, another member's
+  // moderator may end the team's training.
+  const bool trainingWeekOpen = m_phase == Phase::WeekOpen && trainsWithTeam(m_state);
+  if (!teamPause && held()) return false;
+  if (!teamPause && !trainingWeekOpen && m_phase != Phase::WaitingForTeam) return false;
   const TeamKey& key = m_state.team.key;
   const bool changed =
       m_services.db.read([&] { return m_services.db.teams().waitForChange(key, wait); });
@@ -502,7 +520,21 @@ bool GameSession::pollTeam(std::chrono::milliseconds wait) {
   constexpr auto kLookAnyway = std::chrono::seconds(2);
   if (!changed && std::chrono::steady_clock::now() - m_lastTeamLook < kLookAnyway) return false;
   if (teamPause) return lookAtTeamPause();
+  if (trainingWeekOpen) return lookAtTeamTraining();
   return lookAtTeam();
+}
+
+bool GameSession::watchesTeam() const {
+  return (m_phase == Phase::Paused && m_state.team.active()) || m_phase == Phase::WaitingForTeam ||
+         (m_phase == Phase::WeekOpen && trainsWithTeam(m_state));
+}
+
+bool GameSession::lookAtTeamTraining() {
+  m_lastTeamLook = std::chrono::steady_clock::now();
+  if (!teamTrainingOver(m_services, m_state)) return false;
+  m_view->teamWaiting("");
+  leaveTraining();
+  return true;
 }
 
 bool GameSession::lookAtTeamPause() {
@@ -540,13 +572,24 @@ void GameSession::startTeamTrial() {
     return;
   }
   const Identity& identity = m_state.identity;
-  m_teamRandom.emplace(
-      teamNoiseSeed(identity.setting, m_state.team.key.team, teamTrialNumber(m_state)));
+  const bool training = m_state.training.active;
+  // Training trials draw from generators of their own, apart from the
+  // experiment trials' (numbered from 1).
+  const int16_t seedTrial =
+      training ? narrow16(-int64_t{m_state.training.attempt}, "Trial") : teamTrialNumber(m_state);
+  m_teamRandom.emplace(teamNoiseSeed(identity.setting, m_state.team.key.team, seedTrial));
+  if (training) beginTeamTraining(m_services, m_state);
   ChainContext context = chainContext();
   startTrialChain(context, m_services.appFolder + "/Input");
-  recordTeamTrial(m_services, m_state);
+  recordTeamTrial(m_services, m_state, recordedTrial());
   m_state.team.recordedWeeks =
       m_services.db.highestWeek(identity.subject, identity.setting, recordedTrial()).value_or(0);
+  // A trial played to its end and recorded before the workstation started
+  // again is not recorded twice.
+  const TrialKey key{identity.subject, identity.setting, recordedTrial()};
+  if (m_services.db.trialRecorded(key.subject, key.setting, key.trial)) {
+    m_state.lastRecordedTrial = key;
+  }
   readTeamTrial(m_services, m_state);
   m_view->trialStarted(trialDisplay());
   replayStoredTeamWeeks();
@@ -581,6 +624,7 @@ bool GameSession::lookAtTeamWeek() {
     playTeamWeek(*orders);
     return true;
   }
+  if (m_state.training.active && lookAtTeamTraining()) return true;
   m_view->teamWaiting(teamWaitingText(m_services.prompter, stagesToOrder(m_state, week)));
   return false;
 }

@@ -119,6 +119,9 @@ class GameSession {
   // calls it from a short timer without waiting; the pilot waits in it.
   // Returns whether the game moved on.
   bool pollTeam(std::chrono::milliseconds wait);
+  // Whether pollTeam has anything to look at now: the window runs its timer
+  // meanwhile.
+  bool watchesTeam() const;
 
   // The login's Quit: the application ends.
   [[noreturn]] void quit();
@@ -155,6 +158,8 @@ class GameSession {
   void waitForTeamWeek();
   bool lookAtTeam();
   bool lookAtTeamPause();
+  bool lookAtTeamTraining();
+  void leaveTraining();
   bool lookAtTeamWeek();
   void pressTeam(const std::array<int16_t, kRoleCount>& orders);
   void playTeamWeek(const std::array<int16_t, kRoleCount>& orders);

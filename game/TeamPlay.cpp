@@ -37,12 +37,75 @@ std::string subjectOf(const TeamSession& team, int16_t member) {
 
 bool playsTeamTrial(const GameState& state) {
   const Plan& plan = state.plan;
-  return state.team.active() && plan.hasTrial(plan.currentTrial) && isTeamTrial(plan.current()) &&
-         !state.training.active;
+  return state.team.active() && plan.hasTrial(plan.currentTrial) && isTeamTrial(plan.current());
+}
+
+bool trainsWithTeam(const GameState& state) {
+  return state.training.active && playsTeamTrial(state);
 }
 
 int16_t teamTrialNumber(const GameState& state) {
+  if (state.training.active) return state.training.attempt;
   return narrow16(int64_t{state.plan.currentTrial} + 1, "Trial");
+}
+
+bool joinTeamTraining(GameServices& services, GameState& state) {
+  TeamSession& team = state.team;
+  TrainingState& training = state.training;
+  const Identity& identity = state.identity;
+  const TeamTraining progress =
+      services.db.read([&] { return services.db.teams().training(team.key, team.member); });
+  // A member goes on with the training trial it began last: the team plays
+  // on from there only once the member has ordered its last week, so the
+  // member's workstation replays the team's orders from there, recording
+  // what it had not recorded yet.
+  const bool began = progress.ownAttempt != 0;
+  if (progress.over && (!began || services.db.trialRecorded(identity.subject, identity.setting,
+                                                            progress.ownTrial))) {
+    return false;
+  }
+  training.attempt = began ? progress.ownAttempt : std::max<int16_t>(progress.attempt, 1);
+  const int16_t run = began ? progress.ownRun : progress.run;
+  state.plan.currentTrial = narrow16(int64_t{state.plan.trialCount()} + run, "CurrentTrial");
+  if (began) training.recordedTrial = progress.ownTrial;
+  return true;
+}
+
+void beginTeamTraining(GameServices& services, GameState& state) {
+  TeamSession& team = state.team;
+  const int16_t run = narrow16(int64_t{state.plan.currentTrial} - state.plan.trialCount(), "Run");
+  const TypedOrder begun{
+      state.training.attempt,      true, 0, team.member, run, state.identity.subject,
+      state.training.recordedTrial};
+  services.db.read([&] { return services.db.teams().storeOrder(team.key, begun); });
+}
+
+void endTeamTraining(GameServices& services, GameState& state) {
+  TeamSession& team = state.team;
+  const TypedOrder over{0, true, 0, team.member, 0, state.identity.subject, 0};
+  services.db.read([&] { return services.db.teams().storeOrder(team.key, over); });
+}
+
+bool teamTrainingOver(GameServices& services, GameState& state) {
+  TeamSession& team = state.team;
+  return services.db.read([&] { return services.db.teams().training(team.key, team.member); }).over;
+}
+
+std::string brokenTrainingLimit(const GameState& state, const Prompter* shownTo) {
+  const TrialPlan& trial = state.plan.current();
+  const int16_t own = trial.participantRole;
+  if (!hasParticipant(own)) return "";
+  const std::string reason =
+      trainingLimitBroken(state.training, state.chain.roles[static_cast<size_t>(own)], shownTo);
+  if (!reason.empty() || !playsTeamTrial(state)) return reason;
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    if (r == own || trial.stageMembers[static_cast<size_t>(r)] == 0) continue;
+    const std::string broken =
+        trainingLimitBroken(state.training, state.chain.roles[static_cast<size_t>(r)], shownTo);
+    if (broken.empty()) continue;
+    return (shownTo ? translatedRoleName(*shownTo, r) : roleName(r)) + ": " + broken;
+  }
+  return "";
 }
 
 bool readTeamMembers(GameServices& services, GameState& state) {
@@ -62,9 +125,11 @@ std::string teamFormingText(const Prompter& prompter, const TeamSession& team) {
 void readTeamTrial(GameServices& services, GameState& state) {
   TeamSession& team = state.team;
   const int16_t trialNumber = teamTrialNumber(state);
+  const bool training = state.training.active;
   services.db.read([&] {
-    team.replaced = services.db.teams().replacements(team.key, trialNumber);
-    team.orders = services.db.teams().orders(team.key, trialNumber, false);
+    // The moderator replaces members in experiment trials only.
+    if (!training) team.replaced = services.db.teams().replacements(team.key, trialNumber);
+    team.orders = services.db.teams().orders(team.key, trialNumber, training);
     return 0;
   });
   TrialPlan& trial = state.plan.current();
@@ -163,13 +228,13 @@ bool memberDone(const GameState& state, int16_t week) {
 void storeMemberOrder(GameServices& services, GameState& state, int16_t week, int16_t order,
                       int32_t decisionTime) {
   TeamSession& team = state.team;
-  const TypedOrder typed{teamTrialNumber(state), false,       week, team.member, order,
+  const TypedOrder typed{teamTrialNumber(state), state.training.active, week, team.member, order,
                          state.identity.subject, decisionTime};
   services.db.read([&] { return services.db.teams().storeOrder(team.key, typed); });
   team.orders.push_back(typed);
 }
 
-void recordTeamTrial(GameServices& services, GameState& state) {
+void recordTeamTrial(GameServices& services, GameState& state, int16_t recordedTrial) {
   TeamSession& team = state.team;
   const TrialPlan& trial = state.plan.current();
   for (int16_t r = 0; r < kRoleCount; ++r) {
@@ -179,7 +244,7 @@ void recordTeamTrial(GameServices& services, GameState& state) {
     }
   }
   if (!trial.recordToDatabase) return;
-  const TeamTrialMember row{teamTrialNumber(state), team.member, roleName(trial.participantRole),
+  const TeamTrialMember row{recordedTrial,          team.member, roleName(trial.participantRole),
                             state.identity.subject, "",          0};
   services.db.read([&] {
     services.db.teams().recordMember(team.key, row);

@@ -18,9 +18,34 @@ namespace quarn {
 // member (training is played alone unless its row names members).
 bool playsTeamTrial(const GameState& state);
 
+// Whether the running trial is a training trial the team plays together.
+bool trainsWithTeam(const GameState& state);
+
 // The number under which the team stores the running trial's orders: the
-// experiment trial's place in the setting, counted from 1.
+// experiment trial's place in the setting, counted from 1; in training the
+// team's count of training trials begun.
 int16_t teamTrialNumber(const GameState& state);
+
+// Where a member goes on in training played together: at the training
+// trial the member began last (the team's latest when it began none), under
+// the Trial number the member records it; nowhere once the team's training
+// is over and the member has recorded its part (false).
+bool joinTeamTraining(GameServices& services, GameState& state);
+
+// Stores that this member begins the running training trial, and under
+// which Trial number it records it.
+void beginTeamTraining(GameServices& services, GameState& state);
+
+// Training played together ends for the whole team: played to its end, or
+// skipped by any member's moderator. teamTrainingOver tells whether any
+// member stored it.
+void endTeamTraining(GameServices& services, GameState& state);
+bool teamTrainingOver(GameServices& services, GameState& state);
+
+// Why the running training trial breaks its limits: the member's own stage
+// first, then in a team trial the other members' stages, each named
+// ("Factory: Cost ran above 150"); empty while every one keeps them.
+std::string brokenTrainingLimit(const GameState& state, const Prompter* shownTo);
 
 // Reads the team's members; true once the team has all of them.
 bool readTeamMembers(GameServices& services, GameState& state);
@@ -51,9 +76,10 @@ bool memberDone(const GameState& state, int16_t week);
 void storeMemberOrder(GameServices& services, GameState& state, int16_t week, int16_t order,
                       int32_t decisionTime);
 
-// Records that this member plays its stage in the running trial (datTeam),
-// and names the other members' stages for their User IDs.
-void recordTeamTrial(GameServices& services, GameState& state);
+// Records that this member plays its stage in the running trial (datTeam,
+// under the member's `recordedTrial`), and names the other members' stages
+// for their User IDs.
+void recordTeamTrial(GameServices& services, GameState& state, int16_t recordedTrial);
 
 // A pause before the next trial holds the whole team: any member's moderator
 // passes it for all. The pause passed is stored as an order of week 0 of the

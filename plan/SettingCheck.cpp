@@ -13,15 +13,25 @@ namespace quarn {
 
 namespace {
 
-// Each member of a team trains alone, at the stage the training row gives
-// Subject: a training row that names members is refused.
+// A training row that names team members is played by the team together,
+// so the setting's trials need that same team; a training row naming
+// Subject is played by each member alone.
 void checkTrainingTeam(const std::string& setting, const TrainingRow& training,
-                       std::vector<PlanFault>& faults) {
+                       const std::vector<TrialPlan>& blockTrials, std::vector<PlanFault>& faults) {
   if (!training.found || !isTeamTrial(training.trial)) return;
+  const auto played = std::find_if(blockTrials.begin(), blockTrials.end(), [](const TrialPlan& t) {
+    return hasParticipant(t.participantRole);
+  });
+  const int16_t trialTeam = played == blockTrials.end() ? 0 : teamSize(*played);
+  const int16_t trainingTeam = teamSize(training.trial);
+  if (trialTeam == trainingTeam) return;
+  const std::string trials = trialTeam == 0 ? std::string("one participant alone (Subject)")
+                                            : "a team of " + decimal(trialTeam);
   faults.push_back(makeRefusal("tblTraining", trainingPlace(setting),
                                training.trial.participantRole, "Subject1 .. Subject4", "",
-                               "the training row names team members, but each member of a team "
-                               "trains alone: name Subject in the training row"));
+                               "the training row is played by a team of " + decimal(trainingTeam) +
+                                   ", the setting's trials by " + trials +
+                                   ": a team trains together as it plays"));
 }
 
 }  // namespace
@@ -69,7 +79,7 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
   try {
     TrainingRow training = readTraining(tables, players, setting, trialCount, inputFolder);
     faults.insert(faults.end(), training.faults.begin(), training.faults.end());
-    checkTrainingTeam(setting, training, faults);
+    checkTrainingTeam(setting, training, blockTrials, faults);
     team = team || (training.found && isTeamTrial(training.trial));
   } catch (const QuarnError& e) {
     readFailed("tblTraining", e);

@@ -21,6 +21,9 @@ struct TrainingState {
   int16_t resumeTrial = 0;     // the experiment trial before the one training hands over to
   int16_t recordedTrial = 0;   // the Trial number of the running training trial's records
   bool passed = false;         // cleared by a failed training trial, which is then played again
+  // The training trials begun so far, the running one counted: a team that
+  // trains together stores its typed orders under this number.
+  int16_t attempt = 0;
 };
 
 // The Trial number the first training trial is recorded under: one below

@@ -394,6 +394,9 @@ void MainWindow::weekOpened(const WeekOpening& week) {
     return;
   }
   openOrderBox();
+  // In training played together another member's moderator may end the
+  // team's training while this member's week is open.
+  if (m_session.watchesTeam() && !m_teamTimer->isActive()) m_teamTimer->start();
 }
 
 void MainWindow::openOrderBox() {

@@ -231,6 +231,33 @@ std::vector<TypedOrder> PgTeamStore::orders(const TeamKey& key, int16_t trial, b
   return orders;
 }
 
+TeamTraining PgTeamStore::training(const TeamKey& key, int16_t member) {
+  const Rows rows = m_pool.run([&](PgConnection& db) {
+    return rowsOf(run(db,
+                      R"(SELECT "Trial", "Member", "Order", "TransactionTime" FROM "datTeamOrder"
+                         WHERE "Setting" = ? AND "Team" = ? AND "Training" = 1 AND "Week" = 0)",
+                      {key.setting, key.team}));
+  });
+  TeamTraining training;
+  for (const Row& row : rows) {
+    const int16_t attempt = row.cell("Trial").toInt16();
+    if (attempt == 0) {
+      training.over = true;
+      continue;
+    }
+    if (attempt > training.attempt) {
+      training.attempt = attempt;
+      training.run = row.cell("Order").toInt16();
+    }
+    if (row.cell("Member").toInt16() == member && attempt > training.ownAttempt) {
+      training.ownAttempt = attempt;
+      training.ownRun = row.cell("Order").toInt16();
+      training.ownTrial = row.cell("TransactionTime").toInt16();
+    }
+  }
+  return training;
+}
+
 void PgTeamStore::recordMember(const TeamKey& key, const TeamTrialMember& row) {
   m_pool.run([&](PgConnection& db) {
     run(db,

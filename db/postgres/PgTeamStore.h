@@ -23,6 +23,7 @@ class PgTeamStore final : public TeamStore {
   std::vector<TeamMember> members(const TeamKey& key) override;
   bool storeOrder(const TeamKey& key, const TypedOrder& order) override;
   std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) override;
+  TeamTraining training(const TeamKey& key, int16_t member) override;
   void recordMember(const TeamKey& key, const TeamTrialMember& row) override;
   std::vector<TeamTrialMember> replacements(const TeamKey& key, int16_t trial) override;
   TeamTrialMember replace(const TeamKey& key, int16_t member, const std::string& player,

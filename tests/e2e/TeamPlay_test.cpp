@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <random>
 #include <thread>
@@ -51,73 +54,177 @@ void addTeamSetting(TestDatabase& db, const std::string& setting,
           setting + "'; INSERT INTO tblTraining SELECT * FROM t; DROP TABLE t;");
 }
 
+// The setting's training row names the members on the stages of its trials
+// (Subject1 first): the team trains together, `weeks` weeks a training
+// trial.
+void trainTogether(TestDatabase& db, const std::string& setting,
+                   const std::vector<std::string>& stages, int weeks) {
+  std::string assignments;
+  for (size_t m = 0; m < stages.size(); ++m) {
+    assignments += ", \"" + stages[m] + "\" = 'Subject" + std::to_string(m + 1) + "'";
+  }
+  db.exec("UPDATE tblTraining SET Weeks = " + std::to_string(weeks) + assignments +
+          " WHERE Setting = '" + setting + "'");
+}
+
+// Writes a member's orders file: one order a week played, the last repeated.
+std::string ordersFile(const DemoFolder& demo, const std::string& name,
+                       const std::vector<int>& orders) {
+  const std::string path = demo.db.folder() + "/" + name + ".orders";
+  std::ofstream file(path);
+  for (const int order : orders) file << order << '\n';
+  return path;
+}
+
 pid_t startMember(const DemoFolder& demo, const std::string& setting, const std::string& subject,
                   const std::string& team, const std::string& out, const std::string& pace = "0") {
   return startPilotOf(demo, setting, subject, out,
                       {"--team", team, "--skip-training", "--pace", pace});
 }
 
-// The figures the team's week step gives from the orders the team stored,
-// computed here from the plan alone: the independent account of the rows.
+// A team trial played here, week by week, from the orders the team stored
+// and the plan alone: the independent account of the members' rows. The
+// figures of each week are noted under `number`.
+class StoredTrial {
+ public:
+  StoredTrial(TrialPlan trial, const std::vector<PlayerStrategy>& players, uint32_t seed,
+              int number, const std::string& inputFolder, std::map<WeekStage, Figures>& figures)
+      : m_trial(std::move(trial)),
+        m_random(seed),
+        m_number(number),
+        m_figures(figures),
+        m_context{m_trial, players, m_chain, m_ticks, m_random, [this] { noteWeek(); }} {
+    startTrialChain(m_context, inputFolder);
+  }
+
+  // A simulated player orders for the member from the week it was replaced.
+  void replace(const TeamTrialMember& replaced, const std::vector<PlayerStrategy>& players) {
+    const size_t stage = static_cast<size_t>(memberStage(m_trial, replaced.member));
+    m_chain.replacedFromWeek[stage] = replaced.fromWeek;
+    for (size_t p = 0; p < players.size(); ++p) {
+      if (players[p].name == replaced.player) m_trial.rolePlayers[stage] = static_cast<int16_t>(p);
+    }
+  }
+
+  // Plays the open week with the members' stored orders of it; false, and
+  // nothing played, when none is stored.
+  bool press(const std::vector<TypedOrder>& orders) {
+    std::array<int16_t, kRoleCount> typed{};
+    bool found = false;
+    for (const TypedOrder& order : orders) {
+      if (order.week != m_chain.currentWeek) continue;
+      typed[static_cast<size_t>(memberStage(m_trial, order.member))] =
+          static_cast<int16_t>(order.order);
+      found = true;
+    }
+    if (found) pressTeamWeek(m_context, typed);
+    return found;
+  }
+
+  const Chain& chain() const { return m_chain; }
+  const TrialPlan& trial() const { return m_trial; }
+
+ private:
+  void noteWeek() {
+    const int week = m_chain.currentWeek - 1;
+    for (const RoleState& s : m_chain.roles) {
+      m_figures[{m_number, week, s.roleName}] = {s.inventory,  s.demand,    s.satisfied,
+                                                 s.weeklyCost, s.totalCost, s.delaySlots.at(0)};
+    }
+  }
+
+  TrialPlan m_trial;
+  Chain m_chain;
+  ManualTickCounter m_ticks;
+  StandardUniformRandom m_random;
+  int m_number;
+  std::map<WeekStage, Figures>& m_figures;
+  ChainContext m_context;
+};
+
+// The figures of the team's experiment trials, by trial, week and stage.
 std::map<WeekStage, Figures> teamModel(Stores& stores, const std::string& setting,
                                        const std::string& team, const std::string& inputFolder) {
   const std::vector<PlayerStrategy> players = readPlayers(stores.plan()).players;
   const std::vector<TrialPlan> blocks =
       readBlocks(stores.plan(), players, setting, inputFolder).trials;
   std::map<WeekStage, Figures> figures;
+  const TeamKey key{setting, team};
   for (size_t t = 0; t < blocks.size(); ++t) {
-    const int16_t trialNumber = static_cast<int16_t>(t + 1);
-    TrialPlan trial = forMember(blocks[t], 1);
-    Chain chain;
-    ManualTickCounter ticks;
-    StandardUniformRandom random(teamNoiseSeed(setting, team, trialNumber));
-    ChainContext c{trial, players, chain, ticks, random, [&] {
-                     const int week = chain.currentWeek - 1;
-                     for (int16_t r = 0; r < kRoleCount; ++r) {
-                       const RoleState& s = chain.roles[static_cast<size_t>(r)];
-                       figures[{trialNumber, week, s.roleName}] = {s.inventory, s.demand,
-                                                                   s.satisfied, s.weeklyCost,
-                                                                   s.totalCost, s.delaySlots.at(0)};
-                     }
-                   }};
-    startTrialChain(c, inputFolder);
-    const TeamKey key{setting, team};
-    for (const TeamTrialMember& replaced : stores.teams().replacements(key, trialNumber)) {
-      const size_t stage = static_cast<size_t>(memberStage(trial, replaced.member));
-      chain.replacedFromWeek[stage] = replaced.fromWeek;
-      for (size_t p = 0; p < players.size(); ++p) {
-        if (players[p].name == replaced.player) trial.rolePlayers[stage] = static_cast<int16_t>(p);
-      }
+    const int16_t number = static_cast<int16_t>(t + 1);
+    StoredTrial trial(forMember(blocks[t], 1), players, teamNoiseSeed(setting, team, number),
+                      number, inputFolder, figures);
+    for (const TeamTrialMember& replaced : stores.teams().replacements(key, number)) {
+      trial.replace(replaced, players);
     }
-    const std::vector<TypedOrder> orders = stores.teams().orders(key, trialNumber, false);
-    for (int16_t week = 1; week <= trial.weeks; ++week) {
-      std::array<int16_t, kRoleCount> typed{};
-      for (const TypedOrder& order : orders) {
-        if (order.week == week) {
-          typed[static_cast<size_t>(memberStage(trial, order.member))] =
-              static_cast<int16_t>(order.order);
-        }
-      }
-      pressTeamWeek(c, typed);
-    }
+    const std::vector<TypedOrder> orders = stores.teams().orders(key, number, false);
+    for (int16_t week = 1; week <= trial.trial().weeks; ++week) trial.press(orders);
   }
   return figures;
 }
 
-// A member's experiment rows in datRole, by trial, week and stage.
+// Whether a stage a member plays broke the training limits (both set).
+bool brokeLimits(const StoredTrial& trial, int costLimit, int inventoryBound) {
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    if (trial.trial().stageMembers[static_cast<size_t>(r)] == 0) continue;
+    const RoleState& s = trial.chain().roles[static_cast<size_t>(r)];
+    if (s.totalCost > costLimit || std::abs(s.inventory) > inventoryBound) return true;
+  }
+  return false;
+}
+
+// The team's training, played here from its stored orders: the figures by
+// training trial begun (1, 2, ...), week and stage, and how many of those
+// trials kept the limits to their end.
+struct TrainingAccount {
+  std::map<WeekStage, Figures> figures;
+  int passed = 0;
+  int begun = 0;
+};
+
+TrainingAccount trainingModel(Stores& stores, const std::string& setting, const std::string& team,
+                              const std::string& inputFolder) {
+  const std::vector<PlayerStrategy> players = readPlayers(stores.plan()).players;
+  const TrainingRow row = readTraining(stores.plan(), players, setting, 0, inputFolder);
+  TrainingAccount account;
+  const TeamKey key{setting, team};
+  for (int16_t attempt = 1;; ++attempt) {
+    const std::vector<TypedOrder> orders = stores.teams().orders(key, attempt, true);
+    if (std::none_of(orders.begin(), orders.end(),
+                     [](const TypedOrder& o) { return o.week > 0; })) {
+      break;
+    }
+    account.begun = attempt;
+    StoredTrial trial(forMember(row.trial, 1), players,
+                      teamNoiseSeed(setting, team, static_cast<int16_t>(-attempt)), attempt,
+                      inputFolder, account.figures);
+    bool broke = false;
+    while (!broke && trial.press(orders)) {
+      broke = brokeLimits(trial, row.costLimit, row.inventoryBound);
+    }
+    const bool complete = trial.chain().currentWeek > trial.trial().weeks;
+    if (complete && !broke) ++account.passed;
+  }
+  return account;
+}
+
+// A member's rows in datRole, by trial, week and stage: the experiment
+// trials', or the training trials' by the training trial begun (a member
+// new to the setting records the first under Trial -1, the next under -2).
 std::map<WeekStage, Figures> memberRows(DemoFolder& demo, const std::string& setting,
-                                        const std::string& subject) {
+                                        const std::string& subject, bool training = false) {
   const Rows rows = demo.server->tables().reads().query(
       R"(SELECT "Trial", "Week", "Role", "Inventory", "Demand", "Satisfied", "WeeklyCost",
                 "TotalCost", "Delay1"
-         FROM "datRole" WHERE "Setting" = ? AND "Subject" = ? AND "Training" = 0)",
-      {setting, subject});
+         FROM "datRole" WHERE "Setting" = ? AND "Subject" = ? AND "Training" = ?)",
+      {setting, subject, int64_t{training ? 1 : 0}});
   std::map<WeekStage, Figures> figures;
   for (const Row& row : rows) {
-    figures[{row.cell("Trial").toInt32(), row.cell("Week").toInt32(), row.cell("Role").toText()}] =
-        {row.cell("Inventory").toInt32(), row.cell("Demand").toInt32(),
-         row.cell("Satisfied").toInt32(), row.cell("WeeklyCost").toInt32(),
-         row.cell("TotalCost").toInt32(), row.cell("Delay1").toInt32()};
+    const int trial = row.cell("Trial").toInt32();
+    figures[{training ? -trial : trial, row.cell("Week").toInt32(), row.cell("Role").toText()}] = {
+        row.cell("Inventory").toInt32(), row.cell("Demand").toInt32(),
+        row.cell("Satisfied").toInt32(), row.cell("WeeklyCost").toInt32(),
+        row.cell("TotalCost").toInt32(), row.cell("Delay1").toInt32()};
   }
   return figures;
 }
@@ -148,9 +255,34 @@ void expectTeamRecords(DemoFolder& demo, const std::string& setting, const std::
               trials);
   }
   EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datTeam" WHERE "Setting" = ?
-                                AND "Team" = ?)",
+                                AND "Team" = ? AND "Trial" > 0)",
                     {setting, team}),
             static_cast<int64_t>(trials * members.size()));
+}
+
+// Every member recorded every week of the team's training once, each
+// training trial begun under its own Trial number, with the figures the week
+// step gives from the orders the team typed; the team passed `runs` of them.
+void expectTrainingRecords(DemoFolder& demo, const std::string& setting, const std::string& team,
+                           const std::vector<std::string>& members, int runs) {
+  const TrainingAccount model =
+      trainingModel(demo.server->stores(), setting, team, (demo.app / "Input").string());
+  EXPECT_EQ(model.passed, runs);
+  for (const std::string& member : members) {
+    EXPECT_EQ(memberRows(demo, setting, member, true), model.figures) << member;
+    EXPECT_EQ(countOf(demo,
+                      R"(SELECT count(*) AS "n" FROM "datRole"
+                         WHERE "Setting" = ? AND "Subject" = ? AND "Training" = 1)",
+                      {setting, member}),
+              static_cast<int64_t>(model.figures.size()))
+        << member << ": no training week doubled";
+    EXPECT_EQ(countOf(demo,
+                      R"(SELECT count(*) AS "n" FROM "datTrial"
+                         WHERE "Setting" = ? AND "Subject" = ? AND "Training" = 1)",
+                      {setting, member}),
+              model.begun)
+        << member << ": each training trial begun recorded once";
+  }
 }
 
 // A pilot's exit code; one still running after a minute (a team that waits
@@ -326,6 +458,74 @@ TEST_F(TeamPlay, OneModeratorsPasswordPassesThePauseForTheWholeTeam) {
   EXPECT_NE(readFile(out("Q1")).find("Pause after trial 1: password entered"), std::string::npos);
   EXPECT_EQ(readFile(out("Q2")).find("Pause after trial"), std::string::npos);
   expectTeamRecords(demo, "Pair", "Pause", {"Q1", "Q2"}, 3);
+}
+
+// A training row naming members is played by the team together: when any
+// member's stage breaks the limits, the whole team plays the training trial
+// again, and every member records each training trial begun.
+TEST_F(TeamPlay, TeamTrainsTogetherAndRestartsWhenAnyMembersStageBreaksTheLimits) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 4);
+  trainTogether(demo.db, "Pair", {"Retailer", "Factory"}, 6);
+  demo.moveToServer();
+  // The Factory's first order runs its inventory past the bound.
+  const pid_t retailer = startPilotOf(demo, "Pair", "R1", out("R1"), {"--team", "Gold"});
+  const pid_t factory =
+      startPilotOf(demo, "Pair", "R2", out("R2"),
+                   {"--team", "Gold", "--orders", ordersFile(demo, "R2", {90, 90, 4})});
+  EXPECT_EQ(waitAtMost(retailer), 0) << readFile(out("R1"));
+  EXPECT_EQ(waitAtMost(factory), 0) << readFile(out("R2"));
+  EXPECT_NE(readFile(out("R1")).find("(Factory: Inventory/Backorder exceeded 30), played again"),
+            std::string::npos)
+      << "the Retailer's training trial restarts for the Factory's fault";
+  expectTrainingRecords(demo, "Pair", "Gold", {"R1", "R2"}, 2);
+  expectTeamRecords(demo, "Pair", "Gold", {"R1", "R2"}, 4);
+}
+
+// One member's moderator ends training for the whole team: the member whose
+// pilot types no password goes on to the experiment with the team.
+TEST_F(TeamPlay, OneModeratorsPasswordEndsTrainingForTheWholeTeam) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3);
+  trainTogether(demo.db, "Pair", {"Retailer", "Factory"}, 6);
+  demo.moveToServer();
+  const pid_t typing =
+      startPilotOf(demo, "Pair", "S1", out("S1"), {"--team", "Skip", "--skip-training"});
+  const pid_t waiting = startPilotOf(demo, "Pair", "S2", out("S2"), {"--team", "Skip"});
+  EXPECT_EQ(waitAtMost(typing), 0) << readFile(out("S1"));
+  EXPECT_EQ(waitAtMost(waiting), 0) << readFile(out("S2"));
+  EXPECT_NE(readFile(out("S1")).find("Training skipped: password entered"), std::string::npos);
+  EXPECT_EQ(readFile(out("S2")).find("Training skipped"), std::string::npos);
+  EXPECT_LE(countOf(demo,
+                    R"(SELECT count(*) AS "n" FROM "datTrial" WHERE "Subject" = 'S2'
+                       AND "Training" = 1)",
+                    {}),
+            1);
+  expectTeamRecords(demo, "Pair", "Skip", {"S1", "S2"}, 3);
+}
+
+// A member killed at random moments of the team's training comes back where
+// the team trains: no training week lost, doubled or numbered anew.
+TEST_F(TeamPlay, MemberKilledInTrainingComesBackWhereTheTeamTrains) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3);
+  trainTogether(demo.db, "Pair", {"Retailer", "Factory"}, 8);
+  demo.moveToServer();
+  const pid_t steady =
+      startPilotOf(demo, "Pair", "K1", out("K1"), {"--team", "Red", "--pace", "60"});
+  const std::vector<std::string> member = {"--team", "Red", "--orders",
+                                           ordersFile(demo, "K2", {90, 90, 4})};
+  std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<int> moment(150, 600);
+  for (int kill = 0; kill < 3; ++kill) {
+    const pid_t killed =
+        startPilotOf(demo, "Pair", "K2", out("K2-" + std::to_string(kill)), member);
+    std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+    ::kill(killed, SIGKILL);
+    waitAtMost(killed);
+  }
+  const pid_t returned = startPilotOf(demo, "Pair", "K2", out("K2"), member);
+  EXPECT_EQ(waitAtMost(returned), 0) << readFile(out("K2"));
+  EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("K1"));
+  expectTrainingRecords(demo, "Pair", "Red", {"K1", "K2"}, 2);
+  expectTeamRecords(demo, "Pair", "Red", {"K1", "K2"}, 3);
 }
 
 }  // namespace

@@ -32,18 +32,18 @@ TEST_F(SettingCheckTest, SingleParticipantSettingInAFilePasses) {
   EXPECT_EQ(firstComplaint(PlanHome::File), "");
 }
 
-// Each member of a team trains alone: the training row names Subject.
-TEST_F(SettingCheckTest, TrainingRowOfATeamSettingNamesSubject) {
-  const std::string refused =
-      "Setting Demo, tblTraining: the training row names team members, but each member of a "
-      "team trains alone: name Subject in the training row";
+// A training row naming members is played by the team together: it needs
+// the team of the setting's trials. Naming Subject, each member trains alone.
+TEST_F(SettingCheckTest, TeamTrainingRowNeedsTheTeamOfTheSettingsTrials) {
   const struct {
     Columns training;
     std::string complaint;
   } cases[] = {
       {{}, ""},
-      {{{"Factory", "Subject1"}, {"Retailer", "Subject2"}}, refused},
-      {{{"Factory", "Subject1"}, {"Distributor", "Subject2"}, {"Retailer", "Subject3"}}, refused},
+      {{{"Factory", "Subject1"}, {"Retailer", "Subject2"}}, ""},
+      {{{"Factory", "Subject1"}, {"Distributor", "Subject2"}, {"Retailer", "Subject3"}},
+       "Setting Demo, tblTraining: the training row is played by a team of 3, the setting's "
+       "trials by a team of 2: a team trains together as it plays"},
   };
   addTeamBlock();
   for (const auto& k : cases) {
@@ -51,6 +51,14 @@ TEST_F(SettingCheckTest, TrainingRowOfATeamSettingNamesSubject) {
     addTraining(k.training);
     EXPECT_EQ(firstComplaint(PlanHome::LabServer), k.complaint);
   }
+}
+
+TEST_F(SettingCheckTest, TeamTrainingRowBeforeTrialsPlayedAloneIsRefused) {
+  addBlock();
+  addTraining({{"Factory", "Subject1"}, {"Retailer", "Subject2"}});
+  EXPECT_EQ(firstComplaint(PlanHome::LabServer),
+            "Setting Demo, tblTraining: the training row is played by a team of 2, the setting's "
+            "trials by one participant alone (Subject): a team trains together as it plays");
 }
 
 // Every member sees the own stage's figures: an option hiding them is
