@@ -312,6 +312,12 @@ class TeamPlay : public ::testing::Test {
   std::string out(const std::string& subject) const {
     return demo.db.folder() + "/" + subject + ".out";
   }
+  // Fixes the team's members beforehand, member 1 first.
+  void fixMembers(const std::string& setting, const std::string& team, const std::string& members) {
+    const std::string fix = std::string(QUARN_ADMIN_TOOL) + " team " + demo.dataDir() + " " +
+                            setting + " " + team + " " + members + " > " + out("team") + " 2>&1";
+    ASSERT_EQ(std::system(fix.c_str()), 0) << readFile(out("team"));
+  }
   // Runs one pilot per member and expects each to play to the end.
   void playTeam(const std::string& setting, const std::string& team,
                 const std::vector<std::string>& members) {
@@ -393,9 +399,7 @@ TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
   addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 12, 1);
   demo.moveToServer();
   // Member numbers fixed beforehand: by arrival, G2 could be member 1.
-  const std::string fix = std::string(QUARN_ADMIN_TOOL) + " team " + demo.dataDir() +
-                          " Pair Green G1 G2 > " + out("team") + " 2>&1";
-  ASSERT_EQ(std::system(fix.c_str()), 0) << readFile(out("team"));
+  fixMembers("Pair", "Green", "G1 G2");
   const pid_t steady = startMember(demo, "Pair", "G1", "Green", out("G1"), "60");
   const pid_t gone = startMember(demo, "Pair", "G2", "Green", out("G2"));
   // The member leaves once it has ordered a few weeks.
@@ -467,7 +471,8 @@ TEST_F(TeamPlay, TeamTrainsTogetherAndRestartsWhenAnyMembersStageBreaksTheLimits
   addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 4);
   trainTogether(demo.db, "Pair", {"Retailer", "Factory"}, 6);
   demo.moveToServer();
-  // The Factory's first order runs its inventory past the bound.
+  fixMembers("Pair", "Gold", "R1 R2");
+  // The Factory's first orders run its inventory past the bound.
   const pid_t retailer = startPilotOf(demo, "Pair", "R1", out("R1"), {"--team", "Gold"});
   const pid_t factory =
       startPilotOf(demo, "Pair", "R2", out("R2"),
