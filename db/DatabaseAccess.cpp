@@ -262,10 +262,6 @@ std::set<std::string> DatabaseAccess::plannedSettings() {
   return read([&] { return m_stores.plan().plannedSettings(); });
 }
 
-int16_t DatabaseAccess::blockTrialCount(const std::string& setting) {
-  return read([&] { return m_stores.plan().blockTrialCount(setting); });
-}
-
 std::optional<std::string> DatabaseAccess::findParticipant(const std::string& subject) {
   return read([&] { return m_stores.participants().findParticipant(subject); });
 }

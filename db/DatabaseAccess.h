@@ -15,6 +15,7 @@
 #include "base/Random.h"
 #include "db/Stores.h"
 #include "db/sqlcipher/SqlCipherConnection.h"
+#include "plan/RememberedPlanTables.h"
 
 namespace quarn {
 
@@ -80,6 +81,7 @@ class DatabaseAccess {
   void setLocation(const std::string& location) { m_stores.setLocation(location); }
   // The database the login's "Setup File" box names (see Stores::choose).
   void useDatabase(const std::string& dataFolder, const std::string& setupText) {
+    releasePlan();
     m_stores.choose(dataFolder, setupText);
   }
   std::string location() const { return m_stores.location(); }
@@ -95,11 +97,23 @@ class DatabaseAccess {
     return std::move(*result);
   }
 
-  // The plan tables, every call a read under the read policy.
-  PlanTables& planTables() { return m_planTables; }
+  // The plan tables, every call a read under the read policy; while the
+  // plan is held, each table (or named row) is read once and then served
+  // from memory.
+  PlanTables& planTables() {
+    return m_planHeld ? static_cast<PlanTables&>(m_heldPlan) : m_planTables;
+  }
+  // Holds the plan tables as first read from now until releasePlan(): a
+  // login that checks the plan and the start of the game that loads it read
+  // them once. Releasing forgets them, so that the next login reads the
+  // plan as it is then.
+  void holdPlan() { m_planHeld = true; }
+  void releasePlan() {
+    m_planHeld = false;
+    m_heldPlan.forget();
+  }
   std::vector<std::string> settings();
   std::set<std::string> plannedSettings();
-  int16_t blockTrialCount(const std::string& setting);
 
   std::optional<std::string> findParticipant(const std::string& subject);
   std::optional<int16_t> highestTrial(const std::string& subject, const std::string& setting);
@@ -199,6 +213,8 @@ class DatabaseAccess {
   BusyWaiter* m_waiter;
   std::optional<std::chrono::milliseconds> m_outageLimit;
   GuardedPlanTables m_planTables{*this};
+  RememberedPlanTables m_heldPlan{m_planTables};
+  bool m_planHeld = false;
   // The database whose schema is known to be up to date.
   std::optional<std::string> m_upToDate;
   // What a write in progress would leave unstored; empty while nothing is

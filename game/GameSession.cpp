@@ -59,15 +59,45 @@ bool GameSession::isTeamSetting(const std::string& setting) {
   return namesTeamMembers(m_services.db.planTables(), setting);
 }
 
+namespace {
+
+// Lets go of the plan tables held since the login when it goes out of
+// scope, unless kept for the next move.
+class PlanHold {
+ public:
+  explicit PlanHold(DatabaseAccess& db) : m_db(db) {}
+  ~PlanHold() {
+    if (!m_kept) m_db.releasePlan();
+  }
+  PlanHold(const PlanHold&) = delete;
+  PlanHold& operator=(const PlanHold&) = delete;
+  void keep() { m_kept = true; }
+
+ private:
+  DatabaseAccess& m_db;
+  bool m_kept = false;
+};
+
+}  // namespace
+
+// The login checks the setting's plan and startGame() loads it: the plan
+// tables are held from here to the end of startGame(), so that each is read
+// once (at a lab server's start of a session, every workstation at once).
 LoginResult GameSession::logIn(const LoginRequest& request) {
   if (m_phase != Phase::LoggedOut) return LoginResult::RetrySubject;
+  m_services.db.holdPlan();
+  PlanHold hold(m_services.db);
   const LoginResult result = quarn::logIn(m_services, m_state, *m_view, m_settings, request);
-  if (result == LoginResult::LoggedIn) m_phase = Phase::LoggedIn;
+  if (result == LoginResult::LoggedIn) {
+    m_phase = Phase::LoggedIn;
+    hold.keep();
+  }
   return result;
 }
 
 bool GameSession::startGame() {
   if (m_phase != Phase::LoggedIn) return false;
+  const PlanHold hold(m_services.db);
   const Identity& identity = m_state.identity;
   m_view->sessionStarted(identity.subject, identity.setting);
   if (loadExperimentPlan(m_services, m_state)) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/Numbers.h"
 #include "base/Text.h"
 #include "game/ExperimentLoading.h"
 #include "game/TeamPlay.h"
@@ -89,10 +90,11 @@ class Login {
     const std::vector<PlanFault> faults = checkSetting(db.planTables(), players.players, setting,
                                                        m_services.appFolder + "/Input", home);
     if (const PlanFault* fault = firstFault(faults)) refusePlan(m_services.prompter, *fault);
+    // A plan without refusals makes one trial per Run of its rows.
     m_blocks =
         readBlocks(db.planTables(), players.players, setting, m_services.appFolder + "/Input")
             .trials;
-    return db.blockTrialCount(setting);
+    return narrow16(static_cast<int64_t>(m_blocks.size()), "Trials");
   }
 
   // A team setting needs the team's name; any other setting ignores the box.

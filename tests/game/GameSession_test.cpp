@@ -315,6 +315,78 @@ TEST_F(GameSessionTest, EveryWeekRefreshesTheMarkAndTheEndClearsIt) {
   EXPECT_EQ(db.count("datPlaying"), 0);
 }
 
+// The file's stores, counting the reads of the setting's tblBlock rows.
+class BlockCountingStores final : public Stores, private PlanStore {
+ public:
+  explicit BlockCountingStores(Stores& inner) : m_inner(inner) {}
+  PlanStore& plan() override { return *this; }
+  ParticipantStore& participants() override { return m_inner.participants(); }
+  ResultStore& results() override { return m_inner.results(); }
+  std::string location() const override { return m_inner.location(); }
+  void setLocation(const std::string& location) override { m_inner.setLocation(location); }
+  int blockReads = 0;
+
+ private:
+  PlanStore& inner() { return m_inner.plan(); }
+  Rows players() override { return inner().players(); }
+  Rows blockRows(const std::string& setting) override {
+    ++blockReads;
+    return inner().blockRows(setting);
+  }
+  Rows trainingRows(const std::string& setting) override { return inner().trainingRows(setting); }
+  Rows pauseRows(const std::string& setting) override { return inner().pauseRows(setting); }
+  std::optional<Row> predicter(const std::string& name) override { return inner().predicter(name); }
+  std::optional<Row> displayConfiguration(const std::string& name) override {
+    return inner().displayConfiguration(name);
+  }
+  std::optional<Row> displayOption(const std::string& name) override {
+    return inner().displayOption(name);
+  }
+  std::string settingLanguage(const std::string& setting) override {
+    return inner().settingLanguage(setting);
+  }
+  std::vector<std::string> settings() override { return inner().settings(); }
+  std::set<std::string> plannedSettings() override { return inner().plannedSettings(); }
+  int16_t blockTrialCount(const std::string& setting) override {
+    return inner().blockTrialCount(setting);
+  }
+
+  Stores& m_inner;
+};
+
+// The login checks the plan and the start loads it: one reading serves both.
+TEST_F(GameSessionTest, LoginAndStartReadTheSettingsBlockRowsOnce) {
+  addTrials("Demo", 2, 3);
+  addParticipant("P", "Demo");
+  BlockCountingStores counting(db.stores);
+  DatabaseAccess countedAccess(counting, prompter, random);
+  GameSession counted{GameServices{prompter, ticks, random, SystemWallClock::instance(),
+                                   countedAccess, appFolder.string()}};
+  counted.openDatabase("quarn.mdb");
+  ASSERT_EQ(counted.logIn({"P", "Demo", ""}), LoginResult::LoggedIn);
+  ASSERT_TRUE(counted.startGame());
+  EXPECT_EQ(counting.blockReads, 1);
+  EXPECT_EQ(counted.state().plan.trialCount(), 2);
+}
+
+// A login turned back lets go of the plan it read: the moderator may mend
+// the plan before the next login, which plays it as it is then.
+TEST_F(GameSessionTest, NextLoginReadsThePlanAsItIsThen) {
+  addTrials("Demo", 1, 3);
+  addParticipant("P", "Demo");
+  db.insert(
+      "datRole",
+      {{"Subject", "P"}, {"Setting", "Demo"}, {"Trial", 0}, {"Week", 1}, {"Role", "Retailer"}});
+  prompter.byKind[PromptKind::Resume] = Answer::No;
+  ASSERT_EQ(logIn("P", "Demo"), LoginResult::RetrySubject);
+  db.exec("UPDATE tblBlock SET numweeks=5;");
+  prompter.byKind[PromptKind::Resume] = Answer::Yes;
+  ASSERT_EQ(session.logIn({"P", "Demo", ""}), LoginResult::LoggedIn);
+  ASSERT_TRUE(session.startGame());
+  EXPECT_EQ(state().plan.current().weeks, 5);
+  EXPECT_EQ(view.weeks.at(0).counter, "01 of 05");
+}
+
 // Whichever way the session goes on after another workstation took the
 // participant over, it says so, ends with status 1 and writes nothing more:
 // no week, no line, no trial record.
