@@ -1,5 +1,7 @@
 #include "plan/DisplayConfiguration.h"
 
+#include <algorithm>
+
 namespace quarn {
 
 namespace {
@@ -38,7 +40,13 @@ DisplayConfiguration readDisplayConfiguration(PlanTables& tables, const std::str
     config.totalCost = row->cell("TotalCost").toBool();
     for (int r = 0; r < kRoleCount; ++r) options[r] = textOrEmpty(*row, roleColumn(r));
   }
-  for (int r = 0; r < kRoleCount; ++r) config.roles[r] = readDisplayOption(tables, options[r]);
+  // Stages that share an option (often all four) share its one read.
+  for (int r = 0; r < kRoleCount; ++r) {
+    const auto same = std::find(options.begin(), options.begin() + r, options[r]);
+    config.roles[r] = same != options.begin() + r
+                          ? config.roles[static_cast<size_t>(same - options.begin())]
+                          : readDisplayOption(tables, options[r]);
+  }
   return config;
 }
 
