@@ -1,5 +1,7 @@
 #include "db/postgres/PgTeamStore.h"
 
+#include <charconv>
+#include <cstdint>
 #include <set>
 
 #include "base/Errors.h"
@@ -13,12 +15,26 @@ namespace quarn {
 
 namespace {
 
-constexpr const char* kChannel = "quarn_team";
-
 // The notification's payload: the setting and the team, apart by a unit
 // separator, which neither name can hold unseen.
 std::string payloadOf(const TeamKey& key) {
   return key.setting + '\x1f' + key.team;
+}
+
+// Each team has a channel of its own, so that a change reaches only the
+// workstations of that team's members, not every waiting member of every
+// team. A channel's name is an identifier of at most 63 bytes: it carries
+// a hash (64-bit FNV-1a) of the payload, which names the team in full for
+// two teams whose hashes meet.
+std::string channelOf(const TeamKey& key) {
+  uint64_t hash = 14695981039346656037ULL;
+  for (const unsigned char c : payloadOf(key)) {
+    hash ^= c;
+    hash *= 1099511628211ULL;
+  }
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, hash, 16).ptr;
+  return "quarn_team_" + std::string(digits, end);
 }
 
 PgResult run(PgConnection& db, const char* sql, const SqlParams& params) {
@@ -38,7 +54,7 @@ void lockTeamShared(PgConnection& db, const TeamKey& key) {
 }
 
 void notifyTeam(PgConnection& db, const TeamKey& key) {
-  run(db, "SELECT pg_notify(?, ?)", {std::string(kChannel), payloadOf(key)});
+  run(db, "SELECT pg_notify(?, ?)", {channelOf(key), payloadOf(key)});
 }
 
 std::vector<TeamMember> readMembers(PgConnection& db, const TeamKey& key) {
@@ -321,11 +337,13 @@ TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t member, const s
 }
 
 bool PgTeamStore::waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) {
-  if (!m_listener || m_listener->broken()) {
+  const std::string channel = channelOf(key);
+  if (!m_listener || m_listener->broken() || m_channel != channel) {
     m_listener.reset();
     auto listener = std::make_unique<PgConnection>(m_connectionString());
-    listener->exec(std::string("LISTEN ") + kChannel);
+    listener->exec("LISTEN " + channel);
     m_listener = std::move(listener);
+    m_channel = channel;
     return true;
   }
   const auto deadline = std::chrono::steady_clock::now() + timeout;

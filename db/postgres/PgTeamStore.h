@@ -11,7 +11,8 @@ namespace quarn {
 
 // The teams on a server. A change of a team (a member joining, an order
 // stored) is told to the team's waiting members by a notification on the
-// channel quarn_team, whose payload names the setting and the team.
+// team's own channel (quarn_team_ and a hash of the setting and the team),
+// whose payload names the setting and the team.
 class PgTeamStore final : public TeamStore {
  public:
   // `connectionString` gives the waiting members' listening connection.
@@ -28,9 +29,9 @@ class PgTeamStore final : public TeamStore {
   std::vector<TeamTrialMember> replacements(const TeamKey& key, int16_t trial) override;
   TeamTrialMember replace(const TeamKey& key, int16_t member, const std::string& player,
                           const std::function<MemberTrialShape(int16_t trial)>& shapeOf) override;
-  // The first wait only starts listening and returns at once as if woken,
-  // so that the caller looks again: a change between its last look and the
-  // listening is not missed, and none after it is.
+  // The first wait (for a team) only starts listening and returns at once
+  // as if woken, so that the caller looks again: a change between its last
+  // look and the listening is not missed, and none after it is.
   bool waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) override;
   // Another server: the listening connection is made anew.
   void reset(std::function<std::string()> connectionString);
@@ -39,6 +40,7 @@ class PgTeamStore final : public TeamStore {
   PgConnectionPool& m_pool;
   std::function<std::string()> m_connectionString;
   std::unique_ptr<PgConnection> m_listener;
+  std::string m_channel;  // the one m_listener listens to
 };
 
 }  // namespace quarn

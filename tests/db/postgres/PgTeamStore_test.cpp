@@ -136,6 +136,23 @@ TEST(PgTeamStore, WaitingMemberIsWokenByItsTeamsChangesOnly) {
   EXPECT_FALSE(waiting.teams().waitForChange(kBlue, milliseconds(100)));  // nothing since
 }
 
+// A workstation that waits for another team from then on (its member came
+// back in another team) is woken by that team's changes, no longer by the
+// first one's.
+TEST(PgTeamStore, WaitingForAnotherTeamListensToThatTeam) {
+  ServerDatabase db;
+  PgStores waiting(db.connection());
+  PgStores other(db.connection());
+  const TeamKey red{"Beer", "Red"};
+  EXPECT_TRUE(waiting.teams().waitForChange(kBlue, milliseconds(0)));
+  EXPECT_TRUE(waiting.teams().waitForChange(red, milliseconds(0)));  // listens anew
+
+  other.teams().storeOrder(kBlue, typed(1, 1, 4));
+  EXPECT_FALSE(waiting.teams().waitForChange(red, milliseconds(300)));
+  other.teams().storeOrder(red, typed(1, 1, 4));
+  EXPECT_TRUE(waiting.teams().waitForChange(red, milliseconds(5000)));
+}
+
 // Every trial of the replacement tests: three weeks, member 2 on the
 // Retailer's stage.
 MemberTrialShape threeWeeks(int16_t) {
