@@ -46,8 +46,10 @@ int serverSchemaVersion(PgConnection& connection, const Schema& schema) {
         connection.exec(std::string(R"(SELECT max("Version") FROM ")") + kVersionTable + "\"");
     if (const auto* version = std::get_if<int64_t>(&result.rows.at(0).at(0))) stored = *version;
   }
-  return recordedVersion(hasVersionTable, serverHasTable(connection, "datUser"), stored,
-                         "on the server", schema);
+  // The experiment tables count only where no version is recorded: a
+  // recorded server is asked two questions, not three.
+  const bool hasExperimentTables = !hasVersionTable && serverHasTable(connection, "datUser");
+  return recordedVersion(hasVersionTable, hasExperimentTables, stored, "on the server", schema);
 }
 
 std::optional<SchemaUpgrade> upgradeServer(PgConnection& connection, const Schema& schema) {
