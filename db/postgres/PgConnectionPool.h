@@ -14,7 +14,8 @@ namespace quarn {
 // The connections of one workstation to its server: made when a use needs
 // one, kept for the next use, and dropped when they broke, so that the use
 // after a lost connection connects anew. One connection serves one use at a
-// time (a read, or a transaction from its start to its end).
+// time (a read, or a transaction from its start to its end); the pool serves
+// one thread.
 class PgConnectionPool {
  public:
   // `connectionString` is asked for every connection made, so that a
@@ -49,6 +50,12 @@ class PgConnectionPool {
   // Raises the connection's failure when no idle connection is left and a
   // new one cannot be made.
   Lease lease();
+  // The connection that listens to `channel` (LISTEN): the idle one that
+  // listens to it already, else an idle or new one that listens from now on
+  // (`fresh`). Between waits it serves reads and writes like any other:
+  // the server's notifications wait in it until the next wait takes them,
+  // and a workstation keeps one connection to its server, not two.
+  Lease listening(const std::string& channel, bool& fresh);
   // Runs `use` on a leased connection. When a kept connection turns out to
   // be lost (the server restarted since its last use), the idle ones are
   // dropped and `use` runs once more on a new connection: for uses that a
@@ -73,11 +80,16 @@ class PgConnectionPool {
   void reset(std::function<std::string()> connectionString);
   // Drops the idle connections: after one was found lost, the others
   // (a restarted server, a broken network link) most likely are too.
-  void dropIdle() { m_idle.clear(); }
+  void dropIdle();
 
  private:
+  Lease takeListener();
+  void forget(const PgConnection* connection);
+
   std::function<std::string()> m_connectionString;
   std::vector<std::unique_ptr<PgConnection>> m_idle;
+  const PgConnection* m_listening = nullptr;  // the connection that listens, if any
+  std::string m_channel;                      // and to what
 };
 
 }  // namespace quarn

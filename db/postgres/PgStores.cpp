@@ -6,9 +6,7 @@
 namespace quarn {
 
 PgStores::PgStores(std::string location, std::function<std::string()> connectionString)
-    : m_location(redactConnectionString(location)),
-      m_pool(connectionString),
-      m_teams(m_pool, connectionString) {}
+    : m_location(redactConnectionString(location)), m_pool(std::move(connectionString)) {}
 
 PgStores::PgStores(const std::string& connectionString)
     : PgStores(connectionString, [connectionString] { return connectionString; }) {}
@@ -16,7 +14,6 @@ PgStores::PgStores(const std::string& connectionString)
 void PgStores::setLocation(const std::string& location) {
   m_location = redactConnectionString(location);
   m_pool.reset([location] { return location; });
-  m_teams.reset([location] { return location; });
 }
 
 std::function<bool()> PgStores::answerCheck() const {

@@ -44,7 +44,7 @@ class PgStores final : public Stores {
   SqlPlanStore m_plan{m_reads};
   PgParticipantStore m_participants{m_pool};
   PgResultStore m_results{m_pool};
-  PgTeamStore m_teams;
+  PgTeamStore m_teams{m_pool};
   SqlActivityMonitor m_monitor{m_reads};
 };
 

@@ -337,30 +337,19 @@ TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t member, const s
 }
 
 bool PgTeamStore::waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) {
-  const std::string channel = channelOf(key);
-  if (!m_listener || m_listener->broken() || m_channel != channel) {
-    m_listener.reset();
-    auto listener = std::make_unique<PgConnection>(m_connectionString());
-    listener->exec("LISTEN " + channel);
-    m_listener = std::move(listener);
-    m_channel = channel;
-    return true;
-  }
+  bool fresh = false;
+  const PgConnectionPool::Lease listener = m_pool.listening(channelOf(key), fresh);
+  if (fresh) return true;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   const std::string mine = payloadOf(key);
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() < 0) return false;
-    for (const std::string& payload : m_listener->waitForNotifications(left)) {
+    for (const std::string& payload : listener->waitForNotifications(left)) {
       if (payload == mine) return true;
     }
   }
-}
-
-void PgTeamStore::reset(std::function<std::string()> connectionString) {
-  m_connectionString = std::move(connectionString);
-  m_listener.reset();
 }
 
 }  // namespace quarn

@@ -15,9 +15,8 @@ namespace quarn {
 // whose payload names the setting and the team.
 class PgTeamStore final : public TeamStore {
  public:
-  // `connectionString` gives the waiting members' listening connection.
-  PgTeamStore(PgConnectionPool& pool, std::function<std::string()> connectionString)
-      : m_pool(pool), m_connectionString(std::move(connectionString)) {}
+  // A waiting member listens on one of the pool's connections.
+  explicit PgTeamStore(PgConnectionPool& pool) : m_pool(pool) {}
 
   TeamJoin join(const TeamKey& key, const std::string& subject, int16_t size) override;
   void fixMembers(const TeamKey& key, const std::vector<std::string>& subjects) override;
@@ -33,14 +32,9 @@ class PgTeamStore final : public TeamStore {
   // as if woken, so that the caller looks again: a change between its last
   // look and the listening is not missed, and none after it is.
   bool waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) override;
-  // Another server: the listening connection is made anew.
-  void reset(std::function<std::string()> connectionString);
 
  private:
   PgConnectionPool& m_pool;
-  std::function<std::string()> m_connectionString;
-  std::unique_ptr<PgConnection> m_listener;
-  std::string m_channel;  // the one m_listener listens to
 };
 
 }  // namespace quarn

@@ -136,6 +136,25 @@ TEST(PgTeamStore, WaitingMemberIsWokenByItsTeamsChangesOnly) {
   EXPECT_FALSE(waiting.teams().waitForChange(kBlue, milliseconds(100)));  // nothing since
 }
 
+// A waiting member's workstation keeps one connection to the server: the
+// one it waits on serves its reads and writes between the waits, and a
+// change told meanwhile still wakes the next wait.
+TEST(PgTeamStore, WaitsReadsAndWritesShareOneConnection) {
+  ServerDatabase db;
+  PgStores waiting(db.connection() + " application_name=waiting");
+  PgStores other(db.connection());
+  EXPECT_TRUE(waiting.teams().waitForChange(kBlue, milliseconds(0)));
+  other.teams().storeOrder(kBlue, typed(1, 2, 4));
+  EXPECT_TRUE(waiting.teams().storeOrder(kBlue, typed(1, 1, 4)));
+  EXPECT_EQ(waiting.teams().orders(kBlue, 1, false).size(), 2u);
+  EXPECT_TRUE(waiting.teams().waitForChange(kBlue, milliseconds(5000)));
+
+  PgConnection look(db.connection());
+  const PgResult connections =
+      look.exec("SELECT count(*) FROM pg_stat_activity WHERE application_name = 'waiting'");
+  EXPECT_EQ(std::get<int64_t>(connections.rows.at(0).at(0)), 1);
+}
+
 // A workstation that waits for another team from then on (its member came
 // back in another team) is woken by that team's changes, no longer by the
 // first one's.
