@@ -32,10 +32,6 @@ using Figures = std::array<int64_t, 6>;
 void addTeamSetting(TestDatabase& db, const std::string& setting,
                     const std::vector<std::string>& stages, int weeks, int trials = 2) {
   static const char* kStages[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
-  std::string assignments;
-  for (size_t m = 0; m < stages.size(); ++m) {
-    assignments += ", \"" + stages[m] + "\" = 'Subject" + std::to_string(m + 1) + "'";
-  }
   std::string others;
   for (const char* stage : kStages) {
     if (std::find(stages.begin(), stages.end(), stage) == stages.end()) {
@@ -46,25 +42,10 @@ void addTeamSetting(TestDatabase& db, const std::string& setting,
           std::to_string(trials) +
           ";"
           "UPDATE b SET Setting = '" +
-          setting + "', numweeks = " + std::to_string(weeks) + assignments + others +
+          setting + "', numweeks = " + std::to_string(weeks) + memberAssignments(stages) + others +
           ";"
-          "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;"
-          "CREATE TEMP TABLE t AS SELECT * FROM tblTraining WHERE Setting = 'Demo';"
-          "UPDATE t SET Setting = '" +
-          setting + "'; INSERT INTO tblTraining SELECT * FROM t; DROP TABLE t;");
-}
-
-// The setting's training row names the members on the stages of its trials
-// (Subject1 first): the team trains together, `weeks` weeks a training
-// trial.
-void trainTogether(TestDatabase& db, const std::string& setting,
-                   const std::vector<std::string>& stages, int weeks) {
-  std::string assignments;
-  for (size_t m = 0; m < stages.size(); ++m) {
-    assignments += ", \"" + stages[m] + "\" = 'Subject" + std::to_string(m + 1) + "'";
-  }
-  db.exec("UPDATE tblTraining SET Weeks = " + std::to_string(weeks) + assignments +
-          " WHERE Setting = '" + setting + "'");
+          "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
+  copyDemoTraining(db, setting);
 }
 
 // Writes a member's orders file: one order a week played, the last repeated.
