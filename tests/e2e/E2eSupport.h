@@ -85,6 +85,33 @@ class DemoFolder {
   std::unique_ptr<FileTables> m_file;
 };
 
+// The role columns that put the members on `stages` (Subject1 first):
+// `, "Retailer" = 'Subject1', "Factory" = 'Subject2'`.
+inline std::string memberAssignments(const std::vector<std::string>& stages) {
+  std::string assignments;
+  for (size_t m = 0; m < stages.size(); ++m) {
+    assignments += ", \"" + stages[m] + "\" = 'Subject" + std::to_string(m + 1) + "'";
+  }
+  return assignments;
+}
+
+// Gives `setting` the demo's training row: each participant trains alone.
+inline void copyDemoTraining(TestDatabase& db, const std::string& setting) {
+  db.exec(
+      "CREATE TEMP TABLE t AS SELECT * FROM tblTraining WHERE Setting = 'Demo';"
+      "UPDATE t SET Setting = '" +
+      setting + "'; INSERT INTO tblTraining SELECT * FROM t; DROP TABLE t;");
+}
+
+// The setting's training row names the members on the stages of its trials
+// (Subject1 first): the team trains together, `weeks` weeks a training
+// trial.
+inline void trainTogether(TestDatabase& db, const std::string& setting,
+                          const std::vector<std::string>& stages, int weeks) {
+  db.exec("UPDATE tblTraining SET Weeks = " + std::to_string(weeks) + memberAssignments(stages) +
+          " WHERE Setting = '" + setting + "'");
+}
+
 // `quarngame-admin pilot` on the demo setting, as a process of its own with
 // its output in `outFile`.
 // `options` follow the pilot's arguments ("--pace", "100").

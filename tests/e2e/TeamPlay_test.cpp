@@ -32,10 +32,6 @@ using Figures = std::array<int64_t, 6>;
 void addTeamSetting(TestDatabase& db, const std::string& setting,
                     const std::vector<std::string>& stages, int weeks, int trials = 2) {
   static const char* kStages[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
-  std::string assignments;
-  for (size_t m = 0; m < stages.size(); ++m) {
-    assignments += ", \"" + stages[m] + "\" = 'Subject" + std::to_string(m + 1) + "'";
-  }
   std::string others;
   for (const char* stage : kStages) {
     if (std::find(stages.begin(), stages.end(), stage) == stages.end()) {
@@ -46,25 +42,10 @@ void addTeamSetting(TestDatabase& db, const std::string& setting,
           std::to_string(trials) +
           ";"
           "UPDATE b SET Setting = '" +
-          setting + "', numweeks = " + std::to_string(weeks) + assignments + others +
+          setting + "', numweeks = " + std::to_string(weeks) + memberAssignments(stages) + others +
           ";"
-          "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;"
-          "CREATE TEMP TABLE t AS SELECT * FROM tblTraining WHERE Setting = 'Demo';"
-          "UPDATE t SET Setting = '" +
-          setting + "'; INSERT INTO tblTraining SELECT * FROM t; DROP TABLE t;");
-}
-
-// The setting's training row names the members on the stages of its trials
-// (Subject1 first): the team trains together, `weeks` weeks a training
-// trial.
-void trainTogether(TestDatabase& db, const std::string& setting,
-                   const std::vector<std::string>& stages, int weeks) {
-  std::string assignments;
-  for (size_t m = 0; m < stages.size(); ++m) {
-    assignments += ", \"" + stages[m] + "\" = 'Subject" + std::to_string(m + 1) + "'";
-  }
-  db.exec("UPDATE tblTraining SET Weeks = " + std::to_string(weeks) + assignments +
-          " WHERE Setting = '" + setting + "'");
+          "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
+  copyDemoTraining(db, setting);
 }
 
 // Writes a member's orders file: one order a week played, the last repeated.
@@ -321,11 +302,25 @@ class TeamPlay : public ::testing::Test {
   // Runs one pilot per member and expects each to play to the end.
   void playTeam(const std::string& setting, const std::string& team,
                 const std::vector<std::string>& members) {
+    std::vector<PilotRun> runs;
+    for (const std::string& m : members) runs.push_back({m, {"--skip-training"}});
+    playMembers(setting, team, runs);
+  }
+  // One member's pilot: its User ID and its options beside the team's name.
+  struct PilotRun {
+    std::string subject;
+    std::vector<std::string> options;
+  };
+  void playMembers(const std::string& setting, const std::string& team,
+                   const std::vector<PilotRun>& runs) {
     std::vector<pid_t> pids;
-    for (const std::string& m : members)
-      pids.push_back(startMember(demo, setting, m, team, out(m)));
+    for (const PilotRun& run : runs) {
+      std::vector<std::string> options = {"--team", team};
+      options.insert(options.end(), run.options.begin(), run.options.end());
+      pids.push_back(startPilotOf(demo, setting, run.subject, out(run.subject), options));
+    }
     for (size_t i = 0; i < pids.size(); ++i) {
-      EXPECT_EQ(waitAtMost(pids[i]), 0) << readFile(out(members[i]));
+      EXPECT_EQ(waitAtMost(pids[i]), 0) << readFile(out(runs[i].subject));
     }
   }
 
@@ -473,12 +468,8 @@ TEST_F(TeamPlay, TeamTrainsTogetherAndRestartsWhenAnyMembersStageBreaksTheLimits
   demo.moveToServer();
   fixMembers("Pair", "Gold", "R1 R2");
   // The Factory's first orders run its inventory past the bound.
-  const pid_t retailer = startPilotOf(demo, "Pair", "R1", out("R1"), {"--team", "Gold"});
-  const pid_t factory =
-      startPilotOf(demo, "Pair", "R2", out("R2"),
-                   {"--team", "Gold", "--orders", ordersFile(demo, "R2", {90, 90, 4})});
-  EXPECT_EQ(waitAtMost(retailer), 0) << readFile(out("R1"));
-  EXPECT_EQ(waitAtMost(factory), 0) << readFile(out("R2"));
+  playMembers("Pair", "Gold",
+              {{"R1", {}}, {"R2", {"--orders", ordersFile(demo, "R2", {90, 90, 4})}}});
   EXPECT_NE(readFile(out("R1")).find("(Factory: Inventory/Backorder exceeded 30), played again"),
             std::string::npos)
       << "the Retailer's training trial restarts for the Factory's fault";
@@ -492,11 +483,7 @@ TEST_F(TeamPlay, OneModeratorsPasswordEndsTrainingForTheWholeTeam) {
   addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3);
   trainTogether(demo.db, "Pair", {"Retailer", "Factory"}, 6);
   demo.moveToServer();
-  const pid_t typing =
-      startPilotOf(demo, "Pair", "S1", out("S1"), {"--team", "Skip", "--skip-training"});
-  const pid_t waiting = startPilotOf(demo, "Pair", "S2", out("S2"), {"--team", "Skip"});
-  EXPECT_EQ(waitAtMost(typing), 0) << readFile(out("S1"));
-  EXPECT_EQ(waitAtMost(waiting), 0) << readFile(out("S2"));
+  playMembers("Pair", "Skip", {{"S1", {"--skip-training"}}, {"S2", {}}});
   EXPECT_NE(readFile(out("S1")).find("Training skipped: password entered"), std::string::npos);
   EXPECT_EQ(readFile(out("S2")).find("Training skipped"), std::string::npos);
   EXPECT_LE(countOf(demo,

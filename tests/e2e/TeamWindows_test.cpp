@@ -3,15 +3,18 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/Application.h"
 #include "tests/e2e/E2eSupport.h"
@@ -67,10 +70,10 @@ class WhenShown : public QObject {
   std::function<void(QWidget&)> m_step;
 };
 
-// The login window's answers: `subject` joins team Blue of the setting Pair.
-void logIn(QWidget& login, const QString& subject) {
+// The login window's answers: `subject` joins team Blue of `setting`.
+void logIn(QWidget& login, const QString& subject, const QString& setting) {
   QTest::keyClicks(control<QLineEdit>(login, "txtSubjectID"), subject);
-  QTest::keyClicks(control<QComboBox>(login, "cboSetting"), "Pair");
+  QTest::keyClicks(control<QComboBox>(login, "cboSetting"), setting);
   auto* team = control<QLineEdit>(login, "txtTeam");
   EXPECT_TRUE(team->isEnabled());
   QTest::keyClicks(team, "Blue");
@@ -96,27 +99,42 @@ void typePassword(QWidget& pause, const QString& password) {
 // shortened to a few weeks, member 1 at the Retailer, member 2 at the
 // Factory, the other stages simulated; a pause after the first trial; no
 // training.
-void addPairSetting(TestDatabase& db) {
+void addPairSetting(TestDatabase& db, const std::string& setting) {
   db.exec(
       "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" <= 2;"
-      "UPDATE b SET Setting = 'Pair', numweeks = 3, \"Retailer\" = 'Subject1',"
+      "UPDATE b SET Setting = '" +
+      setting +
+      "', numweeks = 3, \"Retailer\" = 'Subject1',"
       " \"Factory\" = 'Subject2', \"Distributor\" = 'Sterman', \"Wholesaler\" = 'Sterman';"
       "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
-  db.exec(std::string("INSERT INTO tblPause (Setting, Trial, Password) VALUES ('Pair', 1, '") +
+  db.exec("INSERT INTO tblPause (Setting, Trial, Password) VALUES ('" + setting + "', 1, '" +
           kPausePassword + "')");
+}
+
+// The demo's skip-training password.
+constexpr char kTrainingPassword[] = "skip";
+
+// The pair setting with the demo's training, which the team plays together
+// on the stages of its trials, six weeks a training trial.
+void addPairTrainingSetting(TestDatabase& db, const std::string& setting) {
+  addPairSetting(db, setting);
+  copyDemoTraining(db, setting);
+  trainTogether(db, setting, {"Retailer", "Factory"}, 6);
 }
 
 // One member's workstation: the application as the program builds it, with
 // its own database connection, game and windows, logged in through the
 // login window with key presses.
 struct Member {
-  Member(const DemoFolder& demo, const QString& subject)
+  Member(const DemoFolder& demo, const QString& subject, const QString& setting)
       : application(prompter, demo.app.string()) {
-    prompter.answerer = [](const MessageRequest& request) {
+    prompter.answerer = [this](const MessageRequest& request) {
+      asked.push_back(request);
       return request.kind == PromptKind::RegisterNewUser ? Answer::Yes : Answer::Ok;
     };
     application.splashTime = std::chrono::milliseconds(0);
-    WhenShown login("frmLogin", [subject](QWidget& window) { logIn(window, subject); });
+    WhenShown login("frmLogin",
+                    [subject, setting](QWidget& window) { logIn(window, subject, setting); });
     WhenShown questionnaire("frmNewUser", answerQuestionnaire);
     application.start();
   }
@@ -128,6 +146,21 @@ struct Member {
     auto* box = control<QLineEdit>(window(), "txtOrder");
     QTest::keyClicks(box, order);
     QTest::keyClick(box, Qt::Key_Return);
+  }
+
+  // The moderator's skip-training keys: `e` in the order box, then the
+  // password in the dialog it opens, then Enter.
+  void skipTraining(const QString& password) {
+    QTest::keyClicks(control<QLineEdit>(window(), "txtOrder"), "e");
+    auto* dialog = control<QDialog>(window(), "frmPassword");
+    ASSERT_TRUE(dialog->isVisible());
+    typePassword(*dialog, password);
+  }
+
+  // Whether a message box of this workstation asked `prompt`.
+  bool wasAsked(const std::string& prompt) const {
+    return std::any_of(asked.begin(), asked.end(),
+                       [&](const MessageRequest& request) { return request.prompt == prompt; });
   }
 
   // Clicks the button that reads Next Trial once a trial is over.
@@ -142,6 +175,7 @@ struct Member {
   }
 
   QtPrompter prompter;
+  std::vector<MessageRequest> asked;  // every box answered, in order
   Application application;
 };
 
@@ -156,10 +190,16 @@ class TeamWindows : public ::testing::Test {
  protected:
   void SetUp() override {
     ensureApplication();
-    addPairSetting(demo.db);
+    addPairSetting(demo.db, "Pair");
     demo.moveToServer();
-    retailer = std::make_unique<Member>(demo, "R1");
-    factory = std::make_unique<Member>(demo, "F1");
+    formTeam("Pair");
+  }
+
+  // Member 1 logs in to `setting`, then member 2; the team's first week
+  // opens at both.
+  void formTeam(const QString& setting) {
+    retailer = std::make_unique<Member>(demo, "R1", setting);
+    factory = std::make_unique<Member>(demo, "F1", setting);
     // The member who came first sees the team complete at its next look.
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return retailer->session().phase() == Phase::WeekOpen; }, 10000));
@@ -319,6 +359,45 @@ TEST_F(TeamWindows, WatchListsTheFormingAndThePlayingTeam) {
   EXPECT_NE(shown.find("waiting for F1"), std::string::npos) << shown << readFile(pilotOut);
   if (const char* folder = std::getenv("QUARN_SCREENSHOT_DIR")) {
     std::ofstream(std::string(folder) + "/team-watch.txt") << shown;
+  }
+}
+
+// The same team in a setting whose training the team plays together.
+class TeamTrainingWindows : public TeamWindows {
+ protected:
+  void SetUp() override {
+    ensureApplication();
+    addPairTrainingSetting(demo.db, "PairTrains");
+    demo.moveToServer();
+    formTeam("PairTrains");
+  }
+};
+
+// The training password typed at one member's window ends training for the
+// whole team: the other member, who typed nothing while its training week
+// stood open, goes on to the experiment by itself.
+TEST_F(TeamTrainingWindows, PasswordAtOneWindowEndsTrainingAtTheOtherWhoseWeekIsOpen) {
+  for (Member* member : {retailer.get(), factory.get()}) {
+    EXPECT_TRUE(member->wasAsked("First, we will have some training trials..."));
+    EXPECT_TRUE(
+        member->wasAsked("Keep your Inventory/Backorders below 30\nand your Cost below 150"));
+    EXPECT_EQ(control<QGroupBox>(member->window(), "fraPlayer")->title().toStdString(), "Training");
+    EXPECT_EQ(textOf(member->window(), "lblWeek"), "01 of 06");
+    EXPECT_TRUE(control<QLineEdit>(member->window(), "txtOrder")->isEnabled());
+  }
+
+  factory->skipTraining(kTrainingPassword);
+
+  untilBoth([](Member& m) {
+    return m.session().phase() == Phase::WeekOpen && !m.session().inTraining() &&
+           textOf(m.window(), "lblTrial") == "01 of 02" &&
+           textOf(m.window(), "lblWeek") == "01 of 03";
+  });
+  EXPECT_TRUE(retailer->wasAsked("The experiment will now begin"));
+  EXPECT_FALSE(control<QDialog>(factory->window(), "frmPassword")->isVisible());
+  for (Member* member : {retailer.get(), factory.get()}) {
+    EXPECT_EQ(control<QGroupBox>(member->window(), "fraPlayer")->title().toStdString(), "");
+    EXPECT_TRUE(control<QLineEdit>(member->window(), "txtOrder")->isEnabled());
   }
 }
 
