@@ -41,7 +41,11 @@ bool playsTeamTrial(const GameState& state) {
 }
 
 bool trainsWithTeam(const GameState& state) {
-  return state.training.active && playsTeamTrial(state);
+  // Told by the training trials rather than the running one: after the last
+  // training trial the current trial is past them all.
+  const std::vector<TrialPlan>& training = state.plan.trainingTrials;
+  return state.training.active && state.team.active() && !training.empty() &&
+         isTeamTrial(training.front());
 }
 
 int16_t teamTrialNumber(const GameState& state) {

@@ -18,7 +18,7 @@ namespace quarn {
 // member (training is played alone unless its row names members).
 bool playsTeamTrial(const GameState& state);
 
-// Whether the running trial is a training trial the team plays together.
+// Whether the session is in training that the team plays together.
 bool trainsWithTeam(const GameState& state);
 
 // The number under which the team stores the running trial's orders: the

@@ -520,5 +520,33 @@ TEST_F(TeamPlay, MemberKilledInTrainingComesBackWhereTheTeamTrains) {
   expectTeamRecords(demo, "Pair", "Red", {"K1", "K2"}, 3);
 }
 
+// A team trains once: a member who comes back after the team's training
+// goes straight on with the experiment trial it left.
+TEST_F(TeamPlay, MemberBackAfterTheTeamsTrainingGoesStraightToTheExperiment) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 8);
+  trainTogether(demo.db, "Pair", {"Retailer", "Factory"}, 3);
+  demo.moveToServer();
+  const pid_t steady =
+      startPilotOf(demo, "Pair", "A1", out("A1"), {"--team", "Once", "--pace", "40"});
+  const pid_t leaving = startPilotOf(demo, "Pair", "A2", out("A2-left"), {"--team", "Once"});
+  // The member leaves once it has ordered in the first experiment trial.
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (countOf(demo,
+                 R"(SELECT count(*) AS "n" FROM "datTeamOrder" WHERE "Subject" = 'A2'
+                    AND "Training" = 0 AND "Week" > 0)",
+                 {}) < 2 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(20ms);
+  }
+  ::kill(leaving, SIGKILL);
+  waitAtMost(leaving);
+  const pid_t returned = startPilotOf(demo, "Pair", "A2", out("A2"), {"--team", "Once"});
+  EXPECT_EQ(waitAtMost(returned), 0) << readFile(out("A2"));
+  EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("A1"));
+  EXPECT_EQ(readFile(out("A2")).find("Training trial"), std::string::npos) << readFile(out("A2"));
+  expectTrainingRecords(demo, "Pair", "Once", {"A1", "A2"}, 2);
+  expectTeamRecords(demo, "Pair", "Once", {"A1", "A2"}, 8);
+}
+
 }  // namespace
 }  // namespace quarn::testing
