@@ -293,6 +293,40 @@ class TeamPlay : public ::testing::Test {
   std::string out(const std::string& subject) const {
     return demo.db.folder() + "/" + subject + ".out";
   }
+  // Waits (at most 30 s) until `subject` has stored `count` orders of the
+  // team's training trials, or of its experiment trials.
+  void waitForOrders(const std::string& subject, bool training, int64_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (countOf(demo,
+                   R"(SELECT count(*) AS "n" FROM "datTeamOrder" WHERE "Subject" = ?
+                      AND "Training" = ? AND "Week" > 0)",
+                   {subject, int64_t{training ? 1 : 0}}) < count &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(5ms);
+    }
+  }
+  // Starts `subject`'s pilot three times and kills it each time at a random
+  // moment after its next few orders (never past the game's end: `ordersLeft`
+  // orders of the kind are left to the pilot that comes back), then starts it
+  // once more and expects it to play to the end.
+  void killThriceAndReturn(const std::string& subject, const std::vector<std::string>& options,
+                           bool training, int64_t ordersLeft) {
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> orders(1, static_cast<int>(ordersLeft / 4));
+    std::uniform_int_distribution<int> moment(0, 40);
+    int64_t stored = 0;
+    for (int kill = 0; kill < 3; ++kill) {
+      const pid_t killed =
+          startPilotOf(demo, "Pair", subject, out(subject + "-" + std::to_string(kill)), options);
+      stored += orders(random);
+      waitForOrders(subject, training, stored);
+      std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+      ::kill(killed, SIGKILL);
+      waitAtMost(killed);
+    }
+    const pid_t returned = startPilotOf(demo, "Pair", subject, out(subject), options);
+    EXPECT_EQ(waitAtMost(returned), 0) << readFile(out(subject));
+  }
   // Fixes the team's members beforehand, member 1 first.
   void fixMembers(const std::string& setting, const std::string& team, const std::string& members) {
     const std::string fix = std::string(QUARN_ADMIN_TOOL) + " team " + demo.dataDir() + " " +
@@ -372,16 +406,8 @@ TEST_F(TeamPlay, KilledMemberReturnsAndTheTeamPlaysToItsEnd) {
   addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 8);
   demo.moveToServer();
   const pid_t steady = startMember(demo, "Pair", "K1", "Red", out("K1"), "80");
-  std::mt19937 random(std::random_device{}());
-  std::uniform_int_distribution<int> moment(150, 500);
-  for (int kill = 0; kill < 3; ++kill) {
-    const pid_t member = startMember(demo, "Pair", "K2", "Red", out("K2-" + std::to_string(kill)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
-    ::kill(member, SIGKILL);
-    waitAtMost(member);
-  }
-  const pid_t returned = startMember(demo, "Pair", "K2", "Red", out("K2"));
-  EXPECT_EQ(waitAtMost(returned), 0) << readFile(out("K2"));
+  // 16 weeks in all: each killed pilot orders 1 to 4 of them.
+  killThriceAndReturn("K2", {"--team", "Red", "--skip-training"}, false, 16);
   EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("K1"));
   expectTeamRecords(demo, "Pair", "Red", {"K1", "K2"}, 8);
 }
@@ -398,12 +424,7 @@ TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
   const pid_t steady = startMember(demo, "Pair", "G1", "Green", out("G1"), "60");
   const pid_t gone = startMember(demo, "Pair", "G2", "Green", out("G2"));
   // The member leaves once it has ordered a few weeks.
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (countOf(demo, R"(SELECT count(*) AS "n" FROM "datTeamOrder" WHERE "Subject" = ?)",
-                 {std::string("G2")}) < 3 &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(20ms);
-  }
+  waitForOrders("G2", false, 3);
   ::kill(gone, SIGKILL);
   waitAtMost(gone);
   const std::string replace = std::string(QUARN_ADMIN_TOOL) + " replace " + demo.dataDir() +
@@ -502,19 +523,10 @@ TEST_F(TeamPlay, MemberKilledInTrainingComesBackWhereTheTeamTrains) {
   demo.moveToServer();
   const pid_t steady =
       startPilotOf(demo, "Pair", "K1", out("K1"), {"--team", "Red", "--pace", "60"});
-  const std::vector<std::string> member = {"--team", "Red", "--orders",
-                                           ordersFile(demo, "K2", {90, 90, 4})};
-  std::mt19937 random(std::random_device{}());
-  std::uniform_int_distribution<int> moment(150, 600);
-  for (int kill = 0; kill < 3; ++kill) {
-    const pid_t killed =
-        startPilotOf(demo, "Pair", "K2", out("K2-" + std::to_string(kill)), member);
-    std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
-    ::kill(killed, SIGKILL);
-    waitAtMost(killed);
-  }
-  const pid_t returned = startPilotOf(demo, "Pair", "K2", out("K2"), member);
-  EXPECT_EQ(waitAtMost(returned), 0) << readFile(out("K2"));
+  // At least two passed training trials of 8 weeks: each killed pilot
+  // orders 1 to 4 training weeks.
+  killThriceAndReturn("K2", {"--team", "Red", "--orders", ordersFile(demo, "K2", {90, 90, 4})},
+                      true, 16);
   EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("K1"));
   expectTrainingRecords(demo, "Pair", "Red", {"K1", "K2"}, 2);
   expectTeamRecords(demo, "Pair", "Red", {"K1", "K2"}, 3);
@@ -530,14 +542,7 @@ TEST_F(TeamPlay, MemberBackAfterTheTeamsTrainingGoesStraightToTheExperiment) {
       startPilotOf(demo, "Pair", "A1", out("A1"), {"--team", "Once", "--pace", "40"});
   const pid_t leaving = startPilotOf(demo, "Pair", "A2", out("A2-left"), {"--team", "Once"});
   // The member leaves once it has ordered in the first experiment trial.
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (countOf(demo,
-                 R"(SELECT count(*) AS "n" FROM "datTeamOrder" WHERE "Subject" = 'A2'
-                    AND "Training" = 0 AND "Week" > 0)",
-                 {}) < 2 &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(20ms);
-  }
+  waitForOrders("A2", false, 2);
   ::kill(leaving, SIGKILL);
   waitAtMost(leaving);
   const pid_t returned = startPilotOf(demo, "Pair", "A2", out("A2"), {"--team", "Once"});
