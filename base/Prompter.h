@@ -49,6 +49,7 @@ enum class PromptKind {
   Resume,                   // a known User ID: continue at the next trial?
   TeamNameNeeded,           // a team setting without a team name
   TeamFull,                 // the team named has all its members
+  RecordsContradict,        // the participant's records contradict each other: not built on
   // The game.
   OrderAboveLimit,      // the order is above what the trial takes: the week stays open
   TrainingIntro,        // training trials come first

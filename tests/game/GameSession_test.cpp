@@ -16,9 +16,11 @@ class GameSessionTest : public GameTest {};
 TEST_F(GameSessionTest, StartOpensTheFirstWeekOfTheResumedTrial) {
   addTrials("Demo", 3, 3);
   addParticipant("P", "Demo");
-  db.insert(
-      "datRole",
-      {{"Subject", "P"}, {"Setting", "Demo"}, {"Trial", 1}, {"Week", 3}, {"Role", "Retailer"}});
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    db.insert(
+        "datRole",
+        {{"Subject", "P"}, {"Setting", "Demo"}, {"Trial", 1}, {"Week", 3}, {"Role", roleName(r)}});
+  }
   ASSERT_TRUE(start("P", "Demo"));
   EXPECT_EQ(session.phase(), Phase::WeekOpen);
   EXPECT_EQ(view.shownSubject, "P");
@@ -374,9 +376,11 @@ TEST_F(GameSessionTest, LoginAndStartReadTheSettingsBlockRowsOnce) {
 TEST_F(GameSessionTest, NextLoginReadsThePlanAsItIsThen) {
   addTrials("Demo", 1, 3);
   addParticipant("P", "Demo");
-  db.insert(
-      "datRole",
-      {{"Subject", "P"}, {"Setting", "Demo"}, {"Trial", 0}, {"Week", 1}, {"Role", "Retailer"}});
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    db.insert(
+        "datRole",
+        {{"Subject", "P"}, {"Setting", "Demo"}, {"Trial", 0}, {"Week", 1}, {"Role", roleName(r)}});
+  }
   prompter.byKind[PromptKind::Resume] = Answer::No;
   ASSERT_EQ(logIn("P", "Demo"), LoginResult::RetrySubject);
   db.exec("UPDATE tblBlock SET numweeks=5;");
