@@ -125,8 +125,9 @@ class Login {
     TeamSession& team = m_state.team;
     if (!team.active()) return true;
     DatabaseAccess& db = m_services.db;
-    const TeamJoin joined =
-        db.read([&] { return db.teams().join(team.key, m_state.identity.subject, team.size); });
+    const TeamJoin joined = db.read([&] {
+      return db.teams().join(team.key, m_state.identity.subject, team.size, markSecret(m_state));
+    });
     if (joined.member) {
       team.member = *joined.member;
       return true;

@@ -10,6 +10,7 @@
 #include <thread>
 #include <tuple>
 
+#include "db/DatabaseAdmin.h"
 #include "plan/PlanReaders.h"
 #include "sim/TrialStart.h"
 #include "sim/WeekPress.h"
@@ -376,6 +377,30 @@ TEST_F(TeamPlay, TeamsOfTwoThreeAndFourRecordTheWeekStepOfTheirOrders) {
     const std::vector<std::string> members = memberIds(setting.substr(0, 1), stages.size());
     playTeam(setting, "Blue", members);
     expectTeamRecords(demo, setting, "Blue", members, 5);
+  }
+}
+
+// Members whose workstations log in as a workstation's login (not the
+// tables' owner) write their team's rows through the functions that check
+// each member's mark, and play as any team does.
+TEST_F(TeamPlay, MembersPlayingAsAWorkstationLoginStoreTheirTeamsRows) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 4);
+  demo.moveToServer();
+  const std::string group = "ws_team_" + std::to_string(getpid());
+  const std::string login = group + "_lab1";
+  PgConnection admin(testServerUri());
+  for (const std::string& role : {login, group}) admin.exec("DROP ROLE IF EXISTS " + role);
+  admin.exec("CREATE ROLE " + group + " NOLOGIN");
+  grantWorkstation(demo.server->choice(), group);
+  makeWorkstationLogins(demo.server->choice(), group, {login});
+  std::ofstream(fs::path(demo.db.folder()) / "quarn.conf")
+      << demo.server->connection() << " user=" << login << "\n";
+
+  playTeam("Pair", "Blue", {"W1", "W2"});
+  expectTeamRecords(demo, "Pair", "Blue", {"W1", "W2"}, 4);
+  for (const std::string& role : {login, group}) {
+    admin.exec("DROP OWNED BY " + role);
+    admin.exec("DROP ROLE " + role);
   }
 }
 
