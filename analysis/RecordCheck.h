@@ -31,8 +31,9 @@ struct RecordContradiction {
 
 // The contradictions among the result rows `keys` of a setting whose
 // experiment trials are `trials`, participant by participant:
-//   - an experiment row (datRole or datTrial) of a Trial the setting does
-//     not have;
+//   - an experiment row (datRole or datTrial) of a Trial above the
+//     setting's trials (rows numbered below 1 are training rows, whatever
+//     their Training column says);
 //   - a datRole row of a Week its trial does not have;
 //   - a week not recorded as four rows, one per stage;
 //   - a datTrial row of an experiment trial after the participant's last
