@@ -1,5 +1,7 @@
 #include "app/StartOptions.h"
 
+#include "base/Version.h"
+
 namespace quarn {
 
 namespace {
@@ -55,6 +57,10 @@ std::string startHelp(const AppFolder& folder) {
          "                     none in tblSetting; else the system's language\n"
          "  --version          show the version\n"
          "  --help             show this text\n"
+         "\n"
+         "Guides: " +
+         std::string(kGuideFolder) + " (lab-guide.md: the lab; team-study-guide.md,\n" +
+         "lab-server-guide.md, results-guide.md)\n"
          "\n"
          "Folder in use: " +
          folder.path + " (" + describeSource(folder.source) + ")\n";

@@ -40,6 +40,10 @@ void PrintHelp(std::ostream& out, const AppFolder& folder) {
          "                              $XDG_DATA_HOME/quarngame, the folder quarngame uses\n"
          "  --version                   show the version\n"
          "  --help                      show this text\n"
+         "\nGuides: "
+      << kGuideFolder
+      << " (lab-guide.md: the lab; team-study-guide.md,\n"
+         "lab-server-guide.md, results-guide.md)\n"
          "\nFolder in use: "
       << folder.path << " (" << describeSource(folder.source) << ")\n";
 }
