@@ -39,8 +39,8 @@ std::string commandSection(const CommandText& command) {
                      "\"\n" + roffText(command.summary) + ".\n";
   for (const ExampleText& example : kExamples) {
     if (std::string(example.command) != command.name) continue;
-    page += ".PP\n" + roffText(example.meaning) + ":\n.PP\n.RS\n.nf\n" + roffText(example.line) +
-            "\n.fi\n.RE\n";
+    page += ".PP\nFor example, " + roffText(example.meaning) + ":\n.PP\n.RS\n.nf\n" +
+            roffText(example.line) + "\n.fi\n.RE\n";
   }
   return page;
 }
