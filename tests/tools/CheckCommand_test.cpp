@@ -71,6 +71,12 @@ TEST_F(CheckCommand, ReportsEveryFaultOfARowInOnePass) {
   }
 }
 
+TEST_F(CheckCommand, AnOptionIsRefusedNotTakenForASetting) {
+  addBlock();
+  EXPECT_THROW(admin::cmdCheck({file.folder(), "--bogus"}), admin::UsageError);
+  EXPECT_THROW(admin::cmdCheck({file.folder(), "Demo", "More"}), admin::UsageError);
+}
+
 TEST_F(CheckCommand, ReportsTheSchemaVersionFirst) {
   addBlock();
   run({file.folder()});
