@@ -5,7 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "base/Numbers.h"
 
@@ -22,6 +26,37 @@ void addField(std::string& line, const std::string& field) {
 
 void addField(std::string& line, int64_t value) {
   addField(line, decimal(value));
+}
+
+// The head of a week's line that names the week: User ID, setting, trial
+// and week, with the comma after them; empty when the line has no such head.
+std::string_view weekHead(std::string_view line) {
+  size_t at = 0;
+  for (int field = 0; field < 4; ++field) {
+    at = line.find(',', at);
+    if (at == std::string_view::npos) return {};
+    ++at;
+  }
+  return line.substr(0, at);
+}
+
+// Where the file's last line starts, read from its end; nothing when the
+// file is missing or empty. A line is far shorter than the tail read.
+std::optional<std::pair<uintmax_t, std::string>> lastLine(const fs::path& file) {
+  constexpr uintmax_t kTail = 64 * 1024;
+  std::error_code ec;
+  const uintmax_t size = fs::exists(file, ec) ? fs::file_size(file, ec) : 0;
+  if (ec || size == 0) return std::nullopt;
+  const uintmax_t from = size > kTail ? size - kTail : 0;
+  std::ifstream in(file, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(from));
+  std::string tail(static_cast<size_t>(size - from), '\0');
+  if (!in.read(tail.data(), static_cast<std::streamsize>(tail.size()))) return std::nullopt;
+  const size_t end = tail.size() >= 2 && tail.ends_with("\r\n") ? tail.size() - 2 : tail.size();
+  const size_t previous = end == 0 ? std::string::npos : tail.rfind('\n', end - 1);
+  if (previous == std::string::npos && from > 0) return std::nullopt;
+  const size_t start = previous == std::string::npos ? 0 : previous + 1;
+  return std::pair{from + start, tail.substr(start, end - start)};
 }
 
 }  // namespace
@@ -93,6 +128,17 @@ std::string appendToFile(const std::string& path, const std::string& text) {
   const int error = written ? errno : writeError;
   if (!ec) fs::resize_file(file, before, ec);
   return std::strerror(error);
+}
+
+std::string appendWeekLine(const std::string& path, const std::string& line) {
+  const std::string_view head = weekHead(line);
+  const auto last = lastLine(path);
+  if (!head.empty() && last && weekHead(last->second) == head) {
+    std::error_code ec;
+    fs::resize_file(path, last->first, ec);
+    if (ec) return "The line of the same week cannot be replaced: " + ec.message();
+  }
+  return appendToFile(path, line);
 }
 
 }  // namespace quarn

@@ -33,4 +33,11 @@ std::string textFilePath(const std::string& appFolder, const std::string& subjec
 // back off the file, so that a retry cannot leave half a line behind.
 std::string appendToFile(const std::string& path, const std::string& text);
 
+// Appends a week's line (with its line end) as appendToFile does, except
+// that a last line of the same week (the same User ID, setting, trial and
+// week) is replaced: a workstation that stopped after the line and before
+// the week's rows were stored plays that week again, and the file keeps one
+// line a week.
+std::string appendWeekLine(const std::string& path, const std::string& line);
+
 }  // namespace quarn

@@ -95,7 +95,7 @@ void WeekRecorder::writeWeekLine() {
   const std::string path = textFilePath(m_services.appFolder, m_state.identity.subject);
   Prompter& prompter = m_services.prompter;
   for (;;) {
-    const std::string reason = appendToFile(path, line);
+    const std::string reason = appendWeekLine(path, line);
     if (reason.empty()) return;
     const Answer answer = prompter.ask(
         "The week's results could not be written to the text file " + path + "\r\n" + reason +

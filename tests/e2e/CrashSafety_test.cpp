@@ -5,6 +5,7 @@
 #include <random>
 #include <thread>
 
+#include "db/postgres/PgConnection.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace quarn::testing {
@@ -99,6 +100,35 @@ TEST(CrashSafety, KilledPilotsLeaveWholeWeeksOnAServerAndResumeAfterTheHighestTr
   killPilotsAtRandomMoments(demo);
   EXPECT_EQ(demo.db.count("datRole"), 0) << "the sessions played into the file";
   EXPECT_GT(demo.server->count("datRole"), 0);
+}
+
+// A workstation killed after a week's text line was written and before the
+// week's rows were stored plays that week again when the participant comes
+// back: the text file holds each recorded week once.
+TEST(CrashSafety, KilledBetweenTheTextLineAndTheRowsLeavesOneLineAWeek) {
+  DemoFolder demo;
+  demo.db.exec("UPDATE tblBlock SET numweeks = 3 WHERE Setting = 'Demo'");
+  demo.db.exec("UPDATE tblTraining SET Weeks = 2 WHERE Setting = 'Demo'");
+  demo.moveToServer();
+  const std::string output = demo.db.folder() + "/pilot.out";
+  {
+    PgConnection held(demo.server->connection());
+    held.exec("BEGIN");
+    held.exec(R"(LOCK TABLE "datRole" IN EXCLUSIVE MODE)");
+    const pid_t killed = startPilot(demo, "L1", output);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (readFile(demo.textFile("L1")).empty() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(killed, SIGKILL);
+    waitFor(killed);
+    held.exec("ROLLBACK");
+  }
+  ASSERT_EQ(waitFor(startPilot(demo, "L1", output)), 0) << readFile(output);
+
+  const std::map<std::string, int> lines = textLinesByWeek(demo.textFile("L1"));
+  EXPECT_EQ(static_cast<int>(lines.size()), demo.server->count("datRole") / 4);
+  for (const auto& [week, count] : lines) EXPECT_EQ(count, 1) << week;
 }
 
 }  // namespace

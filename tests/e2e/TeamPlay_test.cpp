@@ -9,6 +9,7 @@
 #include <thread>
 #include <tuple>
 
+#include "db/postgres/PgConnection.h"
 #include "plan/PlanReaders.h"
 #include "sim/TrialStart.h"
 #include "sim/WeekPress.h"
@@ -361,6 +362,41 @@ class TeamPlay : public ::testing::Test {
   DemoFolder demo;
 };
 
+// Kills, at the end of the scope, the pilots still running: a test that
+// failed leaves no pilot waiting for its team.
+struct PilotsKilledAtEnd {
+  std::vector<pid_t> pids;
+  ~PilotsKilledAtEnd() {
+    for (const pid_t pid : pids) {
+      // Only a child of this test still running: one waited for is gone.
+      if (::waitpid(pid, nullptr, WNOHANG) != 0) continue;
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+// Holds the server's datRole table until released: a workstation's week
+// then waits in the write of its rows, after the week's text line.
+class RowsHeld {
+ public:
+  explicit RowsHeld(const std::string& connection) : m_db(connection) {
+    m_db.exec("BEGIN");
+    m_db.exec(R"(LOCK TABLE "datRole" IN EXCLUSIVE MODE)");
+  }
+  ~RowsHeld() { release(); }
+  RowsHeld(const RowsHeld&) = delete;
+  RowsHeld& operator=(const RowsHeld&) = delete;
+  void release() {
+    if (m_held) m_db.exec("ROLLBACK");
+    m_held = false;
+  }
+
+ private:
+  PgConnection m_db;
+  bool m_held = true;
+};
+
 // Teams of two, three and four play the week step with the orders their
 // members typed, each member's stage as the plan gives it.
 TEST_F(TeamPlay, TeamsOfTwoThreeAndFourRecordTheWeekStepOfTheirOrders) {
@@ -551,6 +587,39 @@ TEST_F(TeamPlay, MemberBackAfterTheTeamsTrainingGoesStraightToTheExperiment) {
   EXPECT_EQ(readFile(out("A2")).find("Training trial"), std::string::npos) << readFile(out("A2"));
   expectTrainingRecords(demo, "Pair", "Once", {"A1", "A2"}, 2);
   expectTeamRecords(demo, "Pair", "Once", {"A1", "A2"}, 8);
+}
+
+// A member's workstation killed after a week's text line was written and
+// before the week's rows were stored replays that week when it comes back:
+// its text file holds each recorded week once.
+TEST_F(TeamPlay, MemberKilledBetweenTheTextLineAndTheRowsHasOneLineAWeek) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 4, 1);
+  demo.moveToServer();
+  PilotsKilledAtEnd pilots;
+  RowsHeld held(demo.server->connection());
+  const pid_t steady = startMember(demo, "Pair", "L1", "Line", out("L1"));
+  const pid_t killed = startMember(demo, "Pair", "L2", "Line", out("L2-killed"));
+  pilots.pids = {steady, killed};
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (textLinesByWeek(demo.textFile("L2")).empty() &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_EQ(textLinesByWeek(demo.textFile("L2")).size(), 1u) << readFile(out("L2-killed"));
+  ::kill(killed, SIGKILL);
+  waitFor(killed);
+  held.release();
+
+  const pid_t returned = startMember(demo, "Pair", "L2", "Line", out("L2"));
+  pilots.pids.push_back(returned);
+  EXPECT_EQ(waitAtMost(returned), 0) << readFile(out("L2"));
+  EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("L1"));
+  expectTeamRecords(demo, "Pair", "Line", {"L1", "L2"}, 4, 1);
+  for (const std::string member : {"L1", "L2"}) {
+    const std::map<std::string, int> lines = textLinesByWeek(demo.textFile(member));
+    EXPECT_EQ(lines.size(), 4u) << member;
+    for (const auto& [week, count] : lines) EXPECT_EQ(count, 1) << member << ": " << week;
+  }
 }
 
 }  // namespace

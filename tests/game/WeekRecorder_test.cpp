@@ -262,5 +262,30 @@ TEST_F(WeekRecorderTest, FailedTextWriteAsksAndRetryWritesTheSameLine) {
   EXPECT_EQ(testDb.count("datRole"), 4);
 }
 
+// A week played again after its line was written but not its rows (the
+// workstation stopped in between) replaces the line it left at the file's
+// end; any other line is kept.
+TEST_F(WeekRecorderTest, WeekLineWrittenAgainReplacesTheSameWeeksLastLine) {
+  const std::string file = textFilePath(appFolder, "P17");
+  struct Case {
+    std::string next;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"P17,Study,1,2,9,late", {"P17,Study,1,1,5", "P17,Study,1,2,9,late"}},
+      {"P17,Study,1,3,5", {"P17,Study,1,1,5", "P17,Study,1,2,7", "P17,Study,1,3,5"}},
+      {"P17,Study,2,2,5", {"P17,Study,1,1,5", "P17,Study,1,2,7", "P17,Study,2,2,5"}},
+      {"P17,Other,1,2,5", {"P17,Study,1,1,5", "P17,Study,1,2,7", "P17,Other,1,2,5"}},
+  };
+  for (const Case& c : cases) {
+    fs::remove(file);
+    for (const char* line : {"P17,Study,1,1,5\r\n", "P17,Study,1,2,7\r\n"}) {
+      ASSERT_EQ(appendWeekLine(file, line), "");
+    }
+    ASSERT_EQ(appendWeekLine(file, c.next + "\r\n"), "");
+    EXPECT_EQ(textLines(), c.lines) << c.next;
+  }
+}
+
 }  // namespace
 }  // namespace quarn::testing
