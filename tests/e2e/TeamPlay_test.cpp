@@ -359,6 +359,19 @@ class TeamPlay : public ::testing::Test {
     }
   }
 
+  // Waits (at most 30 s) until the pilot `pid` has marked `subject` as
+  // sitting in a pause.
+  bool pausedAt(const std::string& subject, pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (countOf(demo,
+                   R"(SELECT count(*) AS "n" FROM "datPlaying" WHERE "Subject" = ?
+                      AND "Process" = ? AND "State" = 'pause')",
+                   {subject, int64_t{pid}}) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(5ms);
+    }
+    return true;
+  }
   DemoFolder demo;
 };
 
@@ -587,6 +600,56 @@ TEST_F(TeamPlay, MemberBackAfterTheTeamsTrainingGoesStraightToTheExperiment) {
   EXPECT_EQ(readFile(out("A2")).find("Training trial"), std::string::npos) << readFile(out("A2"));
   expectTrainingRecords(demo, "Pair", "Once", {"A1", "A2"}, 2);
   expectTeamRecords(demo, "Pair", "Once", {"A1", "A2"}, 8);
+}
+
+// A pause holds the team whatever restarts: a member whose workstation
+// starts again while the team sits in the pause sits in it again, and so do
+// both members started again; nobody orders the next trial until a
+// moderator types the password, which one started again then does.
+TEST_F(TeamPlay, MembersStartedAgainInAPauseSitInItUntilItsPassword) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3);
+  demo.db.exec("INSERT INTO tblPause (Setting, Trial, Password) VALUES ('Pair', 1, 'go on')");
+  demo.moveToServer();
+  const std::vector<std::string> waiting = {"--team", "Hold", "--skip-training",
+                                            "--wait-at-pauses"};
+  PilotsKilledAtEnd pilots;
+  std::map<std::string, pid_t> running;
+  int starts = 0;
+  const auto start = [&](const std::string& subject, const std::vector<std::string>& options) {
+    const pid_t pid =
+        startPilotOf(demo, "Pair", subject, out(subject + "-" + std::to_string(++starts)), options);
+    pilots.pids.push_back(pid);
+    running[subject] = pid;
+  };
+  const auto restart = [&](const std::string& subject, const std::vector<std::string>& options) {
+    ::kill(running[subject], SIGKILL);
+    waitFor(running[subject]);
+    start(subject, options);
+  };
+  start("H1", waiting);
+  start("H2", waiting);
+  ASSERT_TRUE(pausedAt("H1", running["H1"]));
+  ASSERT_TRUE(pausedAt("H2", running["H2"]));
+
+  restart("H2", waiting);
+  ASSERT_TRUE(pausedAt("H2", running["H2"])) << readFile(out("H2-3"));
+  restart("H1", waiting);
+  restart("H2", waiting);
+  ASSERT_TRUE(pausedAt("H1", running["H1"])) << readFile(out("H1-4"));
+  ASSERT_TRUE(pausedAt("H2", running["H2"])) << readFile(out("H2-5"));
+  EXPECT_EQ(countOf(demo,
+                    R"(SELECT count(*) AS "n" FROM "datTeamOrder" WHERE "Team" = 'Hold'
+                       AND "Training" = 0 AND "Trial" = 2)",
+                    {}),
+            0)
+      << "no order of the next trial, nor the pause passed";
+
+  restart("H1", {"--team", "Hold", "--skip-training"});
+  EXPECT_EQ(waitAtMost(running["H1"]), 0) << readFile(out("H1-6"));
+  EXPECT_EQ(waitAtMost(running["H2"]), 0) << readFile(out("H2-5"));
+  EXPECT_NE(readFile(out("H1-6")).find("Pause after trial 1: password entered"), std::string::npos)
+      << readFile(out("H1-6"));
+  expectTeamRecords(demo, "Pair", "Hold", {"H1", "H2"}, 3);
 }
 
 // A member's workstation killed after a week's text line was written and

@@ -204,6 +204,30 @@ TEST_F(GameSessionTest, DuePauseHoldsTheNextTrialUntilItsPassword) {
   EXPECT_EQ(view.trials.back().counter, "02 of 02");
 }
 
+// A participant who comes back after trial 1 (the workstation stopped in the
+// pause that follows it) waits in that pause before trial 2; the pause after
+// trial 2 still comes.
+TEST_F(GameSessionTest, ResumeAfterATrialThatAPauseFollowsWaitsInThatPause) {
+  addTrials("Paused", 3, 1);
+  db.insert("tblPause", {{"Setting", "Paused"}, {"Trial", 1}, {"Password", "one"}});
+  db.insert("tblPause", {{"Setting", "Paused"}, {"Trial", 2}, {"Password", "two"}});
+  addParticipant("P", "Paused");
+  db.insert(
+      "datRole",
+      {{"Subject", "P"}, {"Setting", "Paused"}, {"Trial", 1}, {"Week", 1}, {"Role", "Retailer"}});
+  ASSERT_TRUE(start("P", "Paused"));
+  EXPECT_EQ(session.phase(), Phase::Paused);
+  EXPECT_EQ(view.pauses, 1);
+  EXPECT_TRUE(view.trials.empty());
+  EXPECT_FALSE(session.answerPause("two"));
+  EXPECT_TRUE(session.answerPause("one"));
+  EXPECT_EQ(view.trials.at(0).counter, "02 of 03");
+  playTrial();
+  session.nextTrial();
+  EXPECT_EQ(session.phase(), Phase::Paused);
+  EXPECT_EQ(view.pauses, 2);
+}
+
 TEST_F(GameSessionTest, TrainingIsAnnouncedWithItsLimits) {
   startTraining({});
   EXPECT_TRUE(session.inTraining());
