@@ -108,6 +108,7 @@ bool GameSession::startGame() {
   }
   loadPauses(m_services.db.planTables(), identity.setting, m_state.pauses);
   resumePauses(m_state.pauses, firstExperimentTrial());
+  m_state.costSum = m_recorder.recordedCostSum(firstExperimentTrial());
   // Training is announced before this refusal, as it always was.
   if (!hasTrialLeft()) {
     m_services.prompter.ask(

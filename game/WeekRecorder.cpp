@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
+#include <utility>
 
 #include "base/Numbers.h"
 #include "game/TeamPlay.h"
@@ -154,6 +156,26 @@ void WeekRecorder::writeTrialRecord() {
   m_services.db.writeTrial(row, "The record of trial " + decimal(key.trial) + " of " + key.subject,
                            numbering);
   m_state.lastRecordedTrial = key;
+}
+
+int32_t WeekRecorder::recordedCostSum(int16_t trials) const {
+  if (trials < 1) return 0;
+  const Identity& identity = m_state.identity;
+  const RecordedRows recorded = m_services.db.recordedRows({identity.subject, identity.setting});
+  // The rows come by trial and week: each trial's last week is summed.
+  std::map<int16_t, std::pair<int16_t, int64_t>> lastWeeks;  // trial: its last week, its cost
+  for (const WeekRow& row : recorded.weeks) {
+    if (row.trial < 1 || row.trial > trials) continue;
+    auto& [week, cost] = lastWeeks.try_emplace(row.trial, row.week, 0).first->second;
+    if (row.week > week) {
+      week = row.week;
+      cost = 0;
+    }
+    if (row.week == week) cost += row.totalCost;
+  }
+  int64_t sum = 0;
+  for (const auto& [trial, last] : lastWeeks) sum += last.second;
+  return toInt32(static_cast<double>(sum), "CostSum");
 }
 
 }  // namespace quarn

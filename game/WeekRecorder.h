@@ -38,6 +38,12 @@ class WeekRecorder {
   // off, or before the first trial.
   void writeTrialRecord();
 
+  // The end costs of the participant's experiment trials 1 to `trials` as
+  // the database holds them: each trial's four stages' total cost in its
+  // last recorded week (a trial left in the middle, as far as it was
+  // played; a trial without database output adds nothing).
+  int32_t recordedCostSum(int16_t trials) const;
+
  private:
   // "Trial 3, week 12 of P1": the week just played.
   std::string weekName() const;
