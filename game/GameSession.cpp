@@ -325,6 +325,8 @@ WeekFigures GameSession::weekFigures() {
     shown.totalCost = role.totalCost;
   }
   figures.totalCost = trial.totalCost;
+  // The week being opened; after the last week, the last one played.
+  figures.weekCounter = counterText(std::min<int>(chain.currentWeek, trial.weeks), trial.weeks);
   if (m_forecastShown) {
     figures.forecast =
         predictDemand(m_state.predicter, trial, chain.currentWeek, m_services.random);
@@ -404,12 +406,17 @@ void GameSession::playWeek(int order) {
 
 // Hands the week's shipments to the view's animation.
 void GameSession::animateWeek() {
+  m_view->animationStarted(weekShipments());
+}
+
+// What each role's upstream sent off in the week just played.
+Shipments GameSession::weekShipments() const {
   Shipments shipments;
   for (size_t r = 0; r < kRoleCount; ++r) {
     const std::vector<int32_t>& pipeline = m_state.chain.roles[r].delaySlots;
     shipments.departing[r] = pipeline.empty() ? 0 : pipeline.back();
   }
-  m_view->animationStarted(shipments);
+  return shipments;
 }
 
 // The trial's last week is played: the trial is recorded, then its cost is
@@ -668,6 +675,7 @@ void GameSession::replayStoredTeamWeeks() {
     const auto orders = completeTeamWeek(m_state, m_state.chain.currentWeek);
     if (!orders) return;
     pressTeam(*orders);
+    m_view->weekReplayed(weekShipments());
   }
 }
 

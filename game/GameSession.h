@@ -145,6 +145,7 @@ class GameSession {
   void openWeek();
   void playWeek(int order);
   void animateWeek();
+  Shipments weekShipments() const;
   void endTrial();
   void advance();
   void endTraining();

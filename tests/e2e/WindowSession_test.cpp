@@ -278,6 +278,31 @@ TEST(WindowSession, GermanSettingSpeaksGermanAndRecordsInEnglish) {
   application.session().endSession();
 }
 
+// The first message over a trial (the training limits here) shows the
+// trial's own week counter behind it, not the one the window was made with.
+TEST(WindowSession, FirstMessageOverATrialShowsItsWeekCounter) {
+  ensureApplication();
+  DemoFolder demo;
+  QtPrompter prompter;
+  std::vector<MessageRequest> asked;
+  Application application(prompter, demo.app.string());
+  QString behindLimits;
+  prompter.answerer = [&](const MessageRequest& request) {
+    if (request.kind == PromptKind::TrainingConstraints) {
+      auto* week = control<QLabel>(application.mainWindow(), "lblWeek");
+      behindLimits = week->isVisible() ? week->text() : "(hidden)";
+    }
+    return moderatorAnswer(asked, request);
+  };
+  application.splashTime = std::chrono::milliseconds(0);
+  ModalScript script;
+  script.then("frmLogin", [](QWidget* login) { logInToDemo(login, "C1"); });
+  script.then("frmNewUser", answerQuestionnaire);
+  application.start();
+  EXPECT_EQ(behindLimits.toStdString(), "01 of 10");
+  application.session().endSession();
+}
+
 // A participant whose workstation starts again in the pause after trial 2
 // sits in the pause again once training is over (a setting with training
 // always begins with it): trial 3 waits for the pause's password.
