@@ -6,10 +6,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <system_error>
-#include <utility>
 
 #include "base/Numbers.h"
 
@@ -40,23 +40,35 @@ std::string_view weekHead(std::string_view line) {
   return line.substr(0, at);
 }
 
-// Where the file's last line starts, read from its end; nothing when the
-// file is missing or empty. A line is far shorter than the tail read.
-std::optional<std::pair<uintmax_t, std::string>> lastLine(const fs::path& file) {
-  constexpr uintmax_t kTail = 64 * 1024;
+// Removes `line` from the file where it stands: the rest is written to a
+// new file that then takes the old one's place, so that a stop in between
+// leaves the file whole. A file that no longer holds the line there stays.
+std::string removeLine(const fs::path& file, const FileLine& line) {
+  std::string all;
+  {
+    std::ifstream in(file, std::ios::binary);
+    all.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::string_view at =
+      std::string_view(all).substr(std::min<size_t>(line.offset, all.size()));
+  if (!at.starts_with(line.text)) return {};
+  const size_t end = line.offset + line.text.size();
+  all.erase(line.offset, (all.compare(end, 2, "\r\n") == 0 ? end + 2 : end) - line.offset);
+  const fs::path replacement = file.string() + ".new";
   std::error_code ec;
-  const uintmax_t size = fs::exists(file, ec) ? fs::file_size(file, ec) : 0;
-  if (ec || size == 0) return std::nullopt;
-  const uintmax_t from = size > kTail ? size - kTail : 0;
-  std::ifstream in(file, std::ios::binary);
-  in.seekg(static_cast<std::streamoff>(from));
-  std::string tail(static_cast<size_t>(size - from), '\0');
-  if (!in.read(tail.data(), static_cast<std::streamsize>(tail.size()))) return std::nullopt;
-  const size_t end = tail.size() >= 2 && tail.ends_with("\r\n") ? tail.size() - 2 : tail.size();
-  const size_t previous = end == 0 ? std::string::npos : tail.rfind('\n', end - 1);
-  if (previous == std::string::npos && from > 0) return std::nullopt;
-  const size_t start = previous == std::string::npos ? 0 : previous + 1;
-  return std::pair{from + start, tail.substr(start, end - start)};
+  {
+    std::ofstream out(replacement, std::ios::binary | std::ios::trunc);
+    out.write(all.data(), static_cast<std::streamsize>(all.size()));
+    out.close();
+    if (!out) {
+      fs::remove(replacement, ec);
+      return "The line of the same week cannot be replaced: " + replacement.string() +
+             " cannot be written";
+    }
+  }
+  fs::rename(replacement, file, ec);
+  if (ec) return "The line of the same week cannot be replaced: " + ec.message();
+  return {};
 }
 
 }  // namespace
@@ -130,13 +142,31 @@ std::string appendToFile(const std::string& path, const std::string& text) {
   return std::strerror(error);
 }
 
-std::string appendWeekLine(const std::string& path, const std::string& line) {
+std::optional<FileLine> lastLineOf(const std::string& path) {
+  constexpr uintmax_t kTail = 64 * 1024;  // far longer than a line
+  std::error_code ec;
+  const fs::path file(path);
+  const uintmax_t size = fs::exists(file, ec) ? fs::file_size(file, ec) : 0;
+  if (ec || size == 0) return std::nullopt;
+  const uintmax_t from = size > kTail ? size - kTail : 0;
+  std::ifstream in(file, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(from));
+  std::string tail(static_cast<size_t>(size - from), '\0');
+  if (!in.read(tail.data(), static_cast<std::streamsize>(tail.size()))) return std::nullopt;
+  const size_t end = tail.ends_with("\r\n") ? tail.size() - 2 : tail.size();
+  const size_t previous = end == 0 ? std::string::npos : tail.rfind('\n', end - 1);
+  if (previous == std::string::npos && from > 0) return std::nullopt;
+  const size_t start = previous == std::string::npos ? 0 : previous + 1;
+  return FileLine{from + start, tail.substr(start, end - start)};
+}
+
+std::string appendWeekLine(const std::string& path, const std::string& line,
+                           std::optional<FileLine>& left) {
   const std::string_view head = weekHead(line);
-  const auto last = lastLine(path);
-  if (!head.empty() && last && weekHead(last->second) == head) {
-    std::error_code ec;
-    fs::resize_file(path, last->first, ec);
-    if (ec) return "The line of the same week cannot be replaced: " + ec.message();
+  if (left && !head.empty() && weekHead(left->text) == head) {
+    const std::string reason = removeLine(path, *left);
+    if (!reason.empty()) return reason;
+    left.reset();
   }
   return appendToFile(path, line);
 }

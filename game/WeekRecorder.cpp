@@ -96,8 +96,17 @@ void WeekRecorder::writeWeekLine() {
   const std::string line = weekLine(m_state, recordedTrial()) + "\r\n";
   const std::string path = textFilePath(m_services.appFolder, m_state.identity.subject);
   Prompter& prompter = m_services.prompter;
+  if (path != m_textFile) {
+    m_textFile = path;
+    m_lineFound = lastLineOf(path);
+  }
+  // Without rows of its weeks, a trial cannot tell a week played again from
+  // an earlier play of it: both lines stay.
+  std::optional<FileLine> noLine;
+  std::optional<FileLine>& replaced =
+      m_state.plan.current().recordToDatabase ? m_lineFound : noLine;
   for (;;) {
-    const std::string reason = appendWeekLine(path, line);
+    const std::string reason = appendWeekLine(path, line, replaced);
     if (reason.empty()) return;
     const Answer answer = prompter.ask(
         "The week's results could not be written to the text file " + path + "\r\n" + reason +

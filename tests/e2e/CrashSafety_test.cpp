@@ -146,29 +146,36 @@ TEST(CrashSafety, GameOverTotalAfterAResumeSumsEveryRecordedTrial) {
 
 // A workstation killed after a week's text line was written and before the
 // week's rows were stored plays that week again when the participant comes
-// back: the text file holds each recorded week once.
+// back, after training played again: the text file holds each recorded week
+// once.
 TEST(CrashSafety, KilledBetweenTheTextLineAndTheRowsLeavesOneLineAWeek) {
   DemoFolder demo;
   demo.db.exec("UPDATE tblBlock SET numweeks = 3 WHERE Setting = 'Demo'");
   demo.db.exec("UPDATE tblTraining SET Weeks = 2 WHERE Setting = 'Demo'");
   demo.moveToServer();
   const std::string output = demo.db.folder() + "/pilot.out";
+  const std::string text = demo.textFile("L1");
   {
+    // The pace leaves time to hold the rows once training is stored.
+    const pid_t killed = startPilot(demo, "L1", output, {"--pace", "300"});
+    const bool trained = waitForRows(demo, R"(SELECT count(*) AS "n" FROM "datRole")", 2 * 2 * 4);
     PgConnection held(demo.server->connection());
     held.exec("BEGIN");
     held.exec(R"(LOCK TABLE "datRole" IN EXCLUSIVE MODE)");
-    const pid_t killed = startPilot(demo, "L1", output);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (readFile(demo.textFile("L1")).empty() && std::chrono::steady_clock::now() < deadline) {
+    while (trained && textLinesByWeek(text).count("L1,Demo,1,1,") == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ::kill(killed, SIGKILL);
     waitFor(killed);
     held.exec("ROLLBACK");
+    ASSERT_EQ(textLinesByWeek(text).count("L1,Demo,1,1,"), 1u) << readFile(output);
+    ASSERT_EQ(demo.server->count("datRole", R"("Trial" = 1)"), 0);
   }
   ASSERT_EQ(waitFor(startPilot(demo, "L1", output)), 0) << readFile(output);
 
-  const std::map<std::string, int> lines = textLinesByWeek(demo.textFile("L1"));
+  const std::map<std::string, int> lines = textLinesByWeek(text);
   EXPECT_EQ(static_cast<int>(lines.size()), demo.server->count("datRole") / 4);
   for (const auto& [week, count] : lines) EXPECT_EQ(count, 1) << week;
 }
