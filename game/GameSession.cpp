@@ -655,7 +655,7 @@ bool GameSession::lookAtTeamWeek() {
     return true;
   }
   if (m_state.training.active && lookAtTeamTraining()) return true;
-  m_view->teamWaiting(teamWaitingText(m_services.prompter, stagesToOrder(m_state, week)));
+  m_view->teamWaiting(teamWeekText(m_services.prompter, m_state, week));
   return false;
 }
 
