@@ -226,7 +226,10 @@ void GameSession::endSession() {
 void GameSession::keepAlive() {
   if (!m_state.mark) return;
   if (held()) {
-    refreshWorkstation(m_services, m_state, playState(), recordedTrial());
+    // The question says more than the phase under it: the mark keeps what
+    // the game noted before asking ("Training Complete" under an open week).
+    const std::optional<PlayState> noted = m_state.mark->activity.state;
+    refreshWorkstation(m_services, m_state, noted.value_or(playState()), recordedTrial());
     return;
   }
   noteActivity(playState());
@@ -450,6 +453,7 @@ void GameSession::advance() {
 // Hands the participant back to the experiment after the last training trial.
 void GameSession::endTraining() {
   if (trainsWithTeam(m_state)) endTeamTraining(m_services, m_state);
+  noteActivity(PlayState::TrainingOver);
   m_view->trainingChanged(false);
   const Prompter& prompter = m_services.prompter;
   m_services.prompter.ask(prompter.translate("GameSession", "The experiment will now begin"),
