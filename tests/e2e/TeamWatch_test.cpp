@@ -138,6 +138,7 @@ TEST_F(TeamWatchView, AFormingTeamShowsWhoIsHere) {
 // Members who train alone are each at a training trial and week of their
 // own: the view says so instead of a team waiting at no trial.
 TEST_F(TeamWatchView, MembersTrainingAloneShowTheirOwnTrialAndWeek) {
+  tool("team", "team " + demo.dataDir() + " Pair Alone A1 A2");
   member("Pair", "Alone", "A1", {"--stop-after", "1"});
   member("Pair", "Alone", "A2", {"--stop-after", "2"});
   waitForMarks({"A1"}, "order", -1, 2);
@@ -151,12 +152,33 @@ TEST_F(TeamWatchView, MembersTrainingAloneShowTheirOwnTrialAndWeek) {
   EXPECT_EQ(memberField(view, "state"), Json::parse(R"(["order", "order"])"));
 }
 
+// A team training together waits for the member who has not ordered the
+// open training week; the other has.
+TEST_F(TeamWatchView, ATeamTrainingTogetherWaitsForTheMemberStillToOrder) {
+  tool("team", "team " + demo.dataDir() + " Together Drill T1 T2");
+  member("Together", "Drill", "T1", {"--stop-after", "2"});
+  member("Together", "Drill", "T2", {"--stop-after", "1"});
+  waitForMarks({"T1"}, "team", -1, 1);
+  waitForMarks({"T2"}, "order", -1, 2);
+  const Json view = teamView("Drill");
+  EXPECT_EQ(view["trial"], 1);
+  EXPECT_EQ(view["training"], true);
+  EXPECT_EQ(view["week"], 2);
+  EXPECT_EQ(view["weeks"], 6);
+  EXPECT_EQ(view["ordered"], Json::parse(R"(["T1"])"));
+  EXPECT_EQ(view["waitingFor"], Json::parse(R"(["T2"])"));
+  EXPECT_EQ(memberField(view, "role"), Json::parse(R"(["Retailer", "Factory"])"));
+}
+
 // One member's moderator skips the training the team plays together after
 // the other member ordered its first training week: the team stands at the
 // first week of trial 1, waiting for both, not at the training week.
 TEST_F(TeamWatchView, AfterTheTrainingSkipTheTeamIsAtTheFirstTrial) {
   tool("team", "team " + demo.dataDir() + " Together Skip S1 S2");
+  // S2 waits for the team in training before S1 comes: S2 then orders its
+  // first training week whenever S1's moderator skips.
   member("Together", "Skip", "S2", {"--stop-after", "1"});
+  waitForMarks({"S2"}, "team", 0, 0);
   member("Together", "Skip", "S1", {"--skip-training", "--stop-after", "0"});
   waitForMarks({"S1", "S2"}, "order", 1, 1);
   const Json view = teamView("Skip");
