@@ -332,18 +332,22 @@ void Pilot::playUntilGameOver() {
       case Phase::WaitingForTeam:
         m_session.pollTeam(std::chrono::milliseconds(500));
         break;
-      case Phase::WeekOpen:
+      case Phase::WeekOpen: {
+        const bool skips = m_options.skipTraining && m_session.inTraining();
+        if (!skips && m_options.stopAfter && m_ordersMade >= *m_options.stopAfter) {
+          standStill();
+          break;
+        }
         noteTeamMoment("open");
         m_writeRetries = 0;
         m_openRetries = 0;
-        if (m_options.skipTraining && m_session.inTraining()) {
+        if (skips) {
           skipTraining();
-        } else if (m_options.stopAfter && m_ordersMade >= *m_options.stopAfter) {
-          standStill();
         } else {
           submitOrder();
         }
         break;
+      }
       case Phase::GameOver:
         return;
       default:
