@@ -256,7 +256,10 @@ void GameSession::endSession() {
 void GameSession::keepAlive() {
   if (!m_state.mark) return;
   if (held()) {
-    refreshWorkstation(m_services, m_state, playState(), recordedTrial());
+    // The question says more than the phase under it: the mark keeps what
+    // the game noted before asking ("Training Complete" under an open week).
+    const std::optional<PlayState> noted = m_state.mark->activity.state;
+    refreshWorkstation(m_services, m_state, noted.value_or(playState()), recordedTrial());
     return;
   }
   noteActivity(playState());
@@ -489,6 +492,7 @@ void GameSession::advance() {
 // Hands the participant back to the experiment after the last training trial.
 void GameSession::endTraining() {
   if (trainsWithTeam(m_state)) endTeamTraining(m_services, m_state);
+  noteActivity(PlayState::TrainingOver);
   m_view->trainingChanged(false);
   const Prompter& prompter = m_services.prompter;
   m_services.prompter.ask(prompter.translate("GameSession", "The experiment will now begin"),
@@ -699,7 +703,7 @@ bool GameSession::lookAtTeamWeek() {
     return true;
   }
   if (m_state.training.active && lookAtTeamTraining()) return true;
-  m_view->teamWaiting(teamWaitingText(m_services.prompter, stagesToOrder(m_state, week)));
+  m_view->teamWaiting(teamWeekText(m_services.prompter, m_state, week));
   return false;
 }
 

@@ -513,6 +513,70 @@ TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
             "Sterman");
 }
 
+// A replaced member who comes back records the rest of the trial as its
+// workstation replays it, but the weeks the simulated player played are not
+// the member's: from FromWeek on its stage's rows carry User 0, its
+// datTrial row names the player, and the report ends the member's trial
+// before FromWeek (no rank, not in the summary).
+TEST_F(TeamPlay, ReplacedMemberWhoComesBackIsNotCreditedWithThePlayersWeeks) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 8, 1);
+  demo.moveToServer();
+  fixMembers("Pair", "Back", "B1 B2");
+  const pid_t steady = startMember(demo, "Pair", "B1", "Back", out("B1"), "60");
+  const pid_t gone = startMember(demo, "Pair", "B2", "Back", out("B2-gone"));
+  waitForOrders("B2", false, 2);
+  ::kill(gone, SIGKILL);
+  waitAtMost(gone);
+  const std::string replace = std::string(QUARN_ADMIN_TOOL) + " replace " + demo.dataDir() +
+                              " Pair Back 2 Sterman > " + out("replace") + " 2>&1";
+  ASSERT_EQ(std::system(replace.c_str()), 0) << readFile(out("replace"));
+  const pid_t back = startMember(demo, "Pair", "B2", "Back", out("B2"));
+  EXPECT_EQ(waitAtMost(back), 0) << readFile(out("B2"));
+  EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("B1"));
+
+  const int64_t fromWeek =
+      demo.server->tables()
+          .reads()
+          .query(R"(SELECT "FromWeek" FROM "datTeam" WHERE "Team" = 'Back' AND "Member" = 2)")
+          .front()
+          .cell("FromWeek")
+          .toInt32();
+  ASSERT_GE(fromWeek, 2);
+  ASSERT_LE(fromWeek, 8);
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datRole" WHERE "Subject" = 'B2')", {}),
+            8 * kRoleCount)
+      << "the workstation that came back recorded every week";
+  EXPECT_EQ(countOf(demo,
+                    R"(SELECT count(*) AS "n" FROM "datRole" WHERE "Subject" = 'B2'
+                       AND "Role" = 'Factory' AND "User" = 6)",
+                    {}),
+            fromWeek - 1)
+      << "the member's own weeks";
+  EXPECT_EQ(demo.server->tables()
+                .reads()
+                .query(R"(SELECT "Factory" FROM "datTrial" WHERE "Subject" = 'B2')")
+                .front()
+                .cell("Factory")
+                .toText(),
+            "Sterman");
+
+  const std::string report = demo.db.folder() + "/report";
+  const std::string run = std::string(QUARN_ADMIN_TOOL) + " report " + demo.dataDir() + " --out " +
+                          report + " --runs 0 > " + out("report") + " 2>&1";
+  ASSERT_EQ(std::system(run.c_str()), 0) << readFile(out("report"));
+  // B2's Factory: Participant 1, its own weeks only, not complete.
+  const std::string measures = readFile(report + "/measures.csv");
+  EXPECT_NE(measures.find("B2,Pair,1,Factory,Subject,1," + std::to_string(fromWeek - 1) + ","),
+            std::string::npos)
+      << measures;
+  EXPECT_EQ(measures.find("B2,Pair,1,Factory,Sterman,1,"), std::string::npos) << measures;
+  EXPECT_NE(readFile(report + "/summary.csv").find("Pair,1,Factory,0,"), std::string::npos)
+      << readFile(report + "/summary.csv");
+  EXPECT_NE(
+      readFile(report + "/index.html").find("<td class=\"incomplete\">incomplete</td><td>B2</td>"),
+      std::string::npos);
+}
+
 // A pause holds the whole team, and one member's moderator passes it for
 // all: the member whose pilot types no password goes on with the team.
 TEST_F(TeamPlay, OneModeratorsPasswordPassesThePauseForTheWholeTeam) {

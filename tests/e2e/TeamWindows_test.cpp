@@ -385,6 +385,35 @@ TEST_F(TeamWindows, MemberBackAfterARestartSeesWhatAWindowThatNeverStoppedShows)
   }
 }
 
+// A member who left and whom the moderator replaced comes back: the window
+// says that a simulated player plays the member's stage now and that the
+// member waits for the moderator, and takes no order.
+TEST_F(TeamWindows, ReplacedMemberWhoComesBackReadsThatTheProgramPlaysItsStage) {
+  retailer->order("7");
+  ASSERT_TRUE(waitingShown(retailer->window()));
+  factory->session().endSession();
+  factory.reset();
+  const std::string replaceOut = demo.db.folder() + "/replace.out";
+  const std::string replace = std::string(QUARN_ADMIN_TOOL) + " replace " + demo.dataDir() +
+                              " Pair Blue 2 Sterman > " + replaceOut + " 2>&1";
+  ASSERT_EQ(std::system(replace.c_str()), 0) << readFile(replaceOut);
+  EXPECT_NE(readFile(replaceOut).find("from trial 1, week 1"), std::string::npos);
+
+  factory = std::make_unique<Member>(demo, "F1", "Pair");
+  MainWindow& window = factory->window();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        factory->finishAnimation();
+        return control<QLabel>(window, "lblTeamWaiting")->isVisible();
+      },
+      10000));
+  EXPECT_EQ(textOf(window, "lblTeamWaiting"),
+            "A simulated player now plays your stage, the Factory, to the end of this trial.  "
+            "Please wait for your moderator.");
+  EXPECT_FALSE(control<QLineEdit>(window, "txtOrder")->isEnabled());
+  EXPECT_FALSE(control<QPushButton>(window, "cmdOrder")->isEnabled());
+}
+
 // While a second team forms (one pilot of two members here), the watch
 // lists both teams: the forming one with who is here, the playing one with
 // whom its open week waits for.

@@ -545,5 +545,20 @@ TEST_F(GameSessionTest, KeepAliveUnderAQuestionStillRefreshesTheMark) {
   EXPECT_EQ(refreshed, 1);
 }
 
+// The moderator's password ends training from an open week: while the
+// participant reads "Training Complete", the mark says so, not that the
+// participant chooses an order, also after the timer's refresh.
+TEST_F(GameSessionTest, MarkSaysTrainingIsOverWhileItsMessageIsRead) {
+  startTraining({{"Password", "Skip"}});
+  std::string shown;
+  prompter.whileOpen = [&](const ScriptedPrompter::Shown& box) {
+    if (box.kind != PromptKind::TrainingComplete) return;
+    session.keepAlive();
+    shown = std::get<std::string>(db.rows("SELECT State FROM datPlaying")[0].at("State"));
+  };
+  ASSERT_TRUE(session.skipTraining("Skip"));
+  EXPECT_EQ(shown, "training-end");
+}
+
 }  // namespace
 }  // namespace quarn::testing
