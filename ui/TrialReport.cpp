@@ -789,9 +789,10 @@ std::string overviewSection(const Overview& o, const ReportOptions& options,
     const SimulatedCosts* simulated = simulatedFor(options, table);
     page << leagueTable(table, simulated != nullptr);
     if (simulated) {
-      page << "<p class=\"note\">Percentile: the share of " << simulated->costs.size()
+      page << "<p class=\"note\">Percentile: the share of " << simulated->runs
            << " simulated runs with " << html(simulated->player)
-           << " on the participant's stage that ended with a lower cost.</p>\n";
+           << " on the participant's stage (every member's in a team trial) that ended with a "
+              "lower cost.</p>\n";
     }
   }
   return page.str();

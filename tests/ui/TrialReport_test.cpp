@@ -94,7 +94,9 @@ TEST(TrialReport, WritesTheStudyOverviewAndTheAnalysisFiles) {
   ReportOptions options = from("lab.mdb");
   options.svg = true;
   options.doubleSize = true;
-  options.simulated[{"Lab", 1}] = {"Sterman", {100, 200, 300, 400}, kWholesaler};
+  options.simulated[{"Lab", 1}].player = "Sterman";
+  options.simulated[{"Lab", 1}].runs = 4;
+  options.simulated[{"Lab", 1}].costs[kWholesaler] = {100, 200, 300, 400};
   writeReport({sampleTrial(1, 0), other}, out.path.string(), options);
   EXPECT_EQ(readFile(out.path / "overview.pdf").substr(0, 5), "%PDF-");
   for (const char* file : {"weeks.csv", "summary.csv", "codebook.md"}) {
