@@ -15,8 +15,10 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <iterator>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -286,8 +288,54 @@ std::string roleText(int16_t role) {
   return hasParticipant(role) ? roleName(role) : std::string("-");
 }
 
+constexpr const char* kPageTitle = "<title>Quarn Game results</title>";
+
+// The files a report writes beside its participants' PDFs and pictures/.
+bool isReportDataFile(const std::string& name) {
+  static const std::set<std::string> names = {"index.html", "overview.pdf", "measures.csv",
+                                              "weeks.csv",  "fits.csv",     "summary.csv",
+                                              "codebook.md"};
+  return names.count(name) != 0;
+}
+
+// Why `folder` is not one a report wrote, naming the first entry that is
+// not a report's; empty when it is one. A report's folder holds its page
+// (with the report's title), the data files, the PDFs the page links to and
+// pictures/ with PNG and SVG files, and nothing else.
+std::optional<std::string> notAReport(const fs::path& folder) {
+  const fs::path index = folder / "index.html";
+  std::ifstream in(index, std::ios::binary);
+  const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!fs::is_regular_file(fs::symlink_status(index)) ||
+      page.find(kPageTitle) == std::string::npos) {
+    return std::string("it holds no report's index.html");
+  }
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    const fs::file_status status = fs::symlink_status(entry.path());
+    if (name == "pictures" && fs::is_directory(status)) {
+      for (const fs::directory_entry& picture : fs::directory_iterator(entry.path())) {
+        const std::string ext = picture.path().extension().string();
+        if (!fs::is_regular_file(fs::symlink_status(picture.path())) ||
+            (ext != ".png" && ext != ".svg")) {
+          return "it holds pictures/" + picture.path().filename().string();
+        }
+      }
+      continue;
+    }
+    const bool linkedPdf = entry.path().extension() == ".pdf" &&
+                           page.find("href=\"" + name + "\"") != std::string::npos;
+    if (!fs::is_regular_file(status) || !(isReportDataFile(name) || linkedPdf)) {
+      return "it holds " + name;
+    }
+  }
+  return std::nullopt;
+}
+
 // The report is written here and moved to the target only when complete:
 // a failure leaves the target as it was and no half-written folder behind.
+// Only a folder an earlier report wrote is replaced, never one holding
+// anything else (the data folder, the researcher's own files).
 class StagingFolder {
  public:
   StagingFolder(const fs::path& target, bool replace) : m_target(target) {
@@ -295,10 +343,18 @@ class StagingFolder {
     if (fs::exists(m_target) && !fs::is_directory(m_target)) {
       throw QuarnError(kErrFileNotFound, m_target.string() + " is a file, not a folder");
     }
-    if (fs::is_directory(m_target) && !fs::is_empty(m_target, error) && !replace) {
-      throw QuarnError(kErrFileNotFound, "The folder " + m_target.string() +
-                                             " holds files already; --replace writes the "
-                                             "report in their place");
+    if (fs::is_directory(m_target) && !fs::is_empty(m_target, error)) {
+      if (!replace) {
+        throw QuarnError(kErrFileNotFound, "The folder " + m_target.string() +
+                                               " holds files already; --replace writes the "
+                                               "report in place of an earlier report");
+      }
+      if (const std::optional<std::string> why = notAReport(m_target)) {
+        throw QuarnError(kErrFileNotFound, "The folder " + m_target.string() +
+                                               " is not an earlier report's (" + *why +
+                                               "): --replace replaces only a folder a report "
+                                               "wrote. Choose an empty or new folder");
+      }
     }
     const fs::path parent = m_target.parent_path().empty() ? fs::path(".") : m_target.parent_path();
     fs::create_directories(parent);
@@ -841,7 +897,7 @@ ReportCounts writeReport(const std::vector<RecordedTrial>& trials, const std::st
   std::vector<std::pair<std::string, std::vector<const RecordedTrial*>>> pieces;
   std::ostringstream page;
   page << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-       << "<title>Quarn Game results</title>\n<style>\n"
+       << kPageTitle << "\n<style>\n"
        << kStyle << "\n</style>\n</head>\n<body>\n"
        << "<h1>Quarn Game results</h1>\n<p class=\"note\">From " << html(options.source) << ": "
        << subjectCount(trials) << " participants, " << playedChains(trials).size()

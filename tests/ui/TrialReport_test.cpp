@@ -127,15 +127,51 @@ TEST(TrialReport, DrawsNoParticipantChartForATrialWithoutOne) {
 
 TEST(TrialReport, RefusesAFolderHoldingFilesUnlessToldToReplaceThem) {
   ReportFolder out;
-  fs::create_directories(out.path);
-  writeText(out.path / "old.png", "earlier run");
-  EXPECT_THROW(writeReport({sampleTrial(1, 0)}, out.path.string(), from("lab.mdb")), QuarnError);
-  EXPECT_TRUE(fs::exists(out.path / "old.png"));
+  writeReport({sampleTrial(1, 0)}, out.path.string(), from("lab.mdb"));
+  writeText(out.path / "pictures" / "old.png", "earlier run");
+  EXPECT_THROW(writeReport({sampleTrial(2, 0)}, out.path.string(), from("lab.mdb")), QuarnError);
+  EXPECT_TRUE(fs::exists(out.path / "pictures" / "old.png"));
   ReportOptions options = from("lab.mdb");
   options.replace = true;
-  writeReport({sampleTrial(1, 0)}, out.path.string(), options);
-  EXPECT_FALSE(fs::exists(out.path / "old.png"));  // no earlier file beside the new index
-  EXPECT_TRUE(fs::exists(out.path / "index.html"));
+  writeReport({sampleTrial(2, 0)}, out.path.string(), options);
+  EXPECT_FALSE(fs::exists(out.path / "pictures" / "old.png"));  // nothing earlier stays
+  EXPECT_TRUE(fs::exists(out.path / "pictures" / "S1-Lab-trial2-orders.png"));
+}
+
+// --replace pointed at the data folder, or at a report beside which the
+// researcher keeps files of their own: refused, saying why, and every file
+// stays.
+TEST(TrialReport, ReplacesOnlyAFolderAReportWrote) {
+  ReportOptions options = from("lab.mdb");
+  options.replace = true;
+  const auto refusal = [&](const fs::path& folder) {
+    try {
+      writeReport({sampleTrial(1, 0)}, folder.string(), options);
+    } catch (const QuarnError& e) {
+      return e.description();
+    }
+    return std::string("replaced");
+  };
+  ReportFolder folders;
+  const fs::path data = folders.path / "data";
+  fs::create_directories(data);
+  writeText(data / "quarn.mdb", "the experiment");
+  writeText(data / "P1.txt", "a participant's weeks");
+  EXPECT_NE(refusal(data).find("is not an earlier report's (it holds no report's index.html)"),
+            std::string::npos)
+      << refusal(data);
+  EXPECT_EQ(readFile(data / "quarn.mdb"), "the experiment");
+  EXPECT_TRUE(fs::exists(data / "P1.txt"));
+
+  const fs::path report = folders.path / "report";
+  writeReport({sampleTrial(1, 0)}, report.string(), from("lab.mdb"));
+  for (const std::string own : {"notes.txt", "draft.pdf", "pictures/figure.tif"}) {
+    writeText(report / own, "the researcher's");
+    EXPECT_NE(refusal(report).find("it holds " + own), std::string::npos) << own;
+    EXPECT_TRUE(fs::exists(report / own));
+    fs::remove(report / own);
+  }
+  EXPECT_EQ(refusal(report), "replaced");
 }
 
 // A full disk: no file may grow past 200 kB. The report fails and leaves
