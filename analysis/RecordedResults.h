@@ -22,11 +22,15 @@ namespace quarn {
 std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows);
 
 // The same, completed from the setting's block trials (in play order, so
-// that trial N is plan[N - 1]): the treatment of every trial, and the planned
-// weeks of a trial without a datTrial row, which a session ended before the
-// trial did leaves behind.
+// that trial N is plan[N - 1]) and the player table they index: the
+// treatment of every trial, and the planned weeks and the stages' players of
+// a trial without a datTrial row, which a session ended before the trial did
+// leaves behind. Such a trial names its stages as the game does: "Subject"
+// on the participant's, "Subject2" on another member's (joinTeams puts the
+// member's ID there) and the simulated player's name elsewhere.
 std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows,
-                                          const std::vector<TrialPlan>& plan);
+                                          const std::vector<TrialPlan>& plan,
+                                          const std::vector<PlayerStrategy>& players);
 
 // How the trial's customer demand is made: the demand file's name, or
 // "step 4 to 8 in week 5".
