@@ -128,19 +128,21 @@ std::string fitText(const RecordedTrial& t, const std::optional<RuleFit>& fit) {
     if (se) text += " (SE " + figure((*se).*field, decimals) + ")";
     return text;
   };
-  const bool identified = fit->identified;
+  const bool determined = fit->determined;
   return "<p class=\"fit\">Fitted decision rule" +
          (member.empty() ? " of the participant" : member) + ": theta " +
          estimate(&AnchoringParameters::theta, 3, true) + ", alpha " +
-         estimate(&AnchoringParameters::alpha, 3, identified) + ", beta " +
-         estimate(&AnchoringParameters::beta, 3, identified) + ", desired stock S&prime; " +
-         estimate(&AnchoringParameters::desiredStock, 1, identified) + "; R&sup2; " +
+         estimate(&AnchoringParameters::alpha, 3, determined) + ", beta " +
+         estimate(&AnchoringParameters::beta, 3, determined) + ", desired stock S&prime; " +
+         estimate(&AnchoringParameters::desiredStock, 1, determined) + "; R&sup2; " +
          figure(fit->rSquared, 3) + ", RMSE " + figure(fit->rmse, 2) + " over " +
          std::to_string(fit->weeksUsed) + " weeks." +
-         (identified ? ""
-                     : " The orders follow the expected demand alone (alpha near 0 or "
-                       "S&prime; at its ceiling): alpha, beta and S&prime; are not "
-                       "determined.") +
+         (!determined        ? " The orders follow the expected demand alone (alpha near 0 or "
+                               "S&prime; at its ceiling): alpha, beta and S&prime; are not "
+                               "determined."
+          : !fit->identified ? " No standard errors: an estimate's 95 % interval would reach "
+                               "past a bound of the parameter, where they do not hold."
+                             : "") +
          "</p>\n";
 }
 
