@@ -95,15 +95,17 @@ std::unique_ptr<QChart> makeAmplificationChart(
 
 std::vector<double> meanOrders(const std::vector<const RecordedTrial*>& trials) {
   std::vector<double> means;
-  if (trials.empty()) return means;
-  size_t weeks = trials.front()->weeks.size();
-  for (const RecordedTrial* t : trials) weeks = std::min(weeks, t->weeks.size());
+  size_t weeks = 0;
+  for (const RecordedTrial* t : trials) weeks = std::max(weeks, t->weeks.size());
   for (size_t i = 0; i < weeks; ++i) {
     double sum = 0.0;
+    size_t recorded = 0;
     for (const RecordedTrial* t : trials) {
+      if (i >= t->weeks.size()) continue;  // a participant who left earlier
       sum += t->weeks[i].stages[static_cast<size_t>(t->participantRole)].order;
+      ++recorded;
     }
-    means.push_back(sum / static_cast<double>(trials.size()));
+    means.push_back(sum / static_cast<double>(recorded));
   }
   return means;
 }

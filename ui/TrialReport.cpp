@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -818,6 +819,14 @@ void writeOverviewPdf(const fs::path& path, const std::vector<RecordedTrial>& tr
   pdf.close();
 }
 
+// Whether every run ended with the same cost on each simulated stage.
+bool everyRunTheSame(const SimulatedCosts& simulated) {
+  return std::all_of(simulated.costs.begin(), simulated.costs.end(),
+                     [](const std::vector<double>& costs) {
+                       return costs.empty() || costs.front() == costs.back();
+                     });
+}
+
 SimulatedCosts const* simulatedFor(const ReportOptions& options, const LeagueTable& table) {
   const auto found = options.simulated.find({table.setting, table.trial});
   return found == options.simulated.end() ? nullptr : &found->second;
@@ -850,7 +859,12 @@ std::string overviewSection(const Overview& o, const ReportOptions& options,
       page << "<p class=\"note\">Percentile: the share of " << simulated->runs
            << " simulated runs with " << html(simulated->player)
            << " on the participant's stage (every member's in a team trial) that ended with a "
-              "lower cost.</p>\n";
+              "lower cost."
+           << (everyRunTheSame(*simulated)
+                   ? " Every simulated run came out the same (the setting has no noise), so a "
+                     "percentile is only 0, 50 or 100: below, equal to or above that one cost."
+                   : "")
+           << "</p>\n";
     }
   }
   return page.str();

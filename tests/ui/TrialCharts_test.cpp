@@ -9,6 +9,7 @@
 
 #include "tests/support/TeamRecords.h"
 #include "tests/ui/ChartsFixture.h"
+#include "ui/OverviewCharts.h"
 
 namespace quarn::testing {
 namespace {
@@ -160,6 +161,18 @@ TEST(TrialCharts, TeamTrialMarksEveryMembersStageAndDrawsTheTeamChartFirst) {
   const auto costs = makeChart(TrialChart::Costs, red);
   const auto* bars = static_cast<QStackedBarSeries*>(costs->series().first());
   EXPECT_EQ(bars->barSets()[0]->label(), "Factory: P07 (member 1)");
+}
+
+// One participant left in week 4: the mean goes on over the others.
+TEST(TrialCharts, ClassMeanGoesOnPastAParticipantWhoLeftEarly) {
+  RecordedTrial left = sampleTrial(1, 0);  // the Wholesaler orders 20 + week
+  left.weeks.resize(4);
+  const RecordedTrial stayed = sampleTrial(1, 4);
+  const RecordedTrial other = sampleTrial(1, 8);
+  const std::vector<double> means = meanOrders({&left, &stayed, &other});
+  ASSERT_EQ(means.size(), 10u);
+  EXPECT_DOUBLE_EQ(means[3], 24.0 + 4.0);  // (24 + 28 + 32) / 3
+  EXPECT_DOUBLE_EQ(means[4], 25.0 + 6.0);  // (29 + 33) / 2
 }
 
 }  // namespace

@@ -115,6 +115,20 @@ TEST(TrialReport, WritesTheStudyOverviewAndTheAnalysisFiles) {
   EXPECT_NE(index.find("<tr><td>1</td><td>S1</td><td>Wholesaler</td><td>200</td><td>600</td>"
                        "<td>38</td></tr>"),
             std::string::npos);
+  EXPECT_EQ(index.find("Every simulated run came out the same"), std::string::npos);
+}
+
+// Without noise every run is the same game: the page says why the
+// percentiles are 0, 50 or 100.
+TEST(TrialReport, SaysWhenEverySimulatedRunCameOutTheSame) {
+  ReportFolder out;
+  ReportOptions options = from("lab.mdb");
+  options.simulated[{"Lab", 1}].player = "Sterman";
+  options.simulated[{"Lab", 1}].runs = 3;
+  options.simulated[{"Lab", 1}].costs[kWholesaler] = {150, 150, 150};
+  writeReport({sampleTrial(1, 0)}, out.path.string(), options);
+  EXPECT_NE(readFile(out.path / "index.html").find("Every simulated run came out the same"),
+            std::string::npos);
 }
 
 TEST(TrialReport, DrawsNoParticipantChartForATrialWithoutOne) {
