@@ -280,7 +280,7 @@ std::string recordedName(const std::vector<std::string>& known, const std::strin
   // An exact match first: two recorded names may differ in letter case only.
   if (std::find(known.begin(), known.end(), typed) != known.end()) return typed;
   for (const std::string& name : known) {
-    if (equalsIgnoringAsciiCase(name, typed)) return name;
+    if (compareIgnoringCase(name, typed) == 0) return name;
   }
   std::string list;
   for (const std::string& name : known) list += (list.empty() ? "" : ", ") + name;

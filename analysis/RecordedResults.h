@@ -68,8 +68,9 @@ struct RecordedNames {
 };
 RecordedNames recordedNames(DatabaseAccess& db);
 
-// The recorded name that `typed` names apart from the letter case of ASCII
-// letters (as the login matches IDs); an empty `typed` stays empty. Raises
+// The recorded name that `typed` names apart from letter case, beyond ASCII
+// too (as the login matches IDs: ZOË finds Zoë); an empty `typed` stays
+// empty. Raises
 // QuarnError naming the known ones when there is none.
 std::string recordedName(const std::vector<std::string>& known, const std::string& typed,
                          const std::string& what);

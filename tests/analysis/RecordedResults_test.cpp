@@ -167,12 +167,17 @@ TEST(RecordedResults, KeepsTheTrialRowsLengthOverThePlans) {
 }
 
 TEST(RecordedResults, MatchesARecordedNameApartFromLetterCase) {
-  const std::vector<std::string> known = {"P1", "p2", "P2", "Demo"};
+  const std::vector<std::string> known = {"P1", "p2", "P2", "Demo", "Zoë", "Ægir"};
   struct Case {
     std::string typed, found;
   };
-  for (const Case& c :
-       std::vector<Case>{{"p1", "P1"}, {"P2", "P2"}, {"p2", "p2"}, {"DEMO", "Demo"}, {"", ""}}) {
+  for (const Case& c : std::vector<Case>{{"p1", "P1"},
+                                         {"P2", "P2"},
+                                         {"p2", "p2"},
+                                         {"DEMO", "Demo"},
+                                         {"", ""},
+                                         {"ZOË", "Zoë"},
+                                         {"ægir", "Ægir"}}) {
     EXPECT_EQ(recordedName(known, c.typed, "participant"), c.found) << c.typed;
   }
 }
