@@ -79,12 +79,24 @@ std::unique_ptr<QChart> makeAmplificationChart(
   chart->addSeries(series);
   auto* categories = new QBarCategoryAxis;
   categories->append(stages);
-  auto* ratio = new QLogValueAxis;
-  ratio->setTitleText(QStringLiteral("Amplification ratio (logarithmic)"));
-  ratio->setBase(10.0);
-  ratio->setLabelFormat(QStringLiteral("%g"));
-  ratio->setRange(bottom, top);
-  ratio->setMinorTickCount(0);
+  // Without a single ratio the empty boxes (all 0) have no place on a
+  // logarithmic axis: a plain one from 0 to 1 stands empty instead.
+  const bool anyRatio =
+      std::any_of(spreads.begin(), spreads.end(),
+                  [](const std::optional<StageSpread>& s) { return s.has_value(); });
+  QAbstractAxis* ratio = nullptr;
+  if (anyRatio) {
+    auto* logarithmic = new QLogValueAxis;
+    logarithmic->setTitleText(QStringLiteral("Amplification ratio (logarithmic)"));
+    logarithmic->setBase(10.0);
+    logarithmic->setLabelFormat(QStringLiteral("%g"));
+    logarithmic->setRange(bottom, top);
+    logarithmic->setMinorTickCount(0);
+    ratio = logarithmic;
+  } else {
+    ratio = quantityAxis(QStringLiteral("Amplification ratio (no complete trial)"), 0.0, 1.0,
+                         QStringLiteral("%g"));
+  }
   chart->addAxis(categories, Qt::AlignBottom);
   chart->addAxis(ratio, Qt::AlignLeft);
   series->attachAxis(categories);

@@ -131,6 +131,21 @@ TEST(TrialReport, SaysWhenEverySimulatedRunCameOutTheSame) {
             std::string::npos);
 }
 
+// An empty database: the overview's amplification chart stands empty, on
+// an axis that has room for its empty boxes (no logarithm of 0).
+TEST(TrialReport, WritesAnEmptyStudyWithoutLogarithmsOfZero) {
+  static QStringList warnings;
+  warnings.clear();
+  const QtMessageHandler previous = qInstallMessageHandler(
+      [](QtMsgType, const QMessageLogContext&, const QString& message) { warnings << message; });
+  ReportFolder out;
+  writeReport({}, out.path.string(), from("empty.mdb"));
+  qInstallMessageHandler(previous);
+  EXPECT_TRUE(warnings.filter("Logarithms").isEmpty()) << warnings.join("\n").toStdString();
+  EXPECT_NE(readFile(out.path / "index.html").find("No experiment trial is recorded"),
+            std::string::npos);
+}
+
 TEST(TrialReport, DrawsNoParticipantChartForATrialWithoutOne) {
   ReportFolder out;
   const ReportCounts counts =
