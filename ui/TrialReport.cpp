@@ -360,11 +360,20 @@ class StagingFolder {
       }
     }
     const fs::path parent = m_target.parent_path().empty() ? fs::path(".") : m_target.parent_path();
-    fs::create_directories(parent);
     m_path =
         parent / ("." + m_target.filename().string() + ".writing-" + std::to_string(::getpid()));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path / "pictures");
+    // The report is made beside the target: a parent that takes no new
+    // folder is named, not the hidden folder that could not be made.
+    try {
+      fs::create_directories(parent);
+      fs::remove_all(m_path);
+      fs::create_directories(m_path / "pictures");
+    } catch (const fs::filesystem_error& e) {
+      throw QuarnError(kErrFileNotFound, "Cannot write the report into " + m_target.string() +
+                                             ": it is made in a new folder beside it first, and " +
+                                             parent.string() + " takes none (" +
+                                             e.code().message() + ")");
+    }
   }
   StagingFolder(const StagingFolder&) = delete;
   StagingFolder& operator=(const StagingFolder&) = delete;

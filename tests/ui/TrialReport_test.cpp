@@ -203,6 +203,19 @@ TEST(TrialReport, ReplacesOnlyAFolderAReportWrote) {
   EXPECT_EQ(refusal(report), "replaced");
 }
 
+// A parent that takes no new folder (here one the kernel owns, since the
+// tests may run as root) is named in the refusal, not the hidden folder
+// the report is first written to.
+TEST(TrialReport, NamesTheParentThatTakesNoNewFolder) {
+  try {
+    writeReport({sampleTrial(1, 0)}, "/proc/self/report", from("lab.mdb"));
+    FAIL() << "the report was written";
+  } catch (const QuarnError& e) {
+    EXPECT_EQ(e.description().find(".writing"), std::string::npos) << e.description();
+    EXPECT_NE(e.description().find("/proc/self takes none"), std::string::npos) << e.description();
+  }
+}
+
 // A full disk: no file may grow past 200 kB. The report fails and leaves
 // neither a half-written folder nor its temporary one behind.
 TEST(TrialReport, LeavesNothingBehindWhenAFileCannotBeWritten) {
