@@ -50,19 +50,25 @@ std::unique_ptr<QChart> makeAmplificationChart(
   auto chart = newOverviewChart(QStringLiteral(
       "Amplification of the orders at each stage (variance of orders / variance of demand)"));
   // Ratios run from below 1 to thousands: a logarithmic axis from the power
-  // of ten below the smallest ratio above 0 to the one above the largest;
-  // a ratio of 0 (orders that never changed) stands at the bottom.
+  // of ten below the smallest ratio above 0 to the one above the largest.
+  // A ratio of 0 (orders that never changed) has no place on it: it is
+  // drawn a power of ten lower still, above the axis's end, and the axis
+  // says so.
   double smallest = 1.0, largest = 1.0;
+  bool anyZero = false;
   for (const std::optional<StageSpread>& s : spreads) {
     if (!s) continue;
     for (const double v : s->values) {
       if (v > 0.0) smallest = std::min(smallest, v);
+      anyZero = anyZero || v <= 0.0;
     }
     largest = std::max(largest, s->high);
   }
-  const double bottom = std::pow(10.0, std::floor(std::log10(smallest)));
+  const double lowest = std::pow(10.0, std::floor(std::log10(smallest)));
+  const double zeroAt = lowest / 10.0;
+  const double bottom = anyZero ? zeroAt / 2.0 : lowest;
   const double top = std::pow(10.0, std::ceil(std::log10(largest) + 1e-9));
-  const auto drawn = [&](double v) { return std::max(v, bottom); };
+  const auto drawn = [&](double v) { return v > 0.0 ? v : zeroAt; };
   auto* series = new QBoxPlotSeries;
   QStringList stages;
   for (int r = 0; r < kRoleCount; ++r) {
@@ -87,7 +93,9 @@ std::unique_ptr<QChart> makeAmplificationChart(
   QAbstractAxis* ratio = nullptr;
   if (anyRatio) {
     auto* logarithmic = new QLogValueAxis;
-    logarithmic->setTitleText(QStringLiteral("Amplification ratio (logarithmic)"));
+    logarithmic->setTitleText(
+        anyZero ? QStringLiteral("Amplification ratio (logarithmic; 0 drawn at %1)").arg(zeroAt)
+                : QStringLiteral("Amplification ratio (logarithmic)"));
     logarithmic->setBase(10.0);
     logarithmic->setLabelFormat(QStringLiteral("%g"));
     logarithmic->setRange(bottom, top);
