@@ -8,6 +8,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "base/Text.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace quarn::testing {
