@@ -575,6 +575,29 @@ TEST_F(TeamPlay, TeamNamesAreOneNameWhateverTheirLetterCase) {
   expectTeamRecords(demo, "Pair", "green", {"C1", "C2"}, 3, 1);
 }
 
+// A team name the login refuses is refused with its reason before anything
+// is written.
+TEST_F(TeamPlay, TeamNamesTheLoginRefusesWriteNothing) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3, 1);
+  demo.moveToServer();
+  const struct {
+    std::string team;
+    std::string reason;
+  } cases[] = {
+      {std::string(9000, 'x'), "A team name has at most 21 characters."},
+      {"a,b", "A team name cannot hold a comma"},
+      {"Blue\xE2\x80\x8B", "A team name cannot hold invisible characters"},
+  };
+  for (const auto& c : cases) {
+    const pid_t refused = startMember(demo, "Pair", "N1", c.team, out("N1"));
+    EXPECT_EQ(waitAtMost(refused), 1);
+    EXPECT_NE(readFile(out("N1")).find("the login refused: " + c.reason), std::string::npos)
+        << readFile(out("N1"));
+  }
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datUser")", {}), 0);
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datPlaying")", {}), 0);
+}
+
 // A User ID belongs to one team of a setting: a member fixed in team RJ is
 // refused by another team before anything is written, and goes on in RJ
 // whatever the letter case of the name typed.
