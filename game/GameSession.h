@@ -160,6 +160,8 @@ class GameSession {
   std::string trialRecordLost() const;
   ChainContext chainContext();
   void startTeamTrial();
+  void waitForTeamToForm();
+  void startTeamChain();
   void replayStoredTeamWeeks();
   void waitForTeamWeek();
   bool lookAtTeam();

@@ -341,6 +341,7 @@ void MainWindow::trainingChanged(bool inTraining) {
 
 void MainWindow::trialStarted(const TrialDisplay& trial) {
   m_trialCounter->setText(shownCounter(trial.counter));
+  m_weekCounter->setText(shownCounter(trial.firstWeek));
   markParticipantRole(trial.participantRole);
   if (trial.playsItself()) {
     m_animationTimer->setInterval(1);
