@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
 #include "base/Errors.h"
 
@@ -67,43 +68,50 @@ Answer QtPrompter::present(const Prompt& prompt) {
   return showBox(request);
 }
 
-Answer QtPrompter::showBox(const MessageRequest& request) {
-  QMessageBox box;
-  box.setWindowTitle(QString::fromStdString(request.title));
-  box.setText(QString::fromStdString(request.prompt));
-  box.setTextFormat(Qt::PlainText);
+std::unique_ptr<QMessageBox> makeMessageBox(const MessageRequest& request) {
+  auto box = std::make_unique<QMessageBox>();
+  box->setWindowTitle(QString::fromStdString(request.title));
+  box->setText(QString::fromStdString(request.prompt));
+  box->setTextFormat(Qt::PlainText);
 
   using B = QMessageBox::StandardButton;
   switch (request.style) {
     case PromptStyle::Ok:
-      box.setStandardButtons(B::Ok);
+      box->setStandardButtons(B::Ok);
       break;
     case PromptStyle::OkWarning:
-      box.setIcon(QMessageBox::Warning);
-      box.setStandardButtons(B::Ok);
+      box->setIcon(QMessageBox::Warning);
+      box->setStandardButtons(B::Ok);
       break;
     case PromptStyle::YesNo:
-      box.setStandardButtons(B::Yes | B::No);
+      box->setStandardButtons(B::Yes | B::No);
       break;
     case PromptStyle::YesNoWarning:
-      box.setIcon(QMessageBox::Warning);
-      box.setStandardButtons(B::Yes | B::No);
+      box->setIcon(QMessageBox::Warning);
+      box->setStandardButtons(B::Yes | B::No);
       break;
     case PromptStyle::YesNoQuestion:
-      box.setIcon(QMessageBox::Question);
-      box.setStandardButtons(B::Yes | B::No);
+      box->setIcon(QMessageBox::Question);
+      box->setStandardButtons(B::Yes | B::No);
       break;
     case PromptStyle::AbortRetryIgnore:
-      box.setIcon(QMessageBox::Warning);
-      box.setStandardButtons(B::Abort | B::Retry | B::Ignore);
+      box->setIcon(QMessageBox::Warning);
+      box->setStandardButtons(B::Abort | B::Retry | B::Ignore);
       // Escape or a stray Enter must not end the application: both retry.
-      box.setDefaultButton(B::Retry);
-      box.setEscapeButton(B::Retry);
+      box->setDefaultButton(B::Retry);
+      box->setEscapeButton(B::Retry);
       break;
   }
 
-  if (request.noByDefault) box.setDefaultButton(B::No);
-  translateButtons(box);
+  if (request.noByDefault) box->setDefaultButton(B::No);
+  translateButtons(*box);
+  return box;
+}
+
+Answer QtPrompter::showBox(const MessageRequest& request) {
+  std::unique_ptr<QMessageBox> made = makeMessageBox(request);
+  QMessageBox& box = *made;
+  using B = QMessageBox::StandardButton;
   QTimer poll;
   if (request.answeredBy) {
     QObject::connect(&poll, &QTimer::timeout, &box, [&] {
