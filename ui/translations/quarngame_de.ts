@@ -288,6 +288,22 @@ Fehler %1: %2</translation>
         <source>Team:</source>
         <translation>Team:</translation>
     </message>
+    <message>
+        <source>server named in %1 (%2)</source>
+        <translation>Server laut %1 (%2)</translation>
+    </message>
+    <message>
+        <source>the local socket</source>
+        <translation>lokaler Socket</translation>
+    </message>
+    <message>
+        <source>of the login user</source>
+        <translation>des angemeldeten Benutzers</translation>
+    </message>
+    <message>
+        <source>server %1:%2, database %3</source>
+        <translation>Server %1:%2, Datenbank %3</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

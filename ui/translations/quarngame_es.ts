@@ -288,6 +288,22 @@ Error %1: %2</translation>
         <source>Team:</source>
         <translation>Equipo:</translation>
     </message>
+    <message>
+        <source>server named in %1 (%2)</source>
+        <translation>servidor indicado en %1 (%2)</translation>
+    </message>
+    <message>
+        <source>the local socket</source>
+        <translation>el socket local</translation>
+    </message>
+    <message>
+        <source>of the login user</source>
+        <translation>del usuario conectado</translation>
+    </message>
+    <message>
+        <source>server %1:%2, database %3</source>
+        <translation>servidor %1:%2, base de datos %3</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
