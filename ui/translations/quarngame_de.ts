@@ -647,6 +647,10 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
     </message>
+    <message>
+        <source>Moderator: type the training&apos;s password to end the training and start the experiment.</source>
+        <translation>Versuchsleitung: Geben Sie das Passwort der Übung ein, um die Übung zu beenden und das Experiment zu beginnen.</translation>
+    </message>
 </context>
 <context>
     <name>SplashWindow</name>

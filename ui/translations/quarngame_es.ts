@@ -647,6 +647,10 @@ Avise a la persona que dirige la sesión.</translation>
         <source>Cancel</source>
         <translation>Cancelar</translation>
     </message>
+    <message>
+        <source>Moderator: type the training&apos;s password to end the training and start the experiment.</source>
+        <translation>Moderador: escriba la contraseña de la práctica para terminar la práctica y empezar el experimento.</translation>
+    </message>
 </context>
 <context>
     <name>SplashWindow</name>
