@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include <memory>
 
 #include "base/Errors.h"
+#include "ui/CaptionFit.h"
 
 namespace quarn {
 
@@ -105,6 +107,14 @@ std::unique_ptr<QMessageBox> makeMessageBox(const MessageRequest& request) {
 
   if (request.noByDefault) box->setDefaultButton(B::No);
   translateButtons(*box);
+  // The box is as wide as its text and buttons need, and its title bar's:
+  // a strut below the buttons (the box sets its size as it is shown).
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    const QMargins margins = grid->contentsMargins();
+    const int strut = titleBarWidth(box->windowTitle()) - margins.left() - margins.right();
+    grid->addItem(new QSpacerItem(strut, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   return box;
 }
 
