@@ -11,6 +11,8 @@
 //   texts that are themselves the language's, or by numbers and data) nor
 //   data.
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -28,6 +30,7 @@
 #include <QStyleOptionGroupBox>
 #include <QTextDocumentFragment>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <string>
 #include <vector>
 

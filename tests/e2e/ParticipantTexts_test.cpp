@@ -14,6 +14,7 @@
 #include "analysis/RecordedResults.h"
 #include "analysis/StudyOverview.h"
 #include "app/Application.h"
+#include "base/Languages.h"
 #include "base/Version.h"
 #include "tests/e2e/CaptionChecks.h"
 #include "tests/e2e/E2eSupport.h"
@@ -47,7 +48,7 @@ using Look = std::function<void(QWidget& window, const QString& moment)>;
 // to a few weeks.
 class ParticipantTour {
  public:
-  explicit ParticipantTour(const std::string& language) : m_language(language) {
+  explicit ParticipantTour(const std::string& language) {
     ensureApplication();
     if (language != "en")
       m_demo.db.insert("tblSetting", {{"Setting", "Demo"}, {"Language", language}});
@@ -231,7 +232,6 @@ class ParticipantTour {
     look(debriefing, "debriefing");
   }
 
-  std::string m_language;
   Look m_look;
   DemoFolder m_demo;
   QtPrompter m_prompter;
@@ -310,7 +310,8 @@ TEST_P(ParticipantTexts, EveryTextIsTheParticipantsLanguage) {
   EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, ParticipantTexts, ::testing::Values("en", "de", "es"),
+// English and every language the build has a translation file for.
+INSTANTIATE_TEST_SUITE_P(Languages, ParticipantTexts, ::testing::ValuesIn(translatedLanguages()),
                          [](const auto& info) { return info.param; });
 
 }  // namespace
