@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QtCharts/QAbstractAxis>
 #include <QtCharts/QAbstractSeries>
@@ -254,17 +255,28 @@ QStringList chartTexts(QWidget& window) {
   return texts;
 }
 
-// Saves what is looked at as PNG files in QUARN_SCREENSHOTS, when set.
+// The window as the participant sees it: a dialog standing over the
+// window it belongs to is drawn over that window.
+QPixmap seen(QWidget& window) {
+  QWidget* under = window.parentWidget() ? window.parentWidget()->window() : nullptr;
+  if (!under || !under->isVisible()) return window.grab();
+  QPixmap picture = under->grab();
+  QPainter painter(&picture);
+  painter.drawPixmap(window.frameGeometry().topLeft() - under->geometry().topLeft(), window.grab());
+  return picture;
+}
+
+// Saves what is looked at as PNG files in QUARN_SCREENSHOT_DIR, when set.
 void saveScreenshot(QWidget& window, const std::string& language, const QString& moment) {
-  const char* folder = std::getenv("QUARN_SCREENSHOTS");
+  const char* folder = std::getenv("QUARN_SCREENSHOT_DIR");
   if (!folder) return;
   static int count = 0;
   QString name = moment;
   name.replace(QRegularExpression("[^A-Za-z0-9]+"), "-");
-  window.grab().save(QString("%1/%2-%3-%4.png")
-                         .arg(folder, QString::fromStdString(language))
-                         .arg(++count, 3, 10, QChar('0'))
-                         .arg(name));
+  seen(window).save(QString("%1/%2-%3-%4.png")
+                        .arg(folder, QString::fromStdString(language))
+                        .arg(++count, 3, 10, QChar('0'))
+                        .arg(name));
 }
 
 class ParticipantTexts : public ::testing::TestWithParam<std::string> {};
