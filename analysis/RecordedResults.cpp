@@ -32,14 +32,34 @@ RecordedStage stageOf(const WeekRow& row) {
 struct WeekRows {
   RecordedWeek week;
   std::array<bool, kRoleCount> present{};
+  std::array<bool, kRoleCount> participant{};  // User 6
 };
 
 // What the weekly rows of one trial tell.
 struct TrialWeeks {
   std::map<int16_t, WeekRows> weeks;
   int16_t participantRole = kNoParticipant;
-  int16_t delay = 0;  // the most delay slots of any row
+  bool teamRows = false;  // a stage carries User 7: a team member's records
+  int16_t delay = 0;      // the most delay slots of any row
 };
+
+// A team member's records hold only the weeks the member played. Once the
+// moderator replaced the member, the stage's rows no longer carry User 6
+// (a workstation that comes back records the later weeks too): those weeks
+// are the simulated player's, and the member's trial ends before them. A
+// member replaced before its first week played none of the trial.
+void keepParticipantsWeeks(TrialWeeks& trial) {
+  if (!trial.teamRows) return;
+  if (!hasParticipant(trial.participantRole)) {
+    trial.weeks.clear();
+    return;
+  }
+  const size_t own = static_cast<size_t>(trial.participantRole);
+  const auto replaced = std::find_if(trial.weeks.begin(), trial.weeks.end(), [&](const auto& week) {
+    return week.second.present[own] && !week.second.participant[own];
+  });
+  trial.weeks.erase(replaced, trial.weeks.end());
+}
 
 void addWeeks(RecordedTrial& trial, const std::map<int16_t, WeekRows>& weeks) {
   for (const auto& [number, rows] : weeks) {
@@ -73,13 +93,18 @@ std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows) {
     WeekRows& week = trial.weeks[row.week];
     week.week.week = row.week;
     week.present[static_cast<size_t>(role)] = true;
+    week.participant[static_cast<size_t>(role)] = row.participant;
     week.week.stages[static_cast<size_t>(role)] = stageOf(row);
     trial.delay = std::max(trial.delay, static_cast<int16_t>(row.delaySlots.size()));
     if (row.participant) trial.participantRole = role;
+    if (row.teamMember) trial.teamRows = true;
   }
 
   std::vector<RecordedTrial> trials;
-  for (const auto& [number, weeks] : byTrial) {
+  for (auto& [number, weeks] : byTrial) {
+    const size_t recorded = weeks.weeks.size();
+    keepParticipantsWeeks(weeks);
+    if (weeks.weeks.empty()) continue;
     const auto known = std::find_if(rows.trials.begin(), rows.trials.end(),
                                     [&](const TrialRow& row) { return row.trial == number; });
     RecordedTrial trial;
@@ -98,6 +123,12 @@ std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows) {
       trial.plannedWeeks = trial.weeks.back().week;
     }
     trial.participantRole = weeks.participantRole;
+    // The weeks kept are the participant's own, whoever played the stage
+    // after them.
+    if (weeks.weeks.size() < recorded) {
+      trial.players[static_cast<size_t>(trial.participantRole)] = "Subject";
+      trial.replaced = true;
+    }
     trials.push_back(std::move(trial));
   }
   return trials;
@@ -170,6 +201,13 @@ void joinTeams(std::vector<RecordedTrial>& trials, const std::vector<TeamRow>& r
       trial.team = row.team;
       trial.member = row.seat.member;
       trial.seats = seats[{row.setting, row.team, row.trial}];
+      // A member replaced in the trial's last weeks, who did not come back,
+      // recorded no week of the player's, yet left the trial all the same.
+      if (!row.seat.player.empty()) {
+        trial.replaced = true;
+        std::erase_if(trial.weeks,
+                      [&](const RecordedWeek& week) { return week.week >= row.seat.fromWeek; });
+      }
       break;
     }
   }

@@ -18,7 +18,10 @@ namespace quarn {
 // its rows. The trial's planned weeks, delay and players come from its
 // datTrial row; without one, from the weekly rows. A week missing a stage's
 // row is left out and counted in skippedWeeks; a row whose Role names no
-// stage is ignored. Trials without weekly rows are not listed.
+// stage is ignored. A team member's trial ends before the first week whose
+// row of the member's stage does not carry User 6 (a simulated player took
+// the stage over): it is marked `replaced`. Trials without weekly rows (or
+// without a week the member played) are not listed.
 std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows);
 
 // The same, completed from the setting's block trials (in play order, so
@@ -50,7 +53,8 @@ struct TeamRow {
 // Marks the records of every member of a team trial (a row of `rows` names
 // the member's ID, setting and trial) with the team, the member and every
 // member of the team in that trial. Records no row names stay one
-// participant's.
+// participant's. A member the moderator replaced keeps the weeks before the
+// player's FromWeek and is marked `replaced`.
 void joinTeams(std::vector<RecordedTrial>& trials, const std::vector<TeamRow>& rows);
 
 // Every row of datTeam; none when the database has no such table.

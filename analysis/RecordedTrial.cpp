@@ -19,7 +19,7 @@ size_t decisionWeekCount(const RecordedTrial& trial) {
 }
 
 bool isComplete(const RecordedTrial& trial) {
-  if (trial.plannedWeeks <= 0) return false;
+  if (trial.plannedWeeks <= 0 || trial.replaced) return false;
   const size_t required = static_cast<size_t>(std::max(trial.plannedWeeks - 2, 1));
   if (trial.weeks.size() < required) return false;
   for (size_t i = 0; i < required; ++i) {

@@ -65,6 +65,9 @@ struct RecordedTrial {
   std::string displayOption;
   std::vector<RecordedWeek> weeks;  // in week order
   int skippedWeeks = 0;             // weeks left out because a stage's row was missing
+  // The moderator replaced the member by a simulated player: `weeks` end
+  // where the player took over, and the trial is never complete.
+  bool replaced = false;
   // A team trial, recorded once per member under the member's own ID: the
   // team's name, the member these records are of, and every member of the
   // team in this trial by member number. Empty for one participant's trial.
@@ -100,7 +103,8 @@ int32_t customerDemand(const RecordedTrial& trial, size_t index);
 size_t decisionWeekCount(const RecordedTrial& trial);
 
 // Whether every planned decision week (1 to plannedWeeks - 2) is recorded:
-// false for a trial left early and for one missing a week's rows.
+// false for a trial left early, for one missing a week's rows and for a
+// member's whom the moderator replaced.
 bool isComplete(const RecordedTrial& trial);
 
 // The sum of the four stages' costs in the last recorded week.

@@ -49,10 +49,12 @@ void Application::start() {
       m_loginLoaded = true;
     }
     m_loginWindow.runModal();
-    if (m_session.startGame()) {
-      m_markTimer.start();
-      return;
-    }
+    // The start of the game may already hold the participant: in training
+    // messages, or in a pause owed since before a restart, which lasts an
+    // interview. The mark is refreshed meanwhile.
+    m_markTimer.start();
+    if (m_session.startGame()) return;
+    m_markTimer.stop();
   }
 }
 

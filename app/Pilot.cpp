@@ -107,6 +107,7 @@ class Pilot {
   void logIn();
   void playUntilGameOver();
   void submitOrder();
+  void standStill();
   void noteTeamMoment(const char* what);
   void skipTraining();
   void enterPausePassword();
@@ -123,6 +124,8 @@ class Pilot {
   std::ofstream m_teamTimes;
   std::chrono::steady_clock::time_point m_lastOrder;  // when the previous order was made
   int m_lastOrderMade = 0;
+  int m_ordersMade = 0;
+  std::chrono::steady_clock::time_point m_lastSignOfLife;
   std::string m_failure;  // why the run ended early, once known
   int m_writeRetries = 0;
   int m_openRetries = 0;
@@ -269,10 +272,27 @@ void Pilot::submitOrder() {
   const auto start = std::chrono::steady_clock::now();
   m_lastOrder = start;
   m_lastOrderMade = order;
+  ++m_ordersMade;
   noteTeamMoment("order");
   m_session.submitOrder(order);
   m_report.weekMilliseconds.push_back(
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+}
+
+// The participant who stopped ordering: the week stays open, the mark is
+// refreshed as the window's timer does, and a team's changes are followed
+// (another member's moderator may end the team's training meanwhile).
+void Pilot::standStill() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - m_lastSignOfLife > std::chrono::seconds(kMarkRefreshSeconds)) {
+    m_session.keepAlive();
+    m_lastSignOfLife = now;
+  }
+  if (m_session.watchesTeam()) {
+    m_session.pollTeam(std::chrono::milliseconds(500));
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
 }
 
 // A team week's moment as the benchmark of team play reads it: what
@@ -312,16 +332,22 @@ void Pilot::playUntilGameOver() {
       case Phase::WaitingForTeam:
         m_session.pollTeam(std::chrono::milliseconds(500));
         break;
-      case Phase::WeekOpen:
+      case Phase::WeekOpen: {
+        const bool skips = m_options.skipTraining && m_session.inTraining();
+        if (!skips && m_options.stopAfter && m_ordersMade >= *m_options.stopAfter) {
+          standStill();
+          break;
+        }
         noteTeamMoment("open");
         m_writeRetries = 0;
         m_openRetries = 0;
-        if (m_options.skipTraining && m_session.inTraining()) {
+        if (skips) {
           skipTraining();
         } else {
           submitOrder();
         }
         break;
+      }
       case Phase::GameOver:
         return;
       default:

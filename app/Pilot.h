@@ -58,6 +58,10 @@ struct PilotOptions {
   // A team member's moderator who leaves the pauses to another member's:
   // the pilot waits until the team has passed each pause.
   bool waitAtPauses = false;
+  // A participant who stops after this many orders (training weeks
+  // included): the pilot stays at the next open week, marked as playing and
+  // following its team, until it is ended (for a look at the live view).
+  std::optional<int> stopAfter{};
 };
 
 struct PilotReport {

@@ -33,6 +33,15 @@ int main(int argc, char** argv) {
     std::cout << startHelp(folder);
     return 0;
   }
+  if (!folder.error.empty()) {
+    std::cerr << "quarngame: " << folder.error << "\n";
+    return 1;
+  }
+  if (const std::string problem = displayProblem(displayInputs(), options.qtArguments);
+      !problem.empty()) {
+    std::cerr << "quarngame: " << problem << "\n";
+    return 1;
+  }
 
   std::vector<std::string> qtArguments = options.qtArguments;
   std::vector<char*> qtArgv;

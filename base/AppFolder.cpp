@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "base/Errors.h"
@@ -32,23 +34,98 @@ std::string userDataHome(const FolderInputs& inputs) {
   return (fs::path(inputs.home) / ".local" / "share").string();
 }
 
+std::string trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The folder a settings file names, or nothing when the file is missing or
+// names none. Lines are "folder = DIR"; empty lines and lines starting with
+// # are skipped. DIR is absolute or starts with ~/ (the user's home); any
+// other line makes `error` say what is wrong and where.
+std::optional<std::string> folderSetting(const std::string& file, const std::string& home,
+                                         std::string& error) {
+  std::error_code ec;
+  if (file.empty() || !fs::exists(file, ec)) return std::nullopt;
+  std::ifstream in(file);
+  if (!in) {
+    error = file + " cannot be read";
+    return std::nullopt;
+  }
+  std::optional<std::string> folder;
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    const std::string text = trimmed(line);
+    if (text.empty() || text[0] == '#') continue;
+    const std::string where = file + " line " + std::to_string(number) + ": ";
+    const size_t equals = text.find('=');
+    const std::string key = trimmed(text.substr(0, equals));
+    if (equals == std::string::npos || key != "folder") {
+      error = where + "'" + text + "' is not a setting (the one setting is: folder = DIR)";
+      return std::nullopt;
+    }
+    std::string value = trimmed(text.substr(equals + 1));
+    if (value.rfind("~/", 0) == 0 && !home.empty()) value = home + value.substr(1);
+    if (!fs::path(value).is_absolute()) {
+      error =
+          where + "the folder '" + value + "' is not an absolute path (or one starting with ~/)";
+      return std::nullopt;
+    }
+    folder = value;
+  }
+  return folder;
+}
+
 }  // namespace
 
+std::string userSettingsFile(const FolderInputs& inputs) {
+  if (!inputs.xdgConfigHome.empty() && fs::path(inputs.xdgConfigHome).is_absolute()) {
+    return (fs::path(inputs.xdgConfigHome) / "quarngame" / "quarngame.conf").string();
+  }
+  if (inputs.home.empty()) return "";
+  return (fs::path(inputs.home) / ".config" / "quarngame" / "quarngame.conf").string();
+}
+
+std::string folderRuleText(const std::string& indent) {
+  return indent + "1. --folder DIR\n" + indent + "2. the environment variable QUARN_FOLDER\n" +
+         indent + "3. the program's own folder, when it holds data/ (a build tree)\n" + indent +
+         "4. folder = DIR in $XDG_CONFIG_HOME/quarngame/quarngame.conf\n" + indent +
+         "   (~/.config/quarngame/quarngame.conf): the user's setting\n" + indent +
+         "5. folder = DIR in " + kMachineSettingsFile + ": the machine's setting\n" + indent +
+         "6. $XDG_DATA_HOME/quarngame (~/.local/share/quarngame)\n";
+}
+
 FolderInputs folderInputs(const std::string& option, const std::string& executableFolder) {
-  return FolderInputs{option, environmentValue("QUARN_FOLDER"), executableFolder,
-                      environmentValue("XDG_DATA_HOME"), environmentValue("HOME")};
+  FolderInputs inputs;
+  inputs.option = option;
+  inputs.environment = environmentValue("QUARN_FOLDER");
+  inputs.executableFolder = executableFolder;
+  inputs.xdgDataHome = environmentValue("XDG_DATA_HOME");
+  inputs.home = environmentValue("HOME");
+  inputs.xdgConfigHome = environmentValue("XDG_CONFIG_HOME");
+  return inputs;
 }
 
 AppFolder chooseAppFolder(const FolderInputs& inputs) {
-  if (!inputs.option.empty()) return {inputs.option, FolderSource::Option};
-  if (!inputs.environment.empty()) return {inputs.environment, FolderSource::Environment};
+  if (!inputs.option.empty()) return {inputs.option, FolderSource::Option, "", ""};
+  if (!inputs.environment.empty()) return {inputs.environment, FolderSource::Environment, "", ""};
   if (holdsDataFolder(inputs.executableFolder)) {
-    return {inputs.executableFolder, FolderSource::Executable};
+    return {inputs.executableFolder, FolderSource::Executable, "", ""};
+  }
+  const std::pair<std::string, FolderSource> settings[] = {
+      {userSettingsFile(inputs), FolderSource::UserSetting},
+      {inputs.machineSettings, FolderSource::MachineSetting}};
+  for (const auto& [file, source] : settings) {
+    std::string error;
+    const std::optional<std::string> folder = folderSetting(file, inputs.home, error);
+    if (!error.empty()) return {"", source, file, error};
+    if (folder) return {*folder, source, file, ""};
   }
   const std::string dataHome = userDataHome(inputs);
   // Without any home the executable's folder is the only place left.
-  if (dataHome.empty()) return {inputs.executableFolder, FolderSource::Executable};
-  return {(fs::path(dataHome) / "quarngame").string(), FolderSource::UserData};
+  if (dataHome.empty()) return {inputs.executableFolder, FolderSource::Executable, "", ""};
+  return {(fs::path(dataHome) / "quarngame").string(), FolderSource::UserData, "", ""};
 }
 
 void prepareAppFolder(const std::string& path) {
@@ -76,10 +153,22 @@ std::string describeSource(FolderSource source) {
       return "QUARN_FOLDER";
     case FolderSource::Executable:
       return "the program's folder";
+    case FolderSource::UserSetting:
+      return "the user's setting";
+    case FolderSource::MachineSetting:
+      return "the machine's setting";
     case FolderSource::UserData:
       return "the user's data folder";
   }
   return "";
+}
+
+std::string describeFolder(const AppFolder& folder) {
+  if (!folder.error.empty()) return "none: " + folder.error;
+  if (folder.source == FolderSource::UserSetting || folder.source == FolderSource::MachineSetting) {
+    return folder.path + " (" + describeSource(folder.source) + " in " + folder.settingsFile + ")";
+  }
+  return folder.path + " (" + describeSource(folder.source) + ")";
 }
 
 std::string executableFolder() {

@@ -25,17 +25,20 @@ constexpr const char* kLatestWeeks =
                          GROUP BY "Subject", "Setting"))";
 
 // The orders of each team's latest week: in its latest trial (an
-// experiment trial when there is one), the latest week with an order.
+// experiment trial when there is one), the latest week with an order. The
+// marks of week 0 count as that trial's week 0: a pause passed before the
+// trial, a member beginning a training trial. Trial 0 (the team's training
+// over) is read apart.
 constexpr const char* kLatestTeamWeeks =
     R"(WITH "kind" AS (
          SELECT "Setting", "Team", min("Training") AS "Training"
-         FROM "datTeamOrder" WHERE "Week" > 0 GROUP BY "Setting", "Team"),
+         FROM "datTeamOrder" WHERE "Trial" > 0 GROUP BY "Setting", "Team"),
        "trial" AS (
          SELECT o."Setting", o."Team", o."Training", max(o."Trial") AS "Trial"
          FROM "datTeamOrder" AS o
          JOIN "kind" AS k ON o."Setting" = k."Setting" AND o."Team" = k."Team"
            AND o."Training" = k."Training"
-         WHERE o."Week" > 0
+         WHERE o."Trial" > 0
          GROUP BY o."Setting", o."Team", o."Training"),
        "week" AS (
          SELECT o."Setting", o."Team", o."Training", o."Trial", max(o."Week") AS "Week"
@@ -51,6 +54,14 @@ constexpr const char* kLatestTeamWeeks =
 
 std::string text(const Cell& cell) {
   return cell.isNull() ? std::string() : cell.toText();
+}
+
+StoredOrder storedOrder(const Row& row) {
+  StoredOrder order{row.cell("Member").toInt16(), std::nullopt};
+  if (const Cell stored = row.cell("Stored"); !stored.isNull()) {
+    order.stored = static_cast<int64_t>(stored.toDouble());
+  }
+  return order;
 }
 
 }  // namespace
@@ -94,11 +105,19 @@ std::vector<TeamActivity> SqlActivityMonitor::teams() {
       team.trial = row.cell("Trial").toInt16();
       team.training = row.cell("Training").toBool();
       team.week = row.cell("Week").toInt16();
-      StoredOrder order{row.cell("Member").toInt16(), std::nullopt};
-      if (const Cell stored = row.cell("Stored"); !stored.isNull()) {
-        order.stored = static_cast<int64_t>(stored.toDouble());
-      }
-      team.ordered.push_back(order);
+      team.ordered.push_back(storedOrder(row));
+    }
+    // A team whose training is over and that has not ordered in the
+    // experiment yet stands before its first experiment trial's first week.
+    for (const Row& row : m_reads.query(
+             R"(SELECT "Setting", "Team", "Member", "Stored" FROM "datTeamOrder"
+                WHERE "Training" = 1 AND "Trial" = 0)")) {
+      TeamActivity& team = teamOf(row);
+      if (team.trial != 0 && !team.training) continue;
+      team.trial = 1;
+      team.training = false;
+      team.week = 0;
+      team.ordered = {storedOrder(row)};
     }
     for (const Row& row : m_reads.query(
              R"(SELECT "Setting", "Team", "Trial", "Member", "Role", "Subject", "Player",

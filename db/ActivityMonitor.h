@@ -37,12 +37,16 @@ struct StoredOrder {
 struct TeamActivity {
   TeamKey key;
   std::vector<TeamMember> members;  // by member number
-  // The team's latest trial with a typed order (its experiment trials come
-  // after its training trials); trial 0 before any order.
+  // The team's latest trial with a typed order or a mark (its experiment
+  // trials come after its training trials; once its training is over, its
+  // first experiment trial); trial 0 before any order.
   int16_t trial = 0;
   bool training = false;
-  int16_t week = 0;                       // the latest week of that trial with an order
-  std::vector<StoredOrder> ordered;       // that week's orders, by member
+  // The latest week of that trial with an order; 0 when the trial has only
+  // its marks of week 0 so far (the pause before it passed, a training
+  // trial begun, the training over).
+  int16_t week = 0;
+  std::vector<StoredOrder> ordered;       // that week's orders (or marks), by member
   std::vector<TeamTrialMember> replaced;  // the replacements in that experiment trial or later
 };
 

@@ -18,10 +18,15 @@ bool processRuns(int64_t process) {
 }
 
 constexpr std::pair<PlayState, const char*> kStateWords[] = {
-    {PlayState::LoggedIn, "login"},     {PlayState::Choosing, "order"},
-    {PlayState::Watching, "shipment"},  {PlayState::TrialOver, "trial-end"},
-    {PlayState::Restarting, "restart"}, {PlayState::Paused, "pause"},
-    {PlayState::Finished, "finished"},  {PlayState::WaitingForTeam, "team"},
+    {PlayState::LoggedIn, "login"},
+    {PlayState::Choosing, "order"},
+    {PlayState::Watching, "shipment"},
+    {PlayState::TrialOver, "trial-end"},
+    {PlayState::Restarting, "restart"},
+    {PlayState::Paused, "pause"},
+    {PlayState::Finished, "finished"},
+    {PlayState::WaitingForTeam, "team"},
+    {PlayState::TrainingOver, "training-end"},
 };
 
 }  // namespace

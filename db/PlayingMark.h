@@ -29,6 +29,7 @@ enum class PlayState {
   Paused,          // a scheduled pause waits for its password
   Finished,        // every trial was played; the closing screen
   WaitingForTeam,  // a team member waits for the team to form or to order
+  TrainingOver,    // the message that training is complete and the experiment begins
 };
 
 // The word a state is stored as ("order", "pause", ...); none for a word

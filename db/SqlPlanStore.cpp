@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 #include "base/Numbers.h"
 #include "base/Text.h"
+#include "db/Schema.h"
 
 namespace quarn {
 
@@ -16,53 +17,93 @@ std::vector<std::string> settingsOf(const Rows& rows) {
   return settings;
 }
 
+CellValue defaultCell(const std::string& sqlDefault) {
+  if (sqlDefault == "''") return std::string();
+  return static_cast<int64_t>(std::stoll(sqlDefault));
+}
+
+// An optional plan column left empty (Null: left out of an import's CSV
+// file, or written so with a shell) reads as the default the schema gives
+// it, as a row inserted without it does.
+Rows withDefaults(Rows rows, const std::string& table) {
+  if (rows.empty()) return rows;
+  const std::vector<std::string>& names = rows.front().columns().names();
+  std::vector<CellValue> defaults(names.size());
+  bool any = false;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const ColumnSpec* spec = findColumn(currentSchema(), table, names[i]);
+    if (spec && spec->defaultValue) {
+      defaults[i] = defaultCell(*spec->defaultValue);
+      any = true;
+    }
+  }
+  if (!any) return rows;
+  const auto columns = std::make_shared<const ColumnNames>(names);
+  Rows filled;
+  filled.reserve(rows.size());
+  for (const Row& row : rows) {
+    std::vector<CellValue> values = row.values();
+    for (size_t i = 0; i < values.size() && i < defaults.size(); ++i) {
+      if (std::holds_alternative<std::monostate>(values[i])) values[i] = defaults[i];
+    }
+    filled.emplace_back(columns, std::move(values));
+  }
+  return filled;
+}
+
 }  // namespace
 
-std::optional<Row> SqlPlanStore::first(const std::string& sql, const std::string& name) {
-  Rows rows = m_reads.query(sql, {name});
+std::optional<Row> SqlPlanStore::first(const std::string& sql, const std::string& name,
+                                       const std::string& table) {
+  Rows rows = withDefaults(m_reads.query(sql, {name}), table);
   if (rows.empty()) return std::nullopt;
   return std::move(rows.front());
 }
 
 Rows SqlPlanStore::players() {
-  return m_reads.query(R"(SELECT * FROM "tblPlayer" ORDER BY rowid)");
+  return withDefaults(m_reads.query(R"(SELECT * FROM "tblPlayer" ORDER BY rowid)"), "tblPlayer");
 }
 
 Rows SqlPlanStore::blockRows(const std::string& setting) {
-  return m_reads.query(
-      R"(SELECT * FROM "tblBlock" WHERE "Setting" = ?
+  return withDefaults(m_reads.query(
+                          R"(SELECT * FROM "tblBlock" WHERE "Setting" = ?
          ORDER BY "RandomGroup" DESC, "Index", rowid)",
-      {setting});
+                          {setting}),
+                      "tblBlock");
 }
 
 Rows SqlPlanStore::trainingRows(const std::string& setting) {
-  return m_reads.query(R"(SELECT * FROM "tblTraining" WHERE "Setting" = ? ORDER BY rowid)",
-                       {setting});
+  return withDefaults(
+      m_reads.query(R"(SELECT * FROM "tblTraining" WHERE "Setting" = ? ORDER BY rowid)", {setting}),
+      "tblTraining");
 }
 
 Rows SqlPlanStore::pauseRows(const std::string& setting) {
-  return m_reads.query(R"(SELECT * FROM "tblPause" WHERE "Setting" = ? ORDER BY "Trial", rowid)",
-                       {setting});
+  return withDefaults(
+      m_reads.query(R"(SELECT * FROM "tblPause" WHERE "Setting" = ? ORDER BY "Trial", rowid)",
+                    {setting}),
+      "tblPause");
 }
 
 std::optional<Row> SqlPlanStore::predicter(const std::string& name) {
-  return first(R"(SELECT * FROM "tblPredicter" WHERE "Predicter" = ? ORDER BY rowid LIMIT 1)",
-               name);
+  return first(R"(SELECT * FROM "tblPredicter" WHERE "Predicter" = ? ORDER BY rowid LIMIT 1)", name,
+               "tblPredicter");
 }
 
 std::optional<Row> SqlPlanStore::displayConfiguration(const std::string& name) {
   return first(R"(SELECT * FROM "tblDisplay" WHERE "Configuration" = ? ORDER BY rowid LIMIT 1)",
-               name);
+               name, "tblDisplay");
 }
 
 std::optional<Row> SqlPlanStore::displayOption(const std::string& name) {
   return first(R"(SELECT * FROM "tblDisplayOption" WHERE "Option" = ? ORDER BY rowid LIMIT 1)",
-               name);
+               name, "tblDisplayOption");
 }
 
 std::string SqlPlanStore::settingLanguage(const std::string& setting) {
-  const std::optional<Row> row = first(
-      R"(SELECT "Language" FROM "tblSetting" WHERE "Setting" = ? ORDER BY rowid LIMIT 1)", setting);
+  const std::optional<Row> row =
+      first(R"(SELECT "Language" FROM "tblSetting" WHERE "Setting" = ? ORDER BY rowid LIMIT 1)",
+            setting, "tblSetting");
   if (!row || row->cell("Language").isNull()) return "";
   return std::string(trimSpace(row->cell("Language").toText()));
 }

@@ -24,7 +24,9 @@ class SqlPlanStore final : public PlanStore {
   int16_t blockTrialCount(const std::string& setting) override;
 
  private:
-  std::optional<Row> first(const std::string& sql, const std::string& name);
+  // The first row `sql` finds for `name` in `table`, optional columns filled.
+  std::optional<Row> first(const std::string& sql, const std::string& name,
+                           const std::string& table);
 
   QueryRunner& m_reads;
 };

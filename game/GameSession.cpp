@@ -107,6 +107,8 @@ bool GameSession::startGame() {
         PromptStyle::Ok, "", PromptKind::TrainingIntro);
   }
   loadPauses(m_services.db.planTables(), identity.setting, m_state.pauses);
+  resumePauses(m_state.pauses, firstExperimentTrial());
+  m_state.costSum = m_recorder.recordedCostSum(firstExperimentTrial());
   // Training is announced before this refusal, as it always was.
   if (!hasTrialLeft()) {
     m_services.prompter.ask(
@@ -120,7 +122,13 @@ bool GameSession::startGame() {
     m_phase = Phase::LoggedOut;
     return false;
   }
-  startTrial();
+  if (m_state.training.active) {
+    startTrial();
+    return true;
+  }
+  // The experiment begins as if the trial before it had just ended.
+  m_state.plan.currentTrial = narrow16(m_state.plan.currentTrial - 1, "CurrentTrial");
+  if (!holdAtOwedPause()) advance();
   return true;
 }
 
@@ -160,12 +168,34 @@ void GameSession::nextTrial() {
   if (m_phase != Phase::TrialOver) return;
   m_view->trialClosed();
   if (pauseDue(m_state.pauses, m_state.plan.currentTrial)) {
-    m_phase = Phase::Paused;
-    noteActivity(PlayState::Paused);
-    m_view->pauseStarted();
+    enterPause();
     return;
   }
   advance();
+}
+
+void GameSession::enterPause() {
+  m_phase = Phase::Paused;
+  noteActivity(PlayState::Paused);
+  m_view->pauseStarted();
+}
+
+// The experiment begins after a restart, or after training, as if the trial
+// before it had just ended: the pause due after that trial holds the game as
+// it would have at the trial's end (the workstation may have stopped in it),
+// and its password is still needed. A team's pause that another member's
+// moderator passed meanwhile is passed here too. Returns whether the game
+// waits in the pause.
+bool GameSession::holdAtOwedPause() {
+  const int16_t trialBefore = m_state.plan.currentTrial;
+  if (trialBefore < 0 || !pauseDue(m_state.pauses, trialBefore)) return false;
+  if (m_state.team.active() && teamPausePassed(m_services, m_state)) {
+    passPause(m_state.pauses);
+    return false;
+  }
+  m_view->trialClosed();
+  enterPause();
+  return true;
 }
 
 bool GameSession::answerPause(const std::string& password) {
@@ -226,7 +256,10 @@ void GameSession::endSession() {
 void GameSession::keepAlive() {
   if (!m_state.mark) return;
   if (held()) {
-    refreshWorkstation(m_services, m_state, playState(), recordedTrial());
+    // The question says more than the phase under it: the mark keeps what
+    // the game noted before asking ("Training Complete" under an open week).
+    const std::optional<PlayState> noted = m_state.mark->activity.state;
+    refreshWorkstation(m_services, m_state, noted.value_or(playState()), recordedTrial());
     return;
   }
   noteActivity(playState());
@@ -295,6 +328,8 @@ WeekFigures GameSession::weekFigures() {
     shown.totalCost = role.totalCost;
   }
   figures.totalCost = trial.totalCost;
+  // The week being opened; after the last week, the last one played.
+  figures.weekCounter = counterText(std::min<int>(chain.currentWeek, trial.weeks), trial.weeks);
   if (m_forecastShown) {
     figures.forecast =
         predictDemand(m_state.predicter, trial, chain.currentWeek, m_services.random);
@@ -374,12 +409,17 @@ void GameSession::playWeek(int order) {
 
 // Hands the week's shipments to the view's animation.
 void GameSession::animateWeek() {
+  m_view->animationStarted(weekShipments());
+}
+
+// What each role's upstream sent off in the week just played.
+Shipments GameSession::weekShipments() const {
   Shipments shipments;
   for (size_t r = 0; r < kRoleCount; ++r) {
     const std::vector<int32_t>& pipeline = m_state.chain.roles[r].delaySlots;
     shipments.departing[r] = pipeline.empty() ? 0 : pipeline.back();
   }
-  m_view->animationStarted(shipments);
+  return shipments;
 }
 
 // The trial's last week is played: the trial is recorded, then its cost is
@@ -421,6 +461,7 @@ void GameSession::advance() {
       training.passed = true;
       if (plan.currentTrial == plan.totalTrialCount()) {
         endTraining();
+        if (holdAtOwedPause()) return;
         continue;
       }
       training.recordedTrial = narrow16(training.recordedTrial - 1, "TrainingTrialNo");
@@ -428,6 +469,7 @@ void GameSession::advance() {
       // Another member's moderator may have ended the team's training.
       if (trainsWithTeam(m_state) && teamTrainingOver(m_services, m_state)) {
         endTraining();
+        if (holdAtOwedPause()) return;
         continue;
       }
       startTrial();
@@ -450,6 +492,7 @@ void GameSession::advance() {
 // Hands the participant back to the experiment after the last training trial.
 void GameSession::endTraining() {
   if (trainsWithTeam(m_state)) endTeamTraining(m_services, m_state);
+  noteActivity(PlayState::TrainingOver);
   m_view->trainingChanged(false);
   const Prompter& prompter = m_services.prompter;
   m_services.prompter.ask(prompter.translate("GameSession", "The experiment will now begin"),
@@ -475,13 +518,17 @@ void GameSession::endGame() {
   m_view->gameOver();
 }
 
-// Whether the participant has an experiment trial left. During training that
-// is the trial training hands over to.
-bool GameSession::hasTrialLeft() const {
+// The experiment trial the session begins with (0-based): during training
+// the one training hands over to. It is also the number of trials before it.
+int16_t GameSession::firstExperimentTrial() const {
   const TrainingState& training = m_state.training;
-  const int experimentTrial =
-      training.active ? training.resumeTrial + 1 : m_state.plan.currentTrial;
-  return experimentTrial < m_state.plan.trialCount();
+  return training.active ? narrow16(training.resumeTrial + 1, "CurrentTrial")
+                         : m_state.plan.currentTrial;
+}
+
+// Whether the participant has an experiment trial left.
+bool GameSession::hasTrialLeft() const {
+  return firstExperimentTrial() < m_state.plan.trialCount();
 }
 
 // A trial left in the middle: at least one week played, not yet at its end.
@@ -632,6 +679,7 @@ void GameSession::replayStoredTeamWeeks() {
     const auto orders = completeTeamWeek(m_state, m_state.chain.currentWeek);
     if (!orders) return;
     pressTeam(*orders);
+    m_view->weekReplayed(weekShipments());
   }
 }
 
@@ -655,7 +703,7 @@ bool GameSession::lookAtTeamWeek() {
     return true;
   }
   if (m_state.training.active && lookAtTeamTraining()) return true;
-  m_view->teamWaiting(teamWaitingText(m_services.prompter, stagesToOrder(m_state, week)));
+  m_view->teamWaiting(teamWeekText(m_services.prompter, m_state, week));
   return false;
 }
 

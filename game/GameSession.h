@@ -64,7 +64,9 @@ class GameSession {
   LoginResult logIn(const LoginRequest& request);
 
   // LoggedIn -> the first trial. Loads the setting's plan (a fault ends the
-  // application), announces training, and starts the participant's trial.
+  // application), announces training, and starts the participant's trial;
+  // a participant who comes back after a trial that a pause follows waits
+  // in that pause first (Paused), after training in a setting with training.
   // When the participant has no trial left, says so and goes back to
   // LoggedOut for another login: returns false.
   bool startGame();
@@ -143,10 +145,14 @@ class GameSession {
   void openWeek();
   void playWeek(int order);
   void animateWeek();
+  Shipments weekShipments() const;
   void endTrial();
   void advance();
   void endTraining();
   void endGame();
+  void enterPause();
+  bool holdAtOwedPause();
+  int16_t firstExperimentTrial() const;
   bool hasTrialLeft() const;
   bool trialInProgress() const;
   PlayState playState() const;

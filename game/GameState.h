@@ -80,7 +80,9 @@ struct GameState {
   PauseSchedule pauses;
   PredicterState predicter;
   DecisionTimes times;
-  int32_t costSum = 0;  // the end costs of the experiment trials finished in this run
+  // The end costs of the participant's experiment trials: those recorded
+  // before this run began, and those finished in it.
+  int32_t costSum = 0;
   // The trial recorded last. Its end, a failed training check, the skip
   // password and the exit question may each come to record a trial; it is
   // recorded once.

@@ -42,6 +42,9 @@ struct WeekFigures {
   std::array<RoleFigures, kRoleCount> roles;
   double totalCost = 0;             // the whole chain's
   std::optional<int16_t> forecast;  // the demand forecast, in a trial that has one
+  // "03 of 20": the week about to open; after the trial's last week, that
+  // week. Shown with the figures, before any message about them.
+  std::string weekCounter;
 };
 
 struct WeekOpening {
@@ -87,6 +90,10 @@ class GameView {
   // The week was played: the view animates the shipments, then calls
   // GameSession::animationFinished().
   virtual void animationStarted(const Shipments& /*shipments*/) {}
+  // A week played before this workstation started again, replayed from the
+  // team's stored orders: the view shows at once what the week's animation
+  // would have left (the trucks on their slots with their loads).
+  virtual void weekReplayed(const Shipments& /*shipments*/) {}
   // A failed training trial is played again once the view calls
   // GameSession::runPendingRestart() from its event loop.
   virtual void trainingRestartPending() {}

@@ -224,6 +224,18 @@ std::string teamWaitingText(const Prompter& prompter, const std::vector<int16_t>
   }
 }
 
+std::string teamWeekText(const Prompter& prompter, const GameState& state, int16_t week) {
+  const int16_t own = state.plan.current().participantRole;
+  if (!stageReplaced(state, own, week)) {
+    return teamWaitingText(prompter, stagesToOrder(state, week));
+  }
+  return withArguments(prompter.translate("GameSession",
+                                          "A simulated player now plays your stage, the %1, to "
+                                          "the end of this trial.  Please wait for your "
+                                          "moderator."),
+                       {translatedRoleName(prompter, own)});
+}
+
 bool memberDone(const GameState& state, int16_t week) {
   const int16_t own = state.plan.current().participantRole;
   return stageReplaced(state, own, week) || findOrder(state.team, week, state.team.member);

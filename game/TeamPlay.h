@@ -68,6 +68,11 @@ std::vector<int16_t> stagesToOrder(const GameState& state, int16_t week);
 // "Waiting for the Factory and the Retailer...".
 std::string teamWaitingText(const Prompter& prompter, const std::vector<int16_t>& stages);
 
+// What a member whose week is not complete reads: that a simulated player
+// plays the member's stage now (the moderator replaced the member), or
+// whom the team's week waits for.
+std::string teamWeekText(const Prompter& prompter, const GameState& state, int16_t week);
+
 // Whether this member's order of `week` is stored, or a simulated player
 // orders for this member in `week`: either way the member does not order.
 bool memberDone(const GameState& state, int16_t week);

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string_view>
 #include <system_error>
 
 #include "base/Numbers.h"
@@ -22,6 +26,49 @@ void addField(std::string& line, const std::string& field) {
 
 void addField(std::string& line, int64_t value) {
   addField(line, decimal(value));
+}
+
+// The head of a week's line that names the week: User ID, setting, trial
+// and week, with the comma after them; empty when the line has no such head.
+std::string_view weekHead(std::string_view line) {
+  size_t at = 0;
+  for (int field = 0; field < 4; ++field) {
+    at = line.find(',', at);
+    if (at == std::string_view::npos) return {};
+    ++at;
+  }
+  return line.substr(0, at);
+}
+
+// Removes `line` from the file where it stands: the rest is written to a
+// new file that then takes the old one's place, so that a stop in between
+// leaves the file whole. A file that no longer holds the line there stays.
+std::string removeLine(const fs::path& file, const FileLine& line) {
+  std::string all;
+  {
+    std::ifstream in(file, std::ios::binary);
+    all.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::string_view at =
+      std::string_view(all).substr(std::min<size_t>(line.offset, all.size()));
+  if (!at.starts_with(line.text)) return {};
+  const size_t end = line.offset + line.text.size();
+  all.erase(line.offset, (all.compare(end, 2, "\r\n") == 0 ? end + 2 : end) - line.offset);
+  const fs::path replacement = file.string() + ".new";
+  std::error_code ec;
+  {
+    std::ofstream out(replacement, std::ios::binary | std::ios::trunc);
+    out.write(all.data(), static_cast<std::streamsize>(all.size()));
+    out.close();
+    if (!out) {
+      fs::remove(replacement, ec);
+      return "The line of the same week cannot be replaced: " + replacement.string() +
+             " cannot be written";
+    }
+  }
+  fs::rename(replacement, file, ec);
+  if (ec) return "The line of the same week cannot be replaced: " + ec.message();
+  return {};
 }
 
 }  // namespace
@@ -93,6 +140,35 @@ std::string appendToFile(const std::string& path, const std::string& text) {
   const int error = written ? errno : writeError;
   if (!ec) fs::resize_file(file, before, ec);
   return std::strerror(error);
+}
+
+std::optional<FileLine> lastLineOf(const std::string& path) {
+  constexpr uintmax_t kTail = 64 * 1024;  // far longer than a line
+  std::error_code ec;
+  const fs::path file(path);
+  const uintmax_t size = fs::exists(file, ec) ? fs::file_size(file, ec) : 0;
+  if (ec || size == 0) return std::nullopt;
+  const uintmax_t from = size > kTail ? size - kTail : 0;
+  std::ifstream in(file, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(from));
+  std::string tail(static_cast<size_t>(size - from), '\0');
+  if (!in.read(tail.data(), static_cast<std::streamsize>(tail.size()))) return std::nullopt;
+  const size_t end = tail.ends_with("\r\n") ? tail.size() - 2 : tail.size();
+  const size_t previous = end == 0 ? std::string::npos : tail.rfind('\n', end - 1);
+  if (previous == std::string::npos && from > 0) return std::nullopt;
+  const size_t start = previous == std::string::npos ? 0 : previous + 1;
+  return FileLine{from + start, tail.substr(start, end - start)};
+}
+
+std::string appendWeekLine(const std::string& path, const std::string& line,
+                           std::optional<FileLine>& left) {
+  const std::string_view head = weekHead(line);
+  if (left && !head.empty() && weekHead(left->text) == head) {
+    const std::string reason = removeLine(path, *left);
+    if (!reason.empty()) return reason;
+    left.reset();
+  }
+  return appendToFile(path, line);
 }
 
 }  // namespace quarn

@@ -4,6 +4,7 @@
 // whatever the trial's DatabaseOutput says.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,23 @@ std::string textFilePath(const std::string& appFolder, const std::string& subjec
 // system's reason when that fails, else an empty text. A failed write is cut
 // back off the file, so that a retry cannot leave half a line behind.
 std::string appendToFile(const std::string& path, const std::string& text);
+
+// A line of a text file: where it starts, and its text without its line end.
+struct FileLine {
+  uintmax_t offset = 0;
+  std::string text;
+};
+
+// The file's last line; nothing when the file is missing or empty.
+std::optional<FileLine> lastLineOf(const std::string& path);
+
+// Appends a week's line (with its line end) as appendToFile does. When
+// `left`, a line the file held before this session wrote to it, names the
+// same week (the same User ID, setting, trial and week), that line is
+// removed first and `left` cleared: a workstation that stopped after a
+// week's line and before the week's rows were stored plays that week again,
+// and the file keeps one line a week.
+std::string appendWeekLine(const std::string& path, const std::string& line,
+                           std::optional<FileLine>& left);
 
 }  // namespace quarn

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
+#include <utility>
 
 #include "base/Numbers.h"
 #include "game/TeamPlay.h"
@@ -94,8 +96,17 @@ void WeekRecorder::writeWeekLine() {
   const std::string line = weekLine(m_state, recordedTrial()) + "\r\n";
   const std::string path = textFilePath(m_services.appFolder, m_state.identity.subject);
   Prompter& prompter = m_services.prompter;
+  if (path != m_textFile) {
+    m_textFile = path;
+    m_lineFound = lastLineOf(path);
+  }
+  // Without rows of its weeks, a trial cannot tell a week played again from
+  // an earlier play of it: both lines stay.
+  std::optional<FileLine> noLine;
+  std::optional<FileLine>& replaced =
+      m_state.plan.current().recordToDatabase ? m_lineFound : noLine;
   for (;;) {
-    const std::string reason = appendToFile(path, line);
+    const std::string reason = appendWeekLine(path, line, replaced);
     if (reason.empty()) return;
     const Answer answer = prompter.ask(
         "The week's results could not be written to the text file " + path + "\r\n" + reason +
@@ -154,6 +165,26 @@ void WeekRecorder::writeTrialRecord() {
   m_services.db.writeTrial(row, "The record of trial " + decimal(key.trial) + " of " + key.subject,
                            numbering);
   m_state.lastRecordedTrial = key;
+}
+
+int32_t WeekRecorder::recordedCostSum(int16_t trials) const {
+  if (trials < 1) return 0;
+  const Identity& identity = m_state.identity;
+  const RecordedRows recorded = m_services.db.recordedRows({identity.subject, identity.setting});
+  // The rows come by trial and week: each trial's last week is summed.
+  std::map<int16_t, std::pair<int16_t, int64_t>> lastWeeks;  // trial: its last week, its cost
+  for (const WeekRow& row : recorded.weeks) {
+    if (row.trial < 1 || row.trial > trials) continue;
+    auto& [week, cost] = lastWeeks.try_emplace(row.trial, row.week, 0).first->second;
+    if (row.week > week) {
+      week = row.week;
+      cost = 0;
+    }
+    if (row.week == week) cost += row.totalCost;
+  }
+  int64_t sum = 0;
+  for (const auto& [trial, last] : lastWeeks) sum += last.second;
+  return toInt32(static_cast<double>(sum), "CostSum");
 }
 
 }  // namespace quarn

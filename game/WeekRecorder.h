@@ -4,6 +4,7 @@
 #include <string>
 
 #include "game/GameState.h"
+#include "game/TextExport.h"
 
 namespace quarn {
 
@@ -26,7 +27,11 @@ class WeekRecorder {
   void weekClosed();
 
   // Appends the week's line to the participant's text file. A write that
-  // fails asks Abort (the end), Retry or Ignore (the line is dropped).
+  // fails asks Abort (the end), Retry or Ignore (the line is dropped). The
+  // line the file ended with before this session wrote to it may be that of
+  // a week whose rows a stopped workstation did not store: when this session
+  // plays that week again (a trial that records to the database), its line
+  // replaces that one.
   void writeWeekLine();
 
   // Stores the week's four datRole rows, Factory to Retailer, in one write:
@@ -38,12 +43,20 @@ class WeekRecorder {
   // off, or before the first trial.
   void writeTrialRecord();
 
+  // The end costs of the participant's experiment trials 1 to `trials` as
+  // the database holds them: each trial's four stages' total cost in its
+  // last recorded week (a trial left in the middle, as far as it was
+  // played; a trial without database output adds nothing).
+  int32_t recordedCostSum(int16_t trials) const;
+
  private:
   // "Trial 3, week 12 of P1": the week just played.
   std::string weekName() const;
 
   GameServices& m_services;
   GameState& m_state;
+  std::string m_textFile;               // the file this session writes its lines to
+  std::optional<FileLine> m_lineFound;  // its last line before this session's first
 };
 
 }  // namespace quarn

@@ -27,6 +27,15 @@ void loadPauses(PlanTables& tables, const std::string& setting, PauseSchedule& s
   schedule.pauses = std::move(pauses);
 }
 
+void resumePauses(PauseSchedule& schedule, int16_t trialsBefore) {
+  int16_t next = 0;
+  for (const Pause& pause : schedule.pauses) {
+    if (pause.afterTrial >= trialsBefore) break;
+    ++next;
+  }
+  schedule.nextPause = next;
+}
+
 bool pauseDue(const PauseSchedule& schedule, int16_t currentTrial) {
   const Pause* pause = nextPause(schedule);
   return pause && int32_t{currentTrial} + 1 == pause->afterTrial;

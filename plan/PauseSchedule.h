@@ -26,6 +26,12 @@ struct PauseSchedule {
 // leaves the schedule as it was.
 void loadPauses(PlanTables& tables, const std::string& setting, PauseSchedule& schedule);
 
+// Where a participant who goes on after `trialsBefore` experiment trials
+// stands in the schedule: at the first pause after one of those trials or
+// later. A pause after the last of them is still due: the participant's
+// workstation may have stopped in it.
+void resumePauses(PauseSchedule& schedule, int16_t trialsBefore);
+
 // Whether the trial just finished (0-based index) is the next pause's trial.
 bool pauseDue(const PauseSchedule& schedule, int16_t currentTrial);
 

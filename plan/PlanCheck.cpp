@@ -37,22 +37,41 @@ const char* const kTruckRows[] = {"BottlesF", "TrucksFD", "TrucksDW", "TrucksWR"
 
 }  // namespace
 
+std::vector<PlanFault> checkReadValues(const TrialPlan& trial, const std::string& table,
+                                       const std::string& place, int16_t index,
+                                       const std::set<std::string>& unread) {
+  std::vector<PlanFault> faults;
+  const std::string weeks = table == "tblTraining" ? "Weeks" : "numweeks";
+  for (const TrialValueFault& f : checkTrialValues(trial)) {
+    // Training rows call the week count Weeks.
+    const std::string field = f.field == "numweeks" ? weeks : f.field;
+    if (unread.count(field) != 0) continue;
+    if (field == "JumpWeek" && unread.count(weeks) != 0) continue;
+    faults.push_back(makeRefusal(table, place, index, field, f.value,
+                                 field + " " + f.value + " " + complaint(f, trial)));
+  }
+  return faults;
+}
+
+std::set<std::string> faultedFields(const std::vector<PlanFault>& faults, size_t from) {
+  std::set<std::string> fields;
+  for (size_t i = from; i < faults.size(); ++i) {
+    if (!faults[i].warning) fields.insert(faults[i].field);
+  }
+  return fields;
+}
+
 std::vector<PlanFault> checkLoadedTrial(TrialPlan& trial,
                                         const std::vector<PlayerStrategy>& players,
                                         const std::string& table, const std::string& place,
                                         int16_t index, const std::string& inputFolder,
                                         TrialBounds& bounds) {
-  std::vector<PlanFault> faults;
+  std::vector<PlanFault> faults = checkReadValues(trial, table, place, index, {});
   const auto add = [&](const std::string& field, const std::string& value,
                        const std::string& complaint) {
     faults.push_back(makeRefusal(table, place, index, field, value, complaint));
   };
   const std::string weeks = table == "tblTraining" ? "Weeks" : "numweeks";
-  for (const TrialValueFault& f : checkTrialValues(trial)) {
-    // Training rows call the week count Weeks.
-    const std::string field = f.field == "numweeks" ? weeks : f.field;
-    add(field, f.value, field + " " + f.value + " " + complaint(f, trial));
-  }
   if (!faults.empty()) return faults;
   std::vector<std::string> fractions;
   try {

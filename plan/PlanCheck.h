@@ -28,6 +28,17 @@ std::vector<PlanFault> checkLoadedTrial(TrialPlan& trial,
                                         int16_t index, const std::string& inputFolder,
                                         TrialBounds& bounds);
 
+// The checks of checkLoadedTrial that need only the values read (Delay,
+// numweeks, JumpWeek), for a row of which some columns could not be read:
+// those in `unread` (and what depends on them) are left out, so that one
+// pass of the check lists every fault of the row.
+std::vector<PlanFault> checkReadValues(const TrialPlan& trial, const std::string& table,
+                                       const std::string& place, int16_t index,
+                                       const std::set<std::string>& unread);
+
+// The fields of faults[from ..], not counting warnings.
+std::set<std::string> faultedFields(const std::vector<PlanFault>& faults, size_t from);
+
 // The warnings of a trial's bounds: orders limited below what the order box
 // holds.
 void warnAboutBounds(const TrialBounds& bounds, const std::string& table, const std::string& place,

@@ -250,9 +250,19 @@ bool readTrialColumns(RowReader& reader, const std::vector<PlayerStrategy>& play
   trial.weeks = reader.int16(training ? "Weeks" : "numweeks").value_or(0);
   const std::string input = reader.textOrEmpty("Input");
   if (input.find_first_not_of(' ') != std::string::npos) trial.inputFile = input;
-  trial.initialDemand = reader.int32("InitialDemand").value_or(0);
-  trial.jumpWeek = reader.int16("JumpWeek").value_or(0);
-  trial.secondDemand = reader.int32("SecondDemand").value_or(0);
+  // A trial whose demand comes from a file does without the step demand's
+  // columns: they may be left empty.
+  const bool stepDemand = trial.inputFile.empty();
+  const auto demandColumn = [&](const std::string& column) {
+    return stepDemand || !reader.isNull(column);
+  };
+  if (demandColumn("InitialDemand")) {
+    trial.initialDemand = reader.int32("InitialDemand").value_or(0);
+  }
+  if (demandColumn("JumpWeek")) trial.jumpWeek = reader.int16("JumpWeek").value_or(0);
+  if (demandColumn("SecondDemand")) {
+    trial.secondDemand = reader.int32("SecondDemand").value_or(0);
+  }
   trial.predicter = reader.textOrEmpty("Predicter");
   trial.displayOption = reader.text("DisplayOption").value_or(std::string());
 
@@ -356,7 +366,13 @@ BlockRows readBlocks(PlanTables& tables, const std::vector<PlayerStrategy>& play
     reader.setRow(row);
     reader.setPlace(place, first);
     TrialPlan trial;
-    if (readTrialColumns(reader, players, trial, false)) {
+    const size_t faultsBefore = result.faults.size();
+    if (!readTrialColumns(reader, players, trial, false)) {
+      for (PlanFault& f : checkReadValues(trial, "tblBlock", place, first,
+                                          faultedFields(result.faults, faultsBefore))) {
+        reader.add(std::move(f));
+      }
+    } else {
       team.checkRow(trial, place, reader);
       BoundedRow checked{trial, place, first, runs, {}};
       for (PlanFault& f : checkLoadedTrial(checked.built, players, "tblBlock", place, first,
@@ -431,7 +447,13 @@ TrainingRow readTraining(PlanTables& tables, const std::vector<PlayerStrategy>& 
   }
 
   const size_t faultsBefore = reader.faultCount();
-  if (readTrialColumns(reader, players, training.trial, true)) {
+  const size_t readFrom = training.faults.size();
+  if (!readTrialColumns(reader, players, training.trial, true)) {
+    for (PlanFault& f : checkReadValues(training.trial, "tblTraining", place, firstIndex,
+                                        faultedFields(training.faults, readFrom))) {
+      reader.add(std::move(f));
+    }
+  } else {
     if (reader.faultCount() == faultsBefore && training.trial.participantRole == kNoParticipant) {
       reader.add(reader.refusal("Subject", "", "no role column of the training row names Subject"));
     }

@@ -115,6 +115,10 @@ std::string RowReader::textOrEmpty(const std::string& column) {
       .value_or(std::string());
 }
 
+bool RowReader::isNull(const std::string& column) const {
+  return m_row->cell(column).isNull();
+}
+
 bool RowReader::truth(const std::string& column) {
   return guarded(column, "a yes/no value", "a yes/no value",
                  [](const Cell& c) { return c.toBool(); })

@@ -35,6 +35,7 @@ class RowReader {
   std::optional<std::string> text(const std::string& column);  // a Null is a fault
   std::string textOrEmpty(const std::string& column);          // a Null reads as ""
   bool truth(const std::string& column);                       // a Null reads as false
+  bool isNull(const std::string& column) const;
 
   // A refusal placed at this reader's row.
   PlanFault refusal(const std::string& field, const std::string& value,

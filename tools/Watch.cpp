@@ -234,8 +234,23 @@ void takeMembers(const TeamActivity& activity, std::map<LineKey, WatchLine>& lin
   }
 }
 
+// When the team's open week opened at the members' workstations: the
+// earliest mark of a member choosing its order (the server dates the marks).
+std::optional<int64_t> weekOpenedAt(const WatchTeam& team, int64_t now) {
+  std::optional<int64_t> opened;
+  for (const WatchMember& m : team.members) {
+    const WatchLine& line = m.line;
+    if (!m.active || line.state != "order" || line.trial != team.trial || line.week != team.week) {
+      continue;
+    }
+    opened = std::min(opened.value_or(now - line.stateSeconds), now - line.stateSeconds);
+  }
+  return opened;
+}
+
 // The open week: the latest week with an order until every member still
-// playing has ordered it, then the week after it.
+// playing has ordered it, then the week after it; week 1 of a trial that
+// has only its marks of week 0.
 void placeOpenWeek(const TeamActivity& activity, int64_t now, WatchTeam& team) {
   team.trial = activity.trial;
   team.training = activity.training;
@@ -253,18 +268,37 @@ void placeOpenWeek(const TeamActivity& activity, int64_t now, WatchTeam& team) {
   };
   const bool weekPlayed =
       activity.trial != 0 &&
-      std::all_of(team.members.begin(), team.members.end(), [&](const WatchMember& m) {
-        return hasOrdered(m) || replacedIn(m, team, activity.week);
-      });
+      (activity.week == 0 ||
+       std::all_of(team.members.begin(), team.members.end(), [&](const WatchMember& m) {
+         return hasOrdered(m) || replacedIn(m, team, activity.week);
+       }));
   team.trialOver = weekPlayed && team.weeks > 0 && activity.week >= team.weeks;
   team.week =
       weekPlayed && !team.trialOver ? static_cast<int16_t>(activity.week + 1) : activity.week;
-  const std::optional<int64_t> since = weekPlayed ? last : first;
+  std::optional<int64_t> since = weekPlayed ? last : first;
+  // A week that the moderator's replacement completed was played when the
+  // member was replaced, not at the last order typed.
+  const bool completedByReplacement =
+      weekPlayed && activity.week > 0 &&
+      std::any_of(team.members.begin(), team.members.end(), [&](const WatchMember& m) {
+        return !hasOrdered(m) && replacedIn(m, team, activity.week);
+      });
+  if (completedByReplacement && !team.trialOver) {
+    if (const std::optional<int64_t> opened = weekOpenedAt(team, now)) {
+      since = std::max(since.value_or(*opened), *opened);
+    }
+  }
   if (since) {
     team.waitingSince = *since;
     team.waitingSeconds = now - *since;
   }
   if (team.trialOver || team.forming()) return;
+  // Before the team's first order its members may train alone, each at its
+  // own week.
+  team.trainingAlone =
+      activity.trial == 0 && std::any_of(team.members.begin(), team.members.end(),
+                                         [](const WatchMember& m) { return m.line.trial < 0; });
+  if (team.trainingAlone) return;
   for (const WatchMember& m : team.members) {
     if (activity.trial != 0 && replacedIn(m, team, team.week)) continue;
     if (!weekPlayed && hasOrdered(m)) {
@@ -280,8 +314,28 @@ struct View {
   std::vector<WatchTeam> teams;
 };
 
+// The trial the team plays as the plan shapes it; none before its first
+// order, or when the plan does not tell.
+const TeamTrialShape* trialShape(const TeamSettingPlan& plan, const TeamActivity& activity) {
+  if (activity.trial == 0) return nullptr;
+  if (activity.training) return plan.trainsTogether ? &plan.training : nullptr;
+  if (static_cast<size_t>(activity.trial) > plan.trials.size()) return nullptr;
+  return &plan.trials[static_cast<size_t>(activity.trial - 1)];
+}
+
+// The trial's weeks, and each member's stage in it (a member's mark may
+// still tell the trial before).
+void shapeTeamTrial(const TeamTrialShape& shape, WatchTeam& team) {
+  team.weeks = shape.weeks;
+  for (WatchMember& m : team.members) {
+    if (m.member < 1 || m.member > kRoleCount) continue;
+    const int16_t stage = shape.memberStages[static_cast<size_t>(m.member - 1)];
+    if (isRole(stage)) m.line.role = roleName(stage);
+  }
+}
+
 View readView(ActivityMonitor& monitor, int64_t now, const WatchOptions& options,
-              const TeamSizes& sizes) {
+              const TeamPlans& plans) {
   std::map<LineKey, WatchLine> lines = activeLines(monitor, now, options);
   View view;
   for (const TeamActivity& activity : monitor.teams()) {
@@ -290,9 +344,13 @@ View readView(ActivityMonitor& monitor, int64_t now, const WatchOptions& options
     team.team = activity.key.team;
     team.setting = activity.key.setting;
     takeMembers(activity, lines, team);
-    team.size = sizes ? sizes(team.setting) : 0;
+    const TeamSettingPlan plan = plans ? plans(team.setting) : TeamSettingPlan{};
+    team.size = plan.size;
     if (team.size == 0) team.size = static_cast<int16_t>(team.members.size());
+    if (const TeamTrialShape* shape = trialShape(plan, activity)) shapeTeamTrial(*shape, team);
     placeOpenWeek(activity, now, team);
+    team.finished =
+        team.trialOver && !team.training && static_cast<size_t>(team.trial) == plan.trials.size();
     const bool anyoneHere = std::any_of(team.members.begin(), team.members.end(),
                                         [](const WatchMember& m) { return m.active; });
     const bool orderedLately = team.waitingSeconds && *team.waitingSeconds <= kActiveWithinSeconds;
@@ -319,23 +377,56 @@ std::string memberStateText(const WatchMember& member, const WatchTeam& team) {
 
 }  // namespace
 
-TeamSizes planTeamSizes(PlanTables& tables) {
-  auto known = std::make_shared<std::map<std::string, int16_t>>();
+namespace {
+
+// A number of the plan's row, 0 when it cannot be read (the check tells).
+int16_t planNumber(const Row& row, const char* column) {
+  try {
+    const Cell cell = row.cell(column);
+    return cell.isNull() ? int16_t{0} : cell.toInt16();
+  } catch (const QuarnError&) {
+    return 0;
+  }
+}
+
+// The row's weeks and the stage each member it names plays.
+TeamTrialShape shapeOf(const Row& row, const char* weeksColumn, int16_t& size) {
+  TeamTrialShape shape;
+  shape.weeks = planNumber(row, weeksColumn);
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    const Cell cell = row.cell(roleColumn(r));
+    const std::string* text = std::get_if<std::string>(&cell.value());
+    const int16_t member = text ? teamMemberOf(*text) : int16_t{0};
+    if (member == 0) continue;
+    shape.memberStages[static_cast<size_t>(member - 1)] = r;
+    size = std::max(size, member);
+  }
+  return shape;
+}
+
+TeamSettingPlan readTeamPlan(PlanTables& tables, const std::string& setting) {
+  TeamSettingPlan plan;
+  for (const Row& row : tables.blockRows(setting)) {
+    const TeamTrialShape shape = shapeOf(row, "numweeks", plan.size);
+    for (int16_t run = 0; run < planNumber(row, "Runs"); ++run) plan.trials.push_back(shape);
+  }
+  const Rows training = tables.trainingRows(setting);
+  if (!training.empty()) {
+    int16_t trainingSize = 0;
+    plan.training = shapeOf(training.front(), "Weeks", trainingSize);
+    plan.trainsTogether = trainingSize > 0;
+    plan.size = std::max(plan.size, trainingSize);
+  }
+  return plan;
+}
+
+}  // namespace
+
+TeamPlans planTeams(PlanTables& tables) {
+  auto known = std::make_shared<std::map<std::string, TeamSettingPlan>>();
   return [&tables, known](const std::string& setting) {
     if (const auto found = known->find(setting); found != known->end()) return found->second;
-    int16_t size = 0;
-    for (const Rows& rows : {tables.blockRows(setting), tables.trainingRows(setting)}) {
-      for (const Row& row : rows) {
-        for (int16_t r = 0; r < kRoleCount; ++r) {
-          const Cell cell = row.cell(roleColumn(r));
-          if (const std::string* text = std::get_if<std::string>(&cell.value())) {
-            size = std::max(size, teamMemberOf(*text));
-          }
-        }
-      }
-    }
-    (*known)[setting] = size;
-    return size;
+    return (*known)[setting] = readTeamPlan(tables, setting);
   };
 }
 
@@ -345,8 +436,8 @@ std::vector<WatchLine> watchLines(ActivityMonitor& monitor, int64_t now,
 }
 
 std::vector<WatchTeam> watchTeams(ActivityMonitor& monitor, int64_t now,
-                                  const WatchOptions& options, const TeamSizes& sizes) {
-  return readView(monitor, now, options, sizes).teams;
+                                  const WatchOptions& options, const TeamPlans& plans) {
+  return readView(monitor, now, options, plans).teams;
 }
 
 std::string teamStateText(const WatchTeam& team) {
@@ -359,7 +450,9 @@ std::string teamStateText(const WatchTeam& team) {
            std::to_string(team.size) + " here" +
            (here.empty() ? "" : " (" + joinText(here, ", ") + ")");
   }
+  if (team.finished) return "finished: every trial is played";
   if (team.trialOver) return "the trial's last week is played";
+  if (team.trainingAlone) return "each member trains alone";
   if (team.waitingFor.empty()) return "every member has ordered";
   std::string text = "waiting for " + joinText(team.waitingFor, ", ");
   if (team.waitingSince) {
@@ -381,6 +474,7 @@ std::string stateText(const WatchLine& line) {
   if (line.state == "finished") return "finished";
   if (line.state == "closed") return "closed " + durationText(line.stateSeconds) + " ago";
   if (line.state == "team") return "waiting for the team" + lasting;
+  if (line.state == "training-end") return "told that training is complete";
   return "playing";
 }
 
@@ -419,7 +513,11 @@ std::string teamsText(const std::vector<WatchTeam>& teams) {
     table.push_back(
         {team.team, team.setting, teamTrialText(team), week, "", "", teamStateText(team), "", ""});
     for (const WatchMember& m : team.members) {
-      table.push_back({"", "", "", "", std::to_string(m.member) + " " + m.line.subject,
+      // A member who plays alone (trains alone) is at a trial and week of
+      // its own.
+      const bool alone = team.trial == 0 && m.active && m.line.trial < 0;
+      table.push_back({"", "", alone ? trialText(m.line) : "", alone ? weekText(m.line) : "",
+                       std::to_string(m.member) + " " + m.line.subject,
                        m.line.role.empty() ? "-" : m.line.role, memberStateText(m, team),
                        m.line.workstation.empty() ? "-" : m.line.workstation, goneText(m.line)});
     }
@@ -465,6 +563,12 @@ nlohmann::ordered_json teamJson(const WatchTeam& team, const std::string& time) 
     nlohmann::ordered_json member = nlohmann::ordered_json::object();
     member["member"] = m.member;
     member["subject"] = m.line.subject;
+    // Where the member's own mark says it is (a member training alone).
+    member["trial"] = m.active && m.line.trial != 0 ? nlohmann::ordered_json(m.line.trial)
+                                                    : nlohmann::ordered_json(nullptr);
+    member["training"] = m.line.trial < 0;
+    member["week"] = m.active && m.line.week != 0 ? nlohmann::ordered_json(m.line.week)
+                                                  : nlohmann::ordered_json(nullptr);
     member["role"] = textOrNull(m.line.role);
     member["state"] = textOrNull(m.active ? m.line.state : "");
     member["workstation"] = textOrNull(m.line.workstation);
@@ -534,8 +638,8 @@ std::string formatWatchJson(const std::vector<WatchLine>& lines, const std::stri
 namespace {
 
 std::string view(const WatchOptions& options, ActivityMonitor& monitor, int64_t now,
-                 const TeamSizes& sizes) {
-  const View seen = readView(monitor, now, options, sizes);
+                 const TeamPlans& plans) {
+  const View seen = readView(monitor, now, options, plans);
   if (options.json) return formatWatchJson(seen.participants, localTimeText(now), seen.teams);
   return formatWatch(seen.participants, options, seen.teams);
 }
@@ -543,18 +647,18 @@ std::string view(const WatchOptions& options, ActivityMonitor& monitor, int64_t 
 }  // namespace
 
 int runWatch(const WatchOptions& options, ActivityMonitor& monitor, const std::string& location,
-             WallClock& clock, std::ostream& out, bool terminal, const TeamSizes& sizes) {
+             WallClock& clock, std::ostream& out, bool terminal, const TeamPlans& plans) {
   if (options.once) {
     const int64_t now = clock.seconds();
     if (!options.json) out << localTimeText(now) << "  " << location << "\n";
-    out << view(options, monitor, now, sizes);
+    out << view(options, monitor, now, plans);
     return 0;
   }
   for (;;) {
     const int64_t now = clock.seconds();
     std::string shown;
     try {
-      shown = view(options, monitor, now, sizes);
+      shown = view(options, monitor, now, plans);
     } catch (const QuarnError& failure) {
       shown = options.json ? nlohmann::ordered_json(
                                  {{"time", localTimeText(now)}, {"error", failure.description()}})

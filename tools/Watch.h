@@ -3,6 +3,7 @@
 // The moderator's live view: one line per participant active in the last
 // hour, from the database's latest weeks and workstation marks.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "base/Clock.h"
+#include "base/Roles.h"
 #include "db/ActivityMonitor.h"
 #include "plan/PlanTables.h"
 
@@ -52,19 +54,34 @@ struct WatchLine {
   bool gone = false;  // a marked workstation that stopped refreshing for longer than the limit
 };
 
-// The number of members the teams of a setting have (0: not a team
-// setting), as its plan names them.
-using TeamSizes = std::function<int16_t(const std::string& setting)>;
+// What the live view needs of a team setting's plan: the members its teams
+// have (0: not a team setting), whether its training is played together,
+// and each experiment trial in play order with its weeks and each member's
+// stage.
+struct TeamTrialShape {
+  int16_t weeks = 0;
+  std::array<int16_t, kRoleCount> memberStages{-1, -1, -1, -1};  // by member number - 1
+};
+struct TeamSettingPlan {
+  int16_t size = 0;
+  bool trainsTogether = false;
+  TeamTrialShape training;  // its training row, when the team trains together
+  std::vector<TeamTrialShape> trials;
+};
+using TeamPlans = std::function<TeamSettingPlan(const std::string& setting)>;
 
-// The team sizes the plan tables give: the highest member number a role
-// column of the setting's rows names, each setting read once.
-TeamSizes planTeamSizes(PlanTables& tables);
+// The team settings' plans as the plan tables give them, each setting read
+// once; the team's size is the highest member number a role column of the
+// setting's rows names.
+TeamPlans planTeams(PlanTables& tables);
 
 // A member of a team as the live view shows it: the member's mark (or
 // latest week) as a participant's line, and what the team's week needs of
 // the member.
 struct WatchMember {
   int16_t member = 0;
+  // The member's mark or latest week; its role is the member's stage in
+  // the team's trial where the plan tells it.
   WatchLine line;
   bool active = false;  // has a mark, or recorded a week in the last hour
   bool here = false;    // active, or joined the team by logging in
@@ -92,6 +109,8 @@ struct WatchTeam {
   int16_t week = 0;
   int16_t weeks = 0;  // 0: not known
   bool trialOver = false;
+  bool finished = false;                // the last week of the setting's last trial is played
+  bool trainingAlone = false;           // before its first order, members train alone
   std::vector<std::string> ordered;     // the User IDs whose order of the open week is stored
   std::vector<std::string> waitingFor;  // the User IDs the open week waits for
   // Since when the team waits (seconds since 1970, and for how long): its
@@ -113,7 +132,7 @@ std::vector<WatchLine> watchLines(ActivityMonitor& monitor, int64_t now,
 // or an order stored), by setting and team. The Stored times are the
 // server's: the lab's computers are taken to share its clock.
 std::vector<WatchTeam> watchTeams(ActivityMonitor& monitor, int64_t now,
-                                  const WatchOptions& options, const TeamSizes& sizes);
+                                  const WatchOptions& options, const TeamPlans& plans);
 
 // "Waiting for your team: 2 of 4 here (P07, P12)", or where the complete
 // team's week stands.
@@ -137,9 +156,9 @@ std::string formatWatchJson(const std::vector<WatchLine>& lines, const std::stri
 // file or a pipe the views follow each other, each under a line with its
 // time. As JSON the lines of every view follow each other, without headers. A failure to read ends
 // a single view; while watching, it is shown in place of the lines and the next second tries again.
-// `sizes` tells the team settings' team sizes (none: each team counts its
-// members as complete).
+// `plans` tells the team settings' plans (none: each team counts its
+// members as complete, and its weeks as its members' marks say).
 int runWatch(const WatchOptions& options, ActivityMonitor& monitor, const std::string& location,
-             WallClock& clock, std::ostream& out, bool terminal, const TeamSizes& sizes = {});
+             WallClock& clock, std::ostream& out, bool terminal, const TeamPlans& plans = {});
 
 }  // namespace quarn::admin

@@ -5,13 +5,13 @@
 #include "plan/PlanReaders.h"
 #include "plan/SettingCheck.h"
 #include "tools/CommandDatabase.h"
+#include "tools/Options.h"
 
 namespace quarn::admin {
 
 int cmdCheck(const std::vector<std::string>& args) {
-  if (args.size() != 1 && args.size() != 2) {
-    expectArguments(args, 1, "check DATADIR|SERVER [SETTING]");
-  }
+  // An option is refused, not taken for a setting's name.
+  parseArguments(args, {}, args.size() == 2 ? 2 : 1, "check DATADIR|SERVER [SETTING]");
   CommandDatabase database(args[0]);
   DatabaseAccess& db = database.access();
   const std::string inputFolder = inputFolderOf(args[0]);

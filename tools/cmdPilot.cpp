@@ -14,7 +14,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: quarngame-admin pilot DATADIR SETTING SUBJECT [--orders FILE] [--seed N] "
     "[--week-times FILE] [--pace MS] [--skip-training] [--take-over yes|no] [--team NAME] "
-    "[--team-times FILE] [--wait-at-pauses]";
+    "[--team-times FILE] [--wait-at-pauses] [--stop-after ORDERS]";
 
 uint32_t SeedOf(const std::string& text) {
   uint32_t seed = 0;
@@ -35,6 +35,16 @@ std::chrono::milliseconds paceOf(const std::string& text) {
         "pilot: the pace must be a whole number of milliseconds from 0 to 60000, not " + text);
   }
   return std::chrono::milliseconds(milliseconds);
+}
+
+// How many orders the participant makes before it stops.
+int ordersOf(const std::string& text) {
+  int orders = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), orders);
+  if (error != std::errc() || end != text.data() + text.size() || orders < 0) {
+    throw UsageError("pilot: --stop-after takes a whole number of orders, not " + text);
+  }
+  return orders;
 }
 
 // One line per week played: how long it took, in milliseconds.
@@ -76,6 +86,8 @@ int cmdPilot(const std::vector<std::string>& args) {
       options.team = value;
     } else if (args[i - 1] == "--team-times") {
       options.teamTimes = value;
+    } else if (args[i - 1] == "--stop-after") {
+      options.stopAfter = ordersOf(value);
     } else if (args[i - 1] == "--week-times") {
       weekTimes = value;
     } else {

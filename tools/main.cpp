@@ -35,13 +35,15 @@ void PrintHelp(std::ostream& out, const AppFolder& folder) {
         << "\n";
   }
   out << "\n  --folder DIR                the application folder (data/ and Input/) of a demo\n"
-         "                              made without DATADIR; else QUARN_FOLDER, else the\n"
-         "                              program's folder when it holds data/, else\n"
-         "                              $XDG_DATA_HOME/quarngame, the folder quarngame uses\n"
+         "                              made without DATADIR, chosen as quarngame chooses it\n"
          "  --version                   show the version\n"
          "  --help                      show this text\n"
-         "\nFolder in use: "
-      << folder.path << " (" << describeSource(folder.source) << ")\n";
+         "\nGuides: "
+      << kGuideFolder
+      << " (lab-guide.md: the lab; team-study-guide.md,\n"
+         "lab-server-guide.md, results-guide.md)\n"
+         "\nThe application folder is the first of:\n"
+      << folderRuleText("  ") << "\nFolder in use: " << describeFolder(folder) << "\n";
 }
 
 }  // namespace
@@ -72,6 +74,7 @@ int main(int argc, char** argv) {
     try {
       // The demo without DATADIR goes into the application folder's data/.
       if (c.function == &cmdDemo && args.empty()) {
+        if (!folder.error.empty()) throw QuarnError(kErrPathAccess, folder.error);
         prepareAppFolder(folder.path);
         args.push_back(folder.path + "/data");
       }
@@ -88,6 +91,10 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::cerr << "quarngame-admin: unknown command '" << words[0] << "' (see --help)\n";
+  if (words[0].rfind('-', 0) == 0) {
+    std::cerr << "quarngame-admin: unknown option '" << words[0] << "' (see --help)\n";
+  } else {
+    std::cerr << "quarngame-admin: unknown command '" << words[0] << "' (see --help)\n";
+  }
   return 2;
 }

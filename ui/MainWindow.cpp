@@ -388,6 +388,9 @@ void MainWindow::figuresChanged(const WeekFigures& figures) {
   }
   m_totalCost->setText(QString::fromStdString(shortestDecimal(figures.totalCost)));
   if (figures.forecast) m_forecast->setText(text(*figures.forecast));
+  // A message about the figures (a training limit, the trial's end) shows
+  // over this trial's week, not the one shown before.
+  if (!figures.weekCounter.empty()) m_weekCounter->setText(shownCounter(figures.weekCounter));
 }
 
 void MainWindow::weekOpened(const WeekOpening& week) {
@@ -438,6 +441,14 @@ void MainWindow::animationStarted(const Shipments& shipments) {
   m_orderBox->setEnabled(false);
   m_animation->start(shipments);
   m_animationTimer->start();
+}
+
+// The week's animation run to its end at once: every truck where a session
+// that watched the week would have it, with its load.
+void MainWindow::weekReplayed(const Shipments& shipments) {
+  m_animation->start(shipments);
+  while (!m_animation->tick()) {
+  }
 }
 
 void MainWindow::onAnimationTick() {

@@ -53,6 +53,7 @@ class MainWindow : public QWidget, public GameView {
   void figuresChanged(const WeekFigures& figures) override;
   void weekOpened(const WeekOpening& week) override;
   void animationStarted(const Shipments& shipments) override;
+  void weekReplayed(const Shipments& shipments) override;
   void trainingRestartPending() override;
   void trialEnded() override;
   void trialClosed() override;

@@ -70,10 +70,15 @@ std::string cachedKeyHex(const std::string& password, const Salt& salt) {
 std::mutex passwordsMutex;
 std::map<std::string, std::vector<std::string>> passwordsByFile;
 
+// One key for every way of naming a file, also before it exists: a relative
+// name is made absolute first, since weakly_canonical leaves a name relative
+// while nothing of it exists yet (a new archive), and absolute once it does.
 std::string fileKey(const std::string& path) {
   std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-  return error ? path : canonical.string();
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  if (error) return path;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, error);
+  return error ? absolute.string() : canonical.string();
 }
 
 std::string quoted(const std::string& password) {

@@ -190,6 +190,56 @@ TEST(RecordedResults, LeavesAParticipantsOwnTrialOutOfItsTeam) {
   EXPECT_TRUE(isTeamTrial(trials[1]));
 }
 
+// A member the moderator replaced from week 3 whose workstation came back
+// recorded all eight weeks: from week 3 the Retailer's rows carry User 0,
+// and the datTrial row names the simulated player. The member's trial ends
+// before week 3 and is never complete; the weeks kept are the member's own.
+TEST(RecordedResults, EndsAReplacedMembersTrialWhereThePlayerTookOver) {
+  RecordedRows rows;
+  TrialRow trial = trialRow(1, 8, 2);
+  trial.players = {"P12", "Sterman", "Sterman", "Sterman"};
+  rows.trials = {trial};
+  for (int16_t week = 1; week <= 8; ++week) {
+    addWeek(rows, 1, week, 2, week < 3 ? kRetailer : kNoParticipant);
+    rows.weeks[rows.weeks.size() - 4].teamMember = true;  // the Factory: another member
+  }
+  const std::vector<RecordedTrial> trials = recordedTrials(rows);
+  ASSERT_EQ(trials.size(), 1u);
+  const RecordedTrial& t = trials[0];
+  EXPECT_EQ(t.participantRole, kRetailer);
+  ASSERT_EQ(t.weeks.size(), 2u);
+  EXPECT_EQ(t.weeks.back().week, 2);
+  EXPECT_TRUE(t.replaced);
+  EXPECT_FALSE(isComplete(t));
+  EXPECT_EQ(t.players[kRetailer], "Subject");
+  EXPECT_EQ(t.skippedWeeks, 0);
+}
+
+// A member replaced before its first week played none of the trial.
+TEST(RecordedResults, ListsNoTrialForAMemberReplacedBeforeItsFirstWeek) {
+  RecordedRows rows;
+  rows.trials = {trialRow(1, 8, 2)};
+  for (int16_t week = 1; week <= 8; ++week) {
+    addWeek(rows, 1, week, 2, kNoParticipant);
+    rows.weeks[rows.weeks.size() - 4].teamMember = true;
+  }
+  EXPECT_TRUE(recordedTrials(rows).empty());
+}
+
+// Without datRole's word for it (the member never came back), datTeam's
+// replacement ends the member's trial at FromWeek all the same.
+TEST(RecordedResults, JoinedTeamEndsAReplacedMembersTrialAtFromWeek) {
+  const TeamTrialRows rows =
+      teamTrialRows("Red", 2, {{"P07", kFactory}, {"P12", kRetailer, "Sterman", 10}});
+  const std::vector<RecordedTrial> trials = teamTrialRecords(rows);
+  ASSERT_EQ(trials.size(), 2u);
+  EXPECT_FALSE(trials[0].replaced);
+  EXPECT_TRUE(isComplete(trials[0]));
+  EXPECT_TRUE(trials[1].replaced);
+  EXPECT_EQ(trials[1].weeks.size(), 9u);
+  EXPECT_FALSE(isComplete(trials[1])) << "replaced in its last week, yet not the member's trial";
+}
+
 TEST(RecordedResults, ReadsTheTeamRowsOfADatabaseFile) {
   TestDatabase db;
   db.insert("datTeam", {{"Setting", "Lab"},

@@ -43,6 +43,26 @@ TYPED_TEST(PlanStoreTest, TrainingRowsAndPlayersComeInInsertionOrder) {
   EXPECT_EQ(names, (std::vector<std::string>{"Zed", "Amy", "Max"}));
 }
 
+// An optional column left empty (Null) reads as its default, as one left
+// out of the insert does; a required one stays empty.
+TYPED_TEST(PlanStoreTest, OptionalColumnLeftEmptyReadsAsItsDefault) {
+  this->db.insert("tblBlock", {{"Setting", "A"},
+                               {"DatabaseOutput", TestValue()},
+                               {"PricePerUnit", TestValue()},
+                               {"Input", TestValue()},
+                               {"Delay", TestValue()}});
+  this->db.insert("tblPlayer", {{"Name", "Lazy"}, {"Alpha", TestValue()}});
+  this->db.insert("tblDisplayOption", {{"Option", "Some"}, {"Cost", TestValue()}});
+  PlanStore& plan = this->db.stores().plan();
+  const Row block = plan.blockRows("A").front();
+  EXPECT_EQ(block.cell("DatabaseOutput").toInt16(), 1);
+  EXPECT_EQ(block.cell("PricePerUnit").toInt16(), 0);
+  EXPECT_EQ(block.cell("Input").toText(), "");
+  EXPECT_TRUE(block.cell("Delay").isNull());
+  EXPECT_EQ(plan.players().front().cell("Alpha").toDouble(), 0.0);
+  EXPECT_TRUE(plan.displayOption("Some")->cell("Cost").toBool());
+}
+
 TYPED_TEST(PlanStoreTest, PausesComeByTrial) {
   for (int trial : {4, 2, 3}) this->db.insert("tblPause", {{"Setting", "A"}, {"Trial", trial}});
   std::vector<int> trials;

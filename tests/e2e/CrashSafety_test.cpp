@@ -5,6 +5,7 @@
 #include <random>
 #include <thread>
 
+#include "db/postgres/PgConnection.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace quarn::testing {
@@ -99,6 +100,84 @@ TEST(CrashSafety, KilledPilotsLeaveWholeWeeksOnAServerAndResumeAfterTheHighestTr
   killPilotsAtRandomMoments(demo);
   EXPECT_EQ(demo.db.count("datRole"), 0) << "the sessions played into the file";
   EXPECT_GT(demo.server->count("datRole"), 0);
+}
+
+// Waits (at most 30 s) until `count` rows of the query `sql` are in the
+// database the sessions play into.
+bool waitForRows(DemoFolder& demo, const std::string& sql, int count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (demo.played().tables().reads().query(sql).front().cell("n").toInt32() < count) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// The game-over total of a participant who resumed counts the trials played
+// before the restart too: the whole chain's cost at each experiment trial's
+// last recorded week.
+TEST(CrashSafety, GameOverTotalAfterAResumeSumsEveryRecordedTrial) {
+  DemoFolder demo;
+  const std::string output = demo.db.folder() + "/pilot.out";
+  const pid_t killed = startPilot(demo, "T1", output, {"--pace", "5"});
+  const bool recorded = waitForRows(
+      demo, R"(SELECT count(*) AS "n" FROM "datTrial" WHERE "Subject" = 'T1' AND "Trial" = 1)", 1);
+  ::kill(killed, SIGKILL);
+  waitFor(killed);
+  ASSERT_TRUE(recorded) << readFile(output);
+  ASSERT_EQ(waitFor(startPilot(demo, "T1", output)), 0) << readFile(output);
+
+  const int64_t total = demo.played()
+                            .tables()
+                            .reads()
+                            .query(R"(SELECT sum("TotalCost") AS "n" FROM "datRole" AS r
+                    WHERE "Subject" = 'T1' AND "Training" = 0 AND "Week" =
+                      (SELECT max("Week") FROM "datRole" AS w WHERE w."Subject" = r."Subject"
+                       AND w."Setting" = r."Setting" AND w."Trial" = r."Trial"))")
+                            .front()
+                            .cell("n")
+                            .toInt32();
+  const std::string shown = readFile(output);
+  EXPECT_NE(shown.find("Game over: total cost sum over all 4 completed trial(s) is " +
+                       std::to_string(total) + "\n"),
+            std::string::npos)
+      << shown;
+}
+
+// A workstation killed after a week's text line was written and before the
+// week's rows were stored plays that week again when the participant comes
+// back, after training played again: the text file holds each recorded week
+// once.
+TEST(CrashSafety, KilledBetweenTheTextLineAndTheRowsLeavesOneLineAWeek) {
+  DemoFolder demo;
+  demo.db.exec("UPDATE tblBlock SET numweeks = 3 WHERE Setting = 'Demo'");
+  demo.db.exec("UPDATE tblTraining SET Weeks = 2 WHERE Setting = 'Demo'");
+  demo.moveToServer();
+  const std::string output = demo.db.folder() + "/pilot.out";
+  const std::string text = demo.textFile("L1");
+  {
+    // The pace leaves time to hold the rows once training is stored.
+    const pid_t killed = startPilot(demo, "L1", output, {"--pace", "300"});
+    const bool trained = waitForRows(demo, R"(SELECT count(*) AS "n" FROM "datRole")", 2 * 2 * 4);
+    PgConnection held(demo.server->connection());
+    held.exec("BEGIN");
+    held.exec(R"(LOCK TABLE "datRole" IN EXCLUSIVE MODE)");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (trained && textLinesByWeek(text).count("L1,Demo,1,1,") == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(killed, SIGKILL);
+    waitFor(killed);
+    held.exec("ROLLBACK");
+    ASSERT_EQ(textLinesByWeek(text).count("L1,Demo,1,1,"), 1u) << readFile(output);
+    ASSERT_EQ(demo.server->count("datRole", R"("Trial" = 1)"), 0);
+  }
+  ASSERT_EQ(waitFor(startPilot(demo, "L1", output)), 0) << readFile(output);
+
+  const std::map<std::string, int> lines = textLinesByWeek(text);
+  EXPECT_EQ(static_cast<int>(lines.size()), demo.server->count("datRole") / 4);
+  for (const auto& [week, count] : lines) EXPECT_EQ(count, 1) << week;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,23 @@ inline int waitFor(pid_t pid) {
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The lines of a participant's text file counted by the week each names:
+// its head of User ID, setting, trial and week ("P1,Demo,2,7,").
+inline std::map<std::string, int> textLinesByWeek(const std::string& path) {
+  std::map<std::string, int> lines;
+  const std::string text = readFile(path);
+  for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    const std::string line = text.substr(at, end - at);
+    size_t head = 0;
+    for (int field = 0; field < 4 && head != std::string::npos; ++field) {
+      const size_t comma = line.find(',', head);
+      head = comma == std::string::npos ? comma : comma + 1;
+    }
+    ++lines[line.substr(0, head)];
+  }
+  return lines;
 }
 
 inline int64_t intOf(const TestRow& row, const char* column) {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <tuple>
 
+#include "db/postgres/PgConnection.h"
 #include "plan/PlanReaders.h"
 #include "sim/TrialStart.h"
 #include "sim/WeekPress.h"
@@ -358,7 +359,55 @@ class TeamPlay : public ::testing::Test {
     }
   }
 
+  // Waits (at most 30 s) until the pilot `pid` has marked `subject` as
+  // sitting in a pause.
+  bool pausedAt(const std::string& subject, pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (countOf(demo,
+                   R"(SELECT count(*) AS "n" FROM "datPlaying" WHERE "Subject" = ?
+                      AND "Process" = ? AND "State" = 'pause')",
+                   {subject, int64_t{pid}}) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(5ms);
+    }
+    return true;
+  }
   DemoFolder demo;
+};
+
+// Kills, at the end of the scope, the pilots still running: a test that
+// failed leaves no pilot waiting for its team.
+struct PilotsKilledAtEnd {
+  std::vector<pid_t> pids;
+  ~PilotsKilledAtEnd() {
+    for (const pid_t pid : pids) {
+      // Only a child of this test still running: one waited for is gone.
+      if (::waitpid(pid, nullptr, WNOHANG) != 0) continue;
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+// Holds the server's datRole table until released: a workstation's week
+// then waits in the write of its rows, after the week's text line.
+class RowsHeld {
+ public:
+  explicit RowsHeld(const std::string& connection) : m_db(connection) {
+    m_db.exec("BEGIN");
+    m_db.exec(R"(LOCK TABLE "datRole" IN EXCLUSIVE MODE)");
+  }
+  ~RowsHeld() { release(); }
+  RowsHeld(const RowsHeld&) = delete;
+  RowsHeld& operator=(const RowsHeld&) = delete;
+  void release() {
+    if (m_held) m_db.exec("ROLLBACK");
+    m_held = false;
+  }
+
+ private:
+  PgConnection m_db;
+  bool m_held = true;
 };
 
 // Teams of two, three and four play the week step with the orders their
@@ -464,6 +513,70 @@ TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
             "Sterman");
 }
 
+// A replaced member who comes back records the rest of the trial as its
+// workstation replays it, but the weeks the simulated player played are not
+// the member's: from FromWeek on its stage's rows carry User 0, its
+// datTrial row names the player, and the report ends the member's trial
+// before FromWeek (no rank, not in the summary).
+TEST_F(TeamPlay, ReplacedMemberWhoComesBackIsNotCreditedWithThePlayersWeeks) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 8, 1);
+  demo.moveToServer();
+  fixMembers("Pair", "Back", "B1 B2");
+  const pid_t steady = startMember(demo, "Pair", "B1", "Back", out("B1"), "60");
+  const pid_t gone = startMember(demo, "Pair", "B2", "Back", out("B2-gone"));
+  waitForOrders("B2", false, 2);
+  ::kill(gone, SIGKILL);
+  waitAtMost(gone);
+  const std::string replace = std::string(QUARN_ADMIN_TOOL) + " replace " + demo.dataDir() +
+                              " Pair Back 2 Sterman > " + out("replace") + " 2>&1";
+  ASSERT_EQ(std::system(replace.c_str()), 0) << readFile(out("replace"));
+  const pid_t back = startMember(demo, "Pair", "B2", "Back", out("B2"));
+  EXPECT_EQ(waitAtMost(back), 0) << readFile(out("B2"));
+  EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("B1"));
+
+  const int64_t fromWeek =
+      demo.server->tables()
+          .reads()
+          .query(R"(SELECT "FromWeek" FROM "datTeam" WHERE "Team" = 'Back' AND "Member" = 2)")
+          .front()
+          .cell("FromWeek")
+          .toInt32();
+  ASSERT_GE(fromWeek, 2);
+  ASSERT_LE(fromWeek, 8);
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datRole" WHERE "Subject" = 'B2')", {}),
+            8 * kRoleCount)
+      << "the workstation that came back recorded every week";
+  EXPECT_EQ(countOf(demo,
+                    R"(SELECT count(*) AS "n" FROM "datRole" WHERE "Subject" = 'B2'
+                       AND "Role" = 'Factory' AND "User" = 6)",
+                    {}),
+            fromWeek - 1)
+      << "the member's own weeks";
+  EXPECT_EQ(demo.server->tables()
+                .reads()
+                .query(R"(SELECT "Factory" FROM "datTrial" WHERE "Subject" = 'B2')")
+                .front()
+                .cell("Factory")
+                .toText(),
+            "Sterman");
+
+  const std::string report = demo.db.folder() + "/report";
+  const std::string run = std::string(QUARN_ADMIN_TOOL) + " report " + demo.dataDir() + " --out " +
+                          report + " --runs 0 > " + out("report") + " 2>&1";
+  ASSERT_EQ(std::system(run.c_str()), 0) << readFile(out("report"));
+  // B2's Factory: Participant 1, its own weeks only, not complete.
+  const std::string measures = readFile(report + "/measures.csv");
+  EXPECT_NE(measures.find("B2,Pair,1,Factory,Subject,1," + std::to_string(fromWeek - 1) + ","),
+            std::string::npos)
+      << measures;
+  EXPECT_EQ(measures.find("B2,Pair,1,Factory,Sterman,1,"), std::string::npos) << measures;
+  EXPECT_NE(readFile(report + "/summary.csv").find("Pair,1,Factory,0,"), std::string::npos)
+      << readFile(report + "/summary.csv");
+  EXPECT_NE(
+      readFile(report + "/index.html").find("<td class=\"incomplete\">incomplete</td><td>B2</td>"),
+      std::string::npos);
+}
+
 // A pause holds the whole team, and one member's moderator passes it for
 // all: the member whose pilot types no password goes on with the team.
 TEST_F(TeamPlay, OneModeratorsPasswordPassesThePauseForTheWholeTeam) {
@@ -551,6 +664,89 @@ TEST_F(TeamPlay, MemberBackAfterTheTeamsTrainingGoesStraightToTheExperiment) {
   EXPECT_EQ(readFile(out("A2")).find("Training trial"), std::string::npos) << readFile(out("A2"));
   expectTrainingRecords(demo, "Pair", "Once", {"A1", "A2"}, 2);
   expectTeamRecords(demo, "Pair", "Once", {"A1", "A2"}, 8);
+}
+
+// A pause holds the team whatever restarts: a member whose workstation
+// starts again while the team sits in the pause sits in it again, and so do
+// both members started again; nobody orders the next trial until a
+// moderator types the password, which one started again then does.
+TEST_F(TeamPlay, MembersStartedAgainInAPauseSitInItUntilItsPassword) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3);
+  demo.db.exec("INSERT INTO tblPause (Setting, Trial, Password) VALUES ('Pair', 1, 'go on')");
+  demo.moveToServer();
+  const std::vector<std::string> waiting = {"--team", "Hold", "--skip-training",
+                                            "--wait-at-pauses"};
+  PilotsKilledAtEnd pilots;
+  std::map<std::string, pid_t> running;
+  int starts = 0;
+  const auto start = [&](const std::string& subject, const std::vector<std::string>& options) {
+    const pid_t pid =
+        startPilotOf(demo, "Pair", subject, out(subject + "-" + std::to_string(++starts)), options);
+    pilots.pids.push_back(pid);
+    running[subject] = pid;
+  };
+  const auto restart = [&](const std::string& subject, const std::vector<std::string>& options) {
+    ::kill(running[subject], SIGKILL);
+    waitFor(running[subject]);
+    start(subject, options);
+  };
+  start("H1", waiting);
+  start("H2", waiting);
+  ASSERT_TRUE(pausedAt("H1", running["H1"]));
+  ASSERT_TRUE(pausedAt("H2", running["H2"]));
+
+  restart("H2", waiting);
+  ASSERT_TRUE(pausedAt("H2", running["H2"])) << readFile(out("H2-3"));
+  restart("H1", waiting);
+  restart("H2", waiting);
+  ASSERT_TRUE(pausedAt("H1", running["H1"])) << readFile(out("H1-4"));
+  ASSERT_TRUE(pausedAt("H2", running["H2"])) << readFile(out("H2-5"));
+  EXPECT_EQ(countOf(demo,
+                    R"(SELECT count(*) AS "n" FROM "datTeamOrder" WHERE "Team" = 'Hold'
+                       AND "Training" = 0 AND "Trial" = 2)",
+                    {}),
+            0)
+      << "no order of the next trial, nor the pause passed";
+
+  restart("H1", {"--team", "Hold", "--skip-training"});
+  EXPECT_EQ(waitAtMost(running["H1"]), 0) << readFile(out("H1-6"));
+  EXPECT_EQ(waitAtMost(running["H2"]), 0) << readFile(out("H2-5"));
+  EXPECT_NE(readFile(out("H1-6")).find("Pause after trial 1: password entered"), std::string::npos)
+      << readFile(out("H1-6"));
+  expectTeamRecords(demo, "Pair", "Hold", {"H1", "H2"}, 3);
+}
+
+// A member's workstation killed after a week's text line was written and
+// before the week's rows were stored replays that week when it comes back:
+// its text file holds each recorded week once.
+TEST_F(TeamPlay, MemberKilledBetweenTheTextLineAndTheRowsHasOneLineAWeek) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 4, 1);
+  demo.moveToServer();
+  PilotsKilledAtEnd pilots;
+  RowsHeld held(demo.server->connection());
+  const pid_t steady = startMember(demo, "Pair", "L1", "Line", out("L1"));
+  const pid_t killed = startMember(demo, "Pair", "L2", "Line", out("L2-killed"));
+  pilots.pids = {steady, killed};
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (textLinesByWeek(demo.textFile("L2")).empty() &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_EQ(textLinesByWeek(demo.textFile("L2")).size(), 1u) << readFile(out("L2-killed"));
+  ::kill(killed, SIGKILL);
+  waitFor(killed);
+  held.release();
+
+  const pid_t returned = startMember(demo, "Pair", "L2", "Line", out("L2"));
+  pilots.pids.push_back(returned);
+  EXPECT_EQ(waitAtMost(returned), 0) << readFile(out("L2"));
+  EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("L1"));
+  expectTeamRecords(demo, "Pair", "Line", {"L1", "L2"}, 4, 1);
+  for (const std::string member : {"L1", "L2"}) {
+    const std::map<std::string, int> lines = textLinesByWeek(demo.textFile(member));
+    EXPECT_EQ(lines.size(), 4u) << member;
+    for (const auto& [week, count] : lines) EXPECT_EQ(count, 1) << member << ": " << week;
+  }
 }
 
 }  // namespace

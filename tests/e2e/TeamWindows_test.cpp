@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -130,7 +131,14 @@ struct Member {
       : application(prompter, demo.app.string()) {
     prompter.answerer = [this](const MessageRequest& request) {
       asked.push_back(request);
-      return request.kind == PromptKind::RegisterNewUser ? Answer::Yes : Answer::Ok;
+      switch (request.kind) {
+        case PromptKind::RegisterNewUser:
+        case PromptKind::Resume:
+        case PromptKind::TakeOver:
+          return Answer::Yes;
+        default:
+          return Answer::Ok;
+      }
     };
     application.splashTime = std::chrono::milliseconds(0);
     WhenShown login("frmLogin",
@@ -178,6 +186,27 @@ struct Member {
   std::vector<MessageRequest> asked;  // every box answered, in order
   Application application;
 };
+
+// Everything the display shows: each named control's place and whether it
+// is shown, and each label's text (the figures, the counters, the trucks'
+// loads).
+std::map<QString, QString> shownDisplay(const MainWindow& window) {
+  std::map<QString, QString> shown;
+  const auto* display = control<QWidget>(window, "fraDisplay");
+  for (const QWidget* widget : display->findChildren<QWidget*>()) {
+    if (widget->objectName().isEmpty()) continue;
+    const QRect at = widget->geometry();
+    QString seen = QString("%1,%2 %3x%4 %5")
+                       .arg(at.x())
+                       .arg(at.y())
+                       .arg(at.width())
+                       .arg(at.height())
+                       .arg(widget->isVisibleTo(display) ? "shown" : "hidden");
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) seen += " " + label->text();
+    shown[widget->objectName()] = seen;
+  }
+  return shown;
+}
 
 // Lets the event loop run until `window` shows that it waits for the team
 // (a few seconds at most).
@@ -332,6 +361,57 @@ TEST_F(TeamWindows, PausePassedAtOneWindowClosesTheOtherMembersPauseWindow) {
   });
   EXPECT_TRUE(control<QLineEdit>(factory->window(), "txtOrder")->isEnabled());
   EXPECT_TRUE(control<QLineEdit>(retailer->window(), "txtOrder")->isEnabled());
+}
+
+// A member whose workstation starts again in the middle of a trial (here
+// the window goes and a new one takes the participant over) sees what a
+// window that never stopped shows: every figure, the counters, and the
+// trucks where the weeks played have driven them, with their loads.
+TEST_F(TeamWindows, MemberBackAfterARestartSeesWhatAWindowThatNeverStoppedShows) {
+  bothOrder("17", "23");
+  untilBothAt("02 of 03");
+  bothOrder("5", "31");
+  untilBothAt("03 of 03");
+  const std::map<QString, QString> neverStopped = shownDisplay(factory->window());
+
+  factory.reset();
+  factory = std::make_unique<Member>(demo, "F1", "Pair");
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return factory->session().phase() == Phase::WeekOpen; }, 10000));
+  EXPECT_TRUE(factory->wasAsked("Continue with user F1 on Trial 1?  Click No to change name"));
+  const std::map<QString, QString> resumed = shownDisplay(factory->window());
+  for (const auto& [name, shown] : neverStopped) {
+    EXPECT_EQ(resumed.at(name).toStdString(), shown.toStdString()) << name.toStdString();
+  }
+}
+
+// A member who left and whom the moderator replaced comes back: the window
+// says that a simulated player plays the member's stage now and that the
+// member waits for the moderator, and takes no order.
+TEST_F(TeamWindows, ReplacedMemberWhoComesBackReadsThatTheProgramPlaysItsStage) {
+  retailer->order("7");
+  ASSERT_TRUE(waitingShown(retailer->window()));
+  factory->session().endSession();
+  factory.reset();
+  const std::string replaceOut = demo.db.folder() + "/replace.out";
+  const std::string replace = std::string(QUARN_ADMIN_TOOL) + " replace " + demo.dataDir() +
+                              " Pair Blue 2 Sterman > " + replaceOut + " 2>&1";
+  ASSERT_EQ(std::system(replace.c_str()), 0) << readFile(replaceOut);
+  EXPECT_NE(readFile(replaceOut).find("from trial 1, week 1"), std::string::npos);
+
+  factory = std::make_unique<Member>(demo, "F1", "Pair");
+  MainWindow& window = factory->window();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        factory->finishAnimation();
+        return control<QLabel>(window, "lblTeamWaiting")->isVisible();
+      },
+      10000));
+  EXPECT_EQ(textOf(window, "lblTeamWaiting"),
+            "A simulated player now plays your stage, the Factory, to the end of this trial.  "
+            "Please wait for your moderator.");
+  EXPECT_FALSE(control<QLineEdit>(window, "txtOrder")->isEnabled());
+  EXPECT_FALSE(control<QPushButton>(window, "cmdOrder")->isEnabled());
 }
 
 // While a second team forms (one pilot of two members here), the watch

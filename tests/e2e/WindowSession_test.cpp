@@ -18,14 +18,15 @@ namespace quarn::testing {
 namespace {
 
 // Plays the session's trials through the main window with key presses and
-// clicks, each week ordering the demand the window shows for the stage.
-void playToTheEnd(Application& application) {
+// clicks, each week ordering the demand the window shows for the stage,
+// until `done` (or the game is over).
+void playUntil(Application& application, const std::function<bool()>& done) {
   MainWindow& window = application.mainWindow();
   GameSession& session = application.session();
   auto* orderBox = control<QLineEdit>(window, "txtOrder");
   auto* orderButton = control<QPushButton>(window, "cmdOrder");
   auto* timer = control<QTimer>(window, "tmrAnimation");
-  for (int step = 0; step < 100000 && session.phase() != Phase::GameOver; ++step) {
+  for (int step = 0; step < 100000 && session.phase() != Phase::GameOver && !done(); ++step) {
     switch (session.phase()) {
       case Phase::WeekOpen: {
         const int16_t role = session.state().plan.current().participantRole;
@@ -44,6 +45,37 @@ void playToTheEnd(Application& application) {
         QCoreApplication::processEvents();
     }
   }
+}
+
+void playToTheEnd(Application& application) {
+  playUntil(application, [] { return false; });
+}
+
+// Answers as the moderator: Yes to registering, resuming and taking over,
+// OK to every message; notes each box.
+Answer moderatorAnswer(std::vector<MessageRequest>& asked, const MessageRequest& request) {
+  asked.push_back(request);
+  switch (request.kind) {
+    case PromptKind::RegisterNewUser:
+    case PromptKind::Resume:
+    case PromptKind::TakeOver:
+      return Answer::Yes;
+    default:
+      return Answer::Ok;
+  }
+}
+
+// Logs `subject` in to the demo setting through the login window.
+void logInToDemo(QWidget* login, const QString& subject) {
+  QTest::keyClicks(control<QLineEdit>(*login, "txtSubjectID"), subject);
+  QTest::keyClicks(control<QComboBox>(*login, "cboSetting"), "Demo");
+  QTest::mouseClick(control<QPushButton>(*login, "cmdStart"), Qt::LeftButton);
+}
+
+void answerQuestionnaire(QWidget* questionnaire) {
+  QTest::mouseClick(control<QWidget>(*questionnaire, "optGender_0"), Qt::LeftButton);
+  QTest::keyClicks(control<QLineEdit>(*questionnaire, "txtAge"), "30");
+  QTest::mouseClick(control<QPushButton>(*questionnaire, "cmdOK"), Qt::LeftButton);
 }
 
 // A new participant plays the demo setting through the real windows, with
@@ -201,6 +233,85 @@ TEST(WindowSession, GermanSettingSpeaksGermanAndRecordsInEnglish) {
   const std::string text = readFile(demo.textFile("G1"));
   EXPECT_EQ(text.find("\xc3"), std::string::npos);  // no German letter in the text file
   application.session().endSession();
+}
+
+// The first message over a trial (the training limits here) shows the
+// trial's own week counter behind it, not the one the window was made with.
+TEST(WindowSession, FirstMessageOverATrialShowsItsWeekCounter) {
+  ensureApplication();
+  DemoFolder demo;
+  QtPrompter prompter;
+  std::vector<MessageRequest> asked;
+  Application application(prompter, demo.app.string());
+  QString behindLimits;
+  prompter.answerer = [&](const MessageRequest& request) {
+    if (request.kind == PromptKind::TrainingConstraints) {
+      auto* week = control<QLabel>(application.mainWindow(), "lblWeek");
+      behindLimits = week->isVisible() ? week->text() : "(hidden)";
+    }
+    return moderatorAnswer(asked, request);
+  };
+  application.splashTime = std::chrono::milliseconds(0);
+  ModalScript script;
+  script.then("frmLogin", [](QWidget* login) { logInToDemo(login, "C1"); });
+  script.then("frmNewUser", answerQuestionnaire);
+  application.start();
+  EXPECT_EQ(behindLimits.toStdString(), "01 of 10");
+  application.session().endSession();
+}
+
+// A participant whose workstation starts again in the pause after trial 2
+// sits in the pause again once training is over (a setting with training
+// always begins with it): trial 3 waits for the pause's password.
+TEST(WindowSession, ParticipantBackInAPauseSitsInItUntilItsPassword) {
+  ensureApplication();
+  DemoFolder demo;
+  demo.db.exec("UPDATE tblBlock SET numweeks = 3 WHERE Setting = 'Demo'");
+  demo.db.exec("UPDATE tblTraining SET Weeks = 2 WHERE Setting = 'Demo'");
+  QtPrompter prompter;
+  std::vector<MessageRequest> asked;
+  prompter.answerer = [&asked](const MessageRequest& request) {
+    return moderatorAnswer(asked, request);
+  };
+  {
+    Application first(prompter, demo.app.string());
+    first.splashTime = std::chrono::milliseconds(0);
+    ModalScript script;
+    script.then("frmLogin", [](QWidget* login) { logInToDemo(login, "P2"); });
+    script.then("frmNewUser", answerQuestionnaire);
+    first.start();
+    const GameSession& session = first.session();
+    playUntil(first, [&] {
+      return session.phase() == Phase::TrialOver && !session.inTraining() &&
+             session.state().plan.currentTrial == 1;
+    });
+    ASSERT_EQ(session.phase(), Phase::TrialOver);
+  }  // the workstation stops with trial 2 over: the pause was next
+
+  Application second(prompter, demo.app.string());
+  second.splashTime = std::chrono::milliseconds(0);
+  const GameSession& session = second.session();
+  bool heldInPause = false;
+  bool wrongPasswordRefused = false;
+  ModalScript script;
+  script.then("frmLogin", [](QWidget* login) { logInToDemo(login, "P2"); });
+  script.then("frmPause", [&](QWidget* pause) {
+    heldInPause = session.phase() == Phase::Paused && demo.db.count("datRole", "Trial=3") == 0;
+    auto* password = control<QLineEdit>(*pause, "txtPassword");
+    QTest::keyClicks(password, "Continue");
+    QTest::keyClick(password, Qt::Key_Return);
+    wrongPasswordRefused = pause->isVisible() && session.phase() == Phase::Paused;
+    QTest::keyClick(password, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(password, "continue");
+    QTest::keyClick(password, Qt::Key_Return);
+  });
+  second.start();
+  playUntil(second, [&] { return !session.inTraining() && session.phase() == Phase::WeekOpen; });
+  EXPECT_TRUE(script.done()) << "no pause window";
+  EXPECT_TRUE(heldInPause);
+  EXPECT_TRUE(wrongPasswordRefused);
+  EXPECT_EQ(control<QLabel>(second.mainWindow(), "lblTrial")->text(), "03 of 04");
+  second.session().endSession();
 }
 
 }  // namespace

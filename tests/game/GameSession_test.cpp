@@ -204,6 +204,57 @@ TEST_F(GameSessionTest, DuePauseHoldsTheNextTrialUntilItsPassword) {
   EXPECT_EQ(view.trials.back().counter, "02 of 02");
 }
 
+// A participant who comes back after trial 1 (the workstation stopped in the
+// pause that follows it) waits in that pause before trial 2; the pause after
+// trial 2 still comes.
+TEST_F(GameSessionTest, ResumeAfterATrialThatAPauseFollowsWaitsInThatPause) {
+  addTrials("Paused", 3, 1);
+  db.insert("tblPause", {{"Setting", "Paused"}, {"Trial", 1}, {"Password", "one"}});
+  db.insert("tblPause", {{"Setting", "Paused"}, {"Trial", 2}, {"Password", "two"}});
+  addParticipant("P", "Paused");
+  db.insert(
+      "datRole",
+      {{"Subject", "P"}, {"Setting", "Paused"}, {"Trial", 1}, {"Week", 1}, {"Role", "Retailer"}});
+  ASSERT_TRUE(start("P", "Paused"));
+  EXPECT_EQ(session.phase(), Phase::Paused);
+  EXPECT_EQ(view.pauses, 1);
+  EXPECT_TRUE(view.trials.empty());
+  EXPECT_FALSE(session.answerPause("two"));
+  EXPECT_TRUE(session.answerPause("one"));
+  EXPECT_EQ(view.trials.at(0).counter, "02 of 03");
+  playTrial();
+  session.nextTrial();
+  EXPECT_EQ(session.phase(), Phase::Paused);
+  EXPECT_EQ(view.pauses, 2);
+}
+
+// The game-over total counts the trials recorded before the resume too: the
+// four stages' total costs in each trial's last recorded week.
+TEST_F(GameSessionTest, GameOverTotalCountsTheTrialsRecordedBeforeTheResume) {
+  addTrials("Demo", 2, 1);
+  addParticipant("P", "Demo");
+  const char* roles[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
+  for (int week = 1; week <= 2; ++week) {
+    for (int r = 0; r < 4; ++r) {
+      db.insert("datRole", {{"Subject", "P"},
+                            {"Setting", "Demo"},
+                            {"Trial", 1},
+                            {"Training", 0},
+                            {"Week", week},
+                            {"Role", roles[r]},
+                            {"TotalCost", week * 10 * (r + 1)}});
+    }
+  }
+  ASSERT_TRUE(start("P", "Demo"));
+  playTrial();
+  session.nextTrial();
+  ASSERT_EQ(session.phase(), Phase::GameOver);
+  const int32_t trial2 = toInt32(state().plan.current().totalCost);
+  EXPECT_EQ(state().costSum, 200 + trial2);
+  EXPECT_EQ(prompter.last().prompt, "Total cost sum over all 2 completed trial(s) is " +
+                                        decimal(200 + trial2) + "\r\nAlert your moderator.");
+}
+
 TEST_F(GameSessionTest, TrainingIsAnnouncedWithItsLimits) {
   startTraining({});
   EXPECT_TRUE(session.inTraining());
@@ -492,6 +543,21 @@ TEST_F(GameSessionTest, KeepAliveUnderAQuestionStillRefreshesTheMark) {
   };
   playWeek();
   EXPECT_EQ(refreshed, 1);
+}
+
+// The moderator's password ends training from an open week: while the
+// participant reads "Training Complete", the mark says so, not that the
+// participant chooses an order, also after the timer's refresh.
+TEST_F(GameSessionTest, MarkSaysTrainingIsOverWhileItsMessageIsRead) {
+  startTraining({{"Password", "Skip"}});
+  std::string shown;
+  prompter.whileOpen = [&](const ScriptedPrompter::Shown& box) {
+    if (box.kind != PromptKind::TrainingComplete) return;
+    session.keepAlive();
+    shown = std::get<std::string>(db.rows("SELECT State FROM datPlaying")[0].at("State"));
+  };
+  ASSERT_TRUE(session.skipTraining("Skip"));
+  EXPECT_EQ(shown, "training-end");
 }
 
 }  // namespace

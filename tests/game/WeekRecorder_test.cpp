@@ -262,5 +262,35 @@ TEST_F(WeekRecorderTest, FailedTextWriteAsksAndRetryWritesTheSameLine) {
   EXPECT_EQ(testDb.count("datRole"), 4);
 }
 
+// A week played again after its line was written but not its rows (the
+// workstation stopped in between) replaces the line it left, also when other
+// lines came after it (training played again first); it is replaced once,
+// and any other line stays.
+TEST_F(WeekRecorderTest, WeekLineWrittenAgainReplacesTheLineLeftOfThatWeek) {
+  const std::string file = textFilePath(appFolder, "P17");
+  struct Case {
+    std::vector<std::string> next;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {{"P17,Study,1,2,9"}, {"P17,Study,1,1,5", "P17,Study,1,2,9"}},
+      {{"P17,Study,-1,1,3", "P17,Study,1,2,9"},
+       {"P17,Study,1,1,5", "P17,Study,-1,1,3", "P17,Study,1,2,9"}},
+      {{"P17,Study,1,2,9", "P17,Study,1,2,8"},
+       {"P17,Study,1,1,5", "P17,Study,1,2,9", "P17,Study,1,2,8"}},
+      {{"P17,Other,1,2,5"}, {"P17,Study,1,1,5", "P17,Study,1,2,7", "P17,Other,1,2,5"}},
+  };
+  for (const Case& c : cases) {
+    fs::remove(file);
+    for (const char* line : {"P17,Study,1,1,5\r\n", "P17,Study,1,2,7\r\n"}) {
+      ASSERT_EQ(appendToFile(file, line), "");
+    }
+    std::optional<FileLine> left = lastLineOf(file);
+    ASSERT_TRUE(left.has_value());
+    for (const std::string& next : c.next) ASSERT_EQ(appendWeekLine(file, next + "\r\n", left), "");
+    EXPECT_EQ(textLines(), c.lines) << c.next.front();
+  }
+}
+
 }  // namespace
 }  // namespace quarn::testing

@@ -28,14 +28,16 @@ TEST_F(DisplayTest, NamedConfigurationSaysWhichTrucksAndTotalsShow) {
   EXPECT_TRUE(c.found);
   EXPECT_EQ(std::vector<bool>({c.factoryProduction, c.trucksToDistributor, c.trucksToWholesaler,
                                c.trucksToRetailer, c.totalCost}),
-            std::vector<bool>({false, true, false, true, false}));  // Null reads as false
+            std::vector<bool>({false, true, true, true, false}));  // Null reads as shown
   EXPECT_FALSE(readDisplayConfiguration(tables(), "Missing").found);
 }
 
 TEST_F(DisplayTest, EachRolesOptionSaysWhichFiguresShow) {
   const DisplayConfiguration c = readDisplayConfiguration(tables(), "Blind");
   EXPECT_TRUE(c.roles[1].found && c.roles[1].recentOrder && c.roles[1].cost);
-  EXPECT_FALSE(c.roles[2].inventory || c.roles[2].cost || !c.roles[2].backorder);
+  // Inventory left empty (Null) reads as its default: shown.
+  EXPECT_TRUE(c.roles[2].inventory && c.roles[2].backorder);
+  EXPECT_FALSE(c.roles[2].cost);
   EXPECT_EQ(c.roles[3].option, "Unknown");
   EXPECT_FALSE(c.roles[3].found);
 }

@@ -20,7 +20,8 @@ TEST_F(PlanTest, BlockRowsExpandIntoRunsTrialsInPlayOrder) {
   EXPECT_EQ(noise, (std::vector<int>{2, 1, 1, 1, 3, 4}));
 }
 
-// Blank Input and Predicter stay as they are; Null truth values read false;
+// Blank Input and Predicter stay as they are; Null truth values read as
+// their defaults (DatabaseOutput on, EnableProfit off);
 // players match apart from letter case; numbers round half to even. The
 // demand is built at the trial start, not here.
 TEST_F(PlanTest, RowValuesAreReadAsThePlayUsesThem) {
@@ -37,7 +38,8 @@ TEST_F(PlanTest, RowValuesAreReadAsThePlayUsesThem) {
   ASSERT_EQ(rows.trials.size(), 2u);
   const TrialPlan& a = rows.trials[0];
   EXPECT_EQ(a.inputFile + "|" + a.predicter, "| ");
-  EXPECT_FALSE(a.recordToDatabase || a.enableProfit);
+  EXPECT_TRUE(a.recordToDatabase);
+  EXPECT_FALSE(a.enableProfit);
   EXPECT_EQ(a.participantRole, 2);
   EXPECT_EQ(a.rolePlayers, (std::array<int16_t, 4>{0, 0, kParticipantPlayer, 0}));
   EXPECT_EQ(a.initialInventory, 12);
@@ -341,14 +343,13 @@ TEST_F(PlanTest, TrialsShareTheGamesCostSumThroughTheirOrderLimits) {
 }
 
 TEST_F(PlanTest, PlayerTableFaultsNameTheirRow) {
-  insertRow("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});
+  insertRow("tblPlayer", {{"Name", "Nully"}, {"Alpha", TestValue()}});  // reads its default, 0
   insertRow("tblPlayer", {{"Name", "Huge"}, {"Sterman", 1}, {"Alpha", 1e300}});
   insertRow("tblPlayer", {{"Name", "a,b"}});
   const PlayerRows rows = readPlayers(tables());
   std::vector<std::string> texts;
   for (const PlanFault& f : rows.faults) texts.push_back(f.text.substr(0, f.text.find(':')));
-  EXPECT_EQ(texts, (std::vector<std::string>{"tblPlayer row Nully", "tblPlayer row Huge",
-                                             "tblPlayer row a,b"}));
+  EXPECT_EQ(texts, (std::vector<std::string>{"tblPlayer row Huge", "tblPlayer row a,b"}));
   EXPECT_EQ(rows.players.size(), 4u);
 }
 

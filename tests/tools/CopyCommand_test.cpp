@@ -41,6 +41,18 @@ std::string passphraseFile(const std::string& folder, const std::string& passphr
   return path;
 }
 
+// Works in another folder for as long as it lives.
+class WorkingFolder {
+ public:
+  explicit WorkingFolder(const std::string& folder) : m_before(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~WorkingFolder() { std::filesystem::current_path(m_before); }
+
+ private:
+  std::filesystem::path m_before;
+};
+
 // An archive of a server's results: a new encrypted file.
 TEST(CopyCommand, MakesTheTargetFileWhenItDoesNotExist) {
   ServerDatabase server;
@@ -88,6 +100,26 @@ TEST(CopyCommand, ArchiveWithThePassphraseOpensWithItOnly) {
   ASSERT_EQ(run(admin::cmdExport, {archive, "datUser", "--passphrase-file", secret}, &csv), 0);
   EXPECT_NE(csv.find("\r\nP2,"), std::string::npos) << csv;
   EXPECT_EQ(countRows(results.choice().file, "datUser"), 1) << "the source keeps its own key";
+}
+
+// An archive named relative to the working folder, as a moderator types it,
+// is made with the passphrase and opens with it.
+TEST(CopyCommand, ArchiveNamedInTheWorkingFolderOpensWithThePassphrase) {
+  FileDatabase results;
+  results.insert("datUser", {{"Subject", "P1"}});
+  FileDatabase scratch;
+  const std::string secret = passphraseFile(scratch.folder(), "the lab's secret");
+  {
+    const WorkingFolder inScratch(scratch.folder());
+    ASSERT_EQ(
+        run(admin::cmdCopy, {results.choice().file, "archive.mdb", "--passphrase-file", secret}),
+        0);
+  }
+  std::string csv;
+  ASSERT_EQ(run(admin::cmdExport,
+                {scratch.folder() + "/archive.mdb", "datUser", "--passphrase-file", secret}, &csv),
+            0);
+  EXPECT_NE(csv.find("\r\nP1,"), std::string::npos) << csv;
 }
 
 TEST(CopyCommand, RefusesAMissingSourceFile) {

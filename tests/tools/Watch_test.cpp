@@ -188,7 +188,10 @@ TYPED_TEST(WatchTest, ListsALoginWithoutAWeekYet) {
 class TeamWatch : public ::testing::Test {
  protected:
   TeamWatch() : clock(LocalDateTime{2024, 3, 5, 14, 10, 0}) {
+    // Two trials of 20 weeks.
     db.insert("tblBlock", planRow(false, {{"Setting", "Four"},
+                                          {"numweeks", 20},
+                                          {"Runs", 2},
                                           {"Factory", "Subject4"},
                                           {"Distributor", "Subject3"},
                                           {"Wholesaler", "Subject2"},
@@ -246,7 +249,7 @@ class TeamWatch : public ::testing::Test {
   }
   std::vector<admin::WatchTeam> teams() {
     return admin::watchTeams(*openMonitor(db.choice()), clock.seconds(), {},
-                             admin::planTeamSizes(db.stores().plan()));
+                             admin::planTeams(db.stores().plan()));
   }
 
   ServerDatabase db;
@@ -270,7 +273,7 @@ TEST_F(TeamWatch, ListsEachTeamWithItsMembersAndWhomItWaitsFor) {
   options.once = true;
   std::ostringstream out;
   admin::runWatch(options, *openMonitor(db.choice()), "the lab's server", clock, out, false,
-                  admin::planTeamSizes(db.stores().plan()));
+                  admin::planTeams(db.stores().plan()));
   EXPECT_EQ(
       out.str(),
       "2024-03-05 14:10:00  the lab's server\n"
@@ -360,13 +363,14 @@ TEST_F(TeamWatch, JsonLinesCarryTheTeams) {
   mark("P07", "lab-7", "Retailer", 0);
   std::ostringstream out;
   admin::runWatch(admin::parseWatchArguments({"db", "--once", "--json"}), *openMonitor(db.choice()),
-                  "db", clock, out, false, admin::planTeamSizes(db.stores().plan()));
+                  "db", clock, out, false, admin::planTeams(db.stores().plan()));
   EXPECT_EQ(out.str(),
             R"j({"time":"2024-03-05 14:10:00","team":"Blue","setting":"Four","size":4,"here":1,)j"
             R"j("trial":null,"training":false,"week":null,"weeks":20,"ordered":[],)j"
             R"j("waitingFor":[],"waitingSeconds":null,)j"
             R"j("state":"Waiting for your team: 1 of 4 here (P07)","members":[{"member":1,)j"
-            R"j("subject":"P07","role":"Retailer","state":"team",)j"
+            R"j("subject":"P07","trial":1,"training":false,"week":null,"role":"Retailer",)j"
+            R"j("state":"team",)j"
             R"j("workstation":"lab-7 (process 42)","gone":false,"replacedBy":null}]})j"
             "\n");
 }

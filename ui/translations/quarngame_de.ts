@@ -188,6 +188,10 @@ Bitte korrigieren Sie den Namen im Feld „Datenbankdatei“.</translation>
         <source>Waiting for the %1, the %2 and the %3...</source>
         <translation>Warten auf: %1, %2 und %3...</translation>
     </message>
+    <message>
+        <source>A simulated player now plays your stage, the %1, to the end of this trial.  Please wait for your moderator.</source>
+        <translation>Ein simulierter Spieler spielt jetzt Ihre Stufe (%1) bis zum Ende dieser Runde.  Bitte warten Sie auf die Versuchsleitung.</translation>
+    </message>
 </context>
 <context>
     <name>Login</name>

@@ -188,6 +188,10 @@ Corrija el nombre en el campo «Archivo de datos».</translation>
         <source>Waiting for the %1, the %2 and the %3...</source>
         <translation>Esperando a: %1, %2 y %3...</translation>
     </message>
+    <message>
+        <source>A simulated player now plays your stage, the %1, to the end of this trial.  Please wait for your moderator.</source>
+        <translation>Un jugador simulado juega ahora su etapa (%1) hasta el final de esta ronda.  Espere a la persona que dirige la sesión.</translation>
+    </message>
 </context>
 <context>
     <name>Login</name>
