@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -120,7 +121,7 @@ QString debriefSummary(const RecordedTrial& trial, const std::optional<ClassPlac
                         "DebriefWindow",
                         "The participant's orders varied %1 times as much as the customer demand "
                         "(standard deviation)."))
-                   .arg(std::sqrt(*own.amplification), 0, 'f', 1);
+                   .arg(QLocale().toString(std::sqrt(*own.amplification), 'f', 1));
     }
   }
   return lines.join(QLatin1Char('\n'));

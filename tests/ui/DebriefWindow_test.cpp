@@ -181,6 +181,18 @@ TEST(DebriefWindow, SummarySaysTheChainTotalThePlaceAndTheRatioOfDeviations) {
   EXPECT_FALSE(debriefSummary(trial, std::nullopt).contains("Place"));
 }
 
+// The ratio is written as the participant's language writes numbers.
+TEST(DebriefWindow, SummaryWritesTheRatioInTheLanguagesNumberFormat) {
+  RecordedTrial trial = sampleTrial(2, 1);
+  for (RecordedWeek& w : trial.weeks) w.stages[kWholesaler].order = 3 * w.week;
+  for (const auto& [language, ratio] : {std::pair{"de", "3,0-mal"}, std::pair{"es", "3,0 veces"}}) {
+    Translations translations;
+    ASSERT_TRUE(translations.use(language));
+    const QString text = debriefSummary(trial, std::nullopt);
+    EXPECT_TRUE(text.contains(ratio)) << text.toStdString();
+  }
+}
+
 // A class debriefed in German reads the window, the charts and the stage
 // names in German, as the game spoke to them.
 TEST(DebriefWindow, SpeaksTheParticipantsLanguage) {

@@ -324,6 +324,22 @@ Fehler %1: %2</translation>
         <source>Team:</source>
         <translation>Team:</translation>
     </message>
+    <message>
+        <source>server named in %1 (%2)</source>
+        <translation>Server laut %1 (%2)</translation>
+    </message>
+    <message>
+        <source>the local socket</source>
+        <translation>lokaler Socket</translation>
+    </message>
+    <message>
+        <source>of the login user</source>
+        <translation>des angemeldeten Benutzers</translation>
+    </message>
+    <message>
+        <source>server %1:%2, database %3</source>
+        <translation>Server %1:%2, Datenbank %3</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -666,6 +682,10 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Moderator: type the training&apos;s password to end the training and start the experiment.</source>
+        <translation>Versuchsleitung: Geben Sie das Passwort der Übung ein, um die Übung zu beenden und das Experiment zu beginnen.</translation>
     </message>
 </context>
 <context>

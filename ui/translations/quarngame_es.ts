@@ -324,6 +324,22 @@ Error %1: %2</translation>
         <source>Team:</source>
         <translation>Equipo:</translation>
     </message>
+    <message>
+        <source>server named in %1 (%2)</source>
+        <translation>servidor indicado en %1 (%2)</translation>
+    </message>
+    <message>
+        <source>the local socket</source>
+        <translation>el socket local</translation>
+    </message>
+    <message>
+        <source>of the login user</source>
+        <translation>del usuario conectado</translation>
+    </message>
+    <message>
+        <source>server %1:%2, database %3</source>
+        <translation>servidor %1:%2, base de datos %3</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -666,6 +682,10 @@ Avise a la persona que dirige la sesión.</translation>
     <message>
         <source>Cancel</source>
         <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>Moderator: type the training&apos;s password to end the training and start the experiment.</source>
+        <translation>Moderador: escriba la contraseña de la práctica para terminar la práctica y empezar el experimento.</translation>
     </message>
 </context>
 <context>
