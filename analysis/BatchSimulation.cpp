@@ -68,16 +68,26 @@ struct TrialOutcome {
   std::array<std::optional<double>, kRoleCount> amplification;
 };
 
-// The participant's stage is played by `player`: its rolePlayers entry names
-// the player, so that playerOrder finds the strategy, while participantRole
-// keeps the stage ordering where the participant orders.
+// The participant's stage, and every member's stage of a team trial, is
+// played by `player`: its rolePlayers entry names the player, so that
+// playerOrder finds the strategy, while participantRole and stageMembers
+// keep each stage ordering where its person orders.
 std::vector<TrialPlan> trialsWithPlayer(std::vector<TrialPlan> trials, int16_t player) {
   for (TrialPlan& trial : trials) {
-    if (hasParticipant(trial.participantRole)) {
-      trial.rolePlayers[static_cast<size_t>(trial.participantRole)] = player;
+    for (int16_t r = 0; r < kRoleCount; ++r) {
+      if (isTypedStage(trial, r)) trial.rolePlayers[static_cast<size_t>(r)] = player;
     }
   }
   return trials;
+}
+
+// A team's members are stood in for as the game stands in for a member the
+// moderator replaced: the stage's simulated player orders, from week 1, where
+// the member would have.
+void standInForMembers(const TrialPlan& trial, Chain& chain) {
+  for (size_t r = 0; r < kRoleCount; ++r) {
+    if (trial.stageMembers[r] != 0) chain.replacedFromWeek[r] = 1;
+  }
 }
 
 // What one worker keeps from run to run: its own copy of the trials (a start
@@ -119,6 +129,7 @@ TrialOutcome playTrial(Worker& worker, size_t index, const std::vector<PlayerStr
     startTrialChain(c, inputFolder);
     worker.demandBuilt[index] = true;
   }
+  standInForMembers(trial, chain);
   playToEnd(c, [&] {
     int32_t order = 0;
     // On the last two presses the participant's entry does not reach the
@@ -160,6 +171,7 @@ std::vector<TrialSummary> summariseRuns(const std::vector<TrialPlan>& trials,
     summary.trial = static_cast<int16_t>(t + 1);
     summary.participantRole = trial.participantRole;
     for (size_t r = 0; r < kRoleCount; ++r) {
+      summary.standIn[r] = isTypedStage(trial, static_cast<int16_t>(r));
       summary.stages[r].player = players[static_cast<size_t>(trial.rolePlayers[r])].name;
       std::vector<double> costs, ratios;
       for (const std::vector<TrialOutcome>& run : runs) {
@@ -216,6 +228,10 @@ std::vector<TrialSummary> simulateSetting(const BatchRequest& request) {
   for (std::thread& w : workers) w.join();
   if (failure) std::rethrow_exception(failure);
   return summariseRuns(trials, request.players, outcomes);
+}
+
+bool hasStandIn(const TrialSummary& trial) {
+  return std::any_of(trial.standIn.begin(), trial.standIn.end(), [](bool s) { return s; });
 }
 
 bool everyRunIdentical(const std::vector<TrialSummary>& table) {

@@ -43,14 +43,22 @@ struct StageSummary {
 struct TrialSummary {
   int16_t trial = 0;  // numbered from 1, as the records number experiment trials
   int16_t participantRole = kNoParticipant;
+  // The stages the simulated participant played: the participant's, or every
+  // team member's in a team trial.
+  std::array<bool, kRoleCount> standIn{};
   std::array<StageSummary, kRoleCount> stages;
 };
+
+// Whether any stage of the trial was played by the simulated participant.
+bool hasStandIn(const TrialSummary& trial);
 
 struct BatchRequest {
   std::vector<PlayerStrategy> players;  // tblPlayer, which the trials' rolePlayers index
   std::vector<TrialPlan> trials;        // the setting's block trials, in play order
   std::string inputFolder;
-  int16_t player = 0;  // index into players of the player on the participant's stage
+  // Index into players of the player on the participant's stage, and on
+  // every member's stage of a team trial.
+  int16_t player = 0;
   int runs = 1;
   uint64_t seed = 0;
   int jobs = 1;
@@ -63,10 +71,10 @@ struct BatchRequest {
 // so the results do not depend on how many threads share the runs.
 uint32_t runSeed(uint64_t seed, uint64_t run);
 
-// Plays every block trial `runs` times, the participant's stage ordering
-// where the participant would: after the week's step, when the week is
-// closed, before the stages upstream. Nothing is recorded anywhere. Errors
-// of a run (a value leaving its width) end the batch with that error.
+// Plays every block trial `runs` times, the participant's stage (every
+// member's in a team trial) ordering where the participant would: after the
+// week's step, when the week is closed, before the stages upstream. Nothing is recorded anywhere.
+// Errors of a run (a value leaving its width) end the batch with that error.
 std::vector<TrialSummary> simulateSetting(const BatchRequest& request);
 
 // Whether every run came out the same: every stage's end cost and

@@ -2,9 +2,11 @@
 
 #include <nlopt.h>
 
+#include <Eigen/Dense>
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <ostream>
@@ -111,12 +113,6 @@ double largest(std::span<const DecisionWeek> weeks, double DecisionWeek::*field)
   return m;
 }
 
-double average(std::span<const DecisionWeek> weeks, double DecisionWeek::*field) {
-  double sum = 0.0;
-  for (const DecisionWeek& w : weeks) sum += w.*field;
-  return sum / static_cast<double>(weeks.size());
-}
-
 // Ten times anything the weeks show: an estimate at this ceiling says the
 // desired stock is not determined by the orders.
 double desiredStockCeiling(std::span<const DecisionWeek> weeks) {
@@ -126,19 +122,19 @@ double desiredStockCeiling(std::span<const DecisionWeek> weeks) {
          10.0;
 }
 
-// A bounded, derivative-free local search (BOBYQA) from `start`; the
-// max(0, ...) of the rule leaves the squared error without a gradient at the
-// kink. Returns the squared error reached and leaves the point in `x`.
+// A bounded, derivative-free local search (BOBYQA) from `x`; the max(0, ...)
+// of the rule leaves the squared error without a gradient at the kink.
+// Returns the squared error reached and leaves the point in `x`.
 double localSearch(const Problem& problem, std::array<double, 4>& x) {
   nlopt_opt opt = nlopt_create(NLOPT_LN_BOBYQA, 4);
   const std::array<double, 4> lower{0.0, 0.0, 0.0, 0.0};
   const std::array<double, 4> upper{1.0, 1.0, 1.0, 10.0};
-  const std::array<double, 4> step{0.1, 0.1, 0.1, 0.5};
+  const std::array<double, 4> step{0.05, 0.05, 0.05, 0.1};
   nlopt_set_lower_bounds(opt, lower.data());
   nlopt_set_upper_bounds(opt, upper.data());
   nlopt_set_initial_step(opt, step.data());
   nlopt_set_min_objective(opt, objective, const_cast<Problem*>(&problem));
-  nlopt_set_xtol_rel(opt, 1e-9);
+  nlopt_set_xtol_rel(opt, 1e-10);
   nlopt_set_maxeval(opt, 4000);
   double value = std::numeric_limits<double>::infinity();
   if (nlopt_optimize(opt, x.data(), &value) < 0) {
@@ -148,50 +144,172 @@ double localSearch(const Problem& problem, std::array<double, 4>& x) {
   return value;
 }
 
-// Where the local searches start: the best points of a coarse grid over
-// the whole box (the squared error has flat stretches, at alpha 0 above all,
-// where a search started far off stalls), and each parameter low and high
-// with S' around the stock plus a share of the supply line, where a steady
-// chain holds it.
-std::vector<std::array<double, 4>> startingPoints(const Problem& problem) {
-  constexpr size_t kFromGrid = 8;
-  std::vector<std::pair<double, std::array<double, 4>>> grid;
-  for (int t = 0; t <= 10; ++t) {
-    for (int a = 0; a <= 20; ++a) {
-      for (int b = 0; b <= 10; ++b) {
-        for (int s = 0; s <= 20; ++s) {
-          const std::array<double, 4> x{t / 10.0, a / 20.0, b / 10.0, s / 2.0};
-          grid.emplace_back(squaredError(problem.parameters(x.data()), problem.weeks), x);
-        }
-      }
-    }
+// For a fixed theta the rule's order, while above 0, is linear in
+// a = alpha, d = alpha x beta and c = alpha x S':
+//   O_t = E_t - a x stock_t - d x supplyLine_t + c,
+// and the bounds become 0 <= a <= 1, 0 <= d <= a, 0 <= c <= a x ceiling.
+// That least-squares problem is convex; its minimum lies in the interior of
+// the region or of one of its faces, so solving on every face (the
+// constraints held as equalities, up to three at once) and keeping the
+// best point that meets every bound finds it exactly. The weeks whose
+// order the rule puts below 0 (and so at 0) are then left out, their error
+// being fixed, and the problem solved again until they stay the same.
+class ProfileForTheta {
+ public:
+  ProfileForTheta(std::span<const DecisionWeek> weeks, double ceiling) : m_weeks(weeks) {
+    // Rows of A v >= b over v = (a, d, c).
+    m_bounds << 1, 0, 0, -1, 0, 0, 0, 1, 0, 1, -1, 0, 0, 0, 1, ceiling, 0, -1;
+    m_limits << 0, -1, 0, 0, 0, 0;
   }
-  std::partial_sort(grid.begin(), grid.begin() + kFromGrid, grid.end(),
-                    [](const auto& l, const auto& r) { return l.first < r.first; });
-  std::vector<std::array<double, 4>> points;
-  for (size_t i = 0; i < kFromGrid; ++i) points.push_back(grid[i].second);
 
-  const double stock = std::max(0.0, average(problem.weeks, &DecisionWeek::stock));
-  const double line = std::max(0.0, average(problem.weeks, &DecisionWeek::supplyLine));
-  for (const double theta : {0.25, 0.75}) {
-    for (const double alpha : {0.25, 0.75}) {
-      for (const double beta : {0.25, 0.75}) {
-        for (const double share : {0.25, 0.75}) {
-          points.push_back(
-              {theta, alpha, beta, std::clamp((stock + share * line) / problem.scale, 0.0, 10.0)});
-        }
+  // The best (theta, alpha, beta, S' / scale) for `theta`.
+  std::array<double, 4> solve(double theta, double scale) const {
+    std::vector<double> expected;
+    double e = m_weeks.empty() ? 0.0 : m_weeks[0].receivedDemand;
+    for (const DecisionWeek& w : m_weeks) {
+      e = smoothedDemand(theta, e, w.receivedDemand);
+      expected.push_back(e);
+    }
+    std::vector<bool> above(m_weeks.size(), true);
+    Eigen::Vector3d best = Eigen::Vector3d::Zero();
+    double bestError = std::numeric_limits<double>::infinity();
+    for (int round = 0; round < kRounds; ++round) {
+      const Eigen::Vector3d v = leastSquares(expected, above);
+      std::vector<bool> next(m_weeks.size());
+      double error = 0.0;
+      for (size_t t = 0; t < m_weeks.size(); ++t) {
+        const DecisionWeek& w = m_weeks[t];
+        const double linear = expected[t] - v[0] * w.stock - v[1] * w.supplyLine + v[2];
+        next[t] = linear > 0.0;
+        const double residual = w.order - std::max(0.0, linear);
+        error += residual * residual;
+      }
+      if (error < bestError) {
+        bestError = error;
+        best = v;
+      }
+      if (next == above) break;
+      above = std::move(next);
+    }
+    const double alpha = best[0];
+    if (alpha <= 0.0) return {theta, 0.0, 0.5, 0.0};
+    return {theta, alpha, std::clamp(best[1] / alpha, 0.0, 1.0),
+            std::clamp(best[2] / alpha / scale, 0.0, 10.0)};
+  }
+
+ private:
+  static constexpr int kBounds = 6;
+  static constexpr int kRounds = 6;
+
+  // The least-squares (a, d, c) within the bounds over the weeks in `above`.
+  Eigen::Vector3d leastSquares(const std::vector<double>& expected,
+                               const std::vector<bool>& above) const {
+    Eigen::Matrix3d normal = Eigen::Matrix3d::Zero();
+    Eigen::Vector3d moment = Eigen::Vector3d::Zero();
+    for (size_t t = 0; t < m_weeks.size(); ++t) {
+      if (!above[t]) continue;
+      const Eigen::Vector3d x(-m_weeks[t].stock, -m_weeks[t].supplyLine, 1.0);
+      normal += x * x.transpose();
+      moment += x * (m_weeks[t].order - expected[t]);
+    }
+    Eigen::Vector3d best = Eigen::Vector3d::Zero();
+    double bestValue = std::numeric_limits<double>::infinity();
+    for (unsigned active = 0; active < (1u << kBounds); ++active) {
+      if (std::popcount(active) > 3) continue;
+      const std::optional<Eigen::Vector3d> v = onFace(active, normal, moment);
+      if (!v || !feasible(*v)) continue;
+      // The squared error less the constant sum of squares of the targets.
+      const double value = v->dot(normal * *v) - 2.0 * moment.dot(*v);
+      if (value < bestValue) {
+        bestValue = value;
+        best = *v;
       }
     }
+    return best;
   }
+
+  // The least-squares point with the bounds in `active` held as equalities
+  // (Lagrange's conditions solved as one linear system); the least-norm
+  // solution where the weeks leave a direction free.
+  std::optional<Eigen::Vector3d> onFace(unsigned active, const Eigen::Matrix3d& normal,
+                                        const Eigen::Vector3d& moment) const {
+    std::vector<int> rows;
+    for (int i = 0; i < kBounds; ++i) {
+      if (active & (1u << i)) rows.push_back(i);
+    }
+    const auto k = static_cast<Eigen::Index>(rows.size());
+    Eigen::MatrixXd system = Eigen::MatrixXd::Zero(3 + k, 3 + k);
+    Eigen::VectorXd right(3 + k);
+    system.topLeftCorner(3, 3) = normal;
+    right.head(3) = moment;
+    for (Eigen::Index j = 0; j < k; ++j) {
+      const int row = rows[static_cast<size_t>(j)];
+      system.block(0, 3 + j, 3, 1) = m_bounds.row(row).transpose();
+      system.block(3 + j, 0, 1, 3) = m_bounds.row(row);
+      right[3 + j] = m_limits[row];
+    }
+    const Eigen::CompleteOrthogonalDecomposition<Eigen::MatrixXd> solver(system);
+    const Eigen::VectorXd solution = solver.solve(right);
+    if (!solution.allFinite() || (system * solution - right).norm() > 1e-6 * (1.0 + right.norm())) {
+      return std::nullopt;
+    }
+    return Eigen::Vector3d(solution.head(3));
+  }
+
+  bool feasible(const Eigen::Vector3d& v) const {
+    const Eigen::Matrix<double, kBounds, 1> slack = m_bounds * v - m_limits;
+    return (slack.array() >= -1e-9 * (1.0 + m_limits.cwiseAbs().maxCoeff())).all();
+  }
+
+  std::span<const DecisionWeek> m_weeks;
+  Eigen::Matrix<double, kBounds, 3> m_bounds;
+  Eigen::Matrix<double, kBounds, 1> m_limits;
+};
+
+// Where the local searches start: the exact least-squares points of the
+// rule without its floor at 0 along a fine grid of theta, the best of them
+// (each a local minimum along theta) first.
+std::vector<std::array<double, 4>> startingPoints(const Problem& problem, double ceiling) {
+  constexpr int kThetaSteps = 100;
+  constexpr size_t kStarts = 6;
+  const ProfileForTheta profile(problem.weeks, ceiling);
+  std::vector<std::pair<double, std::array<double, 4>>> along;
+  for (int i = 0; i <= kThetaSteps; ++i) {
+    const std::array<double, 4> x = profile.solve(i / double(kThetaSteps), problem.scale);
+    along.emplace_back(squaredError(problem.parameters(x.data()), problem.weeks), x);
+  }
+  std::vector<std::pair<double, std::array<double, 4>>> minima;
+  for (size_t i = 0; i < along.size(); ++i) {
+    const bool belowLeft = i == 0 || along[i].first <= along[i - 1].first;
+    const bool belowRight = i + 1 == along.size() || along[i].first <= along[i + 1].first;
+    if (belowLeft && belowRight) minima.push_back(along[i]);
+  }
+  std::sort(minima.begin(), minima.end(),
+            [](const auto& l, const auto& r) { return l.first < r.first; });
+  std::vector<std::array<double, 4>> points;
+  for (size_t i = 0; i < minima.size() && i < kStarts; ++i) points.push_back(minima[i].second);
   return points;
 }
 
 }  // namespace
 
-bool isIdentified(const AnchoringParameters& estimate, double desiredStockCeiling,
+bool isDetermined(const AnchoringParameters& estimate, double desiredStockCeiling,
                   bool hasStandardErrors) {
   return hasStandardErrors && estimate.alpha >= kNegligibleAlpha &&
          estimate.desiredStock < 0.99 * desiredStockCeiling;
+}
+
+bool isIdentified(const AnchoringParameters& estimate, double desiredStockCeiling,
+                  const std::optional<AnchoringParameters>& standardErrors) {
+  if (!standardErrors || !isDetermined(estimate, desiredStockCeiling, true)) return false;
+  constexpr double kNormal95 = 1.96;
+  const auto within = [&](double AnchoringParameters::*field, double upper) {
+    const double reach = kNormal95 * (*standardErrors).*field;
+    return std::isfinite(reach) && estimate.*field - reach > 0.0 && estimate.*field + reach < upper;
+  };
+  return within(&AnchoringParameters::theta, 1.0) && within(&AnchoringParameters::alpha, 1.0) &&
+         within(&AnchoringParameters::beta, 1.0) &&
+         within(&AnchoringParameters::desiredStock, desiredStockCeiling);
 }
 
 std::optional<AnchoringParameters> fitStandardErrors(const AnchoringParameters& p,
@@ -224,8 +342,16 @@ std::optional<RuleFit> fitAnchoringRule(std::span<const DecisionWeek> weeks) {
 
   std::array<double, 4> best{};
   double bestValue = std::numeric_limits<double>::infinity();
-  for (std::array<double, 4> x : startingPoints(problem)) {
-    const double value = localSearch(problem, x);
+  for (std::array<double, 4> x : startingPoints(problem, desiredStockCeiling(weeks))) {
+    // The start itself counts: the search never ends above it, but its
+    // result is kept only where it is lower.
+    const double start = squaredError(problem.parameters(x.data()), weeks);
+    const std::array<double, 4> from = x;
+    double value = localSearch(problem, x);
+    if (start < value) {
+      value = start;
+      x = from;
+    }
     if (value < bestValue) {
       bestValue = value;
       best = x;
@@ -238,8 +364,10 @@ std::optional<RuleFit> fitAnchoringRule(std::span<const DecisionWeek> weeks) {
   fit.rmse = std::sqrt(bestValue / static_cast<double>(weeks.size()));
   fit.desiredStockCeiling = problem.scale * 10.0;
   fit.standardErrors = fitStandardErrors(fit.estimate, weeks);
-  fit.identified =
-      isIdentified(fit.estimate, fit.desiredStockCeiling, fit.standardErrors.has_value());
+  fit.determined =
+      isDetermined(fit.estimate, fit.desiredStockCeiling, fit.standardErrors.has_value());
+  fit.identified = isIdentified(fit.estimate, fit.desiredStockCeiling, fit.standardErrors);
+  if (!fit.identified) fit.standardErrors.reset();  // errors that do not hold are not given
   std::vector<double> orders;
   for (const DecisionWeek& w : weeks) orders.push_back(w.order);
   const double total = populationVariance(orders) * static_cast<double>(orders.size());

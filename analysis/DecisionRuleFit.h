@@ -64,17 +64,30 @@ struct RuleFit {
   double rmse = 0.0;
   size_t weeksUsed = 0;
   double desiredStockCeiling = 0.0;  // the upper bound S' was searched within
-  // From the Jacobian of the rule's orders at the estimate; empty when the
-  // weeks do not determine every parameter.
+  // From the Jacobian of the rule's orders at the estimate; empty unless the
+  // fit is identified.
   std::optional<AnchoringParameters> standardErrors;
-  // False when alpha is near 0, S' is at its ceiling or the standard errors
-  // cannot be had: then alpha, beta and S' are not determined by the orders.
+  // False when alpha is near 0, S' is at its ceiling or the Jacobian lacks
+  // full rank: then alpha, beta and S' are not determined by the orders.
+  bool determined = false;
+  // True when the standard errors hold (see isIdentified).
   bool identified = false;
 };
 
-// Whether the estimates of a fit are determined (see RuleFit::identified).
-bool isIdentified(const AnchoringParameters& estimate, double desiredStockCeiling,
+// Whether alpha, beta and S' are determined by the orders: the Jacobian has
+// full rank (`hasStandardErrors`), alpha is at least kNegligibleAlpha and S'
+// below its ceiling.
+bool isDetermined(const AnchoringParameters& estimate, double desiredStockCeiling,
                   bool hasStandardErrors);
+
+// Whether a fit is identified, i.e. its standard errors hold: the estimates
+// are determined and every estimate's 95 % interval (1.96 standard errors
+// either side) lies within its bounds (theta, alpha, beta in 0..1, S' from 0
+// to its ceiling). The errors rest on the rule being nearly linear around an
+// optimum inside the bounds; an estimate on or near a bound, or an error as
+// wide as the parameter's range, is beyond what they describe.
+bool isIdentified(const AnchoringParameters& estimate, double desiredStockCeiling,
+                  const std::optional<AnchoringParameters>& standardErrors);
 
 // The standard errors of the four parameters at `p`, from the numerical
 // Jacobian of the rule's orders over the weeks; empty when they are not

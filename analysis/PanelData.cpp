@@ -109,8 +109,8 @@ O_t = max(0, E_t + Alpha x (DesiredStock - stock_t - Beta x supply line_t)).
 | DesiredStock | units | S', the stock aimed at |
 | RSquared | ratio | 1 - squared error / total sum of squares of the orders; empty when the orders never change |
 | RMSE | units | root mean square error of the fitted orders |
-| Identified | 0/1 | 0 when Alpha is near 0 or DesiredStock at its ceiling: Alpha, Beta and DesiredStock are then not determined |
-| ThetaSe, AlphaSe, BetaSe, DesiredStockSe | as the estimate | standard errors from the Jacobian at the optimum; empty when not determined |
+| Identified | 0/1 | 1 when the standard errors hold: Alpha is at least 0.01, DesiredStock below its ceiling (ten times the largest figures of the weeks), the Jacobian has full rank, and every estimate's 95 % interval (1.96 standard errors either side) lies within its bounds (Theta, Alpha, Beta in 0..1, DesiredStock from 0 to its ceiling); else 0. With Alpha near 0 or DesiredStock at its ceiling, Alpha, Beta and DesiredStock are not determined at all |
+| ThetaSe, AlphaSe, BetaSe, DesiredStockSe | as the estimate | standard errors from the Jacobian at the optimum; empty when Identified is 0 |
 
 ## summary.csv: one row per setting, trial, participant's stage (and grouping column)
 

@@ -140,8 +140,25 @@ std::string demandSource(const TrialPlan& trial) {
          std::to_string(trial.secondDemand) + " in week " + std::to_string(trial.jumpWeek);
 }
 
+namespace {
+
+// Who played stage `role` of `trial` as the game names it at the trial's
+// start; empty where the plan does not tell.
+std::string plannedPlayer(const TrialPlan& planned, const std::vector<PlayerStrategy>& players,
+                          const RecordedTrial& trial, int16_t role) {
+  const auto r = static_cast<size_t>(role);
+  if (role == trial.participantRole) return "Subject";
+  if (planned.stageMembers[r] != 0) return "Subject" + std::to_string(planned.stageMembers[r]);
+  const int16_t player = planned.rolePlayers[r];
+  if (player < 0 || static_cast<size_t>(player) >= players.size()) return "";
+  return players[static_cast<size_t>(player)].name;
+}
+
+}  // namespace
+
 std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows,
-                                          const std::vector<TrialPlan>& plan) {
+                                          const std::vector<TrialPlan>& plan,
+                                          const std::vector<PlayerStrategy>& players) {
   std::vector<RecordedTrial> trials = recordedTrials(rows);
   for (RecordedTrial& trial : trials) {
     if (trial.trial < 1 || static_cast<size_t>(trial.trial) > plan.size()) continue;
@@ -149,7 +166,13 @@ std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows,
     const bool hasTrialRow =
         std::any_of(rows.trials.begin(), rows.trials.end(),
                     [&](const TrialRow& row) { return row.trial == trial.trial; });
-    if (!hasTrialRow) trial.plannedWeeks = std::max(trial.plannedWeeks, planned.weeks);
+    if (!hasTrialRow) {
+      trial.plannedWeeks = std::max(trial.plannedWeeks, planned.weeks);
+      for (int16_t r = 0; r < kRoleCount; ++r) {
+        std::string& player = trial.players[static_cast<size_t>(r)];
+        if (player.empty()) player = plannedPlayer(planned, players, trial, r);
+      }
+    }
     trial.demandSource = demandSource(planned);
     trial.predicter = planned.predicter;
     trial.displayOption = planned.displayOption;
@@ -159,12 +182,19 @@ std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows,
 
 namespace {
 
-// The setting's block trials, or none when the plan cannot be read: the
-// results stand without them.
-std::vector<TrialPlan> plannedTrials(DatabaseAccess& db, const std::string& setting,
-                                     const std::string& inputFolder) {
-  const PlayerRows players = readPlayers(db.planTables());
-  return readBlocks(db.planTables(), players.players, setting, inputFolder).trials;
+// The setting's block trials and the players they index, or no trials when
+// the plan cannot be read: the results stand without them.
+struct PlannedSetting {
+  std::vector<PlayerStrategy> players;
+  std::vector<TrialPlan> trials;
+};
+
+PlannedSetting plannedSetting(DatabaseAccess& db, const std::string& setting,
+                              const std::string& inputFolder) {
+  PlayerRows players = readPlayers(db.planTables());
+  std::vector<TrialPlan> trials =
+      readBlocks(db.planTables(), players.players, setting, inputFolder).trials;
+  return {std::move(players.players), std::move(trials)};
 }
 
 }  // namespace
@@ -173,16 +203,31 @@ std::vector<RecordedTrial> recordedTrials(DatabaseAccess& db, const std::string&
                                           const std::string& subject,
                                           const std::string& inputFolder) {
   std::vector<RecordedTrial> trials;
-  std::map<std::string, std::vector<TrialPlan>> plans;
+  std::map<std::string, PlannedSetting> plans;
   for (const RecordedSession& session : db.recordedSessions(setting, subject)) {
     auto [plan, added] = plans.try_emplace(session.setting);
-    if (added) plan->second = plannedTrials(db, session.setting, inputFolder);
-    for (RecordedTrial& trial : recordedTrials(db.recordedRows(session), plan->second)) {
+    if (added) plan->second = plannedSetting(db, session.setting, inputFolder);
+    for (RecordedTrial& trial :
+         recordedTrials(db.recordedRows(session), plan->second.trials, plan->second.players)) {
       trials.push_back(std::move(trial));
     }
   }
   return trials;
 }
+
+namespace {
+
+// A trial named from the plan (no datTrial row) calls another member's stage
+// "Subject2"; the game's own row names the member's ID there.
+void nameMembersFromPlan(RecordedTrial& trial) {
+  for (const TeamSeat& seat : trial.seats) {
+    if (!hasParticipant(seat.role) || seat.role == trial.participantRole) continue;
+    std::string& player = trial.players[static_cast<size_t>(seat.role)];
+    if (player == "Subject" + std::to_string(seat.member)) player = seat.subject;
+  }
+}
+
+}  // namespace
 
 void joinTeams(std::vector<RecordedTrial>& trials, const std::vector<TeamRow>& rows) {
   using TeamTrial = std::tuple<std::string, std::string, int16_t>;  // setting, team, trial
@@ -208,6 +253,7 @@ void joinTeams(std::vector<RecordedTrial>& trials, const std::vector<TeamRow>& r
         std::erase_if(trial.weeks,
                       [&](const RecordedWeek& week) { return week.week >= row.seat.fromWeek; });
       }
+      nameMembersFromPlan(trial);
       break;
     }
   }
@@ -272,7 +318,7 @@ std::string recordedName(const std::vector<std::string>& known, const std::strin
   // An exact match first: two recorded names may differ in letter case only.
   if (std::find(known.begin(), known.end(), typed) != known.end()) return typed;
   for (const std::string& name : known) {
-    if (equalsIgnoringAsciiCase(name, typed)) return name;
+    if (compareIgnoringCase(name, typed) == 0) return name;
   }
   std::string list;
   for (const std::string& name : known) list += (list.empty() ? "" : ", ") + name;

@@ -25,11 +25,15 @@ namespace quarn {
 std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows);
 
 // The same, completed from the setting's block trials (in play order, so
-// that trial N is plan[N - 1]): the treatment of every trial, and the planned
-// weeks of a trial without a datTrial row, which a session ended before the
-// trial did leaves behind.
+// that trial N is plan[N - 1]) and the player table they index: the
+// treatment of every trial, and the planned weeks and the stages' players of
+// a trial without a datTrial row, which a session ended before the trial did
+// leaves behind. Such a trial names its stages as the game does: "Subject"
+// on the participant's, "Subject2" on another member's (joinTeams puts the
+// member's ID there) and the simulated player's name elsewhere.
 std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows,
-                                          const std::vector<TrialPlan>& plan);
+                                          const std::vector<TrialPlan>& plan,
+                                          const std::vector<PlayerStrategy>& players);
 
 // How the trial's customer demand is made: the demand file's name, or
 // "step 4 to 8 in week 5".
@@ -68,8 +72,9 @@ struct RecordedNames {
 };
 RecordedNames recordedNames(DatabaseAccess& db);
 
-// The recorded name that `typed` names apart from the letter case of ASCII
-// letters (as the login matches IDs); an empty `typed` stays empty. Raises
+// The recorded name that `typed` names apart from letter case, beyond ASCII
+// too (as the login matches IDs: ZOË finds Zoë); an empty `typed` stays
+// empty. Raises
 // QuarnError naming the known ones when there is none.
 std::string recordedName(const std::vector<std::string>& known, const std::string& typed,
                          const std::string& what);

@@ -50,12 +50,14 @@ std::vector<LeagueTable> leagueTables(const std::vector<RecordedTrial>& trials,
     entry.cost = t.weeks.back().stages[static_cast<size_t>(t.participantRole)].totalCost;
     entry.chainCost = chainCost(t);
     entry.complete = isComplete(t);
-    // Costs of another stage say nothing of this one: the members of a team
-    // play stages of their own.
+    // Each against its own stage: the members of a team play stages of
+    // their own.
     if (const auto found = simulated.find({t.setting, t.trial});
-        found != simulated.end() && entry.complete &&
-        (found->second.role == kNoParticipant || found->second.role == entry.role)) {
-      entry.percentile = percentileRank(found->second.costs, static_cast<double>(entry.cost));
+        found != simulated.end() && entry.complete) {
+      const std::vector<double>& costs = found->second.costs[static_cast<size_t>(entry.role)];
+      if (!costs.empty()) {
+        entry.percentile = percentileRank(costs, static_cast<double>(entry.cost));
+      }
     }
     table.entries.push_back(std::move(entry));
   }

@@ -22,13 +22,14 @@ namespace quarn {
 // the same names; team members too, where a team trial names them.
 std::vector<RecordedTrial> anonymised(std::vector<RecordedTrial> trials);
 
-// The end costs of the participant's stage over many simulated runs of a
-// setting's trial, from the lowest, who played the stage and which stage it
-// is (none: whichever stage the participant played).
+// The end costs over many simulated runs of a setting's trial of each stage
+// a simulated player took over from a person (the participant's, or every
+// member's of a team trial), from the lowest, and who played them. Stages
+// that nobody took over have none.
 struct SimulatedCosts {
   std::string player;
-  std::vector<double> costs;
-  int16_t role = kNoParticipant;
+  size_t runs = 0;
+  std::array<std::vector<double>, kRoleCount> costs;
 };
 using SimulatedCostsByTrial = std::map<std::pair<std::string, int16_t>, SimulatedCosts>;
 

@@ -46,17 +46,6 @@ std::string appFolderOf(const std::string& dataDir) {
   return data.parent_path().string();
 }
 
-// Whether the login's User ID box takes `subject` as typed: no more than its
-// length (in the box's UTF-16 units) and no control characters.
-bool userIdBoxTakes(const std::string& subject) {
-  int units = 0;
-  for (unsigned char c : subject) {
-    if (c < 0x20 || c == 0x7F) return false;
-    if ((c & 0xC0) != 0x80) units += c >= 0xF0 ? 2 : 1;  // a 4-byte character is a pair
-  }
-  return units <= kSubjectIdLength;
-}
-
 // The Prompter of a pilot: every question goes to the pilot's moderator,
 // waits sleep, and every end of the application before the game is over is
 // a failure.
@@ -190,6 +179,7 @@ Answer Pilot::answer(const Prompt& prompt) {
     case PromptKind::TeamNameNeeded:
     case PromptKind::TeamFull:
     case PromptKind::RecordsContradict:
+    case PromptKind::TeamOfOtherMember:
     case PromptKind::SettingBreaksTextLines:
     case PromptKind::SubjectIdRefused:
     case PromptKind::CompletedAll:
@@ -237,10 +227,14 @@ void Pilot::reportTrial() {
 }
 
 void Pilot::logIn() {
-  if (!userIdBoxTakes(m_options.subject)) {
-    fail("the login's User ID box does not take \"" + m_options.subject + "\"");
+  const std::vector<std::string>& settings = m_session.openDatabase("quarn.mdb");
+  const bool offered =
+      std::find(settings.begin(), settings.end(), m_options.setting) != settings.end();
+  // The login window offers its Team box for team settings only.
+  if (!m_options.team.empty() && offered && !m_session.isTeamSetting(m_options.setting)) {
+    fail("setting " + m_options.setting + " is not played by teams: --team " +
+         printable(m_options.team) + " is not taken");
   }
-  m_session.openDatabase("quarn.mdb");
   if (m_session.logIn({m_options.subject, m_options.setting, m_options.team}) !=
       LoginResult::LoggedIn) {
     fail(m_view.failure.empty() ? "the login window did not accept the entry" : m_view.failure);
@@ -402,7 +396,8 @@ std::vector<int16_t> readOrdersFile(const std::string& path) {
   std::vector<int16_t> orders;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
-    const std::string text(trimmed(line, " \t\r"));
+    // Editors on some systems begin a text file with a byte-order mark.
+    const std::string text(trimmed(number == 1 ? withoutByteOrderMark(line) : line, " \t\r"));
     if (text.empty()) continue;
     // Digits only, as the order box takes them.
     const ParsedNumber order = parseNumber(text);

@@ -47,8 +47,9 @@ enum class PromptKind {
   TakeOver,                 // the User ID plays at another workstation: take it over?
   CompletedAll,             // the participant has played every trial
   Resume,                   // a known User ID: continue at the next trial?
-  TeamNameNeeded,           // a team setting without a team name
+  TeamNameNeeded,           // a team setting without a usable team name
   TeamFull,                 // the team named has all its members
+  TeamOfOtherMember,        // the participant is a member of another team of the setting
   RecordsContradict,        // the participant's records contradict each other: not built on
   // The game.
   OrderAboveLimit,      // the order is above what the trial takes: the week stays open

@@ -47,9 +47,33 @@ CodePoint decode(std::string_view text, size_t i) {
 }
 
 bool invisible(uint32_t c) {
-  return (c >= 0x80 && c <= 0x9F) || c == 0xAD || (c >= 0x200B && c <= 0x200F) ||
-         (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) || c == 0xFEFF ||
-         (c >= 0xFFF9 && c <= 0xFFFB);
+  return (c >= 0x80 && c <= 0x9F) || c == 0xAD || c == 0x061C || c == 0x180E ||
+         (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+         (c >= 0x2060 && c <= 0x2069) || c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
+// Spaces that look like the ordinary one (or like nothing) but are not it.
+bool unusualSpace(uint32_t c) {
+  return c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
 }
 
 std::string byteCode(unsigned char byte) {
@@ -170,6 +194,94 @@ char32_t foldCase(char32_t code) {
 }
 
 }  // namespace
+
+NameFault nameFault(std::string_view name) {
+  static constexpr std::string_view kForbidden = "/\\:*?\"<>|,";
+  if (name.empty()) return NameFault::Empty;
+  int units = 0;
+  bool onlyDots = true;
+  for (size_t i = 0; i < name.size();) {
+    const CodePoint c = decode(name, i);
+    if (c.length == 0 || c.value < 0x20 || c.value == 0x7F ||
+        (c.value < 0x80 && kForbidden.find(static_cast<char>(c.value)) != std::string_view::npos)) {
+      return NameFault::Forbidden;
+    }
+    if (invisible(c.value) || unusualSpace(c.value)) return NameFault::Invisible;
+    if (c.value != '.') onlyDots = false;
+    units += c.value >= 0x10000 ? 2 : 1;
+    i += c.length;
+  }
+  if (units > kNameLength) return NameFault::TooLong;
+  return onlyDots ? NameFault::OnlyDots : NameFault::None;
+}
+
+std::string foldedName(std::string_view name) {
+  std::string folded;
+  folded.reserve(name.size());
+  for (size_t i = 0; i < name.size();) {
+    const char32_t c = foldCase(nextFoldable(name, i));
+    if (c > 0x10FFFF) {
+      folded += static_cast<char>(c - 0x110000);
+    } else {
+      appendUtf8(folded, c);
+    }
+  }
+  return folded;
+}
+
+std::string subjectIdFault(const std::string& subjectId) {
+  static_assert(kNameLength == 21, "the texts below name the length");
+  switch (nameFault(subjectId)) {
+    case NameFault::None:
+      return "";
+    case NameFault::Empty:
+      return QUARN_TRANSLATABLE("Login", "Please enter a User ID.");
+    case NameFault::TooLong:
+      return QUARN_TRANSLATABLE(
+          "Login", "A User ID has at most 21 characters.  Please enter another User ID.");
+    case NameFault::Forbidden:
+      return QUARN_TRANSLATABLE("Login",
+                                "A User ID cannot hold a comma, any of the characters / \\ : * ? "
+                                "\" < > | or control characters.  Please enter another User ID.");
+    case NameFault::Invisible:
+      return QUARN_TRANSLATABLE("Login",
+                                "A User ID cannot hold invisible characters or spaces other than "
+                                "the ordinary space.  Please enter another User ID.");
+    case NameFault::OnlyDots:
+      break;
+  }
+  return QUARN_TRANSLATABLE(
+      "Login", "A User ID cannot be made of dots only.  Please enter another User ID.");
+}
+
+std::string teamNameFault(const std::string& team) {
+  switch (nameFault(team)) {
+    case NameFault::None:
+      return "";
+    case NameFault::Empty:
+      return QUARN_TRANSLATABLE("Login",
+                                "This setting is played by teams.  Please type your team's name in "
+                                "the Team box.");
+    case NameFault::TooLong:
+      return QUARN_TRANSLATABLE(
+          "Login",
+          "A team name has at most 21 characters.  Please type another name in the Team box.");
+    case NameFault::Forbidden:
+      return QUARN_TRANSLATABLE("Login",
+                                "A team name cannot hold a comma, any of the characters / \\ : * ? "
+                                "\" < > | or control characters.  Please type another name in the "
+                                "Team box.");
+    case NameFault::Invisible:
+      return QUARN_TRANSLATABLE("Login",
+                                "A team name cannot hold invisible characters or spaces other than "
+                                "the ordinary space.  Please type another name in the Team box.");
+    case NameFault::OnlyDots:
+      break;
+  }
+  return QUARN_TRANSLATABLE(
+      "Login",
+      "A team name cannot be made of dots only.  Please type another name in the Team box.");
+}
 
 int compareIgnoringCase(std::string_view a, std::string_view b) {
   size_t i = 0, j = 0;

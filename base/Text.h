@@ -25,6 +25,28 @@ std::string_view withoutByteOrderMark(std::string_view text);
 // UTF-8), as the end of a sentence ("holds a comma"); empty when it can.
 std::string textLineFault(std::string_view name);
 
+// The rule for the names a participant types: User IDs and team names. A
+// name is not empty, holds at most kNameLength characters (counted as the
+// login's boxes count them, a character beyond the Basic Multilingual Plane
+// as two), and none of the characters that cannot name a file or stand in a
+// comma-separated line (/ \ : * ? " < > | , and control characters, bytes
+// that are not UTF-8), no invisible characters (zero-width spaces, direction
+// marks and overrides, a byte-order mark) and no space but the ordinary one,
+// and is not made of dots only. Names are one name whatever their letter
+// case: foldedName gives the form they are compared in.
+inline constexpr int kNameLength = 21;
+enum class NameFault { None, Empty, TooLong, Forbidden, Invisible, OnlyDots };
+NameFault nameFault(std::string_view name);
+// `name` with every letter in lower case, beyond ASCII too (Zoë and ZOË give
+// one text); two names are the same name when these are equal. A byte that
+// is not UTF-8 stays as it is.
+std::string foldedName(std::string_view name);
+// Why a User ID, or a team name, cannot be used, as the login says it (a
+// translatable text); empty when it can. The User ID names the participant's
+// text file and stands in its comma-separated lines.
+std::string subjectIdFault(const std::string& subjectId);
+std::string teamNameFault(const std::string& team);
+
 // `text` without the characters of `characters` at either end.
 std::string_view trimmed(std::string_view text, std::string_view characters);
 // Without spaces at either end, as the windows trim their entries.

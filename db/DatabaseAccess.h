@@ -85,7 +85,7 @@ class DatabaseAccess {
     m_stores.choose(dataFolder, setupText);
   }
   std::string location() const { return m_stores.location(); }
-  std::string description() const { return m_stores.description(); }
+  DatabasePlace place() const { return m_stores.place(); }
   Stores& stores() { return m_stores; }
 
   // Runs `use` (reads of the stores, or the open of a writer) under the read

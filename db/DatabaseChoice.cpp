@@ -105,42 +105,52 @@ namespace {
 
 // The host, port and database a connection string names, each as libpq
 // takes it when the string leaves it out.
-std::string describeServer(const std::string& connection) {
+DatabasePlace serverPlace(const std::string& connection) {
+  DatabasePlace place;
+  place.engine = DatabaseEngine::Server;
   char* error = nullptr;
   PQconninfoOption* options = PQconninfoParse(connection.c_str(), &error);
   if (!options) {
     PQfreemem(error);
-    return "server " + connection;
+    place.host = connection;
+    return place;
   }
-  std::string host, address, port, database, user;
+  std::string address, user;
   for (PQconninfoOption* option = options; option->keyword; ++option) {
     const std::string keyword = option->keyword;
     const std::string value =
         option->val
             ? option->val
             : (option->envvar && std::getenv(option->envvar) ? std::getenv(option->envvar) : "");
-    if (keyword == "host") host = value;
+    if (keyword == "host") place.host = value;
     if (keyword == "hostaddr") address = value;
-    if (keyword == "port") port = value;
-    if (keyword == "dbname") database = value;
+    if (keyword == "port") place.port = value;
+    if (keyword == "dbname") place.database = value;
     if (keyword == "user") user = value;
   }
   PQconninfoFree(options);
-  if (host.empty()) host = address.empty() ? "the local socket" : address;
-  if (port.empty()) port = "5432";
-  if (database.empty()) database = user.empty() ? "of the login user" : user;
-  return "server " + host + ":" + port + ", database " + database;
+  if (place.host.empty()) place.host = address;
+  if (place.port.empty()) place.port = "5432";
+  if (place.database.empty()) place.database = user;
+  return place;
 }
 
 }  // namespace
 
-std::string DatabaseChoice::description() const {
-  if (engine == DatabaseEngine::File) return file;
-  try {
-    return describeServer(connectionString());
-  } catch (const QuarnError& failure) {
-    return "server named in " + settingsFile + " (" + failure.description() + ")";
+DatabasePlace DatabaseChoice::place() const {
+  DatabasePlace place;
+  if (engine == DatabaseEngine::File) {
+    place.file = file;
+    return place;
   }
+  try {
+    place = serverPlace(connectionString());
+  } catch (const QuarnError& failure) {
+    place.engine = DatabaseEngine::Server;
+    place.failure = failure.description();
+  }
+  place.file = settingsFile;
+  return place;
 }
 
 bool isConnectionUri(std::string_view text) {

@@ -30,6 +30,18 @@ inline constexpr const char* kServerSettingsFile = "quarn.conf";
 
 enum class DatabaseEngine { File, Server };
 
+// Which database is in use, in parts, so that the login can name it to the
+// moderator in the participant's language.
+struct DatabasePlace {
+  DatabaseEngine engine = DatabaseEngine::File;
+  std::string file;      // File: its path; Server: the settings file it was read from, if any
+  std::string host;      // Server: empty for the local socket
+  std::string port;      // Server
+  std::string database;  // Server: empty for the one named like the login user
+  std::string failure;   // Server: why the settings file could not be read
+  bool operator==(const DatabasePlace&) const = default;
+};
+
 struct DatabaseChoice {
   DatabaseEngine engine = DatabaseEngine::File;
   std::string file;          // File: the database file's path
@@ -43,8 +55,8 @@ struct DatabaseChoice {
   // file, if that is where it stands).
   std::string connectionString() const;
   // For the moderator: the file's path, or the server's host, port and
-  // database ("server lab-3:5432, database quarn").
-  std::string description() const;
+  // database, libpq's defaults filled in.
+  DatabasePlace place() const;
   // Server: the settings file's outage limit, if it sets one.
   std::optional<std::chrono::seconds> outageLimit() const;
   bool operator==(const DatabaseChoice&) const = default;

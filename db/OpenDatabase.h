@@ -47,7 +47,7 @@ class ChosenStores final : public Stores {
   ResultStore& results() override { return m_current->results(); }
   TeamStore& teams() override { return m_current->teams(); }
   std::string location() const override { return m_current->location(); }
-  std::string description() const override { return m_choice.description(); }
+  DatabasePlace place() const override { return m_choice.place(); }
   // The settings file's outage limit, or else the default.
   std::chrono::milliseconds outageLimit() const override;
   // The file at `location`.

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "db/DatabaseChoice.h"
 #include "db/ParticipantStore.h"
 #include "db/PlanStore.h"
 #include "db/ResultStore.h"
@@ -36,7 +37,11 @@ class Stores {
   virtual void setLocation(const std::string& location) = 0;
   // Which database this is, for the moderator: the file's path, or the
   // server's host, port and database.
-  virtual std::string description() const { return location(); }
+  virtual DatabasePlace place() const {
+    DatabasePlace file;
+    file.file = location();
+    return file;
+  }
   // Uses the database that the login's "Setup File" box names. Stores of
   // one engine take the box as a file in `dataFolder`; ChosenStores (in
   // db/OpenDatabase.h) may choose a server (see chooseDatabase).

@@ -20,6 +20,10 @@ struct TeamMember {
   int16_t member = 0;  // 1 to 4
   std::string subject;
   bool fixed = false;  // fixed by the moderator before anyone joined
+  // Counted as here while the team forms: a member who joined by arriving,
+  // or a fixed one once logged in (marked as playing the setting) or once it
+  // has played with the team.
+  bool here = false;
 
   friend bool operator==(const TeamMember&, const TeamMember&) = default;
 };
@@ -80,6 +84,8 @@ struct TeamTraining {
 struct TeamJoin {
   std::optional<int16_t> member;  // the member number, or none when refused
   bool full = false;              // refused: the team has its members already
+  std::string team;               // the team's name as its first member gave it
+  std::string otherTeam;          // refused: the subject is a member of this team
 };
 
 // The teams of team settings (datTeamMember, datTeamOrder, datTeam): who is
@@ -99,15 +105,29 @@ class TeamStore {
   // Whether teams can be kept here: a lab server's store.
   virtual bool keepsTeams() const { return true; }
 
+  // Team names and User IDs are compared as foldedName() gives them: "green"
+  // joins team Green, and P07 is the member the moderator fixed as p07.
+  //
   // Joins `subject` to the team of `size` members: the member number the
   // subject already has (fixed or from an earlier login), else the next free
   // one in order of arrival. A team whose members were fixed, or that has
-  // `size` members, takes nobody else.
+  // `size` members, takes nobody else, and a member of another team of the
+  // setting is refused (a User ID belongs to one team per setting).
   virtual TeamJoin join(const TeamKey& key, const std::string& subject, int16_t size,
                         const std::string& secret = "") = 0;
+  // What join would answer, writing nothing (the member number a new member
+  // would get), so that a refusal comes before the participant is
+  // registered.
+  virtual TeamJoin wouldJoin(const TeamKey& key, const std::string& subject, int16_t size) = 0;
   // Fixes the team's members in the order given (member 1 first). Refused
-  // once anyone has joined the team.
-  virtual void fixMembers(const TeamKey& key, const std::vector<std::string>& subjects) = 0;
+  // once anyone has joined the team, and for a member of another team of
+  // the setting. Both return the team's name as stored.
+  virtual std::string fixMembers(const TeamKey& key, const std::vector<std::string>& subjects) = 0;
+  // Fixes the team's members anew, whoever joined or was fixed before, as
+  // long as the team has not played (no typed order, no datTeam row) and no
+  // member logged in would lose or change its member number.
+  virtual std::string correctMembers(const TeamKey& key,
+                                     const std::vector<std::string>& subjects) = 0;
   // The team's members by member number.
   virtual std::vector<TeamMember> members(const TeamKey& key) = 0;
 
@@ -156,7 +176,9 @@ class FileTeamStore final : public TeamStore {
   TeamJoin join(const TeamKey&, const std::string&, int16_t, const std::string&) override {
     refuse();
   }
-  void fixMembers(const TeamKey&, const std::vector<std::string>&) override { refuse(); }
+  TeamJoin wouldJoin(const TeamKey&, const std::string&, int16_t) override { refuse(); }
+  std::string fixMembers(const TeamKey&, const std::vector<std::string>&) override { refuse(); }
+  std::string correctMembers(const TeamKey&, const std::vector<std::string>&) override { refuse(); }
   std::vector<TeamMember> members(const TeamKey&) override { refuse(); }
   bool storeOrder(const TeamKey&, const TypedOrder&, const std::string&) override { refuse(); }
   std::vector<TypedOrder> orders(const TeamKey&, int16_t, bool) override { refuse(); }

@@ -291,6 +291,7 @@ TrialDisplay GameSession::trialDisplay() {
                         ? counterText(m_state.training.recordedTrial,
                                       static_cast<int>(plan.trainingTrials.size()))
                         : counterText(plan.currentTrial + 1, plan.trialCount());
+  display.firstWeek = counterText(1, trial.weeks);
   display.participantRole = trial.participantRole;
   display.delay = trial.delay;
   display.initialShipment = trial.initialShipment;
@@ -647,24 +648,12 @@ bool GameSession::lookAtTeam() {
 // and records those it had not recorded yet.
 void GameSession::startTeamTrial() {
   if (!readTeamMembers(m_services, m_state)) {
-    m_teamForming = true;
-    m_phase = Phase::WaitingForTeam;
-    m_lastTeamLook = std::chrono::steady_clock::now();
-    noteActivity(PlayState::WaitingForTeam);
-    m_view->teamWaiting(teamFormingText(m_services.prompter, m_state.team));
+    waitForTeamToForm();
     return;
   }
   const Identity& identity = m_state.identity;
-  const bool training = m_state.training.active;
-  // Training trials draw from generators of their own, apart from the
-  // experiment trials' (numbered from 1).
-  const int16_t seedTrial =
-      training ? narrow16(-int64_t{m_state.training.attempt}, "Trial") : teamTrialNumber(m_state);
-  m_teamSeed = teamNoiseSeed(identity.setting, m_state.team.key.team, seedTrial);
-  m_teamRandom.emplace(m_teamSeed);
-  if (training) beginTeamTraining(m_services, m_state);
-  ChainContext context = chainContext();
-  startTrialChain(context, m_services.appFolder + "/Input");
+  if (m_state.training.active) beginTeamTraining(m_services, m_state);
+  startTeamChain();
   recordTeamTrial(m_services, m_state, recordedTrial());
   m_state.team.recordedWeeks =
       m_services.db.highestWeek(identity.subject, identity.setting, recordedTrial()).value_or(0);
@@ -678,6 +667,33 @@ void GameSession::startTeamTrial() {
   m_view->trialStarted(trialDisplay());
   replayStoredTeamWeeks();
   refreshWeek();
+}
+
+// While the team forms, the window shows the trial's chain as it starts and
+// who is here; nothing is stored or recorded until the team is complete.
+void GameSession::waitForTeamToForm() {
+  m_teamForming = true;
+  m_phase = Phase::WaitingForTeam;
+  m_lastTeamLook = std::chrono::steady_clock::now();
+  noteActivity(PlayState::WaitingForTeam);
+  startTeamChain();
+  m_view->trialStarted(trialDisplay());
+  m_view->figuresChanged(weekFigures());
+  m_view->teamWaiting(teamFormingText(m_services.prompter, m_state.team));
+}
+
+// The team trial's chain at its start, the same at every member's
+// workstation: the simulated players draw from the team's seed.
+void GameSession::startTeamChain() {
+  // Training trials draw from generators of their own, apart from the
+  // experiment trials' (numbered from 1).
+  const int16_t seedTrial = m_state.training.active
+                                ? narrow16(-int64_t{m_state.training.attempt}, "Trial")
+                                : teamTrialNumber(m_state);
+  m_teamSeed = teamNoiseSeed(m_state.identity.setting, m_state.team.key.team, seedTrial);
+  m_teamRandom.emplace(m_teamSeed);
+  ChainContext context = chainContext();
+  startTrialChain(context, m_services.appFolder + "/Input");
 }
 
 void GameSession::replayStoredTeamWeeks() {

@@ -58,7 +58,7 @@ class GameSession {
   bool isTeamSetting(const std::string& setting);
   // Which database is in use: its file's path, or the server's host, port
   // and database.
-  std::string databaseInUse() const { return m_services.db.description(); }
+  DatabasePlace databaseInUse() const { return m_services.db.place(); }
 
   // LoggedOut -> LoggedIn: see logIn() in game/Login.h.
   LoginResult logIn(const LoginRequest& request);
@@ -161,6 +161,8 @@ class GameSession {
   std::string trialRecordLost() const;
   ChainContext chainContext();
   void startTeamTrial();
+  void waitForTeamToForm();
+  void startTeamChain();
   void replayStoredTeamWeeks();
   void waitForTeamWeek();
   bool lookAtTeam();

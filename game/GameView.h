@@ -18,7 +18,8 @@ inline std::string counterText(int value, int total) {
 
 // What a trial shows from its start.
 struct TrialDisplay {
-  std::string counter;  // "02 of 04"; in training the training number, "-02 of 01"
+  std::string counter;    // "02 of 04"; in training the training number, "-02 of 01"
+  std::string firstWeek;  // "01 of 20": the week counter as the trial starts
   int16_t participantRole = kNoParticipant;
   int16_t delay = 1;
   int32_t initialShipment = 0;   // on every truck at the start

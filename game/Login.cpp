@@ -29,9 +29,10 @@ class Login {
     // The participant reads the rest (the questionnaire first) in the
     // setting's language; the records stay in English.
     m_view.languageChosen(m_services.db.planTables().settingLanguage(m_state.identity.setting));
-    const bool registered = findParticipant();
-    if (!recordsAgree(registered)) return LoginResult::RetrySubject;
-    if (!registered) {
+    const bool known = findParticipant();
+    if (!recordsAgree(known)) return LoginResult::RetrySubject;
+    if (!teamTakesParticipant()) return LoginResult::RetrySubject;
+    if (!known) {
       m_state.plan.currentTrial = 0;
       return registerNewParticipant() && joinTeam() ? LoginResult::LoggedIn
                                                     : LoginResult::RetrySubject;
@@ -100,23 +101,35 @@ class Login {
     return narrow16(static_cast<int64_t>(m_blocks.size()), "Trials");
   }
 
-  // A team setting needs the team's name; any other setting ignores the box.
+  // A team setting needs the team's name, which follows the rule of User
+  // IDs; any other setting ignores the box.
   bool takeTeam(const std::string& typed) {
     TeamSession& team = m_state.team;
     team = TeamSession{};
     if (!hasTeamTrial(m_blocks)) return true;
     const std::string name(trimBlanks(typed));
-    const std::string fault = textLineFault(name);
-    if (name.empty() || !fault.empty()) {
-      ask(translate("Login",
-                    "This setting is played by teams.  Please type your team's name in the "
-                    "Team box."),
-          PromptStyle::OkWarning, translate("Login", "Login"), PromptKind::TeamNameNeeded);
+    const std::string fault = teamNameFault(name);
+    if (!fault.empty()) {
+      ask(translate("Login", fault.c_str()), PromptStyle::OkWarning, translate("Login", "Login"),
+          PromptKind::TeamNameNeeded);
       return false;
     }
     team.key = {m_state.identity.setting, name};
     team.size = teamSize(m_blocks.front());
     return true;
+  }
+
+  // Whether the team named takes the participant, asked before anything is
+  // written (the questionnaire, the mark): a full team, or a participant
+  // who is a member of another team of the setting, is refused. The team
+  // goes on under the name its first member gave it.
+  bool teamTakesParticipant() {
+    TeamSession& team = m_state.team;
+    if (!team.active()) return true;
+    DatabaseAccess& db = m_services.db;
+    const TeamJoin open = db.read(
+        [&] { return db.teams().wouldJoin(team.key, m_state.identity.subject, team.size); });
+    return acceptJoin(open);
   }
 
   // Joins the team named at the login: the member number kept from an
@@ -128,17 +141,35 @@ class Login {
     const TeamJoin joined = db.read([&] {
       return db.teams().join(team.key, m_state.identity.subject, team.size, markSecret(m_state));
     });
-    if (joined.member) {
-      team.member = *joined.member;
+    if (acceptJoin(joined)) return true;
+    releaseWorkstation(m_services, m_state);
+    return false;
+  }
+
+  // Takes the member number and the team's stored name of a join, or says
+  // why the team refuses.
+  bool acceptJoin(const TeamJoin& join) {
+    TeamSession& team = m_state.team;
+    if (join.member) {
+      team.key.team = join.team;
+      team.member = *join.member;
       return true;
     }
-    releaseWorkstation(m_services, m_state);
-    readTeamMembers(m_services, m_state);
-    std::vector<std::string> members;
-    for (const TeamMember& m : team.members) members.push_back(m.subject);
-    ask(withArguments(translate("Login", "Team %1 is full: its members are %2."),
-                      {team.key.team, joinText(members, ", ")}),
-        PromptStyle::OkWarning, translate("Login", "Login"), PromptKind::TeamFull);
+    if (!join.otherTeam.empty()) {
+      ask(withArguments(translate("Login",
+                                  "%1 is a member of team %2 in this setting.  Please type %2 in "
+                                  "the Team box."),
+                        {m_state.identity.subject, join.otherTeam}),
+          PromptStyle::OkWarning, translate("Login", "Login"), PromptKind::TeamOfOtherMember);
+    } else {
+      team.key.team = join.team;
+      readTeamMembers(m_services, m_state);
+      std::vector<std::string> members;
+      for (const TeamMember& m : team.members) members.push_back(m.subject);
+      ask(withArguments(translate("Login", "Team %1 is full: its members are %2."),
+                        {team.key.team, joinText(members, ", ")}),
+          PromptStyle::OkWarning, translate("Login", "Login"), PromptKind::TeamFull);
+    }
     team = TeamSession{};
     return false;
   }
@@ -293,25 +324,6 @@ class Login {
 };
 
 }  // namespace
-
-std::string subjectIdFault(const std::string& subjectId) {
-  // A comma would shift the fields of the participant's text lines.
-  static const std::string kForbidden = "/\\:*?\"<>|,";
-  bool onlyDots = !subjectId.empty();
-  for (unsigned char c : subjectId) {
-    if (c < 0x20 || c == 0x7F || kForbidden.find(static_cast<char>(c)) != std::string::npos) {
-      return QUARN_TRANSLATABLE("Login",
-                                "A User ID cannot hold a comma, any of the characters / \\ : * ? "
-                                "\" < > | or control characters.  Please enter another User ID.");
-    }
-    if (c != '.') onlyDots = false;
-  }
-  if (onlyDots) {
-    return QUARN_TRANSLATABLE(
-        "Login", "A User ID cannot be made of dots only.  Please enter another User ID.");
-  }
-  return "";
-}
 
 LoginResult logIn(GameServices& services, GameState& state, GameView& view,
                   const std::vector<std::string>& settings, const LoginRequest& request) {

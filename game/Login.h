@@ -3,17 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
 #include "game/GameState.h"
 #include "game/GameView.h"
 
 namespace quarn {
 
-// The longest User ID the login takes.
-inline constexpr int kSubjectIdLength = 21;
-
-// Why a User ID cannot be used, or empty when it can. The User ID names the
-// participant's text file and stands in its comma-separated lines.
-std::string subjectIdFault(const std::string& subjectId);
+// The longest User ID, and team name, the login takes.
+inline constexpr int kSubjectIdLength = kNameLength;
 
 // What the login window forwards when Start is pressed.
 struct LoginRequest {

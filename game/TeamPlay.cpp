@@ -118,12 +118,16 @@ std::string brokenTrainingLimit(const GameState& state, const Prompter* shownTo)
 bool readTeamMembers(GameServices& services, GameState& state) {
   TeamSession& team = state.team;
   team.members = services.db.read([&] { return services.db.teams().members(team.key); });
-  return static_cast<int16_t>(team.members.size()) >= team.size;
+  const auto here = std::count_if(team.members.begin(), team.members.end(),
+                                  [](const TeamMember& m) { return m.here; });
+  return here >= team.size;
 }
 
 std::string teamFormingText(const Prompter& prompter, const TeamSession& team) {
   std::vector<std::string> here;
-  for (const TeamMember& m : team.members) here.push_back(m.subject);
+  for (const TeamMember& m : team.members) {
+    if (m.here) here.push_back(m.subject);
+  }
   return withArguments(
       prompter.translate("GameSession", "Waiting for your team: %1 of %2 here (%3)"),
       {decimal(here.size()), decimal(team.size), joinText(here, ", ")});

@@ -47,7 +47,8 @@ bool teamTrainingOver(GameServices& services, GameState& state);
 // ("Factory: Cost ran above 150"); empty while every one keeps them.
 std::string brokenTrainingLimit(const GameState& state, const Prompter* shownTo);
 
-// Reads the team's members; true once the team has all of them.
+// Reads the team's members; true once all of them are here (fixed members count
+// once they have logged in).
 bool readTeamMembers(GameServices& services, GameState& state);
 
 // "Waiting for your team: 2 of 4 here (P07, P12)".

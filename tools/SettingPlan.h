@@ -39,10 +39,21 @@ inline int16_t playerIndex(const std::vector<PlayerStrategy>& players, const std
   throw QuarnError(kErrInvalidPlan, "tblPlayer has no player named " + name);
 }
 
-// Whether any of the trials has a participant's stage.
+// The player that stands in for the participants: the one named, or the
+// first that uses the anchoring-and-adjustment rule, or the first.
+inline int16_t standInPlayer(const std::vector<PlayerStrategy>& players, const std::string& named) {
+  if (!named.empty()) return playerIndex(players, named);
+  for (size_t i = 0; i < players.size(); ++i) {
+    if (players[i].usesSterman) return static_cast<int16_t>(i);
+  }
+  return 0;
+}
+
+// Whether any of the trials has a stage a person plays: the participant's,
+// or a team member's.
 inline bool hasParticipantStage(const std::vector<TrialPlan>& trials) {
   for (const TrialPlan& t : trials) {
-    if (hasParticipant(t.participantRole)) return true;
+    if (hasParticipant(t.participantRole) || isTeamTrial(t)) return true;
   }
   return false;
 }

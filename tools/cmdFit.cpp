@@ -31,12 +31,12 @@ std::vector<std::vector<std::string>> fitTable(const std::vector<ParticipantFit>
         return text;
       };
       const std::string notDetermined = "not determined";
-      const bool identified = f.fit->identified;
+      const bool determined = f.fit->determined;
       row.insert(row.end(),
                  {std::to_string(f.fit->weeksUsed), value(&AnchoringParameters::theta, 3),
-                  identified ? value(&AnchoringParameters::alpha, 3) : notDetermined,
-                  identified ? value(&AnchoringParameters::beta, 3) : notDetermined,
-                  identified ? value(&AnchoringParameters::desiredStock, 1) : notDetermined,
+                  determined ? value(&AnchoringParameters::alpha, 3) : notDetermined,
+                  determined ? value(&AnchoringParameters::beta, 3) : notDetermined,
+                  determined ? value(&AnchoringParameters::desiredStock, 1) : notDetermined,
                   figure(f.fit->rSquared, 3), figure(&f.fit->rmse, 2)});
     } else {
       row.insert(row.end(), {"too few", "-", "-", "-", "-", "-", "-"});
@@ -49,7 +49,9 @@ std::vector<std::vector<std::string>> fitTable(const std::vector<ParticipantFit>
 constexpr const char* kNotDeterminedNote =
     "Standard errors in brackets. \"not determined\": alpha is near 0 or S' at its ceiling, so "
     "the orders follow the expected demand alone and alpha, beta and S' cannot be told from "
-    "them.";
+    "them. Estimates without standard errors: an estimate's 95 % interval would reach past a "
+    "bound (an estimate on or near a bound, or an error as wide as its range), where the errors "
+    "do not hold.";
 
 }  // namespace
 

@@ -27,18 +27,9 @@ int reportJobs() {
   return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
 }
 
-// The player that stands in for the participants: the one named, or the
-// first that uses the anchoring-and-adjustment rule, or the first.
-int16_t standIn(const std::vector<PlayerStrategy>& players, const std::string& named) {
-  if (!named.empty()) return playerIndex(players, named);
-  for (size_t i = 0; i < players.size(); ++i) {
-    if (players[i].usesSterman) return static_cast<int16_t>(i);
-  }
-  return 0;
-}
-
 // Each setting's trials played `runs` times with a simulated player on the
-// participant's stage: the costs the participants' are set against. A
+// participant's stage (every member's in a team trial): the costs the
+// participants' are set against. A
 // setting whose plan cannot be played is left without and said so.
 SimulatedCostsByTrial simulatedCosts(DatabaseAccess& db, const std::vector<RecordedTrial>& trials,
                                      const std::string& inputFolder, const std::string& player,
@@ -58,7 +49,7 @@ SimulatedCostsByTrial simulatedCosts(DatabaseAccess& db, const std::vector<Recor
     }
     if (plan.players.empty() || !hasParticipantStage(plan.trials)) continue;
     BatchRequest request;
-    request.player = standIn(plan.players, player);
+    request.player = standInPlayer(plan.players, player);
     request.players = std::move(plan.players);
     request.trials = std::move(plan.trials);
     request.inputFolder = inputFolder;
@@ -67,9 +58,13 @@ SimulatedCostsByTrial simulatedCosts(DatabaseAccess& db, const std::vector<Recor
     request.jobs = reportJobs();
     const std::string name = request.players[static_cast<size_t>(request.player)].name;
     for (const TrialSummary& t : simulateSetting(request)) {
-      if (!hasParticipant(t.participantRole)) continue;
-      simulated[{setting, t.trial}] = {
-          name, t.stages[static_cast<size_t>(t.participantRole)].endCosts, t.participantRole};
+      if (!hasStandIn(t)) continue;
+      SimulatedCosts& costs = simulated[{setting, t.trial}];
+      costs.player = name;
+      costs.runs = static_cast<size_t>(runs);
+      for (size_t r = 0; r < kRoleCount; ++r) {
+        if (t.standIn[r]) costs.costs[r] = t.stages[r].endCosts;
+      }
     }
   }
   return simulated;

@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -19,7 +20,7 @@ namespace quarn::admin {
 namespace {
 
 constexpr const char* kUsage =
-    "simulate DATABASE SETTING --as PLAYER --runs N [--seed S] [--jobs J] [--csv FILE]";
+    "simulate DATABASE SETTING [--as PLAYER] --runs N [--seed S] [--jobs J] [--csv FILE]";
 
 // A bar on standard error that redraws itself on one line.
 std::function<void(int)> progressBar(int runs) {
@@ -47,9 +48,8 @@ std::vector<std::vector<std::string>> summaryTable(const std::vector<TrialSummar
   for (const TrialSummary& t : table) {
     for (size_t r = 0; r < kRoleCount; ++r) {
       const StageSummary& s = t.stages[r];
-      std::vector<std::string> row = {
-          std::to_string(t.trial), roleName(static_cast<int>(r)),
-          s.player + (static_cast<int>(r) == t.participantRole ? " *" : "")};
+      std::vector<std::string> row = {std::to_string(t.trial), roleName(static_cast<int>(r)),
+                                      s.player + (t.standIn[r] ? " *" : "")};
       for (const std::string& cell : cells(s.endCost, 1)) row.push_back(cell);
       for (const std::string& cell : cells(s.amplification, 2)) row.push_back(cell);
       rows.push_back(std::move(row));
@@ -67,7 +67,7 @@ void writeSummaryCsv(std::ostream& out, const std::string& setting,
     for (size_t r = 0; r < kRoleCount; ++r) {
       const StageSummary& s = t.stages[r];
       out << csvText(setting) << ',' << t.trial << ',' << roleName(static_cast<int>(r)) << ','
-          << csvText(s.player) << ',' << (static_cast<int>(r) == t.participantRole ? 1 : 0);
+          << csvText(s.player) << ',' << (t.standIn[r] ? 1 : 0);
       for (const auto* d : {&s.endCost, &s.amplification}) {
         if (*d) {
           const Distribution& v = **d;
@@ -87,19 +87,20 @@ void writeSummaryCsv(std::ostream& out, const std::string& setting,
 int cmdSimulate(const std::vector<std::string>& args) {
   const ParsedArguments a =
       parseArguments(args, {"--as", "--runs", "--seed", "--jobs", "--csv"}, 2, kUsage);
-  if (!a.has("--as") || !a.has("--runs"))
-    throw UsageError(std::string("usage: quarngame-admin ") + kUsage);
+  if (!a.has("--runs")) throw UsageError(std::string("usage: quarngame-admin ") + kUsage);
   const std::string inputFolder = inputFolderOf(a.positional[0]);
   CommandDatabase db(a.positional[0]);
   const std::string setting = recordedName(db.access().settings(), a.positional[1], "setting");
   SettingPlan plan = loadSetting(db.access(), setting, inputFolder);
-  if (!hasParticipantStage(plan.trials)) {
+  if (a.has("--as") && !hasParticipantStage(plan.trials)) {
     throw QuarnError(kErrInvalidPlan, "The setting " + setting +
                                           " has no participant's stage for --as to play: every "
                                           "stage is played by its simulated player");
   }
+  const bool anyTeamTrial = std::any_of(plan.trials.begin(), plan.trials.end(),
+                                        [](const TrialPlan& t) { return isTeamTrial(t); });
   BatchRequest request;
-  request.player = playerIndex(plan.players, a.option("--as"));
+  request.player = standInPlayer(plan.players, a.option("--as"));
   request.players = std::move(plan.players);
   request.trials = std::move(plan.trials);
   request.inputFolder = inputFolder;
@@ -114,7 +115,8 @@ int cmdSimulate(const std::vector<std::string>& args) {
   std::cout << "Setting " << setting << ": " << request.runs << " runs of " << table.size()
             << (table.size() == 1 ? " trial" : " trials") << ", "
             << request.players[static_cast<size_t>(request.player)].name
-            << " on the participant's stage (*), seed " << request.seed << "\n"
+            << (anyTeamTrial ? " on every member's stage (*)" : " on the participant's stage (*)")
+            << ", seed " << request.seed << "\n"
             << "End cost of each stage; amplification = variance of its orders / variance of "
                "the customer demand\n\n";
   printTable(std::cout, summaryTable(table), 3);

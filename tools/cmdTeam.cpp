@@ -2,6 +2,7 @@
 
 #include "base/Numbers.h"
 #include "base/Roles.h"
+#include "base/Text.h"
 #include "db/TeamStore.h"
 #include "plan/SettingCheck.h"
 #include "tools/CommandDatabase.h"
@@ -18,6 +19,22 @@ struct TeamSetting {
   int16_t size = 0;
 };
 
+// The setting's trials as far as its teams need them: the stages and the
+// weeks. The demand files are the workstations' (each reads them from its
+// own disk), so they are not looked for here.
+SettingPlan loadTeamTrials(DatabaseAccess& db, const std::string& setting,
+                           const std::string& inputFolder) {
+  PlayerRows players = readPlayers(db.planTables());
+  BlockRows blocks = readBlocks(db.planTables(), players.players, setting, inputFolder);
+  std::erase_if(blocks.faults, [](const PlanFault& f) { return f.field == "Input"; });
+  for (const std::vector<PlanFault>* faults : {&players.faults, &blocks.faults}) {
+    if (const PlanFault* fault = firstFault(*faults)) {
+      throw QuarnError(kErrInvalidPlan, fault->text + " (quarngame-admin check lists every fault)");
+    }
+  }
+  return {std::move(players.players), std::move(blocks.trials)};
+}
+
 // Teams live on the lab server only, and only a setting whose rows name
 // members has them.
 TeamSetting loadTeamSetting(CommandDatabase& database, const std::string& argument,
@@ -25,7 +42,7 @@ TeamSetting loadTeamSetting(CommandDatabase& database, const std::string& argume
   if (database.choice().engine == DatabaseEngine::File) {
     throw QuarnError(kErrDatabase, kTeamNeedsServer);
   }
-  TeamSetting team{loadSetting(database.access(), setting, inputFolderOf(argument)), 0};
+  TeamSetting team{loadTeamTrials(database.access(), setting, inputFolderOf(argument)), 0};
   for (const TrialPlan& trial : team.plan.trials) {
     if (isTeamTrial(trial)) {
       team.size = teamSize(trial);
@@ -61,20 +78,44 @@ MemberTrialShape shapeOf(const TeamSetting& team, const TeamKey& key, int16_t me
 
 }  // namespace
 
+// The team's name and its members' User IDs as the login takes them
+// (blanks at either end dropped), each refused for what the login refuses.
+std::string loginName(const std::string& given, const std::string& what,
+                      std::string (*faultOf)(const std::string&)) {
+  std::string name(trimBlanks(given));
+  const std::string fault = faultOf(name);
+  if (!fault.empty()) {
+    throw QuarnError(kErrInvalidPlan, "The " + what + " \"" + printable(name) +
+                                          "\" is refused as the login refuses it: " + fault);
+  }
+  return name;
+}
+
 int cmdTeam(const std::vector<std::string>& args) {
-  if (args.size() < 4)
-    throw UsageError("usage: quarngame-admin team DATABASE SETTING TEAM USERID1 ...");
-  CommandDatabase database(args[0]);
-  const TeamKey key{args[1], args[2]};
-  const TeamSetting team = loadTeamSetting(database, args[0], key.setting);
-  const std::vector<std::string> subjects(args.begin() + 3, args.end());
+  std::vector<std::string> positional;
+  for (const std::string& arg : args) {
+    if (arg != "--correct") positional.push_back(arg);
+  }
+  const bool correct = positional.size() < args.size();
+  if (positional.size() < 4) {
+    throw UsageError("usage: quarngame-admin team DATABASE SETTING TEAM USERID1 ... [--correct]");
+  }
+  CommandDatabase database(positional[0]);
+  const TeamKey key{positional[1], loginName(positional[2], "team name", teamNameFault)};
+  const TeamSetting team = loadTeamSetting(database, positional[0], key.setting);
+  std::vector<std::string> subjects;
+  for (auto given = positional.begin() + 3; given != positional.end(); ++given) {
+    subjects.push_back(loginName(*given, "User ID", subjectIdFault));
+  }
   if (static_cast<int64_t>(subjects.size()) != team.size) {
     throw QuarnError(kErrInvalidPlan, "The teams of setting " + key.setting + " have " +
                                           decimal(int64_t{team.size}) + " members, not " +
                                           decimal(static_cast<int64_t>(subjects.size())));
   }
-  database.access().stores().teams().fixMembers(key, subjects);
-  std::cout << "Team " << key.team << " of setting " << key.setting << ":";
+  TeamStore& teams = database.access().stores().teams();
+  const std::string stored =
+      correct ? teams.correctMembers(key, subjects) : teams.fixMembers(key, subjects);
+  std::cout << "Team " << stored << " of setting " << key.setting << ":";
   for (size_t i = 0; i < subjects.size(); ++i) {
     std::cout << (i == 0 ? " " : ", ") << "member " << i + 1 << " " << subjects[i];
   }

@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QVBoxLayout>
 
+#include "ui/CaptionFit.h"
+
 namespace quarn {
 
 namespace {
@@ -70,6 +72,7 @@ void DatabaseWaitNotice::show(const char* what, Clock::duration waited) {
     m_label->setAlignment(Qt::AlignCenter);
     auto* layout = new QVBoxLayout(m_window.get());
     layout->addWidget(m_label);
+    keepTitleWhole(*m_window);
   }
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
   m_label->setText(QCoreApplication::translate("DatabaseWaitNotice", "Waiting for %1... %2 s")

@@ -7,11 +7,14 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QtCharts/QAbstractAxis>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/Measures.h"
@@ -118,7 +121,7 @@ QString debriefSummary(const RecordedTrial& trial, const std::optional<ClassPlac
                         "DebriefWindow",
                         "The participant's orders varied %1 times as much as the customer demand "
                         "(standard deviation)."))
-                   .arg(std::sqrt(*own.amplification), 0, 'f', 1);
+                   .arg(QLocale().toString(std::sqrt(*own.amplification), 'f', 1));
     }
   }
   return lines.join(QLatin1Char('\n'));
@@ -149,6 +152,10 @@ DebriefWindow::DebriefWindow(const std::string& subject, std::vector<RecordedTri
   m_previous->setObjectName(QStringLiteral("cmdPrevious"));
   m_next = new QPushButton(text(QT_TRANSLATE_NOOP("DebriefWindow", "Next trial")));
   m_next->setObjectName(QStringLiteral("cmdNext"));
+  // A click on a button or a chart leaves the keys where they were: a
+  // focused button or chart view would take the arrow keys for itself.
+  m_previous->setFocusPolicy(Qt::NoFocus);
+  m_next->setFocusPolicy(Qt::NoFocus);
   m_summary = new QLabel;
   m_summary->setObjectName(QStringLiteral("lblSummary"));
   m_summary->setWordWrap(true);
@@ -177,6 +184,7 @@ DebriefWindow::DebriefWindow(const std::string& subject, std::vector<RecordedTri
     // beyond the screen.
     m_views[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     m_views[i]->setMinimumSize(240, 160);
+    m_views[i]->setFocusPolicy(Qt::NoFocus);
     grid->addWidget(m_views[i], static_cast<int>(i / 2), static_cast<int>(i % 2));
   }
 
@@ -185,7 +193,10 @@ DebriefWindow::DebriefWindow(const std::string& subject, std::vector<RecordedTri
   layout->addWidget(m_summary);
   layout->addWidget(m_legend);
   layout->addLayout(grid, 1);
-  resize(1200, 800);
+  // 1200 x 800, or the screen's room where it has less (a 1024 x 768
+  // projector).
+  const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1200, 800);
+  resize(std::min(1200, room.width()), std::min(800, room.height()));
 
   connect(m_trialBox, &QComboBox::currentIndexChanged, this,
           [this](int index) { showTrial(index); });

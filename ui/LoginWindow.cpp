@@ -7,6 +7,7 @@
 #include <QLabel>
 
 #include "base/Text.h"
+#include "ui/CaptionFit.h"
 #include "ui/KeyFilter.h"
 
 namespace quarn {
@@ -39,6 +40,25 @@ template <class Widget>
 Widget* named(Widget* widget, const char* name) {
   widget->setObjectName(name);
   return widget;
+}
+
+// The database in use as the moderator reads it: the file's path, or the
+// server's host, port and database.
+QString databaseText(const DatabasePlace& place) {
+  const auto text = [](const std::string& s) { return QString::fromStdString(s); };
+  if (place.engine == DatabaseEngine::File) return text(place.file);
+  if (!place.failure.empty()) {
+    return QCoreApplication::translate("LoginWindow", "server named in %1 (%2)")
+        .arg(text(place.file), text(place.failure));
+  }
+  const QString host = place.host.empty()
+                           ? QCoreApplication::translate("LoginWindow", "the local socket")
+                           : text(place.host);
+  const QString database = place.database.empty()
+                               ? QCoreApplication::translate("LoginWindow", "of the login user")
+                               : text(place.database);
+  return QCoreApplication::translate("LoginWindow", "server %1:%2, database %3")
+      .arg(host, text(place.port), database);
 }
 
 }  // namespace
@@ -108,6 +128,7 @@ LoginWindow::LoginWindow(GameSession& session, QWidget* parent)
   setTabOrder(m_teamBox, m_startButton);
   setTabOrder(m_startButton, m_quitButton);
   setTabOrder(m_quitButton, m_databaseBox);
+  keepTitleWhole(*this);
 
   connect(m_subjectBox, &QLineEdit::textChanged, this, [this] {
     m_startButton->setEnabled(!trimBlanks(m_subjectBox->text().toStdString()).empty());
@@ -141,10 +162,12 @@ void LoginWindow::changeEvent(QEvent* event) {
   GuardedDialog::changeEvent(event);
   if (event->type() != QEvent::LanguageChange) return;
   setWindowTitle(tr("Quarngame Login"));
+  keepTitleWhole(*this);
   const std::pair<const char*, const char*> captions[] = {
       {"lblUserID", QT_TR_NOOP("User ID:")},
       {"lblSetup", QT_TR_NOOP("Setup File:")},
       {"lblSetting", QT_TR_NOOP("Setting:")},
+      {"lblTeam", QT_TR_NOOP("Team:")},
   };
   for (const auto& [name, caption] : captions) {
     if (auto* label = findChild<QLabel*>(name)) label->setText(tr(caption));
@@ -172,7 +195,27 @@ void LoginWindow::openDatabase() {
 }
 
 void LoginWindow::showDatabaseInUse() {
-  m_databaseInUse->setText(tr("In use: %1").arg(QString::fromStdString(m_session.databaseInUse())));
+  m_databaseInUse->setText(tr("In use: %1").arg(databaseText(m_session.databaseInUse())));
+  fitDatabaseLine();
+}
+
+// The line wraps within the width the boxes give it; the window grows to
+// the height that takes (a laid-out window does not grow by itself for a
+// text that wraps to more lines).
+void LoginWindow::fitDatabaseLine() {
+  layout()->activate();
+  m_databaseInUse->setMinimumHeight(m_databaseInUse->heightForWidth(m_databaseInUse->width()));
+  layout()->activate();
+  if (height() < minimumSizeHint().height()) resize(width(), minimumSizeHint().height());
+}
+
+void LoginWindow::resizeEvent(QResizeEvent* event) {
+  GuardedDialog::resizeEvent(event);
+  const int needed = m_databaseInUse->heightForWidth(m_databaseInUse->width());
+  if (needed != m_databaseInUse->minimumHeight()) {
+    QMetaObject::invokeMethod(
+        this, [this] { fitDatabaseLine(); }, Qt::QueuedConnection);
+  }
 }
 
 void LoginWindow::showSettings(const std::vector<std::string>& settings) {

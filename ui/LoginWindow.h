@@ -35,11 +35,13 @@ class LoginWindow : public GuardedDialog {
  protected:
   // A setting's language, installed during the login: the captions again.
   void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void enableTeamBox(const QString& setting);
   void openDatabase();
   void showDatabaseInUse();
+  void fitDatabaseLine();
   void showSettings(const std::vector<std::string>& settings);
   void start();
   void backToSubject();

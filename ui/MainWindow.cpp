@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "base/Numbers.h"
+#include "ui/CaptionFit.h"
 #include "ui/MainWindowLayout.h"
 #include "ui/PauseWindow.h"
 #include "ui/QuestionnaireWindow.h"
@@ -33,10 +34,10 @@ QGroupBox {
   background: #ffffff; border: 1px solid #c3ccd5; border-radius: 6px; margin-top: 0px;
 }
 QGroupBox::title {
-  subcontrol-origin: border; subcontrol-position: top left; left: 8px; top: -1px;
-  padding: 0 4px; color: #a0522d; font-weight: bold;
+  subcontrol-origin: padding; subcontrol-position: top left; left: 4px; top: 0px;
+  padding: 0 4px; color: #a0522d;
 }
-QGroupBox#fraPlayer { background: #f3f8f7; border: 2px solid #3f8f8a; }
+QGroupBox#fraPlayer { background: #f3f8f7; border: 2px solid #3f8f8a; font-weight: bold; }
 QGroupBox[participant="true"] { border: 2px solid #3f8f8a; }
 QLabel[boxed="true"] {
   background: #ffffff; border: 1px solid #a9b5c0; border-radius: 3px; padding: 0 4px;
@@ -46,6 +47,7 @@ QLabel[figure="spent"] { background: #fff8ea; border-color: #d9b26f; }
 QLabel[figure="truck"] { background: #ffffff; border-color: #7f8f9e; }
 QLabel[figure="role"] { font-size: 13pt; font-weight: bold; color: #2f4b63; }
 QLabel[figure="tag"] { color: #4f5d6a; }
+QLabel#lblSubject { font-weight: bold; }
 QLabel[figure="small"] { color: #4f5d6a; font-size: 8pt; }
 QLabel[figure="closing"] { font-size: 22pt; font-weight: bold; color: #2f4b63; }
 QLineEdit#txtOrder {
@@ -246,7 +248,7 @@ void MainWindow::buildRoles() {
               QCoreApplication::translate("Roles", roleName(r).c_str()), 120, 1560, 2295, 495,
               "role", Qt::AlignCenter);
     role.cost.tag =
-        makeLabel(role.frame, indexed("tagCost", r), tr("Cost"), 2040, 1920, 450, 240, "small");
+        makeLabel(role.frame, indexed("tagCost", r), tr("Cost"), 2040, 1920, 465, 240, "small");
     role.cost.value =
         makeValue(m_display, indexed("lblSpent", r), 9120, 2400 + kRowStep * r, 975, 375);
     role.cost.value->setProperty("figure", "spent");
@@ -269,7 +271,6 @@ void MainWindow::buildPlayerPanel() {
   m_playerFrame = makeFrame(m_display, "fraPlayer", layout::kPlayerPanel);
   makeLabel(m_playerFrame, "lblName", tr("Name:"), 120, 240, 660, 315, "tag");
   m_subjectLabel = makeLabel(m_playerFrame, "lblSubject", "", 780, 240, 1095, 315);
-  m_subjectLabel->setStyleSheet("font-weight: bold;");
   makeLabel(m_playerFrame, "tagTrial", tr("Trial:"), 120, 600, 660, 315, "tag");
   m_trialCounter =
       makeLabel(m_playerFrame, "lblTrial", shownCounter("01 of 01"), 780, 600, 1095, 315);
@@ -332,6 +333,7 @@ void MainWindow::buildClosingScreen() {
 
 void MainWindow::sessionStarted(const std::string& subject, const std::string& setting) {
   m_subjectLabel->setText(QString::fromStdString(subject));
+  fitCaption(*m_subjectLabel, kSmallestCaptionPoints);
   setWindowTitle(tr("%1 - Setting: %2").arg(kMainCaption, QString::fromStdString(setting)));
 }
 
@@ -341,6 +343,9 @@ void MainWindow::trainingChanged(bool inTraining) {
 
 void MainWindow::trialStarted(const TrialDisplay& trial) {
   m_trialCounter->setText(shownCounter(trial.counter));
+  fitCaption(*m_trialCounter, kSmallestCaptionPoints);
+  m_weekCounter->setText(shownCounter(trial.firstWeek));
+  fitCaption(*m_weekCounter, kSmallestCaptionPoints);
   markParticipantRole(trial.participantRole);
   if (trial.playsItself()) {
     m_animationTimer->setInterval(1);
@@ -387,11 +392,15 @@ void MainWindow::figuresChanged(const WeekFigures& figures) {
   if (figures.forecast) m_forecast->setText(text(*figures.forecast));
   // A message about the figures (a training limit, the trial's end) shows
   // over this trial's week, not the one shown before.
-  if (!figures.weekCounter.empty()) m_weekCounter->setText(shownCounter(figures.weekCounter));
+  if (!figures.weekCounter.empty()) {
+    m_weekCounter->setText(shownCounter(figures.weekCounter));
+    fitCaption(*m_weekCounter, kSmallestCaptionPoints);
+  }
 }
 
 void MainWindow::weekOpened(const WeekOpening& week) {
   m_weekCounter->setText(shownCounter(week.counter));
+  fitCaption(*m_weekCounter, kSmallestCaptionPoints);
   if (week.simulatedOrder) {
     m_orderBox->setText(text(*week.simulatedOrder));
     return;
@@ -632,6 +641,7 @@ void MainWindow::showClosingScreen() {
 void MainWindow::captionOrderButton(const char* caption) {
   m_orderCaption = caption;
   m_orderButton->setText(tr(caption));
+  fitCaption(*m_orderButton, kSmallestCaptionPoints);
 }
 
 void MainWindow::languageChosen(const std::string& language) {
@@ -678,26 +688,48 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 // A translated caption can be longer than the English one its place was
-// made for: its font then shrinks until the caption fits (English captions
-// fit as they are and keep their font).
+// made for: its font then shrinks (or it wraps) until the caption fits
+// (English captions fit as they are and keep their font). The participant's
+// panel sets its values beside the widest of its captions.
 void MainWindow::fitCaptions() {
   for (QLabel* label : findChildren<QLabel*>()) {
     const QString figure = label->property("figure").toString();
     const bool caption = figure == "tag" || figure == "small" || figure == "role";
-    if (!caption || label->text().contains('\n')) continue;
-    label->setStyleSheet("");
-    label->ensurePolished();
-    QFont font = label->font();
-    const int room = label->contentsRect().width();
-    double size = font.pointSizeF();
-    while (size > kSmallestCaptionPoints &&
-           QFontMetrics(font).horizontalAdvance(label->text()) > room) {
-      size -= 0.5;
-      font.setPointSizeF(size);
+    const bool panelRow = label->parentWidget() == m_playerFrame;
+    if (caption && !panelRow && !label->text().contains('\n')) {
+      fitCaption(*label, kSmallestCaptionPoints);
     }
-    if (size != label->font().pointSizeF()) {
-      label->setStyleSheet(QString("font-size: %1pt;").arg(size));
-    }
+  }
+  fitCaption(*m_orderButton, kSmallestCaptionPoints);
+  layOutPlayerRows();
+}
+
+// Name, trial and week: each caption with its value beside it, a blank
+// apart, in the panel's width; the captions take at most half of it.
+void MainWindow::layOutPlayerRows() {
+  const std::pair<const char*, QLabel*> rows[] = {
+      {"lblName", m_subjectLabel}, {"tagTrial", m_trialCounter}, {"tagWeek", m_weekCounter}};
+  int widest = 0;
+  int blank = 0;
+  for (const auto& [name, value] : rows) {
+    QLabel* tag = m_playerFrame->findChild<QLabel*>(name);
+    tag->setStyleSheet("");
+    tag->ensurePolished();
+    const QFontMetrics metrics(tag->font());
+    widest = std::max(widest, metrics.size(0, tag->text()).width());
+    blank = std::max({blank, metrics.horizontalAdvance(' '),
+                      QFontMetrics(value->font()).horizontalAdvance(' ')});
+  }
+  const int left = toPixels(120);
+  const int right = toPixels(layout::kPlayerPanel.width - 120);
+  widest = std::min(widest, (right - left) / 2);
+  for (const auto& [name, value] : rows) {
+    auto* tag = m_playerFrame->findChild<QLabel*>(name);
+    const int valueLeft = left + widest + blank;
+    tag->setGeometry(left, tag->y(), widest, tag->height());
+    value->setGeometry(valueLeft, value->y(), right - valueLeft, value->height());
+    fitCaption(*tag, kSmallestCaptionPoints);
+    fitCaption(*value, kSmallestCaptionPoints);
   }
 }
 

@@ -79,6 +79,7 @@ class MainWindow : public QWidget, public GameView {
  private:
   void captionOrderButton(const char* caption);
   void fitCaptions();
+  void layOutPlayerRows();
   // A figure and its caption, shown and hidden together.
   struct Figure {
     QLabel* value = nullptr;

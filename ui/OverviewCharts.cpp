@@ -50,19 +50,25 @@ std::unique_ptr<QChart> makeAmplificationChart(
   auto chart = newOverviewChart(QStringLiteral(
       "Amplification of the orders at each stage (variance of orders / variance of demand)"));
   // Ratios run from below 1 to thousands: a logarithmic axis from the power
-  // of ten below the smallest ratio above 0 to the one above the largest;
-  // a ratio of 0 (orders that never changed) stands at the bottom.
+  // of ten below the smallest ratio above 0 to the one above the largest.
+  // A ratio of 0 (orders that never changed) has no place on it: it is
+  // drawn a power of ten lower still, above the axis's end, and the axis
+  // says so.
   double smallest = 1.0, largest = 1.0;
+  bool anyZero = false;
   for (const std::optional<StageSpread>& s : spreads) {
     if (!s) continue;
     for (const double v : s->values) {
       if (v > 0.0) smallest = std::min(smallest, v);
+      anyZero = anyZero || v <= 0.0;
     }
     largest = std::max(largest, s->high);
   }
-  const double bottom = std::pow(10.0, std::floor(std::log10(smallest)));
+  const double lowest = std::pow(10.0, std::floor(std::log10(smallest)));
+  const double zeroAt = lowest / 10.0;
+  const double bottom = anyZero ? zeroAt / 2.0 : lowest;
   const double top = std::pow(10.0, std::ceil(std::log10(largest) + 1e-9));
-  const auto drawn = [&](double v) { return std::max(v, bottom); };
+  const auto drawn = [&](double v) { return v > 0.0 ? v : zeroAt; };
   auto* series = new QBoxPlotSeries;
   QStringList stages;
   for (int r = 0; r < kRoleCount; ++r) {
@@ -79,12 +85,26 @@ std::unique_ptr<QChart> makeAmplificationChart(
   chart->addSeries(series);
   auto* categories = new QBarCategoryAxis;
   categories->append(stages);
-  auto* ratio = new QLogValueAxis;
-  ratio->setTitleText(QStringLiteral("Amplification ratio (logarithmic)"));
-  ratio->setBase(10.0);
-  ratio->setLabelFormat(QStringLiteral("%g"));
-  ratio->setRange(bottom, top);
-  ratio->setMinorTickCount(0);
+  // Without a single ratio the empty boxes (all 0) have no place on a
+  // logarithmic axis: a plain one from 0 to 1 stands empty instead.
+  const bool anyRatio =
+      std::any_of(spreads.begin(), spreads.end(),
+                  [](const std::optional<StageSpread>& s) { return s.has_value(); });
+  QAbstractAxis* ratio = nullptr;
+  if (anyRatio) {
+    auto* logarithmic = new QLogValueAxis;
+    logarithmic->setTitleText(
+        anyZero ? QStringLiteral("Amplification ratio (logarithmic; 0 drawn at %1)").arg(zeroAt)
+                : QStringLiteral("Amplification ratio (logarithmic)"));
+    logarithmic->setBase(10.0);
+    logarithmic->setLabelFormat(QStringLiteral("%g"));
+    logarithmic->setRange(bottom, top);
+    logarithmic->setMinorTickCount(0);
+    ratio = logarithmic;
+  } else {
+    ratio = quantityAxis(QStringLiteral("Amplification ratio (no complete trial)"), 0.0, 1.0,
+                         QStringLiteral("%g"));
+  }
   chart->addAxis(categories, Qt::AlignBottom);
   chart->addAxis(ratio, Qt::AlignLeft);
   series->attachAxis(categories);
@@ -95,15 +115,17 @@ std::unique_ptr<QChart> makeAmplificationChart(
 
 std::vector<double> meanOrders(const std::vector<const RecordedTrial*>& trials) {
   std::vector<double> means;
-  if (trials.empty()) return means;
-  size_t weeks = trials.front()->weeks.size();
-  for (const RecordedTrial* t : trials) weeks = std::min(weeks, t->weeks.size());
+  size_t weeks = 0;
+  for (const RecordedTrial* t : trials) weeks = std::max(weeks, t->weeks.size());
   for (size_t i = 0; i < weeks; ++i) {
     double sum = 0.0;
+    size_t recorded = 0;
     for (const RecordedTrial* t : trials) {
+      if (i >= t->weeks.size()) continue;  // a participant who left earlier
       sum += t->weeks[i].stages[static_cast<size_t>(t->participantRole)].order;
+      ++recorded;
     }
-    means.push_back(sum / static_cast<double>(trials.size()));
+    means.push_back(sum / static_cast<double>(recorded));
   }
   return means;
 }

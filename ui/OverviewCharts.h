@@ -25,8 +25,9 @@ std::unique_ptr<QChart> makeAmplificationChart(
 // bold and the customer demand of the first dashed.
 std::unique_ptr<QChart> makeClassOrdersChart(const std::vector<const RecordedTrial*>& trials);
 
-// The mean of the participants' orders in each week that all of them
-// recorded, from week 1.
+// The mean of the participants' orders in each week, from week 1, over the
+// participants who recorded that week (one who left early counts until
+// then).
 std::vector<double> meanOrders(const std::vector<const RecordedTrial*>& trials);
 
 }  // namespace quarn

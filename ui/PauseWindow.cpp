@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "base/Prompter.h"
+#include "ui/CaptionFit.h"
 #include "ui/KeyFilter.h"
 
 namespace quarn {
@@ -40,6 +41,7 @@ PauseWindow::PauseWindow(GameSession& session, QWidget* parent)
   layout->addWidget(alert);
   layout->addWidget(m_passwordBox);
   layout->addWidget(continueButton, 0, Qt::AlignHCenter);
+  keepTitleWhole(*this);
 
   connect(continueButton, &QPushButton::clicked, this, [this] { guard([this] { goOn(); }); });
   // In a team setting another member's moderator may pass the pause for the

@@ -2,14 +2,17 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
 #include "base/Errors.h"
+#include "ui/CaptionFit.h"
 
 namespace quarn {
 
@@ -67,43 +70,58 @@ Answer QtPrompter::present(const Prompt& prompt) {
   return showBox(request);
 }
 
-Answer QtPrompter::showBox(const MessageRequest& request) {
-  QMessageBox box;
-  box.setWindowTitle(QString::fromStdString(request.title));
-  box.setText(QString::fromStdString(request.prompt));
-  box.setTextFormat(Qt::PlainText);
+std::unique_ptr<QMessageBox> makeMessageBox(const MessageRequest& request) {
+  auto box = std::make_unique<QMessageBox>();
+  box->setWindowTitle(QString::fromStdString(request.title));
+  box->setText(QString::fromStdString(request.prompt));
+  box->setTextFormat(Qt::PlainText);
 
   using B = QMessageBox::StandardButton;
   switch (request.style) {
     case PromptStyle::Ok:
-      box.setStandardButtons(B::Ok);
+      box->setStandardButtons(B::Ok);
       break;
     case PromptStyle::OkWarning:
-      box.setIcon(QMessageBox::Warning);
-      box.setStandardButtons(B::Ok);
+      box->setIcon(QMessageBox::Warning);
+      box->setStandardButtons(B::Ok);
       break;
     case PromptStyle::YesNo:
-      box.setStandardButtons(B::Yes | B::No);
+      box->setStandardButtons(B::Yes | B::No);
       break;
     case PromptStyle::YesNoWarning:
-      box.setIcon(QMessageBox::Warning);
-      box.setStandardButtons(B::Yes | B::No);
+      box->setIcon(QMessageBox::Warning);
+      box->setStandardButtons(B::Yes | B::No);
       break;
     case PromptStyle::YesNoQuestion:
-      box.setIcon(QMessageBox::Question);
-      box.setStandardButtons(B::Yes | B::No);
+      box->setIcon(QMessageBox::Question);
+      box->setStandardButtons(B::Yes | B::No);
       break;
     case PromptStyle::AbortRetryIgnore:
-      box.setIcon(QMessageBox::Warning);
-      box.setStandardButtons(B::Abort | B::Retry | B::Ignore);
+      box->setIcon(QMessageBox::Warning);
+      box->setStandardButtons(B::Abort | B::Retry | B::Ignore);
       // Escape or a stray Enter must not end the application: both retry.
-      box.setDefaultButton(B::Retry);
-      box.setEscapeButton(B::Retry);
+      box->setDefaultButton(B::Retry);
+      box->setEscapeButton(B::Retry);
       break;
   }
 
-  if (request.noByDefault) box.setDefaultButton(B::No);
-  translateButtons(box);
+  if (request.noByDefault) box->setDefaultButton(B::No);
+  translateButtons(*box);
+  // The box is as wide as its text and buttons need, and its title bar's:
+  // a strut below the buttons (the box sets its size as it is shown).
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    const QMargins margins = grid->contentsMargins();
+    const int strut = titleBarWidth(box->windowTitle()) - margins.left() - margins.right();
+    grid->addItem(new QSpacerItem(strut, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  return box;
+}
+
+Answer QtPrompter::showBox(const MessageRequest& request) {
+  std::unique_ptr<QMessageBox> made = makeMessageBox(request);
+  QMessageBox& box = *made;
+  using B = QMessageBox::StandardButton;
   QTimer poll;
   if (request.answeredBy) {
     QObject::connect(&poll, &QTimer::timeout, &box, [&] {

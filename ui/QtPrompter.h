@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QMessageBox>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "base/Prompter.h"
@@ -38,6 +40,9 @@ class QtPrompter : public Prompter {
 
 // The request a prompt makes (title defaulted, line breaks).
 MessageRequest messageRequest(const Prompt& prompt);
+
+// The box that asks `request`, not yet shown.
+std::unique_ptr<QMessageBox> makeMessageBox(const MessageRequest& request);
 
 // The application object. No exception ever crosses Qt's event loop: an
 // ApplicationEnd ends the process with its code; any other failure is shown

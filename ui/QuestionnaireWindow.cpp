@@ -8,6 +8,7 @@
 
 #include "base/Numbers.h"
 #include "base/Text.h"
+#include "ui/CaptionFit.h"
 #include "ui/KeyFilter.h"
 
 namespace quarn {
@@ -153,6 +154,7 @@ QuestionnaireWindow::QuestionnaireWindow(Prompter& prompter, const std::string& 
   buttons->addWidget(okButton);
   buttons->addWidget(cancelButton);
   outer->addLayout(buttons);
+  keepTitleWhole(*this);
 
   connect(okButton, &QPushButton::clicked, this, [this] { guard([this] { takeAnswers(); }); });
   connect(cancelButton, &QPushButton::clicked, this, [this] { reject(); });

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include "game/GameSession.h"
 #include "ui/GuardedDialog.h"
@@ -27,9 +29,13 @@ class SkipTrainingDialog : public GuardedDialog {
 
  private:
   void done();
+  void showCaptions();
 
   GameSession& m_session;
+  QLabel* m_prompt;
   QLineEdit* m_passwordBox;
+  QPushButton* m_doneButton;
+  QPushButton* m_cancelButton;
   bool m_answering = false;  // the game asks something: the focus is not ours to lose
 };
 

@@ -53,8 +53,14 @@ SplashWindow::SplashWindow(QWidget* parent)
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->addWidget(frame);
+  // The credits wrap within the width; the height is what they take in
+  // the language in use.
+  ensurePolished();
+  frame->ensurePolished();
+  credits->ensurePolished();
   setFixedWidth(460);
-  adjustSize();
+  layout()->activate();
+  setFixedHeight(heightForWidth(460));
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }

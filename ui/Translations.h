@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QTranslator>
 #include <string>
 
@@ -23,13 +24,17 @@ class Translations {
   // language.
   void useSettingLanguage(const std::string& language);
 
-  // Installs `language`; false (and English) when it has no translation.
+  // Installs `language` and its number format (QLocale's default); false
+  // (and English) when it has no translation.
   bool use(const std::string& language);
 
   const std::string& language() const { return m_language; }
 
  private:
+  void useNumberFormat();
+
   QTranslator m_translator;
+  QLocale m_formerLocale;  // the number format before, given back at the end
   bool m_installed = false;
   std::string m_language = "en";
   std::string m_startLanguage = "en";

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -15,8 +16,10 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <iterator>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -126,19 +129,21 @@ std::string fitText(const RecordedTrial& t, const std::optional<RuleFit>& fit) {
     if (se) text += " (SE " + figure((*se).*field, decimals) + ")";
     return text;
   };
-  const bool identified = fit->identified;
+  const bool determined = fit->determined;
   return "<p class=\"fit\">Fitted decision rule" +
          (member.empty() ? " of the participant" : member) + ": theta " +
          estimate(&AnchoringParameters::theta, 3, true) + ", alpha " +
-         estimate(&AnchoringParameters::alpha, 3, identified) + ", beta " +
-         estimate(&AnchoringParameters::beta, 3, identified) + ", desired stock S&prime; " +
-         estimate(&AnchoringParameters::desiredStock, 1, identified) + "; R&sup2; " +
+         estimate(&AnchoringParameters::alpha, 3, determined) + ", beta " +
+         estimate(&AnchoringParameters::beta, 3, determined) + ", desired stock S&prime; " +
+         estimate(&AnchoringParameters::desiredStock, 1, determined) + "; R&sup2; " +
          figure(fit->rSquared, 3) + ", RMSE " + figure(fit->rmse, 2) + " over " +
          std::to_string(fit->weeksUsed) + " weeks." +
-         (identified ? ""
-                     : " The orders follow the expected demand alone (alpha near 0 or "
-                       "S&prime; at its ceiling): alpha, beta and S&prime; are not "
-                       "determined.") +
+         (!determined        ? " The orders follow the expected demand alone (alpha near 0 or "
+                               "S&prime; at its ceiling): alpha, beta and S&prime; are not "
+                               "determined."
+          : !fit->identified ? " No standard errors: an estimate's 95 % interval would reach "
+                               "past a bound of the parameter, where they do not hold."
+                             : "") +
          "</p>\n";
 }
 
@@ -286,8 +291,54 @@ std::string roleText(int16_t role) {
   return hasParticipant(role) ? roleName(role) : std::string("-");
 }
 
+constexpr const char* kPageTitle = "<title>Quarn Game results</title>";
+
+// The files a report writes beside its participants' PDFs and pictures/.
+bool isReportDataFile(const std::string& name) {
+  static const std::set<std::string> names = {"index.html", "overview.pdf", "measures.csv",
+                                              "weeks.csv",  "fits.csv",     "summary.csv",
+                                              "codebook.md"};
+  return names.count(name) != 0;
+}
+
+// Why `folder` is not one a report wrote, naming the first entry that is
+// not a report's; empty when it is one. A report's folder holds its page
+// (with the report's title), the data files, the PDFs the page links to and
+// pictures/ with PNG and SVG files, and nothing else.
+std::optional<std::string> notAReport(const fs::path& folder) {
+  const fs::path index = folder / "index.html";
+  std::ifstream in(index, std::ios::binary);
+  const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!fs::is_regular_file(fs::symlink_status(index)) ||
+      page.find(kPageTitle) == std::string::npos) {
+    return std::string("it holds no report's index.html");
+  }
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    const fs::file_status status = fs::symlink_status(entry.path());
+    if (name == "pictures" && fs::is_directory(status)) {
+      for (const fs::directory_entry& picture : fs::directory_iterator(entry.path())) {
+        const std::string ext = picture.path().extension().string();
+        if (!fs::is_regular_file(fs::symlink_status(picture.path())) ||
+            (ext != ".png" && ext != ".svg")) {
+          return "it holds pictures/" + picture.path().filename().string();
+        }
+      }
+      continue;
+    }
+    const bool linkedPdf = entry.path().extension() == ".pdf" &&
+                           page.find("href=\"" + name + "\"") != std::string::npos;
+    if (!fs::is_regular_file(status) || !(isReportDataFile(name) || linkedPdf)) {
+      return "it holds " + name;
+    }
+  }
+  return std::nullopt;
+}
+
 // The report is written here and moved to the target only when complete:
 // a failure leaves the target as it was and no half-written folder behind.
+// Only a folder an earlier report wrote is replaced, never one holding
+// anything else (the data folder, the researcher's own files).
 class StagingFolder {
  public:
   StagingFolder(const fs::path& target, bool replace) : m_target(target) {
@@ -295,17 +346,34 @@ class StagingFolder {
     if (fs::exists(m_target) && !fs::is_directory(m_target)) {
       throw QuarnError(kErrFileNotFound, m_target.string() + " is a file, not a folder");
     }
-    if (fs::is_directory(m_target) && !fs::is_empty(m_target, error) && !replace) {
-      throw QuarnError(kErrFileNotFound, "The folder " + m_target.string() +
-                                             " holds files already; --replace writes the "
-                                             "report in their place");
+    if (fs::is_directory(m_target) && !fs::is_empty(m_target, error)) {
+      if (!replace) {
+        throw QuarnError(kErrFileNotFound, "The folder " + m_target.string() +
+                                               " holds files already; --replace writes the "
+                                               "report in place of an earlier report");
+      }
+      if (const std::optional<std::string> why = notAReport(m_target)) {
+        throw QuarnError(kErrFileNotFound, "The folder " + m_target.string() +
+                                               " is not an earlier report's (" + *why +
+                                               "): --replace replaces only a folder a report "
+                                               "wrote. Choose an empty or new folder");
+      }
     }
     const fs::path parent = m_target.parent_path().empty() ? fs::path(".") : m_target.parent_path();
-    fs::create_directories(parent);
     m_path =
         parent / ("." + m_target.filename().string() + ".writing-" + std::to_string(::getpid()));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path / "pictures");
+    // The report is made beside the target: a parent that takes no new
+    // folder is named, not the hidden folder that could not be made.
+    try {
+      fs::create_directories(parent);
+      fs::remove_all(m_path);
+      fs::create_directories(m_path / "pictures");
+    } catch (const fs::filesystem_error& e) {
+      throw QuarnError(kErrFileNotFound, "Cannot write the report into " + m_target.string() +
+                                             ": it is made in a new folder beside it first, and " +
+                                             parent.string() + " takes none (" +
+                                             e.code().message() + ")");
+    }
   }
   StagingFolder(const StagingFolder&) = delete;
   StagingFolder& operator=(const StagingFolder&) = delete;
@@ -760,6 +828,14 @@ void writeOverviewPdf(const fs::path& path, const std::vector<RecordedTrial>& tr
   pdf.close();
 }
 
+// Whether every run ended with the same cost on each simulated stage.
+bool everyRunTheSame(const SimulatedCosts& simulated) {
+  return std::all_of(simulated.costs.begin(), simulated.costs.end(),
+                     [](const std::vector<double>& costs) {
+                       return costs.empty() || costs.front() == costs.back();
+                     });
+}
+
 SimulatedCosts const* simulatedFor(const ReportOptions& options, const LeagueTable& table) {
   const auto found = options.simulated.find({table.setting, table.trial});
   return found == options.simulated.end() ? nullptr : &found->second;
@@ -789,9 +865,15 @@ std::string overviewSection(const Overview& o, const ReportOptions& options,
     const SimulatedCosts* simulated = simulatedFor(options, table);
     page << leagueTable(table, simulated != nullptr);
     if (simulated) {
-      page << "<p class=\"note\">Percentile: the share of " << simulated->costs.size()
+      page << "<p class=\"note\">Percentile: the share of " << simulated->runs
            << " simulated runs with " << html(simulated->player)
-           << " on the participant's stage that ended with a lower cost.</p>\n";
+           << " on the participant's stage (every member's in a team trial) that ended with a "
+              "lower cost."
+           << (everyRunTheSame(*simulated)
+                   ? " Every simulated run came out the same (the setting has no noise), so a "
+                     "percentile is only 0, 50 or 100: below, equal to or above that one cost."
+                   : "")
+           << "</p>\n";
     }
   }
   return page.str();
@@ -840,7 +922,7 @@ ReportCounts writeReport(const std::vector<RecordedTrial>& trials, const std::st
   std::vector<std::pair<std::string, std::vector<const RecordedTrial*>>> pieces;
   std::ostringstream page;
   page << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-       << "<title>Quarn Game results</title>\n<style>\n"
+       << kPageTitle << "\n<style>\n"
        << kStyle << "\n</style>\n</head>\n<body>\n"
        << "<h1>Quarn Game results</h1>\n<p class=\"note\">From " << html(options.source) << ": "
        << subjectCount(trials) << " participants, " << playedChains(trials).size()

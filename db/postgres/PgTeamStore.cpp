@@ -1,5 +1,6 @@
 #include "db/postgres/PgTeamStore.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <set>
@@ -41,20 +42,68 @@ PgResult run(PgConnection& db, const char* sql, const SqlParams& params) {
   return db.exec(numberedParameters(sql), params);
 }
 
+// The team's lock is taken by its name in any letter case: "green" and
+// "Green" are one team.
+std::string lockNameOf(const TeamKey& key) {
+  return key.setting + '\x1f' + foldedName(key.team);
+}
+
 // Joins and fixings of one team wait for each other: the member numbers
 // are counted under this lock, held to the end of the transaction.
 void lockTeam(PgConnection& db, const TeamKey& key) {
-  run(db, "SELECT pg_advisory_xact_lock(hashtext(?))", {payloadOf(key)});
+  run(db, "SELECT pg_advisory_xact_lock(hashtext(?))", {lockNameOf(key)});
 }
 
 // Orders hold the team's lock shared: a replacement (which holds it alone)
 // waits for the orders being stored, and they for it.
 void lockTeamShared(PgConnection& db, const TeamKey& key) {
-  run(db, "SELECT pg_advisory_xact_lock_shared(hashtext(?))", {payloadOf(key)});
+  run(db, "SELECT pg_advisory_xact_lock_shared(hashtext(?))", {lockNameOf(key)});
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+  return foldedName(a) == foldedName(b);
 }
 
 void notifyTeam(PgConnection& db, const TeamKey& key) {
   run(db, "SELECT pg_notify(?, ?)", {channelOf(key), payloadOf(key)});
+}
+
+// The User IDs marked as playing the setting at a workstation.
+std::vector<std::string> loggedIn(PgConnection& db, const std::string& setting) {
+  std::vector<std::string> subjects;
+  for (const Row& row :
+       rowsOf(run(db, R"(SELECT "Subject" FROM "datPlaying" WHERE "Setting" = ?)", {setting}))) {
+    subjects.push_back(row.cell("Subject").toText());
+  }
+  return subjects;
+}
+
+bool isLoggedIn(const std::vector<std::string>& marked, const std::string& subject) {
+  return std::any_of(marked.begin(), marked.end(),
+                     [&](const std::string& m) { return sameName(m, subject); });
+}
+
+// The members who have played with the team: a trial begun (a datTeam row)
+// or an order typed.
+std::set<int16_t> playedMembers(PgConnection& db, const TeamKey& key) {
+  std::set<int16_t> played;
+  for (const Row& row : rowsOf(run(db,
+                                   R"(SELECT "Member" FROM "datTeam"
+                                      WHERE "Setting" = ? AND "Team" = ?
+                                      UNION
+                                      SELECT "Member" FROM "datTeamOrder"
+                                      WHERE "Setting" = ? AND "Team" = ?)",
+                                   {key.setting, key.team, key.setting, key.team}))) {
+    played.insert(row.cell("Member").toInt16());
+  }
+  return played;
+}
+
+TeamMember memberOf(const Row& row) {
+  TeamMember member{row.cell("Member").toInt16(), row.cell("Subject").toText(),
+                    row.cell("Fixed").toBool()};
+  member.here = !member.fixed;
+  return member;
 }
 
 std::vector<TeamMember> readMembers(PgConnection& db, const TeamKey& key) {
@@ -63,11 +112,83 @@ std::vector<TeamMember> readMembers(PgConnection& db, const TeamKey& key) {
                                   WHERE "Setting" = ? AND "Team" = ? ORDER BY "Member")",
                                {key.setting, key.team}));
   std::vector<TeamMember> members;
-  for (const Row& row : rows) {
-    members.push_back(
-        {row.cell("Member").toInt16(), row.cell("Subject").toText(), row.cell("Fixed").toBool()});
+  for (const Row& row : rows) members.push_back(memberOf(row));
+  if (std::all_of(members.begin(), members.end(), [](const TeamMember& m) { return m.here; })) {
+    return members;
+  }
+  const std::vector<std::string> marked = loggedIn(db, key.setting);
+  const std::set<int16_t> played = playedMembers(db, key);
+  for (TeamMember& m : members) {
+    m.here = m.here || played.count(m.member) > 0 || isLoggedIn(marked, m.subject);
   }
   return members;
+}
+
+// A member of some team of a setting.
+struct SettingMember {
+  std::string team;
+  TeamMember member;
+};
+
+std::vector<SettingMember> settingMembers(PgConnection& db, const std::string& setting) {
+  const Rows rows = rowsOf(run(db,
+                               R"(SELECT "Team", "Member", "Subject", "Fixed" FROM "datTeamMember"
+                                  WHERE "Setting" = ? ORDER BY "Team", "Member")",
+                               {setting}));
+  std::vector<SettingMember> members;
+  for (const Row& row : rows) members.push_back({row.cell("Team").toText(), memberOf(row)});
+  return members;
+}
+
+// The key under which the setting's members keep the team: the name as its
+// first member (or the moderator) gave it, whatever its letter case now.
+TeamKey storedKey(const std::vector<SettingMember>& members, const TeamKey& key) {
+  for (const SettingMember& m : members) {
+    if (sameName(m.team, key.team)) return {key.setting, m.team};
+  }
+  return key;
+}
+
+// The team of the setting other than `key`'s that has `subject` as a member.
+std::string otherTeamOf(const std::vector<SettingMember>& members, const TeamKey& key,
+                        const std::string& subject) {
+  for (const SettingMember& m : members) {
+    if (m.team != key.team && sameName(m.member.subject, subject)) return m.team;
+  }
+  return "";
+}
+
+// What joining comes to; `isNew` when the subject gets a new member number.
+struct JoinDecision {
+  TeamJoin answer;
+  bool isNew = false;
+};
+
+JoinDecision decideJoin(const std::vector<SettingMember>& all, const TeamKey& typed,
+                        const std::string& subject, int16_t size) {
+  const TeamKey key = storedKey(all, typed);
+  JoinDecision decision;
+  decision.answer.team = key.team;
+  std::vector<TeamMember> members;
+  for (const SettingMember& m : all) {
+    if (m.team == key.team) members.push_back(m.member);
+  }
+  for (const TeamMember& m : members) {
+    if (sameName(m.subject, subject)) {
+      decision.answer.member = m.member;
+      return decision;
+    }
+  }
+  decision.answer.otherTeam = otherTeamOf(all, key, subject);
+  if (!decision.answer.otherTeam.empty()) return decision;
+  const bool fixed = !members.empty() && members.front().fixed;
+  if (fixed || static_cast<int64_t>(members.size()) >= size) {
+    decision.answer.full = true;
+    return decision;
+  }
+  decision.answer.member = static_cast<int16_t>(members.size() + 1);
+  decision.isNew = true;
+  return decision;
 }
 
 void insertMember(PgConnection& db, const TeamKey& key, int16_t member, const std::string& subject,
@@ -78,20 +199,68 @@ void insertMember(PgConnection& db, const TeamKey& key, int16_t member, const st
       {key.setting, key.team, int64_t{member}, subject, int64_t{fixed ? 1 : 0}});
 }
 
-[[noreturn]] void refuseFixing(const TeamKey& key, const std::string& why) {
+[[noreturn]] void refuseFixing(const TeamKey& key, const std::string& why,
+                               const char* done = "fixed") {
   throw DbError(DbErrorKind::Refused, kErrDatabase,
-                "The members of team " + key.team + " of setting " + key.setting +
-                    " cannot be fixed: " + why);
+                "The members of team " + key.team + " of setting " + key.setting + " cannot be " +
+                    done + ": " + why);
 }
 
-void checkFixable(const TeamKey& key, const std::vector<std::string>& subjects) {
+void checkFixable(const TeamKey& key, const std::vector<std::string>& subjects, const char* done) {
   if (subjects.empty() || subjects.size() > 4) {
-    refuseFixing(
-        key, "a team has 1 to 4 members, not " + decimal(static_cast<int64_t>(subjects.size())));
+    refuseFixing(key,
+                 "a team has 1 to 4 members, not " + decimal(static_cast<int64_t>(subjects.size())),
+                 done);
   }
   std::set<std::string> seen;
   for (const std::string& subject : subjects) {
-    if (!seen.insert(subject).second) refuseFixing(key, subject + " is named twice");
+    if (!seen.insert(foldedName(subject)).second) {
+      refuseFixing(key, subject + " is named twice", done);
+    }
+  }
+}
+
+// Refuses a User ID that is a member of another team of the setting.
+void checkNotInOtherTeam(const std::vector<SettingMember>& all, const TeamKey& key,
+                         const std::vector<std::string>& subjects, const char* done) {
+  for (const std::string& subject : subjects) {
+    const std::string other = otherTeamOf(all, key, subject);
+    if (!other.empty()) {
+      refuseFixing(key, subject + " is a member of team " + other + " already", done);
+    }
+  }
+}
+
+void insertFixedMembers(PgConnection& db, const TeamKey& key,
+                        const std::vector<std::string>& subjects) {
+  for (size_t i = 0; i < subjects.size(); ++i) {
+    insertMember(db, key, static_cast<int16_t>(i + 1), subjects[i], true);
+  }
+}
+
+// Whether the team has begun to play: a typed order or a datTeam row.
+bool hasPlayed(PgConnection& db, const TeamKey& key) {
+  return !rowsOf(run(db,
+                     R"(SELECT 1 AS "Found" FROM "datTeamOrder" WHERE "Setting" = ? AND "Team" = ?
+                        UNION ALL
+                        SELECT 1 FROM "datTeam" WHERE "Setting" = ? AND "Team" = ?)",
+                     {key.setting, key.team, key.setting, key.team}))
+              .empty();
+}
+
+// A member logged in keeps its member number: its workstation plays it.
+void checkLoggedInKeepTheirPlaces(PgConnection& db, const TeamKey& key,
+                                  const std::vector<TeamMember>& present,
+                                  const std::vector<std::string>& subjects) {
+  const std::vector<std::string> marked = loggedIn(db, key.setting);
+  for (const TeamMember& m : present) {
+    if (!isLoggedIn(marked, m.subject)) continue;
+    const size_t place = static_cast<size_t>(m.member - 1);
+    if (place < subjects.size() && sameName(subjects[place], m.subject)) continue;
+    refuseFixing(key,
+                 m.subject + " is logged in as member " + decimal(int64_t{m.member}) +
+                     ": close that session first",
+                 "corrected");
   }
 }
 
@@ -159,37 +328,63 @@ TeamJoin PgTeamStore::join(const TeamKey& key, const std::string& subject, int16
   return m_pool.run([&](PgConnection& db) -> TeamJoin {
     PgTransaction transaction(db);
     lockTeam(db, key);
-    const std::vector<TeamMember> members = readMembers(db, key);
-    for (const TeamMember& m : members) {
-      if (m.subject == subject) return {m.member, false};
-    }
-    const bool fixed = !members.empty() && members.front().fixed;
-    if (fixed || static_cast<int64_t>(members.size()) >= size) return {std::nullopt, true};
-    const auto member = static_cast<int16_t>(members.size() + 1);
+    const JoinDecision decision = decideJoin(settingMembers(db, key.setting), key, subject, size);
+    if (!decision.isNew) return decision.answer;
+    const TeamKey stored{key.setting, decision.answer.team};
     // Written by the owner's function, which checks the secret.
     run(db, "SELECT quarn_join_team(?, ?, CAST(? AS bigint), ?, ?)",
-        {key.setting, key.team, int64_t{member}, subject, secret});
-    notifyTeam(db, key);
+        {stored.setting, stored.team, int64_t{*decision.answer.member}, subject, secret});
+    notifyTeam(db, stored);
     transaction.commit();
-    return {member, false};
+    return decision.answer;
   });
 }
 
-void PgTeamStore::fixMembers(const TeamKey& key, const std::vector<std::string>& subjects) {
-  checkFixable(key, subjects);
-  m_pool.run([&](PgConnection& db) {
+TeamJoin PgTeamStore::wouldJoin(const TeamKey& key, const std::string& subject, int16_t size) {
+  return m_pool.run([&](PgConnection& db) {
+    return decideJoin(settingMembers(db, key.setting), key, subject, size).answer;
+  });
+}
+
+std::string PgTeamStore::fixMembers(const TeamKey& key, const std::vector<std::string>& subjects) {
+  checkFixable(key, subjects, "fixed");
+  return m_pool.run([&](PgConnection& db) {
     PgTransaction transaction(db);
     lockTeam(db, key);
-    const std::vector<TeamMember> present = readMembers(db, key);
+    const std::vector<SettingMember> all = settingMembers(db, key.setting);
+    const TeamKey stored = storedKey(all, key);
+    const std::vector<TeamMember> present = readMembers(db, stored);
     if (!present.empty()) {
       std::string names;
       for (const TeamMember& m : present) names += (names.empty() ? "" : ", ") + m.subject;
-      refuseFixing(key, "it has members already (" + names + ")");
+      refuseFixing(stored, "it has members already (" + names +
+                               "); correct them with quarngame-admin team --correct");
     }
-    for (size_t i = 0; i < subjects.size(); ++i) {
-      insertMember(db, key, static_cast<int16_t>(i + 1), subjects[i], true);
-    }
+    checkNotInOtherTeam(all, stored, subjects, "fixed");
+    insertFixedMembers(db, stored, subjects);
     transaction.commit();
+    return stored.team;
+  });
+}
+
+std::string PgTeamStore::correctMembers(const TeamKey& key,
+                                        const std::vector<std::string>& subjects) {
+  checkFixable(key, subjects, "corrected");
+  return m_pool.run([&](PgConnection& db) {
+    PgTransaction transaction(db);
+    lockTeam(db, key);
+    const std::vector<SettingMember> all = settingMembers(db, key.setting);
+    const TeamKey stored = storedKey(all, key);
+    if (hasPlayed(db, stored)) refuseFixing(stored, "it has played already", "corrected");
+    checkNotInOtherTeam(all, stored, subjects, "corrected");
+    checkLoggedInKeepTheirPlaces(db, stored, readMembers(db, stored), subjects);
+    run(db, R"(DELETE FROM "datTeamMember" WHERE "Setting" = ? AND "Team" = ?)",
+        {stored.setting, stored.team});
+    insertFixedMembers(db, stored, subjects);
+    // Members waiting for the team look at it again.
+    notifyTeam(db, stored);
+    transaction.commit();
+    return stored.team;
   });
 }
 

@@ -20,7 +20,9 @@ class PgTeamStore final : public TeamStore {
 
   TeamJoin join(const TeamKey& key, const std::string& subject, int16_t size,
                 const std::string& secret) override;
-  void fixMembers(const TeamKey& key, const std::vector<std::string>& subjects) override;
+  TeamJoin wouldJoin(const TeamKey& key, const std::string& subject, int16_t size) override;
+  std::string fixMembers(const TeamKey& key, const std::vector<std::string>& subjects) override;
+  std::string correctMembers(const TeamKey& key, const std::vector<std::string>& subjects) override;
   std::vector<TeamMember> members(const TeamKey& key) override;
   bool storeOrder(const TeamKey& key, const TypedOrder& order, const std::string& secret) override;
   std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) override;

@@ -134,5 +134,50 @@ TEST(BatchSimulation, KeepsEveryRunsEndCostInOrder) {
   EXPECT_DOUBLE_EQ(stage.endCosts.front(), quantile(stage.endCosts, 0.0));
 }
 
+// A team trial of `members` (member 1 on the first stage listed), the other
+// stages passing the demand on; the demand steps from 4 to 8 in week 5.
+TrialPlan teamTrial(const std::vector<int16_t>& members) {
+  TrialPlan t = steadyTrial(20, kNoParticipant, 2);
+  t.jumpWeek = 5;
+  t.rolePlayers = {1, 1, 1, 1};
+  for (size_t m = 0; m < members.size(); ++m) {
+    const auto stage = static_cast<size_t>(members[m]);
+    t.stageMembers[stage] = static_cast<int16_t>(m + 1);
+    t.rolePlayers[stage] = kParticipantPlayer;
+  }
+  return t;
+}
+
+TEST(BatchSimulation, PlaysEveryMembersStageOfATeamTrialWithTheNamedPlayer) {
+  const std::vector<std::vector<int16_t>> teams = {
+      {kRetailer, kFactory},
+      {kWholesaler, kRetailer, kDistributor},
+      {kFactory, kDistributor, kWholesaler, kRetailer}};
+  for (const std::vector<int16_t>& members : teams) {
+    BatchRequest request = twoTrials(0, 3, 1, 1);
+    request.trials = {teamTrial(members)};
+    const TrialSummary t = simulateSetting(request).at(0);
+    for (int16_t r = 0; r < kRoleCount; ++r) {
+      const StageSummary& stage = t.stages[static_cast<size_t>(r)];
+      const bool member = std::find(members.begin(), members.end(), r) != members.end();
+      EXPECT_EQ(t.standIn[static_cast<size_t>(r)], member) << members.size() << " members, " << r;
+      EXPECT_EQ(stage.player, member ? "Sterman" : "PassThrough") << r;
+      // The Sterman rule answers the step in the demand: its orders swing.
+      if (member) {
+        EXPECT_GT(stage.amplification->mean, 0.0) << members.size() << " members, " << r;
+      }
+    }
+  }
+}
+
+// A team of one orders where the participant alone would: the same table.
+TEST(BatchSimulation, PlaysAOneMemberTeamAsTheParticipantAlone) {
+  BatchRequest alone = twoTrials(2, 20, 3, 1);
+  BatchRequest team = alone;
+  team.trials[0].participantRole = kNoParticipant;
+  team.trials[0].stageMembers[kWholesaler] = 1;
+  EXPECT_EQ(figures(simulateSetting(team)), figures(simulateSetting(alone)));
+}
+
 }  // namespace
 }  // namespace quarn::testing

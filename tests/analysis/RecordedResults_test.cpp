@@ -114,7 +114,7 @@ TEST(RecordedResults, TakesThePlannedLengthOfATrialLeftWithoutATrialRowFromThePl
   first.displayOption = "Full";
   TrialPlan second = steadyTrial(20, kDistributor);
   second.inputFile = "demand.txt";
-  const std::vector<RecordedTrial> trials = recordedTrials(rows, {first, second});
+  const std::vector<RecordedTrial> trials = recordedTrials(rows, {first, second}, {});
   ASSERT_EQ(trials.size(), 2u);
   EXPECT_EQ(trials[1].plannedWeeks, 20);
   EXPECT_EQ(decisionWeekCount(trials[1]), 9u);
@@ -126,20 +126,58 @@ TEST(RecordedResults, TakesThePlannedLengthOfATrialLeftWithoutATrialRowFromThePl
   EXPECT_EQ(trials[0].displayOption, "Full");
 }
 
+// A killed session's trial keeps the stages' players: from the plan, as the
+// game names them (its trial row would have), so that it groups with the
+// others by WholesalerPlayer.
+TEST(RecordedResults, NamesThePlayersOfATrialLeftWithoutATrialRowFromThePlan) {
+  RecordedRows rows;
+  for (int16_t week = 1; week <= 6; ++week) addWeek(rows, 1, week, 2, kDistributor);
+  for (int16_t week = 1; week <= 3; ++week) addWeek(rows, 2, week, 2, kDistributor);
+  rows.trials.push_back(trialRow(1, 6, 2));
+  TrialPlan planned = steadyTrial(6, kDistributor);
+  planned.rolePlayers = {1, kParticipantPlayer, 0, 1};
+  const std::vector<PlayerStrategy> players = {{.name = "Follower"}, {.name = "Sterman"}};
+  const std::vector<RecordedTrial> trials = recordedTrials(rows, {planned, planned}, players);
+  ASSERT_EQ(trials.size(), 2u);
+  EXPECT_EQ(trials[1].players, trials[0].players);
+  EXPECT_EQ(trials[1].players,
+            (std::array<std::string, kRoleCount>{"Sterman", "Subject", "Follower", "Sterman"}));
+}
+
+// In a team trial the other members' stages carry their IDs, as the game's
+// trial row of the member would.
+TEST(RecordedResults, NamesTheOtherMembersOfATeamTrialLeftWithoutATrialRow) {
+  TeamTrialRows rows = teamTrialRows("Red", 1, pairAndFourTeams()[1]);
+  rows.byMember[1].trials.clear();  // member 2's session was killed
+  TrialPlan planned = steadyTrial(10);
+  planned.stageMembers = {4, 3, 2, 1};
+  planned.rolePlayers.fill(kParticipantPlayer);
+  std::vector<RecordedTrial> trials = recordedTrials(rows.byMember[1], {planned}, {});
+  joinTeams(trials, rows.team);
+  ASSERT_EQ(trials.size(), 1u);
+  EXPECT_EQ(trials[0].players,
+            (std::array<std::string, kRoleCount>{"P20", "P03", "Subject", "P07"}));
+}
+
 TEST(RecordedResults, KeepsTheTrialRowsLengthOverThePlans) {
   RecordedRows rows;
   for (int16_t week = 1; week <= 4; ++week) addWeek(rows, 1, week, 2, 1);
   rows.trials.push_back(trialRow(1, 6, 2));
-  EXPECT_EQ(recordedTrials(rows, {steadyTrial(30, kDistributor)})[0].plannedWeeks, 6);
+  EXPECT_EQ(recordedTrials(rows, {steadyTrial(30, kDistributor)}, {})[0].plannedWeeks, 6);
 }
 
 TEST(RecordedResults, MatchesARecordedNameApartFromLetterCase) {
-  const std::vector<std::string> known = {"P1", "p2", "P2", "Demo"};
+  const std::vector<std::string> known = {"P1", "p2", "P2", "Demo", "Zoë", "Ægir"};
   struct Case {
     std::string typed, found;
   };
-  for (const Case& c :
-       std::vector<Case>{{"p1", "P1"}, {"P2", "P2"}, {"p2", "p2"}, {"DEMO", "Demo"}, {"", ""}}) {
+  for (const Case& c : std::vector<Case>{{"p1", "P1"},
+                                         {"P2", "P2"},
+                                         {"p2", "p2"},
+                                         {"DEMO", "Demo"},
+                                         {"", ""},
+                                         {"ZOË", "Zoë"},
+                                         {"ægir", "Ægir"}}) {
     EXPECT_EQ(recordedName(known, c.typed, "participant"), c.found) << c.typed;
   }
 }

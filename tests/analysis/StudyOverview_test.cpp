@@ -67,7 +67,7 @@ TEST(StudyOverview, RanksCompleteTrialsByCostWithTiesSharingARank) {
 
 TEST(StudyOverview, SetsEachCostAmongTheSimulatedRuns) {
   SimulatedCostsByTrial simulated;
-  simulated[{"Lab", 1}] = {"Sterman", {50, 100, 150, 200, 250, 300, 350, 400}, kRetailer};
+  simulated[{"Lab", 1}].costs[kRetailer] = {50, 100, 150, 200, 250, 300, 350, 400};
   const std::vector<LeagueTable> tables =
       leagueTables({played("A", 1, 100), played("B", 1, 275), played("C", 2, 1)}, simulated);
   EXPECT_DOUBLE_EQ(*tables[0].entries[0].percentile, 18.75);  // 1 below, 1 equal of 8
@@ -77,7 +77,7 @@ TEST(StudyOverview, SetsEachCostAmongTheSimulatedRuns) {
 
 TEST(StudyOverview, SetsNoCostAmongSimulatedRunsOfAnotherStage) {
   SimulatedCostsByTrial simulated;
-  simulated[{"Lab", 1}] = {"Sterman", {50, 100, 150, 200}, kFactory};
+  simulated[{"Lab", 1}].costs[kFactory] = {50, 100, 150, 200};
   const std::vector<LeagueTable> tables = leagueTables({played("A", 1, 100)}, simulated);
   EXPECT_FALSE(tables[0].entries[0].percentile);  // A played the Retailer
 }

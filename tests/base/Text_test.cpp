@@ -49,6 +49,44 @@ TEST(Text, CaseBlindComparisonFoldsLettersBeyondAscii) {
   EXPECT_NE(compareIgnoringCase("\xe9", "\xc9"), 0);  // bytes that are not UTF-8 stay apart
 }
 
+// User IDs and team names follow one rule: what names a file and stands in
+// a comma-separated line, and what a reader can tell apart from another name.
+TEST(Text, NamesFollowOneRule) {
+  const std::string longest(kNameLength, 'x');
+  const struct {
+    std::string name;
+    NameFault fault;
+  } cases[] = {
+      {"Zo\xC3\xAB O'Neil.b", NameFault::None},
+      {longest, NameFault::None},
+      {std::string(9, 'x') + "\xF0\x9F\x98\x80" + std::string(10, 'y'), NameFault::None},
+      {"", NameFault::Empty},
+      {longest + "x", NameFault::TooLong},
+      {std::string(10000, 'x'), NameFault::TooLong},
+      {std::string(10, 'x') + "\xF0\x9F\x98\x80" + std::string(10, 'y'), NameFault::TooLong},
+      {"a,b", NameFault::Forbidden},
+      {"a\nb", NameFault::Forbidden},
+      {"a/b", NameFault::Forbidden},
+      {"\xe9", NameFault::Forbidden},
+      {"P\xE2\x80\x8B"
+       "07",
+       NameFault::Invisible},  // a zero-width space
+      {"\xE2\x80\xAE"
+       "70P",
+       NameFault::Invisible},                 // a right-to-left override
+      {"P07\xC2\xA0", NameFault::Invisible},  // a no-break space
+      {"...", NameFault::OnlyDots},
+  };
+  for (const auto& c : cases) EXPECT_EQ(nameFault(c.name), c.fault) << printable(c.name);
+}
+
+TEST(Text, FoldedNamesAreEqualWhateverTheirLetterCase) {
+  EXPECT_EQ(foldedName("Green"), foldedName("gREEN"));
+  EXPECT_EQ(foldedName("ZO\xC3\x8B"), "zo\xC3\xAB");
+  EXPECT_NE(foldedName("P07"), foldedName("P7"));
+  EXPECT_EQ(foldedName("a\xe9"), "a\xe9");  // a byte that is not UTF-8 stays
+}
+
 TEST(Text, ArgumentsFillTheirMarkersInOnePass) {
   struct Case {
     const char* pattern;

@@ -100,27 +100,32 @@ TEST(DatabaseChoice, SettingsFileThatNamesNothingOrIsMissingIsAFailureNamingIt) 
 }
 
 // What the login window shows the moderator: a file's path, or the
-// server's host, port and database, libpq's defaults filled in.
-TEST(DatabaseChoice, DescriptionNamesTheFileOrTheServersHostPortAndDatabase) {
+// server's host, port and database, libpq's defaults filled in (an empty
+// host is the local socket).
+TEST(DatabaseChoice, PlaceNamesTheFileOrTheServersHostPortAndDatabase) {
   // libpq's defaults come from the environment: none for these cases.
   std::vector<std::pair<std::string, std::string>> saved;
   for (const char* name : {"PGHOST", "PGHOSTADDR", "PGPORT", "PGDATABASE"}) {
     if (const char* value = std::getenv(name)) saved.emplace_back(name, value);
     ::unsetenv(name);
   }
+  using E = DatabaseEngine;
   const struct {
     DatabaseChoice choice;
-    std::string shown;
+    DatabasePlace place;
   } cases[] = {
-      {{DatabaseEngine::File, "/lab/data/quarn.mdb", "", ""}, "/lab/data/quarn.mdb"},
-      {{DatabaseEngine::Server, "", "postgresql://quarn@lab-3:5433/exp1", ""},
-       "server lab-3:5433, database exp1"},
-      {{DatabaseEngine::Server, "", "host=lab-3 dbname=exp1 user=quarn", ""},
-       "server lab-3:5432, database exp1"},
-      {{DatabaseEngine::Server, "", "postgresql://quarn@/exp1", ""},
-       "server the local socket:5432, database exp1"},
+      {{E::File, "/lab/data/quarn.mdb", "", ""}, {E::File, "/lab/data/quarn.mdb", "", "", "", ""}},
+      {{E::Server, "", "postgresql://quarn@lab-3:5433/exp1", ""},
+       {E::Server, "", "lab-3", "5433", "exp1", ""}},
+      {{E::Server, "", "host=lab-3 dbname=exp1 user=quarn", ""},
+       {E::Server, "", "lab-3", "5432", "exp1", ""}},
+      {{E::Server, "", "postgresql://quarn@/exp1", ""}, {E::Server, "", "", "5432", "exp1", ""}},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.choice.description(), c.shown) << c.shown;
+  for (const auto& c : cases) {
+    const DatabasePlace place = c.choice.place();
+    EXPECT_EQ(place, c.place) << c.choice.location() << ": " << place.host << ":" << place.port
+                              << ", " << place.database;
+  }
   for (const auto& [name, value] : saved) ::setenv(name.c_str(), value.c_str(), 1);
 }
 

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <tuple>
 
+#include "base/Text.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace quarn::testing {
@@ -203,6 +205,48 @@ TEST(Pilot, NamesATextFileFailureAsSuch) {
             std::string::npos)
       << err.str();
   EXPECT_EQ(err.str().find("database"), std::string::npos) << err.str();
+}
+
+// The login's rule for User IDs holds for the pilot: an empty ID, or one with
+// an invisible character that makes it a look-alike of another, is refused
+// before anything is written.
+TEST(Pilot, RefusesUserIdsTheLoginRefusesWritingNothing) {
+  DemoFolder demo;
+  for (const std::string subject : {"",
+                                    "P\xE2\x80\x8B"
+                                    "07",
+                                    "\xE2\x80\xAE"
+                                    "70P"}) {
+    SCOPED_TRACE(printable(subject));
+    std::ostringstream out, err;
+    EXPECT_EQ(runPilot({demo.dataDir(), "Demo", subject, {}, {}}, out, err).exitCode, 1);
+    EXPECT_NE(err.str().find("the login refused: "), std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(demo.textFile(subject)));
+  }
+  EXPECT_EQ(demo.db.count("datUser"), 0);
+}
+
+// A team name is refused on a setting that teams do not play, as the login
+// window offers no Team box there.
+TEST(Pilot, TeamNameOnASettingWithoutTeamsIsRefused) {
+  DemoFolder demo;
+  PilotOptions options{demo.dataDir(), "Demo", "P1", {}, {}};
+  options.team = "Blue";
+  std::ostringstream out, err;
+  EXPECT_EQ(runPilot(options, out, err).exitCode, 1);
+  EXPECT_NE(err.str().find("setting Demo is not played by teams: --team Blue is not taken"),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(demo.db.count("datUser"), 0);
+}
+
+// Editors on some systems begin a text file with a byte-order mark.
+TEST(Pilot, OrdersFileMayBeginWithAByteOrderMark) {
+  DemoFolder demo;
+  const std::string path = demo.db.folder() + "/bom.orders";
+  std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF"
+                                           "12\r\n5\r\n";
+  EXPECT_EQ(readOrdersFile(path), (std::vector<int16_t>{12, 5}));
 }
 
 }  // namespace

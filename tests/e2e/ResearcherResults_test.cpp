@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <regex>
 #include <sstream>
 
 #include "tests/e2e/E2eSupport.h"
+#include "tests/support/PlanRows.h"
+#include "tests/support/TeamRecords.h"
+#include "tests/support/Trials.h"
 
 namespace quarn::testing {
 namespace {
@@ -38,6 +42,21 @@ std::string field(const std::string& line, size_t index) {
 int runTool(const std::vector<std::string>& args) {
   const pid_t pid = ::fork();
   if (pid == 0) {
+    std::vector<char*> argv{const_cast<char*>(QUARN_ADMIN_TOOL)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(QUARN_ADMIN_TOOL, argv.data());
+    ::_exit(127);
+  }
+  return waitFor(pid);
+}
+
+// The same, with the tool's standard output written to `file`.
+int runToolInto(const std::vector<std::string>& args, const std::string& file) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, STDOUT_FILENO);
     std::vector<char*> argv{const_cast<char*>(QUARN_ADMIN_TOOL)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -157,6 +176,110 @@ TEST(ResearcherResults, ReportFindsTheMembersOfATeamTrialInFileAndServer) {
   check(demo.db.path(), demo.db.folder() + "/from-file");
   demo.moveToServer();
   check(demo.dataDir(), demo.db.folder() + "/from-server");
+}
+
+// Writes the members' records of a team trial as the game stores them.
+void insertTeamTrial(EngineDatabase& db, const TeamTrialRows& rows) {
+  for (const RecordedRows& member : rows.byMember) {
+    for (const WeekRow& w : member.weeks) {
+      db.insert("datRole", {{"Subject", w.subject},
+                            {"Setting", w.setting},
+                            {"Trial", w.trial},
+                            {"Training", false},
+                            {"Week", w.week},
+                            {"Role", w.role},
+                            {"User", w.participant ? 6 : 0},
+                            {"Order", w.order},
+                            {"DeltaInventory", w.deltaInventory},
+                            {"Inventory", w.inventory},
+                            {"Delay1", w.delaySlots.at(0)},
+                            {"Delay2", w.delaySlots.at(1)},
+                            {"Demand", w.demand},
+                            {"Satisfied", w.satisfied},
+                            {"WeeklyCost", w.weeklyCost},
+                            {"TotalCost", w.totalCost},
+                            {"TransactionTime", w.transactionTime}});
+    }
+    for (const TrialRow& t : member.trials) {
+      db.insert("datTrial", {{"Subject", t.subject},
+                             {"Setting", t.setting},
+                             {"Trial", t.trial},
+                             {"Training", false},
+                             {"Weeks", t.weeks},
+                             {"Delay", t.delay},
+                             {"EndCost", 0},
+                             {"Factory", t.players[0]},
+                             {"Distributor", t.players[1]},
+                             {"Wholesaler", t.players[2]},
+                             {"Retailer", t.players[3]}});
+    }
+  }
+  for (const TeamRow& row : rows.team) {
+    db.insert("datTeam", {{"Setting", row.setting},
+                          {"Team", row.team},
+                          {"Trial", row.trial},
+                          {"Member", row.seat.member},
+                          {"Role", roleName(row.seat.role)},
+                          {"Subject", row.seat.subject}});
+  }
+}
+
+// Settings Team2, Team3 and Team4 on the server, played by teams of 2, 3 and
+// 4 members, every member's 10 weeks recorded. `report` (every setting, so with the
+// simulated percentiles) and `simulate` stand the Sterman player in for
+// every member.
+TEST(ResearcherResults, ReportAndSimulateATeamSettingOfTwoThreeAndFourMembers) {
+  DemoFolder demo;
+  demo.moveToServer();
+  EngineDatabase& db = demo.played();
+  const std::vector<std::vector<TeamMemberPlan>> teams = {
+      {{"P07", kFactory}, {"P12", kRetailer}},
+      {{"P07", kWholesaler}, {"P12", kRetailer}, {"P03", kDistributor}},
+      {{"P07", kRetailer}, {"P12", kWholesaler}, {"P03", kDistributor}, {"P20", kFactory}}};
+  std::vector<std::string> settings;
+  for (size_t i = 0; i < teams.size(); ++i) {
+    const std::string setting = "Team" + std::to_string(teams[i].size());
+    settings.push_back(setting);
+    Columns row = planRow(false, {{"Setting", setting},
+                                  {"DisplayOption", "ShowAll"},
+                                  {"Factory", "Sterman"},
+                                  {"Distributor", "Sterman"},
+                                  {"Wholesaler", "Sterman"},
+                                  {"Retailer", "Sterman"}});
+    for (size_t m = 0; m < teams[i].size(); ++m) {
+      row[roleName(teams[i][m].role)] = "Subject" + std::to_string(m + 1);
+    }
+    db.insert("tblBlock", row);
+    TeamTrialRows rows = teamTrialRows("Red", 1, teams[i]);
+    for (RecordedRows& member : rows.byMember) {
+      for (WeekRow& w : member.weeks) w.setting = setting;
+      for (TrialRow& t : member.trials) t.setting = setting;
+    }
+    for (TeamRow& seat : rows.team) seat.setting = setting;
+    insertTeamTrial(db, rows);
+  }
+
+  const std::string out = demo.db.folder() + "/report";
+  ASSERT_EQ(runTool({"report", demo.dataDir(), "--out", out, "--runs", "20"}), 0);
+  // Every member of the three trials has its percentile among the runs.
+  const std::string index = readFile(out + "/index.html");
+  const std::regex ranked(
+      R"(<tr><td>\d+</td><td>P\d\d</td><td>\w+</td><td>-?\d+</td><td>-?\d+</td><td>\d+</td></tr>)");
+  EXPECT_EQ(std::distance(std::sregex_iterator(index.begin(), index.end(), ranked),
+                          std::sregex_iterator()),
+            2 + 3 + 4);
+
+  const std::string printedTable = demo.db.folder() + "/simulate.out";
+  for (size_t i = 0; i < teams.size(); ++i) {
+    const int code = runToolInto(
+        {"simulate", demo.dataDir(), settings[i], "--runs", "5", "--seed", "1"}, printedTable);
+    ASSERT_EQ(code, 0) << readFile(printedTable);
+    size_t standIns = 0;
+    for (const std::string& line : lines(readFile(printedTable))) {
+      if (line.find("Sterman *") != std::string::npos) ++standIns;
+    }
+    EXPECT_EQ(standIns, teams[i].size()) << readFile(printedTable);
+  }
 }
 
 }  // namespace

@@ -330,6 +330,15 @@ class TeamPlay : public ::testing::Test {
     const pid_t returned = startPilotOf(demo, "Pair", subject, out(subject), options);
     EXPECT_EQ(waitAtMost(returned), 0) << readFile(out(subject));
   }
+  // Waits (at most 30 s) until the server's answer to `sql` counts `n` rows.
+  bool untilCounted(const std::string& sql, const SqlParams& params, int64_t n) {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (countOf(demo, sql, params) != n) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(5ms);
+    }
+    return true;
+  }
   // Fixes the team's members beforehand, member 1 first.
   void fixMembers(const std::string& setting, const std::string& team, const std::string& members) {
     const std::string fix = std::string(QUARN_ADMIN_TOOL) + " team " + demo.dataDir() + " " +
@@ -812,6 +821,99 @@ TEST_F(TeamPlay, MemberKilledBetweenTheTextLineAndTheRowsHasOneLineAWeek) {
     EXPECT_EQ(lines.size(), 4u) << member;
     for (const auto& [week, count] : lines) EXPECT_EQ(count, 1) << member << ": " << week;
   }
+}
+
+// The second member types the team's name in other letters: one team.
+TEST_F(TeamPlay, TeamNamesAreOneNameWhateverTheirLetterCase) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3, 1);
+  demo.moveToServer();
+  const pid_t first = startMember(demo, "Pair", "C1", "green", out("C1"));
+  ASSERT_TRUE(
+      untilCounted(R"(SELECT count(*) AS "n" FROM "datTeamMember" WHERE "Subject" = 'C1')", {}, 1));
+  const pid_t second = startMember(demo, "Pair", "C2", "GREEN", out("C2"));
+  EXPECT_EQ(waitAtMost(first), 0) << readFile(out("C1"));
+  EXPECT_EQ(waitAtMost(second), 0) << readFile(out("C2"));
+  expectTeamRecords(demo, "Pair", "green", {"C1", "C2"}, 3, 1);
+}
+
+// A team name the login refuses is refused with its reason before anything
+// is written.
+TEST_F(TeamPlay, TeamNamesTheLoginRefusesWriteNothing) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3, 1);
+  demo.moveToServer();
+  const struct {
+    std::string team;
+    std::string reason;
+  } cases[] = {
+      {std::string(9000, 'x'), "A team name has at most 21 characters."},
+      {"a,b", "A team name cannot hold a comma"},
+      {"Blue\xE2\x80\x8B", "A team name cannot hold invisible characters"},
+  };
+  for (const auto& c : cases) {
+    const pid_t refused = startMember(demo, "Pair", "N1", c.team, out("N1"));
+    EXPECT_EQ(waitAtMost(refused), 1);
+    EXPECT_NE(readFile(out("N1")).find("the login refused: " + c.reason), std::string::npos)
+        << readFile(out("N1"));
+  }
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datUser")", {}), 0);
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datPlaying")", {}), 0);
+}
+
+// A User ID belongs to one team of a setting: a member fixed in team RJ is
+// refused by another team before anything is written, and goes on in RJ
+// whatever the letter case of the name typed.
+TEST_F(TeamPlay, UserIdBelongsToOneTeamOfTheSetting) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3, 1);
+  demo.moveToServer();
+  fixMembers("Pair", "RJ", "R1 R2");
+  const pid_t stray = startMember(demo, "Pair", "r1", "Other", out("stray"));
+  EXPECT_EQ(waitAtMost(stray), 1);
+  EXPECT_NE(
+      readFile(out("stray"))
+          .find("r1 is a member of team RJ in this setting.  Please type RJ in the Team box."),
+      std::string::npos)
+      << readFile(out("stray"));
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datUser")", {}), 0);
+  EXPECT_EQ(
+      countOf(demo, R"(SELECT count(*) AS "n" FROM "datTeamMember" WHERE "Team" <> 'RJ')", {}), 0);
+
+  playTeam("Pair", "rj", {"R1", "R2"});
+  expectTeamRecords(demo, "Pair", "RJ", {"R1", "R2"}, 3, 1);
+}
+
+// A full team refuses a participant before the questionnaire: no datUser
+// row, no mark, no text file.
+TEST_F(TeamPlay, FullTeamRefusesBeforeAnythingIsWritten) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3, 1);
+  demo.moveToServer();
+  fixMembers("Pair", "T1", "P1 P2");
+  const pid_t late = startMember(demo, "Pair", "X9", "T1", out("X9"));
+  EXPECT_EQ(waitAtMost(late), 1);
+  EXPECT_NE(readFile(out("X9")).find("Team T1 is full: its members are P1, P2."), std::string::npos)
+      << readFile(out("X9"));
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datUser")", {}), 0);
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datPlaying")", {}), 0);
+  EXPECT_FALSE(fs::exists(demo.textFile("X9")));
+}
+
+// Members fixed beforehand count once they have logged in: the first one to
+// arrive waits for the team without starting the trial.
+TEST_F(TeamPlay, FixedMembersCountOnceTheyHaveLoggedIn) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3, 1);
+  demo.moveToServer();
+  fixMembers("Pair", "T1", "F1 F2");
+  const pid_t first = startMember(demo, "Pair", "F1", "T1", out("F1"));
+  ASSERT_TRUE(untilCounted(
+      R"(SELECT count(*) AS "n" FROM "datPlaying" WHERE "Subject" = 'F1' AND "State" = 'team')", {},
+      1));
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datTeam")", {}), 0)
+      << "the trial started before the team was here";
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datTeamOrder")", {}), 0);
+
+  const pid_t second = startMember(demo, "Pair", "F2", "T1", out("F2"));
+  EXPECT_EQ(waitAtMost(first), 0) << readFile(out("F1"));
+  EXPECT_EQ(waitAtMost(second), 0) << readFile(out("F2"));
+  expectTeamRecords(demo, "Pair", "T1", {"F1", "F2"}, 3, 1);
 }
 
 }  // namespace

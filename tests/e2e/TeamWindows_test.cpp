@@ -442,6 +442,41 @@ TEST_F(TeamWindows, WatchListsTheFormingAndThePlayingTeam) {
   }
 }
 
+// A team that forms by arrival: no member is there before the test's first.
+class TeamFormingWindows : public TeamWindows {
+ protected:
+  void SetUp() override {
+    ensureApplication();
+    addPairSetting(demo.db, "Pair");
+    demo.moveToServer();
+  }
+};
+
+// Until the team is complete, the first member's window shows the trial's
+// chain as it starts and who is here, its order box closed; the second
+// member's login opens the first week at both.
+TEST_F(TeamFormingWindows, WindowShowsTheChainAndWhoIsHereWhileTheTeamForms) {
+  retailer = std::make_unique<Member>(demo, "R1", "Pair");
+  MainWindow& window = retailer->window();
+  ASSERT_TRUE(waitingShown(window));
+  EXPECT_EQ(textOf(window, "lblTeamWaiting"), "Waiting for your team: 1 of 2 here (R1)");
+  EXPECT_TRUE(control<QWidget>(window, "fraDisplay")->isVisible());
+  EXPECT_EQ(textOf(window, "lblTrial"), "01 of 02");
+  EXPECT_EQ(textOf(window, "lblWeek"), "01 of 03");
+  const QString inventory = textOf(window, QString("lblInventory_%1").arg(kRetailer));
+  EXPECT_FALSE(inventory.isEmpty());
+  EXPECT_FALSE(control<QLineEdit>(window, "txtOrder")->isEnabled());
+  EXPECT_FALSE(control<QPushButton>(window, "cmdOrder")->isEnabled());
+
+  factory = std::make_unique<Member>(demo, "F1", "Pair");
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return retailer->session().phase() == Phase::WeekOpen; }, 10000));
+  EXPECT_FALSE(control<QLabel>(window, "lblTeamWaiting")->isVisible());
+  EXPECT_TRUE(control<QLineEdit>(window, "txtOrder")->isEnabled());
+  // The chain shown while the team formed is the one the team plays.
+  EXPECT_EQ(textOf(factory->window(), QString("lblInventory_%1").arg(kRetailer)), inventory);
+}
+
 // The same team in a setting whose training the team plays together.
 class TeamTrainingWindows : public TeamWindows {
  protected:

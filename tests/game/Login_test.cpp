@@ -78,10 +78,17 @@ TEST_F(LoginTest, RefusesSettingNotOfferedExactly) {
   EXPECT_EQ(db.count("datUser"), 0);
 }
 
-// A comma would shift the fields of the text file's lines.
+// A comma would shift the fields of the text file's lines; an empty User ID
+// would name the file ".txt"; an invisible character makes a look-alike of
+// another participant's User ID.
 TEST_F(LoginTest, RefusesUserIdThatCannotNameAFileOrLine) {
   for (const char* subject :
-       {"a/b", "a\\b", "c:d", "x*", "why?", "<a|b>", "..", "tab\there", "P,1"}) {
+       {"a/b", "a\\b", "c:d", "x*", "why?", "<a|b>", "..", "tab\there", "P,1", "", "   ",
+        "P\xE2\x80\x8B"
+        "07",
+        "\xE2\x80\xAE"
+        "70P",
+        "ABCDEFGHIJKLMNOPQRSTUV"}) {
     SCOPED_TRACE(subject);
     prompter.shown.clear();
     EXPECT_EQ(logIn(subject, "Demo"), LoginResult::RetrySubject);

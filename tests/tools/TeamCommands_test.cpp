@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -93,6 +94,96 @@ TEST_F(TeamCommands, TeamRefusesWhatCannotFormTheSettingsTeam) {
   for (const auto& c : cases) EXPECT_EQ(team(c.args), "refused: " + c.refusal);
   EXPECT_EQ(db.count("datTeamMember"), 0);
   EXPECT_THROW(admin::cmdTeam({db.connection(), "Team", "T1"}), admin::UsageError);
+}
+
+// `team` takes names as the login takes them: what the login refuses is
+// refused with the login's reason, and User IDs and team names are one name
+// whatever their letter case. A User ID belongs to one team of a setting.
+TEST_F(TeamCommands, TeamRefusesWhatTheLoginRefusesOrMerges) {
+  ASSERT_EQ(team({"Team", "Green", "P1", "P2"}),
+            "Team Green of setting Team: member 1 P1, member 2 P2\n");
+  const std::string cannot = "The members of team T1 of setting Team cannot be fixed: ";
+  const struct {
+    std::vector<std::string> args;
+    std::string refusal;
+  } cases[] = {
+      {{"Team", "T1", "a", "A"}, cannot + "A is named twice"},
+      {{"Team", "T1", "", "P3"},
+       "The User ID \"\" is refused as the login refuses it: Please enter a User ID."},
+      {{"Team", "T1", std::string(10000, 'x'), "P3"},
+       "The User ID \"" + std::string(10000, 'x') +
+           "\" is refused as the login refuses it: A User ID has at most 21 characters.  Please "
+           "enter another User ID."},
+      {{"Team", "T1", "P3",
+        "P\xE2\x80\x8B"
+        "4"},
+       "The User ID \"P<U+200B>4\" is refused as the login refuses it: A User ID cannot hold "
+       "invisible characters or spaces other than the ordinary space.  Please enter another User "
+       "ID."},
+      {{"Team", "T1", "P3", "p1"}, cannot + "p1 is a member of team Green already"},
+      {{"Team", "", "P3", "P4"},
+       "The team name \"\" is refused as the login refuses it: This setting is played by teams.  "
+       "Please type your team's name in the Team box."},
+      {{"Team", "a,b", "P3", "P4"},
+       "The team name \"a,b\" is refused as the login refuses it: A team name cannot hold a comma, "
+       "any of the characters / \\ : * ? \" < > | or control characters.  Please type another "
+       "name in the Team box."},
+      {{"Team", "a\nb", "P3", "P4"},
+       "The team name \"a\\x0ab\" is refused as the login refuses it: A team name cannot hold a "
+       "comma, any of the characters / \\ : * ? \" < > | or control characters.  Please type "
+       "another name in the Team box."},
+      {{"Team", "GREEN", "P3", "P4"},
+       "The members of team Green of setting Team cannot be fixed: it has members already (P1, "
+       "P2); correct them with quarngame-admin team --correct"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(team(c.args), "refused: " + c.refusal);
+  EXPECT_EQ(db.count("datTeamMember"), 2);
+}
+
+// A team fixed wrongly is fixed anew with --correct (its name in any letter
+// case), as long as it has not played; a member logged in keeps its place.
+TEST_F(TeamCommands, CorrectFixesATeamAnewUntilItHasPlayed) {
+  team({"Team", "T1", "P1", "P2"});
+  EXPECT_EQ(team({"Team", "t1", "P1", "P3", "--correct"}),
+            "Team T1 of setting Team: member 1 P1, member 2 P3\n");
+  EXPECT_EQ(db.stores().teams().members({"Team", "T1"}),
+            (std::vector<TeamMember>{{1, "P1", true}, {2, "P3", true}}));
+
+  db.insert("datPlaying", {{"Subject", "p3"},
+                           {"Setting", "Team"},
+                           {"Host", "lab-2"},
+                           {"Process", int64_t{42}},
+                           {"Since", int64_t{1}},
+                           {"LastWeek", int64_t{1}}});
+  EXPECT_EQ(team({"Team", "T1", "P1", "P4", "--correct"}),
+            "refused: The members of team T1 of setting Team cannot be corrected: P3 is logged in "
+            "as member 2: close that session first");
+  EXPECT_EQ(team({"Team", "T1", "P3", "P1", "--correct"}),
+            "refused: The members of team T1 of setting Team cannot be corrected: P3 is logged in "
+            "as member 2: close that session first");
+  EXPECT_EQ(team({"Team", "T1", "P4", "P3", "--correct"}),
+            "Team T1 of setting Team: member 1 P4, member 2 P3\n");
+
+  order({"Team", "T1"}, 1, 1, 1);
+  EXPECT_EQ(team({"Team", "T1", "P5", "P3", "--correct"}),
+            "refused: The members of team T1 of setting Team cannot be corrected: it has played "
+            "already");
+  // Member 1 has ordered and member 2 is logged in: both count as here.
+  EXPECT_EQ(db.stores().teams().members({"Team", "T1"}),
+            (std::vector<TeamMember>{{1, "P4", true, true}, {2, "P3", true, true}}));
+}
+
+// The workstations read the demand files from their own disks: `team` and
+// `replace` given the server alone need no Input folder.
+TEST_F(TeamCommands, TeamAndReplaceNeedNoDemandFiles) {
+  db.insert("tblBlock", planRow(false, {{"Setting", "Fed"},
+                                        {"Input", "demand.txt"},
+                                        {"Factory", "Subject2"},
+                                        {"Retailer", "Subject1"}}));
+  ASSERT_FALSE(std::filesystem::exists("Input/demand.txt"));
+  EXPECT_EQ(team({"Fed", "T1", "P1", "P2"}), "Team T1 of setting Fed: member 1 P1, member 2 P2\n");
+  EXPECT_EQ(replace({"Fed", "T1", "2", "Bot"}),
+            "Member 2 (P2) of team T1 is played by Bot from trial 1, week 1 to the trial's end\n");
 }
 
 TEST_F(TeamCommands, TeamAndReplaceRefuseADatabaseFile) {

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
@@ -116,6 +118,31 @@ TEST(DebriefWindow, StepsWithTheArrowKeysAndSwitchesFullScreen) {
   EXPECT_FALSE(d.window.isVisible());
 }
 
+// The moderator clicks a button or a chart, then goes on with the arrow
+// keys: they still step through the trials.
+TEST(DebriefWindow, KeepsItsKeysAfterAClickOnAButtonOrAChart) {
+  Debriefing d;
+  d.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&d.window));
+  d.find<QComboBox>("cboTrial")->setFocus();
+  QTest::mouseClick(d.find<QPushButton>("cmdNext"), Qt::LeftButton);
+  EXPECT_EQ(d.window.shownTrial(), 1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+  EXPECT_EQ(d.window.shownTrial(), 0);
+  QTest::mouseClick(d.find<QChartView>("chartOrders")->viewport(), Qt::LeftButton);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+  EXPECT_EQ(d.window.shownTrial(), 2);
+}
+
+// The window opens within the screen, whatever its size.
+TEST(DebriefWindow, OpensWithinTheScreen) {
+  Debriefing d;
+  const QRect room = d.window.screen()->availableGeometry();
+  EXPECT_LE(d.window.width(), std::max(room.width(), d.window.minimumSizeHint().width()));
+  EXPECT_LE(d.window.height(), std::max(room.height(), d.window.minimumSizeHint().height()));
+}
+
 // At 1024 x 768, a projector's size, the text grows with the window and
 // every chart title still fits its chart.
 TEST(DebriefWindow, ScalesItsTextToAProjectorAndKeepsTitlesWhole) {
@@ -152,6 +179,18 @@ TEST(DebriefWindow, SummarySaysTheChainTotalThePlaceAndTheRatioOfDeviations) {
       text.contains("The participant's orders varied 3.0 times as much as the customer "
                     "demand (standard deviation)."));
   EXPECT_FALSE(debriefSummary(trial, std::nullopt).contains("Place"));
+}
+
+// The ratio is written as the participant's language writes numbers.
+TEST(DebriefWindow, SummaryWritesTheRatioInTheLanguagesNumberFormat) {
+  RecordedTrial trial = sampleTrial(2, 1);
+  for (RecordedWeek& w : trial.weeks) w.stages[kWholesaler].order = 3 * w.week;
+  for (const auto& [language, ratio] : {std::pair{"de", "3,0-mal"}, std::pair{"es", "3,0 veces"}}) {
+    Translations translations;
+    ASSERT_TRUE(translations.use(language));
+    const QString text = debriefSummary(trial, std::nullopt);
+    EXPECT_TRUE(text.contains(ratio)) << text.toStdString();
+  }
 }
 
 // A class debriefed in German reads the window, the charts and the stage

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QtCharts/QBarSet>
+#include <QtCharts/QBoxPlotSeries>
+#include <QtCharts/QBoxSet>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
 #include <QtCharts/QStackedBarSeries>
 #include <QtCharts/QValueAxis>
 
 #include "tests/support/TeamRecords.h"
 #include "tests/ui/ChartsFixture.h"
+#include "ui/OverviewCharts.h"
 
 namespace quarn::testing {
 namespace {
@@ -160,6 +164,42 @@ TEST(TrialCharts, TeamTrialMarksEveryMembersStageAndDrawsTheTeamChartFirst) {
   const auto costs = makeChart(TrialChart::Costs, red);
   const auto* bars = static_cast<QStackedBarSeries*>(costs->series().first());
   EXPECT_EQ(bars->barSets()[0]->label(), "Factory: P07 (member 1)");
+}
+
+// A stage whose orders never changed has ratios of 0: its box stands above
+// the bottom of the logarithmic axis, and the axis says where 0 is drawn.
+TEST(TrialCharts, AmplificationChartDrawsRatiosOfZeroAboveTheAxisEnd) {
+  std::array<std::optional<StageSpread>, kRoleCount> spreads;
+  StageSpread zeros;
+  zeros.values = {0, 0, 0};
+  spreads[kFactory] = zeros;
+  StageSpread swings;
+  swings.values = {0.5, 1, 2};
+  swings.low = 0.5;
+  swings.q25 = 0.75;
+  swings.median = 1;
+  swings.q75 = 1.5;
+  swings.high = 2;
+  spreads[kRetailer] = swings;
+  const auto chart = makeAmplificationChart(spreads);
+  const auto* axis = static_cast<QLogValueAxis*>(chart->axes(Qt::Vertical).at(0));
+  const auto* series = static_cast<QBoxPlotSeries*>(chart->series().at(0));
+  const double zero = series->boxSets().at(kFactory)->at(QBoxSet::Median);
+  EXPECT_GT(zero, axis->min());
+  EXPECT_LT(zero, series->boxSets().at(kRetailer)->at(QBoxSet::LowerExtreme));
+  EXPECT_TRUE(axis->titleText().contains("0 drawn at 0.01")) << axis->titleText().toStdString();
+}
+
+// One participant left in week 4: the mean goes on over the others.
+TEST(TrialCharts, ClassMeanGoesOnPastAParticipantWhoLeftEarly) {
+  RecordedTrial left = sampleTrial(1, 0);  // the Wholesaler orders 20 + week
+  left.weeks.resize(4);
+  const RecordedTrial stayed = sampleTrial(1, 4);
+  const RecordedTrial other = sampleTrial(1, 8);
+  const std::vector<double> means = meanOrders({&left, &stayed, &other});
+  ASSERT_EQ(means.size(), 10u);
+  EXPECT_DOUBLE_EQ(means[3], 24.0 + 4.0);  // (24 + 28 + 32) / 3
+  EXPECT_DOUBLE_EQ(means[4], 25.0 + 6.0);  // (29 + 33) / 2
 }
 
 }  // namespace

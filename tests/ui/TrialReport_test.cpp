@@ -94,7 +94,9 @@ TEST(TrialReport, WritesTheStudyOverviewAndTheAnalysisFiles) {
   ReportOptions options = from("lab.mdb");
   options.svg = true;
   options.doubleSize = true;
-  options.simulated[{"Lab", 1}] = {"Sterman", {100, 200, 300, 400}, kWholesaler};
+  options.simulated[{"Lab", 1}].player = "Sterman";
+  options.simulated[{"Lab", 1}].runs = 4;
+  options.simulated[{"Lab", 1}].costs[kWholesaler] = {100, 200, 300, 400};
   writeReport({sampleTrial(1, 0), other}, out.path.string(), options);
   EXPECT_EQ(readFile(out.path / "overview.pdf").substr(0, 5), "%PDF-");
   for (const char* file : {"weeks.csv", "summary.csv", "codebook.md"}) {
@@ -113,6 +115,35 @@ TEST(TrialReport, WritesTheStudyOverviewAndTheAnalysisFiles) {
   EXPECT_NE(index.find("<tr><td>1</td><td>S1</td><td>Wholesaler</td><td>200</td><td>600</td>"
                        "<td>38</td></tr>"),
             std::string::npos);
+  EXPECT_EQ(index.find("Every simulated run came out the same"), std::string::npos);
+}
+
+// Without noise every run is the same game: the page says why the
+// percentiles are 0, 50 or 100.
+TEST(TrialReport, SaysWhenEverySimulatedRunCameOutTheSame) {
+  ReportFolder out;
+  ReportOptions options = from("lab.mdb");
+  options.simulated[{"Lab", 1}].player = "Sterman";
+  options.simulated[{"Lab", 1}].runs = 3;
+  options.simulated[{"Lab", 1}].costs[kWholesaler] = {150, 150, 150};
+  writeReport({sampleTrial(1, 0)}, out.path.string(), options);
+  EXPECT_NE(readFile(out.path / "index.html").find("Every simulated run came out the same"),
+            std::string::npos);
+}
+
+// An empty database: the overview's amplification chart stands empty, on
+// an axis that has room for its empty boxes (no logarithm of 0).
+TEST(TrialReport, WritesAnEmptyStudyWithoutLogarithmsOfZero) {
+  static QStringList warnings;
+  warnings.clear();
+  const QtMessageHandler previous = qInstallMessageHandler(
+      [](QtMsgType, const QMessageLogContext&, const QString& message) { warnings << message; });
+  ReportFolder out;
+  writeReport({}, out.path.string(), from("empty.mdb"));
+  qInstallMessageHandler(previous);
+  EXPECT_TRUE(warnings.filter("Logarithms").isEmpty()) << warnings.join("\n").toStdString();
+  EXPECT_NE(readFile(out.path / "index.html").find("No experiment trial is recorded"),
+            std::string::npos);
 }
 
 TEST(TrialReport, DrawsNoParticipantChartForATrialWithoutOne) {
@@ -125,15 +156,64 @@ TEST(TrialReport, DrawsNoParticipantChartForATrialWithoutOne) {
 
 TEST(TrialReport, RefusesAFolderHoldingFilesUnlessToldToReplaceThem) {
   ReportFolder out;
-  fs::create_directories(out.path);
-  writeText(out.path / "old.png", "earlier run");
-  EXPECT_THROW(writeReport({sampleTrial(1, 0)}, out.path.string(), from("lab.mdb")), QuarnError);
-  EXPECT_TRUE(fs::exists(out.path / "old.png"));
+  writeReport({sampleTrial(1, 0)}, out.path.string(), from("lab.mdb"));
+  writeText(out.path / "pictures" / "old.png", "earlier run");
+  EXPECT_THROW(writeReport({sampleTrial(2, 0)}, out.path.string(), from("lab.mdb")), QuarnError);
+  EXPECT_TRUE(fs::exists(out.path / "pictures" / "old.png"));
   ReportOptions options = from("lab.mdb");
   options.replace = true;
-  writeReport({sampleTrial(1, 0)}, out.path.string(), options);
-  EXPECT_FALSE(fs::exists(out.path / "old.png"));  // no earlier file beside the new index
-  EXPECT_TRUE(fs::exists(out.path / "index.html"));
+  writeReport({sampleTrial(2, 0)}, out.path.string(), options);
+  EXPECT_FALSE(fs::exists(out.path / "pictures" / "old.png"));  // nothing earlier stays
+  EXPECT_TRUE(fs::exists(out.path / "pictures" / "S1-Lab-trial2-orders.png"));
+}
+
+// --replace pointed at the data folder, or at a report beside which the
+// researcher keeps files of their own: refused, saying why, and every file
+// stays.
+TEST(TrialReport, ReplacesOnlyAFolderAReportWrote) {
+  ReportOptions options = from("lab.mdb");
+  options.replace = true;
+  const auto refusal = [&](const fs::path& folder) {
+    try {
+      writeReport({sampleTrial(1, 0)}, folder.string(), options);
+    } catch (const QuarnError& e) {
+      return e.description();
+    }
+    return std::string("replaced");
+  };
+  ReportFolder folders;
+  const fs::path data = folders.path / "data";
+  fs::create_directories(data);
+  writeText(data / "quarn.mdb", "the experiment");
+  writeText(data / "P1.txt", "a participant's weeks");
+  EXPECT_NE(refusal(data).find("is not an earlier report's (it holds no report's index.html)"),
+            std::string::npos)
+      << refusal(data);
+  EXPECT_EQ(readFile(data / "quarn.mdb"), "the experiment");
+  EXPECT_TRUE(fs::exists(data / "P1.txt"));
+
+  const fs::path report = folders.path / "report";
+  writeReport({sampleTrial(1, 0)}, report.string(), from("lab.mdb"));
+  for (const std::string own : {"notes.txt", "draft.pdf", "pictures/figure.tif"}) {
+    writeText(report / own, "the researcher's");
+    EXPECT_NE(refusal(report).find("it holds " + own), std::string::npos) << own;
+    EXPECT_TRUE(fs::exists(report / own));
+    fs::remove(report / own);
+  }
+  EXPECT_EQ(refusal(report), "replaced");
+}
+
+// A parent that takes no new folder (here one the kernel owns, since the
+// tests may run as root) is named in the refusal, not the hidden folder
+// the report is first written to.
+TEST(TrialReport, NamesTheParentThatTakesNoNewFolder) {
+  try {
+    writeReport({sampleTrial(1, 0)}, "/proc/self/report", from("lab.mdb"));
+    FAIL() << "the report was written";
+  } catch (const QuarnError& e) {
+    EXPECT_EQ(e.description().find(".writing"), std::string::npos) << e.description();
+    EXPECT_NE(e.description().find("/proc/self takes none"), std::string::npos) << e.description();
+  }
 }
 
 // A full disk: no file may grow past 200 kB. The report fails and leaves

@@ -250,6 +250,38 @@ Fehler %1: %2</translation>
         <translation>Diese Einstellung wird in Teams gespielt.  Bitte geben Sie den Namen Ihres Teams im Feld Team ein.</translation>
     </message>
     <message>
+        <source>Please enter a User ID.</source>
+        <translation>Bitte geben Sie eine Benutzerkennung ein.</translation>
+    </message>
+    <message>
+        <source>A User ID has at most 21 characters.  Please enter another User ID.</source>
+        <translation>Eine Benutzerkennung hat höchstens 21 Zeichen.  Bitte geben Sie eine andere Kennung ein.</translation>
+    </message>
+    <message>
+        <source>A User ID cannot hold invisible characters or spaces other than the ordinary space.  Please enter another User ID.</source>
+        <translation>Eine Benutzerkennung darf keine unsichtbaren Zeichen und keine Leerzeichen außer dem gewöhnlichen enthalten.  Bitte geben Sie eine andere Kennung ein.</translation>
+    </message>
+    <message>
+        <source>A team name has at most 21 characters.  Please type another name in the Team box.</source>
+        <translation>Ein Teamname hat höchstens 21 Zeichen.  Bitte geben Sie im Feld Team einen anderen Namen ein.</translation>
+    </message>
+    <message>
+        <source>A team name cannot hold a comma, any of the characters / \ : * ? &quot; &lt; &gt; | or control characters.  Please type another name in the Team box.</source>
+        <translation>Ein Teamname darf kein Komma, keines der Zeichen / \ : * ? &quot; &lt; &gt; | und keine Steuerzeichen enthalten.  Bitte geben Sie im Feld Team einen anderen Namen ein.</translation>
+    </message>
+    <message>
+        <source>A team name cannot hold invisible characters or spaces other than the ordinary space.  Please type another name in the Team box.</source>
+        <translation>Ein Teamname darf keine unsichtbaren Zeichen und keine Leerzeichen außer dem gewöhnlichen enthalten.  Bitte geben Sie im Feld Team einen anderen Namen ein.</translation>
+    </message>
+    <message>
+        <source>A team name cannot be made of dots only.  Please type another name in the Team box.</source>
+        <translation>Ein Teamname darf nicht nur aus Punkten bestehen.  Bitte geben Sie im Feld Team einen anderen Namen ein.</translation>
+    </message>
+    <message>
+        <source>%1 is a member of team %2 in this setting.  Please type %2 in the Team box.</source>
+        <translation>%1 ist in dieser Einstellung Mitglied des Teams %2.  Bitte geben Sie im Feld Team %2 ein.</translation>
+    </message>
+    <message>
         <source>Team %1 is full: its members are %2.</source>
         <translation>Das Team %1 ist vollständig: seine Mitglieder sind %2.</translation>
     </message>
@@ -297,6 +329,22 @@ Fehler %1: %2</translation>
     <message>
         <source>Team:</source>
         <translation>Team:</translation>
+    </message>
+    <message>
+        <source>server named in %1 (%2)</source>
+        <translation>Server laut %1 (%2)</translation>
+    </message>
+    <message>
+        <source>the local socket</source>
+        <translation>lokaler Socket</translation>
+    </message>
+    <message>
+        <source>of the login user</source>
+        <translation>des angemeldeten Benutzers</translation>
+    </message>
+    <message>
+        <source>server %1:%2, database %3</source>
+        <translation>Server %1:%2, Datenbank %3</translation>
     </message>
 </context>
 <context>
@@ -663,6 +711,10 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Moderator: type the training&apos;s password to end the training and start the experiment.</source>
+        <translation>Versuchsleitung: Geben Sie das Passwort der Übung ein, um die Übung zu beenden und das Experiment zu beginnen.</translation>
     </message>
 </context>
 <context>

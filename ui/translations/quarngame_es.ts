@@ -250,6 +250,38 @@ Error %1: %2</translation>
         <translation>Esta configuración se juega en equipos.  Escriba el nombre de su equipo en el campo Equipo.</translation>
     </message>
     <message>
+        <source>Please enter a User ID.</source>
+        <translation>Introduzca un ID de usuario.</translation>
+    </message>
+    <message>
+        <source>A User ID has at most 21 characters.  Please enter another User ID.</source>
+        <translation>Un ID de usuario tiene como máximo 21 caracteres.  Introduzca otro ID de usuario.</translation>
+    </message>
+    <message>
+        <source>A User ID cannot hold invisible characters or spaces other than the ordinary space.  Please enter another User ID.</source>
+        <translation>Un ID de usuario no puede contener caracteres invisibles ni espacios distintos del espacio normal.  Introduzca otro ID de usuario.</translation>
+    </message>
+    <message>
+        <source>A team name has at most 21 characters.  Please type another name in the Team box.</source>
+        <translation>Un nombre de equipo tiene como máximo 21 caracteres.  Escriba otro nombre en el campo Equipo.</translation>
+    </message>
+    <message>
+        <source>A team name cannot hold a comma, any of the characters / \ : * ? &quot; &lt; &gt; | or control characters.  Please type another name in the Team box.</source>
+        <translation>Un nombre de equipo no puede contener comas, ninguno de los caracteres / \ : * ? &quot; &lt; &gt; | ni caracteres de control.  Escriba otro nombre en el campo Equipo.</translation>
+    </message>
+    <message>
+        <source>A team name cannot hold invisible characters or spaces other than the ordinary space.  Please type another name in the Team box.</source>
+        <translation>Un nombre de equipo no puede contener caracteres invisibles ni espacios distintos del espacio normal.  Escriba otro nombre en el campo Equipo.</translation>
+    </message>
+    <message>
+        <source>A team name cannot be made of dots only.  Please type another name in the Team box.</source>
+        <translation>Un nombre de equipo no puede estar formado solo por puntos.  Escriba otro nombre en el campo Equipo.</translation>
+    </message>
+    <message>
+        <source>%1 is a member of team %2 in this setting.  Please type %2 in the Team box.</source>
+        <translation>%1 es miembro del equipo %2 en esta configuración.  Escriba %2 en el campo Equipo.</translation>
+    </message>
+    <message>
         <source>Team %1 is full: its members are %2.</source>
         <translation>El equipo %1 está completo: sus miembros son %2.</translation>
     </message>
@@ -297,6 +329,22 @@ Error %1: %2</translation>
     <message>
         <source>Team:</source>
         <translation>Equipo:</translation>
+    </message>
+    <message>
+        <source>server named in %1 (%2)</source>
+        <translation>servidor indicado en %1 (%2)</translation>
+    </message>
+    <message>
+        <source>the local socket</source>
+        <translation>el socket local</translation>
+    </message>
+    <message>
+        <source>of the login user</source>
+        <translation>del usuario conectado</translation>
+    </message>
+    <message>
+        <source>server %1:%2, database %3</source>
+        <translation>servidor %1:%2, base de datos %3</translation>
     </message>
 </context>
 <context>
@@ -663,6 +711,10 @@ Avise a la persona que dirige la sesión.</translation>
     <message>
         <source>Cancel</source>
         <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>Moderator: type the training&apos;s password to end the training and start the experiment.</source>
+        <translation>Moderador: escriba la contraseña de la práctica para terminar la práctica y empezar el experimento.</translation>
     </message>
 </context>
 <context>

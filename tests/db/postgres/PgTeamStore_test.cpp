@@ -38,7 +38,27 @@ TEST(PgTeamStore, MembersJoinInOrderOfArrivalUpToTheTeamsSize) {
   const TeamJoin late = teams.join(kBlue, "P20", 2);
   EXPECT_FALSE(late.member);
   EXPECT_TRUE(late.full);
-  EXPECT_EQ(teams.members(kBlue), (std::vector<TeamMember>{{1, "P07", false}, {2, "P12", false}}));
+  EXPECT_EQ(teams.members(kBlue),
+            (std::vector<TeamMember>{{1, "P07", false, true}, {2, "P12", false, true}}));
+}
+
+// Team names and User IDs are one name whatever their letter case, and a
+// User ID is a member of one team of a setting; asking first writes nothing.
+TEST(PgTeamStore, JoinsTakeNamesWhateverTheirLetterCaseAndOneTeamPerUserId) {
+  ServerDatabase db;
+  TeamStore& teams = db.stores().teams();
+  teams.join(kBlue, "P07", 3);
+  const TeamJoin again = teams.join({"Beer", "BLUE"}, "p07", 3);
+  EXPECT_EQ(again.member, 1);
+  EXPECT_EQ(again.team, "Blue");
+  EXPECT_EQ(teams.join({"Beer", "blue"}, "P12", 3).member, 2);
+  const TeamJoin asked = teams.wouldJoin({"Beer", "Red"}, "P07", 3);
+  EXPECT_FALSE(asked.member);
+  EXPECT_EQ(asked.otherTeam, "Blue");
+  EXPECT_EQ(teams.join({"Beer", "Red"}, "P07", 3).otherTeam, "Blue");
+  EXPECT_EQ(teams.join({"Other", "Red"}, "P07", 3).member, 1);  // another setting
+  EXPECT_EQ(teams.wouldJoin(kBlue, "P20", 3).member, 3);
+  EXPECT_EQ(db.count("datTeamMember"), 3);
 }
 
 // The moderator's order gives the numbers; nobody else joins such a team.
@@ -60,7 +80,8 @@ TEST(PgTeamStore, FixingIsRefusedOnceAnyoneJoinedOrForAFaultyList) {
     std::vector<std::string> subjects;
     std::string why;
   } cases[] = {
-      {{"P1", "P2"}, "it has members already (P5)"},
+      {{"P1", "P2"},
+       "it has members already (P5); correct them with quarngame-admin team --correct"},
       {{"P1", "P1"}, "P1 is named twice"},
       {{"P1", "P2", "P3", "P4", "P6"}, "a team has 1 to 4 members, not 5"},
       {{}, "a team has 1 to 4 members, not 0"},
@@ -205,9 +226,11 @@ TEST(PgTeamStore, AReplacementStartsAtTheFirstWeekTheMemberHasNotOrdered) {
   };
   for (const auto& c : cases) {
     const TeamKey key{"Beer", c.team};
-    teams.fixMembers(key, {"P1", "P2"});
+    // A User ID belongs to one team of a setting.
+    const std::string second = std::string(c.team) + "-2";
+    teams.fixMembers(key, {std::string(c.team) + "-1", second});
     for (const TypedOrder& order : c.orders) teams.storeOrder(key, order);
-    const TeamTrialMember expected{c.trial, 2, "Retailer", "P2", "Passer", c.fromWeek};
+    const TeamTrialMember expected{c.trial, 2, "Retailer", second, "Passer", c.fromWeek};
     EXPECT_EQ(teams.replace(key, 2, "Passer", threeWeeks), expected) << c.team;
     EXPECT_EQ(teams.replacements(key, c.trial), std::vector<TeamTrialMember>{expected}) << c.team;
   }
