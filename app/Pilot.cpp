@@ -178,6 +178,7 @@ Answer Pilot::answer(const Prompt& prompt) {
     case PromptKind::InvalidSetting:
     case PromptKind::TeamNameNeeded:
     case PromptKind::TeamFull:
+    case PromptKind::RecordsContradict:
     case PromptKind::TeamOfOtherMember:
     case PromptKind::SettingBreaksTextLines:
     case PromptKind::SubjectIdRefused:

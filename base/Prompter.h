@@ -50,6 +50,7 @@ enum class PromptKind {
   TeamNameNeeded,           // a team setting without a usable team name
   TeamFull,                 // the team named has all its members
   TeamOfOtherMember,        // the participant is a member of another team of the setting
+  RecordsContradict,        // the participant's records contradict each other: not built on
   // The game.
   OrderAboveLimit,      // the order is above what the trial takes: the week stays open
   TrainingIntro,        // training trials come first

@@ -295,6 +295,10 @@ RecordedRows DatabaseAccess::recordedRows(const RecordedSession& session) {
   return read([&] { return m_stores.results().recordedRows(session); });
 }
 
+RecordKeys DatabaseAccess::recordKeys(const std::string& setting, const std::string& subject) {
+  return read([&] { return m_stores.results().recordKeys(setting, subject); });
+}
+
 void DatabaseAccess::registerParticipant(const ParticipantRow& row) {
   std::unique_ptr<RowWriter<ParticipantRow>> writer =
       read([&] { return m_stores.participants().openRegistration(); });

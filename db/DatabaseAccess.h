@@ -128,6 +128,9 @@ class DatabaseAccess {
   std::vector<RecordedSession> recordedSessions(const std::string& setting,
                                                 const std::string& subject);
   RecordedRows recordedRows(const RecordedSession& session);
+  // The keys of the result rows of a setting (ResultStore), read under the
+  // read policy.
+  RecordKeys recordKeys(const std::string& setting, const std::string& subject);
 
   // Stores a new participant. Only the open has the read policy, and a lost
   // server is waited for: a row that cannot be stored raises its error to

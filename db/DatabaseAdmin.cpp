@@ -198,6 +198,19 @@ void grantWorkstation(const DatabaseChoice& choice, const std::string& role) {
   grantWorkstationRole(server, role);
 }
 
+std::vector<WorkstationLogin> makeWorkstationLogins(const DatabaseChoice& choice,
+                                                    const std::string& role,
+                                                    const std::vector<std::string>& logins) {
+  if (choice.engine == DatabaseEngine::File) throw QuarnError(kErrDatabase, kFileHasNoRoles);
+  PgConnection server(choice.connectionString());
+  std::vector<WorkstationLogin> made;
+  for (const auto& [name, password] : createWorkstationLogins(server, role, logins)) {
+    made.push_back(
+        {name, password, server.host() + ":" + server.port() + ":*:" + name + ":" + password});
+  }
+  return made;
+}
+
 void exportCsv(DatabaseTables& db, const std::string& table, std::ostream& out) {
   const std::vector<ColumnInfo> columns = db.columns(table);
   for (size_t c = 0; c < columns.size(); ++c) {

@@ -5,6 +5,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "db/DatabaseChoice.h"
 #include "db/DatabaseTables.h"
@@ -22,6 +23,19 @@ void createDatabase(const std::string& path);
 void createDatabase(const DatabaseChoice& choice, const std::string& workstationRole = "");
 // Gives an existing role the workstation's rights on the server's tables.
 void grantWorkstation(const DatabaseChoice& choice, const std::string& role);
+
+// A login made for one workstation, with its password and the line for that
+// workstation's ~/.pgpass (the server as this connection reaches it).
+struct WorkstationLogin {
+  std::string name;
+  std::string password;
+  std::string pgpassLine;
+};
+// Makes each of `logins` a login role of its own inside the workstation role
+// `role` (createWorkstationLogins), all or none.
+std::vector<WorkstationLogin> makeWorkstationLogins(const DatabaseChoice& choice,
+                                                    const std::string& role,
+                                                    const std::vector<std::string>& logins);
 
 // Writes `table` as CSV (RFC 4180: header row, CRLF line ends, fields quoted
 // when needed), its rows in the order they were inserted. Null is an empty

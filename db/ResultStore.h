@@ -71,6 +71,24 @@ struct RecordedRows {
   std::vector<WeekRow> weeks;    // datRole, by trial and week
 };
 
+// Where a row of datRole or datTrial stands: whose it is, under which Trial
+// (a training trial's or not), and for a datRole row its Week and Role.
+struct RecordKey {
+  std::string subject;
+  int16_t trial = 0;
+  bool training = false;
+  int16_t week = 0;  // 0 for a datTrial row
+  std::string role;  // empty for a datTrial row
+
+  friend bool operator==(const RecordKey&, const RecordKey&) = default;
+};
+
+// The keys of every result row of a setting, or of one participant in it.
+struct RecordKeys {
+  std::vector<RecordKey> weeks;   // datRole, by subject, trial, week and role
+  std::vector<RecordKey> trials;  // datTrial, by subject and trial
+};
+
 // The results: datRole and datTrial.
 class ResultStore {
  public:
@@ -88,6 +106,9 @@ class ResultStore {
   // once. Null numbers read as 0, Null text as empty; delaySlots end at the
   // first Null slot.
   virtual RecordedRows recordedRows(const RecordedSession& session) = 0;
+  // The keys of the rows of `setting` (training too): one participant's
+  // (User ID as stored), or every participant's when `subject` is empty.
+  virtual RecordKeys recordKeys(const std::string& setting, const std::string& subject) = 0;
 };
 
 }  // namespace quarn

@@ -35,7 +35,10 @@ namespace {
 // secret that only its own workstation knows (Token, so that a workstation
 // can refresh and remove only its own marks), dates a team's typed orders
 // by the server's clock (Stored) and records a member replaced by a
-// simulated player (datTeam's Player and FromWeek).
+// simulated player (datTeam's Player and FromWeek); 6 has a server's
+// workstations write the teams' rows only through functions that check the
+// member's mark (no table changes: the upgrade makes the functions and
+// takes the workstation roles' direct INSERT on the team tables back).
 constexpr ColumnType kInt = ColumnType::Integer;
 constexpr ColumnType kReal = ColumnType::Real;
 constexpr ColumnType kText = ColumnType::Text;
@@ -77,7 +80,7 @@ std::vector<ColumnSpec> joined(std::vector<ColumnSpec> head, const std::vector<C
 
 Schema describeSchema() {
   Schema schema;
-  schema.version = 5;
+  schema.version = 6;
   schema.tables = {
       {"tblBlock", joined({{"Setting", kText, kNone, kNotNull},
                            {"RandomGroup", kInt, "0", kNotNull},

@@ -1,6 +1,7 @@
 #include "db/StoreSql.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <tuple>
 
@@ -337,6 +338,50 @@ RecordedRows recordedRows(QueryRunner& reads, const RecordedSession& session) {
     rows.weeks.push_back(weekRowOf(row));
   }
   return rows;
+}
+
+namespace {
+
+// A key column read as a 16-bit number: rows written by hand may hold
+// anything, and are to be listed rather than refused. A Null or text reads
+// as 0, a number beyond 16 bits as its nearest 16-bit value.
+int16_t keyNumber(const Row& row, const char* column) {
+  const CellValue value = row.cell(column).value();
+  int64_t number = 0;
+  if (const auto* whole = std::get_if<int64_t>(&value)) number = *whole;
+  if (const auto* real = std::get_if<double>(&value)) {
+    number = static_cast<int64_t>(std::clamp<double>(*real, INT16_MIN, INT16_MAX));
+  }
+  return static_cast<int16_t>(std::clamp<int64_t>(number, INT16_MIN, INT16_MAX));
+}
+
+}  // namespace
+
+RecordKeys recordKeys(QueryRunner& reads, const std::string& setting, const std::string& subject) {
+  std::string where = R"( WHERE "Setting" = ?)";
+  SqlParams params{setting};
+  if (!subject.empty()) {
+    where += R"( AND "Subject" = ?)";
+    params.emplace_back(subject);
+  }
+  RecordKeys keys;
+  for (const Row& row :
+       reads.query(std::string(R"(SELECT "Subject", "Trial", "Training", "Week", "Role")"
+                               R"( FROM "datRole")") +
+                       where + R"( ORDER BY "Subject", "Trial", "Week", "Role")",
+                   params)) {
+    keys.weeks.push_back({textOrEmpty(row, "Subject"), keyNumber(row, "Trial"),
+                          keyNumber(row, "Training") != 0, keyNumber(row, "Week"),
+                          textOrEmpty(row, "Role")});
+  }
+  for (const Row& row : reads.query(std::string(R"(SELECT "Subject", "Trial", "Training")"
+                                                R"( FROM "datTrial")") +
+                                        where + R"( ORDER BY "Subject", "Trial")",
+                                    params)) {
+    keys.trials.push_back({textOrEmpty(row, "Subject"), keyNumber(row, "Trial"),
+                           keyNumber(row, "Training") != 0, 0, ""});
+  }
+  return keys;
 }
 
 }  // namespace quarn

@@ -72,5 +72,7 @@ std::optional<int16_t> highestWeek(QueryRunner& reads, const std::string& subjec
 std::vector<RecordedSession> recordedSessions(QueryRunner& reads, const std::string& setting,
                                               const std::string& subject);
 RecordedRows recordedRows(QueryRunner& reads, const RecordedSession& session);
+// The keys of the result rows of a setting (see ResultStore), through `reads`.
+RecordKeys recordKeys(QueryRunner& reads, const std::string& setting, const std::string& subject);
 
 }  // namespace quarn

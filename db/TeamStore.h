@@ -92,6 +92,12 @@ struct TeamJoin {
 // which member, and every order as it was typed. Only the lab server keeps
 // teams; a database file refuses every use ("Team settings need the lab
 // server (see README)").
+//
+// A workstation writes a member's rows only with the secret of the
+// member's workstation mark (`secret`, PlayingMark::token): the server
+// refuses them otherwise (42501), so that one workstation cannot join,
+// order or record for another's participant. The moderator's
+// administration (the tables' owner) needs none.
 class TeamStore {
  public:
   virtual ~TeamStore() = default;
@@ -107,7 +113,8 @@ class TeamStore {
   // one in order of arrival. A team whose members were fixed, or that has
   // `size` members, takes nobody else, and a member of another team of the
   // setting is refused (a User ID belongs to one team per setting).
-  virtual TeamJoin join(const TeamKey& key, const std::string& subject, int16_t size) = 0;
+  virtual TeamJoin join(const TeamKey& key, const std::string& subject, int16_t size,
+                        const std::string& secret = "") = 0;
   // What join would answer, writing nothing (the member number a new member
   // would get), so that a refusal comes before the participant is
   // registered.
@@ -129,7 +136,8 @@ class TeamStore {
   // week is stored already (the first one counts, so an order sent again
   // after a lost answer is not doubled), or when a simulated player replaces
   // the member in that experiment trial from that week on: nothing is stored.
-  virtual bool storeOrder(const TeamKey& key, const TypedOrder& order) = 0;
+  virtual bool storeOrder(const TeamKey& key, const TypedOrder& order,
+                          const std::string& secret = "") = 0;
   // The team's typed orders of one trial, by week, then member.
   virtual std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) = 0;
 
@@ -140,7 +148,8 @@ class TeamStore {
   // Records that `row.member` plays `row.role` in the team's trial
   // `row.trial`; a row that is there already (the member's, or the
   // moderator's replacement) is kept as it is.
-  virtual void recordMember(const TeamKey& key, const TeamTrialMember& row) = 0;
+  virtual void recordMember(const TeamKey& key, const TeamTrialMember& row,
+                            const std::string& secret = "") = 0;
   // The replaced members of the team's experiment trial `trial`.
   virtual std::vector<TeamTrialMember> replacements(const TeamKey& key, int16_t trial) = 0;
   // Replaces `member` by the simulated player `player` from the first week
@@ -164,15 +173,19 @@ class TeamStore {
 class FileTeamStore final : public TeamStore {
  public:
   bool keepsTeams() const override { return false; }
-  TeamJoin join(const TeamKey&, const std::string&, int16_t) override { refuse(); }
+  TeamJoin join(const TeamKey&, const std::string&, int16_t, const std::string&) override {
+    refuse();
+  }
   TeamJoin wouldJoin(const TeamKey&, const std::string&, int16_t) override { refuse(); }
   std::string fixMembers(const TeamKey&, const std::vector<std::string>&) override { refuse(); }
   std::string correctMembers(const TeamKey&, const std::vector<std::string>&) override { refuse(); }
   std::vector<TeamMember> members(const TeamKey&) override { refuse(); }
-  bool storeOrder(const TeamKey&, const TypedOrder&) override { refuse(); }
+  bool storeOrder(const TeamKey&, const TypedOrder&, const std::string&) override { refuse(); }
   std::vector<TypedOrder> orders(const TeamKey&, int16_t, bool) override { refuse(); }
   TeamTraining training(const TeamKey&, int16_t) override { refuse(); }
-  void recordMember(const TeamKey&, const TeamTrialMember&) override { refuse(); }
+  void recordMember(const TeamKey&, const TeamTrialMember&, const std::string&) override {
+    refuse();
+  }
   std::vector<TeamTrialMember> replacements(const TeamKey&, int16_t) override { refuse(); }
   TeamTrialMember replace(const TeamKey&, int16_t, const std::string&,
                           const std::function<MemberTrialShape(int16_t)>&) override {

@@ -331,11 +331,17 @@ WeekFigures GameSession::weekFigures() {
   figures.totalCost = trial.totalCost;
   // The week being opened; after the last week, the last one played.
   figures.weekCounter = counterText(std::min<int>(chain.currentWeek, trial.weeks), trial.weeks);
-  if (m_forecastShown) {
-    figures.forecast =
-        predictDemand(m_state.predicter, trial, chain.currentWeek, m_services.random);
-  }
+  if (m_forecastShown) figures.forecast = forecast(chain.currentWeek);
   return figures;
+}
+
+// The forecast shown in `week`, with a new noise. A team trial's members see
+// the team's one forecast: its noise comes from the team's seed and the week.
+int16_t GameSession::forecast(int16_t week) {
+  const TrialPlan& trial = m_state.plan.current();
+  if (!m_teamRandom) return predictDemand(m_state.predicter, trial, week, m_services.random);
+  StandardUniformRandom weekRandom(teamForecastSeed(m_teamSeed, week));
+  return predictDemand(m_state.predicter, trial, week, weekRandom);
 }
 
 // A training trial that broke its limits is recorded and played again; the
@@ -684,7 +690,8 @@ void GameSession::startTeamChain() {
   const int16_t seedTrial = m_state.training.active
                                 ? narrow16(-int64_t{m_state.training.attempt}, "Trial")
                                 : teamTrialNumber(m_state);
-  m_teamRandom.emplace(teamNoiseSeed(m_state.identity.setting, m_state.team.key.team, seedTrial));
+  m_teamSeed = teamNoiseSeed(m_state.identity.setting, m_state.team.key.team, seedTrial);
+  m_teamRandom.emplace(m_teamSeed);
   ChainContext context = chainContext();
   startTrialChain(context, m_services.appFolder + "/Input");
 }
@@ -727,6 +734,9 @@ bool GameSession::lookAtTeamWeek() {
 // decision time is the one stored with its order.
 void GameSession::pressTeam(const std::array<int16_t, kRoleCount>& orders) {
   const int16_t own = m_state.plan.current().participantRole;
+  // A week replayed after a start again is recorded with the forecast noise
+  // the team saw in it.
+  if (m_forecastShown) forecast(m_state.chain.currentWeek);
   m_state.times = {0, static_cast<uint32_t>(m_state.team.decisionTimes[static_cast<size_t>(own)])};
   ChainContext context = chainContext();
   pressTeamWeek(context, orders);

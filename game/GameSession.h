@@ -141,6 +141,7 @@ class GameSession {
   TrialDisplay trialDisplay();
   void refreshWeek();
   WeekFigures weekFigures();
+  int16_t forecast(int16_t week);
   bool trainingFailed();
   void openWeek();
   void playWeek(int order);
@@ -183,6 +184,7 @@ class GameSession {
   // A team trial's simulated players draw from the team's own generator, so
   // that every member's workstation computes the same noise.
   std::optional<StandardUniformRandom> m_teamRandom;
+  uint32_t m_teamSeed = 0;     // the seed m_teamRandom started from
   bool m_teamForming = false;  // waiting for members, not for orders
   std::chrono::steady_clock::time_point m_lastTeamLook;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analysis/RecordCheck.h"
 #include "base/Numbers.h"
 #include "base/Text.h"
 #include "game/ExperimentLoading.h"
@@ -29,6 +30,7 @@ class Login {
     // setting's language; the records stay in English.
     m_view.languageChosen(m_services.db.planTables().settingLanguage(m_state.identity.setting));
     const bool known = findParticipant();
+    if (!recordsAgree(known)) return LoginResult::RetrySubject;
     if (!teamTakesParticipant()) return LoginResult::RetrySubject;
     if (!known) {
       m_state.plan.currentTrial = 0;
@@ -136,8 +138,9 @@ class Login {
     TeamSession& team = m_state.team;
     if (!team.active()) return true;
     DatabaseAccess& db = m_services.db;
-    const TeamJoin joined =
-        db.read([&] { return db.teams().join(team.key, m_state.identity.subject, team.size); });
+    const TeamJoin joined = db.read([&] {
+      return db.teams().join(team.key, m_state.identity.subject, team.size, markSecret(m_state));
+    });
     if (acceptJoin(joined)) return true;
     releaseWorkstation(m_services, m_state);
     return false;
@@ -178,6 +181,31 @@ class Login {
     const std::optional<std::string> stored = m_services.db.findParticipant(subject);
     if (stored) subject = *stored;
     return stored.has_value();
+  }
+
+  // Records that contradict each other are not built on: the moderator is
+  // told which rows and what to do, before anything is written.
+  bool recordsAgree(bool registered) {
+    constexpr size_t kShownContradictions = 5;
+    constexpr size_t kShownRows = 4;
+    const Identity& identity = m_state.identity;
+    const RecordKeys keys = m_services.db.recordKeys(identity.setting, identity.subject);
+    const std::vector<RecordContradiction> found =
+        registered ? findContradictions(keys, m_blocks) : unregisteredRecords(keys);
+    if (found.empty()) return true;
+    std::string rows;
+    for (size_t i = 0; i < found.size() && i < kShownContradictions; ++i) {
+      rows += describeContradiction(found[i], kShownRows, &m_services.prompter) + "\r\n";
+    }
+    ask(withArguments(
+            translate("Login",
+                      "The records of %1 in setting %2 contradict each other, and the game would "
+                      "file this participant's weeks under the wrong trials:\r\n%3"
+                      "Correct or remove these rows (quarngame-admin check lists them all), or "
+                      "give the participant another User ID."),
+            {identity.subject, identity.setting, rows}),
+        PromptStyle::OkWarning, translate("Login", "Login"), PromptKind::RecordsContradict);
+    return false;
   }
 
   bool registerNewParticipant() {

@@ -6,6 +6,7 @@
 #include "base/Numbers.h"
 #include "base/Roles.h"
 #include "base/Text.h"
+#include "game/WorkstationMark.h"
 
 namespace quarn {
 
@@ -81,13 +82,15 @@ void beginTeamTraining(GameServices& services, GameState& state) {
   const TypedOrder begun{
       state.training.attempt,      true, 0, team.member, run, state.identity.subject,
       state.training.recordedTrial};
-  services.db.read([&] { return services.db.teams().storeOrder(team.key, begun); });
+  services.db.read(
+      [&] { return services.db.teams().storeOrder(team.key, begun, markSecret(state)); });
 }
 
 void endTeamTraining(GameServices& services, GameState& state) {
   TeamSession& team = state.team;
   const TypedOrder over{0, true, 0, team.member, 0, state.identity.subject, 0};
-  services.db.read([&] { return services.db.teams().storeOrder(team.key, over); });
+  services.db.read(
+      [&] { return services.db.teams().storeOrder(team.key, over, markSecret(state)); });
 }
 
 bool teamTrainingOver(GameServices& services, GameState& state) {
@@ -165,7 +168,8 @@ void passTeamPause(GameServices& services, GameState& state) {
   TeamSession& team = state.team;
   const TypedOrder passed{nextTeamTrialNumber(state), false, 0, team.member, 0,
                           state.identity.subject,     0};
-  services.db.read([&] { return services.db.teams().storeOrder(team.key, passed); });
+  services.db.read(
+      [&] { return services.db.teams().storeOrder(team.key, passed, markSecret(state)); });
 }
 
 bool teamPausePassed(GameServices& services, GameState& state) {
@@ -250,7 +254,8 @@ void storeMemberOrder(GameServices& services, GameState& state, int16_t week, in
   TeamSession& team = state.team;
   const TypedOrder typed{teamTrialNumber(state), state.training.active, week, team.member, order,
                          state.identity.subject, decisionTime};
-  services.db.read([&] { return services.db.teams().storeOrder(team.key, typed); });
+  services.db.read(
+      [&] { return services.db.teams().storeOrder(team.key, typed, markSecret(state)); });
   team.orders.push_back(typed);
 }
 
@@ -267,7 +272,7 @@ void recordTeamTrial(GameServices& services, GameState& state, int16_t recordedT
   const TeamTrialMember row{recordedTrial,          team.member, roleName(trial.participantRole),
                             state.identity.subject, "",          0};
   services.db.read([&] {
-    services.db.teams().recordMember(team.key, row);
+    services.db.teams().recordMember(team.key, row, markSecret(state));
     return 0;
   });
 }

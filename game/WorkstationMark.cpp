@@ -106,4 +106,8 @@ void releaseWorkstation(GameServices& services, GameState& state) {
   state.mark.reset();
 }
 
+std::string markSecret(const GameState& state) {
+  return state.mark ? state.mark->token : "";
+}
+
 }  // namespace quarn

@@ -51,4 +51,8 @@ bool refreshWorkstation(GameServices& services, GameState& state, PlayState now,
 // Removes the session's mark, at a normal end or before another login.
 void releaseWorkstation(GameServices& services, GameState& state);
 
+// The secret of the session's mark (empty without one): a team member's
+// rows are written on a server only with it.
+std::string markSecret(const GameState& state);
+
 }  // namespace quarn

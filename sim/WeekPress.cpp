@@ -31,6 +31,14 @@ uint32_t teamNoiseSeed(const std::string& setting, const std::string& team, int1
   return hash;
 }
 
+uint32_t teamForecastSeed(uint32_t trialSeed, int16_t week) {
+  uint32_t hash = trialSeed;
+  for (const char ch : "forecast " + decimal(week)) {
+    hash = (hash ^ static_cast<unsigned char>(ch)) * 16777619u;
+  }
+  return hash;
+}
+
 void playToEnd(ChainContext& c, const std::function<int16_t()>& participantOrder) {
   for (int16_t week = 1; week <= c.trial.weeks; ++week) pressWeek(c, participantOrder);
 }

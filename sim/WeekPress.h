@@ -26,6 +26,11 @@ void pressTeamWeek(ChainContext& c, const std::array<int16_t, kRoleCount>& typed
 // different for every team and trial. A team trial's generator takes it as
 // its fixed seed (StandardUniformRandom(seed)) from the trial's start.
 uint32_t teamNoiseSeed(const std::string& setting, const std::string& team, int16_t trial);
+// The seed of the forecast noise of a team trial's `week`, made from the
+// trial's seed: each week's forecast is drawn from a generator of its own,
+// so that every member's workstation, and one that replays the weeks after
+// starting again, shows and records the same forecast.
+uint32_t teamForecastSeed(uint32_t trialSeed, int16_t week);
 // Presses once for every week of the started trial, to its end.
 void playToEnd(ChainContext& c, const std::function<int16_t()>& participantOrder);
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iostream>
 
 #include "base/Errors.h"
@@ -24,10 +25,22 @@ int cmdCreate(const std::vector<std::string>& args) {
 }
 
 int cmdGrant(const std::vector<std::string>& args) {
-  expectArguments(args, 2, "grant SERVER ROLE");
+  const char* usage = "grant SERVER ROLE [--login NAME...]";
+  if (args.size() < 2 || (args.size() > 2 && (args[2] != "--login" || args.size() == 3))) {
+    throw UsageError(std::string("usage: quarngame-admin ") + usage);
+  }
   CommandDatabase db(args[0]);
   grantWorkstation(db.choice(), args[1]);
   std::cout << "granted the workstation's rights on " << db.location() << " to " << args[1] << "\n";
+  const std::vector<std::string> logins(args.begin() + std::min<size_t>(args.size(), 3),
+                                        args.end());
+  if (logins.empty()) return 0;
+  std::cout << "made a login of its own for each workstation, inside " << args[1]
+            << "; its password is shown only now. Put each line into that workstation's "
+               "~/.pgpass (mode 600), with the server's name as the workstation reaches it:\n";
+  for (const WorkstationLogin& login : makeWorkstationLogins(db.choice(), args[1], logins)) {
+    std::cout << "  " << login.pgpassLine << "\n";
+  }
   return 0;
 }
 

@@ -241,6 +241,17 @@ PgResult PgConnection::execPrepared(const std::string& name, const std::vector<P
       name);
 }
 
+std::string PgConnection::encryptedPassword(const std::string& password, const std::string& user) {
+  char* encrypted = PQencryptPasswordConn(m_conn, password.c_str(), user.c_str(), nullptr);
+  if (!encrypted) {
+    throw PgError(PgErrorKind::Other, "",
+                  "The password could not be encrypted: " + oneLine(PQerrorMessage(m_conn)));
+  }
+  std::string text(encrypted);
+  PQfreemem(encrypted);
+  return text;
+}
+
 void PgConnection::execScript(const std::string& sql) {
   take(PQexec(m_conn, sql.c_str()), "");
 }

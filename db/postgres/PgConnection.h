@@ -73,6 +73,11 @@ class PgConnection {
   // listens to (LISTEN); the payloads that came, none when the time passed.
   std::vector<std::string> waitForNotifications(std::chrono::milliseconds timeout);
 
+  // `password` of `user` as the server stores it (its password_encryption,
+  // SCRAM by default), computed here: a statement that sets a password
+  // carries only this, never the password itself.
+  std::string encryptedPassword(const std::string& password, const std::string& user);
+
   bool usesTls() const;
   bool inTransaction() const;
   // Whether the link to the server is lost: nothing more can run on it.

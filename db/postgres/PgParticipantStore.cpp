@@ -34,7 +34,7 @@ std::string selectMarkCaseBlind() {
        WHERE lower("Subject" COLLATE "und-x-icu") = lower(? COLLATE "und-x-icu"))";
 }
 
-// The marks are changed only through the functions that createMarkFunctions()
+// The marks are changed only through the functions that createWorkstationFunctions()
 // makes: a workstation's role has no right to change datPlaying itself.
 constexpr const char* kActivityArguments =
     "?, ?::bigint, ?::bigint, ?::bigint, ?::bigint, ?, ?::bigint";

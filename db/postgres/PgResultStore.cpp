@@ -37,4 +37,9 @@ RecordedRows PgResultStore::recordedRows(const RecordedSession& session) {
   return quarn::recordedRows(reads, session);
 }
 
+RecordKeys PgResultStore::recordKeys(const std::string& setting, const std::string& subject) {
+  PgReads reads(m_pool);
+  return quarn::recordKeys(reads, setting, subject);
+}
+
 }  // namespace quarn

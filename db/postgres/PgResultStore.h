@@ -15,6 +15,7 @@ class PgResultStore final : public ResultStore {
   std::vector<RecordedSession> recordedSessions(const std::string& setting,
                                                 const std::string& subject) override;
   RecordedRows recordedRows(const RecordedSession& session) override;
+  RecordKeys recordKeys(const std::string& setting, const std::string& subject) override;
 
  private:
   PgConnectionPool& m_pool;

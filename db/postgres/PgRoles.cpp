@@ -3,6 +3,7 @@
 #include <iterator>
 #include <vector>
 
+#include "base/Random.h"
 #include "db/Schema.h"
 #include "db/StoreSql.h"
 #include "db/postgres/PgError.h"
@@ -17,8 +18,9 @@ constexpr const char* kPlanTables =
 constexpr const char* kResultTables =
     R"("datUser", "datRole", "datTrial", "datPlaying", "datTeamMember", "datTeamOrder", "datTeam")";
 
-constexpr const char* kMarkFunctionNames[] = {"quarn_claim_mark", "quarn_take_over_mark",
-                                              "quarn_refresh_mark", "quarn_release_mark"};
+constexpr const char* kWorkstationFunctionNames[] = {
+    "quarn_claim_mark", "quarn_take_over_mark",   "quarn_refresh_mark",      "quarn_release_mark",
+    "quarn_join_team",  "quarn_store_team_order", "quarn_record_team_member"};
 
 // The parameters of what the participant does, in the order of
 // kMarkActivityColumns.
@@ -105,13 +107,99 @@ $fn$;
   return sql;
 }
 
+// The team functions' guard: a caller that may insert into `table` itself
+// (the owner's administration) needs nothing more; a workstation must hold
+// the mark of p_subject (its secret p_token), and `more` must hold too.
+std::string teamGuard(const std::string& table, const std::string& more) {
+  return R"(  IF NOT has_table_privilege(session_user, ')" + table + R"(', 'INSERT') THEN
+    IF coalesce(p_token, '') = '' OR NOT EXISTS (
+        SELECT 1 FROM "datPlaying" WHERE "Subject" = p_subject AND "Token" = p_token) THEN
+      RAISE EXCEPTION 'This workstation does not hold the mark of %', p_subject
+        USING ERRCODE = '42501';
+    END IF;
+)" + more +
+         "  END IF;\n";
+}
+
+// Orders and trial rows are stored only for a member of the team.
+constexpr const char* kMemberOfTeam = R"(    IF NOT EXISTS (SELECT 1 FROM "datTeamMember"
+        WHERE "Setting" = p_setting AND "Team" = p_team AND "Member" = p_member
+              AND "Subject" = p_subject) THEN
+      RAISE EXCEPTION '% is not member % of team % of setting %', p_subject, p_member, p_team,
+        p_setting USING ERRCODE = '42501';
+    END IF;
+)";
+
+// A workstation joins a team only as its next member, and never a team
+// the moderator fixed.
+constexpr const char* kNextMember = R"(    IF p_member <> (SELECT count(*) + 1 FROM "datTeamMember"
+                    WHERE "Setting" = p_setting AND "Team" = p_team)
+       OR EXISTS (SELECT 1 FROM "datTeamMember"
+                  WHERE "Setting" = p_setting AND "Team" = p_team
+                        AND ("Fixed" <> 0 OR "Subject" = p_subject)) THEN
+      RAISE EXCEPTION '% cannot join team % of setting % as member %', p_subject, p_team,
+        p_setting, p_member USING ERRCODE = '42501';
+    END IF;
+)";
+
+// The functions through which a workstation writes a team's rows: joining
+// (datTeamMember), a typed order (datTeamOrder, unless a simulated player
+// replaces the member from that week of that experiment trial; dated by
+// the server's clock; true when stored) and the member's row of a trial
+// (datTeam, never a replacement).
+std::string teamFunctions(const std::string& schema) {
+  std::string sql;
+  sql +=
+      functionHead(schema, "quarn_join_team",
+                   "p_setting text, p_team text, p_member bigint, p_subject text, p_token text") +
+      "BEGIN\n" + teamGuard("\"datTeamMember\"", kNextMember) +
+      R"(  INSERT INTO "datTeamMember" ("Setting", "Team", "Member", "Subject", "Fixed")
+    VALUES (p_setting, p_team, p_member, p_subject, 0);
+  RETURN true;
+END
+$fn$;
+)";
+  sql += functionHead(schema, "quarn_store_team_order",
+                      "p_setting text, p_team text, p_trial bigint, p_training bigint, "
+                      "p_week bigint, p_member bigint, p_order bigint, p_subject text, "
+                      "p_time bigint, p_token text") +
+         "BEGIN\n" + teamGuard("\"datTeamOrder\"", kMemberOfTeam) +
+         R"(  INSERT INTO "datTeamOrder" ("Setting", "Team", "Trial", "Training", "Week", "Member",
+                              "Order", "Subject", "TransactionTime", "Stored")
+    SELECT p_setting, p_team, p_trial, p_training, p_week, p_member, p_order, p_subject, p_time,
+           )" +
+         kServerEpoch +
+         R"(
+    WHERE NOT EXISTS (
+      SELECT 1 FROM "datTeam"
+      WHERE "Setting" = p_setting AND "Team" = p_team AND "Trial" = p_trial
+            AND "Member" = p_member AND "Player" IS NOT NULL AND "FromWeek" <= p_week
+            AND p_training = 0)
+    ON CONFLICT DO NOTHING;
+  RETURN FOUND;
+END
+$fn$;
+)";
+  sql += functionHead(schema, "quarn_record_team_member",
+                      "p_setting text, p_team text, p_trial bigint, p_member bigint, p_role text, "
+                      "p_subject text, p_token text") +
+         "BEGIN\n" + teamGuard("\"datTeam\"", kMemberOfTeam) +
+         R"(  INSERT INTO "datTeam" ("Setting", "Team", "Trial", "Member", "Role", "Subject")
+    VALUES (p_setting, p_team, p_trial, p_member, p_role, p_subject) ON CONFLICT DO NOTHING;
+  RETURN FOUND;
+END
+$fn$;
+)";
+  return sql;
+}
+
 std::string currentSchema(PgConnection& connection) {
   return std::get<std::string>(connection.exec("SELECT current_schema()").rows.at(0).at(0));
 }
 
-std::string markFunctionList(const std::string& schema) {
+std::string workstationFunctionList(const std::string& schema) {
   std::string list;
-  for (const char* name : kMarkFunctionNames) {
+  for (const char* name : kWorkstationFunctionNames) {
     list += (list.empty() ? "" : ", ") + schema + "." + name;
   }
   return list;
@@ -137,10 +225,11 @@ void giveWorkstationRights(PgConnection& connection, const std::string& role) {
   // Every workstation shares the role: reading a mark's secret would let
   // one workstation refresh or remove another's mark.
   connection.exec("GRANT SELECT (" + markColumnsSql() + R"() ON "datPlaying")" + to);
-  connection.exec("GRANT EXECUTE ON FUNCTION " + markFunctionList(schema) + to);
-  // A team's members join it and store their orders; nothing of a team is
-  // changed or taken back from a workstation.
-  connection.exec(R"(GRANT SELECT, INSERT ON "datTeamMember", "datTeamOrder", "datTeam")" + to);
+  connection.exec("GRANT EXECUTE ON FUNCTION " + workstationFunctionList(schema) + to);
+  // A team's members join it, store their orders and their trials' rows
+  // only through the team functions, each for a member whose mark the
+  // workstation holds: one workstation cannot write another member's rows.
+  connection.exec(R"(GRANT SELECT ON "datTeamMember", "datTeamOrder", "datTeam")" + to);
 }
 
 }  // namespace
@@ -170,19 +259,19 @@ void grantWorkstationRole(PgConnection& connection, const std::string& role) {
                   "The role " + role + " is a superuser: a workstation role must not be one");
   }
   PgTransaction transaction(connection);
-  createMarkFunctions(connection);
+  createWorkstationFunctions(connection);
   giveWorkstationRights(connection, role);
   transaction.commit();
 }
 
-void createMarkFunctions(PgConnection& connection) {
+void createWorkstationFunctions(PgConnection& connection) {
   const std::string schema = quotedIdentifier(currentSchema(connection));
-  connection.execScript(markFunctions(schema));
+  connection.execScript(markFunctions(schema) + teamFunctions(schema));
   const PgResult owner = connection.exec(
       R"(SELECT tableowner FROM pg_tables
          WHERE schemaname = current_schema() AND tablename = 'datPlaying')");
   const std::string ownerName = quotedIdentifier(std::get<std::string>(owner.rows.at(0).at(0)));
-  for (const char* name : kMarkFunctionNames) {
+  for (const char* name : kWorkstationFunctionNames) {
     const std::string function = schema + "." + name;
     // Made by a superuser they would run with a superuser's rights.
     connection.exec("ALTER FUNCTION " + function + " OWNER TO " + ownerName);
@@ -190,12 +279,36 @@ void createMarkFunctions(PgConnection& connection) {
   }
 }
 
+std::vector<std::pair<std::string, std::string>> createWorkstationLogins(
+    PgConnection& connection, const std::string& role, const std::vector<std::string>& logins) {
+  std::vector<std::pair<std::string, std::string>> made;
+  PgTransaction transaction(connection);
+  for (const std::string& login : logins) {
+    if (login.empty()) throw PgError(PgErrorKind::Other, "", "A workstation's login has no name");
+    if (!connection.exec("SELECT 1 FROM pg_roles WHERE rolname = $1", {login}).rows.empty()) {
+      throw PgError(PgErrorKind::Other, "",
+                    "The role " + login +
+                        " exists already: name a new one for each workstation (a lost password "
+                        "is set anew by a superuser: ALTER ROLE " +
+                        quotedIdentifier(login) + " PASSWORD '...')");
+    }
+    const std::string password = systemSecret(16);
+    // The encrypted form holds no quote: it is hex and base64 digits.
+    connection.exec("CREATE ROLE " + quotedIdentifier(login) + " LOGIN INHERIT PASSWORD '" +
+                    connection.encryptedPassword(password, login) + "' IN ROLE " +
+                    quotedIdentifier(role));
+    made.emplace_back(login, password);
+  }
+  transaction.commit();
+  return made;
+}
+
 void renewWorkstationRoles(PgConnection& connection) {
   const PgResult roles = connection.exec(
       R"(SELECT DISTINCT r.rolname
          FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a
               JOIN pg_roles r ON r.oid = a.grantee
-         WHERE c.oid = to_regclass(format('%I."datPlaying"', current_schema()))
+         WHERE c.oid = to_regclass(format('%I."datRole"', current_schema()))
            AND a.privilege_type = 'INSERT' AND a.grantee <> c.relowner AND NOT r.rolsuper
            AND NOT has_table_privilege(r.oid, format('%I."datRole"', current_schema()),
                                        'UPDATE'))");

@@ -7,6 +7,8 @@
 // plays where. Its password is the only one the workstations hold.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "db/postgres/PgConnection.h"
 
@@ -23,16 +25,20 @@ namespace quarn {
 //   datRole/Trial   SELECT, INSERT (never UPDATE or DELETE)
 //   datPlaying      SELECT of every column but the marks' secrets (Token);
 //                   changed only through the mark functions below (EXECUTE)
+//   datTeamMember,  SELECT; written only through the team functions below
+//   datTeamOrder,   (EXECUTE)
+//   datTeam
 //
-// The mark functions are made anew first (createMarkFunctions).
+// The functions are made anew first (createWorkstationFunctions).
 void grantWorkstationRole(PgConnection& connection, const std::string& role);
 
-// Makes (or replaces) the functions through which the marks are changed, in
-// the connection's current schema, owned by the owner of datPlaying and
-// executable by nobody else until a role is granted them. They run with
-// their owner's rights, so a workstation role without any right to change
-// datPlaying itself can still claim and keep its marks; but only its own
-// (whose secret it holds) or the one it has just seen (take-over).
+// Makes (or replaces) the functions through which a workstation changes the
+// marks and writes a team's rows, in the connection's current schema, owned
+// by the owner of datPlaying and executable by nobody else until a role is
+// granted them. They run with their owner's rights, so a workstation role
+// without any right to change datPlaying itself can still claim and keep its
+// marks; but only its own (whose secret it holds) or the one it has just
+// seen (take-over).
 //
 //   quarn_claim_mark       adds a mark; false when the participant has one
 //   quarn_take_over_mark   replaces the seen mark (Subject, Host, Process,
@@ -45,10 +51,35 @@ void grantWorkstationRole(PgConnection& connection, const std::string& role);
 //
 // Every mark they write is dated by the server's clock. Whether a present
 // mark still counts is judged by the caller, not here.
-void createMarkFunctions(PgConnection& connection);
+//
+// A workstation writes a team's rows only for a participant whose mark it
+// holds (p_subject with its secret p_token; 42501 otherwise), who is that
+// member of the team; a caller with the right to insert into the table
+// itself (the owner's administration) needs no mark:
+//
+//   quarn_join_team           adds the participant as the team's next
+//                             member; never to a team the moderator fixed
+//   quarn_store_team_order    stores a typed order (the first one counts;
+//                             none for weeks a simulated player replaces
+//                             the member); true when stored
+//   quarn_record_team_member  records the member's stage in a trial (never
+//                             a replacement); a row there already stays
+void createWorkstationFunctions(PgConnection& connection);
+
+// Makes each of `logins` a role that logs in for one workstation: a member
+// of the workstation role `role`, with its rights and none of its own, and
+// a new random password, which the result pairs with the name (the only
+// place it is ever told). A workstation's login can then lock out none but
+// itself: changing the password of a shared login would shut out every
+// workstation. Refused, making none, when one of the names exists already.
+// The connection must be allowed to make roles and to give membership in
+// `role` (a superuser's, or one with CREATEROLE that may administer
+// `role`).
+std::vector<std::pair<std::string, std::string>> createWorkstationLogins(
+    PgConnection& connection, const std::string& role, const std::vector<std::string>& logins);
 
 // Gives every role that holds the rights an earlier `grant` gave a
-// workstation (adding marks directly, not changing results) the rights of
+// workstation (adding weeks, not changing results) the rights of
 // today's grantWorkstationRole(), within the caller's transaction: an
 // upgrade leaves no workstation with rights it no longer needs.
 void renewWorkstationRoles(PgConnection& connection);

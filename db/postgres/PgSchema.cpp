@@ -28,7 +28,7 @@ void createSchema(PgConnection& connection, const Schema& schema) {
   PgTransaction transaction(connection);
   try {
     connection.execScript(script(createStatements(schema, DatabaseEngine::Server)));
-    createMarkFunctions(connection);
+    createWorkstationFunctions(connection);
   } catch (const PgError& e) {
     if (e.sqlState() != "42P07") throw;  // duplicate_table
     throw PgError(PgErrorKind::Other, e.sqlState(),
@@ -63,9 +63,10 @@ std::optional<SchemaUpgrade> upgradeServer(PgConnection& connection, const Schem
   const int version = serverSchemaVersion(connection, schema);
   if (version == 0 || version == schema.version) return std::nullopt;
   connection.execScript(script(upgradeStatements(schema, DatabaseEngine::Server, version)));
-  // The marks are changed only through their functions now; a workstation
-  // role granted before may no longer change them directly.
-  createMarkFunctions(connection);
+  // The marks and the teams' rows are changed only through their functions
+  // now; a workstation role granted before may no longer change them
+  // directly.
+  createWorkstationFunctions(connection);
   renewWorkstationRoles(connection);
   transaction.commit();
   return SchemaUpgrade{version, schema.version, ""};

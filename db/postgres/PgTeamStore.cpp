@@ -323,14 +323,17 @@ int64_t highestOrderedWeek(PgConnection& db, const TeamKey& key, int16_t trial, 
 
 }  // namespace
 
-TeamJoin PgTeamStore::join(const TeamKey& key, const std::string& subject, int16_t size) {
+TeamJoin PgTeamStore::join(const TeamKey& key, const std::string& subject, int16_t size,
+                           const std::string& secret) {
   return m_pool.run([&](PgConnection& db) -> TeamJoin {
     PgTransaction transaction(db);
     lockTeam(db, key);
     const JoinDecision decision = decideJoin(settingMembers(db, key.setting), key, subject, size);
     if (!decision.isNew) return decision.answer;
     const TeamKey stored{key.setting, decision.answer.team};
-    insertMember(db, stored, *decision.answer.member, subject, false);
+    // Written by the owner's function, which checks the secret.
+    run(db, "SELECT quarn_join_team(?, ?, CAST(? AS bigint), ?, ?)",
+        {stored.setting, stored.team, int64_t{*decision.answer.member}, subject, secret});
     notifyTeam(db, stored);
     transaction.commit();
     return decision.answer;
@@ -389,36 +392,28 @@ std::vector<TeamMember> PgTeamStore::members(const TeamKey& key) {
   return m_pool.run([&](PgConnection& db) { return readMembers(db, key); });
 }
 
-bool PgTeamStore::storeOrder(const TeamKey& key, const TypedOrder& order) {
+bool PgTeamStore::storeOrder(const TeamKey& key, const TypedOrder& order,
+                             const std::string& secret) {
   return m_pool.run([&](PgConnection& db) {
     PgTransaction transaction(db);
     // A replacement made at the same moment either comes first, and the
     // order is refused, or sees the order stored. The members' orders share
     // the lock: they do not wait for each other.
     lockTeamShared(db, key);
-    // Stored unless the member is replaced in that experiment trial from
-    // this week on (a training order never is).
+    // Stored by the owner's function (which checks the secret) unless the
+    // member is replaced in that experiment trial from this week on (a
+    // training order never is), or has an order of the week already.
     const PgResult stored =
         run(db,
-            R"(INSERT INTO "datTeamOrder" ("Setting", "Team", "Trial",
-                                     "Training", "Week", "Member", "Order", "Subject",
-                                     "TransactionTime", "Stored")
-                                   SELECT ?, ?, CAST(? AS bigint), CAST(? AS bigint),
-                                          CAST(? AS bigint), CAST(? AS bigint), CAST(? AS bigint),
-                                          ?, CAST(? AS bigint), extract(epoch from now())::bigint
-                                   WHERE NOT EXISTS (
-                                     SELECT 1 FROM "datTeam"
-                                     WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
-                                           AND "Member" = ? AND "Player" IS NOT NULL
-                                           AND "FromWeek" <= ? AND CAST(? AS bigint) = 0)
-                                   ON CONFLICT DO NOTHING)",
+            R"(SELECT quarn_store_team_order(?, ?, CAST(? AS bigint), CAST(? AS bigint),
+                 CAST(? AS bigint), CAST(? AS bigint), CAST(? AS bigint), ?, CAST(? AS bigint), ?))",
             {key.setting, key.team, int64_t{order.trial}, int64_t{order.training ? 1 : 0},
              int64_t{order.week}, int64_t{order.member}, int64_t{order.order}, order.subject,
-             int64_t{order.transactionTime}, key.setting, key.team, int64_t{order.trial},
-             int64_t{order.member}, int64_t{order.week}, int64_t{order.training ? 1 : 0}});
-    if (stored.affectedRows == 1) notifyTeam(db, key);
+             int64_t{order.transactionTime}, secret});
+    const bool isNew = std::get<int64_t>(stored.rows.at(0).at(0)) != 0;
+    if (isNew) notifyTeam(db, key);
     transaction.commit();
-    return stored.affectedRows == 1;
+    return isNew;
   });
 }
 
@@ -469,12 +464,12 @@ TeamTraining PgTeamStore::training(const TeamKey& key, int16_t member) {
   return training;
 }
 
-void PgTeamStore::recordMember(const TeamKey& key, const TeamTrialMember& row) {
+void PgTeamStore::recordMember(const TeamKey& key, const TeamTrialMember& row,
+                               const std::string& secret) {
   m_pool.run([&](PgConnection& db) {
-    run(db,
-        R"(INSERT INTO "datTeam" ("Setting", "Team", "Trial", "Member", "Role", "Subject")
-           VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING)",
-        {key.setting, key.team, int64_t{row.trial}, int64_t{row.member}, row.role, row.subject});
+    run(db, "SELECT quarn_record_team_member(?, ?, CAST(? AS bigint), CAST(? AS bigint), ?, ?, ?)",
+        {key.setting, key.team, int64_t{row.trial}, int64_t{row.member}, row.role, row.subject,
+         secret});
   });
 }
 

@@ -18,15 +18,17 @@ class PgTeamStore final : public TeamStore {
   // A waiting member listens on one of the pool's connections.
   explicit PgTeamStore(PgConnectionPool& pool) : m_pool(pool) {}
 
-  TeamJoin join(const TeamKey& key, const std::string& subject, int16_t size) override;
+  TeamJoin join(const TeamKey& key, const std::string& subject, int16_t size,
+                const std::string& secret) override;
   TeamJoin wouldJoin(const TeamKey& key, const std::string& subject, int16_t size) override;
   std::string fixMembers(const TeamKey& key, const std::vector<std::string>& subjects) override;
   std::string correctMembers(const TeamKey& key, const std::vector<std::string>& subjects) override;
   std::vector<TeamMember> members(const TeamKey& key) override;
-  bool storeOrder(const TeamKey& key, const TypedOrder& order) override;
+  bool storeOrder(const TeamKey& key, const TypedOrder& order, const std::string& secret) override;
   std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) override;
   TeamTraining training(const TeamKey& key, int16_t member) override;
-  void recordMember(const TeamKey& key, const TeamTrialMember& row) override;
+  void recordMember(const TeamKey& key, const TeamTrialMember& row,
+                    const std::string& secret) override;
   std::vector<TeamTrialMember> replacements(const TeamKey& key, int16_t trial) override;
   TeamTrialMember replace(const TeamKey& key, int16_t member, const std::string& player,
                           const std::function<MemberTrialShape(int16_t trial)>& shapeOf) override;

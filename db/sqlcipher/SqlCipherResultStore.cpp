@@ -56,4 +56,10 @@ RecordedRows SqlCipherResultStore::recordedRows(const RecordedSession& session) 
   return quarn::recordedRows(reads, session);
 }
 
+RecordKeys SqlCipherResultStore::recordKeys(const std::string& setting,
+                                            const std::string& subject) {
+  SqlCipherReads reads(m_file);
+  return quarn::recordKeys(reads, setting, subject);
+}
+
 }  // namespace quarn

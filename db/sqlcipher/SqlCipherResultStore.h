@@ -15,6 +15,7 @@ class SqlCipherResultStore final : public ResultStore {
   std::vector<RecordedSession> recordedSessions(const std::string& setting,
                                                 const std::string& subject) override;
   RecordedRows recordedRows(const RecordedSession& session) override;
+  RecordKeys recordKeys(const std::string& setting, const std::string& subject) override;
 
  private:
   const SqlCipherFile& m_file;

@@ -267,6 +267,45 @@ TEST(ServerUpgrade, LeavesAnEarlierWorkstationRoleTodaysRightsOnly) {
   admin.exec("DROP ROLE " + role);
 }
 
+// A version 5 server's workstation role could add team rows directly; from
+// version 6 on it writes them only through the team functions, which check
+// the member's mark.
+TEST(ServerUpgrade, TakesTheTeamTablesFromAVersion5WorkstationRole) {
+  testing::ServerDatabase db;
+  const std::string role = "ws_upgrade5_" + std::to_string(getpid());
+  PgConnection admin(testing::testServerUri());
+  admin.exec("DROP ROLE IF EXISTS " + role);
+  admin.exec("CREATE ROLE " + role + " LOGIN");
+  grantWorkstation(db.choice(), role);
+  PgConnection owner(db.connection());
+  owner.execScript(R"(GRANT INSERT ON "datTeamMember", "datTeamOrder", "datTeam" TO )" + role +
+                   R"(; DROP FUNCTION quarn_join_team, quarn_store_team_order,
+                                    quarn_record_team_member;
+                      UPDATE "sysSchema" SET "Version" = 5;)");
+
+  const std::optional<SchemaUpgrade> done = openStores(db.choice())->upgradeSchema();
+  ASSERT_TRUE(done);
+  EXPECT_EQ(done->from, 5);
+
+  const std::string station = db.connection() + " user=" + role;
+  const auto refused = testing::pgErrorOf([&] {
+    PgConnection(station).exec(
+        R"(INSERT INTO "datTeamOrder" ("Setting", "Team", "Trial", "Week", "Member", "Order")
+           VALUES ('A', 'Blue', 1, 1, 1, 40))");
+  });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->sqlState(), "42501");
+  const auto stores = openStores({DatabaseEngine::Server, "", station, ""});
+  const PlayingMark mine{"P1", "A", {"lab-1", 1}, 0, 0, {}, "secret-1"};
+  ASSERT_FALSE(stores->participants().markPlaying(
+      mine, [](const PlayingMark&, std::optional<int64_t>) { return true; }));
+  EXPECT_EQ(stores->teams().join({"A", "Blue"}, "P1", 2, mine.token).member, 1);
+  EXPECT_TRUE(
+      stores->teams().storeOrder({"A", "Blue"}, {1, false, 1, 1, 6, "P1", 900}, mine.token));
+  admin.exec("DROP OWNED BY " + role);
+  admin.exec("DROP ROLE " + role);
+}
+
 TEST(FileUpgrade, KeepsTheFileAsItWasBesideIt) {
   Version1File old;
   const std::string original = readAll(old.path());

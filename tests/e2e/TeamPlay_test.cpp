@@ -6,9 +6,11 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 #include <thread>
 #include <tuple>
 
+#include "db/DatabaseAdmin.h"
 #include "db/postgres/PgConnection.h"
 #include "plan/PlanReaders.h"
 #include "sim/TrialStart.h"
@@ -436,6 +438,30 @@ TEST_F(TeamPlay, TeamsOfTwoThreeAndFourRecordTheWeekStepOfTheirOrders) {
   }
 }
 
+// Members whose workstations log in as a workstation's login (not the
+// tables' owner) write their team's rows through the functions that check
+// each member's mark, and play as any team does.
+TEST_F(TeamPlay, MembersPlayingAsAWorkstationLoginStoreTheirTeamsRows) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 4);
+  demo.moveToServer();
+  const std::string group = "ws_team_" + std::to_string(getpid());
+  const std::string login = group + "_lab1";
+  PgConnection admin(testServerUri());
+  for (const std::string& role : {login, group}) admin.exec("DROP ROLE IF EXISTS " + role);
+  admin.exec("CREATE ROLE " + group + " NOLOGIN");
+  grantWorkstation(demo.server->choice(), group);
+  makeWorkstationLogins(demo.server->choice(), group, {login});
+  std::ofstream(fs::path(demo.db.folder()) / "quarn.conf")
+      << demo.server->connection() << " user=" << login << "\n";
+
+  playTeam("Pair", "Blue", {"W1", "W2"});
+  expectTeamRecords(demo, "Pair", "Blue", {"W1", "W2"}, 4);
+  for (const std::string& role : {login, group}) {
+    admin.exec("DROP OWNED BY " + role);
+    admin.exec("DROP ROLE " + role);
+  }
+}
+
 // Eight teams of four at once: every member's week is stored once.
 TEST_F(TeamPlay, EightTeamsOfFourAtOnceStoreEveryWeekOnce) {
   addTeamSetting(demo.db, "Four", {"Factory", "Distributor", "Wholesaler", "Retailer"}, 3);
@@ -468,6 +494,45 @@ TEST_F(TeamPlay, KilledMemberReturnsAndTheTeamPlaysToItsEnd) {
   killThriceAndReturn("K2", {"--team", "Red", "--skip-training"}, false, 16);
   EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("K1"));
   expectTeamRecords(demo, "Pair", "Red", {"K1", "K2"}, 8);
+}
+
+// The forecast noise a member recorded with each week of the experiment
+// trials that show a forecast, by trial, week and stage.
+std::map<WeekStage, int64_t> forecastNoise(DemoFolder& demo, const std::string& subject) {
+  const Rows rows = demo.server->tables().reads().query(
+      R"(SELECT "Trial", "Week", "Role", "PNoise" FROM "datRole"
+         WHERE "Subject" = ? AND "Training" = 0 AND "PNoise" IS NOT NULL)",
+      {subject});
+  std::map<WeekStage, int64_t> noise;
+  for (const Row& row : rows) {
+    noise[{row.cell("Trial").toInt32(), row.cell("Week").toInt32(), row.cell("Role").toText()}] =
+        row.cell("PNoise").toInt32();
+  }
+  return noise;
+}
+
+// Every member sees the team's one forecast, and so records the same noise
+// with every week: also a member that replays the trial's weeks after its
+// workstation was killed in it.
+TEST_F(TeamPlay, MembersSeeAndRecordTheTeamsOneForecast) {
+  // Of the demo's trials the third shows a forecast with noise.
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 8, 3);
+  demo.moveToServer();
+  const pid_t steady = startMember(demo, "Pair", "N1", "Blue", out("N1"), "40");
+  const pid_t killed = startMember(demo, "Pair", "N2", "Blue", out("N2-killed"));
+  waitForOrders("N2", false, 8 + 8 + 3);
+  ::kill(killed, SIGKILL);
+  waitAtMost(killed);
+  const pid_t returned = startMember(demo, "Pair", "N2", "Blue", out("N2"));
+  EXPECT_EQ(waitAtMost(returned), 0) << readFile(out("N2"));
+  EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("N1"));
+
+  const std::map<WeekStage, int64_t> first = forecastNoise(demo, "N1");
+  ASSERT_EQ(first.size(), 8u * kRoleCount);
+  EXPECT_EQ(forecastNoise(demo, "N2"), first);
+  std::set<int64_t> drawn;
+  for (const auto& [week, noise] : first) drawn.insert(noise);
+  EXPECT_GT(drawn.size(), 1u) << "a new noise every week";
 }
 
 // A member who does not come back is replaced by a simulated player for the

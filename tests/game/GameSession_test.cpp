@@ -16,9 +16,11 @@ class GameSessionTest : public GameTest {};
 TEST_F(GameSessionTest, StartOpensTheFirstWeekOfTheResumedTrial) {
   addTrials("Demo", 3, 3);
   addParticipant("P", "Demo");
-  db.insert(
-      "datRole",
-      {{"Subject", "P"}, {"Setting", "Demo"}, {"Trial", 1}, {"Week", 3}, {"Role", "Retailer"}});
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    db.insert(
+        "datRole",
+        {{"Subject", "P"}, {"Setting", "Demo"}, {"Trial", 1}, {"Week", 3}, {"Role", roleName(r)}});
+  }
   ASSERT_TRUE(start("P", "Demo"));
   EXPECT_EQ(session.phase(), Phase::WeekOpen);
   EXPECT_EQ(view.shownSubject, "P");
@@ -212,9 +214,13 @@ TEST_F(GameSessionTest, ResumeAfterATrialThatAPauseFollowsWaitsInThatPause) {
   db.insert("tblPause", {{"Setting", "Paused"}, {"Trial", 1}, {"Password", "one"}});
   db.insert("tblPause", {{"Setting", "Paused"}, {"Trial", 2}, {"Password", "two"}});
   addParticipant("P", "Paused");
-  db.insert(
-      "datRole",
-      {{"Subject", "P"}, {"Setting", "Paused"}, {"Trial", 1}, {"Week", 1}, {"Role", "Retailer"}});
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    db.insert("datRole", {{"Subject", "P"},
+                          {"Setting", "Paused"},
+                          {"Trial", 1},
+                          {"Week", 1},
+                          {"Role", roleName(r)}});
+  }
   ASSERT_TRUE(start("P", "Paused"));
   EXPECT_EQ(session.phase(), Phase::Paused);
   EXPECT_EQ(view.pauses, 1);
@@ -231,7 +237,7 @@ TEST_F(GameSessionTest, ResumeAfterATrialThatAPauseFollowsWaitsInThatPause) {
 // The game-over total counts the trials recorded before the resume too: the
 // four stages' total costs in each trial's last recorded week.
 TEST_F(GameSessionTest, GameOverTotalCountsTheTrialsRecordedBeforeTheResume) {
-  addTrials("Demo", 2, 1);
+  addTrials("Demo", 2, 2);
   addParticipant("P", "Demo");
   const char* roles[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
   for (int week = 1; week <= 2; ++week) {
@@ -425,9 +431,11 @@ TEST_F(GameSessionTest, LoginAndStartReadTheSettingsBlockRowsOnce) {
 TEST_F(GameSessionTest, NextLoginReadsThePlanAsItIsThen) {
   addTrials("Demo", 1, 3);
   addParticipant("P", "Demo");
-  db.insert(
-      "datRole",
-      {{"Subject", "P"}, {"Setting", "Demo"}, {"Trial", 0}, {"Week", 1}, {"Role", "Retailer"}});
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    db.insert(
+        "datRole",
+        {{"Subject", "P"}, {"Setting", "Demo"}, {"Trial", 0}, {"Week", 1}, {"Role", roleName(r)}});
+  }
   prompter.byKind[PromptKind::Resume] = Answer::No;
   ASSERT_EQ(logIn("P", "Demo"), LoginResult::RetrySubject);
   db.exec("UPDATE tblBlock SET numweeks=5;");

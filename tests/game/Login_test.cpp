@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <functional>
 
 #include "db/PlayingMark.h"
 #include "tests/game/GameFixture.h"
@@ -39,12 +40,25 @@ class LoginTest : public GameTest {
                                       "' AND Process=" + std::to_string(here.process)) == 1;
   }
   void addRecorded(const std::string& subject, const std::string& setting, int trial) {
+    addWeek(subject, setting, trial, 1);
+  }
+  // A week as a session records it: four rows, one per stage.
+  void addWeek(const std::string& subject, const std::string& setting, int trial, int week) {
+    for (int16_t r = 0; r < kRoleCount; ++r) addWeekRow(subject, setting, trial, week, roleName(r));
+  }
+  void addWeekRow(const std::string& subject, const std::string& setting, int trial, int week,
+                  const std::string& role) {
     db.insert("datRole", {{"Subject", subject},
                           {"Setting", setting},
                           {"Trial", trial},
                           {"Training", trial < 1},
-                          {"Week", 1},
-                          {"Role", "Retailer"}});
+                          {"Week", week},
+                          {"Role", role}});
+  }
+  void addTrialRecord(const std::string& subject, const std::string& setting, int trial) {
+    db.insert(
+        "datTrial",
+        {{"Subject", subject}, {"Setting", setting}, {"Trial", trial}, {"Training", trial < 1}});
   }
 };
 
@@ -170,6 +184,138 @@ TEST_F(LoginTest, TeamSettingInAFileIsRefusedWritingNothing) {
   EXPECT_NE(prompter.last().prompt.find("Team settings need the lab server"), std::string::npos)
       << prompter.last().prompt;
   EXPECT_EQ(db.count("datUser"), 0);
+}
+
+// Rows that no session leaves are named to the moderator, and the login
+// goes no further: resuming on them would file the participant's later
+// weeks or trials under the wrong Trial numbers. Demo has two trials of
+// three weeks.
+TEST_F(LoginTest, RecordsThatContradictEachOtherAreNamedAndNotBuiltOn) {
+  struct Case {
+    const char* subject;
+    std::function<void(const std::string&)> rows;
+    const char* named;
+  };
+  const std::vector<Case> cases = {
+      {"Stray",
+       [&](const std::string& s) {
+         addWeek(s, "Demo", 1, 1);
+         addWeekRow(s, "Demo", 1, 2, "Retailer");
+       },
+       "datRole Trial 1, Week 2, Retailer: a week is recorded as four rows"},
+      {"Moved",
+       [&](const std::string& s) {
+         for (const char* role : {"Factory", "Distributor", "Wholesaler"}) {
+           addWeekRow(s, "Demo", 1, 1, role);
+         }
+         addWeekRow(s, "Demo", 2, 1, "Retailer");
+       },
+       "datRole Trial 1, Week 1, Distributor; datRole Trial 1, Week 1, Factory; datRole Trial 1, "
+       "Week 1, Wholesaler: a week"},
+      {"LateWeek",
+       [&](const std::string& s) {
+         addWeek(s, "Demo", 1, 1);
+         addWeek(s, "Demo", 1, 4);
+       },
+       "datRole Trial 1, Week 4, Distributor; datRole Trial 1, Week 4, Factory; datRole Trial 1, "
+       "Week 4, Retailer; datRole Trial 1, Week 4, Wholesaler: the trial has no week"},
+      {"NoSuchTrial", [&](const std::string& s) { addTrialRecord(s, "Demo", 3); },
+       "datTrial Trial 3: the setting has no trial of that number"},
+      {"TrialAhead",
+       [&](const std::string& s) {
+         for (int week = 1; week <= 3; ++week) addWeek(s, "Demo", 1, week);
+         addTrialRecord(s, "Demo", 1);
+         addTrialRecord(s, "Demo", 2);
+       },
+       "datTrial Trial 2: the trial is recorded as played, but no week of it"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.subject);
+    addParticipant(c.subject, "Demo");
+    c.rows(c.subject);
+    prompter.shown.clear();
+    GameSession fresh = freshSession();
+    fresh.openDatabase("quarn.mdb");
+    EXPECT_EQ(fresh.logIn({c.subject, "Demo", ""}), LoginResult::RetrySubject);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.last().kind, PromptKind::RecordsContradict);
+    EXPECT_EQ(prompter.last().prompt.rfind(std::string("The records of ") + c.subject +
+                                               " in setting Demo contradict each other",
+                                           0),
+              0u);
+    EXPECT_NE(prompter.last().prompt.find(c.named), std::string::npos) << prompter.last().prompt;
+    EXPECT_NE(prompter.last().prompt.find("Correct or remove these rows"), std::string::npos);
+  }
+  EXPECT_EQ(db.count("datPlaying"), 0);
+}
+
+// A User ID without its datUser row has no records: rows of it are named
+// before the moderator is asked to register it.
+TEST_F(LoginTest, RecordsOfAnUnregisteredUserIdAreNamedBeforeRegistering) {
+  addWeek("Ghost", "Demo", 1, 1);
+  addTrialRecord("Ghost", "Demo", 1);
+  EXPECT_EQ(logIn("Ghost", "Demo"), LoginResult::RetrySubject);
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(prompter.last().kind, PromptKind::RecordsContradict);
+  EXPECT_NE(prompter.last().prompt.find("datRole Trial 1, Week 1, Distributor; "),
+            std::string::npos);
+  EXPECT_NE(prompter.last().prompt.find("datTrial Trial 1: the User ID is not registered"),
+            std::string::npos)
+      << prompter.last().prompt;
+  EXPECT_EQ(view.questionnaires, 0);
+  EXPECT_EQ(db.count("datUser"), 0);
+}
+
+// What a session leaves when it is killed, left at the exit question, or
+// told to ignore a week it could not store is resumed as before. O'Brien
+// has five trials.
+TEST_F(LoginTest, RecordsThatSessionsLeaveAreResumed) {
+  struct Case {
+    const char* subject;
+    std::function<void(const std::string&)> rows;
+    int16_t resumeAt;  // CurrentTrial
+  };
+  const std::vector<Case> cases = {
+      {"Killed", [&](const std::string& s) { addWeek(s, "O'Brien", 1, 1); }, 1},
+      {"Exited",
+       [&](const std::string& s) {
+         addWeek(s, "O'Brien", 1, 1);
+         addTrialRecord(s, "O'Brien", 1);
+       },
+       1},
+      {"KilledLater",
+       [&](const std::string& s) {
+         addWeek(s, "O'Brien", 1, 1);
+         addTrialRecord(s, "O'Brien", 1);
+         addWeek(s, "O'Brien", 2, 1);
+         addWeek(s, "O'Brien", 2, 2);
+       },
+       2},
+      {"Ignored",
+       [&](const std::string& s) {
+         addWeek(s, "O'Brien", 1, 1);
+         addWeek(s, "O'Brien", 1, 3);
+       },
+       1},
+      {"Trained",
+       [&](const std::string& s) {
+         addWeek(s, "O'Brien", -1, 1);
+         addTrialRecord(s, "O'Brien", -1);
+         addWeek(s, "O'Brien", -2, 1);
+       },
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.subject);
+    addParticipant(c.subject, "O'Brien");
+    c.rows(c.subject);
+    GameSession fresh = freshSession();
+    fresh.openDatabase("quarn.mdb");
+    EXPECT_EQ(fresh.logIn({c.subject, "O'Brien", ""}), LoginResult::LoggedIn)
+        << prompter.last().prompt;
+    EXPECT_EQ(fresh.state().plan.currentTrial, c.resumeAt);
+    fresh.endSession();
+  }
 }
 
 // Said with the User ID as stored, before any training is announced.

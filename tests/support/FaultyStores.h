@@ -98,6 +98,9 @@ class FaultyStores final : public Stores, private ResultStore {
   RecordedRows recordedRows(const RecordedSession& session) override {
     return m_inner.results().recordedRows(session);
   }
+  RecordKeys recordKeys(const std::string& setting, const std::string& subject) override {
+    return m_inner.results().recordKeys(setting, subject);
+  }
 
   Stores& m_inner;
 };

@@ -164,6 +164,39 @@ TEST_F(CheckCommand, PassesALongDelayPlanWithADemandFileAndPlayersPassingTheDema
 }
 
 // One setting is checked alone; the player table's faults count for it too.
+// Records no session leaves are listed as faults, each participant's rows
+// named; what a killed session leaves is not.
+TEST_F(CheckCommand, ListsRecordsThatContradictEachOther) {
+  addBlock({{"Setting", "Study"}, {"Runs", 2}, {"numweeks", 3}});
+  const auto addWeekRow = [&](const char* subject, int trial, int week, const char* role) {
+    insertRow("datRole", {{"Subject", subject},
+                          {"Setting", "Study"},
+                          {"Trial", trial},
+                          {"Week", week},
+                          {"Role", role}});
+  };
+  const auto addWeek = [&](const char* subject, int trial, int week) {
+    for (const char* role : {"Factory", "Distributor", "Wholesaler", "Retailer"}) {
+      addWeekRow(subject, trial, week, role);
+    }
+  };
+  addWeek("Killed", 1, 1);
+  addWeek("Stray", 1, 1);
+  addWeekRow("Stray", 1, 2, "Retailer");
+  addWeek("Ahead", 1, 1);
+  for (const int trial : {1, 2}) {
+    insertRow("datTrial", {{"Subject", "Ahead"}, {"Setting", "Study"}, {"Trial", trial}});
+  }
+  EXPECT_EQ(run({file.folder(), "Study"}), 1);
+  EXPECT_EQ(findings(),
+            "Setting Study, records of Ahead: datTrial Trial 2: the trial is recorded as played, "
+            "but no week of it or of a later trial is: the game would play it and record it "
+            "under the next number\n"
+            "Setting Study, records of Stray: datRole Trial 1, Week 2, Retailer: a week is "
+            "recorded as four rows, one for each stage, written together\n"
+            "2 faults, 0 warnings in 1 setting\n");
+}
+
 TEST_F(CheckCommand, ChecksOneSettingWithThePlayerTable) {
   insertRow("tblPlayer", {{"Name", "Com,ma"}});
   addBlock({{"Setting", "Warned"}, {"MinOrder", 5}, {"MaxOrder", 1}});

@@ -285,6 +285,12 @@ Fehler %1: %2</translation>
         <source>Team %1 is full: its members are %2.</source>
         <translation>Das Team %1 ist vollständig: seine Mitglieder sind %2.</translation>
     </message>
+    <message>
+        <source>The records of %1 in setting %2 contradict each other, and the game would file this participant&apos;s weeks under the wrong trials:<byte value="xd"/>
+%3Correct or remove these rows (quarngame-admin check lists them all), or give the participant another User ID.</source>
+        <translation>Die Aufzeichnungen von %1 in der Einstellung %2 widersprechen einander, und das Spiel würde die Wochen dieses Teilnehmers unter falschen Runden ablegen:<byte value="xd"/>
+%3Korrigieren oder entfernen Sie diese Zeilen (quarngame-admin check listet sie alle auf), oder geben Sie dem Teilnehmer eine andere Benutzerkennung.</translation>
+    </message>
 </context>
 <context>
     <name>LoginWindow</name>
@@ -648,6 +654,29 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
     <message>
         <source>Age Missing or Invalid</source>
         <translation>Alter fehlt oder ist ungültig</translation>
+    </message>
+</context>
+<context>
+    <name>Records</name>
+    <message>
+        <source>the setting has no trial of that number</source>
+        <translation>die Einstellung hat keine Runde dieser Nummer</translation>
+    </message>
+    <message>
+        <source>the trial has no week of that number</source>
+        <translation>die Runde hat keine Woche dieser Nummer</translation>
+    </message>
+    <message>
+        <source>a week is recorded as four rows, one for each stage, written together</source>
+        <translation>eine Woche wird als vier Zeilen aufgezeichnet, eine je Stufe, zusammen geschrieben</translation>
+    </message>
+    <message>
+        <source>the trial is recorded as played, but no week of it or of a later trial is: the game would play it and record it under the next number</source>
+        <translation>die Runde ist als gespielt aufgezeichnet, aber keine ihrer Wochen und keine einer späteren Runde: das Spiel würde sie spielen und unter der nächsten Nummer aufzeichnen</translation>
+    </message>
+    <message>
+        <source>the User ID is not registered (datUser has no row of it), yet has records</source>
+        <translation>die Benutzerkennung ist nicht registriert (datUser hat keine Zeile davon), hat aber Aufzeichnungen</translation>
     </message>
 </context>
 <context>

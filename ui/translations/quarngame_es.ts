@@ -285,6 +285,12 @@ Error %1: %2</translation>
         <source>Team %1 is full: its members are %2.</source>
         <translation>El equipo %1 está completo: sus miembros son %2.</translation>
     </message>
+    <message>
+        <source>The records of %1 in setting %2 contradict each other, and the game would file this participant&apos;s weeks under the wrong trials:<byte value="xd"/>
+%3Correct or remove these rows (quarngame-admin check lists them all), or give the participant another User ID.</source>
+        <translation>Los registros de %1 en la configuración %2 se contradicen, y el juego archivaría las semanas de este participante bajo rondas equivocadas:<byte value="xd"/>
+%3Corrija o elimine estas filas (quarngame-admin check las enumera todas), o dé al participante otro ID de usuario.</translation>
+    </message>
 </context>
 <context>
     <name>LoginWindow</name>
@@ -648,6 +654,29 @@ Avise a la persona que dirige la sesión.</translation>
     <message>
         <source>Age Missing or Invalid</source>
         <translation>Edad ausente o no válida</translation>
+    </message>
+</context>
+<context>
+    <name>Records</name>
+    <message>
+        <source>the setting has no trial of that number</source>
+        <translation>la configuración no tiene ninguna ronda con ese número</translation>
+    </message>
+    <message>
+        <source>the trial has no week of that number</source>
+        <translation>la ronda no tiene ninguna semana con ese número</translation>
+    </message>
+    <message>
+        <source>a week is recorded as four rows, one for each stage, written together</source>
+        <translation>una semana se registra como cuatro filas, una por etapa, escritas juntas</translation>
+    </message>
+    <message>
+        <source>the trial is recorded as played, but no week of it or of a later trial is: the game would play it and record it under the next number</source>
+        <translation>la ronda está registrada como jugada, pero ninguna semana suya ni de una ronda posterior lo está: el juego la jugaría y la registraría con el número siguiente</translation>
+    </message>
+    <message>
+        <source>the User ID is not registered (datUser has no row of it), yet has records</source>
+        <translation>el ID de usuario no está registrado (datUser no tiene ninguna fila suya), pero tiene registros</translation>
     </message>
 </context>
 <context>

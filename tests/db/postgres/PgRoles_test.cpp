@@ -79,14 +79,18 @@ TEST(WorkstationRole, PlaysAWholeSession) {
   trialRows->insert(trial);
   trialRows->commit();
   EXPECT_EQ(station.participants().highestTrial("P1", "A"), 1);
-  station.participants().clearPlaying(mine);
-  EXPECT_EQ(station.teams().join({"A", "Blue"}, "P1", 2).member, 1);
-  EXPECT_TRUE(station.teams().storeOrder({"A", "Blue"}, {1, false, 1, 1, 4, "P1", 900}));
+  EXPECT_EQ(station.teams().join({"A", "Blue"}, "P1", 2, mine.token).member, 1);
+  EXPECT_TRUE(
+      station.teams().storeOrder({"A", "Blue"}, {1, false, 1, 1, 4, "P1", 900}, mine.token));
+  station.teams().recordMember({"A", "Blue"}, {1, 1, "Retailer", "P1", "", 0}, mine.token);
   EXPECT_TRUE(station.teams().waitForChange({"A", "Blue"}, std::chrono::milliseconds(0)));
+  station.participants().clearPlaying(mine);
 
   EXPECT_EQ(db.count("datRole"), 12);
   EXPECT_EQ(db.count("datTrial"), 1);
   EXPECT_EQ(db.count("datPlaying"), 0);
+  EXPECT_EQ(db.count("datTeamOrder"), 1);
+  EXPECT_EQ(db.count("datTeam"), 1);
 }
 
 TEST(WorkstationRole, IsRefusedWhatNoSessionDoes) {
@@ -127,6 +131,14 @@ TEST(WorkstationRole, IsRefusedWhatNoSessionDoes) {
            R"(SELECT * FROM "datPlaying")",
            R"(UPDATE "datTeamMember" SET "Member" = 1)",
            R"(DELETE FROM "datTeamOrder")",
+           // Team rows forged for another member: a typed order, a
+           // replacement, a member filling the team.
+           R"(INSERT INTO "datTeamOrder" ("Setting", "Team", "Trial", "Week", "Member", "Order")
+              VALUES ('A', 'Blue', 1, 1, 2, 40))",
+           R"(INSERT INTO "datTeam" ("Setting", "Team", "Trial", "Member", "Player", "FromWeek")
+              VALUES ('A', 'Blue', 1, 2, 'Sterman', 1))",
+           R"(INSERT INTO "datTeamMember" ("Setting", "Team", "Member", "Subject")
+              VALUES ('A', 'Blue', 4, 'Filler'))",
        }) {
     SCOPED_TRACE(sql);
     const auto error = pgErrorOf([&] { station.exec(sql); });
@@ -141,6 +153,86 @@ TEST(WorkstationRole, IsRefusedWhatNoSessionDoes) {
 
 bool keepAny(const PlayingMark&, std::optional<int64_t>) {
   return true;
+}
+
+// Through the team functions a workstation writes only the rows of a
+// participant whose mark it holds, as that member of the team: another
+// member's order, a member it does not hold, a join out of turn are refused
+// as the tables themselves refuse it.
+TEST(WorkstationRole, WritesTeamRowsOnlyForAMemberWhoseMarkItHolds) {
+  ServerDatabase db;
+  WorkstationRole role(db);
+  PgStores station(role.connection);
+  const TeamKey blue{"A", "Blue"};
+  const PlayingMark mine{"P1", "A", {"lab-1", 1}, 0, 0, {}, "secret-1"};
+  const PlayingMark other{"P2", "A", {"lab-2", 2}, 0, 0, {}, "secret-2"};
+  ASSERT_FALSE(station.participants().markPlaying(mine, keepAny));
+  ASSERT_FALSE(station.participants().markPlaying(other, keepAny));
+  ASSERT_EQ(station.teams().join(blue, "P1", 3, mine.token).member, 1);
+  ASSERT_EQ(station.teams().join(blue, "P2", 3, other.token).member, 2);
+
+  PgConnection psql(role.connection);
+  for (const char* sql : {
+           // P2's order of week 1 with P1's secret, or a guessed one.
+           R"(SELECT quarn_store_team_order('A', 'Blue', 1, 0, 1, 2, 40, 'P2', 0, 'secret-1'))",
+           R"(SELECT quarn_store_team_order('A', 'Blue', 1, 0, 1, 2, 40, 'P2', 0, 'guessed'))",
+           R"(SELECT quarn_store_team_order('A', 'Blue', 1, 0, 1, 2, 40, 'P1', 0, 'secret-1'))",
+           R"(SELECT quarn_record_team_member('A', 'Blue', 1, 2, 'Factory', 'P2', ''))",
+           // A participant without a mark fills the team, or P1 joins again.
+           R"(SELECT quarn_join_team('A', 'Blue', 3, 'Filler', 'secret-1'))",
+           R"(SELECT quarn_join_team('A', 'Blue', 3, 'P1', 'secret-1'))",
+       }) {
+    SCOPED_TRACE(sql);
+    const auto error = pgErrorOf([&] { psql.exec(sql); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->sqlState(), "42501") << error->description();
+  }
+  EXPECT_EQ(db.count("datTeamOrder"), 0);
+  EXPECT_EQ(db.count("datTeam"), 0);
+  EXPECT_EQ(db.count("datTeamMember"), 2);
+  EXPECT_TRUE(station.teams().storeOrder(blue, {1, false, 1, 2, 6, "P2", 900}, other.token));
+  EXPECT_EQ(db.count("datTeamOrder", R"("Member" = 2 AND "Order" = 6)"), 1);
+}
+
+// With a login of its own per workstation, inside the workstation role, a
+// workstation can change no other's password or the role's: one cannot
+// lock the others out.
+TEST(WorkstationRole, ALoginPerWorkstationLocksOutNoneButItself) {
+  ServerDatabase db;
+  WorkstationRole role(db);
+  PgConnection admin(testServerUri());
+  const std::string first = role.name + "_lab1";
+  const std::string second = role.name + "_lab2";
+  for (const std::string& login : {first, second}) admin.exec("DROP ROLE IF EXISTS " + login);
+  const std::vector<WorkstationLogin> logins =
+      makeWorkstationLogins(db.choice(), role.name, {first, second});
+  ASSERT_EQ(logins.size(), 2u);
+  EXPECT_EQ(logins[0].name, first);
+  EXPECT_EQ(logins[0].password.size(), 32u);
+  EXPECT_NE(logins[0].password, logins[1].password);
+  EXPECT_EQ(logins[1].pgpassLine.substr(logins[1].pgpassLine.rfind(":*:")),
+            ":*:" + second + ":" + logins[1].password);
+  EXPECT_THROW(makeWorkstationLogins(db.choice(), role.name, {first}), PgError);
+
+  const std::string station = db.connection() + " user=" + first;
+  PgStores lab1(station);
+  EXPECT_EQ(lab1.plan().settings(), std::vector<std::string>{});
+  const PlayingMark mine{"P1", "A", {"lab-1", 1}, 0, 0, {}, "secret-1"};
+  EXPECT_FALSE(lab1.participants().markPlaying(mine, keepAny));
+  PgConnection psql(station);
+  for (const std::string& sql :
+       {"ALTER ROLE " + second + " PASSWORD 'locked'", "ALTER ROLE " + second + " NOLOGIN",
+        "ALTER ROLE " + role.name + " PASSWORD 'locked'", "ALTER ROLE " + role.name + " NOLOGIN",
+        "DROP ROLE " + second}) {
+    SCOPED_TRACE(sql);
+    const auto error = pgErrorOf([&] { psql.exec(sql); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->sqlState(), "42501") << error->description();
+  }
+  for (const std::string& login : {first, second}) {
+    admin.exec("DROP OWNED BY " + login);
+    admin.exec("DROP ROLE " + login);
+  }
 }
 
 // Every workstation shares the role: what tells one workstation's mark from
