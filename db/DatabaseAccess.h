@@ -127,6 +127,8 @@ class DatabaseAccess {
   // The recorded experiment trials (ResultStore), read under the read policy.
   std::vector<RecordedSession> recordedSessions(const std::string& setting,
                                                 const std::string& subject);
+  std::vector<RecordedSession> trainingSessions(const std::string& setting,
+                                                const std::string& subject);
   RecordedRows recordedRows(const RecordedSession& session);
 
   // Stores a new participant. Only the open has the read policy, and a lost
