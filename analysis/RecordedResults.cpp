@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -309,21 +310,50 @@ RecordedNames recordedNames(DatabaseAccess& db) {
     if (subjects.insert(session.subject).second) names.subjects.push_back(session.subject);
     if (settings.insert(session.setting).second) names.settings.push_back(session.setting);
   }
+  std::set<std::string> trainingOnly;
+  for (const RecordedSession& session : db.trainingSessions("", "")) {
+    if (!subjects.contains(session.subject) && trainingOnly.insert(session.subject).second) {
+      names.trainingOnly.push_back(session.subject);
+    }
+  }
   return names;
 }
 
-std::string recordedName(const std::vector<std::string>& known, const std::string& typed,
-                         const std::string& what) {
-  if (typed.empty()) return typed;
+namespace {
+
+// The name among `known` that `typed` names apart from letter case.
+std::optional<std::string> matchingName(const std::vector<std::string>& known,
+                                        const std::string& typed) {
   // An exact match first: two recorded names may differ in letter case only.
   if (std::find(known.begin(), known.end(), typed) != known.end()) return typed;
   for (const std::string& name : known) {
     if (compareIgnoringCase(name, typed) == 0) return name;
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string recordedName(const std::vector<std::string>& known, const std::string& typed,
+                         const std::string& what) {
+  if (typed.empty()) return typed;
+  if (std::optional<std::string> name = matchingName(known, typed)) return *name;
   std::string list;
   for (const std::string& name : known) list += (list.empty() ? "" : ", ") + name;
   throw QuarnError(kErrItemNotFound, "No " + what + " " + typed + " is recorded" +
                                          (known.empty() ? "" : "; recorded: " + list));
+}
+
+std::string recordedParticipant(const RecordedNames& names, const std::string& typed) {
+  if (typed.empty() || matchingName(names.subjects, typed)) {
+    return recordedName(names.subjects, typed, "participant");
+  }
+  if (std::optional<std::string> trained = matchingName(names.trainingOnly, typed)) {
+    throw QuarnError(kErrItemNotFound, "Participant " + *trained +
+                                           " played training only: no experiment trial is "
+                                           "recorded");
+  }
+  return recordedName(names.subjects, typed, "participant");
 }
 
 }  // namespace quarn

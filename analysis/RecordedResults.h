@@ -65,10 +65,12 @@ void joinTeams(std::vector<RecordedTrial>& trials, const std::vector<TeamRow>& r
 std::vector<TeamRow> recordedTeamRows(DatabaseTables& tables);
 
 // The participants and settings with recorded experiment trials, each name
-// once, in the order the store lists them.
+// once, in the order the store lists them, and the participants who played
+// nothing but training.
 struct RecordedNames {
   std::vector<std::string> subjects;
   std::vector<std::string> settings;
+  std::vector<std::string> trainingOnly;
 };
 RecordedNames recordedNames(DatabaseAccess& db);
 
@@ -78,5 +80,9 @@ RecordedNames recordedNames(DatabaseAccess& db);
 // QuarnError naming the known ones when there is none.
 std::string recordedName(const std::vector<std::string>& known, const std::string& typed,
                          const std::string& what);
+
+// recordedName for a participant's ID; one who played training only is
+// refused as such.
+std::string recordedParticipant(const RecordedNames& names, const std::string& typed);
 
 }  // namespace quarn

@@ -176,7 +176,8 @@ std::vector<ColumnNote> describeColumns() {
       {"datRole", "Subject", kRecorded, "the User ID"},
       {"datRole", "Setting", kRecorded, "the setting"},
       {"datRole", "Trial", kRecorded,
-       "the trial, counted from 1; training trials -1, -2, ... below the lowest recorded"},
+       "the trial, counted from 1; training trials -1, -2, ... (below 0 and below any training "
+       "trial recorded before)"},
       {"datRole", "Training", kRecorded, "1 for a training trial"},
       {"datRole", "Week", kRecorded, "the week just played, from 1"},
       {"datRole", "Role", kRecorded, "the stage: Factory, Distributor, Wholesaler or Retailer"},

@@ -291,6 +291,11 @@ std::vector<RecordedSession> DatabaseAccess::recordedSessions(const std::string&
   return read([&] { return m_stores.results().recordedSessions(setting, subject); });
 }
 
+std::vector<RecordedSession> DatabaseAccess::trainingSessions(const std::string& setting,
+                                                              const std::string& subject) {
+  return read([&] { return m_stores.results().trainingSessions(setting, subject); });
+}
+
 RecordedRows DatabaseAccess::recordedRows(const RecordedSession& session) {
   return read([&] { return m_stores.results().recordedRows(session); });
 }

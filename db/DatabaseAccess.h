@@ -127,6 +127,8 @@ class DatabaseAccess {
   // The recorded experiment trials (ResultStore), read under the read policy.
   std::vector<RecordedSession> recordedSessions(const std::string& setting,
                                                 const std::string& subject);
+  std::vector<RecordedSession> trainingSessions(const std::string& setting,
+                                                const std::string& subject);
   RecordedRows recordedRows(const RecordedSession& session);
   // The keys of the result rows of a setting (ResultStore), read under the
   // read policy.

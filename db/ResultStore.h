@@ -101,6 +101,9 @@ class ResultStore {
   // all; any other matches exactly.
   virtual std::vector<RecordedSession> recordedSessions(const std::string& setting,
                                                         const std::string& subject) = 0;
+  // The same for the training rows.
+  virtual std::vector<RecordedSession> trainingSessions(const std::string& setting,
+                                                        const std::string& subject) = 0;
   // The experiment rows of one participant in one setting. Reading a file a
   // participant at a time keeps a large file's rows out of memory all at
   // once. Null numbers read as 0, Null text as empty; delaySlots end at the

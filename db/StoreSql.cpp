@@ -302,9 +302,14 @@ bool trialRecorded(QueryRunner& reads, const std::string& subject, const std::st
 
 // Sorted here, byte by byte, so that both engines list them alike whatever
 // collation the server's database has.
-std::vector<RecordedSession> recordedSessions(QueryRunner& reads, const std::string& setting,
-                                              const std::string& subject) {
-  std::string sql = R"(SELECT DISTINCT "Subject", "Setting" FROM "datRole" WHERE "Training" = 0)";
+namespace {
+
+// The participants and settings of the datRole rows that `rows` picks.
+std::vector<RecordedSession> sessionsOfRows(QueryRunner& reads, const char* rows,
+                                            const std::string& setting,
+                                            const std::string& subject) {
+  std::string sql =
+      std::string(R"(SELECT DISTINCT "Subject", "Setting" FROM "datRole" WHERE )") + rows;
   SqlParams params;
   if (!setting.empty()) {
     sql += R"( AND "Setting" = ?)";
@@ -322,6 +327,18 @@ std::vector<RecordedSession> recordedSessions(QueryRunner& reads, const std::str
     return std::tie(a.subject, a.setting) < std::tie(b.subject, b.setting);
   });
   return sessions;
+}
+
+}  // namespace
+
+std::vector<RecordedSession> recordedSessions(QueryRunner& reads, const std::string& setting,
+                                              const std::string& subject) {
+  return sessionsOfRows(reads, R"("Training" = 0)", setting, subject);
+}
+
+std::vector<RecordedSession> trainingSessions(QueryRunner& reads, const std::string& setting,
+                                              const std::string& subject) {
+  return sessionsOfRows(reads, R"("Training" <> 0)", setting, subject);
 }
 
 RecordedRows recordedRows(QueryRunner& reads, const RecordedSession& session) {

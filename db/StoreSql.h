@@ -71,6 +71,8 @@ std::optional<int16_t> highestWeek(QueryRunner& reads, const std::string& subjec
 // The recorded experiment trials (see ResultStore), through `reads`.
 std::vector<RecordedSession> recordedSessions(QueryRunner& reads, const std::string& setting,
                                               const std::string& subject);
+std::vector<RecordedSession> trainingSessions(QueryRunner& reads, const std::string& setting,
+                                              const std::string& subject);
 RecordedRows recordedRows(QueryRunner& reads, const RecordedSession& session);
 // The keys of the result rows of a setting (see ResultStore), through `reads`.
 RecordKeys recordKeys(QueryRunner& reads, const std::string& setting, const std::string& subject);

@@ -9,7 +9,9 @@
 namespace quarn {
 
 int16_t firstTrainingTrial(std::optional<int16_t> lowestRecorded) {
-  if (!lowestRecorded) return -1;
+  // Experiment trials count from 1: only earlier training rows move the
+  // training numbers further down.
+  if (!lowestRecorded || *lowestRecorded > 0) return -1;
   return narrow16(int64_t{*lowestRecorded} - 1, "TrainingTrialNo");
 }
 

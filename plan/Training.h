@@ -26,8 +26,9 @@ struct TrainingState {
   int16_t attempt = 0;
 };
 
-// The Trial number the first training trial is recorded under: one below
-// the participant's lowest recorded number in the setting, -1 for none.
+// The Trial number the first training trial is recorded under: always below
+// 0, and below the participant's lowest recorded number in the setting (-1
+// when only experiment trials, numbered from 1, are recorded).
 int16_t firstTrainingTrial(std::optional<int16_t> lowestRecorded);
 
 // Why the participant's stage `stage` breaks the training limits, or empty

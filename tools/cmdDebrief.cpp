@@ -16,8 +16,7 @@ int cmdDebrief(const std::vector<std::string>& args) {
   const std::string inputFolder = inputFolderOf(a.positional[0]);
   CommandDatabase db(a.positional[0]);
   // The ID as the login takes it: apart from letter case.
-  const std::string subject =
-      recordedName(recordedNames(db.access()).subjects, a.positional[1], "participant");
+  const std::string subject = recordedParticipant(recordedNames(db.access()), a.positional[1]);
   // Every participant's trials, for the participant's place in the class.
   const std::vector<RecordedTrial> everyone = recordedTrials(db.access(), "", "", inputFolder);
   const std::vector<LeagueTable> tables = leagueTables(everyone);

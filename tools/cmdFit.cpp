@@ -61,7 +61,7 @@ int cmdFit(const std::vector<std::string>& args) {
   const RecordedNames names = recordedNames(db.access());
   const std::vector<RecordedTrial> trials =
       recordedTrials(db.access(), recordedName(names.settings, a.option("--setting"), "setting"),
-                     recordedName(names.subjects, a.option("--subject"), "participant"));
+                     recordedParticipant(names, a.option("--subject")));
   const std::vector<ParticipantFit> fits = fitParticipants(trials);
   if (fits.empty()) {
     std::cout << "No experiment trial with a participant is recorded"

@@ -114,15 +114,18 @@ int cmdReport(const std::vector<std::string>& args) {
 
   const RecordedNames names = recordedNames(db.access());
   const std::string setting = recordedName(names.settings, a.option("--setting"), "setting");
-  const std::string subject = recordedName(names.subjects, a.option("--subject"), "participant");
+  const std::string subject = recordedParticipant(names, a.option("--subject"));
   std::vector<RecordedTrial> trials = recordedTrials(db.access(), setting, subject, inputFolder);
   // A team trial's members recorded it each under their own ID; datTeam
   // tells which records belong together.
   joinTeams(trials, recordedTeamRows(db.tables()));
   if (trials.empty() && !subject.empty() && !setting.empty()) {
-    throw QuarnError(
-        kErrItemNotFound,
-        "Participant " + subject + " has no experiment trial recorded in setting " + setting);
+    const bool trained = !db.access().trainingSessions(setting, subject).empty();
+    throw QuarnError(kErrItemNotFound,
+                     "Participant " + subject +
+                         (trained ? " played training only in setting "
+                                  : " has no experiment trial recorded in setting ") +
+                         setting + (trained ? ": no experiment trial is recorded" : ""));
   }
   if (runs > 0) {
     options.simulated =

@@ -44,14 +44,15 @@ QString simulatedName(const RecordedTrial& trial, int role) {
 
 // The stage's name in a legend, marked when the participant played it; in a
 // team trial "Factory: P07 (member 1)", and the simulated player that
-// replaced the member from a week on.
+// replaced the member from a week on, on a line of its own (a legend's
+// labels are HTML) so that a legend keeps the name whole.
 QString stageLabel(const RecordedTrial& trial, int role) {
   if (isTeamTrial(trial)) {
     const TeamSeat* seat = seatOf(trial, role);
     if (!seat) return stageName(role);
     QString label = stageName(role) + QStringLiteral(": ") + memberName(*seat);
     if (!seat->player.empty()) {
-      label += chartText(QT_TRANSLATE_NOOP("TrialCharts", ", %1 from week %2"))
+      label += chartText(QT_TRANSLATE_NOOP("TrialCharts", ",<br>%1 from week %2"))
                    .arg(QString::fromStdString(seat->player))
                    .arg(seat->fromWeek);
     }
@@ -118,6 +119,13 @@ std::unique_ptr<QChart> newChart(const QString& title) {
   return chart;
 }
 
+// A team trial's stage names carry the members and their stand-ins: in one
+// row below the chart they would be cut short, one a line at the right
+// they keep whole.
+void placeStageLegend(QChart& chart, const RecordedTrial& trial) {
+  if (isTeamTrial(trial)) chart.legend()->setAlignment(Qt::AlignRight);
+}
+
 void setQuantityScale(QValueAxis& axis, double low, double high) {
   const AxisScale scale = quantityScale(low, high);
   axis.setRange(scale.low, scale.high);
@@ -168,6 +176,13 @@ std::unique_ptr<QChart> ordersChart(const RecordedTrial& trial) {
   return chart;
 }
 
+// The members on the stages after `role`.
+int membersAfter(const RecordedTrial& trial, int role) {
+  int count = 0;
+  for (int r = role + 1; r < kRoleCount; ++r) count += seatOf(trial, r) != nullptr;
+  return count;
+}
+
 // The team's orders as the classic picture of a team: one line a person,
 // bold with a marker each week, one a simulated player, dotted, each in its
 // stage's colour, over the customer demand. A replaced member's line ends
@@ -193,11 +208,14 @@ std::unique_ptr<QChart> teamChart(const RecordedTrial& trial) {
                                .arg(QString::fromStdString(seat->subject), stageName(r))
                                .arg(seat->member),
                            stageColour(r), order, Qt::SolidLine, 1, replacedFrom);
+    // Each later member's line is thinner, with smaller markers: where
+    // members ordered the same, the earlier ones show round it.
+    const double laterMembers = static_cast<double>(membersAfter(trial, r));
     QPen pen = person->pen();
-    pen.setWidthF(3.0);
+    pen.setWidthF(3.0 + laterMembers);
     person->setPen(pen);
     person->setPointsVisible(true);
-    person->setMarkerSize(5.0);
+    person->setMarkerSize(5.0 + 2.5 * laterMembers);
     chart->addSeries(person);
     if (!seat->player.empty()) {
       chart->addSeries(
@@ -230,6 +248,7 @@ std::unique_ptr<QChart> inventoryChart(const RecordedTrial& trial) {
   addWeekAxes(*chart, trial, chartText(QT_TRANSLATE_NOOP("TrialCharts", "Net inventory (units)")));
   // The zero line needs no legend entry.
   chart->legend()->markers(zero).first()->setVisible(false);
+  placeStageLegend(*chart, trial);
   return chart;
 }
 
@@ -267,7 +286,7 @@ std::unique_ptr<QChart> costChart(const RecordedTrial& trial) {
     const int32_t cost =
         trial.weeks.empty() ? 0 : trial.weeks.back().stages[static_cast<size_t>(r)].totalCost;
     const TeamSeat* seat = seatOf(trial, r);
-    categories << (seat ? QStringLiteral("%1 (%2) %3")
+    categories << (seat ? QStringLiteral("%1<br>(%2) %3")
                               .arg(stageName(r), QString::fromStdString(seat->subject))
                               .arg(cost)
                         : QStringLiteral("%1 %2").arg(stageName(r)).arg(cost));
@@ -312,6 +331,7 @@ std::unique_ptr<QChart> cumulativeCostChart(const RecordedTrial& trial) {
   }
   chart->addSeries(chain);
   addWeekAxes(*chart, trial, chartText(QT_TRANSLATE_NOOP("TrialCharts", "Cost so far")));
+  placeStageLegend(*chart, trial);
   return chart;
 }
 

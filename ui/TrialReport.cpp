@@ -160,6 +160,12 @@ tr.participant { font-weight: bold; background: #f3f3f3; }
 .note { color: #555; font-size: .9em; }
 td.incomplete { color: #888; })";
 
+// What the page of a trial that is not complete says of it.
+std::string incompleteNote(const RecordedTrial& t) {
+  return "Incomplete: " + std::to_string(t.weeks.size()) + " of " + std::to_string(t.plannedWeeks) +
+         " planned weeks recorded.";
+}
+
 // The measures of a trial as lines of text for the PDF page.
 std::vector<QString> measureLines(const RecordedTrial& t, const TrialMeasures& m) {
   auto f = [](std::optional<double> v, int d) {
@@ -582,9 +588,7 @@ class PdfDocument {
   // Lines of fixed-width text from `top`, `lineHeight` apart; returns the
   // next line's top.
   double lines(const std::vector<QString>& lines, double left, double top, double pointSize = 8.5) {
-    QFont mono(QStringLiteral("DejaVu Sans Mono"));
-    mono.setStyleHint(QFont::Monospace);
-    mono.setPointSizeF(pointSize);
+    const QFont mono = monospace(pointSize);
     m_painter.setFont(mono);
     const double lineHeight = pointSize * 1.9;
     for (const QString& line : lines) {
@@ -600,7 +604,23 @@ class PdfDocument {
     writeBytes(m_path, m_bytes);
   }
 
+  // `pointSize`, or the smaller size at which the widest of `lines` fits
+  // into `width`: text past the page's edge would be cut off.
+  double fittingSize(const std::vector<QString>& lines, double width, double pointSize = 8.5) {
+    const QFontMetricsF metrics(monospace(pointSize), &m_writer);
+    double widest = 0;
+    for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest > width ? pointSize * width / widest : pointSize;
+  }
+
  private:
+  static QFont monospace(double pointSize) {
+    QFont mono(QStringLiteral("DejaVu Sans Mono"));
+    mono.setStyleHint(QFont::Monospace);
+    mono.setPointSizeF(pointSize);
+    return mono;
+  }
+
   fs::path m_path;
   QByteArray m_bytes;
   QBuffer m_buffer;
@@ -633,7 +653,9 @@ void writeParticipantPdf(const fs::path& path, const Participant& p,
                         w - 4, h - 4),
                  kPictureSize.width());
     }
-    pdf.lines(measureLines(*t, measureTrial(*t)), 0, page.height() - tableHeight + 8);
+    std::vector<QString> lines = measureLines(*t, measureTrial(*t));
+    if (!isComplete(*t)) lines.push_back(QString::fromStdString(incompleteNote(*t)));
+    pdf.lines(lines, 0, page.height() - tableHeight + 8, pdf.fittingSize(lines, page.width()));
   }
   pdf.close();
 }
@@ -799,12 +821,14 @@ void writeOverviewPdf(const fs::path& path, const std::vector<RecordedTrial>& tr
                                 "trials; interval of the mean: ") +
                  QString::fromStdString(intervalMethod(options.summary)) + QStringLiteral(")")},
                 0, chartHeight + 40, 9);
-  for (const QString& line : summaryLines(o.summary, options.summary)) {
+  const std::vector<QString> summary = summaryLines(o.summary, options.summary);
+  const double summarySize = pdf.fittingSize(summary, page.width());
+  for (const QString& line : summary) {
     if (y > page.height() - 20) {
       pdf.newPage();
       y = 0;
     }
-    y = pdf.lines({line}, 0, y);
+    y = pdf.lines({line}, 0, y, summarySize);
   }
   const bool simulated = !options.simulated.empty();
   for (size_t i = 0; i < o.tables.size(); ++i) {
@@ -817,12 +841,15 @@ void writeOverviewPdf(const fs::path& path, const std::vector<RecordedTrial>& tr
     paintChart(*chart, pdf.painter(), QRectF(0, 30, page.width() * 0.55, page.height() * 0.55),
                kPictureSize.width());
     double top = 30;
-    for (const QString& line : leagueLines(table, simulated)) {
+    const double left = page.width() * 0.57;
+    const std::vector<QString> league = leagueLines(table, simulated);
+    const double leagueSize = pdf.fittingSize(league, page.width() - left, 7.5);
+    for (const QString& line : league) {
       if (top > page.height() - 14) {
         pdf.newPage();
         top = 0;
       }
-      top = pdf.lines({line}, page.width() * 0.57, top, 7.5);
+      top = pdf.lines({line}, left, top, leagueSize);
     }
   }
   pdf.close();
@@ -952,8 +979,7 @@ ReportCounts writeReport(const std::vector<RecordedTrial>& trials, const std::st
   const auto drawTrial = [&](const Participant& owner, const RecordedTrial* t) {
     page << "<h3>" << html(trialHeading(*t).toStdString()) << "</h3>\n";
     if (!isComplete(*t)) {
-      page << "<p class=\"note\">Incomplete: " << t->weeks.size() << " of " << t->plannedWeeks
-           << " planned weeks recorded.</p>\n";
+      page << "<p class=\"note\">" << incompleteNote(*t) << "</p>\n";
     }
     page << "<div class=\"charts\">\n";
     for (const TrialChart kind : trialCharts(*t)) {

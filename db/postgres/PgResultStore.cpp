@@ -32,6 +32,12 @@ std::vector<RecordedSession> PgResultStore::recordedSessions(const std::string& 
   return quarn::recordedSessions(reads, setting, subject);
 }
 
+std::vector<RecordedSession> PgResultStore::trainingSessions(const std::string& setting,
+                                                             const std::string& subject) {
+  PgReads reads(m_pool);
+  return quarn::trainingSessions(reads, setting, subject);
+}
+
 RecordedRows PgResultStore::recordedRows(const RecordedSession& session) {
   PgReads reads(m_pool);
   return quarn::recordedRows(reads, session);

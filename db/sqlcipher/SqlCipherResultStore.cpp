@@ -51,6 +51,12 @@ std::vector<RecordedSession> SqlCipherResultStore::recordedSessions(const std::s
   return quarn::recordedSessions(reads, setting, subject);
 }
 
+std::vector<RecordedSession> SqlCipherResultStore::trainingSessions(const std::string& setting,
+                                                                    const std::string& subject) {
+  SqlCipherReads reads(m_file);
+  return quarn::trainingSessions(reads, setting, subject);
+}
+
 RecordedRows SqlCipherResultStore::recordedRows(const RecordedSession& session) {
   SqlCipherReads reads(m_file);
   return quarn::recordedRows(reads, session);

@@ -14,6 +14,8 @@ class SqlCipherResultStore final : public ResultStore {
   std::unique_ptr<RowWriter<TrialRow>> openTrialRows() override;
   std::vector<RecordedSession> recordedSessions(const std::string& setting,
                                                 const std::string& subject) override;
+  std::vector<RecordedSession> trainingSessions(const std::string& setting,
+                                                const std::string& subject) override;
   RecordedRows recordedRows(const RecordedSession& session) override;
   RecordKeys recordKeys(const std::string& setting, const std::string& subject) override;
 

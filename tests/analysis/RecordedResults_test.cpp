@@ -191,6 +191,23 @@ TEST(RecordedResults, RefusesAnUnknownNameNamingTheKnownOnes) {
   }
 }
 
+TEST(RecordedResults, RefusesAParticipantWhoPlayedTrainingOnlySayingSo) {
+  const RecordedNames names{{"P1"}, {"Demo"}, {"Trainee"}};
+  struct Case {
+    std::string typed, said;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"p1", "P1"},
+           {"TRAINEE", "Participant Trainee played training only: no experiment trial is recorded"},
+           {"Nobody", "No participant Nobody is recorded; recorded: P1"}}) {
+    try {
+      EXPECT_EQ(recordedParticipant(names, c.typed), c.said);
+    } catch (const QuarnError& e) {
+      EXPECT_EQ(e.description(), c.said);
+    }
+  }
+}
+
 TEST(RecordedResults, JoinsTheRecordsOfEveryMemberOfATeamTrial) {
   for (const std::vector<TeamMemberPlan>& members : pairAndFourTeams()) {
     const TeamTrialRows rows = teamTrialRows("Red", 2, members);

@@ -209,7 +209,15 @@ TYPED_TEST(ResultStoreTest, RecordedRowsReadNullsAsZeroAndEmpty) {
 
 // Listed byte by byte (upper case before lower case) on both engines,
 // whatever collation the server's database has.
-TYPED_TEST(ResultStoreTest, RecordedSessionsFilterBySettingAndSubjectAndLeaveOutTraining) {
+std::string sessionList(const std::vector<RecordedSession>& sessions) {
+  std::string found;
+  for (const RecordedSession& s : sessions) {
+    found += (found.empty() ? "" : " ") + s.subject + "/" + s.setting;
+  }
+  return found;
+}
+
+TYPED_TEST(ResultStoreTest, SessionsOfExperimentOrTrainingRowsFilterBySettingAndSubject) {
   std::vector<WeekRow> rows;
   for (const auto& [subject, setting, training] :
        std::vector<std::tuple<std::string, std::string, bool>>{{"s3", "A", false},
@@ -234,12 +242,11 @@ TYPED_TEST(ResultStoreTest, RecordedSessionsFilterBySettingAndSubjectAndLeaveOut
                                          {"", "S2", "S2/A"},
                                          {"T", "", ""},
                                          {"a", "", ""}}) {
-    std::string found;
-    for (const RecordedSession& s : this->results().recordedSessions(c.setting, c.subject)) {
-      found += (found.empty() ? "" : " ") + s.subject + "/" + s.setting;
-    }
-    EXPECT_EQ(found, c.sessions) << "setting '" << c.setting << "', subject '" << c.subject << "'";
+    EXPECT_EQ(sessionList(this->results().recordedSessions(c.setting, c.subject)), c.sessions)
+        << "setting '" << c.setting << "', subject '" << c.subject << "'";
   }
+  EXPECT_EQ(sessionList(this->results().trainingSessions("", "")), "S1/T");
+  EXPECT_EQ(sessionList(this->results().trainingSessions("A", "S1")), "");
 }
 
 }  // namespace

@@ -51,12 +51,13 @@ int runTool(const std::vector<std::string>& args) {
   return waitFor(pid);
 }
 
-// The same, with the tool's standard output written to `file`.
-int runToolInto(const std::vector<std::string>& args, const std::string& file) {
+// The same, with the tool's standard output (or `stream`) written to `file`.
+int runToolInto(const std::vector<std::string>& args, const std::string& file,
+                int stream = STDOUT_FILENO) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(fd, STDOUT_FILENO);
+    ::dup2(fd, stream);
     std::vector<char*> argv{const_cast<char*>(QUARN_ADMIN_TOOL)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -117,6 +118,31 @@ TEST(ResearcherResults, ReportFitAndSimulateReadAPilotedDemo) {
     }
     EXPECT_EQ(found, 1u) << prefix;
   }
+}
+
+// Trainee played an experiment trial in Other, and only training in Demo.
+TEST(ResearcherResults, ReportSaysThatAParticipantPlayedTrainingOnlyInTheSetting) {
+  DemoFolder demo;
+  for (const auto& [subject, setting, trial] :
+       {std::tuple{"P1", "Demo", 1}, {"Trainee", "Demo", -1}, {"Trainee", "Other", 1}}) {
+    demo.db.insert("datRole", {{"Subject", subject},
+                               {"Setting", setting},
+                               {"Trial", trial},
+                               {"Training", trial < 0},
+                               {"Week", 1},
+                               {"Role", "Retailer"}});
+  }
+  const std::string out = demo.db.folder() + "/report";
+  const std::string errors = demo.db.folder() + "/report.err";
+  EXPECT_NE(runToolInto({"report", demo.db.path(), "--subject", "trainee", "--setting", "Demo",
+                         "--out", out},
+                        errors, STDERR_FILENO),
+            0);
+  EXPECT_NE(readFile(errors).find("Participant Trainee played training only in setting Demo: "
+                                  "no experiment trial is recorded"),
+            std::string::npos)
+      << readFile(errors);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 // The data folder's quarn.conf names the server the pilot played into; fit

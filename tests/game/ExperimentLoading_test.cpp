@@ -58,18 +58,22 @@ TEST_F(ExperimentLoadingTest, TrainingTrialsFollowTheBlocksAndStartFirst) {
   EXPECT_TRUE(prompter.shown.empty());
 }
 
-// A returning participant trains one below the lowest trial recorded.
-TEST_F(ExperimentLoadingTest, ReturningParticipantsTrainBelowTheirLowestTrial) {
+// A returning participant trains below 0 and below the lowest trial
+// recorded: after experiment trials only, from -1.
+TEST_F(ExperimentLoadingTest, ReturningParticipantsTrainBelowZeroAndTheirLowestTrial) {
   addBlock();
   addTraining();
-  for (auto [subject, trial] : {std::pair{"S1", 2}, {"S1", -3}, {"S2", -9}}) {
-    addRecorded(subject, trial);
+  const struct {
+    std::vector<int> recorded;
+    int expected;
+  } cases[] = {{{}, -1}, {{2, -3}, -4}, {{2, 1}, -1}, {{3}, -1}, {{0}, -1}};
+  for (const auto& k : cases) {
+    file.exec("DELETE FROM datRole");
+    addRecorded("S2", -9);
+    for (int trial : k.recorded) addRecorded("S1", trial);
+    load();
+    EXPECT_EQ(state.training.recordedTrial, k.expected) << ::testing::PrintToString(k.recorded);
   }
-  load();
-  EXPECT_EQ(state.training.recordedTrial, -4);
-  file.exec("UPDATE datRole SET Trial=1 WHERE Trial=-3");
-  load();
-  EXPECT_EQ(state.training.recordedTrial, 0);
 }
 
 TEST_F(ExperimentLoadingTest, FaultyTrainingRowEndsTheApplicationWithItsRefusal) {

@@ -284,6 +284,31 @@ TEST_F(GameSessionTest, TrainingHandsOverToTheExperimentAfterItsLastTrial) {
   EXPECT_EQ(db.count("datTrial", "Trial=-1 AND Training<>0"), 1);
 }
 
+// A participant stopped in the first experiment trial trains again on
+// return, recorded below 0 like any training trial.
+TEST_F(GameSessionTest, TrainingAfterAResumeIsRecordedBelowZero) {
+  addTrials("Train", 2, 4);
+  addTraining("Train", {{"Runs", 1}, {"Weeks", 2}});
+  addParticipant("T", "Train");
+  for (const char* role : {"Factory", "Distributor", "Wholesaler", "Retailer"}) {
+    db.insert("datRole", {{"Subject", "T"},
+                          {"Setting", "Train"},
+                          {"Trial", 1},
+                          {"Training", 0},
+                          {"Week", 1},
+                          {"Role", role}});
+  }
+  ASSERT_TRUE(start("T", "Train"));
+  ASSERT_TRUE(session.inTraining());
+  playTrial();
+  session.nextTrial();
+  EXPECT_FALSE(session.inTraining());
+  EXPECT_EQ(db.count("datTrial", "Training<>0"), 1);
+  EXPECT_EQ(db.count("datTrial", "Trial=-1 AND Training<>0"), 1);
+  EXPECT_EQ(db.count("datRole", "Trial=-1"), 8);
+  EXPECT_EQ(db.count("datRole", "Trial>=0 AND Training<>0"), 0);
+}
+
 // The limits themselves are the Training unit's; here: the failure is said,
 // then the trial is recorded and played again under the next number.
 TEST_F(GameSessionTest, FailedTrainingTrialIsRecordedAndPlayedAgainUnderTheNextNumber) {

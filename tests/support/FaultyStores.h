@@ -95,6 +95,10 @@ class FaultyStores final : public Stores, private ResultStore {
                                                 const std::string& subject) override {
     return m_inner.results().recordedSessions(setting, subject);
   }
+  std::vector<RecordedSession> trainingSessions(const std::string& setting,
+                                                const std::string& subject) override {
+    return m_inner.results().trainingSessions(setting, subject);
+  }
   RecordedRows recordedRows(const RecordedSession& session) override {
     return m_inner.results().recordedRows(session);
   }

@@ -26,5 +26,26 @@ TEST_F(FitCommand, RefusesAnUnknownParticipantOrSetting) {
   }
 }
 
+// The ID is known: its owner played no experiment trial.
+TEST_F(FitCommand, SaysThatAParticipantPlayedTrainingOnly) {
+  addBlock();
+  for (const auto& [subject, trial, training] :
+       {std::tuple{"P1", 1, false}, std::tuple{"Trainee", -1, true}}) {
+    insertRow("datRole", {{"Subject", subject},
+                          {"Setting", "Demo"},
+                          {"Trial", trial},
+                          {"Training", training},
+                          {"Week", 1},
+                          {"Role", "Retailer"}});
+  }
+  try {
+    admin::cmdFit({file.folder(), "--subject", "trainee"});
+    ADD_FAILURE() << "a participant without experiment trials was taken";
+  } catch (const QuarnError& e) {
+    EXPECT_EQ(e.description(),
+              "Participant Trainee played training only: no experiment trial is recorded");
+  }
+}
+
 }  // namespace
 }  // namespace quarn::testing

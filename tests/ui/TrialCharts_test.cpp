@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QImage>
+#include <QPainter>
 #include <QtCharts/QBarSet>
 #include <QtCharts/QBoxPlotSeries>
 #include <QtCharts/QBoxSet>
@@ -158,12 +162,79 @@ TEST(TrialCharts, TeamTrialMarksEveryMembersStageAndDrawsTheTeamChartFirst) {
                                      TrialChart::CumulativeCosts}));
   EXPECT_EQ(Names(*makeChart(TrialChart::Inventory, red)).mid(0, 4),
             QStringList({"Factory: P07 (member 1)", "Distributor", "Wholesaler",
-                         "Retailer: P12 (member 2), Sterman from week 6"}));
+                         "Retailer: P12 (member 2),<br>Sterman from week 6"}));
   EXPECT_EQ(trialHeading(red),
             "Setting Lab, trial 2: team Red (P07 as Factory, P12 as Retailer), 10 weeks, delay 2");
   const auto costs = makeChart(TrialChart::Costs, red);
   const auto* bars = static_cast<QStackedBarSeries*>(costs->series().first());
   EXPECT_EQ(bars->barSets()[0]->label(), "Factory: P07 (member 1)");
+}
+
+// A team of four, two members replaced by Sterman from week 3.
+RecordedTrial fourMembersTwoReplaced() {
+  const std::vector<RecordedTrial> members =
+      teamTrialRecords(teamTrialRows("Red", 2,
+                                     {{"P07", kFactory},
+                                      {"P08", kDistributor},
+                                      {"P09", kWholesaler, "Sterman", 3},
+                                      {"P12", kRetailer, "Sterman", 3}}));
+  return *playedChains(members).front();
+}
+
+void collectTexts(QGraphicsItem* item, QStringList& texts) {
+  if (auto* text = dynamic_cast<QGraphicsTextItem*>(item)) texts << text->toPlainText();
+  for (QGraphicsItem* child : item->childItems()) collectTexts(child, texts);
+}
+
+// The texts of a chart laid out at the report's picture size, as drawn.
+QStringList drawnTexts(QChart& chart) {
+  QGraphicsScene scene;
+  scene.addItem(&chart);
+  chart.setGeometry(QRectF(0, 0, 800, 450));
+  QStringList texts;
+  collectTexts(&chart, texts);
+  scene.removeItem(&chart);
+  return texts;
+}
+
+TEST(TrialCharts, LegendsOfATeamTrialShowEveryNameWhole) {
+  const RecordedTrial red = fourMembersTwoReplaced();
+  for (const TrialChart kind : trialCharts(red)) {
+    const auto chart = makeChart(kind, red);
+    const QStringList texts = drawnTexts(*chart);
+    EXPECT_TRUE(texts.filter(QStringLiteral("...")).isEmpty())
+        << static_cast<int>(kind) << ": " << texts.join(QStringLiteral(" | ")).toStdString();
+    if (chart->legend()->isVisible()) {
+      EXPECT_FALSE(texts.filter(QStringLiteral("Sterman from week 3")).isEmpty() &&
+                   texts.filter(QStringLiteral("Sterman (Retailer from week 3)")).isEmpty())
+          << static_cast<int>(kind);
+    }
+  }
+}
+
+// Members who order the same amounts: every member's line stays in sight.
+TEST(TrialCharts, TeamChartShowsMembersWhoOrderedTheSameAmounts) {
+  const std::vector<RecordedTrial> members = teamTrialRecords(teamTrialRows(
+      "Red", 2,
+      {{"P07", kFactory}, {"P08", kDistributor}, {"P09", kWholesaler}, {"P12", kRetailer}}));
+  RecordedTrial same = *playedChains(members).front();
+  for (RecordedWeek& week : same.weeks) {
+    for (RecordedStage& stage : week.stages) stage.order = 20 + week.week % 3;
+  }
+  const auto chart = makeChart(TrialChart::Team, same);
+  chart->legend()->setVisible(false);  // its markers carry the colours too
+  QImage image(800, 450, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  paintChart(*chart, painter, QRectF(0, 0, 800, 450), 800);
+  painter.end();
+  std::array<int, kRoleCount> pixels{};
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      for (int r = 0; r < kRoleCount; ++r) pixels[r] += image.pixelColor(x, y) == stageColour(r);
+    }
+  }
+  for (int r = 0; r < kRoleCount; ++r) EXPECT_GT(pixels[r], 100) << roleName(r);
 }
 
 // A stage whose orders never changed has ratios of 0: its box stands above

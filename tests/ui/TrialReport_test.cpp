@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "base/Errors.h"
@@ -144,6 +145,73 @@ TEST(TrialReport, WritesAnEmptyStudyWithoutLogarithmsOfZero) {
   EXPECT_TRUE(warnings.filter("Logarithms").isEmpty()) << warnings.join("\n").toStdString();
   EXPECT_NE(readFile(out.path / "index.html").find("No experiment trial is recorded"),
             std::string::npos);
+}
+
+// A word of a PDF's text as pdftotext lays it out, with its page's width.
+struct PdfWord {
+  std::string text;
+  double xMax = 0, yMax = 0, pageWidth = 0, pageHeight = 0;
+};
+
+// The words that pdftotext finds on the pages of `pdf`; it leaves out what
+// lies beyond a page's edge.
+std::vector<PdfWord> pdfWords(const fs::path& pdf) {
+  const fs::path layout = pdf.string() + ".words.html";
+  const std::string command = "pdftotext -bbox '" + pdf.string() + "' '" + layout.string() + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  const std::string text = readFile(layout);
+  fs::remove(layout);
+  std::vector<PdfWord> words;
+  const std::regex item(
+      R"re(<page width="([\d.]+)" height="([\d.]+)">)re"
+      R"re(|<word xMin="[\d.]+" yMin="[\d.]+" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+  double width = 0, height = 0;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), item); it != std::sregex_iterator();
+       ++it) {
+    const std::smatch& m = *it;
+    if (m[1].matched) {
+      width = std::stod(m[1]);
+      height = std::stod(m[2]);
+    } else {
+      words.push_back({m[5], std::stod(m[3]), std::stod(m[4]), width, height});
+    }
+  }
+  return words;
+}
+
+// The words from `first` on, joined by blanks, whose first word is `first`;
+// every one inside its page. Empty when `first` is not on a page.
+std::string wordsInsideFrom(const std::vector<PdfWord>& words, const std::string& first,
+                            size_t count) {
+  for (size_t i = 0; i + count <= words.size(); ++i) {
+    if (words[i].text != first) continue;
+    std::string joined;
+    for (size_t k = i; k < i + count; ++k) {
+      const PdfWord& w = words[k];
+      EXPECT_LE(w.xMax, w.pageWidth) << w.text;
+      EXPECT_LE(w.yMax, w.pageHeight) << w.text;
+      joined += (joined.empty() ? "" : " ") + w.text;
+    }
+    return joined;
+  }
+  return "";
+}
+
+// S2 stopped after 4 of 10 weeks: both PDFs say so, inside the page.
+TEST(TrialReport, SaysAnIncompleteTrialInsideThePagesOfBothPdfs) {
+  ReportFolder out;
+  RecordedTrial killed = sampleTrial(1, 3);
+  killed.subject = "S2-with-a-long-ID";
+  killed.weeks.resize(4);
+  ReportOptions options = from("lab.mdb");
+  options.simulated[{"Lab", 1}].player = "Sterman";
+  options.simulated[{"Lab", 1}].runs = 4;
+  options.simulated[{"Lab", 1}].costs[kWholesaler] = {100, 200, 300, 400};
+  writeReport({sampleTrial(1, 0), killed}, out.path.string(), options);
+  EXPECT_EQ(wordsInsideFrom(pdfWords(out.path / "overview.pdf"), "(incomplete)", 1),
+            "(incomplete)");
+  EXPECT_EQ(wordsInsideFrom(pdfWords(out.path / "S2-with-a-long-ID.pdf"), "Incomplete:", 7),
+            "Incomplete: 4 of 10 planned weeks recorded.");
 }
 
 TEST(TrialReport, DrawsNoParticipantChartForATrialWithoutOne) {

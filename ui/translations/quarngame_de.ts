@@ -861,8 +861,8 @@ Für Forschung und Lehre. Die damit erhobenen Ergebnisse gehören der Studie, di
         <translation>Simuliert</translation>
     </message>
     <message>
-        <source>, %1 from week %2</source>
-        <translation>, %1 ab Woche %2</translation>
+        <source>,&lt;br&gt;%1 from week %2</source>
+        <translation>,&lt;br&gt;%1 ab Woche %2</translation>
     </message>
     <message>
         <source>%1 (%2)</source>

@@ -861,8 +861,8 @@ Para uso en investigación y docencia. Los resultados registrados pertenecen al 
         <translation>Simulado</translation>
     </message>
     <message>
-        <source>, %1 from week %2</source>
-        <translation>, %1 desde la semana %2</translation>
+        <source>,&lt;br&gt;%1 from week %2</source>
+        <translation>,&lt;br&gt;%1 desde la semana %2</translation>
     </message>
     <message>
         <source>%1 (%2)</source>
