@@ -7,6 +7,7 @@
 
 #include "db/postgres/PgConnection.h"
 #include "tests/e2e/E2eSupport.h"
+#include "tests/support/TestSeed.h"
 
 namespace quarn::testing {
 namespace {
@@ -34,32 +35,49 @@ int64_t firstTrialPlayed(const std::string& output) {
   return at == std::string::npos ? 0 : std::stoll(output.substr(at + 7));
 }
 
+// The weeks `subject` has stored so far (four rows each).
+int storedWeeks(DemoFolder& demo, const std::string& subject) {
+  const Rows rows = demo.played().tables().reads().query(
+      R"(SELECT count(*) AS "n" FROM "datRole" WHERE "Subject" = ?)", {subject});
+  return rows.front().cell("n").toInt32() / 4;
+}
+
+// Kills `pid` once `subject` has stored `weeks` weeks (at once for none),
+// unless it ends before; returns its exit status as waitFor does.
+int killAfterWeeks(DemoFolder& demo, pid_t pid, const std::string& subject, int weeks) {
+  const int target = storedWeeks(demo, subject) + weeks;
+  while (weeks > 0 && storedWeeks(demo, subject) < target) {
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ::kill(pid, SIGKILL);
+  return waitFor(pid);
+}
+
 // Pilots killed at random moments leave a sound database with whole weeks
 // only, and every later run resumes at the trial after the highest one
-// recorded. QUARN_CRASH_KILLS sets the number of kills (the soak test raises
+// recorded. Each pilot is killed after a random number of weeks stored (none:
+// in its start-up or login), so the kills do not depend on the machine's
+// speed. QUARN_CRASH_KILLS sets the number of kills (the soak test raises
 // it), QUARN_CRASH_SEED replays a run.
 void killPilotsAtRandomMoments(DemoFolder& demo) {
   const char* killsSet = std::getenv("QUARN_CRASH_KILLS");
   const int kills = killsSet ? std::atoi(killsSet) : 20;
-  const char* seedSet = std::getenv("QUARN_CRASH_SEED");
-  const unsigned seed =
-      seedSet ? static_cast<unsigned>(std::atoll(seedSet)) : std::random_device{}();
+  const unsigned seed = testSeed("QUARN_CRASH_SEED");
   SCOPED_TRACE("QUARN_CRASH_SEED=" + std::to_string(seed));
   std::mt19937 random(seed);
-  // A whole run takes about 300 ms here: the kills fall into the start-up,
-  // the login, training and the experiment trials alike.
-  std::uniform_int_distribution<int> delayMs(5, 250);
-  const auto deadline = std::chrono::steady_clock::now() + kills * std::chrono::milliseconds(400);
+  std::uniform_int_distribution<int> weeksBeforeKill(0, 12);
 
   const std::string output = demo.db.folder() + "/pilot.out";
   int subjectNo = 1, killed = 0;
   std::string subject = "K1";
-  for (int kill = 0; kill < kills && std::chrono::steady_clock::now() < deadline; ++kill) {
+  for (int kill = 0; kill < kills; ++kill) {
     const int64_t resumeAt = highestTrial(demo.played(), subject) + 1;
     const pid_t pid = startPilot(demo, subject, output);
-    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
-    ::kill(pid, SIGKILL);
-    const int status = waitFor(pid);
+    const int status = killAfterWeeks(demo, pid, subject, weeksBeforeKill(random));
     const std::string shown = readFile(output);
     ASSERT_TRUE(status == -SIGKILL || status == 0) << status << "\n" << shown;
     killed += status == -SIGKILL;

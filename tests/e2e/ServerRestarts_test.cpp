@@ -65,6 +65,20 @@ int64_t countOf(PgConnection& db, const std::string& sql) {
   return std::get<int64_t>(db.exec(sql).rows.at(0).at(0));
 }
 
+// Waits (at most 60 s) until the pilots have stored `weeks` more weeks in all
+// since the call: a restart then falls in the middle of their play.
+void waitForWeeksPlayed(const std::string& connection, int64_t weeks) {
+  const auto rows = [&] {
+    PgConnection db(connection);
+    return countOf(db, R"(SELECT count(*) FROM "datRole")");
+  };
+  const int64_t target = rows() + 4 * weeks;
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (rows() < target && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(20ms);
+  }
+}
+
 // Eight workstations play the demo into a server that is restarted under
 // them (-m fast, -m immediate) and then stopped for a while (a few seconds
 // here; QUARN_RESTART_STOP_SECONDS, 25 in the soak run). Every session ends
@@ -90,11 +104,13 @@ TEST(ServerRestarts, EightPilotsOutlastRestartsAndAStopLosingNothing) {
     outputs.push_back(demo.db.folder() + "/R" + std::to_string(i) + ".out");
     pids.push_back(startPacedPilot(demo, "R" + std::to_string(i), outputs.back(), "40"));
   }
-  std::this_thread::sleep_for(1s);
+  // Each restart falls after about ten weeks of every pilot's play.
+  constexpr int64_t kWeeksBetweenRestarts = 10 * kPilots;
+  waitForWeeksPlayed(server.connection(), kWeeksBetweenRestarts);
   server.restart("fast");
-  std::this_thread::sleep_for(1s);
+  waitForWeeksPlayed(server.connection(), kWeeksBetweenRestarts);
   server.restart("immediate");
-  std::this_thread::sleep_for(1s);
+  waitForWeeksPlayed(server.connection(), kWeeksBetweenRestarts);
   server.restart("fast", stop);
 
   int ended = 0;

@@ -17,6 +17,7 @@
 #include "sim/WeekPress.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/FixedClocks.h"
+#include "tests/support/TestSeed.h"
 
 namespace quarn::testing {
 namespace {
@@ -314,7 +315,9 @@ class TeamPlay : public ::testing::Test {
   // once more and expects it to play to the end.
   void killThriceAndReturn(const std::string& subject, const std::vector<std::string>& options,
                            bool training, int64_t ordersLeft) {
-    std::mt19937 random(std::random_device{}());
+    const unsigned seed = testSeed();
+    SCOPED_TRACE("QUARN_TEST_SEED=" + std::to_string(seed));
+    std::mt19937 random(seed);
     std::uniform_int_distribution<int> orders(1, static_cast<int>(ordersLeft / 4));
     std::uniform_int_distribution<int> moment(0, 40);
     int64_t stored = 0;

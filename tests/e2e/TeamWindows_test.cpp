@@ -301,7 +301,11 @@ TEST_F(TeamWindows, OtherMemberSeesTheWeekOpenWithoutTheFirstOrder) {
   const QString retailerOrderBefore = textOf(window, QString("lblOrder_%1").arg(kRetailer));
   retailer->order("17");
   ASSERT_TRUE(waitingShown(retailer->window()));
-  QTest::qWait(100);  // the factory's window has its looks at the team meanwhile
+  // The factory's window looks at the team now, as its timer would, and the
+  // game does not move on.
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(factory->session().pollTeam(std::chrono::milliseconds(0)));
+  QCoreApplication::processEvents();
 
   EXPECT_EQ(factory->session().phase(), Phase::WeekOpen);
   EXPECT_TRUE(control<QLineEdit>(window, "txtOrder")->isEnabled());

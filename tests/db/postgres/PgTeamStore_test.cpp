@@ -136,25 +136,31 @@ TEST(PgTeamStore, AnOrderIsStoredOnceAsTyped) {
 }
 
 // The server wakes a waiting member when another member's order of its team
-// is stored; another team's order does not.
+// is stored; another team's order does not. The other team's order is
+// stored first, and the own team's only once a member of the other team was
+// woken by it: a member woken by the other team's order would find no order
+// of its own team yet.
 TEST(PgTeamStore, WaitingMemberIsWokenByItsTeamsChangesOnly) {
   ServerDatabase db;
   PgStores waiting(db.connection());
+  PgStores otherTeam(db.connection());
   PgStores other(db.connection());
+  const TeamKey red{"Beer", "Red"};
   EXPECT_TRUE(waiting.teams().waitForChange(kBlue, milliseconds(0)));  // starts listening
+  EXPECT_TRUE(otherTeam.teams().waitForChange(red, milliseconds(0)));
 
-  other.teams().storeOrder({"Beer", "Red"}, typed(1, 1, 4));
-  EXPECT_FALSE(waiting.teams().waitForChange(kBlue, milliseconds(300)));
-
-  const auto start = std::chrono::steady_clock::now();
+  bool redWoken = false;
   std::thread member([&] {
-    std::this_thread::sleep_for(milliseconds(100));
+    other.teams().storeOrder(red, typed(1, 1, 4));
+    redWoken = otherTeam.teams().waitForChange(red, milliseconds(5000));
     other.teams().storeOrder(kBlue, typed(1, 2, 4));
   });
   EXPECT_TRUE(waiting.teams().waitForChange(kBlue, milliseconds(5000)));
+  EXPECT_EQ(waiting.teams().orders(kBlue, 1, false), (std::vector<TypedOrder>{typed(1, 2, 4)}))
+      << "woken before its team's order was stored";
   member.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(2000));
-  EXPECT_FALSE(waiting.teams().waitForChange(kBlue, milliseconds(100)));  // nothing since
+  EXPECT_TRUE(redWoken);
+  EXPECT_FALSE(waiting.teams().waitForChange(kBlue, milliseconds(0)));  // nothing since
 }
 
 // A waiting member's workstation keeps one connection to the server: the
@@ -178,19 +184,30 @@ TEST(PgTeamStore, WaitsReadsAndWritesShareOneConnection) {
 
 // A workstation that waits for another team from then on (its member came
 // back in another team) is woken by that team's changes, no longer by the
-// first one's.
+// first one's: the first team's order is stored before the other team's, and
+// a workstation woken by it would find no order of the other team yet.
 TEST(PgTeamStore, WaitingForAnotherTeamListensToThatTeam) {
   ServerDatabase db;
   PgStores waiting(db.connection());
+  PgStores firstTeam(db.connection());
   PgStores other(db.connection());
   const TeamKey red{"Beer", "Red"};
   EXPECT_TRUE(waiting.teams().waitForChange(kBlue, milliseconds(0)));
   EXPECT_TRUE(waiting.teams().waitForChange(red, milliseconds(0)));  // listens anew
+  EXPECT_TRUE(firstTeam.teams().waitForChange(kBlue, milliseconds(0)));
 
-  other.teams().storeOrder(kBlue, typed(1, 1, 4));
-  EXPECT_FALSE(waiting.teams().waitForChange(red, milliseconds(300)));
-  other.teams().storeOrder(red, typed(1, 1, 4));
+  bool blueWoken = false;
+  std::thread member([&] {
+    other.teams().storeOrder(kBlue, typed(1, 1, 4));
+    blueWoken = firstTeam.teams().waitForChange(kBlue, milliseconds(5000));
+    other.teams().storeOrder(red, typed(1, 1, 4));
+  });
   EXPECT_TRUE(waiting.teams().waitForChange(red, milliseconds(5000)));
+  EXPECT_EQ(waiting.teams().orders(red, 1, false), (std::vector<TypedOrder>{typed(1, 1, 4)}))
+      << "woken before its team's order was stored";
+  member.join();
+  EXPECT_TRUE(blueWoken);
+  EXPECT_FALSE(waiting.teams().waitForChange(red, milliseconds(0)));  // nothing since
 }
 
 // Every trial of the replacement tests: three weeks, member 2 on the
