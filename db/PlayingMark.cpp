@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <climits>
 #include <ctime>
-#include <utility>
 
 namespace quarn {
 
@@ -17,32 +16,51 @@ bool processRuns(int64_t process) {
   return ::kill(static_cast<pid_t>(process), 0) == 0 || errno == EPERM;
 }
 
-constexpr std::pair<PlayState, const char*> kStateWords[] = {
-    {PlayState::LoggedIn, "login"},
-    {PlayState::Choosing, "order"},
-    {PlayState::Watching, "shipment"},
-    {PlayState::TrialOver, "trial-end"},
-    {PlayState::Restarting, "restart"},
-    {PlayState::Paused, "pause"},
-    {PlayState::Finished, "finished"},
-    {PlayState::WaitingForTeam, "team"},
-    {PlayState::TrainingOver, "training-end"},
-};
+// The stored word of the state numbered `value`; null past the last state.
+// No default: a state without a word does not compile.
+const char* wordOfStateNumber(int value) {
+  switch (static_cast<PlayState>(value)) {
+    case PlayState::LoggedIn:
+      return "login";
+    case PlayState::Choosing:
+      return "order";
+    case PlayState::Watching:
+      return "shipment";
+    case PlayState::TrialOver:
+      return "trial-end";
+    case PlayState::Restarting:
+      return "restart";
+    case PlayState::Paused:
+      return "pause";
+    case PlayState::Finished:
+      return "finished";
+    case PlayState::WaitingForTeam:
+      return "team";
+    case PlayState::TrainingOver:
+      return "training-end";
+  }
+  return nullptr;
+}
 
 }  // namespace
 
 std::string playStateWord(PlayState state) {
-  for (const auto& [known, word] : kStateWords) {
-    if (known == state) return word;
-  }
-  return {};
+  return wordOfStateNumber(static_cast<int>(state));
 }
 
 std::optional<PlayState> playStateOf(const std::string& word) {
-  for (const auto& [state, known] : kStateWords) {
-    if (word == known) return state;
+  for (const PlayState state : allPlayStates()) {
+    if (word == playStateWord(state)) return state;
   }
   return std::nullopt;
+}
+
+std::vector<PlayState> allPlayStates() {
+  std::vector<PlayState> states;
+  for (int value = 0; wordOfStateNumber(value) != nullptr; ++value) {
+    states.push_back(static_cast<PlayState>(value));
+  }
+  return states;
 }
 
 Workstation thisWorkstation() {

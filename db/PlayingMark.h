@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quarn {
 
@@ -19,7 +20,9 @@ struct Workstation {
   bool operator==(const Workstation&) const = default;
 };
 
-// What a participant is doing, as the moderator's live view tells it.
+// What a participant is doing, as the moderator's live view tells it. A new
+// state needs its stored word in playStateWord and its description in the
+// live view; the compiler lists the switches that miss it.
 enum class PlayState {
   LoggedIn,        // logged in, the first trial not started yet
   Choosing,        // the order box is open
@@ -32,10 +35,13 @@ enum class PlayState {
   TrainingOver,    // the message that training is complete and the experiment begins
 };
 
-// The word a state is stored as ("order", "pause", ...); none for a word
-// this version does not know.
+// The word a state is stored as ("order", "pause", ...). Stored marks rely
+// on these words: never change one.
 std::string playStateWord(PlayState state);
+// The state stored as `word`; none for a word this version does not know.
 std::optional<PlayState> playStateOf(const std::string& word);
+// Every state, in the enum's order.
+std::vector<PlayState> allPlayStates();
 
 // Where the participant stands, as the mark holds it for the live view.
 struct PlayActivity {
@@ -47,6 +53,9 @@ struct PlayActivity {
   int16_t weeks = 0;
   std::string role;             // the participant's stage; empty when the trial plays itself
   std::optional<int64_t> cost;  // the participant's cost so far in the trial
+  // The stored word when it names no state this version knows (a newer
+  // application's, or a damaged row); `state` is then empty.
+  std::string unknownState;
   bool operator==(const PlayActivity&) const = default;
 };
 

@@ -202,7 +202,9 @@ int16_t int16IfAny(const Row& row, const char* column) {
 PlayActivity activityOf(const Row& row) {
   PlayActivity activity;
   if (const std::optional<Cell> state = cellIfAny(row, "State")) {
-    activity.state = playStateOf(state->toText());
+    const std::string word = state->toText();
+    activity.state = playStateOf(word);
+    if (!activity.state && !word.empty()) activity.unknownState = word;
   }
   activity.stateSince = int64IfAny(row, "StateSince").value_or(0);
   activity.trial = int16IfAny(row, "Trial");

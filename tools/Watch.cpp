@@ -112,7 +112,10 @@ WatchLine fromMark(const PlayingMark& mark, int64_t now, int64_t limitSeconds) {
   line.weeks = activity.weeks;
   line.role = activity.role;
   line.cost = activity.cost;
-  line.state = activity.state ? playStateWord(*activity.state) : "playing";
+  line.state = activity.state                  ? playStateWord(*activity.state)
+               : activity.unknownState.empty() ? "playing"
+                                               : activity.unknownState;
+  line.stateUnknown = !activity.state && !activity.unknownState.empty();
   line.stateSeconds = activity.state ? now - activity.stateSince : now - mark.since;
   line.workstation = describeWorkstation(mark.at);
   line.quietSeconds = now - mark.lastWeek;
@@ -123,7 +126,7 @@ WatchLine fromMark(const PlayingMark& mark, int64_t now, int64_t limitSeconds) {
 // A mark written by an application that does not say what the participant
 // does takes the trial, week and cost from the latest recorded week.
 void fillFromWeek(WatchLine& line, const WatchLine& recorded) {
-  if (line.state != "playing") return;
+  if (line.state != "playing" || line.stateUnknown) return;
   line.trial = recorded.trial;
   line.week = recorded.week;
   line.role = recorded.role;
@@ -240,7 +243,8 @@ std::optional<int64_t> weekOpenedAt(const WatchTeam& team, int64_t now) {
   std::optional<int64_t> opened;
   for (const WatchMember& m : team.members) {
     const WatchLine& line = m.line;
-    if (!m.active || line.state != "order" || line.trial != team.trial || line.week != team.week) {
+    if (!m.active || line.state != playStateWord(PlayState::Choosing) || line.trial != team.trial ||
+        line.week != team.week) {
       continue;
     }
     opened = std::min(opened.value_or(now - line.stateSeconds), now - line.stateSeconds);
@@ -463,19 +467,42 @@ std::string teamStateText(const WatchTeam& team) {
   return text;
 }
 
+namespace {
+
+// No default: a state without a description does not compile.
+std::string describeState(PlayState state, const std::string& lasting) {
+  switch (state) {
+    case PlayState::LoggedIn:
+      return "logged in";
+    case PlayState::Choosing:
+      return "choosing an order" + lasting;
+    case PlayState::Watching:
+      return "watching the shipment";
+    case PlayState::TrialOver:
+      return "at the trial's end";
+    case PlayState::Restarting:
+      return "restarting the training trial";
+    case PlayState::Paused:
+      return "in a pause" + lasting;
+    case PlayState::Finished:
+      return "finished";
+    case PlayState::WaitingForTeam:
+      return "waiting for the team" + lasting;
+    case PlayState::TrainingOver:
+      return "told that training is complete";
+  }
+  return {};
+}
+
+}  // namespace
+
 std::string stateText(const WatchLine& line) {
-  const std::string lasting = " for " + durationText(line.stateSeconds);
-  if (line.state == "login") return "logged in";
-  if (line.state == "order") return "choosing an order" + lasting;
-  if (line.state == "shipment") return "watching the shipment";
-  if (line.state == "trial-end") return "at the trial's end";
-  if (line.state == "restart") return "restarting the training trial";
-  if (line.state == "pause") return "in a pause" + lasting;
-  if (line.state == "finished") return "finished";
+  if (line.stateUnknown) return "unknown state '" + line.state + "'";
   if (line.state == "closed") return "closed " + durationText(line.stateSeconds) + " ago";
-  if (line.state == "team") return "waiting for the team" + lasting;
-  if (line.state == "training-end") return "told that training is complete";
-  return "playing";
+  if (line.state == "playing") return "playing";
+  const std::optional<PlayState> state = playStateOf(line.state);
+  if (!state) return "unknown state '" + line.state + "'";
+  return describeState(*state, " for " + durationText(line.stateSeconds));
 }
 
 namespace {
@@ -623,6 +650,7 @@ std::string formatWatchJson(const std::vector<WatchLine>& lines, const std::stri
         {"weeks", orNull(line.weeks, line.weeks != 0)},
         {"role", orNull(line.role, !line.role.empty())},
         {"state", line.state},
+        {"stateKnown", !line.stateUnknown},
         {"stateSeconds", line.stateSeconds},
         {"cost", line.cost ? nlohmann::ordered_json(*line.cost) : nlohmann::ordered_json(nullptr)},
         {"workstation", orNull(line.workstation, !line.workstation.empty())},

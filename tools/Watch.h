@@ -45,8 +45,10 @@ struct WatchLine {
   int16_t weeks = 0;  // 0: not known (no mark, or one that does not say)
   std::string role;   // empty: not known, or the trial plays itself
   // The mark's state word ("order", "pause", ...), "closed" without a mark,
-  // "playing" for a mark that does not say.
+  // "playing" for a mark that does not say; a word this version does not
+  // know is kept as stored, with stateUnknown set.
   std::string state;
+  bool stateUnknown = false;
   int64_t stateSeconds = 0;  // how long the state has lasted
   std::optional<int64_t> cost;
   std::string workstation;   // empty without a mark

@@ -270,7 +270,7 @@ TEST(ServerMarks, StaleByTheServersClockEvenForALaggingWorkstation) {
 // A mark carries what the participant does, as claimed and as refreshed.
 TYPED_TEST(ParticipantStoreTest, MarkCarriesWhatTheParticipantDoes) {
   PlayingMark mine{"P1", "A", {"lab-1", 42}, 30, 30, {}, "secret-mine"};
-  mine.activity = {PlayState::Paused, 25, -2, 3, 10, "Retailer", 77};
+  mine.activity = {PlayState::Paused, 25, -2, 3, 10, "Retailer", 77, ""};
   ASSERT_FALSE(this->participants().markPlaying(mine, keepAny));
   mine.activity.week = 4;
   ASSERT_FALSE(this->participants().touchPlaying(mine));

@@ -117,6 +117,8 @@ TYPED_TEST(WatchTest, SaysWhatEachParticipantDoes) {
       {"S5", PlayState::Restarting, "restarting the training trial"},
       {"S6", PlayState::Paused, "in a pause for 0:42"},
       {"S7", PlayState::Finished, "finished"},
+      {"S8", PlayState::WaitingForTeam, "waiting for the team for 0:42"},
+      {"S9", PlayState::TrainingOver, "told that training is complete"},
   };
   for (const auto& c : cases) this->mark(c.subject, "A", "lab-1", 5, c.state, 3, 42);
   const std::vector<admin::WatchLine> shown = this->lines();
@@ -145,17 +147,41 @@ TYPED_TEST(WatchTest, JsonLinesCarryTheSameAsTheTable) {
   admin::WatchOptions options = admin::parseWatchArguments({"db", "--once", "--json"});
   std::ostringstream out;
   admin::runWatch(options, *openMonitor(this->db.choice()), "db", this->clock, out, false);
-  EXPECT_EQ(out.str(),
-            R"j({"time":"2024-03-05 14:10:00","subject":"P1","setting":"A","trial":2,)j"
-            R"j("training":false,"week":20,"weeks":20,"role":"Retailer","state":"pause",)j"
-            R"j("stateSeconds":90,"cost":77,"workstation":"lab-1 (process 42)",)j"
-            R"j("quietSeconds":10,"gone":false})j"
-            "\n"
-            R"j({"time":"2024-03-05 14:10:00","subject":"P2","setting":"A","trial":null,)j"
-            R"j("training":false,"week":null,"weeks":null,"role":null,"state":"playing",)j"
-            R"j("stateSeconds":600,"cost":null,"workstation":"lab-2 (process 42)",)j"
-            R"j("quietSeconds":20,"gone":false})j"
-            "\n");
+  EXPECT_EQ(
+      out.str(),
+      R"j({"time":"2024-03-05 14:10:00","subject":"P1","setting":"A","trial":2,)j"
+      R"j("training":false,"week":20,"weeks":20,"role":"Retailer","state":"pause",)j"
+      R"j("stateKnown":true,"stateSeconds":90,"cost":77,"workstation":"lab-1 (process 42)",)j"
+      R"j("quietSeconds":10,"gone":false})j"
+      "\n"
+      R"j({"time":"2024-03-05 14:10:00","subject":"P2","setting":"A","trial":null,)j"
+      R"j("training":false,"week":null,"weeks":null,"role":null,"state":"playing",)j"
+      R"j("stateKnown":true,"stateSeconds":600,"cost":null,"workstation":"lab-2 (process 42)",)j"
+      R"j("quietSeconds":20,"gone":false})j"
+      "\n");
+}
+
+// A state word this version does not know (a newer application's) is
+// shown as unknown, never as an ordinary state.
+TYPED_TEST(WatchTest, ReportsAStateWordItDoesNotKnow) {
+  const int64_t now = this->clock.seconds();
+  this->db.insert("datPlaying", {{"Subject", "P1"},
+                                 {"Setting", "A"},
+                                 {"Host", "lab-1"},
+                                 {"Process", int64_t{42}},
+                                 {"Since", now - 600},
+                                 {"LastWeek", now - 5},
+                                 {"State", "xyz"},
+                                 {"StateSince", now - 30}});
+  const std::vector<admin::WatchLine> shown = this->lines();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(shown[0].stateUnknown);
+  EXPECT_EQ(admin::stateText(shown[0]), "unknown state 'xyz'");
+  admin::WatchOptions options = admin::parseWatchArguments({"db", "--once", "--json"});
+  std::ostringstream out;
+  admin::runWatch(options, *openMonitor(this->db.choice()), "db", this->clock, out, false);
+  EXPECT_NE(out.str().find(R"j("state":"xyz","stateKnown":false,)j"), std::string::npos)
+      << out.str();
 }
 
 TYPED_TEST(WatchTest, LeavesOutWhoRecordedNothingForAnHour) {
