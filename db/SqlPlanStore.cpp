@@ -31,9 +31,9 @@ Rows withDefaults(Rows rows, const std::string& table) {
   std::vector<CellValue> defaults(names.size());
   bool any = false;
   for (size_t i = 0; i < names.size(); ++i) {
-    const ColumnSpec* spec = findColumn(currentSchema(), table, names[i]);
-    if (spec && spec->defaultValue) {
-      defaults[i] = defaultCell(*spec->defaultValue);
+    const ColumnSpec* column = findColumn(currentSchema(), table, names[i]);
+    if (column && column->defaultValue) {
+      defaults[i] = defaultCell(*column->defaultValue);
       any = true;
     }
   }

@@ -20,12 +20,12 @@ TEST(ColumnReference, DescribesEveryTableAndColumnOfTheSchema) {
 // a default is optional.
 TEST(ColumnReference, RequiredColumnsAreThoseWithoutADefault) {
   for (const ColumnNote& note : columnNotes()) {
-    const ColumnSpec* spec = findColumn(currentSchema(), note.table, note.column);
-    ASSERT_NE(spec, nullptr) << note.table << "." << note.column;
+    const ColumnSpec* described = findColumn(currentSchema(), note.table, note.column);
+    ASSERT_NE(described, nullptr) << note.table << "." << note.column;
     if (note.need == ColumnNeed::Required) {
-      EXPECT_FALSE(spec->defaultValue) << note.table << "." << note.column;
+      EXPECT_FALSE(described->defaultValue) << note.table << "." << note.column;
     }
-    if (spec->defaultValue && std::string(note.table).rfind("tbl", 0) == 0) {
+    if (described->defaultValue && std::string(note.table).rfind("tbl", 0) == 0) {
       EXPECT_EQ(note.need, ColumnNeed::Optional) << note.table << "." << note.column;
     }
   }
