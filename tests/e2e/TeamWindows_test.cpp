@@ -19,6 +19,7 @@
 
 #include "app/Application.h"
 #include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/WindowScript.h"
 #include "ui/QtPrompter.h"
 
 namespace quarn::testing {
@@ -26,20 +27,6 @@ namespace {
 
 constexpr int kFactory = 0;
 constexpr int kRetailer = 3;
-
-void ensureApplication() {
-  static int argc = 1;
-  static char name[] = "e2e_tests";
-  static char* argv[] = {name, nullptr};
-  if (QApplication::instance() == nullptr) new QApplication(argc, argv);
-}
-
-template <class W>
-W* control(const QObject& window, const QString& name) {
-  W* found = window.findChild<W*>(name);
-  EXPECT_NE(found, nullptr) << name.toStdString();
-  return found;
-}
 
 QString textOf(const QObject& window, const QString& name) {
   const auto* label = control<QLabel>(window, name);
@@ -130,15 +117,7 @@ struct Member {
   Member(const DemoFolder& demo, const QString& subject, const QString& setting)
       : application(prompter, demo.app.string()) {
     prompter.answerer = [this](const MessageRequest& request) {
-      asked.push_back(request);
-      switch (request.kind) {
-        case PromptKind::RegisterNewUser:
-        case PromptKind::Resume:
-        case PromptKind::TakeOver:
-          return Answer::Yes;
-        default:
-          return Answer::Ok;
-      }
+      return moderatorAnswer(asked, request);
     };
     application.splashTime = std::chrono::milliseconds(0);
     WhenShown login("frmLogin",

@@ -11,6 +11,9 @@
 #include <deque>
 #include <functional>
 #include <utility>
+#include <vector>
+
+#include "ui/QtPrompter.h"
 
 namespace quarn::testing {
 
@@ -54,6 +57,20 @@ W* control(const QObject& window, const QString& name) {
   W* found = window.findChild<W*>(name);
   EXPECT_NE(found, nullptr) << name.toStdString();
   return found;
+}
+
+// Answers as the moderator: Yes to registering, resuming and taking over,
+// OK to every message; notes each box.
+inline Answer moderatorAnswer(std::vector<MessageRequest>& asked, const MessageRequest& request) {
+  asked.push_back(request);
+  switch (request.kind) {
+    case PromptKind::RegisterNewUser:
+    case PromptKind::Resume:
+    case PromptKind::TakeOver:
+      return Answer::Yes;
+    default:
+      return Answer::Ok;
+  }
 }
 
 }  // namespace quarn::testing

@@ -51,20 +51,6 @@ void playToTheEnd(Application& application) {
   playUntil(application, [] { return false; });
 }
 
-// Answers as the moderator: Yes to registering, resuming and taking over,
-// OK to every message; notes each box.
-Answer moderatorAnswer(std::vector<MessageRequest>& asked, const MessageRequest& request) {
-  asked.push_back(request);
-  switch (request.kind) {
-    case PromptKind::RegisterNewUser:
-    case PromptKind::Resume:
-    case PromptKind::TakeOver:
-      return Answer::Yes;
-    default:
-      return Answer::Ok;
-  }
-}
-
 // Logs `subject` in to the demo setting through the login window.
 void logInToDemo(QWidget* login, const QString& subject) {
   QTest::keyClicks(control<QLineEdit>(*login, "txtSubjectID"), subject);
