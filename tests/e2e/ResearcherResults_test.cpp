@@ -39,9 +39,16 @@ std::string field(const std::string& line, size_t index) {
   return value;
 }
 
-int runTool(const std::vector<std::string>& args) {
+// Runs the tool with `args`; its standard output (or `stream`) goes to
+// `file` when one is named.
+int runToolInto(const std::vector<std::string>& args, const std::string& file,
+                int stream = STDOUT_FILENO) {
   const pid_t pid = ::fork();
   if (pid == 0) {
+    if (!file.empty()) {
+      const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(fd, stream);
+    }
     std::vector<char*> argv{const_cast<char*>(QUARN_ADMIN_TOOL)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -51,20 +58,8 @@ int runTool(const std::vector<std::string>& args) {
   return waitFor(pid);
 }
 
-// The same, with the tool's standard output (or `stream`) written to `file`.
-int runToolInto(const std::vector<std::string>& args, const std::string& file,
-                int stream = STDOUT_FILENO) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(fd, stream);
-    std::vector<char*> argv{const_cast<char*>(QUARN_ADMIN_TOOL)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(QUARN_ADMIN_TOOL, argv.data());
-    ::_exit(127);
-  }
-  return waitFor(pid);
+int runTool(const std::vector<std::string>& args) {
+  return runToolInto(args, "");
 }
 
 TEST(ResearcherResults, ReportFitAndSimulateReadAPilotedDemo) {
