@@ -1,6 +1,7 @@
 #include "analysis/ReportModel.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <sstream>
 #include <utility>

@@ -8,12 +8,10 @@
 
 #include <array>
 #include <cstddef>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "analysis/DecisionRuleFit.h"
 #include "analysis/Measures.h"
 #include "analysis/RecordedTrial.h"
 #include "analysis/StudyOverview.h"
