@@ -82,42 +82,14 @@ std::string teamStateText(const WatchTeam& team) {
   return text;
 }
 
-namespace {
-
-// No default: a state without a description does not compile.
-std::string describeState(PlayState state, const std::string& lasting) {
-  switch (state) {
-    case PlayState::LoggedIn:
-      return "logged in";
-    case PlayState::Choosing:
-      return "choosing an order" + lasting;
-    case PlayState::Watching:
-      return "watching the shipment";
-    case PlayState::TrialOver:
-      return "at the trial's end";
-    case PlayState::Restarting:
-      return "restarting the training trial";
-    case PlayState::Paused:
-      return "in a pause" + lasting;
-    case PlayState::Finished:
-      return "finished";
-    case PlayState::WaitingForTeam:
-      return "waiting for the team" + lasting;
-    case PlayState::TrainingOver:
-      return "told that training is complete";
-  }
-  return {};
-}
-
-}  // namespace
-
 std::string stateText(const WatchLine& line) {
   if (line.stateUnknown) return "unknown state '" + line.state + "'";
   if (line.state == "closed") return "closed " + durationText(line.stateSeconds) + " ago";
   if (line.state == "playing") return "playing";
   const std::optional<PlayState> state = playStateOf(line.state);
   if (!state) return "unknown state '" + line.state + "'";
-  return describeState(*state, " for " + durationText(line.stateSeconds));
+  const PlayStateNames names = playStateNames(*state);
+  return names.doing + (names.timed ? " for " + durationText(line.stateSeconds) : "");
 }
 
 namespace {
