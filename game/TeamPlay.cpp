@@ -6,6 +6,7 @@
 #include "base/Numbers.h"
 #include "base/Roles.h"
 #include "base/Text.h"
+#include "game/TeamWeek.h"
 #include "game/WorkstationMark.h"
 
 namespace quarn {
@@ -128,9 +129,7 @@ std::string teamFormingText(const Prompter& prompter, const TeamSession& team) {
   for (const TeamMember& m : team.members) {
     if (m.here) here.push_back(m.subject);
   }
-  return withArguments(
-      prompter.translate("GameSession", "Waiting for your team: %1 of %2 here (%3)"),
-      {decimal(here.size()), decimal(team.size), joinText(here, ", ")});
+  return waitingForTeamText(&prompter, here, team.size);
 }
 
 void readTeamTrial(GameServices& services, GameState& state) {
@@ -204,32 +203,24 @@ std::optional<std::array<int16_t, kRoleCount>> completeTeamWeek(GameState& state
 
 std::vector<int16_t> stagesToOrder(const GameState& state, int16_t week) {
   const TrialPlan& trial = state.plan.current();
-  std::vector<int16_t> stages;
+  std::vector<int16_t> memberStages;
+  std::vector<TeamWeekMember> members;
   for (int16_t r = 0; r < kRoleCount; ++r) {
     const int16_t member = trial.stageMembers[static_cast<size_t>(r)];
-    if (member == 0 || stageReplaced(state, r, week)) continue;
-    if (!findOrder(state.team, week, member)) stages.push_back(r);
+    if (member == 0) continue;
+    memberStages.push_back(r);
+    members.push_back({findOrder(state.team, week, member) != nullptr,
+                       state.chain.replacedFromWeek[static_cast<size_t>(r)]});
   }
+  std::vector<int16_t> stages;
+  for (const size_t place : membersToOrder(members, week)) stages.push_back(memberStages[place]);
   return stages;
 }
 
 std::string teamWaitingText(const Prompter& prompter, const std::vector<int16_t>& stages) {
   std::vector<std::string> names;
   for (const int16_t stage : stages) names.push_back(translatedRoleName(prompter, stage));
-  switch (names.size()) {
-    case 0:
-      return "";
-    case 1:
-      return withArguments(prompter.translate("GameSession", "Waiting for the %1..."), names);
-    case 2:
-      return withArguments(prompter.translate("GameSession", "Waiting for the %1 and the %2..."),
-                           names);
-    default:
-      return withArguments(
-          prompter.translate("GameSession", "Waiting for the %1, the %2 and the %3..."),
-          {joinText({names.begin(), names.end() - 2}, ", "), names[names.size() - 2],
-           names.back()});
-  }
+  return waitingForMembersText(&prompter, names);
 }
 
 std::string teamWeekText(const Prompter& prompter, const GameState& state, int16_t week) {
