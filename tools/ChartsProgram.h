@@ -12,7 +12,7 @@ namespace quarn::admin {
 
 // Where quarngame-charts lies for a quarngame-admin in `toolFolder`: beside
 // it (a build), else in the package's folder of private programs relative to
-// it (`privateFolder`, e.g. ../lib/quarngame); nothing when neither holds it.
+// it (`privateFolder`, e.g. ../libexec/quarngame); nothing when neither holds it.
 std::optional<std::string> findChartsProgram(const std::string& toolFolder,
                                              const std::string& privateFolder);
 

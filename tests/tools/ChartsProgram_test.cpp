@@ -89,7 +89,7 @@ TEST(ChartsProgram, IsFoundBesideTheToolBeforeThePrivateFolder) {
   const Case cases[] = {
       {"a build: beside the tool", true, false, executable, "bin/quarngame-charts"},
       {"the package: the private folder", false, true, executable,
-       "lib/quarngame/quarngame-charts"},
+       "libexec/quarngame/quarngame-charts"},
       {"both: the one beside the tool", true, true, executable, "bin/quarngame-charts"},
       {"neither", false, false, executable, ""},
       {"a file that cannot be run", true, true, readOnly, ""},
@@ -100,10 +100,10 @@ TEST(ChartsProgram, IsFoundBesideTheToolBeforeThePrivateFolder) {
     fs::create_directories(scratch.path() / "bin");
     if (c.beside) writeFile(scratch.path() / "bin/quarngame-charts", c.permissions);
     if (c.inPrivateFolder) {
-      writeFile(scratch.path() / "lib/quarngame/quarngame-charts", c.permissions);
+      writeFile(scratch.path() / "libexec/quarngame/quarngame-charts", c.permissions);
     }
     const auto found =
-        admin::findChartsProgram((scratch.path() / "bin").string(), "../lib/quarngame");
+        admin::findChartsProgram((scratch.path() / "bin").string(), "../libexec/quarngame");
     if (*c.expected == '\0') {
       EXPECT_FALSE(found.has_value()) << *found;
     } else {
@@ -124,12 +124,12 @@ TEST(ChartsProgram, AdminToolLoadsNoWindowOrChartLibrary) {
 }
 
 // The package's layout: quarngame-admin in bin/, quarngame-charts in
-// lib/quarngame/; the tool's report runs the charts program, whose usage
+// libexec/quarngame/; the tool's report runs the charts program, whose usage
 // text and exit status are the tool's.
 TEST(ChartsProgram, ReportRunsTheChartsProgramOfTheInstalledLayout) {
   ScratchFolder scratch;
   placeProgram(QUARN_ADMIN_TOOL, scratch.path() / "bin/quarngame-admin");
-  placeProgram(QUARN_CHARTS_PROGRAM, scratch.path() / "lib/quarngame/quarngame-charts");
+  placeProgram(QUARN_CHARTS_PROGRAM, scratch.path() / "libexec/quarngame/quarngame-charts");
   const ProgramRun run = runProgram({(scratch.path() / "bin/quarngame-admin").string(), "report"},
                                     scratch.path() / "out.txt");
   EXPECT_EQ(run.status, 2);
