@@ -1,7 +1,6 @@
 #include "tools/ChartsProgram.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,24 +16,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ScratchFolder {
- public:
-  ScratchFolder()
-      : m_path(fs::temp_directory_path() /
-               ("quarn-charts-" + std::to_string(::getpid()) + "-" + std::to_string(++s_count))) {
-    fs::create_directories(m_path);
+// A new folder of its own, removed with everything in it.
+struct ScratchFolder {
+  ScratchFolder() {
+    std::string name = (fs::temp_directory_path() / "quarn-charts-XXXXXX").string();
+    folder = ::mkdtemp(name.data());
   }
   ~ScratchFolder() {
     std::error_code ignored;
-    fs::remove_all(m_path, ignored);
+    fs::remove_all(folder, ignored);
   }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const fs::path& path() const { return m_path; }
-
- private:
-  static inline int s_count = 0;
-  fs::path m_path;
+  const fs::path& path() const { return folder; }
+  fs::path folder;
 };
 
 // Puts `program` at `target` as a hard link (a copy across file systems).
@@ -76,26 +69,18 @@ std::string loadedLibraries(const std::string& program) {
   return text;
 }
 
+// A build holds the program beside the tool, the package in its private
+// folder; a file that cannot be run is no program.
 TEST(ChartsProgram, IsFoundBesideTheToolBeforeThePrivateFolder) {
-  const fs::perms executable = fs::perms::owner_read | fs::perms::owner_exec;
-  const fs::perms readOnly = fs::perms::owner_read;
+  const fs::perms runnable = fs::perms::owner_read | fs::perms::owner_exec;
   struct Case {
-    const char* name;
-    bool beside;
-    bool inPrivateFolder;
+    bool beside, inPrivateFolder;
     fs::perms permissions;
-    const char* expected;  // relative to the scratch folder; "" for none
+    const char* expected;  // below the scratch folder; "" for none
   };
-  const Case cases[] = {
-      {"a build: beside the tool", true, false, executable, "bin/quarngame-charts"},
-      {"the package: the private folder", false, true, executable,
-       "libexec/quarngame/quarngame-charts"},
-      {"both: the one beside the tool", true, true, executable, "bin/quarngame-charts"},
-      {"neither", false, false, executable, ""},
-      {"a file that cannot be run", true, true, readOnly, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const Case& c : {Case{true, true, runnable, "bin/quarngame-charts"},
+                        Case{false, true, runnable, "libexec/quarngame/quarngame-charts"},
+                        Case{true, true, fs::perms::owner_read, ""}}) {
     ScratchFolder scratch;
     fs::create_directories(scratch.path() / "bin");
     if (c.beside) writeFile(scratch.path() / "bin/quarngame-charts", c.permissions);
@@ -104,11 +89,8 @@ TEST(ChartsProgram, IsFoundBesideTheToolBeforeThePrivateFolder) {
     }
     const auto found =
         admin::findChartsProgram((scratch.path() / "bin").string(), "../libexec/quarngame");
-    if (*c.expected == '\0') {
-      EXPECT_FALSE(found.has_value()) << *found;
-    } else {
-      EXPECT_EQ(found.value_or(""), (scratch.path() / c.expected).string());
-    }
+    const std::string expected = *c.expected ? (scratch.path() / c.expected).string() : "";
+    EXPECT_EQ(found.value_or(""), expected);
   }
 }
 
