@@ -1,7 +1,11 @@
 #include "game/TeamCoordination.h"
 
+#include <algorithm>
+
+#include "base/Errors.h"
 #include "base/Numbers.h"
 #include "game/TeamPlay.h"
+#include "game/WorkstationMark.h"
 #include "plan/Predicter.h"
 #include "sim/WeekPress.h"
 
@@ -29,8 +33,12 @@ void TeamCoordination::order(int order) {
     return;
   }
   m_state.times.orderPress = m_services.ticks.now();
-  storeMemberOrder(m_services, m_state, m_state.chain.currentWeek, static_cast<int16_t>(order),
-                   m_state.times.elapsed());
+  const TypedOrder typed{teamTrialNumber(m_state),    m_state.training.active,
+                         m_state.chain.currentWeek,   m_state.team.member,
+                         static_cast<int16_t>(order), m_state.identity.subject,
+                         m_state.times.elapsed()};
+  storeOrder(typed);
+  m_state.team.orders.push_back(typed);
   waitForTeamWeek();
 }
 
@@ -47,21 +55,122 @@ int16_t TeamCoordination::forecast(int16_t week) {
 }
 
 // A pause before the next trial holds the whole team: any member's
-// moderator passes it for all.
+// moderator passes it for all. The pause passed is stored as an order of
+// week 0 of the next trial.
 bool TeamCoordination::pausePassedElsewhere() {
-  return teamPausePassed(m_services, m_state);
+  const TeamKey& key = m_state.team.key;
+  const std::vector<TypedOrder> orders = m_services.db.read(
+      [&] { return m_services.db.teams().orders(key, nextTeamTrialNumber(), false); });
+  return std::any_of(orders.begin(), orders.end(),
+                     [](const TypedOrder& order) { return order.week == 0; });
 }
 
 void TeamCoordination::pausePassed() {
-  passTeamPause(m_services, m_state);
+  storeOrder(
+      {nextTeamTrialNumber(), false, 0, m_state.team.member, 0, m_state.identity.subject, 0});
 }
 
+// The team's number of the trial after the one just finished.
+int16_t TeamCoordination::nextTeamTrialNumber() const {
+  return narrow16(int64_t{m_state.plan.currentTrial} + 2, "Trial");
+}
+
+// Training played together ends for the whole team: played to its end, or
+// skipped by any member's moderator.
 void TeamCoordination::trainingEnds() {
-  if (trainsWithTeam(m_state)) endTeamTraining(m_services, m_state);
+  if (!trainsWithTeam(m_state)) return;
+  storeOrder({0, true, 0, m_state.team.member, 0, m_state.identity.subject, 0});
 }
 
 bool TeamCoordination::trainingEndedElsewhere() {
-  return trainsWithTeam(m_state) && teamTrainingOver(m_services, m_state);
+  return trainsWithTeam(m_state) && teamTrainingOver();
+}
+
+bool TeamCoordination::teamTrainingOver() {
+  const TeamSession& team = m_state.team;
+  return m_services.db.read([&] { return m_services.db.teams().training(team.key, team.member); })
+      .over;
+}
+
+// Stores that this member begins the running training trial, and under
+// which Trial number it records it.
+void TeamCoordination::beginTeamTraining() {
+  const int16_t run =
+      narrow16(int64_t{m_state.plan.currentTrial} - m_state.plan.trialCount(), "Run");
+  storeOrder({m_state.training.attempt, true, 0, m_state.team.member, run, m_state.identity.subject,
+              m_state.training.recordedTrial});
+}
+
+// Stores a row of this member's under the secret of its workstation mark.
+void TeamCoordination::storeOrder(const TypedOrder& order) {
+  const TeamKey& key = m_state.team.key;
+  m_services.db.read(
+      [&] { return m_services.db.teams().storeOrder(key, order, markSecret(m_state)); });
+}
+
+namespace {
+
+int16_t playerIndex(const Plan& plan, const std::string& name) {
+  for (size_t i = 0; i < plan.players.size(); ++i) {
+    if (plan.players[i].name == name) return static_cast<int16_t>(i);
+  }
+  throw QuarnError(kErrInvalidPlan, "The simulated player " + name +
+                                        " who replaces a team member is not in tblPlayer");
+}
+
+std::string subjectOf(const TeamSession& team, int16_t member) {
+  for (const TeamMember& m : team.members) {
+    if (m.member == member) return m.subject;
+  }
+  return "Subject" + decimal(member);
+}
+
+}  // namespace
+
+// Reads the running trial's typed orders and replaced members, and lets a
+// simulated player order for each replaced member from the week it was
+// replaced.
+void TeamCoordination::readTeamTrial() {
+  TeamSession& team = m_state.team;
+  const int16_t trialNumber = teamTrialNumber(m_state);
+  const bool training = m_state.training.active;
+  m_services.db.read([&] {
+    // The moderator replaces members in experiment trials only.
+    if (!training) team.replaced = m_services.db.teams().replacements(team.key, trialNumber);
+    team.orders = m_services.db.teams().orders(team.key, trialNumber, training);
+    return 0;
+  });
+  TrialPlan& trial = m_state.plan.current();
+  for (const TeamTrialMember& replaced : team.replaced) {
+    const int16_t stage = memberStage(trial, replaced.member);
+    if (!isRole(stage) || replaced.fromWeek < 1) continue;
+    const size_t s = static_cast<size_t>(stage);
+    if (m_state.chain.replacedFromWeek[s] == replaced.fromWeek) continue;
+    trial.rolePlayers[s] = playerIndex(m_state.plan, replaced.player);
+    m_state.chain.replacedFromWeek[s] = replaced.fromWeek;
+    m_state.chain.roles[s].playerName = replaced.player;
+  }
+}
+
+// Records that this member plays its stage in the running trial (datTeam,
+// under the member's `recordedTrial`), and names the other members' stages
+// for their User IDs.
+void TeamCoordination::recordTeamTrial(int16_t recordedTrial) {
+  const TeamSession& team = m_state.team;
+  const TrialPlan& trial = m_state.plan.current();
+  for (int16_t r = 0; r < kRoleCount; ++r) {
+    const int16_t member = trial.stageMembers[static_cast<size_t>(r)];
+    if (member != 0 && r != trial.participantRole) {
+      m_state.chain.roles[static_cast<size_t>(r)].playerName = subjectOf(team, member);
+    }
+  }
+  if (!trial.recordToDatabase) return;
+  const TeamTrialMember row{
+      recordedTrial, team.member, roleName(trial.participantRole), m_state.identity.subject, "", 0};
+  m_services.db.read([&] {
+    m_services.db.teams().recordMember(team.key, row, markSecret(m_state));
+    return 0;
+  });
 }
 
 // A team trial is not recorded half-played: the member goes on with it at
@@ -107,7 +216,7 @@ void TeamCoordination::markLook() {
 
 bool TeamCoordination::lookAtTeamTraining() {
   markLook();
-  if (!teamTrainingOver(m_services, m_state)) return false;
+  if (!teamTrainingOver()) return false;
   m_steps.view().teamWaiting("");
   m_steps.leaveTraining();
   return true;
@@ -115,7 +224,7 @@ bool TeamCoordination::lookAtTeamTraining() {
 
 bool TeamCoordination::lookAtTeamPause() {
   markLook();
-  if (!teamPausePassed(m_services, m_state)) return false;
+  if (!pausePassedElsewhere()) return false;
   passPause(m_state.pauses);
   m_steps.advance();
   return true;
@@ -142,9 +251,9 @@ void TeamCoordination::startTeamTrial() {
     return;
   }
   const Identity& identity = m_state.identity;
-  if (m_state.training.active) beginTeamTraining(m_services, m_state);
+  if (m_state.training.active) beginTeamTraining();
   startTeamChain();
-  recordTeamTrial(m_services, m_state, m_steps.recordedTrial());
+  recordTeamTrial(m_steps.recordedTrial());
   m_state.team.recordedWeeks =
       m_services.db.highestWeek(identity.subject, identity.setting, m_steps.recordedTrial())
           .value_or(0);
@@ -154,7 +263,7 @@ void TeamCoordination::startTeamTrial() {
   if (m_services.db.trialRecorded(key.subject, key.setting, key.trial)) {
     m_state.lastRecordedTrial = key;
   }
-  readTeamTrial(m_services, m_state);
+  readTeamTrial();
   m_steps.showTrialStart();
   replayStoredTeamWeeks();
   m_steps.refreshWeek();
@@ -206,7 +315,7 @@ void TeamCoordination::waitForTeamWeek() {
 // team waits for.
 bool TeamCoordination::lookAtTeamWeek() {
   markLook();
-  readTeamTrial(m_services, m_state);
+  readTeamTrial();
   const int16_t week = m_state.chain.currentWeek;
   if (const auto orders = completeTeamWeek(m_state, week)) {
     m_steps.view().teamWaiting("");

@@ -46,6 +46,14 @@ class TeamCoordination final : public WeekCoordination {
   void pressTeam(const std::array<int16_t, kRoleCount>& orders);
   void markLook();
 
+  // What the workstation reads of its team and stores for it.
+  void beginTeamTraining();
+  bool teamTrainingOver();
+  void readTeamTrial();
+  void storeOrder(const TypedOrder& order);
+  void recordTeamTrial(int16_t recordedTrial);
+  int16_t nextTeamTrialNumber() const;
+
   GameServices& m_services;
   GameState& m_state;
   WeekSteps& m_steps;
