@@ -67,9 +67,10 @@ class GameSession : private WeekSteps {
   bool startGame();
 
   // WeekOpen -> Animating: the participant's order (0 to 9999) closes the
-  // week, which is recorded, and the view animates its shipments. An order
-  // above the trial's largest order is refused with a message and the week
-  // stays open: returns false.
+  // week, which is recorded, and the view animates its shipments; in a team
+  // trial the order is stored and the game waits for the other members'
+  // (WaitingForTeam). An order above the trial's largest order is refused
+  // with a message and the week stays open: returns false.
   bool submitOrder(int order);
 
   // Animating -> the next week (WeekOpen, or Animating again when the trial

@@ -202,16 +202,16 @@ bool TeamCoordination::poll(std::chrono::milliseconds wait) {
   const bool changed =
       m_services.db.read([&] { return m_services.db.teams().waitForChange(key, wait); });
   // A change missed (a listening connection lost and made anew) is found by
-  // the next look a while later.
-  constexpr auto kLookAnyway = std::chrono::seconds(2);
-  if (!changed && std::chrono::steady_clock::now() - m_lastLook < kLookAnyway) return false;
+  // the next look a while later (milliseconds on the wrapping tick counter).
+  constexpr uint32_t kLookAnyway = 2000;
+  if (!changed && m_services.ticks.now() - m_lastLook < kLookAnyway) return false;
   if (teamPause) return lookAtTeamPause();
   if (trainingWeekOpen) return lookAtTeamTraining();
   return lookAtTeam();
 }
 
 void TeamCoordination::markLook() {
-  m_lastLook = std::chrono::steady_clock::now();
+  m_lastLook = m_services.ticks.now();
 }
 
 bool TeamCoordination::lookAtTeamTraining() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 
 #include "game/AloneCoordination.h"
@@ -61,7 +62,8 @@ class TeamCoordination final : public WeekCoordination {
   // A team trial's generator; none while the member plays a trial alone.
   std::optional<StandardUniformRandom> m_random;
   uint32_t m_seed = 0;  // the seed m_random started from
-  std::chrono::steady_clock::time_point m_lastLook;
+  // When the team was last looked at, on the game's tick counter.
+  uint32_t m_lastLook = 0;
 };
 
 }  // namespace quarn

@@ -49,7 +49,7 @@ class FakeTeamStore final : public TeamStore {
     });
     if (stored) return false;
     m_orders.push_back(order);
-    m_changed = true;
+    m_changed = !losesNotifications;
     return true;
   }
   std::vector<TypedOrder> orders(const TeamKey&, int16_t trial, bool training) override {
@@ -74,6 +74,8 @@ class FakeTeamStore final : public TeamStore {
   }
 
   std::vector<TeamTrialMember> recorded;
+  // Orders stored wake nobody, as when a listening connection was lost.
+  bool losesNotifications = false;
 
  private:
   const TeamMember* memberOf(const std::string& subject) const {

@@ -99,6 +99,21 @@ TEST_F(TeamWeekTest, MemberOrderWaitsUntilEveryMemberOrdered) {
   EXPECT_GT(recordedRows(1), 0);
 }
 
+TEST_F(TeamWeekTest, OrderWhoseNotificationWasLostIsFoundByALookAWhileLater) {
+  secondMemberArrives();
+  ASSERT_TRUE(start());
+  session.submitOrder(5);
+  ASSERT_EQ(session.phase(), Phase::WaitingForTeam);
+  teams.losesNotifications = true;
+  secondMemberOrders(1, 7);
+  ticks.ticks += 1999;
+  EXPECT_FALSE(session.pollTeam(milliseconds(0)));
+  EXPECT_EQ(session.phase(), Phase::WaitingForTeam);
+  ticks.ticks += 1;
+  EXPECT_TRUE(session.pollTeam(milliseconds(0)));
+  EXPECT_EQ(session.phase(), Phase::Animating);
+}
+
 TEST_F(TeamWeekTest, LastMemberToOrderPlaysTheWeekAtOnce) {
   secondMemberArrives();
   secondMemberOrders(1, 7);
