@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "analysis/Measures.h"
+#include "base/Csv.h"
 
 namespace quarn {
 
@@ -18,13 +19,13 @@ void writeWeeksCsv(std::ostream& out, const std::vector<RecordedTrial>& trials) 
          "Delay1,Delay2,Delay3,Demand,Satisfied,WeeklyCost,TotalCost,DecisionTime\n";
   for (const RecordedTrial& trial : trials) {
     const std::string head =
-        csvText(trial.subject) + "," + csvText(trial.setting) + "," + std::to_string(trial.trial);
+        csvField(trial.subject) + "," + csvField(trial.setting) + "," + std::to_string(trial.trial);
     for (const RecordedWeek& week : trial.weeks) {
       for (size_t r = 0; r < kRoleCount; ++r) {
         const RecordedStage& s = week.stages[r];
         const bool participant = static_cast<int>(r) == trial.participantRole;
         out << head << ',' << week.week << ',' << roleName(static_cast<int>(r)) << ','
-            << csvText(trial.players[r]) << ',' << (participant ? 1 : 0) << ',' << s.order << ','
+            << csvField(trial.players[r]) << ',' << (participant ? 1 : 0) << ',' << s.order << ','
             << s.deltaInventory << ',' << s.inventory;
         for (size_t slot = 0; slot < kDelaySlots; ++slot) {
           out << ',';
