@@ -14,7 +14,6 @@ namespace {
 
 constexpr int64_t kParticipantUser = 6;
 constexpr int64_t kTeamMemberUser = 7;
-constexpr size_t kDelayColumns = 3;
 
 std::string textOrEmpty(const Row& row, const char* column) {
   const Cell cell = row.cell(column);
@@ -68,17 +67,26 @@ ColumnBinding<WeekRow> predicterNoiseColumn() {
           }};
 }
 
+// A figure of the stage's week (kStageFigures).
+ColumnBinding<WeekRow> figureColumn(const StageFigure& figure) {
+  const auto member = figure.member;
+  return {figure.column, [member](const WeekRow& r) { return CellValue{int64_t{r.stage.*member}}; },
+          [member](WeekRow& r, const Cell& cell) {
+            r.stage.*member = cell.isNull() ? 0 : cell.toInt32();
+          }};
+}
+
 // Delay1 to Delay3: the slots beyond the trial's delay stay Null (not
 // recorded), and the slots read end at the first Null one.
 ColumnBinding<WeekRow> delayColumn(size_t slot) {
   return {"Delay" + std::to_string(slot + 1),
           [slot](const WeekRow& r) {
-            return slot < r.delaySlots.size() ? CellValue{int64_t{r.delaySlots[slot]}}
-                                              : CellValue{};
+            const std::vector<int32_t>& slots = r.stage.delaySlots;
+            return slot < slots.size() ? CellValue{int64_t{slots[slot]}} : CellValue{};
           },
           [slot](WeekRow& r, const Cell& cell) {
-            if (!cell.isNull() && r.delaySlots.size() == slot)
-              r.delaySlots.push_back(cell.toInt32());
+            std::vector<int32_t>& slots = r.stage.delaySlots;
+            if (!cell.isNull() && slots.size() == slot) slots.push_back(cell.toInt32());
           }};
 }
 
@@ -108,18 +116,11 @@ RecordColumns<WeekRow> describeWeekColumns() {
       textColumn("Role", &WeekRow::role),
       userColumn(),
       predicterNoiseColumn(),
-      wholeColumn("Order", &WeekRow::order),
-      wholeColumn("DeltaInventory", &WeekRow::deltaInventory),
-      wholeColumn("Inventory", &WeekRow::inventory),
-      wholeColumn("Demand", &WeekRow::demand),
-      wholeColumn("Satisfied", &WeekRow::satisfied),
-      wholeColumn("WeeklyCost", &WeekRow::weeklyCost),
-      wholeColumn("TotalCost", &WeekRow::totalCost),
-      wholeColumn("TransactionTime", &WeekRow::transactionTime),
       textColumn("Date", &WeekRow::date),
       textColumn("TimeOfDay", &WeekRow::timeOfDay),
   };
-  for (size_t slot = 0; slot < kDelayColumns; ++slot) columns.push_back(delayColumn(slot));
+  for (const StageFigure& figure : kStageFigures) columns.push_back(figureColumn(figure));
+  for (size_t slot = 0; slot < kDelaySlotColumns; ++slot) columns.push_back(delayColumn(slot));
   return {"datRole", std::move(columns)};
 }
 

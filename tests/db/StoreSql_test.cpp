@@ -35,15 +35,15 @@ WeekRow fullWeekRow() {
   row.role = "Wholesaler";
   row.participant = true;
   row.predicterNoise = 3;
-  row.order = 11;
-  row.deltaInventory = -4;
-  row.inventory = -9;
-  row.delaySlots = {5, 6, 8};
-  row.demand = 12;
-  row.satisfied = 10;
-  row.weeklyCost = 13;
-  row.totalCost = 140;
-  row.transactionTime = 2345;
+  row.stage.order = 11;
+  row.stage.deltaInventory = -4;
+  row.stage.inventory = -9;
+  row.stage.delaySlots = {5, 6, 8};
+  row.stage.demand = 12;
+  row.stage.satisfied = 10;
+  row.stage.weeklyCost = 13;
+  row.stage.totalCost = 140;
+  row.stage.decisionTime = 2345;
   row.date = "2026-12-07";
   row.timeOfDay = "23:10:05";
   return row;
@@ -64,15 +64,15 @@ TEST(StoreSql, WeekRowsReadBackAsWritten) {
   WeekRow simulated = fullWeekRow();
   simulated.participant = false;
   simulated.predicterNoise.reset();
-  simulated.delaySlots = {5};
+  simulated.stage.delaySlots = {5};
   for (const WeekRow& row : {fullWeekRow(), teamMember, simulated}) {
-    EXPECT_EQ(readBack(weekColumns(), row), row) << row.delaySlots.size();
+    EXPECT_EQ(readBack(weekColumns(), row), row) << row.stage.delaySlots.size();
   }
 }
 
 TEST(StoreSql, WeekRowsLeaveTheSlotsBeyondTheDelayNull) {
   WeekRow row = fullWeekRow();
-  row.delaySlots = {5, 6};
+  row.stage.delaySlots = {5, 6};
   const SqlParams values = weekColumns().params(row);
   const std::vector<std::string>& columns = weekColumns().columns();
   const auto valueOf = [&](const char* column) {
