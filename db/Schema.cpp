@@ -397,19 +397,20 @@ std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine 
   return statements;
 }
 
-const TableSpec* findTable(const Schema& schema, const std::string& table) {
+const ColumnSpec* findColumn(const Schema& schema, const std::string& table,
+                             const std::string& column) {
   for (const TableSpec& t : schema.tables) {
-    if (equalsIgnoringAsciiCase(t.name, table)) return &t;
+    if (!equalsIgnoringAsciiCase(t.name, table)) continue;
+    for (const ColumnSpec& c : t.columns) {
+      if (equalsIgnoringAsciiCase(c.name, column)) return &c;
+    }
   }
   return nullptr;
 }
 
-const ColumnSpec* findColumn(const Schema& schema, const std::string& table,
-                             const std::string& column) {
-  const TableSpec* t = findTable(schema, table);
-  if (!t) return nullptr;
-  for (const ColumnSpec& c : t->columns) {
-    if (equalsIgnoringAsciiCase(c.name, column)) return &c;
+const TableSpec* findTable(const Schema& schema, const std::string& table) {
+  for (const TableSpec& t : schema.tables) {
+    if (equalsIgnoringAsciiCase(t.name, table)) return &t;
   }
   return nullptr;
 }

@@ -86,10 +86,11 @@ std::vector<std::string> createStatements(const Schema& schema, DatabaseEngine e
 // the tables, columns and indexes that came later, and the new version.
 std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine engine, int from);
 
-// The described table `table` (any letter case), if there is one.
-const TableSpec* findTable(const Schema& schema, const std::string& table);
 // The described column `column` of `table`, if there is one.
 const ColumnSpec* findColumn(const Schema& schema, const std::string& table,
                              const std::string& column);
+
+// The described table `table` (any letter case), if there is one.
+const TableSpec* findTable(const Schema& schema, const std::string& table);
 
 }  // namespace quarn
