@@ -90,4 +90,7 @@ std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine 
 const ColumnSpec* findColumn(const Schema& schema, const std::string& table,
                              const std::string& column);
 
+// The described table `table` (any letter case), if there is one.
+const TableSpec* findTable(const Schema& schema, const std::string& table);
+
 }  // namespace quarn

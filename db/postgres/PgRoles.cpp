@@ -1,5 +1,6 @@
 #include "db/postgres/PgRoles.h"
 
+#include <cctype>
 #include <iterator>
 #include <vector>
 
@@ -12,30 +13,51 @@ namespace quarn {
 
 namespace {
 
-constexpr const char* kPlanTables =
-    R"("tblBlock", "tblPlayer", "tblTraining", "tblDisplay", "tblDisplayOption", "tblPause",
-       "tblSetting", "tblPredicter")";
-constexpr const char* kResultTables =
-    R"("datUser", "datRole", "datTrial", "datPlaying", "datTeamMember", "datTeamOrder", "datTeam")";
+// The tables of the schema, quoted and listed: the plan's (named tbl...) or
+// those the program writes (named dat...).
+std::string tableList(const char* prefix) {
+  std::string list;
+  for (const TableSpec& table : quarn::currentSchema().tables) {
+    if (!table.name.starts_with(prefix)) continue;
+    list += (list.empty() ? "" : ", ") + quotedIdentifier(table.name);
+  }
+  return list;
+}
 
 constexpr const char* kWorkstationFunctionNames[] = {
     "quarn_claim_mark", "quarn_take_over_mark",   "quarn_refresh_mark",      "quarn_release_mark",
     "quarn_join_team",  "quarn_store_team_order", "quarn_record_team_member"};
 
-// The parameters of what the participant does, in the order of
-// kMarkActivityColumns.
-constexpr const char* kActivityParameters[] = {
-    "p_state text",   "p_state_since bigint", "p_trial bigint", "p_week bigint",
-    "p_weeks bigint", "p_role text",          "p_cost bigint"};
-static_assert(std::size(kActivityParameters) == std::size(kMarkActivityColumns));
-
-std::string parameterName(const std::string& parameter) {
-  return parameter.substr(0, parameter.find(' '));
+// A function's parameter for a column: "StateSince" is p_state_since.
+std::string parameterName(const std::string& column) {
+  std::string name = "p_";
+  for (const char c : column) {
+    if (std::isupper(static_cast<unsigned char>(c)) && name.size() > 2) name += '_';
+    name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return name;
 }
 
+std::string parameterType(const std::string& table, const std::string& column) {
+  const ColumnSpec* spec = findColumn(quarn::currentSchema(), table, column);
+  switch (spec->type) {
+    case ColumnType::Integer:
+      return "bigint";
+    case ColumnType::Real:
+      return "double precision";
+    case ColumnType::Text:
+      return "text";
+  }
+  return "";
+}
+
+// The parameters of what the participant does, one for each activity
+// column, as the functions declare them.
 std::string activityParameters() {
   std::string list;
-  for (const char* parameter : kActivityParameters) list += std::string(", ") + parameter;
+  for (const auto& column : activityColumns()) {
+    list += ", " + parameterName(column.column) + " " + parameterType("datPlaying", column.column);
+  }
   return list;
 }
 
@@ -44,16 +66,15 @@ constexpr const char* kServerEpoch = "extract(epoch FROM now())::bigint";
 std::string insertNewMark() {
   std::string values =
       std::string("p_subject, p_setting, p_host, p_process, ") + kServerEpoch + ", " + kServerEpoch;
-  for (const char* parameter : kActivityParameters) values += ", " + parameterName(parameter);
+  for (const auto& column : activityColumns()) values += ", " + parameterName(column.column);
   return R"(INSERT INTO "datPlaying" ()" + markColumnsSql() + R"(, "Token") VALUES ()" + values +
          ", p_token);\n";
 }
 
 std::string refreshMark() {
   std::string set = std::string(R"("LastWeek" = )") + kServerEpoch;
-  for (size_t c = 0; c < std::size(kMarkActivityColumns); ++c) {
-    set += std::string(", \"") + kMarkActivityColumns[c] +
-           "\" = " + parameterName(kActivityParameters[c]);
+  for (const auto& column : activityColumns()) {
+    set += ", \"" + column.column + "\" = " + parameterName(column.column);
   }
   return R"(UPDATE "datPlaying" SET )" + set +
          R"( WHERE "Subject" = p_subject AND "Token" = p_token AND p_token <> '';
@@ -197,6 +218,12 @@ std::string currentSchema(PgConnection& connection) {
   return std::get<std::string>(connection.exec("SELECT current_schema()").rows.at(0).at(0));
 }
 
+std::string quotedList(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + quotedIdentifier(name);
+  return list;
+}
+
 std::string workstationFunctionList(const std::string& schema) {
   std::string list;
   for (const char* name : kWorkstationFunctionNames) {
@@ -210,17 +237,15 @@ std::string workstationFunctionList(const std::string& schema) {
 void giveWorkstationRights(PgConnection& connection, const std::string& role) {
   const std::string schema = quotedIdentifier(currentSchema(connection));
   const std::string to = " TO " + quotedIdentifier(role);
-  connection.exec(std::string("REVOKE ALL ON ") + kPlanTables + ", " + kResultTables + ", " +
+  const std::string planTables = tableList("tbl");
+  connection.exec("REVOKE ALL ON " + planTables + ", " + tableList("dat") + ", " +
                   quotedIdentifier(kVersionTable) + " FROM " + quotedIdentifier(role));
   connection.exec("GRANT USAGE ON SCHEMA " + schema + to);
-  connection.exec(std::string("GRANT SELECT ON ") + kPlanTables + ", " +
-                  quotedIdentifier(kVersionTable) + to);
+  connection.exec("GRANT SELECT ON " + planTables + ", " + quotedIdentifier(kVersionTable) + to);
   // The login reads a participant's User ID and setting; the questionnaire's
   // answers (age, gender, year, major) are for the moderator's eyes only.
-  connection.exec(R"(GRANT SELECT ("Subject", "Setting", rowid),
-                           INSERT ("Subject", "Setting", "Age", "Gender", "SchoolYear", "Major")
-                     ON "datUser")" +
-                  to);
+  connection.exec(R"(GRANT SELECT ("Subject", "Setting", rowid), INSERT ()" +
+                  quotedList(participantColumns().columns()) + R"() ON "datUser")" + to);
   connection.exec(R"(GRANT SELECT, INSERT ON "datRole", "datTrial")" + to);
   // Every workstation shares the role: reading a mark's secret would let
   // one workstation refresh or remove another's mark.
