@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,6 +61,14 @@ class RecordColumns {
     return values;
   }
 
+  // The values of `record` for `columns` (some of columns()), in that order.
+  SqlParams params(const Record& record, const std::vector<std::string>& columns) const {
+    SqlParams values;
+    values.reserve(columns.size());
+    for (const std::string& column : columns) values.push_back(binding(column).write(record));
+    return values;
+  }
+
   // The record a row of the table holds; a column the row lacks reads as
   // Null.
   Record read(const Row& row) const {
@@ -72,6 +81,13 @@ class RecordColumns {
   }
 
  private:
+  const ColumnBinding<Record>& binding(const std::string& column) const {
+    for (const ColumnBinding<Record>& bound : m_bindings) {
+      if (bound.column == column) return bound;
+    }
+    throw std::logic_error(m_table + "." + column + " is no column of the table");
+  }
+
   std::string m_table;
   std::vector<ColumnBinding<Record>> m_bindings;
   std::vector<std::string> m_columns;
@@ -105,6 +121,14 @@ ColumnBinding<Record> realColumn(std::string column, double Record::*member) {
   return {
       std::move(column), [member](const Record& r) { return CellValue{r.*member}; },
       [member](Record& r, const Cell& cell) { r.*member = cell.isNull() ? 0.0 : cell.toDouble(); }};
+}
+
+// A member of a part of the record (such as the team a row belongs to),
+// bound as `binding` binds it in the part.
+template <class Record, class Part>
+ColumnBinding<Record> partColumn(Part Record::*part, ColumnBinding<Part> binding) {
+  return {binding.column, [part, write = binding.write](const Record& r) { return write(r.*part); },
+          [part, read = binding.read](Record& r, const Cell& cell) { read(r.*part, cell); }};
 }
 
 // Yes/no as 1 and 0.

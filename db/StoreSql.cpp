@@ -153,7 +153,80 @@ RecordColumns<ParticipantRow> describeParticipantColumns() {
            textColumn("Major", &ParticipantRow::major)}};
 }
 
+// Setting and Team: the team a row of a team table belongs to.
+template <class Record>
+std::vector<ColumnBinding<Record>> teamKeyColumns() {
+  return {partColumn(&Record::key, textColumn("Setting", &TeamKey::setting)),
+          partColumn(&Record::key, textColumn("Team", &TeamKey::team))};
+}
+
+// Stored: seconds since 1970, beyond 32 bits in time.
+ColumnBinding<TeamOrderRow> storedColumn() {
+  return {"Stored", [](const TeamOrderRow& r) { return CellValue{r.stored}; },
+          [](TeamOrderRow& r, const Cell& cell) {
+            const auto* value = std::get_if<int64_t>(&cell.value());
+            r.stored = value ? *value : 0;
+          }};
+}
+
+RecordColumns<TeamMemberRow> describeTeamMemberColumns() {
+  std::vector<ColumnBinding<TeamMemberRow>> columns = teamKeyColumns<TeamMemberRow>();
+  const auto member = &TeamMemberRow::member;
+  columns.push_back(partColumn(member, wholeColumn("Member", &TeamMember::member)));
+  columns.push_back(partColumn(member, textColumn("Subject", &TeamMember::subject)));
+  columns.push_back(partColumn(member, truthColumn("Fixed", &TeamMember::fixed)));
+  return {"datTeamMember", std::move(columns)};
+}
+
+RecordColumns<TeamOrderRow> describeTeamOrderColumns() {
+  std::vector<ColumnBinding<TeamOrderRow>> columns = teamKeyColumns<TeamOrderRow>();
+  const auto order = &TeamOrderRow::order;
+  columns.push_back(partColumn(order, wholeColumn("Trial", &TypedOrder::trial)));
+  columns.push_back(partColumn(order, truthColumn("Training", &TypedOrder::training)));
+  columns.push_back(partColumn(order, wholeColumn("Week", &TypedOrder::week)));
+  columns.push_back(partColumn(order, wholeColumn("Member", &TypedOrder::member)));
+  columns.push_back(partColumn(order, wholeColumn("Order", &TypedOrder::order)));
+  columns.push_back(partColumn(order, textColumn("Subject", &TypedOrder::subject)));
+  columns.push_back(
+      partColumn(order, wholeColumn("TransactionTime", &TypedOrder::transactionTime)));
+  columns.push_back(storedColumn());
+  return {"datTeamOrder", std::move(columns)};
+}
+
+RecordColumns<TeamTrialRow> describeTeamTrialColumns() {
+  std::vector<ColumnBinding<TeamTrialRow>> columns = teamKeyColumns<TeamTrialRow>();
+  const auto member = &TeamTrialRow::member;
+  columns.push_back(partColumn(member, wholeColumn("Trial", &TeamTrialMember::trial)));
+  columns.push_back(partColumn(member, wholeColumn("Member", &TeamTrialMember::member)));
+  columns.push_back(partColumn(member, textColumn("Role", &TeamTrialMember::role)));
+  columns.push_back(partColumn(member, textColumn("Subject", &TeamTrialMember::subject)));
+  columns.push_back(partColumn(member, textColumn("Player", &TeamTrialMember::player)));
+  columns.push_back(partColumn(member, wholeColumn("FromWeek", &TeamTrialMember::fromWeek)));
+  return {"datTeam", std::move(columns)};
+}
+
 }  // namespace
+
+const RecordColumns<TeamMemberRow>& teamMemberColumns() {
+  static const RecordColumns<TeamMemberRow> columns = describeTeamMemberColumns();
+  return columns;
+}
+
+const RecordColumns<TeamOrderRow>& teamOrderColumns() {
+  static const RecordColumns<TeamOrderRow> columns = describeTeamOrderColumns();
+  return columns;
+}
+
+const RecordColumns<TeamTrialRow>& teamTrialColumns() {
+  static const RecordColumns<TeamTrialRow> columns = describeTeamTrialColumns();
+  return columns;
+}
+
+std::string columnListSql(const std::vector<std::string>& columns) {
+  std::vector<std::string> names;
+  for (const std::string& column : columns) names.push_back("\"" + column + "\"");
+  return joinText(names, ", ");
+}
 
 const RecordColumns<WeekRow>& weekColumns() {
   static const RecordColumns<WeekRow> columns = describeWeekColumns();
@@ -171,12 +244,8 @@ const RecordColumns<ParticipantRow>& participantColumns() {
 }
 
 std::string insertSql(const std::string& table, const std::vector<std::string>& columns) {
-  std::vector<std::string> names, values;
-  for (const std::string& column : columns) {
-    names.push_back("\"" + column + "\"");
-    values.push_back("?");
-  }
-  return "INSERT INTO \"" + table + "\" (" + joinText(names, ", ") + ") VALUES (" +
+  const std::vector<std::string> values(columns.size(), "?");
+  return "INSERT INTO \"" + table + "\" (" + columnListSql(columns) + ") VALUES (" +
          joinText(values, ", ") + ")";
 }
 

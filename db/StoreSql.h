@@ -12,6 +12,7 @@
 #include "db/QueryRunner.h"
 #include "db/RecordColumns.h"
 #include "db/ResultStore.h"
+#include "db/TeamStore.h"
 
 namespace quarn {
 
@@ -22,6 +23,27 @@ const RecordColumns<WeekRow>& weekColumns();
 const RecordColumns<TrialRow>& trialColumns();
 const RecordColumns<ParticipantRow>& participantColumns();
 std::string insertSql(const std::string& table, const std::vector<std::string>& columns);
+
+// The team tables' rows (datTeamMember, datTeamOrder, datTeam): a record of
+// the team store with the team it belongs to, bound like the others.
+struct TeamMemberRow {
+  TeamKey key;
+  TeamMember member;
+};
+struct TeamOrderRow {
+  TeamKey key;
+  TypedOrder order;
+  int64_t stored = 0;  // when the server stored it, seconds since 1970
+};
+struct TeamTrialRow {
+  TeamKey key;
+  TeamTrialMember member;
+};
+const RecordColumns<TeamMemberRow>& teamMemberColumns();
+const RecordColumns<TeamOrderRow>& teamOrderColumns();
+const RecordColumns<TeamTrialRow>& teamTrialColumns();
+// The columns of a table, quoted and listed, for a SELECT.
+std::string columnListSql(const std::vector<std::string>& columns);
 
 const char* insertWeekRowSql();
 SqlParams weekRowParams(const WeekRow& row);

@@ -1,5 +1,6 @@
 #include "db/postgres/PgRoles.h"
 
+#include <algorithm>
 #include <cctype>
 #include <iterator>
 #include <vector>
@@ -163,6 +164,53 @@ constexpr const char* kNextMember = R"(    IF p_member <> (SELECT count(*) + 1 F
     END IF;
 )";
 
+// A team function's parameter for a column. The order's TransactionTime is
+// p_time, as the function was first made: a parameter's name cannot change
+// when a function is made anew.
+std::string teamParameterName(const std::string& column) {
+  return column == "TransactionTime" ? "p_time" : parameterName(column);
+}
+
+std::string teamParameters(const TeamFunction& function) {
+  std::string list;
+  for (const std::string& column : parameterColumns(function)) {
+    list += teamParameterName(column) + " " + parameterType(function.table, column) + ", ";
+  }
+  return list + "p_token text";
+}
+
+template <class Value>
+const Value* findPair(const std::vector<std::pair<std::string, Value>>& pairs,
+                      const std::string& key) {
+  for (const auto& [name, value] : pairs) {
+    if (name == key) return &value;
+  }
+  return nullptr;
+}
+
+// The INSERT of a team function's row up to its values, and those values:
+// each parameter, or what the function fills in.
+std::pair<std::string, std::string> teamInsert(const TeamFunction& function) {
+  std::vector<std::string> columns;
+  std::string values;
+  for (const ColumnSpec& column : findTable(quarn::currentSchema(), function.table)->columns) {
+    if (std::find(function.unset.begin(), function.unset.end(), column.name) !=
+        function.unset.end()) {
+      continue;
+    }
+    columns.push_back(column.name);
+    const std::string* filled = findPair(function.filled, column.name);
+    values += (values.empty() ? "" : ", ") + (filled ? *filled : teamParameterName(column.name));
+  }
+  return {
+      "  INSERT INTO " + quotedIdentifier(function.table) + " (" + columnListSql(columns) + ")\n",
+      values};
+}
+
+std::string teamFunctionHead(const std::string& schema, const TeamFunction& function) {
+  return functionHead(schema, function.name, teamParameters(function));
+}
+
 // The functions through which a workstation writes a team's rows: joining
 // (datTeamMember), a typed order (datTeamOrder, unless a simulated player
 // replaces the member from that week of that experiment trial; dated by
@@ -170,26 +218,17 @@ constexpr const char* kNextMember = R"(    IF p_member <> (SELECT count(*) + 1 F
 // (datTeam, never a replacement).
 std::string teamFunctions(const std::string& schema) {
   std::string sql;
-  sql +=
-      functionHead(schema, "quarn_join_team",
-                   "p_setting text, p_team text, p_member bigint, p_subject text, p_token text") +
-      "BEGIN\n" + teamGuard("\"datTeamMember\"", kNextMember) +
-      R"(  INSERT INTO "datTeamMember" ("Setting", "Team", "Member", "Subject", "Fixed")
-    VALUES (p_setting, p_team, p_member, p_subject, 0);
+  const auto [joinInsert, joinValues] = teamInsert(joinTeamFunction());
+  sql += teamFunctionHead(schema, joinTeamFunction()) + "BEGIN\n" +
+         teamGuard("\"datTeamMember\"", kNextMember) + joinInsert + "    VALUES (" + joinValues +
+         R"();
   RETURN true;
 END
 $fn$;
 )";
-  sql += functionHead(schema, "quarn_store_team_order",
-                      "p_setting text, p_team text, p_trial bigint, p_training bigint, "
-                      "p_week bigint, p_member bigint, p_order bigint, p_subject text, "
-                      "p_time bigint, p_token text") +
-         "BEGIN\n" + teamGuard("\"datTeamOrder\"", kMemberOfTeam) +
-         R"(  INSERT INTO "datTeamOrder" ("Setting", "Team", "Trial", "Training", "Week", "Member",
-                              "Order", "Subject", "TransactionTime", "Stored")
-    SELECT p_setting, p_team, p_trial, p_training, p_week, p_member, p_order, p_subject, p_time,
-           )" +
-         kServerEpoch +
+  const auto [orderInsert, orderValues] = teamInsert(storeTeamOrderFunction());
+  sql += teamFunctionHead(schema, storeTeamOrderFunction()) + "BEGIN\n" +
+         teamGuard("\"datTeamOrder\"", kMemberOfTeam) + orderInsert + "    SELECT " + orderValues +
          R"(
     WHERE NOT EXISTS (
       SELECT 1 FROM "datTeam"
@@ -201,12 +240,10 @@ $fn$;
 END
 $fn$;
 )";
-  sql += functionHead(schema, "quarn_record_team_member",
-                      "p_setting text, p_team text, p_trial bigint, p_member bigint, p_role text, "
-                      "p_subject text, p_token text") +
-         "BEGIN\n" + teamGuard("\"datTeam\"", kMemberOfTeam) +
-         R"(  INSERT INTO "datTeam" ("Setting", "Team", "Trial", "Member", "Role", "Subject")
-    VALUES (p_setting, p_team, p_trial, p_member, p_role, p_subject) ON CONFLICT DO NOTHING;
+  const auto [memberInsert, memberValues] = teamInsert(recordTeamMemberFunction());
+  sql += teamFunctionHead(schema, recordTeamMemberFunction()) + "BEGIN\n" +
+         teamGuard("\"datTeam\"", kMemberOfTeam) + memberInsert + "    VALUES (" + memberValues +
+         R"() ON CONFLICT DO NOTHING;
   RETURN FOUND;
 END
 $fn$;
@@ -258,6 +295,44 @@ void giveWorkstationRights(PgConnection& connection, const std::string& role) {
 }
 
 }  // namespace
+
+const TeamFunction& joinTeamFunction() {
+  // A member who joins by arriving is not fixed.
+  static const TeamFunction function{"quarn_join_team", "datTeamMember", {{"Fixed", "0"}}, {}};
+  return function;
+}
+
+const TeamFunction& storeTeamOrderFunction() {
+  static const TeamFunction function{
+      "quarn_store_team_order", "datTeamOrder", {{"Stored", kServerEpoch}}, {}};
+  return function;
+}
+
+const TeamFunction& recordTeamMemberFunction() {
+  // Only the moderator's replacement names a simulated player.
+  static const TeamFunction function{
+      "quarn_record_team_member", "datTeam", {}, {"Player", "FromWeek"}};
+  return function;
+}
+
+std::vector<std::string> parameterColumns(const TeamFunction& function) {
+  std::vector<std::string> columns;
+  for (const ColumnSpec& column : findTable(quarn::currentSchema(), function.table)->columns) {
+    const bool unset = std::find(function.unset.begin(), function.unset.end(), column.name) !=
+                       function.unset.end();
+    if (!unset && !findPair(function.filled, column.name)) columns.push_back(column.name);
+  }
+  return columns;
+}
+
+std::string teamFunctionCallSql(const TeamFunction& function) {
+  std::string arguments;
+  for (const std::string& column : parameterColumns(function)) {
+    const bool text = parameterType(function.table, column) == "text";
+    arguments += text ? "?, " : "CAST(? AS " + parameterType(function.table, column) + "), ";
+  }
+  return "SELECT " + function.name + "(" + arguments + "?)";
+}
 
 std::string quotedIdentifier(const std::string& name) {
   std::string quoted = "\"";

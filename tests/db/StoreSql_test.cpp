@@ -55,6 +55,9 @@ TEST(StoreSql, RecordedTablesBindEveryColumnOfTheSchema) {
   EXPECT_EQ(weekColumns().columns(), schemaColumns("datRole"));
   EXPECT_EQ(trialColumns().columns(), schemaColumns("datTrial"));
   EXPECT_EQ(participantColumns().columns(), schemaColumns("datUser"));
+  EXPECT_EQ(teamMemberColumns().columns(), schemaColumns("datTeamMember"));
+  EXPECT_EQ(teamOrderColumns().columns(), schemaColumns("datTeamOrder"));
+  EXPECT_EQ(teamTrialColumns().columns(), schemaColumns("datTeam"));
 }
 
 TEST(StoreSql, WeekRowsReadBackAsWritten) {
@@ -96,6 +99,31 @@ TEST(StoreSql, TrialAndParticipantRowsReadBackAsWritten) {
   EXPECT_EQ(read.age, participant.age);
   EXPECT_EQ(read.major, "Biology");
   EXPECT_FALSE(readBack(participantColumns(), ParticipantRow{"P2", "Lab", {}, "", "", ""}).age);
+}
+
+// The team rows keep their team apart from the record, and every member of
+// the record (but a member's `here`, which is no column) comes back.
+TEST(StoreSql, TeamRowsReadBackAsWritten) {
+  const TeamKey green{"Lab", "Green"};
+  for (const TeamMember& member : {TeamMember{3, "P07", true}, TeamMember{1, "p1", false}}) {
+    const TeamMemberRow read = readBack(teamMemberColumns(), TeamMemberRow{green, member});
+    EXPECT_EQ(read.key.setting, "Lab");
+    EXPECT_EQ(read.key.team, "Green");
+    EXPECT_EQ(read.member, member);
+  }
+  for (const TypedOrder& order :
+       {TypedOrder{2, false, 17, 4, 12, "P4", 2345}, TypedOrder{0, true, 0, 1, 3, "P1", -1}}) {
+    // Stored is dated in seconds beyond 2038 too.
+    const TeamOrderRow written{green, order, int64_t{1} << 33};
+    const TeamOrderRow read = readBack(teamOrderColumns(), written);
+    EXPECT_EQ(read.key.team, "Green");
+    EXPECT_EQ(read.order, order);
+    EXPECT_EQ(read.stored, written.stored);
+  }
+  const TeamTrialMember replaced{3, 2, "Wholesaler", "P2", "Sterman", 14};
+  const TeamTrialRow read = readBack(teamTrialColumns(), TeamTrialRow{green, replaced});
+  EXPECT_EQ(read.key.setting, "Lab");
+  EXPECT_EQ(read.member, replaced);
 }
 
 // A workstation reads every column of its marks but the secret, and the
