@@ -111,6 +111,7 @@ bool GameSession::startGame() {
         PromptStyle::Ok, "", PromptKind::TrainingIntro);
   }
   loadPauses(m_services.db.planTables(), identity.setting, m_state.pauses);
+  m_displays.readFor(m_services.db.planTables(), m_state.plan);
   resumePauses(m_state.pauses, firstExperimentTrial());
   m_state.costSum = m_recorder.recordedCostSum(firstExperimentTrial());
   // Training is announced before this refusal, as it always was.
@@ -282,7 +283,7 @@ TrialDisplay GameSession::trialDisplay() {
   display.participantRole = trial.participantRole;
   display.delay = trial.delay;
   display.initialShipment = trial.initialShipment;
-  display.display = readDisplayConfiguration(m_services.db.planTables(), trial.displayOption);
+  display.display = m_displays.of(m_services.db.planTables(), trial.displayOption);
   display.forecastWeeks =
       loadPredicter(m_services.db.planTables(), m_state.predicter, trial.predicter);
   m_forecastShown = display.forecastWeeks != -1;

@@ -12,6 +12,7 @@
 #include "game/Phases.h"
 #include "game/WeekCoordination.h"
 #include "game/WeekRecorder.h"
+#include "plan/DisplayConfiguration.h"
 
 namespace quarn {
 
@@ -175,6 +176,7 @@ class GameSession : private WeekSteps {
   std::vector<std::string> m_settings;
   Phase m_phase = Phase::LoggedOut;
   bool m_forecastShown = false;
+  SessionDisplays m_displays;
   std::unique_ptr<WeekCoordination> m_coordination;
 };
 

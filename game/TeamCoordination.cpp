@@ -238,7 +238,7 @@ bool TeamCoordination::lookAtTeam() {
     return false;
   }
   m_steps.view().teamWaiting("");
-  startTeamTrial();
+  startFormedTeamTrial();
   return true;
 }
 
@@ -250,6 +250,11 @@ void TeamCoordination::startTeamTrial() {
     waitForTeamToForm();
     return;
   }
+  startFormedTeamTrial();
+}
+
+// Starts the team trial with the members just read and found complete.
+void TeamCoordination::startFormedTeamTrial() {
   const Identity& identity = m_state.identity;
   if (m_state.training.active) beginTeamTraining();
   startTeamChain();

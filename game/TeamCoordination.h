@@ -36,6 +36,7 @@ class TeamCoordination final : public WeekCoordination {
 
  private:
   void startTeamTrial();
+  void startFormedTeamTrial();
   void waitForTeamToForm();
   void startTeamChain();
   void replayStoredTeamWeeks();

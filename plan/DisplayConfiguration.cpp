@@ -50,4 +50,16 @@ DisplayConfiguration readDisplayConfiguration(PlanTables& tables, const std::str
   return config;
 }
 
+void SessionDisplays::readFor(PlanTables& tables, const Plan& plan) {
+  m_read.clear();
+  for (const TrialPlan& trial : plan.trainingTrials) of(tables, trial.displayOption);
+  for (const TrialPlan& trial : plan.trials) of(tables, trial.displayOption);
+}
+
+const DisplayConfiguration& SessionDisplays::of(PlanTables& tables, const std::string& name) {
+  const auto found = m_read.find(name);
+  if (found != m_read.end()) return found->second;
+  return m_read.emplace(name, readDisplayConfiguration(tables, name)).first->second;
+}
+
 }  // namespace quarn

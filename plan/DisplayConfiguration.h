@@ -1,9 +1,12 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "base/Roles.h"
+#include "plan/Plan.h"
 #include "plan/PlanTables.h"
 
 namespace quarn {
@@ -41,5 +44,21 @@ DisplayConfiguration readDisplayConfiguration(PlanTables& tables, const std::str
 
 // Reads one option row of tblDisplayOption (used for each role).
 RoleDisplay readDisplayOption(PlanTables& tables, const std::string& name);
+
+// The display configurations of a session's trials, each read once: at the
+// game's start, while the login's reads of the plan are still held, and then
+// served from memory at every trial's start (and again when a team trial
+// that waited for its members starts).
+class SessionDisplays {
+ public:
+  // Forgets what an earlier session read and reads the configuration of
+  // every trial of `plan`.
+  void readFor(PlanTables& tables, const Plan& plan);
+  // The configuration `name`, read now if readFor() did not read it.
+  const DisplayConfiguration& of(PlanTables& tables, const std::string& name);
+
+ private:
+  std::map<std::string, DisplayConfiguration> m_read;
+};
 
 }  // namespace quarn

@@ -41,7 +41,10 @@ class FakeTeamStore final : public TeamStore {
   }
   std::string fixMembers(const TeamKey&, const std::vector<std::string>&) override { unused(); }
   std::string correctMembers(const TeamKey&, const std::vector<std::string>&) override { unused(); }
-  std::vector<TeamMember> members(const TeamKey&) override { return m_members; }
+  std::vector<TeamMember> members(const TeamKey&) override {
+    ++memberReads;
+    return m_members;
+  }
   bool storeOrder(const TeamKey&, const TypedOrder& order, const std::string& = "") override {
     const bool stored = std::any_of(m_orders.begin(), m_orders.end(), [&](const TypedOrder& o) {
       return o.trial == order.trial && o.training == order.training && o.week == order.week &&
@@ -74,6 +77,7 @@ class FakeTeamStore final : public TeamStore {
   }
 
   std::vector<TeamTrialMember> recorded;
+  int memberReads = 0;
   // Orders stored wake nobody, as when a listening connection was lost.
   bool losesNotifications = false;
 

@@ -397,7 +397,8 @@ TEST_F(GameSessionTest, EveryWeekRefreshesTheMarkAndTheEndClearsIt) {
   EXPECT_EQ(db.count("datPlaying"), 0);
 }
 
-// The file's stores, counting the reads of the setting's tblBlock rows.
+// The file's stores, counting the reads of the setting's tblBlock rows and of
+// its display configurations.
 class BlockCountingStores final : public Stores, private PlanStore {
  public:
   explicit BlockCountingStores(Stores& inner) : m_inner(inner) {}
@@ -407,6 +408,7 @@ class BlockCountingStores final : public Stores, private PlanStore {
   std::string location() const override { return m_inner.location(); }
   void setLocation(const std::string& location) override { m_inner.setLocation(location); }
   int blockReads = 0;
+  int displayReads = 0;
 
  private:
   PlanStore& inner() { return m_inner.plan(); }
@@ -419,6 +421,7 @@ class BlockCountingStores final : public Stores, private PlanStore {
   Rows pauseRows(const std::string& setting) override { return inner().pauseRows(setting); }
   std::optional<Row> predicter(const std::string& name) override { return inner().predicter(name); }
   std::optional<Row> displayConfiguration(const std::string& name) override {
+    ++displayReads;
     return inner().displayConfiguration(name);
   }
   std::optional<Row> displayOption(const std::string& name) override {
@@ -449,6 +452,27 @@ TEST_F(GameSessionTest, LoginAndStartReadTheSettingsBlockRowsOnce) {
   ASSERT_TRUE(counted.startGame());
   EXPECT_EQ(counting.blockReads, 1);
   EXPECT_EQ(counted.state().plan.trialCount(), 2);
+}
+
+// The display configuration checked at the login serves every trial's start.
+TEST_F(GameSessionTest, SessionReadsItsDisplayConfigurationOnce) {
+  addTrials("Demo", 2, 2);
+  addParticipant("P", "Demo");
+  BlockCountingStores counting(db.stores);
+  DatabaseAccess countedAccess(counting, prompter, random);
+  GameSession counted{GameServices{prompter, ticks, random, SystemWallClock::instance(),
+                                   countedAccess, appFolder.string()}};
+  counted.setView(&view);
+  counted.openDatabase("quarn.mdb");
+  ASSERT_EQ(counted.logIn({"P", "Demo", ""}), LoginResult::LoggedIn);
+  ASSERT_TRUE(counted.startGame());
+  while (counted.phase() == Phase::WeekOpen) {
+    counted.submitOrder(4);
+    counted.animationFinished();
+  }
+  counted.nextTrial();
+  ASSERT_EQ(view.trials.size(), 2U);
+  EXPECT_EQ(counting.displayReads, 1);
 }
 
 // A login turned back lets go of the plan it read: the moderator may mend

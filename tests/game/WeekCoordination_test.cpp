@@ -80,6 +80,17 @@ TEST_F(TeamWeekTest, TeamTrialWaitsForItsMembersToForm) {
   EXPECT_EQ(teams.recorded[0].role, "Retailer");
 }
 
+// The look that finds the team complete starts its trial with the members it
+// read.
+TEST_F(TeamWeekTest, TeamFoundCompleteStartsWithoutReadingItsMembersAgain) {
+  ASSERT_TRUE(start());
+  secondMemberArrives();
+  teams.memberReads = 0;
+  ASSERT_TRUE(session.pollTeam(milliseconds(0)));
+  EXPECT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_EQ(teams.memberReads, 1);
+}
+
 TEST_F(TeamWeekTest, MemberOrderWaitsUntilEveryMemberOrdered) {
   secondMemberArrives();
   ASSERT_TRUE(start());
