@@ -6,7 +6,8 @@
 // upgrade of an older database are made from this description.
 //
 // To add a column or an index: add its line with `since` set to a new
-// version, and raise that version in currentSchema(). An index changed in a
+// version; the schema's version is that of its newest part (set it in
+// currentSchema() only for a version that changes no table). An index changed in a
 // later version takes that version as its `since`: the upgrade makes it anew. A new column goes at
 // the end of its table (an upgrade can only append it there) and needs a
 // default or no NOT NULL, so that the rows already stored read the default.
