@@ -4,7 +4,6 @@
 
 #include "base/Numbers.h"
 #include "base/Text.h"
-#include "sim/PlayerRules.h"
 
 namespace quarn {
 
@@ -82,27 +81,6 @@ std::vector<ColumnSpec> joined(std::vector<ColumnSpec> head, const std::vector<C
   return head;
 }
 
-// The simulated players: the name, the switches of the first rules, IfZero
-// and those rules' parameters. A rule added later appends its switch and
-// parameters, oldest rule first, as an upgrade can only append columns.
-std::vector<ColumnSpec> playerColumns() {
-  std::vector<ColumnSpec> switches = {{"Name", kText, kNone, kNotNull}};
-  std::vector<ColumnSpec> parameters = {{"IfZero", kInt, "0"}};
-  std::vector<ColumnSpec> later;
-  for (const PlayerRuleSpec& rule : playerRules()) {
-    const bool first = rule.since == 1;
-    (first ? switches : later).push_back({rule.column, kInt, "0", false, rule.since});
-    for (const RuleParameter& parameter : rule.parameters) {
-      (first ? parameters : later)
-          .push_back({parameter.column, kReal, shortestDecimal(parameter.defaultValue), false,
-                      rule.since});
-    }
-  }
-  std::stable_sort(later.begin(), later.end(),
-                   [](const ColumnSpec& a, const ColumnSpec& b) { return a.since < b.since; });
-  return joined(joined(switches, parameters), later);
-}
-
 // The newest version that brought a table, column or index.
 int newestPart(const Schema& schema) {
   int newest = 1;
@@ -124,7 +102,7 @@ Schema describeSchema() {
                            {"Runs", kInt, "1", kNotNull}},
                           joined(trialColumns("numweeks"),
                                  {{"EnableProfit", kInt, "0"}, {"PricePerUnit", kInt, "0"}}))},
-      {"tblPlayer", playerColumns()},
+      {"tblPlayer", playerColumns(playerRules())},
       {"tblTraining", joined({{"Setting", kText, kNone, kNotNull},
                               {"Runs", kInt},
                               {"CostLimit", kInt, "0"},
@@ -423,6 +401,24 @@ std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine 
   statements.push_back("DELETE FROM " + quoted(kVersionTable));
   statements.push_back(recordVersion(schema.version));
   return statements;
+}
+
+std::vector<ColumnSpec> playerColumns(std::span<const PlayerRuleSpec> rules) {
+  std::vector<ColumnSpec> switches = {{"Name", kText, kNone, kNotNull}};
+  std::vector<ColumnSpec> parameters = {{"IfZero", kInt, "0"}};
+  std::vector<ColumnSpec> later;
+  for (const PlayerRuleSpec& rule : rules) {
+    const bool first = rule.since == 1;
+    (first ? switches : later).push_back({rule.column, kInt, "0", false, rule.since});
+    for (const RuleParameter& parameter : rule.parameters) {
+      (first ? parameters : later)
+          .push_back({parameter.column, kReal, shortestDecimal(parameter.defaultValue), false,
+                      rule.since});
+    }
+  }
+  std::stable_sort(later.begin(), later.end(),
+                   [](const ColumnSpec& a, const ColumnSpec& b) { return a.since < b.since; });
+  return joined(joined(switches, parameters), later);
 }
 
 const ColumnSpec* findColumn(const Schema& schema, const std::string& table,

@@ -39,7 +39,8 @@ RuleParameterFault stermanParameterFault(const PlayerStrategy& p) {
                        (std::abs(p.theta) + std::abs(1 - p.theta)) * kQuantity +
                        std::abs(p.epsilon);
   RuleParameterFault fault{"Alpha, Beta, Theta, Epsilon", ""};
-  if (bound >= 1e300) {
+  // An infinite supply-line weight with no adjustment gives NaN: a fault too.
+  if (!(bound < 1e300)) {
     fault.complaint = "the Sterman parameters Alpha " + shortestDecimal(p.alpha) + ", Beta " +
                       shortestDecimal(p.beta) + ", Theta " + shortestDecimal(p.theta) +
                       " and Epsilon " + shortestDecimal(p.epsilon) +
