@@ -45,16 +45,16 @@ struct PlayerRuleSpec {
   const char* column;   // its yes/no column of tblPlayer
   const char* meaning;  // for the column reference
   bool PlayerStrategy::*switchField;
-  std::span<const RuleParameter> parameters;
-  int since;  // the schema version that brought its columns
+  std::span<const RuleParameter> parameters = {};
+  int since = 1;  // the schema version that brought its columns
   // Its term of the order the simulated player of `role` places now. It may
   // keep state of its own in the chain.
-  int64_t (*term)(ChainContext& c, int16_t role, const PlayerStrategy& player);
+  int64_t (*term)(ChainContext& c, int16_t role, const PlayerStrategy& player) = nullptr;
   // Every value the term can take while the stage's figures lie in `stage`.
-  ValueRange (*rangeTerm)(const TrialPlan& trial, const StageFigureRanges& stage);
+  ValueRange (*rangeTerm)(const TrialPlan& trial, const StageFigureRanges& stage) = nullptr;
   // Why the player's parameters cannot make an order; null for a rule whose
   // terms are sound for any parameters.
-  RuleParameterFault (*parameterFault)(const PlayerStrategy& player);
+  RuleParameterFault (*parameterFault)(const PlayerStrategy& player) = nullptr;
 };
 
 // Every rule, in the order their terms are added and their columns listed.
