@@ -85,11 +85,13 @@ ValueRange deltaRange(const TrialPlan&, const StageFigureRanges& s) {
 }
 
 constexpr RuleParameter kStermanParameters[] = {
-    {"Alpha", &PlayerStrategy::alpha, 0.0, "Sterman rule: the share of the stock gap ordered"},
-    {"Beta", &PlayerStrategy::beta, 0.0, "Sterman rule: the weight of the supply line"},
-    {"Epsilon", &PlayerStrategy::epsilon, 0.0, "Sterman rule: a constant added to the order"},
+    {"Alpha", &PlayerStrategy::alpha, 0.0, "Sterman rule: the share of the stock gap ordered", 0.0,
+     1.2},
+    {"Beta", &PlayerStrategy::beta, 0.0, "Sterman rule: the weight of the supply line", 0.0, 1.2},
+    {"Epsilon", &PlayerStrategy::epsilon, 0.0, "Sterman rule: a constant added to the order", -3.0,
+     3.0},
     {"Theta", &PlayerStrategy::theta, 0.0,
-     "Sterman rule: the weight of the latest demand in the expected demand"},
+     "Sterman rule: the weight of the latest demand in the expected demand", 0.0, 1.0},
 };
 
 constexpr PlayerRuleSpec kRules[] = {

@@ -26,6 +26,10 @@ struct RuleParameter {
   double PlayerStrategy::*field;
   double defaultValue;  // what an empty cell reads as
   const char* meaning;  // for the column reference
+  // The values labs use, from which the tests draw the rule's players (a
+  // plan may hold any value its order can be computed with).
+  double usualLow;
+  double usualHigh;
 };
 
 // The figures of a stage that the plan check follows, which a rule's range

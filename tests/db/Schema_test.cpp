@@ -29,7 +29,7 @@ TEST(Schema, PlayerTableKeepsItsColumnsInTheirStoredOrder) {
 // An upgrade can only append columns: a rule of a later version goes after
 // every older column, with its version.
 TEST(Schema, PlayerRuleOfALaterVersionAppendsItsColumns) {
-  constexpr RuleParameter kWeights[] = {{"Weight", &PlayerStrategy::alpha, 0.5, ""}};
+  constexpr RuleParameter kWeights[] = {{"Weight", &PlayerStrategy::alpha, 0.5, "", 0, 1}};
   const std::span<const PlayerRuleSpec> today = playerRules();
   std::vector<PlayerRuleSpec> rules(today.begin(), today.end());
   PlayerRuleSpec eighth = rules[1];

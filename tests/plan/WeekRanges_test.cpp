@@ -57,10 +57,11 @@ PlayerStrategy drawPlayer(Draw& draw, int number) {
   player.name = "P" + std::to_string(number);
   for (const PlayerRuleSpec& rule : playerRules()) player.*rule.switchField = draw.chance(0.5);
   player.orderIfNegative = static_cast<int16_t>(draw.whole(0, 6));
-  player.alpha = draw.real(0, 1.2);
-  player.beta = draw.real(0, 1.2);
-  player.theta = draw.real(0, 1);
-  player.epsilon = draw.real(-3, 3);
+  for (const PlayerRuleSpec& rule : playerRules()) {
+    for (const RuleParameter& parameter : rule.parameters) {
+      player.*parameter.field = draw.real(parameter.usualLow, parameter.usualHigh);
+    }
+  }
   return player;
 }
 

@@ -12,13 +12,19 @@
 namespace quarn::testing {
 namespace {
 
-// A player that follows `rule` alone, with Sterman parameters that make its
-// order depend on the stock.
-PlayerStrategy followingOnly(const PlayerRuleSpec& rule) {
-  PlayerStrategy player = stermanPlayer(1, 1, 0.5);
-  player.usesSterman = false;
-  player.*rule.switchField = true;
-  return player;
+// Players that follow `rule` alone: its parameters all at the low end of
+// their usual values, then all at the high end.
+std::vector<PlayerStrategy> playersOf(const PlayerRuleSpec& rule) {
+  std::vector<PlayerStrategy> players;
+  for (const bool high : {false, true}) {
+    PlayerStrategy player;
+    player.*rule.switchField = true;
+    for (const RuleParameter& parameter : rule.parameters) {
+      player.*parameter.field = high ? parameter.usualHigh : parameter.usualLow;
+    }
+    players.push_back(player);
+  }
+  return players;
 }
 
 struct FigureCase {
@@ -41,10 +47,11 @@ TrialPlan clampedTrial() {
   return trial;
 }
 
-// The term of `rule` for the Wholesaler at every combination of figures in
-// `f`, after the trial's start.
-std::vector<int64_t> termsOver(const PlayerRuleSpec& rule, const StageFigureRanges& f) {
-  SimGame g(clampedTrial(), {followingOnly(rule)});
+// The term of `rule` for `player` as the Wholesaler at every combination of
+// figures in `f`, after the trial's start.
+std::vector<int64_t> termsOver(const PlayerRuleSpec& rule, const PlayerStrategy& player,
+                               const StageFigureRanges& f) {
+  SimGame g(clampedTrial(), {player});
   g.start();
   RoleState& stage = g.role(kWholesaler);
   std::vector<int64_t> terms;
@@ -63,16 +70,18 @@ std::vector<int64_t> termsOver(const PlayerRuleSpec& rule, const StageFigureRang
 
 // The plan check adds each rule's range term where the simulated player adds
 // its term: a value outside the range would let play leave a width the
-// check promised it keeps.
+// check promised it keeps. The rule's parameters take their usual values.
 TEST(PlayerRules, RangeTermHoldsTheTermForEveryFigureInTheRanges) {
   for (const PlayerRuleSpec& rule : playerRules()) {
     ASSERT_NE(rule.term, nullptr) << rule.column;
     ASSERT_NE(rule.rangeTerm, nullptr) << rule.column;
     for (const FigureCase& c : kFigureCases) {
       const ValueRange range = rule.rangeTerm(clampedTrial(), c.figures);
-      for (const int64_t term : termsOver(rule, c.figures)) {
-        EXPECT_TRUE(range.holds(term)) << rule.column << ", " << c.what << ": " << term
-                                       << " outside " << range.lo << " to " << range.hi;
+      for (const PlayerStrategy& player : playersOf(rule)) {
+        for (const int64_t term : termsOver(rule, player, c.figures)) {
+          EXPECT_TRUE(range.holds(term)) << rule.column << ", " << c.what << ": " << term
+                                         << " outside " << range.lo << " to " << range.hi;
+        }
       }
     }
   }
@@ -86,7 +95,7 @@ TEST(PlayerRules, RangeTermOfAFigureRuleReachesBothEnds) {
     if (!rule.parameters.empty()) continue;
     for (const FigureCase& c : kFigureCases) {
       const ValueRange range = rule.rangeTerm(clampedTrial(), c.figures);
-      const std::vector<int64_t> terms = termsOver(rule, c.figures);
+      const std::vector<int64_t> terms = termsOver(rule, playersOf(rule)[0], c.figures);
       EXPECT_EQ(*std::min_element(terms.begin(), terms.end()), range.lo)
           << rule.column << ", " << c.what;
       EXPECT_EQ(*std::max_element(terms.begin(), terms.end()), range.hi)
