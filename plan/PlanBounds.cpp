@@ -185,7 +185,7 @@ class ChainBounds {
     Range order = m_trial.maxNoise > 0 ? Range{-1, 2 * int64_t{m_trial.maxNoise} - 2} : Range{};
     const StageFigureRanges figures{s.demand, s.inventory, s.deltaInventory};
     for (const PlayerRuleSpec& rule : playerRules()) {
-      if (follows(p, rule)) order = order + rule.rangeTerm(m_trial, figures);
+      if (follows(p, rule)) order = order + rule.rangeTerm(m_trial, p, figures);
     }
     if (order.lo < 0) {
       const Range replaced = exactly(p.orderIfNegative);

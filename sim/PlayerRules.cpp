@@ -27,7 +27,7 @@ int64_t stermanTerm(ChainContext& c, int16_t role, const PlayerStrategy& player)
   return stermanOrder(c, role, player);
 }
 
-ValueRange stermanRange(const TrialPlan& trial, const StageFigureRanges&) {
+ValueRange stermanRange(const TrialPlan& trial, const PlayerStrategy&, const StageFigureRanges&) {
   return {std::min(trial.minOrder, trial.maxOrder), std::max(trial.minOrder, trial.maxOrder)};
 }
 
@@ -54,7 +54,7 @@ int64_t demandTerm(ChainContext& c, int16_t role, const PlayerStrategy&) {
   return stageOf(c, role).demand;
 }
 
-ValueRange demandRange(const TrialPlan&, const StageFigureRanges& s) {
+ValueRange demandRange(const TrialPlan&, const PlayerStrategy&, const StageFigureRanges& s) {
   return s.demand;
 }
 
@@ -64,7 +64,7 @@ int64_t backorderTerm(ChainContext& c, int16_t role, const PlayerStrategy&) {
   return s.inventory < 0 ? -int64_t{s.inventory} : 0;
 }
 
-ValueRange backorderRange(const TrialPlan&, const StageFigureRanges& s) {
+ValueRange backorderRange(const TrialPlan&, const PlayerStrategy&, const StageFigureRanges& s) {
   const std::optional<ValueRange> backlog = negative(s.inventory);
   if (!backlog) return exactly(0);
   return whenPossibly(s.inventory.hi < 0, exactly(0) - *backlog);
@@ -78,7 +78,7 @@ int64_t deltaTerm(ChainContext& c, int16_t role, const PlayerStrategy&) {
   return 0;
 }
 
-ValueRange deltaRange(const TrialPlan&, const StageFigureRanges& s) {
+ValueRange deltaRange(const TrialPlan&, const PlayerStrategy&, const StageFigureRanges& s) {
   const std::optional<ValueRange> fall = negative(s.deltaInventory);
   if (!negative(s.inventory) || !fall) return exactly(0);
   return whenPossibly(s.inventory.hi < 0 && s.deltaInventory.hi < 0, s.demand - *fall);

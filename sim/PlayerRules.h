@@ -55,7 +55,8 @@ struct PlayerRuleSpec {
   // keep state of its own in the chain.
   int64_t (*term)(ChainContext& c, int16_t role, const PlayerStrategy& player) = nullptr;
   // Every value the term can take while the stage's figures lie in `stage`.
-  ValueRange (*rangeTerm)(const TrialPlan& trial, const StageFigureRanges& stage) = nullptr;
+  ValueRange (*rangeTerm)(const TrialPlan& trial, const PlayerStrategy& player,
+                          const StageFigureRanges& stage) = nullptr;
   // Why the player's parameters cannot make an order; null for a rule whose
   // terms are sound for any parameters.
   RuleParameterFault (*parameterFault)(const PlayerStrategy& player) = nullptr;

@@ -45,12 +45,12 @@ TEST(Schema, PlayerRuleOfALaterVersionAppendsItsColumns) {
 
   const std::vector<ColumnSpec> columns = playerColumns(rules);
   const std::vector<std::string> names = namesAndVersions(columns);
-  ASSERT_EQ(names.size(), 13u);
+  ASSERT_EQ(names.size(), playerColumns(today).size() + 3);
   EXPECT_EQ(names[0], "Name@1");
   EXPECT_EQ(names[1], "Sterman@1");
   EXPECT_EQ(std::vector<std::string>(names.end() - 3, names.end()),
             (std::vector<std::string>{"Seventh@7", "Weight@7", "Eighth@8"}));
-  EXPECT_EQ(columns[11].defaultValue, "0.5");
+  EXPECT_EQ(columns[names.size() - 2].defaultValue, "0.5");
 }
 
 // The upgrade adds what came after a database's version up to the schema's.

@@ -76,8 +76,8 @@ TEST(PlayerRules, RangeTermHoldsTheTermForEveryFigureInTheRanges) {
     ASSERT_NE(rule.term, nullptr) << rule.column;
     ASSERT_NE(rule.rangeTerm, nullptr) << rule.column;
     for (const FigureCase& c : kFigureCases) {
-      const ValueRange range = rule.rangeTerm(clampedTrial(), c.figures);
       for (const PlayerStrategy& player : playersOf(rule)) {
+        const ValueRange range = rule.rangeTerm(clampedTrial(), player, c.figures);
         for (const int64_t term : termsOver(rule, player, c.figures)) {
           EXPECT_TRUE(range.holds(term)) << rule.column << ", " << c.what << ": " << term
                                          << " outside " << range.lo << " to " << range.hi;
@@ -94,8 +94,9 @@ TEST(PlayerRules, RangeTermOfAFigureRuleReachesBothEnds) {
   for (const PlayerRuleSpec& rule : playerRules()) {
     if (!rule.parameters.empty()) continue;
     for (const FigureCase& c : kFigureCases) {
-      const ValueRange range = rule.rangeTerm(clampedTrial(), c.figures);
-      const std::vector<int64_t> terms = termsOver(rule, playersOf(rule)[0], c.figures);
+      const PlayerStrategy player = playersOf(rule)[0];
+      const ValueRange range = rule.rangeTerm(clampedTrial(), player, c.figures);
+      const std::vector<int64_t> terms = termsOver(rule, player, c.figures);
       EXPECT_EQ(*std::min_element(terms.begin(), terms.end()), range.lo)
           << rule.column << ", " << c.what;
       EXPECT_EQ(*std::max_element(terms.begin(), terms.end()), range.hi)
