@@ -14,6 +14,7 @@
 
 #include "analysis/Measures.h"
 #include "analysis/Statistics.h"
+#include "base/Csv.h"
 #include "sim/Chain.h"
 #include "sim/SimulatedPlayer.h"
 
@@ -403,7 +404,7 @@ void writeFitsCsv(std::ostream& out, const std::vector<ParticipantFit>& fits) {
          "Identified,ThetaSe,AlphaSe,BetaSe,DesiredStockSe\n";
   for (const ParticipantFit& f : fits) {
     const RecordedTrial& t = *f.trial;
-    out << csvText(t.subject) << ',' << csvText(t.setting) << ',' << t.trial << ','
+    out << csvField(t.subject) << ',' << csvField(t.setting) << ',' << t.trial << ','
         << roleName(t.participantRole) << ',';
     if (f.fit) {
       const AnchoringParameters& e = f.fit->estimate;

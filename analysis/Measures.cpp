@@ -5,6 +5,8 @@
 #include <cmath>
 #include <ostream>
 
+#include "base/Csv.h"
+
 namespace quarn {
 
 double mean(std::span<const double> values) {
@@ -78,13 +80,6 @@ std::string csvNumber(std::optional<double> value) {
   return error == std::errc() ? std::string(buffer, end) : "";
 }
 
-std::string csvText(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
 void writeMeasuresCsv(std::ostream& out, const std::vector<RecordedTrial>& trials) {
   out << "Subject,Setting,Trial,Stage,Player,Participant,Weeks,DecisionWeeks,TotalCost,"
          "MeanWeeklyCost,MeanOrder,SdOrder,AmplificationRatio,PeakBacklog,WeeksInBacklog,"
@@ -93,17 +88,18 @@ void writeMeasuresCsv(std::ostream& out, const std::vector<RecordedTrial>& trial
   for (const RecordedTrial& trial : trials) {
     const TrialMeasures measures = measureTrial(trial);
     std::string treatment = "," + std::to_string(trial.delay) + "," +
-                            std::to_string(trial.plannedWeeks) + "," + csvText(trial.demandSource) +
-                            "," + csvText(trial.predicter) + "," + csvText(trial.displayOption);
-    for (const std::string& player : trial.players) treatment += "," + csvText(player);
+                            std::to_string(trial.plannedWeeks) + "," +
+                            csvField(trial.demandSource) + "," + csvField(trial.predicter) + "," +
+                            csvField(trial.displayOption);
+    for (const std::string& player : trial.players) treatment += "," + csvField(player);
     treatment +=
         "," + std::string(isComplete(trial) ? "1" : "0") + "," + std::to_string(chainCost(trial));
-    treatment += "," + csvText(trial.team) + "," +
+    treatment += "," + csvField(trial.team) + "," +
                  (isTeamTrial(trial) ? std::to_string(trial.member) : std::string());
     for (size_t r = 0; r < kRoleCount; ++r) {
       const StageMeasures& m = measures.stages[r];
-      out << csvText(trial.subject) << ',' << csvText(trial.setting) << ',' << trial.trial << ','
-          << roleName(static_cast<int>(r)) << ',' << csvText(trial.players[r]) << ','
+      out << csvField(trial.subject) << ',' << csvField(trial.setting) << ',' << trial.trial << ','
+          << roleName(static_cast<int>(r)) << ',' << csvField(trial.players[r]) << ','
           << (static_cast<int>(r) == trial.participantRole ? 1 : 0) << ',' << measures.recordedWeeks
           << ',' << measures.decisionWeeks << ',' << m.totalCost << ','
           << csvNumber(m.meanWeeklyCost) << ',' << csvNumber(m.meanOrder) << ','

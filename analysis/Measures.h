@@ -55,7 +55,5 @@ void writeMeasuresCsv(std::ostream& out, const std::vector<RecordedTrial>& trial
 // A number as the CSV files write it: the shortest text that reads back to
 // the same double; empty for no value.
 std::string csvNumber(std::optional<double> value);
-// A text field of a CSV row, quoted when it holds a comma, a quote or a line end.
-std::string csvText(const std::string& text);
 
 }  // namespace quarn

@@ -2,37 +2,67 @@
 
 #include <algorithm>
 #include <ostream>
+#include <span>
+#include <string>
 
 #include "analysis/Measures.h"
+#include "base/Csv.h"
 
 namespace quarn {
 
 namespace {
 
-constexpr size_t kDelaySlots = 3;  // the most a trial has: Delay1 to Delay3
+// The figures before the pipeline's slots, or those after them.
+std::span<const StageFigure> figures(bool beforePipeline) {
+  const std::span<const StageFigure> all(kStageFigures);
+  return beforePipeline ? all.first(kFiguresBeforePipeline) : all.subspan(kFiguresBeforePipeline);
+}
+
+void writeFigures(std::ostream& out, const RecordedStage& stage, bool participant,
+                  bool beforePipeline) {
+  for (const StageFigure& figure : figures(beforePipeline)) {
+    out << ',';
+    if (participant || !figure.participantOnly) out << stage.*figure.member;
+  }
+}
+
+void writeWeeksHeader(std::ostream& out) {
+  out << "Subject,Setting,Trial,Week,Stage,Player,Participant";
+  for (const StageFigure& figure : figures(true)) out << ',' << figure.panelColumn;
+  for (size_t slot = 1; slot <= kDelaySlotColumns; ++slot) out << ",Delay" << slot;
+  for (const StageFigure& figure : figures(false)) out << ',' << figure.panelColumn;
+  out << '\n';
+}
+
+// The rows of weeks.csv's table in the codebook that explain the figures.
+std::string figureRows(bool beforePipeline) {
+  std::string rows;
+  for (const StageFigure& figure : figures(beforePipeline)) {
+    rows += std::string("| ") + figure.panelColumn + " | " + figure.unit + " | " + figure.meaning +
+            " |\n";
+  }
+  return rows;
+}
 
 }  // namespace
 
 void writeWeeksCsv(std::ostream& out, const std::vector<RecordedTrial>& trials) {
-  out << "Subject,Setting,Trial,Week,Stage,Player,Participant,Order,DeltaInventory,Inventory,"
-         "Delay1,Delay2,Delay3,Demand,Satisfied,WeeklyCost,TotalCost,DecisionTime\n";
+  writeWeeksHeader(out);
   for (const RecordedTrial& trial : trials) {
     const std::string head =
-        csvText(trial.subject) + "," + csvText(trial.setting) + "," + std::to_string(trial.trial);
+        csvField(trial.subject) + "," + csvField(trial.setting) + "," + std::to_string(trial.trial);
     for (const RecordedWeek& week : trial.weeks) {
       for (size_t r = 0; r < kRoleCount; ++r) {
         const RecordedStage& s = week.stages[r];
         const bool participant = static_cast<int>(r) == trial.participantRole;
         out << head << ',' << week.week << ',' << roleName(static_cast<int>(r)) << ','
-            << csvText(trial.players[r]) << ',' << (participant ? 1 : 0) << ',' << s.order << ','
-            << s.deltaInventory << ',' << s.inventory;
-        for (size_t slot = 0; slot < kDelaySlots; ++slot) {
+            << csvField(trial.players[r]) << ',' << (participant ? 1 : 0);
+        writeFigures(out, s, participant, true);
+        for (size_t slot = 0; slot < kDelaySlotColumns; ++slot) {
           out << ',';
           if (slot < s.delaySlots.size()) out << s.delaySlots[slot];
         }
-        out << ',' << s.demand << ',' << s.satisfied << ',' << s.weeklyCost << ',' << s.totalCost
-            << ',';
-        if (participant) out << s.decisionTime;
+        writeFigures(out, s, participant, false);
         out << '\n';
       }
     }
@@ -84,16 +114,10 @@ downstream). Only experiment trials are included, never training.
 |---|---|---|
 | Subject, Setting, Trial, Stage, Player, Participant | | as in measures.csv |
 | Week | week | the week, from 1 |
-| Order | units | the order the stage placed after the week's step |
-| DeltaInventory | units | the change of the net inventory this week |
-| Inventory | units | net inventory at the end of the week; below 0 is the backorder |
-| Delay1, Delay2, Delay3 | units | units on the way to the stage, by weeks left to travel; empty beyond the trial's delay |
-| Demand | units | the units ordered from the stage this week |
-| Satisfied | units | the units shipped downstream this week |
-| WeeklyCost | cost | the stage's cost of the week |
-| TotalCost | cost | the stage's cost so far |
-| DecisionTime | ms | how long the participant took to enter the order; empty on simulated stages |
-
+)" << figureRows(true)
+      << "| Delay1, Delay2, Delay3 | units | units on the way to the stage, by weeks left to "
+         "travel; empty beyond the trial's delay |\n"
+      << figureRows(false) << R"(
 ## fits.csv: the participant's fitted decision rule, one row per trial
 
 The rule: expected demand E_t = Theta x D_t + (1 - Theta) x E_(t-1); order

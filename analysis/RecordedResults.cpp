@@ -15,20 +15,6 @@ namespace quarn {
 
 namespace {
 
-RecordedStage stageOf(const WeekRow& row) {
-  RecordedStage stage;
-  stage.order = row.order;
-  stage.deltaInventory = row.deltaInventory;
-  stage.inventory = row.inventory;
-  stage.delaySlots = row.delaySlots;
-  stage.demand = row.demand;
-  stage.satisfied = row.satisfied;
-  stage.weeklyCost = row.weeklyCost;
-  stage.totalCost = row.totalCost;
-  stage.decisionTime = row.transactionTime;
-  return stage;
-}
-
 // The rows of one week as they come, before they are known to be complete.
 struct WeekRows {
   RecordedWeek week;
@@ -95,8 +81,8 @@ std::vector<RecordedTrial> recordedTrials(const RecordedRows& rows) {
     week.week.week = row.week;
     week.present[static_cast<size_t>(role)] = true;
     week.participant[static_cast<size_t>(role)] = row.participant;
-    week.week.stages[static_cast<size_t>(role)] = stageOf(row);
-    trial.delay = std::max(trial.delay, static_cast<int16_t>(row.delaySlots.size()));
+    week.week.stages[static_cast<size_t>(role)] = row.stage;
+    trial.delay = std::max(trial.delay, static_cast<int16_t>(row.stage.delaySlots.size()));
     if (row.participant) trial.participantRole = role;
     if (row.teamMember) trial.teamRows = true;
   }

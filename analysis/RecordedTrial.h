@@ -10,23 +10,11 @@
 #include <vector>
 
 #include "base/Roles.h"
+#include "sim/RecordedStage.h"
 
 namespace quarn {
 
 struct Chain;
-
-// One stage's row of one week.
-struct RecordedStage {
-  int32_t order = 0;  // the order the stage placed after the week's step
-  int32_t deltaInventory = 0;
-  int32_t inventory = 0;            // net inventory; negative is the backorder
-  std::vector<int32_t> delaySlots;  // Delay1..delay<delay>: units on the way to the stage
-  int32_t demand = 0;               // the units ordered from the stage this week
-  int32_t satisfied = 0;
-  int32_t weeklyCost = 0;
-  int32_t totalCost = 0;
-  int32_t decisionTime = 0;  // TransactionTime: milliseconds the order took to type
-};
 
 // The four rows of one week, by role.
 struct RecordedWeek {

@@ -7,6 +7,7 @@
 
 #include "analysis/BatchSimulation.h"
 #include "analysis/Measures.h"
+#include "base/Csv.h"
 #include "base/Errors.h"
 #include "base/Text.h"
 
@@ -124,11 +125,11 @@ void writeSummaryCsv(std::ostream& out, const std::vector<TreatmentRow>& rows,
   out << ",N,CostMean,CostMedian,CostSd,CostLow,CostHigh,AmplificationN,AmplificationMean,"
          "AmplificationMedian,AmplificationSd,AmplificationLow,AmplificationHigh,Interval\n";
   for (const TreatmentRow& row : rows) {
-    out << csvText(row.setting) << ',' << row.trial << ',' << roleName(row.role);
-    for (const std::string& value : row.byValues) out << ',' << csvText(value);
+    out << csvField(row.setting) << ',' << row.trial << ',' << roleName(row.role);
+    for (const std::string& value : row.byValues) out << ',' << csvField(value);
     writeSummary(out, row.cost);
     writeSummary(out, row.amplification);
-    out << ',' << csvText(intervalMethod(options)) << '\n';
+    out << ',' << csvField(intervalMethod(options)) << '\n';
   }
 }
 

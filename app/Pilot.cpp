@@ -324,6 +324,7 @@ void Pilot::playUntilGameOver() {
           enterPausePassword();
         }
         break;
+      case Phase::FormingTeam:
       case Phase::WaitingForTeam:
         m_session.pollTeam(std::chrono::milliseconds(500));
         break;

@@ -6,6 +6,7 @@
 #include "base/Text.h"
 #include "db/Schema.h"
 #include "sim/PlayerRules.h"
+#include "sim/RecordedStage.h"
 
 namespace quarn {
 
@@ -187,17 +188,9 @@ std::vector<ColumnNote> describeColumns() {
       {"datRole", "Role", kRecorded, "the stage: Factory, Distributor, Wholesaler or Retailer"},
       {"datRole", "User", kRecorded, "6 for the participant's stage, 0 for a simulated one"},
       {"datRole", "PNoise", kRecorded, "the forecast's noise of the week (participant's row)"},
-      {"datRole", "Order", kRecorded, "the order placed in the week"},
-      {"datRole", "DeltaInventory", kRecorded, "the change of the inventory in the week"},
-      {"datRole", "Inventory", kRecorded, "the inventory (negative: backorder) at the week's end"},
       {"datRole", "Delay1", kRecorded, "the shipping pipeline's first slot"},
       {"datRole", "Delay2", kRecorded, "its second slot (empty with a delay of 1)"},
       {"datRole", "Delay3", kRecorded, "its third slot (empty with a delay below 3)"},
-      {"datRole", "Demand", kRecorded, "the demand the stage received"},
-      {"datRole", "Satisfied", kRecorded, "what the stage shipped"},
-      {"datRole", "WeeklyCost", kRecorded, "the stage's cost of the week"},
-      {"datRole", "TotalCost", kRecorded, "the stage's cost so far in the trial"},
-      {"datRole", "TransactionTime", kRecorded, "the participant's decision time in ms"},
       {"datRole", "Date", kRecorded, "the date, YYYY-MM-DD"},
       {"datRole", "TimeOfDay", kRecorded, "the time of day, HH:MM:SS"},
       {"datTrial", "Subject", kRecorded, "the User ID"},
@@ -256,6 +249,10 @@ std::vector<ColumnNote> describeColumns() {
       {"datTeam", "Player", kRecorded, "the simulated player that replaced the member, if any"},
       {"datTeam", "FromWeek", kRecorded, "from which week it did"},
   });
+  // The stage's figures of a week, as the records and the analysis name them.
+  for (const StageFigure& figure : kStageFigures) {
+    notes.push_back({"datRole", figure.column, kRecorded, figure.columnMeaning});
+  }
   return notes;
 }
 

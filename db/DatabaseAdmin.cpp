@@ -9,6 +9,7 @@
 #include <set>
 #include <vector>
 
+#include "base/Csv.h"
 #include "base/Text.h"
 #include "db/DbError.h"
 #include "db/Schema.h"
@@ -30,19 +31,6 @@ std::string roundTripDouble(double value) {
     if (std::strtod(buffer, nullptr) == value) break;
   }
   return buffer;
-}
-
-std::string csvField(const std::string& text, bool forceQuotes) {
-  bool quote = forceQuotes || text.find_first_of(",\"\r\n") != std::string::npos ||
-               (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-  if (!quote) return text;
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
-  out.push_back('"');
-  return out;
 }
 
 struct CsvValue {
@@ -214,7 +202,7 @@ std::vector<WorkstationLogin> makeWorkstationLogins(const DatabaseChoice& choice
 void exportCsv(DatabaseTables& db, const std::string& table, std::ostream& out) {
   const std::vector<ColumnInfo> columns = db.columns(table);
   for (size_t c = 0; c < columns.size(); ++c) {
-    out << (c ? "," : "") << csvField(columns[c].name, false);
+    out << (c ? "," : "") << csvField(columns[c].name);
   }
   out << "\r\n";
   forEachRow(db, table, columns, [&](const std::vector<CellValue>& row) {
@@ -225,7 +213,7 @@ void exportCsv(DatabaseTables& db, const std::string& table, std::ostream& out) 
       } else if (const auto* real = std::get_if<double>(&row[c])) {
         out << roundTripDouble(*real);
       } else if (const auto* text = std::get_if<std::string>(&row[c])) {
-        out << csvField(*text, text->empty());
+        out << (text->empty() ? quotedCsvField(*text) : csvField(*text));
       }
     }
     out << "\r\n";

@@ -1,10 +1,10 @@
 #include "db/DatabaseCopy.h"
 
-#include <map>
 #include <memory>
 #include <unordered_set>
 
 #include "db/DbError.h"
+#include "db/Schema.h"
 #include "db/TableWriter.h"
 
 namespace quarn {
@@ -13,20 +13,15 @@ namespace {
 
 using Values = std::vector<CellValue>;
 
-// The key columns of the result tables; the plan tables have none.
-const std::map<std::string, std::vector<std::string>> kKeys = {
-    {"datUser", {"Subject"}},
-    {"datRole", {"Subject", "Setting", "Trial", "Week", "Role"}},
-    {"datTrial", {"Subject", "Setting", "Trial"}},
-    {"datPlaying", {"Subject"}},
-    {"datTeamMember", {"Setting", "Team", "Member"}},
-    {"datTeamOrder", {"Setting", "Team", "Trial", "Training", "Week", "Member"}},
-    {"datTeam", {"Setting", "Team", "Trial", "Member"}},
-};
-
+// The key columns of a table as the schema describes them: those of the
+// tables the program writes; the plan tables have none.
 std::vector<ColumnInfo> keyColumns(const std::string& table) {
   std::vector<ColumnInfo> columns;
-  for (const std::string& name : kKeys.at(table)) columns.push_back({name, ColumnAffinity::Other});
+  if (const TableSpec* spec = findTable(currentSchema(), table)) {
+    for (const std::string& name : spec->primaryKey) {
+      columns.push_back({name, ColumnAffinity::Other});
+    }
+  }
   return columns;
 }
 
@@ -87,7 +82,7 @@ TableCheck check(DatabaseTables& source, DatabaseTables& target, const std::stri
                       " (make the experiment's tables there first: quarngame-admin create)",
                   table);
   }
-  if (kKeys.count(table)) {
+  if (!keyColumns(table).empty()) {
     checked.refusal = keyedRefusal(source, target, table);
   } else {
     // Plan tables are small: compared whole.

@@ -16,36 +16,10 @@ bool processRuns(int64_t process) {
   return ::kill(static_cast<pid_t>(process), 0) == 0 || errno == EPERM;
 }
 
-// The stored word of the state numbered `value`; null past the last state.
-// No default: a state without a word does not compile.
-const char* wordOfStateNumber(int value) {
-  switch (static_cast<PlayState>(value)) {
-    case PlayState::LoggedIn:
-      return "login";
-    case PlayState::Choosing:
-      return "order";
-    case PlayState::Watching:
-      return "shipment";
-    case PlayState::TrialOver:
-      return "trial-end";
-    case PlayState::Restarting:
-      return "restart";
-    case PlayState::Paused:
-      return "pause";
-    case PlayState::Finished:
-      return "finished";
-    case PlayState::WaitingForTeam:
-      return "team";
-    case PlayState::TrainingOver:
-      return "training-end";
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 std::string playStateWord(PlayState state) {
-  return wordOfStateNumber(static_cast<int>(state));
+  return playStateNames(state).word;
 }
 
 std::optional<PlayState> playStateOf(const std::string& word) {
@@ -57,7 +31,7 @@ std::optional<PlayState> playStateOf(const std::string& word) {
 
 std::vector<PlayState> allPlayStates() {
   std::vector<PlayState> states;
-  for (int value = 0; wordOfStateNumber(value) != nullptr; ++value) {
+  for (int value = 0; playStateNames(static_cast<PlayState>(value)).word != nullptr; ++value) {
     states.push_back(static_cast<PlayState>(value));
   }
   return states;

@@ -21,8 +21,8 @@ struct Workstation {
 };
 
 // What a participant is doing, as the moderator's live view tells it. A new
-// state needs its stored word in playStateWord and its description in the
-// live view; the compiler lists the switches that miss it.
+// state is a value here with its names in playStateNames, and the place in
+// the game that enters it.
 enum class PlayState {
   LoggedIn,        // logged in, the first trial not started yet
   Choosing,        // the order box is open
@@ -35,8 +35,44 @@ enum class PlayState {
   TrainingOver,    // the message that training is complete and the experiment begins
 };
 
-// The word a state is stored as ("order", "pause", ...). Stored marks rely
-// on these words: never change one.
+// A state's names: its stored word and what the live view says of it.
+struct PlayStateNames {
+  // The word the mark stores ("order", "pause", ...). Stored marks rely on
+  // these words: never change one.
+  const char* word;
+  // What the participant does, in the live view's words.
+  const char* doing;
+  // Whether the live view adds how long it has lasted ("for 0:42").
+  bool timed;
+};
+
+// No default: a state without its names does not compile. Past the last
+// state, none.
+constexpr PlayStateNames playStateNames(PlayState state) {
+  switch (state) {
+    case PlayState::LoggedIn:
+      return {"login", "logged in", false};
+    case PlayState::Choosing:
+      return {"order", "choosing an order", true};
+    case PlayState::Watching:
+      return {"shipment", "watching the shipment", false};
+    case PlayState::TrialOver:
+      return {"trial-end", "at the trial's end", false};
+    case PlayState::Restarting:
+      return {"restart", "restarting the training trial", false};
+    case PlayState::Paused:
+      return {"pause", "in a pause", true};
+    case PlayState::Finished:
+      return {"finished", "finished", false};
+    case PlayState::WaitingForTeam:
+      return {"team", "waiting for the team", true};
+    case PlayState::TrainingOver:
+      return {"training-end", "told that training is complete", false};
+  }
+  return {nullptr, nullptr, false};
+}
+
+// The word a state is stored as.
 std::string playStateWord(PlayState state);
 // The state stored as `word`; none for a word this version does not know.
 std::optional<PlayState> playStateOf(const std::string& word);

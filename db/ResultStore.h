@@ -9,6 +9,7 @@
 
 #include "base/Roles.h"
 #include "db/RowWriter.h"
+#include "sim/RecordedStage.h"
 
 namespace quarn {
 
@@ -24,17 +25,12 @@ struct WeekRow {
   bool participant = false;  // User: 6 for the participant's stage
   bool teamMember = false;   // User: 7 for a stage another member of the participant's team plays
   std::optional<int32_t> predicterNoise;  // PNoise: only in a trial with a predicter
-  int32_t order = 0;
-  int32_t deltaInventory = 0;
-  int32_t inventory = 0;
-  std::vector<int32_t> delaySlots;  // Delay1 to Delay3, as many as the trial's delay
-  int32_t demand = 0;
-  int32_t satisfied = 0;
-  int32_t weeklyCost = 0;
-  int32_t totalCost = 0;
-  int32_t transactionTime = 0;  // the decision time in milliseconds
-  std::string date;             // YYYY-MM-DD
-  std::string timeOfDay;        // HH:MM:SS
+  // Order, DeltaInventory, Inventory, Delay1 to Delay3 (as many as the
+  // trial's delay), Demand, Satisfied, WeeklyCost, TotalCost and
+  // TransactionTime (the decision time in milliseconds)
+  RecordedStage stage;
+  std::string date;       // YYYY-MM-DD
+  std::string timeOfDay;  // HH:MM:SS
 
   friend bool operator==(const WeekRow&, const WeekRow&) = default;
 };

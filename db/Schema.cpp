@@ -432,4 +432,11 @@ const ColumnSpec* findColumn(const Schema& schema, const std::string& table,
   return nullptr;
 }
 
+const TableSpec* findTable(const Schema& schema, const std::string& table) {
+  for (const TableSpec& t : schema.tables) {
+    if (equalsIgnoringAsciiCase(t.name, table)) return &t;
+  }
+  return nullptr;
+}
+
 }  // namespace quarn

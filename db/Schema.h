@@ -98,4 +98,7 @@ std::vector<ColumnSpec> playerColumns(std::span<const PlayerRuleSpec> rules);
 const ColumnSpec* findColumn(const Schema& schema, const std::string& table,
                              const std::string& column);
 
+// The described table `table` (any letter case), if there is one.
+const TableSpec* findTable(const Schema& schema, const std::string& table);
+
 }  // namespace quarn

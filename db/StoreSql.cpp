@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "base/Roles.h"
+#include "base/Text.h"
 
 namespace quarn {
 
@@ -13,11 +14,6 @@ namespace {
 
 constexpr int64_t kParticipantUser = 6;
 constexpr int64_t kTeamMemberUser = 7;
-constexpr size_t kDelayColumns = 3;
-
-CellValue truth(bool value) {
-  return int64_t{value ? 1 : 0};
-}
 
 std::string textOrEmpty(const Row& row, const char* column) {
   const Cell cell = row.cell(column);
@@ -38,194 +34,313 @@ std::optional<int16_t> recordedTrial(QueryRunner& reads, const std::string& sql,
   return trial.toInt16();
 }
 
-int32_t int32OrZero(const Row& row, const char* column) {
-  const Cell cell = row.cell(column);
-  return cell.isNull() ? 0 : cell.toInt32();
-}
-
-int16_t int16OrZero(const Row& row, const char* column) {
-  const Cell cell = row.cell(column);
-  return cell.isNull() ? int16_t{0} : cell.toInt16();
-}
-
-double realOrZero(const Row& row, const char* column) {
-  const Cell cell = row.cell(column);
-  return cell.isNull() ? 0.0 : cell.toDouble();
-}
-
-WeekRow weekRowOf(const Row& row) {
-  WeekRow r;
-  r.subject = textOrEmpty(row, "Subject");
-  r.setting = textOrEmpty(row, "Setting");
-  r.trial = int16OrZero(row, "Trial");
-  r.training = row.cell("Training").toBool();
-  r.week = int16OrZero(row, "Week");
-  r.role = textOrEmpty(row, "Role");
-  r.participant = int32OrZero(row, "User") == kParticipantUser;
-  r.teamMember = int32OrZero(row, "User") == kTeamMemberUser;
-  if (!row.cell("PNoise").isNull()) r.predicterNoise = row.cell("PNoise").toInt32();
-  r.order = int32OrZero(row, "Order");
-  r.deltaInventory = int32OrZero(row, "DeltaInventory");
-  r.inventory = int32OrZero(row, "Inventory");
-  for (const char* slot : {"Delay1", "Delay2", "Delay3"}) {
-    const Cell cell = row.cell(slot);
-    if (cell.isNull()) break;
-    r.delaySlots.push_back(cell.toInt32());
-  }
-  r.demand = int32OrZero(row, "Demand");
-  r.satisfied = int32OrZero(row, "Satisfied");
-  r.weeklyCost = int32OrZero(row, "WeeklyCost");
-  r.totalCost = int32OrZero(row, "TotalCost");
-  r.transactionTime = int32OrZero(row, "TransactionTime");
-  r.date = textOrEmpty(row, "Date");
-  r.timeOfDay = textOrEmpty(row, "TimeOfDay");
-  return r;
-}
-
-TrialRow trialRowOf(const Row& row) {
-  TrialRow r;
-  r.subject = textOrEmpty(row, "Subject");
-  r.setting = textOrEmpty(row, "Setting");
-  r.trial = int16OrZero(row, "Trial");
-  r.training = row.cell("Training").toBool();
-  r.weeks = int16OrZero(row, "Weeks");
-  r.delay = int16OrZero(row, "Delay");
-  r.predicter = textOrEmpty(row, "Predicter");
-  r.inventoryCostRate = realOrZero(row, "InventoryCost");
-  r.backorderCostRate = realOrZero(row, "BackCost");
-  r.transitCostRate = realOrZero(row, "TransitCost");
-  r.endCost = realOrZero(row, "EndCost");
-  for (int role = 0; role < kRoleCount; ++role) {
-    r.players[static_cast<size_t>(role)] = textOrEmpty(row, roleColumn(role).c_str());
-  }
-  r.date = textOrEmpty(row, "Date");
-  r.time = textOrEmpty(row, "Time");
-  return r;
-}
-
 constexpr const char* kExperimentRows =
     R"( WHERE "Training" = 0 AND "Subject" = ? AND "Setting" = ?)";
 
 }  // namespace
 
-SqlParams weekRowParams(const WeekRow& r) {
-  SqlParams params;
-  params.reserve(21);
-  params.emplace_back(r.subject);
-  params.emplace_back(r.setting);
-  params.emplace_back(int64_t{r.trial});
-  params.push_back(truth(r.training));
-  params.emplace_back(int64_t{r.week});
-  params.emplace_back(r.role);
-  params.emplace_back(r.participant  ? kParticipantUser
-                      : r.teamMember ? kTeamMemberUser
-                                     : int64_t{0});
-  if (r.predicterNoise) {
-    params.emplace_back(int64_t{*r.predicterNoise});
-  } else {
-    params.emplace_back(std::monostate{});
-  }
-  for (int32_t value : {r.order, r.deltaInventory, r.inventory})
-    params.emplace_back(int64_t{value});
-  // The slots beyond the trial's delay stay Null: not recorded.
-  for (size_t k = 0; k < kDelayColumns; ++k) {
-    if (k < r.delaySlots.size()) {
-      params.emplace_back(int64_t{r.delaySlots[k]});
-    } else {
-      params.emplace_back(std::monostate{});
-    }
-  }
-  for (int32_t value : {r.demand, r.satisfied, r.weeklyCost, r.totalCost, r.transactionTime}) {
-    params.emplace_back(int64_t{value});
-  }
-  params.emplace_back(r.date);
-  params.emplace_back(r.timeOfDay);
-  return params;
+namespace {
+
+// User: who plays the stage.
+ColumnBinding<WeekRow> userColumn() {
+  return {"User",
+          [](const WeekRow& r) {
+            return CellValue{r.participant  ? kParticipantUser
+                             : r.teamMember ? kTeamMemberUser
+                                            : int64_t{0}};
+          },
+          [](WeekRow& r, const Cell& cell) {
+            const int32_t user = cell.isNull() ? 0 : cell.toInt32();
+            r.participant = user == kParticipantUser;
+            r.teamMember = user == kTeamMemberUser;
+          }};
 }
 
-SqlParams trialRowParams(const TrialRow& r) {
-  SqlParams params;
-  params.reserve(17);
-  params.emplace_back(r.subject);
-  params.emplace_back(r.setting);
-  params.emplace_back(int64_t{r.trial});
-  params.push_back(truth(r.training));
-  params.emplace_back(int64_t{r.weeks});
-  params.emplace_back(int64_t{r.delay});
-  params.emplace_back(r.predicter);
-  for (double rate : {r.inventoryCostRate, r.backorderCostRate, r.transitCostRate, r.endCost}) {
-    params.emplace_back(rate);
-  }
-  for (const std::string& player : r.players) params.emplace_back(player);
-  params.emplace_back(r.date);
-  params.emplace_back(r.time);
-  return params;
+// PNoise: only in a trial with a predicter, else Null.
+ColumnBinding<WeekRow> predicterNoiseColumn() {
+  return {"PNoise",
+          [](const WeekRow& r) {
+            return r.predicterNoise ? CellValue{int64_t{*r.predicterNoise}} : CellValue{};
+          },
+          [](WeekRow& r, const Cell& cell) {
+            if (!cell.isNull()) r.predicterNoise = cell.toInt32();
+          }};
+}
+
+// A figure of the stage's week (kStageFigures).
+ColumnBinding<WeekRow> figureColumn(const StageFigure& figure) {
+  const auto member = figure.member;
+  return {figure.column, [member](const WeekRow& r) { return CellValue{int64_t{r.stage.*member}}; },
+          [member](WeekRow& r, const Cell& cell) {
+            r.stage.*member = cell.isNull() ? 0 : cell.toInt32();
+          }};
+}
+
+// Delay1 to Delay3: the slots beyond the trial's delay stay Null (not
+// recorded), and the slots read end at the first Null one.
+ColumnBinding<WeekRow> delayColumn(size_t slot) {
+  return {"Delay" + std::to_string(slot + 1),
+          [slot](const WeekRow& r) {
+            const std::vector<int32_t>& slots = r.stage.delaySlots;
+            return slot < slots.size() ? CellValue{int64_t{slots[slot]}} : CellValue{};
+          },
+          [slot](WeekRow& r, const Cell& cell) {
+            std::vector<int32_t>& slots = r.stage.delaySlots;
+            if (!cell.isNull() && slots.size() == slot) slots.push_back(cell.toInt32());
+          }};
+}
+
+// Factory to Retailer: who played each role.
+ColumnBinding<TrialRow> playerColumn(int role) {
+  const auto r = static_cast<size_t>(role);
+  return {roleColumn(role), [r](const TrialRow& row) { return CellValue{row.players[r]}; },
+          [r](TrialRow& row, const Cell& cell) {
+            row.players[r] = cell.isNull() ? std::string() : cell.toText();
+          }};
+}
+
+ColumnBinding<ParticipantRow> ageColumn() {
+  return {"Age", [](const ParticipantRow& r) { return r.age ? CellValue{*r.age} : CellValue{}; },
+          [](ParticipantRow& r, const Cell& cell) {
+            if (!cell.isNull()) r.age = cell.toInt32();
+          }};
+}
+
+RecordColumns<WeekRow> describeWeekColumns() {
+  std::vector<ColumnBinding<WeekRow>> columns = {
+      textColumn("Subject", &WeekRow::subject),
+      textColumn("Setting", &WeekRow::setting),
+      wholeColumn("Trial", &WeekRow::trial),
+      truthColumn("Training", &WeekRow::training),
+      wholeColumn("Week", &WeekRow::week),
+      textColumn("Role", &WeekRow::role),
+      userColumn(),
+      predicterNoiseColumn(),
+      textColumn("Date", &WeekRow::date),
+      textColumn("TimeOfDay", &WeekRow::timeOfDay),
+  };
+  for (const StageFigure& figure : kStageFigures) columns.push_back(figureColumn(figure));
+  for (size_t slot = 0; slot < kDelaySlotColumns; ++slot) columns.push_back(delayColumn(slot));
+  return {"datRole", std::move(columns)};
+}
+
+RecordColumns<TrialRow> describeTrialColumns() {
+  std::vector<ColumnBinding<TrialRow>> columns = {
+      textColumn("Subject", &TrialRow::subject),
+      textColumn("Setting", &TrialRow::setting),
+      wholeColumn("Trial", &TrialRow::trial),
+      truthColumn("Training", &TrialRow::training),
+      wholeColumn("Weeks", &TrialRow::weeks),
+      wholeColumn("Delay", &TrialRow::delay),
+      textColumn("Predicter", &TrialRow::predicter),
+      realColumn("InventoryCost", &TrialRow::inventoryCostRate),
+      realColumn("BackCost", &TrialRow::backorderCostRate),
+      realColumn("TransitCost", &TrialRow::transitCostRate),
+      realColumn("EndCost", &TrialRow::endCost),
+      textColumn("Date", &TrialRow::date),
+      textColumn("Time", &TrialRow::time),
+  };
+  for (int role = 0; role < kRoleCount; ++role) columns.push_back(playerColumn(role));
+  return {"datTrial", std::move(columns)};
+}
+
+RecordColumns<ParticipantRow> describeParticipantColumns() {
+  return {"datUser",
+          {textColumn("Subject", &ParticipantRow::subject),
+           textColumn("Setting", &ParticipantRow::setting), ageColumn(),
+           textColumn("Gender", &ParticipantRow::gender),
+           textColumn("SchoolYear", &ParticipantRow::schoolYear),
+           textColumn("Major", &ParticipantRow::major)}};
+}
+
+// Setting and Team: the team a row of a team table belongs to.
+template <class Record>
+std::vector<ColumnBinding<Record>> teamKeyColumns() {
+  return {partColumn(&Record::key, textColumn("Setting", &TeamKey::setting)),
+          partColumn(&Record::key, textColumn("Team", &TeamKey::team))};
+}
+
+// Stored: seconds since 1970, beyond 32 bits in time.
+ColumnBinding<TeamOrderRow> storedColumn() {
+  return {"Stored", [](const TeamOrderRow& r) { return CellValue{r.stored}; },
+          [](TeamOrderRow& r, const Cell& cell) {
+            const auto* value = std::get_if<int64_t>(&cell.value());
+            r.stored = value ? *value : 0;
+          }};
+}
+
+RecordColumns<TeamMemberRow> describeTeamMemberColumns() {
+  std::vector<ColumnBinding<TeamMemberRow>> columns = teamKeyColumns<TeamMemberRow>();
+  const auto member = &TeamMemberRow::member;
+  columns.push_back(partColumn(member, wholeColumn("Member", &TeamMember::member)));
+  columns.push_back(partColumn(member, textColumn("Subject", &TeamMember::subject)));
+  columns.push_back(partColumn(member, truthColumn("Fixed", &TeamMember::fixed)));
+  return {"datTeamMember", std::move(columns)};
+}
+
+RecordColumns<TeamOrderRow> describeTeamOrderColumns() {
+  std::vector<ColumnBinding<TeamOrderRow>> columns = teamKeyColumns<TeamOrderRow>();
+  const auto order = &TeamOrderRow::order;
+  columns.push_back(partColumn(order, wholeColumn("Trial", &TypedOrder::trial)));
+  columns.push_back(partColumn(order, truthColumn("Training", &TypedOrder::training)));
+  columns.push_back(partColumn(order, wholeColumn("Week", &TypedOrder::week)));
+  columns.push_back(partColumn(order, wholeColumn("Member", &TypedOrder::member)));
+  columns.push_back(partColumn(order, wholeColumn("Order", &TypedOrder::order)));
+  columns.push_back(partColumn(order, textColumn("Subject", &TypedOrder::subject)));
+  columns.push_back(
+      partColumn(order, wholeColumn("TransactionTime", &TypedOrder::transactionTime)));
+  columns.push_back(storedColumn());
+  return {"datTeamOrder", std::move(columns)};
+}
+
+RecordColumns<TeamTrialRow> describeTeamTrialColumns() {
+  std::vector<ColumnBinding<TeamTrialRow>> columns = teamKeyColumns<TeamTrialRow>();
+  const auto member = &TeamTrialRow::member;
+  columns.push_back(partColumn(member, wholeColumn("Trial", &TeamTrialMember::trial)));
+  columns.push_back(partColumn(member, wholeColumn("Member", &TeamTrialMember::member)));
+  columns.push_back(partColumn(member, textColumn("Role", &TeamTrialMember::role)));
+  columns.push_back(partColumn(member, textColumn("Subject", &TeamTrialMember::subject)));
+  columns.push_back(partColumn(member, textColumn("Player", &TeamTrialMember::player)));
+  columns.push_back(partColumn(member, wholeColumn("FromWeek", &TeamTrialMember::fromWeek)));
+  return {"datTeam", std::move(columns)};
+}
+
+}  // namespace
+
+const RecordColumns<TeamMemberRow>& teamMemberColumns() {
+  static const RecordColumns<TeamMemberRow> columns = describeTeamMemberColumns();
+  return columns;
+}
+
+const RecordColumns<TeamOrderRow>& teamOrderColumns() {
+  static const RecordColumns<TeamOrderRow> columns = describeTeamOrderColumns();
+  return columns;
+}
+
+const RecordColumns<TeamTrialRow>& teamTrialColumns() {
+  static const RecordColumns<TeamTrialRow> columns = describeTeamTrialColumns();
+  return columns;
+}
+
+std::string columnListSql(const std::vector<std::string>& columns) {
+  std::vector<std::string> names;
+  for (const std::string& column : columns) names.push_back("\"" + column + "\"");
+  return joinText(names, ", ");
+}
+
+const RecordColumns<WeekRow>& weekColumns() {
+  static const RecordColumns<WeekRow> columns = describeWeekColumns();
+  return columns;
+}
+
+const RecordColumns<TrialRow>& trialColumns() {
+  static const RecordColumns<TrialRow> columns = describeTrialColumns();
+  return columns;
+}
+
+const RecordColumns<ParticipantRow>& participantColumns() {
+  static const RecordColumns<ParticipantRow> columns = describeParticipantColumns();
+  return columns;
+}
+
+std::string insertSql(const std::string& table, const std::vector<std::string>& columns) {
+  const std::vector<std::string> values(columns.size(), "?");
+  return "INSERT INTO \"" + table + "\" (" + columnListSql(columns) + ") VALUES (" +
+         joinText(values, ", ") + ")";
+}
+
+const char* insertWeekRowSql() {
+  static const std::string sql = insertSql(weekColumns().table(), weekColumns().columns());
+  return sql.c_str();
+}
+
+SqlParams weekRowParams(const WeekRow& row) {
+  return weekColumns().params(row);
+}
+
+const char* insertTrialRowSql() {
+  static const std::string sql = insertSql(trialColumns().table(), trialColumns().columns());
+  return sql.c_str();
+}
+
+SqlParams trialRowParams(const TrialRow& row) {
+  return trialColumns().params(row);
+}
+
+const char* insertParticipantRowSql() {
+  static const std::string sql =
+      insertSql(participantColumns().table(), participantColumns().columns());
+  return sql.c_str();
 }
 
 SqlParams participantRowParams(const ParticipantRow& row) {
-  return {row.subject, row.setting,    row.age ? CellValue{*row.age} : CellValue{},
-          row.gender,  row.schoolYear, row.major};
-}
-
-void addActivity(SqlParams& params, const PlayActivity& activity) {
-  params.emplace_back(activity.state ? CellValue{playStateWord(*activity.state)} : CellValue{});
-  params.emplace_back(activity.stateSince);
-  params.emplace_back(int64_t{activity.trial});
-  params.emplace_back(int64_t{activity.week});
-  params.emplace_back(int64_t{activity.weeks});
-  params.emplace_back(activity.role);
-  params.emplace_back(activity.cost ? CellValue{*activity.cost} : CellValue{});
+  return participantColumns().params(row);
 }
 
 namespace {
 
-std::optional<Cell> cellIfAny(const Row& row, const char* column) {
-  if (!row.columns().find(column)) return std::nullopt;
-  Cell cell = row.cell(column);
+// A whole number of a mark's column: written by an application of any
+// version, so a text number reads too.
+std::optional<int64_t> int64Of(const Cell& cell) {
   if (cell.isNull()) return std::nullopt;
-  return cell;
-}
-
-std::optional<int64_t> int64IfAny(const Row& row, const char* column) {
-  const std::optional<Cell> cell = cellIfAny(row, column);
-  if (!cell) return std::nullopt;
-  const auto* value = std::get_if<int64_t>(&cell->value());
+  const auto* value = std::get_if<int64_t>(&cell.value());
   if (value) return *value;
-  return int64_t{cell->toInt32()};
+  return int64_t{cell.toInt32()};
 }
 
-int16_t int16IfAny(const Row& row, const char* column) {
-  const std::optional<Cell> cell = cellIfAny(row, column);
-  return cell ? cell->toInt16() : 0;
+std::vector<ColumnBinding<PlayActivity>> describeActivityColumns() {
+  return {
+      {"State",
+       [](const PlayActivity& a) {
+         return a.state ? CellValue{playStateWord(*a.state)} : CellValue{};
+       },
+       [](PlayActivity& a, const Cell& cell) {
+         if (cell.isNull()) return;
+         const std::string word = cell.toText();
+         a.state = playStateOf(word);
+         if (!a.state && !word.empty()) a.unknownState = word;
+       }},
+      {"StateSince", [](const PlayActivity& a) { return CellValue{a.stateSince}; },
+       [](PlayActivity& a, const Cell& cell) { a.stateSince = int64Of(cell).value_or(0); }},
+      wholeColumn("Trial", &PlayActivity::trial),
+      wholeColumn("Week", &PlayActivity::week),
+      wholeColumn("Weeks", &PlayActivity::weeks),
+      textColumn("Role", &PlayActivity::role),
+      {"Cost", [](const PlayActivity& a) { return a.cost ? CellValue{*a.cost} : CellValue{}; },
+       [](PlayActivity& a, const Cell& cell) { a.cost = int64Of(cell); }},
+  };
 }
 
 PlayActivity activityOf(const Row& row) {
   PlayActivity activity;
-  if (const std::optional<Cell> state = cellIfAny(row, "State")) {
-    const std::string word = state->toText();
-    activity.state = playStateOf(word);
-    if (!activity.state && !word.empty()) activity.unknownState = word;
+  for (const ColumnBinding<PlayActivity>& column : activityColumns()) {
+    if (row.columns().find(column.column)) column.read(activity, row.cell(column.column));
   }
-  activity.stateSince = int64IfAny(row, "StateSince").value_or(0);
-  activity.trial = int16IfAny(row, "Trial");
-  activity.week = int16IfAny(row, "Week");
-  activity.weeks = int16IfAny(row, "Weeks");
-  if (const std::optional<Cell> role = cellIfAny(row, "Role")) activity.role = role->toText();
-  activity.cost = int64IfAny(row, "Cost");
   return activity;
 }
 
 }  // namespace
 
+const std::vector<ColumnBinding<PlayActivity>>& activityColumns() {
+  static const std::vector<ColumnBinding<PlayActivity>> columns = describeActivityColumns();
+  return columns;
+}
+
+void addActivity(SqlParams& params, const PlayActivity& activity) {
+  for (const ColumnBinding<PlayActivity>& column : activityColumns()) {
+    params.push_back(column.write(activity));
+  }
+}
+
 std::string markColumnsSql() {
   std::string columns = R"("Subject", "Setting", "Host", "Process", "Since", "LastWeek")";
-  for (const char* column : kMarkActivityColumns) columns += std::string(", \"") + column + "\"";
+  for (const auto& column : activityColumns()) columns += ", \"" + column.column + "\"";
   return columns;
 }
 
 std::string insertMarkSql() {
   std::string values = "?, ?, ?, ?, ?, ?, ?";
-  for (size_t c = 0; c < std::size(kMarkActivityColumns); ++c) values += ", ?";
+  for (size_t c = 0; c < activityColumns().size(); ++c) values += ", ?";
   return R"(INSERT INTO "datPlaying" ()" + markColumnsSql() + R"(, "Token") VALUES ()" + values +
          ")";
 }
@@ -240,7 +355,7 @@ SqlParams markParams(const PlayingMark& mark) {
 
 std::string touchMarkSql() {
   std::string set = R"("LastWeek" = ?)";
-  for (const char* column : kMarkActivityColumns) set += std::string(", \"") + column + "\" = ?";
+  for (const auto& column : activityColumns()) set += ", \"" + column.column + "\" = ?";
   return R"(UPDATE "datPlaying" SET )" + set +
          R"( WHERE "Subject" = ? AND "Host" = ? AND "Process" = ?)";
 }
@@ -349,12 +464,12 @@ RecordedRows recordedRows(QueryRunner& reads, const RecordedSession& session) {
   for (const Row& row : reads.query(
            std::string(R"(SELECT * FROM "datTrial")") + kExperimentRows + R"( ORDER BY "Trial")",
            params)) {
-    rows.trials.push_back(trialRowOf(row));
+    rows.trials.push_back(trialColumns().read(row));
   }
   for (const Row& row : reads.query(std::string(R"(SELECT * FROM "datRole")") + kExperimentRows +
                                         R"( ORDER BY "Trial", "Week", rowid)",
                                     params)) {
-    rows.weeks.push_back(weekRowOf(row));
+    rows.weeks.push_back(weekColumns().read(row));
   }
   return rows;
 }

@@ -10,27 +10,46 @@
 
 #include "db/ParticipantStore.h"
 #include "db/QueryRunner.h"
+#include "db/RecordColumns.h"
 #include "db/ResultStore.h"
+#include "db/TeamStore.h"
 
 namespace quarn {
 
-inline constexpr const char* kInsertWeekRow =
-    R"(INSERT INTO "datRole" ("Subject", "Setting", "Trial", "Training", "Week", "Role", "User",
-         "PNoise", "Order", "DeltaInventory", "Inventory", "Delay1", "Delay2", "Delay3", "Demand",
-         "Satisfied", "WeeklyCost", "TotalCost", "TransactionTime", "Date", "TimeOfDay")
-       VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))";
+// The recorded tables' rows: each record's members bound to the columns of
+// its table (datRole, datTrial, datUser), and the INSERT of every column of
+// the table, in the schema's order.
+const RecordColumns<WeekRow>& weekColumns();
+const RecordColumns<TrialRow>& trialColumns();
+const RecordColumns<ParticipantRow>& participantColumns();
+std::string insertSql(const std::string& table, const std::vector<std::string>& columns);
+
+// The team tables' rows (datTeamMember, datTeamOrder, datTeam): a record of
+// the team store with the team it belongs to, bound like the others.
+struct TeamMemberRow {
+  TeamKey key;
+  TeamMember member;
+};
+struct TeamOrderRow {
+  TeamKey key;
+  TypedOrder order;
+  int64_t stored = 0;  // when the server stored it, seconds since 1970
+};
+struct TeamTrialRow {
+  TeamKey key;
+  TeamTrialMember member;
+};
+const RecordColumns<TeamMemberRow>& teamMemberColumns();
+const RecordColumns<TeamOrderRow>& teamOrderColumns();
+const RecordColumns<TeamTrialRow>& teamTrialColumns();
+// The columns of a table, quoted and listed, for a SELECT.
+std::string columnListSql(const std::vector<std::string>& columns);
+
+const char* insertWeekRowSql();
 SqlParams weekRowParams(const WeekRow& row);
-
-inline constexpr const char* kInsertTrialRow =
-    R"(INSERT INTO "datTrial" ("Subject", "Setting", "Trial", "Training", "Weeks", "Delay",
-         "Predicter", "InventoryCost", "BackCost", "TransitCost", "EndCost", "Factory",
-         "Distributor", "Wholesaler", "Retailer", "Date", "Time")
-       VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))";
+const char* insertTrialRowSql();
 SqlParams trialRowParams(const TrialRow& row);
-
-inline constexpr const char* kInsertParticipantRow =
-    R"(INSERT INTO "datUser" ("Subject", "Setting", "Age", "Gender", "SchoolYear", "Major")
-       VALUES (?, ?, ?, ?, ?, ?))";
+const char* insertParticipantRowSql();
 SqlParams participantRowParams(const ParticipantRow& row);
 
 // The workstation marks (datPlaying): who plays where, and what the
@@ -38,13 +57,14 @@ SqlParams participantRowParams(const ParticipantRow& row);
 inline constexpr const char* kSelectMark = R"(SELECT * FROM "datPlaying" WHERE "Subject" = ?)";
 inline constexpr const char* kDeleteMarkOfSubject =
     R"(DELETE FROM "datPlaying" WHERE "Subject" = ?)";
-inline constexpr const char* kMarkActivityColumns[] = {"State", "StateSince", "Trial", "Week",
-                                                       "Weeks", "Role",       "Cost"};
+// What the participant does (PlayActivity), one binding a column: the
+// activity columns of datPlaying, in the order they are written.
+const std::vector<ColumnBinding<PlayActivity>>& activityColumns();
 // The columns a workstation may read: all but the mark's secret (Token).
 std::string markColumnsSql();
 std::string insertMarkSql();
 SqlParams markParams(const PlayingMark& mark);
-// What the participant does, as kMarkActivityColumns list it.
+// What the participant does, as activityColumns() list it.
 void addActivity(SqlParams& params, const PlayActivity& activity);
 std::string touchMarkSql();
 SqlParams touchParams(const PlayingMark& mark);

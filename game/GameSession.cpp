@@ -7,6 +7,7 @@
 #include "base/Roles.h"
 #include "base/Text.h"
 #include "db/DatabaseChoice.h"
+#include "game/ChainFigures.h"
 #include "game/ExperimentLoading.h"
 #include "game/TeamPlay.h"
 #include "game/WorkstationMark.h"
@@ -16,7 +17,9 @@
 
 namespace quarn {
 
-GameSession::GameSession(GameServices services) : m_services(std::move(services)) {}
+GameSession::GameSession(GameServices services)
+    : m_services(std::move(services)),
+      m_coordination(coordinationFor(m_services, m_state, *this)) {}
 
 void GameSession::setView(GameView* view) {
   m_view = view ? view : &m_noView;
@@ -84,20 +87,21 @@ class PlanHold {
 // tables are held from here to the end of startGame(), so that each is read
 // once (at a lab server's start of a session, every workstation at once).
 LoginResult GameSession::logIn(const LoginRequest& request) {
-  if (m_phase != Phase::LoggedOut) return LoginResult::RetrySubject;
+  if (!takesMove(m_phase, Move::LogIn)) return LoginResult::RetrySubject;
   m_services.db.holdPlan();
   PlanHold hold(m_services.db);
   const LoginResult result = quarn::logIn(m_services, m_state, *m_view, m_settings, request);
   if (result == LoginResult::LoggedIn) {
-    m_phase = Phase::LoggedIn;
+    enter(PhaseStep::LogIn, Phase::LoggedIn);
     hold.keep();
   }
   return result;
 }
 
 bool GameSession::startGame() {
-  if (m_phase != Phase::LoggedIn) return false;
+  if (!takesMove(m_phase, Move::StartGame)) return false;
   const PlanHold hold(m_services.db);
+  m_coordination = coordinationFor(m_services, m_state, *this);
   const Identity& identity = m_state.identity;
   m_view->sessionStarted(identity.subject, identity.setting);
   if (loadExperimentPlan(m_services, m_state)) {
@@ -119,11 +123,11 @@ bool GameSession::startGame() {
             {identity.setting}),
         PromptStyle::Ok, "", PromptKind::NoTrialLeft);
     releaseWorkstation(m_services, m_state);
-    m_phase = Phase::LoggedOut;
+    enter(PhaseStep::NoTrialLeft, Phase::LoggedOut);
     return false;
   }
   if (m_state.training.active) {
-    startTrial();
+    m_coordination->startTrial();
     return true;
   }
   // The experiment begins as if the trial before it had just ended.
@@ -133,7 +137,7 @@ bool GameSession::startGame() {
 }
 
 bool GameSession::submitOrder(int order) {
-  if (m_phase != Phase::WeekOpen) return false;
+  if (!takesMove(m_phase, Move::Order)) return false;
   const int16_t largest = m_state.plan.current().largestOrder;
   if (order > largest) {
     m_services.prompter.ask(withArguments(m_services.prompter.translate(
@@ -142,30 +146,23 @@ bool GameSession::submitOrder(int order) {
                             PromptStyle::OkWarning, "", PromptKind::OrderAboveLimit);
     return false;
   }
-  if (playsTeamTrial(m_state)) {
-    m_state.times.orderPress = m_services.ticks.now();
-    storeMemberOrder(m_services, m_state, m_state.chain.currentWeek, static_cast<int16_t>(order),
-                     m_state.times.elapsed());
-    waitForTeamWeek();
-    return true;
-  }
-  playWeek(order);
+  m_coordination->order(order);
   return true;
 }
 
 void GameSession::animationFinished() {
-  if (m_phase == Phase::Animating) refreshWeek();
+  if (takesMove(m_phase, Move::AnimationFinished)) refreshWeek();
 }
 
 bool GameSession::runPendingRestart() {
-  if (m_phase != Phase::RestartPending) return true;
+  if (!takesMove(m_phase, Move::RunPendingRestart)) return true;
   if (held()) return false;
   advance();
   return true;
 }
 
 void GameSession::nextTrial() {
-  if (m_phase != Phase::TrialOver) return;
+  if (!takesMove(m_phase, Move::NextTrial)) return;
   m_view->trialClosed();
   if (pauseDue(m_state.pauses, m_state.plan.currentTrial)) {
     enterPause();
@@ -175,7 +172,7 @@ void GameSession::nextTrial() {
 }
 
 void GameSession::enterPause() {
-  m_phase = Phase::Paused;
+  enter(PhaseStep::PauseDue, Phase::Paused);
   noteActivity(PlayState::Paused);
   m_view->pauseStarted();
 }
@@ -189,7 +186,7 @@ void GameSession::enterPause() {
 bool GameSession::holdAtOwedPause() {
   const int16_t trialBefore = m_state.plan.currentTrial;
   if (trialBefore < 0 || !pauseDue(m_state.pauses, trialBefore)) return false;
-  if (m_state.team.active() && teamPausePassed(m_services, m_state)) {
+  if (m_coordination->pausePassedElsewhere()) {
     passPause(m_state.pauses);
     return false;
   }
@@ -199,23 +196,23 @@ bool GameSession::holdAtOwedPause() {
 }
 
 bool GameSession::answerPause(const std::string& password) {
-  if (m_phase != Phase::Paused || !checkPausePassword(m_state.pauses, password)) return false;
-  if (m_state.team.active()) passTeamPause(m_services, m_state);
+  if (!takesMove(m_phase, Move::AnswerPause) || !checkPausePassword(m_state.pauses, password)) {
+    return false;
+  }
+  m_coordination->pausePassed();
   advance();
   return true;
 }
 
 bool GameSession::skipTraining(const std::string& password) {
   TrainingState& training = m_state.training;
-  if (!training.active || (m_phase != Phase::WeekOpen && m_phase != Phase::RestartPending)) {
-    return false;
-  }
+  if (!training.active || !takesMove(m_phase, Move::SkipTraining)) return false;
   if (password != training.password) {
     m_services.prompter.ask(m_services.prompter.translate("GameSession", "Incorrect Password"),
                             PromptStyle::Ok, "", PromptKind::IncorrectPassword);
     return false;
   }
-  if (trainsWithTeam(m_state)) endTeamTraining(m_services, m_state);
+  m_coordination->trainingEnds();
   leaveTraining();
   return true;
 }
@@ -239,10 +236,8 @@ bool GameSession::requestExit() {
                               PromptKind::ConfirmExit) != Answer::Yes) {
     return false;
   }
-  // A session taken over elsewhere ends here without writing anything. A
-  // team trial is not recorded half-played: the member goes on with it at
-  // the next login.
-  const bool inProgress = trialInProgress() && !playsTeamTrial(m_state);
+  // A session taken over elsewhere ends here without writing anything.
+  const bool inProgress = trialInProgress() && m_coordination->recordsUnfinishedTrial();
   noteActivity(playState(), inProgress ? trialRecordLost() : "");
   if (inProgress) m_recorder.writeTrialRecord();
   endSession();
@@ -270,17 +265,9 @@ void GameSession::quit() {
   throw ApplicationEnd(0);  // for a Prompter whose endApplication returns
 }
 
-// Starts the trial at currentTrial from week 1 and opens its first week.
-void GameSession::startTrial() {
-  if (playsTeamTrial(m_state)) {
-    startTeamTrial();
-    return;
-  }
-  m_teamRandom.reset();
+void GameSession::startChain() {
   ChainContext context = chainContext();
   startTrialChain(context, m_services.appFolder + "/Input");
-  m_view->trialStarted(trialDisplay());
-  refreshWeek();
 }
 
 TrialDisplay GameSession::trialDisplay() {
@@ -315,33 +302,9 @@ void GameSession::refreshWeek() {
 }
 
 WeekFigures GameSession::weekFigures() {
-  const TrialPlan& trial = m_state.plan.current();
-  const Chain& chain = m_state.chain;
-  WeekFigures figures;
-  for (size_t r = 0; r < kRoleCount; ++r) {
-    const RoleState& role = chain.roles[r];
-    RoleFigures& shown = figures.roles[r];
-    shown.recentOrder = role.orderSlots.empty() ? 0 : role.orderSlots.back();
-    shown.backorder = role.inventory < 0 ? -int64_t{role.inventory} : 0;
-    shown.inventory = role.inventory < 0 ? 0 : role.inventory;
-    shown.satisfied = role.satisfied;
-    shown.demand = role.demand;
-    shown.totalCost = role.totalCost;
-  }
-  figures.totalCost = trial.totalCost;
-  // The week being opened; after the last week, the last one played.
-  figures.weekCounter = counterText(std::min<int>(chain.currentWeek, trial.weeks), trial.weeks);
-  if (m_forecastShown) figures.forecast = forecast(chain.currentWeek);
+  WeekFigures figures = chainFigures(m_state.chain, m_state.plan.current());
+  if (m_forecastShown) figures.forecast = forecast(m_state.chain.currentWeek);
   return figures;
-}
-
-// The forecast shown in `week`, with a new noise. A team trial's members see
-// the team's one forecast: its noise comes from the team's seed and the week.
-int16_t GameSession::forecast(int16_t week) {
-  const TrialPlan& trial = m_state.plan.current();
-  if (!m_teamRandom) return predictDemand(m_state.predicter, trial, week, m_services.random);
-  StandardUniformRandom weekRandom(teamForecastSeed(m_teamSeed, week));
-  return predictDemand(m_state.predicter, trial, week, weekRandom);
 }
 
 // A training trial that broke its limits is recorded and played again; the
@@ -362,7 +325,7 @@ bool GameSession::trainingFailed() {
     training.passed = false;
     noteActivity(PlayState::Restarting, trialRecordLost());
     m_recorder.writeTrialRecord();
-    m_phase = Phase::RestartPending;
+    enter(PhaseStep::TrainingFailed, Phase::RestartPending);
     m_view->trainingRestartPending();
     return true;
   }
@@ -383,13 +346,9 @@ void GameSession::openWeek() {
   const TrialPlan& trial = m_state.plan.current();
   const Chain& chain = m_state.chain;
   m_state.times.weekStart = m_services.ticks.now();
-  m_phase = Phase::WeekOpen;
+  enter(PhaseStep::WeekOpens, Phase::WeekOpen);
   WeekOpening week{counterText(chain.currentWeek, trial.weeks), std::nullopt};
-  if (playsTeamTrial(m_state) && memberDone(m_state, chain.currentWeek)) {
-    m_view->weekOpened(week);
-    waitForTeamWeek();
-    return;
-  }
+  if (m_coordination->weekOpenedOrdered(week)) return;
   if (hasParticipant(trial.participantRole)) {
     noteActivity(PlayState::Choosing);
     m_view->weekOpened(week);
@@ -406,7 +365,7 @@ void GameSession::openWeek() {
 // the view's animation.
 void GameSession::playWeek(int order) {
   m_state.times.orderPress = m_services.ticks.now();
-  m_phase = Phase::Animating;
+  enter(PhaseStep::Ordered, Phase::Animating);
   ChainContext context = chainContext();
   pressWeek(context, [&] {
     return static_cast<int16_t>(std::clamp<int>(order, 0, kLargestParticipantOrder));
@@ -414,26 +373,20 @@ void GameSession::playWeek(int order) {
   animateWeek();
 }
 
-// Hands the week's shipments to the view's animation.
-void GameSession::animateWeek() {
-  m_view->animationStarted(weekShipments());
-}
-
-// What each role's upstream sent off in the week just played.
-Shipments GameSession::weekShipments() const {
-  Shipments shipments;
-  for (size_t r = 0; r < kRoleCount; ++r) {
-    const std::vector<int32_t>& pipeline = m_state.chain.roles[r].delaySlots;
-    shipments.departing[r] = pipeline.empty() ? 0 : pipeline.back();
-  }
-  return shipments;
+// Closes the open week with every stage's order. A week replayed after a
+// start again is recorded with the forecast noise seen in it.
+void GameSession::pressOrders(const std::array<int16_t, kRoleCount>& orders, int32_t decisionTime) {
+  if (m_forecastShown) forecast(m_state.chain.currentWeek);
+  m_state.times = {0, static_cast<uint32_t>(decisionTime)};
+  ChainContext context = chainContext();
+  pressTeamWeek(context, orders);
 }
 
 // The trial's last week is played: the trial is recorded, then its cost is
 // told.
 void GameSession::endTrial() {
   const TrialPlan& trial = m_state.plan.current();
-  m_phase = Phase::TrialOver;
+  enter(PhaseStep::TrialEnds, Phase::TrialOver);
   m_view->trialEnded();
   const Prompter& prompter = m_services.prompter;
   std::string line;
@@ -474,12 +427,12 @@ void GameSession::advance() {
       training.recordedTrial = narrow16(training.recordedTrial - 1, "TrainingTrialNo");
       training.attempt = narrow16(training.attempt + 1, "TrainingAttempt");
       // Another member's moderator may have ended the team's training.
-      if (trainsWithTeam(m_state) && teamTrainingOver(m_services, m_state)) {
+      if (m_coordination->trainingEndedElsewhere()) {
         endTraining();
         if (holdAtOwedPause()) return;
         continue;
       }
-      startTrial();
+      m_coordination->startTrial();
       return;
     }
     // The experiment trial just finished adds its cost; none yet adds nothing.
@@ -488,7 +441,7 @@ void GameSession::advance() {
     }
     if (plan.currentTrial < plan.trialCount() - 1) {
       plan.currentTrial = narrow16(plan.currentTrial + 1, "CurrentTrial");
-      startTrial();
+      m_coordination->startTrial();
       return;
     }
     endGame();
@@ -498,7 +451,7 @@ void GameSession::advance() {
 
 // Hands the participant back to the experiment after the last training trial.
 void GameSession::endTraining() {
-  if (trainsWithTeam(m_state)) endTeamTraining(m_services, m_state);
+  m_coordination->trainingEnds();
   noteActivity(PlayState::TrainingOver);
   m_view->trainingChanged(false);
   const Prompter& prompter = m_services.prompter;
@@ -511,7 +464,7 @@ void GameSession::endTraining() {
 
 void GameSession::endGame() {
   const std::string count = decimal(m_state.plan.trialCount());
-  m_phase = Phase::GameOver;
+  enter(PhaseStep::LastTrialPlayed, Phase::GameOver);
   noteActivity(PlayState::Finished);
   const Prompter& prompter = m_services.prompter;
   m_services.prompter.ask(
@@ -541,8 +494,7 @@ bool GameSession::hasTrialLeft() const {
 // A trial left in the middle: at least one week played, not yet at its end.
 bool GameSession::trialInProgress() const {
   const bool playing = m_phase == Phase::WeekOpen || m_phase == Phase::Animating ||
-                       m_phase == Phase::RestartPending ||
-                       (m_phase == Phase::WaitingForTeam && !m_teamForming);
+                       m_phase == Phase::RestartPending || m_phase == Phase::WaitingForTeam;
   return playing && m_state.chain.currentWeek >= 2;
 }
 
@@ -560,6 +512,7 @@ PlayState GameSession::playState() const {
       return PlayState::Paused;
     case Phase::GameOver:
       return PlayState::Finished;
+    case Phase::FormingTeam:
     case Phase::WaitingForTeam:
       return PlayState::WaitingForTeam;
     case Phase::LoggedOut:
@@ -581,171 +534,12 @@ std::string GameSession::trialRecordLost() const {
 
 ChainContext GameSession::chainContext() {
   Plan& plan = m_state.plan;
-  UniformRandom& random =
-      m_teamRandom ? static_cast<UniformRandom&>(*m_teamRandom) : m_services.random;
-  return ChainContext{plan.current(),   plan.players, m_state.chain,
-                      m_services.ticks, random,       [this] { m_recorder.weekClosed(); }};
-}
-
-bool GameSession::pollTeam(std::chrono::milliseconds wait) {
-  // A team's pause is passed by any member's moderator; the pause window
-  // itself is the question open meanwhile.
-  const bool teamPause = m_phase == Phase::Paused && m_state.team.active();
-  // While the week is open in training played together, another member's
-  // moderator may end the team's training.
-  const bool trainingWeekOpen = m_phase == Phase::WeekOpen && trainsWithTeam(m_state);
-  if (!teamPause && held()) return false;
-  if (!teamPause && !trainingWeekOpen && m_phase != Phase::WaitingForTeam) return false;
-  const TeamKey& key = m_state.team.key;
-  const bool changed =
-      m_services.db.read([&] { return m_services.db.teams().waitForChange(key, wait); });
-  // A change missed (a listening connection lost and made anew) is found by
-  // the next look a while later.
-  constexpr auto kLookAnyway = std::chrono::seconds(2);
-  if (!changed && std::chrono::steady_clock::now() - m_lastTeamLook < kLookAnyway) return false;
-  if (teamPause) return lookAtTeamPause();
-  if (trainingWeekOpen) return lookAtTeamTraining();
-  return lookAtTeam();
-}
-
-bool GameSession::watchesTeam() const {
-  return (m_phase == Phase::Paused && m_state.team.active()) || m_phase == Phase::WaitingForTeam ||
-         (m_phase == Phase::WeekOpen && trainsWithTeam(m_state));
-}
-
-bool GameSession::lookAtTeamTraining() {
-  m_lastTeamLook = std::chrono::steady_clock::now();
-  if (!teamTrainingOver(m_services, m_state)) return false;
-  m_view->teamWaiting("");
-  leaveTraining();
-  return true;
-}
-
-bool GameSession::lookAtTeamPause() {
-  m_lastTeamLook = std::chrono::steady_clock::now();
-  if (!teamPausePassed(m_services, m_state)) return false;
-  passPause(m_state.pauses);
-  advance();
-  return true;
-}
-
-bool GameSession::lookAtTeam() {
-  m_lastTeamLook = std::chrono::steady_clock::now();
-  if (!m_teamForming) return lookAtTeamWeek();
-  if (!readTeamMembers(m_services, m_state)) {
-    m_view->teamWaiting(teamFormingText(m_services.prompter, m_state.team));
-    return false;
-  }
-  m_teamForming = false;
-  m_view->teamWaiting("");
-  startTeamTrial();
-  return true;
-}
-
-// A team trial starts once the team is complete. Every member's workstation
-// computes the whole chain from the typed orders; one that starts again
-// (after a crash, or at another workstation) replays the weeks played so far
-// and records those it had not recorded yet.
-void GameSession::startTeamTrial() {
-  if (!readTeamMembers(m_services, m_state)) {
-    waitForTeamToForm();
-    return;
-  }
-  const Identity& identity = m_state.identity;
-  if (m_state.training.active) beginTeamTraining(m_services, m_state);
-  startTeamChain();
-  recordTeamTrial(m_services, m_state, recordedTrial());
-  m_state.team.recordedWeeks =
-      m_services.db.highestWeek(identity.subject, identity.setting, recordedTrial()).value_or(0);
-  // A trial played to its end and recorded before the workstation started
-  // again is not recorded twice.
-  const TrialKey key{identity.subject, identity.setting, recordedTrial()};
-  if (m_services.db.trialRecorded(key.subject, key.setting, key.trial)) {
-    m_state.lastRecordedTrial = key;
-  }
-  readTeamTrial(m_services, m_state);
-  m_view->trialStarted(trialDisplay());
-  replayStoredTeamWeeks();
-  refreshWeek();
-}
-
-// While the team forms, the window shows the trial's chain as it starts and
-// who is here; nothing is stored or recorded until the team is complete.
-void GameSession::waitForTeamToForm() {
-  m_teamForming = true;
-  m_phase = Phase::WaitingForTeam;
-  m_lastTeamLook = std::chrono::steady_clock::now();
-  noteActivity(PlayState::WaitingForTeam);
-  startTeamChain();
-  m_view->trialStarted(trialDisplay());
-  m_view->figuresChanged(weekFigures());
-  m_view->teamWaiting(teamFormingText(m_services.prompter, m_state.team));
-}
-
-// The team trial's chain at its start, the same at every member's
-// workstation: the simulated players draw from the team's seed.
-void GameSession::startTeamChain() {
-  // Training trials draw from generators of their own, apart from the
-  // experiment trials' (numbered from 1).
-  const int16_t seedTrial = m_state.training.active
-                                ? narrow16(-int64_t{m_state.training.attempt}, "Trial")
-                                : teamTrialNumber(m_state);
-  m_teamSeed = teamNoiseSeed(m_state.identity.setting, m_state.team.key.team, seedTrial);
-  m_teamRandom.emplace(m_teamSeed);
-  ChainContext context = chainContext();
-  startTrialChain(context, m_services.appFolder + "/Input");
-}
-
-void GameSession::replayStoredTeamWeeks() {
-  const int16_t weeks = m_state.plan.current().weeks;
-  while (m_state.chain.currentWeek <= weeks) {
-    const auto orders = completeTeamWeek(m_state, m_state.chain.currentWeek);
-    if (!orders) return;
-    pressTeam(*orders);
-    m_view->weekReplayed(weekShipments());
-  }
-}
-
-void GameSession::waitForTeamWeek() {
-  m_phase = Phase::WaitingForTeam;
-  m_teamForming = false;
-  // The last member to order plays the week at once: its mark says so with
-  // the week's records instead of first saying that it waits.
-  if (!lookAtTeamWeek()) noteActivity(PlayState::WaitingForTeam);
-}
-
-// Plays the open week once every member has ordered it; else says whom the
-// team waits for.
-bool GameSession::lookAtTeamWeek() {
-  m_lastTeamLook = std::chrono::steady_clock::now();
-  readTeamTrial(m_services, m_state);
-  const int16_t week = m_state.chain.currentWeek;
-  if (const auto orders = completeTeamWeek(m_state, week)) {
-    m_view->teamWaiting("");
-    playTeamWeek(*orders);
-    return true;
-  }
-  if (m_state.training.active && lookAtTeamTraining()) return true;
-  m_view->teamWaiting(teamWeekText(m_services.prompter, m_state, week));
-  return false;
-}
-
-// Closes the open week with every member's typed order; this member's
-// decision time is the one stored with its order.
-void GameSession::pressTeam(const std::array<int16_t, kRoleCount>& orders) {
-  const int16_t own = m_state.plan.current().participantRole;
-  // A week replayed after a start again is recorded with the forecast noise
-  // the team saw in it.
-  if (m_forecastShown) forecast(m_state.chain.currentWeek);
-  m_state.times = {0, static_cast<uint32_t>(m_state.team.decisionTimes[static_cast<size_t>(own)])};
-  ChainContext context = chainContext();
-  pressTeamWeek(context, orders);
-}
-
-void GameSession::playTeamWeek(const std::array<int16_t, kRoleCount>& orders) {
-  m_phase = Phase::Animating;
-  pressTeam(orders);
-  animateWeek();
+  return ChainContext{plan.current(),
+                      plan.players,
+                      m_state.chain,
+                      m_services.ticks,
+                      m_coordination->random(),
+                      [this] { m_recorder.weekClosed(); }};
 }
 
 }  // namespace quarn

@@ -1,31 +1,19 @@
 #pragma once
 
 #include <chrono>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "base/Random.h"
+#include "game/ChainFigures.h"
 #include "game/GameState.h"
 #include "game/GameView.h"
 #include "game/Login.h"
+#include "game/Phases.h"
+#include "game/WeekCoordination.h"
 #include "game/WeekRecorder.h"
 
 namespace quarn {
-
-// Where the game stands. The windows choose their captions from it; the
-// pilot and the tests read it to know what the game waits for.
-enum class Phase {
-  LoggedOut,       // waiting for a login
-  LoggedIn,        // the login succeeded; startGame() loads the plan
-  WeekOpen,        // waiting for the participant's order
-  Animating,       // the week was played; the view shows the shipments
-  RestartPending,  // a failed training trial waits to be played again
-  TrialOver,       // the trial's last week was played; waiting for nextTrial()
-  Paused,          // a scheduled pause waits for its password
-  WaitingForTeam,  // a team member waits for the team to form or to order
-  GameOver,        // every trial was played
-};
 
 // The game controller: owns one participant's game and offers the moves of
 // the participant and the moderator. It tells the view what to show
@@ -36,9 +24,16 @@ enum class Phase {
 // The game never calls itself back through the view: the animation, a
 // training restart and the next trial each return to the caller, who makes
 // the next move (the window from its event loop, the pilot from its loop).
-class GameSession {
+//
+// How a week is closed (by the participant's order alone, or by the team's
+// orders) is its WeekCoordination's; the session changes its phase only as
+// the table in game/Phases.h allows.
+class GameSession : private WeekSteps {
  public:
   explicit GameSession(GameServices services);
+  // The coordination holds the session: it stays where it was made.
+  GameSession(const GameSession&) = delete;
+  GameSession& operator=(const GameSession&) = delete;
 
   // The view told of every change; without one nothing is shown.
   void setView(GameView* view);
@@ -72,9 +67,10 @@ class GameSession {
   bool startGame();
 
   // WeekOpen -> Animating: the participant's order (0 to 9999) closes the
-  // week, which is recorded, and the view animates its shipments. An order
-  // above the trial's largest order is refused with a message and the week
-  // stays open: returns false.
+  // week, which is recorded, and the view animates its shipments; in a team
+  // trial the order is stored and the game waits for the other members'
+  // (WaitingForTeam). An order above the trial's largest order is refused
+  // with a message and the week stays open: returns false.
   bool submitOrder(int order);
 
   // Animating -> the next week (WeekOpen, or Animating again when the trial
@@ -113,42 +109,52 @@ class GameSession {
   // keepWorkstation), once no question is open.
   void keepAlive();
 
-  // WaitingForTeam, or Paused in a team setting: waits up to `wait` for the
-  // team's next change and looks
-  // at the team when it changed (or a while has passed since the last look):
-  // a complete team starts its trial, a complete week is played, a pause that
-  // another member's moderator passed is passed here too. The window
-  // calls it from a short timer without waiting; the pilot waits in it.
-  // Returns whether the game moved on.
-  bool pollTeam(std::chrono::milliseconds wait);
+  // FormingTeam, WaitingForTeam, or Paused in a team setting: waits up to
+  // `wait` for the team's next change and looks at the team when it changed
+  // (or a while has passed since the last look): a complete team starts its
+  // trial, a complete week is played, a pause that another member's
+  // moderator passed is passed here too. The window calls it from a short
+  // timer without waiting; the pilot waits in it. Returns whether the game
+  // moved on.
+  bool pollTeam(std::chrono::milliseconds wait) { return m_coordination->poll(wait); }
   // Whether pollTeam has anything to look at now: the window runs its timer
   // meanwhile.
-  bool watchesTeam() const;
+  bool watchesTeam() const { return m_coordination->watches(); }
 
   // The login's Quit: the application ends.
   [[noreturn]] void quit();
 
-  Phase phase() const { return m_phase; }
+  Phase phase() const override { return m_phase; }
   // Whether a question is open: the game stands still meanwhile.
   bool held() const { return m_services.prompter.modalOpen(); }
   bool inTraining() const { return m_state.training.active; }
   const GameState& state() const { return m_state; }
   // The Trial number under which the running trial is recorded.
-  int16_t recordedTrial() const { return m_recorder.recordedTrial(); }
+  int16_t recordedTrial() const override { return m_recorder.recordedTrial(); }
 
  private:
-  void startTrial();
+  // The steps the coordination takes (WeekSteps).
+  void enter(PhaseStep step, Phase to) override { m_phase = checkedPhaseChange(m_phase, step, to); }
+  GameView& view() override { return *m_view; }
+  void noteActivity(PlayState now) override { noteActivity(now, ""); }
+  void startChain() override;
+  void showTrialStart() override { m_view->trialStarted(trialDisplay()); }
+  void showFigures() override { m_view->figuresChanged(weekFigures()); }
+  void refreshWeek() override;
+  void playWeek(int order) override;
+  void pressOrders(const std::array<int16_t, kRoleCount>& orders, int32_t decisionTime) override;
+  // Hands the week's shipments to the view's animation.
+  void animateWeek() override { m_view->animationStarted(departingShipments(m_state.chain)); }
+  void showReplayedWeek() override { m_view->weekReplayed(departingShipments(m_state.chain)); }
+  void leaveTraining() override;
+  void advance() override;
+
   TrialDisplay trialDisplay();
-  void refreshWeek();
   WeekFigures weekFigures();
-  int16_t forecast(int16_t week);
+  int16_t forecast(int16_t week) { return m_coordination->forecast(week); }
   bool trainingFailed();
   void openWeek();
-  void playWeek(int order);
-  void animateWeek();
-  Shipments weekShipments() const;
   void endTrial();
-  void advance();
   void endTraining();
   void endGame();
   void enterPause();
@@ -157,21 +163,9 @@ class GameSession {
   bool hasTrialLeft() const;
   bool trialInProgress() const;
   PlayState playState() const;
-  void noteActivity(PlayState now, const std::string& unrecorded = "");
+  void noteActivity(PlayState now, const std::string& unrecorded);
   std::string trialRecordLost() const;
   ChainContext chainContext();
-  void startTeamTrial();
-  void waitForTeamToForm();
-  void startTeamChain();
-  void replayStoredTeamWeeks();
-  void waitForTeamWeek();
-  bool lookAtTeam();
-  bool lookAtTeamPause();
-  bool lookAtTeamTraining();
-  void leaveTraining();
-  bool lookAtTeamWeek();
-  void pressTeam(const std::array<int16_t, kRoleCount>& orders);
-  void playTeamWeek(const std::array<int16_t, kRoleCount>& orders);
 
   GameServices m_services;
   GameState m_state;
@@ -181,12 +175,7 @@ class GameSession {
   std::vector<std::string> m_settings;
   Phase m_phase = Phase::LoggedOut;
   bool m_forecastShown = false;
-  // A team trial's simulated players draw from the team's own generator, so
-  // that every member's workstation computes the same noise.
-  std::optional<StandardUniformRandom> m_teamRandom;
-  uint32_t m_teamSeed = 0;     // the seed m_teamRandom started from
-  bool m_teamForming = false;  // waiting for members, not for orders
-  std::chrono::steady_clock::time_point m_lastTeamLook;
+  std::unique_ptr<WeekCoordination> m_coordination;
 };
 
 }  // namespace quarn

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 
-#include "base/Errors.h"
 #include "base/Numbers.h"
 #include "base/Roles.h"
 #include "base/Text.h"
-#include "game/WorkstationMark.h"
+#include "game/TeamWeek.h"
 
 namespace quarn {
 
@@ -17,21 +16,6 @@ const TypedOrder* findOrder(const TeamSession& team, int16_t week, int16_t membe
     if (order.week == week && order.member == member) return &order;
   }
   return nullptr;
-}
-
-int16_t playerIndex(const Plan& plan, const std::string& name) {
-  for (size_t i = 0; i < plan.players.size(); ++i) {
-    if (plan.players[i].name == name) return static_cast<int16_t>(i);
-  }
-  throw QuarnError(kErrInvalidPlan, "The simulated player " + name +
-                                        " who replaces a team member is not in tblPlayer");
-}
-
-std::string subjectOf(const TeamSession& team, int16_t member) {
-  for (const TeamMember& m : team.members) {
-    if (m.member == member) return m.subject;
-  }
-  return "Subject" + decimal(member);
 }
 
 }  // namespace
@@ -76,28 +60,6 @@ bool joinTeamTraining(GameServices& services, GameState& state) {
   return true;
 }
 
-void beginTeamTraining(GameServices& services, GameState& state) {
-  TeamSession& team = state.team;
-  const int16_t run = narrow16(int64_t{state.plan.currentTrial} - state.plan.trialCount(), "Run");
-  const TypedOrder begun{
-      state.training.attempt,      true, 0, team.member, run, state.identity.subject,
-      state.training.recordedTrial};
-  services.db.read(
-      [&] { return services.db.teams().storeOrder(team.key, begun, markSecret(state)); });
-}
-
-void endTeamTraining(GameServices& services, GameState& state) {
-  TeamSession& team = state.team;
-  const TypedOrder over{0, true, 0, team.member, 0, state.identity.subject, 0};
-  services.db.read(
-      [&] { return services.db.teams().storeOrder(team.key, over, markSecret(state)); });
-}
-
-bool teamTrainingOver(GameServices& services, GameState& state) {
-  TeamSession& team = state.team;
-  return services.db.read([&] { return services.db.teams().training(team.key, team.member); }).over;
-}
-
 std::string brokenTrainingLimit(const GameState& state, const Prompter* shownTo) {
   const TrialPlan& trial = state.plan.current();
   const int16_t own = trial.participantRole;
@@ -128,56 +90,7 @@ std::string teamFormingText(const Prompter& prompter, const TeamSession& team) {
   for (const TeamMember& m : team.members) {
     if (m.here) here.push_back(m.subject);
   }
-  return withArguments(
-      prompter.translate("GameSession", "Waiting for your team: %1 of %2 here (%3)"),
-      {decimal(here.size()), decimal(team.size), joinText(here, ", ")});
-}
-
-void readTeamTrial(GameServices& services, GameState& state) {
-  TeamSession& team = state.team;
-  const int16_t trialNumber = teamTrialNumber(state);
-  const bool training = state.training.active;
-  services.db.read([&] {
-    // The moderator replaces members in experiment trials only.
-    if (!training) team.replaced = services.db.teams().replacements(team.key, trialNumber);
-    team.orders = services.db.teams().orders(team.key, trialNumber, training);
-    return 0;
-  });
-  TrialPlan& trial = state.plan.current();
-  for (const TeamTrialMember& replaced : team.replaced) {
-    const int16_t stage = memberStage(trial, replaced.member);
-    if (!isRole(stage) || replaced.fromWeek < 1) continue;
-    const size_t s = static_cast<size_t>(stage);
-    if (state.chain.replacedFromWeek[s] == replaced.fromWeek) continue;
-    trial.rolePlayers[s] = playerIndex(state.plan, replaced.player);
-    state.chain.replacedFromWeek[s] = replaced.fromWeek;
-    state.chain.roles[s].playerName = replaced.player;
-  }
-}
-
-namespace {
-
-// The team's number of the trial after the one just finished.
-int16_t nextTeamTrialNumber(const GameState& state) {
-  return narrow16(int64_t{state.plan.currentTrial} + 2, "Trial");
-}
-
-}  // namespace
-
-void passTeamPause(GameServices& services, GameState& state) {
-  TeamSession& team = state.team;
-  const TypedOrder passed{nextTeamTrialNumber(state), false, 0, team.member, 0,
-                          state.identity.subject,     0};
-  services.db.read(
-      [&] { return services.db.teams().storeOrder(team.key, passed, markSecret(state)); });
-}
-
-bool teamPausePassed(GameServices& services, GameState& state) {
-  TeamSession& team = state.team;
-  const std::vector<TypedOrder> orders = services.db.read(
-      [&] { return services.db.teams().orders(team.key, nextTeamTrialNumber(state), false); });
-  return std::any_of(orders.begin(), orders.end(),
-                     [](const TypedOrder& order) { return order.week == 0; });
+  return waitingForTeamText(&prompter, here, team.size);
 }
 
 bool stageReplaced(const GameState& state, int16_t stage, int16_t week) {
@@ -204,32 +117,24 @@ std::optional<std::array<int16_t, kRoleCount>> completeTeamWeek(GameState& state
 
 std::vector<int16_t> stagesToOrder(const GameState& state, int16_t week) {
   const TrialPlan& trial = state.plan.current();
-  std::vector<int16_t> stages;
+  std::vector<int16_t> memberStages;
+  std::vector<TeamWeekMember> members;
   for (int16_t r = 0; r < kRoleCount; ++r) {
     const int16_t member = trial.stageMembers[static_cast<size_t>(r)];
-    if (member == 0 || stageReplaced(state, r, week)) continue;
-    if (!findOrder(state.team, week, member)) stages.push_back(r);
+    if (member == 0) continue;
+    memberStages.push_back(r);
+    members.push_back({findOrder(state.team, week, member) != nullptr,
+                       state.chain.replacedFromWeek[static_cast<size_t>(r)]});
   }
+  std::vector<int16_t> stages;
+  for (const size_t place : membersToOrder(members, week)) stages.push_back(memberStages[place]);
   return stages;
 }
 
 std::string teamWaitingText(const Prompter& prompter, const std::vector<int16_t>& stages) {
   std::vector<std::string> names;
   for (const int16_t stage : stages) names.push_back(translatedRoleName(prompter, stage));
-  switch (names.size()) {
-    case 0:
-      return "";
-    case 1:
-      return withArguments(prompter.translate("GameSession", "Waiting for the %1..."), names);
-    case 2:
-      return withArguments(prompter.translate("GameSession", "Waiting for the %1 and the %2..."),
-                           names);
-    default:
-      return withArguments(
-          prompter.translate("GameSession", "Waiting for the %1, the %2 and the %3..."),
-          {joinText({names.begin(), names.end() - 2}, ", "), names[names.size() - 2],
-           names.back()});
-  }
+  return waitingForMembersText(&prompter, names);
 }
 
 std::string teamWeekText(const Prompter& prompter, const GameState& state, int16_t week) {
@@ -247,34 +152,6 @@ std::string teamWeekText(const Prompter& prompter, const GameState& state, int16
 bool memberDone(const GameState& state, int16_t week) {
   const int16_t own = state.plan.current().participantRole;
   return stageReplaced(state, own, week) || findOrder(state.team, week, state.team.member);
-}
-
-void storeMemberOrder(GameServices& services, GameState& state, int16_t week, int16_t order,
-                      int32_t decisionTime) {
-  TeamSession& team = state.team;
-  const TypedOrder typed{teamTrialNumber(state), state.training.active, week, team.member, order,
-                         state.identity.subject, decisionTime};
-  services.db.read(
-      [&] { return services.db.teams().storeOrder(team.key, typed, markSecret(state)); });
-  team.orders.push_back(typed);
-}
-
-void recordTeamTrial(GameServices& services, GameState& state, int16_t recordedTrial) {
-  TeamSession& team = state.team;
-  const TrialPlan& trial = state.plan.current();
-  for (int16_t r = 0; r < kRoleCount; ++r) {
-    const int16_t member = trial.stageMembers[static_cast<size_t>(r)];
-    if (member != 0 && r != trial.participantRole) {
-      state.chain.roles[static_cast<size_t>(r)].playerName = subjectOf(team, member);
-    }
-  }
-  if (!trial.recordToDatabase) return;
-  const TeamTrialMember row{recordedTrial,          team.member, roleName(trial.participantRole),
-                            state.identity.subject, "",          0};
-  services.db.read([&] {
-    services.db.teams().recordMember(team.key, row, markSecret(state));
-    return 0;
-  });
 }
 
 }  // namespace quarn

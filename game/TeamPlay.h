@@ -10,9 +10,9 @@
 
 namespace quarn {
 
-// The team side of a team member's game: what the workstation reads of its
-// team and stores for it. Every member's workstation computes the whole
-// chain itself from the typed orders, so reading them is all a week needs.
+// The rules of a team member's game over GameState: which trials the team
+// plays, the stages still to order, the texts a waiting member reads. What
+// the workstation reads of its team and stores for it is TeamCoordination's.
 
 // Whether the running trial is a team trial that this session plays as a
 // member (training is played alone unless its row names members).
@@ -32,16 +32,6 @@ int16_t teamTrialNumber(const GameState& state);
 // is over and the member has recorded its part (false).
 bool joinTeamTraining(GameServices& services, GameState& state);
 
-// Stores that this member begins the running training trial, and under
-// which Trial number it records it.
-void beginTeamTraining(GameServices& services, GameState& state);
-
-// Training played together ends for the whole team: played to its end, or
-// skipped by any member's moderator. teamTrainingOver tells whether any
-// member stored it.
-void endTeamTraining(GameServices& services, GameState& state);
-bool teamTrainingOver(GameServices& services, GameState& state);
-
 // Why the running training trial breaks its limits: the member's own stage
 // first, then in a team trial the other members' stages, each named
 // ("Factory: Cost ran above 150"); empty while every one keeps them.
@@ -53,11 +43,6 @@ bool readTeamMembers(GameServices& services, GameState& state);
 
 // "Waiting for your team: 2 of 4 here (P07, P12)".
 std::string teamFormingText(const Prompter& prompter, const TeamSession& team);
-
-// Reads the running trial's typed orders and replaced members, and lets a
-// simulated player order for each replaced member from the week it was
-// replaced.
-void readTeamTrial(GameServices& services, GameState& state);
 
 // The typed orders of `week` by stage once every member's stage has one (or
 // a simulated player orders for it); nothing while one is missing.
@@ -77,21 +62,6 @@ std::string teamWeekText(const Prompter& prompter, const GameState& state, int16
 // Whether this member's order of `week` is stored, or a simulated player
 // orders for this member in `week`: either way the member does not order.
 bool memberDone(const GameState& state, int16_t week);
-
-// Stores this member's order of `week` as typed, with its decision time.
-void storeMemberOrder(GameServices& services, GameState& state, int16_t week, int16_t order,
-                      int32_t decisionTime);
-
-// Records that this member plays its stage in the running trial (datTeam,
-// under the member's `recordedTrial`), and names the other members' stages
-// for their User IDs.
-void recordTeamTrial(GameServices& services, GameState& state, int16_t recordedTrial);
-
-// A pause before the next trial holds the whole team: any member's moderator
-// passes it for all. The pause passed is stored as an order of week 0 of the
-// next trial; teamPausePassed tells whether any member stored it.
-void passTeamPause(GameServices& services, GameState& state);
-bool teamPausePassed(GameServices& services, GameState& state);
 
 // Whether a simulated player orders for the member of `stage` in `week`.
 bool stageReplaced(const GameState& state, int16_t stage, int16_t week);

@@ -50,16 +50,16 @@ WeekRow roleRow(const GameState& state, int16_t r, const LocalDateTime& now) {
   row.teamMember = team.active() && r != trial.participantRole &&
                    trial.stageMembers[static_cast<size_t>(r)] != 0 && !replaced;
   if (!trial.predicter.empty()) row.predicterNoise = state.predicter.noise;
-  row.order = slotAt(s.orderSlots, 1);
-  row.deltaInventory = s.deltaInventory;
-  row.inventory = s.inventory;
-  for (int k = 0; k < trial.delay; ++k) row.delaySlots.push_back(slotAt(s.delaySlots, k));
-  row.demand = s.demand;
-  row.satisfied = s.satisfied;
-  row.weeklyCost = s.weeklyCost;
-  row.totalCost = s.totalCost;
+  row.stage.order = slotAt(s.orderSlots, 1);
+  row.stage.deltaInventory = s.deltaInventory;
+  row.stage.inventory = s.inventory;
+  for (int k = 0; k < trial.delay; ++k) row.stage.delaySlots.push_back(slotAt(s.delaySlots, k));
+  row.stage.demand = s.demand;
+  row.stage.satisfied = s.satisfied;
+  row.stage.weeklyCost = s.weeklyCost;
+  row.stage.totalCost = s.totalCost;
   // Another member's stage carries that member's decision time.
-  row.transactionTime =
+  row.stage.decisionTime =
       row.teamMember ? team.decisionTimes[static_cast<size_t>(r)] : state.times.elapsed();
   row.date = formatDate(now);
   row.timeOfDay = formatTimeOfDay(now);
@@ -180,7 +180,7 @@ int32_t WeekRecorder::recordedCostSum(int16_t trials) const {
       week = row.week;
       cost = 0;
     }
-    if (row.week == week) cost += row.totalCost;
+    if (row.week == week) cost += row.stage.totalCost;
   }
   int64_t sum = 0;
   for (const auto& [trial, last] : lastWeeks) sum += last.second;

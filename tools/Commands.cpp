@@ -8,6 +8,22 @@
 
 namespace quarn::admin {
 
+int runCommand(const std::string& name, const std::function<int()>& command) {
+  try {
+    return command();
+  } catch (const UsageError& e) {
+    std::cerr << e.what() << "\n";
+    return 2;
+  } catch (const QuarnError& e) {
+    std::cerr << "quarngame-admin " << name << ": error " << e.number() << ": " << e.description()
+              << "\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "quarngame-admin " << name << ": " << e.what() << "\n";
+    return 1;
+  }
+}
+
 void expectArguments(const std::vector<std::string>& args, size_t count, const char* usage) {
   if (args.size() != count) throw UsageError(std::string("usage: quarngame-admin ") + usage);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,6 +22,11 @@ class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// Runs the subcommand `name` and reports its failure as quarngame-admin does:
+// a UsageError's text and status 2; "quarngame-admin NAME: error N: ..." and
+// status 1 for any other failure. Returns the process exit code.
+int runCommand(const std::string& name, const std::function<int()>& command);
 
 // Throws a UsageError when `args` does not hold exactly `count` arguments.
 void expectArguments(const std::vector<std::string>& args, size_t count, const char* usage);

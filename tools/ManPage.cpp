@@ -100,6 +100,10 @@ std::string adminManPage(const std::string& version) {
           roffText("the machine's setting of the application folder (folder = DIR)") +
           "\n.TP\n.I ~/.config/quarngame/quarngame.conf\n" +
           roffText("the user's setting of the application folder (folder = DIR)") +
+          "\n.TP\n.I /usr/libexec/quarngame/quarngame\\-charts\n" +
+          roffText(
+              "the program that report and debrief run: it draws the charts and opens the "
+              "debriefing window") +
           "\n.TP\n.I /usr/share/doc/quarngame/plan\\-reference.md\n" +
           roffText(
               "every table and column of an experiment database, as quarngame-admin columns "

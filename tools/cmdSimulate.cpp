@@ -8,6 +8,7 @@
 #include "analysis/BatchSimulation.h"
 #include "analysis/Measures.h"
 #include "analysis/RecordedResults.h"
+#include "base/Csv.h"
 #include "base/Text.h"
 #include "tools/CommandDatabase.h"
 #include "tools/Commands.h"
@@ -66,8 +67,8 @@ void writeSummaryCsv(std::ostream& out, const std::string& setting,
   for (const TrialSummary& t : table) {
     for (size_t r = 0; r < kRoleCount; ++r) {
       const StageSummary& s = t.stages[r];
-      out << csvText(setting) << ',' << t.trial << ',' << roleName(static_cast<int>(r)) << ','
-          << csvText(s.player) << ',' << (t.standIn[r] ? 1 : 0);
+      out << csvField(setting) << ',' << t.trial << ',' << roleName(static_cast<int>(r)) << ','
+          << csvField(s.player) << ',' << (t.standIn[r] ? 1 : 0);
       for (const auto* d : {&s.endCost, &s.amplification}) {
         if (*d) {
           const Distribution& v = **d;

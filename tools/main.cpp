@@ -1,5 +1,4 @@
 #include <iostream>
-#include <stdexcept>
 
 #include "base/AppFolder.h"
 #include "base/Errors.h"
@@ -71,7 +70,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(words.begin() + 1, words.end());
   for (const Command& c : kCommands) {
     if (c.name != words[0]) continue;
-    try {
+    return runCommand(c.name, [&] {
       // The demo without DATADIR goes into the application folder's data/.
       if (c.function == &cmdDemo && args.empty()) {
         if (!folder.error.empty()) throw QuarnError(kErrPathAccess, folder.error);
@@ -79,17 +78,7 @@ int main(int argc, char** argv) {
         args.push_back(folder.path + "/data");
       }
       return c.function(args);
-    } catch (const UsageError& e) {
-      std::cerr << e.what() << "\n";
-      return 2;
-    } catch (const quarn::QuarnError& e) {
-      std::cerr << "quarngame-admin " << c.name << ": error " << e.number() << ": "
-                << e.description() << "\n";
-      return 1;
-    } catch (const std::exception& e) {
-      std::cerr << "quarngame-admin " << c.name << ": " << e.what() << "\n";
-      return 1;
-    }
+    });
   }
   if (words[0].rfind('-', 0) == 0) {
     std::cerr << "quarngame-admin: unknown option '" << words[0] << "' (see --help)\n";

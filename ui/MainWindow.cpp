@@ -170,6 +170,12 @@ void MainWindow::buildLayout() {
 
   m_animationTimer = named(new QTimer(this), "tmrAnimation");
   m_animationTimer->setInterval(kDesignedInterval);
+  // A close request held by a question looks again this often; while it is
+  // stopped, no request waits.
+  m_exitRetryTimer = named(new QTimer(this), "tmrExitRetry");
+  m_exitRetryTimer->setSingleShot(true);
+  m_exitRetryTimer->setInterval(kRestartRetryMs);
+  connect(m_exitRetryTimer, &QTimer::timeout, this, [this] { askExitIfFree(); });
 
   connect(m_orderButton, &QPushButton::clicked, this, [this] { onOrderButtonClicked(); });
   connect(m_orderBox, &QLineEdit::textChanged, this,
@@ -580,14 +586,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::askExitWhenFree() {
-  QTimer::singleShot(kRestartRetryMs, this, [this] {
-    if (m_session.held()) {
-      askExitWhenFree();
-      return;
-    }
-    m_exitPending = false;
-    close();
-  });
+  m_exitRetryTimer->start();
+}
+
+void MainWindow::askExitIfFree() {
+  if (m_session.held()) {
+    m_exitRetryTimer->start();
+    return;
+  }
+  m_exitPending = false;
+  close();
 }
 
 void MainWindow::markParticipantRole(int16_t role) {

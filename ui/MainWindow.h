@@ -109,6 +109,7 @@ class MainWindow : public QWidget, public GameView {
   void applyDisplayConfiguration(const DisplayConfiguration& config, int16_t delay);
   void showClosingScreen();
   void askExitWhenFree();
+  void askExitIfFree();
 
   GameSession& m_session;
   Prompter& m_prompter;
@@ -135,6 +136,7 @@ class MainWindow : public QWidget, public GameView {
   QTimer* m_animationTimer = nullptr;
   QLabel* m_teamWaiting = nullptr;
   QTimer* m_teamTimer = nullptr;
+  QTimer* m_exitRetryTimer = nullptr;
   std::optional<ShipmentAnimation> m_animation;
   SkipTrainingDialog* m_skipDialog = nullptr;
   bool m_exitPending = false;  // a close request waits for the game to be free

@@ -45,10 +45,14 @@ QValueAxis* quantityAxis(const QString& title, double low, double high, const QS
 
 }  // namespace
 
+QString amplificationChartTitle() {
+  return QStringLiteral(
+      "Amplification of the orders at each stage (variance of orders / variance of demand)");
+}
+
 std::unique_ptr<QChart> makeAmplificationChart(
     const std::array<std::optional<StageSpread>, kRoleCount>& spreads) {
-  auto chart = newOverviewChart(QStringLiteral(
-      "Amplification of the orders at each stage (variance of orders / variance of demand)"));
+  auto chart = newOverviewChart(amplificationChartTitle());
   // Ratios run from below 1 to thousands: a logarithmic axis from the power
   // of ten below the smallest ratio above 0 to the one above the largest.
   // A ratio of 0 (orders that never changed) has no place on it: it is
@@ -130,13 +134,17 @@ std::vector<double> meanOrders(const std::vector<const RecordedTrial*>& trials) 
   return means;
 }
 
+QString classOrdersChartTitle(const std::vector<const RecordedTrial*>& trials) {
+  const RecordedTrial* first = trials.empty() ? nullptr : trials.front();
+  return first ? QStringLiteral("Setting %1, trial %2: every participant's orders")
+                     .arg(QString::fromStdString(first->setting))
+                     .arg(first->trial)
+               : QStringLiteral("No participant");
+}
+
 std::unique_ptr<QChart> makeClassOrdersChart(const std::vector<const RecordedTrial*>& trials) {
   const RecordedTrial* first = trials.empty() ? nullptr : trials.front();
-  auto chart =
-      newOverviewChart(first ? QStringLiteral("Setting %1, trial %2: every participant's orders")
-                                   .arg(QString::fromStdString(first->setting))
-                                   .arg(first->trial)
-                             : QStringLiteral("No participant"));
+  auto chart = newOverviewChart(classOrdersChartTitle(trials));
   double low = 0.0, high = 0.0;
   int lastWeek = 2;
   const auto add = [&](QLineSeries* series) {

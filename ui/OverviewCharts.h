@@ -15,6 +15,10 @@
 
 namespace quarn {
 
+// The charts' titles, as they stand above them.
+QString amplificationChartTitle();
+QString classOrdersChartTitle(const std::vector<const RecordedTrial*>& trials);
+
 // One box per stage (extremes, quartiles, median), Factory at the left, on a
 // logarithmic axis.
 std::unique_ptr<QChart> makeAmplificationChart(

@@ -14,12 +14,15 @@
 //   pictures/          the charts as PNG files (at 2x and as SVG on request)
 // The files are written into a temporary folder beside the target and moved
 // into place only when every one is complete. Needs a QApplication (the
-// offscreen platform will do).
+// offscreen platform will do). The page and the PDFs render one model of the
+// report (analysis/ReportModel.h): ReportHtml, ReportPdf; ReportPictures
+// draws the charts, ReportFolder stages the folder.
 
 #include <string>
 #include <vector>
 
 #include "analysis/RecordedTrial.h"
+#include "analysis/ReportModel.h"
 #include "analysis/StudyOverview.h"
 #include "analysis/TreatmentSummary.h"
 
@@ -40,10 +43,6 @@ struct ReportOptions {
   SimulatedCostsByTrial simulated;  // for the participants' percentiles
   int jobs = 2;                     // threads for the picture files
 };
-
-// A participant's or setting's name made safe as part of a file name:
-// letters, digits, '-', '_' and '.' are kept, anything else becomes '_'.
-std::string fileStem(const std::string& name);
 
 // Writes the report. Raises QuarnError when a file cannot be written (the
 // target is then left as it was), or when the folder holds files and

@@ -33,9 +33,10 @@ void WeekWrite(benchmark::State& state) {
       row.trial = 1;
       row.week = week;
       row.role = quarn::roleName(r);
-      row.order = row.deltaInventory = row.inventory = row.demand = row.satisfied = 4;
-      row.weeklyCost = row.totalCost = row.transactionTime = 4;
-      row.delaySlots = {4, 4};
+      row.stage.order = row.stage.deltaInventory = row.stage.inventory = row.stage.demand =
+          row.stage.satisfied = 4;
+      row.stage.weeklyCost = row.stage.totalCost = row.stage.decisionTime = 4;
+      row.stage.delaySlots = {4, 4};
       row.date = "2024-01-01";
       row.timeOfDay = "12:00:00";
       writer->insert(row);

@@ -78,7 +78,8 @@ quarn::WeekRow weekRow(const std::string& subject, int16_t trial, int16_t week, 
   row.week = week;
   row.role = role;
   row.participant = std::string(role) == "Retailer";
-  row.order = row.inventory = row.demand = row.weeklyCost = row.totalCost = 4;
+  row.stage.order = row.stage.inventory = row.stage.demand = row.stage.weeklyCost =
+      row.stage.totalCost = 4;
   row.date = "2024-01-01";
   row.timeOfDay = "12:00:00";
   return row;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/QueryRunner.h"
+#include "db/RecordColumns.h"
 #include "db/postgres/PgConnectionPool.h"
 
 namespace quarn {
@@ -15,10 +16,17 @@ namespace quarn {
 // (with `?` parameters), and its key: each column with the place of its
 // value among the statement's parameters.
 struct PgInsertTarget {
-  const char* table;
-  const char* insertSql;
-  std::vector<std::pair<const char*, size_t>> key;
+  std::string table;
+  std::string insertSql;
+  std::vector<std::pair<std::string, size_t>> key;
 };
+
+// The target of a record's table: the INSERT of every column, in the
+// schema's order, and the key's places among them.
+template <class Record>
+PgInsertTarget insertTargetOf(const RecordColumns<Record>& record, const std::string& insertSql) {
+  return {record.table(), insertSql, keyPlaces(record.table())};
+}
 
 // Rows into one table of the server, in one transaction: commit() stores
 // every row inserted, destruction without commit() none of them.

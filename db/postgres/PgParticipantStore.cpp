@@ -10,7 +10,11 @@ namespace quarn {
 
 namespace {
 
-const PgInsertTarget kParticipantRows{"datUser", kInsertParticipantRow, {{"Subject", 0}}};
+const PgInsertTarget& participantRows() {
+  static const PgInsertTarget target =
+      insertTargetOf(participantColumns(), insertParticipantRowSql());
+  return target;
+}
 
 // Two logins that race for one participant may both find no mark, or both
 // find the same one: the second claim then finds that its addition collides
@@ -111,7 +115,7 @@ std::optional<int16_t> PgParticipantStore::highestWeek(const std::string& subjec
 }
 
 std::unique_ptr<RowWriter<ParticipantRow>> PgParticipantStore::openRegistration() {
-  return std::make_unique<PgRowWriter<ParticipantRow>>(m_pool, kParticipantRows,
+  return std::make_unique<PgRowWriter<ParticipantRow>>(m_pool, participantRows(),
                                                        participantRowParams);
 }
 

@@ -8,22 +8,24 @@ namespace quarn {
 
 namespace {
 
-// The keys' columns and their places among the INSERT's parameters.
-const PgInsertTarget kWeekRows{
-    "datRole",
-    kInsertWeekRow,
-    {{"Subject", 0}, {"Setting", 1}, {"Trial", 2}, {"Week", 4}, {"Role", 5}}};
-const PgInsertTarget kTrialRows{
-    "datTrial", kInsertTrialRow, {{"Subject", 0}, {"Setting", 1}, {"Trial", 2}}};
+const PgInsertTarget& weekRows() {
+  static const PgInsertTarget target = insertTargetOf(weekColumns(), insertWeekRowSql());
+  return target;
+}
+
+const PgInsertTarget& trialRows() {
+  static const PgInsertTarget target = insertTargetOf(trialColumns(), insertTrialRowSql());
+  return target;
+}
 
 }  // namespace
 
 std::unique_ptr<RowWriter<WeekRow>> PgResultStore::openWeekRows() {
-  return std::make_unique<PgRowWriter<WeekRow>>(m_pool, kWeekRows, weekRowParams);
+  return std::make_unique<PgRowWriter<WeekRow>>(m_pool, weekRows(), weekRowParams);
 }
 
 std::unique_ptr<RowWriter<TrialRow>> PgResultStore::openTrialRows() {
-  return std::make_unique<PgRowWriter<TrialRow>>(m_pool, kTrialRows, trialRowParams);
+  return std::make_unique<PgRowWriter<TrialRow>>(m_pool, trialRows(), trialRowParams);
 }
 
 std::vector<RecordedSession> PgResultStore::recordedSessions(const std::string& setting,

@@ -1,5 +1,7 @@
 #include "db/postgres/PgRoles.h"
 
+#include <algorithm>
+#include <cctype>
 #include <iterator>
 #include <vector>
 
@@ -12,30 +14,51 @@ namespace quarn {
 
 namespace {
 
-constexpr const char* kPlanTables =
-    R"("tblBlock", "tblPlayer", "tblTraining", "tblDisplay", "tblDisplayOption", "tblPause",
-       "tblSetting", "tblPredicter")";
-constexpr const char* kResultTables =
-    R"("datUser", "datRole", "datTrial", "datPlaying", "datTeamMember", "datTeamOrder", "datTeam")";
+// The tables of the schema, quoted and listed: the plan's (named tbl...) or
+// those the program writes (named dat...).
+std::string tableList(const char* prefix) {
+  std::string list;
+  for (const TableSpec& table : quarn::currentSchema().tables) {
+    if (!table.name.starts_with(prefix)) continue;
+    list += (list.empty() ? "" : ", ") + quotedIdentifier(table.name);
+  }
+  return list;
+}
 
 constexpr const char* kWorkstationFunctionNames[] = {
     "quarn_claim_mark", "quarn_take_over_mark",   "quarn_refresh_mark",      "quarn_release_mark",
     "quarn_join_team",  "quarn_store_team_order", "quarn_record_team_member"};
 
-// The parameters of what the participant does, in the order of
-// kMarkActivityColumns.
-constexpr const char* kActivityParameters[] = {
-    "p_state text",   "p_state_since bigint", "p_trial bigint", "p_week bigint",
-    "p_weeks bigint", "p_role text",          "p_cost bigint"};
-static_assert(std::size(kActivityParameters) == std::size(kMarkActivityColumns));
-
-std::string parameterName(const std::string& parameter) {
-  return parameter.substr(0, parameter.find(' '));
+// A function's parameter for a column: "StateSince" is p_state_since.
+std::string parameterName(const std::string& column) {
+  std::string name = "p_";
+  for (const char c : column) {
+    if (std::isupper(static_cast<unsigned char>(c)) && name.size() > 2) name += '_';
+    name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return name;
 }
 
+std::string parameterType(const std::string& table, const std::string& column) {
+  const ColumnSpec* spec = findColumn(quarn::currentSchema(), table, column);
+  switch (spec->type) {
+    case ColumnType::Integer:
+      return "bigint";
+    case ColumnType::Real:
+      return "double precision";
+    case ColumnType::Text:
+      return "text";
+  }
+  return "";
+}
+
+// The parameters of what the participant does, one for each activity
+// column, as the functions declare them.
 std::string activityParameters() {
   std::string list;
-  for (const char* parameter : kActivityParameters) list += std::string(", ") + parameter;
+  for (const auto& column : activityColumns()) {
+    list += ", " + parameterName(column.column) + " " + parameterType("datPlaying", column.column);
+  }
   return list;
 }
 
@@ -44,16 +67,15 @@ constexpr const char* kServerEpoch = "extract(epoch FROM now())::bigint";
 std::string insertNewMark() {
   std::string values =
       std::string("p_subject, p_setting, p_host, p_process, ") + kServerEpoch + ", " + kServerEpoch;
-  for (const char* parameter : kActivityParameters) values += ", " + parameterName(parameter);
+  for (const auto& column : activityColumns()) values += ", " + parameterName(column.column);
   return R"(INSERT INTO "datPlaying" ()" + markColumnsSql() + R"(, "Token") VALUES ()" + values +
          ", p_token);\n";
 }
 
 std::string refreshMark() {
   std::string set = std::string(R"("LastWeek" = )") + kServerEpoch;
-  for (size_t c = 0; c < std::size(kMarkActivityColumns); ++c) {
-    set += std::string(", \"") + kMarkActivityColumns[c] +
-           "\" = " + parameterName(kActivityParameters[c]);
+  for (const auto& column : activityColumns()) {
+    set += ", \"" + column.column + "\" = " + parameterName(column.column);
   }
   return R"(UPDATE "datPlaying" SET )" + set +
          R"( WHERE "Subject" = p_subject AND "Token" = p_token AND p_token <> '';
@@ -142,6 +164,53 @@ constexpr const char* kNextMember = R"(    IF p_member <> (SELECT count(*) + 1 F
     END IF;
 )";
 
+// A team function's parameter for a column. The order's TransactionTime is
+// p_time, as the function was first made: a parameter's name cannot change
+// when a function is made anew.
+std::string teamParameterName(const std::string& column) {
+  return column == "TransactionTime" ? "p_time" : parameterName(column);
+}
+
+std::string teamParameters(const TeamFunction& function) {
+  std::string list;
+  for (const std::string& column : parameterColumns(function)) {
+    list += teamParameterName(column) + " " + parameterType(function.table, column) + ", ";
+  }
+  return list + "p_token text";
+}
+
+template <class Value>
+const Value* findPair(const std::vector<std::pair<std::string, Value>>& pairs,
+                      const std::string& key) {
+  for (const auto& [name, value] : pairs) {
+    if (name == key) return &value;
+  }
+  return nullptr;
+}
+
+// The INSERT of a team function's row up to its values, and those values:
+// each parameter, or what the function fills in.
+std::pair<std::string, std::string> teamInsert(const TeamFunction& function) {
+  std::vector<std::string> columns;
+  std::string values;
+  for (const ColumnSpec& column : findTable(quarn::currentSchema(), function.table)->columns) {
+    if (std::find(function.unset.begin(), function.unset.end(), column.name) !=
+        function.unset.end()) {
+      continue;
+    }
+    columns.push_back(column.name);
+    const std::string* filled = findPair(function.filled, column.name);
+    values += (values.empty() ? "" : ", ") + (filled ? *filled : teamParameterName(column.name));
+  }
+  return {
+      "  INSERT INTO " + quotedIdentifier(function.table) + " (" + columnListSql(columns) + ")\n",
+      values};
+}
+
+std::string teamFunctionHead(const std::string& schema, const TeamFunction& function) {
+  return functionHead(schema, function.name, teamParameters(function));
+}
+
 // The functions through which a workstation writes a team's rows: joining
 // (datTeamMember), a typed order (datTeamOrder, unless a simulated player
 // replaces the member from that week of that experiment trial; dated by
@@ -149,26 +218,17 @@ constexpr const char* kNextMember = R"(    IF p_member <> (SELECT count(*) + 1 F
 // (datTeam, never a replacement).
 std::string teamFunctions(const std::string& schema) {
   std::string sql;
-  sql +=
-      functionHead(schema, "quarn_join_team",
-                   "p_setting text, p_team text, p_member bigint, p_subject text, p_token text") +
-      "BEGIN\n" + teamGuard("\"datTeamMember\"", kNextMember) +
-      R"(  INSERT INTO "datTeamMember" ("Setting", "Team", "Member", "Subject", "Fixed")
-    VALUES (p_setting, p_team, p_member, p_subject, 0);
+  const auto [joinInsert, joinValues] = teamInsert(joinTeamFunction());
+  sql += teamFunctionHead(schema, joinTeamFunction()) + "BEGIN\n" +
+         teamGuard("\"datTeamMember\"", kNextMember) + joinInsert + "    VALUES (" + joinValues +
+         R"();
   RETURN true;
 END
 $fn$;
 )";
-  sql += functionHead(schema, "quarn_store_team_order",
-                      "p_setting text, p_team text, p_trial bigint, p_training bigint, "
-                      "p_week bigint, p_member bigint, p_order bigint, p_subject text, "
-                      "p_time bigint, p_token text") +
-         "BEGIN\n" + teamGuard("\"datTeamOrder\"", kMemberOfTeam) +
-         R"(  INSERT INTO "datTeamOrder" ("Setting", "Team", "Trial", "Training", "Week", "Member",
-                              "Order", "Subject", "TransactionTime", "Stored")
-    SELECT p_setting, p_team, p_trial, p_training, p_week, p_member, p_order, p_subject, p_time,
-           )" +
-         kServerEpoch +
+  const auto [orderInsert, orderValues] = teamInsert(storeTeamOrderFunction());
+  sql += teamFunctionHead(schema, storeTeamOrderFunction()) + "BEGIN\n" +
+         teamGuard("\"datTeamOrder\"", kMemberOfTeam) + orderInsert + "    SELECT " + orderValues +
          R"(
     WHERE NOT EXISTS (
       SELECT 1 FROM "datTeam"
@@ -180,12 +240,10 @@ $fn$;
 END
 $fn$;
 )";
-  sql += functionHead(schema, "quarn_record_team_member",
-                      "p_setting text, p_team text, p_trial bigint, p_member bigint, p_role text, "
-                      "p_subject text, p_token text") +
-         "BEGIN\n" + teamGuard("\"datTeam\"", kMemberOfTeam) +
-         R"(  INSERT INTO "datTeam" ("Setting", "Team", "Trial", "Member", "Role", "Subject")
-    VALUES (p_setting, p_team, p_trial, p_member, p_role, p_subject) ON CONFLICT DO NOTHING;
+  const auto [memberInsert, memberValues] = teamInsert(recordTeamMemberFunction());
+  sql += teamFunctionHead(schema, recordTeamMemberFunction()) + "BEGIN\n" +
+         teamGuard("\"datTeam\"", kMemberOfTeam) + memberInsert + "    VALUES (" + memberValues +
+         R"() ON CONFLICT DO NOTHING;
   RETURN FOUND;
 END
 $fn$;
@@ -195,6 +253,12 @@ $fn$;
 
 std::string currentSchema(PgConnection& connection) {
   return std::get<std::string>(connection.exec("SELECT current_schema()").rows.at(0).at(0));
+}
+
+std::string quotedList(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + quotedIdentifier(name);
+  return list;
 }
 
 std::string workstationFunctionList(const std::string& schema) {
@@ -210,17 +274,15 @@ std::string workstationFunctionList(const std::string& schema) {
 void giveWorkstationRights(PgConnection& connection, const std::string& role) {
   const std::string schema = quotedIdentifier(currentSchema(connection));
   const std::string to = " TO " + quotedIdentifier(role);
-  connection.exec(std::string("REVOKE ALL ON ") + kPlanTables + ", " + kResultTables + ", " +
+  const std::string planTables = tableList("tbl");
+  connection.exec("REVOKE ALL ON " + planTables + ", " + tableList("dat") + ", " +
                   quotedIdentifier(kVersionTable) + " FROM " + quotedIdentifier(role));
   connection.exec("GRANT USAGE ON SCHEMA " + schema + to);
-  connection.exec(std::string("GRANT SELECT ON ") + kPlanTables + ", " +
-                  quotedIdentifier(kVersionTable) + to);
+  connection.exec("GRANT SELECT ON " + planTables + ", " + quotedIdentifier(kVersionTable) + to);
   // The login reads a participant's User ID and setting; the questionnaire's
   // answers (age, gender, year, major) are for the moderator's eyes only.
-  connection.exec(R"(GRANT SELECT ("Subject", "Setting", rowid),
-                           INSERT ("Subject", "Setting", "Age", "Gender", "SchoolYear", "Major")
-                     ON "datUser")" +
-                  to);
+  connection.exec(R"(GRANT SELECT ("Subject", "Setting", rowid), INSERT ()" +
+                  quotedList(participantColumns().columns()) + R"() ON "datUser")" + to);
   connection.exec(R"(GRANT SELECT, INSERT ON "datRole", "datTrial")" + to);
   // Every workstation shares the role: reading a mark's secret would let
   // one workstation refresh or remove another's mark.
@@ -233,6 +295,44 @@ void giveWorkstationRights(PgConnection& connection, const std::string& role) {
 }
 
 }  // namespace
+
+const TeamFunction& joinTeamFunction() {
+  // A member who joins by arriving is not fixed.
+  static const TeamFunction function{"quarn_join_team", "datTeamMember", {{"Fixed", "0"}}, {}};
+  return function;
+}
+
+const TeamFunction& storeTeamOrderFunction() {
+  static const TeamFunction function{
+      "quarn_store_team_order", "datTeamOrder", {{"Stored", kServerEpoch}}, {}};
+  return function;
+}
+
+const TeamFunction& recordTeamMemberFunction() {
+  // Only the moderator's replacement names a simulated player.
+  static const TeamFunction function{
+      "quarn_record_team_member", "datTeam", {}, {"Player", "FromWeek"}};
+  return function;
+}
+
+std::vector<std::string> parameterColumns(const TeamFunction& function) {
+  std::vector<std::string> columns;
+  for (const ColumnSpec& column : findTable(quarn::currentSchema(), function.table)->columns) {
+    const bool unset = std::find(function.unset.begin(), function.unset.end(), column.name) !=
+                       function.unset.end();
+    if (!unset && !findPair(function.filled, column.name)) columns.push_back(column.name);
+  }
+  return columns;
+}
+
+std::string teamFunctionCallSql(const TeamFunction& function) {
+  std::string arguments;
+  for (const std::string& column : parameterColumns(function)) {
+    const bool text = parameterType(function.table, column) == "text";
+    arguments += text ? "?, " : "CAST(? AS " + parameterType(function.table, column) + "), ";
+  }
+  return "SELECT " + function.name + "(" + arguments + "?)";
+}
 
 std::string quotedIdentifier(const std::string& name) {
   std::string quoted = "\"";

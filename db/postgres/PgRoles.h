@@ -66,6 +66,24 @@ void grantWorkstationRole(PgConnection& connection, const std::string& role);
 //                             a replacement); a row there already stays
 void createWorkstationFunctions(PgConnection& connection);
 
+// A team function's row: its parameters are the table's columns in the
+// schema's order, but for those it fills itself (`filled`: each column with
+// its SQL) and those it leaves Null (`unset`); then the mark's secret.
+struct TeamFunction {
+  std::string name;
+  std::string table;
+  std::vector<std::pair<std::string, std::string>> filled;
+  std::vector<std::string> unset;
+};
+const TeamFunction& joinTeamFunction();
+const TeamFunction& storeTeamOrderFunction();
+const TeamFunction& recordTeamMemberFunction();
+// The columns `function` takes as its parameters, in their order.
+std::vector<std::string> parameterColumns(const TeamFunction& function);
+// The call of `function` with `?` for each parameter column, then one for
+// the secret.
+std::string teamFunctionCallSql(const TeamFunction& function);
+
 // Makes each of `logins` a role that logs in for one workstation: a member
 // of the workstation role `role`, with its rights and none of its own, and
 // a new random password, which the result pairs with the name (the only

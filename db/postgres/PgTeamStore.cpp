@@ -10,6 +10,7 @@
 #include "base/Text.h"
 #include "db/StoreSql.h"
 #include "db/postgres/PgError.h"
+#include "db/postgres/PgRoles.h"
 #include "db/postgres/PgSql.h"
 
 namespace quarn {
@@ -38,8 +39,19 @@ std::string channelOf(const TeamKey& key) {
   return "quarn_team_" + std::string(digits, end);
 }
 
-PgResult run(PgConnection& db, const char* sql, const SqlParams& params) {
+PgResult run(PgConnection& db, const std::string& sql, const SqlParams& params) {
   return db.exec(numberedParameters(sql), params);
+}
+
+// Writes `record` through the team function that checks the workstation's
+// secret.
+template <class Record>
+PgResult callTeamFunction(PgConnection& db, const TeamFunction& function,
+                          const RecordColumns<Record>& columns, const Record& record,
+                          const std::string& secret) {
+  SqlParams params = columns.params(record, parameterColumns(function));
+  params.emplace_back(secret);
+  return run(db, teamFunctionCallSql(function), params);
 }
 
 // The team's lock is taken by its name in any letter case: "green" and
@@ -99,20 +111,25 @@ std::set<int16_t> playedMembers(PgConnection& db, const TeamKey& key) {
   return played;
 }
 
-TeamMember memberOf(const Row& row) {
-  TeamMember member{row.cell("Member").toInt16(), row.cell("Subject").toText(),
-                    row.cell("Fixed").toBool()};
-  member.here = !member.fixed;
-  return member;
+// The columns of a team table, listed for a SELECT.
+template <class Record>
+std::string selectedColumns(const RecordColumns<Record>& columns) {
+  return "SELECT " + columnListSql(columns.columns()) + " FROM \"" + columns.table() + "\" ";
+}
+
+TeamMemberRow memberRowOf(const Row& row) {
+  TeamMemberRow read = teamMemberColumns().read(row);
+  read.member.here = !read.member.fixed;
+  return read;
 }
 
 std::vector<TeamMember> readMembers(PgConnection& db, const TeamKey& key) {
   const Rows rows = rowsOf(run(db,
-                               R"(SELECT "Member", "Subject", "Fixed" FROM "datTeamMember"
-                                  WHERE "Setting" = ? AND "Team" = ? ORDER BY "Member")",
+                               selectedColumns(teamMemberColumns()) +
+                                   R"(WHERE "Setting" = ? AND "Team" = ? ORDER BY "Member")",
                                {key.setting, key.team}));
   std::vector<TeamMember> members;
-  for (const Row& row : rows) members.push_back(memberOf(row));
+  for (const Row& row : rows) members.push_back(memberRowOf(row).member);
   if (std::all_of(members.begin(), members.end(), [](const TeamMember& m) { return m.here; })) {
     return members;
   }
@@ -131,12 +148,14 @@ struct SettingMember {
 };
 
 std::vector<SettingMember> settingMembers(PgConnection& db, const std::string& setting) {
-  const Rows rows = rowsOf(run(db,
-                               R"(SELECT "Team", "Member", "Subject", "Fixed" FROM "datTeamMember"
-                                  WHERE "Setting" = ? ORDER BY "Team", "Member")",
-                               {setting}));
+  const Rows rows = rowsOf(run(
+      db, selectedColumns(teamMemberColumns()) + R"(WHERE "Setting" = ? ORDER BY "Team", "Member")",
+      {setting}));
   std::vector<SettingMember> members;
-  for (const Row& row : rows) members.push_back({row.cell("Team").toText(), memberOf(row)});
+  for (const Row& row : rows) {
+    const TeamMemberRow read = memberRowOf(row);
+    members.push_back({read.key.team, read.member});
+  }
   return members;
 }
 
@@ -193,10 +212,9 @@ JoinDecision decideJoin(const std::vector<SettingMember>& all, const TeamKey& ty
 
 void insertMember(PgConnection& db, const TeamKey& key, int16_t member, const std::string& subject,
                   bool fixed) {
-  run(db,
-      R"(INSERT INTO "datTeamMember" ("Setting", "Team", "Member", "Subject", "Fixed")
-         VALUES (?, ?, ?, ?, ?))",
-      {key.setting, key.team, int64_t{member}, subject, int64_t{fixed ? 1 : 0}});
+  static const std::string sql =
+      insertSql(teamMemberColumns().table(), teamMemberColumns().columns());
+  run(db, sql, teamMemberColumns().params({key, {member, subject, fixed}}));
 }
 
 [[noreturn]] void refuseFixing(const TeamKey& key, const std::string& why,
@@ -332,8 +350,8 @@ TeamJoin PgTeamStore::join(const TeamKey& key, const std::string& subject, int16
     if (!decision.isNew) return decision.answer;
     const TeamKey stored{key.setting, decision.answer.team};
     // Written by the owner's function, which checks the secret.
-    run(db, "SELECT quarn_join_team(?, ?, CAST(? AS bigint), ?, ?)",
-        {stored.setting, stored.team, int64_t{*decision.answer.member}, subject, secret});
+    callTeamFunction(db, joinTeamFunction(), teamMemberColumns(),
+                     {stored, {*decision.answer.member, subject, false}}, secret);
     notifyTeam(db, stored);
     transaction.commit();
     return decision.answer;
@@ -404,12 +422,7 @@ bool PgTeamStore::storeOrder(const TeamKey& key, const TypedOrder& order,
     // member is replaced in that experiment trial from this week on (a
     // training order never is), or has an order of the week already.
     const PgResult stored =
-        run(db,
-            R"(SELECT quarn_store_team_order(?, ?, CAST(? AS bigint), CAST(? AS bigint),
-                 CAST(? AS bigint), CAST(? AS bigint), CAST(? AS bigint), ?, CAST(? AS bigint), ?))",
-            {key.setting, key.team, int64_t{order.trial}, int64_t{order.training ? 1 : 0},
-             int64_t{order.week}, int64_t{order.member}, int64_t{order.order}, order.subject,
-             int64_t{order.transactionTime}, secret});
+        callTeamFunction(db, storeTeamOrderFunction(), teamOrderColumns(), {key, order}, secret);
     const bool isNew = std::get<int64_t>(stored.rows.at(0).at(0)) != 0;
     if (isNew) notifyTeam(db, key);
     transaction.commit();
@@ -420,45 +433,39 @@ bool PgTeamStore::storeOrder(const TeamKey& key, const TypedOrder& order,
 std::vector<TypedOrder> PgTeamStore::orders(const TeamKey& key, int16_t trial, bool training) {
   const Rows rows = m_pool.run([&](PgConnection& db) {
     return rowsOf(run(db,
-                      R"(SELECT "Trial", "Training", "Week", "Member", "Order", "Subject",
-                                "TransactionTime"
-                         FROM "datTeamOrder"
-                         WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ? AND "Training" = ?
-                         ORDER BY "Week", "Member")",
+                      selectedColumns(teamOrderColumns()) +
+                          R"(WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ? AND "Training" = ?
+                             ORDER BY "Week", "Member")",
                       {key.setting, key.team, int64_t{trial}, int64_t{training ? 1 : 0}}));
   });
   std::vector<TypedOrder> orders;
-  for (const Row& row : rows) {
-    orders.push_back({row.cell("Trial").toInt16(), row.cell("Training").toBool(),
-                      row.cell("Week").toInt16(), row.cell("Member").toInt16(),
-                      row.cell("Order").toInt32(), row.cell("Subject").toText(),
-                      row.cell("TransactionTime").toInt32()});
-  }
+  for (const Row& row : rows) orders.push_back(teamOrderColumns().read(row).order);
   return orders;
 }
 
 TeamTraining PgTeamStore::training(const TeamKey& key, int16_t member) {
   const Rows rows = m_pool.run([&](PgConnection& db) {
     return rowsOf(run(db,
-                      R"(SELECT "Trial", "Member", "Order", "TransactionTime" FROM "datTeamOrder"
-                         WHERE "Setting" = ? AND "Team" = ? AND "Training" = 1 AND "Week" = 0)",
+                      selectedColumns(teamOrderColumns()) +
+                          R"(WHERE "Setting" = ? AND "Team" = ? AND "Training" = 1 AND "Week" = 0)",
                       {key.setting, key.team}));
   });
   TeamTraining training;
   for (const Row& row : rows) {
-    const int16_t attempt = row.cell("Trial").toInt16();
+    const TypedOrder mark = teamOrderColumns().read(row).order;
+    const int16_t attempt = mark.trial;
     if (attempt == 0) {
       training.over = true;
       continue;
     }
     if (attempt > training.attempt) {
       training.attempt = attempt;
-      training.run = row.cell("Order").toInt16();
+      training.run = static_cast<int16_t>(mark.order);
     }
-    if (row.cell("Member").toInt16() == member && attempt > training.ownAttempt) {
+    if (mark.member == member && attempt > training.ownAttempt) {
       training.ownAttempt = attempt;
-      training.ownRun = row.cell("Order").toInt16();
-      training.ownTrial = row.cell("TransactionTime").toInt16();
+      training.ownRun = static_cast<int16_t>(mark.order);
+      training.ownTrial = static_cast<int16_t>(mark.transactionTime);
     }
   }
   return training;
@@ -467,28 +474,21 @@ TeamTraining PgTeamStore::training(const TeamKey& key, int16_t member) {
 void PgTeamStore::recordMember(const TeamKey& key, const TeamTrialMember& row,
                                const std::string& secret) {
   m_pool.run([&](PgConnection& db) {
-    run(db, "SELECT quarn_record_team_member(?, ?, CAST(? AS bigint), CAST(? AS bigint), ?, ?, ?)",
-        {key.setting, key.team, int64_t{row.trial}, int64_t{row.member}, row.role, row.subject,
-         secret});
+    callTeamFunction(db, recordTeamMemberFunction(), teamTrialColumns(), {key, row}, secret);
   });
 }
 
 std::vector<TeamTrialMember> PgTeamStore::replacements(const TeamKey& key, int16_t trial) {
   const Rows rows = m_pool.run([&](PgConnection& db) {
     return rowsOf(run(db,
-                      R"(SELECT "Trial", "Member", "Role", "Subject", "Player", "FromWeek"
-                         FROM "datTeam"
-                         WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
-                               AND "Player" IS NOT NULL
-                         ORDER BY "Member")",
+                      selectedColumns(teamTrialColumns()) +
+                          R"(WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ?
+                                   AND "Player" IS NOT NULL
+                             ORDER BY "Member")",
                       {key.setting, key.team, int64_t{trial}}));
   });
   std::vector<TeamTrialMember> replaced;
-  for (const Row& row : rows) {
-    replaced.push_back({row.cell("Trial").toInt16(), row.cell("Member").toInt16(),
-                        row.cell("Role").toText(), row.cell("Subject").toText(),
-                        row.cell("Player").toText(), row.cell("FromWeek").toInt16()});
-  }
+  for (const Row& row : rows) replaced.push_back(teamTrialColumns().read(row).member);
   return replaced;
 }
 
@@ -512,14 +512,12 @@ TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t member, const s
       refuseReplacing(key, member,
                       "it is replaced in trial " + decimal(int64_t{row.trial}) + " already");
     }
-    run(db,
-        R"(INSERT INTO "datTeam" ("Setting", "Team", "Trial", "Member", "Role", "Subject",
-                                  "Player", "FromWeek")
-           VALUES (?, ?, ?, ?, ?, ?, ?, ?)
-           ON CONFLICT ("Setting", "Team", "Trial", "Member")
-           DO UPDATE SET "Player" = excluded."Player", "FromWeek" = excluded."FromWeek")",
-        {key.setting, key.team, int64_t{row.trial}, int64_t{member}, row.role, row.subject,
-         row.player, int64_t{row.fromWeek}});
+    // The member's own row of the trial, there already, takes the player.
+    static const std::string sql =
+        insertSql(teamTrialColumns().table(), teamTrialColumns().columns()) +
+        R"( ON CONFLICT ("Setting", "Team", "Trial", "Member")
+           DO UPDATE SET "Player" = excluded."Player", "FromWeek" = excluded."FromWeek")";
+    run(db, sql, teamTrialColumns().params({key, row}));
     notifyTeam(db, key);
     transaction.commit();
     return row;

@@ -32,7 +32,7 @@ class Registration final : public RowWriter<ParticipantRow> {
                         taken.front().cell("Subject").toText() + ", in another letter case)",
                     "datUser");
     }
-    m_transaction.insert(kInsertParticipantRow, participantRowParams(row));
+    m_transaction.insert(insertParticipantRowSql(), participantRowParams(row));
   }
   void commit() override { m_transaction.commit(); }
 

@@ -18,7 +18,7 @@ class WeekRows final : public RowWriter<WeekRow> {
   explicit WeekRows(const SqlCipherFile& file)
       : m_file(file), m_transaction(takeCheckedConnection(file), "datRole") {}
   void insert(const WeekRow& row) override {
-    m_transaction.insert(kInsertWeekRow, weekRowParams(row));
+    m_transaction.insert(insertWeekRowSql(), weekRowParams(row));
   }
   void commit() override {
     try {
@@ -41,7 +41,7 @@ std::unique_ptr<RowWriter<WeekRow>> SqlCipherResultStore::openWeekRows() {
 }
 
 std::unique_ptr<RowWriter<TrialRow>> SqlCipherResultStore::openTrialRows() {
-  return std::make_unique<SqlCipherRowWriter<TrialRow>>(m_file, "datTrial", kInsertTrialRow,
+  return std::make_unique<SqlCipherRowWriter<TrialRow>>(m_file, "datTrial", insertTrialRowSql(),
                                                         trialRowParams);
 }
 

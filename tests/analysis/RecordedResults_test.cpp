@@ -23,14 +23,14 @@ void addWeek(RecordedRows& rows, int16_t trial, int16_t week, int delay, int par
     row.week = week;
     row.role = roleName(r);
     row.participant = r == participant;
-    row.order = 10 * week + r;
-    row.deltaInventory = -r;
-    row.inventory = 12 - week * r;
-    for (int k = 1; k <= delay; ++k) row.delaySlots.push_back(20 * k + r);
-    row.demand = 4 + r;
-    row.satisfied = 3;
-    row.weeklyCost = week + r;
-    row.totalCost = 100 * week + r;
+    row.stage.order = 10 * week + r;
+    row.stage.deltaInventory = -r;
+    row.stage.inventory = 12 - week * r;
+    for (int k = 1; k <= delay; ++k) row.stage.delaySlots.push_back(20 * k + r);
+    row.stage.demand = 4 + r;
+    row.stage.satisfied = 3;
+    row.stage.weeklyCost = week + r;
+    row.stage.totalCost = 100 * week + r;
     rows.weeks.push_back(row);
   }
 }

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
 #include <sstream>
 
 #include "db/DbError.h"
+#include "db/Schema.h"
 #include "tests/support/EngineDatabases.h"
 
 namespace quarn::testing {
@@ -56,6 +59,17 @@ void fillExperiment(EngineDatabase& db) {
                           {"Role", member == 1 ? "Retailer" : "Factory"},
                           {"Subject", subject}});
   }
+}
+
+// A table the schema gains is copied too (the copy lists them in its own
+// order); the version is the target's own.
+TEST(DatabaseCopy, CopiesEveryTableOfTheSchemaButItsVersion) {
+  std::set<std::string> described,
+      copied(std::begin(kExperimentTables), std::end(kExperimentTables));
+  for (const TableSpec& table : currentSchema().tables) {
+    if (table.name != kVersionTable) described.insert(table.name);
+  }
+  EXPECT_EQ(copied, described);
 }
 
 TEST(DatabaseCopy, FileToServerAndBackKeepsEveryRowInOrder) {

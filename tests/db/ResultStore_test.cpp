@@ -25,15 +25,15 @@ WeekRow aWeekRow(const char* role = "Retailer", int16_t trial = 2) {
   row.trial = trial;
   row.week = 7;
   row.role = role;
-  row.order = 5;
-  row.deltaInventory = -1;
-  row.inventory = 11;
-  row.delaySlots = {4, 6};
-  row.demand = 8;
-  row.satisfied = 8;
-  row.weeklyCost = 6;
-  row.totalCost = 40;
-  row.transactionTime = 1250;
+  row.stage.order = 5;
+  row.stage.deltaInventory = -1;
+  row.stage.inventory = 11;
+  row.stage.delaySlots = {4, 6};
+  row.stage.demand = 8;
+  row.stage.satisfied = 8;
+  row.stage.weeklyCost = 6;
+  row.stage.totalCost = 40;
+  row.stage.decisionTime = 1250;
   row.date = "2024-03-05";
   row.timeOfDay = "14:07:09";
   return row;
@@ -154,7 +154,7 @@ TYPED_TEST(ResultStoreTest, RecordedRowsReadBackTheRowsWrittenInOrder) {
   WeekRow participant = aWeekRow("Factory");
   participant.participant = true;
   participant.predicterNoise = -2;
-  participant.delaySlots = {1, 2, 3};
+  participant.stage.delaySlots = {1, 2, 3};
   WeekRow earlier = aWeekRow();
   earlier.week = 6;
   WeekRow firstTrial = aWeekRow("Wholesaler", 1);
@@ -196,10 +196,11 @@ TYPED_TEST(ResultStoreTest, RecordedRowsReadNullsAsZeroAndEmpty) {
   const RecordedRows rows = this->results().recordedRows({"P1", "A"});
   ASSERT_EQ(rows.weeks.size(), 1u);
   const WeekRow& w = rows.weeks[0];
-  EXPECT_EQ(std::vector<int32_t>({w.order, w.inventory, w.demand, w.totalCost}),
-            std::vector<int32_t>({0, 0, 0, 0}));
+  EXPECT_EQ(
+      std::vector<int32_t>({w.stage.order, w.stage.inventory, w.stage.demand, w.stage.totalCost}),
+      std::vector<int32_t>({0, 0, 0, 0}));
   EXPECT_FALSE(w.predicterNoise);
-  EXPECT_EQ(w.delaySlots, std::vector<int32_t>({4}));  // the slots end at the first Null
+  EXPECT_EQ(w.stage.delaySlots, std::vector<int32_t>({4}));  // the slots end at the first Null
   EXPECT_EQ(w.date, "");
   ASSERT_EQ(rows.trials.size(), 1u);
   EXPECT_EQ(rows.trials[0].weeks, 0);

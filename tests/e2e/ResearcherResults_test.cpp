@@ -210,16 +210,16 @@ void insertTeamTrial(EngineDatabase& db, const TeamTrialRows& rows) {
                             {"Week", w.week},
                             {"Role", w.role},
                             {"User", w.participant ? 6 : 0},
-                            {"Order", w.order},
-                            {"DeltaInventory", w.deltaInventory},
-                            {"Inventory", w.inventory},
-                            {"Delay1", w.delaySlots.at(0)},
-                            {"Delay2", w.delaySlots.at(1)},
-                            {"Demand", w.demand},
-                            {"Satisfied", w.satisfied},
-                            {"WeeklyCost", w.weeklyCost},
-                            {"TotalCost", w.totalCost},
-                            {"TransactionTime", w.transactionTime}});
+                            {"Order", w.stage.order},
+                            {"DeltaInventory", w.stage.deltaInventory},
+                            {"Inventory", w.stage.inventory},
+                            {"Delay1", w.stage.delaySlots.at(0)},
+                            {"Delay2", w.stage.delaySlots.at(1)},
+                            {"Demand", w.stage.demand},
+                            {"Satisfied", w.stage.satisfied},
+                            {"WeeklyCost", w.stage.weeklyCost},
+                            {"TotalCost", w.stage.totalCost},
+                            {"TransactionTime", w.stage.decisionTime}});
     }
     for (const TrialRow& t : member.trials) {
       db.insert("datTrial", {{"Subject", t.subject},

@@ -53,6 +53,8 @@ class RecordingView final : public GameView {
     shipments = shown;
     ++animations;
   }
+  void weekReplayed(const Shipments&) override { ++replays; }
+  void teamWaiting(const std::string& text) override { teamTexts.push_back(text); }
   void trainingRestartPending() override { ++restartsPending; }
   void trialEnded() override { ++trialsEnded; }
   void pauseStarted() override { ++pauses; }
@@ -70,6 +72,8 @@ class RecordingView final : public GameView {
   WeekFigures figures;
   std::vector<WeekOpening> weeks;
   Shipments shipments;
+  std::vector<std::string> teamTexts;
+  int replays = 0;
   int animations = 0, restartsPending = 0, trialsEnded = 0, pauses = 0, gameOvers = 0,
       questionnaires = 0;
 };

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "game/TextExport.h"
+#include "sim/RecordedStage.h"
 #include "sim/TrialStart.h"
 #include "tests/game/GameFixture.h"
 #include "tests/support/FaultyStores.h"
@@ -118,6 +119,18 @@ TEST_F(WeekRecorderTest, StoresEveryWeeksFourRows) {
                          "AND Delay3 IS NULL AND TransactionTime=250+Week AND Date='2024-03-05' "
                          "AND TimeOfDay='14:07:09'"),
             12);
+}
+
+// A figure of the stage's week that the recorder does not take from the
+// chain stays 0 in every row. The Retailer orders nothing, so that it runs
+// into a backorder while the players upstream order.
+TEST_F(WeekRecorderTest, StoresEveryFigureOfTheStagesWeek) {
+  state.plan.trials = {trial(5, 2, kRetailer)};
+  playTrial(0);
+  for (const StageFigure& figure : kStageFigures) {
+    EXPECT_GT(testDb.count("datRole", std::string("\"") + figure.column + "\" <> 0"), 0)
+        << figure.column;
+  }
 }
 
 // The participant's own cost, not the chain's.

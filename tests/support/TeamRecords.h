@@ -69,12 +69,12 @@ inline TeamTrialRows teamTrialRows(const std::string& team, int16_t trial,
         const TeamMemberPlan* player = memberAt(r, week);
         // The store reads User 6 as the participant's row; 7 is another member's.
         row.participant = player == &me;
-        row.order = 10 * r + week;
-        row.inventory = 5 - week;
-        row.delaySlots = {4, 4};
-        row.demand = 2 + week;
-        row.totalCost = 100 * r * week / weeks;
-        row.transactionTime = player ? 1000 : 0;
+        row.stage.order = 10 * r + week;
+        row.stage.inventory = 5 - week;
+        row.stage.delaySlots = {4, 4};
+        row.stage.demand = 2 + week;
+        row.stage.totalCost = 100 * r * week / weeks;
+        row.stage.decisionTime = player ? 1000 : 0;
         mine.weeks.push_back(row);
       }
     }

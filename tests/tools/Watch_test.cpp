@@ -4,6 +4,7 @@
 
 #include <iterator>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "tests/support/EngineDatabases.h"
@@ -126,6 +127,39 @@ TYPED_TEST(WatchTest, SaysWhatEachParticipantDoes) {
   for (size_t i = 0; i < shown.size(); ++i) {
     EXPECT_EQ(admin::stateText(shown[i]), cases[i].shown) << cases[i].subject;
     EXPECT_FALSE(shown[i].gone) << cases[i].subject;
+  }
+}
+
+// Every state a mark can hold has words of its own in the table and its
+// stored word in the JSON lines, a state added later too.
+TYPED_TEST(WatchTest, EveryStateIsToldApartInTheTableAndTheJson) {
+  const std::vector<PlayState> states = allPlayStates();
+  std::vector<std::string> subjects;
+  for (size_t i = 0; i < states.size(); ++i) {
+    subjects.push_back("S" + std::string(i < 10 ? "0" : "") + std::to_string(i));
+    this->mark(subjects.back().c_str(), "A", "lab-1", 5, states[i], 3, 42);
+  }
+  const std::vector<admin::WatchLine> shown = this->lines();
+  ASSERT_EQ(shown.size(), states.size());
+  std::set<std::string> texts;
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const std::string text = admin::stateText(shown[i]);
+    EXPECT_FALSE(shown[i].stateUnknown) << playStateWord(states[i]);
+    EXPECT_FALSE(text.empty() || text == "playing" || text.starts_with("unknown"))
+        << playStateWord(states[i]) << ": " << text;
+    texts.insert(text);
+  }
+  EXPECT_EQ(texts.size(), states.size()) << "two states read the same";
+  std::ostringstream out;
+  admin::runWatch(admin::parseWatchArguments({"db", "--once", "--json"}),
+                  *openMonitor(this->db.choice()), "db", this->clock, out, false);
+  std::istringstream json(out.str());
+  std::string line;
+  for (size_t i = 0; i < states.size() && std::getline(json, line); ++i) {
+    EXPECT_NE(line.find(R"j("subject":")j" + subjects[i] + R"j(",)j"), std::string::npos) << line;
+    EXPECT_NE(line.find(R"j("state":")j" + playStateWord(states[i]) + R"j(","stateKnown":true)j"),
+              std::string::npos)
+        << line;
   }
 }
 

@@ -176,7 +176,9 @@ TEST_F(MainWindowTest, CloseRequestUnderAQuestionIsAskedOnceItIsAnswered) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return prompter.count(PromptKind::ConfirmExit) == 1; }, 2000));
   EXPECT_EQ(prompter.shown.back().kind, PromptKind::ConfirmExit);
   EXPECT_TRUE(window.isVisible());
-  QTest::qWait(100);
+  // Nothing is left to ask it again: no event waits and the retry has stopped.
+  QCoreApplication::sendPostedEvents();
+  EXPECT_FALSE(control<QTimer>(window, "tmrExitRetry")->isActive());
   EXPECT_EQ(prompter.count(PromptKind::ConfirmExit), 1);
 }
 

@@ -147,10 +147,11 @@ TEST(TrialReport, WritesAnEmptyStudyWithoutLogarithmsOfZero) {
             std::string::npos);
 }
 
-// A word of a PDF's text as pdftotext lays it out, with its page's width.
+// A word of a PDF's text as pdftotext lays it out, with its page.
 struct PdfWord {
   std::string text;
-  double xMax = 0, yMax = 0, pageWidth = 0, pageHeight = 0;
+  double xMin = 0, xMax = 0, yMax = 0, pageWidth = 0, pageHeight = 0;
+  int page = 0;
 };
 
 // The words that pdftotext finds on the pages of `pdf`; it leaves out what
@@ -164,16 +165,19 @@ std::vector<PdfWord> pdfWords(const fs::path& pdf) {
   std::vector<PdfWord> words;
   const std::regex item(
       R"re(<page width="([\d.]+)" height="([\d.]+)">)re"
-      R"re(|<word xMin="[\d.]+" yMin="[\d.]+" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+      R"re(|<word xMin="([\d.]+)" yMin="[\d.]+" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
   double width = 0, height = 0;
+  int page = 0;
   for (auto it = std::sregex_iterator(text.begin(), text.end(), item); it != std::sregex_iterator();
        ++it) {
     const std::smatch& m = *it;
     if (m[1].matched) {
       width = std::stod(m[1]);
       height = std::stod(m[2]);
+      ++page;
     } else {
-      words.push_back({m[5], std::stod(m[3]), std::stod(m[4]), width, height});
+      words.push_back(
+          {m[6], std::stod(m[3]), std::stod(m[4]), std::stod(m[5]), width, height, page});
     }
   }
   return words;
@@ -197,6 +201,102 @@ std::string wordsInsideFrom(const std::vector<PdfWord>& words, const std::string
   return "";
 }
 
+// Text of the page or of pdftotext's word list, the entities replaced.
+std::string unescaped(std::string text) {
+  const std::vector<std::pair<std::string, std::string>> entities = {
+      {"&lt;", "<"},  {"&gt;", ">"},         {"&quot;", "\""},
+      {"&#39;", "'"}, {"&ndash;", "\u2013"}, {"&amp;", "&"}};
+  for (const auto& [entity, character] : entities) {
+    for (size_t at = text.find(entity); at != std::string::npos;
+         at = text.find(entity, at + character.size())) {
+      text.replace(at, entity.size(), character);
+    }
+  }
+  return text;
+}
+
+using CellLine = std::vector<std::string>;
+
+// The tables of the page: each its header, then its rows, as cell texts.
+std::vector<std::vector<CellLine>> pageTables(const std::string& page) {
+  static const std::regex table(R"(<table>([\s\S]*?)</table>)");
+  static const std::regex row(R"(<tr[^>]*>([\s\S]*?)</tr>)");
+  static const std::regex cell(R"(<t[hd][^>]*>([\s\S]*?)</t[hd]>)");
+  std::vector<std::vector<CellLine>> tables;
+  for (auto t = std::sregex_iterator(page.begin(), page.end(), table); t != std::sregex_iterator();
+       ++t) {
+    const std::string body = (*t)[1];
+    std::vector<CellLine> lines;
+    for (auto r = std::sregex_iterator(body.begin(), body.end(), row); r != std::sregex_iterator();
+         ++r) {
+      const std::string cells = (*r)[1];
+      CellLine line;
+      for (auto c = std::sregex_iterator(cells.begin(), cells.end(), cell);
+           c != std::sregex_iterator(); ++c) {
+        // A blank cell leaves no word on paper.
+        if ((*c)[1].length() > 0) line.push_back(unescaped((*c)[1]));
+      }
+      lines.push_back(line);
+    }
+    tables.push_back(lines);
+  }
+  return tables;
+}
+
+// The PDF's text lines split into cells: words on one baseline of a page,
+// a new cell where the gap to the next word is wider than two characters.
+std::vector<CellLine> pdfCellLines(const std::vector<PdfWord>& words) {
+  std::vector<std::vector<PdfWord>> lines;
+  for (const PdfWord& w : words) {
+    const auto sameLine = [&](const std::vector<PdfWord>& line) {
+      return line.front().page == w.page && std::abs(line.front().yMax - w.yMax) < 0.5;
+    };
+    const auto line = std::find_if(lines.begin(), lines.end(), sameLine);
+    if (line == lines.end()) {
+      lines.push_back({w});
+    } else {
+      line->push_back(w);
+    }
+  }
+  std::vector<CellLine> cellLines;
+  for (std::vector<PdfWord>& line : lines) {
+    std::sort(line.begin(), line.end(),
+              [](const PdfWord& a, const PdfWord& b) { return a.xMin < b.xMin; });
+    CellLine cells;
+    const PdfWord* previous = nullptr;
+    for (const PdfWord& w : line) {
+      const std::string text = unescaped(w.text);
+      const double charWidth = (w.xMax - w.xMin) / static_cast<double>(std::max<size_t>(
+                                                       QString::fromStdString(text).size(), 1));
+      if (previous && w.xMin - previous->xMax < 2 * charWidth) {
+        cells.back() += " " + text;
+      } else {
+        cells.push_back(text);
+      }
+      previous = &w;
+    }
+    cellLines.push_back(cells);
+  }
+  return cellLines;
+}
+
+// Whether `line` ends with the cells of `expected` (a chart's labels may
+// stand left of a table beside it).
+bool endsWith(const CellLine& line, const CellLine& expected) {
+  return line.size() >= expected.size() &&
+         std::equal(expected.begin(), expected.end(), line.end() - expected.size());
+}
+
+// Whether the lines hold the table's header followed by its rows.
+bool holdsTable(const std::vector<CellLine>& lines, const std::vector<CellLine>& table) {
+  for (size_t at = 0; at + table.size() <= lines.size(); ++at) {
+    size_t matched = 0;
+    while (matched < table.size() && endsWith(lines[at + matched], table[matched])) ++matched;
+    if (matched == table.size()) return true;
+  }
+  return false;
+}
+
 // S2 stopped after 4 of 10 weeks: both PDFs say so, inside the page.
 TEST(TrialReport, SaysAnIncompleteTrialInsideThePagesOfBothPdfs) {
   ReportFolder out;
@@ -208,10 +308,45 @@ TEST(TrialReport, SaysAnIncompleteTrialInsideThePagesOfBothPdfs) {
   options.simulated[{"Lab", 1}].runs = 4;
   options.simulated[{"Lab", 1}].costs[kWholesaler] = {100, 200, 300, 400};
   writeReport({sampleTrial(1, 0), killed}, out.path.string(), options);
-  EXPECT_EQ(wordsInsideFrom(pdfWords(out.path / "overview.pdf"), "(incomplete)", 1),
-            "(incomplete)");
+  EXPECT_EQ(wordsInsideFrom(pdfWords(out.path / "overview.pdf"), "incomplete", 1), "incomplete");
   EXPECT_EQ(wordsInsideFrom(pdfWords(out.path / "S2-with-a-long-ID.pdf"), "Incomplete:", 7),
             "Incomplete: 4 of 10 planned weeks recorded.");
+}
+
+// Every table of the page stands in one of the PDFs with the same cells:
+// the measures, the treatment summaries and the league tables.
+TEST(TrialReport, ShowsTheSameTableCellsInThePageAndThePdfs) {
+  ReportFolder out;
+  RecordedTrial killed = sampleTrial(1, 3);
+  killed.subject = "S2 & <Lee>";
+  killed.weeks.resize(4);
+  RecordedTrial skipped = sampleTrial(2, 1);
+  skipped.skippedWeeks = 2;
+  skipped.predicter = "Smooth";
+  std::vector<RecordedTrial> trials = teamTrialRecords(
+      teamTrialRows("Red", 2, {{"P07", kFactory}, {"P12", kRetailer, "Sterman", 6}}));
+  for (RecordedTrial t : {sampleTrial(1, 0), skipped, killed}) trials.push_back(t);
+  ReportOptions options = from("lab.mdb");
+  options.summary.by = {"Predicter"};
+  options.simulated[{"Lab", 1}].player = "Sterman";
+  options.simulated[{"Lab", 1}].runs = 4;
+  options.simulated[{"Lab", 1}].costs[kWholesaler] = {100, 200, 300, 400};
+  writeReport(trials, out.path.string(), options);
+
+  std::vector<CellLine> pdfLines;
+  for (const auto& entry : fs::directory_iterator(out.path)) {
+    if (entry.path().extension() != ".pdf") continue;
+    const std::vector<CellLine> lines = pdfCellLines(pdfWords(entry.path()));
+    pdfLines.insert(pdfLines.end(), lines.begin(), lines.end());
+  }
+  const std::vector<std::vector<CellLine>> tables = pageTables(readFile(out.path / "index.html"));
+  // The summary, two league tables and the measures of four trials.
+  EXPECT_EQ(tables.size(), 1 + 2 + 4);
+  for (const std::vector<CellLine>& table : tables) {
+    std::string header;
+    for (const std::string& cell : table.front()) header += cell + " | ";
+    EXPECT_TRUE(holdsTable(pdfLines, table)) << header << "\n" << table.size() - 1 << " rows";
+  }
 }
 
 TEST(TrialReport, DrawsNoParticipantChartForATrialWithoutOne) {
@@ -304,14 +439,6 @@ TEST(TrialReport, LeavesNothingBehindWhenAFileCannotBeWritten) {
               std::string::npos)
         << entry.path();
   }
-}
-
-TEST(TrialReport, FileStemKeepsOnlySafeCharacters) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"P1", "P1"},           {"Ann Lee", "Ann_Lee"}, {"..", "__"},
-      {".hidden", "_hidden"}, {"a/b\\c", "a_b_c"},    {"", "_"},
-      {"x-1_y.z", "x-1_y.z"}, {"Zoë", "Zo__"}};
-  for (const auto& [name, stem] : cases) EXPECT_EQ(fileStem(name), stem) << name;
 }
 
 std::vector<std::string> linesOf(const std::string& text) {

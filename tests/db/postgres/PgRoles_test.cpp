@@ -194,6 +194,28 @@ TEST(WorkstationRole, WritesTeamRowsOnlyForAMemberWhoseMarkItHolds) {
   EXPECT_EQ(db.count("datTeamOrder", R"("Member" = 2 AND "Order" = 6)"), 1);
 }
 
+// The team functions are made anew on servers that have them: a parameter
+// renamed or moved would fail there or leave the old function beside the
+// new one.
+TEST(WorkstationRole, TeamFunctionsKeepTheirParameters) {
+  ServerDatabase db;
+  PgConnection psql(db.connection());
+  const auto parametersOf = [&](const std::string& function) {
+    return std::get<std::string>(
+        psql.exec("SELECT pg_get_function_identity_arguments(to_regproc($1))", {function})
+            .rows.at(0)
+            .at(0));
+  };
+  EXPECT_EQ(parametersOf("quarn_join_team"),
+            "p_setting text, p_team text, p_member bigint, p_subject text, p_token text");
+  EXPECT_EQ(parametersOf("quarn_store_team_order"),
+            "p_setting text, p_team text, p_trial bigint, p_training bigint, p_week bigint, "
+            "p_member bigint, p_order bigint, p_subject text, p_time bigint, p_token text");
+  EXPECT_EQ(parametersOf("quarn_record_team_member"),
+            "p_setting text, p_team text, p_trial bigint, p_member bigint, p_role text, "
+            "p_subject text, p_token text");
+}
+
 // With a login of its own per workstation, inside the workstation role, a
 // workstation can change no other's password or the role's: one cannot
 // lock the others out.

@@ -1,0 +1,161 @@
+// How a week closes: alone by the participant's order, in a team by every
+// member's order. The team plays on a FakeTeamStore; the test plays the
+// second member (P2, the Factory) by storing its rows there.
+
+#include "game/WeekCoordination.h"
+
+#include "tests/game/FakeTeamStore.h"
+#include "tests/game/GameFixture.h"
+
+namespace quarn::testing {
+namespace {
+
+using std::chrono::milliseconds;
+
+class WeekCoordinationTest : public GameTest {};
+
+TEST_F(WeekCoordinationTest, ParticipantAloneWaitsForNobody) {
+  startDemo(1, 3);
+  EXPECT_FALSE(session.watchesTeam());
+  EXPECT_FALSE(session.pollTeam(milliseconds(0)));
+  session.submitOrder(4);
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_TRUE(view.teamTexts.empty());
+}
+
+class TeamWeekTest : public ::testing::Test, protected AppFolderPlan {
+ protected:
+  TeamWeekTest() {
+    prompter.byKind = {{PromptKind::Resume, Answer::Yes}, {PromptKind::ConfirmExit, Answer::Yes}};
+    session.setView(&view);
+    addTrials("Team", 2, 3, {{"Retailer", "Subject1"}, {"Factory", "Subject2"}});
+    addParticipant("P1", "Team");
+  }
+
+  bool start() {
+    session.openDatabase("quarn.mdb");
+    return session.logIn({"P1", "Team", "Green"}) == LoginResult::LoggedIn && session.startGame();
+  }
+  // P1 keeps member number 1 (the Retailer) when P2 comes first.
+  void secondMemberArrives() {
+    teams.join(key, "P1", 2);
+    teams.join(key, "P2", 2);
+  }
+  void secondMemberOrders(int16_t week, int32_t order) {
+    teams.storeOrder(key, {1, false, week, 2, order, "P2", 900});
+  }
+  void firstMemberOrdered(int16_t week, int32_t order) {
+    teams.storeOrder(key, {1, false, week, 1, order, "P1", 800});
+  }
+  const GameState& state() const { return session.state(); }
+  int recordedRows(int week) {
+    return db.count("datRole", "Subject='P1' AND Week=" + std::to_string(week));
+  }
+
+  TeamKey key{"Team", "Green"};
+  FakeTeamStore teams;
+  FakeTeamStores stores{db.stores, teams};
+  ScriptedPrompter prompter;
+  ManualTickCounter ticks;
+  FixedRandom random;
+  DatabaseAccess access{stores, prompter, random};
+  GameSession session{GameServices{prompter, ticks, random, SystemWallClock::instance(), access,
+                                   appFolder.string()}};
+  RecordingView view;
+};
+
+TEST_F(TeamWeekTest, TeamTrialWaitsForItsMembersToForm) {
+  ASSERT_TRUE(start());
+  EXPECT_EQ(session.phase(), Phase::FormingTeam);
+  EXPECT_TRUE(session.watchesTeam());
+  EXPECT_EQ(view.teamTexts.back(), "Waiting for your team: 1 of 2 here (P1)");
+  EXPECT_FALSE(session.submitOrder(4));
+  EXPECT_TRUE(teams.recorded.empty()) << "nothing is recorded before the team is complete";
+
+  secondMemberArrives();
+  EXPECT_TRUE(session.pollTeam(milliseconds(0)));
+  EXPECT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_EQ(view.teamTexts.back(), "");
+  ASSERT_EQ(teams.recorded.size(), 1u);
+  EXPECT_EQ(teams.recorded[0].role, "Retailer");
+}
+
+TEST_F(TeamWeekTest, MemberOrderWaitsUntilEveryMemberOrdered) {
+  secondMemberArrives();
+  ASSERT_TRUE(start());
+  ASSERT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_TRUE(session.submitOrder(5));
+  EXPECT_EQ(session.phase(), Phase::WaitingForTeam);
+  EXPECT_EQ(view.teamTexts.back(), "Waiting for the Factory...");
+  EXPECT_EQ(view.animations, 0);
+  EXPECT_EQ(recordedRows(1), 0);
+  EXPECT_FALSE(session.pollTeam(milliseconds(0))) << "nothing changed";
+
+  secondMemberOrders(1, 7);
+  EXPECT_TRUE(session.pollTeam(milliseconds(0)));
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_EQ(view.animations, 1);
+  EXPECT_EQ(state().chain.roles[roleIndex(Role::Retailer)].orderSlots.back(), 5);
+  EXPECT_GT(recordedRows(1), 0);
+}
+
+TEST_F(TeamWeekTest, OrderWhoseNotificationWasLostIsFoundByALookAWhileLater) {
+  secondMemberArrives();
+  ASSERT_TRUE(start());
+  session.submitOrder(5);
+  ASSERT_EQ(session.phase(), Phase::WaitingForTeam);
+  teams.losesNotifications = true;
+  secondMemberOrders(1, 7);
+  ticks.ticks += 1999;
+  EXPECT_FALSE(session.pollTeam(milliseconds(0)));
+  EXPECT_EQ(session.phase(), Phase::WaitingForTeam);
+  ticks.ticks += 1;
+  EXPECT_TRUE(session.pollTeam(milliseconds(0)));
+  EXPECT_EQ(session.phase(), Phase::Animating);
+}
+
+TEST_F(TeamWeekTest, LastMemberToOrderPlaysTheWeekAtOnce) {
+  secondMemberArrives();
+  secondMemberOrders(1, 7);
+  ASSERT_TRUE(start());
+  EXPECT_TRUE(session.submitOrder(5));
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_EQ(view.animations, 1);
+}
+
+TEST_F(TeamWeekTest, WorkstationStartedAgainReplaysAndRecordsTheStoredWeeks) {
+  secondMemberArrives();
+  for (int16_t week = 1; week <= 2; ++week) {
+    firstMemberOrdered(week, 5);
+    secondMemberOrders(week, 7);
+  }
+  ASSERT_TRUE(start());
+  EXPECT_EQ(view.replays, 2);
+  EXPECT_EQ(view.animations, 0);
+  EXPECT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_EQ(view.weeks.back().counter, "03 of 03");
+  EXPECT_GT(recordedRows(1), 0);
+  EXPECT_GT(recordedRows(2), 0);
+}
+
+TEST_F(TeamWeekTest, OrderStoredBeforeAStartAgainIsNotAskedForAgain) {
+  secondMemberArrives();
+  firstMemberOrdered(1, 5);
+  ASSERT_TRUE(start());
+  EXPECT_EQ(session.phase(), Phase::WaitingForTeam);
+  EXPECT_EQ(view.weeks.back().counter, "01 of 03");
+}
+
+TEST_F(TeamWeekTest, ExitLeavesAHalfPlayedTeamTrialUnrecorded) {
+  secondMemberArrives();
+  secondMemberOrders(1, 7);
+  ASSERT_TRUE(start());
+  session.submitOrder(5);
+  session.animationFinished();
+  ASSERT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_TRUE(session.requestExit());
+  EXPECT_EQ(db.count("datTrial", "Subject='P1'"), 0);
+}
+
+}  // namespace
+}  // namespace quarn::testing
