@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 #include "base/Text.h"
 #include "db/Schema.h"
+#include "sim/PlayerRules.h"
 #include "sim/RecordedStage.h"
 
 namespace quarn {
@@ -99,6 +100,18 @@ std::vector<ColumnNote> trialNotes(const char* table, const char* weeks) {
   };
 }
 
+// Each player rule's switch and parameters, as the rule describes them.
+std::vector<ColumnNote> ruleNotes() {
+  std::vector<ColumnNote> notes;
+  for (const PlayerRuleSpec& rule : playerRules()) {
+    notes.push_back({"tblPlayer", rule.column, kOptional, rule.meaning});
+    for (const RuleParameter& parameter : rule.parameters) {
+      notes.push_back({"tblPlayer", parameter.column, kOptional, parameter.meaning});
+    }
+  }
+  return notes;
+}
+
 std::vector<ColumnNote> describeColumns() {
   std::vector<ColumnNote> notes = {
       {"tblBlock", "Setting", kRequired, "the setting (the experiment's name) the row belongs to"},
@@ -114,19 +127,10 @@ std::vector<ColumnNote> describeColumns() {
       {"tblBlock", "EnableProfit", kOptional, "kept with the plan; the game does not use it"},
       {"tblBlock", "PricePerUnit", kOptional, "kept with the plan; the game does not use it"},
       {"tblPlayer", "Name", kRequired, "the player's name, as the role columns name it"},
-      {"tblPlayer", "Sterman", kOptional,
-       "1: the order includes the anchoring-and-adjustment rule (`Alpha` .. `Theta`)"},
-      {"tblPlayer", "Demand", kOptional, "1: the order includes the week's incoming demand"},
-      {"tblPlayer", "BackOrder", kOptional, "1: the order includes the stage's backorder"},
-      {"tblPlayer", "Delta", kOptional,
-       "1: the order includes the growth of the backorder plus the week's demand"},
       {"tblPlayer", "IfZero", kOptional, "the order placed instead of a negative one"},
-      {"tblPlayer", "Alpha", kOptional, "Sterman rule: the share of the stock gap ordered"},
-      {"tblPlayer", "Beta", kOptional, "Sterman rule: the weight of the supply line"},
-      {"tblPlayer", "Epsilon", kOptional, "Sterman rule: a constant added to the order"},
-      {"tblPlayer", "Theta", kOptional,
-       "Sterman rule: the weight of the latest demand in the "
-       "expected demand"},
+  });
+  append(ruleNotes());
+  append({
       {"tblTraining", "Setting", kRequired, "the setting the training belongs to"},
       {"tblTraining", "Runs", kRequired, "the number of training trials, 1 or more"},
       {"tblTraining", "CostLimit", kOptional,

@@ -1,5 +1,8 @@
 #include "db/Schema.h"
 
+#include <algorithm>
+
+#include "base/Numbers.h"
 #include "base/Text.h"
 
 namespace quarn {
@@ -78,6 +81,17 @@ std::vector<ColumnSpec> joined(std::vector<ColumnSpec> head, const std::vector<C
   return head;
 }
 
+// The newest version that brought a table, column or index.
+int newestPart(const Schema& schema) {
+  int newest = 1;
+  for (const TableSpec& table : schema.tables) {
+    newest = std::max(newest, table.since);
+    for (const ColumnSpec& column : table.columns) newest = std::max(newest, column.since);
+  }
+  for (const IndexSpec& index : schema.indexes) newest = std::max(newest, index.since);
+  return newest;
+}
+
 Schema describeSchema() {
   Schema schema;
   schema.version = 6;
@@ -88,17 +102,7 @@ Schema describeSchema() {
                            {"Runs", kInt, "1", kNotNull}},
                           joined(trialColumns("numweeks"),
                                  {{"EnableProfit", kInt, "0"}, {"PricePerUnit", kInt, "0"}}))},
-      {"tblPlayer",
-       {{"Name", kText, kNone, kNotNull},
-        {"Sterman", kInt, "0"},
-        {"Demand", kInt, "0"},
-        {"BackOrder", kInt, "0"},
-        {"Delta", kInt, "0"},
-        {"IfZero", kInt, "0"},
-        {"Alpha", kReal, "0"},
-        {"Beta", kReal, "0"},
-        {"Epsilon", kReal, "0"},
-        {"Theta", kReal, "0"}}},
+      {"tblPlayer", playerColumns(playerRules())},
       {"tblTraining", joined({{"Setting", kText, kNone, kNotNull},
                               {"Runs", kInt},
                               {"CostLimit", kInt, "0"},
@@ -283,6 +287,8 @@ Schema describeSchema() {
       // A participant is one member of a team.
       {"idxTeamMemberSubject", "datTeamMember", R"("Setting", "Team", "Subject")", true, 3},
   };
+  // Version 6 changed no table; a later one is that of its newest part.
+  schema.version = std::max(schema.version, newestPart(schema));
   return schema;
 }
 
@@ -395,6 +401,24 @@ std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine 
   statements.push_back("DELETE FROM " + quoted(kVersionTable));
   statements.push_back(recordVersion(schema.version));
   return statements;
+}
+
+std::vector<ColumnSpec> playerColumns(std::span<const PlayerRuleSpec> rules) {
+  std::vector<ColumnSpec> switches = {{"Name", kText, kNone, kNotNull}};
+  std::vector<ColumnSpec> parameters = {{"IfZero", kInt, "0"}};
+  std::vector<ColumnSpec> later;
+  for (const PlayerRuleSpec& rule : rules) {
+    const bool first = rule.since == 1;
+    (first ? switches : later).push_back({rule.column, kInt, "0", false, rule.since});
+    for (const RuleParameter& parameter : rule.parameters) {
+      (first ? parameters : later)
+          .push_back({parameter.column, kReal, shortestDecimal(parameter.defaultValue), false,
+                      rule.since});
+    }
+  }
+  std::stable_sort(later.begin(), later.end(),
+                   [](const ColumnSpec& a, const ColumnSpec& b) { return a.since < b.since; });
+  return joined(joined(switches, parameters), later);
 }
 
 const ColumnSpec* findColumn(const Schema& schema, const std::string& table,

@@ -6,17 +6,20 @@
 // upgrade of an older database are made from this description.
 //
 // To add a column or an index: add its line with `since` set to a new
-// version, and raise that version in currentSchema(). An index changed in a
+// version; the schema's version is that of its newest part (set it in
+// currentSchema() only for a version that changes no table). An index changed in a
 // later version takes that version as its `since`: the upgrade makes it anew. A new column goes at
 // the end of its table (an upgrade can only append it there) and needs a
 // default or no NOT NULL, so that the rows already stored read the default.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "db/DatabaseChoice.h"
+#include "sim/PlayerRules.h"
 
 namespace quarn {
 
@@ -85,6 +88,11 @@ std::vector<std::string> createStatements(const Schema& schema, DatabaseEngine e
 // The statements that bring a database of version `from` to `schema.version`:
 // the tables, columns and indexes that came later, and the new version.
 std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine engine, int from);
+
+// tblPlayer's columns for `rules`: Name, the switches of the rules of
+// version 1, IfZero, their parameters, then each later rule's switch and
+// parameters, oldest first (an upgrade appends them in that order).
+std::vector<ColumnSpec> playerColumns(std::span<const PlayerRuleSpec> rules);
 
 // The described column `column` of `table`, if there is one.
 const ColumnSpec* findColumn(const Schema& schema, const std::string& table,

@@ -7,6 +7,7 @@
 #include "base/Errors.h"
 #include "base/Numbers.h"
 #include "sim/Chain.h"
+#include "sim/PlayerRules.h"
 #include "sim/TrialStart.h"
 
 namespace quarn {
@@ -18,36 +19,7 @@ constexpr int64_t kMax32 = std::numeric_limits<int32_t>::max();
 constexpr int64_t kMin16 = std::numeric_limits<int16_t>::min();
 constexpr int64_t kMax16 = std::numeric_limits<int16_t>::max();
 
-// Every value a quantity can take lies in [lo, hi].
-struct Range {
-  int64_t lo = 0;
-  int64_t hi = 0;
-};
-
-Range exactly(int64_t v) {
-  return {v, v};
-}
-Range operator+(Range a, Range b) {
-  return {a.lo + b.lo, a.hi + b.hi};
-}
-Range operator-(Range a, Range b) {
-  return {a.lo - b.hi, a.hi - b.lo};
-}
-Range unite(Range a, Range b) {
-  return {std::min(a.lo, b.lo), std::max(a.hi, b.hi)};
-}
-Range min(Range a, Range b) {
-  return {std::min(a.lo, b.lo), std::min(a.hi, b.hi)};
-}
-// The part of `r` at or above 0, and the part below it.
-std::optional<Range> nonNegative(Range r) {
-  if (r.hi < 0) return std::nullopt;
-  return Range{std::max<int64_t>(r.lo, 0), r.hi};
-}
-std::optional<Range> negative(Range r) {
-  if (r.lo >= 0) return std::nullopt;
-  return Range{r.lo, std::min<int64_t>(r.hi, -1)};
-}
+using Range = ValueRange;
 
 // A value of the range that leaves its width, found in some week.
 struct Exceeded {
@@ -156,21 +128,13 @@ class ChainBounds {
   }
 
   void tellWeek(int64_t w) const {
-    const auto told = [](Range r) { return ValueRange{r.lo, r.hi}; };
     std::array<StageRanges, kRoleCount> stages;
     for (int r = 0; r < kRoleCount; ++r) {
       const Stage& s = m_stages[r];
       StageRanges& out = stages[static_cast<size_t>(r)];
-      out = {told(s.inventory),
-             told(s.deltaInventory),
-             told(s.received),
-             told(s.demand),
-             told(s.satisfied),
-             told(s.totalCost),
-             {},
-             {}};
-      for (const Range& slot : s.orderSlots) out.orderSlots.push_back(told(slot));
-      for (const Range& slot : s.delaySlots) out.delaySlots.push_back(told(slot));
+      out = {s.inventory, s.deltaInventory, s.received, s.demand, s.satisfied, s.totalCost, {}, {}};
+      for (const Range& slot : s.orderSlots) out.orderSlots.push_back(slot);
+      for (const Range& slot : s.delaySlots) out.delaySlots.push_back(slot);
     }
     (*m_eachWeek)(w, stages);
   }
@@ -182,10 +146,10 @@ class ChainBounds {
     s.received = s.delaySlots[0];
     std::optional<Range> satisfied;
     if (const std::optional<Range> stock = nonNegative(s.inventory)) {
-      satisfied = min(*stock + s.received, s.demand);
+      satisfied = smallerOf(*stock + s.received, s.demand);
     }
     if (const std::optional<Range> backlog = negative(s.inventory)) {
-      const Range shipped = min(s.received, s.demand - *backlog);
+      const Range shipped = smallerOf(s.received, s.demand - *backlog);
       satisfied = satisfied ? unite(*satisfied, shipped) : shipped;
     }
     s.satisfied = fit32(*satisfied, "shipment", r, w);
@@ -214,29 +178,14 @@ class ChainBounds {
     s.orderSlots.back() = order;
   }
 
-  // The rule's parts are added up in 64 bits; the order placed is narrowed.
+  // The rules' terms are added up in 64 bits; the order placed is narrowed.
   Range playerOrder(int r, int64_t w) const {
     const Stage& s = m_stages[r];
     const PlayerStrategy& p = m_players[static_cast<size_t>(m_trial.rolePlayers[r])];
     Range order = m_trial.maxNoise > 0 ? Range{-1, 2 * int64_t{m_trial.maxNoise} - 2} : Range{};
-    if (p.usesSterman) {
-      // The rule's result is clamped to MinOrder and MaxOrder.
-      order = order + Range{std::min(m_trial.minOrder, m_trial.maxOrder),
-                            std::max(m_trial.minOrder, m_trial.maxOrder)};
-    }
-    if (p.addsDemand) order = order + s.demand;
-    if (p.addsBackorder) {
-      if (const std::optional<Range> backlog = negative(s.inventory)) {
-        const Range more = order - *backlog;
-        order = s.inventory.hi >= 0 ? unite(order, more) : more;
-      }
-    }
-    if (p.addsDelta) {
-      const std::optional<Range> fall = negative(s.deltaInventory);
-      if (negative(s.inventory) && fall) {
-        const Range more = order - *fall + s.demand;
-        order = s.inventory.hi >= 0 || s.deltaInventory.hi >= 0 ? unite(order, more) : more;
-      }
+    const StageFigureRanges figures{s.demand, s.inventory, s.deltaInventory};
+    for (const PlayerRuleSpec& rule : playerRules()) {
+      if (follows(p, rule)) order = order + rule.rangeTerm(m_trial, p, figures);
     }
     if (order.lo < 0) {
       const Range replaced = exactly(p.orderIfNegative);
@@ -496,20 +445,6 @@ TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStr
        overflow + "; the game accepts orders up to " + limit + " in this trial"});
   keepCost(safe.safeCost);
   return bounds;
-}
-
-std::string stermanParameterFault(const PlayerStrategy& p) {
-  if (!p.usesSterman) return "";
-  // Every quantity of the chain fits in 32 bits, the supply line in five of
-  // them; so the order's terms stay below this bound.
-  constexpr double kQuantity = 2147483648.0;
-  const double bound = (2 * kQuantity + std::abs(p.beta) * 5 * kQuantity) * std::abs(p.alpha) +
-                       (std::abs(p.theta) + std::abs(1 - p.theta)) * kQuantity +
-                       std::abs(p.epsilon);
-  if (bound < 1e300) return "";
-  return "the Sterman parameters Alpha " + shortestDecimal(p.alpha) + ", Beta " +
-         shortestDecimal(p.beta) + ", Theta " + shortestDecimal(p.theta) + " and Epsilon " +
-         shortestDecimal(p.epsilon) + " are too large for an order to be computed";
 }
 
 std::vector<BoundFault> checkForecastBounds(const Forecast& f, const TrialPlan& trial) {

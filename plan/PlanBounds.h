@@ -18,6 +18,7 @@
 
 #include "plan/Predicter.h"
 #include "sim/TrialPlan.h"
+#include "sim/ValueRange.h"
 
 namespace quarn {
 
@@ -48,13 +49,6 @@ struct TrialBounds {
   // is no fault.
   double lowestCost = 0.0;
   double highestCost = 0.0;
-};
-
-// The values one figure of a stage can take: every value in [lo, hi].
-struct ValueRange {
-  int64_t lo = 0;
-  int64_t hi = 0;
-  bool holds(int64_t value) const { return lo <= value && value <= hi; }
 };
 
 // The ranges of one stage's figures when a week closes (its costs charged,
@@ -88,10 +82,6 @@ TrialBounds checkTrialBounds(const TrialPlan& trial, const std::vector<PlayerStr
 // leave its width.
 bool followWeekRanges(const TrialPlan& trial, const std::vector<PlayerStrategy>& players,
                       int64_t largestOrder, const WeekRangesSink& eachWeek);
-
-// Why a Sterman player's parameters are too large for its order to be
-// computed (an infinite or undefined result), or empty.
-std::string stermanParameterFault(const PlayerStrategy& player);
 
 // The forecast's faults for a trial with its demand series built: a horizon
 // before week 1 or beyond the week counter, or a shown value (with its

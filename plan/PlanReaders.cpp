@@ -205,6 +205,23 @@ class TeamAgreement {
   std::string m_place;
 };
 
+// The switches of the player's rules, IfZero, then the rules' parameters;
+// a parameter too large for an order is refused.
+void readRules(RowReader& reader, PlayerStrategy& player) {
+  for (const PlayerRuleSpec& rule : playerRules()) {
+    player.*rule.switchField = reader.truth(rule.column);
+  }
+  player.orderIfNegative = reader.int16("IfZero").value_or(0);
+  for (const PlayerRuleSpec& rule : playerRules()) {
+    for (const RuleParameter& parameter : rule.parameters) {
+      player.*parameter.field = reader.real(parameter.column).value_or(parameter.defaultValue);
+    }
+  }
+  for (const RuleParameterFault& fault : parameterFaults(player)) {
+    reader.add(reader.refusal(fault.columns, "", fault.complaint));
+  }
+}
+
 }  // namespace
 
 int16_t teamMemberOf(const std::string& name) {
@@ -322,15 +339,7 @@ PlayerRows readPlayers(PlanTables& tables) {
     }
     PlayerStrategy player;
     player.name = *name;
-    for (PlayerRule rule : kPlayerRules) setRule(player, rule, reader.truth(ruleColumn(rule)));
-    player.orderIfNegative = reader.int16("IfZero").value_or(0);
-    player.alpha = reader.real("Alpha").value_or(0.0);
-    player.beta = reader.real("Beta").value_or(0.0);
-    player.epsilon = reader.real("Epsilon").value_or(0.0);
-    player.theta = reader.real("Theta").value_or(0.0);
-    if (const std::string fault = stermanParameterFault(player); !fault.empty()) {
-      reader.add(reader.refusal("Alpha, Beta, Theta, Epsilon", "", fault));
-    }
+    readRules(reader, player);
     result.players.push_back(std::move(player));
   }
   if (result.players.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) {

@@ -6,6 +6,7 @@
 #include "base/Numbers.h"
 #include "sim/Chain.h"
 #include "sim/CheckedInts.h"
+#include "sim/PlayerRules.h"
 
 namespace quarn {
 
@@ -77,7 +78,6 @@ int32_t playerOrder(ChainContext& c, int16_t role, OrderRoundTicks& ticks) {
   checkRole(role);
   const TrialPlan& trial = c.trial;
   const PlayerStrategy& p = playerOf(c, role);
-  const RoleState& s = c.chain.roles[static_cast<size_t>(role)];
 
   int32_t noise = 0;
   if (trial.maxNoise > 0) {
@@ -94,13 +94,10 @@ int32_t playerOrder(ChainContext& c, int16_t role, OrderRoundTicks& ticks) {
       noise = fit32(int64_t{round32(std::floor(u * span + 1), "Noise")} - 2, "Noise");
     }
   }
-  // The parts are added up in 64 bits; only the order placed is narrowed.
+  // The terms are added up in 64 bits; only the order placed is narrowed.
   int64_t order = noise;
-  if (p.usesSterman) order += stermanOrderOf(c, role, p);
-  if (p.addsDemand) order += s.demand;
-  if (p.addsBackorder && s.inventory < 0) order -= s.inventory;
-  if (p.addsDelta && s.inventory < 0 && s.deltaInventory < 0) {
-    order += int64_t{s.demand} - s.deltaInventory;
+  for (const PlayerRuleSpec& rule : playerRules()) {
+    if (follows(p, rule)) order += rule.term(c, role, p);
   }
   if (order < 0) return p.orderIfNegative;
   return fit32(order, "Order");
@@ -130,6 +127,11 @@ void resetSterman(ChainContext& c) {
 int32_t stermanOrder(ChainContext& c, int16_t role) {
   checkRole(role);
   return stermanOrderOf(c, role, playerOf(c, role));
+}
+
+int32_t stermanOrder(ChainContext& c, int16_t role, const PlayerStrategy& player) {
+  checkRole(role);
+  return stermanOrderOf(c, role, player);
 }
 
 double stermanSupplyLine(const RoleState& stage, const RoleState* upstream) {

@@ -8,6 +8,7 @@
 namespace quarn {
 
 struct ChainContext;
+struct PlayerStrategy;
 struct RoleState;
 
 // The tick count the noisy orders of one round (a week's step, or the close
@@ -45,6 +46,8 @@ int32_t playerOrder(ChainContext& c, int16_t role, OrderRoundTicks& ticks);
 void resetSterman(ChainContext& c);
 // The Sterman rule's order for `role`, clamped to minOrder..maxOrder.
 int32_t stermanOrder(ChainContext& c, int16_t role);
+// The same for `player` playing `role`.
+int32_t stermanOrder(ChainContext& c, int16_t role, const PlayerStrategy& player);
 
 // The supply line the Sterman rule weighs with beta: the units in transit to
 // `stage`, plus, for a stage with a supplier (`upstream`; null for the

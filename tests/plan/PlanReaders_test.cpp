@@ -1,5 +1,6 @@
 #include "plan/PlanReaders.h"
 
+#include "sim/PlayerRules.h"
 #include "tests/plan/PlanFixture.h"
 #include "tests/support/Trials.h"
 
@@ -340,6 +341,34 @@ TEST_F(PlanTest, TrialsShareTheGamesCostSumThroughTheirOrderLimits) {
   EXPECT_NE(refusal(rows.faults).second.find("the end costs of its 12 trials can add up to"),
             std::string::npos)
       << refusal(rows.faults).second;
+}
+
+// Every rule's switch and parameters reach the player as the row gives
+// them; a row that leaves them out reads them off and at their defaults.
+TEST_F(PlanTest, PlayerRowsGiveEveryRuleItsSwitchAndParameters) {
+  Columns given = {{"Name", "All"}, {"IfZero", 3}};
+  double value = 0.5;
+  for (const PlayerRuleSpec& rule : playerRules()) {
+    given[rule.column] = 1;
+    for (const RuleParameter& parameter : rule.parameters) given[parameter.column] = value += 0.25;
+  }
+  insertRow("tblPlayer", given);
+  insertRow("tblPlayer", {{"Name", "None"}});
+  const PlayerRows rows = readPlayers(tables());
+  ASSERT_EQ(firstFault(rows.faults), nullptr) << refusal(rows.faults).second;
+  ASSERT_EQ(rows.players.size(), 3u);
+  const PlayerStrategy& all = rows.players[1];
+  const PlayerStrategy& none = rows.players[2];
+  EXPECT_EQ(all.orderIfNegative, 3);
+  for (const PlayerRuleSpec& rule : playerRules()) {
+    EXPECT_TRUE(follows(all, rule)) << rule.column;
+    EXPECT_FALSE(follows(none, rule)) << rule.column;
+    for (const RuleParameter& parameter : rule.parameters) {
+      EXPECT_EQ(all.*parameter.field, std::get<double>(given[parameter.column].value))
+          << parameter.column;
+      EXPECT_EQ(none.*parameter.field, parameter.defaultValue) << parameter.column;
+    }
+  }
 }
 
 TEST_F(PlanTest, PlayerTableFaultsNameTheirRow) {
