@@ -1,0 +1,57 @@
+#include "server/Protocol.h"
+
+#include <gtest/gtest.h>
+
+namespace quarn::server {
+namespace {
+
+using nlohmann::json;
+
+TEST(Protocol, OrderValueTakesOnlyWhatTheOrderBoxTakes) {
+  const struct {
+    json value;
+    std::optional<int> order;
+  } cases[] = {
+      {"0", 0},    {"0042", 42},  {"9999", 9999}, {7, 7},     {9999, 9999},
+      {"", {}},    {"12345", {}}, {"-1", {}},     {"+1", {}}, {" 1", {}},
+      {"1 ", {}},  {"1e3", {}},   {"1.0", {}},    {"٣", {}},  {-1, {}},
+      {10000, {}}, {2.0, {}},     {nullptr, {}},  {true, {}}, {json::array({1}), {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(orderValue(c.value), c.order) << c.value.dump();
+}
+
+TEST(Protocol, ParseRefusesWhatIsNoPageMessage) {
+  const struct {
+    std::string text;
+    std::string reason;
+  } cases[] = {
+      {"", "malformed"},
+      {"{", "malformed"},
+      {"\"login\"", "malformed"},
+      {R"({"type":["login"]})", "malformed"},
+      {R"({"type":"figures"})", "unknownType"},
+      {R"({"type":"LOGIN"})", "unknownType"},
+      {R"({"type":"order","pad":")" + std::string(kMaxMessageBytes, ' ') + "\"}", "tooLarge"},
+  };
+  for (const auto& c : cases) {
+    const ParsedMessage parsed = parsePageMessage(c.text);
+    EXPECT_FALSE(parsed.message) << c.text;
+    EXPECT_EQ(parsed.error.reason, c.reason) << c.text;
+  }
+  const ParsedMessage order = parsePageMessage(R"({"type":"order","turn":1,"value":"3"})");
+  ASSERT_TRUE(order.message);
+  EXPECT_EQ(order.message->type, "order");
+}
+
+TEST(Protocol, TableDescribesEveryMessageOnce) {
+  const std::string table = protocolTable();
+  for (const MessageDescription& message : kMessages) {
+    const std::string cell = std::string("| `") + message.type + "` |";
+    const size_t first = table.find(cell);
+    EXPECT_NE(first, std::string::npos) << message.type;
+    EXPECT_EQ(table.find(cell, first + 1), std::string::npos) << message.type;
+  }
+}
+
+}  // namespace
+}  // namespace quarn::server
