@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 namespace quarn::server {
 namespace {
 
@@ -51,6 +54,23 @@ TEST(Protocol, TableDescribesEveryMessageOnce) {
     EXPECT_NE(first, std::string::npos) << message.type;
     EXPECT_EQ(table.find(cell, first + 1), std::string::npos) << message.type;
   }
+}
+
+// The developer guide's copy of the table, between its markers.
+std::string guideTable() {
+  std::ifstream in(QUARN_DEVELOPER_GUIDE);
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string guide = text.str(), begin = "<!-- protocol:begin -->\n";
+  const size_t from = guide.find(begin), to = guide.find("<!-- protocol:end -->");
+  if (from == std::string::npos || to == std::string::npos) return "";
+  return guide.substr(from + begin.size(), to - from - begin.size());
+}
+
+TEST(Protocol, DeveloperGuideShowsTheTable) {
+  EXPECT_EQ(guideTable(), protocolTable())
+      << "put this between the markers in docs/developer-guide.md:\n"
+      << protocolTable();
 }
 
 }  // namespace
