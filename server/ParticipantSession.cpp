@@ -157,6 +157,9 @@ void ParticipantSession::logIn(const nlohmann::json& body) {
     m_view.setQuestionnaire(std::move(answers));
   }
   m_game.openDatabase(kDefaultDatabaseFile);
+  // A team's member waits for the team's moves, which no connection follows
+  // yet: refused at once rather than left waiting without end.
+  if (m_game.isTeamSetting(*setting)) return refuse("login", "teamsNotServed");
   if (m_game.logIn({*subject, *setting, *team}) != LoginResult::LoggedIn) {
     return refuse("login", "refused");
   }

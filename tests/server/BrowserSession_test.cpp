@@ -210,6 +210,22 @@ TEST_F(BrowserSession, RefusesFaultyMessagesStoringNothing) {
   EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1 AND Role='Retailer'"), 1);
 }
 
+TEST_F(BrowserSession, RefusesTheLoginToATeamSettingStoringNothing) {
+  demo.db.exec(
+      "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo';"
+      "UPDATE b SET Setting = 'Teams', \"Retailer\" = 'Subject1', \"Factory\" = 'Subject2';"
+      "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
+  copyDemoTraining(demo.db, "Teams");
+  PageClient page(web.port());
+  json login = loginOf("B1");
+  login["setting"] = "Teams";
+  login["team"] = "T1";
+  page.send(login);
+  const json answer = page.receiveUntil("refused");
+  EXPECT_EQ(answer["reason"], "teamsNotServed");
+  EXPECT_EQ(demo.db.count("datUser"), 0);
+}
+
 TEST_F(BrowserSession, ClosesOnAnOversizedMessageStoringNothing) {
   PageClient page(web.port());
   const int turn = logIn(page, "B1");
