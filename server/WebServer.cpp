@@ -24,6 +24,18 @@ namespace {
 constexpr std::uint32_t kMaxHeaderBytes = 8192;
 constexpr auto kHttpTimeout = std::chrono::seconds(30);
 
+// Whether a WebSocket request may come from where it says: a browser names
+// the page's origin, which must be this server as the browser addressed it
+// (another site's page must not play here). A client that is no browser
+// names none.
+bool fromOwnPage(const http::request<http::string_body>& request) {
+  const auto origin = request.find(http::field::origin);
+  if (origin == request.end()) return true;
+  const std::string host(request[http::field::host]);
+  return !host.empty() &&
+         (origin->value() == "http://" + host || origin->value() == "https://" + host);
+}
+
 // One participant's WebSocket: reads the page's messages one at a time, hands
 // each to the session and writes the session's messages in order.
 class PageSocket : public std::enable_shared_from_this<PageSocket> {
@@ -118,6 +130,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void answer(http::request<http::string_body> request) {
     if (websocket::is_upgrade(request)) {
       if (request.target() != "/ws") return reply(request, http::status::not_found, "");
+      if (!fromOwnPage(request)) return reply(request, http::status::forbidden, "");
       m_stream.expires_never();
       std::make_shared<PageSocket>(m_stream.release_socket(), m_appFolder)
           ->accept(std::move(request));

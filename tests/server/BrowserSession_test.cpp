@@ -49,10 +49,15 @@ constexpr auto kPatience = std::chrono::seconds(20);
 // A page's side of the WebSocket, as a browser speaks it.
 class PageClient {
  public:
-  explicit PageClient(uint16_t port) {
+  // `origin`: the page's origin as a browser names it; empty: none named.
+  explicit PageClient(uint16_t port, const std::string& origin = "") {
     tcp::resolver resolver(m_io);
     asio::connect(m_socket.next_layer(), resolver.resolve("127.0.0.1", std::to_string(port)));
-    m_socket.handshake("127.0.0.1", "/ws");
+    m_socket.set_option(
+        websocket::stream_base::decorator([origin](websocket::request_type& request) {
+          if (!origin.empty()) request.set(http::field::origin, origin);
+        }));
+    m_socket.handshake("127.0.0.1:" + std::to_string(port), "/ws");
   }
 
   void sendText(const std::string& text) { m_socket.write(asio::buffer(text)); }
@@ -145,6 +150,21 @@ TEST_F(BrowserSession, ServesThePageAtTheRoot) {
   http::read(stream, buffer, response);
   EXPECT_EQ(response.result(), http::status::ok);
   EXPECT_NE(response.body().find("/ws"), std::string::npos);
+}
+
+TEST_F(BrowserSession, TakesTheWebSocketOnlyFromItsOwnPage) {
+  const std::string own = "127.0.0.1:" + std::to_string(web.port());
+  EXPECT_NO_THROW(PageClient(web.port(), "http://" + own));
+  EXPECT_NO_THROW(PageClient(web.port(), "https://" + own));
+  for (const std::string& foreign : std::vector<std::string>{
+           "http://evil.example", "http://" + own + ".evil.example", "null", "http://127.0.0.1"}) {
+    try {
+      PageClient page(web.port(), foreign);
+      ADD_FAILURE() << foreign << " was taken";
+    } catch (const beast::system_error& error) {
+      EXPECT_EQ(error.code(), websocket::error::upgrade_declined) << foreign;
+    }
+  }
 }
 
 TEST_F(BrowserSession, PlayedWeeksRecordWhatThePilotRecords) {
