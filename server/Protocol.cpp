@@ -56,6 +56,17 @@ std::optional<int> orderValue(const nlohmann::json& value) {
   return std::stoi(text);
 }
 
+bool MessageRate::admit(Clock::time_point now) {
+  if (m_last) {
+    const double seconds = std::chrono::duration<double>(now - *m_last).count();
+    m_tokens = std::min(kBurst, m_tokens + std::max(0.0, seconds) * kPerSecond);
+  }
+  m_last = now;
+  if (m_tokens < 1) return false;
+  m_tokens -= 1;
+  return true;
+}
+
 std::string protocolTable() {
   std::string table = "| type | from | fields | meaning |\n|---|---|---|---|\n";
   for (const MessageDescription& message : kMessages) {

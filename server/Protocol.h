@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -67,7 +68,7 @@ inline constexpr MessageDescription kMessages[] = {
      "a move the game did not take (a wrong password, an order above the limit)"},
     {"ended", Direction::ToPage, "reason", "the session ended; the connection closes"},
     {"error", Direction::ToPage,
-     "reason: malformed, tooLarge, unknownType, invalid, wrongTurn, "
+     "reason: malformed, tooLarge, tooMany, unknownType, invalid, wrongTurn, "
      "notNow; detail",
      "a message that was not taken; nothing changed"},
 };
@@ -100,6 +101,24 @@ nlohmann::json errorMessage(const ProtocolError& error);
 // number is taken when it is a whole number 0..9999 written without sign,
 // fraction or exponent); nothing otherwise.
 std::optional<int> orderValue(const nlohmann::json& value);
+
+// How many messages a connection may send: a burst of kBurst, then
+// kPerSecond a second (a participant orders far slower; a page gone wrong or
+// a password guessed in a loop is held back). A message over the rate is
+// answered with the error tooMany and not taken.
+class MessageRate {
+ public:
+  static constexpr double kBurst = 40;
+  static constexpr double kPerSecond = 5;
+  using Clock = std::chrono::steady_clock;
+
+  // Whether a message arriving at `now` is taken (and counted).
+  bool admit(Clock::time_point now);
+
+ private:
+  double m_tokens = kBurst;
+  std::optional<Clock::time_point> m_last;
+};
 
 // The developer guide's table of messages (Markdown), from kMessages.
 std::string protocolTable();

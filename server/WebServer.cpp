@@ -63,7 +63,9 @@ class PageSocket : public std::enable_shared_from_this<PageSocket> {
     // A message above the limit fails the read: Beast closes the
     // connection with the status "too big".
     if (error) return;
-    if (!m_socket.got_text()) {
+    if (!m_rate.admit(MessageRate::Clock::now())) {
+      send(errorMessage({"tooMany", "slower, please"}).dump());
+    } else if (!m_socket.got_text()) {
       send(errorMessage({"malformed", "not a text message"}).dump());
     } else {
       m_session.receive(beast::buffers_to_string(m_buffer.data()));
@@ -105,6 +107,7 @@ class PageSocket : public std::enable_shared_from_this<PageSocket> {
   beast::flat_buffer m_buffer;
   std::deque<std::string> m_outbox;
   bool m_closing = false;
+  MessageRate m_rate;
   ParticipantSession m_session;
 };
 

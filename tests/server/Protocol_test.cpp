@@ -56,6 +56,28 @@ TEST(Protocol, TableDescribesEveryMessageOnce) {
   }
 }
 
+TEST(Protocol, MessageRateTakesABurstThenTheSteadyRate) {
+  using namespace std::chrono_literals;
+  const MessageRate::Clock::time_point start;
+  MessageRate rate;
+  const struct {
+    std::chrono::milliseconds at;
+    int sent;
+    int taken;
+  } steps[] = {
+      {0ms, 45, 40},    // the burst, then nothing
+      {100ms, 1, 0},    // half a message earned
+      {200ms, 2, 1},    // one earned
+      {1200ms, 10, 5},  // a second's worth
+      {60s, 50, 40},    // a long quiet earns the burst back, no more
+  };
+  for (const auto& step : steps) {
+    int taken = 0;
+    for (int i = 0; i < step.sent; ++i) taken += rate.admit(start + step.at) ? 1 : 0;
+    EXPECT_EQ(taken, step.taken) << step.at.count() << " ms";
+  }
+}
+
 // The developer guide's copy of the table, between its markers.
 std::string guideTable() {
   std::ifstream in(QUARN_DEVELOPER_GUIDE);
