@@ -1,0 +1,83 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/Clock.h"
+#include "base/Prompter.h"
+#include "base/Random.h"
+#include "db/DatabaseAccess.h"
+#include "db/OpenDatabase.h"
+#include "game/GameSession.h"
+#include "server/BrowserView.h"
+#include "server/Protocol.h"
+
+namespace quarn::server {
+
+// The end of one participant's session (the game ended its application):
+// the connection closes, the server runs on.
+struct SessionEnd {
+  int code = 0;
+};
+
+// The server's Prompter for one browser: every message box goes to the page
+// as a message, answered at once the way a careful moderator would, so that
+// no thread waits on a browser. Questions only a moderator may answer yes
+// (taking a participant over from another workstation) are answered no.
+class PagePrompter final : public Prompter {
+ public:
+  explicit PagePrompter(SendToPage send) : m_send(std::move(send)) {}
+  void wait(std::chrono::milliseconds duration) override;
+  [[noreturn]] void endApplication(int code) override { throw SessionEnd{code}; }
+  // The retries of a failing write start afresh with each move.
+  void newMove() { m_retries = 0; }
+
+ protected:
+  Answer present(const Prompt& prompt) override;
+
+ private:
+  Answer answerFor(const Prompt& prompt);
+
+  SendToPage m_send;
+  int m_retries = 0;
+};
+
+// One participant's game in a browser: takes the page's messages and makes
+// the game's moves; the game's events go back to the page. After a move the
+// game is carried on as far as it goes without the participant (the page
+// animates on its own), to the next open week, pause or game over.
+class ParticipantSession {
+ public:
+  // `appFolder` holds data/ (the database or quarn.conf, the text files)
+  // and Input/.
+  ParticipantSession(std::string appFolder, SendToPage send);
+  ParticipantSession(const ParticipantSession&) = delete;
+  ParticipantSession& operator=(const ParticipantSession&) = delete;
+
+  // Takes one text message from the page.
+  void receive(std::string_view text);
+  // Whether the session ended: the connection is to be closed.
+  bool ended() const { return m_ended; }
+
+ private:
+  void take(const PageMessage& message);
+  void logIn(const nlohmann::json& body);
+  void order(const nlohmann::json& body);
+  void answerPause(const nlohmann::json& body);
+  void skipTraining(const nlohmann::json& body);
+  void carryOn();
+  void refuse(const std::string& of, const std::string& reason);
+  void reject(const std::string& reason, const std::string& detail);
+
+  SendToPage m_send;
+  bool m_ended = false;
+  PagePrompter m_prompter;
+  SteadyTickCounter m_ticks;
+  StandardUniformRandom m_random;
+  ChosenStores m_stores;
+  DatabaseAccess m_db{m_stores, m_prompter, m_random};
+  BrowserView m_view;
+  GameSession m_game;
+};
+
+}  // namespace quarn::server

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quarn::server {
+
+// The page's protocol: JSON text messages over one WebSocket, each an object
+// typed by its "type" field. kMessages is the one description of every
+// message; the parser and the developer guide's table both come from it.
+
+// The largest message either side sends; a larger one is refused unread.
+inline constexpr std::size_t kMaxMessageBytes = 4096;
+
+enum class Direction { FromPage, ToPage };
+
+struct MessageDescription {
+  const char* type;
+  Direction direction;
+  const char* fields;  // "name: meaning; ..."
+  const char* meaning;
+};
+
+inline constexpr MessageDescription kMessages[] = {
+    {"login", Direction::FromPage,
+     "subject: the User ID; setting; team (optional); questionnaire (optional): "
+     "{age, gender, schoolYear, major}, the answers a new participant gives",
+     "logs in and starts the game"},
+    {"order", Direction::FromPage,
+     "turn: the turn of the open week, as weekOpened gave it; value: the order box's "
+     "text, 1 to 4 digits",
+     "orders the open week; refused for any other turn"},
+    {"pause", Direction::FromPage, "password", "the moderator's password that ends a pause"},
+    {"skipTraining", Direction::FromPage, "password",
+     "the moderator's password that skips the rest of training"},
+    {"sessionStarted", Direction::ToPage, "subject; setting", "the login succeeded"},
+    {"language", Direction::ToPage, "language: e.g. \"de\"; empty for the default",
+     "the language the setting's participants read"},
+    {"training", Direction::ToPage, "active: true or false", "training trials begin or end"},
+    {"trialStarted", Direction::ToPage,
+     "counter; firstWeek; role: the participant's stage (-1: none); delay; initialShipment; "
+     "forecastWeeks",
+     "a trial starts"},
+    {"figures", Direction::ToPage,
+     "weekCounter; roles: per stage only the figures the display shows; totalCost (when "
+     "shown); forecast (when the trial has one)",
+     "the figures after a week"},
+    {"weekOpened", Direction::ToPage, "turn: numbers every opened week; counter",
+     "a week waits for the participant's order"},
+    {"shipments", Direction::ToPage, "departing: per stage, what left this week",
+     "the week's shipments move"},
+    {"weekReplayed", Direction::ToPage, "departing", "a week played before, shown at once"},
+    {"trainingRestart", Direction::ToPage, "", "a failed training trial is played again"},
+    {"trialEnded", Direction::ToPage, "", "the trial's last week is played"},
+    {"trialClosed", Direction::ToPage, "", "the finished trial is put away"},
+    {"paused", Direction::ToPage, "", "a pause waits for the moderator's password"},
+    {"trainingSkipped", Direction::ToPage, "", "the skip password was taken"},
+    {"teamWaiting", Direction::ToPage, "text: for whom the team waits; empty: no longer",
+     "a team member waits"},
+    {"gameOver", Direction::ToPage, "", "every trial is played"},
+    {"message", Direction::ToPage, "kind; title; text; answer: how the server answered",
+     "what the window shows in a message box"},
+    {"refused", Direction::ToPage, "of: the refused message's type; reason",
+     "a move the game did not take (a wrong password, an order above the limit)"},
+    {"ended", Direction::ToPage, "reason", "the session ended; the connection closes"},
+    {"error", Direction::ToPage,
+     "reason: malformed, tooLarge, tooMany, unknownType, invalid, wrongTurn, "
+     "notNow; detail",
+     "a message that was not taken; nothing changed"},
+};
+
+// A message from the page, checked: its type is one of the page's and its
+// JSON is an object. The fields are checked by the session that takes it.
+struct PageMessage {
+  std::string type;
+  nlohmann::json body;
+};
+
+// Why a message from the page was not taken.
+struct ProtocolError {
+  std::string reason;  // one of the error message's reasons
+  std::string detail;
+};
+
+// Parses `text` as a message from the page: a JSON object no larger than
+// kMaxMessageBytes whose "type" is a FromPage message's.
+struct ParsedMessage {
+  std::optional<PageMessage> message;
+  ProtocolError error;
+};
+ParsedMessage parsePageMessage(std::string_view text);
+
+// The error message for `error`, as the page receives it.
+nlohmann::json errorMessage(const ProtocolError& error);
+
+// An order box's text as an order: 1 to 4 digits and nothing else (a JSON
+// number is taken when it is a whole number 0..9999 written without sign,
+// fraction or exponent); nothing otherwise.
+std::optional<int> orderValue(const nlohmann::json& value);
+
+// How many messages a connection may send: a burst of kBurst, then
+// kPerSecond a second (a participant orders far slower; a page gone wrong or
+// a password guessed in a loop is held back). A message over the rate is
+// answered with the error tooMany and not taken.
+class MessageRate {
+ public:
+  static constexpr double kBurst = 40;
+  static constexpr double kPerSecond = 5;
+  using Clock = std::chrono::steady_clock;
+
+  // Whether a message arriving at `now` is taken (and counted).
+  bool admit(Clock::time_point now);
+
+ private:
+  double m_tokens = kBurst;
+  std::optional<Clock::time_point> m_last;
+};
+
+// The developer guide's table of messages (Markdown), from kMessages.
+std::string protocolTable();
+
+}  // namespace quarn::server
