@@ -103,7 +103,7 @@ std::vector<ColumnNote> trialNotes(const char* table, const char* weeks) {
 // Each player rule's switch and parameters, as the rule describes them.
 std::vector<ColumnNote> ruleNotes() {
   std::vector<ColumnNote> notes;
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     notes.push_back({"tblPlayer", rule.column, kOptional, rule.meaning});
     for (const RuleParameter& parameter : rule.parameters) {
       notes.push_back({"tblPlayer", parameter.column, kOptional, parameter.meaning});
@@ -306,7 +306,7 @@ std::string needText(ColumnNeed need) {
   return "";
 }
 
-std::string defaultText(const ColumnSpec& column) {
+std::string defaultText(const ColumnDescription& column) {
   if (!column.defaultValue) return "";
   if (*column.defaultValue == "''") return "empty";
   return *column.defaultValue;
@@ -326,11 +326,11 @@ const char* tableMeaning(const std::string& table) {
   return "";
 }
 
-std::string tableReference(const TableSpec& table) {
+std::string tableReference(const TableDescription& table) {
   std::string text = "## " + table.name + "\n\n" + tableMeaning(table.name) + "\n\n" +
                      "| column | type | default | need | meaning |\n"
                      "|---|---|---|---|---|\n";
-  for (const ColumnSpec& column : table.columns) {
+  for (const ColumnDescription& column : table.columns) {
     const ColumnNote* note = noteOf(table.name, column.name);
     text += "| `" + column.name + "` | " + typeText(column.type) + " | " + defaultText(column) +
             " | " + (note ? needText(note->need) : "") + " | " + (note ? note->meaning : "") +
@@ -389,11 +389,11 @@ const std::vector<ColumnNote>& columnNotes() {
 std::string columnReference(const std::string& table) {
   if (table.empty()) {
     std::string text = preamble();
-    for (const TableSpec& t : currentSchema().tables) text += tableReference(t);
+    for (const TableDescription& t : currentSchema().tables) text += tableReference(t);
     return text + textFileReference();
   }
   if (equalsIgnoringAsciiCase(table, kTextFileName)) return textFileReference();
-  for (const TableSpec& t : currentSchema().tables) {
+  for (const TableDescription& t : currentSchema().tables) {
     if (equalsIgnoringAsciiCase(t.name, table)) return tableReference(t);
   }
   throw QuarnError(kErrItemNotFound, "No table " + table +
@@ -403,9 +403,9 @@ std::string columnReference(const std::string& table) {
 
 std::vector<std::string> undescribedColumns() {
   std::vector<std::string> missing;
-  for (const TableSpec& t : currentSchema().tables) {
+  for (const TableDescription& t : currentSchema().tables) {
     if (*tableMeaning(t.name) == '\0') missing.push_back(t.name);
-    for (const ColumnSpec& c : t.columns) {
+    for (const ColumnDescription& c : t.columns) {
       if (!noteOf(t.name, c.name)) missing.push_back(t.name + "." + c.name);
     }
   }

@@ -17,8 +17,8 @@ using Values = std::vector<CellValue>;
 // tables the program writes; the plan tables have none.
 std::vector<ColumnInfo> keyColumns(const std::string& table) {
   std::vector<ColumnInfo> columns;
-  if (const TableSpec* spec = findTable(currentSchema(), table)) {
-    for (const std::string& name : spec->primaryKey) {
+  if (const TableDescription* described = findTable(currentSchema(), table)) {
+    for (const std::string& name : described->primaryKey) {
       columns.push_back({name, ColumnAffinity::Other});
     }
   }

@@ -9,10 +9,10 @@ namespace quarn {
 
 namespace {
 
-const TableSpec& describedTable(const std::string& table) {
-  const TableSpec* spec = findTable(currentSchema(), table);
-  if (!spec) throw std::logic_error("The schema has no table " + table);
-  return *spec;
+const TableDescription& describedTable(const std::string& table) {
+  const TableDescription* described = findTable(currentSchema(), table);
+  if (!described) throw std::logic_error("The schema has no table " + table);
+  return *described;
 }
 
 size_t placeOf(const std::vector<std::string>& names, const std::string& name) {
@@ -23,9 +23,9 @@ size_t placeOf(const std::vector<std::string>& names, const std::string& name) {
 
 std::vector<size_t> placesInSchemaOrder(const std::string& table,
                                         const std::vector<std::string>& bound) {
-  const TableSpec& spec = describedTable(table);
+  const TableDescription& described = describedTable(table);
   std::vector<size_t> places;
-  for (const ColumnSpec& column : spec.columns) {
+  for (const ColumnDescription& column : described.columns) {
     const size_t place = placeOf(bound, column.name);
     if (place == bound.size()) {
       throw std::logic_error(table + "." + column.name + " is written by no member of its record");
@@ -41,11 +41,12 @@ std::vector<size_t> placesInSchemaOrder(const std::string& table,
 }
 
 std::vector<std::pair<std::string, size_t>> keyPlaces(const std::string& table) {
-  const TableSpec& spec = describedTable(table);
+  const TableDescription& described = describedTable(table);
   std::vector<std::string> columns;
-  for (const ColumnSpec& column : spec.columns) columns.push_back(column.name);
+  for (const ColumnDescription& column : described.columns) columns.push_back(column.name);
   std::vector<std::pair<std::string, size_t>> key;
-  for (const std::string& name : spec.primaryKey) key.emplace_back(name, placeOf(columns, name));
+  for (const std::string& name : described.primaryKey)
+    key.emplace_back(name, placeOf(columns, name));
   return key;
 }
 

@@ -49,7 +49,7 @@ constexpr bool kNotNull = true;
 const std::optional<std::string> kNone;
 
 // The columns a block row and a training row share, from Delay on.
-std::vector<ColumnSpec> trialColumns(const std::string& weeks) {
+std::vector<ColumnDescription> trialColumns(const std::string& weeks) {
   return {
       {"Delay", kInt},
       {weeks, kInt},
@@ -76,7 +76,8 @@ std::vector<ColumnSpec> trialColumns(const std::string& weeks) {
   };
 }
 
-std::vector<ColumnSpec> joined(std::vector<ColumnSpec> head, const std::vector<ColumnSpec>& tail) {
+std::vector<ColumnDescription> joined(std::vector<ColumnDescription> head,
+                                      const std::vector<ColumnDescription>& tail) {
   head.insert(head.end(), tail.begin(), tail.end());
   return head;
 }
@@ -84,11 +85,11 @@ std::vector<ColumnSpec> joined(std::vector<ColumnSpec> head, const std::vector<C
 // The newest version that brought a table, column or index.
 int newestPart(const Schema& schema) {
   int newest = 1;
-  for (const TableSpec& table : schema.tables) {
+  for (const TableDescription& table : schema.tables) {
     newest = std::max(newest, table.since);
-    for (const ColumnSpec& column : table.columns) newest = std::max(newest, column.since);
+    for (const ColumnDescription& column : table.columns) newest = std::max(newest, column.since);
   }
-  for (const IndexSpec& index : schema.indexes) newest = std::max(newest, index.since);
+  for (const IndexDescription& index : schema.indexes) newest = std::max(newest, index.since);
   return newest;
 }
 
@@ -309,7 +310,7 @@ std::string typeName(ColumnType type, DatabaseEngine engine) {
   return "";
 }
 
-std::string columnDefinition(const ColumnSpec& column, DatabaseEngine engine) {
+std::string columnDefinition(const ColumnDescription& column, DatabaseEngine engine) {
   std::string text = quoted(column.name) + " " + typeName(column.type, engine);
   if (column.notNull) text += " NOT NULL";
   if (column.defaultValue) text += " DEFAULT " + *column.defaultValue;
@@ -325,10 +326,10 @@ std::string columnDefinition(const ColumnSpec& column, DatabaseEngine engine) {
 constexpr const char* kServerRowid = "rowid bigint GENERATED ALWAYS AS IDENTITY";
 
 // Creates `table` with the columns it had at `version`.
-std::string createTable(const TableSpec& table, DatabaseEngine engine, bool ifMissing,
+std::string createTable(const TableDescription& table, DatabaseEngine engine, bool ifMissing,
                         int version) {
   std::vector<std::string> parts;
-  for (const ColumnSpec& column : table.columns) {
+  for (const ColumnDescription& column : table.columns) {
     if (column.since <= version) parts.push_back(columnDefinition(column, engine));
   }
   if (engine == DatabaseEngine::Server) parts.push_back(kServerRowid);
@@ -341,12 +342,12 @@ std::string createTable(const TableSpec& table, DatabaseEngine engine, bool ifMi
          " (\n  " + joinText(parts, ",\n  ") + "\n)";
 }
 
-std::string createIndex(const IndexSpec& index) {
+std::string createIndex(const IndexDescription& index) {
   return std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " + quoted(index.name) +
          " ON " + quoted(index.table) + " (" + index.keys + ")";
 }
 
-bool onEngine(const IndexSpec& index, DatabaseEngine engine) {
+bool onEngine(const IndexDescription& index, DatabaseEngine engine) {
   return !index.onlyOn || *index.onlyOn == engine;
 }
 
@@ -364,10 +365,10 @@ const Schema& currentSchema() {
 
 std::vector<std::string> createStatements(const Schema& schema, DatabaseEngine engine) {
   std::vector<std::string> statements;
-  for (const TableSpec& table : schema.tables) {
+  for (const TableDescription& table : schema.tables) {
     statements.push_back(createTable(table, engine, false, schema.version));
   }
-  for (const IndexSpec& index : schema.indexes) {
+  for (const IndexDescription& index : schema.indexes) {
     if (onEngine(index, engine)) statements.push_back(createIndex(index));
   }
   statements.push_back(recordVersion(schema.version));
@@ -377,20 +378,20 @@ std::vector<std::string> createStatements(const Schema& schema, DatabaseEngine e
 std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine engine, int from) {
   std::vector<std::string> statements;
   for (int version = from + 1; version <= schema.version; ++version) {
-    for (const TableSpec& table : schema.tables) {
+    for (const TableDescription& table : schema.tables) {
       if (table.since == version) {
         // A table older files may hold already keeps its rows.
         statements.push_back(createTable(table, engine, true, version));
         continue;
       }
       if (table.since > version) continue;
-      for (const ColumnSpec& column : table.columns) {
+      for (const ColumnDescription& column : table.columns) {
         if (column.since != version) continue;
         statements.push_back("ALTER TABLE " + quoted(table.name) + " ADD COLUMN " +
                              columnDefinition(column, engine));
       }
     }
-    for (const IndexSpec& index : schema.indexes) {
+    for (const IndexDescription& index : schema.indexes) {
       if (index.since == version && onEngine(index, engine)) {
         // An index of that name from before is made anew in its new form.
         statements.push_back("DROP INDEX IF EXISTS " + quoted(index.name));
@@ -403,11 +404,11 @@ std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine 
   return statements;
 }
 
-std::vector<ColumnSpec> playerColumns(std::span<const PlayerRuleSpec> rules) {
-  std::vector<ColumnSpec> switches = {{"Name", kText, kNone, kNotNull}};
-  std::vector<ColumnSpec> parameters = {{"IfZero", kInt, "0"}};
-  std::vector<ColumnSpec> later;
-  for (const PlayerRuleSpec& rule : rules) {
+std::vector<ColumnDescription> playerColumns(std::span<const PlayerRuleEntry> rules) {
+  std::vector<ColumnDescription> switches = {{"Name", kText, kNone, kNotNull}};
+  std::vector<ColumnDescription> parameters = {{"IfZero", kInt, "0"}};
+  std::vector<ColumnDescription> later;
+  for (const PlayerRuleEntry& rule : rules) {
     const bool first = rule.since == 1;
     (first ? switches : later).push_back({rule.column, kInt, "0", false, rule.since});
     for (const RuleParameter& parameter : rule.parameters) {
@@ -416,24 +417,25 @@ std::vector<ColumnSpec> playerColumns(std::span<const PlayerRuleSpec> rules) {
                       rule.since});
     }
   }
-  std::stable_sort(later.begin(), later.end(),
-                   [](const ColumnSpec& a, const ColumnSpec& b) { return a.since < b.since; });
+  std::stable_sort(
+      later.begin(), later.end(),
+      [](const ColumnDescription& a, const ColumnDescription& b) { return a.since < b.since; });
   return joined(joined(switches, parameters), later);
 }
 
-const ColumnSpec* findColumn(const Schema& schema, const std::string& table,
-                             const std::string& column) {
-  for (const TableSpec& t : schema.tables) {
+const ColumnDescription* findColumn(const Schema& schema, const std::string& table,
+                                    const std::string& column) {
+  for (const TableDescription& t : schema.tables) {
     if (!equalsIgnoringAsciiCase(t.name, table)) continue;
-    for (const ColumnSpec& c : t.columns) {
+    for (const ColumnDescription& c : t.columns) {
       if (equalsIgnoringAsciiCase(c.name, column)) return &c;
     }
   }
   return nullptr;
 }
 
-const TableSpec* findTable(const Schema& schema, const std::string& table) {
-  for (const TableSpec& t : schema.tables) {
+const TableDescription* findTable(const Schema& schema, const std::string& table) {
+  for (const TableDescription& t : schema.tables) {
     if (equalsIgnoringAsciiCase(t.name, table)) return &t;
   }
   return nullptr;

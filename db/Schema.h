@@ -25,9 +25,9 @@ namespace quarn {
 
 enum class ColumnType { Integer, Real, Text };
 
-struct ColumnSpec {
-  ColumnSpec(std::string name, ColumnType type, std::optional<std::string> defaultValue = {},
-             bool notNull = false, int since = 1)
+struct ColumnDescription {
+  ColumnDescription(std::string name, ColumnType type, std::optional<std::string> defaultValue = {},
+                    bool notNull = false, int since = 1)
       : name(std::move(name)),
         type(type),
         defaultValue(std::move(defaultValue)),
@@ -40,22 +40,22 @@ struct ColumnSpec {
   int since = 1;
 };
 
-struct TableSpec {
-  TableSpec(std::string name, std::vector<ColumnSpec> columns,
-            std::vector<std::string> primaryKey = {}, int since = 1)
+struct TableDescription {
+  TableDescription(std::string name, std::vector<ColumnDescription> columns,
+                   std::vector<std::string> primaryKey = {}, int since = 1)
       : name(std::move(name)),
         columns(std::move(columns)),
         primaryKey(std::move(primaryKey)),
         since(since) {}
   std::string name;
-  std::vector<ColumnSpec> columns;
+  std::vector<ColumnDescription> columns;
   std::vector<std::string> primaryKey;
   int since = 1;
 };
 
-struct IndexSpec {
-  IndexSpec(std::string name, std::string table, std::string keys, bool unique = false,
-            int since = 1, std::optional<DatabaseEngine> onlyOn = {})
+struct IndexDescription {
+  IndexDescription(std::string name, std::string table, std::string keys, bool unique = false,
+                   int since = 1, std::optional<DatabaseEngine> onlyOn = {})
       : name(std::move(name)),
         table(std::move(table)),
         keys(std::move(keys)),
@@ -72,8 +72,8 @@ struct IndexSpec {
 
 struct Schema {
   int version = 0;
-  std::vector<TableSpec> tables;
-  std::vector<IndexSpec> indexes;
+  std::vector<TableDescription> tables;
+  std::vector<IndexDescription> indexes;
 };
 
 // The schema this program writes and reads.
@@ -92,13 +92,13 @@ std::vector<std::string> upgradeStatements(const Schema& schema, DatabaseEngine 
 // tblPlayer's columns for `rules`: Name, the switches of the rules of
 // version 1, IfZero, their parameters, then each later rule's switch and
 // parameters, oldest first (an upgrade appends them in that order).
-std::vector<ColumnSpec> playerColumns(std::span<const PlayerRuleSpec> rules);
+std::vector<ColumnDescription> playerColumns(std::span<const PlayerRuleEntry> rules);
 
 // The described column `column` of `table`, if there is one.
-const ColumnSpec* findColumn(const Schema& schema, const std::string& table,
-                             const std::string& column);
+const ColumnDescription* findColumn(const Schema& schema, const std::string& table,
+                                    const std::string& column);
 
 // The described table `table` (any letter case), if there is one.
-const TableSpec* findTable(const Schema& schema, const std::string& table);
+const TableDescription* findTable(const Schema& schema, const std::string& table);
 
 }  // namespace quarn

@@ -31,7 +31,7 @@ Rows withDefaults(Rows rows, const std::string& table) {
   std::vector<CellValue> defaults(names.size());
   bool any = false;
   for (size_t i = 0; i < names.size(); ++i) {
-    const ColumnSpec* column = findColumn(currentSchema(), table, names[i]);
+    const ColumnDescription* column = findColumn(currentSchema(), table, names[i]);
     if (column && column->defaultValue) {
       defaults[i] = defaultCell(*column->defaultValue);
       any = true;

@@ -184,7 +184,7 @@ class ChainBounds {
     const PlayerStrategy& p = m_players[static_cast<size_t>(m_trial.rolePlayers[r])];
     Range order = m_trial.maxNoise > 0 ? Range{-1, 2 * int64_t{m_trial.maxNoise} - 2} : Range{};
     const StageFigureRanges figures{s.demand, s.inventory, s.deltaInventory};
-    for (const PlayerRuleSpec& rule : playerRules()) {
+    for (const PlayerRuleEntry& rule : playerRules()) {
       if (follows(p, rule)) order = order + rule.rangeTerm(m_trial, p, figures);
     }
     if (order.lo < 0) {

@@ -208,11 +208,11 @@ class TeamAgreement {
 // The switches of the player's rules, IfZero, then the rules' parameters;
 // a parameter too large for an order is refused.
 void readRules(RowReader& reader, PlayerStrategy& player) {
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     player.*rule.switchField = reader.truth(rule.column);
   }
   player.orderIfNegative = reader.int16("IfZero").value_or(0);
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     for (const RuleParameter& parameter : rule.parameters) {
       player.*parameter.field = reader.real(parameter.column).value_or(parameter.defaultValue);
     }

@@ -94,7 +94,7 @@ constexpr RuleParameter kStermanParameters[] = {
      "Sterman rule: the weight of the latest demand in the expected demand", 0.0, 1.0},
 };
 
-constexpr PlayerRuleSpec kRules[] = {
+constexpr PlayerRuleEntry kRules[] = {
     {.column = "Sterman",
      .meaning = "1: the order includes the anchoring-and-adjustment rule (`Alpha` .. `Theta`)",
      .switchField = &PlayerStrategy::usesSterman,
@@ -121,13 +121,13 @@ constexpr PlayerRuleSpec kRules[] = {
 
 }  // namespace
 
-std::span<const PlayerRuleSpec> playerRules() {
+std::span<const PlayerRuleEntry> playerRules() {
   return kRules;
 }
 
 std::vector<RuleParameterFault> parameterFaults(const PlayerStrategy& player) {
   std::vector<RuleParameterFault> faults;
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     if (!follows(player, rule) || rule.parameterFault == nullptr) continue;
     RuleParameterFault fault = rule.parameterFault(player);
     if (!fault.complaint.empty()) faults.push_back(std::move(fault));

@@ -45,7 +45,7 @@ struct RuleParameterFault {
   std::string complaint;
 };
 
-struct PlayerRuleSpec {
+struct PlayerRuleEntry {
   const char* column;   // its yes/no column of tblPlayer
   const char* meaning;  // for the column reference
   bool PlayerStrategy::*switchField;
@@ -63,9 +63,9 @@ struct PlayerRuleSpec {
 };
 
 // Every rule, in the order their terms are added and their columns listed.
-std::span<const PlayerRuleSpec> playerRules();
+std::span<const PlayerRuleEntry> playerRules();
 
-inline bool follows(const PlayerStrategy& player, const PlayerRuleSpec& rule) {
+inline bool follows(const PlayerStrategy& player, const PlayerRuleEntry& rule) {
   return player.*rule.switchField;
 }
 

@@ -96,7 +96,7 @@ int32_t playerOrder(ChainContext& c, int16_t role, OrderRoundTicks& ticks) {
   }
   // The terms are added up in 64 bits; only the order placed is narrowed.
   int64_t order = noise;
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     if (follows(p, rule)) order += rule.term(c, role, p);
   }
   if (order < 0) return p.orderIfNegative;

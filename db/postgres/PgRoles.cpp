@@ -18,7 +18,7 @@ namespace {
 // those the program writes (named dat...).
 std::string tableList(const char* prefix) {
   std::string list;
-  for (const TableSpec& table : quarn::currentSchema().tables) {
+  for (const TableDescription& table : quarn::currentSchema().tables) {
     if (!table.name.starts_with(prefix)) continue;
     list += (list.empty() ? "" : ", ") + quotedIdentifier(table.name);
   }
@@ -40,8 +40,8 @@ std::string parameterName(const std::string& column) {
 }
 
 std::string parameterType(const std::string& table, const std::string& column) {
-  const ColumnSpec* spec = findColumn(quarn::currentSchema(), table, column);
-  switch (spec->type) {
+  const ColumnDescription* described = findColumn(quarn::currentSchema(), table, column);
+  switch (described->type) {
     case ColumnType::Integer:
       return "bigint";
     case ColumnType::Real:
@@ -193,7 +193,8 @@ const Value* findPair(const std::vector<std::pair<std::string, Value>>& pairs,
 std::pair<std::string, std::string> teamInsert(const TeamFunction& function) {
   std::vector<std::string> columns;
   std::string values;
-  for (const ColumnSpec& column : findTable(quarn::currentSchema(), function.table)->columns) {
+  for (const ColumnDescription& column :
+       findTable(quarn::currentSchema(), function.table)->columns) {
     if (std::find(function.unset.begin(), function.unset.end(), column.name) !=
         function.unset.end()) {
       continue;
@@ -317,7 +318,8 @@ const TeamFunction& recordTeamMemberFunction() {
 
 std::vector<std::string> parameterColumns(const TeamFunction& function) {
   std::vector<std::string> columns;
-  for (const ColumnSpec& column : findTable(quarn::currentSchema(), function.table)->columns) {
+  for (const ColumnDescription& column :
+       findTable(quarn::currentSchema(), function.table)->columns) {
     const bool unset = std::find(function.unset.begin(), function.unset.end(), column.name) !=
                        function.unset.end();
     if (!unset && !findPair(function.filled, column.name)) columns.push_back(column.name);

@@ -20,7 +20,7 @@ TEST(ColumnReference, DescribesEveryTableAndColumnOfTheSchema) {
 // a default is optional.
 TEST(ColumnReference, RequiredColumnsAreThoseWithoutADefault) {
   for (const ColumnNote& note : columnNotes()) {
-    const ColumnSpec* described = findColumn(currentSchema(), note.table, note.column);
+    const ColumnDescription* described = findColumn(currentSchema(), note.table, note.column);
     ASSERT_NE(described, nullptr) << note.table << "." << note.column;
     if (note.need == ColumnNeed::Required) {
       EXPECT_FALSE(described->defaultValue) << note.table << "." << note.column;

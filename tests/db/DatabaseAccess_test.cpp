@@ -203,14 +203,14 @@ TEST(ReadPolicy, MissingTableOrColumnEndsWithTheUpdateMessage) {
 // table with later columns is made anew from its first ones.
 void makeVersion1(TestDatabase& db) {
   const auto quoted = [](const std::string& name) { return "\"" + name + "\""; };
-  for (const TableSpec& table : currentSchema().tables) {
+  for (const TableDescription& table : currentSchema().tables) {
     if (table.since > 1) {
       db.exec("DROP TABLE " + quoted(table.name));
       continue;
     }
     std::string first;
     bool later = false;
-    for (const ColumnSpec& column : table.columns) {
+    for (const ColumnDescription& column : table.columns) {
       if (column.since > 1) {
         later = true;
       } else {

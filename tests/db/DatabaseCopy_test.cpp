@@ -66,7 +66,7 @@ void fillExperiment(EngineDatabase& db) {
 TEST(DatabaseCopy, CopiesEveryTableOfTheSchemaButItsVersion) {
   std::set<std::string> described,
       copied(std::begin(kExperimentTables), std::end(kExperimentTables));
-  for (const TableSpec& table : currentSchema().tables) {
+  for (const TableDescription& table : currentSchema().tables) {
     if (table.name != kVersionTable) described.insert(table.name);
   }
   EXPECT_EQ(copied, described);

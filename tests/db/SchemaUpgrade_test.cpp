@@ -140,7 +140,7 @@ std::vector<std::string> defaultsOf(const std::string& table,
                                     const std::vector<std::string>& columns) {
   std::vector<std::string> defaults;
   for (const std::string& name : columns) {
-    const ColumnSpec* column = findColumn(currentSchema(), table, name);
+    const ColumnDescription* column = findColumn(currentSchema(), table, name);
     const bool holdsValue = column && column->defaultValue && *column->defaultValue != "''";
     defaults.push_back(holdsValue ? *column->defaultValue : "");
   }
@@ -247,7 +247,7 @@ TYPED_TEST(SchemaUpgradeTest, RefusesANewerDatabaseAndLeavesItAlone) {
 Schema withPlayerColumn() {
   Schema later = currentSchema();
   later.version += 1;
-  for (TableSpec& table : later.tables) {
+  for (TableDescription& table : later.tables) {
     if (table.name == "tblPlayer") {
       table.columns.emplace_back("Patience", ColumnType::Integer, "3", true, later.version);
     }
@@ -300,12 +300,12 @@ TEST(ServerUpgrade, LeavesAnEarlierWorkstationRoleTodaysRightsOnly) {
 // `version` away again.
 std::string laterColumnsDropped(int version) {
   std::string sql;
-  for (const TableSpec& table : currentSchema().tables) {
+  for (const TableDescription& table : currentSchema().tables) {
     if (table.since > version) {
       sql += "DROP TABLE \"" + table.name + "\";";
       continue;
     }
-    for (const ColumnSpec& column : table.columns) {
+    for (const ColumnDescription& column : table.columns) {
       if (column.since > version) {
         sql += "ALTER TABLE \"" + table.name + "\" DROP COLUMN \"" + column.name + "\";";
       }

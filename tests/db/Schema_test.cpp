@@ -8,16 +8,16 @@
 namespace quarn {
 namespace {
 
-std::vector<std::string> namesAndVersions(const std::vector<ColumnSpec>& columns) {
+std::vector<std::string> namesAndVersions(const std::vector<ColumnDescription>& columns) {
   std::vector<std::string> out;
-  for (const ColumnSpec& c : columns) out.push_back(c.name + "@" + std::to_string(c.since));
+  for (const ColumnDescription& c : columns) out.push_back(c.name + "@" + std::to_string(c.since));
   return out;
 }
 
 // Stored files and the CSV files labs import rely on this order.
 TEST(Schema, PlayerTableKeepsItsColumnsInTheirStoredOrder) {
-  const TableSpec* players = nullptr;
-  for (const TableSpec& table : currentSchema().tables) {
+  const TableDescription* players = nullptr;
+  for (const TableDescription& table : currentSchema().tables) {
     if (table.name == "tblPlayer") players = &table;
   }
   ASSERT_NE(players, nullptr);
@@ -30,20 +30,20 @@ TEST(Schema, PlayerTableKeepsItsColumnsInTheirStoredOrder) {
 // every older column, with its version.
 TEST(Schema, PlayerRuleOfALaterVersionAppendsItsColumns) {
   constexpr RuleParameter kWeights[] = {{"Weight", &PlayerStrategy::alpha, 0.5, "", 0, 1}};
-  const std::span<const PlayerRuleSpec> today = playerRules();
-  std::vector<PlayerRuleSpec> rules(today.begin(), today.end());
-  PlayerRuleSpec eighth = rules[1];
+  const std::span<const PlayerRuleEntry> today = playerRules();
+  std::vector<PlayerRuleEntry> rules(today.begin(), today.end());
+  PlayerRuleEntry eighth = rules[1];
   eighth.column = "Eighth";
   eighth.since = 8;
   eighth.parameters = {};
-  PlayerRuleSpec seventh = rules[1];
+  PlayerRuleEntry seventh = rules[1];
   seventh.column = "Seventh";
   seventh.since = 7;
   seventh.parameters = kWeights;
   rules.insert(rules.begin(), eighth);
   rules.push_back(seventh);
 
-  const std::vector<ColumnSpec> columns = playerColumns(rules);
+  const std::vector<ColumnDescription> columns = playerColumns(rules);
   const std::vector<std::string> names = namesAndVersions(columns);
   ASSERT_EQ(names.size(), playerColumns(today).size() + 3);
   EXPECT_EQ(names[0], "Name@1");
@@ -56,13 +56,13 @@ TEST(Schema, PlayerRuleOfALaterVersionAppendsItsColumns) {
 // The upgrade adds what came after a database's version up to the schema's.
 TEST(Schema, VersionIsAtLeastThatOfEveryTableColumnAndIndex) {
   const Schema& schema = currentSchema();
-  for (const TableSpec& table : schema.tables) {
+  for (const TableDescription& table : schema.tables) {
     EXPECT_LE(table.since, schema.version) << table.name;
-    for (const ColumnSpec& column : table.columns) {
+    for (const ColumnDescription& column : table.columns) {
       EXPECT_LE(column.since, schema.version) << table.name << "." << column.name;
     }
   }
-  for (const IndexSpec& index : schema.indexes)
+  for (const IndexDescription& index : schema.indexes)
     EXPECT_LE(index.since, schema.version) << index.name;
 }
 

@@ -18,7 +18,7 @@ Record readBack(const RecordColumns<Record>& columns, const Record& record) {
 
 std::vector<std::string> schemaColumns(const std::string& table) {
   std::vector<std::string> names;
-  for (const ColumnSpec& column : findTable(currentSchema(), table)->columns) {
+  for (const ColumnDescription& column : findTable(currentSchema(), table)->columns) {
     names.push_back(column.name);
   }
   return names;

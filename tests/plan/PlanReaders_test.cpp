@@ -348,7 +348,7 @@ TEST_F(PlanTest, TrialsShareTheGamesCostSumThroughTheirOrderLimits) {
 TEST_F(PlanTest, PlayerRowsGiveEveryRuleItsSwitchAndParameters) {
   Columns given = {{"Name", "All"}, {"IfZero", 3}};
   double value = 0.5;
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     given[rule.column] = 1;
     for (const RuleParameter& parameter : rule.parameters) given[parameter.column] = value += 0.25;
   }
@@ -360,7 +360,7 @@ TEST_F(PlanTest, PlayerRowsGiveEveryRuleItsSwitchAndParameters) {
   const PlayerStrategy& all = rows.players[1];
   const PlayerStrategy& none = rows.players[2];
   EXPECT_EQ(all.orderIfNegative, 3);
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     EXPECT_TRUE(follows(all, rule)) << rule.column;
     EXPECT_FALSE(follows(none, rule)) << rule.column;
     for (const RuleParameter& parameter : rule.parameters) {

@@ -55,9 +55,9 @@ struct RandomPlan {
 PlayerStrategy drawPlayer(Draw& draw, int number) {
   PlayerStrategy player;
   player.name = "P" + std::to_string(number);
-  for (const PlayerRuleSpec& rule : playerRules()) player.*rule.switchField = draw.chance(0.5);
+  for (const PlayerRuleEntry& rule : playerRules()) player.*rule.switchField = draw.chance(0.5);
   player.orderIfNegative = static_cast<int16_t>(draw.whole(0, 6));
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     for (const RuleParameter& parameter : rule.parameters) {
       player.*parameter.field = draw.real(parameter.usualLow, parameter.usualHigh);
     }
@@ -227,7 +227,7 @@ TEST_F(WeekRanges, HoldEveryValueOfPlayForPlayersOfEveryRuleAndTeams) {
       if (isTypedStage(plan.trial, static_cast<int16_t>(r))) continue;
       const PlayerStrategy& player =
           plan.players[static_cast<size_t>(plan.trial.rolePlayers[static_cast<size_t>(r)])];
-      for (const PlayerRuleSpec& rule : playerRules()) {
+      for (const PlayerRuleEntry& rule : playerRules()) {
         playedRules[rule.column] += follows(player, rule);
       }
     }
@@ -236,7 +236,7 @@ TEST_F(WeekRanges, HoldEveryValueOfPlayForPlayersOfEveryRuleAndTeams) {
   // for the transit count; those are refused, not played.
   EXPECT_GT(played, kPlans / 2);
   EXPECT_GT(playedTeams, kPlans / 20);
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     EXPECT_GT(playedRules[rule.column], kPlans / 2) << rule.column;
   }
 }

@@ -14,7 +14,7 @@ namespace {
 
 // Players that follow `rule` alone: its parameters all at the low end of
 // their usual values, then all at the high end.
-std::vector<PlayerStrategy> playersOf(const PlayerRuleSpec& rule) {
+std::vector<PlayerStrategy> playersOf(const PlayerRuleEntry& rule) {
   std::vector<PlayerStrategy> players;
   for (const bool high : {false, true}) {
     PlayerStrategy player;
@@ -49,7 +49,7 @@ TrialPlan clampedTrial() {
 
 // The term of `rule` for `player` as the Wholesaler at every combination of
 // figures in `f`, after the trial's start.
-std::vector<int64_t> termsOver(const PlayerRuleSpec& rule, const PlayerStrategy& player,
+std::vector<int64_t> termsOver(const PlayerRuleEntry& rule, const PlayerStrategy& player,
                                const StageFigureRanges& f) {
   SimGame g(clampedTrial(), {player});
   g.start();
@@ -72,7 +72,7 @@ std::vector<int64_t> termsOver(const PlayerRuleSpec& rule, const PlayerStrategy&
 // its term: a value outside the range would let play leave a width the
 // check promised it keeps. The rule's parameters take their usual values.
 TEST(PlayerRules, RangeTermHoldsTheTermForEveryFigureInTheRanges) {
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     ASSERT_NE(rule.term, nullptr) << rule.column;
     ASSERT_NE(rule.rangeTerm, nullptr) << rule.column;
     for (const FigureCase& c : kFigureCases) {
@@ -91,7 +91,7 @@ TEST(PlayerRules, RangeTermHoldsTheTermForEveryFigureInTheRanges) {
 // without parameters depend on the figures alone, so some figures reach
 // each end of their range.
 TEST(PlayerRules, RangeTermOfAFigureRuleReachesBothEnds) {
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     if (!rule.parameters.empty()) continue;
     for (const FigureCase& c : kFigureCases) {
       const PlayerStrategy player = playersOf(rule)[0];
@@ -116,7 +116,7 @@ TEST(PlayerRules, EachRuleHasColumnsAndFieldsOfItsOwn) {
     EXPECT_EQ(std::count(columns.begin(), columns.end(), lower), 0) << column;
     columns.push_back(lower);
   };
-  for (const PlayerRuleSpec& rule : playerRules()) {
+  for (const PlayerRuleEntry& rule : playerRules()) {
     addColumn(rule.column);
     EXPECT_EQ(std::count(switches.begin(), switches.end(), rule.switchField), 0) << rule.column;
     switches.push_back(rule.switchField);
