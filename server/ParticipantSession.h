@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -54,8 +55,18 @@ class ParticipantSession {
   ParticipantSession(const ParticipantSession&) = delete;
   ParticipantSession& operator=(const ParticipantSession&) = delete;
 
+  // How often the host calls tick(), on the session's own thread.
+  static constexpr std::chrono::milliseconds kTickInterval{250};
+
   // Takes one text message from the page.
   void receive(std::string_view text);
+  // The host's timer: the game's steps that come without the participant
+  // (a team's moves, the workstation's sign of life). Cheap when there is
+  // nothing to do.
+  void tick() {}
+  // A page that came back (a reload, a reconnect) is sent what it needs to
+  // show the game as it stands.
+  void resendState() {}
   // Whether the session ended: the connection is to be closed.
   bool ended() const { return m_ended; }
 

@@ -7,6 +7,7 @@
 #include <deque>
 #include <iostream>
 
+#include "server/PageAssets.h"
 #include "server/ParticipantSession.h"
 #include "server/Protocol.h"
 
@@ -142,15 +143,17 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (request.method() != http::verb::get) {
       return reply(request, http::status::method_not_allowed, "");
     }
-    if (request.target() != "/") return reply(request, http::status::not_found, "");
-    reply(request, http::status::ok, kParticipantPage);
+    const std::string_view target(request.target().data(), request.target().size());
+    const PageAsset* asset = findPageAsset(target.substr(0, target.find('?')));
+    if (!asset) return reply(request, http::status::not_found, "");
+    reply(request, http::status::ok, std::string(asset->body), asset->contentType);
   }
 
   void reply(const http::request<http::string_body>& request, http::status status,
-             std::string body) {
+             std::string body, std::string_view contentType = "text/plain") {
     auto response = std::make_shared<http::response<http::string_body>>(status, request.version());
     response->set(http::field::content_type,
-                  status == http::status::ok ? "text/html; charset=utf-8" : "text/plain");
+                  beast::string_view(contentType.data(), contentType.size()));
     response->set(http::field::cache_control, "no-store");
     response->keep_alive(request.keep_alive());
     response->body() = std::move(body);

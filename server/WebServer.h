@@ -8,9 +8,6 @@
 
 namespace quarn::server {
 
-// The participant's page (HTML), built into the program.
-extern const char* const kParticipantPage;
-
 // Serves the participant's page at GET / and the game at /ws (a WebSocket
 // speaking the page's protocol, one participant's session per connection),
 // on the io_context's one thread.
