@@ -149,8 +149,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     reply(request, http::status::ok, std::string(asset->body), asset->contentType);
   }
 
-  void reply(const http::request<http::string_body>& request, http::status status,
-             std::string body, std::string_view contentType = "text/plain") {
+  void reply(const http::request<http::string_body>& request, http::status status, std::string body,
+             std::string_view contentType = "text/plain") {
     auto response = std::make_shared<http::response<http::string_body>>(status, request.version());
     response->set(http::field::content_type,
                   beast::string_view(contentType.data(), contentType.size()));
