@@ -94,8 +94,9 @@ Answer PagePrompter::answerFor(const Prompt& prompt) {
   }
 }
 
-ParticipantSession::ParticipantSession(std::string appFolder, SendToPage send)
+ParticipantSession::ParticipantSession(std::string appFolder, std::string device, SendToPage send)
     : m_send(std::move(send)),
+      m_device(std::move(device)),
       m_prompter(m_send),
       m_view(m_send),
       m_game(GameServices{m_prompter, m_ticks, m_random, SystemWallClock::instance(), m_db,

@@ -50,8 +50,10 @@ class PagePrompter final : public Prompter {
 class ParticipantSession {
  public:
   // `appFolder` holds data/ (the database or quarn.conf, the text files)
-  // and Input/.
-  ParticipantSession(std::string appFolder, SendToPage send);
+  // and Input/. `device` names the browser the way a workstation's mark
+  // names its computer; the same browser (its session cookie) gives the same
+  // name, also after the server restarted.
+  ParticipantSession(std::string appFolder, std::string device, SendToPage send);
   ParticipantSession(const ParticipantSession&) = delete;
   ParticipantSession& operator=(const ParticipantSession&) = delete;
 
@@ -81,6 +83,7 @@ class ParticipantSession {
   void reject(const std::string& reason, const std::string& detail);
 
   SendToPage m_send;
+  std::string m_device;
   bool m_ended = false;
   PagePrompter m_prompter;
   SteadyTickCounter m_ticks;

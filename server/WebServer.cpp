@@ -43,7 +43,8 @@ class PageSocket : public std::enable_shared_from_this<PageSocket> {
  public:
   PageSocket(tcp::socket socket, const std::string& appFolder)
       : m_socket(std::move(socket)),
-        m_session(appFolder, [this](const nlohmann::json& message) { send(message.dump()); }) {}
+        m_session(appFolder, "browser",
+                  [this](const nlohmann::json& message) { send(message.dump()); }) {}
 
   void accept(http::request<http::string_body> request) {
     m_socket.read_message_max(kMaxMessageBytes);
