@@ -10,6 +10,7 @@
 #include "server/PageAssets.h"
 #include "server/ParticipantSession.h"
 #include "server/Protocol.h"
+#include "server/Translations.h"
 
 namespace quarn::server {
 
@@ -35,6 +36,14 @@ bool fromOwnPage(const http::request<http::string_body>& request) {
   const std::string host(request[http::field::host]);
   return !host.empty() &&
          (origin->value() == "http://" + host || origin->value() == "https://" + host);
+}
+
+// The page's texts at /texts/<language>.json, in the participants'
+// language; nothing for any other path or a language without translations.
+std::optional<std::string> textsOfPath(std::string_view path) {
+  constexpr std::string_view prefix = "/texts/", suffix = ".json";
+  if (!path.starts_with(prefix) || !path.ends_with(suffix)) return std::nullopt;
+  return pageTexts(path.substr(prefix.size(), path.size() - prefix.size() - suffix.size()));
 }
 
 // One participant's WebSocket: reads the page's messages one at a time, hands
@@ -145,7 +154,11 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       return reply(request, http::status::method_not_allowed, "");
     }
     const std::string_view target(request.target().data(), request.target().size());
-    const PageAsset* asset = findPageAsset(target.substr(0, target.find('?')));
+    const std::string_view path = target.substr(0, target.find('?'));
+    if (const auto texts = textsOfPath(path)) {
+      return reply(request, http::status::ok, *texts, "application/json");
+    }
+    const PageAsset* asset = findPageAsset(path);
     if (!asset) return reply(request, http::status::not_found, "");
     reply(request, http::status::ok, std::string(asset->body), asset->contentType);
   }
