@@ -36,11 +36,13 @@ std::unique_ptr<ssl::context> serverTlsContext(const TlsFiles& files) {
   context->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
                        ssl::context::no_sslv3 | ssl::context::single_dh_use);
   SSL_CTX_set_min_proto_version(context->native_handle(), TLS1_2_VERSION);
-  loadFile(files.certificate, "certificate", [&](boost::system::error_code& error) {
-    context->use_certificate_chain_file(files.certificate, error);
-  });
+  // The key first: a certificate that does not fit it then leaves the
+  // context without a key, which the check below says plainly.
   loadFile(files.key, "key", [&](boost::system::error_code& error) {
     context->use_private_key_file(files.key, ssl::context::pem, error);
+  });
+  loadFile(files.certificate, "certificate", [&](boost::system::error_code& error) {
+    context->use_certificate_chain_file(files.certificate, error);
   });
   if (SSL_CTX_check_private_key(context->native_handle()) != 1) {
     throw std::runtime_error("the key " + files.key + " does not belong to the certificate " +
