@@ -7,10 +7,17 @@ namespace quarn::server {
 std::shared_ptr<SessionHost> SessionRegistry::claim(const std::string& key,
                                                     const MakeSession& make) {
   const std::lock_guard<std::mutex> lock(m_mutex);
-  Entry& entry = m_entries[key];
-  if (!entry.session) entry.session = make();
-  ++entry.pages;
-  return entry.session;
+  const auto [entry, made] = m_entries.try_emplace(key);
+  if (made) {
+    try {
+      entry->second.session = make();
+    } catch (...) {
+      m_entries.erase(entry);
+      throw;
+    }
+  }
+  ++entry->second.pages;
+  return entry->second.session;
 }
 
 SessionRegistry::Entries::iterator SessionRegistry::find(const std::string& key,
