@@ -17,23 +17,38 @@ namespace {
 struct ServerOptions {
   std::string folder;
   uint16_t port = 8080;
+  unsigned threads = 2;
+  std::optional<std::string> certificate;
+  std::optional<std::string> key;
   bool plainHttp = false;
   bool help = false;
 };
 
-const char* const kUsage =
-    "Usage: quarngame-server [--folder DIR] [--port N] --plain-http\n"
-    "Serves the participant's page at http://<this computer>:N/ (8080 unless told).\n"
-    "--plain-http: without encryption, for a classroom network only (the encrypted\n"
-    "connection is not built yet, so this option is needed).\n";
+constexpr unsigned kMaxThreads = 64;
 
-std::optional<uint16_t> portOf(const std::string& text) {
+const char* const kUsage =
+    "Usage: quarngame-server [--folder DIR] [--port N] [--threads N]\n"
+    "                        (--cert FILE --key FILE | --plain-http)\n"
+    "Serves the participant's page at https://<this computer>:N/ (http:// with\n"
+    "--plain-http); N is 8080 unless told.\n"
+    "--folder DIR      the application folder (data/, Input/), as the other programs\n"
+    "                  find it unless told\n"
+    "--threads N       the game threads the participants' sessions play on (2)\n"
+    "--cert FILE       the lab's certificate (PEM, with its chain)\n"
+    "--key FILE        the certificate's private key (PEM)\n"
+    "--plain-http      without encryption: for a classroom network only\n";
+
+const char* const kNoTransport =
+    "quarngame-server: give the lab's certificate with --cert FILE --key FILE, or\n"
+    "start it with --plain-http (without encryption, a classroom network only)\n";
+
+std::optional<unsigned> numberOf(const std::string& text, unsigned low, unsigned high) {
   unsigned value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value > 65535) {
+  if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
     return std::nullopt;
   }
-  return static_cast<uint16_t>(value);
+  return value;
 }
 
 std::optional<ServerOptions> readOptions(const std::vector<std::string>& words) {
@@ -44,9 +59,17 @@ std::optional<ServerOptions> readOptions(const std::vector<std::string>& words) 
     if (word == "--folder" && hasValue) {
       options.folder = words[++i];
     } else if (word == "--port" && hasValue) {
-      const auto port = portOf(words[++i]);
+      const auto port = numberOf(words[++i], 0, 65535);
       if (!port) return std::nullopt;
-      options.port = *port;
+      options.port = static_cast<uint16_t>(*port);
+    } else if (word == "--threads" && hasValue) {
+      const auto threads = numberOf(words[++i], 1, kMaxThreads);
+      if (!threads) return std::nullopt;
+      options.threads = *threads;
+    } else if (word == "--cert" && hasValue) {
+      options.certificate = words[++i];
+    } else if (word == "--key" && hasValue) {
+      options.key = words[++i];
     } else if (word == "--plain-http") {
       options.plainHttp = true;
     } else if (word == "--help" || word == "-h") {
@@ -55,6 +78,10 @@ std::optional<ServerOptions> readOptions(const std::vector<std::string>& words) 
       return std::nullopt;
     }
   }
+  // A certificate comes with its key; encryption and plain HTTP exclude each
+  // other.
+  if (options.certificate.has_value() != options.key.has_value()) return std::nullopt;
+  if (options.certificate && options.plainHttp) return std::nullopt;
   return options;
 }
 
@@ -67,8 +94,8 @@ int main(int argc, char** argv) {
     (options ? std::cout : std::cerr) << kUsage;
     return options ? 0 : 2;
   }
-  if (!options->plainHttp) {
-    std::cerr << "quarngame-server: start it with --plain-http (a classroom network only)\n";
+  if (!options->certificate && !options->plainHttp) {
+    std::cerr << kNoTransport;
     return 2;
   }
   const AppFolder folder = chooseAppFolder(folderInputs(options->folder, executableFolder()));
@@ -76,13 +103,20 @@ int main(int argc, char** argv) {
     std::cerr << "quarngame-server: " << folder.error << "\n";
     return 1;
   }
+  server::WebServerOptions serving;
+  serving.threads = options->threads;
+  if (options->certificate) serving.tls = server::TlsFiles{*options->certificate, *options->key};
   try {
     boost::asio::io_context io(1);
-    server::WebServer web(io, {boost::asio::ip::tcp::v4(), options->port}, folder.path);
+    server::WebServer web(io, {boost::asio::ip::tcp::v4(), options->port}, folder.path, serving);
     boost::asio::signal_set stop(io, SIGINT, SIGTERM);
     stop.async_wait([&io](const boost::system::error_code&, int) { io.stop(); });
-    std::cout << "quarngame-server: serving " << folder.path << " on port " << web.port()
-              << " over plain HTTP: use it on a classroom network only" << std::endl;
+    std::cout << "quarngame-server: serving " << folder.path << " on port " << web.port();
+    if (serving.tls) {
+      std::cout << " over HTTPS" << std::endl;
+    } else {
+      std::cout << " over plain HTTP: use it on a classroom network only" << std::endl;
+    }
     io.run();
   } catch (const std::exception& error) {
     std::cerr << "quarngame-server: " << error.what() << "\n";

@@ -1,0 +1,66 @@
+#include "server/SessionRegistry.h"
+
+#include "server/SessionHost.h"
+
+namespace quarn::server {
+
+std::shared_ptr<SessionHost> SessionRegistry::claim(const std::string& key,
+                                                    const MakeSession& make) {
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  const auto [entry, made] = m_entries.try_emplace(key);
+  if (made) {
+    try {
+      entry->second.session = make();
+    } catch (...) {
+      m_entries.erase(entry);
+      throw;
+    }
+  }
+  ++entry->second.pages;
+  return entry->second.session;
+}
+
+SessionRegistry::Entries::iterator SessionRegistry::find(const std::string& key,
+                                                         const SessionHost* session) {
+  const auto entry = m_entries.find(key);
+  return entry != m_entries.end() && entry->second.session.get() == session ? entry
+                                                                            : m_entries.end();
+}
+
+void SessionRegistry::release(const std::string& key, const SessionHost* session) {
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  const auto entry = find(key, session);
+  if (entry != m_entries.end() && entry->second.pages > 0) --entry->second.pages;
+}
+
+bool SessionRegistry::dropUnclaimed(const std::string& key, const SessionHost* session) {
+  std::shared_ptr<SessionHost> dropped;  // let go outside the lock
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  const auto entry = find(key, session);
+  if (entry == m_entries.end() || entry->second.pages > 0) return false;
+  dropped = std::move(entry->second.session);
+  m_entries.erase(entry);
+  return true;
+}
+
+void SessionRegistry::drop(const std::string& key, const SessionHost* session) {
+  std::shared_ptr<SessionHost> dropped;
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  const auto entry = find(key, session);
+  if (entry == m_entries.end()) return;
+  dropped = std::move(entry->second.session);
+  m_entries.erase(entry);
+}
+
+void SessionRegistry::clear() {
+  Entries dropped;
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  dropped.swap(m_entries);
+}
+
+std::size_t SessionRegistry::size() const {
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  return m_entries.size();
+}
+
+}  // namespace quarn::server

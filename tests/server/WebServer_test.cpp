@@ -1,0 +1,407 @@
+#include "server/WebServer.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+#include <boost/beast/websocket.hpp>
+#include <boost/beast/websocket/ssl.hpp>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "server/SessionCookie.h"
+#include "tests/e2e/E2eSupport.h"
+
+namespace quarn::testing {
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace ssl = asio::ssl;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+constexpr auto kPatience = std::chrono::seconds(20);
+
+// The server on a port of its own, its sockets on one thread, playing in
+// the demo's application folder.
+class RunningServer {
+ public:
+  explicit RunningServer(const std::string& appFolder, server::WebServerOptions options = {})
+      : m_web(m_io, {asio::ip::make_address("127.0.0.1"), 0}, appFolder, std::move(options)),
+        m_thread([this] { m_io.run(); }) {}
+  ~RunningServer() {
+    m_io.stop();
+    m_thread.join();
+  }
+  uint16_t port() const { return m_web.port(); }
+  std::size_t sessionCount() const { return m_web.sessionCount(); }
+
+ private:
+  asio::io_context m_io{1};
+  server::WebServer m_web;
+  std::thread m_thread;
+};
+
+// Waits until `condition` holds; false when it did not within kPatience.
+bool eventually(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+using PlainSocket = websocket::stream<beast::tcp_stream>;
+using TlsSocket = websocket::stream<beast::ssl_stream<beast::tcp_stream>>;
+
+// A page's WebSocket, as a browser opens it: with the browser's cookie
+// (none when empty), over TLS when given a client context.
+class Page {
+ public:
+  Page(uint16_t port, const std::string& cookie, ssl::context* tls = nullptr) {
+    const tcp::endpoint server(asio::ip::make_address("127.0.0.1"), port);
+    const auto decorate = [cookie](websocket::request_type& request) {
+      if (!cookie.empty()) request.set(http::field::cookie, cookie);
+    };
+    const std::string host = "127.0.0.1:" + std::to_string(port);
+    if (tls) {
+      m_tls = std::make_unique<TlsSocket>(m_io, *tls);
+      beast::get_lowest_layer(*m_tls).connect(server);
+      m_tls->next_layer().handshake(ssl::stream_base::client);
+      m_tls->set_option(websocket::stream_base::decorator(decorate));
+      m_tls->handshake(host, "/ws");
+    } else {
+      m_plain = std::make_unique<PlainSocket>(m_io);
+      beast::get_lowest_layer(*m_plain).connect(server);
+      m_plain->set_option(websocket::stream_base::decorator(decorate));
+      m_plain->handshake(host, "/ws");
+    }
+  }
+
+  void send(const json& message) {
+    const std::string text = message.dump();
+    onSocket([&](auto& socket) { socket.write(asio::buffer(text)); });
+  }
+
+  // The next message; none within `patience` fails the test rather than
+  // hanging it.
+  json receive(std::chrono::seconds patience = kPatience) {
+    beast::flat_buffer buffer;
+    std::optional<beast::error_code> result;
+    onSocket([&](auto& socket) {
+      socket.async_read(buffer, [&result](beast::error_code error, size_t) { result = error; });
+    });
+    m_io.restart();
+    m_io.run_for(patience);
+    if (!result) throw std::runtime_error("no message from the server");
+    if (*result) throw beast::system_error(*result);
+    return json::parse(beast::buffers_to_string(buffer.data()));
+  }
+  // Reads up to and including the next message of `type` for which `also`
+  // holds.
+  json receiveUntil(
+      const std::string& type,
+      const std::function<bool(const json&)>& also = [](const json&) { return true; }) {
+    for (;;) {
+      json message = receive();
+      if (message["type"] == type && also(message)) return message;
+    }
+  }
+  // The next open week after `turn`.
+  int weekAfter(int turn) {
+    return receiveUntil("weekOpened",
+                        [turn](const json& m) { return m["turn"] == turn + 1; })["turn"]
+        .get<int>();
+  }
+  // The status the server closed the connection with.
+  websocket::close_reason closedWith() {
+    try {
+      for (;;) receive();
+    } catch (const beast::system_error& error) {
+      EXPECT_EQ(error.code(), websocket::error::closed);
+    }
+    websocket::close_reason reason;
+    onSocket([&](auto& socket) { reason = socket.reason(); });
+    return reason;
+  }
+  // The browser closes the page.
+  void close() {
+    onSocket([](auto& socket) { socket.close(websocket::close_code::going_away); });
+  }
+
+ private:
+  template <class Use>
+  void onSocket(const Use& use) {
+    if (m_tls) {
+      use(*m_tls);
+    } else {
+      use(*m_plain);
+    }
+  }
+
+  asio::io_context m_io;
+  std::unique_ptr<PlainSocket> m_plain;
+  std::unique_ptr<TlsSocket> m_tls;
+};
+
+// GET `target`, carrying `cookie` unless empty.
+template <class Stream>
+http::response<http::string_body> get(Stream& stream, const std::string& target,
+                                      const std::string& cookie) {
+  http::request<http::empty_body> request(http::verb::get, target, 11);
+  request.set(http::field::host, "127.0.0.1");
+  if (!cookie.empty()) request.set(http::field::cookie, cookie);
+  http::write(stream, request);
+  beast::flat_buffer buffer;
+  http::response<http::string_body> response;
+  http::read(stream, buffer, response);
+  return response;
+}
+
+http::response<http::string_body> get(uint16_t port, const std::string& target,
+                                      const std::string& cookie = "") {
+  asio::io_context io;
+  beast::tcp_stream stream(io);
+  stream.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
+  return get(stream, target, cookie);
+}
+
+// The cookie a response sets, as the browser sends it back; empty: none.
+std::string cookieSetBy(const http::response<http::string_body>& response) {
+  const std::string setCookie(response[http::field::set_cookie]);
+  return setCookie.substr(0, setCookie.find(';'));
+}
+
+json loginOf(const std::string& subject) {
+  return {{"type", "login"},
+          {"subject", subject},
+          {"setting", "Demo"},
+          {"questionnaire",
+           {{"age", 30}, {"gender", "Female"}, {"schoolYear", "Other"}, {"major", "Other"}}}};
+}
+
+json orderOf(int turn, const std::string& value) {
+  return {{"type", "order"}, {"turn", turn}, {"value", value}};
+}
+
+// Logs in a participant and returns the first open week's turn.
+int logIn(Page& page, const std::string& subject) {
+  page.send(loginOf(subject));
+  return page.receiveUntil("weekOpened")["turn"].get<int>();
+}
+
+std::string cookieOf(const std::string& token) {
+  return "quarn_session=" + token;
+}
+
+class WebServerSessions : public ::testing::Test {
+ protected:
+  DemoFolder demo;
+  RunningServer web{demo.app.string()};
+  const std::string cookie = cookieOf(server::newSessionToken());
+};
+
+TEST_F(WebServerSessions, PageWithoutAWellFormedCookieIsGivenOne) {
+  const std::string kept = cookieOf(server::newSessionToken());
+  const struct {
+    std::string target;
+    std::string cookie;
+    bool given;
+  } cases[] = {
+      {"/", "", true},
+      {"/?from=class", "", true},
+      {"/", "quarn_session=abc", true},
+      {"/", "theme=dark", true},
+      {"/", kept, false},
+      {"/", "theme=dark; " + kept, false},
+      {"/texts/de.json", "", false},
+  };
+  for (const auto& c : cases) {
+    const auto response = get(web.port(), c.target, c.cookie);
+    EXPECT_EQ(response.result(), http::status::ok) << c.target;
+    const std::string given = cookieSetBy(response);
+    EXPECT_EQ(!given.empty(), c.given) << c.target << " " << c.cookie;
+    if (!given.empty()) {
+      EXPECT_TRUE(server::sessionTokenOf(given)) << given;
+      EXPECT_EQ(std::string(response[http::field::set_cookie]),
+                given + "; Path=/; HttpOnly; SameSite=Strict");
+    }
+  }
+  EXPECT_NE(cookieSetBy(get(web.port(), "/")), cookieSetBy(get(web.port(), "/")));
+}
+
+TEST_F(WebServerSessions, PageThatComesBackWithItsCookieFindsItsOpenWeek) {
+  auto first = std::make_unique<Page>(web.port(), cookie);
+  const int turn = logIn(*first, "B1");
+  first->close();
+  first.reset();
+
+  Page again(web.port(), cookie);
+  again.send(orderOf(turn, "4"));
+  again.weekAfter(turn);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1"), kRoleCount);
+  EXPECT_EQ(web.sessionCount(), 1u);
+}
+
+TEST_F(WebServerSessions, PageWithAnotherCookieOrNoneIsANewSession) {
+  Page playing(web.port(), cookie);
+  const int turn = logIn(playing, "B1");
+  for (const std::string& other : {cookieOf(server::newSessionToken()), std::string()}) {
+    Page page(web.port(), other);
+    page.send(orderOf(turn, "4"));
+    EXPECT_EQ(page.receiveUntil("error")["reason"], "notNow") << other;
+  }
+  EXPECT_EQ(demo.db.count("datRole"), 0);
+}
+
+TEST_F(WebServerSessions, SecondPageWithTheSameCookieEndsTheFirst) {
+  Page first(web.port(), cookie);
+  const int turn = logIn(first, "B1");
+  Page second(web.port(), cookie);
+  EXPECT_EQ(first.receiveUntil("ended")["reason"], "openedElsewhere");
+  EXPECT_EQ(first.closedWith().code, websocket::close_code::normal);
+
+  second.send(orderOf(turn, "4"));
+  second.weekAfter(turn);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1"), kRoleCount);
+}
+
+TEST_F(WebServerSessions, SessionWithoutCookieLeavesWithItsPage) {
+  auto page = std::make_unique<Page>(web.port(), "");
+  logIn(*page, "B1");
+  EXPECT_EQ(web.sessionCount(), 1u);
+  page->close();
+  EXPECT_TRUE(eventually([&] { return web.sessionCount() == 0; }));
+}
+
+TEST_F(WebServerSessions, DatabaseWaitOfOneSessionDoesNotHoldAnother) {
+  Page slow(web.port(), cookie);
+  Page quick(web.port(), cookieOf(server::newSessionToken()));
+  const int slowTurn = logIn(slow, "B1");
+  const int quickTurn = logIn(quick, "B2");
+
+  // Another program holds the file: the slow session's order waits for it.
+  SqlCipherConnection holder(demo.db.path(), OpenMode::ReadWrite);
+  holder.executeScript("BEGIN EXCLUSIVE;");
+  slow.send(orderOf(slowTurn, "4"));
+  for (int i = 0; i < 5; ++i) {
+    quick.send(orderOf(quickTurn + 1, "4"));
+    EXPECT_EQ(quick.receive(5s)["reason"], "wrongTurn");
+  }
+  const Rows stored = holder.query("SELECT count(*) FROM datRole WHERE Subject='B1'");
+  EXPECT_EQ(std::get<int64_t>(stored.front().values().front()), 0);
+  holder.executeScript("ROLLBACK;");
+
+  slow.weekAfter(slowTurn);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1"), kRoleCount);
+}
+
+TEST(WebServerKeeping, SessionWithoutPageLeavesMemoryButKeepsItsGame) {
+  DemoFolder demo;
+  server::WebServerOptions options;
+  options.keepWithoutPage = 100ms;
+  RunningServer web(demo.app.string(), options);
+  const std::string cookie = cookieOf(server::newSessionToken());
+  auto page = std::make_unique<Page>(web.port(), cookie);
+  const int turn = logIn(*page, "B1");
+  page->send(orderOf(turn, "4"));
+  page->weekAfter(turn);
+  page->close();
+  page.reset();
+
+  ASSERT_TRUE(eventually([&] { return web.sessionCount() == 0; }));
+  // The participant is still marked as playing, as after a crash.
+  EXPECT_EQ(demo.db.count("datPlaying", "Subject='B1'"), 1);
+  Page again(web.port(), cookie);
+  again.send(orderOf(turn + 1, "4"));
+  EXPECT_EQ(again.receiveUntil("error")["reason"], "notNow");
+  again.send(loginOf("B1"));
+  again.receiveUntil("weekOpened");
+  EXPECT_EQ(demo.db.count("datUser", "Subject='B1'"), 1);
+}
+
+// A throw-away certificate for 127.0.0.1 with its key, made by openssl.
+struct Certificate {
+  Certificate(const fs::path& folder, const std::string& name)
+      : certificate((folder / (name + ".crt")).string()), key((folder / (name + ".key")).string()) {
+    const pid_t pid = startProcess(
+        {"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+         "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
+         "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate},
+        (folder / (name + ".log")).string());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(status, 0) << "openssl req";
+  }
+  std::string certificate;
+  std::string key;
+};
+
+TEST(WebServerTls, ServesThePageAndTheGameOverTls) {
+  DemoFolder demo;
+  const Certificate lab(demo.db.folder(), "lab");
+  server::WebServerOptions options;
+  options.tls = server::TlsFiles{lab.certificate, lab.key};
+  RunningServer web(demo.app.string(), options);
+  ssl::context browserTls(ssl::context::tls_client);
+  browserTls.load_verify_file(lab.certificate);
+  browserTls.set_verify_mode(ssl::verify_peer);
+
+  asio::io_context io;
+  beast::ssl_stream<beast::tcp_stream> stream(io, browserTls);
+  beast::get_lowest_layer(stream).connect(
+      tcp::endpoint(asio::ip::make_address("127.0.0.1"), web.port()));
+  stream.handshake(ssl::stream_base::client);
+  const auto response = get(stream, "/", "");
+  EXPECT_EQ(response.result(), http::status::ok);
+  EXPECT_NE(response.body().find("/ws"), std::string::npos);
+  const std::string setCookie(response[http::field::set_cookie]);
+  EXPECT_NE(setCookie.find("; Secure"), std::string::npos) << setCookie;
+
+  Page page(web.port(), cookieSetBy(response), &browserTls);
+  const int turn = logIn(page, "B1");
+  page.send(orderOf(turn, "4"));
+  page.weekAfter(turn);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1"), kRoleCount);
+}
+
+TEST(WebServerTls, RefusesUnusableCertificateFilesNamingThem) {
+  TestDatabase place;
+  const fs::path folder = place.folder();
+  const Certificate lab(folder, "lab"), other(folder, "other");
+  const std::string garbage = (folder / "garbage.pem").string();
+  std::ofstream(garbage) << "not a certificate\n";
+  const std::string missing = (folder / "missing.pem").string();
+  const struct {
+    std::string certificate, key, named;
+  } cases[] = {
+      {missing, lab.key, missing},         {garbage, lab.key, garbage},
+      {lab.key, lab.key, lab.key},         {lab.certificate, missing, missing},
+      {lab.certificate, garbage, garbage}, {lab.certificate, other.key, other.key},
+  };
+  for (const auto& c : cases) {
+    asio::io_context io;
+    server::WebServerOptions options;
+    options.tls = server::TlsFiles{c.certificate, c.key};
+    try {
+      server::WebServer web(io, {asio::ip::make_address("127.0.0.1"), 0}, folder.string(), options);
+      ADD_FAILURE() << c.certificate << " with " << c.key << " was taken";
+    } catch (const std::runtime_error& error) {
+      EXPECT_NE(std::string(error.what()).find(c.named), std::string::npos) << error.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quarn::testing
