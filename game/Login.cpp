@@ -229,8 +229,10 @@ class Login {
   }
 
   // Asks the questionnaire until its row is stored or it is cancelled. A row
-  // that cannot be stored, or answers that are incomplete, leave nothing
-  // behind; the answers are offered again, so that they can be mended.
+  // that cannot be stored leaves nothing behind; the answers are offered
+  // again, so that the moderator can try once more. Incomplete answers (the
+  // window never gives them; a view that brought them from elsewhere may)
+  // are said and refused, storing nothing.
   bool storeQuestionnaire() {
     const Identity& identity = m_state.identity;
     std::optional<Questionnaire> answers;
@@ -239,7 +241,7 @@ class Login {
       if (!answers) return false;
       if (const std::optional<Prompt> fault = questionnaireFault(*answers, m_services.prompter)) {
         m_services.prompter.ask(*fault);
-        continue;
+        return false;
       }
       const ParticipantRow row{identity.subject, identity.setting,    answers->age,
                                answers->gender,  answers->schoolYear, answers->major};

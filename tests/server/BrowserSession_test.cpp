@@ -449,6 +449,14 @@ TEST_F(BrowserSession, TheDecisionTimeIsThePagesMeasure) {
       (std::vector<TestRow>{{{"Week", int64_t{1}}, {"TransactionTime", int64_t{1234}}},
                             {{"Week", int64_t{2}}, {"TransactionTime", int64_t{0}}},
                             {{"Week", int64_t{3}}, {"TransactionTime", int64_t{INT32_MAX}}}}));
+  // The text file's line of the week carries it too (after User ID,
+  // setting, trial, week and two more fields).
+  const std::string text = readFile(demo.textFile("B1"));
+  const size_t line = text.find("B1,Demo,-1,1,");
+  ASSERT_NE(line, std::string::npos) << text;
+  size_t field = line;
+  for (int i = 0; i < 6; ++i) field = text.find(',', field) + 1;
+  EXPECT_EQ(text.substr(field, 5), "1234,");
 }
 
 TEST_F(BrowserSession, AWrongDecisionTimeIsRefusedStoringNothing) {

@@ -48,5 +48,19 @@ TEST(BrowserView, TheQuestionnaireIsAnsweredOnceAndNotRetried) {
   EXPECT_FALSE(view.askQuestionnaire("S", std::nullopt)) << "the answers are taken once";
 }
 
+// A login that brings no answers is not answered with those of an earlier
+// login: the game is told that the questionnaire is needed.
+TEST(BrowserView, ALoginWithoutAnswersNeedsTheQuestionnaire) {
+  BrowserView view([](const json&) {});
+  view.setQuestionnaire(Questionnaire{30, "Male", "", ""});
+  view.setQuestionnaire(std::nullopt);
+  EXPECT_FALSE(view.askQuestionnaire("S", std::nullopt));
+  EXPECT_TRUE(view.questionnaireNeeded());
+  view.setQuestionnaire(Questionnaire{30, "Male", "", ""});
+  EXPECT_FALSE(view.questionnaireNeeded());
+  EXPECT_TRUE(view.askQuestionnaire("S", std::nullopt));
+  EXPECT_FALSE(view.questionnaireNeeded());
+}
+
 }  // namespace
 }  // namespace quarn::server
