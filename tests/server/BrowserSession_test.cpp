@@ -131,8 +131,12 @@ class SessionPage {
     for (const json& message : received) found.push_back(message["type"]);
     return found;
   }
-  // The turn of the last week opened.
-  int openTurn() const { return ofType("weekOpened").back()["turn"].get<int>(); }
+  // The turn of the last week opened; none fails the test.
+  int openTurn() const {
+    const std::vector<json> weeks = ofType("weekOpened");
+    if (weeks.empty()) throw std::runtime_error("no week was opened");
+    return weeks.back()["turn"].get<int>();
+  }
   void clear() { received.clear(); }
 
   std::vector<json> received;

@@ -182,8 +182,9 @@ TEST(BrowserTeam, ABrowserAndAPilotRecordWhatTwoPilotsRecord) {
                                "FromWeek")";
   EXPECT_EQ(mixed.records("datTeam", teamColumns, R"("Trial", "Member")"),
             pilots.records("datTeam", teamColumns, R"("Trial", "Member")"));
-  EXPECT_EQ(mixed.records("datUser", "*", R"("Subject")"),
-            pilots.records("datUser", "*", R"("Subject")"));
+  const char* userColumns = R"("Subject", "Setting", "Age", "Gender", "SchoolYear", "Major")";
+  EXPECT_EQ(mixed.records("datUser", userColumns, R"("Subject")"),
+            pilots.records("datUser", userColumns, R"("Subject")"));
 
   std::vector<std::vector<CellValue>> measured;
   for (size_t n = 0; n < kBrowserOrders.size(); ++n) measured.push_back({int64_t{decisionMs(n)}});
