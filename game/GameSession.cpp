@@ -137,7 +137,7 @@ bool GameSession::startGame() {
   return true;
 }
 
-bool GameSession::submitOrder(int order) {
+bool GameSession::submitOrder(int order, std::optional<int32_t> decisionTime) {
   if (!takesMove(m_phase, Move::Order)) return false;
   const int16_t largest = m_state.plan.current().largestOrder;
   if (order > largest) {
@@ -147,6 +147,7 @@ bool GameSession::submitOrder(int order) {
                             PromptStyle::OkWarning, "", PromptKind::OrderAboveLimit);
     return false;
   }
+  m_state.times.measured = decisionTime;
   m_coordination->order(order);
   return true;
 }
@@ -347,6 +348,7 @@ void GameSession::openWeek() {
   const TrialPlan& trial = m_state.plan.current();
   const Chain& chain = m_state.chain;
   m_state.times.weekStart = m_services.ticks.now();
+  m_state.times.measured.reset();
   enter(PhaseStep::WeekOpens, Phase::WeekOpen);
   WeekOpening week{counterText(chain.currentWeek, trial.weeks), std::nullopt};
   if (m_coordination->weekOpenedOrdered(week)) return;

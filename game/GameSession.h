@@ -71,8 +71,10 @@ class GameSession : private WeekSteps {
   // week, which is recorded, and the view animates its shipments; in a team
   // trial the order is stored and the game waits for the other members'
   // (WaitingForTeam). An order above the trial's largest order is refused
-  // with a message and the week stays open: returns false.
-  bool submitOrder(int order);
+  // with a message and the week stays open: returns false. `decisionTime`
+  // (milliseconds), when given, is recorded as the week's decision time in
+  // place of the tick counter's measure.
+  bool submitOrder(int order, std::optional<int32_t> decisionTime = std::nullopt);
 
   // Animating -> the next week (WeekOpen, or Animating again when the trial
   // plays itself), TrialOver after the last week, or RestartPending when a

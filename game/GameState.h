@@ -28,6 +28,10 @@ struct GameServices {
   WallClock& clock;  // the date and time of the records, the workstation marks
   DatabaseAccess& db;
   std::string appFolder;  // holds data/ (text files) and Input/ (demand files)
+  // Where the participant plays, as the mark names it: this copy of the
+  // application, unless one process plays for several places (the browser
+  // server names each browser).
+  Workstation workstation = thisWorkstation();
 };
 
 // Who plays under which setting: set by the login, written into every record.
@@ -40,8 +44,14 @@ struct Identity {
 struct DecisionTimes {
   uint32_t weekStart = 0;   // when the order box opened
   uint32_t orderPress = 0;  // when the order was made
-  // orderPress - weekStart on the wrapping 32-bit counter.
-  int32_t elapsed() const { return static_cast<int32_t>(orderPress - weekStart); }
+  // The time the participant's screen measured itself (a browser's page,
+  // so that the network's delay does not enter it); none: the tick counter's.
+  std::optional<int32_t> measured = std::nullopt;
+  // The measured time, else orderPress - weekStart on the wrapping 32-bit
+  // counter.
+  int32_t elapsed() const {
+    return measured ? *measured : static_cast<int32_t>(orderPress - weekStart);
+  }
 };
 
 // The key of a datTrial row.

@@ -1,6 +1,7 @@
 #include "game/Login.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "analysis/RecordCheck.h"
 #include "base/Numbers.h"
@@ -229,13 +230,19 @@ class Login {
 
   // Asks the questionnaire until its row is stored or it is cancelled. A row
   // that cannot be stored leaves nothing behind; the answers are offered
-  // again, so that the moderator can try once more.
+  // again, so that the moderator can try once more. Incomplete answers (the
+  // window never gives them; a view that brought them from elsewhere may)
+  // are said and refused, storing nothing.
   bool storeQuestionnaire() {
     const Identity& identity = m_state.identity;
     std::optional<Questionnaire> answers;
     for (;;) {
       answers = m_view.askQuestionnaire(identity.subject, answers);
       if (!answers) return false;
+      if (const std::optional<Prompt> fault = questionnaireFault(*answers, m_services.prompter)) {
+        m_services.prompter.ask(*fault);
+        return false;
+      }
       const ParticipantRow row{identity.subject, identity.setting,    answers->age,
                                answers->gender,  answers->schoolYear, answers->major};
       try {
@@ -324,6 +331,26 @@ class Login {
 };
 
 }  // namespace
+
+std::optional<Prompt> questionnaireFault(const Questionnaire& answers, const Prompter& prompter) {
+  const bool gendered =
+      std::any_of(std::begin(kQuestionnaireGenders), std::end(kQuestionnaireGenders),
+                  [&](const char* gender) { return answers.gender == gender; });
+  if (!gendered) {
+    return Prompt{prompter.translate("QuestionnaireWindow", "Please indicate gender"),
+                  PromptStyle::OkWarning,
+                  prompter.translate("QuestionnaireWindow", "Gender Missing"),
+                  PromptKind::QuestionnaireIncomplete};
+  }
+  if (!answers.age || *answers.age < kYoungestAge || *answers.age > kOldestAge) {
+    return Prompt{prompter.translate("QuestionnaireWindow",
+                                     "Please enter your age (I know you're older than 5)"),
+                  PromptStyle::OkWarning,
+                  prompter.translate("QuestionnaireWindow", "Age Missing or Invalid"),
+                  PromptKind::QuestionnaireIncomplete};
+  }
+  return std::nullopt;
+}
 
 LoginResult logIn(GameServices& services, GameState& state, GameView& view,
                   const std::vector<std::string>& settings, const LoginRequest& request) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,16 @@ enum class LoginResult {
   RetrySubject,  // the User ID was refused, or the participant turned back
   RetrySetting,  // the setting was refused
 };
+
+// The answers a questionnaire offers for gender, as the records keep them.
+inline constexpr const char* kQuestionnaireGenders[] = {"Male", "Female"};
+// The ages the questionnaire takes (its box holds two digits).
+inline constexpr int64_t kYoungestAge = 5;
+inline constexpr int64_t kOldestAge = 99;
+
+// Why `answers` cannot be stored, as the questionnaire tells the participant
+// (a gender first, then an age); nothing when they are complete.
+std::optional<Prompt> questionnaireFault(const Questionnaire& answers, const Prompter& prompter);
 
 // The login: takes the setting exactly as one of `settings`, takes the User
 // ID, refuses a faulty plan before anything is written, then either

@@ -11,8 +11,9 @@ namespace {
 
 PlayingMark newMark(GameServices& services, const GameState& state) {
   const int64_t now = services.clock.seconds();
-  PlayingMark mark{state.identity.subject, state.identity.setting, thisWorkstation(), now, now, {},
-                   systemSecret()};
+  PlayingMark mark{
+      state.identity.subject, state.identity.setting, services.workstation, now, now, {},
+      systemSecret()};
   mark.activity.state = PlayState::LoggedIn;
   mark.activity.stateSince = now;
   return mark;

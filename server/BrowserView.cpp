@@ -40,36 +40,72 @@ nlohmann::json visibleFigures(const TrialDisplay& trial, const WeekFigures& figu
   return message;
 }
 
+void BrowserView::setQuestionnaire(std::optional<Questionnaire> answers) {
+  m_answers = std::move(answers);
+  m_questionnaireNeeded = false;
+}
+
+void BrowserView::sendKept(nlohmann::json& kept, nlohmann::json message) {
+  kept = std::move(message);
+  m_send(kept);
+}
+
+void BrowserView::resendState(OpenState open) {
+  for (const nlohmann::json* kept :
+       {&m_session, &m_languageMessage, &m_training, &m_trialStart, &m_figures}) {
+    if (!kept->is_null()) m_send(*kept);
+  }
+  switch (open) {
+    case OpenState::Week:
+      if (!m_week.is_null()) m_send(m_week);
+      break;
+    case OpenState::Pause:
+      sendEvent("paused");
+      break;
+    case OpenState::Team:
+      if (!m_teamWaiting.is_null()) m_send(m_teamWaiting);
+      break;
+    case OpenState::GameOver:
+      sendEvent("gameOver");
+      break;
+    case OpenState::None:
+      break;
+  }
+}
+
 void BrowserView::languageChosen(const std::string& language) {
-  m_send({{"type", "language"}, {"language", language}});
+  m_language = language;
+  sendKept(m_languageMessage, {{"type", "language"}, {"language", language}});
 }
 
 void BrowserView::sessionStarted(const std::string& subject, const std::string& setting) {
-  m_send({{"type", "sessionStarted"}, {"subject", subject}, {"setting", setting}});
+  // A new session: nothing of the one before is shown again.
+  m_training = m_trialStart = m_figures = m_week = m_teamWaiting = nullptr;
+  sendKept(m_session, {{"type", "sessionStarted"}, {"subject", subject}, {"setting", setting}});
 }
 
 void BrowserView::trainingChanged(bool inTraining) {
-  m_send({{"type", "training"}, {"active", inTraining}});
+  sendKept(m_training, {{"type", "training"}, {"active", inTraining}});
 }
 
 void BrowserView::trialStarted(const TrialDisplay& trial) {
   m_trial = trial;
-  m_send({{"type", "trialStarted"},
-          {"counter", trial.counter},
-          {"firstWeek", trial.firstWeek},
-          {"role", trial.participantRole},
-          {"delay", trial.delay},
-          {"initialShipment", trial.initialShipment},
-          {"forecastWeeks", trial.forecastWeeks}});
+  sendKept(m_trialStart, {{"type", "trialStarted"},
+                          {"counter", trial.counter},
+                          {"firstWeek", trial.firstWeek},
+                          {"role", trial.participantRole},
+                          {"delay", trial.delay},
+                          {"initialShipment", trial.initialShipment},
+                          {"forecastWeeks", trial.forecastWeeks}});
 }
 
 void BrowserView::figuresChanged(const WeekFigures& figures) {
-  m_send(visibleFigures(m_trial, figures));
+  sendKept(m_figures, visibleFigures(m_trial, figures));
 }
 
 void BrowserView::weekOpened(const WeekOpening& week) {
   ++m_turn;
-  m_send({{"type", "weekOpened"}, {"turn", m_turn}, {"counter", week.counter}});
+  sendKept(m_week, {{"type", "weekOpened"}, {"turn", m_turn}, {"counter", week.counter}});
 }
 
 void BrowserView::animationStarted(const Shipments& shipments) {
@@ -100,13 +136,15 @@ void BrowserView::gameOver() {
 }
 
 void BrowserView::teamWaiting(const std::string& text) {
-  m_send({{"type", "teamWaiting"}, {"text", text}});
+  sendKept(m_teamWaiting, {{"type", "teamWaiting"}, {"text", text}});
 }
 
 std::optional<Questionnaire> BrowserView::askQuestionnaire(
     const std::string&, const std::optional<Questionnaire>& previous) {
-  // Answers the game refused are not offered again: the login is refused.
+  // Answers the game refused are not offered again: the login is refused,
+  // and the page keeps what was typed.
   if (previous) return std::nullopt;
+  if (!m_answers) m_questionnaireNeeded = true;
   return std::exchange(m_answers, std::nullopt);
 }
 

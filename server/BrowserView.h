@@ -12,17 +12,33 @@ namespace quarn::server {
 // What the page is sent: one message of the protocol.
 using SendToPage = std::function<void(const nlohmann::json&)>;
 
+// What waits for the participant, as a page that comes back must show it.
+enum class OpenState { None, Week, Pause, Team, GameOver };
+
 // The participant's screen in a browser: turns the game's events into the
 // page's messages, with only what the participant may see. The
-// questionnaire is answered from what the login message brought.
+// questionnaire is answered from what the login message brought. It keeps
+// what a page needs to draw the game as it stands, for a page that comes
+// back.
 class BrowserView final : public GameView {
  public:
   explicit BrowserView(SendToPage send) : m_send(std::move(send)) {}
 
-  // The answers the login brought; asked once, then gone.
-  void setQuestionnaire(std::optional<Questionnaire> answers) { m_answers = std::move(answers); }
+  // The answers the login brought (none: the login brought none); asked
+  // once, then gone.
+  void setQuestionnaire(std::optional<Questionnaire> answers);
+  // Whether the game asked for the questionnaire since setQuestionnaire()
+  // while the login had brought none.
+  bool questionnaireNeeded() const { return m_questionnaireNeeded; }
   // The turn of the open week, which an order must name.
   int openTurn() const { return m_turn; }
+  // The participants' language of the setting logged in to; empty: English.
+  const std::string& language() const { return m_language; }
+
+  // Sends again the last session start, language, training state, trial
+  // start and figures, then what waits in `open` (the open week with its
+  // turn, the pause, the team's waiting text, the game's end).
+  void resendState(OpenState open);
 
   void languageChosen(const std::string& language) override;
   void sessionStarted(const std::string& subject, const std::string& setting) override;
@@ -44,11 +60,18 @@ class BrowserView final : public GameView {
 
  private:
   void sendEvent(const char* type) { m_send({{"type", type}}); }
+  // Sends `message` and keeps it in `kept` for resendState().
+  void sendKept(nlohmann::json& kept, nlohmann::json message);
 
   SendToPage m_send;
   std::optional<Questionnaire> m_answers;
+  bool m_questionnaireNeeded = false;
   TrialDisplay m_trial;  // the running trial: what its figures may show
   int m_turn = 0;
+  std::string m_language;
+  // The last message of each kind that a page coming back needs.
+  nlohmann::json m_session, m_languageMessage, m_training, m_trialStart, m_figures, m_week,
+      m_teamWaiting;
 };
 
 // The figures the trial's display shows, as the page receives them: a

@@ -5,6 +5,7 @@
 
 #include "base/Errors.h"
 #include "base/Text.h"
+#include "server/Translations.h"
 
 namespace quarn::server {
 
@@ -12,6 +13,10 @@ namespace {
 
 // A write that keeps failing is tried this often before the session ends.
 constexpr int kWriteRetries = 3;
+
+// How many ticks pass between two refreshes of the workstation's mark.
+constexpr int kTicksPerSignOfLife =
+    static_cast<int>(std::chrono::seconds(kMarkRefreshSeconds) / ParticipantSession::kTickInterval);
 
 const char* answerName(Answer answer) {
   switch (answer) {
@@ -41,10 +46,16 @@ std::optional<std::string> textField(const nlohmann::json& body, const char* nam
   return field->get<std::string>();
 }
 
-// The questionnaire's answers as the login brings them; nothing when the
-// login brings none, or brings them in the wrong shape.
+// The questionnaire's answers as the login brings them; nothing when they
+// come in the wrong shape (or with a field the questionnaire has not).
 std::optional<Questionnaire> questionnaireOf(const nlohmann::json& answers) {
   if (!answers.is_object()) return std::nullopt;
+  for (const auto& field : answers.items()) {
+    const std::string& name = field.key();
+    if (name != "age" && name != "gender" && name != "schoolYear" && name != "major") {
+      return std::nullopt;
+    }
+  }
   Questionnaire questionnaire;
   const auto age = answers.find("age");
   if (age != answers.end()) {
@@ -71,7 +82,8 @@ void PagePrompter::wait(std::chrono::milliseconds duration) {
 Answer PagePrompter::present(const Prompt& prompt) {
   const Answer answer = answerFor(prompt);
   nlohmann::json message = {{"type", "message"},
-                            {"kind", static_cast<int>(prompt.kind)},
+                            {"kind", promptKindName(prompt.kind)},
+                            {"style", promptStyleName(prompt.style)},
                             {"title", shownTitle(prompt)},
                             {"text", shownText(prompt)}};
   if (isQuestion(prompt.style)) message["answer"] = answerName(answer);
@@ -89,18 +101,29 @@ Answer PagePrompter::answerFor(const Prompt& prompt) {
     case PromptKind::RegisterNewUser:
     case PromptKind::Resume:
       return Answer::Yes;
+    case PromptKind::TakeOver:
+      return m_takeOver ? Answer::Yes : Answer::No;
     default:
       return isQuestion(prompt.style) ? Answer::No : Answer::Ok;
   }
 }
 
+std::string PagePrompter::translate(const char* context, const char* text) const {
+  return translated(m_view.language(), context, text);
+}
+
+Workstation ParticipantSession::workstationOf(const std::string& device) {
+  Workstation here = thisWorkstation();
+  here.host += " " + device;
+  return here;
+}
+
 ParticipantSession::ParticipantSession(std::string appFolder, std::string device, SendToPage send)
     : m_send(std::move(send)),
-      m_device(std::move(device)),
-      m_prompter(m_send),
       m_view(m_send),
+      m_prompter(m_send, m_view),
       m_game(GameServices{m_prompter, m_ticks, m_random, SystemWallClock::instance(), m_db,
-                          std::move(appFolder)}) {
+                          std::move(appFolder), workstationOf(device)}) {
   m_game.setView(&m_view);
 }
 
@@ -111,9 +134,43 @@ void ParticipantSession::receive(std::string_view text) {
     m_send(errorMessage(parsed.error));
     return;
   }
+  guarded([&] { take(*parsed.message); });
+}
+
+// The window's timer: the mark's sign of life, and the team's moves.
+void ParticipantSession::tick() {
+  if (m_ended || m_game.phase() == Phase::LoggedOut) return;
+  guarded([&] {
+    if (++m_quietTicks >= kTicksPerSignOfLife) {
+      m_quietTicks = 0;
+      m_game.keepAlive();
+    }
+    if (m_game.watchesTeam() && m_game.pollTeam(std::chrono::milliseconds(0))) carryOn();
+  });
+}
+
+void ParticipantSession::resendState() {
+  if (m_ended || m_game.phase() == Phase::LoggedOut) return;
+  switch (m_game.phase()) {
+    case Phase::WeekOpen:
+      return m_view.resendState(OpenState::Week);
+    case Phase::Paused:
+      return m_view.resendState(OpenState::Pause);
+    case Phase::FormingTeam:
+    case Phase::WaitingForTeam:
+      return m_view.resendState(OpenState::Team);
+    case Phase::GameOver:
+      return m_view.resendState(OpenState::GameOver);
+    default:
+      return m_view.resendState(OpenState::None);
+  }
+}
+
+template <class Move>
+void ParticipantSession::guarded(Move move) {
   m_prompter.newMove();
   try {
-    take(*parsed.message);
+    move();
   } catch (const SessionEnd&) {
     m_ended = true;
     m_send({{"type", "ended"}, {"reason", "the session ended"}});
@@ -152,17 +209,20 @@ void ParticipantSession::logIn(const nlohmann::json& body) {
   const auto setting = textField(body, "setting");
   const auto team = body.contains("team") ? textField(body, "team") : std::string();
   if (!subject || !setting || !team) return reject("invalid", "subject, setting, team");
+  std::optional<Questionnaire> answers;
   if (body.contains("questionnaire")) {
-    auto answers = questionnaireOf(body["questionnaire"]);
+    answers = questionnaireOf(body["questionnaire"]);
     if (!answers) return reject("invalid", "questionnaire");
-    m_view.setQuestionnaire(std::move(answers));
   }
+  const auto takeOver = body.find("takeOver");
+  if (takeOver != body.end() && !takeOver->is_boolean()) return reject("invalid", "takeOver");
+  m_view.setQuestionnaire(std::move(answers));
+  m_prompter.answerTakeOver(takeOver != body.end() && takeOver->get<bool>());
   m_game.openDatabase(kDefaultDatabaseFile);
-  // A team's member waits for the team's moves, which no connection follows
-  // yet: refused at once rather than left waiting without end.
-  if (m_game.isTeamSetting(*setting)) return refuse("login", "teamsNotServed");
-  if (m_game.logIn({*subject, *setting, *team}) != LoginResult::LoggedIn) {
-    return refuse("login", "refused");
+  const LoginResult result = m_game.logIn({*subject, *setting, *team});
+  m_prompter.answerTakeOver(false);
+  if (result != LoginResult::LoggedIn) {
+    return refuse("login", m_view.questionnaireNeeded() ? "questionnaireNeeded" : "refused");
   }
   if (!m_game.startGame()) return refuse("login", "noTrialLeft");
   carryOn();
@@ -175,8 +235,13 @@ void ParticipantSession::order(const nlohmann::json& body) {
   const auto value = body.find("value");
   const std::optional<int> order = value == body.end() ? std::nullopt : orderValue(*value);
   if (!order) return reject("invalid", "value: 1 to 4 digits");
+  std::optional<int32_t> decisionTime;
+  if (const auto measured = body.find("decisionMs"); measured != body.end()) {
+    decisionTime = decisionTimeValue(*measured);
+    if (!decisionTime) return reject("invalid", "decisionMs: 0 to 2147483647");
+  }
   if (turn->get<int64_t>() != m_view.openTurn()) return reject("wrongTurn", "not the open week");
-  if (!m_game.submitOrder(*order)) return refuse("order", "aboveLimit");
+  if (!m_game.submitOrder(*order, decisionTime)) return refuse("order", "aboveLimit");
   carryOn();
 }
 

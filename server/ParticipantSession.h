@@ -23,15 +23,20 @@ struct SessionEnd {
 
 // The server's Prompter for one browser: every message box goes to the page
 // as a message, answered at once the way a careful moderator would, so that
-// no thread waits on a browser. Questions only a moderator may answer yes
-// (taking a participant over from another workstation) are answered no.
+// no thread waits on a browser. Taking a participant over from another
+// workstation is answered as the person at the page answered it with the
+// login (no unless told); other questions a moderator must answer yes to are
+// answered no. Texts are in the language of the view's setting.
 class PagePrompter final : public Prompter {
  public:
-  explicit PagePrompter(SendToPage send) : m_send(std::move(send)) {}
+  PagePrompter(SendToPage send, const BrowserView& view) : m_send(std::move(send)), m_view(view) {}
   void wait(std::chrono::milliseconds duration) override;
   [[noreturn]] void endApplication(int code) override { throw SessionEnd{code}; }
+  std::string translate(const char* context, const char* text) const override;
   // The retries of a failing write start afresh with each move.
   void newMove() { m_retries = 0; }
+  // The person's answer to taking a participant over, for the next login.
+  void answerTakeOver(bool yes) { m_takeOver = yes; }
 
  protected:
   Answer present(const Prompt& prompt) override;
@@ -40,7 +45,9 @@ class PagePrompter final : public Prompter {
   Answer answerFor(const Prompt& prompt);
 
   SendToPage m_send;
+  const BrowserView& m_view;
   int m_retries = 0;
+  bool m_takeOver = false;
 };
 
 // One participant's game in a browser: takes the page's messages and makes
@@ -64,15 +71,22 @@ class ParticipantSession {
   void receive(std::string_view text);
   // The host's timer: the game's steps that come without the participant
   // (a team's moves, the workstation's sign of life). Cheap when there is
-  // nothing to do.
-  void tick() {}
+  // nothing to do; never waits.
+  void tick();
   // A page that came back (a reload, a reconnect) is sent what it needs to
   // show the game as it stands.
-  void resendState() {}
+  void resendState();
+  // The workstation a browser plays at: this computer and process, the
+  // browser named by `device` ("lab-server browser 1a2b3c4d").
+  static Workstation workstationOf(const std::string& device);
   // Whether the session ended: the connection is to be closed.
   bool ended() const { return m_ended; }
 
  private:
+  // Runs `move`; the end of the session (or an error that ends it) is told
+  // to the page.
+  template <class Move>
+  void guarded(Move move);
   void take(const PageMessage& message);
   void logIn(const nlohmann::json& body);
   void order(const nlohmann::json& body);
@@ -83,14 +97,15 @@ class ParticipantSession {
   void reject(const std::string& reason, const std::string& detail);
 
   SendToPage m_send;
-  std::string m_device;
   bool m_ended = false;
+  // The ticks since the workstation's mark was last refreshed.
+  int m_quietTicks = 0;
+  BrowserView m_view;
   PagePrompter m_prompter;
   SteadyTickCounter m_ticks;
   StandardUniformRandom m_random;
   ChosenStores m_stores;
   DatabaseAccess m_db{m_stores, m_prompter, m_random};
-  BrowserView m_view;
   GameSession m_game;
 };
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Prompter.h"
+
 namespace quarn::server {
 
 // The page's protocol: JSON text messages over one WebSocket, each an object
@@ -23,20 +25,27 @@ struct MessageDescription {
   Direction direction;
   const char* fields;  // "name: meaning; ..."
   const char* meaning;
+  // A page's message: every field it may carry besides its type, separated
+  // by blanks. Any other field refuses the message.
+  const char* names = "";
 };
 
 inline constexpr MessageDescription kMessages[] = {
     {"login", Direction::FromPage,
      "subject: the User ID; setting; team (optional); questionnaire (optional): "
-     "{age, gender, schoolYear, major}, the answers a new participant gives",
-     "logs in and starts the game"},
+     "{age, gender, schoolYear, major}, the answers a new participant gives; takeOver "
+     "(optional, false unless given): the person's Yes to taking over a participant who "
+     "plays elsewhere",
+     "logs in and starts the game", "subject setting team questionnaire takeOver"},
     {"order", Direction::FromPage,
      "turn: the turn of the open week, as weekOpened gave it; value: the order box's "
-     "text, 1 to 4 digits",
-     "orders the open week; refused for any other turn"},
-    {"pause", Direction::FromPage, "password", "the moderator's password that ends a pause"},
+     "text, 1 to 4 digits; decisionMs (optional): milliseconds from the week shown to the "
+     "order sent, 0 to 2147483647, recorded as the decision time",
+     "orders the open week; refused for any other turn", "turn value decisionMs"},
+    {"pause", Direction::FromPage, "password", "the moderator's password that ends a pause",
+     "password"},
     {"skipTraining", Direction::FromPage, "password",
-     "the moderator's password that skips the rest of training"},
+     "the moderator's password that skips the rest of training", "password"},
     {"sessionStarted", Direction::ToPage, "subject; setting", "the login succeeded"},
     {"language", Direction::ToPage, "language: e.g. \"de\"; empty for the default",
      "the language the setting's participants read"},
@@ -62,9 +71,14 @@ inline constexpr MessageDescription kMessages[] = {
     {"teamWaiting", Direction::ToPage, "text: for whom the team waits; empty: no longer",
      "a team member waits"},
     {"gameOver", Direction::ToPage, "", "every trial is played"},
-    {"message", Direction::ToPage, "kind; title; text; answer: how the server answered",
+    {"message", Direction::ToPage,
+     "kind: what it is about (\"TakeOver\", \"TrialEnded\", \"GameOver\", ...); style: its "
+     "buttons (\"ok\", \"okWarning\", \"yesNo\", \"yesNoWarning\", \"yesNoQuestion\", "
+     "\"abortRetryIgnore\"); title; text; answer (questions only): how the server answered",
      "what the window shows in a message box"},
-    {"refused", Direction::ToPage, "of: the refused message's type; reason",
+    {"refused", Direction::ToPage,
+     "of: the refused message's type; reason (questionnaireNeeded: a new User ID, log in "
+     "again with the questionnaire's answers)",
      "a move the game did not take (a wrong password, an order above the limit)"},
     {"ended", Direction::ToPage, "reason", "the session ended; the connection closes"},
     {"error", Direction::ToPage,
@@ -93,6 +107,15 @@ struct ParsedMessage {
   ProtocolError error;
 };
 ParsedMessage parsePageMessage(std::string_view text);
+
+// The names a message gives a question's kind and its buttons: the
+// enumerator's name ("TakeOver"; "yesNo").
+const char* promptKindName(PromptKind kind);
+const char* promptStyleName(PromptStyle style);
+
+// A decision time as an order brings it: a whole number of milliseconds,
+// 0 to 2147483647; nothing otherwise.
+std::optional<int32_t> decisionTimeValue(const nlohmann::json& value);
 
 // The error message for `error`, as the page receives it.
 nlohmann::json errorMessage(const ProtocolError& error);

@@ -8,6 +8,7 @@
 
 #include "base/Numbers.h"
 #include "base/Text.h"
+#include "game/Login.h"
 #include "ui/CaptionFit.h"
 #include "ui/KeyFilter.h"
 
@@ -184,21 +185,16 @@ void QuestionnaireWindow::takeAnswers() {
   Questionnaire answers;
   answers.schoolYear = answerOf(m_classBox);
   answers.major = answerOf(m_majorBox);
-  if (!m_genders[0]->isChecked() && !m_genders[1]->isChecked()) {
-    m_prompter.ask(tr("Please indicate gender").toStdString(), PromptStyle::OkWarning,
-                   tr("Gender Missing").toStdString(), PromptKind::QuestionnaireIncomplete);
-    return;
+  for (size_t i = 0; i < m_genders.size(); ++i) {
+    if (m_genders[i]->isChecked()) answers.gender = kGenders[i];
   }
   // The box takes two typed digits at most.
   const ParsedNumber age = parseNumber(m_ageBox->text().toStdString());
-  if (age.kind != NumberKind::Number || age.value < 5) {
-    m_prompter.ask(tr("Please enter your age (I know you're older than 5)").toStdString(),
-                   PromptStyle::OkWarning, tr("Age Missing or Invalid").toStdString(),
-                   PromptKind::QuestionnaireIncomplete);
+  if (age.kind == NumberKind::Number) answers.age = age.whole;
+  if (const std::optional<Prompt> fault = questionnaireFault(answers, m_prompter)) {
+    m_prompter.ask(*fault);
     return;
   }
-  answers.age = age.whole;
-  answers.gender = m_genders[0]->isChecked() ? kGenders[0] : kGenders[1];
   m_answers = answers;
   accept();
 }

@@ -142,6 +142,32 @@ TEST_F(LoginTest, NewParticipantIsRegisteredWithTheQuestionnaireAnswers) {
   EXPECT_TRUE(markedHere("New1"));
 }
 
+// Answers the window would not give (a browser's page brings them) are
+// refused with the window's message, storing nothing.
+TEST_F(LoginTest, IncompleteQuestionnaireAnswersAreRefusedStoringNothing) {
+  const struct {
+    Questionnaire answers;
+    std::string said;
+  } cases[] = {
+      {{30, "", "Other", "Other"}, "Please indicate gender"},
+      {{30, "female", "", ""}, "Please indicate gender"},
+      {{std::nullopt, "Male", "", ""}, "Please enter your age (I know you're older than 5)"},
+      {{4, "Male", "", ""}, "Please enter your age (I know you're older than 5)"},
+      {{100, "Female", "", ""}, "Please enter your age (I know you're older than 5)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said);
+    GameSession fresh = freshSession();
+    view.questionnaire = c.answers;
+    fresh.setView(&view);
+    fresh.openDatabase("quarn.mdb");
+    EXPECT_EQ(fresh.logIn({"New3", "Demo", ""}), LoginResult::RetrySubject);
+    EXPECT_EQ(prompter.last().kind, PromptKind::QuestionnaireIncomplete);
+    EXPECT_EQ(prompter.last().prompt, c.said);
+  }
+  EXPECT_EQ(db.count("datUser") + db.count("datPlaying"), 0);
+}
+
 // Registration answered No, or its questionnaire cancelled.
 TEST_F(LoginTest, RegistrationTurnedDownReturnsToTheUserIdStoringNothing) {
   for (const bool answeredNo : {true, false}) {

@@ -48,5 +48,58 @@ TEST(BrowserView, TheQuestionnaireIsAnsweredOnceAndNotRetried) {
   EXPECT_FALSE(view.askQuestionnaire("S", std::nullopt)) << "the answers are taken once";
 }
 
+// A page that comes back is sent the kept state in its order, then only
+// what waits now; a new login's session shows nothing of the one before.
+TEST(BrowserView, ResendStateSendsTheKeptStateThenWhatWaits) {
+  std::vector<json> sent;
+  BrowserView view([&sent](const json& message) { sent.push_back(message); });
+  view.sessionStarted("S1", "Demo");
+  view.trialStarted(TrialDisplay{});
+  view.sessionStarted("S2", "Demo");
+  view.languageChosen("de");
+  view.trainingChanged(true);
+  view.trialStarted(TrialDisplay{});
+  view.figuresChanged(someFigures());
+  view.weekOpened(WeekOpening{"01 of 20", std::nullopt});
+  view.weekOpened(WeekOpening{"02 of 20", std::nullopt});
+  view.teamWaiting("Waiting for P2");
+  const std::vector<std::string> kept = {"sessionStarted", "language", "training", "trialStarted",
+                                         "figures"};
+  const struct {
+    OpenState open;
+    std::optional<json> last;
+  } cases[] = {
+      {OpenState::Week, json{{"type", "weekOpened"}, {"turn", 2}, {"counter", "02 of 20"}}},
+      {OpenState::Team, json{{"type", "teamWaiting"}, {"text", "Waiting for P2"}}},
+      {OpenState::Pause, json{{"type", "paused"}}},
+      {OpenState::GameOver, json{{"type", "gameOver"}}},
+      {OpenState::None, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    sent.clear();
+    view.resendState(c.open);
+    ASSERT_EQ(sent.size(), kept.size() + (c.last ? 1 : 0)) << static_cast<int>(c.open);
+    for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(sent[i]["type"], kept[i]);
+    EXPECT_EQ(sent[0]["subject"], "S2");
+    if (c.last) {
+      EXPECT_EQ(sent.back(), *c.last);
+    }
+  }
+}
+
+// A login that brings no answers is not answered with those of an earlier
+// login: the game is told that the questionnaire is needed.
+TEST(BrowserView, ALoginWithoutAnswersNeedsTheQuestionnaire) {
+  BrowserView view([](const json&) {});
+  view.setQuestionnaire(Questionnaire{30, "Male", "", ""});
+  view.setQuestionnaire(std::nullopt);
+  EXPECT_FALSE(view.askQuestionnaire("S", std::nullopt));
+  EXPECT_TRUE(view.questionnaireNeeded());
+  view.setQuestionnaire(Questionnaire{30, "Male", "", ""});
+  EXPECT_FALSE(view.questionnaireNeeded());
+  EXPECT_TRUE(view.askQuestionnaire("S", std::nullopt));
+  EXPECT_FALSE(view.questionnaireNeeded());
+}
+
 }  // namespace
 }  // namespace quarn::server

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace quarn::server {
@@ -35,6 +36,9 @@ TEST(Protocol, ParseRefusesWhatIsNoPageMessage) {
       {R"({"type":"figures"})", "unknownType"},
       {R"({"type":"LOGIN"})", "unknownType"},
       {R"({"type":"order","pad":")" + std::string(kMaxMessageBytes, ' ') + "\"}", "tooLarge"},
+      {R"({"type":"order","turn":1,"value":"3","subject":"B2"})", "invalid"},
+      {R"({"type":"pause","password":"x","turn":1})", "invalid"},
+      {R"({"type":"login","subject":"B1","setting":"Demo","Subject":"B2"})", "invalid"},
   };
   for (const auto& c : cases) {
     const ParsedMessage parsed = parsePageMessage(c.text);
@@ -44,6 +48,43 @@ TEST(Protocol, ParseRefusesWhatIsNoPageMessage) {
   const ParsedMessage order = parsePageMessage(R"({"type":"order","turn":1,"value":"3"})");
   ASSERT_TRUE(order.message);
   EXPECT_EQ(order.message->type, "order");
+}
+
+TEST(Protocol, ParseTakesTheOptionalFields) {
+  for (const char* text : {R"({"type":"order","turn":1,"value":"3","decisionMs":5})",
+                           R"({"type":"login","subject":"B1","setting":"Demo","team":"T",)"
+                           R"("questionnaire":{},"takeOver":true})"}) {
+    EXPECT_TRUE(parsePageMessage(text).message) << text;
+  }
+}
+
+TEST(Protocol, DecisionTimeValueTakesWholeMillisecondsThatFit) {
+  const struct {
+    json value;
+    std::optional<int32_t> time;
+  } cases[] = {
+      {0, 0},
+      {2147483647, 2147483647},
+      {2147483648LL, {}},
+      {-1, {}},
+      {1.0, {}},
+      {"5", {}},
+      {nullptr, {}},
+      {true, {}},
+      {json::object(), {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(decisionTimeValue(c.value), c.time) << c.value.dump();
+}
+
+TEST(Protocol, EveryPromptKindHasAName) {
+  std::set<std::string> names;
+  const int last = static_cast<int>(PromptKind::TakenOverElsewhere);
+  for (int kind = 0; kind <= last; ++kind) {
+    names.insert(promptKindName(static_cast<PromptKind>(kind)));
+  }
+  EXPECT_EQ(names.size(), static_cast<size_t>(last + 1)) << "each kind its own name";
+  EXPECT_STREQ(promptKindName(PromptKind::TakeOver), "TakeOver");
+  EXPECT_STREQ(promptStyleName(PromptStyle::YesNoWarning), "yesNoWarning");
 }
 
 TEST(Protocol, TableDescribesEveryMessageOnce) {
