@@ -85,24 +85,28 @@ class ParticipantPage : public ::testing::Test {
     ASSERT_TRUE(WebDriver::waitUntil([&] { return condition(state()); })) << "waited for " << what;
   }
 
-  // Logs in a new User ID through the questionnaire, up to the first week.
-  void logInNew(const std::string& subject) {
+  // Starts the login of a new User ID, up to the questionnaire.
+  void startLogin(const std::string& subject) {
     browser.open(web.url());
     waitFor([](const PageState& s) { return s.login; }, "the login");
     browser.type("txtSubjectID", subject);
     browser.type("cboSetting", "Demo");
     browser.click("cmdStart");
     waitFor([](const PageState& s) { return s.newUser; }, "the questionnaire");
-    browser.type("txtAge", "3");
+  }
+
+  // Logs in a new User ID through the questionnaire, up to the first week.
+  void logInNew(const std::string& subject) {
+    startLogin(subject);
+    browser.type("txtAge", "34");
     browser.click("optGender_1");
     browser.click("cmdOK");
-    waitFor([](const PageState& s) { return s.message == "QuestionnaireIncomplete"; },
-            "the age refused");
-    browser.click("cmdMessageOk");
-    EXPECT_EQ(browser.value("txtAge"), "3");
-    browser.type("txtAge", std::string(WebDriver::kBackspace) + "34");
-    browser.click("cmdOK");
     dismissMessagesUntilOrder();
+  }
+
+  int countSent(const std::string& type) {
+    const json count = browser.run("return window.sentByType['" + type + "'] || 0;");
+    return count.get<int>();
   }
 
   // Presses OK on every message box until the order box opens.
@@ -147,7 +151,18 @@ std::vector<int16_t> experimentOrders() {
 }
 
 TEST_F(ParticipantPage, PlaysTheDemoWholeRecordingWhatAPilotRecords) {
-  logInNew("B1");
+  startLogin("B1");
+  // The window's check of the age, with its message; what was typed stays.
+  browser.type("txtAge", "3");
+  browser.click("optGender_1");
+  browser.click("cmdOK");
+  waitFor([](const PageState& s) { return s.message == "QuestionnaireIncomplete"; },
+          "the age refused");
+  browser.click("cmdMessageOk");
+  EXPECT_EQ(browser.value("txtAge"), "3");
+  browser.type("txtAge", "4");
+  browser.click("cmdOK");
+  dismissMessagesUntilOrder();
   EXPECT_TRUE(state().training);
   order(5);
   dismissMessagesUntilOrder();
@@ -190,7 +205,8 @@ TEST_F(ParticipantPage, PlaysTheDemoWholeRecordingWhatAPilotRecords) {
   }
   EXPECT_EQ(next, orders.size());
   EXPECT_GE(pauses, 2);
-  EXPECT_EQ(demo.db.count("datUser", "Subject='B1' AND Age=34 AND Gender='Female'"), 1);
+  EXPECT_EQ(
+      demo.db.count("datUser", "Subject='B1' AND Age=34 AND Gender='Female' AND Major='Other'"), 1);
 
   PilotOptions options{demo.dataDir(), "Demo", "P1", ordersFromList(orders), {}, {}};
   options.skipTraining = true;
@@ -199,6 +215,76 @@ TEST_F(ParticipantPage, PlaysTheDemoWholeRecordingWhatAPilotRecords) {
   const std::vector<TestRow> browserRows = experimentRows(demo.db, "B1");
   EXPECT_EQ(browserRows.size(), orders.size() * kRoleCount);
   EXPECT_EQ(browserRows, experimentRows(demo.db, "P1"));
+}
+
+TEST_F(ParticipantPage, OrderBoxTakesAtMostFourDigits) {
+  logInNew("B1");
+  const struct {
+    std::string keys;
+    std::string shown;
+  } cases[] = {
+      {"a1b2c", "12"},    {"-5.5", "55"}, {"+ 9,", "9"},
+      {"123456", "1234"}, {"0", "0"},     {"07", "7"},  // a lone 0 is typed over
+      {"E", ""},
+  };
+  for (const auto& typed : cases) {
+    for (int i = 0; i < 6; ++i) browser.type("txtOrder", WebDriver::kBackspace);
+    browser.type("txtOrder", typed.keys);
+    EXPECT_EQ(browser.value("txtOrder"), typed.shown) << typed.keys;
+    EXPECT_EQ(browser.enabled("cmdOrder"), !typed.shown.empty()) << typed.keys;
+  }
+  EXPECT_EQ(demo.db.count("datRole"), 0);
+}
+
+TEST_F(ParticipantPage, EnterTwiceOrFastClicksOrderOnce) {
+  logInNew("B1");
+  browser.run(kCountSent);
+  const std::string firstWeek = state().week;
+  browser.type("txtOrder", std::string("5") + WebDriver::kEnter + WebDriver::kEnter);
+  waitFor([&](const PageState& s) { return s.orderOpen && s.week != firstWeek; }, "week 2");
+  EXPECT_EQ(countSent("order"), 1);
+
+  browser.type("txtOrder", "6");
+  for (int i = 0; i < 3; ++i) browser.click("cmdOrder");
+  waitFor([](const PageState& s) { return s.orderOpen; }, "week 3");
+  EXPECT_EQ(countSent("order"), 2);
+  EXPECT_EQ(countSent("error"), 0);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1 AND \"Order\"=5"), 1);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=2 AND \"Order\"=6"), 1);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=3"), 0);
+}
+
+TEST_F(ParticipantPage, RefusedOrderStaysInTheBoxToBeTypedOver) {
+  // Costs this high hold the training's orders below what the box holds.
+  demo.db.exec("UPDATE tblTraining SET CostBackOrder = 100000 WHERE Setting = 'Demo'");
+  logInNew("B1");
+  browser.type("txtOrder", std::string("9999") + WebDriver::kEnter);
+  waitFor([](const PageState& s) { return s.message == "OrderAboveLimit"; }, "the refusal");
+  browser.type("cmdMessageOk", WebDriver::kEnter);
+  waitFor([](const PageState& s) { return s.message.empty() && s.orderOpen; }, "the box again");
+  EXPECT_EQ(browser.value("txtOrder"), "9999");
+  EXPECT_EQ(demo.db.count("datRole"), 0);
+  // The refused order is selected: the next digits replace it.
+  browser.type("txtOrder", std::string("12") + WebDriver::kEnter);
+  waitFor([](const PageState& s) { return s.week.starts_with("02"); }, "week 2");
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1 AND \"Order\"=12"), 1);
+}
+
+TEST_F(ParticipantPage, ReloadComesBackToTheOpenWeek) {
+  logInNew("B1");
+  if (!browser.hasCookie("quarn_session")) GTEST_SKIP() << "the server keeps no browser's session";
+  for (int value : {4, 8}) {
+    order(value);
+    dismissMessagesUntilOrder();
+  }
+  const std::string openWeek = state().week;
+  browser.reload();
+  dismissMessagesUntilOrder();
+  EXPECT_EQ(state().week, openWeek);
+  order(3);
+  waitFor([&](const PageState& s) { return s.week != openWeek; }, "the next week");
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=3 AND \"Order\"=3"), 1);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Training<>0"), 3 * kRoleCount);
 }
 
 }  // namespace

@@ -179,6 +179,13 @@ bool WebDriver::enabled(const std::string& id) {
   return call("GET", "/session/" + m_session + "/element/" + element(id) + "/enabled")["value"];
 }
 
+bool WebDriver::hasCookie(const std::string& name) {
+  for (const json& cookie : call("GET", "/session/" + m_session + "/cookie")["value"]) {
+    if (cookie["name"] == name) return true;
+  }
+  return false;
+}
+
 json WebDriver::run(const std::string& script) {
   return call("POST", "/session/" + m_session + "/execute/sync",
               {{"script", script}, {"args", json::array()}})["value"];

@@ -28,6 +28,9 @@ class WebDriver {
   std::string text(const std::string& id);
   std::string value(const std::string& id);
   bool enabled(const std::string& id);
+  // Whether the browser holds a cookie of that name for the open page (an
+  // HttpOnly one too).
+  bool hasCookie(const std::string& name);
   // The page's JavaScript: `script` is a function body; its return value.
   nlohmann::json run(const std::string& script);
   // The page as a PNG file.
