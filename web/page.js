@@ -132,23 +132,20 @@
     }));
   }
 
-  async function useLanguage(language) {
+  // The texts of `language` ("de", "de-AT"); English, or a language the
+  // server has no texts for, shows the English source texts.
+  function useLanguage(language) {
     const wanted = (language || "").toLowerCase().split(/[-_]/)[0];
     if (!/^[a-z]{2,3}$/.test(wanted)) return;
     game.language = wanted;
-    let loaded = {};
-    if (wanted !== "en") {
-      try {
-        const response = await fetch(`/texts/${wanted}.json`);
-        if (response.ok) loaded = await response.json();
-      } catch (error) {
-        // The texts stay as they are; the game goes on.
-      }
-    }
-    if (game.language !== wanted) return;  // a later choice came first
-    texts = loaded;
-    document.documentElement.lang = wanted;
-    applyTexts();
+    const loading = wanted === "en" ? Promise.resolve({}) :
+      fetch(`/texts/${wanted}.json`).then((response) => (response.ok ? response.json() : {}));
+    loading.catch(() => ({})).then((loaded) => {
+      if (game.language !== wanted) return;  // a later choice came first
+      texts = loaded;
+      document.documentElement.lang = wanted;
+      applyTexts();
+    });
   }
 
   // ---- The chain's stages, built once.
@@ -303,7 +300,7 @@
   function answerMessage(yes) {
     const kind = $("dlgMessage").dataset.kind;
     closeDialog("dlgMessage");
-    if (kind === "TakeOver" && yes && lastLogin) sendLogin({ ...lastLogin, takeOver: true });
+    if (kind === "TakeOver" && yes && lastLogin) sendLogin(Object.assign({}, lastLogin, { takeOver: true }));
     if (held === "message") release();
     if (!$("frmLogin").hidden && !$("cmdStart").disabled) $("txtSubjectID").focus();
     else if (game.weekOpen && !game.orderSent && !$("txtOrder").disabled) $("txtOrder").focus();
@@ -428,7 +425,7 @@
       hold("message");
       return;
     }
-    sendLogin({ ...lastLogin, questionnaire: answers });
+    sendLogin(Object.assign({}, lastLogin, { questionnaire: answers }));
   }
 
   // ---- The game's messages, taken in order.

@@ -270,6 +270,16 @@ TEST_F(ParticipantPage, RefusedOrderStaysInTheBoxToBeTypedOver) {
   EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1 AND \"Order\"=12"), 1);
 }
 
+TEST_F(ParticipantPage, ShowsTheSettingsLanguage) {
+  demo.db.exec("INSERT INTO tblSetting (Setting, Language) VALUES ('Demo', 'de')");
+  logInNew("B1");
+  waitFor([&](const PageState&) { return browser.text("cmdOrder") == "Bestellen"; },
+          "the German caption");
+  EXPECT_EQ(browser.text("tagWeek"), "Woche:");
+  EXPECT_EQ(browser.text("lblRole_3"), "Einzelhändler");
+  EXPECT_EQ(state().week, "01 von 10");
+}
+
 TEST_F(ParticipantPage, ReloadComesBackToTheOpenWeek) {
   logInNew("B1");
   if (!browser.hasCookie("quarn_session")) GTEST_SKIP() << "the server keeps no browser's session";
