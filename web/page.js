@@ -554,7 +554,10 @@
       openPause();
     },
     trainingSkipped() {
+      // The training's open week is over: no order goes into it.
       closeDialog("frmPassword");
+      game.weekOpen = false;
+      lockOrder();
     },
     teamWaiting(message) {
       const text = String(message.text || "");

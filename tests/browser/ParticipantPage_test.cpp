@@ -104,6 +104,25 @@ class ParticipantPage : public ::testing::Test {
     dismissMessagesUntilOrder();
   }
 
+  // The page on a phone and on a laptop, where QUARN_SCREENSHOT_DIR names
+  // a folder (scripts/page-screenshots).
+  void takePictures() {
+    const char* folder = std::getenv("QUARN_SCREENSHOT_DIR");
+    if (!folder) return;
+    browser.screenshot(std::string(folder) + "/page-laptop.png");
+    browser.resize(360, 740);
+    browser.screenshot(std::string(folder) + "/page-phone.png");
+    browser.resize(1280, 800);
+  }
+
+  // A failed test leaves the page's picture beside the others.
+  void TearDown() override {
+    const char* folder = std::getenv("QUARN_SCREENSHOT_DIR");
+    if (!folder || !HasFailure()) return;
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    browser.screenshot(std::string(folder) + "/failed-" + name + ".png");
+  }
+
   int countSent(const std::string& type) {
     const json count = browser.run("return window.sentByType['" + type + "'] || 0;");
     return count.get<int>();
@@ -173,6 +192,7 @@ TEST_F(ParticipantPage, PlaysTheDemoWholeRecordingWhatAPilotRecords) {
   waitFor([](const PageState& s) { return s.message == "IncorrectPassword"; }, "the refusal");
   browser.click("cmdMessageOk");
   browser.type("txtSkipPassword", std::string("skip") + WebDriver::kEnter);
+  waitFor([](const PageState& s) { return !s.skip && !s.orderOpen; }, "the training's end");
 
   const std::vector<int16_t> orders = experimentOrders();
   size_t next = 0;
@@ -189,22 +209,23 @@ TEST_F(ParticipantPage, PlaysTheDemoWholeRecordingWhatAPilotRecords) {
       browser.click("cmdMessageOk");
     } else if (s.pause) {
       ++pauses;
-      browser.type("txtPassword",
-                   std::string(pauses == 1 ? "guess" : "continue") + WebDriver::kEnter);
+      browser.type("txtPassword", std::string("guess") + WebDriver::kEnter);
       // A wrong password stays in the box, selected, to be typed over.
-      if (pauses == 1) {
-        EXPECT_TRUE(WebDriver::waitUntil([&] { return browser.run(kPasswordSelected) == true; }));
-      }
+      ASSERT_TRUE(WebDriver::waitUntil([&] { return browser.run(kPasswordSelected) == true; }));
+      browser.type("txtPassword", std::string("continue") + WebDriver::kEnter);
+      waitFor([](const PageState& s) { return !s.pause; }, "the pause's end");
     } else if (s.nextTrial) {
       browser.click("cmdOrder");
     } else {
+      // The Distributor's trial, with its forecast, for the README's pictures.
+      if (next == 48) takePictures();
       ASSERT_LT(next, orders.size()) << "more weeks than the demo has";
       order(orders[next++]);
       ASSERT_TRUE(WebDriver::waitUntil([&] { return !state().orderOpen; }));
     }
   }
   EXPECT_EQ(next, orders.size());
-  EXPECT_GE(pauses, 2);
+  EXPECT_EQ(pauses, 1);
   EXPECT_EQ(
       demo.db.count("datUser", "Subject='B1' AND Age=34 AND Gender='Female' AND Major='Other'"), 1);
 

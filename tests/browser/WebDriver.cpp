@@ -91,9 +91,15 @@ WebDriver::WebDriver(int width, int height) : m_port(freePort()), m_profile(newP
          {{"browserName", "chrome"},
           {"goog:chromeOptions", {{"binary", kChromium}, {"args", args}}}}}}}};
   m_session = call("POST", "/session", capabilities)["value"]["sessionId"].get<std::string>();
-  // The window's inner size, as a phone's or a laptop's screen.
+  resize(width, height);
+}
+
+void WebDriver::resize(int width, int height) {
+  const std::string window = "/session/" + m_session + "/window/rect";
+  call("POST", window, {{"width", width}, {"height", height}});
+  // The window's frame, if any, is added to the inner size wanted.
   const json inner = run("return [window.innerWidth, window.innerHeight];");
-  call("POST", "/session/" + m_session + "/window/rect",
+  call("POST", window,
        {{"width", 2 * width - inner[0].get<int>()}, {"height", 2 * height - inner[1].get<int>()}});
 }
 

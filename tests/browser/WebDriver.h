@@ -20,6 +20,8 @@ class WebDriver {
   WebDriver(const WebDriver&) = delete;
   WebDriver& operator=(const WebDriver&) = delete;
 
+  // The window's inner size in pixels, as a phone's or a laptop's screen.
+  void resize(int width, int height);
   void open(const std::string& url);
   void reload();
   // Types `keys` into the element (WebDriver's key codes, e.g. kEnter).
