@@ -6,6 +6,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -22,14 +23,16 @@ using nlohmann::json;
 
 class RunningServer {
  public:
-  explicit RunningServer(const std::string& appFolder)
-      : m_web(m_io, {asio::ip::make_address("127.0.0.1"), 0}, appFolder),
+  // Port 0: one the system chooses.
+  RunningServer(const std::string& appFolder, uint16_t port)
+      : m_web(m_io, {asio::ip::make_address("127.0.0.1"), port}, appFolder),
         m_thread([this] { m_io.run(); }) {}
   ~RunningServer() {
     m_io.stop();
     m_thread.join();
   }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(m_web.port()) + "/"; }
+  uint16_t port() const { return m_web.port(); }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port()) + "/"; }
 
  private:
   asio::io_context m_io{1};
@@ -87,7 +90,7 @@ class ParticipantPage : public ::testing::Test {
 
   // Starts the login of a new User ID, up to the questionnaire.
   void startLogin(const std::string& subject) {
-    browser.open(web.url());
+    browser.open(web->url());
     waitFor([](const PageState& s) { return s.login; }, "the login");
     browser.type("txtSubjectID", subject);
     browser.type("cboSetting", "Demo");
@@ -150,7 +153,7 @@ class ParticipantPage : public ::testing::Test {
   void order(int value) { browser.type("txtOrder", std::to_string(value) + WebDriver::kEnter); }
 
   DemoFolder demo;
-  RunningServer web{demo.app.string()};
+  std::optional<RunningServer> web{std::in_place, demo.app.string(), 0};
   WebDriver browser{1280, 800};
 };
 
@@ -299,6 +302,28 @@ TEST_F(ParticipantPage, ShowsTheSettingsLanguage) {
   EXPECT_EQ(browser.text("tagWeek"), "Woche:");
   EXPECT_EQ(browser.text("lblRole_3"), "Einzelhändler");
   EXPECT_EQ(state().week, "01 von 10");
+}
+
+TEST_F(ParticipantPage, LogsInAgainAfterTheServerRestarted) {
+  logInNew("B1");
+  order(4);
+  dismissMessagesUntilOrder();
+  const uint16_t port = web->port();
+  web.reset();
+  waitFor([](const PageState& s) { return !s.status.empty() && !s.orderOpen; },
+          "the connection's loss shown");
+  web.emplace(demo.app.string(), port);
+  dismissMessagesUntilOrder();
+  EXPECT_EQ(browser.text("lblSubjectName"), "B1");
+  EXPECT_EQ(state().status, "");
+  // The tab keeps the login, never a password.
+  EXPECT_EQ(browser.run("return sessionStorage.getItem('quarn.login');"),
+            R"({"subject":"B1","setting":"Demo","team":""})");
+  const std::string openWeek = state().week;
+  order(7);
+  waitFor([&](const PageState& s) { return s.week != openWeek; }, "the next week");
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Role='Retailer' AND \"Order\"=7"), 1);
+  EXPECT_EQ(demo.db.count("datUser", "Subject='B1'"), 1);
 }
 
 TEST_F(ParticipantPage, ReloadComesBackToTheOpenWeek) {

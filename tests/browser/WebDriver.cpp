@@ -65,6 +65,9 @@ WebDriver::WebDriver(int width, int height) : m_port(freePort()), m_profile(newP
   const std::string portOption = "--port=" + std::to_string(m_port);
   m_driver = fork();
   if (m_driver == 0) {
+    // The driver and its browser must not hold the test's sockets open (a
+    // server stopped in the test could not listen on its port again).
+    close_range(3, ~0U, 0);
     execl(kChromedriver, kChromedriver, portOption.c_str(), "--silent", nullptr);
     _exit(127);
   }
