@@ -61,14 +61,17 @@ const char* const kReadState = R"(
     week: $("lblWeek").textContent, trial: $("lblTrial").textContent,
     status: $("status").hidden ? "" : $("status").textContent };)";
 
-// Counts the page's messages to the server by type, from the moment it is
-// installed.
+// Counts the page's messages to the server by type, and keeps its logins,
+// from the moment it is installed.
 const char* const kCountSent = R"(
   window.sentByType = {};
+  window.sentLogins = [];
   const send = WebSocket.prototype.send;
   WebSocket.prototype.send = function (text) {
-    const type = JSON.parse(text).type;
-    window.sentByType[type] = (window.sentByType[type] || 0) + 1;
+    const message = JSON.parse(text);
+    window.sentByType[message.type] = (window.sentByType[message.type] || 0) + 1;
+    if (message.type === "login") window.sentLogins.push(message);
+    if (message.type === "order") window.sentOrder = message;
     return send.call(this, text);
   };)";
 
@@ -278,6 +281,23 @@ TEST_F(ParticipantPage, EnterTwiceOrFastClicksOrderOnce) {
   EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=3"), 0);
 }
 
+TEST_F(ParticipantPage, SendsTheDecisionTimeFromTheWeekShownToTheOrder) {
+  logInNew("B1");
+  browser.run(kCountSent);
+  // The next week is shown between these two moments.
+  const auto ordered = std::chrono::steady_clock::now();
+  order(4);
+  dismissMessagesUntilOrder();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  order(5);
+  const auto sent = std::chrono::steady_clock::now();
+  const json message = browser.run("return window.sentOrder;");
+  ASSERT_TRUE(message["decisionMs"].is_number_integer()) << message;
+  EXPECT_GE(message["decisionMs"].get<int>(), 400);
+  EXPECT_LE(message["decisionMs"].get<int64_t>(),
+            std::chrono::duration_cast<std::chrono::milliseconds>(sent - ordered).count());
+}
+
 TEST_F(ParticipantPage, RefusedOrderStaysInTheBoxToBeTypedOver) {
   // Costs this high hold the training's orders below what the box holds.
   demo.db.exec("UPDATE tblTraining SET CostBackOrder = 100000 WHERE Setting = 'Demo'");
@@ -324,6 +344,31 @@ TEST_F(ParticipantPage, LogsInAgainAfterTheServerRestarted) {
   waitFor([&](const PageState& s) { return s.week != openWeek; }, "the next week");
   EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Role='Retailer' AND \"Order\"=7"), 1);
   EXPECT_EQ(demo.db.count("datUser", "Subject='B1'"), 1);
+}
+
+TEST_F(ParticipantPage, AsksBeforeTakingOverAndYesLogsInTakingOver) {
+  // A pilot that stays at its second week keeps B1 marked as playing.
+  const std::string pilotOut = demo.app.string() + "/pilot.txt";
+  const pid_t pilot = startPilot(demo, "B1", pilotOut, {"--stop-after", "1"});
+  ASSERT_TRUE(WebDriver::waitUntil([&] {
+    return demo.db.count("datRole", "Subject='B1' AND Week=1") == kRoleCount;
+  })) << readFile(pilotOut);
+  browser.open(web->url());
+  waitFor([](const PageState& s) { return s.login; }, "the login");
+  browser.run(kCountSent);
+  browser.type("txtSubjectID", "B1");
+  browser.type("cboSetting", std::string("Demo") + WebDriver::kEnter);
+  waitFor([](const PageState& s) { return s.message == "TakeOver"; }, "the question");
+  EXPECT_FALSE(browser.run("return document.getElementById('cmdYes').hidden;"));
+  EXPECT_FALSE(browser.run("return document.getElementById('cmdNo').hidden;"));
+  browser.click("cmdYes");
+  ASSERT_TRUE(WebDriver::waitUntil([&] { return countSent("login") == 2; }));
+  const json logins = browser.run("return window.sentLogins;");
+  EXPECT_FALSE(logins[0].contains("takeOver"));
+  EXPECT_EQ(logins[1]["takeOver"], true);
+  EXPECT_EQ(logins[1]["subject"], "B1");
+  kill(pilot, SIGTERM);
+  quarn::testing::waitFor(pilot);
 }
 
 TEST_F(ParticipantPage, ReloadComesBackToTheOpenWeek) {
