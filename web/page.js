@@ -21,14 +21,15 @@
   const kRoleNames = [
     QT_TRANSLATE_NOOP("Roles", "Factory"), QT_TRANSLATE_NOOP("Roles", "Distributor"),
     QT_TRANSLATE_NOOP("Roles", "Wholesaler"), QT_TRANSLATE_NOOP("Roles", "Retailer")];
-  // A stage's figures: the message's name, the control's name, its caption.
+  // A stage's figures: the message's name, the value's and the caption's
+  // control names, the caption.
   const kFigures = [
-    ["recentOrder", "lblOrder", QT_TRANSLATE_NOOP("MainWindow", "Recent Order")],
-    ["backorder", "lblBackOrder", QT_TRANSLATE_NOOP("MainWindow", "Back Order")],
-    ["inventory", "lblInventory", QT_TRANSLATE_NOOP("MainWindow", "Inventory")],
-    ["satisfied", "lblSatisfied", QT_TRANSLATE_NOOP("MainWindow", "Last Satisfied")],
-    ["demand", "lblDemand", QT_TRANSLATE_NOOP("MainWindow", "Demand")],
-    ["totalCost", "lblSpent", QT_TRANSLATE_NOOP("MainWindow", "Cost")]];
+    ["recentOrder", "lblOrder", "tagOrder", QT_TRANSLATE_NOOP("MainWindow", "Recent Order")],
+    ["backorder", "lblBackOrder", "tagBackOrder", QT_TRANSLATE_NOOP("MainWindow", "Back Order")],
+    ["inventory", "lblInventory", "tagInventory", QT_TRANSLATE_NOOP("MainWindow", "Inventory")],
+    ["satisfied", "lblSatisfied", "tagSatisfied", QT_TRANSLATE_NOOP("MainWindow", "Last Satisfied")],
+    ["demand", "lblDemand", "tagDemand", QT_TRANSLATE_NOOP("MainWindow", "Demand")],
+    ["totalCost", "lblSpent", "tagCost", QT_TRANSLATE_NOOP("MainWindow", "Cost")]];
   const kCaptions = {
     lblLoginTitle: QT_TRANSLATE_NOOP("LoginWindow", "Quarngame Login"),
     lblUserID: QT_TRANSLATE_NOOP("LoginWindow", "User ID:"),
@@ -114,7 +115,7 @@
     for (const [id, text] of Object.entries(kCaptions)) $(id).textContent = tr(text).replace("&", "");
     document.querySelectorAll(".role").forEach((frame, r) => {
       frame.querySelector("h2").textContent = tr(kRoleNames[r]);
-      for (const [, name, caption] of kFigures) $(`${name}_${r}`).nextElementSibling.textContent = tr(caption);
+      for (const [, , tag, caption] of kFigures) $(`${tag}_${r}`).textContent = tr(caption);
     });
     fillAnswers("lstClass", kClasses);
     fillAnswers("lstMajor", kMajors);
@@ -163,13 +164,15 @@
       const details = document.createElement("div");
       details.className = "figures";
       details.id = `fraDetails_${r}`;
-      for (const [, control] of kFigures) {
+      for (const [, control, tag] of kFigures) {
         const figure = document.createElement("div");
         figure.className = control === "lblSpent" ? "figure spent" : "figure";
         const value = document.createElement("span");
         value.className = "value";
         value.id = `${control}_${r}`;
-        figure.append(value, document.createElement("span"));
+        const caption = document.createElement("span");
+        caption.id = `${tag}_${r}`;
+        figure.append(value, caption);
         figure.hidden = true;
         details.append(figure);
       }
@@ -300,8 +303,9 @@
   function answerMessage(yes) {
     const kind = $("dlgMessage").dataset.kind;
     closeDialog("dlgMessage");
-    if (kind === "TakeOver" && yes && lastLogin) sendLogin(Object.assign({}, lastLogin, { takeOver: true }));
+    // The refusal that came with the question is taken before the new login.
     if (held === "message") release();
+    if (kind === "TakeOver" && yes && lastLogin) sendLogin(Object.assign({}, lastLogin, { takeOver: true }));
     if (!$("frmLogin").hidden && !$("cmdStart").disabled) $("txtSubjectID").focus();
     else if (game.weekOpen && !game.orderSent && !$("txtOrder").disabled) $("txtOrder").focus();
   }
@@ -392,10 +396,10 @@
   // An offered answer is recorded in English, a typed one as typed, a
   // blank one as "Other".
   function answerOf(id, offered) {
-    const typed = $(id).value.trim();
-    if (typed === "") return "Other";
-    const found = offered.find((answer) => tr(answer) === typed || answer[1] === typed);
-    return found ? found[1] : $(id).value;
+    const typed = $(id).value;
+    if (typed.trim() === "") return "Other";
+    const found = offered.find((answer) => tr(answer) === typed);
+    return found ? found[1] : typed;
   }
 
   // The window's checks, with its messages: a gender chosen, an age of 5
