@@ -169,6 +169,12 @@ std::vector<TestRow> experimentRows(const TestDatabase& db, const std::string& s
       subject + "' AND Training=0 ORDER BY Trial, Week, Role");
 }
 
+// How often B1, the Retailer in training, ordered `value` in `week`.
+int trainingOrders(const TestDatabase& db, int week, int value) {
+  return db.count("datRole", "Subject='B1' AND Role='Retailer' AND Training<>0 AND Week=" +
+                                 std::to_string(week) + " AND \"Order\"=" + std::to_string(value));
+}
+
 std::vector<int16_t> experimentOrders() {
   std::vector<int16_t> orders;
   for (int week = 0; week < 80; ++week) orders.push_back(static_cast<int16_t>((week * 7) % 13));
@@ -276,8 +282,8 @@ TEST_F(ParticipantPage, EnterTwiceOrFastClicksOrderOnce) {
   waitFor([](const PageState& s) { return s.orderOpen; }, "week 3");
   EXPECT_EQ(countSent("order"), 2);
   EXPECT_EQ(countSent("error"), 0);
-  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1 AND \"Order\"=5"), 1);
-  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=2 AND \"Order\"=6"), 1);
+  EXPECT_EQ(trainingOrders(demo.db, 1, 5), 1);
+  EXPECT_EQ(trainingOrders(demo.db, 2, 6), 1);
   EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=3"), 0);
 }
 
@@ -311,7 +317,7 @@ TEST_F(ParticipantPage, RefusedOrderStaysInTheBoxToBeTypedOver) {
   // The refused order is selected: the next digits replace it.
   browser.type("txtOrder", std::string("12") + WebDriver::kEnter);
   waitFor([](const PageState& s) { return s.week.starts_with("02"); }, "week 2");
-  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1 AND \"Order\"=12"), 1);
+  EXPECT_EQ(trainingOrders(demo.db, 1, 12), 1);
 }
 
 TEST_F(ParticipantPage, ShowsTheSettingsLanguage) {
@@ -384,7 +390,7 @@ TEST_F(ParticipantPage, ReloadComesBackToTheOpenWeek) {
   EXPECT_EQ(state().week, openWeek);
   order(3);
   waitFor([&](const PageState& s) { return s.week != openWeek; }, "the next week");
-  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=3 AND \"Order\"=3"), 1);
+  EXPECT_EQ(trainingOrders(demo.db, 3, 3), 1);
   EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Training<>0"), 3 * kRoleCount);
 }
 

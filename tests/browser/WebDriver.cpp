@@ -189,7 +189,8 @@ bool WebDriver::enabled(const std::string& id) {
 }
 
 bool WebDriver::hasCookie(const std::string& name) {
-  for (const json& cookie : call("GET", "/session/" + m_session + "/cookie")["value"]) {
+  const json cookies = call("GET", "/session/" + m_session + "/cookie");
+  for (const json& cookie : cookies["value"]) {
     if (cookie["name"] == name) return true;
   }
   return false;
