@@ -6,6 +6,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -74,6 +75,10 @@ const char* const kCountSent = R"(
     if (message.type === "order") window.sentOrder = message;
     return send.call(this, text);
   };)";
+
+const char* const kTeamWaitingShown = R"(
+  const text = document.getElementById("lblTeamWaiting");
+  return !text.hidden && text.textContent !== "" && document.getElementById("txtOrder").disabled;)";
 
 const char* const kPasswordSelected = R"(
   const box = document.getElementById("txtPassword");
@@ -392,6 +397,95 @@ TEST_F(ParticipantPage, ReloadComesBackToTheOpenWeek) {
   waitFor([&](const PageState& s) { return s.week != openWeek; }, "the next week");
   EXPECT_EQ(trainingOrders(demo.db, 3, 3), 1);
   EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Training<>0"), 3 * kRoleCount);
+}
+
+// A team setting beside the demo's on the lab server: its first two trials
+// of four weeks, the members on the Retailer (Subject1, the browser's B1)
+// and the Factory (Subject2, a pilot's P2), each training alone.
+class PageInATeam : public ParticipantPage {
+ protected:
+  PageInATeam() {
+    demo.db.exec(
+        "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" <= 2;"
+        "UPDATE b SET Setting = 'Pair', numweeks = 4" +
+        memberAssignments({"Retailer", "Factory"}) +
+        ", \"Distributor\" = 'Sterman', \"Wholesaler\" = 'Sterman';"
+        "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
+    copyDemoTraining(demo.db, "Pair");
+    demo.moveToServer();
+  }
+
+  // The pilot of P2 in team T1, a little slower than the browser.
+  pid_t startPilot(const std::vector<int>& orders) {
+    const std::string file = demo.db.folder() + "/P2.orders";
+    std::ofstream lines(file);
+    for (int value : orders) lines << value << "\n";
+    lines.close();
+    return startPilotOf(demo, "Pair", "P2", pilotOut(),
+                        {"--team", "T1", "--skip-training", "--pace", "300", "--orders", file});
+  }
+  std::string pilotOut() const { return demo.db.folder() + "/P2.out"; }
+};
+
+TEST_F(PageInATeam, BrowserAndPilotPlayTheTeamsTrialsToTheEnd) {
+  const std::vector<int> orders = {5, 3, 8, 2, 6, 4, 7, 1};
+  browser.open(web->url());
+  waitFor([](const PageState& s) { return s.login; }, "the login");
+  browser.type("txtSubjectID", "B1");
+  browser.type("cboSetting", "Pair");
+  browser.type("txtTeam", std::string("T1") + WebDriver::kEnter);
+  PageState s;
+  ASSERT_TRUE(WebDriver::waitUntil([&] {
+    s = state();
+    return s.newUser || s.orderOpen || !s.message.empty() ||
+           (s.login && browser.enabled("cmdStart"));
+  }));
+  if (s.login && s.message.empty()) GTEST_SKIP() << "the server serves no team settings";
+  const pid_t pilot = startPilot({4, 4, 9, 0, 3, 5, 6, 2});
+  if (s.newUser) {
+    browser.type("txtAge", "30");
+    browser.click("optGender_1");
+    browser.click("cmdOK");
+  }
+  dismissMessagesUntilOrder();
+  browser.type("txtOrder", "e");
+  browser.type("txtSkipPassword", std::string("skip") + WebDriver::kEnter);
+  waitFor([](const PageState& s) { return !s.skip && !s.orderOpen; }, "the training's end");
+
+  size_t next = 0;
+  bool sawWaiting = false;
+  for (;;) {
+    ASSERT_TRUE(WebDriver::waitUntil(
+        [&] {
+          s = state();
+          sawWaiting = sawWaiting || browser.run(kTeamWaitingShown) == true;
+          return s.orderOpen || !s.message.empty() || s.nextTrial || s.over;
+        },
+        std::chrono::seconds(60)))
+        << "the page stands still after " << next << " orders\n"
+        << readFile(pilotOut());
+    if (s.over) break;
+    if (!s.message.empty()) {
+      browser.click("cmdMessageOk");
+    } else if (s.nextTrial) {
+      browser.click("cmdOrder");
+    } else {
+      ASSERT_LT(next, orders.size());
+      order(orders[next++]);
+      ASSERT_TRUE(WebDriver::waitUntil([&] { return !state().orderOpen; }));
+    }
+  }
+  EXPECT_EQ(quarn::testing::waitFor(pilot), 0) << readFile(pilotOut());
+  EXPECT_EQ(next, orders.size());
+  EXPECT_TRUE(sawWaiting);
+  demo.resultsToFile();
+  const std::vector<TestRow> stored = demo.db.rows(
+      "SELECT [Order] FROM datRole WHERE Subject='B1' AND Role='Retailer' AND Training=0 "
+      "ORDER BY Trial, Week");
+  ASSERT_EQ(stored.size(), orders.size());
+  for (size_t n = 0; n < orders.size(); ++n) {
+    EXPECT_EQ(stored[n].at("Order"), CellValue(int64_t{orders[n]})) << n;
+  }
 }
 
 }  // namespace
