@@ -399,38 +399,60 @@ TEST_F(ParticipantPage, ReloadComesBackToTheOpenWeek) {
   EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Training<>0"), 3 * kRoleCount);
 }
 
-// A team setting beside the demo's on the lab server: its first two trials
-// of four weeks, the members on the Retailer (Subject1, the browser's B1)
-// and the Factory (Subject2, a pilot's P2), each training alone.
+// A team setting beside the demo's, on the lab server: its first two
+// trials of four weeks, the members on the Retailer (Subject1, B1) and the
+// Factory (Subject2, P2), each training alone; team T1 is B1 and P2.
+void preparePair(DemoFolder& demo) {
+  demo.db.exec(
+      "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" <= 2;"
+      "UPDATE b SET Setting = 'Pair', numweeks = 4" +
+      memberAssignments({"Retailer", "Factory"}) +
+      ", \"Distributor\" = 'Sterman', \"Wholesaler\" = 'Sterman';"
+      "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
+  copyDemoTraining(demo.db, "Pair");
+  demo.moveToServer();
+  const std::string out = demo.db.folder() + "/team.out";
+  const std::string fix = std::string(QUARN_ADMIN_TOOL) + " team " + demo.dataDir() +
+                          " Pair T1 B1 P2 > " + out + " 2>&1";
+  if (std::system(fix.c_str()) != 0) ADD_FAILURE() << readFile(out);
+}
+
+std::string pilotOut(const DemoFolder& demo, const std::string& subject) {
+  return demo.db.folder() + "/" + subject + ".out";
+}
+
+// A pilot of team T1 ordering `orders`, at least `paceMs` apart.
+pid_t startMember(const DemoFolder& demo, const std::string& subject,
+                  const std::vector<int>& orders, int paceMs) {
+  const std::string file = demo.db.folder() + "/" + subject + ".orders";
+  std::ofstream lines(file);
+  for (int value : orders) lines << value << "\n";
+  lines.close();
+  return startPilotOf(
+      demo, "Pair", subject, pilotOut(demo, subject),
+      {"--team", "T1", "--skip-training", "--pace", std::to_string(paceMs), "--orders", file});
+}
+
+// The team's experiment rows as stored, without the decision times and
+// dates.
+std::vector<TestRow> teamRows(DemoFolder& demo) {
+  demo.resultsToFile();
+  return demo.db.rows(
+      "SELECT Subject, Trial, Week, Role, User, [Order], DeltaInventory, Inventory, Delay1, "
+      "Delay2, Delay3, Demand, Satisfied, WeeklyCost, TotalCost FROM datRole WHERE Training=0 "
+      "ORDER BY Subject, Trial, Week, Role");
+}
+
 class PageInATeam : public ParticipantPage {
  protected:
-  PageInATeam() {
-    demo.db.exec(
-        "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" <= 2;"
-        "UPDATE b SET Setting = 'Pair', numweeks = 4" +
-        memberAssignments({"Retailer", "Factory"}) +
-        ", \"Distributor\" = 'Sterman', \"Wholesaler\" = 'Sterman';"
-        "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
-    copyDemoTraining(demo.db, "Pair");
-    demo.moveToServer();
-  }
-
-  // The pilot of P2 in team T1, a little slower than the browser.
-  pid_t startPilot(const std::vector<int>& orders) {
-    const std::string file = demo.db.folder() + "/P2.orders";
-    std::ofstream lines(file);
-    for (int value : orders) lines << value << "\n";
-    lines.close();
-    return startPilotOf(demo, "Pair", "P2", pilotOut(),
-                        {"--team", "T1", "--skip-training", "--pace", "300", "--orders", file});
-  }
-  std::string pilotOut() const { return demo.db.folder() + "/P2.out"; }
+  PageInATeam() { preparePair(demo); }
 };
 
 TEST_F(PageInATeam, BrowserAndPilotPlayTheTeamsTrialsToTheEnd) {
   const std::vector<int> orders = {5, 3, 8, 2, 6, 4, 7, 1};
   browser.open(web->url());
   waitFor([](const PageState& s) { return s.login; }, "the login");
+  browser.run(kCountSent);
   browser.type("txtSubjectID", "B1");
   browser.type("cboSetting", "Pair");
   browser.type("txtTeam", std::string("T1") + WebDriver::kEnter);
@@ -441,7 +463,9 @@ TEST_F(PageInATeam, BrowserAndPilotPlayTheTeamsTrialsToTheEnd) {
            (s.login && browser.enabled("cmdStart"));
   }));
   if (s.login && s.message.empty()) GTEST_SKIP() << "the server serves no team settings";
-  const pid_t pilot = startPilot({4, 4, 9, 0, 3, 5, 6, 2});
+  const std::vector<int> pilotOrders = {4, 4, 9, 0, 3, 5, 6, 2};
+  // The pilot is slower than the browser: the browser's member waits for it.
+  const pid_t pilot = startMember(demo, "P2", pilotOrders, 1500);
   if (s.newUser) {
     browser.type("txtAge", "30");
     browser.click("optGender_1");
@@ -463,7 +487,7 @@ TEST_F(PageInATeam, BrowserAndPilotPlayTheTeamsTrialsToTheEnd) {
         },
         std::chrono::seconds(60)))
         << "the page stands still after " << next << " orders\n"
-        << readFile(pilotOut());
+        << readFile(pilotOut(demo, "P2"));
     if (s.over) break;
     if (!s.message.empty()) {
       browser.click("cmdMessageOk");
@@ -475,17 +499,19 @@ TEST_F(PageInATeam, BrowserAndPilotPlayTheTeamsTrialsToTheEnd) {
       ASSERT_TRUE(WebDriver::waitUntil([&] { return !state().orderOpen; }));
     }
   }
-  EXPECT_EQ(quarn::testing::waitFor(pilot), 0) << readFile(pilotOut());
+  EXPECT_EQ(quarn::testing::waitFor(pilot), 0) << readFile(pilotOut(demo, "P2"));
   EXPECT_EQ(next, orders.size());
   EXPECT_TRUE(sawWaiting);
-  demo.resultsToFile();
-  const std::vector<TestRow> stored = demo.db.rows(
-      "SELECT [Order] FROM datRole WHERE Subject='B1' AND Role='Retailer' AND Training=0 "
-      "ORDER BY Trial, Week");
-  ASSERT_EQ(stored.size(), orders.size());
-  for (size_t n = 0; n < orders.size(); ++n) {
-    EXPECT_EQ(stored[n].at("Order"), CellValue(int64_t{orders[n]})) << n;
-  }
+
+  DemoFolder pilots;
+  preparePair(pilots);
+  const pid_t first = startMember(pilots, "B1", orders, 0);
+  const pid_t second = startMember(pilots, "P2", pilotOrders, 0);
+  EXPECT_EQ(quarn::testing::waitFor(first), 0) << readFile(pilotOut(pilots, "B1"));
+  EXPECT_EQ(quarn::testing::waitFor(second), 0) << readFile(pilotOut(pilots, "P2"));
+  const std::vector<TestRow> stored = teamRows(demo);
+  EXPECT_EQ(stored.size(), 2u * 2 * 4 * kRoleCount);
+  EXPECT_EQ(stored, teamRows(pilots));
 }
 
 }  // namespace
