@@ -433,6 +433,25 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
     </message>
 </context>
 <context>
+    <name>Page</name>
+    <message>
+        <source>Moderator</source>
+        <translation>Versuchsleitung</translation>
+    </message>
+    <message>
+        <source>Connecting...</source>
+        <translation>Verbindung wird aufgebaut...</translation>
+    </message>
+    <message>
+        <source>The connection is lost. Reconnecting...</source>
+        <translation>Die Verbindung ist unterbrochen. Sie wird wieder aufgebaut...</translation>
+    </message>
+    <message>
+        <source>The session has ended. Please alert your moderator.</source>
+        <translation>Die Sitzung ist beendet. Bitte melden Sie sich bei der Versuchsleitung.</translation>
+    </message>
+</context>
+<context>
     <name>PauseWindow</name>
     <message>
         <source>Please alert your moderator that you are ready for some questions.  When finished, you will be informed of the password needed to continue.</source>

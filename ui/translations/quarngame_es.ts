@@ -433,6 +433,25 @@ Avise a la persona que dirige la sesión.</translation>
     </message>
 </context>
 <context>
+    <name>Page</name>
+    <message>
+        <source>Moderator</source>
+        <translation>Moderador</translation>
+    </message>
+    <message>
+        <source>Connecting...</source>
+        <translation>Conectando...</translation>
+    </message>
+    <message>
+        <source>The connection is lost. Reconnecting...</source>
+        <translation>Se perdió la conexión. Reconectando...</translation>
+    </message>
+    <message>
+        <source>The session has ended. Please alert your moderator.</source>
+        <translation>La sesión ha terminado. Avise a la persona que dirige la sesión.</translation>
+    </message>
+</context>
+<context>
     <name>PauseWindow</name>
     <message>
         <source>Please alert your moderator that you are ready for some questions.  When finished, you will be informed of the password needed to continue.</source>
