@@ -1,6 +1,7 @@
 #include "bench/server/SimulatedPage.h"
 
 #include <boost/asio/ip/tcp.hpp>
+#include <functional>
 
 namespace quarn::bench {
 
@@ -52,6 +53,9 @@ void SimulatedPage::connect() {
   beast::get_lowest_layer(m_socket).async_connect(
       server, [self = shared_from_this()](beast::error_code error) {
         if (error) return self->fail("connect: " + error.message());
+        // As a browser's socket: each message leaves at once.
+        beast::error_code ignored;
+        beast::get_lowest_layer(self->m_socket).socket().set_option(tcp::no_delay(true), ignored);
         const std::string host = "127.0.0.1:" + std::to_string(self->m_plan.port);
         self->m_socket.async_handshake(host, "/ws", [self](beast::error_code error) {
           if (error) return self->fail("handshake: " + error.message());
