@@ -72,9 +72,16 @@ void SimulatedPage::read() {
     const json message =
         json::parse(beast::buffers_to_string(self->m_buffer.data()), nullptr, false);
     self->m_buffer.consume(self->m_buffer.size());
-    if (message.is_discarded() || !message.contains("type")) return self->fail("not JSON");
+    if (message.is_discarded() || !message.is_object() || !message.contains("type") ||
+        !message["type"].is_string()) {
+      return self->fail("not a message of the protocol");
+    }
     self->watch();
-    self->take(message);
+    try {
+      self->take(message);
+    } catch (const json::exception& error) {
+      return self->fail(std::string("a field of the wrong type: ") + error.what());
+    }
     if (!self->m_closed) self->read();
   });
 }
@@ -116,11 +123,15 @@ void SimulatedPage::logIn(bool withQuestionnaire) {
 void SimulatedPage::figures(const json& message) {
   // Orders what its own stage was ordered (as a careful participant passes
   // the demand on), when the page shows it.
-  const json& roles = message["roles"];
-  if (m_role < 0 || !roles.is_array() || static_cast<size_t>(m_role) >= roles.size()) return;
-  const json& own = roles[static_cast<size_t>(m_role)];
-  if (own.contains("recentOrder") && own["recentOrder"].is_number_integer()) {
-    m_ownOrder = std::clamp(own["recentOrder"].get<int>(), 0, 40);
+  const auto roles = message.find("roles");
+  if (m_role < 0 || roles == message.end() || !roles->is_array() ||
+      static_cast<size_t>(m_role) >= roles->size()) {
+    return;
+  }
+  const json& own = (*roles)[static_cast<size_t>(m_role)];
+  const auto ordered = own.find("recentOrder");
+  if (ordered != own.end() && ordered->is_number_integer()) {
+    m_ownOrder = std::clamp(ordered->get<int>(), 0, 40);
   }
 }
 
@@ -136,7 +147,10 @@ void SimulatedPage::weekOpened(const json& message) {
 void SimulatedPage::refused(const json& message) {
   const std::string of = message.value("of", "");
   const std::string reason = message.value("reason", "");
-  if (of == "login" && reason == "questionnaireNeeded") return logIn(true);
+  if (of == "login" && reason == "questionnaireNeeded" && !m_askedAgain) {
+    m_askedAgain = true;
+    return logIn(true);
+  }
   if (of == "order" && !m_reorderedAfterRefusal) {
     // Above the trial's limit: the typed order stays, a smaller one follows.
     m_pendingOrder.reset();

@@ -94,6 +94,7 @@ class SimulatedPage : public std::enable_shared_from_this<SimulatedPage> {
   Clock::time_point m_weekShown;
   std::optional<size_t> m_pendingOrder;  // index in m_orders awaiting its answer
   bool m_reorderedAfterRefusal = false;
+  bool m_askedAgain = false;  // the login was sent again with the questionnaire
 
   std::vector<OrderMade> m_orders;
   std::set<int> m_trialsEnded;
