@@ -13,6 +13,11 @@
 //
 //   bench_browsers [--scenario single|teams|both] [--participants 200]
 //                  [--teams 100] [--weeks 10] [--pace 1000] [--keep yes|no]
+//                  [--server-threads N]
+//
+// --server-threads N starts each server with `--threads N` (a server that
+// plays its sessions on game threads of their own); without it the server
+// chooses.
 //
 // It prints, from the last order of a week (a player's own, or the team's
 // last) to each player's next week (or the trial's end), the median, p99
@@ -70,6 +75,7 @@ struct Options {
   int teams = 100;
   int weeks = 10;
   int paceMs = 1000;
+  std::string serverThreads;  // empty: the server's own choice
   bool keep = false;
 };
 
@@ -105,11 +111,13 @@ quarn::bench::ProcessUse useOf(pid_t pid) {
 // One quarngame-server process on a port of its own, over plain HTTP.
 class ServerProcess {
  public:
-  ServerProcess(const fs::path& appFolder, const fs::path& logFile)
+  ServerProcess(const fs::path& appFolder, const fs::path& logFile, const std::string& threads)
       : m_port(freePort()), m_log(logFile) {
-    m_pid = quarn::bench::startProcess({QUARN_SERVER_PROGRAM, "--folder", appFolder.string(),
-                                        "--port", std::to_string(m_port), "--plain-http"},
-                                       logFile.string());
+    std::vector<std::string> args = {QUARN_SERVER_PROGRAM,   "--folder",
+                                     appFolder.string(),     "--port",
+                                     std::to_string(m_port), "--plain-http"};
+    if (!threads.empty()) args.insert(args.end(), {"--threads", threads});
+    m_pid = quarn::bench::startProcess(std::move(args), logFile.string());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!accepts(m_port)) {
       if (std::chrono::steady_clock::now() > deadline || ::waitpid(m_pid, nullptr, WNOHANG) != 0) {
@@ -353,7 +361,7 @@ bool runSingle(const Options& options, const fs::path& folder) {
     plans.push_back({0, "B" + std::to_string(p), "Bench", "",
                      std::chrono::milliseconds(options.paceMs), password});
   }
-  ServerProcess server(folder / "app", folder / "server.log");
+  ServerProcess server(folder / "app", folder / "server.log", options.serverThreads);
   for (PagePlan& plan : plans) plan.port = server.port();
   const Run run = playPages(plans, options.paceMs, runLimit(options, 4));
   const ServerFigures figures = serverFigures(server);
@@ -379,8 +387,8 @@ bool runTeams(const Options& options, const fs::path& folder) {
             shellQuoted((dataDir / "quarn.mdb").string()) + " " + shellQuoted(dataDir.string()));
   fs::rename(dataDir / "quarn.mdb", dataDir / "demo.mdb");  // the servers play on PostgreSQL only
 
-  ServerProcess first(folder / "app", folder / "server-1.log");
-  ServerProcess second(folder / "app", folder / "server-2.log");
+  ServerProcess first(folder / "app", folder / "server-1.log", options.serverThreads);
+  ServerProcess second(folder / "app", folder / "server-2.log", options.serverThreads);
   std::vector<PagePlan> plans;
   for (int t = 1; t <= options.teams; ++t) {
     for (int m = 1; m <= kMembers; ++m) {
@@ -424,6 +432,8 @@ std::optional<Options> readOptions(int argc, char** argv) {
       options.weeks = std::atoi(value.c_str());
     } else if (option == "--pace") {
       options.paceMs = std::atoi(value.c_str());
+    } else if (option == "--server-threads") {
+      options.serverThreads = value;
     } else if (option == "--keep") {
       options.keep = value == "yes";
     } else {
@@ -444,7 +454,7 @@ int main(int argc, char** argv) {
   if (!options) {
     std::cerr << "usage: " << argv[0]
               << " [--scenario single|teams|both] [--participants 200] [--teams 100] "
-                 "[--weeks 10] [--pace 1000] [--keep yes|no]\n";
+                 "[--weeks 10] [--pace 1000] [--keep yes|no] [--server-threads N]\n";
     return 2;
   }
   bool sound = true;
