@@ -13,8 +13,10 @@
 //
 //   bench_browsers [--scenario single|teams|both] [--participants 200]
 //                  [--teams 100] [--weeks 10] [--pace 1000] [--keep yes|no]
-//                  [--server-threads N]
+//                  [--server PATH] [--server-threads N]
 //
+// --pace is 250 ms at least (the server's rate limit for a page).
+// --server names the quarngame-server to run (another build's, to compare);
 // --server-threads N starts each server with `--threads N` (a server that
 // plays its sessions on game threads of their own); without it the server
 // chooses.
@@ -67,6 +69,9 @@ using quarn::bench::shellQuoted;
 using quarn::bench::SimulatedPage;
 
 constexpr int kMembers = 4;
+// The server takes 5 messages a second from a page (after a burst of 40):
+// a faster page would be held back by it, not by the game.
+constexpr int kLeastPaceMs = 250;
 const char* const kRoles[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
 
 struct Options {
@@ -75,6 +80,7 @@ struct Options {
   int teams = 100;
   int weeks = 10;
   int paceMs = 1000;
+  std::string server = QUARN_SERVER_PROGRAM;
   std::string serverThreads;  // empty: the server's own choice
   bool keep = false;
 };
@@ -111,12 +117,14 @@ quarn::bench::ProcessUse useOf(pid_t pid) {
 // One quarngame-server process on a port of its own, over plain HTTP.
 class ServerProcess {
  public:
-  ServerProcess(const fs::path& appFolder, const fs::path& logFile, const std::string& threads)
+  ServerProcess(const Options& options, const fs::path& appFolder, const fs::path& logFile)
       : m_port(freePort()), m_log(logFile) {
-    std::vector<std::string> args = {QUARN_SERVER_PROGRAM,   "--folder",
+    std::vector<std::string> args = {options.server,         "--folder",
                                      appFolder.string(),     "--port",
                                      std::to_string(m_port), "--plain-http"};
-    if (!threads.empty()) args.insert(args.end(), {"--threads", threads});
+    if (!options.serverThreads.empty()) {
+      args.insert(args.end(), {"--threads", options.serverThreads});
+    }
     m_pid = quarn::bench::startProcess(std::move(args), logFile.string());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!accepts(m_port)) {
@@ -361,7 +369,7 @@ bool runSingle(const Options& options, const fs::path& folder) {
     plans.push_back({0, "B" + std::to_string(p), "Bench", "",
                      std::chrono::milliseconds(options.paceMs), password});
   }
-  ServerProcess server(folder / "app", folder / "server.log", options.serverThreads);
+  ServerProcess server(options, folder / "app", folder / "server.log");
   for (PagePlan& plan : plans) plan.port = server.port();
   const Run run = playPages(plans, options.paceMs, runLimit(options, 4));
   const ServerFigures figures = serverFigures(server);
@@ -387,8 +395,8 @@ bool runTeams(const Options& options, const fs::path& folder) {
             shellQuoted((dataDir / "quarn.mdb").string()) + " " + shellQuoted(dataDir.string()));
   fs::rename(dataDir / "quarn.mdb", dataDir / "demo.mdb");  // the servers play on PostgreSQL only
 
-  ServerProcess first(folder / "app", folder / "server-1.log", options.serverThreads);
-  ServerProcess second(folder / "app", folder / "server-2.log", options.serverThreads);
+  ServerProcess first(options, folder / "app", folder / "server-1.log");
+  ServerProcess second(options, folder / "app", folder / "server-2.log");
   std::vector<PagePlan> plans;
   for (int t = 1; t <= options.teams; ++t) {
     for (int m = 1; m <= kMembers; ++m) {
@@ -432,6 +440,8 @@ std::optional<Options> readOptions(int argc, char** argv) {
       options.weeks = std::atoi(value.c_str());
     } else if (option == "--pace") {
       options.paceMs = std::atoi(value.c_str());
+    } else if (option == "--server") {
+      options.server = value;
     } else if (option == "--server-threads") {
       options.serverThreads = value;
     } else if (option == "--keep") {
@@ -441,7 +451,7 @@ std::optional<Options> readOptions(int argc, char** argv) {
     }
   }
   if (argc % 2 == 0 || options.participants < 1 || options.teams < 1 || options.weeks < 1 ||
-      options.paceMs < 2) {
+      options.paceMs < kLeastPaceMs) {
     return std::nullopt;
   }
   return options;
@@ -452,9 +462,10 @@ std::optional<Options> readOptions(int argc, char** argv) {
 int main(int argc, char** argv) {
   const auto options = readOptions(argc, argv);
   if (!options) {
-    std::cerr << "usage: " << argv[0]
-              << " [--scenario single|teams|both] [--participants 200] [--teams 100] "
-                 "[--weeks 10] [--pace 1000] [--keep yes|no] [--server-threads N]\n";
+    std::cerr
+        << "usage: " << argv[0]
+        << " [--scenario single|teams|both] [--participants 200] [--teams 100] "
+           "[--weeks 10] [--pace 1000] [--keep yes|no] [--server PATH] [--server-threads N]\n";
     return 2;
   }
   bool sound = true;
