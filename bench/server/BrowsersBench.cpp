@@ -129,7 +129,8 @@ class ServerProcess {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!accepts(m_port)) {
       if (std::chrono::steady_clock::now() > deadline || ::waitpid(m_pid, nullptr, WNOHANG) != 0) {
-        std::cerr << "quarngame-server did not start:\n" << readText(logFile.string());
+        std::cerr << "quarngame-server did not start (its log: " << logFile.string() << "):\n"
+                  << readText(logFile.string());
         std::exit(1);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
