@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "bench/db/PilotRuns.h"
+#include "bench/db/SettingCopy.h"
 #include "bench/db/ThrowAwayServer.h"
 #include "db/DatabaseChoice.h"
 #include "db/OpenDatabase.h"
@@ -50,64 +51,23 @@ using quarn::bench::shellQuoted;
 constexpr int kMembers = 4;
 constexpr int kTrials = 2;
 
-// A CSV line's fields; a field in double quotes may hold commas.
-std::vector<std::string> fieldsOf(const std::string& line) {
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (const char c : line) {
-    if (c == '"') {
-      quoted = !quoted;
-      fields.back() += c;
-    } else if (c == ',' && !quoted) {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
-  return fields;
-}
-
-std::string lineOf(const std::vector<std::string>& fields) {
-  std::string line;
-  for (const std::string& field : fields) line += (line.empty() ? "" : ",") + field;
-  return line;
-}
-
 // Copies the demo setting's rows of `table` (its first two trials in
 // tblBlock) as the team setting "Four": member 1 the Factory ... member 4
 // the Retailer, `weeks` weeks a trial; its training row names Subject, so
-// each member trains alone. Through the tool's export and import.
+// each member trains alone.
 void addTeamRows(const std::string& tool, const std::string& dataDir, const fs::path& folder,
                  const std::string& table, int weeks) {
-  const std::string exported =
-      quarn::bench::runCommand(shellQuoted(tool) + " export " + shellQuoted(dataDir) + " " + table);
-  std::istringstream in(exported);
-  std::string header;
-  std::getline(in, header);
-  const std::vector<std::string> columns = fieldsOf(header);
-  const auto at = [&](const std::string& name) {
-    return static_cast<size_t>(std::find(columns.begin(), columns.end(), name) - columns.begin());
-  };
-  const fs::path csv = folder / (table + ".csv");
-  std::ofstream out(csv);
-  out << header << "\n";
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> fields = fieldsOf(line);
-    if (fields.size() != columns.size() || fields[at("Setting")] != "Demo") continue;
-    fields[at("Setting")] = "Four";
-    if (table == "tblBlock") {
-      if (std::stoi(fields[at("Index")]) > 2) continue;
-      fields[at("numweeks")] = std::to_string(weeks);
-      fields[at("Factory")] = "Subject1";
-      fields[at("Distributor")] = "Subject2";
-      fields[at("Wholesaler")] = "Subject3";
-      fields[at("Retailer")] = "Subject4";
-    }
-    out << lineOf(fields) << "\n";
-  }
-  out.close();
-  runOrFail(shellQuoted(tool) + " import " + shellQuoted(dataDir) + " " + table + " " +
-            shellQuoted(csv.string()));
+  quarn::bench::copySettingRows(tool, dataDir, folder, table, "Demo", "Four",
+                                [&](quarn::bench::CsvRow& row) {
+                                  if (table != "tblBlock") return true;
+                                  if (std::stoi(row["Index"]) > 2) return false;
+                                  row["numweeks"] = std::to_string(weeks);
+                                  row["Factory"] = "Subject1";
+                                  row["Distributor"] = "Subject2";
+                                  row["Wholesaler"] = "Subject3";
+                                  row["Retailer"] = "Subject4";
+                                  return true;
+                                });
 }
 
 // The datRole rows of the experiment trials by key, each with how often it

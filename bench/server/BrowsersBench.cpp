@@ -1,0 +1,489 @@
+// Browsers at a class's pace: simulated pages (SimulatedPage, all on one
+// io_context in this process) play against real quarngame-server processes,
+// each page a participant ordering about once a second.
+//
+//   A (single): --participants 200 pages on one server process with the
+//     database file (a copy of the demo in a temporary application folder,
+//     the setting "Bench": the demo's four trials of --weeks weeks and its
+//     pause after trial 2);
+//   B (teams): --teams 100 teams of 4 on a PostgreSQL server with two server
+//     processes, each team's members spread over both (the setting
+//     "BenchTeams": the demo's first two trials, one member a stage; its plan
+//     check wants --weeks 5 or more, the week the demo's demand steps up).
+//
+//   bench_browsers [--scenario single|teams|both] [--participants 200]
+//                  [--teams 100] [--weeks 10] [--pace 1000] [--keep yes|no]
+//                  [--server PATH] [--server-threads N]
+//
+// --pace is 250 ms at least (the server's rate limit for a page).
+// --server names the quarngame-server to run (another build's, to compare);
+// --server-threads N starts each server with `--threads N` (a server that
+// plays its sessions on game threads of their own); without it the server
+// chooses.
+//
+// It prints, from the last order of a week (a player's own, or the team's
+// last) to each player's next week (or the trial's end), the median, p99
+// and maximum over all weeks and over those played once every page had its
+// first week; each server process's processor time and peak resident
+// memory, per session; and the datRole and datTrial rows expected (from the
+// pages' answered moves), stored, lost, doubled and unexpected.
+//
+// The PostgreSQL server is QUARN_PG_BENCH_CONNECTION if set (the run in a
+// schema of its own, dropped at the end), otherwise a throw-away one.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <boost/asio/ip/tcp.hpp>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "bench/db/PilotRuns.h"
+#include "bench/db/SettingCopy.h"
+#include "bench/db/ThrowAwayServer.h"
+#include "bench/server/BrowserFigures.h"
+#include "bench/server/SimulatedPage.h"
+#include "db/DatabaseChoice.h"
+#include "db/OpenDatabase.h"
+#include "db/postgres/PgConnection.h"
+
+namespace {
+
+namespace asio = boost::asio;
+namespace fs = std::filesystem;
+using quarn::bench::PagePlan;
+using quarn::bench::quantile;
+using quarn::bench::runOrFail;
+using quarn::bench::shellQuoted;
+using quarn::bench::SimulatedPage;
+
+constexpr int kMembers = 4;
+// The server takes 5 messages a second from a page (after a burst of 40):
+// a faster page would be held back by it, not by the game.
+constexpr int kLeastPaceMs = 250;
+const char* const kRoles[] = {"Factory", "Distributor", "Wholesaler", "Retailer"};
+
+struct Options {
+  std::string scenario = "both";
+  int participants = 200;
+  int teams = 100;
+  int weeks = 10;
+  int paceMs = 1000;
+  std::string server = QUARN_SERVER_PROGRAM;
+  std::string serverThreads;  // empty: the server's own choice
+  bool keep = false;
+};
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A port no one listens on now, for a server to take.
+uint16_t freePort() {
+  asio::io_context io;
+  asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+  return acceptor.local_endpoint().port();
+}
+
+bool accepts(uint16_t port) {
+  asio::io_context io;
+  asio::ip::tcp::socket socket(io);
+  boost::system::error_code error;
+  socket.connect({asio::ip::make_address("127.0.0.1"), port}, error);
+  return !error;
+}
+
+quarn::bench::ProcessUse useOf(pid_t pid) {
+  const std::string proc = "/proc/" + std::to_string(pid);
+  const std::string status = readText(proc + "/status");
+  return {
+      quarn::bench::cpuSecondsOfStat(readText(proc + "/stat"), sysconf(_SC_CLK_TCK)).value_or(0),
+      quarn::bench::kbOfStatus(status, "VmRSS").value_or(0),
+      quarn::bench::kbOfStatus(status, "VmHWM").value_or(0)};
+}
+
+// One quarngame-server process on a port of its own, over plain HTTP.
+class ServerProcess {
+ public:
+  ServerProcess(const Options& options, const fs::path& appFolder, const fs::path& logFile)
+      : m_port(freePort()), m_log(logFile) {
+    std::vector<std::string> args = {options.server,         "--folder",
+                                     appFolder.string(),     "--port",
+                                     std::to_string(m_port), "--plain-http"};
+    if (!options.serverThreads.empty()) {
+      args.insert(args.end(), {"--threads", options.serverThreads});
+    }
+    m_pid = quarn::bench::startProcess(std::move(args), logFile.string());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!accepts(m_port)) {
+      if (std::chrono::steady_clock::now() > deadline || ::waitpid(m_pid, nullptr, WNOHANG) != 0) {
+        std::cerr << "quarngame-server did not start (its log: " << logFile.string() << "):\n"
+                  << readText(logFile.string());
+        std::exit(1);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    m_idle = useOf(m_pid);
+  }
+  ~ServerProcess() { stop(); }
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  uint16_t port() const { return m_port; }
+  // Its use once it serves nothing yet.
+  const quarn::bench::ProcessUse& idle() const { return m_idle; }
+  quarn::bench::ProcessUse now() const { return useOf(m_pid); }
+  const fs::path& log() const { return m_log; }
+
+  void stop() {
+    if (m_pid <= 0) return;
+    ::kill(m_pid, SIGTERM);
+    ::waitpid(m_pid, nullptr, 0);
+    m_pid = 0;
+  }
+
+ private:
+  uint16_t m_port;
+  fs::path m_log;
+  pid_t m_pid = 0;
+  quarn::bench::ProcessUse m_idle;
+};
+
+// The demo, made by the admin tool, in <folder>/app: data/quarn.mdb and Input/.
+fs::path makeDemo(const fs::path& folder) {
+  const fs::path dataDir = folder / "app" / "data";
+  runOrFail(shellQuoted(QUARN_ADMIN_TOOL) + " demo " + shellQuoted(dataDir.string()));
+  return dataDir;
+}
+
+// The setting "Bench": the demo's trials of `weeks` weeks each, and its
+// pauses. Returns the first pause's password.
+std::string addSingleSetting(const fs::path& dataDir, const fs::path& folder, int weeks) {
+  quarn::bench::copySettingRows(QUARN_ADMIN_TOOL, dataDir.string(), folder, "tblBlock", "Demo",
+                                "Bench", [&](quarn::bench::CsvRow& row) {
+                                  row["numweeks"] = std::to_string(weeks);
+                                  return true;
+                                });
+  std::string password;
+  quarn::bench::copySettingRows(QUARN_ADMIN_TOOL, dataDir.string(), folder, "tblPause", "Demo",
+                                "Bench", [&](quarn::bench::CsvRow& row) {
+                                  if (password.empty()) password = row["Password"];
+                                  return true;
+                                });
+  if (password.size() >= 2 && password.front() == '"') password = password.substr(1);
+  if (!password.empty() && password.back() == '"') password.pop_back();
+  return password;
+}
+
+// The team setting "BenchTeams": the demo's first two trials of `weeks`
+// weeks, member 1 the Factory ... member 4 the Retailer; no training.
+void addTeamSetting(const fs::path& dataDir, const fs::path& folder, int weeks) {
+  quarn::bench::copySettingRows(QUARN_ADMIN_TOOL, dataDir.string(), folder, "tblBlock", "Demo",
+                                "BenchTeams", [&](quarn::bench::CsvRow& row) {
+                                  if (std::stoi(row["Index"]) > 2) return false;
+                                  row["numweeks"] = std::to_string(weeks);
+                                  for (int m = 0; m < kMembers; ++m) {
+                                    row[kRoles[m]] = "Subject" + std::to_string(m + 1);
+                                  }
+                                  return true;
+                                });
+}
+
+// The pages' run: each starts within the first pace (as a class logs in
+// over a moment), all on this thread, until every page ended or the time
+// the game may take at most has passed.
+struct Run {
+  std::unique_ptr<asio::io_context> io = std::make_unique<asio::io_context>(1);
+  std::vector<std::shared_ptr<SimulatedPage>> pages;
+  double seconds = 0;
+};
+
+Run playPages(const std::vector<PagePlan>& plans, int paceMs, std::chrono::seconds limit) {
+  Run run;
+  asio::io_context& io = *run.io;
+  const auto start = SimulatedPage::Clock::now();
+  std::mt19937 random(20261208);
+  std::uniform_int_distribution<int> startAt(0, paceMs);
+  for (const PagePlan& plan : plans) {
+    run.pages.push_back(std::make_shared<SimulatedPage>(io, plan, start, random()));
+    run.pages.back()->start(std::chrono::milliseconds(startAt(random)));
+  }
+  // The run ends when every page has closed its socket, or at the limit;
+  // a page still playing then is stopped, its socket's moves run out.
+  io.run_for(limit);
+  for (const auto& page : run.pages) page->abandon();
+  io.restart();
+  io.run();
+  run.seconds = std::chrono::duration<double>(SimulatedPage::Clock::now() - start).count();
+  return run;
+}
+
+// The experiment rows stored, by key, each with how often.
+using RoleKey = std::tuple<std::string, int, int, std::string>;
+using TrialKey = std::pair<std::string, int>;
+struct StoredRows {
+  std::map<RoleKey, int> roles;
+  std::map<TrialKey, int> trials;
+};
+
+StoredRows storedRows(quarn::DatabaseTables& db) {
+  using quarn::ColumnAffinity;
+  StoredRows stored;
+  quarn::forEachRow(
+      db, "datRole",
+      {{"Subject", ColumnAffinity::Text},
+       {"Trial", ColumnAffinity::Integer},
+       {"Week", ColumnAffinity::Integer},
+       {"Role", ColumnAffinity::Text}},
+      [&](const std::vector<quarn::CellValue>& row) {
+        ++stored
+              .roles[{std::get<std::string>(row[0]), static_cast<int>(std::get<int64_t>(row[1])),
+                      static_cast<int>(std::get<int64_t>(row[2])), std::get<std::string>(row[3])}];
+      });
+  quarn::forEachRow(
+      db, "datTrial", {{"Subject", ColumnAffinity::Text}, {"Trial", ColumnAffinity::Integer}},
+      [&](const std::vector<quarn::CellValue>& row) {
+        ++stored
+              .trials[{std::get<std::string>(row[0]), static_cast<int>(std::get<int64_t>(row[1]))}];
+      });
+  return stored;
+}
+
+struct ServerFigures {
+  double cpuSeconds = 0;
+  int64_t peakRssKb = 0;
+  int64_t idleRssKb = 0;
+};
+
+ServerFigures serverFigures(const ServerProcess& server) {
+  const quarn::bench::ProcessUse now = server.now();
+  return {now.cpuSeconds - server.idle().cpuSeconds, now.peakRssKb, server.idle().rssKb};
+}
+
+// The weeks of the game (trial and week) with the highest p99: where the
+// pages meet (the first weeks, a trial's end, the pause) shows there.
+void printSlowestWeeks(const std::vector<quarn::bench::OrderMade>& orders) {
+  std::map<std::pair<int, int>, std::vector<quarn::bench::OrderMade>> byWeek;
+  for (const auto& order : orders) byWeek[{order.trial, order.week}].push_back(order);
+  std::vector<std::tuple<double, double, int, int>> weeks;  // p99, median, trial, week
+  for (const auto& [week, ofWeek] : byWeek) {
+    const auto times = quarn::bench::orderToNextWeek(ofWeek, 0);
+    weeks.emplace_back(quantile(times.all, 0.99), quantile(times.all, 0.5), week.first,
+                       week.second);
+  }
+  std::sort(weeks.rbegin(), weeks.rend());
+  std::printf("slowest weeks (trial.week: median / p99 ms):");
+  for (size_t i = 0; i < std::min<size_t>(6, weeks.size()); ++i) {
+    const auto& [p99, median, trial, week] = weeks[i];
+    std::printf(" %d.%d: %.0f / %.0f;", trial, week, median, p99);
+  }
+  std::printf("\n");
+}
+
+// Prints the run's figures; returns whether every page played to the end
+// and no row was lost or doubled.
+bool report(const std::string& scenario, const Options& options, const Run& run,
+            const std::vector<ServerFigures>& servers, const StoredRows& stored) {
+  std::vector<quarn::bench::OrderMade> orders;
+  std::set<RoleKey> expectedRoles;
+  std::set<TrialKey> expectedTrials;
+  double allPlaying = 0;
+  int finished = 0;
+  std::map<std::string, int> failures;
+  for (const auto& page : run.pages) {
+    for (const auto& order : page->orders()) {
+      orders.push_back(order);
+      if (!order.answeredMs) continue;
+      for (const char* role : kRoles) {
+        expectedRoles.insert({order.subject, order.trial, order.week, role});
+      }
+    }
+    for (int trial : page->trialsEnded()) expectedTrials.insert({page->plan().subject, trial});
+    allPlaying = std::max(allPlaying, page->firstWeekMs().value_or(run.seconds * 1000));
+    if (page->gameOver()) ++finished;
+    if (!page->failure().empty()) ++failures[page->failure()];
+  }
+  const auto times = quarn::bench::orderToNextWeek(orders, allPlaying);
+  const auto roles = quarn::bench::tallyRows(expectedRoles, stored.roles);
+  const auto trials = quarn::bench::tallyRows(expectedTrials, stored.trials);
+  const auto sessions = static_cast<double>(run.pages.size());
+  double cpu = 0, peakMb = 0, growthMb = 0;
+  for (const ServerFigures& server : servers) {
+    cpu += server.cpuSeconds;
+    peakMb += static_cast<double>(server.peakRssKb) / 1024;
+    growthMb += static_cast<double>(server.peakRssKb - server.idleRssKb) / 1024;
+  }
+  std::printf(
+      "| scenario | pages | servers | weeks | pace ms | orders | answered | all weeks: median ms | "
+      "p99 ms | max ms | once all play: weeks | median ms | p99 ms | server CPU s | per "
+      "order ms | peak RSS MB | per session MB | pages at game over | seconds |\n"
+      "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n"
+      "| %s | %zu | %zu | %d | %d | %zu | %zu | %.1f | %.1f | %.1f | %zu | %.1f | %.1f | %.1f | "
+      "%.2f | %.1f | %.2f | %d | %.1f |\n",
+      scenario.c_str(), run.pages.size(), servers.size(), options.weeks, options.paceMs,
+      orders.size(), times.all.size(), quantile(times.all, 0.5), quantile(times.all, 0.99),
+      quantile(times.all, 1.0), times.steady.size(), quantile(times.steady, 0.5),
+      quantile(times.steady, 0.99), cpu,
+      orders.empty() ? 0.0 : cpu * 1000 / static_cast<double>(orders.size()), peakMb,
+      growthMb / sessions, finished, run.seconds);
+  std::printf(
+      "\n| rows | expected | stored | lost | doubled | unexpected |\n|---|---|---|---|---|---|\n");
+  for (const auto& [table, tally] : {std::pair{"datRole", roles}, {"datTrial", trials}}) {
+    std::printf("| %s | %lld | %lld | %lld | %lld | %lld |\n", table,
+                static_cast<long long>(tally.expected), static_cast<long long>(tally.stored),
+                static_cast<long long>(tally.lost), static_cast<long long>(tally.doubled),
+                static_cast<long long>(tally.unexpected));
+  }
+  printSlowestWeeks(orders);
+  for (const auto& [why, count] : failures) {
+    std::printf("%d page(s) stopped early: %s\n", count, why.c_str());
+  }
+  std::printf("\n");
+  return failures.empty() && finished == static_cast<int>(run.pages.size()) && roles.lost == 0 &&
+         roles.doubled == 0 && trials.lost == 0 && trials.doubled == 0;
+}
+
+// The time the game may take at most: every week ten times the pace (a
+// server that cannot keep up slows every page down), and two minutes more.
+std::chrono::seconds runLimit(const Options& options, int trials) {
+  const int weeks = trials * (options.weeks + 2);
+  return std::chrono::seconds(120 + 10 * weeks * options.paceMs / 1000);
+}
+
+bool runSingle(const Options& options, const fs::path& folder) {
+  const fs::path dataDir = makeDemo(folder);
+  const std::string password = addSingleSetting(dataDir, folder, options.weeks);
+  std::vector<PagePlan> plans;
+  for (int p = 1; p <= options.participants; ++p) {
+    plans.push_back({0, "B" + std::to_string(p), "Bench", "",
+                     std::chrono::milliseconds(options.paceMs), password});
+  }
+  ServerProcess server(options, folder / "app", folder / "server.log");
+  for (PagePlan& plan : plans) plan.port = server.port();
+  const Run run = playPages(plans, options.paceMs, runLimit(options, 4));
+  const ServerFigures figures = serverFigures(server);
+  server.stop();
+  const StoredRows stored =
+      storedRows(*quarn::openTables(quarn::chooseAdminDatabase(dataDir.string())));
+  return report("single, file", options, run, {figures}, stored);
+}
+
+bool runTeams(const Options& options, const fs::path& folder) {
+  const quarn::bench::ThrowAwayServer database(QUARN_PG_TEST_SERVER, "browsers");
+  const fs::path dataDir = makeDemo(folder);
+  addTeamSetting(dataDir, folder, options.weeks);
+  const std::string schema = "browsers_bench";
+  quarn::PgConnection owner(database.connection());
+  owner.exec("SET client_min_messages TO warning");
+  owner.exec("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
+  owner.exec("CREATE SCHEMA " + schema);
+  std::ofstream(dataDir / "quarn.conf")
+      << quarn::bench::inSchema(database.connection(), schema) << "\n";
+  runOrFail(shellQuoted(QUARN_ADMIN_TOOL) + " create " + shellQuoted(dataDir.string()));
+  runOrFail(shellQuoted(QUARN_ADMIN_TOOL) + " copy " +
+            shellQuoted((dataDir / "quarn.mdb").string()) + " " + shellQuoted(dataDir.string()));
+  fs::rename(dataDir / "quarn.mdb", dataDir / "demo.mdb");  // the servers play on PostgreSQL only
+
+  ServerProcess first(options, folder / "app", folder / "server-1.log");
+  ServerProcess second(options, folder / "app", folder / "server-2.log");
+  std::vector<PagePlan> plans;
+  for (int t = 1; t <= options.teams; ++t) {
+    for (int m = 1; m <= kMembers; ++m) {
+      // Members 1 and 3 on the first process, 2 and 4 on the second.
+      const uint16_t port = m % 2 ? first.port() : second.port();
+      plans.push_back({port, "T" + std::to_string(t) + "M" + std::to_string(m), "BenchTeams",
+                       "Team" + std::to_string(t), std::chrono::milliseconds(options.paceMs), ""});
+    }
+  }
+  const Run run = playPages(plans, options.paceMs, runLimit(options, 2));
+  const std::vector<ServerFigures> figures = {serverFigures(first), serverFigures(second)};
+  first.stop();
+  second.stop();
+  const StoredRows stored =
+      storedRows(*quarn::openTables(quarn::chooseAdminDatabase(dataDir.string())));
+  if (std::all_of(run.pages.begin(), run.pages.end(), [](const auto& page) {
+        return page->failure() == "refused login: teamsNotServed";
+      })) {
+    // A server without team play in the browser: nothing to measure, and no
+    // fault of the run's.
+    std::printf("scenario teams not run: the server refuses team settings (teamsNotServed)\n\n");
+    owner.exec("DROP SCHEMA " + schema + " CASCADE");
+    return true;
+  }
+  const bool sound = report("teams of 4, PostgreSQL", options, run, figures, stored);
+  owner.exec("DROP SCHEMA " + schema + " CASCADE");
+  return sound;
+}
+
+std::optional<Options> readOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i], value = argv[i + 1];
+    if (option == "--scenario" && (value == "single" || value == "teams" || value == "both")) {
+      options.scenario = value;
+    } else if (option == "--participants") {
+      options.participants = std::atoi(value.c_str());
+    } else if (option == "--teams") {
+      options.teams = std::atoi(value.c_str());
+    } else if (option == "--weeks") {
+      options.weeks = std::atoi(value.c_str());
+    } else if (option == "--pace") {
+      options.paceMs = std::atoi(value.c_str());
+    } else if (option == "--server") {
+      options.server = value;
+    } else if (option == "--server-threads") {
+      options.serverThreads = value;
+    } else if (option == "--keep") {
+      options.keep = value == "yes";
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (argc % 2 == 0 || options.participants < 1 || options.teams < 1 || options.weeks < 1 ||
+      options.paceMs < kLeastPaceMs) {
+    return std::nullopt;
+  }
+  return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto options = readOptions(argc, argv);
+  if (!options) {
+    std::cerr
+        << "usage: " << argv[0]
+        << " [--scenario single|teams|both] [--participants 200] [--teams 100] "
+           "[--weeks 10] [--pace 1000] [--keep yes|no] [--server PATH] [--server-threads N]\n";
+    return 2;
+  }
+  bool sound = true;
+  for (const std::string scenario : {"single", "teams"}) {
+    if (options->scenario != "both" && options->scenario != scenario) continue;
+    const fs::path folder =
+        fs::temp_directory_path() / ("quarn-browsers-" + scenario + "-" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const bool played =
+        scenario == "single" ? runSingle(*options, folder) : runTeams(*options, folder);
+    if (played && !options->keep) {
+      fs::remove_all(folder);
+    } else {
+      std::cout << "the run's files (the servers' logs) are kept in " << folder.string() << "\n";
+    }
+    sound = sound && played;
+  }
+  return sound ? 0 : 1;
+}
