@@ -117,7 +117,7 @@ std::string startHelp(const AppFolder& folder) {
          "\n"
          "Guides: " +
          std::string(kGuideFolder) + " (lab-guide.md: the lab; team-study-guide.md,\n" +
-         "lab-server-guide.md, results-guide.md)\n"
+         "lab-server-guide.md, results-guide.md, class-guide.md)\n"
          "\n"
          "The application folder is the first of:\n" +
          folderRuleText("  ") + "\nFolder in use: " + describeFolder(folder) + "\n";

@@ -10,6 +10,7 @@
 
 #include "base/AppFolder.h"
 #include "base/Errors.h"
+#include "base/Version.h"
 #include "server/WebServer.h"
 
 namespace {
@@ -22,21 +23,45 @@ struct ServerOptions {
   std::optional<std::string> key;
   bool plainHttp = false;
   bool help = false;
+  bool version = false;
 };
 
 constexpr unsigned kMaxThreads = 64;
 
 const char* const kUsage =
     "Usage: quarngame-server [--folder DIR] [--port N] [--threads N]\n"
-    "                        (--cert FILE --key FILE | --plain-http)\n"
-    "Serves the participant's page at https://<this computer>:N/ (http:// with\n"
-    "--plain-http); N is 8080 unless told.\n"
-    "--folder DIR      the application folder (data/, Input/), as the other programs\n"
-    "                  find it unless told\n"
-    "--threads N       the game threads the participants' sessions play on (2)\n"
-    "--cert FILE       the lab's certificate (PEM, with its chain)\n"
-    "--key FILE        the certificate's private key (PEM)\n"
-    "--plain-http      without encryption: for a classroom network only\n";
+    "                        [--cert FILE --key FILE | --plain-http]\n";
+
+// The whole help, which the man page is made from: the options, where the
+// guides are, and the folder rule with the folder it chooses now.
+std::string serverHelp(const quarn::AppFolder& folder) {
+  return std::string(kUsage) +
+         "Serves the participant's page to browsers and plays each participant's game, as a\n"
+         "workstation does, in the application folder.\n"
+         "\n"
+         "  --folder DIR       the application folder, holding data/ (the experiment database\n"
+         "                     quarn.mdb, or quarn.conf naming the lab server, and the\n"
+         "                     participants' text files) and Input/ (demand files)\n"
+         "  --port N           the port the page is served at (8080 unless told)\n"
+         "  --threads N        the game threads the participants' sessions play on (2)\n"
+         "  --cert FILE        the server's certificate (PEM, with its chain): the page is\n"
+         "                     served at https://<this computer>:N/\n"
+         "  --key FILE         the certificate's private key (PEM)\n"
+         "  --plain-http       serve without encryption, at http://<this computer>:N/: for a\n"
+         "                     classroom network only\n"
+         "  --version          show the version\n"
+         "  --help             show this text\n"
+         "\n"
+         "Either --cert and --key or --plain-http is needed.\n"
+         "\n"
+         "Guides: " +
+         std::string(quarn::kGuideFolder) +
+         " (class-guide.md: a class in the browser; lab-guide.md,\n"
+         "lab-server-guide.md, results-guide.md)\n"
+         "\n"
+         "The application folder is the first of:\n" +
+         quarn::folderRuleText("  ") + "\nFolder in use: " + quarn::describeFolder(folder) + "\n";
+}
 
 const char* const kNoTransport =
     "quarngame-server: give the lab's certificate with --cert FILE --key FILE, or\n"
@@ -74,6 +99,8 @@ std::optional<ServerOptions> readOptions(const std::vector<std::string>& words) 
       options.plainHttp = true;
     } else if (word == "--help" || word == "-h") {
       options.help = true;
+    } else if (word == "--version") {
+      options.version = true;
     } else {
       return std::nullopt;
     }
@@ -90,15 +117,23 @@ std::optional<ServerOptions> readOptions(const std::vector<std::string>& words) 
 int main(int argc, char** argv) {
   using namespace quarn;
   const auto options = readOptions(std::vector<std::string>(argv + 1, argv + argc));
-  if (!options || options->help) {
-    (options ? std::cout : std::cerr) << kUsage;
-    return options ? 0 : 2;
+  if (!options) {
+    std::cerr << kUsage << "quarngame-server --help lists the options.\n";
+    return 2;
+  }
+  if (options->version) {
+    std::cout << "quarngame-server " << quarnVersion() << "\n";
+    return 0;
+  }
+  const AppFolder folder = chooseAppFolder(folderInputs(options->folder, executableFolder()));
+  if (options->help) {
+    std::cout << serverHelp(folder);
+    return 0;
   }
   if (!options->certificate && !options->plainHttp) {
     std::cerr << kNoTransport;
     return 2;
   }
-  const AppFolder folder = chooseAppFolder(folderInputs(options->folder, executableFolder()));
   if (!folder.error.empty()) {
     std::cerr << "quarngame-server: " << folder.error << "\n";
     return 1;

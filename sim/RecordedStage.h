@@ -57,8 +57,11 @@ inline constexpr StageFigure kStageFigures[] = {
     {&RecordedStage::totalCost, "TotalCost", "TotalCost", "cost", "the stage's cost so far",
      "the stage's cost so far in the trial"},
     {&RecordedStage::decisionTime, "TransactionTime", "DecisionTime", "ms",
-     "how long the participant took to enter the order; empty on simulated stages",
-     "the participant's decision time in ms", true},
+     "how long the participant took to enter the order (in a browser measured by the page, "
+     "without network delay); empty on simulated stages",
+     "the participant's decision time in ms (in a browser measured by the page, without network "
+     "delay)",
+     true},
 };
 inline constexpr size_t kFiguresBeforePipeline = 3;
 

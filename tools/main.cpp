@@ -40,7 +40,7 @@ void PrintHelp(std::ostream& out, const AppFolder& folder) {
          "\nGuides: "
       << kGuideFolder
       << " (lab-guide.md: the lab; team-study-guide.md,\n"
-         "lab-server-guide.md, results-guide.md)\n"
+         "lab-server-guide.md, results-guide.md, class-guide.md)\n"
          "\nThe application folder is the first of:\n"
       << folderRuleText("  ") << "\nFolder in use: " << describeFolder(folder) << "\n";
 }
