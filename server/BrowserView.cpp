@@ -4,10 +4,6 @@ namespace quarn::server {
 
 namespace {
 
-nlohmann::json departing(const Shipments& shipments) {
-  return nlohmann::json(shipments.departing);
-}
-
 nlohmann::json visibleRole(const RoleDisplay& shown, const RoleFigures& figures) {
   nlohmann::json role = nlohmann::json::object();
   if (shown.recentOrder) role["recentOrder"] = figures.recentOrder;
@@ -38,6 +34,22 @@ nlohmann::json visibleFigures(const TrialDisplay& trial, const WeekFigures& figu
   if (trial.display.found && trial.display.totalCost) message["totalCost"] = figures.totalCost;
   if (figures.forecast) message["forecast"] = *figures.forecast;
   return message;
+}
+
+std::array<bool, kRoleCount> shownRoads(const DisplayConfiguration& display,
+                                        const std::array<bool, kRoleCount>& before) {
+  if (!display.found) return before;
+  return {display.factoryProduction, display.trucksToDistributor, display.trucksToWholesaler,
+          display.trucksToRetailer};
+}
+
+nlohmann::json visibleShipments(const std::array<bool, kRoleCount>& roads,
+                                const Shipments& shipments) {
+  nlohmann::json departing = nlohmann::json::array();
+  for (size_t r = 0; r < kRoleCount; ++r) {
+    departing.push_back(roads[r] ? nlohmann::json(shipments.departing[r]) : nlohmann::json());
+  }
+  return departing;
 }
 
 void BrowserView::setQuestionnaire(std::optional<Questionnaire> answers) {
@@ -90,12 +102,14 @@ void BrowserView::trainingChanged(bool inTraining) {
 
 void BrowserView::trialStarted(const TrialDisplay& trial) {
   m_trial = trial;
+  m_roads = shownRoads(trial.display, m_roads);
   sendKept(m_trialStart, {{"type", "trialStarted"},
                           {"counter", trial.counter},
                           {"firstWeek", trial.firstWeek},
                           {"role", trial.participantRole},
                           {"delay", trial.delay},
                           {"initialShipment", trial.initialShipment},
+                          {"roads", m_roads},
                           {"forecastWeeks", trial.forecastWeeks}});
 }
 
@@ -109,11 +123,11 @@ void BrowserView::weekOpened(const WeekOpening& week) {
 }
 
 void BrowserView::animationStarted(const Shipments& shipments) {
-  m_send({{"type", "shipments"}, {"departing", departing(shipments)}});
+  m_send({{"type", "shipments"}, {"departing", visibleShipments(m_roads, shipments)}});
 }
 
 void BrowserView::weekReplayed(const Shipments& shipments) {
-  m_send({{"type", "weekReplayed"}, {"departing", departing(shipments)}});
+  m_send({{"type", "weekReplayed"}, {"departing", visibleShipments(m_roads, shipments)}});
 }
 
 void BrowserView::trainingRestartPending() {
