@@ -217,6 +217,61 @@ TEST(WebServerKeeping, SessionWithoutPageLeavesMemoryButKeepsItsGame) {
   EXPECT_EQ(demo.db.count("datUser", "Subject='B1'"), 1);
 }
 
+// Opens a page with a cookie of its own making and closes it, nobody
+// logging in: a session the server may keep waiting for it.
+void openAndLeave(uint16_t port) {
+  PageClient page(port, {.cookie = cookieOf(server::newSessionToken())});
+  page.close();
+}
+
+// Made-up cookies cannot fill the server's memory: beyond the bound, the
+// sessions in which nobody logged in are let go, and the game waits on.
+TEST(WebServerKeeping, SessionsWithoutPageBeyondTheBoundLetGoThoseWithoutAGame) {
+  DemoFolder demo;
+  server::WebServerOptions options;
+  options.maxWithoutPage = 2;
+  RunningServer web(demo.app.string(), options);
+  const std::string cookie = cookieOf(server::newSessionToken());
+  auto page = std::make_unique<PageClient>(web.port(), PageOpening{.cookie = cookie});
+  const int turn = logIn(*page, "B1");
+  page->close();
+  page.reset();
+
+  for (int i = 0; i < 6; ++i) openAndLeave(web.port());
+  EXPECT_TRUE(eventually([&] { return web.sessionCount() == 2; })) << web.sessionCount();
+
+  PageClient again(web.port(), {.cookie = cookie});
+  again.send(orderOf(turn, "4"));
+  again.weekAfter(turn);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1"), kRoleCount);
+}
+
+// A session with a game is never let go early, however many there are.
+TEST(WebServerKeeping, SessionsWithAGameAreKeptBeyondTheBound) {
+  DemoFolder demo;
+  server::WebServerOptions options;
+  options.maxWithoutPage = 1;
+  RunningServer web(demo.app.string(), options);
+  const std::vector<std::string> subjects = {"B1", "B2"};
+  std::vector<std::string> cookies;
+  int turn = 0;
+  for (const std::string& subject : subjects) {
+    cookies.push_back(cookieOf(server::newSessionToken()));
+    PageClient page(web.port(), {.cookie = cookies.back()});
+    turn = logIn(page, subject);
+    page.close();
+  }
+  openAndLeave(web.port());
+  EXPECT_TRUE(eventually([&] { return web.sessionCount() == 2; })) << web.sessionCount();
+
+  for (size_t i = 0; i < subjects.size(); ++i) {
+    PageClient again(web.port(), {.cookie = cookies[i]});
+    again.send(orderOf(turn, "4"));
+    again.weekAfter(turn);
+    EXPECT_EQ(demo.db.count("datRole", "Subject='" + subjects[i] + "' AND Week=1"), kRoleCount);
+  }
+}
+
 // A throw-away certificate for 127.0.0.1 with its key, made by openssl.
 struct Certificate {
   Certificate(const fs::path& folder, const std::string& name)
