@@ -1,5 +1,7 @@
 #include "server/BrowserView.h"
 
+#include <algorithm>
+
 namespace quarn::server {
 
 namespace {
@@ -103,14 +105,18 @@ void BrowserView::trainingChanged(bool inTraining) {
 void BrowserView::trialStarted(const TrialDisplay& trial) {
   m_trial = trial;
   m_roads = shownRoads(trial.display, m_roads);
-  sendKept(m_trialStart, {{"type", "trialStarted"},
-                          {"counter", trial.counter},
-                          {"firstWeek", trial.firstWeek},
-                          {"role", trial.participantRole},
-                          {"delay", trial.delay},
-                          {"initialShipment", trial.initialShipment},
-                          {"roads", m_roads},
-                          {"forecastWeeks", trial.forecastWeeks}});
+  nlohmann::json message = {{"type", "trialStarted"},
+                            {"counter", trial.counter},
+                            {"firstWeek", trial.firstWeek},
+                            {"role", trial.participantRole},
+                            {"delay", trial.delay},
+                            {"roads", m_roads},
+                            {"forecastWeeks", trial.forecastWeeks}};
+  // The first trucks' load is seen only on a road that is shown.
+  if (std::find(m_roads.begin(), m_roads.end(), true) != m_roads.end()) {
+    message["initialShipment"] = trial.initialShipment;
+  }
+  sendKept(m_trialStart, std::move(message));
 }
 
 void BrowserView::figuresChanged(const WeekFigures& figures) {

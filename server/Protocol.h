@@ -51,8 +51,9 @@ inline constexpr MessageDescription kMessages[] = {
      "the language the setting's participants read"},
     {"training", Direction::ToPage, "active: true or false", "training trials begin or end"},
     {"trialStarted", Direction::ToPage,
-     "counter; firstWeek; role: the participant's stage (-1: none); delay; initialShipment; "
-     "roads: per stage, whether the display shows the trucks on its way in; forecastWeeks",
+     "counter; firstWeek; role: the participant's stage (-1: none); delay; initialShipment "
+     "(unless every road is hidden); roads: per stage, whether the display shows the trucks "
+     "on its way in; forecastWeeks",
      "a trial starts"},
     {"figures", Direction::ToPage,
      "weekCounter; roles: per stage only the figures the display shows; totalCost (when "

@@ -52,8 +52,11 @@ TEST(BrowserView, ShipmentsShowOnlyTheRoadsTheDisplayShows) {
   TrialDisplay unconfigured;
   TrialDisplay showsAll = retailerHidden;
   showsAll.display.trucksToRetailer = true;
+  TrialDisplay showsNone;
+  showsNone.display.found = true;
   const json hidden = json::array({true, true, true, false});
   const json all = json::array({true, true, true, true});
+  const json none = json::array({false, false, false, false});
   const struct {
     const char* name;
     TrialDisplay trial;
@@ -64,6 +67,7 @@ TEST(BrowserView, ShipmentsShowOnlyTheRoadsTheDisplayShows) {
       {"no configuration after it", unconfigured, hidden, json::array({5, 6, 7, nullptr})},
       {"every road shown", showsAll, all, json::array({5, 6, 7, 8})},
       {"no configuration after that", unconfigured, all, json::array({5, 6, 7, 8})},
+      {"no road shown", showsNone, none, json::array({nullptr, nullptr, nullptr, nullptr})},
   };
   for (const auto& c : cases) {
     sent.clear();
@@ -72,6 +76,7 @@ TEST(BrowserView, ShipmentsShowOnlyTheRoadsTheDisplayShows) {
     view.weekReplayed(shipments);
     ASSERT_EQ(sent.size(), 3u) << c.name;
     EXPECT_EQ(sent[0]["roads"], c.roads) << c.name;
+    EXPECT_EQ(sent[0].contains("initialShipment"), c.roads != none) << c.name;
     EXPECT_EQ(sent[1], (json{{"type", "shipments"}, {"departing", c.departing}})) << c.name;
     EXPECT_EQ(sent[2], (json{{"type", "weekReplayed"}, {"departing", c.departing}})) << c.name;
   }
