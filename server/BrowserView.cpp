@@ -1,12 +1,10 @@
 #include "server/BrowserView.h"
 
+#include <algorithm>
+
 namespace quarn::server {
 
 namespace {
-
-nlohmann::json departing(const Shipments& shipments) {
-  return nlohmann::json(shipments.departing);
-}
 
 nlohmann::json visibleRole(const RoleDisplay& shown, const RoleFigures& figures) {
   nlohmann::json role = nlohmann::json::object();
@@ -38,6 +36,22 @@ nlohmann::json visibleFigures(const TrialDisplay& trial, const WeekFigures& figu
   if (trial.display.found && trial.display.totalCost) message["totalCost"] = figures.totalCost;
   if (figures.forecast) message["forecast"] = *figures.forecast;
   return message;
+}
+
+std::array<bool, kRoleCount> shownRoads(const DisplayConfiguration& display,
+                                        const std::array<bool, kRoleCount>& before) {
+  if (!display.found) return before;
+  return {display.factoryProduction, display.trucksToDistributor, display.trucksToWholesaler,
+          display.trucksToRetailer};
+}
+
+nlohmann::json visibleShipments(const std::array<bool, kRoleCount>& roads,
+                                const Shipments& shipments) {
+  nlohmann::json departing = nlohmann::json::array();
+  for (size_t r = 0; r < kRoleCount; ++r) {
+    departing.push_back(roads[r] ? nlohmann::json(shipments.departing[r]) : nlohmann::json());
+  }
+  return departing;
 }
 
 void BrowserView::setQuestionnaire(std::optional<Questionnaire> answers) {
@@ -90,13 +104,19 @@ void BrowserView::trainingChanged(bool inTraining) {
 
 void BrowserView::trialStarted(const TrialDisplay& trial) {
   m_trial = trial;
-  sendKept(m_trialStart, {{"type", "trialStarted"},
-                          {"counter", trial.counter},
-                          {"firstWeek", trial.firstWeek},
-                          {"role", trial.participantRole},
-                          {"delay", trial.delay},
-                          {"initialShipment", trial.initialShipment},
-                          {"forecastWeeks", trial.forecastWeeks}});
+  m_roads = shownRoads(trial.display, m_roads);
+  nlohmann::json message = {{"type", "trialStarted"},
+                            {"counter", trial.counter},
+                            {"firstWeek", trial.firstWeek},
+                            {"role", trial.participantRole},
+                            {"delay", trial.delay},
+                            {"roads", m_roads},
+                            {"forecastWeeks", trial.forecastWeeks}};
+  // The first trucks' load is seen only on a road that is shown.
+  if (std::find(m_roads.begin(), m_roads.end(), true) != m_roads.end()) {
+    message["initialShipment"] = trial.initialShipment;
+  }
+  sendKept(m_trialStart, std::move(message));
 }
 
 void BrowserView::figuresChanged(const WeekFigures& figures) {
@@ -109,11 +129,11 @@ void BrowserView::weekOpened(const WeekOpening& week) {
 }
 
 void BrowserView::animationStarted(const Shipments& shipments) {
-  m_send({{"type", "shipments"}, {"departing", departing(shipments)}});
+  m_send({{"type", "shipments"}, {"departing", visibleShipments(m_roads, shipments)}});
 }
 
 void BrowserView::weekReplayed(const Shipments& shipments) {
-  m_send({{"type", "weekReplayed"}, {"departing", departing(shipments)}});
+  m_send({{"type", "weekReplayed"}, {"departing", visibleShipments(m_roads, shipments)}});
 }
 
 void BrowserView::trainingRestartPending() {

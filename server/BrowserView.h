@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -67,6 +68,9 @@ class BrowserView final : public GameView {
   std::optional<Questionnaire> m_answers;
   bool m_questionnaireNeeded = false;
   TrialDisplay m_trial;  // the running trial: what its figures may show
+  // The roads whose trucks the display shows, Factory's production to the
+  // Retailer's road; a trial without a configuration keeps the last ones.
+  std::array<bool, kRoleCount> m_roads{true, true, true, true};
   int m_turn = 0;
   std::string m_language;
   // The last message of each kind that a page coming back needs.
@@ -79,5 +83,15 @@ class BrowserView final : public GameView {
 // own stage in full when the configuration has no option for it), the total
 // cost only where the configuration shows its panel.
 nlohmann::json visibleFigures(const TrialDisplay& trial, const WeekFigures& figures);
+
+// The roads whose trucks a trial's display shows (the Factory's production
+// first): those its configuration names, or `before` when it has none.
+std::array<bool, kRoleCount> shownRoads(const DisplayConfiguration& display,
+                                        const std::array<bool, kRoleCount>& before);
+
+// The week's shipments as the page receives them: null on a road the display
+// hides.
+nlohmann::json visibleShipments(const std::array<bool, kRoleCount>& roads,
+                                const Shipments& shipments);
 
 }  // namespace quarn::server

@@ -81,6 +81,8 @@ class ParticipantSession {
   static Workstation workstationOf(const std::string& device);
   // Whether the session ended: the connection is to be closed.
   bool ended() const { return m_ended; }
+  // Whether a participant logged in and plays: the session holds a game.
+  bool playing() const { return !m_ended && m_game.phase() != Phase::LoggedOut; }
 
  private:
   // Runs `move`; the end of the session (or an error that ends it) is told

@@ -51,8 +51,9 @@ inline constexpr MessageDescription kMessages[] = {
      "the language the setting's participants read"},
     {"training", Direction::ToPage, "active: true or false", "training trials begin or end"},
     {"trialStarted", Direction::ToPage,
-     "counter; firstWeek; role: the participant's stage (-1: none); delay; initialShipment; "
-     "forecastWeeks",
+     "counter; firstWeek; role: the participant's stage (-1: none); delay; initialShipment "
+     "(unless every road is hidden); roads: per stage, whether the display shows the trucks "
+     "on its way in; forecastWeeks",
      "a trial starts"},
     {"figures", Direction::ToPage,
      "weekCounter; roles: per stage only the figures the display shows; totalCost (when "
@@ -60,7 +61,8 @@ inline constexpr MessageDescription kMessages[] = {
      "the figures after a week"},
     {"weekOpened", Direction::ToPage, "turn: numbers every opened week; counter",
      "a week waits for the participant's order"},
-    {"shipments", Direction::ToPage, "departing: per stage, what left this week",
+    {"shipments", Direction::ToPage,
+     "departing: per stage, what left this week; null where the display hides its trucks",
      "the week's shipments move"},
     {"weekReplayed", Direction::ToPage, "departing", "a week played before, shown at once"},
     {"trainingRestart", Direction::ToPage, "", "a failed training trial is played again"},

@@ -30,8 +30,10 @@ void SessionHost::detach(std::shared_ptr<PageLink> page) {
 }
 
 void SessionHost::receive(std::string text) {
+  ++m_messagesOnTheWay;
   asio::post(m_strand, [self = shared_from_this(), text = std::move(text)] {
     self->play([&] { self->m_session.receive(text); });
+    --self->m_messagesOnTheWay;
   });
 }
 
@@ -74,8 +76,10 @@ void SessionHost::play(const Step& step) {
   } catch (const std::exception& error) {
     std::cerr << "quarngame-server: a session failed: " << error.what() << std::endl;
     send({{"type", "ended"}, {"reason", "error"}});
+    m_holdsGame = false;
     return end();
   }
+  m_holdsGame = m_session.playing();
   if (m_session.ended()) end();
 }
 

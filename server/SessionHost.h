@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/asio/thread_pool.hpp>
@@ -64,6 +65,10 @@ class SessionHost : public std::enable_shared_from_this<SessionHost> {
   // A text message from the page.
   void receive(std::string text);
 
+  // Whether the session holds a game (a participant logged in), or a
+  // message that may start one is still on its way; from any thread.
+  bool playing() const { return m_holdsGame || m_messagesOnTheWay > 0; }
+
  private:
   void attachNow(std::shared_ptr<PageLink> page);
   void detachNow(const std::shared_ptr<PageLink>& page);
@@ -87,6 +92,8 @@ class SessionHost : public std::enable_shared_from_this<SessionHost> {
   bool m_ticking = false;
   bool m_ended = false;
   uint64_t m_waiting = 0;
+  std::atomic<bool> m_holdsGame = false;
+  std::atomic<int> m_messagesOnTheWay = 0;  // received, not yet taken
   ParticipantSession m_session;
 };
 

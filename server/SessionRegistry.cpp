@@ -28,9 +28,28 @@ SessionRegistry::Entries::iterator SessionRegistry::find(const std::string& key,
 }
 
 void SessionRegistry::release(const std::string& key, const SessionHost* session) {
+  std::shared_ptr<SessionHost> dropped;  // let go outside the lock
   const std::lock_guard<std::mutex> lock(m_mutex);
   const auto entry = find(key, session);
-  if (entry != m_entries.end() && entry->second.pages > 0) --entry->second.pages;
+  if (entry == m_entries.end() || entry->second.pages == 0) return;
+  if (--entry->second.pages > 0) return;
+  entry->second.leftAt = ++m_departures;
+  const auto idle = idleBeyondBound();
+  if (idle == m_entries.end()) return;
+  dropped = std::move(idle->second.session);
+  m_entries.erase(idle);
+}
+
+SessionRegistry::Entries::iterator SessionRegistry::idleBeyondBound() {
+  std::size_t withoutPage = 0;
+  auto oldest = m_entries.end();
+  for (auto entry = m_entries.begin(); entry != m_entries.end(); ++entry) {
+    if (entry->second.pages > 0) continue;
+    ++withoutPage;
+    if (entry->second.session->playing()) continue;
+    if (oldest == m_entries.end() || entry->second.leftAt < oldest->second.leftAt) oldest = entry;
+  }
+  return withoutPage > m_maxWithoutPage ? oldest : m_entries.end();
 }
 
 bool SessionRegistry::dropUnclaimed(const std::string& key, const SessionHost* session) {

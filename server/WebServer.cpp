@@ -33,7 +33,8 @@ struct ServedSessions {
   ServedSessions(std::string folder, const WebServerOptions& options)
       : appFolder(std::move(folder)),
         keepWithoutPage(options.keepWithoutPage),
-        threads(std::max(1u, options.threads)) {}
+        threads(std::max(1u, options.threads)),
+        registry(options.maxWithoutPage) {}
   ~ServedSessions() {
     // What a session is doing ends first; then the sessions leave memory,
     // their games as they stand in the database.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "server/SessionHost.h"
+#include "server/SessionRegistry.h"
 #include "server/TlsContext.h"
 
 namespace quarn::server {
@@ -23,6 +24,9 @@ struct WebServerOptions {
   std::optional<TlsFiles> tls;
   // How long a session without a page waits for it to come back.
   std::chrono::milliseconds keepWithoutPage = kKeepWithoutPage;
+  // How many sessions without a page are kept; beyond it the oldest one in
+  // which nobody logged in is let go (a game is always kept).
+  std::size_t maxWithoutPage = kMaxWithoutPage;
 };
 
 // Serves the participant's page at GET / and the game at /ws (a WebSocket

@@ -483,7 +483,10 @@
       game.role = message.role;
       showCounters();
       const slots = Math.max(0, Math.min(3, Number(message.delay) || 0));
-      game.trucks = [0, 1, 2, 3].map(() => new Array(slots).fill(message.initialShipment));
+      // A road the display hides carries nothing the page could show.
+      const roads = Array.isArray(message.roads) ? message.roads : [true, true, true, true];
+      game.trucks = [0, 1, 2, 3].map((r) =>
+        new Array(slots).fill(roads[r] === false ? null : message.initialShipment));
       document.querySelectorAll(".role").forEach((frame, r) => {
         frame.classList.toggle("participant", r === message.role);
         frame.querySelectorAll(".figure").forEach((figure) => { figure.hidden = true; });

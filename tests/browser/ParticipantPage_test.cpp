@@ -80,6 +80,15 @@ const char* const kTeamWaitingShown = R"(
   const text = document.getElementById("lblTeamWaiting");
   return !text.hidden && text.textContent !== "" && document.getElementById("txtOrder").disabled;)";
 
+// Per road, Factory's production first: "1" where the page shows it with
+// its loads, "0" where it is hidden and carries none.
+const char* const kShownRoads = R"(
+  return [0, 1, 2, 3].map((r) => {
+    const road = document.getElementById(`fraRoad_${r}`);
+    const loads = [...road.querySelectorAll(".truck")].map((truck) => truck.textContent).join("");
+    return road.hidden && loads === "" ? "0" : road.hidden || loads === "" ? "?" : "1";
+  }).join("");)";
+
 const char* const kPasswordSelected = R"(
   const box = document.getElementById("txtPassword");
   return box.value !== "" && box.selectionStart === 0 && box.selectionEnd === box.value.length;)";
@@ -253,6 +262,24 @@ TEST_F(ParticipantPage, PlaysTheDemoWholeRecordingWhatAPilotRecords) {
   const std::vector<TestRow> browserRows = experimentRows(demo.db, "B1");
   EXPECT_EQ(browserRows.size(), orders.size() * kRoleCount);
   EXPECT_EQ(browserRows, experimentRows(demo.db, "P1"));
+}
+
+// A trial whose display hides the Retailer's trucks shows that road on the
+// page neither at the trial's start nor after a week.
+TEST_F(ParticipantPage, HidesTheRoadsTheDisplayHides) {
+  demo.db.exec("UPDATE tblBlock SET DisplayOption = 'RetailerHidden' WHERE Setting = 'Demo'");
+  logInNew("B1");
+  EXPECT_EQ(browser.run(kShownRoads), "1111") << "training shows every road";
+  browser.type("txtOrder", "e");
+  ASSERT_TRUE(state().skip);
+  browser.type("txtSkipPassword", std::string("skip") + WebDriver::kEnter);
+  waitFor([](const PageState& s) { return !s.skip && !s.orderOpen; }, "the training's end");
+  dismissMessagesUntilOrder();
+  EXPECT_EQ(browser.run(kShownRoads), "1110") << "the trial's start";
+  order(5);
+  ASSERT_TRUE(WebDriver::waitUntil([&] { return !state().orderOpen; }));
+  dismissMessagesUntilOrder();
+  EXPECT_EQ(browser.run(kShownRoads), "1110") << "after a week";
 }
 
 TEST_F(ParticipantPage, OrderBoxTakesAtMostFourDigits) {

@@ -19,6 +19,7 @@
 #include "server/Translations.h"
 #include "server/WebServer.h"
 #include "tests/e2e/E2eSupport.h"
+#include "tests/server/PageClient.h"
 
 namespace quarn::testing {
 namespace {
@@ -29,82 +30,6 @@ namespace http = beast::http;
 namespace websocket = beast::websocket;
 using tcp = asio::ip::tcp;
 using nlohmann::json;
-
-// The server on a port of its own, on its one thread, playing in the demo's
-// application folder.
-class RunningServer {
- public:
-  explicit RunningServer(const std::string& appFolder)
-      : m_web(m_io, {asio::ip::make_address("127.0.0.1"), 0}, appFolder),
-        m_thread([this] { m_io.run(); }) {}
-  ~RunningServer() {
-    m_io.stop();
-    m_thread.join();
-  }
-  uint16_t port() const { return m_web.port(); }
-
- private:
-  asio::io_context m_io{1};
-  server::WebServer m_web;
-  std::thread m_thread;
-};
-
-constexpr auto kPatience = std::chrono::seconds(20);
-
-// A page's side of the WebSocket, as a browser speaks it.
-class PageClient {
- public:
-  // `origin`: the page's origin as a browser names it; empty: none named.
-  explicit PageClient(uint16_t port, const std::string& origin = "") {
-    tcp::resolver resolver(m_io);
-    asio::connect(m_socket.next_layer(), resolver.resolve("127.0.0.1", std::to_string(port)));
-    m_socket.set_option(
-        websocket::stream_base::decorator([origin](websocket::request_type& request) {
-          if (!origin.empty()) request.set(http::field::origin, origin);
-        }));
-    m_socket.handshake("127.0.0.1:" + std::to_string(port), "/ws");
-  }
-
-  void sendText(const std::string& text) { m_socket.write(asio::buffer(text)); }
-  void send(const json& message) { sendText(message.dump()); }
-
-  // The next message; a server that sends none within kPatience fails the
-  // test rather than hanging it.
-  json receive() {
-    beast::flat_buffer buffer;
-    std::optional<beast::error_code> result;
-    m_socket.async_read(buffer, [&result](beast::error_code error, size_t) { result = error; });
-    m_io.restart();
-    m_io.run_for(kPatience);
-    if (!result) throw std::runtime_error("no message from the server");
-    if (*result) throw beast::system_error(*result);
-    json message = json::parse(beast::buffers_to_string(buffer.data()));
-    received.push_back(message);
-    return message;
-  }
-  // Reads up to and including the next message of `type`.
-  json receiveUntil(const std::string& type) {
-    for (;;) {
-      json message = receive();
-      if (message["type"] == type) return message;
-    }
-  }
-  // Whether the server closed the connection, and with which status.
-  websocket::close_reason closedWith() {
-    try {
-      for (;;) receive();
-    } catch (const beast::system_error& error) {
-      EXPECT_EQ(error.code(), websocket::error::closed);
-    }
-    return m_socket.reason();
-  }
-
-  std::vector<json> received;
-
- private:
-  asio::io_context m_io;
-  websocket::stream<tcp::socket> m_socket{m_io};
-};
 
 // A page attached to a session directly, as the server's host attaches it:
 // each message is handed to the session and its answers are kept.
@@ -203,12 +128,12 @@ TEST_F(BrowserSession, ServesThePageAtTheRoot) {
 
 TEST_F(BrowserSession, TakesTheWebSocketOnlyFromItsOwnPage) {
   const std::string own = "127.0.0.1:" + std::to_string(web.port());
-  EXPECT_NO_THROW(PageClient(web.port(), "http://" + own));
-  EXPECT_NO_THROW(PageClient(web.port(), "https://" + own));
+  EXPECT_NO_THROW(PageClient(web.port(), {.origin = "http://" + own}));
+  EXPECT_NO_THROW(PageClient(web.port(), {.origin = "https://" + own}));
   for (const std::string& foreign : std::vector<std::string>{
            "http://evil.example", "http://" + own + ".evil.example", "null", "http://127.0.0.1"}) {
     try {
-      PageClient page(web.port(), foreign);
+      PageClient page(web.port(), {.origin = foreign});
       ADD_FAILURE() << foreign << " was taken";
     } catch (const beast::system_error& error) {
       EXPECT_EQ(error.code(), websocket::error::upgrade_declined) << foreign;

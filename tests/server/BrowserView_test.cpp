@@ -37,6 +37,51 @@ TEST(BrowserView, FiguresShowOnlyWhatTheDisplayShows) {
   EXPECT_EQ(configured["totalCost"], 1234);
 }
 
+// A road whose trucks the display hides sends nothing of its loads, from
+// the trial's first trucks on; a trial without a configuration keeps the
+// roads of the one before, as the window leaves its trucks.
+TEST(BrowserView, ShipmentsShowOnlyTheRoadsTheDisplayShows) {
+  std::vector<json> sent;
+  BrowserView view([&sent](const json& message) { sent.push_back(message); });
+  const Shipments shipments{{5, 6, 7, 8}};
+  TrialDisplay retailerHidden;
+  retailerHidden.display.found = true;
+  retailerHidden.display.factoryProduction = true;
+  retailerHidden.display.trucksToDistributor = true;
+  retailerHidden.display.trucksToWholesaler = true;
+  TrialDisplay unconfigured;
+  TrialDisplay showsAll = retailerHidden;
+  showsAll.display.trucksToRetailer = true;
+  TrialDisplay showsNone;
+  showsNone.display.found = true;
+  const json hidden = json::array({true, true, true, false});
+  const json all = json::array({true, true, true, true});
+  const json none = json::array({false, false, false, false});
+  const struct {
+    const char* name;
+    TrialDisplay trial;
+    json roads;
+    json departing;
+  } cases[] = {
+      {"retailer's road hidden", retailerHidden, hidden, json::array({5, 6, 7, nullptr})},
+      {"no configuration after it", unconfigured, hidden, json::array({5, 6, 7, nullptr})},
+      {"every road shown", showsAll, all, json::array({5, 6, 7, 8})},
+      {"no configuration after that", unconfigured, all, json::array({5, 6, 7, 8})},
+      {"no road shown", showsNone, none, json::array({nullptr, nullptr, nullptr, nullptr})},
+  };
+  for (const auto& c : cases) {
+    sent.clear();
+    view.trialStarted(c.trial);
+    view.animationStarted(shipments);
+    view.weekReplayed(shipments);
+    ASSERT_EQ(sent.size(), 3u) << c.name;
+    EXPECT_EQ(sent[0]["roads"], c.roads) << c.name;
+    EXPECT_EQ(sent[0].contains("initialShipment"), c.roads != none) << c.name;
+    EXPECT_EQ(sent[1], (json{{"type", "shipments"}, {"departing", c.departing}})) << c.name;
+    EXPECT_EQ(sent[2], (json{{"type", "weekReplayed"}, {"departing", c.departing}})) << c.name;
+  }
+}
+
 TEST(BrowserView, TheQuestionnaireIsAnsweredOnceAndNotRetried) {
   std::vector<json> sent;
   BrowserView view([&sent](const json& message) { sent.push_back(message); });

@@ -17,6 +17,7 @@
 
 #include "server/SessionCookie.h"
 #include "tests/e2e/E2eSupport.h"
+#include "tests/server/PageClient.h"
 
 namespace quarn::testing {
 namespace {
@@ -30,28 +31,6 @@ using tcp = asio::ip::tcp;
 using nlohmann::json;
 using namespace std::chrono_literals;
 
-constexpr auto kPatience = std::chrono::seconds(20);
-
-// The server on a port of its own, its sockets on one thread, playing in
-// the demo's application folder.
-class RunningServer {
- public:
-  explicit RunningServer(const std::string& appFolder, server::WebServerOptions options = {})
-      : m_web(m_io, {asio::ip::make_address("127.0.0.1"), 0}, appFolder, std::move(options)),
-        m_thread([this] { m_io.run(); }) {}
-  ~RunningServer() {
-    m_io.stop();
-    m_thread.join();
-  }
-  uint16_t port() const { return m_web.port(); }
-  std::size_t sessionCount() const { return m_web.sessionCount(); }
-
- private:
-  asio::io_context m_io{1};
-  server::WebServer m_web;
-  std::thread m_thread;
-};
-
 // Waits until `condition` holds; false when it did not within kPatience.
 bool eventually(const std::function<bool()>& condition) {
   const auto deadline = std::chrono::steady_clock::now() + kPatience;
@@ -61,99 +40,6 @@ bool eventually(const std::function<bool()>& condition) {
   }
   return true;
 }
-
-using PlainSocket = websocket::stream<beast::tcp_stream>;
-using TlsSocket = websocket::stream<beast::ssl_stream<beast::tcp_stream>>;
-
-// A page's WebSocket, as a browser opens it: with the browser's cookie
-// (none when empty), over TLS when given a client context.
-class Page {
- public:
-  Page(uint16_t port, const std::string& cookie, ssl::context* tls = nullptr) {
-    const tcp::endpoint server(asio::ip::make_address("127.0.0.1"), port);
-    const auto decorate = [cookie](websocket::request_type& request) {
-      if (!cookie.empty()) request.set(http::field::cookie, cookie);
-    };
-    const std::string host = "127.0.0.1:" + std::to_string(port);
-    if (tls) {
-      m_tls = std::make_unique<TlsSocket>(m_io, *tls);
-      beast::get_lowest_layer(*m_tls).connect(server);
-      m_tls->next_layer().handshake(ssl::stream_base::client);
-      m_tls->set_option(websocket::stream_base::decorator(decorate));
-      m_tls->handshake(host, "/ws");
-    } else {
-      m_plain = std::make_unique<PlainSocket>(m_io);
-      beast::get_lowest_layer(*m_plain).connect(server);
-      m_plain->set_option(websocket::stream_base::decorator(decorate));
-      m_plain->handshake(host, "/ws");
-    }
-  }
-
-  void send(const json& message) {
-    const std::string text = message.dump();
-    onSocket([&](auto& socket) { socket.write(asio::buffer(text)); });
-  }
-
-  // The next message; none within `patience` fails the test rather than
-  // hanging it.
-  json receive(std::chrono::seconds patience = kPatience) {
-    beast::flat_buffer buffer;
-    std::optional<beast::error_code> result;
-    onSocket([&](auto& socket) {
-      socket.async_read(buffer, [&result](beast::error_code error, size_t) { result = error; });
-    });
-    m_io.restart();
-    m_io.run_for(patience);
-    if (!result) throw std::runtime_error("no message from the server");
-    if (*result) throw beast::system_error(*result);
-    return json::parse(beast::buffers_to_string(buffer.data()));
-  }
-  // Reads up to and including the next message of `type` for which `also`
-  // holds.
-  json receiveUntil(
-      const std::string& type,
-      const std::function<bool(const json&)>& also = [](const json&) { return true; }) {
-    for (;;) {
-      json message = receive();
-      if (message["type"] == type && also(message)) return message;
-    }
-  }
-  // The next open week after `turn`.
-  int weekAfter(int turn) {
-    return receiveUntil("weekOpened",
-                        [turn](const json& m) { return m["turn"] == turn + 1; })["turn"]
-        .get<int>();
-  }
-  // The status the server closed the connection with.
-  websocket::close_reason closedWith() {
-    try {
-      for (;;) receive();
-    } catch (const beast::system_error& error) {
-      EXPECT_EQ(error.code(), websocket::error::closed);
-    }
-    websocket::close_reason reason;
-    onSocket([&](auto& socket) { reason = socket.reason(); });
-    return reason;
-  }
-  // The browser closes the page.
-  void close() {
-    onSocket([](auto& socket) { socket.close(websocket::close_code::going_away); });
-  }
-
- private:
-  template <class Use>
-  void onSocket(const Use& use) {
-    if (m_tls) {
-      use(*m_tls);
-    } else {
-      use(*m_plain);
-    }
-  }
-
-  asio::io_context m_io;
-  std::unique_ptr<PlainSocket> m_plain;
-  std::unique_ptr<TlsSocket> m_tls;
-};
 
 // GET `target`, carrying `cookie` unless empty.
 template <class Stream>
@@ -196,7 +82,7 @@ json orderOf(int turn, const std::string& value) {
 }
 
 // Logs in a participant and returns the first open week's turn.
-int logIn(Page& page, const std::string& subject) {
+int logIn(PageClient& page, const std::string& subject) {
   page.send(loginOf(subject));
   return page.receiveUntil("weekOpened")["turn"].get<int>();
 }
@@ -242,12 +128,12 @@ TEST_F(WebServerSessions, PageWithoutAWellFormedCookieIsGivenOne) {
 }
 
 TEST_F(WebServerSessions, PageThatComesBackWithItsCookieFindsItsOpenWeek) {
-  auto first = std::make_unique<Page>(web.port(), cookie);
+  auto first = std::make_unique<PageClient>(web.port(), PageOpening{.cookie = cookie});
   const int turn = logIn(*first, "B1");
   first->close();
   first.reset();
 
-  Page again(web.port(), cookie);
+  PageClient again(web.port(), {.cookie = cookie});
   again.send(orderOf(turn, "4"));
   again.weekAfter(turn);
   EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1"), kRoleCount);
@@ -255,10 +141,10 @@ TEST_F(WebServerSessions, PageThatComesBackWithItsCookieFindsItsOpenWeek) {
 }
 
 TEST_F(WebServerSessions, PageWithAnotherCookieOrNoneIsANewSession) {
-  Page playing(web.port(), cookie);
+  PageClient playing(web.port(), {.cookie = cookie});
   const int turn = logIn(playing, "B1");
   for (const std::string& other : {cookieOf(server::newSessionToken()), std::string()}) {
-    Page page(web.port(), other);
+    PageClient page(web.port(), {.cookie = other});
     page.send(orderOf(turn, "4"));
     EXPECT_EQ(page.receiveUntil("error")["reason"], "notNow") << other;
   }
@@ -266,9 +152,9 @@ TEST_F(WebServerSessions, PageWithAnotherCookieOrNoneIsANewSession) {
 }
 
 TEST_F(WebServerSessions, SecondPageWithTheSameCookieEndsTheFirst) {
-  Page first(web.port(), cookie);
+  PageClient first(web.port(), {.cookie = cookie});
   const int turn = logIn(first, "B1");
-  Page second(web.port(), cookie);
+  PageClient second(web.port(), {.cookie = cookie});
   EXPECT_EQ(first.receiveUntil("ended")["reason"], "openedElsewhere");
   EXPECT_EQ(first.closedWith().code, websocket::close_code::normal);
 
@@ -278,7 +164,7 @@ TEST_F(WebServerSessions, SecondPageWithTheSameCookieEndsTheFirst) {
 }
 
 TEST_F(WebServerSessions, SessionWithoutCookieLeavesWithItsPage) {
-  auto page = std::make_unique<Page>(web.port(), "");
+  auto page = std::make_unique<PageClient>(web.port());
   logIn(*page, "B1");
   EXPECT_EQ(web.sessionCount(), 1u);
   page->close();
@@ -286,8 +172,8 @@ TEST_F(WebServerSessions, SessionWithoutCookieLeavesWithItsPage) {
 }
 
 TEST_F(WebServerSessions, DatabaseWaitOfOneSessionDoesNotHoldAnother) {
-  Page slow(web.port(), cookie);
-  Page quick(web.port(), cookieOf(server::newSessionToken()));
+  PageClient slow(web.port(), {.cookie = cookie});
+  PageClient quick(web.port(), {.cookie = cookieOf(server::newSessionToken())});
   const int slowTurn = logIn(slow, "B1");
   const int quickTurn = logIn(quick, "B2");
 
@@ -313,7 +199,7 @@ TEST(WebServerKeeping, SessionWithoutPageLeavesMemoryButKeepsItsGame) {
   options.keepWithoutPage = 100ms;
   RunningServer web(demo.app.string(), options);
   const std::string cookie = cookieOf(server::newSessionToken());
-  auto page = std::make_unique<Page>(web.port(), cookie);
+  auto page = std::make_unique<PageClient>(web.port(), PageOpening{.cookie = cookie});
   const int turn = logIn(*page, "B1");
   page->send(orderOf(turn, "4"));
   page->weekAfter(turn);
@@ -323,12 +209,67 @@ TEST(WebServerKeeping, SessionWithoutPageLeavesMemoryButKeepsItsGame) {
   ASSERT_TRUE(eventually([&] { return web.sessionCount() == 0; }));
   // The participant is still marked as playing, as after a crash.
   EXPECT_EQ(demo.db.count("datPlaying", "Subject='B1'"), 1);
-  Page again(web.port(), cookie);
+  PageClient again(web.port(), {.cookie = cookie});
   again.send(orderOf(turn + 1, "4"));
   EXPECT_EQ(again.receiveUntil("error")["reason"], "notNow");
   again.send(loginOf("B1"));
   again.receiveUntil("weekOpened");
   EXPECT_EQ(demo.db.count("datUser", "Subject='B1'"), 1);
+}
+
+// Opens a page with a cookie of its own making and closes it, nobody
+// logging in: a session the server may keep waiting for it.
+void openAndLeave(uint16_t port) {
+  PageClient page(port, {.cookie = cookieOf(server::newSessionToken())});
+  page.close();
+}
+
+// Made-up cookies cannot fill the server's memory: beyond the bound, the
+// sessions in which nobody logged in are let go, and the game waits on.
+TEST(WebServerKeeping, SessionsWithoutPageBeyondTheBoundLetGoThoseWithoutAGame) {
+  DemoFolder demo;
+  server::WebServerOptions options;
+  options.maxWithoutPage = 2;
+  RunningServer web(demo.app.string(), options);
+  const std::string cookie = cookieOf(server::newSessionToken());
+  auto page = std::make_unique<PageClient>(web.port(), PageOpening{.cookie = cookie});
+  const int turn = logIn(*page, "B1");
+  page->close();
+  page.reset();
+
+  for (int i = 0; i < 6; ++i) openAndLeave(web.port());
+  EXPECT_TRUE(eventually([&] { return web.sessionCount() == 2; })) << web.sessionCount();
+
+  PageClient again(web.port(), {.cookie = cookie});
+  again.send(orderOf(turn, "4"));
+  again.weekAfter(turn);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Week=1"), kRoleCount);
+}
+
+// A session with a game is never let go early, however many there are.
+TEST(WebServerKeeping, SessionsWithAGameAreKeptBeyondTheBound) {
+  DemoFolder demo;
+  server::WebServerOptions options;
+  options.maxWithoutPage = 1;
+  RunningServer web(demo.app.string(), options);
+  const std::vector<std::string> subjects = {"B1", "B2"};
+  std::vector<std::string> cookies;
+  int turn = 0;
+  for (const std::string& subject : subjects) {
+    cookies.push_back(cookieOf(server::newSessionToken()));
+    PageClient page(web.port(), {.cookie = cookies.back()});
+    turn = logIn(page, subject);
+    page.close();
+  }
+  openAndLeave(web.port());
+  EXPECT_TRUE(eventually([&] { return web.sessionCount() == 2; })) << web.sessionCount();
+
+  for (size_t i = 0; i < subjects.size(); ++i) {
+    PageClient again(web.port(), {.cookie = cookies[i]});
+    again.send(orderOf(turn, "4"));
+    again.weekAfter(turn);
+    EXPECT_EQ(demo.db.count("datRole", "Subject='" + subjects[i] + "' AND Week=1"), kRoleCount);
+  }
 }
 
 // A throw-away certificate for 127.0.0.1 with its key, made by openssl.
@@ -369,7 +310,7 @@ TEST(WebServerTls, ServesThePageAndTheGameOverTls) {
   const std::string setCookie(response[http::field::set_cookie]);
   EXPECT_NE(setCookie.find("; Secure"), std::string::npos) << setCookie;
 
-  Page page(web.port(), cookieSetBy(response), &browserTls);
+  PageClient page(web.port(), {.cookie = cookieSetBy(response), .tls = &browserTls});
   const int turn = logIn(page, "B1");
   page.send(orderOf(turn, "4"));
   page.weekAfter(turn);
