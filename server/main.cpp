@@ -11,6 +11,7 @@
 #include "base/AppFolder.h"
 #include "base/Errors.h"
 #include "base/Version.h"
+#include "db/sqlcipher/ConnectionPool.h"
 #include "server/WebServer.h"
 
 namespace {
@@ -140,6 +141,10 @@ int main(int argc, char** argv) {
   }
   server::WebServerOptions serving;
   serving.threads = options->threads;
+  // Every session's move uses the database file: the server keeps its
+  // connections open between uses (one a game thread, and one more for
+  // the connection thread's logins) instead of opening the file each time.
+  quarn::keepIdleConnections(options->threads + 1);
   if (options->certificate) serving.tls = server::TlsFiles{*options->certificate, *options->key};
   try {
     boost::asio::io_context io(1);

@@ -8,18 +8,16 @@ namespace quarn {
 
 InsertTransaction::InsertTransaction(const std::string& path, const std::string& table,
                                      BusyWaiter* waiter)
-    : InsertTransaction(std::make_unique<SqlCipherConnection>(path, OpenMode::ReadWrite, waiter),
-                        table) {}
+    : InsertTransaction(connectTo(path, OpenMode::ReadWrite, waiter), table) {}
 
-InsertTransaction::InsertTransaction(std::unique_ptr<SqlCipherConnection> connection,
-                                     const std::string& table)
+InsertTransaction::InsertTransaction(PooledConnection connection, const std::string& table)
     : m_connection(std::move(connection)), m_table(table) {
   begin();
   m_columns = m_connection->columns(m_table);
 }
 
 InsertTransaction::InsertTransaction(const std::string& path, BusyWaiter* waiter)
-    : m_connection(std::make_unique<SqlCipherConnection>(path, OpenMode::ReadWrite, waiter)) {
+    : m_connection(connectTo(path, OpenMode::ReadWrite, waiter)) {
   begin();
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "db/sqlcipher/SqlCipherConnection.h"
+#include "db/sqlcipher/ConnectionPool.h"
 
 namespace quarn {
 
@@ -17,7 +17,7 @@ class InsertTransaction {
  public:
   InsertTransaction(const std::string& path, const std::string& table, BusyWaiter* waiter);
   // The same on a connection opened before (for a read just made on it).
-  InsertTransaction(std::unique_ptr<SqlCipherConnection> connection, const std::string& table);
+  InsertTransaction(PooledConnection connection, const std::string& table);
   // A transaction for rows of any table; nothing is checked at the start.
   InsertTransaction(const std::string& path, BusyWaiter* waiter);
   ~InsertTransaction();
@@ -42,7 +42,7 @@ class InsertTransaction {
   void needOpen() const;
   void begin();
 
-  std::unique_ptr<SqlCipherConnection> m_connection;
+  PooledConnection m_connection;
   std::string m_table;
   std::vector<ColumnInfo> m_columns;
   std::map<std::string, sqlite3_stmt*> m_statements;

@@ -68,6 +68,8 @@ class SqlCipherConnection {
   SqlCipherConnection& operator=(const SqlCipherConnection&) = delete;
 
   const std::string& path() const { return m_path; }
+  // Who is told of locks from now on (a connection handed to another user).
+  void setWaiter(BusyWaiter* waiter) { m_busy.waiter = waiter; }
   sqlite3* handle() const { return m_db; }
 
   // Runs one or more statements without parameters (a schema, BEGIN, COMMIT).

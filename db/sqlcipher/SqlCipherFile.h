@@ -5,7 +5,7 @@
 #include <string>
 
 #include "db/PlayingMark.h"
-#include "db/sqlcipher/SqlCipherConnection.h"
+#include "db/sqlcipher/ConnectionPool.h"
 
 namespace quarn {
 
@@ -20,12 +20,12 @@ struct SqlCipherFile {
   // The connection on which that refresh was checked, handed on to the
   // week's rows: a week turn opens the file once. It holds no lock while
   // it waits.
-  mutable std::unique_ptr<SqlCipherConnection> checkedConnection;
+  mutable PooledConnection checkedConnection;
 };
 
 // The connection `file`'s refresh was checked on, or a new one when there
 // is none (or it is to another file); the file keeps none afterwards.
-std::unique_ptr<SqlCipherConnection> takeCheckedConnection(const SqlCipherFile& file);
+PooledConnection takeCheckedConnection(const SqlCipherFile& file);
 
 // Stores `file`'s pending mark refresh on `connection`, inside its open
 // write transaction; the refresh is no longer pending afterwards.

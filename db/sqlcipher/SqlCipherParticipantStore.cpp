@@ -45,35 +45,35 @@ class Registration final : public RowWriter<ParticipantRow> {
 class MarkTransaction {
  public:
   explicit MarkTransaction(const SqlCipherFile& file)
-      : m_connection(file.path, OpenMode::ReadWrite, file.waiter) {
-    m_connection.executeScript("PRAGMA synchronous=OFF;");
-    m_transaction.emplace(m_connection);
+      : m_connection(connectTo(file.path, OpenMode::ReadWrite, file.waiter)) {
+    m_connection->executeScript("PRAGMA synchronous=OFF;");
+    m_transaction.emplace(*m_connection);
   }
   void commit() { m_transaction->commit(); }
 
-  SqlCipherConnection& connection() { return m_connection; }
+  SqlCipherConnection& connection() { return *m_connection; }
 
   std::optional<PlayingMark> present(const std::string& subject) {
-    const Rows rows = m_connection.query(caseBlind(kSelectMark), {subject});
+    const Rows rows = m_connection->query(caseBlind(kSelectMark), {subject});
     if (rows.empty()) return std::nullopt;
     return markOf(rows.front());
   }
 
  private:
-  SqlCipherConnection m_connection;
+  PooledConnection m_connection;
   std::optional<SqlTransaction> m_transaction;
 };
 
 }  // namespace
 
 std::optional<std::string> SqlCipherParticipantStore::findParticipant(const std::string& subject) {
-  SqlCipherConnection connection(m_file.path, OpenMode::ReadOnly, m_file.waiter);
+  const PooledConnection connection = connectTo(m_file.path, OpenMode::ReadOnly, m_file.waiter);
   // As given first (the key's index finds it at once), then case-blind.
   for (const std::string& sql :
        {std::string(R"(SELECT "Subject" FROM "datUser" WHERE "Subject" = ?)"),
         std::string(R"(SELECT "Subject" FROM "datUser" WHERE "Subject" = ? COLLATE )") +
             kCaseBlindCollation}) {
-    const Rows rows = connection.query(sql, {subject});
+    const Rows rows = connection->query(sql, {subject});
     if (!rows.empty()) return rows.front().cell("Subject").toText();
   }
   return std::nullopt;
@@ -130,8 +130,7 @@ std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const Playing
     storePendingTouch(m_file, marks.connection());
     marks.commit();
   }
-  auto connection =
-      std::make_unique<SqlCipherConnection>(m_file.path, OpenMode::ReadWrite, m_file.waiter);
+  PooledConnection connection = connectTo(m_file.path, OpenMode::ReadWrite, m_file.waiter);
   const Rows rows = connection->query(caseBlind(kSelectMark), {mine.subject});
   if (!rows.empty()) {
     const PlayingMark present = markOf(rows.front());
@@ -159,11 +158,11 @@ void storePendingTouch(const SqlCipherFile& file, SqlCipherConnection& connectio
   file.pendingTouch.reset();
 }
 
-std::unique_ptr<SqlCipherConnection> takeCheckedConnection(const SqlCipherFile& file) {
-  std::unique_ptr<SqlCipherConnection> connection = std::move(file.checkedConnection);
+PooledConnection takeCheckedConnection(const SqlCipherFile& file) {
+  PooledConnection connection = std::move(file.checkedConnection);
   if (connection && connection->path() == file.path) return connection;
   connection.reset();
-  return std::make_unique<SqlCipherConnection>(file.path, OpenMode::ReadWrite, file.waiter);
+  return connectTo(file.path, OpenMode::ReadWrite, file.waiter);
 }
 
 void SqlCipherParticipantStore::clearPlaying(const PlayingMark& mine) {

@@ -5,9 +5,9 @@
 
 namespace quarn {
 
-// Reads of an encrypted file: every query opens its own read-only
-// connection and takes a static copy of its result, so that nothing is held
-// open between two reads.
+// Reads of an encrypted file: every query takes a read-only connection of
+// its own (see connectTo) and a static copy of its result, so that no lock
+// is held between two reads.
 class SqlCipherReads final : public QueryRunner {
  public:
   explicit SqlCipherReads(const SqlCipherFile& file) : m_file(file) {}

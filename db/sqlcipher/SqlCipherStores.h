@@ -9,8 +9,10 @@
 
 namespace quarn {
 
-// The three stores over one encrypted file. Each use connects anew, so that
-// nothing is held open between two uses and another workstation can write.
+// The three stores over one encrypted file. Each use takes a connection of
+// its own (a new one, or in a process that keeps them an idle one, see
+// connectTo) and holds no lock after it, so that another workstation can
+// write.
 class SqlCipherStores final : public Stores {
  public:
   // While another program holds the file's lock, `waiter` (if any) is told.

@@ -1,5 +1,6 @@
 #include "db/sqlcipher/SqlCipherTables.h"
 
+#include "db/sqlcipher/ConnectionPool.h"
 #include "db/sqlcipher/InsertTransaction.h"
 
 namespace quarn {
@@ -22,8 +23,8 @@ class SqlCipherTableTransaction final : public TableTransaction {
 }  // namespace
 
 std::vector<ColumnInfo> SqlCipherTables::columns(const std::string& table) {
-  SqlCipherConnection connection(m_file.path, OpenMode::ReadOnly, m_file.waiter);
-  return connection.columns(table);
+  const PooledConnection connection = connectTo(m_file.path, OpenMode::ReadOnly, m_file.waiter);
+  return connection->columns(table);
 }
 
 std::unique_ptr<TableTransaction> SqlCipherTables::beginWrite() {
