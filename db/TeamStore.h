@@ -166,6 +166,11 @@ class TeamStore {
   // `timeout` has passed; true when woken by a change. The server wakes the
   // waiting members itself: nothing is polled.
   virtual bool waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) = 0;
+  // From now on `wake` is called, from any thread, soon after a change of
+  // the team waited for last, so that a caller that looks only when told (a
+  // server's session, which never waits) learns of it at once. Stores that
+  // cannot tell leave it uncalled; their callers look from time to time.
+  virtual void wakeOnChange(std::function<void()> /*wake*/) {}
 };
 
 // The team store of a database file: refuses every use, saying that team

@@ -145,8 +145,17 @@ void ParticipantSession::tick() {
       m_quietTicks = 0;
       m_game.keepAlive();
     }
-    if (m_game.watchesTeam() && m_game.pollTeam(std::chrono::milliseconds(0))) carryOn();
+    lookAtTeam();
   });
+}
+
+void ParticipantSession::teamChanged() {
+  if (m_ended || m_game.phase() == Phase::LoggedOut) return;
+  guarded([&] { lookAtTeam(); });
+}
+
+void ParticipantSession::lookAtTeam() {
+  if (m_game.watchesTeam() && m_game.pollTeam(std::chrono::milliseconds(0))) carryOn();
 }
 
 void ParticipantSession::resendState() {

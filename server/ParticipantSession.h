@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -76,6 +77,12 @@ class ParticipantSession {
   // A page that came back (a reload, a reconnect) is sent what it needs to
   // show the game as it stands.
   void resendState();
+  // From now on `wake` is called, from any thread, when the team the
+  // session waits for changed; the host then calls teamChanged() on the
+  // session's own thread, so that the team's next week comes without
+  // waiting for a tick.
+  void wakeOnTeamChange(std::function<void()> wake) { m_stores.wakeOnTeamChange(std::move(wake)); }
+  void teamChanged();
   // The workstation a browser plays at: this computer and process, the
   // browser named by `device` ("lab-server browser 1a2b3c4d").
   static Workstation workstationOf(const std::string& device);
@@ -95,6 +102,7 @@ class ParticipantSession {
   void answerPause(const nlohmann::json& body);
   void skipTraining(const nlohmann::json& body);
   void carryOn();
+  void lookAtTeam();
   void refuse(const std::string& of, const std::string& reason);
   void reject(const std::string& reason, const std::string& detail);
 

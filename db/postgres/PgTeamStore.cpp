@@ -525,6 +525,13 @@ TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t member, const s
 }
 
 bool PgTeamStore::waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) {
+  if (m_feed) {
+    if (!m_subscription || m_subscription->payload() != payloadOf(key)) {
+      m_subscription.reset();
+      m_subscription = m_feed->subscribe(channelOf(key), payloadOf(key), m_wake);
+    }
+    return m_feed->waitForChange(*m_subscription, timeout);
+  }
   bool fresh = false;
   const PgConnectionPool::Lease listener = m_pool.listening(channelOf(key), fresh);
   if (fresh) return true;
@@ -538,6 +545,11 @@ bool PgTeamStore::waitForChange(const TeamKey& key, std::chrono::milliseconds ti
       if (payload == mine) return true;
     }
   }
+}
+
+void PgTeamStore::wakeOnChange(std::function<void()> wake) {
+  m_wake = std::move(wake);
+  m_subscription.reset();  // the next wait subscribes with it
 }
 
 }  // namespace quarn

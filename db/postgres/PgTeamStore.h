@@ -6,6 +6,7 @@
 
 #include "db/TeamStore.h"
 #include "db/postgres/PgConnectionPool.h"
+#include "db/postgres/PgTeamFeed.h"
 
 namespace quarn {
 
@@ -15,8 +16,10 @@ namespace quarn {
 // whose payload names the setting and the team.
 class PgTeamStore final : public TeamStore {
  public:
-  // A waiting member listens on one of the pool's connections.
-  explicit PgTeamStore(PgConnectionPool& pool) : m_pool(pool) {}
+  // A waiting member listens on one of the pool's connections, or takes
+  // the changes from `feed` when the process has one for all its stores.
+  explicit PgTeamStore(PgConnectionPool& pool, std::shared_ptr<PgTeamFeed> feed = nullptr)
+      : m_pool(pool), m_feed(std::move(feed)) {}
 
   TeamJoin join(const TeamKey& key, const std::string& subject, int16_t size,
                 const std::string& secret) override;
@@ -36,9 +39,15 @@ class PgTeamStore final : public TeamStore {
   // as if woken, so that the caller looks again: a change between its last
   // look and the listening is not missed, and none after it is.
   bool waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) override;
+  // Only with the process's feed: a workstation's own listening connection
+  // tells nobody but its waits.
+  void wakeOnChange(std::function<void()> wake) override;
 
  private:
   PgConnectionPool& m_pool;
+  std::shared_ptr<PgTeamFeed> m_feed;
+  std::shared_ptr<PgTeamFeed::Subscription> m_subscription;  // to the team waited for last
+  std::function<void()> m_wake;
 };
 
 }  // namespace quarn
