@@ -145,6 +145,7 @@ void ParticipantSession::tick() {
       m_quietTicks = 0;
       m_game.keepAlive();
     }
+    if (m_game.clockRuns() && m_game.runClock()) carryOn();
     if (m_game.watchesTeam() && m_game.pollTeam(std::chrono::milliseconds(0))) carryOn();
   });
 }
