@@ -466,6 +466,9 @@ void MainWindow::teamWaiting(const std::string& waiting) {
   m_orderBox->setEnabled(false);
   m_orderButton->setEnabled(false);
   if (!m_teamTimer->isActive()) m_teamTimer->start();
+  // A member who waits orders for the late members once the week's time
+  // ran out, also when this workstation came back to a week it ordered.
+  if (m_session.clockRuns() && !m_clockTimer->isActive()) m_clockTimer->start();
 }
 
 void MainWindow::weekClock(std::optional<int> secondsLeft) {
