@@ -132,14 +132,6 @@ std::string subjectOf(const TeamSession& team, int16_t member) {
   return "Subject" + decimal(member);
 }
 
-// The order of `member` in `week`, or none.
-const TypedOrder* orderOf(const TeamSession& team, int16_t week, int16_t member) {
-  for (const TypedOrder& order : team.orders) {
-    if (order.week == week && order.member == member) return &order;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 // This member's time ran out on its own tick counter, which began when the
@@ -160,9 +152,9 @@ void TeamCoordination::orderForLateMembers() {
   StandardUniformRandom random(now);
   for (const int16_t stage : stagesToOrder(m_state, week)) {
     const int16_t member = trial.stageMembers[static_cast<size_t>(stage)];
-    const TypedOrder* before = orderOf(team, narrow16(int64_t{week} - 1, "Week"), member);
-    const int16_t order =
-        clockRuleOrder(m_state, stage, before ? before->order : 0, m_services.ticks, random);
+    // The week before closed with the member's order at its stage.
+    const int16_t lastOrder = m_state.chain.memberOrders[static_cast<size_t>(stage)];
+    const int16_t order = clockRuleOrder(m_state, stage, lastOrder, m_services.ticks, random);
     storeClockOrder({teamTrialNumber(m_state), m_state.training.active, week, member, order,
                      subjectOf(team, member), m_state.plan.clock.seconds * 1000, true});
   }

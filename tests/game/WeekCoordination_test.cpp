@@ -188,26 +188,33 @@ class TeamClockTest : public TeamWeekTest {
 
 // A member who is gone does not stop the team: once the week's time ran
 // out, a member waiting in it orders for the late member by the clock's
-// rule, and the week plays.
+// rule (here the late member's order of the week before), and the week
+// plays.
 TEST_F(TeamClockTest, WaitingMemberOrdersForALateMemberOnceTheWeeksTimeRanOut) {
   secondMemberArrives();
+  secondMemberOrders(1, 7);
   ASSERT_TRUE(start());
-  ticks.ticks = 5'000;
+  ASSERT_TRUE(session.submitOrder(5));  // the last order of week 1: it plays at once
+  const uint32_t weekStart = 1'000;
+  ticks.ticks = weekStart;
+  session.animationFinished();
+  ASSERT_EQ(session.phase(), Phase::WeekOpen);
+  ticks.ticks = weekStart + 5'000;
   ASSERT_TRUE(session.submitOrder(6));
   ASSERT_EQ(session.phase(), Phase::WaitingForTeam);
   EXPECT_TRUE(session.clockRuns());
-  ticks.ticks = 19'999;
+  ticks.ticks = weekStart + 19'999;
   session.runClock();
-  EXPECT_EQ(ordersOfWeek(1).size(), 1u) << "the late member's time has not run out";
-  ticks.ticks = 20'000;
+  EXPECT_EQ(ordersOfWeek(2).size(), 1u) << "the late member's time has not run out";
+  ticks.ticks = weekStart + 20'000;
   session.runClock();
-  const std::vector<TypedOrder> week1 = ordersOfWeek(1);
-  ASSERT_EQ(week1.size(), 2u);
-  EXPECT_EQ(week1[1], (TypedOrder{1, false, 1, 2, 0, "P2", 20'000, true}));
+  const std::vector<TypedOrder> week2 = ordersOfWeek(2);
+  ASSERT_EQ(week2.size(), 2u);
+  EXPECT_EQ(week2[1], (TypedOrder{1, false, 2, 2, 7, "P2", 20'000, true}));
   EXPECT_TRUE(session.pollTeam(milliseconds(0)));
   EXPECT_EQ(session.phase(), Phase::Animating);
-  EXPECT_EQ(userOf("Retailer", 1), 6);
-  EXPECT_EQ(userOf("Factory", 1), 7);
+  EXPECT_EQ(userOf("Retailer", 2), 6);
+  EXPECT_EQ(userOf("Factory", 2), 7);
   EXPECT_TRUE(view.clockTexts.empty()) << "the waiting member's own order was typed";
 }
 
