@@ -728,16 +728,5 @@ TEST_F(WeekClockSessionTest, WaitsWhileAQuestionIsOpen) {
   EXPECT_TRUE(session.runClock());
 }
 
-// Without a clock nothing counts and nothing is ordered for the
-// participant.
-TEST_F(WeekClockSessionTest, SettingWithoutAClockNeverOrders) {
-  startDemo(1, 3);
-  ticks.ticks = 4'000'000;
-  EXPECT_FALSE(session.clockRuns());
-  EXPECT_FALSE(session.runClock());
-  EXPECT_TRUE(view.clocks.empty());
-  EXPECT_EQ(session.phase(), Phase::WeekOpen);
-}
-
 }  // namespace
 }  // namespace quarn::testing
