@@ -197,10 +197,7 @@ void GameSession::orderByClock() {
   stopClock();
   m_state.times.measured.reset();
   m_state.times.byClock = true;
-  const Prompter& prompter = m_services.prompter;
-  m_view->clockOrdered(withArguments(
-      prompter.translate("GameSession", "The time for this week ran out: %1 was ordered for you."),
-      {decimal(order)}));
+  m_view->clockOrdered(clockOrderedText(m_services.prompter, order));
   m_coordination->order(order, true);
 }
 

@@ -369,6 +369,7 @@ bool TeamCoordination::lookAtTeamWeek() {
   const int16_t week = m_state.chain.currentWeek;
   if (const auto orders = completeTeamWeek(m_state, week)) {
     m_steps.view().teamWaiting("");
+    tellClockOrder(*orders);
     m_steps.enter(PhaseStep::TeamOrdered, Phase::Animating);
     pressTeam(*orders);
     m_steps.animateWeek();
@@ -377,6 +378,19 @@ bool TeamCoordination::lookAtTeamWeek() {
   if (m_state.training.active && lookAtTeamTraining()) return true;
   m_steps.view().teamWaiting(teamWeekText(m_services.prompter, m_state, week));
   return false;
+}
+
+// Another member's workstation made this member's order by the clock
+// before the member's own came (which then was not stored): the member
+// reads what the week was played with.
+void TeamCoordination::tellClockOrder(const std::array<int16_t, kRoleCount>& orders) {
+  const int16_t own = m_state.plan.current().participantRole;
+  if (!isRole(own) || m_state.times.byClock) return;
+  const auto stage = static_cast<size_t>(own);
+  if (!m_state.team.clockOrders[stage] || stageReplaced(m_state, own, m_state.chain.currentWeek)) {
+    return;
+  }
+  m_steps.view().clockOrdered(clockOrderedText(m_services.prompter, orders[stage]));
 }
 
 // Closes the open week with every member's typed order; this member's

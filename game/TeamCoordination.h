@@ -47,6 +47,7 @@ class TeamCoordination final : public WeekCoordination {
   bool lookAtTeamTraining();
   bool lookAtTeamWeek();
   void pressTeam(const std::array<int16_t, kRoleCount>& orders);
+  void tellClockOrder(const std::array<int16_t, kRoleCount>& orders);
   void markLook();
 
   // What the workstation reads of its team and stores for it.

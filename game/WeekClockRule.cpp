@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Numbers.h"
+#include "base/Text.h"
 #include "sim/SimulatedPlayer.h"
 
 namespace quarn {
@@ -32,6 +33,12 @@ std::optional<int64_t> clockMillisecondsLeft(const WeekClock& clock, uint32_t we
   // The tick counter wraps at 32 bits: the difference still counts right.
   const int64_t elapsed = static_cast<uint32_t>(now - weekStart);
   return std::max<int64_t>(int64_t{clock.seconds} * 1000 - elapsed, 0);
+}
+
+std::string clockOrderedText(const Prompter& prompter, int16_t order) {
+  return withArguments(
+      prompter.translate("GameSession", "The time for this week ran out: %1 was ordered for you."),
+      {decimal(order)});
 }
 
 int secondsShown(int64_t millisecondsLeft) {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "base/Clock.h"
+#include "base/Prompter.h"
 #include "base/Random.h"
 #include "game/GameState.h"
 
@@ -22,6 +23,9 @@ int16_t clockRuleOrder(const GameState& state, int16_t stage, int32_t lastOrder,
 // it ran out), for a week opened at `weekStart`; none without a clock.
 std::optional<int64_t> clockMillisecondsLeft(const WeekClock& clock, uint32_t weekStart,
                                              uint32_t now);
+
+// What the participant reads once the clock ordered `order` for it.
+std::string clockOrderedText(const Prompter& prompter, int16_t order);
 
 // The whole seconds shown for `millisecondsLeft`: rounded up, so that 0
 // appears only once the time ran out.

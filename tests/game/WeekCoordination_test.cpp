@@ -218,6 +218,22 @@ TEST_F(TeamClockTest, WaitingMemberOrdersForALateMemberOnceTheWeeksTimeRanOut) {
   EXPECT_TRUE(view.clockTexts.empty()) << "the waiting member's own order was typed";
 }
 
+// A member whose week another member's workstation ordered by the clock
+// before the member's own order came plays the week with the clock's
+// order, reads so, and records it as the clock's.
+TEST_F(TeamClockTest, OrderComingAfterTheClocksIsToldWhatTheWeekWasPlayedWith) {
+  secondMemberArrives();
+  ASSERT_TRUE(start());
+  teams.storeClockOrder(key, {1, false, 1, 1, 0, "P1", 20'000, true}, "P2");
+  secondMemberOrders(1, 7);
+  ASSERT_TRUE(session.submitOrder(9));
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_EQ(view.clockTexts,
+            std::vector<std::string>{"The time for this week ran out: 0 was ordered for you."});
+  EXPECT_EQ(state().chain.roles[roleIndex(Role::Retailer)].orderSlots.back(), 0);
+  EXPECT_EQ(userOf("Retailer", 1), 8);
+}
+
 // A member's own clock order is stored as the clock's, and so recorded,
 // also by a workstation that starts again and replays it.
 TEST_F(TeamClockTest, MembersClockOrderIsRecordedAsTheClocksWhereverItWasMade) {
