@@ -474,6 +474,10 @@ std::string DatabaseAccess::GuardedPlanTables::settingLanguage(const std::string
   return m_access.read([&] { return store().settingLanguage(setting); });
 }
 
+std::optional<Row> DatabaseAccess::GuardedPlanTables::settingRow(const std::string& setting) {
+  return m_access.read([&] { return store().settingRow(setting); });
+}
+
 std::optional<Row> DatabaseAccess::GuardedPlanTables::predicter(const std::string& name) {
   return m_access.read([&] { return store().predicter(name); });
 }

@@ -108,6 +108,11 @@ std::string SqlPlanStore::settingLanguage(const std::string& setting) {
   return std::string(trimSpace(row->cell("Language").toText()));
 }
 
+std::optional<Row> SqlPlanStore::settingRow(const std::string& setting) {
+  return first(R"(SELECT * FROM "tblSetting" WHERE "Setting" = ? ORDER BY rowid LIMIT 1)", setting,
+               "tblSetting");
+}
+
 // Sorted here, byte by byte, so that both engines list them alike whatever
 // collation the server's database has.
 std::vector<std::string> SqlPlanStore::settings() {

@@ -47,6 +47,10 @@ std::string RememberedPlanTables::settingLanguage(const std::string& setting) {
   return remembered(m_languages, setting, [&] { return m_source.settingLanguage(setting); });
 }
 
+std::optional<Row> RememberedPlanTables::settingRow(const std::string& setting) {
+  return remembered(m_settingRows, setting, [&] { return m_source.settingRow(setting); });
+}
+
 void RememberedPlanTables::forget() {
   m_players.reset();
   m_blocks.clear();
@@ -56,6 +60,7 @@ void RememberedPlanTables::forget() {
   m_displays.clear();
   m_options.clear();
   m_languages.clear();
+  m_settingRows.clear();
 }
 
 }  // namespace quarn

@@ -8,6 +8,7 @@
 #include "plan/PlanCheck.h"
 #include "plan/PlanReaders.h"
 #include "plan/RowReader.h"
+#include "plan/WeekClock.h"
 
 namespace quarn {
 
@@ -101,6 +102,8 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
                                    "language (there are " +
                                        known + ")"));
     }
+    std::vector<PlanFault> clock = readWeekClock(tables, players, setting).faults;
+    faults.insert(faults.end(), clock.begin(), clock.end());
   } catch (const QuarnError& e) {
     readFailed("tblSetting", e);
   }

@@ -60,8 +60,10 @@ class ParticipantSession {
   // `appFolder` holds data/ (the database or quarn.conf, the text files)
   // and Input/. `device` names the browser the way a workstation's mark
   // names its computer; the same browser (its session cookie) gives the same
-  // name, also after the server restarted.
-  ParticipantSession(std::string appFolder, std::string device, SendToPage send);
+  // name, also after the server restarted. The game's tick counter is the
+  // steady clock's unless `ticks` names another (a test's).
+  ParticipantSession(std::string appFolder, std::string device, SendToPage send,
+                     TickCounter* ticks = nullptr);
   ParticipantSession(const ParticipantSession&) = delete;
   ParticipantSession& operator=(const ParticipantSession&) = delete;
 
@@ -112,7 +114,8 @@ class ParticipantSession {
   int m_quietTicks = 0;
   BrowserView m_view;
   PagePrompter m_prompter;
-  SteadyTickCounter m_ticks;
+  SteadyTickCounter m_steadyTicks;
+  TickCounter& m_ticks;
   StandardUniformRandom m_random;
   ChosenStores m_stores;
   DatabaseAccess m_db{m_stores, m_prompter, m_random};

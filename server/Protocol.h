@@ -72,6 +72,11 @@ inline constexpr MessageDescription kMessages[] = {
     {"trainingSkipped", Direction::ToPage, "", "the skip password was taken"},
     {"teamWaiting", Direction::ToPage, "text: for whom the team waits; empty: no longer",
      "a team member waits"},
+    {"weekClock", Direction::ToPage,
+     "seconds: the whole seconds left for the open week's order; null: the clock stopped",
+     "the week clock's countdown, at each change"},
+    {"clockOrdered", Direction::ToPage, "text: what was ordered",
+     "the week clock ran out and ordered the week"},
     {"gameOver", Direction::ToPage, "", "every trial is played"},
     {"message", Direction::ToPage,
      "kind: what it is about (\"TakeOver\", \"TrialEnded\", \"GameOver\", ...); style: its "

@@ -28,6 +28,8 @@ class PgTeamStore final : public TeamStore {
   std::string correctMembers(const TeamKey& key, const std::vector<std::string>& subjects) override;
   std::vector<TeamMember> members(const TeamKey& key) override;
   bool storeOrder(const TeamKey& key, const TypedOrder& order, const std::string& secret) override;
+  bool storeClockOrder(const TeamKey& key, const TypedOrder& order, const std::string& caller,
+                       const std::string& secret) override;
   std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) override;
   TeamTraining training(const TeamKey& key, int16_t member) override;
   void recordMember(const TeamKey& key, const TeamTrialMember& row,

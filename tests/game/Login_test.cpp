@@ -437,7 +437,7 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
 TEST_F(LoginTest, OlderFileIsUpgradedOnceAndGetsTheMarks) {
   db.exec(
       "DROP TABLE datPlaying; DROP TABLE sysSchema; DROP TABLE datTeamMember; "
-      "DROP TABLE datTeamOrder; DROP TABLE datTeam;");
+      "DROP TABLE datTeamOrder; DROP TABLE datTeam; DROP TABLE tblSetting;");
   addParticipant("P1", "Demo");
   EXPECT_EQ(logIn("P1", "Demo"), LoginResult::LoggedIn);
   EXPECT_TRUE(markedHere("P1"));

@@ -321,6 +321,36 @@ TEST(PgTeamStore, StoredOrdersCarryTheServersTime) {
   EXPECT_EQ(db.count("datTeamOrder", R"(abs("Stored" - extract(epoch from now())) < 60)"), 1);
 }
 
+// The week clock's order for a member who is gone is stored only once the
+// week's time ran out by the server's clock (the week begins as the last
+// order of the week before, in week 1 its first order, was stored), and
+// once: the first order of the member's week counts, whoever makes it.
+TEST(PgTeamStore, ClockOrderForAnotherMemberWaitsForTheWeeksTimeOnTheServersClock) {
+  ServerDatabase db;
+  db.insert("tblSetting", {{"Setting", "Beer"}, {"WeekSeconds", 30}});
+  TeamStore& teams = db.stores().teams();
+  const auto byClock = [](int16_t week, int16_t member, int32_t order) {
+    return TypedOrder{1, false, week, member, order, "P" + std::to_string(member), 30000, true};
+  };
+  ASSERT_TRUE(teams.storeOrder(kBlue, typed(1, 1, 5)));
+  EXPECT_FALSE(teams.storeClockOrder(kBlue, byClock(1, 2, 0), "P1"));
+  PgConnection owner(db.connection());
+  owner.exec(R"(UPDATE "datTeamOrder" SET "Stored" = "Stored" - 31)");
+  EXPECT_TRUE(teams.storeClockOrder(kBlue, byClock(1, 2, 0), "P1"));
+  EXPECT_FALSE(teams.storeClockOrder(kBlue, byClock(1, 2, 9), "P3")) << "another member at once";
+  EXPECT_FALSE(teams.storeOrder(kBlue, typed(1, 2, 8))) << "the late member's own order";
+  EXPECT_EQ(teams.orders(kBlue, 1, false),
+            (std::vector<TypedOrder>{typed(1, 1, 5), byClock(1, 2, 0)}));
+  EXPECT_EQ(db.count("datTeamOrder", R"("Member" = 2 AND "Clock" = 1)"), 1);
+
+  // Week 2 began as week 1's last order was stored, a moment ago.
+  ASSERT_TRUE(teams.storeOrder(kBlue, typed(2, 1, 5)));
+  EXPECT_FALSE(teams.storeClockOrder(kBlue, byClock(2, 2, 0), "P1"));
+  // A member's own clock order is the member's: it needs no time.
+  EXPECT_TRUE(teams.storeClockOrder(kBlue, byClock(2, 2, 0), "P2"));
+  EXPECT_EQ(db.count("datTeamOrder", R"("Clock" = 1)"), 2);
+}
+
 TEST(PgTeamStore, ReplacingIsRefusedForAnUnknownMemberOrPlayerAndTwiceInATrial) {
   ServerDatabase db;
   db.insert("tblPlayer", {{"Name", "Passer"}});
