@@ -55,9 +55,9 @@ const TableNote kTableNotes[] = {
      "Which workstation plays which participant now (the workstation marks); the "
      "live view (`quarngame-admin watch`) reads it."},
     {"sysSchema", "The schema version of the database."},
-    {"datTeamMember", "The members of each team of a team setting (lab server only)."},
-    {"datTeamOrder", "Every order a team member typed, as typed (lab server only)."},
-    {"datTeam", "Who played which stage of a team trial (lab server only)."},
+    {"datTeamMember", "The members of each team of a team setting."},
+    {"datTeamOrder", "Every order a team member typed, as typed."},
+    {"datTeam", "Who played which stage of a team trial."},
 };
 
 // The columns a block row and a training row share, from Delay on.

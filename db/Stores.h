@@ -26,12 +26,8 @@ class Stores {
   virtual PlanStore& plan() = 0;
   virtual ParticipantStore& participants() = 0;
   virtual ResultStore& results() = 0;
-  // The teams of team settings: only a server keeps them; a file's store
-  // refuses every use.
-  virtual TeamStore& teams() {
-    static FileTeamStore file;
-    return file;
-  }
+  // The teams of team settings.
+  virtual TeamStore& teams() = 0;
   // Where the database is (a file's path), as messages name it.
   virtual std::string location() const = 0;
   virtual void setLocation(const std::string& location) = 0;

@@ -90,21 +90,18 @@ struct TeamJoin {
 };
 
 // The teams of team settings (datTeamMember, datTeamOrder, datTeam): who is
-// which member, and every order as it was typed. Only the lab server keeps
-// teams; a database file refuses every use ("Team settings need the lab
-// server (see README)").
+// which member, and every order as it was typed, on the lab server or in a
+// database file alike.
 //
 // A workstation writes a member's rows only with the secret of the
-// member's workstation mark (`secret`, PlayingMark::token): the server
-// refuses them otherwise (42501), so that one workstation cannot join,
-// order or record for another's participant. The moderator's
-// administration (the tables' owner) needs none.
+// member's workstation mark (`secret`, PlayingMark::token): they are
+// refused otherwise ("This workstation does not hold the mark of ..."), so
+// that one workstation cannot join, order or record for another's
+// participant. The moderator's administration (the server's table owner,
+// or anyone on a file) writes without one.
 class TeamStore {
  public:
   virtual ~TeamStore() = default;
-
-  // Whether teams can be kept here: a lab server's store.
-  virtual bool keepsTeams() const { return true; }
 
   // Team names and User IDs are compared as foldedName() gives them: "green"
   // joins team Green, and P07 is the member the moderator fixed as p07.
@@ -132,7 +129,8 @@ class TeamStore {
   // The team's members by member number.
   virtual std::vector<TeamMember> members(const TeamKey& key) = 0;
 
-  // Stores an order as typed, dated by the server's clock, and wakes the
+  // Stores an order as typed, dated by the database's clock (the server's,
+  // or the writing computer's for a file), and wakes the
   // team's waiting members. Returns false when that member's order of that
   // week is stored already (the first one counts, so an order sent again
   // after a lost answer is not doubled), or when a simulated player replaces
@@ -178,46 +176,15 @@ class TeamStore {
 
   // Waits until the team changes (a member joins, or an order is stored) or
   // `timeout` has passed; true when woken by a change. The server wakes the
-  // waiting members itself: nothing is polled.
+  // waiting members itself: nothing is polled. A file wakes the members
+  // waiting in the process that made the change; members in other
+  // processes find it when they look at the team again.
   virtual bool waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) = 0;
   // From now on `wake` is called, from any thread, soon after a change of
   // the team waited for last, so that a caller that looks only when told (a
   // server's session, which never waits) learns of it at once. Stores that
   // cannot tell leave it uncalled; their callers look from time to time.
   virtual void wakeOnChange(std::function<void()> /*wake*/) {}
-};
-
-// The team store of a database file: refuses every use, saying that team
-// settings need the lab server.
-class FileTeamStore final : public TeamStore {
- public:
-  bool keepsTeams() const override { return false; }
-  TeamJoin join(const TeamKey&, const std::string&, int16_t, const std::string&) override {
-    refuse();
-  }
-  TeamJoin wouldJoin(const TeamKey&, const std::string&, int16_t) override { refuse(); }
-  std::string fixMembers(const TeamKey&, const std::vector<std::string>&) override { refuse(); }
-  std::string correctMembers(const TeamKey&, const std::vector<std::string>&) override { refuse(); }
-  std::vector<TeamMember> members(const TeamKey&) override { refuse(); }
-  bool storeOrder(const TeamKey&, const TypedOrder&, const std::string&) override { refuse(); }
-  bool storeClockOrder(const TeamKey&, const TypedOrder&, const std::string&,
-                       const std::string&) override {
-    refuse();
-  }
-  std::vector<TypedOrder> orders(const TeamKey&, int16_t, bool) override { refuse(); }
-  TeamTraining training(const TeamKey&, int16_t) override { refuse(); }
-  void recordMember(const TeamKey&, const TeamTrialMember&, const std::string&) override {
-    refuse();
-  }
-  std::vector<TeamTrialMember> replacements(const TeamKey&, int16_t) override { refuse(); }
-  TeamTrialMember replace(const TeamKey&, int16_t, const std::string&,
-                          const std::function<MemberTrialShape(int16_t)>&) override {
-    refuse();
-  }
-  bool waitForChange(const TeamKey&, std::chrono::milliseconds) override { refuse(); }
-
- private:
-  [[noreturn]] static void refuse();
 };
 
 }  // namespace quarn

@@ -91,9 +91,8 @@ class Login {
     const std::string& setting = m_state.identity.setting;
     Plan players;
     loadPlayers(db.planTables(), players);
-    const PlanHome home = db.teams().keepsTeams() ? PlanHome::LabServer : PlanHome::File;
-    const std::vector<PlanFault> faults = checkSetting(db.planTables(), players.players, setting,
-                                                       m_services.appFolder + "/Input", home);
+    const std::vector<PlanFault> faults =
+        checkSetting(db.planTables(), players.players, setting, m_services.appFolder + "/Input");
     if (const PlanFault* fault = firstFault(faults)) refusePlan(m_services.prompter, *fault);
     // A plan without refusals makes one trial per Run of its rows.
     m_blocks =

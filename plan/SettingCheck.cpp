@@ -57,11 +57,9 @@ bool namesTeamMembers(PlanTables& tables, const std::string& setting) {
 }
 
 std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<PlayerStrategy>& players,
-                                    const std::string& setting, const std::string& inputFolder,
-                                    PlanHome home) {
+                                    const std::string& setting, const std::string& inputFolder) {
   std::vector<PlanFault> faults;
   std::vector<TrialPlan> blockTrials;
-  bool team = false;
   int16_t trialCount = 0;
   const auto readFailed = [&](const std::string& table, const QuarnError& e) {
     PlanFault fault = makeRefusal(table, settingPlace(setting), -1, "", "", e.description());
@@ -73,7 +71,6 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
     trialCount = static_cast<int16_t>(blocks.trials.size());
     faults = std::move(blocks.faults);
     blockTrials = std::move(blocks.trials);
-    team = hasTeamTrial(blockTrials);
   } catch (const QuarnError& e) {
     readFailed("tblBlock", e);
   }
@@ -81,7 +78,6 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
     TrainingRow training = readTraining(tables, players, setting, trialCount, inputFolder);
     faults.insert(faults.end(), training.faults.begin(), training.faults.end());
     checkTrainingTeam(setting, training, blockTrials, faults);
-    team = team || (training.found && isTeamTrial(training.trial));
   } catch (const QuarnError& e) {
     readFailed("tblTraining", e);
   }
@@ -106,10 +102,6 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
     faults.insert(faults.end(), clock.begin(), clock.end());
   } catch (const QuarnError& e) {
     readFailed("tblSetting", e);
-  }
-  if (team && home == PlanHome::File) {
-    faults.push_back(makeRefusal("tblBlock", settingPlace(setting), -1, "Subject1 .. Subject4", "",
-                                 kTeamNeedsServer));
   }
   return faults;
 }

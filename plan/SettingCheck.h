@@ -9,22 +9,13 @@
 
 namespace quarn {
 
-// Where the checked plan is kept: team play needs the lab server, where
-// the members' workstations meet.
-enum class PlanHome { File, LabServer };
-
-// What a team setting needs the server for, said where a file holds one.
-inline constexpr const char* kTeamNeedsServer = "Team settings need the lab server (see README)";
-
 // Every fault and warning of a setting's block, training and pause rows and
 // the rows they name, with the player names looked up in `players` (the
 // loaded tblPlayer). Reads but starts and writes nothing. An error that
 // stops the reading itself (a missing column) is returned as a fault too.
-// A team setting (rows naming Subject1 .. Subject4) is refused in a file,
-// and so is a training row whose team differs from the blocks' team.
+// A training row whose team differs from the blocks' team is refused.
 std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<PlayerStrategy>& players,
-                                    const std::string& setting, const std::string& inputFolder,
-                                    PlanHome home);
+                                    const std::string& setting, const std::string& inputFolder);
 
 // Whether any trial of `trials` is played by a team.
 bool hasTeamTrial(const std::vector<TrialPlan>& trials);

@@ -43,13 +43,11 @@ int cmdCheck(const std::vector<std::string>& args) {
   const std::set<std::string> settings =
       args.size() == 2 ? std::set<std::string>{args[1]} : db.plannedSettings();
 
-  const PlanHome home =
-      database.choice().engine == DatabaseEngine::Server ? PlanHome::LabServer : PlanHome::File;
   std::vector<PlanFault> found = std::move(rows.faults);
   std::vector<std::string> contradictions;
   for (const std::string& setting : settings) {
     std::vector<PlanFault> faults =
-        checkSetting(db.planTables(), rows.players, setting, inputFolder, home);
+        checkSetting(db.planTables(), rows.players, setting, inputFolder);
     // Records are held against a plan that plays.
     if (!firstFault(faults)) {
       const std::vector<std::string> lines =

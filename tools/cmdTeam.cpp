@@ -35,13 +35,9 @@ SettingPlan loadTeamTrials(DatabaseAccess& db, const std::string& setting,
   return {std::move(players.players), std::move(blocks.trials)};
 }
 
-// Teams live on the lab server only, and only a setting whose rows name
-// members has them.
+// Only a setting whose rows name members has teams.
 TeamSetting loadTeamSetting(CommandDatabase& database, const std::string& argument,
                             const std::string& setting) {
-  if (database.choice().engine == DatabaseEngine::File) {
-    throw QuarnError(kErrDatabase, kTeamNeedsServer);
-  }
   TeamSetting team{loadTeamTrials(database.access(), setting, inputFolderOf(argument)), 0};
   for (const TrialPlan& trial : team.plan.trials) {
     if (isTeamTrial(trial)) {

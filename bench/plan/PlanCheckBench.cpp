@@ -100,7 +100,7 @@ void BM_CheckLargeSetting(benchmark::State& state) {
       {.name = "Bot", .usesSterman = true, .alpha = 0.26, .beta = 0.34, .theta = 0.36}};
   std::vector<PlanFault> found;
   for (auto _ : state) {
-    found = checkSetting(plan, players, "Large", ".", PlanHome::File);
+    found = checkSetting(plan, players, "Large", ".");
     benchmark::DoNotOptimize(found.data());
   }
   const auto warnings =

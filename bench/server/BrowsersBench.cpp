@@ -9,11 +9,14 @@
 //   B (teams): --teams 100 teams of 4 on a PostgreSQL server with two server
 //     processes, each team's members spread over both (the setting
 //     "BenchTeams": the demo's first two trials, one member a stage; its plan
-//     check wants --weeks 5 or more, the week the demo's demand steps up).
+//     check wants --weeks 5 or more, the week the demo's demand steps up);
+//     with --teams-on file, on one server process with the database file
+//     instead, the file's one writer.
 //
 //   bench_browsers [--scenario single|teams|both] [--participants 200]
-//                  [--teams 100] [--weeks 10] [--pace 1000] [--keep yes|no]
-//                  [--server PATH] [--server-threads N]
+//                  [--teams 100] [--teams-on server|file] [--weeks 10]
+//                  [--pace 1000] [--keep yes|no] [--server PATH]
+//                  [--server-threads N]
 //
 // --pace is 250 ms at least (the server's rate limit for a page).
 // --server names the quarngame-server to run (another build's, to compare);
@@ -40,6 +43,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -78,6 +82,7 @@ struct Options {
   std::string scenario = "both";
   int participants = 200;
   int teams = 100;
+  bool teamsOnFile = false;
   int weeks = 10;
   int paceMs = 1000;
   std::string server = QUARN_SERVER_PROGRAM;
@@ -380,7 +385,36 @@ bool runSingle(const Options& options, const fs::path& folder) {
   return report("single, file", options, run, {figures}, stored);
 }
 
+// Every member of --teams teams, member m of the port portOf(m).
+std::vector<PagePlan> teamPlans(const Options& options,
+                                const std::function<uint16_t(int member)>& portOf) {
+  std::vector<PagePlan> plans;
+  for (int t = 1; t <= options.teams; ++t) {
+    for (int m = 1; m <= kMembers; ++m) {
+      plans.push_back({portOf(m), "T" + std::to_string(t) + "M" + std::to_string(m), "BenchTeams",
+                       "Team" + std::to_string(t), std::chrono::milliseconds(options.paceMs), ""});
+    }
+  }
+  return plans;
+}
+
+// The teams on the demo's file, all played by one server process: it is the
+// file's one writer and wakes a team's members itself.
+bool runTeamsOnFile(const Options& options, const fs::path& folder) {
+  const fs::path dataDir = makeDemo(folder);
+  addTeamSetting(dataDir, folder, options.weeks);
+  ServerProcess server(options, folder / "app", folder / "server.log");
+  const std::vector<PagePlan> plans = teamPlans(options, [&](int) { return server.port(); });
+  const Run run = playPages(plans, options.paceMs, runLimit(options, 2));
+  const ServerFigures figures = serverFigures(server);
+  server.stop();
+  const StoredRows stored =
+      storedRows(*quarn::openTables(quarn::chooseAdminDatabase(dataDir.string())));
+  return report("teams of 4, file", options, run, {figures}, stored);
+}
+
 bool runTeams(const Options& options, const fs::path& folder) {
+  if (options.teamsOnFile) return runTeamsOnFile(options, folder);
   const quarn::bench::ThrowAwayServer database(QUARN_PG_TEST_SERVER, "browsers");
   const fs::path dataDir = makeDemo(folder);
   addTeamSetting(dataDir, folder, options.weeks);
@@ -398,15 +432,9 @@ bool runTeams(const Options& options, const fs::path& folder) {
 
   ServerProcess first(options, folder / "app", folder / "server-1.log");
   ServerProcess second(options, folder / "app", folder / "server-2.log");
-  std::vector<PagePlan> plans;
-  for (int t = 1; t <= options.teams; ++t) {
-    for (int m = 1; m <= kMembers; ++m) {
-      // Members 1 and 3 on the first process, 2 and 4 on the second.
-      const uint16_t port = m % 2 ? first.port() : second.port();
-      plans.push_back({port, "T" + std::to_string(t) + "M" + std::to_string(m), "BenchTeams",
-                       "Team" + std::to_string(t), std::chrono::milliseconds(options.paceMs), ""});
-    }
-  }
+  // Members 1 and 3 on the first process, 2 and 4 on the second.
+  const std::vector<PagePlan> plans =
+      teamPlans(options, [&](int member) { return member % 2 ? first.port() : second.port(); });
   const Run run = playPages(plans, options.paceMs, runLimit(options, 2));
   const std::vector<ServerFigures> figures = {serverFigures(first), serverFigures(second)};
   first.stop();
@@ -437,6 +465,8 @@ std::optional<Options> readOptions(int argc, char** argv) {
       options.participants = std::atoi(value.c_str());
     } else if (option == "--teams") {
       options.teams = std::atoi(value.c_str());
+    } else if (option == "--teams-on" && (value == "server" || value == "file")) {
+      options.teamsOnFile = value == "file";
     } else if (option == "--weeks") {
       options.weeks = std::atoi(value.c_str());
     } else if (option == "--pace") {
@@ -463,10 +493,10 @@ std::optional<Options> readOptions(int argc, char** argv) {
 int main(int argc, char** argv) {
   const auto options = readOptions(argc, argv);
   if (!options) {
-    std::cerr
-        << "usage: " << argv[0]
-        << " [--scenario single|teams|both] [--participants 200] [--teams 100] "
-           "[--weeks 10] [--pace 1000] [--keep yes|no] [--server PATH] [--server-threads N]\n";
+    std::cerr << "usage: " << argv[0]
+              << " [--scenario single|teams|both] [--participants 200] [--teams 100] "
+                 "[--teams-on server|file] [--weeks 10] [--pace 1000] [--keep yes|no] "
+                 "[--server PATH] [--server-threads N]\n";
     return 2;
   }
   bool sound = true;

@@ -9,6 +9,7 @@
 #include "base/Numbers.h"
 #include "base/Text.h"
 #include "db/StoreSql.h"
+#include "db/TeamRules.h"
 #include "db/postgres/PgError.h"
 #include "db/postgres/PgRoles.h"
 #include "db/postgres/PgSql.h"
@@ -72,10 +73,6 @@ void lockTeamShared(PgConnection& db, const TeamKey& key) {
   run(db, "SELECT pg_advisory_xact_lock_shared(hashtext(?))", {lockNameOf(key)});
 }
 
-bool sameName(const std::string& a, const std::string& b) {
-  return foldedName(a) == foldedName(b);
-}
-
 void notifyTeam(PgConnection& db, const TeamKey& key) {
   run(db, "SELECT pg_notify(?, ?)", {channelOf(key), payloadOf(key)});
 }
@@ -88,11 +85,6 @@ std::vector<std::string> loggedIn(PgConnection& db, const std::string& setting) 
     subjects.push_back(row.cell("Subject").toText());
   }
   return subjects;
-}
-
-bool isLoggedIn(const std::vector<std::string>& marked, const std::string& subject) {
-  return std::any_of(marked.begin(), marked.end(),
-                     [&](const std::string& m) { return sameName(m, subject); });
 }
 
 // The members who have played with the team: a trial begun (a datTeam row)
@@ -141,12 +133,6 @@ std::vector<TeamMember> readMembers(PgConnection& db, const TeamKey& key) {
   return members;
 }
 
-// A member of some team of a setting.
-struct SettingMember {
-  std::string team;
-  TeamMember member;
-};
-
 std::vector<SettingMember> settingMembers(PgConnection& db, const std::string& setting) {
   const Rows rows = rowsOf(run(
       db, selectedColumns(teamMemberColumns()) + R"(WHERE "Setting" = ? ORDER BY "Team", "Member")",
@@ -159,94 +145,11 @@ std::vector<SettingMember> settingMembers(PgConnection& db, const std::string& s
   return members;
 }
 
-// The key under which the setting's members keep the team: the name as its
-// first member (or the moderator) gave it, whatever its letter case now.
-TeamKey storedKey(const std::vector<SettingMember>& members, const TeamKey& key) {
-  for (const SettingMember& m : members) {
-    if (sameName(m.team, key.team)) return {key.setting, m.team};
-  }
-  return key;
-}
-
-// The team of the setting other than `key`'s that has `subject` as a member.
-std::string otherTeamOf(const std::vector<SettingMember>& members, const TeamKey& key,
-                        const std::string& subject) {
-  for (const SettingMember& m : members) {
-    if (m.team != key.team && sameName(m.member.subject, subject)) return m.team;
-  }
-  return "";
-}
-
-// What joining comes to; `isNew` when the subject gets a new member number.
-struct JoinDecision {
-  TeamJoin answer;
-  bool isNew = false;
-};
-
-JoinDecision decideJoin(const std::vector<SettingMember>& all, const TeamKey& typed,
-                        const std::string& subject, int16_t size) {
-  const TeamKey key = storedKey(all, typed);
-  JoinDecision decision;
-  decision.answer.team = key.team;
-  std::vector<TeamMember> members;
-  for (const SettingMember& m : all) {
-    if (m.team == key.team) members.push_back(m.member);
-  }
-  for (const TeamMember& m : members) {
-    if (sameName(m.subject, subject)) {
-      decision.answer.member = m.member;
-      return decision;
-    }
-  }
-  decision.answer.otherTeam = otherTeamOf(all, key, subject);
-  if (!decision.answer.otherTeam.empty()) return decision;
-  const bool fixed = !members.empty() && members.front().fixed;
-  if (fixed || static_cast<int64_t>(members.size()) >= size) {
-    decision.answer.full = true;
-    return decision;
-  }
-  decision.answer.member = static_cast<int16_t>(members.size() + 1);
-  decision.isNew = true;
-  return decision;
-}
-
 void insertMember(PgConnection& db, const TeamKey& key, int16_t member, const std::string& subject,
                   bool fixed) {
   static const std::string sql =
       insertSql(teamMemberColumns().table(), teamMemberColumns().columns());
   run(db, sql, teamMemberColumns().params({key, {member, subject, fixed}}));
-}
-
-[[noreturn]] void refuseFixing(const TeamKey& key, const std::string& why,
-                               const char* done = "fixed") {
-  throw DbError(DbErrorKind::Refused, kErrDatabase,
-                "The members of team " + key.team + " of setting " + key.setting + " cannot be " +
-                    done + ": " + why);
-}
-
-void checkFixable(const TeamKey& key, const std::vector<std::string>& subjects, const char* done) {
-  if (subjects.empty() || subjects.size() > 4) {
-    refuseFixing(key,
-                 "a team has 1 to 4 members, not " + decimal(static_cast<int64_t>(subjects.size())),
-                 done);
-  }
-  std::set<std::string> seen;
-  for (const std::string& subject : subjects) {
-    if (!seen.insert(foldedName(subject)).second) {
-      refuseFixing(key, subject + " is named twice", done);
-    }
-  }
-}
-
-// Refuses a User ID that is a member of another team of the setting.
-void checkNotInOtherTeam(const std::vector<SettingMember>& all, const TeamKey& key,
-                         const std::vector<std::string>& subjects, const char* done) {
-  for (const std::string& subject : subjects) {
-    const std::string other = otherTeamOf(all, key, subject);
-    if (!other.empty()) {
-      refuseFixing(key, subject + " is a member of team " + other + " already", done);
-    }
-  }
 }
 
 void insertFixedMembers(PgConnection& db, const TeamKey& key,
@@ -266,22 +169,6 @@ bool hasPlayed(PgConnection& db, const TeamKey& key) {
               .empty();
 }
 
-// A member logged in keeps its member number: its workstation plays it.
-void checkLoggedInKeepTheirPlaces(PgConnection& db, const TeamKey& key,
-                                  const std::vector<TeamMember>& present,
-                                  const std::vector<std::string>& subjects) {
-  const std::vector<std::string> marked = loggedIn(db, key.setting);
-  for (const TeamMember& m : present) {
-    if (!isLoggedIn(marked, m.subject)) continue;
-    const size_t place = static_cast<size_t>(m.member - 1);
-    if (place < subjects.size() && sameName(subjects[place], m.subject)) continue;
-    refuseFixing(key,
-                 m.subject + " is logged in as member " + decimal(int64_t{m.member}) +
-                     ": close that session first",
-                 "corrected");
-  }
-}
-
 // Whether a simulated player plays the member's stage in the team's
 // experiment trial `trial`.
 bool isReplaced(PgConnection& db, const TeamKey& key, int16_t trial, int16_t member) {
@@ -291,12 +178,6 @@ bool isReplaced(PgConnection& db, const TeamKey& key, int16_t trial, int16_t mem
                               AND "Member" = ? AND "Player" IS NOT NULL)",
                      {key.setting, key.team, int64_t{trial}, int64_t{member}}))
               .empty();
-}
-
-[[noreturn]] void refuseReplacing(const TeamKey& key, int16_t member, const std::string& why) {
-  throw DbError(DbErrorKind::Refused, kErrDatabase,
-                "Member " + decimal(int64_t{member}) + " of team " + key.team + " of setting " +
-                    key.setting + " cannot be replaced: " + why);
 }
 
 std::string memberSubject(PgConnection& db, const TeamKey& key, int16_t member) {
@@ -313,9 +194,7 @@ void checkPlayerExists(PgConnection& db, const TeamKey& key, const std::string& 
   for (const Row& row : rows) {
     if (equalsIgnoringAsciiCase(row.cell("Name").toText(), player)) return;
   }
-  throw DbError(DbErrorKind::Refused, kErrDatabase,
-                "Team " + key.team + " of setting " + key.setting + " cannot be given the player " +
-                    player + ": tblPlayer has no player of that name");
+  refuseUnknownPlayer(key, player);
 }
 
 // The team's latest experiment trial among its typed orders; 1 before any.
@@ -372,12 +251,7 @@ std::string PgTeamStore::fixMembers(const TeamKey& key, const std::vector<std::s
     const std::vector<SettingMember> all = settingMembers(db, key.setting);
     const TeamKey stored = storedKey(all, key);
     const std::vector<TeamMember> present = readMembers(db, stored);
-    if (!present.empty()) {
-      std::string names;
-      for (const TeamMember& m : present) names += (names.empty() ? "" : ", ") + m.subject;
-      refuseFixing(stored, "it has members already (" + names +
-                               "); correct them with quarngame-admin team --correct");
-    }
+    if (!present.empty()) refuseFixingPresent(stored, present);
     checkNotInOtherTeam(all, stored, subjects, "fixed");
     insertFixedMembers(db, stored, subjects);
     transaction.commit();
@@ -395,7 +269,8 @@ std::string PgTeamStore::correctMembers(const TeamKey& key,
     const TeamKey stored = storedKey(all, key);
     if (hasPlayed(db, stored)) refuseFixing(stored, "it has played already", "corrected");
     checkNotInOtherTeam(all, stored, subjects, "corrected");
-    checkLoggedInKeepTheirPlaces(db, stored, readMembers(db, stored), subjects);
+    checkLoggedInKeepTheirPlaces(stored, readMembers(db, stored), subjects,
+                                 loggedIn(db, stored.setting));
     run(db, R"(DELETE FROM "datTeamMember" WHERE "Setting" = ? AND "Team" = ?)",
         {stored.setting, stored.team});
     insertFixedMembers(db, stored, subjects);
@@ -469,25 +344,9 @@ TeamTraining PgTeamStore::training(const TeamKey& key, int16_t member) {
                           R"(WHERE "Setting" = ? AND "Team" = ? AND "Training" = 1 AND "Week" = 0)",
                       {key.setting, key.team}));
   });
-  TeamTraining training;
-  for (const Row& row : rows) {
-    const TypedOrder mark = teamOrderColumns().read(row).order;
-    const int16_t attempt = mark.trial;
-    if (attempt == 0) {
-      training.over = true;
-      continue;
-    }
-    if (attempt > training.attempt) {
-      training.attempt = attempt;
-      training.run = static_cast<int16_t>(mark.order);
-    }
-    if (mark.member == member && attempt > training.ownAttempt) {
-      training.ownAttempt = attempt;
-      training.ownRun = static_cast<int16_t>(mark.order);
-      training.ownTrial = static_cast<int16_t>(mark.transactionTime);
-    }
-  }
-  return training;
+  std::vector<TypedOrder> marks;
+  for (const Row& row : rows) marks.push_back(teamOrderColumns().read(row).order);
+  return trainingOf(marks, member);
 }
 
 void PgTeamStore::recordMember(const TeamKey& key, const TeamTrialMember& row,
@@ -518,15 +377,9 @@ TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t member, const s
     lockTeam(db, key);
     const std::string subject = memberSubject(db, key, member);
     checkPlayerExists(db, key, player);
-    TeamTrialMember row{latestTrial(db, key), member, "", subject, player, 0};
-    row.fromWeek = static_cast<int16_t>(highestOrderedWeek(db, key, row.trial, member) + 1);
-    MemberTrialShape shape = shapeOf(row.trial);
-    if (row.fromWeek > shape.weeks) {
-      row.trial = static_cast<int16_t>(row.trial + 1);
-      row.fromWeek = 1;
-      shape = shapeOf(row.trial);
-    }
-    row.role = shape.role;
+    const int16_t trial = latestTrial(db, key);
+    const TeamTrialMember row = replacementStart(
+        member, subject, player, trial, highestOrderedWeek(db, key, trial, member), shapeOf);
     if (isReplaced(db, key, row.trial, member)) {
       refuseReplacing(key, member,
                       "it is replaced in trial " + decimal(int64_t{row.trial}) + " already");

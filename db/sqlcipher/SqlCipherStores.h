@@ -6,10 +6,11 @@
 #include "db/sqlcipher/SqlCipherParticipantStore.h"
 #include "db/sqlcipher/SqlCipherReads.h"
 #include "db/sqlcipher/SqlCipherResultStore.h"
+#include "db/sqlcipher/SqlCipherTeamStore.h"
 
 namespace quarn {
 
-// The three stores over one encrypted file. Each use takes a connection of
+// The stores over one encrypted file. Each use takes a connection of
 // its own (a new one, or in a process that keeps them an idle one, see
 // connectTo) and holds no lock after it, so that another workstation can
 // write.
@@ -21,6 +22,7 @@ class SqlCipherStores final : public Stores {
   PlanStore& plan() override { return m_plan; }
   ParticipantStore& participants() override { return m_participants; }
   ResultStore& results() override { return m_results; }
+  TeamStore& teams() override { return m_teams; }
   ActivityMonitor& monitor() { return m_monitor; }
   std::string location() const override { return m_file.path; }
   void setLocation(const std::string& location) override { m_file.path = location; }
@@ -37,6 +39,7 @@ class SqlCipherStores final : public Stores {
   SqlPlanStore m_plan{m_reads};
   SqlCipherParticipantStore m_participants{m_file};
   SqlCipherResultStore m_results{m_file};
+  SqlCipherTeamStore m_teams{m_file};
   SqlActivityMonitor m_monitor{m_reads};
 };
 

@@ -198,7 +198,7 @@ TrainingAccount trainingModel(Stores& stores, const std::string& setting, const 
 // new to the setting records the first under Trial -1, the next under -2).
 std::map<WeekStage, Figures> memberRows(DemoFolder& demo, const std::string& setting,
                                         const std::string& subject, bool training = false) {
-  const Rows rows = demo.server->tables().reads().query(
+  const Rows rows = demo.played().tables().reads().query(
       R"(SELECT "Trial", "Week", "Role", "Inventory", "Demand", "Satisfied", "WeeklyCost",
                 "TotalCost", "Delay1"
          FROM "datRole" WHERE "Setting" = ? AND "Subject" = ? AND "Training" = ?)",
@@ -215,7 +215,7 @@ std::map<WeekStage, Figures> memberRows(DemoFolder& demo, const std::string& set
 }
 
 int64_t countOf(DemoFolder& demo, const std::string& sql, const SqlParams& params) {
-  return demo.server->tables().reads().query(sql, params).front().cell("n").toInt32();
+  return demo.played().tables().reads().query(sql, params).front().cell("n").toInt32();
 }
 
 // Every member recorded every week of both trials once, with the figures the
@@ -223,7 +223,7 @@ int64_t countOf(DemoFolder& demo, const std::string& sql, const SqlParams& param
 void expectTeamRecords(DemoFolder& demo, const std::string& setting, const std::string& team,
                        const std::vector<std::string>& members, int weeks, int trials = 2) {
   const std::map<WeekStage, Figures> model =
-      teamModel(demo.server->stores(), setting, team, (demo.app / "Input").string());
+      teamModel(demo.played().stores(), setting, team, (demo.app / "Input").string());
   ASSERT_EQ(model.size(), static_cast<size_t>(trials * weeks * kRoleCount));
   for (const std::string& member : members) {
     EXPECT_EQ(memberRows(demo, setting, member), model) << member << " of team " << team;
@@ -251,7 +251,7 @@ void expectTeamRecords(DemoFolder& demo, const std::string& setting, const std::
 void expectTrainingRecords(DemoFolder& demo, const std::string& setting, const std::string& team,
                            const std::vector<std::string>& members, int runs) {
   const TrainingAccount model =
-      trainingModel(demo.server->stores(), setting, team, (demo.app / "Input").string());
+      trainingModel(demo.played().stores(), setting, team, (demo.app / "Input").string());
   EXPECT_EQ(model.passed, runs);
   for (const std::string& member : members) {
     EXPECT_EQ(memberRows(demo, setting, member, true), model.figures) << member;
@@ -441,6 +441,16 @@ TEST_F(TeamPlay, TeamsOfTwoThreeAndFourRecordTheWeekStepOfTheirOrders) {
   }
 }
 
+// Two workstations on one computer share the data folder's file: its team
+// store keeps the team, and each finds the other's orders by looking at the
+// file again.
+TEST_F(TeamPlay, TwoMembersSharingADatabaseFileRecordTheWeekStepOfTheirOrders) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3);
+  playTeam("Pair", "Blue", {"F1", "F2"});
+  expectTeamRecords(demo, "Pair", "Blue", {"F1", "F2"}, 3);
+  EXPECT_EQ(demo.db.count("datTeamMember", "Team = 'Blue'"), 2);
+}
+
 // Members whose workstations log in as a workstation's login (not the
 // tables' owner) write their team's rows through the functions that check
 // each member's mark, and play as any team does.
@@ -502,7 +512,7 @@ TEST_F(TeamPlay, KilledMemberReturnsAndTheTeamPlaysToItsEnd) {
 // The forecast noise a member recorded with each week of the experiment
 // trials that show a forecast, by trial, week and stage.
 std::map<WeekStage, int64_t> forecastNoise(DemoFolder& demo, const std::string& subject) {
-  const Rows rows = demo.server->tables().reads().query(
+  const Rows rows = demo.played().tables().reads().query(
       R"(SELECT "Trial", "Week", "Role", "PNoise" FROM "datRole"
          WHERE "Subject" = ? AND "Training" = 0 AND "PNoise" IS NOT NULL)",
       {subject});
@@ -558,7 +568,7 @@ TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
   ASSERT_EQ(std::system(replace.c_str()), 0) << readFile(out("replace"));
   EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("G1"));
 
-  const Rows replaced = demo.server->tables().reads().query(
+  const Rows replaced = demo.played().tables().reads().query(
       R"(SELECT "Player", "FromWeek" FROM "datTeam" WHERE "Team" = 'Green' AND "Member" = 2)");
   ASSERT_EQ(replaced.size(), 1u);
   EXPECT_EQ(replaced.front().cell("Player").toText(), "Sterman");
@@ -567,7 +577,7 @@ TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
                 .find("is played by Sterman from trial 1, week " + std::to_string(fromWeek)),
             std::string::npos);
   const std::map<WeekStage, Figures> model =
-      teamModel(demo.server->stores(), "Pair", "Green", (demo.app / "Input").string());
+      teamModel(demo.played().stores(), "Pair", "Green", (demo.app / "Input").string());
   EXPECT_EQ(memberRows(demo, "Pair", "G1"), model);
   EXPECT_EQ(countOf(demo,
                     R"(SELECT count(*) AS "n" FROM "datRole" WHERE "Subject" = 'G1'
@@ -581,7 +591,8 @@ TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
                     {int64_t{fromWeek}}),
             12 - fromWeek + 1)
       << "the simulated player's weeks";
-  EXPECT_EQ(demo.server->tables()
+  EXPECT_EQ(demo.played()
+                .tables()
                 .reads()
                 .query(R"(SELECT "Factory" FROM "datTrial" WHERE "Subject" = 'G1')")
                 .front()
@@ -649,7 +660,8 @@ TEST_F(TeamPlay, ReplacedMemberWhoComesBackIsNotCreditedWithThePlayersWeeks) {
   EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("B1"));
 
   const int64_t fromWeek =
-      demo.server->tables()
+      demo.played()
+          .tables()
           .reads()
           .query(R"(SELECT "FromWeek" FROM "datTeam" WHERE "Team" = 'Back' AND "Member" = 2)")
           .front()
@@ -666,7 +678,8 @@ TEST_F(TeamPlay, ReplacedMemberWhoComesBackIsNotCreditedWithThePlayersWeeks) {
                     {}),
             fromWeek - 1)
       << "the member's own weeks";
-  EXPECT_EQ(demo.server->tables()
+  EXPECT_EQ(demo.played()
+                .tables()
                 .reads()
                 .query(R"(SELECT "Factory" FROM "datTrial" WHERE "Subject" = 'B2')")
                 .front()

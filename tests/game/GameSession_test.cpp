@@ -407,6 +407,7 @@ class BlockCountingStores final : public Stores, private PlanStore {
   explicit BlockCountingStores(Stores& inner) : m_inner(inner) {}
   PlanStore& plan() override { return *this; }
   ParticipantStore& participants() override { return m_inner.participants(); }
+  TeamStore& teams() override { return m_inner.teams(); }
   ResultStore& results() override { return m_inner.results(); }
   std::string location() const override { return m_inner.location(); }
   void setLocation(const std::string& location) override { m_inner.setLocation(location); }

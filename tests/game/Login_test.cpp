@@ -199,17 +199,16 @@ TEST_F(LoginTest, RefusedPlanWritesNothingAndEndsWithStatusOne) {
   EXPECT_EQ(db.count("datUser"), 0);
 }
 
-// Teams play on the lab server only: a team setting in a file is refused
-// at the login, before anyone is registered.
-TEST_F(LoginTest, TeamSettingInAFileIsRefusedWritingNothing) {
+// A file keeps teams: the login of a team setting joins the team named,
+// with the secret of the workstation's mark.
+TEST_F(LoginTest, TeamSettingInAFileJoinsTheTeamNamed) {
   db.insert(
       "tblBlock",
       planRow(false, {{"Setting", "Team"}, {"Factory", "Subject2"}, {"Retailer", "Subject1"}}));
-  EXPECT_THROW(logIn("New", "Team"), ApplicationEnd);
-  ASSERT_EQ(prompter.shown.size(), 1u);
-  EXPECT_NE(prompter.last().prompt.find("Team settings need the lab server"), std::string::npos)
-      << prompter.last().prompt;
-  EXPECT_EQ(db.count("datUser"), 0);
+  addParticipant("P1", "Team");
+  session.openDatabase("quarn.mdb");
+  EXPECT_EQ(session.logIn({"P1", "Team", "Blue"}), LoginResult::LoggedIn);
+  EXPECT_EQ(db.count("datTeamMember", "Team = 'Blue' AND Member = 1 AND Subject = 'P1'"), 1);
 }
 
 // Rows that no session leaves are named to the moderator, and the login

@@ -7,29 +7,25 @@ namespace {
 
 class SettingCheckTest : public PlanTest {
  protected:
-  std::vector<PlanFault> check(PlanHome home) {
-    return checkSetting(tables(), players(), "Demo", file.folder(), home);
+  std::vector<PlanFault> check() {
+    return checkSetting(tables(), players(), "Demo", file.folder());
   }
-  std::string firstComplaint(PlanHome home) {
-    const std::vector<PlanFault> faults = check(home);
+  std::string firstComplaint() {
+    const std::vector<PlanFault> faults = check();
     const PlanFault* fault = firstFault(faults);
     return fault ? describeFault(*fault) : std::string();
   }
   void addTeamBlock() { addBlock({{"Factory", "Subject2"}, {"Retailer", "Subject1"}}); }
 };
 
-// Team play needs the lab server: a file holding a team setting refuses it.
-TEST_F(SettingCheckTest, TeamSettingInAFileIsRefused) {
-  const std::string complaint = "Setting Demo: Team settings need the lab server (see README)";
-  addTeamBlock();
-  EXPECT_EQ(firstComplaint(PlanHome::File), complaint);
-  EXPECT_EQ(firstComplaint(PlanHome::LabServer), "");
-}
-
-TEST_F(SettingCheckTest, SingleParticipantSettingInAFilePasses) {
+// A file keeps teams as the lab server does.
+TEST_F(SettingCheckTest, TeamAndSingleParticipantSettingsInAFilePass) {
   addBlock();
   addTraining();
-  EXPECT_EQ(firstComplaint(PlanHome::File), "");
+  EXPECT_EQ(firstComplaint(), "");
+  file.exec("DELETE FROM tblBlock");
+  addTeamBlock();
+  EXPECT_EQ(firstComplaint(), "");
 }
 
 // A training row naming members is played by the team together: it needs
@@ -49,14 +45,14 @@ TEST_F(SettingCheckTest, TeamTrainingRowNeedsTheTeamOfTheSettingsTrials) {
   for (const auto& k : cases) {
     file.exec("DELETE FROM tblTraining");
     addTraining(k.training);
-    EXPECT_EQ(firstComplaint(PlanHome::LabServer), k.complaint);
+    EXPECT_EQ(firstComplaint(), k.complaint);
   }
 }
 
 TEST_F(SettingCheckTest, TeamTrainingRowBeforeTrialsPlayedAloneIsRefused) {
   addBlock();
   addTraining({{"Factory", "Subject1"}, {"Retailer", "Subject2"}});
-  EXPECT_EQ(firstComplaint(PlanHome::LabServer),
+  EXPECT_EQ(firstComplaint(),
             "Setting Demo, tblTraining: the training row is played by a team of 2, the setting's "
             "trials by one participant alone (Subject): a team trains together as it plays");
 }
@@ -72,7 +68,7 @@ TEST_F(SettingCheckTest, DisplayHidingAMembersOwnFiguresIsWarnedAbout) {
   insertRow("tblDisplayOption", {{"Option", "NoStock"}, {"Inventory", 0}});
   addBlock({{"Factory", "Subject2"}, {"Retailer", "Subject1"}, {"DisplayOption", "Blind"}});
   std::vector<std::string> warnings;
-  for (const PlanFault& f : check(PlanHome::LabServer)) {
+  for (const PlanFault& f : check()) {
     if (f.warning) warnings.push_back(f.text.substr(f.text.find(": ") + 2));
   }
   EXPECT_EQ(warnings, (std::vector<std::string>{

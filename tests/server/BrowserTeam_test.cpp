@@ -38,16 +38,19 @@ int decisionMs(size_t n) {
   return 700 + static_cast<int>(n);
 }
 
-// The demo on the lab server with the Pair setting, its team T1 fixed as
-// B1 (Subject1) and P2 (Subject2), and P2 played by a pilot process.
+// The demo with the Pair setting, its team T1 fixed as `first`
+// (Subject1) and `second` (Subject2): on the lab server, where P2 is played
+// by a pilot process, or in the demo's file.
 class PairOnServer {
  public:
-  PairOnServer() {
+  enum class Place { LabServer, File };
+  explicit PairOnServer(Place place = Place::LabServer, const std::string& first = "B1",
+                        const std::string& second = "P2") {
     addPairSetting(demo.db);
-    demo.moveToServer();
+    if (place == Place::LabServer) demo.moveToServer();
     const std::string out = demo.db.folder() + "/team.out";
     const std::string fix = std::string(QUARN_ADMIN_TOOL) + " team " + demo.dataDir() +
-                            " Pair T1 B1 P2 > " + out + " 2>&1";
+                            " Pair T1 " + first + " " + second + " > " + out + " 2>&1";
     if (std::system(fix.c_str()) != 0) ADD_FAILURE() << readFile(out);
   }
 
@@ -69,7 +72,9 @@ class PairOnServer {
   // The rows `sql` reads, as stored.
   std::vector<std::vector<CellValue>> values(const std::string& sql) {
     std::vector<std::vector<CellValue>> found;
-    for (const Row& row : demo.server->tables().reads().query(sql)) found.push_back(row.values());
+    for (const Row& row : demo.played().tables().reads().query(sql)) {
+      found.push_back(row.values());
+    }
     return found;
   }
   // Every stored row of `table`, its `columns` (those that are the same for
@@ -146,13 +151,16 @@ class BrowserMember {
   bool m_training = false;
 };
 
-const json kBrowserLogin = {
-    {"type", "login"},
-    {"subject", "B1"},
-    {"setting", "Pair"},
-    {"team", "T1"},
-    {"questionnaire",
-     {{"age", 30}, {"gender", "Female"}, {"schoolYear", "Other"}, {"major", "Other"}}}};
+json loginOf(const std::string& subject) {
+  return {{"type", "login"},
+          {"subject", subject},
+          {"setting", "Pair"},
+          {"team", "T1"},
+          {"questionnaire",
+           {{"age", 30}, {"gender", "Female"}, {"schoolYear", "Other"}, {"major", "Other"}}}};
+}
+
+const json kBrowserLogin = loginOf("B1");
 
 // A team of a browser and a desktop pilot records what a team of two
 // pilots records for the same orders; the browser's decision times are the
@@ -191,6 +199,34 @@ TEST(BrowserTeam, ABrowserAndAPilotRecordWhatTwoPilotsRecord) {
   EXPECT_EQ(mixed.values(R"(SELECT "TransactionTime" FROM "datRole" WHERE "Subject" = 'B1'
                             AND "User" = 6 AND "Training" = 0 ORDER BY "Trial", "Week")"),
             measured);
+}
+
+// Two browsers of one team, served by one process from the demo's file: the
+// team is kept in the file, each session hears of the other's orders from
+// its own process, and both record the same chain of every week.
+TEST(BrowserFileTeam, TwoBrowsersOfOneTeamPlayOnTheDemoFile) {
+  PairOnServer pair(PairOnServer::Place::File, "B1", "B2");
+  BrowserMember first(pair.demo.app.string(), "browser b1");
+  BrowserMember second(pair.demo.app.string(), "browser b2");
+  bool secondOver = false;
+  std::thread secondPage([&] { secondOver = second.play(loginOf("B2"), kPilotOrders); });
+  EXPECT_TRUE(first.play(loginOf("B1"), kBrowserOrders)) << first.transcript();
+  secondPage.join();
+  EXPECT_TRUE(secondOver) << second.transcript();
+
+  EXPECT_EQ(pair.values(R"(SELECT "Order" FROM "datTeamOrder"
+                           WHERE "Training" = 0 AND "Week" > 0 ORDER BY "Member", "Trial", "Week")")
+                .size(),
+            kBrowserOrders.size() + kPilotOrders.size());
+  const char* sameForBoth = R"("Trial", "Week", "Role", "Order", "Inventory", "Delay1", "Demand",
+                               "Satisfied", "WeeklyCost", "TotalCost")";
+  const auto rowsOf = [&](const char* subject) {
+    return pair.values("SELECT " + std::string(sameForBoth) +
+                       R"( FROM "datRole" WHERE "Training" = 0 AND "Subject" = ')" + subject +
+                       R"(' ORDER BY "Trial", "Week", "Role")");
+  };
+  EXPECT_EQ(rowsOf("B1").size(), static_cast<size_t>(kTrials * kWeeks * kRoleCount));
+  EXPECT_EQ(rowsOf("B1"), rowsOf("B2"));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ class FaultyStores final : public Stores, private ResultStore {
 
   PlanStore& plan() override { return m_inner.plan(); }
   ParticipantStore& participants() override { return m_inner.participants(); }
+  TeamStore& teams() override { return m_inner.teams(); }
   ResultStore& results() override { return *this; }
   std::string location() const override { return m_inner.location(); }
   void setLocation(const std::string& location) override { m_inner.setLocation(location); }

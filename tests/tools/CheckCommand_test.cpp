@@ -208,14 +208,11 @@ TEST_F(CheckCommand, ChecksOneSettingWithThePlayerTable) {
             "0 faults, 1 warning in 1 setting\n");
 }
 
-// A team setting is planned for the lab server: in a data folder's file
-// the check refuses it.
-TEST_F(CheckCommand, RefusesATeamSettingInADatabaseFile) {
+// A data folder's file plays team settings as the lab server does.
+TEST_F(CheckCommand, PassesATeamSettingInADatabaseFile) {
   addBlock({{"Factory", "Subject2"}, {"Retailer", "Subject1"}});
-  EXPECT_EQ(run({file.folder()}), 1);
-  EXPECT_EQ(findings(),
-            "Setting Demo: Team settings need the lab server (see README)\n"
-            "1 fault, 0 warnings in 1 setting\n");
+  EXPECT_EQ(run({file.folder()}), 0);
+  EXPECT_EQ(findings(), "0 faults, 0 warnings in 1 setting\n");
 }
 
 }  // namespace

@@ -186,12 +186,17 @@ TEST_F(TeamCommands, TeamAndReplaceNeedNoDemandFiles) {
             "Member 2 (P2) of team T1 is played by Bot from trial 1, week 1 to the trial's end\n");
 }
 
-TEST_F(TeamCommands, TeamAndReplaceRefuseADatabaseFile) {
+TEST_F(TeamCommands, TeamAndReplaceWorkOnADatabaseFile) {
   FileDatabase file;
   addPlan(file);
-  const std::string refusal = "refused: Team settings need the lab server (see README)";
-  EXPECT_EQ(run(admin::cmdTeam, {file.folder(), "Team", "T1", "P1", "P2"}), refusal);
-  EXPECT_EQ(run(admin::cmdReplace, {file.folder(), "Team", "T1", "1", "Bot"}), refusal);
+  file.insert(
+      "tblBlock",
+      planRow(false, {{"Setting", "Team"}, {"Factory", "Subject2"}, {"Retailer", "Subject1"}}));
+  EXPECT_EQ(run(admin::cmdTeam, {file.folder(), "Team", "T1", "P1", "P2"}),
+            "Team T1 of setting Team: member 1 P1, member 2 P2\n");
+  EXPECT_EQ(run(admin::cmdReplace, {file.folder(), "Team", "T1", "1", "Bot"}),
+            "Member 1 (P1) of team T1 is played by Bot from trial 1, week 1 to the trial's end\n");
+  EXPECT_EQ(file.count("datTeam", R"("Player" = 'Bot')"), 1);
 }
 
 // The replacement starts after the member's last order: within the trial,
