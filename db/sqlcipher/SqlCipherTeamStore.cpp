@@ -225,11 +225,10 @@ void checkClockCaller(SqlCipherConnection& db, const TeamKey& key, const TypedOr
                       const std::string& caller, const std::string& secret) {
   if (secret.empty()) return;
   checkMarkHeld(db, caller, secret, "datTeamOrder");
-  const bool callerIsMember =
-      found(db,
-            R"(SELECT 1 AS "Found" FROM "datTeamMember"
+  const bool callerIsMember = found(db,
+                                    R"(SELECT 1 AS "Found" FROM "datTeamMember"
                WHERE "Setting" = ? AND "Team" = ? AND "Subject" = ?)",
-            {key.setting, key.team, caller});
+                                    {key.setting, key.team, caller});
   const bool orderNamesMember =
       found(db,
             R"(SELECT 1 AS "Found" FROM "datTeamMember"
@@ -237,8 +236,8 @@ void checkClockCaller(SqlCipherConnection& db, const TeamKey& key, const TypedOr
             {key.setting, key.team, int64_t{order.member}, order.subject});
   if (callerIsMember && orderNamesMember) return;
   throw DbError(DbErrorKind::Other, kErrDatabase,
-                caller + " cannot order for member " + std::to_string(order.member) +
-                    " of team " + key.team + " of setting " + key.setting,
+                caller + " cannot order for member " + std::to_string(order.member) + " of team " +
+                    key.team + " of setting " + key.setting,
                 "datTeamOrder");
 }
 
@@ -249,7 +248,8 @@ bool weekTimeRanOut(SqlCipherConnection& db, const TeamKey& key, const TypedOrde
   const Rows seconds = db.query(
       R"(SELECT "WeekSeconds" FROM "tblSetting" WHERE "Setting" = ? ORDER BY rowid LIMIT 1)",
       {key.setting});
-  const int64_t weekSeconds = seconds.empty() ? 0 : static_cast<int64_t>(seconds.front().cell("WeekSeconds").toDouble());
+  const int64_t weekSeconds =
+      seconds.empty() ? 0 : static_cast<int64_t>(seconds.front().cell("WeekSeconds").toDouble());
   const bool firstWeek = order.week <= 1;
   const Rows start =
       db.query(std::string("SELECT ") + (firstWeek ? "min" : "max") + R"(("Stored") AS "Start"
@@ -258,7 +258,8 @@ bool weekTimeRanOut(SqlCipherConnection& db, const TeamKey& key, const TypedOrde
                {key.setting, key.team, int64_t{order.trial}, int64_t{order.training ? 1 : 0},
                 int64_t{firstWeek ? 1 : order.week - 1}});
   if (weekSeconds <= 0 || start.empty() || start.front().cell("Start").isNull()) return false;
-  return secondsSince1970() >= static_cast<int64_t>(start.front().cell("Start").toDouble()) + weekSeconds;
+  return secondsSince1970() >=
+         static_cast<int64_t>(start.front().cell("Start").toDouble()) + weekSeconds;
 }
 
 // Stores the member's first order of the week and commits; false when there

@@ -26,8 +26,7 @@ void TeamChanges::tell(const std::string& team) {
   for (const std::function<void()>& wake : wakes) wake();
 }
 
-void TeamChanges::setWake(const std::string& team, const void* owner,
-                          std::function<void()> wake) {
+void TeamChanges::setWake(const std::string& team, const void* owner, std::function<void()> wake) {
   const std::lock_guard lock(m_mutex);
   Team& entry = m_teams[team];
   if (wake) {

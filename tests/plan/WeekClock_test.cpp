@@ -75,8 +75,7 @@ TEST_F(WeekClockTest, ClockOutsideItsRangeOrRuleNamingNoPlayerIsRefused) {
 TEST_F(WeekClockTest, SettingCheckListsTheClocksFault) {
   addBlock();
   insertRow("tblSetting", {{"Setting", "Demo"}, {"WeekSeconds", 5}});
-  const std::vector<PlanFault> faults =
-      checkSetting(tables(), players(), "Demo", file.folder());
+  const std::vector<PlanFault> faults = checkSetting(tables(), players(), "Demo", file.folder());
   ASSERT_NE(firstFault(faults), nullptr);
   EXPECT_EQ(describeFault(*firstFault(faults)),
             "Setting Demo, tblSetting: WeekSeconds 5 is not 0 (no clock) or 10 to 3600 seconds");
