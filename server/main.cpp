@@ -20,7 +20,10 @@ namespace {
 struct ServerOptions {
   std::string folder;
   uint16_t port = 8080;
-  unsigned threads = 2;
+  // A session holds its thread while it waits for the database (a commit's
+  // sync): with 8, the syncs of several sessions overlap, and a class of
+  // hundreds does not queue behind two.
+  unsigned threads = 8;
   std::optional<std::string> certificate;
   std::optional<std::string> key;
   bool plainHttp = false;
@@ -45,7 +48,7 @@ std::string serverHelp(const quarn::AppFolder& folder) {
          "                     quarn.mdb, or quarn.conf naming the lab server, and the\n"
          "                     participants' text files) and Input/ (demand files)\n"
          "  --port N           the port the page is served at (8080 unless told)\n"
-         "  --threads N        the game threads the participants' sessions play on (2)\n"
+         "  --threads N        the game threads the participants' sessions play on (8)\n"
          "  --cert FILE        the server's certificate (PEM, with its chain): the page is\n"
          "                     served at https://<this computer>:N/\n"
          "  --key FILE         the certificate's private key (PEM)\n"
