@@ -70,8 +70,9 @@ struct ClassStudent {
 inline constexpr std::string_view kClassCodeAlphabet = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
 inline constexpr size_t kClassCodeLength = 6;
 
-// A new code drawn from `uniform` (a number in [0, 1) a draw).
-std::string drawClassCode(const std::function<double()>& uniform);
+// A new code, drawn from the system's cryptographic random source: a code
+// cannot be foretold from the codes of other classes.
+std::string drawClassCode();
 // The code as a student may type it (letter case and blanks aside), in the
 // stored form; nothing when it cannot be a code.
 std::optional<std::string> normalClassCode(std::string_view typed);

@@ -6,6 +6,7 @@
 #include "db/ActivityMonitor.h"
 #include "db/SqlPlanStore.h"
 #include "db/Stores.h"
+#include "db/postgres/PgClassStore.h"
 #include "db/postgres/PgConnectionPool.h"
 #include "db/postgres/PgParticipantStore.h"
 #include "db/postgres/PgReads.h"
@@ -29,6 +30,7 @@ class PgStores final : public Stores {
   ParticipantStore& participants() override { return m_participants; }
   ResultStore& results() override { return m_results; }
   TeamStore& teams() override { return m_teams; }
+  ClassStore& classes() override { return m_classes; }
   ActivityMonitor& monitor() { return m_monitor; }
   std::string location() const override { return m_location; }
   // Another server: `location` is its connection string.
@@ -45,6 +47,7 @@ class PgStores final : public Stores {
   PgParticipantStore m_participants{m_pool};
   PgResultStore m_results{m_pool};
   PgTeamStore m_teams{m_pool};
+  PgClassStore m_classes{m_pool};
   SqlActivityMonitor m_monitor{m_reads};
 };
 
