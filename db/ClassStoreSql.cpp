@@ -1,6 +1,7 @@
 #include "db/ClassStoreSql.h"
 
 #include <ctime>
+#include <map>
 
 #include "base/Text.h"
 
@@ -169,6 +170,33 @@ void SqlClassStore::place(const std::string& code, const std::string& subject,
     sql.execute(R"(UPDATE "datClassMember" SET "Team" = ? WHERE "Code" = ? AND "Subject" = ?)",
                 {team, normalOrAsGiven(code), subject});
   });
+}
+
+}  // namespace quarn
+
+namespace quarn {
+
+std::string SqlClassStore::placeByArrival(const std::string& code, const std::string& subject,
+                                          int size) {
+  std::string team;
+  write([&](ClassSql& sql) {
+    const std::string normal = normalOrAsGiven(code);
+    std::map<std::string, int> placed;
+    for (const ClassStudent& s : studentsOf(sql.query(selectStudents(), {normal}))) {
+      if (foldedName(s.subject) == foldedName(subject) && !s.team.empty()) {
+        team = s.team;
+        return;
+      }
+      if (!s.team.empty()) ++placed[s.team];
+    }
+    for (int number = 1;; ++number) {
+      team = classTeamName(normal, number);
+      if (placed[team] < size) break;
+    }
+    sql.execute(R"(UPDATE "datClassMember" SET "Team" = ? WHERE "Code" = ? AND "Subject" = ?)",
+                {team, normal, subject});
+  });
+  return team;
 }
 
 }  // namespace quarn

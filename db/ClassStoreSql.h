@@ -30,6 +30,8 @@ class SqlClassStore : public ClassStore {
   std::optional<ClassStudent> studentNamed(const std::string& code,
                                            const std::string& name) override;
   void place(const std::string& code, const std::string& subject, const std::string& team) override;
+  std::string placeByArrival(const std::string& code, const std::string& subject,
+                             int size) override;
 
  protected:
   using Use = std::function<void(ClassSql&)>;
