@@ -117,6 +117,7 @@ class RefusingClassStore final : public ClassStore {
   ClassStudent arrive(const std::string&, const std::string&, const std::string&) override {
     refuse();
   }
+  ClassStudent arriveNamed(const std::string&, const std::string&) override { refuse(); }
   std::vector<ClassStudent> students(const std::string&) override { refuse(); }
   std::optional<ClassStudent> studentNamed(const std::string&, const std::string&) override {
     refuse();

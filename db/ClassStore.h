@@ -105,6 +105,11 @@ class ClassStore {
   // student's row.
   virtual ClassStudent arrive(const std::string& code, const std::string& subject,
                               const std::string& name) = 0;
+  // The student of the class who gave `name` (letter case aside): the one
+  // who gave it before (the same student coming back), else a new one whose
+  // User ID the program makes, the class's code and its arrival
+  // ("K7PQ2M-007"), unless datUser holds that User ID already.
+  virtual ClassStudent arriveNamed(const std::string& code, const std::string& name) = 0;
   // The class's students, by arrival.
   virtual std::vector<ClassStudent> students(const std::string& code) = 0;
   // The student of the class who gave `name` (letter case aside), if any:

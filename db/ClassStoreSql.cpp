@@ -1,5 +1,6 @@
 #include "db/ClassStoreSql.h"
 
+#include <algorithm>
 #include <ctime>
 #include <map>
 
@@ -140,6 +141,37 @@ ClassStudent SqlClassStore::arrive(const std::string& code, const std::string& s
     const Rows last = sql.query(
         R"(SELECT max("Arrival") AS "Last" FROM "datClassMember" WHERE "Code" = ?)", {normal});
     student = {normal, subject, name, (last.empty() ? 0 : numberOf(last.front(), "Last")) + 1, ""};
+    sql.execute(std::string(R"(INSERT INTO "datClassMember" ()") + kStudentColumns +
+                    ") VALUES (?, ?, ?, ?, ?)",
+                {student.code, student.subject, student.name, student.arrival, student.team});
+  });
+  return student;
+}
+
+ClassStudent SqlClassStore::arriveNamed(const std::string& code, const std::string& name) {
+  ClassStudent student;
+  write([&](ClassSql& sql) {
+    const std::string normal = normalOrAsGiven(code);
+    const std::string given(trimBlanks(name));
+    int64_t last = 0;
+    for (const ClassStudent& s : studentsOf(sql.query(selectStudents(), {normal}))) {
+      if (!s.name.empty() && foldedName(s.name) == foldedName(given)) {
+        student = s;
+        return;
+      }
+      last = std::max(last, s.arrival);
+    }
+    student = {normal, "", given, last + 1, ""};
+    for (int64_t number = student.arrival;; ++number) {
+      const std::string digits = std::to_string(number);
+      student.subject =
+          normal + "-" + std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
+      const bool taken = !sql.query(R"(SELECT "Subject" FROM "datUser" WHERE "Subject" = ?
+                        UNION SELECT "Subject" FROM "datClassMember" WHERE "Subject" = ?)",
+                                    {student.subject, student.subject})
+                              .empty();
+      if (!taken) break;
+    }
     sql.execute(std::string(R"(INSERT INTO "datClassMember" ()") + kStudentColumns +
                     ") VALUES (?, ?, ?, ?, ?)",
                 {student.code, student.subject, student.name, student.arrival, student.team});

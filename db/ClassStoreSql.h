@@ -26,6 +26,7 @@ class SqlClassStore : public ClassStore {
   bool setState(const std::string& code, ClassState state) override;
   ClassStudent arrive(const std::string& code, const std::string& subject,
                       const std::string& name) override;
+  ClassStudent arriveNamed(const std::string& code, const std::string& name) override;
   std::vector<ClassStudent> students(const std::string& code) override;
   std::optional<ClassStudent> studentNamed(const std::string& code,
                                            const std::string& name) override;

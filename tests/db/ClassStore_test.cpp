@@ -137,6 +137,27 @@ TYPED_TEST(ClassStoreTest, StudentIsFoundByTheNameItGave) {
   EXPECT_EQ(this->classes().studentNamed("AAAAAA", "Zoe Brandt"), std::nullopt);
 }
 
+TYPED_TEST(ClassStoreTest, NamedStudentGetsAUserIdNobodyHas) {
+  this->classes().open(classOn("Beer", "AAAAAA"), drawClassCode);
+  this->db.insert("datUser", {{"Subject", "AAAAAA-002"}});
+  EXPECT_EQ(this->classes().arriveNamed("AAAAAA", "Ada").subject, "AAAAAA-001");
+  EXPECT_EQ(this->classes().arriveNamed("AAAAAA", "Bob").subject, "AAAAAA-003");
+  EXPECT_EQ(this->classes().arriveNamed("AAAAAA", "Cy").subject, "AAAAAA-004");
+  EXPECT_EQ(this->classes().arriveNamed("AAAAAA", " ada "),
+            (ClassStudent{"AAAAAA", "AAAAAA-001", "Ada", 1, ""}));
+}
+
+TYPED_TEST(ClassStoreTest, ArrivalsFillEachTeamInTurn) {
+  this->classes().open(classOn("Beer", "AAAAAA"), drawClassCode);
+  std::vector<std::string> teams;
+  for (const char* subject : {"A", "B", "C", "A", "D"}) {
+    this->classes().arrive("AAAAAA", subject, "");
+    teams.push_back(this->classes().placeByArrival("AAAAAA", subject, 2));
+  }
+  EXPECT_EQ(teams, (std::vector<std::string>{"AAAAAA-T01", "AAAAAA-T01", "AAAAAA-T02", "AAAAAA-T01",
+                                             "AAAAAA-T02"}));
+}
+
 TYPED_TEST(ClassStoreTest, PlacedStudentKeepsItsTeam) {
   this->classes().open(classOn("Beer", "AAAAAA"), drawClassCode);
   this->classes().arrive("AAAAAA", "Ada", "");
