@@ -87,6 +87,9 @@ inline constexpr MessageDescription kMessages[] = {
     {"teamWaiting", Direction::ToPage, "text: for whom the team waits; empty: no longer",
      "a team member waits"},
     {"gameOver", Direction::ToPage, "", "every trial is played"},
+    {"completionLink", Direction::ToPage,
+     "address: the setting's completion link with the User ID filled in (URL-encoded)",
+     "the closing screen shows it as a link"},
     {"message", Direction::ToPage,
      "kind: what it is about (\"TakeOver\", \"TrialEnded\", \"GameOver\", ...); style: its "
      "buttons (\"ok\", \"okWarning\", \"yesNo\", \"yesNoWarning\", \"yesNoQuestion\", "

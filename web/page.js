@@ -699,8 +699,10 @@
       $("cmdJoin").disabled = true;
       showJoinNote(kClassWaiting);
     },
-    gameOver(message) {
-      showCompletionLink(message.completionLink);
+    completionLink(message) {
+      showCompletionLink(message.address);
+    },
+    gameOver() {
       game.over = true;
       game.weekOpen = false;
       closeDialog("frmPause");

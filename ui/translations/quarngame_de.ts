@@ -431,6 +431,10 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
         <source>Game Over</source>
         <translation>Spielende</translation>
     </message>
+    <message>
+        <source>To complete the study, please follow this link:</source>
+        <translation>Um die Studie abzuschließen, folgen Sie bitte diesem Link:</translation>
+    </message>
 </context>
 <context>
     <name>Page</name>

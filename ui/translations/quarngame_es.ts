@@ -431,6 +431,10 @@ Avise a la persona que dirige la sesión.</translation>
         <source>Game Over</source>
         <translation>Fin del juego</translation>
     </message>
+    <message>
+        <source>To complete the study, please follow this link:</source>
+        <translation>Para completar el estudio, siga este enlace:</translation>
+    </message>
 </context>
 <context>
     <name>Page</name>
