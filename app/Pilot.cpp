@@ -278,6 +278,9 @@ void Pilot::submitOrder() {
 // refreshed as the window's timer does, and a team's changes are followed
 // (another member's moderator may end the team's training meanwhile).
 void Pilot::standStill() {
+  // The week clock orders for a participant who stands still, as the
+  // window's timer has it do.
+  if (m_session.runClock()) return;
   const auto now = std::chrono::steady_clock::now();
   if (now - m_lastSignOfLife > std::chrono::seconds(kMarkRefreshSeconds)) {
     m_session.keepAlive();
@@ -326,6 +329,9 @@ void Pilot::playUntilGameOver() {
         break;
       case Phase::FormingTeam:
       case Phase::WaitingForTeam:
+        // A member gone from the team is ordered for once its week's time
+        // ran out.
+        m_session.runClock();
         m_session.pollTeam(std::chrono::milliseconds(500));
         break;
       case Phase::WeekOpen: {

@@ -19,7 +19,7 @@ constexpr const char* kLatestWeeks =
               r."TimeOfDay", p."TotalCost", p."Role" AS "ParticipantRole"
        FROM "datRole" AS r
        LEFT JOIN "datRole" AS p ON p."Subject" = r."Subject" AND p."Setting" = r."Setting"
-         AND p."Trial" = r."Trial" AND p."Week" = r."Week" AND p."User" = 6
+         AND p."Trial" = r."Trial" AND p."Week" = r."Week" AND p."User" IN (6, 8)
        WHERE r.rowid IN (SELECT max(rowid) FROM "datRole"
                          WHERE "Date" >= ? AND ("Date" > ? OR "TimeOfDay" >= ?)
                          GROUP BY "Subject", "Setting"))";

@@ -43,8 +43,9 @@ const TableNote kTableNotes[] = {
      "A demand forecast, named by a trial's `Predicter`: the Retailer's demand "
      "shown ahead, blurred by noise."},
     {"tblSetting",
-     "The participants' language of a setting; a setting without a row plays in "
-     "the language chosen at the start (`quarngame --language`, else the system's)."},
+     "The participants' language and the week clock of a setting; a setting without a row plays "
+     "in the language chosen at the start (`quarngame --language`, else the system's), without "
+     "a clock."},
     {"datUser", "One row per participant, written by the questionnaire at the first login."},
     {"datRole",
      "One row per stage and played week of every trial whose `DatabaseOutput` is on (training "
@@ -176,6 +177,11 @@ std::vector<ColumnNote> describeColumns() {
       {"tblPredicter", "MaxNoise", kOptional, "the shown demand varies by up to this either way"},
       {"tblSetting", "Setting", kRequired, "the setting"},
       {"tblSetting", "Language", kOptional, "the participants' language: `en`, `de` or `es`"},
+      {"tblSetting", "WeekSeconds", kOptional,
+       "the week clock: seconds for each week's order, 10 to 3600; 0 (the default): no clock"},
+      {"tblSetting", "ClockRule", kOptional,
+       "who orders when the clock runs out: the `Name` of a `tblPlayer` row, playing the "
+       "participant's stage; empty: the participant's last order (0 in week 1)"},
       {"tblSetting", "CompletionLink", kOptional,
        "an http(s) address shown to the participant at the game over, `{id}` in it replaced by "
        "the User ID (URL-encoded): an online panel's completion link"},
@@ -195,7 +201,9 @@ std::vector<ColumnNote> describeColumns() {
       {"datRole", "Training", kRecorded, "1 for a training trial"},
       {"datRole", "Week", kRecorded, "the week just played, from 1"},
       {"datRole", "Role", kRecorded, "the stage: Factory, Distributor, Wholesaler or Retailer"},
-      {"datRole", "User", kRecorded, "6 for the participant's stage, 0 for a simulated one"},
+      {"datRole", "User", kRecorded,
+       "6 for the participant's stage (8 when the week clock ordered for the participant), 7 "
+       "for another team member's, 0 for a simulated one"},
       {"datRole", "PNoise", kRecorded, "the forecast's noise of the week (participant's row)"},
       {"datRole", "Delay1", kRecorded, "the shipping pipeline's first slot"},
       {"datRole", "Delay2", kRecorded, "its second slot (empty with a delay of 1)"},
@@ -249,6 +257,7 @@ std::vector<ColumnNote> describeColumns() {
       {"datTeamOrder", "Subject", kRecorded, "the member's User ID"},
       {"datTeamOrder", "TransactionTime", kRecorded, "the decision time in ms"},
       {"datTeamOrder", "Stored", kRecorded, "when the server stored it, seconds since 1970"},
+      {"datTeamOrder", "Clock", kRecorded, "1: made by the week clock, not typed"},
       {"datTeam", "Setting", kRecorded, "the team setting"},
       {"datTeam", "Team", kRecorded, "the team"},
       {"datTeam", "Trial", kRecorded, "the trial"},

@@ -77,6 +77,12 @@ void ChosenStores::choose(const DatabaseChoice& choice) {
   if (choice == m_choice) return;
   m_current = openStores(choice, m_waiter);
   m_choice = choice;
+  if (m_wakeOnTeamChange) m_current->teams().wakeOnChange(m_wakeOnTeamChange);
+}
+
+void ChosenStores::wakeOnTeamChange(std::function<void()> wake) {
+  m_wakeOnTeamChange = std::move(wake);
+  m_current->teams().wakeOnChange(m_wakeOnTeamChange);
 }
 
 std::chrono::milliseconds ChosenStores::outageLimit() const {

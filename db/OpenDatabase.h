@@ -55,9 +55,12 @@ class ChosenStores final : public Stores {
   void setLocation(const std::string& location) override;
   std::optional<SchemaUpgrade> upgradeSchema() override { return m_current->upgradeSchema(); }
   std::function<bool()> answerCheck() const override { return m_current->answerCheck(); }
+  // The team store's wakeOnChange, kept for the stores chosen later.
+  void wakeOnTeamChange(std::function<void()> wake);
 
  private:
   BusyWaiter* m_waiter;
+  std::function<void()> m_wakeOnTeamChange;
   DatabaseChoice m_choice;
   std::unique_ptr<Stores> m_current;
 };

@@ -24,6 +24,9 @@ struct WeekRow {
   std::string role;
   bool participant = false;  // User: 6 for the participant's stage
   bool teamMember = false;   // User: 7 for a stage another member of the participant's team plays
+  // User: 8 in place of 6 when the week clock ran out and ordered for the
+  // participant (a week an analysis may leave out).
+  bool clockOrdered = false;
   std::optional<int32_t> predicterNoise;  // PNoise: only in a trial with a predicter
   // Order, DeltaInventory, Inventory, Delay1 to Delay3 (as many as the
   // trial's delay), Demand, Satisfied, WeeklyCost, TotalCost and

@@ -42,8 +42,10 @@ namespace {
 // workstations write the teams' rows only through functions that check the
 // member's mark (no table changes: the upgrade makes the functions and
 // takes the workstation roles' direct INSERT on the team tables back); 7
-// keeps the classes students join by a code (datClass, datClassMember) and
-// a setting's completion link (tblSetting's CompletionLink).
+// gives a setting a week clock (tblSetting's WeekSeconds and ClockRule),
+// marks a team's order made by it (datTeamOrder's Clock), and keeps the
+// classes students join by a code (datClass, datClassMember) and a
+// setting's completion link (tblSetting's CompletionLink).
 constexpr ColumnType kInt = ColumnType::Integer;
 constexpr ColumnType kReal = ColumnType::Real;
 constexpr ColumnType kText = ColumnType::Text;
@@ -141,12 +143,17 @@ Schema describeSchema() {
         {"Excess", kInt},
         {"MaxNoise", kInt, "0"}}},
       // The participants' language of a setting ("de", "es"); a setting
-      // without a row plays in the language chosen at the start.
-      // CompletionLink: the address shown at the game over, with {id} as the
-      // participant's User ID (an online panel's link back).
+      // without a row plays in the language chosen at the start. A week
+      // clock gives each week WeekSeconds (0: no clock); when they run out
+      // the week is ordered by ClockRule (a tblPlayer row's Name, or '' for
+      // the participant's last order). CompletionLink: the address shown at
+      // the game over, with {id} as the participant's User ID (an online
+      // panel's link back).
       {"tblSetting",
        {{"Setting", kText, kNone, kNotNull},
         {"Language", kText},
+        {"WeekSeconds", kInt, "0", false, 7},
+        {"ClockRule", kText, "''", false, 7},
         {"CompletionLink", kText, "''", false, 7}},
        {},
        4},
@@ -236,7 +243,8 @@ Schema describeSchema() {
        3},
       // Every order a team member typed, as typed: a member's workstation
       // that starts again replays them, and the week is played once all
-      // members of the team have one. Orders of week 0 are marks: in an
+      // members of the team have one (Clock 1: made by the week clock, not
+      // typed). Orders of week 0 are marks: in an
       // experiment trial, the pause before it passed; in training played
       // together (Training 1), a member beginning the team's training trial
       // Trial (Order: which one of the plan; TransactionTime: the member's
@@ -251,7 +259,8 @@ Schema describeSchema() {
         {"Order", kInt},
         {"Subject", kText},
         {"TransactionTime", kInt},
-        {"Stored", kInt, kNone, false, 5}},
+        {"Stored", kInt, kNone, false, 5},
+        {"Clock", kInt, "0", false, 7}},
        {"Setting", "Team", "Trial", "Training", "Week", "Member"},
        3},
       // Who played which stage of a team trial: ties the members' records

@@ -108,12 +108,9 @@ std::string SqlPlanStore::settingLanguage(const std::string& setting) {
   return std::string(trimSpace(row->cell("Language").toText()));
 }
 
-std::string SqlPlanStore::settingCompletionLink(const std::string& setting) {
-  const std::optional<Row> row = first(
-      R"(SELECT "CompletionLink" FROM "tblSetting" WHERE "Setting" = ? ORDER BY rowid LIMIT 1)",
-      setting, "tblSetting");
-  if (!row || row->cell("CompletionLink").isNull()) return "";
-  return std::string(trimSpace(row->cell("CompletionLink").toText()));
+std::optional<Row> SqlPlanStore::settingRow(const std::string& setting) {
+  return first(R"(SELECT * FROM "tblSetting" WHERE "Setting" = ? ORDER BY rowid LIMIT 1)", setting,
+               "tblSetting");
 }
 
 // Sorted here, byte by byte, so that both engines list them alike whatever

@@ -14,6 +14,7 @@ namespace {
 
 constexpr int64_t kParticipantUser = 6;
 constexpr int64_t kTeamMemberUser = 7;
+constexpr int64_t kClockOrderedUser = 8;
 
 std::string textOrEmpty(const Row& row, const char* column) {
   const Cell cell = row.cell(column);
@@ -45,13 +46,14 @@ namespace {
 ColumnBinding<WeekRow> userColumn() {
   return {"User",
           [](const WeekRow& r) {
-            return CellValue{r.participant  ? kParticipantUser
-                             : r.teamMember ? kTeamMemberUser
-                                            : int64_t{0}};
+            if (r.participant)
+              return CellValue{r.clockOrdered ? kClockOrderedUser : kParticipantUser};
+            return CellValue{r.teamMember ? kTeamMemberUser : int64_t{0}};
           },
           [](WeekRow& r, const Cell& cell) {
             const int32_t user = cell.isNull() ? 0 : cell.toInt32();
-            r.participant = user == kParticipantUser;
+            r.participant = user == kParticipantUser || user == kClockOrderedUser;
+            r.clockOrdered = user == kClockOrderedUser;
             r.teamMember = user == kTeamMemberUser;
           }};
 }
@@ -190,6 +192,7 @@ RecordColumns<TeamOrderRow> describeTeamOrderColumns() {
   columns.push_back(
       partColumn(order, wholeColumn("TransactionTime", &TypedOrder::transactionTime)));
   columns.push_back(storedColumn());
+  columns.push_back(partColumn(order, truthColumn("Clock", &TypedOrder::clock)));
   return {"datTeamOrder", std::move(columns)};
 }
 

@@ -37,6 +37,7 @@ struct TypedOrder {
   int32_t order = 0;
   std::string subject;
   int32_t transactionTime = 0;  // the member's decision time in milliseconds
+  bool clock = false;           // made by the week clock, not typed
 
   friend bool operator==(const TypedOrder&, const TypedOrder&) = default;
 };
@@ -138,6 +139,19 @@ class TeamStore {
   // the member in that experiment trial from that week on: nothing is stored.
   virtual bool storeOrder(const TeamKey& key, const TypedOrder& order,
                           const std::string& secret = "") = 0;
+  // Stores the week clock's order for `order.member` (`order.subject`),
+  // made by the workstation of `caller`, a member of the team, under the
+  // secret of caller's mark; dated and woken as storeOrder. For another
+  // member it is stored only once the week's time ran out by the server's
+  // clock: the week starts when the last order of the week before was
+  // stored (week 1: when its first order was), and lasts the setting's
+  // WeekSeconds. Returns false, storing nothing, before that, or when the
+  // member's order of the week is stored already (the first counts, so
+  // nothing is doubled when members do it at once, or when the late
+  // member's own order comes at the same moment), or when a simulated
+  // player replaces the member.
+  virtual bool storeClockOrder(const TeamKey& key, const TypedOrder& order,
+                               const std::string& caller, const std::string& secret = "") = 0;
   // The team's typed orders of one trial, by week, then member.
   virtual std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) = 0;
 
@@ -166,6 +180,11 @@ class TeamStore {
   // `timeout` has passed; true when woken by a change. The server wakes the
   // waiting members itself: nothing is polled.
   virtual bool waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) = 0;
+  // From now on `wake` is called, from any thread, soon after a change of
+  // the team waited for last, so that a caller that looks only when told (a
+  // server's session, which never waits) learns of it at once. Stores that
+  // cannot tell leave it uncalled; their callers look from time to time.
+  virtual void wakeOnChange(std::function<void()> /*wake*/) {}
 };
 
 // The team store of a database file: refuses every use, saying that team
@@ -181,6 +200,10 @@ class FileTeamStore final : public TeamStore {
   std::string correctMembers(const TeamKey&, const std::vector<std::string>&) override { refuse(); }
   std::vector<TeamMember> members(const TeamKey&) override { refuse(); }
   bool storeOrder(const TeamKey&, const TypedOrder&, const std::string&) override { refuse(); }
+  bool storeClockOrder(const TeamKey&, const TypedOrder&, const std::string&,
+                       const std::string&) override {
+    refuse();
+  }
   std::vector<TypedOrder> orders(const TeamKey&, int16_t, bool) override { refuse(); }
   TeamTraining training(const TeamKey&, int16_t) override { refuse(); }
   void recordMember(const TeamKey&, const TeamTrialMember&, const std::string&) override {

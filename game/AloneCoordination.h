@@ -14,7 +14,8 @@ class AloneCoordination final : public WeekCoordination {
 
   void startTrial() override;
   bool weekOpenedOrdered(const WeekOpening& /*week*/) override { return false; }
-  void order(int order) override { m_steps.playWeek(order); }
+  void order(int order, bool /*byClock*/) override { m_steps.playWeek(order); }
+  void orderForLateMembers() override {}
   UniformRandom& random() override { return m_services.random; }
   int16_t forecast(int16_t week) override;
   bool pausePassedElsewhere() override { return false; }

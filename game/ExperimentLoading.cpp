@@ -83,6 +83,10 @@ void loadPlayers(PlanTables& tables, Plan& plan) {
 bool loadExperimentPlan(GameServices& services, GameState& state) {
   loadPlayers(services.db.planTables(), state.plan);
   loadBlocks(services, state);
+  WeekClockRow clock =
+      readWeekClock(services.db.planTables(), state.plan.players, state.identity.setting);
+  if (const PlanFault* fault = firstFault(clock.faults)) refusePlan(services.prompter, *fault);
+  state.plan.clock = clock.clock;
   const std::vector<PlanFault> pauses =
       checkPauses(services.db.planTables(), state.identity.setting, state.plan.trialCount());
   if (const PlanFault* fault = firstFault(pauses)) refusePlan(services.prompter, *fault);

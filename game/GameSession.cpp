@@ -10,6 +10,7 @@
 #include "game/ChainFigures.h"
 #include "game/ExperimentLoading.h"
 #include "game/TeamPlay.h"
+#include "game/WeekClockRule.h"
 #include "game/WorkstationMark.h"
 #include "plan/CompletionLink.h"
 #include "plan/SettingCheck.h"
@@ -149,8 +150,56 @@ bool GameSession::submitOrder(int order, std::optional<int32_t> decisionTime) {
     return false;
   }
   m_state.times.measured = decisionTime;
-  m_coordination->order(order);
+  m_state.times.byClock = false;
+  stopClock();
+  m_coordination->order(order, false);
   return true;
+}
+
+bool GameSession::clockRuns() const {
+  if (!m_state.plan.clock.runs()) return false;
+  return (m_phase == Phase::WeekOpen && m_clockCounts) || m_phase == Phase::WaitingForTeam;
+}
+
+bool GameSession::runClock() {
+  if (!clockRuns() || held()) return false;
+  if (m_phase == Phase::WaitingForTeam) {
+    const std::optional<int64_t> left =
+        clockMillisecondsLeft(m_state.plan.clock, m_state.times.weekStart, m_services.ticks.now());
+    if (left && *left == 0) m_coordination->orderForLateMembers();
+    return false;
+  }
+  const int64_t left =
+      clockMillisecondsLeft(m_state.plan.clock, m_state.times.weekStart, m_services.ticks.now())
+          .value_or(0);
+  showClock(secondsShown(left));
+  if (left > 0) return false;
+  orderByClock();
+  return true;
+}
+
+void GameSession::showClock(std::optional<int> seconds) {
+  if (seconds == m_clockShown) return;
+  m_clockShown = seconds;
+  m_view->weekClock(seconds);
+}
+
+void GameSession::stopClock() {
+  m_clockCounts = false;
+  showClock(std::nullopt);
+}
+
+// The open week's time ran out: the clock's rule orders, and the
+// participant is told what. The week's decision time is the whole time.
+void GameSession::orderByClock() {
+  const int16_t stage = m_state.plan.current().participantRole;
+  const int16_t order = clockRuleOrder(m_state, stage, m_state.chain.participantOrder,
+                                       m_services.ticks, m_services.random);
+  stopClock();
+  m_state.times.measured.reset();
+  m_state.times.byClock = true;
+  m_view->clockOrdered(clockOrderedText(m_services.prompter, order));
+  m_coordination->order(order, true);
 }
 
 void GameSession::animationFinished() {
@@ -223,6 +272,7 @@ bool GameSession::skipTraining(const std::string& password) {
 // Ends training at once: the trial in progress is recorded and the
 // experiment begins.
 void GameSession::leaveTraining() {
+  stopClock();
   noteActivity(playState(), trialRecordLost());
   m_state.training.passed = true;
   m_state.plan.currentTrial = static_cast<int16_t>(m_state.plan.totalTrialCount() - 1);
@@ -350,12 +400,18 @@ void GameSession::openWeek() {
   const Chain& chain = m_state.chain;
   m_state.times.weekStart = m_services.ticks.now();
   m_state.times.measured.reset();
+  m_state.times.byClock = false;
   enter(PhaseStep::WeekOpens, Phase::WeekOpen);
   WeekOpening week{counterText(chain.currentWeek, trial.weeks), std::nullopt};
   if (m_coordination->weekOpenedOrdered(week)) return;
   if (hasParticipant(trial.participantRole)) {
     noteActivity(PlayState::Choosing);
     m_view->weekOpened(week);
+    if (m_state.plan.clock.runs()) {
+      m_clockCounts = true;
+      m_clockShown.reset();
+      showClock(m_state.plan.clock.seconds);
+    }
     return;
   }
   const std::vector<int32_t>& orders = chain.roles[roleIndex(Role::Distributor)].orderSlots;
@@ -484,8 +540,7 @@ void GameSession::endGame() {
 }
 
 void GameSession::showCompletionLink() {
-  const std::string link =
-      m_services.db.planTables().settingCompletionLink(m_state.identity.setting);
+  const std::string link = completionLinkOf(m_services.db.planTables(), m_state.identity.setting);
   if (isCompletionLink(link)) {
     m_view->completionLinkShown(completionAddress(link, m_state.identity.subject));
   }

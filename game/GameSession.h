@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,18 @@ class GameSession : private WeekSteps {
   // meanwhile.
   bool watchesTeam() const { return m_coordination->watches(); }
 
+  // The week clock's move, from the host's timer (the window's, a browser
+  // session's tick): tells the view the seconds left of the open week, and
+  // once they run out orders the week by the setting's rule and says so.
+  // A team member waiting in a week whose time ran out orders for the
+  // members who have not (see WeekCoordination::orderForLateMembers). Does
+  // nothing without a clock, or while a question is open. Returns whether
+  // the game moved on.
+  bool runClock();
+  // Whether runClock has anything to do now: the host runs its timer
+  // meanwhile.
+  bool clockRuns() const;
+
   // The login's Quit: the application ends.
   [[noreturn]] void quit();
 
@@ -157,6 +170,9 @@ class GameSession : private WeekSteps {
   int16_t forecast(int16_t week) { return m_coordination->forecast(week); }
   bool trainingFailed();
   void openWeek();
+  void orderByClock();
+  void showClock(std::optional<int> seconds);
+  void stopClock();
   void endTrial();
   void endTraining();
   void endGame();
@@ -180,6 +196,9 @@ class GameSession : private WeekSteps {
   std::vector<std::string> m_settings;
   Phase m_phase = Phase::LoggedOut;
   bool m_forecastShown = false;
+  // The open week's clock runs: its order box is the participant's.
+  bool m_clockCounts = false;
+  std::optional<int> m_clockShown;  // the seconds the view shows
   SessionDisplays m_displays;
   std::unique_ptr<WeekCoordination> m_coordination;
 };

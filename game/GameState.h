@@ -47,6 +47,8 @@ struct DecisionTimes {
   // The time the participant's screen measured itself (a browser's page,
   // so that the network's delay does not enter it); none: the tick counter's.
   std::optional<int32_t> measured = std::nullopt;
+  // The week clock ran out and made the order.
+  bool byClock = false;
   // The measured time, else orderPress - weekStart on the wrapping 32-bit
   // counter.
   int32_t elapsed() const {
@@ -75,8 +77,10 @@ struct TeamSession {
   // The weeks of the running trial whose records this member has stored
   // already (a workstation that starts again replays them unrecorded).
   int16_t recordedWeeks = 0;
-  // The decision time of each stage's typed order in the week just closed.
+  // The decision time of each stage's typed order in the week just closed,
+  // and whether the week clock made it.
   std::array<int32_t, kRoleCount> decisionTimes{};
+  std::array<bool, kRoleCount> clockOrders{};
 
   bool active() const { return !key.team.empty(); }
 };

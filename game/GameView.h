@@ -106,6 +106,13 @@ class GameView {
   virtual void pauseStarted() {}
   // The skip-training password was taken.
   virtual void trainingSkipped() {}
+  // The week clock: the whole seconds left for the open week's order, told
+  // as the week opens and at each change; none once the week is ordered.
+  // Never told in a setting without a clock.
+  virtual void weekClock(std::optional<int> /*secondsLeft*/) {}
+  // The week clock ran out: `text` says what was ordered for the
+  // participant. Shown until the next week opens.
+  virtual void clockOrdered(const std::string& /*text*/) {}
   // A team member waits for the team: `text` says for whom ("Waiting for
   // the Factory and the Retailer..."); empty once the team goes on.
   virtual void teamWaiting(const std::string& /*text*/) {}

@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 #include "base/Numbers.h"
 #include "game/TeamPlay.h"
+#include "game/WeekClockRule.h"
 #include "game/WorkstationMark.h"
 #include "plan/Predicter.h"
 #include "sim/WeekPress.h"
@@ -27,17 +28,21 @@ bool TeamCoordination::weekOpenedOrdered(const WeekOpening& week) {
   return true;
 }
 
-void TeamCoordination::order(int order) {
+void TeamCoordination::order(int order, bool byClock) {
   if (!playsTeamTrial(m_state)) {
-    m_alone.order(order);
+    m_alone.order(order, byClock);
     return;
   }
   m_state.times.orderPress = m_services.ticks.now();
   const TypedOrder typed{teamTrialNumber(m_state),    m_state.training.active,
                          m_state.chain.currentWeek,   m_state.team.member,
                          static_cast<int16_t>(order), m_state.identity.subject,
-                         m_state.times.elapsed()};
-  storeOrder(typed);
+                         m_state.times.elapsed(),     byClock};
+  if (byClock) {
+    storeClockOrder(typed);
+  } else {
+    storeOrder(typed);
+  }
   m_state.team.orders.push_back(typed);
   waitForTeamWeek();
 }
@@ -108,6 +113,53 @@ void TeamCoordination::storeOrder(const TypedOrder& order) {
       [&] { return m_services.db.teams().storeOrder(key, order, markSecret(m_state)); });
 }
 
+// The week clock's order of a member, stored by the member's own
+// workstation or by another member's for it.
+void TeamCoordination::storeClockOrder(const TypedOrder& order) {
+  const TeamKey& key = m_state.team.key;
+  const std::string& caller = m_state.identity.subject;
+  m_services.db.read([&] {
+    return m_services.db.teams().storeClockOrder(key, order, caller, markSecret(m_state));
+  });
+}
+
+namespace {
+
+std::string subjectOf(const TeamSession& team, int16_t member) {
+  for (const TeamMember& m : team.members) {
+    if (m.member == member) return m.subject;
+  }
+  return "Subject" + decimal(member);
+}
+
+}  // namespace
+
+// This member's time ran out on its own tick counter, which began when the
+// week opened here (after the week before was complete): the server judges
+// by its own clock, so a workstation a little ahead of it is refused and
+// tries again a second later. The change it makes reaches every member as
+// an order does.
+void TeamCoordination::orderForLateMembers() {
+  if (!playsTeamTrial(m_state)) return;
+  constexpr uint32_t kClockRetry = 1000;
+  const uint32_t now = m_services.ticks.now();
+  const int16_t week = m_state.chain.currentWeek;
+  if (week == m_clockTriedWeek && now - m_lastClockTry < kClockRetry) return;
+  m_clockTriedWeek = week;
+  m_lastClockTry = now;
+  const TrialPlan& trial = m_state.plan.current();
+  const TeamSession& team = m_state.team;
+  StandardUniformRandom random(now);
+  for (const int16_t stage : stagesToOrder(m_state, week)) {
+    const int16_t member = trial.stageMembers[static_cast<size_t>(stage)];
+    // The week before closed with the member's order at its stage.
+    const int16_t lastOrder = m_state.chain.memberOrders[static_cast<size_t>(stage)];
+    const int16_t order = clockRuleOrder(m_state, stage, lastOrder, m_services.ticks, random);
+    storeClockOrder({teamTrialNumber(m_state), m_state.training.active, week, member, order,
+                     subjectOf(team, member), m_state.plan.clock.seconds * 1000, true});
+  }
+}
+
 namespace {
 
 int16_t playerIndex(const Plan& plan, const std::string& name) {
@@ -116,13 +168,6 @@ int16_t playerIndex(const Plan& plan, const std::string& name) {
   }
   throw QuarnError(kErrInvalidPlan, "The simulated player " + name +
                                         " who replaces a team member is not in tblPlayer");
-}
-
-std::string subjectOf(const TeamSession& team, int16_t member) {
-  for (const TeamMember& m : team.members) {
-    if (m.member == member) return m.subject;
-  }
-  return "Subject" + decimal(member);
 }
 
 }  // namespace
@@ -324,6 +369,7 @@ bool TeamCoordination::lookAtTeamWeek() {
   const int16_t week = m_state.chain.currentWeek;
   if (const auto orders = completeTeamWeek(m_state, week)) {
     m_steps.view().teamWaiting("");
+    tellClockOrder(*orders);
     m_steps.enter(PhaseStep::TeamOrdered, Phase::Animating);
     pressTeam(*orders);
     m_steps.animateWeek();
@@ -332,6 +378,19 @@ bool TeamCoordination::lookAtTeamWeek() {
   if (m_state.training.active && lookAtTeamTraining()) return true;
   m_steps.view().teamWaiting(teamWeekText(m_services.prompter, m_state, week));
   return false;
+}
+
+// Another member's workstation made this member's order by the clock
+// before the member's own came (which then was not stored): the member
+// reads what the week was played with.
+void TeamCoordination::tellClockOrder(const std::array<int16_t, kRoleCount>& orders) {
+  const int16_t own = m_state.plan.current().participantRole;
+  if (!isRole(own) || m_state.times.byClock) return;
+  const auto stage = static_cast<size_t>(own);
+  if (!m_state.team.clockOrders[stage] || stageReplaced(m_state, own, m_state.chain.currentWeek)) {
+    return;
+  }
+  m_steps.view().clockOrdered(clockOrderedText(m_services.prompter, orders[stage]));
 }
 
 // Closes the open week with every member's typed order; this member's

@@ -23,7 +23,8 @@ class TeamCoordination final : public WeekCoordination {
 
   void startTrial() override;
   bool weekOpenedOrdered(const WeekOpening& week) override;
-  void order(int order) override;
+  void order(int order, bool byClock) override;
+  void orderForLateMembers() override;
   UniformRandom& random() override;
   int16_t forecast(int16_t week) override;
   bool pausePassedElsewhere() override;
@@ -46,6 +47,7 @@ class TeamCoordination final : public WeekCoordination {
   bool lookAtTeamTraining();
   bool lookAtTeamWeek();
   void pressTeam(const std::array<int16_t, kRoleCount>& orders);
+  void tellClockOrder(const std::array<int16_t, kRoleCount>& orders);
   void markLook();
 
   // What the workstation reads of its team and stores for it.
@@ -53,6 +55,7 @@ class TeamCoordination final : public WeekCoordination {
   bool teamTrainingOver();
   void readTeamTrial();
   void storeOrder(const TypedOrder& order);
+  void storeClockOrder(const TypedOrder& order);
   void recordTeamTrial(int16_t recordedTrial);
   int16_t nextTeamTrialNumber() const;
 
@@ -65,6 +68,9 @@ class TeamCoordination final : public WeekCoordination {
   uint32_t m_seed = 0;  // the seed m_random started from
   // When the team was last looked at, on the game's tick counter.
   uint32_t m_lastLook = 0;
+  // When this workstation last ordered for late members, and in which week.
+  uint32_t m_lastClockTry = 0;
+  int16_t m_clockTriedWeek = 0;
 };
 
 }  // namespace quarn

@@ -103,6 +103,7 @@ std::optional<std::array<int16_t, kRoleCount>> completeTeamWeek(GameState& state
   TeamSession& team = state.team;
   std::array<int16_t, kRoleCount> orders{};
   std::array<int32_t, kRoleCount> times{};
+  std::array<bool, kRoleCount> byClock{};
   for (int16_t r = 0; r < kRoleCount; ++r) {
     const int16_t member = trial.stageMembers[static_cast<size_t>(r)];
     if (member == 0 || stageReplaced(state, r, week)) continue;
@@ -110,8 +111,10 @@ std::optional<std::array<int16_t, kRoleCount>> completeTeamWeek(GameState& state
     if (!typed) return std::nullopt;
     orders[static_cast<size_t>(r)] = static_cast<int16_t>(typed->order);
     times[static_cast<size_t>(r)] = typed->transactionTime;
+    byClock[static_cast<size_t>(r)] = typed->clock;
   }
   team.decisionTimes = times;
+  team.clockOrders = byClock;
   return orders;
 }
 

@@ -72,8 +72,13 @@ class WeekCoordination {
   // already shows the week and waits for the team (true); else the order is
   // still to be made here (false).
   virtual bool weekOpenedOrdered(const WeekOpening& week) = 0;
-  // The participant's order of the open week, within the trial's largest.
-  virtual void order(int order) = 0;
+  // The participant's order of the open week, within the trial's largest;
+  // `byClock` when the week clock made it.
+  virtual void order(int order, bool byClock) = 0;
+  // The week clock of the week this member waits in ran out: orders by the
+  // clock's rule for every member who has not ordered it (a member who is
+  // gone must not stop the team). Nothing alone.
+  virtual void orderForLateMembers() = 0;
 
   // The generator the running trial's simulated players draw from.
   virtual UniformRandom& random() = 0;

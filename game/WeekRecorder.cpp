@@ -49,6 +49,11 @@ WeekRow roleRow(const GameState& state, int16_t r, const LocalDateTime& now) {
   row.participant = r == trial.participantRole && !replaced;
   row.teamMember = team.active() && r != trial.participantRole &&
                    trial.stageMembers[static_cast<size_t>(r)] != 0 && !replaced;
+  // In a team trial the stored order tells: another member's workstation
+  // may have made this member's order by the clock.
+  row.clockOrdered =
+      row.participant &&
+      (playsTeamTrial(state) ? team.clockOrders[static_cast<size_t>(r)] : state.times.byClock);
   if (!trial.predicter.empty()) row.predicterNoise = state.predicter.noise;
   row.stage.order = slotAt(s.orderSlots, 1);
   row.stage.deltaInventory = s.deltaInventory;

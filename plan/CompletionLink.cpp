@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "base/Text.h"
+
 namespace quarn {
 
 namespace {
@@ -27,6 +29,13 @@ std::string percentEncoded(std::string_view text) {
 }
 
 }  // namespace
+
+std::string completionLinkOf(PlanTables& tables, const std::string& setting) {
+  const std::optional<Row> row = tables.settingRow(setting);
+  if (!row || !row->columns().find("CompletionLink")) return "";
+  const Cell link = row->cell("CompletionLink");
+  return link.isNull() ? "" : std::string(trimSpace(link.toText()));
+}
 
 bool isCompletionLink(const std::string& link) {
   std::string_view rest(link);

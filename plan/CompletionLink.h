@@ -2,12 +2,17 @@
 
 #include <string>
 
+#include "plan/PlanTables.h"
+
 namespace quarn {
 
 // A setting's completion link (tblSetting's CompletionLink): the address an
 // online panel gives, shown to the participant at the game over, with
 // kCompletionIdMark standing for the participant's User ID.
 inline constexpr const char* kCompletionIdMark = "{id}";
+
+// The setting's completion link as tblSetting names it; empty for none.
+std::string completionLinkOf(PlanTables& tables, const std::string& setting);
 
 // Whether `link` can be shown as a link: an http or https address with a
 // host and no blank or control character. An empty link is none.

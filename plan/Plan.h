@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "plan/WeekClock.h"
 #include "sim/TrialPlan.h"
 
 namespace quarn {
@@ -15,6 +16,7 @@ struct Plan {
   std::vector<TrialPlan> trials;          // the experiment's trials
   std::vector<TrialPlan> trainingTrials;  // copies of the setting's training row
   std::vector<PlayerStrategy> players;    // tblPlayer, in the table's order
+  WeekClock clock;                        // the setting's week clock, if any
   int16_t currentTrial = 0;
 
   // The number of experiment trials.

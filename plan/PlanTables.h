@@ -28,9 +28,8 @@ class PlanTables {
   // The participants' language of the setting (tblSetting), e.g. "de"; empty
   // when the database names none (or lacks the table).
   virtual std::string settingLanguage(const std::string& /*setting*/) { return ""; }
-  // The setting's completion link (tblSetting), as written; empty when the
-  // database names none.
-  virtual std::string settingCompletionLink(const std::string& /*setting*/) { return ""; }
+  // The setting's first tblSetting row, if any.
+  virtual std::optional<Row> settingRow(const std::string& /*setting*/) { return std::nullopt; }
 };
 
 }  // namespace quarn

@@ -47,9 +47,8 @@ std::string RememberedPlanTables::settingLanguage(const std::string& setting) {
   return remembered(m_languages, setting, [&] { return m_source.settingLanguage(setting); });
 }
 
-std::string RememberedPlanTables::settingCompletionLink(const std::string& setting) {
-  return remembered(m_completionLinks, setting,
-                    [&] { return m_source.settingCompletionLink(setting); });
+std::optional<Row> RememberedPlanTables::settingRow(const std::string& setting) {
+  return remembered(m_settingRows, setting, [&] { return m_source.settingRow(setting); });
 }
 
 void RememberedPlanTables::forget() {
@@ -61,7 +60,7 @@ void RememberedPlanTables::forget() {
   m_displays.clear();
   m_options.clear();
   m_languages.clear();
-  m_completionLinks.clear();
+  m_settingRows.clear();
 }
 
 }  // namespace quarn

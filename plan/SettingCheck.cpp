@@ -9,6 +9,7 @@
 #include "plan/PlanCheck.h"
 #include "plan/PlanReaders.h"
 #include "plan/RowReader.h"
+#include "plan/WeekClock.h"
 
 namespace quarn {
 
@@ -102,7 +103,9 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
                                    "language (there are " +
                                        known + ")"));
     }
-    const std::string link = tables.settingCompletionLink(setting);
+    std::vector<PlanFault> clock = readWeekClock(tables, players, setting).faults;
+    faults.insert(faults.end(), clock.begin(), clock.end());
+    const std::string link = completionLinkOf(tables, setting);
     if (!link.empty() && !isCompletionLink(link)) {
       faults.push_back(makeRefusal("tblSetting", settingPlace(setting) + ", tblSetting", -1,
                                    "CompletionLink", link,

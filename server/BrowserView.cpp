@@ -164,6 +164,15 @@ void BrowserView::teamWaiting(const std::string& text) {
   sendKept(m_teamWaiting, {{"type", "teamWaiting"}, {"text", text}});
 }
 
+void BrowserView::weekClock(std::optional<int> secondsLeft) {
+  m_send({{"type", "weekClock"},
+          {"seconds", secondsLeft ? nlohmann::json(*secondsLeft) : nlohmann::json()}});
+}
+
+void BrowserView::clockOrdered(const std::string& text) {
+  m_send({{"type", "clockOrdered"}, {"text", text}});
+}
+
 std::optional<Questionnaire> BrowserView::askQuestionnaire(
     const std::string&, const std::optional<Questionnaire>& previous) {
   // Answers the game refused are not offered again: the login is refused,

@@ -55,6 +55,8 @@ class BrowserView final : public GameView {
   void pauseStarted() override;
   void trainingSkipped() override;
   void teamWaiting(const std::string& text) override;
+  void weekClock(std::optional<int> secondsLeft) override;
+  void clockOrdered(const std::string& text) override;
   void gameOver() override;
   void completionLinkShown(const std::string& address) override;
   std::optional<Questionnaire> askQuestionnaire(

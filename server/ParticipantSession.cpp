@@ -121,10 +121,12 @@ Workstation ParticipantSession::workstationOf(const std::string& device) {
   return here;
 }
 
-ParticipantSession::ParticipantSession(std::string appFolder, std::string device, SendToPage send)
+ParticipantSession::ParticipantSession(std::string appFolder, std::string device, SendToPage send,
+                                       TickCounter* ticks)
     : m_send(std::move(send)),
       m_view(m_send),
       m_prompter(m_send, m_view),
+      m_ticks(ticks ? *ticks : m_steadyTicks),
       m_game(GameServices{m_prompter, m_ticks, m_random, SystemWallClock::instance(), m_db,
                           std::move(appFolder), workstationOf(device)}) {
   m_game.setView(&m_view);
@@ -149,8 +151,18 @@ void ParticipantSession::tick() {
       m_quietTicks = 0;
       m_game.keepAlive();
     }
-    if (m_game.watchesTeam() && m_game.pollTeam(std::chrono::milliseconds(0))) carryOn();
+    if (m_game.clockRuns() && m_game.runClock()) carryOn();
+    lookAtTeam();
   });
+}
+
+void ParticipantSession::teamChanged() {
+  if (m_ended || m_game.phase() == Phase::LoggedOut) return;
+  guarded([&] { lookAtTeam(); });
+}
+
+void ParticipantSession::lookAtTeam() {
+  if (m_game.watchesTeam() && m_game.pollTeam(std::chrono::milliseconds(0))) carryOn();
 }
 
 void ParticipantSession::resendState() {

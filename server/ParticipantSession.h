@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -59,8 +60,10 @@ class ParticipantSession {
   // `appFolder` holds data/ (the database or quarn.conf, the text files)
   // and Input/. `device` names the browser the way a workstation's mark
   // names its computer; the same browser (its session cookie) gives the same
-  // name, also after the server restarted.
-  ParticipantSession(std::string appFolder, std::string device, SendToPage send);
+  // name, also after the server restarted. The game's tick counter is the
+  // steady clock's unless `ticks` names another (a test's).
+  ParticipantSession(std::string appFolder, std::string device, SendToPage send,
+                     TickCounter* ticks = nullptr);
   ParticipantSession(const ParticipantSession&) = delete;
   ParticipantSession& operator=(const ParticipantSession&) = delete;
 
@@ -76,6 +79,12 @@ class ParticipantSession {
   // A page that came back (a reload, a reconnect) is sent what it needs to
   // show the game as it stands.
   void resendState();
+  // From now on `wake` is called, from any thread, when the team the
+  // session waits for changed; the host then calls teamChanged() on the
+  // session's own thread, so that the team's next week comes without
+  // waiting for a tick.
+  void wakeOnTeamChange(std::function<void()> wake) { m_stores.wakeOnTeamChange(std::move(wake)); }
+  void teamChanged();
   // The workstation a browser plays at: this computer and process, the
   // browser named by `device` ("lab-server browser 1a2b3c4d").
   static Workstation workstationOf(const std::string& device);
@@ -100,6 +109,7 @@ class ParticipantSession {
   void answerPause(const nlohmann::json& body);
   void skipTraining(const nlohmann::json& body);
   void carryOn();
+  void lookAtTeam();
   void refuse(const std::string& of, const std::string& reason);
   void reject(const std::string& reason, const std::string& detail);
 
@@ -119,7 +129,8 @@ class ParticipantSession {
   int m_quietTicks = 0;
   BrowserView m_view;
   PagePrompter m_prompter;
-  SteadyTickCounter m_ticks;
+  SteadyTickCounter m_steadyTicks;
+  TickCounter& m_ticks;
   StandardUniformRandom m_random;
   ChosenStores m_stores;
   DatabaseAccess m_db{m_stores, m_prompter, m_random};

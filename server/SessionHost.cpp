@@ -51,6 +51,7 @@ void SessionHost::attachNow(std::shared_ptr<PageLink> page) {
     return end();
   }
   if (m_hadPage) play([this] { m_session.resendState(); });
+  if (!m_hadPage) wakeOnTeamChange();
   m_hadPage = true;
   if (!m_ticking) tickLater();
 }
@@ -97,6 +98,19 @@ void SessionHost::end() {
   if (m_page) m_page->close();
   m_page.reset();
   m_registry.drop(m_place.key, this);
+}
+
+// A change of the team is looked at on the session's strand at once; a
+// session without a page leaves it to the next tick after the page came
+// back, as a sleeping workstation does.
+void SessionHost::wakeOnTeamChange() {
+  m_session.wakeOnTeamChange([weak = weak_from_this()] {
+    const auto self = weak.lock();
+    if (!self) return;
+    asio::post(self->m_strand, [self] {
+      if (self->m_page) self->play([&] { self->m_session.teamChanged(); });
+    });
+  });
 }
 
 void SessionHost::tickLater() {

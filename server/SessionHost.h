@@ -76,6 +76,7 @@ class SessionHost : public std::enable_shared_from_this<SessionHost> {
   void play(const Step& step);
   void send(const nlohmann::json& message);
   void end();
+  void wakeOnTeamChange();
   void tickLater();
   void tick(boost::system::error_code error);
   void waitForPage();

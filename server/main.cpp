@@ -11,6 +11,7 @@
 #include "base/AppFolder.h"
 #include "base/Errors.h"
 #include "base/Version.h"
+#include "db/postgres/PgStores.h"
 #include "db/sqlcipher/ConnectionPool.h"
 #include "server/WebServer.h"
 
@@ -145,6 +146,10 @@ int main(int argc, char** argv) {
   // connections open between uses (one a game thread, and one more for
   // the connection thread's logins) instead of opening the file each time.
   quarn::keepIdleConnections(options->threads + 1);
+  // On a lab server, all sessions share a few connections (and one that
+  // listens for their teams' changes), so that a class of hundreds stays
+  // far below the server's connection limit.
+  quarn::shareServerConnections(options->threads + 2);
   if (options->certificate) serving.tls = server::TlsFiles{*options->certificate, *options->key};
   try {
     boost::asio::io_context io(1);

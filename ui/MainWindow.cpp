@@ -20,6 +20,7 @@ namespace {
 
 constexpr double kRowStep = layout::kRoleBandStep;
 constexpr int kDesignedInterval = 20;           // ms between two ticks a participant watches
+constexpr int kClockLookInterval = 200;         // ms between two looks at the week clock
 constexpr int kTeamLookInterval = 20;           // ms between two looks at a waited-for team
 constexpr double kSmallestCaptionPoints = 6.5;  // a shrunk caption stays readable
 constexpr int kRestartRetryMs = 20;  // a restart held by a question tries again this often
@@ -303,6 +304,21 @@ void MainWindow::buildPlayerPanel() {
   connect(m_teamTimer, &QTimer::timeout, this,
           [this] { m_session.pollTeam(std::chrono::milliseconds(0)); });
 
+  m_weekClock = named(new QLabel(m_display), "lblWeekClock");
+  m_weekClock->setWordWrap(true);
+  m_weekClock->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  m_weekClock->setStyleSheet("font-weight: bold; color: #7a3b12;");
+  place(m_weekClock, layout::kWeekClock);
+  m_weekClock->hide();
+  // The week clock counts on the game's tick counter; the timer only asks
+  // the game to look at it.
+  m_clockTimer = named(new QTimer(this), "tmrWeekClock");
+  m_clockTimer->setInterval(kClockLookInterval);
+  connect(m_clockTimer, &QTimer::timeout, this, [this] {
+    m_session.runClock();
+    if (!m_session.clockRuns()) m_clockTimer->stop();
+  });
+
   m_totalCostFrame = makeFrame(m_display, "fraTotalCost", layout::kTotalCost);
   m_totalCost = makeValue(m_totalCostFrame, "lblTotalCost", 120, 240, 975, 375);
   makeLabel(m_totalCostFrame, "tagTotalCost", tr("Total Cost"), 1200, 240, 1095, 375, "tag");
@@ -367,9 +383,14 @@ void MainWindow::trialStarted(const TrialDisplay& trial) {
   } else {
     const double panelTop = 240 + kRowStep * trial.participantRole;
     setTop(m_playerFrame, panelTop);
-    setTop(m_teamWaiting, trial.participantRole == 0
-                              ? panelTop + layout::kPlayerPanel.height + layout::kTeamWaitingGap
-                              : panelTop - layout::kTeamWaiting.height - layout::kTeamWaitingGap);
+    const double waitingTop =
+        trial.participantRole == 0
+            ? panelTop + layout::kPlayerPanel.height + layout::kTeamWaitingGap
+            : panelTop - layout::kTeamWaiting.height - layout::kTeamWaitingGap;
+    setTop(m_teamWaiting, waitingTop);
+    setTop(m_weekClock, trial.participantRole == 0
+                            ? waitingTop + layout::kTeamWaiting.height + layout::kTeamWaitingGap
+                            : waitingTop - layout::kWeekClock.height - layout::kTeamWaitingGap);
     // A trial without a participant sped the timer up; a participant watches
     // the shipments at the designed pace again.
     m_animationTimer->setInterval(kDesignedInterval);
@@ -454,6 +475,30 @@ void MainWindow::teamWaiting(const std::string& waiting) {
   m_orderBox->setEnabled(false);
   m_orderButton->setEnabled(false);
   if (!m_teamTimer->isActive()) m_teamTimer->start();
+  // A member who waits orders for the late members once the week's time
+  // ran out, also when this workstation came back to a week it ordered.
+  if (m_session.clockRuns() && !m_clockTimer->isActive()) m_clockTimer->start();
+}
+
+void MainWindow::weekClock(std::optional<int> secondsLeft) {
+  if (!secondsLeft) {
+    m_weekClock->hide();
+    return;
+  }
+  const QString time =
+      QString("%1:%2").arg(*secondsLeft / 60).arg(*secondsLeft % 60, 2, 10, QChar('0'));
+  m_weekClock->setText(tr("Time left: %1").arg(time));
+  m_weekClock->show();
+  if (!m_clockTimer->isActive()) m_clockTimer->start();
+}
+
+// The order the clock made is the week's: what was typed goes.
+void MainWindow::clockOrdered(const std::string& text) {
+  m_orderBox->clear();
+  m_orderBox->setEnabled(false);
+  m_orderButton->setEnabled(false);
+  m_weekClock->setText(QString::fromStdString(text));
+  m_weekClock->show();
 }
 
 void MainWindow::animationStarted(const Shipments& shipments) {
@@ -505,6 +550,7 @@ void MainWindow::trialEnded() {
 
 void MainWindow::trialClosed() {
   m_display->hide();
+  m_weekClock->hide();
   m_orderButton->setEnabled(false);
   captionOrderButton(QT_TR_NOOP("Make Order"));
 }

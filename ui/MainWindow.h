@@ -62,6 +62,8 @@ class MainWindow : public QWidget, public GameView {
   void gameOver() override;
   void completionLinkShown(const std::string& address) override;
   void teamWaiting(const std::string& waiting) override;
+  void weekClock(std::optional<int> secondsLeft) override;
+  void clockOrdered(const std::string& text) override;
   std::optional<Questionnaire> askQuestionnaire(
       const std::string& subject, const std::optional<Questionnaire>& previous) override;
   void languageChosen(const std::string& language) override;
@@ -140,6 +142,8 @@ class MainWindow : public QWidget, public GameView {
   QTimer* m_animationTimer = nullptr;
   QLabel* m_teamWaiting = nullptr;
   QTimer* m_teamTimer = nullptr;
+  QLabel* m_weekClock = nullptr;
+  QTimer* m_clockTimer = nullptr;
   QTimer* m_exitRetryTimer = nullptr;
   std::optional<ShipmentAnimation> m_animation;
   SkipTrainingDialog* m_skipDialog = nullptr;

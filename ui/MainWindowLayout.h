@@ -56,6 +56,9 @@ inline constexpr TwipsRect kForecast{2640, 9960, 4815, 735};
 // panel stands in the Factory's band (as here), above it in the other bands.
 inline constexpr TwipsRect kTeamWaiting{12960, 2880, 1935, 1200};
 inline constexpr double kTeamWaitingGap = 105;
+// The week clock's countdown, and what it ordered: beyond the waiting
+// notice, on the side away from the participant's panel.
+inline constexpr TwipsRect kWeekClock{12960, 4185, 1935, 720};
 // Room nothing covers yet: beside the role figures below the waiting
 // notice, and below the forecast's row.
 inline constexpr TwipsRect kFreeBesidePlayerPanel{12960, 4200, 1935, 6480};

@@ -18,6 +18,7 @@
   const tr = (text) => qsTranslate(text[0], text[1]);
   const fill = (text, ...args) => text.replace(/%(\d)/g, (all, n) => (n <= args.length ? args[n - 1] : all));
 
+  const kTimeLeft = QT_TRANSLATE_NOOP("MainWindow", "Time left: %1");
   const kRoleNames = [
     QT_TRANSLATE_NOOP("Roles", "Factory"), QT_TRANSLATE_NOOP("Roles", "Distributor"),
     QT_TRANSLATE_NOOP("Roles", "Wholesaler"), QT_TRANSLATE_NOOP("Roles", "Retailer")];
@@ -655,6 +656,7 @@
     },
     trialClosed() {
       lockOrder();
+      $("lblWeekClock").hidden = true;
     },
     paused() {
       game.weekOpen = false;
@@ -705,6 +707,20 @@
     },
     completionLink(message) {
       showCompletionLink(message.address);
+    },
+    weekClock(message) {
+      const seconds = Number.isInteger(message.seconds) ? message.seconds : null;
+      const time = seconds === null ? "" : `${Math.floor(seconds / 60)}:${String(seconds % 60).padStart(2, "0")}`;
+      $("lblWeekClock").textContent = seconds === null ? "" : fill(tr(kTimeLeft), time);
+      $("lblWeekClock").hidden = seconds === null;
+    },
+    clockOrdered(message) {
+      // The clock's order is the week's: what was typed goes.
+      game.weekOpen = false;
+      $("txtOrder").value = "";
+      lockOrder();
+      $("lblWeekClock").textContent = String(message.text || "");
+      $("lblWeekClock").hidden = false;
     },
     gameOver() {
       game.over = true;

@@ -285,6 +285,10 @@ bool PgConnection::broken() const {
   return PQstatus(m_conn) == CONNECTION_BAD;
 }
 
+int PgConnection::socket() const {
+  return PQsocket(m_conn);
+}
+
 bool PgConnection::usesTls() const {
   return PQsslInUse(m_conn) == 1;
 }

@@ -78,6 +78,8 @@ class PgConnection {
   // carries only this, never the password itself.
   std::string encryptedPassword(const std::string& password, const std::string& user);
 
+  // The connection's socket, to wait on beside others (poll).
+  int socket() const;
   bool usesTls() const;
   bool inTransaction() const;
   // Whether the link to the server is lost: nothing more can run on it.

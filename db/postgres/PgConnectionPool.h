@@ -1,7 +1,11 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,14 +18,25 @@ namespace quarn {
 // The connections of one workstation to its server: made when a use needs
 // one, kept for the next use, and dropped when they broke, so that the use
 // after a lost connection connects anew. One connection serves one use at a
-// time (a read, or a transaction from its start to its end); the pool serves
-// one thread.
+// time (a read, or a transaction from its start to its end).
+//
+// A workstation's pool serves one thread and makes as many connections as
+// its uses need at once (one, but for a wait beside a use). A process that
+// plays many participants at once (the browsers' server) shares one pool
+// among them from all its threads, bounded by `limit`: a use that finds
+// every connection leased waits for one to come back, so that the server's
+// connection count is the pool's, not the number of participants.
 class PgConnectionPool {
  public:
   // `connectionString` is asked for every connection made, so that a
   // settings file corrected in the meantime counts at the next try.
-  explicit PgConnectionPool(std::function<std::string()> connectionString)
-      : m_connectionString(std::move(connectionString)) {}
+  // `limit` 0 leaves the number of connections unbounded.
+  explicit PgConnectionPool(std::function<std::string()> connectionString, std::size_t limit = 0)
+      : m_connectionString(std::move(connectionString)), m_limit(limit) {}
+
+  // How long a use waits for a leased connection of a bounded pool before
+  // it fails as a lost server would (and so is tried again).
+  static constexpr std::chrono::seconds kLeaseWait{30};
 
   // A connection for one use, given back at its end unless it broke or was
   // left inside a transaction.
@@ -48,7 +63,8 @@ class PgConnectionPool {
   };
 
   // Raises the connection's failure when no idle connection is left and a
-  // new one cannot be made.
+  // new one cannot be made, and a ConnectionFailure when a bounded pool had
+  // none free for kLeaseWait.
   Lease lease();
   // The connection that listens to `channel` (LISTEN): the idle one that
   // listens to it already, else an idle or new one that listens from now on
@@ -75,7 +91,7 @@ class PgConnectionPool {
   }
 
   // The connection string a new connection would use now.
-  std::string connectionString() const { return m_connectionString(); }
+  std::string connectionString() const;
   // Drops the idle connections; the next use connects with `connectionString`.
   void reset(std::function<std::string()> connectionString);
   // Drops the idle connections: after one was found lost, the others
@@ -84,9 +100,15 @@ class PgConnectionPool {
 
  private:
   Lease takeListener();
+  Lease leaseLocked(std::unique_lock<std::mutex>& lock);
+  void giveBack(std::unique_ptr<PgConnection> connection);
   void forget(const PgConnection* connection);
 
+  mutable std::mutex m_mutex;
+  std::condition_variable m_returned;
   std::function<std::string()> m_connectionString;
+  std::size_t m_limit;
+  std::size_t m_leased = 0;  // connections out of the pool now
   std::vector<std::unique_ptr<PgConnection>> m_idle;
   const PgConnection* m_listening = nullptr;  // the connection that listens, if any
   std::string m_channel;                      // and to what

@@ -26,8 +26,9 @@ std::string tableList(const char* prefix) {
 }
 
 constexpr const char* kWorkstationFunctionNames[] = {
-    "quarn_claim_mark", "quarn_take_over_mark",   "quarn_refresh_mark",      "quarn_release_mark",
-    "quarn_join_team",  "quarn_store_team_order", "quarn_record_team_member"};
+    "quarn_claim_mark",         "quarn_take_over_mark",   "quarn_refresh_mark",
+    "quarn_release_mark",       "quarn_join_team",        "quarn_store_team_order",
+    "quarn_record_team_member", "quarn_store_clock_order"};
 
 // A function's parameter for a column: "StateSince" is p_state_since.
 std::string parameterName(const std::string& column) {
@@ -164,6 +165,50 @@ constexpr const char* kNextMember = R"(    IF p_member <> (SELECT count(*) + 1 F
     END IF;
 )";
 
+// The week clock's order: a workstation must hold the mark of the caller,
+// a member of the team, and the order's member must be that member of the
+// team (the owner's administration needs neither). For another member than
+// the caller the week's time must have run out by the server's clock: the
+// week begins when the last order of the week before was stored (week 1:
+// its first order), and lasts the setting's WeekSeconds.
+constexpr const char* kClockOrderChecks = R"(DECLARE
+  v_seconds bigint;
+  v_start bigint;
+BEGIN
+  IF NOT has_table_privilege(session_user, '"datTeamOrder"', 'INSERT') THEN
+    IF coalesce(p_token, '') = '' OR NOT EXISTS (
+        SELECT 1 FROM "datPlaying" WHERE "Subject" = p_caller AND "Token" = p_token) THEN
+      RAISE EXCEPTION 'This workstation does not hold the mark of %', p_caller
+        USING ERRCODE = '42501';
+    END IF;
+    IF NOT EXISTS (SELECT 1 FROM "datTeamMember"
+        WHERE "Setting" = p_setting AND "Team" = p_team AND "Subject" = p_caller)
+       OR NOT EXISTS (SELECT 1 FROM "datTeamMember"
+        WHERE "Setting" = p_setting AND "Team" = p_team AND "Member" = p_member
+              AND "Subject" = p_subject) THEN
+      RAISE EXCEPTION '% cannot order for member % of team % of setting %', p_caller, p_member,
+        p_team, p_setting USING ERRCODE = '42501';
+    END IF;
+  END IF;
+  IF p_caller IS DISTINCT FROM p_subject THEN
+    SELECT "WeekSeconds" INTO v_seconds FROM "tblSetting" WHERE "Setting" = p_setting
+      ORDER BY rowid LIMIT 1;
+    IF p_week > 1 THEN
+      SELECT max("Stored") INTO v_start FROM "datTeamOrder"
+        WHERE "Setting" = p_setting AND "Team" = p_team AND "Trial" = p_trial
+              AND "Training" = p_training AND "Week" = p_week - 1;
+    ELSE
+      SELECT min("Stored") INTO v_start FROM "datTeamOrder"
+        WHERE "Setting" = p_setting AND "Team" = p_team AND "Trial" = p_trial
+              AND "Training" = p_training AND "Week" = 1;
+    END IF;
+    IF coalesce(v_seconds, 0) <= 0 OR v_start IS NULL
+       OR extract(epoch FROM now()) < v_start + v_seconds THEN
+      RETURN false;
+    END IF;
+  END IF;
+)";
+
 // A team function's parameter for a column. The order's TransactionTime is
 // p_time, as the function was first made: a parameter's name cannot change
 // when a function is made anew.
@@ -241,6 +286,22 @@ $fn$;
 END
 $fn$;
 )";
+  const auto [clockInsert, clockValues] = teamInsert(storeClockOrderFunction());
+  std::string clockParameters = teamParameters(storeClockOrderFunction());
+  clockParameters.insert(clockParameters.size() - std::string("p_token text").size(),
+                         "p_caller text, ");
+  sql += functionHead(schema, storeClockOrderFunction().name, clockParameters) + kClockOrderChecks +
+         clockInsert + "    SELECT " + clockValues + R"(
+    WHERE NOT EXISTS (
+      SELECT 1 FROM "datTeam"
+      WHERE "Setting" = p_setting AND "Team" = p_team AND "Trial" = p_trial
+            AND "Member" = p_member AND "Player" IS NOT NULL AND "FromWeek" <= p_week
+            AND p_training = 0)
+    ON CONFLICT DO NOTHING;
+  RETURN FOUND;
+END
+$fn$;
+)";
   const auto [memberInsert, memberValues] = teamInsert(recordTeamMemberFunction());
   sql += teamFunctionHead(schema, recordTeamMemberFunction()) + "BEGIN\n" +
          teamGuard("\"datTeam\"", kMemberOfTeam) + memberInsert + "    VALUES (" + memberValues +
@@ -304,9 +365,22 @@ const TeamFunction& joinTeamFunction() {
 }
 
 const TeamFunction& storeTeamOrderFunction() {
+  // A typed order: the clock's come through quarn_store_clock_order.
   static const TeamFunction function{
-      "quarn_store_team_order", "datTeamOrder", {{"Stored", kServerEpoch}}, {}};
+      "quarn_store_team_order", "datTeamOrder", {{"Stored", kServerEpoch}, {"Clock", "0"}}, {}};
   return function;
+}
+
+const TeamFunction& storeClockOrderFunction() {
+  static const TeamFunction function{
+      "quarn_store_clock_order", "datTeamOrder", {{"Stored", kServerEpoch}, {"Clock", "1"}}, {}};
+  return function;
+}
+
+std::string clockOrderCallSql() {
+  std::string sql = teamFunctionCallSql(storeClockOrderFunction());
+  // The caller's User ID before the secret.
+  return sql.insert(sql.size() - 2, "?, ");
 }
 
 const TeamFunction& recordTeamMemberFunction() {

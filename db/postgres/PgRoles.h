@@ -64,6 +64,11 @@ void grantWorkstationRole(PgConnection& connection, const std::string& role);
 //                             the member); true when stored
 //   quarn_record_team_member  records the member's stage in a trial (never
 //                             a replacement); a row there already stays
+//   quarn_store_clock_order   stores the week clock's order (Clock 1) of a
+//                             member, made by the caller p_caller, a member
+//                             of the team whose mark the workstation holds;
+//                             for another member only once the week's time
+//                             ran out by the server's clock
 void createWorkstationFunctions(PgConnection& connection);
 
 // A team function's row: its parameters are the table's columns in the
@@ -78,6 +83,10 @@ struct TeamFunction {
 const TeamFunction& joinTeamFunction();
 const TeamFunction& storeTeamOrderFunction();
 const TeamFunction& recordTeamMemberFunction();
+// The week clock's order: the team order function's parameters, then the
+// caller's User ID and the secret of the caller's mark.
+const TeamFunction& storeClockOrderFunction();
+std::string clockOrderCallSql();
 // The columns `function` takes as its parameters, in their order.
 std::vector<std::string> parameterColumns(const TeamFunction& function);
 // The call of `function` with `?` for each parameter column, then one for

@@ -430,6 +430,25 @@ bool PgTeamStore::storeOrder(const TeamKey& key, const TypedOrder& order,
   });
 }
 
+bool PgTeamStore::storeClockOrder(const TeamKey& key, const TypedOrder& order,
+                                  const std::string& caller, const std::string& secret) {
+  return m_pool.run([&](PgConnection& db) {
+    PgTransaction transaction(db);
+    lockTeamShared(db, key);
+    // The owner's function checks the caller's mark and membership, and
+    // for another member that the week's time ran out by the server's clock.
+    SqlParams params =
+        teamOrderColumns().params({key, order}, parameterColumns(storeClockOrderFunction()));
+    params.emplace_back(caller);
+    params.emplace_back(secret);
+    const PgResult stored = run(db, clockOrderCallSql(), params);
+    const bool isNew = std::get<int64_t>(stored.rows.at(0).at(0)) != 0;
+    if (isNew) notifyTeam(db, key);
+    transaction.commit();
+    return isNew;
+  });
+}
+
 std::vector<TypedOrder> PgTeamStore::orders(const TeamKey& key, int16_t trial, bool training) {
   const Rows rows = m_pool.run([&](PgConnection& db) {
     return rowsOf(run(db,
@@ -525,6 +544,13 @@ TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t member, const s
 }
 
 bool PgTeamStore::waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) {
+  if (m_feed) {
+    if (!m_subscription || m_subscription->payload() != payloadOf(key)) {
+      m_subscription.reset();
+      m_subscription = m_feed->subscribe(channelOf(key), payloadOf(key), m_wake);
+    }
+    return m_feed->waitForChange(*m_subscription, timeout);
+  }
   bool fresh = false;
   const PgConnectionPool::Lease listener = m_pool.listening(channelOf(key), fresh);
   if (fresh) return true;
@@ -538,6 +564,11 @@ bool PgTeamStore::waitForChange(const TeamKey& key, std::chrono::milliseconds ti
       if (payload == mine) return true;
     }
   }
+}
+
+void PgTeamStore::wakeOnChange(std::function<void()> wake) {
+  m_wake = std::move(wake);
+  m_subscription.reset();  // the next wait subscribes with it
 }
 
 }  // namespace quarn

@@ -6,6 +6,7 @@
 
 #include "db/TeamStore.h"
 #include "db/postgres/PgConnectionPool.h"
+#include "db/postgres/PgTeamFeed.h"
 
 namespace quarn {
 
@@ -15,8 +16,10 @@ namespace quarn {
 // whose payload names the setting and the team.
 class PgTeamStore final : public TeamStore {
  public:
-  // A waiting member listens on one of the pool's connections.
-  explicit PgTeamStore(PgConnectionPool& pool) : m_pool(pool) {}
+  // A waiting member listens on one of the pool's connections, or takes
+  // the changes from `feed` when the process has one for all its stores.
+  explicit PgTeamStore(PgConnectionPool& pool, std::shared_ptr<PgTeamFeed> feed = nullptr)
+      : m_pool(pool), m_feed(std::move(feed)) {}
 
   TeamJoin join(const TeamKey& key, const std::string& subject, int16_t size,
                 const std::string& secret) override;
@@ -25,6 +28,8 @@ class PgTeamStore final : public TeamStore {
   std::string correctMembers(const TeamKey& key, const std::vector<std::string>& subjects) override;
   std::vector<TeamMember> members(const TeamKey& key) override;
   bool storeOrder(const TeamKey& key, const TypedOrder& order, const std::string& secret) override;
+  bool storeClockOrder(const TeamKey& key, const TypedOrder& order, const std::string& caller,
+                       const std::string& secret) override;
   std::vector<TypedOrder> orders(const TeamKey& key, int16_t trial, bool training) override;
   TeamTraining training(const TeamKey& key, int16_t member) override;
   void recordMember(const TeamKey& key, const TeamTrialMember& row,
@@ -36,9 +41,15 @@ class PgTeamStore final : public TeamStore {
   // as if woken, so that the caller looks again: a change between its last
   // look and the listening is not missed, and none after it is.
   bool waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) override;
+  // Only with the process's feed: a workstation's own listening connection
+  // tells nobody but its waits.
+  void wakeOnChange(std::function<void()> wake) override;
 
  private:
   PgConnectionPool& m_pool;
+  std::shared_ptr<PgTeamFeed> m_feed;
+  std::shared_ptr<PgTeamFeed::Subscription> m_subscription;  // to the team waited for last
+  std::function<void()> m_wake;
 };
 
 }  // namespace quarn

@@ -73,6 +73,35 @@ TEST(StoreSql, WeekRowsReadBackAsWritten) {
   }
 }
 
+// Each kind of stage has a User value of its own: a week the clock ordered
+// for the participant reads back as the participant's (not as another team
+// member's, which 7 marks), and as the clock's.
+TEST(StoreSql, UserTellsWhoPlayedTheStage) {
+  const auto withKind = [](bool participant, bool clockOrdered, bool teamMember) {
+    WeekRow row = fullWeekRow();
+    row.participant = participant;
+    row.clockOrdered = clockOrdered;
+    row.teamMember = teamMember;
+    return row;
+  };
+  const struct {
+    const char* name;
+    WeekRow row;
+    int64_t user;
+  } cases[] = {{"participant", withKind(true, false, false), 6},
+               {"clock", withKind(true, true, false), 8},
+               {"team member", withKind(false, false, true), 7},
+               {"simulated", withKind(false, false, false), 0}};
+  const std::vector<std::string>& columns = weekColumns().columns();
+  const size_t user =
+      static_cast<size_t>(std::find(columns.begin(), columns.end(), "User") - columns.begin());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(weekColumns().params(c.row).at(user), CellValue{c.user});
+    EXPECT_EQ(readBack(weekColumns(), c.row), c.row);
+  }
+}
+
 TEST(StoreSql, WeekRowsLeaveTheSlotsBeyondTheDelayNull) {
   WeekRow row = fullWeekRow();
   row.stage.delaySlots = {5, 6};

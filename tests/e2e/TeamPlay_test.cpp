@@ -590,6 +590,43 @@ TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
             "Sterman");
 }
 
+// A member who is gone does not stop a team whose weeks have a clock: once
+// a week's time ran out on the server's clock, the member still playing
+// orders for the gone one by the clock's rule; each week of the gone member
+// is stored once, as the clock's.
+TEST_F(TeamPlay, WeekClockOrdersForAGoneMemberAndTheTeamPlaysOn) {
+  addTeamSetting(demo.db, "Pair", {"Retailer", "Factory"}, 3, 1);
+  demo.db.insert("tblSetting", {{"Setting", "Pair"}, {"WeekSeconds", 10}});
+  demo.moveToServer();
+  fixMembers("Pair", "Green", "G1 G2");
+  const pid_t steady = startMember(demo, "Pair", "G1", "Green", out("G1"));
+  const pid_t gone = startPilotOf(demo, "Pair", "G2", out("G2"),
+                                  {"--team", "Green", "--skip-training", "--stop-after", "1"});
+  waitForOrders("G2", false, 1);
+  ::kill(gone, SIGKILL);
+  waitAtMost(gone);
+  EXPECT_EQ(waitAtMost(steady), 0) << readFile(out("G1"));
+
+  for (int64_t week = 1; week <= 3; ++week) {
+    SCOPED_TRACE(week);
+    EXPECT_EQ(countOf(demo,
+                      R"(SELECT count(*) AS "n" FROM "datTeamOrder" WHERE "Team" = 'Green'
+                         AND "Member" = 2 AND "Week" = ? AND "Clock" = ?)",
+                      {week, int64_t{week == 1 ? 0 : 1}}),
+              1);
+    EXPECT_EQ(countOf(demo,
+                      R"(SELECT count(*) AS "n" FROM "datTeamOrder" WHERE "Team" = 'Green'
+                         AND "Week" = ?)",
+                      {week}),
+              2);
+  }
+  EXPECT_EQ(countOf(demo,
+                    R"(SELECT count(*) AS "n" FROM "datRole" WHERE "Subject" = 'G1'
+                       AND "Training" = 0 AND "Role" = 'Retailer' AND "User" = 6)",
+                    {}),
+            3);
+}
+
 // A replaced member who comes back records the rest of the trial as its
 // workstation replays it, but the weeks the simulated player played are not
 // the member's: from FromWeek on its stage's rows carry User 0, its

@@ -55,6 +55,11 @@ class FakeTeamStore final : public TeamStore {
     m_changed = !losesNotifications;
     return true;
   }
+  // The time is the test's to judge: a clock order is stored like a typed one.
+  bool storeClockOrder(const TeamKey& key, const TypedOrder& order, const std::string&,
+                       const std::string& = "") override {
+    return storeOrder(key, order);
+  }
   std::vector<TypedOrder> orders(const TeamKey&, int16_t trial, bool training) override {
     std::vector<TypedOrder> found;
     for (const TypedOrder& o : m_orders) {

@@ -55,6 +55,8 @@ class RecordingView final : public GameView {
   }
   void weekReplayed(const Shipments&) override { ++replays; }
   void teamWaiting(const std::string& text) override { teamTexts.push_back(text); }
+  void weekClock(std::optional<int> secondsLeft) override { clocks.push_back(secondsLeft); }
+  void clockOrdered(const std::string& text) override { clockTexts.push_back(text); }
   void trainingRestartPending() override { ++restartsPending; }
   void trialEnded() override { ++trialsEnded; }
   void pauseStarted() override { ++pauses; }
@@ -73,6 +75,8 @@ class RecordingView final : public GameView {
   std::vector<WeekOpening> weeks;
   Shipments shipments;
   std::vector<std::string> teamTexts;
+  std::vector<std::optional<int>> clocks;
+  std::vector<std::string> clockTexts;
   int replays = 0;
   int animations = 0, restartsPending = 0, trialsEnded = 0, pauses = 0, gameOvers = 0,
       questionnaires = 0;

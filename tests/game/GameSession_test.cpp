@@ -6,6 +6,9 @@
 
 #include "base/Numbers.h"
 #include "db/PlayingMark.h"
+#include "sim/SimulatedPlayer.h"
+#include "sim/TrialStart.h"
+#include "sim/WeekPress.h"
 #include "tests/game/GameFixture.h"
 
 namespace quarn::testing {
@@ -430,6 +433,9 @@ class BlockCountingStores final : public Stores, private PlanStore {
   std::string settingLanguage(const std::string& setting) override {
     return inner().settingLanguage(setting);
   }
+  std::optional<Row> settingRow(const std::string& setting) override {
+    return inner().settingRow(setting);
+  }
   std::vector<std::string> settings() override { return inner().settings(); }
   std::set<std::string> plannedSettings() override { return inner().plannedSettings(); }
   int16_t blockTrialCount(const std::string& setting) override {
@@ -615,6 +621,111 @@ TEST_F(GameSessionTest, MarkSaysTrainingIsOverWhileItsMessageIsRead) {
   };
   ASSERT_TRUE(session.skipTraining("Skip"));
   EXPECT_EQ(shown, "training-end");
+}
+
+// A setting "Demo" of one trial of `weeks` whose weeks have a clock of
+// `seconds`, ordering by `rule` when it runs out; P plays it.
+class WeekClockSessionTest : public GameSessionTest {
+ protected:
+  void startClocked(int seconds, const std::string& rule = "", int weeks = 6) {
+    addTrials("Demo", 1, weeks);
+    db.insert("tblSetting", {{"Setting", "Demo"}, {"WeekSeconds", seconds}, {"ClockRule", rule}});
+    addParticipant("P", "Demo");
+    ASSERT_TRUE(start("P", "Demo"));
+  }
+  // Lets the open week's time run out and its animation end.
+  void letTheClockOrder() {
+    ticks.ticks += 3'600'000;
+    ASSERT_TRUE(session.runClock());
+    session.animationFinished();
+  }
+};
+
+TEST_F(WeekClockSessionTest, CountsDownTheOpenWeekOnTheTickCounter) {
+  startClocked(30);
+  for (const uint32_t at : {500u, 1500u, 1999u, 29'999u}) {
+    ticks.ticks = at;
+    EXPECT_FALSE(session.runClock());
+  }
+  EXPECT_EQ(view.clocks, (std::vector<std::optional<int>>{30, 29, 1}));
+  EXPECT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_EQ(db.count("datRole"), 0);
+}
+
+// Week 1 has no order before it: the last order is 0 there. The clock's
+// weeks carry User 8 (a week an analysis may leave out), the typed ones 6.
+TEST_F(WeekClockSessionTest, OrdersTheLastOrderWhenTheTimeRunsOutAndRecordsItAsTheClocks) {
+  startClocked(30);
+  ticks.ticks = 30'000;
+  EXPECT_TRUE(session.runClock());
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_EQ(view.clocks.back(), std::nullopt);
+  EXPECT_EQ(view.clockTexts,
+            std::vector<std::string>{"The time for this week ran out: 0 was ordered for you."});
+  session.animationFinished();
+  playWeek(7);
+  letTheClockOrder();
+  EXPECT_EQ(view.clockTexts.back(), "The time for this week ran out: 7 was ordered for you.");
+  const std::string retailer = R"(Role = 'Retailer' AND )";
+  EXPECT_EQ(db.count("datRole", retailer + R"(Week = 1 AND User = 8 AND "Order" = 0
+                                             AND TransactionTime = 30000)"),
+            1);
+  EXPECT_EQ(db.count("datRole", retailer + R"(Week = 2 AND User = 6 AND "Order" = 7)"), 1);
+  EXPECT_EQ(db.count("datRole", retailer + R"(Week = 3 AND User = 8 AND "Order" = 7)"), 1);
+  EXPECT_EQ(db.count("datRole", "User = 8"), 2);
+}
+
+// A participant who never orders plays the trial as a simulated participant
+// of the rule's player does: each week that player orders at the
+// participant's stage as the week closes.
+TEST_F(WeekClockSessionTest, OrdersAsTheSimulatedPlayerTheRuleNames) {
+  startClocked(10, "bot", 8);
+  while (session.phase() == Phase::WeekOpen) letTheClockOrder();
+  ASSERT_EQ(session.phase(), Phase::TrialOver);
+
+  TrialPlan trial = state().plan.current();
+  const int16_t stage = trial.participantRole;
+  trial.rolePlayers[static_cast<size_t>(stage)] = 0;  // Bot
+  Chain chain;
+  ChainContext simulated{trial, state().plan.players, chain, ticks, random, {}};
+  startTrialChain(simulated, (appFolder / "Input").string());
+  playToEnd(simulated, [&] { return narrow16(playerOrder(simulated, stage), "Order"); });
+  for (size_t r = 0; r < kRoleCount; ++r) {
+    EXPECT_EQ(state().chain.roles[r].totalCost, chain.roles[r].totalCost) << roleName(r);
+  }
+  EXPECT_GT(db.count("datRole", R"(Role = 'Retailer' AND "Order" <> 0)"), 0);
+  EXPECT_EQ(db.count("datRole", "User = 8"), 8);
+}
+
+// An order typed in time is the week's as without a clock, and the clock
+// stops: its time running out later orders nothing more.
+TEST_F(WeekClockSessionTest, OrderTypedInTimeStopsTheClock) {
+  startClocked(30);
+  ticks.ticks = 12'000;
+  session.runClock();
+  ASSERT_TRUE(session.submitOrder(5));
+  EXPECT_EQ(view.clocks.back(), std::nullopt);
+  EXPECT_FALSE(session.clockRuns());
+  ticks.ticks = 60'000;
+  EXPECT_FALSE(session.runClock());
+  EXPECT_TRUE(view.clockTexts.empty());
+  EXPECT_EQ(db.count("datRole"), 4);
+  EXPECT_EQ(db.count("datRole", R"(User = 6 AND "Order" = 5 AND TransactionTime = 12000)"), 1);
+}
+
+// A question open holds the game: the clock orders only once it is
+// answered.
+TEST_F(WeekClockSessionTest, WaitsWhileAQuestionIsOpen) {
+  startClocked(30);
+  bool orderedUnderTheQuestion = true;
+  prompter.whileOpen = [&](const ScriptedPrompter::Shown&) {
+    ticks.ticks = 31'000;
+    orderedUnderTheQuestion = session.runClock();
+  };
+  EXPECT_FALSE(session.submitOrder(10'000));  // refused with a message: above the trial's limit
+  EXPECT_FALSE(orderedUnderTheQuestion);
+  EXPECT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_TRUE(session.runClock());
 }
 
 }  // namespace

@@ -168,5 +168,95 @@ TEST_F(TeamWeekTest, ExitLeavesAHalfPlayedTeamTrialUnrecorded) {
   EXPECT_EQ(db.count("datTrial", "Subject='P1'"), 0);
 }
 
+// The team's weeks have a clock of 20 seconds, ordering the last order.
+class TeamClockTest : public TeamWeekTest {
+ protected:
+  TeamClockTest() { db.insert("tblSetting", {{"Setting", "Team"}, {"WeekSeconds", 20}}); }
+  std::vector<TypedOrder> ordersOfWeek(int16_t week) {
+    std::vector<TypedOrder> found;
+    for (const TypedOrder& o : teams.orders(key, 1, false)) {
+      if (o.week == week) found.push_back(o);
+    }
+    return found;
+  }
+  int userOf(const char* role, int week) {
+    const auto rows = db.rows("SELECT User FROM datRole WHERE Subject = 'P1' AND Role = '" +
+                              std::string(role) + "' AND Week = " + std::to_string(week));
+    return rows.size() == 1 ? static_cast<int>(std::get<int64_t>(rows[0].at("User"))) : -1;
+  }
+};
+
+// A member who is gone does not stop the team: once the week's time ran
+// out, a member waiting in it orders for the late member by the clock's
+// rule (here the late member's order of the week before), and the week
+// plays.
+TEST_F(TeamClockTest, WaitingMemberOrdersForALateMemberOnceTheWeeksTimeRanOut) {
+  secondMemberArrives();
+  secondMemberOrders(1, 7);
+  ASSERT_TRUE(start());
+  ASSERT_TRUE(session.submitOrder(5));  // the last order of week 1: it plays at once
+  const uint32_t weekStart = 1'000;
+  ticks.ticks = weekStart;
+  session.animationFinished();
+  ASSERT_EQ(session.phase(), Phase::WeekOpen);
+  ticks.ticks = weekStart + 5'000;
+  ASSERT_TRUE(session.submitOrder(6));
+  ASSERT_EQ(session.phase(), Phase::WaitingForTeam);
+  EXPECT_TRUE(session.clockRuns());
+  ticks.ticks = weekStart + 19'999;
+  session.runClock();
+  EXPECT_EQ(ordersOfWeek(2).size(), 1u) << "the late member's time has not run out";
+  ticks.ticks = weekStart + 20'000;
+  session.runClock();
+  const std::vector<TypedOrder> week2 = ordersOfWeek(2);
+  ASSERT_EQ(week2.size(), 2u);
+  EXPECT_EQ(week2[1], (TypedOrder{1, false, 2, 2, 7, "P2", 20'000, true}));
+  EXPECT_TRUE(session.pollTeam(milliseconds(0)));
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_EQ(userOf("Retailer", 2), 6);
+  EXPECT_EQ(userOf("Factory", 2), 7);
+  EXPECT_TRUE(view.clockTexts.empty()) << "the waiting member's own order was typed";
+}
+
+// A member whose week another member's workstation ordered by the clock
+// before the member's own order came plays the week with the clock's
+// order, reads so, and records it as the clock's.
+TEST_F(TeamClockTest, OrderComingAfterTheClocksIsToldWhatTheWeekWasPlayedWith) {
+  secondMemberArrives();
+  ASSERT_TRUE(start());
+  teams.storeClockOrder(key, {1, false, 1, 1, 0, "P1", 20'000, true}, "P2");
+  secondMemberOrders(1, 7);
+  ASSERT_TRUE(session.submitOrder(9));
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_EQ(view.clockTexts,
+            std::vector<std::string>{"The time for this week ran out: 0 was ordered for you."});
+  EXPECT_EQ(state().chain.roles[roleIndex(Role::Retailer)].orderSlots.back(), 0);
+  EXPECT_EQ(userOf("Retailer", 1), 8);
+}
+
+// A member's own clock order is stored as the clock's, and so recorded,
+// also by a workstation that starts again and replays it.
+TEST_F(TeamClockTest, MembersClockOrderIsRecordedAsTheClocksWhereverItWasMade) {
+  secondMemberArrives();
+  ASSERT_TRUE(start());
+  ticks.ticks = 20'000;
+  EXPECT_TRUE(session.runClock());
+  ASSERT_EQ(ordersOfWeek(1).size(), 1u);
+  EXPECT_TRUE(ordersOfWeek(1)[0].clock);
+  EXPECT_EQ(view.clockTexts.back(), "The time for this week ran out: 0 was ordered for you.");
+  secondMemberOrders(1, 7);
+  EXPECT_TRUE(session.pollTeam(milliseconds(0)));
+  EXPECT_EQ(userOf("Retailer", 1), 8);
+
+  session.endSession();
+  db.exec("DELETE FROM datRole");
+  GameSession again{GameServices{prompter, ticks, random, SystemWallClock::instance(), access,
+                                 appFolder.string()}};
+  again.openDatabase("quarn.mdb");
+  ASSERT_EQ(again.logIn({"P1", "Team", "Green"}), LoginResult::LoggedIn);
+  ASSERT_TRUE(again.startGame());
+  EXPECT_EQ(userOf("Retailer", 1), 8);
+}
+
 }  // namespace
 }  // namespace quarn::testing

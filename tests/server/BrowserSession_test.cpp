@@ -20,6 +20,7 @@
 #include "server/WebServer.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/server/PageClient.h"
+#include "tests/support/FixedClocks.h"
 
 namespace quarn::testing {
 namespace {
@@ -35,9 +36,10 @@ using nlohmann::json;
 // each message is handed to the session and its answers are kept.
 class SessionPage {
  public:
-  SessionPage(const std::string& appFolder, const std::string& device)
-      : m_session(appFolder, device, [this](const json& message) { received.push_back(message); }) {
-  }
+  SessionPage(const std::string& appFolder, const std::string& device, TickCounter* ticks = nullptr)
+      : m_session(
+            appFolder, device, [this](const json& message) { received.push_back(message); },
+            ticks) {}
 
   void send(const json& message) { m_session.receive(message.dump()); }
   void sendText(const std::string& text) { m_session.receive(text); }
@@ -406,6 +408,29 @@ TEST_F(BrowserSession, TheDecisionTimeIsThePagesMeasure) {
   size_t field = line;
   for (int i = 0; i < 6; ++i) field = text.find(',', field) + 1;
   EXPECT_EQ(text.substr(field, 5), "1234,");
+}
+
+// The session's tick runs the week clock: the page is told the seconds
+// left, and once they ran out what was ordered; the game goes on to the
+// next week, which counts down anew.
+TEST_F(BrowserSession, TheTickRunsTheWeekClock) {
+  demo.db.insert("tblSetting", {{"Setting", "Demo"}, {"WeekSeconds", 10}});
+  ManualTickCounter ticks;
+  SessionPage page(demo.app.string(), "browser aaaa", &ticks);
+  page.send(loginOf("B1"));
+  const int turn = page.openTurn();
+  EXPECT_EQ(page.ofType("weekClock").back()["seconds"], 10);
+  ticks.ticks = 4'500;
+  page.session().tick();
+  EXPECT_EQ(page.ofType("weekClock").back()["seconds"], 6);
+  ticks.ticks = 10'000;
+  page.session().tick();
+  ASSERT_EQ(page.ofType("clockOrdered").size(), 1u);
+  EXPECT_EQ(page.ofType("clockOrdered")[0]["text"],
+            "The time for this week ran out: 0 was ordered for you.");
+  EXPECT_EQ(page.openTurn(), turn + 1);
+  EXPECT_EQ(page.ofType("weekClock").back()["seconds"], 10);
+  EXPECT_EQ(demo.db.count("datRole", "Subject = 'B1' AND Week = 1 AND User = 8"), 1);
 }
 
 TEST_F(BrowserSession, AWrongDecisionTimeIsRefusedStoringNothing) {

@@ -344,5 +344,38 @@ TEST_F(MainWindowTest, ClosingAnsweredYesRecordsTheTrialAndEndsTheApplication) {
   EXPECT_EQ(db.count("datTrial"), 1);
 }
 
+// The week clock counts down beside the participant's panel; when it runs
+// out the order box closes, the clock's order plays and the participant
+// reads what was ordered. A typed order stops it.
+TEST_F(MainWindowTest, WeekClockCountsDownAndSaysWhatItOrdered) {
+  addTrials("Demo", 1, 6);
+  db.insert("tblSetting", {{"Setting", "Demo"}, {"WeekSeconds", 75}});
+  startAs("P", "Demo");
+  auto* clock = control<QLabel>(window, "lblWeekClock");
+  auto* clockTimer = control<QTimer>(window, "tmrWeekClock");
+  EXPECT_TRUE(clock->isVisible());
+  EXPECT_EQ(clock->text(), "Time left: 1:15");
+  ASSERT_TRUE(clockTimer->isActive());
+  ticks.ticks = 70'500;
+  QMetaObject::invokeMethod(clockTimer, "timeout");
+  EXPECT_EQ(clock->text(), "Time left: 0:05");
+
+  QTest::keyClicks(orderBox, "12");
+  ticks.ticks = 75'000;
+  QMetaObject::invokeMethod(clockTimer, "timeout");
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_EQ(clock->text(), "The time for this week ran out: 0 was ordered for you.");
+  EXPECT_FALSE(orderBox->isEnabled() || orderButton->isEnabled());
+  EXPECT_TRUE(orderBox->text().isEmpty());
+  finishAnimation();
+  EXPECT_EQ(db.count("datRole", R"(Role = 'Retailer' AND User = 8 AND "Order" = 0)"), 1);
+
+  EXPECT_EQ(clock->text(), "Time left: 1:15");
+  QTest::keyClicks(orderBox, "9");
+  QTest::keyClick(orderBox, Qt::Key_Return);
+  EXPECT_FALSE(clock->isVisible());
+  EXPECT_EQ(db.count("datRole", R"(Role = 'Retailer' AND User = 6 AND "Order" = 9)"), 1);
+}
+
 }  // namespace
 }  // namespace quarn::testing

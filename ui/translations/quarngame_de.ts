@@ -167,6 +167,10 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
         <translation>In dieser Runde kann höchstens %1 bestellt werden</translation>
     </message>
     <message>
+        <source>The time for this week ran out: %1 was ordered for you.</source>
+        <translation>Die Zeit für diese Woche ist abgelaufen: Für Sie wurde %1 bestellt.</translation>
+    </message>
+    <message>
         <source>There is no file %1.<byte value="xd"/>
 Please correct the name in the Setup File box.</source>
         <translation>Es gibt keine Datei %1.<byte value="xd"/>
@@ -349,6 +353,10 @@ Fehler %1: %2</translation>
 </context>
 <context>
     <name>MainWindow</name>
+    <message>
+        <source>Time left: %1</source>
+        <translation>Verbleibende Zeit: %1</translation>
+    </message>
     <message>
         <source>%1 of %2</source>
         <translation>%1 von %2</translation>

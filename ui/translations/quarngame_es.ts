@@ -167,6 +167,10 @@ Avise a la persona que dirige la sesión.</translation>
         <translation>En esta ronda se pueden pedir como máximo %1</translation>
     </message>
     <message>
+        <source>The time for this week ran out: %1 was ordered for you.</source>
+        <translation>El tiempo de esta semana se ha agotado: se pidió %1 por usted.</translation>
+    </message>
+    <message>
         <source>There is no file %1.<byte value="xd"/>
 Please correct the name in the Setup File box.</source>
         <translation>No existe el archivo %1.<byte value="xd"/>
@@ -349,6 +353,10 @@ Error %1: %2</translation>
 </context>
 <context>
     <name>MainWindow</name>
+    <message>
+        <source>Time left: %1</source>
+        <translation>Tiempo restante: %1</translation>
+    </message>
     <message>
         <source>%1 of %2</source>
         <translation>%1 de %2</translation>

@@ -172,16 +172,22 @@ TEST(WorkstationRole, WritesTeamRowsOnlyForAMemberWhoseMarkItHolds) {
   ASSERT_EQ(station.teams().join(blue, "P2", 3, other.token).member, 2);
 
   PgConnection psql(role.connection);
-  for (const char* sql : {
-           // P2's order of week 1 with P1's secret, or a guessed one.
-           R"(SELECT quarn_store_team_order('A', 'Blue', 1, 0, 1, 2, 40, 'P2', 0, 'secret-1'))",
-           R"(SELECT quarn_store_team_order('A', 'Blue', 1, 0, 1, 2, 40, 'P2', 0, 'guessed'))",
-           R"(SELECT quarn_store_team_order('A', 'Blue', 1, 0, 1, 2, 40, 'P1', 0, 'secret-1'))",
-           R"(SELECT quarn_record_team_member('A', 'Blue', 1, 2, 'Factory', 'P2', ''))",
-           // A participant without a mark fills the team, or P1 joins again.
-           R"(SELECT quarn_join_team('A', 'Blue', 3, 'Filler', 'secret-1'))",
-           R"(SELECT quarn_join_team('A', 'Blue', 3, 'P1', 'secret-1'))",
-       }) {
+  for (
+      const char* sql : {
+          // P2's order of week 1 with P1's secret, or a guessed one.
+          R"(SELECT quarn_store_team_order('A', 'Blue', 1, 0, 1, 2, 40, 'P2', 0, 'secret-1'))",
+          R"(SELECT quarn_store_team_order('A', 'Blue', 1, 0, 1, 2, 40, 'P2', 0, 'guessed'))",
+          R"(SELECT quarn_store_team_order('A', 'Blue', 1, 0, 1, 2, 40, 'P1', 0, 'secret-1'))",
+          R"(SELECT quarn_record_team_member('A', 'Blue', 1, 2, 'Factory', 'P2', ''))",
+          // The clock's order for P2: by P1 with a guessed secret, by P2
+          // with P1's secret, or naming another User ID as member 2.
+          R"(SELECT quarn_store_clock_order('A', 'Blue', 1, 0, 1, 2, 0, 'P2', 0, 'P1', 'guessed'))",
+          R"(SELECT quarn_store_clock_order('A', 'Blue', 1, 0, 1, 2, 0, 'P2', 0, 'P2', 'secret-1'))",
+          R"(SELECT quarn_store_clock_order('A', 'Blue', 1, 0, 1, 2, 0, 'P3', 0, 'P1', 'secret-1'))",
+          // A participant without a mark fills the team, or P1 joins again.
+          R"(SELECT quarn_join_team('A', 'Blue', 3, 'Filler', 'secret-1'))",
+          R"(SELECT quarn_join_team('A', 'Blue', 3, 'P1', 'secret-1'))",
+      }) {
     SCOPED_TRACE(sql);
     const auto error = pgErrorOf([&] { psql.exec(sql); });
     ASSERT_TRUE(error);
@@ -211,6 +217,10 @@ TEST(WorkstationRole, TeamFunctionsKeepTheirParameters) {
   EXPECT_EQ(parametersOf("quarn_store_team_order"),
             "p_setting text, p_team text, p_trial bigint, p_training bigint, p_week bigint, "
             "p_member bigint, p_order bigint, p_subject text, p_time bigint, p_token text");
+  EXPECT_EQ(parametersOf("quarn_store_clock_order"),
+            "p_setting text, p_team text, p_trial bigint, p_training bigint, p_week bigint, "
+            "p_member bigint, p_order bigint, p_subject text, p_time bigint, p_caller text, "
+            "p_token text");
   EXPECT_EQ(parametersOf("quarn_record_team_member"),
             "p_setting text, p_team text, p_trial bigint, p_member bigint, p_role text, "
             "p_subject text, p_token text");
