@@ -58,6 +58,12 @@ const TableNote kTableNotes[] = {
     {"datTeamMember", "The members of each team of a team setting."},
     {"datTeamOrder", "Every order a team member typed, as typed."},
     {"datTeam", "Who played which stage of a team trial."},
+    {"datClass",
+     "A class opened on a setting (`quarngame-admin class open`), which students join by its "
+     "code in the browser."},
+    {"datClassMember",
+     "One row per student who joined a class, in order of arrival, with the team the program "
+     "placed the student in."},
 };
 
 // The columns a block row and a training row share, from Delay on.
@@ -176,6 +182,9 @@ std::vector<ColumnNote> describeColumns() {
       {"tblSetting", "ClockRule", kOptional,
        "who orders when the clock runs out: the `Name` of a `tblPlayer` row, playing the "
        "participant's stage; empty: the participant's last order (0 in week 1)"},
+      {"tblSetting", "CompletionLink", kOptional,
+       "an http(s) address shown to the participant at the game over, `{id}` in it replaced by "
+       "the User ID (URL-encoded): an online panel's completion link"},
       {"datUser", "Subject", kRecorded, "the User ID"},
       {"datUser", "Setting", kRecorded, "the setting chosen at the first login"},
       {"datUser", "Age", kRecorded,
@@ -257,6 +266,28 @@ std::vector<ColumnNote> describeColumns() {
       {"datTeam", "Subject", kRecorded, "the member's User ID"},
       {"datTeam", "Player", kRecorded, "the simulated player that replaced the member, if any"},
       {"datTeam", "FromWeek", kRecorded, "from which week it did"},
+      {"datClass", "Code", kRecorded,
+       "the class's code: 6 characters of `ABCDEFGHJKLMNPQRSTUVWXYZ23456789`"},
+      {"datClass", "Setting", kRecorded, "the setting the class plays"},
+      {"datClass", "Password", kRecorded,
+       "the teacher's password as a salted hash (PBKDF2-HMAC-SHA256), never the password"},
+      {"datClass", "Identity", kRecorded, "what a student gives: `name` or `id` (a User ID)"},
+      {"datClass", "Forming", kRecorded,
+       "how a team setting's teams form: `arrival` (as students come) or `random` (when the "
+       "door closes)"},
+      {"datClass", "Leftover", kRecorded,
+       "students left over: empty, the last team is smaller; `spread`, teams differ by one "
+       "member at most; open stages are played by `LeftoverPlayer`"},
+      {"datClass", "LeftoverPlayer", kRecorded,
+       "the simulated player (a `Name` of `tblPlayer`) on a smaller team's open stages"},
+      {"datClass", "State", kRecorded, "`open`, `closed`, `started`, `paused` or `ended`"},
+      {"datClass", "Opened", kRecorded, "when the class was opened (UTC)"},
+      {"datClassMember", "Code", kRecorded, "the class"},
+      {"datClassMember", "Subject", kRecorded, "the student's User ID"},
+      {"datClassMember", "Name", kRecorded,
+       "the name the student gave, in a class of names (the program made the User ID)"},
+      {"datClassMember", "Arrival", kRecorded, "the order in which the student joined, from 1"},
+      {"datClassMember", "Team", kRecorded, "the team the program placed the student in"},
   });
   // The stage's figures of a week, as the records and the analysis name them.
   for (const StageFigure& figure : kStageFigures) {

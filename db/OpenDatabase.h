@@ -46,6 +46,7 @@ class ChosenStores final : public Stores {
   ParticipantStore& participants() override { return m_current->participants(); }
   ResultStore& results() override { return m_current->results(); }
   TeamStore& teams() override { return m_current->teams(); }
+  ClassStore& classes() override { return m_current->classes(); }
   std::string location() const override { return m_current->location(); }
   DatabasePlace place() const override { return m_choice.place(); }
   // The settings file's outage limit, or else the default.

@@ -42,8 +42,10 @@ namespace {
 // workstations write the teams' rows only through functions that check the
 // member's mark (no table changes: the upgrade makes the functions and
 // takes the workstation roles' direct INSERT on the team tables back); 7
-// gives a setting a week clock (tblSetting's WeekSeconds and ClockRule) and
-// marks a team's order made by it (datTeamOrder's Clock).
+// gives a setting a week clock (tblSetting's WeekSeconds and ClockRule),
+// marks a team's order made by it (datTeamOrder's Clock), and keeps the
+// classes students join by a code (datClass, datClassMember) and a
+// setting's completion link (tblSetting's CompletionLink).
 constexpr ColumnType kInt = ColumnType::Integer;
 constexpr ColumnType kReal = ColumnType::Real;
 constexpr ColumnType kText = ColumnType::Text;
@@ -144,12 +146,15 @@ Schema describeSchema() {
       // without a row plays in the language chosen at the start. A week
       // clock gives each week WeekSeconds (0: no clock); when they run out
       // the week is ordered by ClockRule (a tblPlayer row's Name, or '' for
-      // the participant's last order).
+      // the participant's last order). CompletionLink: the address shown at
+      // the game over, with {id} as the participant's User ID (an online
+      // panel's link back).
       {"tblSetting",
        {{"Setting", kText, kNone, kNotNull},
         {"Language", kText},
         {"WeekSeconds", kInt, "0", false, 7},
-        {"ClockRule", kText, "''", false, 7}},
+        {"ClockRule", kText, "''", false, 7},
+        {"CompletionLink", kText, "''", false, 7}},
        {},
        4},
       {"datUser",
@@ -273,6 +278,30 @@ Schema describeSchema() {
         {"FromWeek", kInt, kNone, false, 5}},
        {"Setting", "Team", "Trial", "Member"},
        3},
+      // A class opened on a setting, which students join by its code. The
+      // teacher's password is kept only as a salted hash.
+      {"datClass",
+       {{"Code", kText, kNone, kNotNull},
+        {"Setting", kText, kNone, kNotNull},
+        {"Password", kText},
+        {"Identity", kText, "'name'", kNotNull},
+        {"Forming", kText, "'arrival'", kNotNull},
+        {"Leftover", kText, "''"},
+        {"LeftoverPlayer", kText, "''"},
+        {"State", kText, "'open'", kNotNull},
+        {"Opened", kText}},
+       {"Code"},
+       7},
+      // The students of a class in order of arrival, the name each gave
+      // and the team the program placed it in.
+      {"datClassMember",
+       {{"Code", kText, kNone, kNotNull},
+        {"Subject", kText, kNone, kNotNull},
+        {"Name", kText, "''"},
+        {"Arrival", kInt, kNone, kNotNull},
+        {"Team", kText, "''"}},
+       {"Code", "Subject"},
+       7},
   };
   schema.indexes = {
       {"idxBlockSetting", "tblBlock", R"("Setting", "RandomGroup", "Index")"},

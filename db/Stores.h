@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "db/ClassStore.h"
 #include "db/DatabaseChoice.h"
 #include "db/ParticipantStore.h"
 #include "db/PlanStore.h"
@@ -28,6 +29,8 @@ class Stores {
   virtual ResultStore& results() = 0;
   // The teams of team settings.
   virtual TeamStore& teams() = 0;
+  // The classes that students join by a code, and their students.
+  virtual ClassStore& classes() { return refusingClassStore(); }
   // Where the database is (a file's path), as messages name it.
   virtual std::string location() const = 0;
   virtual void setLocation(const std::string& location) = 0;

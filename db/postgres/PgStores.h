@@ -8,6 +8,7 @@
 #include "db/ActivityMonitor.h"
 #include "db/SqlPlanStore.h"
 #include "db/Stores.h"
+#include "db/postgres/PgClassStore.h"
 #include "db/postgres/PgConnectionPool.h"
 #include "db/postgres/PgParticipantStore.h"
 #include "db/postgres/PgReads.h"
@@ -47,6 +48,7 @@ class PgStores final : public Stores {
   ParticipantStore& participants() override { return m_participants; }
   ResultStore& results() override { return m_results; }
   TeamStore& teams() override { return m_teams; }
+  ClassStore& classes() override { return m_classes; }
   ActivityMonitor& monitor() { return m_monitor; }
   std::string location() const override { return m_location; }
   // Another server: `location` is its connection string. Stores that share
@@ -65,6 +67,7 @@ class PgStores final : public Stores {
   PgParticipantStore m_participants{m_pool};
   PgResultStore m_results{m_pool};
   PgTeamStore m_teams{m_pool, m_connections.feed};
+  PgClassStore m_classes{m_pool};
   SqlActivityMonitor m_monitor{m_reads};
 };
 

@@ -3,6 +3,7 @@
 #include "db/ActivityMonitor.h"
 #include "db/SqlPlanStore.h"
 #include "db/Stores.h"
+#include "db/sqlcipher/SqlCipherClassStore.h"
 #include "db/sqlcipher/SqlCipherParticipantStore.h"
 #include "db/sqlcipher/SqlCipherReads.h"
 #include "db/sqlcipher/SqlCipherResultStore.h"
@@ -23,6 +24,7 @@ class SqlCipherStores final : public Stores {
   ParticipantStore& participants() override { return m_participants; }
   ResultStore& results() override { return m_results; }
   TeamStore& teams() override { return m_teams; }
+  ClassStore& classes() override { return m_classes; }
   ActivityMonitor& monitor() { return m_monitor; }
   std::string location() const override { return m_file.path; }
   void setLocation(const std::string& location) override { m_file.path = location; }
@@ -40,6 +42,7 @@ class SqlCipherStores final : public Stores {
   SqlCipherParticipantStore m_participants{m_file};
   SqlCipherResultStore m_results{m_file};
   SqlCipherTeamStore m_teams{m_file};
+  SqlCipherClassStore m_classes{m_file};
   SqlActivityMonitor m_monitor{m_reads};
 };
 
