@@ -101,7 +101,7 @@ TEST_F(SettingCheckTest, CompletionLinkMustBeAnHttpAddress) {
   for (const auto& c : cases) {
     file.exec("DELETE FROM tblSetting");
     insertRow("tblSetting", {{"Setting", "Demo"}, {"CompletionLink", c.link}});
-    const std::string complaint = firstComplaint(PlanHome::File);
+    const std::string complaint = firstComplaint();
     EXPECT_EQ(complaint.find("a completion link is an address") != std::string::npos, c.refused)
         << c.link << ": " << complaint;
   }
