@@ -224,6 +224,7 @@ void ParticipantSession::logIn(const nlohmann::json& body) {
   if (result != LoginResult::LoggedIn) {
     return refuse("login", m_view.questionnaireNeeded() ? "questionnaireNeeded" : "refused");
   }
+  m_setting = *setting;
   if (!m_game.startGame()) return refuse("login", "noTrialLeft");
   carryOn();
 }
@@ -260,6 +261,25 @@ void ParticipantSession::skipTraining(const nlohmann::json& body) {
   if (!password) return reject("invalid", "password");
   if (!m_game.skipTraining(*password)) return refuse("skipTraining", "incorrectPassword");
   carryOn();
+}
+
+template <class Move>
+bool ParticipantSession::teachersMove(const std::string& setting, Move move) {
+  if (m_ended || m_game.phase() == Phase::LoggedOut || setting != m_setting) return false;
+  bool taken = false;
+  guarded([&] {
+    taken = move();
+    if (taken) carryOn();
+  });
+  return taken;
+}
+
+bool ParticipantSession::passPause(const std::string& setting) {
+  return teachersMove(setting, [this] { return m_game.passPauseWithoutPassword(); });
+}
+
+bool ParticipantSession::endTraining(const std::string& setting) {
+  return teachersMove(setting, [this] { return m_game.skipTrainingWithoutPassword(); });
 }
 
 // The steps the window takes from its event loop without the participant:

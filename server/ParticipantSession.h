@@ -79,6 +79,11 @@ class ParticipantSession {
   // The workstation a browser plays at: this computer and process, the
   // browser named by `device` ("lab-server browser 1a2b3c4d").
   static Workstation workstationOf(const std::string& device);
+  // The teacher's word for the class playing `setting` (see
+  // GameSession::passPauseWithoutPassword and skipTrainingWithoutPassword): whether this session's
+  // game took it. A session in another setting, or not at a pause or in training, is left as it is.
+  bool passPause(const std::string& setting);
+  bool endTraining(const std::string& setting);
   // Whether the session ended: the connection is to be closed.
   bool ended() const { return m_ended; }
   // Whether a participant logged in and plays: the session holds a game.
@@ -95,11 +100,14 @@ class ParticipantSession {
   void answerPause(const nlohmann::json& body);
   void skipTraining(const nlohmann::json& body);
   void carryOn();
+  template <class Move>
+  bool teachersMove(const std::string& setting, Move move);
   void refuse(const std::string& of, const std::string& reason);
   void reject(const std::string& reason, const std::string& detail);
 
   SendToPage m_send;
   bool m_ended = false;
+  std::string m_setting;  // the setting logged in to
   // The ticks since the workstation's mark was last refreshed.
   int m_quietTicks = 0;
   BrowserView m_view;
