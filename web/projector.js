@@ -69,7 +69,7 @@ function barChart(title, bars) {
   bars.forEach((bar, i) => {
     const centre = plot.left + slot * (i + 0.5);
     svg.appendChild(svgElement("text", { x: centre, y: plot.top + plot.height + 28,
-      "font-size": 20, "text-anchor": "middle" }, bar.label));
+      "font-size": 17, "text-anchor": "middle" }, bar.label));
     if (bar.value === null || bar.value === undefined) return;
     svg.appendChild(svgElement("rect", { x: centre - slot * 0.3, width: slot * 0.6,
       y: y(bar.value), height: plot.top + plot.height - y(bar.value), fill: "#3f8f8a",
@@ -99,6 +99,16 @@ function chartBox(svg) {
   box.className = "chart";
   box.appendChild(svg);
   return box;
+}
+
+// The teams' names in the colours of their lines.
+function showLegend(container, teams) {
+  container.replaceChildren(...teams.map((team, n) => {
+    const name = document.createElement("span");
+    name.style.color = TEAM_COLOURS[n % TEAM_COLOURS.length];
+    name.textContent = `— ${team.team}`;
+    return name;
+  }));
 }
 
 function showCharts(container, charts) {
@@ -195,10 +205,12 @@ function runProjector() {
       document.getElementById("trial").textContent = message.trial ?? "–";
       banner.hidden = message.state !== "paused";
       banner.textContent = "The class is paused";
+      showLegend(document.getElementById("legend"), message.teams);
       showCharts(live, [...orderCharts(message.teams, message.weeks),
         varianceChart("Variance of the orders", message.demandVariance, message.variance)]);
     } else if (message.type === "debriefing") {
       live.hidden = true;
+      showLegend(document.getElementById("legend"), message.teams);
       debriefing.hidden = false;
       document.querySelector("#places tbody").replaceChildren(...rankedTeams(message.teams).map(
         (team) => row([cell(team.place, "number"), cell(team.team), cell(team.cost, "number")])));
