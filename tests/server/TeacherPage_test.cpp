@@ -186,5 +186,73 @@ TEST_F(TeacherPage, EndedClassShowsEveryPageTheDebriefing) {
   }
 }
 
+// A team setting on the lab server: Pair, its members on the Retailer
+// (Subject1) and the Factory (Subject2), each training alone; its team T1
+// fixed as B1 and P2, and a class opened on it.
+class TeacherOnServer : public ::testing::Test {
+ protected:
+  TeacherOnServer() {
+    demo.db.exec(
+        "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" <= 2;"
+        "UPDATE b SET Setting = 'Pair', numweeks = 4" +
+        memberAssignments({"Retailer", "Factory"}) +
+        ", \"Distributor\" = 'Sterman', \"Wholesaler\" = 'Sterman';"
+        "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
+    copyDemoTraining(demo.db, "Pair");
+    ClassRow row;
+    row.code = kCode;
+    row.setting = "Pair";
+    row.password = hashClassPassword(kPassword);
+    row.opened = "2026-12-08 08:00:00";
+    demo.moveToServer();
+    demo.played().stores().classes().open(row, [] { return std::string(kCode); });
+    demo.played().stores().teams().fixMembers({"Pair", "T1"}, {"B1", "P2"});
+    web = std::make_unique<RunningServer>(demo.app.string());
+  }
+
+  DemoFolder demo;
+  std::unique_ptr<RunningServer> web;
+};
+
+bool memberReplaced(const json& view, int member, const std::string& player) {
+  for (const json& team : view["teams"]) {
+    for (const json& m : team["members"]) {
+      if (team["team"] == "T1" && m["member"] == member && m["replacedBy"] == player) return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(TeacherOnServer, ReplacedMemberLetsTheTeamPlayAndItsWeekReachesTheTeacher) {
+  PageClient b1(web->port());
+  b1.send({{"type", "login"},
+           {"subject", "B1"},
+           {"setting", "Pair"},
+           {"team", "T1"},
+           {"questionnaire",
+            {{"age", 30}, {"gender", "Female"}, {"schoolYear", "Other"}, {"major", "Other"}}}});
+  b1.receiveUntil("weekOpened");
+  b1.send({{"type", "skipTraining"}, {"password", "skip"}});
+
+  PageClient teacher(web->port(), {.path = std::string("/ws/teacher/") + kCode});
+  teacher.send({{"type", "classLogin"}, {"password", kPassword}});
+  teacher.receiveUntil("classLoggedIn");
+  teacher.send({{"type", "replaceMember"}, {"team", "T1"}, {"member", 2}, {"player", "Sterman"}});
+  const json done = teacher.receiveUntil("classDone");
+  EXPECT_EQ(done["replaced"]["player"], "Sterman");
+  EXPECT_EQ(done["replaced"]["subject"], "P2");
+  teacher.receiveUntil("classView", [](const json& v) { return memberReplaced(v, 2, "Sterman"); });
+
+  // The team plays with the player in P2's place; B1's order reaches the
+  // teacher's page within a second.
+  const int turn = b1.receiveUntil("weekOpened")["turn"].get<int>();
+  const auto sent = std::chrono::steady_clock::now();
+  b1.send(orderOf(turn, "4"));
+  teacher.receiveUntil("classView", [](const json& view) {
+    return !view["teams"].empty() && view["teams"][0]["week"] == 2;
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, 1s);
+}
+
 }  // namespace
 }  // namespace quarn::testing
