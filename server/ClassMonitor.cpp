@@ -12,7 +12,7 @@ namespace asio = boost::asio;
 // A page's WebSocket as the monitor hosts it.
 class ClassMonitor::Page final : public PageHost {
  public:
-  Page(std::shared_ptr<ClassMonitor> monitor, ClassBoard::PageId id, ClassPageKind kind)
+  Page(std::shared_ptr<ClassMonitor> monitor, TeacherDesk::PageId id, ClassPageKind kind)
       : m_monitor(std::move(monitor)), m_id(id), m_kind(kind) {}
 
   void attach(std::shared_ptr<PageLink> link) override {
@@ -32,12 +32,12 @@ class ClassMonitor::Page final : public PageHost {
 
  private:
   std::shared_ptr<ClassMonitor> m_monitor;
-  ClassBoard::PageId m_id;
+  TeacherDesk::PageId m_id;
   ClassPageKind m_kind;
 };
 
 ClassMonitor::ClassMonitor(asio::thread_pool& threads, std::string code, OpenData openData,
-                           ClassBoard::TellStudents tell)
+                           TeacherDesk::TellStudents tell)
     : m_strand(asio::make_strand(threads.get_executor())),
       m_code(std::move(code)),
       m_openData(std::move(openData)),
@@ -63,33 +63,33 @@ void ClassMonitor::onStrand(Step step) {
   });
 }
 
-void ClassMonitor::attachNow(ClassBoard::PageId id, ClassPageKind kind,
+void ClassMonitor::attachNow(TeacherDesk::PageId id, ClassPageKind kind,
                              std::shared_ptr<PageLink> link) {
-  if (!m_board) {
+  if (!m_desk) {
     m_data = m_openData();
-    m_board = std::make_unique<ClassBoard>(
+    m_desk = std::make_unique<TeacherDesk>(
         m_code, *m_data,
-        [this](ClassBoard::PageId page, const nlohmann::json& message) { deliver(page, message); },
+        [this](TeacherDesk::PageId page, const nlohmann::json& message) { deliver(page, message); },
         m_tell, [] { return SystemWallClock::instance().seconds(); });
   }
   m_links[id] = std::move(link);
-  m_board->open(id, kind);
+  m_desk->open(id, kind);
   if (!m_reading) readLater();
 }
 
-void ClassMonitor::detachNow(ClassBoard::PageId id) {
+void ClassMonitor::detachNow(TeacherDesk::PageId id) {
   m_links.erase(id);
-  if (m_board) m_board->close(id);
+  if (m_desk) m_desk->close(id);
 }
 
-void ClassMonitor::receiveNow(ClassBoard::PageId id, const std::string& text) {
-  if (!m_board) return;
-  m_board->receive(id, text, ClassBoard::Clock::now());
+void ClassMonitor::receiveNow(TeacherDesk::PageId id, const std::string& text) {
+  if (!m_desk) return;
+  m_desk->receive(id, text, TeacherDesk::Clock::now());
   // What the teacher changed is shown at once, not at the next reading.
-  if (m_board->changedHere()) refreshNow();
+  if (m_desk->changedHere()) refreshNow();
 }
 
-void ClassMonitor::deliver(ClassBoard::PageId id, const nlohmann::json& message) {
+void ClassMonitor::deliver(TeacherDesk::PageId id, const nlohmann::json& message) {
   const auto link = m_links.find(id);
   if (link == m_links.end()) return;
   // Text that is not UTF-8 is sent with replacement characters.
@@ -98,7 +98,7 @@ void ClassMonitor::deliver(ClassBoard::PageId id, const nlohmann::json& message)
 
 void ClassMonitor::refreshNow() {
   try {
-    m_board->refresh(ClassBoard::Clock::now());
+    m_desk->refresh(TeacherDesk::Clock::now());
   } catch (const std::exception& failure) {
     std::cerr << "quarngame-server: class " << m_code << ": " << failure.what() << std::endl;
   }
@@ -107,19 +107,19 @@ void ClassMonitor::refreshNow() {
 // Reads the class every kReadInterval while a page is open.
 void ClassMonitor::readLater() {
   m_reading = true;
-  m_timer.expires_after(ClassBoard::kReadInterval);
+  m_timer.expires_after(TeacherDesk::kReadInterval);
   m_timer.async_wait([weak = weak_from_this()](boost::system::error_code error) {
     const auto self = weak.lock();
     if (!self) return;
     self->m_reading = false;
-    if (error || !self->m_board || !self->m_board->hasPages()) return;
+    if (error || !self->m_desk || !self->m_desk->hasPages()) return;
     self->refreshNow();
     self->readLater();
   });
 }
 
 ClassMonitors::ClassMonitors(asio::thread_pool& threads, ClassMonitor::OpenData openData,
-                             ClassBoard::TellStudents tell)
+                             TeacherDesk::TellStudents tell)
     : m_threads(threads), m_openData(std::move(openData)), m_tell(std::move(tell)) {}
 
 std::shared_ptr<PageHost> ClassMonitors::page(const std::string& code, ClassPageKind kind) {

@@ -10,22 +10,22 @@
 #include <optional>
 #include <string>
 
-#include "server/ClassBoard.h"
 #include "server/PageHost.h"
+#include "server/TeacherDesk.h"
 
 namespace quarn::server {
 
 // The one reader of a class in this process: while a teacher's page or a
 // projector view of the class is open, it reads the class's live view at
-// most every ClassBoard::kReadInterval (and at once after a change made
+// most every TeacherDesk::kReadInterval (and at once after a change made
 // through a page), and pushes what changed to every page of the class. Its
 // reads and the teacher's actions run on a strand of the game threads.
 class ClassMonitor : public std::enable_shared_from_this<ClassMonitor> {
  public:
-  using OpenData = std::function<std::unique_ptr<ClassData>()>;
+  using OpenData = std::function<std::unique_ptr<TeacherData>()>;
 
   ClassMonitor(boost::asio::thread_pool& threads, std::string code, OpenData openData,
-               ClassBoard::TellStudents tell);
+               TeacherDesk::TellStudents tell);
   ~ClassMonitor();
   ClassMonitor(const ClassMonitor&) = delete;
   ClassMonitor& operator=(const ClassMonitor&) = delete;
@@ -38,10 +38,10 @@ class ClassMonitor : public std::enable_shared_from_this<ClassMonitor> {
   class Page;
   template <class Step>
   void onStrand(Step step);
-  void attachNow(ClassBoard::PageId id, ClassPageKind kind, std::shared_ptr<PageLink> link);
-  void detachNow(ClassBoard::PageId id);
-  void receiveNow(ClassBoard::PageId id, const std::string& text);
-  void deliver(ClassBoard::PageId id, const nlohmann::json& message);
+  void attachNow(TeacherDesk::PageId id, ClassPageKind kind, std::shared_ptr<PageLink> link);
+  void detachNow(TeacherDesk::PageId id);
+  void receiveNow(TeacherDesk::PageId id, const std::string& text);
+  void deliver(TeacherDesk::PageId id, const nlohmann::json& message);
   void refreshNow();
   void readLater();
 
@@ -49,13 +49,13 @@ class ClassMonitor : public std::enable_shared_from_this<ClassMonitor> {
   Strand m_strand;
   std::string m_code;
   OpenData m_openData;
-  ClassBoard::TellStudents m_tell;
+  TeacherDesk::TellStudents m_tell;
   boost::asio::steady_timer m_timer;
   bool m_reading = false;
-  std::unique_ptr<ClassData> m_data;
-  std::unique_ptr<ClassBoard> m_board;
-  std::map<ClassBoard::PageId, std::shared_ptr<PageLink>> m_links;
-  std::atomic<ClassBoard::PageId> m_nextPage = 1;
+  std::unique_ptr<TeacherData> m_data;
+  std::unique_ptr<TeacherDesk> m_desk;
+  std::map<TeacherDesk::PageId, std::shared_ptr<PageLink>> m_links;
+  std::atomic<TeacherDesk::PageId> m_nextPage = 1;
 };
 
 // The class monitors of the process, by class code: a page of a class finds
@@ -63,14 +63,14 @@ class ClassMonitor : public std::enable_shared_from_this<ClassMonitor> {
 class ClassMonitors {
  public:
   ClassMonitors(boost::asio::thread_pool& threads, ClassMonitor::OpenData openData,
-                ClassBoard::TellStudents tell);
+                TeacherDesk::TellStudents tell);
   // A page of the class of `code` (see classCodeOf).
   std::shared_ptr<PageHost> page(const std::string& code, ClassPageKind kind);
 
  private:
   boost::asio::thread_pool& m_threads;
   ClassMonitor::OpenData m_openData;
-  ClassBoard::TellStudents m_tell;
+  TeacherDesk::TellStudents m_tell;
   std::mutex m_mutex;
   std::map<std::string, std::weak_ptr<ClassMonitor>> m_monitors;
 };

@@ -38,7 +38,7 @@ struct ServedSessions {
         threads(std::max(1u, options.threads)),
         registry(options.maxWithoutPage),
         classes(
-            threads, [folder = appFolder] { return openClassData(folder); },
+            threads, [folder = appFolder] { return openTeacherData(folder); },
             [this](ClassWord word, const std::string& setting) {
               return tellStudents(word, setting);
             }) {}

@@ -1,4 +1,4 @@
-#include "server/ClassData.h"
+#include "server/TeacherData.h"
 
 #include <thread>
 
@@ -40,9 +40,9 @@ class NobodyPrompter final : public Prompter {
   }
 };
 
-class StoreClassData final : public ClassData {
+class StoreTeacherData final : public TeacherData {
  public:
-  explicit StoreClassData(const std::string& appFolder) : m_inputFolder(appFolder + "/Input") {
+  explicit StoreTeacherData(const std::string& appFolder) : m_inputFolder(appFolder + "/Input") {
     m_stores.choose(appFolder + "/data", kDefaultDatabaseFile);
   }
 
@@ -141,8 +141,8 @@ class StoreClassData final : public ClassData {
 
 }  // namespace
 
-std::unique_ptr<ClassData> openClassData(const std::string& appFolder) {
-  return std::make_unique<StoreClassData>(appFolder);
+std::unique_ptr<TeacherData> openTeacherData(const std::string& appFolder) {
+  return std::make_unique<StoreTeacherData>(appFolder);
 }
 
 }  // namespace quarn::server

@@ -26,9 +26,9 @@ struct ClassRecord {
 
 // Used by one thread at a time (the class's monitor). Every read and change
 // may raise a QuarnError (the database cannot be reached, or refuses).
-class ClassData {
+class TeacherData {
  public:
-  virtual ~ClassData() = default;
+  virtual ~TeacherData() = default;
   // The class of `code`; none when there is no such class.
   virtual std::optional<ClassRecord> find(const std::string& code) = 0;
   // Whether `password` is the class's teacher password.
@@ -48,6 +48,6 @@ class ClassData {
 
 // The class data of the database the server plays on (data/ of
 // `appFolder`: its quarn.conf, else its quarn.mdb).
-std::unique_ptr<ClassData> openClassData(const std::string& appFolder);
+std::unique_ptr<TeacherData> openTeacherData(const std::string& appFolder);
 
 }  // namespace quarn::server

@@ -14,8 +14,8 @@
 #include <optional>
 #include <string>
 
-#include "server/ClassData.h"
 #include "server/Protocol.h"
+#include "server/TeacherData.h"
 
 namespace quarn::server {
 
@@ -46,7 +46,7 @@ enum class ClassPageKind { Teacher, Projector };
 // The teacher's words that reach the students' sessions in this process.
 enum class ClassWord { PassPause, EndTraining };
 
-class ClassBoard {
+class TeacherDesk {
  public:
   using Clock = std::chrono::steady_clock;
   using PageId = uint64_t;
@@ -62,8 +62,8 @@ class ClassBoard {
   static constexpr std::chrono::milliseconds kReadInterval{250};
   static constexpr std::chrono::milliseconds kChartInterval{1000};
 
-  ClassBoard(std::string code, ClassData& data, Deliver deliver, TellStudents tell,
-             Seconds seconds);
+  TeacherDesk(std::string code, TeacherData& data, Deliver deliver, TellStudents tell,
+              Seconds seconds);
 
   void open(PageId page, ClassPageKind kind);
   void close(PageId page);
@@ -93,7 +93,7 @@ class ClassBoard {
   std::optional<ClassRecord> record();
 
   std::string m_code;
-  ClassData& m_data;
+  TeacherData& m_data;
   Deliver m_deliver;
   TellStudents m_tell;
   Seconds m_seconds;

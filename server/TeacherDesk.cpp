@@ -1,4 +1,4 @@
-#include "server/ClassBoard.h"
+#include "server/TeacherDesk.h"
 
 #include <algorithm>
 #include <iostream>
@@ -262,23 +262,23 @@ json debriefingMessage(const std::vector<RecordedTrial>& trials, const std::stri
           {"amplification", amplification}};
 }
 
-ClassBoard::ClassBoard(std::string code, ClassData& data, Deliver deliver, TellStudents tell,
-                       Seconds seconds)
+TeacherDesk::TeacherDesk(std::string code, TeacherData& data, Deliver deliver, TellStudents tell,
+                         Seconds seconds)
     : m_code(std::move(code)),
       m_data(data),
       m_deliver(std::move(deliver)),
       m_tell(std::move(tell)),
       m_seconds(std::move(seconds)) {}
 
-void ClassBoard::open(PageId page, ClassPageKind kind) {
+void TeacherDesk::open(PageId page, ClassPageKind kind) {
   m_pages[page] = Page{kind};
 }
 
-void ClassBoard::close(PageId page) {
+void TeacherDesk::close(PageId page) {
   m_pages.erase(page);
 }
 
-void ClassBoard::receive(PageId id, std::string_view text, Clock::time_point now) {
+void TeacherDesk::receive(PageId id, std::string_view text, Clock::time_point now) {
   const auto page = m_pages.find(id);
   if (page == m_pages.end()) return;
   const ParsedMessage parsed = parseTeacherMessage(text);
@@ -298,7 +298,7 @@ void ClassBoard::receive(PageId id, std::string_view text, Clock::time_point now
   }
 }
 
-void ClassBoard::logIn(PageId id, Page& page, const json& body, Clock::time_point now) {
+void TeacherDesk::logIn(PageId id, Page& page, const json& body, Clock::time_point now) {
   if (page.loggedIn) return m_deliver(id, errorMessage({"notNow", "already logged in"}));
   const auto password = body.find("password");
   if (password == body.end() || !password->is_string()) {
@@ -327,7 +327,7 @@ void ClassBoard::logIn(PageId id, Page& page, const json& body, Clock::time_poin
   m_changedHere = true;
 }
 
-void ClassBoard::act(PageId id, const PageMessage& message) {
+void TeacherDesk::act(PageId id, const PageMessage& message) {
   const std::string& type = message.type;
   if (type == "startClass") return setState(id, type, "started");
   if (type == "pauseClass") return setState(id, type, "paused");
@@ -338,13 +338,13 @@ void ClassBoard::act(PageId id, const PageMessage& message) {
   if (type == "debrief") return sendDebriefing(id);
 }
 
-void ClassBoard::setState(PageId id, const std::string& type, const std::string& state) {
+void TeacherDesk::setState(PageId id, const std::string& type, const std::string& state) {
   m_data.setState(m_code, state);
   m_changedHere = true;
   m_deliver(id, {{"type", "classDone"}, {"of", type}});
 }
 
-void ClassBoard::tellStudents(PageId id, const std::string& type, ClassWord word) {
+void TeacherDesk::tellStudents(PageId id, const std::string& type, ClassWord word) {
   const std::optional<ClassRecord> found = record();
   if (!found) return refuse(id, type, "noClass");
   const size_t sessions = m_tell(word, found->setting);
@@ -352,7 +352,7 @@ void ClassBoard::tellStudents(PageId id, const std::string& type, ClassWord word
   m_deliver(id, {{"type", "classDone"}, {"of", type}, {"sessions", sessions}});
 }
 
-void ClassBoard::replace(PageId id, const json& body) {
+void TeacherDesk::replace(PageId id, const json& body) {
   const auto team = body.find("team");
   const auto member = body.find("member");
   const auto player = body.find("player");
@@ -379,7 +379,7 @@ void ClassBoard::replace(PageId id, const json& body) {
                    {"fromWeek", replaced.fromWeek}}}});
 }
 
-void ClassBoard::sendDebriefing(std::optional<PageId> only) {
+void TeacherDesk::sendDebriefing(std::optional<PageId> only) {
   const std::optional<ClassRecord> found = m_class ? m_class : record();
   if (!found) return;
   const json message = debriefingMessage(m_data.trials(found->setting), found->setting);
@@ -387,7 +387,7 @@ void ClassBoard::sendDebriefing(std::optional<PageId> only) {
   sendToLoggedIn(message, true);
 }
 
-void ClassBoard::refresh(Clock::time_point now) {
+void TeacherDesk::refresh(Clock::time_point now) {
   m_changedHere = false;
   const std::optional<ClassRecord> found = record();
   if (!found) return;
@@ -422,7 +422,7 @@ void ClassBoard::refresh(Clock::time_point now) {
   if (found->state != "ended") m_debriefed = false;
 }
 
-void ClassBoard::sendToLoggedIn(const json& message, bool projectorsToo) {
+void TeacherDesk::sendToLoggedIn(const json& message, bool projectorsToo) {
   for (const auto& [id, page] : m_pages) {
     if (!page.loggedIn) continue;
     if (!projectorsToo && page.kind == ClassPageKind::Projector) continue;
@@ -430,11 +430,11 @@ void ClassBoard::sendToLoggedIn(const json& message, bool projectorsToo) {
   }
 }
 
-void ClassBoard::refuse(PageId id, const std::string& of, const std::string& reason) {
+void TeacherDesk::refuse(PageId id, const std::string& of, const std::string& reason) {
   m_deliver(id, {{"type", "refused"}, {"of", of}, {"reason", reason}});
 }
 
-std::optional<ClassRecord> ClassBoard::record() {
+std::optional<ClassRecord> TeacherDesk::record() {
   m_class = m_data.find(m_code);
   return m_class;
 }

@@ -1,4 +1,4 @@
-#include "server/ClassBoard.h"
+#include "server/TeacherDesk.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@ using namespace std::chrono_literals;
 constexpr const char* kCode = "ABC234";
 
 // A class in memory: its record, password and live view as the test sets
-// them; the changes the board makes are kept.
-class FakeClassData final : public ClassData {
+// them; the changes the desk makes are kept.
+class FakeTeacherData final : public TeacherData {
  public:
   std::optional<ClassRecord> find(const std::string& code) override {
     ++finds;
@@ -90,31 +90,31 @@ RecordedTrial chain(const std::string& team, const std::vector<int32_t>& orders,
   return trial;
 }
 
-class ClassBoardTest : public ::testing::Test {
+class TeacherDeskTest : public ::testing::Test {
  protected:
-  ClassBoardTest() { data.lab.teams = {teamAt("T1", 2)}; }
+  TeacherDeskTest() { data.lab.teams = {teamAt("T1", 2)}; }
 
   // The messages page `id` was sent since the last look, by type.
-  std::vector<json> sent(ClassBoard::PageId id, const std::string& type) {
+  std::vector<json> sent(TeacherDesk::PageId id, const std::string& type) {
     std::vector<json> found;
     for (const auto& [page, message] : delivered) {
       if (page == id && message["type"] == type) found.push_back(message);
     }
     return found;
   }
-  void logIn(ClassBoard::PageId id, ClassPageKind kind = ClassPageKind::Teacher) {
-    board.open(id, kind);
+  void logIn(TeacherDesk::PageId id, ClassPageKind kind = ClassPageKind::Teacher) {
+    desk.open(id, kind);
     say(id, {{"type", "classLogin"}, {"password", "teach"}});
     ASSERT_EQ(sent(id, "classLoggedIn").size(), 1u);
   }
-  void say(ClassBoard::PageId id, const json& message) { board.receive(id, message.dump(), now); }
+  void say(TeacherDesk::PageId id, const json& message) { desk.receive(id, message.dump(), now); }
 
-  FakeClassData data;
-  std::vector<std::pair<ClassBoard::PageId, json>> delivered;
+  FakeTeacherData data;
+  std::vector<std::pair<TeacherDesk::PageId, json>> delivered;
   std::vector<std::pair<ClassWord, std::string>> told;
-  ClassBoard::Clock::time_point now{};
-  ClassBoard board{kCode, data,
-                   [this](ClassBoard::PageId id, const json& m) {
+  TeacherDesk::Clock::time_point now{};
+  TeacherDesk desk{kCode, data,
+                   [this](TeacherDesk::PageId id, const json& m) {
                      delivered.push_back({id, m});
                    },
                    [this](ClassWord word, const std::string& setting) {
@@ -143,15 +143,15 @@ TEST(PasswordGuesses, AllowsABurstThenOneGuessEachInterval) {
   EXPECT_TRUE(guesses.admit(start + 20s));
 }
 
-TEST_F(ClassBoardTest, LoginTakesOnlyTheClassPassword) {
+TEST_F(TeacherDeskTest, LoginTakesOnlyTheClassPassword) {
   const struct {
     std::string password;
     std::string answer;
   } cases[] = {
       {"wrong", "refused"}, {"", "refused"}, {"TEACH", "refused"}, {"teach", "classLoggedIn"}};
-  ClassBoard::PageId id = 0;
+  TeacherDesk::PageId id = 0;
   for (const auto& c : cases) {
-    board.open(++id, ClassPageKind::Teacher);
+    desk.open(++id, ClassPageKind::Teacher);
     say(id, {{"type", "classLogin"}, {"password", c.password}});
     ASSERT_EQ(delivered.back().first, id);
     EXPECT_EQ(delivered.back().second["type"], c.answer) << c.password;
@@ -160,20 +160,20 @@ TEST_F(ClassBoardTest, LoginTakesOnlyTheClassPassword) {
   EXPECT_EQ(delivered.back().second["players"], json::array({"Sterman"}));
 }
 
-TEST_F(ClassBoardTest, UnknownClassIsRefusedAsAWrongPassword) {
+TEST_F(TeacherDeskTest, UnknownClassIsRefusedAsAWrongPassword) {
   data.record.code = "ZZZ999";
-  board.open(1, ClassPageKind::Teacher);
+  desk.open(1, ClassPageKind::Teacher);
   say(1, {{"type", "classLogin"}, {"password", "teach"}});
   EXPECT_EQ(delivered.back().second,
             json({{"type", "refused"}, {"of", "classLogin"}, {"reason", "wrongPassword"}}));
 }
 
-TEST_F(ClassBoardTest, WrongGuessesAreCountedForTheClassNotTheConnection) {
-  for (ClassBoard::PageId id = 1; id <= 5; ++id) {
-    board.open(id, ClassPageKind::Teacher);
+TEST_F(TeacherDeskTest, WrongGuessesAreCountedForTheClassNotTheConnection) {
+  for (TeacherDesk::PageId id = 1; id <= 5; ++id) {
+    desk.open(id, ClassPageKind::Teacher);
     say(id, {{"type", "classLogin"}, {"password", "guess" + std::to_string(id)}});
   }
-  board.open(6, ClassPageKind::Teacher);
+  desk.open(6, ClassPageKind::Teacher);
   say(6, {{"type", "classLogin"}, {"password", "teach"}});
   EXPECT_EQ(delivered.back().second["reason"], "tooManyGuesses");
   now += PasswordGuesses::kInterval;
@@ -181,11 +181,11 @@ TEST_F(ClassBoardTest, WrongGuessesAreCountedForTheClassNotTheConnection) {
   EXPECT_EQ(delivered.back().second["type"], "classLoggedIn");
 }
 
-TEST_F(ClassBoardTest, ActionsAreRefusedBeforeLoginAndToTheProjector) {
-  board.open(1, ClassPageKind::Teacher);
+TEST_F(TeacherDeskTest, ActionsAreRefusedBeforeLoginAndToTheProjector) {
+  desk.open(1, ClassPageKind::Teacher);
   logIn(2, ClassPageKind::Projector);
   const struct {
-    ClassBoard::PageId page;
+    TeacherDesk::PageId page;
     std::string reason;
   } cases[] = {{1, "notLoggedIn"}, {2, "teacherOnly"}};
   for (const auto& c : cases) {
@@ -200,7 +200,7 @@ TEST_F(ClassBoardTest, ActionsAreRefusedBeforeLoginAndToTheProjector) {
   EXPECT_TRUE(told.empty());
 }
 
-TEST_F(ClassBoardTest, ParticipantMessagesAreNotTakenFromTheTeachersPage) {
+TEST_F(TeacherDeskTest, ParticipantMessagesAreNotTakenFromTheTeachersPage) {
   logIn(1);
   for (const json& message : {json{{"type", "order"}, {"turn", 1}, {"value", "4"}},
                               json{{"type", "startClass"}, {"state", "ended"}}}) {
@@ -210,7 +210,7 @@ TEST_F(ClassBoardTest, ParticipantMessagesAreNotTakenFromTheTeachersPage) {
   EXPECT_EQ(data.record.state, "open");
 }
 
-TEST_F(ClassBoardTest, StateActionsSetTheClassState) {
+TEST_F(TeacherDeskTest, StateActionsSetTheClassState) {
   logIn(1);
   const struct {
     std::string action;
@@ -223,11 +223,11 @@ TEST_F(ClassBoardTest, StateActionsSetTheClassState) {
     say(1, {{"type", c.action}});
     EXPECT_EQ(data.record.state, c.state) << c.action;
     EXPECT_EQ(delivered.back().second, json({{"type", "classDone"}, {"of", c.action}}));
-    EXPECT_TRUE(board.changedHere());
+    EXPECT_TRUE(desk.changedHere());
   }
 }
 
-TEST_F(ClassBoardTest, TeachersWordGoesToTheStudentsOfTheClassSetting) {
+TEST_F(TeacherDeskTest, TeachersWordGoesToTheStudentsOfTheClassSetting) {
   logIn(1);
   say(1, {{"type", "passPause"}});
   say(1, {{"type", "endTraining"}});
@@ -237,7 +237,7 @@ TEST_F(ClassBoardTest, TeachersWordGoesToTheStudentsOfTheClassSetting) {
   EXPECT_EQ(delivered.back().second["sessions"], 3);
 }
 
-TEST_F(ClassBoardTest, ReplaceMemberTakesOnlyAWellFormedMember) {
+TEST_F(TeacherDeskTest, ReplaceMemberTakesOnlyAWellFormedMember) {
   logIn(1);
   const json wrong[] = {
       {{"type", "replaceMember"}, {"team", "T1"}, {"member", 0}, {"player", "Sterman"}},
@@ -258,32 +258,32 @@ TEST_F(ClassBoardTest, ReplaceMemberTakesOnlyAWellFormedMember) {
   EXPECT_EQ(delivered.back().second["replaced"]["fromWeek"], 3);
 }
 
-TEST_F(ClassBoardTest, RefreshSendsTheViewOnlyWhenItChanged) {
+TEST_F(TeacherDeskTest, RefreshSendsTheViewOnlyWhenItChanged) {
   logIn(1);
-  board.refresh(now);
-  board.refresh(now + 250ms);
+  desk.refresh(now);
+  desk.refresh(now + 250ms);
   EXPECT_EQ(sent(1, "classView").size(), 1u);
   data.lab.teams = {teamAt("T1", 3)};
-  board.refresh(now + 500ms);
+  desk.refresh(now + 500ms);
   const auto views = sent(1, "classView");
   ASSERT_EQ(views.size(), 2u);
   EXPECT_EQ(views.back()["teams"][0]["week"], 3);
 }
 
-TEST_F(ClassBoardTest, ProjectorIsSentChartsNotTheStudentsView) {
+TEST_F(TeacherDeskTest, ProjectorIsSentChartsNotTheStudentsView) {
   logIn(2, ClassPageKind::Projector);
   data.recorded = {chain("T1", {4, 8}, 100)};
-  board.refresh(now);
+  desk.refresh(now);
   EXPECT_TRUE(sent(2, "classView").empty());
   ASSERT_EQ(sent(2, "classCharts").size(), 1u);
   // No played week: the charts are not read again.
-  board.refresh(now + 2s);
+  desk.refresh(now + 2s);
   EXPECT_EQ(data.trialReads, 1);
 }
 
-TEST_F(ClassBoardTest, ChartsAreDrawnAtMostOnceAnInterval) {
+TEST_F(TeacherDeskTest, ChartsAreDrawnAtMostOnceAnInterval) {
   logIn(2, ClassPageKind::Projector);
-  board.refresh(now);
+  desk.refresh(now);
   const struct {
     std::chrono::milliseconds at;
     int reads;
@@ -291,17 +291,17 @@ TEST_F(ClassBoardTest, ChartsAreDrawnAtMostOnceAnInterval) {
   int16_t week = 2;
   for (const auto& c : cases) {
     data.lab.teams = {teamAt("T1", ++week)};
-    board.refresh(now + c.at);
+    desk.refresh(now + c.at);
     EXPECT_EQ(data.trialReads, c.reads) << c.at.count();
   }
 }
 
-TEST_F(ClassBoardTest, EndedClassSendsEveryPageTheDebriefingOnce) {
+TEST_F(TeacherDeskTest, EndedClassSendsEveryPageTheDebriefingOnce) {
   logIn(1);
   logIn(2, ClassPageKind::Projector);
   data.record.state = "ended";
-  board.refresh(now);
-  board.refresh(now + 250ms);
+  desk.refresh(now);
+  desk.refresh(now + 250ms);
   EXPECT_EQ(sent(1, "debriefing").size(), 1u);
   EXPECT_EQ(sent(2, "debriefing").size(), 1u);
   logIn(3);
