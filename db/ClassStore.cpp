@@ -117,11 +117,13 @@ class RefusingClassStore final : public ClassStore {
   ClassStudent arrive(const std::string&, const std::string&, const std::string&) override {
     refuse();
   }
+  ClassStudent arriveNamed(const std::string&, const std::string&) override { refuse(); }
   std::vector<ClassStudent> students(const std::string&) override { refuse(); }
   std::optional<ClassStudent> studentNamed(const std::string&, const std::string&) override {
     refuse();
   }
   void place(const std::string&, const std::string&, const std::string&) override { refuse(); }
+  std::string placeByArrival(const std::string&, const std::string&, int) override { refuse(); }
 
  private:
   [[noreturn]] static void refuse() { throw std::logic_error("these stores keep no classes"); }
@@ -202,6 +204,11 @@ bool teacherPasswordOpens(ClassStore& store, const std::string& code, const std:
   if (!normal) return false;
   const std::optional<ClassRow> row = store.find(*normal);
   return row && classPasswordMatches(row->password, password);
+}
+
+std::string classTeamName(const std::string& code, int number) {
+  const std::string digits = std::to_string(number);
+  return code + "-T" + std::string(digits.size() < 2 ? 2 - digits.size() : 0, '0') + digits;
 }
 
 ClassStore& refusingClassStore() {

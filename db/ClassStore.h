@@ -105,6 +105,11 @@ class ClassStore {
   // student's row.
   virtual ClassStudent arrive(const std::string& code, const std::string& subject,
                               const std::string& name) = 0;
+  // The student of the class who gave `name` (letter case aside): the one
+  // who gave it before (the same student coming back), else a new one whose
+  // User ID the program makes, the class's code and its arrival
+  // ("K7PQ2M-007"), unless datUser holds that User ID already.
+  virtual ClassStudent arriveNamed(const std::string& code, const std::string& name) = 0;
   // The class's students, by arrival.
   virtual std::vector<ClassStudent> students(const std::string& code) = 0;
   // The student of the class who gave `name` (letter case aside), if any:
@@ -114,7 +119,18 @@ class ClassStore {
   // Records the team the program placed the student in.
   virtual void place(const std::string& code, const std::string& subject,
                      const std::string& team) = 0;
+  // Places the student (who arrived) in the class's first team, in the
+  // order of classTeamName, that has fewer than `size` students, counted
+  // in the same transaction; a student placed before keeps its team.
+  // Returns the team.
+  virtual std::string placeByArrival(const std::string& code, const std::string& subject,
+                                     int size) = 0;
 };
+
+// The name of the class's team `number` (from 1): the class's code and T01,
+// T02, ..., T100 ("K7PQ2M-T01"), so that two classes on one setting never
+// share a team.
+std::string classTeamName(const std::string& code, int number);
 
 // Whether the teacher's password opens the class of `code`.
 bool teacherPasswordOpens(ClassStore& store, const std::string& code, const std::string& password);

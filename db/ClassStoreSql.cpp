@@ -1,6 +1,8 @@
 #include "db/ClassStoreSql.h"
 
+#include <algorithm>
 #include <ctime>
+#include <map>
 
 #include "base/Text.h"
 
@@ -146,6 +148,37 @@ ClassStudent SqlClassStore::arrive(const std::string& code, const std::string& s
   return student;
 }
 
+ClassStudent SqlClassStore::arriveNamed(const std::string& code, const std::string& name) {
+  ClassStudent student;
+  write([&](ClassSql& sql) {
+    const std::string normal = normalOrAsGiven(code);
+    const std::string given(trimBlanks(name));
+    int64_t last = 0;
+    for (const ClassStudent& s : studentsOf(sql.query(selectStudents(), {normal}))) {
+      if (!s.name.empty() && foldedName(s.name) == foldedName(given)) {
+        student = s;
+        return;
+      }
+      last = std::max(last, s.arrival);
+    }
+    student = {normal, "", given, last + 1, ""};
+    for (int64_t number = student.arrival;; ++number) {
+      const std::string digits = std::to_string(number);
+      student.subject =
+          normal + "-" + std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
+      const bool taken = !sql.query(R"(SELECT "Subject" FROM "datUser" WHERE "Subject" = ?
+                        UNION SELECT "Subject" FROM "datClassMember" WHERE "Subject" = ?)",
+                                    {student.subject, student.subject})
+                              .empty();
+      if (!taken) break;
+    }
+    sql.execute(std::string(R"(INSERT INTO "datClassMember" ()") + kStudentColumns +
+                    ") VALUES (?, ?, ?, ?, ?)",
+                {student.code, student.subject, student.name, student.arrival, student.team});
+  });
+  return student;
+}
+
 std::vector<ClassStudent> SqlClassStore::students(const std::string& code) {
   Rows rows;
   read([&](ClassSql& sql) {
@@ -169,6 +202,33 @@ void SqlClassStore::place(const std::string& code, const std::string& subject,
     sql.execute(R"(UPDATE "datClassMember" SET "Team" = ? WHERE "Code" = ? AND "Subject" = ?)",
                 {team, normalOrAsGiven(code), subject});
   });
+}
+
+}  // namespace quarn
+
+namespace quarn {
+
+std::string SqlClassStore::placeByArrival(const std::string& code, const std::string& subject,
+                                          int size) {
+  std::string team;
+  write([&](ClassSql& sql) {
+    const std::string normal = normalOrAsGiven(code);
+    std::map<std::string, int> placed;
+    for (const ClassStudent& s : studentsOf(sql.query(selectStudents(), {normal}))) {
+      if (foldedName(s.subject) == foldedName(subject) && !s.team.empty()) {
+        team = s.team;
+        return;
+      }
+      if (!s.team.empty()) ++placed[s.team];
+    }
+    for (int number = 1;; ++number) {
+      team = classTeamName(normal, number);
+      if (placed[team] < size) break;
+    }
+    sql.execute(R"(UPDATE "datClassMember" SET "Team" = ? WHERE "Code" = ? AND "Subject" = ?)",
+                {team, normal, subject});
+  });
+  return team;
 }
 
 }  // namespace quarn

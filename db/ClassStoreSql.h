@@ -26,10 +26,13 @@ class SqlClassStore : public ClassStore {
   bool setState(const std::string& code, ClassState state) override;
   ClassStudent arrive(const std::string& code, const std::string& subject,
                       const std::string& name) override;
+  ClassStudent arriveNamed(const std::string& code, const std::string& name) override;
   std::vector<ClassStudent> students(const std::string& code) override;
   std::optional<ClassStudent> studentNamed(const std::string& code,
                                            const std::string& name) override;
   void place(const std::string& code, const std::string& subject, const std::string& team) override;
+  std::string placeByArrival(const std::string& code, const std::string& subject,
+                             int size) override;
 
  protected:
   using Use = std::function<void(ClassSql&)>;

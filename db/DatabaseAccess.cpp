@@ -474,6 +474,10 @@ std::string DatabaseAccess::GuardedPlanTables::settingLanguage(const std::string
   return m_access.read([&] { return store().settingLanguage(setting); });
 }
 
+std::string DatabaseAccess::GuardedPlanTables::settingCompletionLink(const std::string& setting) {
+  return m_access.read([&] { return store().settingCompletionLink(setting); });
+}
+
 std::optional<Row> DatabaseAccess::GuardedPlanTables::predicter(const std::string& name) {
   return m_access.read([&] { return store().predicter(name); });
 }

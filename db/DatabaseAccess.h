@@ -175,6 +175,7 @@ class DatabaseAccess {
     Rows pauseRows(const std::string& setting) override;
     std::optional<Row> predicter(const std::string& name) override;
     std::string settingLanguage(const std::string& setting) override;
+    std::string settingCompletionLink(const std::string& setting) override;
     std::optional<Row> displayConfiguration(const std::string& name) override;
     std::optional<Row> displayOption(const std::string& name) override;
 

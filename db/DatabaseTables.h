@@ -16,9 +16,9 @@ namespace quarn {
 
 // The experiment's tables, in the order a copy writes them.
 inline constexpr const char* kExperimentTables[] = {
-    "tblPlayer", "tblBlock",   "tblTraining",   "tblDisplay",   "tblDisplayOption",
-    "tblPause",  "tblSetting", "tblPredicter",  "datUser",      "datRole",
-    "datTrial",  "datPlaying", "datTeamMember", "datTeamOrder", "datTeam"};
+    "tblPlayer",     "tblBlock",     "tblTraining", "tblDisplay", "tblDisplayOption", "tblPause",
+    "tblSetting",    "tblPredicter", "datUser",     "datRole",    "datTrial",         "datPlaying",
+    "datTeamMember", "datTeamOrder", "datTeam",     "datClass",   "datClassMember"};
 
 // A failure of a row written earlier in a transaction: the row's place
 // among the transaction's rows (0 for the first).

@@ -108,6 +108,14 @@ std::string SqlPlanStore::settingLanguage(const std::string& setting) {
   return std::string(trimSpace(row->cell("Language").toText()));
 }
 
+std::string SqlPlanStore::settingCompletionLink(const std::string& setting) {
+  const std::optional<Row> row = first(
+      R"(SELECT "CompletionLink" FROM "tblSetting" WHERE "Setting" = ? ORDER BY rowid LIMIT 1)",
+      setting, "tblSetting");
+  if (!row || row->cell("CompletionLink").isNull()) return "";
+  return std::string(trimSpace(row->cell("CompletionLink").toText()));
+}
+
 // Sorted here, byte by byte, so that both engines list them alike whatever
 // collation the server's database has.
 std::vector<std::string> SqlPlanStore::settings() {

@@ -19,6 +19,7 @@ class SqlPlanStore final : public PlanStore {
   std::optional<Row> displayConfiguration(const std::string& name) override;
   std::optional<Row> displayOption(const std::string& name) override;
   std::string settingLanguage(const std::string& setting) override;
+  std::string settingCompletionLink(const std::string& setting) override;
   std::vector<std::string> settings() override;
   std::set<std::string> plannedSettings() override;
   int16_t blockTrialCount(const std::string& setting) override;

@@ -11,6 +11,7 @@
 #include "game/ExperimentLoading.h"
 #include "game/TeamPlay.h"
 #include "game/WorkstationMark.h"
+#include "plan/CompletionLink.h"
 #include "plan/SettingCheck.h"
 #include "sim/TrialStart.h"
 #include "sim/WeekPress.h"
@@ -489,6 +490,15 @@ void GameSession::endGame() {
       withArguments(prompter.translate("GameSession", "All %1 Trial(s) Completed"), {count}),
       PromptKind::GameOver);
   m_view->gameOver();
+  showCompletionLink();
+}
+
+void GameSession::showCompletionLink() {
+  const std::string link =
+      m_services.db.planTables().settingCompletionLink(m_state.identity.setting);
+  if (isCompletionLink(link)) {
+    m_view->completionLinkShown(completionAddress(link, m_state.identity.subject));
+  }
 }
 
 // The experiment trial the session begins with (0-based): during training

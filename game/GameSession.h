@@ -167,6 +167,8 @@ class GameSession : private WeekSteps {
   void endTrial();
   void endTraining();
   void endGame();
+  // The setting's completion link, when it names one, to the closing screen.
+  void showCompletionLink();
   void enterPause();
   bool holdAtOwedPause();
   int16_t firstExperimentTrial() const;

@@ -111,6 +111,10 @@ class GameView {
   virtual void teamWaiting(const std::string& /*text*/) {}
   // Every trial is played: the closing screen.
   virtual void gameOver() {}
+  // The setting's completion link with the participant's User ID filled in
+  // (plan/CompletionLink.h), shown on the closing screen; told after
+  // gameOver() when the setting names one.
+  virtual void completionLinkShown(const std::string& /*address*/) {}
   // Asks a new participant's questionnaire; nothing when it is cancelled.
   // `previous` holds the answers of an attempt whose row could not be stored.
   virtual std::optional<Questionnaire> askQuestionnaire(

@@ -28,6 +28,9 @@ class PlanTables {
   // The participants' language of the setting (tblSetting), e.g. "de"; empty
   // when the database names none (or lacks the table).
   virtual std::string settingLanguage(const std::string& /*setting*/) { return ""; }
+  // The setting's completion link (tblSetting), as written; empty when the
+  // database names none.
+  virtual std::string settingCompletionLink(const std::string& /*setting*/) { return ""; }
 };
 
 }  // namespace quarn

@@ -47,6 +47,11 @@ std::string RememberedPlanTables::settingLanguage(const std::string& setting) {
   return remembered(m_languages, setting, [&] { return m_source.settingLanguage(setting); });
 }
 
+std::string RememberedPlanTables::settingCompletionLink(const std::string& setting) {
+  return remembered(m_completionLinks, setting,
+                    [&] { return m_source.settingCompletionLink(setting); });
+}
+
 void RememberedPlanTables::forget() {
   m_players.reset();
   m_blocks.clear();
@@ -56,6 +61,7 @@ void RememberedPlanTables::forget() {
   m_displays.clear();
   m_options.clear();
   m_languages.clear();
+  m_completionLinks.clear();
 }
 
 }  // namespace quarn

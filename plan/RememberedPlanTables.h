@@ -25,6 +25,7 @@ class RememberedPlanTables final : public PlanTables {
   std::optional<Row> displayConfiguration(const std::string& name) override;
   std::optional<Row> displayOption(const std::string& name) override;
   std::string settingLanguage(const std::string& setting) override;
+  std::string settingCompletionLink(const std::string& setting) override;
 
   // Drops everything read: the next use of each table reads it again.
   void forget();
@@ -39,6 +40,7 @@ class RememberedPlanTables final : public PlanTables {
   std::map<std::string, std::optional<Row>> m_displays;
   std::map<std::string, std::optional<Row>> m_options;
   std::map<std::string, std::string> m_languages;
+  std::map<std::string, std::string> m_completionLinks;
 };
 
 }  // namespace quarn

@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 #include "base/Languages.h"
 #include "base/Numbers.h"
+#include "plan/CompletionLink.h"
 #include "plan/PlanCheck.h"
 #include "plan/PlanReaders.h"
 #include "plan/RowReader.h"
@@ -100,6 +101,13 @@ std::vector<PlanFault> checkSetting(PlanTables& tables, const std::vector<Player
                                    "the participants' texts have no translation into this "
                                    "language (there are " +
                                        known + ")"));
+    }
+    const std::string link = tables.settingCompletionLink(setting);
+    if (!link.empty() && !isCompletionLink(link)) {
+      faults.push_back(makeRefusal("tblSetting", settingPlace(setting) + ", tblSetting", -1,
+                                   "CompletionLink", link,
+                                   "a completion link is an address beginning with http:// or "
+                                   "https://, without blanks"));
     }
   } catch (const QuarnError& e) {
     readFailed("tblSetting", e);

@@ -81,6 +81,7 @@ void BrowserView::resendState(OpenState open) {
       break;
     case OpenState::GameOver:
       sendEvent("gameOver");
+      if (!m_completionLink.is_null()) m_send(m_completionLink);
       break;
     case OpenState::None:
       break;
@@ -151,6 +152,10 @@ void BrowserView::pauseStarted() {
 void BrowserView::trainingSkipped() {
   sendEvent("trainingSkipped");
 }
+void BrowserView::completionLinkShown(const std::string& address) {
+  sendKept(m_completionLink, {{"type", "completionLink"}, {"address", address}});
+}
+
 void BrowserView::gameOver() {
   sendEvent("gameOver");
 }

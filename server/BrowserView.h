@@ -56,6 +56,7 @@ class BrowserView final : public GameView {
   void trainingSkipped() override;
   void teamWaiting(const std::string& text) override;
   void gameOver() override;
+  void completionLinkShown(const std::string& address) override;
   std::optional<Questionnaire> askQuestionnaire(
       const std::string& subject, const std::optional<Questionnaire>& previous) override;
 
@@ -72,6 +73,7 @@ class BrowserView final : public GameView {
   // Retailer's road; a trial without a configuration keeps the last ones.
   std::array<bool, kRoleCount> m_roads{true, true, true, true};
   int m_turn = 0;
+  nlohmann::json m_completionLink;  // the closing screen's link, when the setting has one
   std::string m_language;
   // The last message of each kind that a page coming back needs.
   nlohmann::json m_session, m_languageMessage, m_training, m_trialStart, m_figures, m_week,

@@ -5,6 +5,9 @@
 
 #include "base/Errors.h"
 #include "base/Text.h"
+#include "db/ClassStore.h"
+#include "game/LabWatch.h"
+#include "server/ClassBoard.h"
 #include "server/Translations.h"
 
 namespace quarn::server {
@@ -139,6 +142,7 @@ void ParticipantSession::receive(std::string_view text) {
 
 // The window's timer: the mark's sign of life, and the team's moves.
 void ParticipantSession::tick() {
+  if (m_doorWait && !m_ended) return guarded([&] { lookAtClassDoor(); });
   if (m_ended || m_game.phase() == Phase::LoggedOut) return;
   guarded([&] {
     if (++m_quietTicks >= kTicksPerSignOfLife) {
@@ -150,6 +154,7 @@ void ParticipantSession::tick() {
 }
 
 void ParticipantSession::resendState() {
+  if (m_doorWait && !m_ended) return sendDoorWait();
   if (m_ended || m_game.phase() == Phase::LoggedOut) return;
   switch (m_game.phase()) {
     case Phase::WeekOpen:
@@ -186,6 +191,8 @@ void ParticipantSession::guarded(Move move) {
 void ParticipantSession::take(const PageMessage& message) {
   if (message.type == "login") {
     logIn(message.body);
+  } else if (message.type == "joinClass") {
+    joinClass(message.body);
   } else if (message.type == "order") {
     order(message.body);
   } else if (message.type == "pause") {
@@ -216,17 +223,148 @@ void ParticipantSession::logIn(const nlohmann::json& body) {
   }
   const auto takeOver = body.find("takeOver");
   if (takeOver != body.end() && !takeOver->is_boolean()) return reject("invalid", "takeOver");
+  startLogin({*subject, *setting, *team}, std::move(answers),
+             takeOver != body.end() && takeOver->get<bool>());
+}
+
+void ParticipantSession::startLogin(const LoginRequest& request,
+                                    std::optional<Questionnaire> answers, bool takeOver) {
   m_view.setQuestionnaire(std::move(answers));
-  m_prompter.answerTakeOver(takeOver != body.end() && takeOver->get<bool>());
+  m_prompter.answerTakeOver(takeOver);
   m_game.openDatabase(kDefaultDatabaseFile);
-  const LoginResult result = m_game.logIn({*subject, *setting, *team});
+  const LoginResult result = m_game.logIn(request);
   m_prompter.answerTakeOver(false);
   if (result != LoginResult::LoggedIn) {
     return refuse("login", m_view.questionnaireNeeded() ? "questionnaireNeeded" : "refused");
   }
-  m_setting = *setting;
+  m_setting = request.setting;
   if (!m_game.startGame()) return refuse("login", "noTrialLeft");
   carryOn();
+}
+
+namespace {
+
+// The longest name a student of a class may give.
+constexpr size_t kMaxClassNameBytes = 60;
+
+bool acceptableName(const std::string& name) {
+  return !name.empty() && name.size() <= kMaxClassNameBytes && isUtf8(name) &&
+         printable(name) == name;
+}
+
+// The players of a team setting's teams; 0 for a setting played alone.
+int16_t teamSizeOf(DatabaseAccess& db, const std::string& setting) {
+  return db.read([&] { return planTeams(db.planTables())(setting).size; });
+}
+
+}  // namespace
+
+// A student joins a class by its code with a name or a User ID, as the
+// class asks, and is placed: in its team (by arrival, or once the door
+// closes), then logged in to the class's setting.
+void ParticipantSession::joinClass(const nlohmann::json& body) {
+  if (m_game.phase() != Phase::LoggedOut || m_doorWait) {
+    return reject("notNow", "already logged in");
+  }
+  const auto typed = textField(body, "code");
+  const auto code = typed ? normalClassCode(*typed) : std::nullopt;
+  if (!code) return reject("invalid", "code");
+  std::optional<Questionnaire> answers;
+  if (body.contains("questionnaire")) {
+    answers = questionnaireOf(body["questionnaire"]);
+    if (!answers) return reject("invalid", "questionnaire");
+  }
+  const auto takeOver = body.find("takeOver");
+  if (takeOver != body.end() && !takeOver->is_boolean()) return reject("invalid", "takeOver");
+  m_game.openDatabase(kDefaultDatabaseFile);
+  ClassStore& classes = m_stores.classes();
+  const std::optional<ClassRow> row = m_db.read([&] { return classes.find(*code); });
+  if (!row) return refuse("joinClass", "unknownClass");
+  if (row->state == ClassState::Ended) return refuse("joinClass", "classEnded");
+  if (!body.contains("name") && !body.contains("subject")) {
+    return m_send({{"type", "classInfo"},
+                   {"code", row->code},
+                   {"setting", row->setting},
+                   {"identity", std::string(classIdentityName(row->identity))}});
+  }
+  const bool open = row->state == ClassState::Open;
+  std::optional<ClassStudent> student;
+  if (row->identity == ClassIdentity::Name) {
+    const auto name = body.contains("name") ? textField(body, "name") : std::nullopt;
+    const std::string given = name ? std::string(trimBlanks(*name)) : "";
+    if (!acceptableName(given)) return reject("invalid", "name");
+    if (!open && !m_db.read([&] { return classes.studentNamed(row->code, given); })) {
+      return refuse("joinClass", "classClosed");
+    }
+    student = m_db.read([&] { return classes.arriveNamed(row->code, given); });
+  } else {
+    const auto subject = body.contains("subject") ? textField(body, "subject") : std::nullopt;
+    const std::string given = subject ? std::string(trimBlanks(*subject)) : "";
+    if (given.empty() || !subjectIdFault(given).empty())
+      return refuse("joinClass", "subjectRefused");
+    if (!open) {
+      for (const ClassStudent& s : m_db.read([&] { return classes.students(row->code); })) {
+        if (foldedName(s.subject) == foldedName(given)) student = s;
+      }
+      if (!student) return refuse("joinClass", "classClosed");
+    } else {
+      student = m_db.read([&] { return classes.arrive(row->code, given, ""); });
+    }
+  }
+  m_send({{"type", "classJoined"},
+          {"code", row->code},
+          {"setting", row->setting},
+          {"subject", student->subject}});
+  DoorWait wait{row->code,
+                {student->subject, row->setting, student->team},
+                std::move(answers),
+                takeOver != body.end() && takeOver->get<bool>()};
+  const int16_t size = teamSizeOf(m_db, row->setting);
+  if (size > 0 && wait.request.team.empty()) {
+    if (row->forming == ClassForming::Random) {
+      m_doorWait = std::move(wait);
+      return sendDoorWait();
+    }
+    wait.request.team =
+        m_db.read([&] { return classes.placeByArrival(row->code, student->subject, size); });
+  }
+  if (size == 0) wait.request.team.clear();
+  startLogin(wait.request, std::move(wait.answers), wait.takeOver);
+}
+
+void ParticipantSession::sendDoorWait() {
+  m_send({{"type", "classWaiting"}, {"code", m_doorWait->code}});
+}
+
+// The door of the class the student waits in: once it closed, the student's
+// team is known and the login goes on; the class's row is read for all its
+// students at once (ClassBoard).
+void ParticipantSession::lookAtClassDoor() {
+  ClassStore& classes = m_stores.classes();
+  const std::string code = m_doorWait->code;
+  const std::optional<ClassRow> row = ClassBoard::shared().look(
+      m_stores.location(), code, [&] { return m_db.read([&] { return classes.find(code); }); });
+  if (!row) return;
+  if (row->state == ClassState::Ended) {
+    m_doorWait.reset();
+    return refuse("joinClass", "classEnded");
+  }
+  if (row->state == ClassState::Open) return;
+  std::string team;
+  for (const ClassStudent& s : m_db.read([&] { return classes.students(code); })) {
+    if (s.subject == m_doorWait->request.subject) team = s.team;
+  }
+  if (team.empty()) {
+    // The door closed before this student's arrival was counted: it missed
+    // the class's teams.
+    m_doorWait.reset();
+    return refuse("joinClass", "classClosed");
+  }
+  DoorWait wait = std::move(*m_doorWait);
+  m_doorWait.reset();
+  wait.request.team = team;
+  m_send({{"type", "classWaiting"}, {"code", ""}});
+  startLogin(wait.request, std::move(wait.answers), wait.takeOver);
 }
 
 void ParticipantSession::order(const nlohmann::json& body) {

@@ -96,6 +96,11 @@ class ParticipantSession {
   void guarded(Move move);
   void take(const PageMessage& message);
   void logIn(const nlohmann::json& body);
+  void joinClass(const nlohmann::json& body);
+  void lookAtClassDoor();
+  void sendDoorWait();
+  // Logs in as `request` says and starts the game.
+  void startLogin(const LoginRequest& request, std::optional<Questionnaire> answers, bool takeOver);
   void order(const nlohmann::json& body);
   void answerPause(const nlohmann::json& body);
   void skipTraining(const nlohmann::json& body);
@@ -105,9 +110,19 @@ class ParticipantSession {
   void refuse(const std::string& of, const std::string& reason);
   void reject(const std::string& reason, const std::string& detail);
 
+  // A student of a class whose teams form when its door closes: the login
+  // waits for it.
+  struct DoorWait {
+    std::string code;
+    LoginRequest request;
+    std::optional<Questionnaire> answers;
+    bool takeOver = false;
+  };
+
   SendToPage m_send;
   bool m_ended = false;
   std::string m_setting;  // the setting logged in to
+  std::optional<DoorWait> m_doorWait;
   // The ticks since the workstation's mark was last refreshed.
   int m_quietTicks = 0;
   BrowserView m_view;

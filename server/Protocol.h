@@ -39,6 +39,13 @@ inline constexpr MessageDescription kMessages[] = {
      "(optional, false unless given): the person's Yes to taking over a participant who "
      "plays elsewhere",
      "logs in and starts the game", "subject setting team questionnaire takeOver"},
+    {"joinClass", Direction::FromPage,
+     "code: the class's code as typed; name (a class of names) or subject (a class of User "
+     "IDs), neither to ask what the class needs (classInfo); questionnaire (optional); "
+     "takeOver (optional): as login's",
+     "joins the class: the student is placed (in a team of a team setting, at once or when the "
+     "class's door closes) and logged in to the class's setting",
+     "code name subject questionnaire takeOver"},
     {"order", Direction::FromPage,
      "turn: the turn of the open week, as weekOpened gave it; value: the order box's "
      "text, 1 to 4 digits; decisionMs (optional): milliseconds from the week shown to the "
@@ -49,6 +56,13 @@ inline constexpr MessageDescription kMessages[] = {
     {"skipTraining", Direction::FromPage, "password",
      "the moderator's password that skips the rest of training", "password"},
     {"sessionStarted", Direction::ToPage, "subject; setting", "the login succeeded"},
+    {"classInfo", Direction::ToPage,
+     "code: the class's code; setting; identity: what a student gives, \"name\" or \"id\"",
+     "what the class needs"},
+    {"classJoined", Direction::ToPage,
+     "code; setting; subject: the User ID the student plays under", "the class took the student"},
+    {"classWaiting", Direction::ToPage, "code: the class; empty: no longer",
+     "the student waits for the class's door to close (the teams to form)"},
     {"language", Direction::ToPage, "language: e.g. \"de\"; empty for the default",
      "the language the setting's participants read"},
     {"training", Direction::ToPage, "active: true or false", "training trials begin or end"},
@@ -75,6 +89,9 @@ inline constexpr MessageDescription kMessages[] = {
     {"teamWaiting", Direction::ToPage, "text: for whom the team waits; empty: no longer",
      "a team member waits"},
     {"gameOver", Direction::ToPage, "", "every trial is played"},
+    {"completionLink", Direction::ToPage,
+     "address: the setting's completion link with the User ID filled in (URL-encoded)",
+     "the closing screen shows it as a link"},
     {"message", Direction::ToPage,
      "kind: what it is about (\"TakeOver\", \"TrialEnded\", \"GameOver\", ...); style: its "
      "buttons (\"ok\", \"okWarning\", \"yesNo\", \"yesNoWarning\", \"yesNoQuestion\", "
@@ -82,7 +99,8 @@ inline constexpr MessageDescription kMessages[] = {
      "what the window shows in a message box"},
     {"refused", Direction::ToPage,
      "of: the refused message's type; reason (questionnaireNeeded: a new User ID, log in "
-     "again with the questionnaire's answers)",
+     "again with the questionnaire's answers; a class's: unknownClass, classClosed, "
+     "classEnded, subjectRefused)",
      "a move the game did not take (a wrong password, an order above the limit)"},
     {"ended", Direction::ToPage, "reason", "the session ended; the connection closes"},
     {"error", Direction::ToPage,

@@ -105,9 +105,12 @@ std::optional<std::string> sessionTokenOf(const http::request<http::string_body>
   return std::nullopt;
 }
 
+// A class's join address (/join/CODE) is the participant's page, which
+// reads the code from it.
 std::string_view pathOf(const http::request<http::string_body>& request) {
   const std::string_view target(request.target().data(), request.target().size());
-  return target.substr(0, target.find('?'));
+  const std::string_view path = target.substr(0, target.find('?'));
+  return path.starts_with("/join/") && path.find('/', 6) == std::string_view::npos ? "/" : path;
 }
 
 // The page's texts at /texts/<language>.json, in the participants'

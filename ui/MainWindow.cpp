@@ -332,6 +332,15 @@ void MainWindow::buildClosingScreen() {
   layout->addWidget(over);
   layout->addSpacing(toPixels(360));
   layout->addWidget(alert);
+  // An online study's completion link, as text the participant can select
+  // and copy (the window opens no browser).
+  m_completionLink = named(new QLabel(m_closingScreen), "lblCompletionLink");
+  m_completionLink->setAlignment(Qt::AlignCenter);
+  m_completionLink->setWordWrap(true);
+  m_completionLink->setTextFormat(Qt::PlainText);
+  m_completionLink->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_completionLink->hide();
+  layout->addWidget(m_completionLink);
   layout->addSpacing(toPixels(600));
   layout->addStretch(3);
   m_closingScreen->hide();
@@ -510,6 +519,17 @@ void MainWindow::trainingSkipped() {
   m_skipDialog->cancel();
 }
 
+void MainWindow::completionLinkShown(const std::string& address) {
+  m_completionAddress = QString::fromStdString(address);
+  showCompletionLink();
+  m_completionLink->show();
+}
+
+void MainWindow::showCompletionLink() {
+  m_completionLink->setText(tr("To complete the study, please follow this link:") + "\n" +
+                            m_completionAddress);
+}
+
 void MainWindow::gameOver() {
   captionOrderButton(QT_TR_NOOP("Game Over"));
   showClosingScreen();
@@ -675,6 +695,7 @@ void MainWindow::changeEvent(QEvent* event) {
   for (const auto& [name, caption] : captions) {
     if (auto* label = findChild<QLabel*>(name)) label->setText(tr(caption));
   }
+  if (!m_completionAddress.isEmpty()) showCompletionLink();
   const std::pair<const char*, const char*> roleCaptions[] = {
       {"tagCost", QT_TR_NOOP("Cost")},
       {"tagOrder", QT_TR_NOOP("Recent Order")},

@@ -60,6 +60,7 @@ class MainWindow : public QWidget, public GameView {
   void pauseStarted() override;
   void trainingSkipped() override;
   void gameOver() override;
+  void completionLinkShown(const std::string& address) override;
   void teamWaiting(const std::string& waiting) override;
   std::optional<Questionnaire> askQuestionnaire(
       const std::string& subject, const std::optional<Questionnaire>& previous) override;
@@ -78,6 +79,7 @@ class MainWindow : public QWidget, public GameView {
 
  private:
   void captionOrderButton(const char* caption);
+  void showCompletionLink();
   void fitCaptions();
   void layOutPlayerRows();
   // A figure and its caption, shown and hidden together.
@@ -133,6 +135,8 @@ class MainWindow : public QWidget, public GameView {
   QLabel* m_forecastWeeks = nullptr;
   QLabel* m_forecast = nullptr;
   QFrame* m_closingScreen = nullptr;
+  QLabel* m_completionLink = nullptr;
+  QString m_completionAddress;
   QTimer* m_animationTimer = nullptr;
   QLabel* m_teamWaiting = nullptr;
   QTimer* m_teamTimer = nullptr;

@@ -66,6 +66,24 @@
     lblPrompt: QT_TRANSLATE_NOOP("SkipTrainingDialog", "Moderator: type the training's password to end the training and start the experiment."),
     cmdDone: QT_TRANSLATE_NOOP("SkipTrainingDialog", "Done"),
     cmdSkipCancel: QT_TRANSLATE_NOOP("SkipTrainingDialog", "Cancel"),
+    cmdShowJoin: QT_TRANSLATE_NOOP("Page", "Join a class by its code"),
+    lblJoinTitle: QT_TRANSLATE_NOOP("Page", "Join a class"),
+    lblClassCode: QT_TRANSLATE_NOOP("Page", "Class code:"),
+    cmdJoin: QT_TRANSLATE_NOOP("Page", "Join"),
+    lblCompletionText: QT_TRANSLATE_NOOP("Page", "To complete the study, please follow this link:"),
+  };
+  // A class's texts: what the student gives, and why a join was refused.
+  const kJoinAs = {
+    name: QT_TRANSLATE_NOOP("Page", "Your name:"),
+    id: QT_TRANSLATE_NOOP("LoginWindow", "User ID:"),
+  };
+  const kJoinSetting = QT_TRANSLATE_NOOP("Page", "Setting: %1");
+  const kClassWaiting = QT_TRANSLATE_NOOP("Page", "Waiting for the teacher to start");
+  const kJoinRefusals = {
+    unknownClass: QT_TRANSLATE_NOOP("Page", "There is no class with this code."),
+    classClosed: QT_TRANSLATE_NOOP("Page", "This class takes nobody new any more."),
+    classEnded: QT_TRANSLATE_NOOP("Page", "This class has ended."),
+    subjectRefused: QT_TRANSLATE_NOOP("Page", "This User ID cannot be used. Please type another one."),
   };
   const kMainCaption = "Korvi Lab: Quarn Game";
   const kConnecting = QT_TRANSLATE_NOOP("Page", "Connecting...");
@@ -200,7 +218,7 @@
 
   // ---- Screens.
   function showScreen(id) {
-    for (const screen of ["frmLogin", "frmNewUser", "frmMain", "fraClosing"]) $(screen).hidden = screen !== id;
+    for (const screen of ["frmLogin", "frmJoin", "frmNewUser", "frmMain", "fraClosing"]) $(screen).hidden = screen !== id;
   }
 
   function closeDialog(id) {
@@ -352,10 +370,15 @@
 
   function sendLogin(login) {
     lastLogin = { subject: login.subject, setting: login.setting, team: login.team };
+    if (login.classCode) {
+      Object.assign(lastLogin, { classCode: login.classCode, given: login.given, joinAs: login.joinAs });
+    }
     pendingLogin = lastLogin;
     $("cmdStart").disabled = true;
-    const message = { type: "login", subject: login.subject, setting: login.setting };
-    if (login.team) message.team = login.team;
+    $("cmdJoin").disabled = true;
+    const message = login.classCode ? joinMessage(login) :
+      { type: "login", subject: login.subject, setting: login.setting };
+    if (login.team && !login.classCode) message.team = login.team;
     if (login.questionnaire) message.questionnaire = login.questionnaire;
     if (login.takeOver) message.takeOver = true;
     send(message);
@@ -368,6 +391,79 @@
     sendLogin({ subject, setting: $("cboSetting").value, team: $("txtTeam").value });
   }
 
+  // ---- A class: joined by its code with a name or a User ID.
+  let joinAs = "";  // what the class asks for: "name" or "id"; "" before the server said
+
+  function joinMessage(login) {
+    const message = { type: "joinClass", code: login.classCode };
+    if (login.joinAs === "name") message.name = login.given;
+    else message.subject = login.given;
+    return message;
+  }
+
+  // The code of the class the address names: /join/CODE or ?class=CODE.
+  function classCodeOfAddress() {
+    const path = /^\/join\/([^/]*)$/.exec(location.pathname);
+    if (path) return decodeURIComponent(path[1]);
+    return new URLSearchParams(location.search).get("class");
+  }
+
+  // An online study's link: ?id=USERID&setting=SETTING (&team=TEAM).
+  function studyLinkOfAddress() {
+    const query = new URLSearchParams(location.search);
+    const subject = query.get("id"), setting = query.get("setting");
+    if (!subject || !setting) return null;
+    return { subject, setting, team: query.get("team") || "" };
+  }
+
+  function showJoin(code) {
+    showScreen("frmJoin");
+    if (code !== undefined && code !== null) $("txtClassCode").value = code;
+    $("txtClassCode").disabled = false;
+    showJoinNote("");
+    joinAs = "";
+    $("lblJoinSetting").hidden = true;
+    $("lblJoinName").hidden = true;
+    $("txtJoinName").hidden = true;
+    $("cmdJoin").disabled = $("txtClassCode").value.trim() === "";
+    if ($("txtClassCode").value.trim() !== "") askClass();
+    else $("txtClassCode").focus();
+  }
+
+  function showJoinNote(text) {
+    $("lblJoinNote").textContent = text ? tr(text) : "";
+    $("lblJoinNote").hidden = !text;
+  }
+
+  // Asks the server what the class of the typed code needs.
+  function askClass() {
+    pendingLogin = { classCode: $("txtClassCode").value };
+    $("cmdJoin").disabled = true;
+    send({ type: "joinClass", code: $("txtClassCode").value });
+  }
+
+  function onJoin(event) {
+    event.preventDefault();
+    if (pendingLogin) return;
+    if (!joinAs) return askClass();
+    const given = $("txtJoinName").value;
+    if (given.trim() === "") return;
+    sendLogin({ classCode: $("txtClassCode").value, given, joinAs, subject: given, setting: "", team: "" });
+  }
+
+  function joinRefused(reason) {
+    pendingLogin = null;
+    sessionStorage.removeItem(kLoginKey);
+    if ($("frmJoin").hidden) showJoin();
+    showJoinNote(kJoinRefusals[reason] || "");
+    if (reason === "unknownClass" || reason === "classEnded") {
+      joinAs = "";
+      $("txtClassCode").disabled = false;
+      $("txtClassCode").select();
+    }
+    $("cmdJoin").disabled = false;
+  }
+
   function loginRefused(reason) {
     pendingLogin = null;
     // A server that asks no questionnaire itself refuses a new User ID
@@ -377,6 +473,10 @@
     }
     if (!$("frmNewUser").hidden && lastKind === "QuestionnaireIncomplete") return;
     sessionStorage.removeItem(kLoginKey);
+    if (lastLogin && lastLogin.classCode) {
+      $("cmdJoin").disabled = false;
+      return showScreen("frmJoin");
+    }
     showScreen("frmLogin");
     $("cmdStart").disabled = $("txtSubjectID").value.trim() === "";
     $("txtSubjectID").focus();
@@ -572,6 +672,36 @@
       $("lblTeamWaiting").hidden = text === "";
       if (text !== "") lockOrder();
     },
+    classInfo(message) {
+      pendingLogin = null;
+      joinAs = message.identity === "name" ? "name" : "id";
+      $("txtClassCode").value = String(message.code || "");
+      $("txtClassCode").disabled = true;
+      $("lblJoinSetting").textContent = fill(tr(kJoinSetting), String(message.setting || ""));
+      $("lblJoinSetting").hidden = false;
+      $("lblJoinName").textContent = tr(kJoinAs[joinAs]);
+      $("lblJoinName").hidden = false;
+      $("txtJoinName").hidden = false;
+      $("cmdJoin").disabled = $("txtJoinName").value.trim() === "";
+      $("txtJoinName").focus();
+    },
+    classJoined(message) {
+      if (lastLogin) {
+        lastLogin.subject = String(message.subject || "");
+        lastLogin.setting = String(message.setting || "");
+      }
+    },
+    classWaiting(message) {
+      if (!message.code) return showJoinNote("");
+      pendingLogin = null;
+      if ($("frmJoin").hidden) showScreen("frmJoin");
+      $("txtJoinName").disabled = true;
+      $("cmdJoin").disabled = true;
+      showJoinNote(kClassWaiting);
+    },
+    completionLink(message) {
+      showCompletionLink(message.address);
+    },
     gameOver() {
       game.over = true;
       game.weekOpen = false;
@@ -584,7 +714,8 @@
       if (showMessage(message)) hold("message");
     },
     refused(message) {
-      if (message.of === "login") loginRefused(message.reason);
+      if (message.of === "joinClass") joinRefused(message.reason);
+      else if (message.of === "login") loginRefused(message.reason);
       else if (message.of === "order") orderNotTaken();
       else if (message.of === "pause") selectPassword("txtPassword");
       else if (message.of === "skipTraining") selectPassword("txtSkipPassword");
@@ -604,6 +735,20 @@
       sessionStorage.removeItem(kLoginKey);
     },
   };
+
+  // The study's completion link, an http(s) address only.
+  function showCompletionLink(link) {
+    let address = null;
+    try {
+      address = link ? new URL(String(link)) : null;
+    } catch (error) {
+      address = null;
+    }
+    const shown = address !== null && (address.protocol === "https:" || address.protocol === "http:");
+    $("lblCompletion").hidden = !shown;
+    $("lnkCompletion").href = shown ? address.href : "";
+    $("lnkCompletion").textContent = shown ? address.href : "";
+  }
 
   // ---- The shipments: every truck drives one slot on; the one that
   // delivers comes back to the start of its road with what left this week.
@@ -670,10 +815,18 @@
     showOrderCaption();
     showStatus("");
     const login = storedLogin();
+    const study = studyLinkOfAddress();
+    const classCode = classCodeOfAddress();
     if (login) {
       lastLogin = login;
       sendLogin(login);
-    } else if ($("frmMain").hidden && $("fraClosing").hidden && $("frmNewUser").hidden) {
+    } else if (!$("frmMain").hidden || !$("fraClosing").hidden || !$("frmNewUser").hidden) {
+      // The screen shown stays.
+    } else if (study) {
+      sendLogin(study);
+    } else if (classCode !== null || !$("frmJoin").hidden) {
+      showJoin(classCode !== null && $("txtClassCode").value === "" ? classCode : undefined);
+    } else {
       showScreen("frmLogin");
       $("cmdStart").disabled = $("txtSubjectID").value.trim() === "";
       $("txtSubjectID").focus();
@@ -701,6 +854,14 @@
       $("cmdStart").disabled = $("txtSubjectID").value.trim() === "" || pendingLogin !== null;
     });
     $("frmNewUser").addEventListener("submit", onQuestionnaire);
+    $("frmJoin").addEventListener("submit", onJoin);
+    $("cmdShowJoin").addEventListener("click", () => showJoin(""));
+    $("txtClassCode").addEventListener("input", () => {
+      $("cmdJoin").disabled = $("txtClassCode").value.trim() === "" || pendingLogin !== null;
+    });
+    $("txtJoinName").addEventListener("input", () => {
+      $("cmdJoin").disabled = $("txtJoinName").value.trim() === "" || pendingLogin !== null;
+    });
     $("cmdCancel").addEventListener("click", () => loginRefused(""));
     $("txtAge").addEventListener("input", () => {
       $("txtAge").value = $("txtAge").value.replace(/[^0-9]/g, "").slice(0, 2);

@@ -90,5 +90,26 @@ TEST_F(SettingCheckTest, TeamSettingIsToldByItsRoleColumns) {
   EXPECT_FALSE(namesTeamMembers(tables(), "Other"));
 }
 
+TEST_F(SettingCheckTest, CompletionLinkMustBeAnHttpAddress) {
+  addBlock();
+  addTraining();
+  const struct {
+    const char* link;
+    bool refused;
+  } cases[] = {
+      {"", false},
+      {"https://panel.example.org/done?pid={id}", false},
+      {"panel.example.org/done?pid={id}", true},
+      {"javascript:alert(1)", true},
+  };
+  for (const auto& c : cases) {
+    file.exec("DELETE FROM tblSetting");
+    insertRow("tblSetting", {{"Setting", "Demo"}, {"CompletionLink", c.link}});
+    const std::string complaint = firstComplaint(PlanHome::File);
+    EXPECT_EQ(complaint.find("a completion link is an address") != std::string::npos, c.refused)
+        << c.link << ": " << complaint;
+  }
+}
+
 }  // namespace
 }  // namespace quarn::testing

@@ -127,6 +127,17 @@ TEST_F(WebServerSessions, PageWithoutAWellFormedCookieIsGivenOne) {
   EXPECT_NE(cookieSetBy(get(web.port(), "/")), cookieSetBy(get(web.port(), "/")));
 }
 
+TEST_F(WebServerSessions, ClassJoinAddressServesTheParticipantsPage) {
+  const std::string page = get(web.port(), "/").body();
+  for (const char* target : {"/join/K7PQ2M", "/join/k7pq2m?lang=de", "/?class=K7PQ2M"}) {
+    const auto response = get(web.port(), target, "");
+    EXPECT_EQ(response.result(), http::status::ok) << target;
+    EXPECT_EQ(response.body(), page) << target;
+    EXPECT_FALSE(cookieSetBy(response).empty()) << target;
+  }
+  EXPECT_EQ(get(web.port(), "/join/K7PQ2M/page.js", "").result(), http::status::not_found);
+}
+
 TEST_F(WebServerSessions, PageThatComesBackWithItsCookieFindsItsOpenWeek) {
   auto first = std::make_unique<PageClient>(web.port(), PageOpening{.cookie = cookie});
   const int turn = logIn(*first, "B1");

@@ -431,6 +431,10 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
         <source>Game Over</source>
         <translation>Spielende</translation>
     </message>
+    <message>
+        <source>To complete the study, please follow this link:</source>
+        <translation>Um die Studie abzuschließen, folgen Sie bitte diesem Link:</translation>
+    </message>
 </context>
 <context>
     <name>Page</name>
@@ -449,6 +453,54 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
     <message>
         <source>The session has ended. Please alert your moderator.</source>
         <translation>Die Sitzung ist beendet. Bitte melden Sie sich bei der Versuchsleitung.</translation>
+    </message>
+    <message>
+        <source>Join a class by its code</source>
+        <translation>Einer Klasse mit ihrem Code beitreten</translation>
+    </message>
+    <message>
+        <source>Join a class</source>
+        <translation>Einer Klasse beitreten</translation>
+    </message>
+    <message>
+        <source>Class code:</source>
+        <translation>Klassencode:</translation>
+    </message>
+    <message>
+        <source>Join</source>
+        <translation>Beitreten</translation>
+    </message>
+    <message>
+        <source>To complete the study, please follow this link:</source>
+        <translation>Um die Studie abzuschließen, folgen Sie bitte diesem Link:</translation>
+    </message>
+    <message>
+        <source>Your name:</source>
+        <translation>Ihr Name:</translation>
+    </message>
+    <message>
+        <source>Setting: %1</source>
+        <translation>Einstellung: %1</translation>
+    </message>
+    <message>
+        <source>Waiting for the teacher to start</source>
+        <translation>Warten, bis die Lehrkraft beginnt</translation>
+    </message>
+    <message>
+        <source>There is no class with this code.</source>
+        <translation>Es gibt keine Klasse mit diesem Code.</translation>
+    </message>
+    <message>
+        <source>This class takes nobody new any more.</source>
+        <translation>Diese Klasse nimmt niemanden mehr auf.</translation>
+    </message>
+    <message>
+        <source>This class has ended.</source>
+        <translation>Diese Klasse ist beendet.</translation>
+    </message>
+    <message>
+        <source>This User ID cannot be used. Please type another one.</source>
+        <translation>Diese Benutzerkennung kann nicht verwendet werden. Bitte geben Sie eine andere ein.</translation>
     </message>
 </context>
 <context>

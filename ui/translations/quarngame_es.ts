@@ -431,6 +431,10 @@ Avise a la persona que dirige la sesión.</translation>
         <source>Game Over</source>
         <translation>Fin del juego</translation>
     </message>
+    <message>
+        <source>To complete the study, please follow this link:</source>
+        <translation>Para completar el estudio, siga este enlace:</translation>
+    </message>
 </context>
 <context>
     <name>Page</name>
@@ -449,6 +453,54 @@ Avise a la persona que dirige la sesión.</translation>
     <message>
         <source>The session has ended. Please alert your moderator.</source>
         <translation>La sesión ha terminado. Avise a la persona que dirige la sesión.</translation>
+    </message>
+    <message>
+        <source>Join a class by its code</source>
+        <translation>Unirse a una clase con su código</translation>
+    </message>
+    <message>
+        <source>Join a class</source>
+        <translation>Unirse a una clase</translation>
+    </message>
+    <message>
+        <source>Class code:</source>
+        <translation>Código de la clase:</translation>
+    </message>
+    <message>
+        <source>Join</source>
+        <translation>Unirse</translation>
+    </message>
+    <message>
+        <source>To complete the study, please follow this link:</source>
+        <translation>Para completar el estudio, siga este enlace:</translation>
+    </message>
+    <message>
+        <source>Your name:</source>
+        <translation>Su nombre:</translation>
+    </message>
+    <message>
+        <source>Setting: %1</source>
+        <translation>Configuración: %1</translation>
+    </message>
+    <message>
+        <source>Waiting for the teacher to start</source>
+        <translation>Esperando a que el profesor comience</translation>
+    </message>
+    <message>
+        <source>There is no class with this code.</source>
+        <translation>No hay ninguna clase con este código.</translation>
+    </message>
+    <message>
+        <source>This class takes nobody new any more.</source>
+        <translation>Esta clase ya no admite a nadie más.</translation>
+    </message>
+    <message>
+        <source>This class has ended.</source>
+        <translation>Esta clase ha terminado.</translation>
+    </message>
+    <message>
+        <source>This User ID cannot be used. Please type another one.</source>
+        <translation>Este ID de usuario no se puede usar. Escriba otro, por favor.</translation>
     </message>
 </context>
 <context>
