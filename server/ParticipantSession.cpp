@@ -149,8 +149,32 @@ void ParticipantSession::tick() {
       m_quietTicks = 0;
       m_game.keepAlive();
     }
+    followClassPause();
     if (m_game.watchesTeam() && m_game.pollTeam(std::chrono::milliseconds(0))) carryOn();
   });
+}
+
+// A student of a class waits while the teacher pauses the class: the page
+// says so and no order is taken; when the class goes on, the page is shown
+// the game as it stands. The class's row is read for all its students at
+// once (ClassBoard).
+void ParticipantSession::followClassPause() {
+  if (m_classCode.empty()) return;
+  ClassStore& classes = m_stores.classes();
+  const std::optional<ClassRow> row = ClassBoard::shared().look(
+      m_stores.location(), m_classCode,
+      [&] { return m_db.read([&] { return classes.find(m_classCode); }); });
+  const bool paused = row && row->state == ClassState::Paused;
+  if (paused == m_classPaused) return;
+  m_classPaused = paused;
+  if (paused) {
+    m_send({{"type", "teamWaiting"},
+            {"text", m_prompter.translate("ParticipantSession",
+                                          "The class is paused. Please wait for your teacher.")}});
+  } else {
+    m_send({{"type", "teamWaiting"}, {"text", ""}});
+    resendState();
+  }
 }
 
 void ParticipantSession::resendState() {
@@ -315,6 +339,7 @@ void ParticipantSession::joinClass(const nlohmann::json& body) {
           {"code", row->code},
           {"setting", row->setting},
           {"subject", student->subject}});
+  m_classCode = row->code;
   DoorWait wait{row->code,
                 {student->subject, row->setting, student->team},
                 std::move(answers),
@@ -369,6 +394,8 @@ void ParticipantSession::lookAtClassDoor() {
 
 void ParticipantSession::order(const nlohmann::json& body) {
   if (m_game.phase() != Phase::WeekOpen) return reject("notNow", "no week is open");
+  followClassPause();
+  if (m_classPaused) return refuse("order", "classPaused");
   const auto turn = body.find("turn");
   if (turn == body.end() || !turn->is_number_integer()) return reject("invalid", "turn");
   const auto value = body.find("value");

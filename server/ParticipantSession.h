@@ -98,6 +98,7 @@ class ParticipantSession {
   void logIn(const nlohmann::json& body);
   void joinClass(const nlohmann::json& body);
   void lookAtClassDoor();
+  void followClassPause();
   void sendDoorWait();
   // Logs in as `request` says and starts the game.
   void startLogin(const LoginRequest& request, std::optional<Questionnaire> answers, bool takeOver);
@@ -123,6 +124,8 @@ class ParticipantSession {
   bool m_ended = false;
   std::string m_setting;  // the setting logged in to
   std::optional<DoorWait> m_doorWait;
+  std::string m_classCode;     // the class the student joined; empty: none
+  bool m_classPaused = false;  // as the class's state was last seen
   // The ticks since the workstation's mark was last refreshed.
   int m_quietTicks = 0;
   BrowserView m_view;

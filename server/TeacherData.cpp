@@ -11,6 +11,7 @@
 #include "db/DatabaseAccess.h"
 #include "db/OpenDatabase.h"
 #include "plan/PlanReaders.h"
+#include "server/ClassBoard.h"
 
 namespace quarn::server {
 
@@ -62,6 +63,8 @@ class StoreTeacherData final : public TeacherData {
     if (!m_db.read([&] { return m_stores.classes().setState(code, *known); })) {
       throw QuarnError(kErrItemNotFound, "no class " + code);
     }
+    // The class's students see the change at their next look.
+    ClassBoard::shared().forget(m_stores.location(), code);
   }
 
   LabWatch watch(const std::string& setting, int64_t now) override {

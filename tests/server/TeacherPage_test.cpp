@@ -56,6 +56,7 @@ class TeacherPage : public ::testing::Test {
     row.code = kCode;
     row.setting = "Demo";
     row.password = hashClassPassword(kPassword);
+    row.identity = ClassIdentity::Id;
     row.opened = "2026-12-08 08:00:00";
     openStores(demo.dataDir(), kDefaultDatabaseFile)->classes().open(row, [] {
       return std::string(kCode);
@@ -131,6 +132,32 @@ TEST_F(TeacherPage, PauseIsStoredInTheClass) {
   EXPECT_EQ(teacher->receiveUntil("classDone")["of"], "pauseClass");
   EXPECT_EQ(classState(), "paused");
   EXPECT_EQ(teacher->receiveUntil("classView")["state"], "paused");
+}
+
+TEST_F(TeacherPage, StudentOfAPausedClassWaitsUntilItGoesOn) {
+  PageClient b1(web->port());
+  b1.send({{"type", "joinClass"},
+           {"code", kCode},
+           {"subject", "B1"},
+           {"questionnaire",
+            {{"age", 30}, {"gender", "Female"}, {"schoolYear", "Other"}, {"major", "Other"}}}});
+  b1.receiveUntil("weekOpened");
+  b1.send({{"type", "skipTraining"}, {"password", "skip"}});
+  const int turn = b1.receiveUntil("weekOpened")["turn"].get<int>();
+
+  auto teacher = classPage("teacher");
+  teacher->send({{"type", "pauseClass"}});
+  teacher->receiveUntil("classDone");
+  EXPECT_EQ(b1.receiveUntil("teamWaiting")["text"],
+            "The class is paused. Please wait for your teacher.");
+  b1.send(orderOf(turn, "4"));
+  EXPECT_EQ(b1.receiveUntil("refused")["reason"], "classPaused");
+
+  teacher->send({{"type", "startClass"}});
+  b1.receiveUntil("teamWaiting", [](const json& m) { return m["text"] == ""; });
+  b1.send(orderOf(turn, "4"));
+  b1.weekAfter(turn);
+  EXPECT_EQ(demo.db.count("datRole", "Subject='B1' AND Trial=1 AND Week=1"), 4);
 }
 
 TEST_F(TeacherPage, EndTrainingMovesEveryStudentInTrainingOn) {
