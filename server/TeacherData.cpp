@@ -99,7 +99,7 @@ class StoreTeacherData final : public TeacherData {
     }
     const auto shapeOf = [&](int16_t trial) {
       if (trial < 1 || static_cast<size_t>(trial) > plan.trials.size()) {
-        throw QuarnError(kErrDatabase, "the member has played every trial");
+        throw QuarnError(kErrInvalidPlan, "the member has played every trial");
       }
       const TeamTrialShape& shape = plan.trials[static_cast<size_t>(trial - 1)];
       const int16_t stage = shape.memberStages[static_cast<size_t>(member - 1)];

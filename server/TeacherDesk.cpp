@@ -292,8 +292,15 @@ void TeacherDesk::receive(PageId id, std::string_view text, Clock::time_point no
     }
     act(id, message);
   } catch (const QuarnError& failure) {
-    // The details stay in the server's log.
     std::cerr << "quarngame-server: class " << m_code << ": " << failure.description() << std::endl;
+    // What the plan refuses (no such player, a member who plays no stage)
+    // the teacher may read; a database's details stay in the server's log.
+    if (failure.number() == kErrInvalidPlan) {
+      return m_deliver(id, {{"type", "refused"},
+                            {"of", message.type},
+                            {"reason", "notPossible"},
+                            {"detail", failure.description()}});
+    }
     refuse(id, message.type, "databaseFailed");
   }
 }

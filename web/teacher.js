@@ -150,7 +150,7 @@ function runTeacher() {
     } else if (message.type === "classDone") {
       done.textContent = doneText(message);
     } else if (message.type === "refused") {
-      done.textContent = `Not done (${message.of}): ${message.reason}`;
+      done.textContent = `Not done (${message.of}): ${message.detail || message.reason}`;
     } else if (message.type === "debriefing") {
       showDebriefing(message);
     }

@@ -251,8 +251,10 @@ TEST_F(TeacherDeskTest, ReplaceMemberTakesOnlyAWellFormedMember) {
     EXPECT_EQ(delivered.back().second["type"], "error") << message;
   }
   say(1, {{"type", "replaceMember"}, {"team", "T1"}, {"member", 1}, {"player", "Nobody"}});
-  EXPECT_EQ(delivered.back().second,
-            json({{"type", "refused"}, {"of", "replaceMember"}, {"reason", "databaseFailed"}}));
+  EXPECT_EQ(delivered.back().second, json({{"type", "refused"},
+                                           {"of", "replaceMember"},
+                                           {"reason", "notPossible"},
+                                           {"detail", "no player Nobody"}}));
   say(1, {{"type", "replaceMember"}, {"team", "T1"}, {"member", 1}, {"player", "Sterman"}});
   EXPECT_EQ(data.replaced, std::vector<std::string>{"Pair/T1/1"});
   EXPECT_EQ(delivered.back().second["replaced"]["fromWeek"], 3);
