@@ -207,6 +207,11 @@ int closeClass(const std::vector<std::string>& args) {
       std::cout << (i == 0 ? " " : ", ") << "member " << i + 1 << " " << members[i];
     }
     std::cout << "\n";
+    if (static_cast<int>(members.size()) < size) {
+      std::cout << "  (" << members.size() << " of " << size
+                << " members: the team waits for the others, " << row.leftoverPlayer
+                << " does not take their stages yet)\n";
+    }
   }
   return 0;
 }

@@ -425,6 +425,7 @@
     $("lblJoinSetting").hidden = true;
     $("lblJoinName").hidden = true;
     $("txtJoinName").hidden = true;
+    $("txtJoinName").disabled = false;
     $("cmdJoin").disabled = $("txtClassCode").value.trim() === "";
     if ($("txtClassCode").value.trim() !== "") askClass();
     else $("txtClassCode").focus();
@@ -692,7 +693,10 @@
       }
     },
     classWaiting(message) {
-      if (!message.code) return showJoinNote("");
+      if (!message.code) {
+        $("txtJoinName").disabled = false;
+        return showJoinNote("");
+      }
       pendingLogin = null;
       if ($("frmJoin").hidden) showScreen("frmJoin");
       $("txtJoinName").disabled = true;

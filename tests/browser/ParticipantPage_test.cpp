@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/Pilot.h"
+#include "db/ClassStore.h"
 #include "server/WebServer.h"
 #include "tests/browser/WebDriver.h"
 #include "tests/e2e/E2eSupport.h"
@@ -360,6 +361,34 @@ TEST_F(ParticipantPage, ShowsTheSettingsLanguage) {
   EXPECT_EQ(browser.text("tagWeek"), "Woche:");
   EXPECT_EQ(browser.text("lblRole_3"), "Einzelhändler");
   EXPECT_EQ(state().week, "01 von 10");
+}
+
+TEST_F(ParticipantPage, StudentTypesTheClassCodeAndANameAndIsPlaced) {
+  ClassRow row;
+  row.setting = "Demo";
+  const std::string code = demo.db.stores.classes().open(row, drawClassCode);
+  browser.open(web->url());
+  waitFor([](const PageState& s) { return s.login; }, "the login");
+  browser.click("cmdShowJoin");
+  browser.type("txtClassCode", code + WebDriver::kEnter);
+  waitFor([&](const PageState&) { return browser.text("lblJoinSetting") == "Setting: Demo"; },
+          "the class's setting");
+  EXPECT_EQ(browser.text("lblJoinName"), "Your name:");
+  if (const char* folder = std::getenv("QUARN_SCREENSHOT_DIR")) {
+    browser.resize(360, 740);
+    browser.screenshot(std::string(folder) + "/class-join.png");
+    browser.resize(1280, 800);
+  }
+  browser.type("txtJoinName", std::string("Ada L") + WebDriver::kEnter);
+  waitFor([](const PageState& s) { return s.newUser; }, "the questionnaire");
+  EXPECT_EQ(browser.text("lblSubject"), code + "-001");
+  browser.type("txtAge", "19");
+  browser.click("optGender_1");
+  browser.click("cmdOK");
+  dismissMessagesUntilOrder();
+  EXPECT_EQ(demo.db.stores.classes().students(code),
+            (std::vector<ClassStudent>{{code, code + "-001", "Ada L", 1, ""}}));
+  EXPECT_EQ(demo.db.count("datUser", "Subject='" + code + "-001' AND Setting='Demo'"), 1);
 }
 
 TEST_F(ParticipantPage, LogsInAgainAfterTheServerRestarted) {

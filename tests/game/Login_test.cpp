@@ -433,11 +433,13 @@ TEST_F(LoginTest, StaleOrEndedMarkDoesNotCount) {
 }
 
 // A file from before the schema recorded its version, and before the marks
-// (and the teams, which came later still).
+// (and the teams, the settings' table and the classes, which came later
+// still).
 TEST_F(LoginTest, OlderFileIsUpgradedOnceAndGetsTheMarks) {
   db.exec(
       "DROP TABLE datPlaying; DROP TABLE sysSchema; DROP TABLE datTeamMember; "
-      "DROP TABLE datTeamOrder; DROP TABLE datTeam;");
+      "DROP TABLE datTeamOrder; DROP TABLE datTeam; DROP TABLE tblSetting; "
+      "DROP TABLE datClass; DROP TABLE datClassMember;");
   addParticipant("P1", "Demo");
   EXPECT_EQ(logIn("P1", "Demo"), LoginResult::LoggedIn);
   EXPECT_TRUE(markedHere("P1"));

@@ -364,6 +364,26 @@ TEST_F(BrowserSession, PromptsComeInTheSettingsLanguage) {
   EXPECT_TRUE(found);
 }
 
+TEST_F(BrowserSession, GameOverShowsTheCompletionLinkWithTheUserIdEncoded) {
+  demo.db.exec(
+      "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' LIMIT 1;"
+      "UPDATE b SET Setting = 'Short', numweeks = 2, JumpWeek = 1; INSERT INTO tblBlock SELECT * "
+      "FROM b;"
+      "DROP TABLE b; INSERT INTO tblSetting (Setting, CompletionLink) VALUES "
+      "('Short', 'https://panel.example.org/done?pid={id}&src=quarn')");
+  SessionPage page(demo.app.string(), "browser aaaa");
+  page.send({{"type", "login"},
+             {"subject", "Zoë &1"},
+             {"setting", "Short"},
+             {"questionnaire", kQuestionnaire}});
+  page.send(orderOf(page.openTurn(), "4"));
+  page.send(orderOf(page.openTurn(), "4"));
+  ASSERT_EQ(page.ofType("gameOver").size(), 1u);
+  const std::vector<json> links = page.ofType("completionLink");
+  ASSERT_EQ(links.size(), 1u);
+  EXPECT_EQ(links[0]["address"], "https://panel.example.org/done?pid=Zo%C3%AB%20%261&src=quarn");
+}
+
 TEST_F(BrowserSession, TheDecisionTimeIsThePagesMeasure) {
   SessionPage page(demo.app.string(), "browser aaaa");
   page.send(loginOf("B1"));
