@@ -396,6 +396,12 @@ void TeacherDesk::sendDebriefing(std::optional<PageId> only) {
 
 void TeacherDesk::refresh(Clock::time_point now) {
   m_changedHere = false;
+  // Pages that have not logged in are shown nothing: the class is not read
+  // for them (a page of any code may connect).
+  if (std::none_of(m_pages.begin(), m_pages.end(),
+                   [](const auto& p) { return p.second.loggedIn; })) {
+    return;
+  }
   const std::optional<ClassRecord> found = record();
   if (!found) return;
   const LabWatch lab = m_data.watch(found->setting, m_seconds());

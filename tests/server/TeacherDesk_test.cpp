@@ -260,6 +260,14 @@ TEST_F(TeacherDeskTest, ReplaceMemberTakesOnlyAWellFormedMember) {
   EXPECT_EQ(delivered.back().second["replaced"]["fromWeek"], 3);
 }
 
+TEST_F(TeacherDeskTest, ClassIsNotReadForPagesThatHaveNotLoggedIn) {
+  desk.open(1, ClassPageKind::Teacher);
+  desk.open(2, ClassPageKind::Projector);
+  desk.refresh(now);
+  EXPECT_EQ(data.finds, 0);
+  EXPECT_TRUE(delivered.empty());
+}
+
 TEST_F(TeacherDeskTest, RefreshSendsTheViewOnlyWhenItChanged) {
   logIn(1);
   desk.refresh(now);
