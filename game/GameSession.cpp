@@ -251,8 +251,20 @@ bool GameSession::answerPause(const std::string& password) {
   if (!takesMove(m_phase, Move::AnswerPause) || !checkPausePassword(m_state.pauses, password)) {
     return false;
   }
+  return passPauseWithoutPassword();
+}
+
+bool GameSession::passPauseWithoutPassword() {
+  if (!takesMove(m_phase, Move::AnswerPause)) return false;
   m_coordination->pausePassed();
   advance();
+  return true;
+}
+
+bool GameSession::skipTrainingWithoutPassword() {
+  if (!m_state.training.active || !takesMove(m_phase, Move::SkipTraining)) return false;
+  m_coordination->trainingEnds();
+  leaveTraining();
   return true;
 }
 
@@ -264,9 +276,7 @@ bool GameSession::skipTraining(const std::string& password) {
                             PromptStyle::Ok, "", PromptKind::IncorrectPassword);
     return false;
   }
-  m_coordination->trainingEnds();
-  leaveTraining();
-  return true;
+  return skipTrainingWithoutPassword();
 }
 
 // Ends training at once: the trial in progress is recorded and the

@@ -98,6 +98,13 @@ class GameSession : private WeekSteps {
   // the experiment begins: true. A wrong password is said: false.
   bool skipTraining(const std::string& password);
 
+  // The teacher's word for the whole class, given without a password (the
+  // teacher logged in to the class): passes the pause the session waits at,
+  // or ends its training, as the right password would. False, and nothing
+  // changes, where the session is not at a pause or not in training.
+  bool passPauseWithoutPassword();
+  bool skipTrainingWithoutPassword();
+
   // Closing the window: asks. Yes records the trial in progress (as far as
   // it was played, once), ends the session and returns true: the caller
   // ends the application. No changes nothing.

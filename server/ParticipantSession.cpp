@@ -151,7 +151,9 @@ void ParticipantSession::tick() {
       m_quietTicks = 0;
       m_game.keepAlive();
     }
-    if (m_game.clockRuns() && m_game.runClock()) carryOn();
+    followClassPause();
+    // The week clock stands while the teacher pauses the class.
+    if (!m_classPaused && m_game.clockRuns() && m_game.runClock()) carryOn();
     lookAtTeam();
   });
 }
@@ -163,6 +165,29 @@ void ParticipantSession::teamChanged() {
 
 void ParticipantSession::lookAtTeam() {
   if (m_game.watchesTeam() && m_game.pollTeam(std::chrono::milliseconds(0))) carryOn();
+}
+
+// A student of a class waits while the teacher pauses the class: the page
+// says so and no order is taken; when the class goes on, the page is shown
+// the game as it stands. The class's row is read for all its students at
+// once (ClassBoard).
+void ParticipantSession::followClassPause() {
+  if (m_classCode.empty()) return;
+  ClassStore& classes = m_stores.classes();
+  const std::optional<ClassRow> row = ClassBoard::shared().look(
+      m_stores.location(), m_classCode,
+      [&] { return m_db.read([&] { return classes.find(m_classCode); }); });
+  const bool paused = row && row->state == ClassState::Paused;
+  if (paused == m_classPaused) return;
+  m_classPaused = paused;
+  if (paused) {
+    m_send({{"type", "teamWaiting"},
+            {"text", m_prompter.translate("ParticipantSession",
+                                          "The class is paused. Please wait for your teacher.")}});
+  } else {
+    m_send({{"type", "teamWaiting"}, {"text", ""}});
+    resendState();
+  }
 }
 
 void ParticipantSession::resendState() {
@@ -249,6 +274,7 @@ void ParticipantSession::startLogin(const LoginRequest& request,
   if (result != LoginResult::LoggedIn) {
     return refuse("login", m_view.questionnaireNeeded() ? "questionnaireNeeded" : "refused");
   }
+  m_setting = request.setting;
   if (!m_game.startGame()) return refuse("login", "noTrialLeft");
   carryOn();
 }
@@ -326,6 +352,7 @@ void ParticipantSession::joinClass(const nlohmann::json& body) {
           {"code", row->code},
           {"setting", row->setting},
           {"subject", student->subject}});
+  m_classCode = row->code;
   DoorWait wait{row->code,
                 {student->subject, row->setting, student->team},
                 std::move(answers),
@@ -380,6 +407,8 @@ void ParticipantSession::lookAtClassDoor() {
 
 void ParticipantSession::order(const nlohmann::json& body) {
   if (m_game.phase() != Phase::WeekOpen) return reject("notNow", "no week is open");
+  followClassPause();
+  if (m_classPaused) return refuse("order", "classPaused");
   const auto turn = body.find("turn");
   if (turn == body.end() || !turn->is_number_integer()) return reject("invalid", "turn");
   const auto value = body.find("value");
@@ -410,6 +439,25 @@ void ParticipantSession::skipTraining(const nlohmann::json& body) {
   if (!password) return reject("invalid", "password");
   if (!m_game.skipTraining(*password)) return refuse("skipTraining", "incorrectPassword");
   carryOn();
+}
+
+template <class Move>
+bool ParticipantSession::teachersMove(const std::string& setting, Move move) {
+  if (m_ended || m_game.phase() == Phase::LoggedOut || setting != m_setting) return false;
+  bool taken = false;
+  guarded([&] {
+    taken = move();
+    if (taken) carryOn();
+  });
+  return taken;
+}
+
+bool ParticipantSession::passPause(const std::string& setting) {
+  return teachersMove(setting, [this] { return m_game.passPauseWithoutPassword(); });
+}
+
+bool ParticipantSession::endTraining(const std::string& setting) {
+  return teachersMove(setting, [this] { return m_game.skipTrainingWithoutPassword(); });
 }
 
 // The steps the window takes from its event loop without the participant:

@@ -88,6 +88,11 @@ class ParticipantSession {
   // The workstation a browser plays at: this computer and process, the
   // browser named by `device` ("lab-server browser 1a2b3c4d").
   static Workstation workstationOf(const std::string& device);
+  // The teacher's word for the class playing `setting` (see
+  // GameSession::passPauseWithoutPassword and skipTrainingWithoutPassword): whether this session's
+  // game took it. A session in another setting, or not at a pause or in training, is left as it is.
+  bool passPause(const std::string& setting);
+  bool endTraining(const std::string& setting);
   // Whether the session ended: the connection is to be closed.
   bool ended() const { return m_ended; }
   // Whether a participant logged in and plays: the session holds a game.
@@ -102,6 +107,7 @@ class ParticipantSession {
   void logIn(const nlohmann::json& body);
   void joinClass(const nlohmann::json& body);
   void lookAtClassDoor();
+  void followClassPause();
   void sendDoorWait();
   // Logs in as `request` says and starts the game.
   void startLogin(const LoginRequest& request, std::optional<Questionnaire> answers, bool takeOver);
@@ -110,6 +116,8 @@ class ParticipantSession {
   void skipTraining(const nlohmann::json& body);
   void carryOn();
   void lookAtTeam();
+  template <class Move>
+  bool teachersMove(const std::string& setting, Move move);
   void refuse(const std::string& of, const std::string& reason);
   void reject(const std::string& reason, const std::string& detail);
 
@@ -124,7 +132,10 @@ class ParticipantSession {
 
   SendToPage m_send;
   bool m_ended = false;
+  std::string m_setting;  // the setting logged in to
   std::optional<DoorWait> m_doorWait;
+  std::string m_classCode;     // the class the student joined; empty: none
+  bool m_classPaused = false;  // as the class's state was last seen
   // The ticks since the workstation's mark was last refreshed.
   int m_quietTicks = 0;
   BrowserView m_view;

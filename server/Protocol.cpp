@@ -8,9 +8,9 @@ namespace quarn::server {
 
 namespace {
 
-const MessageDescription* pageMessage(const std::string& type) {
+const MessageDescription* messageFrom(Direction from, const std::string& type) {
   const auto found = std::find_if(std::begin(kMessages), std::end(kMessages), [&](const auto& m) {
-    return m.direction == Direction::FromPage && type == m.type;
+    return m.direction == from && type == m.type;
   });
   return found == std::end(kMessages) ? nullptr : found;
 }
@@ -38,9 +38,7 @@ bool allDigits(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-}  // namespace
-
-ParsedMessage parsePageMessage(std::string_view text) {
+ParsedMessage parseMessageFrom(Direction from, std::string_view text) {
   if (text.size() > kMaxMessageBytes) return {std::nullopt, {"tooLarge", ""}};
   nlohmann::json body = nlohmann::json::parse(text, nullptr, false);
   if (body.is_discarded() || !body.is_object()) {
@@ -50,7 +48,7 @@ ParsedMessage parsePageMessage(std::string_view text) {
   if (type == body.end() || !type->is_string()) {
     return {std::nullopt, {"malformed", "no type"}};
   }
-  const MessageDescription* message = pageMessage(type->get<std::string>());
+  const MessageDescription* message = messageFrom(from, type->get<std::string>());
   if (!message) return {std::nullopt, {"unknownType", type->get<std::string>()}};
   // A page addresses its own session only: a field naming anything else is
   // not quietly dropped.
@@ -58,6 +56,16 @@ ParsedMessage parsePageMessage(std::string_view text) {
     return {std::nullopt, {"invalid", "no field " + *foreign + " in " + message->type}};
   }
   return {PageMessage{type->get<std::string>(), std::move(body)}, {}};
+}
+
+}  // namespace
+
+ParsedMessage parsePageMessage(std::string_view text) {
+  return parseMessageFrom(Direction::FromPage, text);
+}
+
+ParsedMessage parseTeacherMessage(std::string_view text) {
+  return parseMessageFrom(Direction::FromTeacher, text);
 }
 
 nlohmann::json errorMessage(const ProtocolError& error) {
@@ -198,11 +206,28 @@ bool MessageRate::admit(Clock::time_point now) {
   return true;
 }
 
+namespace {
+
+const char* directionName(Direction direction) {
+  switch (direction) {
+    case Direction::FromPage:
+      return "page";
+    case Direction::ToPage:
+      return "server";
+    case Direction::FromTeacher:
+      return "teacher's page";
+    case Direction::ToTeacher:
+      return "server to teacher's page";
+  }
+  return "";
+}
+
+}  // namespace
+
 std::string protocolTable() {
   std::string table = "| type | from | fields | meaning |\n|---|---|---|---|\n";
   for (const MessageDescription& message : kMessages) {
-    table += std::string("| `") + message.type + "` | " +
-             (message.direction == Direction::FromPage ? "page" : "server") + " | " +
+    table += std::string("| `") + message.type + "` | " + directionName(message.direction) + " | " +
              message.fields + " | " + message.meaning + " |\n";
   }
   return table;

@@ -18,7 +18,9 @@ namespace quarn::server {
 // The largest message either side sends; a larger one is refused unread.
 inline constexpr std::size_t kMaxMessageBytes = 4096;
 
-enum class Direction { FromPage, ToPage };
+// The participant's page and the server, or the teacher's (and the
+// projector's) page and the server: each page takes only its own messages.
+enum class Direction { FromPage, ToPage, FromTeacher, ToTeacher };
 
 struct MessageDescription {
   const char* type;
@@ -110,6 +112,47 @@ inline constexpr MessageDescription kMessages[] = {
      "reason: malformed, tooLarge, tooMany, unknownType, invalid, wrongTurn, "
      "notNow; detail",
      "a message that was not taken; nothing changed"},
+    {"classLogin", Direction::FromTeacher, "password: the class's teacher password",
+     "logs the teacher's page (or the projector view) in to the class its address names; "
+     "wrong guesses are slowed down for the class",
+     "password"},
+    {"startClass", Direction::FromTeacher, "", "the students may play", ""},
+    {"pauseClass", Direction::FromTeacher, "", "the students wait until the class goes on", ""},
+    {"endClass", Direction::FromTeacher, "",
+     "the class is over: every page of the class is sent the debriefing", ""},
+    {"passPause", Direction::FromTeacher, "",
+     "every student of the class held at a scheduled pause goes on", ""},
+    {"endTraining", Direction::FromTeacher, "",
+     "every student of the class in training leaves it for the experiment", ""},
+    {"replaceMember", Direction::FromTeacher,
+     "team; member: 1 to 4; player: a simulated player of the plan",
+     "the player takes the member's stage from the member's next week to the trial's end",
+     "team member player"},
+    {"debrief", Direction::FromTeacher, "", "asks for the debriefing now", ""},
+    {"classLoggedIn", Direction::ToTeacher,
+     "code; setting; state: open, closed, started, paused or ended; players: the simulated "
+     "players a member may be replaced by",
+     "the password was right"},
+    {"classView", Direction::ToTeacher,
+     "state; teams: each team's members (role, what each does, gone, replaced by), its open "
+     "week and whom it waits for, as `quarngame-admin watch` shows them; participants: the "
+     "students playing alone",
+     "the teacher's live view, sent at login and after every change"},
+    {"classCharts", Direction::ToTeacher,
+     "state; trial; weeks; teams: each {team, orders: per week the four stages' orders, "
+     "Factory first}; variance: per stage the mean over the teams of its orders' variance; "
+     "demandVariance: the same of the customer's demand",
+     "the projector's charts, sent at login and after a played week (at most once a second)"},
+    {"debriefing", Direction::ToTeacher,
+     "trial; teams: each {team, members, cost, complete, place, ranked, orders}; "
+     "leagues: the report's league tables {caption, columns, rows, notes}; amplification: "
+     "per stage the median ratio of the order variance to the demand's",
+     "the debriefing, sent when the class ends or on demand"},
+    {"classDone", Direction::ToTeacher,
+     "of: the action's type; sessions: the students' sessions it reached (passPause, "
+     "endTraining); replaced: {team, member, subject, player, trial, fromWeek} "
+     "(replaceMember)",
+     "an action was taken"},
 };
 
 // A message from the page, checked: its type is one of the page's and its
@@ -132,6 +175,8 @@ struct ParsedMessage {
   ProtocolError error;
 };
 ParsedMessage parsePageMessage(std::string_view text);
+// The same for a message of the teacher's page (FromTeacher).
+ParsedMessage parseTeacherMessage(std::string_view text);
 
 // The names a message gives a question's kind and its buttons: the
 // enumerator's name ("TakeOver"; "yesNo").

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "server/PageHost.h"
 #include "server/ParticipantSession.h"
 
 namespace quarn::server {
@@ -21,17 +22,6 @@ class SessionRegistry;
 // mark ages, `watch` shows the participant gone, and a later login resumes
 // as after a crash.
 inline constexpr std::chrono::milliseconds kKeepWithoutPage = std::chrono::minutes(10);
-
-// The connection of a page, as its session sees it. Both calls may come
-// from any thread and return at once.
-class PageLink {
- public:
-  virtual ~PageLink() = default;
-  // Writes `text` to the page after what was given before.
-  virtual void deliver(std::string text) = 0;
-  // Writes what was given, then closes the connection.
-  virtual void close() = 0;
-};
 
 // Where a session is kept: its key in the registry, whether a page may come
 // back to it (a browser with a cookie), and for how long it waits for one.
@@ -45,7 +35,7 @@ struct SessionPlace {
 // database waits hold no other session and no socket. Pages attach to it
 // and leave; the page's messages are taken one at a time, and its clock
 // ticks while a page is attached.
-class SessionHost : public std::enable_shared_from_this<SessionHost> {
+class SessionHost final : public PageHost, public std::enable_shared_from_this<SessionHost> {
  public:
   SessionHost(boost::asio::thread_pool& threads, SessionRegistry& registry, SessionPlace place,
               const std::string& appFolder, const std::string& device);
@@ -58,12 +48,16 @@ class SessionHost : public std::enable_shared_from_this<SessionHost> {
   // `page` shows the session from now on; a page shown before is told that
   // the session was opened elsewhere, and closed. A page that comes back is
   // sent what it needs to show the game as it stands.
-  void attach(std::shared_ptr<PageLink> page);
+  void attach(std::shared_ptr<PageLink> page) override;
   // `page` is gone. Without a page the session waits for one to come back
   // as long as its place says, or is dropped at once when none may.
-  void detach(std::shared_ptr<PageLink> page);
+  void detach(std::shared_ptr<PageLink> page) override;
   // A text message from the page.
-  void receive(std::string text);
+  void receive(std::string text) override;
+  // The teacher of the class playing `setting` passes the pause, or ends
+  // training, for everyone (see ParticipantSession::passPause).
+  enum class TeachersWord { PassPause, EndTraining };
+  void hear(TeachersWord word, std::string setting);
 
   // Whether the session holds a game (a participant logged in), or a
   // message that may start one is still on its way; from any thread.

@@ -82,4 +82,12 @@ std::size_t SessionRegistry::size() const {
   return m_entries.size();
 }
 
+std::vector<std::shared_ptr<SessionHost>> SessionRegistry::sessions() const {
+  const std::lock_guard lock(m_mutex);
+  std::vector<std::shared_ptr<SessionHost>> held;
+  held.reserve(m_entries.size());
+  for (const auto& [key, entry] : m_entries) held.push_back(entry.session);
+  return held;
+}
+
 }  // namespace quarn::server

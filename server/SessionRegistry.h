@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace quarn::server {
 
@@ -46,6 +47,8 @@ class SessionRegistry {
   void clear();
 
   std::size_t size() const;
+  // The sessions held now.
+  std::vector<std::shared_ptr<SessionHost>> sessions() const;
 
  private:
   struct Entry {

@@ -12,6 +12,8 @@
 #include <deque>
 #include <type_traits>
 
+#include "db/ClassStore.h"
+#include "server/ClassMonitor.h"
 #include "server/PageAssets.h"
 #include "server/Protocol.h"
 #include "server/SessionCookie.h"
@@ -34,7 +36,12 @@ struct ServedSessions {
       : appFolder(std::move(folder)),
         keepWithoutPage(options.keepWithoutPage),
         threads(std::max(1u, options.threads)),
-        registry(options.maxWithoutPage) {}
+        registry(options.maxWithoutPage),
+        classes(
+            threads, [folder = appFolder] { return openTeacherData(folder); },
+            [this](ClassWord word, const std::string& setting) {
+              return tellStudents(word, setting);
+            }) {}
   ~ServedSessions() {
     // What a session is doing ends first; then the sessions leave memory,
     // their games as they stand in the database.
@@ -43,10 +50,23 @@ struct ServedSessions {
     registry.clear();
   }
 
+  // The teacher's word to every student of the class's setting playing
+  // in this process; how many sessions it went to.
+  size_t tellStudents(ClassWord word, const std::string& setting) {
+    const auto sessions = registry.sessions();
+    for (const auto& session : sessions) {
+      session->hear(word == ClassWord::PassPause ? SessionHost::TeachersWord::PassPause
+                                                 : SessionHost::TeachersWord::EndTraining,
+                    setting);
+    }
+    return sessions.size();
+  }
+
   std::string appFolder;
   std::chrono::milliseconds keepWithoutPage;
   asio::thread_pool threads;
   SessionRegistry registry;
+  ClassMonitors classes;
 };
 
 namespace {
@@ -101,18 +121,38 @@ std::optional<std::string> textsOfPath(std::string_view path) {
   return pageTexts(path.substr(prefix.size(), path.size() - prefix.size() - suffix.size()));
 }
 
+// The class and page of a path `prefix`teacher/<CODE> or
+// `prefix`projector/<CODE>; none for any other path.
+std::optional<std::pair<std::string, ClassPageKind>> classPageOf(std::string_view path,
+                                                                 std::string_view prefix) {
+  if (!path.starts_with(prefix)) return std::nullopt;
+  path.remove_prefix(prefix.size());
+  for (const auto& [name, kind] :
+       {std::pair{std::string_view("teacher/"), ClassPageKind::Teacher},
+        std::pair{std::string_view("projector/"), ClassPageKind::Projector}}) {
+    if (!path.starts_with(name)) continue;
+    if (const auto code = normalClassCode(path.substr(name.size()))) return std::pair{*code, kind};
+  }
+  return std::nullopt;
+}
+
 // One page's WebSocket: reads the page's messages one at a time and hands
 // each to its session; writes the session's messages in order. Runs on the
 // connection's strand of the I/O thread.
 template <class Stream>
 class PageSocket final : public PageLink, public std::enable_shared_from_this<PageSocket<Stream>> {
  public:
+  // A participant's page: the registry holds its session, which leaves
+  // memory when its game ends, whatever its pages.
   PageSocket(Stream stream, std::shared_ptr<SessionHost> session, std::string key,
              SessionRegistry& registry)
       : m_socket(std::move(stream)),
         m_session(session),
         m_key(std::move(key)),
-        m_registry(registry) {}
+        m_registry(&registry) {}
+  // A class's page: the connection holds its host.
+  PageSocket(Stream stream, std::shared_ptr<PageHost> host)
+      : m_socket(std::move(stream)), m_session(host), m_owned(std::move(host)) {}
 
   void accept(http::request<http::string_body> request) {
     m_socket.read_message_max(kMaxMessageBytes);
@@ -163,8 +203,10 @@ class PageSocket final : public PageLink, public std::enable_shared_from_this<Pa
   void leave() {
     if (m_left) return;
     m_left = true;
-    m_registry.release(m_key, m_session.lock().get());
-    if (const auto session = m_session.lock()) session->detach(this->shared_from_this());
+    const auto session = m_session.lock();
+    if (m_registry) m_registry->release(m_key, static_cast<SessionHost*>(session.get()));
+    if (session) session->detach(this->shared_from_this());
+    m_owned.reset();
   }
 
   void queue(std::string text) {
@@ -201,9 +243,10 @@ class PageSocket final : public PageLink, public std::enable_shared_from_this<Pa
   bool m_closed = false;
   bool m_left = false;
   MessageRate m_rate;
-  std::weak_ptr<SessionHost> m_session;
+  std::weak_ptr<PageHost> m_session;
+  std::shared_ptr<PageHost> m_owned;
   std::string m_key;
-  SessionRegistry& m_registry;
+  SessionRegistry* m_registry = nullptr;
 };
 
 }  // namespace
@@ -244,8 +287,12 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
 
   void answer(http::request<http::string_body> request) {
     if (websocket::is_upgrade(request)) {
-      if (request.target() != "/ws") return reply(request, http::status::not_found, "");
+      const auto classPage = classPageOf(pathOf(request), "/ws/");
+      if (request.target() != "/ws" && !classPage) {
+        return reply(request, http::status::not_found, "");
+      }
       if (!fromOwnPage(request)) return reply(request, http::status::forbidden, "");
+      if (classPage) return openClassPage(std::move(request), *classPage);
       return openPage(std::move(request));
     }
     if (request.method() != http::verb::get) {
@@ -255,7 +302,11 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
     if (const auto texts = textsOfPath(path)) {
       return reply(request, http::status::ok, *texts, "application/json");
     }
-    const PageAsset* asset = findPageAsset(path);
+    const auto classPage = classPageOf(path, "/");
+    const PageAsset* asset =
+        findPageAsset(classPage ? (classPage->second == ClassPageKind::Teacher ? "/teacher.html"
+                                                                               : "/projector.html")
+                                : path);
     if (!asset) return reply(request, http::status::not_found, "");
     reply(request, http::status::ok, std::string(asset->body), asset->contentType);
   }
@@ -274,6 +325,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
     });
     beast::get_lowest_layer(m_stream).expires_never();
     std::make_shared<PageSocket<Stream>>(std::move(m_stream), session, key, m_sessions.registry)
+        ->accept(std::move(request));
+  }
+
+  // The teacher's page or the projector view of a class: its WebSocket is
+  // its class monitor's page.
+  void openClassPage(http::request<http::string_body> request,
+                     const std::pair<std::string, ClassPageKind>& page) {
+    auto host = m_sessions.classes.page(page.first, page.second);
+    beast::get_lowest_layer(m_stream).expires_never();
+    std::make_shared<PageSocket<Stream>>(std::move(m_stream), std::move(host))
         ->accept(std::move(request));
   }
 

@@ -54,6 +54,7 @@ struct PageOpening {
   std::string cookie{};
   std::string origin{};
   boost::asio::ssl::context* tls = nullptr;
+  std::string path = "/ws";  // the WebSocket's address: a class's page has its own
 };
 
 // A page's side of the WebSocket, as a browser speaks it.
@@ -77,12 +78,12 @@ class PageClient {
       boost::beast::get_lowest_layer(*m_tls).connect(server);
       m_tls->next_layer().handshake(boost::asio::ssl::stream_base::client);
       m_tls->set_option(websocket::stream_base::decorator(decorate));
-      m_tls->handshake(host, "/ws");
+      m_tls->handshake(host, opening.path);
     } else {
       m_plain = std::make_unique<PlainSocket>(m_io);
       boost::beast::get_lowest_layer(*m_plain).connect(server);
       m_plain->set_option(websocket::stream_base::decorator(decorate));
-      m_plain->handshake(host, "/ws");
+      m_plain->handshake(host, opening.path);
     }
   }
 

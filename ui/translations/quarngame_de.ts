@@ -512,6 +512,13 @@ Bitte melden Sie sich bei der Versuchsleitung.</translation>
     </message>
 </context>
 <context>
+    <name>ParticipantSession</name>
+    <message>
+        <source>The class is paused. Please wait for your teacher.</source>
+        <translation>Die Klasse macht eine Pause. Bitte warten Sie auf Ihre Lehrkraft.</translation>
+    </message>
+</context>
+<context>
     <name>PauseWindow</name>
     <message>
         <source>Please alert your moderator that you are ready for some questions.  When finished, you will be informed of the password needed to continue.</source>

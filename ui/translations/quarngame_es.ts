@@ -512,6 +512,13 @@ Avise a la persona que dirige la sesión.</translation>
     </message>
 </context>
 <context>
+    <name>ParticipantSession</name>
+    <message>
+        <source>The class is paused. Please wait for your teacher.</source>
+        <translation>La clase está en pausa. Por favor, espere a su profesor.</translation>
+    </message>
+</context>
+<context>
     <name>PauseWindow</name>
     <message>
         <source>Please alert your moderator that you are ready for some questions.  When finished, you will be informed of the password needed to continue.</source>
