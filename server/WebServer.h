@@ -19,7 +19,7 @@ struct ServedSessions;
 
 struct WebServerOptions {
   // The game threads the sessions play on (a database wait holds one).
-  unsigned threads = 8;
+  unsigned threads = 2;
   // The lab's certificate: HTTPS and WSS; none: plain HTTP.
   std::optional<TlsFiles> tls;
   // How long a session without a page waits for it to come back.

@@ -11,6 +11,7 @@
 #include "base/AppFolder.h"
 #include "base/Errors.h"
 #include "base/Version.h"
+#include "db/DatabaseChoice.h"
 #include "db/postgres/PgStores.h"
 #include "db/sqlcipher/ConnectionPool.h"
 #include "server/WebServer.h"
@@ -20,10 +21,7 @@ namespace {
 struct ServerOptions {
   std::string folder;
   uint16_t port = 8080;
-  // A session holds its thread while it waits for the database (a commit's
-  // sync): with 8, the syncs of several sessions overlap, and a class of
-  // hundreds does not queue behind two.
-  unsigned threads = 8;
+  std::optional<unsigned> threads;  // else as the database suits
   std::optional<std::string> certificate;
   std::optional<std::string> key;
   bool plainHttp = false;
@@ -32,6 +30,20 @@ struct ServerOptions {
 };
 
 constexpr unsigned kMaxThreads = 64;
+
+// A session holds its game thread while it waits for the database. The
+// lab server commits many sessions' weeks at once, so more threads let
+// their waits overlap (100 teams of 4 on a busy machine: p99 103 ms with 8
+// threads, 737 ms with 2). A file takes one writer at a time: more threads
+// only queue at its lock (200 participants: p99 46 ms with 2, 185 with 8).
+unsigned defaultThreads(const std::string& appFolder) {
+  try {
+    const quarn::DatabaseChoice choice = quarn::chooseDatabase(appFolder + "/data", "");
+    return choice.engine == quarn::DatabaseEngine::Server ? 8 : 2;
+  } catch (const quarn::QuarnError&) {
+    return 2;  // the sessions say what is wrong with the settings
+  }
+}
 
 const char* const kUsage =
     "Usage: quarngame-server [--folder DIR] [--port N] [--threads N]\n"
@@ -48,7 +60,8 @@ std::string serverHelp(const quarn::AppFolder& folder) {
          "                     quarn.mdb, or quarn.conf naming the lab server, and the\n"
          "                     participants' text files) and Input/ (demand files)\n"
          "  --port N           the port the page is served at (8080 unless told)\n"
-         "  --threads N        the game threads the participants' sessions play on (8)\n"
+         "  --threads N        the game threads the participants' sessions play on (2 with\n"
+         "                     the database file, 8 with the lab server)\n"
          "  --cert FILE        the server's certificate (PEM, with its chain): the page is\n"
          "                     served at https://<this computer>:N/\n"
          "  --key FILE         the certificate's private key (PEM)\n"
@@ -144,15 +157,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   server::WebServerOptions serving;
-  serving.threads = options->threads;
+  serving.threads = options->threads.value_or(defaultThreads(folder.path));
   // Every session's move uses the database file: the server keeps its
   // connections open between uses (one a game thread, and one more for
   // the connection thread's logins) instead of opening the file each time.
-  quarn::keepIdleConnections(options->threads + 1);
+  quarn::keepIdleConnections(serving.threads + 1);
   // On a lab server, all sessions share a few connections (and one that
   // listens for their teams' changes), so that a class of hundreds stays
   // far below the server's connection limit.
-  quarn::shareServerConnections(options->threads + 2);
+  quarn::shareServerConnections(serving.threads + 2);
   if (options->certificate) serving.tls = server::TlsFiles{*options->certificate, *options->key};
   try {
     boost::asio::io_context io(1);
