@@ -98,6 +98,19 @@ bool isLoggedIn(const std::vector<std::string>& marked, const std::string& subje
                      [&](const std::string& m) { return sameName(m, subject); });
 }
 
+void markMembersHere(std::vector<TeamMember>& members,
+                     const std::function<std::vector<std::string>()>& loggedIn,
+                     const std::function<std::set<int16_t>()>& played) {
+  if (std::all_of(members.begin(), members.end(), [](const TeamMember& m) { return m.here; })) {
+    return;
+  }
+  const std::vector<std::string> marked = loggedIn();
+  const std::set<int16_t> playedMembers = played();
+  for (TeamMember& m : members) {
+    m.here = m.here || playedMembers.count(m.member) > 0 || isLoggedIn(marked, m.subject);
+  }
+}
+
 void checkLoggedInKeepTheirPlaces(const TeamKey& key, const std::vector<TeamMember>& present,
                                   const std::vector<std::string>& subjects,
                                   const std::vector<std::string>& marked) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,12 @@ void checkNotInOtherTeam(const std::vector<SettingMember>& all, const TeamKey& k
 
 // Whether `subject` is among the User IDs marked as playing.
 bool isLoggedIn(const std::vector<std::string>& marked, const std::string& subject);
+// Marks as here each member whose stage was played (`played`) or who is
+// logged in now (`loggedIn`); both are read only when a member is not
+// known to be here from its row.
+void markMembersHere(std::vector<TeamMember>& members,
+                     const std::function<std::vector<std::string>()>& loggedIn,
+                     const std::function<std::set<int16_t>()>& played);
 // A member logged in (`marked`) keeps its member number in a correction:
 // its workstation plays it.
 void checkLoggedInKeepTheirPlaces(const TeamKey& key, const std::vector<TeamMember>& present,

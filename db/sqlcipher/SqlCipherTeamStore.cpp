@@ -58,14 +58,8 @@ std::vector<TeamMember> readMembers(SqlCipherConnection& db, const TeamKey& key)
                              {key.setting, key.team});
   std::vector<TeamMember> members;
   for (const Row& row : rows) members.push_back(memberRowOf(row).member);
-  if (std::all_of(members.begin(), members.end(), [](const TeamMember& m) { return m.here; })) {
-    return members;
-  }
-  const std::vector<std::string> marked = loggedIn(db, key.setting);
-  const std::set<int16_t> played = playedMembers(db, key);
-  for (TeamMember& m : members) {
-    m.here = m.here || played.count(m.member) > 0 || isLoggedIn(marked, m.subject);
-  }
+  markMembersHere(
+      members, [&] { return loggedIn(db, key.setting); }, [&] { return playedMembers(db, key); });
   return members;
 }
 
