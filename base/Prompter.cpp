@@ -21,6 +21,18 @@ void Prompter::endApplication(int code) {
   throw ApplicationEnd(code);
 }
 
+Answer unattendedAnswer(PromptStyle style) {
+  switch (style) {
+    case PromptStyle::Ok:
+    case PromptStyle::OkWarning:
+      return Answer::Ok;
+    case PromptStyle::AbortRetryIgnore:
+      return Answer::Abort;
+    default:
+      return Answer::No;
+  }
+}
+
 std::string shownTitle(const Prompt& prompt) {
   return prompt.title.empty() ? std::string(kAppTitle) : prompt.title;
 }

@@ -147,6 +147,10 @@ class Prompter {
 inline constexpr const char* kAppTitle = "Quarn Game";
 
 // The title a prompt is shown under: its own, or else the application's.
+// What nobody at a screen answers (a console, a server's reader): OK to a
+// message, Abort to a write that keeps failing, No to a question.
+Answer unattendedAnswer(PromptStyle style);
+
 std::string shownTitle(const Prompt& prompt);
 // The text a prompt shows, its "\r\n" line breaks as "\n".
 std::string shownText(const Prompt& prompt);

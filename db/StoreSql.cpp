@@ -521,4 +521,10 @@ RecordKeys recordKeys(QueryRunner& reads, const std::string& setting, const std:
   return keys;
 }
 
+TeamMemberRow memberRowOf(const Row& row) {
+  TeamMemberRow read = teamMemberColumns().read(row);
+  read.member.here = !read.member.fixed;
+  return read;
+}
+
 }  // namespace quarn

@@ -44,6 +44,14 @@ const RecordColumns<TeamOrderRow>& teamOrderColumns();
 const RecordColumns<TeamTrialRow>& teamTrialColumns();
 // The columns of a table, quoted and listed, for a SELECT.
 std::string columnListSql(const std::vector<std::string>& columns);
+// "SELECT <the record's columns> FROM <its table> ", for a WHERE to follow.
+template <class Record>
+std::string selectedColumns(const RecordColumns<Record>& columns) {
+  return "SELECT " + columnListSql(columns.columns()) + " FROM \"" + columns.table() + "\" ";
+}
+// A datTeamMember row read back; a member not fixed by the moderator is
+// here, having joined.
+TeamMemberRow memberRowOf(const Row& row);
 
 const char* insertWeekRowSql();
 SqlParams weekRowParams(const WeekRow& row);

@@ -28,17 +28,7 @@ class NobodyPrompter final : public Prompter {
   }
 
  protected:
-  Answer present(const Prompt& prompt) override {
-    switch (prompt.style) {
-      case PromptStyle::Ok:
-      case PromptStyle::OkWarning:
-        return Answer::Ok;
-      case PromptStyle::AbortRetryIgnore:
-        return Answer::Abort;
-      default:
-        return Answer::No;
-    }
-  }
+  Answer present(const Prompt& prompt) override { return unattendedAnswer(prompt.style); }
 };
 
 class StoreTeacherData final : public TeacherData {

@@ -19,15 +19,7 @@ class ConsolePrompter : public Prompter {
  protected:
   Answer present(const Prompt& prompt) override {
     std::cerr << (prompt.title.empty() ? kAppTitle : prompt.title) << ": " << prompt.text << "\n";
-    switch (prompt.style) {
-      case PromptStyle::Ok:
-      case PromptStyle::OkWarning:
-        return Answer::Ok;
-      case PromptStyle::AbortRetryIgnore:
-        return Answer::Abort;
-      default:
-        return Answer::No;
-    }
+    return unattendedAnswer(prompt.style);
   }
 };
 

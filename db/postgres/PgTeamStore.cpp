@@ -103,18 +103,6 @@ std::set<int16_t> playedMembers(PgConnection& db, const TeamKey& key) {
   return played;
 }
 
-// The columns of a team table, listed for a SELECT.
-template <class Record>
-std::string selectedColumns(const RecordColumns<Record>& columns) {
-  return "SELECT " + columnListSql(columns.columns()) + " FROM \"" + columns.table() + "\" ";
-}
-
-TeamMemberRow memberRowOf(const Row& row) {
-  TeamMemberRow read = teamMemberColumns().read(row);
-  read.member.here = !read.member.fixed;
-  return read;
-}
-
 std::vector<TeamMember> readMembers(PgConnection& db, const TeamKey& key) {
   const Rows rows = rowsOf(run(db,
                                selectedColumns(teamMemberColumns()) +

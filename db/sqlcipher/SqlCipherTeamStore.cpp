@@ -15,18 +15,6 @@ namespace quarn {
 
 namespace {
 
-// The columns of a team table, listed for a SELECT.
-template <class Record>
-std::string selectedColumns(const RecordColumns<Record>& columns) {
-  return "SELECT " + columnListSql(columns.columns()) + " FROM \"" + columns.table() + "\" ";
-}
-
-TeamMemberRow memberRowOf(const Row& row) {
-  TeamMemberRow read = teamMemberColumns().read(row);
-  read.member.here = !read.member.fixed;
-  return read;
-}
-
 // The User IDs marked as playing the setting at a workstation.
 std::vector<std::string> loggedIn(SqlCipherConnection& db, const std::string& setting) {
   std::vector<std::string> subjects;
