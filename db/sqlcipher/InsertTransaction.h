@@ -51,4 +51,13 @@ class InsertTransaction {
   bool m_committed = false;
 };
 
+// Raises kErrDuplicateKey when the last statement on `db` failed on a key
+// of `table` that is taken.
+void raiseIfKeyTaken(SqlCipherConnection& db, const std::string& table);
+
+// Runs one INSERT into `table` on `db`; a key that is taken raises
+// kErrDuplicateKey, any other failure as SqlCipherConnection raises it.
+void insertRow(SqlCipherConnection& db, const std::string& table, const std::string& sql,
+               const SqlParams& params);
+
 }  // namespace quarn
