@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "db/DbError.h"
+#include "db/StoreSql.h"
 
 namespace quarn {
 
@@ -102,6 +103,17 @@ void raiseIfKeyTaken(SqlCipherConnection& db, const std::string& table) {
         std::string("Duplicate value in index or primary key (") + sqlite3_errmsg(handle) + ")",
         table);
   }
+}
+
+bool keyTaken(SqlCipherConnection& db, const std::string& table,
+              const std::vector<std::pair<std::string, size_t>>& key, const SqlParams& params) {
+  std::vector<std::string> columns;
+  SqlParams values;
+  for (const auto& [column, place] : key) {
+    columns.push_back(column);
+    values.push_back(params.at(place));
+  }
+  return !db.query(keyLookupSql(table, columns), values).empty();
 }
 
 void insertRow(SqlCipherConnection& db, const std::string& table, const std::string& sql,

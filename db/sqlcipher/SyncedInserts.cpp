@@ -47,15 +47,8 @@ void SyncedInserts::refuseTakenKey(const SqlParams& params) {
 }
 
 bool SyncedInserts::keyStored(const SqlParams& params) {
-  std::string where;
-  SqlParams values;
-  for (const auto& [column, place] : m_key) {
-    where += std::string(where.empty() ? "" : " AND ") + "\"" + column + "\" = ?";
-    values.push_back(params.at(place));
-  }
   if (!m_reader) m_reader = connectTo(m_path, OpenMode::ReadOnly, m_waiter);
-  return !m_reader->query("SELECT 1 AS \"Found\" FROM \"" + m_table + "\" WHERE " + where, values)
-              .empty();
+  return keyTaken(*m_reader, m_table, m_key, params);
 }
 
 void SyncedInserts::commit(const FileWrite& alsoWrite) {
