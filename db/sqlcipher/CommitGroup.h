@@ -31,7 +31,11 @@ enum class Durability { Unsynced, Synced };
 
 // One write: statements run on `db` inside a write transaction that holds
 // the file's lock. It may read what it decides on; it must not begin,
-// commit or roll back itself. A write that raises stores nothing.
+// commit or roll back itself, nor write through writeToFile (its group
+// would wait for itself). A write that raises stores nothing. It runs on
+// the thread that leads its group, while its own writer waits, and may be
+// run again when another write's failure undid the group's transaction:
+// what it tells its writer it sets anew each time.
 using FileWrite = std::function<void(SqlCipherConnection& db)>;
 
 // Runs `write` on the file at `path` and commits it: in a transaction of
