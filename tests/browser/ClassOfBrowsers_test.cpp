@@ -30,7 +30,7 @@ constexpr const char* kSetting = "Class";
 constexpr int kWeeks = 3;
 // Each week's time: long enough to drive a team's four browsers in turn on a
 // busy machine, short enough to wait for once.
-constexpr int kWeekSeconds = 20;
+constexpr int kWeekSeconds = 15;
 // The week in which some students order nothing and the clock orders.
 constexpr int kClockWeek = 2;
 // Members 1 to 4 play these stages.
