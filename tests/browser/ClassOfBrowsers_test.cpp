@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,6 +120,18 @@ class ClassOfBrowsers : public ::testing::Test {
     row.opened = "2026-12-08 08:00:00";
     demo.db.stores.classes().open(row, [] { return std::string(kCode); });
     for (const StudentPlan& plan : kClass) students.push_back(std::make_unique<Student>(plan));
+  }
+
+  // A failed test leaves every page's picture where QUARN_SCREENSHOT_DIR
+  // names a folder.
+  void TearDown() override {
+    const char* folder = std::getenv("QUARN_SCREENSHOT_DIR");
+    if (!folder || !HasFailure()) return;
+    const std::string failed = std::string(folder) + "/failed-class-";
+    teacher.screenshot(failed + "teacher.png");
+    for (const auto& student : students) {
+      student->browser.screenshot(failed + student->plan.name + ".png");
+    }
   }
 
   std::string url(const std::string& path) const {
