@@ -158,16 +158,8 @@ class ClassOfBrowsers : public ::testing::Test {
                        "'); return e ? e.textContent : '';");
   }
 
-  size_t placedStudents() {
-    size_t placed = 0;
-    for (const ClassStudent& s : demo.db.stores.classes().students(kCode)) {
-      if (!s.team.empty()) ++placed;
-    }
-    return placed;
-  }
-
   // The student opens the class's join address, types a name and answers
-  // the questionnaire, and is placed in a team.
+  // the questionnaire, and is counted in the class.
   void join(Student& student) {
     WebDriver& page = student.browser;
     page.open(url("join"));
@@ -175,7 +167,7 @@ class ClassOfBrowsers : public ::testing::Test {
     ASSERT_TRUE(WebDriver::waitUntil([&] {
       return page.run("return !document.getElementById('txtJoinName').hidden;") == true;
     })) << "the name's box";
-    const size_t placedBefore = placedStudents();
+    const size_t before = demo.db.stores.classes().students(kCode).size();
     page.type("txtJoinName", std::string(student.plan.name) + WebDriver::kEnter);
     ASSERT_TRUE(WebDriver::waitUntil([&] { return student.state().questionnaire; }))
         << "the questionnaire";
@@ -183,9 +175,10 @@ class ClassOfBrowsers : public ::testing::Test {
     page.click("optGender_0");
     page.click("cmdOK");
     ASSERT_TRUE(WebDriver::waitUntil([&] {
-      return !student.state().questionnaire && placedStudents() == placedBefore + 1;
+      return !student.state().questionnaire &&
+             demo.db.stores.classes().students(kCode).size() == before + 1;
     })) << student.plan.name
-        << " placed";
+        << " in the class";
   }
 
   // Presses OK on every message box until the order box of `week` opens.
@@ -268,6 +261,13 @@ TEST_F(ClassOfBrowsers, PlaysATeamSettingWithTheClockFromTheJoinCodeToTheDebrief
   teacher.showTab(desk);
 
   for (auto& student : students) ASSERT_NO_FATAL_FAILURE(join(*student));
+  teacher.click("startClass");
+  ASSERT_TRUE(WebDriver::waitUntil([&] { return teacher.text("state") == "started"; }));
+  // Placed by arrival: the first four in the first team.
+  ASSERT_TRUE(WebDriver::waitUntil([&] {
+    return demo.db.count("datTeamMember", "Team LIKE '" + std::string(kCode) + "-T%'") == 8 &&
+           count("#teams tbody tr") == 2;
+  })) << "the teams, stored and on the teacher's page";
   const std::vector<ClassStudent> placed = demo.db.stores.classes().students(kCode);
   ASSERT_EQ(placed.size(), students.size());
   for (size_t i = 0; i < placed.size(); ++i) {
@@ -280,10 +280,6 @@ TEST_F(ClassOfBrowsers, PlaysATeamSettingWithTheClockFromTheJoinCodeToTheDebrief
             .at(0),
         "Member"));
   }
-  ASSERT_TRUE(WebDriver::waitUntil([&] { return count("#teams tbody tr") == 2; }))
-      << "the teacher's live view of the teams";
-  teacher.click("startClass");
-  ASSERT_TRUE(WebDriver::waitUntil([&] { return teacher.text("state") == "started"; }));
 
   for (int week = 1; week <= kWeeks; ++week) {
     SCOPED_TRACE("week " + std::to_string(week));
