@@ -316,6 +316,19 @@ TeamPlans planTeams(PlanTables& tables) {
   };
 }
 
+TeamTrialRoles memberRolesOf(const TeamSettingPlan& plan) {
+  TeamTrialRoles trials;
+  if (plan.size == 0) return trials;
+  for (const TeamTrialShape& shape : plan.trials) {
+    std::vector<std::string>& roles = trials.emplace_back();
+    for (int16_t m = 0; m < plan.size; ++m) {
+      const int16_t stage = shape.memberStages[static_cast<size_t>(m)];
+      roles.push_back(isRole(stage) ? roleName(stage) : "");
+    }
+  }
+  return trials;
+}
+
 LabWatch watchLab(ActivityMonitor& monitor, int64_t now, const WatchScope& scope,
                   const TeamPlans& plans) {
   std::map<LineKey, WatchLine> lines = activeLines(monitor, now, scope);

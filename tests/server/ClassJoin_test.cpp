@@ -114,8 +114,9 @@ TEST_F(ClassOnServer, StudentsWaitForTheDoorThenPlayInTheTeamsItFormed) {
         << students.back()->transcript();
   }
   EXPECT_EQ(demo.server->count("datTeamMember"), 0);
-  const ClosedDoor door = closeClassDoor(classes(), demo.server->stores().teams(), code, 2,
-                                         [](size_t below) { return below - 1; });
+  const ClosedDoor door =
+      closeClassDoor(classes(), demo.server->stores().teams(), code, {{"Retailer", "Factory"}},
+                     [](size_t below) { return below - 1; });
   ASSERT_EQ(door.teams.size(), 2u);
   for (auto& s : students) {
     ASSERT_FALSE(s->awaited("sessionStarted").is_null()) << s->transcript();
