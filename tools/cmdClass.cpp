@@ -7,6 +7,7 @@
 
 #include "base/Errors.h"
 #include "db/ClassTeams.h"
+#include "game/LabWatch.h"
 #include "tools/ClassQrCode.h"
 #include "tools/CommandDatabase.h"
 #include "tools/Options.h"
@@ -182,6 +183,23 @@ ClassRow existingClass(ClassStore& classes, const std::string& code) {
   return *row;
 }
 
+// "member 4" or "members 3 to 4": the open member numbers of a smaller team.
+std::string openMembersText(const SmallerTeam& team) {
+  const std::string first = std::to_string(team.students + 1);
+  if (team.students + 1 == team.size) return "member " + first;
+  return "members " + first + " to " + std::to_string(team.size);
+}
+
+void printSmallerTeam(const SmallerTeam& team, const std::string& player) {
+  std::cout << "Team " << team.team << " has " << team.students << " of " << team.size
+            << " members: ";
+  if (player.empty()) {
+    std::cout << "the class names no simulated player, so it waits for the others\n";
+  } else {
+    std::cout << player << " plays " << openMembersText(team) << " from the start\n";
+  }
+}
+
 int closeClass(const std::vector<std::string>& args) {
   const ParsedArguments parsed = parseArguments(args, {}, 2, kClassUsage);
   CommandDatabase database(parsed.positional[0]);
@@ -191,14 +209,12 @@ int closeClass(const std::vector<std::string>& args) {
     std::cout << "Class " << row.code << " is " << classStateName(row.state) << " already\n";
     return 0;
   }
-  int16_t size = 0;
-  if (row.forming == ClassForming::Random) {
-    size = teamSizeOf(classSetting(database, parsed.positional[0], row.setting));
-  }
+  const TeamTrialRoles trials =
+      memberRolesOf(planTeams(database.access().planTables())(row.setting));
   std::random_device seed;
   std::mt19937_64 random(seed());
   const ClosedDoor door = closeClassDoor(
-      classes, database.access().stores().teams(), row.code, size,
+      classes, database.access().stores().teams(), row.code, trials,
       [&](size_t below) { return std::uniform_int_distribution<size_t>(0, below - 1)(random); });
   std::cout << "Class " << row.code << " is closed: nobody joins any more\n";
   for (const auto& [team, members] : door.teams) {
@@ -207,12 +223,8 @@ int closeClass(const std::vector<std::string>& args) {
       std::cout << (i == 0 ? " " : ", ") << "member " << i + 1 << " " << members[i];
     }
     std::cout << "\n";
-    if (static_cast<int>(members.size()) < size) {
-      std::cout << "  (" << members.size() << " of " << size
-                << " members: the team waits for the others, " << row.leftoverPlayer
-                << " does not take their stages yet)\n";
-    }
   }
+  for (const SmallerTeam& team : door.smaller) printSmallerTeam(team, door.player);
   return 0;
 }
 

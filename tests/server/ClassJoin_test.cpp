@@ -31,13 +31,14 @@ class Student {
   void join(const std::string& code, const char* field, const std::string& given) {
     send({{"type", "joinClass"}, {"code", code}, {field, given}, {"questionnaire", kAnswers}});
   }
-  // The first message of `type` from the server, waited for (ticking) up to
-  // 20 s; null when none came.
-  json awaited(const std::string& type) {
+  // The `nth` message of `type` from the server (the first unless told),
+  // waited for (ticking) up to 20 s; null when none came.
+  json awaited(const std::string& type, size_t nth = 1) {
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     for (;;) {
+      size_t seen = 0;
       for (const json& message : m_received) {
-        if (message["type"] == type) return message;
+        if (message["type"] == type && ++seen == nth) return message;
       }
       if (std::chrono::steady_clock::now() > deadline) return nullptr;
       m_session.tick();
@@ -67,6 +68,10 @@ class ClassOnServer : public ::testing::Test {
         ", \"Distributor\" = 'Sterman', \"Wholesaler\" = 'Sterman';"
         "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
     copyDemoTraining(demo.db, "Pair");
+    // Pair's twin without training, so that its team trial comes first.
+    demo.db.exec(
+        "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Pair';"
+        "UPDATE b SET Setting = 'Duo'; INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
     demo.moveToServer();
   }
 
@@ -114,8 +119,9 @@ TEST_F(ClassOnServer, StudentsWaitForTheDoorThenPlayInTheTeamsItFormed) {
         << students.back()->transcript();
   }
   EXPECT_EQ(demo.server->count("datTeamMember"), 0);
-  const ClosedDoor door = closeClassDoor(classes(), demo.server->stores().teams(), code, 2,
-                                         [](size_t below) { return below - 1; });
+  const ClosedDoor door =
+      closeClassDoor(classes(), demo.server->stores().teams(), code, {{"Retailer", "Factory"}},
+                     [](size_t below) { return below - 1; });
   ASSERT_EQ(door.teams.size(), 2u);
   for (auto& s : students) {
     ASSERT_FALSE(s->awaited("sessionStarted").is_null()) << s->transcript();
@@ -124,6 +130,36 @@ TEST_F(ClassOnServer, StudentsWaitForTheDoorThenPlayInTheTeamsItFormed) {
     EXPECT_EQ(demo.server->count("datTeamMember", "\"Team\" = '" + team + "' AND \"Fixed\" = 1"),
               2);
   }
+}
+
+// A student left over by arrival waits for a team-mate until the door
+// closes; then the class's player takes the open stage and the student
+// plays the team's weeks alone with it.
+TEST_F(ClassOnServer, StudentLeftOverPlaysWithTheClasssPlayerOnceTheDoorCloses) {
+  const std::string code = open("Duo", ClassIdentity::Name, ClassForming::Arrival);
+  std::vector<std::unique_ptr<Student>> students;
+  for (const char* name : {"Ada", "Bob", "Cy"}) {
+    students.push_back(student(std::string("browser ") + name));
+    students.back()->join(code, "name", name);
+  }
+  Student& cy = *students.back();
+  const json forming = cy.awaited("teamWaiting");
+  ASSERT_FALSE(forming.is_null()) << cy.transcript();
+  EXPECT_EQ(forming["text"], "Waiting for your team: 1 of 2 here (" + code + "-003)");
+  closeClassDoor(classes(), demo.server->stores().teams(), code, {{"Retailer", "Factory"}},
+                 [](size_t below) { return below - 1; });
+  const json week1 = cy.awaited("weekOpened");
+  ASSERT_FALSE(week1.is_null()) << cy.transcript();
+  cy.send({{"type", "order"}, {"turn", week1["turn"]}, {"value", "4"}});
+  ASSERT_FALSE(cy.awaited("weekOpened", 2).is_null()) << cy.transcript();
+  EXPECT_EQ(demo.server->count("datRole", "\"Subject\" = '" + code +
+                                              "-003' AND \"Week\" = 1 AND \"Role\" = 'Factory' "
+                                              "AND \"User\" = 0"),
+            1);
+  EXPECT_EQ(
+      demo.server->count(
+          "datTeam", "\"Team\" = '" + code + "-T02' AND \"Member\" = 2 AND \"Player\" = 'Sterman'"),
+      1);
 }
 
 TEST_F(ClassOnServer, JoinIsRefusedWhereTheClassTakesNobody) {
