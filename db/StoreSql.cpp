@@ -261,6 +261,12 @@ std::string insertSql(const std::string& table, const std::vector<std::string>& 
          joinText(values, ", ") + ")";
 }
 
+std::string keyLookupSql(const std::string& table, const std::vector<std::string>& key) {
+  std::vector<std::string> conditions;
+  for (const std::string& column : key) conditions.push_back("\"" + column + "\" = ?");
+  return "SELECT 1 AS \"Found\" FROM \"" + table + "\" WHERE " + joinText(conditions, " AND ");
+}
+
 const char* insertWeekRowSql() {
   static const std::string sql = insertSql(weekColumns().table(), weekColumns().columns());
   return sql.c_str();

@@ -23,6 +23,9 @@ const RecordColumns<WeekRow>& weekColumns();
 const RecordColumns<TrialRow>& trialColumns();
 const RecordColumns<ParticipantRow>& participantColumns();
 std::string insertSql(const std::string& table, const std::vector<std::string>& columns);
+// A SELECT that finds the row of `table` whose `key` columns equal its
+// parameters, in that order (a column "Found" of 1).
+std::string keyLookupSql(const std::string& table, const std::vector<std::string>& key);
 
 // The team tables' rows (datTeamMember, datTeamOrder, datTeam): a record of
 // the team store with the team it belongs to, bound like the others.

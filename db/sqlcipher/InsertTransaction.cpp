@@ -2,7 +2,10 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <memory>
+
 #include "db/DbError.h"
+#include "db/StoreSql.h"
 
 namespace quarn {
 
@@ -69,13 +72,7 @@ void InsertTransaction::commit() {
 // that nothing after it is committed in their place.
 void InsertTransaction::failWrite(int rc, const std::string& sql) {
   sqlite3* handle = m_connection->handle();
-  const int extended = sqlite3_extended_errcode(handle);
-  if (extended == SQLITE_CONSTRAINT_PRIMARYKEY || extended == SQLITE_CONSTRAINT_UNIQUE) {
-    throw DbError(
-        DbErrorKind::KeyCollision, kErrDuplicateKey,
-        std::string("Duplicate value in index or primary key (") + sqlite3_errmsg(handle) + ")",
-        m_table);
-  }
+  raiseIfKeyTaken(*m_connection, m_table);
   if (sqlite3_get_autocommit(handle)) {
     m_inTransaction = false;
     m_broken = true;
@@ -95,6 +92,40 @@ void InsertTransaction::needOpen() const {
     throw DbError(DbErrorKind::Other, kErrDatabase + SQLITE_MISUSE, "The record set is closed",
                   m_table);
   }
+}
+
+void raiseIfKeyTaken(SqlCipherConnection& db, const std::string& table) {
+  sqlite3* handle = db.handle();
+  const int extended = sqlite3_extended_errcode(handle);
+  if (extended == SQLITE_CONSTRAINT_PRIMARYKEY || extended == SQLITE_CONSTRAINT_UNIQUE) {
+    throw DbError(
+        DbErrorKind::KeyCollision, kErrDuplicateKey,
+        std::string("Duplicate value in index or primary key (") + sqlite3_errmsg(handle) + ")",
+        table);
+  }
+}
+
+bool keyTaken(SqlCipherConnection& db, const std::string& table,
+              const std::vector<std::pair<std::string, size_t>>& key, const SqlParams& params) {
+  std::vector<std::string> columns;
+  SqlParams values;
+  for (const auto& [column, place] : key) {
+    columns.push_back(column);
+    values.push_back(params.at(place));
+  }
+  return !db.query(keyLookupSql(table, columns), values).empty();
+}
+
+void insertRow(SqlCipherConnection& db, const std::string& table, const std::string& sql,
+               const SqlParams& params) {
+  // Finalized after the failure is read from the connection.
+  const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(db.prepare(sql),
+                                                                        sqlite3_finalize);
+  SqlCipherConnection::bind(statement.get(), params);
+  const int rc = sqlite3_step(statement.get());
+  if (rc == SQLITE_DONE) return;
+  raiseIfKeyTaken(db, table);
+  db.fail(rc, sql);
 }
 
 }  // namespace quarn

@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/sqlcipher/ConnectionPool.h"
@@ -50,5 +51,20 @@ class InsertTransaction {
   bool m_broken = false;
   bool m_committed = false;
 };
+
+// Raises kErrDuplicateKey when the last statement on `db` failed on a key
+// of `table` that is taken.
+void raiseIfKeyTaken(SqlCipherConnection& db, const std::string& table);
+
+// Whether `table` holds a row with the key of the row `params` (every
+// column, in the schema's order) would add: `key` names the key's columns
+// and their places among `params`.
+bool keyTaken(SqlCipherConnection& db, const std::string& table,
+              const std::vector<std::pair<std::string, size_t>>& key, const SqlParams& params);
+
+// Runs one INSERT into `table` on `db`; a key that is taken raises
+// kErrDuplicateKey, any other failure as SqlCipherConnection raises it.
+void insertRow(SqlCipherConnection& db, const std::string& table, const std::string& sql,
+               const SqlParams& params);
 
 }  // namespace quarn

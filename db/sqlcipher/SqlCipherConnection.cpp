@@ -165,7 +165,7 @@ int SqlCipherConnection::waitForLock(void* state, int attempt) {
   if (busy.waiter) {
     busy.waiter->wait(waited);
   } else {
-    std::this_thread::sleep_for(kBusyStep);
+    std::this_thread::sleep_for(waited < kShortStepsFor ? kShortBusyStep : kBusyStep);
   }
   return 1;
 }

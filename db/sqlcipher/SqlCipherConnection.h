@@ -36,9 +36,14 @@ class BusyWaiter {
 };
 
 // How long a connection waits for another process's lock before it fails,
-// and how long it sleeps between two tries when nobody is told of the wait.
+// and how long it sleeps between two tries when nobody is told of the wait:
+// in short steps at first (most locks are a commit's, over within a few
+// milliseconds: a server's sessions would otherwise each lose a whole step
+// to every commit of the others), then in longer ones.
 inline constexpr std::chrono::milliseconds kBusyTimeout{10000};
 inline constexpr std::chrono::milliseconds kBusyStep{10};
+inline constexpr std::chrono::milliseconds kShortBusyStep{1};
+inline constexpr std::chrono::milliseconds kShortStepsFor{20};
 
 // A collation the connections offer to statements ("... WHERE Subject=?
 // COLLATE CASEBLIND"): text compared without regard to letter case, beyond

@@ -2,6 +2,7 @@
 
 #include "db/DbError.h"
 #include "db/StoreSql.h"
+#include "db/sqlcipher/CommitGroup.h"
 #include "db/sqlcipher/InsertTransaction.h"
 
 namespace quarn {
@@ -40,29 +41,18 @@ class Registration final : public RowWriter<ParticipantRow> {
   InsertTransaction m_transaction;
 };
 
-// A write transaction on the marks' table. The marks are no results: a
-// refresh lost to a power cut costs nothing, so the writes are not synced.
-class MarkTransaction {
- public:
-  explicit MarkTransaction(const SqlCipherFile& file)
-      : m_connection(connectTo(file.path, OpenMode::ReadWrite, file.waiter)) {
-    m_connection->executeScript("PRAGMA synchronous=OFF;");
-    m_transaction.emplace(*m_connection);
-  }
-  void commit() { m_transaction->commit(); }
+// A write of the marks' table. The marks are no results: a refresh lost to
+// a power cut costs nothing, so the writes are not synced (unless they share
+// a grouped commit with results).
+void writeMarks(const SqlCipherFile& file, const FileWrite& write) {
+  writeToFile(file.path, file.waiter, Durability::Unsynced, write);
+}
 
-  SqlCipherConnection& connection() { return *m_connection; }
-
-  std::optional<PlayingMark> present(const std::string& subject) {
-    const Rows rows = m_connection->query(caseBlind(kSelectMark), {subject});
-    if (rows.empty()) return std::nullopt;
-    return markOf(rows.front());
-  }
-
- private:
-  PooledConnection m_connection;
-  std::optional<SqlTransaction> m_transaction;
-};
+std::optional<PlayingMark> presentMark(SqlCipherConnection& db, const std::string& subject) {
+  const Rows rows = db.query(caseBlind(kSelectMark), {subject});
+  if (rows.empty()) return std::nullopt;
+  return markOf(rows.front());
+}
 
 }  // namespace
 
@@ -108,13 +98,15 @@ std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(const PlayingM
                                                                   const MarkJudge& keeps) {
   m_file.pendingTouch.reset();
   m_file.checkedConnection.reset();
-  MarkTransaction marks(m_file);
-  std::optional<PlayingMark> present = marks.present(mine.subject);
-  if (present && keeps(*present, std::nullopt)) return present;
-  marks.connection().execute(caseBlind(kDeleteMarkOfSubject), {mine.subject});
-  marks.connection().execute(insertMarkSql(), markParams(mine));
-  marks.commit();
-  return std::nullopt;
+  std::optional<PlayingMark> kept;
+  writeMarks(m_file, [&](SqlCipherConnection& db) {
+    kept = presentMark(db, mine.subject);
+    if (kept && keeps(*kept, std::nullopt)) return;
+    kept.reset();
+    db.execute(caseBlind(kDeleteMarkOfSubject), {mine.subject});
+    db.execute(insertMarkSql(), markParams(mine));
+  });
+  return kept;
 }
 
 // The week's refresh (the participant watches its shipment) is checked here
@@ -126,9 +118,7 @@ std::optional<PlayingMark> SqlCipherParticipantStore::markPlaying(const PlayingM
 std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const PlayingMark& mine) {
   m_file.checkedConnection.reset();
   if (m_file.pendingTouch) {
-    MarkTransaction marks(m_file);
-    storePendingTouch(m_file, marks.connection());
-    marks.commit();
+    writeMarks(m_file, [this](SqlCipherConnection& db) { storePendingTouch(m_file, db); });
   }
   PooledConnection connection = connectTo(m_file.path, OpenMode::ReadWrite, m_file.waiter);
   const Rows rows = connection->query(caseBlind(kSelectMark), {mine.subject});
@@ -137,9 +127,8 @@ std::optional<PlayingMark> SqlCipherParticipantStore::touchPlaying(const Playing
     if (present.subject == mine.subject && present.at == mine.at) {
       m_file.pendingTouch = mine;
       if (mine.activity.state && *mine.activity.state != PlayState::Watching) {
-        MarkTransaction marks(m_file);
-        storePendingTouch(m_file, marks.connection());
-        marks.commit();
+        connection.reset();
+        writeMarks(m_file, [this](SqlCipherConnection& db) { storePendingTouch(m_file, db); });
         return std::nullopt;
       }
       m_file.checkedConnection = std::move(connection);
@@ -168,9 +157,8 @@ PooledConnection takeCheckedConnection(const SqlCipherFile& file) {
 void SqlCipherParticipantStore::clearPlaying(const PlayingMark& mine) {
   m_file.pendingTouch.reset();
   m_file.checkedConnection.reset();
-  MarkTransaction marks(m_file);
-  marks.connection().execute(kDeleteMark, markKeyParams(mine));
-  marks.commit();
+  writeMarks(m_file,
+             [&](SqlCipherConnection& db) { db.execute(kDeleteMark, markKeyParams(mine)); });
 }
 
 }  // namespace quarn

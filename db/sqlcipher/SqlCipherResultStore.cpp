@@ -2,36 +2,39 @@
 
 #include "db/DbError.h"
 #include "db/StoreSql.h"
-#include "db/sqlcipher/InsertTransaction.h"
 #include "db/sqlcipher/SqlCipherReads.h"
 #include "db/sqlcipher/SqlCipherRowWriter.h"
+#include "db/sqlcipher/SyncedInserts.h"
 
 namespace quarn {
 
 namespace {
 
 // A week's four rows, and the workstation mark's refresh that waits for them,
-// in one transaction. A refresh that fails (a file from before the marks)
-// is dropped: it must not cost the week.
+// in one synced commit, on the connection the refresh was checked on (or,
+// with grouped commits, the keys of the rows read on it). A refresh that
+// fails (a file from before the marks) is dropped: it must not cost the
+// week.
 class WeekRows final : public RowWriter<WeekRow> {
  public:
   explicit WeekRows(const SqlCipherFile& file)
-      : m_file(file), m_transaction(takeCheckedConnection(file), "datRole") {}
+      : m_file(file), m_rows(file, "datRole", takeCheckedConnection(file)) {}
   void insert(const WeekRow& row) override {
-    m_transaction.insert(insertWeekRowSql(), weekRowParams(row));
+    m_rows.insert(insertWeekRowSql(), weekRowParams(row));
   }
   void commit() override {
-    try {
-      storePendingTouch(m_file, m_transaction.connection());
-    } catch (const DbError&) {
-      m_file.pendingTouch.reset();
-    }
-    m_transaction.commit();
+    m_rows.commit([this](SqlCipherConnection& db) {
+      try {
+        storePendingTouch(m_file, db);
+      } catch (const DbError&) {
+        m_file.pendingTouch.reset();
+      }
+    });
   }
 
  private:
   const SqlCipherFile& m_file;
-  InsertTransaction m_transaction;
+  SyncedInserts m_rows;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "db/sqlcipher/SqlCipherTeamStore.h"
 
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "base/Errors.h"
@@ -8,6 +9,7 @@
 #include "db/DbError.h"
 #include "db/StoreSql.h"
 #include "db/TeamRules.h"
+#include "db/sqlcipher/CommitGroup.h"
 #include "db/sqlcipher/ConnectionPool.h"
 #include "db/sqlcipher/TeamChanges.h"
 
@@ -205,20 +207,13 @@ int64_t secondsSince1970() {
       .count();
 }
 
-// A connection holding the file's write lock from its start: every change
-// of a team reads what it decides on under that lock.
-class TeamChange {
- public:
-  explicit TeamChange(const SqlCipherFile& file)
-      : m_connection(connectTo(file.path, OpenMode::ReadWrite, file.waiter)),
-        m_transaction(*m_connection) {}
-  SqlCipherConnection& db() { return *m_connection; }
-  void commit() { m_transaction.commit(); }
-
- private:
-  PooledConnection m_connection;
-  SqlTransaction m_transaction;
-};
+// Runs `change` under the file's write lock, held from its start: every
+// change of a team reads what it decides on under that lock. It returns
+// once the change is on disk (see writeToFile); a change may run more than
+// once before, so it sets what it tells its caller anew each time.
+void changeTeams(const SqlCipherFile& file, const FileWrite& change) {
+  writeToFile(file.path, file.waiter, Durability::Synced, change);
+}
 
 // The week clock's order is made by the workstation of `caller`, a member
 // of the team, for the order's member (the administration needs no check).
@@ -263,18 +258,18 @@ bool weekTimeRanOut(SqlCipherConnection& db, const TeamKey& key, const TypedOrde
          static_cast<int64_t>(start.front().cell("Start").toDouble()) + weekSeconds;
 }
 
-// Stores the member's first order of the week and commits; false when there
-// is one already or a simulated player replaces the member.
-bool storeFirstOrder(TeamChange& change, const TeamKey& key, const TypedOrder& order) {
+// Stores the member's first order of the week; false when there is one
+// already or a simulated player replaces the member.
+bool storeFirstOrder(SqlCipherConnection& db, const TeamKey& key, const TypedOrder& order) {
   // A replacement made at the same moment either came first, and the order
   // is refused, or sees the order stored. A training order is never
   // replaced.
-  if (!order.training && isReplaced(change.db(), key, order.trial, order.member, order.week)) {
+  if (!order.training && isReplaced(db, key, order.trial, order.member, order.week)) {
     return false;
   }
   // The first order of the member's week counts: one sent again after a
   // lost answer is not doubled.
-  if (found(change.db(),
+  if (found(db,
             R"(SELECT 1 AS "Found" FROM "datTeamOrder"
                WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ? AND "Training" = ?
                      AND "Week" = ? AND "Member" = ?)",
@@ -284,8 +279,7 @@ bool storeFirstOrder(TeamChange& change, const TeamKey& key, const TypedOrder& o
   }
   static const std::string sql =
       insertSql(teamOrderColumns().table(), teamOrderColumns().columns());
-  change.db().execute(sql, teamOrderColumns().params({key, order, secondsSince1970()}));
-  change.commit();
+  db.execute(sql, teamOrderColumns().params({key, order, secondsSince1970()}));
   return true;
 }
 
@@ -304,15 +298,19 @@ void SqlCipherTeamStore::tellChange(const TeamKey& key) const {
 
 TeamJoin SqlCipherTeamStore::join(const TeamKey& key, const std::string& subject, int16_t size,
                                   const std::string& secret) {
-  TeamChange change(m_file);
-  const JoinDecision decision = decideJoinOf(change.db(), key, subject, size);
-  if (!decision.isNew) return decision.answer;
-  checkMarkHeld(change.db(), subject, secret, "datTeamMember");
-  const TeamKey stored{key.setting, decision.answer.team};
-  insertMember(change.db(), stored, *decision.answer.member, subject, false);
-  change.commit();
-  tellChange(stored);
-  return decision.answer;
+  TeamJoin answer;
+  std::optional<TeamKey> stored;
+  changeTeams(m_file, [&](SqlCipherConnection& db) {
+    const JoinDecision decision = decideJoinOf(db, key, subject, size);
+    answer = decision.answer;
+    stored.reset();
+    if (!decision.isNew) return;
+    checkMarkHeld(db, subject, secret, "datTeamMember");
+    stored = TeamKey{key.setting, decision.answer.team};
+    insertMember(db, *stored, *decision.answer.member, subject, false);
+  });
+  if (stored) tellChange(*stored);
+  return answer;
 }
 
 TeamJoin SqlCipherTeamStore::wouldJoin(const TeamKey& key, const std::string& subject,
@@ -324,31 +322,34 @@ TeamJoin SqlCipherTeamStore::wouldJoin(const TeamKey& key, const std::string& su
 std::string SqlCipherTeamStore::fixMembers(const TeamKey& key,
                                            const std::vector<std::string>& subjects) {
   checkFixable(key, subjects, "fixed");
-  TeamChange change(m_file);
-  const std::vector<SettingMember> all = settingMembers(change.db(), key.setting);
-  const TeamKey stored = storedKey(all, key);
-  const std::vector<TeamMember> present = readMembers(change.db(), stored);
-  if (!present.empty()) refuseFixingPresent(stored, present);
-  checkNotInOtherTeam(all, stored, subjects, "fixed");
-  insertFixedMembers(change.db(), stored, subjects);
-  change.commit();
-  return stored.team;
+  std::string team;
+  changeTeams(m_file, [&](SqlCipherConnection& db) {
+    const std::vector<SettingMember> all = settingMembers(db, key.setting);
+    const TeamKey stored = storedKey(all, key);
+    const std::vector<TeamMember> present = readMembers(db, stored);
+    if (!present.empty()) refuseFixingPresent(stored, present);
+    checkNotInOtherTeam(all, stored, subjects, "fixed");
+    insertFixedMembers(db, stored, subjects);
+    team = stored.team;
+  });
+  return team;
 }
 
 std::string SqlCipherTeamStore::correctMembers(const TeamKey& key,
                                                const std::vector<std::string>& subjects) {
   checkFixable(key, subjects, "corrected");
-  TeamChange change(m_file);
-  const std::vector<SettingMember> all = settingMembers(change.db(), key.setting);
-  const TeamKey stored = storedKey(all, key);
-  if (hasPlayed(change.db(), stored)) refuseFixing(stored, "it has played already", "corrected");
-  checkNotInOtherTeam(all, stored, subjects, "corrected");
-  checkLoggedInKeepTheirPlaces(stored, readMembers(change.db(), stored), subjects,
-                               loggedIn(change.db(), stored.setting));
-  change.db().execute(R"(DELETE FROM "datTeamMember" WHERE "Setting" = ? AND "Team" = ?)",
-                      {stored.setting, stored.team});
-  insertFixedMembers(change.db(), stored, subjects);
-  change.commit();
+  TeamKey stored;
+  changeTeams(m_file, [&](SqlCipherConnection& db) {
+    const std::vector<SettingMember> all = settingMembers(db, key.setting);
+    stored = storedKey(all, key);
+    if (hasPlayed(db, stored)) refuseFixing(stored, "it has played already", "corrected");
+    checkNotInOtherTeam(all, stored, subjects, "corrected");
+    checkLoggedInKeepTheirPlaces(stored, readMembers(db, stored), subjects,
+                                 loggedIn(db, stored.setting));
+    db.execute(R"(DELETE FROM "datTeamMember" WHERE "Setting" = ? AND "Team" = ?)",
+               {stored.setting, stored.team});
+    insertFixedMembers(db, stored, subjects);
+  });
   // Members waiting for the team look at it again.
   tellChange(stored);
   return stored.team;
@@ -361,21 +362,25 @@ std::vector<TeamMember> SqlCipherTeamStore::members(const TeamKey& key) {
 
 bool SqlCipherTeamStore::storeOrder(const TeamKey& key, const TypedOrder& order,
                                     const std::string& secret) {
-  TeamChange change(m_file);
-  checkMemberOfTeam(change.db(), key, order.member, order.subject, secret, "datTeamOrder");
-  if (!storeFirstOrder(change, key, order)) return false;
-  tellChange(key);
-  return true;
+  bool stored = false;
+  changeTeams(m_file, [&](SqlCipherConnection& db) {
+    checkMemberOfTeam(db, key, order.member, order.subject, secret, "datTeamOrder");
+    stored = storeFirstOrder(db, key, order);
+  });
+  if (stored) tellChange(key);
+  return stored;
 }
 
 bool SqlCipherTeamStore::storeClockOrder(const TeamKey& key, const TypedOrder& order,
                                          const std::string& caller, const std::string& secret) {
-  TeamChange change(m_file);
-  checkClockCaller(change.db(), key, order, caller, secret);
-  if (caller != order.subject && !weekTimeRanOut(change.db(), key, order)) return false;
-  if (!storeFirstOrder(change, key, order)) return false;
-  tellChange(key);
-  return true;
+  bool stored = false;
+  changeTeams(m_file, [&](SqlCipherConnection& db) {
+    checkClockCaller(db, key, order, caller, secret);
+    stored = (caller == order.subject || weekTimeRanOut(db, key, order)) &&
+             storeFirstOrder(db, key, order);
+  });
+  if (stored) tellChange(key);
+  return stored;
 }
 
 std::vector<TypedOrder> SqlCipherTeamStore::orders(const TeamKey& key, int16_t trial,
@@ -404,18 +409,18 @@ TeamTraining SqlCipherTeamStore::training(const TeamKey& key, int16_t member) {
 
 void SqlCipherTeamStore::recordMember(const TeamKey& key, const TeamTrialMember& row,
                                       const std::string& secret) {
-  TeamChange change(m_file);
-  checkMemberOfTeam(change.db(), key, row.member, row.subject, secret, "datTeam");
-  if (hasTrialRow(change.db(), key, row.trial, row.member)) return;
   // A member's own stage: the replacement's columns stay empty (Null).
   static const std::vector<std::string> columns = [] {
     std::vector<std::string> own = teamTrialColumns().columns();
     std::erase_if(own, [](const std::string& c) { return c == "Player" || c == "FromWeek"; });
     return own;
   }();
-  change.db().execute(insertSql(teamTrialColumns().table(), columns),
-                      teamTrialColumns().params({key, row}, columns));
-  change.commit();
+  changeTeams(m_file, [&](SqlCipherConnection& db) {
+    checkMemberOfTeam(db, key, row.member, row.subject, secret, "datTeam");
+    if (hasTrialRow(db, key, row.trial, row.member)) return;
+    db.execute(insertSql(teamTrialColumns().table(), columns),
+               teamTrialColumns().params({key, row}, columns));
+  });
 }
 
 std::vector<TeamTrialMember> SqlCipherTeamStore::replacements(const TeamKey& key, int16_t trial) {
@@ -433,44 +438,47 @@ std::vector<TeamTrialMember> SqlCipherTeamStore::replacements(const TeamKey& key
 TeamTrialMember SqlCipherTeamStore::replace(
     const TeamKey& key, int16_t member, const std::string& player,
     const std::function<MemberTrialShape(int16_t)>& shapeOf) {
-  TeamChange change(m_file);
-  const std::string subject = memberSubject(change.db(), key, member);
-  checkPlayerExists(change.db(), key, player);
-  const int16_t trial = latestTrial(change.db(), key);
-  const TeamTrialMember row = replacementStart(
-      member, subject, player, trial, highestOrderedWeek(change.db(), key, trial, member), shapeOf);
-  if (isReplaced(change.db(), key, row.trial, member)) {
-    refuseReplacing(key, member,
-                    "it is replaced in trial " + std::to_string(row.trial) + " already");
-  }
-  // The member's own row of the trial, there already, takes the player.
-  if (hasTrialRow(change.db(), key, row.trial, member)) {
-    change.db().execute(R"(UPDATE "datTeam" SET "Player" = ?, "FromWeek" = ?
-                           WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ? AND "Member" = ?)",
-                        {row.player, int64_t{row.fromWeek}, key.setting, key.team,
-                         int64_t{row.trial}, int64_t{member}});
-  } else {
-    change.db().execute(insertSql(teamTrialColumns().table(), teamTrialColumns().columns()),
-                        teamTrialColumns().params({key, row}));
-  }
-  change.commit();
+  std::optional<TeamTrialMember> replaced;
+  changeTeams(m_file, [&](SqlCipherConnection& db) {
+    const std::string subject = memberSubject(db, key, member);
+    checkPlayerExists(db, key, player);
+    const int16_t trial = latestTrial(db, key);
+    const TeamTrialMember row = replacementStart(
+        member, subject, player, trial, highestOrderedWeek(db, key, trial, member), shapeOf);
+    if (isReplaced(db, key, row.trial, member)) {
+      refuseReplacing(key, member,
+                      "it is replaced in trial " + std::to_string(row.trial) + " already");
+    }
+    // The member's own row of the trial, there already, takes the player.
+    if (hasTrialRow(db, key, row.trial, member)) {
+      db.execute(R"(UPDATE "datTeam" SET "Player" = ?, "FromWeek" = ?
+                    WHERE "Setting" = ? AND "Team" = ? AND "Trial" = ? AND "Member" = ?)",
+                 {row.player, int64_t{row.fromWeek}, key.setting, key.team, int64_t{row.trial},
+                  int64_t{member}});
+    } else {
+      db.execute(insertSql(teamTrialColumns().table(), teamTrialColumns().columns()),
+                 teamTrialColumns().params({key, row}));
+    }
+    replaced = row;
+  });
   tellChange(key);
-  return row;
+  return *replaced;
 }
 
 void SqlCipherTeamStore::giveOpenMembers(const TeamKey& key, int16_t firstOpen,
                                          const std::string& player, const TeamTrialRoles& trials) {
-  TeamChange change(m_file);
-  checkPlayerExists(change.db(), key, player);
-  const TeamKey stored = storedKey(settingMembers(change.db(), key.setting), key);
-  const std::vector<TeamTrialMember> rows =
-      openMemberRows(stored, firstOpen, player, trials, readMembers(change.db(), stored));
   static const std::string sql = insertSql(teamTrialColumns().table(), openMemberColumns());
-  for (const TeamTrialMember& row : rows) {
-    if (hasTrialRow(change.db(), stored, row.trial, row.member)) continue;
-    change.db().execute(sql, teamTrialColumns().params({stored, row}, openMemberColumns()));
-  }
-  change.commit();
+  TeamKey stored;
+  changeTeams(m_file, [&](SqlCipherConnection& db) {
+    checkPlayerExists(db, key, player);
+    stored = storedKey(settingMembers(db, key.setting), key);
+    const std::vector<TeamTrialMember> rows =
+        openMemberRows(stored, firstOpen, player, trials, readMembers(db, stored));
+    for (const TeamTrialMember& row : rows) {
+      if (hasTrialRow(db, stored, row.trial, row.member)) continue;
+      db.execute(sql, teamTrialColumns().params({stored, row}, openMemberColumns()));
+    }
+  });
   tellChange(stored);
 }
 

@@ -8,13 +8,14 @@
 
 namespace quarn {
 
-// The teams of an encrypted file. Every change is one write transaction
-// that takes the file's write lock first (BEGIN IMMEDIATE): workstations
-// and sessions that join or order at the same moment, in this process or
-// another, take their turns, so a member number or a week's order is never
-// given twice. A change wakes this process's waiting members of the team at
-// once (TeamChanges); another process's members find it when they look at
-// the team again.
+// The teams of an encrypted file. Every change is one write under the
+// file's write lock, taken first (BEGIN IMMEDIATE; in a server, a savepoint
+// of its commit group, see writeToFile): workstations and sessions that
+// join or order at the same moment, in this process or another, take their
+// turns, so a member number or a week's order is never given twice. A
+// change wakes this process's waiting members of the team once it is
+// committed (TeamChanges); another process's members find it when they
+// look at the team again.
 //
 // The file has no roles: a write that carries a workstation's secret is
 // checked against the member's mark in its transaction, and refused as the

@@ -16,7 +16,7 @@ class ResultStoreTest : public ::testing::Test {
   ResultStore& results() { return db.stores().results(); }
   Engine db;
 };
-TYPED_TEST_SUITE(ResultStoreTest, Engines, EngineNames);
+TYPED_TEST_SUITE(ResultStoreTest, WritingEngines, EngineNames);
 
 WeekRow aWeekRow(const char* role = "Retailer", int16_t trial = 2) {
   WeekRow row;

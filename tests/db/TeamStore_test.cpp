@@ -34,7 +34,7 @@ class TeamStoreTest : public ::testing::Test {
  protected:
   T db;
 };
-TYPED_TEST_SUITE(TeamStoreTest, Engines, EngineNames);
+TYPED_TEST_SUITE(TeamStoreTest, WritingEngines, EngineNames);
 
 TYPED_TEST(TeamStoreTest, MembersJoinInOrderOfArrivalUpToTheTeamsSize) {
   EngineDatabase& db = this->db;

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/e2e/E2eSupport.h"
+#include "tests/server/PageClient.h"
 #include "tests/support/Processes.h"
 #include "tests/support/TestDatabase.h"
 
@@ -57,6 +63,83 @@ TEST(ServerProgram, RefusesToStartWithoutSayingHowToReachIt) {
     for (const std::string& words : c.said) {
       EXPECT_NE(run.output.find(words), std::string::npos) << words << " in " << run.output;
     }
+  }
+}
+
+// The port a server started with --port 0 serves on, once it says so.
+uint16_t portOf(const std::string& outFile) {
+  const std::regex serving("on port ([0-9]+)");
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream out(outFile);
+    const std::string said(std::istreambuf_iterator<char>(out), {});
+    if (std::smatch found; std::regex_search(said, found, serving)) {
+      return static_cast<uint16_t>(std::stoi(found[1]));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  throw std::runtime_error("the server did not say its port");
+}
+
+// A participant's page that orders each open week until the server goes
+// away, counting the weeks whose next week it was shown.
+void playUntilTheServerGoes(uint16_t port, const std::string& subject,
+                            std::atomic<int>& acknowledged, int& ownAcknowledged) {
+  try {
+    PageClient page(port);
+    page.send({{"type", "login"},
+               {"subject", subject},
+               {"setting", "Demo"},
+               {"questionnaire",
+                {{"age", 30}, {"gender", "Female"}, {"schoolYear", "Other"}, {"major", "Other"}}}});
+    bool ordered = false;
+    for (;;) {
+      const nlohmann::json message = page.receive();
+      if (message["type"] != "weekOpened") continue;
+      if (ordered) {
+        ++ownAcknowledged;
+        ++acknowledged;
+      }
+      // The server takes a page's moves a quarter of a second apart.
+      std::this_thread::sleep_for(std::chrono::milliseconds(260));
+      page.send({{"type", "order"}, {"turn", message["turn"]}, {"value", 4}});
+      ordered = true;
+    }
+  } catch (const std::exception&) {
+    // The server was killed.
+  }
+}
+
+// Many sessions' weeks share the server's commits; a week whose next week
+// a page was shown is on disk, whenever the server is killed.
+TEST(ServerProgram, KilledServerKeepsEveryWeekWhoseNextWeekWasShown) {
+  DemoFolder demo;
+  const std::string outFile = demo.db.folder() + "/server.out";
+  const pid_t server = startProcess(
+      {QUARN_SERVER_PROGRAM, "--folder", demo.app.string(), "--port", "0", "--plain-http"},
+      outFile);
+  const uint16_t port = portOf(outFile);
+  constexpr int kPages = 16;
+  std::atomic<int> acknowledged{0};
+  std::vector<int> ownAcknowledged(kPages, 0);
+  std::vector<std::thread> pages;
+  for (int p = 0; p < kPages; ++p) {
+    pages.emplace_back(playUntilTheServerGoes, port, "K" + std::to_string(p),
+                       std::ref(acknowledged), std::ref(ownAcknowledged[static_cast<size_t>(p)]));
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (acknowledged < 4 * kPages && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ::kill(server, SIGKILL);
+  ::waitpid(server, nullptr, 0);
+  for (std::thread& page : pages) page.join();
+  EXPECT_GE(acknowledged, 4 * kPages);
+  for (int p = 0; p < kPages; ++p) {
+    const std::string subject = "K" + std::to_string(p);
+    EXPECT_GE(demo.db.count("datRole", "Subject='" + subject + "'"),
+              4 * ownAcknowledged[static_cast<size_t>(p)])
+        << subject;
   }
 }
 

@@ -22,6 +22,7 @@
 #include "db/DatabaseAdmin.h"
 #include "db/OpenDatabase.h"
 #include "db/TableWriter.h"
+#include "db/sqlcipher/CommitGroup.h"
 #include "db/sqlcipher/SqlCipherTables.h"
 #include "tests/db/postgres/TestServer.h"
 #include "tests/support/TestDatabase.h"
@@ -59,6 +60,22 @@ class FileDatabase final : public EngineDatabase {
  private:
   TestDatabase m_file;
   SqlCipherTables m_tables{m_file.path()};
+};
+
+// The file as the browser's server writes it: every thread's writes are
+// committed in groups (see writeToFile) while it lives.
+class GroupedFileDatabase final : public EngineDatabase {
+ public:
+  GroupedFileDatabase() { groupFileCommits(true); }
+  ~GroupedFileDatabase() override { groupFileCommits(false); }
+  GroupedFileDatabase(const GroupedFileDatabase&) = delete;
+  GroupedFileDatabase& operator=(const GroupedFileDatabase&) = delete;
+  DatabaseChoice choice() const override { return m_file.choice(); }
+  Stores& stores() override { return m_file.stores(); }
+  DatabaseTables& tables() override { return m_file.tables(); }
+
+ private:
+  FileDatabase m_file;
 };
 
 class ServerDatabase final : public EngineDatabase {
@@ -105,10 +122,14 @@ class ServerDatabase final : public EngineDatabase {
 };
 
 using Engines = ::testing::Types<FileDatabase, ServerDatabase>;
+// The stores that write in the server's sessions: on the file also with
+// grouped commits.
+using WritingEngines = ::testing::Types<FileDatabase, GroupedFileDatabase, ServerDatabase>;
 
 struct EngineNames {
   template <class T>
   static std::string GetName(int) {
+    if (std::is_same_v<T, GroupedFileDatabase>) return "GroupedFile";
     return std::is_same_v<T, FileDatabase> ? "File" : "Server";
   }
 };
