@@ -114,6 +114,7 @@ class RefusingClassStore final : public ClassStore {
   std::optional<ClassRow> find(const std::string&) override { refuse(); }
   std::vector<ClassRow> list() override { refuse(); }
   bool setState(const std::string&, ClassState) override { refuse(); }
+  bool giveWord(const std::string&, ClassWord) override { refuse(); }
   ClassStudent arrive(const std::string&, const std::string&, const std::string&) override {
     refuse();
   }

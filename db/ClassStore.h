@@ -20,6 +20,9 @@ enum class ClassForming { Arrival, Random };
 // everyone). Started, Paused: as the teacher says. Ended: nobody joins or
 // plays on through the class.
 enum class ClassState { Open, Closed, Started, Paused, Ended };
+// What the teacher may say to every student of a class at once: go on past
+// the pause they wait at, or leave training for the experiment.
+enum class ClassWord { PassPause, EndTraining };
 
 // The stored words of the enums (datClass's Identity, Forming, State), and
 // back; nothing for a word this version does not know.
@@ -45,6 +48,11 @@ struct ClassRow {
   std::string leftoverPlayer;
   ClassState state = ClassState::Open;
   std::string opened;  // when, UTC: YYYY-MM-DD HH:MM:SS
+  // How often the teacher passed the pause, and ended training, for
+  // everyone: a student acts on a count above the one it saw when it came
+  // to its pause or began its training.
+  int64_t pausesPassed = 0;
+  int64_t trainingsEnded = 0;
 
   friend bool operator==(const ClassRow&, const ClassRow&) = default;
 };
@@ -99,6 +107,9 @@ class ClassStore {
   virtual std::vector<ClassRow> list() = 0;
   // Sets the class's state; false when there is no such class.
   virtual bool setState(const std::string& code, ClassState state) = 0;
+  // Counts the teacher's `word` to everyone in the class (see
+  // ClassRow::pausesPassed); false when there is no such class.
+  virtual bool giveWord(const std::string& code, ClassWord word) = 0;
 
   // Records that `subject` joined the class (as `name`), in order of
   // arrival; a student who joins again keeps the row it has. Returns the

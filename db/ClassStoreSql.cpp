@@ -12,7 +12,7 @@ namespace {
 
 constexpr const char* kClassColumns =
     R"("Code", "Setting", "Password", "Identity", "Forming", "Leftover", "LeftoverPlayer",
-       "State", "Opened")";
+       "State", "Opened", "PausesPassed", "TrainingsEnded")";
 constexpr const char* kStudentColumns = R"("Code", "Subject", "Name", "Arrival", "Team")";
 
 std::string selectClasses() {
@@ -46,6 +46,8 @@ ClassRow classOf(const Row& row) {
   c.leftoverPlayer = textOf(row, "LeftoverPlayer");
   c.state = classStateOf(textOf(row, "State")).value_or(ClassState::Ended);
   c.opened = textOf(row, "Opened");
+  c.pausesPassed = numberOf(row, "PausesPassed");
+  c.trainingsEnded = numberOf(row, "TrainingsEnded");
   return c;
 }
 
@@ -87,11 +89,12 @@ std::string SqlClassStore::open(ClassRow row, const std::function<std::string()>
         row.code = drawCode();
       } while (codeTaken(sql, row.code));
     }
-    sql.execute(std::string(R"(INSERT INTO "datClass" ()") + kClassColumns +
-                    ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                {row.code, row.setting, row.password, std::string(classIdentityName(row.identity)),
-                 std::string(classFormingName(row.forming)), row.leftover, row.leftoverPlayer,
-                 std::string(classStateName(row.state)), row.opened});
+    sql.execute(
+        std::string(R"(INSERT INTO "datClass" ()") + kClassColumns +
+            ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {row.code, row.setting, row.password, std::string(classIdentityName(row.identity)),
+         std::string(classFormingName(row.forming)), row.leftover, row.leftoverPlayer,
+         std::string(classStateName(row.state)), row.opened, row.pausesPassed, row.trainingsEnded});
   });
   return row.code;
 }
@@ -123,6 +126,24 @@ bool SqlClassStore::setState(const std::string& code, ClassState state) {
     if (!found) return;
     sql.execute(R"(UPDATE "datClass" SET "State" = ? WHERE "Code" = ?)",
                 {std::string(classStateName(state)), normal});
+  });
+  return found;
+}
+
+bool SqlClassStore::giveWord(const std::string& code, ClassWord word) {
+  bool found = false;
+  write([&](ClassSql& sql) {
+    const std::string normal = normalOrAsGiven(code);
+    found = codeTaken(sql, normal);
+    if (!found) return;
+    // Counted in the row itself: two teachers' pages that give the word at
+    // once count twice.
+    sql.execute(
+        word == ClassWord::PassPause
+            ? R"(UPDATE "datClass" SET "PausesPassed" = "PausesPassed" + 1 WHERE "Code" = ?)"
+            : R"(UPDATE "datClass" SET "TrainingsEnded" = "TrainingsEnded" + 1
+                         WHERE "Code" = ?)",
+        {normal});
   });
   return found;
 }

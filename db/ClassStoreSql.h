@@ -24,6 +24,7 @@ class SqlClassStore : public ClassStore {
   std::optional<ClassRow> find(const std::string& code) override;
   std::vector<ClassRow> list() override;
   bool setState(const std::string& code, ClassState state) override;
+  bool giveWord(const std::string& code, ClassWord word) override;
   ClassStudent arrive(const std::string& code, const std::string& subject,
                       const std::string& name) override;
   ClassStudent arriveNamed(const std::string& code, const std::string& name) override;

@@ -1,6 +1,7 @@
 // Students join a class by its code in the browser's sessions: placed in
 // teams by arrival or when the door closes, under a User ID the class makes
-// from a name or the one they give.
+// from a name or the one they give; held until the teacher starts the
+// class; passed on by the teacher's word, on the file and on the server.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +9,8 @@
 #include <thread>
 
 #include "db/ClassTeams.h"
+#include "db/OpenDatabase.h"
+#include "server/ClassBoard.h"
 #include "server/ParticipantSession.h"
 #include "tests/e2e/E2eSupport.h"
 
@@ -44,6 +47,27 @@ class Student {
       std::this_thread::sleep_for(10ms);
     }
   }
+  // Whether a message of `type` came since the `from`th message.
+  bool receivedSince(size_t from, const std::string& type) const {
+    for (size_t i = from; i < m_received.size(); ++i) {
+      if (m_received[i]["type"] == type) return true;
+    }
+    return false;
+  }
+  size_t received() const { return m_received.size(); }
+  void tick() { m_session.tick(); }
+  // The first message of `type` after the `from`th, waited for as awaited().
+  json awaitedAfter(size_t from, const std::string& type) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    for (;;) {
+      for (size_t i = from; i < m_received.size(); ++i) {
+        if (m_received[i]["type"] == type) return m_received[i];
+      }
+      if (std::chrono::steady_clock::now() > deadline) return nullptr;
+      m_session.tick();
+      std::this_thread::sleep_for(10ms);
+    }
+  }
   std::string transcript() const {
     std::string text;
     for (const json& message : m_received) text += message.dump() + "\n";
@@ -55,11 +79,26 @@ class Student {
   std::vector<json> m_received;
 };
 
+// Where the class plays: the demo's file, or the throw-away server.
+struct OnFile {
+  static constexpr bool kServer = false;
+};
+struct OnServer {
+  static constexpr bool kServer = true;
+};
+struct EngineName {
+  template <class T>
+  static std::string GetName(int) {
+    return T::kServer ? "Server" : "File";
+  }
+};
+
 // The demo with the team setting Pair (the Retailer and the Factory played
-// by members), on the throw-away server.
-class ClassOnServer : public ::testing::Test {
+// by members).
+template <class Engine>
+class ClassJoin : public ::testing::Test {
  protected:
-  ClassOnServer() {
+  ClassJoin() {
     demo.db.exec(
         "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" <= 1;"
         "UPDATE b SET Setting = 'Pair', numweeks = 4" +
@@ -67,10 +106,14 @@ class ClassOnServer : public ::testing::Test {
         ", \"Distributor\" = 'Sterman', \"Wholesaler\" = 'Sterman';"
         "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
     copyDemoTraining(demo.db, "Pair");
-    demo.moveToServer();
+    // Demo's pause after its first trial, three weeks long.
+    demo.db.exec(
+        "UPDATE tblBlock SET numweeks = 3 WHERE Setting = 'Demo';"
+        "UPDATE tblPause SET Trial = 1 WHERE Setting = 'Demo'");
+    if (Engine::kServer) demo.moveToServer();
   }
 
-  ClassStore& classes() { return demo.server->stores().classes(); }
+  ClassStore& classes() { return demo.played().stores().classes(); }
   std::string open(const std::string& setting, ClassIdentity identity, ClassForming forming) {
     ClassRow row;
     row.setting = setting;
@@ -79,80 +122,188 @@ class ClassOnServer : public ::testing::Test {
     row.leftoverPlayer = "Sterman";
     return classes().open(row, drawClassCode);
   }
+  StartedClass start(const std::string& code, int teamSize) {
+    return startClass(classes(), demo.played().stores().teams(), code, teamSize,
+                      [](size_t below) { return below - 1; });
+  }
   std::unique_ptr<Student> student(const std::string& device) {
     return std::make_unique<Student>(demo.app.string(), device);
+  }
+  // A student of the started class `code` on Demo, past training, waiting
+  // at the pause after the first trial.
+  std::unique_ptr<Student> studentAtPause(const std::string& code, const std::string& subject) {
+    auto s = student("browser " + subject);
+    s->join(code, "subject", subject);
+    EXPECT_FALSE(s->awaited("weekOpened").is_null()) << s->transcript();
+    size_t from = s->received();
+    s->send({{"type", "skipTraining"}, {"password", "skip"}});
+    for (int week = 1; week <= 3; ++week) {
+      const json opened = s->awaitedAfter(from, "weekOpened");
+      from = s->received();
+      s->send({{"type", "order"}, {"turn", opened["turn"]}, {"value", "4"}});
+    }
+    EXPECT_FALSE(s->awaitedAfter(from, "paused").is_null()) << s->transcript();
+    return s;
+  }
+  // `s` looks at the class as it stands now (not as the process read it
+  // for all its students lately).
+  void lookAgain(Student& s, const std::string& code) {
+    server::ClassBoard::shared().forget(
+        openStores(demo.dataDir(), kDefaultDatabaseFile)->location(), code);
+    s.tick();
   }
 
   DemoFolder demo;
 };
 
-TEST_F(ClassOnServer, StudentsWhoGiveANameArePlacedInTeamsAsTheyArrive) {
-  const std::string code = open("Pair", ClassIdentity::Name, ClassForming::Arrival);
+using BothEngines = ::testing::Types<OnFile, OnServer>;
+TYPED_TEST_SUITE(ClassJoin, BothEngines, EngineName);
+
+TYPED_TEST(ClassJoin, StudentsWhoGiveANameArePlacedInTeamsAsTheyArrive) {
+  const std::string code = this->open("Pair", ClassIdentity::Name, ClassForming::Arrival);
   std::vector<std::unique_ptr<Student>> students;
   for (const char* name : {"Ada", "Bob", "Cy"}) {
-    students.push_back(student(std::string("browser ") + name));
+    students.push_back(this->student(std::string("browser ") + name));
     students.back()->join(code, "name", name);
-    const json started = students.back()->awaited("sessionStarted");
-    ASSERT_FALSE(started.is_null()) << students.back()->transcript();
-    EXPECT_EQ(started["setting"], "Pair");
+    ASSERT_FALSE(students.back()->awaited("classWaiting").is_null())
+        << students.back()->transcript();
   }
-  EXPECT_EQ(classes().students(code),
+  EXPECT_EQ(this->classes().students(code),
             (std::vector<ClassStudent>{{code, code + "-001", "Ada", 1, code + "-T01"},
                                        {code, code + "-002", "Bob", 2, code + "-T01"},
                                        {code, code + "-003", "Cy", 3, code + "-T02"}}));
-  EXPECT_EQ(demo.server->count("datUser", "\"Subject\" LIKE '" + code + "-%'"), 3);
-  EXPECT_EQ(demo.server->count("datTeamMember", "\"Team\" = '" + code + "-T01'"), 2);
+  ASSERT_TRUE(this->start(code, 0).started);
+  for (auto& s : students) {
+    const json started = s->awaited("sessionStarted");
+    ASSERT_FALSE(started.is_null()) << s->transcript();
+    EXPECT_EQ(started["setting"], "Pair");
+  }
+  EXPECT_EQ(this->demo.played().count("datUser", "\"Subject\" LIKE '" + code + "-%'"), 3);
+  EXPECT_EQ(this->demo.played().count("datTeamMember", "\"Team\" = '" + code + "-T01'"), 2);
 }
 
-TEST_F(ClassOnServer, StudentsWaitForTheDoorThenPlayInTheTeamsItFormed) {
-  const std::string code = open("Pair", ClassIdentity::Id, ClassForming::Random);
+TYPED_TEST(ClassJoin, StudentsWaitForTheStartThenPlayInTheTeamsTheDoorFormed) {
+  const std::string code = this->open("Pair", ClassIdentity::Id, ClassForming::Random);
   std::vector<std::unique_ptr<Student>> students;
   for (const char* subject : {"S1", "S2", "S3", "S4"}) {
-    students.push_back(student(std::string("browser ") + subject));
+    students.push_back(this->student(std::string("browser ") + subject));
     students.back()->join(code, "subject", subject);
     ASSERT_FALSE(students.back()->awaited("classWaiting").is_null())
         << students.back()->transcript();
   }
-  EXPECT_EQ(demo.server->count("datTeamMember"), 0);
-  const ClosedDoor door = closeClassDoor(classes(), demo.server->stores().teams(), code, 2,
-                                         [](size_t below) { return below - 1; });
-  ASSERT_EQ(door.teams.size(), 2u);
+  EXPECT_EQ(this->demo.played().count("datTeamMember"), 0);
+  const StartedClass start = this->start(code, 2);
+  ASSERT_EQ(start.door.teams.size(), 2u);
   for (auto& s : students) {
     ASSERT_FALSE(s->awaited("sessionStarted").is_null()) << s->transcript();
   }
-  for (const auto& [team, members] : door.teams) {
-    EXPECT_EQ(demo.server->count("datTeamMember", "\"Team\" = '" + team + "' AND \"Fixed\" = 1"),
-              2);
+  for (const auto& [team, members] : start.door.teams) {
+    EXPECT_EQ(
+        this->demo.played().count("datTeamMember", "\"Team\" = '" + team + "' AND \"Fixed\" = 1"),
+        2);
   }
 }
 
-TEST_F(ClassOnServer, JoinIsRefusedWhereTheClassTakesNobody) {
-  const std::string open1 = open("Demo", ClassIdentity::Id, ClassForming::Arrival);
-  const std::string closed = open("Demo", ClassIdentity::Id, ClassForming::Arrival);
-  const std::string ended = open("Demo", ClassIdentity::Id, ClassForming::Arrival);
-  classes().arrive(closed, "Early", "");
-  classes().setState(closed, ClassState::Closed);
-  classes().setState(ended, ClassState::Ended);
+TYPED_TEST(ClassJoin, StudentsAreHeldUntilTheTeacherStartsTheClass) {
+  const std::string code = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
+  auto early = this->student("browser early");
+  early->join(code, "subject", "Early");
+  ASSERT_FALSE(early->awaited("classWaiting").is_null()) << early->transcript();
+  // A closed door holds the student still.
+  ASSERT_TRUE(closeClassDoor(this->classes(), this->demo.played().stores().teams(), code, 0,
+                             [](size_t below) { return below - 1; })
+                  .closed);
+  this->lookAgain(*early, code);
+  EXPECT_FALSE(early->receivedSince(0, "sessionStarted")) << early->transcript();
+  EXPECT_EQ(this->demo.played().count("datUser", "\"Subject\" = 'Early'"), 0);
+
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(this->start(code, 0).started);
+  ASSERT_FALSE(early->awaited("sessionStarted").is_null()) << early->transcript();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+}
+
+TYPED_TEST(ClassJoin, StudentComingBackToAStartedClassPlaysAtOnce) {
+  const std::string code = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
+  this->classes().arrive(code, "Early", "");
+  ASSERT_TRUE(this->start(code, 0).started);
+  this->classes().setState(code, ClassState::Paused);
+  auto back = this->student("browser early");
+  back->join(code, "subject", "early");
+  ASSERT_FALSE(back->awaited("sessionStarted").is_null()) << back->transcript();
+  EXPECT_FALSE(back->receivedSince(0, "classWaiting")) << back->transcript();
+}
+
+TYPED_TEST(ClassJoin, JoinIsRefusedWhereTheClassTakesNobody) {
+  const std::string open1 = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
+  const std::string started = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
+  const std::string ended = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
+  this->classes().arrive(started, "Early", "");
+  this->start(started, 0);
+  this->classes().setState(ended, ClassState::Ended);
   const struct {
     std::string code;
     std::string subject;
     const char* reason;
   } cases[] = {
       {"ZZZZZZ", "A", "unknownClass"},
-      {closed, "Late", "classClosed"},
+      {started, "Late", "classClosed"},
       {ended, "A", "classEnded"},
       {open1, "Bad,Name", "subjectRefused"},
   };
   for (const auto& c : cases) {
-    auto s = student("browser " + c.subject);
+    auto s = this->student("browser " + c.subject);
     s->join(c.code, "subject", c.subject);
     const json refused = s->awaited("refused");
     ASSERT_FALSE(refused.is_null()) << s->transcript();
     EXPECT_EQ(refused["reason"], c.reason) << c.code;
   }
-  auto early = student("browser early");
-  early->join(closed, "subject", "early");
-  EXPECT_FALSE(early->awaited("sessionStarted").is_null()) << early->transcript();
+}
+
+TYPED_TEST(ClassJoin, TeachersWordEndsTrainingOfThoseInItWhenGiven) {
+  const std::string code = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
+  auto a = this->student("browser A");
+  auto b = this->student("browser B");
+  a->join(code, "subject", "A");
+  b->join(code, "subject", "B");
+  this->start(code, 0);
+  for (auto* s : {a.get(), b.get()}) ASSERT_FALSE(s->awaited("weekOpened").is_null());
+  // Given through the database, as by the teacher's page of another server.
+  ASSERT_TRUE(openStores(this->demo.dataDir(), kDefaultDatabaseFile)
+                  ->classes()
+                  .giveWord(code, ClassWord::EndTraining));
+  for (auto* s : {a.get(), b.get()}) {
+    EXPECT_FALSE(s->awaited("trainingSkipped").is_null()) << s->transcript();
+  }
+  EXPECT_EQ(this->classes().find(code)->trainingsEnded, 1);
+  auto late = this->student("browser late");
+  this->classes().arrive(code, "Late", "");
+  late->join(code, "subject", "Late");
+  ASSERT_FALSE(late->awaited("weekOpened").is_null()) << late->transcript();
+  this->lookAgain(*late, code);
+  EXPECT_FALSE(late->receivedSince(0, "trainingSkipped")) << late->transcript();
+}
+
+TYPED_TEST(ClassJoin, TeachersWordPassesThoseAtAPauseWhenGiven) {
+  const std::string code = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
+  for (const char* subject : {"A", "B", "C"}) this->classes().arrive(code, subject, "");
+  this->start(code, 0);
+  auto a = this->studentAtPause(code, "A");
+  auto b = this->studentAtPause(code, "B");
+  size_t fromA = a->received(), fromB = b->received();
+  openStores(this->demo.dataDir(), kDefaultDatabaseFile)
+      ->classes()
+      .giveWord(code, ClassWord::PassPause);
+  // The next trial's first week opens.
+  EXPECT_FALSE(a->awaitedAfter(fromA, "weekOpened").is_null()) << a->transcript();
+  EXPECT_FALSE(b->awaitedAfter(fromB, "weekOpened").is_null()) << b->transcript();
+
+  auto c = this->studentAtPause(code, "C");
+  const size_t fromC = c->received();
+  this->lookAgain(*c, code);
+  EXPECT_FALSE(c->receivedSince(fromC, "weekOpened")) << c->transcript();
+  this->classes().giveWord(code, ClassWord::PassPause);
+  EXPECT_FALSE(c->awaitedAfter(fromC, "weekOpened").is_null()) << c->transcript();
 }
 
 }  // namespace
