@@ -37,7 +37,9 @@ std::optional<ClassState> classStateOf(std::string_view word);
 struct ClassRow {
   std::string code;  // kClassCodeLength characters of kClassCodeAlphabet
   std::string setting;
-  std::string password;  // the teacher's password as a salted hash (hashClassPassword)
+  // The teacher's password as a salted hash (hashClassPassword), as opened;
+  // never read back (see ClassStore::passwordOpens).
+  std::string password;
   ClassIdentity identity = ClassIdentity::Name;
   ClassForming forming = ClassForming::Arrival;
   // What becomes of the students left over when a team setting's students do
@@ -91,6 +93,12 @@ std::string hashClassPassword(const std::string& password);
 // Whether `password` is the one `stored` was made from (compared in constant
 // time).
 bool classPasswordMatches(const std::string& stored, const std::string& password);
+// The hash of `password` as hashClassPassword made it under `head`, a
+// stored hash's scheme, iterations and salt ("pbkdf2-sha256$ITERATIONS$SALT"):
+// what the stored hash is when `password` is right. Nothing when `head` is
+// not such.
+std::optional<std::string> classPasswordHashUnder(const std::string& head,
+                                                  const std::string& password);
 
 // The classes of an experiment database (datClass) and their students
 // (datClassMember). Both engines keep them; every write is one transaction.
@@ -105,6 +113,10 @@ class ClassStore {
   virtual std::optional<ClassRow> find(const std::string& code) = 0;
   // Every class, the latest opened first.
   virtual std::vector<ClassRow> list() = 0;
+  // Whether `password` is the teacher's password of the class `code`. The
+  // stored hash is not read out: a server's workstation login may check a
+  // password, not take the hash away to guess at.
+  virtual bool passwordOpens(const std::string& code, const std::string& password) = 0;
   // Sets the class's state; false when there is no such class.
   virtual bool setState(const std::string& code, ClassState state) = 0;
   // Counts the teacher's `word` to everyone in the class (see
