@@ -13,6 +13,7 @@
 
 #include "app/Pilot.h"
 #include "db/ClassStore.h"
+#include "db/ClassTeams.h"
 #include "server/WebServer.h"
 #include "tests/browser/WebDriver.h"
 #include "tests/e2e/E2eSupport.h"
@@ -380,6 +381,15 @@ TEST_F(ParticipantPage, StudentTypesTheClassCodeAndANameAndIsPlaced) {
     browser.resize(1280, 800);
   }
   browser.type("txtJoinName", std::string("Ada L") + WebDriver::kEnter);
+  waitFor(
+      [&](const PageState&) {
+        return browser.text("lblJoinNote") == "Waiting for the teacher to start";
+      },
+      "the wait for the class's start");
+  ASSERT_TRUE(
+      startClass(demo.db.stores.classes(), demo.db.stores.teams(), code, 0, [](size_t below) {
+        return below - 1;
+      }).started);
   waitFor([](const PageState& s) { return s.newUser; }, "the questionnaire");
   EXPECT_EQ(browser.text("lblSubject"), code + "-001");
   browser.type("txtAge", "19");

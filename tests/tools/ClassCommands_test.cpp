@@ -84,7 +84,7 @@ TEST_F(ClassCommands, OpenPrintsTheCodeAndItsJoinAddress) {
   ASSERT_TRUE(row);
   EXPECT_EQ(row->setting, "Demo");
   EXPECT_EQ(row->identity, ClassIdentity::Id);
-  EXPECT_TRUE(classPasswordMatches(row->password, "chalk"));
+  EXPECT_TRUE(teacherPasswordOpens(classes(), code, "chalk"));
 }
 
 TEST_F(ClassCommands, OpenWritesTheQrCodeAsPngOrSvg) {
