@@ -284,6 +284,9 @@ std::vector<TeamRow> recordedTeamRows(DatabaseTables& tables) {
     row.seat.subject = text("Subject");
     row.seat.player = text("Player");
     row.seat.fromWeek = row.seat.player.empty() ? int16_t{0} : number("FromWeek");
+    // A member number no student took (a class's smaller team) is nobody's
+    // seat: its stage is simulated, as the members' records say.
+    if (row.seat.subject.empty()) return;
     rows.push_back(std::move(row));
   });
   return rows;

@@ -263,9 +263,13 @@ std::vector<ColumnNote> describeColumns() {
       {"datTeam", "Trial", kRecorded, "the trial"},
       {"datTeam", "Member", kRecorded, "the member"},
       {"datTeam", "Role", kRecorded, "the member's stage in the trial"},
-      {"datTeam", "Subject", kRecorded, "the member's User ID"},
-      {"datTeam", "Player", kRecorded, "the simulated player that replaced the member, if any"},
-      {"datTeam", "FromWeek", kRecorded, "from which week it did"},
+      {"datTeam", "Subject", kRecorded,
+       "the member's User ID; empty for a member number no student took (a class's smaller "
+       "team)"},
+      {"datTeam", "Player", kRecorded,
+       "the simulated player that replaced the member, if any, or that plays a member number no "
+       "student took"},
+      {"datTeam", "FromWeek", kRecorded, "from which week it did (1 for a number no student took)"},
       {"datClass", "Code", kRecorded,
        "the class's code: 6 characters of `ABCDEFGHJKLMNPQRSTUVWXYZ23456789`"},
       {"datClass", "Setting", kRecorded, "the setting the class plays"},

@@ -225,6 +225,15 @@ const RecordColumns<TeamTrialRow>& teamTrialColumns() {
   return columns;
 }
 
+const std::vector<std::string>& openMemberColumns() {
+  static const std::vector<std::string> columns = [] {
+    std::vector<std::string> all = teamTrialColumns().columns();
+    std::erase(all, "Subject");
+    return all;
+  }();
+  return columns;
+}
+
 std::string columnListSql(const std::vector<std::string>& columns) {
   std::vector<std::string> names;
   for (const std::string& column : columns) names.push_back("\"" + column + "\"");

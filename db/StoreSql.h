@@ -53,6 +53,18 @@ std::string selectedColumns(const RecordColumns<Record>& columns) {
 // here, having joined.
 TeamMemberRow memberRowOf(const Row& row);
 
+// The team's member numbers that no student has and a simulated player
+// plays from the start ("Member", "Player"); the parameters are the setting
+// and the team, twice.
+inline constexpr const char* kSelectOpenMembers =
+    R"(SELECT "Member", min("Player") AS "Player" FROM "datTeam"
+       WHERE "Setting" = ? AND "Team" = ? AND "Player" IS NOT NULL AND "FromWeek" = 1
+             AND "Member" NOT IN (SELECT "Member" FROM "datTeamMember"
+                                  WHERE "Setting" = ? AND "Team" = ?)
+       GROUP BY "Member" ORDER BY "Member")";
+// A datTeam row of an open member: Subject stays empty (Null).
+const std::vector<std::string>& openMemberColumns();
+
 const char* insertWeekRowSql();
 SqlParams weekRowParams(const WeekRow& row);
 const char* insertTrialRowSql();

@@ -153,6 +153,48 @@ TeamTrialMember replacementStart(int16_t member, const std::string& subject,
   return row;
 }
 
+std::vector<TeamTrialMember> openMemberRows(const TeamKey& key, int16_t firstOpen,
+                                            const std::string& player, const TeamTrialRoles& trials,
+                                            const std::vector<TeamMember>& members) {
+  if (firstOpen < 1) {
+    throw DbError(DbErrorKind::Refused, kErrDatabase,
+                  "Team " + key.team + " of setting " + key.setting + " has no member number " +
+                      decimal(int64_t{firstOpen}));
+  }
+  for (const TeamMember& m : members) {
+    if (m.member < firstOpen || !m.player.empty()) continue;
+    throw DbError(DbErrorKind::Refused, kErrDatabase,
+                  "Member " + decimal(int64_t{m.member}) + " of team " + key.team + " of setting " +
+                      key.setting + " cannot be given the player " + player + ": " + m.subject +
+                      " is that member");
+  }
+  std::vector<TeamTrialMember> rows;
+  for (size_t t = 0; t < trials.size(); ++t) {
+    for (size_t m = static_cast<size_t>(firstOpen - 1); m < trials[t].size(); ++m) {
+      if (trials[t][m].empty()) continue;  // the member number plays no stage in it
+      rows.push_back(
+          {static_cast<int16_t>(t + 1), static_cast<int16_t>(m + 1), trials[t][m], "", player, 1});
+    }
+  }
+  return rows;
+}
+
+void addOpenMembers(std::vector<TeamMember>& members, const std::vector<OpenMember>& open) {
+  for (const OpenMember& o : open) {
+    const bool taken = std::any_of(members.begin(), members.end(),
+                                   [&](const TeamMember& m) { return m.member == o.member; });
+    if (!taken) members.push_back({o.member, "", false, true, o.player});
+  }
+  std::sort(members.begin(), members.end(),
+            [](const TeamMember& a, const TeamMember& b) { return a.member < b.member; });
+}
+
+int16_t studentPlaces(int16_t size, const std::vector<OpenMember>& open) {
+  int16_t places = size;
+  for (const OpenMember& o : open) places = std::min<int16_t>(places, o.member - 1);
+  return places;
+}
+
 TeamTraining trainingOf(const std::vector<TypedOrder>& marks, int16_t member) {
   TeamTraining training;
   for (const TypedOrder& mark : marks) {

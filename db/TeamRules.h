@@ -76,6 +76,26 @@ TeamTrialMember replacementStart(int16_t member, const std::string& subject,
                                  int64_t highestOrdered,
                                  const std::function<MemberTrialShape(int16_t trial)>& shapeOf);
 
+// A member number given to a simulated player from the start, as read
+// from the team's datTeam rows.
+struct OpenMember {
+  int16_t member = 0;
+  std::string player;
+};
+
+// The team's member numbers from `firstOpen` on, each in each trial of
+// `trials` (numbered from 1), played by `player` from week 1 without a
+// Subject. Refused when a student (in `members`) has one of them.
+std::vector<TeamTrialMember> openMemberRows(const TeamKey& key, int16_t firstOpen,
+                                            const std::string& player, const TeamTrialRoles& trials,
+                                            const std::vector<TeamMember>& members);
+// Lists the open members among the team's students, by member number, as
+// here; a number a student has is the student's.
+void addOpenMembers(std::vector<TeamMember>& members, const std::vector<OpenMember>& open);
+// The members a team of `size` takes by joining: the numbers below its
+// first open one.
+int16_t studentPlaces(int16_t size, const std::vector<OpenMember>& open);
+
 // How far the team, and `member` in it, has come in training played
 // together, from the team's training orders of week 0.
 TeamTraining trainingOf(const std::vector<TypedOrder>& marks, int16_t member);

@@ -24,6 +24,10 @@ struct TeamMember {
   // or a fixed one once logged in (marked as playing the setting) or once it
   // has played with the team.
   bool here = false;
+  // A member number no student took (a class's smaller team): the simulated
+  // player of this name plays its stage from the start, and `subject` is
+  // empty. It counts as here.
+  std::string player{};
 
   friend bool operator==(const TeamMember&, const TeamMember&) = default;
 };
@@ -80,6 +84,10 @@ struct TeamTraining {
   int16_t ownRun = 0;
   int16_t ownTrial = 0;
 };
+
+// The stage (a role's name) each member number plays, member 1 first, in
+// each experiment trial of a team setting in play order.
+using TeamTrialRoles = std::vector<std::vector<std::string>>;
 
 // What joining a team came to.
 struct TeamJoin {
@@ -173,6 +181,18 @@ class TeamStore {
   virtual TeamTrialMember replace(
       const TeamKey& key, int16_t member, const std::string& player,
       const std::function<MemberTrialShape(int16_t trial)>& shapeOf) = 0;
+
+  // Gives the team's member numbers from `firstOpen` to the setting's last
+  // (as `trials` names them) to the simulated player `player` from the
+  // start: a datTeam row of each in each experiment trial (Player, FromWeek
+  // 1, no Subject), so that the team plays with the students it has. Such a
+  // member counts as here (members() lists it with `player`), nobody joins
+  // in its place, and in training played together the player plays its
+  // stage too. Rows there already are kept, so giving again changes
+  // nothing. Refused for a member number a student has, and for a player
+  // tblPlayer does not name. Wakes the team's waiting members.
+  virtual void giveOpenMembers(const TeamKey& key, int16_t firstOpen, const std::string& player,
+                               const TeamTrialRoles& trials) = 0;
 
   // Waits until the team changes (a member joins, or an order is stored) or
   // `timeout` has passed; true when woken by a change. The server wakes the

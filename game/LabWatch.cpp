@@ -5,6 +5,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <set>
 #include <utility>
 
 #include "base/Errors.h"
@@ -117,6 +118,18 @@ const TeamTrialMember* replacementOf(const TeamActivity& team, int16_t member) {
     if (r.member == member) return &r;
   }
   return nullptr;
+}
+
+// The member numbers a simulated player took from the start (a class's
+// smaller team): rows of the player without a Subject, for no student.
+int openMemberCount(const TeamActivity& activity) {
+  std::set<int16_t> open;
+  for (const TeamTrialMember& r : activity.replaced) {
+    const bool student = std::any_of(activity.members.begin(), activity.members.end(),
+                                     [&](const TeamMember& m) { return m.member == r.member; });
+    if (r.subject.empty() && r.fromWeek == 1 && !student) open.insert(r.member);
+  }
+  return static_cast<int>(open.size());
 }
 
 // The members, each with its line taken out of `lines`.
@@ -316,6 +329,19 @@ TeamPlans planTeams(PlanTables& tables) {
   };
 }
 
+TeamTrialRoles memberRolesOf(const TeamSettingPlan& plan) {
+  TeamTrialRoles trials;
+  if (plan.size == 0) return trials;
+  for (const TeamTrialShape& shape : plan.trials) {
+    std::vector<std::string>& roles = trials.emplace_back();
+    for (int16_t m = 0; m < plan.size; ++m) {
+      const int16_t stage = shape.memberStages[static_cast<size_t>(m)];
+      roles.push_back(isRole(stage) ? roleName(stage) : "");
+    }
+  }
+  return trials;
+}
+
 LabWatch watchLab(ActivityMonitor& monitor, int64_t now, const WatchScope& scope,
                   const TeamPlans& plans) {
   std::map<LineKey, WatchLine> lines = activeLines(monitor, now, scope);
@@ -327,7 +353,7 @@ LabWatch watchLab(ActivityMonitor& monitor, int64_t now, const WatchScope& scope
     team.setting = activity.key.setting;
     takeMembers(activity, lines, team);
     const TeamSettingPlan plan = plans ? plans(team.setting) : TeamSettingPlan{};
-    team.size = plan.size;
+    team.size = static_cast<int16_t>(std::max(0, plan.size - openMemberCount(activity)));
     if (team.size == 0) team.size = static_cast<int16_t>(team.members.size());
     if (const TeamTrialShape* shape = trialShape(plan, activity)) shapeTeamTrial(*shape, team);
     placeOpenWeek(activity, now, team);

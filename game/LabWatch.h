@@ -15,6 +15,7 @@
 
 #include "base/Roles.h"
 #include "db/ActivityMonitor.h"
+#include "db/TeamStore.h"
 #include "plan/PlanTables.h"
 
 namespace quarn {
@@ -72,6 +73,10 @@ using TeamPlans = std::function<TeamSettingPlan(const std::string& setting)>;
 // once; the team's size is the highest member number a role column of the
 // setting's rows names.
 TeamPlans planTeams(PlanTables& tables);
+
+// The stage each member number plays in each experiment trial of the plan,
+// as the team store records it; empty for a setting played alone.
+TeamTrialRoles memberRolesOf(const TeamSettingPlan& plan);
 
 // A member of a team as the live view shows it: the member's mark (or
 // latest week) as a participant's line, and what the team's week needs of

@@ -125,9 +125,11 @@ void TeamCoordination::storeClockOrder(const TypedOrder& order) {
 
 namespace {
 
+// Who plays the member's stage: its User ID, or the simulated player that
+// took an open member number.
 std::string subjectOf(const TeamSession& team, int16_t member) {
   for (const TeamMember& m : team.members) {
-    if (m.member == member) return m.subject;
+    if (m.member == member) return m.player.empty() ? m.subject : m.player;
   }
   return "Subject" + decimal(member);
 }
@@ -170,6 +172,19 @@ int16_t playerIndex(const Plan& plan, const std::string& name) {
                                         " who replaces a team member is not in tblPlayer");
 }
 
+// The members a simulated player plays in the running trial: those the
+// moderator replaced (in experiment trials only), and the open member
+// numbers a player took from the start, in training too.
+std::vector<TeamTrialMember> playedBySimulation(const TeamSession& team, int16_t trial) {
+  std::vector<TeamTrialMember> played = team.replaced;
+  for (const TeamMember& m : team.members) {
+    const bool listed = std::any_of(played.begin(), played.end(),
+                                    [&](const TeamTrialMember& r) { return r.member == m.member; });
+    if (!m.player.empty() && !listed) played.push_back({trial, m.member, "", "", m.player, 1});
+  }
+  return played;
+}
+
 }  // namespace
 
 // Reads the running trial's typed orders and replaced members, and lets a
@@ -186,7 +201,7 @@ void TeamCoordination::readTeamTrial() {
     return 0;
   });
   TrialPlan& trial = m_state.plan.current();
-  for (const TeamTrialMember& replaced : team.replaced) {
+  for (const TeamTrialMember& replaced : playedBySimulation(team, trialNumber)) {
     const int16_t stage = memberStage(trial, replaced.member);
     if (!isRole(stage) || replaced.fromWeek < 1) continue;
     const size_t s = static_cast<size_t>(stage);

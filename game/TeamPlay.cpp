@@ -85,12 +85,19 @@ bool readTeamMembers(GameServices& services, GameState& state) {
   return here >= team.size;
 }
 
+// The team's students wait for its students: member numbers a simulated
+// player took are neither named nor counted.
 std::string teamFormingText(const Prompter& prompter, const TeamSession& team) {
   std::vector<std::string> here;
+  int16_t students = team.size;
   for (const TeamMember& m : team.members) {
-    if (m.here) here.push_back(m.subject);
+    if (!m.player.empty()) {
+      --students;
+    } else if (m.here) {
+      here.push_back(m.subject);
+    }
   }
-  return waitingForTeamText(&prompter, here, team.size);
+  return waitingForTeamText(&prompter, here, students);
 }
 
 bool stageReplaced(const GameState& state, int16_t stage, int16_t week) {

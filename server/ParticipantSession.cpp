@@ -413,6 +413,12 @@ void ParticipantSession::joinClass(const nlohmann::json& body) {
   }
   if (size == 0) wait.request.team.clear();
   if (wait.teamAtDoor || row->state == ClassState::Open || row->state == ClassState::Closed) {
+    // A new User ID answers the questionnaire before the wait, not after
+    // the start: the class begins together.
+    if (!wait.answers &&
+        !m_db.read([&] { return m_stores.participants().findParticipant(wait.request.subject); })) {
+      return refuse("login", "questionnaireNeeded");
+    }
     m_doorWait = std::move(wait);
     return sendDoorWait();
   }

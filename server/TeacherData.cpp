@@ -62,9 +62,9 @@ class StoreTeacherData final : public TeacherData {
   bool start(const std::string& code) override {
     const std::optional<ClassRow> row = m_db.read([&] { return m_stores.classes().find(code); });
     if (!row) throw QuarnError(kErrItemNotFound, "no class " + code);
-    const int teamSize = row->forming == ClassForming::Random ? plans()(row->setting).size : 0;
+    const TeamTrialRoles trials = memberRolesOf(plans()(row->setting));
     const StartedClass start = m_db.read([&] {
-      return startClass(m_stores.classes(), m_stores.teams(), code, teamSize,
+      return startClass(m_stores.classes(), m_stores.teams(), code, trials,
                         [this](size_t below) { return shuffleIndex(below); });
     });
     ClassBoard::shared().forget(m_stores.location(), code);

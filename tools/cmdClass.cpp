@@ -8,6 +8,7 @@
 
 #include "base/Errors.h"
 #include "db/ClassTeams.h"
+#include "game/LabWatch.h"
 #include "tools/ClassQrCode.h"
 #include "tools/CommandDatabase.h"
 #include "tools/Options.h"
@@ -184,11 +185,21 @@ ClassRow existingClass(ClassStore& classes, const std::string& code) {
   return *row;
 }
 
-// The team size that forming the class's teams at random needs when its
-// door closes; 0 when they form otherwise.
-int16_t doorTeamSize(CommandDatabase& database, const std::string& argument, const ClassRow& row) {
-  if (row.forming != ClassForming::Random) return 0;
-  return teamSizeOf(classSetting(database, argument, row.setting));
+// "member 4" or "members 3 to 4": the open member numbers of a smaller team.
+std::string openMembersText(const SmallerTeam& team) {
+  const std::string first = std::to_string(team.students + 1);
+  if (team.students + 1 == team.size) return "member " + first;
+  return "members " + first + " to " + std::to_string(team.size);
+}
+
+void printSmallerTeam(const SmallerTeam& team, const std::string& player) {
+  std::cout << "Team " << team.team << " has " << team.students << " of " << team.size
+            << " members: ";
+  if (player.empty()) {
+    std::cout << "the class names no simulated player, so it waits for the others\n";
+  } else {
+    std::cout << player << " plays " << openMembersText(team) << " from the start\n";
+  }
 }
 
 std::function<size_t(size_t)> shuffler() {
@@ -198,7 +209,7 @@ std::function<size_t(size_t)> shuffler() {
   };
 }
 
-void printDoor(const ClassRow& row, const ClosedDoor& door, int16_t size) {
+void printDoor(const ClassRow& row, const ClosedDoor& door) {
   std::cout << "Class " << row.code << " is closed: nobody joins any more\n";
   for (const auto& [team, members] : door.teams) {
     std::cout << "Team " << team << ":";
@@ -206,12 +217,14 @@ void printDoor(const ClassRow& row, const ClosedDoor& door, int16_t size) {
       std::cout << (i == 0 ? " " : ", ") << "member " << i + 1 << " " << members[i];
     }
     std::cout << "\n";
-    if (static_cast<int>(members.size()) < size) {
-      std::cout << "  (" << members.size() << " of " << size
-                << " members: the team waits for the others, " << row.leftoverPlayer
-                << " does not take their stages yet)\n";
-    }
   }
+  for (const SmallerTeam& team : door.smaller) printSmallerTeam(team, door.player);
+}
+
+// Each experiment trial's member stages of the class's setting (none for a
+// setting played alone).
+TeamTrialRoles memberRolesOfClass(CommandDatabase& database, const ClassRow& row) {
+  return memberRolesOf(planTeams(database.access().planTables())(row.setting));
 }
 
 int closeClass(const std::vector<std::string>& args) {
@@ -223,10 +236,8 @@ int closeClass(const std::vector<std::string>& args) {
     std::cout << "Class " << row.code << " is " << classStateName(row.state) << " already\n";
     return 0;
   }
-  const int16_t size = doorTeamSize(database, parsed.positional[0], row);
-  printDoor(row,
-            closeClassDoor(classes, database.access().stores().teams(), row.code, size, shuffler()),
-            size);
+  printDoor(row, closeClassDoor(classes, database.access().stores().teams(), row.code,
+                                memberRolesOfClass(database, row), shuffler()));
   return 0;
 }
 
@@ -238,11 +249,10 @@ int startClassCommand(const std::vector<std::string>& args) {
   if (row.state == ClassState::Ended) {
     throw QuarnError(kErrInvalidPlan, "Class " + row.code + " has ended: it cannot start again");
   }
-  const int16_t size = doorTeamSize(database, parsed.positional[0], row);
-  const StartedClass start =
-      startClass(classes, database.access().stores().teams(), row.code, size, shuffler());
+  const StartedClass start = startClass(classes, database.access().stores().teams(), row.code,
+                                        memberRolesOfClass(database, row), shuffler());
   if (!start.started) throw QuarnError(kErrInvalidPlan, "Class " + row.code + " did not start");
-  if (start.door.closed) printDoor(row, start.door, size);
+  if (start.door.closed) printDoor(row, start.door);
   std::cout << "Class " << row.code << " has started: its students play\n";
   return 0;
 }

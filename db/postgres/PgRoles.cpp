@@ -154,13 +154,17 @@ constexpr const char* kMemberOfTeam = R"(    IF NOT EXISTS (SELECT 1 FROM "datTe
     END IF;
 )";
 
-// A workstation joins a team only as its next member, and never a team
-// the moderator fixed.
+// A workstation joins a team only as its next member, never a team the
+// moderator fixed, and never as a member number that a simulated player
+// plays from the start (a class's smaller team).
 constexpr const char* kNextMember = R"(    IF p_member <> (SELECT count(*) + 1 FROM "datTeamMember"
                     WHERE "Setting" = p_setting AND "Team" = p_team)
        OR EXISTS (SELECT 1 FROM "datTeamMember"
                   WHERE "Setting" = p_setting AND "Team" = p_team
-                        AND ("Fixed" <> 0 OR "Subject" = p_subject)) THEN
+                        AND ("Fixed" <> 0 OR "Subject" = p_subject))
+       OR EXISTS (SELECT 1 FROM "datTeam"
+                  WHERE "Setting" = p_setting AND "Team" = p_team AND "Member" = p_member
+                        AND "Player" IS NOT NULL AND "Subject" IS NULL) THEN
       RAISE EXCEPTION '% cannot join team % of setting % as member %', p_subject, p_team,
         p_setting, p_member USING ERRCODE = '42501';
     END IF;

@@ -103,6 +103,15 @@ std::set<int16_t> playedMembers(PgConnection& db, const TeamKey& key) {
   return played;
 }
 
+std::vector<OpenMember> openMembers(PgConnection& db, const TeamKey& key) {
+  std::vector<OpenMember> open;
+  for (const Row& row :
+       rowsOf(run(db, kSelectOpenMembers, {key.setting, key.team, key.setting, key.team}))) {
+    open.push_back({row.cell("Member").toInt16(), row.cell("Player").toText()});
+  }
+  return open;
+}
+
 std::vector<TeamMember> readMembers(PgConnection& db, const TeamKey& key) {
   const Rows rows = rowsOf(run(db,
                                selectedColumns(teamMemberColumns()) +
@@ -112,6 +121,7 @@ std::vector<TeamMember> readMembers(PgConnection& db, const TeamKey& key) {
   for (const Row& row : rows) members.push_back(memberRowOf(row).member);
   markMembersHere(
       members, [&] { return loggedIn(db, key.setting); }, [&] { return playedMembers(db, key); });
+  addOpenMembers(members, openMembers(db, key));
   return members;
 }
 
@@ -125,6 +135,15 @@ std::vector<SettingMember> settingMembers(PgConnection& db, const std::string& s
     members.push_back({read.key.team, read.member});
   }
   return members;
+}
+
+// A team whose open member numbers a simulated player took takes students
+// only below them.
+JoinDecision decideJoinOf(PgConnection& db, const TeamKey& key, const std::string& subject,
+                          int16_t size) {
+  const std::vector<SettingMember> all = settingMembers(db, key.setting);
+  const int16_t places = studentPlaces(size, openMembers(db, storedKey(all, key)));
+  return decideJoin(all, key, subject, places);
 }
 
 void insertMember(PgConnection& db, const TeamKey& key, int16_t member, const std::string& subject,
@@ -207,7 +226,7 @@ TeamJoin PgTeamStore::join(const TeamKey& key, const std::string& subject, int16
   return m_pool.run([&](PgConnection& db) -> TeamJoin {
     PgTransaction transaction(db);
     lockTeam(db, key);
-    const JoinDecision decision = decideJoin(settingMembers(db, key.setting), key, subject, size);
+    const JoinDecision decision = decideJoinOf(db, key, subject, size);
     if (!decision.isNew) return decision.answer;
     const TeamKey stored{key.setting, decision.answer.team};
     // Written by the owner's function, which checks the secret.
@@ -220,9 +239,7 @@ TeamJoin PgTeamStore::join(const TeamKey& key, const std::string& subject, int16
 }
 
 TeamJoin PgTeamStore::wouldJoin(const TeamKey& key, const std::string& subject, int16_t size) {
-  return m_pool.run([&](PgConnection& db) {
-    return decideJoin(settingMembers(db, key.setting), key, subject, size).answer;
-  });
+  return m_pool.run([&](PgConnection& db) { return decideJoinOf(db, key, subject, size).answer; });
 }
 
 std::string PgTeamStore::fixMembers(const TeamKey& key, const std::vector<std::string>& subjects) {
@@ -375,6 +392,27 @@ TeamTrialMember PgTeamStore::replace(const TeamKey& key, int16_t member, const s
     notifyTeam(db, key);
     transaction.commit();
     return row;
+  });
+}
+
+void PgTeamStore::giveOpenMembers(const TeamKey& key, int16_t firstOpen, const std::string& player,
+                                  const TeamTrialRoles& trials) {
+  m_pool.run([&](PgConnection& db) {
+    PgTransaction transaction(db);
+    lockTeam(db, key);
+    checkPlayerExists(db, key, player);
+    const TeamKey stored = storedKey(settingMembers(db, key.setting), key);
+    const std::vector<TeamTrialMember> rows =
+        openMemberRows(stored, firstOpen, player, trials, readMembers(db, stored));
+    // A row there already is kept.
+    static const std::string sql =
+        insertSql(teamTrialColumns().table(), openMemberColumns()) +
+        R"( ON CONFLICT ("Setting", "Team", "Trial", "Member") DO NOTHING)";
+    for (const TeamTrialMember& row : rows) {
+      run(db, sql, teamTrialColumns().params({stored, row}, openMemberColumns()));
+    }
+    notifyTeam(db, stored);
+    transaction.commit();
   });
 }
 

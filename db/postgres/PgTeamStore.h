@@ -40,6 +40,8 @@ class PgTeamStore final : public TeamStore {
   // The first wait (for a team) only starts listening and returns at once
   // as if woken, so that the caller looks again: a change between its last
   // look and the listening is not missed, and none after it is.
+  void giveOpenMembers(const TeamKey& key, int16_t firstOpen, const std::string& player,
+                       const TeamTrialRoles& trials) override;
   bool waitForChange(const TeamKey& key, std::chrono::milliseconds timeout) override;
   // Only with the process's feed: a workstation's own listening connection
   // tells nobody but its waits.

@@ -40,6 +40,15 @@ std::set<int16_t> playedMembers(SqlCipherConnection& db, const TeamKey& key) {
   return played;
 }
 
+std::vector<OpenMember> openMembers(SqlCipherConnection& db, const TeamKey& key) {
+  std::vector<OpenMember> open;
+  for (const Row& row :
+       db.query(kSelectOpenMembers, {key.setting, key.team, key.setting, key.team})) {
+    open.push_back({row.cell("Member").toInt16(), row.cell("Player").toText()});
+  }
+  return open;
+}
+
 std::vector<TeamMember> readMembers(SqlCipherConnection& db, const TeamKey& key) {
   const Rows rows = db.query(selectedColumns(teamMemberColumns()) +
                                  R"(WHERE "Setting" = ? AND "Team" = ? ORDER BY "Member")",
@@ -48,6 +57,7 @@ std::vector<TeamMember> readMembers(SqlCipherConnection& db, const TeamKey& key)
   for (const Row& row : rows) members.push_back(memberRowOf(row).member);
   markMembersHere(
       members, [&] { return loggedIn(db, key.setting); }, [&] { return playedMembers(db, key); });
+  addOpenMembers(members, openMembers(db, key));
   return members;
 }
 
@@ -61,6 +71,15 @@ std::vector<SettingMember> settingMembers(SqlCipherConnection& db, const std::st
     members.push_back({read.key.team, read.member});
   }
   return members;
+}
+
+// A team whose open member numbers a simulated player took takes students
+// only below them.
+JoinDecision decideJoinOf(SqlCipherConnection& db, const TeamKey& key, const std::string& subject,
+                          int16_t size) {
+  const std::vector<SettingMember> all = settingMembers(db, key.setting);
+  const int16_t places = studentPlaces(size, openMembers(db, storedKey(all, key)));
+  return decideJoin(all, key, subject, places);
 }
 
 void insertMember(SqlCipherConnection& db, const TeamKey& key, int16_t member,
@@ -286,8 +305,7 @@ void SqlCipherTeamStore::tellChange(const TeamKey& key) const {
 TeamJoin SqlCipherTeamStore::join(const TeamKey& key, const std::string& subject, int16_t size,
                                   const std::string& secret) {
   TeamChange change(m_file);
-  const JoinDecision decision =
-      decideJoin(settingMembers(change.db(), key.setting), key, subject, size);
+  const JoinDecision decision = decideJoinOf(change.db(), key, subject, size);
   if (!decision.isNew) return decision.answer;
   checkMarkHeld(change.db(), subject, secret, "datTeamMember");
   const TeamKey stored{key.setting, decision.answer.team};
@@ -300,7 +318,7 @@ TeamJoin SqlCipherTeamStore::join(const TeamKey& key, const std::string& subject
 TeamJoin SqlCipherTeamStore::wouldJoin(const TeamKey& key, const std::string& subject,
                                        int16_t size) {
   const PooledConnection db = connectTo(m_file.path, OpenMode::ReadOnly, m_file.waiter);
-  return decideJoin(settingMembers(*db, key.setting), key, subject, size).answer;
+  return decideJoinOf(*db, key, subject, size).answer;
 }
 
 std::string SqlCipherTeamStore::fixMembers(const TeamKey& key,
@@ -438,6 +456,22 @@ TeamTrialMember SqlCipherTeamStore::replace(
   change.commit();
   tellChange(key);
   return row;
+}
+
+void SqlCipherTeamStore::giveOpenMembers(const TeamKey& key, int16_t firstOpen,
+                                         const std::string& player, const TeamTrialRoles& trials) {
+  TeamChange change(m_file);
+  checkPlayerExists(change.db(), key, player);
+  const TeamKey stored = storedKey(settingMembers(change.db(), key.setting), key);
+  const std::vector<TeamTrialMember> rows =
+      openMemberRows(stored, firstOpen, player, trials, readMembers(change.db(), stored));
+  static const std::string sql = insertSql(teamTrialColumns().table(), openMemberColumns());
+  for (const TeamTrialMember& row : rows) {
+    if (hasTrialRow(change.db(), stored, row.trial, row.member)) continue;
+    change.db().execute(sql, teamTrialColumns().params({stored, row}, openMemberColumns()));
+  }
+  change.commit();
+  tellChange(stored);
 }
 
 SqlCipherTeamStore::~SqlCipherTeamStore() {

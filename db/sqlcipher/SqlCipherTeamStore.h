@@ -42,6 +42,8 @@ class SqlCipherTeamStore final : public TeamStore {
   std::vector<TeamTrialMember> replacements(const TeamKey& key, int16_t trial) override;
   TeamTrialMember replace(const TeamKey& key, int16_t member, const std::string& player,
                           const std::function<MemberTrialShape(int16_t trial)>& shapeOf) override;
+  void giveOpenMembers(const TeamKey& key, int16_t firstOpen, const std::string& player,
+                       const TeamTrialRoles& trials) override;
   // The first wait for a team returns at once as if woken, so that the
   // caller looks again: a change between its last look and this wait is
   // not missed, and none after it is.

@@ -321,5 +321,29 @@ TEST(RecordedResults, ReadsTheTeamRowsOfADatabaseFile) {
   EXPECT_EQ(rows[1].seat, (TeamSeat{2, kRetailer, "P12", "Sterman", 6}));
 }
 
+// A smaller team's open member number, played by a simulated player from
+// the start, is no member's seat: the team's charts and lists name its
+// students only.
+TEST(RecordedResults, LeavesOutTheRowOfAMemberNumberNoStudentTook) {
+  TestDatabase db;
+  db.insert("datTeam", {{"Setting", "Lab"},
+                        {"Team", "Red"},
+                        {"Trial", 1},
+                        {"Member", 1},
+                        {"Role", "Factory"},
+                        {"Subject", "P07"}});
+  db.insert("datTeam", {{"Setting", "Lab"},
+                        {"Team", "Red"},
+                        {"Trial", 1},
+                        {"Member", 2},
+                        {"Role", "Retailer"},
+                        {"Player", "Sterman"},
+                        {"FromWeek", 1}});
+  SqlCipherTables tables(db.path());
+  const std::vector<TeamRow> rows = recordedTeamRows(tables);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].seat, (TeamSeat{1, kFactory, "P07", "", 0}));
+}
+
 }  // namespace
 }  // namespace quarn::testing

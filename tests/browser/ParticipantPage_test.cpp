@@ -381,20 +381,21 @@ TEST_F(ParticipantPage, StudentTypesTheClassCodeAndANameAndIsPlaced) {
     browser.resize(1280, 800);
   }
   browser.type("txtJoinName", std::string("Ada L") + WebDriver::kEnter);
+  waitFor([](const PageState& s) { return s.newUser; }, "the questionnaire");
+  EXPECT_EQ(browser.text("lblSubject"), code + "-001");
+  browser.type("txtAge", "19");
+  browser.click("optGender_1");
+  browser.click("cmdOK");
+  // The new student answered while the class is open; it begins once started.
   waitFor(
       [&](const PageState&) {
         return browser.text("lblJoinNote") == "Waiting for the teacher to start";
       },
       "the wait for the class's start");
   ASSERT_TRUE(
-      startClass(demo.db.stores.classes(), demo.db.stores.teams(), code, 0, [](size_t below) {
+      startClass(demo.db.stores.classes(), demo.db.stores.teams(), code, {}, [](size_t below) {
         return below - 1;
       }).started);
-  waitFor([](const PageState& s) { return s.newUser; }, "the questionnaire");
-  EXPECT_EQ(browser.text("lblSubject"), code + "-001");
-  browser.type("txtAge", "19");
-  browser.click("optGender_1");
-  browser.click("cmdOK");
   dismissMessagesUntilOrder();
   EXPECT_EQ(demo.db.stores.classes().students(code),
             (std::vector<ClassStudent>{{code, code + "-001", "Ada L", 1, ""}}));

@@ -207,6 +207,25 @@ void WebDriver::screenshot(const std::string& path) {
   std::ofstream(path, std::ios::binary) << png;
 }
 
+void WebDriver::acceptDialog() {
+  call("POST", "/session/" + m_session + "/alert/accept", json::object());
+}
+
+std::string WebDriver::openTab() {
+  const std::string handle =
+      call("POST", "/session/" + m_session + "/window/new", {{"type", "tab"}})["value"]["handle"];
+  showTab(handle);
+  return handle;
+}
+
+std::string WebDriver::tab() {
+  return call("GET", "/session/" + m_session + "/window")["value"];
+}
+
+void WebDriver::showTab(const std::string& handle) {
+  call("POST", "/session/" + m_session + "/window", {{"handle", handle}});
+}
+
 bool WebDriver::waitUntil(const std::function<bool()>& condition,
                           std::chrono::milliseconds patience) {
   const auto end = std::chrono::steady_clock::now() + patience;

@@ -37,6 +37,13 @@ class WebDriver {
   nlohmann::json run(const std::string& script);
   // The page as a PNG file.
   void screenshot(const std::string& path);
+  // Presses OK in the page's open confirm() or alert() box.
+  void acceptDialog();
+  // Opens a new tab of the same browser and shows it; its handle.
+  std::string openTab();
+  // The shown tab's handle; shows the tab of `handle`.
+  std::string tab();
+  void showTab(const std::string& handle);
 
   // Waits until `condition` holds; false once `patience` has passed.
   static bool waitUntil(const std::function<bool()>& condition,

@@ -305,5 +305,85 @@ TYPED_TEST(TeamStoreTest, AReplacementWakesTheWaitingMembers) {
   EXPECT_TRUE(waiting->teams().waitForChange(kBlue, milliseconds(5000)));
 }
 
+// A smaller team's member numbers after its students' are the player's in
+// every experiment trial from week 1, at each trial's stage: the team lists
+// them as here, no order of theirs is stored, and giving them again adds
+// nothing.
+TYPED_TEST(TeamStoreTest, OpenMembersArePlayedFromTheStartOfEveryTrial) {
+  EngineDatabase& db = this->db;
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  TeamStore& teams = db.stores().teams();
+  teams.fixMembers(kBlue, {"P1"});
+  const TeamTrialRoles trials = {{"Retailer", "Factory", "Wholesaler"},
+                                 {"Factory", "Retailer", ""}};
+  teams.giveOpenMembers(kBlue, 2, "Passer", trials);
+  teams.giveOpenMembers(kBlue, 2, "Passer", trials);
+  EXPECT_EQ(teams.replacements(kBlue, 1),
+            (std::vector<TeamTrialMember>{{1, 2, "Factory", "", "Passer", 1},
+                                          {1, 3, "Wholesaler", "", "Passer", 1}}));
+  EXPECT_EQ(teams.replacements(kBlue, 2),
+            (std::vector<TeamTrialMember>{{2, 2, "Retailer", "", "Passer", 1}}));
+  EXPECT_EQ(db.count("datTeam", R"("Subject" IS NULL)"), 3);
+  EXPECT_EQ(teams.members(kBlue), (std::vector<TeamMember>{{1, "P1", true, false},
+                                                           {2, "", false, true, "Passer"},
+                                                           {3, "", false, true, "Passer"}}));
+  EXPECT_FALSE(teams.storeOrder(kBlue, inTrial(1, 1, 2)));
+}
+
+// A team formed by arrival whose open numbers a player took takes students
+// only for the numbers before them.
+TYPED_TEST(TeamStoreTest, ArrivingStudentsTakeOnlyTheNumbersBeforeTheOpenOnes) {
+  EngineDatabase& db = this->db;
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  TeamStore& teams = db.stores().teams();
+  teams.join(kBlue, "P1", 4);
+  teams.giveOpenMembers(kBlue, 3, "Passer", {{"Retailer", "Wholesaler", "Distributor", "Factory"}});
+  EXPECT_EQ(teams.wouldJoin(kBlue, "P2", 4).member, 2);
+  EXPECT_EQ(teams.join(kBlue, "P2", 4).member, 2);
+  EXPECT_TRUE(teams.wouldJoin(kBlue, "P3", 4).full);
+  EXPECT_TRUE(teams.join(kBlue, "P3", 4).full);
+  EXPECT_EQ(numbersOf(teams.members(kBlue)), (std::vector<int16_t>{1, 2, 3, 4}));
+}
+
+TYPED_TEST(TeamStoreTest, GivingOpenMembersIsRefusedForAStudentsNumberOrAnUnknownPlayer) {
+  EngineDatabase& db = this->db;
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  TeamStore& teams = db.stores().teams();
+  teams.fixMembers(kBlue, {"P1", "P2"});
+  const struct {
+    int16_t firstOpen;
+    const char* player;
+    const char* refusal;
+  } cases[] = {
+      {2, "Passer",
+       "Member 2 of team Blue of setting Beer cannot be given the player Passer: "
+       "P2 is that member"},
+      {0, "Passer", "Team Blue of setting Beer has no member number 0"},
+      {3, "Nobody",
+       "Team Blue of setting Beer cannot be given the player Nobody: "
+       "tblPlayer has no player of that name"},
+  };
+  for (const auto& c : cases) {
+    try {
+      teams.giveOpenMembers(kBlue, c.firstOpen, c.player, {{"Retailer", "Factory", "Wholesaler"}});
+      ADD_FAILURE() << c.refusal;
+    } catch (const DbError& refusal) {
+      EXPECT_EQ(refusal.description(), c.refusal);
+    }
+  }
+  EXPECT_EQ(db.count("datTeam"), 0);
+}
+
+// The members waiting for their team go on once the player took the rest.
+TYPED_TEST(TeamStoreTest, GivingOpenMembersWakesTheWaitingMembers) {
+  EngineDatabase& db = this->db;
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  db.stores().teams().fixMembers(kBlue, {"P1"});
+  const std::unique_ptr<Stores> waiting = openStores(db.choice());
+  EXPECT_TRUE(waiting->teams().waitForChange(kBlue, milliseconds(0)));  // starts listening
+  db.stores().teams().giveOpenMembers(kBlue, 2, "Passer", {{"Retailer", "Factory"}});
+  EXPECT_TRUE(waiting->teams().waitForChange(kBlue, milliseconds(5000)));
+}
+
 }  // namespace
 }  // namespace quarn::testing

@@ -10,6 +10,7 @@
 #include <thread>
 #include <tuple>
 
+#include "db/ClassTeams.h"
 #include "db/DatabaseAdmin.h"
 #include "db/postgres/PgConnection.h"
 #include "plan/PlanReaders.h"
@@ -599,6 +600,65 @@ TEST_F(TeamPlay, ReplacedMemberIsPlayedBySimulatedPlayerToTheTrialsEnd) {
                 .cell("Factory")
                 .toText(),
             "Sterman");
+}
+
+// A class's smaller team plays with its students: three students of a
+// setting of four members, the class's player on the fourth stage from the
+// first week of every trial. Each student records the week step of the
+// team's orders and the player's, with the player's weeks as simulated, and
+// datTeam names the player for the open member in each trial.
+TEST_F(TeamPlay, SmallerClassTeamPlaysItsOpenStageWithTheClasssPlayer) {
+  const std::vector<std::string> stages = {"Retailer", "Wholesaler", "Distributor", "Factory"};
+  addTeamSetting(demo.db, "Quad", stages, 4);
+  demo.moveToServer();
+  ClassStore& classes = demo.server->stores().classes();
+  ClassRow row;
+  row.setting = "Quad";
+  row.forming = ClassForming::Random;
+  row.leftoverPlayer = "Sterman";
+  const std::string code = classes.open(row, drawClassCode);
+  const std::vector<std::string> students = memberIds("L", 3);
+  for (const std::string& subject : students) classes.arrive(code, subject, "");
+  const ClosedDoor door = closeClassDoor(classes, demo.server->stores().teams(), code,
+                                         {stages, stages}, [](size_t below) { return below - 1; });
+  ASSERT_EQ(door.teams.size(), 1u);
+  const std::string team = door.teams.front().first;
+  playTeam("Quad", team, students);
+
+  const std::map<WeekStage, Figures> model =
+      teamModel(demo.played().stores(), "Quad", team, (demo.app / "Input").string());
+  ASSERT_EQ(model.size(), static_cast<size_t>(2 * 4 * kRoleCount));
+  for (const std::string& student : students) {
+    EXPECT_EQ(memberRows(demo, "Quad", student), model) << student;
+    EXPECT_EQ(countOf(demo,
+                      R"(SELECT count(*) AS "n" FROM "datRole" WHERE "Subject" = ?
+                         AND "Role" = 'Factory' AND "User" = 0 AND "Training" = 0)",
+                      {student}),
+              2 * 4)
+        << student << ": the player's weeks";
+    EXPECT_EQ(countOf(demo,
+                      R"(SELECT count(*) AS "n" FROM "datTrial" WHERE "Subject" = ?
+                         AND "Factory" = 'Sterman' AND "Training" = 0)",
+                      {student}),
+              2)
+        << student;
+  }
+  const Rows open = demo.played().tables().reads().query(
+      R"(SELECT "Trial", "Role", "Subject", "Player", "FromWeek" FROM "datTeam"
+         WHERE "Team" = ? AND "Member" = 4 ORDER BY "Trial")",
+      {team});
+  ASSERT_EQ(open.size(), 2u);
+  for (const Row& r : open) {
+    EXPECT_EQ(r.cell("Role").toText(), "Factory");
+    EXPECT_TRUE(r.cell("Subject").isNull());
+    EXPECT_EQ(r.cell("Player").toText(), "Sterman");
+    EXPECT_EQ(r.cell("FromWeek").toInt32(), 1);
+  }
+  EXPECT_EQ(countOf(demo, R"(SELECT count(*) AS "n" FROM "datTeam" WHERE "Team" = ?
+                               AND "Player" IS NULL)",
+                    {team}),
+            2 * 3)
+      << "each student's own row of each trial";
 }
 
 // A member who is gone does not stop a team whose weeks have a clock: once

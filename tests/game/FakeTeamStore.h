@@ -76,6 +76,15 @@ class FakeTeamStore final : public TeamStore {
                           const std::function<MemberTrialShape(int16_t)>&) override {
     unused();
   }
+  // The open member numbers join the members, as the stores list them.
+  void giveOpenMembers(const TeamKey&, int16_t firstOpen, const std::string& player,
+                       const TeamTrialRoles& trials) override {
+    const auto size = static_cast<int16_t>(trials.empty() ? 0 : trials.front().size());
+    for (int16_t member = firstOpen; member <= size; ++member) {
+      m_members.push_back({member, "", false, true, player});
+    }
+    m_changed = true;
+  }
   // Answers at once: whether the team changed since the last call.
   bool waitForChange(const TeamKey&, std::chrono::milliseconds) override {
     return std::exchange(m_changed, false);

@@ -168,6 +168,34 @@ TEST_F(TeamWeekTest, ExitLeavesAHalfPlayedTeamTrialUnrecorded) {
   EXPECT_EQ(db.count("datTrial", "Subject='P1'"), 0);
 }
 
+// A team smaller than the setting's teams plays with its students alone: a
+// simulated player took the open member number from the start, so the team
+// is complete, and the student's order plays the week with the player's
+// order at the open stage.
+TEST_F(TeamWeekTest, StudentWithAnOpenMemberPlaysEachWeekWithTheSimulatedPlayer) {
+  teams.join(key, "P1", 2);
+  teams.giveOpenMembers(key, 2, "Bot", {{"Retailer", "Factory"}, {"Retailer", "Factory"}});
+  ASSERT_TRUE(start());
+  ASSERT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_TRUE(session.submitOrder(5));
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_EQ(state().chain.roles[roleIndex(Role::Factory)].playerName, "Bot");
+  EXPECT_EQ(db.count("datRole", "Subject='P1' AND Week=1 AND Role='Factory' AND User=0"), 1);
+}
+
+// In training played together the player plays the open stage too.
+TEST_F(TeamWeekTest, TeamTrainingTogetherHasThePlayerOnTheOpenStage) {
+  addTraining("Team", {{"Retailer", "Subject1"}, {"Factory", "Subject2"}, {"Runs", 1}});
+  teams.join(key, "P1", 2);
+  teams.giveOpenMembers(key, 2, "Bot", {{"Retailer", "Factory"}, {"Retailer", "Factory"}});
+  ASSERT_TRUE(start());
+  ASSERT_TRUE(state().training.active);
+  ASSERT_EQ(session.phase(), Phase::WeekOpen);
+  EXPECT_TRUE(session.submitOrder(5));
+  EXPECT_EQ(session.phase(), Phase::Animating);
+  EXPECT_EQ(state().chain.roles[roleIndex(Role::Factory)].playerName, "Bot");
+}
+
 // The team's weeks have a clock of 20 seconds, ordering the last order.
 class TeamClockTest : public TeamWeekTest {
  protected:

@@ -34,13 +34,14 @@ class Student {
   void join(const std::string& code, const char* field, const std::string& given) {
     send({{"type", "joinClass"}, {"code", code}, {field, given}, {"questionnaire", kAnswers}});
   }
-  // The first message of `type` from the server, waited for (ticking) up to
-  // 20 s; null when none came.
-  json awaited(const std::string& type) {
+  // The `nth` message of `type` from the server (the first unless told),
+  // waited for (ticking) up to 20 s; null when none came.
+  json awaited(const std::string& type, size_t nth = 1) {
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     for (;;) {
+      size_t seen = 0;
       for (const json& message : m_received) {
-        if (message["type"] == type) return message;
+        if (message["type"] == type && ++seen == nth) return message;
       }
       if (std::chrono::steady_clock::now() > deadline) return nullptr;
       m_session.tick();
@@ -106,6 +107,10 @@ class ClassJoin : public ::testing::Test {
         ", \"Distributor\" = 'Sterman', \"Wholesaler\" = 'Sterman';"
         "INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
     copyDemoTraining(demo.db, "Pair");
+    // Pair's twin without training, so that its team trial comes first.
+    demo.db.exec(
+        "CREATE TEMP TABLE b AS SELECT * FROM tblBlock WHERE Setting = 'Pair';"
+        "UPDATE b SET Setting = 'Duo'; INSERT INTO tblBlock SELECT * FROM b; DROP TABLE b;");
     // Demo's pause after its first trial, three weeks long.
     demo.db.exec(
         "UPDATE tblBlock SET numweeks = 3 WHERE Setting = 'Demo';"
@@ -122,8 +127,9 @@ class ClassJoin : public ::testing::Test {
     row.leftoverPlayer = "Sterman";
     return classes().open(row, drawClassCode);
   }
-  StartedClass start(const std::string& code, int teamSize) {
-    return startClass(classes(), demo.played().stores().teams(), code, teamSize,
+  // Starts the class; `trials` names a team setting's member stages.
+  StartedClass start(const std::string& code, const TeamTrialRoles& trials = {}) {
+    return startClass(classes(), demo.played().stores().teams(), code, trials,
                       [](size_t below) { return below - 1; });
   }
   std::unique_ptr<Student> student(const std::string& device) {
@@ -156,6 +162,9 @@ class ClassJoin : public ::testing::Test {
   DemoFolder demo;
 };
 
+// Pair's and Duo's member stages.
+const TeamTrialRoles kPair = {{"Retailer", "Factory"}};
+
 using BothEngines = ::testing::Types<OnFile, OnServer>;
 TYPED_TEST_SUITE(ClassJoin, BothEngines, EngineName);
 
@@ -172,7 +181,7 @@ TYPED_TEST(ClassJoin, StudentsWhoGiveANameArePlacedInTeamsAsTheyArrive) {
             (std::vector<ClassStudent>{{code, code + "-001", "Ada", 1, code + "-T01"},
                                        {code, code + "-002", "Bob", 2, code + "-T01"},
                                        {code, code + "-003", "Cy", 3, code + "-T02"}}));
-  ASSERT_TRUE(this->start(code, 0).started);
+  ASSERT_TRUE(this->start(code, kPair).started);
   for (auto& s : students) {
     const json started = s->awaited("sessionStarted");
     ASSERT_FALSE(started.is_null()) << s->transcript();
@@ -192,7 +201,7 @@ TYPED_TEST(ClassJoin, StudentsWaitForTheStartThenPlayInTheTeamsTheDoorFormed) {
         << students.back()->transcript();
   }
   EXPECT_EQ(this->demo.played().count("datTeamMember"), 0);
-  const StartedClass start = this->start(code, 2);
+  const StartedClass start = this->start(code, kPair);
   ASSERT_EQ(start.door.teams.size(), 2u);
   for (auto& s : students) {
     ASSERT_FALSE(s->awaited("sessionStarted").is_null()) << s->transcript();
@@ -210,7 +219,7 @@ TYPED_TEST(ClassJoin, StudentsAreHeldUntilTheTeacherStartsTheClass) {
   early->join(code, "subject", "Early");
   ASSERT_FALSE(early->awaited("classWaiting").is_null()) << early->transcript();
   // A closed door holds the student still.
-  ASSERT_TRUE(closeClassDoor(this->classes(), this->demo.played().stores().teams(), code, 0,
+  ASSERT_TRUE(closeClassDoor(this->classes(), this->demo.played().stores().teams(), code, {},
                              [](size_t below) { return below - 1; })
                   .closed);
   this->lookAgain(*early, code);
@@ -218,15 +227,30 @@ TYPED_TEST(ClassJoin, StudentsAreHeldUntilTheTeacherStartsTheClass) {
   EXPECT_EQ(this->demo.played().count("datUser", "\"Subject\" = 'Early'"), 0);
 
   const auto started = std::chrono::steady_clock::now();
-  ASSERT_TRUE(this->start(code, 0).started);
+  ASSERT_TRUE(this->start(code).started);
   ASSERT_FALSE(early->awaited("sessionStarted").is_null()) << early->transcript();
   EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+}
+
+TYPED_TEST(ClassJoin, NewStudentAnswersTheQuestionnaireBeforeWaiting) {
+  const std::string code = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
+  auto s = this->student("browser new");
+  s->send({{"type", "joinClass"}, {"code", code}, {"subject", "New"}});
+  const json refused = s->awaited("refused");
+  ASSERT_FALSE(refused.is_null()) << s->transcript();
+  EXPECT_EQ(refused["reason"], "questionnaireNeeded");
+  EXPECT_FALSE(s->receivedSince(0, "classWaiting")) << s->transcript();
+  s->join(code, "subject", "New");
+  ASSERT_FALSE(s->awaited("classWaiting").is_null()) << s->transcript();
+  ASSERT_TRUE(this->start(code).started);
+  ASSERT_FALSE(s->awaited("sessionStarted").is_null()) << s->transcript();
+  EXPECT_EQ(this->demo.played().count("datUser", "\"Subject\" = 'New' AND \"Age\" = 30"), 1);
 }
 
 TYPED_TEST(ClassJoin, StudentComingBackToAStartedClassPlaysAtOnce) {
   const std::string code = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
   this->classes().arrive(code, "Early", "");
-  ASSERT_TRUE(this->start(code, 0).started);
+  ASSERT_TRUE(this->start(code).started);
   this->classes().setState(code, ClassState::Paused);
   auto back = this->student("browser early");
   back->join(code, "subject", "early");
@@ -234,12 +258,39 @@ TYPED_TEST(ClassJoin, StudentComingBackToAStartedClassPlaysAtOnce) {
   EXPECT_FALSE(back->receivedSince(0, "classWaiting")) << back->transcript();
 }
 
+// A student left over by arrival waits for the start; then the class's
+// player takes the open stage and the student plays the team's weeks alone
+// with it.
+TYPED_TEST(ClassJoin, StudentLeftOverPlaysWithTheClasssPlayerOnceTheClassStarts) {
+  const std::string code = this->open("Duo", ClassIdentity::Name, ClassForming::Arrival);
+  std::vector<std::unique_ptr<Student>> students;
+  for (const char* name : {"Ada", "Bob", "Cy"}) {
+    students.push_back(this->student(std::string("browser ") + name));
+    students.back()->join(code, "name", name);
+  }
+  Student& cy = *students.back();
+  ASSERT_FALSE(cy.awaited("classWaiting").is_null()) << cy.transcript();
+  this->start(code, kPair);
+  const json week1 = cy.awaited("weekOpened");
+  ASSERT_FALSE(week1.is_null()) << cy.transcript();
+  cy.send({{"type", "order"}, {"turn", week1["turn"]}, {"value", "4"}});
+  ASSERT_FALSE(cy.awaited("weekOpened", 2).is_null()) << cy.transcript();
+  EXPECT_EQ(this->demo.played().count("datRole", "\"Subject\" = '" + code +
+                                                     "-003' AND \"Week\" = 1 AND \"Role\" = "
+                                                     "'Factory' AND \"User\" = 0"),
+            1);
+  EXPECT_EQ(this->demo.played().count("datTeam", "\"Team\" = '" + code +
+                                                     "-T02' AND \"Member\" = 2 AND \"Player\" "
+                                                     "= 'Sterman'"),
+            1);
+}
+
 TYPED_TEST(ClassJoin, JoinIsRefusedWhereTheClassTakesNobody) {
   const std::string open1 = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
   const std::string started = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
   const std::string ended = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
   this->classes().arrive(started, "Early", "");
-  this->start(started, 0);
+  this->start(started);
   this->classes().setState(ended, ClassState::Ended);
   const struct {
     std::string code;
@@ -266,7 +317,7 @@ TYPED_TEST(ClassJoin, TeachersWordEndsTrainingOfThoseInItWhenGiven) {
   auto b = this->student("browser B");
   a->join(code, "subject", "A");
   b->join(code, "subject", "B");
-  this->start(code, 0);
+  this->start(code);
   for (auto* s : {a.get(), b.get()}) ASSERT_FALSE(s->awaited("weekOpened").is_null());
   // Given through the database, as by the teacher's page of another server.
   ASSERT_TRUE(openStores(this->demo.dataDir(), kDefaultDatabaseFile)
@@ -287,7 +338,7 @@ TYPED_TEST(ClassJoin, TeachersWordEndsTrainingOfThoseInItWhenGiven) {
 TYPED_TEST(ClassJoin, TeachersWordPassesThoseAtAPauseWhenGiven) {
   const std::string code = this->open("Demo", ClassIdentity::Id, ClassForming::Arrival);
   for (const char* subject : {"A", "B", "C"}) this->classes().arrive(code, subject, "");
-  this->start(code, 0);
+  this->start(code);
   auto a = this->studentAtPause(code, "A");
   auto b = this->studentAtPause(code, "B");
   size_t fromA = a->received(), fromB = b->received();

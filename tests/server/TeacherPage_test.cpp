@@ -85,7 +85,7 @@ class TeacherPage : public ::testing::Test {
       pages.back()->receiveUntil("classWaiting");
     }
     const auto stores = openStores(demo.dataDir(), kDefaultDatabaseFile);
-    startClass(stores->classes(), stores->teams(), kCode, 0,
+    startClass(stores->classes(), stores->teams(), kCode, {},
                [](size_t below) { return below - 1; });
     for (auto& page : pages) page->receiveUntil("weekOpened");
     return pages;

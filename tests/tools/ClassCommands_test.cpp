@@ -131,9 +131,14 @@ TEST_F(ClassCommands, CloseShufflesTheWaitingStudentsIntoTeams) {
   EXPECT_EQ(teams[code + "-T03"].size(), 1u);
   for (const auto& [team, subjects] : teams) {
     const auto members = db.stores().teams().members({"Team", team});
-    ASSERT_EQ(members.size(), subjects.size()) << team;
-    for (const TeamMember& member : members) EXPECT_TRUE(member.fixed);
+    ASSERT_EQ(members.size(), 2u) << team;
+    for (size_t m = 0; m < subjects.size(); ++m) EXPECT_TRUE(members[m].fixed);
   }
+  EXPECT_EQ(db.stores().teams().members({"Team", code + "-T03"})[1].player, "Bot");
+  EXPECT_NE(
+      said.find("Team " + code + "-T03 has 1 of 2 members: Bot plays member 2 from the start"),
+      std::string::npos)
+      << said;
   EXPECT_EQ(classes().find(code)->state, ClassState::Closed);
 }
 
@@ -169,6 +174,25 @@ TEST_F(ClassCommands, StartGoesOnFromEveryStateButEnded) {
     EXPECT_EQ(classes().find(code)->state,
               c.before == ClassState::Ended ? ClassState::Ended : ClassState::Started);
   }
+}
+
+// A class formed by arrival: the last team, partly filled, plays with its
+// students; the door says so.
+TEST_F(ClassCommands, CloseGivesTheLastArrivalTeamsOpenStagesToThePlayer) {
+  const std::string code = codeIn(open({"Team", "--leftover-player", "Passer"}));
+  for (const char* subject : {"A", "B", "C"}) {
+    classes().arrive(code, subject, "");
+    const std::string team = classes().placeByArrival(code, subject, 2);
+    db.stores().teams().join({"Team", team}, subject, 2);
+  }
+  const std::string said = run({"close", code});
+  EXPECT_NE(said.find("Team " + code +
+                      "-T02 has 1 of 2 members: Passer plays member 2 from the "
+                      "start"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(db.stores().teams().members({"Team", code + "-T02"}),
+            (std::vector<TeamMember>{{1, "C", false, true}, {2, "", false, true, "Passer"}}));
 }
 
 TEST_F(ClassCommands, ListShowsEachClassWithItsStateAndStudents) {

@@ -417,6 +417,31 @@ TEST_F(TeamWatch, AFixedTeamCountsTheMembersWithAWorkstation) {
   EXPECT_EQ(admin::teamStateText(shown[0]), "Waiting for your team: 1 of 4 here (P3)");
 }
 
+// A class's smaller team whose open stage a simulated player took counts
+// its students only: complete once they are here, never waiting for the
+// open stage.
+TEST_F(TeamWatch, ASmallerTeamCountsItsStudentsOnly) {
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  const TeamKey small{"Four", "Small"};
+  const char* roles[] = {"Retailer", "Wholesaler", "Distributor", "Factory"};
+  for (int16_t m = 1; m <= 3; ++m) {
+    const std::string subject = "S" + std::to_string(m);
+    db.stores().teams().join(small, subject, 4);
+    mark(subject.c_str(), ("lab-" + std::to_string(m)).c_str(), roles[m - 1], 0);
+  }
+  const std::vector<std::string> stages(std::begin(roles), std::end(roles));
+  db.stores().teams().giveOpenMembers(small, 4, "Passer", {stages, stages});
+  const std::vector<admin::WatchTeam> before = teams();
+  ASSERT_EQ(before.size(), 1u);
+  EXPECT_EQ(before[0].size, 3);
+  EXPECT_FALSE(before[0].forming()) << admin::teamStateText(before[0]);
+  order(small, 1, 1, 1, 30);
+  order(small, 1, 1, 2, 20);
+  const std::vector<admin::WatchTeam> shown = teams();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].waitingFor, std::vector<std::string>{"S3"});
+}
+
 // --json: a team is one object after the participants' lines.
 TEST_F(TeamWatch, JsonLinesCarryTheTeams) {
   db.stores().teams().join({"Four", "Blue"}, "P07", 4);

@@ -241,6 +241,28 @@ TEST(WorkstationRole, WritesTeamRowsOnlyForAMemberWhoseMarkItHolds) {
   EXPECT_EQ(db.count("datTeamOrder", R"("Member" = 2 AND "Order" = 6)"), 1);
 }
 
+// A member number that a simulated player took from the start is nobody's
+// to join, even calling the function directly.
+TEST(WorkstationRole, CannotJoinAsAMemberNumberASimulatedPlayerTook) {
+  ServerDatabase db;
+  db.insert("tblPlayer", {{"Name", "Passer"}});
+  WorkstationRole role(db);
+  PgStores station(role.connection);
+  const TeamKey blue{"A", "Blue"};
+  const PlayingMark first{"P1", "A", {"lab-1", 1}, 0, 0, {}, "secret-1"};
+  const PlayingMark late{"P2", "A", {"lab-2", 2}, 0, 0, {}, "secret-2"};
+  ASSERT_FALSE(station.participants().markPlaying(first, keepAny));
+  ASSERT_FALSE(station.participants().markPlaying(late, keepAny));
+  ASSERT_EQ(station.teams().join(blue, "P1", 2, first.token).member, 1);
+  db.stores().teams().giveOpenMembers(blue, 2, "Passer", {{"Retailer", "Factory"}});
+  PgConnection psql(role.connection);
+  const auto error =
+      pgErrorOf([&] { psql.exec(R"(SELECT quarn_join_team('A', 'Blue', 2, 'P2', 'secret-2'))"); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->sqlState(), "42501") << error->description();
+  EXPECT_EQ(db.count("datTeamMember"), 1);
+}
+
 // The team functions are made anew on servers that have them: a parameter
 // renamed or moved would fail there or leave the old function beside the
 // new one.
