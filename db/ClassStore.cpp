@@ -113,7 +113,9 @@ class RefusingClassStore final : public ClassStore {
   std::string open(ClassRow, const std::function<std::string()>&) override { refuse(); }
   std::optional<ClassRow> find(const std::string&) override { refuse(); }
   std::vector<ClassRow> list() override { refuse(); }
+  bool passwordOpens(const std::string&, const std::string&) override { refuse(); }
   bool setState(const std::string&, ClassState) override { refuse(); }
+  bool giveWord(const std::string&, ClassWord) override { refuse(); }
   ClassStudent arrive(const std::string&, const std::string&, const std::string&) override {
     refuse();
   }
@@ -184,26 +186,32 @@ std::string hashClassPassword(const std::string& password) {
 }
 
 bool classPasswordMatches(const std::string& stored, const std::string& password) {
-  const std::vector<std::string> parts = splitAt(stored, '$');
-  if (parts.size() != 4 || parts[0] != kHashScheme) return false;
+  const size_t last = stored.rfind('$');
+  if (last == std::string::npos) return false;
+  const std::optional<std::string> given = classPasswordHashUnder(stored.substr(0, last), password);
+  return given && given->size() == stored.size() &&
+         CRYPTO_memcmp(given->data(), stored.data(), stored.size()) == 0;
+}
+
+std::optional<std::string> classPasswordHashUnder(const std::string& head,
+                                                  const std::string& password) {
+  const std::vector<std::string> parts = splitAt(head, '$');
+  if (parts.size() != 3 || parts[0] != kHashScheme) return std::nullopt;
   int iterations = 0;
   try {
     iterations = std::stoi(parts[1]);
   } catch (const std::exception&) {
-    return false;
+    return std::nullopt;
   }
   const auto salt = bytesOf(parts[2]);
-  const auto hash = bytesOf(parts[3]);
-  if (iterations < 1 || !salt || !hash) return false;
-  const auto given = derive(password, *salt, iterations, hash->size());
-  return CRYPTO_memcmp(given.data(), hash->data(), hash->size()) == 0;
+  if (iterations < 1 || !salt) return std::nullopt;
+  const auto hash = derive(password, *salt, iterations, kHashBytes);
+  return head + "$" + hexOf(hash.data(), hash.size());
 }
 
 bool teacherPasswordOpens(ClassStore& store, const std::string& code, const std::string& password) {
   const auto normal = normalClassCode(code);
-  if (!normal) return false;
-  const std::optional<ClassRow> row = store.find(*normal);
-  return row && classPasswordMatches(row->password, password);
+  return normal && store.passwordOpens(*normal, password);
 }
 
 std::string classTeamName(const std::string& code, int number) {

@@ -20,6 +20,9 @@ enum class ClassForming { Arrival, Random };
 // everyone). Started, Paused: as the teacher says. Ended: nobody joins or
 // plays on through the class.
 enum class ClassState { Open, Closed, Started, Paused, Ended };
+// What the teacher may say to every student of a class at once: go on past
+// the pause they wait at, or leave training for the experiment.
+enum class ClassWord { PassPause, EndTraining };
 
 // The stored words of the enums (datClass's Identity, Forming, State), and
 // back; nothing for a word this version does not know.
@@ -34,7 +37,9 @@ std::optional<ClassState> classStateOf(std::string_view word);
 struct ClassRow {
   std::string code;  // kClassCodeLength characters of kClassCodeAlphabet
   std::string setting;
-  std::string password;  // the teacher's password as a salted hash (hashClassPassword)
+  // The teacher's password as a salted hash (hashClassPassword), as opened;
+  // never read back (see ClassStore::passwordOpens).
+  std::string password;
   ClassIdentity identity = ClassIdentity::Name;
   ClassForming forming = ClassForming::Arrival;
   // What becomes of the students left over when a team setting's students do
@@ -45,6 +50,11 @@ struct ClassRow {
   std::string leftoverPlayer;
   ClassState state = ClassState::Open;
   std::string opened;  // when, UTC: YYYY-MM-DD HH:MM:SS
+  // How often the teacher passed the pause, and ended training, for
+  // everyone: a student acts on a count above the one it saw when it came
+  // to its pause or began its training.
+  int64_t pausesPassed = 0;
+  int64_t trainingsEnded = 0;
 
   friend bool operator==(const ClassRow&, const ClassRow&) = default;
 };
@@ -83,6 +93,12 @@ std::string hashClassPassword(const std::string& password);
 // Whether `password` is the one `stored` was made from (compared in constant
 // time).
 bool classPasswordMatches(const std::string& stored, const std::string& password);
+// The hash of `password` as hashClassPassword made it under `head`, a
+// stored hash's scheme, iterations and salt ("pbkdf2-sha256$ITERATIONS$SALT"):
+// what the stored hash is when `password` is right. Nothing when `head` is
+// not such.
+std::optional<std::string> classPasswordHashUnder(const std::string& head,
+                                                  const std::string& password);
 
 // The classes of an experiment database (datClass) and their students
 // (datClassMember). Both engines keep them; every write is one transaction.
@@ -97,8 +113,15 @@ class ClassStore {
   virtual std::optional<ClassRow> find(const std::string& code) = 0;
   // Every class, the latest opened first.
   virtual std::vector<ClassRow> list() = 0;
+  // Whether `password` is the teacher's password of the class `code`. The
+  // stored hash is not read out: a server's workstation login may check a
+  // password, not take the hash away to guess at.
+  virtual bool passwordOpens(const std::string& code, const std::string& password) = 0;
   // Sets the class's state; false when there is no such class.
   virtual bool setState(const std::string& code, ClassState state) = 0;
+  // Counts the teacher's `word` to everyone in the class (see
+  // ClassRow::pausesPassed); false when there is no such class.
+  virtual bool giveWord(const std::string& code, ClassWord word) = 0;
 
   // Records that `subject` joined the class (as `name`), in order of
   // arrival; a student who joins again keeps the row it has. Returns the

@@ -10,9 +10,10 @@ namespace quarn {
 
 namespace {
 
+// A class's columns as read: the password's hash stays in the table.
 constexpr const char* kClassColumns =
-    R"("Code", "Setting", "Password", "Identity", "Forming", "Leftover", "LeftoverPlayer",
-       "State", "Opened")";
+    R"("Code", "Setting", "Identity", "Forming", "Leftover", "LeftoverPlayer", "State",
+       "Opened", "PausesPassed", "TrainingsEnded")";
 constexpr const char* kStudentColumns = R"("Code", "Subject", "Name", "Arrival", "Team")";
 
 std::string selectClasses() {
@@ -39,13 +40,14 @@ ClassRow classOf(const Row& row) {
   ClassRow c;
   c.code = textOf(row, "Code");
   c.setting = textOf(row, "Setting");
-  c.password = textOf(row, "Password");
   c.identity = classIdentityOf(textOf(row, "Identity")).value_or(ClassIdentity::Name);
   c.forming = classFormingOf(textOf(row, "Forming")).value_or(ClassForming::Arrival);
   c.leftover = textOf(row, "Leftover");
   c.leftoverPlayer = textOf(row, "LeftoverPlayer");
   c.state = classStateOf(textOf(row, "State")).value_or(ClassState::Ended);
   c.opened = textOf(row, "Opened");
+  c.pausesPassed = numberOf(row, "PausesPassed");
+  c.trainingsEnded = numberOf(row, "TrainingsEnded");
   return c;
 }
 
@@ -87,11 +89,12 @@ std::string SqlClassStore::open(ClassRow row, const std::function<std::string()>
         row.code = drawCode();
       } while (codeTaken(sql, row.code));
     }
-    sql.execute(std::string(R"(INSERT INTO "datClass" ()") + kClassColumns +
-                    ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                {row.code, row.setting, row.password, std::string(classIdentityName(row.identity)),
-                 std::string(classFormingName(row.forming)), row.leftover, row.leftoverPlayer,
-                 std::string(classStateName(row.state)), row.opened});
+    sql.execute(
+        std::string(R"(INSERT INTO "datClass" ("Password", )") + kClassColumns +
+            ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {row.password, row.code, row.setting, std::string(classIdentityName(row.identity)),
+         std::string(classFormingName(row.forming)), row.leftover, row.leftoverPlayer,
+         std::string(classStateName(row.state)), row.opened, row.pausesPassed, row.trainingsEnded});
   });
   return row.code;
 }
@@ -115,6 +118,39 @@ std::vector<ClassRow> SqlClassStore::list() {
   return classes;
 }
 
+bool SqlClassStore::passwordOpens(const std::string& code, const std::string& password) {
+  const std::string normal = normalOrAsGiven(code);
+  std::optional<std::string> head;
+  read([&](ClassSql& sql) { head = passwordHead(sql, normal); });
+  // The slow hash is made outside any transaction.
+  const std::optional<std::string> hash =
+      head ? classPasswordHashUnder(*head, password) : std::nullopt;
+  if (!hash) return false;
+  bool matches = false;
+  read([&](ClassSql& sql) { matches = passwordIs(sql, normal, *hash); });
+  return matches;
+}
+
+namespace {
+
+std::optional<std::string> storedPassword(ClassSql& sql, const std::string& code) {
+  const Rows rows = sql.query(R"(SELECT "Password" FROM "datClass" WHERE "Code" = ?)", {code});
+  if (rows.empty()) return std::nullopt;
+  return textOf(rows.front(), "Password");
+}
+
+}  // namespace
+
+std::optional<std::string> SqlClassStore::passwordHead(ClassSql& sql, const std::string& code) {
+  const std::optional<std::string> stored = storedPassword(sql, code);
+  if (!stored || stored->rfind('$') == std::string::npos) return std::nullopt;
+  return stored->substr(0, stored->rfind('$'));
+}
+
+bool SqlClassStore::passwordIs(ClassSql& sql, const std::string& code, const std::string& hash) {
+  return storedPassword(sql, code) == hash;
+}
+
 bool SqlClassStore::setState(const std::string& code, ClassState state) {
   bool found = false;
   write([&](ClassSql& sql) {
@@ -123,6 +159,24 @@ bool SqlClassStore::setState(const std::string& code, ClassState state) {
     if (!found) return;
     sql.execute(R"(UPDATE "datClass" SET "State" = ? WHERE "Code" = ?)",
                 {std::string(classStateName(state)), normal});
+  });
+  return found;
+}
+
+bool SqlClassStore::giveWord(const std::string& code, ClassWord word) {
+  bool found = false;
+  write([&](ClassSql& sql) {
+    const std::string normal = normalOrAsGiven(code);
+    found = codeTaken(sql, normal);
+    if (!found) return;
+    // Counted in the row itself: two teachers' pages that give the word at
+    // once count twice.
+    sql.execute(
+        word == ClassWord::PassPause
+            ? R"(UPDATE "datClass" SET "PausesPassed" = "PausesPassed" + 1 WHERE "Code" = ?)"
+            : R"(UPDATE "datClass" SET "TrainingsEnded" = "TrainingsEnded" + 1
+                         WHERE "Code" = ?)",
+        {normal});
   });
   return found;
 }

@@ -23,7 +23,9 @@ class SqlClassStore : public ClassStore {
   std::string open(ClassRow row, const std::function<std::string()>& drawCode) override;
   std::optional<ClassRow> find(const std::string& code) override;
   std::vector<ClassRow> list() override;
+  bool passwordOpens(const std::string& code, const std::string& password) override;
   bool setState(const std::string& code, ClassState state) override;
+  bool giveWord(const std::string& code, ClassWord word) override;
   ClassStudent arrive(const std::string& code, const std::string& subject,
                       const std::string& name) override;
   ClassStudent arriveNamed(const std::string& code, const std::string& name) override;
@@ -41,6 +43,11 @@ class SqlClassStore : public ClassStore {
   virtual void write(const Use& use) = 0;
   // Runs `use` as a read.
   virtual void read(const Use& use) = 0;
+  // The stored hash of the class's password up to its last '$' (its scheme,
+  // iterations and salt); nothing when there is no such class.
+  virtual std::optional<std::string> passwordHead(ClassSql& sql, const std::string& code);
+  // Whether the class's stored hash is `hash`.
+  virtual bool passwordIs(ClassSql& sql, const std::string& code, const std::string& hash);
 };
 
 }  // namespace quarn

@@ -96,4 +96,17 @@ ClosedDoor closeClassDoor(ClassStore& classes, TeamStore& teams, const std::stri
   return door;
 }
 
+StartedClass startClass(ClassStore& classes, TeamStore& teams, const std::string& code,
+                        const TeamTrialRoles& trials,
+                        const std::function<size_t(size_t)>& shuffleIndex) {
+  StartedClass start;
+  const std::optional<ClassRow> row = classes.find(code);
+  if (!row || row->state == ClassState::Ended) return start;
+  if (row->state == ClassState::Open) {
+    start.door = closeClassDoor(classes, teams, row->code, trials, shuffleIndex);
+  }
+  start.started = classes.setState(row->code, ClassState::Started);
+  return start;
+}
+
 }  // namespace quarn

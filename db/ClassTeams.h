@@ -47,4 +47,17 @@ ClosedDoor closeClassDoor(ClassStore& classes, TeamStore& teams, const std::stri
                           const TeamTrialRoles& trials,
                           const std::function<size_t(size_t)>& shuffleIndex);
 
+// What starting a class came to.
+struct StartedClass {
+  bool started = false;  // false: there is no such class, or it ended
+  ClosedDoor door;       // the door closed by the start (the class was open)
+};
+
+// Starts the class `code`: its students, held until now, play. An open
+// class's door closes first, exactly as closeClassDoor closes it; a paused
+// class goes on. An ended class stays ended.
+StartedClass startClass(ClassStore& classes, TeamStore& teams, const std::string& code,
+                        const TeamTrialRoles& trials,
+                        const std::function<size_t(size_t)>& shuffleIndex);
+
 }  // namespace quarn

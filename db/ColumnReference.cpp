@@ -286,6 +286,12 @@ std::vector<ColumnNote> describeColumns() {
        "the simulated player (a `Name` of `tblPlayer`) on a smaller team's open stages"},
       {"datClass", "State", kRecorded, "`open`, `closed`, `started`, `paused` or `ended`"},
       {"datClass", "Opened", kRecorded, "when the class was opened (UTC)"},
+      {"datClass", "PausesPassed", kRecorded,
+       "how often the teacher passed the pause for everyone: a student waiting at a pause "
+       "goes on"},
+      {"datClass", "TrainingsEnded", kRecorded,
+       "how often the teacher ended training for everyone: a student in training goes on to "
+       "the experiment"},
       {"datClassMember", "Code", kRecorded, "the class"},
       {"datClassMember", "Subject", kRecorded, "the student's User ID"},
       {"datClassMember", "Name", kRecorded,

@@ -289,7 +289,9 @@ Schema describeSchema() {
         {"Leftover", kText, "''"},
         {"LeftoverPlayer", kText, "''"},
         {"State", kText, "'open'", kNotNull},
-        {"Opened", kText}},
+        {"Opened", kText},
+        {"PausesPassed", kInt, "0", kNotNull},
+        {"TrainingsEnded", kInt, "0", kNotNull}},
        {"Code"},
        7},
       // The students of a class in order of arrival, the name each gave

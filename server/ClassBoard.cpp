@@ -23,6 +23,12 @@ std::optional<ClassRow> ClassBoard::look(const std::string& place, const std::st
     const auto seen = m_seen.find(keyOf(place, code));
     if (seen != m_seen.end() && now - seen->second.at < kFreshFor) return seen->second.row;
   }
+  return readNow(place, code, read);
+}
+
+std::optional<ClassRow> ClassBoard::readNow(const std::string& place, const std::string& code,
+                                            const std::function<std::optional<ClassRow>()>& read) {
+  const auto now = std::chrono::steady_clock::now();
   // Read outside the lock: a slow database holds no other class's students.
   std::optional<ClassRow> row = read();
   const std::lock_guard lock(m_mutex);

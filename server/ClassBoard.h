@@ -27,6 +27,10 @@ class ClassBoard {
   // else as `read` reads it now.
   std::optional<ClassRow> look(const std::string& place, const std::string& code,
                                const std::function<std::optional<ClassRow>()>& read);
+  // The class as `read` reads it now, for the next looks too: where a
+  // student must know the class as it stands at this moment.
+  std::optional<ClassRow> readNow(const std::string& place, const std::string& code,
+                                  const std::function<std::optional<ClassRow>()>& read);
   // The next look at the class reads it (a change made through this
   // process).
   void forget(const std::string& place, const std::string& code);

@@ -36,12 +36,10 @@ class ClassMonitor::Page final : public PageHost {
   ClassPageKind m_kind;
 };
 
-ClassMonitor::ClassMonitor(asio::thread_pool& threads, std::string code, OpenData openData,
-                           TeacherDesk::TellStudents tell)
+ClassMonitor::ClassMonitor(asio::thread_pool& threads, std::string code, OpenData openData)
     : m_strand(asio::make_strand(threads.get_executor())),
       m_code(std::move(code)),
       m_openData(std::move(openData)),
-      m_tell(std::move(tell)),
       m_timer(m_strand) {}
 
 ClassMonitor::~ClassMonitor() = default;
@@ -70,7 +68,7 @@ void ClassMonitor::attachNow(TeacherDesk::PageId id, ClassPageKind kind,
     m_desk = std::make_unique<TeacherDesk>(
         m_code, *m_data,
         [this](TeacherDesk::PageId page, const nlohmann::json& message) { deliver(page, message); },
-        m_tell, [] { return SystemWallClock::instance().seconds(); });
+        [] { return SystemWallClock::instance().seconds(); });
   }
   m_links[id] = std::move(link);
   m_desk->open(id, kind);
@@ -118,16 +116,15 @@ void ClassMonitor::readLater() {
   });
 }
 
-ClassMonitors::ClassMonitors(asio::thread_pool& threads, ClassMonitor::OpenData openData,
-                             TeacherDesk::TellStudents tell)
-    : m_threads(threads), m_openData(std::move(openData)), m_tell(std::move(tell)) {}
+ClassMonitors::ClassMonitors(asio::thread_pool& threads, ClassMonitor::OpenData openData)
+    : m_threads(threads), m_openData(std::move(openData)) {}
 
 std::shared_ptr<PageHost> ClassMonitors::page(const std::string& code, ClassPageKind kind) {
   const std::lock_guard lock(m_mutex);
   std::erase_if(m_monitors, [](const auto& entry) { return entry.second.expired(); });
   std::shared_ptr<ClassMonitor> monitor = m_monitors[code].lock();
   if (!monitor) {
-    monitor = std::make_shared<ClassMonitor>(m_threads, code, m_openData, m_tell);
+    monitor = std::make_shared<ClassMonitor>(m_threads, code, m_openData);
     m_monitors[code] = monitor;
   }
   return monitor->page(kind);

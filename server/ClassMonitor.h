@@ -24,8 +24,7 @@ class ClassMonitor : public std::enable_shared_from_this<ClassMonitor> {
  public:
   using OpenData = std::function<std::unique_ptr<TeacherData>()>;
 
-  ClassMonitor(boost::asio::thread_pool& threads, std::string code, OpenData openData,
-               TeacherDesk::TellStudents tell);
+  ClassMonitor(boost::asio::thread_pool& threads, std::string code, OpenData openData);
   ~ClassMonitor();
   ClassMonitor(const ClassMonitor&) = delete;
   ClassMonitor& operator=(const ClassMonitor&) = delete;
@@ -49,7 +48,6 @@ class ClassMonitor : public std::enable_shared_from_this<ClassMonitor> {
   Strand m_strand;
   std::string m_code;
   OpenData m_openData;
-  TeacherDesk::TellStudents m_tell;
   boost::asio::steady_timer m_timer;
   bool m_reading = false;
   std::unique_ptr<TeacherData> m_data;
@@ -62,15 +60,13 @@ class ClassMonitor : public std::enable_shared_from_this<ClassMonitor> {
 // the class's one monitor, made when its first page comes.
 class ClassMonitors {
  public:
-  ClassMonitors(boost::asio::thread_pool& threads, ClassMonitor::OpenData openData,
-                TeacherDesk::TellStudents tell);
+  ClassMonitors(boost::asio::thread_pool& threads, ClassMonitor::OpenData openData);
   // A page of the class of `code` (see classCodeOf).
   std::shared_ptr<PageHost> page(const std::string& code, ClassPageKind kind);
 
  private:
   boost::asio::thread_pool& m_threads;
   ClassMonitor::OpenData m_openData;
-  TeacherDesk::TellStudents m_tell;
   std::mutex m_mutex;
   std::map<std::string, std::weak_ptr<ClassMonitor>> m_monitors;
 };

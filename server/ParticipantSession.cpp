@@ -151,7 +151,9 @@ void ParticipantSession::tick() {
       m_quietTicks = 0;
       m_game.keepAlive();
     }
-    followClassPause();
+    const std::optional<ClassRow> row = lookAtClass();
+    followClassPause(row);
+    if (row) followTeachersWords(*row);
     // The week clock stands while the teacher pauses the class.
     if (!m_classPaused && m_game.clockRuns() && m_game.runClock()) carryOn();
     lookAtTeam();
@@ -167,16 +169,21 @@ void ParticipantSession::lookAtTeam() {
   if (m_game.watchesTeam() && m_game.pollTeam(std::chrono::milliseconds(0))) carryOn();
 }
 
+// The class the student joined, as last read for all its students at once
+// (ClassBoard); none for a participant who logged in without a class.
+std::optional<ClassRow> ParticipantSession::lookAtClass() {
+  if (m_classCode.empty()) return std::nullopt;
+  ClassStore& classes = m_stores.classes();
+  return ClassBoard::shared().look(m_stores.location(), m_classCode, [&] {
+    return m_db.read([&] { return classes.find(m_classCode); });
+  });
+}
+
 // A student of a class waits while the teacher pauses the class: the page
 // says so and no order is taken; when the class goes on, the page is shown
-// the game as it stands. The class's row is read for all its students at
-// once (ClassBoard).
-void ParticipantSession::followClassPause() {
+// the game as it stands.
+void ParticipantSession::followClassPause(const std::optional<ClassRow>& row) {
   if (m_classCode.empty()) return;
-  ClassStore& classes = m_stores.classes();
-  const std::optional<ClassRow> row = ClassBoard::shared().look(
-      m_stores.location(), m_classCode,
-      [&] { return m_db.read([&] { return classes.find(m_classCode); }); });
   const bool paused = row && row->state == ClassState::Paused;
   if (paused == m_classPaused) return;
   m_classPaused = paused;
@@ -187,6 +194,41 @@ void ParticipantSession::followClassPause() {
   } else {
     m_send({{"type", "teamWaiting"}, {"text", ""}});
     resendState();
+  }
+}
+
+// Where the teacher's words stood when the student came to a pause or began
+// training: the class is read at that moment (not as last read for
+// everyone), so that a word given before it passes nobody who came later.
+void ParticipantSession::noteTeachersWords() {
+  if (m_classCode.empty() || m_ended || m_game.phase() == Phase::LoggedOut) return;
+  const bool atPause = m_game.phase() == Phase::Paused;
+  const bool inTraining = m_game.inTraining();
+  if (!atPause) m_pausesSeen.reset();
+  if (!inTraining) m_trainingsSeen.reset();
+  if ((!atPause || m_pausesSeen) && (!inTraining || m_trainingsSeen)) return;
+  ClassStore& classes = m_stores.classes();
+  const std::optional<ClassRow> row = ClassBoard::shared().readNow(
+      m_stores.location(), m_classCode,
+      [&] { return m_db.read([&] { return classes.find(m_classCode); }); });
+  if (!row) return;
+  if (atPause && !m_pausesSeen) m_pausesSeen = row->pausesPassed;
+  if (inTraining && !m_trainingsSeen) m_trainingsSeen = row->trainingsEnded;
+}
+
+// The teacher's word given since the student came to its pause (began its
+// training) passes the pause (ends the training) as the moderator's
+// password would. Training ends once the game takes it (not while the
+// student waits for its team).
+void ParticipantSession::followTeachersWords(const ClassRow& row) {
+  if (m_pausesSeen && row.pausesPassed > *m_pausesSeen && m_game.passPauseWithoutPassword()) {
+    m_pausesSeen.reset();
+    carryOn();
+  }
+  if (m_trainingsSeen && row.trainingsEnded > *m_trainingsSeen &&
+      m_game.skipTrainingWithoutPassword()) {
+    m_trainingsSeen.reset();
+    carryOn();
   }
 }
 
@@ -213,6 +255,7 @@ void ParticipantSession::guarded(Move move) {
   m_prompter.newMove();
   try {
     move();
+    noteTeachersWords();
   } catch (const SessionEnd&) {
     m_ended = true;
     m_send({{"type", "ended"}, {"reason", "the session ended"}});
@@ -298,7 +341,9 @@ int16_t teamSizeOf(DatabaseAccess& db, const std::string& setting) {
 
 // A student joins a class by its code with a name or a User ID, as the
 // class asks, and is placed: in its team (by arrival, or once the door
-// closes), then logged in to the class's setting.
+// closes), then logged in to the class's setting once the teacher started
+// the class (a student who comes back to a started or paused class goes on
+// at once).
 void ParticipantSession::joinClass(const nlohmann::json& body) {
   if (m_game.phase() != Phase::LoggedOut || m_doorWait) {
     return reject("notNow", "already logged in");
@@ -360,13 +405,23 @@ void ParticipantSession::joinClass(const nlohmann::json& body) {
   const int16_t size = teamSizeOf(m_db, row->setting);
   if (size > 0 && wait.request.team.empty()) {
     if (row->forming == ClassForming::Random) {
-      m_doorWait = std::move(wait);
-      return sendDoorWait();
+      wait.teamAtDoor = true;
+    } else {
+      wait.request.team =
+          m_db.read([&] { return classes.placeByArrival(row->code, student->subject, size); });
     }
-    wait.request.team =
-        m_db.read([&] { return classes.placeByArrival(row->code, student->subject, size); });
   }
   if (size == 0) wait.request.team.clear();
+  if (wait.teamAtDoor || row->state == ClassState::Open || row->state == ClassState::Closed) {
+    // A new User ID answers the questionnaire before the wait, not after
+    // the start: the class begins together.
+    if (!wait.answers &&
+        !m_db.read([&] { return m_stores.participants().findParticipant(wait.request.subject); })) {
+      return refuse("login", "questionnaireNeeded");
+    }
+    m_doorWait = std::move(wait);
+    return sendDoorWait();
+  }
   startLogin(wait.request, std::move(wait.answers), wait.takeOver);
 }
 
@@ -374,8 +429,8 @@ void ParticipantSession::sendDoorWait() {
   m_send({{"type", "classWaiting"}, {"code", m_doorWait->code}});
 }
 
-// The door of the class the student waits in: once it closed, the student's
-// team is known and the login goes on; the class's row is read for all its
+// The class the student waits in: once the teacher started it, the login
+// goes on, in the team its door formed; the class's row is read for all its
 // students at once (ClassBoard).
 void ParticipantSession::lookAtClassDoor() {
   ClassStore& classes = m_stores.classes();
@@ -387,27 +442,26 @@ void ParticipantSession::lookAtClassDoor() {
     m_doorWait.reset();
     return refuse("joinClass", "classEnded");
   }
-  if (row->state == ClassState::Open) return;
-  std::string team;
-  for (const ClassStudent& s : m_db.read([&] { return classes.students(code); })) {
-    if (s.subject == m_doorWait->request.subject) team = s.team;
-  }
-  if (team.empty()) {
-    // The door closed before this student's arrival was counted: it missed
-    // the class's teams.
-    m_doorWait.reset();
-    return refuse("joinClass", "classClosed");
-  }
+  if (row->state == ClassState::Open || row->state == ClassState::Closed) return;
   DoorWait wait = std::move(*m_doorWait);
   m_doorWait.reset();
-  wait.request.team = team;
+  if (wait.teamAtDoor) {
+    for (const ClassStudent& s : m_db.read([&] { return classes.students(code); })) {
+      if (s.subject == wait.request.subject) wait.request.team = s.team;
+    }
+    if (wait.request.team.empty()) {
+      // The door closed before this student's arrival was counted: it missed
+      // the class's teams.
+      return refuse("joinClass", "classClosed");
+    }
+  }
   m_send({{"type", "classWaiting"}, {"code", ""}});
   startLogin(wait.request, std::move(wait.answers), wait.takeOver);
 }
 
 void ParticipantSession::order(const nlohmann::json& body) {
   if (m_game.phase() != Phase::WeekOpen) return reject("notNow", "no week is open");
-  followClassPause();
+  followClassPause(lookAtClass());
   if (m_classPaused) return refuse("order", "classPaused");
   const auto turn = body.find("turn");
   if (turn == body.end() || !turn->is_number_integer()) return reject("invalid", "turn");
@@ -439,25 +493,6 @@ void ParticipantSession::skipTraining(const nlohmann::json& body) {
   if (!password) return reject("invalid", "password");
   if (!m_game.skipTraining(*password)) return refuse("skipTraining", "incorrectPassword");
   carryOn();
-}
-
-template <class Move>
-bool ParticipantSession::teachersMove(const std::string& setting, Move move) {
-  if (m_ended || m_game.phase() == Phase::LoggedOut || setting != m_setting) return false;
-  bool taken = false;
-  guarded([&] {
-    taken = move();
-    if (taken) carryOn();
-  });
-  return taken;
-}
-
-bool ParticipantSession::passPause(const std::string& setting) {
-  return teachersMove(setting, [this] { return m_game.passPauseWithoutPassword(); });
-}
-
-bool ParticipantSession::endTraining(const std::string& setting) {
-  return teachersMove(setting, [this] { return m_game.skipTrainingWithoutPassword(); });
 }
 
 // The steps the window takes from its event loop without the participant:

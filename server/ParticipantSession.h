@@ -8,6 +8,7 @@
 #include "base/Clock.h"
 #include "base/Prompter.h"
 #include "base/Random.h"
+#include "db/ClassStore.h"
 #include "db/DatabaseAccess.h"
 #include "db/OpenDatabase.h"
 #include "game/GameSession.h"
@@ -88,11 +89,6 @@ class ParticipantSession {
   // The workstation a browser plays at: this computer and process, the
   // browser named by `device` ("lab-server browser 1a2b3c4d").
   static Workstation workstationOf(const std::string& device);
-  // The teacher's word for the class playing `setting` (see
-  // GameSession::passPauseWithoutPassword and skipTrainingWithoutPassword): whether this session's
-  // game took it. A session in another setting, or not at a pause or in training, is left as it is.
-  bool passPause(const std::string& setting);
-  bool endTraining(const std::string& setting);
   // Whether the session ended: the connection is to be closed.
   bool ended() const { return m_ended; }
   // Whether a participant logged in and plays: the session holds a game.
@@ -107,7 +103,10 @@ class ParticipantSession {
   void logIn(const nlohmann::json& body);
   void joinClass(const nlohmann::json& body);
   void lookAtClassDoor();
-  void followClassPause();
+  std::optional<ClassRow> lookAtClass();
+  void followClassPause(const std::optional<ClassRow>& row);
+  void noteTeachersWords();
+  void followTeachersWords(const ClassRow& row);
   void sendDoorWait();
   // Logs in as `request` says and starts the game.
   void startLogin(const LoginRequest& request, std::optional<Questionnaire> answers, bool takeOver);
@@ -116,18 +115,17 @@ class ParticipantSession {
   void skipTraining(const nlohmann::json& body);
   void carryOn();
   void lookAtTeam();
-  template <class Move>
-  bool teachersMove(const std::string& setting, Move move);
   void refuse(const std::string& of, const std::string& reason);
   void reject(const std::string& reason, const std::string& detail);
 
-  // A student of a class whose teams form when its door closes: the login
-  // waits for it.
+  // A student of a class that has not started: the login waits for the
+  // start (and a team formed at random, for the door to close).
   struct DoorWait {
     std::string code;
     LoginRequest request;
     std::optional<Questionnaire> answers;
     bool takeOver = false;
+    bool teamAtDoor = false;  // the student's team is known once the door closed
   };
 
   SendToPage m_send;
@@ -136,6 +134,12 @@ class ParticipantSession {
   std::optional<DoorWait> m_doorWait;
   std::string m_classCode;     // the class the student joined; empty: none
   bool m_classPaused = false;  // as the class's state was last seen
+  // The teacher's words to the class (ClassRow::pausesPassed,
+  // trainingsEnded) as they stood when the student came to the pause it
+  // waits at, or began its training; none while not at a pause, not in
+  // training.
+  std::optional<int64_t> m_pausesSeen;
+  std::optional<int64_t> m_trainingsSeen;
   // The ticks since the workstation's mark was last refreshed.
   int m_quietTicks = 0;
   BrowserView m_view;

@@ -62,7 +62,8 @@ inline constexpr MessageDescription kMessages[] = {
     {"classJoined", Direction::ToPage,
      "code; setting; subject: the User ID the student plays under", "the class took the student"},
     {"classWaiting", Direction::ToPage, "code: the class; empty: no longer",
-     "the student waits for the class's door to close (the teams to form)"},
+     "the student waits for the teacher to start the class (and a team formed at random, for "
+     "the class's door to close)"},
     {"language", Direction::ToPage, "language: e.g. \"de\"; empty for the default",
      "the language the setting's participants read"},
     {"training", Direction::ToPage, "active: true or false", "training trials begin or end"},
@@ -116,14 +117,23 @@ inline constexpr MessageDescription kMessages[] = {
      "logs the teacher's page (or the projector view) in to the class its address names; "
      "wrong guesses are slowed down for the class",
      "password"},
-    {"startClass", Direction::FromTeacher, "", "the students may play", ""},
-    {"pauseClass", Direction::FromTeacher, "", "the students wait until the class goes on", ""},
+    {"startClass", Direction::FromTeacher, "",
+     "the students may play: an open class's door closes first; refused (classEnded) for an "
+     "ended class",
+     ""},
+    {"pauseClass", Direction::FromTeacher, "",
+     "the students wait until the class goes on; refused (notStarted) before the class started",
+     ""},
     {"endClass", Direction::FromTeacher, "",
      "the class is over: every page of the class is sent the debriefing", ""},
     {"passPause", Direction::FromTeacher, "",
-     "every student of the class held at a scheduled pause goes on", ""},
+     "every student of the class held at a scheduled pause goes on, in every server process; "
+     "who comes to a pause later waits there",
+     ""},
     {"endTraining", Direction::FromTeacher, "",
-     "every student of the class in training leaves it for the experiment", ""},
+     "every student of the class in training leaves it for the experiment, in every server "
+     "process; who begins training later trains",
+     ""},
     {"replaceMember", Direction::FromTeacher,
      "team; member: 1 to 4; player: a simulated player of the plan",
      "the player takes the member's stage from the member's next week to the trial's end",
@@ -149,8 +159,7 @@ inline constexpr MessageDescription kMessages[] = {
      "per stage the median ratio of the order variance to the demand's",
      "the debriefing, sent when the class ends or on demand"},
     {"classDone", Direction::ToTeacher,
-     "of: the action's type; sessions: the students' sessions it reached (passPause, "
-     "endTraining); replaced: {team, member, subject, player, trial, fromWeek} "
+     "of: the action's type; replaced: {team, member, subject, player, trial, fromWeek} "
      "(replaceMember)",
      "an action was taken"},
 };

@@ -37,18 +37,6 @@ void SessionHost::receive(std::string text) {
   });
 }
 
-void SessionHost::hear(TeachersWord word, std::string setting) {
-  asio::post(m_strand, [self = shared_from_this(), word, setting = std::move(setting)] {
-    self->play([&] {
-      if (word == TeachersWord::PassPause) {
-        self->m_session.passPause(setting);
-      } else {
-        self->m_session.endTraining(setting);
-      }
-    });
-  });
-}
-
 void SessionHost::attachNow(std::shared_ptr<PageLink> page) {
   if (m_page) {
     m_page->deliver(nlohmann::json{{"type", "ended"}, {"reason", "openedElsewhere"}}.dump());

@@ -54,10 +54,6 @@ class SessionHost final : public PageHost, public std::enable_shared_from_this<S
   void detach(std::shared_ptr<PageLink> page) override;
   // A text message from the page.
   void receive(std::string text) override;
-  // The teacher of the class playing `setting` passes the pause, or ends
-  // training, for everyone (see ParticipantSession::passPause).
-  enum class TeachersWord { PassPause, EndTraining };
-  void hear(TeachersWord word, std::string setting);
 
   // Whether the session holds a game (a participant logged in), or a
   // message that may start one is still on its way; from any thread.

@@ -1,5 +1,6 @@
 #include "server/TeacherData.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "analysis/RecordedResults.h"
@@ -8,6 +9,7 @@
 #include "base/Roles.h"
 #include "base/Text.h"
 #include "db/ClassStore.h"
+#include "db/ClassTeams.h"
 #include "db/DatabaseAccess.h"
 #include "db/OpenDatabase.h"
 #include "plan/PlanReaders.h"
@@ -57,6 +59,25 @@ class StoreTeacherData final : public TeacherData {
     ClassBoard::shared().forget(m_stores.location(), code);
   }
 
+  bool start(const std::string& code) override {
+    const std::optional<ClassRow> row = m_db.read([&] { return m_stores.classes().find(code); });
+    if (!row) throw QuarnError(kErrItemNotFound, "no class " + code);
+    const TeamTrialRoles trials = memberRolesOf(plans()(row->setting));
+    const StartedClass start = m_db.read([&] {
+      return startClass(m_stores.classes(), m_stores.teams(), code, trials,
+                        [this](size_t below) { return shuffleIndex(below); });
+    });
+    ClassBoard::shared().forget(m_stores.location(), code);
+    return start.started;
+  }
+
+  void tell(const std::string& code, ClassWord word) override {
+    if (!m_db.read([&] { return m_stores.classes().giveWord(code, word); })) {
+      throw QuarnError(kErrItemNotFound, "no class " + code);
+    }
+    ClassBoard::shared().forget(m_stores.location(), code);
+  }
+
   LabWatch watch(const std::string& setting, int64_t now) override {
     return m_db.read([&] {
       return watchLab(monitor(), now, {setting, kDefaultGoneLimitSeconds}, plans());
@@ -100,6 +121,12 @@ class StoreTeacherData final : public TeacherData {
   }
 
  private:
+  // A number below `below`, to shuffle the students of a class formed at
+  // random.
+  size_t shuffleIndex(size_t below) {
+    return std::min(below - 1, static_cast<size_t>(m_random.next() * static_cast<double>(below)));
+  }
+
   // The player of tblPlayer that `name` names, apart from ASCII letter case.
   std::string playerNamed(const std::string& name) {
     for (const std::string& known : players()) {

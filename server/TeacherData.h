@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/RecordedTrial.h"
+#include "db/ClassStore.h"
 #include "db/TeamStore.h"
 #include "game/LabWatch.h"
 
@@ -34,6 +35,12 @@ class TeacherData {
   // Whether `password` is the class's teacher password.
   virtual bool passwordMatches(const std::string& code, const std::string& password) = 0;
   virtual void setState(const std::string& code, const std::string& state) = 0;
+  // Starts the class (see startClass: an open class's door closes first);
+  // false when it ended.
+  virtual bool start(const std::string& code) = 0;
+  // Gives the teacher's word to every student of the class, in whichever
+  // server process the student plays (see ClassStore::giveWord).
+  virtual void tell(const std::string& code, ClassWord word) = 0;
   // The live view of the students of `setting` at `now` (seconds since
   // 1970).
   virtual LabWatch watch(const std::string& setting, int64_t now) = 0;

@@ -262,12 +262,10 @@ json debriefingMessage(const std::vector<RecordedTrial>& trials, const std::stri
           {"amplification", amplification}};
 }
 
-TeacherDesk::TeacherDesk(std::string code, TeacherData& data, Deliver deliver, TellStudents tell,
-                         Seconds seconds)
+TeacherDesk::TeacherDesk(std::string code, TeacherData& data, Deliver deliver, Seconds seconds)
     : m_code(std::move(code)),
       m_data(data),
       m_deliver(std::move(deliver)),
-      m_tell(std::move(tell)),
       m_seconds(std::move(seconds)) {}
 
 void TeacherDesk::open(PageId page, ClassPageKind kind) {
@@ -336,13 +334,32 @@ void TeacherDesk::logIn(PageId id, Page& page, const json& body, Clock::time_poi
 
 void TeacherDesk::act(PageId id, const PageMessage& message) {
   const std::string& type = message.type;
-  if (type == "startClass") return setState(id, type, "started");
-  if (type == "pauseClass") return setState(id, type, "paused");
+  if (type == "startClass") return start(id, type);
+  if (type == "pauseClass") return pause(id, type);
   if (type == "endClass") return setState(id, type, "ended");
   if (type == "passPause") return tellStudents(id, type, ClassWord::PassPause);
   if (type == "endTraining") return tellStudents(id, type, ClassWord::EndTraining);
   if (type == "replaceMember") return replace(id, message.body);
   if (type == "debrief") return sendDebriefing(id);
+}
+
+// An open class's door closes first (see startClass); an ended class does
+// not start again.
+void TeacherDesk::start(PageId id, const std::string& type) {
+  if (!m_data.start(m_code)) return refuse(id, type, "classEnded");
+  m_changedHere = true;
+  m_deliver(id, {{"type", "classDone"}, {"of", type}});
+}
+
+// Only a class that plays pauses: a pause before the start would let the
+// students waiting for it in, past the door.
+void TeacherDesk::pause(PageId id, const std::string& type) {
+  const std::optional<ClassRecord> found = record();
+  if (!found) return refuse(id, type, "noClass");
+  if (found->state != "started" && found->state != "paused") {
+    return refuse(id, type, "notStarted");
+  }
+  setState(id, type, "paused");
 }
 
 void TeacherDesk::setState(PageId id, const std::string& type, const std::string& state) {
@@ -354,9 +371,9 @@ void TeacherDesk::setState(PageId id, const std::string& type, const std::string
 void TeacherDesk::tellStudents(PageId id, const std::string& type, ClassWord word) {
   const std::optional<ClassRecord> found = record();
   if (!found) return refuse(id, type, "noClass");
-  const size_t sessions = m_tell(word, found->setting);
+  m_data.tell(m_code, word);
   m_changedHere = true;
-  m_deliver(id, {{"type", "classDone"}, {"of", type}, {"sessions", sessions}});
+  m_deliver(id, {{"type", "classDone"}, {"of", type}});
 }
 
 void TeacherDesk::replace(PageId id, const json& body) {

@@ -43,18 +43,12 @@ class PasswordGuesses {
 // projector view, which only shows.
 enum class ClassPageKind { Teacher, Projector };
 
-// The teacher's words that reach the students' sessions in this process.
-enum class ClassWord { PassPause, EndTraining };
-
 class TeacherDesk {
  public:
   using Clock = std::chrono::steady_clock;
   using PageId = uint64_t;
   // Sends a message to one page.
   using Deliver = std::function<void(PageId, const nlohmann::json&)>;
-  // Passes the word to the students of `setting` playing in this process;
-  // how many sessions it went to.
-  using TellStudents = std::function<size_t(ClassWord, const std::string& setting)>;
   // The wall clock of the live view: seconds since 1970.
   using Seconds = std::function<int64_t()>;
 
@@ -62,8 +56,7 @@ class TeacherDesk {
   static constexpr std::chrono::milliseconds kReadInterval{250};
   static constexpr std::chrono::milliseconds kChartInterval{1000};
 
-  TeacherDesk(std::string code, TeacherData& data, Deliver deliver, TellStudents tell,
-              Seconds seconds);
+  TeacherDesk(std::string code, TeacherData& data, Deliver deliver, Seconds seconds);
 
   void open(PageId page, ClassPageKind kind);
   void close(PageId page);
@@ -84,6 +77,8 @@ class TeacherDesk {
 
   void logIn(PageId id, Page& page, const nlohmann::json& body, Clock::time_point now);
   void act(PageId id, const PageMessage& message);
+  void start(PageId id, const std::string& type);
+  void pause(PageId id, const std::string& type);
   void setState(PageId id, const std::string& type, const std::string& state);
   void tellStudents(PageId id, const std::string& type, ClassWord word);
   void replace(PageId id, const nlohmann::json& body);
@@ -95,7 +90,6 @@ class TeacherDesk {
   std::string m_code;
   TeacherData& m_data;
   Deliver m_deliver;
-  TellStudents m_tell;
   Seconds m_seconds;
   std::map<PageId, Page> m_pages;
   PasswordGuesses m_guesses;

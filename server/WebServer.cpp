@@ -37,29 +37,13 @@ struct ServedSessions {
         keepWithoutPage(options.keepWithoutPage),
         threads(std::max(1u, options.threads)),
         registry(options.maxWithoutPage),
-        classes(
-            threads, [folder = appFolder] { return openTeacherData(folder); },
-            [this](ClassWord word, const std::string& setting) {
-              return tellStudents(word, setting);
-            }) {}
+        classes(threads, [folder = appFolder] { return openTeacherData(folder); }) {}
   ~ServedSessions() {
     // What a session is doing ends first; then the sessions leave memory,
     // their games as they stand in the database.
     threads.stop();
     threads.join();
     registry.clear();
-  }
-
-  // The teacher's word to every student of the class's setting playing
-  // in this process; how many sessions it went to.
-  size_t tellStudents(ClassWord word, const std::string& setting) {
-    const auto sessions = registry.sessions();
-    for (const auto& session : sessions) {
-      session->hear(word == ClassWord::PassPause ? SessionHost::TeachersWord::PassPause
-                                                 : SessionHost::TeachersWord::EndTraining,
-                    setting);
-    }
-    return sessions.size();
   }
 
   std::string appFolder;

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <random>
 
@@ -22,7 +23,8 @@ namespace {
 constexpr const char* kClassUsage =
     "class open DATABASE SETTING [--identity name|id] [--forming arrival|random] "
     "[--leftover smaller|spread] [--leftover-player PLAYER] [--password-file FILE] [--url BASE] "
-    "[--qr FILE] | class list DATABASE | class close DATABASE CODE | class end DATABASE CODE";
+    "[--qr FILE] | class list DATABASE | class close DATABASE CODE | class start DATABASE CODE | "
+    "class end DATABASE CODE";
 
 // The address the server is reached at unless --url says: QUARN_CLASS_URL,
 // else this computer on the server's own port.
@@ -200,22 +202,14 @@ void printSmallerTeam(const SmallerTeam& team, const std::string& player) {
   }
 }
 
-int closeClass(const std::vector<std::string>& args) {
-  const ParsedArguments parsed = parseArguments(args, {}, 2, kClassUsage);
-  CommandDatabase database(parsed.positional[0]);
-  ClassStore& classes = database.access().stores().classes();
-  const ClassRow row = existingClass(classes, parsed.positional[1]);
-  if (row.state != ClassState::Open) {
-    std::cout << "Class " << row.code << " is " << classStateName(row.state) << " already\n";
-    return 0;
-  }
-  const TeamTrialRoles trials =
-      memberRolesOf(planTeams(database.access().planTables())(row.setting));
+std::function<size_t(size_t)> shuffler() {
   std::random_device seed;
-  std::mt19937_64 random(seed());
-  const ClosedDoor door = closeClassDoor(
-      classes, database.access().stores().teams(), row.code, trials,
-      [&](size_t below) { return std::uniform_int_distribution<size_t>(0, below - 1)(random); });
+  return [random = std::mt19937_64(seed())](size_t below) mutable {
+    return std::uniform_int_distribution<size_t>(0, below - 1)(random);
+  };
+}
+
+void printDoor(const ClassRow& row, const ClosedDoor& door) {
   std::cout << "Class " << row.code << " is closed: nobody joins any more\n";
   for (const auto& [team, members] : door.teams) {
     std::cout << "Team " << team << ":";
@@ -225,6 +219,41 @@ int closeClass(const std::vector<std::string>& args) {
     std::cout << "\n";
   }
   for (const SmallerTeam& team : door.smaller) printSmallerTeam(team, door.player);
+}
+
+// Each experiment trial's member stages of the class's setting (none for a
+// setting played alone).
+TeamTrialRoles memberRolesOfClass(CommandDatabase& database, const ClassRow& row) {
+  return memberRolesOf(planTeams(database.access().planTables())(row.setting));
+}
+
+int closeClass(const std::vector<std::string>& args) {
+  const ParsedArguments parsed = parseArguments(args, {}, 2, kClassUsage);
+  CommandDatabase database(parsed.positional[0]);
+  ClassStore& classes = database.access().stores().classes();
+  const ClassRow row = existingClass(classes, parsed.positional[1]);
+  if (row.state != ClassState::Open) {
+    std::cout << "Class " << row.code << " is " << classStateName(row.state) << " already\n";
+    return 0;
+  }
+  printDoor(row, closeClassDoor(classes, database.access().stores().teams(), row.code,
+                                memberRolesOfClass(database, row), shuffler()));
+  return 0;
+}
+
+int startClassCommand(const std::vector<std::string>& args) {
+  const ParsedArguments parsed = parseArguments(args, {}, 2, kClassUsage);
+  CommandDatabase database(parsed.positional[0]);
+  ClassStore& classes = database.access().stores().classes();
+  const ClassRow row = existingClass(classes, parsed.positional[1]);
+  if (row.state == ClassState::Ended) {
+    throw QuarnError(kErrInvalidPlan, "Class " + row.code + " has ended: it cannot start again");
+  }
+  const StartedClass start = startClass(classes, database.access().stores().teams(), row.code,
+                                        memberRolesOfClass(database, row), shuffler());
+  if (!start.started) throw QuarnError(kErrInvalidPlan, "Class " + row.code + " did not start");
+  if (start.door.closed) printDoor(row, start.door);
+  std::cout << "Class " << row.code << " has started: its students play\n";
   return 0;
 }
 
@@ -246,6 +275,7 @@ int cmdClass(const std::vector<std::string>& args) {
   if (args[0] == "open") return openClass(rest);
   if (args[0] == "list") return listClasses(rest);
   if (args[0] == "close") return closeClass(rest);
+  if (args[0] == "start") return startClassCommand(rest);
   if (args[0] == "end") return endClass(rest);
   throw UsageError("usage: quarngame-admin " + std::string(kClassUsage));
 }

@@ -33,6 +33,20 @@ void PgClassStore::write(const Use& use) {
   });
 }
 
+std::optional<std::string> PgClassStore::passwordHead(ClassSql& sql, const std::string& code) {
+  const Rows rows = sql.query(R"(SELECT quarn_class_password_head(?) AS "Head")", {code});
+  if (rows.empty() || rows.front().cell("Head").isNull()) return std::nullopt;
+  return rows.front().cell("Head").toText();
+}
+
+bool PgClassStore::passwordIs(ClassSql& sql, const std::string& code, const std::string& hash) {
+  const Rows rows = sql.query(R"(SELECT quarn_class_password_is(?, ?) AS "Is")", {code, hash});
+  if (rows.empty()) return false;
+  const Cell cell = rows.front().cell("Is");
+  const auto* yes = std::get_if<int64_t>(&cell.value());
+  return yes && *yes != 0;
+}
+
 void PgClassStore::read(const Use& use) {
   m_pool.run([&](PgConnection& db) {
     PgClassSql sql(db);

@@ -14,6 +14,10 @@ class PgClassStore final : public SqlClassStore {
  protected:
   void write(const Use& use) override;
   void read(const Use& use) override;
+  // Through the functions a workstation's login may call: the hash itself
+  // is not granted.
+  std::optional<std::string> passwordHead(ClassSql& sql, const std::string& code) override;
+  bool passwordIs(ClassSql& sql, const std::string& code, const std::string& hash) override;
 
  private:
   PgConnectionPool& m_pool;

@@ -26,9 +26,10 @@ std::string tableList(const char* prefix) {
 }
 
 constexpr const char* kWorkstationFunctionNames[] = {
-    "quarn_claim_mark",         "quarn_take_over_mark",   "quarn_refresh_mark",
-    "quarn_release_mark",       "quarn_join_team",        "quarn_store_team_order",
-    "quarn_record_team_member", "quarn_store_clock_order"};
+    "quarn_claim_mark",         "quarn_take_over_mark",    "quarn_refresh_mark",
+    "quarn_release_mark",       "quarn_join_team",         "quarn_store_team_order",
+    "quarn_record_team_member", "quarn_store_clock_order", "quarn_class_password_head",
+    "quarn_class_password_is"};
 
 // A function's parameter for a column: "StateSince" is p_state_since.
 std::string parameterName(const std::string& column) {
@@ -317,6 +318,39 @@ $fn$;
   return sql;
 }
 
+// The functions through which a workstation's login checks a class's
+// teacher password without reading its hash: the hash's head (scheme,
+// iterations, salt) to make the given password's hash under, and whether
+// the stored hash is that.
+std::string classFunctions(const std::string& schema) {
+  const std::string head = " LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = " + schema +
+                           ", pg_temp AS $fn$\n";
+  return "CREATE OR REPLACE FUNCTION " + schema +
+         ".quarn_class_password_head(p_code text)\n  RETURNS text" + head +
+         R"(BEGIN
+  RETURN (SELECT left("Password", length("Password") - strpos(reverse("Password"), '$'))
+          FROM "datClass" WHERE "Code" = p_code AND strpos("Password", '$') > 0);
+END
+$fn$;
+)" + "CREATE OR REPLACE FUNCTION " +
+         schema + ".quarn_class_password_is(p_code text, p_hash text)\n  RETURNS boolean" + head +
+         R"(BEGIN
+  RETURN EXISTS (SELECT 1 FROM "datClass" WHERE "Code" = p_code AND "Password" = p_hash);
+END
+$fn$;
+)";
+}
+
+// A class's columns a server reads: every one but the teacher password's
+// hash.
+std::string classColumnsRead() {
+  std::vector<std::string> columns;
+  for (const ColumnDescription& column : findTable(quarn::currentSchema(), "datClass")->columns) {
+    if (column.name != "Password") columns.push_back(column.name);
+  }
+  return columnListSql(columns);
+}
+
 std::string currentSchema(PgConnection& connection) {
   return std::get<std::string>(connection.exec("SELECT current_schema()").rows.at(0).at(0));
 }
@@ -358,6 +392,12 @@ void giveWorkstationRights(PgConnection& connection, const std::string& role) {
   // only through the team functions, each for a member whose mark the
   // workstation holds: one workstation cannot write another member's rows.
   connection.exec(R"(GRANT SELECT ON "datTeamMember", "datTeamOrder", "datTeam")" + to);
+  // A server serves a class's students and its teacher's page: it reads the
+  // class (its teacher password only through the class functions), records
+  // who joined and their teams, and the teacher's start, pause and words.
+  connection.exec("GRANT SELECT (" + classColumnsRead() +
+                  R"(), UPDATE ("State", "PausesPassed", "TrainingsEnded") ON "datClass")" + to);
+  connection.exec(R"(GRANT SELECT, INSERT, UPDATE ("Team") ON "datClassMember")" + to);
 }
 
 }  // namespace
@@ -446,7 +486,7 @@ void grantWorkstationRole(PgConnection& connection, const std::string& role) {
 
 void createWorkstationFunctions(PgConnection& connection) {
   const std::string schema = quotedIdentifier(currentSchema(connection));
-  connection.execScript(markFunctions(schema) + teamFunctions(schema));
+  connection.execScript(markFunctions(schema) + teamFunctions(schema) + classFunctions(schema));
   const PgResult owner = connection.exec(
       R"(SELECT tableowner FROM pg_tables
          WHERE schemaname = current_schema() AND tablename = 'datPlaying')");

@@ -13,6 +13,7 @@
 
 #include "app/Pilot.h"
 #include "db/ClassStore.h"
+#include "db/ClassTeams.h"
 #include "server/WebServer.h"
 #include "tests/browser/WebDriver.h"
 #include "tests/e2e/E2eSupport.h"
@@ -385,6 +386,16 @@ TEST_F(ParticipantPage, StudentTypesTheClassCodeAndANameAndIsPlaced) {
   browser.type("txtAge", "19");
   browser.click("optGender_1");
   browser.click("cmdOK");
+  // The new student answered while the class is open; it begins once started.
+  waitFor(
+      [&](const PageState&) {
+        return browser.text("lblJoinNote") == "Waiting for the teacher to start";
+      },
+      "the wait for the class's start");
+  ASSERT_TRUE(
+      startClass(demo.db.stores.classes(), demo.db.stores.teams(), code, {}, [](size_t below) {
+        return below - 1;
+      }).started);
   dismissMessagesUntilOrder();
   EXPECT_EQ(demo.db.stores.classes().students(code),
             (std::vector<ClassStudent>{{code, code + "-001", "Ada L", 1, ""}}));

@@ -76,8 +76,9 @@ class ClassStoreTest : public ::testing::Test {
 TYPED_TEST_SUITE(ClassStoreTest, Engines, EngineNames);
 
 TYPED_TEST(ClassStoreTest, OpenedClassIsFoundByItsCodeAsTyped) {
-  const ClassRow opened = classOn("Beer", "K7PQ2M");
+  ClassRow opened = classOn("Beer", "K7PQ2M");
   ASSERT_EQ(this->classes().open(opened, drawClassCode), "K7PQ2M");
+  opened.password.clear();  // kept, never read back
   EXPECT_EQ(this->classes().find("k7pq-2m"), opened);
   EXPECT_EQ(this->classes().find("K7PQ2N"), std::nullopt);
 }
@@ -108,6 +109,19 @@ TYPED_TEST(ClassStoreTest, StateChangesOnlyAClassThatExists) {
   EXPECT_FALSE(this->classes().setState("CCCCCC", ClassState::Ended));
   EXPECT_EQ(this->classes().find("AAAAAA")->state, ClassState::Closed);
   EXPECT_EQ(this->classes().find("BBBBBB")->state, ClassState::Open);
+}
+
+TYPED_TEST(ClassStoreTest, TeachersWordsAreCountedForTheirClass) {
+  this->classes().open(classOn("Beer", "AAAAAA"), drawClassCode);
+  this->classes().open(classOn("Wine", "BBBBBB"), drawClassCode);
+  EXPECT_TRUE(this->classes().giveWord("aaaaaa", ClassWord::PassPause));
+  EXPECT_TRUE(this->classes().giveWord("AAAAAA", ClassWord::PassPause));
+  EXPECT_TRUE(this->classes().giveWord("AAAAAA", ClassWord::EndTraining));
+  EXPECT_FALSE(this->classes().giveWord("CCCCCC", ClassWord::PassPause));
+  const ClassRow a = *this->classes().find("AAAAAA");
+  const ClassRow b = *this->classes().find("BBBBBB");
+  EXPECT_EQ(std::pair(a.pausesPassed, a.trainingsEnded), std::pair(int64_t{2}, int64_t{1}));
+  EXPECT_EQ(std::pair(b.pausesPassed, b.trainingsEnded), std::pair(int64_t{0}, int64_t{0}));
 }
 
 TYPED_TEST(ClassStoreTest, TeacherPasswordOpensOnlyItsClass) {

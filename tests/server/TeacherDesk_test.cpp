@@ -25,6 +25,13 @@ class FakeTeacherData final : public TeacherData {
     return code == record.code && given == password;
   }
   void setState(const std::string&, const std::string& state) override { record.state = state; }
+  bool start(const std::string&) override {
+    if (record.state == "ended") return false;
+    if (record.state == "open") doorsClosed++;
+    record.state = "started";
+    return true;
+  }
+  void tell(const std::string& code, ClassWord word) override { told.push_back({code, word}); }
   LabWatch watch(const std::string&, int64_t) override { return lab; }
   std::vector<RecordedTrial> trials(const std::string&) override {
     ++trialReads;
@@ -43,6 +50,8 @@ class FakeTeacherData final : public TeacherData {
   LabWatch lab;
   std::vector<RecordedTrial> recorded;
   std::vector<std::string> replaced;
+  std::vector<std::pair<std::string, ClassWord>> told;
+  int doorsClosed = 0;
   int finds = 0;
   int trialReads = 0;
 };
@@ -111,15 +120,10 @@ class TeacherDeskTest : public ::testing::Test {
 
   FakeTeacherData data;
   std::vector<std::pair<TeacherDesk::PageId, json>> delivered;
-  std::vector<std::pair<ClassWord, std::string>> told;
   TeacherDesk::Clock::time_point now{};
   TeacherDesk desk{kCode, data,
                    [this](TeacherDesk::PageId id, const json& m) {
                      delivered.push_back({id, m});
-                   },
-                   [this](ClassWord word, const std::string& setting) {
-                     told.push_back({word, setting});
-                     return size_t{3};
                    },
                    [] { return int64_t{1'700'000'000}; }};
 };
@@ -197,7 +201,7 @@ TEST_F(TeacherDeskTest, ActionsAreRefusedBeforeLoginAndToTheProjector) {
     }
   }
   EXPECT_EQ(data.record.state, "open");
-  EXPECT_TRUE(told.empty());
+  EXPECT_TRUE(data.told.empty());
 }
 
 TEST_F(TeacherDeskTest, ParticipantMessagesAreNotTakenFromTheTeachersPage) {
@@ -225,16 +229,36 @@ TEST_F(TeacherDeskTest, StateActionsSetTheClassState) {
     EXPECT_EQ(delivered.back().second, json({{"type", "classDone"}, {"of", c.action}}));
     EXPECT_TRUE(desk.changedHere());
   }
+  EXPECT_EQ(data.doorsClosed, 1);
 }
 
-TEST_F(TeacherDeskTest, TeachersWordGoesToTheStudentsOfTheClassSetting) {
+TEST_F(TeacherDeskTest, StateActionsAreRefusedWhereTheClassCannotTakeThem) {
+  logIn(1);
+  const struct {
+    std::string before;
+    std::string action;
+    std::string reason;
+  } cases[] = {{"open", "pauseClass", "notStarted"},
+               {"closed", "pauseClass", "notStarted"},
+               {"ended", "pauseClass", "notStarted"},
+               {"ended", "startClass", "classEnded"}};
+  for (const auto& c : cases) {
+    data.record.state = c.before;
+    say(1, {{"type", c.action}});
+    EXPECT_EQ(delivered.back().second,
+              json({{"type", "refused"}, {"of", c.action}, {"reason", c.reason}}))
+        << c.before << " " << c.action;
+    EXPECT_EQ(data.record.state, c.before);
+  }
+}
+
+TEST_F(TeacherDeskTest, TeachersWordIsGivenToTheWholeClass) {
   logIn(1);
   say(1, {{"type", "passPause"}});
   say(1, {{"type", "endTraining"}});
-  ASSERT_EQ(told.size(), 2u);
-  EXPECT_EQ(told[0], std::pair(ClassWord::PassPause, std::string("Pair")));
-  EXPECT_EQ(told[1], std::pair(ClassWord::EndTraining, std::string("Pair")));
-  EXPECT_EQ(delivered.back().second["sessions"], 3);
+  EXPECT_EQ(data.told, (std::vector<std::pair<std::string, ClassWord>>{
+                           {kCode, ClassWord::PassPause}, {kCode, ClassWord::EndTraining}}));
+  EXPECT_EQ(delivered.back().second, json({{"type", "classDone"}, {"of", "endTraining"}}));
 }
 
 TEST_F(TeacherDeskTest, ReplaceMemberTakesOnlyAWellFormedMember) {

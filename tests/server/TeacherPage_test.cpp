@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "db/ClassStore.h"
+#include "db/ClassTeams.h"
 #include "db/OpenDatabase.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/server/PageClient.h"
@@ -23,10 +24,10 @@ using namespace std::chrono_literals;
 constexpr const char* kCode = "QRS234";
 constexpr const char* kPassword = "lecture";
 
-json loginOf(const std::string& subject) {
-  return {{"type", "login"},
+json joinOf(const std::string& subject) {
+  return {{"type", "joinClass"},
+          {"code", kCode},
           {"subject", subject},
-          {"setting", "Demo"},
           {"questionnaire",
            {{"age", 30}, {"gender", "Female"}, {"schoolYear", "Other"}, {"major", "Other"}}}};
 }
@@ -71,12 +72,23 @@ class TeacherPage : public ::testing::Test {
     page->receiveUntil("classLoggedIn");
     return page;
   }
-  // A student of the class in training, at the first open week.
+  // A student of the class, joined while it was open, in training at the
+  // first open week once the class started.
   std::unique_ptr<PageClient> student(const std::string& subject) {
-    auto page = std::make_unique<PageClient>(web->port());
-    page->send(loginOf(subject));
-    page->receiveUntil("weekOpened");
-    return page;
+    return std::move(students({subject}).front());
+  }
+  std::vector<std::unique_ptr<PageClient>> students(const std::vector<std::string>& subjects) {
+    std::vector<std::unique_ptr<PageClient>> pages;
+    for (const std::string& subject : subjects) {
+      pages.push_back(std::make_unique<PageClient>(web->port()));
+      pages.back()->send(joinOf(subject));
+      pages.back()->receiveUntil("classWaiting");
+    }
+    const auto stores = openStores(demo.dataDir(), kDefaultDatabaseFile);
+    startClass(stores->classes(), stores->teams(), kCode, {},
+               [](size_t below) { return below - 1; });
+    for (auto& page : pages) page->receiveUntil("weekOpened");
+    return pages;
   }
   std::string classState() {
     return std::string(classStateName(
@@ -126,26 +138,27 @@ TEST_F(TeacherPage, StudentsOrderReachesTheTeacherWithinASecond) {
   EXPECT_LT(std::chrono::steady_clock::now() - sent, 1s);
 }
 
-TEST_F(TeacherPage, PauseIsStoredInTheClass) {
+TEST_F(TeacherPage, StartAndPauseAreStoredInTheClass) {
   auto teacher = classPage("teacher");
+  teacher->send({{"type", "startClass"}});
+  EXPECT_EQ(teacher->receiveUntil("classDone")["of"], "startClass");
+  EXPECT_EQ(classState(), "started");
   teacher->send({{"type", "pauseClass"}});
   EXPECT_EQ(teacher->receiveUntil("classDone")["of"], "pauseClass");
   EXPECT_EQ(classState(), "paused");
   EXPECT_EQ(teacher->receiveUntil("classView")["state"], "paused");
 }
 
-TEST_F(TeacherPage, StudentOfAPausedClassWaitsUntilItGoesOn) {
+TEST_F(TeacherPage, StudentWaitsForTheStartAndWhileTheClassIsPaused) {
   PageClient b1(web->port());
-  b1.send({{"type", "joinClass"},
-           {"code", kCode},
-           {"subject", "B1"},
-           {"questionnaire",
-            {{"age", 30}, {"gender", "Female"}, {"schoolYear", "Other"}, {"major", "Other"}}}});
+  b1.send(joinOf("B1"));
+  b1.receiveUntil("classWaiting");
+  auto teacher = classPage("teacher");
+  teacher->send({{"type", "startClass"}});
   b1.receiveUntil("weekOpened");
   b1.send({{"type", "skipTraining"}, {"password", "skip"}});
   const int turn = b1.receiveUntil("weekOpened")["turn"].get<int>();
 
-  auto teacher = classPage("teacher");
   teacher->send({{"type", "pauseClass"}});
   teacher->receiveUntil("classDone");
   EXPECT_EQ(b1.receiveUntil("teamWaiting")["text"],
@@ -161,12 +174,11 @@ TEST_F(TeacherPage, StudentOfAPausedClassWaitsUntilItGoesOn) {
 }
 
 TEST_F(TeacherPage, EndTrainingMovesEveryStudentInTrainingOn) {
-  auto b1 = student("B1");
-  auto b2 = student("B2");
+  auto both = students({"B1", "B2"});
   auto teacher = classPage("teacher");
   teacher->send({{"type", "endTraining"}});
-  EXPECT_EQ(teacher->receiveUntil("classDone")["sessions"], 2);
-  for (auto* page : {b1.get(), b2.get()}) {
+  teacher->receiveUntil("classDone");
+  for (auto& page : both) {
     page->receiveUntil("trainingSkipped");
     EXPECT_EQ(page->receiveUntil("training")["active"], false);
   }

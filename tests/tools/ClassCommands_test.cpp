@@ -84,7 +84,7 @@ TEST_F(ClassCommands, OpenPrintsTheCodeAndItsJoinAddress) {
   ASSERT_TRUE(row);
   EXPECT_EQ(row->setting, "Demo");
   EXPECT_EQ(row->identity, ClassIdentity::Id);
-  EXPECT_TRUE(classPasswordMatches(row->password, "chalk"));
+  EXPECT_TRUE(teacherPasswordOpens(classes(), code, "chalk"));
 }
 
 TEST_F(ClassCommands, OpenWritesTheQrCodeAsPngOrSvg) {
@@ -140,6 +140,40 @@ TEST_F(ClassCommands, CloseShufflesTheWaitingStudentsIntoTeams) {
       std::string::npos)
       << said;
   EXPECT_EQ(classes().find(code)->state, ClassState::Closed);
+}
+
+TEST_F(ClassCommands, StartClosesAnOpenClassesDoorThenLetsItsStudentsPlay) {
+  const std::string code = codeIn(open({"Team", "--forming", "random"}));
+  for (const char* subject : {"A", "B", "C", "D"}) classes().arrive(code, subject, "");
+  const std::string said = run({"start", code});
+  EXPECT_NE(said.find("Class " + code + " is closed"), std::string::npos) << said;
+  EXPECT_NE(said.find("Class " + code + " has started"), std::string::npos) << said;
+  for (const ClassStudent& student : classes().students(code)) {
+    EXPECT_FALSE(student.team.empty()) << student.subject;
+  }
+  EXPECT_EQ(db.stores().teams().members({"Team", code + "-T02"}).size(), 2u);
+  EXPECT_EQ(classes().find(code)->state, ClassState::Started);
+}
+
+TEST_F(ClassCommands, StartGoesOnFromEveryStateButEnded) {
+  const struct {
+    ClassState before;
+    const char* said;
+  } cases[] = {
+      {ClassState::Closed, "has started"},
+      {ClassState::Paused, "has started"},
+      {ClassState::Started, "has started"},
+      {ClassState::Ended, "refused: Class"},
+  };
+  for (const auto& c : cases) {
+    const std::string code = codeIn(open({"Demo"}));
+    classes().setState(code, c.before);
+    const std::string said = run({"start", code});
+    EXPECT_NE(said.find(c.said), std::string::npos) << classStateName(c.before) << ": " << said;
+    EXPECT_EQ(said.find("is closed"), std::string::npos) << said;
+    EXPECT_EQ(classes().find(code)->state,
+              c.before == ClassState::Ended ? ClassState::Ended : ClassState::Started);
+  }
 }
 
 // A class formed by arrival: the last team, partly filled, plays with its

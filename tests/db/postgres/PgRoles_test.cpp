@@ -5,6 +5,7 @@
 #include <array>
 #include <vector>
 
+#include "db/ClassStore.h"
 #include "db/DatabaseAdmin.h"
 #include "db/postgres/PgStores.h"
 #include "tests/support/EngineDatabases.h"
@@ -139,6 +140,16 @@ TEST(WorkstationRole, IsRefusedWhatNoSessionDoes) {
               VALUES ('A', 'Blue', 1, 2, 'Sterman', 1))",
            R"(INSERT INTO "datTeamMember" ("Setting", "Team", "Member", "Subject")
               VALUES ('A', 'Blue', 4, 'Filler'))",
+           // A class's teacher password's hash (to guess at offline), and
+           // what only the class's opening sets.
+           R"(SELECT "Password" FROM "datClass")",
+           R"(SELECT * FROM "datClass")",
+           R"(UPDATE "datClass" SET "Password" = '')",
+           R"(UPDATE "datClass" SET "Setting" = 'B')",
+           R"(INSERT INTO "datClass" ("Code", "Setting") VALUES ('CCCCCC', 'A'))",
+           R"(DELETE FROM "datClass")",
+           R"(UPDATE "datClassMember" SET "Subject" = 'P9')",
+           R"(DELETE FROM "datClassMember")",
        }) {
     SCOPED_TRACE(sql);
     const auto error = pgErrorOf([&] { station.exec(sql); });
@@ -149,6 +160,36 @@ TEST(WorkstationRole, IsRefusedWhatNoSessionDoes) {
   EXPECT_EQ(db.count("datUser"), 1);
   EXPECT_EQ(db.count("tblBlock"), 1);
   EXPECT_EQ(db.count("datPlaying", R"("Host" = 'lab-1' AND "LastWeek" = 1)"), 1);
+}
+
+// A server connected as a workstation serves a class: its students join
+// and are placed, the teacher's password is checked and the teacher's
+// start, pause and words are stored.
+TEST(WorkstationRole, ServesAClass) {
+  ServerDatabase db;
+  ClassRow row;
+  row.code = "AAAAAA";
+  row.setting = "A";
+  row.password = hashClassPassword("chalk");
+  db.stores().classes().open(row, drawClassCode);
+  WorkstationRole role(db);
+  PgStores station(role.connection);
+  ClassStore& classes = station.classes();
+
+  EXPECT_TRUE(teacherPasswordOpens(classes, "AAAAAA", "chalk"));
+  EXPECT_FALSE(teacherPasswordOpens(classes, "AAAAAA", "cheese"));
+  EXPECT_FALSE(teacherPasswordOpens(classes, "BBBBBB", "chalk"));
+  EXPECT_EQ(classes.arriveNamed("AAAAAA", "Ada").subject, "AAAAAA-001");
+  classes.arrive("AAAAAA", "P2", "");
+  EXPECT_EQ(classes.placeByArrival("AAAAAA", "AAAAAA-001", 2), "AAAAAA-T01");
+  classes.place("AAAAAA", "P2", "AAAAAA-T01");
+  EXPECT_TRUE(classes.setState("AAAAAA", ClassState::Started));
+  EXPECT_TRUE(classes.giveWord("AAAAAA", ClassWord::PassPause));
+  const ClassRow found = *classes.find("AAAAAA");
+  EXPECT_EQ(found.state, ClassState::Started);
+  EXPECT_EQ(found.pausesPassed, 1);
+  EXPECT_EQ(found.password, "");
+  EXPECT_EQ(db.count("datClassMember", R"("Team" = 'AAAAAA-T01')"), 2);
 }
 
 bool keepAny(const PlayingMark&, std::optional<int64_t>) {
