@@ -100,7 +100,7 @@ void SimulatedPage::take(const json& message) {
   } else if (type == "classJoined") {
     classJoined(message);
   } else if (type == "clockOrdered") {
-    m_clockOrdered.insert({m_trial, m_week});
+    clockOrdered();
   } else if (type == "figures") {
     figures(message);
   } else if (type == "weekOpened") {
@@ -115,8 +115,15 @@ void SimulatedPage::take(const json& message) {
   } else if (type == "refused") {
     refused(message);
   } else if (type == "error") {
+    const std::string reason = message.value("reason", "");
+    // The order the clock overtook came when its week was closed: the page
+    // frees its order field and goes on, as the browser's does.
+    if (m_orderOvertaken && (reason == "notNow" || reason == "wrongTurn")) {
+      m_orderOvertaken = false;
+      return;
+    }
     ++m_errors;
-    fail("error " + message.value("reason", "") + ": " + message.value("detail", ""));
+    fail("error " + reason + ": " + message.value("detail", ""));
   } else if (type == "ended") {
     fail("ended: " + message.value("reason", ""));
   }
@@ -188,6 +195,20 @@ void SimulatedPage::refused(const json& message) {
   fail("refused " + of + ": " + reason);
 }
 
+// The week clock ordered the open week for the page's stage: what the page
+// was about to order goes, and an order already sent for the week did not
+// close it (the server refuses it when it comes).
+void SimulatedPage::clockOrdered() {
+  m_clockOrdered.insert({m_trial, m_week});
+  m_pace.cancel();
+  if (m_pendingOrder && *m_pendingOrder + 1 == m_orders.size()) {
+    m_orders.pop_back();
+    m_pendingOrder.reset();
+    m_orderOvertaken = true;
+    ++m_overtaken;
+  }
+}
+
 void SimulatedPage::answerPending() {
   if (!m_pendingOrder) return;
   m_orders[*m_pendingOrder].answeredMs = sinceStart();
@@ -211,6 +232,7 @@ void SimulatedPage::orderOpenWeek() {
   m_orders.push_back({m_plan.team.empty() ? m_subject : m_plan.team, m_subject, m_trial, m_week,
                       sinceStart(), std::nullopt});
   m_pendingOrder = m_orders.size() - 1;
+  m_orderOvertaken = false;
   send({{"type", "order"},
         {"turn", m_turn},
         {"value", std::to_string(m_ownOrder)},

@@ -69,7 +69,10 @@ class SimulatedPage : public std::enable_shared_from_this<SimulatedPage> {
   // Whether it vanished as planned.
   bool vanished() const { return m_vanished; }
   // The weeks (trial, week) the week clock ordered for the page's stage.
-  const std::set<std::pair<int, int>>& clockOrdered() const { return m_clockOrdered; }
+  const std::set<std::pair<int, int>>& weeksClockOrdered() const { return m_clockOrdered; }
+  // How many orders the page sent that the clock overtook: it had ordered
+  // their week when they came. They are not among orders().
+  int ordersOvertaken() const { return m_overtaken; }
   const std::vector<OrderMade>& orders() const { return m_orders; }
   // The trials whose end the page was told, by number.
   const std::set<int>& trialsEnded() const { return m_trialsEnded; }
@@ -90,6 +93,7 @@ class SimulatedPage : public std::enable_shared_from_this<SimulatedPage> {
   void weekOpened(const nlohmann::json& message);
   void figures(const nlohmann::json& message);
   void refused(const nlohmann::json& message);
+  void clockOrdered();
   void answerPending();
   void afterPace(std::function<void()> move);
   void orderOpenWeek();
@@ -123,7 +127,8 @@ class SimulatedPage : public std::enable_shared_from_this<SimulatedPage> {
   Clock::time_point m_weekShown;
   std::optional<size_t> m_pendingOrder;  // index in m_orders awaiting its answer
   bool m_reorderedAfterRefusal = false;
-  bool m_askedAgain = false;  // the login was sent again with the questionnaire
+  bool m_askedAgain = false;      // the login was sent again with the questionnaire
+  bool m_orderOvertaken = false;  // the clock closed the week of the order sent last
 
   std::vector<OrderMade> m_orders;
   std::set<int> m_trialsEnded;
@@ -135,6 +140,7 @@ class SimulatedPage : public std::enable_shared_from_this<SimulatedPage> {
   bool m_closed = false;
   std::string m_failure;
   int m_errors = 0;
+  int m_overtaken = 0;
 };
 
 }  // namespace quarn::bench
