@@ -23,15 +23,18 @@
 // --on file plays on the demo's database file, --on pg on a PostgreSQL
 // server (QUARN_PG_BENCH_CONNECTION if set, the run in a schema of its own,
 // else a throw-away one); both: one run after the other. --students is a
-// multiple of 4 (whole teams). --teacher no leaves the teacher's page out
+// multiple of 4 (whole teams). --week-seconds 0 plays without the clock
+// (with --vanish 0: a team whose student vanished would wait for ever), to
+// tell what the clock costs. --teacher no leaves the teacher's page out
 // (the class is started through its store), to tell what the page costs.
 //
 // It prints, for the students who stayed, from the last order of a week
 // their team ordered itself to each member's next week: median, p99 and
 // maximum (and p99 over the weeks ordered once every student had had its
-// first); the weeks the clock closed and how long they took; from each
-// order sent to the teacher's page showing it; the server's processor time
-// per order and peak resident memory; and the rows expected and stored:
+// first) and its median by week of the game; the weeks the clock closed
+// and how long they took; from each order sent to the teacher's page
+// showing it; the server's processor time per order and peak resident
+// memory; and the rows expected and stored:
 // datRole and datTrial (from the pages' answered moves), the clock's orders
 // (datTeamOrder Clock 1: every week a vanished student left, and each week
 // the clock ordered for a student who stayed) and the datRole rows of
@@ -350,6 +353,20 @@ struct Measured {
   std::string loadAfter;
 };
 
+// The median time to the next week by week of the game (trial.week): where
+// the class's weeks slow down (when the first students vanish, at a trial's
+// end) shows there.
+void printMedianByWeek(const std::vector<OrderMade>& orders) {
+  std::map<std::pair<int, int>, std::vector<OrderMade>> byWeek;
+  for (const OrderMade& order : orders) byWeek[{order.trial, order.week}].push_back(order);
+  std::printf("median ms by week:");
+  for (const auto& [week, ofWeek] : byWeek) {
+    const auto times = quarn::bench::orderToNextWeek(ofWeek, 0);
+    std::printf(" %d.%d: %.0f;", week.first, week.second, quantile(times.all, 0.5));
+  }
+  std::printf("\n\n");
+}
+
 // Prints the run's figures; returns whether every student who stayed played
 // to the end, the teacher started the class, and no row was lost or
 // doubled.
@@ -441,12 +458,14 @@ bool report(const Measured& measured, const Options& options, const ClassRun& ru
           ? static_cast<double>(run.teacher->viewBytes()) / 1024 / run.teacher->views()
           : 0.0,
       server.cpuSeconds, cpuPerOrder, static_cast<double>(server.peakRssKb) / 1024);
+  printMedianByWeek(byAll);
   std::printf(
       "| rows | expected | stored | lost | doubled | unexpected |\n|---|---|---|---|---|---|\n");
   printTally("datRole", roles);
   printTally("datTrial", trials);
   printTally("clock's orders (datTeamOrder Clock 1)", clockOrders);
   printTally("weeks the clock ordered (datRole User 8)", clockWeeks);
+  if (!options.teacher) std::printf("no teacher's page was connected: it showed nothing\n");
   if (overtaken > 0) {
     std::printf("%d order(s) came after the clock had ordered their week\n", overtaken);
   }
@@ -533,10 +552,11 @@ std::optional<Options> readOptions(int argc, char** argv) {
     }
   }
   // The plan's check wants 5 weeks or more (the demo's demand steps up in
-  // week 5) and a week clock of 10 to 3600 seconds.
+  // week 5) and a week clock of 10 to 3600 seconds (0: none).
   if (argc % 2 == 0 || options.students < kMembers || options.students % kMembers != 0 ||
-      options.weeks < 5 || options.weekSeconds < 10 || options.weekSeconds > 3600 ||
-      options.paceMs < kLeastPaceMs || options.vanishPercent < 0 || options.vanishPercent > 100) {
+      options.weeks < 5 || (options.weekSeconds != 0 && options.weekSeconds < 10) ||
+      options.weekSeconds > 3600 || options.paceMs < kLeastPaceMs || options.vanishPercent < 0 ||
+      options.vanishPercent > 100) {
     return std::nullopt;
   }
   return options;
@@ -550,7 +570,8 @@ int main(int argc, char** argv) {
     std::cerr
         << "usage: " << argv[0]
         << " [--on file|pg|both] [--students 400 (a multiple of 4)] [--weeks 20 (5 or "
-           "more)] [--week-seconds 10 (10 to 3600)] [--pace 1000 (250 or more)] [--vanish "
+           "more)] [--week-seconds 10 (10 to 3600, 0: no clock)] [--pace 1000 (250 or more)] "
+           "[--vanish "
            "5 (percent)] [--teacher yes|no] [--keep yes|no] [--server PATH] [--server-threads N]\n";
     return 2;
   }

@@ -113,5 +113,22 @@ TEST_F(SimulatedPageTest, VanishesWhenItsWeekOpensWithoutOrderingIt) {
   EXPECT_EQ(page->trialsEnded(), (std::set<int>{1}));
 }
 
+TEST_F(SimulatedPageTest, NotesTheWeekTheClockOrderedForItAndPlaysOn) {
+  // "Clocked": one trial of one week with the week clock's ten seconds; the
+  // page thinks for 15 seconds at least.
+  demo.db.exec(
+      "CREATE TEMP TABLE c AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" = 1;"
+      "UPDATE c SET Setting = 'Clocked', numweeks = 1, JumpWeek = 1;"
+      "INSERT INTO tblBlock SELECT * FROM c;");
+  demo.db.insert("tblSetting",
+                 {{"Setting", "Clocked"}, {"WeekSeconds", 10}, {"ClockRule", "Sterman"}});
+  const auto page = play({web.port(), "C1", "Clocked", "", std::chrono::seconds(30), ""});
+  EXPECT_EQ(page->failure(), "");
+  EXPECT_TRUE(page->gameOver());
+  EXPECT_TRUE(page->orders().empty());
+  EXPECT_EQ(page->weeksClockOrdered(), (std::set<std::pair<int, int>>{{1, 1}}));
+  EXPECT_EQ(demo.db.count("datRole", "Subject='C1' AND User=8"), 1);
+}
+
 }  // namespace
 }  // namespace quarn::bench
