@@ -33,23 +33,18 @@
 //
 // The PostgreSQL server is QUARN_PG_BENCH_CONNECTION if set (the run in a
 // schema of its own, dropped at the end), otherwise a throw-away one.
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <boost/asio/ip/tcp.hpp>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -57,10 +52,10 @@
 #include "bench/db/SettingCopy.h"
 #include "bench/db/ThrowAwayServer.h"
 #include "bench/server/BrowserFigures.h"
+#include "bench/server/ServerProcess.h"
 #include "bench/server/SimulatedPage.h"
 #include "db/DatabaseChoice.h"
 #include "db/OpenDatabase.h"
-#include "db/postgres/PgConnection.h"
 
 namespace {
 
@@ -68,8 +63,7 @@ namespace asio = boost::asio;
 namespace fs = std::filesystem;
 using quarn::bench::PagePlan;
 using quarn::bench::quantile;
-using quarn::bench::runOrFail;
-using quarn::bench::shellQuoted;
+using quarn::bench::ServerProcess;
 using quarn::bench::SimulatedPage;
 
 constexpr int kMembers = 4;
@@ -88,90 +82,9 @@ struct Options {
   std::string server = QUARN_SERVER_PROGRAM;
   std::string serverThreads;  // empty: the server's own choice
   bool keep = false;
+
+  quarn::bench::ServerStart start() const { return {server, serverThreads}; }
 };
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// A port no one listens on now, for a server to take.
-uint16_t freePort() {
-  asio::io_context io;
-  asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
-  return acceptor.local_endpoint().port();
-}
-
-bool accepts(uint16_t port) {
-  asio::io_context io;
-  asio::ip::tcp::socket socket(io);
-  boost::system::error_code error;
-  socket.connect({asio::ip::make_address("127.0.0.1"), port}, error);
-  return !error;
-}
-
-quarn::bench::ProcessUse useOf(pid_t pid) {
-  const std::string proc = "/proc/" + std::to_string(pid);
-  const std::string status = readText(proc + "/status");
-  return {
-      quarn::bench::cpuSecondsOfStat(readText(proc + "/stat"), sysconf(_SC_CLK_TCK)).value_or(0),
-      quarn::bench::kbOfStatus(status, "VmRSS").value_or(0),
-      quarn::bench::kbOfStatus(status, "VmHWM").value_or(0)};
-}
-
-// One quarngame-server process on a port of its own, over plain HTTP.
-class ServerProcess {
- public:
-  ServerProcess(const Options& options, const fs::path& appFolder, const fs::path& logFile)
-      : m_port(freePort()), m_log(logFile) {
-    std::vector<std::string> args = {options.server,         "--folder",
-                                     appFolder.string(),     "--port",
-                                     std::to_string(m_port), "--plain-http"};
-    if (!options.serverThreads.empty()) {
-      args.insert(args.end(), {"--threads", options.serverThreads});
-    }
-    m_pid = quarn::bench::startProcess(std::move(args), logFile.string());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!accepts(m_port)) {
-      if (std::chrono::steady_clock::now() > deadline || ::waitpid(m_pid, nullptr, WNOHANG) != 0) {
-        std::cerr << "quarngame-server did not start (its log: " << logFile.string() << "):\n"
-                  << readText(logFile.string());
-        std::exit(1);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    m_idle = useOf(m_pid);
-  }
-  ~ServerProcess() { stop(); }
-  ServerProcess(const ServerProcess&) = delete;
-  ServerProcess& operator=(const ServerProcess&) = delete;
-
-  uint16_t port() const { return m_port; }
-  // Its use once it serves nothing yet.
-  const quarn::bench::ProcessUse& idle() const { return m_idle; }
-  quarn::bench::ProcessUse now() const { return useOf(m_pid); }
-  const fs::path& log() const { return m_log; }
-
-  void stop() {
-    if (m_pid <= 0) return;
-    ::kill(m_pid, SIGTERM);
-    ::waitpid(m_pid, nullptr, 0);
-    m_pid = 0;
-  }
-
- private:
-  uint16_t m_port;
-  fs::path m_log;
-  pid_t m_pid = 0;
-  quarn::bench::ProcessUse m_idle;
-};
-
-// The demo, made by the admin tool, in <folder>/app: data/quarn.mdb and Input/.
-fs::path makeDemo(const fs::path& folder) {
-  const fs::path dataDir = folder / "app" / "data";
-  runOrFail(shellQuoted(QUARN_ADMIN_TOOL) + " demo " + shellQuoted(dataDir.string()));
-  return dataDir;
-}
 
 // The setting "Bench": the demo's trials of `weeks` weeks each, and its
 // pauses. Returns the first pause's password.
@@ -368,14 +281,14 @@ std::chrono::seconds runLimit(const Options& options, int trials) {
 }
 
 bool runSingle(const Options& options, const fs::path& folder) {
-  const fs::path dataDir = makeDemo(folder);
+  const fs::path dataDir = quarn::bench::makeDemo(QUARN_ADMIN_TOOL, folder);
   const std::string password = addSingleSetting(dataDir, folder, options.weeks);
   std::vector<PagePlan> plans;
   for (int p = 1; p <= options.participants; ++p) {
     plans.push_back({0, "B" + std::to_string(p), "Bench", "",
                      std::chrono::milliseconds(options.paceMs), password});
   }
-  ServerProcess server(options, folder / "app", folder / "server.log");
+  ServerProcess server(options.start(), folder / "app", folder / "server.log");
   for (PagePlan& plan : plans) plan.port = server.port();
   const Run run = playPages(plans, options.paceMs, runLimit(options, 4));
   const ServerFigures figures = serverFigures(server);
@@ -401,9 +314,9 @@ std::vector<PagePlan> teamPlans(const Options& options,
 // The teams on the demo's file, all played by one server process: it is the
 // file's one writer and wakes a team's members itself.
 bool runTeamsOnFile(const Options& options, const fs::path& folder) {
-  const fs::path dataDir = makeDemo(folder);
+  const fs::path dataDir = quarn::bench::makeDemo(QUARN_ADMIN_TOOL, folder);
   addTeamSetting(dataDir, folder, options.weeks);
-  ServerProcess server(options, folder / "app", folder / "server.log");
+  ServerProcess server(options.start(), folder / "app", folder / "server.log");
   const std::vector<PagePlan> plans = teamPlans(options, [&](int) { return server.port(); });
   const Run run = playPages(plans, options.paceMs, runLimit(options, 2));
   const ServerFigures figures = serverFigures(server);
@@ -416,22 +329,13 @@ bool runTeamsOnFile(const Options& options, const fs::path& folder) {
 bool runTeams(const Options& options, const fs::path& folder) {
   if (options.teamsOnFile) return runTeamsOnFile(options, folder);
   const quarn::bench::ThrowAwayServer database(QUARN_PG_TEST_SERVER, "browsers");
-  const fs::path dataDir = makeDemo(folder);
+  const fs::path dataDir = quarn::bench::makeDemo(QUARN_ADMIN_TOOL, folder);
   addTeamSetting(dataDir, folder, options.weeks);
-  const std::string schema = "browsers_bench";
-  quarn::PgConnection owner(database.connection());
-  owner.exec("SET client_min_messages TO warning");
-  owner.exec("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
-  owner.exec("CREATE SCHEMA " + schema);
-  std::ofstream(dataDir / "quarn.conf")
-      << quarn::bench::inSchema(database.connection(), schema) << "\n";
-  runOrFail(shellQuoted(QUARN_ADMIN_TOOL) + " create " + shellQuoted(dataDir.string()));
-  runOrFail(shellQuoted(QUARN_ADMIN_TOOL) + " copy " +
-            shellQuoted((dataDir / "quarn.mdb").string()) + " " + shellQuoted(dataDir.string()));
-  fs::rename(dataDir / "quarn.mdb", dataDir / "demo.mdb");  // the servers play on PostgreSQL only
+  const quarn::bench::DemoOnServer onServer(QUARN_ADMIN_TOOL, database.connection(), dataDir,
+                                            "browsers_bench");
 
-  ServerProcess first(options, folder / "app", folder / "server-1.log");
-  ServerProcess second(options, folder / "app", folder / "server-2.log");
+  ServerProcess first(options.start(), folder / "app", folder / "server-1.log");
+  ServerProcess second(options.start(), folder / "app", folder / "server-2.log");
   // Members 1 and 3 on the first process, 2 and 4 on the second.
   const std::vector<PagePlan> plans =
       teamPlans(options, [&](int member) { return member % 2 ? first.port() : second.port(); });
@@ -447,12 +351,9 @@ bool runTeams(const Options& options, const fs::path& folder) {
     // A server without team play in the browser: nothing to measure, and no
     // fault of the run's.
     std::printf("scenario teams not run: the server refuses team settings (teamsNotServed)\n\n");
-    owner.exec("DROP SCHEMA " + schema + " CASCADE");
     return true;
   }
-  const bool sound = report("teams of 4, PostgreSQL", options, run, figures, stored);
-  owner.exec("DROP SCHEMA " + schema + " CASCADE");
-  return sound;
+  return report("teams of 4, PostgreSQL", options, run, figures, stored);
 }
 
 std::optional<Options> readOptions(int argc, char** argv) {

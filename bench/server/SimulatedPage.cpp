@@ -34,7 +34,8 @@ SimulatedPage::SimulatedPage(asio::io_context& io, PagePlan plan, Clock::time_po
       m_watchdog(io),
       m_plan(std::move(plan)),
       m_runStart(runStart),
-      m_random(seed) {}
+      m_random(seed),
+      m_subject(m_plan.subject) {}
 
 void SimulatedPage::start(std::chrono::milliseconds delay) {
   m_pace.expires_after(delay);
@@ -60,7 +61,11 @@ void SimulatedPage::connect() {
         self->m_socket.async_handshake(host, "/ws", [self](beast::error_code error) {
           if (error) return self->fail("handshake: " + error.message());
           self->read();
-          self->logIn(true);
+          if (self->m_student.code.empty()) {
+            self->logIn(true);
+          } else {
+            self->joinClass();
+          }
         });
       });
 }
@@ -92,6 +97,10 @@ void SimulatedPage::take(const json& message) {
   if (type == "trialStarted") {
     m_role = message.value("role", -1);
     m_trial = counterNumber(message.value("counter", "")).value_or(0);
+  } else if (type == "classJoined") {
+    classJoined(message);
+  } else if (type == "clockOrdered") {
+    clockOrdered();
   } else if (type == "figures") {
     figures(message);
   } else if (type == "weekOpened") {
@@ -106,8 +115,15 @@ void SimulatedPage::take(const json& message) {
   } else if (type == "refused") {
     refused(message);
   } else if (type == "error") {
+    const std::string reason = message.value("reason", "");
+    // The order the clock overtook came when its week was closed: the page
+    // frees its order field and goes on, as the browser's does.
+    if (m_orderOvertaken && (reason == "notNow" || reason == "wrongTurn")) {
+      m_orderOvertaken = false;
+      return;
+    }
     ++m_errors;
-    fail("error " + message.value("reason", "") + ": " + message.value("detail", ""));
+    fail("error " + reason + ": " + message.value("detail", ""));
   } else if (type == "ended") {
     fail("ended: " + message.value("reason", ""));
   }
@@ -118,6 +134,18 @@ void SimulatedPage::logIn(bool withQuestionnaire) {
   if (!m_plan.team.empty()) login["team"] = m_plan.team;
   if (withQuestionnaire) login["questionnaire"] = kQuestionnaire;
   send(login);
+}
+
+void SimulatedPage::joinClass() {
+  send({{"type", "joinClass"},
+        {"code", m_student.code},
+        {"name", m_student.name},
+        {"questionnaire", kQuestionnaire}});
+}
+
+void SimulatedPage::classJoined(const json& message) {
+  m_subject = message.value("subject", m_subject);
+  m_joinedClass = true;
 }
 
 void SimulatedPage::figures(const json& message) {
@@ -138,6 +166,11 @@ void SimulatedPage::figures(const json& message) {
 void SimulatedPage::weekOpened(const json& message) {
   m_turn = message.value("turn", 0);
   m_week = counterNumber(message.value("counter", "")).value_or(0);
+  // A week shown again (the page's state sent anew) is no week more.
+  if (std::pair{m_trial, m_week} != m_lastOpened) {
+    m_lastOpened = {m_trial, m_week};
+    if (++m_weeksOpened == m_student.vanishAtWeek) return vanish();
+  }
   m_weekShown = Clock::now();
   if (!m_firstWeekMs) m_firstWeekMs = sinceStart();
   m_reorderedAfterRefusal = false;
@@ -149,7 +182,7 @@ void SimulatedPage::refused(const json& message) {
   const std::string reason = message.value("reason", "");
   if (of == "login" && reason == "questionnaireNeeded" && !m_askedAgain) {
     m_askedAgain = true;
-    return logIn(true);
+    return m_student.code.empty() ? logIn(true) : joinClass();
   }
   if (of == "order" && !m_reorderedAfterRefusal) {
     // Above the trial's limit: the typed order stays, a smaller one follows.
@@ -160,6 +193,20 @@ void SimulatedPage::refused(const json& message) {
     return orderOpenWeek();
   }
   fail("refused " + of + ": " + reason);
+}
+
+// The week clock ordered the open week for the page's stage: what the page
+// was about to order goes, and an order already sent for the week did not
+// close it (the server refuses it when it comes).
+void SimulatedPage::clockOrdered() {
+  m_clockOrdered.insert({m_trial, m_week});
+  m_pace.cancel();
+  if (m_pendingOrder && *m_pendingOrder + 1 == m_orders.size()) {
+    m_orders.pop_back();
+    m_pendingOrder.reset();
+    m_orderOvertaken = true;
+    ++m_overtaken;
+  }
 }
 
 void SimulatedPage::answerPending() {
@@ -182,9 +229,10 @@ void SimulatedPage::afterPace(std::function<void()> move) {
 void SimulatedPage::orderOpenWeek() {
   const auto decision =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_weekShown);
-  m_orders.push_back({m_plan.team.empty() ? m_plan.subject : m_plan.team, m_plan.subject, m_trial,
-                      m_week, sinceStart(), std::nullopt});
+  m_orders.push_back({m_plan.team.empty() ? m_subject : m_plan.team, m_subject, m_trial, m_week,
+                      sinceStart(), std::nullopt});
   m_pendingOrder = m_orders.size() - 1;
+  m_orderOvertaken = false;
   send({{"type", "order"},
         {"turn", m_turn},
         {"value", std::to_string(m_ownOrder)},
@@ -222,6 +270,17 @@ void SimulatedPage::fail(const std::string& why) {
 void SimulatedPage::abandon() {
   if (m_closed) return;
   m_failure = "still playing at the run's time limit";
+  closeSocket();
+}
+
+// As a browser's tab that is closed, or a phone whose battery ran out: the
+// connection ends without a word.
+void SimulatedPage::vanish() {
+  m_vanished = true;
+  closeSocket();
+}
+
+void SimulatedPage::closeSocket() {
   m_closed = true;
   m_pace.cancel();
   m_watchdog.cancel();

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <boost/asio/io_context.hpp>
-#include <thread>
 
-#include "server/WebServer.h"
+#include "db/ClassStore.h"
+#include "db/OpenDatabase.h"
+#include "tests/bench/RunningServer.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace quarn::bench {
@@ -15,25 +16,6 @@ namespace asio = boost::asio;
 
 constexpr auto kPatience = std::chrono::seconds(60);
 const std::chrono::milliseconds kPace{20};
-
-// The browser's server on a port of its own and its one thread, in the
-// demo's application folder.
-class RunningServer {
- public:
-  explicit RunningServer(const std::string& appFolder)
-      : m_web(m_io, {asio::ip::make_address("127.0.0.1"), 0}, appFolder),
-        m_thread([this] { m_io.run(); }) {}
-  ~RunningServer() {
-    m_io.stop();
-    m_thread.join();
-  }
-  uint16_t port() const { return m_web.port(); }
-
- private:
-  asio::io_context m_io{1};
-  server::WebServer m_web;
-  std::thread m_thread;
-};
 
 class SimulatedPageTest : public ::testing::Test {
  protected:
@@ -47,10 +29,21 @@ class SimulatedPageTest : public ::testing::Test {
         "UPDATE p SET Setting = 'Short'; INSERT INTO tblPause SELECT * FROM p;");
   }
 
+  // A class of names on "Short".
+  void openClass(const std::string& code) {
+    ClassRow row;
+    row.code = code;
+    row.setting = "Short";
+    row.password = hashClassPassword("teacher");
+    row.opened = "2026-12-08 08:00:00";
+    openStores(demo.dataDir(), kDefaultDatabaseFile)->classes().open(row, [&] { return code; });
+  }
+
   // Plays one page to its end (or the patience's).
-  std::shared_ptr<SimulatedPage> play(PagePlan plan) {
+  std::shared_ptr<SimulatedPage> play(PagePlan plan, std::optional<StudentPlan> student = {}) {
     auto page =
         std::make_shared<SimulatedPage>(io, std::move(plan), SimulatedPage::Clock::now(), 1);
+    if (student) page->joinAsStudent(*student);
     page->start(std::chrono::milliseconds(0));
     io.run_for(kPatience);
     page->abandon();
@@ -89,6 +82,52 @@ TEST_F(SimulatedPageTest, StopsWithTheReasonOfARefusedLogin) {
   EXPECT_FALSE(page->gameOver());
   EXPECT_EQ(page->failure().rfind("refused login", 0), 0u) << page->failure();
   EXPECT_TRUE(page->orders().empty());
+}
+
+TEST_F(SimulatedPageTest, JoinsAClassByItsCodeAndPlaysUnderTheUserIdItWasGiven) {
+  openClass("QRS234");
+  const auto page =
+      play({web.port(), "", "", "", kPace, "continue"}, StudentPlan{"QRS234", "Ada", 0});
+  EXPECT_EQ(page->failure(), "");
+  EXPECT_TRUE(page->joinedClass());
+  EXPECT_TRUE(page->gameOver());
+  EXPECT_EQ(page->subject(), "QRS234-001");
+  ASSERT_EQ(page->orders().size(), 4u * 3u);
+  for (const OrderMade& order : page->orders()) EXPECT_EQ(order.subject, "QRS234-001");
+  EXPECT_EQ(demo.db.count("datRole", "Subject='QRS234-001'"), 4 * 3 * 4);
+}
+
+TEST_F(SimulatedPageTest, VanishesWhenItsWeekOpensWithoutOrderingIt) {
+  openClass("QRS234");
+  const auto page =
+      play({web.port(), "", "", "", kPace, "continue"}, StudentPlan{"QRS234", "Ada", 5});
+  EXPECT_TRUE(page->vanished());
+  EXPECT_EQ(page->failure(), "");
+  EXPECT_FALSE(page->gameOver());
+  // Trial 1's three weeks and trial 2's first, each answered; week 2 of
+  // trial 2 opened and was left.
+  ASSERT_EQ(page->orders().size(), 4u);
+  EXPECT_EQ(page->orders().back().trial, 2);
+  EXPECT_EQ(page->orders().back().week, 1);
+  EXPECT_TRUE(page->orders().back().answeredMs);
+  EXPECT_EQ(page->trialsEnded(), (std::set<int>{1}));
+}
+
+TEST_F(SimulatedPageTest, NotesTheWeekTheClockOrderedForItAndPlaysOn) {
+  // "Clocked": one trial of one week with the week clock's ten seconds; the
+  // page thinks for 15 seconds at least.
+  demo.db.exec(
+      "CREATE TEMP TABLE c AS SELECT * FROM tblBlock WHERE Setting = 'Demo' AND \"Index\" = 1;"
+      "UPDATE c SET Setting = 'Clocked', numweeks = 1, JumpWeek = 1;"
+      "INSERT INTO tblBlock SELECT * FROM c;");
+  demo.db.insert("tblSetting",
+                 {{"Setting", "Clocked"}, {"WeekSeconds", 10}, {"ClockRule", "Sterman"}});
+  const auto page = play({web.port(), "C1", "Clocked", "", std::chrono::seconds(30), ""});
+  EXPECT_EQ(page->failure(), "");
+  EXPECT_TRUE(page->gameOver());
+  EXPECT_TRUE(page->orders().empty());
+  EXPECT_EQ(page->weeksClockOrdered(), (std::set<std::pair<int, int>>{{1, 1}}));
+  EXPECT_EQ(demo.db.count("datRole", "Subject='C1' AND User=8"), 1);
 }
 
 }  // namespace
