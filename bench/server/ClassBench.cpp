@@ -68,7 +68,6 @@
 #include "bench/server/SimulatedPage.h"
 #include "bench/server/SimulatedTeacher.h"
 #include "db/ClassStore.h"
-#include "db/ClassTeams.h"
 #include "db/DatabaseChoice.h"
 #include "db/OpenDatabase.h"
 #include "db/Stores.h"
@@ -503,13 +502,11 @@ bool runClass(const Options& options, const std::string& on, const fs::path& fol
   ServerProcess server(options.start(), folder / "app", folder / "server.log");
   std::optional<std::function<void()>> startWithoutTeacher;
   if (!options.teacher) {
-    // As the teacher's start does: the door closes (the teams formed as
-    // the students came), then the class starts.
+    // As a teacher without the page does: the class starts from the
+    // command line, which closes its door first.
     startWithoutTeacher = [&] {
-      const auto stores = quarn::openStores(quarn::chooseAdminDatabase(dataDir.string()));
-      quarn::closeClassDoor(stores->classes(), stores->teams(), code, 0,
-                            [](size_t) { return size_t{0}; });
-      stores->classes().setState(code, quarn::ClassState::Started);
+      quarn::bench::runCommand(quarn::bench::shellQuoted(QUARN_ADMIN_TOOL) + " class start " +
+                               quarn::bench::shellQuoted(dataDir.string()) + " " + code);
     };
   }
   const ClassRun run = playClass(studentPlans(options, code), server.port(), code, options.paceMs,
