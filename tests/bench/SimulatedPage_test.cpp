@@ -39,12 +39,24 @@ class SimulatedPageTest : public ::testing::Test {
     openStores(demo.dataDir(), kDefaultDatabaseFile)->classes().open(row, [&] { return code; });
   }
 
+  // The teacher starts the class once the student joined it (its students
+  // wait for the start).
+  void startOnceJoined(const SimulatedPage& page, const std::string& code) {
+    const auto patience = std::chrono::steady_clock::now() + kPatience;
+    while (!page.joinedClass() && page.failure().empty() &&
+           std::chrono::steady_clock::now() < patience) {
+      io.run_for(std::chrono::milliseconds(20));
+    }
+    openStores(demo.dataDir(), kDefaultDatabaseFile)->classes().setState(code, ClassState::Started);
+  }
+
   // Plays one page to its end (or the patience's).
   std::shared_ptr<SimulatedPage> play(PagePlan plan, std::optional<StudentPlan> student = {}) {
     auto page =
         std::make_shared<SimulatedPage>(io, std::move(plan), SimulatedPage::Clock::now(), 1);
     if (student) page->joinAsStudent(*student);
     page->start(std::chrono::milliseconds(0));
+    if (student) startOnceJoined(*page, student->code);
     io.run_for(kPatience);
     page->abandon();
     io.restart();
