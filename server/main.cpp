@@ -43,7 +43,10 @@ constexpr unsigned kMaxThreads = 256;
 // and a commit for each write. A waiting thread costs its stack.
 unsigned defaultThreads(const std::string& appFolder) {
   try {
-    const quarn::DatabaseChoice choice = quarn::chooseDatabase(appFolder + "/data", "");
+    // The sessions' choice: the lab server when the folder's quarn.conf
+    // names one, else the database file.
+    const quarn::DatabaseChoice choice =
+        quarn::chooseDatabase(appFolder + "/data", quarn::kDefaultDatabaseFile);
     return choice.engine == quarn::DatabaseEngine::Server ? 8 : 128;
   } catch (const quarn::QuarnError&) {
     return 128;  // the sessions say what is wrong with the settings
