@@ -93,6 +93,7 @@ void SimulatedPage::read() {
 
 void SimulatedPage::take(const json& message) {
   const std::string type = message["type"].get<std::string>();
+  if (message.contains("text") && message["text"].is_string()) m_lastText = message["text"];
   if (answersAnOrder(type)) answerPending();
   if (type == "trialStarted") {
     m_role = message.value("role", -1);
@@ -192,7 +193,8 @@ void SimulatedPage::refused(const json& message) {
     m_ownOrder = 0;
     return orderOpenWeek();
   }
-  fail("refused " + of + ": " + reason);
+  // What the server said before the refusal tells why.
+  fail("refused " + of + ": " + reason + (m_lastText.empty() ? "" : " (" + m_lastText + ")"));
 }
 
 // The week clock ordered the open week for the page's stage: what the page

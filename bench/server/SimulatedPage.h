@@ -128,6 +128,7 @@ class SimulatedPage : public std::enable_shared_from_this<SimulatedPage> {
   std::optional<size_t> m_pendingOrder;  // index in m_orders awaiting its answer
   bool m_reorderedAfterRefusal = false;
   bool m_askedAgain = false;      // the login was sent again with the questionnaire
+  std::string m_lastText;         // the text of the latest message that had one
   bool m_orderOvertaken = false;  // the clock closed the week of the order sent last
 
   std::vector<OrderMade> m_orders;
