@@ -542,4 +542,17 @@ TeamMemberRow memberRowOf(const Row& row) {
   return read;
 }
 
+std::string selectSettingMembersSql() {
+  return selectedColumns(teamMemberColumns()) + R"(WHERE "Setting" = ? ORDER BY "Team", "Member")";
+}
+
+std::vector<SettingMember> settingMembersOf(const Rows& rows) {
+  std::vector<SettingMember> members;
+  for (const Row& row : rows) {
+    const TeamMemberRow read = memberRowOf(row);
+    members.push_back({read.key.team, read.member});
+  }
+  return members;
+}
+
 }  // namespace quarn

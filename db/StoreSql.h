@@ -12,6 +12,7 @@
 #include "db/QueryRunner.h"
 #include "db/RecordColumns.h"
 #include "db/ResultStore.h"
+#include "db/TeamRules.h"
 #include "db/TeamStore.h"
 
 namespace quarn {
@@ -55,6 +56,10 @@ std::string selectedColumns(const RecordColumns<Record>& columns) {
 // A datTeamMember row read back; a member not fixed by the moderator is
 // here, having joined.
 TeamMemberRow memberRowOf(const Row& row);
+// The members of every team of a setting, read with kSelectSettingMembers
+// (the parameter is the setting).
+std::vector<SettingMember> settingMembersOf(const Rows& rows);
+std::string selectSettingMembersSql();
 
 // The team's member numbers that no student has and a simulated player
 // plays from the start ("Member", "Player"); the parameters are the setting

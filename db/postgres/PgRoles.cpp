@@ -176,6 +176,21 @@ constexpr const char* kNextMember = R"(    IF p_member <> (SELECT count(*) + 1 F
 // the caller the week's time must have run out by the server's clock: the
 // week begins when the last order of the week before was stored (week 1:
 // its first order), and lasts the setting's WeekSeconds.
+// The end of a team order's insert: nothing is stored for a member a
+// simulated player replaces in that experiment trial from that week on,
+// nor a second order of the week; the function answers whether it stored.
+constexpr const char* kUnlessReplaced = R"(
+    WHERE NOT EXISTS (
+      SELECT 1 FROM "datTeam"
+      WHERE "Setting" = p_setting AND "Team" = p_team AND "Trial" = p_trial
+            AND "Member" = p_member AND "Player" IS NOT NULL AND "FromWeek" <= p_week
+            AND p_training = 0)
+    ON CONFLICT DO NOTHING;
+  RETURN FOUND;
+END
+$fn$;
+)";
+
 constexpr const char* kClockOrderChecks = R"(DECLARE
   v_seconds bigint;
   v_start bigint;
@@ -280,33 +295,13 @@ $fn$;
   const auto [orderInsert, orderValues] = teamInsert(storeTeamOrderFunction());
   sql += teamFunctionHead(schema, storeTeamOrderFunction()) + "BEGIN\n" +
          teamGuard("\"datTeamOrder\"", kMemberOfTeam) + orderInsert + "    SELECT " + orderValues +
-         R"(
-    WHERE NOT EXISTS (
-      SELECT 1 FROM "datTeam"
-      WHERE "Setting" = p_setting AND "Team" = p_team AND "Trial" = p_trial
-            AND "Member" = p_member AND "Player" IS NOT NULL AND "FromWeek" <= p_week
-            AND p_training = 0)
-    ON CONFLICT DO NOTHING;
-  RETURN FOUND;
-END
-$fn$;
-)";
+         kUnlessReplaced;
   const auto [clockInsert, clockValues] = teamInsert(storeClockOrderFunction());
   std::string clockParameters = teamParameters(storeClockOrderFunction());
   clockParameters.insert(clockParameters.size() - std::string("p_token text").size(),
                          "p_caller text, ");
   sql += functionHead(schema, storeClockOrderFunction().name, clockParameters) + kClockOrderChecks +
-         clockInsert + "    SELECT " + clockValues + R"(
-    WHERE NOT EXISTS (
-      SELECT 1 FROM "datTeam"
-      WHERE "Setting" = p_setting AND "Team" = p_team AND "Trial" = p_trial
-            AND "Member" = p_member AND "Player" IS NOT NULL AND "FromWeek" <= p_week
-            AND p_training = 0)
-    ON CONFLICT DO NOTHING;
-  RETURN FOUND;
-END
-$fn$;
-)";
+         clockInsert + "    SELECT " + clockValues + kUnlessReplaced;
   const auto [memberInsert, memberValues] = teamInsert(recordTeamMemberFunction());
   sql += teamFunctionHead(schema, recordTeamMemberFunction()) + "BEGIN\n" +
          teamGuard("\"datTeam\"", kMemberOfTeam) + memberInsert + "    VALUES (" + memberValues +

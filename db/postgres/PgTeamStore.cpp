@@ -126,15 +126,7 @@ std::vector<TeamMember> readMembers(PgConnection& db, const TeamKey& key) {
 }
 
 std::vector<SettingMember> settingMembers(PgConnection& db, const std::string& setting) {
-  const Rows rows = rowsOf(run(
-      db, selectedColumns(teamMemberColumns()) + R"(WHERE "Setting" = ? ORDER BY "Team", "Member")",
-      {setting}));
-  std::vector<SettingMember> members;
-  for (const Row& row : rows) {
-    const TeamMemberRow read = memberRowOf(row);
-    members.push_back({read.key.team, read.member});
-  }
-  return members;
+  return settingMembersOf(rowsOf(run(db, selectSettingMembersSql(), {setting})));
 }
 
 // A team whose open member numbers a simulated player took takes students

@@ -64,15 +64,7 @@ std::vector<TeamMember> readMembers(SqlCipherConnection& db, const TeamKey& key)
 }
 
 std::vector<SettingMember> settingMembers(SqlCipherConnection& db, const std::string& setting) {
-  const Rows rows = db.query(
-      selectedColumns(teamMemberColumns()) + R"(WHERE "Setting" = ? ORDER BY "Team", "Member")",
-      {setting});
-  std::vector<SettingMember> members;
-  for (const Row& row : rows) {
-    const TeamMemberRow read = memberRowOf(row);
-    members.push_back({read.key.team, read.member});
-  }
-  return members;
+  return settingMembersOf(db.query(selectSettingMembersSql(), {setting}));
 }
 
 // A team whose open member numbers a simulated player took takes students
